@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -51,7 +52,7 @@ public:
 
 private:
   struct Impl;
-  Impl *impl_;
+  std::unique_ptr<Impl> impl_;
 };
 
 // Entry event and "Args - " line on construction, exit event on destruction,
