@@ -98,9 +98,12 @@ std::string DescribeToken(int terminal) {
     line += std::string(" ") + a.Character;
     break;
   default:
-    if (terminal >= tok::ACCESS && terminal <= tok::ZEROS && a.Spelling != NoIdent &&
-        a.Spelling != a.Word)
-      line += std::string(" (") + GetCStr(a.Spelling) + ")";
+    if (terminal >= tok::ACCESS && terminal <= tok::ZEROS) {
+      if (a.Word != NoIdent && TerminalName(terminal) != std::string(GetCStr(a.Word)))
+        line += std::string(" ") + GetCStr(a.Word);
+      if (a.Spelling != NoIdent && a.Spelling != a.Word)
+        line += std::string(" (") + GetCStr(a.Spelling) + ")";
+    }
     break;
   }
   return line;
