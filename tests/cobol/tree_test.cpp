@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cstdint>
+#include <cstdio>
 #include <set>
 #include <vector>
 
 #include "cobol/Tree.h"
+#include "common/Errors.h"
 #include "reuse/StringM.h"
+#include "reuse/rSystem.h"
 #include "tree_support.h"
 
 namespace {
@@ -188,6 +193,36 @@ TEST_F(TreeTest, ArenaHoldsManyNodesAndIsReusedAfterRelease) {
   ASSERT_NE(again, nullptr);
   EXPECT_EQ(again->name, Id("AGAIN"));
   EXPECT_GT(Tree_HeapUsed, 0u);
+}
+
+// Limits the process's address space to what it uses now plus `extra` bytes.
+void LimitAddressSpace(unsigned long extra) {
+  unsigned long pages = 0;
+  if (std::FILE *statm = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(statm, "%lu", &pages) != 1) pages = 0;
+    std::fclose(statm);
+  }
+  const rlim_t limit = pages * 4096 + extra;
+  const rlimit rl{limit, limit};
+  setrlimit(RLIMIT_AS, &rl);
+}
+
+TEST_F(TreeTest, ExhaustedMemoryIsFatalThroughTheExitHook) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "the sanitizer's allocator aborts instead of refusing";
+#endif
+  // The pools report code 10 first; with their hooks returning, the tree
+  // reports code 40 and leaves through its own hook, here the initial one.
+  EXPECT_EXIT(
+      {
+        StoreMessages(false);
+        Errors_Exit = [] {};
+        Reuse_Exit = [] {};
+        Tree_Exit = [] { rExit(1); };
+        LimitAddressSpace(64UL << 20);
+        for (;;) minteger(NoPosition, NoPosition, 0, nullptr, false);
+      },
+      ::testing::ExitedWithCode(1), "Fatal       tree out of memory: Tree\n$");
 }
 
 } // namespace
