@@ -48,15 +48,21 @@ constexpr int xxRoutineFailed = 70;
 
 // Resets the class counters, the message counter and the line filter.
 void BeginErrors();
+// Reports a coded message; the I form adds a datum of the given information
+// kind (info points at it). Counts the class, then prints it (direct mode) or
+// stores it (store mode); a Fatal message ends in Errors_Exit.
 void ErrorMessage(int code, int messageClass, tPosition position);
 void ErrorMessageI(int code, int messageClass, tPosition position, int infoKind, const void *info);
+// The same for a free text, which is interned as an identifier.
 void Message(const char *text, int messageClass, tPosition position);
 void MessageI(const char *text, int messageClass, tPosition position, int infoKind, const void *info);
 // A text message about one character: printable as itself, else "\xx".
 void MessageChar(const char *text, int messageClass, tPosition position, char character);
 // true: collect messages (and empty the store); false: print each at once.
 void StoreMessages(bool on);
-// Sorts the stored messages by position and prints them to stream.
+// Sorts the stored messages by position (equal positions in the order
+// reported) and prints them to stream; the store is kept, so a second call
+// prints them again. Afterwards messages go to the standard error stream.
 void WriteMessages(FILE *stream);
 // Messages of that class reported since BeginErrors.
 int GetCount(int messageClass);
