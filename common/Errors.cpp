@@ -124,7 +124,9 @@ void WriteSet(FILE *out, const tSet &set) {
 }
 
 void WriteInfo(FILE *out, int infoKind, const void *info) {
-  if (info == nullptr && infoKind != xxString)
+  bool known = (infoKind >= xxInteger && infoKind <= xxCharacter) || infoKind == xxString ||
+               infoKind == xxIdent || infoKind == xxSet || infoKind == xxPosition;
+  if (known && info == nullptr && infoKind != xxString)
     return;
   switch (infoKind) {
   case xxInteger:

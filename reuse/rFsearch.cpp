@@ -118,7 +118,7 @@ bool ReadWithParentsSpelling(DirEntry &dir) {
   const FileEntry *match = LookUp(parent, base);
   if (match == nullptr)
     return false;
-  dir.Path = parentPath + match->Name + "/";
+  dir.Path = parent.Path + match->Name + "/";
   return ListDirectory(dir);
 }
 
@@ -309,9 +309,10 @@ const char *rFindFile(const char *name) {
   if (!found)
     return nullptr;
 
-  if (path.compare(0, 2, "./") == 0)
+  // A name like "./rec" found in "./" starts with "././".
+  while (path.compare(0, 2, "./") == 0)
     path.erase(0, 2);
-  else if (path.compare(0, 2, "//") == 0)
+  if (path.compare(0, 2, "//") == 0)
     path.erase(0, 1);
   R.Found = path;
   return R.Found.c_str();
