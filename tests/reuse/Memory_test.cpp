@@ -1,10 +1,12 @@
 #include <cstdint>
 #include <gtest/gtest.h>
 
+#include "common/Errors.h"
 #include "reuse/DynArray.h"
 #include "reuse/General.h"
 #include "reuse/Sets.h"
 #include "reuse/rMemory.h"
+#include "reuse/rSystem.h"
 
 namespace {
 
@@ -107,6 +109,29 @@ TEST_F(MemoryTest, CloserMemoryReturnsEverythingAndResetsTheCount) {
   EXPECT_EQ(MemoryUsed, 0u);
   Alloc(8);
   EXPECT_EQ(MemoryUsed, 16384u + 8u);
+}
+
+TEST_F(MemoryTest, RefusedSystemMemoryIsFatalAndYieldsNullWhenTheHooksReturn) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "the sanitizer's allocator aborts instead of refusing";
+#endif
+  Alloc(8);
+  void (*savedErrorsExit)() = Errors_Exit;
+  void (*savedReuseExit)() = Reuse_Exit;
+  static int exits = 0;
+  exits = 0;
+  Errors_Exit = [] { ++exits; };
+  Reuse_Exit = [] { ++exits; };
+  ::testing::internal::CaptureStderr();
+  void *huge = Alloc(1UL << 62);
+  std::string printed = ::testing::internal::GetCapturedStderr();
+  Errors_Exit = savedErrorsExit;
+  Reuse_Exit = savedReuseExit;
+  EXPECT_EQ(huge, nullptr);
+  EXPECT_EQ(exits, 2);
+  EXPECT_EQ(printed, "Fatal       rMemory.Alloc out of memory: 16392\n");
+  EXPECT_EQ(MemoryUsed, 16392u);
+  EXPECT_NE(Alloc(8), nullptr) << "the pools stay usable";
 }
 
 TEST(DynArrayTest, AlignedSizeRoundsToTheAlignment) {
