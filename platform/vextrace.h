@@ -118,7 +118,9 @@ template <typename T> const T &VexTraceFunc::result(const T &value) {
 vextraceos &operator<<(vextraceos &os, const char *text);
 vextraceos &operator<<(vextraceos &os, char *text);
 vextraceos &operator<<(vextraceos &os, std::ostream &(*manipulator)(std::ostream &));
-template <typename T> vextraceos &operator<<(vextraceos &os, const T &value) {
+template <typename T>
+  requires requires(std::ostream &out, const T &value) { out << value; }
+vextraceos &operator<<(vextraceos &os, const T &value) {
   static_cast<std::ostream &>(os) << value;
   return os;
 }

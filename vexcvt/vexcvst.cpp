@@ -20,8 +20,6 @@ void VexCvtReport::msg(const char *text, bool withContext) {
   if (withContext && !contexts_.empty())
     std::cerr << contexts_.back()->getUserText();
   std::cerr << text;
-  // Messages interleave with the front end's, which writes through stdio.
-  std::cerr.flush();
 }
 
 void VexCvtReport::registerContext(VexCvtRepContext *context) { contexts_.push_back(context); }
