@@ -126,6 +126,28 @@ TEST_F(DeftabTest, FileRecordsGoUnderTheirDescription) {
   EXPECT_EQ(r3->kind, dkFile);
 }
 
+TEST_F(DeftabTest, CommunicationItemsGoUnderTheirDescription) {
+  Section = dkCommunication;
+  tree::decl *cd = DeclareEntry(95, "CD1", At(1, 8));
+  cd_names[0] = {Id("CD1-REC"), At(1, 12), At(1, 19)};
+  cd_names[1] = {Id("CD1-QUEUE"), At(2, 12), At(2, 21)};
+  cd_names[2] = {Id("CD1-LENGTH"), At(3, 12), At(3, 22)};
+  Declare_CD(2, cd->object, At(3, 30));
+  tree::decl *rec = Fields(cd);
+  ASSERT_NE(rec, nullptr);
+  EXPECT_EQ(rec->name, Id("CD1-REC"));
+  EXPECT_EQ(rec->level, 1);
+  ASSERT_NE(Fields(rec), nullptr);
+  EXPECT_EQ(Fields(rec)->name, Id("CD1-QUEUE"));
+  EXPECT_EQ(Next(Fields(rec))->name, Id("CD1-LENGTH"));
+  EXPECT_EQ(Next(Fields(rec))->e_pos.Column, 30);
+  EXPECT_EQ(Lower(Fields(rec)), rec);
+  EXPECT_EQ(rec->kind, dkCommunication);
+  // The records of the description follow its implicit record.
+  tree::decl *own = DeclareEntry(1, "OWN-REC", At(4, 8));
+  EXPECT_EQ(Next(rec), own);
+}
+
 TEST_F(DeftabTest, ImplicitDeclarationsGoInFrontOfTheTopLevelList) {
   tree::decl *a = DeclareEntry(1, "A", At(1, 8));
   tree::decl *first = Declare(0, {Id("U1"), At(9, 20), At(9, 22)}, NoTree, At(9, 22));
@@ -269,6 +291,11 @@ TEST_F(DeftabTest, QualifiedSearchResolvesEveryNameOfTheReference) {
   tree::qualification *missing = RefOf("Y", Ref("R2", At(12, 30)), At(12, 20));
   EXPECT_EQ(IdentifyField2(missing), nullptr);
   EXPECT_EQ(missing->decl, NoTree);
+  EXPECT_EQ(as<tree::name>(missing->qualification)->decl, NoTree);
+
+  // A chain that does not end in a name is no qualified reference.
+  tree::qualification *broken = RefOf("X", mnoexpression(At(13, 30), At(13, 30)), At(13, 20));
+  EXPECT_EQ(IdentifyField2(broken), nullptr);
 }
 
 } // namespace
