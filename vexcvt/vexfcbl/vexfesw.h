@@ -10,7 +10,5 @@ extern bool free_format;
 extern unsigned MaxColumn;
 // 1: COPY statements are processed.
 extern bool do_copy;
-// 1: duplicate and unresolved data names are checked.
-extern bool NameCheck;
-// 1: the name checks report their messages.
-extern bool NameCheckMsg;
+// NameCheck and NameCheckMsg belong to the declaration table.
+#include "cobol/deftab.h"
