@@ -1,0 +1,93 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+// Category of a data item as a bit set. Picture analysis yields exactly one
+// of Alphabetic, Numeric and Alphanumeric, possibly with Edited; Group is
+// set only by the declaration traversal. The numbers are part of the
+// contract.
+enum class VexCblType : std::int32_t {
+  None = 0,
+  Group = 0x001,
+  Alphabetic = 0x002,
+  Numeric = 0x004,
+  Alphanumeric = 0x008,
+  Edited = 0x100,
+};
+
+constexpr VexCblType operator|(VexCblType a, VexCblType b) {
+  return static_cast<VexCblType>(static_cast<std::int32_t>(a) | static_cast<std::int32_t>(b));
+}
+constexpr VexCblType operator&(VexCblType a, VexCblType b) {
+  return static_cast<VexCblType>(static_cast<std::int32_t>(a) & static_cast<std::int32_t>(b));
+}
+// True when `category` has any of the bits of `bits`.
+constexpr bool vexCblTypeHas(VexCblType category, VexCblType bits) { return (category & bits) != VexCblType::None; }
+
+// The properties of an analysed picture. Every key is present; keys not
+// touched by the analysis hold 0.
+class VexCblPicProps {
+public:
+  enum Property {
+    SIZE = 0,         // character positions described
+    TYPE = 1,         // category, a VexCblType bit set
+    DBCS = 2,         // 1 when the picture has G or N
+    S = 3,            // count of S symbols, repetition counts not applied
+    P = 4,            // P positions
+    E = 5,            // 1 when the picture has E
+    DigitsAfterV = 6, // 9 positions after the implied point; with -compat 300 also the P positions there
+    Digits = 7,       // 9 positions
+  };
+  using PropMap = std::map<Property, std::int32_t>;
+
+  // All eight keys with the value 0.
+  VexCblPicProps();
+  PropMap &props() { return m_props; }
+  const PropMap &props() const { return m_props; }
+
+private:
+  PropMap m_props;
+};
+
+// The character-string of a PICTURE clause, normalised when stored and
+// analysed once on first demand.
+class VexCblPicture {
+public:
+  // Stores `picture` (null is taken as empty) as setPictureVal does.
+  explicit VexCblPicture(const char *picture);
+  ~VexCblPicture();
+  VexCblPicture(const VexCblPicture &other);
+  VexCblPicture &operator=(const VexCblPicture &other);
+
+  // Replaces the picture string and discards the analysis. Under the
+  // configuration's commaDecimalPoint "," and "." are exchanged, so that the
+  // converter always sees "." as the decimal point; the symbol letters
+  // ABPSVXZCRDEGN are stored in upper case; every other character unchanged.
+  void setPictureVal(const char *picture);
+  // The normalised picture string.
+  const std::string &getPictureVal() const { return m_picture; }
+
+  // Analyses the picture unless that has been done. False only when the
+  // picture is empty (no table is created then).
+  bool analyze();
+  // The SIZE property after analysing; 0 for an empty picture.
+  int size();
+  // The TYPE property after analysing; None for an empty picture.
+  VexCblType type();
+  // The property table as it stands, without analysing: null until size(),
+  // type() or analyze() has run on a non-empty picture.
+  VexCblPicProps *picProps() { return m_props.get(); }
+  // Discards the property table.
+  void reset();
+
+private:
+  std::string m_picture;
+  std::unique_ptr<VexCblPicProps> m_props;
+};
+
+// Counts the occurrences of `symbol` in `picture` ahead of the first `stop`
+// (or in the whole string when there is none). A null or empty picture
+// counts 0.
+int vexCblCountSymbol(const char *picture, char symbol, char stop);
