@@ -16,7 +16,9 @@
 #include "reuse/rFsearch.h"
 #include "reuse/rMemory.h"
 #include "vexcvt/vexfcbl/vexcbcfg.h"
-#include "vexcvt/vexfcbl/vexfesw.h"
+#include "cobol/Source.h"
+#include "cobol/copy.h"
+#include "cobol/deftab.h"
 
 namespace fs = std::filesystem;
 
@@ -59,7 +61,7 @@ protected:
     c.outputFileName.clear();
     c.compatLevel = 0;
     c.levelRestrictions = false;
-    free_format = false;
+    free_format = 0;
     MaxColumn = 72;
     NameCheck = false;
     NameCheckMsg = false;

@@ -14,7 +14,11 @@
 #include "reuse/rMemory.h"
 #include "vexcvt/vexcvst.h"
 #include "vexcvt/vexfcbl/vexcbcfg.h"
-#include "vexcvt/vexfcbl/vexfesw.h"
+#include "cobol/Scanner.h"
+#include "cobol/Source.h"
+#include "cobol/Trafo.h"
+#include "cobol/copy.h"
+#include "cobol/deftab.h"
 
 int start = 2;
 
@@ -85,7 +89,7 @@ constexpr Option options[] = {
      [](const std::string &, std::string &) { VexCblConfig::inst().commaDecimalPoint = true; }},
     {"f", false, true, "Free format switch",
      [](const std::string &, std::string &) {
-       free_format = true;
+       free_format = 1;
        MaxColumn = 256;
      }},
     {"dnd", false, true, "No description switch",
@@ -127,7 +131,12 @@ void OurExit() {
   throw VexFcblFatalExit{};
 }
 
-void vexFcblInstallExits() { Errors_Exit = OurExit; }
+void vexFcblInstallExits() {
+  Errors_Exit = OurExit;
+  Scanner_Exit = OurExit;
+  Tree_Exit = OurExit;
+  Trafo_Exit = OurExit;
+}
 
 std::string vexFcblReadOptions(VexCmdLine &line) {
   VEX_TRACE(trcBlock, "vexFcblReadOptions");
@@ -186,7 +195,7 @@ int vexFcblMain(int argc, char **argv) {
   int status = 0;
   try {
     vexFcblInstallExits();
-    free_format = false;
+    free_format = 0;
     start = 2;
     do_copy = true;
     std::string input = vexFcblReadOptions(line);
