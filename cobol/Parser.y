@@ -776,6 +776,7 @@ lead_item
   : data_entry
   | copy_statement         { $$ = mdata_desc_copy(NoTree, $1); }
   | EXECUTE                { $$ = NoTree; }
+  | EXECUTE "."            { $$ = NoTree; }
   | error "."              { $$ = NoTree; restartAt(@2.first); yyerrok; }
   | error                  { $$ = NoTree; restartAt(yylloc.first); yyerrok; }
   ;

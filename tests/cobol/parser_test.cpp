@@ -262,6 +262,17 @@ TEST_F(ParserEntries, CopyStatementsBetweenAndAtTheEndOfEntries) {
   EXPECT_TRUE(is<tree::nodata_description_entry>(rec->next));
 }
 
+TEST_F(ParserEntries, ExecBlocksBetweenEntriesArePassedOver) {
+  ParseResult r = ParseCopybook(Fixed("01 R PIC X.\n"
+                                      "EXEC SQL DECLARE T TABLE\n"
+                                      "   ( A CHAR(1) ) END-EXEC.\n"
+                                      "EXEC SQL INCLUDE SQLCA END-EXEC\n"
+                                      "01 S PIC X.\n"));
+  ASSERT_EQ(r.syntaxErrors, 0) << r.messages;
+  auto *rec = as<tree::format_1>(r.root->working_storage_section);
+  EXPECT_EQ(as<tree::format_1>(rec->next)->decl, DeclOf("S"));
+}
+
 // --- resolution while parsing --------------------------------------------------
 
 TEST_F(ParserResolution, RedefinesOfALaterNameIsNotDeclared) {
