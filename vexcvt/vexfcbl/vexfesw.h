@@ -3,11 +3,8 @@
 // are read by the source reader, the scanner, COPY handling and the
 // declaration table.
 
-// 1: free reference format; 0: fixed reference format (the default).
-extern bool free_format;
-// Characters of a physical line that the source reader keeps: 72 by default,
-// 256 in free format.
-extern unsigned MaxColumn;
+// free_format and MaxColumn belong to the source reader.
+#include "cobol/Source.h"
 // 1: COPY statements are processed.
 extern bool do_copy;
 // NameCheck and NameCheckMsg belong to the declaration table.
