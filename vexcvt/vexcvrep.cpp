@@ -58,12 +58,12 @@ public:
 VexCvtRepository::VexCvtRepository(const char *outputFile, const char *namespaceName)
     : impl_(std::make_unique<VexCvtRepositoryImpl>()) {
   VEX_TRACE(trace, "VexCvtRepository::VexCvtRepository");
+  VEX_TRACE_ARGS(trace) << "outputFile"
+                        << "(" << outputFile << ") "
+                        << "namespaceName"
+                        << "(" << namespaceName << ") ";
   impl_->outputFile = optionalText(outputFile);
   impl_->namespaceName = optionalText(namespaceName);
-  VEX_TRACE_DETAIL(trace) << "Output file"
-                          << "(" << (outputFile ? outputFile : "NULL") << ") "
-                          << "Namespace"
-                          << "(" << (namespaceName ? namespaceName : "NULL") << ") ";
   current = this;
 }
 
@@ -76,10 +76,10 @@ VexCvtRepository *VexCvtRepository::getInstance() { return current; }
 
 bool VexCvtRepository::addDef(VexDataDefImpl *def) {
   VEX_TRACE(trace, "VexCvtRepository::addDef");
-  VEX_TRACE_DETAIL(trace) << "Definition"
-                          << "(" << (def ? vexToMbcs(def->name()) : "NULL") << ") ";
+  VEX_TRACE_ARGS(trace) << "def"
+                        << "(" << (def ? vexToMbcs(def->name()) : "NULL") << ") ";
   impl_->defs.emplace_back(def);
-  return vexTraceScope_.result(true);
+  return VEX_TRACE_RESULT(true);
 }
 
 void VexCvtRepository::doExport() {

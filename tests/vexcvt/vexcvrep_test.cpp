@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "platform/vexerror.h"
+#include "platform/vextrace.h"
 #include "tests/platform/xmllint_support.h"
 
 namespace {
@@ -236,6 +237,27 @@ TEST(RepositoryExport, MissingDirectoryEndsNormallyWithoutDocument) {
   EXPECT_FALSE(fs::exists(path));
 }
 
+TEST(RepositoryExport, TracingChangesNothingWritten) {
+  auto exportOnce = [] {
+    VexCvtRepository repository(nullptr, "corp");
+    repository.addDef(stringDef("TRACED", 2, "01 TRACED PICTURE IS X(2).").getPeer());
+    return runExport(repository);
+  };
+  ExportRun quiet = exportOnce();
+  std::ostringstream traceLines;
+  vexTraceSetOutput(&traceLines);
+  vexTraceSetLevel("VEXCVREP", TRC1_FLOW | TRC1_DETAIL);
+  ExportRun traced = exportOnce();
+  vexTraceSetLevel("VEXCVREP", 0);
+  vexTraceSetOutput(nullptr);
+  EXPECT_EQ(traced.err, quiet.err);
+  EXPECT_EQ(traced.out, quiet.out);
+  EXPECT_NE(traceLines.str().find("namespaceName(corp)"), std::string::npos) << traceLines.str();
+  EXPECT_NE(traceLines.str().find("<StringDefinition name=\"TRACED\" width=\"2\"/>"),
+            std::string::npos)
+      << traceLines.str();
+}
+
 // ---------------------------------------------------------------------------
 
 TEST(RepositoryLifetime, CurrentRepositoryAndHeldDefinitions) {
@@ -247,16 +269,16 @@ TEST(RepositoryLifetime, CurrentRepositoryAndHeldDefinitions) {
   };
   {
     VexCvtRepository outer(nullptr, nullptr);
-    EXPECT_EQ(VexCvtRepository::getInstance(), &outer);
+    EXPECT_TRUE(VexCvtRepository::getInstance() == &outer);
     {
       VexCvtRepository inner(nullptr, nullptr);
-      EXPECT_EQ(VexCvtRepository::getInstance(), &inner);
+      EXPECT_TRUE(VexCvtRepository::getInstance() == &inner);
       // The repository's handle keeps the definition after the walk drops its own.
       inner.addDef(VexDefAccessor<Tracked>::create(destroyedBefore).getPeer());
       EXPECT_EQ(destroyedBefore, 0);
     }
     EXPECT_EQ(destroyedBefore, 1);
-    EXPECT_EQ(VexCvtRepository::getInstance(), nullptr);
+    EXPECT_TRUE(VexCvtRepository::getInstance() == nullptr);
   }
 }
 
