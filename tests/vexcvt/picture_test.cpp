@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "platform/vextrace.h"
 #include "vexcvt/vexfcbl/vexcbcfg.h"
 #include "vexcvt/vexfcbl/vexcbpic.h"
 
@@ -29,7 +32,7 @@ void expectProps(const Expected &want) {
   VexCblPicture picture(want.picture);
   EXPECT_EQ(picture.size(), want.size) << want.picture;
   EXPECT_EQ(static_cast<std::int32_t>(picture.type()), want.type) << want.picture;
-  ASSERT_NE(picture.picProps(), nullptr) << want.picture;
+  ASSERT_TRUE(picture.picProps() != nullptr) << want.picture;
   const Props::PropMap &props = picture.picProps()->props();
   EXPECT_EQ(props.size(), 8u);
   EXPECT_EQ(props.at(Props::DBCS), want.dbcs) << want.picture;
@@ -93,13 +96,13 @@ TEST_F(PictureTest, NormalisationCase) {
   VexCblPicture lower("x(5)");
   EXPECT_EQ(lower.getPictureVal(), "X(5)");
   EXPECT_EQ(lower.size(), 5);
-  EXPECT_EQ(lower.type(), VexCblType::Alphanumeric);
+  EXPECT_EQ(static_cast<int>(lower.type()), static_cast<int>(VexCblType::Alphanumeric));
 
   // A lower-case letter that is no symbol is kept and contributes nothing.
   VexCblPicture other("9q9");
   EXPECT_EQ(other.getPictureVal(), "9q9");
   EXPECT_EQ(other.size(), 2);
-  EXPECT_EQ(other.type(), VexCblType::Numeric);
+  EXPECT_EQ(static_cast<int>(other.type()), static_cast<int>(VexCblType::Numeric));
 
   VexCblPicture edited("zz9.99cr");
   EXPECT_EQ(edited.getPictureVal(), "ZZ9.99CR");
@@ -111,7 +114,7 @@ TEST_F(PictureTest, NormalisationCommaDecimalPoint) {
   VexCblPicture picture("zz.zz9,99");
   EXPECT_EQ(picture.getPictureVal(), "ZZ,ZZ9.99");
   EXPECT_EQ(picture.size(), 9);
-  EXPECT_EQ(picture.type(), VexCblType::Numeric | VexCblType::Edited);
+  EXPECT_EQ(static_cast<int>(picture.type()), static_cast<int>(VexCblType::Numeric | VexCblType::Edited));
 
   VexCblConfig::inst().commaDecimalPoint = false;
   picture.setPictureVal("zz.zz9,99");
@@ -122,8 +125,8 @@ TEST_F(PictureTest, EmptyPictureIsNotAnalysed) {
   VexCblPicture empty("");
   EXPECT_FALSE(empty.analyze());
   EXPECT_EQ(empty.size(), 0);
-  EXPECT_EQ(empty.type(), VexCblType::None);
-  EXPECT_EQ(empty.picProps(), nullptr);
+  EXPECT_EQ(static_cast<int>(empty.type()), static_cast<int>(VexCblType::None));
+  EXPECT_TRUE(empty.picProps() == nullptr);
 
   VexCblPicture null(nullptr);
   EXPECT_EQ(null.getPictureVal(), "");
@@ -132,25 +135,25 @@ TEST_F(PictureTest, EmptyPictureIsNotAnalysed) {
 
 TEST_F(PictureTest, AnalysisIsCachedUntilReplaced) {
   VexCblPicture picture("9(3)");
-  EXPECT_EQ(picture.picProps(), nullptr);
+  EXPECT_TRUE(picture.picProps() == nullptr);
   EXPECT_TRUE(picture.analyze());
   Props *first = picture.picProps();
-  ASSERT_NE(first, nullptr);
+  ASSERT_TRUE(first != nullptr);
 
   // The cached table is not recomputed, even when the configuration changes.
   VexCblConfig::inst().compatLevel = 300;
   EXPECT_TRUE(picture.analyze());
-  EXPECT_EQ(picture.picProps(), first);
+  EXPECT_TRUE(picture.picProps() == first);
 
   picture.setPictureVal("X(7)");
-  EXPECT_EQ(picture.picProps(), nullptr);
+  EXPECT_TRUE(picture.picProps() == nullptr);
   EXPECT_EQ(picture.size(), 7);
-  EXPECT_EQ(picture.type(), VexCblType::Alphanumeric);
+  EXPECT_EQ(static_cast<int>(picture.type()), static_cast<int>(VexCblType::Alphanumeric));
 
   VexCblPicture copy(picture);
   picture.reset();
-  EXPECT_EQ(picture.picProps(), nullptr);
-  ASSERT_NE(copy.picProps(), nullptr);
+  EXPECT_TRUE(picture.picProps() == nullptr);
+  ASSERT_TRUE(copy.picProps() != nullptr);
   EXPECT_EQ(copy.picProps()->props().at(Props::SIZE), 7);
 }
 
@@ -161,6 +164,27 @@ TEST_F(PictureTest, CountSymbol) {
   EXPECT_EQ(vexCblCountSymbol("9ZZ", 'Z', '9'), 0);
   EXPECT_EQ(vexCblCountSymbol("", 'Z', '9'), 0);
   EXPECT_EQ(vexCblCountSymbol(nullptr, 'Z', '9'), 0);
+}
+
+TEST_F(PictureTest, FullTraceLeavesResultsAlone) {
+  auto run = [] {
+    std::string results;
+    for (const char *text : {"S9(5)V99", "ZZ,ZZ9.99CR", "", "G(4)"}) {
+      VexCblPicture picture(text);
+      results += std::to_string(picture.size()) + "/" + std::to_string(static_cast<int>(picture.type())) + "/" +
+                 picture.getPictureVal() + "|";
+    }
+    return results;
+  };
+  const std::string untraced = run();
+  std::ostringstream trace;
+  vexTraceSetOutput(&trace);
+  vexTraceSetLevel(nullptr, TRC1_DETAIL | TRC1_FLOW | TRC1_ERROR);
+  const std::string traced = run();
+  vexTraceSetLevel(nullptr, 0);
+  vexTraceSetOutput(nullptr);
+  EXPECT_EQ(traced, untraced);
+  EXPECT_NE(trace.str().find("VexCblPicture::analyze"), std::string::npos);
 }
 
 TEST(VexCblTypeBits, CombinationsKeepTheirNumbers) {

@@ -5,9 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/vextrace.h"
 #include "vexcvt/vexfcbl/vexcbcfg.h"
 
 namespace {
+
+TRC1_EPB trcBlock{"VEXCBPIC"};
 
 // What one occurrence of a picture symbol does to the analysis.
 enum SymbolEffect : unsigned {
@@ -166,14 +169,17 @@ VexCblPicture &VexCblPicture::operator=(const VexCblPicture &other) {
 }
 
 void VexCblPicture::setPictureVal(const char *picture) {
+  VEX_TRACE(trcBlock, "VexCblPicture::setPictureVal");
   const bool commaDecimalPoint = VexCblConfig::inst().commaDecimalPoint;
   m_picture.clear();
   for (const char *c = picture; c && *c; ++c)
     m_picture += normalised(*c, commaDecimalPoint);
+  VEX_TRACE_DETAIL(trcBlock) << "Picture" << "(" << m_picture << ") ";
   reset();
 }
 
 bool VexCblPicture::analyze() {
+  VEX_TRACE(trcBlock, "VexCblPicture::analyze");
   if (m_picture.empty())
     return false;
   if (m_props)
@@ -187,18 +193,28 @@ bool VexCblPicture::analyze() {
     scan.add(symbol, repetitionAt(m_picture, pos));
   }
   scan.finish();
+  VEX_TRACE_DETAIL(trcBlock) << "Picture size" << "(" << m_props->props()[VexCblPicProps::SIZE] << ") type("
+                             << m_props->props()[VexCblPicProps::TYPE] << ") ";
   return true;
 }
 
-int VexCblPicture::size() { return analyze() ? m_props->props()[VexCblPicProps::SIZE] : 0; }
+int VexCblPicture::size() {
+  VEX_TRACE(trcBlock, "VexCblPicture::size");
+  return analyze() ? m_props->props()[VexCblPicProps::SIZE] : 0;
+}
 
 VexCblType VexCblPicture::type() {
+  VEX_TRACE(trcBlock, "VexCblPicture::type");
   return analyze() ? static_cast<VexCblType>(m_props->props()[VexCblPicProps::TYPE]) : VexCblType::None;
 }
 
-void VexCblPicture::reset() { m_props.reset(); }
+void VexCblPicture::reset() {
+  VEX_TRACE(trcBlock, "VexCblPicture::reset");
+  m_props.reset();
+}
 
 int vexCblCountSymbol(const char *picture, char symbol, char stop) {
+  VEX_TRACE(trcBlock, "vexCblCountSymbol");
   int count = 0;
   for (const char *c = picture; c && *c && *c != stop; ++c)
     count += *c == symbol ? 1 : 0;
