@@ -74,6 +74,7 @@ private:
   bool entered_;
   bool hasResult_ = false;
   std::string result_;
+  int line_ = 0;
 };
 
 // Test control: the mask for one component (nullptr: every component) and
@@ -85,8 +86,7 @@ void vexTraceSetOutput(std::ostream *out);
 #define VEX_TRACE(block, function) VexTraceFunc vexTraceScope_((block), __LINE__, (function))
 // Writes a detail line when the Detail bit is set: VEX_TRACE_DETAIL(block) << "Picture" << "(" << pic << ") ";
 #define VEX_TRACE_DETAIL(block)                                                                    \
-  if (!(vexTraceScope_.level() & TRC1_DETAIL)) {                                                   \
-  } else                                                                                           \
+  for (bool vexOn_ = vexTraceScope_.level() & TRC1_DETAIL; vexOn_; vexOn_ = false)                 \
     VexTraceLine((block), __LINE__, "Detail - ").os()
 
 // One trace line, ended on destruction.
@@ -112,3 +112,31 @@ template <typename T> const T &VexTraceFunc::result(const T &value) {
   }
   return value;
 }
+
+// A text pointer that may be null is written as "NULL"; every other value
+// goes through std::ostream and the chain stays a vextraceos.
+vextraceos &operator<<(vextraceos &os, const char *text);
+vextraceos &operator<<(vextraceos &os, char *text);
+vextraceos &operator<<(vextraceos &os, std::ostream &(*manipulator)(std::ostream &));
+template <typename T>
+  requires requires(std::ostream &out, const T &value) { out << value; }
+vextraceos &operator<<(vextraceos &os, const T &value) {
+  static_cast<std::ostream &>(os) << value;
+  return os;
+}
+
+// Further trace lines of the function opened with VEX_TRACE, each written
+// only when its level bit is set (a loop rather than if/else, so that the
+// macros sit safely under an unbraced if): "Args - " and "Flow - " under Flow,
+// "!!! Error - " under Error.
+#define VEX_TRACE_ARGS(block)                                                                      \
+  for (bool vexOn_ = vexTraceScope_.level() & TRC1_FLOW; vexOn_; vexOn_ = false)                   \
+    VexTraceLine((block), __LINE__, "Args - ").os()
+#define VEX_TRACE_FLOW(block)                                                                      \
+  for (bool vexOn_ = vexTraceScope_.level() & TRC1_FLOW; vexOn_; vexOn_ = false)                   \
+    VexTraceLine((block), __LINE__, "Flow - ").os()
+#define VEX_TRACE_ERROR(block)                                                                     \
+  for (bool vexOn_ = vexTraceScope_.level() & TRC1_ERROR; vexOn_; vexOn_ = false)                  \
+    VexTraceLine((block), __LINE__, "!!! Error - ").os()
+// The function's result, recorded for the exit event: return VEX_TRACE_RESULT(size);
+#define VEX_TRACE_RESULT(value) vexTraceScope_.result(value)

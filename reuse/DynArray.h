@@ -7,6 +7,7 @@ unsigned long AlignedSize(unsigned long elementSize);
 void MakeArray(void *&array, unsigned long &count, unsigned long elementSize);
 // Doubles count, copying the old contents into the new area.
 void ExtendArray(void *&array, unsigned long &count, unsigned long elementSize);
+// Frees count * aligned size bytes; array becomes null and count 0.
 void ReleaseArray(void *&array, unsigned long &count, unsigned long elementSize);
 
 // Typed forms of the three operations.

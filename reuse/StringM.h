@@ -17,5 +17,8 @@ unsigned LengthSt(tStringRef ref);
 bool IsEqualSt(tStringRef ref, const char *characters);
 // Writes the text; a null reference reports code 11 and writes nothing.
 void WriteString(FILE *stream, tStringRef ref);
+// Forgets every block: the next PutString starts a new one.
 void InitStringMemory();
+// Gives every block back to the memory pools, then InitStringMemory.
+// No reference may be used afterwards.
 void CloseStringMemory();

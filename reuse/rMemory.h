@@ -8,7 +8,9 @@ extern unsigned long MemoryUsed; // bytes obtained from the operating system so 
 void *Alloc(unsigned long size);
 // Gives back a block obtained with Alloc(size).
 void Free(unsigned long size, void *address);
-// Empties the free lists and the pool; must run before the first Alloc.
+// Empties the free lists and the pool and sets MemoryUsed to 0; must run
+// before the first Alloc. Blocks already obtained from the system are still
+// returned by the next CloserMemory.
 void InitrMemory();
 // Returns every system block, then InitrMemory.
 void CloserMemory();

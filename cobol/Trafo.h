@@ -1,0 +1,22 @@
+#pragma once
+// Tree transformations: the restructuring of entries that a COPY statement
+// inside an entry brought in. (The text-replacement routines of COPY ...
+// REPLACING and REPLACE belong to this module too and are declared with it.)
+
+#include "cobol/Tree.h"
+
+// Restructures a section's entry list (in source order) in place and returns
+// it: a format_copy entry followed by a format_1 receives, as its
+// data_description_entry_l, that format_1 and every following entry from the
+// same source file (the file of the format_1's name), closed by a new
+// nodata_description_entry; its `next` becomes the first entry after them.
+// A node in the list that is no entry is a routine failure of
+// "trafo_data_desc", a node that is neither entry nor end node after copied
+// entries one of "get_end_of_copy": code 70 ("routine failed", Fatal, with
+// "Trafo.<routine>") is reported, then Trafo_Exit is called, and should it
+// return, the list is returned as far as it was restructured.
+tTree trafo_data_desc(tTree list);
+
+// Called after a routine failure has been reported; initially ends the
+// process with status 1. The driver installs its own routine.
+extern void (*Trafo_Exit)();

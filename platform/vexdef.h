@@ -1,0 +1,504 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The definition model: typed data definitions (groups of member items,
+// strings, binary fields, numbers), reference-counted and held through counted
+// handles, with the registries that name them and the writer that renders each
+// one as an element of the output document. Model texts are 16-bit strings.
+
+// A model text.
+using VexString = std::u16string;
+
+// Converts bytes to a model text. With `utf8` false every byte becomes one code
+// unit of the same value, so any byte string (including packed decimal images
+// and bytes above 127) survives vexToMbcs unchanged; with `utf8` true the bytes
+// are decoded as UTF-8 and every byte of an invalid sequence is taken as above.
+// A null text gives an empty model text.
+VexString vexToUnicode(const char *text, bool utf8);
+VexString vexToUnicode(const std::string &text, bool utf8);
+// The same for `length` bytes at `bytes`, NUL bytes included; a negative length
+// means up to the terminating NUL.
+VexString vexToUnicode(const char *bytes, long length, bool utf8);
+
+// Converts a model text to bytes: a code unit up to 0xFF becomes the byte of
+// that value, any other is encoded as UTF-8 (a lone surrogate as U+FFFD).
+std::string vexToMbcs(const VexString &text);
+
+// An optional value: a default value and a state (not set / set).
+template <typename T> class VexHolder {
+public:
+  VexHolder() = default;
+  // A holder whose default value is `value`, not set.
+  explicit VexHolder(T value) : value_(std::move(value)) {}
+  // Stores `value` and marks the holder set.
+  void set(T value) {
+    value_ = std::move(value);
+    set_ = true;
+  }
+  VexHolder &operator=(T value) {
+    set(std::move(value));
+    return *this;
+  }
+  // True while nothing has been set: the value is still the default.
+  bool hasDefault() const { return !set_; }
+  bool isSet() const { return set_; }
+  // The value: the last one set, else the default.
+  const T &get() const { return value_; }
+
+private:
+  T value_{};
+  bool set_ = false;
+};
+
+// A holder of a value of an enumeration type.
+template <typename T> using VexTypeHolder = VexHolder<T>;
+
+// A closed range of counts or widths; the upper bound may be unbounded.
+class VexRange {
+public:
+  // The upper bound that stands for "no limit".
+  static constexpr std::int64_t unbounded = -1;
+  // Zero to unbounded.
+  VexRange() = default;
+  // Exactly `count`.
+  explicit VexRange(std::int64_t count) : low_(count), high_(count) {}
+  // From `low` to `high` (`unbounded` for no limit).
+  VexRange(std::int64_t low, std::int64_t high) : low_(low), high_(high) {}
+  std::int64_t lbound() const { return low_; }
+  std::int64_t ubound() const { return high_; }
+  // Lower and upper bound are the same count.
+  bool isExact() const { return low_ == high_; }
+  bool operator==(const VexRange &) const = default;
+
+private:
+  std::int64_t low_ = 0;
+  std::int64_t high_ = unbounded;
+};
+
+// Base of every model object: a reference count, a name and a description.
+// Objects start with no reference; the last delRef destroys the object, so a
+// model object lives exactly as long as a counted handle holds it.
+class VexObjectImpl {
+public:
+  VexObjectImpl() = default;
+  VexObjectImpl(const VexObjectImpl &) = delete;
+  VexObjectImpl &operator=(const VexObjectImpl &) = delete;
+  // Adds one reference.
+  void addRef() { ++refs_; }
+  // Drops one reference and destroys the object when it was the last.
+  void delRef();
+  // Number of references held.
+  long refCount() const { return refs_; }
+  const VexString &name() const { return name_; }
+  const VexString &description() const { return description_; }
+  void setDescription(const VexString &text) { description_ = text; }
+
+protected:
+  virtual ~VexObjectImpl() = default;
+  void setName(const VexString &text) { name_ = text; }
+
+private:
+  long refs_ = 0;
+  VexString name_;
+  VexString description_;
+};
+
+// A counted handle: holds one reference to a model object while it points to it.
+template <typename T> class VexCountRef {
+public:
+  VexCountRef() = default;
+  // Takes a reference to `object` (may be null).
+  VexCountRef(T *object) : object_(object) { acquire(); }
+  VexCountRef(const VexCountRef &other) : object_(other.object_) { acquire(); }
+  VexCountRef(VexCountRef &&other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+  // From a handle of a derived type.
+  template <typename U> VexCountRef(const VexCountRef<U> &other) : object_(other.getPeer()) {
+    acquire();
+  }
+  VexCountRef &operator=(VexCountRef other) noexcept {
+    std::swap(object_, other.object_);
+    return *this;
+  }
+  ~VexCountRef() { release(); }
+  // A new object of type T with one reference, held by the returned handle.
+  template <typename... Args> static VexCountRef create(Args &&...args) {
+    return VexCountRef(new T(std::forward<Args>(args)...));
+  }
+  // The object, or null.
+  T *getPeer() const { return object_; }
+  T *operator->() const { return object_; }
+  T &operator*() const { return *object_; }
+  explicit operator bool() const { return object_ != nullptr; }
+
+private:
+  void acquire() {
+    if (object_)
+      object_->addRef();
+  }
+  void release() {
+    if (object_)
+      std::exchange(object_, nullptr)->delRef();
+  }
+  T *object_ = nullptr;
+};
+
+// The identifier of a name in the registry `Domain`; 0 is no identifier.
+template <typename Domain> class VexDomainId {
+public:
+  VexDomainId() = default;
+  explicit VexDomainId(std::uint32_t value) : value_(value) {}
+  std::uint32_t value() const { return value_; }
+  bool isValid() const { return value_ != 0; }
+  bool operator==(const VexDomainId &) const = default;
+
+private:
+  std::uint32_t value_ = 0;
+};
+
+// A counted handle to a model object of a registry's domain.
+template <typename T, typename Id> class VexAccessor : public VexCountRef<T> {
+public:
+  using VexCountRef<T>::VexCountRef;
+  VexAccessor() = default;
+  VexAccessor(const VexCountRef<T> &other) : VexCountRef<T>(other) {}
+  // From an accessor of a derived type.
+  template <typename U>
+  VexAccessor(const VexAccessor<U, Id> &other) : VexCountRef<T>(other.getPeer()) {}
+  template <typename... Args> static VexAccessor create(Args &&...args) {
+    return VexAccessor(VexCountRef<T>::create(std::forward<Args>(args)...));
+  }
+};
+
+// Interns names as identifiers, 1, 2, ... in order of first request.
+template <typename Domain> class VexNameDomain {
+public:
+  // The identifier of `name`, made on first request.
+  VexDomainId<Domain> getId(const VexString &name) {
+    auto [entry, added] = ids_.try_emplace(name, static_cast<std::uint32_t>(names_.size() + 1));
+    if (added)
+      names_.push_back(name);
+    return VexDomainId<Domain>(entry->second);
+  }
+  // The name of `id`; empty for an identifier this registry did not make.
+  VexString getName(VexDomainId<Domain> id) const {
+    return id.isValid() && id.value() <= names_.size() ? names_[id.value() - 1] : VexString();
+  }
+
+private:
+  std::map<VexString, std::uint32_t> ids_;
+  std::vector<VexString> names_;
+};
+
+class VexDataDefImpl;
+
+// The registry of data-definition names. A definition registered under a name
+// carries that name and can be referred to by its identifier.
+class VexDataDefDomain : public VexNameDomain<VexDataDefDomain> {
+public:
+  // The process-wide registry, created on first use.
+  static VexDataDefDomain &getInstance();
+  // Gives `def` the identifier `id` and the name it stands for. Throws
+  // VexError for an identifier this registry did not make.
+  void registerDef(VexDomainId<VexDataDefDomain> id, VexDataDefImpl &def);
+
+private:
+  VexDataDefDomain() = default;
+};
+
+// The registry of namespace names.
+class VexNamespaceDomain : public VexNameDomain<VexNamespaceDomain> {
+public:
+  // The process-wide registry, created on first use.
+  static VexNamespaceDomain &getInstance();
+  // Declares the namespace `id` with `flags` (0: an ordinary namespace). Throws
+  // VexError for an identifier this registry did not make.
+  void declare(VexDomainId<VexNamespaceDomain> id, int flags);
+  // Whether `id` has been declared.
+  bool isDeclared(VexDomainId<VexNamespaceDomain> id) const;
+
+private:
+  VexNamespaceDomain() = default;
+  std::map<std::uint32_t, int> declared_;
+};
+
+using VexDataDefId = VexDomainId<VexDataDefDomain>;
+
+// What an object's class is, for rttiCast: a class covers the kinds of its
+// concrete subclasses.
+enum class VexDefKind { group, string, binary, number };
+struct VexRttiClassInfo {
+  const char *className;
+  bool covers[4];
+  bool matches(VexDefKind kind) const { return covers[static_cast<int>(kind)]; }
+};
+
+// A data definition: a group or a primitive definition.
+class VexDataDefImpl : public VexObjectImpl {
+public:
+  static const VexRttiClassInfo &rttiClassInfo();
+  virtual VexDefKind kind() const = 0;
+  // False for group definitions, true for every other kind.
+  bool isNonGroupDef() const;
+  // True for string, binary and number definitions.
+  bool isPrimitiveDef() const;
+  // The primitive kind: 1 string, 2 number, 3 binary; 0 for a group.
+  int primitiveKind() const;
+  // The registry identifier given by VexDataDefDomain::registerDef, else none.
+  VexDataDefId id() const { return id_; }
+
+private:
+  friend class VexDataDefDomain;
+  VexDataDefId id_;
+};
+
+// The object `def` as a T when its class is T or derives from it, else null.
+template <typename T> T *rttiCast(VexDataDefImpl *def) {
+  return def && T::rttiClassInfo().matches(def->kind()) ? static_cast<T *>(def) : nullptr;
+}
+template <typename T> const T *rttiCast(const VexDataDefImpl *def) {
+  return def && T::rttiClassInfo().matches(def->kind()) ? static_cast<const T *>(def) : nullptr;
+}
+
+// The counted handle through which the converter holds definitions.
+using VexDataDef = VexAccessor<VexDataDefImpl, VexDataDefId>;
+// The same for a definition of a known kind; converts to VexDataDef.
+template <typename T> using VexDefAccessor = VexAccessor<T, VexDataDefId>;
+
+// A reference to a registered definition by its identifier.
+class VexRef {
+public:
+  VexRef() = default;
+  explicit VexRef(VexDataDefId id) : id_(id) {}
+  VexDataDefId id() const { return id_; }
+
+private:
+  VexDataDefId id_;
+};
+
+// A list of permitted values of a primitive definition, in order.
+class VexRestriction {
+public:
+  // Appends `value`.
+  void addValue(const VexString &value) { values_.push_back(value); }
+  const std::vector<VexString> &values() const { return values_; }
+  bool empty() const { return values_.empty(); }
+
+private:
+  std::vector<VexString> values_;
+};
+
+// A syntax object: a short text of the definition's syntax, such as the
+// character a value is padded with.
+class VexSyntax {
+public:
+  explicit VexSyntax(VexString text) : text_(std::move(text)) {}
+  const VexString &text() const { return text_; }
+
+private:
+  VexString text_;
+};
+
+// A string, binary or number definition.
+class VexPrimitiveDefImpl : public VexDataDefImpl {
+public:
+  static const VexRttiClassInfo &rttiClassInfo();
+  // Width in character positions (strings, numbers) or bytes (binary);
+  // VexError for a negative bound or a lower bound above the upper one.
+  void setWidth(const VexRange &width);
+  // The default value as the model text the converter made of it.
+  void setDefaultValue(const VexString &value) { default_ = value; }
+  // Replaces the restriction list.
+  void setRestriction(const VexRestriction &restriction) { restriction_ = restriction; }
+  const VexHolder<VexRange> &width() const { return width_; }
+  const VexHolder<VexString> &defaultValue() const { return default_; }
+  const VexRestriction &restriction() const { return restriction_; }
+
+private:
+  VexHolder<VexRange> width_;
+  VexHolder<VexString> default_;
+  VexRestriction restriction_;
+};
+
+// Layout of a value shown as text: justification and pad character.
+class VexTextDefImpl : public VexPrimitiveDefImpl {
+public:
+  static const VexRttiClassInfo &rttiClassInfo();
+  // 0 not justified, 2 right-justified; VexError for any other value.
+  void setJustification(int justification);
+  void setPadCharacter(const VexSyntax &pad) { pad_ = pad.text(); }
+  const VexTypeHolder<int> &justification() const { return justification_; }
+  const VexHolder<VexString> &padCharacter() const { return pad_; }
+
+private:
+  VexTypeHolder<int> justification_;
+  VexHolder<VexString> pad_;
+};
+
+class VexStringDefImpl : public VexTextDefImpl {
+public:
+  static const VexRttiClassInfo &rttiClassInfo();
+  VexDefKind kind() const override { return VexDefKind::string; }
+};
+
+class VexBinaryDefImpl : public VexPrimitiveDefImpl {
+public:
+  static const VexRttiClassInfo &rttiClassInfo();
+  VexDefKind kind() const override { return VexDefKind::binary; }
+};
+
+// Scope of the number definition's enumerations.
+struct VexNumberDefScope {
+  // Binary form of a number; the values are those of the model's contract.
+  enum class BinaryPresentation : int {
+    uint16 = 2,
+    int16 = 3,
+    uint32 = 4,
+    int32 = 5,
+    uint64 = 6,
+    int64 = 7,
+    float32 = 8,
+    float64 = 9,
+    packedDecimal = 10,
+  };
+};
+
+class VexNumberDefImpl : public VexTextDefImpl {
+public:
+  static const VexRttiClassInfo &rttiClassInfo();
+  VexDefKind kind() const override { return VexDefKind::number; }
+  // Number of decimal digits; VexError when negative.
+  void setNumberOfDigits(int digits);
+  // Digits after the implied or explicit decimal point; VexError when negative.
+  void setPointLocation(int location);
+  // 1 leading, 2 trailing, 3 leading separate, 4 trailing separate; VexError otherwise.
+  void setSignPosition(int position);
+  // 0 digits, 1 implied decimal, 2 explicit decimal, 3 external float,
+  // 4 zoned decimal; VexError otherwise.
+  void setTextPresentation(int presentation);
+  // VexError for a value outside the enumeration.
+  void setBinaryPresentation(VexNumberDefScope::BinaryPresentation presentation);
+  // The display pattern, positive and negative part separated by ";".
+  void setTextPattern(const VexString &pattern) { pattern_ = pattern; }
+  void setDecimalPoint(char16_t point) { decimalPoint_ = point; }
+  void setGroupSeparator(char16_t separator) { groupSeparator_ = separator; }
+  // 1 blank when zero, 0 not; VexError otherwise.
+  void setBlankWhenZero(int blank);
+
+  const VexHolder<int> &numberOfDigits() const { return digits_; }
+  const VexHolder<int> &pointLocation() const { return pointLocation_; }
+  const VexTypeHolder<int> &signPosition() const { return signPosition_; }
+  const VexTypeHolder<int> &textPresentation() const { return textPresentation_; }
+  const VexTypeHolder<VexNumberDefScope::BinaryPresentation> &binaryPresentation() const {
+    return binaryPresentation_;
+  }
+  const VexHolder<VexString> &textPattern() const { return pattern_; }
+  const VexHolder<char16_t> &decimalPoint() const { return decimalPoint_; }
+  const VexHolder<char16_t> &groupSeparator() const { return groupSeparator_; }
+  const VexHolder<int> &blankWhenZero() const { return blankWhenZero_; }
+
+private:
+  VexHolder<int> digits_;
+  VexHolder<int> pointLocation_;
+  VexTypeHolder<int> signPosition_;
+  VexTypeHolder<int> textPresentation_;
+  VexTypeHolder<VexNumberDefScope::BinaryPresentation> binaryPresentation_;
+  VexHolder<VexString> pattern_;
+  VexHolder<char16_t> decimalPoint_;
+  VexHolder<char16_t> groupSeparator_;
+  VexHolder<int> blankWhenZero_;
+};
+
+// A reference to a member item of the same group by its name.
+class VexGroupItemRef {
+public:
+  explicit VexGroupItemRef(VexString name) : name_(std::move(name)) {}
+  const VexString &name() const { return name_; }
+
+private:
+  VexString name_;
+};
+
+// A member item of a group: a name, an optional cardinality with an optional
+// count item, and the member's definition, held directly or by identifier.
+class VexGroupItemImpl : public VexObjectImpl {
+public:
+  void setName(const VexString &name) { VexObjectImpl::setName(name); }
+  // The item occurs a number of times in `range`; VexError for a negative
+  // bound or a lower bound above the upper one.
+  void setCardinality(const VexRange &range);
+  // As above; the actual count is held by the earlier item `countItem`.
+  void setCardinality(const VexRange &range, const VexGroupItemRef &countItem);
+  // The member's definition, held by this item.
+  void setDefinition(const VexDataDef &def);
+  // The member's definition is the registered definition `ref` refers to;
+  // VexError for a reference without identifier.
+  void setDefinition(const VexRef &ref);
+
+  const VexHolder<VexRange> &cardinality() const { return cardinality_; }
+  // The count item's name; empty without one.
+  const VexString &countItem() const { return countItem_; }
+  // The definition held directly, or null.
+  const VexDataDef &definition() const { return def_; }
+  // The identifier of the referred definition, or none.
+  VexDataDefId definitionRef() const { return ref_; }
+
+private:
+  VexHolder<VexRange> cardinality_;
+  VexString countItem_;
+  VexDataDef def_;
+  VexDataDefId ref_;
+};
+
+// The counted handle a group's items are added through.
+using VexGroupItem = VexCountRef<VexGroupItemImpl>;
+
+class VexGroupDefImpl : public VexDataDefImpl {
+public:
+  static const VexRttiClassInfo &rttiClassInfo();
+  VexDefKind kind() const override { return VexDefKind::group; }
+  // The group's type (1: a record structure).
+  void setType(int type) { type_ = type; }
+  // Appends `item`; VexError for a null handle.
+  void addItem(const VexGroupItem &item);
+  // Index of the first item named `name`, or -1.
+  int findItemIndex(const VexString &name) const;
+  const VexTypeHolder<int> &type() const { return type_; }
+  const std::vector<VexGroupItem> &items() const { return items_; }
+
+private:
+  VexTypeHolder<int> type_;
+  std::vector<VexGroupItem> items_;
+};
+
+// A rendered definition: named text attributes.
+class VexStanza {
+public:
+  // The attribute's value; empty when absent.
+  VexString getAttrValue(const char *name) const;
+  void setAttrValue(const char *name, const VexString &value) { attrs_[name] = value; }
+
+private:
+  std::map<std::string, VexString> attrs_;
+};
+
+// Renders definitions for the output document.
+class VexMfRdfWriter {
+public:
+  // The stanza of `def`: "definition" holds the definition's element as XML
+  // markup, with every property that is set and its members; "description"
+  // holds the description, which the markup leaves to the caller.
+  static VexStanza fillStanza(const VexDataDefImpl &def);
+};
+
+// Vocabulary of the output document.
+const char *vexRootElementName();    // the root element
+const char *vexRdfNamespace();       // the RDF syntax namespace bound to prefix "rdf"
+const char *vexDomainNamespace();    // a namespace element
+const char *vexDomainMsgFmt();       // the element that holds the definitions
+const char *vexAttrName();           // the name attribute
+const char *vexElementDescription(); // the description element

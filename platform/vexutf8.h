@@ -1,0 +1,56 @@
+#pragma once
+#include <cstddef>
+#include <string>
+
+// UTF-8 coding shared by the model texts and the XML helpers.
+
+// Decodes the UTF-8 sequence at `pos` of the `size` bytes at `bytes` into
+// `code`; returns its length, or 0 when the bytes there are not a valid
+// shortest-form sequence of a scalar value (`code` is then unspecified).
+inline std::size_t vexDecodeUtf8(const unsigned char *bytes, std::size_t size, std::size_t pos,
+                                 char32_t &code) {
+  unsigned char lead = bytes[pos];
+  std::size_t length;
+  char32_t minimum;
+  if (lead < 0x80) {
+    code = lead;
+    return 1;
+  } else if ((lead & 0xE0) == 0xC0) {
+    length = 2, minimum = 0x80, code = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, minimum = 0x800, code = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, minimum = 0x10000, code = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (pos + length > size)
+    return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((bytes[pos + i] & 0xC0) != 0x80)
+      return 0;
+    code = (code << 6) | (bytes[pos + i] & 0x3F);
+  }
+  if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+    return 0;
+  return length;
+}
+
+// Appends the UTF-8 encoding of the scalar value `code` to `out`.
+inline void vexAppendUtf8(std::string &out, char32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}

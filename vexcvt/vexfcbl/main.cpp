@@ -1,0 +1,3 @@
+#include "vexcvt/vexfcbl/vexfcbl.h"
+
+int main(int argc, char **argv) { return vexFcblMain(argc, argv); }

@@ -1,0 +1,7 @@
+#include <cstdio>
+
+#include "vexcvt/vexfcbl/vexfcbl.h"
+
+void process(const char *) {
+  std::fputs("Error: Cobol front end is not available in this build.\n", stderr);
+}
