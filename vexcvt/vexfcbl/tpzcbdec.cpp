@@ -82,6 +82,7 @@ TpzCblDecimal::TpzCblDecimal(Type type, Sign sign, int digits, int pointLocation
 
 TpzErrorCode TpzCblDecimal::setPattern(const char *pattern) {
   VEX_TRACE(trcBlock, "TpzCblDecimal::setPattern");
+  VEX_TRACE_ARGS(trcBlock) << "pattern" << "(" << pattern << ") ";
   if (!pattern)
     return TpzErrorCode(TpzErrorCode::WrongPattern);
   std::size_t pos = 0;
@@ -140,6 +141,8 @@ TpzErrorCode TpzCblDecimal::setPattern(const char *pattern) {
 
 TpzErrorCode TpzCblDecimal::validate() {
   VEX_TRACE(trcBlock, "TpzCblDecimal::validate");
+  VEX_TRACE_ARGS(trcBlock) << "type" << "(" << static_cast<int>(m_type) << ") sign(" << static_cast<int>(m_sign) << ") encoding("
+                           << static_cast<int>(m_encoding) << ") ";
   if (m_type == TypeNotSet)
     return TpzErrorCode(TpzErrorCode::TypeNotSpecified);
   if (m_type != TypePacked && m_type != TypeZoned)
@@ -171,6 +174,7 @@ TpzErrorCode TpzCblDecimal::validate() {
 
 TpzErrorCode TpzCblDecimal::convertToCobol(const std::string &number, std::string &image) const {
   VEX_TRACE(trcBlock, "TpzCblDecimal::convertToCobol");
+  VEX_TRACE_ARGS(trcBlock) << "number" << "(" << number << ") ";
   // Converting must not resolve this description's default sign behind the
   // caller's back, so an unvalidated description is checked on a copy.
   TpzCblDecimal checked = *this;
@@ -182,6 +186,7 @@ TpzErrorCode TpzCblDecimal::convertToCobol(const std::string &number, std::strin
 
 TpzErrorCode TpzCblDecimal::convertFromCobol(const std::string &image, std::string &number) const {
   VEX_TRACE(trcBlock, "TpzCblDecimal::convertFromCobol");
+  VEX_TRACE_ARGS(trcBlock) << "image size" << "(" << image.size() << ") ";
   TpzCblDecimal checked = *this;
   TpzErrorCode rc = checked.validate();
   if (!rc.isSuccess())

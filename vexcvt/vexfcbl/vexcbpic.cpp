@@ -170,6 +170,7 @@ VexCblPicture &VexCblPicture::operator=(const VexCblPicture &other) {
 
 void VexCblPicture::setPictureVal(const char *picture) {
   VEX_TRACE(trcBlock, "VexCblPicture::setPictureVal");
+  VEX_TRACE_ARGS(trcBlock) << "picture" << "(" << picture << ") ";
   const bool commaDecimalPoint = VexCblConfig::inst().commaDecimalPoint;
   m_picture.clear();
   for (const char *c = picture; c && *c; ++c)
@@ -215,6 +216,7 @@ void VexCblPicture::reset() {
 
 int vexCblCountSymbol(const char *picture, char symbol, char stop) {
   VEX_TRACE(trcBlock, "vexCblCountSymbol");
+  VEX_TRACE_ARGS(trcBlock) << "picture" << "(" << picture << ") symbol(" << symbol << ") stop(" << stop << ") ";
   int count = 0;
   for (const char *c = picture; c && *c && *c != stop; ++c)
     count += *c == symbol ? 1 : 0;
