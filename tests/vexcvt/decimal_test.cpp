@@ -77,10 +77,9 @@ TEST(DecimalPattern, MalformedPatternsGiveTheirCodes) {
     const char *pattern;
     int code;
   } const cases[] = {
-      {"9(0)", 17},       {"V(2)9", 17},   {"9(3", 17},        {"9()", 17},      {"9(A)", 17},
-      {"PPV99", 17},      {"S9(3)P(2)9", 18}, {"9P9", 18},     {"9V9V9", 19},    {"VV9", 19},
-      {"P9P", 20},        {"PP9PP", 20},   {"99X", 21},        {"9.99", 21},     {"9S", 22},
-      {"S9S", 22},
+      {"9(0)", 17},       {"V(2)9", 17}, {"9(3", 17},   {"9()", 17}, {"9(A)", 17}, {"PPV99", 17},
+      {"S9(3)P(2)9", 18}, {"9P9", 18},   {"9V9V9", 19}, {"VV9", 19}, {"P9P", 20},  {"PP9PP", 20},
+      {"99X", 21},        {"9.99", 21},  {"9S", 22},    {"S9S", 22},
   };
   for (const Case &c : cases) {
     Dec decimal(Dec::TypeZoned, Dec::SignDefault, 0, 0, 0);
@@ -95,10 +94,10 @@ TEST(DecimalValidate, FirstFailingCheckDecides) {
   struct Case {
     int type, sign, encoding, digits, point, scale, code;
   } const cases[] = {
-      {0, 6, 0, 3, 0, 0, 1},  {3, 6, 0, 3, 0, 0, 2},   {2, 0, 0, 3, 0, 0, 3},  {2, 5, 0, 3, 0, 0, 3},
-      {2, 7, 0, 3, 0, 0, 3},  {1, 2, 0, 3, 0, 0, 3},   {2, 2, 2, 3, 0, 0, 4},  {2, 2, 0, 0, 0, 0, 5},
-      {2, 2, 0, 3, -1, 0, 6}, {2, 2, 0, 3, 0, -2, 7},  {2, 2, 0, 3, 1, 2, 8},  {2, 2, 0, 3, 4, -2, 9},
-      {2, 2, 0, 3, 4, 0, 10}, {1, 5, 0, 3, 5, -2, 0},  {1, 6, 1, 3, 3, 0, 0},  {2, 4, 0, 3, 3, 0, 0},
+      {0, 6, 0, 3, 0, 0, 1},  {3, 6, 0, 3, 0, 0, 2},  {2, 0, 0, 3, 0, 0, 3}, {2, 5, 0, 3, 0, 0, 3},
+      {2, 7, 0, 3, 0, 0, 3},  {1, 2, 0, 3, 0, 0, 3},  {2, 2, 2, 3, 0, 0, 4}, {2, 2, 0, 0, 0, 0, 5},
+      {2, 2, 0, 3, -1, 0, 6}, {2, 2, 0, 3, 0, -2, 7}, {2, 2, 0, 3, 1, 2, 8}, {2, 2, 0, 3, 4, -2, 9},
+      {2, 2, 0, 3, 4, 0, 10}, {1, 5, 0, 3, 5, -2, 0}, {1, 6, 1, 3, 3, 0, 0}, {2, 4, 0, 3, 3, 0, 0},
       {0, 9, 9, 0, -1, 0, 1},
   };
   for (const Case &c : cases) {
@@ -253,14 +252,10 @@ TEST(DecimalZoned, AsciiSignPositions) {
     const char *number;
     std::string image;
   } const cases[] = {
-      {Dec::SignTrailing, "-12", bytes({0x31, 0x72})},
-      {Dec::SignTrailing, "12", "12"},
-      {Dec::SignLeading, "-5", bytes({0x70, 0x35})},
-      {Dec::SignLeading, "5", "05"},
-      {Dec::SignLeadingSeparate, "-12", "-12"},
-      {Dec::SignLeadingSeparate, "12", "+12"},
-      {Dec::SignTrailingSeparate, "12", "12+"},
-      {Dec::SignTrailingSeparate, "-7", "07-"},
+      {Dec::SignTrailing, "-12", bytes({0x31, 0x72})}, {Dec::SignTrailing, "12", "12"},
+      {Dec::SignLeading, "-5", bytes({0x70, 0x35})},   {Dec::SignLeading, "5", "05"},
+      {Dec::SignLeadingSeparate, "-12", "-12"},        {Dec::SignLeadingSeparate, "12", "+12"},
+      {Dec::SignTrailingSeparate, "12", "12+"},        {Dec::SignTrailingSeparate, "-7", "07-"},
   };
   for (const Case &c : cases) {
     const Dec decimal = described(Dec::TypeZoned, c.sign, "S99", Dec::EncodingAscii);

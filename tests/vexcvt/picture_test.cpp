@@ -45,13 +45,10 @@ void expectProps(const Expected &want) {
 
 TEST_F(PictureTest, NumericPictures) {
   const Expected cases[] = {
-      // picture       size type   dbcs S  P  E  afterV digits
-      {"S9(5)V99", 7, 0x004, 0, 1, 0, 0, 2, 7},
-      {"PPP999", 3, 0x004, 0, 0, 3, 0, 3, 3},
-      {"999PP", 3, 0x004, 0, 0, 2, 0, 0, 3},
-      {"SVP(2)9(3)", 3, 0x004, 0, 1, 2, 0, 3, 3},
-      {"S(2)9", 1, 0x004, 0, 1, 0, 0, 0, 1},
-      {"9(12)", 12, 0x004, 0, 0, 0, 0, 0, 12},
+      // picture, size, type, dbcs, S, P, E, digits after V, digits
+      {"S9(5)V99", 7, 0x004, 0, 1, 0, 0, 2, 7}, {"PPP999", 3, 0x004, 0, 0, 3, 0, 3, 3},
+      {"999PP", 3, 0x004, 0, 0, 2, 0, 0, 3},    {"SVP(2)9(3)", 3, 0x004, 0, 1, 2, 0, 3, 3},
+      {"S(2)9", 1, 0x004, 0, 1, 0, 0, 0, 1},    {"9(12)", 12, 0x004, 0, 0, 0, 0, 0, 12},
   };
   for (const Expected &c : cases)
     expectProps(c);
@@ -66,14 +63,10 @@ TEST_F(PictureTest, LeadingPsCountAfterThePointAtLevel300) {
 
 TEST_F(PictureTest, EditedPictures) {
   const Expected cases[] = {
-      {"ZZ,ZZ9.99CR", 11, 0x104, 0, 0, 0, 0, 0, 3},
-      {"+9.99E+99", 9, 0x104, 0, 0, 0, 1, 0, 5},
-      {"$$$,$$9.99DB", 12, 0x104, 0, 0, 0, 0, 0, 3},
-      {"Z(3)V99", 5, 0x104, 0, 0, 0, 0, 2, 2},
-      {"99/99/99", 8, 0x104, 0, 0, 0, 0, 0, 6},
-      {"XXBXX", 5, 0x108, 0, 0, 0, 0, 0, 0},
-      {"A(2)BA", 4, 0x102, 0, 0, 0, 0, 0, 0},
-      {"9(3)0", 4, 0x104, 0, 0, 0, 0, 0, 3},
+      {"ZZ,ZZ9.99CR", 11, 0x104, 0, 0, 0, 0, 0, 3},  {"+9.99E+99", 9, 0x104, 0, 0, 0, 1, 0, 5},
+      {"$$$,$$9.99DB", 12, 0x104, 0, 0, 0, 0, 0, 3}, {"Z(3)V99", 5, 0x104, 0, 0, 0, 0, 2, 2},
+      {"99/99/99", 8, 0x104, 0, 0, 0, 0, 0, 6},      {"XXBXX", 5, 0x108, 0, 0, 0, 0, 0, 0},
+      {"A(2)BA", 4, 0x102, 0, 0, 0, 0, 0, 0},        {"9(3)0", 4, 0x104, 0, 0, 0, 0, 0, 3},
   };
   for (const Expected &c : cases)
     expectProps(c);
@@ -81,12 +74,16 @@ TEST_F(PictureTest, EditedPictures) {
 
 TEST_F(PictureTest, AlphanumericAndAlphabeticPictures) {
   const Expected cases[] = {
-      {"X(10)", 10, 0x008, 0, 0, 0, 0, 0, 0}, {"A(3)", 3, 0x002, 0, 0, 0, 0, 0, 0},
-      {"A9", 2, 0x008, 0, 0, 0, 0, 0, 1},     {"AX", 2, 0x008, 0, 0, 0, 0, 0, 0},
-      {"G(4)", 4, 0x008, 1, 0, 0, 0, 0, 0},   {"N(2)", 2, 0x008, 1, 0, 0, 0, 0, 0},
+      {"X(10)", 10, 0x008, 0, 0, 0, 0, 0, 0},
+      {"A(3)", 3, 0x002, 0, 0, 0, 0, 0, 0},
+      {"A9", 2, 0x008, 0, 0, 0, 0, 0, 1},
+      {"AX", 2, 0x008, 0, 0, 0, 0, 0, 0},
+      {"G(4)", 4, 0x008, 1, 0, 0, 0, 0, 0},
+      {"N(2)", 2, 0x008, 1, 0, 0, 0, 0, 0},
       {"9X", 2, 0x008, 0, 0, 0, 0, 0, 1},
       // Without any class symbol a picture is alphanumeric.
-      {"BB", 2, 0x108, 0, 0, 0, 0, 0, 0},     {"S", 0, 0x008, 0, 1, 0, 0, 0, 0},
+      {"BB", 2, 0x108, 0, 0, 0, 0, 0, 0},
+      {"S", 0, 0x008, 0, 1, 0, 0, 0, 0},
   };
   for (const Expected &c : cases)
     expectProps(c);

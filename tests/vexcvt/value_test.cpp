@@ -105,10 +105,10 @@ TEST(ValueFigurative, FillTheLength) {
     int length;
     const char *image;
   } const cases[] = {
-      {131, 3, "000"},     {257, 2, "00"},      {267, 1, "0"},
-      {259, 5, "     "},   {260, 3, "   "},     {261, 3, "\\hFF\\hFF\\hFF"},
-      {262, 1, "\\hFF"},   {263, 2, "\\h00\\h00"}, {264, -1, "\\h00"},
-      {265, 2, "\"\""},    {266, 1, "\""},
+      {131, 3, "000"},   {257, 2, "00"},         {267, 1, "0"},
+      {259, 5, "     "}, {260, 3, "   "},        {261, 3, "\\hFF\\hFF\\hFF"},
+      {262, 1, "\\hFF"}, {263, 2, "\\h00\\h00"}, {264, -1, "\\h00"},
+      {265, 2, "\"\""},  {266, 1, "\""},
   };
   for (const Case &c : cases) {
     const VexCblValue value = figConst(c.code);
@@ -133,7 +133,8 @@ TEST(ValueFigurative, UnknownCodeWarnsAndLeavesNoValue) {
     ::testing::internal::CaptureStderr();
     value.setFigConst(code);
     const std::string written = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(written, "\n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword was ignored.\n") << code;
+    EXPECT_EQ(written, "\n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword was ignored.\n")
+        << code;
     EXPECT_EQ(static_cast<int>(value.getType()), static_cast<int>(VexCblValue::NoValue));
     EXPECT_EQ(value.getValueImage(3), "");
   }

@@ -82,7 +82,8 @@ TpzCblDecimal::TpzCblDecimal(Type type, Sign sign, int digits, int pointLocation
 
 TpzErrorCode TpzCblDecimal::setPattern(const char *pattern) {
   VEX_TRACE(trcBlock, "TpzCblDecimal::setPattern");
-  VEX_TRACE_ARGS(trcBlock) << "pattern" << "(" << pattern << ") ";
+  VEX_TRACE_ARGS(trcBlock) << "pattern"
+                           << "(" << pattern << ") ";
   if (!pattern)
     return TpzErrorCode(TpzErrorCode::WrongPattern);
   std::size_t pos = 0;
@@ -134,14 +135,16 @@ TpzErrorCode TpzCblDecimal::setPattern(const char *pattern) {
     }
   }
   m_scale = trailingP ? pCount : -pCount;
-  VEX_TRACE_DETAIL(trcBlock) << "Pattern" << "(" << pattern << ") digits(" << m_digits << ") point location("
-                             << m_pointLocation << ") scale(" << m_scale << ") ";
+  VEX_TRACE_DETAIL(trcBlock) << "Pattern"
+                             << "(" << pattern << ") digits(" << m_digits << ") point location(" << m_pointLocation
+                             << ") scale(" << m_scale << ") ";
   return TpzErrorCode();
 }
 
 TpzErrorCode TpzCblDecimal::validate() {
   VEX_TRACE(trcBlock, "TpzCblDecimal::validate");
-  VEX_TRACE_ARGS(trcBlock) << "type" << "(" << static_cast<int>(m_type) << ") sign(" << static_cast<int>(m_sign) << ") encoding("
+  VEX_TRACE_ARGS(trcBlock) << "type"
+                           << "(" << static_cast<int>(m_type) << ") sign(" << static_cast<int>(m_sign) << ") encoding("
                            << static_cast<int>(m_encoding) << ") ";
   if (m_type == TypeNotSet)
     return TpzErrorCode(TpzErrorCode::TypeNotSpecified);
@@ -174,7 +177,8 @@ TpzErrorCode TpzCblDecimal::validate() {
 
 TpzErrorCode TpzCblDecimal::convertToCobol(const std::string &number, std::string &image) const {
   VEX_TRACE(trcBlock, "TpzCblDecimal::convertToCobol");
-  VEX_TRACE_ARGS(trcBlock) << "number" << "(" << number << ") ";
+  VEX_TRACE_ARGS(trcBlock) << "number"
+                           << "(" << number << ") ";
   // Converting must not resolve this description's default sign behind the
   // caller's back, so an unvalidated description is checked on a copy.
   TpzCblDecimal checked = *this;
@@ -186,7 +190,8 @@ TpzErrorCode TpzCblDecimal::convertToCobol(const std::string &number, std::strin
 
 TpzErrorCode TpzCblDecimal::convertFromCobol(const std::string &image, std::string &number) const {
   VEX_TRACE(trcBlock, "TpzCblDecimal::convertFromCobol");
-  VEX_TRACE_ARGS(trcBlock) << "image size" << "(" << image.size() << ") ";
+  VEX_TRACE_ARGS(trcBlock) << "image size"
+                           << "(" << image.size() << ") ";
   TpzCblDecimal checked = *this;
   TpzErrorCode rc = checked.validate();
   if (!rc.isSuccess())
@@ -251,7 +256,8 @@ TpzErrorCode TpzCblDecimalHelper::convertToCobol(const std::string &number, std:
   if (field.size() > static_cast<std::size_t>(m_decimal.getDigits()))
     return TpzErrorCode(TpzErrorCode::NumberTooBig);
 
-  VEX_TRACE_DETAIL(trcBlock) << "Number" << "(" << number << ") field digits(" << field << ") ";
+  VEX_TRACE_DETAIL(trcBlock) << "Number"
+                             << "(" << number << ") field digits(" << field << ") ";
   prepareToWrite(text.negative);
   for (auto digit = field.rbegin(); digit != field.rend(); ++digit)
     writeDigit(*digit - '0');
@@ -282,7 +288,8 @@ TpzErrorCode TpzCblDecimalHelper::convertFromCobol(const std::string &image, std
     const std::size_t integerDigits = static_cast<std::size_t>(m_decimal.getDigits() - point);
     const std::size_t significant = digits.find_first_not_of('0');
     if (significant < integerDigits)
-      text += digits.substr(significant, integerDigits - significant) + std::string(static_cast<std::size_t>(scale), '0');
+      text +=
+          digits.substr(significant, integerDigits - significant) + std::string(static_cast<std::size_t>(scale), '0');
     else
       text += '0';
     if (point != 0)
@@ -416,9 +423,9 @@ TpzErrorCode TpzCblZonedHelper::readDigit(int &digit) {
   const unsigned char byte = static_cast<unsigned char>(m_image[static_cast<std::size_t>(m_readPos++)]);
   const unsigned char zone = byte & 0xF0;
   digit = byte & 0x0F;
-  const bool zoneOk = isSignSeparate() ? zone == m_zone
-                                       : (zone == m_zone || zone == m_positive || zone == m_negative ||
-                                          zone == m_alternative);
+  const bool zoneOk = isSignSeparate()
+                          ? zone == m_zone
+                          : (zone == m_zone || zone == m_positive || zone == m_negative || zone == m_alternative);
   if (!zoneOk || digit > 9)
     return TpzErrorCode(TpzErrorCode::WrongDigit);
   return TpzErrorCode();

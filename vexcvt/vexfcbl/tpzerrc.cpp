@@ -62,7 +62,8 @@ TpzErrorCode &TpzErrorCode::operator=(const TpzErrorCode &other) {
 
 void TpzErrorCode::set(int code) {
   VEX_TRACE(trcBlock, "TpzErrorCode::set");
-  VEX_TRACE_ARGS(trcBlock) << "code" << "(" << code << ") ";
+  VEX_TRACE_ARGS(trcBlock) << "code"
+                           << "(" << code << ") ";
   if (code == Success)
     m_impl.reset();
   else

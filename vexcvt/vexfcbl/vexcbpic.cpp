@@ -21,7 +21,7 @@ enum SymbolEffect : unsigned {
   DbcsSymbol = 0x10,
   ExponentSymbol = 0x20,
   SignSymbol = 0x40,
-  PointSymbol = 0x80,   // V: the implied decimal point
+  PointSymbol = 0x80,    // V: the implied decimal point
   ScalingSymbol = 0x100, // P: a point ahead of the digits when none came yet
   DigitSymbol = 0x200,
 };
@@ -157,8 +157,7 @@ VexCblPicture::VexCblPicture(const char *picture) { setPictureVal(picture); }
 VexCblPicture::~VexCblPicture() { reset(); }
 
 VexCblPicture::VexCblPicture(const VexCblPicture &other)
-    : m_picture(other.m_picture),
-      m_props(other.m_props ? std::make_unique<VexCblPicProps>(*other.m_props) : nullptr) {}
+    : m_picture(other.m_picture), m_props(other.m_props ? std::make_unique<VexCblPicProps>(*other.m_props) : nullptr) {}
 
 VexCblPicture &VexCblPicture::operator=(const VexCblPicture &other) {
   if (this != &other) {
@@ -170,12 +169,14 @@ VexCblPicture &VexCblPicture::operator=(const VexCblPicture &other) {
 
 void VexCblPicture::setPictureVal(const char *picture) {
   VEX_TRACE(trcBlock, "VexCblPicture::setPictureVal");
-  VEX_TRACE_ARGS(trcBlock) << "picture" << "(" << picture << ") ";
+  VEX_TRACE_ARGS(trcBlock) << "picture"
+                           << "(" << picture << ") ";
   const bool commaDecimalPoint = VexCblConfig::inst().commaDecimalPoint;
   m_picture.clear();
   for (const char *c = picture; c && *c; ++c)
     m_picture += normalised(*c, commaDecimalPoint);
-  VEX_TRACE_DETAIL(trcBlock) << "Picture" << "(" << m_picture << ") ";
+  VEX_TRACE_DETAIL(trcBlock) << "Picture"
+                             << "(" << m_picture << ") ";
   reset();
 }
 
@@ -194,7 +195,8 @@ bool VexCblPicture::analyze() {
     scan.add(symbol, repetitionAt(m_picture, pos));
   }
   scan.finish();
-  VEX_TRACE_DETAIL(trcBlock) << "Picture size" << "(" << m_props->props()[VexCblPicProps::SIZE] << ") type("
+  VEX_TRACE_DETAIL(trcBlock) << "Picture size"
+                             << "(" << m_props->props()[VexCblPicProps::SIZE] << ") type("
                              << m_props->props()[VexCblPicProps::TYPE] << ") ";
   return true;
 }
@@ -216,7 +218,8 @@ void VexCblPicture::reset() {
 
 int vexCblCountSymbol(const char *picture, char symbol, char stop) {
   VEX_TRACE(trcBlock, "vexCblCountSymbol");
-  VEX_TRACE_ARGS(trcBlock) << "picture" << "(" << picture << ") symbol(" << symbol << ") stop(" << stop << ") ";
+  VEX_TRACE_ARGS(trcBlock) << "picture"
+                           << "(" << picture << ") symbol(" << symbol << ") stop(" << stop << ") ";
   int count = 0;
   for (const char *c = picture; c && *c && *c != stop; ++c)
     count += *c == symbol ? 1 : 0;

@@ -35,7 +35,8 @@ constexpr std::array<FigConstEntry, 12> figurativeConstants = {{
     {cwNull, "0", false},
 }};
 
-constexpr const char *unknownFigConstMsg = "\n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword was ignored.";
+constexpr const char *unknownFigConstMsg =
+    "\n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword was ignored.";
 
 constexpr std::uint32_t escapeLength = 4; // "\h" and two hexadecimal digits
 
@@ -84,7 +85,8 @@ std::string doubledBackslashes(const std::string &text) {
 
 void VexCblValue::setStrValue(const char *literal) {
   VEX_TRACE(trcBlock, "VexCblValue::setStrValue");
-  VEX_TRACE_ARGS(trcBlock) << "literal" << "(" << literal << ") ";
+  VEX_TRACE_ARGS(trcBlock) << "literal"
+                           << "(" << literal << ") ";
   if (!literal)
     return;
   const char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(literal[0])));
@@ -110,7 +112,8 @@ void VexCblValue::setStrValue(const char *literal) {
 
 void VexCblValue::setNumValue(const char *literal) {
   VEX_TRACE(trcBlock, "VexCblValue::setNumValue");
-  VEX_TRACE_ARGS(trcBlock) << "literal" << "(" << literal << ") ";
+  VEX_TRACE_ARGS(trcBlock) << "literal"
+                           << "(" << literal << ") ";
   if (!literal)
     return;
   m_type = Numeric;
@@ -121,7 +124,8 @@ void VexCblValue::setNumValue(const char *literal) {
 
 void VexCblValue::setFigConst(int code) {
   VEX_TRACE(trcBlock, "VexCblValue::setFigConst");
-  VEX_TRACE_ARGS(trcBlock) << "code" << "(" << code << ") ";
+  VEX_TRACE_ARGS(trcBlock) << "code"
+                           << "(" << code << ") ";
   for (const FigConstEntry &constant : figurativeConstants) {
     if (constant.code == code) {
       m_type = FigurativeConstant;
@@ -138,7 +142,8 @@ void VexCblValue::setFigConst(int code) {
 
 std::string VexCblValue::getValueImage(int length) const {
   VEX_TRACE(trcBlock, "VexCblValue::getValueImage");
-  VEX_TRACE_ARGS(trcBlock) << "length" << "(" << length << ") type(" << static_cast<int>(m_type) << ") ";
+  VEX_TRACE_ARGS(trcBlock) << "length"
+                           << "(" << length << ") type(" << static_cast<int>(m_type) << ") ";
   if (m_type == NoValue || m_value.empty())
     return {};
   std::string image = m_value;
