@@ -3,5 +3,3 @@
 bool free_format = false;
 unsigned MaxColumn = 72;
 bool do_copy = true;
-bool NameCheck = false;
-bool NameCheckMsg = true;

@@ -1,7 +1,9 @@
 #pragma once
-// Switches of the COBOL front end that the driver sets before parsing. They
-// are read by the source reader, the scanner, COPY handling and the
-// declaration table.
+// Switches of the source reader, the scanner and COPY handling, set by the
+// driver before parsing. The name checks are the declaration table's own
+// (NameCheck, NameCheckMsg in cobol/deftab.h, included here for the driver).
+
+#include "cobol/deftab.h"
 
 // 1: free reference format; 0: fixed reference format (the default).
 extern bool free_format;
@@ -10,7 +12,3 @@ extern bool free_format;
 extern unsigned MaxColumn;
 // 1: COPY statements are processed.
 extern bool do_copy;
-// 1: duplicate and unresolved data names are checked.
-extern bool NameCheck;
-// 1: the name checks report their messages.
-extern bool NameCheckMsg;
