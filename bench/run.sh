@@ -39,4 +39,4 @@ awk -v target=$((megabytes * 1000000)) 'BEGIN {
     ++n
   }
 }' > "$source"
-"$build/bench_scanner" "$source"
+"$build/bench/bench_scanner" "$source"
