@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cobol/Tree.h"
+#include "platform/vextrace.h"
 #include "tests/vexcvt/typemap_support.h"
 
 namespace {
@@ -294,6 +296,32 @@ TEST(TypeMapping, RenderedDefinitionsMatchTheSchema) {
   validateCases(binaryCases());
   validateCases(displayCases());
   validateCases(defaultCases());
+}
+
+// The full trace of both modules, encoded defaults included, leaves every
+// definition and message as it was.
+TEST(TypeMapping, TraceChangesNothing) {
+  std::vector<VexTmResult> quiet;
+  for (const auto *cases : {&binaryCases(), &displayCases(), &defaultCases()})
+    for (const MappingCase &c : *cases)
+      quiet.push_back(vexTmConvert(c.item, c.config));
+
+  std::ostringstream trace;
+  vexTraceSetOutput(&trace);
+  vexTraceSetLevel(nullptr, TRC1_DETAIL | TRC1_FLOW | TRC1_ERROR);
+  std::size_t index = 0;
+  for (const auto *cases : {&binaryCases(), &displayCases(), &defaultCases()})
+    for (const MappingCase &c : *cases) {
+      SCOPED_TRACE(c.title);
+      const VexTmResult traced = vexTmConvert(c.item, c.config);
+      EXPECT_EQ(traced.markup, quiet[index].markup);
+      EXPECT_EQ(traced.messages, quiet[index].messages);
+      ++index;
+    }
+  vexTraceSetLevel(nullptr, 0);
+  vexTraceSetOutput(nullptr);
+  EXPECT_NE(trace.str().find("vexCblCreateBinNum"), std::string::npos);
+  EXPECT_NE(trace.str().find("Default bytes"), std::string::npos);
 }
 
 } // namespace

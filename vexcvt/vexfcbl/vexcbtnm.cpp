@@ -240,6 +240,11 @@ bool EditedScan::run(EditedLayout &layout) {
 }
 
 bool EditedScan::step(const SymbolRun &run, EditedLayout &layout) {
+  VEX_TRACE(trcBlock, "EditedScan::step");
+  VEX_TRACE_ARGS(trcBlock) << "Symbol"
+                           << "(" << run.symbol << ") "
+                           << "Run"
+                           << "(" << run.count << ") ";
   const char symbol = run.symbol;
   const int n = run.count;
   if (symbol == '0') {
@@ -294,6 +299,7 @@ bool EditedScan::step(const SymbolRun &run, EditedLayout &layout) {
 }
 
 void EditedScan::digits(int n, EditedLayout &layout) {
+  VEX_TRACE(trcBlock, "EditedScan::digits");
   m_digitCount += n;
   if (m_afterV)
     layout.pointLocation += n;
@@ -305,6 +311,7 @@ void EditedScan::digits(int n, EditedLayout &layout) {
 }
 
 void EditedScan::sign(char symbol, int n, EditedLayout &layout) {
+  VEX_TRACE(trcBlock, "EditedScan::sign");
   const char positive = symbol == '+' ? '+' : ' ';
   if (m_float != symbol) {
     layout.pattern.addPosSymb(positive, 1);
@@ -323,6 +330,7 @@ void EditedScan::sign(char symbol, int n, EditedLayout &layout) {
 }
 
 void EditedScan::currency(int n, EditedLayout &layout) {
+  VEX_TRACE(trcBlock, "EditedScan::currency");
   if (m_float != '$') {
     layout.pattern.addSymb('$', 1);
     return;
@@ -343,6 +351,11 @@ bool EditedScan::isGroupSeparatorPlace() const {
 }
 
 bool EditedScan::separator(char symbol, int n, EditedLayout &layout) {
+  VEX_TRACE(trcBlock, "EditedScan::separator");
+  VEX_TRACE_DETAIL(trcBlock) << "Digits seen"
+                             << "(" << m_digitCount << ") "
+                             << "Group separator so far"
+                             << "(" << (layout.groupSeparator ? layout.groupSeparator : ' ') << ") ";
   if (!isGroupSeparatorPlace()) {
     layout.pattern.addSymb(symbol == 'B' ? ' ' : symbol, n);
     return true;
@@ -371,6 +384,7 @@ char16_t userGroupSeparator(char stored, bool commaDecimalPoint) {
 }
 
 VexDataDef makeEditedNumber(const EditedLayout &layout, int size) {
+  VEX_TRACE(trcBlock, "makeEditedNumber");
   const bool commaDecimalPoint = VexCblConfig::inst().commaDecimalPoint;
   auto number = VexDefAccessor<VexNumberDefImpl>::create();
   number->setJustification(2);
@@ -397,42 +411,51 @@ VexDataDef makeEditedNumber(const EditedLayout &layout, int size) {
 } // namespace
 
 void VexCblPicToPattern::addSymb(char c, int n) {
+  VEX_TRACE(trcBlock, "VexCblPicToPattern::addSymb");
   addPosSymb(c, n);
   addNegSymb(c, n);
 }
 
 void VexCblPicToPattern::addPosSymb(char c, int n) {
+  VEX_TRACE(trcBlock, "VexCblPicToPattern::addPosSymb");
   if (n > 0)
     m_positive.append(static_cast<std::size_t>(n), c);
 }
 
 void VexCblPicToPattern::addNegSymb(char c, int n) {
+  VEX_TRACE(trcBlock, "VexCblPicToPattern::addNegSymb");
   if (n > 0)
     m_negative.append(static_cast<std::size_t>(n), c);
 }
 
 void VexCblPicToPattern::addStr(const char *s) {
+  VEX_TRACE(trcBlock, "VexCblPicToPattern::addStr");
   addPosStr(s);
   addNegStr(s);
 }
 
 void VexCblPicToPattern::addPosStr(const char *s) {
+  VEX_TRACE(trcBlock, "VexCblPicToPattern::addPosStr");
   if (s != nullptr)
     m_positive += s;
 }
 
 void VexCblPicToPattern::addNegStr(const char *s) {
+  VEX_TRACE(trcBlock, "VexCblPicToPattern::addNegStr");
   if (s != nullptr)
     m_negative += s;
 }
 
-std::string VexCblPicToPattern::getPattern() const { return m_positive + ";" + m_negative; }
+std::string VexCblPicToPattern::getPattern() const {
+  VEX_TRACE(trcBlock, "VexCblPicToPattern::getPattern");
+  return m_positive + ";" + m_negative;
+}
 
 char vexCblGetZeroSupSymbol(const char *picture) {
   VEX_TRACE(trcBlock, "vexCblGetZeroSupSymbol");
   for (char symbol : {'Z', '*'})
     if (positionsBeforeDigits(picture, symbol) >= 1)
-      return symbol;
+      return VEX_TRACE_RESULT(symbol);
   return 0;
 }
 
@@ -440,11 +463,14 @@ char vexCblGetFloatSymbol(const char *picture) {
   VEX_TRACE(trcBlock, "vexCblGetFloatSymbol");
   for (char symbol : {'+', '-', '$'})
     if (positionsBeforeDigits(picture, symbol) >= 2)
-      return symbol;
+      return VEX_TRACE_RESULT(symbol);
   return 0;
 }
 
-bool vexCblIsInsertionSymbol(char c) { return c != '\0' && std::strchr("$+-/B0,", c) != nullptr; }
+bool vexCblIsInsertionSymbol(char c) {
+  VEX_TRACE(trcBlock, "vexCblIsInsertionSymbol");
+  return c != '\0' && std::strchr("$+-/B0,", c) != nullptr;
+}
 
 void vexCblCheckPointLoc(VexCblPicProps *props, VexDefAccessor<VexNumberDefImpl> def) {
   VEX_TRACE(trcBlock, "vexCblCheckPointLoc");
