@@ -7,6 +7,10 @@
 #include "cobol/Tree.h"
 #include "platform/vextrace.h"
 #include "tests/vexcvt/typemap_support.h"
+#include "vexcvt/vexcvst.h"
+#include "vexcvt/vexfcbl/vexcbcrt.h"
+#include "vexcvt/vexfcbl/vexcbctx.h"
+#include "vexcvt/vexfcbl/vexcbtnm.h"
 
 namespace {
 
@@ -296,6 +300,38 @@ TEST(TypeMapping, RenderedDefinitionsMatchTheSchema) {
   validateCases(binaryCases());
   validateCases(displayCases());
   validateCases(defaultCases());
+}
+
+// The dispatch never hands a DISPLAY item without picture to the numeric
+// creator, but the creator still refuses one.
+TEST(TypeMapping, NumberWithoutPictureIsRefused) {
+  for (int usage : {int(cwNone), int(cwDisplay), int(cwDisplay1)}) {
+    SCOPED_TRACE(usage);
+    VexCblGrpContext grp;
+    VexCblObjContext item;
+    item.usage = usage;
+    VexCblReportContext context(vexTmItemName, nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(vexCblCreateNumber(grp, item), VexCvtError);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), vexTmMessage(noPicture));
+  }
+}
+
+TEST(TypeMapping, NumericUsagesEndAtTheDisplayOnes) {
+  VexCblGrpContext grp;
+  VexCblObjContext item;
+  auto numeric = [&](int usage) {
+    item.usage = usage;
+    return vexCblIsNumberByUsage(grp, item);
+  };
+  for (int usage : {66, 67, 68, 69, 70, 73, 78, 79, 80, 81, 82, 84, 85})
+    EXPECT_TRUE(numeric(usage)) << usage;
+  for (int usage : {0, 14, 44, 65, 83, 86, 89, 91, 424})
+    EXPECT_FALSE(numeric(usage)) << usage;
+  // A usage inherited from the group counts like the item's own.
+  item.usage = cwNone;
+  grp.usage = cwIndex;
+  EXPECT_TRUE(vexCblIsNumberByUsage(grp, item));
 }
 
 // The full trace of both modules, encoded defaults included, leaves every
