@@ -315,6 +315,14 @@ TEST(TypeMapping, NumberWithoutPictureIsRefused) {
     EXPECT_THROW(vexCblCreateNumber(grp, item), VexCvtError);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), vexTmMessage(noPicture));
   }
+  for (auto create : {vexCblCreateTextNum, vexCblCreateTextExtrFloat, vexCblCreateTextNumEdited}) {
+    VexCblGrpContext grp;
+    VexCblObjContext item;
+    VexCblReportContext context(vexTmItemName, nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_THROW(create(grp, item), VexCvtError);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), vexTmMessage(noPicture));
+  }
 }
 
 TEST(TypeMapping, NumericUsagesEndAtTheDisplayOnes) {

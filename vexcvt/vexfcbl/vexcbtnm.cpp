@@ -43,6 +43,13 @@ using Presentation = VexNumberDefScope::BinaryPresentation;
   throw VexCvtError();
 }
 
+// The picture of a DISPLAY item, which every text form is derived from.
+VexCblPicture &requirePicture(VexCblObjContext &item) {
+  if (!item.picture)
+    failItem(pictureMissingMsg);
+  return *item.picture;
+}
+
 int property(VexCblPicture &picture, VexCblPicProps::Property key) {
   picture.analyze();
   return picture.picProps() ? picture.picProps()->props()[key] : 0;
@@ -558,7 +565,7 @@ VexDataDef vexCblCreateBinNum(VexCblGrpContext &grp, VexCblObjContext &item) {
 
 VexDataDef vexCblCreateTextNum(VexCblGrpContext &grp, VexCblObjContext &item) {
   VEX_TRACE(trcBlock, "vexCblCreateTextNum");
-  VexCblPicture &picture = *item.picture;
+  VexCblPicture &picture = requirePicture(item);
   const int size = picture.size();
   const int sign = vexCblGetSign(grp, item);
   const bool isSigned = property(picture, VexCblPicProps::S) > 0;
@@ -600,7 +607,7 @@ VexDataDef vexCblCreateTextNum(VexCblGrpContext &grp, VexCblObjContext &item) {
 
 VexDataDef vexCblCreateTextExtrFloat(VexCblGrpContext &, VexCblObjContext &item) {
   VEX_TRACE(trcBlock, "vexCblCreateTextExtrFloat");
-  const int size = item.picture->size();
+  const int size = requirePicture(item).size();
   if (size < 7) {
     vexCvtReportMsg(shortFloatMsg);
     return makeTextString(size);
@@ -615,7 +622,7 @@ VexDataDef vexCblCreateTextExtrFloat(VexCblGrpContext &, VexCblObjContext &item)
 
 VexDataDef vexCblCreateTextNumEdited(VexCblGrpContext &, VexCblObjContext &item) {
   VEX_TRACE(trcBlock, "vexCblCreateTextNumEdited");
-  VexCblPicture &picture = *item.picture;
+  VexCblPicture &picture = requirePicture(item);
   const int size = picture.size();
   EditedLayout layout;
   EditedScan scan(picture.getPictureVal(), property(picture, VexCblPicProps::Digits));
