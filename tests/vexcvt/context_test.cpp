@@ -22,7 +22,7 @@ VexCblObjContext item(const char *name, int usage = 0, int sign = 0) {
   return context;
 }
 
-// The context of the group `name` inside `parent`, as the walk makes it.
+// The context of the group `groupItem` inside `parent`, as the walk makes it.
 VexCblGrpContext group(const VexCblGrpContext &parent, const VexCblObjContext &groupItem) {
   VexCblGrpContext context;
   context.populate(parent, groupItem);
