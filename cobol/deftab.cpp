@@ -227,18 +227,14 @@ tree::decl *IdentifyField(tIdent name, tTree qualifier) {
 tree::decl *IdentifyField2(tTree reference) {
   // A OF B OF C is the chain A -> B -> C; the search wants C, B, A.
   std::vector<QualifiedName> names;
-  for (tTree node = reference; node != NoTree;) {
-    if (auto *q = as_if<tree::qualification>(node)) {
-      names.insert(names.begin(), {q->name, q});
-      node = q->qualification;
-    } else if (auto *n = as_if<tree::name>(node)) {
-      names.insert(names.begin(), {n->name, n});
-      break;
-    } else {
-      break;
-    }
+  tTree node = reference;
+  while (auto *q = as_if<tree::qualification>(node)) {
+    names.insert(names.begin(), {q->name, q});
+    node = q->qualification;
   }
-  if (names.empty()) return nullptr;
+  auto *outermost = as_if<tree::name>(node);
+  if (outermost == nullptr) return nullptr;
+  names.insert(names.begin(), {outermost->name, outermost});
   std::vector<tree::decl *> found(names.size(), nullptr);
   if (!MatchQualified(names, 0, deftab_decls, found)) return nullptr;
   for (std::size_t i = 0; i < names.size(); ++i) names[i].node->decl = found[i];

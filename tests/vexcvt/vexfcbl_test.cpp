@@ -11,6 +11,9 @@
 
 #include <unistd.h>
 
+#include "cobol/Trafo.h"
+#include "cobol/Tree.h"
+#include "cobol/deftab.h"
 #include "common/Errors.h"
 #include "platform/vextrace.h"
 #include "reuse/rFsearch.h"
@@ -222,6 +225,8 @@ TEST_F(DriverOptionsTest, TraceChangesNoResult) {
 TEST(DriverExitTest, FatalHookUnwindsToTheDriver) {
   vexFcblInstallExits();
   EXPECT_THROW(Errors_Exit(), VexFcblFatalExit);
+  EXPECT_THROW(Tree_Exit(), VexFcblFatalExit);
+  EXPECT_THROW(Trafo_Exit(), VexFcblFatalExit);
 }
 
 } // namespace

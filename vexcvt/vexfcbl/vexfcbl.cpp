@@ -7,6 +7,9 @@
 #include <iterator>
 #include <vector>
 
+#include "cobol/Trafo.h"
+#include "cobol/Tree.h"
+#include "cobol/deftab.h"
 #include "common/Errors.h"
 #include "platform/vexerror.h"
 #include "platform/vextrace.h"
@@ -127,7 +130,11 @@ void OurExit() {
   throw VexFcblFatalExit{};
 }
 
-void vexFcblInstallExits() { Errors_Exit = OurExit; }
+void vexFcblInstallExits() {
+  Errors_Exit = OurExit;
+  Tree_Exit = OurExit;
+  Trafo_Exit = OurExit;
+}
 
 std::string vexFcblReadOptions(VexCmdLine &line) {
   VEX_TRACE(trcBlock, "vexFcblReadOptions");

@@ -1,7 +1,3 @@
 #include "vexcvt/vexfcbl/vexfesw.h"
 
-bool free_format = false;
-unsigned MaxColumn = 72;
 bool do_copy = true;
-bool NameCheck = false;
-bool NameCheckMsg = true;

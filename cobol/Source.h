@@ -1,0 +1,42 @@
+#pragma once
+// The source line reader: delivers a COBOL source one physical line at a time,
+// normalised for the reference format, to the scanner.
+
+// Characters of a physical line that are kept: 72 in the fixed reference
+// format (columns 73 onwards are the identification area), 256 in free
+// format; raised by 4096 while replaced text is rescanned.
+extern unsigned MaxColumn;
+// false: fixed reference format; true: free format.
+extern bool free_format;
+// 1 while lines come from a real file; 0 while a repair line is served.
+extern int file_input;
+// The repair line to serve next while file_input is 0: 1 "         .",
+// 2 "       01.", 3 "       77."; 0 for none.
+extern int copy_repair;
+
+// Size of the line buffer that callers of GetLine provide.
+constexpr unsigned SourceBufferSize = 8448;
+
+// Opens `path` for reading and returns its handle (the stream's descriptor
+// number), or -1 when it cannot be opened. While file_input is 0 it opens
+// nothing and returns 0. Handles 0, 1 and 2 are the standard streams.
+int BeginSource(const char *path);
+
+// Reads the next line of `handle` into `buffer` (SourceBufferSize bytes) and
+// returns the number of characters written, newline included; 0 at the end of
+// input. The line is at most MaxColumn characters plus its newline. In fixed
+// format the sequence area is blanked and the indicator moved to column 1;
+// debugging lines come back as a single newline so that line numbers stay
+// right; PROCESS/CBL lines come back unchanged; "-INC "/"-INCLUDE " lines come
+// back with "+" in column 1. While file_input is 0 the pending repair line is
+// returned once (length 10), then end of input.
+int GetLine(int handle, char *buffer);
+
+// Closes the stream of `handle`, or, while file_input is 0, sets it back to 1.
+// Either way it then calls CloseSource_Hook.
+void CloseSource(int handle);
+
+// Called by CloseSource after the source is closed. The COPY machinery
+// installs its `pop` here so that positions return to the including file.
+// Null (the default): nothing is called.
+extern void (*CloseSource_Hook)();
