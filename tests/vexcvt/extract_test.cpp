@@ -318,6 +318,28 @@ TEST_F(ExtractTest, ClauseListIsConsumedFromAnyClause) {
   EXPECT_EQ(item.usage, wordComp3);
 }
 
+TEST_F(ExtractTest, TracingChangesNothing) {
+  VexTestEntry entry("05", "AMOUNT");
+  entry.redefines("BASE").picture("S9(7)V99").usage(wordComp3).occurs(-1, 12, "N");
+  entry.value(vexTestAll(vexTestString("'9'")));
+  const VexCblObjContext quiet = extracted(entry);
+
+  std::string trace;
+  VexCblObjContext traced;
+  {
+    const VexTraceCapture capture;
+    traced = extracted(entry);
+    trace = capture.text();
+  }
+  EXPECT_NE(trace.find("Picture(S9(7)V99)"), std::string::npos);
+  EXPECT_EQ(traced.description, quiet.description);
+  EXPECT_EQ(traced.cardinality.get(), quiet.cardinality.get());
+  EXPECT_EQ(traced.dependingOn, quiet.dependingOn);
+  EXPECT_EQ(traced.getRedefinesName(), quiet.getRedefinesName());
+  EXPECT_EQ(traced.value->getValue(), quiet.value->getValue());
+  EXPECT_EQ(traced.value->isExpandable(), quiet.value->isExpandable());
+}
+
 TEST(KeywordText, CodesWithoutDescriptionWords) {
   for (short code : {0, 6, 55, 91, 424, 494})
     EXPECT_EQ(vexCblTextForCblKeyword(code), nullptr) << code;

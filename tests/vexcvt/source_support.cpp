@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/vextrace.h"
 #include "reuse/Idents.h"
 #include "reuse/StringM.h"
 
@@ -168,4 +169,18 @@ tTree vexTestFigurative(int code) {
 
 tTree vexTestAll(tTree literal) {
   return munary(NoPosition, NoPosition, wordAll, NoPosition, NoPosition, literal);
+}
+
+void PrintTo(const VexRange &range, std::ostream *out) {
+  *out << "[" << range.lbound() << ", " << range.ubound() << "]";
+}
+
+VexTraceCapture::VexTraceCapture() {
+  vexTraceSetOutput(&out_);
+  vexTraceSetLevel(nullptr, TRC1_DETAIL | TRC1_FLOW | TRC1_ERROR);
+}
+
+VexTraceCapture::~VexTraceCapture() {
+  vexTraceSetLevel(nullptr, 0);
+  vexTraceSetOutput(nullptr);
 }

@@ -6,7 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <ostream>
+#include <sstream>
+#include <string>
+
 #include "cobol/Tree.h"
+#include "platform/vexdef.h"
 
 // Front-end memory for one test: string memory and identifiers begun, and
 // every node, string and identifier released afterwards.
@@ -76,3 +82,24 @@ tTree vexTestReal(const char *written);
 tTree vexTestString(const char *written);
 tTree vexTestFigurative(int code);
 tTree vexTestAll(tTree literal);
+
+// Prints a range in failure messages as "[low, high]". Giving gtest this
+// printer keeps it away from the trace stream's catch-all operator<<.
+void PrintTo(const VexRange &range, std::ostream *out);
+
+// Every module's trace at every level, written into a string for the
+// lifetime of the object; switched off again afterwards. (Kept out of the
+// test files so that they need not include the trace header, whose stream
+// operator confuses gtest's value printers.)
+class VexTraceCapture {
+public:
+  VexTraceCapture();
+  ~VexTraceCapture();
+  VexTraceCapture(const VexTraceCapture &) = delete;
+  VexTraceCapture &operator=(const VexTraceCapture &) = delete;
+  // The trace lines written so far.
+  std::string text() const { return out_.str(); }
+
+private:
+  std::ostringstream out_;
+};
