@@ -287,8 +287,8 @@ void extractFigurative(tree::figurative_literal &literal, VexCblObjContext &item
 
 void vexCblAheadObjExtr(Tree_Node *entry, VexCblObjContext &item) {
   VEX_TRACE(trcBlock, "vexCblAheadObjExtr");
-  // RENAMES, condition and constant entries carry their names like ordinary
-  // entries; copy entries and comments have none to offer.
+  // Only the entry formats that the walk converts give a name; a COPY entry,
+  // a comment or a clause leaves the context as it is.
   if (!is<tree::format_1>(entry) && !is<tree::format_2>(entry) && !is<tree::format_3>(entry) &&
       !is<tree::format_4>(entry))
     return;
