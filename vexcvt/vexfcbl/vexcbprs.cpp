@@ -132,7 +132,9 @@ void describe(VexCblObjContext &item, int code) {
   item.addToDescription(vexCblTextForCblKeyword(static_cast<short>(code)));
 }
 
-void describe(VexCblObjContext &item, const std::string &text) { item.addToDescription(text.c_str()); }
+void describe(VexCblObjContext &item, const std::string &text) {
+  item.addToDescription(text.c_str());
+}
 
 VexCblValue &valueOf(VexCblObjContext &item) {
   if (!item.value) item.value = std::make_unique<VexCblValue>();
@@ -255,7 +257,8 @@ void extractUnary(tree::unary &expression, VexCblObjContext &item) {
 
 void extractInteger(tree::integer &literal, VexCblObjContext &item) {
   VEX_TRACE(trcBlock, "extractInteger");
-  const std::string text = literal.replaced ? std::to_string(literal.Value) : storedText(literal.String);
+  const std::string text =
+      literal.replaced ? std::to_string(literal.Value) : storedText(literal.String);
   valueOf(item).setNumValue(text.c_str());
   describe(item, text);
 }
@@ -284,8 +287,8 @@ void extractFigurative(tree::figurative_literal &literal, VexCblObjContext &item
 
 void vexCblAheadObjExtr(Tree_Node *entry, VexCblObjContext &item) {
   VEX_TRACE(trcBlock, "vexCblAheadObjExtr");
-  // RENAMES, condition and constant entries carry their names like ordinary
-  // entries; copy entries and comments have none to offer.
+  // Only the entry formats that the walk converts give a name; a COPY entry,
+  // a comment or a clause leaves the context as it is.
   if (!is<tree::format_1>(entry) && !is<tree::format_2>(entry) && !is<tree::format_3>(entry) &&
       !is<tree::format_4>(entry))
     return;
@@ -335,8 +338,10 @@ void vexCblExtractObj(Tree_Node *node, VexCblObjContext &item) {
 
 bool vexCblIsRedefining(Tree_Node *node, const char *name) {
   VEX_TRACE(trcBlock, "vexCblIsRedefining");
-  if (auto *declaration = as_if<tree::decl>(node)) return VEX_TRACE_RESULT(vexCblIsRedefining(declaration->object, name));
-  if (auto *entry = as_if<tree::format_1>(node)) return VEX_TRACE_RESULT(vexCblIsRedefining(entry->data_clause_l, name));
+  if (auto *declaration = as_if<tree::decl>(node))
+    return VEX_TRACE_RESULT(vexCblIsRedefining(declaration->object, name));
+  if (auto *entry = as_if<tree::format_1>(node))
+    return VEX_TRACE_RESULT(vexCblIsRedefining(entry->data_clause_l, name));
   auto *clause = as_if<tree::redefines>(node);
   if (clause == nullptr || name == nullptr) return VEX_TRACE_RESULT(false);
   return VEX_TRACE_RESULT(referenceName(clause->name) == name);

@@ -14,6 +14,7 @@ constexpr const char *fillerName = "FILLER";
 
 std::string vexCblGetUniqName(VexCblGrpContext &grp, const VexCblObjContext &item) {
   VEX_TRACE(trcBlock, "vexCblGetUniqName");
-  if (item.name.empty() || item.name == fillerName) return VEX_TRACE_RESULT(fillerName + grp.getFillerNext());
+  if (item.name.empty() || item.name == fillerName)
+    return VEX_TRACE_RESULT(fillerName + grp.getFillerNext());
   return VEX_TRACE_RESULT(item.name);
 }
