@@ -80,6 +80,10 @@ int FileDepth();
 // or unsigned_integer starting at a column not beyond Attribute.AreaA becomes
 // name in area A (an unsigned_integer gets the identifier of its text as Word
 // and Spelling). Returns 0 (end of input) at the end of the main file.
+// An "*INCLURE member [prefix] [increment]" line (indicator "*", INCLURE in
+// column 8) arrives as INCLURE, name (the member), illegal_character carrying
+// a one-character prefix in Character, an integer for the increment, and "."
+// at the end of the line, which ends the directive.
 int GetToken();
 // The inner scanner. At the end of a nested file it closes the file and goes
 // on in the including one (or returns 0 when stop_at_copy_end is set); at the

@@ -6,7 +6,7 @@
 #include <map>
 
 unsigned MaxColumn = 72;
-int free_format = 0;
+bool free_format = false;
 int file_input = 1;
 int copy_repair = 0;
 void (*CloseSource_Hook)() = nullptr;

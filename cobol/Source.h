@@ -6,8 +6,8 @@
 // format (columns 73 onwards are the identification area), 256 in free
 // format; raised by 4096 while replaced text is rescanned.
 extern unsigned MaxColumn;
-// 0: fixed reference format; 1: free format.
-extern int free_format;
+// false: fixed reference format; true: free format.
+extern bool free_format;
 // 1 while lines come from a real file; 0 while a repair line is served.
 extern int file_input;
 // The repair line to serve next while file_input is 0: 1 "         .",

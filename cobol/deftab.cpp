@@ -3,12 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "cobol/keywords.h"
 #include "common/Errors.h"
-
-// The scanner's current dialect set (keyword table). Weak, so that the table
-// can be used and tested without the keyword module; absent, the default set
-// applies, which contains the dialects that predefine the RMS names.
-extern std::uint32_t dialect __attribute__((weak));
 
 namespace {
 
@@ -42,7 +38,7 @@ void Enter(tree::decl *d) {
   bucket = d;
 }
 
-bool RmsDialect() { return &dialect == nullptr || (dialect & RmsDialects) != 0; }
+bool RmsDialect() { return (dialect & RmsDialects) != 0; }
 
 bool IsRmsName(tIdent name) {
   return name == state.rms_sts || name == state.rms_stv || name == state.rms_filename;

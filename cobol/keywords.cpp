@@ -2,7 +2,7 @@
 
 #include <vector>
 
-std::uint32_t dialect = StandardDialect;
+std::uint32_t dialect = DefaultDialects;
 std::int32_t max_keyword = 0;
 
 namespace {
@@ -56,7 +56,7 @@ void init_keywords(const char *) {
   state.entries.resize(static_cast<std::size_t>(max_keyword) + 1);
 #define SYNONYM(word, id) synonym(word, tok::id);
 #include "cobol/keywords.def"
-  dialect = StandardDialect;
+  dialect = DefaultDialects;
 }
 
 int KeywordToken(tIdent word) {

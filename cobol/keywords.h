@@ -25,7 +25,12 @@ const char *TerminalName(int code);
 constexpr std::uint32_t StandardDialect = 1u;
 constexpr std::uint32_t ReplacingDialect = 1u << 31;
 
-// The dialects whose words are reserved now: StandardDialect while ordinary
+// The dialect set of ordinary scanning. Besides the built-in keywords' own
+// dialect it holds the two dialects that predefine the RMS-STS, RMS-STV and
+// RMS-FILENAME names, which the declaration table consults.
+constexpr std::uint32_t DefaultDialects = StandardDialect | 0x800000u | 0x1000000u;
+
+// The dialects whose words are reserved now: DefaultDialects while ordinary
 // text is scanned, only ReplacingDialect in replacing mode.
 extern std::uint32_t dialect;
 
@@ -42,7 +47,7 @@ void synonym(const char *word, int token);
 // Enters every built-in keyword in its fixed order (so that they get the
 // lowest identifier numbers after the identifier table was initialised),
 // records max_keyword, applies the synonyms and sets `dialect` to
-// StandardDialect. `programPath` is the path the program was started by; the
+// DefaultDialects. `programPath` is the path the program was started by; the
 // built-in table does not use it.
 void init_keywords(const char *programPath);
 

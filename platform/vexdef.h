@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -117,7 +118,9 @@ public:
   VexCountRef(const VexCountRef &other) : object_(other.object_) { acquire(); }
   VexCountRef(VexCountRef &&other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
   // From a handle of a derived type.
-  template <typename U> VexCountRef(const VexCountRef<U> &other) : object_(other.getPeer()) {
+  template <typename U>
+  requires std::is_convertible_v<U *, T *> VexCountRef(const VexCountRef<U> &other)
+      : object_(other.getPeer()) {
     acquire();
   }
   VexCountRef &operator=(VexCountRef other) noexcept {
@@ -168,7 +171,8 @@ public:
   VexAccessor(const VexCountRef<T> &other) : VexCountRef<T>(other) {}
   // From an accessor of a derived type.
   template <typename U>
-  VexAccessor(const VexAccessor<U, Id> &other) : VexCountRef<T>(other.getPeer()) {}
+  requires std::is_convertible_v<U *, T *> VexAccessor(const VexAccessor<U, Id> &other)
+      : VexCountRef<T>(other.getPeer()) {}
   template <typename... Args> static VexAccessor create(Args &&...args) {
     return VexAccessor(VexCountRef<T>::create(std::forward<Args>(args)...));
   }

@@ -1,4 +1,5 @@
 #pragma once
+#include <concepts>
 #include <cstddef>
 #include <memory>
 #include <ostream>
@@ -118,9 +119,12 @@ template <typename T> const T &VexTraceFunc::result(const T &value) {
 vextraceos &operator<<(vextraceos &os, const char *text);
 vextraceos &operator<<(vextraceos &os, char *text);
 vextraceos &operator<<(vextraceos &os, std::ostream &(*manipulator)(std::ostream &));
-template <typename T>
-  requires requires(std::ostream &out, const T &value) { out << value; }
-vextraceos &operator<<(vextraceos &os, const T &value) {
+// The stream type is deduced and checked first, so that looking for an
+// ostream printer of some other type never recurses into this template.
+template <typename OS, typename T>
+  requires std::same_as<OS, vextraceos> &&
+           requires(std::ostream &out, const T &value) { out << value; }
+vextraceos &operator<<(OS &os, const T &value) {
   static_cast<std::ostream &>(os) << value;
   return os;
 }

@@ -6,7 +6,7 @@
 
 // Decodes the UTF-8 sequence at `pos` of the `size` bytes at `bytes` into
 // `code`; returns its length, or 0 when the bytes there are not a valid
-// shortest-form sequence of a scalar value (`code` is then unspecified).
+// shortest-form sequence of a scalar value (`code` is then meaningless).
 inline std::size_t vexDecodeUtf8(const unsigned char *bytes, std::size_t size, std::size_t pos,
                                  char32_t &code) {
   unsigned char lead = bytes[pos];

@@ -36,7 +36,7 @@ void StartFrontEnd(bool freeFormat) {
   BeginErrors();
   StoreMessages(true);
   init_keywords("");
-  free_format = freeFormat ? 1 : 0;
+  free_format = freeFormat;
   MaxColumn = freeFormat ? 256 : 72;
   file_input = 1;
   copy_repair = 0;

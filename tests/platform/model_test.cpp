@@ -1,6 +1,7 @@
 #include "platform/vexdef.h"
 
 #include <gtest/gtest.h>
+#include <type_traits>
 
 #include "platform/vexerror.h"
 #include "tests/platform/xmllint_support.h"
@@ -83,6 +84,13 @@ TEST(ModelRefCount, ReleasingTheLastGroupHandleFreesTheTree) {
   }
   EXPECT_EQ(destroyed, 3);
 }
+
+// Handles convert only from a kind to its bases, never sideways or down.
+static_assert(std::is_convertible_v<VexDefAccessor<VexNumberDefImpl>, VexDataDef>);
+static_assert(std::is_convertible_v<VexCountRef<VexGroupDefImpl>, VexDataDef>);
+static_assert(!std::is_convertible_v<VexDataDef, VexDefAccessor<VexNumberDefImpl>>);
+static_assert(
+    !std::is_convertible_v<VexDefAccessor<VexStringDefImpl>, VexDefAccessor<VexNumberDefImpl>>);
 
 TEST(ModelRefCount, OverReleaseIsRefused) {
   VexStringDefImpl stack;

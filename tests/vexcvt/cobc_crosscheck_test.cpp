@@ -171,8 +171,8 @@ TEST(DecimalCobcCrossCheck, ImagesMatchGnuCobol) {
   ASSERT_EQ(lines.size(), cases.size());
 
   for (std::size_t i = 0; i + 1 < cases.size(); ++i)
-    EXPECT_EQ(encoded(cases[i]), lines[i]) << "PIC " << cases[i].picture << " " << cases[i].clauses << " VALUE "
-                                           << cases[i].value;
+    EXPECT_EQ(encoded(cases[i]), lines[i])
+        << "PIC " << cases[i].picture << " " << cases[i].clauses << " VALUE " << cases[i].value;
 
   const std::string ours = encoded(unsignedPacked);
   const std::string theirs = lines.back();

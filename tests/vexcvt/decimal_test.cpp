@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
+#include "platform/vextrace.h"
 #include "vexcvt/vexfcbl/tpzcbdec.h"
 
 namespace {
@@ -75,10 +77,9 @@ TEST(DecimalPattern, MalformedPatternsGiveTheirCodes) {
     const char *pattern;
     int code;
   } const cases[] = {
-      {"9(0)", 17},       {"V(2)9", 17},   {"9(3", 17},        {"9()", 17},      {"9(A)", 17},
-      {"PPV99", 17},      {"S9(3)P(2)9", 18}, {"9P9", 18},     {"9V9V9", 19},    {"VV9", 19},
-      {"P9P", 20},        {"PP9PP", 20},   {"99X", 21},        {"9.99", 21},     {"9S", 22},
-      {"S9S", 22},
+      {"9(0)", 17},       {"V(2)9", 17}, {"9(3", 17},   {"9()", 17}, {"9(A)", 17}, {"PPV99", 17},
+      {"S9(3)P(2)9", 18}, {"9P9", 18},   {"9V9V9", 19}, {"VV9", 19}, {"P9P", 20},  {"PP9PP", 20},
+      {"99X", 21},        {"9.99", 21},  {"9S", 22},    {"S9S", 22},
   };
   for (const Case &c : cases) {
     Dec decimal(Dec::TypeZoned, Dec::SignDefault, 0, 0, 0);
@@ -93,10 +94,10 @@ TEST(DecimalValidate, FirstFailingCheckDecides) {
   struct Case {
     int type, sign, encoding, digits, point, scale, code;
   } const cases[] = {
-      {0, 6, 0, 3, 0, 0, 1},  {3, 6, 0, 3, 0, 0, 2},   {2, 0, 0, 3, 0, 0, 3},  {2, 5, 0, 3, 0, 0, 3},
-      {2, 7, 0, 3, 0, 0, 3},  {1, 2, 0, 3, 0, 0, 3},   {2, 2, 2, 3, 0, 0, 4},  {2, 2, 0, 0, 0, 0, 5},
-      {2, 2, 0, 3, -1, 0, 6}, {2, 2, 0, 3, 0, -2, 7},  {2, 2, 0, 3, 1, 2, 8},  {2, 2, 0, 3, 4, -2, 9},
-      {2, 2, 0, 3, 4, 0, 10}, {1, 5, 0, 3, 5, -2, 0},  {1, 6, 1, 3, 3, 0, 0},  {2, 4, 0, 3, 3, 0, 0},
+      {0, 6, 0, 3, 0, 0, 1},  {3, 6, 0, 3, 0, 0, 2},  {2, 0, 0, 3, 0, 0, 3}, {2, 5, 0, 3, 0, 0, 3},
+      {2, 7, 0, 3, 0, 0, 3},  {1, 2, 0, 3, 0, 0, 3},  {2, 2, 2, 3, 0, 0, 4}, {2, 2, 0, 0, 0, 0, 5},
+      {2, 2, 0, 3, -1, 0, 6}, {2, 2, 0, 3, 0, -2, 7}, {2, 2, 0, 3, 1, 2, 8}, {2, 2, 0, 3, 4, -2, 9},
+      {2, 2, 0, 3, 4, 0, 10}, {1, 5, 0, 3, 5, -2, 0}, {1, 6, 1, 3, 3, 0, 0}, {2, 4, 0, 3, 3, 0, 0},
       {0, 9, 9, 0, -1, 0, 1},
   };
   for (const Case &c : cases) {
@@ -111,17 +112,17 @@ TEST(DecimalValidate, DefaultSignFollowsTypeAndSignedness) {
   Dec packed(Dec::TypePacked, Dec::SignDefault, 0, 0, 0);
   ASSERT_TRUE(packed.setPattern("S99").isSuccess());
   ASSERT_TRUE(packed.validate().isSuccess());
-  EXPECT_EQ(packed.getSign(), Dec::SignPacked);
+  EXPECT_EQ(static_cast<int>(packed.getSign()), 5);
 
   Dec zoned(Dec::TypeZoned, Dec::SignDefault, 0, 0, 0);
   ASSERT_TRUE(zoned.setPattern("S99").isSuccess());
   ASSERT_TRUE(zoned.validate().isSuccess());
-  EXPECT_EQ(zoned.getSign(), Dec::SignTrailing);
+  EXPECT_EQ(static_cast<int>(zoned.getSign()), 2);
 
   Dec plain(Dec::TypePacked, Dec::SignDefault, 0, 0, 0);
   ASSERT_TRUE(plain.setPattern("99").isSuccess());
   ASSERT_TRUE(plain.validate().isSuccess());
-  EXPECT_EQ(plain.getSign(), Dec::SignNone);
+  EXPECT_EQ(static_cast<int>(plain.getSign()), 0);
 
   // An explicit sign position on an unsigned pattern contradicts it.
   Dec contradiction(Dec::TypeZoned, Dec::SignLeading, 0, 0, 0);
@@ -197,7 +198,7 @@ TEST(DecimalPacked, ConversionErrors) {
   Dec unvalidated(Dec::TypeNotSet, Dec::SignDefault, 3, 0, 0);
   EXPECT_EQ(encodeError(unvalidated, "1"), 1);
   EXPECT_EQ(decodeError(unvalidated, bytes({0x00, 0x1C})), 1);
-  EXPECT_EQ(unvalidated.getSign(), Dec::SignDefault);
+  EXPECT_EQ(static_cast<int>(unvalidated.getSign()), 6);
 }
 
 TEST(DecimalPacked, ReadBack) {
@@ -240,8 +241,8 @@ TEST(DecimalZoned, EbcdicSignPositions) {
   };
   for (const Case &c : cases) {
     const Dec decimal = described(Dec::TypeZoned, c.sign, c.pattern, Dec::EncodingEbcdic);
-    EXPECT_EQ(encode(decimal, c.number), c.image) << c.number << " sign " << c.sign;
-    EXPECT_EQ(decode(decimal, c.image), c.number) << " sign " << c.sign;
+    EXPECT_EQ(encode(decimal, c.number), c.image) << c.number << " sign " << static_cast<int>(c.sign);
+    EXPECT_EQ(decode(decimal, c.image), c.number) << " sign " << static_cast<int>(c.sign);
   }
 }
 
@@ -251,19 +252,15 @@ TEST(DecimalZoned, AsciiSignPositions) {
     const char *number;
     std::string image;
   } const cases[] = {
-      {Dec::SignTrailing, "-12", bytes({0x31, 0x72})},
-      {Dec::SignTrailing, "12", "12"},
-      {Dec::SignLeading, "-5", bytes({0x70, 0x35})},
-      {Dec::SignLeading, "5", "05"},
-      {Dec::SignLeadingSeparate, "-12", "-12"},
-      {Dec::SignLeadingSeparate, "12", "+12"},
-      {Dec::SignTrailingSeparate, "12", "12+"},
-      {Dec::SignTrailingSeparate, "-7", "07-"},
+      {Dec::SignTrailing, "-12", bytes({0x31, 0x72})}, {Dec::SignTrailing, "12", "12"},
+      {Dec::SignLeading, "-5", bytes({0x70, 0x35})},   {Dec::SignLeading, "5", "05"},
+      {Dec::SignLeadingSeparate, "-12", "-12"},        {Dec::SignLeadingSeparate, "12", "+12"},
+      {Dec::SignTrailingSeparate, "12", "12+"},        {Dec::SignTrailingSeparate, "-7", "07-"},
   };
   for (const Case &c : cases) {
     const Dec decimal = described(Dec::TypeZoned, c.sign, "S99", Dec::EncodingAscii);
-    EXPECT_EQ(encode(decimal, c.number), c.image) << c.number << " sign " << c.sign;
-    EXPECT_EQ(decode(decimal, c.image), c.number) << " sign " << c.sign;
+    EXPECT_EQ(encode(decimal, c.number), c.image) << c.number << " sign " << static_cast<int>(c.sign);
+    EXPECT_EQ(decode(decimal, c.image), c.number) << " sign " << static_cast<int>(c.sign);
   }
   const Dec threeDigits = described(Dec::TypeZoned, Dec::SignTrailingSeparate, "S999", Dec::EncodingAscii);
   EXPECT_EQ(encode(threeDigits, "12"), "012+");
@@ -358,6 +355,32 @@ TEST(DecimalErrorCode, MessagesAndValueSemantics) {
   copy.set(15);
   EXPECT_EQ(original.getCode(), 13);
   EXPECT_EQ(original.getString(), "Number is too big to be converted to packed/zoned.");
+}
+
+TEST(DecimalTrace, FullTraceLeavesResultsAlone) {
+  auto run = [] {
+    std::string results;
+    for (const char *pattern : {"S9(3)V99", "SPP99", "9(4)", "9S"}) {
+      Dec decimal(Dec::TypePacked, Dec::SignDefault, 0, 0, 0);
+      results += std::to_string(decimal.setPattern(pattern).getCode());
+      results += std::to_string(decimal.validate().getCode());
+      std::string image;
+      std::string number;
+      results += std::to_string(decimal.convertToCobol("-0.00125", image).getCode()) + image;
+      results += std::to_string(decimal.convertFromCobol(image, number).getCode()) + number + "|";
+    }
+    return results;
+  };
+  const std::string untraced = run();
+  std::ostringstream trace;
+  vexTraceSetOutput(&trace);
+  vexTraceSetLevel(nullptr, TRC1_DETAIL | TRC1_FLOW | TRC1_ERROR);
+  const std::string traced = run();
+  vexTraceSetLevel(nullptr, 0);
+  vexTraceSetOutput(nullptr);
+  EXPECT_EQ(traced, untraced);
+  EXPECT_NE(trace.str().find("TpzCblDecimal::setPattern"), std::string::npos);
+  EXPECT_NE(trace.str().find("Detail - "), std::string::npos);
 }
 
 } // namespace

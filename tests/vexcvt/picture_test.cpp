@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "platform/vextrace.h"
 #include "vexcvt/vexfcbl/vexcbcfg.h"
 #include "vexcvt/vexfcbl/vexcbpic.h"
 
@@ -29,7 +32,7 @@ void expectProps(const Expected &want) {
   VexCblPicture picture(want.picture);
   EXPECT_EQ(picture.size(), want.size) << want.picture;
   EXPECT_EQ(static_cast<std::int32_t>(picture.type()), want.type) << want.picture;
-  ASSERT_NE(picture.picProps(), nullptr) << want.picture;
+  ASSERT_TRUE(picture.picProps() != nullptr) << want.picture;
   const Props::PropMap &props = picture.picProps()->props();
   EXPECT_EQ(props.size(), 8u);
   EXPECT_EQ(props.at(Props::DBCS), want.dbcs) << want.picture;
@@ -42,13 +45,10 @@ void expectProps(const Expected &want) {
 
 TEST_F(PictureTest, NumericPictures) {
   const Expected cases[] = {
-      // picture       size type   dbcs S  P  E  afterV digits
-      {"S9(5)V99", 7, 0x004, 0, 1, 0, 0, 2, 7},
-      {"PPP999", 3, 0x004, 0, 0, 3, 0, 3, 3},
-      {"999PP", 3, 0x004, 0, 0, 2, 0, 0, 3},
-      {"SVP(2)9(3)", 3, 0x004, 0, 1, 2, 0, 3, 3},
-      {"S(2)9", 1, 0x004, 0, 1, 0, 0, 0, 1},
-      {"9(12)", 12, 0x004, 0, 0, 0, 0, 0, 12},
+      // picture, size, type, dbcs, S, P, E, digits after V, digits
+      {"S9(5)V99", 7, 0x004, 0, 1, 0, 0, 2, 7}, {"PPP999", 3, 0x004, 0, 0, 3, 0, 3, 3},
+      {"999PP", 3, 0x004, 0, 0, 2, 0, 0, 3},    {"SVP(2)9(3)", 3, 0x004, 0, 1, 2, 0, 3, 3},
+      {"S(2)9", 1, 0x004, 0, 1, 0, 0, 0, 1},    {"9(12)", 12, 0x004, 0, 0, 0, 0, 0, 12},
   };
   for (const Expected &c : cases)
     expectProps(c);
@@ -63,14 +63,10 @@ TEST_F(PictureTest, LeadingPsCountAfterThePointAtLevel300) {
 
 TEST_F(PictureTest, EditedPictures) {
   const Expected cases[] = {
-      {"ZZ,ZZ9.99CR", 11, 0x104, 0, 0, 0, 0, 0, 3},
-      {"+9.99E+99", 9, 0x104, 0, 0, 0, 1, 0, 5},
-      {"$$$,$$9.99DB", 12, 0x104, 0, 0, 0, 0, 0, 3},
-      {"Z(3)V99", 5, 0x104, 0, 0, 0, 0, 2, 2},
-      {"99/99/99", 8, 0x104, 0, 0, 0, 0, 0, 6},
-      {"XXBXX", 5, 0x108, 0, 0, 0, 0, 0, 0},
-      {"A(2)BA", 4, 0x102, 0, 0, 0, 0, 0, 0},
-      {"9(3)0", 4, 0x104, 0, 0, 0, 0, 0, 3},
+      {"ZZ,ZZ9.99CR", 11, 0x104, 0, 0, 0, 0, 0, 3},  {"+9.99E+99", 9, 0x104, 0, 0, 0, 1, 0, 5},
+      {"$$$,$$9.99DB", 12, 0x104, 0, 0, 0, 0, 0, 3}, {"Z(3)V99", 5, 0x104, 0, 0, 0, 0, 2, 2},
+      {"99/99/99", 8, 0x104, 0, 0, 0, 0, 0, 6},      {"XXBXX", 5, 0x108, 0, 0, 0, 0, 0, 0},
+      {"A(2)BA", 4, 0x102, 0, 0, 0, 0, 0, 0},        {"9(3)0", 4, 0x104, 0, 0, 0, 0, 0, 3},
   };
   for (const Expected &c : cases)
     expectProps(c);
@@ -78,12 +74,16 @@ TEST_F(PictureTest, EditedPictures) {
 
 TEST_F(PictureTest, AlphanumericAndAlphabeticPictures) {
   const Expected cases[] = {
-      {"X(10)", 10, 0x008, 0, 0, 0, 0, 0, 0}, {"A(3)", 3, 0x002, 0, 0, 0, 0, 0, 0},
-      {"A9", 2, 0x008, 0, 0, 0, 0, 0, 1},     {"AX", 2, 0x008, 0, 0, 0, 0, 0, 0},
-      {"G(4)", 4, 0x008, 1, 0, 0, 0, 0, 0},   {"N(2)", 2, 0x008, 1, 0, 0, 0, 0, 0},
+      {"X(10)", 10, 0x008, 0, 0, 0, 0, 0, 0},
+      {"A(3)", 3, 0x002, 0, 0, 0, 0, 0, 0},
+      {"A9", 2, 0x008, 0, 0, 0, 0, 0, 1},
+      {"AX", 2, 0x008, 0, 0, 0, 0, 0, 0},
+      {"G(4)", 4, 0x008, 1, 0, 0, 0, 0, 0},
+      {"N(2)", 2, 0x008, 1, 0, 0, 0, 0, 0},
       {"9X", 2, 0x008, 0, 0, 0, 0, 0, 1},
       // Without any class symbol a picture is alphanumeric.
-      {"BB", 2, 0x108, 0, 0, 0, 0, 0, 0},     {"S", 0, 0x008, 0, 1, 0, 0, 0, 0},
+      {"BB", 2, 0x108, 0, 0, 0, 0, 0, 0},
+      {"S", 0, 0x008, 0, 1, 0, 0, 0, 0},
   };
   for (const Expected &c : cases)
     expectProps(c);
@@ -93,13 +93,13 @@ TEST_F(PictureTest, NormalisationCase) {
   VexCblPicture lower("x(5)");
   EXPECT_EQ(lower.getPictureVal(), "X(5)");
   EXPECT_EQ(lower.size(), 5);
-  EXPECT_EQ(lower.type(), VexCblType::Alphanumeric);
+  EXPECT_EQ(static_cast<int>(lower.type()), static_cast<int>(VexCblType::Alphanumeric));
 
   // A lower-case letter that is no symbol is kept and contributes nothing.
   VexCblPicture other("9q9");
   EXPECT_EQ(other.getPictureVal(), "9q9");
   EXPECT_EQ(other.size(), 2);
-  EXPECT_EQ(other.type(), VexCblType::Numeric);
+  EXPECT_EQ(static_cast<int>(other.type()), static_cast<int>(VexCblType::Numeric));
 
   VexCblPicture edited("zz9.99cr");
   EXPECT_EQ(edited.getPictureVal(), "ZZ9.99CR");
@@ -111,7 +111,7 @@ TEST_F(PictureTest, NormalisationCommaDecimalPoint) {
   VexCblPicture picture("zz.zz9,99");
   EXPECT_EQ(picture.getPictureVal(), "ZZ,ZZ9.99");
   EXPECT_EQ(picture.size(), 9);
-  EXPECT_EQ(picture.type(), VexCblType::Numeric | VexCblType::Edited);
+  EXPECT_EQ(static_cast<int>(picture.type()), static_cast<int>(VexCblType::Numeric | VexCblType::Edited));
 
   VexCblConfig::inst().commaDecimalPoint = false;
   picture.setPictureVal("zz.zz9,99");
@@ -122,8 +122,8 @@ TEST_F(PictureTest, EmptyPictureIsNotAnalysed) {
   VexCblPicture empty("");
   EXPECT_FALSE(empty.analyze());
   EXPECT_EQ(empty.size(), 0);
-  EXPECT_EQ(empty.type(), VexCblType::None);
-  EXPECT_EQ(empty.picProps(), nullptr);
+  EXPECT_EQ(static_cast<int>(empty.type()), static_cast<int>(VexCblType::None));
+  EXPECT_TRUE(empty.picProps() == nullptr);
 
   VexCblPicture null(nullptr);
   EXPECT_EQ(null.getPictureVal(), "");
@@ -132,25 +132,25 @@ TEST_F(PictureTest, EmptyPictureIsNotAnalysed) {
 
 TEST_F(PictureTest, AnalysisIsCachedUntilReplaced) {
   VexCblPicture picture("9(3)");
-  EXPECT_EQ(picture.picProps(), nullptr);
+  EXPECT_TRUE(picture.picProps() == nullptr);
   EXPECT_TRUE(picture.analyze());
   Props *first = picture.picProps();
-  ASSERT_NE(first, nullptr);
+  ASSERT_TRUE(first != nullptr);
 
   // The cached table is not recomputed, even when the configuration changes.
   VexCblConfig::inst().compatLevel = 300;
   EXPECT_TRUE(picture.analyze());
-  EXPECT_EQ(picture.picProps(), first);
+  EXPECT_TRUE(picture.picProps() == first);
 
   picture.setPictureVal("X(7)");
-  EXPECT_EQ(picture.picProps(), nullptr);
+  EXPECT_TRUE(picture.picProps() == nullptr);
   EXPECT_EQ(picture.size(), 7);
-  EXPECT_EQ(picture.type(), VexCblType::Alphanumeric);
+  EXPECT_EQ(static_cast<int>(picture.type()), static_cast<int>(VexCblType::Alphanumeric));
 
   VexCblPicture copy(picture);
   picture.reset();
-  EXPECT_EQ(picture.picProps(), nullptr);
-  ASSERT_NE(copy.picProps(), nullptr);
+  EXPECT_TRUE(picture.picProps() == nullptr);
+  ASSERT_TRUE(copy.picProps() != nullptr);
   EXPECT_EQ(copy.picProps()->props().at(Props::SIZE), 7);
 }
 
@@ -161,6 +161,27 @@ TEST_F(PictureTest, CountSymbol) {
   EXPECT_EQ(vexCblCountSymbol("9ZZ", 'Z', '9'), 0);
   EXPECT_EQ(vexCblCountSymbol("", 'Z', '9'), 0);
   EXPECT_EQ(vexCblCountSymbol(nullptr, 'Z', '9'), 0);
+}
+
+TEST_F(PictureTest, FullTraceLeavesResultsAlone) {
+  auto run = [] {
+    std::string results;
+    for (const char *text : {"S9(5)V99", "ZZ,ZZ9.99CR", "", "G(4)"}) {
+      VexCblPicture picture(text);
+      results += std::to_string(picture.size()) + "/" + std::to_string(static_cast<int>(picture.type())) + "/" +
+                 picture.getPictureVal() + "|";
+    }
+    return results;
+  };
+  const std::string untraced = run();
+  std::ostringstream trace;
+  vexTraceSetOutput(&trace);
+  vexTraceSetLevel(nullptr, TRC1_DETAIL | TRC1_FLOW | TRC1_ERROR);
+  const std::string traced = run();
+  vexTraceSetLevel(nullptr, 0);
+  vexTraceSetOutput(nullptr);
+  EXPECT_EQ(traced, untraced);
+  EXPECT_NE(trace.str().find("VexCblPicture::analyze"), std::string::npos);
 }
 
 TEST(VexCblTypeBits, CombinationsKeepTheirNumbers) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
+#include "platform/vextrace.h"
 #include "vexcvt/vexcvst.h"
 #include "vexcvt/vexfcbl/vexcbval.h"
 
@@ -22,7 +24,7 @@ VexCblValue figConst(int code) {
 
 TEST(ValueLiteral, DoubledDelimitersStandForOne) {
   const VexCblValue apostrophe = strValue("'IT''S'");
-  EXPECT_EQ(apostrophe.getType(), VexCblValue::Alphanumeric);
+  EXPECT_EQ(static_cast<int>(apostrophe.getType()), static_cast<int>(VexCblValue::Alphanumeric));
   EXPECT_EQ(apostrophe.getValue(), "IT'S");
   EXPECT_EQ(strValue("\"SAY \"\"HI\"\"\"").getValue(), "SAY \"HI\"");
   // The other delimiter inside a literal is an ordinary character.
@@ -52,7 +54,7 @@ TEST(ValueLiteral, AllRepeatsToTheLength) {
 
 TEST(ValueLiteral, HexadecimalLiteralsAreEscapes) {
   const VexCblValue hex = strValue("X'00FF'");
-  EXPECT_EQ(hex.getType(), VexCblValue::Hexadecimal);
+  EXPECT_EQ(static_cast<int>(hex.getType()), static_cast<int>(VexCblValue::Hexadecimal));
   EXPECT_EQ(hex.getValue(), "\\h00\\hFF");
   EXPECT_EQ(hex.getUnitLength(), 4u);
   EXPECT_EQ(hex.getValueImage(2), "\\h00\\hFF");
@@ -68,7 +70,7 @@ TEST(ValueLiteral, HexadecimalLiteralsAreEscapes) {
 
 TEST(ValueLiteral, NullTerminatedLiterals) {
   const VexCblValue z = strValue("Z'C:\\TMP'", true);
-  EXPECT_EQ(z.getType(), VexCblValue::NullTerminated);
+  EXPECT_EQ(static_cast<int>(z.getType()), static_cast<int>(VexCblValue::NullTerminated));
   EXPECT_EQ(z.getValue(), "C:\\TMP");
   EXPECT_FALSE(z.isExpandable());
   EXPECT_EQ(z.getValueImage(10), "C:\\\\TMP\\0");
@@ -77,7 +79,7 @@ TEST(ValueLiteral, NullTerminatedLiterals) {
 
 TEST(ValueLiteral, DbcsAndNationalLiteralsAreKeptAsWritten) {
   const VexCblValue g = strValue("G'AB'");
-  EXPECT_EQ(g.getType(), VexCblValue::Dbcs);
+  EXPECT_EQ(static_cast<int>(g.getType()), static_cast<int>(VexCblValue::Dbcs));
   EXPECT_EQ(g.getValue(), "'AB'");
   EXPECT_EQ(strValue("n\"X\\\"").getValueImage(-1), "\"X\\\"");
 }
@@ -86,14 +88,14 @@ TEST(ValueLiteral, NumericLiteralsAreNeverRepeated) {
   VexCblValue number;
   number.setExpandable(true);
   number.setNumValue("-12.50");
-  EXPECT_EQ(number.getType(), VexCblValue::Numeric);
+  EXPECT_EQ(static_cast<int>(number.getType()), static_cast<int>(VexCblValue::Numeric));
   EXPECT_FALSE(number.isExpandable());
   EXPECT_EQ(number.getValueImage(8), "-12.50");
 
   VexCblValue untouched;
   untouched.setNumValue(nullptr);
   untouched.setStrValue(nullptr);
-  EXPECT_EQ(untouched.getType(), VexCblValue::NoValue);
+  EXPECT_EQ(static_cast<int>(untouched.getType()), static_cast<int>(VexCblValue::NoValue));
   EXPECT_EQ(untouched.getValueImage(4), "");
 }
 
@@ -103,14 +105,14 @@ TEST(ValueFigurative, FillTheLength) {
     int length;
     const char *image;
   } const cases[] = {
-      {131, 3, "000"},     {257, 2, "00"},      {267, 1, "0"},
-      {259, 5, "     "},   {260, 3, "   "},     {261, 3, "\\hFF\\hFF\\hFF"},
-      {262, 1, "\\hFF"},   {263, 2, "\\h00\\h00"}, {264, -1, "\\h00"},
-      {265, 2, "\"\""},    {266, 1, "\""},
+      {131, 3, "000"},   {257, 2, "00"},         {267, 1, "0"},
+      {259, 5, "     "}, {260, 3, "   "},        {261, 3, "\\hFF\\hFF\\hFF"},
+      {262, 1, "\\hFF"}, {263, 2, "\\h00\\h00"}, {264, -1, "\\h00"},
+      {265, 2, "\"\""},  {266, 1, "\""},
   };
   for (const Case &c : cases) {
     const VexCblValue value = figConst(c.code);
-    EXPECT_EQ(value.getType(), VexCblValue::FigurativeConstant) << c.code;
+    EXPECT_EQ(static_cast<int>(value.getType()), static_cast<int>(VexCblValue::FigurativeConstant)) << c.code;
     EXPECT_TRUE(value.isExpandable()) << c.code;
     EXPECT_EQ(value.getValueImage(c.length), c.image) << c.code;
   }
@@ -119,7 +121,7 @@ TEST(ValueFigurative, FillTheLength) {
 
 TEST(ValueFigurative, NullIsASingleZero) {
   const VexCblValue null = figConst(269);
-  EXPECT_EQ(null.getType(), VexCblValue::FigurativeConstant);
+  EXPECT_EQ(static_cast<int>(null.getType()), static_cast<int>(VexCblValue::FigurativeConstant));
   EXPECT_FALSE(null.isExpandable());
   EXPECT_EQ(null.getValueImage(4), "0");
 }
@@ -131,8 +133,9 @@ TEST(ValueFigurative, UnknownCodeWarnsAndLeavesNoValue) {
     ::testing::internal::CaptureStderr();
     value.setFigConst(code);
     const std::string written = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(written, "\n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword was ignored.\n") << code;
-    EXPECT_EQ(value.getType(), VexCblValue::NoValue);
+    EXPECT_EQ(written, "\n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword was ignored.\n")
+        << code;
+    EXPECT_EQ(static_cast<int>(value.getType()), static_cast<int>(VexCblValue::NoValue));
     EXPECT_EQ(value.getValueImage(3), "");
   }
 }
@@ -143,6 +146,30 @@ TEST(ValueFigurative, UnknownCodeWarningCarriesTheItemContext) {
   figConst(268);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
             " (CUST-CODE) \n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword was ignored.\n");
+}
+
+TEST(ValueTrace, FullTraceLeavesImagesAlone) {
+  auto run = [] {
+    std::string images;
+    VexCblValue value;
+    value.setStrValue(nullptr);
+    value.setNumValue(nullptr);
+    images += value.getValueImage(2) + "|";
+    images += strValue("X'0A0B'", true).getValueImage(3) + "|";
+    images += strValue("Z'A\\B'").getValueImage(-1) + "|";
+    images += figConst(261).getValueImage(2) + "|";
+    return images;
+  };
+  const std::string untraced = run();
+  std::ostringstream trace;
+  vexTraceSetOutput(&trace);
+  vexTraceSetLevel(nullptr, TRC1_DETAIL | TRC1_FLOW | TRC1_ERROR);
+  const std::string traced = run();
+  vexTraceSetLevel(nullptr, 0);
+  vexTraceSetOutput(nullptr);
+  EXPECT_EQ(traced, untraced);
+  EXPECT_NE(trace.str().find("NULL"), std::string::npos);
+  EXPECT_NE(trace.str().find("VexCblValue::getValueImage"), std::string::npos);
 }
 
 } // namespace

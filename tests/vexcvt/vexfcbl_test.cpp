@@ -11,14 +11,16 @@
 
 #include <unistd.h>
 
+#include "cobol/Source.h"
+#include "cobol/Trafo.h"
+#include "cobol/Tree.h"
+#include "cobol/copy.h"
+#include "cobol/deftab.h"
 #include "common/Errors.h"
 #include "platform/vextrace.h"
 #include "reuse/rFsearch.h"
 #include "reuse/rMemory.h"
 #include "vexcvt/vexfcbl/vexcbcfg.h"
-#include "cobol/Source.h"
-#include "cobol/copy.h"
-#include "cobol/deftab.h"
 
 namespace fs = std::filesystem;
 
@@ -224,6 +226,8 @@ TEST_F(DriverOptionsTest, TraceChangesNoResult) {
 TEST(DriverExitTest, FatalHookUnwindsToTheDriver) {
   vexFcblInstallExits();
   EXPECT_THROW(Errors_Exit(), VexFcblFatalExit);
+  EXPECT_THROW(Tree_Exit(), VexFcblFatalExit);
+  EXPECT_THROW(Trafo_Exit(), VexFcblFatalExit);
 }
 
 } // namespace

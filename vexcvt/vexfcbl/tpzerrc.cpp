@@ -2,7 +2,11 @@
 
 #include <array>
 
+#include "platform/vextrace.h"
+
 namespace {
+
+TRC1_EPB trcBlock{"TPZERRC"};
 
 // Indexed by code; the texts are shown to users after
 // "Error: Failed to convert default value. ".
@@ -35,6 +39,7 @@ constexpr std::array<const char *, 23> messages = {
 } // namespace
 
 std::string tpzErrorText(int code) {
+  VEX_TRACE(trcBlock, "tpzErrorText");
   if (code < 0 || code >= static_cast<int>(messages.size()))
     return {};
   return messages[static_cast<std::size_t>(code)];
@@ -56,6 +61,9 @@ TpzErrorCode &TpzErrorCode::operator=(const TpzErrorCode &other) {
 }
 
 void TpzErrorCode::set(int code) {
+  VEX_TRACE(trcBlock, "TpzErrorCode::set");
+  VEX_TRACE_ARGS(trcBlock) << "code"
+                           << "(" << code << ") ";
   if (code == Success)
     m_impl.reset();
   else

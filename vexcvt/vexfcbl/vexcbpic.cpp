@@ -5,9 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/vextrace.h"
 #include "vexcvt/vexfcbl/vexcbcfg.h"
 
 namespace {
+
+TRC1_EPB trcBlock{"VEXCBPIC"};
 
 // What one occurrence of a picture symbol does to the analysis.
 enum SymbolEffect : unsigned {
@@ -18,7 +21,7 @@ enum SymbolEffect : unsigned {
   DbcsSymbol = 0x10,
   ExponentSymbol = 0x20,
   SignSymbol = 0x40,
-  PointSymbol = 0x80,   // V: the implied decimal point
+  PointSymbol = 0x80,    // V: the implied decimal point
   ScalingSymbol = 0x100, // P: a point ahead of the digits when none came yet
   DigitSymbol = 0x200,
 };
@@ -154,8 +157,7 @@ VexCblPicture::VexCblPicture(const char *picture) { setPictureVal(picture); }
 VexCblPicture::~VexCblPicture() { reset(); }
 
 VexCblPicture::VexCblPicture(const VexCblPicture &other)
-    : m_picture(other.m_picture),
-      m_props(other.m_props ? std::make_unique<VexCblPicProps>(*other.m_props) : nullptr) {}
+    : m_picture(other.m_picture), m_props(other.m_props ? std::make_unique<VexCblPicProps>(*other.m_props) : nullptr) {}
 
 VexCblPicture &VexCblPicture::operator=(const VexCblPicture &other) {
   if (this != &other) {
@@ -166,14 +168,20 @@ VexCblPicture &VexCblPicture::operator=(const VexCblPicture &other) {
 }
 
 void VexCblPicture::setPictureVal(const char *picture) {
+  VEX_TRACE(trcBlock, "VexCblPicture::setPictureVal");
+  VEX_TRACE_ARGS(trcBlock) << "picture"
+                           << "(" << picture << ") ";
   const bool commaDecimalPoint = VexCblConfig::inst().commaDecimalPoint;
   m_picture.clear();
   for (const char *c = picture; c && *c; ++c)
     m_picture += normalised(*c, commaDecimalPoint);
+  VEX_TRACE_DETAIL(trcBlock) << "Picture"
+                             << "(" << m_picture << ") ";
   reset();
 }
 
 bool VexCblPicture::analyze() {
+  VEX_TRACE(trcBlock, "VexCblPicture::analyze");
   if (m_picture.empty())
     return false;
   if (m_props)
@@ -187,18 +195,31 @@ bool VexCblPicture::analyze() {
     scan.add(symbol, repetitionAt(m_picture, pos));
   }
   scan.finish();
+  VEX_TRACE_DETAIL(trcBlock) << "Picture size"
+                             << "(" << m_props->props()[VexCblPicProps::SIZE] << ") type("
+                             << m_props->props()[VexCblPicProps::TYPE] << ") ";
   return true;
 }
 
-int VexCblPicture::size() { return analyze() ? m_props->props()[VexCblPicProps::SIZE] : 0; }
+int VexCblPicture::size() {
+  VEX_TRACE(trcBlock, "VexCblPicture::size");
+  return analyze() ? m_props->props()[VexCblPicProps::SIZE] : 0;
+}
 
 VexCblType VexCblPicture::type() {
+  VEX_TRACE(trcBlock, "VexCblPicture::type");
   return analyze() ? static_cast<VexCblType>(m_props->props()[VexCblPicProps::TYPE]) : VexCblType::None;
 }
 
-void VexCblPicture::reset() { m_props.reset(); }
+void VexCblPicture::reset() {
+  VEX_TRACE(trcBlock, "VexCblPicture::reset");
+  m_props.reset();
+}
 
 int vexCblCountSymbol(const char *picture, char symbol, char stop) {
+  VEX_TRACE(trcBlock, "vexCblCountSymbol");
+  VEX_TRACE_ARGS(trcBlock) << "picture"
+                           << "(" << picture << ") symbol(" << symbol << ") stop(" << stop << ") ";
   int count = 0;
   for (const char *c = picture; c && *c && *c != stop; ++c)
     count += *c == symbol ? 1 : 0;

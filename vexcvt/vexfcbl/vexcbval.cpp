@@ -3,6 +3,7 @@
 #include <array>
 #include <cctype>
 
+#include "cobol/Tree.h"
 #include "platform/vextrace.h"
 #include "vexcvt/vexcvst.h"
 
@@ -10,21 +11,8 @@ namespace {
 
 TRC1_EPB trcBlock{"VEXCBVAL"};
 
-// Word codes of the figurative constants, as the syntax tree stores them in
+// The figurative constants by the word code that the syntax tree stores in
 // the keyword of a figurative_literal node.
-constexpr int wordZero = 131;
-constexpr int wordZeros = 257;
-constexpr int wordZeroes = 267;
-constexpr int wordSpace = 259;
-constexpr int wordSpaces = 260;
-constexpr int wordHighValue = 261;
-constexpr int wordHighValues = 262;
-constexpr int wordLowValue = 263;
-constexpr int wordLowValues = 264;
-constexpr int wordQuote = 265;
-constexpr int wordQuotes = 266;
-constexpr int wordNull = 269;
-
 struct FigConstEntry {
   int code;
   const char *value;
@@ -32,22 +20,23 @@ struct FigConstEntry {
 };
 
 constexpr std::array<FigConstEntry, 12> figurativeConstants = {{
-    {wordZero, "0", true},
-    {wordZeros, "0", true},
-    {wordZeroes, "0", true},
-    {wordSpace, " ", true},
-    {wordSpaces, " ", true},
-    {wordHighValue, "\\hFF", true},
-    {wordHighValues, "\\hFF", true},
-    {wordLowValue, "\\h00", true},
-    {wordLowValues, "\\h00", true},
-    {wordQuote, "\"", true},
-    {wordQuotes, "\"", true},
+    {cwZero, "0", true},
+    {cwZeros, "0", true},
+    {cwZeroes, "0", true},
+    {cwSpace, " ", true},
+    {cwSpaces, " ", true},
+    {cwHighValue, "\\hFF", true},
+    {cwHighValues, "\\hFF", true},
+    {cwLowValue, "\\h00", true},
+    {cwLowValues, "\\h00", true},
+    {cwQuote, "\"", true},
+    {cwQuotes, "\"", true},
     // NULL is the null pointer: a single value, not a fill character.
-    {wordNull, "0", false},
+    {cwNull, "0", false},
 }};
 
-constexpr const char *unknownFigConstMsg = "\n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword was ignored.";
+constexpr const char *unknownFigConstMsg =
+    "\n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword was ignored.";
 
 constexpr std::uint32_t escapeLength = 4; // "\h" and two hexadecimal digits
 
@@ -96,10 +85,10 @@ std::string doubledBackslashes(const std::string &text) {
 
 void VexCblValue::setStrValue(const char *literal) {
   VEX_TRACE(trcBlock, "VexCblValue::setStrValue");
+  VEX_TRACE_ARGS(trcBlock) << "literal"
+                           << "(" << literal << ") ";
   if (!literal)
     return;
-  VEX_TRACE_DETAIL(trcBlock) << "Literal"
-                             << "(" << literal << ") ";
   const char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(literal[0])));
   if (kind == 'X' && literal[1]) {
     m_type = Hexadecimal;
@@ -123,6 +112,8 @@ void VexCblValue::setStrValue(const char *literal) {
 
 void VexCblValue::setNumValue(const char *literal) {
   VEX_TRACE(trcBlock, "VexCblValue::setNumValue");
+  VEX_TRACE_ARGS(trcBlock) << "literal"
+                           << "(" << literal << ") ";
   if (!literal)
     return;
   m_type = Numeric;
@@ -133,8 +124,8 @@ void VexCblValue::setNumValue(const char *literal) {
 
 void VexCblValue::setFigConst(int code) {
   VEX_TRACE(trcBlock, "VexCblValue::setFigConst");
-  VEX_TRACE_DETAIL(trcBlock) << "Figurative constant code"
-                             << "(" << code << ") ";
+  VEX_TRACE_ARGS(trcBlock) << "code"
+                           << "(" << code << ") ";
   for (const FigConstEntry &constant : figurativeConstants) {
     if (constant.code == code) {
       m_type = FigurativeConstant;
@@ -151,6 +142,8 @@ void VexCblValue::setFigConst(int code) {
 
 std::string VexCblValue::getValueImage(int length) const {
   VEX_TRACE(trcBlock, "VexCblValue::getValueImage");
+  VEX_TRACE_ARGS(trcBlock) << "length"
+                           << "(" << length << ") type(" << static_cast<int>(m_type) << ") ";
   if (m_type == NoValue || m_value.empty())
     return {};
   std::string image = m_value;

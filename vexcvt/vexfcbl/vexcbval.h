@@ -11,13 +11,13 @@ class VexCblValue {
 public:
   // The numbers are part of the contract.
   enum ValueType : std::int32_t {
-    NoValue = 0,            // also after an unknown figurative constant
+    NoValue = 0, // also after an unknown figurative constant
     FigurativeConstant = 1,
     Alphanumeric = 2,
     Numeric = 4,
-    Hexadecimal = 18,       // X"..."
-    NullTerminated = 34,    // Z"..."
-    Dbcs = 66,              // G"..." or N"..."
+    Hexadecimal = 18,    // X"..."
+    NullTerminated = 34, // Z"..."
+    Dbcs = 66,           // G"..." or N"..."
   };
 
   // No value: type 0, empty text, not expandable, unit length 1.

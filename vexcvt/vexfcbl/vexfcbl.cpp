@@ -7,6 +7,12 @@
 #include <iterator>
 #include <vector>
 
+#include "cobol/Scanner.h"
+#include "cobol/Source.h"
+#include "cobol/Trafo.h"
+#include "cobol/Tree.h"
+#include "cobol/copy.h"
+#include "cobol/deftab.h"
 #include "common/Errors.h"
 #include "platform/vexerror.h"
 #include "platform/vextrace.h"
@@ -14,11 +20,6 @@
 #include "reuse/rMemory.h"
 #include "vexcvt/vexcvst.h"
 #include "vexcvt/vexfcbl/vexcbcfg.h"
-#include "cobol/Scanner.h"
-#include "cobol/Source.h"
-#include "cobol/Trafo.h"
-#include "cobol/copy.h"
-#include "cobol/deftab.h"
 
 int start = 2;
 

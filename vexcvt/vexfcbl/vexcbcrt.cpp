@@ -1,0 +1,181 @@
+#include "vexcvt/vexfcbl/vexcbcrt.h"
+
+#include <string>
+
+#include "cobol/Tree.h"
+#include "platform/vextrace.h"
+#include "vexcvt/vexcvst.h"
+#include "vexcvt/vexfcbl/tpzcbdec.h"
+#include "vexcvt/vexfcbl/vexcbcfg.h"
+#include "vexcvt/vexfcbl/vexcbctx.h"
+#include "vexcvt/vexfcbl/vexcbtnm.h"
+
+namespace {
+
+TRC1_EPB trcBlock{"VEXCBCRT"};
+
+constexpr const char *invalidItemMsg = "\n\tError: Invalid Cobol item or unknown datatype.";
+constexpr const char *pictureMissingMsg = "\n\tError: Picture is not specified.";
+constexpr const char *unknownUsageMsg = "\n\tError: Unknown usage is specified.";
+constexpr const char *display1Msg =
+    "\n\tWarning: DISPLAY_1 usage is not supported. \n\tBinary primitive was generated.";
+constexpr const char *groupValueMsg =
+    "\n\tWarning: VALUE keyword is not supported for group items. \n\tVALUE was ignored.";
+constexpr const char *editedValueMsg =
+    "\n\tWarning: VALUE keyword is not supported for numeric-edited items. \n\tVALUE was ignored.";
+constexpr const char *defaultFailedMsg = "Error: Failed to convert default value. ";
+
+// Reports an error about the item being converted and ends its conversion.
+[[noreturn]] void failItem(const std::string &text) {
+  vexCvtReportMsg(text);
+  throw VexCvtError();
+}
+
+VexCblType itemCategory(VexCblObjContext &item) {
+  if (item.isGroup)
+    return VexCblType::Group;
+  return item.picture ? item.picture->type() : VexCblType::None;
+}
+
+// The numeric text of a VALUE as the model and the encoder take it.
+std::string numberText(const VexCblValue &value) {
+  const std::string &text = value.getValue();
+  return !text.empty() && text.front() == '+' ? text.substr(1) : text;
+}
+
+TpzCblDecimal::Sign decimalSign(int sign) {
+  switch (sign) {
+  case cwLeading:
+    return TpzCblDecimal::SignLeading;
+  case cwTrailing:
+    return TpzCblDecimal::SignTrailing;
+  case cwLeadingSeparate:
+    return TpzCblDecimal::SignLeadingSeparate;
+  case cwTrailingSeparate:
+    return TpzCblDecimal::SignTrailingSeparate;
+  default:
+    return TpzCblDecimal::SignDefault;
+  }
+}
+
+// The VALUE of a numeric item in the packed or zoned bytes of its storage.
+VexString encodedDefault(VexCblGrpContext &grp, VexCblObjContext &item) {
+  VEX_TRACE(trcBlock, "encodedDefault");
+  const int usage = vexCblGetUsage(grp, item);
+  const bool packed = usage == cwPackedDecimal || usage == cwComp3;
+  TpzCblDecimal decimal(packed ? TpzCblDecimal::TypePacked : TpzCblDecimal::TypeZoned,
+                        decimalSign(vexCblGetSign(grp, item)), 0, 0, 0);
+  decimal.setEncoding(VexCblConfig::inst().packedDefaultAsText ? TpzCblDecimal::EncodingAscii
+                                                               : TpzCblDecimal::EncodingEbcdic);
+  const std::string pattern = item.picture ? item.picture->getPictureVal() : std::string();
+  std::string bytes;
+  TpzErrorCode result = decimal.setPattern(pattern.c_str());
+  if (result.isSuccess())
+    result = decimal.validate();
+  if (result.isSuccess())
+    result = decimal.convertToCobol(numberText(*item.value), bytes);
+  if (!result.isSuccess()) {
+    VEX_TRACE_ERROR(trcBlock) << "Decimal code"
+                              << "(" << result.getCode() << ") ";
+    failItem(defaultFailedMsg + result.getString());
+  }
+  if (vexTraceScope_.level() & TRC1_DETAIL) {
+    VexTraceStream dump;
+    dump.getOs(trcBlock, __LINE__, bytes.data(), bytes.size()) << "Detail - "
+                                                                << "Default bytes" << std::flush;
+  }
+  return vexToUnicode(bytes.data(), static_cast<long>(bytes.size()), false);
+}
+
+// The default value of `def` for the item's VALUE; false when the VALUE is
+// ignored.
+bool defaultValue(VexCblGrpContext &grp, VexCblObjContext &item, VexCblType category, const VexDataDefImpl &def,
+                  VexString &value) {
+  VEX_TRACE(trcBlock, "defaultValue");
+  if (vexCblTypeHas(category, VexCblType::Group)) {
+    vexCvtReportMsg(groupValueMsg);
+    return false;
+  }
+  const bool numeric = vexCblTypeHas(category, VexCblType::Numeric);
+  if (numeric && vexCblTypeHas(category, VexCblType::Edited)) {
+    vexCvtReportMsg(editedValueMsg);
+    return false;
+  }
+  // A binary stand-in of a number holds the number's storage bytes, or
+  // outside the old level its plain digits.
+  if (numeric && def.isPrimitiveDef() && def.primitiveKind() == 3) {
+    if (VexCblConfig::inst().compatLevel == 300)
+      value = encodedDefault(grp, item);
+    else
+      value = vexToUnicode(numberText(*item.value), false);
+    return true;
+  }
+  const int length = item.picture ? item.picture->size() : -1;
+  value = vexToUnicode(item.value->getValueImage(length), false);
+  return true;
+}
+
+} // namespace
+
+VexDataDef vexCblCreateDef(VexCblGrpContext &grp, VexCblObjContext &item) {
+  VEX_TRACE(trcBlock, "vexCblCreateDef");
+  const VexCblType category = itemCategory(item);
+  VEX_TRACE_DETAIL(trcBlock) << "Category"
+                             << "(" << static_cast<int>(category) << ") ";
+  VexDataDef def;
+  if (vexCblTypeHas(category, VexCblType::Group))
+    def = vexCblCreateGrp(grp, item);
+  else if (vexCblTypeHas(category, VexCblType::Alphabetic | VexCblType::Alphanumeric))
+    def = vexCblCreateStr(grp, item);
+  else if (vexCblTypeHas(category, VexCblType::Numeric) || vexCblIsNumberByUsage(grp, item))
+    def = vexCblCreateNumber(grp, item);
+  else
+    failItem(invalidItemMsg);
+
+  if (item.value && item.value->getType() != VexCblValue::NoValue) {
+    VexString value;
+    if (defaultValue(grp, item, category, *def, value))
+      if (auto *primitive = rttiCast<VexPrimitiveDefImpl>(def.getPeer()))
+        primitive->setDefaultValue(value);
+  }
+  return def;
+}
+
+VexDataDef vexCblCreateGrp(VexCblGrpContext &, VexCblObjContext &) {
+  VEX_TRACE(trcBlock, "vexCblCreateGrp");
+  auto group = VexDefAccessor<VexGroupDefImpl>::create();
+  group->setType(1);
+  return group;
+}
+
+VexDataDef vexCblCreateStr(VexCblGrpContext &grp, VexCblObjContext &item) {
+  VEX_TRACE(trcBlock, "vexCblCreateStr");
+  if (!item.picture)
+    failItem(pictureMissingMsg);
+  const int size = item.picture->size();
+  const int usage = vexCblGetUsage(grp, item);
+  VEX_TRACE_DETAIL(trcBlock) << "Size"
+                             << "(" << size << ") "
+                             << "Usage"
+                             << "(" << usage << ") ";
+  if (usage == cwDisplay1) {
+    vexCvtReportMsg(display1Msg);
+    auto binary = VexDefAccessor<VexBinaryDefImpl>::create();
+    binary->setWidth(VexRange(2L * size));
+    return binary;
+  }
+  if (usage != cwDisplay && usage != cwNone)
+    failItem(unknownUsageMsg);
+  auto string = VexDefAccessor<VexStringDefImpl>::create();
+  string->setWidth(VexRange(size));
+  string->setPadCharacter(VexSyntax(vexToUnicode(" ", 1L, false)));
+  string->setJustification(item.justified ? 2 : 0);
+  return string;
+}
+
+bool vexCblIsNumberByUsage(VexCblGrpContext &grp, VexCblObjContext &item) {
+  VEX_TRACE(trcBlock, "vexCblIsNumberByUsage");
+  const int usage = vexCblGetUsage(grp, item);
+  return VEX_TRACE_RESULT((usage >= cwBinary && usage <= cwPointer) || usage == cwProcedurePointer ||
+                          usage == cwObjectReference);
+}
