@@ -23,7 +23,8 @@ void push(tIdent file) {
 }
 
 void pop() {
-  if (levels.empty()) return;
+  if (levels.empty())
+    return;
   SetScanContext(levels.back());
   levels.pop_back();
 }

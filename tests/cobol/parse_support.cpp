@@ -3,12 +3,12 @@
 #include <filesystem>
 #include <sstream>
 
+#include "cobol/Eval.h"
 #include "cobol/Parser.h"
 #include "cobol/Scanner.h"
-#include "cobol/Eval.h"
 #include "cobol/copy.h"
-#include "reuse/Idents.h"
 #include "common/Errors.h"
+#include "reuse/Idents.h"
 #include "reuse/StringM.h"
 #include "reuse/rMemory.h"
 #include "tokens_support.h"

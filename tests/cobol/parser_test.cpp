@@ -14,7 +14,8 @@ template <class T> T *FirstClause(const char *entry) {
   auto *format = as<tree::format_1>(EntryOf(entry));
   for (tTree clause = format->data_clause_l; is<tree::data_clause>(clause);
        clause = as<tree::data_clause>(clause)->next)
-    if (is<T>(clause)) return as<T>(clause);
+    if (is<T>(clause))
+      return as<T>(clause);
   ADD_FAILURE() << "no such clause in " << entry;
   return nullptr;
 }
@@ -76,9 +77,9 @@ TEST_F(ParserEntries, PicturePiecesReassemble) {
   ASSERT_EQ(r.syntaxErrors, 0) << r.messages;
   struct Case {
     const char *entry, *value, *string;
-  } cases[] = {{"A", "X(5)", "x(05)"},           {"B", "ZZ,ZZ9.99-", "ZZ,ZZ9.99-"},
-               {"C", "-9(3)/99", "-9(3)/99"},    {"D", "$$$,$$9.99CR", "$$$,$$9.99CR"},
-               {"E", "9(4)DB", "9(4)db"},        {"F", "X(100)", "x(100)"}};
+  } cases[] = {{"A", "X(5)", "x(05)"},        {"B", "ZZ,ZZ9.99-", "ZZ,ZZ9.99-"},
+               {"C", "-9(3)/99", "-9(3)/99"}, {"D", "$$$,$$9.99CR", "$$$,$$9.99CR"},
+               {"E", "9(4)DB", "9(4)db"},     {"F", "X(100)", "x(100)"}};
   for (const Case &c : cases) {
     auto *pic = FirstClause<tree::picture>(c.entry);
     EXPECT_EQ(Text(pic->value), c.value) << c.entry;
@@ -291,9 +292,10 @@ TEST_F(ParserResolution, AmbiguousRedefinesListsThePossibleDeclarations) {
                                       "01 R3.\n"
                                       "   05 C REDEFINES B PIC X.\n"));
   EXPECT_EQ(r.syntaxErrors, 0);
-  EXPECT_EQ(r.messages, "\"T.cpy\":   6, 26: Error       ambiguous data name: B\n"
-                        "\"T.cpy\":   6, 26: Information possible declaration: \"T.cpy\":   4, 14\n"
-                        "\"T.cpy\":   6, 26: Information possible declaration: \"T.cpy\":   2, 14\n");
+  EXPECT_EQ(r.messages,
+            "\"T.cpy\":   6, 26: Error       ambiguous data name: B\n"
+            "\"T.cpy\":   6, 26: Information possible declaration: \"T.cpy\":   4, 14\n"
+            "\"T.cpy\":   6, 26: Information possible declaration: \"T.cpy\":   2, 14\n");
   auto *redefines = FirstClause<tree::redefines>("C");
   // The later B, which lies under R2.
   EXPECT_EQ(as<tree::decl>(as<tree::name>(redefines->name)->decl)->lower, DeclOf("R2"));
@@ -339,13 +341,15 @@ TEST_F(ParserErrors, RejectedConstructs) {
   struct Case {
     const char *source, *message;
   } cases[] = {
-      {"01 R PIC 9 VALUE 1 2.\n", "\"T.cpy\":   1, 27: Error       found/expected : level_number/. BINARY BLANK ..."},
+      {"01 R PIC 9 VALUE 1 2.\n",
+       "\"T.cpy\":   1, 27: Error       found/expected : level_number/. BINARY BLANK ..."},
       {"01 R.\n   05 A PIC X.\n   05 C REDEFINES A OF R PIC X.\n",
        "\"T.cpy\":   3, 28: Error       found/expected : OF/. BINARY BLANK COMPUTATIONAL ..."},
       {"WORKING-STORAGE SECTION.\n01 R PIC X.\n",
        "\"T.cpy\":   1,  8: Error       found/expected : WORKING-STORAGE/level_number ..."},
       {"", "\"T.cpy\":   1,  1: Error       found/expected : _EOF_/level_number EXECUTE ..."},
-      {"01 R.\n   88 C VALUE NULL.\n", "\"T.cpy\":   2, 22: Error       found/expected : NULL/unsigned_integer plus_integer ..."},
+      {"01 R.\n   88 C VALUE NULL.\n",
+       "\"T.cpy\":   2, 22: Error       found/expected : NULL/unsigned_integer plus_integer ..."},
   };
   for (const Case &c : cases) {
     ParseResult r = ParseCopybook(Fixed(c.source));
@@ -374,7 +378,8 @@ TEST_F(ParserErrors, EveryBrokenEntryOfALongCopybookIsReported) {
   ParseResult r = ParseCopybook(Fixed(source));
   EXPECT_EQ(r.syntaxErrors, 80);
   std::size_t lines = 0;
-  for (char ch : r.messages) lines += ch == '\n';
+  for (char ch : r.messages)
+    lines += ch == '\n';
   EXPECT_EQ(lines, 80u);
   // Entries after the broken ones are still declared.
   EXPECT_NE(EntryOf("A39"), nullptr);

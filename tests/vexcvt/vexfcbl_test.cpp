@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include "cobol/Scanner.h"
 #include "cobol/Source.h"
 #include "cobol/Trafo.h"
 #include "cobol/Tree.h"
@@ -226,6 +227,7 @@ TEST_F(DriverOptionsTest, TraceChangesNoResult) {
 TEST(DriverExitTest, FatalHookUnwindsToTheDriver) {
   vexFcblInstallExits();
   EXPECT_THROW(Errors_Exit(), VexFcblFatalExit);
+  EXPECT_THROW(Scanner_Exit(), VexFcblFatalExit);
   EXPECT_THROW(Tree_Exit(), VexFcblFatalExit);
   EXPECT_THROW(Trafo_Exit(), VexFcblFatalExit);
 }
