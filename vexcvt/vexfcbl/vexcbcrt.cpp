@@ -82,15 +82,15 @@ VexString encodedDefault(VexCblGrpContext &grp, VexCblObjContext &item) {
   if (vexTraceScope_.level() & TRC1_DETAIL) {
     VexTraceStream dump;
     dump.getOs(trcBlock, __LINE__, bytes.data(), bytes.size()) << "Detail - "
-                                                                << "Default bytes" << std::flush;
+                                                               << "Default bytes" << std::flush;
   }
   return vexToUnicode(bytes.data(), static_cast<long>(bytes.size()), false);
 }
 
 // The default value of `def` for the item's VALUE; false when the VALUE is
 // ignored.
-bool defaultValue(VexCblGrpContext &grp, VexCblObjContext &item, VexCblType category, const VexDataDefImpl &def,
-                  VexString &value) {
+bool defaultValue(VexCblGrpContext &grp, VexCblObjContext &item, VexCblType category,
+                  const VexDataDefImpl &def, VexString &value) {
   VEX_TRACE(trcBlock, "defaultValue");
   if (vexCblTypeHas(category, VexCblType::Group)) {
     vexCvtReportMsg(groupValueMsg);
@@ -176,6 +176,6 @@ VexDataDef vexCblCreateStr(VexCblGrpContext &grp, VexCblObjContext &item) {
 bool vexCblIsNumberByUsage(VexCblGrpContext &grp, VexCblObjContext &item) {
   VEX_TRACE(trcBlock, "vexCblIsNumberByUsage");
   const int usage = vexCblGetUsage(grp, item);
-  return VEX_TRACE_RESULT((usage >= cwBinary && usage <= cwPointer) || usage == cwProcedurePointer ||
-                          usage == cwObjectReference);
+  return VEX_TRACE_RESULT((usage >= cwBinary && usage <= cwPointer) ||
+                          usage == cwProcedurePointer || usage == cwObjectReference);
 }
