@@ -469,6 +469,28 @@ TEST_F(TraverseTest, MessagesCarryTheEntryBeingConverted) {
   EXPECT_EQ(run.messages.substr(0, expected.size()), expected) << run.messages;
 }
 
+TEST_F(TraverseTest, TracingChangesNothing) {
+  auto record = [] {
+    tree::decl *rec = declare(VexTestEntry("01", "REC"), 1);
+    below(rec, siblings({declare(VexTestEntry("05", "A").picture("X(4)"), 2),
+                         declare(VexTestEntry("05", "B").redefines("A").picture("9(4)"), 3),
+                         declare(VexTestEntry("05", "T").occurs(1, 4, "Z").picture("X"), 4)}));
+    return rec;
+  };
+  WalkRun quiet = drive(record());
+  std::string trace;
+  WalkRun traced;
+  {
+    VexTraceCapture capture;
+    traced = drive(record());
+    trace = capture.text();
+  }
+  EXPECT_EQ(traced.messages, quiet.messages);
+  EXPECT_EQ(traced.document, quiet.document);
+  EXPECT_NE(trace.find("vexCblTraverseDecl"), std::string::npos);
+  EXPECT_NE(trace.find("defName(REC_B)"), std::string::npos) << trace;
+}
+
 TEST_F(TraverseTest, EmptyListExportsNothing) {
   WalkRun run = drive(nullptr);
   ASSERT_FALSE(run.threw);

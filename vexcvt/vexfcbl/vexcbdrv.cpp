@@ -27,7 +27,8 @@ struct VexCblEntryNames {
 
 // A configured text, or null when it is empty: the repository tells "none"
 // from an empty name.
-const char *absentWhenEmpty(const std::string &text) {
+const char *vexCblAbsentWhenEmpty(const std::string &text) {
+  VEX_TRACE(trcBlock, "vexCblAbsentWhenEmpty");
   return text.empty() ? nullptr : text.c_str();
 }
 
@@ -214,8 +215,8 @@ void vexCbDeftabDrv(Tree_Node *declList) {
                            << "(" << config.outputFileName << ") "
                            << "namespaceName"
                            << "(" << config.namespaceName << ") ";
-  VexCvtRepository repository(absentWhenEmpty(config.outputFileName),
-                              absentWhenEmpty(config.namespaceName));
+  VexCvtRepository repository(vexCblAbsentWhenEmpty(config.outputFileName),
+                              vexCblAbsentWhenEmpty(config.namespaceName));
   VexCblGrpContext topLevel;
   vexCblTraverseDecl(declList, topLevel, nullptr);
   repository.doExport();
