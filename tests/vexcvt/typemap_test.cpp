@@ -469,7 +469,7 @@ const std::vector<MappingCase> &defaultCases() {
       {"VALUE +12 on a DISPLAY-1 number",
        withNumber(pic("9(3)", cwDisplay1), "+12"),
        {},
-       "<BinaryDefinition width=\"6\" default=\"\\h31\\h32\"/>",
+       "<BinaryDefinition width=\"6\" default=\"12\"/>",
        {display1}},
       {"VALUE 12 on 9(3)",
        withNumber(pic("9(3)"), "12"),
