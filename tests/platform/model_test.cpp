@@ -238,11 +238,16 @@ TEST(ModelRendering, EveryDefinitionRendersAsRecordedAndValidates) {
   defs["string-open-width"] = open;
 
   auto binary = VexDefAccessor<VexBinaryDefImpl>::create();
-  binary->setWidth(VexRange(2, 8));
+  binary->setWidth(VexRange(3));
   // A packed decimal image: every byte is written in hex, printable or not.
-  binary->setDefaultValue(vexToUnicode("\x12\x34\x5C", 3, false));
+  binary->setDefaultValue(vexToUnicode("\x12\x34\x5C", 3, false), true);
   binary->setRestriction(valuesOf({u("1")}));
   defs["binary-every-property"] = binary;
+  auto ranged = VexDefAccessor<VexBinaryDefImpl>::create();
+  ranged->setWidth(VexRange(2, 8));
+  // A default that is plain text (a DISPLAY-1 number's digits) stays text.
+  ranged->setDefaultValue(u("12"));
+  defs["binary-width-range-plain-default"] = ranged;
 
   auto number = VexDefAccessor<VexNumberDefImpl>::create();
   number->setWidth(VexRange(10));
