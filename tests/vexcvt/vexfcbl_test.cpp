@@ -19,7 +19,9 @@
 #include "reuse/rFsearch.h"
 #include "reuse/rMemory.h"
 #include "vexcvt/vexfcbl/vexcbcfg.h"
-#include "vexcvt/vexfcbl/vexfesw.h"
+#include "cobol/Source.h"
+#include "cobol/copy.h"
+#include "cobol/deftab.h"
 
 namespace fs = std::filesystem;
 

@@ -17,7 +17,9 @@
 #include "reuse/rMemory.h"
 #include "vexcvt/vexcvst.h"
 #include "vexcvt/vexfcbl/vexcbcfg.h"
-#include "vexcvt/vexfcbl/vexfesw.h"
+#include "cobol/Source.h"
+#include "cobol/copy.h"
+#include "cobol/deftab.h"
 
 int start = 2;
 

@@ -1,3 +1,0 @@
-#include "vexcvt/vexfcbl/vexfesw.h"
-
-bool do_copy = true;
