@@ -16,9 +16,11 @@ int copy_context = 0;
 
 namespace {
 
-// What a level saved when it was entered, and the statement that opened it.
+// A copy-file level: the file that positions name there and the statement
+// that opened it. The context of the including file is kept by the scanner's
+// file stack, which restores it when the level's file is closed.
 struct Level {
-  tScanContext saved;
+  tIdent file;
   tTree statement;
 };
 
@@ -98,7 +100,7 @@ void push(tIdent file) {
     return;
   }
   tScanContext context = GetScanContext();
-  state.levels.push_back(Level{context, currentStatement()});
+  state.levels.push_back(Level{file, currentStatement()});
   context.File = file;
   SetScanContext(context);
 }
@@ -107,7 +109,6 @@ void pop() {
   if (state.levels.empty())
     return;
   stop_replacing();
-  SetScanContext(state.levels.back().saved);
   state.levels.pop_back();
 }
 

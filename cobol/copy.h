@@ -29,15 +29,17 @@ inline constexpr int MaxCopyLevels = 32;
 // path. Call before the main file is pushed.
 void init_copy_pars();
 
-// Enters a copy-file level: saves the scanner's file name, include prefix
-// and level increment, makes `file` the file that positions name and resets
-// the area-A limit. Entering level 32 or deeper reports "too many nested
+// Enters a copy-file level for the file just opened with BeginFile (whose
+// file stack keeps the including file's name, include prefix and level
+// increment): makes `file` the file that positions name and resets the
+// area-A limit. Entering level 32 or deeper reports "too many nested
 // COPY's" (Fatal) and enters nothing. The driver enters the main file so.
 void push(tIdent file);
 
-// Leaves the innermost level: ends a replacement pass that belongs to it
-// (stop_replacing), then restores the file name, prefix and increment saved
-// by `push`. Does nothing at level 0. Installed as CloseSource_Hook.
+// Leaves the innermost level after its file was closed (CloseFile has
+// restored the including file's name, prefix and increment): ends a
+// replacement pass that belongs to the level (stop_replacing). Does nothing
+// at level 0. Installed as CloseSource_Hook.
 void pop();
 
 // The current copy-file level (0 before the main file is pushed).
