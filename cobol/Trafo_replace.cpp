@@ -848,13 +848,14 @@ int ReplacingGetToken() {
       }
       continue;
     }
-    // The end of the main file: positioned after the last replaced token.
+    // The end of the main file: on the line after the last replaced one.
     if (code == tok::EndOfInput && state.deltas.size() >= 2) {
       state.cursor = 0;
       tPosition end = Attribute.Position;
       if (end.Line >= SentinelLine)
         end.Line = SentinelLine - 1;
       mapPosition(end);
+      end.Column = Attribute.Position.Column;
       Attribute.Position = Attribute.EndPosition = end;
     }
     state.deltas.clear();

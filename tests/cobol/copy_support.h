@@ -23,9 +23,9 @@ struct CopyRun {
   // carried out by the stand-in parser is one line "FILE:LINE,COL COPY ->
   // PATH" (INCLURE, REPLACE likewise; "-> -" when nothing was opened).
   std::string tokens;
-  std::string messages; // as WriteMessages prints them
-  bool fatal = false;   // the run ended through Errors_Exit
-  int level = 0;        // CopyLevel() when the run ended
+  std::string messages;  // as WriteMessages prints them
+  bool fatal = false;    // the run ended through Errors_Exit
+  int level = 0;         // CopyLevel() when the run ended
   std::string leftovers; // names of files left in TMPDIR
 };
 

@@ -143,8 +143,9 @@ TEST(Copy, InclurePrefixesNamesAndRaisesLevelsOfItsMemberOnly) {
 }
 
 TEST(Copy, BrokenCopyStatementIsASyntaxErrorAndIncludesNothing) {
-  CopyRun run = RunCopy({{{"main.cbl", "       COPY CB REPLACING ==A== WITH ==B==.\n       01 C.\n"},
-                          {"CB.cpy", "       01 X.\n"}}});
+  CopyRun run =
+      RunCopy({{{"main.cbl", "       COPY CB REPLACING ==A== WITH ==B==.\n       01 C.\n"},
+                {"CB.cpy", "       01 X.\n"}}});
   EXPECT_EQ(run.tokens, "main.cbl:1,8 COPY -> -\n"
                         "main.cbl:2,8-9 01\n"
                         "main.cbl:2,11 C\n"
