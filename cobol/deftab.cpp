@@ -90,13 +90,32 @@ int ChooseDepth(int level) {
   return depth;
 }
 
-void ReportDuplicate(tree::decl *d, tree::decl *first_sibling) {
-  for (tree::decl *s = first_sibling; s != nullptr; s = NextDecl(s)) {
-    if (s != d && s->name == d->name) {
-      MessageI("name multiply declared", xxError, d->position, xxIdent, &d->name);
-      MessageI("previous declaration", xxInformation, d->position, xxPosition, &s->position);
-      return;
+// The first earlier sibling of `d` with the same name, or null. Siblings share
+// their parent (`lower`; null for the top-level list), and every declaration
+// sits in its name's hash chain, so the chain is searched instead of the
+// sibling list, which keeps declaring linear in long flat records. The result
+// is the one a walk of the list from its head would meet first: entries put
+// in front of the list (level 0: implicit declarations) come first, newest
+// first; appended entries follow, oldest first.
+tree::decl *FirstSiblingNamed(const tree::decl *d) {
+  tree::decl *prepended = nullptr;
+  tree::decl *appended = nullptr;
+  for (tree::decl *s = state.buckets[d->name & (BucketCount - 1)]; s != nullptr;
+       s = static_cast<tree::decl *>(s->collision)) {
+    if (s == d || s->name != d->name || s->lower != d->lower) continue;
+    if (s->level == 0) {
+      if (prepended == nullptr) prepended = s;
+    } else {
+      appended = s;
     }
+  }
+  return prepended != nullptr ? prepended : appended;
+}
+
+void ReportDuplicate(tree::decl *d) {
+  if (tree::decl *s = FirstSiblingNamed(d)) {
+    MessageI("name multiply declared", xxError, d->position, xxIdent, &d->name);
+    MessageI("previous declaration", xxInformation, d->position, xxPosition, &s->position);
   }
 }
 
@@ -104,8 +123,7 @@ void Link(tree::decl *d, int depth) {
   tree::decl *parent = depth > 0 ? state.stack[depth - 1].last : nullptr;
   d->lower = parent;
   if (tree::decl *last = state.stack[depth].last) {
-    if (NameCheck && d->name != NoIdent && d->name != state.filler)
-      ReportDuplicate(d, depth > 0 ? (parent ? FirstField(parent) : nullptr) : deftab_decls);
+    if (NameCheck && d->name != NoIdent && d->name != state.filler) ReportDuplicate(d);
     last->next = d;
   } else if (parent != nullptr) {
     parent->fields = d;

@@ -285,8 +285,8 @@ std::string valueText(const VexString &value) {
   return result;
 }
 
-// A binary field's default is a byte image (a packed or zoned number under
-// the old compatibility level), so every byte is written in hex.
+// A default that is a byte image (a packed or zoned number under the old
+// compatibility level) has every byte written in hex.
 std::string byteImageText(const VexString &value) {
   std::string result;
   for (unsigned char byte : vexToMbcs(value))
@@ -394,7 +394,7 @@ Element renderDefinition(const VexDataDefImpl &def, bool withDescription) {
     if (primitive->width().isSet())
       addRange(element, primitive->width().get(), "width", "minWidth", "maxWidth");
     if (primitive->defaultValue().isSet())
-      element.attr("default", def.kind() == VexDefKind::binary
+      element.attr("default", primitive->defaultIsImage()
                                   ? byteImageText(primitive->defaultValue().get())
                                   : valueText(primitive->defaultValue().get()));
     if (const auto *text = rttiCast<VexTextDefImpl>(&def))

@@ -314,8 +314,14 @@ public:
   // Width in character positions (strings, numbers) or bytes (binary);
   // VexError for a negative bound or a lower bound above the upper one.
   void setWidth(const VexRange &width);
-  // The default value as the model text the converter made of it.
-  void setDefaultValue(const VexString &value) { default_ = value; }
+  // The default value as the model text the converter made of it. A byte
+  // image (a number in its packed or zoned storage form) is written byte by
+  // byte in hex, since its printable bytes are no text either.
+  void setDefaultValue(const VexString &value, bool byteImage = false) {
+    default_ = value;
+    defaultIsImage_ = byteImage;
+  }
+  bool defaultIsImage() const { return defaultIsImage_; }
   // Replaces the restriction list.
   void setRestriction(const VexRestriction &restriction) { restriction_ = restriction; }
   const VexHolder<VexRange> &width() const { return width_; }
@@ -325,6 +331,7 @@ public:
 private:
   VexHolder<VexRange> width_;
   VexHolder<VexString> default_;
+  bool defaultIsImage_ = false;
   VexRestriction restriction_;
 };
 

@@ -181,6 +181,29 @@ TEST_F(DeftabTest, DuplicateSiblingsAreReportedAndStillDeclared) {
   EXPECT_EQ(GetCount(xxError), 2);
 }
 
+// The duplicate check looks siblings up through the name's hash chain; the
+// declaration it names must still be the first one of the sibling list.
+TEST_F(DeftabTest, EveryLaterDuplicateNamesTheFirstSibling) {
+  DeclareEntry(1, "R", At(1, 8, "DUP.cpy"));
+  DeclareEntry(5, "B", At(2, 12, "DUP.cpy"));
+  DeclareEntry(5, "B", At(3, 12, "DUP.cpy"));
+  DeclareEntry(5, "B", At(4, 12, "DUP.cpy"));
+  EXPECT_EQ(Messages(),
+            "\"DUP.cpy\":   3, 12: Error       name multiply declared: B\n"
+            "\"DUP.cpy\":   3, 12: Information previous declaration: \"DUP.cpy\":   2, 12\n"
+            "\"DUP.cpy\":   4, 12: Error       name multiply declared: B\n"
+            "\"DUP.cpy\":   4, 12: Information previous declaration: \"DUP.cpy\":   2, 12\n");
+}
+
+TEST_F(DeftabTest, ImplicitDeclarationAtTheTopIsTheFirstSibling) {
+  DeclareEntry(1, "R", At(1, 8, "DUP.cpy"));
+  DeclareEntry(0, "R", At(2, 20, "DUP.cpy"));
+  DeclareEntry(1, "R", At(3, 8, "DUP.cpy"));
+  EXPECT_EQ(Messages(),
+            "\"DUP.cpy\":   3,  8: Error       name multiply declared: R\n"
+            "\"DUP.cpy\":   3,  8: Information previous declaration: \"DUP.cpy\":   2, 20\n");
+}
+
 TEST_F(DeftabTest, FillerAndUnnamedEntriesAreNoDuplicates) {
   DeclareEntry(1, "R", At(1, 8));
   tree::decl *f1 = DeclareEntry(5, "FILLER", At(2, 12));

@@ -316,7 +316,7 @@ TEST(ModelRendering, BinaryWithEveryProperty) {
   VexBinaryDefImpl def;
   def.setWidth(VexRange(3));
   // A packed decimal image: every byte is written in hex, printable or not.
-  def.setDefaultValue(vexToUnicode("\x12\x34\x5C", 3, false));
+  def.setDefaultValue(vexToUnicode("\x12\x34\x5C", 3, false), true);
   VexRestriction values;
   values.addValue(u("1"));
   def.setRestriction(values);
@@ -324,7 +324,9 @@ TEST(ModelRendering, BinaryWithEveryProperty) {
                        "<Restriction><Value>1</Value></Restriction></BinaryDefinition>");
   VexBinaryDefImpl ranged;
   ranged.setWidth(VexRange(2, 8));
-  expectRendering(ranged, "<BinaryDefinition minWidth=\"2\" maxWidth=\"8\"/>");
+  // A default that is plain text (a DISPLAY-1 number's digits) stays text.
+  ranged.setDefaultValue(u("12"));
+  expectRendering(ranged, "<BinaryDefinition minWidth=\"2\" maxWidth=\"8\" default=\"12\"/>");
 }
 
 TEST(ModelRendering, NumberWithEveryProperty) {

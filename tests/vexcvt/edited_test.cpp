@@ -8,12 +8,14 @@
 
 namespace {
 
-constexpr const char *zeroSymbols = "\n\tWarning: The picture contains 0 symbols. \n\tString primitive was generated.";
+constexpr const char *zeroSymbols =
+    "\n\tWarning: The picture contains 0 symbols. \n\tString primitive was generated.";
 constexpr const char *beforeZeroSup =
     "\n\tWarning: Symbol before zero suppression sequence. \n\tString primitive was generated.";
 constexpr const char *differentSeparators =
     "\n\tWarning: Different group separators. \n\tString primitive was generated.";
-constexpr const char *separatorTooLong = "\n\tWarning: Group separator is too long. \n\tString primitive was generated.";
+constexpr const char *separatorTooLong =
+    "\n\tWarning: Group separator is too long. \n\tString primitive was generated.";
 
 struct EditedCase {
   const char *picture;
@@ -24,28 +26,31 @@ struct EditedCase {
 
 std::string edited(int width, const char *pad, const char *presentation, const char *pattern,
                    const char *extra = "") {
-  std::string markup = "<NumberDefinition width=\"" + std::to_string(width) + "\" justification=\"right\"";
+  std::string markup =
+      "<NumberDefinition width=\"" + std::to_string(width) + "\" justification=\"right\"";
   if (pad != nullptr)
     markup += std::string(" padCharacter=\"") + pad + "\"";
-  return markup + extra + " textPresentation=\"" + presentation + "\" textPattern=\"" + pattern + "\"";
+  return markup + extra + " textPresentation=\"" + presentation + "\" textPattern=\"" + pattern +
+         "\"";
 }
 
 std::string fallback(int width) {
-  return "<StringDefinition width=\"" + std::to_string(width) + "\" justification=\"right\" padCharacter=\"0\"/>";
+  return "<StringDefinition width=\"" + std::to_string(width) +
+         "\" justification=\"right\" padCharacter=\"0\"/>";
 }
 
 const std::vector<EditedCase> &editedCases() {
   static const std::vector<EditedCase> cases = {
       // Zero suppression with grouping and an explicit point.
-      {"ZZ,ZZ9.99",
-       edited(9, " ", "explicitDecimal", "##,##0.00;##,##0.00", "") + " decimalPoint=\".\" groupSeparator=\",\"/>"},
-      {"**,**9.99",
-       edited(9, "*", "explicitDecimal", "##,##0.00;##,##0.00") + " decimalPoint=\".\" groupSeparator=\",\"/>"},
+      {"ZZ,ZZ9.99", edited(9, " ", "explicitDecimal", "##,##0.00;##,##0.00", "") +
+                        " decimalPoint=\".\" groupSeparator=\",\"/>"},
+      {"**,**9.99", edited(9, "*", "explicitDecimal", "##,##0.00;##,##0.00") +
+                        " decimalPoint=\".\" groupSeparator=\",\"/>"},
       {"Z(3)V99", edited(5, " ", "impliedDecimal", "###;###", " pointLocation=\"2\"") + "/>"},
       {"Z(2)ZV9(2)", edited(5, " ", "impliedDecimal", "###;###", " pointLocation=\"2\"") + "/>"},
       // Floating insertion.
-      {"$$$,$$9.99",
-       edited(10, " ", "explicitDecimal", "$##,##0.00;$##,##0.00") + " decimalPoint=\".\" groupSeparator=\",\"/>"},
+      {"$$$,$$9.99", edited(10, " ", "explicitDecimal", "$##,##0.00;$##,##0.00") +
+                         " decimalPoint=\".\" groupSeparator=\",\"/>"},
       {"+++9", edited(4, " ", "digits", "+##0;-##0") + "/>"},
       {"+(3)9", edited(4, " ", "digits", "+##0;-##0") + "/>"},
       {"-(4)9", edited(5, " ", "digits", " ###0;-###0") + "/>"},
@@ -55,8 +60,10 @@ const std::vector<EditedCase> &editedCases() {
       {"9(5)-", edited(6, nullptr, "digits", "00000 ;00000-") + "/>"},
       {"+9(3)", edited(4, nullptr, "digits", "+000;-000") + "/>"},
       {"-999", edited(4, nullptr, "digits", " 000;-000") + "/>"},
-      {"$9(3).99", edited(7, nullptr, "explicitDecimal", "$000.00;$000.00") + " decimalPoint=\".\"/>"},
-      {"ZZ9.99CR", edited(8, " ", "explicitDecimal", "##0.00  ;##0.00CR") + " decimalPoint=\".\"/>"},
+      {"$9(3).99",
+       edited(7, nullptr, "explicitDecimal", "$000.00;$000.00") + " decimalPoint=\".\"/>"},
+      {"ZZ9.99CR",
+       edited(8, " ", "explicitDecimal", "##0.00  ;##0.00CR") + " decimalPoint=\".\"/>"},
       {"ZZ9DB", edited(5, " ", "digits", "##0  ;##0DB") + "/>"},
       // Separators between digits, and insertions outside them.
       {"99/99/99", edited(8, nullptr, "digits", "00,00,00;00,00,00") + " groupSeparator=\"/\"/>"},
@@ -72,7 +79,8 @@ const std::vector<EditedCase> &editedCases() {
       {"9(3)09", fallback(5), zeroSymbols},
       // The user's comma point: stored with "." and "," exchanged, written back.
       {"ZZ.ZZ9,99",
-       edited(9, " ", "explicitDecimal", "##,##0.00;##,##0.00") + " decimalPoint=\",\" groupSeparator=\".\"/>",
+       edited(9, " ", "explicitDecimal", "##,##0.00;##,##0.00") +
+           " decimalPoint=\",\" groupSeparator=\".\"/>",
        nullptr, true},
   };
   return cases;
@@ -95,7 +103,9 @@ TEST(EditedPattern, RenderedDefinitionsMatchTheSchema) {
     SCOPED_TRACE(c.picture);
     VexTmItem item;
     item.picture = c.picture;
-    EXPECT_EQ(vexTmSchemaErrors(vexTmConvert(item, {.commaDecimalPoint = c.commaDecimalPoint}).markup), "");
+    EXPECT_EQ(
+        vexTmSchemaErrors(vexTmConvert(item, {.commaDecimalPoint = c.commaDecimalPoint}).markup),
+        "");
   }
 }
 
@@ -105,8 +115,9 @@ TEST(EditedPattern, ValueIsIgnoredWithAWarning) {
   item.valueKind = VexTmValueKind::number;
   item.value = "1.5";
   const VexTmResult result = vexTmConvert(item);
-  EXPECT_EQ(result.messages, vexTmMessage("\n\tWarning: VALUE keyword is not supported for numeric-edited items. "
-                                          "\n\tVALUE was ignored."));
+  EXPECT_EQ(result.messages,
+            vexTmMessage("\n\tWarning: VALUE keyword is not supported for numeric-edited items. "
+                         "\n\tVALUE was ignored."));
   EXPECT_EQ(result.markup.find("default="), std::string::npos) << result.markup;
 }
 
@@ -114,7 +125,8 @@ TEST(EditedPattern, TextNumbersAsStringsTakesPrecedence) {
   VexTmItem item;
   item.picture = "ZZ,ZZ9.99CR";
   const VexTmResult result = vexTmConvert(item, {.textNumbersAsStrings = true});
-  EXPECT_EQ(result.markup, "<StringDefinition width=\"11\" justification=\"right\" padCharacter=\" \"/>");
+  EXPECT_EQ(result.markup,
+            "<StringDefinition width=\"11\" justification=\"right\" padCharacter=\" \"/>");
   EXPECT_EQ(result.messages, "");
 }
 

@@ -10,48 +10,37 @@
 
 namespace {
 
-constexpr int wordExternal = 6;
-constexpr int wordDisplay = 14;
-constexpr int wordGlobal = 55;
-constexpr int wordSync = 60;
-constexpr int wordSyncLeft = 61;
-constexpr int wordSyncRight = 62;
-constexpr int wordJustified = 63;
-constexpr int wordBlankWhenZero = 64;
 constexpr int wordBinary = 66;
 constexpr int wordComp3 = 73;
 constexpr int wordLeadingSeparate = 87;
-constexpr int wordDbKey = 91;
-constexpr int wordZero = 131;
-constexpr int wordSpaces = 260;
-constexpr int wordCursor = 424;
 
 constexpr const char *syncWarning =
     "\n\tWarning: SYNCHRONIZED keyword is not supported. \n\tSYNCHRONIZED was ignored.\n";
 
-class ExtractTest : public VexTreeTest {
+// Entries parsed from copybook text, read as the declaration walk reads
+// them: the name first, then the clauses.
+class ExtractSourceTest : public VexSourceTest {
 protected:
-  // The item context of an entry, read as the declaration walk reads it:
-  // the name first, then the clauses.
-  static VexCblObjContext extracted(VexTestEntry &entry) {
+  VexCblObjContext extracted(const char *name) {
     VexCblObjContext item;
-    vexCblAheadObjExtr(entry.entry(), item);
-    vexCblExtractObj(entry.entry(), item);
+    tree::format_1 *entry = entryOf(name);
+    vexCblAheadObjExtr(entry, item);
+    vexCblExtractObj(entry, item);
     return item;
   }
-  static std::string stderrOf(VexTestEntry &entry, VexCblObjContext &item) {
+  // What extracting `name` writes on the standard error stream.
+  std::string stderrOf(const char *name, VexCblObjContext &item) {
+    tree::format_1 *entry = entryOf(name);
+    vexCblAheadObjExtr(entry, item);
     testing::internal::CaptureStderr();
-    vexCblAheadObjExtr(entry.entry(), item);
-    vexCblExtractObj(entry.entry(), item);
+    vexCblExtractObj(entry, item);
     return testing::internal::GetCapturedStderr();
   }
 };
 
-TEST_F(ExtractTest, PackedTableEntryInWords) {
-  // 05 AMOUNT PIC S9(7)V99 COMP-3 OCCURS 12.
-  VexTestEntry entry("05", "AMOUNT");
-  entry.picture("S9(7)V99").usage(wordComp3).occurs(-1, 12);
-  const VexCblObjContext item = extracted(entry);
+TEST_F(ExtractSourceTest, PackedTableEntryInWords) {
+  ASSERT_EQ(parse("01 REC.\n    05 AMOUNT PIC S9(7)V99 COMP-3 OCCURS 12.\n"), 0) << messages;
+  const VexCblObjContext item = extracted("AMOUNT");
   EXPECT_EQ(item.description,
             "05 AMOUNT PICTURE IS S9(7)V99 USAGE IS COMPUTATIONAL-3 OCCURS 12 TIMES");
   EXPECT_EQ(item.name, "AMOUNT");
@@ -63,174 +52,223 @@ TEST_F(ExtractTest, PackedTableEntryInWords) {
   EXPECT_EQ(item.cardinality.get(), VexRange(12));
   EXPECT_EQ(item.dependingOn, "");
   EXPECT_EQ(item.value, nullptr);
+
+  // The group entry has no clauses of its own.
+  const VexCblObjContext record = extracted("REC");
+  EXPECT_EQ(record.description, "01 REC");
+  EXPECT_FALSE(record.cardinality.isSet());
+  EXPECT_EQ(record.cardinality.get(), VexRange(1));
 }
 
-TEST_F(ExtractTest, EntryWithoutOccursKeepsCardinalityUnset) {
-  VexTestEntry entry("01", "REC");
-  const VexCblObjContext item = extracted(entry);
-  EXPECT_EQ(item.description, "01 REC");
-  EXPECT_FALSE(item.cardinality.isSet());
-  EXPECT_EQ(item.cardinality.get(), VexRange(1));
-}
+TEST_F(ExtractSourceTest, DependingOnWithAndWithoutLowerBound) {
+  ASSERT_EQ(parse("01 REC.\n"
+                  "    05 N PIC 99.\n"
+                  "    05 ITEMS PIC X(10) OCCURS 50 TIMES DEPENDING ON N.\n"
+                  "    05 RANGED OCCURS 1 TO 50 DEPENDING N PIC X(10).\n"
+                  "    05 ROWS OCCURS 3 TO 9 TIMES DEPENDING ON n PIC X.\n"),
+            0)
+      << messages;
+  const VexCblObjContext items = extracted("ITEMS");
+  EXPECT_TRUE(items.cardinality.isSet());
+  EXPECT_EQ(items.cardinality.get(), VexRange(1, 50));
+  EXPECT_EQ(items.dependingOn, "N");
+  EXPECT_EQ(items.description, "05 ITEMS PICTURE IS X(10) OCCURS 1 TO 50 TIMES DEPENDING ON N");
 
-TEST_F(ExtractTest, DependingOnWithAndWithoutLowerBound) {
-  VexTestEntry single("05", "LINES");
-  single.picture("X(10)").occurs(-1, 50, "N");
-  const VexCblObjContext fromOne = extracted(single);
-  EXPECT_EQ(fromOne.cardinality.get(), VexRange(1, 50));
-  EXPECT_TRUE(fromOne.cardinality.isSet());
-  EXPECT_EQ(fromOne.dependingOn, "N");
-  EXPECT_EQ(fromOne.description, "05 LINES PICTURE IS X(10) OCCURS 1 TO 50 TIMES DEPENDING ON N");
-
-  VexTestEntry range("05", "LINES");
-  range.occurs(1, 50, "N").picture("X(10)");
-  EXPECT_EQ(extracted(range).description,
-            "05 LINES OCCURS 1 TO 50 TIMES DEPENDING ON N PICTURE IS X(10)");
+  EXPECT_EQ(extracted("RANGED").description,
+            "05 RANGED OCCURS 1 TO 50 TIMES DEPENDING ON N PICTURE IS X(10)");
 
   // The depending item keeps its spelling; a written minimum is kept.
-  VexTestEntry spelled("05", "ROWS");
-  spelled.occurs(3, 9, "row_count");
-  const VexCblObjContext rows = extracted(spelled);
+  const VexCblObjContext rows = extracted("ROWS");
   EXPECT_EQ(rows.cardinality.get(), VexRange(3, 9));
-  EXPECT_EQ(rows.dependingOn, "row_count");
-  EXPECT_EQ(rows.description, "05 ROWS OCCURS 3 TO 9 TIMES DEPENDING ON row_count");
+  EXPECT_EQ(rows.dependingOn, "n");
+  EXPECT_EQ(rows.description, "05 ROWS OCCURS 3 TO 9 TIMES DEPENDING ON n PICTURE IS X");
 }
 
-TEST_F(ExtractTest, AllLiteralsAreExpandable) {
-  VexTestEntry text("05", "STARS");
-  text.picture("X(5)").value(vexTestAll(vexTestString("\"AB\"")));
-  const VexCblObjContext item = extracted(text);
-  ASSERT_NE(item.value, nullptr);
-  EXPECT_TRUE(item.value->isExpandable());
-  EXPECT_EQ(item.value->getType(), VexCblValue::Alphanumeric);
-  EXPECT_EQ(item.value->getValue(), "AB");
-  EXPECT_EQ(item.description, "05 STARS PICTURE IS X(5) VALUE IS ALL \"AB\"");
+TEST_F(ExtractSourceTest, AllLiteralsAreExpandable) {
+  ASSERT_EQ(parse("01 REC.\n"
+                  "    05 STARS PIC X(5) VALUE ALL \"AB\".\n"
+                  "    05 NOUGHTS PIC 9(3) VALUE IS ALL ZERO.\n"
+                  "    05 PLAIN PIC X(2) VALUE 'AB'.\n"),
+            0)
+      << messages;
+  const VexCblObjContext stars = extracted("STARS");
+  ASSERT_NE(stars.value, nullptr);
+  EXPECT_TRUE(stars.value->isExpandable());
+  EXPECT_EQ(stars.value->getType(), VexCblValue::Alphanumeric);
+  EXPECT_EQ(stars.value->getValue(), "AB");
+  EXPECT_EQ(stars.description, "05 STARS PICTURE IS X(5) VALUE IS ALL \"AB\"");
 
-  VexTestEntry zeros("05", "NULLS");
-  zeros.picture("9(3)").value(vexTestAll(vexTestFigurative(wordZero)));
-  const VexCblObjContext figurative = extracted(zeros);
-  ASSERT_NE(figurative.value, nullptr);
-  EXPECT_TRUE(figurative.value->isExpandable());
-  EXPECT_EQ(figurative.value->getType(), VexCblValue::FigurativeConstant);
-  EXPECT_EQ(figurative.description, "05 NULLS PICTURE IS 9(3) VALUE IS ALL ZERO");
+  const VexCblObjContext noughts = extracted("NOUGHTS");
+  ASSERT_NE(noughts.value, nullptr);
+  EXPECT_TRUE(noughts.value->isExpandable());
+  EXPECT_EQ(noughts.value->getType(), VexCblValue::FigurativeConstant);
+  EXPECT_EQ(noughts.description, "05 NOUGHTS PICTURE IS 9(3) VALUE IS ALL ZERO");
 
-  // A plain literal is not repeated.
-  VexTestEntry plain("05", "NAME");
-  plain.value(vexTestString("'AB'"));
-  EXPECT_FALSE(extracted(plain).value->isExpandable());
+  const VexCblObjContext plain = extracted("PLAIN");
+  ASSERT_NE(plain.value, nullptr);
+  EXPECT_FALSE(plain.value->isExpandable());
 }
 
-TEST_F(ExtractTest, LiteralKindsSetTheValue) {
-  VexTestEntry spaces("05", "GAP");
-  spaces.picture("X(3)").value(vexTestFigurative(wordSpaces));
-  const VexCblObjContext gap = extracted(spaces);
+TEST_F(ExtractSourceTest, LiteralKindsSetTheValue) {
+  ASSERT_EQ(parse("01 REC.\n"
+                  "    05 GAP PIC X(3) VALUE SPACES.\n"
+                  "    05 DELTA PIC S9(3) VALUE -012.\n"
+                  "    05 RATE PIC 9V99 VALUE 1.25.\n"
+                  "    05 CODE-X PIC X VALUE 'A' VALUE 'B'.\n"),
+            0)
+      << messages;
+  const VexCblObjContext gap = extracted("GAP");
   ASSERT_NE(gap.value, nullptr);
   EXPECT_EQ(gap.value->getType(), VexCblValue::FigurativeConstant);
   EXPECT_EQ(gap.description, "05 GAP PICTURE IS X(3) VALUE IS SPACES");
 
-  VexTestEntry negative("05", "DELTA");
-  negative.picture("S9(3)").value(vexTestInteger("-012"));
-  const VexCblObjContext delta = extracted(negative);
+  const VexCblObjContext delta = extracted("DELTA");
+  ASSERT_NE(delta.value, nullptr);
   EXPECT_EQ(delta.value->getType(), VexCblValue::Numeric);
   EXPECT_EQ(delta.value->getValue(), "-012");
   EXPECT_EQ(delta.description, "05 DELTA PICTURE IS S9(3) VALUE IS -012");
 
-  // A literal that went through the include prefix is written from its value.
-  VexTestEntry prefixed("05", "COUNT");
-  prefixed.value(vexTestReplacedInteger("007"));
-  const VexCblObjContext count = extracted(prefixed);
-  EXPECT_EQ(count.value->getValue(), "7");
-  EXPECT_EQ(count.description, "05 COUNT VALUE IS 7");
-
-  VexTestEntry real("05", "RATE");
-  real.picture("9V99").value(vexTestReal("1.25"));
-  const VexCblObjContext rate = extracted(real);
+  const VexCblObjContext rate = extracted("RATE");
+  ASSERT_NE(rate.value, nullptr);
   EXPECT_EQ(rate.value->getType(), VexCblValue::Numeric);
   EXPECT_EQ(rate.value->getValue(), "1.25");
 
   // Repeated VALUE clauses: one value object, the last literal decides.
-  VexTestEntry twice("05", "CODE");
-  twice.value(vexTestString("'A'")).value(vexTestString("'B'"));
-  const VexCblObjContext code = extracted(twice);
+  const VexCblObjContext code = extracted("CODE-X");
+  ASSERT_NE(code.value, nullptr);
   EXPECT_EQ(code.value->getValue(), "B");
-  EXPECT_EQ(code.description, "05 CODE VALUE IS 'A' VALUE IS 'B'");
+  EXPECT_EQ(code.description, "05 CODE-X PICTURE IS X VALUE IS 'A' VALUE IS 'B'");
 }
 
-TEST_F(ExtractTest, SynchronizedWarnsWithTheItemContext) {
-  VexTestEntry entry("05", "COUNTER");
-  entry.picture("S9(4)").usage(wordBinary).keyword(wordSync);
-  const tPosition position = vexTestPosition("/src/copy/rec.cpy", 3, 8);
-  const VexCblReportContext context("COUNTER", &position);
+TEST_F(ExtractSourceTest, SynchronizedWarnsWithTheItemContext) {
+  ASSERT_EQ(parse("01 REC.\n    05 COUNTER PIC S9(4) BINARY SYNC.\n"), 0) << messages;
+  tree::format_1 *entry = entryOf("COUNTER");
+  const VexCblReportContext context("COUNTER", &entry->pos);
   VexCblObjContext item;
-  EXPECT_EQ(stderrOf(entry, item), std::string("\"rec.cpy\":   3,  8 (COUNTER) ") + syncWarning);
+  EXPECT_EQ(stderrOf("COUNTER", item), std::string("\"T.cpy\":   2, 15 (COUNTER) ") + syncWarning);
   EXPECT_EQ(item.description, "05 COUNTER PICTURE IS S9(4) USAGE IS BINARY SYNCHRONIZED");
   EXPECT_EQ(item.usage, wordBinary);
   EXPECT_FALSE(item.justified);
   EXPECT_FALSE(item.blankWhenZero);
 }
 
-TEST_F(ExtractTest, EverySynchronizedClauseWarnsOnce) {
-  VexTestEntry entry("05", "PAIR");
-  entry.keyword(wordSyncLeft).picture("X(2)").keyword(wordSyncRight);
+TEST_F(ExtractSourceTest, EverySynchronizedClauseWarnsOnce) {
+  ASSERT_EQ(parse("01 PAIR SYNCHRONIZED LEFT PIC X(2) SYNC RIGHT.\n"), 0) << messages;
   VexCblObjContext item;
-  const std::string reported = stderrOf(entry, item);
-  EXPECT_EQ(reported, std::string(syncWarning) + syncWarning);
-  EXPECT_EQ(item.description, "05 PAIR SYNCHRONIZED_LEFT PICTURE IS X(2) SYNCHRONIZED_RIGHT");
+  EXPECT_EQ(stderrOf("PAIR", item), std::string(syncWarning) + syncWarning);
+  EXPECT_EQ(item.description, "01 PAIR SYNCHRONIZED_LEFT PICTURE IS X(2) SYNCHRONIZED_RIGHT");
 }
 
-TEST_F(ExtractTest, KeywordClausesSetFlagsOrOnlyDescribe) {
-  VexTestEntry entry("05", "FIELD");
-  entry.keyword(wordExternal)
-      .picture("Z(4)9")
-      .keyword(wordBlankWhenZero)
-      .keyword(wordGlobal)
-      .keyword(wordJustified);
+TEST_F(ExtractSourceTest, KeywordClausesSetFlagsOrOnlyDescribe) {
+  ASSERT_EQ(parse("01 FLD IS EXTERNAL PIC Z(4)9 BLANK WHEN ZERO\n    GLOBAL JUSTIFIED RIGHT.\n"), 0)
+      << messages;
   VexCblObjContext item;
-  EXPECT_EQ(stderrOf(entry, item), "");
+  EXPECT_EQ(stderrOf("FLD", item), "");
   EXPECT_TRUE(item.blankWhenZero);
   EXPECT_TRUE(item.justified);
   // EXTERNAL and GLOBAL have no words of their own.
-  EXPECT_EQ(item.description, "05 FIELD PICTURE IS Z(4)9 BLANK WHEN ZERO JUSTIFIED");
+  EXPECT_EQ(item.description, "01 FLD PICTURE IS Z(4)9 BLANK WHEN ZERO JUSTIFIED");
 }
 
-TEST_F(ExtractTest, UsageAndSignWords) {
-  VexTestEntry native("05", "WORD");
-  native.usage(wordBinary, true).sign(wordLeadingSeparate).picture("S9(9)");
-  const VexCblObjContext word = extracted(native);
+TEST_F(ExtractSourceTest, UsageAndSignWords) {
+  ASSERT_EQ(parse("01 REC.\n"
+                  "    05 WORD-X BINARY NATIVE SIGN IS LEADING SEPARATE PIC S9(9).\n"
+                  "    05 OBJ USAGE OBJECT REFERENCE.\n"
+                  "    05 PACKED PIC 9(5) COMP-3 SIGN TRAILING.\n"),
+            0)
+      << messages;
+  const VexCblObjContext word = extracted("WORD-X");
   EXPECT_EQ(word.usage, wordBinary);
   EXPECT_EQ(word.sign, wordLeadingSeparate);
   EXPECT_EQ(word.description,
-            "05 WORD USAGE IS BINARY NATIVE SIGN IS LEADING SEPARATE PICTURE IS S9(9)");
+            "05 WORD-X USAGE IS BINARY NATIVE SIGN IS LEADING SEPARATE PICTURE IS S9(9)");
 
-  // Usages without a text of their own still set the code.
-  VexTestEntry key("05", "KEY");
-  key.usage(wordDbKey);
-  EXPECT_EQ(extracted(key).usage, wordDbKey);
-  EXPECT_EQ(extracted(key).description, "05 KEY USAGE IS");
-
-  VexTestEntry cursor("05", "CUR");
-  cursor.usage(wordDisplay).usage(wordCursor);
-  EXPECT_EQ(extracted(cursor).usage, wordCursor);
-
-  VexTestEntry object("05", "OBJ");
-  object.objectReference();
-  const VexCblObjContext reference = extracted(object);
+  const VexCblObjContext reference = extracted("OBJ");
   EXPECT_EQ(reference.usage, 85);
   EXPECT_EQ(reference.description, "05 OBJ USAGE IS OBJECT REFERENCE");
+
+  const VexCblObjContext packed = extracted("PACKED");
+  EXPECT_EQ(packed.sign, 88);
+  EXPECT_EQ(packed.description,
+            "05 PACKED PICTURE IS 9(5) USAGE IS COMPUTATIONAL-3 SIGN IS TRAILING");
 }
 
-TEST_F(ExtractTest, LevelNumbersHaveTwoDigitsAtLeast) {
-  VexTestEntry five("5", "A");
-  EXPECT_EQ(extracted(five).description, "05 A");
-  VexTestEntry standalone("77", "B");
-  EXPECT_EQ(extracted(standalone).description, "77 B");
+TEST_F(ExtractSourceTest, LevelNumbersHaveTwoDigitsAtLeast) {
+  ASSERT_EQ(parse("01 A.\n    5 B PIC X.\n    05 PIC X.\n77 C PIC 9.\n"), 0) << messages;
+  EXPECT_EQ(extracted("B").description, "05 B PICTURE IS X");
+  EXPECT_EQ(extracted("C").description, "77 C PICTURE IS 9");
   // An unnamed entry adds no blank for its missing name.
-  VexTestEntry unnamed("10", nullptr);
-  unnamed.picture("X");
-  const VexCblObjContext item = extracted(unnamed);
+  tree::decl *unnamed = as<tree::decl>(declOf("B")->next);
+  VexCblObjContext item;
+  vexCblAheadObjExtr(unnamed->object, item);
+  vexCblExtractObj(unnamed->object, item);
   EXPECT_EQ(item.name, "");
-  EXPECT_EQ(item.description, "10 PICTURE IS X");
+  EXPECT_EQ(item.description, "05 PICTURE IS X");
 }
+
+TEST_F(ExtractSourceTest, WrittenNamesKeepTheirSpelling) {
+  ASSERT_EQ(
+      parse("01 cust_rec.\n    05 base_id PIC X(4).\n    05 alt_id REDEFINES base_id PIC 9(4).\n"),
+      0)
+      << messages;
+  EXPECT_EQ(extracted("CUST-REC").name, "cust_rec");
+  const VexCblObjContext alt = extracted("ALT-ID");
+  EXPECT_EQ(alt.name, "alt_id");
+  // The redefined name is the normalised one.
+  EXPECT_EQ(alt.getRedefinesName(), "BASE-ID");
+  EXPECT_EQ(alt.description, "05 alt_id REDEFINES BASE-ID PICTURE IS 9(4)");
+  // The picture is described as written and stored normalised.
+  EXPECT_EQ(parse("01 small pic x(05).\n"), 0) << messages;
+  const VexCblObjContext small = extracted("SMALL");
+  EXPECT_EQ(small.description, "01 small PICTURE IS x(05)");
+  EXPECT_EQ(small.picture->getPictureVal(), "X(05)");
+}
+
+TEST_F(ExtractSourceTest, IsRedefiningLooksAtTheFirstClauseOnly) {
+  ASSERT_EQ(parse("01 REC.\n"
+                  "    05 BASE PIC X(4).\n"
+                  "    05 ALT REDEFINES BASE PIC 9(4).\n"
+                  "    05 LATE PIC 9(4) REDEFINES BASE.\n"
+                  "    05 low-name PIC X(4).\n"
+                  "    05 ALT2 REDEFINES low-name PIC X(4).\n"),
+            0)
+      << messages;
+  EXPECT_TRUE(vexCblIsRedefining(declOf("ALT"), "BASE"));
+  EXPECT_TRUE(vexCblIsRedefining(entryOf("ALT"), "BASE"));
+  EXPECT_FALSE(vexCblIsRedefining(declOf("ALT"), "OTHER"));
+  EXPECT_FALSE(vexCblIsRedefining(declOf("ALT"), nullptr));
+  EXPECT_FALSE(vexCblIsRedefining(declOf("LATE"), "BASE"));
+  EXPECT_FALSE(vexCblIsRedefining(declOf("BASE"), "BASE"));
+  // As the walk asks: the entry after BASE redefines it.
+  EXPECT_TRUE(vexCblIsRedefining(declOf("BASE")->next, GetCStr(declOf("BASE")->name)));
+  // The comparison is exact, with the name as written.
+  EXPECT_TRUE(vexCblIsRedefining(declOf("ALT2"), "low-name"));
+  EXPECT_FALSE(vexCblIsRedefining(declOf("ALT2"), "LOW-NAME"));
+
+  EXPECT_FALSE(vexCblIsRedefining(nullptr, "BASE"));
+  EXPECT_FALSE(vexCblIsRedefining(as<tree::decl>(declOf("REC")->fields), "REC"));
+}
+
+TEST_F(ExtractSourceTest, ClauseListIsConsumedFromAnyClause) {
+  ASSERT_EQ(parse("01 HEAD PIC 9(5).\n01 TAIL REDEFINES HEAD COMP-3 PIC 9(5).\n"), 0) << messages;
+  auto *clauses = as<tree::data_clause>(entryOf("TAIL")->data_clause_l);
+  VexCblObjContext item;
+  vexCblExtractObj(clauses->next, item);
+  EXPECT_EQ(item.description, "USAGE IS COMPUTATIONAL-3 PICTURE IS 9(5)");
+  EXPECT_EQ(item.getRedefinesName(), "");
+  EXPECT_EQ(item.usage, wordComp3);
+}
+
+// Node-built entries for the include prefix, which plain source cannot carry.
+class ExtractTest : public VexTreeTest {
+protected:
+  static VexCblObjContext extracted(VexTestEntry &entry) {
+    VexCblObjContext item;
+    vexCblAheadObjExtr(entry.entry(), item);
+    vexCblExtractObj(entry.entry(), item);
+    return item;
+  }
+};
 
 TEST_F(ExtractTest, NamesAreWrittenOrPrefixed) {
   VexTestEntry lower("05", "cust_id");
@@ -269,32 +307,6 @@ TEST_F(ExtractTest, PictureTextFollowsThePrefixFlag) {
   EXPECT_EQ(extracted(twice).picture->getPictureVal(), "9(3)");
 }
 
-TEST_F(ExtractTest, RedefinesNameIsNormalised) {
-  VexTestEntry entry("05", "ALT");
-  entry.redefines("base_rec").picture("X(4)");
-  const VexCblObjContext item = extracted(entry);
-  EXPECT_EQ(item.getRedefinesName(), "BASE-REC");
-  EXPECT_EQ(item.description, "05 ALT REDEFINES BASE-REC PICTURE IS X(4)");
-}
-
-TEST_F(ExtractTest, IsRedefiningLooksAtTheFirstClauseOnly) {
-  VexTestEntry first("05", "ALT");
-  first.redefines("BASE").picture("X(4)");
-  EXPECT_TRUE(vexCblIsRedefining(first.declaration(), "BASE"));
-  EXPECT_TRUE(vexCblIsRedefining(first.entry(), "BASE"));
-  EXPECT_FALSE(vexCblIsRedefining(first.declaration(), "OTHER"));
-  EXPECT_FALSE(vexCblIsRedefining(first.declaration(), nullptr));
-
-  VexTestEntry later("05", "ALT2");
-  later.picture("X(4)").redefines("BASE");
-  EXPECT_FALSE(vexCblIsRedefining(later.declaration(), "BASE"));
-
-  EXPECT_FALSE(vexCblIsRedefining(nullptr, "BASE"));
-  EXPECT_FALSE(vexCblIsRedefining(vexTestString("'BASE'"), "BASE"));
-  VexTestEntry bare("05", "NONE");
-  EXPECT_FALSE(vexCblIsRedefining(bare.declaration(), "NONE"));
-}
-
 TEST_F(ExtractTest, IsRedefiningComparesTheWrittenOrPrefixedName) {
   VexTestEntry lower("05", "ALT");
   lower.redefines("base");
@@ -305,17 +317,6 @@ TEST_F(ExtractTest, IsRedefiningComparesTheWrittenOrPrefixedName) {
   prefixed.redefines("BASE", "P-BASE");
   EXPECT_TRUE(vexCblIsRedefining(prefixed.entry(), "P-BASE"));
   EXPECT_FALSE(vexCblIsRedefining(prefixed.entry(), "BASE"));
-}
-
-TEST_F(ExtractTest, ClauseListIsConsumedFromAnyClause) {
-  VexTestEntry entry("05", "TAIL");
-  entry.redefines("HEAD").usage(wordComp3).picture("9(5)");
-  auto *clauses = as<tree::data_clause>(entry.entry()->data_clause_l);
-  VexCblObjContext item;
-  vexCblExtractObj(clauses->next, item);
-  EXPECT_EQ(item.description, "USAGE IS COMPUTATIONAL-3 PICTURE IS 9(5)");
-  EXPECT_EQ(item.getRedefinesName(), "");
-  EXPECT_EQ(item.usage, wordComp3);
 }
 
 TEST_F(ExtractTest, TracingChangesNothing) {

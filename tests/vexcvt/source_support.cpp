@@ -3,11 +3,24 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <unistd.h>
 
+#include "cobol/Eval.h"
+#include "cobol/Parser.h"
+#include "cobol/Scanner.h"
+#include "cobol/Source.h"
+#include "cobol/copy.h"
+#include "cobol/deftab.h"
+#include "cobol/keywords.h"
+#include "common/Errors.h"
 #include "platform/vextrace.h"
 #include "reuse/Idents.h"
 #include "reuse/StringM.h"
+#include "reuse/rMemory.h"
 
 namespace {
 
@@ -45,7 +58,81 @@ tTree nameNode(const char *written, const char *prefixedName) {
   return mname(NoPosition, NoPosition, name, MakeIdent(written), prefixedName != nullptr);
 }
 
+// Seven blanks in front of every line put level numbers in column 8.
+std::string fixedFormat(const std::string &lines) {
+  std::istringstream in(lines);
+  std::string line, out;
+  while (std::getline(in, line)) out += "       " + line + "\n";
+  return out;
+}
+
+std::string storedMessages() {
+  std::FILE *out = std::tmpfile();
+  WriteMessages(out);
+  std::rewind(out);
+  std::string text;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, out)) > 0) text.append(buffer, n);
+  std::fclose(out);
+  return text;
+}
+
 } // namespace
+
+int VexSourceTest::parse(const std::string &lines) {
+  static int counter = 0;
+  const auto folder =
+      std::filesystem::temp_directory_path() /
+      ("vexextract-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "T.cpy", std::ios::binary) << fixedFormat(lines);
+
+  InitStringMemory();
+  InitIdents();
+  BeginErrors();
+  StoreMessages(true);
+  init_keywords("");
+  free_format = false;
+  MaxColumn = 72;
+  BeginDeftab();
+  init_copy_pars();
+  // Positions name the file as the copybook calls it, not its folder.
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  BeginFile("T.cpy");
+  BeginScanner();
+  push(MakeIdent("T.cpy"));
+  Parser2(ParserStartCopybook);
+  as<tree::data_division>(TreeRoot)->deftab = deftab_decls;
+  Eval(TreeRoot);
+  messages = storedMessages();
+  CloseParser();
+  ResetScanner();
+  std::filesystem::current_path(previous);
+  std::filesystem::remove_all(folder);
+  return GetCount(xxError);
+}
+
+tree::decl *VexSourceTest::declOf(const char *name) {
+  return as_if<tree::decl>(Identify(MakeIdent(name)));
+}
+
+tree::format_1 *VexSourceTest::entryOf(const char *name) {
+  tree::decl *declaration = declOf(name);
+  EXPECT_NE(declaration, nullptr) << name;
+  auto *entry = declaration == nullptr ? nullptr : as_if<tree::format_1>(declaration->object);
+  EXPECT_NE(entry, nullptr) << name;
+  return entry;
+}
+
+void VexSourceTest::TearDown() {
+  ReleaseTreeModule();
+  StoreMessages(false);
+  CloseIdents();
+  CloseStringMemory();
+  CloserMemory();
+}
 
 void VexTreeTest::SetUp() {
   InitStringMemory();
@@ -56,6 +143,7 @@ void VexTreeTest::TearDown() {
   ReleaseTreeModule();
   CloseIdents();
   CloseStringMemory();
+  CloserMemory();
 }
 
 tIdent vexTestNormalised(const char *written) {

@@ -1,8 +1,8 @@
 #pragma once
-// Data description entries for converter tests, built node by node exactly
-// as the data-division parser builds them: names interned in normalised form
-// next to their spelling, clause lists collected front-first and reversed
-// once, pictures stored normalised and as written.
+// Data description entries for converter tests: parsed from copybook text
+// through the whole front end as the driver runs it, or, for what plain
+// source cannot show in isolation (the include prefix on a name or literal),
+// built node by node exactly as the data-division parser builds them.
 
 #include <gtest/gtest.h>
 
@@ -20,6 +20,25 @@ class VexTreeTest : public ::testing::Test {
 protected:
   void SetUp() override;
   void TearDown() override;
+};
+
+// Copybook text through the front end: scanner, parser, declaration table
+// and resolution, messages collected. Memory is released after each test.
+class VexSourceTest : public ::testing::Test {
+protected:
+  void TearDown() override;
+  // Parses `lines` as fixed-format source from the file "T.cpy", each line
+  // given seven leading blanks so that level numbers start in column 8, and
+  // resolves the references. Returns the number of Error-class messages;
+  // the printed messages are in `messages`.
+  int parse(const std::string &lines);
+  // The newest declaration of the normalised `name`, or null.
+  static tree::decl *declOf(const char *name);
+  // The format_1 entry that declared `name`; fails the test when there is
+  // none.
+  static tree::format_1 *entryOf(const char *name);
+
+  std::string messages;
 };
 
 // The name as the scanner interns it: letters upper case, "_" as "-".

@@ -48,6 +48,15 @@ inline constexpr const char *vexTmItemName = "ITEM";
 // named vexTmItemName; the configuration is restored afterwards.
 VexTmResult vexTmConvert(const VexTmItem &item, const VexTmConfig &config = {});
 
+// Parses `entries` (fixed-format data description lines, each written from
+// column 8) as a copybook, reads the entry named ITEM and the groups around it
+// as the declaration walk does (group contexts populated from the outermost
+// group inwards, isGroup set when ITEM has subordinate entries), and converts
+// ITEM with vexCblCreateDef under `config`. Front-end messages of the error
+// class make the result's markup "syntax error" and its messages the stored
+// front-end messages. The front-end memory is released afterwards.
+VexTmResult vexTmConvertSource(const std::string &entries, const VexTmConfig &config = {});
+
 // The text one reported message gives on the standard error stream.
 std::string vexTmMessage(const char *text);
 

@@ -11,17 +11,17 @@
 
 #include <unistd.h>
 
+#include "cobol/Scanner.h"
+#include "cobol/Source.h"
 #include "cobol/Trafo.h"
 #include "cobol/Tree.h"
+#include "cobol/copy.h"
 #include "cobol/deftab.h"
 #include "common/Errors.h"
 #include "platform/vextrace.h"
 #include "reuse/rFsearch.h"
 #include "reuse/rMemory.h"
 #include "vexcvt/vexfcbl/vexcbcfg.h"
-#include "cobol/Source.h"
-#include "cobol/copy.h"
-#include "cobol/deftab.h"
 
 namespace fs = std::filesystem;
 
@@ -64,7 +64,7 @@ protected:
     c.outputFileName.clear();
     c.compatLevel = 0;
     c.levelRestrictions = false;
-    free_format = false;
+    free_format = 0;
     MaxColumn = 72;
     NameCheck = false;
     NameCheckMsg = false;
@@ -227,6 +227,7 @@ TEST_F(DriverOptionsTest, TraceChangesNoResult) {
 TEST(DriverExitTest, FatalHookUnwindsToTheDriver) {
   vexFcblInstallExits();
   EXPECT_THROW(Errors_Exit(), VexFcblFatalExit);
+  EXPECT_THROW(Scanner_Exit(), VexFcblFatalExit);
   EXPECT_THROW(Tree_Exit(), VexFcblFatalExit);
   EXPECT_THROW(Trafo_Exit(), VexFcblFatalExit);
 }

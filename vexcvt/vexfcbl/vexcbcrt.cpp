@@ -82,15 +82,15 @@ VexString encodedDefault(VexCblGrpContext &grp, VexCblObjContext &item) {
   if (vexTraceScope_.level() & TRC1_DETAIL) {
     VexTraceStream dump;
     dump.getOs(trcBlock, __LINE__, bytes.data(), bytes.size()) << "Detail - "
-                                                                << "Default bytes" << std::flush;
+                                                               << "Default bytes" << std::flush;
   }
   return vexToUnicode(bytes.data(), static_cast<long>(bytes.size()), false);
 }
 
-// The default value of `def` for the item's VALUE; false when the VALUE is
-// ignored.
-bool defaultValue(VexCblGrpContext &grp, VexCblObjContext &item, VexCblType category, const VexDataDefImpl &def,
-                  VexString &value) {
+// The default value of `def` for the item's VALUE, and whether it is a byte
+// image; false when the VALUE is ignored.
+bool defaultValue(VexCblGrpContext &grp, VexCblObjContext &item, VexCblType category,
+                  const VexDataDefImpl &def, VexString &value, bool &byteImage) {
   VEX_TRACE(trcBlock, "defaultValue");
   if (vexCblTypeHas(category, VexCblType::Group)) {
     vexCvtReportMsg(groupValueMsg);
@@ -104,9 +104,10 @@ bool defaultValue(VexCblGrpContext &grp, VexCblObjContext &item, VexCblType cate
   // A binary stand-in of a number holds the number's storage bytes, or
   // outside the old level its plain digits.
   if (numeric && def.isPrimitiveDef() && def.primitiveKind() == 3) {
-    if (VexCblConfig::inst().compatLevel == 300)
+    if (VexCblConfig::inst().compatLevel == 300) {
       value = encodedDefault(grp, item);
-    else
+      byteImage = true;
+    } else
       value = vexToUnicode(numberText(*item.value), false);
     return true;
   }
@@ -134,9 +135,10 @@ VexDataDef vexCblCreateDef(VexCblGrpContext &grp, VexCblObjContext &item) {
 
   if (item.value && item.value->getType() != VexCblValue::NoValue) {
     VexString value;
-    if (defaultValue(grp, item, category, *def, value))
+    bool byteImage = false;
+    if (defaultValue(grp, item, category, *def, value, byteImage))
       if (auto *primitive = rttiCast<VexPrimitiveDefImpl>(def.getPeer()))
-        primitive->setDefaultValue(value);
+        primitive->setDefaultValue(value, byteImage);
   }
   return def;
 }
@@ -176,6 +178,6 @@ VexDataDef vexCblCreateStr(VexCblGrpContext &grp, VexCblObjContext &item) {
 bool vexCblIsNumberByUsage(VexCblGrpContext &grp, VexCblObjContext &item) {
   VEX_TRACE(trcBlock, "vexCblIsNumberByUsage");
   const int usage = vexCblGetUsage(grp, item);
-  return VEX_TRACE_RESULT((usage >= cwBinary && usage <= cwPointer) || usage == cwProcedurePointer ||
-                          usage == cwObjectReference);
+  return VEX_TRACE_RESULT((usage >= cwBinary && usage <= cwPointer) ||
+                          usage == cwProcedurePointer || usage == cwObjectReference);
 }

@@ -15,19 +15,24 @@ TRC1_EPB trcBlock{"VEXCBTNM"};
 
 constexpr const char *pictureMissingMsg = "\n\tError: Picture is not specified.";
 constexpr const char *unknownUsageMsg = "\n\tError: Unknown usage is specified.";
-constexpr const char *pSymbolsMsg = "\n\tWarning: The picture contains P symbols. \n\tP symbols were ignored.";
+constexpr const char *pSymbolsMsg =
+    "\n\tWarning: The picture contains P symbols. \n\tP symbols were ignored.";
 constexpr const char *display1Msg =
     "\n\tWarning: DISPLAY_1 usage is not supported. \n\tBinary primitive was generated.";
-constexpr const char *blankWhenZeroMsg = "\n\tWarning: BLANK WHEN ZERO keyword or the picture \n\twithout 9 is "
-                                         "not supported. String primitive was generated.";
+constexpr const char *blankWhenZeroMsg =
+    "\n\tWarning: BLANK WHEN ZERO keyword or the picture \n\twithout 9 is "
+    "not supported. String primitive was generated.";
 constexpr const char *innerSignMsg =
     "\n\tWarning: The number contains inner sign. \n\tBinary primitive was generated.";
 constexpr const char *implicitDecimalMsg =
     "\n\tWarning: The binary number is implicit decimal. \n\tThe V symbol is ignored.";
-constexpr const char *packedMsg = "\n\tWarning: Packed decimal is not supported. \n\tBinary primitive was generated.";
-constexpr const char *shortFloatMsg = "\n\tWarning: External floating-point items less tha 7 symbols are not "
-                                      "supported. \n\tString primitive was generated.";
-constexpr const char *zeroSymbolsMsg = "\n\tWarning: The picture contains 0 symbols. \n\tString primitive was generated.";
+constexpr const char *packedMsg =
+    "\n\tWarning: Packed decimal is not supported. \n\tBinary primitive was generated.";
+constexpr const char *shortFloatMsg =
+    "\n\tWarning: External floating-point items less tha 7 symbols are not "
+    "supported. \n\tString primitive was generated.";
+constexpr const char *zeroSymbolsMsg =
+    "\n\tWarning: The picture contains 0 symbols. \n\tString primitive was generated.";
 constexpr const char *beforeZeroSupMsg =
     "\n\tWarning: Symbol before zero suppression sequence. \n\tString primitive was generated.";
 constexpr const char *differentSeparatorsMsg =
@@ -64,7 +69,9 @@ int itemLength(VexCblGrpContext &grp, VexCblObjContext &item) {
   return item.picture->size() + (isSeparateSign(vexCblGetSign(grp, item)) ? 1 : 0);
 }
 
-VexSyntax padSyntax(const char *pad) { return VexSyntax(vexToUnicode(pad, static_cast<long>(std::strlen(pad)), false)); }
+VexSyntax padSyntax(const char *pad) {
+  return VexSyntax(vexToUnicode(pad, static_cast<long>(std::strlen(pad)), false));
+}
 
 VexDataDef makeBinary(long width) {
   auto binary = VexDefAccessor<VexBinaryDefImpl>::create();
@@ -98,7 +105,8 @@ bool integerPresentation(int size, bool isSigned, Presentation &presentation) {
 bool isPackedUsage(int usage) { return usage == cwPackedDecimal || usage == cwComp3; }
 
 bool isBinaryIntegerUsage(int usage) {
-  return usage == cwBinary || usage == cwComputational || usage == cwComp0 + 4 || usage == cwComp0 + 5;
+  return usage == cwBinary || usage == cwComputational || usage == cwComp0 + 4 ||
+         usage == cwComp0 + 5;
 }
 
 // Presentations of the usages that need no picture; false for the others.
@@ -362,7 +370,8 @@ bool EditedScan::separator(char symbol, int n, EditedLayout &layout) {
   VEX_TRACE_DETAIL(trcBlock) << "Digits seen"
                              << "(" << m_digitCount << ") "
                              << "Group separator so far"
-                             << "(" << (layout.groupSeparator ? layout.groupSeparator : ' ') << ") ";
+                             << "(" << (layout.groupSeparator ? layout.groupSeparator : ' ')
+                             << ") ";
   if (!isGroupSeparatorPlace()) {
     layout.pattern.addSymb(symbol == 'B' ? ' ' : symbol, n);
     return true;
@@ -515,7 +524,8 @@ VexDataDef vexCblCreateNumber(VexCblGrpContext &grp, VexCblObjContext &item) {
     failItem(pictureMissingMsg);
   if (config.textNumbersAsStrings)
     return makeTextString(length);
-  if ((config.compatLevel == 300 && item.blankWhenZero) || property(*picture, VexCblPicProps::Digits) == 0) {
+  if ((config.compatLevel == 300 && item.blankWhenZero) ||
+      property(*picture, VexCblPicProps::Digits) == 0) {
     vexCvtReportMsg(blankWhenZeroMsg);
     return makeTextString(length);
   }
@@ -532,7 +542,8 @@ VexDataDef vexCblCreateBinNum(VexCblGrpContext &grp, VexCblObjContext &item) {
   const int usage = vexCblGetUsage(grp, item);
   VexCblPicture *picture = item.picture.get();
   // A packed number keeps its decimal point, except where it becomes bytes.
-  if (picture && property(*picture, VexCblPicProps::DigitsAfterV) != 0 && (compat300 || !isPackedUsage(usage)))
+  if (picture && property(*picture, VexCblPicProps::DigitsAfterV) != 0 &&
+      (compat300 || !isPackedUsage(usage)))
     vexCvtReportMsg(implicitDecimalMsg);
 
   auto number = VexDefAccessor<VexNumberDefImpl>::create();

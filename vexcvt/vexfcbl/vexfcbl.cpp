@@ -7,8 +7,11 @@
 #include <iterator>
 #include <vector>
 
+#include "cobol/Scanner.h"
+#include "cobol/Source.h"
 #include "cobol/Trafo.h"
 #include "cobol/Tree.h"
+#include "cobol/copy.h"
 #include "cobol/deftab.h"
 #include "common/Errors.h"
 #include "platform/vexerror.h"
@@ -17,9 +20,6 @@
 #include "reuse/rMemory.h"
 #include "vexcvt/vexcvst.h"
 #include "vexcvt/vexfcbl/vexcbcfg.h"
-#include "cobol/Source.h"
-#include "cobol/copy.h"
-#include "cobol/deftab.h"
 
 int start = 2;
 
@@ -90,7 +90,7 @@ constexpr Option options[] = {
      [](const std::string &, std::string &) { VexCblConfig::inst().commaDecimalPoint = true; }},
     {"f", false, true, "Free format switch",
      [](const std::string &, std::string &) {
-       free_format = true;
+       free_format = 1;
        MaxColumn = 256;
      }},
     {"dnd", false, true, "No description switch",
@@ -134,6 +134,7 @@ void OurExit() {
 
 void vexFcblInstallExits() {
   Errors_Exit = OurExit;
+  Scanner_Exit = OurExit;
   Tree_Exit = OurExit;
   Trafo_Exit = OurExit;
 }
@@ -195,7 +196,7 @@ int vexFcblMain(int argc, char **argv) {
   int status = 0;
   try {
     vexFcblInstallExits();
-    free_format = false;
+    free_format = 0;
     start = 2;
     do_copy = true;
     std::string input = vexFcblReadOptions(line);
