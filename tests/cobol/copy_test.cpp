@@ -3,10 +3,20 @@
 // itself, and the repair text served in place of a missing copybook.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <unistd.h>
 
+#include "cobol/Eval.h"
+#include "cobol/Parser.h"
+#include "cobol/Scanner.h"
 #include "cobol/copy.h"
+#include "common/Errors.h"
 #include "copy_support.h"
+#include "parse_support.h"
+#include "reuse/rFsearch.h"
+#include "tokens_support.h"
 
 namespace {
 
@@ -18,7 +28,98 @@ int count(const std::string &text, const std::string &what) {
   return n;
 }
 
+// ParseCopybook with copybooks beside the main file T.cpy.
+ParseResult parseWithCopybooks(const std::string &source, const CopyFiles &copybooks) {
+  ReleaseTreeModule();
+  StartFrontEnd(false);
+  BeginDeftab();
+  NameCheck = true;
+  NameCheckMsg = true;
+  init_copy_pars();
+  const std::string path = WriteTempFile(source, "T.cpy");
+  const auto dir = std::filesystem::path(path).parent_path();
+  for (const auto &[name, text] : copybooks.files)
+    std::ofstream(dir / name, std::ios::binary) << text;
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  Close_rFsearch();
+  Begin_rFsearch(false);
+  rAddDir("./", 0, true);
+  rAddExtension(".cpy");
+  rAddExtension("");
+  rReadAllDirs();
+  BeginFile("T.cpy");
+  BeginScanner();
+  push(MakeIdent("T.cpy"));
+  ParseResult result;
+  result.syntaxErrors = Parser2(ParserStartCopybook);
+  result.root = as<tree::data_division>(TreeRoot);
+  result.root->deftab = deftab_decls;
+  Eval(TreeRoot);
+  result.messages = StoredMessages();
+  CloseParser();
+  CloseScanner();
+  Close_rFsearch();
+  std::filesystem::current_path(previous);
+  return result;
+}
+
+std::string names(tTree list) {
+  std::string text;
+  for (tTree entry = list; auto *f = as_if<tree::format>(entry); entry = f->next)
+    text += std::string(text.empty() ? "" : " ") + GetCStr(f->name);
+  return text;
+}
+
+std::string declNames(tTree list) {
+  std::string text;
+  for (tTree d = list; auto *decl = as_if<tree::decl>(d); d = decl->next)
+    text += std::string(text.empty() ? "" : " ") + GetCStr(decl->name);
+  return text;
+}
+
 } // namespace
+
+class CopyParse : public ParseTest {};
+
+TEST_F(CopyParse, EntriesCopiedIntoAnEntryBelongToIt) {
+  ParseResult r = parseWithCopybooks(Fixed("01 REC COPY RECX.\n01 AFTER PIC X.\n"),
+                                     {{{"RECX.cpy", "           05 F1 PIC X.\n"
+                                                    "           05 F2.\n"
+                                                    "              10 F21 PIC 9.\n"}}});
+  ASSERT_EQ(r.syntaxErrors, 0) << r.messages;
+  EXPECT_EQ(r.messages, "");
+  // The declarations: RECX's entries under REC.
+  tree::decl *rec = DeclOf("REC");
+  ASSERT_NE(rec, nullptr);
+  EXPECT_EQ(declNames(rec->fields), "F1 F2");
+  EXPECT_EQ(DeclOf("F21")->lower, DeclOf("F2"));
+  EXPECT_EQ(as<tree::decl>(rec->next)->name, MakeIdent("AFTER"));
+  // The restructured entries: exactly RECX's, then the entry after them.
+  auto *copy = as<tree::format_copy>(r.root->working_storage_section);
+  EXPECT_EQ(names(copy->data_description_entry_l), "F1 F2 F21");
+  EXPECT_EQ(names(copy->next), "AFTER");
+  EXPECT_EQ(GetCStr(as<tree::format>(copy->data_description_entry_l)->pos.File),
+            std::string("RECX.cpy"));
+}
+
+TEST_F(CopyParse, ReplacedCopybookEntriesReportCopybookPositions) {
+  ParseResult r = parseWithCopybooks(
+      Fixed("01 REC COPY RECX REPLACING ==OLD== BY ==NEW-NAME==\n    ==9== BY ==X==.\n"),
+      {{{"RECX.cpy", "           05 OLD PIC 9.\n"
+                     "           05 OLD-2 PIC 9 VALUE.\n"}}});
+  // VALUE without a literal is an error in the copybook, at its line and
+  // column there, not in the temporary file.
+  EXPECT_NE(r.messages.find("\"RECX.cpy\":   2, 32: Error"), std::string::npos) << r.messages;
+  tree::format *entry = EntryOf("NEW-NAME");
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(GetCStr(entry->pos.File), std::string("RECX.cpy"));
+  EXPECT_EQ(entry->pos.Line, 1u);
+  EXPECT_EQ(entry->pos.Column, 15);
+  EXPECT_EQ(Text(as<tree::picture>(as<tree::format_1>(entry)->data_clause_l)->value), "X");
+  EXPECT_NE(EntryOf("OLD-2"), nullptr);
+  EXPECT_EQ(EntryOf("OLD"), nullptr);
+}
 
 TEST(Copy, CopybookTokensNameTheCopybookAndPositionsReturnAfterIt) {
   CopyRun run = RunCopy({{{"main.cbl", "       01 A.\n       COPY CB.\n       01 C.\n"},
