@@ -132,7 +132,11 @@ tReplacingToken wordToken(tIdent word, tIdent spelling, tPosition begin, tPositi
   return token;
 }
 
-tReplacingToken textToken(const std::string &text, tPosition begin, tPosition end) {
+// Pseudo-text read as terminals holds the picture terminals by their names:
+// picture_dot stands for ".", end_of_picture for nothing.
+tReplacingToken textToken(std::string text, tPosition begin, tPosition end) {
+  if (text == TerminalName(tok::picture_dot))
+    text = ".";
   // The parser gives the begin of a terminal as its end; a one-line text
   // ends where its last character is.
   if (end.Line == 0 || Compare(begin, end) == 0) {
@@ -214,7 +218,7 @@ void appendTokens(tTree node, std::vector<tReplacingToken> &tokens) {
     tokens.push_back(makeToken(tReplacingToken::Word, text, text, fig->bpos, fig->epos));
   } else if (auto *p = as_if<tree::pseudo_text>(node)) {
     std::string text = stringText(p->Value);
-    if (!text.empty())
+    if (!text.empty() && text != TerminalName(tok::end_of_picture))
       tokens.push_back(textToken(text, p->bpos, p->epos));
   }
 }

@@ -158,28 +158,27 @@ void start_prefix() {
     set_inclure_params(inclure->prefix, inclure->increment);
 }
 
-int CopyStatementReduced(tree::s_copy *statement) {
+int CopyStatement(tree::s_copy *statement) {
   if (statement == nullptr)
     return 0;
-  tIdent carried = NoIdent;
-  if (TakeCarriedOut(statement->bpos, carried)) {
-    statement->FileName = carried;
-    return 0;
-  }
   statement->ContainedInCopy = currentStatement();
   tPosition position = statement->bpos;
   tIdent name = textName(statement->qualification, position);
   return Copy(name, position, libraryName(statement->qualification), statement);
 }
 
-int InclureStatementReduced(tree::s_inclure *statement) {
-  if (statement == nullptr)
-    return 0;
+int CopyStatementReduced(tree::s_copy *statement) {
   tIdent carried = NoIdent;
-  if (TakeCarriedOut(statement->bpos, carried)) {
+  if (statement != nullptr && TakeCarriedOut(statement->bpos, carried)) {
     statement->FileName = carried;
     return 0;
   }
+  return CopyStatement(statement);
+}
+
+int InclureStatement(tree::s_inclure *statement) {
+  if (statement == nullptr)
+    return 0;
   statement->ContainedInCopy = currentStatement();
   tPosition position = statement->bpos;
   tIdent name = textName(statement->name, position);
@@ -187,6 +186,15 @@ int InclureStatementReduced(tree::s_inclure *statement) {
     return 0;
   start_prefix();
   return 1;
+}
+
+int InclureStatementReduced(tree::s_inclure *statement) {
+  tIdent carried = NoIdent;
+  if (statement != nullptr && TakeCarriedOut(statement->bpos, carried)) {
+    statement->FileName = carried;
+    return 0;
+  }
+  return InclureStatement(statement);
 }
 
 void ReplaceStatementReduced(tree::s_replace *statement) {

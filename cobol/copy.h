@@ -64,16 +64,23 @@ void CopyRepair();
 // that opened the current level to the text of that level.
 void start_prefix();
 
+// Carries out a COPY statement: includes the copybook named by its text name
+// (the spelling of a word; the content of a literal) and returns what Copy
+// returns.
+int CopyStatement(tree::s_copy *statement);
+
+// Carries out an INCLURE statement: on success the member's text gets the
+// statement's prefix character and level increment.
+int InclureStatement(tree::s_inclure *statement);
+
 // Called by the parser when it has reduced a COPY statement, before it reads
-// the terminal after the period. Includes the copybook named by the
-// statement's text name (the spelling of a word; the content of a literal)
-// and returns what Copy returns. A statement that the COPY-statement parser
+// the terminal after the period: CopyStatement. A statement that the
+// COPY-statement parser
 // already carried out while the text was being replaced (it is read again
 // from the replaced text) only gets its file name and returns 0.
 int CopyStatementReduced(tree::s_copy *statement);
 
-// The same for an INCLURE statement: on success the member's text gets the
-// statement's prefix character and level increment.
+// The same for an INCLURE statement (InclureStatement).
 int InclureStatementReduced(tree::s_inclure *statement);
 
 // Called by the parser when it has reduced a REPLACE statement: with pairs,

@@ -25,6 +25,8 @@ struct ParsState {
   tPosition last = NoPosition; // where the last terminal of the statement begins
   bool failed = false;
   bool replacingMode = false;
+  // Statements read in the first pass are new text: carried out unchecked.
+  bool firstPass = false;
   // Statements carried out in the first pass: where they begin and the file
   // they opened.
   std::vector<std::pair<tPosition, tIdent>> carriedOut;
@@ -369,7 +371,10 @@ tTree copyStatement() {
   leaveReplacingMode();
   auto *statement = ms_copy(NoTree, begin, ps.a.Position, NoTree, true, qualification, cwCopyWord,
                             replacing, NoIdent);
-  CopyStatementReduced(statement);
+  if (ps.firstPass)
+    CopyStatement(statement);
+  else
+    CopyStatementReduced(statement);
   return statement;
 }
 
@@ -413,7 +418,10 @@ tTree inclureStatement() {
     return NoTree;
   auto *statement =
       ms_inclure(NoTree, begin, ps.a.Position, NoTree, true, member, prefix, increment, NoIdent);
-  InclureStatementReduced(statement);
+  if (ps.firstPass)
+    InclureStatement(statement);
+  else
+    InclureStatementReduced(statement);
   return statement;
 }
 
@@ -448,7 +456,9 @@ tTree do_copy_pars(int first, std::vector<tCopyToken> &tokens) {
 tTree call_copy_pars(int first, std::vector<tCopyToken> &tokens) {
   SuspendReplacing();
   ps.read = Get_Token;
+  ps.firstPass = true;
   tTree statement = do_copy_pars(first, tokens);
+  ps.firstPass = false;
   ps.read = GetToken;
   ResumeReplacing();
   if (auto *copy = as_if<tree::s_copy>(statement))

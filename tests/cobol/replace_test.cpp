@@ -243,3 +243,18 @@ TEST(Replace, FreeFormatTextIsReplacedToo) {
                         "main.cbl:2,5 .\n"
                         "main.cbl:3,1 _EOF_\n");
 }
+TEST(Replace, CopybookCopyingItselfWhileReplacedStopsAtLevel32) {
+  CopyRun run = RunCopy({{{"main.cbl", "       01 LOOP-REC.\n"
+                                       "           COPY LOOPER REPLACING ==A== BY ==B==.\n"},
+                          {"LOOPER.cpy", "           05 A PIC X.\n           COPY LOOPER.\n"}}});
+  // The nested COPY statements are carried out by the first pass, so the
+  // limit is reached before any replaced token is delivered.
+  EXPECT_TRUE(run.fatal);
+  EXPECT_EQ(run.level, 31);
+  EXPECT_EQ(run.tokens, "main.cbl:1,8-9 01\n"
+                        "main.cbl:1,11-18 LOOP-REC\n"
+                        "main.cbl:1,19 .\n"
+                        "main.cbl:2,12 COPY -> LOOPER.cpy\n");
+  EXPECT_EQ(run.messages, "\"LOOPER.cpy\":   2, 17: Fatal       too many nested COPY's\n");
+  EXPECT_EQ(run.leftovers, "");
+}
