@@ -8,12 +8,64 @@
 #include "cobol/deftab.h"
 #include "cobol/keywords.h"
 #include "common/Errors.h"
+#include "platform/vexerror.h"
+#include "platform/vextrace.h"
 #include "reuse/Idents.h"
 #include "reuse/StringM.h"
 #include "vexcvt/vexcvst.h"
+#include "vexcvt/vexfcbl/vexcbdrv.h"
 #include "vexcvt/vexfcbl/vexfcbl.h"
 
+namespace {
+
+TRC1_EPB trcBlock{"VEXFCBL"};
+
+// The entries to convert, from the head of the declaration list: normally
+// the root declaration (level 0) followed by the top-level entries. When no
+// top-level entry was declared, as in a copybook that starts at level 05,
+// the entries hang below the root instead.
+Tree_Node *vexFcblConversionList(tree::decl *head) {
+  VEX_TRACE(trcBlock, "vexFcblConversionList");
+  if (head == nullptr)
+    return nullptr;
+  if (head->next == nullptr)
+    return head->fields;
+  if (head->level != 0)
+    return head;
+  return head->next;
+}
+
+void vexFcblCloseFrontEnd() {
+  VEX_TRACE(trcBlock, "vexFcblCloseFrontEnd");
+  CloseParser();
+  CloseScanner();
+  CloseIdents();
+  CloseStringMemory();
+  ReleaseTreeModule();
+}
+
+// Converts the declarations; a converter error leaves the front end closed
+// behind it, so that its memory goes back before the driver reports.
+void vexFcblConvert() {
+  VEX_TRACE(trcBlock, "vexFcblConvert");
+  std::fputs("Starting conversion ...\n", stderr);
+  try {
+    vexCbDeftabDrv(vexFcblConversionList(deftab_decls));
+  } catch (const VexCvtError &) {
+    vexFcblCloseFrontEnd();
+    throw;
+  } catch (const VexError &) {
+    vexFcblCloseFrontEnd();
+    throw;
+  }
+}
+
+} // namespace
+
 void process(const char *fileName) {
+  VEX_TRACE(trcBlock, "process");
+  VEX_TRACE_ARGS(trcBlock) << "fileName"
+                           << "(" << fileName << ") ";
   InitStringMemory();
   InitIdents();
   BeginErrors();
@@ -39,14 +91,7 @@ void process(const char *fileName) {
   if (GetCount(xxError) != 0) {
     VexCvtReport::inst().msg("Error: Cobol source contains errors. Conversion stopped.\n", true);
   } else {
-    // The declaration driver is not part of this build: say so rather than
-    // write an empty or partial document.
-    std::fputs("Conversion of declarations is not available in this build.\n", stderr);
+    vexFcblConvert();
   }
-
-  CloseParser();
-  CloseScanner();
-  CloseIdents();
-  CloseStringMemory();
-  ReleaseTreeModule();
+  vexFcblCloseFrontEnd();
 }

@@ -1,0 +1,2 @@
+       01  REC                 PIC X(4).
+       78  MAX-LINES           VALUE 10.
