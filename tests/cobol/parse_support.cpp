@@ -12,6 +12,7 @@
 #include "common/Errors.h"
 #include "reuse/Idents.h"
 #include "reuse/StringM.h"
+#include "reuse/rFsearch.h"
 #include "reuse/rMemory.h"
 #include "tokens_support.h"
 
@@ -26,6 +27,13 @@ ParseResult ParseCopybook(const std::string &source, bool resolve) {
   // Positions name the file as the test calls it, not its temporary folder.
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(std::filesystem::path(path).parent_path());
+  // COPY statements search the test's folder, as the driver's search would.
+  Close_rFsearch();
+  Begin_rFsearch(false);
+  rAddDir("./", 0, true);
+  rAddExtension(".cpy");
+  rAddExtension("");
+  rReadAllDirs();
   BeginFile("T.cpy");
   BeginScanner();
   push(MakeIdent("T.cpy"));
@@ -39,7 +47,8 @@ ParseResult ParseCopybook(const std::string &source, bool resolve) {
   }
   result.messages = StoredMessages();
   CloseParser();
-  ResetScanner();
+  CloseScanner();
+  Close_rFsearch();
   std::filesystem::current_path(previous);
   return result;
 }
