@@ -33,6 +33,13 @@ struct tEntryHead {
   tPosition bpos;  // where the entry begins
   bool replaced;
 };
+
+// The descriptions that follow the ordinary entries of a copybook, each kind
+// in its own list (newest first until the copybook is reduced).
+struct tDescriptions {
+  tTree communication;
+  tTree report;
+};
 }
 
 %code provides {
@@ -75,8 +82,34 @@ constexpr std::uint16_t cwCopyWord = 280;
 constexpr std::uint16_t cwFalse = 467;
 constexpr std::uint16_t cwPlusOp = 158;
 
+// Word codes of report descriptions and report group clauses.
+constexpr std::uint16_t cwFooting = 95;
+constexpr std::uint16_t cwPage = 127;
+constexpr std::uint16_t cwHeading = 130;
+constexpr std::uint16_t cwFirstDetail = 132;
+constexpr std::uint16_t cwDetail = 133;
+constexpr std::uint16_t cwLastDetail = 134;
+constexpr std::uint16_t cwLineNumber = 135;
+constexpr std::uint16_t cwNextPage = 136;
+constexpr std::uint16_t cwReportHeading = 139;
+constexpr std::uint16_t cwPageHeading = 140;
+constexpr std::uint16_t cwControlHeading = 141;
+constexpr std::uint16_t cwControlFooting = 142;
+constexpr std::uint16_t cwPageFooting = 143;
+constexpr std::uint16_t cwReportFooting = 144;
+constexpr std::uint16_t cwRH = 145;
+constexpr std::uint16_t cwPH = 146;
+constexpr std::uint16_t cwCH = 147;
+constexpr std::uint16_t cwDE = 148;
+constexpr std::uint16_t cwCF = 149;
+constexpr std::uint16_t cwPF = 150;
+constexpr std::uint16_t cwRF = 151;
+
 // Pseudo-levels of the descriptions that are declared beside the records.
 constexpr int levelCommunication = 95;
+// A report name is no data name either; like a CD's it is declared at a
+// pseudo-level, one of its own.
+constexpr int levelReport = 97;
 
 // Both picture buffers hold at most this many characters.
 constexpr std::size_t pictureLimit = 255;
@@ -389,6 +422,65 @@ tTree communicationHead(const tScanAttribute &cdName, bool initial, const tSpan 
   return cd;
 }
 
+// An RD: declared beside the records at its pseudo-level; the report groups
+// after it are declared in the report section, so their 01 entries stand at
+// the top beside it.
+tTree reportHead(const tScanAttribute &rdName, tTree clauses, const tSpan &span) {
+  Section = dkReport;
+  auto *rd = mreport_description(NoTree, rdName.Word, rdName.Position, rdName.Spelling,
+                                 rdName.EndPosition, ReverseTree(clauses),
+                                 mnoreport_group_description(), span.first, span.last);
+  Declare(levelReport, {rdName.Word, rdName.Position, rdName.EndPosition}, rd, span.last);
+  return rd;
+}
+
+// An RD whose name is missing stands unnamed where its RD was written.
+tScanAttribute unnamed(const tScanAttribute &rd) {
+  tScanAttribute name = rd;
+  name.Word = NoIdent;
+  name.Spelling = NoIdent;
+  return name;
+}
+
+tTree reportGroup(const tEntryHead &h, tTree clauses, const tPosition &epos) {
+  auto *group = mreport_group_description(NoTree, h.level, h.name, h.pos, h.spelling, h.epos1,
+                                          ReverseTree(clauses), h.bpos, epos);
+  if (group != nullptr) group->decl = Declare(h.level, {h.name, h.pos, h.epos1}, group, epos);
+  return group;
+}
+
+// LINE: `keyword` says how the integer counts: an absolute line (LINE-NUMBER),
+// lines after the previous one (PLUS), or an absolute line on the next page
+// (NEXT, set by onNextPage).
+tTree lineClause(const tSpan &span, std::uint16_t keyword, const tScanAttribute &integer) {
+  return mg_line_number(NoTree, span.first, span.last, keyword,
+                        static_cast<std::int32_t>(integer.Value), integer.Position,
+                        integer.EndPosition);
+}
+
+// NEXT GROUP: an absolute line (LINE-NUMBER), PLUS lines, or NEXT PAGE
+// (PAGE, without an integer).
+tTree nextGroupClause(const tSpan &span, std::uint16_t keyword, const tScanAttribute *integer) {
+  if (integer == nullptr)
+    return mg_next_group(NoTree, span.first, span.last, keyword, 0, NoPosition, NoPosition);
+  return mg_next_group(NoTree, span.first, span.last, keyword,
+                       static_cast<std::int32_t>(integer->Value), integer->Position,
+                       integer->EndPosition);
+}
+
+// "[ON] NEXT PAGE" after LINE n: the line is counted on the next page.
+tTree onNextPage(tTree clauses, const tPosition &epos) {
+  auto *line = as<tree::g_line_number>(clauses);
+  line->keyword = cwNextPage;
+  line->epos = epos;
+  return clauses;
+}
+
+// A PAGE phrase (HEADING, FIRST DETAIL, LAST DETAIL, FOOTING) with its line.
+tTree pagePhrase(std::uint16_t keyword, const tScanAttribute &integer) {
+  return mexpression_word(NoTree, integerNode(integer), keyword);
+}
+
 void yyerror(YYLTYPE *, const char *);
 
 } // namespace
@@ -406,6 +498,7 @@ void yyerror(YYLTYPE *, const char *);
   tScanAttribute tok;
   tTree tree;
   tEntryHead head;
+  tDescriptions descriptions;
   std::uint16_t word;
   bool flag;
 }
@@ -730,12 +823,17 @@ void yyerror(YYLTYPE *, const char *);
 %type <tree> value_clause opt_depending data_ref literal value_literal figurative_constant
 %type <tree> condition_values condition_value condition_literal opt_false
 %type <tree> constant_expression constant_term constant_factor
-%type <tree> occurs_depending index_names opt_class_name copy_name cd_entries cd_entries_ne
+%type <tree> occurs_depending index_names opt_class_name copy_name
 %type <tree> name_list key_phrases key_phrase index_phrase copy_statement opt_thru
 %type <tree> opt_replacing replacing_pairs replacing_pair replacing_operand pseudo_words
 %type <tree> cd_entry cd_head pseudo_word
-%type <head> entry_1_head
-%type <word> usage_word sign_position key_direction opt_leading_trailing
+%type <tok> report_integer
+%type <tree> rd_entry rd_head report_clauses report_clause control_names page_phrases page_phrase
+%type <tree> report_groups report_group group_clauses group_line report_group_clause
+%type <tree> type_clause control_ref line_clause next_group_clause sum_clause opt_upon code_value
+%type <descriptions> descriptions descriptions_ne
+%type <head> entry_1_head report_group_head
+%type <word> usage_word sign_position key_direction opt_leading_trailing type_word control_type
 %type <flag> opt_separate opt_native
 
 %start copybook
@@ -745,21 +843,34 @@ void yyerror(YYLTYPE *, const char *);
 /* ---- copybook (start symbol 2) ------------------------------------------ */
 
 copybook
-  : lead_items_ne cd_entries
+  : lead_items_ne descriptions
       {
         Sections s;
         s.working = finishEntries($1);
-        s.communication = ReverseTree($2);
+        s.communication = ReverseTree($2.communication);
+        s.report = ReverseTree($2.report);
         s.span = @$;
         makeRoot(s);
       }
-  | cd_entries_ne
+  | descriptions_ne
       {
         Sections s;
-        s.communication = ReverseTree($1);
+        s.communication = ReverseTree($1.communication);
+        s.report = ReverseTree($1.report);
         s.span = @$;
         makeRoot(s);
       }
+  ;
+
+/* CDs and RDs in any order, each kind collected in its own list. */
+descriptions
+  : %empty            { $$ = {mnocommunication_description(), mnoreport_description()}; }
+  | descriptions_ne
+  ;
+
+descriptions_ne
+  : descriptions cd_entry  { $$ = $1; $$.communication = prepend($2, $1.communication); }
+  | descriptions rd_entry  { $$ = $1; $$.report = prepend($2, $1.report); }
   ;
 
 lead_items_ne
@@ -1566,16 +1677,6 @@ pseudo_word
 
 /* ---- communication descriptions --------------------------------------- */
 
-cd_entries
-  : %empty                 { $$ = mnocommunication_description(); }
-  | cd_entries cd_entry    { $$ = prepend($2, $1); }
-  ;
-
-cd_entries_ne
-  : cd_entry                 { $$ = prepend($1, mnocommunication_description()); }
-  | cd_entries_ne cd_entry   { $$ = prepend($2, $1); }
-  ;
-
 /* The record entries that follow a CD belong to it. */
 cd_entry
   : cd_head lead_items
@@ -1635,6 +1736,239 @@ cd_phrase
   | STATUS KEY
   | ERROR KEY
   | DESTINATION COUNT
+  ;
+
+
+/* ---- report descriptions ------------------------------------------------ */
+
+/* An RD and the report group entries that follow it. */
+rd_entry
+  : rd_head report_groups
+      {
+        auto *rd = as<tree::report_description>($1);
+        rd->report_group_description_l = ReverseTree($2);
+        rd->epos = @$.last;
+        $$ = $1;
+      }
+  ;
+
+rd_head
+  : RD data_name report_clauses "."
+      { $$ = reportHead($2, $3, @$); }
+  | RD data_name report_clauses copy_statement
+      { $$ = reportHead($2, prepend(mr_copy(NoTree, @4.first, @4.last, $4), $3), @$); }
+  | RD data_name report_clauses error "."
+      { $$ = reportHead($2, $3, @$); restartAt(@5.first); yyerrok; }
+  | RD data_name report_clauses error
+      { $$ = reportHead($2, $3, @3); restartAt(yylloc.first); yyerrok; }
+  | RD error "."
+      { $$ = reportHead(unnamed($1), mnoreport_clause(), @$); restartAt(@3.first); yyerrok; }
+  | RD error
+      { $$ = reportHead(unnamed($1), mnoreport_clause(), @1); restartAt(yylloc.first); yyerrok; }
+  ;
+
+report_clauses
+  : %empty                          { $$ = mnoreport_clause(); }
+  | report_clauses report_clause    { $$ = prepend($2, $1); }
+  ;
+
+report_clause
+  : GLOBAL                          { $$ = mr_global(NoTree, @$.first, @$.last); }
+  | IS GLOBAL                       { $$ = mr_global(NoTree, @$.first, @$.last); }
+  | CODE opt_is code_value          { $$ = mr_code(NoTree, @$.first, @$.last, $3); }
+  | control_word opt_is_are control_names
+      { $$ = $3; as<tree::r_control>($$)->bpos = @$.first; }
+  | PAGE opt_limit report_integer opt_line_word page_phrases
+      {
+        $$ = mr_page(NoTree, @$.first, @$.last, static_cast<std::int32_t>($3.Value), $3.Position,
+                     $3.EndPosition, ReverseTree($5));
+      }
+  ;
+
+/* A mnemonic name stands for a code of the implementation, not for data. */
+code_value
+  : literal
+  | data_name                       { $$ = unresolvedName($1); }
+  ;
+
+control_word : CONTROL | CONTROLS ;
+
+control_names
+  : FINAL                { $$ = mr_control(NoTree, @$.first, @$.last, true, mnoidentifier()); }
+  | FINAL name_list      { $$ = mr_control(NoTree, @$.first, @$.last, true, ReverseTree($2)); }
+  | name_list            { $$ = mr_control(NoTree, @$.first, @$.last, false, ReverseTree($1)); }
+  ;
+
+opt_limit
+  : %empty
+  | LIMIT opt_is_are
+  | LIMITS opt_is_are
+  ;
+
+opt_line_word : %empty | LINE | LINES ;
+
+page_phrases
+  : %empty                      { $$ = mnoexpression_l(); }
+  | page_phrases page_phrase    { $$ = prepend($2, $1); }
+  ;
+
+page_phrase
+  : HEADING opt_is report_integer        { $$ = pagePhrase(cwHeading, $3); }
+  | FIRST DETAIL opt_is report_integer   { $$ = pagePhrase(cwFirstDetail, $4); }
+  | LAST DETAIL opt_is report_integer    { $$ = pagePhrase(cwLastDetail, $4); }
+  | FOOTING opt_is report_integer        { $$ = pagePhrase(cwFooting, $3); }
+  ;
+
+report_integer
+  : level_number
+  | unsigned_integer
+  ;
+
+/* Report group entries: a level number, an optional name, clauses, ".". A
+   COPY statement among them has no node of its own and builds none; the
+   copied entries follow as they are scanned. */
+report_groups
+  : %empty                        { $$ = mnoreport_group_description(); }
+  | report_groups report_group    { $$ = prepend($2, $1); }
+  ;
+
+report_group
+  : report_group_head group_clauses "."
+      { $$ = reportGroup($1, $2, @3.last); }
+  | report_group_head group_line "."
+      { $$ = reportGroup($1, $2, @3.last); }
+  | report_group_head group_clauses error "."
+      { $$ = reportGroup($1, $2, @4.last); restartAt(@4.first); yyerrok; }
+  | report_group_head group_line error "."
+      { $$ = reportGroup($1, $2, @4.last); restartAt(@4.first); yyerrok; }
+  | report_group_head group_clauses error
+      { $$ = reportGroup($1, $2, @2.last); restartAt(yylloc.first); yyerrok; }
+  | report_group_head group_line error
+      { $$ = reportGroup($1, $2, @2.last); restartAt(yylloc.first); yyerrok; }
+  | copy_statement         { $$ = NoTree; }
+  | EXECUTE                { $$ = NoTree; }
+  | EXECUTE "."            { $$ = NoTree; }
+  | error "."              { $$ = NoTree; restartAt(@2.first); yyerrok; }
+  | error                  { $$ = NoTree; restartAt(yylloc.first); yyerrok; }
+  ;
+
+report_group_head
+  : level_number entry_name
+      { $$ = makeHead($1, static_cast<int>($1.Value) + $1.Increment, $2.Word != NoIdent ? &$2 : nullptr); }
+  ;
+
+/* "LINE n NEXT PAGE" and "LINE n" followed by "NEXT GROUP" share their first
+   terminals after the integer, so a list whose last clause is a bare LINE n
+   (group_line) is kept apart until the next terminal shows which it is. */
+group_clauses
+  : %empty                                { $$ = mnoreport_group_clause(); }
+  | group_clauses report_group_clause     { $$ = prepend($2, $1); }
+  | group_line report_group_clause        { $$ = prepend($2, $1); }
+  | group_line NEXT PAGE       { $$ = onNextPage($1, @$.last); }
+  | group_line ON NEXT PAGE    { $$ = onNextPage($1, @$.last); }
+  ;
+
+group_line
+  : group_clauses LINE opt_number opt_is report_integer
+      { $$ = prepend(lineClause({@2.first, @5.last}, cwLineNumber, $5), $1); }
+  | group_line LINE opt_number opt_is report_integer
+      { $$ = prepend(lineClause({@2.first, @5.last}, cwLineNumber, $5), $1); }
+  ;
+
+report_group_clause
+  : type_clause
+  | line_clause
+  | next_group_clause
+  | column_word opt_number opt_is report_integer
+      {
+        $$ = mg_column(NoTree, @$.first, @$.last, static_cast<std::int32_t>($4.Value),
+                       $4.Position, $4.EndPosition);
+      }
+  | PICTURE picture_is picture_elements end_of_picture
+      {
+        $$ = mg_picture(NoTree, @$.first, @$.last, state.picturePos, state.pictureEnd,
+                        PutString(state.pictureValue.data(), state.pictureValue.size()));
+      }
+  | USAGE opt_is usage_word       { $$ = mg_usage(NoTree, @$.first, @$.last, $3); }
+  | USAGE opt_is BINARY           { $$ = mg_usage(NoTree, @$.first, @$.last, cwBinary); }
+  | usage_word                    { $$ = mg_usage(NoTree, @$.first, @$.last, $1); }
+  | BINARY                        { $$ = mg_usage(NoTree, @$.first, @$.last, cwBinary); }
+  | SIGN opt_is sign_position opt_separate
+      { $$ = mg_sign(NoTree, @$.first, @$.last, static_cast<std::uint16_t>($3 + ($4 ? 1 : 0))); }
+  | sign_position opt_separate
+      { $$ = mg_sign(NoTree, @$.first, @$.last, static_cast<std::uint16_t>($1 + ($2 ? 1 : 0))); }
+  | JUSTIFIED                     { $$ = mg_justified(NoTree, @$.first, @$.last); }
+  | JUSTIFIED RIGHT               { $$ = mg_justified(NoTree, @$.first, @$.last); }
+  | BLANK opt_when zero_word      { $$ = mg_blank(NoTree, @$.first, @$.last); }
+  | SOURCE opt_is data_ref        { $$ = mg_source(NoTree, @$.first, @$.last, $3); }
+  | VALUE opt_is value_literal    { $$ = mg_value(NoTree, @$.first, @$.last, $3); }
+  | sum_clause
+  | GROUP INDICATE                { $$ = mg_group(NoTree, @$.first, @$.last); }
+  ;
+
+opt_number : %empty | NUMBER ;
+column_word : COLUMN | COL ;
+
+/* TYPE: the word code tells the group's kind as written (long form or
+   abbreviation); control groups name their control, FINAL none. */
+type_clause
+  : TYPE opt_is type_word
+      { $$ = mg_type(NoTree, @$.first, @$.last, $3, noExpression()); }
+  | TYPE opt_is control_type control_ref
+      { $$ = mg_type(NoTree, @$.first, @$.last, $3, $4); }
+  ;
+
+type_word
+  : REPORT HEADING    { $$ = cwReportHeading; }
+  | RH                { $$ = cwRH; }
+  | PAGE HEADING      { $$ = cwPageHeading; }
+  | PH                { $$ = cwPH; }
+  | DETAIL            { $$ = $1.Spelling != NoIdent && LengthIdent($1.Spelling) == 2 ? cwDE : cwDetail; }
+  | PAGE FOOTING      { $$ = cwPageFooting; }
+  | PF                { $$ = cwPF; }
+  | REPORT FOOTING    { $$ = cwReportFooting; }
+  | RF                { $$ = cwRF; }
+  ;
+
+control_type
+  : CONTROL HEADING   { $$ = cwControlHeading; }
+  | CH                { $$ = cwCH; }
+  | CONTROL FOOTING   { $$ = cwControlFooting; }
+  | CF                { $$ = cwCF; }
+  ;
+
+control_ref
+  : FINAL             { $$ = noExpression(); }
+  | data_ref
+  ;
+
+/* LINE PLUS n; the absolute forms are read by group_line. */
+line_clause
+  : LINE opt_number opt_is PLUS report_integer   { $$ = lineClause(@$, cwPlusOp, $5); }
+  | LINE opt_number opt_is plus_integer          { $$ = lineClause(@$, cwPlusOp, $4); }
+  ;
+
+next_group_clause
+  : NEXT GROUP opt_is report_integer        { $$ = nextGroupClause(@$, cwLineNumber, &$4); }
+  | NEXT GROUP opt_is PLUS report_integer   { $$ = nextGroupClause(@$, cwPlusOp, &$5); }
+  | NEXT GROUP opt_is plus_integer          { $$ = nextGroupClause(@$, cwPlusOp, &$4); }
+  | NEXT GROUP opt_is NEXT PAGE             { $$ = nextGroupClause(@$, cwPage, nullptr); }
+  ;
+
+/* SUM: the summed items, the groups it is computed UPON, and the control
+   (or FINAL) at which it is reset. */
+sum_clause
+  : SUM name_list opt_upon
+      { $$ = mg_sum(NoTree, @$.first, @$.last, ReverseTree($2), $3, false, noExpression()); }
+  | SUM name_list opt_upon RESET opt_on data_ref
+      { $$ = mg_sum(NoTree, @$.first, @$.last, ReverseTree($2), $3, false, $6); }
+  | SUM name_list opt_upon RESET opt_on FINAL
+      { $$ = mg_sum(NoTree, @$.first, @$.last, ReverseTree($2), $3, true, noExpression()); }
+  ;
+
+opt_upon
+  : %empty               { $$ = mnoidentifier(); }
+  | UPON name_list       { $$ = ReverseTree($2); }
   ;
 
 %%

@@ -38,6 +38,18 @@ std::string Text(tStringRef ref);
 // level numbers start in column 8.
 std::string Fixed(const std::string &lines);
 
+// The subtree of `node` (with the lists that follow it), one node per line
+// indented by depth: the kind name and every field that is set, as
+// "field=value"; positions as LINE,COL (with the file when it is not T.cpy),
+// references as "->NAME@LINE,COL" of their declaration, true flags by name.
+// End nodes of lists and unset fields are left out.
+std::string DumpTree(tTree node);
+
+// The declaration table of the last ParseCopybook in list order, indented by
+// depth: "LEVEL NAME @LINE,COL" ("-" for no name; the top-level list marker
+// as "(top)"), with "kind=K" when the kind is set.
+std::string DumpDeclarations();
+
 // Releases the tree and the memory pools after each test, so that the next
 // test (of any module) starts from fresh pools.
 class ParseTest : public ::testing::Test {

@@ -27,6 +27,8 @@ std::string positionText(const tPosition &start, const tPosition &end) {
 
 std::string stringOf(tStringRef ref) { return ref == nullptr ? std::string() : StGetCStr(ref); }
 
+std::string *includeListing = nullptr;
+
 } // namespace
 
 void StartFrontEnd(bool freeFormat) {
@@ -131,12 +133,32 @@ ScanListing Scan(const std::string &source, const ScanOptions &options) {
   BeginFile(options.fileName.c_str());
   BeginScanner();
   ScanListing listing;
+  if (options.listIncludes) {
+    includeListing = &listing.tokens;
+    Include_Hook = [](tIdent member, tPosition at) {
+      *includeListing += std::to_string(at.Line) + "," + std::to_string(at.Column) + " include " +
+                         GetCStr(member) + "\n";
+    };
+  }
+  replacing_match = options.replacingMatch;
+  if (options.replacing)
+    begin_replacing();
+  bool inPseudoText = false;
   for (int guard = 0; guard < 100000; ++guard) {
     int terminal = GetToken();
     listing.tokens += DescribeToken(terminal) + "\n";
     if (terminal == tok::EndOfInput)
       break;
+    if (options.pseudoText && terminal == tok::pseudo_text)
+      inPseudoText = true;
+    else if (options.pseudoText && terminal == tok::PseudoDelimiter) {
+      if (!inPseudoText)
+        start_pseudo_text();
+      inPseudoText = false;
+    }
   }
+  Include_Hook = nullptr;
+  replacing_match = false;
   for (const tTextLine *c = TakeComments(); c != nullptr; c = c->next)
     listing.comments += std::to_string(c->Line) + ": " + stringOf(c->Value) + "\n";
   listing.messages = StoredMessages();

@@ -7,6 +7,15 @@ struct ScanOptions {
   bool freeFormat = false;
   // The file name that positions and messages show.
   std::string fileName = "T.cpy";
+  // Scan COPY/REPLACE operands: begin_replacing before the first terminal.
+  bool replacing = false;
+  // Read pseudo-text after every opening "==", as the COPY parser does.
+  bool pseudoText = false;
+  // Separators are terminals (replacing_match).
+  bool replacingMatch = false;
+  // List each include line the scanner passes to Include_Hook, in sequence
+  // with the terminals, as "LINE,COL include MEMBER".
+  bool listIncludes = false;
 };
 
 struct ScanListing {

@@ -36,11 +36,13 @@ void FrontEndTest::TearDown() {
 
 std::string FrontEndTest::Messages() {
   std::FILE *out = std::tmpfile();
-  if (out == nullptr) return "<no temporary file>";
+  if (out == nullptr)
+    return "<no temporary file>";
   WriteMessages(out);
   std::rewind(out);
   std::string text;
-  for (int c; (c = std::fgetc(out)) != EOF;) text.push_back(static_cast<char>(c));
+  for (int c; (c = std::fgetc(out)) != EOF;)
+    text.push_back(static_cast<char>(c));
   std::fclose(out);
   return text;
 }

@@ -1,0 +1,32 @@
+#pragma once
+// Runs the COPY machinery over small file trees, with a stand-in for the
+// data-division parser that carries out COPY, REPLACE and INCLURE statements
+// through the COPY-statement parser, and lists what the parser would see.
+#include <string>
+#include <utility>
+#include <vector>
+
+struct CopyFiles {
+  // The main file first, then copybooks: file name (relative to the run's
+  // directory, which is also the only copy directory) and text.
+  std::vector<std::pair<std::string, std::string>> files;
+  bool freeFormat = false;
+  int repair = 0; // copy_repair for every COPY
+};
+
+struct CopyRun {
+  // One line per terminal GetToken delivered, up to end of input:
+  //   FILE:LINE,COL[-[LINE,]COL] TEXT
+  // TEXT is the normalised word of names and keywords (a prefixed name with
+  // "+prefix"), the text of numbers, literals and pseudo-text (level numbers
+  // with "+increment"), the terminal name of anything else. A statement
+  // carried out by the stand-in parser is one line "FILE:LINE,COL COPY ->
+  // PATH" (INCLURE, REPLACE likewise; "-> -" when nothing was opened).
+  std::string tokens;
+  std::string messages;  // as WriteMessages prints them
+  bool fatal = false;    // the run ended through Errors_Exit
+  int level = 0;         // CopyLevel() when the run ended
+  std::string leftovers; // names of files left in TMPDIR
+};
+
+CopyRun RunCopy(const CopyFiles &input);

@@ -1,0 +1,5 @@
+       01 R PIC X.
+       EXEC SQL DECLARE T TABLE
+          ( A CHAR(1) ) END-EXEC.
+       EXEC SQL INCLUDE SQLCA END-EXEC
+       01 S PIC X.

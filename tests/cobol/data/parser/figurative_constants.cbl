@@ -1,0 +1,14 @@
+       01 R.
+          05 S1 PIC X VALUE SPACE.
+          05 S2 PIC X VALUE SPACES.
+          05 Z0 PIC 9 VALUE ZERO.
+          05 Z1 PIC 9 VALUE ZEROS.
+          05 Z2 PIC 9 VALUE zeroes.
+          05 H1 PIC X VALUE HIGH-VALUE.
+          05 H2 PIC X VALUE HIGH-VALUES.
+          05 L1 PIC X VALUE LOW-VALUE.
+          05 L2 PIC X VALUE LOW-VALUES.
+          05 Q1 PIC X VALUE QUOTE.
+          05 Q2 PIC X VALUE QUOTES.
+          05 P1 POINTER VALUE NULL.
+          05 P2 POINTER VALUE NULLS.

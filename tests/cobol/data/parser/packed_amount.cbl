@@ -1,0 +1,2 @@
+       01 REC.
+           05 AMT PIC s9(05)v99 COMP-3.

@@ -1,0 +1,7 @@
+       01 R.
+          05 G.
+             10 X PIC 99.
+          05 T OCCURS 1 TO 5 DEPENDING ON X OF R PIC X.
+          05 U OCCURS 1 TO 5 DEPENDING ON Y OF R PIC X.
+          05 V OCCURS 1 TO 5 DEPENDING ON Y OF R PIC X.
+          05 W OCCURS 1 TO 5 DEPENDING ON X OF NOREC PIC X.

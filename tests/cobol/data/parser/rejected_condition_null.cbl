@@ -1,0 +1,2 @@
+       01 R.
+          88 C VALUE NULL.

@@ -1,0 +1,1 @@
+       01 R PIC 9 VALUE 1 2.

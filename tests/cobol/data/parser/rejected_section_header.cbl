@@ -1,0 +1,2 @@
+       WORKING-STORAGE SECTION.
+       01 R PIC X.

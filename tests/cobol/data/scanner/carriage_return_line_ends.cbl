@@ -1,0 +1,4 @@
+       01 A.
+      * note
+           05 B VALUE 'X
+      -    'Y'.

@@ -1,0 +1,3 @@
+       EXEC SQL
+           INCLUDE SQLCA
+       END-EXEC.

@@ -1,0 +1,3 @@
+       01 A.
+       EXEC CICS
+          SEND

@@ -1,0 +1,3 @@
+-INC custmem
+       01 A.
+-INCLUDE OTHER.

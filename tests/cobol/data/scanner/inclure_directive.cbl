@@ -1,0 +1,2 @@
+      *INCLURE MEMBRE X 2
+       01 A.

@@ -1,0 +1,2 @@
+           VALUE 'ABC
+           05 B.

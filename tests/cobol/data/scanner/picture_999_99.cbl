@@ -1,0 +1,1 @@
+           05 B PICTURE IS 999.99.

@@ -1,0 +1,3 @@
+           05 F PIC
+               $$,$$9.99+
+               VALUE ZERO.

@@ -1,0 +1,1 @@
+           05 D PIC ZZ.ZZ.

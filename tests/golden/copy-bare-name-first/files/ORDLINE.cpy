@@ -1,0 +1,1 @@
+           05 WRONG-FILE PIC.

@@ -1,0 +1,2 @@
+       01 ORDER-REC.
+           COPY ORDLINE.

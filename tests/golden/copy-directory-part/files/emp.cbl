@@ -1,0 +1,2 @@
+       01 EMPLOYEE.
+           COPY 'hr/empname'.

@@ -1,0 +1,2 @@
+       01 STOCK.
+           COPY ITEMS REPLACING ==QTY== BY ==QUANTITY-ON-HAND==.

@@ -1,0 +1,2 @@
+       COPY HIST REPLACING LEADING ==AB== BY ==CD==
+                           TRAILING ==REC== BY ==ROW==.

@@ -1,0 +1,2 @@
+       01 ACCOUNT.
+           COPY ACCTBAL.

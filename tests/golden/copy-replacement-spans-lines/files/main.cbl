@@ -1,0 +1,3 @@
+       01 ADDRESS-REC COPY ADDR REPLACING ==FILL-ME== BY
+           ==FIRST-PART PIC X(2).
+             05 SECOND-PART==.

@@ -1,0 +1,2 @@
+       01 PAYMENT.
+           COPY AMOUNTS REPLACING ==X== BY ==PAID==.

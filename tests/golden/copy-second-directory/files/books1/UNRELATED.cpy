@@ -1,0 +1,1 @@
+           05 OTHER-FILE PIC X.

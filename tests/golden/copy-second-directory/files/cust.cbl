@@ -1,0 +1,2 @@
+       01 CUSTOMER.
+           COPY CUSTADDR.

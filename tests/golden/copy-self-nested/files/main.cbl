@@ -1,0 +1,2 @@
+       01 LOOP-REC.
+           COPY LOOPER REPLACING ==A== BY ==B==.

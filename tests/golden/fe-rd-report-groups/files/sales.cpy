@@ -1,0 +1,19 @@
+      * A sales record and the report printed from it.
+       01  SALES-REC.
+           05  REGION          PIC X(4).
+           05  AMOUNT          PIC S9(5)V99 COMP-3.
+       RD  SALES-REPORT
+           CONTROLS ARE FINAL REGION
+           PAGE LIMIT IS 60 LINES
+               HEADING 1 FIRST DETAIL 5 LAST DETAIL 55 FOOTING 58.
+       01  TYPE PAGE HEADING.
+           05  LINE 1.
+               10  COLUMN 10   PIC X(12) VALUE 'SALES REPORT'.
+       01  REGION-HEAD TYPE CONTROL HEADING REGION LINE PLUS 2.
+           05  COLUMN 1        PIC X(4) SOURCE REGION.
+       01  DETAIL-LINE TYPE DETAIL LINE PLUS 1.
+           05  COLUMN 5        PIC Z(4)9.99- SOURCE AMOUNT.
+       01  TOTAL-LINE TYPE CONTROL FOOTING FINAL
+               LINE 3 ON NEXT PAGE NEXT GROUP NEXT PAGE.
+           05  TOTAL COLUMN 5  PIC Z(5)9.99-
+               SUM AMOUNT UPON DETAIL-LINE RESET ON FINAL.
