@@ -136,7 +136,7 @@ tReplacingToken wordToken(tIdent word, tIdent spelling, tPosition begin, tPositi
 // picture_dot stands for ".", end_of_picture for nothing.
 tReplacingToken textToken(std::string text, tPosition begin, tPosition end) {
   if (text == TerminalName(tok::picture_dot))
-    text = ".";
+    text.assign(1, '.');
   // The parser gives the begin of a terminal as its end; a one-line text
   // ends where its last character is.
   if (end.Line == 0 || Compare(begin, end) == 0) {

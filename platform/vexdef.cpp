@@ -25,13 +25,7 @@ VexString vexToUnicode(const char *bytes, long length, bool utf8) {
       continue;
     }
     pos += used;
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      result += static_cast<char16_t>(0xD800 + (code >> 10));
-      result += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
-    } else {
-      result += static_cast<char16_t>(code);
-    }
+    vexAppendUtf16(result, code);
   }
   return result;
 }

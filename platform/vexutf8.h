@@ -54,3 +54,15 @@ inline void vexAppendUtf8(std::string &out, char32_t code) {
     out += static_cast<char>(0x80 | (code & 0x3F));
   }
 }
+
+// Appends the UTF-16 form of the scalar value `code` (a surrogate pair above
+// the basic plane) to `out`.
+inline void vexAppendUtf16(std::u16string &out, char32_t code) {
+  if (code >= 0x10000) {
+    code -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (code >> 10));
+    out += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+  } else {
+    out += static_cast<char16_t>(code);
+  }
+}

@@ -51,12 +51,8 @@ std::u16string toXml(const std::string &text) {
       std::snprintf(escape, sizeof escape, "\\h%02X", static_cast<unsigned>(code));
       for (const char *c = escape; *c; ++c)
         result += static_cast<char16_t>(*c);
-    } else if (code >= 0x10000) {
-      code -= 0x10000;
-      result += static_cast<char16_t>(0xD800 + (code >> 10));
-      result += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
     } else {
-      result += static_cast<char16_t>(code);
+      vexAppendUtf16(result, code);
     }
   }
   return result;

@@ -67,3 +67,8 @@ void vexCvtReportMsg(const std::string &text) {
   stream.getOs(composed) << text << "\n" << std::flush;
   VexCvtReport::inst().msg(composed.c_str(), true);
 }
+
+void vexCvtReportError(const std::string &text) {
+  vexCvtReportMsg(text);
+  throw VexCvtError();
+}

@@ -52,3 +52,7 @@ class VexCvtError {};
 // Composes a converter message (text plus newline) and writes it through the
 // report with the innermost context.
 void vexCvtReportMsg(const std::string &text);
+
+// Reports an error about the item being converted, then ends its conversion
+// by throwing VexCvtError.
+[[noreturn]] void vexCvtReportError(const std::string &text);

@@ -112,15 +112,5 @@ TEST(ContextDescription, WordsAreSeparatedBySingleBlanks) {
   EXPECT_EQ(context.description, "05 AMOUNT PICTURE IS");
 }
 
-TEST(ContextItem, FreshItemHasNoClauses) {
-  const VexCblObjContext context;
-  EXPECT_EQ(context.picture, nullptr);
-  EXPECT_EQ(context.value, nullptr);
-  EXPECT_FALSE(context.cardinality.isSet());
-  EXPECT_EQ(context.cardinality.get(), VexRange(1));
-  EXPECT_EQ(context.sign, 0);
-  EXPECT_EQ(context.usage, 0);
-  EXPECT_EQ(context.isGroup, 0);
-}
 
 } // namespace

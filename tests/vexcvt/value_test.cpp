@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 
-#include "platform/vextrace.h"
 #include "vexcvt/vexcvst.h"
 #include "vexcvt/vexfcbl/vexcbval.h"
 
@@ -148,28 +146,5 @@ TEST(ValueFigurative, UnknownCodeWarningCarriesTheItemContext) {
             " (CUST-CODE) \n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword was ignored.\n");
 }
 
-TEST(ValueTrace, FullTraceLeavesImagesAlone) {
-  auto run = [] {
-    std::string images;
-    VexCblValue value;
-    value.setStrValue(nullptr);
-    value.setNumValue(nullptr);
-    images += value.getValueImage(2) + "|";
-    images += strValue("X'0A0B'", true).getValueImage(3) + "|";
-    images += strValue("Z'A\\B'").getValueImage(-1) + "|";
-    images += figConst(261).getValueImage(2) + "|";
-    return images;
-  };
-  const std::string untraced = run();
-  std::ostringstream trace;
-  vexTraceSetOutput(&trace);
-  vexTraceSetLevel(nullptr, TRC1_DETAIL | TRC1_FLOW | TRC1_ERROR);
-  const std::string traced = run();
-  vexTraceSetLevel(nullptr, 0);
-  vexTraceSetOutput(nullptr);
-  EXPECT_EQ(traced, untraced);
-  EXPECT_NE(trace.str().find("NULL"), std::string::npos);
-  EXPECT_NE(trace.str().find("VexCblValue::getValueImage"), std::string::npos);
-}
 
 } // namespace

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "platform/vextrace.h"
 #include "reuse/Idents.h"
 #include "reuse/StringM.h"
 
@@ -80,26 +79,5 @@ TEST_F(ReportTest, ContextsAreGoneAfterTheirScope) {
   EXPECT_EQ(reported("still"), "still\n");
 }
 
-TEST_F(ReportTest, TraceDoesNotChangeMessages) {
-  tPosition pos = at("/a/b.cpy", 30, 8);
-  std::string off;
-  {
-    VexCblReportContext item("ITEM", &pos);
-    off = reported("\n\tWarning: X.");
-  }
-  std::ostringstream trace;
-  vexTraceSetOutput(&trace);
-  vexTraceSetLevel(nullptr, TRC1_FLOW | TRC1_DETAIL | TRC1_ERROR);
-  std::string on;
-  {
-    VexCblReportContext item("ITEM", &pos);
-    on = reported("\n\tWarning: X.");
-  }
-  vexTraceSetLevel(nullptr, 0);
-  vexTraceSetOutput(nullptr);
-  EXPECT_EQ(on, off);
-  EXPECT_NE(trace.str().find("Context text(\"b.cpy\":  30,  8 (ITEM) )"), std::string::npos)
-      << trace.str();
-}
 
 } // namespace

@@ -8,28 +8,12 @@
 #include "vexcvt/vexfcbl/tpzcbdec.h"
 #include "vexcvt/vexfcbl/vexcbcfg.h"
 #include "vexcvt/vexfcbl/vexcbctx.h"
+#include "vexcvt/vexfcbl/vexcbmsg.h"
 #include "vexcvt/vexfcbl/vexcbtnm.h"
 
 namespace {
 
 TRC1_EPB trcBlock{"VEXCBCRT"};
-
-constexpr const char *invalidItemMsg = "\n\tError: Invalid Cobol item or unknown datatype.";
-constexpr const char *pictureMissingMsg = "\n\tError: Picture is not specified.";
-constexpr const char *unknownUsageMsg = "\n\tError: Unknown usage is specified.";
-constexpr const char *display1Msg =
-    "\n\tWarning: DISPLAY_1 usage is not supported. \n\tBinary primitive was generated.";
-constexpr const char *groupValueMsg =
-    "\n\tWarning: VALUE keyword is not supported for group items. \n\tVALUE was ignored.";
-constexpr const char *editedValueMsg =
-    "\n\tWarning: VALUE keyword is not supported for numeric-edited items. \n\tVALUE was ignored.";
-constexpr const char *defaultFailedMsg = "Error: Failed to convert default value. ";
-
-// Reports an error about the item being converted and ends its conversion.
-[[noreturn]] void failItem(const std::string &text) {
-  vexCvtReportMsg(text);
-  throw VexCvtError();
-}
 
 VexCblType itemCategory(VexCblObjContext &item) {
   if (item.isGroup)
@@ -77,7 +61,7 @@ VexString encodedDefault(VexCblGrpContext &grp, VexCblObjContext &item) {
   if (!result.isSuccess()) {
     VEX_TRACE_ERROR(trcBlock) << "Decimal code"
                               << "(" << result.getCode() << ") ";
-    failItem(defaultFailedMsg + result.getString());
+    vexCvtReportError(vexCblMsg::defaultFailed + result.getString());
   }
   if (vexTraceScope_.level() & TRC1_DETAIL) {
     VexTraceStream dump;
@@ -93,12 +77,12 @@ bool defaultValue(VexCblGrpContext &grp, VexCblObjContext &item, VexCblType cate
                   const VexDataDefImpl &def, VexString &value, bool &byteImage) {
   VEX_TRACE(trcBlock, "defaultValue");
   if (vexCblTypeHas(category, VexCblType::Group)) {
-    vexCvtReportMsg(groupValueMsg);
+    vexCvtReportMsg(vexCblMsg::groupValue);
     return false;
   }
   const bool numeric = vexCblTypeHas(category, VexCblType::Numeric);
   if (numeric && vexCblTypeHas(category, VexCblType::Edited)) {
-    vexCvtReportMsg(editedValueMsg);
+    vexCvtReportMsg(vexCblMsg::editedValue);
     return false;
   }
   // A binary stand-in of a number holds the number's storage bytes, or
@@ -131,7 +115,7 @@ VexDataDef vexCblCreateDef(VexCblGrpContext &grp, VexCblObjContext &item) {
   else if (vexCblTypeHas(category, VexCblType::Numeric) || vexCblIsNumberByUsage(grp, item))
     def = vexCblCreateNumber(grp, item);
   else
-    failItem(invalidItemMsg);
+    vexCvtReportError(vexCblMsg::invalidItem);
 
   if (item.value && item.value->getType() != VexCblValue::NoValue) {
     VexString value;
@@ -153,7 +137,7 @@ VexDataDef vexCblCreateGrp(VexCblGrpContext &, VexCblObjContext &) {
 VexDataDef vexCblCreateStr(VexCblGrpContext &grp, VexCblObjContext &item) {
   VEX_TRACE(trcBlock, "vexCblCreateStr");
   if (!item.picture)
-    failItem(pictureMissingMsg);
+    vexCvtReportError(vexCblMsg::pictureMissing);
   const int size = item.picture->size();
   const int usage = vexCblGetUsage(grp, item);
   VEX_TRACE_DETAIL(trcBlock) << "Size"
@@ -161,13 +145,13 @@ VexDataDef vexCblCreateStr(VexCblGrpContext &grp, VexCblObjContext &item) {
                              << "Usage"
                              << "(" << usage << ") ";
   if (usage == cwDisplay1) {
-    vexCvtReportMsg(display1Msg);
+    vexCvtReportMsg(vexCblMsg::display1);
     auto binary = VexDefAccessor<VexBinaryDefImpl>::create();
     binary->setWidth(VexRange(2L * size));
     return binary;
   }
   if (usage != cwDisplay && usage != cwNone)
-    failItem(unknownUsageMsg);
+    vexCvtReportError(vexCblMsg::unknownUsage);
   auto string = VexDefAccessor<VexStringDefImpl>::create();
   string->setWidth(VexRange(size));
   string->setPadCharacter(VexSyntax(vexToUnicode(" ", 1L, false)));

@@ -8,50 +8,18 @@
 #include "vexcvt/vexcvst.h"
 #include "vexcvt/vexfcbl/vexcbcfg.h"
 #include "vexcvt/vexfcbl/vexcbctx.h"
+#include "vexcvt/vexfcbl/vexcbmsg.h"
 
 namespace {
 
 TRC1_EPB trcBlock{"VEXCBTNM"};
 
-constexpr const char *pictureMissingMsg = "\n\tError: Picture is not specified.";
-constexpr const char *unknownUsageMsg = "\n\tError: Unknown usage is specified.";
-constexpr const char *pSymbolsMsg =
-    "\n\tWarning: The picture contains P symbols. \n\tP symbols were ignored.";
-constexpr const char *display1Msg =
-    "\n\tWarning: DISPLAY_1 usage is not supported. \n\tBinary primitive was generated.";
-constexpr const char *blankWhenZeroMsg =
-    "\n\tWarning: BLANK WHEN ZERO keyword or the picture \n\twithout 9 is "
-    "not supported. String primitive was generated.";
-constexpr const char *innerSignMsg =
-    "\n\tWarning: The number contains inner sign. \n\tBinary primitive was generated.";
-constexpr const char *implicitDecimalMsg =
-    "\n\tWarning: The binary number is implicit decimal. \n\tThe V symbol is ignored.";
-constexpr const char *packedMsg =
-    "\n\tWarning: Packed decimal is not supported. \n\tBinary primitive was generated.";
-constexpr const char *shortFloatMsg =
-    "\n\tWarning: External floating-point items less tha 7 symbols are not "
-    "supported. \n\tString primitive was generated.";
-constexpr const char *zeroSymbolsMsg =
-    "\n\tWarning: The picture contains 0 symbols. \n\tString primitive was generated.";
-constexpr const char *beforeZeroSupMsg =
-    "\n\tWarning: Symbol before zero suppression sequence. \n\tString primitive was generated.";
-constexpr const char *differentSeparatorsMsg =
-    "\n\tWarning: Different group separators. \n\tString primitive was generated.";
-constexpr const char *separatorTooLongMsg =
-    "\n\tWarning: Group separator is too long. \n\tString primitive was generated.";
-
 using Presentation = VexNumberDefScope::BinaryPresentation;
-
-// Reports an error about the item being converted and ends its conversion.
-[[noreturn]] void failItem(const char *text) {
-  vexCvtReportMsg(text);
-  throw VexCvtError();
-}
 
 // The picture of a DISPLAY item, which every text form is derived from.
 VexCblPicture &requirePicture(VexCblObjContext &item) {
   if (!item.picture)
-    failItem(pictureMissingMsg);
+    vexCvtReportError(vexCblMsg::pictureMissing);
   return *item.picture;
 }
 
@@ -263,11 +231,11 @@ bool EditedScan::step(const SymbolRun &run, EditedLayout &layout) {
   const char symbol = run.symbol;
   const int n = run.count;
   if (symbol == '0') {
-    vexCvtReportMsg(zeroSymbolsMsg);
+    vexCvtReportMsg(vexCblMsg::zeroSymbols);
     return false;
   }
   if (m_zeroSup != 0 && !m_zeroSupSeen && vexCblIsInsertionSymbol(symbol)) {
-    vexCvtReportMsg(beforeZeroSupMsg);
+    vexCvtReportMsg(vexCblMsg::beforeZeroSup);
     return false;
   }
   switch (symbol) {
@@ -377,11 +345,11 @@ bool EditedScan::separator(char symbol, int n, EditedLayout &layout) {
     return true;
   }
   if (n > 1) {
-    vexCvtReportMsg(separatorTooLongMsg);
+    vexCvtReportMsg(vexCblMsg::separatorTooLong);
     return false;
   }
   if (layout.groupSeparator != 0 && layout.groupSeparator != symbol) {
-    vexCvtReportMsg(differentSeparatorsMsg);
+    vexCvtReportMsg(vexCblMsg::differentSeparators);
     return false;
   }
   layout.groupSeparator = symbol;
@@ -504,7 +472,7 @@ VexDataDef vexCblCreateNumber(VexCblGrpContext &grp, VexCblObjContext &item) {
   const VexCblConfig &config = VexCblConfig::inst();
   VexCblPicture *picture = item.picture.get();
   if (picture && config.compatLevel == 300 && property(*picture, VexCblPicProps::P) != 0)
-    vexCvtReportMsg(pSymbolsMsg);
+    vexCvtReportMsg(vexCblMsg::pSymbols);
 
   const int length = itemLength(grp, item);
   const int usage = vexCblGetUsage(grp, item);
@@ -514,19 +482,19 @@ VexDataDef vexCblCreateNumber(VexCblGrpContext &grp, VexCblObjContext &item) {
                              << "(" << length << ") ";
   if (usage == cwDisplay1) {
     if (!picture)
-      failItem(pictureMissingMsg);
-    vexCvtReportMsg(display1Msg);
+      vexCvtReportError(vexCblMsg::pictureMissing);
+    vexCvtReportMsg(vexCblMsg::display1);
     return makeBinary(2L * length);
   }
   if (usage != cwDisplay && usage != cwNone)
     return vexCblCreateBinNum(grp, item);
   if (!picture)
-    failItem(pictureMissingMsg);
+    vexCvtReportError(vexCblMsg::pictureMissing);
   if (config.textNumbersAsStrings)
     return makeTextString(length);
   if ((config.compatLevel == 300 && item.blankWhenZero) ||
       property(*picture, VexCblPicProps::Digits) == 0) {
-    vexCvtReportMsg(blankWhenZeroMsg);
+    vexCvtReportMsg(vexCblMsg::blankWhenZero);
     return makeTextString(length);
   }
   if (property(*picture, VexCblPicProps::E) != 0)
@@ -544,13 +512,13 @@ VexDataDef vexCblCreateBinNum(VexCblGrpContext &grp, VexCblObjContext &item) {
   // A packed number keeps its decimal point, except where it becomes bytes.
   if (picture && property(*picture, VexCblPicProps::DigitsAfterV) != 0 &&
       (compat300 || !isPackedUsage(usage)))
-    vexCvtReportMsg(implicitDecimalMsg);
+    vexCvtReportMsg(vexCblMsg::implicitDecimal);
 
   auto number = VexDefAccessor<VexNumberDefImpl>::create();
   Presentation presentation{};
   if (isBinaryIntegerUsage(usage)) {
     if (!picture)
-      failItem(pictureMissingMsg);
+      vexCvtReportError(vexCblMsg::pictureMissing);
     const bool isSigned = property(*picture, VexCblPicProps::S) > 0;
     if (integerPresentation(picture->size(), isSigned, presentation))
       number->setBinaryPresentation(presentation);
@@ -558,9 +526,9 @@ VexDataDef vexCblCreateBinNum(VexCblGrpContext &grp, VexCblObjContext &item) {
   }
   if (isPackedUsage(usage)) {
     if (!picture)
-      failItem(pictureMissingMsg);
+      vexCvtReportError(vexCblMsg::pictureMissing);
     if (compat300) {
-      vexCvtReportMsg(packedMsg);
+      vexCvtReportMsg(vexCblMsg::packed);
       return makeBinary(picture->size() / 2 + 1);
     }
     number->setBinaryPresentation(Presentation::packedDecimal);
@@ -569,7 +537,7 @@ VexDataDef vexCblCreateBinNum(VexCblGrpContext &grp, VexCblObjContext &item) {
     return number;
   }
   if (!fixedPresentation(usage, presentation))
-    failItem(unknownUsageMsg);
+    vexCvtReportError(vexCblMsg::unknownUsage);
   number->setBinaryPresentation(presentation);
   return number;
 }
@@ -588,7 +556,7 @@ VexDataDef vexCblCreateTextNum(VexCblGrpContext &grp, VexCblObjContext &item) {
 
   if (VexCblConfig::inst().compatLevel == 300) {
     if (sign == cwTrailing || sign == cwLeading || (sign == cwNone && isSigned)) {
-      vexCvtReportMsg(innerSignMsg);
+      vexCvtReportMsg(vexCblMsg::innerSign);
       return makeBinary(size);
     }
     auto number = VexDefAccessor<VexNumberDefImpl>::create();
@@ -620,7 +588,7 @@ VexDataDef vexCblCreateTextExtrFloat(VexCblGrpContext &, VexCblObjContext &item)
   VEX_TRACE(trcBlock, "vexCblCreateTextExtrFloat");
   const int size = requirePicture(item).size();
   if (size < 7) {
-    vexCvtReportMsg(shortFloatMsg);
+    vexCvtReportMsg(vexCblMsg::shortFloat);
     return makeTextString(size);
   }
   auto number = VexDefAccessor<VexNumberDefImpl>::create();
