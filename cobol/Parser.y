@@ -1,7 +1,7 @@
 // The data-division grammar: data description entries of every format, their
-// clauses in any order, COPY statements and EXEC blocks between entries, RD
-// and CD descriptions, and (start symbol 1) the DATA DIVISION with its
-// sections. Entries are declared when they are reduced; the objects of
+// clauses in any order, COPY, REPLACE and *INCLURE statements and EXEC blocks
+// between entries, RD and CD descriptions, and (start symbol 1) the DATA
+// DIVISION with its sections. Entries are declared when they are reduced; the objects of
 // REDEFINES and RENAMES are resolved at once against what is declared so far.
 //
 // Errors: LAC gives the exact set of acceptable terminals for the "expected
@@ -137,6 +137,8 @@ struct ParserState {
   bool pictureStarted = false;
   // The current terminal, for messages about it.
   int currentCode = 0;
+  // The scanner reads COPY or REPLACE operands (begin_replacing was called).
+  bool replacingMode = false;
 };
 ParserState state;
 
@@ -306,10 +308,67 @@ tTree occursClause(const tSpan &span, const tScanAttribute &first, const tScanAt
 
 // --- COPY --------------------------------------------------------------------
 
+// The operands of REPLACING and REPLACE are read with only the replacing
+// words reserved, so that pseudo-text such as ==PIC X(4).== arrives as plain
+// words and characters. The mode is entered before the terminal after
+// REPLACING (or REPLACE) is read, and left once the statement's period has
+// been shifted, before the terminal after it is read.
+void enterReplacing() {
+  if (state.replacingMode) return;
+  begin_replacing();
+  state.replacingMode = true;
+}
+
+void leaveReplacing() {
+  if (!state.replacingMode) return;
+  state.replacingMode = false;
+  end_replacing();
+}
+
 tTree copyStatement(const tSpan &span, tTree textName, tTree pairs) {
+  leaveReplacing();
   auto *statement = ms_copy(NoTree, span.first, span.last, NoTree, true, textName, cwCopyWord,
                             ReverseTree(pairs), NoIdent);
   CopyStatementReduced(statement);
+  return statement;
+}
+
+// A replacing pair; the flags tell which operands were written as pseudo-text.
+tTree replacingPair(std::uint16_t mode, tTree find, tTree by) {
+  const auto pseudo = [](tTree operand) {
+    return Tree_IsType(operand, kpseudo_text) || Tree_IsType(operand, kexpression_l);
+  };
+  return mcopy_replacing(NoTree, find, by, pseudo(find), pseudo(by), mode);
+}
+
+// REPLACE pairs . (and REPLACE OFF ., with no pairs): the text after the
+// period is replaced up to the next REPLACE.
+tTree replaceStatement(const tSpan &span, tTree pairs) {
+  leaveReplacing();
+  auto *statement = ms_replace(NoTree, span.first, span.last, NoTree, true, ReverseTree(pairs));
+  ReplaceStatementReduced(statement);
+  return statement;
+}
+
+// In replacing mode OFF is no keyword: REPLACE, one word and the period is
+// REPLACE OFF only when the word is OFF. After any other word the period is
+// the syntax error it would be in a pair (the word must be followed by BY or
+// a qualification); the statement then replaces nothing.
+void checkOffWord(const tScanAttribute &word, const tScanAttribute &period) {
+  if (word.Word != NoIdent && std::strcmp(GetCStr(word.Word), "OFF") == 0) return;
+  ++state.syntaxErrors;
+  state.lastError = period.Position;
+  ErrorMessage(xxSyntaxError, xxError, period.Position);
+  ErrorMessageI(xxTokenFound, xxInformation, period.Position, xxString, yyGetTokenName(tok::Period));
+  ErrorMessageI(xxExpectedTokens, xxInformation, period.Position, xxString, "BY IN OF");
+}
+
+// *INCLURE member [prefix] [increment]: the member is included; its names
+// get the prefix and its level numbers the increment.
+tTree inclureStatement(const tSpan &span, tTree member, char prefix, long increment) {
+  auto *statement = ms_inclure(NoTree, span.first, span.last, NoTree, true, member, prefix,
+                               static_cast<std::int16_t>(increment), NoIdent);
+  InclureStatementReduced(statement);
   return statement;
 }
 
@@ -394,6 +453,8 @@ tTree pseudoWord(const tSpan &span, const tScanAttribute &a, int code) {
 // Recovery resumed at `where`; when input had to be skipped to get there,
 // say so (the message store does not print it, but keeps the record).
 void restartAt(const tPosition &where) {
+  // A statement broken inside its operands ends with the recovery.
+  leaveReplacing();
   if (where.Line != 0 && Compare(where, state.lastError) != 0)
     ErrorMessage(xxRestartPoint, xxInformation, where);
 }
@@ -816,7 +877,7 @@ void yyerror(YYLTYPE *, const char *);
 %token <tok> end_of_picture 306 "end_of_picture"
 %token <tok> PREC_HIGH 307 "PREC_HIGH"
 
-%type <tok> data_name entry_name occurs_integer pic_count copy_text
+%type <tok> data_name entry_name occurs_integer pic_count copy_text inclure_increment
 
 %type <tree> lead_items lead_items_ne lead_item data_entry entry_1 entry_66 entry_78 entry_88
 %type <tree> clause_list clause picture_clause usage_clause sign_clause occurs_clause
@@ -826,6 +887,7 @@ void yyerror(YYLTYPE *, const char *);
 %type <tree> occurs_depending index_names opt_class_name copy_name
 %type <tree> name_list key_phrases key_phrase index_phrase copy_statement opt_thru
 %type <tree> opt_replacing replacing_pairs replacing_pair replacing_operand pseudo_words
+%type <tree> replacement replace_statement inclure_statement
 %type <tree> cd_entry cd_head pseudo_word
 %type <tok> report_integer
 %type <tree> rd_entry rd_head report_clauses report_clause control_names page_phrases page_phrase
@@ -833,7 +895,7 @@ void yyerror(YYLTYPE *, const char *);
 %type <tree> type_clause control_ref line_clause next_group_clause sum_clause opt_upon code_value
 %type <descriptions> descriptions descriptions_ne
 %type <head> entry_1_head report_group_head
-%type <word> usage_word sign_position key_direction opt_leading_trailing type_word control_type
+%type <word> inclure_prefix usage_word sign_position key_direction affix_mode type_word control_type
 %type <flag> opt_separate opt_native
 
 %start copybook
@@ -886,6 +948,8 @@ lead_items
 lead_item
   : data_entry
   | copy_statement         { $$ = mdata_desc_copy(NoTree, $1); }
+  | replace_statement      { $$ = mdata_desc_copy(NoTree, $1); }
+  | inclure_statement      { $$ = mdata_desc_copy(NoTree, $1); }
   | EXECUTE                { $$ = NoTree; }
   | EXECUTE "."            { $$ = NoTree; }
   | error "."              { $$ = NoTree; restartAt(@2.first); yyerrok; }
@@ -1329,8 +1393,45 @@ copy_text
 opt_suppress : %empty | SUPPRESS ;
 
 opt_replacing
-  : %empty                        { $$ = mnocopy_replacing(); }
-  | REPLACING replacing_pairs     { $$ = $2; }
+  : %empty                                    { $$ = mnocopy_replacing(); }
+  | REPLACING replacing_mode replacing_pairs  { $$ = $3; }
+  ;
+
+/* Reduced right after REPLACING or REPLACE is shifted, before the scanner
+   reads the first operand. */
+replacing_mode : %empty { enterReplacing(); } ;
+
+/* ---- REPLACE -------------------------------------------------------------- */
+
+replace_statement
+  : REPLACE replacing_mode replacing_pairs "."   { $$ = replaceStatement(@$, $3); }
+  | REPLACE replacing_mode data_name "."
+      {
+        checkOffWord($3, $4);
+        $$ = replaceStatement(@$, mnocopy_replacing());
+      }
+  ;
+
+/* ---- INCLURE -------------------------------------------------------------- */
+
+/* The scanner delivers the member, a one-character prefix as
+   illegal_character, the increment, and the line end as ".". */
+inclure_statement
+  : INCLURE copy_text inclure_prefix inclure_increment "."
+      { $$ = inclureStatement(@$, unresolvedName($2), static_cast<char>($3), $4.Value); }
+  ;
+
+inclure_prefix
+  : %empty               { $$ = ' '; }
+  | illegal_character    { $$ = static_cast<unsigned char>($1.Character); }
+  ;
+
+inclure_increment
+  : %empty               { $$ = tScanAttribute{}; $$.Value = 0; }
+  | level_number
+  | unsigned_integer
+  | plus_integer
+  | minus_integer
   ;
 
 replacing_pairs
@@ -1338,16 +1439,15 @@ replacing_pairs
   | replacing_pairs replacing_pair     { $$ = prepend($2, $1); }
   ;
 
+/* LEADING and TRAILING are spelled out rather than optional, so that REPLACE
+   OFF (a word and the period) needs no decision before its word is read. */
 replacing_pair
-  : opt_leading_trailing replacing_operand BY replacing_operand
-      {
-        $$ = mcopy_replacing(NoTree, $2, $4, Tree_IsType($2, kpseudo_text), Tree_IsType($4, kpseudo_text), $1);
-      }
+  : replacing_operand BY replacement         { $$ = replacingPair(cwNone, $1, $3); }
+  | affix_mode replacing_operand BY replacement { $$ = replacingPair($1, $2, $4); }
   ;
 
-opt_leading_trailing
-  : %empty      { $$ = cwNone; }
-  | LEADING     { $$ = cwLeading; }
+affix_mode
+  : LEADING     { $$ = cwLeading; }
   | TRAILING    { $$ = cwTrailing; }
   ;
 
@@ -1360,6 +1460,16 @@ replacing_operand
   | data_ref
   | literal
   ;
+
+/* The replacement's pseudo-text is read raw, line ends included: one
+   pseudo_text terminal that is written out as it stands. */
+replacement
+  : "==" pseudo_text_mode pseudo_text "=="   { $$ = mpseudo_text($3.Position, $3.EndPosition, $3.Text); }
+  | data_ref
+  | literal
+  ;
+
+pseudo_text_mode : %empty { start_pseudo_text(); } ;
 
 pseudo_words
   : pseudo_word                { $$ = prepend($1, mnoexpression_l()); }
@@ -1846,6 +1956,8 @@ report_group
   | report_group_head group_line error
       { $$ = reportGroup($1, $2, @2.last); restartAt(yylloc.first); yyerrok; }
   | copy_statement         { $$ = NoTree; }
+  | replace_statement      { $$ = NoTree; }
+  | inclure_statement      { $$ = NoTree; }
   | EXECUTE                { $$ = NoTree; }
   | EXECUTE "."            { $$ = NoTree; }
   | error "."              { $$ = NoTree; restartAt(@2.first); yyerrok; }

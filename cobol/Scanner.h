@@ -123,7 +123,8 @@ tScanState CurrentScanState();
 // Replacing mode for COPY/REPLACE operands: only the words of the replacing
 // dialect stay reserved (ALL, BY, FUNCTION, IN, LEADING, LENGTH, OF,
 // TRAILING), INCLUDE and PICTURE are names. end_replacing restores the
-// dialect and start state that begin_replacing saved.
+// dialect and start state that begin_replacing saved (the start state only
+// when the end of the main file has not reset it already).
 void begin_replacing();
 void end_replacing();
 // Called after an opening "==": the characters up to the next "==" (line

@@ -526,9 +526,18 @@ std::size_t tryPair(const Pair &pair, std::size_t &affix) {
   for (std::size_t k = 0; k < pair.find.size(); ++k) {
     bool separator = false;
     if (k > 0) {
-      while (isSeparator(at(index))) {
-        separator = true;
-        ++index;
+      for (;;) {
+        const WindowToken &skipped = at(index);
+        // The end of a picture string is no text: ==PIC X(4).== matches
+        // the picture and the period after it.
+        if (!skipped.end && skipped.code == tok::end_of_picture) {
+          ++index;
+        } else if (isSeparator(skipped)) {
+          separator = true;
+          ++index;
+        } else {
+          break;
+        }
       }
     }
     const WindowToken &t = at(index);

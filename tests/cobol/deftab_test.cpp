@@ -7,12 +7,21 @@
 
 #include "cobol/Tree.h"
 #include "cobol/deftab.h"
+#include "cobol/keywords.h"
 #include "common/Errors.h"
 #include "tree_support.h"
 
 namespace {
 
-using DeftabTest = FrontEndTest;
+// The search honours the reserved dialects (the RMS names), so every test
+// starts from the default set whatever an earlier test left behind.
+class DeftabTest : public FrontEndTest {
+protected:
+  void SetUp() override {
+    FrontEndTest::SetUp();
+    dialect = DefaultDialects;
+  }
+};
 
 tree::decl *Next(const tree::decl *d) { return as_if<tree::decl>(d->next); }
 tree::decl *Fields(const tree::decl *d) { return as_if<tree::decl>(d->fields); }
