@@ -38,7 +38,8 @@ int main(int argc, char **argv) {
   double megabytes = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
   std::printf("%.1f MB, %lu tokens, %lu identifiers, %.3f s: %.1f MB/s\n", megabytes, tokens,
               static_cast<unsigned long>(MaxIdent()), seconds, megabytes / seconds);
-  std::printf("front-end pool memory: %lu bytes; messages: %d errors\n", MemoryUsed, GetCount(xxError));
+  std::printf("front-end pool memory: %lu bytes; messages: %d errors\n", MemoryUsed,
+              GetCount(xxError));
   CloseScanner();
   CloseIdents();
   CloseStringMemory();

@@ -18,13 +18,15 @@ tTree DeclOf(tTree reference) {
 // An undeclared name: declared at level 0 where it is referenced.
 void DeclareImplicitly(tree::identifier_c *node, tIdent name) {
   node->decl = Declare(0, {name, node->bpos, node->epos}, node, node->epos);
-  if (NameCheckMsg) MessageI("name not declared", xxError, node->bpos, xxIdent, &name);
+  if (NameCheckMsg)
+    MessageI("name not declared", xxError, node->bpos, xxIdent, &name);
 }
 
 void ResolveUnqualified(tree::identifier_c *node, tIdent name) {
   node->decl = Identify(name);
   if (node->decl == NoTree) {
-    if (NameCheck) DeclareImplicitly(node, name);
+    if (NameCheck)
+      DeclareImplicitly(node, name);
   } else if (NameCheck && NameCheckMsg && search_count >= 2) {
     report_ambiguity(name, node->bpos);
   }
@@ -40,16 +42,20 @@ bool AlreadyResolved(tree::identifier_c *node) {
 }
 
 void ResolveName(tree::name *node) {
-  if (!AlreadyResolved(node)) ResolveUnqualified(node, node->name);
+  if (!AlreadyResolved(node))
+    ResolveUnqualified(node, node->name);
 }
 
 void ResolveQualification(tree::qualification *node) {
   Walk(node->qualification);
-  if (AlreadyResolved(node)) return;
+  if (AlreadyResolved(node))
+    return;
   const tTree qualifier = DeclOf(node->qualification);
   node->decl = IdentifyField(node->name, qualifier);
-  if (node->decl == NoTree) IdentifyField2(node);
-  if (node->decl != NoTree || !NameCheck) return;
+  if (node->decl == NoTree)
+    IdentifyField2(node);
+  if (node->decl != NoTree || !NameCheck)
+    return;
   auto *parent = as_if<tree::decl>(qualifier);
   if (parent == nullptr) {
     // The qualifier stands for no data item, so there is no parent to put
@@ -58,7 +64,8 @@ void ResolveQualification(tree::qualification *node) {
     return;
   }
   node->decl = DeclareSubordinate({node->name, node->bpos, node->epos}, node, parent);
-  if (NameCheckMsg) MessageI("field not declared", xxError, node->bpos, xxIdent, &node->name);
+  if (NameCheckMsg)
+    MessageI("field not declared", xxError, node->bpos, xxIdent, &node->name);
 }
 
 // A subscripted or reference-modified item denotes what its item denotes.
@@ -111,7 +118,8 @@ void Visit(tTree node) {
 void Walk(tTree node) {
   while (node != NoTree) {
     Visit(node);
-    if (node->Kind == kdecl) return;
+    if (node->Kind == kdecl)
+      return;
     tTree *next = Tree_Next(node);
     node = next != nullptr ? *next : NoTree;
   }

@@ -4,8 +4,8 @@
 // COPY, and collects comment lines.
 #include <cstdint>
 
-#include "common/Position.h"
 #include "cobol/keywords.h"
+#include "common/Position.h"
 #include "reuse/Idents.h"
 #include "reuse/StringM.h"
 
@@ -32,12 +32,12 @@ struct tScanAttribute {
   // Numbers, literals (delimiters and prefix letter included), pseudo-text and
   // "66", "77", "78", "88": the token text as written.
   tStringRef Text;
-  long Value;              // integers: the numeric value
-  const tTextLine *Lines;  // EXECUTE: the block's text, its first line "%line,column%"
-  std::int16_t Increment;  // level_number: the include increment in force
-  bool Prefixed;           // Word got the include prefix character
-  char Character;          // illegal_character, INCLURE prefix: the character
-  std::uint16_t AreaA;     // the area-A limit in force on the token's line
+  long Value;             // integers: the numeric value
+  const tTextLine *Lines; // EXECUTE: the block's text, its first line "%line,column%"
+  std::int16_t Increment; // level_number: the include increment in force
+  bool Prefixed;          // Word got the include prefix character
+  char Character;         // illegal_character, INCLURE prefix: the character
+  std::uint16_t AreaA;    // the area-A limit in force on the token's line
 };
 
 extern tScanAttribute Attribute;

@@ -18,7 +18,8 @@ void yyAbort(const char *routine) {
 // name, for a COPY statement between entries the file in which it begins,
 // for comment lines the file of the first line.
 tIdent EntryFile(tTree entry) {
-  if (auto *f = as_if<tree::format>(entry)) return f->pos.File;
+  if (auto *f = as_if<tree::format>(entry))
+    return f->pos.File;
   if (auto *c = as_if<tree::data_desc_copy>(entry)) {
     auto *s = as_if<tree::statement>(c->statement);
     return s != nullptr ? s->bpos.File : NoIdent;

@@ -66,9 +66,11 @@ inline constexpr std::array<std::uint8_t, TreeKindCount + 1> TreeBase = {
 inline constexpr std::array<std::uint8_t, TreeKindCount + 1> TypeRange = [] {
   std::array<std::uint8_t, TreeKindCount + 1> range{};
   for (int kind = TreeKindCount; kind >= 1; --kind) {
-    if (range[kind] < kind) range[kind] = static_cast<std::uint8_t>(kind);
+    if (range[kind] < kind)
+      range[kind] = static_cast<std::uint8_t>(kind);
     const int base = TreeBase[kind];
-    if (base != 0 && range[base] < range[kind]) range[base] = range[kind];
+    if (base != 0 && range[base] < range[kind])
+      range[base] = range[kind];
   }
   return range;
 }();
@@ -106,11 +108,13 @@ template <class T> bool is(const Tree_Node *node) { return Tree_IsType(node, T::
 // The node seen as kind T; aborts through Tree_BadCast when it is not of kind T
 // (a null node is of no kind).
 template <class T> T *as(Tree_Node *node) {
-  if (!Tree_IsType(node, T::KindNumber)) Tree_BadCast(node, T::KindNumber);
+  if (!Tree_IsType(node, T::KindNumber))
+    Tree_BadCast(node, T::KindNumber);
   return static_cast<T *>(node);
 }
 template <class T> const T *as(const Tree_Node *node) {
-  if (!Tree_IsType(node, T::KindNumber)) Tree_BadCast(node, T::KindNumber);
+  if (!Tree_IsType(node, T::KindNumber))
+    Tree_BadCast(node, T::KindNumber);
   return static_cast<const T *>(node);
 }
 

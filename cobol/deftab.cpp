@@ -53,7 +53,8 @@ int ChooseDepth(int level) {
   int depth = state.depth;
   if (level == 1) {
     if (Section == dkFile || Section == dkCommunication) {
-      if (depth == 0) state.stack[1] = {1, nullptr};
+      if (depth == 0)
+        state.stack[1] = {1, nullptr};
       depth = 1;
     } else {
       depth = 0;
@@ -61,10 +62,12 @@ int ChooseDepth(int level) {
     state.current_level = 1;
   } else if (level == 66) {
     if (Section == dkFile && depth >= 1) {
-      if (depth == 1) state.stack[2] = {66, nullptr};
+      if (depth == 1)
+        state.stack[2] = {66, nullptr};
       depth = 2;
     } else {
-      if (depth == 0) state.stack[1] = {66, nullptr};
+      if (depth == 0)
+        state.stack[1] = {66, nullptr};
       depth = 1;
     }
   } else if (level == 77 || level == 78) {
@@ -74,8 +77,10 @@ int ChooseDepth(int level) {
     depth = 0;
   } else {
     if (level < state.current_level) {
-      if (depth > 0) --depth;
-      while (depth > 0 && level < state.stack[depth].level) --depth;
+      if (depth > 0)
+        --depth;
+      while (depth > 0 && level < state.stack[depth].level)
+        --depth;
       // A level between two open levels: sibling of the later of them.
       if (level > state.stack[depth].level) {
         depth = Deeper(depth);
@@ -102,9 +107,11 @@ tree::decl *FirstSiblingNamed(const tree::decl *d) {
   tree::decl *appended = nullptr;
   for (tree::decl *s = state.buckets[d->name & (BucketCount - 1)]; s != nullptr;
        s = static_cast<tree::decl *>(s->collision)) {
-    if (s == d || s->name != d->name || s->lower != d->lower) continue;
+    if (s == d || s->name != d->name || s->lower != d->lower)
+      continue;
     if (s->level == 0) {
-      if (prepended == nullptr) prepended = s;
+      if (prepended == nullptr)
+        prepended = s;
     } else {
       appended = s;
     }
@@ -123,7 +130,8 @@ void Link(tree::decl *d, int depth) {
   tree::decl *parent = depth > 0 ? state.stack[depth - 1].last : nullptr;
   d->lower = parent;
   if (tree::decl *last = state.stack[depth].last) {
-    if (NameCheck && d->name != NoIdent && d->name != state.filler) ReportDuplicate(d);
+    if (NameCheck && d->name != NoIdent && d->name != state.filler)
+      ReportDuplicate(d);
     last->next = d;
   } else if (parent != nullptr) {
     parent->fields = d;
@@ -135,9 +143,11 @@ void Link(tree::decl *d, int depth) {
 // Preorder search of the subtrees of the chain that begins with `first`.
 tree::decl *SearchSubtrees(tree::decl *first, tIdent name) {
   for (tree::decl *d = first; d != nullptr; d = NextDecl(d)) {
-    if (d->name == name) return d;
+    if (d->name == name)
+      return d;
     if (d->fields != NoTree)
-      if (tree::decl *found = SearchSubtrees(FirstField(d), name)) return found;
+      if (tree::decl *found = SearchSubtrees(FirstField(d), name))
+        return found;
   }
   return nullptr;
 }
@@ -157,7 +167,8 @@ bool MatchQualified(const std::vector<QualifiedName> &names, std::size_t index, 
       found[index] = d;
       return true;
     }
-    if (d->fields != NoTree && MatchQualified(names, index, FirstField(d), found)) return true;
+    if (d->fields != NoTree && MatchQualified(names, index, FirstField(d), found))
+      return true;
   }
   return false;
 }
@@ -182,7 +193,8 @@ void BeginDeftab() {
   search_count = 0;
   tree::decl *root = mdecl(NoTree, NoIdent, NoPosition, NoPosition, NoPosition, 0, NoTree, NoTree,
                            NoTree, NoTree, dkUndefined);
-  if (root != nullptr) Enter(root);
+  if (root != nullptr)
+    Enter(root);
   deftab_decls = root;
   state.stack[0] = {1, root};
 }
@@ -190,7 +202,8 @@ void BeginDeftab() {
 tree::decl *Declare(int level, const tDeclName &name, tTree object, const tPosition &end) {
   tree::decl *d = mdecl(NoTree, name.Ident, name.Pos, name.EndPos, end,
                         static_cast<std::int16_t>(level), NoTree, NoTree, object, NoTree, Section);
-  if (d == nullptr) return nullptr;
+  if (d == nullptr)
+    return nullptr;
   Enter(d);
   if (level == 0) {
     d->next = deftab_decls;
@@ -202,15 +215,18 @@ tree::decl *Declare(int level, const tDeclName &name, tTree object, const tPosit
 }
 
 void Declare_CD(int count, tTree object, const tPosition &end) {
-  if (count > MaxCdNames - 1) count = MaxCdNames - 1;
+  if (count > MaxCdNames - 1)
+    count = MaxCdNames - 1;
   Declare(1, cd_names[0], object, end);
-  for (int i = 1; i <= count; ++i) Declare(2, cd_names[i], object, end);
+  for (int i = 1; i <= count; ++i)
+    Declare(2, cd_names[i], object, end);
 }
 
 tree::decl *DeclareSubordinate(const tDeclName &name, tTree object, tree::decl *parent) {
   tree::decl *d = mdecl(parent->fields, name.Ident, name.Pos, name.EndPos, name.EndPos, 0, NoTree,
                         parent, object, NoTree, parent->kind);
-  if (d == nullptr) return nullptr;
+  if (d == nullptr)
+    return nullptr;
   Enter(d);
   parent->fields = d;
   return d;
@@ -218,23 +234,30 @@ tree::decl *DeclareSubordinate(const tDeclName &name, tTree object, tree::decl *
 
 tree::decl *Identify(tIdent name) {
   search_count = 0;
-  if (name == NoIdent) return nullptr;
+  if (name == NoIdent)
+    return nullptr;
   for (tree::decl *d = state.buckets[name & (BucketCount - 1)]; d != nullptr;
        d = static_cast<tree::decl *>(d->collision)) {
-    if (d->name != name) continue;
+    if (d->name != name)
+      continue;
     search_result[++search_count] = d;
-    if (search_count == MaxSearch) break;
+    if (search_count == MaxSearch)
+      break;
   }
   return search_count > 0 ? search_result[1] : nullptr;
 }
 
 tree::decl *IdentifyField(tIdent name, tTree qualifier) {
   auto *q = as_if<tree::decl>(qualifier);
-  if (q == nullptr || name == NoIdent) return nullptr;
+  if (q == nullptr || name == NoIdent)
+    return nullptr;
   for (tree::decl *d = FirstField(q); d != nullptr; d = NextDecl(d))
-    if (d->name == name) return d;
-  if (tree::decl *found = SearchSubtrees(FirstField(q), name)) return found;
-  if (RmsDialect() && IsRmsName(name)) return Identify(name);
+    if (d->name == name)
+      return d;
+  if (tree::decl *found = SearchSubtrees(FirstField(q), name))
+    return found;
+  if (RmsDialect() && IsRmsName(name))
+    return Identify(name);
   return nullptr;
 }
 
@@ -247,11 +270,14 @@ tree::decl *IdentifyField2(tTree reference) {
     node = q->qualification;
   }
   auto *outermost = as_if<tree::name>(node);
-  if (outermost == nullptr) return nullptr;
+  if (outermost == nullptr)
+    return nullptr;
   names.insert(names.begin(), {outermost->name, outermost});
   std::vector<tree::decl *> found(names.size(), nullptr);
-  if (!MatchQualified(names, 0, deftab_decls, found)) return nullptr;
-  for (std::size_t i = 0; i < names.size(); ++i) names[i].node->decl = found[i];
+  if (!MatchQualified(names, 0, deftab_decls, found))
+    return nullptr;
+  for (std::size_t i = 0; i < names.size(); ++i)
+    names[i].node->decl = found[i];
   return found.back();
 }
 

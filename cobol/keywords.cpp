@@ -49,7 +49,7 @@ void synonym(const char *word, int token) {
 
 void init_keywords(const char *) {
   state = KeywordState{};
-#define KEYWORD(word, id, replacing)                                           \
+#define KEYWORD(word, id, replacing)                                                               \
   keyword(word, (replacing) ? (StandardDialect | ReplacingDialect) : StandardDialect, tok::id);
 #include "cobol/keywords.def"
   max_keyword = static_cast<std::int32_t>(MaxIdent());

@@ -60,8 +60,8 @@ constexpr CodeText CodeTexts[] = {
 };
 
 constexpr const char *ClassWords[] = {
-    nullptr, "Fatal       ", "Restriction ", "Error       ", "Warning     ",
-    "Repair      ", "Note        ", "Information ",
+    nullptr,        "Fatal       ", "Restriction ", "Error       ",
+    "Warning     ", "Repair      ", "Note        ", "Information ",
 };
 
 // The stored copy of a message's datum; which member is meaningful follows
@@ -189,8 +189,8 @@ void WriteClass(FILE *out, int messageClass) {
     std::fprintf(out, "Error class: %d ", messageClass);
 }
 
-void WriteMessage(bool isCoded, unsigned long code, int messageClass, tPosition position, int infoKind,
-                  const void *info) {
+void WriteMessage(bool isCoded, unsigned long code, int messageClass, tPosition position,
+                  int infoKind, const void *info) {
   if (isCoded) {
     // The parser reports each syntax error as a group of coded messages;
     // only the combined found/expected line is shown.
@@ -200,7 +200,8 @@ void WriteMessage(bool isCoded, unsigned long code, int messageClass, tPosition 
     case xxTokenInserted:
       return;
     case xxTokenFound:
-      E.FoundString = infoKind == xxString && info != nullptr ? static_cast<const char *>(info) : "";
+      E.FoundString =
+          infoKind == xxString && info != nullptr ? static_cast<const char *>(info) : "";
       E.FoundString += '/';
       E.FoundString.resize(std::min(E.FoundString.size(), FoundStringSize - 1));
       return;
@@ -323,8 +324,8 @@ const void *StoredInfoAddress(const StoredMessage &message) {
   }
 }
 
-void StoreMessage(bool isCoded, unsigned long code, int messageClass, tPosition position, int infoKind,
-                  const void *info) {
+void StoreMessage(bool isCoded, unsigned long code, int messageClass, tPosition position,
+                  int infoKind, const void *info) {
   if (E.MessageCount < MaxMessages) {
     ++E.MessageCount;
     StoredMessage &message = E.ErrorTable[E.MessageCount];
@@ -389,7 +390,8 @@ void Message(const char *text, int messageClass, tPosition position) {
   Report(false, MakeIdent(text), messageClass, position, xxNone, nullptr);
 }
 
-void MessageI(const char *text, int messageClass, tPosition position, int infoKind, const void *info) {
+void MessageI(const char *text, int messageClass, tPosition position, int infoKind,
+              const void *info) {
   Report(false, MakeIdent(text), messageClass, position, infoKind, info);
 }
 
@@ -424,8 +426,8 @@ void WriteMessages(FILE *stream) {
   OutRestorer restorer;
   E.Out = stream;
   for (StoredMessage *message = first; message != last; ++message)
-    WriteMessage(message->IsCoded, message->Code, message->Class, message->Position, message->InfoKind,
-                 StoredInfoAddress(*message));
+    WriteMessage(message->IsCoded, message->Code, message->Class, message->Position,
+                 message->InfoKind, StoredInfoAddress(*message));
 }
 
 int GetCount(int messageClass) {

@@ -71,7 +71,8 @@ void ErrorMessage(int code, int messageClass, tPosition position);
 void ErrorMessageI(int code, int messageClass, tPosition position, int infoKind, const void *info);
 // The same for a free text, which is interned as an identifier.
 void Message(const char *text, int messageClass, tPosition position);
-void MessageI(const char *text, int messageClass, tPosition position, int infoKind, const void *info);
+void MessageI(const char *text, int messageClass, tPosition position, int infoKind,
+              const void *info);
 // A text message about one character: a letter, digit or punctuation
 // character as itself (kind 7), any other byte as a backslash and two
 // lowercase hex digits (kind 9).

@@ -11,6 +11,7 @@ int Compare(const tPosition &a, const tPosition &b) {
 }
 
 void WritePosition(FILE *stream, const tPosition &position) {
-  std::fprintf(stream, "\"%s\":%4lu,%3hu", GetCStr(position.File), static_cast<unsigned long>(position.Line),
+  std::fprintf(stream, "\"%s\":%4lu,%3hu", GetCStr(position.File),
+               static_cast<unsigned long>(position.Line),
                static_cast<unsigned short>(position.Column));
 }

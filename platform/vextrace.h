@@ -85,10 +85,11 @@ void vexTraceSetOutput(std::ostream *out);
 
 // Opens the function's trace scope: VEX_TRACE(block, "vexCblCreateDef");
 #define VEX_TRACE(block, function) VexTraceFunc vexTraceScope_((block), __LINE__, (function))
-// Writes a detail line when the Detail bit is set: VEX_TRACE_DETAIL(block) << "Picture" << "(" << pic << ") ";
+// Writes a detail line when the Detail bit is set: VEX_TRACE_DETAIL(block) << "Picture" << "(" <<
+// pic << ") ";
 #define VEX_TRACE_DETAIL(block)                                                                    \
   for (bool vexOn_ = vexTraceScope_.level() & TRC1_DETAIL; vexOn_; vexOn_ = false)                 \
-    VexTraceLine((block), __LINE__, "Detail - ").os()
+  VexTraceLine((block), __LINE__, "Detail - ").os()
 
 // One trace line, ended on destruction.
 class VexTraceLine {
@@ -122,8 +123,9 @@ vextraceos &operator<<(vextraceos &os, std::ostream &(*manipulator)(std::ostream
 // The stream type is deduced and checked first, so that looking for an
 // ostream printer of some other type never recurses into this template.
 template <typename OS, typename T>
-  requires std::same_as<OS, vextraceos> &&
-           requires(std::ostream &out, const T &value) { out << value; }
+requires std::same_as<OS, vextraceos> && requires(std::ostream &out, const T &value) {
+  out << value;
+}
 vextraceos &operator<<(OS &os, const T &value) {
   static_cast<std::ostream &>(os) << value;
   return os;
@@ -135,12 +137,12 @@ vextraceos &operator<<(OS &os, const T &value) {
 // "!!! Error - " under Error.
 #define VEX_TRACE_ARGS(block)                                                                      \
   for (bool vexOn_ = vexTraceScope_.level() & TRC1_FLOW; vexOn_; vexOn_ = false)                   \
-    VexTraceLine((block), __LINE__, "Args - ").os()
+  VexTraceLine((block), __LINE__, "Args - ").os()
 #define VEX_TRACE_FLOW(block)                                                                      \
   for (bool vexOn_ = vexTraceScope_.level() & TRC1_FLOW; vexOn_; vexOn_ = false)                   \
-    VexTraceLine((block), __LINE__, "Flow - ").os()
+  VexTraceLine((block), __LINE__, "Flow - ").os()
 #define VEX_TRACE_ERROR(block)                                                                     \
   for (bool vexOn_ = vexTraceScope_.level() & TRC1_ERROR; vexOn_; vexOn_ = false)                  \
-    VexTraceLine((block), __LINE__, "!!! Error - ").os()
+  VexTraceLine((block), __LINE__, "!!! Error - ").os()
 // The function's result, recorded for the exit event: return VEX_TRACE_RESULT(size);
 #define VEX_TRACE_RESULT(value) vexTraceScope_.result(value)

@@ -53,7 +53,8 @@ void ResetState() {
 bool IsValid(tIdent ident) { return ident >= NoIdent && ident <= I.Highest; }
 
 void Chain(tIdent ident) {
-  std::uint32_t bucket = HashText(StGetCStr(I.Table[ident].String), I.Table[ident].Length) % I.BucketCount;
+  std::uint32_t bucket =
+      HashText(StGetCStr(I.Table[ident].String), I.Table[ident].Length) % I.BucketCount;
   I.Table[ident].Collision = I.Buckets[bucket];
   I.Buckets[bucket] = ident;
 }
@@ -94,7 +95,8 @@ std::uint32_t HashText(const char *characters, unsigned long length) {
   std::uint32_t h = 0;
   for (unsigned long i = 0; i < length; ++i) {
     // The characters count as signed, as the tables were always built.
-    h = (h << 4) + static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(characters[i])));
+    h = (h << 4) + static_cast<std::uint32_t>(
+                       static_cast<std::int32_t>(static_cast<signed char>(characters[i])));
     std::uint32_t g = h & 0xF0000000U;
     if (g != 0)
       h = (h ^ (g >> 24)) & 0x0FFFFFFFU;
@@ -141,7 +143,9 @@ tIdent MakeIdent(const char *text) { return MakeIdent(text, std::strlen(text)); 
 
 void GetString(tIdent ident, char *buffer) { StGetString(GetStringRef(ident), buffer); }
 
-tStringRef GetStringRef(tIdent ident) { return IsValid(ident) ? I.Table[ident].String : EmptyRecord; }
+tStringRef GetStringRef(tIdent ident) {
+  return IsValid(ident) ? I.Table[ident].String : EmptyRecord;
+}
 
 const char *GetCStr(tIdent ident) { return StGetCStr(GetStringRef(ident)); }
 

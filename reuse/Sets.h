@@ -4,11 +4,11 @@
 // Bit sets over 0 .. MaxElmt, with cached cardinality and element bounds.
 struct tSet {
   unsigned long MaxElmt = 0;
-  unsigned long LastBitset = 0;   // index of the last 32-bit word used
+  unsigned long LastBitset = 0; // index of the last 32-bit word used
   std::uint32_t *BitsetPtr = nullptr;
-  long Card = 0;                  // -1 when not known
-  unsigned long FirstElmt = 0;    // lower bound of the elements present
-  unsigned long LastElmt = 0;     // upper bound of the elements present
+  long Card = 0;               // -1 when not known
+  unsigned long FirstElmt = 0; // lower bound of the elements present
+  unsigned long LastElmt = 0;  // upper bound of the elements present
 };
 
 // Allocates (maxElement + 32) / 32 words from the memory pools; the set is empty.

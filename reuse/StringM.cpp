@@ -75,9 +75,13 @@ unsigned LengthSt(tStringRef ref) {
   return length;
 }
 
-const char *StGetCStr(tStringRef ref) { return reinterpret_cast<const char *>(Valid(ref) + LengthSize); }
+const char *StGetCStr(tStringRef ref) {
+  return reinterpret_cast<const char *>(Valid(ref) + LengthSize);
+}
 
-void StGetString(tStringRef ref, char *buffer) { std::memcpy(buffer, StGetCStr(ref), LengthSt(ref) + 1); }
+void StGetString(tStringRef ref, char *buffer) {
+  std::memcpy(buffer, StGetCStr(ref), LengthSt(ref) + 1);
+}
 
 bool IsEqualSt(tStringRef ref, const char *characters) {
   if (LengthSt(ref) == 0)

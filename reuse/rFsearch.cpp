@@ -60,7 +60,9 @@ void RequireStarted(const char *operation) {
   }
 }
 
-int CompareNames(const char *a, const char *b) { return R.CaseSensitive ? std::strcmp(a, b) : strcasecmp(a, b); }
+int CompareNames(const char *a, const char *b) {
+  return R.CaseSensitive ? std::strcmp(a, b) : strcasecmp(a, b);
+}
 
 DirEntry MakeDirEntry(const std::string &path, int mark) {
   DirEntry entry;
@@ -92,9 +94,10 @@ bool ListDirectory(DirEntry &dir) {
 }
 
 const FileEntry *LookUp(const DirEntry &dir, const std::string &name) {
-  auto found = std::lower_bound(dir.Listing.begin(), dir.Listing.end(), name, [](const FileEntry &e, const std::string &n) {
-    return CompareNames(e.Name.c_str(), n.c_str()) < 0;
-  });
+  auto found = std::lower_bound(dir.Listing.begin(), dir.Listing.end(), name,
+                                [](const FileEntry &e, const std::string &n) {
+                                  return CompareNames(e.Name.c_str(), n.c_str()) < 0;
+                                });
   if (found == dir.Listing.end() || CompareNames(found->Name.c_str(), name.c_str()) != 0)
     return nullptr;
   return &*found;
@@ -180,7 +183,8 @@ bool FindWithoutListing(const DirEntry &dir, const std::string &name, std::strin
     if (!R.CaseSensitive) {
       std::string capitalised = Lower(file);
       if (!capitalised.empty())
-        capitalised[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(capitalised[0])));
+        capitalised[0] =
+            static_cast<char>(std::toupper(static_cast<unsigned char>(capitalised[0])));
       forms.push_back(Upper(file));
       forms.push_back(Lower(file));
       forms.push_back(capitalised);

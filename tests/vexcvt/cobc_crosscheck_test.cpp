@@ -40,8 +40,10 @@ const CrossCase crossCases[] = {
     {"S999", "", "-12", TpzCblDecimal::TypeZoned, TpzCblDecimal::SignDefault},
     {"S999", "", "345", TpzCblDecimal::TypeZoned, TpzCblDecimal::SignDefault},
     {"S99", "SIGN LEADING", "-5", TpzCblDecimal::TypeZoned, TpzCblDecimal::SignLeading},
-    {"S999", "SIGN LEADING SEPARATE", "-12", TpzCblDecimal::TypeZoned, TpzCblDecimal::SignLeadingSeparate},
-    {"S999", "SIGN TRAILING SEPARATE", "12", TpzCblDecimal::TypeZoned, TpzCblDecimal::SignTrailingSeparate},
+    {"S999", "SIGN LEADING SEPARATE", "-12", TpzCblDecimal::TypeZoned,
+     TpzCblDecimal::SignLeadingSeparate},
+    {"S999", "SIGN TRAILING SEPARATE", "12", TpzCblDecimal::TypeZoned,
+     TpzCblDecimal::SignTrailingSeparate},
     {"S9V99", "", "-1.5", TpzCblDecimal::TypeZoned, TpzCblDecimal::SignDefault},
     {"9(3)", "", "7", TpzCblDecimal::TypeZoned, TpzCblDecimal::SignDefault},
     {"S99PP", "", "-1250", TpzCblDecimal::TypeZoned, TpzCblDecimal::SignDefault},
@@ -51,7 +53,8 @@ const CrossCase crossCases[] = {
 // An unsigned packed field: GnuCOBOL writes the sign nibble F, this encoder
 // writes C as for signed fields. Deliberate: the converter's packed defaults
 // have always carried C, and readers of the images accept both.
-const CrossCase unsignedPacked = {"9(3)", "COMP-3", "42", TpzCblDecimal::TypePacked, TpzCblDecimal::SignDefault};
+const CrossCase unsignedPacked = {"9(3)", "COMP-3", "42", TpzCblDecimal::TypePacked,
+                                  TpzCblDecimal::SignDefault};
 
 std::string toHex(const std::string &image) {
   static const char digits[] = "0123456789ABCDEF";
@@ -94,12 +97,14 @@ std::string program(const std::vector<CrossCase> &cases) {
     cob << "       01 F" << i << " PIC " << cases[i].picture;
     if (*cases[i].clauses)
       cob << "\n           " << cases[i].clauses;
-    cob << ".\n       01 X" << i << " REDEFINES F" << i << " PIC X(" << encoded(cases[i]).size() / 2 << ").\n";
+    cob << ".\n       01 X" << i << " REDEFINES F" << i << " PIC X(" << encoded(cases[i]).size() / 2
+        << ").\n";
   }
   cob << "       PROCEDURE DIVISION.\n";
   for (std::size_t i = 0; i < cases.size(); ++i) {
     cob << "           COMPUTE F" << i << " ROUNDED = " << cases[i].value << "\n"
-        << "           PERFORM VARYING IX FROM 1 BY 1 UNTIL IX > " << encoded(cases[i]).size() / 2 << "\n"
+        << "           PERFORM VARYING IX FROM 1 BY 1 UNTIL IX > " << encoded(cases[i]).size() / 2
+        << "\n"
         << "             COMPUTE BYTEVAL = FUNCTION ORD(X" << i << "(IX:1)) - 1\n"
         << "             DIVIDE BYTEVAL BY 16 GIVING HI REMAINDER LO\n"
         << "             DISPLAY HEXDIGITS(HI + 1:1) HEXDIGITS(LO + 1:1)\n"
@@ -141,7 +146,9 @@ std::vector<std::string> runCobol(const TempDir &dir, const std::string &source)
   std::vector<std::string> lines;
   if (std::system(compile.c_str()) != 0) {
     std::ifstream log(dir.path() / "cobc.log");
-    ADD_FAILURE() << "cobc failed:\n" << std::string(std::istreambuf_iterator<char>(log), {}) << "\n" << source;
+    ADD_FAILURE() << "cobc failed:\n"
+                  << std::string(std::istreambuf_iterator<char>(log), {}) << "\n"
+                  << source;
     return lines;
   }
   FILE *out = popen((quoted + "/xcheck").c_str(), "r");

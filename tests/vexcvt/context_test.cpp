@@ -112,5 +112,4 @@ TEST(ContextDescription, WordsAreSeparatedBySingleBlanks) {
   EXPECT_EQ(context.description, "05 AMOUNT PICTURE IS");
 }
 
-
 } // namespace

@@ -29,9 +29,12 @@ std::string unhex(const std::string &text) {
 // One line of decimal.cases carried out; the result as the file writes it.
 std::string run(std::istringstream &line) {
   static const std::map<std::string, Dec::Sign> signs = {
-      {"default", Dec::SignDefault},         {"none", Dec::SignNone},
-      {"leading", Dec::SignLeading},         {"trailing", Dec::SignTrailing},
-      {"leading-sep", Dec::SignLeadingSeparate}, {"trailing-sep", Dec::SignTrailingSeparate}};
+      {"default", Dec::SignDefault},
+      {"none", Dec::SignNone},
+      {"leading", Dec::SignLeading},
+      {"trailing", Dec::SignTrailing},
+      {"leading-sep", Dec::SignLeadingSeparate},
+      {"trailing-sep", Dec::SignTrailingSeparate}};
   std::string type, sign, encoding, pattern, operation, input;
   line >> type >> sign >> encoding >> pattern >> operation >> std::quoted(input);
   Dec decimal(type == "packed" ? Dec::TypePacked : Dec::TypeZoned, signs.at(sign), 0, 0, 0);
@@ -42,7 +45,8 @@ std::string run(std::istringstream &line) {
   std::string image, number;
   if (rc.isSuccess() && operation == "pattern")
     return std::to_string(decimal.getDigits()) + "," + std::to_string(decimal.getPointLocation()) +
-           "," + std::to_string(decimal.getScale()) + (decimal.isUnsigned() ? ",unsigned" : ",signed");
+           "," + std::to_string(decimal.getScale()) +
+           (decimal.isUnsigned() ? ",unsigned" : ",signed");
   if (rc.isSuccess() && operation == "decode")
     rc = decimal.convertFromCobol(unhex(input), number);
   if (rc.isSuccess() && (operation == "encode" || operation == "both"))
@@ -74,16 +78,17 @@ TEST(Decimal, EveryCaseOfTheTable) {
 
 TEST(Decimal, ValidationReportsTheFirstFailingCheck) {
   // type, sign, encoding, digits, point location, scale, expected code
-  const int cases[][7] = {
-      {0, 6, 0, 3, 0, 0, 1},  {3, 6, 0, 3, 0, 0, 2},  {2, 0, 0, 3, 0, 0, 3}, {2, 5, 0, 3, 0, 0, 3},
-      {2, 7, 0, 3, 0, 0, 3},  {1, 2, 0, 3, 0, 0, 3},  {2, 2, 2, 3, 0, 0, 4}, {2, 2, 0, 0, 0, 0, 5},
-      {2, 2, 0, 3, -1, 0, 6}, {2, 2, 0, 3, 0, -2, 7}, {2, 2, 0, 3, 1, 2, 8}, {2, 2, 0, 3, 4, -2, 9},
-      {2, 2, 0, 3, 4, 0, 10}, {1, 5, 0, 3, 5, -2, 0}, {1, 6, 1, 3, 3, 0, 0}, {2, 4, 0, 3, 3, 0, 0},
-      {0, 9, 9, 0, -1, 0, 1}};
+  const int cases[][7] = {{0, 6, 0, 3, 0, 0, 1},  {3, 6, 0, 3, 0, 0, 2},  {2, 0, 0, 3, 0, 0, 3},
+                          {2, 5, 0, 3, 0, 0, 3},  {2, 7, 0, 3, 0, 0, 3},  {1, 2, 0, 3, 0, 0, 3},
+                          {2, 2, 2, 3, 0, 0, 4},  {2, 2, 0, 0, 0, 0, 5},  {2, 2, 0, 3, -1, 0, 6},
+                          {2, 2, 0, 3, 0, -2, 7}, {2, 2, 0, 3, 1, 2, 8},  {2, 2, 0, 3, 4, -2, 9},
+                          {2, 2, 0, 3, 4, 0, 10}, {1, 5, 0, 3, 5, -2, 0}, {1, 6, 1, 3, 3, 0, 0},
+                          {2, 4, 0, 3, 3, 0, 0},  {0, 9, 9, 0, -1, 0, 1}};
   for (const auto &c : cases) {
     Dec decimal(static_cast<Dec::Type>(c[0]), static_cast<Dec::Sign>(c[1]), c[3], c[4], c[5]);
     decimal.setEncoding(static_cast<Dec::Encoding>(c[2]));
-    EXPECT_EQ(decimal.validate().getCode(), c[6]) << c[0] << " " << c[1] << " " << c[3] << " " << c[4];
+    EXPECT_EQ(decimal.validate().getCode(), c[6])
+        << c[0] << " " << c[1] << " " << c[3] << " " << c[4];
   }
   // A description that did not validate converts nothing.
   Dec unvalidated(Dec::TypeNotSet, Dec::SignDefault, 3, 0, 0);
@@ -93,7 +98,8 @@ TEST(Decimal, ValidationReportsTheFirstFailingCheck) {
 }
 
 TEST(Decimal, DefaultSignAndWidth) {
-  for (auto [type, pattern, sign] : {std::tuple{Dec::TypePacked, "S99", 5}, {Dec::TypeZoned, "S99", 2},
+  for (auto [type, pattern, sign] : {std::tuple{Dec::TypePacked, "S99", 5},
+                                     {Dec::TypeZoned, "S99", 2},
                                      {Dec::TypePacked, "99", 0}}) {
     Dec decimal(type, Dec::SignDefault, 0, 0, 0);
     ASSERT_TRUE(decimal.setPattern(pattern).isSuccess() && decimal.validate().isSuccess());

@@ -20,20 +20,27 @@ VexCblObjContext extracted(Tree_Node *entry) {
 std::string summary(const VexCblObjContext &item) {
   std::ostringstream out;
   out << "name=" << item.name;
-  if (item.picture) out << " picture=" << item.picture->getPictureVal();
-  if (item.usage != 0) out << " usage=" << item.usage;
-  if (item.sign != 0) out << " sign=" << item.sign;
+  if (item.picture)
+    out << " picture=" << item.picture->getPictureVal();
+  if (item.usage != 0)
+    out << " usage=" << item.usage;
+  if (item.sign != 0)
+    out << " sign=" << item.sign;
   if (item.cardinality.isSet()) {
     const VexRange range = item.cardinality.get();
     out << " occurs=" << range.lbound() << ".." << range.ubound();
   }
-  if (!item.dependingOn.empty()) out << " depending=" << item.dependingOn;
-  if (!item.getRedefinesName().empty()) out << " redefines=" << item.getRedefinesName();
+  if (!item.dependingOn.empty())
+    out << " depending=" << item.dependingOn;
+  if (!item.getRedefinesName().empty())
+    out << " redefines=" << item.getRedefinesName();
   if (item.value)
     out << " value=" << item.value->getType() << ":" << item.value->getValue()
         << (item.value->isExpandable() ? " all" : "");
-  if (item.justified) out << " justified";
-  if (item.blankWhenZero) out << " blank-when-zero";
+  if (item.justified)
+    out << " justified";
+  if (item.blankWhenZero)
+    out << " blank-when-zero";
   return out.str();
 }
 

@@ -25,7 +25,8 @@ void runCaseFile(const char *fileName) {
     if (result.markup.front() == '<')
       elements += result.markup + "\n";
   }
-  const VexSchemaCheck check = vexValidateText("<MessageFormat>\n" + elements + "</MessageFormat>\n");
+  const VexSchemaCheck check =
+      vexValidateText("<MessageFormat>\n" + elements + "</MessageFormat>\n");
   EXPECT_TRUE(check.valid) << check.output;
 }
 

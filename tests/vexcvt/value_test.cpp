@@ -110,7 +110,8 @@ TEST(ValueFigurative, FillTheLength) {
   };
   for (const Case &c : cases) {
     const VexCblValue value = figConst(c.code);
-    EXPECT_EQ(static_cast<int>(value.getType()), static_cast<int>(VexCblValue::FigurativeConstant)) << c.code;
+    EXPECT_EQ(static_cast<int>(value.getType()), static_cast<int>(VexCblValue::FigurativeConstant))
+        << c.code;
     EXPECT_TRUE(value.isExpandable()) << c.code;
     EXPECT_EQ(value.getValueImage(c.length), c.image) << c.code;
   }
@@ -131,7 +132,9 @@ TEST(ValueFigurative, UnknownCodeWarnsAndLeavesNoValue) {
     ::testing::internal::CaptureStderr();
     value.setFigConst(code);
     const std::string written = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(written, "\n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword was ignored.\n")
+    EXPECT_EQ(
+        written,
+        "\n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword was ignored.\n")
         << code;
     EXPECT_EQ(static_cast<int>(value.getType()), static_cast<int>(VexCblValue::NoValue));
     EXPECT_EQ(value.getValueImage(3), "");
@@ -143,8 +146,8 @@ TEST(ValueFigurative, UnknownCodeWarningCarriesTheItemContext) {
   ::testing::internal::CaptureStderr();
   figConst(268);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            " (CUST-CODE) \n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword was ignored.\n");
+            " (CUST-CODE) \n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword "
+            "was ignored.\n");
 }
-
 
 } // namespace

@@ -79,5 +79,4 @@ TEST_F(ReportTest, ContextsAreGoneAfterTheirScope) {
   EXPECT_EQ(reported("still"), "still\n");
 }
 
-
 } // namespace

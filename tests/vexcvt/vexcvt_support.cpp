@@ -31,14 +31,22 @@ VexScopedOptions::VexScopedOptions(const std::string &options) : saved_(VexCblCo
   c.compatLevel = 0;
   std::istringstream words(options);
   for (std::string word; words >> word;) {
-    if (word == "-c") c.commaDecimalPoint = true;
-    else if (word == "-tn") c.textNumbersAsStrings = true;
-    else if (word == "-ta") c.packedDefaultAsText = true;
-    else if (word == "-r") c.levelRestrictions = true;
-    else if (word == "-dnd") c.noDescription = true;
-    else if (word == "-compat") words >> c.compatLevel;
-    else if (word == "-ns") words >> c.namespaceName;
-    else ADD_FAILURE() << "unknown option " << word;
+    if (word == "-c")
+      c.commaDecimalPoint = true;
+    else if (word == "-tn")
+      c.textNumbersAsStrings = true;
+    else if (word == "-ta")
+      c.packedDefaultAsText = true;
+    else if (word == "-r")
+      c.levelRestrictions = true;
+    else if (word == "-dnd")
+      c.noDescription = true;
+    else if (word == "-compat")
+      words >> c.compatLevel;
+    else if (word == "-ns")
+      words >> c.namespaceName;
+    else
+      ADD_FAILURE() << "unknown option " << word;
   }
 }
 

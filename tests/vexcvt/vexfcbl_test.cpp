@@ -39,9 +39,11 @@ std::string readOptions(std::vector<std::string> args) {
 }
 
 TEST(DriverOptions, OutputNameIsTheInputNameUpToItsLastDot) {
-  const std::pair<const char *, const char *> cases[] = {
-      {"cust.cpy", "cust.gnv"}, {"cust", "cust.gnv"}, {"a.b/cust", "a.gnv"},
-      {"./cust", ".gnv"},       {"dir/rec.cpy", "dir/rec.gnv"}};
+  const std::pair<const char *, const char *> cases[] = {{"cust.cpy", "cust.gnv"},
+                                                         {"cust", "cust.gnv"},
+                                                         {"a.b/cust", "a.gnv"},
+                                                         {"./cust", ".gnv"},
+                                                         {"dir/rec.cpy", "dir/rec.gnv"}};
   for (const auto &[input, output] : cases) {
     const VexScopedOptions restored("");
     EXPECT_EQ(readOptions({"-i", input}), std::string(input) + " (none)");

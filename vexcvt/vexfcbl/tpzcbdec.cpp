@@ -77,8 +77,8 @@ std::unique_ptr<TpzCblDecimalHelper> makeHelper(const TpzCblDecimal &decimal) {
 } // namespace
 
 TpzCblDecimal::TpzCblDecimal(Type type, Sign sign, int digits, int pointLocation, int scale)
-    : m_type(type), m_sign(sign), m_unsigned(false), m_encoding(EncodingEbcdic), m_pointLocation(pointLocation),
-      m_scale(scale), m_digits(digits) {}
+    : m_type(type), m_sign(sign), m_unsigned(false), m_encoding(EncodingEbcdic),
+      m_pointLocation(pointLocation), m_scale(scale), m_digits(digits) {}
 
 TpzErrorCode TpzCblDecimal::setPattern(const char *pattern) {
   VEX_TRACE(trcBlock, "TpzCblDecimal::setPattern");
@@ -118,7 +118,8 @@ TpzErrorCode TpzCblDecimal::setPattern(const char *pattern) {
       last = PatternSymbol::P;
     } else if (c == 'V' || c == 'v') {
       if (leading)
-        return TpzErrorCode(pCount == 0 ? TpzErrorCode::PatternMultipleV : TpzErrorCode::WrongPattern);
+        return TpzErrorCode(pCount == 0 ? TpzErrorCode::PatternMultipleV
+                                        : TpzErrorCode::WrongPattern);
       leading = true;
       last = PatternSymbol::None;
     } else if (c == '(') {
@@ -136,15 +137,16 @@ TpzErrorCode TpzCblDecimal::setPattern(const char *pattern) {
   }
   m_scale = trailingP ? pCount : -pCount;
   VEX_TRACE_DETAIL(trcBlock) << "Pattern"
-                             << "(" << pattern << ") digits(" << m_digits << ") point location(" << m_pointLocation
-                             << ") scale(" << m_scale << ") ";
+                             << "(" << pattern << ") digits(" << m_digits << ") point location("
+                             << m_pointLocation << ") scale(" << m_scale << ") ";
   return TpzErrorCode();
 }
 
 TpzErrorCode TpzCblDecimal::validate() {
   VEX_TRACE(trcBlock, "TpzCblDecimal::validate");
   VEX_TRACE_ARGS(trcBlock) << "type"
-                           << "(" << static_cast<int>(m_type) << ") sign(" << static_cast<int>(m_sign) << ") encoding("
+                           << "(" << static_cast<int>(m_type) << ") sign("
+                           << static_cast<int>(m_sign) << ") encoding("
                            << static_cast<int>(m_encoding) << ") ";
   if (m_type == TypeNotSet)
     return TpzErrorCode(TpzErrorCode::TypeNotSpecified);
@@ -243,7 +245,8 @@ TpzErrorCode TpzCblDecimalHelper::convertToCobol(const std::string &number, std:
   // The field holds the integer F with value = F * 10^exponent; the text
   // holds its digits with value = digits * 10^-fractionDigits.
   const long long exponent =
-      static_cast<long long>(m_decimal.getScale() > 0 ? m_decimal.getScale() : 0) - m_decimal.getPointLocation();
+      static_cast<long long>(m_decimal.getScale() > 0 ? m_decimal.getScale() : 0) -
+      m_decimal.getPointLocation();
   const long long textExponent = -static_cast<long long>(text.fractionDigits);
   std::string field = text.digits;
   if (textExponent < exponent)
@@ -288,8 +291,8 @@ TpzErrorCode TpzCblDecimalHelper::convertFromCobol(const std::string &image, std
     const std::size_t integerDigits = static_cast<std::size_t>(m_decimal.getDigits() - point);
     const std::size_t significant = digits.find_first_not_of('0');
     if (significant < integerDigits)
-      text +=
-          digits.substr(significant, integerDigits - significant) + std::string(static_cast<std::size_t>(scale), '0');
+      text += digits.substr(significant, integerDigits - significant) +
+              std::string(static_cast<std::size_t>(scale), '0');
     else
       text += '0';
     if (point != 0)
@@ -344,7 +347,8 @@ TpzErrorCode TpzCblPackedHelper::prepareToRead(bool &negative) {
 
 TpzErrorCode TpzCblPackedHelper::readDigit(int &digit) {
   VEX_TRACE(trcBlock, "TpzCblPackedHelper::readDigit");
-  digit = (static_cast<unsigned char>(m_image[static_cast<std::size_t>(m_readPos)]) >> m_shift) & 0x0F;
+  digit =
+      (static_cast<unsigned char>(m_image[static_cast<std::size_t>(m_readPos)]) >> m_shift) & 0x0F;
   if (m_shift == 4) {
     m_shift = 0;
   } else {
@@ -376,7 +380,8 @@ TpzCblZonedHelper::TpzCblZonedHelper(const TpzCblDecimal &decimal) : TpzCblDecim
 
 std::size_t TpzCblZonedHelper::signIndex() const {
   VEX_TRACE(trcBlock, "TpzCblZonedHelper::signIndex");
-  const bool first = sign() == TpzCblDecimal::SignLeading || sign() == TpzCblDecimal::SignLeadingSeparate;
+  const bool first =
+      sign() == TpzCblDecimal::SignLeading || sign() == TpzCblDecimal::SignLeadingSeparate;
   return first ? 0 : m_image.size() - 1;
 }
 
@@ -390,7 +395,8 @@ void TpzCblZonedHelper::prepareToWrite(bool negative) {
   m_image.assign(static_cast<std::size_t>(m_decimal.getWidth()), static_cast<char>(m_zone));
   const unsigned char mark = negative ? m_negative : m_positive;
   auto &signByte = m_image[signIndex()];
-  signByte = static_cast<char>(isSignSeparate() ? mark : static_cast<unsigned char>(mark | (signByte & 0x0F)));
+  signByte = static_cast<char>(
+      isSignSeparate() ? mark : static_cast<unsigned char>(mark | (signByte & 0x0F)));
   m_writePos = static_cast<std::ptrdiff_t>(m_image.size()) - 1;
   if (sign() == TpzCblDecimal::SignTrailingSeparate)
     --m_writePos;
@@ -420,12 +426,13 @@ TpzErrorCode TpzCblZonedHelper::prepareToRead(bool &negative) {
 
 TpzErrorCode TpzCblZonedHelper::readDigit(int &digit) {
   VEX_TRACE(trcBlock, "TpzCblZonedHelper::readDigit");
-  const unsigned char byte = static_cast<unsigned char>(m_image[static_cast<std::size_t>(m_readPos++)]);
+  const unsigned char byte =
+      static_cast<unsigned char>(m_image[static_cast<std::size_t>(m_readPos++)]);
   const unsigned char zone = byte & 0xF0;
   digit = byte & 0x0F;
-  const bool zoneOk = isSignSeparate()
-                          ? zone == m_zone
-                          : (zone == m_zone || zone == m_positive || zone == m_negative || zone == m_alternative);
+  const bool zoneOk = isSignSeparate() ? zone == m_zone
+                                       : (zone == m_zone || zone == m_positive ||
+                                          zone == m_negative || zone == m_alternative);
   if (!zoneOk || digit > 9)
     return TpzErrorCode(TpzErrorCode::WrongDigit);
   return TpzErrorCode();

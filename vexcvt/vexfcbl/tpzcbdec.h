@@ -68,7 +68,9 @@ public:
   int getWidth() const;
 
   // True for separate signs (3 and 4).
-  bool isSignSeparate() const { return m_sign == SignLeadingSeparate || m_sign == SignTrailingSeparate; }
+  bool isSignSeparate() const {
+    return m_sign == SignLeadingSeparate || m_sign == SignTrailingSeparate;
+  }
 
 private:
   Type m_type;

@@ -72,4 +72,6 @@ void TpzErrorCode::set(int code) {
 
 int TpzErrorCode::getCode() const { return m_impl ? m_impl->getCode() : Success; }
 
-std::string TpzErrorCode::getString() const { return m_impl ? m_impl->getString() : tpzErrorText(Success); }
+std::string TpzErrorCode::getString() const {
+  return m_impl ? m_impl->getString() : tpzErrorText(Success);
+}

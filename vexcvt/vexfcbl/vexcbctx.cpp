@@ -17,7 +17,8 @@ void VexCblGrpContext::populate(const VexCblGrpContext &parent, const VexCblObjC
   sign = vexCblGetSign(parent, item);
   usage = vexCblGetUsage(parent, item);
   path = parent.path;
-  if (!path.empty()) path += '_';
+  if (!path.empty())
+    path += '_';
   path += item.name;
   VEX_TRACE_DETAIL(trcBlock) << "Path(" << path << ") sign(" << sign << ") usage(" << usage << ")";
 }
@@ -37,8 +38,10 @@ VexCblObjContext::~VexCblObjContext() = default;
 
 void VexCblObjContext::addToDescription(const char *text) {
   VEX_TRACE(trcBlock, "VexCblObjContext::addToDescription");
-  if (text == nullptr || *text == '\0') return;
-  if (!description.empty()) description += ' ';
+  if (text == nullptr || *text == '\0')
+    return;
+  if (!description.empty())
+    description += ' ';
   description += text;
 }
 

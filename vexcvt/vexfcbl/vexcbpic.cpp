@@ -83,7 +83,8 @@ int repetitionAt(const std::string &picture, std::size_t &pos) {
 // The state of one left-to-right pass over a picture.
 class PictureScan {
 public:
-  PictureScan(VexCblPicProps::PropMap &props, bool compat300) : m_props(props), m_compat300(compat300) {}
+  PictureScan(VexCblPicProps::PropMap &props, bool compat300)
+      : m_props(props), m_compat300(compat300) {}
 
   void add(const PictureSymbol &symbol, int count) {
     const unsigned effects = symbol.effects;
@@ -157,7 +158,8 @@ VexCblPicture::VexCblPicture(const char *picture) { setPictureVal(picture); }
 VexCblPicture::~VexCblPicture() { reset(); }
 
 VexCblPicture::VexCblPicture(const VexCblPicture &other)
-    : m_picture(other.m_picture), m_props(other.m_props ? std::make_unique<VexCblPicProps>(*other.m_props) : nullptr) {}
+    : m_picture(other.m_picture),
+      m_props(other.m_props ? std::make_unique<VexCblPicProps>(*other.m_props) : nullptr) {}
 
 VexCblPicture &VexCblPicture::operator=(const VexCblPicture &other) {
   if (this != &other) {
@@ -208,7 +210,8 @@ int VexCblPicture::size() {
 
 VexCblType VexCblPicture::type() {
   VEX_TRACE(trcBlock, "VexCblPicture::type");
-  return analyze() ? static_cast<VexCblType>(m_props->props()[VexCblPicProps::TYPE]) : VexCblType::None;
+  return analyze() ? static_cast<VexCblType>(m_props->props()[VexCblPicProps::TYPE])
+                   : VexCblType::None;
 }
 
 void VexCblPicture::reset() {

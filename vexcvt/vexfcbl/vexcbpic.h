@@ -24,21 +24,24 @@ constexpr VexCblType operator&(VexCblType a, VexCblType b) {
   return static_cast<VexCblType>(static_cast<std::int32_t>(a) & static_cast<std::int32_t>(b));
 }
 // True when `category` has any of the bits of `bits`.
-constexpr bool vexCblTypeHas(VexCblType category, VexCblType bits) { return (category & bits) != VexCblType::None; }
+constexpr bool vexCblTypeHas(VexCblType category, VexCblType bits) {
+  return (category & bits) != VexCblType::None;
+}
 
 // The properties of an analysed picture. Every key is present; keys not
 // touched by the analysis hold 0.
 class VexCblPicProps {
 public:
   enum Property {
-    SIZE = 0,         // character positions described
-    TYPE = 1,         // category, a VexCblType bit set
-    DBCS = 2,         // 1 when the picture has G or N
-    S = 3,            // count of S symbols, repetition counts not applied
-    P = 4,            // P positions
-    E = 5,            // 1 when the picture has E
-    DigitsAfterV = 6, // 9 positions after the implied point; with -compat 300 also the P positions there
-    Digits = 7,       // 9 positions
+    SIZE = 0, // character positions described
+    TYPE = 1, // category, a VexCblType bit set
+    DBCS = 2, // 1 when the picture has G or N
+    S = 3,    // count of S symbols, repetition counts not applied
+    P = 4,    // P positions
+    E = 5,    // 1 when the picture has E
+    DigitsAfterV =
+        6,      // 9 positions after the implied point; with -compat 300 also the P positions there
+    Digits = 7, // 9 positions
   };
   using PropMap = std::map<Property, std::int32_t>;
 

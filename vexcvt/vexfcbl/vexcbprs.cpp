@@ -100,7 +100,8 @@ std::string identText(tIdent ident) {
 
 // The text of a string-memory record; the empty text for none.
 std::string storedText(tStringRef ref) {
-  if (ref == nullptr) return "";
+  if (ref == nullptr)
+    return "";
   const char *text = StGetCStr(ref);
   return text != nullptr ? text : "";
 }
@@ -123,8 +124,10 @@ std::string referenceName(Tree_Node *reference) {
 
 // The normalised name of a REDEFINES operand, whatever the prefix flag says.
 std::string normalisedName(Tree_Node *reference) {
-  if (auto *plain = as_if<tree::name>(reference)) return identText(plain->name);
-  if (auto *qualified = as_if<tree::qualification>(reference)) return identText(qualified->name);
+  if (auto *plain = as_if<tree::name>(reference))
+    return identText(plain->name);
+  if (auto *qualified = as_if<tree::qualification>(reference))
+    return identText(qualified->name);
   return "";
 }
 
@@ -137,7 +140,8 @@ void describe(VexCblObjContext &item, const std::string &text) {
 }
 
 VexCblValue &valueOf(VexCblObjContext &item) {
-  if (!item.value) item.value = std::make_unique<VexCblValue>();
+  if (!item.value)
+    item.value = std::make_unique<VexCblValue>();
   return *item.value;
 }
 
@@ -163,7 +167,8 @@ void extractPicture(tree::picture &clause, VexCblObjContext &item) {
   VEX_TRACE(trcBlock, "extractPicture");
   const std::string text = storedText(clause.replaced ? clause.value : clause.string);
   VEX_TRACE_DETAIL(trcBlock) << "Picture(" << text << ") ";
-  if (!item.picture) item.picture = std::make_unique<VexCblPicture>("");
+  if (!item.picture)
+    item.picture = std::make_unique<VexCblPicture>("");
   item.picture->setPictureVal(text.c_str());
   describe(item, clause.keyword);
   describe(item, text);
@@ -175,7 +180,8 @@ void extractUsage(tree::usage &clause, VexCblObjContext &item) {
   item.usage = clause.value;
   describe(item, clause.keyword);
   describe(item, clause.value);
-  if (clause.native) describe(item, "NATIVE");
+  if (clause.native)
+    describe(item, "NATIVE");
   vexCblExtractObj(clause.next, item);
 }
 
@@ -250,7 +256,8 @@ void extractValueIs(tree::value_is &clause, VexCblObjContext &item) {
 
 void extractUnary(tree::unary &expression, VexCblObjContext &item) {
   VEX_TRACE(trcBlock, "extractUnary");
-  if (expression.operator_ == wordAll) valueOf(item).setExpandable(true);
+  if (expression.operator_ == wordAll)
+    valueOf(item).setExpandable(true);
   describe(item, expression.operator_);
   vexCblExtractObj(expression.expression, item);
 }
@@ -299,7 +306,8 @@ void vexCblAheadObjExtr(Tree_Node *entry, VexCblObjContext &item) {
 
 void vexCblExtractObj(Tree_Node *node, VexCblObjContext &item) {
   VEX_TRACE(trcBlock, "vexCblExtractObj");
-  if (node == nullptr) return;
+  if (node == nullptr)
+    return;
   // Exact kinds: each clause kind derived from data_clause has its own
   // handler, and the plain data_clause is the keyword-only clause.
   switch (node->Kind) {
@@ -343,13 +351,15 @@ bool vexCblIsRedefining(Tree_Node *node, const char *name) {
   if (auto *entry = as_if<tree::format_1>(node))
     return VEX_TRACE_RESULT(vexCblIsRedefining(entry->data_clause_l, name));
   auto *clause = as_if<tree::redefines>(node);
-  if (clause == nullptr || name == nullptr) return VEX_TRACE_RESULT(false);
+  if (clause == nullptr || name == nullptr)
+    return VEX_TRACE_RESULT(false);
   return VEX_TRACE_RESULT(referenceName(clause->name) == name);
 }
 
 const char *vexCblTextForCblKeyword(short code) {
   VEX_TRACE(trcBlock, "vexCblTextForCblKeyword");
   for (const KeywordText &entry : keywordTexts)
-    if (entry.code == code) return entry.text;
+    if (entry.code == code)
+      return entry.text;
   return nullptr;
 }

@@ -148,7 +148,8 @@ std::string VexCblValue::getValueImage(int length) const {
     return {};
   std::string image = m_value;
   const long long units = static_cast<long long>(m_value.size() / m_unitLength);
-  if (length != -1 && m_expandable && m_type != Numeric && m_type != NullTerminated && units < length) {
+  if (length != -1 && m_expandable && m_type != Numeric && m_type != NullTerminated &&
+      units < length) {
     const std::size_t wanted = static_cast<std::size_t>(length) * m_unitLength;
     image.clear();
     while (image.size() + m_value.size() <= wanted)
