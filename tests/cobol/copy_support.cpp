@@ -13,7 +13,6 @@
 #include "cobol/keywords.h"
 #include "common/Errors.h"
 #include "reuse/Idents.h"
-#include "reuse/StringM.h"
 #include "reuse/rFsearch.h"
 #include "reuse/rMemory.h"
 #include "tokens_support.h"
@@ -24,46 +23,9 @@ struct FatalStop : std::runtime_error {
   FatalStop() : std::runtime_error("fatal front-end message") {}
 };
 
-std::string positionText(const tPosition &start, const tPosition &end) {
-  std::string text = std::string(GetCStr(start.File)) + ":" + std::to_string(start.Line) + "," +
-                     std::to_string(start.Column);
-  if (end.Line == 0 || (end.Line == start.Line && end.Column == start.Column))
-    return text;
-  text += "-";
-  if (end.Line != start.Line)
-    text += std::to_string(end.Line) + ",";
-  return text + std::to_string(end.Column);
-}
-
-std::string brief(int code) {
-  const tScanAttribute &a = Attribute;
-  std::string text;
-  switch (code) {
-  case tok::unsigned_integer:
-  case tok::plus_integer:
-  case tok::minus_integer:
-  case tok::level_number:
-  case tok::real:
-  case tok::string:
-  case tok::pseudo_text:
-  case tok::Level66:
-  case tok::Level77:
-  case tok::Level78:
-  case tok::Level88:
-    text = a.Text != nullptr ? StGetCStr(a.Text) : "";
-    if (a.Increment != 0)
-      text += " +" + std::to_string(a.Increment);
-    break;
-  case tok::illegal_character:
-    text = std::string(1, a.Character);
-    break;
-  default:
-    text = a.Word != NoIdent && code != tok::EndOfInput ? GetCStr(a.Word) : TerminalName(code);
-    if (a.Prefixed)
-      text += " +prefix";
-    break;
-  }
-  return positionText(a.Position, a.EndPosition) + " " + text;
+// The current terminal's file, then its scanner listing line.
+std::string listed(int code) {
+  return std::string(GetCStr(Attribute.Position.File)) + ":" + DescribeToken(code);
 }
 
 std::string fileOf(tTree statement) {
@@ -119,7 +81,7 @@ CopyRun RunCopy(const CopyFiles &input) {
     for (int guard = 0; guard < 10000; ++guard) {
       int code = GetToken();
       if (code == tok::COPY || code == tok::REPLACE || code == tok::INCLURE) {
-        std::string line = positionText(Attribute.Position, NoPosition) + " " + TerminalName(code);
+        std::string line = listed(code);
         copy_repair = input.repair;
         std::vector<tCopyToken> tokens;
         tTree statement = do_copy_pars(code, tokens);
@@ -128,7 +90,7 @@ CopyRun RunCopy(const CopyFiles &input) {
         run.tokens += line + "\n";
         continue;
       }
-      run.tokens += brief(code) + "\n";
+      run.tokens += listed(code) + "\n";
       if (code == tok::EndOfInput)
         break;
     }

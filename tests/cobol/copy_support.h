@@ -15,13 +15,10 @@ struct CopyFiles {
 };
 
 struct CopyRun {
-  // One line per terminal GetToken delivered, up to end of input:
-  //   FILE:LINE,COL[-[LINE,]COL] TEXT
-  // TEXT is the normalised word of names and keywords (a prefixed name with
-  // "+prefix"), the text of numbers, literals and pseudo-text (level numbers
-  // with "+increment"), the terminal name of anything else. A statement
-  // carried out by the stand-in parser is one line "FILE:LINE,COL COPY ->
-  // PATH" (INCLURE, REPLACE likewise; "-> -" when nothing was opened).
+  // One line per terminal GetToken delivered, up to end of input: "FILE:"
+  // and the scanner listing's line (tokens_support.h). A COPY or INCLURE
+  // statement carried out by the stand-in parser is one line, its first
+  // terminal's, with " -> PATH" of the file opened ("-> -" for none).
   std::string tokens;
   std::string messages;  // as WriteMessages prints them
   bool fatal = false;    // the run ended through Errors_Exit

@@ -45,6 +45,12 @@ std::vector<DataCase> DataCases(const std::string &folder, const std::string &in
         c.options.insert(word);
       c.expected.erase(0, end == std::string::npos ? end : end + 1);
     }
+    if (std::filesystem::is_directory(dir / c.name))
+      for (const auto &f : std::filesystem::recursive_directory_iterator(dir / c.name))
+        if (f.is_regular_file())
+          c.files.emplace_back(f.path().lexically_relative(dir / c.name).string(),
+                               readFile(f.path()));
+    std::sort(c.files.begin(), c.files.end());
     cases.push_back(std::move(c));
   }
   std::sort(cases.begin(), cases.end(),

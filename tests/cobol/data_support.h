@@ -3,9 +3,11 @@
 // NAME.OUT what it must produce. The expectation may start with an options
 // line "% word word ...". With VEX_UPDATE=1 in the environment the runners
 // rewrite the expectations (options line kept) instead of comparing; read
-// every rewritten file before committing it.
+// every rewritten file before committing it. Files under a folder NAME/ beside
+// the case (copybooks) come with it.
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct DataCase {
@@ -14,6 +16,8 @@ struct DataCase {
   std::set<std::string> options;
   std::string expected;     // NAME.OUT without its options line
   std::string expectedPath; // the path of NAME.OUT
+  // The files under NAME/: path relative to it and contents, sorted by path.
+  std::vector<std::pair<std::string, std::string>> files;
 };
 
 // Every case of the folder, sorted by name; a missing expectation is empty.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -16,7 +17,8 @@
 #include "reuse/rMemory.h"
 #include "tokens_support.h"
 
-ParseResult ParseCopybook(const std::string &source, bool resolve) {
+ParseResult ParseCopybook(const std::string &source, bool resolve,
+                          const std::vector<std::pair<std::string, std::string>> &copybooks) {
   ReleaseTreeModule();
   StartFrontEnd(false);
   BeginDeftab();
@@ -24,9 +26,14 @@ ParseResult ParseCopybook(const std::string &source, bool resolve) {
   NameCheckMsg = true;
   init_copy_pars();
   const std::string path = WriteTempFile(source, "T.cpy");
+  const auto folder = std::filesystem::path(path).parent_path();
+  for (const auto &[name, text] : copybooks) {
+    std::filesystem::create_directories((folder / name).parent_path());
+    std::ofstream(folder / name, std::ios::binary) << text;
+  }
   // Positions name the file as the test calls it, not its temporary folder.
   const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(std::filesystem::path(path).parent_path());
+  std::filesystem::current_path(folder);
   // COPY statements search the test's folder, as the driver's search would.
   Close_rFsearch();
   Begin_rFsearch(false);

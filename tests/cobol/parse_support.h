@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cobol/Tree.h"
 #include "cobol/deftab.h"
@@ -19,8 +21,10 @@ struct ParseResult {
 // mode, keywords, declaration table with name checking on), writes `source`
 // to T.cpy in a fresh folder, parses it with the copybook start symbol and,
 // when `resolve` is set, stores the declaration list in the root and runs
-// Eval as the driver does. The tree stays valid until the next call.
-ParseResult ParseCopybook(const std::string &source, bool resolve = true);
+// Eval as the driver does. `copybooks` (path relative to the folder, text)
+// are written beside T.cpy. The tree stays valid until the next call.
+ParseResult ParseCopybook(const std::string &source, bool resolve = true,
+                          const std::vector<std::pair<std::string, std::string>> &copybooks = {});
 
 // The newest declaration of `name` made by the last ParseCopybook, or null.
 tree::decl *DeclOf(const char *name);

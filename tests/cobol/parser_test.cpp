@@ -1,7 +1,7 @@
 // The parser with declaration and resolution: data/parser/NAME.cbl parsed as
-// a copybook must give NAME.parse: the syntax-error count, the messages, the
-// declaration table and, with the option "tree", the syntax tree (see
-// parse_support.h for the formats).
+// a copybook (with the copybooks of NAME/ beside it) must give NAME.parse:
+// the syntax-error count, the messages, the declaration table and, with the
+// option "tree", the syntax tree (see parse_support.h for the formats).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,7 +21,7 @@ TEST_F(ParserCases, EveryCaseGivesItsTreeAndMessages) {
   ASSERT_GE(cases.size(), 30u);
   for (const DataCase &c : cases) {
     SCOPED_TRACE(c.name);
-    const ParseResult r = ParseCopybook(c.input);
+    const ParseResult r = ParseCopybook(c.input, true, c.files);
     std::string actual = "syntax errors: " + std::to_string(r.syntaxErrors) + "\n";
     if (!r.messages.empty())
       actual += "-- messages\n" + r.messages;

@@ -1,0 +1,2 @@
+       COPY CB REPLACING ==A== WITH ==B==.
+       01 C.

@@ -1,0 +1,4 @@
+       01 A.
+       COPY OUTER.
+       COPY NOPE.
+       01 Z.

@@ -1,0 +1,1 @@
+           03 M REDEFINES N PIC X.

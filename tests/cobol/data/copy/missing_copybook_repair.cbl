@@ -1,0 +1,2 @@
+       01 A COPY NOPE.
+       01 C.

@@ -1,0 +1,1 @@
+       COPY OUTER REPLACING ==A== BY ==B==.

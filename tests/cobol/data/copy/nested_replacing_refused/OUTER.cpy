@@ -1,0 +1,2 @@
+       01 A.
+       COPY INNER REPLACING ==C== BY ==D==.

@@ -1,0 +1,3 @@
+       COPY CB REPLACING
+           ==XN== BY ==LONGER-NAME==.
+       01 Z.

@@ -1,0 +1,2 @@
+       01 REC COPY RECX.
+       01 AFTER PIC X.

@@ -1,0 +1,2 @@
+       01 REC COPY RECX REPLACING ==OLD== BY ==NEW-NAME==
+           ==9== BY ==X==.

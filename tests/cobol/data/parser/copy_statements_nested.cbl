@@ -1,0 +1,3 @@
+       01 R.
+       COPY OUTER.
+       01 S.

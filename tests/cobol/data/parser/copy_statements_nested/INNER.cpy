@@ -1,0 +1,2 @@
+           05 B PIC X.
+      *INCLURE MEMBRE X 2

@@ -1,0 +1,2 @@
+           05 A PIC X.
+           COPY INNER.
