@@ -48,7 +48,7 @@ echo "$status" >"$scratch/status"
 
 snapshot "$work" >"$scratch/after"
 # New or changed files: lines of "after" that "before" does not have.
-changed=$(comm -13 "$scratch/before" "$scratch/after" | sed 's/^[0-9a-f]*  \.\///')
+changed=$(comm -13 <(sort "$scratch/before") <(sort "$scratch/after") | sed 's/^[0-9a-f]*  \.\///')
 paths() { sed 's/^[0-9a-f]*  \.\///' "$1" | sort; }
 deleted=$(comm -23 <(paths "$scratch/before") <(paths "$scratch/after"))
 

@@ -1,0 +1,1 @@
+           05  PART-FIELD  PIC 9(4).
