@@ -95,6 +95,13 @@ int Get_Token();
 // themselves and map positions). Null (the default): Get_Token.
 extern int (*GetToken_Hook)();
 
+// Consulted before the scanner reports a message about the text (illegal
+// character, literal, real number, EXEC block) at `position`: false drops the
+// message, and the hook may move the position. The replacement passes use it
+// to report text of a temporary file at its source position, once. Null (the
+// default): every message is reported where the scanner found it.
+extern bool (*ScanMessage_Hook)(const char *text, tPosition &position);
+
 // Called for an include line ("-INC member" or "-INCLUDE member") with the
 // member name as written and the position of the name; the COPY machinery
 // opens the member here. Null (the default): the line is ignored. The line

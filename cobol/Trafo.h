@@ -79,6 +79,11 @@ bool replacing_active();
 // sentinel of the table is "Scanner: DeltaBuffer overrun" (Fatal).
 int ReplacingGetToken();
 
+// Installed as ScanMessage_Hook by init_copy_pars. In the second pass a
+// scanner message is moved to the source position of its text, and dropped
+// when the first pass reported the same message there already.
+bool ReplacingScanMessage(const char *text, tPosition &position);
+
 // Suspend and restore what the first pass changes in the scanner while the
 // COPY-statement parser reads a statement there: commas and semicolons
 // separate like blanks again. The pass itself stays active, so that a

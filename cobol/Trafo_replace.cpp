@@ -78,6 +78,9 @@ struct ReplaceState {
   bool pending = false; // a REPLACE that ended a first pass, to deliver again
   WindowToken pendingToken{};
   bool suspendedMatch = false;
+  // Scanner messages of the first pass: the second pass reads the same text
+  // again from the temporary file and must not report it twice.
+  std::vector<std::pair<tIdent, tPosition>> firstPassMessages;
 };
 ReplaceState state;
 
@@ -820,6 +823,7 @@ bool start_replacing(tIdent file, tTree pairs, bool copy, tPosition where) {
   state.first = 0;
   state.deltas.clear();
   state.deltas.push_back(DeltaEntry{1, 1, file, 0, 0});
+  state.firstPassMessages.clear();
   return true;
 }
 
@@ -832,6 +836,19 @@ void stop_replacing() {
 }
 
 bool replacing_active() { return state.replacing || state.secondPass; }
+
+bool ReplacingScanMessage(const char *text, tPosition &position) {
+  const tIdent message = MakeIdent(text);
+  if (state.secondPass) {
+    mapPosition(position);
+    for (const auto &[reported, at] : state.firstPassMessages)
+      if (reported == message && Compare(at, position) == 0)
+        return false;
+  } else if (state.replacing) {
+    state.firstPassMessages.emplace_back(message, position);
+  }
+  return true;
+}
 
 int ReplacingGetToken() {
   if (state.pending && !replacing_active()) {
@@ -899,4 +916,5 @@ void ResetReplacing() {
   state.deltas.clear();
   state.pending = false;
   state.previousEnd = NoPosition;
+  state.firstPassMessages.clear();
 }

@@ -85,6 +85,7 @@ void init_copy_pars() {
   GetToken_Hook = ReplacingGetToken;
   CloseSource_Hook = pop;
   Include_Hook = includeLine;
+  ScanMessage_Hook = ReplacingScanMessage;
   CloseScanner_Hook = ResetReplacing;
   if (!state.exitHandler) {
     // A fatal front-end error leaves through the driver's exit routine and

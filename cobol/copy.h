@@ -23,8 +23,8 @@ inline constexpr int MaxCopyLevels = 32;
 // Resets the COPY machinery for a new conversion: empties the copy-file and
 // statement stacks, the replacement state and the count of copybooks not
 // found, and installs the scanner hooks (the replacement passes in
-// GetToken_Hook, `pop` in CloseSource_Hook, include lines in Include_Hook,
-// the removal of a leftover temporary file in CloseScanner_Hook). Also makes
+// GetToken_Hook and ScanMessage_Hook, `pop` in CloseSource_Hook, include
+// lines in Include_Hook, the removal of a leftover temporary file in CloseScanner_Hook). Also makes
 // sure that a temporary file is removed when the process ends on a fatal
 // path. Call before the main file is pushed.
 void init_copy_pars();

@@ -104,6 +104,7 @@ CopyRun RunCopy(const CopyFiles &input) {
   GetToken_Hook = nullptr;
   CloseSource_Hook = nullptr;
   Include_Hook = nullptr;
+  ScanMessage_Hook = nullptr;
   CloseScanner_Hook = nullptr;
   replacing_match = false;
   stop_at_copy_end = false;
