@@ -293,15 +293,10 @@ std::string byteImageText(const VexString &value) {
 // they do not; control characters that XML cannot carry become "\hXX".
 std::string documentText(const VexString &text) {
   std::string bytes = vexToMbcs(text);
-  const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
   std::string result;
   for (std::size_t pos = 0; pos < bytes.size();) {
-    char32_t code = 0;
-    std::size_t used = vexDecodeUtf8(data, bytes.size(), pos, code);
-    if (used == 0)
-      code = data[pos], used = 1;
-    pos += used;
-    if (code < 0x20 && code != '\t' && code != '\n' && code != '\r')
+    char32_t code = vexNextChar(bytes, pos);
+    if (vexIsXmlControl(code))
       appendHexByte(result, static_cast<unsigned char>(code));
     else
       vexAppendUtf8(result, code);
@@ -411,13 +406,8 @@ Element renderDefinition(const VexDataDefImpl &def, bool withDescription) {
 // Escapes markup characters; every character outside ASCII becomes a
 // character reference, so the markup is ASCII whatever the names hold.
 void appendEscaped(std::string &out, const std::string &text, bool inAttribute) {
-  const auto *data = reinterpret_cast<const unsigned char *>(text.data());
   for (std::size_t pos = 0; pos < text.size();) {
-    char32_t code = 0;
-    std::size_t used = vexDecodeUtf8(data, text.size(), pos, code);
-    if (used == 0)
-      code = data[pos], used = 1;
-    pos += used;
+    char32_t code = vexNextChar(text, pos);
     switch (code) {
     case '&':
       out += "&amp;";

@@ -36,6 +36,24 @@ inline std::size_t vexDecodeUtf8(const unsigned char *bytes, std::size_t size, s
   return length;
 }
 
+// The character at `pos` of `text`, read as UTF-8 where the bytes form it and
+// as a single Latin-1 character where they do not; advances `pos` past it.
+inline char32_t vexNextChar(const std::string &text, std::size_t &pos) {
+  const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+  char32_t code = 0;
+  std::size_t used = vexDecodeUtf8(bytes, text.size(), pos, code);
+  if (used == 0)
+    code = bytes[pos], used = 1;
+  pos += used;
+  return code;
+}
+
+// Control characters that an XML 1.0 document cannot carry; they are written
+// as "\hXX" instead.
+inline bool vexIsXmlControl(char32_t code) {
+  return code < 0x20 && code != '\t' && code != '\n' && code != '\r';
+}
+
 // Appends the UTF-8 encoding of the scalar value `code` to `out`.
 inline void vexAppendUtf8(std::string &out, char32_t code) {
   if (code < 0x80) {

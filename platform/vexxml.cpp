@@ -38,15 +38,10 @@ VexXmlNode wrap(xml::DOMNode *node) { return VexXmlNode(reinterpret_cast<VexXmlD
 // UTF-8 (Latin-1 where not UTF-8) to the parser's 16-bit text; control
 // characters that XML 1.0 cannot carry become "\hXX".
 std::u16string toXml(const std::string &text) {
-  const auto *data = reinterpret_cast<const unsigned char *>(text.data());
   std::u16string result;
   for (std::size_t pos = 0; pos < text.size();) {
-    char32_t code = 0;
-    std::size_t used = vexDecodeUtf8(data, text.size(), pos, code);
-    if (used == 0)
-      code = data[pos], used = 1;
-    pos += used;
-    if (code < 0x20 && code != '\t' && code != '\n' && code != '\r') {
+    char32_t code = vexNextChar(text, pos);
+    if (vexIsXmlControl(code)) {
       char escape[5];
       std::snprintf(escape, sizeof escape, "\\h%02X", static_cast<unsigned>(code));
       for (const char *c = escape; *c; ++c)
