@@ -4,13 +4,13 @@
 #include <cstring>
 #include <filesystem>
 
-#include "cobol/Scanner.h"
-#include "cobol/Source.h"
-#include "cobol/keywords.h"
-#include "common/Errors.h"
-#include "reuse/Idents.h"
-#include "reuse/StringM.h"
-#include "reuse/rMemory.h"
+#include "frontend/scanner.h"
+#include "frontend/source_reader.h"
+#include "frontend/keywords.h"
+#include "diagnostics/message_store.h"
+#include "support/identifier_table.h"
+#include "support/string_memory.h"
+#include "support/memory_pools.h"
 
 int main(int argc, char **argv) {
   if (argc < 2) {

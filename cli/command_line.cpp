@@ -1,0 +1,87 @@
+#include "cli/command_line.h"
+
+#include <cstdlib>
+#include <iostream>
+
+namespace {
+
+struct CmdState {
+  std::string usage;
+};
+
+CmdState &state() {
+  static CmdState s;
+  return s;
+}
+
+// Texts of the error kinds: the option, with its "-", goes between the parts.
+struct KindText {
+  int kind;
+  const char *before;
+  const char *after;
+};
+constexpr KindText kindTexts[] = {
+    {VexCmdError::missingValue, "option '", "' needs a value."},
+    {VexCmdError::invalidValue, "invalid value for option '", "'."},
+};
+
+} // namespace
+
+VexCmdLine::VexCmdLine(int argc, char **argv) {
+  for (int i = 1; i < argc; ++i)
+    args_.emplace_back(argv[i] != nullptr ? argv[i] : "");
+}
+
+bool VexCmdLine::atEnd() const { return cursor_ >= args_.size(); }
+
+const char *VexCmdLine::peek() const { return atEnd() ? nullptr : args_[cursor_].c_str(); }
+
+const char *VexCmdLine::next() {
+  const char *arg = peek();
+  if (arg != nullptr)
+    ++cursor_;
+  return arg;
+}
+
+VexCmdArg::VexCmdArg(const std::string &name, bool takesValue, bool single)
+    : name_(name), takesValue_(takesValue), single_(single) {}
+
+bool VexCmdArg::read(VexCmdLine &line, std::string &value) {
+  const char *arg = line.peek();
+  if (arg == nullptr || arg[0] != '-' || name_ != arg + 1)
+    return false;
+  line.next();
+  if (!takesValue_)
+    return true;
+  const char *given = line.next();
+  if (given == nullptr)
+    VexCmdError::error(name_, VexCmdError::missingValue);
+  value = given;
+  return true;
+}
+
+void VexCmdError::setUsageText(const std::string &text) { state().usage = text; }
+
+void VexCmdError::error(const std::string &option, int kind) {
+  std::cout.flush();
+  std::cerr << "Error: " << VexUtilityErrorMsg::optError(option, kind) << std::endl;
+  printUsageAndExit(1);
+}
+
+void VexCmdError::printUsageAndExit(int status) {
+  std::cout << state().usage;
+  std::cout.flush();
+  std::cerr.flush();
+  std::exit(status);
+}
+
+std::string VexUtilityErrorMsg::optUnknownOption(const std::string &arg) {
+  return "unknown option '" + arg + "'.";
+}
+
+std::string VexUtilityErrorMsg::optError(const std::string &option, int kind) {
+  for (const KindText &text : kindTexts)
+    if (text.kind == kind)
+      return text.before + ("-" + option) + text.after;
+  return "invalid use of option '-" + option + "'.";
+}

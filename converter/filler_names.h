@@ -1,0 +1,11 @@
+#pragma once
+#include <string>
+
+#include "converter/item_contexts.h"
+
+// The definition name of `item` as a member of `grp`: item.name, except that
+// an empty name or the exact name "FILLER" becomes "FILLER" followed by the
+// group's next filler number (FILLER1, FILLER2, ... counted per group
+// context, so the call advances grp's counter). Names are not otherwise made
+// unique.
+std::string vexCblGetUniqName(VexCblGrpContext &grp, const VexCblObjContext &item);

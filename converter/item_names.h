@@ -1,0 +1,28 @@
+#pragma once
+#include "frontend/syntax_tree.h"
+#include "converter/item_contexts.h"
+
+// Sets item.name to the written-or-replaced name of `entry` (the normalised
+// name when the include prefix was applied, else the word as written) when
+// `entry` is a format_1 to format_4 node; does nothing for any other node or
+// none.
+void vexCblAheadObjExtr(Tree_Node *entry, VexCblObjContext &item);
+
+// Reads `node` into `item`: a format_1 entry with its whole clause list, a
+// clause with the clauses behind it, or a VALUE literal. Sets the picture,
+// usage, sign, cardinality, DEPENDING ON name, REDEFINES name, value,
+// JUSTIFIED and BLANK WHEN ZERO, and adds the entry's words to the
+// description. Reports the SYNCHRONIZED warning through the conversion
+// report for each SYNCHRONIZED clause. Other node kinds, and none, change
+// nothing.
+void vexCblExtractObj(Tree_Node *node, VexCblObjContext &item);
+
+// True when the first clause of the entry is REDEFINES and the written-or-
+// replaced name of its operand equals `name` exactly. Takes a decl node (its
+// entry is examined), a format_1 node or a redefines node; anything else, and
+// none, gives false.
+bool vexCblIsRedefining(Tree_Node *node, const char *name);
+
+// The description text of a word code ("COMPUTATIONAL-3" for 73), or null
+// for a code without one.
+const char *vexCblTextForCblKeyword(short code);

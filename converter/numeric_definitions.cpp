@@ -1,0 +1,618 @@
+#include "converter/numeric_definitions.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "frontend/syntax_tree.h"
+#include "support/trace.h"
+#include "converter/conversion_report.h"
+#include "converter/conversion_options.h"
+#include "converter/item_contexts.h"
+#include "converter/conversion_messages.h"
+
+namespace {
+
+TRC1_EPB trcBlock{"VEXCBTNM"};
+
+using Presentation = VexNumberDefScope::BinaryPresentation;
+
+// The picture of a DISPLAY item, which every text form is derived from.
+VexCblPicture &requirePicture(VexCblObjContext &item) {
+  if (!item.picture)
+    vexCvtReportError(vexCblMsg::pictureMissing);
+  return *item.picture;
+}
+
+int property(VexCblPicture &picture, VexCblPicProps::Property key) {
+  picture.analyze();
+  return picture.picProps() ? picture.picProps()->props()[key] : 0;
+}
+
+bool isSeparateSign(int sign) { return sign == cwLeadingSeparate || sign == cwTrailingSeparate; }
+
+// Character positions of the item's storage, counting a separate sign.
+int itemLength(VexCblGrpContext &grp, VexCblObjContext &item) {
+  if (!item.picture)
+    return 0;
+  return item.picture->size() + (isSeparateSign(vexCblGetSign(grp, item)) ? 1 : 0);
+}
+
+VexSyntax padSyntax(const char *pad) {
+  return VexSyntax(vexToUnicode(pad, static_cast<long>(std::strlen(pad)), false));
+}
+
+VexDataDef makeBinary(long width) {
+  auto binary = VexDefAccessor<VexBinaryDefImpl>::create();
+  binary->setWidth(VexRange(width));
+  return binary;
+}
+
+// The right-justified, blank-padded string that stands in for a number the
+// model cannot express.
+VexDataDef makeTextString(long width) {
+  auto string = VexDefAccessor<VexStringDefImpl>::create();
+  string->setWidth(VexRange(width));
+  string->setPadCharacter(padSyntax(" "));
+  string->setJustification(2);
+  return string;
+}
+
+// Binary integer presentation by the number of 9 positions; none above 18.
+bool integerPresentation(int size, bool isSigned, Presentation &presentation) {
+  if (size >= 1 && size <= 4)
+    presentation = isSigned ? Presentation::int16 : Presentation::uint16;
+  else if (size >= 5 && size <= 9)
+    presentation = isSigned ? Presentation::int32 : Presentation::uint32;
+  else if (size >= 10 && size <= 18)
+    presentation = isSigned ? Presentation::int64 : Presentation::uint64;
+  else
+    return false;
+  return true;
+}
+
+bool isPackedUsage(int usage) { return usage == cwPackedDecimal || usage == cwComp3; }
+
+bool isBinaryIntegerUsage(int usage) {
+  return usage == cwBinary || usage == cwComputational || usage == cwComp0 + 4 ||
+         usage == cwComp0 + 5;
+}
+
+// Presentations of the usages that need no picture; false for the others.
+bool fixedPresentation(int usage, Presentation &presentation) {
+  switch (usage) {
+  case cwIndex:
+  case cwPointer:
+  case cwObjectReference:
+    presentation = Presentation::uint32;
+    return true;
+  case cwProcedurePointer:
+    presentation = Presentation::uint64;
+    return true;
+  case cwComp0 + 1:
+    presentation = Presentation::float32;
+    return true;
+  case cwComp0 + 2:
+    presentation = Presentation::float64;
+    return true;
+  default:
+    return false;
+  }
+}
+
+// Sign position of a zoned number: the clause's position, trailing embedded
+// for a signed item without clause, none otherwise.
+int zonedSignPosition(int sign, bool isSigned) {
+  switch (sign) {
+  case cwLeading:
+    return 1;
+  case cwTrailing:
+    return 2;
+  case cwLeadingSeparate:
+    return 3;
+  case cwTrailingSeparate:
+    return 4;
+  case cwNone:
+    return isSigned ? 2 : 0;
+  default:
+    return 0;
+  }
+}
+
+const char *signPattern(int sign) {
+  if (sign == cwLeadingSeparate)
+    return "+0;-0";
+  if (sign == cwTrailingSeparate)
+    return "0+;0-";
+  return "0;0";
+}
+
+// One symbol of a numeric-edited picture together with its repetitions.
+struct SymbolRun {
+  char symbol;
+  int count;
+};
+
+// Reads the run that starts at `pos`: the symbol, its repetition counts and
+// directly repeated copies, so ZZZ, Z(3) and Z(2)Z are one run of 3.
+SymbolRun readRun(const std::string &picture, std::size_t &pos) {
+  SymbolRun run{picture[pos++], 1};
+  while (pos < picture.size()) {
+    if (picture[pos] == '(') {
+      run.count += std::atoi(picture.c_str() + pos + 1) - 1;
+      const std::size_t close = picture.find(')', pos);
+      pos = close == std::string::npos ? picture.size() : close + 1;
+    } else if (picture[pos] == run.symbol) {
+      ++run.count;
+      ++pos;
+    } else {
+      break;
+    }
+  }
+  return run;
+}
+
+// Positions filled by `symbol` ahead of the first 9 symbol (in the whole
+// picture when there is none), with repetition counts applied; a 9 inside a
+// repetition count is not a digit.
+int positionsBeforeDigits(const char *picture, char symbol) {
+  if (picture == nullptr)
+    return 0;
+  const std::string text(picture);
+  int positions = 0;
+  std::size_t pos = 0;
+  while (pos < text.size() && text[pos] != '9') {
+    const SymbolRun run = readRun(text, pos);
+    if (run.symbol == symbol)
+      positions += run.count;
+  }
+  return positions;
+}
+
+// What the pattern scan of a numeric-edited picture finds besides the
+// pattern itself.
+struct EditedLayout {
+  VexCblPicToPattern pattern;
+  char decimalPoint = 0;
+  char groupSeparator = 0;
+  char pad = 0;
+  int pointLocation = 0;
+};
+
+// The left-to-right translation of a numeric-edited picture into a pattern.
+class EditedScan {
+public:
+  EditedScan(const std::string &picture, int digits)
+      : m_picture(picture), m_digits(digits), m_zeroSup(vexCblGetZeroSupSymbol(picture.c_str())),
+        m_float(vexCblGetFloatSymbol(picture.c_str())) {}
+
+  // Builds the layout; false after reporting the warning of a picture the
+  // pattern cannot express.
+  bool run(EditedLayout &layout);
+
+private:
+  bool step(const SymbolRun &run, EditedLayout &layout);
+  void digits(int n, EditedLayout &layout);
+  void sign(char symbol, int n, EditedLayout &layout);
+  void currency(int n, EditedLayout &layout);
+  bool separator(char symbol, int n, EditedLayout &layout);
+  bool isGroupSeparatorPlace() const;
+
+  const std::string &m_picture;
+  std::size_t m_pos = 0;
+  const int m_digits;
+  int m_digitCount = 0;
+  char m_zeroSup;
+  char m_float;
+  bool m_floatStarted = false;
+  bool m_zeroSupSeen = false;
+  bool m_afterV = false;
+};
+
+bool EditedScan::run(EditedLayout &layout) {
+  VEX_TRACE(trcBlock, "EditedScan::run");
+  VEX_TRACE_DETAIL(trcBlock) << "Zero suppression symbol"
+                             << "(" << (m_zeroSup ? m_zeroSup : ' ') << ") "
+                             << "Floating symbol"
+                             << "(" << (m_float ? m_float : ' ') << ") ";
+  while (m_pos < m_picture.size()) {
+    const SymbolRun run = readRun(m_picture, m_pos);
+    if (!step(run, layout))
+      return VEX_TRACE_RESULT(false);
+  }
+  return VEX_TRACE_RESULT(true);
+}
+
+bool EditedScan::step(const SymbolRun &run, EditedLayout &layout) {
+  VEX_TRACE(trcBlock, "EditedScan::step");
+  VEX_TRACE_ARGS(trcBlock) << "Symbol"
+                           << "(" << run.symbol << ") "
+                           << "Run"
+                           << "(" << run.count << ") ";
+  const char symbol = run.symbol;
+  const int n = run.count;
+  if (symbol == '0') {
+    vexCvtReportMsg(vexCblMsg::zeroSymbols);
+    return false;
+  }
+  if (m_zeroSup != 0 && !m_zeroSupSeen && vexCblIsInsertionSymbol(symbol)) {
+    vexCvtReportMsg(vexCblMsg::beforeZeroSup);
+    return false;
+  }
+  switch (symbol) {
+  case '9':
+    digits(n, layout);
+    break;
+  case 'V':
+    m_afterV = true;
+    break;
+  case '.':
+    layout.pattern.addSymb('.', 1);
+    layout.decimalPoint = '.';
+    break;
+  case 'Z':
+  case '*':
+    layout.pattern.addSymb('#', n);
+    m_zeroSupSeen = true;
+    layout.pad = symbol == 'Z' ? ' ' : '*';
+    break;
+  case '+':
+  case '-':
+    sign(symbol, n, layout);
+    break;
+  case '$':
+    currency(n, layout);
+    break;
+  case 'C':
+  case 'D':
+    // CR and DB show only for negative values; the R or B is part of them.
+    if (m_pos < m_picture.size() && m_picture[m_pos] == (symbol == 'C' ? 'R' : 'B')) {
+      ++m_pos;
+      layout.pattern.addPosSymb(' ', 2);
+      layout.pattern.addNegStr(symbol == 'C' ? "CR" : "DB");
+    }
+    break;
+  case ',':
+  case '/':
+  case 'B':
+    return separator(symbol, n, layout);
+  default:
+    break;
+  }
+  return true;
+}
+
+void EditedScan::digits(int n, EditedLayout &layout) {
+  VEX_TRACE(trcBlock, "EditedScan::digits");
+  m_digitCount += n;
+  if (m_afterV)
+    layout.pointLocation += n;
+  else
+    layout.pattern.addSymb('0', n);
+  // Zero suppression and floating insertion end at the first digit shown.
+  m_float = 0;
+  m_zeroSup = 0;
+}
+
+void EditedScan::sign(char symbol, int n, EditedLayout &layout) {
+  VEX_TRACE(trcBlock, "EditedScan::sign");
+  const char positive = symbol == '+' ? '+' : ' ';
+  if (m_float != symbol) {
+    layout.pattern.addPosSymb(positive, 1);
+    layout.pattern.addNegSymb('-', 1);
+    return;
+  }
+  if (m_floatStarted) {
+    layout.pattern.addSymb('#', n);
+    return;
+  }
+  layout.pattern.addPosSymb(positive, 1);
+  layout.pattern.addNegSymb('-', 1);
+  layout.pad = ' ';
+  m_floatStarted = true;
+  layout.pattern.addSymb('#', n - 1);
+}
+
+void EditedScan::currency(int n, EditedLayout &layout) {
+  VEX_TRACE(trcBlock, "EditedScan::currency");
+  if (m_float != '$') {
+    layout.pattern.addSymb('$', 1);
+    return;
+  }
+  if (m_floatStarted) {
+    layout.pattern.addSymb('#', n);
+    return;
+  }
+  layout.pattern.addSymb('$', 1);
+  layout.pad = ' ';
+  m_floatStarted = true;
+  layout.pattern.addSymb('#', n - 1);
+}
+
+bool EditedScan::isGroupSeparatorPlace() const {
+  return (m_digitCount > 0 && m_digitCount < m_digits) || (m_floatStarted && m_float != 0) ||
+         (m_zeroSupSeen && m_zeroSup != 0);
+}
+
+bool EditedScan::separator(char symbol, int n, EditedLayout &layout) {
+  VEX_TRACE(trcBlock, "EditedScan::separator");
+  VEX_TRACE_DETAIL(trcBlock) << "Digits seen"
+                             << "(" << m_digitCount << ") "
+                             << "Group separator so far"
+                             << "(" << (layout.groupSeparator ? layout.groupSeparator : ' ')
+                             << ") ";
+  if (!isGroupSeparatorPlace()) {
+    layout.pattern.addSymb(symbol == 'B' ? ' ' : symbol, n);
+    return true;
+  }
+  if (n > 1) {
+    vexCvtReportMsg(vexCblMsg::separatorTooLong);
+    return false;
+  }
+  if (layout.groupSeparator != 0 && layout.groupSeparator != symbol) {
+    vexCvtReportMsg(vexCblMsg::differentSeparators);
+    return false;
+  }
+  layout.groupSeparator = symbol;
+  layout.pattern.addSymb(',', 1);
+  return true;
+}
+
+// The group separator as the user wrote it: B stands for a blank, and under
+// a comma decimal point the stored "," was a "." in the source.
+char16_t userGroupSeparator(char stored, bool commaDecimalPoint) {
+  if (stored == 'B')
+    return u' ';
+  if (stored == ',' && commaDecimalPoint)
+    return u'.';
+  return static_cast<unsigned char>(stored);
+}
+
+VexDataDef makeEditedNumber(const EditedLayout &layout, int size) {
+  VEX_TRACE(trcBlock, "makeEditedNumber");
+  const bool commaDecimalPoint = VexCblConfig::inst().commaDecimalPoint;
+  auto number = VexDefAccessor<VexNumberDefImpl>::create();
+  number->setJustification(2);
+  number->setTextPattern(vexToUnicode(layout.pattern.getPattern(), false));
+  number->setWidth(VexRange(size));
+  if (layout.decimalPoint != 0) {
+    number->setTextPresentation(2);
+    number->setDecimalPoint(commaDecimalPoint ? u',' : u'.');
+  } else if (layout.pointLocation > 0) {
+    number->setTextPresentation(1);
+    number->setPointLocation(layout.pointLocation);
+  } else {
+    number->setTextPresentation(0);
+  }
+  if (layout.groupSeparator != 0)
+    number->setGroupSeparator(userGroupSeparator(layout.groupSeparator, commaDecimalPoint));
+  if (layout.pad != 0) {
+    const char pad[2] = {layout.pad, '\0'};
+    number->setPadCharacter(padSyntax(pad));
+  }
+  return number;
+}
+
+} // namespace
+
+void VexCblPicToPattern::addSymb(char c, int n) {
+  VEX_TRACE(trcBlock, "VexCblPicToPattern::addSymb");
+  addPosSymb(c, n);
+  addNegSymb(c, n);
+}
+
+void VexCblPicToPattern::addPosSymb(char c, int n) {
+  VEX_TRACE(trcBlock, "VexCblPicToPattern::addPosSymb");
+  if (n > 0)
+    m_positive.append(static_cast<std::size_t>(n), c);
+}
+
+void VexCblPicToPattern::addNegSymb(char c, int n) {
+  VEX_TRACE(trcBlock, "VexCblPicToPattern::addNegSymb");
+  if (n > 0)
+    m_negative.append(static_cast<std::size_t>(n), c);
+}
+
+void VexCblPicToPattern::addStr(const char *s) {
+  VEX_TRACE(trcBlock, "VexCblPicToPattern::addStr");
+  addPosStr(s);
+  addNegStr(s);
+}
+
+void VexCblPicToPattern::addPosStr(const char *s) {
+  VEX_TRACE(trcBlock, "VexCblPicToPattern::addPosStr");
+  if (s != nullptr)
+    m_positive += s;
+}
+
+void VexCblPicToPattern::addNegStr(const char *s) {
+  VEX_TRACE(trcBlock, "VexCblPicToPattern::addNegStr");
+  if (s != nullptr)
+    m_negative += s;
+}
+
+std::string VexCblPicToPattern::getPattern() const {
+  VEX_TRACE(trcBlock, "VexCblPicToPattern::getPattern");
+  return m_positive + ";" + m_negative;
+}
+
+char vexCblGetZeroSupSymbol(const char *picture) {
+  VEX_TRACE(trcBlock, "vexCblGetZeroSupSymbol");
+  for (char symbol : {'Z', '*'})
+    if (positionsBeforeDigits(picture, symbol) >= 1)
+      return VEX_TRACE_RESULT(symbol);
+  return 0;
+}
+
+char vexCblGetFloatSymbol(const char *picture) {
+  VEX_TRACE(trcBlock, "vexCblGetFloatSymbol");
+  for (char symbol : {'+', '-', '$'})
+    if (positionsBeforeDigits(picture, symbol) >= 2)
+      return VEX_TRACE_RESULT(symbol);
+  return 0;
+}
+
+bool vexCblIsInsertionSymbol(char c) {
+  VEX_TRACE(trcBlock, "vexCblIsInsertionSymbol");
+  return c != '\0' && std::strchr("$+-/B0,", c) != nullptr;
+}
+
+void vexCblCheckPointLoc(VexCblPicProps *props, VexDefAccessor<VexNumberDefImpl> def) {
+  VEX_TRACE(trcBlock, "vexCblCheckPointLoc");
+  if (props == nullptr || !def)
+    return;
+  const int after = props->props()[VexCblPicProps::DigitsAfterV];
+  VEX_TRACE_DETAIL(trcBlock) << "Digits after V"
+                             << "(" << after << ") ";
+  if (after != 0)
+    def->setPointLocation(after);
+}
+
+VexDataDef vexCblCreateNumber(VexCblGrpContext &grp, VexCblObjContext &item) {
+  VEX_TRACE(trcBlock, "vexCblCreateNumber");
+  const VexCblConfig &config = VexCblConfig::inst();
+  VexCblPicture *picture = item.picture.get();
+  if (picture && config.compatLevel == 300 && property(*picture, VexCblPicProps::P) != 0)
+    vexCvtReportMsg(vexCblMsg::pSymbols);
+
+  const int length = itemLength(grp, item);
+  const int usage = vexCblGetUsage(grp, item);
+  VEX_TRACE_DETAIL(trcBlock) << "Usage"
+                             << "(" << usage << ") "
+                             << "Length"
+                             << "(" << length << ") ";
+  if (usage == cwDisplay1) {
+    if (!picture)
+      vexCvtReportError(vexCblMsg::pictureMissing);
+    vexCvtReportMsg(vexCblMsg::display1);
+    return makeBinary(2L * length);
+  }
+  if (usage != cwDisplay && usage != cwNone)
+    return vexCblCreateBinNum(grp, item);
+  if (!picture)
+    vexCvtReportError(vexCblMsg::pictureMissing);
+  if (config.textNumbersAsStrings)
+    return makeTextString(length);
+  if ((config.compatLevel == 300 && item.blankWhenZero) ||
+      property(*picture, VexCblPicProps::Digits) == 0) {
+    vexCvtReportMsg(vexCblMsg::blankWhenZero);
+    return makeTextString(length);
+  }
+  if (property(*picture, VexCblPicProps::E) != 0)
+    return vexCblCreateTextExtrFloat(grp, item);
+  if (vexCblTypeHas(picture->type(), VexCblType::Edited))
+    return vexCblCreateTextNumEdited(grp, item);
+  return vexCblCreateTextNum(grp, item);
+}
+
+VexDataDef vexCblCreateBinNum(VexCblGrpContext &grp, VexCblObjContext &item) {
+  VEX_TRACE(trcBlock, "vexCblCreateBinNum");
+  const bool compat300 = VexCblConfig::inst().compatLevel == 300;
+  const int usage = vexCblGetUsage(grp, item);
+  VexCblPicture *picture = item.picture.get();
+  // A packed number keeps its decimal point, except where it becomes bytes.
+  if (picture && property(*picture, VexCblPicProps::DigitsAfterV) != 0 &&
+      (compat300 || !isPackedUsage(usage)))
+    vexCvtReportMsg(vexCblMsg::implicitDecimal);
+
+  auto number = VexDefAccessor<VexNumberDefImpl>::create();
+  Presentation presentation{};
+  if (isBinaryIntegerUsage(usage)) {
+    if (!picture)
+      vexCvtReportError(vexCblMsg::pictureMissing);
+    const bool isSigned = property(*picture, VexCblPicProps::S) > 0;
+    if (integerPresentation(picture->size(), isSigned, presentation))
+      number->setBinaryPresentation(presentation);
+    return number;
+  }
+  if (isPackedUsage(usage)) {
+    if (!picture)
+      vexCvtReportError(vexCblMsg::pictureMissing);
+    if (compat300) {
+      vexCvtReportMsg(vexCblMsg::packed);
+      return makeBinary(picture->size() / 2 + 1);
+    }
+    number->setBinaryPresentation(Presentation::packedDecimal);
+    number->setNumberOfDigits(property(*picture, VexCblPicProps::Digits));
+    vexCblCheckPointLoc(picture->picProps(), number);
+    return number;
+  }
+  if (!fixedPresentation(usage, presentation))
+    vexCvtReportError(vexCblMsg::unknownUsage);
+  number->setBinaryPresentation(presentation);
+  return number;
+}
+
+VexDataDef vexCblCreateTextNum(VexCblGrpContext &grp, VexCblObjContext &item) {
+  VEX_TRACE(trcBlock, "vexCblCreateTextNum");
+  VexCblPicture &picture = requirePicture(item);
+  const int size = picture.size();
+  const int sign = vexCblGetSign(grp, item);
+  const bool isSigned = property(picture, VexCblPicProps::S) > 0;
+  const int afterV = property(picture, VexCblPicProps::DigitsAfterV);
+  VEX_TRACE_DETAIL(trcBlock) << "Sign"
+                             << "(" << sign << ") "
+                             << "Signed"
+                             << "(" << isSigned << ") ";
+
+  if (VexCblConfig::inst().compatLevel == 300) {
+    if (sign == cwTrailing || sign == cwLeading || (sign == cwNone && isSigned)) {
+      vexCvtReportMsg(vexCblMsg::innerSign);
+      return makeBinary(size);
+    }
+    auto number = VexDefAccessor<VexNumberDefImpl>::create();
+    number->setJustification(2);
+    number->setTextPattern(vexToUnicode(signPattern(sign), false));
+    // The separate sign position is not counted: the pattern carries it.
+    number->setWidth(VexRange(size));
+    if (afterV != 0) {
+      number->setTextPresentation(1);
+      number->setPointLocation(afterV);
+    } else {
+      number->setTextPresentation(0);
+    }
+    return number;
+  }
+
+  auto number = VexDefAccessor<VexNumberDefImpl>::create();
+  number->setTextPresentation(4);
+  number->setNumberOfDigits(property(picture, VexCblPicProps::Digits));
+  if (const int position = zonedSignPosition(sign, isSigned); position != 0)
+    number->setSignPosition(position);
+  if (item.blankWhenZero)
+    number->setBlankWhenZero(1);
+  vexCblCheckPointLoc(picture.picProps(), number);
+  return number;
+}
+
+VexDataDef vexCblCreateTextExtrFloat(VexCblGrpContext &, VexCblObjContext &item) {
+  VEX_TRACE(trcBlock, "vexCblCreateTextExtrFloat");
+  const int size = requirePicture(item).size();
+  if (size < 7) {
+    vexCvtReportMsg(vexCblMsg::shortFloat);
+    return makeTextString(size);
+  }
+  auto number = VexDefAccessor<VexNumberDefImpl>::create();
+  number->setJustification(2);
+  number->setPadCharacter(padSyntax(" "));
+  number->setWidth(VexRange(size));
+  number->setTextPresentation(3);
+  return number;
+}
+
+VexDataDef vexCblCreateTextNumEdited(VexCblGrpContext &, VexCblObjContext &item) {
+  VEX_TRACE(trcBlock, "vexCblCreateTextNumEdited");
+  VexCblPicture &picture = requirePicture(item);
+  const int size = picture.size();
+  EditedLayout layout;
+  EditedScan scan(picture.getPictureVal(), property(picture, VexCblPicProps::Digits));
+  if (!scan.run(layout)) {
+    auto string = VexDefAccessor<VexStringDefImpl>::create();
+    string->setWidth(VexRange(size));
+    string->setPadCharacter(padSyntax("0"));
+    string->setJustification(2);
+    return string;
+  }
+  VEX_TRACE_DETAIL(trcBlock) << "Pattern"
+                             << "(" << layout.pattern.getPattern() << ") ";
+  return makeEditedNumber(layout, size);
+}

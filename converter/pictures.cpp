@@ -1,0 +1,230 @@
+#include "converter/pictures.h"
+
+#include <array>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "support/trace.h"
+#include "converter/conversion_options.h"
+
+namespace {
+
+TRC1_EPB trcBlock{"VEXCBPIC"};
+
+// What one occurrence of a picture symbol does to the analysis.
+enum SymbolEffect : unsigned {
+  NumericClass = 0x01,
+  AlphabeticClass = 0x02,
+  AlphanumericClass = 0x04,
+  EditingSymbol = 0x08,
+  DbcsSymbol = 0x10,
+  ExponentSymbol = 0x20,
+  SignSymbol = 0x40,
+  PointSymbol = 0x80,    // V: the implied decimal point
+  ScalingSymbol = 0x100, // P: a point ahead of the digits when none came yet
+  DigitSymbol = 0x200,
+};
+
+struct PictureSymbol {
+  const char *text; // one character, or two for CR and DB
+  int width;        // character positions of one occurrence
+  unsigned effects;
+};
+
+// Searched in order, so CR and DB are tried before a lone C or D (which,
+// like any character not listed, has no effect).
+constexpr std::array<PictureSymbol, 23> symbols = {{
+    {"9", 1, NumericClass | DigitSymbol},
+    {"A", 1, AlphabeticClass},
+    {"X", 1, AlphanumericClass},
+    {"G", 1, AlphanumericClass | DbcsSymbol},
+    {"N", 1, AlphanumericClass | DbcsSymbol},
+    {"E", 1, NumericClass | ExponentSymbol},
+    {"$", 1, NumericClass | EditingSymbol},
+    {"*", 1, NumericClass | EditingSymbol},
+    {"+", 1, NumericClass | EditingSymbol},
+    {"-", 1, NumericClass | EditingSymbol},
+    {"Z", 1, NumericClass | EditingSymbol},
+    {",", 1, EditingSymbol},
+    {".", 1, EditingSymbol},
+    {"/", 1, EditingSymbol},
+    {"0", 1, EditingSymbol},
+    {"B", 1, EditingSymbol},
+    {"CR", 2, EditingSymbol},
+    {"DB", 2, EditingSymbol},
+    {"S", 0, SignSymbol},
+    {"V", 0, PointSymbol},
+    {"P", 0, ScalingSymbol},
+    {"C", 0, 0},
+    {"D", 0, 0},
+}};
+
+constexpr PictureSymbol otherCharacter = {"", 0, 0};
+
+const PictureSymbol &symbolAt(const std::string &picture, std::size_t pos) {
+  for (const PictureSymbol &symbol : symbols)
+    if (picture.compare(pos, std::strlen(symbol.text), symbol.text) == 0)
+      return symbol;
+  return otherCharacter;
+}
+
+// The repetition count of the symbol that ends before `pos`: n for "(n)",
+// moving `pos` past the ")", else 1.
+int repetitionAt(const std::string &picture, std::size_t &pos) {
+  if (pos >= picture.size() || picture[pos] != '(')
+    return 1;
+  const int count = std::atoi(picture.c_str() + pos + 1);
+  const std::size_t close = picture.find(')', pos);
+  pos = close == std::string::npos ? picture.size() : close + 1;
+  return count;
+}
+
+// The state of one left-to-right pass over a picture.
+class PictureScan {
+public:
+  PictureScan(VexCblPicProps::PropMap &props, bool compat300)
+      : m_props(props), m_compat300(compat300) {}
+
+  void add(const PictureSymbol &symbol, int count) {
+    const unsigned effects = symbol.effects;
+    m_numeric |= (effects & NumericClass) != 0;
+    m_alphabetic |= (effects & AlphabeticClass) != 0;
+    m_alphanumeric |= (effects & AlphanumericClass) != 0;
+    m_edited |= (effects & EditingSymbol) != 0;
+    if (effects & DbcsSymbol)
+      m_props[VexCblPicProps::DBCS] = 1;
+    if (effects & ExponentSymbol)
+      m_props[VexCblPicProps::E] = 1;
+    if (effects & SignSymbol)
+      ++m_props[VexCblPicProps::S];
+    // Leading Ps stand for positions right of the decimal point.
+    if ((effects & PointSymbol) || ((effects & ScalingSymbol) && !m_numeric))
+      m_afterPoint = true;
+    if (effects & ScalingSymbol) {
+      m_props[VexCblPicProps::P] += count;
+      if (m_afterPoint && m_compat300)
+        m_props[VexCblPicProps::DigitsAfterV] += count;
+    }
+    if (effects & DigitSymbol) {
+      m_props[VexCblPicProps::Digits] += count;
+      if (m_afterPoint)
+        m_props[VexCblPicProps::DigitsAfterV] += count;
+    }
+    m_size += symbol.width * count;
+  }
+
+  void finish() {
+    VexCblType type = VexCblType::Alphanumeric;
+    if (m_numeric && !m_alphabetic && !m_alphanumeric)
+      type = VexCblType::Numeric;
+    else if (m_alphabetic && !m_numeric && !m_alphanumeric)
+      type = VexCblType::Alphabetic;
+    if (m_edited)
+      type = type | VexCblType::Edited;
+    m_props[VexCblPicProps::TYPE] = static_cast<std::int32_t>(type);
+    m_props[VexCblPicProps::SIZE] = m_size;
+  }
+
+private:
+  VexCblPicProps::PropMap &m_props;
+  bool m_compat300;
+  int m_size = 0;
+  bool m_numeric = false;
+  bool m_alphabetic = false;
+  bool m_alphanumeric = false;
+  bool m_edited = false;
+  bool m_afterPoint = false;
+};
+
+char normalised(char c, bool commaDecimalPoint) {
+  if (commaDecimalPoint && (c == ',' || c == '.'))
+    return c == ',' ? '.' : ',';
+  const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper != '\0' && std::strchr("ABPSVXZCRDEGN", upper))
+    return upper;
+  return c;
+}
+
+} // namespace
+
+VexCblPicProps::VexCblPicProps() {
+  for (Property key : {SIZE, TYPE, DBCS, S, P, E, DigitsAfterV, Digits})
+    m_props.emplace(key, 0);
+}
+
+VexCblPicture::VexCblPicture(const char *picture) { setPictureVal(picture); }
+
+VexCblPicture::~VexCblPicture() { reset(); }
+
+VexCblPicture::VexCblPicture(const VexCblPicture &other)
+    : m_picture(other.m_picture),
+      m_props(other.m_props ? std::make_unique<VexCblPicProps>(*other.m_props) : nullptr) {}
+
+VexCblPicture &VexCblPicture::operator=(const VexCblPicture &other) {
+  if (this != &other) {
+    m_picture = other.m_picture;
+    m_props = other.m_props ? std::make_unique<VexCblPicProps>(*other.m_props) : nullptr;
+  }
+  return *this;
+}
+
+void VexCblPicture::setPictureVal(const char *picture) {
+  VEX_TRACE(trcBlock, "VexCblPicture::setPictureVal");
+  VEX_TRACE_ARGS(trcBlock) << "picture"
+                           << "(" << picture << ") ";
+  const bool commaDecimalPoint = VexCblConfig::inst().commaDecimalPoint;
+  m_picture.clear();
+  for (const char *c = picture; c && *c; ++c)
+    m_picture += normalised(*c, commaDecimalPoint);
+  VEX_TRACE_DETAIL(trcBlock) << "Picture"
+                             << "(" << m_picture << ") ";
+  reset();
+}
+
+bool VexCblPicture::analyze() {
+  VEX_TRACE(trcBlock, "VexCblPicture::analyze");
+  if (m_picture.empty())
+    return false;
+  if (m_props)
+    return true;
+  m_props = std::make_unique<VexCblPicProps>();
+  PictureScan scan(m_props->props(), VexCblConfig::inst().compatLevel == 300);
+  std::size_t pos = 0;
+  while (pos < m_picture.size()) {
+    const PictureSymbol &symbol = symbolAt(m_picture, pos);
+    pos += symbol.text[0] ? std::strlen(symbol.text) : 1;
+    scan.add(symbol, repetitionAt(m_picture, pos));
+  }
+  scan.finish();
+  VEX_TRACE_DETAIL(trcBlock) << "Picture size"
+                             << "(" << m_props->props()[VexCblPicProps::SIZE] << ") type("
+                             << m_props->props()[VexCblPicProps::TYPE] << ") ";
+  return true;
+}
+
+int VexCblPicture::size() {
+  VEX_TRACE(trcBlock, "VexCblPicture::size");
+  return analyze() ? m_props->props()[VexCblPicProps::SIZE] : 0;
+}
+
+VexCblType VexCblPicture::type() {
+  VEX_TRACE(trcBlock, "VexCblPicture::type");
+  return analyze() ? static_cast<VexCblType>(m_props->props()[VexCblPicProps::TYPE])
+                   : VexCblType::None;
+}
+
+void VexCblPicture::reset() {
+  VEX_TRACE(trcBlock, "VexCblPicture::reset");
+  m_props.reset();
+}
+
+int vexCblCountSymbol(const char *picture, char symbol, char stop) {
+  VEX_TRACE(trcBlock, "vexCblCountSymbol");
+  VEX_TRACE_ARGS(trcBlock) << "picture"
+                           << "(" << picture << ") symbol(" << symbol << ") stop(" << stop << ") ";
+  int count = 0;
+  for (const char *c = picture; c && *c && *c != stop; ++c)
+    count += *c == symbol ? 1 : 0;
+  return count;
+}

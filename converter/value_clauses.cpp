@@ -1,0 +1,166 @@
+#include "converter/value_clauses.h"
+
+#include <array>
+#include <cctype>
+
+#include "frontend/syntax_tree.h"
+#include "support/trace.h"
+#include "converter/conversion_report.h"
+
+namespace {
+
+TRC1_EPB trcBlock{"VEXCBVAL"};
+
+// The figurative constants by the word code that the syntax tree stores in
+// the keyword of a figurative_literal node.
+struct FigConstEntry {
+  int code;
+  const char *value;
+  bool expandable;
+};
+
+constexpr std::array<FigConstEntry, 12> figurativeConstants = {{
+    {cwZero, "0", true},
+    {cwZeros, "0", true},
+    {cwZeroes, "0", true},
+    {cwSpace, " ", true},
+    {cwSpaces, " ", true},
+    {cwHighValue, "\\hFF", true},
+    {cwHighValues, "\\hFF", true},
+    {cwLowValue, "\\h00", true},
+    {cwLowValues, "\\h00", true},
+    {cwQuote, "\"", true},
+    {cwQuotes, "\"", true},
+    // NULL is the null pointer: a single value, not a fill character.
+    {cwNull, "0", false},
+}};
+
+constexpr const char *unknownFigConstMsg =
+    "\n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword was ignored.";
+
+constexpr std::uint32_t escapeLength = 4; // "\h" and two hexadecimal digits
+
+// The content of a delimited literal from `text` on: a doubled delimiter
+// stands for one, a single one ends the content.
+std::string delimitedContent(const char *text, char delimiter) {
+  std::string content;
+  for (const char *c = text; *c; ++c) {
+    if (*c == delimiter) {
+      if (c[1] != delimiter)
+        break;
+      ++c;
+    }
+    content += *c;
+  }
+  return content;
+}
+
+// The hexadecimal digits from `text` up to `delimiter`, as "\h" escapes of
+// two digits each.
+std::string hexEscapes(const char *text, char delimiter) {
+  std::string escapes;
+  for (const char *c = text; *c && *c != delimiter; c += 2) {
+    escapes += "\\h";
+    escapes += *c;
+    // An odd digit count is completed on the right, as compilers do.
+    const bool pairComplete = c[1] && c[1] != delimiter;
+    escapes += pairComplete ? c[1] : '0';
+    if (!pairComplete)
+      break;
+  }
+  return escapes;
+}
+
+std::string doubledBackslashes(const std::string &text) {
+  std::string doubled;
+  for (char c : text) {
+    doubled += c;
+    if (c == '\\')
+      doubled += '\\';
+  }
+  return doubled;
+}
+
+} // namespace
+
+void VexCblValue::setStrValue(const char *literal) {
+  VEX_TRACE(trcBlock, "VexCblValue::setStrValue");
+  VEX_TRACE_ARGS(trcBlock) << "literal"
+                           << "(" << literal << ") ";
+  if (!literal)
+    return;
+  const char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(literal[0])));
+  if (kind == 'X' && literal[1]) {
+    m_type = Hexadecimal;
+    m_value = hexEscapes(literal + 2, literal[1]);
+    m_unitLength = escapeLength;
+  } else if (kind == 'Z' && literal[1]) {
+    m_type = NullTerminated;
+    m_value = delimitedContent(literal + 2, literal[1]);
+    m_expandable = false;
+    m_unitLength = 1;
+  } else if ((kind == 'G' || kind == 'N') && literal[1]) {
+    m_type = Dbcs;
+    m_value = literal + 1;
+    m_unitLength = 1;
+  } else {
+    m_type = Alphanumeric;
+    m_value = literal[0] ? delimitedContent(literal + 1, literal[0]) : std::string();
+    m_unitLength = 1;
+  }
+}
+
+void VexCblValue::setNumValue(const char *literal) {
+  VEX_TRACE(trcBlock, "VexCblValue::setNumValue");
+  VEX_TRACE_ARGS(trcBlock) << "literal"
+                           << "(" << literal << ") ";
+  if (!literal)
+    return;
+  m_type = Numeric;
+  m_value = literal;
+  m_expandable = false;
+  m_unitLength = 1;
+}
+
+void VexCblValue::setFigConst(int code) {
+  VEX_TRACE(trcBlock, "VexCblValue::setFigConst");
+  VEX_TRACE_ARGS(trcBlock) << "code"
+                           << "(" << code << ") ";
+  for (const FigConstEntry &constant : figurativeConstants) {
+    if (constant.code == code) {
+      m_type = FigurativeConstant;
+      m_value = constant.value;
+      m_expandable = constant.expandable;
+      m_unitLength = static_cast<std::uint32_t>(m_value.size());
+      return;
+    }
+  }
+  m_type = NoValue;
+  m_value.clear();
+  vexCvtReportMsg(unknownFigConstMsg);
+}
+
+std::string VexCblValue::getValueImage(int length) const {
+  VEX_TRACE(trcBlock, "VexCblValue::getValueImage");
+  VEX_TRACE_ARGS(trcBlock) << "length"
+                           << "(" << length << ") type(" << static_cast<int>(m_type) << ") ";
+  if (m_type == NoValue || m_value.empty())
+    return {};
+  std::string image = m_value;
+  const long long units = static_cast<long long>(m_value.size() / m_unitLength);
+  if (length != -1 && m_expandable && m_type != Numeric && m_type != NullTerminated &&
+      units < length) {
+    const std::size_t wanted = static_cast<std::size_t>(length) * m_unitLength;
+    image.clear();
+    while (image.size() + m_value.size() <= wanted)
+      image += m_value;
+    image += m_value.substr(0, wanted - image.size());
+  }
+  if (m_type == Alphanumeric || m_type == NullTerminated)
+    image = doubledBackslashes(image);
+  if (m_type == NullTerminated)
+    image += "\\0";
+  VEX_TRACE_DETAIL(trcBlock) << "Value image"
+                             << "(" << image << ") ";
+  return image;
+}

@@ -1,0 +1,17 @@
+#include "diagnostics/position.h"
+
+int Compare(const tPosition &a, const tPosition &b) {
+  if (a.File != b.File)
+    return a.File < b.File ? -1 : 1;
+  if (a.Line != b.Line)
+    return a.Line < b.Line ? -1 : 1;
+  if (a.Column != b.Column)
+    return a.Column < b.Column ? -1 : 1;
+  return 0;
+}
+
+void WritePosition(FILE *stream, const tPosition &position) {
+  std::fprintf(stream, "\"%s\":%4lu,%3hu", GetCStr(position.File),
+               static_cast<unsigned long>(position.Line),
+               static_cast<unsigned short>(position.Column));
+}

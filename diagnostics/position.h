@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+#include "support/identifier_table.h"
+
+// A source position; Line 0 means "no position".
+struct tPosition {
+  std::uint32_t Line;
+  std::uint16_t Column;
+  tIdent File;
+};
+
+inline constexpr tPosition NoPosition{0, 0, NoIdent};
+
+// -1, 0 or +1: by file identifier number, then line, then column.
+int Compare(const tPosition &a, const tPosition &b);
+// Prints "file":line,column as "%s":%4lu,%3hu.
+void WritePosition(FILE *stream, const tPosition &position);

@@ -1,0 +1,210 @@
+#include "frontend/copy_inclusion.h"
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "frontend/scanner.h"
+#include "frontend/source_reader.h"
+#include "frontend/copied_entries.h"
+#include "frontend/copy_statement_parser.h"
+#include "diagnostics/message_store.h"
+#include "support/copybook_search.h"
+
+bool do_copy = true;
+int copy_context = 0;
+
+namespace {
+
+// A copy-file level: the file that positions name there and the statement
+// that opened it. The context of the including file is kept by the scanner's
+// file stack, which restores it when the level's file is closed.
+struct Level {
+  tIdent file;
+  tTree statement;
+};
+
+struct CopyState {
+  // levels[i] belongs to level i + 1.
+  std::vector<Level> levels;
+  int notFound = 0;
+  bool exitHandler = false;
+};
+CopyState state;
+
+tTree currentStatement() { return state.levels.empty() ? NoTree : state.levels.back().statement; }
+
+void includeLine(tIdent member, tPosition position) { Copy(member, position, NoIdent, NoTree); }
+
+void removeTemporaryAtExit() { ResetReplacing(); }
+
+// The text of a copybook name: a word as written, a literal without its
+// delimiters.
+tIdent textName(tTree node, tPosition &position) {
+  tIdent spelling = NoIdent;
+  if (auto *name = as_if<tree::name>(node)) {
+    spelling = name->spelling != NoIdent ? name->spelling : name->name;
+    position = name->bpos;
+  } else if (auto *qualified = as_if<tree::qualification>(node)) {
+    spelling = qualified->spelling != NoIdent ? qualified->spelling : qualified->name;
+    position = qualified->bpos;
+  } else if (auto *literal = as_if<tree::string>(node)) {
+    spelling = MakeIdent(literal->String != nullptr ? StGetCStr(literal->String) : "");
+    position = literal->bpos;
+  }
+  if (spelling == NoIdent)
+    return NoIdent;
+  std::string text = GetCStr(spelling);
+  if (text.size() >= 2 && (text[0] == '"' || text[0] == '\'')) {
+    char quote = text[0];
+    text.erase(0, 1);
+    if (text.back() == quote)
+      text.pop_back();
+    return MakeIdent(text.c_str());
+  }
+  return spelling;
+}
+
+tIdent libraryName(tTree node) {
+  auto *qualified = as_if<tree::qualification>(node);
+  if (qualified == nullptr)
+    return NoIdent;
+  if (auto *library = as_if<tree::name>(qualified->qualification))
+    return library->spelling != NoIdent ? library->spelling : library->name;
+  return NoIdent;
+}
+
+} // namespace
+
+void init_copy_pars() {
+  state.levels.clear();
+  state.notFound = 0;
+  copy_context = 0;
+  ForgetCarriedOut();
+  ResetReplacing();
+  GetToken_Hook = ReplacingGetToken;
+  CloseSource_Hook = pop;
+  Include_Hook = includeLine;
+  ScanMessage_Hook = ReplacingScanMessage;
+  CloseScanner_Hook = ResetReplacing;
+  if (!state.exitHandler) {
+    // A fatal front-end error leaves through the driver's exit routine and
+    // never reaches CloseScanner; the temporary file must go all the same.
+    std::atexit(removeTemporaryAtExit);
+    state.exitHandler = true;
+  }
+}
+
+void push(tIdent file) {
+  if (CopyLevel() + 1 >= MaxCopyLevels) {
+    Message("too many nested COPY's", xxFatal, Attribute.Position);
+    return;
+  }
+  tScanContext context = GetScanContext();
+  state.levels.push_back(Level{file, currentStatement()});
+  context.File = file;
+  SetScanContext(context);
+}
+
+void pop() {
+  if (state.levels.empty())
+    return;
+  stop_replacing();
+  state.levels.pop_back();
+}
+
+int CopyLevel() { return static_cast<int>(state.levels.size()); }
+
+int Copy(tIdent name, tPosition position, tIdent library, tTree statement) {
+  (void)library;
+  if (!do_copy || name == NoIdent || LengthIdent(name) == 0)
+    return 0;
+  const char *found = rFindFile(GetCStr(name));
+  if (found == nullptr) {
+    ++state.notFound;
+    MessageI("cannot access include file", xxError, position, xxIdent, &name);
+    CopyRepair();
+    return 0;
+  }
+  if (CopyLevel() + 1 >= MaxCopyLevels) {
+    Message("too many nested COPY's", xxFatal, position);
+    return 0;
+  }
+  copy_repair = 0;
+  const std::string path = found;
+  BeginFile(path.c_str());
+  const tIdent file = MakeIdent(path.c_str());
+  push(file);
+  state.levels.back().statement = statement;
+  if (auto *copy = as_if<tree::s_copy>(statement)) {
+    copy->FileName = file;
+    if (is<tree::copy_replacing>(copy->copy_replacing_l))
+      start_replacing(file, copy->copy_replacing_l, true, copy->bpos);
+  } else if (auto *inclure = as_if<tree::s_inclure>(statement)) {
+    inclure->FileName = file;
+  }
+  return 1;
+}
+
+void CopyRepair() {
+  if (copy_repair == 0)
+    return;
+  file_input = 0;
+  BeginFile("dot");
+  push(MakeIdent("dot"));
+}
+
+void start_prefix() {
+  if (auto *inclure = as_if<tree::s_inclure>(currentStatement()))
+    set_inclure_params(inclure->prefix, inclure->increment);
+}
+
+int CopyStatement(tree::s_copy *statement) {
+  if (statement == nullptr)
+    return 0;
+  statement->ContainedInCopy = currentStatement();
+  tPosition position = statement->bpos;
+  tIdent name = textName(statement->qualification, position);
+  return Copy(name, position, libraryName(statement->qualification), statement);
+}
+
+int CopyStatementReduced(tree::s_copy *statement) {
+  tIdent carried = NoIdent;
+  if (statement != nullptr && TakeCarriedOut(statement->bpos, carried)) {
+    statement->FileName = carried;
+    return 0;
+  }
+  return CopyStatement(statement);
+}
+
+int InclureStatement(tree::s_inclure *statement) {
+  if (statement == nullptr)
+    return 0;
+  statement->ContainedInCopy = currentStatement();
+  tPosition position = statement->bpos;
+  tIdent name = textName(statement->name, position);
+  if (Copy(name, position, NoIdent, statement) == 0)
+    return 0;
+  start_prefix();
+  return 1;
+}
+
+int InclureStatementReduced(tree::s_inclure *statement) {
+  tIdent carried = NoIdent;
+  if (statement != nullptr && TakeCarriedOut(statement->bpos, carried)) {
+    statement->FileName = carried;
+    return 0;
+  }
+  return InclureStatement(statement);
+}
+
+void ReplaceStatementReduced(tree::s_replace *statement) {
+  if (statement == nullptr || !is<tree::copy_replacing>(statement->copy_replacing_l))
+    return;
+  statement->ContainedInCopy = currentStatement();
+  if (!state.levels.empty())
+    state.levels.back().statement = statement;
+  start_replacing(GetScanContext().File, statement->copy_replacing_l, false, statement->bpos);
+}
+
+int CopiesNotFound() { return state.notFound; }

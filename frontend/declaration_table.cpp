@@ -1,0 +1,289 @@
+#include "frontend/declaration_table.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "frontend/keywords.h"
+#include "diagnostics/message_store.h"
+
+namespace {
+
+constexpr int BucketCount = 1024;
+constexpr int StackSize = 52;
+constexpr std::uint32_t RmsDialects = 0x800000 | 0x1000000;
+
+struct LevelEntry {
+  std::int8_t level;
+  tree::decl *last; // last declaration made on this depth, or null
+};
+
+struct DeftabState {
+  tree::decl *buckets[BucketCount] = {};
+  LevelEntry stack[StackSize] = {};
+  int depth = 0;         // stack_ptr: the current depth, 0 is the top level
+  int current_level = 1; // level number of the last ordinary entry
+  tIdent filler = NoIdent;
+  tIdent rms_sts = NoIdent;
+  tIdent rms_stv = NoIdent;
+  tIdent rms_filename = NoIdent;
+};
+DeftabState state;
+
+tree::decl *NextDecl(const tree::decl *d) { return static_cast<tree::decl *>(d->next); }
+tree::decl *FirstField(const tree::decl *d) { return static_cast<tree::decl *>(d->fields); }
+
+void Enter(tree::decl *d) {
+  tree::decl *&bucket = state.buckets[d->name & (BucketCount - 1)];
+  d->collision = bucket;
+  bucket = d;
+}
+
+bool RmsDialect() { return (dialect & RmsDialects) != 0; }
+
+bool IsRmsName(tIdent name) {
+  return name == state.rms_sts || name == state.rms_stv || name == state.rms_filename;
+}
+
+// Moves to depth `depth`; a depth beyond the stack (never reached by COBOL
+// level numbers) keeps the deepest entry.
+int Deeper(int depth) { return depth + 1 < StackSize ? depth + 1 : depth; }
+
+// The depth at which a declaration of `level` goes; updates the level stack.
+int ChooseDepth(int level) {
+  int depth = state.depth;
+  if (level == 1) {
+    if (Section == dkFile || Section == dkCommunication) {
+      if (depth == 0)
+        state.stack[1] = {1, nullptr};
+      depth = 1;
+    } else {
+      depth = 0;
+    }
+    state.current_level = 1;
+  } else if (level == 66) {
+    if (Section == dkFile && depth >= 1) {
+      if (depth == 1)
+        state.stack[2] = {66, nullptr};
+      depth = 2;
+    } else {
+      if (depth == 0)
+        state.stack[1] = {66, nullptr};
+      depth = 1;
+    }
+  } else if (level == 77 || level == 78) {
+    depth = 0;
+    state.current_level = 1;
+  } else if (level >= 90 && level <= 99) {
+    depth = 0;
+  } else {
+    if (level < state.current_level) {
+      if (depth > 0)
+        --depth;
+      while (depth > 0 && level < state.stack[depth].level)
+        --depth;
+      // A level between two open levels: sibling of the later of them.
+      if (level > state.stack[depth].level) {
+        depth = Deeper(depth);
+        state.stack[depth].level = static_cast<std::int8_t>(level);
+      }
+    } else if (level > state.current_level) {
+      depth = Deeper(depth);
+      state.stack[depth] = {static_cast<std::int8_t>(level), nullptr};
+    }
+    state.current_level = level;
+  }
+  return depth;
+}
+
+// The first earlier sibling of `d` with the same name, or null. Siblings share
+// their parent (`lower`; null for the top-level list), and every declaration
+// sits in its name's hash chain, so the chain is searched instead of the
+// sibling list, which keeps declaring linear in long flat records. The result
+// is the one a walk of the list from its head would meet first: entries put
+// in front of the list (level 0: implicit declarations) come first, newest
+// first; appended entries follow, oldest first.
+tree::decl *FirstSiblingNamed(const tree::decl *d) {
+  tree::decl *prepended = nullptr;
+  tree::decl *appended = nullptr;
+  for (tree::decl *s = state.buckets[d->name & (BucketCount - 1)]; s != nullptr;
+       s = static_cast<tree::decl *>(s->collision)) {
+    if (s == d || s->name != d->name || s->lower != d->lower)
+      continue;
+    if (s->level == 0) {
+      if (prepended == nullptr)
+        prepended = s;
+    } else {
+      appended = s;
+    }
+  }
+  return prepended != nullptr ? prepended : appended;
+}
+
+void ReportDuplicate(tree::decl *d) {
+  if (tree::decl *s = FirstSiblingNamed(d)) {
+    MessageI("name multiply declared", xxError, d->position, xxIdent, &d->name);
+    MessageI("previous declaration", xxInformation, d->position, xxPosition, &s->position);
+  }
+}
+
+void Link(tree::decl *d, int depth) {
+  tree::decl *parent = depth > 0 ? state.stack[depth - 1].last : nullptr;
+  d->lower = parent;
+  if (tree::decl *last = state.stack[depth].last) {
+    if (NameCheck && d->name != NoIdent && d->name != state.filler)
+      ReportDuplicate(d);
+    last->next = d;
+  } else if (parent != nullptr) {
+    parent->fields = d;
+  }
+  state.stack[depth].last = d;
+  state.depth = depth;
+}
+
+// Preorder search of the subtrees of the chain that begins with `first`.
+tree::decl *SearchSubtrees(tree::decl *first, tIdent name) {
+  for (tree::decl *d = first; d != nullptr; d = NextDecl(d)) {
+    if (d->name == name)
+      return d;
+    if (d->fields != NoTree)
+      if (tree::decl *found = SearchSubtrees(FirstField(d), name))
+        return found;
+  }
+  return nullptr;
+}
+
+struct QualifiedName {
+  tIdent name;
+  tree::identifier_c *node;
+};
+
+// Does the qualified name list from `index` on match in the chain that begins
+// with `first` or anywhere below it? Records the declarations in `found`.
+bool MatchQualified(const std::vector<QualifiedName> &names, std::size_t index, tree::decl *first,
+                    std::vector<tree::decl *> &found) {
+  for (tree::decl *d = first; d != nullptr; d = NextDecl(d)) {
+    if (d->name == names[index].name &&
+        (index + 1 == names.size() || MatchQualified(names, index + 1, FirstField(d), found))) {
+      found[index] = d;
+      return true;
+    }
+    if (d->fields != NoTree && MatchQualified(names, index, FirstField(d), found))
+      return true;
+  }
+  return false;
+}
+
+} // namespace
+
+tree::decl *deftab_decls = nullptr;
+bool NameCheck = false;
+bool NameCheckMsg = true;
+std::int16_t Section = 0;
+tree::decl *search_result[MaxSearch + 1] = {};
+int search_count = 0;
+tDeclName cd_names[MaxCdNames] = {};
+
+void BeginDeftab() {
+  state = DeftabState{};
+  state.rms_sts = MakeIdent("RMS-STS");
+  state.rms_stv = MakeIdent("RMS-STV");
+  state.rms_filename = MakeIdent("RMS-FILENAME");
+  state.filler = MakeIdent("FILLER");
+  Section = 0;
+  search_count = 0;
+  tree::decl *root = mdecl(NoTree, NoIdent, NoPosition, NoPosition, NoPosition, 0, NoTree, NoTree,
+                           NoTree, NoTree, dkUndefined);
+  if (root != nullptr)
+    Enter(root);
+  deftab_decls = root;
+  state.stack[0] = {1, root};
+}
+
+tree::decl *Declare(int level, const tDeclName &name, tTree object, const tPosition &end) {
+  tree::decl *d = mdecl(NoTree, name.Ident, name.Pos, name.EndPos, end,
+                        static_cast<std::int16_t>(level), NoTree, NoTree, object, NoTree, Section);
+  if (d == nullptr)
+    return nullptr;
+  Enter(d);
+  if (level == 0) {
+    d->next = deftab_decls;
+    deftab_decls = d;
+    return d;
+  }
+  Link(d, ChooseDepth(level));
+  return d;
+}
+
+void Declare_CD(int count, tTree object, const tPosition &end) {
+  if (count > MaxCdNames - 1)
+    count = MaxCdNames - 1;
+  Declare(1, cd_names[0], object, end);
+  for (int i = 1; i <= count; ++i)
+    Declare(2, cd_names[i], object, end);
+}
+
+tree::decl *DeclareSubordinate(const tDeclName &name, tTree object, tree::decl *parent) {
+  tree::decl *d = mdecl(parent->fields, name.Ident, name.Pos, name.EndPos, name.EndPos, 0, NoTree,
+                        parent, object, NoTree, parent->kind);
+  if (d == nullptr)
+    return nullptr;
+  Enter(d);
+  parent->fields = d;
+  return d;
+}
+
+tree::decl *Identify(tIdent name) {
+  search_count = 0;
+  if (name == NoIdent)
+    return nullptr;
+  for (tree::decl *d = state.buckets[name & (BucketCount - 1)]; d != nullptr;
+       d = static_cast<tree::decl *>(d->collision)) {
+    if (d->name != name)
+      continue;
+    search_result[++search_count] = d;
+    if (search_count == MaxSearch)
+      break;
+  }
+  return search_count > 0 ? search_result[1] : nullptr;
+}
+
+tree::decl *IdentifyField(tIdent name, tTree qualifier) {
+  auto *q = as_if<tree::decl>(qualifier);
+  if (q == nullptr || name == NoIdent)
+    return nullptr;
+  for (tree::decl *d = FirstField(q); d != nullptr; d = NextDecl(d))
+    if (d->name == name)
+      return d;
+  if (tree::decl *found = SearchSubtrees(FirstField(q), name))
+    return found;
+  if (RmsDialect() && IsRmsName(name))
+    return Identify(name);
+  return nullptr;
+}
+
+tree::decl *IdentifyField2(tTree reference) {
+  // A OF B OF C is the chain A -> B -> C; the search wants C, B, A.
+  std::vector<QualifiedName> names;
+  tTree node = reference;
+  while (auto *q = as_if<tree::qualification>(node)) {
+    names.insert(names.begin(), {q->name, q});
+    node = q->qualification;
+  }
+  auto *outermost = as_if<tree::name>(node);
+  if (outermost == nullptr)
+    return nullptr;
+  names.insert(names.begin(), {outermost->name, outermost});
+  std::vector<tree::decl *> found(names.size(), nullptr);
+  if (!MatchQualified(names, 0, deftab_decls, found))
+    return nullptr;
+  for (std::size_t i = 0; i < names.size(); ++i)
+    names[i].node->decl = found[i];
+  return found.back();
+}
+
+void report_ambiguity(tIdent name, const tPosition &position) {
+  MessageI("ambiguous data name", xxError, position, xxIdent, &name);
+  for (int i = 1; i <= search_count; ++i)
+    MessageI("possible declaration", xxInformation, position, xxPosition,
+             &search_result[i]->position);
+}

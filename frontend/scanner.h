@@ -1,0 +1,173 @@
+#pragma once
+// The COBOL scanner: turns the lines of the source reader into the terminals
+// of the parsers (codes in frontend/keywords.def), with a stack of open files for
+// COPY, and collects comment lines.
+#include <cstdint>
+
+#include "frontend/keywords.h"
+#include "diagnostics/position.h"
+#include "support/identifier_table.h"
+#include "support/string_memory.h"
+
+// One line of collected text: a comment line, a line of a NOTE, or a line of
+// an EXEC block. Lists are in source order and live in the front-end memory
+// pool (released in bulk by CloserMemory).
+struct tTextLine {
+  tTextLine *next;
+  tIdent filename; // the file the line came from
+  int Line;
+  tStringRef Value; // the text; EXEC lines keep their newline, others do not
+};
+
+// The attributes of the terminal just delivered.
+struct tScanAttribute {
+  tPosition Position;    // first character
+  tPosition EndPosition; // last character; NoPosition for inserted terminals
+  // name, paragraph_name, name in area A, keywords: the normalised word
+  // (letters upper case, "_" as "-"; with the include prefix in front when
+  // Prefixed); EXECUTE: the normalised word after EXEC (SQL, CICS ...).
+  tIdent Word;
+  // name, name in area A and keywords: the word as written.
+  tIdent Spelling;
+  // Numbers, literals (delimiters and prefix letter included), pseudo-text and
+  // "66", "77", "78", "88": the token text as written.
+  tStringRef Text;
+  long Value;             // integers: the numeric value
+  const tTextLine *Lines; // EXECUTE: the block's text, its first line "%line,column%"
+  std::int16_t Increment; // level_number: the include increment in force
+  bool Prefixed;          // Word got the include prefix character
+  char Character;         // illegal_character, INCLURE prefix: the character
+  std::uint16_t AreaA;    // the area-A limit in force on the token's line
+};
+
+extern tScanAttribute Attribute;
+
+// Start states that other modules select.
+enum class tScanState {
+  Normal,
+  ReplacingOperands, // COPY/REPLACE operands: only replacing keywords reserved
+  PseudoText,        // raw text up to the next "==" becomes one pseudo_text
+};
+
+// Resets the scanner state for a new run: start state, flags, collected
+// comments, include prefix and increment; copies free_format and MaxColumn
+// (frontend/source_reader.h) and sets the area-A limit (11 fixed, 4 free). Files opened
+// with BeginFile before it stay open, so a driver may open the main file first.
+void BeginScanner();
+// Closes every open file and releases the scanner's buffers.
+void ResetScanner();
+// ResetScanner, and also deletes a temporary replacing file still named by
+// CloseScanner_Hook.
+void CloseScanner();
+// Called by CloseScanner; the COPY machinery deletes its temporary file here.
+extern void (*CloseScanner_Hook)();
+
+// Saves the state of the current file, opens `name` through BeginSource and
+// makes it the current file: positions name it (the identifier of `name`)
+// until SetScanContext says otherwise. A file that cannot be opened, or a
+// buffer that cannot be had, is Fatal ("cannot open input file" or
+// "out of memory", with "Scanner") and ends through Scanner_Exit.
+void BeginFile(const char *name);
+// Closes the current file (CloseSource, which runs CloseSource_Hook) and
+// resumes the one that included it. With no file open it is Fatal ("file
+// stack underflow (too many calls of CloseFile)").
+void CloseFile();
+// Number of files open.
+int FileDepth();
+
+// The next terminal with Attribute filled: from GetToken_Hook when the COPY
+// machinery installed one, else from Get_Token; then a name, paragraph_name
+// or unsigned_integer starting at a column not beyond Attribute.AreaA becomes
+// name in area A (an unsigned_integer gets the identifier of its text as Word
+// and Spelling). Returns 0 (end of input) at the end of the main file.
+// An "*INCLURE member [prefix] [increment]" line (indicator "*", INCLURE in
+// column 8) arrives as INCLURE, name (the member), illegal_character carrying
+// a one-character prefix in Character, an integer for the increment, and "."
+// at the end of the line, which ends the directive.
+int GetToken();
+// The inner scanner. At the end of a nested file it closes the file and goes
+// on in the including one (or returns 0 when stop_at_copy_end is set); at the
+// end of the main file it returns 0 and resets the start state.
+int Get_Token();
+
+// When set, GetToken takes its terminals from here instead of Get_Token (the
+// replacement passes of COPY ... REPLACING and REPLACE, which call Get_Token
+// themselves and map positions). Null (the default): Get_Token.
+extern int (*GetToken_Hook)();
+
+// Consulted before the scanner reports a message about the text (illegal
+// character, literal, real number, EXEC block) at `position`: false drops the
+// message, and the hook may move the position. The replacement passes use it
+// to report text of a temporary file at its source position, once. Null (the
+// default): every message is reported where the scanner found it.
+extern bool (*ScanMessage_Hook)(const char *text, tPosition &position);
+
+// Called for an include line ("-INC member" or "-INCLUDE member") with the
+// member name as written and the position of the name; the COPY machinery
+// opens the member here. Null (the default): the line is ignored. The line
+// yields no tokens either way.
+extern void (*Include_Hook)(tIdent member, tPosition position);
+
+// Fills `attribute` for a terminal that the parser inserts during error
+// repair: start position of the current token, no end position, empty values
+// (plus_integer 1, minus_integer -1, level_number 1, illegal_character blank).
+void ErrorAttribute(int terminal, tScanAttribute &attribute);
+
+// Copy the text of the current token, as written, in upper case, or
+// normalised (upper case, "_" as "-"), NUL-terminated and cut to size - 1
+// characters; they return the length copied.
+unsigned GetWord(char *buffer, unsigned size);
+unsigned GetUpper(char *buffer, unsigned size);
+unsigned GetUpperCbl(char *buffer, unsigned size);
+
+// Start-state stack. yyPush enters `state` and remembers the current one;
+// yyPop returns to it. Popping an empty stack is Fatal ("start stack
+// underflow (too many calls of yyPop)").
+void yyPush(tScanState state);
+void yyPop();
+tScanState CurrentScanState();
+
+// Replacing mode for COPY/REPLACE operands: only the words of the replacing
+// dialect stay reserved (ALL, BY, FUNCTION, IN, LEADING, LENGTH, OF,
+// TRAILING), INCLUDE and PICTURE are names. end_replacing restores the
+// dialect and start state that begin_replacing saved (the start state only
+// when the end of the main file has not reset it already).
+void begin_replacing();
+void end_replacing();
+// Called after an opening "==": the characters up to the next "==" (line
+// ends included) arrive as one pseudo_text token positioned where they begin;
+// the closing "==" then arrives as its own terminal and the previous start
+// state is resumed. "====" gives an empty pseudo_text.
+void start_pseudo_text();
+
+// While true, "," and ";" are delivered as terminals (the REPLACING matching
+// pass); otherwise they separate like blanks (a comma is also a terminal
+// inside a picture string).
+extern bool replacing_match;
+// While true, Get_Token returns 0 at the end of every nested file (after
+// closing it) instead of going on in the including file.
+extern bool stop_at_copy_end;
+
+// What a copy level saves and restores: the file that positions name, the
+// include prefix character (blank: none) and the level increment.
+struct tScanContext {
+  tIdent File;
+  char Prefix;
+  std::int16_t Increment;
+};
+tScanContext GetScanContext();
+// Restores a saved context and the area-A limit of the format.
+void SetScanContext(const tScanContext &context);
+// Applies the parameters of an INCLURE directive: a non-blank `prefix`
+// becomes the prefix character put in front of data names (the name after a
+// level number or REDEFINES); `increment` is added to the level increment.
+void set_inclure_params(char prefix, int increment);
+
+// Hands over the comment lines collected since the last call, in source
+// order (comment lines, "*>" comments, NOTE text), and starts a new list.
+tTextLine *TakeComments();
+
+// Called after a Fatal scanner message; initially ends the process with
+// status 1. The driver installs its own routine. If it returns, the process
+// ends all the same.
+extern void (*Scanner_Exit)();

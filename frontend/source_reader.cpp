@@ -1,0 +1,184 @@
+#include "frontend/source_reader.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+unsigned MaxColumn = 72;
+bool free_format = false;
+int file_input = 1;
+int copy_repair = 0;
+void (*CloseSource_Hook)() = nullptr;
+
+namespace {
+
+constexpr int FormFeed = 12;
+
+struct SourceState {
+  // Open streams by handle; the standard streams are entered on first use.
+  std::map<int, std::FILE *> streams;
+};
+SourceState state;
+
+void enterStandardStreams() {
+  if (state.streams.empty()) {
+    state.streams[0] = stdin;
+    state.streams[1] = stdout;
+    state.streams[2] = stderr;
+  }
+}
+
+std::FILE *streamOf(int handle) {
+  enterStandardStreams();
+  auto found = state.streams.find(handle);
+  return found == state.streams.end() ? nullptr : found->second;
+}
+
+// Reads one physical line, cut at MaxColumn characters; 0 at end of input.
+int readPhysicalLine(std::FILE *stream, char *buffer) {
+  const unsigned limit = MaxColumn < SourceBufferSize - 2 ? MaxColumn : SourceBufferSize - 2;
+  unsigned count = 0;
+  for (;;) {
+    int c = getc_unlocked(stream);
+    if (c == EOF) {
+      if (count == 0)
+        return 0;
+      buffer[count++] = '\n';
+      return static_cast<int>(count);
+    }
+    if (c == FormFeed) {
+      int next = getc_unlocked(stream);
+      if (next == '*' || next == '/') {
+        c = next;
+      } else if (next == '\n') {
+        buffer[count++] = ' ';
+        c = '\n';
+      } else {
+        if (next != EOF)
+          ungetc(next, stream);
+        c = ' ';
+      }
+    }
+    if (count == limit && c != '\n') {
+      // The rest of the physical line is the identification area (or simply
+      // too long): drop it.
+      while (c != '\n' && c != EOF)
+        c = getc_unlocked(stream);
+      c = '\n';
+    }
+    buffer[count++] = static_cast<char>(c);
+    if (c == '\n')
+      return static_cast<int>(count);
+  }
+}
+
+bool startsWithWord(const char *text, const char *word) {
+  std::size_t n = std::strlen(word);
+  for (std::size_t i = 0; i < n; ++i)
+    if (std::toupper(static_cast<unsigned char>(text[i])) != word[i])
+      return false;
+  char after = text[n];
+  return after == ' ' || after == '\t' || after == '\r' || after == '\n';
+}
+
+bool isProcessLine(const char *line, int length) {
+  int i = 0;
+  while (i < 8 && i < length && line[i] == ' ')
+    ++i;
+  if (i == 8 || i >= length || line[i] == '\n')
+    return false;
+  return startsWithWord(line + i, "CBL") || startsWithWord(line + i, "PROCESS");
+}
+
+bool isIncludeLine(const char *line) {
+  return std::strncmp(line, "-INC ", 5) == 0 || std::strncmp(line, "-INCLUDE ", 9) == 0;
+}
+
+int dropLine(char *buffer) {
+  buffer[0] = '\n';
+  return 1;
+}
+
+int normaliseFixed(char *buffer, int length) {
+  if (buffer[0] == '\t' || buffer[0] == '\n')
+    return length;
+  // Blank the sequence area; a tab or the line end inside it stays and ends
+  // the blanking.
+  int i = 0;
+  for (; i < 6 && buffer[i] != '\t' && buffer[i] != '\n'; ++i)
+    buffer[i] = ' ';
+  if (i == 6 && buffer[6] != '\t' && buffer[6] != '\n') {
+    buffer[0] = buffer[6];
+    buffer[6] = ' ';
+  }
+  unsigned char indicator = static_cast<unsigned char>(buffer[0]);
+  if (std::isalnum(indicator))
+    return dropLine(buffer);
+  return length;
+}
+
+int normaliseFree(char *buffer, int length) {
+  if (buffer[0] == '\\')
+    return dropLine(buffer);
+  if ((buffer[0] == 'D' || buffer[0] == 'd') && length > 1 && buffer[1] == ' ')
+    return dropLine(buffer);
+  return length;
+}
+
+int repairLine(char *buffer) {
+  static constexpr const char *texts[] = {"         .", "       01.", "       77."};
+  if (copy_repair < 1 || copy_repair > 3)
+    return 0;
+  std::memcpy(buffer, texts[copy_repair - 1], 10);
+  buffer[10] = '\0';
+  copy_repair = 0;
+  return 10;
+}
+
+} // namespace
+
+int BeginSource(const char *path) {
+  if (file_input == 0)
+    return 0;
+  enterStandardStreams();
+  std::FILE *stream = std::fopen(path, "r");
+  if (stream == nullptr)
+    return -1;
+  int handle = fileno(stream);
+  state.streams[handle] = stream;
+  return handle;
+}
+
+int GetLine(int handle, char *buffer) {
+  if (file_input == 0)
+    return repairLine(buffer);
+  std::FILE *stream = streamOf(handle);
+  if (stream == nullptr)
+    return 0;
+  int length = readPhysicalLine(stream, buffer);
+  if (length == 0)
+    return 0;
+  buffer[length] = '\0';
+  if (isProcessLine(buffer, length))
+    return length;
+  if (isIncludeLine(buffer)) {
+    buffer[0] = '+';
+    return length;
+  }
+  return free_format ? normaliseFree(buffer, length) : normaliseFixed(buffer, length);
+}
+
+void CloseSource(int handle) {
+  if (file_input == 0) {
+    file_input = 1;
+  } else if (handle > 2) {
+    auto found = state.streams.find(handle);
+    if (found != state.streams.end()) {
+      std::fclose(found->second);
+      state.streams.erase(found);
+    }
+  }
+  if (CloseSource_Hook != nullptr)
+    CloseSource_Hook();
+}

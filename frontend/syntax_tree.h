@@ -1,0 +1,267 @@
+#pragma once
+// The syntax tree: typed nodes for the DATA DIVISION, its entries, clauses,
+// literals and names, and the `decl` nodes of the declaration table. The kinds,
+// their numbers and their fields are described once, in frontend/syntax_tree.def.
+//
+// Nodes come from an arena of 20480-byte blocks, are trivially destructible,
+// and are released all at once by ReleaseTreeModule. Every node starts with
+// its kind number; a kind's fields follow those of its base kinds.
+
+#include <array>
+#include <cstdint>
+
+#include "diagnostics/position.h"
+#include "support/identifier_table.h"
+#include "support/string_memory.h"
+
+// The head that every node shares: its kind number, 1 to 178.
+struct Tree_Node {
+  std::uint8_t Kind;
+};
+using tTree = Tree_Node *;
+// The absence of a node.
+inline constexpr tTree NoTree = nullptr;
+
+// Value of a reference field (`decl` of a name) that the parser gives to names
+// that are not data references (copybook names, index names, class names);
+// the resolver (Eval) turns it into null instead of looking the name up.
+inline Tree_Node *const TreeNoReference = reinterpret_cast<Tree_Node *>(std::uintptr_t{1});
+
+// C++ types of the field types of frontend/syntax_tree.def.
+using TreeField_link = tTree;
+using TreeField_child = tTree;
+using TreeField_ref = tTree;
+using TreeField_later = tTree;
+using TreeField_ident = tIdent;
+using TreeField_str = tStringRef;
+using TreeField_pos = tPosition;
+using TreeField_flag = bool;
+using TreeField_chr = char;
+using TreeField_shrt = std::int16_t;
+using TreeField_int32 = std::int32_t;
+using TreeField_word = std::uint16_t;
+using TreeField_dkind = std::int16_t;
+using TreeField_tflags = std::uint8_t;
+using TreeField_rint = std::int32_t;
+using TreeField_rflags = std::uint8_t;
+
+// Kind numbers: kformat_1 is 62 and so on. kTree_Node (0) is "no base".
+inline constexpr std::uint8_t kTree_Node = 0;
+#define TREE_KIND(num, name, base) inline constexpr std::uint8_t k##name = num;
+#include "frontend/syntax_tree.def"
+
+// The number of node kinds; kind numbers run from 1 to TreeKindCount.
+inline constexpr int TreeKindCount = 178;
+
+// The base kind of every kind (0 for kinds without a base).
+inline constexpr std::array<std::uint8_t, TreeKindCount + 1> TreeBase = {
+    0,
+#define TREE_KIND(num, name, base) k##base,
+#include "frontend/syntax_tree.def"
+};
+
+// TypeRange[K]: the highest kind number in K's subtree. Because the kinds are
+// numbered in preorder, K' is K or derived from K exactly when
+// K <= K' <= TypeRange[K].
+inline constexpr std::array<std::uint8_t, TreeKindCount + 1> TypeRange = [] {
+  std::array<std::uint8_t, TreeKindCount + 1> range{};
+  for (int kind = TreeKindCount; kind >= 1; --kind) {
+    if (range[kind] < kind)
+      range[kind] = static_cast<std::uint8_t>(kind);
+    const int base = TreeBase[kind];
+    if (base != 0 && range[base] < range[kind])
+      range[base] = range[kind];
+  }
+  return range;
+}();
+
+// True if the node is not null and its kind is `kind` or derived from it.
+inline bool Tree_IsType(const Tree_Node *node, int kind) {
+  return node != nullptr && kind <= node->Kind && node->Kind <= TypeRange[kind];
+}
+
+// The name of a kind ("format_1"), or "?" for a number that is no kind.
+const char *Tree_KindName(int kind);
+
+// One struct per kind, derived from the struct of its base kind. Each carries
+// its kind number as KindNumber. They live in their own namespace because the
+// kind names (name, string, integer, value ...) are common words.
+namespace tree {
+#define TREE_OWN_SKIP(type, field)
+#define TREE_OWN_MEMBER(type, field) TreeField_##type field;
+#define TREE_KIND(num, name, base)                                                                 \
+  struct name : base {                                                                             \
+    static constexpr std::uint8_t KindNumber = num;                                                \
+    TREE_FIELDS_##name(TREE_OWN_SKIP, TREE_OWN_MEMBER)                                             \
+  };
+#include "frontend/syntax_tree.def"
+#undef TREE_OWN_SKIP
+#undef TREE_OWN_MEMBER
+} // namespace tree
+
+// Reports a failed kind-checked cast (a programming error) and aborts.
+[[noreturn]] void Tree_BadCast(const Tree_Node *node, int expected);
+
+// True if the node is of kind T or derived from it.
+template <class T> bool is(const Tree_Node *node) { return Tree_IsType(node, T::KindNumber); }
+
+// The node seen as kind T; aborts through Tree_BadCast when it is not of kind T
+// (a null node is of no kind).
+template <class T> T *as(Tree_Node *node) {
+  if (!Tree_IsType(node, T::KindNumber))
+    Tree_BadCast(node, T::KindNumber);
+  return static_cast<T *>(node);
+}
+template <class T> const T *as(const Tree_Node *node) {
+  if (!Tree_IsType(node, T::KindNumber))
+    Tree_BadCast(node, T::KindNumber);
+  return static_cast<const T *>(node);
+}
+
+// The node seen as kind T, or null when it is not of kind T.
+template <class T> T *as_if(Tree_Node *node) {
+  return Tree_IsType(node, T::KindNumber) ? static_cast<T *>(node) : nullptr;
+}
+template <class T> const T *as_if(const Tree_Node *node) {
+  return Tree_IsType(node, T::KindNumber) ? static_cast<const T *>(node) : nullptr;
+}
+
+// Constructors, one per kind: m<kind name>. Each takes one argument per field
+// in the order of frontend/syntax_tree.def, base fields first, except the fields that a
+// later phase fills (type `later`: `decl` of `format` and `identifier_c`,
+// `deftab` of `data_division`, `decl` of file, report-group and screen
+// descriptions) and the reserved `size`, `occurs` and `type` of `decl`, which
+// all start null or zero. End nodes and abstract list kinds take no arguments.
+// For list elements the first argument is `next`: the parser builds a list by
+// passing the list built so far and reverses it once with ReverseTree. Returns
+// the new node; if no storage block can be obtained, code 40 is reported
+// (Fatal, "Tree") and Tree_Exit is called, and should it return, null.
+//
+// The constructors the data-division parser uses most:
+//   mformat_1(next, level_number, level_string, name, pos, spelling, epos1,
+//             replaced, bpos, epos, data_clause_l)
+//   mformat_2(next, level_number, ..., epos, name2, pos2, spelling2, epos2,
+//             qualification1, qualification2)
+//   mformat_3(next, level_number, ..., epos, condition_l, false_)
+//   mformat_4(next, level_number, ..., epos, expression)
+//   mformat_copy(next, level_number, ..., epos, data_clause_l,
+//                data_description_entry_l)
+//   mpicture(next, bpos, epos, keyword, pos, epos1, value, string, replaced,
+//            depending)
+//   musage(next, bpos, epos, keyword, value, native)
+//   moccurs(next, bpos, epos, keyword, from, pos1, epos1, to, pos2, epos2,
+//           depending, a_de_scending_l, indexed)
+//   mname(bpos, epos, name, spelling, replaced)
+//   minteger(bpos, epos, Value, String, replaced)
+//   mdecl(next, name, position, end_pos, e_pos, level, fields, lower, object,
+//         collision, kind)
+#define TREE_DROP_FIRST_(first, ...) __VA_ARGS__
+#define TREE_DROP_FIRST(...) TREE_DROP_FIRST_(__VA_ARGS__)
+#define TREE_PARAM_link(field) , tTree field
+#define TREE_PARAM_child(field) , tTree field
+#define TREE_PARAM_ref(field) , tTree field
+#define TREE_PARAM_later(field)
+#define TREE_PARAM_ident(field) , tIdent field
+#define TREE_PARAM_str(field) , tStringRef field
+#define TREE_PARAM_pos(field) , const tPosition &field
+#define TREE_PARAM_flag(field) , bool field
+#define TREE_PARAM_chr(field) , char field
+#define TREE_PARAM_shrt(field) , std::int16_t field
+#define TREE_PARAM_int32(field) , std::int32_t field
+#define TREE_PARAM_word(field) , std::uint16_t field
+#define TREE_PARAM_dkind(field) , std::int16_t field
+#define TREE_PARAM_tflags(field) , std::uint8_t field
+#define TREE_PARAM_rint(field)
+#define TREE_PARAM_rflags(field)
+#define TREE_PARAM(type, field) TREE_PARAM_##type(field)
+#define TREE_PARAMS(name) TREE_DROP_FIRST(TREE_FIELDS_##name(TREE_PARAM, TREE_PARAM))
+#define TREE_KIND(num, name, base) ::tree::name *m##name(TREE_PARAMS(name));
+#include "frontend/syntax_tree.def"
+
+// Reverses a list built front-first: follows `next` while the node is a list
+// element (its kind has a `next` field), and returns the last element visited
+// as the new first; the end node (the first node of another kind, or null)
+// stays at the end. An end node alone is returned as it is.
+tTree ReverseTree(tTree list);
+
+// The address of the node's `next` field, or null when its kind has none.
+tTree *Tree_Next(tTree node);
+
+// Calls visit(field, context) for each child field of the node, in field
+// order, except `next`; reference fields are not visited. Does nothing for null.
+void Tree_ForEachChild(tTree node, void (*visit)(tTree &child, void *context), void *context);
+
+// Frees every node at once (all storage blocks, newest first), resets the
+// allocator, Tree_HeapUsed and TreeRoot. Nodes made before are gone.
+void ReleaseTreeModule();
+
+// Bytes of all storage blocks obtained since the last ReleaseTreeModule.
+extern unsigned long Tree_HeapUsed;
+
+// The root of the tree (a data_division node), set by the parser.
+extern tTree TreeRoot;
+
+// Called after the "tree out of memory" message; initially ends the process
+// with status 1. The driver installs its own routine.
+extern void (*Tree_Exit)();
+
+// Word codes: the 16-bit codes under which keyword-valued fields are stored.
+// cobol_word[code] is the code's text; code 0 is "none", 494 is empty.
+inline constexpr int CobolWordCount = 495;
+extern const char *const cobol_word[CobolWordCount];
+
+// The word codes that data description entries carry.
+inline constexpr std::uint16_t cwNone = 0;
+inline constexpr std::uint16_t cwExternal = 6;
+inline constexpr std::uint16_t cwDisplay = 14;
+inline constexpr std::uint16_t cwNative = 44;
+inline constexpr std::uint16_t cwRedefines = 54;
+inline constexpr std::uint16_t cwGlobal = 55;
+inline constexpr std::uint16_t cwPicture = 56;
+inline constexpr std::uint16_t cwUsage = 57;
+inline constexpr std::uint16_t cwSign = 58;
+inline constexpr std::uint16_t cwOccurs = 59;
+inline constexpr std::uint16_t cwSynchronized = 60;
+inline constexpr std::uint16_t cwSynchronizedLeft = 61;
+inline constexpr std::uint16_t cwSynchronizedRight = 62;
+inline constexpr std::uint16_t cwJustified = 63;
+inline constexpr std::uint16_t cwBlank = 64;
+inline constexpr std::uint16_t cwValue = 65;
+inline constexpr std::uint16_t cwBinary = 66;
+inline constexpr std::uint16_t cwComputational = 67;
+inline constexpr std::uint16_t cwIndex = 68;
+inline constexpr std::uint16_t cwPackedDecimal = 69;
+// COMPUTATIONAL-0 to COMPUTATIONAL-8 are cwComp0 + 0 ... cwComp0 + 8.
+inline constexpr std::uint16_t cwComp0 = 70;
+inline constexpr std::uint16_t cwComp3 = 73;
+inline constexpr std::uint16_t cwComp11 = 79;
+inline constexpr std::uint16_t cwComp12 = 80;
+inline constexpr std::uint16_t cwCompX = 81;
+inline constexpr std::uint16_t cwPointer = 82;
+inline constexpr std::uint16_t cwDisplay1 = 83;
+inline constexpr std::uint16_t cwProcedurePointer = 84;
+inline constexpr std::uint16_t cwObjectReference = 85;
+inline constexpr std::uint16_t cwLeading = 86;
+inline constexpr std::uint16_t cwLeadingSeparate = 87;
+inline constexpr std::uint16_t cwTrailing = 88;
+inline constexpr std::uint16_t cwTrailingSeparate = 89;
+inline constexpr std::uint16_t cwSeparate = 90;
+inline constexpr std::uint16_t cwDbKey = 91;
+inline constexpr std::uint16_t cwAscending = 92;
+inline constexpr std::uint16_t cwDescending = 93;
+inline constexpr std::uint16_t cwZero = 131;
+inline constexpr std::uint16_t cwAll = 154;
+inline constexpr std::uint16_t cwZeros = 257;
+inline constexpr std::uint16_t cwSpace = 259;
+inline constexpr std::uint16_t cwSpaces = 260;
+inline constexpr std::uint16_t cwHighValue = 261;
+inline constexpr std::uint16_t cwHighValues = 262;
+inline constexpr std::uint16_t cwLowValue = 263;
+inline constexpr std::uint16_t cwLowValues = 264;
+inline constexpr std::uint16_t cwQuote = 265;
+inline constexpr std::uint16_t cwQuotes = 266;
+inline constexpr std::uint16_t cwZeroes = 267;
+inline constexpr std::uint16_t cwAny = 268;
+inline constexpr std::uint16_t cwNull = 269;
+inline constexpr std::uint16_t cwCursor = 424;
+inline constexpr std::uint16_t cwEmpty = 494;

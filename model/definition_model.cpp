@@ -1,0 +1,478 @@
+#include "model/definition_model.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+#include "support/library_error.h"
+#include "support/utf8.h"
+
+// ---------------------------------------------------------------------------
+// Texts
+
+VexString vexToUnicode(const char *bytes, long length, bool utf8) {
+  if (!bytes)
+    return VexString();
+  std::size_t size = length < 0 ? std::strlen(bytes) : static_cast<std::size_t>(length);
+  const auto *data = reinterpret_cast<const unsigned char *>(bytes);
+  VexString result;
+  result.reserve(size);
+  for (std::size_t pos = 0; pos < size;) {
+    char32_t code = 0;
+    std::size_t used = utf8 ? vexDecodeUtf8(data, size, pos, code) : 0;
+    if (used == 0) {
+      result += static_cast<char16_t>(data[pos++]);
+      continue;
+    }
+    pos += used;
+    vexAppendUtf16(result, code);
+  }
+  return result;
+}
+
+VexString vexToUnicode(const char *text, bool utf8) { return vexToUnicode(text, -1, utf8); }
+
+VexString vexToUnicode(const std::string &text, bool utf8) {
+  return vexToUnicode(text.data(), static_cast<long>(text.size()), utf8);
+}
+
+std::string vexToMbcs(const VexString &text) {
+  std::string result;
+  result.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char16_t unit = text[i];
+    if (unit <= 0xFF) {
+      result += static_cast<char>(unit);
+    } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+               text[i + 1] <= 0xDFFF) {
+      vexAppendUtf8(result, 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+      ++i;
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      vexAppendUtf8(result, 0xFFFD);
+    } else {
+      vexAppendUtf8(result, unit);
+    }
+  }
+  return result;
+}
+
+// ---------------------------------------------------------------------------
+// Objects, registries and kinds
+
+void VexObjectImpl::delRef() {
+  if (refs_ <= 0)
+    throw VexError("Model object released more often than it was referenced.");
+  if (--refs_ == 0)
+    delete this;
+}
+
+VexDataDefDomain &VexDataDefDomain::getInstance() {
+  static VexDataDefDomain instance;
+  return instance;
+}
+
+void VexDataDefDomain::registerDef(VexDomainId<VexDataDefDomain> id, VexDataDefImpl &def) {
+  VexString name = getName(id);
+  if (name.empty())
+    throw VexError("Unknown data definition identifier " + std::to_string(id.value()) + ".");
+  def.id_ = id;
+  def.setName(name);
+}
+
+VexNamespaceDomain &VexNamespaceDomain::getInstance() {
+  static VexNamespaceDomain instance;
+  return instance;
+}
+
+void VexNamespaceDomain::declare(VexDomainId<VexNamespaceDomain> id, int flags) {
+  // An empty namespace component is a legitimate name, so validity is
+  // checked on the identifier, not on its text.
+  if (!id.isValid() || getId(getName(id)) != id)
+    throw VexError("Unknown namespace identifier " + std::to_string(id.value()) + ".");
+  declared_[id.value()] = flags;
+}
+
+bool VexNamespaceDomain::isDeclared(VexDomainId<VexNamespaceDomain> id) const {
+  return declared_.count(id.value()) != 0;
+}
+
+namespace {
+
+// Indexed by VexDefKind: group, string, binary, number.
+constexpr int primitiveKinds[] = {0, 1, 3, 2};
+
+constexpr VexRttiClassInfo dataDefInfo{"VexDataDefImpl", {true, true, true, true}};
+constexpr VexRttiClassInfo primitiveDefInfo{"VexPrimitiveDefImpl", {false, true, true, true}};
+constexpr VexRttiClassInfo textDefInfo{"VexTextDefImpl", {false, true, false, true}};
+constexpr VexRttiClassInfo groupDefInfo{"VexGroupDefImpl", {true, false, false, false}};
+constexpr VexRttiClassInfo stringDefInfo{"VexStringDefImpl", {false, true, false, false}};
+constexpr VexRttiClassInfo binaryDefInfo{"VexBinaryDefImpl", {false, false, true, false}};
+constexpr VexRttiClassInfo numberDefInfo{"VexNumberDefImpl", {false, false, false, true}};
+
+void checkRange(const VexRange &range, const char *what) {
+  if (range.lbound() < 0 || range.ubound() < VexRange::unbounded ||
+      (range.ubound() != VexRange::unbounded && range.lbound() > range.ubound()))
+    throw VexError(std::string("Invalid ") + what + " range " + std::to_string(range.lbound()) +
+                   ".." + std::to_string(range.ubound()) + ".");
+}
+
+void checkValue(bool valid, const char *property, long value) {
+  if (!valid)
+    throw VexError(std::string("Invalid ") + property + " " + std::to_string(value) + ".");
+}
+
+} // namespace
+
+const VexRttiClassInfo &VexDataDefImpl::rttiClassInfo() { return dataDefInfo; }
+const VexRttiClassInfo &VexPrimitiveDefImpl::rttiClassInfo() { return primitiveDefInfo; }
+const VexRttiClassInfo &VexTextDefImpl::rttiClassInfo() { return textDefInfo; }
+const VexRttiClassInfo &VexGroupDefImpl::rttiClassInfo() { return groupDefInfo; }
+const VexRttiClassInfo &VexStringDefImpl::rttiClassInfo() { return stringDefInfo; }
+const VexRttiClassInfo &VexBinaryDefImpl::rttiClassInfo() { return binaryDefInfo; }
+const VexRttiClassInfo &VexNumberDefImpl::rttiClassInfo() { return numberDefInfo; }
+
+bool VexDataDefImpl::isNonGroupDef() const { return kind() != VexDefKind::group; }
+
+bool VexDataDefImpl::isPrimitiveDef() const { return primitiveKind() != 0; }
+
+int VexDataDefImpl::primitiveKind() const { return primitiveKinds[static_cast<int>(kind())]; }
+
+// ---------------------------------------------------------------------------
+// Setters
+
+void VexPrimitiveDefImpl::setWidth(const VexRange &width) {
+  checkRange(width, "width");
+  width_ = width;
+}
+
+void VexTextDefImpl::setJustification(int justification) {
+  checkValue(justification == 0 || justification == 2, "justification", justification);
+  justification_ = justification;
+}
+
+void VexNumberDefImpl::setNumberOfDigits(int digits) {
+  checkValue(digits >= 0, "number of digits", digits);
+  digits_ = digits;
+}
+
+void VexNumberDefImpl::setPointLocation(int location) {
+  checkValue(location >= 0, "point location", location);
+  pointLocation_ = location;
+}
+
+void VexNumberDefImpl::setSignPosition(int position) {
+  checkValue(position >= 1 && position <= 4, "sign position", position);
+  signPosition_ = position;
+}
+
+void VexNumberDefImpl::setTextPresentation(int presentation) {
+  checkValue(presentation >= 0 && presentation <= 4, "text presentation", presentation);
+  textPresentation_ = presentation;
+}
+
+void VexNumberDefImpl::setBinaryPresentation(VexNumberDefScope::BinaryPresentation presentation) {
+  int value = static_cast<int>(presentation);
+  checkValue(value >= 2 && value <= 10, "binary presentation", value);
+  binaryPresentation_ = presentation;
+}
+
+void VexNumberDefImpl::setBlankWhenZero(int blank) {
+  checkValue(blank == 0 || blank == 1, "blank when zero", blank);
+  blankWhenZero_ = blank;
+}
+
+void VexGroupItemImpl::setCardinality(const VexRange &range) {
+  checkRange(range, "cardinality");
+  cardinality_ = range;
+  countItem_.clear();
+}
+
+void VexGroupItemImpl::setCardinality(const VexRange &range, const VexGroupItemRef &countItem) {
+  setCardinality(range);
+  countItem_ = countItem.name();
+}
+
+void VexGroupItemImpl::setDefinition(const VexDataDef &def) {
+  def_ = def;
+  ref_ = VexDataDefId();
+}
+
+void VexGroupItemImpl::setDefinition(const VexRef &ref) {
+  if (!ref.id().isValid())
+    throw VexError("Reference to a data definition without identifier.");
+  ref_ = ref.id();
+  def_ = VexDataDef();
+}
+
+void VexGroupDefImpl::addItem(const VexGroupItem &item) {
+  if (!item)
+    throw VexError("Empty group item added to a group definition.");
+  items_.push_back(item);
+}
+
+int VexGroupDefImpl::findItemIndex(const VexString &name) const {
+  for (std::size_t i = 0; i < items_.size(); ++i)
+    if (items_[i]->name() == name)
+      return static_cast<int>(i);
+  return -1;
+}
+
+VexString VexStanza::getAttrValue(const char *name) const {
+  auto found = attrs_.find(name);
+  return found == attrs_.end() ? VexString() : found->second;
+}
+
+// ---------------------------------------------------------------------------
+// Rendering
+
+const char *vexRootElementName() { return "rdf:RDF"; }
+const char *vexRdfNamespace() { return "http://www.w3.org/TR/PR-rdf-syntax/"; }
+const char *vexDomainNamespace() { return "Namespace"; }
+const char *vexDomainMsgFmt() { return "MessageFormat"; }
+const char *vexAttrName() { return "name"; }
+const char *vexElementDescription() { return "Description"; }
+
+namespace {
+
+// Names of enumerated property values, indexed by value.
+constexpr std::array<const char *, 3> justificationNames{"none", nullptr, "right"};
+constexpr std::array<const char *, 5> signPositionNames{nullptr, "leading", "trailing",
+                                                        "leadingSeparate", "trailingSeparate"};
+constexpr std::array<const char *, 5> textPresentationNames{
+    "digits", "impliedDecimal", "explicitDecimal", "externalFloat", "zonedDecimal"};
+constexpr std::array<const char *, 11> binaryPresentationNames{
+    nullptr,  nullptr, "uint16",  "int16",   "uint32",       "int32",
+    "uint64", "int64", "float32", "float64", "packedDecimal"};
+
+// Element names by VexDefKind.
+constexpr std::array<const char *, 4> definitionElementNames{
+    "GroupDefinition", "StringDefinition", "BinaryDefinition", "NumberDefinition"};
+
+// One element of the markup being built. Attribute values and text are UTF-8
+// and unescaped; writing escapes them.
+struct Element {
+  std::string name;
+  std::vector<std::pair<std::string, std::string>> attrs;
+  std::vector<Element> children;
+  std::string text;
+
+  void attr(const char *key, std::string value) { attrs.emplace_back(key, std::move(value)); }
+};
+
+void appendHexByte(std::string &out, unsigned char byte) {
+  char buffer[5];
+  std::snprintf(buffer, sizeof buffer, "\\h%02X", byte);
+  out += buffer;
+}
+
+// A default or restriction value: printable ASCII as it is, every other byte
+// in the "\hXX" notation the value images use for HIGH-VALUE, so that the
+// document stays plain ASCII and no byte is lost.
+std::string valueText(const VexString &value) {
+  std::string result;
+  for (unsigned char byte : vexToMbcs(value)) {
+    if (byte >= 0x20 && byte <= 0x7E)
+      result += static_cast<char>(byte);
+    else
+      appendHexByte(result, byte);
+  }
+  return result;
+}
+
+// A default that is a byte image (a packed or zoned number under the old
+// compatibility level) has every byte written in hex.
+std::string byteImageText(const VexString &value) {
+  std::string result;
+  for (unsigned char byte : vexToMbcs(value))
+    appendHexByte(result, byte);
+  return result;
+}
+
+// A name or description as UTF-8 for the document: the model text's bytes
+// are read as UTF-8 where they form it and as single Latin-1 characters where
+// they do not; control characters that XML cannot carry become "\hXX".
+std::string documentText(const VexString &text) {
+  std::string bytes = vexToMbcs(text);
+  std::string result;
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    char32_t code = vexNextChar(bytes, pos);
+    if (vexIsXmlControl(code))
+      appendHexByte(result, static_cast<unsigned char>(code));
+    else
+      vexAppendUtf8(result, code);
+  }
+  return result;
+}
+
+std::string widthText(std::int64_t bound) {
+  return bound == VexRange::unbounded ? "unbounded" : std::to_string(bound);
+}
+
+void addRange(Element &element, const VexRange &range, const char *exact, const char *low,
+              const char *high) {
+  if (exact && range.isExact()) {
+    element.attr(exact, std::to_string(range.lbound()));
+  } else {
+    element.attr(low, std::to_string(range.lbound()));
+    element.attr(high, widthText(range.ubound()));
+  }
+}
+
+template <std::size_t N> const char *enumName(const std::array<const char *, N> &names, int value) {
+  return value >= 0 && static_cast<std::size_t>(value) < N && names[value] ? names[value] : "";
+}
+
+void addTextLayout(Element &element, const VexTextDefImpl &def) {
+  if (def.justification().isSet())
+    element.attr("justification", enumName(justificationNames, def.justification().get()));
+  if (def.padCharacter().isSet())
+    element.attr("padCharacter", valueText(def.padCharacter().get()));
+}
+
+void addNumberProperties(Element &element, const VexNumberDefImpl &def) {
+  if (def.numberOfDigits().isSet())
+    element.attr("digits", std::to_string(def.numberOfDigits().get()));
+  if (def.pointLocation().isSet())
+    element.attr("pointLocation", std::to_string(def.pointLocation().get()));
+  if (def.signPosition().isSet())
+    element.attr("signPosition", enumName(signPositionNames, def.signPosition().get()));
+  if (def.textPresentation().isSet())
+    element.attr("textPresentation", enumName(textPresentationNames, def.textPresentation().get()));
+  if (def.binaryPresentation().isSet())
+    element.attr("binaryPresentation", enumName(binaryPresentationNames,
+                                                static_cast<int>(def.binaryPresentation().get())));
+  if (def.textPattern().isSet())
+    element.attr("textPattern", valueText(def.textPattern().get()));
+  if (def.decimalPoint().isSet())
+    element.attr("decimalPoint", valueText(VexString(1, def.decimalPoint().get())));
+  if (def.groupSeparator().isSet())
+    element.attr("groupSeparator", valueText(VexString(1, def.groupSeparator().get())));
+  if (def.blankWhenZero().isSet())
+    element.attr("blankWhenZero", def.blankWhenZero().get() ? "true" : "false");
+}
+
+Element renderDefinition(const VexDataDefImpl &def, bool withDescription);
+
+Element renderItem(const VexGroupItemImpl &item) {
+  Element element{"Item", {}, {}, {}};
+  element.attr("name", documentText(item.name()));
+  if (item.cardinality().isSet())
+    addRange(element, item.cardinality().get(), nullptr, "minOccurs", "maxOccurs");
+  if (!item.countItem().empty())
+    element.attr("countItem", documentText(item.countItem()));
+  if (item.definitionRef().isValid())
+    element.attr("ref",
+                 documentText(VexDataDefDomain::getInstance().getName(item.definitionRef())));
+  else if (item.definition())
+    element.children.push_back(renderDefinition(*item.definition(), true));
+  return element;
+}
+
+Element renderDefinition(const VexDataDefImpl &def, bool withDescription) {
+  Element element{definitionElementNames[static_cast<int>(def.kind())], {}, {}, {}};
+  if (!def.name().empty())
+    element.attr(vexAttrName(), documentText(def.name()));
+
+  if (const auto *group = rttiCast<VexGroupDefImpl>(&def)) {
+    if (group->type().isSet())
+      element.attr("groupType", std::to_string(group->type().get()));
+    for (const VexGroupItem &item : group->items())
+      element.children.push_back(renderItem(*item));
+  }
+  if (const auto *primitive = rttiCast<VexPrimitiveDefImpl>(&def)) {
+    if (primitive->width().isSet())
+      addRange(element, primitive->width().get(), "width", "minWidth", "maxWidth");
+    if (primitive->defaultValue().isSet())
+      element.attr("default", primitive->defaultIsImage()
+                                  ? byteImageText(primitive->defaultValue().get())
+                                  : valueText(primitive->defaultValue().get()));
+    if (const auto *text = rttiCast<VexTextDefImpl>(&def))
+      addTextLayout(element, *text);
+    if (const auto *number = rttiCast<VexNumberDefImpl>(&def))
+      addNumberProperties(element, *number);
+    if (!primitive->restriction().empty()) {
+      Element restriction{"Restriction", {}, {}, {}};
+      for (const VexString &value : primitive->restriction().values())
+        restriction.children.push_back(Element{"Value", {}, {}, valueText(value)});
+      element.children.push_back(std::move(restriction));
+    }
+  }
+  if (withDescription && !def.description().empty())
+    element.children.push_back(
+        Element{vexElementDescription(), {}, {}, documentText(def.description())});
+  return element;
+}
+
+// Escapes markup characters; every character outside ASCII becomes a
+// character reference, so the markup is ASCII whatever the names hold.
+void appendEscaped(std::string &out, const std::string &text, bool inAttribute) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    char32_t code = vexNextChar(text, pos);
+    switch (code) {
+    case '&':
+      out += "&amp;";
+      break;
+    case '<':
+      out += "&lt;";
+      break;
+    case '>':
+      out += "&gt;";
+      break;
+    case '"':
+      out += inAttribute ? "&quot;" : "\"";
+      break;
+    // Attribute value normalisation would turn these into blanks.
+    case '\t':
+      out += inAttribute ? "&#9;" : "\t";
+      break;
+    case '\n':
+      out += inAttribute ? "&#10;" : "\n";
+      break;
+    case '\r':
+      out += "&#13;";
+      break;
+    default:
+      if (code < 0x80) {
+        out += static_cast<char>(code);
+      } else {
+        char buffer[16];
+        std::snprintf(buffer, sizeof buffer, "&#x%X;", static_cast<unsigned>(code));
+        out += buffer;
+      }
+    }
+  }
+}
+
+void writeElement(std::string &out, const Element &element) {
+  out += '<';
+  out += element.name;
+  for (const auto &[key, value] : element.attrs) {
+    out += ' ';
+    out += key;
+    out += "=\"";
+    appendEscaped(out, value, true);
+    out += '"';
+  }
+  if (element.children.empty() && element.text.empty()) {
+    out += "/>";
+    return;
+  }
+  out += '>';
+  appendEscaped(out, element.text, false);
+  for (const Element &child : element.children)
+    writeElement(out, child);
+  out += "</";
+  out += element.name;
+  out += '>';
+}
+
+} // namespace
+
+VexStanza VexMfRdfWriter::fillStanza(const VexDataDefImpl &def) {
+  std::string markup;
+  writeElement(markup, renderDefinition(def, false));
+  VexStanza stanza;
+  stanza.setAttrValue("definition", vexToUnicode(markup, false));
+  stanza.setAttrValue("description", def.description());
+  return stanza;
+}

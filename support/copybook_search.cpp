@@ -1,0 +1,363 @@
+#include "support/copybook_search.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <list>
+#include <string>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "support/path_names.h"
+
+namespace {
+
+constexpr int CurrentDirMark = -1;
+constexpr int RootDirMark = -2;
+constexpr int CachedDirMark = -3;
+constexpr std::size_t InitialListingSize = 100;
+
+enum class Readability { Untested, Readable, NotReadable };
+
+struct FileEntry {
+  std::string Name;
+  Readability State = Readability::Untested;
+};
+
+struct DirEntry {
+  std::string Key;  // the path as it was asked for, ending in "/"
+  std::string Path; // the path used, possibly with a name corrected for case
+  int Mark = 0;
+  bool Exists = true;
+  bool HasListing = false;
+  std::vector<FileEntry> Listing;
+};
+
+struct SearchState {
+  bool Started = false;
+  bool CaseSensitive = false;
+  std::list<DirEntry> UserDirs;
+  std::list<DirEntry> CachedDirs;
+  DirEntry CurrentDir;
+  DirEntry RootDir;
+  std::vector<std::string> Extensions; // in search order
+  std::vector<std::string> BareName{std::string()};
+  std::string Found;
+};
+
+SearchState R;
+
+void RequireStarted(const char *operation) {
+  if (!R.Started) {
+    std::fprintf(stderr, "rFsearch: %s called before Begin_rFsearch\n", operation);
+    std::abort();
+  }
+}
+
+int CompareNames(const char *a, const char *b) {
+  return R.CaseSensitive ? std::strcmp(a, b) : strcasecmp(a, b);
+}
+
+DirEntry MakeDirEntry(const std::string &path, int mark) {
+  DirEntry entry;
+  entry.Path = rReplaceDirSeparator(path);
+  if (entry.Path.empty())
+    entry.Path = "./";
+  if (entry.Path.back() != '/')
+    entry.Path += '/';
+  entry.Key = entry.Path;
+  entry.Mark = mark;
+  return entry;
+}
+
+bool ListDirectory(DirEntry &dir) {
+  DIR *handle = opendir(dir.Path.c_str());
+  if (handle == nullptr)
+    return false;
+  dir.Listing.clear();
+  dir.Listing.reserve(InitialListingSize);
+  while (const dirent *entry = readdir(handle))
+    dir.Listing.push_back(FileEntry{entry->d_name, Readability::Untested});
+  closedir(handle);
+  std::sort(dir.Listing.begin(), dir.Listing.end(), [](const FileEntry &a, const FileEntry &b) {
+    return CompareNames(a.Name.c_str(), b.Name.c_str()) < 0;
+  });
+  dir.HasListing = true;
+  dir.Exists = true;
+  return true;
+}
+
+const FileEntry *LookUp(const DirEntry &dir, const std::string &name) {
+  auto found = std::lower_bound(dir.Listing.begin(), dir.Listing.end(), name,
+                                [](const FileEntry &e, const std::string &n) {
+                                  return CompareNames(e.Name.c_str(), n.c_str()) < 0;
+                                });
+  if (found == dir.Listing.end() || CompareNames(found->Name.c_str(), name.c_str()) != 0)
+    return nullptr;
+  return &*found;
+}
+
+DirEntry &CachedDir(const std::string &path);
+
+void ReadDir(DirEntry &dir);
+
+// A directory that cannot be opened may still exist with its name written in
+// another case: the parent's listing tells the name as it is stored.
+bool ReadWithParentsSpelling(DirEntry &dir) {
+  std::string trimmed = dir.Path.substr(0, dir.Path.size() - 1);
+  std::string base = rBaseName(trimmed);
+  if (base.empty() || base == "." || base == "..")
+    return false;
+  std::string parentPath = rDirName(trimmed);
+  DirEntry &parent = CachedDir(parentPath.empty() ? "./" : parentPath);
+  if (!parent.Exists)
+    return false;
+  const FileEntry *match = LookUp(parent, base);
+  if (match == nullptr)
+    return false;
+  dir.Path = parent.Path + match->Name + "/";
+  return ListDirectory(dir);
+}
+
+void ReadDir(DirEntry &dir) {
+  if (dir.HasListing)
+    return;
+  if (ListDirectory(dir))
+    return;
+  dir.Exists = !R.CaseSensitive && ReadWithParentsSpelling(dir);
+}
+
+DirEntry &CachedDir(const std::string &path) {
+  for (DirEntry &dir : R.CachedDirs) {
+    if (dir.Key == path)
+      return dir;
+  }
+  R.CachedDirs.push_back(MakeDirEntry(path, CachedDirMark));
+  DirEntry &dir = R.CachedDirs.back();
+  ReadDir(dir);
+  return dir;
+}
+
+bool IsReadable(const std::string &path) { return rFileIsReadable(path.c_str()); }
+
+bool FindWithListing(DirEntry &dir, const std::string &name, std::string &path) {
+  const std::vector<std::string> &extensions = R.Extensions.empty() ? R.BareName : R.Extensions;
+  for (const std::string &extension : extensions) {
+    FileEntry *entry = const_cast<FileEntry *>(LookUp(dir, name + extension));
+    if (entry == nullptr)
+      continue;
+    std::string candidate = dir.Path + entry->Name;
+    if (entry->State == Readability::Untested)
+      entry->State = IsReadable(candidate) ? Readability::Readable : Readability::NotReadable;
+    if (entry->State != Readability::Readable)
+      return false;
+    path = candidate;
+    return true;
+  }
+  return false;
+}
+
+std::string Upper(std::string text) {
+  for (char &c : text)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string Lower(std::string text) {
+  for (char &c : text)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool FindWithoutListing(const DirEntry &dir, const std::string &name, std::string &path) {
+  const std::vector<std::string> &extensions = R.Extensions.empty() ? R.BareName : R.Extensions;
+  for (const std::string &extension : extensions) {
+    std::string file = name + extension;
+    std::vector<std::string> forms{file};
+    if (!R.CaseSensitive) {
+      std::string capitalised = Lower(file);
+      if (!capitalised.empty())
+        capitalised[0] =
+            static_cast<char>(std::toupper(static_cast<unsigned char>(capitalised[0])));
+      forms.push_back(Upper(file));
+      forms.push_back(Lower(file));
+      forms.push_back(capitalised);
+    }
+    for (const std::string &form : forms) {
+      if (IsReadable(dir.Path + form)) {
+        path = dir.Path + form;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+bool FindInDir(DirEntry &dir, const std::string &name, std::string &path) {
+  return dir.HasListing ? FindWithListing(dir, name, path) : FindWithoutListing(dir, name, path);
+}
+
+void ReadUserDirs(bool all, int mark) {
+  for (DirEntry &dir : R.UserDirs) {
+    if (all || dir.Mark == mark)
+      ReadDir(dir);
+  }
+}
+
+} // namespace
+
+void Begin_rFsearch(bool caseSensitive) {
+  if (R.Started)
+    return;
+  R.Started = true;
+  R.CaseSensitive = caseSensitive;
+  R.UserDirs.clear();
+  R.CachedDirs.clear();
+  R.Extensions.clear();
+  R.CurrentDir = MakeDirEntry("./", CurrentDirMark);
+  R.RootDir = MakeDirEntry("/", RootDirMark);
+}
+
+void Close_rFsearch() {
+  R.UserDirs.clear();
+  R.CachedDirs.clear();
+  R.Extensions.clear();
+  R.CurrentDir = DirEntry();
+  R.RootDir = DirEntry();
+  R.Found.clear();
+  R.Started = false;
+}
+
+bool rGetCaseSensitive() {
+  RequireStarted("rGetCaseSensitive");
+  return R.CaseSensitive;
+}
+
+void rAddDir(const char *path, int mark, bool atEnd) {
+  RequireStarted("rAddDir");
+  if (atEnd)
+    R.UserDirs.push_back(MakeDirEntry(path, mark));
+  else
+    R.UserDirs.push_front(MakeDirEntry(path, mark));
+}
+
+void rDeleteDirs(int mark) {
+  RequireStarted("rDeleteDirs");
+  R.UserDirs.remove_if([mark](const DirEntry &dir) { return dir.Mark == mark; });
+}
+
+void rDeleteAllDirs() {
+  RequireStarted("rDeleteAllDirs");
+  R.UserDirs.clear();
+  R.CachedDirs.clear();
+}
+
+void rAddExtension(const char *extension) {
+  RequireStarted("rAddExtension");
+  R.Extensions.insert(R.Extensions.begin(), extension);
+}
+
+void rDeleteExtensions() {
+  RequireStarted("rDeleteExtensions");
+  R.Extensions.clear();
+}
+
+void rReadDirs(int mark) {
+  RequireStarted("rReadDirs");
+  ReadUserDirs(false, mark);
+}
+
+void rReadAllDirs() {
+  RequireStarted("rReadAllDirs");
+  ReadUserDirs(true, 0);
+}
+
+const char *rFindFile(const char *name) {
+  RequireStarted("rFindFile");
+  std::string wanted = rReplaceDirSeparator(name);
+  std::vector<DirEntry *> dirs;
+  if (!wanted.empty() && wanted[0] == '/') {
+    dirs.push_back(&R.RootDir);
+  } else if (R.UserDirs.empty()) {
+    dirs.push_back(&R.CurrentDir);
+  } else {
+    for (DirEntry &dir : R.UserDirs)
+      dirs.push_back(&dir);
+  }
+
+  bool hasDirPart = wanted.find('/') != std::string::npos;
+  std::string dirPart = rDirName(wanted);
+  std::string baseName = rBaseName(wanted);
+  std::string path;
+  bool found = false;
+  for (DirEntry *dir : dirs) {
+    if (!dir->Exists)
+      continue;
+    if (!hasDirPart) {
+      found = FindInDir(*dir, wanted, path);
+    } else if (dir->HasListing) {
+      DirEntry &sub = CachedDir(dir->Path + dirPart);
+      found = sub.Exists && FindInDir(sub, baseName, path);
+    } else {
+      found = FindInDir(*dir, wanted, path);
+    }
+    if (found)
+      break;
+  }
+  if (!found)
+    return nullptr;
+
+  // A name like "./rec" found in "./" starts with "././".
+  while (path.compare(0, 2, "./") == 0)
+    path.erase(0, 2);
+  if (path.compare(0, 2, "//") == 0)
+    path.erase(0, 1);
+  R.Found = path;
+  return R.Found.c_str();
+}
+
+bool rFileIsReadable(const char *path) {
+  int fd = open(path, O_RDONLY);
+  if (fd < 0)
+    return false;
+  struct stat status;
+  bool regular = fstat(fd, &status) != 0 || S_ISREG(status.st_mode);
+  close(fd);
+  return regular;
+}
+
+bool rDirIsReadable(const char *path) {
+  DIR *dir = opendir(path);
+  if (dir == nullptr)
+    return false;
+  closedir(dir);
+  return true;
+}
+
+bool rDirOrFileExists(const char *path) {
+  struct stat status;
+  return stat(path, &status) == 0;
+}
+
+// The iterator is the system's own directory handle under an opaque name.
+rFileSystemDir *rOpenFileSystemDir(const char *path) {
+  return reinterpret_cast<rFileSystemDir *>(opendir(rReplaceDirSeparator(path).c_str()));
+}
+
+const char *rNextFileSystemEntry(rFileSystemDir *dir) {
+  if (dir == nullptr)
+    return nullptr;
+  const dirent *entry = readdir(reinterpret_cast<DIR *>(dir));
+  return entry == nullptr ? nullptr : entry->d_name;
+}
+
+void rCloseFileSystemDir(rFileSystemDir *dir) {
+  if (dir != nullptr)
+    closedir(reinterpret_cast<DIR *>(dir));
+}

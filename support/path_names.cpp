@@ -1,0 +1,29 @@
+#include "support/path_names.h"
+
+#include <algorithm>
+
+std::string rBaseName(const std::string &path) {
+  std::string::size_type slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string rDirName(const std::string &path) {
+  std::string::size_type slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string rDirBaseName(const std::string &path) {
+  std::string trimmed = path;
+  // "a/b/" and "a/b" both name the directory b; the root keeps its name.
+  while (trimmed.size() > 1 && trimmed.back() == '/')
+    trimmed.pop_back();
+  if (trimmed == "/")
+    return trimmed;
+  return rBaseName(trimmed);
+}
+
+std::string rReplaceDirSeparator(const std::string &path) {
+  std::string result = path;
+  std::replace(result.begin(), result.end(), '\\', '/');
+  return result;
+}

@@ -1,0 +1,132 @@
+#pragma once
+// Support of the converter tests: copybook text through the front end, the
+// converter configuration set from option words, case files under data/, and
+// the capture of standard streams and of the trace.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "frontend/syntax_tree.h"
+#include "converter/conversion_options.h"
+
+// Sets the converter configuration from option words as the command line
+// writes them (-c -tn -ta -r -dnd -compat N -ns NAME; anything else fails the
+// test) on top of the defaults, and restores the previous configuration when
+// it goes.
+class VexScopedOptions {
+public:
+  explicit VexScopedOptions(const std::string &options);
+  ~VexScopedOptions();
+  VexScopedOptions(const VexScopedOptions &) = delete;
+  VexScopedOptions &operator=(const VexScopedOptions &) = delete;
+
+private:
+  VexCblConfig saved_;
+};
+
+// A scratch folder that is the current directory while the object lives.
+class VexScratchDir {
+public:
+  VexScratchDir();
+  ~VexScratchDir();
+  VexScratchDir(const VexScratchDir &) = delete;
+  VexScratchDir &operator=(const VexScratchDir &) = delete;
+  const std::filesystem::path &path() const { return path_; }
+  // Writes `text` to the file `name` of the folder.
+  void write(const std::string &name, const std::string &text) const;
+
+private:
+  std::filesystem::path path_, previous_;
+};
+
+// Fixed-format lines: seven blanks in front of every line put level numbers
+// in column 8.
+std::string vexFixed(const std::string &lines);
+
+// Copybook text (written as given to T.cpy in a scratch folder) through the
+// front end as the driver runs it: scanner, parser, declaration table with
+// name checking, resolution. Front-end memory, identifiers included, is
+// released when the object goes, so that names and nodes live as long as it.
+class VexFrontEnd {
+public:
+  explicit VexFrontEnd(const std::string &source);
+  ~VexFrontEnd();
+  VexFrontEnd(const VexFrontEnd &) = delete;
+  VexFrontEnd &operator=(const VexFrontEnd &) = delete;
+
+  int errors = 0;       // messages of the error and fatal classes
+  std::string messages; // the front end's messages as printed
+  // The newest declaration of the normalised `name`; fails the test when
+  // there is none.
+  tree::decl *decl(const char *name) const;
+
+private:
+  VexScratchDir dir_;
+};
+
+// Converts the entry named ITEM of `entries` (fixed-format lines written from
+// column 8) with vexCblCreateDef, its enclosing groups read first as the
+// declaration walk reads them. Returns the definition's element and the
+// standard error stream of the conversion; "syntax error" and the front-end
+// messages when the source has errors; "throws" as the element when the
+// conversion ended with VexCvtError.
+struct VexItemResult {
+  std::string markup, messages;
+};
+VexItemResult vexConvertItem(const std::string &entries);
+
+// One case of a case file. A case begins with a line "=== TITLE | OPTIONS";
+// the lines up to the first "--- NAME" line form the section "", each later
+// section runs to the next "---" or "===" line. Empty lines and lines
+// starting with "#" are left out.
+struct VexCase {
+  std::string title, options;
+  int line = 0;                               // where the case begins
+  std::map<std::string, std::string> section; // name -> text, every line ended by "\n"
+  // The section `name`, or `absent` when the case has none.
+  std::string get(const std::string &name, const std::string &absent = "") const {
+    const auto found = section.find(name);
+    return found == section.end() ? absent : found->second;
+  }
+};
+std::vector<VexCase> vexReadCases(const char *fileName);
+
+// The text of `path` (relative to the source tree when it is relative).
+std::string vexReadFile(const std::filesystem::path &path);
+
+// Every module's trace at every level, written into a string while the
+// object lives; switched off again afterwards.
+class VexTraceCapture {
+public:
+  VexTraceCapture();
+  ~VexTraceCapture();
+  VexTraceCapture(const VexTraceCapture &) = delete;
+  VexTraceCapture &operator=(const VexTraceCapture &) = delete;
+  std::string text() const { return out_.str(); }
+
+private:
+  std::ostringstream out_;
+};
+
+// Runs `body` with the standard output and error streams captured.
+struct VexStreams {
+  std::string out, err;
+};
+template <class Body> VexStreams vexCaptured(Body &&body) {
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  body();
+  std::cout.flush();
+  std::fflush(stdout);
+  VexStreams streams;
+  streams.out = testing::internal::GetCapturedStdout();
+  streams.err = testing::internal::GetCapturedStderr();
+  return streams;
+}

@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include "support/identifier_table.h"
+#include "tests/converter/converter_support.h"
+#include "converter/conversion_report.h"
+#include "converter/item_contexts.h"
+#include "converter/item_names.h"
+#include "converter/value_clauses.h"
+
+namespace {
+
+VexCblObjContext extracted(Tree_Node *entry) {
+  VexCblObjContext item;
+  vexCblAheadObjExtr(entry, item);
+  vexCblExtractObj(entry, item);
+  return item;
+}
+
+// The fields of `item` that differ from a fresh context.
+std::string summary(const VexCblObjContext &item) {
+  std::ostringstream out;
+  out << "name=" << item.name;
+  if (item.picture)
+    out << " picture=" << item.picture->getPictureVal();
+  if (item.usage != 0)
+    out << " usage=" << item.usage;
+  if (item.sign != 0)
+    out << " sign=" << item.sign;
+  if (item.cardinality.isSet()) {
+    const VexRange range = item.cardinality.get();
+    out << " occurs=" << range.lbound() << ".." << range.ubound();
+  }
+  if (!item.dependingOn.empty())
+    out << " depending=" << item.dependingOn;
+  if (!item.getRedefinesName().empty())
+    out << " redefines=" << item.getRedefinesName();
+  if (item.value)
+    out << " value=" << item.value->getType() << ":" << item.value->getValue()
+        << (item.value->isExpandable() ? " all" : "");
+  if (item.justified)
+    out << " justified";
+  if (item.blankWhenZero)
+    out << " blank-when-zero";
+  return out.str();
+}
+
+TEST(Extraction, EveryCaseOfTheTable) {
+  for (const VexCase &c : vexReadCases("extract.cases")) {
+    SCOPED_TRACE("extract.cases:" + std::to_string(c.line) + " " + c.title);
+    const VexFrontEnd frontEnd(vexFixed(c.get("")));
+    ASSERT_EQ(frontEnd.errors, 0) << frontEnd.messages;
+    for (const auto &[name, expected] : c.section) {
+      if (name.empty())
+        continue;
+      auto *entry = as<tree::format_1>(frontEnd.decl(name.c_str())->object);
+      const VexCblReportContext context(name.c_str(), &entry->pos);
+      VexCblObjContext item;
+      const VexStreams streams = vexCaptured([&] { item = extracted(entry); });
+      EXPECT_EQ(item.description + "\n" + summary(item) + "\n" + streams.err, expected) << name;
+    }
+  }
+}
+
+TEST(Extraction, IsRedefiningLooksAtTheFirstClauseOnly) {
+  const VexFrontEnd fe(vexFixed("01 REC.\n"
+                                "    05 BASE PIC X(4).\n"
+                                "    05 ALT REDEFINES BASE PIC 9(4).\n"
+                                "    05 LATE PIC 9(4) REDEFINES BASE.\n"
+                                "    05 low-name PIC X(4).\n"
+                                "    05 ALT2 REDEFINES low-name PIC X(4).\n"));
+  ASSERT_EQ(fe.errors, 0) << fe.messages;
+  EXPECT_TRUE(vexCblIsRedefining(fe.decl("ALT"), "BASE"));
+  EXPECT_TRUE(vexCblIsRedefining(fe.decl("ALT")->object, "BASE"));
+  EXPECT_FALSE(vexCblIsRedefining(fe.decl("ALT"), "OTHER"));
+  EXPECT_FALSE(vexCblIsRedefining(fe.decl("ALT"), nullptr));
+  EXPECT_FALSE(vexCblIsRedefining(fe.decl("LATE"), "BASE"));
+  EXPECT_FALSE(vexCblIsRedefining(fe.decl("BASE"), "BASE"));
+  EXPECT_FALSE(vexCblIsRedefining(nullptr, "BASE"));
+  // The comparison is exact, with the operand as written.
+  EXPECT_TRUE(vexCblIsRedefining(fe.decl("ALT2"), "low-name"));
+  EXPECT_FALSE(vexCblIsRedefining(fe.decl("ALT2"), "LOW-NAME"));
+}
+
+// The include prefix, which plain source gives only through a prefixed
+// include, is set on parsed nodes: names and pictures then come in their
+// normalised form.
+TEST(Extraction, PrefixedWordsAreTakenNormalised) {
+  const VexFrontEnd fe(vexFixed("01 BASE PIC X.\n01 ALT REDEFINES base pic x(05).\n"));
+  ASSERT_EQ(fe.errors, 0) << fe.messages;
+  auto *entry = as<tree::format_1>(fe.decl("ALT")->object);
+  entry->name = MakeIdent("P-ALT");
+  entry->replaced = true;
+  auto *redefines = as<tree::redefines>(entry->data_clause_l);
+  as<tree::name>(redefines->name)->name = MakeIdent("P-BASE");
+  as<tree::name>(redefines->name)->replaced = true;
+  as<tree::picture>(redefines->next)->replaced = true;
+  const VexCblObjContext item = extracted(entry);
+  EXPECT_EQ(item.name, "P-ALT");
+  EXPECT_EQ(item.description, "01 P-ALT REDEFINES P-BASE PICTURE IS X(5)");
+  EXPECT_TRUE(vexCblIsRedefining(entry, "P-BASE"));
+  EXPECT_FALSE(vexCblIsRedefining(entry, "base"));
+  // Reading from a clause takes that clause and those behind it.
+  EXPECT_EQ(extracted(redefines->next).description, "PICTURE IS X(5)");
+}
+
+} // namespace

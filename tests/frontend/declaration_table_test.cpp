@@ -1,0 +1,112 @@
+// The declaration table where parsed copybooks (data/parser) cannot reach:
+// file and communication descriptions, implicit declarations among
+// duplicates, the search limit and the qualified search itself.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "frontend/syntax_tree.h"
+#include "frontend/declaration_table.h"
+#include "frontend/keywords.h"
+#include "diagnostics/message_store.h"
+#include "tree_support.h"
+
+namespace {
+
+// The search honours the reserved dialects (the RMS names), so every test
+// starts from the default set whatever an earlier test left behind.
+class DeftabTest : public FrontEndTest {
+protected:
+  void SetUp() override {
+    FrontEndTest::SetUp();
+    dialect = DefaultDialects;
+  }
+};
+
+tree::decl *Next(const tree::decl *d) { return as_if<tree::decl>(d->next); }
+tree::decl *Fields(const tree::decl *d) { return as_if<tree::decl>(d->fields); }
+tree::decl *Lower(const tree::decl *d) { return as_if<tree::decl>(d->lower); }
+
+TEST_F(DeftabTest, FileRecordsGoUnderTheirDescription) {
+  Section = dkFile;
+  tree::decl *fd1 = DeclareEntry(93, "F1", At(1, 8));
+  tree::decl *r1 = DeclareEntry(1, "R1", At(2, 8));
+  tree::decl *x = DeclareEntry(5, "X", At(3, 12));
+  tree::decl *ren = DeclareEntry(66, "REN", At(4, 8));
+  tree::decl *r2 = DeclareEntry(1, "R2", At(5, 8));
+  tree::decl *fd2 = DeclareEntry(93, "F2", At(6, 8));
+  tree::decl *r3 = DeclareEntry(1, "R3", At(7, 8));
+  EXPECT_EQ(Fields(fd1), r1);
+  EXPECT_EQ(Lower(r1), fd1);
+  EXPECT_EQ(Next(x), ren);
+  EXPECT_EQ(Lower(ren), r1);
+  EXPECT_EQ(Next(r1), r2);
+  EXPECT_EQ(Next(fd1), fd2);
+  EXPECT_EQ(Fields(fd2), r3);
+  EXPECT_EQ(r3->kind, dkFile);
+}
+
+TEST_F(DeftabTest, CommunicationItemsGoUnderTheirDescription) {
+  Section = dkCommunication;
+  tree::decl *cd = DeclareEntry(95, "CD1", At(1, 8));
+  cd_names[0] = {Id("CD1-REC"), At(1, 12), At(1, 19)};
+  cd_names[1] = {Id("CD1-QUEUE"), At(2, 12), At(2, 21)};
+  cd_names[2] = {Id("CD1-LENGTH"), At(3, 12), At(3, 22)};
+  Declare_CD(2, cd->object, At(3, 30));
+  tree::decl *rec = Fields(cd);
+  ASSERT_NE(rec, nullptr);
+  EXPECT_EQ(rec->name, Id("CD1-REC"));
+  ASSERT_NE(Fields(rec), nullptr);
+  EXPECT_EQ(Fields(rec)->name, Id("CD1-QUEUE"));
+  EXPECT_EQ(Next(Fields(rec))->name, Id("CD1-LENGTH"));
+  EXPECT_EQ(Next(Fields(rec))->e_pos.Column, 30);
+  EXPECT_EQ(Lower(Fields(rec)), rec);
+  EXPECT_EQ(rec->kind, dkCommunication);
+  // The records of the description follow its implicit record.
+  EXPECT_EQ(Next(rec), DeclareEntry(1, "OWN-REC", At(4, 8)));
+}
+
+TEST_F(DeftabTest, DuplicateOfAnImplicitDeclarationNamesIt) {
+  DeclareEntry(1, "R", At(1, 8, "DUP.cpy"));
+  DeclareEntry(0, "R", At(2, 20, "DUP.cpy"));
+  DeclareEntry(1, "R", At(3, 8, "DUP.cpy"));
+  EXPECT_EQ(Messages(),
+            "\"DUP.cpy\":   3,  8: Error       name multiply declared: R\n"
+            "\"DUP.cpy\":   3,  8: Information previous declaration: \"DUP.cpy\":   2, 20\n");
+  NameCheck = false;
+  DeclareEntry(1, "R", At(4, 8, "DUP.cpy"));
+  EXPECT_EQ(GetCount(xxError), 1);
+}
+
+TEST_F(DeftabTest, IdentifyCollectsAtMostSixteen) {
+  for (unsigned i = 0; i < 20; ++i)
+    Declare(77, {Id("SAME"), At(i + 1, 8), At(i + 1, 12)}, NoTree, At(i + 1, 13));
+  EXPECT_EQ(Identify(Id("SAME"))->position.Line, 20u);
+  EXPECT_EQ(search_count, 16);
+  EXPECT_EQ(search_result[16]->position.Line, 5u);
+}
+
+TEST_F(DeftabTest, QualifiedSearchResolvesEveryNameOfTheReference) {
+  tree::decl *r1 = DeclareEntry(1, "R1", At(1, 8));
+  tree::decl *g1 = DeclareEntry(5, "G", At(2, 12));
+  tree::decl *x1 = DeclareEntry(10, "X", At(3, 16));
+  DeclareEntry(1, "R2", At(4, 8));
+  DeclareEntry(5, "G", At(5, 12));
+  DeclareEntry(10, "X", At(6, 16));
+  // X OF G OF R1: the older of two equal paths.
+  tree::name *r = Ref("R1", At(9, 30));
+  tree::qualification *g = RefOf("G", r, At(9, 25));
+  tree::qualification *x = RefOf("X", g, At(9, 20));
+  EXPECT_EQ(IdentifyField2(x), x1);
+  EXPECT_EQ(g->decl, g1);
+  EXPECT_EQ(r->decl, r1);
+  // X OF G: the first G in the hierarchy whose subtree has an X.
+  EXPECT_EQ(IdentifyField2(RefOf("X", Ref("G", At(11, 30)), At(11, 20))), x1);
+  tree::qualification *missing = RefOf("Y", Ref("R2", At(12, 30)), At(12, 20));
+  EXPECT_EQ(IdentifyField2(missing), nullptr);
+  EXPECT_EQ(as<tree::name>(missing->qualification)->decl, NoTree);
+  // A chain that does not end in a name is no qualified reference.
+  EXPECT_EQ(IdentifyField2(RefOf("X", mnoexpression(At(13, 30), At(13, 30)), At(13, 20))), nullptr);
+}
+
+} // namespace

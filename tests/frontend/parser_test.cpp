@@ -1,0 +1,55 @@
+// The parser with declaration and resolution: data/parser/NAME.cbl parsed as
+// a copybook (with the copybooks of NAME/ beside it) must give NAME.parse:
+// the syntax-error count, the messages, the declaration table and, with the
+// option "tree", the syntax tree (see parse_support.h for the formats).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "frontend/parser.h"
+#include "frontend/keywords.h"
+#include "data_support.h"
+#include "parse_support.h"
+
+namespace {
+
+using ParserCases = ParseTest;
+
+TEST_F(ParserCases, EveryCaseGivesItsTreeAndMessages) {
+  const auto cases = DataCases("parser", ".cbl", ".parse");
+  ASSERT_GE(cases.size(), 30u);
+  for (const DataCase &c : cases) {
+    SCOPED_TRACE(c.name);
+    const ParseResult r = ParseCopybook(c.input, true, c.files);
+    std::string actual = "syntax errors: " + std::to_string(r.syntaxErrors) + "\n";
+    if (!r.messages.empty())
+      actual += "-- messages\n" + r.messages;
+    actual += "-- declarations\n" + DumpDeclarations();
+    if (c.options.count("tree") != 0)
+      actual += "-- tree\n" + DumpTree(r.root);
+    ExpectCase(c, actual);
+  }
+}
+
+TEST(ParserTokens, EveryTerminalHasTheKeywordTablesName) {
+  for (int code = -1; code <= MaxTerminal + 1; ++code)
+    EXPECT_STREQ(yyGetTokenName(code), TerminalName(code)) << "terminal " << code;
+}
+
+TEST_F(ParserCases, EveryBrokenEntryOfALongCopybookIsReported) {
+  std::string source = "01 R.\n";
+  for (int i = 0; i < 40; ++i) {
+    source += "   05 A" + std::to_string(i) + " PIC X.\n";
+    source += "   05 B" + std::to_string(i) + " PIC X VALUE 1 2.\n";
+    source += "   05 C" + std::to_string(i) + " XX.\n";
+  }
+  const ParseResult r = ParseCopybook(Fixed(source));
+  EXPECT_EQ(r.syntaxErrors, 80);
+  EXPECT_EQ(std::count(r.messages.begin(), r.messages.end(), '\n'), 80);
+  // Entries after the broken ones are still declared.
+  ASSERT_NE(EntryOf("A39"), nullptr);
+  EXPECT_EQ(EntryOf("C39")->level_number, 5);
+}
+
+} // namespace

@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "frontend/syntax_tree.h"
+#include "diagnostics/message_store.h"
+#include "support/string_memory.h"
+#include "support/system_calls.h"
+#include "tree_support.h"
+
+namespace {
+
+using TreeTest = FrontEndTest;
+
+tree::format_2 *Renames(const tPosition &at) {
+  return mformat_2(NoTree, 66, PutString("66", 2), MakeIdent("X"), at, MakeIdent("X"), at, false,
+                   at, at, NoIdent, NoPosition, NoIdent, NoPosition, mnoexpression(at, at),
+                   mnoexpression(at, at));
+}
+
+TEST_F(TreeTest, KindTestAndCheckedCastFollowTheHierarchy) {
+  tTree renames = Renames(At(1, 8));
+  EXPECT_TRUE(Tree_IsType(renames, kformat_2));
+  EXPECT_TRUE(Tree_IsType(renames, kformat));
+  EXPECT_TRUE(Tree_IsType(renames, kdata_description_entry));
+  EXPECT_TRUE(Tree_IsType(renames, kdata_description_entry_l));
+  EXPECT_FALSE(Tree_IsType(renames, kformat_1));
+  EXPECT_FALSE(Tree_IsType(renames, kformat_3));
+  EXPECT_FALSE(Tree_IsType(NoTree, kformat));
+
+  // Every name kind is a reference, an expression, but no literal.
+  tTree ref = Ref("N", At(1, 8));
+  EXPECT_TRUE(Tree_IsType(ref, kqualification_c));
+  EXPECT_TRUE(Tree_IsType(ref, kidentifier_c));
+  EXPECT_TRUE(Tree_IsType(ref, kexpression_c));
+  EXPECT_FALSE(Tree_IsType(ref, kliteral));
+  EXPECT_FALSE(Tree_IsType(ref, kqualification));
+
+  EXPECT_NE(as_if<tree::format>(renames), nullptr);
+  EXPECT_EQ(as_if<tree::format_1>(renames), nullptr);
+  EXPECT_EQ(as_if<tree::format_1>(NoTree), nullptr);
+  EXPECT_DEATH(as<tree::format_1>(renames), "node of kind format_2 used as format_1");
+  EXPECT_DEATH(as<tree::name>(NoTree), "node of kind \\(null\\) used as name");
+}
+
+TEST_F(TreeTest, ReverseTreePutsListsIntoSourceOrder) {
+  const tPosition p = At(1, 1);
+  tTree end = mnodata_description_entry();
+  tTree list = end;
+  std::vector<tTree> made;
+  for (const char *name : {"A", "B", "C"}) {
+    list = mformat_4(list, 78, PutString("78", 2), Id(name), p, Id(name), p, false, p, p,
+                     mnoexpression(p, p));
+    made.push_back(list);
+  }
+  tTree reversed = ReverseTree(list);
+  ASSERT_EQ(reversed, made[0]);
+  EXPECT_EQ(as<tree::format_4>(reversed)->next, made[1]);
+  EXPECT_EQ(as<tree::format_4>(made[1])->next, made[2]);
+  EXPECT_EQ(as<tree::format_4>(made[2])->next, end);
+
+  EXPECT_EQ(ReverseTree(end), end);
+  EXPECT_EQ(ReverseTree(NoTree), NoTree);
+
+  // Declaration chains end in null rather than in an end node.
+  tree::decl *first = mdecl(NoTree, Id("D1"), p, p, p, 1, NoTree, NoTree, NoTree, NoTree, 0);
+  tree::decl *second = mdecl(first, Id("D2"), p, p, p, 1, NoTree, NoTree, NoTree, NoTree, 0);
+  EXPECT_EQ(ReverseTree(second), first);
+  EXPECT_EQ(first->next, second);
+  EXPECT_EQ(second->next, NoTree);
+}
+
+TEST_F(TreeTest, ChildVisitSkipsNextAndReferences) {
+  const tPosition p = At(1, 1);
+  tTree q1 = Ref("A", p);
+  tTree q2 = Ref("B", p);
+  tree::format_2 *renames =
+      mformat_2(mnodata_description_entry(), 66, PutString("66", 2), Id("X"), p, Id("X"), p, false,
+                p, p, NoIdent, NoPosition, NoIdent, NoPosition, q1, q2);
+  renames->decl = mdecl(NoTree, Id("X"), p, p, p, 66, NoTree, NoTree, renames, NoTree, 0);
+  std::vector<tTree> seen;
+  Tree_ForEachChild(
+      renames,
+      [](tTree &child, void *out) { static_cast<std::vector<tTree> *>(out)->push_back(child); },
+      &seen);
+  EXPECT_EQ(seen, (std::vector<tTree>{q1, q2}));
+  ASSERT_NE(Tree_Next(renames), nullptr);
+  EXPECT_EQ(*Tree_Next(renames), renames->next);
+  EXPECT_EQ(Tree_Next(q1), nullptr);
+}
+
+TEST_F(TreeTest, ArenaHoldsManyNodesAndIsReusedAfterRelease) {
+  constexpr int Count = 200000;
+  std::vector<tree::integer *> nodes;
+  for (int i = 0; i < Count; ++i)
+    nodes.push_back(minteger(At(7, 9), At(7, 9), i, nullptr, (i & 1) != 0));
+  // Nodes are aligned and do not overlap: each still holds what it was made with.
+  for (int i = 0; i < Count; ++i) {
+    ASSERT_EQ(reinterpret_cast<std::uintptr_t>(nodes[i]) % 8, 0u);
+    ASSERT_EQ(nodes[i]->Value, i);
+    ASSERT_EQ(nodes[i]->replaced, (i & 1) != 0);
+  }
+  // A block holds 20480 bytes of nodes and the link to the previous block.
+  const unsigned long per_block = 20480 / ((sizeof(tree::integer) + 7) / 8 * 8);
+  EXPECT_EQ(Tree_HeapUsed, (Count + per_block - 1) / per_block * (20480 + sizeof(void *)));
+  TreeRoot = nodes.back();
+  ReleaseTreeModule();
+  EXPECT_EQ(Tree_HeapUsed, 0u);
+  EXPECT_EQ(TreeRoot, NoTree);
+  EXPECT_EQ(Ref("AGAIN", At(7, 9))->name, Id("AGAIN"));
+  EXPECT_GT(Tree_HeapUsed, 0u);
+}
+
+// Limits the process's address space to what it uses now plus `extra` bytes.
+void LimitAddressSpace(unsigned long extra) {
+  unsigned long pages = 0;
+  if (std::FILE *statm = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(statm, "%lu", &pages) != 1)
+      pages = 0;
+    std::fclose(statm);
+  }
+  const rlim_t limit = pages * 4096 + extra;
+  const rlimit rl{limit, limit};
+  setrlimit(RLIMIT_AS, &rl);
+}
+
+TEST_F(TreeTest, ExhaustedMemoryIsFatalThroughTheExitHook) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "the sanitizer's allocator aborts instead of refusing";
+#endif
+  // The pools report code 10 first; with their hooks returning, the tree
+  // reports code 40 and leaves through its own hook, here the initial one.
+  EXPECT_EXIT(
+      {
+        StoreMessages(false);
+        Errors_Exit = [] {};
+        Reuse_Exit = [] {};
+        Tree_Exit = [] { rExit(1); };
+        LimitAddressSpace(64UL << 20);
+        for (;;)
+          minteger(NoPosition, NoPosition, 0, nullptr, false);
+      },
+      ::testing::ExitedWithCode(1), "Fatal       tree out of memory: Tree\n$");
+}
+
+} // namespace

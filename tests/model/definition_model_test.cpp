@@ -1,0 +1,362 @@
+#include "model/definition_model.h"
+
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <optional>
+#include <tuple>
+#include <type_traits>
+
+#include "support/library_error.h"
+#include "tests/model/xmllint_support.h"
+
+namespace {
+
+VexString u(const char *text) { return vexToUnicode(text, false); }
+
+std::string markupOf(const VexDataDefImpl &def) {
+  return vexToMbcs(VexMfRdfWriter::fillStanza(def).getAttrValue("definition"));
+}
+
+// Renders `def` and checks the markup both literally and against the schema.
+void expectRendering(const VexDataDefImpl &def, const std::string &expected) {
+  std::string markup = markupOf(def);
+  EXPECT_EQ(markup, expected);
+  VexSchemaCheck check = vexValidateText(markup);
+  EXPECT_TRUE(check.valid) << markup << "\n" << check.output;
+}
+
+VexRestriction valuesOf(std::initializer_list<VexString> values) {
+  VexRestriction restriction;
+  for (const VexString &value : values)
+    restriction.addValue(value);
+  return restriction;
+}
+
+// An item of `def`, repeated `occurs` times when given.
+template <class Def>
+VexGroupItem itemOf(const char *name, const Def &def, std::optional<VexRange> occurs = {}) {
+  VexGroupItem item = VexGroupItem::create();
+  item->setName(u(name));
+  item->setDefinition(def);
+  if (occurs)
+    item->setCardinality(*occurs);
+  return item;
+}
+
+// A string definition that counts its destructions.
+struct TrackedString : VexStringDefImpl {
+  explicit TrackedString(int &destroyed) : destroyed_(destroyed) {}
+  ~TrackedString() override { ++destroyed_; }
+  int &destroyed_;
+};
+
+TEST(ModelRefCount, ObjectLivesExactlyAsLongAsItsHandles) {
+  int destroyed = 0;
+  {
+    auto first = VexCountRef<TrackedString>::create(destroyed);
+    {
+      VexCountRef<TrackedString> copy = first;
+      VexDataDef upcast = copy;
+      EXPECT_EQ(first->refCount(), 3);
+      VexDataDef moved = std::move(upcast);
+      EXPECT_FALSE(upcast);
+      EXPECT_EQ(first->refCount(), 3);
+    }
+    EXPECT_EQ(first->refCount(), 1);
+    first = first; // self-assignment keeps the reference
+    EXPECT_EQ(first->refCount(), 1);
+    EXPECT_EQ(destroyed, 0);
+    first = VexCountRef<TrackedString>();
+    EXPECT_EQ(destroyed, 1);
+  }
+  EXPECT_EQ(destroyed, 1);
+  VexStringDefImpl stack;
+  EXPECT_THROW(stack.delRef(), VexError) << "over-release is refused";
+}
+
+TEST(ModelRefCount, GroupItemsKeepTheirDefinitionsAliveUntilReplacedOrReleased) {
+  int destroyed = 0;
+  {
+    auto group = VexDefAccessor<VexGroupDefImpl>::create();
+    for (const char *name : {"A", "B", "C"})
+      group->addItem(itemOf(name, VexDefAccessor<TrackedString>::create(destroyed)));
+    EXPECT_EQ(destroyed, 0);
+    group->items()[0]->setDefinition(VexRef(VexDataDefDomain::getInstance().getId(u("GONE"))));
+    EXPECT_EQ(destroyed, 1) << "a reference replacing the definition drops the held one";
+  }
+  EXPECT_EQ(destroyed, 3);
+}
+
+// Handles convert only from a kind to its bases, never sideways or down.
+static_assert(std::is_convertible_v<VexDefAccessor<VexNumberDefImpl>, VexDataDef>);
+static_assert(std::is_convertible_v<VexCountRef<VexGroupDefImpl>, VexDataDef>);
+static_assert(!std::is_convertible_v<VexDataDef, VexDefAccessor<VexNumberDefImpl>>);
+static_assert(
+    !std::is_convertible_v<VexDefAccessor<VexStringDefImpl>, VexDefAccessor<VexNumberDefImpl>>);
+
+TEST(ModelGroup, FindItemIndexFindsTheFirstItemOfAName) {
+  VexGroupDefImpl group;
+  for (const char *name : {"A", "B", "A", "C"})
+    group.addItem(itemOf(name, VexDefAccessor<VexStringDefImpl>::create()));
+  EXPECT_EQ(group.findItemIndex(u("A")), 0);
+  EXPECT_EQ(group.findItemIndex(u("C")), 3);
+  EXPECT_EQ(group.findItemIndex(u("a")), -1);
+  EXPECT_EQ(group.findItemIndex(u("")), -1);
+  EXPECT_EQ(VexGroupDefImpl().findItemIndex(u("A")), -1);
+  EXPECT_THROW(group.addItem(VexGroupItem()), VexError);
+}
+
+TEST(ModelGroup, CardinalityAndCountItem) {
+  VexGroupItemImpl item;
+  EXPECT_TRUE(item.cardinality().hasDefault());
+  item.setCardinality(VexRange(1, 9), VexGroupItemRef(u("N")));
+  EXPECT_FALSE(item.cardinality().hasDefault());
+  EXPECT_EQ(item.cardinality().get(), VexRange(1, 9));
+  EXPECT_EQ(item.countItem(), u("N"));
+  item.setCardinality(VexRange(3));
+  EXPECT_EQ(item.cardinality().get(), VexRange(3, 3));
+  EXPECT_TRUE(item.countItem().empty()) << "a plain cardinality replaces the count item too";
+  for (VexRange bad : {VexRange(5, 2), VexRange(-1, 2), VexRange(0, -2)})
+    EXPECT_THROW(item.setCardinality(bad), VexError) << bad.lbound() << ".." << bad.ubound();
+  EXPECT_THROW(item.setDefinition(VexRef()), VexError);
+}
+
+TEST(ModelRegistry, DefinitionsAndNamespacesAreRegisteredByIdentifier) {
+  VexDataDefDomain &domain = VexDataDefDomain::getInstance();
+  VexDataDefId rec = domain.getId(u("REG_REC"));
+  EXPECT_TRUE(rec.isValid());
+  EXPECT_NE(rec, domain.getId(u("REG_OTHER")));
+  EXPECT_EQ(domain.getId(u("REG_REC")), rec);
+  EXPECT_EQ(domain.getName(domain.getId(u("REG_OTHER"))), u("REG_OTHER"));
+  EXPECT_TRUE(domain.getName(VexDataDefId(999999)).empty());
+  VexBinaryDefImpl def;
+  EXPECT_FALSE(def.id().isValid());
+  domain.registerDef(rec, def);
+  EXPECT_EQ(def.name(), u("REG_REC"));
+  EXPECT_THROW(domain.registerDef(VexDataDefId(999999), def), VexError);
+  EXPECT_THROW(domain.registerDef(VexDataDefId(), def), VexError);
+
+  VexNamespaceDomain &namespaces = VexNamespaceDomain::getInstance();
+  auto corp = namespaces.getId(u("corp"));
+  EXPECT_FALSE(namespaces.isDeclared(corp));
+  namespaces.declare(corp, 0);
+  namespaces.declare(namespaces.getId(u("")), 0);
+  EXPECT_TRUE(namespaces.isDeclared(corp));
+  EXPECT_TRUE(namespaces.isDeclared(namespaces.getId(u(""))));
+  EXPECT_THROW(namespaces.declare(VexDomainId<VexNamespaceDomain>(999999), 0), VexError);
+  EXPECT_THROW(namespaces.declare(VexDomainId<VexNamespaceDomain>(), 0), VexError);
+}
+
+TEST(ModelKinds, QueriesAndCastsOfEveryKind) {
+  VexGroupDefImpl group;
+  VexStringDefImpl string;
+  VexBinaryDefImpl binary;
+  VexNumberDefImpl number;
+  // {definition, primitive kind (0 for a group), whether it is a text kind}
+  const std::tuple<VexDataDefImpl *, int, bool> rows[] = {
+      {&group, 0, false}, {&string, 1, true}, {&number, 2, true}, {&binary, 3, false}};
+  for (auto [def, primitiveKind, text] : rows) {
+    SCOPED_TRACE(primitiveKind);
+    EXPECT_EQ(def->primitiveKind(), primitiveKind);
+    EXPECT_EQ(def->isNonGroupDef(), primitiveKind != 0);
+    EXPECT_EQ(def->isPrimitiveDef(), primitiveKind != 0);
+    EXPECT_EQ(rttiCast<VexGroupDefImpl>(def) != nullptr, primitiveKind == 0);
+    EXPECT_EQ(rttiCast<VexPrimitiveDefImpl>(def) != nullptr, primitiveKind != 0);
+    EXPECT_EQ(rttiCast<VexTextDefImpl>(def) != nullptr, text);
+    EXPECT_EQ(rttiCast<VexDataDefImpl>(def), def);
+  }
+  EXPECT_EQ(rttiCast<VexBinaryDefImpl>(static_cast<VexDataDefImpl *>(&binary)), &binary);
+  EXPECT_EQ(rttiCast<VexNumberDefImpl>(static_cast<VexDataDefImpl *>(&string)), nullptr);
+  EXPECT_EQ(rttiCast<VexStringDefImpl>(static_cast<VexDataDefImpl *>(nullptr)), nullptr);
+}
+
+TEST(ModelText, EveryByteSurvivesTheRoundTripAndUtf8IsDecoded) {
+  std::string bytes;
+  for (int byte = 0; byte < 256; ++byte)
+    bytes += static_cast<char>(byte);
+  VexString text = vexToUnicode(bytes.data(), static_cast<long>(bytes.size()), false);
+  ASSERT_EQ(text.size(), 256u);
+  EXPECT_EQ(text[0xC9], u'\u00C9');
+  EXPECT_EQ(vexToMbcs(text), bytes);
+  std::string packed("\x00\x12\x5C", 3);
+  EXPECT_EQ(vexToMbcs(vexToUnicode(packed, false)), packed)
+      << "a NUL inside needs the explicit length";
+  EXPECT_EQ(vexToUnicode("\x12\x5C", -1, false).size(), 2u);
+  EXPECT_TRUE(vexToUnicode(static_cast<const char *>(nullptr), false).empty());
+
+  EXPECT_EQ(vexToUnicode("caf\xC3\xA9", true), u"caf\u00E9");
+  // Bytes of an invalid sequence are kept one by one.
+  EXPECT_EQ(vexToUnicode("\xC3(\xFF", true), (VexString{0xC3, u'(', 0xFF}));
+  EXPECT_EQ(vexToUnicode("\xE2\x82", true), (VexString{0xE2, 0x82}));
+  EXPECT_EQ(vexToUnicode("\xF0\x9F\x98\x80", true), u"\U0001F600");
+  EXPECT_EQ(vexToMbcs(u"\U0001F600"), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(vexToMbcs(u"\u20AC"), "\xE2\x82\xAC");
+  EXPECT_EQ(vexToMbcs(VexString(1, char16_t(0xD800))), "\xEF\xBF\xBD");
+}
+
+TEST(ModelSetters, ValuesOutsideTheContractAreRefused) {
+  using Binary = VexNumberDefScope::BinaryPresentation;
+  VexNumberDefImpl number;
+  const std::function<void()> refused[] = {
+      [&] { number.setJustification(1); },
+      [&] { number.setSignPosition(0); },
+      [&] { number.setSignPosition(5); },
+      [&] { number.setTextPresentation(5); },
+      [&] { number.setTextPresentation(-1); },
+      [&] { number.setBinaryPresentation(static_cast<Binary>(1)); },
+      [&] { number.setBinaryPresentation(static_cast<Binary>(11)); },
+      [&] { number.setNumberOfDigits(-1); },
+      [&] { number.setPointLocation(-1); },
+      [&] { number.setBlankWhenZero(2); },
+      [&] { number.setWidth(VexRange(4, 3)); }};
+  for (std::size_t i = 0; i < std::size(refused); ++i)
+    EXPECT_THROW(refused[i](), VexError) << "setter " << i;
+  EXPECT_EQ(markupOf(number), "<NumberDefinition/>") << "nothing refused is recorded";
+}
+
+// Builds the definitions named in data/rendering.txt and checks each against its recording.
+TEST(ModelRendering, EveryDefinitionRendersAsRecordedAndValidates) {
+  std::map<std::string, VexDataDef> defs = {
+      {"group-bare", VexDefAccessor<VexGroupDefImpl>::create()},
+      {"string-bare", VexDefAccessor<VexStringDefImpl>::create()},
+      {"binary-bare", VexDefAccessor<VexBinaryDefImpl>::create()},
+      {"number-bare", VexDefAccessor<VexNumberDefImpl>::create()}};
+
+  auto string = VexDefAccessor<VexStringDefImpl>::create();
+  string->setWidth(VexRange(5));
+  string->setDefaultValue(vexToUnicode(std::string("a\tb\x7F\xC9\x00 z\\hFF", 12), false));
+  string->setJustification(2);
+  string->setPadCharacter(VexSyntax(u(" ")));
+  string->setRestriction(valuesOf({u("Y"), u("N & <x>"), u("\"q\"\n"), u("")}));
+  string->setDescription(u("05 FLAG PICTURE IS X(5)."));
+  defs["string-every-property"] = string;
+  auto open = VexDefAccessor<VexStringDefImpl>::create();
+  open->setJustification(0);
+  open->setWidth(VexRange(2, VexRange::unbounded));
+  defs["string-open-width"] = open;
+
+  auto binary = VexDefAccessor<VexBinaryDefImpl>::create();
+  binary->setWidth(VexRange(3));
+  // A packed decimal image: every byte is written in hex, printable or not.
+  binary->setDefaultValue(vexToUnicode("\x12\x34\x5C", 3, false), true);
+  binary->setRestriction(valuesOf({u("1")}));
+  defs["binary-every-property"] = binary;
+  auto ranged = VexDefAccessor<VexBinaryDefImpl>::create();
+  ranged->setWidth(VexRange(2, 8));
+  // A default that is plain text (a DISPLAY-1 number's digits) stays text.
+  ranged->setDefaultValue(u("12"));
+  defs["binary-width-range-plain-default"] = ranged;
+
+  auto number = VexDefAccessor<VexNumberDefImpl>::create();
+  number->setWidth(VexRange(10));
+  number->setDefaultValue(u("12"));
+  number->setJustification(2);
+  number->setPadCharacter(VexSyntax(u("*")));
+  number->setNumberOfDigits(7);
+  number->setPointLocation(2);
+  number->setSignPosition(3);
+  number->setTextPresentation(2);
+  number->setBinaryPresentation(VexNumberDefScope::BinaryPresentation::packedDecimal);
+  number->setTextPattern(u("##,##0.00;##,##0.00"));
+  number->setDecimalPoint(u',');
+  number->setGroupSeparator(u'.');
+  number->setBlankWhenZero(1);
+  number->setRestriction(valuesOf({u("0"), u("99")}));
+  defs["number-every-property"] = number;
+
+  VexDataDefDomain &domain = VexDataDefDomain::getInstance();
+  auto redefined = VexDefAccessor<VexStringDefImpl>::create();
+  domain.registerDef(domain.getId(u("REC_A")), *redefined);
+  auto group = VexDefAccessor<VexGroupDefImpl>::create();
+  group->setType(1);
+  group->setDescription(u("01 REC."));
+  domain.registerDef(domain.getId(u("REC")), *group);
+  group->addItem(itemOf("A", VexRef(redefined->id())));
+  auto count = VexDefAccessor<VexNumberDefImpl>::create();
+  count->setNumberOfDigits(1);
+  count->setTextPresentation(4);
+  count->setDescription(u("05 N PICTURE IS 9."));
+  group->addItem(itemOf("N", count));
+  auto x = VexDefAccessor<VexStringDefImpl>::create();
+  x->setWidth(VexRange(2));
+  auto inner = VexDefAccessor<VexGroupDefImpl>::create();
+  inner->setType(1);
+  inner->addItem(itemOf("X", x, VexRange(3)));
+  group->addItem(itemOf("T", inner));
+  group->items()[2]->setCardinality(VexRange(1, 9), VexGroupItemRef(u("N")));
+  group->addItem(
+      itemOf("OPEN", VexDefAccessor<VexBinaryDefImpl>::create(), VexRange(0, VexRange::unbounded)));
+  defs["group-referenced-inline-and-repeated-members"] = group;
+
+  auto described = VexDefAccessor<VexStringDefImpl>::create();
+  described->setDescription(vexToUnicode("05 \"Q\" & <\xE2\x82\xAC>", false));
+  auto outside = VexDefAccessor<VexGroupDefImpl>::create();
+  // UTF-8 in the copybook, then a byte that is not UTF-8, then a control.
+  outside->addItem(itemOf("K\xC3\xA4SE\xFF\x01", described));
+  defs["names-and-descriptions-outside-ascii"] = outside;
+
+  std::ifstream data(std::string(VEX_SOURCE_DIR) + "/tests/model/data/rendering.txt");
+  ASSERT_TRUE(data);
+  std::map<std::string, std::string> expected;
+  std::string line, name;
+  while (std::getline(data, line))
+    if (line.starts_with("== "))
+      name = line.substr(3);
+    else if (!name.empty())
+      expected[name] += line;
+  EXPECT_EQ(expected.size(), defs.size()) << "every definition has one recorded rendering";
+  for (const auto &[caseName, markup] : expected) {
+    SCOPED_TRACE(caseName);
+    ASSERT_TRUE(defs.count(caseName));
+    expectRendering(*defs[caseName], markup);
+  }
+  // The top-level description travels in the stanza, not in the markup.
+  EXPECT_EQ(VexMfRdfWriter::fillStanza(*string).getAttrValue("description"),
+            u("05 FLAG PICTURE IS X(5)."));
+}
+
+TEST(ModelRendering, EveryEnumeratedNumberPropertyValueIsValid) {
+  const char *signs[] = {"leading", "trailing", "leadingSeparate", "trailingSeparate"};
+  for (int sign = 1; sign <= 4; ++sign) {
+    VexNumberDefImpl def;
+    def.setSignPosition(sign);
+    expectRendering(def,
+                    std::string("<NumberDefinition signPosition=\"") + signs[sign - 1] + "\"/>");
+  }
+  const char *texts[] = {"digits", "impliedDecimal", "explicitDecimal", "externalFloat",
+                         "zonedDecimal"};
+  for (int text = 0; text <= 4; ++text) {
+    VexNumberDefImpl def;
+    def.setTextPresentation(text);
+    expectRendering(def,
+                    std::string("<NumberDefinition textPresentation=\"") + texts[text] + "\"/>");
+  }
+  const char *binaries[] = {"uint16", "int16",   "uint32",  "int32",        "uint64",
+                            "int64",  "float32", "float64", "packedDecimal"};
+  for (int binary = 2; binary <= 10; ++binary) {
+    VexNumberDefImpl def;
+    def.setBinaryPresentation(static_cast<VexNumberDefScope::BinaryPresentation>(binary));
+    def.setBlankWhenZero(0);
+    expectRendering(def, std::string("<NumberDefinition binaryPresentation=\"") +
+                             binaries[binary - 2] + "\" blankWhenZero=\"false\"/>");
+  }
+}
+
+TEST(ModelRendering, SchemaAcceptsTheVocabularyAndRejectsWhatTheModelNeverWrites) {
+  std::string document = std::string("<") + vexRootElementName() + " xmlns:rdf=\"" +
+                         vexRdfNamespace() + "\"><" + vexDomainNamespace() + " " + vexAttrName() +
+                         "=\"corp\"><" + vexDomainMsgFmt() + ">" + markupOf(VexStringDefImpl()) +
+                         "</" + vexDomainMsgFmt() + "></" + vexDomainNamespace() + "></" +
+                         vexRootElementName() + ">";
+  VexSchemaCheck check = vexValidateText(document);
+  EXPECT_TRUE(check.valid) << document << "\n" << check.output;
+  for (const char *bad :
+       {"<StringDefinition width=\"-1\"/>", "<NumberDefinition signPosition=\"middle\"/>",
+        "<StringDefinition default=\"\xC3\xA4\"/>",
+        "<GroupDefinition><Description/><Item name=\"A\"/></GroupDefinition>", "<Item/>"})
+    EXPECT_FALSE(vexValidateText(bad).valid) << bad;
+}
+
+} // namespace

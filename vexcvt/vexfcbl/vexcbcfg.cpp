@@ -1,6 +1,0 @@
-#include "vexcvt/vexfcbl/vexcbcfg.h"
-
-VexCblConfig &VexCblConfig::inst() {
-  static VexCblConfig instance;
-  return instance;
-}
