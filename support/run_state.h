@@ -1,0 +1,76 @@
+#pragma once
+// The state of one run: each module that remembers something between calls
+// keeps it in a slot of the run that is active on the calling thread, so two
+// runs never see each other's identifiers, messages or files.
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+// Owns the module states of one run. A state is made on its module's first
+// use while the run is active and destroyed with the run, in the reverse
+// order of making, so a state may use the ones made before it while it is
+// torn down.
+class RunState {
+public:
+  RunState() = default;
+  ~RunState();
+  RunState(const RunState &) = delete;
+  RunState &operator=(const RunState &) = delete;
+
+  // Makes `run` the active run of this thread for the scope's lifetime and
+  // restores the one active before (runs may nest: a test may start one
+  // while another is active).
+  class Scope {
+  public:
+    explicit Scope(RunState &run);
+    ~Scope();
+    Scope(const Scope &) = delete;
+    Scope &operator=(const Scope &) = delete;
+
+  private:
+    RunState *previous_;
+  };
+
+  // The run active on this thread. Calling a stateful module outside any run
+  // is a programming error: std::logic_error.
+  static RunState &active();
+  // True when a run is active on this thread.
+  static bool isActive();
+
+  // A new slot number; called once per module state type, at start-up.
+  static std::size_t allocateSlot();
+
+  // The object in `slot`, made with T's default constructor on first use.
+  template <typename T> T &get(std::size_t slot) {
+    if (slot >= objects_.size())
+      objects_.resize(slot + 1);
+    Object &object = objects_[slot];
+    if (object.pointer == nullptr) {
+      // Made and registered in two steps so that a constructor that uses
+      // another module's state registers that state first.
+      auto made = std::make_unique<T>();
+      object.pointer = made.release();
+      object.destroy = [](void *pointer) { delete static_cast<T *>(pointer); };
+      order_.push_back(slot);
+    }
+    return *static_cast<T *>(object.pointer);
+  }
+
+private:
+  struct Object {
+    void *pointer = nullptr;
+    void (*destroy)(void *) = nullptr;
+  };
+  std::vector<Object> objects_;
+  std::vector<std::size_t> order_; // slots in the order their objects were made
+};
+
+// A module's handle on its state in the active run: `state().field`.
+template <typename T> class RunSlot {
+public:
+  RunSlot() : slot_(RunState::allocateSlot()) {}
+  T &operator()() const { return RunState::active().get<T>(slot_); }
+
+private:
+  const std::size_t slot_;
+};
