@@ -44,16 +44,16 @@ public:
   template <typename T> T &get(std::size_t slot) {
     if (slot >= objects_.size())
       objects_.resize(slot + 1);
-    Object &object = objects_[slot];
-    if (object.pointer == nullptr) {
-      // Made and registered in two steps so that a constructor that uses
-      // another module's state registers that state first.
+    if (objects_[slot].pointer == nullptr) {
+      // The constructor may make other modules' states first, which can
+      // grow the table: index it again afterwards.
       auto made = std::make_unique<T>();
+      Object &object = objects_[slot];
       object.pointer = made.release();
       object.destroy = [](void *pointer) { delete static_cast<T *>(pointer); };
       order_.push_back(slot);
     }
-    return *static_cast<T *>(object.pointer);
+    return *static_cast<T *>(objects_[slot].pointer);
   }
 
 private:
