@@ -13,10 +13,6 @@
 
 namespace {
 
-// Word codes of the statement nodes.
-constexpr std::uint16_t cwCopyWord = 280;
-constexpr std::uint16_t cwLengthOf = 287;
-
 struct ParsState {
   int (*read)() = GetToken;
   std::vector<tCopyToken> *tokens = nullptr;
@@ -369,7 +365,7 @@ tTree copyStatement() {
   if (!expectPeriod())
     return NoTree;
   leaveReplacingMode();
-  auto *statement = ms_copy(NoTree, begin, ps.a.Position, NoTree, true, qualification, cwCopyWord,
+  auto *statement = ms_copy(NoTree, begin, ps.a.Position, NoTree, true, qualification, cwCopy,
                             replacing, NoIdent);
   if (ps.firstPass)
     CopyStatement(statement);

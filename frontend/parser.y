@@ -75,36 +75,6 @@ int yylex(YYSTYPE *value, YYLTYPE *location);
 
 namespace {
 
-// Word codes the parser stores that data description entries do not carry.
-constexpr std::uint16_t cwThrough = 114;
-constexpr std::uint16_t cwOf = 283;
-constexpr std::uint16_t cwCopyWord = 280;
-constexpr std::uint16_t cwFalse = 467;
-constexpr std::uint16_t cwPlusOp = 158;
-
-// Word codes of report descriptions and report group clauses.
-constexpr std::uint16_t cwFooting = 95;
-constexpr std::uint16_t cwPage = 127;
-constexpr std::uint16_t cwHeading = 130;
-constexpr std::uint16_t cwFirstDetail = 132;
-constexpr std::uint16_t cwDetail = 133;
-constexpr std::uint16_t cwLastDetail = 134;
-constexpr std::uint16_t cwLineNumber = 135;
-constexpr std::uint16_t cwNextPage = 136;
-constexpr std::uint16_t cwReportHeading = 139;
-constexpr std::uint16_t cwPageHeading = 140;
-constexpr std::uint16_t cwControlHeading = 141;
-constexpr std::uint16_t cwControlFooting = 142;
-constexpr std::uint16_t cwPageFooting = 143;
-constexpr std::uint16_t cwReportFooting = 144;
-constexpr std::uint16_t cwRH = 145;
-constexpr std::uint16_t cwPH = 146;
-constexpr std::uint16_t cwCH = 147;
-constexpr std::uint16_t cwDE = 148;
-constexpr std::uint16_t cwCF = 149;
-constexpr std::uint16_t cwPF = 150;
-constexpr std::uint16_t cwRF = 151;
-
 // Pseudo-levels of the descriptions that are declared beside the records.
 constexpr int levelCommunication = 95;
 // A report name is no data name either; like a CD's it is declared at a
@@ -327,7 +297,7 @@ void leaveReplacing() {
 
 tTree copyStatement(const tSpan &span, tTree textName, tTree pairs) {
   leaveReplacing();
-  auto *statement = ms_copy(NoTree, span.first, span.last, NoTree, true, textName, cwCopyWord,
+  auto *statement = ms_copy(NoTree, span.first, span.last, NoTree, true, textName, cwCopy,
                             ReverseTree(pairs), NoIdent);
   CopyStatementReduced(statement);
   return statement;
@@ -532,7 +502,7 @@ tTree nextGroupClause(const tSpan &span, std::uint16_t keyword, const tScanAttri
 // "[ON] NEXT PAGE" after LINE n: the line is counted on the next page.
 tTree onNextPage(tTree clauses, const tPosition &epos) {
   auto *line = as<tree::g_line_number>(clauses);
-  line->keyword = cwNextPage;
+  line->keyword = cwNext;
   line->epos = epos;
   return clauses;
 }
@@ -566,316 +536,9 @@ void yyerror(YYLTYPE *, const char *);
 
 %token error 400
 %token YYUNDEF 401
-/* Terminals: the codes and printable names of frontend/keywords.def (the
-   parser test checks that every one agrees). */
-%token <tok> EndOfInput 0 "_EOF_"
-%token <tok> name 1 "name"
-%token <tok> paragraph_name 2 "paragraph_name"
-%token <tok> unsigned_integer 3 "unsigned_integer"
-%token <tok> plus_integer 4 "plus_integer"
-%token <tok> minus_integer 5 "minus_integer"
-%token <tok> level_number 6 "level_number"
-%token <tok> real 7 "real"
-%token <tok> string 8 "string"
-%token <tok> pseudo_text 9 "pseudo_text"
-%token <tok> EXECUTE 10 "EXECUTE"
-%token <tok> illegal_character 11 "illegal_character"
-%token <tok> Period 12 "."
-%token <tok> INCLURE 13 "INCLURE"
-%token <tok> ACCESS 14 "ACCESS"
-%token <tok> ACCESSIBILITY 15 "ACCESSIBILITY"
-%token <tok> ADDRESS 16 "ADDRESS"
-%token <tok> ALL 17 "ALL"
-%token <tok> ALPHABETIC 18 "ALPHABETIC"
-%token <tok> ALSO 19 "ALSO"
-%token <tok> ALTERNATE 20 "ALTERNATE"
-%token <tok> AND 21 "AND"
-%token <tok> ARE 22 "ARE"
-%token <tok> ASCENDING 23 "ASCENDING"
-%token <tok> AT 24 "AT"
-%token <tok> AUTO 25 "AUTO"
-%token <tok> AUTO_SKIP 26 "AUTO-SKIP"
-%token <tok> BACKGROUND_COLOR 27 "BACKGROUND-COLOR"
-%token <tok> BEEP 28 "BEEP"
-%token <tok> BELL 29 "BELL"
-%token <tok> BINARY 30 "BINARY"
-%token <tok> BLANK 31 "BLANK"
-%token <tok> BLINK 32 "BLINK"
-%token <tok> BLOCK 33 "BLOCK"
-%token <tok> BOTTOM 34 "BOTTOM"
-%token <tok> BY 35 "BY"
-%token <tok> CD 36 "CD"
-%token <tok> CF 37 "CF"
-%token <tok> CH 38 "CH"
-%token <tok> CHARACTER 39 "CHARACTER"
-%token <tok> CHARACTERS 40 "CHARACTERS"
-%token <tok> CODE 41 "CODE"
-%token <tok> CODE_SET 42 "CODE-SET"
-%token <tok> COL 43 "COL"
-%token <tok> COLUMN 44 "COLUMN"
-%token <tok> COMMUNICATION 45 "COMMUNICATION"
-%token <tok> COMPUTATIONAL 46 "COMPUTATIONAL"
-%token <tok> COMPUTATIONAL_0 47 "COMPUTATIONAL-0"
-%token <tok> COMPUTATIONAL_1 48 "COMPUTATIONAL-1"
-%token <tok> COMPUTATIONAL_11 49 "COMPUTATIONAL-11"
-%token <tok> COMPUTATIONAL_12 50 "COMPUTATIONAL-12"
-%token <tok> COMPUTATIONAL_2 51 "COMPUTATIONAL-2"
-%token <tok> COMPUTATIONAL_3 52 "COMPUTATIONAL-3"
-%token <tok> COMPUTATIONAL_4 53 "COMPUTATIONAL-4"
-%token <tok> COMPUTATIONAL_5 54 "COMPUTATIONAL-5"
-%token <tok> COMPUTATIONAL_6 55 "COMPUTATIONAL-6"
-%token <tok> COMPUTATIONAL_7 56 "COMPUTATIONAL-7"
-%token <tok> COMPUTATIONAL_8 57 "COMPUTATIONAL-8"
-%token <tok> COMPUTATIONAL_X 58 "COMPUTATIONAL-X"
-%token <tok> CONTAIN 59 "CONTAIN"
-%token <tok> CONTAINS 60 "CONTAINS"
-%token <tok> CONTROL 61 "CONTROL"
-%token <tok> CONTROLS 62 "CONTROLS"
-%token <tok> COPY 63 "COPY"
-%token <tok> COUNT 64 "COUNT"
-%token <tok> CURRENT 65 "CURRENT"
-%token <tok> CURSOR 66 "CURSOR"
-%token <tok> DATA 67 "DATA"
-%token <tok> DATA_SENSITIVE 68 "DATA-SENSITIVE"
-%token <tok> DATE 69 "DATE"
-%token <tok> DB 70 "DB"
-%token <tok> DB_DESCRIPTIONS 71 "DB-DESCRIPTIONS"
-%token <tok> DB_KEY 72 "DB-KEY"
-%token <tok> DBCS 73 "DBCS"
-%token <tok> DELIMITER 74 "DELIMITER"
-%token <tok> DEPENDING 75 "DEPENDING"
-%token <tok> DESCENDING 76 "DESCENDING"
-%token <tok> DESTINATION 77 "DESTINATION"
-%token <tok> DETAIL 78 "DETAIL"
-%token <tok> DICTIONARY 79 "DICTIONARY"
-%token <tok> DISPLAY 80 "DISPLAY"
-%token <tok> DISPLAY_1 81 "DISPLAY-1"
-%token <tok> DIVISION 82 "DIVISION"
-%token <tok> DUPLICATES 83 "DUPLICATES"
-%token <tok> DYNAMIC 84 "DYNAMIC"
-%token <tok> EMPTY 85 "EMPTY"
-%token <tok> EMPTY_CHECK 86 "EMPTY-CHECK"
-%token <tok> END 87 "END"
-%token <tok> EOL 88 "EOL"
-%token <tok> EOS 89 "EOS"
-%token <tok> EQUAL 90 "EQUAL"
-%token <tok> EQUALS 91 "EQUALS"
-%token <tok> ERASE 92 "ERASE"
-%token <tok> ERROR 93 "ERROR"
-%token <tok> EXCEEDS 94 "EXCEEDS"
-%token <tok> EXPIRATION 95 "EXPIRATION"
-%token <tok> EXTERNAL 96 "EXTERNAL"
-%token <tok> FAILURE 97 "FAILURE"
-%token <tok> FALSE 98 "FALSE"
-%token <tok> FD 99 "FD"
-%token <tok> FEEDBACK 100 "FEEDBACK"
-%token <tok> FIELD 101 "FIELD"
-%token <tok> FIELDS 102 "FIELDS"
-%token <tok> FILE 103 "FILE"
-%token <tok> FILE_ID 104 "FILE-ID"
-%token <tok> FILLER 105 "FILLER"
-%token <tok> FINAL 106 "FINAL"
-%token <tok> FIRST 107 "FIRST"
-%token <tok> FIXED 108 "FIXED"
-%token <tok> FOOTING 109 "FOOTING"
-%token <tok> FOR 110 "FOR"
-%token <tok> FOREGROUND_COLOR 111 "FOREGROUND-COLOR"
-%token <tok> FROM 112 "FROM"
-%token <tok> FULL 113 "FULL"
-%token <tok> FUNCTION 114 "FUNCTION"
-%token <tok> GENERATION 115 "GENERATION"
-%token <tok> GLOBAL 116 "GLOBAL"
-%token <tok> GREATER 117 "GREATER"
-%token <tok> GRID 118 "GRID"
-%token <tok> GROUP 119 "GROUP"
-%token <tok> HEADER 120 "HEADER"
-%token <tok> HEADING 121 "HEADING"
-%token <tok> HIGH_VALUE 122 "HIGH-VALUE"
-%token <tok> HIGHLIGHT 123 "HIGHLIGHT"
-%token <tok> I_O 124 "I-O"
-%token <tok> ID 125 "ID"
-%token <tok> IN 126 "IN"
-%token <tok> INDEX 127 "INDEX"
-%token <tok> INDEXED 128 "INDEXED"
-%token <tok> INDICATE 129 "INDICATE"
-%token <tok> INITIAL 130 "INITIAL"
-%token <tok> INPUT 131 "INPUT"
-%token <tok> IS 132 "IS"
-%token <tok> JUSTIFIED 133 "JUSTIFIED"
-%token <tok> KEY 134 "KEY"
-%token <tok> LABEL 135 "LABEL"
-%token <tok> LABELS 136 "LABELS"
-%token <tok> LAST 137 "LAST"
-%token <tok> LD 138 "LD"
-%token <tok> LEADING 139 "LEADING"
-%token <tok> LEFT 140 "LEFT"
-%token <tok> LEFTLINE 141 "LEFTLINE"
-%token <tok> LENGTH 142 "LENGTH"
-%token <tok> LENGTH_CHECK 143 "LENGTH-CHECK"
-%token <tok> LESS 144 "LESS"
-%token <tok> LIMIT 145 "LIMIT"
-%token <tok> LIMITS 146 "LIMITS"
-%token <tok> LINAGE 147 "LINAGE"
-%token <tok> LINE 148 "LINE"
-%token <tok> LINES 149 "LINES"
-%token <tok> LINKAGE 150 "LINKAGE"
-%token <tok> LOCAL_STORAGE 151 "LOCAL-STORAGE"
-%token <tok> LOW_VALUE 152 "LOW-VALUE"
-%token <tok> LOWLIGHT 153 "LOWLIGHT"
-%token <tok> MATCH 154 "MATCH"
-%token <tok> MATCHES 155 "MATCHES"
-%token <tok> MEMBER 156 "MEMBER"
-%token <tok> MERIT 157 "MERIT"
-%token <tok> MESSAGE 158 "MESSAGE"
-%token <tok> METACLASS 159 "METACLASS"
-%token <tok> MODE 160 "MODE"
-%token <tok> MULTIPLE 161 "MULTIPLE"
-%token <tok> NATIVE 162 "NATIVE"
-%token <tok> NEGATIVE 163 "NEGATIVE"
-%token <tok> NEXT 164 "NEXT"
-%token <tok> NO_ECHO 165 "NO-ECHO"
-%token <tok> NODE 166 "NODE"
-%token <tok> NOT 167 "NOT"
-%token <tok> NULL_ 168 "NULL"
-%token <tok> NULLS 169 "NULLS"
-%token <tok> NUMBER 170 "NUMBER"
-%token <tok> NUMERIC 171 "NUMERIC"
-%token <tok> OBJECT 172 "OBJECT"
-%token <tok> OCCURRENCE 173 "OCCURRENCE"
-%token <tok> OCCURS 174 "OCCURS"
-%token <tok> OF 175 "OF"
-%token <tok> OFF 176 "OFF"
-%token <tok> OFFSET 177 "OFFSET"
-%token <tok> OMITTED 178 "OMITTED"
-%token <tok> ON 179 "ON"
-%token <tok> OR 180 "OR"
-%token <tok> OUTPUT 181 "OUTPUT"
-%token <tok> OVERLINE 182 "OVERLINE"
-%token <tok> OWNER 183 "OWNER"
-%token <tok> PACKED_DECIMAL 184 "PACKED-DECIMAL"
-%token <tok> PAD 185 "PAD"
-%token <tok> PAGE 186 "PAGE"
-%token <tok> PARTIAL 187 "PARTIAL"
-%token <tok> PASSWORD 188 "PASSWORD"
-%token <tok> PF 189 "PF"
-%token <tok> PH 190 "PH"
-%token <tok> PICTURE 191 "PICTURE"
-%token <tok> PLUS 192 "PLUS"
-%token <tok> POINTER 193 "POINTER"
-%token <tok> POSITIVE 194 "POSITIVE"
-%token <tok> PRIVACY 195 "PRIVACY"
-%token <tok> PROCEDURE_POINTER 196 "PROCEDURE-POINTER"
-%token <tok> PROCEDURES 197 "PROCEDURES"
-%token <tok> PROMPT 198 "PROMPT"
-%token <tok> QUEUE 199 "QUEUE"
-%token <tok> QUOTE 200 "QUOTE"
-%token <tok> RANDOM 201 "RANDOM"
-%token <tok> RD 202 "RD"
-%token <tok> REALMS 203 "REALMS"
-%token <tok> RECORD 204 "RECORD"
-%token <tok> RECORDING 205 "RECORDING"
-%token <tok> RECORDS 206 "RECORDS"
-%token <tok> REDEFINES 207 "REDEFINES"
-%token <tok> REFERENCE 208 "REFERENCE"
-%token <tok> RELATIVE 209 "RELATIVE"
-%token <tok> RENAMES 210 "RENAMES"
-%token <tok> REPLACE 211 "REPLACE"
-%token <tok> REPLACING 212 "REPLACING"
-%token <tok> REPORT 213 "REPORT"
-%token <tok> REPORTS 214 "REPORTS"
-%token <tok> REQUIRED 215 "REQUIRED"
-%token <tok> RESET 216 "RESET"
-%token <tok> REVERSE_VIDEO 217 "REVERSE-VIDEO"
-%token <tok> RF 218 "RF"
-%token <tok> RH 219 "RH"
-%token <tok> RIGHT 220 "RIGHT"
-%token <tok> SCREEN 221 "SCREEN"
-%token <tok> SD 222 "SD"
-%token <tok> SECTION 223 "SECTION"
-%token <tok> SECURE 224 "SECURE"
-%token <tok> SELF 225 "SELF"
-%token <tok> SEPARATE 226 "SEPARATE"
-%token <tok> SEQUENCE 227 "SEQUENCE"
-%token <tok> SEQUENTIAL 228 "SEQUENTIAL"
-%token <tok> SET 229 "SET"
-%token <tok> SIGN 230 "SIGN"
-%token <tok> SIZE 231 "SIZE"
-%token <tok> SOURCE 232 "SOURCE"
-%token <tok> SPACE 233 "SPACE"
-%token <tok> STANDARD 234 "STANDARD"
-%token <tok> STANDARD_1 235 "STANDARD-1"
-%token <tok> START 236 "START"
-%token <tok> STATUS 237 "STATUS"
-%token <tok> SUB_QUEUE_1 238 "SUB-QUEUE-1"
-%token <tok> SUB_QUEUE_2 239 "SUB-QUEUE-2"
-%token <tok> SUB_QUEUE_3 240 "SUB-QUEUE-3"
-%token <tok> SUB_SCHEMA 241 "SUB-SCHEMA"
-%token <tok> SUBSCHEMA 242 "SUBSCHEMA"
-%token <tok> SUCCESS 243 "SUCCESS"
-%token <tok> SUM 244 "SUM"
-%token <tok> SUPPRESS 245 "SUPPRESS"
-%token <tok> SYMBOLIC 246 "SYMBOLIC"
-%token <tok> SYNCHRONIZED 247 "SYNCHRONIZED"
-%token <tok> TABLE 248 "TABLE"
-%token <tok> TENANT 249 "TENANT"
-%token <tok> TERMINAL 250 "TERMINAL"
-%token <tok> TEXT 251 "TEXT"
-%token <tok> THAN 252 "THAN"
-%token <tok> THROUGH 253 "THROUGH"
-%token <tok> TIME 254 "TIME"
-%token <tok> TIMES 255 "TIMES"
-%token <tok> TO 256 "TO"
-%token <tok> TOP 257 "TOP"
-%token <tok> TRAILER 258 "TRAILER"
-%token <tok> TRAILING 259 "TRAILING"
-%token <tok> TYPE 260 "TYPE"
-%token <tok> UNDEFINED 261 "UNDEFINED"
-%token <tok> UNDERLINE 262 "UNDERLINE"
-%token <tok> UNEQUAL 263 "UNEQUAL"
-%token <tok> UPON 264 "UPON"
-%token <tok> USAGE 265 "USAGE"
-%token <tok> USER 266 "USER"
-%token <tok> USING 267 "USING"
-%token <tok> VALUE 268 "VALUE"
-%token <tok> VALUES 269 "VALUES"
-%token <tok> VARIABLE 270 "VARIABLE"
-%token <tok> VARYING 271 "VARYING"
-%token <tok> VIRTUAL 272 "VIRTUAL"
-%token <tok> VIRTUAL_STORAGE 273 "VIRTUAL-STORAGE"
-%token <tok> VOLUME 274 "VOLUME"
-%token <tok> WHEN 275 "WHEN"
-%token <tok> WITH 276 "WITH"
-%token <tok> WITHIN 277 "WITHIN"
-%token <tok> WORKING_STORAGE 278 "WORKING-STORAGE"
-%token <tok> ZERO 279 "ZERO"
-%token <tok> ZERO_FILL 280 "ZERO-FILL"
-%token <tok> ZEROS 281 "ZEROS"
-%token <tok> EqualSign 282 "="
-%token <tok> LessSign 283 "<"
-%token <tok> GreaterSign 284 ">"
-%token <tok> LParen 285 "("
-%token <tok> RParen 286 ")"
-%token <tok> PlusSign 287 "+"
-%token <tok> NotEqualSign 288 "<>"
-%token <tok> GreaterEqualSign 289 ">="
-%token <tok> LessEqualSign 290 "<="
-%token <tok> Level66 291 "66"
-%token <tok> Level77 292 "77"
-%token <tok> Level78 293 "78"
-%token <tok> Level88 294 "88"
-%token <tok> MinusSign 295 "-"
-%token <tok> Colon 296 ":"
-%token <tok> Ampersand 297 "&"
-%token <tok> Power 298 "**"
-%token <tok> Star 299 "*"
-%token <tok> Slash 300 "/"
-%token <tok> PseudoDelimiter 301 "=="
-%token <tok> Comma 302 ","
-%token <tok> Semicolon 303 ";"
-%token <tok> name_in_area_A 304 "name in area A"
-%token <tok> picture_dot 305 "picture_dot"
-%token <tok> end_of_picture 306 "end_of_picture"
-%token <tok> PREC_HIGH 307 "PREC_HIGH"
+/* Terminals: their codes and printable names are those of
+   frontend/keywords.def, written in here by the build. */
+%terminals_from_keywords_def
 
 %type <tok> data_name entry_name occurs_integer pic_count copy_text inclure_increment
 
@@ -1290,17 +953,17 @@ entry_78
 constant_expression
   : constant_term
   | constant_expression "+" constant_term
-      { $$ = mbinary(@$.first, @$.last, $1, cwPlusOp, $2.Position, $2.EndPosition, $3); }
+      { $$ = mbinary(@$.first, @$.last, $1, cwPlus, $2.Position, $2.EndPosition, $3); }
   | constant_expression "-" constant_term
-      { $$ = mbinary(@$.first, @$.last, $1, cwPlusOp + 1, $2.Position, $2.EndPosition, $3); }
+      { $$ = mbinary(@$.first, @$.last, $1, cwPlus + 1, $2.Position, $2.EndPosition, $3); }
   ;
 
 constant_term
   : constant_factor
   | constant_term "*" constant_factor
-      { $$ = mbinary(@$.first, @$.last, $1, cwPlusOp + 2, $2.Position, $2.EndPosition, $3); }
+      { $$ = mbinary(@$.first, @$.last, $1, cwPlus + 2, $2.Position, $2.EndPosition, $3); }
   | constant_term "/" constant_factor
-      { $$ = mbinary(@$.first, @$.last, $1, cwPlusOp + 3, $2.Position, $2.EndPosition, $3); }
+      { $$ = mbinary(@$.first, @$.last, $1, cwPlus + 3, $2.Position, $2.EndPosition, $3); }
   ;
 
 constant_factor
@@ -1478,311 +1141,311 @@ pseudo_words
 
 /* Any terminal but the delimiter can stand inside pseudo-text. */
 pseudo_word
-  : name { $$ = pseudoWord(@1, $1, 1); }
-  | paragraph_name { $$ = pseudoWord(@1, $1, 2); }
-  | unsigned_integer { $$ = pseudoWord(@1, $1, 3); }
-  | plus_integer { $$ = pseudoWord(@1, $1, 4); }
-  | minus_integer { $$ = pseudoWord(@1, $1, 5); }
-  | level_number { $$ = pseudoWord(@1, $1, 6); }
-  | real { $$ = pseudoWord(@1, $1, 7); }
-  | string { $$ = pseudoWord(@1, $1, 8); }
-  | pseudo_text { $$ = pseudoWord(@1, $1, 9); }
-  | EXECUTE { $$ = pseudoWord(@1, $1, 10); }
-  | illegal_character { $$ = pseudoWord(@1, $1, 11); }
-  | Period { $$ = pseudoWord(@1, $1, 12); }
-  | INCLURE { $$ = pseudoWord(@1, $1, 13); }
-  | ACCESS { $$ = pseudoWord(@1, $1, 14); }
-  | ACCESSIBILITY { $$ = pseudoWord(@1, $1, 15); }
-  | ADDRESS { $$ = pseudoWord(@1, $1, 16); }
-  | ALL { $$ = pseudoWord(@1, $1, 17); }
-  | ALPHABETIC { $$ = pseudoWord(@1, $1, 18); }
-  | ALSO { $$ = pseudoWord(@1, $1, 19); }
-  | ALTERNATE { $$ = pseudoWord(@1, $1, 20); }
-  | AND { $$ = pseudoWord(@1, $1, 21); }
-  | ARE { $$ = pseudoWord(@1, $1, 22); }
-  | ASCENDING { $$ = pseudoWord(@1, $1, 23); }
-  | AT { $$ = pseudoWord(@1, $1, 24); }
-  | AUTO { $$ = pseudoWord(@1, $1, 25); }
-  | AUTO_SKIP { $$ = pseudoWord(@1, $1, 26); }
-  | BACKGROUND_COLOR { $$ = pseudoWord(@1, $1, 27); }
-  | BEEP { $$ = pseudoWord(@1, $1, 28); }
-  | BELL { $$ = pseudoWord(@1, $1, 29); }
-  | BINARY { $$ = pseudoWord(@1, $1, 30); }
-  | BLANK { $$ = pseudoWord(@1, $1, 31); }
-  | BLINK { $$ = pseudoWord(@1, $1, 32); }
-  | BLOCK { $$ = pseudoWord(@1, $1, 33); }
-  | BOTTOM { $$ = pseudoWord(@1, $1, 34); }
-  | BY { $$ = pseudoWord(@1, $1, 35); }
-  | CD { $$ = pseudoWord(@1, $1, 36); }
-  | CF { $$ = pseudoWord(@1, $1, 37); }
-  | CH { $$ = pseudoWord(@1, $1, 38); }
-  | CHARACTER { $$ = pseudoWord(@1, $1, 39); }
-  | CHARACTERS { $$ = pseudoWord(@1, $1, 40); }
-  | CODE { $$ = pseudoWord(@1, $1, 41); }
-  | CODE_SET { $$ = pseudoWord(@1, $1, 42); }
-  | COL { $$ = pseudoWord(@1, $1, 43); }
-  | COLUMN { $$ = pseudoWord(@1, $1, 44); }
-  | COMMUNICATION { $$ = pseudoWord(@1, $1, 45); }
-  | COMPUTATIONAL { $$ = pseudoWord(@1, $1, 46); }
-  | COMPUTATIONAL_0 { $$ = pseudoWord(@1, $1, 47); }
-  | COMPUTATIONAL_1 { $$ = pseudoWord(@1, $1, 48); }
-  | COMPUTATIONAL_11 { $$ = pseudoWord(@1, $1, 49); }
-  | COMPUTATIONAL_12 { $$ = pseudoWord(@1, $1, 50); }
-  | COMPUTATIONAL_2 { $$ = pseudoWord(@1, $1, 51); }
-  | COMPUTATIONAL_3 { $$ = pseudoWord(@1, $1, 52); }
-  | COMPUTATIONAL_4 { $$ = pseudoWord(@1, $1, 53); }
-  | COMPUTATIONAL_5 { $$ = pseudoWord(@1, $1, 54); }
-  | COMPUTATIONAL_6 { $$ = pseudoWord(@1, $1, 55); }
-  | COMPUTATIONAL_7 { $$ = pseudoWord(@1, $1, 56); }
-  | COMPUTATIONAL_8 { $$ = pseudoWord(@1, $1, 57); }
-  | COMPUTATIONAL_X { $$ = pseudoWord(@1, $1, 58); }
-  | CONTAIN { $$ = pseudoWord(@1, $1, 59); }
-  | CONTAINS { $$ = pseudoWord(@1, $1, 60); }
-  | CONTROL { $$ = pseudoWord(@1, $1, 61); }
-  | CONTROLS { $$ = pseudoWord(@1, $1, 62); }
-  | COPY { $$ = pseudoWord(@1, $1, 63); }
-  | COUNT { $$ = pseudoWord(@1, $1, 64); }
-  | CURRENT { $$ = pseudoWord(@1, $1, 65); }
-  | CURSOR { $$ = pseudoWord(@1, $1, 66); }
-  | DATA { $$ = pseudoWord(@1, $1, 67); }
-  | DATA_SENSITIVE { $$ = pseudoWord(@1, $1, 68); }
-  | DATE { $$ = pseudoWord(@1, $1, 69); }
-  | DB { $$ = pseudoWord(@1, $1, 70); }
-  | DB_DESCRIPTIONS { $$ = pseudoWord(@1, $1, 71); }
-  | DB_KEY { $$ = pseudoWord(@1, $1, 72); }
-  | DBCS { $$ = pseudoWord(@1, $1, 73); }
-  | DELIMITER { $$ = pseudoWord(@1, $1, 74); }
-  | DEPENDING { $$ = pseudoWord(@1, $1, 75); }
-  | DESCENDING { $$ = pseudoWord(@1, $1, 76); }
-  | DESTINATION { $$ = pseudoWord(@1, $1, 77); }
-  | DETAIL { $$ = pseudoWord(@1, $1, 78); }
-  | DICTIONARY { $$ = pseudoWord(@1, $1, 79); }
-  | DISPLAY { $$ = pseudoWord(@1, $1, 80); }
-  | DISPLAY_1 { $$ = pseudoWord(@1, $1, 81); }
-  | DIVISION { $$ = pseudoWord(@1, $1, 82); }
-  | DUPLICATES { $$ = pseudoWord(@1, $1, 83); }
-  | DYNAMIC { $$ = pseudoWord(@1, $1, 84); }
-  | EMPTY { $$ = pseudoWord(@1, $1, 85); }
-  | EMPTY_CHECK { $$ = pseudoWord(@1, $1, 86); }
-  | END { $$ = pseudoWord(@1, $1, 87); }
-  | EOL { $$ = pseudoWord(@1, $1, 88); }
-  | EOS { $$ = pseudoWord(@1, $1, 89); }
-  | EQUAL { $$ = pseudoWord(@1, $1, 90); }
-  | EQUALS { $$ = pseudoWord(@1, $1, 91); }
-  | ERASE { $$ = pseudoWord(@1, $1, 92); }
-  | ERROR { $$ = pseudoWord(@1, $1, 93); }
-  | EXCEEDS { $$ = pseudoWord(@1, $1, 94); }
-  | EXPIRATION { $$ = pseudoWord(@1, $1, 95); }
-  | EXTERNAL { $$ = pseudoWord(@1, $1, 96); }
-  | FAILURE { $$ = pseudoWord(@1, $1, 97); }
-  | FALSE { $$ = pseudoWord(@1, $1, 98); }
-  | FD { $$ = pseudoWord(@1, $1, 99); }
-  | FEEDBACK { $$ = pseudoWord(@1, $1, 100); }
-  | FIELD { $$ = pseudoWord(@1, $1, 101); }
-  | FIELDS { $$ = pseudoWord(@1, $1, 102); }
-  | FILE { $$ = pseudoWord(@1, $1, 103); }
-  | FILE_ID { $$ = pseudoWord(@1, $1, 104); }
-  | FILLER { $$ = pseudoWord(@1, $1, 105); }
-  | FINAL { $$ = pseudoWord(@1, $1, 106); }
-  | FIRST { $$ = pseudoWord(@1, $1, 107); }
-  | FIXED { $$ = pseudoWord(@1, $1, 108); }
-  | FOOTING { $$ = pseudoWord(@1, $1, 109); }
-  | FOR { $$ = pseudoWord(@1, $1, 110); }
-  | FOREGROUND_COLOR { $$ = pseudoWord(@1, $1, 111); }
-  | FROM { $$ = pseudoWord(@1, $1, 112); }
-  | FULL { $$ = pseudoWord(@1, $1, 113); }
-  | FUNCTION { $$ = pseudoWord(@1, $1, 114); }
-  | GENERATION { $$ = pseudoWord(@1, $1, 115); }
-  | GLOBAL { $$ = pseudoWord(@1, $1, 116); }
-  | GREATER { $$ = pseudoWord(@1, $1, 117); }
-  | GRID { $$ = pseudoWord(@1, $1, 118); }
-  | GROUP { $$ = pseudoWord(@1, $1, 119); }
-  | HEADER { $$ = pseudoWord(@1, $1, 120); }
-  | HEADING { $$ = pseudoWord(@1, $1, 121); }
-  | HIGH_VALUE { $$ = pseudoWord(@1, $1, 122); }
-  | HIGHLIGHT { $$ = pseudoWord(@1, $1, 123); }
-  | I_O { $$ = pseudoWord(@1, $1, 124); }
-  | ID { $$ = pseudoWord(@1, $1, 125); }
-  | IN { $$ = pseudoWord(@1, $1, 126); }
-  | INDEX { $$ = pseudoWord(@1, $1, 127); }
-  | INDEXED { $$ = pseudoWord(@1, $1, 128); }
-  | INDICATE { $$ = pseudoWord(@1, $1, 129); }
-  | INITIAL { $$ = pseudoWord(@1, $1, 130); }
-  | INPUT { $$ = pseudoWord(@1, $1, 131); }
-  | IS { $$ = pseudoWord(@1, $1, 132); }
-  | JUSTIFIED { $$ = pseudoWord(@1, $1, 133); }
-  | KEY { $$ = pseudoWord(@1, $1, 134); }
-  | LABEL { $$ = pseudoWord(@1, $1, 135); }
-  | LABELS { $$ = pseudoWord(@1, $1, 136); }
-  | LAST { $$ = pseudoWord(@1, $1, 137); }
-  | LD { $$ = pseudoWord(@1, $1, 138); }
-  | LEADING { $$ = pseudoWord(@1, $1, 139); }
-  | LEFT { $$ = pseudoWord(@1, $1, 140); }
-  | LEFTLINE { $$ = pseudoWord(@1, $1, 141); }
-  | LENGTH { $$ = pseudoWord(@1, $1, 142); }
-  | LENGTH_CHECK { $$ = pseudoWord(@1, $1, 143); }
-  | LESS { $$ = pseudoWord(@1, $1, 144); }
-  | LIMIT { $$ = pseudoWord(@1, $1, 145); }
-  | LIMITS { $$ = pseudoWord(@1, $1, 146); }
-  | LINAGE { $$ = pseudoWord(@1, $1, 147); }
-  | LINE { $$ = pseudoWord(@1, $1, 148); }
-  | LINES { $$ = pseudoWord(@1, $1, 149); }
-  | LINKAGE { $$ = pseudoWord(@1, $1, 150); }
-  | LOCAL_STORAGE { $$ = pseudoWord(@1, $1, 151); }
-  | LOW_VALUE { $$ = pseudoWord(@1, $1, 152); }
-  | LOWLIGHT { $$ = pseudoWord(@1, $1, 153); }
-  | MATCH { $$ = pseudoWord(@1, $1, 154); }
-  | MATCHES { $$ = pseudoWord(@1, $1, 155); }
-  | MEMBER { $$ = pseudoWord(@1, $1, 156); }
-  | MERIT { $$ = pseudoWord(@1, $1, 157); }
-  | MESSAGE { $$ = pseudoWord(@1, $1, 158); }
-  | METACLASS { $$ = pseudoWord(@1, $1, 159); }
-  | MODE { $$ = pseudoWord(@1, $1, 160); }
-  | MULTIPLE { $$ = pseudoWord(@1, $1, 161); }
-  | NATIVE { $$ = pseudoWord(@1, $1, 162); }
-  | NEGATIVE { $$ = pseudoWord(@1, $1, 163); }
-  | NEXT { $$ = pseudoWord(@1, $1, 164); }
-  | NO_ECHO { $$ = pseudoWord(@1, $1, 165); }
-  | NODE { $$ = pseudoWord(@1, $1, 166); }
-  | NOT { $$ = pseudoWord(@1, $1, 167); }
-  | NULL_ { $$ = pseudoWord(@1, $1, 168); }
-  | NULLS { $$ = pseudoWord(@1, $1, 169); }
-  | NUMBER { $$ = pseudoWord(@1, $1, 170); }
-  | NUMERIC { $$ = pseudoWord(@1, $1, 171); }
-  | OBJECT { $$ = pseudoWord(@1, $1, 172); }
-  | OCCURRENCE { $$ = pseudoWord(@1, $1, 173); }
-  | OCCURS { $$ = pseudoWord(@1, $1, 174); }
-  | OF { $$ = pseudoWord(@1, $1, 175); }
-  | OFF { $$ = pseudoWord(@1, $1, 176); }
-  | OFFSET { $$ = pseudoWord(@1, $1, 177); }
-  | OMITTED { $$ = pseudoWord(@1, $1, 178); }
-  | ON { $$ = pseudoWord(@1, $1, 179); }
-  | OR { $$ = pseudoWord(@1, $1, 180); }
-  | OUTPUT { $$ = pseudoWord(@1, $1, 181); }
-  | OVERLINE { $$ = pseudoWord(@1, $1, 182); }
-  | OWNER { $$ = pseudoWord(@1, $1, 183); }
-  | PACKED_DECIMAL { $$ = pseudoWord(@1, $1, 184); }
-  | PAD { $$ = pseudoWord(@1, $1, 185); }
-  | PAGE { $$ = pseudoWord(@1, $1, 186); }
-  | PARTIAL { $$ = pseudoWord(@1, $1, 187); }
-  | PASSWORD { $$ = pseudoWord(@1, $1, 188); }
-  | PF { $$ = pseudoWord(@1, $1, 189); }
-  | PH { $$ = pseudoWord(@1, $1, 190); }
-  | PICTURE { $$ = pseudoWord(@1, $1, 191); }
-  | PLUS { $$ = pseudoWord(@1, $1, 192); }
-  | POINTER { $$ = pseudoWord(@1, $1, 193); }
-  | POSITIVE { $$ = pseudoWord(@1, $1, 194); }
-  | PRIVACY { $$ = pseudoWord(@1, $1, 195); }
-  | PROCEDURE_POINTER { $$ = pseudoWord(@1, $1, 196); }
-  | PROCEDURES { $$ = pseudoWord(@1, $1, 197); }
-  | PROMPT { $$ = pseudoWord(@1, $1, 198); }
-  | QUEUE { $$ = pseudoWord(@1, $1, 199); }
-  | QUOTE { $$ = pseudoWord(@1, $1, 200); }
-  | RANDOM { $$ = pseudoWord(@1, $1, 201); }
-  | RD { $$ = pseudoWord(@1, $1, 202); }
-  | REALMS { $$ = pseudoWord(@1, $1, 203); }
-  | RECORD { $$ = pseudoWord(@1, $1, 204); }
-  | RECORDING { $$ = pseudoWord(@1, $1, 205); }
-  | RECORDS { $$ = pseudoWord(@1, $1, 206); }
-  | REDEFINES { $$ = pseudoWord(@1, $1, 207); }
-  | REFERENCE { $$ = pseudoWord(@1, $1, 208); }
-  | RELATIVE { $$ = pseudoWord(@1, $1, 209); }
-  | RENAMES { $$ = pseudoWord(@1, $1, 210); }
-  | REPLACE { $$ = pseudoWord(@1, $1, 211); }
-  | REPLACING { $$ = pseudoWord(@1, $1, 212); }
-  | REPORT { $$ = pseudoWord(@1, $1, 213); }
-  | REPORTS { $$ = pseudoWord(@1, $1, 214); }
-  | REQUIRED { $$ = pseudoWord(@1, $1, 215); }
-  | RESET { $$ = pseudoWord(@1, $1, 216); }
-  | REVERSE_VIDEO { $$ = pseudoWord(@1, $1, 217); }
-  | RF { $$ = pseudoWord(@1, $1, 218); }
-  | RH { $$ = pseudoWord(@1, $1, 219); }
-  | RIGHT { $$ = pseudoWord(@1, $1, 220); }
-  | SCREEN { $$ = pseudoWord(@1, $1, 221); }
-  | SD { $$ = pseudoWord(@1, $1, 222); }
-  | SECTION { $$ = pseudoWord(@1, $1, 223); }
-  | SECURE { $$ = pseudoWord(@1, $1, 224); }
-  | SELF { $$ = pseudoWord(@1, $1, 225); }
-  | SEPARATE { $$ = pseudoWord(@1, $1, 226); }
-  | SEQUENCE { $$ = pseudoWord(@1, $1, 227); }
-  | SEQUENTIAL { $$ = pseudoWord(@1, $1, 228); }
-  | SET { $$ = pseudoWord(@1, $1, 229); }
-  | SIGN { $$ = pseudoWord(@1, $1, 230); }
-  | SIZE { $$ = pseudoWord(@1, $1, 231); }
-  | SOURCE { $$ = pseudoWord(@1, $1, 232); }
-  | SPACE { $$ = pseudoWord(@1, $1, 233); }
-  | STANDARD { $$ = pseudoWord(@1, $1, 234); }
-  | STANDARD_1 { $$ = pseudoWord(@1, $1, 235); }
-  | START { $$ = pseudoWord(@1, $1, 236); }
-  | STATUS { $$ = pseudoWord(@1, $1, 237); }
-  | SUB_QUEUE_1 { $$ = pseudoWord(@1, $1, 238); }
-  | SUB_QUEUE_2 { $$ = pseudoWord(@1, $1, 239); }
-  | SUB_QUEUE_3 { $$ = pseudoWord(@1, $1, 240); }
-  | SUB_SCHEMA { $$ = pseudoWord(@1, $1, 241); }
-  | SUBSCHEMA { $$ = pseudoWord(@1, $1, 242); }
-  | SUCCESS { $$ = pseudoWord(@1, $1, 243); }
-  | SUM { $$ = pseudoWord(@1, $1, 244); }
-  | SUPPRESS { $$ = pseudoWord(@1, $1, 245); }
-  | SYMBOLIC { $$ = pseudoWord(@1, $1, 246); }
-  | SYNCHRONIZED { $$ = pseudoWord(@1, $1, 247); }
-  | TABLE { $$ = pseudoWord(@1, $1, 248); }
-  | TENANT { $$ = pseudoWord(@1, $1, 249); }
-  | TERMINAL { $$ = pseudoWord(@1, $1, 250); }
-  | TEXT { $$ = pseudoWord(@1, $1, 251); }
-  | THAN { $$ = pseudoWord(@1, $1, 252); }
-  | THROUGH { $$ = pseudoWord(@1, $1, 253); }
-  | TIME { $$ = pseudoWord(@1, $1, 254); }
-  | TIMES { $$ = pseudoWord(@1, $1, 255); }
-  | TO { $$ = pseudoWord(@1, $1, 256); }
-  | TOP { $$ = pseudoWord(@1, $1, 257); }
-  | TRAILER { $$ = pseudoWord(@1, $1, 258); }
-  | TRAILING { $$ = pseudoWord(@1, $1, 259); }
-  | TYPE { $$ = pseudoWord(@1, $1, 260); }
-  | UNDEFINED { $$ = pseudoWord(@1, $1, 261); }
-  | UNDERLINE { $$ = pseudoWord(@1, $1, 262); }
-  | UNEQUAL { $$ = pseudoWord(@1, $1, 263); }
-  | UPON { $$ = pseudoWord(@1, $1, 264); }
-  | USAGE { $$ = pseudoWord(@1, $1, 265); }
-  | USER { $$ = pseudoWord(@1, $1, 266); }
-  | USING { $$ = pseudoWord(@1, $1, 267); }
-  | VALUE { $$ = pseudoWord(@1, $1, 268); }
-  | VALUES { $$ = pseudoWord(@1, $1, 269); }
-  | VARIABLE { $$ = pseudoWord(@1, $1, 270); }
-  | VARYING { $$ = pseudoWord(@1, $1, 271); }
-  | VIRTUAL { $$ = pseudoWord(@1, $1, 272); }
-  | VIRTUAL_STORAGE { $$ = pseudoWord(@1, $1, 273); }
-  | VOLUME { $$ = pseudoWord(@1, $1, 274); }
-  | WHEN { $$ = pseudoWord(@1, $1, 275); }
-  | WITH { $$ = pseudoWord(@1, $1, 276); }
-  | WITHIN { $$ = pseudoWord(@1, $1, 277); }
-  | WORKING_STORAGE { $$ = pseudoWord(@1, $1, 278); }
-  | ZERO { $$ = pseudoWord(@1, $1, 279); }
-  | ZERO_FILL { $$ = pseudoWord(@1, $1, 280); }
-  | ZEROS { $$ = pseudoWord(@1, $1, 281); }
-  | EqualSign { $$ = pseudoWord(@1, $1, 282); }
-  | LessSign { $$ = pseudoWord(@1, $1, 283); }
-  | GreaterSign { $$ = pseudoWord(@1, $1, 284); }
-  | LParen { $$ = pseudoWord(@1, $1, 285); }
-  | RParen { $$ = pseudoWord(@1, $1, 286); }
-  | PlusSign { $$ = pseudoWord(@1, $1, 287); }
-  | NotEqualSign { $$ = pseudoWord(@1, $1, 288); }
-  | GreaterEqualSign { $$ = pseudoWord(@1, $1, 289); }
-  | LessEqualSign { $$ = pseudoWord(@1, $1, 290); }
-  | Level66 { $$ = pseudoWord(@1, $1, 291); }
-  | Level77 { $$ = pseudoWord(@1, $1, 292); }
-  | Level78 { $$ = pseudoWord(@1, $1, 293); }
-  | Level88 { $$ = pseudoWord(@1, $1, 294); }
-  | MinusSign { $$ = pseudoWord(@1, $1, 295); }
-  | Colon { $$ = pseudoWord(@1, $1, 296); }
-  | Ampersand { $$ = pseudoWord(@1, $1, 297); }
-  | Power { $$ = pseudoWord(@1, $1, 298); }
-  | Star { $$ = pseudoWord(@1, $1, 299); }
-  | Slash { $$ = pseudoWord(@1, $1, 300); }
-  | Comma { $$ = pseudoWord(@1, $1, 302); }
-  | Semicolon { $$ = pseudoWord(@1, $1, 303); }
-  | name_in_area_A { $$ = pseudoWord(@1, $1, 304); }
-  | picture_dot { $$ = pseudoWord(@1, $1, 305); }
-  | end_of_picture { $$ = pseudoWord(@1, $1, 306); }
+  : name { $$ = pseudoWord(@1, $1, tok::name); }
+  | paragraph_name { $$ = pseudoWord(@1, $1, tok::paragraph_name); }
+  | unsigned_integer { $$ = pseudoWord(@1, $1, tok::unsigned_integer); }
+  | plus_integer { $$ = pseudoWord(@1, $1, tok::plus_integer); }
+  | minus_integer { $$ = pseudoWord(@1, $1, tok::minus_integer); }
+  | level_number { $$ = pseudoWord(@1, $1, tok::level_number); }
+  | real { $$ = pseudoWord(@1, $1, tok::real); }
+  | string { $$ = pseudoWord(@1, $1, tok::string); }
+  | pseudo_text { $$ = pseudoWord(@1, $1, tok::pseudo_text); }
+  | EXECUTE { $$ = pseudoWord(@1, $1, tok::EXECUTE); }
+  | illegal_character { $$ = pseudoWord(@1, $1, tok::illegal_character); }
+  | Period { $$ = pseudoWord(@1, $1, tok::Period); }
+  | INCLURE { $$ = pseudoWord(@1, $1, tok::INCLURE); }
+  | ACCESS { $$ = pseudoWord(@1, $1, tok::ACCESS); }
+  | ACCESSIBILITY { $$ = pseudoWord(@1, $1, tok::ACCESSIBILITY); }
+  | ADDRESS { $$ = pseudoWord(@1, $1, tok::ADDRESS); }
+  | ALL { $$ = pseudoWord(@1, $1, tok::ALL); }
+  | ALPHABETIC { $$ = pseudoWord(@1, $1, tok::ALPHABETIC); }
+  | ALSO { $$ = pseudoWord(@1, $1, tok::ALSO); }
+  | ALTERNATE { $$ = pseudoWord(@1, $1, tok::ALTERNATE); }
+  | AND { $$ = pseudoWord(@1, $1, tok::AND); }
+  | ARE { $$ = pseudoWord(@1, $1, tok::ARE); }
+  | ASCENDING { $$ = pseudoWord(@1, $1, tok::ASCENDING); }
+  | AT { $$ = pseudoWord(@1, $1, tok::AT); }
+  | AUTO { $$ = pseudoWord(@1, $1, tok::AUTO); }
+  | AUTO_SKIP { $$ = pseudoWord(@1, $1, tok::AUTO_SKIP); }
+  | BACKGROUND_COLOR { $$ = pseudoWord(@1, $1, tok::BACKGROUND_COLOR); }
+  | BEEP { $$ = pseudoWord(@1, $1, tok::BEEP); }
+  | BELL { $$ = pseudoWord(@1, $1, tok::BELL); }
+  | BINARY { $$ = pseudoWord(@1, $1, tok::BINARY); }
+  | BLANK { $$ = pseudoWord(@1, $1, tok::BLANK); }
+  | BLINK { $$ = pseudoWord(@1, $1, tok::BLINK); }
+  | BLOCK { $$ = pseudoWord(@1, $1, tok::BLOCK); }
+  | BOTTOM { $$ = pseudoWord(@1, $1, tok::BOTTOM); }
+  | BY { $$ = pseudoWord(@1, $1, tok::BY); }
+  | CD { $$ = pseudoWord(@1, $1, tok::CD); }
+  | CF { $$ = pseudoWord(@1, $1, tok::CF); }
+  | CH { $$ = pseudoWord(@1, $1, tok::CH); }
+  | CHARACTER { $$ = pseudoWord(@1, $1, tok::CHARACTER); }
+  | CHARACTERS { $$ = pseudoWord(@1, $1, tok::CHARACTERS); }
+  | CODE { $$ = pseudoWord(@1, $1, tok::CODE); }
+  | CODE_SET { $$ = pseudoWord(@1, $1, tok::CODE_SET); }
+  | COL { $$ = pseudoWord(@1, $1, tok::COL); }
+  | COLUMN { $$ = pseudoWord(@1, $1, tok::COLUMN); }
+  | COMMUNICATION { $$ = pseudoWord(@1, $1, tok::COMMUNICATION); }
+  | COMPUTATIONAL { $$ = pseudoWord(@1, $1, tok::COMPUTATIONAL); }
+  | COMPUTATIONAL_0 { $$ = pseudoWord(@1, $1, tok::COMPUTATIONAL_0); }
+  | COMPUTATIONAL_1 { $$ = pseudoWord(@1, $1, tok::COMPUTATIONAL_1); }
+  | COMPUTATIONAL_11 { $$ = pseudoWord(@1, $1, tok::COMPUTATIONAL_11); }
+  | COMPUTATIONAL_12 { $$ = pseudoWord(@1, $1, tok::COMPUTATIONAL_12); }
+  | COMPUTATIONAL_2 { $$ = pseudoWord(@1, $1, tok::COMPUTATIONAL_2); }
+  | COMPUTATIONAL_3 { $$ = pseudoWord(@1, $1, tok::COMPUTATIONAL_3); }
+  | COMPUTATIONAL_4 { $$ = pseudoWord(@1, $1, tok::COMPUTATIONAL_4); }
+  | COMPUTATIONAL_5 { $$ = pseudoWord(@1, $1, tok::COMPUTATIONAL_5); }
+  | COMPUTATIONAL_6 { $$ = pseudoWord(@1, $1, tok::COMPUTATIONAL_6); }
+  | COMPUTATIONAL_7 { $$ = pseudoWord(@1, $1, tok::COMPUTATIONAL_7); }
+  | COMPUTATIONAL_8 { $$ = pseudoWord(@1, $1, tok::COMPUTATIONAL_8); }
+  | COMPUTATIONAL_X { $$ = pseudoWord(@1, $1, tok::COMPUTATIONAL_X); }
+  | CONTAIN { $$ = pseudoWord(@1, $1, tok::CONTAIN); }
+  | CONTAINS { $$ = pseudoWord(@1, $1, tok::CONTAINS); }
+  | CONTROL { $$ = pseudoWord(@1, $1, tok::CONTROL); }
+  | CONTROLS { $$ = pseudoWord(@1, $1, tok::CONTROLS); }
+  | COPY { $$ = pseudoWord(@1, $1, tok::COPY); }
+  | COUNT { $$ = pseudoWord(@1, $1, tok::COUNT); }
+  | CURRENT { $$ = pseudoWord(@1, $1, tok::CURRENT); }
+  | CURSOR { $$ = pseudoWord(@1, $1, tok::CURSOR); }
+  | DATA { $$ = pseudoWord(@1, $1, tok::DATA); }
+  | DATA_SENSITIVE { $$ = pseudoWord(@1, $1, tok::DATA_SENSITIVE); }
+  | DATE { $$ = pseudoWord(@1, $1, tok::DATE); }
+  | DB { $$ = pseudoWord(@1, $1, tok::DB); }
+  | DB_DESCRIPTIONS { $$ = pseudoWord(@1, $1, tok::DB_DESCRIPTIONS); }
+  | DB_KEY { $$ = pseudoWord(@1, $1, tok::DB_KEY); }
+  | DBCS { $$ = pseudoWord(@1, $1, tok::DBCS); }
+  | DELIMITER { $$ = pseudoWord(@1, $1, tok::DELIMITER); }
+  | DEPENDING { $$ = pseudoWord(@1, $1, tok::DEPENDING); }
+  | DESCENDING { $$ = pseudoWord(@1, $1, tok::DESCENDING); }
+  | DESTINATION { $$ = pseudoWord(@1, $1, tok::DESTINATION); }
+  | DETAIL { $$ = pseudoWord(@1, $1, tok::DETAIL); }
+  | DICTIONARY { $$ = pseudoWord(@1, $1, tok::DICTIONARY); }
+  | DISPLAY { $$ = pseudoWord(@1, $1, tok::DISPLAY); }
+  | DISPLAY_1 { $$ = pseudoWord(@1, $1, tok::DISPLAY_1); }
+  | DIVISION { $$ = pseudoWord(@1, $1, tok::DIVISION); }
+  | DUPLICATES { $$ = pseudoWord(@1, $1, tok::DUPLICATES); }
+  | DYNAMIC { $$ = pseudoWord(@1, $1, tok::DYNAMIC); }
+  | EMPTY { $$ = pseudoWord(@1, $1, tok::EMPTY); }
+  | EMPTY_CHECK { $$ = pseudoWord(@1, $1, tok::EMPTY_CHECK); }
+  | END { $$ = pseudoWord(@1, $1, tok::END); }
+  | EOL { $$ = pseudoWord(@1, $1, tok::EOL); }
+  | EOS { $$ = pseudoWord(@1, $1, tok::EOS); }
+  | EQUAL { $$ = pseudoWord(@1, $1, tok::EQUAL); }
+  | EQUALS { $$ = pseudoWord(@1, $1, tok::EQUALS); }
+  | ERASE { $$ = pseudoWord(@1, $1, tok::ERASE); }
+  | ERROR { $$ = pseudoWord(@1, $1, tok::ERROR); }
+  | EXCEEDS { $$ = pseudoWord(@1, $1, tok::EXCEEDS); }
+  | EXPIRATION { $$ = pseudoWord(@1, $1, tok::EXPIRATION); }
+  | EXTERNAL { $$ = pseudoWord(@1, $1, tok::EXTERNAL); }
+  | FAILURE { $$ = pseudoWord(@1, $1, tok::FAILURE); }
+  | FALSE { $$ = pseudoWord(@1, $1, tok::FALSE); }
+  | FD { $$ = pseudoWord(@1, $1, tok::FD); }
+  | FEEDBACK { $$ = pseudoWord(@1, $1, tok::FEEDBACK); }
+  | FIELD { $$ = pseudoWord(@1, $1, tok::FIELD); }
+  | FIELDS { $$ = pseudoWord(@1, $1, tok::FIELDS); }
+  | FILE { $$ = pseudoWord(@1, $1, tok::FILE); }
+  | FILE_ID { $$ = pseudoWord(@1, $1, tok::FILE_ID); }
+  | FILLER { $$ = pseudoWord(@1, $1, tok::FILLER); }
+  | FINAL { $$ = pseudoWord(@1, $1, tok::FINAL); }
+  | FIRST { $$ = pseudoWord(@1, $1, tok::FIRST); }
+  | FIXED { $$ = pseudoWord(@1, $1, tok::FIXED); }
+  | FOOTING { $$ = pseudoWord(@1, $1, tok::FOOTING); }
+  | FOR { $$ = pseudoWord(@1, $1, tok::FOR); }
+  | FOREGROUND_COLOR { $$ = pseudoWord(@1, $1, tok::FOREGROUND_COLOR); }
+  | FROM { $$ = pseudoWord(@1, $1, tok::FROM); }
+  | FULL { $$ = pseudoWord(@1, $1, tok::FULL); }
+  | FUNCTION { $$ = pseudoWord(@1, $1, tok::FUNCTION); }
+  | GENERATION { $$ = pseudoWord(@1, $1, tok::GENERATION); }
+  | GLOBAL { $$ = pseudoWord(@1, $1, tok::GLOBAL); }
+  | GREATER { $$ = pseudoWord(@1, $1, tok::GREATER); }
+  | GRID { $$ = pseudoWord(@1, $1, tok::GRID); }
+  | GROUP { $$ = pseudoWord(@1, $1, tok::GROUP); }
+  | HEADER { $$ = pseudoWord(@1, $1, tok::HEADER); }
+  | HEADING { $$ = pseudoWord(@1, $1, tok::HEADING); }
+  | HIGH_VALUE { $$ = pseudoWord(@1, $1, tok::HIGH_VALUE); }
+  | HIGHLIGHT { $$ = pseudoWord(@1, $1, tok::HIGHLIGHT); }
+  | I_O { $$ = pseudoWord(@1, $1, tok::I_O); }
+  | ID { $$ = pseudoWord(@1, $1, tok::ID); }
+  | IN { $$ = pseudoWord(@1, $1, tok::IN); }
+  | INDEX { $$ = pseudoWord(@1, $1, tok::INDEX); }
+  | INDEXED { $$ = pseudoWord(@1, $1, tok::INDEXED); }
+  | INDICATE { $$ = pseudoWord(@1, $1, tok::INDICATE); }
+  | INITIAL { $$ = pseudoWord(@1, $1, tok::INITIAL); }
+  | INPUT { $$ = pseudoWord(@1, $1, tok::INPUT); }
+  | IS { $$ = pseudoWord(@1, $1, tok::IS); }
+  | JUSTIFIED { $$ = pseudoWord(@1, $1, tok::JUSTIFIED); }
+  | KEY { $$ = pseudoWord(@1, $1, tok::KEY); }
+  | LABEL { $$ = pseudoWord(@1, $1, tok::LABEL); }
+  | LABELS { $$ = pseudoWord(@1, $1, tok::LABELS); }
+  | LAST { $$ = pseudoWord(@1, $1, tok::LAST); }
+  | LD { $$ = pseudoWord(@1, $1, tok::LD); }
+  | LEADING { $$ = pseudoWord(@1, $1, tok::LEADING); }
+  | LEFT { $$ = pseudoWord(@1, $1, tok::LEFT); }
+  | LEFTLINE { $$ = pseudoWord(@1, $1, tok::LEFTLINE); }
+  | LENGTH { $$ = pseudoWord(@1, $1, tok::LENGTH); }
+  | LENGTH_CHECK { $$ = pseudoWord(@1, $1, tok::LENGTH_CHECK); }
+  | LESS { $$ = pseudoWord(@1, $1, tok::LESS); }
+  | LIMIT { $$ = pseudoWord(@1, $1, tok::LIMIT); }
+  | LIMITS { $$ = pseudoWord(@1, $1, tok::LIMITS); }
+  | LINAGE { $$ = pseudoWord(@1, $1, tok::LINAGE); }
+  | LINE { $$ = pseudoWord(@1, $1, tok::LINE); }
+  | LINES { $$ = pseudoWord(@1, $1, tok::LINES); }
+  | LINKAGE { $$ = pseudoWord(@1, $1, tok::LINKAGE); }
+  | LOCAL_STORAGE { $$ = pseudoWord(@1, $1, tok::LOCAL_STORAGE); }
+  | LOW_VALUE { $$ = pseudoWord(@1, $1, tok::LOW_VALUE); }
+  | LOWLIGHT { $$ = pseudoWord(@1, $1, tok::LOWLIGHT); }
+  | MATCH { $$ = pseudoWord(@1, $1, tok::MATCH); }
+  | MATCHES { $$ = pseudoWord(@1, $1, tok::MATCHES); }
+  | MEMBER { $$ = pseudoWord(@1, $1, tok::MEMBER); }
+  | MERIT { $$ = pseudoWord(@1, $1, tok::MERIT); }
+  | MESSAGE { $$ = pseudoWord(@1, $1, tok::MESSAGE); }
+  | METACLASS { $$ = pseudoWord(@1, $1, tok::METACLASS); }
+  | MODE { $$ = pseudoWord(@1, $1, tok::MODE); }
+  | MULTIPLE { $$ = pseudoWord(@1, $1, tok::MULTIPLE); }
+  | NATIVE { $$ = pseudoWord(@1, $1, tok::NATIVE); }
+  | NEGATIVE { $$ = pseudoWord(@1, $1, tok::NEGATIVE); }
+  | NEXT { $$ = pseudoWord(@1, $1, tok::NEXT); }
+  | NO_ECHO { $$ = pseudoWord(@1, $1, tok::NO_ECHO); }
+  | NODE { $$ = pseudoWord(@1, $1, tok::NODE); }
+  | NOT { $$ = pseudoWord(@1, $1, tok::NOT); }
+  | NULL_ { $$ = pseudoWord(@1, $1, tok::NULL_); }
+  | NULLS { $$ = pseudoWord(@1, $1, tok::NULLS); }
+  | NUMBER { $$ = pseudoWord(@1, $1, tok::NUMBER); }
+  | NUMERIC { $$ = pseudoWord(@1, $1, tok::NUMERIC); }
+  | OBJECT { $$ = pseudoWord(@1, $1, tok::OBJECT); }
+  | OCCURRENCE { $$ = pseudoWord(@1, $1, tok::OCCURRENCE); }
+  | OCCURS { $$ = pseudoWord(@1, $1, tok::OCCURS); }
+  | OF { $$ = pseudoWord(@1, $1, tok::OF); }
+  | OFF { $$ = pseudoWord(@1, $1, tok::OFF); }
+  | OFFSET { $$ = pseudoWord(@1, $1, tok::OFFSET); }
+  | OMITTED { $$ = pseudoWord(@1, $1, tok::OMITTED); }
+  | ON { $$ = pseudoWord(@1, $1, tok::ON); }
+  | OR { $$ = pseudoWord(@1, $1, tok::OR); }
+  | OUTPUT { $$ = pseudoWord(@1, $1, tok::OUTPUT); }
+  | OVERLINE { $$ = pseudoWord(@1, $1, tok::OVERLINE); }
+  | OWNER { $$ = pseudoWord(@1, $1, tok::OWNER); }
+  | PACKED_DECIMAL { $$ = pseudoWord(@1, $1, tok::PACKED_DECIMAL); }
+  | PAD { $$ = pseudoWord(@1, $1, tok::PAD); }
+  | PAGE { $$ = pseudoWord(@1, $1, tok::PAGE); }
+  | PARTIAL { $$ = pseudoWord(@1, $1, tok::PARTIAL); }
+  | PASSWORD { $$ = pseudoWord(@1, $1, tok::PASSWORD); }
+  | PF { $$ = pseudoWord(@1, $1, tok::PF); }
+  | PH { $$ = pseudoWord(@1, $1, tok::PH); }
+  | PICTURE { $$ = pseudoWord(@1, $1, tok::PICTURE); }
+  | PLUS { $$ = pseudoWord(@1, $1, tok::PLUS); }
+  | POINTER { $$ = pseudoWord(@1, $1, tok::POINTER); }
+  | POSITIVE { $$ = pseudoWord(@1, $1, tok::POSITIVE); }
+  | PRIVACY { $$ = pseudoWord(@1, $1, tok::PRIVACY); }
+  | PROCEDURE_POINTER { $$ = pseudoWord(@1, $1, tok::PROCEDURE_POINTER); }
+  | PROCEDURES { $$ = pseudoWord(@1, $1, tok::PROCEDURES); }
+  | PROMPT { $$ = pseudoWord(@1, $1, tok::PROMPT); }
+  | QUEUE { $$ = pseudoWord(@1, $1, tok::QUEUE); }
+  | QUOTE { $$ = pseudoWord(@1, $1, tok::QUOTE); }
+  | RANDOM { $$ = pseudoWord(@1, $1, tok::RANDOM); }
+  | RD { $$ = pseudoWord(@1, $1, tok::RD); }
+  | REALMS { $$ = pseudoWord(@1, $1, tok::REALMS); }
+  | RECORD { $$ = pseudoWord(@1, $1, tok::RECORD); }
+  | RECORDING { $$ = pseudoWord(@1, $1, tok::RECORDING); }
+  | RECORDS { $$ = pseudoWord(@1, $1, tok::RECORDS); }
+  | REDEFINES { $$ = pseudoWord(@1, $1, tok::REDEFINES); }
+  | REFERENCE { $$ = pseudoWord(@1, $1, tok::REFERENCE); }
+  | RELATIVE { $$ = pseudoWord(@1, $1, tok::RELATIVE); }
+  | RENAMES { $$ = pseudoWord(@1, $1, tok::RENAMES); }
+  | REPLACE { $$ = pseudoWord(@1, $1, tok::REPLACE); }
+  | REPLACING { $$ = pseudoWord(@1, $1, tok::REPLACING); }
+  | REPORT { $$ = pseudoWord(@1, $1, tok::REPORT); }
+  | REPORTS { $$ = pseudoWord(@1, $1, tok::REPORTS); }
+  | REQUIRED { $$ = pseudoWord(@1, $1, tok::REQUIRED); }
+  | RESET { $$ = pseudoWord(@1, $1, tok::RESET); }
+  | REVERSE_VIDEO { $$ = pseudoWord(@1, $1, tok::REVERSE_VIDEO); }
+  | RF { $$ = pseudoWord(@1, $1, tok::RF); }
+  | RH { $$ = pseudoWord(@1, $1, tok::RH); }
+  | RIGHT { $$ = pseudoWord(@1, $1, tok::RIGHT); }
+  | SCREEN { $$ = pseudoWord(@1, $1, tok::SCREEN); }
+  | SD { $$ = pseudoWord(@1, $1, tok::SD); }
+  | SECTION { $$ = pseudoWord(@1, $1, tok::SECTION); }
+  | SECURE { $$ = pseudoWord(@1, $1, tok::SECURE); }
+  | SELF { $$ = pseudoWord(@1, $1, tok::SELF); }
+  | SEPARATE { $$ = pseudoWord(@1, $1, tok::SEPARATE); }
+  | SEQUENCE { $$ = pseudoWord(@1, $1, tok::SEQUENCE); }
+  | SEQUENTIAL { $$ = pseudoWord(@1, $1, tok::SEQUENTIAL); }
+  | SET { $$ = pseudoWord(@1, $1, tok::SET); }
+  | SIGN { $$ = pseudoWord(@1, $1, tok::SIGN); }
+  | SIZE { $$ = pseudoWord(@1, $1, tok::SIZE); }
+  | SOURCE { $$ = pseudoWord(@1, $1, tok::SOURCE); }
+  | SPACE { $$ = pseudoWord(@1, $1, tok::SPACE); }
+  | STANDARD { $$ = pseudoWord(@1, $1, tok::STANDARD); }
+  | STANDARD_1 { $$ = pseudoWord(@1, $1, tok::STANDARD_1); }
+  | START { $$ = pseudoWord(@1, $1, tok::START); }
+  | STATUS { $$ = pseudoWord(@1, $1, tok::STATUS); }
+  | SUB_QUEUE_1 { $$ = pseudoWord(@1, $1, tok::SUB_QUEUE_1); }
+  | SUB_QUEUE_2 { $$ = pseudoWord(@1, $1, tok::SUB_QUEUE_2); }
+  | SUB_QUEUE_3 { $$ = pseudoWord(@1, $1, tok::SUB_QUEUE_3); }
+  | SUB_SCHEMA { $$ = pseudoWord(@1, $1, tok::SUB_SCHEMA); }
+  | SUBSCHEMA { $$ = pseudoWord(@1, $1, tok::SUBSCHEMA); }
+  | SUCCESS { $$ = pseudoWord(@1, $1, tok::SUCCESS); }
+  | SUM { $$ = pseudoWord(@1, $1, tok::SUM); }
+  | SUPPRESS { $$ = pseudoWord(@1, $1, tok::SUPPRESS); }
+  | SYMBOLIC { $$ = pseudoWord(@1, $1, tok::SYMBOLIC); }
+  | SYNCHRONIZED { $$ = pseudoWord(@1, $1, tok::SYNCHRONIZED); }
+  | TABLE { $$ = pseudoWord(@1, $1, tok::TABLE); }
+  | TENANT { $$ = pseudoWord(@1, $1, tok::TENANT); }
+  | TERMINAL { $$ = pseudoWord(@1, $1, tok::TERMINAL); }
+  | TEXT { $$ = pseudoWord(@1, $1, tok::TEXT); }
+  | THAN { $$ = pseudoWord(@1, $1, tok::THAN); }
+  | THROUGH { $$ = pseudoWord(@1, $1, tok::THROUGH); }
+  | TIME { $$ = pseudoWord(@1, $1, tok::TIME); }
+  | TIMES { $$ = pseudoWord(@1, $1, tok::TIMES); }
+  | TO { $$ = pseudoWord(@1, $1, tok::TO); }
+  | TOP { $$ = pseudoWord(@1, $1, tok::TOP); }
+  | TRAILER { $$ = pseudoWord(@1, $1, tok::TRAILER); }
+  | TRAILING { $$ = pseudoWord(@1, $1, tok::TRAILING); }
+  | TYPE { $$ = pseudoWord(@1, $1, tok::TYPE); }
+  | UNDEFINED { $$ = pseudoWord(@1, $1, tok::UNDEFINED); }
+  | UNDERLINE { $$ = pseudoWord(@1, $1, tok::UNDERLINE); }
+  | UNEQUAL { $$ = pseudoWord(@1, $1, tok::UNEQUAL); }
+  | UPON { $$ = pseudoWord(@1, $1, tok::UPON); }
+  | USAGE { $$ = pseudoWord(@1, $1, tok::USAGE); }
+  | USER { $$ = pseudoWord(@1, $1, tok::USER); }
+  | USING { $$ = pseudoWord(@1, $1, tok::USING); }
+  | VALUE { $$ = pseudoWord(@1, $1, tok::VALUE); }
+  | VALUES { $$ = pseudoWord(@1, $1, tok::VALUES); }
+  | VARIABLE { $$ = pseudoWord(@1, $1, tok::VARIABLE); }
+  | VARYING { $$ = pseudoWord(@1, $1, tok::VARYING); }
+  | VIRTUAL { $$ = pseudoWord(@1, $1, tok::VIRTUAL); }
+  | VIRTUAL_STORAGE { $$ = pseudoWord(@1, $1, tok::VIRTUAL_STORAGE); }
+  | VOLUME { $$ = pseudoWord(@1, $1, tok::VOLUME); }
+  | WHEN { $$ = pseudoWord(@1, $1, tok::WHEN); }
+  | WITH { $$ = pseudoWord(@1, $1, tok::WITH); }
+  | WITHIN { $$ = pseudoWord(@1, $1, tok::WITHIN); }
+  | WORKING_STORAGE { $$ = pseudoWord(@1, $1, tok::WORKING_STORAGE); }
+  | ZERO { $$ = pseudoWord(@1, $1, tok::ZERO); }
+  | ZERO_FILL { $$ = pseudoWord(@1, $1, tok::ZERO_FILL); }
+  | ZEROS { $$ = pseudoWord(@1, $1, tok::ZEROS); }
+  | EqualSign { $$ = pseudoWord(@1, $1, tok::EqualSign); }
+  | LessSign { $$ = pseudoWord(@1, $1, tok::LessSign); }
+  | GreaterSign { $$ = pseudoWord(@1, $1, tok::GreaterSign); }
+  | LParen { $$ = pseudoWord(@1, $1, tok::LParen); }
+  | RParen { $$ = pseudoWord(@1, $1, tok::RParen); }
+  | PlusSign { $$ = pseudoWord(@1, $1, tok::PlusSign); }
+  | NotEqualSign { $$ = pseudoWord(@1, $1, tok::NotEqualSign); }
+  | GreaterEqualSign { $$ = pseudoWord(@1, $1, tok::GreaterEqualSign); }
+  | LessEqualSign { $$ = pseudoWord(@1, $1, tok::LessEqualSign); }
+  | Level66 { $$ = pseudoWord(@1, $1, tok::Level66); }
+  | Level77 { $$ = pseudoWord(@1, $1, tok::Level77); }
+  | Level78 { $$ = pseudoWord(@1, $1, tok::Level78); }
+  | Level88 { $$ = pseudoWord(@1, $1, tok::Level88); }
+  | MinusSign { $$ = pseudoWord(@1, $1, tok::MinusSign); }
+  | Colon { $$ = pseudoWord(@1, $1, tok::Colon); }
+  | Ampersand { $$ = pseudoWord(@1, $1, tok::Ampersand); }
+  | Power { $$ = pseudoWord(@1, $1, tok::Power); }
+  | Star { $$ = pseudoWord(@1, $1, tok::Star); }
+  | Slash { $$ = pseudoWord(@1, $1, tok::Slash); }
+  | Comma { $$ = pseudoWord(@1, $1, tok::Comma); }
+  | Semicolon { $$ = pseudoWord(@1, $1, tok::Semicolon); }
+  | name_in_area_A { $$ = pseudoWord(@1, $1, tok::name_in_area_A); }
+  | picture_dot { $$ = pseudoWord(@1, $1, tok::picture_dot); }
+  | end_of_picture { $$ = pseudoWord(@1, $1, tok::end_of_picture); }
   ;
 
 /* ---- communication descriptions --------------------------------------- */
@@ -1924,8 +1587,8 @@ page_phrases
 
 page_phrase
   : HEADING opt_is report_integer        { $$ = pagePhrase(cwHeading, $3); }
-  | FIRST DETAIL opt_is report_integer   { $$ = pagePhrase(cwFirstDetail, $4); }
-  | LAST DETAIL opt_is report_integer    { $$ = pagePhrase(cwLastDetail, $4); }
+  | FIRST DETAIL opt_is report_integer   { $$ = pagePhrase(cwFirst, $4); }
+  | LAST DETAIL opt_is report_integer    { $$ = pagePhrase(cwLast, $4); }
   | FOOTING opt_is report_integer        { $$ = pagePhrase(cwFooting, $3); }
   ;
 
@@ -2032,21 +1695,21 @@ type_clause
 
 type_word
   : REPORT HEADING    { $$ = cwReportHeading; }
-  | RH                { $$ = cwRH; }
+  | RH                { $$ = cwRh; }
   | PAGE HEADING      { $$ = cwPageHeading; }
-  | PH                { $$ = cwPH; }
-  | DETAIL            { $$ = $1.Spelling != NoIdent && LengthIdent($1.Spelling) == 2 ? cwDE : cwDetail; }
+  | PH                { $$ = cwPh; }
+  | DETAIL            { $$ = $1.Spelling != NoIdent && LengthIdent($1.Spelling) == 2 ? cwDe : cwDetail; }
   | PAGE FOOTING      { $$ = cwPageFooting; }
-  | PF                { $$ = cwPF; }
+  | PF                { $$ = cwPf; }
   | REPORT FOOTING    { $$ = cwReportFooting; }
-  | RF                { $$ = cwRF; }
+  | RF                { $$ = cwRf; }
   ;
 
 control_type
   : CONTROL HEADING   { $$ = cwControlHeading; }
-  | CH                { $$ = cwCH; }
+  | CH                { $$ = cwCh; }
   | CONTROL FOOTING   { $$ = cwControlFooting; }
-  | CF                { $$ = cwCF; }
+  | CF                { $$ = cwCf; }
   ;
 
 control_ref
@@ -2056,14 +1719,14 @@ control_ref
 
 /* LINE PLUS n; the absolute forms are read by group_line. */
 line_clause
-  : LINE opt_number opt_is PLUS report_integer   { $$ = lineClause(@$, cwPlusOp, $5); }
-  | LINE opt_number opt_is plus_integer          { $$ = lineClause(@$, cwPlusOp, $4); }
+  : LINE opt_number opt_is PLUS report_integer   { $$ = lineClause(@$, cwPlus, $5); }
+  | LINE opt_number opt_is plus_integer          { $$ = lineClause(@$, cwPlus, $4); }
   ;
 
 next_group_clause
   : NEXT GROUP opt_is report_integer        { $$ = nextGroupClause(@$, cwLineNumber, &$4); }
-  | NEXT GROUP opt_is PLUS report_integer   { $$ = nextGroupClause(@$, cwPlusOp, &$5); }
-  | NEXT GROUP opt_is plus_integer          { $$ = nextGroupClause(@$, cwPlusOp, &$4); }
+  | NEXT GROUP opt_is PLUS report_integer   { $$ = nextGroupClause(@$, cwPlus, &$5); }
+  | NEXT GROUP opt_is plus_integer          { $$ = nextGroupClause(@$, cwPlus, &$4); }
   | NEXT GROUP opt_is NEXT PAGE             { $$ = nextGroupClause(@$, cwPage, nullptr); }
   ;
 

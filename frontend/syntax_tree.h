@@ -205,63 +205,10 @@ extern tTree TreeRoot;
 // with status 1. The driver installs its own routine.
 extern void (*Tree_Exit)();
 
-// Word codes: the 16-bit codes under which keyword-valued fields are stored.
-// cobol_word[code] is the code's text; code 0 is "none", 494 is empty.
-inline constexpr int CobolWordCount = 495;
+// Word codes: the 16-bit codes under which keyword-valued fields are stored,
+// one constant cw<id> each (frontend/word_codes.def). cobol_word[code] is
+// the code's text; code 0 is "none", 494 is empty.
+#define WORD(code, id, text) inline constexpr std::uint16_t cw##id = code;
+#include "frontend/word_codes.def"
+inline constexpr int CobolWordCount = cwEmpty + 1;
 extern const char *const cobol_word[CobolWordCount];
-
-// The word codes that data description entries carry.
-inline constexpr std::uint16_t cwNone = 0;
-inline constexpr std::uint16_t cwExternal = 6;
-inline constexpr std::uint16_t cwDisplay = 14;
-inline constexpr std::uint16_t cwNative = 44;
-inline constexpr std::uint16_t cwRedefines = 54;
-inline constexpr std::uint16_t cwGlobal = 55;
-inline constexpr std::uint16_t cwPicture = 56;
-inline constexpr std::uint16_t cwUsage = 57;
-inline constexpr std::uint16_t cwSign = 58;
-inline constexpr std::uint16_t cwOccurs = 59;
-inline constexpr std::uint16_t cwSynchronized = 60;
-inline constexpr std::uint16_t cwSynchronizedLeft = 61;
-inline constexpr std::uint16_t cwSynchronizedRight = 62;
-inline constexpr std::uint16_t cwJustified = 63;
-inline constexpr std::uint16_t cwBlank = 64;
-inline constexpr std::uint16_t cwValue = 65;
-inline constexpr std::uint16_t cwBinary = 66;
-inline constexpr std::uint16_t cwComputational = 67;
-inline constexpr std::uint16_t cwIndex = 68;
-inline constexpr std::uint16_t cwPackedDecimal = 69;
-// COMPUTATIONAL-0 to COMPUTATIONAL-8 are cwComp0 + 0 ... cwComp0 + 8.
-inline constexpr std::uint16_t cwComp0 = 70;
-inline constexpr std::uint16_t cwComp3 = 73;
-inline constexpr std::uint16_t cwComp11 = 79;
-inline constexpr std::uint16_t cwComp12 = 80;
-inline constexpr std::uint16_t cwCompX = 81;
-inline constexpr std::uint16_t cwPointer = 82;
-inline constexpr std::uint16_t cwDisplay1 = 83;
-inline constexpr std::uint16_t cwProcedurePointer = 84;
-inline constexpr std::uint16_t cwObjectReference = 85;
-inline constexpr std::uint16_t cwLeading = 86;
-inline constexpr std::uint16_t cwLeadingSeparate = 87;
-inline constexpr std::uint16_t cwTrailing = 88;
-inline constexpr std::uint16_t cwTrailingSeparate = 89;
-inline constexpr std::uint16_t cwSeparate = 90;
-inline constexpr std::uint16_t cwDbKey = 91;
-inline constexpr std::uint16_t cwAscending = 92;
-inline constexpr std::uint16_t cwDescending = 93;
-inline constexpr std::uint16_t cwZero = 131;
-inline constexpr std::uint16_t cwAll = 154;
-inline constexpr std::uint16_t cwZeros = 257;
-inline constexpr std::uint16_t cwSpace = 259;
-inline constexpr std::uint16_t cwSpaces = 260;
-inline constexpr std::uint16_t cwHighValue = 261;
-inline constexpr std::uint16_t cwHighValues = 262;
-inline constexpr std::uint16_t cwLowValue = 263;
-inline constexpr std::uint16_t cwLowValues = 264;
-inline constexpr std::uint16_t cwQuote = 265;
-inline constexpr std::uint16_t cwQuotes = 266;
-inline constexpr std::uint16_t cwZeroes = 267;
-inline constexpr std::uint16_t cwAny = 268;
-inline constexpr std::uint16_t cwNull = 269;
-inline constexpr std::uint16_t cwCursor = 424;
-inline constexpr std::uint16_t cwEmpty = 494;
