@@ -7,19 +7,20 @@
 #include <iterator>
 #include <vector>
 
-#include "frontend/scanner.h"
-#include "frontend/source_reader.h"
+#include "converter/conversion_options.h"
+#include "converter/conversion_report.h"
+#include "diagnostics/message_store.h"
 #include "frontend/copied_entries.h"
-#include "frontend/syntax_tree.h"
 #include "frontend/copy_inclusion.h"
 #include "frontend/declaration_table.h"
-#include "diagnostics/message_store.h"
-#include "support/library_error.h"
-#include "support/trace.h"
+#include "frontend/scanner.h"
+#include "frontend/source_reader.h"
+#include "frontend/syntax_tree.h"
 #include "support/copybook_search.h"
+#include "support/library_error.h"
 #include "support/memory_pools.h"
-#include "converter/conversion_report.h"
-#include "converter/conversion_options.h"
+#include "support/run_state.h"
+#include "support/trace.h"
 
 int start = 2;
 
@@ -180,8 +181,8 @@ std::string vexFcblReadOptions(VexCmdLine &line) {
   VEX_TRACE_DETAIL(trcBlock) << "Output filename"
                              << "(" << config.outputFileName << ") ";
 
-  NameCheckMsg = true;
-  NameCheck = NameCheckMsg;
+  NameCheckMsg() = true;
+  NameCheck() = NameCheckMsg();
   return VEX_TRACE_RESULT(input);
 }
 
@@ -193,6 +194,9 @@ int vexFcblMain(int argc, char **argv) {
   InitrMemory();
   Begin_rFsearch(false);
 
+  // Everything one conversion remembers lives in this run and goes with it.
+  RunState run;
+  RunState::Scope scope(run);
   int status = 0;
   try {
     vexFcblInstallExits();

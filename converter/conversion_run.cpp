@@ -50,7 +50,7 @@ void vexFcblConvert() {
   VEX_TRACE(trcBlock, "vexFcblConvert");
   std::fputs("Starting conversion ...\n", stderr);
   try {
-    vexCbDeftabDrv(vexFcblConversionList(deftab_decls));
+    vexCbDeftabDrv(vexFcblConversionList(deftab_decls()));
   } catch (const VexCvtError &) {
     vexFcblCloseFrontEnd();
     throw;
@@ -84,7 +84,7 @@ void process(const char *fileName) {
 
   Parser2(start);
 
-  as<tree::data_division>(TreeRoot)->deftab = deftab_decls;
+  as<tree::data_division>(TreeRoot)->deftab = deftab_decls();
   Eval(TreeRoot);
 
   WriteMessages(stderr);

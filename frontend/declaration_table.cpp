@@ -1,10 +1,14 @@
 #include "frontend/declaration_table.h"
 
+#include <array>
+
+#include "support/run_state.h"
+
 #include <cstdint>
 #include <vector>
 
-#include "frontend/keywords.h"
 #include "diagnostics/message_store.h"
+#include "frontend/keywords.h"
 
 namespace {
 
@@ -26,22 +30,29 @@ struct DeftabState {
   tIdent rms_sts = NoIdent;
   tIdent rms_stv = NoIdent;
   tIdent rms_filename = NoIdent;
+  tree::decl *decls = nullptr;
+  bool nameCheck = false;
+  bool nameCheckMsg = true;
+  std::int16_t section = 0;
+  std::array<tree::decl *, MaxSearch + 1> searchResult{};
+  int searchCount = 0;
+  std::array<tDeclName, MaxCdNames> cdNames{};
 };
-DeftabState state;
+RunSlot<DeftabState> state;
 
 tree::decl *NextDecl(const tree::decl *d) { return static_cast<tree::decl *>(d->next); }
 tree::decl *FirstField(const tree::decl *d) { return static_cast<tree::decl *>(d->fields); }
 
 void Enter(tree::decl *d) {
-  tree::decl *&bucket = state.buckets[d->name & (BucketCount - 1)];
+  tree::decl *&bucket = state().buckets[d->name & (BucketCount - 1)];
   d->collision = bucket;
   bucket = d;
 }
 
-bool RmsDialect() { return (dialect & RmsDialects) != 0; }
+bool RmsDialect() { return (dialect() & RmsDialects) != 0; }
 
 bool IsRmsName(tIdent name) {
-  return name == state.rms_sts || name == state.rms_stv || name == state.rms_filename;
+  return name == state().rms_sts || name == state().rms_stv || name == state().rms_filename;
 }
 
 // Moves to depth `depth`; a depth beyond the stack (never reached by COBOL
@@ -50,47 +61,47 @@ int Deeper(int depth) { return depth + 1 < StackSize ? depth + 1 : depth; }
 
 // The depth at which a declaration of `level` goes; updates the level stack.
 int ChooseDepth(int level) {
-  int depth = state.depth;
+  int depth = state().depth;
   if (level == 1) {
-    if (Section == dkFile || Section == dkCommunication) {
+    if (Section() == dkFile || Section() == dkCommunication) {
       if (depth == 0)
-        state.stack[1] = {1, nullptr};
+        state().stack[1] = {1, nullptr};
       depth = 1;
     } else {
       depth = 0;
     }
-    state.current_level = 1;
+    state().current_level = 1;
   } else if (level == 66) {
-    if (Section == dkFile && depth >= 1) {
+    if (Section() == dkFile && depth >= 1) {
       if (depth == 1)
-        state.stack[2] = {66, nullptr};
+        state().stack[2] = {66, nullptr};
       depth = 2;
     } else {
       if (depth == 0)
-        state.stack[1] = {66, nullptr};
+        state().stack[1] = {66, nullptr};
       depth = 1;
     }
   } else if (level == 77 || level == 78) {
     depth = 0;
-    state.current_level = 1;
+    state().current_level = 1;
   } else if (level >= 90 && level <= 99) {
     depth = 0;
   } else {
-    if (level < state.current_level) {
+    if (level < state().current_level) {
       if (depth > 0)
         --depth;
-      while (depth > 0 && level < state.stack[depth].level)
+      while (depth > 0 && level < state().stack[depth].level)
         --depth;
       // A level between two open levels: sibling of the later of them.
-      if (level > state.stack[depth].level) {
+      if (level > state().stack[depth].level) {
         depth = Deeper(depth);
-        state.stack[depth].level = static_cast<std::int8_t>(level);
+        state().stack[depth].level = static_cast<std::int8_t>(level);
       }
-    } else if (level > state.current_level) {
+    } else if (level > state().current_level) {
       depth = Deeper(depth);
-      state.stack[depth] = {static_cast<std::int8_t>(level), nullptr};
+      state().stack[depth] = {static_cast<std::int8_t>(level), nullptr};
     }
-    state.current_level = level;
+    state().current_level = level;
   }
   return depth;
 }
@@ -105,7 +116,7 @@ int ChooseDepth(int level) {
 tree::decl *FirstSiblingNamed(const tree::decl *d) {
   tree::decl *prepended = nullptr;
   tree::decl *appended = nullptr;
-  for (tree::decl *s = state.buckets[d->name & (BucketCount - 1)]; s != nullptr;
+  for (tree::decl *s = state().buckets[d->name & (BucketCount - 1)]; s != nullptr;
        s = static_cast<tree::decl *>(s->collision)) {
     if (s == d || s->name != d->name || s->lower != d->lower)
       continue;
@@ -127,17 +138,17 @@ void ReportDuplicate(tree::decl *d) {
 }
 
 void Link(tree::decl *d, int depth) {
-  tree::decl *parent = depth > 0 ? state.stack[depth - 1].last : nullptr;
+  tree::decl *parent = depth > 0 ? state().stack[depth - 1].last : nullptr;
   d->lower = parent;
-  if (tree::decl *last = state.stack[depth].last) {
-    if (NameCheck && d->name != NoIdent && d->name != state.filler)
+  if (tree::decl *last = state().stack[depth].last) {
+    if (NameCheck() && d->name != NoIdent && d->name != state().filler)
       ReportDuplicate(d);
     last->next = d;
   } else if (parent != nullptr) {
     parent->fields = d;
   }
-  state.stack[depth].last = d;
-  state.depth = depth;
+  state().stack[depth].last = d;
+  state().depth = depth;
 }
 
 // Preorder search of the subtrees of the chain that begins with `first`.
@@ -175,39 +186,45 @@ bool MatchQualified(const std::vector<QualifiedName> &names, std::size_t index, 
 
 } // namespace
 
-tree::decl *deftab_decls = nullptr;
-bool NameCheck = false;
-bool NameCheckMsg = true;
-std::int16_t Section = 0;
-tree::decl *search_result[MaxSearch + 1] = {};
-int search_count = 0;
-tDeclName cd_names[MaxCdNames] = {};
+tree::decl *&deftab_decls() { return state().decls; }
+bool &NameCheck() { return state().nameCheck; }
+bool &NameCheckMsg() { return state().nameCheckMsg; }
+std::int16_t &Section() { return state().section; }
+std::array<tree::decl *, MaxSearch + 1> &search_result() { return state().searchResult; }
+int &search_count() { return state().searchCount; }
+std::array<tDeclName, MaxCdNames> &cd_names() { return state().cdNames; }
 
 void BeginDeftab() {
-  state = DeftabState{};
-  state.rms_sts = MakeIdent("RMS-STS");
-  state.rms_stv = MakeIdent("RMS-STV");
-  state.rms_filename = MakeIdent("RMS-FILENAME");
-  state.filler = MakeIdent("FILLER");
-  Section = 0;
-  search_count = 0;
+  // The name-check switches are the driver's choice, made before the table
+  // is begun; everything else starts afresh.
+  const bool nameCheck = state().nameCheck, nameCheckMsg = state().nameCheckMsg;
+  state() = DeftabState{};
+  state().nameCheck = nameCheck;
+  state().nameCheckMsg = nameCheckMsg;
+  state().rms_sts = MakeIdent("RMS-STS");
+  state().rms_stv = MakeIdent("RMS-STV");
+  state().rms_filename = MakeIdent("RMS-FILENAME");
+  state().filler = MakeIdent("FILLER");
+  Section() = 0;
+  search_count() = 0;
   tree::decl *root = mdecl(NoTree, NoIdent, NoPosition, NoPosition, NoPosition, 0, NoTree, NoTree,
                            NoTree, NoTree, dkUndefined);
   if (root != nullptr)
     Enter(root);
-  deftab_decls = root;
-  state.stack[0] = {1, root};
+  deftab_decls() = root;
+  state().stack[0] = {1, root};
 }
 
 tree::decl *Declare(int level, const tDeclName &name, tTree object, const tPosition &end) {
-  tree::decl *d = mdecl(NoTree, name.Ident, name.Pos, name.EndPos, end,
-                        static_cast<std::int16_t>(level), NoTree, NoTree, object, NoTree, Section);
+  tree::decl *d =
+      mdecl(NoTree, name.Ident, name.Pos, name.EndPos, end, static_cast<std::int16_t>(level),
+            NoTree, NoTree, object, NoTree, Section());
   if (d == nullptr)
     return nullptr;
   Enter(d);
   if (level == 0) {
-    d->next = deftab_decls;
-    deftab_decls = d;
+    d->next = deftab_decls();
+    deftab_decls() = d;
     return d;
   }
   Link(d, ChooseDepth(level));
@@ -217,9 +234,9 @@ tree::decl *Declare(int level, const tDeclName &name, tTree object, const tPosit
 void Declare_CD(int count, tTree object, const tPosition &end) {
   if (count > MaxCdNames - 1)
     count = MaxCdNames - 1;
-  Declare(1, cd_names[0], object, end);
+  Declare(1, cd_names()[0], object, end);
   for (int i = 1; i <= count; ++i)
-    Declare(2, cd_names[i], object, end);
+    Declare(2, cd_names()[i], object, end);
 }
 
 tree::decl *DeclareSubordinate(const tDeclName &name, tTree object, tree::decl *parent) {
@@ -233,18 +250,18 @@ tree::decl *DeclareSubordinate(const tDeclName &name, tTree object, tree::decl *
 }
 
 tree::decl *Identify(tIdent name) {
-  search_count = 0;
+  search_count() = 0;
   if (name == NoIdent)
     return nullptr;
-  for (tree::decl *d = state.buckets[name & (BucketCount - 1)]; d != nullptr;
+  for (tree::decl *d = state().buckets[name & (BucketCount - 1)]; d != nullptr;
        d = static_cast<tree::decl *>(d->collision)) {
     if (d->name != name)
       continue;
-    search_result[++search_count] = d;
-    if (search_count == MaxSearch)
+    search_result()[++search_count()] = d;
+    if (search_count() == MaxSearch)
       break;
   }
-  return search_count > 0 ? search_result[1] : nullptr;
+  return search_count() > 0 ? search_result()[1] : nullptr;
 }
 
 tree::decl *IdentifyField(tIdent name, tTree qualifier) {
@@ -274,7 +291,7 @@ tree::decl *IdentifyField2(tTree reference) {
     return nullptr;
   names.insert(names.begin(), {outermost->name, outermost});
   std::vector<tree::decl *> found(names.size(), nullptr);
-  if (!MatchQualified(names, 0, deftab_decls, found))
+  if (!MatchQualified(names, 0, deftab_decls(), found))
     return nullptr;
   for (std::size_t i = 0; i < names.size(); ++i)
     names[i].node->decl = found[i];
@@ -283,7 +300,7 @@ tree::decl *IdentifyField2(tTree reference) {
 
 void report_ambiguity(tIdent name, const tPosition &position) {
   MessageI("ambiguous data name", xxError, position, xxIdent, &name);
-  for (int i = 1; i <= search_count; ++i)
+  for (int i = 1; i <= search_count(); ++i)
     MessageI("possible declaration", xxInformation, position, xxPosition,
-             &search_result[i]->position);
+             &search_result()[i]->position);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 // The declaration table: every declared name as a `decl` node of the syntax
 // tree, linked into the hierarchy that the level numbers define (`lower` the
 // parent, `fields` the first subordinate, `next` the next sibling), plus a
@@ -40,30 +41,30 @@ struct tDeclName {
 // Head of the top-level list: the newest implicit (level-0) declaration, or
 // the root declaration that BeginDeftab made, followed by the top-level
 // entries in source order. The driver stores it in `deftab` of the root.
-extern tree::decl *deftab_decls;
+tree::decl *&deftab_decls();
 
 // Check for names declared twice among siblings and let Eval declare and
 // report unresolved names. Off until the driver turns it on.
-extern bool NameCheck;
+bool &NameCheck();
 // Report the messages of those checks. On initially.
-extern bool NameCheckMsg;
+bool &NameCheckMsg();
 
 // The declaration kind of the section being parsed (dk...); every new
 // declaration takes it as its `kind`. Set by the parser at each section
 // header; 0 until then. BeginDeftab resets it.
-extern std::int16_t Section;
+std::int16_t &Section();
 
 // Lookup results of the last Identify: search_result[1 .. search_count], up
 // to MaxSearch declarations of the name, newest first.
 inline constexpr int MaxSearch = 16;
-extern tree::decl *search_result[MaxSearch + 1];
-extern int search_count;
+std::array<tree::decl *, MaxSearch + 1> &search_result();
+int &search_count();
 
 // The implicit names of a communication description, collected by the parser
 // before it calls Declare_CD: cd_names[0] is declared at level 1, then
 // cd_names[1 .. count] at level 2.
 inline constexpr int MaxCdNames = 16;
-extern tDeclName cd_names[MaxCdNames];
+std::array<tDeclName, MaxCdNames> &cd_names();
 
 // Empties the hash table, makes the root declaration (empty name, level 0,
 // kind 0, no positions), points deftab_decls at it, resets the level stack

@@ -2,8 +2,7 @@
 
 #include <vector>
 
-std::uint32_t dialect = DefaultDialects;
-std::int32_t max_keyword = 0;
+#include "support/run_state.h"
 
 namespace {
 
@@ -15,8 +14,10 @@ struct tKeyword {
 struct KeywordState {
   // Indexed by identifier number; identifiers above max_keyword have no entry.
   std::vector<tKeyword> entries;
+  std::uint32_t dialect = DefaultDialects;
+  std::int32_t max_keyword = 0;
 };
-KeywordState state;
+RunSlot<KeywordState> state;
 
 constexpr const char *terminalNames[MaxTerminal + 1] = {
 #define TERMINAL(code, id, name) name,
@@ -24,12 +25,15 @@ constexpr const char *terminalNames[MaxTerminal + 1] = {
 };
 
 tKeyword &entryOf(tIdent ident) {
-  if (ident >= state.entries.size())
-    state.entries.resize(ident + 1);
-  return state.entries[ident];
+  if (ident >= state().entries.size())
+    state().entries.resize(ident + 1);
+  return state().entries[ident];
 }
 
 } // namespace
+
+std::uint32_t &dialect() { return state().dialect; }
+std::int32_t &max_keyword() { return state().max_keyword; }
 
 const char *TerminalName(int code) {
   if (code < 0 || code > MaxTerminal)
@@ -48,26 +52,26 @@ void synonym(const char *word, int token) {
 }
 
 void init_keywords(const char *) {
-  state = KeywordState{};
+  state() = KeywordState{};
 #define KEYWORD(word, id, replacing)                                                               \
   keyword(word, (replacing) ? (StandardDialect | ReplacingDialect) : StandardDialect, tok::id);
 #include "frontend/keywords.def"
-  max_keyword = static_cast<std::int32_t>(MaxIdent());
-  state.entries.resize(static_cast<std::size_t>(max_keyword) + 1);
+  max_keyword() = static_cast<std::int32_t>(MaxIdent());
+  state().entries.resize(static_cast<std::size_t>(max_keyword()) + 1);
 #define SYNONYM(word, id) synonym(word, tok::id);
 #include "frontend/keywords.def"
-  dialect = DefaultDialects;
+  dialect() = DefaultDialects;
 }
 
 int KeywordToken(tIdent word) {
-  if (static_cast<std::int64_t>(word) > max_keyword)
+  if (static_cast<std::int64_t>(word) > max_keyword())
     return 0;
-  const tKeyword &entry = state.entries[word];
-  return (entry.Dialects & dialect) != 0 && entry.Token >= 1 ? entry.Token : 0;
+  const tKeyword &entry = state().entries[word];
+  return (entry.Dialects & dialect()) != 0 && entry.Token >= 1 ? entry.Token : 0;
 }
 
 bool IsReserved(tIdent word) {
-  if (static_cast<std::int64_t>(word) > max_keyword)
+  if (static_cast<std::int64_t>(word) > max_keyword())
     return false;
-  return (state.entries[word].Dialects & dialect) != 0;
+  return (state().entries[word].Dialects & dialect()) != 0;
 }

@@ -32,10 +32,10 @@ constexpr std::uint32_t DefaultDialects = StandardDialect | 0x800000u | 0x100000
 
 // The dialects whose words are reserved now: DefaultDialects while ordinary
 // text is scanned, only ReplacingDialect in replacing mode.
-extern std::uint32_t dialect;
+std::uint32_t &dialect();
 
 // The highest identifier number that belongs to the keyword table.
-extern std::int32_t max_keyword;
+std::int32_t &max_keyword();
 
 // Interns `word` (upper case) and sets its entry to `dialects` and `token`.
 void keyword(const char *word, std::uint32_t dialects, int token);

@@ -61,6 +61,7 @@ int yylex(YYSTYPE *value, YYLTYPE *location);
 #include "frontend/keywords.h"
 #include "diagnostics/message_store.h"
 #include "support/identifier_table.h"
+#include "support/run_state.h"
 #include "support/string_memory.h"
 
 #define YYLLOC_DEFAULT(Current, Rhs, N)                                                            \
@@ -109,8 +110,10 @@ struct ParserState {
   int currentCode = 0;
   // The scanner reads COPY or REPLACE operands (begin_replacing was called).
   bool replacingMode = false;
+  // Implicit names of the communication description being read.
+  int communicationCount = 0;
 };
-ParserState state;
+RunSlot<ParserState> state;
 
 // --- building blocks of the actions ----------------------------------------
 
@@ -193,40 +196,40 @@ tTree prepend(tTree element, tTree list) {
 // --- pictures --------------------------------------------------------------
 
 void pictureBegin() {
-  state.pictureValue.clear();
-  state.pictureString.clear();
-  state.pictureReplaced = false;
-  state.pictureStarted = false;
+  state().pictureValue.clear();
+  state().pictureString.clear();
+  state().pictureReplaced = false;
+  state().pictureStarted = false;
 }
 
 void pictureNote(const tScanAttribute &a) {
-  if (!state.pictureStarted) {
-    state.picturePos = a.Position;
-    state.pictureStarted = true;
+  if (!state().pictureStarted) {
+    state().picturePos = a.Position;
+    state().pictureStarted = true;
   }
-  state.pictureEnd = a.EndPosition.Line != 0 ? a.EndPosition : a.Position;
-  state.pictureReplaced = state.pictureReplaced || a.Prefixed;
+  state().pictureEnd = a.EndPosition.Line != 0 ? a.EndPosition : a.Position;
+  state().pictureReplaced = state().pictureReplaced || a.Prefixed;
 }
 
 // A run of picture symbols: normalised and as written.
 void pictureWord(const tScanAttribute &a) {
   pictureNote(a);
-  appendPicture(state.pictureValue, GetCStr(a.Word));
-  appendPicture(state.pictureString, GetCStr(a.Spelling != NoIdent ? a.Spelling : a.Word));
+  appendPicture(state().pictureValue, GetCStr(a.Word));
+  appendPicture(state().pictureString, GetCStr(a.Spelling != NoIdent ? a.Spelling : a.Word));
 }
 
 // A number or a literal piece that stands for itself in both forms.
 void pictureText(const tScanAttribute &a) {
   pictureNote(a);
   const char *text = a.Text != nullptr ? StGetCStr(a.Text) : "";
-  appendPicture(state.pictureValue, text);
-  appendPicture(state.pictureString, text);
+  appendPicture(state().pictureValue, text);
+  appendPicture(state().pictureString, text);
 }
 
 void pictureSymbol(const tScanAttribute &a, const char *symbol) {
   pictureNote(a);
-  appendPicture(state.pictureValue, symbol);
-  appendPicture(state.pictureString, symbol);
+  appendPicture(state().pictureValue, symbol);
+  appendPicture(state().pictureString, symbol);
 }
 
 // A repetition factor: the value in decimal, and the digits as written.
@@ -244,15 +247,15 @@ void pictureRepeat(const tScanAttribute &open, const tScanAttribute &count,
     normal += GetCStr(count.Word);
     written += GetCStr(count.Spelling != NoIdent ? count.Spelling : count.Word);
   }
-  appendPicture(state.pictureValue, (normal + ")").c_str());
-  appendPicture(state.pictureString, (written + ")").c_str());
+  appendPicture(state().pictureValue, (normal + ")").c_str());
+  appendPicture(state().pictureString, (written + ")").c_str());
 }
 
 tTree pictureClause(const tSpan &span, tTree depending) {
-  const tStringRef value = PutString(state.pictureValue.data(), state.pictureValue.size());
-  const tStringRef written = PutString(state.pictureString.data(), state.pictureString.size());
-  return mpicture(NoTree, span.first, span.last, cwPicture, state.picturePos, state.pictureEnd,
-                  value, written, state.pictureReplaced, depending);
+  const tStringRef value = PutString(state().pictureValue.data(), state().pictureValue.size());
+  const tStringRef written = PutString(state().pictureString.data(), state().pictureString.size());
+  return mpicture(NoTree, span.first, span.last, cwPicture, state().picturePos, state().pictureEnd,
+                  value, written, state().pictureReplaced, depending);
 }
 
 // --- clauses -----------------------------------------------------------------
@@ -284,14 +287,14 @@ tTree occursClause(const tSpan &span, const tScanAttribute &first, const tScanAt
 // REPLACING (or REPLACE) is read, and left once the statement's period has
 // been shifted, before the terminal after it is read.
 void enterReplacing() {
-  if (state.replacingMode) return;
+  if (state().replacingMode) return;
   begin_replacing();
-  state.replacingMode = true;
+  state().replacingMode = true;
 }
 
 void leaveReplacing() {
-  if (!state.replacingMode) return;
-  state.replacingMode = false;
+  if (!state().replacingMode) return;
+  state().replacingMode = false;
   end_replacing();
 }
 
@@ -326,8 +329,8 @@ tTree replaceStatement(const tSpan &span, tTree pairs) {
 // a qualification); the statement then replaces nothing.
 void checkOffWord(const tScanAttribute &word, const tScanAttribute &period) {
   if (word.Word != NoIdent && std::strcmp(GetCStr(word.Word), "OFF") == 0) return;
-  ++state.syntaxErrors;
-  state.lastError = period.Position;
+  ++state().syntaxErrors;
+  state().lastError = period.Position;
   ErrorMessage(xxSyntaxError, xxError, period.Position);
   ErrorMessageI(xxTokenFound, xxInformation, period.Position, xxString, yyGetTokenName(tok::Period));
   ErrorMessageI(xxExpectedTokens, xxInformation, period.Position, xxString, "BY IN OF");
@@ -425,31 +428,30 @@ tTree pseudoWord(const tSpan &span, const tScanAttribute &a, int code) {
 void restartAt(const tPosition &where) {
   // A statement broken inside its operands ends with the recovery.
   leaveReplacing();
-  if (where.Line != 0 && Compare(where, state.lastError) != 0)
+  if (where.Line != 0 && Compare(where, state().lastError) != 0)
     ErrorMessage(xxRestartPoint, xxInformation, where);
 }
 
-int communicationCount = 0;
 
-void communicationBegin() { communicationCount = 0; }
+void communicationBegin() { state().communicationCount = 0; }
 
 void communicationItem(const tScanAttribute &item) {
-  if (communicationCount + 1 >= MaxCdNames) return;
-  ++communicationCount;
-  cd_names[communicationCount] = {item.Word, item.Position, item.EndPosition};
+  if (state().communicationCount + 1 >= MaxCdNames) return;
+  ++state().communicationCount;
+  cd_names()[state().communicationCount] = {item.Word, item.Position, item.EndPosition};
 }
 
 // A CD: declared beside the records at its pseudo-level, its implicit record
 // at level 1 and its implicit items at level 2; the records after it belong
 // to the communication section.
 tTree communicationHead(const tScanAttribute &cdName, bool initial, const tSpan &span) {
-  Section = dkCommunication;
+  Section() = dkCommunication;
   auto *cd = mcommunication_desc(NoTree, cdName.Word, cdName.Position, cdName.Spelling,
                                  cdName.EndPosition, initial, mnodata_description_entry(),
                                  span.first, span.last);
   Declare(levelCommunication, {cdName.Word, cdName.Position, cdName.EndPosition}, cd, span.last);
-  cd_names[0] = {cdName.Word, cdName.Position, cdName.EndPosition};
-  Declare_CD(communicationCount, cd, span.last);
+  cd_names()[0] = {cdName.Word, cdName.Position, cdName.EndPosition};
+  Declare_CD(state().communicationCount, cd, span.last);
   return cd;
 }
 
@@ -457,7 +459,7 @@ tTree communicationHead(const tScanAttribute &cdName, bool initial, const tSpan 
 // after it are declared in the report section, so their 01 entries stand at
 // the top beside it.
 tTree reportHead(const tScanAttribute &rdName, tTree clauses, const tSpan &span) {
-  Section = dkReport;
+  Section() = dkReport;
   auto *rd = mreport_description(NoTree, rdName.Word, rdName.Position, rdName.Spelling,
                                  rdName.EndPosition, ReverseTree(clauses),
                                  mnoreport_group_description(), span.first, span.last);
@@ -1661,8 +1663,8 @@ report_group_clause
       }
   | PICTURE picture_is picture_elements end_of_picture
       {
-        $$ = mg_picture(NoTree, @$.first, @$.last, state.picturePos, state.pictureEnd,
-                        PutString(state.pictureValue.data(), state.pictureValue.size()));
+        $$ = mg_picture(NoTree, @$.first, @$.last, state().picturePos, state().pictureEnd,
+                        PutString(state().pictureValue.data(), state().pictureValue.size()));
       }
   | USAGE opt_is usage_word       { $$ = mg_usage(NoTree, @$.first, @$.last, $3); }
   | USAGE opt_is BINARY           { $$ = mg_usage(NoTree, @$.first, @$.last, cwBinary); }
@@ -1775,8 +1777,8 @@ void yyerror(YYLTYPE *location, const char *) {
 
 static int yyreport_syntax_error(const yypcontext_t *context) {
   const tPosition where = yypcontext_location(context)->first;
-  ++state.syntaxErrors;
-  state.lastError = where;
+  ++state().syntaxErrors;
+  state().lastError = where;
   ErrorMessage(xxSyntaxError, xxError, where);
 
   const int found = terminalCodes()[static_cast<std::size_t>(yypcontext_token(context))];
@@ -1805,7 +1807,7 @@ int yylex(YYSTYPE *value, YYLTYPE *location) {
   value->tok = Attribute;
   location->first = Attribute.Position;
   location->last = Attribute.Position;
-  state.currentCode = code;
+  state().currentCode = code;
   return code;
 }
 
@@ -1828,7 +1830,7 @@ const char *yyGetTokenName(int code) {
 }
 
 void BeginParser() {
-  state = ParserState{};
+  state() = ParserState{};
   TreeRoot = NoTree;
 }
 
@@ -1837,12 +1839,12 @@ int Parser2(int) {
   yyparse();
   // A parse that could not recover still leaves a root for the driver.
   if (!Tree_IsType(TreeRoot, kdata_division)) makeRoot(Sections{});
-  return state.syntaxErrors;
+  return state().syntaxErrors;
 }
 
 int Parser() { return Parser2(ParserStartDivision); }
 
 void CloseParser() {
-  state.pictureValue = std::string();
-  state.pictureString = std::string();
+  state().pictureValue = std::string();
+  state().pictureString = std::string();
 }

@@ -18,16 +18,16 @@ tTree DeclOf(tTree reference) {
 // An undeclared name: declared at level 0 where it is referenced.
 void DeclareImplicitly(tree::identifier_c *node, tIdent name) {
   node->decl = Declare(0, {name, node->bpos, node->epos}, node, node->epos);
-  if (NameCheckMsg)
+  if (NameCheckMsg())
     MessageI("name not declared", xxError, node->bpos, xxIdent, &name);
 }
 
 void ResolveUnqualified(tree::identifier_c *node, tIdent name) {
   node->decl = Identify(name);
   if (node->decl == NoTree) {
-    if (NameCheck)
+    if (NameCheck())
       DeclareImplicitly(node, name);
-  } else if (NameCheck && NameCheckMsg && search_count >= 2) {
+  } else if (NameCheck() && NameCheckMsg() && search_count() >= 2) {
     report_ambiguity(name, node->bpos);
   }
 }
@@ -54,7 +54,7 @@ void ResolveQualification(tree::qualification *node) {
   node->decl = IdentifyField(node->name, qualifier);
   if (node->decl == NoTree)
     IdentifyField2(node);
-  if (node->decl != NoTree || !NameCheck)
+  if (node->decl != NoTree || !NameCheck())
     return;
   auto *parent = as_if<tree::decl>(qualifier);
   if (parent == nullptr) {
@@ -64,7 +64,7 @@ void ResolveQualification(tree::qualification *node) {
     return;
   }
   node->decl = DeclareSubordinate({node->name, node->bpos, node->epos}, node, parent);
-  if (NameCheckMsg)
+  if (NameCheckMsg())
     MessageI("field not declared", xxError, node->bpos, xxIdent, &node->name);
 }
 

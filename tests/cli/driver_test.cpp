@@ -25,7 +25,7 @@ std::string readOptions(std::vector<std::string> args) {
   VexCmdLine line(static_cast<int>(argv.size()), argv.data());
   free_format = 0;
   MaxColumn = 72;
-  NameCheck = NameCheckMsg = false;
+  NameCheck() = NameCheckMsg() = false;
   InitrMemory();
   Begin_rFsearch(false);
   const std::string input = vexFcblReadOptions(line);
@@ -34,7 +34,7 @@ std::string readOptions(std::vector<std::string> args) {
   const std::string found = path != nullptr ? path : "(none)";
   Close_rFsearch();
   CloserMemory();
-  EXPECT_TRUE(NameCheck && NameCheckMsg);
+  EXPECT_TRUE(NameCheck() && NameCheckMsg());
   return input + " " + found;
 }
 

@@ -92,13 +92,13 @@ VexFrontEnd::VexFrontEnd(const std::string &source) {
   file_input = 1;
   copy_repair = 0;
   BeginDeftab();
-  NameCheck = NameCheckMsg = true;
+  NameCheck() = NameCheckMsg() = true;
   init_copy_pars();
   BeginFile("T.cpy");
   BeginScanner();
   push(MakeIdent("T.cpy"));
   Parser2(ParserStartCopybook);
-  as<tree::data_division>(TreeRoot)->deftab = deftab_decls;
+  as<tree::data_division>(TreeRoot)->deftab = deftab_decls();
   Eval(TreeRoot);
   errors = GetCount(xxError) + GetCount(xxFatal);
   std::FILE *out = std::tmpfile();

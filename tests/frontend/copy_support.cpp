@@ -111,7 +111,7 @@ CopyRun RunCopy(const CopyFiles &input) {
   file_input = 1;
   copy_repair = 0;
   MaxColumn = input.freeFormat ? 256 : 72;
-  dialect = DefaultDialects;
+  dialect() = DefaultDialects;
   Close_rFsearch();
   ReleaseTreeModule();
   CloserMemory();

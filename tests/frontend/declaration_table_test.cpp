@@ -19,7 +19,7 @@ class DeftabTest : public FrontEndTest {
 protected:
   void SetUp() override {
     FrontEndTest::SetUp();
-    dialect = DefaultDialects;
+    dialect() = DefaultDialects;
   }
 };
 
@@ -28,7 +28,7 @@ tree::decl *Fields(const tree::decl *d) { return as_if<tree::decl>(d->fields); }
 tree::decl *Lower(const tree::decl *d) { return as_if<tree::decl>(d->lower); }
 
 TEST_F(DeftabTest, FileRecordsGoUnderTheirDescription) {
-  Section = dkFile;
+  Section() = dkFile;
   tree::decl *fd1 = DeclareEntry(93, "F1", At(1, 8));
   tree::decl *r1 = DeclareEntry(1, "R1", At(2, 8));
   tree::decl *x = DeclareEntry(5, "X", At(3, 12));
@@ -47,11 +47,11 @@ TEST_F(DeftabTest, FileRecordsGoUnderTheirDescription) {
 }
 
 TEST_F(DeftabTest, CommunicationItemsGoUnderTheirDescription) {
-  Section = dkCommunication;
+  Section() = dkCommunication;
   tree::decl *cd = DeclareEntry(95, "CD1", At(1, 8));
-  cd_names[0] = {Id("CD1-REC"), At(1, 12), At(1, 19)};
-  cd_names[1] = {Id("CD1-QUEUE"), At(2, 12), At(2, 21)};
-  cd_names[2] = {Id("CD1-LENGTH"), At(3, 12), At(3, 22)};
+  cd_names()[0] = {Id("CD1-REC"), At(1, 12), At(1, 19)};
+  cd_names()[1] = {Id("CD1-QUEUE"), At(2, 12), At(2, 21)};
+  cd_names()[2] = {Id("CD1-LENGTH"), At(3, 12), At(3, 22)};
   Declare_CD(2, cd->object, At(3, 30));
   tree::decl *rec = Fields(cd);
   ASSERT_NE(rec, nullptr);
@@ -73,7 +73,7 @@ TEST_F(DeftabTest, DuplicateOfAnImplicitDeclarationNamesIt) {
   EXPECT_EQ(Messages(),
             "\"DUP.cpy\":   3,  8: Error       name multiply declared: R\n"
             "\"DUP.cpy\":   3,  8: Information previous declaration: \"DUP.cpy\":   2, 20\n");
-  NameCheck = false;
+  NameCheck() = false;
   DeclareEntry(1, "R", At(4, 8, "DUP.cpy"));
   EXPECT_EQ(GetCount(xxError), 1);
 }
@@ -82,8 +82,8 @@ TEST_F(DeftabTest, IdentifyCollectsAtMostSixteen) {
   for (unsigned i = 0; i < 20; ++i)
     Declare(77, {Id("SAME"), At(i + 1, 8), At(i + 1, 12)}, NoTree, At(i + 1, 13));
   EXPECT_EQ(Identify(Id("SAME"))->position.Line, 20u);
-  EXPECT_EQ(search_count, 16);
-  EXPECT_EQ(search_result[16]->position.Line, 5u);
+  EXPECT_EQ(search_count(), 16);
+  EXPECT_EQ(search_result()[16]->position.Line, 5u);
 }
 
 TEST_F(DeftabTest, QualifiedSearchResolvesEveryNameOfTheReference) {

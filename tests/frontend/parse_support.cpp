@@ -22,8 +22,8 @@ ParseResult ParseCopybook(const std::string &source, bool resolve,
   ReleaseTreeModule();
   StartFrontEnd(false);
   BeginDeftab();
-  NameCheck = true;
-  NameCheckMsg = true;
+  NameCheck() = true;
+  NameCheckMsg() = true;
   init_copy_pars();
   const std::string path = WriteTempFile(source, "T.cpy");
   const auto folder = std::filesystem::path(path).parent_path();
@@ -49,7 +49,7 @@ ParseResult ParseCopybook(const std::string &source, bool resolve,
   result.syntaxErrors = Parser2(ParserStartCopybook);
   result.root = as<tree::data_division>(TreeRoot);
   if (resolve) {
-    result.root->deftab = deftab_decls;
+    result.root->deftab = deftab_decls();
     Eval(TreeRoot);
   }
   result.messages = StoredMessages();
@@ -213,6 +213,6 @@ std::string DumpTree(tTree node) {
 
 std::string DumpDeclarations() {
   std::string out;
-  dumpDecls(out, deftab_decls, 0);
+  dumpDecls(out, deftab_decls(), 0);
   return out;
 }

@@ -56,7 +56,7 @@ TEST_F(EvalTest, SubscriptedItemTakesItsItemsDeclaration) {
 }
 
 TEST_F(EvalTest, WithoutNameCheckNothingIsDeclaredOrReported) {
-  NameCheck = false;
+  NameCheck() = false;
   DeclareEntry(1, "R1", At(1, 8));
   DeclareEntry(5, "B", At(2, 12));
   DeclareEntry(1, "R2", At(3, 8));

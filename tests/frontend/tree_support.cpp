@@ -18,8 +18,8 @@ void FrontEndTest::SetUp() {
   BeginErrors();
   StoreMessages(true);
   BeginDeftab();
-  NameCheck = true;
-  NameCheckMsg = true;
+  NameCheck() = true;
+  NameCheckMsg() = true;
   errors_exit_calls = 0;
   Errors_Exit = [] { ++errors_exit_calls; };
   Tree_Exit = [] { throw ExitHookCalled("Tree_Exit"); };
