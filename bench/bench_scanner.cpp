@@ -1,16 +1,11 @@
-// Scans one source file through GetToken and reports the throughput.
+// Scans one source file through the front end's scanning entry point and
+// reports the throughput.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
-#include "frontend/scanner.h"
-#include "frontend/source_reader.h"
-#include "frontend/keywords.h"
-#include "diagnostics/message_store.h"
-#include "support/identifier_table.h"
-#include "support/string_memory.h"
-#include "support/memory_pools.h"
+#include "frontend/front_end.h"
 
 int main(int argc, char **argv) {
   if (argc < 2) {
@@ -18,31 +13,17 @@ int main(int argc, char **argv) {
     return 2;
   }
   const char *path = argv[1];
-  free_format = argc > 2 && std::strcmp(argv[2], "free") == 0;
-  MaxColumn = free_format ? 256 : 72;
-  InitrMemory();
-  InitStringMemory();
-  InitIdents();
-  BeginErrors();
-  StoreMessages(true);
-  init_keywords(argv[0]);
+  FrontEndOptions options;
+  options.freeFormat = argc > 2 && std::strcmp(argv[2], "free") == 0;
+  options.messages = nullptr;
 
   auto start = std::chrono::steady_clock::now();
-  BeginFile(path);
-  BeginScanner();
   unsigned long tokens = 0;
-  while (GetToken() != tok::EndOfInput)
-    ++tokens;
+  const int errors = ScanCopybook(path, options, [&](int, const tScanAttribute &) { ++tokens; });
   auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
   double megabytes = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
-  std::printf("%.1f MB, %lu tokens, %lu identifiers, %.3f s: %.1f MB/s\n", megabytes, tokens,
-              static_cast<unsigned long>(MaxIdent()), seconds, megabytes / seconds);
-  std::printf("front-end pool memory: %lu bytes; messages: %d errors\n", MemoryUsed,
-              GetCount(xxError));
-  CloseScanner();
-  CloseIdents();
-  CloseStringMemory();
-  CloserMemory();
+  std::printf("%.1f MB, %lu tokens, %.3f s: %.1f MB/s; messages: %d errors\n", megabytes, tokens,
+              seconds, megabytes / seconds, errors);
   return 0;
 }

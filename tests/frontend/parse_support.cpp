@@ -6,57 +6,40 @@
 #include <sstream>
 #include <vector>
 
-#include "frontend/reference_resolution.h"
-#include "frontend/parser.h"
-#include "frontend/scanner.h"
-#include "frontend/copy_inclusion.h"
 #include "diagnostics/message_store.h"
-#include "support/identifier_table.h"
-#include "support/string_memory.h"
+#include "frontend/copy_inclusion.h"
+#include "frontend/front_end.h"
+#include "frontend/parser.h"
+#include "frontend/reference_resolution.h"
+#include "frontend/scanner.h"
 #include "support/copybook_search.h"
+#include "support/identifier_table.h"
 #include "support/memory_pools.h"
+#include "support/string_memory.h"
 #include "tokens_support.h"
 
-ParseResult ParseCopybook(const std::string &source, bool resolve,
+ParseResult ParseCopybook(const std::string &source,
                           const std::vector<std::pair<std::string, std::string>> &copybooks) {
-  ReleaseTreeModule();
-  StartFrontEnd(false);
-  BeginDeftab();
-  NameCheck() = true;
-  NameCheckMsg() = true;
-  init_copy_pars();
   const std::string path = WriteTempFile(source, "T.cpy");
   const auto folder = std::filesystem::path(path).parent_path();
   for (const auto &[name, text] : copybooks) {
     std::filesystem::create_directories((folder / name).parent_path());
     std::ofstream(folder / name, std::ios::binary) << text;
   }
-  // Positions name the file as the test calls it, not its temporary folder.
+  // Positions name the file as the test calls it, not its temporary folder;
+  // COPY statements search the test's folder, as the program's search would.
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(folder);
-  // COPY statements search the test's folder, as the driver's search would.
-  Close_rFsearch();
-  Begin_rFsearch(false);
-  rAddDir("./", 0, true);
-  rAddExtension(".cpy");
-  rAddExtension("");
-  rReadAllDirs();
-  BeginFile("T.cpy");
-  BeginScanner();
-  push(MakeIdent("T.cpy"));
+  FrontEndOptions options;
+  options.messages = nullptr;
+  // The test's own run keeps the tree, so that the test can inspect it.
+  FrontEndResult parsed = ::ParseCopybook("T.cpy", options, &RunState::active());
+  std::filesystem::current_path(previous);
 
   ParseResult result;
-  result.syntaxErrors = Parser2(ParserStartCopybook);
-  result.root = as<tree::data_division>(TreeRoot);
-  if (resolve) {
-    result.root->deftab = deftab_decls();
-    Eval(TreeRoot);
-  }
+  result.syntaxErrors = parsed.syntaxErrors();
+  result.root = as<tree::data_division>(parsed.root());
   result.messages = StoredMessages();
-  CloseParser();
-  CloseScanner();
-  Close_rFsearch();
-  std::filesystem::current_path(previous);
   return result;
 }
 

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "frontend/syntax_tree.h"
 #include "frontend/declaration_table.h"
+#include "frontend/syntax_tree.h"
 
 struct ParseResult {
   int syntaxErrors = 0;
@@ -17,13 +17,11 @@ struct ParseResult {
   tree::data_division *root = nullptr;
 };
 
-// Begins the front end (fresh memory, identifiers, message store in store
-// mode, keywords, declaration table with name checking on), writes `source`
-// to T.cpy in a fresh folder, parses it with the copybook start symbol and,
-// when `resolve` is set, stores the declaration list in the root and runs
-// Eval as the driver does. `copybooks` (path relative to the folder, text)
-// are written beside T.cpy. The tree stays valid until the next call.
-ParseResult ParseCopybook(const std::string &source, bool resolve = true,
+// Writes `source` to T.cpy in a fresh folder, with `copybooks` (path relative
+// to the folder, text) beside it, and runs the front end's entry point on it
+// in the test's run, without writing messages. The tree and the declarations
+// stay valid until the test ends.
+ParseResult ParseCopybook(const std::string &source,
                           const std::vector<std::pair<std::string, std::string>> &copybooks = {});
 
 // The newest declaration of `name` made by the last ParseCopybook, or null.

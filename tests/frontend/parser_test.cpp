@@ -21,7 +21,7 @@ TEST_F(ParserCases, EveryCaseGivesItsTreeAndMessages) {
   ASSERT_GE(cases.size(), 30u);
   for (const DataCase &c : cases) {
     SCOPED_TRACE(c.name);
-    const ParseResult r = ParseCopybook(c.input, true, c.files);
+    const ParseResult r = ParseCopybook(c.input, c.files);
     std::string actual = "syntax errors: " + std::to_string(r.syntaxErrors) + "\n";
     if (!r.messages.empty())
       actual += "-- messages\n" + r.messages;

@@ -1,0 +1,141 @@
+// The front end's entry point: the start-up of every front-end module in the
+// order that numbers the identifiers, the parse, resolution and messages.
+#include "frontend/front_end.h"
+
+#include "diagnostics/message_store.h"
+#include "frontend/copy_inclusion.h"
+#include "frontend/declaration_table.h"
+#include "frontend/keywords.h"
+#include "frontend/parser.h"
+#include "frontend/reference_resolution.h"
+#include "frontend/scanner.h"
+#include "frontend/source_reader.h"
+#include "support/copybook_search.h"
+#include "support/identifier_table.h"
+#include "support/string_memory.h"
+
+namespace {
+
+// The copybook search of the options: the user's directories and extensions
+// first, then the current directory, ".cpy" and the bare name.
+void beginCopybookSearch(const FrontEndOptions &options) {
+  Begin_rFsearch(false);
+  for (const std::string &directory : options.copyDirectories)
+    rAddDir(directory.c_str(), 0, true);
+  for (const std::string &extension : options.copyExtensions)
+    rAddExtension(extension.c_str());
+  rAddDir("./", 0, true);
+  rAddExtension(".cpy");
+  rAddExtension("");
+  rReadAllDirs();
+}
+
+// Closes what only the parse needs (open files, scanner buffers, the
+// copybook search with its cached directory listings) on every way out of it.
+struct ParseGuard {
+  explicit ParseGuard(const FrontEndOptions &options) { beginCopybookSearch(options); }
+  ParseGuard(const ParseGuard &) = delete;
+  ParseGuard &operator=(const ParseGuard &) = delete;
+  ~ParseGuard() {
+    CloseParser();
+    CloseScanner();
+    Close_rFsearch();
+  }
+};
+
+} // namespace
+
+FrontEndResult::FrontEndResult(RunState *lent)
+    : owned_(lent == nullptr ? std::make_unique<RunState>() : nullptr),
+      run_(lent == nullptr ? owned_.get() : lent) {}
+
+FrontEndResult::~FrontEndResult() {
+  if (owned_ == nullptr)
+    return;
+  RunState::Scope scope(*run_);
+  ReleaseTreeModule();
+  CloseIdents();
+  CloseStringMemory();
+}
+
+FrontEndResult::FrontEndResult(FrontEndResult &&) noexcept = default;
+FrontEndResult &FrontEndResult::operator=(FrontEndResult &&) noexcept = default;
+
+FrontEndResult ParseCopybook(const std::string &path, const FrontEndOptions &options,
+                             RunState *lent) {
+  FrontEndResult result(lent);
+  RunState::Scope scope(result.run());
+  free_format = options.freeFormat;
+  MaxColumn = options.freeFormat ? 256 : 72;
+  do_copy = true;
+  NameCheckMsg() = options.nameCheck;
+  NameCheck() = options.nameCheck;
+
+  InitStringMemory();
+  InitIdents();
+  BeginErrors();
+  // Messages are collected and written sorted once the source has been read
+  // and resolved.
+  StoreMessages(true);
+  init_keywords("");
+  BeginDeftab();
+  init_copy_pars();
+
+  if (options.messages != nullptr)
+    std::fputs("Starting Cobol parsing ...\n", options.messages);
+  {
+    ParseGuard guard(options);
+    const tIdent file = MakeIdent(path.c_str());
+    BeginFile(path.c_str());
+    BeginScanner();
+    push(file);
+    result.syntaxErrors_ = Parser2(ParserStartCopybook);
+  }
+
+  as<tree::data_division>(TreeRoot)->deftab = deftab_decls();
+  Eval(TreeRoot);
+  if (options.messages != nullptr)
+    WriteMessages(options.messages);
+
+  result.root_ = TreeRoot;
+  // Normally the root declaration (level 0) heads the list, followed by the
+  // top-level entries; without any top-level entry they hang below the root.
+  tree::decl *head = deftab_decls();
+  if (head == nullptr)
+    result.entries_ = nullptr;
+  else if (head->next == nullptr)
+    result.entries_ = head->fields;
+  else if (head->level != 0)
+    result.entries_ = head;
+  else
+    result.entries_ = head->next;
+  result.errors_ = GetCount(xxError);
+  return result;
+}
+
+int ScanCopybook(const std::string &path, const FrontEndOptions &options,
+                 const std::function<void(int terminal, const tScanAttribute &attribute)> &token) {
+  RunState run;
+  RunState::Scope scope(run);
+  free_format = options.freeFormat;
+  MaxColumn = options.freeFormat ? 256 : 72;
+  InitStringMemory();
+  InitIdents();
+  BeginErrors();
+  StoreMessages(true);
+  init_keywords("");
+  struct ScanGuard {
+    ~ScanGuard() {
+      CloseScanner();
+      CloseIdents();
+      CloseStringMemory();
+    }
+  } guard;
+  BeginFile(path.c_str());
+  BeginScanner();
+  for (int terminal = GetToken(); terminal != tok::EndOfInput; terminal = GetToken())
+    token(terminal, Attribute);
+  if (options.messages != nullptr)
+    WriteMessages(options.messages);
+  return GetCount(xxError);
+}

@@ -1,0 +1,80 @@
+#pragma once
+// The front end's entry point: one copybook in; its syntax tree, declaration
+// table and messages out, in a run of their own.
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "frontend/syntax_tree.h"
+#include "support/run_state.h"
+
+// How the copybook is read and where COPY looks for copybooks.
+struct FrontEndOptions {
+  // Free format (lines up to 256 characters) instead of the fixed reference
+  // format (program text in columns 8-72).
+  bool freeFormat = false;
+  // Directories COPY searches, in this order, before the current directory.
+  std::vector<std::string> copyDirectories;
+  // Copybook extensions with their leading "." ("" for the bare name), in the
+  // order given; later ones are tried first, after the bare name and ".cpy".
+  std::vector<std::string> copyExtensions;
+  // Names declared twice among siblings and unresolved references are
+  // reported. Only tests of the bare grammar turn it off.
+  bool nameCheck = true;
+  // Where the progress line and the sorted messages go; null: nowhere.
+  std::FILE *messages = stderr;
+};
+
+// What one front-end run leaves: the state of the run (identifiers, strings,
+// tree, declarations, messages), which the converter reads with the run made
+// active (RunState::Scope over run()). A run the result made itself is
+// released with the result; a run the caller lent stays the caller's.
+class FrontEndResult {
+public:
+  ~FrontEndResult();
+  FrontEndResult(FrontEndResult &&) noexcept;
+  FrontEndResult &operator=(FrontEndResult &&) noexcept;
+
+  RunState &run() { return *run_; }
+  // The root of the tree (a data_division node).
+  tTree root() const { return root_; }
+  // The entries to convert: the top-level declarations in source order, or,
+  // when the copybook has no top-level entry (it starts at level 05), the
+  // entries below the root declaration; null when there is none.
+  tTree entries() const { return entries_; }
+  // Messages of class Error that the run stored.
+  int errorCount() const { return errors_; }
+  // Syntax errors the parser reported.
+  int syntaxErrors() const { return syntaxErrors_; }
+
+private:
+  friend FrontEndResult ParseCopybook(const std::string &path, const FrontEndOptions &options,
+                                      RunState *lent);
+  explicit FrontEndResult(RunState *lent);
+  std::unique_ptr<RunState> owned_;
+  RunState *run_;
+  int syntaxErrors_ = 0;
+  tTree root_ = nullptr;
+  tTree entries_ = nullptr;
+  int errors_ = 0;
+};
+
+// Reads `path` and every copybook it copies, parses and declares the entries,
+// resolves the references, and writes "Starting Cobol parsing ..." before and
+// the collected messages, sorted by position, after it to options.messages.
+// A Fatal message ends the run with FatalError (diagnostics/fatal_error.h),
+// after the messages collected so far were written.
+// The run is a new one, owned by the result, unless `lent` names one (a test
+// that inspects the tree with its own run active).
+FrontEndResult ParseCopybook(const std::string &path, const FrontEndOptions &options,
+                             RunState *lent = nullptr);
+
+// Scans `path` alone (COPY statements are delivered as tokens, not carried
+// out) and hands every terminal with its attributes to `token`, up to the end
+// of input. A run of its own, released on return; returns the number of
+// Error messages. For tools and benchmarks that need the tokens only.
+struct tScanAttribute;
+int ScanCopybook(const std::string &path, const FrontEndOptions &options,
+                 const std::function<void(int terminal, const tScanAttribute &attribute)> &token);
