@@ -8,7 +8,7 @@
 #include "converter/conversion_report.h"
 #include "converter/conversion_options.h"
 #include "converter/definition_creation.h"
-#include "converter/item_names.h"
+#include "converter/entry_extraction.h"
 #include "converter/filler_names.h"
 
 namespace {

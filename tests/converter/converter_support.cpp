@@ -18,7 +18,7 @@
 #include "support/memory_pools.h"
 #include "converter/conversion_report.h"
 #include "converter/definition_creation.h"
-#include "converter/item_names.h"
+#include "converter/entry_extraction.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "converter/item_names.h"
+#include "converter/entry_extraction.h"
 
 #include <array>
 #include <cstdio>

@@ -4,7 +4,7 @@
 #include "tests/converter/converter_support.h"
 #include "converter/conversion_report.h"
 #include "converter/item_contexts.h"
-#include "converter/item_names.h"
+#include "converter/entry_extraction.h"
 #include "converter/value_clauses.h"
 
 namespace {
