@@ -10,7 +10,8 @@
 #include "diagnostics/message_store.h"
 #include "support/identifier_table.h"
 #include "support/string_memory.h"
-#include "support/memory_pools.h"
+#include "support/run_memory.h"
+#include "support/run_state.h"
 
 int main(int argc, char **argv) {
   if (argc < 2) {
@@ -20,7 +21,8 @@ int main(int argc, char **argv) {
   const char *path = argv[1];
   free_format = argc > 2 && std::strcmp(argv[2], "free") == 0;
   MaxColumn = free_format ? 256 : 72;
-  InitrMemory();
+  RunState run;
+  RunState::Scope scope(run);
   InitStringMemory();
   InitIdents();
   BeginErrors();
@@ -38,11 +40,10 @@ int main(int argc, char **argv) {
   double megabytes = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
   std::printf("%.1f MB, %lu tokens, %lu identifiers, %.3f s: %.1f MB/s\n", megabytes, tokens,
               static_cast<unsigned long>(MaxIdent()), seconds, megabytes / seconds);
-  std::printf("front-end pool memory: %lu bytes; messages: %d errors\n", MemoryUsed,
+  std::printf("run arena memory: %zu bytes; messages: %d errors\n", RunArenaBytes(),
               GetCount(xxError));
   CloseScanner();
   CloseIdents();
   CloseStringMemory();
-  CloserMemory();
   return 0;
 }
