@@ -14,6 +14,9 @@ constexpr tIdent ReservedIdent = 2;
 struct IdentEntry {
   tStringRef String = nullptr; // null reads as the empty text
   std::uint32_t Length = 0;
+  // Of all `Length` characters: a record keeps at most 65535 of them, and
+  // growing must chain an entry where a lookup of its text will search.
+  std::uint32_t Hash = 0;
   tIdent Collision = 0; // next identifier of the same hash chain, 0 ends it
 };
 
@@ -46,7 +49,7 @@ bool IsValid(const IdentState &s, tIdent ident) { return ident >= NoIdent && ide
 
 void Chain(IdentState &s, tIdent ident) {
   IdentEntry &entry = s.Table[ident];
-  std::uint32_t bucket = HashText(StGetCStr(entry.String), entry.Length) % s.Buckets.size();
+  std::uint32_t bucket = entry.Hash % s.Buckets.size();
   entry.Collision = s.Buckets[bucket];
   s.Buckets[bucket] = ident;
 }
@@ -78,7 +81,8 @@ void CloseIdents() { state() = IdentState(); }
 
 tIdent MakeIdent(const char *characters, unsigned long length) {
   IdentState &s = state();
-  std::uint32_t bucket = HashText(characters, length) % s.Buckets.size();
+  const std::uint32_t hash = HashText(characters, length);
+  std::uint32_t bucket = hash % s.Buckets.size();
   for (tIdent ident = s.Buckets[bucket]; ident != 0; ident = s.Table[ident].Collision) {
     if (IsEqual(s.Table[ident], characters, length))
       return ident;
@@ -90,6 +94,7 @@ tIdent MakeIdent(const char *characters, unsigned long length) {
   IdentEntry &entry = s.Table[ident];
   entry.String = PutString(characters, length);
   entry.Length = static_cast<std::uint32_t>(length);
+  entry.Hash = hash;
   s.Highest = ident;
   Chain(s, ident);
   return ident;
