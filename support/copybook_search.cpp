@@ -153,9 +153,9 @@ bool IsReadable(const std::string &name) {
   return regular;
 }
 
-
 bool FindWithListing(DirEntry &dir, const std::string &name, std::string &path) {
-  const std::vector<std::string> &extensions = R().Extensions.empty() ? R().BareName : R().Extensions;
+  const std::vector<std::string> &extensions =
+      R().Extensions.empty() ? R().BareName : R().Extensions;
   for (const std::string &extension : extensions) {
     FileEntry *entry = const_cast<FileEntry *>(LookUp(dir, name + extension));
     if (entry == nullptr)
@@ -184,7 +184,8 @@ std::string Lower(std::string text) {
 }
 
 bool FindWithoutListing(const DirEntry &dir, const std::string &name, std::string &path) {
-  const std::vector<std::string> &extensions = R().Extensions.empty() ? R().BareName : R().Extensions;
+  const std::vector<std::string> &extensions =
+      R().Extensions.empty() ? R().BareName : R().Extensions;
   for (const std::string &extension : extensions) {
     std::string file = name + extension;
     std::vector<std::string> forms{file};

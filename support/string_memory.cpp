@@ -24,7 +24,8 @@ tStringRef Valid(tStringRef ref) { return ref == nullptr ? EmptyRecord : ref; }
 tStringRef PutString(const char *characters, unsigned long length) {
   if (length > MaxLength)
     length = MaxLength;
-  auto *record = static_cast<unsigned char *>(RunAllocate(RecordSize(length), alignof(std::uint16_t)));
+  auto *record =
+      static_cast<unsigned char *>(RunAllocate(RecordSize(length), alignof(std::uint16_t)));
   std::uint16_t stored = static_cast<std::uint16_t>(length);
   std::memcpy(record, &stored, LengthSize);
   if (length > 0)

@@ -64,8 +64,8 @@ protected:
 TEST_F(ErrorsTest, StoredMessagesPrintAsRecorded) {
   std::ifstream data(std::string(VEX_SOURCE_DIR) + "/tests/diagnostics/data/messages.txt");
   ASSERT_TRUE(data);
-  const std::vector<std::string> words = {"Fatal", "Restriction", "Error", "", "", "",
-                                          "Information"};
+  const std::vector<std::string> words = {"Fatal", "Restriction", "Error", "", "",
+                                          "",      "Information"};
   std::string line, what, expected;
   bool expecting = false;
   auto check = [&] {
@@ -150,10 +150,15 @@ TEST_F(ErrorsTest, EveryInformationKindAndMessageCharPrintACopyOfTheDatum) {
   char character = 'Q', text[] = "abc";
   tIdent ident = MakeIdent("CUST-NAME");
   tPosition position = At(aFile, 3, 12);
-  const std::pair<int, const void *> reports[] = {
-      {xxUnsignedLong, &unsignedValue}, {xxCharacter, &character}, {xxString, text},
-      {xxString, nullptr},              {xxIdent, &ident},         {xxPosition, &position},
-      {xxIdent, nullptr},               {8, &unsignedValue},       {12, &unsignedValue}};
+  const std::pair<int, const void *> reports[] = {{xxUnsignedLong, &unsignedValue},
+                                                  {xxCharacter, &character},
+                                                  {xxString, text},
+                                                  {xxString, nullptr},
+                                                  {xxIdent, &ident},
+                                                  {xxPosition, &position},
+                                                  {xxIdent, nullptr},
+                                                  {8, &unsignedValue},
+                                                  {12, &unsignedValue}};
   std::uint32_t line = 0;
   for (auto [kind, datum] : reports)
     MessageI("k", xxInformation, At(zFile, ++line), kind, datum);
@@ -164,10 +169,9 @@ TEST_F(ErrorsTest, EveryInformationKindAndMessageCharPrintACopyOfTheDatum) {
   text[0] = 'X';
   position.Line = 99;
   // A missing datum prints as the empty text; unknown kinds print their number.
-  EXPECT_EQ(Data("k"), (std::vector<std::string>{"4000000000", "Q", "abc", "", "CUST-NAME",
-                                                 "\"A.cpy\":   3, 12", "", "info class: 8",
-                                                 "info class: 12", "A", "#", "\\09", "\\20",
-                                                 "\\e4"}));
+  EXPECT_EQ(Data("k"), (std::vector<std::string>{
+                           "4000000000", "Q", "abc", "", "CUST-NAME", "\"A.cpy\":   3, 12", "",
+                           "info class: 8", "info class: 12", "A", "#", "\\09", "\\20", "\\e4"}));
 }
 
 TEST_F(ErrorsTest, WriteMessagesTwicePrintsTwiceAndStoreMessagesEmpties) {
@@ -219,8 +223,8 @@ TEST_F(ErrorsTest, ExhaustedMemoryIsReportedAsCodeTenWithTheArenasBytes) {
   ::testing::internal::CaptureStderr();
   EXPECT_THROW(ReportingOutOfMemory([] { throw std::bad_alloc(); }), FatalError);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "Fatal       rMemory.Alloc out of memory: " + used + "\n"
-            "\"Z.cpy\":   9,  1: Error       stored before\n");
+            "Fatal       rMemory.Alloc out of memory: " + used + "\n" +
+                "\"Z.cpy\":   9,  1: Error       stored before\n");
   EXPECT_NE(used, "0");
   // Without exhaustion the body simply runs.
   bool after = false;
