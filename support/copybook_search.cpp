@@ -19,9 +19,6 @@
 
 namespace {
 
-constexpr int CurrentDirMark = -1;
-constexpr int RootDirMark = -2;
-constexpr int CachedDirMark = -3;
 constexpr std::size_t InitialListingSize = 100;
 
 enum class Readability { Untested, Readable, NotReadable };
@@ -34,13 +31,12 @@ struct FileEntry {
 struct DirEntry {
   std::string Key;  // the path as it was asked for, ending in "/"
   std::string Path; // the path used, possibly with a name corrected for case
-  int Mark = 0;
   bool Exists = true;
   bool HasListing = false;
   std::vector<FileEntry> Listing;
 };
 
-DirEntry MakeDirEntry(const std::string &path, int mark);
+DirEntry MakeDirEntry(const std::string &path);
 
 // A fresh search: no directories, no extensions, names compared without
 // regard to case.
@@ -48,8 +44,8 @@ struct SearchState {
   bool CaseSensitive = false;
   std::list<DirEntry> UserDirs;
   std::list<DirEntry> CachedDirs;
-  DirEntry CurrentDir = MakeDirEntry("./", CurrentDirMark);
-  DirEntry RootDir = MakeDirEntry("/", RootDirMark);
+  DirEntry CurrentDir = MakeDirEntry("./");
+  DirEntry RootDir = MakeDirEntry("/");
   std::vector<std::string> Extensions; // in search order
   std::vector<std::string> BareName{std::string()};
   std::string Found;
@@ -61,7 +57,7 @@ int CompareNames(const char *a, const char *b) {
   return R().CaseSensitive ? std::strcmp(a, b) : strcasecmp(a, b);
 }
 
-DirEntry MakeDirEntry(const std::string &path, int mark) {
+DirEntry MakeDirEntry(const std::string &path) {
   DirEntry entry;
   entry.Path = rReplaceDirSeparator(path);
   if (entry.Path.empty())
@@ -69,7 +65,6 @@ DirEntry MakeDirEntry(const std::string &path, int mark) {
   if (entry.Path.back() != '/')
     entry.Path += '/';
   entry.Key = entry.Path;
-  entry.Mark = mark;
   return entry;
 }
 
@@ -135,7 +130,7 @@ DirEntry &CachedDir(const std::string &path) {
     if (dir.Key == path)
       return dir;
   }
-  R().CachedDirs.push_back(MakeDirEntry(path, CachedDirMark));
+  R().CachedDirs.push_back(MakeDirEntry(path));
   DirEntry &dir = R().CachedDirs.back();
   ReadDir(dir);
   return dir;
@@ -221,11 +216,11 @@ void Begin_rFsearch(bool caseSensitive) {
 
 void Close_rFsearch() { R() = SearchState(); }
 
-void rAddDir(const char *path, int mark, bool atEnd) {
+void rAddDir(const char *path, int /*mark*/, bool atEnd) {
   if (atEnd)
-    R().UserDirs.push_back(MakeDirEntry(path, mark));
+    R().UserDirs.push_back(MakeDirEntry(path));
   else
-    R().UserDirs.push_front(MakeDirEntry(path, mark));
+    R().UserDirs.push_front(MakeDirEntry(path));
 }
 
 void rAddExtension(const char *extension) {
