@@ -133,13 +133,6 @@ void OurExit() {
   throw VexFcblFatalExit{};
 }
 
-void vexFcblInstallExits() {
-  Errors_Exit = OurExit;
-  Scanner_Exit = OurExit;
-  Tree_Exit = OurExit;
-  Trafo_Exit = OurExit;
-}
-
 std::string vexFcblReadOptions(VexCmdLine &line) {
   VEX_TRACE(trcBlock, "vexFcblReadOptions");
   std::vector<VexCmdArg> args;
@@ -199,14 +192,13 @@ int vexFcblMain(int argc, char **argv) {
   RunState::Scope scope(run);
   int status = 0;
   try {
-    vexFcblInstallExits();
     free_format = 0;
     start = 2;
     do_copy = true;
     std::string input = vexFcblReadOptions(line);
     rReadAllDirs();
-    process(input.c_str());
-  } catch (const VexFcblFatalExit &) {
+    ReportingOutOfMemory([&] { process(input.c_str()); });
+  } catch (const FatalError &) {
     // The message store has printed what it collected through stdio; keep the
     // stop message behind it. Nothing is closed: the front end's state is
     // unknown at this point and the process ends anyway.

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "cli/command_line.h"
+#include "diagnostics/fatal_error.h"
 
 // The program vexfcbl: command line, run of one conversion, exit status.
 
@@ -9,8 +10,8 @@
 // (a copybook: data description entries without division headers).
 extern int start;
 
-// What OurExit throws; only vexFcblMain catches it.
-struct VexFcblFatalExit {};
+// What OurExit throws; vexFcblMain catches it with every other FatalError.
+struct VexFcblFatalExit : FatalError {};
 
 // The whole program: reads the options, converts the input file, and returns
 // the exit status (0 on completion and when the front end recorded errors,
@@ -24,9 +25,6 @@ int vexFcblMain(int argc, char **argv);
 // given, derives the output name when -o was absent and turns the name
 // checks on. Returns the input file name.
 std::string vexFcblReadOptions(VexCmdLine &line);
-
-// Routes the front end's fatal exit hooks to OurExit.
-void vexFcblInstallExits();
 
 // Leaves the front end after a fatal message: unwinds to vexFcblMain, which
 // writes the stop message and returns 1. Never returns.

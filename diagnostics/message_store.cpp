@@ -4,18 +4,20 @@
 #include <cctype>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "support/identifier_table.h"
-#include "support/bit_sets.h"
-#include "support/string_memory.h"
-#include "support/memory_pools.h"
-#include "support/system_calls.h"
+#include "support/run_memory.h"
+#include "support/run_state.h"
 
 namespace {
 
-constexpr int MaxMessages = 2500;
+constexpr std::size_t MaxMessages = 2500;
 constexpr std::string::size_type FoundStringSize = 5000;
 constexpr std::string::size_type StringInfoCut = 26;
+// Texts were always kept as string records, which hold at most this much.
+constexpr std::string::size_type MaxStoredText = 0xFFFF;
+// Counters are kept for every class number below this, listed or not.
 constexpr int NoOfClasses = 8;
 
 struct CodeText {
@@ -24,59 +26,28 @@ struct CodeText {
 };
 
 constexpr CodeText CodeTexts[] = {
-    {0, ""},
-    {1, "too many messages"},
-    {2, "Tcl/Tk"},
-    {10, "rMemory.Alloc out of memory"},
-    {11, "tStringRef undefined (NULL)"},
-    {12, "tIdent out of bounds"},
-    {20, "internal error"},
-    {21, "out of memory"},
-    {22, "file stack underflow (too many calls of CloseFile)"},
-    {23, "cannot open input file"},
-    {24, "start stack underflow (too many calls of yyPop)"},
-    {30, "syntax error"},
-    {31, "expected tokens"},
-    {32, "restart point"},
-    {33, "token inserted "},
-    {34, "token found    "},
-    {35, "found/expected "},
-    {36, "invalid call of ReParse"},
-    {40, "tree out of memory"},
-    {41, "I/O error in"},
-    {42, "QueryTree reached end of input"},
-    {50, "CheckTree error"},
-    {51, "addr of parent:"},
-    {52, "type of parent:"},
-    {53, "name of child :"},
-    {54, "value of child:"},
-    {55, "addr of child :"},
-    {56, "type of child :"},
-    {57, "expected type :"},
-    {58, "parent node   :"},
-    {59, "child node    :"},
-    {60, "cyclic attribute dependencies"},
-    {70, "routine failed"},
+#define MESSAGE_CODE(name, number, text) {number, text},
+#include "diagnostics/message_catalogue.def"
 };
 
-constexpr const char *ClassWords[] = {
-    nullptr,        "Fatal       ", "Restriction ", "Error       ",
-    "Warning     ", "Repair      ", "Note        ", "Information ",
+struct ClassWord {
+  int Class;
+  const char *Word;
+};
+
+constexpr ClassWord ClassWords[] = {
+#define MESSAGE_CLASS(name, number, word) {number, word},
+#include "diagnostics/message_catalogue.def"
 };
 
 // The stored copy of a message's datum; which member is meaningful follows
 // the information kind.
 struct StoredInfo {
-  int Integer = 0;
-  short Short = 0;
-  long Long = 0;
   unsigned long UnsignedLong = 0;
-  float Float = 0;
   char Byte = 0;
   tIdent Ident = NoIdent;
   tPosition Position = NoPosition;
-  tStringRef String = nullptr;
-  tSet Set;
+  std::string Text;
 };
 
 struct StoredMessage {
@@ -91,17 +62,14 @@ struct StoredMessage {
 
 struct ErrorsState {
   int nErrors[NoOfClasses] = {};
-  StoredMessage ErrorTable[MaxMessages + 1]; // elements numbered from 1
-  int MessageCount = 0;
+  std::vector<StoredMessage> Stored; // in the order reported until printed
   bool IsStore = false;
-  FILE *Out = nullptr;
+  FILE *Out = stderr;
   unsigned long PrevLine = 0;
   std::string FoundString;
 };
 
-ErrorsState E;
-
-void DefaultErrorsExit() { rExit(1); }
+RunSlot<ErrorsState> state;
 
 void WriteShortened(FILE *out, const char *text) {
   std::string::size_type length = std::strlen(text);
@@ -114,38 +82,19 @@ void WriteShortened(FILE *out, const char *text) {
     std::fputs(" ...", out);
 }
 
-void WriteSet(FILE *out, const tSet &set) {
-  std::fputc('{', out);
-  for (unsigned long element = 0; element <= set.MaxElmt; ++element) {
-    if (IsElement(element, set))
-      std::fprintf(out, " %lu", element);
-  }
-  std::fputc('}', out);
+void WriteIdent(FILE *out, tIdent ident) {
+  unsigned long length = std::min<unsigned long>(LengthIdent(ident), MaxStoredText);
+  std::fwrite(GetCStr(ident), 1, length, out);
 }
 
 void WriteInfo(FILE *out, int infoKind, const void *info) {
-  bool known = (infoKind >= xxInteger && infoKind <= xxCharacter) || infoKind == xxString ||
-               infoKind == xxIdent || infoKind == xxSet || infoKind == xxPosition;
-  if (known && info == nullptr && infoKind != xxString)
+  if (info == nullptr && infoKind != xxString &&
+      (infoKind == xxUnsignedLong || infoKind == xxCharacter || infoKind == xxIdent ||
+       infoKind == xxPosition))
     return;
   switch (infoKind) {
-  case xxInteger:
-    std::fprintf(out, "%d", *static_cast<const int *>(info));
-    break;
-  case xxShort:
-    std::fprintf(out, "%d", *static_cast<const short *>(info));
-    break;
-  case xxLong:
-    std::fprintf(out, "%ld", *static_cast<const long *>(info));
-    break;
   case xxUnsignedLong:
     std::fprintf(out, "%lu", *static_cast<const unsigned long *>(info));
-    break;
-  case xxFloat:
-    std::fprintf(out, "%e", static_cast<double>(*static_cast<const float *>(info)));
-    break;
-  case xxBoolean:
-    std::fputc(*static_cast<const char *>(info) != 0 ? 'T' : 'F', out);
     break;
   case xxCharacter:
     std::fputc(*static_cast<const char *>(info), out);
@@ -155,9 +104,6 @@ void WriteInfo(FILE *out, int infoKind, const void *info) {
     break;
   case xxIdent:
     WriteIdent(out, *static_cast<const tIdent *>(info));
-    break;
-  case xxSet:
-    WriteSet(out, *static_cast<const tSet *>(info));
     break;
   case xxPosition:
     WritePosition(out, *static_cast<const tPosition *>(info));
@@ -183,56 +129,57 @@ void WriteText(FILE *out, bool isCoded, unsigned long code) {
 }
 
 void WriteClass(FILE *out, int messageClass) {
-  if (messageClass >= xxFatal && messageClass <= xxInformation)
-    std::fputs(ClassWords[messageClass], out);
-  else
-    std::fprintf(out, "Error class: %d ", messageClass);
+  for (const ClassWord &entry : ClassWords) {
+    if (entry.Class == messageClass) {
+      std::fputs(entry.Word, out);
+      return;
+    }
+  }
+  std::fprintf(out, "Error class: %d ", messageClass);
 }
 
 void WriteMessage(bool isCoded, unsigned long code, int messageClass, tPosition position,
                   int infoKind, const void *info) {
+  ErrorsState &s = state();
   if (isCoded) {
     // The parser reports each syntax error as a group of coded messages;
     // only the combined found/expected line is shown.
     switch (code) {
     case xxSyntaxError:
     case xxRestartPoint:
-    case xxTokenInserted:
       return;
     case xxTokenFound:
-      E.FoundString =
+      s.FoundString =
           infoKind == xxString && info != nullptr ? static_cast<const char *>(info) : "";
-      E.FoundString += '/';
-      E.FoundString.resize(std::min(E.FoundString.size(), FoundStringSize - 1));
+      s.FoundString += '/';
+      s.FoundString.resize(std::min(s.FoundString.size(), FoundStringSize - 1));
       return;
     case xxExpectedTokens:
       if (infoKind == xxString && info != nullptr)
-        E.FoundString += static_cast<const char *>(info);
-      E.FoundString.resize(std::min(E.FoundString.size(), FoundStringSize - 1));
+        s.FoundString += static_cast<const char *>(info);
+      s.FoundString.resize(std::min(s.FoundString.size(), FoundStringSize - 1));
       code = xxFoundExpected;
       messageClass = xxError;
       infoKind = xxString;
-      info = E.FoundString.c_str();
+      info = s.FoundString.c_str();
       break;
     default:
       break;
     }
   }
 
-  bool fatal = messageClass == xxFatal && !E.IsStore;
+  bool fatal = messageClass == xxFatal && !s.IsStore;
   if (isCoded && position.Line != 0) {
-    if (position.Line == E.PrevLine) {
+    if (position.Line == s.PrevLine) {
       // A fatal report ends the run even when its line already has a message.
       if (fatal)
-        Errors_Exit();
+        throw FatalError();
       return;
     }
-    E.PrevLine = position.Line;
+    s.PrevLine = position.Line;
   }
 
-  if (E.Out == nullptr)
-    E.Out = stderr;
-  FILE *out = E.Out;
+  FILE *out = s.Out;
   if (position.Line != 0) {
     WritePosition(out, position);
     std::fputs(": ", out);
@@ -247,46 +194,27 @@ void WriteMessage(bool isCoded, unsigned long code, int messageClass, tPosition 
   std::fflush(out);
 
   if (fatal)
-    Errors_Exit();
+    throw FatalError();
 }
 
 void CopyInfo(StoredInfo &copy, int infoKind, const void *info) {
   if (info == nullptr)
     return;
   switch (infoKind) {
-  case xxInteger:
-    copy.Integer = *static_cast<const int *>(info);
-    break;
-  case xxShort:
-    copy.Short = *static_cast<const short *>(info);
-    break;
-  case xxLong:
-    copy.Long = *static_cast<const long *>(info);
-    break;
   case xxUnsignedLong:
     copy.UnsignedLong = *static_cast<const unsigned long *>(info);
     break;
-  case xxFloat:
-    copy.Float = *static_cast<const float *>(info);
-    break;
-  case xxBoolean:
   case xxCharacter:
     copy.Byte = *static_cast<const char *>(info);
     break;
   case xxString: {
     const char *text = static_cast<const char *>(info);
-    copy.String = PutString(text, std::strlen(text));
+    copy.Text.assign(text, std::min(std::strlen(text), MaxStoredText));
     break;
   }
   case xxIdent:
     copy.Ident = *static_cast<const tIdent *>(info);
     break;
-  case xxSet: {
-    const tSet &source = *static_cast<const tSet *>(info);
-    MakeSet(copy.Set, source.MaxElmt);
-    Assign(copy.Set, source);
-    break;
-  }
   case xxPosition:
     copy.Position = *static_cast<const tPosition *>(info);
     break;
@@ -298,25 +226,14 @@ void CopyInfo(StoredInfo &copy, int infoKind, const void *info) {
 const void *StoredInfoAddress(const StoredMessage &message) {
   const StoredInfo &info = message.Info;
   switch (message.InfoKind) {
-  case xxInteger:
-    return &info.Integer;
-  case xxShort:
-    return &info.Short;
-  case xxLong:
-    return &info.Long;
   case xxUnsignedLong:
     return &info.UnsignedLong;
-  case xxFloat:
-    return &info.Float;
-  case xxBoolean:
   case xxCharacter:
     return &info.Byte;
   case xxString:
-    return info.String == nullptr ? "" : StGetCStr(info.String);
+    return info.Text.c_str();
   case xxIdent:
     return &info.Ident;
-  case xxSet:
-    return info.Set.BitsetPtr == nullptr ? nullptr : &info.Set;
   case xxPosition:
     return &info.Position;
   default:
@@ -326,20 +243,19 @@ const void *StoredInfoAddress(const StoredMessage &message) {
 
 void StoreMessage(bool isCoded, unsigned long code, int messageClass, tPosition position,
                   int infoKind, const void *info) {
-  if (E.MessageCount < MaxMessages) {
-    ++E.MessageCount;
-    StoredMessage &message = E.ErrorTable[E.MessageCount];
-    message = StoredMessage();
+  ErrorsState &s = state();
+  if (s.Stored.size() < MaxMessages) {
+    StoredMessage &message = s.Stored.emplace_back();
     message.Position = position;
     message.IsCoded = isCoded;
-    message.Sequence = static_cast<short>(E.MessageCount);
+    message.Sequence = static_cast<short>(s.Stored.size());
     message.Code = code;
     message.Class = messageClass;
     message.InfoKind = infoKind;
     CopyInfo(message.Info, infoKind, info);
   } else {
     // The store is full: its last element says so, and sorts first.
-    StoredMessage &message = E.ErrorTable[MaxMessages];
+    StoredMessage &message = s.Stored.back();
     short sequence = message.Sequence;
     message = StoredMessage();
     message.Sequence = sequence;
@@ -348,34 +264,35 @@ void StoreMessage(bool isCoded, unsigned long code, int messageClass, tPosition 
   }
   if (messageClass == xxFatal) {
     WriteMessages(stderr);
-    Errors_Exit();
+    throw FatalError();
   }
 }
 
 void Report(bool isCoded, unsigned long code, int messageClass, tPosition position, int infoKind,
             const void *info) {
+  ErrorsState &s = state();
   if (messageClass >= 0 && messageClass < NoOfClasses)
-    ++E.nErrors[messageClass];
-  if (E.IsStore)
+    ++s.nErrors[messageClass];
+  if (s.IsStore)
     StoreMessage(isCoded, code, messageClass, position, infoKind, info);
   else
     WriteMessage(isCoded, code, messageClass, position, infoKind, info);
 }
 
 // Puts the standard error stream back as the message stream, also when a
-// message's exit hook leaves by an exception.
+// fatal message leaves the printing by an exception.
 struct OutRestorer {
-  ~OutRestorer() { E.Out = stderr; }
+  ErrorsState &s;
+  ~OutRestorer() { s.Out = stderr; }
 };
 
 } // namespace
 
-void (*Errors_Exit)() = DefaultErrorsExit;
-
 void BeginErrors() {
-  std::fill(std::begin(E.nErrors), std::end(E.nErrors), 0);
-  E.MessageCount = 0;
-  E.PrevLine = 0;
+  ErrorsState &s = state();
+  std::fill(std::begin(s.nErrors), std::end(s.nErrors), 0);
+  s.Stored.clear();
+  s.PrevLine = 0;
 }
 
 void ErrorMessage(int code, int messageClass, tPosition position) {
@@ -407,29 +324,36 @@ void MessageChar(const char *text, int messageClass, tPosition position, char ch
 }
 
 void StoreMessages(bool on) {
-  E.IsStore = on;
+  ErrorsState &s = state();
+  s.IsStore = on;
   if (on) {
-    E.MessageCount = 0;
-    E.PrevLine = 0;
+    s.Stored.clear();
+    s.PrevLine = 0;
   }
 }
 
 void WriteMessages(FILE *stream) {
-  StoredMessage *first = E.ErrorTable + 1;
-  StoredMessage *last = first + E.MessageCount;
-  std::stable_sort(first, last, [](const StoredMessage &a, const StoredMessage &b) {
-    int order = Compare(a.Position, b.Position);
-    return order != 0 ? order < 0 : a.Sequence < b.Sequence;
-  });
+  ErrorsState &s = state();
+  std::stable_sort(s.Stored.begin(), s.Stored.end(),
+                   [](const StoredMessage &a, const StoredMessage &b) {
+                     int order = Compare(a.Position, b.Position);
+                     return order != 0 ? order < 0 : a.Sequence < b.Sequence;
+                   });
   // Each printing of the store starts afresh, so a second call prints the same lines.
-  E.PrevLine = 0;
-  OutRestorer restorer;
-  E.Out = stream;
-  for (StoredMessage *message = first; message != last; ++message)
-    WriteMessage(message->IsCoded, message->Code, message->Class, message->Position,
-                 message->InfoKind, StoredInfoAddress(*message));
+  s.PrevLine = 0;
+  OutRestorer restorer{s};
+  s.Out = stream;
+  for (const StoredMessage &message : s.Stored)
+    WriteMessage(message.IsCoded, message.Code, message.Class, message.Position, message.InfoKind,
+                 StoredInfoAddress(message));
 }
 
 int GetCount(int messageClass) {
-  return messageClass >= 0 && messageClass < NoOfClasses ? E.nErrors[messageClass] : 0;
+  return messageClass >= 0 && messageClass < NoOfClasses ? state().nErrors[messageClass] : 0;
+}
+
+void ReportOutOfMemory() {
+  unsigned long used = RunArenaBytes();
+  ErrorMessageI(xxOutOfMemoryAlloc, xxFatal, NoPosition, xxUnsignedLong, &used);
+  throw FatalError(); // the store has thrown already; this keeps the promise visible
 }

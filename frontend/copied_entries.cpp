@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "diagnostics/message_store.h"
-#include "support/system_calls.h"
 
 namespace {
 
@@ -11,7 +10,6 @@ void yyAbort(const char *routine) {
   char info[64];
   std::snprintf(info, sizeof info, "Trafo.%s", routine);
   ErrorMessageI(xxRoutineFailed, xxFatal, NoPosition, xxString, info);
-  Trafo_Exit();
 }
 
 // The source file an entry comes from: for the entry formats the file of the
@@ -32,8 +30,6 @@ tIdent EntryFile(tTree entry) {
 }
 
 } // namespace
-
-void (*Trafo_Exit)() = [] { rExit(1); };
 
 tTree trafo_data_desc(tTree list) {
   tTree node = list;

@@ -16,13 +16,8 @@
 // A node in the list that is no entry is a routine failure of
 // "trafo_data_desc", a node that is neither entry nor end node after copied
 // entries one of "get_end_of_copy": code 70 ("routine failed", Fatal, with
-// "Trafo.<routine>") is reported, then Trafo_Exit is called, and should it
-// return, the list is returned as far as it was restructured.
+// "Trafo.<routine>") is reported, which ends the run with FatalError.
 tTree trafo_data_desc(tTree list);
-
-// Called after a routine failure has been reported; initially ends the
-// process with status 1. The driver installs its own routine.
-extern void (*Trafo_Exit)();
 
 // ---- COPY ... REPLACING and REPLACE ----------------------------------------
 // Replacement runs in two passes. The first reads the tokens of the affected

@@ -10,8 +10,7 @@
 #include "support/string_memory.h"
 
 // One line of collected text: a comment line, a line of a NOTE, or a line of
-// an EXEC block. Lists are in source order and live in the front-end memory
-// pool (released in bulk by CloserMemory).
+// an EXEC block. Lists are in source order and live in the run's arena.
 struct tTextLine {
   tTextLine *next;
   tIdent filename; // the file the line came from
@@ -66,7 +65,7 @@ extern void (*CloseScanner_Hook)();
 // makes it the current file: positions name it (the identifier of `name`)
 // until SetScanContext says otherwise. A file that cannot be opened, or a
 // buffer that cannot be had, is Fatal ("cannot open input file" or
-// "out of memory", with "Scanner") and ends through Scanner_Exit.
+// "out of memory", with "Scanner"), which ends the run with FatalError.
 void BeginFile(const char *name);
 // Closes the current file (CloseSource, which runs CloseSource_Hook) and
 // resumes the one that included it. With no file open it is Fatal ("file
@@ -166,8 +165,3 @@ void set_inclure_params(char prefix, int increment);
 // Hands over the comment lines collected since the last call, in source
 // order (comment lines, "*>" comments, NOTE text), and starts a new list.
 tTextLine *TakeComments();
-
-// Called after a Fatal scanner message; initially ends the process with
-// status 1. The driver installs its own routine. If it returns, the process
-// ends all the same.
-extern void (*Scanner_Exit)();

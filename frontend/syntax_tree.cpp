@@ -6,8 +6,7 @@
 #include <new>
 
 #include "diagnostics/message_store.h"
-#include "support/memory_pools.h"
-#include "support/system_calls.h"
+#include "support/run_memory.h"
 
 namespace {
 
@@ -38,46 +37,17 @@ constexpr const char *KindNames[TreeKindCount + 1] = {
 #include "frontend/syntax_tree.def"
 };
 
-// Storage blocks: BlockSize bytes for nodes, then a link to the block obtained
-// before. Nodes are cut from the end of the block downwards.
-constexpr unsigned long BlockSize = 20480;
-constexpr unsigned long BlockAlloc = BlockSize + sizeof(char *);
-
-struct TreeState {
-  char *block = nullptr; // newest block, null before the first node
-  char *low = nullptr;   // lowest address handed out in the newest block
-};
-TreeState state;
-
-char *PreviousBlock(char *block) {
-  char *previous;
-  std::memcpy(&previous, block + BlockSize, sizeof previous);
-  return previous;
-}
-
+// Nodes live in the run's arena until the run ends; exhaustion throws
+// std::bad_alloc, which the run's owner reports.
 void *TreeAlloc(unsigned long size) {
   size = (size + 7) & ~7UL;
-  if (state.block == nullptr || static_cast<unsigned long>(state.low - state.block) < size) {
-    auto *block = static_cast<char *>(Alloc(BlockAlloc));
-    if (block == nullptr) {
-      ErrorMessageI(xxTreeOutOfMemory, xxFatal, NoPosition, xxString, "Tree");
-      Tree_Exit();
-      return nullptr;
-    }
-    std::memcpy(block + BlockSize, &state.block, sizeof state.block);
-    state.block = block;
-    state.low = block + BlockSize;
-    Tree_HeapUsed += BlockAlloc;
-  }
-  state.low -= size;
-  return state.low;
+  Tree_HeapUsed += size;
+  return RunAllocate(size, 8);
 }
 
 template <class T> T *TreeMake() {
-  static_assert(sizeof(T) <= BlockSize && alignof(T) <= 8);
+  static_assert(alignof(T) <= 8);
   void *storage = TreeAlloc(sizeof(T));
-  if (storage == nullptr)
-    return nullptr;
   T *node = new (storage) T();
   node->Kind = T::KindNumber;
   return node;
@@ -160,7 +130,6 @@ bool IsKind(tTree node) {
 
 unsigned long Tree_HeapUsed = 0;
 tTree TreeRoot = NoTree;
-void (*Tree_Exit)() = [] { rExit(1); };
 
 const char *Tree_KindName(int kind) {
   return kind >= 1 && kind <= TreeKindCount ? KindNames[kind] : KindNames[0];
@@ -223,12 +192,6 @@ tTree ReverseTree(tTree list) {
 }
 
 void ReleaseTreeModule() {
-  while (state.block != nullptr) {
-    char *previous = PreviousBlock(state.block);
-    Free(BlockAlloc, state.block);
-    state.block = previous;
-  }
-  state = TreeState{};
   Tree_HeapUsed = 0;
   TreeRoot = NoTree;
 }

@@ -3,8 +3,8 @@
 // literals and names, and the `decl` nodes of the declaration table. The kinds,
 // their numbers and their fields are described once, in frontend/syntax_tree.def.
 //
-// Nodes come from an arena of 20480-byte blocks, are trivially destructible,
-// and are released all at once by ReleaseTreeModule. Every node starts with
+// Nodes come from the run's arena, are trivially destructible, and are
+// released all at once when the run ends. Every node starts with
 // its kind number; a kind's fields follow those of its base kinds.
 
 #include <array>
@@ -134,8 +134,7 @@ template <class T> const T *as_if(const Tree_Node *node) {
 // all start null or zero. End nodes and abstract list kinds take no arguments.
 // For list elements the first argument is `next`: the parser builds a list by
 // passing the list built so far and reverses it once with ReverseTree. Returns
-// the new node; if no storage block can be obtained, code 40 is reported
-// (Fatal, "Tree") and Tree_Exit is called, and should it return, null.
+// the new node; exhausted memory throws std::bad_alloc.
 //
 // The constructors the data-division parser uses most:
 //   mformat_1(next, level_number, level_string, name, pos, spelling, epos1,
@@ -191,19 +190,15 @@ tTree *Tree_Next(tTree node);
 // order, except `next`; reference fields are not visited. Does nothing for null.
 void Tree_ForEachChild(tTree node, void (*visit)(tTree &child, void *context), void *context);
 
-// Frees every node at once (all storage blocks, newest first), resets the
-// allocator, Tree_HeapUsed and TreeRoot. Nodes made before are gone.
+// Resets Tree_HeapUsed and TreeRoot. The nodes stay in the run's arena until
+// the run ends.
 void ReleaseTreeModule();
 
-// Bytes of all storage blocks obtained since the last ReleaseTreeModule.
+// Bytes of the nodes made since the last ReleaseTreeModule.
 extern unsigned long Tree_HeapUsed;
 
 // The root of the tree (a data_division node), set by the parser.
 extern tTree TreeRoot;
-
-// Called after the "tree out of memory" message; initially ends the process
-// with status 1. The driver installs its own routine.
-extern void (*Tree_Exit)();
 
 // Word codes: the 16-bit codes under which keyword-valued fields are stored,
 // one constant cw<id> each (frontend/word_codes.def). cobol_word[code] is

@@ -15,12 +15,10 @@
 #include <vector>
 
 #include "support/path_names.h"
+#include "support/run_state.h"
 
 namespace {
 
-constexpr int CurrentDirMark = -1;
-constexpr int RootDirMark = -2;
-constexpr int CachedDirMark = -3;
 constexpr std::size_t InitialListingSize = 100;
 
 enum class Readability { Untested, Readable, NotReadable };
@@ -33,38 +31,33 @@ struct FileEntry {
 struct DirEntry {
   std::string Key;  // the path as it was asked for, ending in "/"
   std::string Path; // the path used, possibly with a name corrected for case
-  int Mark = 0;
   bool Exists = true;
   bool HasListing = false;
   std::vector<FileEntry> Listing;
 };
 
+DirEntry MakeDirEntry(const std::string &path);
+
+// A fresh search: no directories, no extensions, names compared without
+// regard to case.
 struct SearchState {
-  bool Started = false;
   bool CaseSensitive = false;
   std::list<DirEntry> UserDirs;
   std::list<DirEntry> CachedDirs;
-  DirEntry CurrentDir;
-  DirEntry RootDir;
+  DirEntry CurrentDir = MakeDirEntry("./");
+  DirEntry RootDir = MakeDirEntry("/");
   std::vector<std::string> Extensions; // in search order
   std::vector<std::string> BareName{std::string()};
   std::string Found;
 };
 
-SearchState R;
-
-void RequireStarted(const char *operation) {
-  if (!R.Started) {
-    std::fprintf(stderr, "rFsearch: %s called before Begin_rFsearch\n", operation);
-    std::abort();
-  }
-}
+RunSlot<SearchState> R;
 
 int CompareNames(const char *a, const char *b) {
-  return R.CaseSensitive ? std::strcmp(a, b) : strcasecmp(a, b);
+  return R().CaseSensitive ? std::strcmp(a, b) : strcasecmp(a, b);
 }
 
-DirEntry MakeDirEntry(const std::string &path, int mark) {
+DirEntry MakeDirEntry(const std::string &path) {
   DirEntry entry;
   entry.Path = rReplaceDirSeparator(path);
   if (entry.Path.empty())
@@ -72,7 +65,6 @@ DirEntry MakeDirEntry(const std::string &path, int mark) {
   if (entry.Path.back() != '/')
     entry.Path += '/';
   entry.Key = entry.Path;
-  entry.Mark = mark;
   return entry;
 }
 
@@ -130,24 +122,35 @@ void ReadDir(DirEntry &dir) {
     return;
   if (ListDirectory(dir))
     return;
-  dir.Exists = !R.CaseSensitive && ReadWithParentsSpelling(dir);
+  dir.Exists = !R().CaseSensitive && ReadWithParentsSpelling(dir);
 }
 
 DirEntry &CachedDir(const std::string &path) {
-  for (DirEntry &dir : R.CachedDirs) {
+  for (DirEntry &dir : R().CachedDirs) {
     if (dir.Key == path)
       return dir;
   }
-  R.CachedDirs.push_back(MakeDirEntry(path, CachedDirMark));
-  DirEntry &dir = R.CachedDirs.back();
+  R().CachedDirs.push_back(MakeDirEntry(path));
+  DirEntry &dir = R().CachedDirs.back();
   ReadDir(dir);
   return dir;
 }
 
-bool IsReadable(const std::string &path) { return rFileIsReadable(path.c_str()); }
+// Opens for reading and is a regular file (or its status is unknown).
+bool IsReadable(const std::string &name) {
+  const char *path = name.c_str();
+  int fd = open(path, O_RDONLY);
+  if (fd < 0)
+    return false;
+  struct stat status;
+  bool regular = fstat(fd, &status) != 0 || S_ISREG(status.st_mode);
+  close(fd);
+  return regular;
+}
 
 bool FindWithListing(DirEntry &dir, const std::string &name, std::string &path) {
-  const std::vector<std::string> &extensions = R.Extensions.empty() ? R.BareName : R.Extensions;
+  const std::vector<std::string> &extensions =
+      R().Extensions.empty() ? R().BareName : R().Extensions;
   for (const std::string &extension : extensions) {
     FileEntry *entry = const_cast<FileEntry *>(LookUp(dir, name + extension));
     if (entry == nullptr)
@@ -176,11 +179,12 @@ std::string Lower(std::string text) {
 }
 
 bool FindWithoutListing(const DirEntry &dir, const std::string &name, std::string &path) {
-  const std::vector<std::string> &extensions = R.Extensions.empty() ? R.BareName : R.Extensions;
+  const std::vector<std::string> &extensions =
+      R().Extensions.empty() ? R().BareName : R().Extensions;
   for (const std::string &extension : extensions) {
     std::string file = name + extension;
     std::vector<std::string> forms{file};
-    if (!R.CaseSensitive) {
+    if (!R().CaseSensitive) {
       std::string capitalised = Lower(file);
       if (!capitalised.empty())
         capitalised[0] =
@@ -203,91 +207,40 @@ bool FindInDir(DirEntry &dir, const std::string &name, std::string &path) {
   return dir.HasListing ? FindWithListing(dir, name, path) : FindWithoutListing(dir, name, path);
 }
 
-void ReadUserDirs(bool all, int mark) {
-  for (DirEntry &dir : R.UserDirs) {
-    if (all || dir.Mark == mark)
-      ReadDir(dir);
-  }
-}
-
 } // namespace
 
 void Begin_rFsearch(bool caseSensitive) {
-  if (R.Started)
-    return;
-  R.Started = true;
-  R.CaseSensitive = caseSensitive;
-  R.UserDirs.clear();
-  R.CachedDirs.clear();
-  R.Extensions.clear();
-  R.CurrentDir = MakeDirEntry("./", CurrentDirMark);
-  R.RootDir = MakeDirEntry("/", RootDirMark);
+  R() = SearchState();
+  R().CaseSensitive = caseSensitive;
 }
 
-void Close_rFsearch() {
-  R.UserDirs.clear();
-  R.CachedDirs.clear();
-  R.Extensions.clear();
-  R.CurrentDir = DirEntry();
-  R.RootDir = DirEntry();
-  R.Found.clear();
-  R.Started = false;
-}
+void Close_rFsearch() { R() = SearchState(); }
 
-bool rGetCaseSensitive() {
-  RequireStarted("rGetCaseSensitive");
-  return R.CaseSensitive;
-}
-
-void rAddDir(const char *path, int mark, bool atEnd) {
-  RequireStarted("rAddDir");
+void rAddDir(const char *path, int /*mark*/, bool atEnd) {
   if (atEnd)
-    R.UserDirs.push_back(MakeDirEntry(path, mark));
+    R().UserDirs.push_back(MakeDirEntry(path));
   else
-    R.UserDirs.push_front(MakeDirEntry(path, mark));
-}
-
-void rDeleteDirs(int mark) {
-  RequireStarted("rDeleteDirs");
-  R.UserDirs.remove_if([mark](const DirEntry &dir) { return dir.Mark == mark; });
-}
-
-void rDeleteAllDirs() {
-  RequireStarted("rDeleteAllDirs");
-  R.UserDirs.clear();
-  R.CachedDirs.clear();
+    R().UserDirs.push_front(MakeDirEntry(path));
 }
 
 void rAddExtension(const char *extension) {
-  RequireStarted("rAddExtension");
-  R.Extensions.insert(R.Extensions.begin(), extension);
-}
-
-void rDeleteExtensions() {
-  RequireStarted("rDeleteExtensions");
-  R.Extensions.clear();
-}
-
-void rReadDirs(int mark) {
-  RequireStarted("rReadDirs");
-  ReadUserDirs(false, mark);
+  R().Extensions.insert(R().Extensions.begin(), extension);
 }
 
 void rReadAllDirs() {
-  RequireStarted("rReadAllDirs");
-  ReadUserDirs(true, 0);
+  for (DirEntry &dir : R().UserDirs)
+    ReadDir(dir);
 }
 
 const char *rFindFile(const char *name) {
-  RequireStarted("rFindFile");
   std::string wanted = rReplaceDirSeparator(name);
   std::vector<DirEntry *> dirs;
   if (!wanted.empty() && wanted[0] == '/') {
-    dirs.push_back(&R.RootDir);
-  } else if (R.UserDirs.empty()) {
-    dirs.push_back(&R.CurrentDir);
+    dirs.push_back(&R().RootDir);
+  } else if (R().UserDirs.empty()) {
+    dirs.push_back(&R().CurrentDir);
   } else {
-    for (DirEntry &dir : R.UserDirs)
+    for (DirEntry &dir : R().UserDirs)
       dirs.push_back(&dir);
   }
 
@@ -318,46 +271,6 @@ const char *rFindFile(const char *name) {
     path.erase(0, 2);
   if (path.compare(0, 2, "//") == 0)
     path.erase(0, 1);
-  R.Found = path;
-  return R.Found.c_str();
-}
-
-bool rFileIsReadable(const char *path) {
-  int fd = open(path, O_RDONLY);
-  if (fd < 0)
-    return false;
-  struct stat status;
-  bool regular = fstat(fd, &status) != 0 || S_ISREG(status.st_mode);
-  close(fd);
-  return regular;
-}
-
-bool rDirIsReadable(const char *path) {
-  DIR *dir = opendir(path);
-  if (dir == nullptr)
-    return false;
-  closedir(dir);
-  return true;
-}
-
-bool rDirOrFileExists(const char *path) {
-  struct stat status;
-  return stat(path, &status) == 0;
-}
-
-// The iterator is the system's own directory handle under an opaque name.
-rFileSystemDir *rOpenFileSystemDir(const char *path) {
-  return reinterpret_cast<rFileSystemDir *>(opendir(rReplaceDirSeparator(path).c_str()));
-}
-
-const char *rNextFileSystemEntry(rFileSystemDir *dir) {
-  if (dir == nullptr)
-    return nullptr;
-  const dirent *entry = readdir(reinterpret_cast<DIR *>(dir));
-  return entry == nullptr ? nullptr : entry->d_name;
-}
-
-void rCloseFileSystemDir(rFileSystemDir *dir) {
-  if (dir != nullptr)
-    closedir(reinterpret_cast<DIR *>(dir));
+  R().Found = path;
+  return R().Found.c_str();
 }

@@ -1,100 +1,41 @@
 #include "support/identifier_table.h"
 
 #include <cstring>
+#include <vector>
 
-#include "diagnostics/message_store.h"
-#include "support/dynamic_array.h"
+#include "support/run_state.h"
 
 namespace {
 
-constexpr unsigned long InitialTableSize = 1024;
-constexpr unsigned long InitialBucketCount = 256;
+constexpr std::size_t InitialTableSize = 1024;
+constexpr std::size_t InitialBucketCount = 256;
 constexpr tIdent ReservedIdent = 2;
 
 struct IdentEntry {
-  tStringRef String;
-  std::uint32_t Length;
-  tIdent Collision; // next identifier of the same hash chain, 0 ends it
+  tStringRef String = nullptr; // null reads as the empty text
+  std::uint32_t Length = 0;
+  // Of all `Length` characters: a record keeps at most 65535 of them, and
+  // growing must chain an entry where a lookup of its text will search.
+  std::uint32_t Hash = 0;
+  tIdent Collision = 0; // next identifier of the same hash chain, 0 ends it
 };
 
-const unsigned char EmptyRecord[4] = {0, 0, 0, 0};
-
-// Before the first new name the module works on these fixed tables, so the
-// empty name exists without any allocation.
-struct InitialTables {
-  IdentEntry Entries[3] = {{EmptyRecord, 0, 0}, {EmptyRecord, 0, 0}, {EmptyRecord, 0, 0}};
-  tIdent Buckets[1] = {NoIdent};
-};
-
+// Until the first new name the table holds just the empty name and the
+// reserved number, with one bucket; then 1024 entries and 256 buckets, both
+// doubling together (one bucket per four entries). The sizes decide the
+// chains, so they stay what they always were.
 struct IdentState {
-  InitialTables Initial;
-  IdentEntry *Table = Initial.Entries;
-  unsigned long TableSize = 0; // 0 while the fixed tables are in use
-  tIdent *Buckets = Initial.Buckets;
-  unsigned long BucketCount = 1;
+  std::vector<IdentEntry> Table = std::vector<IdentEntry>(ReservedIdent + 1);
+  std::vector<tIdent> Buckets{NoIdent};
   tIdent Highest = ReservedIdent;
-
-  IdentState() = default;
-  IdentState(const IdentState &) = delete;
-  IdentState &operator=(const IdentState &) = delete;
 };
 
-IdentState I;
+RunSlot<IdentState> state;
 
-void ResetState() {
-  I.Initial = InitialTables();
-  I.Table = I.Initial.Entries;
-  I.TableSize = 0;
-  I.Buckets = I.Initial.Buckets;
-  I.BucketCount = 1;
-  I.Highest = ReservedIdent;
-}
-
-bool IsValid(tIdent ident) { return ident >= NoIdent && ident <= I.Highest; }
-
-void Chain(tIdent ident) {
-  std::uint32_t bucket =
-      HashText(StGetCStr(I.Table[ident].String), I.Table[ident].Length) % I.BucketCount;
-  I.Table[ident].Collision = I.Buckets[bucket];
-  I.Buckets[bucket] = ident;
-}
-
-void CreateTables() {
-  IdentEntry *table = nullptr;
-  unsigned long tableSize = InitialTableSize;
-  MakeArray(table, tableSize);
-  tIdent *buckets = nullptr;
-  unsigned long bucketCount = InitialBucketCount;
-  MakeArray(buckets, bucketCount);
-  table[NoIdent] = I.Initial.Entries[NoIdent];
-  table[ReservedIdent] = I.Initial.Entries[ReservedIdent];
-  std::memset(buckets, 0, bucketCount * sizeof(tIdent));
-  buckets[0] = NoIdent;
-  I.Table = table;
-  I.TableSize = tableSize;
-  I.Buckets = buckets;
-  I.BucketCount = bucketCount;
-}
-
-// One bucket per four entries; every identifier is rechained in ascending
-// order. The reserved identifier stays out of the chains so that the empty
-// text keeps finding NoIdent.
-void GrowTables() {
-  ExtendArray(I.Table, I.TableSize);
-  ExtendArray(I.Buckets, I.BucketCount);
-  std::memset(I.Buckets, 0, I.BucketCount * sizeof(tIdent));
-  for (tIdent ident = NoIdent; ident <= I.Highest; ++ident) {
-    if (ident != ReservedIdent)
-      Chain(ident);
-  }
-}
-
-} // namespace
-
+// The characters count as signed, as the tables were always built.
 std::uint32_t HashText(const char *characters, unsigned long length) {
   std::uint32_t h = 0;
   for (unsigned long i = 0; i < length; ++i) {
-    // The characters count as signed, as the tables were always built.
     h = (h << 4) + static_cast<std::uint32_t>(
                        static_cast<std::int32_t>(static_cast<signed char>(characters[i])));
     std::uint32_t g = h & 0xF0000000U;
@@ -104,63 +45,71 @@ std::uint32_t HashText(const char *characters, unsigned long length) {
   return h;
 }
 
-void InitIdents() { ResetState(); }
+bool IsValid(const IdentState &s, tIdent ident) { return ident >= NoIdent && ident <= s.Highest; }
 
-void CloseIdents() {
-  if (I.TableSize != 0) {
-    ReleaseArray(I.Table, I.TableSize);
-    ReleaseArray(I.Buckets, I.BucketCount);
-  }
-  ResetState();
+void Chain(IdentState &s, tIdent ident) {
+  IdentEntry &entry = s.Table[ident];
+  std::uint32_t bucket = entry.Hash % s.Buckets.size();
+  entry.Collision = s.Buckets[bucket];
+  s.Buckets[bucket] = ident;
 }
 
+// Every identifier is rechained in ascending order. The reserved identifier
+// stays out of the chains so that the empty text keeps finding NoIdent.
+void Grow(IdentState &s) {
+  bool first = s.Buckets.size() == 1;
+  s.Table.resize(first ? InitialTableSize : s.Table.size() * 2);
+  s.Buckets.assign(first ? InitialBucketCount : s.Buckets.size() * 2, 0);
+  for (tIdent ident = NoIdent; ident <= s.Highest; ++ident) {
+    if (ident != ReservedIdent)
+      Chain(s, ident);
+  }
+}
+
+// The record holds at most 65535 characters; only those are compared, as
+// they always were.
+bool IsEqual(const IdentEntry &entry, const char *characters, unsigned long length) {
+  return entry.Length == length &&
+         std::memcmp(StGetCStr(entry.String), characters, LengthSt(entry.String)) == 0;
+}
+
+} // namespace
+
+void InitIdents() { state() = IdentState(); }
+
+void CloseIdents() { state() = IdentState(); }
+
 tIdent MakeIdent(const char *characters, unsigned long length) {
-  std::uint32_t bucket = HashText(characters, length) % I.BucketCount;
-  for (tIdent ident = I.Buckets[bucket]; ident != 0; ident = I.Table[ident].Collision) {
-    if (I.Table[ident].Length == length && IsEqualSt(I.Table[ident].String, characters))
+  IdentState &s = state();
+  const std::uint32_t hash = HashText(characters, length);
+  std::uint32_t bucket = hash % s.Buckets.size();
+  for (tIdent ident = s.Buckets[bucket]; ident != 0; ident = s.Table[ident].Collision) {
+    if (IsEqual(s.Table[ident], characters, length))
       return ident;
   }
 
-  if (I.TableSize == 0)
-    CreateTables();
-  tIdent ident = I.Highest + 1;
-  if (ident >= I.TableSize) {
-    GrowTables();
-    if (ident >= I.TableSize)
-      return NoIdent; // memory exhausted and the exit hooks returned
-  }
-  tStringRef string = PutString(characters, length);
-  if (string == nullptr)
-    return NoIdent;
-  I.Highest = ident;
-  I.Table[ident].String = string;
-  I.Table[ident].Length = static_cast<std::uint32_t>(length);
-  Chain(ident);
+  tIdent ident = s.Highest + 1;
+  if (ident >= s.Table.size() || s.Buckets.size() == 1)
+    Grow(s);
+  IdentEntry &entry = s.Table[ident];
+  entry.String = PutString(characters, length);
+  entry.Length = static_cast<std::uint32_t>(length);
+  entry.Hash = hash;
+  s.Highest = ident;
+  Chain(s, ident);
   return ident;
 }
 
 tIdent MakeIdent(const char *text) { return MakeIdent(text, std::strlen(text)); }
 
-void GetString(tIdent ident, char *buffer) { StGetString(GetStringRef(ident), buffer); }
-
-tStringRef GetStringRef(tIdent ident) {
-  return IsValid(ident) ? I.Table[ident].String : EmptyRecord;
+const char *GetCStr(tIdent ident) {
+  const IdentState &s = state();
+  return StGetCStr(IsValid(s, ident) ? s.Table[ident].String : nullptr);
 }
 
-const char *GetCStr(tIdent ident) { return StGetCStr(GetStringRef(ident)); }
-
-unsigned long LengthIdent(tIdent ident) { return IsValid(ident) ? I.Table[ident].Length : 0; }
-
-tIdent MaxIdent() { return I.Highest; }
-
-unsigned long IdentTableSize() { return I.TableSize; }
-
-unsigned long IdentBucketCount() { return I.BucketCount; }
-
-void WriteIdent(FILE *stream, tIdent ident) {
-  if (!IsValid(ident)) {
-    ErrorMessage(xxIdentOutOfBounds, xxError, NoPosition);
-    return;
-  }
-  std::fwrite(GetCStr(ident), 1, LengthSt(I.Table[ident].String), stream);
+unsigned long LengthIdent(tIdent ident) {
+  const IdentState &s = state();
+  return IsValid(s, ident) ? s.Table[ident].Length : 0;
 }
+
+tIdent MaxIdent() { return state().Highest; }

@@ -12,16 +12,6 @@ std::string rDirName(const std::string &path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-std::string rDirBaseName(const std::string &path) {
-  std::string trimmed = path;
-  // "a/b/" and "a/b" both name the directory b; the root keeps its name.
-  while (trimmed.size() > 1 && trimmed.back() == '/')
-    trimmed.pop_back();
-  if (trimmed == "/")
-    return trimmed;
-  return rBaseName(trimmed);
-}
-
 std::string rReplaceDirSeparator(const std::string &path) {
   std::string result = path;
   std::replace(result.begin(), result.end(), '\\', '/');

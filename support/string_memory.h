@@ -1,24 +1,18 @@
 #pragma once
-#include <cstdio>
 
-// Immutable string records packed into blocks: a 16-bit length, the characters
-// and a NUL. A reference points at the record's length field.
+// Immutable string records in the run's arena: a 16-bit length, the
+// characters and a NUL. A reference points at the record's length field and
+// stays valid until the run ends.
 using tStringRef = const unsigned char *;
 
-// Copies exactly `length` characters and a NUL into string memory.
+// Copies `length` characters (at most 65535; a longer text is cut) and a NUL.
 tStringRef PutString(const char *characters, unsigned long length);
-// Copies the NUL-terminated text into buffer.
-void StGetString(tStringRef ref, char *buffer);
-// The record's text, NUL-terminated, valid until CloseStringMemory.
+// The record's text, NUL-terminated; "" for a null reference.
 const char *StGetCStr(tStringRef ref);
-// The record's length.
+// The record's length; 0 for a null reference.
 unsigned LengthSt(tStringRef ref);
-// True when the record's first LengthSt characters equal `characters`.
-bool IsEqualSt(tStringRef ref, const char *characters);
-// Writes the text; a null reference reports code 11 and writes nothing.
-void WriteString(FILE *stream, tStringRef ref);
-// Forgets every block: the next PutString starts a new one.
-void InitStringMemory();
-// Gives every block back to the memory pools, then InitStringMemory.
-// No reference may be used afterwards.
-void CloseStringMemory();
+
+// Kept while their callers remain: records live until the run ends, so there
+// is nothing to forget or give back early.
+inline void InitStringMemory() {}
+inline void CloseStringMemory() {}

@@ -1,30 +1,32 @@
-// Gives every test a run of its own, active while the test runs, so module
-// state never leaks from one test into the next.
+// Every test runs in a fresh run of its own, as every invocation of the
+// program does: module state made by one test is gone before the next, and
+// tests that call stateful modules need no set-up for it.
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 #include "support/run_state.h"
 
 namespace {
 
-class RunPerTest : public testing::EmptyTestEventListener {
-  void OnTestStart(const testing::TestInfo &) override {
-    run_ = std::make_unique<RunState>();
-    scope_ = std::make_unique<RunState::Scope>(*run_);
+class RunPerTest : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo &) override {
+    run_.emplace();
+    scope_.emplace(*run_);
   }
-  void OnTestEnd(const testing::TestInfo &) override {
+  void OnTestEnd(const ::testing::TestInfo &) override {
     scope_.reset();
     run_.reset();
   }
 
-  std::unique_ptr<RunState> run_;
-  std::unique_ptr<RunState::Scope> scope_;
+  std::optional<RunState> run_;
+  std::optional<RunState::Scope> scope_;
 };
 
-// Registered before main runs the tests; the listener list owns it.
-const bool registered = [] {
-  testing::UnitTest::GetInstance()->listeners().Append(new RunPerTest);
+// GoogleTest owns its listeners and deletes them at the end of the program.
+[[maybe_unused]] const bool registered = [] {
+  ::testing::UnitTest::GetInstance()->listeners().Append(std::make_unique<RunPerTest>().release());
   return true;
 }();
 

@@ -100,12 +100,4 @@ TEST(DriverOptions, CopybookSearchOrder) {
   EXPECT_EQ(readOptions({"-d", "d2", "-d", "d1", "-i", "x"}), "x d2/rec.cpy");
 }
 
-TEST(DriverOptions, FatalHooksUnwindToTheDriver) {
-  vexFcblInstallExits();
-  EXPECT_THROW(Errors_Exit(), VexFcblFatalExit);
-  EXPECT_THROW(Scanner_Exit(), VexFcblFatalExit);
-  EXPECT_THROW(Tree_Exit(), VexFcblFatalExit);
-  EXPECT_THROW(Trafo_Exit(), VexFcblFatalExit);
-}
-
 } // namespace

@@ -10,15 +10,10 @@
 #include "diagnostics/message_store.h"
 #include "diagnostics/position.h"
 #include "support/identifier_table.h"
-#include "support/bit_sets.h"
-#include "support/string_memory.h"
-#include "support/memory_pools.h"
+#include "support/run_memory.h"
+#include "support/run_state.h"
 
 namespace {
-
-struct FatalExit : std::runtime_error {
-  FatalExit() : std::runtime_error("fatal") {}
-};
 
 // What WriteMessages prints, as text.
 std::string Printed() {
@@ -40,26 +35,13 @@ std::vector<std::string> Lines(const std::string &text) {
   return lines;
 }
 
+// A run of its own with the store collecting; Z.cpy is entered before A.cpy.
 class ErrorsTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    TearDown();
-    InitStringMemory();
-    InitIdents();
-    BeginErrors();
     StoreMessages(true);
-    savedExit = Errors_Exit;
-    Errors_Exit = [] { throw FatalExit(); };
     zFile = MakeIdent("Z.cpy");
     aFile = MakeIdent("A.cpy");
-  }
-  void TearDown() override {
-    if (savedExit)
-      Errors_Exit = savedExit;
-    StoreMessages(false);
-    CloseIdents();
-    CloseStringMemory();
-    CloserMemory();
   }
   tPosition At(tIdent file, std::uint32_t line, std::uint16_t column = 1) {
     return tPosition{line, column, file};
@@ -72,7 +54,8 @@ protected:
     return data;
   }
 
-  void (*savedExit)() = nullptr;
+  RunState run;
+  RunState::Scope scope{run};
   tIdent zFile = NoIdent;
   tIdent aFile = NoIdent;
 };
@@ -81,8 +64,8 @@ protected:
 TEST_F(ErrorsTest, StoredMessagesPrintAsRecorded) {
   std::ifstream data(std::string(VEX_SOURCE_DIR) + "/tests/diagnostics/data/messages.txt");
   ASSERT_TRUE(data);
-  const std::vector<std::string> words = {"Fatal",  "Restriction", "Error",      "Warning",
-                                          "Repair", "Note",        "Information"};
+  const std::vector<std::string> words = {"Fatal", "Restriction", "Error", "", "",
+                                          "",      "Information"};
   std::string line, what, expected;
   bool expecting = false;
   auto check = [&] {
@@ -127,12 +110,12 @@ TEST_F(ErrorsTest, StoredMessagesPrintAsRecorded) {
 }
 
 TEST_F(ErrorsTest, ManyEqualPositionsStayInReportOrder) {
-  for (int i = 0; i < 200; ++i)
-    MessageI("dup", xxWarning, At(zFile, 3, 3), xxInteger, &i);
+  for (unsigned long i = 0; i < 200; ++i)
+    MessageI("dup", xxError, At(zFile, 3, 3), xxUnsignedLong, &i);
   std::vector<std::string> lines = Lines(Printed());
   ASSERT_EQ(lines.size(), 200u);
-  for (int i = 0; i < 200; ++i)
-    ASSERT_EQ(lines[i], "\"Z.cpy\":   3,  3: Warning     dup: " + std::to_string(i));
+  for (unsigned long i = 0; i < 200; ++i)
+    ASSERT_EQ(lines[i], "\"Z.cpy\":   3,  3: Error       dup: " + std::to_string(i));
 }
 
 TEST_F(ErrorsTest, GetCountCountsASyntaxErrorOnceAndFilteredMessagesToo) {
@@ -152,100 +135,166 @@ TEST_F(ErrorsTest, GetCountCountsASyntaxErrorOnceAndFilteredMessagesToo) {
 
 TEST_F(ErrorsTest, FullStoreKeeps2499MessagesAndATooManyMessagesRestriction) {
   for (int i = 1; i <= 2600; ++i)
-    Message("m", xxWarning, At(zFile, static_cast<std::uint32_t>(i)));
+    Message("m", xxError, At(zFile, static_cast<std::uint32_t>(i)));
   std::vector<std::string> lines = Lines(Printed());
   ASSERT_EQ(lines.size(), 2500u);
   EXPECT_EQ(lines[0], "Restriction too many messages");
-  EXPECT_EQ(lines[1], "\"Z.cpy\":   1,  1: Warning     m");
-  EXPECT_EQ(lines[2499], "\"Z.cpy\":2499,  1: Warning     m");
-  EXPECT_EQ(GetCount(xxWarning), 2600);
+  EXPECT_EQ(lines[1], "\"Z.cpy\":   1,  1: Error       m");
+  EXPECT_EQ(lines[2499], "\"Z.cpy\":2499,  1: Error       m");
+  EXPECT_EQ(GetCount(xxError), 2600);
   EXPECT_EQ(GetCount(xxRestriction), 0) << "the substitute is not a report";
 }
 
 TEST_F(ErrorsTest, EveryInformationKindAndMessageCharPrintACopyOfTheDatum) {
-  int integer = -42;
-  short shortValue = 7;
-  long longValue = -1234567890123L;
   unsigned long unsignedValue = 4000000000UL;
-  float floatValue = 1.5f;
-  bool yes = true, no = false;
   char character = 'Q', text[] = "abc";
   tIdent ident = MakeIdent("CUST-NAME");
   tPosition position = At(aFile, 3, 12);
-  tSet set;
-  MakeSet(set, 70);
-  for (unsigned element : {65, 2, 31})
-    Include(set, element);
-  const std::pair<int, const void *> reports[] = {
-      {xxInteger, &integer},  {xxShort, &shortValue},
-      {xxLong, &longValue},   {xxUnsignedLong, &unsignedValue},
-      {xxFloat, &floatValue}, {xxBoolean, &yes},
-      {xxBoolean, &no},       {xxCharacter, &character},
-      {xxString, text},       {xxIdent, &ident},
-      {xxSet, &set},          {xxPosition, &position},
-      {8, &integer},          {12, &integer}};
+  const std::pair<int, const void *> reports[] = {{xxUnsignedLong, &unsignedValue},
+                                                  {xxCharacter, &character},
+                                                  {xxString, text},
+                                                  {xxString, nullptr},
+                                                  {xxIdent, &ident},
+                                                  {xxPosition, &position},
+                                                  {xxIdent, nullptr},
+                                                  {8, &unsignedValue},
+                                                  {12, &unsignedValue}};
   std::uint32_t line = 0;
   for (auto [kind, datum] : reports)
-    MessageI("k", xxNote, At(zFile, ++line), kind, datum);
+    MessageI("k", xxInformation, At(zFile, ++line), kind, datum);
   for (char c : {'A', '#', '\t', ' ', '\xe4'})
     MessageChar("k", xxError, At(zFile, ++line), c);
   // The store holds copies: later changes to the data do not show.
-  integer = 0;
+  unsignedValue = 0;
   text[0] = 'X';
-  Include(set, 50);
+  position.Line = 99;
+  // A missing datum prints as the empty text; unknown kinds print their number.
   EXPECT_EQ(Data("k"), (std::vector<std::string>{
-                           "-42", "7", "-1234567890123", "4000000000", "1.500000e+00", "T", "F",
-                           "Q", "abc", "CUST-NAME", "{ 2 31 65}", "\"A.cpy\":   3, 12",
+                           "4000000000", "Q", "abc", "", "CUST-NAME", "\"A.cpy\":   3, 12", "",
                            "info class: 8", "info class: 12", "A", "#", "\\09", "\\20", "\\e4"}));
-  ReleaseSet(set);
 }
 
 TEST_F(ErrorsTest, WriteMessagesTwicePrintsTwiceAndStoreMessagesEmpties) {
   ErrorMessage(xxInternalError, xxError, At(zFile, 3, 1));
   ErrorMessage(xxInternalError, xxError, At(zFile, 3, 5));
-  Message("note", xxNote, At(zFile, 3, 9));
+  Message("note", xxInformation, At(zFile, 3, 9));
   std::string first = Printed();
   EXPECT_EQ(first, "\"Z.cpy\":   3,  1: Error       internal error\n"
-                   "\"Z.cpy\":   3,  9: Note        note\n");
+                   "\"Z.cpy\":   3,  9: Information note\n");
   EXPECT_EQ(Printed(), first);
   StoreMessages(true);
   EXPECT_EQ(Printed(), "");
   EXPECT_EQ(GetCount(xxError), 2) << "emptying the store keeps the counts";
 }
 
-TEST_F(ErrorsTest, DirectModePrintsAtOnceAndFatalCallsTheHookEvenOnAFilteredLine) {
+TEST_F(ErrorsTest, DirectModePrintsAtOnceAndFatalEndsTheRunEvenOnAFilteredLine) {
   StoreMessages(false);
   ::testing::internal::CaptureStderr();
-  Message("at once", xxWarning, At(zFile, 2, 3));
+  Message("at once", xxInformation, At(zFile, 2, 3));
   ErrorMessage(xxInternalError, xxError, At(zFile, 2, 4));
   ErrorMessage(xxInternalError, xxError, At(zFile, 2, 5));
-  EXPECT_THROW(ErrorMessage(xxOutOfMemory, xxFatal, At(zFile, 2, 6)), FatalExit);
+  EXPECT_THROW(ErrorMessage(xxOutOfMemory, xxFatal, At(zFile, 2, 6)), FatalError);
   EXPECT_THROW(ErrorMessageI(xxRoutineFailed, xxFatal, NoPosition, xxString, "Trafo.Copy"),
-               FatalExit);
+               FatalError);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "\"Z.cpy\":   2,  3: Warning     at once\n"
+            "\"Z.cpy\":   2,  3: Information at once\n"
             "\"Z.cpy\":   2,  4: Error       internal error\n"
             "Fatal       routine failed: Trafo.Copy\n");
 }
 
-TEST_F(ErrorsTest, FatalInStoreModePrintsTheStoreThenCallsTheHook) {
-  Message("stored before", xxWarning, At(zFile, 9));
+TEST_F(ErrorsTest, FatalInStoreModePrintsTheStoreThenEndsTheRun) {
+  Message("stored before", xxError, At(zFile, 9));
   ::testing::internal::CaptureStderr();
   EXPECT_THROW(ErrorMessageI(xxCannotOpenInputFile, xxFatal, At(zFile, 2), xxString, "Scanner"),
-               FatalExit);
+               FatalError);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
             "\"Z.cpy\":   2,  1: Fatal       cannot open input file: Scanner\n"
-            "\"Z.cpy\":   9,  1: Warning     stored before\n");
+            "\"Z.cpy\":   9,  1: Error       stored before\n");
   EXPECT_EQ(GetCount(xxFatal), 1);
-  // The module is still usable after the hook left by an exception.
-  EXPECT_NO_THROW(Message("after", xxNote, At(zFile, 10)));
+  // The store stays usable: whoever catches may still print it.
+  EXPECT_NO_THROW(Message("after", xxInformation, At(zFile, 10)));
   EXPECT_EQ(Lines(Printed()).size(), 3u);
 }
 
-TEST(ErrorsExitTest, DefaultHookEndsTheProcessWithStatusOne) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(ErrorMessage(xxInternalError, xxFatal, NoPosition), ::testing::ExitedWithCode(1),
-              "Fatal       internal error");
+TEST_F(ErrorsTest, ExhaustedMemoryIsReportedAsCodeTenWithTheArenasBytes) {
+  Message("stored before", xxError, At(zFile, 9));
+  RunAllocate(100, 8); // the arena has obtained its first block
+  const std::string used = std::to_string(RunArenaBytes());
+  ::testing::internal::CaptureStderr();
+  EXPECT_THROW(ReportingOutOfMemory([] { throw std::bad_alloc(); }), FatalError);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "Fatal       rMemory.Alloc out of memory: " + used + "\n" +
+                "\"Z.cpy\":   9,  1: Error       stored before\n");
+  EXPECT_NE(used, "0");
+  // Without exhaustion the body simply runs.
+  bool after = false;
+  ReportingOutOfMemory([&] { after = true; });
+  EXPECT_TRUE(after);
+  EXPECT_EQ(GetCount(xxFatal), 1);
+}
+
+// One run's identifiers and messages, printed: texts are entered as
+// identifiers, so the message order depends on the numbering.
+std::string Conversion(const std::vector<std::string> &files) {
+  StoreMessages(true);
+  std::string numbers;
+  for (const std::string &file : files) {
+    tIdent ident = MakeIdent(file.c_str());
+    numbers += file + "=" + std::to_string(ident) + " ";
+    MessageI("name not declared", xxError, {3, 7, ident}, xxIdent, &ident);
+    ErrorMessageI(xxTokenFound, xxInformation, {5, 1, ident}, xxString, "PIC");
+    ErrorMessageI(xxExpectedTokens, xxInformation, {5, 1, ident}, xxString, ".");
+  }
+  Message("previous declaration", xxInformation, NoPosition);
+  return numbers + "\n" + Printed() + std::to_string(GetCount(xxError));
+}
+
+TEST(RunsTest, EachRunNumbersAndOrdersAsAFreshProcess) {
+  const std::vector<std::string> a{"B.cpy", "A.cpy", "B.cpy", "C.cpy"};
+  const std::vector<std::string> b{"C.cpy", "X.cpy", "A.cpy", "name not declared"};
+  std::string first, second, again;
+  {
+    RunState run;
+    RunState::Scope scope(run);
+    first = Conversion(a);
+  }
+  {
+    RunState run;
+    RunState::Scope scope(run);
+    second = Conversion(b);
+  }
+  {
+    RunState run;
+    RunState::Scope scope(run);
+    again = Conversion(a);
+  }
+  EXPECT_EQ(again, first);
+  EXPECT_NE(second, first);
+  EXPECT_EQ(first.substr(0, first.find('\n')), "B.cpy=3 A.cpy=5 B.cpy=3 C.cpy=6 ");
+  // The message text is entered after the first file; in B it is also a file.
+  EXPECT_EQ(second.substr(0, second.find('\n')), "C.cpy=3 X.cpy=5 A.cpy=6 name not declared=4 ");
+}
+
+TEST(RunsTest, InterleavedRunsKeepTheirOwnState) {
+  const std::vector<std::string> a{"B.cpy", "A.cpy"};
+  std::string alone;
+  {
+    RunState run;
+    RunState::Scope scope(run);
+    alone = Conversion(a);
+  }
+  RunState one, two;
+  {
+    RunState::Scope scope(one);
+    MakeIdent("B.cpy");
+  }
+  {
+    RunState::Scope scope(two);
+    Conversion({"Z.cpy", "B.cpy", "Y.cpy"});
+    ErrorMessage(xxInternalError, xxError, NoPosition);
+  }
+  RunState::Scope scope(one);
+  EXPECT_EQ(Conversion(a), alone);
 }
 
 } // namespace

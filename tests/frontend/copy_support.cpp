@@ -19,10 +19,6 @@
 
 namespace {
 
-struct FatalStop : std::runtime_error {
-  FatalStop() : std::runtime_error("fatal front-end message") {}
-};
-
 // The current terminal's file, then its scanner listing line.
 std::string listed(int code) {
   return std::string(GetCStr(Attribute.Position.File)) + ":" + DescribeToken(code);
@@ -69,8 +65,6 @@ CopyRun RunCopy(const CopyFiles &input) {
   rAddExtension("");
   rReadAllDirs();
 
-  auto savedExit = Errors_Exit;
-  Errors_Exit = [] { throw FatalStop(); };
   CopyRun run;
   try {
     init_copy_pars();
@@ -94,11 +88,10 @@ CopyRun RunCopy(const CopyFiles &input) {
       if (code == tok::EndOfInput)
         break;
     }
-  } catch (const FatalStop &) {
+  } catch (const FatalError &) {
     run.fatal = true;
   }
   run.level = CopyLevel();
-  Errors_Exit = savedExit;
   run.messages = StoredMessages();
   CloseScanner();
   GetToken_Hook = nullptr;

@@ -21,7 +21,7 @@ struct CopyRun {
   // terminal's, with " -> PATH" of the file opened ("-> -" for none).
   std::string tokens;
   std::string messages;  // as WriteMessages prints them
-  bool fatal = false;    // the run ended through Errors_Exit
+  bool fatal = false;    // the run ended with FatalError
   int level = 0;         // CopyLevel() when the run ended
   std::string leftovers; // names of files left in TMPDIR
 };

@@ -38,10 +38,6 @@ TEST(ScannerCases, EveryCaseGivesItsListing) {
 
 namespace {
 
-struct ScannerFatal : std::runtime_error {
-  ScannerFatal() : std::runtime_error("scanner fatal") {}
-};
-
 // Drives the scanner by hand over one main file.
 class ScannerSession : public ::testing::Test {
 protected:
@@ -57,12 +53,9 @@ protected:
     CloserMemory();
     CloseSource_Hook = nullptr;
     GetToken_Hook = nullptr;
-    Scanner_Exit = nullptr;
-    Errors_Exit = savedErrorsExit;
     stop_at_copy_end = false;
   }
   std::string path;
-  void (*savedErrorsExit)() = Errors_Exit;
 };
 
 int closes = 0;
@@ -123,15 +116,13 @@ TEST_F(ScannerSession, GetTokenHookAndTokenText) {
   EXPECT_STREQ(buffer, "CUST");
 }
 
-TEST_F(ScannerSession, MissingFileAndUnderflowsAreFatalThroughTheExitHook) {
+TEST_F(ScannerSession, MissingFileAndUnderflowsEndTheRun) {
   open("       01 A.\n");
-  Errors_Exit = [] {};
-  Scanner_Exit = [] { throw ScannerFatal(); };
-  EXPECT_THROW(BeginFile("/nonexistent/dir/MISSING.cpy"), ScannerFatal);
+  EXPECT_THROW(BeginFile("/nonexistent/dir/MISSING.cpy"), FatalError);
   EXPECT_EQ(FileDepth(), 1); // the including file goes on
-  EXPECT_THROW(yyPop(), ScannerFatal);
+  EXPECT_THROW(yyPop(), FatalError);
   CloseFile();
-  EXPECT_THROW(CloseFile(), ScannerFatal);
+  EXPECT_THROW(CloseFile(), FatalError);
   EXPECT_EQ(GetCount(xxFatal), 3);
   EXPECT_EQ(StoredMessages(),
             "Fatal       cannot open input file: Scanner\n"

@@ -9,8 +9,6 @@
 #include "support/string_memory.h"
 #include "support/memory_pools.h"
 
-int FrontEndTest::errors_exit_calls = 0;
-
 void FrontEndTest::SetUp() {
   InitrMemory();
   InitStringMemory();
@@ -20,10 +18,6 @@ void FrontEndTest::SetUp() {
   BeginDeftab();
   NameCheck() = true;
   NameCheckMsg() = true;
-  errors_exit_calls = 0;
-  Errors_Exit = [] { ++errors_exit_calls; };
-  Tree_Exit = [] { throw ExitHookCalled("Tree_Exit"); };
-  Trafo_Exit = [] { throw ExitHookCalled("Trafo_Exit"); };
 }
 
 void FrontEndTest::TearDown() {

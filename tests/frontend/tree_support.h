@@ -5,20 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <string>
 
 #include "frontend/syntax_tree.h"
 #include "frontend/declaration_table.h"
 
-// Thrown by the exit hooks that the fixture installs.
-struct ExitHookCalled : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-
 // Memory pools, string memory, identifiers, message store (in store mode) and
-// declaration table begun afresh; NameCheck on; the Tree and Trafo exit hooks
-// throw ExitHookCalled, the message store's hook only counts its calls.
+// declaration table begun afresh; NameCheck on.
 class FrontEndTest : public ::testing::Test {
 protected:
   void SetUp() override;
@@ -40,6 +33,4 @@ protected:
   static tree::name *Ref(const char *name, const tPosition &at);
   // The qualified reference `name` OF `qualifier`, written at `at`.
   static tree::qualification *RefOf(const char *name, tTree qualifier, const tPosition &at);
-
-  static int errors_exit_calls;
 };

@@ -9,12 +9,14 @@
 
 #include "support/copybook_search.h"
 #include "support/path_names.h"
+#include "support/run_state.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// A scratch directory tree; the search is started the way the driver does.
+// A scratch directory tree and a run of its own, whose search starts empty
+// and case-insensitive as the driver's does.
 class CopybookSearchTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -22,11 +24,8 @@ protected:
     ASSERT_NE(mkdtemp(pattern), nullptr);
     root = pattern;
     savedCwd = fs::current_path();
-    Close_rFsearch();
-    Begin_rFsearch(false);
   }
   void TearDown() override {
-    Close_rFsearch();
     fs::current_path(savedCwd);
     fs::remove_all(root);
   }
@@ -50,6 +49,8 @@ protected:
     return path == nullptr ? "-" : path;
   }
 
+  RunState run;
+  RunState::Scope scope{run};
   std::string root;
   fs::path savedCwd;
 };
@@ -100,27 +101,34 @@ TEST_F(CopybookSearchTest, FindsByDirectoryAndExtensionOrder) {
   root = top;
 }
 
-TEST_F(CopybookSearchTest, DirectoryListsAndListingsAreKeptUntilChanged) {
+TEST_F(CopybookSearchTest, ListingsAreCachedForTheRunAndARestartForgetsThem) {
   Make({"d/rec.cpy", "e/sub/rec.cpy"});
   std::string d = root + "/d", e = root + "/e";
+  fs::current_path(root); // the built-in directory of an empty list
   rAddDir((root + "/nowhere").c_str(), 0, true);
-  rAddDir(d.c_str(), 1, true);
-  rAddDir(d.c_str(), 2, true);
-  rAddDir(e.c_str(), 2, true);
+  rAddDir(d.c_str(), 0, true);
+  rAddDir(e.c_str(), 0, true);
   DriverExtensions({});
   rReadAllDirs();
   EXPECT_EQ(Find("rec"), d + "/rec.cpy");
-  rDeleteDirs(1);
-  EXPECT_EQ(Find("rec"), d + "/rec.cpy") << "the second entry of the same directory is still there";
   EXPECT_EQ(Find("sub/rec"), e + "/sub/rec.cpy");
   Make({"d/sub/rec.cpy"});
   EXPECT_EQ(Find("sub/rec"), e + "/sub/rec.cpy") << "listings are cached for the run";
-  rDeleteDirs(2);
-  EXPECT_EQ(Find("rec"), "-");
-  rDeleteAllDirs();
+  {
+    RunState other;
+    RunState::Scope inner(other);
+    EXPECT_EQ(Find("rec"), "-") << "another run has a search of its own";
+    rAddDir(d.c_str(), 0, true);
+    DriverExtensions({});
+    rReadAllDirs();
+    EXPECT_EQ(Find("sub/rec"), d + "/sub/rec.cpy");
+  }
+  EXPECT_EQ(Find("sub/rec"), e + "/sub/rec.cpy") << "the first run's cache is untouched";
+  Begin_rFsearch(false);
+  EXPECT_EQ(Find("rec"), "-") << "a restart forgets directories and extensions";
   rAddDir(d.c_str(), 0, true);
   rReadAllDirs();
-  EXPECT_EQ(Find("sub/rec"), d + "/sub/rec.cpy");
+  EXPECT_EQ(Find("sub/rec.cpy"), d + "/sub/rec.cpy");
 }
 
 TEST_F(CopybookSearchTest, CurrentDirectoryHitsComeWithoutDotSlash) {
@@ -151,15 +159,7 @@ TEST(PathHelpersTest, SplitAndNormalise) {
   EXPECT_EQ(rDirName("a/b/rec.cpy"), "a/b/");
   EXPECT_EQ(rDirName("rec"), "");
   EXPECT_EQ(rDirName("/rec"), "/");
-  EXPECT_EQ(rDirBaseName("a/b/c/"), "c");
-  EXPECT_EQ(rDirBaseName("/"), "/");
   EXPECT_EQ(rReplaceDirSeparator("a\\b\\c"), "a/b/c");
-}
-
-TEST(CopybookSearchStartTest, UseBeforeBeginIsAProgramError) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  Close_rFsearch();
-  EXPECT_DEATH(rFindFile("rec"), "rFindFile called before Begin_rFsearch");
 }
 
 } // namespace

@@ -1,0 +1,48 @@
+#include "support/run_memory.h"
+
+#include "support/run_state.h"
+
+namespace {
+
+// Counts what the arena takes from the heap, for the out-of-memory message
+// and the benchmark's memory figure.
+class CountingResource : public std::pmr::memory_resource {
+public:
+  std::size_t bytes() const { return bytes_; }
+
+private:
+  void *do_allocate(std::size_t size, std::size_t alignment) override {
+    void *block = std::pmr::new_delete_resource()->allocate(size, alignment);
+    bytes_ += size;
+    return block;
+  }
+  void do_deallocate(void *block, std::size_t size, std::size_t alignment) override {
+    std::pmr::new_delete_resource()->deallocate(block, size, alignment);
+  }
+  bool do_is_equal(const std::pmr::memory_resource &other) const noexcept override {
+    return this == &other;
+  }
+
+  std::size_t bytes_ = 0;
+};
+
+// The first block is as large as a string block used to be, so that a small
+// run asks the heap only once or twice.
+constexpr std::size_t FirstBlockSize = 20480;
+
+struct ArenaState {
+  CountingResource heap;
+  std::pmr::monotonic_buffer_resource arena{FirstBlockSize, &heap};
+};
+
+RunSlot<ArenaState> state;
+
+} // namespace
+
+std::pmr::memory_resource &RunArena() { return state().arena; }
+
+void *RunAllocate(std::size_t size, std::size_t alignment) {
+  return state().arena.allocate(size, alignment);
+}
+
+std::size_t RunArenaBytes() { return state().heap.bytes(); }
