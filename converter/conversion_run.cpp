@@ -84,8 +84,8 @@ void process(const char *fileName) {
 
   Parser2(start);
 
-  as<tree::data_division>(TreeRoot)->deftab = deftab_decls();
-  Eval(TreeRoot);
+  as<tree::data_division>(TreeRoot())->deftab = deftab_decls();
+  Eval(TreeRoot());
 
   WriteMessages(stderr);
   if (GetCount(xxError) != 0) {

@@ -92,12 +92,12 @@ FrontEndResult ParseCopybook(const std::string &path, const FrontEndOptions &opt
     result.syntaxErrors_ = Parser2(ParserStartCopybook);
   }
 
-  as<tree::data_division>(TreeRoot)->deftab = deftab_decls();
-  Eval(TreeRoot);
+  as<tree::data_division>(TreeRoot())->deftab = deftab_decls();
+  Eval(TreeRoot());
   if (options.messages != nullptr)
     WriteMessages(options.messages);
 
-  result.root_ = TreeRoot;
+  result.root_ = TreeRoot();
   // Normally the root declaration (level 0) heads the list, followed by the
   // top-level entries; without any top-level entry they hang below the root.
   tree::decl *head = deftab_decls();

@@ -362,7 +362,7 @@ tTree finishEntries(tTree list) {
 void makeRoot(const Sections &s) {
   const tPosition &b = s.span.first;
   const tPosition &e = s.span.last;
-  TreeRoot = mdata_division(
+  TreeRoot() = mdata_division(
       mnoschema_description(), mnofile_description(), mnoschema_description(),
       s.working != NoTree ? s.working : mnodata_description_entry(), mnodata_description_entry(),
       mnodata_description_entry(), mnodata_description_entry(),
@@ -1831,14 +1831,14 @@ const char *yyGetTokenName(int code) {
 
 void BeginParser() {
   state() = ParserState{};
-  TreeRoot = NoTree;
+  TreeRoot() = NoTree;
 }
 
 int Parser2(int) {
   BeginParser();
   yyparse();
   // A parse that could not recover still leaves a root for the driver.
-  if (!Tree_IsType(TreeRoot, kdata_division)) makeRoot(Sections{});
+  if (!Tree_IsType(TreeRoot(), kdata_division)) makeRoot(Sections{});
   return state().syntaxErrors;
 }
 

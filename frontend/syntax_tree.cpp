@@ -7,6 +7,7 @@
 
 #include "diagnostics/message_store.h"
 #include "support/run_memory.h"
+#include "support/run_state.h"
 
 namespace {
 
@@ -37,11 +38,17 @@ constexpr const char *KindNames[TreeKindCount + 1] = {
 #include "frontend/syntax_tree.def"
 };
 
+struct TreeState {
+  unsigned long heapUsed = 0; // bytes of the nodes made since ReleaseTreeModule
+  tTree root = NoTree;
+};
+RunSlot<TreeState> state;
+
 // Nodes live in the run's arena until the run ends; exhaustion throws
 // std::bad_alloc, which the run's owner reports.
 void *TreeAlloc(unsigned long size) {
   size = (size + 7) & ~7UL;
-  Tree_HeapUsed += size;
+  Tree_HeapUsed() += size;
   return RunAllocate(size, 8);
 }
 
@@ -128,8 +135,8 @@ bool IsKind(tTree node) {
 
 } // namespace
 
-unsigned long Tree_HeapUsed = 0;
-tTree TreeRoot = NoTree;
+unsigned long &Tree_HeapUsed() { return state().heapUsed; }
+tTree &TreeRoot() { return state().root; }
 
 const char *Tree_KindName(int kind) {
   return kind >= 1 && kind <= TreeKindCount ? KindNames[kind] : KindNames[0];
@@ -192,8 +199,8 @@ tTree ReverseTree(tTree list) {
 }
 
 void ReleaseTreeModule() {
-  Tree_HeapUsed = 0;
-  TreeRoot = NoTree;
+  Tree_HeapUsed() = 0;
+  TreeRoot() = NoTree;
 }
 
 const char *const cobol_word[CobolWordCount] = {

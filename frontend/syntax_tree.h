@@ -195,10 +195,10 @@ void Tree_ForEachChild(tTree node, void (*visit)(tTree &child, void *context), v
 void ReleaseTreeModule();
 
 // Bytes of the nodes made since the last ReleaseTreeModule.
-extern unsigned long Tree_HeapUsed;
+unsigned long &Tree_HeapUsed();
 
 // The root of the tree (a data_division node), set by the parser.
-extern tTree TreeRoot;
+tTree &TreeRoot();
 
 // Word codes: the 16-bit codes under which keyword-valued fields are stored,
 // one constant cw<id> each (frontend/word_codes.def). cobol_word[code] is

@@ -98,8 +98,8 @@ VexFrontEnd::VexFrontEnd(const std::string &source) {
   BeginScanner();
   push(MakeIdent("T.cpy"));
   Parser2(ParserStartCopybook);
-  as<tree::data_division>(TreeRoot)->deftab = deftab_decls();
-  Eval(TreeRoot);
+  as<tree::data_division>(TreeRoot())->deftab = deftab_decls();
+  Eval(TreeRoot());
   errors = GetCount(xxError) + GetCount(xxFatal);
   std::FILE *out = std::tmpfile();
   WriteMessages(out);

@@ -95,7 +95,7 @@ TEST_F(TreeTest, ChildVisitSkipsNextAndReferences) {
 
 TEST_F(TreeTest, ArenaHoldsManyNodesAndReleaseCountsAfresh) {
   constexpr int Count = 200000;
-  const unsigned long before = Tree_HeapUsed; // the fixture's own nodes
+  const unsigned long before = Tree_HeapUsed(); // the fixture's own nodes
   std::vector<tree::integer *> nodes;
   for (int i = 0; i < Count; ++i)
     nodes.push_back(minteger(At(7, 9), At(7, 9), i, nullptr, (i & 1) != 0));
@@ -106,13 +106,13 @@ TEST_F(TreeTest, ArenaHoldsManyNodesAndReleaseCountsAfresh) {
     ASSERT_EQ(nodes[i]->replaced, (i & 1) != 0);
   }
   // Every node takes its size rounded up to 8 bytes.
-  EXPECT_EQ(Tree_HeapUsed - before, Count * ((sizeof(tree::integer) + 7) / 8 * 8));
-  TreeRoot = nodes.back();
+  EXPECT_EQ(Tree_HeapUsed() - before, Count * ((sizeof(tree::integer) + 7) / 8 * 8));
+  TreeRoot() = nodes.back();
   ReleaseTreeModule();
-  EXPECT_EQ(Tree_HeapUsed, 0u);
-  EXPECT_EQ(TreeRoot, NoTree);
+  EXPECT_EQ(Tree_HeapUsed(), 0u);
+  EXPECT_EQ(TreeRoot(), NoTree);
   EXPECT_EQ(Ref("AGAIN", At(7, 9))->name, Id("AGAIN"));
-  EXPECT_GT(Tree_HeapUsed, 0u);
+  EXPECT_GT(Tree_HeapUsed(), 0u);
 }
 
 // Limits the process's address space to what it uses now plus `extra` bytes.
