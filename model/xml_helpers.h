@@ -8,7 +8,8 @@
 // and out are UTF-8; a byte sequence that is not UTF-8 is taken as Latin-1
 // characters, and a control character that XML cannot carry is written as
 // "\hXX" (the model's notation for a byte). The parser library is initialised
-// on first use and terminated when the process ends; nothing of it shows here.
+// while a document lives and terminated with the last one; nothing of it
+// shows here. Every helper takes a node of a living document.
 
 // Options of vexParseDoc.
 constexpr int VEX_PARSE_NAMESPACES = 2; // resolve namespace prefixes while parsing
