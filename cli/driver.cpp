@@ -6,18 +6,18 @@
 #include <iostream>
 #include <iterator>
 
-#include "frontend/scanner.h"
-#include "frontend/source_reader.h"
-#include "frontend/copied_entries.h"
-#include "frontend/syntax_tree.h"
-#include "frontend/copy_inclusion.h"
-#include "frontend/declaration_table.h"
-#include "diagnostics/fatal_error.h"
-#include "diagnostics/message_store.h"
-#include "support/copybook_search.h"
-#include "support/memory_pools.h"
 #include "converter/conversion_messages.h"
 #include "converter/conversion_run.h"
+#include "diagnostics/fatal_error.h"
+#include "diagnostics/message_store.h"
+#include "frontend/copied_entries.h"
+#include "frontend/copy_inclusion.h"
+#include "frontend/declaration_table.h"
+#include "frontend/scanner.h"
+#include "frontend/source_reader.h"
+#include "frontend/syntax_tree.h"
+#include "support/copybook_search.h"
+#include "support/memory_pools.h"
 
 namespace {
 
@@ -80,7 +80,8 @@ constexpr Option options[] = {
      [](const std::string &v, VexFcblOptions &o, const VexCmdError &) {
        o.conversion.namespaceName = v;
      }},
-    {"i", true, [](const std::string &v, VexFcblOptions &o, const VexCmdError &) { o.inputFile = v; }},
+    {"i", true,
+     [](const std::string &v, VexFcblOptions &o, const VexCmdError &) { o.inputFile = v; }},
     {"o", true,
      [](const std::string &v, VexFcblOptions &o, const VexCmdError &) {
        o.conversion.outputFileName = v;
@@ -209,7 +210,8 @@ int vexFcblMain(int argc, char **argv) {
     vexFcblInstallExits();
     const VexFcblOptions options = vexFcblReadOptions(line, errors);
     vexFcblApplySwitches(options.frontEnd);
-    status = process(options.inputFile.c_str(), options.conversion) == VexCvtStatus::completed ? 0 : 1;
+    status =
+        process(options.inputFile.c_str(), options.conversion) == VexCvtStatus::completed ? 0 : 1;
   } catch (const VexCmdStop &stop) {
     status = stop.status;
   } catch (const VexFcblFatalExit &) {

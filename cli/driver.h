@@ -13,16 +13,16 @@ struct VexFcblFatalExit {};
 // The front end's switches of the command line, applied to the front end by
 // vexFcblApplySwitches right before the run.
 struct FrontEndSwitches {
-  bool freeFormat = false;                   // -f
-  std::vector<std::string> copyDirectories;  // -d, in the order given
-  std::vector<std::string> extensions;       // -e, each with its leading "."
+  bool freeFormat = false;                  // -f
+  std::vector<std::string> copyDirectories; // -d, in the order given
+  std::vector<std::string> extensions;      // -e, each with its leading "."
 };
 
 // Everything the command line chooses for one run.
 struct VexFcblOptions {
-  std::string inputFile;      // -i
-  VexCblConfig conversion;    // -c -dnd -tn -ta -ns -o -compat -r
-  FrontEndSwitches frontEnd;  // -f -d -e
+  std::string inputFile;     // -i
+  VexCblConfig conversion;   // -c -dnd -tn -ta -ns -o -compat -r
+  FrontEndSwitches frontEnd; // -f -d -e
 };
 
 // The whole program: reads the options, converts the input file, and returns

@@ -1,9 +1,9 @@
 #pragma once
-#include "support/trace.h"
-#include "model/definition_model.h"
 #include "converter/conversion_options.h"
 #include "converter/conversion_report.h"
 #include "converter/definition_repository.h"
+#include "model/definition_model.h"
+#include "support/trace.h"
 
 // The state of one conversion: its options, its report with the contexts of
 // the items being converted, the registry of the definition names it gives,

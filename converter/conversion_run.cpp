@@ -1,16 +1,16 @@
 #include "converter/conversion_run.h"
 
-#include "frontend/reference_resolution.h"
-#include "frontend/parser.h"
-#include "frontend/scanner.h"
-#include "frontend/syntax_tree.h"
+#include "converter/conversion_messages.h"
+#include "diagnostics/message_store.h"
 #include "frontend/copy_inclusion.h"
 #include "frontend/declaration_table.h"
 #include "frontend/keywords.h"
-#include "diagnostics/message_store.h"
+#include "frontend/parser.h"
+#include "frontend/reference_resolution.h"
+#include "frontend/scanner.h"
+#include "frontend/syntax_tree.h"
 #include "support/identifier_table.h"
 #include "support/string_memory.h"
-#include "converter/conversion_messages.h"
 
 // ---------------------------------------------------------------------------
 // The front end's part of a run

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <iostream>
 
-#include "support/library_error.h"
 #include "converter/conversion.h"
 #include "converter/conversion_messages.h"
 #include "converter/declaration_traversal.h"
+#include "support/library_error.h"
 
 namespace {
 

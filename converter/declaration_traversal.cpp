@@ -2,13 +2,13 @@
 
 #include <string>
 
-#include "support/identifier_table.h"
-#include "support/trace.h"
 #include "converter/conversion.h"
 #include "converter/conversion_messages.h"
 #include "converter/definition_creation.h"
-#include "converter/item_names.h"
 #include "converter/filler_names.h"
+#include "converter/item_names.h"
+#include "support/identifier_table.h"
+#include "support/trace.h"
 
 namespace {
 
@@ -70,8 +70,9 @@ void vexCblAddStandalone(VexCblConversion &conv, VexDataDefImpl &def, const std:
 // A member item holding `def` itself, with the OCCURS bounds of `item`.
 // A DEPENDING ON item is referred to by name even when it is not an earlier
 // member of the group: the reference is what the user wrote.
-VexGroupItem vexCblMakeMember(VexCblConversion &conv, const VexDataDef &def, const VexCblObjContext &item,
-                              const std::string &uniqName, const VexGroupDefImpl &group) {
+VexGroupItem vexCblMakeMember(VexCblConversion &conv, const VexDataDef &def,
+                              const VexCblObjContext &item, const std::string &uniqName,
+                              const VexGroupDefImpl &group) {
   VexGroupItem member = VexGroupItem::create();
   member->setName(vexToUnicode(uniqName, false));
   member->setDefinition(def);
@@ -111,8 +112,7 @@ void vexCblPlaceDef(VexCblConversion &conv, const VexDataDef &def, const VexCblO
   }
   if (isRedefined) {
     vexCblAddStandalone(conv, *def, names.defName);
-    VEX_TRACE(conv.trace) << "  placed: stand-alone definition '" << names.defName
-                          << "', redefined"
+    VEX_TRACE(conv.trace) << "  placed: stand-alone definition '" << names.defName << "', redefined"
                           << (parentGroup != nullptr ? ", referred to by member '" : "")
                           << (parentGroup != nullptr ? names.uniqName + "'" : "");
     if (parentGroup == nullptr)
@@ -146,11 +146,11 @@ void vexCblConvertMembers(VexCblConversion &conv, const tree::decl &decl,
 // The category of an item in words, for the trace.
 std::string vexCblCategoryText(VexCblType category) {
   std::string text;
-  for (const auto &[bit, word] : {std::pair{VexCblType::Group, "group"},
-                                  std::pair{VexCblType::Alphabetic, "alphabetic"},
-                                  std::pair{VexCblType::Numeric, "numeric"},
-                                  std::pair{VexCblType::Alphanumeric, "alphanumeric"},
-                                  std::pair{VexCblType::Edited, "edited"}})
+  for (const auto &[bit, word] :
+       {std::pair{VexCblType::Group, "group"}, std::pair{VexCblType::Alphabetic, "alphabetic"},
+        std::pair{VexCblType::Numeric, "numeric"},
+        std::pair{VexCblType::Alphanumeric, "alphanumeric"},
+        std::pair{VexCblType::Edited, "edited"}})
     if (vexCblTypeHas(category, bit))
       text += text.empty() ? word : std::string(" ") + word;
   return text.empty() ? "none" : text;
@@ -181,8 +181,8 @@ void vexCblTraceEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGrpC
 }
 
 // Converts one entry with its members and places its definition.
-void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl,
-                        VexCblGrpContext &parentGrp, VexGroupDefImpl *parentGroup) {
+void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGrpContext &parentGrp,
+                        VexGroupDefImpl *parentGroup) {
   VexCblObjContext item;
   item.isGroup = vexCblStartsGroup(decl) ? 1 : 0;
   vexCblAheadObjExtr(decl.object, item);
@@ -206,15 +206,14 @@ void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl,
   if (VexGroupDefImpl *group =
           def->isNonGroupDef() ? nullptr : rttiCast<VexGroupDefImpl>(def.getPeer())) {
     vexCblConvertMembers(conv, decl, parentGrp, item, *group);
-    VEX_TRACE(conv.trace) << "group '" << item.name << "': " << group->items().size()
-                          << " members";
+    VEX_TRACE(conv.trace) << "group '" << item.name << "': " << group->items().size() << " members";
   } else {
     if (decl.fields != nullptr && def->isPrimitiveDef() && vexCblWantsRestrictions(conv.options))
       rttiCast<VexPrimitiveDefImpl>(def.getPeer())
           ->setRestriction(vexCblConditionValues(conv, decl.fields));
-    VEX_TRACE(conv.trace) << "  definition: "
-                          << vexToMbcs(VexMfRdfWriter::fillStanza(*def, conv.definitions)
-                                           .getAttrValue("definition"));
+    VEX_TRACE(conv.trace)
+        << "  definition: "
+        << vexToMbcs(VexMfRdfWriter::fillStanza(*def, conv.definitions).getAttrValue("definition"));
   }
 
   VexCblEntryNames names;

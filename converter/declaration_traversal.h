@@ -1,7 +1,7 @@
 #pragma once
+#include "converter/item_contexts.h"
 #include "frontend/syntax_tree.h"
 #include "model/definition_model.h"
-#include "converter/item_contexts.h"
 
 // Declaration traversal: walks the declaration hierarchy of the front end and
 // turns every data description entry into a definition, placed as a member of

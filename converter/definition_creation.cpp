@@ -2,15 +2,14 @@
 
 #include <string>
 
-#include "frontend/syntax_tree.h"
-#include "converter/packed_zoned.h"
 #include "converter/conversion.h"
-#include "converter/item_contexts.h"
 #include "converter/conversion_messages.h"
+#include "converter/item_contexts.h"
 #include "converter/numeric_definitions.h"
+#include "converter/packed_zoned.h"
+#include "frontend/syntax_tree.h"
 
 namespace {
-
 
 VexCblType itemCategory(VexCblObjContext &item) {
   if (item.isGroup)
@@ -61,8 +60,9 @@ VexString encodedDefault(VexCblConversion &conv, VexCblGrpContext &grp, VexCblOb
 
 // The default value of `def` for the item's VALUE, and whether it is a byte
 // image; false when the VALUE is ignored.
-bool defaultValue(VexCblConversion &conv, VexCblGrpContext &grp, VexCblObjContext &item, VexCblType category,
-                  const VexDataDefImpl &def, VexString &value, bool &byteImage) {
+bool defaultValue(VexCblConversion &conv, VexCblGrpContext &grp, VexCblObjContext &item,
+                  VexCblType category, const VexDataDefImpl &def, VexString &value,
+                  bool &byteImage) {
   if (vexCblTypeHas(category, VexCblType::Group)) {
     conv.report.message(vexCblMsg::groupValue);
     return false;
@@ -139,6 +139,6 @@ VexDataDef vexCblCreateStr(VexCvtReport &report, VexCblGrpContext &grp, VexCblOb
 
 bool vexCblIsNumberByUsage(const VexCblGrpContext &grp, const VexCblObjContext &item) {
   const int usage = vexCblGetUsage(grp, item);
-  return (usage >= cwBinary && usage <= cwPointer) ||
-                          usage == cwProcedurePointer || usage == cwObjectReference;
+  return (usage >= cwBinary && usage <= cwPointer) || usage == cwProcedurePointer ||
+         usage == cwObjectReference;
 }

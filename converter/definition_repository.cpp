@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "support/trace.h"
-#include "model/xml_helpers.h"
 #include "converter/conversion_messages.h"
 #include "converter/conversion_report.h"
+#include "model/xml_helpers.h"
+#include "support/trace.h"
 
 namespace {
 

@@ -1,8 +1,6 @@
 #include "converter/filler_names.h"
 
-
 namespace {
-
 
 // The word that stands for an unnamed entry, compared exactly: a name such as
 // FILLER-X is a real name.

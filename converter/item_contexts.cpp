@@ -1,8 +1,6 @@
 #include "converter/item_contexts.h"
 
-
 namespace {
-
 
 // Room for the clauses of a typical entry, so that building the description
 // word by word rarely reallocates.
@@ -24,9 +22,7 @@ std::string VexCblGrpContext::getFillerNext() {
   return std::to_string(fillerCount);
 }
 
-VexCblObjContext::VexCblObjContext() {
-  description.reserve(descriptionReserve);
-}
+VexCblObjContext::VexCblObjContext() { description.reserve(descriptionReserve); }
 
 VexCblObjContext::~VexCblObjContext() = default;
 

@@ -5,13 +5,12 @@
 #include <cstring>
 #include <string>
 
-#include "support/identifier_table.h"
-#include "support/string_memory.h"
 #include "converter/conversion.h"
 #include "converter/conversion_messages.h"
+#include "support/identifier_table.h"
+#include "support/string_memory.h"
 
 namespace {
-
 
 // Word codes of the clauses and operators that extraction acts on, beyond
 // merely describing them.
@@ -173,7 +172,8 @@ void extractUsage(VexCblConversion &conv, tree::usage &clause, VexCblObjContext 
   vexCblExtractObj(conv, clause.next, item);
 }
 
-void extractUsageObjRef(VexCblConversion &conv, tree::usage_obj_ref &clause, VexCblObjContext &item) {
+void extractUsageObjRef(VexCblConversion &conv, tree::usage_obj_ref &clause,
+                        VexCblObjContext &item) {
   item.usage = clause.value;
   describe(item, clause.keyword);
   describe(item, clause.value);
@@ -208,7 +208,8 @@ void extractOccurs(VexCblConversion &conv, tree::occurs &clause, VexCblObjContex
   vexCblExtractObj(conv, clause.next, item);
 }
 
-void extractKeywordClause(VexCblConversion &conv, tree::data_clause &clause, VexCblObjContext &item) {
+void extractKeywordClause(VexCblConversion &conv, tree::data_clause &clause,
+                          VexCblObjContext &item) {
   switch (clause.keyword) {
   case wordBlankWhenZero:
     item.blankWhenZero = true;
@@ -260,7 +261,8 @@ void extractString(VexCblConversion &, tree::string &literal, VexCblObjContext &
   describe(item, text);
 }
 
-void extractFigurative(VexCblConversion &conv, tree::figurative_literal &literal, VexCblObjContext &item) {
+void extractFigurative(VexCblConversion &conv, tree::figurative_literal &literal,
+                       VexCblObjContext &item) {
   if (!valueOf(item).setFigConst(literal.keyword))
     conv.report.message(vexCblMsg::unknownFigurativeConstant);
   describe(item, literal.keyword);

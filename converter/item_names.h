@@ -1,6 +1,6 @@
 #pragma once
-#include "frontend/syntax_tree.h"
 #include "converter/item_contexts.h"
+#include "frontend/syntax_tree.h"
 
 class VexCblConversion;
 

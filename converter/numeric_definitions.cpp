@@ -3,13 +3,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "frontend/syntax_tree.h"
 #include "converter/conversion.h"
-#include "converter/item_contexts.h"
 #include "converter/conversion_messages.h"
+#include "converter/item_contexts.h"
+#include "frontend/syntax_tree.h"
 
 namespace {
-
 
 using Presentation = VexNumberDefScope::BinaryPresentation;
 
@@ -179,7 +178,8 @@ struct EditedLayout {
 class EditedScan {
 public:
   EditedScan(VexCvtReport &report, const std::string &picture, int digits)
-      : m_report(report), m_picture(picture), m_digits(digits), m_zeroSup(vexCblGetZeroSupSymbol(picture.c_str())),
+      : m_report(report), m_picture(picture), m_digits(digits),
+        m_zeroSup(vexCblGetZeroSupSymbol(picture.c_str())),
         m_float(vexCblGetFloatSymbol(picture.c_str())) {}
 
   // Builds the layout; false after reporting the warning of a picture the
@@ -386,24 +386,12 @@ void VexCblPicToPattern::addNegSymb(char c, int n) {
     m_negative.append(static_cast<std::size_t>(n), c);
 }
 
-void VexCblPicToPattern::addStr(const char *s) {
-  addPosStr(s);
-  addNegStr(s);
-}
-
-void VexCblPicToPattern::addPosStr(const char *s) {
-  if (s != nullptr)
-    m_positive += s;
-}
-
 void VexCblPicToPattern::addNegStr(const char *s) {
   if (s != nullptr)
     m_negative += s;
 }
 
-std::string VexCblPicToPattern::getPattern() const {
-  return m_positive + ";" + m_negative;
-}
+std::string VexCblPicToPattern::getPattern() const { return m_positive + ";" + m_negative; }
 
 char vexCblGetZeroSupSymbol(const char *picture) {
   for (char symbol : {'Z', '*'})
@@ -419,9 +407,7 @@ char vexCblGetFloatSymbol(const char *picture) {
   return 0;
 }
 
-bool vexCblIsInsertionSymbol(char c) {
-  return c != '\0' && std::strchr("$+-/B0,", c) != nullptr;
-}
+bool vexCblIsInsertionSymbol(char c) { return c != '\0' && std::strchr("$+-/B0,", c) != nullptr; }
 
 void vexCblCheckPointLoc(VexCblPicProps *props, VexDefAccessor<VexNumberDefImpl> def) {
   if (props == nullptr || !def)
@@ -431,7 +417,8 @@ void vexCblCheckPointLoc(VexCblPicProps *props, VexDefAccessor<VexNumberDefImpl>
     def->setPointLocation(after);
 }
 
-VexDataDef vexCblCreateNumber(VexCblConversion &conv, VexCblGrpContext &grp, VexCblObjContext &item) {
+VexDataDef vexCblCreateNumber(VexCblConversion &conv, VexCblGrpContext &grp,
+                              VexCblObjContext &item) {
   const VexCblConfig &config = conv.options;
   VexCblPicture *picture = item.picture.get();
   if (picture && config.compat300Output() && property(*picture, VexCblPicProps::P) != 0)
@@ -463,7 +450,8 @@ VexDataDef vexCblCreateNumber(VexCblConversion &conv, VexCblGrpContext &grp, Vex
   return vexCblCreateTextNum(conv, grp, item);
 }
 
-VexDataDef vexCblCreateBinNum(VexCblConversion &conv, VexCblGrpContext &grp, VexCblObjContext &item) {
+VexDataDef vexCblCreateBinNum(VexCblConversion &conv, VexCblGrpContext &grp,
+                              VexCblObjContext &item) {
   const bool compat300 = conv.options.compat300Output();
   const int usage = vexCblGetUsage(grp, item);
   VexCblPicture *picture = item.picture.get();
@@ -500,7 +488,8 @@ VexDataDef vexCblCreateBinNum(VexCblConversion &conv, VexCblGrpContext &grp, Vex
   return number;
 }
 
-VexDataDef vexCblCreateTextNum(VexCblConversion &conv, VexCblGrpContext &grp, VexCblObjContext &item) {
+VexDataDef vexCblCreateTextNum(VexCblConversion &conv, VexCblGrpContext &grp,
+                               VexCblObjContext &item) {
   VexCblPicture &picture = requirePicture(conv.report, item);
   const int size = picture.size();
   const int sign = vexCblGetSign(grp, item);

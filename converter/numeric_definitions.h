@@ -1,8 +1,8 @@
 #pragma once
 #include <string>
 
-#include "model/definition_model.h"
 #include "converter/pictures.h"
+#include "model/definition_model.h"
 
 // Numeric definitions: the mapping of numeric items (binary, packed, zoned,
 // external floating point and numeric-edited) to number definitions of the
@@ -59,10 +59,6 @@ public:
   void addPosSymb(char c, int n);
   // Appends `n` copies of `c` to the negative sub-pattern only.
   void addNegSymb(char c, int n);
-  // Appends `s` to both sub-patterns.
-  void addStr(const char *s);
-  // Appends `s` to the positive sub-pattern only.
-  void addPosStr(const char *s);
   // Appends `s` to the negative sub-pattern only.
   void addNegStr(const char *s);
   // The positive sub-pattern, ";", the negative sub-pattern.

@@ -2,9 +2,7 @@
 
 #include <memory>
 
-
 namespace {
-
 
 // The parse state of setPattern.
 enum class PatternSymbol { None, Nine, P };
@@ -174,14 +172,6 @@ TpzErrorCode TpzCblDecimal::convertToCobol(const std::string &number, std::strin
   return makeHelper(checked)->convertToCobol(number, image);
 }
 
-TpzErrorCode TpzCblDecimal::convertFromCobol(const std::string &image, std::string &number) const {
-  TpzCblDecimal checked = *this;
-  TpzErrorCode rc = checked.validate();
-  if (!rc.isSuccess())
-    return rc;
-  return makeHelper(checked)->convertFromCobol(image, number);
-}
-
 int TpzCblDecimal::getWidth() const {
   if (m_type == TypePacked)
     return static_cast<int>((m_digits + 1) * 0.5 + 0.5);
@@ -243,46 +233,6 @@ TpzErrorCode TpzCblDecimalHelper::convertToCobol(const std::string &number, std:
   return TpzErrorCode();
 }
 
-TpzErrorCode TpzCblDecimalHelper::convertFromCobol(const std::string &image, std::string &number) {
-  m_image = image;
-  bool negative = false;
-  TpzErrorCode rc = prepareToRead(negative);
-  if (!rc.isSuccess())
-    return rc;
-  std::string digits;
-  for (int i = 0; i < m_decimal.getDigits(); ++i) {
-    int digit = 0;
-    rc = readDigit(digit);
-    if (!rc.isSuccess())
-      return rc;
-    digits += static_cast<char>('0' + digit);
-  }
-
-  const int point = m_decimal.getPointLocation();
-  const int scale = m_decimal.getScale();
-  std::string text = negative ? "-" : "";
-  if (scale >= 0) {
-    const std::size_t integerDigits = static_cast<std::size_t>(m_decimal.getDigits() - point);
-    const std::size_t significant = digits.find_first_not_of('0');
-    if (significant < integerDigits)
-      text += digits.substr(significant, integerDigits - significant) +
-              std::string(static_cast<std::size_t>(scale), '0');
-    else
-      text += '0';
-    if (point != 0)
-      text += "." + digits.substr(integerDigits);
-  } else {
-    text += "0." + std::string(static_cast<std::size_t>(-scale), '0') + digits;
-  }
-  if (point != 0) {
-    text.erase(text.find_last_not_of('0') + 1);
-    if (text.back() == '.')
-      text.pop_back();
-  }
-  number = text;
-  return TpzErrorCode();
-}
-
 void TpzCblPackedHelper::prepareToWrite(bool negative) {
   m_image.assign(static_cast<std::size_t>(m_decimal.getWidth()), '\0');
   m_image.back() = static_cast<char>(negative ? 0x0D : 0x0C);
@@ -303,33 +253,6 @@ void TpzCblPackedHelper::writeDigit(int digit) {
   }
 }
 
-TpzErrorCode TpzCblPackedHelper::prepareToRead(bool &negative) {
-  if (m_image.size() != static_cast<std::size_t>(m_decimal.getWidth()))
-    return TpzErrorCode(TpzErrorCode::WrongWidth);
-  const int signNibble = static_cast<unsigned char>(m_image.back()) & 0x0F;
-  if (signNibble < 0x0A)
-    return TpzErrorCode(TpzErrorCode::WrongSign);
-  negative = signNibble == 0x0D || signNibble == 0x0B;
-  m_readPos = 0;
-  // An even digit count leaves the first high nibble unused.
-  m_shift = m_decimal.getDigits() % 2 != 0 ? 4 : 0;
-  return TpzErrorCode();
-}
-
-TpzErrorCode TpzCblPackedHelper::readDigit(int &digit) {
-  digit =
-      (static_cast<unsigned char>(m_image[static_cast<std::size_t>(m_readPos)]) >> m_shift) & 0x0F;
-  if (m_shift == 4) {
-    m_shift = 0;
-  } else {
-    m_shift = 4;
-    ++m_readPos;
-  }
-  if (digit > 9)
-    return TpzErrorCode(TpzErrorCode::WrongDigit);
-  return TpzErrorCode();
-}
-
 TpzCblZonedHelper::TpzCblZonedHelper(const TpzCblDecimal &decimal) : TpzCblDecimalHelper(decimal) {
   const bool ascii = encoding() == TpzCblDecimal::EncodingAscii;
   m_zone = ascii ? 0x30 : 0xF0;
@@ -342,8 +265,6 @@ TpzCblZonedHelper::TpzCblZonedHelper(const TpzCblDecimal &decimal) : TpzCblDecim
   } else {
     m_positive = m_zone;
     m_negative = m_zone;
-    // Unsigned EBCDIC data often carries the positive zone of signed fields.
-    m_alternative = ascii ? 0x30 : 0xC0;
   }
 }
 
@@ -373,30 +294,4 @@ void TpzCblZonedHelper::writeDigit(int digit) {
     return;
   auto &byte = m_image[static_cast<std::size_t>(m_writePos--)];
   byte = static_cast<char>(static_cast<unsigned char>(byte) | digit);
-}
-
-TpzErrorCode TpzCblZonedHelper::prepareToRead(bool &negative) {
-  if (m_image.size() != static_cast<std::size_t>(m_decimal.getWidth()))
-    return TpzErrorCode(TpzErrorCode::WrongWidth);
-  unsigned char mark = static_cast<unsigned char>(m_image[signIndex()]);
-  if (!isSignSeparate())
-    mark &= 0xF0;
-  if (mark != m_positive && mark != m_negative && mark != m_alternative)
-    return TpzErrorCode(TpzErrorCode::WrongSign);
-  negative = mark == m_negative && sign() != TpzCblDecimal::SignNone;
-  m_readPos = firstDigitIndex();
-  return TpzErrorCode();
-}
-
-TpzErrorCode TpzCblZonedHelper::readDigit(int &digit) {
-  const unsigned char byte =
-      static_cast<unsigned char>(m_image[static_cast<std::size_t>(m_readPos++)]);
-  const unsigned char zone = byte & 0xF0;
-  digit = byte & 0x0F;
-  const bool zoneOk = isSignSeparate() ? zone == m_zone
-                                       : (zone == m_zone || zone == m_positive ||
-                                          zone == m_negative || zone == m_alternative);
-  if (!zoneOk || digit > 9)
-    return TpzErrorCode(TpzErrorCode::WrongDigit);
-  return TpzErrorCode();
 }

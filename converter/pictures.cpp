@@ -9,7 +9,6 @@
 
 namespace {
 
-
 // What one occurrence of a picture symbol does to the analysis.
 enum SymbolEffect : unsigned {
   NumericClass = 0x01,
@@ -197,22 +196,11 @@ bool VexCblPicture::analyze() {
   return true;
 }
 
-int VexCblPicture::size() {
-  return analyze() ? m_props->props()[VexCblPicProps::SIZE] : 0;
-}
+int VexCblPicture::size() { return analyze() ? m_props->props()[VexCblPicProps::SIZE] : 0; }
 
 VexCblType VexCblPicture::type() {
   return analyze() ? static_cast<VexCblType>(m_props->props()[VexCblPicProps::TYPE])
                    : VexCblType::None;
 }
 
-void VexCblPicture::reset() {
-  m_props.reset();
-}
-
-int vexCblCountSymbol(const char *picture, char symbol, char stop) {
-  int count = 0;
-  for (const char *c = picture; c && *c && *c != stop; ++c)
-    count += *c == symbol ? 1 : 0;
-  return count;
-}
+void VexCblPicture::reset() { m_props.reset(); }

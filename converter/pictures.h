@@ -95,8 +95,3 @@ private:
   bool m_commaDecimalPoint;
   bool m_compat300;
 };
-
-// Counts the occurrences of `symbol` in `picture` ahead of the first `stop`
-// (or in the whole string when there is none). A null or empty picture
-// counts 0.
-int vexCblCountSymbol(const char *picture, char symbol, char stop);

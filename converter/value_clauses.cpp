@@ -7,7 +7,6 @@
 
 namespace {
 
-
 // The figurative constants by the word code that the syntax tree stores in
 // the keyword of a figurative_literal node.
 struct FigConstEntry {

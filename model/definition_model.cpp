@@ -79,13 +79,13 @@ namespace {
 // Indexed by VexDefKind: group, string, binary, number.
 constexpr int primitiveKinds[] = {0, 1, 3, 2};
 
-constexpr VexRttiClassInfo dataDefInfo{"VexDataDefImpl", {true, true, true, true}};
-constexpr VexRttiClassInfo primitiveDefInfo{"VexPrimitiveDefImpl", {false, true, true, true}};
-constexpr VexRttiClassInfo textDefInfo{"VexTextDefImpl", {false, true, false, true}};
-constexpr VexRttiClassInfo groupDefInfo{"VexGroupDefImpl", {true, false, false, false}};
-constexpr VexRttiClassInfo stringDefInfo{"VexStringDefImpl", {false, true, false, false}};
-constexpr VexRttiClassInfo binaryDefInfo{"VexBinaryDefImpl", {false, false, true, false}};
-constexpr VexRttiClassInfo numberDefInfo{"VexNumberDefImpl", {false, false, false, true}};
+constexpr VexRttiClassInfo dataDefInfo{{true, true, true, true}};
+constexpr VexRttiClassInfo primitiveDefInfo{{false, true, true, true}};
+constexpr VexRttiClassInfo textDefInfo{{false, true, false, true}};
+constexpr VexRttiClassInfo groupDefInfo{{true, false, false, false}};
+constexpr VexRttiClassInfo stringDefInfo{{false, true, false, false}};
+constexpr VexRttiClassInfo binaryDefInfo{{false, false, true, false}};
+constexpr VexRttiClassInfo numberDefInfo{{false, false, false, true}};
 
 void checkRange(const VexRange &range, const char *what) {
   if (range.lbound() < 0 || range.ubound() < VexRange::unbounded ||

@@ -219,7 +219,6 @@ using VexDataDefId = VexDomainId<VexDataDefDomain>;
 // concrete subclasses.
 enum class VexDefKind { group, string, binary, number };
 struct VexRttiClassInfo {
-  const char *className;
   bool covers[4];
   bool matches(VexDefKind kind) const { return covers[static_cast<int>(kind)]; }
 };

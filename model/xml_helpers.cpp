@@ -190,12 +190,6 @@ VexXmlDocument &VexXmlDocument::operator=(VexXmlDocument &&) noexcept = default;
 
 VexXmlNode VexXmlDocument::node() const { return wrap(impl_ ? impl_->document : nullptr); }
 
-VexXmlNode VexXmlDocument::createElement(const char *name) const {
-  requireNode(node(), "XML element");
-  return guarded("XML element",
-                 [&] { return wrap(impl_->document->createElement(toXml(name).c_str())); });
-}
-
 VexXmlDocument vexCreateDoc() { return VexXmlDocument(); }
 
 std::string VexXmlNode::getName() const {
@@ -216,12 +210,6 @@ std::string VexXmlNode::getAttribute(const char *name) const {
   return element ? fromXml(element->getAttribute(toXml(name).c_str())) : std::string();
 }
 
-void VexXmlNode::appendChild(VexXmlNode child) const {
-  requireNode(*this, "XML child");
-  requireNode(child, "XML child");
-  guarded("XML child", [&] { domOf(*this)->appendChild(domOf(child)); });
-}
-
 VexXmlNode VexXmlNode::getLastChildElement() const {
   if (isNull())
     return VexXmlNode();
@@ -230,10 +218,6 @@ VexXmlNode VexXmlNode::getLastChildElement() const {
     if (child->getNodeType() == xml::DOMNode::ELEMENT_NODE)
       return wrap(child);
   return VexXmlNode();
-}
-
-std::string VexXmlNode::getTextContent() const {
-  return isNull() ? std::string() : fromXml(domOf(*this)->getTextContent());
 }
 
 VexXmlNode vexParseDoc(const char *text, std::size_t length, VexXmlNode parent, int options) {

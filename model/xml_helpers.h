@@ -38,12 +38,8 @@ public:
   void setAttribute(const char *name, const std::string &value) const;
   // The value of attribute `name`; empty when absent or not an element.
   std::string getAttribute(const char *name) const;
-  // Appends `child` (of the same document) to this node's children.
-  void appendChild(VexXmlNode child) const;
   // The last child that is an element, or a null node.
   VexXmlNode getLastChildElement() const;
-  // The concatenated text of this node and its descendants.
-  std::string getTextContent() const;
 
 private:
   VexXmlDomNode *node_ = nullptr;
@@ -58,9 +54,6 @@ public:
   VexXmlDocument &operator=(VexXmlDocument &&) noexcept;
   // The document node, parent of the root element.
   VexXmlNode node() const;
-  // A new element named `name`, not yet placed in the tree; VexError for a
-  // name that is not a valid XML name.
-  VexXmlNode createElement(const char *name) const;
 
 private:
   struct Impl;

@@ -4,7 +4,8 @@
 #include <utility>
 
 VexTrace::VexTrace(const std::string &path)
-    : file_(std::make_unique<std::ofstream>(path, std::ios::out | std::ios::app | std::ios::binary)) {
+    : file_(
+          std::make_unique<std::ofstream>(path, std::ios::out | std::ios::app | std::ios::binary)) {
   if (*file_)
     out_ = file_.get();
   else

@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "frontend/scanner.h"
-#include "frontend/source_reader.h"
+#include "diagnostics/message_store.h"
 #include "frontend/copied_entries.h"
 #include "frontend/copy_inclusion.h"
 #include "frontend/declaration_table.h"
-#include "diagnostics/message_store.h"
+#include "frontend/scanner.h"
+#include "frontend/source_reader.h"
 #include "support/copybook_search.h"
 #include "support/memory_pools.h"
 #include "tests/converter/converter_support.h"
@@ -59,10 +59,9 @@ TEST(DriverOptions, OutputNameIsTheInputNameUpToItsLastDot) {
 }
 
 TEST(DriverOptions, EveryOptionSetsItsFieldAndTheLastValueWins) {
-  const VexFcblOptions options =
-      readOptions({"-f", "-c", "-dnd", "-tn", "-ta", "-r", "-ns", "one", "-ns", "urn:x", "-compat",
-                   "0x12c", "-d", "d1", "-e", "cbl", "-d", "d2", "-e", ".txt", "-i", "a.cpy", "-i",
-                   "in.cbl"});
+  const VexFcblOptions options = readOptions(
+      {"-f", "-c", "-dnd", "-tn", "-ta", "-r", "-ns", "one",  "-ns", "urn:x", "-compat", "0x12c",
+       "-d", "d1", "-e",   "cbl", "-d",  "d2", "-e",  ".txt", "-i",  "a.cpy", "-i",      "in.cbl"});
   const VexCblConfig &c = options.conversion;
   EXPECT_EQ(options.inputFile, "in.cbl");
   EXPECT_TRUE(c.commaDecimalPoint && c.noDescription && c.textNumbersAsStrings &&

@@ -92,7 +92,8 @@ TEST_F(ReportTest, ErrorReportsAndEndsTheItem) {
   const VexCblReportContext context(report, "ITEM", nullptr);
   testing::internal::CaptureStderr();
   EXPECT_THROW(report.error("\n\tError: Picture is not specified."), VexCvtError);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), " (ITEM) \n\tError: Picture is not specified.\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            " (ITEM) \n\tError: Picture is not specified.\n");
 }
 
 } // namespace

@@ -4,15 +4,15 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "frontend/declaration_table.h"
-#include "support/copybook_search.h"
-#include "support/identifier_table.h"
-#include "support/memory_pools.h"
+#include "cli/driver.h"
 #include "converter/conversion.h"
 #include "converter/conversion_run.h"
 #include "converter/definition_creation.h"
 #include "converter/item_names.h"
-#include "cli/driver.h"
+#include "frontend/declaration_table.h"
+#include "support/copybook_search.h"
+#include "support/identifier_table.h"
+#include "support/memory_pools.h"
 
 namespace fs = std::filesystem;
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "frontend/syntax_tree.h"
 #include "converter/conversion_options.h"
+#include "frontend/syntax_tree.h"
 
 // The conversion options of option words as the command line writes them
 // (-c -tn -ta -r -dnd -compat N -ns NAME; anything else fails the test) on

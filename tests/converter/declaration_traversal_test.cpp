@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "tests/model/xmllint_support.h"
-#include "tests/converter/converter_support.h"
 #include "support/trace.h"
+#include "tests/converter/converter_support.h"
+#include "tests/model/xmllint_support.h"
 
 namespace {
 

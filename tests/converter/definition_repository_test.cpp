@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/model/xmllint_support.h"
-#include "tests/converter/converter_support.h"
-#include "support/trace.h"
 #include "converter/conversion_report.h"
+#include "support/trace.h"
+#include "tests/converter/converter_support.h"
+#include "tests/model/xmllint_support.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "support/identifier_table.h"
-#include "tests/converter/converter_support.h"
 #include "converter/conversion.h"
 #include "converter/item_contexts.h"
 #include "converter/item_names.h"
 #include "converter/value_clauses.h"
+#include "support/identifier_table.h"
+#include "tests/converter/converter_support.h"
 
 namespace {
 

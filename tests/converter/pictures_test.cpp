@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "tests/converter/converter_support.h"
 #include "converter/pictures.h"
+#include "tests/converter/converter_support.h"
 
 namespace {
 
@@ -54,14 +54,6 @@ TEST(Picture, AnalysisIsKeptUntilTheTextIsReplaced) {
   ASSERT_NE(copy.picProps(), nullptr);
   EXPECT_EQ(copy.picProps()->props().at(VexCblPicProps::SIZE), 7);
   EXPECT_EQ(VexCblPicture(nullptr, VexCblConfig{}).getPictureVal(), "");
-}
-
-TEST(Picture, CountSymbol) {
-  EXPECT_EQ(vexCblCountSymbol("ZZ,ZZ9.99", 'Z', '9'), 4);
-  EXPECT_EQ(vexCblCountSymbol("$$$,$$9.99", '$', '9'), 5);
-  EXPECT_EQ(vexCblCountSymbol("+ZZZ", 'Z', '9'), 3);
-  EXPECT_EQ(vexCblCountSymbol("9ZZ", 'Z', '9'), 0);
-  EXPECT_EQ(vexCblCountSymbol(nullptr, 'Z', '9'), 0);
 }
 
 } // namespace

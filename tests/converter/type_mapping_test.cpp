@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "tests/model/xmllint_support.h"
-#include "tests/converter/converter_support.h"
 #include "converter/conversion.h"
 #include "converter/definition_creation.h"
 #include "converter/item_contexts.h"
 #include "converter/numeric_definitions.h"
+#include "tests/converter/converter_support.h"
+#include "tests/model/xmllint_support.h"
 
 namespace {
 

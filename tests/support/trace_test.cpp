@@ -37,7 +37,9 @@ TEST(Trace, EachLineEndsWithABreakAndWholeLinesReachTheStream) {
   std::ostringstream out;
   VexTrace trace(out);
   ASSERT_TRUE(trace.on());
-  VEX_TRACE(trace) << "entry '" << "A" << "' level " << 5;
+  VEX_TRACE(trace) << "entry '"
+                   << "A"
+                   << "' level " << 5;
   EXPECT_EQ(out.str(), "entry 'A' level 5\n");
   // Safe under an unbraced if/else.
   for (bool first : {true, false})
