@@ -14,7 +14,7 @@ class VexCblGrpContext;
 class VexCblObjContext;
 
 // Maps a numeric item (numeric picture, edited or not, or a numeric USAGE
-// without picture) by USAGE, configuration and picture to a number, binary
+// without picture) by USAGE, the conversion options and picture to a number, binary
 // or string definition. Reports the P-symbol, DISPLAY-1 and BLANK WHEN ZERO
 // warnings; reports "Picture is not specified." and throws VexCvtError for a
 // DISPLAY or DISPLAY-1 item without picture. Expects the picture, if any, to
