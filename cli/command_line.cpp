@@ -1,18 +1,8 @@
 #include "cli/command_line.h"
 
-#include <cstdlib>
 #include <iostream>
 
 namespace {
-
-struct CmdState {
-  std::string usage;
-};
-
-CmdState &state() {
-  static CmdState s;
-  return s;
-}
 
 // Texts of the error kinds: the option, with its "-", goes between the parts.
 struct KindText {
@@ -43,10 +33,10 @@ const char *VexCmdLine::next() {
   return arg;
 }
 
-VexCmdArg::VexCmdArg(const std::string &name, bool takesValue, bool single)
-    : name_(name), takesValue_(takesValue), single_(single) {}
+VexCmdArg::VexCmdArg(const std::string &name, bool takesValue)
+    : name_(name), takesValue_(takesValue) {}
 
-bool VexCmdArg::read(VexCmdLine &line, std::string &value) {
+bool VexCmdArg::read(VexCmdLine &line, std::string &value, const VexCmdError &errors) const {
   const char *arg = line.peek();
   if (arg == nullptr || arg[0] != '-' || name_ != arg + 1)
     return false;
@@ -55,24 +45,22 @@ bool VexCmdArg::read(VexCmdLine &line, std::string &value) {
     return true;
   const char *given = line.next();
   if (given == nullptr)
-    VexCmdError::error(name_, VexCmdError::missingValue);
+    errors.error(name_, VexCmdError::missingValue);
   value = given;
   return true;
 }
 
-void VexCmdError::setUsageText(const std::string &text) { state().usage = text; }
-
-void VexCmdError::error(const std::string &option, int kind) {
+void VexCmdError::error(const std::string &option, int kind) const {
   std::cout.flush();
   std::cerr << "Error: " << VexUtilityErrorMsg::optError(option, kind) << std::endl;
-  printUsageAndExit(1);
+  printUsageAndStop(1);
 }
 
-void VexCmdError::printUsageAndExit(int status) {
-  std::cout << state().usage;
+void VexCmdError::printUsageAndStop(int status) const {
+  std::cout << usage_;
   std::cout.flush();
   std::cerr.flush();
-  std::exit(status);
+  throw VexCmdStop{status};
 }
 
 std::string VexUtilityErrorMsg::optUnknownOption(const std::string &arg) {

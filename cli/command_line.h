@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Command-line utility classes: a cursor over the arguments, option
@@ -24,42 +25,47 @@ private:
   std::size_t cursor_ = 0;
 };
 
-// One option, named without its leading "-". An option that takes a value
-// consumes the following argument as its value, whatever it looks like.
-// Repeating an option is allowed for single options too: every occurrence is
-// read, so the caller's later assignment wins.
-class VexCmdArg {
-public:
-  VexCmdArg(const std::string &name, bool takesValue, bool single);
-  // True when the argument under the cursor is "-" + name; the option (and
-  // its value, stored in `value`) is then consumed. An option that takes a
-  // value but stands last reports kind VexCmdError::missingValue and ends the
-  // process. False, with nothing consumed, for any other argument.
-  bool read(VexCmdLine &line, std::string &value);
-  const std::string &name() const { return name_; }
-  bool takesValue() const { return takesValue_; }
-  bool single() const { return single_; }
-
-private:
-  std::string name_;
-  bool takesValue_;
-  bool single_;
+// Ends the reading of the options once an option error or the usage text has
+// been written: the program ends with `status`.
+struct VexCmdStop {
+  int status;
 };
 
-// Error and usage output. The usage text is stored once by the program.
+// Error and usage output of a program with its usage text.
 class VexCmdError {
 public:
   // Kinds of error() about an option.
   static constexpr int missingValue = 1;
   static constexpr int invalidValue = 3;
 
-  static void setUsageText(const std::string &text);
+  explicit VexCmdError(std::string usage) : usage_(std::move(usage)) {}
   // Writes "Error: " and the text for `kind` about option "-" + option, and a
-  // newline, on the standard error stream; then printUsageAndExit(1).
-  [[noreturn]] static void error(const std::string &option, int kind);
-  // Writes the usage text on the standard output and ends the process with
+  // newline, on the standard error stream; then printUsageAndStop(1).
+  [[noreturn]] void error(const std::string &option, int kind) const;
+  // Writes the usage text on the standard output and throws VexCmdStop with
   // `status`.
-  [[noreturn]] static void printUsageAndExit(int status);
+  [[noreturn]] void printUsageAndStop(int status) const;
+
+private:
+  std::string usage_;
+};
+
+// One option, named without its leading "-". An option that takes a value
+// consumes the following argument as its value, whatever it looks like.
+// Repeating an option is allowed for single options too: every occurrence is
+// read, so the caller's later assignment wins.
+class VexCmdArg {
+public:
+  VexCmdArg(const std::string &name, bool takesValue);
+  // True when the argument under the cursor is "-" + name; the option (and
+  // its value, stored in `value`) is then consumed. An option that takes a
+  // value but stands last is reported through `errors` (missingValue).
+  // False, with nothing consumed, for any other argument.
+  bool read(VexCmdLine &line, std::string &value, const VexCmdError &errors) const;
+
+private:
+  std::string name_;
+  bool takesValue_;
 };
 
 // The library's message texts, without the "Error: " prefix.

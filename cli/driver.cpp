@@ -5,28 +5,12 @@
 #include <cstring>
 #include <iostream>
 #include <iterator>
-#include <vector>
 
-#include "converter/conversion_options.h"
-#include "converter/conversion_report.h"
-#include "diagnostics/message_store.h"
-#include "frontend/copied_entries.h"
-#include "frontend/copy_inclusion.h"
-#include "frontend/declaration_table.h"
-#include "frontend/scanner.h"
-#include "frontend/source_reader.h"
-#include "frontend/syntax_tree.h"
-#include "support/copybook_search.h"
-#include "support/library_error.h"
-#include "support/memory_pools.h"
-#include "support/run_state.h"
-#include "support/trace.h"
-
-int start = 2;
+#include "converter/conversion_messages.h"
+#include "converter/conversion_run.h"
+#include "diagnostics/fatal_error.h"
 
 namespace {
-
-TRC1_EPB trcBlock{"VEXFCBL"};
 
 const char usageText[] = "Usage: vexfcbl [options]\n"
                          "Options:\n"
@@ -50,174 +34,141 @@ const char usageText[] = "Usage: vexfcbl [options]\n"
                          "\t                   decimal numbers.\n"
                          "\t-?               - print this usage message.\n";
 
-constexpr std::int32_t compat300 = 300;
-
-void setCompat(const std::string &value) {
+void setCompat(const std::string &value, VexCblConfig &config, const VexCmdError &errors) {
   std::int32_t level = 0;
   // %i on purpose: 0x12c and 0454 are 300 as well.
-  if (std::sscanf(value.c_str(), "%" SCNi32, &level) == 1 && level == compat300)
-    VexCblConfig::inst().compatLevel = compat300;
+  if (std::sscanf(value.c_str(), "%" SCNi32, &level) == 1 && level == VexCblConfig::compat300)
+    config.compatLevel = VexCblConfig::compat300;
   else
-    VexCmdError::error("compat", VexCmdError::invalidValue);
+    errors.error("compat", VexCmdError::invalidValue);
 }
 
-void addExtension(const std::string &value) {
-  std::string extension = value;
-  if (extension.empty() || extension[0] != '.')
-    extension.insert(0, ".");
-  rAddExtension(extension.c_str());
+std::string withLeadingDot(const std::string &value) {
+  return value.empty() || value[0] != '.' ? "." + value : value;
 }
 
-// One command-line option: its declaration, what the trace calls it, and what
-// it does with its value (the input file name is the driver's own).
+// `name` up to (not including) its last "." -- the whole of `name` when it
+// holds none, directories included in the search -- followed by `ext`.
+std::string replaceExtension(const std::string &name, const char *ext) {
+  return name.substr(0, name.rfind('.')) + ext;
+}
+
+// One command-line option: its declaration and what it does with its value.
 struct Option {
   const char *name;
   bool takesValue;
-  bool single;
-  const char *what;
-  void (*apply)(const std::string &value, std::string &input);
+  void (*apply)(const std::string &value, VexFcblOptions &options, const VexCmdError &errors);
 };
 
 // In the order in which an argument is offered to them; "?" must stay last,
 // after every real option has declined.
 constexpr Option options[] = {
-    {"ns", true, true, "Namespace switch",
-     [](const std::string &v, std::string &) { VexCblConfig::inst().namespaceName = v; }},
-    {"i", true, true, "Input filename switch",
-     [](const std::string &v, std::string &input) { input = v; }},
-    {"o", true, true, "Output filename switch",
-     [](const std::string &v, std::string &) { VexCblConfig::inst().outputFileName = v; }},
-    {"c", false, true, "Comma decimal point switch",
-     [](const std::string &, std::string &) { VexCblConfig::inst().commaDecimalPoint = true; }},
-    {"f", false, true, "Free format switch",
-     [](const std::string &, std::string &) {
-       free_format = 1;
-       MaxColumn = 256;
+    {"ns", true,
+     [](const std::string &v, VexFcblOptions &o, const VexCmdError &) {
+       o.conversion.namespaceName = v;
      }},
-    {"dnd", false, true, "No description switch",
-     [](const std::string &, std::string &) { VexCblConfig::inst().noDescription = true; }},
-    {"d", true, false, "Copy directory switch",
-     [](const std::string &v, std::string &) { rAddDir(v.c_str(), 0, true); }},
-    {"e", true, false, "Copybook extension switch",
-     [](const std::string &v, std::string &) { addExtension(v); }},
-    {"tn", false, true, "Text numbers as strings switch",
-     [](const std::string &, std::string &) { VexCblConfig::inst().textNumbersAsStrings = true; }},
-    {"ta", false, true, "Packed default as text switch",
-     [](const std::string &, std::string &) { VexCblConfig::inst().packedDefaultAsText = true; }},
-    {"compat", true, true, "Compatibility switch",
-     [](const std::string &v, std::string &) { setCompat(v); }},
-    {"r", false, false, "Level restrictions switch",
-     [](const std::string &, std::string &) { VexCblConfig::inst().levelRestrictions = true; }},
-    {"?", false, true, "Usage switch",
-     [](const std::string &, std::string &) { VexCmdError::printUsageAndExit(0); }},
+    {"i", true,
+     [](const std::string &v, VexFcblOptions &o, const VexCmdError &) { o.inputFile = v; }},
+    {"o", true,
+     [](const std::string &v, VexFcblOptions &o, const VexCmdError &) {
+       o.conversion.outputFileName = v;
+     }},
+    {"c", false,
+     [](const std::string &, VexFcblOptions &o, const VexCmdError &) {
+       o.conversion.commaDecimalPoint = true;
+     }},
+    {"f", false,
+     [](const std::string &, VexFcblOptions &o, const VexCmdError &) {
+       o.frontEnd.freeFormat = true;
+     }},
+    {"dnd", false,
+     [](const std::string &, VexFcblOptions &o, const VexCmdError &) {
+       o.conversion.noDescription = true;
+     }},
+    {"d", true,
+     [](const std::string &v, VexFcblOptions &o, const VexCmdError &) {
+       o.frontEnd.copyDirectories.push_back(v);
+     }},
+    {"e", true,
+     [](const std::string &v, VexFcblOptions &o, const VexCmdError &) {
+       o.frontEnd.copyExtensions.push_back(withLeadingDot(v));
+     }},
+    {"tn", false,
+     [](const std::string &, VexFcblOptions &o, const VexCmdError &) {
+       o.conversion.textNumbersAsStrings = true;
+     }},
+    {"ta", false,
+     [](const std::string &, VexFcblOptions &o, const VexCmdError &) {
+       o.conversion.packedDefaultAsText = true;
+     }},
+    {"compat", true,
+     [](const std::string &v, VexFcblOptions &o, const VexCmdError &errors) {
+       setCompat(v, o.conversion, errors);
+     }},
+    {"r", false,
+     [](const std::string &, VexFcblOptions &o, const VexCmdError &) {
+       o.conversion.levelRestrictions = true;
+     }},
+    {"?", false,
+     [](const std::string &, VexFcblOptions &, const VexCmdError &errors) {
+       errors.printUsageAndStop(0);
+     }},
 };
+
+// After a fatal front-end message. The message store has printed what it
+// collected through stdio; keep the stop message behind it. The run's state
+// went with the unwinding.
+int vexFcblFatalEnd() {
+  std::fflush(stderr);
+  std::cerr << vexCblMsg::sourceErrors << std::flush;
+  return 1;
+}
 
 } // namespace
 
-std::string vexReplaceExt(const char *name, const char *ext) {
-  VEX_TRACE(trcBlock, "vexReplaceExt");
-  VEX_TRACE_ARGS(trcBlock) << "name"
-                           << "(" << name << ") "
-                           << "ext"
-                           << "(" << ext << ") ";
-  const char *dot = std::strrchr(name, '.');
-  std::string result(name,
-                     dot != nullptr ? static_cast<std::size_t>(dot - name) : std::strlen(name));
-  result += ext;
-  return VEX_TRACE_RESULT(result);
-}
-
-void OurExit() {
-  // The front end calls this from deep inside the parse; unwinding replaces
-  // the jump back to the recovery point in vexFcblMain.
-  throw VexFcblFatalExit{};
-}
-
-std::string vexFcblReadOptions(VexCmdLine &line) {
-  VEX_TRACE(trcBlock, "vexFcblReadOptions");
+VexFcblOptions vexFcblReadOptions(VexCmdLine &line, const VexCmdError &errors) {
   std::vector<VexCmdArg> args;
   args.reserve(std::size(options));
   for (const Option &option : options)
-    args.emplace_back(option.name, option.takesValue, option.single);
+    args.emplace_back(option.name, option.takesValue);
 
-  std::string input;
+  VexFcblOptions result;
   while (!line.atEnd()) {
     std::size_t i = 0;
     std::string value;
-    while (i < args.size() && !args[i].read(line, value))
+    while (i < args.size() && !args[i].read(line, value, errors))
       ++i;
     if (i == args.size()) {
-      VEX_TRACE_ERROR(trcBlock) << "Unknown option"
-                                << "(" << line.peek() << ") ";
       std::cout << "Error: " << VexUtilityErrorMsg::optUnknownOption(line.peek()) << std::endl;
-      VexCmdError::printUsageAndExit(1);
+      errors.printUsageAndStop(1);
     }
-    VEX_TRACE_DETAIL(trcBlock) << options[i].what << " optArg"
-                               << "(" << value << ") ";
-    options[i].apply(value, input);
+    options[i].apply(value, result, errors);
   }
 
-  // The current directory and the default extensions come after everything
-  // the user gave, so the user's choices are tried first.
-  rAddDir("./", 0, true);
-  rAddExtension(".cpy");
-  rAddExtension("");
-
-  if (input.empty()) {
+  if (result.inputFile.empty()) {
     std::cout.flush();
     std::cerr << "Error: Missed input file." << std::endl;
-    VexCmdError::printUsageAndExit(1);
+    errors.printUsageAndStop(1);
   }
-  VexCblConfig &config = VexCblConfig::inst();
-  if (config.outputFileName.empty())
-    config.outputFileName = vexReplaceExt(input.c_str(), ".gnv");
-  VEX_TRACE_DETAIL(trcBlock) << "Output filename"
-                             << "(" << config.outputFileName << ") ";
-
-  NameCheckMsg() = true;
-  NameCheck() = NameCheckMsg();
-  return VEX_TRACE_RESULT(input);
+  if (result.conversion.outputFileName.empty())
+    result.conversion.outputFileName = replaceExtension(result.inputFile, ".gnv");
+  return result;
 }
 
 int vexFcblMain(int argc, char **argv) {
-  VEX_TRACE(trcBlock, "vexFcblMain");
-  VEX_TRACE_ARGS(trcBlock) << "VEXFCBL";
-  VexCmdError::setUsageText(usageText);
+  const VexCmdError errors(usageText);
   VexCmdLine line(argc, argv);
-  InitrMemory();
-  Begin_rFsearch(false);
-
-  // Everything one conversion remembers lives in this run and goes with it.
-  RunState run;
-  RunState::Scope scope(run);
-  int status = 0;
   try {
-    free_format = 0;
-    start = 2;
-    do_copy = true;
-    std::string input = vexFcblReadOptions(line);
-    rReadAllDirs();
-    ReportingOutOfMemory([&] { process(input.c_str()); });
+    const VexFcblOptions options = vexFcblReadOptions(line, errors);
+    return process(options.inputFile, options.frontEnd, options.conversion) ==
+                   VexCvtStatus::completed
+               ? 0
+               : 1;
+  } catch (const VexCmdStop &stop) {
+    return stop.status;
   } catch (const FatalError &) {
-    // The message store has printed what it collected through stdio; keep the
-    // stop message behind it. Nothing is closed: the front end's state is
-    // unknown at this point and the process ends anyway.
-    std::fflush(stderr);
-    std::cerr << "Error: Cobol source contains errors. Conversion stopped." << std::endl;
-    return VEX_TRACE_RESULT(1);
-  } catch (const VexError &error) {
-    VEX_TRACE_DETAIL(trcBlock) << "VexError catched"
-                               << "(" << error.getErrorMessage() << ") ";
-    std::cerr << "Error: " << error.getErrorMessage() << std::endl;
-    status = 1;
-  } catch (const VexCvtError &) {
-    VEX_TRACE_DETAIL(trcBlock) << "VexCvtError catched.";
-    status = 1;
+    return vexFcblFatalEnd();
   } catch (...) {
-    VEX_TRACE_DETAIL(trcBlock) << "Unknown exception catched";
-    status = 1;
+    return 1;
   }
-  Close_rFsearch();
-  CloserMemory();
-  return VEX_TRACE_RESULT(status);
 }

@@ -1,9 +1,4 @@
+// The program's entry: everything happens in vexFcblMain (cli/driver.h).
 #include "cli/driver.h"
-#include "support/run_state.h"
 
-// The process is one run: its state goes when main returns.
-int main(int argc, char **argv) {
-  RunState run;
-  RunState::Scope scope(run);
-  return vexFcblMain(argc, argv);
-}
+int main(int argc, char **argv) { return vexFcblMain(argc, argv); }

@@ -1,12 +1,25 @@
 #pragma once
-// The fixed texts of the type mapping's messages about an item, written once
-// for the modules that raise them. Each is reported with the item's context
-// and a newline; the errors end the item's conversion.
+// Every text the converter shows its user, written once for the modules that
+// raise them. The texts about an item are reported with the item's context
+// and a newline; the errors among them end the item's conversion.
+#include <array>
+#include <string>
 
 namespace vexCblMsg {
+
+// --- The run (written to the standard error stream as they are)
+inline constexpr const char *startingParsing = "Starting Cobol parsing ...\n";
+inline constexpr const char *startingConversion = "Starting conversion ...\n";
+inline constexpr const char *sourceErrors =
+    "Error: Cobol source contains errors. Conversion stopped.\n";
+// Before the text of a model or document error (VexError).
+inline constexpr const char *errorPrefix = "Error: ";
+
+// --- Type mapping
 inline constexpr const char *invalidItem = "\n\tError: Invalid Cobol item or unknown datatype.";
 inline constexpr const char *pictureMissing = "\n\tError: Picture is not specified.";
 inline constexpr const char *unknownUsage = "\n\tError: Unknown usage is specified.";
+// Followed by the decimal status text.
 inline constexpr const char *defaultFailed = "Error: Failed to convert default value. ";
 inline constexpr const char *groupValue =
     "\n\tWarning: VALUE keyword is not supported for group items. \n\tVALUE was ignored.";
@@ -36,4 +49,64 @@ inline constexpr const char *differentSeparators =
     "\n\tWarning: Different group separators. \n\tString primitive was generated.";
 inline constexpr const char *separatorTooLong =
     "\n\tWarning: Group separator is too long. \n\tString primitive was generated.";
+
+// --- Extraction
+inline constexpr const char *synchronized =
+    "\n\tWarning: SYNCHRONIZED keyword is not supported. \n\tSYNCHRONIZED was ignored.";
+inline constexpr const char *unknownFigurativeConstant =
+    "\n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword was ignored.";
+
+// --- Declaration traversal
+inline constexpr const char *renamesIgnored = "\n\tWarning: RENAMES keyword was ignored.";
+inline std::string redefiningStandalone(const std::string &defName) {
+  return "\n\tWarning: REDEFINES keyword. \n\tStandalone definition '" + defName +
+         "' was generated \n\tfor redefining item.";
+}
+inline std::string redefinedStandalone(const std::string &defName) {
+  return "\n\tWarning: REDEFINES keyword. \n\tStandalone definition '" + defName +
+         "' was generated \n\tfor redefined item.";
+}
+inline std::string countItemNotBefore(const std::string &countItem, const std::string &item) {
+  return "\n\tWarning: cardinality item '" + countItem + "' specified \n\tfor item '" + item +
+         "' does not preceding the array.";
+}
+
+// --- Export
+inline constexpr const char *nothingToExport =
+    "Warning: Nothing to export. No converted definitions exist.";
+inline std::string namespaceExported(const std::string &component) {
+  return "Info: Namespace exported '" + component + "'.";
+}
+inline std::string definitionExported(const std::string &name) {
+  return "Info: Definition exported '" + name + "'.";
+}
+
+// --- Packed and zoned decimal status, indexed by code (decimal_status.h);
+// shown after defaultFailed.
+inline constexpr std::array<const char *, 23> decimalStatus = {
+    "",
+    "Type is not specified for packed/zoned.",
+    "Wrong type is specified for packed/zoned.",
+    "Wrong sign position is specified for packed/zoned.",
+    "Wrong encoding is specified for packed/zoned.",
+    "Wrong number of digits is specified for packed/zoned.",
+    "Negative point location is specified for packed/zoned.",
+    "Negative scale can not be specified if point location is 0.",
+    "Positive scale can not be specified if point location is not 0.",
+    "Wrong value of number of digits, point location or scale.",
+    "Too big point location is specified for packed/zoned.",
+    "Wrong sign position is specified for packed.",
+    "Negative number can not be converted to unsigned packed/zoned.",
+    "Number is too big to be converted to packed/zoned.",
+    "Packed/zoned contains wrong digit.",
+    "Packed/zoned has wrong width.",
+    "Packed/zoned contains wrong sign.",
+    "Wrong packed/zoned pattern",
+    "Packed/zoned pattern contains 'P' in the middle",
+    "Packed/zoned pattern contains multiple decimal point symbol ('V')",
+    "Packed/zoned pattern contains multiple groups of 'P' symbol",
+    "Packed/zoned pattern contains wrong symbol",
+    "'S' should be the first symbol of packed/zoned pattern",
+};
+
 } // namespace vexCblMsg

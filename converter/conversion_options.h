@@ -2,22 +2,23 @@
 #include <cstdint>
 #include <string>
 
-// The command-line choices of one run. The driver is the only writer; the
-// conversion reads the fields directly wherever it decides on a mapping.
-class VexCblConfig {
-public:
-  // The process-wide instance, created with the defaults on first use.
-  static VexCblConfig &inst();
-
+// The choices of one conversion, as the command line gives them. A plain
+// value: the caller fills one and hands it to the conversion, which keeps its
+// own copy and reads the fields wherever it decides on a mapping.
+struct VexCblConfig {
   bool commaDecimalPoint = false;    // -c
   bool noDescription = false;        // -dnd
   bool textNumbersAsStrings = false; // -tn
   bool packedDefaultAsText = false;  // -ta
-  std::string namespaceName;         // -ns
-  std::string outputFileName;        // -o, else derived from the input name
+  std::string namespaceName;         // -ns; empty: no namespace
+  std::string outputFileName;        // -o, else derived from the input name; empty: standard output
   std::int32_t compatLevel = 0;      // -compat 300
   bool levelRestrictions = false;    // -r
 
-private:
-  VexCblConfig() = default;
+  // The level-300 output is kept as it was, wherever it differs.
+  static constexpr std::int32_t compat300 = 300;
+  bool compat300Output() const { return compatLevel == compat300; }
 };
+
+// The name the library's callers know the options by.
+using ConversionOptions = VexCblConfig;

@@ -4,17 +4,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "support/trace.h"
 #include "support/identifier_table.h"
-
-namespace {
-TRC1_EPB trcBlock{"VEXCVST"};
-} // namespace
-
-VexCvtReport &VexCvtReport::inst() {
-  static VexCvtReport instance;
-  return instance;
-}
 
 void VexCvtReport::msg(const char *text, bool withContext) {
   if (withContext && !contexts_.empty())
@@ -22,24 +12,22 @@ void VexCvtReport::msg(const char *text, bool withContext) {
   std::cerr << text;
 }
 
-void VexCvtReport::registerContext(VexCvtRepContext *context) { contexts_.push_back(context); }
+void VexCvtReport::message(const std::string &text) { msg((text + "\n").c_str(), true); }
 
-void VexCvtReport::deregisterContext() {
-  if (!contexts_.empty())
-    contexts_.pop_back();
+void VexCvtReport::error(const std::string &text) {
+  message(text);
+  throw VexCvtError();
 }
 
-VexCvtRepContext::VexCvtRepContext() { VexCvtReport::inst().registerContext(this); }
+VexCvtRepContext::VexCvtRepContext(VexCvtReport &report) : report_(report) {
+  report_.contexts_.push_back(this);
+}
 
-VexCvtRepContext::~VexCvtRepContext() { VexCvtReport::inst().deregisterContext(); }
+VexCvtRepContext::~VexCvtRepContext() { report_.contexts_.pop_back(); }
 
-const char *VexCvtRepContext::getUserText() const { return userText_.c_str(); }
-
-VexCblReportContext::VexCblReportContext(const char *itemName, const tPosition *pos) {
-  VEX_TRACE(trcBlock, "VexCblReportContext::VexCblReportContext");
-  VEX_TRACE_ARGS(trcBlock) << "itemName"
-                           << "(" << itemName << ") ";
-  userText_.reserve(100);
+VexCblReportContext::VexCblReportContext(VexCvtReport &report, const char *itemName,
+                                         const tPosition *pos)
+    : VexCvtRepContext(report) {
   const char *file = pos != nullptr ? GetCStr(pos->File) : nullptr;
   if (file != nullptr && *file != '\0') {
     const char *slash = std::strrchr(file, '/');
@@ -56,19 +44,4 @@ VexCblReportContext::VexCblReportContext(const char *itemName, const tPosition *
     userText_ += itemName;
     userText_ += ") ";
   }
-  VEX_TRACE_DETAIL(trcBlock) << "Context text"
-                             << "(" << userText_ << ") ";
-}
-
-void vexCvtReportMsg(const std::string &text) {
-  VEX_TRACE(trcBlock, "vexCvtReportMsg");
-  std::string composed;
-  VexTraceStream stream;
-  stream.getOs(composed) << text << "\n" << std::flush;
-  VexCvtReport::inst().msg(composed.c_str(), true);
-}
-
-void vexCvtReportError(const std::string &text) {
-  vexCvtReportMsg(text);
-  throw VexCvtError();
 }

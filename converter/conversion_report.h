@@ -6,53 +6,55 @@
 
 // Conversion report: the one channel for the converter's user-visible
 // messages. A message is prefixed with the text of the innermost live report
-// context, which names the item being converted.
+// context, which names the item being converted. Each conversion owns its
+// report; messages go to the standard error stream.
 
 class VexCvtRepContext;
 
 class VexCvtReport {
 public:
-  // The process-wide report, created on first use.
-  static VexCvtReport &inst();
+  VexCvtReport() = default;
+  VexCvtReport(const VexCvtReport &) = delete;
+  VexCvtReport &operator=(const VexCvtReport &) = delete;
+
   // Writes the innermost context's text (when withContext and one is alive),
   // then `text`, to the standard error stream. Adds nothing else.
   void msg(const char *text, bool withContext);
-  void registerContext(VexCvtRepContext *context);
-  // Removes the most recently registered context, if any.
-  void deregisterContext();
+  // Composes a converter message (text plus newline) and writes it with the
+  // innermost context.
+  void message(const std::string &text);
+  // Reports an error about the item being converted, then ends its
+  // conversion by throwing VexCvtError.
+  [[noreturn]] void error(const std::string &text);
 
 private:
-  VexCvtReport() = default;
-  std::vector<VexCvtRepContext *> contexts_;
+  friend class VexCvtRepContext;
+  std::vector<const VexCvtRepContext *> contexts_;
 };
 
-// A scoped report context: registered for exactly its lifetime, so contexts
-// must nest like the stack frames that hold them.
+// A scoped report context: registered with its report for exactly its
+// lifetime, so contexts must nest like the stack frames that hold them.
 class VexCvtRepContext {
 public:
-  VexCvtRepContext();
+  explicit VexCvtRepContext(VexCvtReport &report);
   virtual ~VexCvtRepContext();
   VexCvtRepContext(const VexCvtRepContext &) = delete;
   VexCvtRepContext &operator=(const VexCvtRepContext &) = delete;
-  virtual const char *getUserText() const;
+  const char *getUserText() const { return userText_.c_str(); }
 
 protected:
   std::string userText_;
+
+private:
+  VexCvtReport &report_;
 };
 
 // The context of one COBOL item: "file":line,col (name) .
 class VexCblReportContext : public VexCvtRepContext {
 public:
-  VexCblReportContext(const char *itemName, const tPosition *pos);
+  VexCblReportContext(VexCvtReport &report, const char *itemName, const tPosition *pos);
 };
 
-// Thrown after an error about an item has been reported; caught by the driver.
+// Thrown after an error about an item has been reported; caught by the
+// conversion's entry point.
 class VexCvtError {};
-
-// Composes a converter message (text plus newline) and writes it through the
-// report with the innermost context.
-void vexCvtReportMsg(const std::string &text);
-
-// Reports an error about the item being converted, then ends its conversion
-// by throwing VexCvtError.
-[[noreturn]] void vexCvtReportError(const std::string &text);

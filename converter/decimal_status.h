@@ -1,24 +1,9 @@
 #pragma once
-#include <memory>
 #include <string>
 
-// The result of a packed or zoned decimal operation. Success holds nothing;
-// a failure holds the code of what went wrong, whose text is fixed by the
-// message table of this module.
-
-// The held state of a failure: the integer code.
-class TpzErrorCodeImpl {
-public:
-  explicit TpzErrorCodeImpl(int code) : m_code(code) {}
-  virtual ~TpzErrorCodeImpl() = default;
-  // The message of the code: the table text for 0 to 22, empty otherwise.
-  virtual std::string getString() const;
-  // The integer code given at construction.
-  virtual int getCode() const { return m_code; }
-
-private:
-  int m_code;
-};
+// The result of a packed or zoned decimal operation: success, or the code of
+// what went wrong, whose text is the converter's decimal status text
+// (conversion_messages.h).
 
 class TpzErrorCode {
 public:
@@ -52,25 +37,16 @@ public:
   // Success.
   TpzErrorCode() = default;
   // The given code; 0 is success.
-  explicit TpzErrorCode(int code);
-  TpzErrorCode(const TpzErrorCode &other);
-  TpzErrorCode &operator=(const TpzErrorCode &other);
-  TpzErrorCode(TpzErrorCode &&other) noexcept = default;
-  TpzErrorCode &operator=(TpzErrorCode &&other) noexcept = default;
-  ~TpzErrorCode() = default;
+  explicit TpzErrorCode(int code) : m_code(code) {}
 
-  // Replaces the held code; 0 makes this a success.
-  void set(int code);
   // The held code, 0 on success.
-  int getCode() const;
-  // The message of the held code (empty on success and for unknown codes).
+  int getCode() const { return m_code; }
+  // The text of the held code: empty on success and for a code outside the
+  // table.
   std::string getString() const;
   // True when no failure is held.
-  bool isSuccess() const { return !m_impl; }
+  bool isSuccess() const { return m_code == Success; }
 
 private:
-  std::unique_ptr<TpzErrorCodeImpl> m_impl;
+  int m_code = Success;
 };
-
-// The message of any code: the table text for 0 to 22, empty otherwise.
-std::string tpzErrorText(int code);

@@ -6,15 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "support/trace.h"
-#include "model/xml_helpers.h"
+#include "converter/conversion_messages.h"
 #include "converter/conversion_report.h"
+#include "model/xml_helpers.h"
+#include "support/trace.h"
 
 namespace {
-
-TRC1_EPB trace{"VEXCVREP"};
-
-VexCvtRepository *current = nullptr;
 
 // Option values of the document library for the export: the definitions are
 // parsed with namespace processing and appended to their parent; the document
@@ -49,74 +46,55 @@ public:
 
   // Appends one namespace element per component under `parent`; returns the
   // innermost.
-  VexXmlNode addNamespaces(VexXmlNode parent) const;
+  VexXmlNode addNamespaces(VexXmlNode parent, VexCvtReport &report) const;
   // Appends the element of `def` under `parent`.
-  void addDefinition(VexXmlNode parent, const VexDataDefImpl &def) const;
-  void write(const VexXmlDocument &document) const;
+  void addDefinition(VexXmlNode parent, const VexDataDefImpl &def, VexCvtReport &report,
+                     const VexDataDefDomain &definitions) const;
+  void write(const VexXmlDocument &document, VexTrace &trace) const;
 };
 
 VexCvtRepository::VexCvtRepository(const char *outputFile, const char *namespaceName)
     : impl_(std::make_unique<VexCvtRepositoryImpl>()) {
-  VEX_TRACE(trace, "VexCvtRepository::VexCvtRepository");
-  VEX_TRACE_ARGS(trace) << "outputFile"
-                        << "(" << outputFile << ") "
-                        << "namespaceName"
-                        << "(" << namespaceName << ") ";
   impl_->outputFile = optionalText(outputFile);
   impl_->namespaceName = optionalText(namespaceName);
-  current = this;
 }
 
-VexCvtRepository::~VexCvtRepository() {
-  if (current == this)
-    current = nullptr;
-}
+VexCvtRepository::~VexCvtRepository() = default;
 
-VexCvtRepository *VexCvtRepository::getInstance() { return current; }
+void VexCvtRepository::addDef(VexDataDefImpl &def) { impl_->defs.emplace_back(&def); }
 
-bool VexCvtRepository::addDef(VexDataDefImpl *def) {
-  VEX_TRACE(trace, "VexCvtRepository::addDef");
-  VEX_TRACE_ARGS(trace) << "def"
-                        << "(" << (def ? vexToMbcs(def->name()) : "NULL") << ") ";
-  impl_->defs.emplace_back(def);
-  return VEX_TRACE_RESULT(true);
-}
-
-void VexCvtRepository::doExport() {
-  VEX_TRACE(trace, "VexCvtRepository::doExport");
+void VexCvtRepository::doExport(VexCvtReport &report, const VexDataDefDomain &definitions,
+                                VexTrace &trace) {
+  VEX_TRACE(trace) << "export: " << impl_->defs.size() << " stand-alone definitions";
   if (impl_->defs.empty()) {
-    vexCvtReportMsg("Warning: Nothing to export. No converted definitions exist.");
+    report.message(vexCblMsg::nothingToExport);
     return;
   }
   VexXmlDocument document = vexCreateDoc();
   VexXmlNode root = tpzAddElem(document.node(), vexRootElementName());
   root.setAttribute("xmlns:rdf", vexRdfNamespace());
-  VexXmlNode formats = tpzAddElem(impl_->addNamespaces(root), vexDomainMsgFmt());
+  VexXmlNode formats = tpzAddElem(impl_->addNamespaces(root, report), vexDomainMsgFmt());
   for (const VexDataDef &def : impl_->defs)
-    impl_->addDefinition(formats, *def);
-  impl_->write(document);
+    impl_->addDefinition(formats, *def, report, definitions);
+  impl_->write(document, trace);
 }
 
-VexXmlNode VexCvtRepositoryImpl::addNamespaces(VexXmlNode parent) const {
-  VEX_TRACE(trace, "VexCvtRepositoryImpl::addNamespaces");
+VexXmlNode VexCvtRepositoryImpl::addNamespaces(VexXmlNode parent, VexCvtReport &report) const {
   if (!namespaceName)
     return parent;
-  VexNamespaceDomain &domain = VexNamespaceDomain::getInstance();
   for (const std::string &component : splitNamespace(*namespaceName)) {
-    domain.declare(domain.getId(vexToUnicode(component, false)), 0);
     parent = tpzAddElem(parent, vexDomainNamespace());
     parent.setAttribute(vexAttrName(), component);
-    vexCvtReportMsg("Info: Namespace exported '" + component + "'.");
+    report.message(vexCblMsg::namespaceExported(component));
   }
   return parent;
 }
 
-void VexCvtRepositoryImpl::addDefinition(VexXmlNode parent, const VexDataDefImpl &def) const {
-  VEX_TRACE(trace, "VexCvtRepositoryImpl::addDefinition");
-  VexStanza stanza = VexMfRdfWriter::fillStanza(def);
+void VexCvtRepositoryImpl::addDefinition(VexXmlNode parent, const VexDataDefImpl &def,
+                                         VexCvtReport &report,
+                                         const VexDataDefDomain &definitions) const {
+  VexStanza stanza = VexMfRdfWriter::fillStanza(def, definitions);
   std::string markup = vexToMbcs(stanza.getAttrValue("definition"));
-  VEX_TRACE_DETAIL(trace) << "Definition markup"
-                          << "(" << markup << ") ";
   vexParseDoc(markup.data(), markup.size(), parent, parseOptions);
   VexXmlNode element = parent.getLastChildElement();
   std::string name = vexToMbcs(def.name());
@@ -124,12 +102,12 @@ void VexCvtRepositoryImpl::addDefinition(VexXmlNode parent, const VexDataDefImpl
   std::string description = vexToMbcs(stanza.getAttrValue("description"));
   if (!description.empty())
     tpzAddText(tpzAddElem(element, vexElementDescription()), description);
-  vexCvtReportMsg("Info: Definition exported '" + name + "'.");
+  report.message(vexCblMsg::definitionExported(name));
 }
 
-void VexCvtRepositoryImpl::write(const VexXmlDocument &document) const {
-  VEX_TRACE(trace, "VexCvtRepositoryImpl::write");
+void VexCvtRepositoryImpl::write(const VexXmlDocument &document, VexTrace &trace) const {
   if (!outputFile) {
+    VEX_TRACE(trace) << "export: document written to the standard output";
     vexWriteNode(document.node(), std::cout, writeOptions, nullptr, "");
     return;
   }
@@ -137,9 +115,10 @@ void VexCvtRepositoryImpl::write(const VexXmlDocument &document) const {
   // An output file that cannot be opened is not a conversion error: the run
   // ends normally without a document, as it always has.
   if (!out) {
-    VEX_TRACE_DETAIL(trace) << "Output file not opened"
-                            << "(" << *outputFile << ") ";
+    VEX_TRACE(trace) << "export: output file '" << *outputFile
+                     << "' cannot be opened, no document written";
     return;
   }
   vexWriteNode(document.node(), out, writeOptions, nullptr, "");
+  VEX_TRACE(trace) << "export: document written to '" << *outputFile << "'";
 }

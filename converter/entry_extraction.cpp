@@ -5,14 +5,12 @@
 #include <cstring>
 #include <string>
 
-#include "support/trace.h"
+#include "converter/conversion.h"
+#include "converter/conversion_messages.h"
 #include "support/identifier_table.h"
 #include "support/string_memory.h"
-#include "converter/conversion_report.h"
 
 namespace {
-
-TRC1_EPB trcBlock{"VEXCBPRS"};
 
 // Word codes of the clauses and operators that extraction acts on, beyond
 // merely describing them.
@@ -23,9 +21,6 @@ constexpr int wordJustified = 63;
 constexpr int wordBlankWhenZero = 64;
 constexpr int wordOccurs = 59;
 constexpr int wordAll = 154;
-
-constexpr const char *syncWarning =
-    "\n\tWarning: SYNCHRONIZED keyword is not supported. \n\tSYNCHRONIZED was ignored.";
 
 // An OCCURS clause that gives a single count stores -1 as its minimum.
 constexpr int occursNoMinimum = -1;
@@ -145,64 +140,54 @@ VexCblValue &valueOf(VexCblObjContext &item) {
   return *item.value;
 }
 
-void extractFormat1(tree::format_1 &entry, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "extractFormat1");
+void extractFormat1(VexCblConversion &conv, tree::format_1 &entry, VexCblObjContext &item) {
   char level[16];
   std::snprintf(level, sizeof level, "%.2d", static_cast<int>(entry.level_number));
   describe(item, level);
   describe(item, item.name);
-  vexCblExtractObj(entry.data_clause_l, item);
+  vexCblExtractObj(conv, entry.data_clause_l, item);
 }
 
-void extractRedefines(tree::redefines &clause, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "extractRedefines");
+void extractRedefines(VexCblConversion &conv, tree::redefines &clause, VexCblObjContext &item) {
   item.redefinesName = normalisedName(clause.name);
-  VEX_TRACE_DETAIL(trcBlock) << "Redefined item(" << item.redefinesName << ") ";
   describe(item, clause.keyword);
   describe(item, item.redefinesName);
-  vexCblExtractObj(clause.next, item);
+  vexCblExtractObj(conv, clause.next, item);
 }
 
-void extractPicture(tree::picture &clause, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "extractPicture");
+void extractPicture(VexCblConversion &conv, tree::picture &clause, VexCblObjContext &item) {
   const std::string text = storedText(clause.replaced ? clause.value : clause.string);
-  VEX_TRACE_DETAIL(trcBlock) << "Picture(" << text << ") ";
-  if (!item.picture)
-    item.picture = std::make_unique<VexCblPicture>("");
-  item.picture->setPictureVal(text.c_str());
+  item.picture = std::make_unique<VexCblPicture>(text.c_str(), conv.options);
   describe(item, clause.keyword);
   describe(item, text);
-  vexCblExtractObj(clause.next, item);
+  vexCblExtractObj(conv, clause.next, item);
 }
 
-void extractUsage(tree::usage &clause, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "extractUsage");
+void extractUsage(VexCblConversion &conv, tree::usage &clause, VexCblObjContext &item) {
   item.usage = clause.value;
   describe(item, clause.keyword);
   describe(item, clause.value);
   if (clause.native)
     describe(item, "NATIVE");
-  vexCblExtractObj(clause.next, item);
+  vexCblExtractObj(conv, clause.next, item);
 }
 
-void extractUsageObjRef(tree::usage_obj_ref &clause, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "extractUsageObjRef");
+void extractUsageObjRef(VexCblConversion &conv, tree::usage_obj_ref &clause,
+                        VexCblObjContext &item) {
   item.usage = clause.value;
   describe(item, clause.keyword);
   describe(item, clause.value);
-  vexCblExtractObj(clause.next, item);
+  vexCblExtractObj(conv, clause.next, item);
 }
 
-void extractSign(tree::sign &clause, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "extractSign");
+void extractSign(VexCblConversion &conv, tree::sign &clause, VexCblObjContext &item) {
   item.sign = clause.value;
   describe(item, clause.keyword);
   describe(item, clause.value);
-  vexCblExtractObj(clause.next, item);
+  vexCblExtractObj(conv, clause.next, item);
 }
 
-void extractOccurs(tree::occurs &clause, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "extractOccurs");
+void extractOccurs(VexCblConversion &conv, tree::occurs &clause, VexCblObjContext &item) {
   describe(item, wordOccurs);
   char bounds[64];
   if (clause.depending == nullptr || is<tree::noexpression>(clause.depending)) {
@@ -220,14 +205,11 @@ void extractOccurs(tree::occurs &clause, VexCblObjContext &item) {
     describe(item, "DEPENDING ON");
     describe(item, item.dependingOn);
   }
-  VEX_TRACE_DETAIL(trcBlock) << "Cardinality(" << item.cardinality.get().lbound() << ","
-                             << item.cardinality.get().ubound() << ") depending on("
-                             << item.dependingOn << ") ";
-  vexCblExtractObj(clause.next, item);
+  vexCblExtractObj(conv, clause.next, item);
 }
 
-void extractKeywordClause(tree::data_clause &clause, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "extractKeywordClause");
+void extractKeywordClause(VexCblConversion &conv, tree::data_clause &clause,
+                          VexCblObjContext &item) {
   switch (clause.keyword) {
   case wordBlankWhenZero:
     item.blankWhenZero = true;
@@ -238,62 +220,57 @@ void extractKeywordClause(tree::data_clause &clause, VexCblObjContext &item) {
   case wordSync:
   case wordSyncLeft:
   case wordSyncRight:
-    vexCvtReportMsg(syncWarning);
+    conv.report.message(vexCblMsg::synchronized);
     break;
   default:
     break;
   }
   describe(item, clause.keyword);
-  vexCblExtractObj(clause.next, item);
+  vexCblExtractObj(conv, clause.next, item);
 }
 
-void extractValueIs(tree::value_is &clause, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "extractValueIs");
+void extractValueIs(VexCblConversion &conv, tree::value_is &clause, VexCblObjContext &item) {
   describe(item, clause.keyword);
-  vexCblExtractObj(clause.expression, item);
-  vexCblExtractObj(clause.next, item);
+  vexCblExtractObj(conv, clause.expression, item);
+  vexCblExtractObj(conv, clause.next, item);
 }
 
-void extractUnary(tree::unary &expression, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "extractUnary");
+void extractUnary(VexCblConversion &conv, tree::unary &expression, VexCblObjContext &item) {
   if (expression.operator_ == wordAll)
     valueOf(item).setExpandable(true);
   describe(item, expression.operator_);
-  vexCblExtractObj(expression.expression, item);
+  vexCblExtractObj(conv, expression.expression, item);
 }
 
-void extractInteger(tree::integer &literal, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "extractInteger");
+void extractInteger(VexCblConversion &, tree::integer &literal, VexCblObjContext &item) {
   const std::string text =
       literal.replaced ? std::to_string(literal.Value) : storedText(literal.String);
   valueOf(item).setNumValue(text.c_str());
   describe(item, text);
 }
 
-void extractReal(tree::real &literal, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "extractReal");
+void extractReal(VexCblConversion &, tree::real &literal, VexCblObjContext &item) {
   const std::string text = storedText(literal.replaced ? literal.Value : literal.String);
   valueOf(item).setNumValue(text.c_str());
   describe(item, text);
 }
 
-void extractString(tree::string &literal, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "extractString");
+void extractString(VexCblConversion &, tree::string &literal, VexCblObjContext &item) {
   const std::string text = storedText(literal.replaced ? literal.Value : literal.String);
   valueOf(item).setStrValue(text.c_str());
   describe(item, text);
 }
 
-void extractFigurative(tree::figurative_literal &literal, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "extractFigurative");
-  valueOf(item).setFigConst(literal.keyword);
+void extractFigurative(VexCblConversion &conv, tree::figurative_literal &literal,
+                       VexCblObjContext &item) {
+  if (!valueOf(item).setFigConst(literal.keyword))
+    conv.report.message(vexCblMsg::unknownFigurativeConstant);
   describe(item, literal.keyword);
 }
 
 } // namespace
 
 void vexCblAheadObjExtr(Tree_Node *entry, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "vexCblAheadObjExtr");
   // Only the entry formats that the walk converts give a name; a COPY entry,
   // a comment or a clause leaves the context as it is.
   if (!is<tree::format_1>(entry) && !is<tree::format_2>(entry) && !is<tree::format_3>(entry) &&
@@ -301,63 +278,59 @@ void vexCblAheadObjExtr(Tree_Node *entry, VexCblObjContext &item) {
     return;
   const auto *format = as<tree::format>(entry);
   item.name = writtenOrReplaced(format->name, format->spelling, format->replaced);
-  VEX_TRACE_DETAIL(trcBlock) << "Item name(" << item.name << ") ";
 }
 
-void vexCblExtractObj(Tree_Node *node, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "vexCblExtractObj");
+void vexCblExtractObj(VexCblConversion &conv, Tree_Node *node, VexCblObjContext &item) {
   if (node == nullptr)
     return;
   // Exact kinds: each clause kind derived from data_clause has its own
   // handler, and the plain data_clause is the keyword-only clause.
   switch (node->Kind) {
   case tree::format_1::KindNumber:
-    return extractFormat1(*as<tree::format_1>(node), item);
+    return extractFormat1(conv, *as<tree::format_1>(node), item);
   case tree::redefines::KindNumber:
-    return extractRedefines(*as<tree::redefines>(node), item);
+    return extractRedefines(conv, *as<tree::redefines>(node), item);
   case tree::picture::KindNumber:
-    return extractPicture(*as<tree::picture>(node), item);
+    return extractPicture(conv, *as<tree::picture>(node), item);
   case tree::usage::KindNumber:
-    return extractUsage(*as<tree::usage>(node), item);
+    return extractUsage(conv, *as<tree::usage>(node), item);
   case tree::usage_obj_ref::KindNumber:
-    return extractUsageObjRef(*as<tree::usage_obj_ref>(node), item);
+    return extractUsageObjRef(conv, *as<tree::usage_obj_ref>(node), item);
   case tree::sign::KindNumber:
-    return extractSign(*as<tree::sign>(node), item);
+    return extractSign(conv, *as<tree::sign>(node), item);
   case tree::occurs::KindNumber:
-    return extractOccurs(*as<tree::occurs>(node), item);
+    return extractOccurs(conv, *as<tree::occurs>(node), item);
   case tree::data_clause::KindNumber:
-    return extractKeywordClause(*as<tree::data_clause>(node), item);
+    return extractKeywordClause(conv, *as<tree::data_clause>(node), item);
   case tree::value_is::KindNumber:
-    return extractValueIs(*as<tree::value_is>(node), item);
+    return extractValueIs(conv, *as<tree::value_is>(node), item);
   case tree::unary::KindNumber:
-    return extractUnary(*as<tree::unary>(node), item);
+    return extractUnary(conv, *as<tree::unary>(node), item);
   case tree::integer::KindNumber:
-    return extractInteger(*as<tree::integer>(node), item);
+    return extractInteger(conv, *as<tree::integer>(node), item);
   case tree::real::KindNumber:
-    return extractReal(*as<tree::real>(node), item);
+    return extractReal(conv, *as<tree::real>(node), item);
   case tree::string::KindNumber:
-    return extractString(*as<tree::string>(node), item);
+    return extractString(conv, *as<tree::string>(node), item);
   case tree::figurative_literal::KindNumber:
-    return extractFigurative(*as<tree::figurative_literal>(node), item);
+    return extractFigurative(conv, *as<tree::figurative_literal>(node), item);
   default:
     return;
   }
 }
 
 bool vexCblIsRedefining(Tree_Node *node, const char *name) {
-  VEX_TRACE(trcBlock, "vexCblIsRedefining");
   if (auto *declaration = as_if<tree::decl>(node))
-    return VEX_TRACE_RESULT(vexCblIsRedefining(declaration->object, name));
+    return vexCblIsRedefining(declaration->object, name);
   if (auto *entry = as_if<tree::format_1>(node))
-    return VEX_TRACE_RESULT(vexCblIsRedefining(entry->data_clause_l, name));
+    return vexCblIsRedefining(entry->data_clause_l, name);
   auto *clause = as_if<tree::redefines>(node);
   if (clause == nullptr || name == nullptr)
-    return VEX_TRACE_RESULT(false);
-  return VEX_TRACE_RESULT(referenceName(clause->name) == name);
+    return false;
+  return referenceName(clause->name) == name;
 }
 
 const char *vexCblTextForCblKeyword(short code) {
-  VEX_TRACE(trcBlock, "vexCblTextForCblKeyword");
   for (const KeywordText &entry : keywordTexts)
     if (entry.code == code)
       return entry.text;

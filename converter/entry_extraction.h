@@ -1,6 +1,8 @@
 #pragma once
-#include "frontend/syntax_tree.h"
 #include "converter/item_contexts.h"
+#include "frontend/syntax_tree.h"
+
+class VexCblConversion;
 
 // Sets item.name to the written-or-replaced name of `entry` (the normalised
 // name when the include prefix was applied, else the word as written) when
@@ -12,10 +14,11 @@ void vexCblAheadObjExtr(Tree_Node *entry, VexCblObjContext &item);
 // clause with the clauses behind it, or a VALUE literal. Sets the picture,
 // usage, sign, cardinality, DEPENDING ON name, REDEFINES name, value,
 // JUSTIFIED and BLANK WHEN ZERO, and adds the entry's words to the
-// description. Reports the SYNCHRONIZED warning through the conversion
-// report for each SYNCHRONIZED clause. Other node kinds, and none, change
+// description. Pictures are read under the conversion's options. Reports the
+// SYNCHRONIZED warning for each SYNCHRONIZED clause and the unknown-
+// figurative-constant warning through the conversion's report. Other node kinds, and none, change
 // nothing.
-void vexCblExtractObj(Tree_Node *node, VexCblObjContext &item);
+void vexCblExtractObj(VexCblConversion &conv, Tree_Node *node, VexCblObjContext &item);
 
 // True when the first clause of the entry is REDEFINES and the written-or-
 // replaced name of its operand equals `name` exactly. Takes a decl node (its

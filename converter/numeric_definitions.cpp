@@ -3,23 +3,19 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "frontend/syntax_tree.h"
-#include "support/trace.h"
-#include "converter/conversion_report.h"
-#include "converter/conversion_options.h"
-#include "converter/item_contexts.h"
+#include "converter/conversion.h"
 #include "converter/conversion_messages.h"
+#include "converter/item_contexts.h"
+#include "frontend/syntax_tree.h"
 
 namespace {
-
-TRC1_EPB trcBlock{"VEXCBTNM"};
 
 using Presentation = VexNumberDefScope::BinaryPresentation;
 
 // The picture of a DISPLAY item, which every text form is derived from.
-VexCblPicture &requirePicture(VexCblObjContext &item) {
+VexCblPicture &requirePicture(VexCvtReport &report, VexCblObjContext &item) {
   if (!item.picture)
-    vexCvtReportError(vexCblMsg::pictureMissing);
+    report.error(vexCblMsg::pictureMissing);
   return *item.picture;
 }
 
@@ -181,8 +177,9 @@ struct EditedLayout {
 // The left-to-right translation of a numeric-edited picture into a pattern.
 class EditedScan {
 public:
-  EditedScan(const std::string &picture, int digits)
-      : m_picture(picture), m_digits(digits), m_zeroSup(vexCblGetZeroSupSymbol(picture.c_str())),
+  EditedScan(VexCvtReport &report, const std::string &picture, int digits)
+      : m_report(report), m_picture(picture), m_digits(digits),
+        m_zeroSup(vexCblGetZeroSupSymbol(picture.c_str())),
         m_float(vexCblGetFloatSymbol(picture.c_str())) {}
 
   // Builds the layout; false after reporting the warning of a picture the
@@ -197,6 +194,7 @@ private:
   bool separator(char symbol, int n, EditedLayout &layout);
   bool isGroupSeparatorPlace() const;
 
+  VexCvtReport &m_report;
   const std::string &m_picture;
   std::size_t m_pos = 0;
   const int m_digits;
@@ -209,33 +207,23 @@ private:
 };
 
 bool EditedScan::run(EditedLayout &layout) {
-  VEX_TRACE(trcBlock, "EditedScan::run");
-  VEX_TRACE_DETAIL(trcBlock) << "Zero suppression symbol"
-                             << "(" << (m_zeroSup ? m_zeroSup : ' ') << ") "
-                             << "Floating symbol"
-                             << "(" << (m_float ? m_float : ' ') << ") ";
   while (m_pos < m_picture.size()) {
     const SymbolRun run = readRun(m_picture, m_pos);
     if (!step(run, layout))
-      return VEX_TRACE_RESULT(false);
+      return false;
   }
-  return VEX_TRACE_RESULT(true);
+  return true;
 }
 
 bool EditedScan::step(const SymbolRun &run, EditedLayout &layout) {
-  VEX_TRACE(trcBlock, "EditedScan::step");
-  VEX_TRACE_ARGS(trcBlock) << "Symbol"
-                           << "(" << run.symbol << ") "
-                           << "Run"
-                           << "(" << run.count << ") ";
   const char symbol = run.symbol;
   const int n = run.count;
   if (symbol == '0') {
-    vexCvtReportMsg(vexCblMsg::zeroSymbols);
+    m_report.message(vexCblMsg::zeroSymbols);
     return false;
   }
   if (m_zeroSup != 0 && !m_zeroSupSeen && vexCblIsInsertionSymbol(symbol)) {
-    vexCvtReportMsg(vexCblMsg::beforeZeroSup);
+    m_report.message(vexCblMsg::beforeZeroSup);
     return false;
   }
   switch (symbol) {
@@ -282,7 +270,6 @@ bool EditedScan::step(const SymbolRun &run, EditedLayout &layout) {
 }
 
 void EditedScan::digits(int n, EditedLayout &layout) {
-  VEX_TRACE(trcBlock, "EditedScan::digits");
   m_digitCount += n;
   if (m_afterV)
     layout.pointLocation += n;
@@ -294,7 +281,6 @@ void EditedScan::digits(int n, EditedLayout &layout) {
 }
 
 void EditedScan::sign(char symbol, int n, EditedLayout &layout) {
-  VEX_TRACE(trcBlock, "EditedScan::sign");
   const char positive = symbol == '+' ? '+' : ' ';
   if (m_float != symbol) {
     layout.pattern.addPosSymb(positive, 1);
@@ -313,7 +299,6 @@ void EditedScan::sign(char symbol, int n, EditedLayout &layout) {
 }
 
 void EditedScan::currency(int n, EditedLayout &layout) {
-  VEX_TRACE(trcBlock, "EditedScan::currency");
   if (m_float != '$') {
     layout.pattern.addSymb('$', 1);
     return;
@@ -334,22 +319,16 @@ bool EditedScan::isGroupSeparatorPlace() const {
 }
 
 bool EditedScan::separator(char symbol, int n, EditedLayout &layout) {
-  VEX_TRACE(trcBlock, "EditedScan::separator");
-  VEX_TRACE_DETAIL(trcBlock) << "Digits seen"
-                             << "(" << m_digitCount << ") "
-                             << "Group separator so far"
-                             << "(" << (layout.groupSeparator ? layout.groupSeparator : ' ')
-                             << ") ";
   if (!isGroupSeparatorPlace()) {
     layout.pattern.addSymb(symbol == 'B' ? ' ' : symbol, n);
     return true;
   }
   if (n > 1) {
-    vexCvtReportMsg(vexCblMsg::separatorTooLong);
+    m_report.message(vexCblMsg::separatorTooLong);
     return false;
   }
   if (layout.groupSeparator != 0 && layout.groupSeparator != symbol) {
-    vexCvtReportMsg(vexCblMsg::differentSeparators);
+    m_report.message(vexCblMsg::differentSeparators);
     return false;
   }
   layout.groupSeparator = symbol;
@@ -367,9 +346,7 @@ char16_t userGroupSeparator(char stored, bool commaDecimalPoint) {
   return static_cast<unsigned char>(stored);
 }
 
-VexDataDef makeEditedNumber(const EditedLayout &layout, int size) {
-  VEX_TRACE(trcBlock, "makeEditedNumber");
-  const bool commaDecimalPoint = VexCblConfig::inst().commaDecimalPoint;
+VexDataDef makeEditedNumber(const EditedLayout &layout, int size, bool commaDecimalPoint) {
   auto number = VexDefAccessor<VexNumberDefImpl>::create();
   number->setJustification(2);
   number->setTextPattern(vexToUnicode(layout.pattern.getPattern(), false));
@@ -395,130 +372,99 @@ VexDataDef makeEditedNumber(const EditedLayout &layout, int size) {
 } // namespace
 
 void VexCblPicToPattern::addSymb(char c, int n) {
-  VEX_TRACE(trcBlock, "VexCblPicToPattern::addSymb");
   addPosSymb(c, n);
   addNegSymb(c, n);
 }
 
 void VexCblPicToPattern::addPosSymb(char c, int n) {
-  VEX_TRACE(trcBlock, "VexCblPicToPattern::addPosSymb");
   if (n > 0)
     m_positive.append(static_cast<std::size_t>(n), c);
 }
 
 void VexCblPicToPattern::addNegSymb(char c, int n) {
-  VEX_TRACE(trcBlock, "VexCblPicToPattern::addNegSymb");
   if (n > 0)
     m_negative.append(static_cast<std::size_t>(n), c);
 }
 
-void VexCblPicToPattern::addStr(const char *s) {
-  VEX_TRACE(trcBlock, "VexCblPicToPattern::addStr");
-  addPosStr(s);
-  addNegStr(s);
-}
-
-void VexCblPicToPattern::addPosStr(const char *s) {
-  VEX_TRACE(trcBlock, "VexCblPicToPattern::addPosStr");
-  if (s != nullptr)
-    m_positive += s;
-}
-
 void VexCblPicToPattern::addNegStr(const char *s) {
-  VEX_TRACE(trcBlock, "VexCblPicToPattern::addNegStr");
   if (s != nullptr)
     m_negative += s;
 }
 
-std::string VexCblPicToPattern::getPattern() const {
-  VEX_TRACE(trcBlock, "VexCblPicToPattern::getPattern");
-  return m_positive + ";" + m_negative;
-}
+std::string VexCblPicToPattern::getPattern() const { return m_positive + ";" + m_negative; }
 
 char vexCblGetZeroSupSymbol(const char *picture) {
-  VEX_TRACE(trcBlock, "vexCblGetZeroSupSymbol");
   for (char symbol : {'Z', '*'})
     if (positionsBeforeDigits(picture, symbol) >= 1)
-      return VEX_TRACE_RESULT(symbol);
+      return symbol;
   return 0;
 }
 
 char vexCblGetFloatSymbol(const char *picture) {
-  VEX_TRACE(trcBlock, "vexCblGetFloatSymbol");
   for (char symbol : {'+', '-', '$'})
     if (positionsBeforeDigits(picture, symbol) >= 2)
-      return VEX_TRACE_RESULT(symbol);
+      return symbol;
   return 0;
 }
 
-bool vexCblIsInsertionSymbol(char c) {
-  VEX_TRACE(trcBlock, "vexCblIsInsertionSymbol");
-  return c != '\0' && std::strchr("$+-/B0,", c) != nullptr;
-}
+bool vexCblIsInsertionSymbol(char c) { return c != '\0' && std::strchr("$+-/B0,", c) != nullptr; }
 
 void vexCblCheckPointLoc(VexCblPicProps *props, VexDefAccessor<VexNumberDefImpl> def) {
-  VEX_TRACE(trcBlock, "vexCblCheckPointLoc");
   if (props == nullptr || !def)
     return;
   const int after = props->props()[VexCblPicProps::DigitsAfterV];
-  VEX_TRACE_DETAIL(trcBlock) << "Digits after V"
-                             << "(" << after << ") ";
   if (after != 0)
     def->setPointLocation(after);
 }
 
-VexDataDef vexCblCreateNumber(VexCblGrpContext &grp, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "vexCblCreateNumber");
-  const VexCblConfig &config = VexCblConfig::inst();
+VexDataDef vexCblCreateNumber(VexCblConversion &conv, VexCblGrpContext &grp,
+                              VexCblObjContext &item) {
+  const VexCblConfig &config = conv.options;
   VexCblPicture *picture = item.picture.get();
-  if (picture && config.compatLevel == 300 && property(*picture, VexCblPicProps::P) != 0)
-    vexCvtReportMsg(vexCblMsg::pSymbols);
+  if (picture && config.compat300Output() && property(*picture, VexCblPicProps::P) != 0)
+    conv.report.message(vexCblMsg::pSymbols);
 
   const int length = itemLength(grp, item);
   const int usage = vexCblGetUsage(grp, item);
-  VEX_TRACE_DETAIL(trcBlock) << "Usage"
-                             << "(" << usage << ") "
-                             << "Length"
-                             << "(" << length << ") ";
   if (usage == cwDisplay1) {
     if (!picture)
-      vexCvtReportError(vexCblMsg::pictureMissing);
-    vexCvtReportMsg(vexCblMsg::display1);
+      conv.report.error(vexCblMsg::pictureMissing);
+    conv.report.message(vexCblMsg::display1);
     return makeBinary(2L * length);
   }
   if (usage != cwDisplay && usage != cwNone)
-    return vexCblCreateBinNum(grp, item);
+    return vexCblCreateBinNum(conv, grp, item);
   if (!picture)
-    vexCvtReportError(vexCblMsg::pictureMissing);
+    conv.report.error(vexCblMsg::pictureMissing);
   if (config.textNumbersAsStrings)
     return makeTextString(length);
-  if ((config.compatLevel == 300 && item.blankWhenZero) ||
+  if ((config.compat300Output() && item.blankWhenZero) ||
       property(*picture, VexCblPicProps::Digits) == 0) {
-    vexCvtReportMsg(vexCblMsg::blankWhenZero);
+    conv.report.message(vexCblMsg::blankWhenZero);
     return makeTextString(length);
   }
   if (property(*picture, VexCblPicProps::E) != 0)
-    return vexCblCreateTextExtrFloat(grp, item);
+    return vexCblCreateTextExtrFloat(conv, item);
   if (vexCblTypeHas(picture->type(), VexCblType::Edited))
-    return vexCblCreateTextNumEdited(grp, item);
-  return vexCblCreateTextNum(grp, item);
+    return vexCblCreateTextNumEdited(conv, item);
+  return vexCblCreateTextNum(conv, grp, item);
 }
 
-VexDataDef vexCblCreateBinNum(VexCblGrpContext &grp, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "vexCblCreateBinNum");
-  const bool compat300 = VexCblConfig::inst().compatLevel == 300;
+VexDataDef vexCblCreateBinNum(VexCblConversion &conv, VexCblGrpContext &grp,
+                              VexCblObjContext &item) {
+  const bool compat300 = conv.options.compat300Output();
   const int usage = vexCblGetUsage(grp, item);
   VexCblPicture *picture = item.picture.get();
   // A packed number keeps its decimal point, except where it becomes bytes.
   if (picture && property(*picture, VexCblPicProps::DigitsAfterV) != 0 &&
       (compat300 || !isPackedUsage(usage)))
-    vexCvtReportMsg(vexCblMsg::implicitDecimal);
+    conv.report.message(vexCblMsg::implicitDecimal);
 
   auto number = VexDefAccessor<VexNumberDefImpl>::create();
   Presentation presentation{};
   if (isBinaryIntegerUsage(usage)) {
     if (!picture)
-      vexCvtReportError(vexCblMsg::pictureMissing);
+      conv.report.error(vexCblMsg::pictureMissing);
     const bool isSigned = property(*picture, VexCblPicProps::S) > 0;
     if (integerPresentation(picture->size(), isSigned, presentation))
       number->setBinaryPresentation(presentation);
@@ -526,9 +472,9 @@ VexDataDef vexCblCreateBinNum(VexCblGrpContext &grp, VexCblObjContext &item) {
   }
   if (isPackedUsage(usage)) {
     if (!picture)
-      vexCvtReportError(vexCblMsg::pictureMissing);
+      conv.report.error(vexCblMsg::pictureMissing);
     if (compat300) {
-      vexCvtReportMsg(vexCblMsg::packed);
+      conv.report.message(vexCblMsg::packed);
       return makeBinary(picture->size() / 2 + 1);
     }
     number->setBinaryPresentation(Presentation::packedDecimal);
@@ -537,26 +483,22 @@ VexDataDef vexCblCreateBinNum(VexCblGrpContext &grp, VexCblObjContext &item) {
     return number;
   }
   if (!fixedPresentation(usage, presentation))
-    vexCvtReportError(vexCblMsg::unknownUsage);
+    conv.report.error(vexCblMsg::unknownUsage);
   number->setBinaryPresentation(presentation);
   return number;
 }
 
-VexDataDef vexCblCreateTextNum(VexCblGrpContext &grp, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "vexCblCreateTextNum");
-  VexCblPicture &picture = requirePicture(item);
+VexDataDef vexCblCreateTextNum(VexCblConversion &conv, VexCblGrpContext &grp,
+                               VexCblObjContext &item) {
+  VexCblPicture &picture = requirePicture(conv.report, item);
   const int size = picture.size();
   const int sign = vexCblGetSign(grp, item);
   const bool isSigned = property(picture, VexCblPicProps::S) > 0;
   const int afterV = property(picture, VexCblPicProps::DigitsAfterV);
-  VEX_TRACE_DETAIL(trcBlock) << "Sign"
-                             << "(" << sign << ") "
-                             << "Signed"
-                             << "(" << isSigned << ") ";
 
-  if (VexCblConfig::inst().compatLevel == 300) {
+  if (conv.options.compat300Output()) {
     if (sign == cwTrailing || sign == cwLeading || (sign == cwNone && isSigned)) {
-      vexCvtReportMsg(vexCblMsg::innerSign);
+      conv.report.message(vexCblMsg::innerSign);
       return makeBinary(size);
     }
     auto number = VexDefAccessor<VexNumberDefImpl>::create();
@@ -584,11 +526,10 @@ VexDataDef vexCblCreateTextNum(VexCblGrpContext &grp, VexCblObjContext &item) {
   return number;
 }
 
-VexDataDef vexCblCreateTextExtrFloat(VexCblGrpContext &, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "vexCblCreateTextExtrFloat");
-  const int size = requirePicture(item).size();
+VexDataDef vexCblCreateTextExtrFloat(VexCblConversion &conv, VexCblObjContext &item) {
+  const int size = requirePicture(conv.report, item).size();
   if (size < 7) {
-    vexCvtReportMsg(vexCblMsg::shortFloat);
+    conv.report.message(vexCblMsg::shortFloat);
     return makeTextString(size);
   }
   auto number = VexDefAccessor<VexNumberDefImpl>::create();
@@ -599,12 +540,11 @@ VexDataDef vexCblCreateTextExtrFloat(VexCblGrpContext &, VexCblObjContext &item)
   return number;
 }
 
-VexDataDef vexCblCreateTextNumEdited(VexCblGrpContext &, VexCblObjContext &item) {
-  VEX_TRACE(trcBlock, "vexCblCreateTextNumEdited");
-  VexCblPicture &picture = requirePicture(item);
+VexDataDef vexCblCreateTextNumEdited(VexCblConversion &conv, VexCblObjContext &item) {
+  VexCblPicture &picture = requirePicture(conv.report, item);
   const int size = picture.size();
   EditedLayout layout;
-  EditedScan scan(picture.getPictureVal(), property(picture, VexCblPicProps::Digits));
+  EditedScan scan(conv.report, picture.getPictureVal(), property(picture, VexCblPicProps::Digits));
   if (!scan.run(layout)) {
     auto string = VexDefAccessor<VexStringDefImpl>::create();
     string->setWidth(VexRange(size));
@@ -612,7 +552,5 @@ VexDataDef vexCblCreateTextNumEdited(VexCblGrpContext &, VexCblObjContext &item)
     string->setJustification(2);
     return string;
   }
-  VEX_TRACE_DETAIL(trcBlock) << "Pattern"
-                             << "(" << layout.pattern.getPattern() << ") ";
-  return makeEditedNumber(layout, size);
+  return makeEditedNumber(layout, size, conv.options.commaDecimalPoint);
 }

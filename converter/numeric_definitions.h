@@ -1,45 +1,49 @@
 #pragma once
 #include <string>
 
-#include "model/definition_model.h"
 #include "converter/pictures.h"
+#include "model/definition_model.h"
 
 // Numeric definitions: the mapping of numeric items (binary, packed, zoned,
 // external floating point and numeric-edited) to number definitions of the
 // model, with the string and binary replacements, and their warnings, where
 // a number cannot represent the item.
 
+class VexCblConversion;
 class VexCblGrpContext;
 class VexCblObjContext;
 
 // Maps a numeric item (numeric picture, edited or not, or a numeric USAGE
-// without picture) by USAGE, configuration and picture to a number, binary
+// without picture) by USAGE, the conversion options and picture to a number, binary
 // or string definition. Reports the P-symbol, DISPLAY-1 and BLANK WHEN ZERO
 // warnings; reports "Picture is not specified." and throws VexCvtError for a
 // DISPLAY or DISPLAY-1 item without picture. Expects the picture, if any, to
 // be analysed already.
-VexDataDef vexCblCreateNumber(VexCblGrpContext &grp, VexCblObjContext &item);
+VexDataDef vexCblCreateNumber(VexCblConversion &conv, VexCblGrpContext &grp,
+                              VexCblObjContext &item);
 
 // Maps an item whose effective USAGE is neither DISPLAY nor absent: binary
 // integers by picture size, floating point, pointers, packed decimal (a
 // binary definition under compatibility level 300). Reports the implicit-
 // decimal and packed-decimal warnings; reports and throws VexCvtError for a
 // missing picture where one is needed and for a usage without mapping.
-VexDataDef vexCblCreateBinNum(VexCblGrpContext &grp, VexCblObjContext &item);
+VexDataDef vexCblCreateBinNum(VexCblConversion &conv, VexCblGrpContext &grp,
+                              VexCblObjContext &item);
 
 // Maps a DISPLAY item with a plain numeric picture to a zoned-decimal number;
 // under compatibility level 300 to a text number with a sign pattern, or to a
 // binary definition with the inner-sign warning when the sign is embedded.
-VexDataDef vexCblCreateTextNum(VexCblGrpContext &grp, VexCblObjContext &item);
+VexDataDef vexCblCreateTextNum(VexCblConversion &conv, VexCblGrpContext &grp,
+                               VexCblObjContext &item);
 
 // Maps a DISPLAY item whose picture has E to an external floating-point
 // number; a picture of fewer than 7 positions gives a string with a warning.
-VexDataDef vexCblCreateTextExtrFloat(VexCblGrpContext &grp, VexCblObjContext &item);
+VexDataDef vexCblCreateTextExtrFloat(VexCblConversion &conv, VexCblObjContext &item);
 
 // Maps a numeric-edited DISPLAY item to a number with a text pattern, decimal
 // point, group separator and pad character; a picture the pattern cannot
 // express gives a right-justified string padded with "0" and a warning.
-VexDataDef vexCblCreateTextNumEdited(VexCblGrpContext &grp, VexCblObjContext &item);
+VexDataDef vexCblCreateTextNumEdited(VexCblConversion &conv, VexCblObjContext &item);
 
 // Sets the point location of `def` to the DigitsAfterV property when that is
 // not 0; leaves it unset otherwise.
@@ -55,10 +59,6 @@ public:
   void addPosSymb(char c, int n);
   // Appends `n` copies of `c` to the negative sub-pattern only.
   void addNegSymb(char c, int n);
-  // Appends `s` to both sub-patterns.
-  void addStr(const char *s);
-  // Appends `s` to the positive sub-pattern only.
-  void addPosStr(const char *s);
   // Appends `s` to the negative sub-pattern only.
   void addNegStr(const char *s);
   // The positive sub-pattern, ";", the negative sub-pattern.

@@ -2,11 +2,7 @@
 
 #include <memory>
 
-#include "support/trace.h"
-
 namespace {
-
-TRC1_EPB trcBlock{"TPZCBDEC"};
 
 // The parse state of setPattern.
 enum class PatternSymbol { None, Nine, P };
@@ -81,9 +77,6 @@ TpzCblDecimal::TpzCblDecimal(Type type, Sign sign, int digits, int pointLocation
       m_pointLocation(pointLocation), m_scale(scale), m_digits(digits) {}
 
 TpzErrorCode TpzCblDecimal::setPattern(const char *pattern) {
-  VEX_TRACE(trcBlock, "TpzCblDecimal::setPattern");
-  VEX_TRACE_ARGS(trcBlock) << "pattern"
-                           << "(" << pattern << ") ";
   if (!pattern)
     return TpzErrorCode(TpzErrorCode::WrongPattern);
   std::size_t pos = 0;
@@ -136,18 +129,10 @@ TpzErrorCode TpzCblDecimal::setPattern(const char *pattern) {
     }
   }
   m_scale = trailingP ? pCount : -pCount;
-  VEX_TRACE_DETAIL(trcBlock) << "Pattern"
-                             << "(" << pattern << ") digits(" << m_digits << ") point location("
-                             << m_pointLocation << ") scale(" << m_scale << ") ";
   return TpzErrorCode();
 }
 
 TpzErrorCode TpzCblDecimal::validate() {
-  VEX_TRACE(trcBlock, "TpzCblDecimal::validate");
-  VEX_TRACE_ARGS(trcBlock) << "type"
-                           << "(" << static_cast<int>(m_type) << ") sign("
-                           << static_cast<int>(m_sign) << ") encoding("
-                           << static_cast<int>(m_encoding) << ") ";
   if (m_type == TypeNotSet)
     return TpzErrorCode(TpzErrorCode::TypeNotSpecified);
   if (m_type != TypePacked && m_type != TypeZoned)
@@ -178,9 +163,6 @@ TpzErrorCode TpzCblDecimal::validate() {
 }
 
 TpzErrorCode TpzCblDecimal::convertToCobol(const std::string &number, std::string &image) const {
-  VEX_TRACE(trcBlock, "TpzCblDecimal::convertToCobol");
-  VEX_TRACE_ARGS(trcBlock) << "number"
-                           << "(" << number << ") ";
   // Converting must not resolve this description's default sign behind the
   // caller's back, so an unvalidated description is checked on a copy.
   TpzCblDecimal checked = *this;
@@ -190,31 +172,17 @@ TpzErrorCode TpzCblDecimal::convertToCobol(const std::string &number, std::strin
   return makeHelper(checked)->convertToCobol(number, image);
 }
 
-TpzErrorCode TpzCblDecimal::convertFromCobol(const std::string &image, std::string &number) const {
-  VEX_TRACE(trcBlock, "TpzCblDecimal::convertFromCobol");
-  VEX_TRACE_ARGS(trcBlock) << "image size"
-                           << "(" << image.size() << ") ";
-  TpzCblDecimal checked = *this;
-  TpzErrorCode rc = checked.validate();
-  if (!rc.isSuccess())
-    return rc;
-  return makeHelper(checked)->convertFromCobol(image, number);
-}
-
 int TpzCblDecimal::getWidth() const {
-  VEX_TRACE(trcBlock, "TpzCblDecimal::getWidth");
   if (m_type == TypePacked)
     return static_cast<int>((m_digits + 1) * 0.5 + 0.5);
   return m_digits + (isSignSeparate() ? 1 : 0);
 }
 
 bool TpzCblDecimalHelper::isSignSeparate() const {
-  VEX_TRACE(trcBlock, "TpzCblDecimalHelper::isSignSeparate");
   return m_decimal.isSignSeparate() || m_decimal.getType() == TpzCblDecimal::TypePacked;
 }
 
 void TpzCblDecimalHelper::numRound(std::string &digits, std::size_t drop) {
-  VEX_TRACE(trcBlock, "TpzCblDecimalHelper::numRound");
   if (drop == 0)
     return;
   if (drop > digits.size()) {
@@ -235,7 +203,6 @@ void TpzCblDecimalHelper::numRound(std::string &digits, std::size_t drop) {
 }
 
 TpzErrorCode TpzCblDecimalHelper::convertToCobol(const std::string &number, std::string &image) {
-  VEX_TRACE(trcBlock, "TpzCblDecimalHelper::convertToCobol");
   DecimalText text;
   if (!parseNumber(number, text))
     return TpzErrorCode(TpzErrorCode::WrongDigit);
@@ -259,8 +226,6 @@ TpzErrorCode TpzCblDecimalHelper::convertToCobol(const std::string &number, std:
   if (field.size() > static_cast<std::size_t>(m_decimal.getDigits()))
     return TpzErrorCode(TpzErrorCode::NumberTooBig);
 
-  VEX_TRACE_DETAIL(trcBlock) << "Number"
-                             << "(" << number << ") field digits(" << field << ") ";
   prepareToWrite(text.negative);
   for (auto digit = field.rbegin(); digit != field.rend(); ++digit)
     writeDigit(*digit - '0');
@@ -268,49 +233,7 @@ TpzErrorCode TpzCblDecimalHelper::convertToCobol(const std::string &number, std:
   return TpzErrorCode();
 }
 
-TpzErrorCode TpzCblDecimalHelper::convertFromCobol(const std::string &image, std::string &number) {
-  VEX_TRACE(trcBlock, "TpzCblDecimalHelper::convertFromCobol");
-  m_image = image;
-  bool negative = false;
-  TpzErrorCode rc = prepareToRead(negative);
-  if (!rc.isSuccess())
-    return rc;
-  std::string digits;
-  for (int i = 0; i < m_decimal.getDigits(); ++i) {
-    int digit = 0;
-    rc = readDigit(digit);
-    if (!rc.isSuccess())
-      return rc;
-    digits += static_cast<char>('0' + digit);
-  }
-
-  const int point = m_decimal.getPointLocation();
-  const int scale = m_decimal.getScale();
-  std::string text = negative ? "-" : "";
-  if (scale >= 0) {
-    const std::size_t integerDigits = static_cast<std::size_t>(m_decimal.getDigits() - point);
-    const std::size_t significant = digits.find_first_not_of('0');
-    if (significant < integerDigits)
-      text += digits.substr(significant, integerDigits - significant) +
-              std::string(static_cast<std::size_t>(scale), '0');
-    else
-      text += '0';
-    if (point != 0)
-      text += "." + digits.substr(integerDigits);
-  } else {
-    text += "0." + std::string(static_cast<std::size_t>(-scale), '0') + digits;
-  }
-  if (point != 0) {
-    text.erase(text.find_last_not_of('0') + 1);
-    if (text.back() == '.')
-      text.pop_back();
-  }
-  number = text;
-  return TpzErrorCode();
-}
-
 void TpzCblPackedHelper::prepareToWrite(bool negative) {
-  VEX_TRACE(trcBlock, "TpzCblPackedHelper::prepareToWrite");
   m_image.assign(static_cast<std::size_t>(m_decimal.getWidth()), '\0');
   m_image.back() = static_cast<char>(negative ? 0x0D : 0x0C);
   m_writePos = static_cast<std::ptrdiff_t>(m_image.size()) - 1;
@@ -318,7 +241,6 @@ void TpzCblPackedHelper::prepareToWrite(bool negative) {
 }
 
 void TpzCblPackedHelper::writeDigit(int digit) {
-  VEX_TRACE(trcBlock, "TpzCblPackedHelper::writeDigit");
   if (m_writePos < 0)
     return;
   auto &byte = m_image[static_cast<std::size_t>(m_writePos)];
@@ -331,37 +253,7 @@ void TpzCblPackedHelper::writeDigit(int digit) {
   }
 }
 
-TpzErrorCode TpzCblPackedHelper::prepareToRead(bool &negative) {
-  VEX_TRACE(trcBlock, "TpzCblPackedHelper::prepareToRead");
-  if (m_image.size() != static_cast<std::size_t>(m_decimal.getWidth()))
-    return TpzErrorCode(TpzErrorCode::WrongWidth);
-  const int signNibble = static_cast<unsigned char>(m_image.back()) & 0x0F;
-  if (signNibble < 0x0A)
-    return TpzErrorCode(TpzErrorCode::WrongSign);
-  negative = signNibble == 0x0D || signNibble == 0x0B;
-  m_readPos = 0;
-  // An even digit count leaves the first high nibble unused.
-  m_shift = m_decimal.getDigits() % 2 != 0 ? 4 : 0;
-  return TpzErrorCode();
-}
-
-TpzErrorCode TpzCblPackedHelper::readDigit(int &digit) {
-  VEX_TRACE(trcBlock, "TpzCblPackedHelper::readDigit");
-  digit =
-      (static_cast<unsigned char>(m_image[static_cast<std::size_t>(m_readPos)]) >> m_shift) & 0x0F;
-  if (m_shift == 4) {
-    m_shift = 0;
-  } else {
-    m_shift = 4;
-    ++m_readPos;
-  }
-  if (digit > 9)
-    return TpzErrorCode(TpzErrorCode::WrongDigit);
-  return TpzErrorCode();
-}
-
 TpzCblZonedHelper::TpzCblZonedHelper(const TpzCblDecimal &decimal) : TpzCblDecimalHelper(decimal) {
-  VEX_TRACE(trcBlock, "TpzCblZonedHelper::TpzCblZonedHelper");
   const bool ascii = encoding() == TpzCblDecimal::EncodingAscii;
   m_zone = ascii ? 0x30 : 0xF0;
   if (isSignSeparate()) {
@@ -373,25 +265,20 @@ TpzCblZonedHelper::TpzCblZonedHelper(const TpzCblDecimal &decimal) : TpzCblDecim
   } else {
     m_positive = m_zone;
     m_negative = m_zone;
-    // Unsigned EBCDIC data often carries the positive zone of signed fields.
-    m_alternative = ascii ? 0x30 : 0xC0;
   }
 }
 
 std::size_t TpzCblZonedHelper::signIndex() const {
-  VEX_TRACE(trcBlock, "TpzCblZonedHelper::signIndex");
   const bool first =
       sign() == TpzCblDecimal::SignLeading || sign() == TpzCblDecimal::SignLeadingSeparate;
   return first ? 0 : m_image.size() - 1;
 }
 
 std::ptrdiff_t TpzCblZonedHelper::firstDigitIndex() const {
-  VEX_TRACE(trcBlock, "TpzCblZonedHelper::firstDigitIndex");
   return sign() == TpzCblDecimal::SignLeadingSeparate ? 1 : 0;
 }
 
 void TpzCblZonedHelper::prepareToWrite(bool negative) {
-  VEX_TRACE(trcBlock, "TpzCblZonedHelper::prepareToWrite");
   m_image.assign(static_cast<std::size_t>(m_decimal.getWidth()), static_cast<char>(m_zone));
   const unsigned char mark = negative ? m_negative : m_positive;
   auto &signByte = m_image[signIndex()];
@@ -403,37 +290,8 @@ void TpzCblZonedHelper::prepareToWrite(bool negative) {
 }
 
 void TpzCblZonedHelper::writeDigit(int digit) {
-  VEX_TRACE(trcBlock, "TpzCblZonedHelper::writeDigit");
   if (m_writePos < firstDigitIndex())
     return;
   auto &byte = m_image[static_cast<std::size_t>(m_writePos--)];
   byte = static_cast<char>(static_cast<unsigned char>(byte) | digit);
-}
-
-TpzErrorCode TpzCblZonedHelper::prepareToRead(bool &negative) {
-  VEX_TRACE(trcBlock, "TpzCblZonedHelper::prepareToRead");
-  if (m_image.size() != static_cast<std::size_t>(m_decimal.getWidth()))
-    return TpzErrorCode(TpzErrorCode::WrongWidth);
-  unsigned char mark = static_cast<unsigned char>(m_image[signIndex()]);
-  if (!isSignSeparate())
-    mark &= 0xF0;
-  if (mark != m_positive && mark != m_negative && mark != m_alternative)
-    return TpzErrorCode(TpzErrorCode::WrongSign);
-  negative = mark == m_negative && sign() != TpzCblDecimal::SignNone;
-  m_readPos = firstDigitIndex();
-  return TpzErrorCode();
-}
-
-TpzErrorCode TpzCblZonedHelper::readDigit(int &digit) {
-  VEX_TRACE(trcBlock, "TpzCblZonedHelper::readDigit");
-  const unsigned char byte =
-      static_cast<unsigned char>(m_image[static_cast<std::size_t>(m_readPos++)]);
-  const unsigned char zone = byte & 0xF0;
-  digit = byte & 0x0F;
-  const bool zoneOk = isSignSeparate() ? zone == m_zone
-                                       : (zone == m_zone || zone == m_positive ||
-                                          zone == m_negative || zone == m_alternative);
-  if (!zoneOk || digit > 9)
-    return TpzErrorCode(TpzErrorCode::WrongDigit);
-  return TpzErrorCode();
 }

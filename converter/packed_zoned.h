@@ -6,7 +6,7 @@
 #include "converter/decimal_status.h"
 
 // Description of a COBOL packed-decimal or zoned-decimal field and the
-// conversion of numbers between decimal text and the field's byte image.
+// conversion of a decimal text to the field's byte image.
 //
 // Use: construct, set type, sign and encoding, setPattern, validate, then
 // convert; a failure at any step ends the sequence.
@@ -58,11 +58,6 @@ public:
   // object is not changed.
   TpzErrorCode convertToCobol(const std::string &number, std::string &image) const;
 
-  // Converts a byte image of the field back to decimal text: a "-" for a
-  // negative value, no leading zeros, no trailing fraction zeros. A wrong
-  // width gives code 15, a wrong sign code 16, a wrong digit code 14.
-  TpzErrorCode convertFromCobol(const std::string &image, std::string &number) const;
-
   // The width of the byte image: digits / 2 + 1 for packed; digits, plus one
   // for a separate sign, for zoned.
   int getWidth() const;
@@ -82,7 +77,7 @@ private:
   std::int32_t m_digits;
 };
 
-// The converter between decimal text and the byte image of one described
+// The converter from decimal text to the byte image of one described
 // field. The description must have passed validate. Concrete helpers lay out
 // the digits and the sign; this base class does the arithmetic.
 class TpzCblDecimalHelper {
@@ -94,8 +89,6 @@ public:
 
   // See TpzCblDecimal::convertToCobol.
   TpzErrorCode convertToCobol(const std::string &number, std::string &image);
-  // See TpzCblDecimal::convertFromCobol.
-  TpzErrorCode convertFromCobol(const std::string &image, std::string &number);
 
   TpzCblDecimal::Sign sign() const { return m_decimal.getSign(); }
   TpzCblDecimal::Encoding encoding() const { return m_decimal.getEncoding(); }
@@ -113,33 +106,23 @@ protected:
   // Adds the next digit, moving from the least significant position towards
   // the start of the image. Positions beyond the field are not written.
   virtual void writeDigit(int digit) = 0;
-  // Reads the next digit, moving from the most significant position; code 14
-  // for a byte or nibble that holds no digit.
-  virtual TpzErrorCode readDigit(int &digit) = 0;
   // Starts an image of the field's width holding zero with the given sign.
   virtual void prepareToWrite(bool negative) = 0;
-  // Checks the width and the sign of m_image and positions reading at the
-  // first digit; sets `negative` from the sign.
-  virtual TpzErrorCode prepareToRead(bool &negative) = 0;
 
   const TpzCblDecimal &m_decimal;
   std::string m_image;
   std::ptrdiff_t m_writePos = 0;
-  std::ptrdiff_t m_readPos = 0;
 };
 
 // Packed decimal: two digits a byte, the sign in the low nibble of the last
-// byte (0xC positive, 0xD negative on writing; 0xA to 0xF accepted on reading,
-// 0xB and 0xD meaning negative).
+// byte (0xC positive, 0xD negative).
 class TpzCblPackedHelper : public TpzCblDecimalHelper {
 public:
   explicit TpzCblPackedHelper(const TpzCblDecimal &decimal) : TpzCblDecimalHelper(decimal) {}
 
 protected:
   void writeDigit(int digit) override;
-  TpzErrorCode readDigit(int &digit) override;
   void prepareToWrite(bool negative) override;
-  TpzErrorCode prepareToRead(bool &negative) override;
 
 private:
   int m_shift = 4; // 4: high nibble, 0: low nibble
@@ -155,9 +138,7 @@ public:
 
 protected:
   void writeDigit(int digit) override;
-  TpzErrorCode readDigit(int &digit) override;
   void prepareToWrite(bool negative) override;
-  TpzErrorCode prepareToRead(bool &negative) override;
 
 private:
   // Index of the byte that carries the sign.
@@ -168,5 +149,4 @@ private:
   unsigned char m_zone;
   unsigned char m_positive;
   unsigned char m_negative;
-  unsigned char m_alternative = 0xFF; // no zone equals it
 };

@@ -5,12 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "support/trace.h"
 #include "converter/conversion_options.h"
 
 namespace {
-
-TRC1_EPB trcBlock{"VEXCBPIC"};
 
 // What one occurrence of a picture symbol does to the analysis.
 enum SymbolEffect : unsigned {
@@ -153,43 +150,42 @@ VexCblPicProps::VexCblPicProps() {
     m_props.emplace(key, 0);
 }
 
-VexCblPicture::VexCblPicture(const char *picture) { setPictureVal(picture); }
+VexCblPicture::VexCblPicture(const char *picture, const VexCblConfig &options)
+    : m_commaDecimalPoint(options.commaDecimalPoint), m_compat300(options.compat300Output()) {
+  setPictureVal(picture);
+}
 
 VexCblPicture::~VexCblPicture() { reset(); }
 
 VexCblPicture::VexCblPicture(const VexCblPicture &other)
     : m_picture(other.m_picture),
-      m_props(other.m_props ? std::make_unique<VexCblPicProps>(*other.m_props) : nullptr) {}
+      m_props(other.m_props ? std::make_unique<VexCblPicProps>(*other.m_props) : nullptr),
+      m_commaDecimalPoint(other.m_commaDecimalPoint), m_compat300(other.m_compat300) {}
 
 VexCblPicture &VexCblPicture::operator=(const VexCblPicture &other) {
   if (this != &other) {
     m_picture = other.m_picture;
     m_props = other.m_props ? std::make_unique<VexCblPicProps>(*other.m_props) : nullptr;
+    m_commaDecimalPoint = other.m_commaDecimalPoint;
+    m_compat300 = other.m_compat300;
   }
   return *this;
 }
 
 void VexCblPicture::setPictureVal(const char *picture) {
-  VEX_TRACE(trcBlock, "VexCblPicture::setPictureVal");
-  VEX_TRACE_ARGS(trcBlock) << "picture"
-                           << "(" << picture << ") ";
-  const bool commaDecimalPoint = VexCblConfig::inst().commaDecimalPoint;
   m_picture.clear();
   for (const char *c = picture; c && *c; ++c)
-    m_picture += normalised(*c, commaDecimalPoint);
-  VEX_TRACE_DETAIL(trcBlock) << "Picture"
-                             << "(" << m_picture << ") ";
+    m_picture += normalised(*c, m_commaDecimalPoint);
   reset();
 }
 
 bool VexCblPicture::analyze() {
-  VEX_TRACE(trcBlock, "VexCblPicture::analyze");
   if (m_picture.empty())
     return false;
   if (m_props)
     return true;
   m_props = std::make_unique<VexCblPicProps>();
-  PictureScan scan(m_props->props(), VexCblConfig::inst().compatLevel == 300);
+  PictureScan scan(m_props->props(), m_compat300);
   std::size_t pos = 0;
   while (pos < m_picture.size()) {
     const PictureSymbol &symbol = symbolAt(m_picture, pos);
@@ -197,34 +193,14 @@ bool VexCblPicture::analyze() {
     scan.add(symbol, repetitionAt(m_picture, pos));
   }
   scan.finish();
-  VEX_TRACE_DETAIL(trcBlock) << "Picture size"
-                             << "(" << m_props->props()[VexCblPicProps::SIZE] << ") type("
-                             << m_props->props()[VexCblPicProps::TYPE] << ") ";
   return true;
 }
 
-int VexCblPicture::size() {
-  VEX_TRACE(trcBlock, "VexCblPicture::size");
-  return analyze() ? m_props->props()[VexCblPicProps::SIZE] : 0;
-}
+int VexCblPicture::size() { return analyze() ? m_props->props()[VexCblPicProps::SIZE] : 0; }
 
 VexCblType VexCblPicture::type() {
-  VEX_TRACE(trcBlock, "VexCblPicture::type");
   return analyze() ? static_cast<VexCblType>(m_props->props()[VexCblPicProps::TYPE])
                    : VexCblType::None;
 }
 
-void VexCblPicture::reset() {
-  VEX_TRACE(trcBlock, "VexCblPicture::reset");
-  m_props.reset();
-}
-
-int vexCblCountSymbol(const char *picture, char symbol, char stop) {
-  VEX_TRACE(trcBlock, "vexCblCountSymbol");
-  VEX_TRACE_ARGS(trcBlock) << "picture"
-                           << "(" << picture << ") symbol(" << symbol << ") stop(" << stop << ") ";
-  int count = 0;
-  for (const char *c = picture; c && *c && *c != stop; ++c)
-    count += *c == symbol ? 1 : 0;
-  return count;
-}
+void VexCblPicture::reset() { m_props.reset(); }

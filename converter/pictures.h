@@ -54,18 +54,22 @@ private:
   PropMap m_props;
 };
 
+struct VexCblConfig;
+
 // The character-string of a PICTURE clause, normalised when stored and
-// analysed once on first demand.
+// analysed once on first demand, under the conversion options it was made
+// with.
 class VexCblPicture {
 public:
-  // Stores `picture` (null is taken as empty) as setPictureVal does.
-  explicit VexCblPicture(const char *picture);
+  // Stores `picture` (null is taken as empty) as setPictureVal does, to be
+  // read under `options` (-c and -compat; only those two are kept).
+  VexCblPicture(const char *picture, const VexCblConfig &options);
   ~VexCblPicture();
   VexCblPicture(const VexCblPicture &other);
   VexCblPicture &operator=(const VexCblPicture &other);
 
   // Replaces the picture string and discards the analysis. Under the
-  // configuration's commaDecimalPoint "," and "." are exchanged, so that the
+  // option commaDecimalPoint "," and "." are exchanged, so that the
   // converter always sees "." as the decimal point; the symbol letters
   // ABPSVXZCRDEGN are stored in upper case; every other character unchanged.
   void setPictureVal(const char *picture);
@@ -88,9 +92,6 @@ public:
 private:
   std::string m_picture;
   std::unique_ptr<VexCblPicProps> m_props;
+  bool m_commaDecimalPoint;
+  bool m_compat300;
 };
-
-// Counts the occurrences of `symbol` in `picture` ahead of the first `stop`
-// (or in the whole string when there is none). A null or empty picture
-// counts 0.
-int vexCblCountSymbol(const char *picture, char symbol, char stop);

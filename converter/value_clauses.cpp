@@ -4,12 +4,8 @@
 #include <cctype>
 
 #include "frontend/syntax_tree.h"
-#include "support/trace.h"
-#include "converter/conversion_report.h"
 
 namespace {
-
-TRC1_EPB trcBlock{"VEXCBVAL"};
 
 // The figurative constants by the word code that the syntax tree stores in
 // the keyword of a figurative_literal node.
@@ -34,9 +30,6 @@ constexpr std::array<FigConstEntry, 12> figurativeConstants = {{
     // NULL is the null pointer: a single value, not a fill character.
     {cwNull, "0", false},
 }};
-
-constexpr const char *unknownFigConstMsg =
-    "\n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword was ignored.";
 
 constexpr std::uint32_t escapeLength = 4; // "\h" and two hexadecimal digits
 
@@ -84,9 +77,6 @@ std::string doubledBackslashes(const std::string &text) {
 } // namespace
 
 void VexCblValue::setStrValue(const char *literal) {
-  VEX_TRACE(trcBlock, "VexCblValue::setStrValue");
-  VEX_TRACE_ARGS(trcBlock) << "literal"
-                           << "(" << literal << ") ";
   if (!literal)
     return;
   const char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(literal[0])));
@@ -111,9 +101,6 @@ void VexCblValue::setStrValue(const char *literal) {
 }
 
 void VexCblValue::setNumValue(const char *literal) {
-  VEX_TRACE(trcBlock, "VexCblValue::setNumValue");
-  VEX_TRACE_ARGS(trcBlock) << "literal"
-                           << "(" << literal << ") ";
   if (!literal)
     return;
   m_type = Numeric;
@@ -122,28 +109,22 @@ void VexCblValue::setNumValue(const char *literal) {
   m_unitLength = 1;
 }
 
-void VexCblValue::setFigConst(int code) {
-  VEX_TRACE(trcBlock, "VexCblValue::setFigConst");
-  VEX_TRACE_ARGS(trcBlock) << "code"
-                           << "(" << code << ") ";
+bool VexCblValue::setFigConst(int code) {
   for (const FigConstEntry &constant : figurativeConstants) {
     if (constant.code == code) {
       m_type = FigurativeConstant;
       m_value = constant.value;
       m_expandable = constant.expandable;
       m_unitLength = static_cast<std::uint32_t>(m_value.size());
-      return;
+      return true;
     }
   }
   m_type = NoValue;
   m_value.clear();
-  vexCvtReportMsg(unknownFigConstMsg);
+  return false;
 }
 
 std::string VexCblValue::getValueImage(int length) const {
-  VEX_TRACE(trcBlock, "VexCblValue::getValueImage");
-  VEX_TRACE_ARGS(trcBlock) << "length"
-                           << "(" << length << ") type(" << static_cast<int>(m_type) << ") ";
   if (m_type == NoValue || m_value.empty())
     return {};
   std::string image = m_value;
@@ -160,7 +141,5 @@ std::string VexCblValue::getValueImage(int length) const {
     image = doubledBackslashes(image);
   if (m_type == NullTerminated)
     image += "\\0";
-  VEX_TRACE_DETAIL(trcBlock) << "Value image"
-                             << "(" << image << ") ";
   return image;
 }

@@ -35,9 +35,8 @@ public:
   void setNumValue(const char *literal);
   // A figurative constant by its word code (ZERO 131, 257, 267; SPACE 259,
   // 260; HIGH-VALUE 261, 262; LOW-VALUE 263, 264; QUOTE 265, 266; NULL 269).
-  // Any other code leaves no value and reports the unknown-figurative-
-  // constant warning through the conversion report.
-  void setFigConst(int code);
+  // Any other code leaves no value and gives false, for the caller to warn.
+  bool setFigConst(int code);
   // Marks the value to be repeated to fill its item (ALL literals).
   void setExpandable(bool expandable) { m_expandable = expandable; }
 

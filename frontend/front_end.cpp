@@ -14,11 +14,9 @@
 #include "support/identifier_table.h"
 #include "support/string_memory.h"
 
-namespace {
+namespace {} // namespace
 
-// The copybook search of the options: the user's directories and extensions
-// first, then the current directory, ".cpy" and the bare name.
-void beginCopybookSearch(const FrontEndOptions &options) {
+void BeginCopybookSearch(const FrontEndOptions &options) {
   Begin_rFsearch(false);
   for (const std::string &directory : options.copyDirectories)
     rAddDir(directory.c_str(), 0, true);
@@ -30,10 +28,12 @@ void beginCopybookSearch(const FrontEndOptions &options) {
   rReadAllDirs();
 }
 
+namespace {
+
 // Closes what only the parse needs (open files, scanner buffers, the
 // copybook search with its cached directory listings) on every way out of it.
 struct ParseGuard {
-  explicit ParseGuard(const FrontEndOptions &options) { beginCopybookSearch(options); }
+  explicit ParseGuard(const FrontEndOptions &options) { BeginCopybookSearch(options); }
   ParseGuard(const ParseGuard &) = delete;
   ParseGuard &operator=(const ParseGuard &) = delete;
   ~ParseGuard() {
@@ -65,6 +65,13 @@ FrontEndResult ParseCopybook(const std::string &path, const FrontEndOptions &opt
                              RunState *lent) {
   FrontEndResult result(lent);
   RunState::Scope scope(result.run());
+  // Memory exhaustion anywhere in the parse is reported as the fatal message
+  // it always was, while the run that counts the bytes is still active.
+  ReportingOutOfMemory([&] { result.parse(path, options); });
+  return result;
+}
+
+void FrontEndResult::parse(const std::string &path, const FrontEndOptions &options) {
   free_format = options.freeFormat;
   MaxColumn = options.freeFormat ? 256 : 72;
   do_copy = true;
@@ -89,7 +96,7 @@ FrontEndResult ParseCopybook(const std::string &path, const FrontEndOptions &opt
     BeginFile(path.c_str());
     BeginScanner();
     push(file);
-    result.syntaxErrors_ = Parser2(ParserStartCopybook);
+    syntaxErrors_ = Parser2(ParserStartCopybook);
   }
 
   as<tree::data_division>(TreeRoot())->deftab = deftab_decls();
@@ -97,20 +104,19 @@ FrontEndResult ParseCopybook(const std::string &path, const FrontEndOptions &opt
   if (options.messages != nullptr)
     WriteMessages(options.messages);
 
-  result.root_ = TreeRoot();
+  root_ = TreeRoot();
   // Normally the root declaration (level 0) heads the list, followed by the
   // top-level entries; without any top-level entry they hang below the root.
   tree::decl *head = deftab_decls();
   if (head == nullptr)
-    result.entries_ = nullptr;
+    entries_ = nullptr;
   else if (head->next == nullptr)
-    result.entries_ = head->fields;
+    entries_ = head->fields;
   else if (head->level != 0)
-    result.entries_ = head;
+    entries_ = head;
   else
-    result.entries_ = head->next;
-  result.errors_ = GetCount(xxError);
-  return result;
+    entries_ = head->next;
+  errors_ = GetCount(xxError);
 }
 
 int ScanCopybook(const std::string &path, const FrontEndOptions &options,

@@ -53,6 +53,8 @@ private:
   friend FrontEndResult ParseCopybook(const std::string &path, const FrontEndOptions &options,
                                       RunState *lent);
   explicit FrontEndResult(RunState *lent);
+  // The parse itself, with the result's run active.
+  void parse(const std::string &path, const FrontEndOptions &options);
   std::unique_ptr<RunState> owned_;
   RunState *run_;
   int syntaxErrors_ = 0;
@@ -70,6 +72,12 @@ private:
 // that inspects the tree with its own run active).
 FrontEndResult ParseCopybook(const std::string &path, const FrontEndOptions &options,
                              RunState *lent = nullptr);
+
+// Starts the copybook search of the active run as ParseCopybook does: the
+// option's directories in their order, then the current directory; in each,
+// the bare name, ".cpy", then the option's extensions from the last given to
+// the first.
+void BeginCopybookSearch(const FrontEndOptions &options);
 
 // Scans `path` alone (COPY statements are delivered as tokens, not carried
 // out) and hands every terminal with its attributes to `token`, up to the end

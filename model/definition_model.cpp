@@ -66,11 +66,6 @@ void VexObjectImpl::delRef() {
     delete this;
 }
 
-VexDataDefDomain &VexDataDefDomain::getInstance() {
-  static VexDataDefDomain instance;
-  return instance;
-}
-
 void VexDataDefDomain::registerDef(VexDomainId<VexDataDefDomain> id, VexDataDefImpl &def) {
   VexString name = getName(id);
   if (name.empty())
@@ -79,35 +74,18 @@ void VexDataDefDomain::registerDef(VexDomainId<VexDataDefDomain> id, VexDataDefI
   def.setName(name);
 }
 
-VexNamespaceDomain &VexNamespaceDomain::getInstance() {
-  static VexNamespaceDomain instance;
-  return instance;
-}
-
-void VexNamespaceDomain::declare(VexDomainId<VexNamespaceDomain> id, int flags) {
-  // An empty namespace component is a legitimate name, so validity is
-  // checked on the identifier, not on its text.
-  if (!id.isValid() || getId(getName(id)) != id)
-    throw VexError("Unknown namespace identifier " + std::to_string(id.value()) + ".");
-  declared_[id.value()] = flags;
-}
-
-bool VexNamespaceDomain::isDeclared(VexDomainId<VexNamespaceDomain> id) const {
-  return declared_.count(id.value()) != 0;
-}
-
 namespace {
 
 // Indexed by VexDefKind: group, string, binary, number.
 constexpr int primitiveKinds[] = {0, 1, 3, 2};
 
-constexpr VexRttiClassInfo dataDefInfo{"VexDataDefImpl", {true, true, true, true}};
-constexpr VexRttiClassInfo primitiveDefInfo{"VexPrimitiveDefImpl", {false, true, true, true}};
-constexpr VexRttiClassInfo textDefInfo{"VexTextDefImpl", {false, true, false, true}};
-constexpr VexRttiClassInfo groupDefInfo{"VexGroupDefImpl", {true, false, false, false}};
-constexpr VexRttiClassInfo stringDefInfo{"VexStringDefImpl", {false, true, false, false}};
-constexpr VexRttiClassInfo binaryDefInfo{"VexBinaryDefImpl", {false, false, true, false}};
-constexpr VexRttiClassInfo numberDefInfo{"VexNumberDefImpl", {false, false, false, true}};
+constexpr VexRttiClassInfo dataDefInfo{{true, true, true, true}};
+constexpr VexRttiClassInfo primitiveDefInfo{{false, true, true, true}};
+constexpr VexRttiClassInfo textDefInfo{{false, true, false, true}};
+constexpr VexRttiClassInfo groupDefInfo{{true, false, false, false}};
+constexpr VexRttiClassInfo stringDefInfo{{false, true, false, false}};
+constexpr VexRttiClassInfo binaryDefInfo{{false, false, true, false}};
+constexpr VexRttiClassInfo numberDefInfo{{false, false, false, true}};
 
 void checkRange(const VexRange &range, const char *what) {
   if (range.lbound() < 0 || range.ubound() < VexRange::unbounded ||
@@ -351,9 +329,10 @@ void addNumberProperties(Element &element, const VexNumberDefImpl &def) {
     element.attr("blankWhenZero", def.blankWhenZero().get() ? "true" : "false");
 }
 
-Element renderDefinition(const VexDataDefImpl &def, bool withDescription);
+Element renderDefinition(const VexDataDefImpl &def, const VexDataDefDomain &definitions,
+                         bool withDescription);
 
-Element renderItem(const VexGroupItemImpl &item) {
+Element renderItem(const VexGroupItemImpl &item, const VexDataDefDomain &definitions) {
   Element element{"Item", {}, {}, {}};
   element.attr("name", documentText(item.name()));
   if (item.cardinality().isSet())
@@ -361,14 +340,14 @@ Element renderItem(const VexGroupItemImpl &item) {
   if (!item.countItem().empty())
     element.attr("countItem", documentText(item.countItem()));
   if (item.definitionRef().isValid())
-    element.attr("ref",
-                 documentText(VexDataDefDomain::getInstance().getName(item.definitionRef())));
+    element.attr("ref", documentText(definitions.getName(item.definitionRef())));
   else if (item.definition())
-    element.children.push_back(renderDefinition(*item.definition(), true));
+    element.children.push_back(renderDefinition(*item.definition(), definitions, true));
   return element;
 }
 
-Element renderDefinition(const VexDataDefImpl &def, bool withDescription) {
+Element renderDefinition(const VexDataDefImpl &def, const VexDataDefDomain &definitions,
+                         bool withDescription) {
   Element element{definitionElementNames[static_cast<int>(def.kind())], {}, {}, {}};
   if (!def.name().empty())
     element.attr(vexAttrName(), documentText(def.name()));
@@ -377,7 +356,7 @@ Element renderDefinition(const VexDataDefImpl &def, bool withDescription) {
     if (group->type().isSet())
       element.attr("groupType", std::to_string(group->type().get()));
     for (const VexGroupItem &item : group->items())
-      element.children.push_back(renderItem(*item));
+      element.children.push_back(renderItem(*item, definitions));
   }
   if (const auto *primitive = rttiCast<VexPrimitiveDefImpl>(&def)) {
     if (primitive->width().isSet())
@@ -468,9 +447,10 @@ void writeElement(std::string &out, const Element &element) {
 
 } // namespace
 
-VexStanza VexMfRdfWriter::fillStanza(const VexDataDefImpl &def) {
+VexStanza VexMfRdfWriter::fillStanza(const VexDataDefImpl &def,
+                                     const VexDataDefDomain &definitions) {
   std::string markup;
-  writeElement(markup, renderDefinition(def, false));
+  writeElement(markup, renderDefinition(def, definitions, false));
   VexStanza stanza;
   stanza.setAttrValue("definition", vexToUnicode(markup, false));
   stanza.setAttrValue("description", def.description());

@@ -200,34 +200,17 @@ private:
 
 class VexDataDefImpl;
 
-// The registry of data-definition names. A definition registered under a name
-// carries that name and can be referred to by its identifier.
+// The registry of data-definition names of one conversion. A definition
+// registered under a name carries that name and can be referred to by its
+// identifier; the writer turns such a reference back into the name.
 class VexDataDefDomain : public VexNameDomain<VexDataDefDomain> {
 public:
-  // The process-wide registry, created on first use.
-  static VexDataDefDomain &getInstance();
+  VexDataDefDomain() = default;
+  VexDataDefDomain(const VexDataDefDomain &) = delete;
+  VexDataDefDomain &operator=(const VexDataDefDomain &) = delete;
   // Gives `def` the identifier `id` and the name it stands for. Throws
   // VexError for an identifier this registry did not make.
   void registerDef(VexDomainId<VexDataDefDomain> id, VexDataDefImpl &def);
-
-private:
-  VexDataDefDomain() = default;
-};
-
-// The registry of namespace names.
-class VexNamespaceDomain : public VexNameDomain<VexNamespaceDomain> {
-public:
-  // The process-wide registry, created on first use.
-  static VexNamespaceDomain &getInstance();
-  // Declares the namespace `id` with `flags` (0: an ordinary namespace). Throws
-  // VexError for an identifier this registry did not make.
-  void declare(VexDomainId<VexNamespaceDomain> id, int flags);
-  // Whether `id` has been declared.
-  bool isDeclared(VexDomainId<VexNamespaceDomain> id) const;
-
-private:
-  VexNamespaceDomain() = default;
-  std::map<std::uint32_t, int> declared_;
 };
 
 using VexDataDefId = VexDomainId<VexDataDefDomain>;
@@ -236,7 +219,6 @@ using VexDataDefId = VexDomainId<VexDataDefDomain>;
 // concrete subclasses.
 enum class VexDefKind { group, string, binary, number };
 struct VexRttiClassInfo {
-  const char *className;
   bool covers[4];
   bool matches(VexDefKind kind) const { return covers[static_cast<int>(kind)]; }
 };
@@ -502,8 +484,10 @@ class VexMfRdfWriter {
 public:
   // The stanza of `def`: "definition" holds the definition's element as XML
   // markup, with every property that is set and its members; "description"
-  // holds the description, which the markup leaves to the caller.
-  static VexStanza fillStanza(const VexDataDefImpl &def);
+  // holds the description, which the markup leaves to the caller. A member
+  // that refers to a registered definition is written with the name
+  // `definitions` has for it.
+  static VexStanza fillStanza(const VexDataDefImpl &def, const VexDataDefDomain &definitions);
 };
 
 // Vocabulary of the output document.

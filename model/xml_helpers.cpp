@@ -20,16 +20,18 @@ namespace xml = xercesc;
 
 namespace {
 
-// Initialises the parser library on first use and terminates it at process
-// end. Documents call this before they create anything, so this object is
-// constructed first and destroyed last.
-void ensureXerces() {
-  struct Session {
-    Session() { xml::XMLPlatformUtils::Initialize(); }
-    ~Session() { xml::XMLPlatformUtils::Terminate(); }
-  };
-  static Session session;
-}
+// The parser library is initialised while a document lives: Xerces counts
+// its initialisations, so documents of different conversions neither share
+// nor end each other's session, and none of it outlives the last document.
+// Every helper works on a node of a living document, so the library is up
+// whenever one of them runs.
+class XercesSession {
+public:
+  XercesSession() { xml::XMLPlatformUtils::Initialize(); }
+  ~XercesSession() { xml::XMLPlatformUtils::Terminate(); }
+  XercesSession(const XercesSession &) = delete;
+  XercesSession &operator=(const XercesSession &) = delete;
+};
 
 xml::DOMNode *domOf(VexXmlNode node) { return reinterpret_cast<xml::DOMNode *>(node.dom()); }
 
@@ -169,6 +171,8 @@ xml::DOMImplementation *implementation() {
 // ---------------------------------------------------------------------------
 
 struct VexXmlDocument::Impl {
+  // Declared first: the session must outlast the document it serves.
+  XercesSession session;
   xml::DOMDocument *document = nullptr;
   ~Impl() {
     if (document)
@@ -177,7 +181,6 @@ struct VexXmlDocument::Impl {
 };
 
 VexXmlDocument::VexXmlDocument() : impl_(std::make_unique<Impl>()) {
-  ensureXerces();
   impl_->document = guarded("XML document", [] { return implementation()->createDocument(); });
 }
 
@@ -186,12 +189,6 @@ VexXmlDocument::VexXmlDocument(VexXmlDocument &&) noexcept = default;
 VexXmlDocument &VexXmlDocument::operator=(VexXmlDocument &&) noexcept = default;
 
 VexXmlNode VexXmlDocument::node() const { return wrap(impl_ ? impl_->document : nullptr); }
-
-VexXmlNode VexXmlDocument::createElement(const char *name) const {
-  requireNode(node(), "XML element");
-  return guarded("XML element",
-                 [&] { return wrap(impl_->document->createElement(toXml(name).c_str())); });
-}
 
 VexXmlDocument vexCreateDoc() { return VexXmlDocument(); }
 
@@ -213,12 +210,6 @@ std::string VexXmlNode::getAttribute(const char *name) const {
   return element ? fromXml(element->getAttribute(toXml(name).c_str())) : std::string();
 }
 
-void VexXmlNode::appendChild(VexXmlNode child) const {
-  requireNode(*this, "XML child");
-  requireNode(child, "XML child");
-  guarded("XML child", [&] { domOf(*this)->appendChild(domOf(child)); });
-}
-
 VexXmlNode VexXmlNode::getLastChildElement() const {
   if (isNull())
     return VexXmlNode();
@@ -229,13 +220,8 @@ VexXmlNode VexXmlNode::getLastChildElement() const {
   return VexXmlNode();
 }
 
-std::string VexXmlNode::getTextContent() const {
-  return isNull() ? std::string() : fromXml(domOf(*this)->getTextContent());
-}
-
 VexXmlNode vexParseDoc(const char *text, std::size_t length, VexXmlNode parent, int options) {
   requireNode(parent, "XML parse");
-  ensureXerces();
   return guarded("XML parse", [&] {
     xml::XercesDOMParser parser;
     ParseErrors errors;
@@ -264,7 +250,6 @@ VexXmlNode vexParseDoc(const char *text, std::size_t length, VexXmlNode parent, 
 void vexWriteNode(VexXmlNode node, std::ostream &out, int options, const char *encoding,
                   const std::string &newLine) {
   requireNode(node, "XML write");
-  ensureXerces();
   guarded("XML write", [&] {
     xml::DOMImplementation *impl = implementation();
     std::unique_ptr<xml::DOMLSSerializer, void (*)(xml::DOMLSSerializer *)> serializer(

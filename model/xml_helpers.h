@@ -8,7 +8,8 @@
 // and out are UTF-8; a byte sequence that is not UTF-8 is taken as Latin-1
 // characters, and a control character that XML cannot carry is written as
 // "\hXX" (the model's notation for a byte). The parser library is initialised
-// on first use and terminated when the process ends; nothing of it shows here.
+// while a document lives and terminated with the last one; nothing of it
+// shows here. Every helper takes a node of a living document.
 
 // Options of vexParseDoc.
 constexpr int VEX_PARSE_NAMESPACES = 2; // resolve namespace prefixes while parsing
@@ -37,12 +38,8 @@ public:
   void setAttribute(const char *name, const std::string &value) const;
   // The value of attribute `name`; empty when absent or not an element.
   std::string getAttribute(const char *name) const;
-  // Appends `child` (of the same document) to this node's children.
-  void appendChild(VexXmlNode child) const;
   // The last child that is an element, or a null node.
   VexXmlNode getLastChildElement() const;
-  // The concatenated text of this node and its descendants.
-  std::string getTextContent() const;
 
 private:
   VexXmlDomNode *node_ = nullptr;
@@ -57,9 +54,6 @@ public:
   VexXmlDocument &operator=(VexXmlDocument &&) noexcept;
   // The document node, parent of the root element.
   VexXmlNode node() const;
-  // A new element named `name`, not yet placed in the tree; VexError for a
-  // name that is not a valid XML name.
-  VexXmlNode createElement(const char *name) const;
 
 private:
   struct Impl;

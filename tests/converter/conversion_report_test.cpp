@@ -22,61 +22,78 @@ protected:
   static tPosition at(const char *file, std::uint32_t line, std::uint16_t column) {
     return tPosition{line, column, MakeIdent(file)};
   }
-  static std::string reported(const std::string &text) {
+  std::string reported(const std::string &text) {
     testing::internal::CaptureStderr();
-    vexCvtReportMsg(text);
+    report.message(text);
     return testing::internal::GetCapturedStderr();
   }
+  VexCvtReport report;
 };
 
 TEST_F(ReportTest, ContextTextFormats) {
   tPosition cust = at("/src/copy/cust.cpy", 12, 8);
-  EXPECT_STREQ(VexCblReportContext("CUST-NAME", &cust).getUserText(),
+  EXPECT_STREQ(VexCblReportContext(report, "CUST-NAME", &cust).getUserText(),
                "\"cust.cpy\":  12,  8 (CUST-NAME) ");
   tPosition bare = at("rec.cpy", 7, 8);
-  EXPECT_STREQ(VexCblReportContext("A", &bare).getUserText(), "\"rec.cpy\":   7,  8 (A) ");
+  EXPECT_STREQ(VexCblReportContext(report, "A", &bare).getUserText(), "\"rec.cpy\":   7,  8 (A) ");
   tPosition wide = at("dir/x", 12345, 1000);
-  EXPECT_STREQ(VexCblReportContext(nullptr, &wide).getUserText(), "\"x\":12345,1000");
-  EXPECT_STREQ(VexCblReportContext("NAME", nullptr).getUserText(), " (NAME) ");
+  EXPECT_STREQ(VexCblReportContext(report, nullptr, &wide).getUserText(), "\"x\":12345,1000");
+  EXPECT_STREQ(VexCblReportContext(report, "NAME", nullptr).getUserText(), " (NAME) ");
   tPosition noFile{3, 4, NoIdent};
-  EXPECT_STREQ(VexCblReportContext("NAME", &noFile).getUserText(), " (NAME) ");
-  EXPECT_STREQ(VexCblReportContext(nullptr, nullptr).getUserText(), "");
+  EXPECT_STREQ(VexCblReportContext(report, "NAME", &noFile).getUserText(), " (NAME) ");
+  EXPECT_STREQ(VexCblReportContext(report, nullptr, nullptr).getUserText(), "");
 }
 
 TEST_F(ReportTest, MessageWithoutContextIsBare) {
   EXPECT_EQ(reported("Warning: Nothing to export. No converted definitions exist."),
             "Warning: Nothing to export. No converted definitions exist.\n");
   testing::internal::CaptureStderr();
-  VexCvtReport::inst().msg("no newline", true);
+  report.msg("no newline", true);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "no newline");
 }
 
 TEST_F(ReportTest, InnermostContextPrefixesTheMessage) {
   tPosition outerPos = at("/src/copy/cust.cpy", 2, 8);
   tPosition innerPos = at("/src/copy/cust.cpy", 7, 12);
-  VexCblReportContext outer("CUST-REC", &outerPos);
+  VexCblReportContext outer(report, "CUST-REC", &outerPos);
   EXPECT_EQ(reported("\n\tWarning: RENAMES keyword was ignored."),
             "\"cust.cpy\":   2,  8 (CUST-REC) \n\tWarning: RENAMES keyword was ignored.\n");
   {
-    VexCblReportContext inner("CUST-ID", &innerPos);
+    VexCblReportContext inner(report, "CUST-ID", &innerPos);
     EXPECT_EQ(reported("\n\tError: Picture is not specified."),
               "\"cust.cpy\":   7, 12 (CUST-ID) \n\tError: Picture is not specified.\n");
   }
   EXPECT_EQ(reported("X"), "\"cust.cpy\":   2,  8 (CUST-REC) X\n");
   testing::internal::CaptureStderr();
-  VexCvtReport::inst().msg("plain", false);
+  report.msg("plain", false);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "plain");
 }
 
 TEST_F(ReportTest, ContextsAreGoneAfterTheirScope) {
   {
-    VexCblReportContext first("A", nullptr);
-    VexCblReportContext second("B", nullptr);
+    VexCblReportContext first(report, "A", nullptr);
+    VexCblReportContext second(report, "B", nullptr);
   }
   EXPECT_EQ(reported("after"), "after\n");
-  // An unbalanced deregistration must not underflow the list.
-  VexCvtReport::inst().deregisterContext();
-  EXPECT_EQ(reported("still"), "still\n");
+}
+
+// Each conversion has its own report: a context shows only in messages of
+// the report it was made for.
+TEST_F(ReportTest, ContextsBelongToTheirReport) {
+  VexCvtReport other;
+  const VexCblReportContext context(other, "ELSEWHERE", nullptr);
+  EXPECT_EQ(reported("mine"), "mine\n");
+  testing::internal::CaptureStderr();
+  other.message("theirs");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), " (ELSEWHERE) theirs\n");
+}
+
+TEST_F(ReportTest, ErrorReportsAndEndsTheItem) {
+  const VexCblReportContext context(report, "ITEM", nullptr);
+  testing::internal::CaptureStderr();
+  EXPECT_THROW(report.error("\n\tError: Picture is not specified."), VexCvtError);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            " (ITEM) \n\tError: Picture is not specified.\n");
 }
 
 } // namespace

@@ -4,31 +4,20 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "frontend/reference_resolution.h"
-#include "frontend/parser.h"
-#include "frontend/scanner.h"
-#include "frontend/source_reader.h"
-#include "frontend/copy_inclusion.h"
-#include "frontend/declaration_table.h"
-#include "frontend/keywords.h"
-#include "diagnostics/message_store.h"
-#include "support/trace.h"
-#include "support/identifier_table.h"
-#include "support/string_memory.h"
-#include "support/memory_pools.h"
-#include "converter/conversion_report.h"
+#include "cli/driver.h"
+#include "converter/conversion.h"
+#include "converter/conversion_run.h"
 #include "converter/definition_creation.h"
 #include "converter/entry_extraction.h"
+#include "frontend/declaration_table.h"
+#include "support/copybook_search.h"
+#include "support/identifier_table.h"
+#include "support/run_state.h"
 
 namespace fs = std::filesystem;
 
-VexScopedOptions::VexScopedOptions(const std::string &options) : saved_(VexCblConfig::inst()) {
-  VexCblConfig &c = VexCblConfig::inst();
-  c.commaDecimalPoint = c.noDescription = c.textNumbersAsStrings = false;
-  c.packedDefaultAsText = c.levelRestrictions = false;
-  c.namespaceName.clear();
-  c.outputFileName.clear();
-  c.compatLevel = 0;
+VexCblConfig vexOptions(const std::string &options) {
+  VexCblConfig c;
   std::istringstream words(options);
   for (std::string word; words >> word;) {
     if (word == "-c")
@@ -48,9 +37,8 @@ VexScopedOptions::VexScopedOptions(const std::string &options) : saved_(VexCblCo
     else
       ADD_FAILURE() << "unknown option " << word;
   }
+  return c;
 }
-
-VexScopedOptions::~VexScopedOptions() { VexCblConfig::inst() = saved_; }
 
 VexScratchDir::VexScratchDir() : previous_(fs::current_path()) {
   std::string pattern = (fs::temp_directory_path() / "vexcvtXXXXXX").string();
@@ -80,29 +68,11 @@ std::string vexFixed(const std::string &lines) {
 
 VexFrontEnd::VexFrontEnd(const std::string &source) {
   dir_.write("T.cpy", source);
-  ReleaseTreeModule();
-  InitrMemory();
-  InitStringMemory();
-  InitIdents();
-  BeginErrors();
-  StoreMessages(true);
-  init_keywords("");
-  free_format = false;
-  MaxColumn = 72;
-  file_input = 1;
-  copy_repair = 0;
-  BeginDeftab();
-  NameCheck() = NameCheckMsg() = true;
-  init_copy_pars();
-  BeginFile("T.cpy");
-  BeginScanner();
-  push(MakeIdent("T.cpy"));
-  Parser2(ParserStartCopybook);
-  as<tree::data_division>(TreeRoot())->deftab = deftab_decls();
-  Eval(TreeRoot());
-  errors = GetCount(xxError) + GetCount(xxFatal);
   std::FILE *out = std::tmpfile();
-  WriteMessages(out);
+  FrontEndOptions options;
+  options.messages = out;
+  // The test's run keeps the declarations for the test to convert.
+  errors = ParseCopybook("T.cpy", options, &RunState::active()).errorCount();
   std::rewind(out);
   char buffer[4096];
   for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
@@ -110,15 +80,7 @@ VexFrontEnd::VexFrontEnd(const std::string &source) {
   std::fclose(out);
 }
 
-VexFrontEnd::~VexFrontEnd() {
-  CloseParser();
-  ResetScanner();
-  ReleaseTreeModule();
-  StoreMessages(false);
-  CloseIdents();
-  CloseStringMemory();
-  CloserMemory();
-}
+VexFrontEnd::~VexFrontEnd() = default;
 
 tree::decl *VexFrontEnd::decl(const char *name) const {
   auto *found = as_if<tree::decl>(Identify(MakeIdent(name)));
@@ -129,15 +91,15 @@ tree::decl *VexFrontEnd::decl(const char *name) const {
 namespace {
 
 // The item context of the entry `decl` declares, read as the walk reads it.
-void extract(tree::decl *decl, VexCblObjContext &obj) {
+void extract(VexCblConversion &conv, tree::decl *decl, VexCblObjContext &obj) {
   vexCblAheadObjExtr(decl->object, obj);
-  vexCblExtractObj(decl->object, obj);
+  vexCblExtractObj(conv, decl->object, obj);
   obj.isGroup = is<tree::decl>(decl->fields) ? 1 : 0;
 }
 
 } // namespace
 
-VexItemResult vexConvertItem(const std::string &entries) {
+VexItemResult vexConvertItem(const std::string &entries, const VexCblConfig &options) {
   VexFrontEnd frontEnd(vexFixed(entries));
   if (frontEnd.errors != 0)
     return {"syntax error", frontEnd.messages};
@@ -149,21 +111,23 @@ VexItemResult vexConvertItem(const std::string &entries) {
   for (auto *up = as_if<tree::decl>(item->lower); up != nullptr && up->level != 0;
        up = as_if<tree::decl>(up->lower))
     groups.push_back(up);
+  VexCblConversion conv(options);
   std::vector<VexCblGrpContext> contexts(groups.size() + 1);
   for (std::size_t i = groups.size(); i-- > 0;) {
     VexCblObjContext group;
-    extract(groups[i], group);
+    extract(conv, groups[i], group);
     const std::size_t depth = groups.size() - i;
     contexts[depth].populate(contexts[depth - 1], group);
   }
   VexCblObjContext obj;
-  extract(item, obj);
+  extract(conv, item, obj);
   VexItemResult result;
-  const VexCblReportContext context("ITEM", nullptr);
+  const VexCblReportContext context(conv.report, "ITEM", nullptr);
   testing::internal::CaptureStderr();
   try {
-    const VexDataDef def = vexCblCreateDef(contexts.back(), obj);
-    result.markup = vexToMbcs(VexMfRdfWriter::fillStanza(*def).getAttrValue("definition"));
+    const VexDataDef def = vexCblCreateDef(conv, contexts.back(), obj);
+    result.markup =
+        vexToMbcs(VexMfRdfWriter::fillStanza(*def, conv.definitions).getAttrValue("definition"));
   } catch (const VexCvtError &) {
     result.markup = "throws";
   }
@@ -207,12 +171,20 @@ std::vector<VexCase> vexReadCases(const char *fileName) {
   return cases;
 }
 
-VexTraceCapture::VexTraceCapture() {
-  vexTraceSetOutput(&out_);
-  vexTraceSetLevel(nullptr, TRC1_DETAIL | TRC1_FLOW | TRC1_ERROR);
-}
-
-VexTraceCapture::~VexTraceCapture() {
-  vexTraceSetLevel(nullptr, 0);
-  vexTraceSetOutput(nullptr);
+VexProgramRun vexRunProgram(const std::string &copybook, const std::string &options,
+                            const std::string &name) {
+  const VexScratchDir dir;
+  dir.write(name, copybook);
+  std::vector<std::string> args{"vexfcbl"};
+  std::istringstream words(options + " -i " + name);
+  for (std::string word; words >> word;)
+    args.push_back(word);
+  std::vector<char *> argv;
+  for (std::string &arg : args)
+    argv.push_back(arg.data());
+  VexProgramRun run;
+  run.streams = vexCaptured([&] { run.status = vexFcblMain(int(argv.size()), argv.data()); });
+  const fs::path document = dir.path() / (name.substr(0, name.rfind('.')) + ".gnv");
+  run.document = fs::exists(document) ? vexReadFile(document) : "(none)";
+  return run;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Support of the converter tests: copybook text through the front end, the
-// converter configuration set from option words, case files under data/, and
-// the capture of standard streams and of the trace.
+// conversion options from option words, case files under data/, whole runs of
+// the program, and the capture of standard streams.
 
 #include <gtest/gtest.h>
 
@@ -13,23 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "frontend/syntax_tree.h"
 #include "converter/conversion_options.h"
+#include "frontend/syntax_tree.h"
 
-// Sets the converter configuration from option words as the command line
-// writes them (-c -tn -ta -r -dnd -compat N -ns NAME; anything else fails the
-// test) on top of the defaults, and restores the previous configuration when
-// it goes.
-class VexScopedOptions {
-public:
-  explicit VexScopedOptions(const std::string &options);
-  ~VexScopedOptions();
-  VexScopedOptions(const VexScopedOptions &) = delete;
-  VexScopedOptions &operator=(const VexScopedOptions &) = delete;
-
-private:
-  VexCblConfig saved_;
-};
+// The conversion options of option words as the command line writes them
+// (-c -tn -ta -r -dnd -compat N -ns NAME; anything else fails the test) on
+// top of the defaults.
+VexCblConfig vexOptions(const std::string &words);
 
 // A scratch folder that is the current directory while the object lives.
 class VexScratchDir {
@@ -51,9 +41,9 @@ private:
 std::string vexFixed(const std::string &lines);
 
 // Copybook text (written as given to T.cpy in a scratch folder) through the
-// front end as the driver runs it: scanner, parser, declaration table with
-// name checking, resolution. Front-end memory, identifiers included, is
-// released when the object goes, so that names and nodes live as long as it.
+// front end's part of a run (conversion_run.h) with the default switches.
+// Front-end memory, identifiers included, is released when the object goes,
+// so that names and nodes live as long as it.
 class VexFrontEnd {
 public:
   explicit VexFrontEnd(const std::string &source);
@@ -61,7 +51,7 @@ public:
   VexFrontEnd(const VexFrontEnd &) = delete;
   VexFrontEnd &operator=(const VexFrontEnd &) = delete;
 
-  int errors = 0;       // messages of the error and fatal classes
+  int errors = 0;       // messages of the error class
   std::string messages; // the front end's messages as printed
   // The newest declaration of the normalised `name`; fails the test when
   // there is none.
@@ -72,15 +62,15 @@ private:
 };
 
 // Converts the entry named ITEM of `entries` (fixed-format lines written from
-// column 8) with vexCblCreateDef, its enclosing groups read first as the
-// declaration walk reads them. Returns the definition's element and the
-// standard error stream of the conversion; "syntax error" and the front-end
-// messages when the source has errors; "throws" as the element when the
-// conversion ended with VexCvtError.
+// column 8) under `options` with vexCblCreateDef in a conversion of its own,
+// its enclosing groups read first as the declaration walk reads them. Returns
+// the definition's element and the standard error stream of the conversion;
+// "syntax error" and the front-end messages when the source has errors;
+// "throws" as the element when the conversion ended with VexCvtError.
 struct VexItemResult {
   std::string markup, messages;
 };
-VexItemResult vexConvertItem(const std::string &entries);
+VexItemResult vexConvertItem(const std::string &entries, const VexCblConfig &options);
 
 // One case of a case file. A case begins with a line "=== TITLE | OPTIONS";
 // the lines up to the first "--- NAME" line form the section "", each later
@@ -101,20 +91,6 @@ std::vector<VexCase> vexReadCases(const char *fileName);
 // The text of `path` (relative to the source tree when it is relative).
 std::string vexReadFile(const std::filesystem::path &path);
 
-// Every module's trace at every level, written into a string while the
-// object lives; switched off again afterwards.
-class VexTraceCapture {
-public:
-  VexTraceCapture();
-  ~VexTraceCapture();
-  VexTraceCapture(const VexTraceCapture &) = delete;
-  VexTraceCapture &operator=(const VexTraceCapture &) = delete;
-  std::string text() const { return out_.str(); }
-
-private:
-  std::ostringstream out_;
-};
-
 // Runs `body` with the standard output and error streams captured.
 struct VexStreams {
   std::string out, err;
@@ -130,3 +106,15 @@ template <class Body> VexStreams vexCaptured(Body &&body) {
   streams.err = testing::internal::GetCapturedStderr();
   return streams;
 }
+
+// One run of the program's entry function (vexFcblMain) in a scratch folder:
+// `copybook` written as `name`, the arguments `options` (split at blanks)
+// and "-i NAME". What it wrote, its status, and the document NAME with ".gnv"
+// in place of its extension ("(none)" when none was written).
+struct VexProgramRun {
+  VexStreams streams;
+  int status = 0;
+  std::string document;
+};
+VexProgramRun vexRunProgram(const std::string &copybook, const std::string &options,
+                            const std::string &name = "T.cpy");

@@ -1,41 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 
-#include "tests/model/xmllint_support.h"
+#include "support/trace.h"
 #include "tests/converter/converter_support.h"
-#include "cli/driver.h"
+#include "tests/model/xmllint_support.h"
 
 namespace {
-
-struct ProgramRun {
-  VexStreams streams;
-  int status = 0;
-  std::string document; // the written T.gnv; "(none)" without one
-};
-
-// The program on `copybook` (written as T.cpy) with `options` and "-i T.cpy".
-ProgramRun convert(const std::string &copybook, const std::string &options) {
-  const VexScopedOptions restored("");
-  const VexScratchDir dir;
-  dir.write("T.cpy", copybook);
-  std::vector<std::string> args{"vexfcbl"};
-  std::istringstream words(options + " -i T.cpy");
-  for (std::string word; words >> word;)
-    args.push_back(word);
-  std::vector<char *> argv;
-  for (std::string &arg : args)
-    argv.push_back(arg.data());
-  ProgramRun run;
-  run.streams = vexCaptured([&] { run.status = vexFcblMain(int(argv.size()), argv.data()); });
-  run.document = std::filesystem::exists("T.gnv") ? vexReadFile(dir.path() / "T.gnv") : "(none)";
-  return run;
-}
 
 TEST(Conversion, EveryCaseOfTheTable) {
   for (const VexCase &c : vexReadCases("convert.cases")) {
     SCOPED_TRACE("convert.cases:" + std::to_string(c.line) + " " + c.title);
-    const ProgramRun run = convert(vexFixed(c.get("")), c.options);
+    const VexProgramRun run = vexRunProgram(vexFixed(c.get("")), c.options);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.streams.out, "");
     EXPECT_EQ(run.streams.err, c.get("stderr"));
@@ -47,24 +24,79 @@ TEST(Conversion, EveryCaseOfTheTable) {
   }
 }
 
-// The full trace of every module leaves the messages and the document of a
-// realistic record as they were.
-TEST(Conversion, TraceChangesNoResult) {
+// Sets VEXFCBL_TRACE for the object's lifetime.
+class TraceFile {
+public:
+  explicit TraceFile(const std::filesystem::path &path) : path_(path) {
+    setenv(VexTrace::environmentName, path.c_str(), 1);
+  }
+  ~TraceFile() { unsetenv(VexTrace::environmentName); }
+  TraceFile(const TraceFile &) = delete;
+  TraceFile &operator=(const TraceFile &) = delete;
+  std::string text() const {
+    std::ifstream in(path_);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+private:
+  std::filesystem::path path_;
+};
+
+// VEXFCBL_TRACE names every entry converted with what was read from it, its
+// definition and its place, appends run after run, and changes no result.
+TEST(Conversion, TraceNamesTheItemsConvertedAndChangesNoResult) {
   const std::string copybook = vexReadFile("tests/golden/e2e-mixed-record/files/PAYREC.cpy");
-  const ProgramRun quiet = convert(copybook, "-r -ns corp");
+  const VexProgramRun quiet = vexRunProgram(copybook, "-r -ns corp", "PAYREC.cpy");
+  const VexScratchDir traceDir;
+  const std::filesystem::path tracePath = traceDir.path() / "conversion.trace";
   std::string trace;
-  ProgramRun traced;
+  VexProgramRun traced;
   {
-    const VexTraceCapture capture;
-    traced = convert(copybook, "-r -ns corp");
-    trace = capture.text();
+    const TraceFile file(tracePath);
+    traced = vexRunProgram(copybook, "-r -ns corp", "PAYREC.cpy");
+    trace = file.text();
   }
   EXPECT_NE(quiet.document, "(none)");
   EXPECT_EQ(traced.document, quiet.document);
   EXPECT_EQ(traced.streams.err, quiet.streams.err);
   EXPECT_EQ(traced.status, quiet.status);
-  for (const char *step : {"vexCblTraverseDecl", "vexCblCreateDef", "VexCblPicture"})
-    EXPECT_NE(trace.find(step), std::string::npos) << step;
+
+  EXPECT_EQ(trace.rfind("conversion to 'PAYREC.gnv' namespace 'corp' options: -r -compat 0\n", 0),
+            0u)
+      << trace;
+  for (const char *name :
+       {"PAYMENT-RECORD", "PAY-KEY", "PAY-BRANCH", "PAY-SEQ-NO", "PAY-TYPE", "PAY-DATE",
+        "PAY-DATE-R", "PAY-YYYY", "PAY-AMOUNT", "PAY-FEE", "PAY-AMOUNT-PRT", "PAY-CURRENCY",
+        "PAY-NOTE-COUNT", "PAY-NOTE", "NOTE-TEXT", "PAY-HISTORY", "HIST-COUNT"})
+    EXPECT_NE(trace.find("entry '" + std::string(name) + "' level "), std::string::npos) << name;
+  for (const char *line :
+       {"  read: 05 PAY-AMOUNT PICTURE IS S9(11)V99 USAGE IS COMPUTATIONAL-3\n",
+        "  picture 'S9(11)V99': size 13, numeric, digits 13, after V 2\n",
+        "  definition: <NumberDefinition digits=\"13\" pointLocation=\"2\" "
+        "binaryPresentation=\"packedDecimal\"/>\n",
+        "  placed: member 'PAY-AMOUNT'\n",
+        "  placed: stand-alone definition 'PAYMENT-RECORD_PAY-DATE', redefined, referred to by "
+        "member 'PAY-DATE'\n",
+        "  placed: stand-alone definition 'PAYMENT-RECORD_PAY-DATE-R_REDEFINES_PAY-DATE', "
+        "redefining 'PAY-DATE'\n",
+        "group 'PAYMENT-RECORD': 12 members\n", "export: 3 stand-alone definitions\n",
+        "export: document written to 'PAYREC.gnv'\n", "conversion completed\n"})
+    EXPECT_NE(trace.find(line), std::string::npos) << line;
+
+  // A second traced conversion appends to the file; without the variable
+  // nothing is written.
+  {
+    const TraceFile file(tracePath);
+    vexRunProgram(vexFixed("01 SECOND-REC PIC X."), "");
+    const std::string both = file.text();
+    EXPECT_EQ(both.rfind(trace, 0), 0u);
+    EXPECT_NE(both.find("entry 'SECOND-REC' level 1", trace.size()), std::string::npos);
+  }
+  const auto size = std::filesystem::file_size(tracePath);
+  vexRunProgram(vexFixed("01 THIRD-REC PIC X."), "");
+  EXPECT_EQ(std::filesystem::file_size(tracePath), size);
 }
 
 // Regression: one call per sibling overflowed the stack on copybooks with
@@ -73,7 +105,7 @@ TEST(Conversion, LongSiblingListsDoNotDeepenTheStack) {
   std::string copybook = "01 REC.\n";
   for (int i = 0; i < 50000; ++i)
     copybook += "    05 FILLER PIC X.\n";
-  const ProgramRun run = convert(vexFixed(copybook), "");
+  const VexProgramRun run = vexRunProgram(vexFixed(copybook), "");
   EXPECT_EQ(run.status, 0) << run.streams.err;
   EXPECT_NE(run.document.find("<Item name=\"FILLER50000\">"), std::string::npos);
 }

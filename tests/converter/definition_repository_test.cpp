@@ -2,21 +2,25 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/model/xmllint_support.h"
+#include "converter/conversion_report.h"
+#include "support/trace.h"
 #include "tests/converter/converter_support.h"
+#include "tests/model/xmllint_support.h"
 
 namespace {
 
-VexStreams exported(VexCvtRepository &repository) {
-  return vexCaptured([&] { repository.doExport(); });
+VexStreams exported(VexCvtRepository &repository, const VexDataDefDomain &definitions = {}) {
+  VexCvtReport report;
+  VexTrace trace;
+  return vexCaptured([&] { repository.doExport(report, definitions, trace); });
 }
 
 // A registered string definition as the declaration walk makes one.
-VexDefAccessor<VexStringDefImpl> stringDef(const char *name, int width) {
+VexDefAccessor<VexStringDefImpl> stringDef(VexDataDefDomain &definitions, const char *name,
+                                           int width) {
   auto def = VexDefAccessor<VexStringDefImpl>::create();
   def->setWidth(VexRange(width));
-  VexDataDefDomain &domain = VexDataDefDomain::getInstance();
-  domain.registerDef(domain.getId(vexToUnicode(name, false)), *def);
+  definitions.registerDef(definitions.getId(vexToUnicode(name, false)), *def);
   return def;
 }
 
@@ -37,8 +41,9 @@ TEST(Repository, FileIsTruncatedAndTheStandardOutputLeftEmpty) {
   const VexScratchDir dir;
   dir.write("out.gnv", std::string(5000, '#'));
   VexCvtRepository repository("out.gnv", nullptr);
-  repository.addDef(stringDef("TRUNC", 2).getPeer());
-  EXPECT_EQ(exported(repository).out, "");
+  VexDataDefDomain definitions;
+  repository.addDef(*stringDef(definitions, "TRUNC", 2));
+  EXPECT_EQ(exported(repository, definitions).out, "");
   const std::string document = vexReadFile(dir.path() / "out.gnv");
   EXPECT_EQ(document.find('#'), std::string::npos);
   EXPECT_EQ(document.rfind("</rdf:RDF>\n"), document.size() - 11);
@@ -48,13 +53,13 @@ TEST(Repository, FileIsTruncatedAndTheStandardOutputLeftEmpty) {
 
 TEST(Repository, UnregisteredDefinitionGetsAnEmptyName) {
   VexCvtRepository repository(nullptr, nullptr);
-  repository.addDef(VexDefAccessor<VexBinaryDefImpl>::create().getPeer());
+  repository.addDef(*VexDefAccessor<VexBinaryDefImpl>::create());
   const VexStreams streams = exported(repository);
   EXPECT_EQ(streams.err, "Info: Definition exported ''.\n");
   EXPECT_NE(streams.out.find("<BinaryDefinition name=\"\"/>"), std::string::npos) << streams.out;
 }
 
-TEST(Repository, CurrentRepositoryHoldsItsDefinitions) {
+TEST(Repository, RepositoryHoldsItsDefinitions) {
   int destroyed = 0;
   struct Tracked : VexStringDefImpl {
     explicit Tracked(int &count) : count_(count) {}
@@ -62,18 +67,32 @@ TEST(Repository, CurrentRepositoryHoldsItsDefinitions) {
     int &count_;
   };
   {
-    VexCvtRepository outer(nullptr, nullptr);
-    EXPECT_EQ(VexCvtRepository::getInstance(), &outer);
-    {
-      VexCvtRepository inner(nullptr, nullptr);
-      EXPECT_EQ(VexCvtRepository::getInstance(), &inner);
-      // The repository's handle keeps the definition after the walk drops its own.
-      inner.addDef(VexDefAccessor<Tracked>::create(destroyed).getPeer());
-      EXPECT_EQ(destroyed, 0);
-    }
-    EXPECT_EQ(destroyed, 1);
-    EXPECT_EQ(VexCvtRepository::getInstance(), nullptr);
+    VexCvtRepository repository(nullptr, nullptr);
+    // The repository's handle keeps the definition after the walk drops its own.
+    repository.addDef(*VexDefAccessor<Tracked>::create(destroyed));
+    EXPECT_EQ(destroyed, 0);
   }
+  EXPECT_EQ(destroyed, 1);
+}
+
+// A reference is written with the name the conversion's own registry gives.
+TEST(Repository, ReferencesAreNamedByTheGivenRegistry) {
+  VexDataDefDomain definitions;
+  VexDataDefDomain other;
+  other.getId(vexToUnicode("ELSEWHERE", false));
+  const auto target = stringDef(definitions, "REC_A", 1);
+  auto group = VexDefAccessor<VexGroupDefImpl>::create();
+  VexGroupItem member = VexGroupItem::create();
+  member->setName(vexToUnicode("A", false));
+  member->setDefinition(VexRef(target->id()));
+  group->addItem(member);
+  definitions.registerDef(definitions.getId(vexToUnicode("REC", false)), *group);
+  VexCvtRepository repository(nullptr, nullptr);
+  repository.addDef(*group);
+  EXPECT_NE(exported(repository, definitions).out.find("<Item name=\"A\" ref=\"REC_A\"/>"),
+            std::string::npos);
+  EXPECT_NE(exported(repository, other).out.find("<Item name=\"A\" ref=\"ELSEWHERE\"/>"),
+            std::string::npos);
 }
 
 } // namespace

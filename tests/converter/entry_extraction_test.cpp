@@ -1,18 +1,18 @@
 #include <gtest/gtest.h>
 
-#include "support/identifier_table.h"
-#include "tests/converter/converter_support.h"
-#include "converter/conversion_report.h"
+#include "converter/conversion.h"
 #include "converter/item_contexts.h"
 #include "converter/entry_extraction.h"
 #include "converter/value_clauses.h"
+#include "support/identifier_table.h"
+#include "tests/converter/converter_support.h"
 
 namespace {
 
-VexCblObjContext extracted(Tree_Node *entry) {
+VexCblObjContext extracted(VexCblConversion &conv, Tree_Node *entry) {
   VexCblObjContext item;
   vexCblAheadObjExtr(entry, item);
-  vexCblExtractObj(entry, item);
+  vexCblExtractObj(conv, entry, item);
   return item;
 }
 
@@ -53,9 +53,10 @@ TEST(Extraction, EveryCaseOfTheTable) {
       if (name.empty())
         continue;
       auto *entry = as<tree::format_1>(frontEnd.decl(name.c_str())->object);
-      const VexCblReportContext context(name.c_str(), &entry->pos);
+      VexCblConversion conv(vexOptions(c.options));
+      const VexCblReportContext context(conv.report, name.c_str(), &entry->pos);
       VexCblObjContext item;
-      const VexStreams streams = vexCaptured([&] { item = extracted(entry); });
+      const VexStreams streams = vexCaptured([&] { item = extracted(conv, entry); });
       EXPECT_EQ(item.description + "\n" + summary(item) + "\n" + streams.err, expected) << name;
     }
   }
@@ -94,13 +95,33 @@ TEST(Extraction, PrefixedWordsAreTakenNormalised) {
   as<tree::name>(redefines->name)->name = MakeIdent("P-BASE");
   as<tree::name>(redefines->name)->replaced = true;
   as<tree::picture>(redefines->next)->replaced = true;
-  const VexCblObjContext item = extracted(entry);
+  VexCblConversion conv{VexCblConfig{}};
+  const VexCblObjContext item = extracted(conv, entry);
   EXPECT_EQ(item.name, "P-ALT");
   EXPECT_EQ(item.description, "01 P-ALT REDEFINES P-BASE PICTURE IS X(5)");
   EXPECT_TRUE(vexCblIsRedefining(entry, "P-BASE"));
   EXPECT_FALSE(vexCblIsRedefining(entry, "base"));
   // Reading from a clause takes that clause and those behind it.
-  EXPECT_EQ(extracted(redefines->next).description, "PICTURE IS X(5)");
+  EXPECT_EQ(extracted(conv, redefines->next).description, "PICTURE IS X(5)");
+}
+
+// The parser gives only known figurative constants; one the converter does
+// not know is warned about with the item's context and leaves no value.
+TEST(Extraction, UnknownFigurativeConstantIsWarnedAbout) {
+  const VexFrontEnd fe(vexFixed("01 CUST-CODE PIC X VALUE SPACE.\n"));
+  ASSERT_EQ(fe.errors, 0) << fe.messages;
+  auto *entry = as<tree::format_1>(fe.decl("CUST-CODE")->object);
+  auto *value = as<tree::value_is>(as<tree::picture>(entry->data_clause_l)->next);
+  as<tree::figurative_literal>(value->expression)->keyword = 268;
+  VexCblConversion conv{VexCblConfig{}};
+  const VexCblReportContext context(conv.report, "CUST-CODE", nullptr);
+  VexCblObjContext item;
+  const VexStreams streams = vexCaptured([&] { item = extracted(conv, entry); });
+  EXPECT_EQ(streams.err,
+            " (CUST-CODE) \n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword "
+            "was ignored.\n");
+  ASSERT_NE(item.value, nullptr);
+  EXPECT_EQ(static_cast<int>(item.value->getType()), static_cast<int>(VexCblValue::NoValue));
 }
 
 } // namespace

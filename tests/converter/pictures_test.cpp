@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "tests/converter/converter_support.h"
 #include "converter/pictures.h"
+#include "tests/converter/converter_support.h"
 
 namespace {
 
@@ -33,21 +33,18 @@ TEST(Picture, EveryCaseOfTheTable) {
     if (line.empty() || line[0] == '#')
       continue;
     const auto first = line.find('|'), second = line.find('|', first + 1);
-    const VexScopedOptions options(line.substr(first + 1, second - first - 1));
-    VexCblPicture picture(trimmed(line.substr(0, first)).c_str());
+    const VexCblConfig options = vexOptions(line.substr(first + 1, second - first - 1));
+    VexCblPicture picture(trimmed(line.substr(0, first)).c_str(), options);
     EXPECT_EQ(analysed(picture), trimmed(line.substr(second + 1))) << line;
   }
 }
 
 TEST(Picture, AnalysisIsKeptUntilTheTextIsReplaced) {
-  VexCblPicture picture("9(3)");
+  VexCblPicture picture("9(3)", VexCblConfig{});
   EXPECT_TRUE(picture.analyze());
   VexCblPicProps *first = picture.picProps();
-  {
-    const VexScopedOptions level300("-compat 300");
-    EXPECT_TRUE(picture.analyze());
-    EXPECT_EQ(picture.picProps(), first);
-  }
+  EXPECT_TRUE(picture.analyze());
+  EXPECT_EQ(picture.picProps(), first);
   picture.setPictureVal("X(7)");
   EXPECT_EQ(picture.picProps(), nullptr);
   EXPECT_EQ(picture.size(), 7);
@@ -56,15 +53,7 @@ TEST(Picture, AnalysisIsKeptUntilTheTextIsReplaced) {
   EXPECT_EQ(picture.picProps(), nullptr);
   ASSERT_NE(copy.picProps(), nullptr);
   EXPECT_EQ(copy.picProps()->props().at(VexCblPicProps::SIZE), 7);
-  EXPECT_EQ(VexCblPicture(nullptr).getPictureVal(), "");
-}
-
-TEST(Picture, CountSymbol) {
-  EXPECT_EQ(vexCblCountSymbol("ZZ,ZZ9.99", 'Z', '9'), 4);
-  EXPECT_EQ(vexCblCountSymbol("$$$,$$9.99", '$', '9'), 5);
-  EXPECT_EQ(vexCblCountSymbol("+ZZZ", 'Z', '9'), 3);
-  EXPECT_EQ(vexCblCountSymbol("9ZZ", 'Z', '9'), 0);
-  EXPECT_EQ(vexCblCountSymbol(nullptr, 'Z', '9'), 0);
+  EXPECT_EQ(VexCblPicture(nullptr, VexCblConfig{}).getPictureVal(), "");
 }
 
 } // namespace

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "tests/model/xmllint_support.h"
-#include "tests/converter/converter_support.h"
-#include "converter/conversion_report.h"
+#include "converter/conversion.h"
 #include "converter/definition_creation.h"
 #include "converter/item_contexts.h"
 #include "converter/numeric_definitions.h"
+#include "tests/converter/converter_support.h"
+#include "tests/model/xmllint_support.h"
 
 namespace {
 
@@ -18,8 +18,7 @@ void runCaseFile(const char *fileName) {
   std::string elements;
   for (const VexCase &c : cases) {
     SCOPED_TRACE(std::string(fileName) + ":" + std::to_string(c.line) + " " + c.title);
-    const VexScopedOptions options(c.options);
-    const VexItemResult result = vexConvertItem(c.get(""));
+    const VexItemResult result = vexConvertItem(c.get(""), vexOptions(c.options));
     EXPECT_EQ(result.markup + "\n", c.get("markup"));
     EXPECT_EQ(result.messages, c.get("messages"));
     if (result.markup.front() == '<')
@@ -36,13 +35,22 @@ TEST(TypeMapping, NumericEditedPictures) { runCaseFile("edited.cases"); }
 // The dispatch never hands a number without picture to the text creators,
 // but they refuse one all the same.
 TEST(TypeMapping, TextNumberWithoutPictureIsRefused) {
-  for (auto create : {vexCblCreateNumber, vexCblCreateTextNum, vexCblCreateTextExtrFloat,
-                      vexCblCreateTextNumEdited}) {
+  using Creator = VexDataDef (*)(VexCblConversion &, VexCblGrpContext &, VexCblObjContext &);
+  const Creator creators[] = {
+      vexCblCreateNumber, vexCblCreateTextNum,
+      [](VexCblConversion &conv, VexCblGrpContext &, VexCblObjContext &item) {
+        return vexCblCreateTextExtrFloat(conv, item);
+      },
+      [](VexCblConversion &conv, VexCblGrpContext &, VexCblObjContext &item) {
+        return vexCblCreateTextNumEdited(conv, item);
+      }};
+  for (Creator create : creators) {
+    VexCblConversion conv{VexCblConfig{}};
     VexCblGrpContext grp;
     VexCblObjContext item;
-    const VexCblReportContext context("ITEM", nullptr);
+    const VexCblReportContext context(conv.report, "ITEM", nullptr);
     testing::internal::CaptureStderr();
-    EXPECT_THROW(create(grp, item), VexCvtError);
+    EXPECT_THROW(create(conv, grp, item), VexCvtError);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               " (ITEM) \n\tError: Picture is not specified.\n");
   }

@@ -15,13 +15,18 @@ namespace {
 
 VexString u(const char *text) { return vexToUnicode(text, false); }
 
-std::string markupOf(const VexDataDefImpl &def) {
-  return vexToMbcs(VexMfRdfWriter::fillStanza(def).getAttrValue("definition"));
+// The registry that names no definition, for definitions without references.
+const VexDataDefDomain noDefinitions;
+
+std::string markupOf(const VexDataDefImpl &def,
+                     const VexDataDefDomain &definitions = noDefinitions) {
+  return vexToMbcs(VexMfRdfWriter::fillStanza(def, definitions).getAttrValue("definition"));
 }
 
 // Renders `def` and checks the markup both literally and against the schema.
-void expectRendering(const VexDataDefImpl &def, const std::string &expected) {
-  std::string markup = markupOf(def);
+void expectRendering(const VexDataDefImpl &def, const std::string &expected,
+                     const VexDataDefDomain &definitions = noDefinitions) {
+  std::string markup = markupOf(def, definitions);
   EXPECT_EQ(markup, expected);
   VexSchemaCheck check = vexValidateText(markup);
   EXPECT_TRUE(check.valid) << markup << "\n" << check.output;
@@ -83,7 +88,8 @@ TEST(ModelRefCount, GroupItemsKeepTheirDefinitionsAliveUntilReplacedOrReleased) 
     for (const char *name : {"A", "B", "C"})
       group->addItem(itemOf(name, VexDefAccessor<TrackedString>::create(destroyed)));
     EXPECT_EQ(destroyed, 0);
-    group->items()[0]->setDefinition(VexRef(VexDataDefDomain::getInstance().getId(u("GONE"))));
+    VexDataDefDomain domain;
+    group->items()[0]->setDefinition(VexRef(domain.getId(u("GONE"))));
     EXPECT_EQ(destroyed, 1) << "a reference replacing the definition drops the held one";
   }
   EXPECT_EQ(destroyed, 3);
@@ -123,8 +129,8 @@ TEST(ModelGroup, CardinalityAndCountItem) {
   EXPECT_THROW(item.setDefinition(VexRef()), VexError);
 }
 
-TEST(ModelRegistry, DefinitionsAndNamespacesAreRegisteredByIdentifier) {
-  VexDataDefDomain &domain = VexDataDefDomain::getInstance();
+TEST(ModelRegistry, DefinitionsAreRegisteredByIdentifier) {
+  VexDataDefDomain domain;
   VexDataDefId rec = domain.getId(u("REG_REC"));
   EXPECT_TRUE(rec.isValid());
   EXPECT_NE(rec, domain.getId(u("REG_OTHER")));
@@ -137,16 +143,11 @@ TEST(ModelRegistry, DefinitionsAndNamespacesAreRegisteredByIdentifier) {
   EXPECT_EQ(def.name(), u("REG_REC"));
   EXPECT_THROW(domain.registerDef(VexDataDefId(999999), def), VexError);
   EXPECT_THROW(domain.registerDef(VexDataDefId(), def), VexError);
-
-  VexNamespaceDomain &namespaces = VexNamespaceDomain::getInstance();
-  auto corp = namespaces.getId(u("corp"));
-  EXPECT_FALSE(namespaces.isDeclared(corp));
-  namespaces.declare(corp, 0);
-  namespaces.declare(namespaces.getId(u("")), 0);
-  EXPECT_TRUE(namespaces.isDeclared(corp));
-  EXPECT_TRUE(namespaces.isDeclared(namespaces.getId(u(""))));
-  EXPECT_THROW(namespaces.declare(VexDomainId<VexNamespaceDomain>(999999), 0), VexError);
-  EXPECT_THROW(namespaces.declare(VexDomainId<VexNamespaceDomain>(), 0), VexError);
+  // Each conversion has its own registry: identifiers start afresh and the
+  // names of another registry are unknown.
+  VexDataDefDomain other;
+  EXPECT_TRUE(other.getName(rec).empty());
+  EXPECT_EQ(other.getId(u("REG_OTHER")), VexDataDefId(1));
 }
 
 TEST(ModelKinds, QueriesAndCastsOfEveryKind) {
@@ -266,7 +267,7 @@ TEST(ModelRendering, EveryDefinitionRendersAsRecordedAndValidates) {
   number->setRestriction(valuesOf({u("0"), u("99")}));
   defs["number-every-property"] = number;
 
-  VexDataDefDomain &domain = VexDataDefDomain::getInstance();
+  VexDataDefDomain domain;
   auto redefined = VexDefAccessor<VexStringDefImpl>::create();
   domain.registerDef(domain.getId(u("REC_A")), *redefined);
   auto group = VexDefAccessor<VexGroupDefImpl>::create();
@@ -310,10 +311,10 @@ TEST(ModelRendering, EveryDefinitionRendersAsRecordedAndValidates) {
   for (const auto &[caseName, markup] : expected) {
     SCOPED_TRACE(caseName);
     ASSERT_TRUE(defs.count(caseName));
-    expectRendering(*defs[caseName], markup);
+    expectRendering(*defs[caseName], markup, domain);
   }
   // The top-level description travels in the stanza, not in the markup.
-  EXPECT_EQ(VexMfRdfWriter::fillStanza(*string).getAttrValue("description"),
+  EXPECT_EQ(VexMfRdfWriter::fillStanza(*string, domain).getAttrValue("description"),
             u("05 FLAG PICTURE IS X(5)."));
 }
 

@@ -2,115 +2,78 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
-TRC1_EPB blockA{"TRCTESTA"};
-TRC1_EPB blockB{"TRCTESTB"};
-
-// A traced function of the kind the converter writes.
-int scaled(int value, const char *label) {
-  VEX_TRACE(blockA, "scaled");
-  VEX_TRACE_ARGS(blockA) << "value"
-                         << "(" << value << ") "
-                         << "label"
-                         << "(" << label << ") ";
-  int result = value * 10;
-  VEX_TRACE_DETAIL(blockA) << "Scaled value"
-                           << "(" << result << ") ";
-  if (value < 0)
-    VEX_TRACE_ERROR(blockA) << "negative value";
-  return VEX_TRACE_RESULT(result);
+std::string fileText(const std::filesystem::path &path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
-void otherModule() {
-  VEX_TRACE(blockB, "otherModule");
-  VEX_TRACE_DETAIL(blockB) << "in B";
+std::filesystem::path scratchFile(const char *name) {
+  const auto path = std::filesystem::temp_directory_path() /
+                    (std::string(name) + "." + std::to_string(::getpid()));
+  std::filesystem::remove(path);
+  return path;
 }
 
-class TraceTest : public ::testing::Test {
-protected:
-  void SetUp() override { vexTraceSetOutput(&out); }
-  void TearDown() override {
-    vexTraceSetLevel(nullptr, 0);
-    vexTraceSetOutput(nullptr);
-  }
-  // The trace so far without source line numbers, which move with this file.
-  std::string traced() {
-    return std::regex_replace(out.str(), std::regex(R"(^(\w+)\(\d+\): )", std::regex::multiline),
-                              "$1: ");
-  }
+TEST(Trace, OffEvaluatesNothing) {
+  VexTrace trace;
+  EXPECT_FALSE(trace.on());
+  int evaluated = 0;
+  VEX_TRACE(trace) << "never " << ++evaluated;
+  EXPECT_EQ(evaluated, 0);
+}
+
+TEST(Trace, EachLineEndsWithABreakAndWholeLinesReachTheStream) {
   std::ostringstream out;
-};
-
-TEST_F(TraceTest, LevelsSelectComponentsAndLinesButNeverTheResult) {
-  const struct {
-    const char *component;
-    unsigned mask;
-    int value;
-    const char *expected;
-  } rows[] = {
-      {nullptr, 0, 4, ""},
-      {"TRCTESTA", TRC1_FLOW | TRC1_DETAIL, 4,
-       "TRCTESTA: Entry\nTRCTESTA: Args - scaled\nTRCTESTA: Args - value(4) label(NULL) \n"
-       "TRCTESTA: Detail - Scaled value(40) \nTRCTESTA: Exit (40)\n"},
-      {"TRCTESTA", TRC1_DETAIL, 1, "TRCTESTA: Detail - Scaled value(10) \n"},
-      {"TRCTESTA", TRC1_ERROR, -1, "TRCTESTA: !!! Error - negative value\n"},
-      {"TRCTESTB", TRC1_DETAIL, 2, "TRCTESTB: Detail - in B\n"},
-      {nullptr, TRC1_DETAIL, 2, "TRCTESTA: Detail - Scaled value(20) \nTRCTESTB: Detail - in B\n"},
-  };
-  EXPECT_EQ(scaled(4, "x"), 40);
-  EXPECT_EQ(out.str(), "") << "off until a level is set";
-  for (const auto &row : rows) {
-    SCOPED_TRACE(row.expected);
-    vexTraceSetLevel(nullptr, 0);
-    vexTraceSetLevel(row.component, row.mask);
-    out.str("");
-    EXPECT_EQ(scaled(row.value, nullptr), row.value * 10);
-    otherModule();
-    EXPECT_EQ(traced(), row.expected);
-  }
+  VexTrace trace(out);
+  ASSERT_TRUE(trace.on());
+  VEX_TRACE(trace) << "entry '"
+                   << "A"
+                   << "' level " << 5;
+  EXPECT_EQ(out.str(), "entry 'A' level 5\n");
+  // Safe under an unbraced if/else.
+  for (bool first : {true, false})
+    if (first)
+      VEX_TRACE(trace) << "first";
+    else
+      VEX_TRACE(trace) << "second";
+  EXPECT_EQ(out.str(), "entry 'A' level 5\nfirst\nsecond\n");
+  // Moving hands the sink over.
+  VexTrace moved = std::move(trace);
+  EXPECT_FALSE(trace.on());
+  VEX_TRACE(moved) << "moved";
+  EXPECT_EQ(out.str(), "entry 'A' level 5\nfirst\nsecond\nmoved\n");
 }
 
-TEST_F(TraceTest, OutputGoesOnlyToTheStreamSet) {
-  vexTraceSetLevel(nullptr, TRC1_FLOW | TRC1_DETAIL | TRC1_ERROR);
-  std::ostringstream second;
-  vexTraceSetOutput(&second);
-  scaled(3, "s");
-  EXPECT_EQ(out.str(), "");
-  EXPECT_NE(second.str().find("Exit (30)"), std::string::npos);
-  vexTraceSetOutput(nullptr);
-  second.str("");
-  scaled(3, "s");
-  EXPECT_EQ(second.str(), "");
-}
-
-TEST_F(TraceTest, StreamReusedForLinesAndMemoryDumps) {
-  vexTraceSetLevel(nullptr, TRC1_DETAIL);
-  const char bytes[] = {'A', 'B', 0x01, 0x7f};
+TEST(Trace, FileIsAppendedToAndTheEnvironmentIsReadWhenAsked) {
+  const auto path = scratchFile("vexfcbl-trace-test");
   {
-    VexTraceStream stream;
-    stream.getOs(blockA, 1) << "first" << std::flush;
-    stream.getOs(blockA, 2) << "second";
-    stream.getOs(blockB, 77, bytes, sizeof bytes) << "Packed" << std::flush;
+    VexTrace trace(path.string());
+    VEX_TRACE(trace) << "one";
   }
-  EXPECT_EQ(out.str(), "TRCTESTA(1): first\nTRCTESTA(2): second\n"
-                       "TRCTESTB(77): Packed\n    0000: 41 42 01 7f" +
-                           std::string(36, ' ') + "  |AB..|\n");
-}
-
-TEST_F(TraceTest, StringStreamComposesWhetherTraceIsOnOrOff) {
-  for (unsigned mask : {0u, TRC1_FLOW | TRC1_DETAIL}) {
-    vexTraceSetLevel(nullptr, mask);
-    std::string text;
-    VexTraceStream stream;
-    stream.getOs(text) << "\n\tWarning: " << 12 << ' ' << std::string("x") << "\n" << std::flush;
-    EXPECT_EQ(text, "\n\tWarning: 12 x\n");
-    EXPECT_EQ(out.str(), "");
-  }
+  unsetenv(VexTrace::environmentName);
+  EXPECT_FALSE(VexTrace::fromEnvironment().on());
+  setenv(VexTrace::environmentName, "", 1);
+  EXPECT_FALSE(VexTrace::fromEnvironment().on()) << "empty is off";
+  setenv(VexTrace::environmentName, path.c_str(), 1);
+  VexTrace fromEnvironment = VexTrace::fromEnvironment();
+  unsetenv(VexTrace::environmentName);
+  // The trace keeps the file it was made with after the variable is gone.
+  VEX_TRACE(fromEnvironment) << "two";
+  EXPECT_EQ(fileText(path), "one\ntwo\n");
+  std::filesystem::remove(path);
+  // A file that cannot be opened leaves the trace off.
+  EXPECT_FALSE(VexTrace((path / "no-such-folder" / "x").string()).on());
 }
 
 } // namespace

@@ -1,0 +1,27 @@
+#pragma once
+#include "converter/conversion_options.h"
+#include "converter/conversion_report.h"
+#include "converter/definition_repository.h"
+#include "model/definition_model.h"
+#include "support/trace.h"
+
+// The state of one conversion: its options, its report with the contexts of
+// the items being converted, the registry of the definition names it gives,
+// the repository of its stand-alone definitions and its trace. Made for one
+// declaration list by the entry point (convert.h) and passed by reference to
+// every step of the conversion; nothing of it outlives the conversion, so
+// conversions in one process, in any order, never see each other.
+class VexCblConversion {
+public:
+  // A conversion under `options` (copied) that writes to the output file and
+  // under the namespace they name, tracing to `trace`.
+  explicit VexCblConversion(const VexCblConfig &options, VexTrace trace = VexTrace());
+  VexCblConversion(const VexCblConversion &) = delete;
+  VexCblConversion &operator=(const VexCblConversion &) = delete;
+
+  const VexCblConfig options;
+  VexTrace trace;
+  VexCvtReport report;
+  VexDataDefDomain definitions;
+  VexCvtRepository repository;
+};

@@ -1,0 +1,17 @@
+#pragma once
+// One run of the whole pipeline on one copybook: the front end reads it, then
+// the converter turns its declarations into the document.
+#include <string>
+
+#include "converter/convert.h"
+#include "frontend/front_end.h"
+
+// Converts `fileName`: the front end under `frontEnd` (its progress line and
+// sorted messages on the standard error stream), then, when it found no
+// error, the conversion under `options` (convert.h). A copybook with errors
+// ends with "Error: Cobol source contains errors. Conversion stopped." and
+// counts as completed. A fatal front-end message, or memory exhaustion
+// anywhere, ends the run with FatalError after the messages were written.
+// Everything the run made is released on every way out.
+VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEnd,
+                     const VexCblConfig &options);

@@ -1,0 +1,26 @@
+#pragma once
+// The converter's entry point: a declaration list of the front end in, a
+// document out. This header is all a caller of the converter needs.
+#include "converter/conversion_options.h"
+
+struct Tree_Node;
+
+// How a conversion ended.
+enum class VexCvtStatus {
+  // Converted and exported (also when there was nothing to export, or the
+  // output file could not be opened, as the messages and trace say).
+  completed,
+  // An item could not be converted, or the model or the document failed;
+  // the message has been written and no document.
+  failed,
+};
+
+// Converts the declarations from `declList` on (the front end's top-level
+// entries, each with its members; null for none) under `options` and writes
+// the document to options.outputFileName (the standard output when empty)
+// under options.namespaceName. Writes "Starting conversion ..." and every
+// message of the conversion to the standard error stream, a model or document
+// error as "Error: " and its text. The conversion owns everything it makes,
+// its trace included (VEXFCBL_TRACE, read when it starts), so conversions in
+// one process never see each other. Other exceptions propagate.
+VexCvtStatus vexCblConvert(Tree_Node *declList, const VexCblConfig &options);
