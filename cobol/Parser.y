@@ -56,6 +56,7 @@ int yylex(YYSTYPE *value, YYLTYPE *location);
 #include "cobol/Eval.h"
 #include "cobol/Parser.h"
 #include "cobol/Trafo.h"
+#include "cobol/copy_replacing.h"
 #include "cobol/copy.h"
 #include "cobol/deftab.h"
 #include "cobol/keywords.h"
@@ -338,6 +339,8 @@ tTree replacingPair(std::uint16_t mode, tTree find, tTree by) {
   const auto pseudo = [](tTree operand) {
     return Tree_IsType(operand, kpseudo_text) || Tree_IsType(operand, kexpression_l);
   };
+  keep_operand_unresolved(find);
+  keep_operand_unresolved(by);
   return mcopy_replacing(NoTree, find, by, pseudo(find), pseudo(by), mode);
 }
 

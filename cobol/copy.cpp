@@ -6,8 +6,8 @@
 
 #include "cobol/Scanner.h"
 #include "cobol/Source.h"
-#include "cobol/Trafo.h"
 #include "cobol/copy_pars.h"
+#include "cobol/copy_replacing.h"
 #include "common/Errors.h"
 #include "reuse/rFsearch.h"
 
@@ -28,15 +28,12 @@ struct CopyState {
   // levels[i] belongs to level i + 1.
   std::vector<Level> levels;
   int notFound = 0;
-  bool exitHandler = false;
 };
 CopyState state;
 
 tTree currentStatement() { return state.levels.empty() ? NoTree : state.levels.back().statement; }
 
 void includeLine(tIdent member, tPosition position) { Copy(member, position, NoIdent, NoTree); }
-
-void removeTemporaryAtExit() { ResetReplacing(); }
 
 // The text of a copybook name: a word as written, a literal without its
 // delimiters.
@@ -86,13 +83,6 @@ void init_copy_pars() {
   CloseSource_Hook = pop;
   Include_Hook = includeLine;
   ScanMessage_Hook = ReplacingScanMessage;
-  CloseScanner_Hook = ResetReplacing;
-  if (!state.exitHandler) {
-    // A fatal front-end error leaves through the driver's exit routine and
-    // never reaches CloseScanner; the temporary file must go all the same.
-    std::atexit(removeTemporaryAtExit);
-    state.exitHandler = true;
-  }
 }
 
 void push(tIdent file) {
