@@ -209,6 +209,10 @@ void BeginTextScan(tPosition origin, const tScanContext &context,
 // (positions in the caller's coordinates); 0 at the end of the text, where
 // what is still open is closed or reported as at the end of a file.
 int TextScanToken();
+// A file opened while the text is scanned (a COPY that the text spells out)
+// is read first, as a nested file: its terminals carry its own positions.
+// True while it is being read.
+bool TextScanInFile();
 // Where the text scan stands: the position after the last terminal.
 tPosition TextScanPosition();
 // Ends the text scan (what it read ahead is dropped) and gives the files

@@ -938,6 +938,8 @@ void endScan() {
 // where a piece begins that it would read as it was read, in the mode it was
 // read in. The pieces from there on are handed over as they are.
 bool backInStep() {
+  if (TextScanInFile())
+    return false;
   tPosition at = TextScanPosition();
   Place here{at.Line, at.Column};
   while (state.probe < state.pieces.size() && state.pieces[state.probe].start < here)
@@ -976,7 +978,8 @@ bool serve(int &code) {
         state.endChecked = true;
         return false;
       }
-      placeAttribute();
+      if (!TextScanInFile())
+        placeAttribute();
       return true;
     }
     if (state.next == state.pieces.size()) {
@@ -1066,7 +1069,7 @@ int ReplacingReadToken() {
 
 bool ReplacingScanMessage(const char *text, tPosition &position) {
   const tIdent message = MakeIdent(text);
-  if (state.scanning) {
+  if (state.scanning && !TextScanInFile()) {
     position = placed(position);
     for (const auto &[reported, at] : state.messages)
       if (reported == message && Compare(at, position) == 0)
