@@ -1,5 +1,4 @@
-// COPY ... REPLACING and REPLACE: the stage between the scanner and the parsers that replaces text
-// in memory.
+// COPY ... REPLACING and REPLACE: the token stage that replaces text in memory.
 #include "cobol/copy_replacing.h"
 
 #include <cctype>
@@ -316,8 +315,7 @@ std::string tokenText(const WindowToken &t) {
   switch (t.code) {
   case tok::name:
   case tok::name_in_area_A:
-    // A name that got the include prefix keeps it: the second pass does not
-    // apply the prefix again.
+    // A name that got the include prefix is written with it.
     return GetCStr(a.Prefixed || a.Spelling == NoIdent ? a.Word : a.Spelling);
   case tok::paragraph_name:
     return GetCStr(a.Word);

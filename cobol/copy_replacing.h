@@ -1,6 +1,5 @@
 #pragma once
-// COPY ... REPLACING and REPLACE: the stage between the scanner and the parsers that replaces text
-// in memory.
+// COPY ... REPLACING and REPLACE: the token stage that replaces text in memory.
 //
 // When a replacement starts, the stage reads the tokens of the affected text
 // (the copybook of a COPY; for a REPLACE everything up to the end of the main
