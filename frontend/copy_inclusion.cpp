@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "diagnostics/message_store.h"
+#include "frontend/copy_replacing.h"
+#include "frontend/copy_statement_parser.h"
 #include "frontend/scanner.h"
 #include "frontend/source_reader.h"
-#include "frontend/copied_entries.h"
-#include "frontend/copy_statement_parser.h"
-#include "diagnostics/message_store.h"
 #include "support/copybook_search.h"
 
 bool do_copy = true;
@@ -28,15 +28,12 @@ struct CopyState {
   // levels[i] belongs to level i + 1.
   std::vector<Level> levels;
   int notFound = 0;
-  bool exitHandler = false;
 };
 CopyState state;
 
 tTree currentStatement() { return state.levels.empty() ? NoTree : state.levels.back().statement; }
 
 void includeLine(tIdent member, tPosition position) { Copy(member, position, NoIdent, NoTree); }
-
-void removeTemporaryAtExit() { ResetReplacing(); }
 
 // The text of a copybook name: a word as written, a literal without its
 // delimiters.
@@ -86,13 +83,6 @@ void init_copy_pars() {
   CloseSource_Hook = pop;
   Include_Hook = includeLine;
   ScanMessage_Hook = ReplacingScanMessage;
-  CloseScanner_Hook = ResetReplacing;
-  if (!state.exitHandler) {
-    // A fatal front-end error leaves through the driver's exit routine and
-    // never reaches CloseScanner; the temporary file must go all the same.
-    std::atexit(removeTemporaryAtExit);
-    state.exitHandler = true;
-  }
 }
 
 void push(tIdent file) {

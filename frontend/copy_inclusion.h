@@ -22,11 +22,9 @@ inline constexpr int MaxCopyLevels = 32;
 
 // Resets the COPY machinery for a new conversion: empties the copy-file and
 // statement stacks, the replacement state and the count of copybooks not
-// found, and installs the scanner hooks (the replacement passes in
+// found, and installs the scanner hooks (the replacement stage in
 // GetToken_Hook and ScanMessage_Hook, `pop` in CloseSource_Hook, include
-// lines in Include_Hook, the removal of a leftover temporary file in CloseScanner_Hook). Also makes
-// sure that a temporary file is removed when the process ends on a fatal
-// path. Call before the main file is pushed.
+// lines in Include_Hook). Call before the main file is pushed.
 void init_copy_pars();
 
 // Enters a copy-file level for the file just opened with BeginFile (whose
@@ -37,8 +35,8 @@ void init_copy_pars();
 void push(tIdent file);
 
 // Leaves the innermost level after its file was closed (CloseFile has
-// restored the including file's name, prefix and increment): ends a
-// replacement pass that belongs to the level (stop_replacing). Does nothing
+// restored the including file's name, prefix and increment): ends the
+// reading of replaced text that belongs to the level (stop_replacing). Does nothing
 // at level 0. Installed as CloseSource_Hook.
 void pop();
 
@@ -75,9 +73,9 @@ int InclureStatement(tree::s_inclure *statement);
 
 // Called by the parser when it has reduced a COPY statement, before it reads
 // the terminal after the period: CopyStatement. A statement that the
-// COPY-statement parser
-// already carried out while the text was being replaced (it is read again
-// from the replaced text) only gets its file name and returns 0.
+// COPY-statement parser already carried out while the replaced text was read
+// (the parser gets it again with the replaced text) only gets its file name
+// and returns 0.
 int CopyStatementReduced(tree::s_copy *statement);
 
 // The same for an INCLURE statement (InclureStatement).

@@ -1,86 +1,139 @@
-// The text replacement of COPY ... REPLACING and REPLACE, in two passes over
-// a temporary file that keeps the layout of the source.
+// COPY ... REPLACING and REPLACE: the token stage that replaces text in memory.
+#include "frontend/copy_replacing.h"
+
 #include <cctype>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
-#include <unistd.h>
+#include <utility>
 #include <vector>
 
-#include "frontend/scanner.h"
-#include "frontend/source_reader.h"
-#include "frontend/copied_entries.h"
+#include "diagnostics/message_store.h"
 #include "frontend/copy_inclusion.h"
 #include "frontend/copy_statement_parser.h"
 #include "frontend/keywords.h"
-#include "diagnostics/message_store.h"
-#include "support/identifier_table.h"
+#include "frontend/scanner.h"
+#include "frontend/source_reader.h"
 #include "support/string_memory.h"
 
 namespace {
 
-// Columns that the second pass may read on a line of the temporary file
-// beyond the format's own limit: replacements can make lines longer.
-constexpr unsigned SecondPassColumns = 4096;
-constexpr std::uint32_t SentinelLine = 999999;
-constexpr std::uint16_t SentinelColumn = 65535;
-
 enum class Mode { Plain, Leading, Trailing };
 
+enum class Kind { Word, Integer, Real, Literal, Text };
+
+// One token of an operand to find.
+struct FindToken {
+  Kind kind;
+  tIdent word; // Word: the normalised word
+  std::string
+      text; // Word: normalised text; Integer, Real, Literal: as written; Text: its characters
+  std::string written; // the text as written, for output
+  tPosition begin;     // NoPosition when the operand does not say
+  tPosition end;
+  int white; // 1: preceded by white space, 0: not, -1: either
+};
+
 struct Pair {
-  std::vector<tReplacingToken> find;
+  std::vector<FindToken> find;
   tTree by;
   Mode mode;
 };
 
-// A buffered source token. The end marker stands for the end of the
-// replaced text.
+// A place in the replaced text as it is laid out: the line and column the
+// characters would have if the text were written out with the layout of its
+// source.
+struct Place {
+  std::uint32_t line = 1;
+  std::uint32_t column = 1;
+  auto operator<=>(const Place &) const = default;
+};
+
+// How the characters of a piece are reported: at their place moved by these
+// amounts, in `file`. A source token is reported exactly where it stands; the
+// characters of a replacement keep their offsets from the first token they
+// replace, over line ends too.
+struct Shift {
+  tIdent file = NoIdent;
+  int lines = 0;
+  int columns = 0;
+  bool operator==(const Shift &) const = default;
+};
+
+// A source token read for the replaced text, waiting to be matched.
 struct WindowToken {
   int code;
   tScanAttribute a;
-  bool white;  // preceded by white space
-  bool end;    // the end marker
-  bool silent; // not written (the period that the line end of *INCLURE gives)
+  bool white;         // preceded by white space
+  bool end;           // the end marker
+  bool silent;        // not written (the period that the line end of *INCLURE gives)
+  std::size_t before; // how it was read: indices into state.modes
+  std::size_t after;
 };
 
-struct DeltaEntry {
-  std::uint32_t line;
-  std::uint16_t column;
-  tIdent file;
-  std::int16_t lineDelta;
-  std::int16_t columnDelta;
+// One piece of the replaced text: a source token, or the text a pair put in
+// place of the tokens it matched.
+struct Piece {
+  bool replacement = false;
+  int code = 0; // source token
+  tScanAttribute a{};
+  bool silent = false;
+  std::size_t readBefore = 0, readAfter = 0; // how it was read: indices into state.modes
+  std::string text;        // layout (blanks, line ends), then the piece's own characters
+  std::size_t written = 0; // where its own characters begin in `text`
+  Place start;             // first character of `text`
+  Place own;               // first own character
+  Place last;              // last own character
+  Place end;               // after the last character
+  bool shifts = false;     // `shift` starts at `own` (else the shift before goes on)
+  Shift shift;             // for the own characters
+  Shift after;             // replacement: for what follows it
 };
 
 struct ReplaceState {
-  bool replacing = false;      // the first pass is to run or running
-  bool firstPassEnded = false; // its text ended (sentinel appended)
-  bool secondPass = false;
-  bool secondPassEnded = false; // the temporary file ended during the last Get_Token
+  // Reading the affected text.
+  bool replacing = false;    // to be read, or being read
+  bool readingEnded = false; // its end was reached (or a REPLACE ended it)
   int replacingLevel = 0;
-  int secondPassLevel = 0;
   tIdent file = NoIdent;
   std::vector<Pair> pairs;
-  FILE *out = nullptr;
-  char tempName[PATH_MAX] = {0};
-  std::uint32_t outLine = 1;
-  std::uint16_t outColumn = 1;
-  std::uint32_t rememberedLine = 0;
-  int lineDelta = 0;
-  int columnDelta = 0;
   std::vector<WindowToken> window;
   std::size_t first = 0;
-  std::vector<DeltaEntry> deltas;
-  std::size_t cursor = 0;
   tPosition previousEnd = NoPosition;
-  bool pending = false; // a REPLACE that ended a first pass, to deliver again
-  WindowToken pendingToken{};
   bool suspendedMatch = false;
-  // Scanner messages of the first pass: the second pass reads the same text
-  // again from the temporary file and must not report it twice.
-  std::vector<std::pair<tIdent, tPosition>> firstPassMessages;
+  // Scan modes, each noted once when it changes: tokens refer to them.
+  std::vector<tScanMode> modes;
+  // How the tokens read by the COPY-statement parser were read, in order.
+  std::vector<std::pair<std::size_t, std::size_t>> readModes;
+  // Messages about the affected text: a scan from memory reads some of it
+  // again and must not report them twice.
+  std::vector<std::pair<tIdent, tPosition>> messages;
+
+  // The layout of the replaced text.
+  std::vector<Piece> pieces;
+  Place place; // where the next character goes
+  std::uint32_t rememberedLine = 0;
+  Shift shift; // the shift in force
+
+  // Handing the replaced text to the parser.
+  bool serving = false;
+  std::size_t next = 0; // the next piece to hand over as it is
+  bool endChecked = false;
+  Place finalPlace;       // the line end that closes the text
+  Place endPlace;         // after it
+  tScanContext context{}; // in force while the replaced text is parsed
+  // The scan from memory.
+  bool scanning = false;
+  std::size_t scanFirst = 0; // its first piece
+  std::size_t fed = 0;       // pieces handed to it so far
+  bool finalFed = false;
+  bool scanAtLineStart = false; // its first line is a whole line
+  std::string carry;            // a line not yet complete
+  std::size_t probe = 0;
+
+  // A REPLACE that ended the affected text, to deliver after it.
+  bool pending = false;
+  WindowToken pendingToken{};
 };
 ReplaceState state;
 
@@ -119,25 +172,25 @@ bool isOperatorText(const std::string &text) {
 
 std::string stringText(tStringRef text) { return text != nullptr ? StGetCStr(text) : ""; }
 
-tReplacingToken makeToken(tReplacingToken::tKind kind, const std::string &text,
-                          const std::string &written, tPosition begin, tPosition end) {
-  tReplacingToken token{kind, NoIdent, text, written, begin, end, -1};
-  if (kind == tReplacingToken::Word)
+FindToken makeToken(Kind kind, const std::string &text, const std::string &written, tPosition begin,
+                    tPosition end) {
+  FindToken token{kind, NoIdent, text, written, begin, end, -1};
+  if (kind == Kind::Word)
     token.word = MakeIdent(text.c_str());
   return token;
 }
 
-tReplacingToken wordToken(tIdent word, tIdent spelling, tPosition begin, tPosition end) {
+FindToken wordToken(tIdent word, tIdent spelling, tPosition begin, tPosition end) {
   std::string text = GetCStr(word);
-  tReplacingToken token = makeToken(tReplacingToken::Word, text,
-                                    spelling != NoIdent ? GetCStr(spelling) : text, begin, end);
+  FindToken token =
+      makeToken(Kind::Word, text, spelling != NoIdent ? GetCStr(spelling) : text, begin, end);
   token.word = word;
   return token;
 }
 
 // Pseudo-text read as terminals holds the picture terminals by their names:
 // picture_dot stands for ".", end_of_picture for nothing.
-tReplacingToken textToken(std::string text, tPosition begin, tPosition end) {
+FindToken textToken(std::string text, tPosition begin, tPosition end) {
   if (text == TerminalName(tok::picture_dot))
     text.assign(1, '.');
   // The parser gives the begin of a terminal as its end; a one-line text
@@ -148,20 +201,20 @@ tReplacingToken textToken(std::string text, tPosition begin, tPosition end) {
       end.Column = static_cast<std::uint16_t>(begin.Column + text.size() - 1);
   }
   if (isOperatorText(text))
-    return makeToken(tReplacingToken::Text, text, text, begin, end);
+    return makeToken(Kind::Text, text, text, begin, end);
   if (isWordText(text))
-    return makeToken(tReplacingToken::Word, normalised(text), text, begin, end);
-  return makeToken(tReplacingToken::Text, text, text, begin, end);
+    return makeToken(Kind::Word, normalised(text), text, begin, end);
+  return makeToken(Kind::Text, text, text, begin, end);
 }
 
-void appendTokens(tTree node, std::vector<tReplacingToken> &tokens);
+void appendTokens(tTree node, std::vector<FindToken> &tokens);
 
-void appendList(tTree list, std::vector<tReplacingToken> &tokens) {
+void appendList(tTree list, std::vector<FindToken> &tokens) {
   for (tTree element = list; auto *e = as_if<tree::expression>(element); element = e->next)
     appendTokens(e->expression, tokens);
 }
 
-void appendTokens(tTree node, std::vector<tReplacingToken> &tokens) {
+void appendTokens(tTree node, std::vector<FindToken> &tokens) {
   if (node == NoTree)
     return;
   if (is<tree::expression_l>(node)) {
@@ -178,47 +231,47 @@ void appendTokens(tTree node, std::vector<tReplacingToken> &tokens) {
     tPosition wordEnd = q->pos1;
     if (wordEnd.Line != 0)
       ++wordEnd.Column;
-    tokens.push_back(makeToken(tReplacingToken::Word, word, word, q->pos1, wordEnd));
+    tokens.push_back(makeToken(Kind::Word, word, word, q->pos1, wordEnd));
     appendTokens(q->qualification, tokens);
   } else if (auto *s = as_if<tree::subscription>(node)) {
     appendTokens(s->qualification, tokens);
-    tokens.push_back(makeToken(tReplacingToken::Text, "(", "(", s->pos1, s->pos1));
+    tokens.push_back(makeToken(Kind::Text, "(", "(", s->pos1, s->pos1));
     appendList(s->index_l, tokens);
-    tokens.push_back(makeToken(tReplacingToken::Text, ")", ")", NoPosition, NoPosition));
+    tokens.push_back(makeToken(Kind::Text, ")", ")", NoPosition, NoPosition));
   } else if (auto *r = as_if<tree::ref_modification>(node)) {
     appendTokens(r->subscription, tokens);
-    tokens.push_back(makeToken(tReplacingToken::Text, "(", "(", r->pos0, r->pos0));
+    tokens.push_back(makeToken(Kind::Text, "(", "(", r->pos0, r->pos0));
     appendList(r->reference_modifier, tokens);
-    tokens.push_back(makeToken(tReplacingToken::Text, ")", ")", r->pos1, r->pos1));
+    tokens.push_back(makeToken(Kind::Text, ")", ")", r->pos1, r->pos1));
   } else if (auto *f = as_if<tree::function_call>(node)) {
-    tokens.push_back(makeToken(tReplacingToken::Word, "FUNCTION", "FUNCTION", f->bpos, NoPosition));
+    tokens.push_back(makeToken(Kind::Word, "FUNCTION", "FUNCTION", f->bpos, NoPosition));
     tokens.push_back(wordToken(f->name, f->spelling, f->pos, f->epos1));
     if (is<tree::expression>(f->expression_l)) {
-      tokens.push_back(makeToken(tReplacingToken::Text, "(", "(", f->pos1, f->pos1));
+      tokens.push_back(makeToken(Kind::Text, "(", "(", f->pos1, f->pos1));
       appendList(f->expression_l, tokens);
-      tokens.push_back(makeToken(tReplacingToken::Text, ")", ")", NoPosition, NoPosition));
+      tokens.push_back(makeToken(Kind::Text, ")", ")", NoPosition, NoPosition));
     }
   } else if (auto *u = as_if<tree::unary>(node)) {
     std::string words = u->operator_ < CobolWordCount ? cobol_word[u->operator_] : "";
     std::size_t blank = words.find(' ');
-    tokens.push_back(makeToken(tReplacingToken::Word, words.substr(0, blank),
-                               words.substr(0, blank), u->pos, NoPosition));
+    tokens.push_back(
+        makeToken(Kind::Word, words.substr(0, blank), words.substr(0, blank), u->pos, NoPosition));
     if (blank != std::string::npos)
-      tokens.push_back(makeToken(tReplacingToken::Word, words.substr(blank + 1),
-                                 words.substr(blank + 1), NoPosition, u->epos1));
+      tokens.push_back(makeToken(Kind::Word, words.substr(blank + 1), words.substr(blank + 1),
+                                 NoPosition, u->epos1));
     appendTokens(u->expression, tokens);
   } else if (auto *i = as_if<tree::integer>(node)) {
     std::string text = stringText(i->String);
-    tokens.push_back(makeToken(tReplacingToken::Integer, text, text, i->bpos, i->epos));
+    tokens.push_back(makeToken(Kind::Integer, text, text, i->bpos, i->epos));
   } else if (auto *re = as_if<tree::real>(node)) {
     std::string text = stringText(re->String);
-    tokens.push_back(makeToken(tReplacingToken::Real, text, text, re->bpos, re->epos));
+    tokens.push_back(makeToken(Kind::Real, text, text, re->bpos, re->epos));
   } else if (auto *st = as_if<tree::string>(node)) {
     std::string text = stringText(st->String);
-    tokens.push_back(makeToken(tReplacingToken::Literal, text, text, st->bpos, st->epos));
+    tokens.push_back(makeToken(Kind::Literal, text, text, st->bpos, st->epos));
   } else if (auto *fig = as_if<tree::figurative_literal>(node)) {
     std::string text = fig->keyword < CobolWordCount ? cobol_word[fig->keyword] : "";
-    tokens.push_back(makeToken(tReplacingToken::Word, text, text, fig->bpos, fig->epos));
+    tokens.push_back(makeToken(Kind::Word, text, text, fig->bpos, fig->epos));
   } else if (auto *p = as_if<tree::pseudo_text>(node)) {
     std::string text = stringText(p->Value);
     if (!text.empty() && text != TerminalName(tok::end_of_picture))
@@ -226,63 +279,32 @@ void appendTokens(tTree node, std::vector<tReplacingToken> &tokens) {
   }
 }
 
-// ---- the writer ---------------------------------------------------------
+// The tokens to find for an operand (pseudo-text read as tokens, an
+// identifier, a literal or a word), in source order: one per word, literal
+// and operator. Qualifiers give "OF" or "IN" words, subscripts and reference
+// modifiers their parentheses, ":" and contents, FUNCTION and LENGTH OF their
+// words. Pseudo-text elements that hold a word become words, the others text.
+std::vector<FindToken> findTokens(tTree operand) {
+  std::vector<FindToken> tokens;
+  appendTokens(operand, tokens);
+  return tokens;
+}
 
-void put(char c) {
-  std::fputc(c, state.out);
-  if (c == '\n') {
-    ++state.outLine;
-    state.outColumn = 1;
-  } else if (c == '\t') {
-    state.outColumn = static_cast<std::uint16_t>(((state.outColumn - 1) | 7) + 2);
-  } else {
-    ++state.outColumn;
+// Marks the tokens from the second on: 1 when a token does not begin in the
+// column right after the end of the previous one on the same line and file,
+// else 0; -1 when a position is not known.
+void computeWhiteSpace(std::vector<FindToken> &tokens) {
+  for (std::size_t i = 1; i < tokens.size(); ++i) {
+    const tPosition &end = tokens[i - 1].end;
+    const tPosition &begin = tokens[i].begin;
+    if (end.Line == 0 || begin.Line == 0) {
+      tokens[i].white = -1;
+      continue;
+    }
+    bool adjacent =
+        end.File == begin.File && end.Line == begin.Line && begin.Column == end.Column + 1;
+    tokens[i].white = adjacent ? 0 : 1;
   }
-}
-
-void putText(const std::string &text) {
-  for (char c : text)
-    put(c);
-}
-
-// Moves the output to where a token preceded by white space stood in its
-// source: a new line when the source line changes, then the source line and
-// column as far as the output has not passed them.
-void layout(const tPosition &position, bool white) {
-  if (!white)
-    return;
-  put(' ');
-  if (position.File != state.deltas.back().file)
-    state.rememberedLine = 0;
-  if (position.Line != state.rememberedLine && position.Line < state.outLine) {
-    put('\n');
-    state.rememberedLine = position.Line;
-  }
-  while (state.outLine < position.Line)
-    put('\n');
-  while (state.outColumn < position.Column)
-    put(' ');
-}
-
-// Records where the output stands relative to `position` when that differs
-// from what the table already says.
-void noteDelta(const tPosition &position) {
-  if (position.Line == 0)
-    return;
-  if (state.outLine + state.lineDelta == position.Line &&
-      state.outColumn + state.columnDelta == position.Column &&
-      position.File == state.deltas.back().file)
-    return;
-  state.lineDelta = static_cast<int>(position.Line) - static_cast<int>(state.outLine);
-  state.columnDelta = static_cast<int>(position.Column) - static_cast<int>(state.outColumn);
-  DeltaEntry entry{state.outLine, state.outColumn, position.File,
-                   static_cast<std::int16_t>(state.lineDelta),
-                   static_cast<std::int16_t>(state.columnDelta)};
-  DeltaEntry &last = state.deltas.back();
-  if (last.line == entry.line && last.column == entry.column)
-    last = entry;
-  else
-    state.deltas.push_back(entry);
 }
 
 bool isKeyword(int code) { return code >= 14 && code <= 281; }
@@ -293,8 +315,7 @@ std::string tokenText(const WindowToken &t) {
   switch (t.code) {
   case tok::name:
   case tok::name_in_area_A:
-    // A name that got the include prefix keeps it: the second pass does not
-    // apply the prefix again.
+    // A name that got the include prefix is written with it.
     return GetCStr(a.Prefixed || a.Spelling == NoIdent ? a.Word : a.Spelling);
   case tok::paragraph_name:
     return GetCStr(a.Word);
@@ -330,51 +351,6 @@ std::string tokenText(const WindowToken &t) {
   return TerminalName(t.code);
 }
 
-void writeExec(const WindowToken &t) {
-  putText("EXEC ");
-  putText(GetCStr(t.a.Word));
-  // The first line is the position marker, which the rescan makes anew.
-  const tTextLine *line = t.a.Lines != nullptr ? t.a.Lines->next : nullptr;
-  for (; line != nullptr; line = line->next)
-    putText(stringText(line->Value));
-  putText("END-EXEC");
-}
-
-void writeInclure(const WindowToken &t) {
-  if (free_format) {
-    if (state.outColumn != 1)
-      put('\n');
-  } else if (state.outColumn != 7) {
-    put('\n');
-    putText("      ");
-  }
-  noteDelta(tPosition{t.a.Position.Line, static_cast<std::uint16_t>(t.a.Position.Column - 1),
-                      t.a.Position.File});
-  putText("*INCLURE");
-}
-
-void writeToken(const WindowToken &t) {
-  if (t.end || t.silent)
-    return;
-  if (t.code == tok::end_of_picture)
-    return;
-  if (t.code == tok::INCLURE) {
-    // The directive's "*" stands in the column before the word.
-    tPosition at = t.a.Position;
-    if (at.Column > 1)
-      --at.Column;
-    layout(at, t.white);
-    writeInclure(t);
-    return;
-  }
-  layout(t.a.Position, t.white);
-  noteDelta(t.a.Position);
-  if (t.code == tok::EXECUTE)
-    writeExec(t);
-  else
-    putText(tokenText(t));
-}
-
 // The text of a replacement that is not pseudo-text.
 std::string treeText(tTree node) {
   if (node == NoTree)
@@ -394,12 +370,12 @@ std::string treeText(tTree node) {
     return stringText(s->String);
   if (auto *f = as_if<tree::figurative_literal>(node))
     return f->keyword < CobolWordCount ? cobol_word[f->keyword] : "";
-  std::vector<tReplacingToken> tokens;
+  std::vector<FindToken> tokens;
   appendTokens(node, tokens);
-  compute_white_space(tokens);
+  computeWhiteSpace(tokens);
   std::string text;
   for (std::size_t i = 0; i < tokens.size(); ++i) {
-    const tReplacingToken &t = tokens[i];
+    const FindToken &t = tokens[i];
     bool glued =
         i > 0 && (t.white == 0 ||
                   (t.white < 0 && (t.text == "(" || t.text == ")" || tokens[i - 1].text == "(")));
@@ -466,23 +442,23 @@ bool isIntegerCode(int code) {
          code == tok::level_number;
 }
 
-bool matches(const tReplacingToken &find, const WindowToken &t) {
+bool matches(const FindToken &find, const WindowToken &t) {
   switch (find.kind) {
-  case tReplacingToken::Word:
+  case Kind::Word:
     if (t.code == tok::name || t.code == tok::paragraph_name)
       return t.a.Word == find.word;
     if (t.code == tok::unsigned_integer || t.code == tok::level_number)
       return stringText(t.a.Text) == find.text;
     return isKeyword(t.code) && t.a.Word == find.word;
-  case tReplacingToken::Integer:
+  case Kind::Integer:
     return isIntegerCode(t.code) && stringText(t.a.Text) == find.text;
-  case tReplacingToken::Real:
+  case Kind::Real:
     return t.code == tok::real && stringText(t.a.Text) == find.text;
-  case tReplacingToken::Literal:
+  case Kind::Literal:
     if (t.code == tok::string)
       return stringText(t.a.Text) == find.text;
     return t.code == tok::name && GetCStr(t.a.Word) == withoutDelimiters(find.text);
-  case tReplacingToken::Text:
+  case Kind::Text:
     if (t.code == tok::illegal_character)
       return find.text.size() == 1 && find.text[0] == t.a.Character;
     if (t.code == tok::Period || t.code == tok::PseudoDelimiter ||
@@ -493,8 +469,7 @@ bool matches(const tReplacingToken &find, const WindowToken &t) {
   return false;
 }
 
-bool matchesAffix(const tReplacingToken &find, const WindowToken &t, Mode mode,
-                  std::size_t &length) {
+bool matchesAffix(const FindToken &find, const WindowToken &t, Mode mode, std::size_t &length) {
   const std::string &pattern = find.text;
   std::string text = affixText(t);
   if (pattern.empty() || pattern.size() > text.size())
@@ -511,7 +486,239 @@ bool isSeparator(const WindowToken &t) {
   return !t.end && (t.code == tok::Comma || t.code == tok::Semicolon);
 }
 
-void fetch();
+// ---- the layout -------------------------------------------------------------
+// The replaced text is laid out as it would be written with the layout of its
+// source: a token preceded by white space goes to its source line and column
+// as far as the text written before has not passed them, a new source line
+// starts a new line. Where the parser sees a piece as a whole this decides
+// nothing but the positions of replacement texts; where a piece is scanned
+// again, the layout is the text that is scanned.
+
+Piece &newPiece() {
+  Piece &piece = state.pieces.emplace_back();
+  piece.start = piece.own = piece.last = piece.end = state.place;
+  piece.shift = piece.after = state.shift;
+  return piece;
+}
+
+void put(char c) {
+  state.pieces.back().text.push_back(c);
+  if (c == '\n') {
+    ++state.place.line;
+    state.place.column = 1;
+  } else if (c == '\t') {
+    state.place.column = ((state.place.column - 1) | 7) + 2;
+  } else {
+    ++state.place.column;
+  }
+}
+
+void putText(const std::string &text) {
+  for (char c : text)
+    put(c);
+}
+
+void layout(const tPosition &position, bool white) {
+  if (!white)
+    return;
+  put(' ');
+  if (position.File != state.shift.file)
+    state.rememberedLine = 0;
+  if (position.Line != state.rememberedLine && position.Line < state.place.line) {
+    put('\n');
+    state.rememberedLine = position.Line;
+  }
+  while (state.place.line < position.Line)
+    put('\n');
+  while (state.place.column < position.Column)
+    put(' ');
+}
+
+// Characters from here on are reported relative to `position`.
+void shiftTo(const tPosition &position) {
+  if (position.Line == 0)
+    return;
+  state.shift =
+      Shift{position.File, static_cast<int>(position.Line) - static_cast<int>(state.place.line),
+            static_cast<int>(position.Column) - static_cast<int>(state.place.column)};
+}
+
+// The piece's own characters begin: they stand for `position`.
+void beginOwn(const tPosition &position) {
+  Piece &piece = state.pieces.back();
+  shiftTo(position);
+  piece.written = piece.text.size();
+  piece.own = piece.last = state.place;
+  piece.shifts = true;
+  piece.shift = piece.after = state.shift;
+}
+
+void putOwn(const std::string &text) {
+  Piece &piece = state.pieces.back();
+  for (char c : text) {
+    piece.last = state.place;
+    put(c);
+  }
+}
+
+void endPiece() { state.pieces.back().end = state.place; }
+
+void writeExec(const WindowToken &t) {
+  std::string text = "EXEC ";
+  text += GetCStr(t.a.Word);
+  // The first line is the position marker, which scanning makes anew.
+  const tTextLine *line = t.a.Lines != nullptr ? t.a.Lines->next : nullptr;
+  for (; line != nullptr; line = line->next)
+    text += stringText(line->Value);
+  text += "END-EXEC";
+  putOwn(text);
+}
+
+void writeInclure(const WindowToken &t) {
+  // The directive is a line of its own with its "*" in the indicator column.
+  if (free_format) {
+    if (state.place.column != 1)
+      put('\n');
+  } else if (state.place.column != 7) {
+    put('\n');
+    putText("      ");
+  }
+  beginOwn(tPosition{t.a.Position.Line, static_cast<std::uint16_t>(t.a.Position.Column - 1),
+                     t.a.Position.File});
+  putOwn("*INCLURE");
+}
+
+void writeToken(const WindowToken &t) {
+  Piece &piece = newPiece();
+  piece.code = t.code;
+  piece.a = t.a;
+  piece.silent = t.silent;
+  piece.readBefore = t.before;
+  piece.readAfter = t.after;
+  // The end of a picture and the line end of *INCLURE are no characters:
+  // scanning the text again finds them where the text gives them.
+  if (!t.silent && t.code != tok::end_of_picture) {
+    if (t.code == tok::INCLURE) {
+      // The directive's "*" stands in the column before the word.
+      tPosition at = t.a.Position;
+      if (at.Column > 1)
+        --at.Column;
+      layout(at, t.white);
+      writeInclure(t);
+    } else {
+      layout(t.a.Position, t.white);
+      beginOwn(t.a.Position);
+      if (t.code == tok::EXECUTE)
+        writeExec(t);
+      else
+        putOwn(tokenText(t));
+    }
+  }
+  endPiece();
+}
+
+void writeReplacement(const Pair &pair, std::size_t end, std::size_t affix) {
+  const WindowToken &first = state.window[state.first];
+  const WindowToken &last = state.window[end - 1];
+  newPiece().replacement = true;
+  layout(first.a.Position, first.white);
+  beginOwn(first.a.Position);
+  std::string text = treeText(pair.by);
+  bool affixMode = pair.mode != Mode::Plain && pair.find.size() == 1;
+  if (affixMode) {
+    if (is<tree::string>(pair.by))
+      text = withoutDelimiters(text);
+    std::string source = writtenText(first);
+    if (pair.mode == Mode::Leading)
+      text += source.substr(affix);
+    else
+      text = source.substr(0, source.size() - affix) + text;
+  }
+  putOwn(text);
+  // What follows is reported relative to the source after the last token
+  // replaced.
+  tPosition after = last.a.EndPosition.Line != 0 ? last.a.EndPosition : last.a.Position;
+  ++after.Column;
+  shiftTo(after);
+  state.pieces.back().after = state.shift;
+  endPiece();
+}
+
+// ---- reading the affected text ---------------------------------------------
+
+std::size_t noteMode() {
+  tScanMode mode = GetScanMode();
+  if (state.modes.empty() || !(state.modes.back() == mode))
+    state.modes.push_back(std::move(mode));
+  return state.modes.size() - 1;
+}
+
+void append(int code, const tScanAttribute &a, std::pair<std::size_t, std::size_t> modes,
+            bool silent = false) {
+  bool white = true;
+  const tPosition &p = state.previousEnd;
+  if (p.Line != 0 && a.Position.File == p.File && a.Position.Line == p.Line &&
+      a.Position.Column == p.Column + 1)
+    white = false;
+  state.window.push_back(WindowToken{code, a, white, false, silent, modes.first, modes.second});
+  // end_of_picture consumes no characters: it does not separate anything.
+  if (code != tok::end_of_picture)
+    state.previousEnd = a.EndPosition.Line != 0 ? a.EndPosition : a.Position;
+}
+
+void appendEnd() {
+  WindowToken marker{};
+  marker.code = tok::EndOfInput;
+  marker.a = Attribute;
+  marker.end = true;
+  state.window.push_back(marker);
+}
+
+void endReading() {
+  state.replacingLevel = 0;
+  state.readingEnded = true;
+}
+
+// Reads the next token of the affected text into the window. COPY and
+// INCLURE statements are carried out here, by the COPY-statement parser; a
+// REPLACE ends the text.
+void fetch() {
+  if (state.readingEnded) {
+    appendEnd();
+    return;
+  }
+  for (;;) {
+    state.readModes.clear();
+    int code = ReplacingReadToken();
+    if (code == tok::EndOfInput) {
+      if (!state.readingEnded && FileDepth() > 0)
+        continue; // a copybook included by the affected text ended
+      endReading();
+      appendEnd();
+      return;
+    }
+    if (code == tok::COPY || code == tok::INCLURE) {
+      std::vector<tCopyToken> tokens;
+      call_copy_pars(code, tokens, ReplacingReadToken);
+      for (std::size_t i = 0; i < tokens.size(); ++i) {
+        bool lineEnd =
+            code == tok::INCLURE && i + 1 == tokens.size() && tokens[i].code == tok::Period;
+        auto modes = i < state.readModes.size() ? state.readModes[i] : state.readModes.back();
+        append(tokens[i].code, tokens[i].attribute, modes, lineEnd);
+      }
+      return;
+    }
+    if (code == tok::REPLACE) {
+      state.pending = true;
+      state.pendingToken = WindowToken{code, Attribute, true, false, false, 0, 0};
+      endReading();
+      appendEnd();
+      return;
+    }
+    append(code, Attribute, state.readModes.back());
+    return;
+  }
+}
 
 const WindowToken &at(std::size_t index) {
   while (index >= state.window.size())
@@ -519,8 +726,17 @@ const WindowToken &at(std::size_t index) {
   return state.window[index];
 }
 
-// Tries one pair at the first unwritten token; on success returns the index
-// after the last matched token and the length of a LEADING or TRAILING affix.
+void drop(std::size_t count) {
+  state.first += count;
+  if (state.first >= state.window.size()) {
+    state.window.clear();
+    state.first = 0;
+  }
+}
+
+// Tries one pair at the first token not yet laid out; on success returns the
+// index after the last matched token and the length of a LEADING or TRAILING
+// affix.
 std::size_t tryPair(const Pair &pair, std::size_t &affix) {
   if (pair.find.empty())
     return 0;
@@ -546,7 +762,7 @@ std::size_t tryPair(const Pair &pair, std::size_t &affix) {
     const WindowToken &t = at(index);
     if (t.end)
       return 0;
-    const tReplacingToken &find = pair.find[k];
+    const FindToken &find = pair.find[k];
     if (k > 0 && find.white >= 0 && (find.white == 1) != (t.white || separator))
       return 0;
     if (affixMode ? !matchesAffix(find, t, pair.mode, affix) : !matches(find, t))
@@ -556,119 +772,8 @@ std::size_t tryPair(const Pair &pair, std::size_t &affix) {
   return index;
 }
 
-void writeReplacement(const Pair &pair, std::size_t end, std::size_t affix) {
-  const WindowToken &first = state.window[state.first];
-  const WindowToken &last = state.window[end - 1];
-  layout(first.a.Position, first.white);
-  noteDelta(first.a.Position);
-  std::string text = treeText(pair.by);
-  bool affixMode = pair.mode != Mode::Plain && pair.find.size() == 1;
-  if (affixMode) {
-    if (is<tree::string>(pair.by))
-      text = withoutDelimiters(text);
-    std::string source = writtenText(first);
-    if (pair.mode == Mode::Leading)
-      text += source.substr(affix);
-    else
-      text = source.substr(0, source.size() - affix) + text;
-  }
-  putText(text);
-  tPosition after = last.a.EndPosition.Line != 0 ? last.a.EndPosition : last.a.Position;
-  ++after.Column;
-  noteDelta(after);
-}
-
-// ---- the first pass -------------------------------------------------------
-
-void append(int code, const tScanAttribute &a, bool silent = false) {
-  bool white = true;
-  const tPosition &p = state.previousEnd;
-  if (p.Line != 0 && a.Position.File == p.File && a.Position.Line == p.Line &&
-      a.Position.Column == p.Column + 1)
-    white = false;
-  state.window.push_back(WindowToken{code, a, white, false, silent});
-  // end_of_picture consumes no characters: it does not separate anything.
-  if (code != tok::end_of_picture)
-    state.previousEnd = a.EndPosition.Line != 0 ? a.EndPosition : a.Position;
-}
-
-void appendEnd() {
-  WindowToken marker{};
-  marker.code = tok::EndOfInput;
-  marker.a = Attribute;
-  marker.end = true;
-  state.window.push_back(marker);
-}
-
-// Ends the first pass where it stands: the table gets its sentinel.
-void endFirstPass() {
-  if (state.firstPassEnded)
-    return;
-  DeltaEntry sentinel{SentinelLine, SentinelColumn, state.deltas.back().file, 0, 0};
-  state.deltas.push_back(sentinel);
-  state.replacingLevel = 0;
-  state.firstPassEnded = true;
-}
-
-// Reads the next token of the replaced text into the window. COPY and
-// INCLURE statements are carried out here, by the COPY-statement parser; a
-// REPLACE ends the text.
-void fetch() {
-  if (state.firstPassEnded) {
-    appendEnd();
-    return;
-  }
-  for (;;) {
-    int code = Get_Token();
-    if (code == tok::EndOfInput) {
-      if (!state.firstPassEnded && FileDepth() > 0)
-        continue; // a copybook included by the replaced text ended
-      endFirstPass();
-      appendEnd();
-      return;
-    }
-    if (code == tok::COPY || code == tok::INCLURE) {
-      std::vector<tCopyToken> tokens;
-      call_copy_pars(code, tokens);
-      for (std::size_t i = 0; i < tokens.size(); ++i) {
-        bool lineEnd =
-            code == tok::INCLURE && i + 1 == tokens.size() && tokens[i].code == tok::Period;
-        append(tokens[i].code, tokens[i].attribute, lineEnd);
-      }
-      return;
-    }
-    if (code == tok::REPLACE) {
-      state.pending = true;
-      state.pendingToken = WindowToken{code, Attribute, true, false, false};
-      endFirstPass();
-      appendEnd();
-      return;
-    }
-    append(code, Attribute);
-    return;
-  }
-}
-
-void drop(std::size_t count) {
-  state.first += count;
-  if (state.first >= state.window.size()) {
-    state.window.clear();
-    state.first = 0;
-  }
-}
-
-void removeTemporary() {
-  if (state.out != nullptr) {
-    std::fclose(state.out);
-    state.out = nullptr;
-  }
-  if (state.tempName[0] != '\0') {
-    ::unlink(state.tempName);
-    state.tempName[0] = '\0';
-  }
-}
-
-void runFirstPass() {
+// Reads the whole affected text and lays it out with the pairs applied.
+void readAffectedText() {
   replacing_match = true;
   stop_at_copy_end = true;
   for (;;) {
@@ -691,118 +796,239 @@ void runFirstPass() {
       drop(1);
     }
   }
-  put('\n');
   replacing_match = false;
+  stop_at_copy_end = false;
   state.window.clear();
   state.first = 0;
   state.replacing = false;
-  std::fclose(state.out);
-  state.out = nullptr;
-  // The replaced text is scanned as a nested file that names the file it
-  // came from; its end comes back as end of input (stop_at_copy_end stays).
-  MaxColumn += SecondPassColumns;
-  state.secondPass = true;
-  state.cursor = 0;
-  BeginFile(state.tempName);
-  push(state.file);
-  state.secondPassLevel = CopyLevel();
+  // The text is closed by a line end.
+  state.finalPlace = state.place;
+  state.endPlace = Place{state.place.line + 1, 1};
+  state.context = GetScanContext();
+  state.context.File = state.file;
+  state.serving = true;
+  state.next = 0;
+  state.endChecked = false;
 }
 
-// ---- the second pass ------------------------------------------------------
+// ---- handing the replaced text over ----------------------------------------
 
-bool after(const DeltaEntry &entry, const tPosition &position) {
-  return entry.line > position.Line ||
-         (entry.line == position.Line && entry.column > position.Column);
-}
-
-void mapPosition(tPosition &position) {
-  if (position.Line == 0 || state.deltas.empty())
-    return;
-  if (state.cursor >= state.deltas.size() || after(state.deltas[state.cursor], position))
-    state.cursor = 0;
-  while (state.cursor + 1 < state.deltas.size() && !after(state.deltas[state.cursor + 1], position))
-    ++state.cursor;
-  if (state.cursor + 1 >= state.deltas.size()) {
-    Message("Scanner: DeltaBuffer overrun", xxFatal, position);
-    return;
+// The shift for a character at `place` of the text handed to the scan.
+Shift shiftAt(const Place &place) {
+  for (std::size_t k = state.fed < state.pieces.size() ? state.fed : state.pieces.size();
+       k-- > 0;) {
+    const Piece &piece = state.pieces[k];
+    if (!piece.shifts || place < piece.own)
+      continue;
+    return piece.replacement && !(place < piece.end) ? piece.after : piece.shift;
   }
-  const DeltaEntry &entry = state.deltas[state.cursor];
-  position.Line = static_cast<std::uint32_t>(static_cast<int>(position.Line) + entry.lineDelta);
-  position.Column =
-      static_cast<std::uint16_t>(static_cast<int>(position.Column) + entry.columnDelta);
-  position.File = entry.file;
+  return Shift{state.file, 0, 0};
 }
 
-void mapToken() {
-  mapPosition(Attribute.Position);
-  mapPosition(Attribute.EndPosition);
-  if (Attribute.Lines != nullptr) {
-    for (auto *line = const_cast<tTextLine *>(Attribute.Lines); line != nullptr;
-         line = line->next) {
-      tPosition at{static_cast<std::uint32_t>(line->Line), 1, line->filename};
-      mapPosition(at);
-      line->Line = static_cast<int>(at.Line);
-      line->filename = at.File;
+tPosition placed(const tPosition &position) {
+  if (position.Line == 0)
+    return position;
+  Shift shift = shiftAt(Place{position.Line, position.Column});
+  return tPosition{static_cast<std::uint32_t>(static_cast<int>(position.Line) + shift.lines),
+                   static_cast<std::uint16_t>(static_cast<int>(position.Column) + shift.columns),
+                   shift.file};
+}
+
+// A source token the way scanning its written text would give it.
+bool passable(const Piece &piece) {
+  if (piece.replacement || piece.silent)
+    return false;
+  const tScanAttribute &a = piece.a;
+  switch (piece.code) {
+  case tok::EXECUTE: // written as a block, with its lines
+  case tok::INCLURE: // written as a line of its own
+    return false;
+  case tok::string: {
+    // A literal cut at a line end or at the text limit reads on.
+    std::string text = stringText(a.Text);
+    std::size_t open =
+        text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) ? 1 : 0;
+    return text.size() >= open + 2 && (text[open] == '"' || text[open] == '\'') &&
+           text.back() == text[open];
+  }
+  case tok::name:
+    // The include prefix and increment go with the text written; scanning
+    // applies those in force for the replaced text.
+    return !a.Prefixed &&
+           !(state.context.Prefix != ' ' && state.modes[piece.readBefore].prefixNext);
+  case tok::level_number:
+    return a.Increment == 0 && state.context.Increment == 0;
+  default:
+    return true;
+  }
+}
+
+tScanAttribute asRead(const Piece &piece) {
+  tScanAttribute a = piece.a;
+  // A token read over several lines is written on one.
+  if (piece.shifts && a.EndPosition.Line != 0)
+    a.EndPosition = tPosition{
+        static_cast<std::uint32_t>(static_cast<int>(piece.last.line) + piece.shift.lines),
+        static_cast<std::uint16_t>(static_cast<int>(piece.last.column) + piece.shift.columns),
+        piece.shift.file};
+  // A keyword is written as its normalised word.
+  if (isKeyword(piece.code) && a.Word != NoIdent)
+    a.Spelling = a.Word;
+  return a;
+}
+
+// Gives the scan from memory the next lines of the text.
+bool feed(std::string &out) {
+  for (;;) {
+    std::size_t lastEnd = state.carry.rfind('\n');
+    if (lastEnd != std::string::npos) {
+      std::size_t begin = 0;
+      while (begin <= lastEnd) {
+        std::size_t end = state.carry.find('\n', begin) + 1;
+        std::string line = state.carry.substr(begin, end - begin);
+        // Lines are read as the source reader reads them; a first line that
+        // begins in the middle was read so up to there.
+        if (state.scanAtLineStart)
+          NormaliseLine(line);
+        state.scanAtLineStart = true;
+        out += line;
+        begin = end;
+      }
+      state.carry.erase(0, lastEnd + 1);
+      return true;
+    }
+    if (state.fed < state.pieces.size()) {
+      state.carry += state.pieces[state.fed++].text;
+    } else if (!state.finalFed) {
+      state.carry += '\n';
+      state.finalFed = true;
+    } else if (!state.carry.empty()) {
+      out += state.carry;
+      state.carry.clear();
+      return true;
+    } else {
+      return false;
     }
   }
 }
 
-void endSecondPass() {
-  MaxColumn -= SecondPassColumns;
-  removeTemporary();
-  state.secondPass = false;
-  state.secondPassEnded = true;
-  state.secondPassLevel = 0;
+// Scans the text from piece `from` on again, from memory: the tokens there
+// depend on what comes before them in the replaced text (a replacement, or a
+// token read in another mode than the one scanning has reached). Positions
+// are those of the layout, which `placed` turns into source positions.
+void beginScan(std::size_t from) {
+  state.scanning = true;
+  state.scanFirst = state.fed = state.probe = from;
+  state.finalFed = false;
+  state.carry.clear();
+  Place origin = from < state.pieces.size() ? state.pieces[from].start : state.finalPlace;
+  state.scanAtLineStart = origin.column == 1;
+  BeginTextScan(tPosition{origin.line, static_cast<std::uint16_t>(origin.column), state.file},
+                state.context, feed);
 }
 
-} // namespace
-
-std::vector<tReplacingToken> ident_2_token_list(tTree operand) {
-  std::vector<tReplacingToken> tokens;
-  appendTokens(operand, tokens);
-  return tokens;
+void endScan() {
+  EndTextScan();
+  state.scanning = false;
 }
 
-void compute_white_space(std::vector<tReplacingToken> &tokens) {
-  for (std::size_t i = 1; i < tokens.size(); ++i) {
-    const tPosition &end = tokens[i - 1].end;
-    const tPosition &begin = tokens[i].begin;
-    if (end.Line == 0 || begin.Line == 0) {
-      tokens[i].white = -1;
+// True when the scan has come back in step with the source tokens: it stands
+// where a piece begins that it would read as it was read, in the mode it was
+// read in. The pieces from there on are handed over as they are.
+bool backInStep() {
+  if (TextScanInFile())
+    return false;
+  tPosition at = TextScanPosition();
+  Place here{at.Line, at.Column};
+  while (state.probe < state.pieces.size() && state.pieces[state.probe].start < here)
+    ++state.probe;
+  for (std::size_t k = state.probe; k < state.pieces.size() && state.pieces[k].start == here; ++k) {
+    const Piece &piece = state.pieces[k];
+    if (passable(piece) && GetScanMode() == state.modes[piece.readBefore]) {
+      endScan();
+      state.next = k;
+      return true;
+    }
+  }
+  return false;
+}
+
+void placeAttribute() {
+  Attribute.Position = placed(Attribute.Position);
+  Attribute.EndPosition = placed(Attribute.EndPosition);
+  for (auto *line = const_cast<tTextLine *>(Attribute.Lines); line != nullptr; line = line->next) {
+    tPosition at = placed(tPosition{static_cast<std::uint32_t>(line->Line), 1, line->filename});
+    line->Line = static_cast<int>(at.Line);
+    line->filename = at.File;
+  }
+}
+
+// The next token of the replaced text; false after its last.
+bool serve(int &code) {
+  for (;;) {
+    if (state.scanning) {
+      if (backInStep())
+        continue;
+      code = TextScanToken();
+      if (code == tok::EndOfInput) {
+        endScan();
+        state.next = state.pieces.size();
+        state.endChecked = true;
+        return false;
+      }
+      if (!TextScanInFile())
+        placeAttribute();
+      return true;
+    }
+    if (state.next == state.pieces.size()) {
+      // What is open at the end of the text is closed there.
+      if (!state.endChecked) {
+        state.endChecked = true;
+        if (!ScanModeAtRest(GetScanMode())) {
+          beginScan(state.next);
+          continue;
+        }
+      }
+      return false;
+    }
+    const Piece &piece = state.pieces[state.next];
+    if (!passable(piece) || !(GetScanMode() == state.modes[piece.readBefore])) {
+      beginScan(state.next);
       continue;
     }
-    bool adjacent =
-        end.File == begin.File && end.Line == begin.Line && begin.Column == end.Column + 1;
-    tokens[i].white = adjacent ? 0 : 1;
+    ++state.next;
+    SetScanMode(state.modes[piece.readAfter]);
+    // Outside a picture, commas and semicolons separate like blanks.
+    if (piece.code == tok::Semicolon ||
+        (piece.code == tok::Comma && !state.modes[piece.readBefore].commaIsToken))
+      continue;
+    Attribute = asRead(piece);
+    code = piece.code;
+    return true;
   }
 }
+
+void endServing() {
+  if (state.scanning)
+    endScan();
+  state.serving = false;
+  state.pieces.clear();
+  state.modes.clear();
+}
+
+void markChild(tTree &child, void *) { keep_operand_unresolved(child); }
+
+} // namespace
 
 bool start_replacing(tIdent file, tTree pairs, bool copy, tPosition where) {
   if (replacing_active()) {
     Message("can not handle nested REPLACING", xxRestriction, where);
     return false;
   }
-  const char *directory = std::getenv("TMPDIR");
-  if (directory == nullptr || directory[0] == '\0')
-    directory = "/tmp";
-  int length = std::snprintf(state.tempName, sizeof state.tempName, "%s/vexfcblXXXXXX", directory);
-  int fd = length > 0 && static_cast<std::size_t>(length) < sizeof state.tempName
-               ? ::mkstemp(state.tempName)
-               : -1;
-  if (fd < 0 || (state.out = ::fdopen(fd, "w")) == nullptr) {
-    if (fd >= 0)
-      ::close(fd);
-    if (fd >= 0)
-      ::unlink(state.tempName);
-    state.tempName[0] = '\0';
-    MessageI("cannot create the temporary file for REPLACING in", xxFatal, where, xxString,
-             directory);
-    return false;
-  }
   state.pairs.clear();
   for (tTree p = pairs; auto *pair = as_if<tree::copy_replacing>(p); p = pair->next) {
-    Pair entry{ident_2_token_list(pair->expression_l), pair->by, Mode::Plain};
-    compute_white_space(entry.find);
+    Pair entry{findTokens(pair->expression_l), pair->by, Mode::Plain};
+    computeWhiteSpace(entry.find);
     if (pair->keyword == cwLeading)
       entry.mode = Mode::Leading;
     else if (pair->keyword == cwTrailing)
@@ -810,42 +1036,44 @@ bool start_replacing(tIdent file, tTree pairs, bool copy, tPosition where) {
     state.pairs.push_back(std::move(entry));
   }
   state.replacing = true;
-  state.firstPassEnded = false;
+  state.readingEnded = false;
   state.replacingLevel = copy ? CopyLevel() : 1;
   state.file = file;
-  state.outLine = 1;
-  state.outColumn = 1;
-  state.rememberedLine = 0;
-  state.lineDelta = 0;
-  state.columnDelta = 0;
-  state.previousEnd = NoPosition;
   state.window.clear();
   state.first = 0;
-  state.deltas.clear();
-  state.deltas.push_back(DeltaEntry{1, 1, file, 0, 0});
-  state.firstPassMessages.clear();
+  state.previousEnd = NoPosition;
+  state.modes.clear();
+  state.messages.clear();
+  state.pieces.clear();
+  state.place = Place{};
+  state.rememberedLine = 0;
+  state.shift = Shift{file, 0, 0};
   return true;
 }
 
 void stop_replacing() {
-  int level = CopyLevel();
-  if (state.replacing && !state.firstPassEnded && level == state.replacingLevel)
-    endFirstPass();
-  else if (state.secondPass && level == state.secondPassLevel)
-    endSecondPass();
+  if (state.replacing && !state.readingEnded && CopyLevel() == state.replacingLevel)
+    endReading();
 }
 
-bool replacing_active() { return state.replacing || state.secondPass; }
+bool replacing_active() { return state.replacing || state.serving; }
+
+int ReplacingReadToken() {
+  std::size_t before = noteMode();
+  int code = Get_Token();
+  state.readModes.emplace_back(before, noteMode());
+  return code;
+}
 
 bool ReplacingScanMessage(const char *text, tPosition &position) {
   const tIdent message = MakeIdent(text);
-  if (state.secondPass) {
-    mapPosition(position);
-    for (const auto &[reported, at] : state.firstPassMessages)
+  if (state.scanning && !TextScanInFile()) {
+    position = placed(position);
+    for (const auto &[reported, at] : state.messages)
       if (reported == message && Compare(at, position) == 0)
         return false;
   } else if (state.replacing) {
-    state.firstPassMessages.emplace_back(message, position);
+    state.messages.emplace_back(message, position);
   }
   return true;
 }
@@ -857,40 +1085,31 @@ int ReplacingGetToken() {
     return state.pendingToken.code;
   }
   if (state.replacing)
-    runFirstPass();
-  for (;;) {
-    int code = Get_Token();
-    if (state.secondPass) {
-      mapToken();
-      return code;
-    }
-    if (!state.secondPassEnded)
-      return code;
-    state.secondPassEnded = false;
-    stop_at_copy_end = false;
-    if (code == tok::EndOfInput && FileDepth() > 0) {
-      // The replaced text ended inside the file that included it.
-      state.deltas.clear();
-      if (state.pending) {
-        state.pending = false;
-        Attribute = state.pendingToken.a;
-        return state.pendingToken.code;
-      }
-      continue;
-    }
-    // The end of the main file: on the line after the last replaced one.
-    if (code == tok::EndOfInput && state.deltas.size() >= 2) {
-      state.cursor = 0;
-      tPosition end = Attribute.Position;
-      if (end.Line >= SentinelLine)
-        end.Line = SentinelLine - 1;
-      mapPosition(end);
-      end.Column = Attribute.Position.Column;
-      Attribute.Position = Attribute.EndPosition = end;
-    }
-    state.deltas.clear();
+    readAffectedText();
+  if (!state.serving)
+    return Get_Token();
+  int code = tok::EndOfInput;
+  if (serve(code))
     return code;
+  const Shift last = state.shift;
+  const Place end = state.endPlace;
+  endServing();
+  if (FileDepth() > 0) {
+    // The replaced text ended inside the file that included it.
+    if (state.pending) {
+      state.pending = false;
+      Attribute = state.pendingToken.a;
+      return state.pendingToken.code;
+    }
+    return Get_Token();
   }
+  // The end of the main file: on the line after the replaced text, as the
+  // shift in force at its end gives it.
+  ResetScanMode();
+  code = Get_Token();
+  Attribute.Position = Attribute.EndPosition =
+      tPosition{static_cast<std::uint32_t>(static_cast<int>(end.line) + last.lines), 1, last.file};
+  return code;
 }
 
 void SuspendReplacing() {
@@ -901,20 +1120,17 @@ void SuspendReplacing() {
 void ResumeReplacing() { replacing_match = state.suspendedMatch; }
 
 void ResetReplacing() {
-  if (state.secondPass)
-    MaxColumn -= SecondPassColumns;
-  removeTemporary();
-  state.replacing = false;
-  state.firstPassEnded = false;
-  state.secondPass = false;
-  state.secondPassEnded = false;
-  state.replacingLevel = 0;
-  state.secondPassLevel = 0;
-  state.pairs.clear();
-  state.window.clear();
-  state.first = 0;
-  state.deltas.clear();
-  state.pending = false;
-  state.previousEnd = NoPosition;
-  state.firstPassMessages.clear();
+  if (state.scanning)
+    EndTextScan();
+  state = ReplaceState{};
+}
+
+void keep_operand_unresolved(tTree operand) {
+  for (tTree node = operand; node != NoTree;) {
+    if (auto *identifier = as_if<tree::identifier_c>(node))
+      identifier->decl = TreeNoReference;
+    Tree_ForEachChild(node, markChild, nullptr);
+    tTree *next = Tree_Next(node);
+    node = next != nullptr ? *next : NoTree;
+  }
 }

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <utility>
 
-#include "frontend/copied_entries.h"
-#include "frontend/copy_inclusion.h"
-#include "frontend/keywords.h"
 #include "diagnostics/message_store.h"
+#include "frontend/copy_inclusion.h"
+#include "frontend/copy_replacing.h"
+#include "frontend/keywords.h"
 #include "support/identifier_table.h"
 #include "support/string_memory.h"
 
@@ -21,10 +21,10 @@ struct ParsState {
   tPosition last = NoPosition; // where the last terminal of the statement begins
   bool failed = false;
   bool replacingMode = false;
-  // Statements read in the first pass are new text: carried out unchecked.
+  // Statements read with the replaced text are new text: carried out unchecked.
   bool firstPass = false;
-  // Statements carried out in the first pass: where they begin and the file
-  // they opened.
+  // Statements carried out while replaced text was read: where they begin
+  // and the file they opened.
   std::vector<std::pair<tPosition, tIdent>> carriedOut;
 };
 ParsState ps;
@@ -307,6 +307,8 @@ tTree pairs() {
     tTree by = operand(true);
     if (ps.failed)
       break;
+    keep_operand_unresolved(find);
+    keep_operand_unresolved(by);
     list = mcopy_replacing(list, find, by, isPseudo(find), isPseudo(by), mode);
   }
   if (!ps.failed && !is<tree::copy_replacing>(list))
@@ -449,9 +451,9 @@ tTree do_copy_pars(int first, std::vector<tCopyToken> &tokens) {
   return statement;
 }
 
-tTree call_copy_pars(int first, std::vector<tCopyToken> &tokens) {
+tTree call_copy_pars(int first, std::vector<tCopyToken> &tokens, int (*read)()) {
   SuspendReplacing();
-  ps.read = Get_Token;
+  ps.read = read;
   ps.firstPass = true;
   tTree statement = do_copy_pars(first, tokens);
   ps.firstPass = false;

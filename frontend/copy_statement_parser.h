@@ -1,7 +1,7 @@
 #pragma once
 // The COPY-statement parser: recognises COPY, REPLACE and INCLURE statements
-// on its own while the first replacement pass reads the text, where the
-// data-division parser does not see the tokens.
+// on its own while the replacement stage reads the text to replace, where the
+// data-division parser does not see the tokens yet.
 
 #include <vector>
 
@@ -28,13 +28,13 @@ struct tCopyToken {
 // carried out; the result is then NoTree.
 tTree do_copy_pars(int first, std::vector<tCopyToken> &tokens);
 
-// do_copy_pars for the first replacement pass: terminals come from Get_Token
-// and the replacement state is suspended while the statement is read (commas
-// separate like blanks, the pass flag is clear), then restored. A COPY
-// carried out here is remembered, so that the data-division parser does not
-// include the copybook again when it reads the statement from the replaced
-// text.
-tTree call_copy_pars(int first, std::vector<tCopyToken> &tokens);
+// do_copy_pars for the replacement stage while it reads the text to replace:
+// terminals come from `read` (the stage's reader of Get_Token) and the
+// stage's scanner settings are suspended while the statement is read (commas
+// separate like blanks), then restored. A COPY carried out here is
+// remembered, so that the data-division parser does not include the copybook
+// again when it gets the statement with the replaced text.
+tTree call_copy_pars(int first, std::vector<tCopyToken> &tokens, int (*read)());
 
 // True, once, when call_copy_pars carried out the statement that begins at
 // `begin` (a position in its source); `fileName` then receives the path of

@@ -56,6 +56,7 @@ int yylex(YYSTYPE *value, YYLTYPE *location);
 #include "frontend/reference_resolution.h"
 #include "frontend/parser.h"
 #include "frontend/copied_entries.h"
+#include "frontend/copy_replacing.h"
 #include "frontend/copy_inclusion.h"
 #include "frontend/declaration_table.h"
 #include "frontend/keywords.h"
@@ -311,6 +312,8 @@ tTree replacingPair(std::uint16_t mode, tTree find, tTree by) {
   const auto pseudo = [](tTree operand) {
     return Tree_IsType(operand, kpseudo_text) || Tree_IsType(operand, kexpression_l);
   };
+  keep_operand_unresolved(find);
+  keep_operand_unresolved(by);
   return mcopy_replacing(NoTree, find, by, pseudo(find), pseudo(by), mode);
 }
 

@@ -3,9 +3,12 @@
 // of the parsers (codes in frontend/keywords.def), with a stack of open files for
 // COPY, and collects comment lines.
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
 
-#include "frontend/keywords.h"
 #include "diagnostics/position.h"
+#include "frontend/keywords.h"
 #include "support/identifier_table.h"
 #include "support/string_memory.h"
 
@@ -55,11 +58,8 @@ enum class tScanState {
 void BeginScanner();
 // Closes every open file and releases the scanner's buffers.
 void ResetScanner();
-// ResetScanner, and also deletes a temporary replacing file still named by
-// CloseScanner_Hook.
+// The scanner's part of ending a run: ResetScanner.
 void CloseScanner();
-// Called by CloseScanner; the COPY machinery deletes its temporary file here.
-extern void (*CloseScanner_Hook)();
 
 // Saves the state of the current file, opens `name` through BeginSource and
 // makes it the current file: positions name it (the identifier of `name`)
@@ -89,16 +89,16 @@ int GetToken();
 // end of the main file it returns 0 and resets the start state.
 int Get_Token();
 
-// When set, GetToken takes its terminals from here instead of Get_Token (the
-// replacement passes of COPY ... REPLACING and REPLACE, which call Get_Token
-// themselves and map positions). Null (the default): Get_Token.
+// When set, GetToken takes its terminals from here instead of Get_Token: the
+// replacement stage of COPY ... REPLACING and REPLACE, which reads Get_Token
+// itself. Null (the default): Get_Token.
 extern int (*GetToken_Hook)();
 
 // Consulted before the scanner reports a message about the text (illegal
 // character, literal, real number, EXEC block) at `position`: false drops the
-// message, and the hook may move the position. The replacement passes use it
-// to report text of a temporary file at its source position, once. Null (the
-// default): every message is reported where the scanner found it.
+// message, and the hook may move the position. The replacement stage uses it
+// to report text that it scans in memory at its source position, once. Null
+// (the default): every message is reported where the scanner found it.
 extern bool (*ScanMessage_Hook)(const char *text, tPosition &position);
 
 // Called for an include line ("-INC member" or "-INCLUDE member") with the
@@ -147,6 +147,27 @@ extern bool replacing_match;
 // closing it) instead of going on in the including file.
 extern bool stop_at_copy_end;
 
+// How the scanner will read the next characters, as far as the text before
+// them decides it: the start-state stack (the current state last), whether a
+// comma is a terminal, whether the next name is a data name (include
+// prefix), the words read so far on an *INCLURE line, and the reserved
+// dialects. Taken between two terminals.
+struct tScanMode {
+  std::vector<int> starts{0};
+  bool commaIsToken = false;
+  bool prefixNext = false;
+  int inclureArgument = 0;
+  std::uint32_t dialect = DefaultDialects;
+  bool operator==(const tScanMode &) const = default;
+};
+tScanMode GetScanMode();
+void SetScanMode(const tScanMode &mode);
+// True when the end of the text changes nothing in `mode` (no picture,
+// literal, pseudo-text or other construct is open).
+bool ScanModeAtRest(const tScanMode &mode);
+// The start states as they are after the end of the main file.
+void ResetScanMode();
+
 // What a copy level saves and restores: the file that positions name, the
 // include prefix character (blank: none) and the level increment.
 struct tScanContext {
@@ -165,3 +186,29 @@ void set_inclure_params(char prefix, int increment);
 // Hands over the comment lines collected since the last call, in source
 // order (comment lines, "*>" comments, NOTE text), and starts a new list.
 tTextLine *TakeComments();
+// ---- text held in memory ----------------------------------------------------
+// Replaced text whose terminals depend on the text around them is scanned
+// from memory, apart from the files and without disturbing their state; the
+// scan mode is shared with them, as it is for a nested file.
+//
+// BeginTextScan starts a scan whose first character stands at `origin` (the
+// coordinates are the caller's; a column other than 1 is the middle of a
+// line), with `context` in force. `more` is called whenever everything given
+// so far has been read: it appends the next characters (whole lines, as the
+// source reader would deliver them) and returns false at the end.
+void BeginTextScan(tPosition origin, const tScanContext &context,
+                   std::function<bool(std::string &)> more);
+// The next terminal of the text, with Attribute filled as Get_Token fills it
+// (positions in the caller's coordinates); 0 at the end of the text, where
+// what is still open is closed or reported as at the end of a file.
+int TextScanToken();
+// A file opened while the text is scanned (a COPY that the text spells out)
+// is read first, as a nested file: its terminals carry its own positions.
+// True while it is being read.
+bool TextScanInFile();
+// Where the text scan stands: the position after the last terminal.
+tPosition TextScanPosition();
+// Ends the text scan (what it read ahead is dropped) and gives the files
+// their state back.
+void EndTextScan();
+bool TextScanActive();

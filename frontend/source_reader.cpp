@@ -136,6 +136,17 @@ int repairLine(char *buffer) {
   return 10;
 }
 
+// `buffer` holds `length` characters and a NUL after them.
+int normaliseLine(char *buffer, int length) {
+  if (isProcessLine(buffer, length))
+    return length;
+  if (isIncludeLine(buffer)) {
+    buffer[0] = '+';
+    return length;
+  }
+  return free_format ? normaliseFree(buffer, length) : normaliseFixed(buffer, length);
+}
+
 } // namespace
 
 int BeginSource(const char *path) {
@@ -160,13 +171,12 @@ int GetLine(int handle, char *buffer) {
   if (length == 0)
     return 0;
   buffer[length] = '\0';
-  if (isProcessLine(buffer, length))
-    return length;
-  if (isIncludeLine(buffer)) {
-    buffer[0] = '+';
-    return length;
-  }
-  return free_format ? normaliseFree(buffer, length) : normaliseFixed(buffer, length);
+  return normaliseLine(buffer, length);
+}
+
+void NormaliseLine(std::string &line) {
+  int length = normaliseLine(line.data(), static_cast<int>(line.size()));
+  line.resize(static_cast<std::size_t>(length));
 }
 
 void CloseSource(int handle) {

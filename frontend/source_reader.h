@@ -2,9 +2,11 @@
 // The source line reader: delivers a COBOL source one physical line at a time,
 // normalised for the reference format, to the scanner.
 
+#include <string>
+
 // Characters of a physical line that are kept: 72 in the fixed reference
 // format (columns 73 onwards are the identification area), 256 in free
-// format; raised by 4096 while replaced text is rescanned.
+// format.
 extern unsigned MaxColumn;
 // false: fixed reference format; true: free format.
 extern bool free_format;
@@ -31,6 +33,11 @@ int BeginSource(const char *path);
 // back with "+" in column 1. While file_input is 0 the pending repair line is
 // returned once (length 10), then end of input.
 int GetLine(int handle, char *buffer);
+
+// What GetLine does to a line it has read (`line` holds it with its newline):
+// PROCESS/CBL lines and include lines as described there, else the fixed or
+// free format normalisation. For text that stands in for source lines.
+void NormaliseLine(std::string &line);
 
 // Closes the stream of `handle`, or, while file_input is 0, sets it back to 1.
 // Either way it then calls CloseSource_Hook.

@@ -44,9 +44,9 @@ int count(const std::string &text, const std::string &what) {
 } // namespace
 
 // A copybook that copies itself stops at the last level, whether or not the
-// first COPY replaces; the temporary file goes all the same. Replacing, the
-// nested COPY statements are carried out by the first pass, so that no
-// terminal of the copybook is delivered.
+// first COPY replaces, and leaves nothing in TMPDIR. Replacing, the nested
+// COPY statements are carried out while the replaced text is read, so that
+// no terminal of the copybook is delivered.
 TEST(Copy, SelfCopyingCopybookStopsAtTheLevelLimit) {
   for (const bool replacing : {false, true}) {
     const CopyRun run =

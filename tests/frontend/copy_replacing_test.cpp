@@ -1,7 +1,7 @@
 // The replacement matcher on token windows: which copybook text a REPLACING
 // pair matches (plain, LEADING, TRAILING; several tokens with and without
 // white space between them) and what it gives. Positions, REPLACE and the
-// temporary file are pinned by the data cases of data/copy.
+// text around replacements are pinned by the data cases of data/copy.
 #include <gtest/gtest.h>
 
 #include <sstream>

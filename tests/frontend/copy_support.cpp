@@ -98,7 +98,6 @@ CopyRun RunCopy(const CopyFiles &input) {
   CloseSource_Hook = nullptr;
   Include_Hook = nullptr;
   ScanMessage_Hook = nullptr;
-  CloseScanner_Hook = nullptr;
   replacing_match = false;
   stop_at_copy_end = false;
   file_input = 1;

@@ -6,6 +6,7 @@
 
 #include "frontend/reference_resolution.h"
 #include "frontend/copied_entries.h"
+#include "frontend/copy_replacing.h"
 #include "frontend/syntax_tree.h"
 #include "frontend/declaration_table.h"
 #include "diagnostics/message_store.h"
@@ -53,6 +54,28 @@ TEST_F(EvalTest, SubscriptedItemTakesItsItemsDeclaration) {
   ASSERT_NE(Decl(index), nullptr);
   EXPECT_EQ(Decl(index)->level, 0);
   EXPECT_EQ(Messages(), "\"MAIN.cpy\":   4, 32: Error       name not declared: I\n");
+}
+
+// Operands of REPLACING are text to find and to put in place, not data
+// references: neither a qualification nor the names in a subscript are looked
+// up or declared, even where a name of them is declared.
+TEST_F(EvalTest, ReplacingOperandsAreNeitherLookedUpNorDeclared) {
+  DeclareEntry(1, "B", At(1, 8));
+  tree::name *qualifier = Ref("B", At(2, 30));
+  tree::qualification *find = RefOf("A", qualifier, At(2, 25));
+  tree::name *item = Ref("C", At(2, 40));
+  tree::name *index = Ref("I", At(2, 42));
+  auto *by =
+      msubscription(At(2, 40), At(2, 43), item, mexpression(mnoexpression_l(), index), At(2, 41));
+  keep_operand_unresolved(find);
+  keep_operand_unresolved(by);
+  Eval(mcopy_replacing(mnocopy_replacing(), find, by, false, false, cwNone));
+  for (tree::identifier_c *node :
+       {static_cast<tree::identifier_c *>(find), static_cast<tree::identifier_c *>(qualifier),
+        static_cast<tree::identifier_c *>(by), static_cast<tree::identifier_c *>(item),
+        static_cast<tree::identifier_c *>(index)})
+    EXPECT_EQ(node->decl, NoTree);
+  EXPECT_EQ(Messages(), "");
 }
 
 TEST_F(EvalTest, WithoutNameCheckNothingIsDeclaredOrReported) {

@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "frontend/scanner.h"
 #include "frontend/source_reader.h"
@@ -128,4 +129,109 @@ TEST_F(ScannerSession, MissingFileAndUnderflowsEndTheRun) {
             "Fatal       cannot open input file: Scanner\n"
             "Fatal       start stack underflow (too many calls of yyPop): Scanner\n"
             "Fatal       file stack underflow (too many calls of CloseFile): Scanner\n");
+}
+
+namespace {
+
+// The pieces a text scan is given, one per call of its `more`.
+std::vector<std::string> pieces;
+
+bool nextPiece(std::string &text) {
+  if (pieces.empty())
+    return false;
+  text += pieces.front();
+  pieces.erase(pieces.begin());
+  return true;
+}
+
+std::string scanText(tPosition origin, std::vector<std::string> text) {
+  pieces = std::move(text);
+  BeginTextScan(origin, GetScanContext(), nextPiece);
+  std::string listing;
+  for (int guard = 0; guard < 40; ++guard) {
+    int terminal = TextScanToken();
+    listing += DescribeToken(terminal) + "\n";
+    if (terminal == tok::EndOfInput)
+      break;
+  }
+  EndTextScan();
+  return listing;
+}
+
+} // namespace
+
+// Text in memory is read from where its owner says it stands, in pieces as
+// they come, a first line that begins in the middle without the rules of a
+// line start; the file then goes on where it stood.
+TEST_F(ScannerSession, TextScanReadsMemoryAndLeavesTheFileAsItWas) {
+  open("       01 A.\n");
+  EXPECT_EQ(next(), "1,8-9 level_number 01 =1");
+  EXPECT_EQ(scanText(tPosition{5, 20, NoIdent}, {"*B PIC", "\n       9(3).\n"}),
+            "5,20 *\n5,21 name B\n5,23-25 PICTURE PIC\n6,8 level_number 9 =9\n6,9 (\n"
+            "6,10 level_number 3 =3\n6,11 )\n6,12 end_of_picture\n6,12 .\n7,1 _EOF_\n");
+  // At the start of a line the same "*" makes a comment line.
+  EXPECT_EQ(scanText(tPosition{8, 1, NoIdent}, {"*B PIC\n"}), "9,1 _EOF_\n");
+  EXPECT_FALSE(TextScanActive());
+  EXPECT_EQ(next(), "1,11 name in area A A");
+  EXPECT_EQ(GetCStr(Attribute.Position.File), path);
+  EXPECT_EQ(next(), "1,12 .");
+}
+
+// What is open at the end of a text is closed there as at the end of a file:
+// a literal is reported, a picture ends.
+TEST_F(ScannerSession, TextScanClosesWhatIsOpenAtItsEnd) {
+  open("       01 A.\n");
+  const tIdent text = MakeIdent("TEXT");
+  EXPECT_EQ(scanText(tPosition{3, 12, text}, {"PIC X"}),
+            "3,12-14 PICTURE PIC\n3,16 name X\n3,16 end_of_picture\n3,16 _EOF_\n");
+  EXPECT_EQ(scanText(tPosition{4, 12, text}, {"VALUE 'AB"}), "4,12-16 VALUE\n4,21 _EOF_\n");
+  EXPECT_EQ(StoredMessages(), "\"TEXT\":   4, 18: Error       unclosed string\n");
+}
+
+// A file opened while a text is scanned is read first, with its own
+// positions; the text goes on after it.
+TEST_F(ScannerSession, FileOpenedDuringATextScanIsReadFirst) {
+  std::string copybook = WriteTempFile("       05 B.\n", "INNER.cpy");
+  open("       01 A.\n");
+  pieces = {"X Y\n"};
+  BeginTextScan(tPosition{2, 12, NoIdent}, GetScanContext(), nextPiece);
+  EXPECT_EQ(DescribeToken(TextScanToken()), "2,12 name X");
+  BeginFile(copybook.c_str());
+  EXPECT_TRUE(TextScanInFile());
+  EXPECT_EQ(DescribeToken(TextScanToken()), "1,8-9 level_number 05 =5");
+  EXPECT_EQ(GetCStr(Attribute.Position.File), copybook);
+  EXPECT_EQ(DescribeToken(TextScanToken()), "1,11 name B");
+  EXPECT_EQ(DescribeToken(TextScanToken()), "1,12 .");
+  EXPECT_EQ(DescribeToken(TextScanToken()), "2,14 name Y");
+  EXPECT_FALSE(TextScanInFile());
+  EXPECT_EQ(TextScanToken(), tok::EndOfInput);
+  EndTextScan();
+  EXPECT_EQ(FileDepth(), 1);
+  EXPECT_EQ(next(), "1,8-9 level_number 01 =1");
+}
+
+// The mode taken between two terminals is how the next characters are read:
+// taken after PIC and set again elsewhere, it reads a picture there.
+TEST_F(ScannerSession, ScanModeTakenAfterPicReadsAPictureWhereItIsSet) {
+  open("       05 A PIC X(2).\n       05 B 9(3).\n");
+  const tScanMode rest = GetScanMode();
+  EXPECT_TRUE(ScanModeAtRest(rest));
+  next();
+  next();
+  EXPECT_EQ(next(), "1,13-15 PICTURE PIC");
+  const tScanMode picture = GetScanMode();
+  EXPECT_FALSE(ScanModeAtRest(picture));
+  EXPECT_FALSE(picture == rest);
+  SetScanMode(rest);
+  EXPECT_EQ(next(), "1,17 name X");
+  EXPECT_EQ(next(), "1,18 (");
+  EXPECT_EQ(next(), "1,19 level_number 2 =2");
+  EXPECT_EQ(next(), "1,20 )");
+  EXPECT_EQ(next(), "1,21 .");
+  next();
+  next();
+  SetScanMode(picture);
+  EXPECT_EQ(next(), "2,13 level_number 9 =9");
+  EXPECT_EQ(next(), "2,14 (");
+  EXPECT_EQ(next(), "2,15 level_number 3 =3");
 }

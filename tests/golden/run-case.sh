@@ -26,33 +26,42 @@ fi
 
 scratch=$(mktemp -d)
 trap 'chmod -R u+rwX "$scratch" 2>/dev/null; rm -rf "$scratch"' EXIT
-work=$scratch/work   # the run's current directory
-tmp=$scratch/tmp     # the run's TMPDIR
-mkdir "$work" "$tmp"
-if [ -d "$case_dir/files" ]; then
-  cp -a "$case_dir/files/." "$work/"
-fi
+
+args=()
+mapfile -t args <"$case_dir/args"
 
 # Regular files with their checksums, as "SUM  ./path" lines sorted by path.
 snapshot() {
   (cd "$1" && find . -type f -print0 | sort -z | xargs -0 -r sha256sum)
 }
-snapshot "$work" >"$scratch/before"
-
-args=()
-mapfile -t args <"$case_dir/args"
-
-(cd "$work" && TMPDIR="$tmp" "$binary" "${args[@]}" </dev/null >"$scratch/stdout" 2>"$scratch/stderr")
-status=$?
-echo "$status" >"$scratch/status"
-
-snapshot "$work" >"$scratch/after"
-# New or changed files: lines of "after" that "before" does not have.
-changed=$(comm -13 <(sort "$scratch/before") <(sort "$scratch/after") | sed 's/^[0-9a-f]*  \.\///')
 paths() { sed 's/^[0-9a-f]*  \.\///' "$1" | sort; }
-deleted=$(comm -23 <(paths "$scratch/before") <(paths "$scratch/after"))
+
+# One run in a fresh working directory under $scratch/$1 with TMPDIR set to
+# $2; leaves work/, stdout, stderr, status, changed and deleted there.
+run_once() {
+  local run=$scratch/$1
+  mkdir "$run" "$run/work"
+  if [ -d "$case_dir/files" ]; then
+    cp -a "$case_dir/files/." "$run/work/"
+  fi
+  snapshot "$run/work" >"$run/before"
+  (cd "$run/work" && TMPDIR="$2" "$binary" "${args[@]}" </dev/null >"$run/stdout" 2>"$run/stderr")
+  echo "$?" >"$run/status"
+  snapshot "$run/work" >"$run/after"
+  # New or changed files: lines of "after" that "before" does not have.
+  comm -13 <(sort "$run/before") <(sort "$run/after") | sed 's/^[0-9a-f]*  \.\///' >"$run/changed"
+  comm -23 <(paths "$run/before") <(paths "$run/after") >"$run/deleted"
+}
+
+tmp=$scratch/tmp # the run's TMPDIR
+mkdir "$tmp"
+run_once main "$tmp"
+work=$scratch/main/work
+changed=$(cat "$scratch/main/changed")
+deleted=$(cat "$scratch/main/deleted")
 
 failed=0
+runs=0
 fail() {
   echo "$name: $*" >&2
   failed=1
@@ -69,9 +78,9 @@ if [ -n "$deleted" ]; then
 fi
 
 if [ "${VEX_UPDATE_GOLDEN:-0}" = 1 ]; then
-  cp "$scratch/stdout" "$case_dir/stdout"
-  cp "$scratch/stderr" "$case_dir/stderr"
-  cp "$scratch/status" "$case_dir/status"
+  cp "$scratch/main/stdout" "$case_dir/stdout"
+  cp "$scratch/main/stderr" "$case_dir/stderr"
+  cp "$scratch/main/status" "$case_dir/status"
   rm -rf "$case_dir/out"
   if [ -n "$changed" ]; then
     while IFS= read -r file; do
@@ -84,9 +93,9 @@ else
   for stream in stdout stderr status; do
     if [ ! -f "$case_dir/$stream" ]; then
       fail "missing expectation file $stream"
-    elif ! cmp -s "$case_dir/$stream" "$scratch/$stream"; then
+    elif ! cmp -s "$case_dir/$stream" "$scratch/main/$stream"; then
       fail "$stream differs (expected, actual):"
-      diff -u --label expected --label actual "$case_dir/$stream" "$scratch/$stream" >&2
+      diff -u --label expected --label actual "$case_dir/$stream" "$scratch/main/$stream" >&2
     fi
   done
 
@@ -113,6 +122,29 @@ else
       fi
     done <<<"$expected"
   fi
+fi
+
+# COPY cases must not depend on a temporary directory: run again with TMPDIR
+# naming no directory, and with TMPDIR naming a regular file, where nothing
+# can be created even with every permission. Both runs must give exactly what
+# the first gave.
+if [[ $name == copy-* ]] && [ "${VEX_UPDATE_GOLDEN:-0}" != 1 ]; then
+  : >"$scratch/not-a-directory"
+  for tmpdir in /nonexistent "$scratch/not-a-directory"; do
+    run=tmp$((++runs))
+    run_once "$run" "$tmpdir"
+    for item in stdout stderr status changed deleted; do
+      if ! cmp -s "$scratch/main/$item" "$scratch/$run/$item"; then
+        fail "with TMPDIR=$tmpdir, $item differs (first run, this run):"
+        diff -u --label first --label "TMPDIR=$tmpdir" "$scratch/main/$item" "$scratch/$run/$item" >&2
+      fi
+    done
+    while IFS= read -r file; do
+      if [ -n "$file" ] && ! cmp -s "$work/$file" "$scratch/$run/work/$file"; then
+        fail "with TMPDIR=$tmpdir, output file $file differs"
+      fi
+    done <<<"$changed"
+  done
 fi
 
 # Every expected document must also satisfy the schema, once there is one.

@@ -1,0 +1,2 @@
+       COPY CB REPLACING ==KIND== BY ==PIC==.
+       01 Z.

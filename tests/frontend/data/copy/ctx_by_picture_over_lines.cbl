@@ -1,0 +1,2 @@
+       COPY CB REPLACING ==T== BY ==PIC
+             X(3)==.

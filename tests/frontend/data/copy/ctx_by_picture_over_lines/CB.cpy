@@ -1,0 +1,2 @@
+           05 A T.
+           05 B T VALUE 'ABC'.

@@ -1,0 +1,1 @@
+       COPY CB REPLACING ==A, B== BY ==AB== ==;== BY ==.==.

@@ -1,0 +1,1 @@
+           05 A, B PIC X; 05 C PIC X(2),VALUE 'A'.

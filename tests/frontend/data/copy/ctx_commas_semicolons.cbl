@@ -1,0 +1,1 @@
+       COPY CB REPLACING ==V== BY ==W==.

@@ -1,0 +1,1 @@
+       COPY CB REPLACING ==LONG-NAME== BY ==SHORT==.

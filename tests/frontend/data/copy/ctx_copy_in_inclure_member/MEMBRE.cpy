@@ -1,0 +1,2 @@
+           05 M PIC X.
+           COPY CB REPLACING ==Q== BY ==R==.

@@ -1,0 +1,2 @@
+       COPY OUTER REPLACING ==A== BY ==B==.
+       01 LAST.

@@ -1,0 +1,2 @@
+           05 A PIC X.
+           05 C PIC X.

@@ -1,0 +1,4 @@
+       01 A.
+           COPY INNER.
+           COPY NOPE.
+           COPY INNER REPLACING ==C== BY ==D==.

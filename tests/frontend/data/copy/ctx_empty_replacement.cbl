@@ -1,0 +1,1 @@
+       COPY CB REPLACING ==VALUE 0== BY ==== ==A== BY ====.

@@ -1,0 +1,1 @@
+       COPY CB REPLACING ==HOST-VAR== BY ==HV==.

@@ -1,0 +1,2 @@
+COPY CB REPLACING ==X== BY ==	Y	PIC==.
+01 Z.

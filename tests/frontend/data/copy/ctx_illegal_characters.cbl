@@ -1,0 +1,1 @@
+       COPY CB REPLACING ==A== BY ==AB @ C==.

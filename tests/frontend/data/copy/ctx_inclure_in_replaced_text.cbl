@@ -1,0 +1,4 @@
+       01 A.
+       REPLACE ==OLD== BY ==NEW==.
+      *INCLURE MEMBRE X 2
+       01 OLD.

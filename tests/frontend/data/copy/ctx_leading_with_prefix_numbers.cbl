@@ -1,0 +1,1 @@
+       COPY CB REPLACING LEADING ==01== BY ==05== TRAILING ==-X== BY ==-Y==.

@@ -1,0 +1,4 @@
+           GRP PIC X.
+           LVL A PIC X.
+           LVL 66 RR RENAMES A.
+           88 YES VALUE 'Y'.

@@ -1,0 +1,6 @@
+           05 A PIC 9 VALUE V1.
+           05 B PIC X(4) VALUE V2.
+           05 C PIC X VALUE V3.
+           05 D PIC X VALUE "LONG LITERAL CONTINUED OVER THE LINE END OF THIS VERY L
+      -    "ONG LINE".
+           05 E PIC 9 VALUE 1.2.9.

@@ -1,0 +1,1 @@
+       COPY CB REPLACING ==amt== BY ==total==.

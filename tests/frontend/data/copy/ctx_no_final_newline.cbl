@@ -1,0 +1,1 @@
+       COPY CB REPLACING ==X== BY ==Y PIC==.

@@ -1,0 +1,1 @@
+       COPY CB REPLACING ==X== BY ==EJECT Y== ==Q== BY ==NOTE R. S==.

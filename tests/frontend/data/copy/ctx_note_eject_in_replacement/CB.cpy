@@ -1,0 +1,2 @@
+           05 X PIC X.
+           05 Q PIC X.

@@ -1,0 +1,1 @@
+       COPY CB REPLACING ==PIC== BY ==USAGE== ==PICTURE== BY ==VALUE 1==.

@@ -1,0 +1,3 @@
+       01 A.
+      *INCLURE MEMBRE H 5
+       01 Q.

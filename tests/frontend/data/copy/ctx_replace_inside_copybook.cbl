@@ -1,0 +1,2 @@
+       COPY CB REPLACING ==X== BY ==Y==.
+       01 X.

@@ -1,0 +1,2 @@
+       REPLACE ==B== BY ==C PIC==.
+       01 B X

@@ -1,0 +1,2 @@
+       COPY CB REPLACING ==X== BY ==COPY INNER.==.
+       01 Z.

@@ -1,0 +1,3 @@
+           05 A PIC X.
+           X
+           05 B PIC X.
