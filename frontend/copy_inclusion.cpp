@@ -10,9 +10,7 @@
 #include "frontend/scanner.h"
 #include "frontend/source_reader.h"
 #include "support/copybook_search.h"
-
-bool do_copy = true;
-int copy_context = 0;
+#include "support/run_state.h"
 
 namespace {
 
@@ -28,10 +26,21 @@ struct CopyState {
   // levels[i] belongs to level i + 1.
   std::vector<Level> levels;
   int notFound = 0;
+  bool doCopy = true;
+  int copyContext = 0;
 };
-CopyState state;
+RunSlot<CopyState> state;
 
-tTree currentStatement() { return state.levels.empty() ? NoTree : state.levels.back().statement; }
+} // namespace
+
+bool &do_copy() { return state().doCopy; }
+int &copy_context() { return state().copyContext; }
+
+namespace {
+
+tTree currentStatement() {
+  return state().levels.empty() ? NoTree : state().levels.back().statement;
+}
 
 void includeLine(tIdent member, tPosition position) { Copy(member, position, NoIdent, NoTree); }
 
@@ -74,44 +83,44 @@ tIdent libraryName(tTree node) {
 } // namespace
 
 void init_copy_pars() {
-  state.levels.clear();
-  state.notFound = 0;
-  copy_context = 0;
+  state().levels.clear();
+  state().notFound = 0;
+  copy_context() = 0;
   ForgetCarriedOut();
   ResetReplacing();
-  GetToken_Hook = ReplacingGetToken;
-  CloseSource_Hook = pop;
-  Include_Hook = includeLine;
-  ScanMessage_Hook = ReplacingScanMessage;
+  GetToken_Hook() = ReplacingGetToken;
+  CloseSource_Hook() = pop;
+  Include_Hook() = includeLine;
+  ScanMessage_Hook() = ReplacingScanMessage;
 }
 
 void push(tIdent file) {
   if (CopyLevel() + 1 >= MaxCopyLevels) {
-    Message("too many nested COPY's", xxFatal, Attribute.Position);
+    Message("too many nested COPY's", xxFatal, Attribute().Position);
     return;
   }
   tScanContext context = GetScanContext();
-  state.levels.push_back(Level{file, currentStatement()});
+  state().levels.push_back(Level{file, currentStatement()});
   context.File = file;
   SetScanContext(context);
 }
 
 void pop() {
-  if (state.levels.empty())
+  if (state().levels.empty())
     return;
   stop_replacing();
-  state.levels.pop_back();
+  state().levels.pop_back();
 }
 
-int CopyLevel() { return static_cast<int>(state.levels.size()); }
+int CopyLevel() { return static_cast<int>(state().levels.size()); }
 
 int Copy(tIdent name, tPosition position, tIdent library, tTree statement) {
   (void)library;
-  if (!do_copy || name == NoIdent || LengthIdent(name) == 0)
+  if (!do_copy() || name == NoIdent || LengthIdent(name) == 0)
     return 0;
   const char *found = rFindFile(GetCStr(name));
   if (found == nullptr) {
-    ++state.notFound;
+    ++state().notFound;
     MessageI("cannot access include file", xxError, position, xxIdent, &name);
     CopyRepair();
     return 0;
@@ -120,12 +129,12 @@ int Copy(tIdent name, tPosition position, tIdent library, tTree statement) {
     Message("too many nested COPY's", xxFatal, position);
     return 0;
   }
-  copy_repair = 0;
+  copy_repair() = 0;
   const std::string path = found;
   BeginFile(path.c_str());
   const tIdent file = MakeIdent(path.c_str());
   push(file);
-  state.levels.back().statement = statement;
+  state().levels.back().statement = statement;
   if (auto *copy = as_if<tree::s_copy>(statement)) {
     copy->FileName = file;
     if (is<tree::copy_replacing>(copy->copy_replacing_l))
@@ -137,9 +146,9 @@ int Copy(tIdent name, tPosition position, tIdent library, tTree statement) {
 }
 
 void CopyRepair() {
-  if (copy_repair == 0)
+  if (copy_repair() == 0)
     return;
-  file_input = 0;
+  file_input() = 0;
   BeginFile("dot");
   push(MakeIdent("dot"));
 }
@@ -192,9 +201,9 @@ void ReplaceStatementReduced(tree::s_replace *statement) {
   if (statement == nullptr || !is<tree::copy_replacing>(statement->copy_replacing_l))
     return;
   statement->ContainedInCopy = currentStatement();
-  if (!state.levels.empty())
-    state.levels.back().statement = statement;
+  if (!state().levels.empty())
+    state().levels.back().statement = statement;
   start_replacing(GetScanContext().File, statement->copy_replacing_l, false, statement->bpos);
 }
 
-int CopiesNotFound() { return state.notFound; }
+int CopiesNotFound() { return state().notFound; }

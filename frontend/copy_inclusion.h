@@ -3,18 +3,18 @@
 // positions name, the statements open at each level, and the inclusion of the
 // copybooks that the copybook search finds.
 
-#include "frontend/syntax_tree.h"
 #include "diagnostics/position.h"
+#include "frontend/syntax_tree.h"
 #include "support/identifier_table.h"
 
 // 1: COPY statements are processed (copybooks are searched and included).
-extern bool do_copy;
+bool &do_copy();
 
 // Which repair text the parser wants when a copybook cannot be found: the
 // parser sets it from the place of the COPY statement (0 none, 1 a period
 // after an entry, 2 a level-01 head, 3 a level-77 head) and chooses
 // copy_repair (frontend/source_reader.h) from it.
-extern int copy_context;
+int &copy_context();
 
 // Levels of the copy-file name stack: 0 is the state before the main file,
 // the main file is level 1, nested copybooks take levels 2 to 31.

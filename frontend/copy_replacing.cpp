@@ -14,6 +14,7 @@
 #include "frontend/keywords.h"
 #include "frontend/scanner.h"
 #include "frontend/source_reader.h"
+#include "support/run_state.h"
 #include "support/string_memory.h"
 
 namespace {
@@ -67,7 +68,7 @@ struct WindowToken {
   bool white;         // preceded by white space
   bool end;           // the end marker
   bool silent;        // not written (the period that the line end of *INCLURE gives)
-  std::size_t before; // how it was read: indices into state.modes
+  std::size_t before; // how it was read: indices into state().modes
   std::size_t after;
 };
 
@@ -78,7 +79,7 @@ struct Piece {
   int code = 0; // source token
   tScanAttribute a{};
   bool silent = false;
-  std::size_t readBefore = 0, readAfter = 0; // how it was read: indices into state.modes
+  std::size_t readBefore = 0, readAfter = 0; // how it was read: indices into state().modes
   std::string text;        // layout (blanks, line ends), then the piece's own characters
   std::size_t written = 0; // where its own characters begin in `text`
   Place start;             // first character of `text`
@@ -135,7 +136,7 @@ struct ReplaceState {
   bool pending = false;
   WindowToken pendingToken{};
 };
-ReplaceState state;
+RunSlot<ReplaceState> state;
 
 // ---- operands -------------------------------------------------------------
 
@@ -495,21 +496,21 @@ bool isSeparator(const WindowToken &t) {
 // again, the layout is the text that is scanned.
 
 Piece &newPiece() {
-  Piece &piece = state.pieces.emplace_back();
-  piece.start = piece.own = piece.last = piece.end = state.place;
-  piece.shift = piece.after = state.shift;
+  Piece &piece = state().pieces.emplace_back();
+  piece.start = piece.own = piece.last = piece.end = state().place;
+  piece.shift = piece.after = state().shift;
   return piece;
 }
 
 void put(char c) {
-  state.pieces.back().text.push_back(c);
+  state().pieces.back().text.push_back(c);
   if (c == '\n') {
-    ++state.place.line;
-    state.place.column = 1;
+    ++state().place.line;
+    state().place.column = 1;
   } else if (c == '\t') {
-    state.place.column = ((state.place.column - 1) | 7) + 2;
+    state().place.column = ((state().place.column - 1) | 7) + 2;
   } else {
-    ++state.place.column;
+    ++state().place.column;
   }
 }
 
@@ -522,15 +523,15 @@ void layout(const tPosition &position, bool white) {
   if (!white)
     return;
   put(' ');
-  if (position.File != state.shift.file)
-    state.rememberedLine = 0;
-  if (position.Line != state.rememberedLine && position.Line < state.place.line) {
+  if (position.File != state().shift.file)
+    state().rememberedLine = 0;
+  if (position.Line != state().rememberedLine && position.Line < state().place.line) {
     put('\n');
-    state.rememberedLine = position.Line;
+    state().rememberedLine = position.Line;
   }
-  while (state.place.line < position.Line)
+  while (state().place.line < position.Line)
     put('\n');
-  while (state.place.column < position.Column)
+  while (state().place.column < position.Column)
     put(' ');
 }
 
@@ -538,30 +539,30 @@ void layout(const tPosition &position, bool white) {
 void shiftTo(const tPosition &position) {
   if (position.Line == 0)
     return;
-  state.shift =
-      Shift{position.File, static_cast<int>(position.Line) - static_cast<int>(state.place.line),
-            static_cast<int>(position.Column) - static_cast<int>(state.place.column)};
+  state().shift =
+      Shift{position.File, static_cast<int>(position.Line) - static_cast<int>(state().place.line),
+            static_cast<int>(position.Column) - static_cast<int>(state().place.column)};
 }
 
 // The piece's own characters begin: they stand for `position`.
 void beginOwn(const tPosition &position) {
-  Piece &piece = state.pieces.back();
+  Piece &piece = state().pieces.back();
   shiftTo(position);
   piece.written = piece.text.size();
-  piece.own = piece.last = state.place;
+  piece.own = piece.last = state().place;
   piece.shifts = true;
-  piece.shift = piece.after = state.shift;
+  piece.shift = piece.after = state().shift;
 }
 
 void putOwn(const std::string &text) {
-  Piece &piece = state.pieces.back();
+  Piece &piece = state().pieces.back();
   for (char c : text) {
-    piece.last = state.place;
+    piece.last = state().place;
     put(c);
   }
 }
 
-void endPiece() { state.pieces.back().end = state.place; }
+void endPiece() { state().pieces.back().end = state().place; }
 
 void writeExec(const WindowToken &t) {
   std::string text = "EXEC ";
@@ -576,10 +577,10 @@ void writeExec(const WindowToken &t) {
 
 void writeInclure(const WindowToken &t) {
   // The directive is a line of its own with its "*" in the indicator column.
-  if (free_format) {
-    if (state.place.column != 1)
+  if (free_format()) {
+    if (state().place.column != 1)
       put('\n');
-  } else if (state.place.column != 7) {
+  } else if (state().place.column != 7) {
     put('\n');
     putText("      ");
   }
@@ -618,8 +619,8 @@ void writeToken(const WindowToken &t) {
 }
 
 void writeReplacement(const Pair &pair, std::size_t end, std::size_t affix) {
-  const WindowToken &first = state.window[state.first];
-  const WindowToken &last = state.window[end - 1];
+  const WindowToken &first = state().window[state().first];
+  const WindowToken &last = state().window[end - 1];
   newPiece().replacement = true;
   layout(first.a.Position, first.white);
   beginOwn(first.a.Position);
@@ -640,7 +641,7 @@ void writeReplacement(const Pair &pair, std::size_t end, std::size_t affix) {
   tPosition after = last.a.EndPosition.Line != 0 ? last.a.EndPosition : last.a.Position;
   ++after.Column;
   shiftTo(after);
-  state.pieces.back().after = state.shift;
+  state().pieces.back().after = state().shift;
   endPiece();
 }
 
@@ -648,50 +649,50 @@ void writeReplacement(const Pair &pair, std::size_t end, std::size_t affix) {
 
 std::size_t noteMode() {
   tScanMode mode = GetScanMode();
-  if (state.modes.empty() || !(state.modes.back() == mode))
-    state.modes.push_back(std::move(mode));
-  return state.modes.size() - 1;
+  if (state().modes.empty() || !(state().modes.back() == mode))
+    state().modes.push_back(std::move(mode));
+  return state().modes.size() - 1;
 }
 
 void append(int code, const tScanAttribute &a, std::pair<std::size_t, std::size_t> modes,
             bool silent = false) {
   bool white = true;
-  const tPosition &p = state.previousEnd;
+  const tPosition &p = state().previousEnd;
   if (p.Line != 0 && a.Position.File == p.File && a.Position.Line == p.Line &&
       a.Position.Column == p.Column + 1)
     white = false;
-  state.window.push_back(WindowToken{code, a, white, false, silent, modes.first, modes.second});
+  state().window.push_back(WindowToken{code, a, white, false, silent, modes.first, modes.second});
   // end_of_picture consumes no characters: it does not separate anything.
   if (code != tok::end_of_picture)
-    state.previousEnd = a.EndPosition.Line != 0 ? a.EndPosition : a.Position;
+    state().previousEnd = a.EndPosition.Line != 0 ? a.EndPosition : a.Position;
 }
 
 void appendEnd() {
   WindowToken marker{};
   marker.code = tok::EndOfInput;
-  marker.a = Attribute;
+  marker.a = Attribute();
   marker.end = true;
-  state.window.push_back(marker);
+  state().window.push_back(marker);
 }
 
 void endReading() {
-  state.replacingLevel = 0;
-  state.readingEnded = true;
+  state().replacingLevel = 0;
+  state().readingEnded = true;
 }
 
 // Reads the next token of the affected text into the window. COPY and
 // INCLURE statements are carried out here, by the COPY-statement parser; a
 // REPLACE ends the text.
 void fetch() {
-  if (state.readingEnded) {
+  if (state().readingEnded) {
     appendEnd();
     return;
   }
   for (;;) {
-    state.readModes.clear();
+    state().readModes.clear();
     int code = ReplacingReadToken();
     if (code == tok::EndOfInput) {
-      if (!state.readingEnded && FileDepth() > 0)
+      if (!state().readingEnded && FileDepth() > 0)
         continue; // a copybook included by the affected text ended
       endReading();
       appendEnd();
@@ -703,34 +704,34 @@ void fetch() {
       for (std::size_t i = 0; i < tokens.size(); ++i) {
         bool lineEnd =
             code == tok::INCLURE && i + 1 == tokens.size() && tokens[i].code == tok::Period;
-        auto modes = i < state.readModes.size() ? state.readModes[i] : state.readModes.back();
+        auto modes = i < state().readModes.size() ? state().readModes[i] : state().readModes.back();
         append(tokens[i].code, tokens[i].attribute, modes, lineEnd);
       }
       return;
     }
     if (code == tok::REPLACE) {
-      state.pending = true;
-      state.pendingToken = WindowToken{code, Attribute, true, false, false, 0, 0};
+      state().pending = true;
+      state().pendingToken = WindowToken{code, Attribute(), true, false, false, 0, 0};
       endReading();
       appendEnd();
       return;
     }
-    append(code, Attribute, state.readModes.back());
+    append(code, Attribute(), state().readModes.back());
     return;
   }
 }
 
 const WindowToken &at(std::size_t index) {
-  while (index >= state.window.size())
+  while (index >= state().window.size())
     fetch();
-  return state.window[index];
+  return state().window[index];
 }
 
 void drop(std::size_t count) {
-  state.first += count;
-  if (state.first >= state.window.size()) {
-    state.window.clear();
-    state.first = 0;
+  state().first += count;
+  if (state().first >= state().window.size()) {
+    state().window.clear();
+    state().first = 0;
   }
 }
 
@@ -741,7 +742,7 @@ std::size_t tryPair(const Pair &pair, std::size_t &affix) {
   if (pair.find.empty())
     return 0;
   bool affixMode = pair.mode != Mode::Plain && pair.find.size() == 1;
-  std::size_t index = state.first;
+  std::size_t index = state().first;
   for (std::size_t k = 0; k < pair.find.size(); ++k) {
     bool separator = false;
     if (k > 0) {
@@ -774,55 +775,55 @@ std::size_t tryPair(const Pair &pair, std::size_t &affix) {
 
 // Reads the whole affected text and lays it out with the pairs applied.
 void readAffectedText() {
-  replacing_match = true;
-  stop_at_copy_end = true;
+  replacing_match() = true;
+  stop_at_copy_end() = true;
   for (;;) {
-    const WindowToken &t = at(state.first);
+    const WindowToken &t = at(state().first);
     if (t.end)
       break;
     bool replaced = false;
-    for (const Pair &pair : state.pairs) {
+    for (const Pair &pair : state().pairs) {
       std::size_t affix = 0;
       std::size_t end = tryPair(pair, affix);
       if (end != 0) {
         writeReplacement(pair, end, affix);
-        drop(end - state.first);
+        drop(end - state().first);
         replaced = true;
         break;
       }
     }
     if (!replaced) {
-      writeToken(state.window[state.first]);
+      writeToken(state().window[state().first]);
       drop(1);
     }
   }
-  replacing_match = false;
-  stop_at_copy_end = false;
-  state.window.clear();
-  state.first = 0;
-  state.replacing = false;
+  replacing_match() = false;
+  stop_at_copy_end() = false;
+  state().window.clear();
+  state().first = 0;
+  state().replacing = false;
   // The text is closed by a line end.
-  state.finalPlace = state.place;
-  state.endPlace = Place{state.place.line + 1, 1};
-  state.context = GetScanContext();
-  state.context.File = state.file;
-  state.serving = true;
-  state.next = 0;
-  state.endChecked = false;
+  state().finalPlace = state().place;
+  state().endPlace = Place{state().place.line + 1, 1};
+  state().context = GetScanContext();
+  state().context.File = state().file;
+  state().serving = true;
+  state().next = 0;
+  state().endChecked = false;
 }
 
 // ---- handing the replaced text over ----------------------------------------
 
 // The shift for a character at `place` of the text handed to the scan.
 Shift shiftAt(const Place &place) {
-  for (std::size_t k = state.fed < state.pieces.size() ? state.fed : state.pieces.size();
+  for (std::size_t k = state().fed < state().pieces.size() ? state().fed : state().pieces.size();
        k-- > 0;) {
-    const Piece &piece = state.pieces[k];
+    const Piece &piece = state().pieces[k];
     if (!piece.shifts || place < piece.own)
       continue;
     return piece.replacement && !(place < piece.end) ? piece.after : piece.shift;
   }
-  return Shift{state.file, 0, 0};
+  return Shift{state().file, 0, 0};
 }
 
 tPosition placed(const tPosition &position) {
@@ -855,9 +856,9 @@ bool passable(const Piece &piece) {
     // The include prefix and increment go with the text written; scanning
     // applies those in force for the replaced text.
     return !a.Prefixed &&
-           !(state.context.Prefix != ' ' && state.modes[piece.readBefore].prefixNext);
+           !(state().context.Prefix != ' ' && state().modes[piece.readBefore].prefixNext);
   case tok::level_number:
-    return a.Increment == 0 && state.context.Increment == 0;
+    return a.Increment == 0 && state().context.Increment == 0;
   default:
     return true;
   }
@@ -880,31 +881,31 @@ tScanAttribute asRead(const Piece &piece) {
 // Gives the scan from memory the next lines of the text.
 bool feed(std::string &out) {
   for (;;) {
-    std::size_t lastEnd = state.carry.rfind('\n');
+    std::size_t lastEnd = state().carry.rfind('\n');
     if (lastEnd != std::string::npos) {
       std::size_t begin = 0;
       while (begin <= lastEnd) {
-        std::size_t end = state.carry.find('\n', begin) + 1;
-        std::string line = state.carry.substr(begin, end - begin);
+        std::size_t end = state().carry.find('\n', begin) + 1;
+        std::string line = state().carry.substr(begin, end - begin);
         // Lines are read as the source reader reads them; a first line that
         // begins in the middle was read so up to there.
-        if (state.scanAtLineStart)
+        if (state().scanAtLineStart)
           NormaliseLine(line);
-        state.scanAtLineStart = true;
+        state().scanAtLineStart = true;
         out += line;
         begin = end;
       }
-      state.carry.erase(0, lastEnd + 1);
+      state().carry.erase(0, lastEnd + 1);
       return true;
     }
-    if (state.fed < state.pieces.size()) {
-      state.carry += state.pieces[state.fed++].text;
-    } else if (!state.finalFed) {
-      state.carry += '\n';
-      state.finalFed = true;
-    } else if (!state.carry.empty()) {
-      out += state.carry;
-      state.carry.clear();
+    if (state().fed < state().pieces.size()) {
+      state().carry += state().pieces[state().fed++].text;
+    } else if (!state().finalFed) {
+      state().carry += '\n';
+      state().finalFed = true;
+    } else if (!state().carry.empty()) {
+      out += state().carry;
+      state().carry.clear();
       return true;
     } else {
       return false;
@@ -917,19 +918,19 @@ bool feed(std::string &out) {
 // token read in another mode than the one scanning has reached). Positions
 // are those of the layout, which `placed` turns into source positions.
 void beginScan(std::size_t from) {
-  state.scanning = true;
-  state.scanFirst = state.fed = state.probe = from;
-  state.finalFed = false;
-  state.carry.clear();
-  Place origin = from < state.pieces.size() ? state.pieces[from].start : state.finalPlace;
-  state.scanAtLineStart = origin.column == 1;
-  BeginTextScan(tPosition{origin.line, static_cast<std::uint16_t>(origin.column), state.file},
-                state.context, feed);
+  state().scanning = true;
+  state().scanFirst = state().fed = state().probe = from;
+  state().finalFed = false;
+  state().carry.clear();
+  Place origin = from < state().pieces.size() ? state().pieces[from].start : state().finalPlace;
+  state().scanAtLineStart = origin.column == 1;
+  BeginTextScan(tPosition{origin.line, static_cast<std::uint16_t>(origin.column), state().file},
+                state().context, feed);
 }
 
 void endScan() {
   EndTextScan();
-  state.scanning = false;
+  state().scanning = false;
 }
 
 // True when the scan has come back in step with the source tokens: it stands
@@ -940,13 +941,14 @@ bool backInStep() {
     return false;
   tPosition at = TextScanPosition();
   Place here{at.Line, at.Column};
-  while (state.probe < state.pieces.size() && state.pieces[state.probe].start < here)
-    ++state.probe;
-  for (std::size_t k = state.probe; k < state.pieces.size() && state.pieces[k].start == here; ++k) {
-    const Piece &piece = state.pieces[k];
-    if (passable(piece) && GetScanMode() == state.modes[piece.readBefore]) {
+  while (state().probe < state().pieces.size() && state().pieces[state().probe].start < here)
+    ++state().probe;
+  for (std::size_t k = state().probe; k < state().pieces.size() && state().pieces[k].start == here;
+       ++k) {
+    const Piece &piece = state().pieces[k];
+    if (passable(piece) && GetScanMode() == state().modes[piece.readBefore]) {
       endScan();
-      state.next = k;
+      state().next = k;
       return true;
     }
   }
@@ -954,9 +956,10 @@ bool backInStep() {
 }
 
 void placeAttribute() {
-  Attribute.Position = placed(Attribute.Position);
-  Attribute.EndPosition = placed(Attribute.EndPosition);
-  for (auto *line = const_cast<tTextLine *>(Attribute.Lines); line != nullptr; line = line->next) {
+  Attribute().Position = placed(Attribute().Position);
+  Attribute().EndPosition = placed(Attribute().EndPosition);
+  for (auto *line = const_cast<tTextLine *>(Attribute().Lines); line != nullptr;
+       line = line->next) {
     tPosition at = placed(tPosition{static_cast<std::uint32_t>(line->Line), 1, line->filename});
     line->Line = static_cast<int>(at.Line);
     line->filename = at.File;
@@ -966,54 +969,54 @@ void placeAttribute() {
 // The next token of the replaced text; false after its last.
 bool serve(int &code) {
   for (;;) {
-    if (state.scanning) {
+    if (state().scanning) {
       if (backInStep())
         continue;
       code = TextScanToken();
       if (code == tok::EndOfInput) {
         endScan();
-        state.next = state.pieces.size();
-        state.endChecked = true;
+        state().next = state().pieces.size();
+        state().endChecked = true;
         return false;
       }
       if (!TextScanInFile())
         placeAttribute();
       return true;
     }
-    if (state.next == state.pieces.size()) {
+    if (state().next == state().pieces.size()) {
       // What is open at the end of the text is closed there.
-      if (!state.endChecked) {
-        state.endChecked = true;
+      if (!state().endChecked) {
+        state().endChecked = true;
         if (!ScanModeAtRest(GetScanMode())) {
-          beginScan(state.next);
+          beginScan(state().next);
           continue;
         }
       }
       return false;
     }
-    const Piece &piece = state.pieces[state.next];
-    if (!passable(piece) || !(GetScanMode() == state.modes[piece.readBefore])) {
-      beginScan(state.next);
+    const Piece &piece = state().pieces[state().next];
+    if (!passable(piece) || !(GetScanMode() == state().modes[piece.readBefore])) {
+      beginScan(state().next);
       continue;
     }
-    ++state.next;
-    SetScanMode(state.modes[piece.readAfter]);
+    ++state().next;
+    SetScanMode(state().modes[piece.readAfter]);
     // Outside a picture, commas and semicolons separate like blanks.
     if (piece.code == tok::Semicolon ||
-        (piece.code == tok::Comma && !state.modes[piece.readBefore].commaIsToken))
+        (piece.code == tok::Comma && !state().modes[piece.readBefore].commaIsToken))
       continue;
-    Attribute = asRead(piece);
+    Attribute() = asRead(piece);
     code = piece.code;
     return true;
   }
 }
 
 void endServing() {
-  if (state.scanning)
+  if (state().scanning)
     endScan();
-  state.serving = false;
-  state.pieces.clear();
-  state.modes.clear();
+  state().serving = false;
+  state().pieces.clear();
+  state().modes.clear();
 }
 
 void markChild(tTree &child, void *) { keep_operand_unresolved(child); }
@@ -1025,7 +1028,7 @@ bool start_replacing(tIdent file, tTree pairs, bool copy, tPosition where) {
     Message("can not handle nested REPLACING", xxRestriction, where);
     return false;
   }
-  state.pairs.clear();
+  state().pairs.clear();
   for (tTree p = pairs; auto *pair = as_if<tree::copy_replacing>(p); p = pair->next) {
     Pair entry{findTokens(pair->expression_l), pair->by, Mode::Plain};
     computeWhiteSpace(entry.find);
@@ -1033,73 +1036,73 @@ bool start_replacing(tIdent file, tTree pairs, bool copy, tPosition where) {
       entry.mode = Mode::Leading;
     else if (pair->keyword == cwTrailing)
       entry.mode = Mode::Trailing;
-    state.pairs.push_back(std::move(entry));
+    state().pairs.push_back(std::move(entry));
   }
-  state.replacing = true;
-  state.readingEnded = false;
-  state.replacingLevel = copy ? CopyLevel() : 1;
-  state.file = file;
-  state.window.clear();
-  state.first = 0;
-  state.previousEnd = NoPosition;
-  state.modes.clear();
-  state.messages.clear();
-  state.pieces.clear();
-  state.place = Place{};
-  state.rememberedLine = 0;
-  state.shift = Shift{file, 0, 0};
+  state().replacing = true;
+  state().readingEnded = false;
+  state().replacingLevel = copy ? CopyLevel() : 1;
+  state().file = file;
+  state().window.clear();
+  state().first = 0;
+  state().previousEnd = NoPosition;
+  state().modes.clear();
+  state().messages.clear();
+  state().pieces.clear();
+  state().place = Place{};
+  state().rememberedLine = 0;
+  state().shift = Shift{file, 0, 0};
   return true;
 }
 
 void stop_replacing() {
-  if (state.replacing && !state.readingEnded && CopyLevel() == state.replacingLevel)
+  if (state().replacing && !state().readingEnded && CopyLevel() == state().replacingLevel)
     endReading();
 }
 
-bool replacing_active() { return state.replacing || state.serving; }
+bool replacing_active() { return state().replacing || state().serving; }
 
 int ReplacingReadToken() {
   std::size_t before = noteMode();
   int code = Get_Token();
-  state.readModes.emplace_back(before, noteMode());
+  state().readModes.emplace_back(before, noteMode());
   return code;
 }
 
 bool ReplacingScanMessage(const char *text, tPosition &position) {
   const tIdent message = MakeIdent(text);
-  if (state.scanning && !TextScanInFile()) {
+  if (state().scanning && !TextScanInFile()) {
     position = placed(position);
-    for (const auto &[reported, at] : state.messages)
+    for (const auto &[reported, at] : state().messages)
       if (reported == message && Compare(at, position) == 0)
         return false;
-  } else if (state.replacing) {
-    state.messages.emplace_back(message, position);
+  } else if (state().replacing) {
+    state().messages.emplace_back(message, position);
   }
   return true;
 }
 
 int ReplacingGetToken() {
-  if (state.pending && !replacing_active()) {
-    state.pending = false;
-    Attribute = state.pendingToken.a;
-    return state.pendingToken.code;
+  if (state().pending && !replacing_active()) {
+    state().pending = false;
+    Attribute() = state().pendingToken.a;
+    return state().pendingToken.code;
   }
-  if (state.replacing)
+  if (state().replacing)
     readAffectedText();
-  if (!state.serving)
+  if (!state().serving)
     return Get_Token();
   int code = tok::EndOfInput;
   if (serve(code))
     return code;
-  const Shift last = state.shift;
-  const Place end = state.endPlace;
+  const Shift last = state().shift;
+  const Place end = state().endPlace;
   endServing();
   if (FileDepth() > 0) {
     // The replaced text ended inside the file that included it.
-    if (state.pending) {
-      state.pending = false;
-      Attribute = state.pendingToken.a;
-      return state.pendingToken.code;
+    if (state().pending) {
+      state().pending = false;
+      Attribute() = state().pendingToken.a;
+      return state().pendingToken.code;
     }
     return Get_Token();
   }
@@ -1107,22 +1110,22 @@ int ReplacingGetToken() {
   // shift in force at its end gives it.
   ResetScanMode();
   code = Get_Token();
-  Attribute.Position = Attribute.EndPosition =
+  Attribute().Position = Attribute().EndPosition =
       tPosition{static_cast<std::uint32_t>(static_cast<int>(end.line) + last.lines), 1, last.file};
   return code;
 }
 
 void SuspendReplacing() {
-  state.suspendedMatch = replacing_match;
-  replacing_match = false;
+  state().suspendedMatch = replacing_match();
+  replacing_match() = false;
 }
 
-void ResumeReplacing() { replacing_match = state.suspendedMatch; }
+void ResumeReplacing() { replacing_match() = state().suspendedMatch; }
 
 void ResetReplacing() {
-  if (state.scanning)
+  if (state().scanning)
     EndTextScan();
-  state = ReplaceState{};
+  state() = ReplaceState{};
 }
 
 void keep_operand_unresolved(tTree operand) {

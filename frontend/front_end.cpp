@@ -72,9 +72,9 @@ FrontEndResult ParseCopybook(const std::string &path, const FrontEndOptions &opt
 }
 
 void FrontEndResult::parse(const std::string &path, const FrontEndOptions &options) {
-  free_format = options.freeFormat;
-  MaxColumn = options.freeFormat ? 256 : 72;
-  do_copy = true;
+  free_format() = options.freeFormat;
+  MaxColumn() = options.freeFormat ? 256 : 72;
+  do_copy() = true;
   NameCheckMsg() = options.nameCheck;
   NameCheck() = options.nameCheck;
 
@@ -123,8 +123,8 @@ int ScanCopybook(const std::string &path, const FrontEndOptions &options,
                  const std::function<void(int terminal, const tScanAttribute &attribute)> &token) {
   RunState run;
   RunState::Scope scope(run);
-  free_format = options.freeFormat;
-  MaxColumn = options.freeFormat ? 256 : 72;
+  free_format() = options.freeFormat;
+  MaxColumn() = options.freeFormat ? 256 : 72;
   InitStringMemory();
   InitIdents();
   BeginErrors();
@@ -140,7 +140,7 @@ int ScanCopybook(const std::string &path, const FrontEndOptions &options,
   BeginFile(path.c_str());
   BeginScanner();
   for (int terminal = GetToken(); terminal != tok::EndOfInput; terminal = GetToken())
-    token(terminal, Attribute);
+    token(terminal, Attribute());
   if (options.messages != nullptr)
     WriteMessages(options.messages);
   return GetCount(xxError);

@@ -1807,9 +1807,9 @@ static int yyreport_syntax_error(const yypcontext_t *context) {
 
 int yylex(YYSTYPE *value, YYLTYPE *location) {
   const int code = GetToken();
-  value->tok = Attribute;
-  location->first = Attribute.Position;
-  location->last = Attribute.Position;
+  value->tok = Attribute();
+  location->first = Attribute().Position;
+  location->last = Attribute().Position;
   state().currentCode = code;
   return code;
 }

@@ -42,7 +42,7 @@ struct tScanAttribute {
   std::uint16_t AreaA;    // the area-A limit in force on the token's line
 };
 
-extern tScanAttribute Attribute;
+tScanAttribute &Attribute();
 
 // Start states that other modules select.
 enum class tScanState {
@@ -92,20 +92,23 @@ int Get_Token();
 // When set, GetToken takes its terminals from here instead of Get_Token: the
 // replacement stage of COPY ... REPLACING and REPLACE, which reads Get_Token
 // itself. Null (the default): Get_Token.
-extern int (*GetToken_Hook)();
+using tGetTokenHook = int (*)();
+tGetTokenHook &GetToken_Hook();
 
 // Consulted before the scanner reports a message about the text (illegal
 // character, literal, real number, EXEC block) at `position`: false drops the
 // message, and the hook may move the position. The replacement stage uses it
 // to report text that it scans in memory at its source position, once. Null
 // (the default): every message is reported where the scanner found it.
-extern bool (*ScanMessage_Hook)(const char *text, tPosition &position);
+using tScanMessageHook = bool (*)(const char *text, tPosition &position);
+tScanMessageHook &ScanMessage_Hook();
 
 // Called for an include line ("-INC member" or "-INCLUDE member") with the
 // member name as written and the position of the name; the COPY machinery
 // opens the member here. Null (the default): the line is ignored. The line
 // yields no tokens either way.
-extern void (*Include_Hook)(tIdent member, tPosition position);
+using tIncludeHook = void (*)(tIdent member, tPosition position);
+tIncludeHook &Include_Hook();
 
 // Fills `attribute` for a terminal that the parser inserts during error
 // repair: start position of the current token, no end position, empty values
@@ -142,10 +145,10 @@ void start_pseudo_text();
 // While true, "," and ";" are delivered as terminals (the REPLACING matching
 // pass); otherwise they separate like blanks (a comma is also a terminal
 // inside a picture string).
-extern bool replacing_match;
+bool &replacing_match();
 // While true, Get_Token returns 0 at the end of every nested file (after
 // closing it) instead of going on in the including file.
-extern bool stop_at_copy_end;
+bool &stop_at_copy_end();
 
 // How the scanner will read the next characters, as far as the text before
 // them decides it: the start-state stack (the current state last), whether a

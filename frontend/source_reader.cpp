@@ -5,11 +5,7 @@
 #include <cstring>
 #include <map>
 
-unsigned MaxColumn = 72;
-bool free_format = false;
-int file_input = 1;
-int copy_repair = 0;
-void (*CloseSource_Hook)() = nullptr;
+#include "support/run_state.h"
 
 namespace {
 
@@ -18,26 +14,37 @@ constexpr int FormFeed = 12;
 struct SourceState {
   // Open streams by handle; the standard streams are entered on first use.
   std::map<int, std::FILE *> streams;
+  unsigned maxColumn = 72;
+  bool freeFormat = false;
+  int fileInput = 1;
+  int copyRepair = 0;
+  tCloseSourceHook closeSourceHook = nullptr;
+  ~SourceState() {
+    // Streams a run left open (a fatal end in a nested copybook) close with it.
+    for (auto &[handle, stream] : streams)
+      if (handle > 2 && stream != nullptr)
+        std::fclose(stream);
+  }
 };
-SourceState state;
+RunSlot<SourceState> state;
 
 void enterStandardStreams() {
-  if (state.streams.empty()) {
-    state.streams[0] = stdin;
-    state.streams[1] = stdout;
-    state.streams[2] = stderr;
+  if (state().streams.empty()) {
+    state().streams[0] = stdin;
+    state().streams[1] = stdout;
+    state().streams[2] = stderr;
   }
 }
 
 std::FILE *streamOf(int handle) {
   enterStandardStreams();
-  auto found = state.streams.find(handle);
-  return found == state.streams.end() ? nullptr : found->second;
+  auto found = state().streams.find(handle);
+  return found == state().streams.end() ? nullptr : found->second;
 }
 
 // Reads one physical line, cut at MaxColumn characters; 0 at end of input.
 int readPhysicalLine(std::FILE *stream, char *buffer) {
-  const unsigned limit = MaxColumn < SourceBufferSize - 2 ? MaxColumn : SourceBufferSize - 2;
+  const unsigned limit = MaxColumn() < SourceBufferSize - 2 ? MaxColumn() : SourceBufferSize - 2;
   unsigned count = 0;
   for (;;) {
     int c = getc_unlocked(stream);
@@ -128,11 +135,11 @@ int normaliseFree(char *buffer, int length) {
 
 int repairLine(char *buffer) {
   static constexpr const char *texts[] = {"         .", "       01.", "       77."};
-  if (copy_repair < 1 || copy_repair > 3)
+  if (copy_repair() < 1 || copy_repair() > 3)
     return 0;
-  std::memcpy(buffer, texts[copy_repair - 1], 10);
+  std::memcpy(buffer, texts[copy_repair() - 1], 10);
   buffer[10] = '\0';
-  copy_repair = 0;
+  copy_repair() = 0;
   return 10;
 }
 
@@ -144,25 +151,31 @@ int normaliseLine(char *buffer, int length) {
     buffer[0] = '+';
     return length;
   }
-  return free_format ? normaliseFree(buffer, length) : normaliseFixed(buffer, length);
+  return free_format() ? normaliseFree(buffer, length) : normaliseFixed(buffer, length);
 }
 
 } // namespace
 
+unsigned &MaxColumn() { return state().maxColumn; }
+bool &free_format() { return state().freeFormat; }
+int &file_input() { return state().fileInput; }
+int &copy_repair() { return state().copyRepair; }
+tCloseSourceHook &CloseSource_Hook() { return state().closeSourceHook; }
+
 int BeginSource(const char *path) {
-  if (file_input == 0)
+  if (file_input() == 0)
     return 0;
   enterStandardStreams();
   std::FILE *stream = std::fopen(path, "r");
   if (stream == nullptr)
     return -1;
   int handle = fileno(stream);
-  state.streams[handle] = stream;
+  state().streams[handle] = stream;
   return handle;
 }
 
 int GetLine(int handle, char *buffer) {
-  if (file_input == 0)
+  if (file_input() == 0)
     return repairLine(buffer);
   std::FILE *stream = streamOf(handle);
   if (stream == nullptr)
@@ -180,15 +193,15 @@ void NormaliseLine(std::string &line) {
 }
 
 void CloseSource(int handle) {
-  if (file_input == 0) {
-    file_input = 1;
+  if (file_input() == 0) {
+    file_input() = 1;
   } else if (handle > 2) {
-    auto found = state.streams.find(handle);
-    if (found != state.streams.end()) {
+    auto found = state().streams.find(handle);
+    if (found != state().streams.end()) {
       std::fclose(found->second);
-      state.streams.erase(found);
+      state().streams.erase(found);
     }
   }
-  if (CloseSource_Hook != nullptr)
-    CloseSource_Hook();
+  if (CloseSource_Hook() != nullptr)
+    CloseSource_Hook()();
 }

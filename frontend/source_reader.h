@@ -7,14 +7,14 @@
 // Characters of a physical line that are kept: 72 in the fixed reference
 // format (columns 73 onwards are the identification area), 256 in free
 // format.
-extern unsigned MaxColumn;
+unsigned &MaxColumn();
 // false: fixed reference format; true: free format.
-extern bool free_format;
+bool &free_format();
 // 1 while lines come from a real file; 0 while a repair line is served.
-extern int file_input;
+int &file_input();
 // The repair line to serve next while file_input is 0: 1 "         .",
 // 2 "       01.", 3 "       77."; 0 for none.
-extern int copy_repair;
+int &copy_repair();
 
 // Size of the line buffer that callers of GetLine provide.
 constexpr unsigned SourceBufferSize = 8448;
@@ -46,4 +46,5 @@ void CloseSource(int handle);
 // Called by CloseSource after the source is closed. The COPY machinery
 // installs its `pop` here so that positions return to the including file.
 // Null (the default): nothing is called.
-extern void (*CloseSource_Hook)();
+using tCloseSourceHook = void (*)();
+tCloseSourceHook &CloseSource_Hook();

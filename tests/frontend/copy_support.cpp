@@ -21,7 +21,7 @@ namespace {
 
 // The current terminal's file, then its scanner listing line.
 std::string listed(int code) {
-  return std::string(GetCStr(Attribute.Position.File)) + ":" + DescribeToken(code);
+  return std::string(GetCStr(Attribute().Position.File)) + ":" + DescribeToken(code);
 }
 
 std::string fileOf(tTree statement) {
@@ -76,7 +76,7 @@ CopyRun RunCopy(const CopyFiles &input) {
       int code = GetToken();
       if (code == tok::COPY || code == tok::REPLACE || code == tok::INCLURE) {
         std::string line = listed(code);
-        copy_repair = input.repair;
+        copy_repair() = input.repair;
         std::vector<tCopyToken> tokens;
         tTree statement = do_copy_pars(code, tokens);
         if (code != tok::REPLACE)
@@ -94,15 +94,15 @@ CopyRun RunCopy(const CopyFiles &input) {
   run.level = CopyLevel();
   run.messages = StoredMessages();
   CloseScanner();
-  GetToken_Hook = nullptr;
-  CloseSource_Hook = nullptr;
-  Include_Hook = nullptr;
-  ScanMessage_Hook = nullptr;
-  replacing_match = false;
-  stop_at_copy_end = false;
-  file_input = 1;
-  copy_repair = 0;
-  MaxColumn = input.freeFormat ? 256 : 72;
+  GetToken_Hook() = nullptr;
+  CloseSource_Hook() = nullptr;
+  Include_Hook() = nullptr;
+  ScanMessage_Hook() = nullptr;
+  replacing_match() = false;
+  stop_at_copy_end() = false;
+  file_input() = 1;
+  copy_repair() = 0;
+  MaxColumn() = input.freeFormat ? 256 : 72;
   dialect() = DefaultDialects;
   Close_rFsearch();
   ReleaseTreeModule();

@@ -52,9 +52,9 @@ protected:
   void TearDown() override {
     ResetScanner();
     CloserMemory();
-    CloseSource_Hook = nullptr;
-    GetToken_Hook = nullptr;
-    stop_at_copy_end = false;
+    CloseSource_Hook() = nullptr;
+    GetToken_Hook() = nullptr;
+    stop_at_copy_end() = false;
   }
   std::string path;
 };
@@ -67,21 +67,21 @@ TEST_F(ScannerSession, NestedFilesStackAndStopAtTheirEnd) {
   std::string copybook = WriteTempFile("       05 B.\n", "NESTED.cpy");
   open("       01 A.\n       01 C.\n");
   closes = 0;
-  CloseSource_Hook = [] { ++closes; };
+  CloseSource_Hook() = [] { ++closes; };
   EXPECT_EQ(next(), "1,8-9 level_number 01 =1");
   BeginFile(copybook.c_str());
   EXPECT_EQ(FileDepth(), 2);
   EXPECT_EQ(GetCStr(GetScanContext().File), copybook);
   EXPECT_EQ(next(), "1,8-9 level_number 05 =5");
-  EXPECT_EQ(GetCStr(Attribute.Position.File), copybook);
-  stop_at_copy_end = true;
+  EXPECT_EQ(GetCStr(Attribute().Position.File), copybook);
+  stop_at_copy_end() = true;
   EXPECT_EQ(next(), "1,11 name in area A B");
   EXPECT_EQ(next(), "1,12 .");
   EXPECT_EQ(GetToken(), tok::EndOfInput);
   EXPECT_EQ(FileDepth(), 1);
-  stop_at_copy_end = false;
+  stop_at_copy_end() = false;
   EXPECT_EQ(next(), "1,11 name in area A A"); // the main file resumes after its token
-  EXPECT_EQ(GetCStr(Attribute.Position.File), path);
+  EXPECT_EQ(GetCStr(Attribute().Position.File), path);
   for (int guard = 0; guard < 10 && GetToken() != tok::EndOfInput; ++guard) {
   }
   EXPECT_EQ(closes, 2);
@@ -97,12 +97,12 @@ TEST_F(ScannerSession, InclureParametersPrefixNamesAndRaiseLevels) {
 
 TEST_F(ScannerSession, GetTokenHookAndTokenText) {
   open("           05 cust_name.\n");
-  GetToken_Hook = [] {
+  GetToken_Hook() = [] {
     int terminal = Get_Token();
     return terminal == tok::level_number ? tok::Level77 : terminal;
   };
   EXPECT_EQ(TerminalName(GetToken()), std::string("77"));
-  GetToken_Hook = nullptr;
+  GetToken_Hook() = nullptr;
   tScanAttribute inserted;
   ErrorAttribute(tok::minus_integer, inserted);
   EXPECT_EQ(inserted.Position.Column, 12);
@@ -173,7 +173,7 @@ TEST_F(ScannerSession, TextScanReadsMemoryAndLeavesTheFileAsItWas) {
   EXPECT_EQ(scanText(tPosition{8, 1, NoIdent}, {"*B PIC\n"}), "9,1 _EOF_\n");
   EXPECT_FALSE(TextScanActive());
   EXPECT_EQ(next(), "1,11 name in area A A");
-  EXPECT_EQ(GetCStr(Attribute.Position.File), path);
+  EXPECT_EQ(GetCStr(Attribute().Position.File), path);
   EXPECT_EQ(next(), "1,12 .");
 }
 
@@ -199,7 +199,7 @@ TEST_F(ScannerSession, FileOpenedDuringATextScanIsReadFirst) {
   BeginFile(copybook.c_str());
   EXPECT_TRUE(TextScanInFile());
   EXPECT_EQ(DescribeToken(TextScanToken()), "1,8-9 level_number 05 =5");
-  EXPECT_EQ(GetCStr(Attribute.Position.File), copybook);
+  EXPECT_EQ(GetCStr(Attribute().Position.File), copybook);
   EXPECT_EQ(DescribeToken(TextScanToken()), "1,11 name B");
   EXPECT_EQ(DescribeToken(TextScanToken()), "1,12 .");
   EXPECT_EQ(DescribeToken(TextScanToken()), "2,14 name Y");

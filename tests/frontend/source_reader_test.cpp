@@ -32,9 +32,9 @@ TEST(SourceCases, EveryCaseGivesItsLines) {
   ASSERT_GE(cases.size(), 10u);
   for (const DataCase &c : cases) {
     SCOPED_TRACE(c.name);
-    free_format = c.options.count("free") != 0;
-    MaxColumn = free_format ? 256 : 72;
-    file_input = 1;
+    free_format() = c.options.count("free") != 0;
+    MaxColumn() = free_format() ? 256 : 72;
+    file_input() = 1;
     const int handle = BeginSource(WriteTempFile(c.input).c_str());
     ASSERT_GT(handle, 2);
     std::string lines;
@@ -44,14 +44,14 @@ TEST(SourceCases, EveryCaseGivesItsLines) {
     CloseSource(handle);
     ExpectCase(c, lines);
   }
-  free_format = false;
-  MaxColumn = 72;
+  free_format() = false;
+  MaxColumn() = 72;
 }
 
 TEST(SourceRepair, RepairLineIsServedOnce) {
   for (int kind = 1; kind <= 3; ++kind) {
-    file_input = 0;
-    copy_repair = kind;
+    file_input() = 0;
+    copy_repair() = kind;
     EXPECT_EQ(BeginSource("dot"), 0);
     char buffer[SourceBufferSize];
     ASSERT_EQ(GetLine(0, buffer), 10);
@@ -59,18 +59,18 @@ TEST(SourceRepair, RepairLineIsServedOnce) {
                                        : kind == 2 ? "       01."
                                                    : "       77.");
     EXPECT_EQ(GetLine(0, buffer), 0);
-    EXPECT_EQ(copy_repair, 0);
+    EXPECT_EQ(copy_repair(), 0);
     CloseSource(0);
-    EXPECT_EQ(file_input, 1);
+    EXPECT_EQ(file_input(), 1);
   }
 }
 
 TEST(SourceHandles, MissingFileAndCloseHook) {
-  file_input = 1;
+  file_input() = 1;
   EXPECT_EQ(BeginSource("/nonexistent/dir/NOFILE.cpy"), -1);
   static int calls = 0;
-  CloseSource_Hook = [] { ++calls; };
+  CloseSource_Hook() = [] { ++calls; };
   CloseSource(BeginSource(WriteTempFile("X\n").c_str()));
-  CloseSource_Hook = nullptr;
+  CloseSource_Hook() = nullptr;
   EXPECT_EQ(calls, 1);
 }

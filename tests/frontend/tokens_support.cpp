@@ -38,10 +38,10 @@ void StartFrontEnd(bool freeFormat) {
   BeginErrors();
   StoreMessages(true);
   init_keywords("");
-  free_format = freeFormat;
-  MaxColumn = freeFormat ? 256 : 72;
-  file_input = 1;
-  copy_repair = 0;
+  free_format() = freeFormat;
+  MaxColumn() = freeFormat ? 256 : 72;
+  file_input() = 1;
+  copy_repair() = 0;
 }
 
 std::string WriteTempFile(const std::string &source, const std::string &name) {
@@ -55,7 +55,7 @@ std::string WriteTempFile(const std::string &source, const std::string &name) {
 }
 
 std::string DescribeToken(int terminal) {
-  const tScanAttribute &a = Attribute;
+  const tScanAttribute &a = Attribute();
   std::string line = positionText(a.Position, a.EndPosition) + " " + TerminalName(terminal);
   switch (terminal) {
   case tok::EndOfInput:
@@ -135,12 +135,12 @@ ScanListing Scan(const std::string &source, const ScanOptions &options) {
   ScanListing listing;
   if (options.listIncludes) {
     includeListing = &listing.tokens;
-    Include_Hook = [](tIdent member, tPosition at) {
+    Include_Hook() = [](tIdent member, tPosition at) {
       *includeListing += std::to_string(at.Line) + "," + std::to_string(at.Column) + " include " +
                          GetCStr(member) + "\n";
     };
   }
-  replacing_match = options.replacingMatch;
+  replacing_match() = options.replacingMatch;
   if (options.replacing)
     begin_replacing();
   bool inPseudoText = false;
@@ -157,8 +157,8 @@ ScanListing Scan(const std::string &source, const ScanOptions &options) {
       inPseudoText = false;
     }
   }
-  Include_Hook = nullptr;
-  replacing_match = false;
+  Include_Hook() = nullptr;
+  replacing_match() = false;
   for (const tTextLine *c = TakeComments(); c != nullptr; c = c->next)
     listing.comments += std::to_string(c->Line) + ": " + stringOf(c->Value) + "\n";
   listing.messages = StoredMessages();
