@@ -6,8 +6,6 @@
 
 namespace {
 
-thread_local RunState *activeRun = nullptr;
-
 // Slots are numbered while the program starts (one per module state type);
 // the counter never changes after that.
 std::atomic<std::size_t> &slotCounter() {
@@ -25,16 +23,12 @@ RunState::~RunState() {
   }
 }
 
-RunState::Scope::Scope(RunState &run) : previous_(activeRun) { activeRun = &run; }
+RunState::Scope::Scope(RunState &run) : previous_(activeRun_) { activeRun_ = &run; }
 
-RunState::Scope::~Scope() { activeRun = previous_; }
+RunState::Scope::~Scope() { activeRun_ = previous_; }
 
-RunState &RunState::active() {
-  if (activeRun == nullptr)
-    throw std::logic_error("no active run: a stateful module was called outside a run");
-  return *activeRun;
+void RunState::noActiveRun() {
+  throw std::logic_error("no active run: a stateful module was called outside a run");
 }
-
-bool RunState::isActive() { return activeRun != nullptr; }
 
 std::size_t RunState::allocateSlot() { return slotCounter().fetch_add(1); }

@@ -33,15 +33,23 @@ public:
 
   // The run active on this thread. Calling a stateful module outside any run
   // is a programming error: std::logic_error.
-  static RunState &active();
+  static RunState &active() {
+    if (activeRun_ == nullptr)
+      noActiveRun();
+    return *activeRun_;
+  }
   // True when a run is active on this thread.
-  static bool isActive();
+  static bool isActive() { return activeRun_ != nullptr; }
 
   // A new slot number; called once per module state type, at start-up.
   static std::size_t allocateSlot();
 
   // The object in `slot`, made with T's default constructor on first use.
   template <typename T> T &get(std::size_t slot) {
+    // The scanner asks for its state several times a token: keep the way to
+    // a state already made short.
+    if (slot < objects_.size() && objects_[slot].pointer != nullptr) [[likely]]
+      return *static_cast<T *>(objects_[slot].pointer);
     if (slot >= objects_.size())
       objects_.resize(slot + 1);
     if (objects_[slot].pointer == nullptr) {
@@ -57,6 +65,9 @@ public:
   }
 
 private:
+  [[noreturn]] static void noActiveRun();
+  static inline thread_local RunState *activeRun_ = nullptr;
+
   struct Object {
     void *pointer = nullptr;
     void (*destroy)(void *) = nullptr;
