@@ -205,5 +205,3 @@ void ReplaceStatementReduced(tree::s_replace *statement) {
     state().levels.back().statement = statement;
   start_replacing(GetScanContext().File, statement->copy_replacing_l, false, statement->bpos);
 }
-
-int CopiesNotFound() { return state().notFound; }

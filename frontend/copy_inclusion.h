@@ -86,6 +86,3 @@ int InclureStatementReduced(tree::s_inclure *statement);
 // replaced; REPLACE OFF (no pairs) needs nothing, because a replacement ends
 // at the REPLACE word that begins it.
 void ReplaceStatementReduced(tree::s_replace *statement);
-
-// Copybooks not found since init_copy_pars.
-int CopiesNotFound();

@@ -37,7 +37,6 @@ struct ParseGuard {
   ParseGuard(const ParseGuard &) = delete;
   ParseGuard &operator=(const ParseGuard &) = delete;
   ~ParseGuard() {
-    CloseParser();
     CloseScanner();
     Close_rFsearch();
   }
@@ -49,14 +48,8 @@ FrontEndResult::FrontEndResult(RunState *lent)
     : owned_(lent == nullptr ? std::make_unique<RunState>() : nullptr),
       run_(lent == nullptr ? owned_.get() : lent) {}
 
-FrontEndResult::~FrontEndResult() {
-  if (owned_ == nullptr)
-    return;
-  RunState::Scope scope(*run_);
-  ReleaseTreeModule();
-  CloseIdents();
-  CloseStringMemory();
-}
+// An owned run goes with the result and takes every module state with it.
+FrontEndResult::~FrontEndResult() = default;
 
 FrontEndResult::FrontEndResult(FrontEndResult &&) noexcept = default;
 FrontEndResult &FrontEndResult::operator=(FrontEndResult &&) noexcept = default;
@@ -78,7 +71,6 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
   NameCheckMsg() = options.nameCheck;
   NameCheck() = options.nameCheck;
 
-  InitStringMemory();
   InitIdents();
   BeginErrors();
   // Messages are collected and written sorted once the source has been read
@@ -96,7 +88,7 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
     BeginFile(path.c_str());
     BeginScanner();
     push(file);
-    syntaxErrors_ = Parser2(ParserStartCopybook);
+    syntaxErrors_ = Parser2();
   }
 
   as<tree::data_division>(TreeRoot())->deftab = deftab_decls();
@@ -125,17 +117,12 @@ int ScanCopybook(const std::string &path, const FrontEndOptions &options,
   RunState::Scope scope(run);
   free_format() = options.freeFormat;
   MaxColumn() = options.freeFormat ? 256 : 72;
-  InitStringMemory();
   InitIdents();
   BeginErrors();
   StoreMessages(true);
   init_keywords("");
   struct ScanGuard {
-    ~ScanGuard() {
-      CloseScanner();
-      CloseIdents();
-      CloseStringMemory();
-    }
+    ~ScanGuard() { CloseScanner(); }
   } guard;
   BeginFile(path.c_str());
   BeginScanner();

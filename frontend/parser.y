@@ -94,7 +94,7 @@ void appendPicture(std::string &buffer, const char *text) {
   buffer.append(text, std::min(room, std::strlen(text)));
 }
 
-// The parser's semantic state: set up by BeginParser, read by the actions.
+// The parser's semantic state: made afresh by Parser2, read by the actions.
 struct ParserState {
   int syntaxErrors = 0;
   // Where the last syntax error was found, to tell whether recovery skipped
@@ -1832,22 +1832,12 @@ const char *yyGetTokenName(int code) {
   return names[static_cast<std::size_t>(code)].c_str();
 }
 
-void BeginParser() {
+int Parser2() {
   state() = ParserState{};
   TreeRoot() = NoTree;
-}
-
-int Parser2(int) {
-  BeginParser();
   yyparse();
   // A parse that could not recover still leaves a root for the driver.
   if (!Tree_IsType(TreeRoot(), kdata_division)) makeRoot(Sections{});
   return state().syntaxErrors;
 }
 
-int Parser() { return Parser2(ParserStartDivision); }
-
-void CloseParser() {
-  state().pictureValue = std::string();
-  state().pictureString = std::string();
-}

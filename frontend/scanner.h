@@ -110,24 +110,11 @@ tScanMessageHook &ScanMessage_Hook();
 using tIncludeHook = void (*)(tIdent member, tPosition position);
 tIncludeHook &Include_Hook();
 
-// Fills `attribute` for a terminal that the parser inserts during error
-// repair: start position of the current token, no end position, empty values
-// (plus_integer 1, minus_integer -1, level_number 1, illegal_character blank).
-void ErrorAttribute(int terminal, tScanAttribute &attribute);
-
-// Copy the text of the current token, as written, in upper case, or
-// normalised (upper case, "_" as "-"), NUL-terminated and cut to size - 1
-// characters; they return the length copied.
-unsigned GetWord(char *buffer, unsigned size);
-unsigned GetUpper(char *buffer, unsigned size);
-unsigned GetUpperCbl(char *buffer, unsigned size);
-
 // Start-state stack. yyPush enters `state` and remembers the current one;
 // yyPop returns to it. Popping an empty stack is Fatal ("start stack
 // underflow (too many calls of yyPop)").
 void yyPush(tScanState state);
 void yyPop();
-tScanState CurrentScanState();
 
 // Replacing mode for COPY/REPLACE operands: only the words of the replacing
 // dialect stay reserved (ALL, BY, FUNCTION, IN, LEADING, LENGTH, OF,

@@ -11,8 +11,3 @@ tStringRef PutString(const char *characters, unsigned long length);
 const char *StGetCStr(tStringRef ref);
 // The record's length; 0 for a null reference.
 unsigned LengthSt(tStringRef ref);
-
-// Kept while their callers remain: records live until the run ends, so there
-// is nothing to forget or give back early.
-inline void InitStringMemory() {}
-inline void CloseStringMemory() {}

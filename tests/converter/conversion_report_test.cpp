@@ -11,14 +11,8 @@ namespace {
 
 class ReportTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    InitStringMemory();
-    InitIdents();
-  }
-  void TearDown() override {
-    CloseIdents();
-    CloseStringMemory();
-  }
+  void SetUp() override { InitIdents(); }
+  void TearDown() override { CloseIdents(); }
   static tPosition at(const char *file, std::uint32_t line, std::uint16_t column) {
     return tPosition{line, column, MakeIdent(file)};
   }

@@ -6,15 +6,14 @@
 #include <stdexcept>
 #include <unistd.h>
 
-#include "frontend/scanner.h"
-#include "frontend/source_reader.h"
+#include "diagnostics/message_store.h"
 #include "frontend/copy_inclusion.h"
 #include "frontend/copy_statement_parser.h"
 #include "frontend/keywords.h"
-#include "diagnostics/message_store.h"
-#include "support/identifier_table.h"
+#include "frontend/scanner.h"
+#include "frontend/source_reader.h"
 #include "support/copybook_search.h"
-#include "support/memory_pools.h"
+#include "support/identifier_table.h"
 #include "tokens_support.h"
 
 namespace {
@@ -106,7 +105,6 @@ CopyRun RunCopy(const CopyFiles &input) {
   dialect() = DefaultDialects;
   Close_rFsearch();
   ReleaseTreeModule();
-  CloserMemory();
 
   for (const auto &entry : std::filesystem::directory_iterator(tmp))
     run.leftovers += entry.path().filename().string() + "\n";

@@ -14,7 +14,6 @@
 #include "frontend/scanner.h"
 #include "support/copybook_search.h"
 #include "support/identifier_table.h"
-#include "support/memory_pools.h"
 #include "support/string_memory.h"
 #include "tokens_support.h"
 
@@ -72,8 +71,6 @@ void ParseTest::TearDown() {
   ReleaseTreeModule();
   StoreMessages(false);
   CloseIdents();
-  CloseStringMemory();
-  CloserMemory();
 }
 
 namespace {

@@ -5,13 +5,12 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "diagnostics/message_store.h"
+#include "frontend/keywords.h"
 #include "frontend/scanner.h"
 #include "frontend/source_reader.h"
-#include "frontend/keywords.h"
-#include "diagnostics/message_store.h"
 #include "support/identifier_table.h"
 #include "support/string_memory.h"
-#include "support/memory_pools.h"
 
 namespace {
 
@@ -32,8 +31,6 @@ std::string *includeListing = nullptr;
 } // namespace
 
 void StartFrontEnd(bool freeFormat) {
-  InitrMemory();
-  InitStringMemory();
   InitIdents();
   BeginErrors();
   StoreMessages(true);
@@ -163,7 +160,6 @@ ScanListing Scan(const std::string &source, const ScanOptions &options) {
     listing.comments += std::to_string(c->Line) + ": " + stringOf(c->Value) + "\n";
   listing.messages = StoredMessages();
   ResetScanner();
-  CloserMemory();
   std::filesystem::current_path(previous);
   return listing;
 }

@@ -3,15 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "frontend/copied_entries.h"
 #include "diagnostics/message_store.h"
+#include "frontend/copied_entries.h"
 #include "support/identifier_table.h"
 #include "support/string_memory.h"
-#include "support/memory_pools.h"
 
 void FrontEndTest::SetUp() {
-  InitrMemory();
-  InitStringMemory();
   InitIdents();
   BeginErrors();
   StoreMessages(true);
@@ -24,8 +21,6 @@ void FrontEndTest::TearDown() {
   ReleaseTreeModule();
   StoreMessages(false);
   CloseIdents();
-  CloseStringMemory();
-  CloserMemory();
 }
 
 std::string FrontEndTest::Messages() {
