@@ -12,6 +12,17 @@
 
 namespace {
 
+// Converts `decl` and every entry that follows it through `next`, each with
+// its members, inside the group described by `parentGrp`. Members are added to
+// `parentGroup` in source order (null for the top-level list: the entries go
+// to the conversion's repository). Entries that redefine or are redefined
+// become stand-alone definitions of the repository, reached from the group
+// through a reference; level-66 entries are skipped with the RENAMES warning.
+// Every message carries the report context of the entry being converted.
+// Errors of the type mapping propagate as VexCvtError.
+void vexCblTraverseDecl(VexCblConversion &conv, Tree_Node *decl, VexCblGrpContext &parentGrp,
+                        VexGroupDefImpl *parentGroup);
+
 constexpr int levelRenames = 66;
 constexpr int levelCondition = 88;
 
@@ -222,14 +233,6 @@ void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGr
   vexCblPlaceDef(conv, def, item, names, isRedefined, parentGroup);
 }
 
-} // namespace
-
-void vexCbDeftabDrv(VexCblConversion &conv, Tree_Node *declList) {
-  VexCblGrpContext topLevel;
-  vexCblTraverseDecl(conv, declList, topLevel, nullptr);
-  conv.repository.doExport(conv.report, conv.definitions, conv.trace);
-}
-
 void vexCblTraverseDecl(VexCblConversion &conv, Tree_Node *decl, VexCblGrpContext &parentGrp,
                         VexGroupDefImpl *parentGroup) {
   // A loop rather than a call per sibling: a copybook of many thousand
@@ -238,4 +241,12 @@ void vexCblTraverseDecl(VexCblConversion &conv, Tree_Node *decl, VexCblGrpContex
   for (auto *entry = as_if<tree::decl>(decl); entry != nullptr;
        entry = as_if<tree::decl>(entry->next))
     vexCblConvertEntry(conv, *entry, parentGrp, parentGroup);
+}
+
+} // namespace
+
+void vexCbDeftabDrv(VexCblConversion &conv, Tree_Node *declList) {
+  VexCblGrpContext topLevel;
+  vexCblTraverseDecl(conv, declList, topLevel, nullptr);
+  conv.repository.doExport(conv.report, conv.definitions, conv.trace);
 }

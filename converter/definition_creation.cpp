@@ -87,6 +87,45 @@ bool defaultValue(VexCblConversion &conv, VexCblGrpContext &grp, VexCblObjContex
   return true;
 }
 
+// A new group definition of type 1 without members.
+VexDataDef vexCblCreateGrp() {
+  auto group = VexDefAccessor<VexGroupDefImpl>::create();
+  group->setType(1);
+  return group;
+}
+
+// A string definition of the picture's size, blank-padded and right-
+// justified when the item is JUSTIFIED; a binary definition of twice the
+// size with a warning for USAGE DISPLAY-1. Reports and throws VexCvtError
+// for a USAGE other than DISPLAY. Only items whose picture makes them
+// alphabetic or alphanumeric come here, so the picture is there.
+VexDataDef vexCblCreateStr(VexCvtReport &report, VexCblGrpContext &grp, VexCblObjContext &item) {
+  const int size = item.picture->size();
+  const int usage = vexCblGetUsage(grp, item);
+  if (usage == cwDisplay1) {
+    report.message(vexCblMsg::display1);
+    auto binary = VexDefAccessor<VexBinaryDefImpl>::create();
+    binary->setWidth(VexRange(2L * size));
+    return binary;
+  }
+  if (usage != cwDisplay && usage != cwNone)
+    report.error(vexCblMsg::unknownUsage);
+  auto string = VexDefAccessor<VexStringDefImpl>::create();
+  string->setWidth(VexRange(size));
+  string->setPadCharacter(VexSyntax(vexToUnicode(" ", 1L, false)));
+  string->setJustification(item.justified ? 2 : 0);
+  return string;
+}
+
+// True when the effective USAGE is a computational, pointer or index usage
+// (word codes 66 to 82, 84, 85); false for DISPLAY, NATIVE, DISPLAY-1 and
+// none.
+bool vexCblIsNumberByUsage(const VexCblGrpContext &grp, const VexCblObjContext &item) {
+  const int usage = vexCblGetUsage(grp, item);
+  return (usage >= cwBinary && usage <= cwPointer) || usage == cwProcedurePointer ||
+         usage == cwObjectReference;
+}
+
 } // namespace
 
 VexDataDef vexCblCreateDef(VexCblConversion &conv, VexCblGrpContext &grp, VexCblObjContext &item) {
@@ -109,36 +148,4 @@ VexDataDef vexCblCreateDef(VexCblConversion &conv, VexCblGrpContext &grp, VexCbl
         primitive->setDefaultValue(value, byteImage);
   }
   return def;
-}
-
-VexDataDef vexCblCreateGrp() {
-  auto group = VexDefAccessor<VexGroupDefImpl>::create();
-  group->setType(1);
-  return group;
-}
-
-VexDataDef vexCblCreateStr(VexCvtReport &report, VexCblGrpContext &grp, VexCblObjContext &item) {
-  if (!item.picture)
-    report.error(vexCblMsg::pictureMissing);
-  const int size = item.picture->size();
-  const int usage = vexCblGetUsage(grp, item);
-  if (usage == cwDisplay1) {
-    report.message(vexCblMsg::display1);
-    auto binary = VexDefAccessor<VexBinaryDefImpl>::create();
-    binary->setWidth(VexRange(2L * size));
-    return binary;
-  }
-  if (usage != cwDisplay && usage != cwNone)
-    report.error(vexCblMsg::unknownUsage);
-  auto string = VexDefAccessor<VexStringDefImpl>::create();
-  string->setWidth(VexRange(size));
-  string->setPadCharacter(VexSyntax(vexToUnicode(" ", 1L, false)));
-  string->setJustification(item.justified ? 2 : 0);
-  return string;
-}
-
-bool vexCblIsNumberByUsage(const VexCblGrpContext &grp, const VexCblObjContext &item) {
-  const int usage = vexCblGetUsage(grp, item);
-  return (usage >= cwBinary && usage <= cwPointer) || usage == cwProcedurePointer ||
-         usage == cwObjectReference;
 }

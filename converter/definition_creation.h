@@ -7,7 +7,6 @@
 
 class VexCblConversion;
 class VexCblGrpContext;
-class VexCvtReport;
 class VexCblObjContext;
 
 // Creates the definition of `item` (a member of the group of `grp`): a group,
@@ -21,17 +20,3 @@ class VexCblObjContext;
 // of the creators propagate the same way. The caller owns the returned
 // reference; the definition is neither named nor registered.
 VexDataDef vexCblCreateDef(VexCblConversion &conv, VexCblGrpContext &grp, VexCblObjContext &item);
-
-// A new group definition of type 1 without members.
-VexDataDef vexCblCreateGrp();
-
-// A string definition of the picture's size, blank-padded and right-
-// justified when the item is JUSTIFIED; a binary definition of twice the
-// size with a warning for USAGE DISPLAY-1. Reports and throws VexCvtError
-// for a missing picture or a USAGE other than DISPLAY.
-VexDataDef vexCblCreateStr(VexCvtReport &report, VexCblGrpContext &grp, VexCblObjContext &item);
-
-// True when the effective USAGE is a computational, pointer or index usage
-// (word codes 66 to 82, 84, 85); false for DISPLAY, NATIVE, DISPLAY-1 and
-// none.
-bool vexCblIsNumberByUsage(const VexCblGrpContext &grp, const VexCblObjContext &item);

@@ -126,6 +126,15 @@ std::string normalisedName(Tree_Node *reference) {
   return "";
 }
 
+// The description text of a word code ("COMPUTATIONAL-3" for 73), or null
+// for a code without one.
+const char *vexCblTextForCblKeyword(short code) {
+  for (const KeywordText &entry : keywordTexts)
+    if (entry.code == code)
+      return entry.text;
+  return nullptr;
+}
+
 void describe(VexCblObjContext &item, int code) {
   item.addToDescription(vexCblTextForCblKeyword(static_cast<short>(code)));
 }
@@ -328,11 +337,4 @@ bool vexCblIsRedefining(Tree_Node *node, const char *name) {
   if (clause == nullptr || name == nullptr)
     return false;
   return referenceName(clause->name) == name;
-}
-
-const char *vexCblTextForCblKeyword(short code) {
-  for (const KeywordText &entry : keywordTexts)
-    if (entry.code == code)
-      return entry.text;
-  return nullptr;
 }

@@ -25,7 +25,3 @@ void vexCblExtractObj(VexCblConversion &conv, Tree_Node *node, VexCblObjContext 
 // entry is examined), a format_1 node or a redefines node; anything else, and
 // none, gives false.
 bool vexCblIsRedefining(Tree_Node *node, const char *name);
-
-// The description text of a word code ("COMPUTATIONAL-3" for 73), or null
-// for a code without one.
-const char *vexCblTextForCblKeyword(short code);

@@ -12,13 +12,6 @@ namespace {
 
 using Presentation = VexNumberDefScope::BinaryPresentation;
 
-// The picture of a DISPLAY item, which every text form is derived from.
-VexCblPicture &requirePicture(VexCvtReport &report, VexCblObjContext &item) {
-  if (!item.picture)
-    report.error(vexCblMsg::pictureMissing);
-  return *item.picture;
-}
-
 int property(VexCblPicture &picture, VexCblPicProps::Property key) {
   picture.analyze();
   return picture.picProps() ? picture.picProps()->props()[key] : 0;
@@ -122,6 +115,45 @@ const char *signPattern(int sign) {
   return "0;0";
 }
 
+// The positive and the negative sub-pattern of a numeric-edited picture,
+// built side by side.
+class VexCblPicToPattern {
+public:
+  // Appends `n` copies of `c` to both sub-patterns.
+  void addSymb(char c, int n);
+  // Appends `n` copies of `c` to the positive sub-pattern only.
+  void addPosSymb(char c, int n);
+  // Appends `n` copies of `c` to the negative sub-pattern only.
+  void addNegSymb(char c, int n);
+  // Appends `s` to the negative sub-pattern only.
+  void addNegStr(const char *s);
+  // The positive sub-pattern, ";", the negative sub-pattern.
+  std::string getPattern() const;
+
+private:
+  std::string m_positive;
+  std::string m_negative;
+};
+
+void VexCblPicToPattern::addSymb(char c, int n) {
+  addPosSymb(c, n);
+  addNegSymb(c, n);
+}
+
+void VexCblPicToPattern::addPosSymb(char c, int n) {
+  if (n > 0)
+    m_positive.append(static_cast<std::size_t>(n), c);
+}
+
+void VexCblPicToPattern::addNegSymb(char c, int n) {
+  if (n > 0)
+    m_negative.append(static_cast<std::size_t>(n), c);
+}
+
+void VexCblPicToPattern::addNegStr(const char *s) { m_negative += s; }
+
+std::string VexCblPicToPattern::getPattern() const { return m_positive + ";" + m_negative; }
+
 // One symbol of a numeric-edited picture together with its repetitions.
 struct SymbolRun {
   char symbol;
@@ -151,8 +183,6 @@ SymbolRun readRun(const std::string &picture, std::size_t &pos) {
 // picture when there is none), with repetition counts applied; a 9 inside a
 // repetition count is not a digit.
 int positionsBeforeDigits(const char *picture, char symbol) {
-  if (picture == nullptr)
-    return 0;
   const std::string text(picture);
   int positions = 0;
   std::size_t pos = 0;
@@ -163,6 +193,29 @@ int positionsBeforeDigits(const char *picture, char symbol) {
   }
   return positions;
 }
+
+// The zero-suppression symbol of a picture: the first of "Z*" that stands
+// ahead of the first 9 (the whole picture when it has none); 0 if neither
+// does. Repetition counts are skipped, not taken for digits.
+char vexCblGetZeroSupSymbol(const char *picture) {
+  for (char symbol : {'Z', '*'})
+    if (positionsBeforeDigits(picture, symbol) >= 1)
+      return symbol;
+  return 0;
+}
+
+// The floating-insertion symbol of a picture: the first of "+-$" that fills
+// at least two positions ahead of the first 9, counting repetition counts
+// (+(3)9 floats like +++9); 0 if none does.
+char vexCblGetFloatSymbol(const char *picture) {
+  for (char symbol : {'+', '-', '$'})
+    if (positionsBeforeDigits(picture, symbol) >= 2)
+      return symbol;
+  return 0;
+}
+
+// True for the simple-insertion and fixed-insertion symbols "$+-/B0,".
+bool vexCblIsInsertionSymbol(char c) { return c != '\0' && std::strchr("$+-/B0,", c) != nullptr; }
 
 // What the pattern scan of a numeric-edited picture finds besides the
 // pattern itself.
@@ -369,87 +422,21 @@ VexDataDef makeEditedNumber(const EditedLayout &layout, int size, bool commaDeci
   return number;
 }
 
-} // namespace
-
-void VexCblPicToPattern::addSymb(char c, int n) {
-  addPosSymb(c, n);
-  addNegSymb(c, n);
-}
-
-void VexCblPicToPattern::addPosSymb(char c, int n) {
-  if (n > 0)
-    m_positive.append(static_cast<std::size_t>(n), c);
-}
-
-void VexCblPicToPattern::addNegSymb(char c, int n) {
-  if (n > 0)
-    m_negative.append(static_cast<std::size_t>(n), c);
-}
-
-void VexCblPicToPattern::addNegStr(const char *s) {
-  if (s != nullptr)
-    m_negative += s;
-}
-
-std::string VexCblPicToPattern::getPattern() const { return m_positive + ";" + m_negative; }
-
-char vexCblGetZeroSupSymbol(const char *picture) {
-  for (char symbol : {'Z', '*'})
-    if (positionsBeforeDigits(picture, symbol) >= 1)
-      return symbol;
-  return 0;
-}
-
-char vexCblGetFloatSymbol(const char *picture) {
-  for (char symbol : {'+', '-', '$'})
-    if (positionsBeforeDigits(picture, symbol) >= 2)
-      return symbol;
-  return 0;
-}
-
-bool vexCblIsInsertionSymbol(char c) { return c != '\0' && std::strchr("$+-/B0,", c) != nullptr; }
-
+// Sets the point location of `def` to the DigitsAfterV property when that is
+// not 0; leaves it unset otherwise.
 void vexCblCheckPointLoc(VexCblPicProps *props, VexDefAccessor<VexNumberDefImpl> def) {
-  if (props == nullptr || !def)
+  if (props == nullptr)
     return;
   const int after = props->props()[VexCblPicProps::DigitsAfterV];
   if (after != 0)
     def->setPointLocation(after);
 }
 
-VexDataDef vexCblCreateNumber(VexCblConversion &conv, VexCblGrpContext &grp,
-                              VexCblObjContext &item) {
-  const VexCblConfig &config = conv.options;
-  VexCblPicture *picture = item.picture.get();
-  if (picture && config.compat300Output() && property(*picture, VexCblPicProps::P) != 0)
-    conv.report.message(vexCblMsg::pSymbols);
-
-  const int length = itemLength(grp, item);
-  const int usage = vexCblGetUsage(grp, item);
-  if (usage == cwDisplay1) {
-    if (!picture)
-      conv.report.error(vexCblMsg::pictureMissing);
-    conv.report.message(vexCblMsg::display1);
-    return makeBinary(2L * length);
-  }
-  if (usage != cwDisplay && usage != cwNone)
-    return vexCblCreateBinNum(conv, grp, item);
-  if (!picture)
-    conv.report.error(vexCblMsg::pictureMissing);
-  if (config.textNumbersAsStrings)
-    return makeTextString(length);
-  if ((config.compat300Output() && item.blankWhenZero) ||
-      property(*picture, VexCblPicProps::Digits) == 0) {
-    conv.report.message(vexCblMsg::blankWhenZero);
-    return makeTextString(length);
-  }
-  if (property(*picture, VexCblPicProps::E) != 0)
-    return vexCblCreateTextExtrFloat(conv, item);
-  if (vexCblTypeHas(picture->type(), VexCblType::Edited))
-    return vexCblCreateTextNumEdited(conv, item);
-  return vexCblCreateTextNum(conv, grp, item);
-}
-
+// Maps an item whose effective USAGE is neither DISPLAY nor absent: binary
+// integers by picture size, floating point, pointers, packed decimal (a
+// binary definition under compatibility level 300). Reports the implicit-
+// decimal and packed-decimal warnings; reports and throws VexCvtError for a
+// missing picture where one is needed and for a usage without mapping.
 VexDataDef vexCblCreateBinNum(VexCblConversion &conv, VexCblGrpContext &grp,
                               VexCblObjContext &item) {
   const bool compat300 = conv.options.compat300Output();
@@ -488,9 +475,12 @@ VexDataDef vexCblCreateBinNum(VexCblConversion &conv, VexCblGrpContext &grp,
   return number;
 }
 
+// Maps a DISPLAY item with a plain numeric picture to a zoned-decimal number;
+// under compatibility level 300 to a text number with a sign pattern, or to a
+// binary definition with the inner-sign warning when the sign is embedded.
 VexDataDef vexCblCreateTextNum(VexCblConversion &conv, VexCblGrpContext &grp,
                                VexCblObjContext &item) {
-  VexCblPicture &picture = requirePicture(conv.report, item);
+  VexCblPicture &picture = *item.picture;
   const int size = picture.size();
   const int sign = vexCblGetSign(grp, item);
   const bool isSigned = property(picture, VexCblPicProps::S) > 0;
@@ -526,8 +516,10 @@ VexDataDef vexCblCreateTextNum(VexCblConversion &conv, VexCblGrpContext &grp,
   return number;
 }
 
+// Maps a DISPLAY item whose picture has E to an external floating-point
+// number; a picture of fewer than 7 positions gives a string with a warning.
 VexDataDef vexCblCreateTextExtrFloat(VexCblConversion &conv, VexCblObjContext &item) {
-  const int size = requirePicture(conv.report, item).size();
+  const int size = item.picture->size();
   if (size < 7) {
     conv.report.message(vexCblMsg::shortFloat);
     return makeTextString(size);
@@ -540,8 +532,11 @@ VexDataDef vexCblCreateTextExtrFloat(VexCblConversion &conv, VexCblObjContext &i
   return number;
 }
 
+// Maps a numeric-edited DISPLAY item to a number with a text pattern, decimal
+// point, group separator and pad character; a picture the pattern cannot
+// express gives a right-justified string padded with "0" and a warning.
 VexDataDef vexCblCreateTextNumEdited(VexCblConversion &conv, VexCblObjContext &item) {
-  VexCblPicture &picture = requirePicture(conv.report, item);
+  VexCblPicture &picture = *item.picture;
   const int size = picture.size();
   EditedLayout layout;
   EditedScan scan(conv.report, picture.getPictureVal(), property(picture, VexCblPicProps::Digits));
@@ -553,4 +548,39 @@ VexDataDef vexCblCreateTextNumEdited(VexCblConversion &conv, VexCblObjContext &i
     return string;
   }
   return makeEditedNumber(layout, size, conv.options.commaDecimalPoint);
+}
+
+} // namespace
+
+VexDataDef vexCblCreateNumber(VexCblConversion &conv, VexCblGrpContext &grp,
+                              VexCblObjContext &item) {
+  const VexCblConfig &config = conv.options;
+  VexCblPicture *picture = item.picture.get();
+  if (picture && config.compat300Output() && property(*picture, VexCblPicProps::P) != 0)
+    conv.report.message(vexCblMsg::pSymbols);
+
+  const int length = itemLength(grp, item);
+  const int usage = vexCblGetUsage(grp, item);
+  if (usage == cwDisplay1) {
+    if (!picture)
+      conv.report.error(vexCblMsg::pictureMissing);
+    conv.report.message(vexCblMsg::display1);
+    return makeBinary(2L * length);
+  }
+  if (usage != cwDisplay && usage != cwNone)
+    return vexCblCreateBinNum(conv, grp, item);
+  if (!picture)
+    conv.report.error(vexCblMsg::pictureMissing);
+  if (config.textNumbersAsStrings)
+    return makeTextString(length);
+  if ((config.compat300Output() && item.blankWhenZero) ||
+      property(*picture, VexCblPicProps::Digits) == 0) {
+    conv.report.message(vexCblMsg::blankWhenZero);
+    return makeTextString(length);
+  }
+  if (property(*picture, VexCblPicProps::E) != 0)
+    return vexCblCreateTextExtrFloat(conv, item);
+  if (vexCblTypeHas(picture->type(), VexCblType::Edited))
+    return vexCblCreateTextNumEdited(conv, item);
+  return vexCblCreateTextNum(conv, grp, item);
 }

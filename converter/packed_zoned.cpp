@@ -64,6 +64,43 @@ int readRepetition(const char *pattern, std::size_t &pos) {
   return count;
 }
 
+// Packed decimal: two digits a byte, the sign in the low nibble of the last
+// byte (0xC positive, 0xD negative).
+class TpzCblPackedHelper : public TpzCblDecimalHelper {
+public:
+  explicit TpzCblPackedHelper(const TpzCblDecimal &decimal) : TpzCblDecimalHelper(decimal) {}
+
+protected:
+  void writeDigit(int digit) override;
+  void prepareToWrite(bool negative) override;
+
+private:
+  int m_shift = 4; // 4: high nibble, 0: low nibble
+};
+
+// Zoned decimal: one digit a byte under a zone (0xF0 EBCDIC, 0x30 ASCII), the
+// sign either a separate character or the zone of the first or last digit.
+class TpzCblZonedHelper : public TpzCblDecimalHelper {
+public:
+  // Sets up the zone and the sign marks of the description's encoding and
+  // sign position.
+  explicit TpzCblZonedHelper(const TpzCblDecimal &decimal);
+
+protected:
+  void writeDigit(int digit) override;
+  void prepareToWrite(bool negative) override;
+
+private:
+  // Index of the byte that carries the sign.
+  std::size_t signIndex() const;
+  // The lowest image index that holds a digit.
+  std::ptrdiff_t firstDigitIndex() const;
+
+  unsigned char m_zone;
+  unsigned char m_positive;
+  unsigned char m_negative;
+};
+
 std::unique_ptr<TpzCblDecimalHelper> makeHelper(const TpzCblDecimal &decimal) {
   if (decimal.getType() == TpzCblDecimal::TypePacked)
     return std::make_unique<TpzCblPackedHelper>(decimal);

@@ -25,24 +25,12 @@ struct Level {
 struct CopyState {
   // levels[i] belongs to level i + 1.
   std::vector<Level> levels;
-  int notFound = 0;
-  bool doCopy = true;
-  int copyContext = 0;
 };
 RunSlot<CopyState> state;
-
-} // namespace
-
-bool &do_copy() { return state().doCopy; }
-int &copy_context() { return state().copyContext; }
-
-namespace {
 
 tTree currentStatement() {
   return state().levels.empty() ? NoTree : state().levels.back().statement;
 }
-
-void includeLine(tIdent member, tPosition position) { Copy(member, position, NoIdent, NoTree); }
 
 // The text of a copybook name: a word as written, a literal without its
 // delimiters.
@@ -80,47 +68,31 @@ tIdent libraryName(tTree node) {
   return NoIdent;
 }
 
-} // namespace
-
-void init_copy_pars() {
-  state().levels.clear();
-  state().notFound = 0;
-  copy_context() = 0;
-  ForgetCarriedOut();
-  ResetReplacing();
-  GetToken_Hook() = ReplacingGetToken;
-  CloseSource_Hook() = pop;
-  Include_Hook() = includeLine;
-  ScanMessage_Hook() = ReplacingScanMessage;
-}
-
-void push(tIdent file) {
-  if (CopyLevel() + 1 >= MaxCopyLevels) {
-    Message("too many nested COPY's", xxFatal, Attribute().Position);
+// When the parser asked for a repair text (copy_repair), switches the line
+// reader to the one-line pseudo-file "dot" that serves it and pushes "dot".
+void CopyRepair() {
+  if (copy_repair() == 0)
     return;
-  }
-  tScanContext context = GetScanContext();
-  state().levels.push_back(Level{file, currentStatement()});
-  context.File = file;
-  SetScanContext(context);
+  file_input() = 0;
+  BeginFile("dot");
+  push(MakeIdent("dot"));
 }
 
-void pop() {
-  if (state().levels.empty())
-    return;
-  stop_replacing();
-  state().levels.pop_back();
-}
-
-int CopyLevel() { return static_cast<int>(state().levels.size()); }
-
+// Includes a copybook. When `name` is not empty, looks it up with
+// rFindFile. Not found: reports "cannot
+// access include file" (Error, with the name) at `position`, runs CopyRepair
+// and returns 0. Found: opens it with BeginFile, pushes its path, records the
+// path in `statement` (an s_copy or s_inclure node, or NoTree for an include
+// line) and, when `statement` is a COPY with replacing pairs, starts the
+// replacement of the copybook's text; returns 1. `library` is recorded by the
+// caller only; it plays no part in the search. A copybook that would be
+// level 32 is reported as "too many nested COPY's" (Fatal) and not opened.
 int Copy(tIdent name, tPosition position, tIdent library, tTree statement) {
   (void)library;
-  if (!do_copy() || name == NoIdent || LengthIdent(name) == 0)
+  if (name == NoIdent || LengthIdent(name) == 0)
     return 0;
   const char *found = rFindFile(GetCStr(name));
   if (found == nullptr) {
-    ++state().notFound;
     MessageI("cannot access include file", xxError, position, xxIdent, &name);
     CopyRepair();
     return 0;
@@ -145,18 +117,50 @@ int Copy(tIdent name, tPosition position, tIdent library, tTree statement) {
   return 1;
 }
 
-void CopyRepair() {
-  if (copy_repair() == 0)
-    return;
-  file_input() = 0;
-  BeginFile("dot");
-  push(MakeIdent("dot"));
-}
+void includeLine(tIdent member, tPosition position) { Copy(member, position, NoIdent, NoTree); }
 
+// Applies the prefix character and level increment of the INCLURE statement
+// that opened the current level to the text of that level.
 void start_prefix() {
   if (auto *inclure = as_if<tree::s_inclure>(currentStatement()))
     set_inclure_params(inclure->prefix, inclure->increment);
 }
+
+// Leaves the innermost level after its file was closed (CloseFile has
+// restored the including file's name, prefix and increment): ends the
+// reading of replaced text that belongs to the level (stop_replacing). Does nothing
+// at level 0. Installed as CloseSource_Hook.
+void pop() {
+  if (state().levels.empty())
+    return;
+  stop_replacing();
+  state().levels.pop_back();
+}
+
+} // namespace
+
+void init_copy_pars() {
+  state().levels.clear();
+  ForgetCarriedOut();
+  ResetReplacing();
+  GetToken_Hook() = ReplacingGetToken;
+  CloseSource_Hook() = pop;
+  Include_Hook() = includeLine;
+  ScanMessage_Hook() = ReplacingScanMessage;
+}
+
+void push(tIdent file) {
+  if (CopyLevel() + 1 >= MaxCopyLevels) {
+    Message("too many nested COPY's", xxFatal, Attribute().Position);
+    return;
+  }
+  tScanContext context = GetScanContext();
+  state().levels.push_back(Level{file, currentStatement()});
+  context.File = file;
+  SetScanContext(context);
+}
+
+int CopyLevel() { return static_cast<int>(state().levels.size()); }
 
 int CopyStatement(tree::s_copy *statement) {
   if (statement == nullptr)

@@ -654,6 +654,19 @@ std::size_t noteMode() {
   return state().modes.size() - 1;
 }
 
+// True from start_replacing until the parser has had the last token of the
+// replaced text.
+bool replacing_active() { return state().replacing || state().serving; }
+
+// The token reader for the COPY-statement parser while the stage reads the
+// affected text (call_copy_pars): Get_Token, noting how each token was read.
+int ReplacingReadToken() {
+  std::size_t before = noteMode();
+  int code = Get_Token();
+  state().readModes.emplace_back(before, noteMode());
+  return code;
+}
+
 void append(int code, const tScanAttribute &a, std::pair<std::size_t, std::size_t> modes,
             bool silent = false) {
   bool white = true;
@@ -1057,15 +1070,6 @@ bool start_replacing(tIdent file, tTree pairs, bool copy, tPosition where) {
 void stop_replacing() {
   if (state().replacing && !state().readingEnded && CopyLevel() == state().replacingLevel)
     endReading();
-}
-
-bool replacing_active() { return state().replacing || state().serving; }
-
-int ReplacingReadToken() {
-  std::size_t before = noteMode();
-  int code = Get_Token();
-  state().readModes.emplace_back(before, noteMode());
-  return code;
 }
 
 bool ReplacingScanMessage(const char *text, tPosition &position) {

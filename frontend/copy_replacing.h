@@ -27,17 +27,9 @@ bool start_replacing(tIdent file, tTree pairs, bool copy, tPosition where);
 // text belongs to the level, that text ends there.
 void stop_replacing();
 
-// True from start_replacing until the parser has had the last token of the
-// replaced text.
-bool replacing_active();
-
 // The stage: installed as GetToken_Hook by init_copy_pars. Without an active
 // replacement it is Get_Token.
 int ReplacingGetToken();
-
-// The token reader for the COPY-statement parser while the stage reads the
-// affected text (call_copy_pars): Get_Token, noting how each token was read.
-int ReplacingReadToken();
 
 // Installed as ScanMessage_Hook by init_copy_pars. Messages about the affected
 // text are noted while it is read; when the stage scans text again from

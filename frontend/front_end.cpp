@@ -67,7 +67,6 @@ FrontEndResult ParseCopybook(const std::string &path, const FrontEndOptions &opt
 void FrontEndResult::parse(const std::string &path, const FrontEndOptions &options) {
   free_format() = options.freeFormat;
   MaxColumn() = options.freeFormat ? 256 : 72;
-  do_copy() = true;
   NameCheckMsg() = options.nameCheck;
   NameCheck() = options.nameCheck;
 

@@ -30,25 +30,30 @@ tKeyword &entryOf(tIdent ident) {
   return state().entries[ident];
 }
 
-} // namespace
-
-std::uint32_t &dialect() { return state().dialect; }
+// The highest identifier number that belongs to the keyword table.
 std::int32_t &max_keyword() { return state().max_keyword; }
 
-const char *TerminalName(int code) {
-  if (code < 0 || code > MaxTerminal)
-    return "_unknown_";
-  return terminalNames[code];
-}
-
+// Interns `word` (upper case) and sets its entry to `dialects` and `token`.
 void keyword(const char *word, std::uint32_t dialects, int token) {
   tKeyword &entry = entryOf(MakeIdent(word));
   entry.Dialects = dialects;
   entry.Token = static_cast<std::int16_t>(token);
 }
 
+// Interns `word`, which must already be in the table, and sets only its token,
+// so that it yields the terminal of another word.
 void synonym(const char *word, int token) {
   entryOf(MakeIdent(word)).Token = static_cast<std::int16_t>(token);
+}
+
+} // namespace
+
+std::uint32_t &dialect() { return state().dialect; }
+
+const char *TerminalName(int code) {
+  if (code < 0 || code > MaxTerminal)
+    return "_unknown_";
+  return terminalNames[code];
 }
 
 void init_keywords(const char *) {

@@ -34,16 +34,6 @@ constexpr std::uint32_t DefaultDialects = StandardDialect | 0x800000u | 0x100000
 // text is scanned, only ReplacingDialect in replacing mode.
 std::uint32_t &dialect();
 
-// The highest identifier number that belongs to the keyword table.
-std::int32_t &max_keyword();
-
-// Interns `word` (upper case) and sets its entry to `dialects` and `token`.
-void keyword(const char *word, std::uint32_t dialects, int token);
-
-// Interns `word`, which must already be in the table, and sets only its token,
-// so that it yields the terminal of another word.
-void synonym(const char *word, int token);
-
 // Enters every built-in keyword in its fixed order (so that they get the
 // lowest identifier numbers after the identifier table was initialised),
 // records max_keyword, applies the synonyms and sets `dialect` to

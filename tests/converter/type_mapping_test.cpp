@@ -32,28 +32,16 @@ void runCaseFile(const char *fileName) {
 TEST(TypeMapping, EveryCaseOfTheTable) { runCaseFile("typemap.cases"); }
 TEST(TypeMapping, NumericEditedPictures) { runCaseFile("edited.cases"); }
 
-// The dispatch never hands a number without picture to the text creators,
-// but they refuse one all the same.
-TEST(TypeMapping, TextNumberWithoutPictureIsRefused) {
-  using Creator = VexDataDef (*)(VexCblConversion &, VexCblGrpContext &, VexCblObjContext &);
-  const Creator creators[] = {
-      vexCblCreateNumber, vexCblCreateTextNum,
-      [](VexCblConversion &conv, VexCblGrpContext &, VexCblObjContext &item) {
-        return vexCblCreateTextExtrFloat(conv, item);
-      },
-      [](VexCblConversion &conv, VexCblGrpContext &, VexCblObjContext &item) {
-        return vexCblCreateTextNumEdited(conv, item);
-      }};
-  for (Creator create : creators) {
-    VexCblConversion conv{VexCblConfig{}};
-    VexCblGrpContext grp;
-    VexCblObjContext item;
-    const VexCblReportContext context(conv.report, "ITEM", nullptr);
-    testing::internal::CaptureStderr();
-    EXPECT_THROW(create(conv, grp, item), VexCvtError);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              " (ITEM) \n\tError: Picture is not specified.\n");
-  }
+// A DISPLAY number needs a picture to derive its text form from.
+TEST(TypeMapping, DisplayNumberWithoutPictureIsRefused) {
+  VexCblConversion conv{VexCblConfig{}};
+  VexCblGrpContext grp;
+  VexCblObjContext item;
+  const VexCblReportContext context(conv.report, "ITEM", nullptr);
+  testing::internal::CaptureStderr();
+  EXPECT_THROW(vexCblCreateNumber(conv, grp, item), VexCvtError);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            " (ITEM) \n\tError: Picture is not specified.\n");
 }
 
 } // namespace
