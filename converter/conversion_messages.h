@@ -8,7 +8,6 @@
 namespace vexCblMsg {
 
 // --- The run (written to the standard error stream as they are)
-inline constexpr const char *startingParsing = "Starting Cobol parsing ...\n";
 inline constexpr const char *startingConversion = "Starting conversion ...\n";
 inline constexpr const char *sourceErrors =
     "Error: Cobol source contains errors. Conversion stopped.\n";

@@ -20,5 +20,3 @@ struct VexCblConfig {
   bool compat300Output() const { return compatLevel == compat300; }
 };
 
-// The name the library's callers know the options by.
-using ConversionOptions = VexCblConfig;

@@ -11,24 +11,13 @@
 
 #include "frontend/syntax_tree.h"
 
-// Declaration kinds: the section a name was declared in (`kind` of `decl`).
+// Declaration kinds: the kind of description a name was declared in (`kind`
+// of `decl`); a copybook's data description entries have none. The numbers
+// are the ones the declaration dumps of the tests show.
 inline constexpr std::int16_t dkUndefined = 0;
-inline constexpr std::int16_t dkConf = 1;
-inline constexpr std::int16_t dkIo = 2;
-inline constexpr std::int16_t dkSubSchema = 3;
 inline constexpr std::int16_t dkFile = 4;
-inline constexpr std::int16_t dkWorkingStorage = 5;
-inline constexpr std::int16_t dkVirtualStorage = 6;
-inline constexpr std::int16_t dkLocalStorage = 7;
-inline constexpr std::int16_t dkLinkage = 8;
 inline constexpr std::int16_t dkCommunication = 9;
 inline constexpr std::int16_t dkReport = 10;
-inline constexpr std::int16_t dkScreen = 11;
-inline constexpr std::int16_t dkSection = 12;
-inline constexpr std::int16_t dkParagraph = 13;
-inline constexpr std::int16_t dkProcedure = 14;
-inline constexpr std::int16_t dkEntry = 15;
-inline constexpr std::int16_t dkProgram = 16;
 
 // A name to declare: its identifier (NoIdent for an unnamed entry) and where
 // it begins and ends.

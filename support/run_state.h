@@ -38,8 +38,6 @@ public:
       noActiveRun();
     return *activeRun_;
   }
-  // True when a run is active on this thread.
-  static bool isActive() { return activeRun_ != nullptr; }
 
   // A new slot number; called once per module state type, at start-up.
   static std::size_t allocateSlot();
