@@ -1,3 +1,4 @@
+// Argument cursor, option matching, and the option error and usage texts that stop the reading.
 #include "cli/command_line.h"
 
 #include <iostream>

@@ -1,4 +1,5 @@
 #pragma once
+// Command-line classes: argument cursor, option declarations, option errors and usage output.
 #include <cstddef>
 #include <string>
 #include <utility>

@@ -1,3 +1,4 @@
+// The program: option table, usage text, output name and the exit status of one run.
 #include "cli/driver.h"
 
 #include <cinttypes>

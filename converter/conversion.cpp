@@ -1,3 +1,4 @@
+// One conversion's state made from its options: report, registry, repository and trace.
 #include "converter/conversion.h"
 
 #include <utility>

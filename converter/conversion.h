@@ -1,4 +1,5 @@
 #pragma once
+// The state of one conversion, passed by reference to every step of it.
 #include "converter/conversion_options.h"
 #include "converter/conversion_report.h"
 #include "converter/definition_repository.h"

@@ -1,4 +1,5 @@
 #pragma once
+// VexCblConfig: the command-line choices (-c -dnd -tn -ta -ns -o -compat -r) the mapping reads.
 #include <cstdint>
 #include <string>
 

@@ -1,3 +1,4 @@
+// Writes converter messages to stderr behind the innermost item context "file":line,col (name).
 #include "converter/conversion_report.h"
 
 #include <cstdio>

@@ -1,4 +1,5 @@
 #pragma once
+// Conversion report: scoped item contexts, message and error reporting, VexCvtError.
 #include <string>
 #include <vector>
 

@@ -1,3 +1,4 @@
+// The converter's entry point: one conversion of a declaration list, its messages and status.
 #include "converter/convert.h"
 
 #include <cstdio>

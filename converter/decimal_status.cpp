@@ -1,3 +1,4 @@
+// Message table of the packed/zoned result codes 0-22 and the TpzErrorCode holder.
 #include "converter/decimal_status.h"
 
 #include "converter/conversion_messages.h"

@@ -1,4 +1,5 @@
 #pragma once
+// TpzErrorCode: success or a numbered packed/zoned failure with its fixed message text.
 #include <string>
 
 // The result of a packed or zoned decimal operation: success, or the code of

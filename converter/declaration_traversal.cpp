@@ -1,3 +1,4 @@
+// Walks declarations: extract, create, name, place; REDEFINES stand-alones, 66 skipped, 88 lists.
 #include "converter/declaration_traversal.h"
 
 #include <string>

@@ -1,4 +1,5 @@
 #pragma once
+// Declaration traversal: vexCbDeftabDrv (list to exported document) and vexCblTraverseDecl.
 #include "converter/item_contexts.h"
 #include "frontend/syntax_tree.h"
 #include "model/definition_model.h"

@@ -1,3 +1,4 @@
+// Picks group/string/number by category and USAGE; applies VALUE, packed/zoned bytes under 300.
 #include "converter/definition_creation.h"
 
 #include <string>

@@ -1,4 +1,5 @@
 #pragma once
+// Definition creation: one model definition per item by category and USAGE, VALUE as default.
 #include "model/definition_model.h"
 
 // Definition creation: the one definition of the model that represents a

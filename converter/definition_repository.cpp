@@ -1,3 +1,4 @@
+// Builds the RDF document from the collected definitions, namespaces and Info lines; writes it.
 #include "converter/definition_repository.h"
 
 #include <fstream>

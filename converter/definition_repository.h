@@ -1,4 +1,5 @@
 #pragma once
+// VexCvtRepository: collects one conversion's definitions and exports them as one document.
 #include <memory>
 
 #include "model/definition_model.h"

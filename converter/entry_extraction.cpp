@@ -1,3 +1,4 @@
+// Reads an entry's tree nodes into its item context; word-code texts of the descriptions.
 #include "converter/entry_extraction.h"
 
 #include <array>

@@ -1,4 +1,5 @@
 #pragma once
+// Extraction: entry name, clauses and VALUE from the syntax tree into VexCblObjContext.
 #include "converter/item_contexts.h"
 #include "frontend/syntax_tree.h"
 

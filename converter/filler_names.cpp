@@ -1,3 +1,4 @@
+// Member names: an empty or FILLER name becomes FILLER1, FILLER2, ... per group.
 #include "converter/filler_names.h"
 
 namespace {

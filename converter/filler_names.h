@@ -1,4 +1,5 @@
 #pragma once
+// vexCblGetUniqName: an item's member name, with numbered FILLER names for unnamed items.
 #include <string>
 
 #include "converter/item_contexts.h"

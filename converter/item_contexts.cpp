@@ -1,3 +1,4 @@
+// Group context population (inherited sign, usage, name path), filler counter, descriptions.
 #include "converter/item_contexts.h"
 
 namespace {

@@ -1,4 +1,5 @@
 #pragma once
+// Item contexts: what a group passes to its members and what is read from one entry.
 #include <cstdint>
 #include <memory>
 #include <string>

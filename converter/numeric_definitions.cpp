@@ -1,3 +1,4 @@
+// Numeric mapping: binary/packed/zoned by USAGE, external float, edited picture to text pattern.
 #include "converter/numeric_definitions.h"
 
 #include <cstdlib>

@@ -1,4 +1,5 @@
 #pragma once
+// Numeric definitions: binary, packed, zoned, text and edited numbers mapped to the model.
 #include <string>
 
 #include "converter/pictures.h"

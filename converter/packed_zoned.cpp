@@ -1,3 +1,4 @@
+// Packed/zoned pattern parsing, validation, rounding and digit/sign layout of the byte image.
 #include "converter/packed_zoned.h"
 
 #include <memory>

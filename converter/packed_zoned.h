@@ -1,4 +1,5 @@
 #pragma once
+// TpzCblDecimal: packed/zoned field description and decimal text <-> byte image conversion.
 #include <cstddef>
 #include <cstdint>
 #include <string>

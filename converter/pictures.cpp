@@ -1,3 +1,4 @@
+// Picture symbol table and analysis: size, category, S/P/E counts, digits, digits after V.
 #include "converter/pictures.h"
 
 #include <array>

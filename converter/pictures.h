@@ -1,4 +1,5 @@
 #pragma once
+// Picture strings: normalised storage, category bits and the analysed property table.
 #include <cstdint>
 #include <map>
 #include <memory>

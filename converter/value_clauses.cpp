@@ -1,3 +1,4 @@
+// VALUE literals: hex escapes, doubled delimiters, figurative constants, ALL repetition.
 #include "converter/value_clauses.h"
 
 #include <array>

@@ -1,4 +1,5 @@
 #pragma once
+// VexCblValue: a VALUE literal classified, and its value image for a definition's default.
 #include <cstdint>
 #include <string>
 

@@ -1,3 +1,4 @@
+// Coded message texts, message store, sorting by position, the found/expected line, the fatal end.
 #include "diagnostics/message_store.h"
 
 #include <algorithm>

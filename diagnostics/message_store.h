@@ -1,4 +1,5 @@
 #pragma once
+// Message store: classes, codes, coded and text messages, store mode, counts, Errors_Exit.
 #include <cstdio>
 #include <new>
 

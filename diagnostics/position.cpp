@@ -1,3 +1,4 @@
+// Orders positions by file, line, column and prints them as "file":line,col.
 #include "diagnostics/position.h"
 
 int Compare(const tPosition &a, const tPosition &b) {

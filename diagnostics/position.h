@@ -1,4 +1,5 @@
 #pragma once
+// tPosition: file identifier, line and column of a source position; compare and print.
 #include <cstdint>
 #include <cstdio>
 

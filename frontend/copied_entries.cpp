@@ -1,3 +1,4 @@
+// trafo_data_desc: hangs the entries a COPY brought into an entry under that COPY entry.
 #include "frontend/copied_entries.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// COPY/INCLURE/-INC inclusion: copy-file levels, copybook lookup, the COPY stage's scanner hooks.
 #include "frontend/copy_inclusion.h"
 
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// Hand-written parser of COPY, REPLACE and INCLURE statements met inside replaced text.
 #include "frontend/copy_statement_parser.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Declaration hashing, level-number hierarchy, duplicate-name checks and qualified lookup.
 #include "frontend/declaration_table.h"
 
 #include <array>

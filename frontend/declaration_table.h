@@ -1,4 +1,5 @@
 #pragma once
+// Declaration table: decl nodes linked by level, lookup by name and by qualification.
 #include <array>
 // The declaration table: every declared name as a `decl` node of the syntax
 // tree, linked into the hierarchy that the level numbers define (`lower` the

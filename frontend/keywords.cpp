@@ -1,3 +1,4 @@
+// Keyword table in the run: reserved words by dialect, their terminals, terminal names.
 #include "frontend/keywords.h"
 
 #include <vector>

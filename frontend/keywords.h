@@ -1,4 +1,5 @@
 #pragma once
+// Terminal constants tok::, reserved-word dialects and the keyword lookup of the scanner.
 #include <cstdint>
 
 #include "support/identifier_table.h"

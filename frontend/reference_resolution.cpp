@@ -1,3 +1,4 @@
+// Eval: walks a subtree and resolves names and qualifications; undeclared and ambiguous names.
 #include "frontend/reference_resolution.h"
 
 #include "frontend/declaration_table.h"

@@ -1,3 +1,4 @@
+// Reads physical lines; fixed format: sequence area, indicator, debug lines; repair lines.
 #include "frontend/source_reader.h"
 
 #include <cctype>

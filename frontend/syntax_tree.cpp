@@ -1,3 +1,4 @@
+// Node arena and constructors, kind names and checks, list reversal, the cobol_word texts.
 #include "frontend/syntax_tree.h"
 
 #include <cstdio>

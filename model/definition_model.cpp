@@ -1,3 +1,4 @@
+// Model texts, reference counts, registries, checked setters and the markup of each definition.
 #include "model/definition_model.h"
 
 #include <array>

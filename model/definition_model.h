@@ -1,4 +1,5 @@
 #pragma once
+// Definition model: groups, items, string/binary/number definitions, handles, registries.
 #include <cstddef>
 #include <cstdint>
 #include <map>

@@ -1,3 +1,4 @@
+// Xerces-C DOM behind the helpers: UTF-8/UTF-16, parse into a parent, serialise, errors.
 #include "model/xml_helpers.h"
 
 #include <cstdio>

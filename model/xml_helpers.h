@@ -1,4 +1,5 @@
 #pragma once
+// XML helpers: documents, nodes, parsing markup into a document and writing it out.
 #include <cstddef>
 #include <memory>
 #include <ostream>

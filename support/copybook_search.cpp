@@ -1,3 +1,4 @@
+// Copybook lookup over directories and extensions, with cached listings compared case-blind.
 #include "support/copybook_search.h"
 
 #include <algorithm>

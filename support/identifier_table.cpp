@@ -1,3 +1,4 @@
+// Identifier hash table: dense numbers for texts, growing tables, writing identifiers.
 #include "support/identifier_table.h"
 
 #include <cstring>

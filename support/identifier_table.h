@@ -1,4 +1,5 @@
 #pragma once
+// Identifiers (tIdent): interned texts with dense numbers, 1 the empty name.
 #include <cstdint>
 
 #include "support/string_memory.h"

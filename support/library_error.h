@@ -1,4 +1,5 @@
 #pragma once
+// VexError: the exception of the command-line, model and XML libraries.
 #include <string>
 #include <utility>
 

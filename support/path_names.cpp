@@ -1,3 +1,4 @@
+// Base name, directory name and separator replacement of path texts.
 #include "support/path_names.h"
 
 #include <algorithm>

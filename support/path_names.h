@@ -1,4 +1,5 @@
 #pragma once
+// Path helpers of the copybook search (base name, directory name, backslashes).
 #include <string>
 
 // Path helpers of the copybook search; "/" is the separator.

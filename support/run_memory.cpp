@@ -1,3 +1,4 @@
+// The run's arena over std::pmr, counting the bytes it took from the heap.
 #include "support/run_memory.h"
 
 #include "support/run_state.h"

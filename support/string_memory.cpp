@@ -1,3 +1,4 @@
+// String records (length, text, NUL) in the run's arena.
 #include "support/string_memory.h"
 
 #include <cstdint>

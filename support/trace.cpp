@@ -1,3 +1,4 @@
+// The trace of one conversion: a file named by VEXFCBL_TRACE, appended to line by line.
 #include "support/trace.h"
 
 #include <cstdlib>

@@ -1,4 +1,5 @@
 #pragma once
+// The developer trace of a conversion, switched on by VEXFCBL_TRACE=FILE.
 #include <fstream>
 #include <memory>
 #include <ostream>

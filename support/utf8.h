@@ -1,4 +1,5 @@
 #pragma once
+// UTF-8 decoding/encoding, Latin-1 fallback and XML control-character test.
 #include <cstddef>
 #include <string>
 

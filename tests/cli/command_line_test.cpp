@@ -1,3 +1,4 @@
+// Tests option matching, value consumption, and the missing-value and usage stops.
 #include "cli/command_line.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Tests option reading, output names, copybook search order, and runs in one process.
 #include "cli/driver.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Compares packed/zoned images with what the installed GnuCOBOL compiler stores.
 #include <gtest/gtest.h>
 
 #include <array>

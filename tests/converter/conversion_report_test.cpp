@@ -1,3 +1,4 @@
+// Tests item context texts, bare messages and the nesting of report contexts.
 #include "converter/conversion_report.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Converter test support: scoped options, scratch folder, front-end run, case files.
 #include "tests/converter/converter_support.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// Whole program runs over convert.cases; trace changes nothing; long sibling lists.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

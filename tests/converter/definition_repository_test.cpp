@@ -1,3 +1,4 @@
+// Tests export: nothing to export, file truncation, unregistered names, current repository.
 #include "converter/definition_repository.h"
 
 #include <gtest/gtest.h>

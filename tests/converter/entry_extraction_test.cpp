@@ -1,3 +1,4 @@
+// Tests extraction of entries into item contexts (extract.cases), REDEFINES, prefixed names.
 #include <gtest/gtest.h>
 
 #include "converter/conversion.h"

@@ -1,3 +1,4 @@
+// Tests sign/usage inheritance, group name paths, FILLER numbering and description text.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,3 +1,4 @@
+// Tests the packed/zoned encoder: decimal.cases, validation, default sign, rounding, texts.
 #include <gtest/gtest.h>
 
 #include <iomanip>

@@ -1,3 +1,4 @@
+// Tests picture analysis over picture.cases, caching of the analysis, symbol counting.
 #include <gtest/gtest.h>
 
 #include <cstdio>

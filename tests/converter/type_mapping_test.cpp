@@ -1,3 +1,4 @@
+// Tests the item-to-definition mapping (typemap.cases, edited.cases), schema-validated.
 #include <gtest/gtest.h>
 
 #include "converter/conversion.h"

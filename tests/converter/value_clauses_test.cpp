@@ -1,3 +1,4 @@
+// Tests VALUE literals: delimiters, hex, Z and DBCS literals, ALL, figurative constants.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,3 +1,4 @@
+// Tests the message store: printing, ordering, counts, full store, info kinds, fatal end, runs.
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>

@@ -1,3 +1,4 @@
+// RunCopy: scans a file tree with a stand-in parser that carries out COPY statements.
 #include "copy_support.h"
 
 #include <cstdlib>

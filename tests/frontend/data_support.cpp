@@ -1,3 +1,4 @@
+// Reads data-case folders (input, expectation, options line, copybooks); VEX_UPDATE rewrite.
 #include "data_support.h"
 
 #include <gtest/gtest.h>

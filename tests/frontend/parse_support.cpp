@@ -1,3 +1,4 @@
+// Runs ParseCopybook on test text in the test's run; tree and declaration dumps.
 #include "parse_support.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// Tests kind checks and casts, list reversal, child visits, arena reuse, out of memory.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>

@@ -1,3 +1,4 @@
+// Scanner test support: front-end start-up, temp files, token listing lines, messages.
 #include "tokens_support.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// FrontEndTest fixture: fresh front-end state, entry and reference builders.
 #include "tree_support.h"
 
 #include <cstdio>

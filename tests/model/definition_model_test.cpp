@@ -1,3 +1,4 @@
+// Tests reference counts, groups, registries, kinds, texts, setters and schema-checked markup.
 #include "model/definition_model.h"
 
 #include <fstream>

@@ -1,3 +1,4 @@
+// Tests XML writing (declaration, indent, control chars), parsing, errors and documents.
 #include "model/xml_helpers.h"
 
 #include <gtest/gtest.h>

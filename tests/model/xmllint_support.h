@@ -1,4 +1,5 @@
 #pragma once
+// Validates documents and definition elements against schema/vexfcbl.xsd with xmllint.
 #include <cstdio>
 #include <fstream>
 #include <string>

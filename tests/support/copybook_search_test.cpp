@@ -1,3 +1,4 @@
+// Tests copybook lookup order, cached listings, ./ hits, path helpers, use before start.
 #include <climits>
 #include <filesystem>
 #include <fstream>

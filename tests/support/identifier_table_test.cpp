@@ -1,3 +1,4 @@
+// Tests identifier numbering, table growth, hashing, undefined writes and string records.
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <string>

@@ -1,3 +1,4 @@
+// Tests the trace: nothing evaluated when off, whole lines, appending, the environment.
 #include "support/trace.h"
 
 #include <gtest/gtest.h>
