@@ -2,6 +2,7 @@
 #include "frontend/declaration_table.h"
 
 #include <array>
+#include <unordered_map>
 
 #include "support/run_state.h"
 
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr int BucketCount = 1024;
 constexpr int StackSize = 52;
 constexpr std::uint32_t RmsDialects = 0x800000 | 0x1000000;
 
@@ -22,8 +22,32 @@ struct LevelEntry {
   tree::decl *last; // last declaration made on this depth, or null
 };
 
+// Where the siblings of one parent with one name stand in their list: the
+// newest one put in front of it (level 0) and the oldest one appended.
+struct SiblingsNamed {
+  tree::decl *newestPrepended = nullptr;
+  tree::decl *oldestAppended = nullptr;
+};
+
+struct SiblingKey {
+  const Tree_Node *parent;
+  tIdent name;
+  bool operator==(const SiblingKey &) const = default;
+};
+
+struct SiblingKeyHash {
+  std::size_t operator()(const SiblingKey &key) const {
+    return std::hash<const void *>{}(key.parent) * 31 + key.name;
+  }
+};
+
 struct DeftabState {
-  tree::decl *buckets[BucketCount] = {};
+  // The newest declaration of each name; older ones follow through
+  // `collision`, so a lookup meets only declarations of its name.
+  std::unordered_map<tIdent, tree::decl *> newestNamed;
+  // The duplicate check's view of every sibling list, kept as declarations
+  // are linked, so that it costs the same in a list of any length.
+  std::unordered_map<SiblingKey, SiblingsNamed, SiblingKeyHash> siblings;
   LevelEntry stack[StackSize] = {};
   int depth = 0;         // stack_ptr: the current depth, 0 is the top level
   int current_level = 1; // level number of the last ordinary entry
@@ -44,10 +68,23 @@ RunSlot<DeftabState> state;
 tree::decl *NextDecl(const tree::decl *d) { return static_cast<tree::decl *>(d->next); }
 tree::decl *FirstField(const tree::decl *d) { return static_cast<tree::decl *>(d->fields); }
 
+// Records `d` among the siblings of its parent (`lower`, which must be final).
+void EnterSibling(tree::decl *d) {
+  SiblingsNamed &named = state().siblings[SiblingKey{d->lower, d->name}];
+  if (d->level == 0)
+    named.newestPrepended = d;
+  else if (named.oldestAppended == nullptr)
+    named.oldestAppended = d;
+}
+
 void Enter(tree::decl *d) {
-  tree::decl *&bucket = state().buckets[d->name & (BucketCount - 1)];
-  d->collision = bucket;
-  bucket = d;
+  tree::decl *&newest = state().newestNamed[d->name];
+  d->collision = newest;
+  newest = d;
+  // Declarations put in front of a list know their parent already; appended
+  // ones are entered when Link has chosen it.
+  if (d->level == 0)
+    EnterSibling(d);
 }
 
 bool RmsDialect() { return (dialect() & RmsDialects) != 0; }
@@ -107,28 +144,16 @@ int ChooseDepth(int level) {
   return depth;
 }
 
-// The first earlier sibling of `d` with the same name, or null. Siblings share
-// their parent (`lower`; null for the top-level list), and every declaration
-// sits in its name's hash chain, so the chain is searched instead of the
-// sibling list, which keeps declaring linear in long flat records. The result
-// is the one a walk of the list from its head would meet first: entries put
-// in front of the list (level 0: implicit declarations) come first, newest
-// first; appended entries follow, oldest first.
+// The first earlier sibling of `d` with the same name, or null: the one a
+// walk of the list from its head would meet first. Entries put in front of
+// the list (level 0: implicit declarations) come first, newest first;
+// appended entries follow, oldest first.
 tree::decl *FirstSiblingNamed(const tree::decl *d) {
-  tree::decl *prepended = nullptr;
-  tree::decl *appended = nullptr;
-  for (tree::decl *s = state().buckets[d->name & (BucketCount - 1)]; s != nullptr;
-       s = static_cast<tree::decl *>(s->collision)) {
-    if (s == d || s->name != d->name || s->lower != d->lower)
-      continue;
-    if (s->level == 0) {
-      if (prepended == nullptr)
-        prepended = s;
-    } else {
-      appended = s;
-    }
-  }
-  return prepended != nullptr ? prepended : appended;
+  auto found = state().siblings.find(SiblingKey{d->lower, d->name});
+  if (found == state().siblings.end())
+    return nullptr;
+  const SiblingsNamed &named = found->second;
+  return named.newestPrepended != nullptr ? named.newestPrepended : named.oldestAppended;
 }
 
 void ReportDuplicate(tree::decl *d) {
@@ -148,6 +173,7 @@ void Link(tree::decl *d, int depth) {
   } else if (parent != nullptr) {
     parent->fields = d;
   }
+  EnterSibling(d);
   state().stack[depth].last = d;
   state().depth = depth;
 }
@@ -254,10 +280,10 @@ tree::decl *Identify(tIdent name) {
   search_count() = 0;
   if (name == NoIdent)
     return nullptr;
-  for (tree::decl *d = state().buckets[name & (BucketCount - 1)]; d != nullptr;
-       d = static_cast<tree::decl *>(d->collision)) {
-    if (d->name != name)
-      continue;
+  auto newest = state().newestNamed.find(name);
+  if (newest == state().newestNamed.end())
+    return nullptr;
+  for (tree::decl *d = newest->second; d != nullptr; d = static_cast<tree::decl *>(d->collision)) {
     search_result()[++search_count()] = d;
     if (search_count() == MaxSearch)
       break;
