@@ -324,6 +324,11 @@ void MessageChar(const char *text, int messageClass, tPosition position, char ch
   }
 }
 
+bool MessageTextsDropped() {
+  const ErrorsState &s = state();
+  return s.IsStore && s.Stored.size() >= MaxMessages;
+}
+
 void StoreMessages(bool on) {
   ErrorsState &s = state();
   s.IsStore = on;

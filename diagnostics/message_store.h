@@ -39,6 +39,9 @@ void MessageI(const char *text, int messageClass, tPosition position, int infoKi
 void MessageChar(const char *text, int messageClass, tPosition position, char character);
 // true: collect messages (and empty the store); false: print each at once.
 void StoreMessages(bool on);
+// True when the store is full: further messages are counted, but their texts
+// and data are dropped, so callers may skip composing them.
+bool MessageTextsDropped();
 // Sorts the stored messages by position (equal positions in the order
 // reported) and prints them to stream; the store is kept, so a second call
 // prints them again. Afterwards messages go to the standard error stream.

@@ -1784,6 +1784,13 @@ static int yyreport_syntax_error(const yypcontext_t *context) {
   state().lastError = where;
   ErrorMessage(xxSyntaxError, xxError, where);
 
+  // A long broken input fills the store early; the rest of its errors are
+  // only counted, and the expected-token set is the expensive part.
+  if (MessageTextsDropped()) {
+    ErrorMessageI(xxTokenFound, xxInformation, where, xxString, "");
+    ErrorMessageI(xxExpectedTokens, xxInformation, where, xxString, "");
+    return 0;
+  }
   const int found = terminalCodes()[static_cast<std::size_t>(yypcontext_token(context))];
   const char *foundName = yyGetTokenName(found);
   ErrorMessageI(xxTokenFound, xxInformation, where, xxString, foundName);

@@ -9,7 +9,7 @@
 namespace {
 
 constexpr std::size_t InitialTableSize = 1024;
-constexpr std::size_t InitialBucketCount = 256;
+constexpr std::size_t InitialBucketCount = 1024;
 constexpr tIdent ReservedIdent = 2;
 
 struct IdentEntry {
@@ -22,9 +22,10 @@ struct IdentEntry {
 };
 
 // Until the first new name the table holds just the empty name and the
-// reserved number, with one bucket; then 1024 entries and 256 buckets, both
-// doubling together (one bucket per four entries). The sizes decide the
-// chains, so they stay what they always were.
+// reserved number, with one bucket; then 1024 entries and as many buckets,
+// both doubling together, so that a chain holds about one identifier and a
+// lookup seldom leaves its bucket. Numbers are given in order of entry,
+// whatever the chains.
 struct IdentState {
   std::vector<IdentEntry> Table = std::vector<IdentEntry>(ReservedIdent + 1);
   std::vector<tIdent> Buckets{NoIdent};
@@ -69,8 +70,9 @@ void Grow(IdentState &s) {
 
 // The record holds at most 65535 characters; only those are compared, as
 // they always were.
-bool IsEqual(const IdentEntry &entry, const char *characters, unsigned long length) {
-  return entry.Length == length &&
+bool IsEqual(const IdentEntry &entry, std::uint32_t hash, const char *characters,
+             unsigned long length) {
+  return entry.Hash == hash && entry.Length == length &&
          std::memcmp(StGetCStr(entry.String), characters, LengthSt(entry.String)) == 0;
 }
 
@@ -85,7 +87,7 @@ tIdent MakeIdent(const char *characters, unsigned long length) {
   const std::uint32_t hash = HashText(characters, length);
   std::uint32_t bucket = hash % s.Buckets.size();
   for (tIdent ident = s.Buckets[bucket]; ident != 0; ident = s.Table[ident].Collision) {
-    if (IsEqual(s.Table[ident], characters, length))
+    if (IsEqual(s.Table[ident], hash, characters, length))
       return ident;
   }
 

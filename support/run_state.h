@@ -45,25 +45,27 @@ public:
   // The object in `slot`, made with T's default constructor on first use.
   template <typename T> T &get(std::size_t slot) {
     // The scanner asks for its state several times a token: keep the way to
-    // a state already made short.
+    // a state already made short, and the making out of line.
     if (slot < objects_.size() && objects_[slot].pointer != nullptr) [[likely]]
       return *static_cast<T *>(objects_[slot].pointer);
-    if (slot >= objects_.size())
-      objects_.resize(slot + 1);
-    if (objects_[slot].pointer == nullptr) {
-      // The constructor may make other modules' states first, which can
-      // grow the table: index it again afterwards.
-      auto made = std::make_unique<T>();
-      Object &object = objects_[slot];
-      object.pointer = made.release();
-      object.destroy = [](void *pointer) { delete static_cast<T *>(pointer); };
-      order_.push_back(slot);
-    }
-    return *static_cast<T *>(objects_[slot].pointer);
+    return make<T>(slot);
   }
 
 private:
   [[noreturn]] static void noActiveRun();
+
+  template <typename T> [[gnu::noinline]] T &make(std::size_t slot) {
+    if (slot >= objects_.size())
+      objects_.resize(slot + 1);
+    // The constructor may make other modules' states first, which can grow
+    // the table: index it again afterwards.
+    auto made = std::make_unique<T>();
+    Object &object = objects_[slot];
+    object.pointer = made.release();
+    object.destroy = [](void *pointer) { delete static_cast<T *>(pointer); };
+    order_.push_back(slot);
+    return *static_cast<T *>(object.pointer);
+  }
   static inline thread_local RunState *activeRun_ = nullptr;
 
   struct Object {
