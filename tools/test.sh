@@ -9,3 +9,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 (cd "$root/build" && ctest --output-on-failure -j"$(nproc)")
 "$root/tools/build.sh" "$root/build-asan" -DVEX_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 (cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j"$(nproc)")
+# The fuzz targets over their seeds and a few thousand mutations: any crash,
+# leak, sanitizer report or timeout fails the run.
+"$root/tools/fuzz.sh" --smoke
