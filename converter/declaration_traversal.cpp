@@ -249,5 +249,5 @@ void vexCblTraverseDecl(VexCblConversion &conv, Tree_Node *decl, VexCblGrpContex
 void vexCbDeftabDrv(VexCblConversion &conv, Tree_Node *declList) {
   VexCblGrpContext topLevel;
   vexCblTraverseDecl(conv, declList, topLevel, nullptr);
-  conv.repository.doExport(conv.report, conv.definitions, conv.trace);
+  conv.repository.doExport(conv.report, conv.trace);
 }

@@ -1,24 +1,22 @@
-// Builds the RDF document from the collected definitions, namespaces and Info lines; writes it.
+// Streams the RDF document definition by definition into its spool; Info lines, export, output.
 #include "converter/definition_repository.h"
 
-#include <fstream>
-#include <iostream>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "converter/conversion_messages.h"
 #include "converter/conversion_report.h"
-#include "model/xml_helpers.h"
+#include "model/document_file.h"
+#include "model/xml_stream_writer.h"
+#include "support/library_error.h"
 #include "support/trace.h"
 
 namespace {
 
-// Option values of the document library for the export: the definitions are
-// parsed with namespace processing and appended to their parent; the document
-// is written with its declaration, indented, ending in a line break.
-constexpr int parseOptions = VEX_PARSE_NAMESPACES | VEX_PARSE_APPEND;
-constexpr int writeOptions = VEX_WRITE_DECLARATION | VEX_WRITE_INDENT | VEX_WRITE_FINAL_NEWLINE;
+// The document leaves the writer's buffer for the spool in pieces this size.
+constexpr std::size_t flushSize = 1 << 16;
 
 std::optional<std::string> optionalText(const char *text) {
   return text ? std::optional<std::string>(text) : std::nullopt;
@@ -41,85 +39,113 @@ std::vector<std::string> splitNamespace(const std::string &text) {
 
 class VexCvtRepositoryImpl {
 public:
+  VexCvtRepositoryImpl(const char *outputFile, const char *namespaceName,
+                       const VexDataDefDomain &definitions)
+      : namespaceName(optionalText(namespaceName)), outputFile(optionalText(outputFile)),
+        definitions(definitions) {}
+
   std::optional<std::string> namespaceName;
   std::optional<std::string> outputFile;
-  std::vector<VexDataDef> defs;
+  const VexDataDefDomain &definitions;
+  std::size_t added = 0;
+  // The names of the definitions written, end to end, for the Info lines
+  // of the export; names may hold any byte.
+  std::string names;
+  std::vector<std::uint32_t> nameEnds;
+  // The first definition whose markup could not be read; the document
+  // stops before it.
+  std::optional<VexError> unreadable;
+  // A namespace or a description holds a character XML cannot carry: the
+  // document cannot be written, but later definitions are still checked.
+  bool unwritable = false;
+  std::unique_ptr<VexDocumentFile> file;
+  std::string pending;
+  VexXmlStreamWriter writer{pending};
 
-  // Appends one namespace element per component under `parent`; returns the
-  // innermost.
-  VexXmlNode addNamespaces(VexXmlNode parent, VexCvtReport &report) const;
-  // Appends the element of `def` under `parent`.
-  void addDefinition(VexXmlNode parent, const VexDataDefImpl &def, VexCvtReport &report,
-                     const VexDataDefDomain &definitions) const;
-  void write(const VexXmlDocument &document, VexTrace &trace) const;
+  void open();
+  void flush();
+  void finish(VexTrace &trace);
 };
 
-VexCvtRepository::VexCvtRepository(const char *outputFile, const char *namespaceName)
-    : impl_(std::make_unique<VexCvtRepositoryImpl>()) {
-  impl_->outputFile = optionalText(outputFile);
-  impl_->namespaceName = optionalText(namespaceName);
-}
+VexCvtRepository::VexCvtRepository(const char *outputFile, const char *namespaceName,
+                                   const VexDataDefDomain &definitions)
+    : impl_(std::make_unique<VexCvtRepositoryImpl>(outputFile, namespaceName, definitions)) {}
 
 VexCvtRepository::~VexCvtRepository() = default;
 
-void VexCvtRepository::addDef(VexDataDefImpl &def) { impl_->defs.emplace_back(&def); }
+void VexCvtRepositoryImpl::open() {
+  file = std::make_unique<VexDocumentFile>(outputFile.value_or(""));
+  writer.declaration();
+  writer.startElement(vexRootElementName(), {{"xmlns:rdf", vexRdfNamespace()}});
+  if (namespaceName)
+    for (const std::string &component : splitNamespace(*namespaceName)) {
+      std::string name = vexDocumentText(vexToUnicode(component, false));
+      unwritable = unwritable || !VexXmlStreamWriter::isXmlText(name);
+      writer.startElement(vexDomainNamespace(), {{vexAttrName(), std::move(name)}});
+    }
+  writer.startElement(vexDomainMsgFmt(), {});
+}
 
-void VexCvtRepository::doExport(VexCvtReport &report, const VexDataDefDomain &definitions,
-                                VexTrace &trace) {
-  VEX_TRACE(trace) << "export: " << impl_->defs.size() << " stand-alone definitions";
-  if (impl_->defs.empty()) {
+void VexCvtRepositoryImpl::flush() {
+  file->write(pending);
+  pending.clear();
+}
+
+void VexCvtRepository::addDef(VexDataDefImpl &def) {
+  VexCvtRepositoryImpl &impl = *impl_;
+  ++impl.added;
+  if (impl.unreadable)
+    return;
+  if (!impl.file)
+    impl.open();
+  try {
+    if (!VexMfRdfWriter::writeDefinition(def, impl.definitions,
+                                         impl.unwritable ? nullptr : &impl.writer))
+      impl.unwritable = true;
+  } catch (const VexError &error) {
+    impl.unreadable = error;
+    return;
+  }
+  impl.names += vexToMbcs(def.name());
+  impl.nameEnds.push_back(static_cast<std::uint32_t>(impl.names.size()));
+  if (impl.pending.size() >= flushSize)
+    impl.flush();
+}
+
+void VexCvtRepository::doExport(VexCvtReport &report, VexTrace &trace) {
+  VexCvtRepositoryImpl &impl = *impl_;
+  VEX_TRACE(trace) << "export: " << impl.added << " stand-alone definitions";
+  if (impl.added == 0) {
     report.message(vexCblMsg::nothingToExport);
     return;
   }
-  VexXmlDocument document = vexCreateDoc();
-  VexXmlNode root = tpzAddElem(document.node(), vexRootElementName());
-  root.setAttribute("xmlns:rdf", vexRdfNamespace());
-  VexXmlNode formats = tpzAddElem(impl_->addNamespaces(root, report), vexDomainMsgFmt());
-  for (const VexDataDef &def : impl_->defs)
-    impl_->addDefinition(formats, *def, report, definitions);
-  impl_->write(document, trace);
-}
-
-VexXmlNode VexCvtRepositoryImpl::addNamespaces(VexXmlNode parent, VexCvtReport &report) const {
-  if (!namespaceName)
-    return parent;
-  for (const std::string &component : splitNamespace(*namespaceName)) {
-    parent = tpzAddElem(parent, vexDomainNamespace());
-    parent.setAttribute(vexAttrName(), component);
-    report.message(vexCblMsg::namespaceExported(component));
+  if (impl.namespaceName)
+    for (const std::string &component : splitNamespace(*impl.namespaceName))
+      report.message(vexCblMsg::namespaceExported(component));
+  std::size_t start = 0;
+  for (std::uint32_t end : impl.nameEnds) {
+    report.message(vexCblMsg::definitionExported(impl.names.substr(start, end - start)));
+    start = end;
   }
-  return parent;
+  if (impl.unreadable)
+    throw *impl.unreadable;
+  if (impl.unwritable)
+    throw VexError("XML write: invalid or illegal XML character");
+  impl.finish(trace);
 }
 
-void VexCvtRepositoryImpl::addDefinition(VexXmlNode parent, const VexDataDefImpl &def,
-                                         VexCvtReport &report,
-                                         const VexDataDefDomain &definitions) const {
-  VexStanza stanza = VexMfRdfWriter::fillStanza(def, definitions);
-  std::string markup = vexToMbcs(stanza.getAttrValue("definition"));
-  vexParseDoc(markup.data(), markup.size(), parent, parseOptions);
-  VexXmlNode element = parent.getLastChildElement();
-  std::string name = vexToMbcs(def.name());
-  element.setAttribute(vexAttrName(), name);
-  std::string description = vexToMbcs(stanza.getAttrValue("description"));
-  if (!description.empty())
-    tpzAddText(tpzAddElem(element, vexElementDescription()), description);
-  report.message(vexCblMsg::definitionExported(name));
-}
-
-void VexCvtRepositoryImpl::write(const VexXmlDocument &document, VexTrace &trace) const {
-  if (!outputFile) {
-    VEX_TRACE(trace) << "export: document written to the standard output";
-    vexWriteNode(document.node(), std::cout, writeOptions, nullptr, "");
-    return;
-  }
-  std::ofstream out(*outputFile, std::ios::out | std::ios::trunc | std::ios::binary);
+void VexCvtRepositoryImpl::finish(VexTrace &trace) {
+  while (writer.depth() > 0)
+    writer.endElement();
+  writer.endDocument();
+  flush();
   // An output file that cannot be opened is not a conversion error: the run
   // ends normally without a document, as it always has.
-  if (!out) {
+  if (!file->commit()) {
     VEX_TRACE(trace) << "export: output file '" << *outputFile
                      << "' cannot be opened, no document written";
     return;
   }
-  vexWriteNode(document.node(), out, writeOptions, nullptr, "");
-  VEX_TRACE(trace) << "export: document written to '" << *outputFile << "'";
+  VEX_TRACE(trace) << "export: document written to "
+                   << (outputFile ? "'" + *outputFile + "'" : std::string("the standard output"));
 }

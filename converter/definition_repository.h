@@ -1,43 +1,48 @@
 #pragma once
-// VexCvtRepository: collects one conversion's definitions and exports them as one document.
+// VexCvtRepository: writes one conversion's definitions into its document as they come, exports it.
 #include <memory>
 
 #include "model/definition_model.h"
 
-// The definition repository: collects the stand-alone definitions of one
-// conversion in the order they are produced and writes them as one XML/RDF
-// document.
+// The definition repository: takes the stand-alone definitions of one
+// conversion in the order they are produced, writes each into the document
+// at once (out of sight: see model/document_file.h) and lets it go, and puts
+// the document in place as the output when the conversion has succeeded.
 
 class VexCvtReport;
 class VexTrace;
 
-// The repository's state: the namespace, the output file name and the
-// collected definitions.
+// The repository's state: namespace, output, the document so far, the names
+// to report.
 class VexCvtRepositoryImpl;
 
 class VexCvtRepository {
 public:
   // A repository writing to `outputFile` (null: the standard output) under
-  // the dotted namespace `namespaceName` (null: none). Both texts are copied.
-  VexCvtRepository(const char *outputFile, const char *namespaceName);
-  // Releases the collected definitions.
+  // the dotted namespace `namespaceName` (null: none); a reference to a
+  // registered definition is written with its name in `definitions`, which
+  // must outlive the repository. Both texts are copied.
+  VexCvtRepository(const char *outputFile, const char *namespaceName,
+                   const VexDataDefDomain &definitions);
+  // Drops the document unless it has been exported.
   ~VexCvtRepository();
   VexCvtRepository(const VexCvtRepository &) = delete;
   VexCvtRepository &operator=(const VexCvtRepository &) = delete;
 
-  // Appends a counted handle to `def`.
+  // Writes the element of `def`, which must be complete, into the document:
+  // its name and description, a reference written with the name it refers
+  // to. Keeps no handle to `def`. The first definition opens the document:
+  // root, one element per namespace component, the definitions element.
   void addDef(VexDataDefImpl &def);
 
-  // With nothing collected: reports "Warning: Nothing to export. No converted
-  // definitions exist." and touches no file. Otherwise builds the document
-  // (root, one element per namespace component, the definitions element, one
-  // element per definition with its name and description; a reference to a
-  // registered definition is written with its name in `definitions`),
-  // reports an "Info: " line per namespace component and per definition
-  // through `report`, and writes it to the output file, truncating it, or to
-  // the standard output. A file that cannot be opened is silently not
-  // written (the trace says so). Model and XML errors (VexError) propagate.
-  void doExport(VexCvtReport &report, const VexDataDefDomain &definitions, VexTrace &trace);
+  // With nothing added: reports "Warning: Nothing to export. No converted
+  // definitions exist." and touches no file. Otherwise reports an "Info: "
+  // line per namespace component and per definition through `report`, then
+  // the first definition that could not be written (VexError), then writes
+  // the document to the output file, truncating it, or to the standard
+  // output. A file that cannot be opened is silently not written (the trace
+  // says so). A text XML cannot carry raises VexError and writes nothing.
+  void doExport(VexCvtReport &report, VexTrace &trace);
 
 private:
   std::unique_ptr<VexCvtRepositoryImpl> impl_;

@@ -1,10 +1,12 @@
 // Model texts, reference counts, registries, checked setters and the markup of each definition.
 #include "model/definition_model.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
 
+#include "model/xml_stream_writer.h"
 #include "support/library_error.h"
 #include "support/utf8.h"
 
@@ -267,10 +269,9 @@ std::string byteImageText(const VexString &value) {
   return result;
 }
 
-// A name or description as UTF-8 for the document: the model text's bytes
-// are read as UTF-8 where they form it and as single Latin-1 characters where
-// they do not; control characters that XML cannot carry become "\hXX".
-std::string documentText(const VexString &text) {
+} // namespace
+
+std::string vexDocumentText(const VexString &text) {
   std::string bytes = vexToMbcs(text);
   std::string result;
   for (std::size_t pos = 0; pos < bytes.size();) {
@@ -282,6 +283,8 @@ std::string documentText(const VexString &text) {
   }
   return result;
 }
+
+namespace {
 
 std::string widthText(std::int64_t bound) {
   return bound == VexRange::unbounded ? "unbounded" : std::to_string(bound);
@@ -335,13 +338,13 @@ Element renderDefinition(const VexDataDefImpl &def, const VexDataDefDomain &defi
 
 Element renderItem(const VexGroupItemImpl &item, const VexDataDefDomain &definitions) {
   Element element{"Item", {}, {}, {}};
-  element.attr("name", documentText(item.name()));
+  element.attr("name", vexDocumentText(item.name()));
   if (item.cardinality().isSet())
     addRange(element, item.cardinality().get(), nullptr, "minOccurs", "maxOccurs");
   if (!item.countItem().empty())
-    element.attr("countItem", documentText(item.countItem()));
+    element.attr("countItem", vexDocumentText(item.countItem()));
   if (item.definitionRef().isValid())
-    element.attr("ref", documentText(definitions.getName(item.definitionRef())));
+    element.attr("ref", vexDocumentText(definitions.getName(item.definitionRef())));
   else if (item.definition())
     element.children.push_back(renderDefinition(*item.definition(), definitions, true));
   return element;
@@ -351,7 +354,7 @@ Element renderDefinition(const VexDataDefImpl &def, const VexDataDefDomain &defi
                          bool withDescription) {
   Element element{definitionElementNames[static_cast<int>(def.kind())], {}, {}, {}};
   if (!def.name().empty())
-    element.attr(vexAttrName(), documentText(def.name()));
+    element.attr(vexAttrName(), vexDocumentText(def.name()));
 
   if (const auto *group = rttiCast<VexGroupDefImpl>(&def)) {
     if (group->type().isSet())
@@ -379,7 +382,7 @@ Element renderDefinition(const VexDataDefImpl &def, const VexDataDefDomain &defi
   }
   if (withDescription && !def.description().empty())
     element.children.push_back(
-        Element{vexElementDescription(), {}, {}, documentText(def.description())});
+        Element{vexElementDescription(), {}, {}, vexDocumentText(def.description())});
   return element;
 }
 
@@ -446,7 +449,57 @@ void writeElement(std::string &out, const Element &element) {
   out += '>';
 }
 
+bool holdsOnlyXmlText(const Element &element) {
+  if (!VexXmlStreamWriter::isXmlText(element.text))
+    return false;
+  for (const auto &attribute : element.attrs)
+    if (!VexXmlStreamWriter::isXmlText(attribute.second))
+      return false;
+  return std::all_of(element.children.begin(), element.children.end(), holdsOnlyXmlText);
+}
+
+// Where reading the markup of `element` stops: at the end of the first
+// reference to a character XML cannot carry, counted as an XML reader counts.
+VexError markupFault(const Element &element) {
+  std::string markup;
+  writeElement(markup, element);
+  std::size_t end = std::min(markup.find("&#xFFFE;"), markup.find("&#xFFFF;"));
+  end = end == std::string::npos ? markup.size() : end + std::strlen("&#xFFFF;");
+  const std::size_t lineStart = markup.rfind('\n', end == 0 ? 0 : end - 1);
+  const std::size_t column = lineStart == std::string::npos ? end + 1 : end - lineStart;
+  const auto line = 1 + std::count(markup.begin(), markup.begin() + end, '\n');
+  return VexError("XML parse error at line " + std::to_string(line) + ", column " +
+                  std::to_string(column) + ": invalid character reference");
+}
+
+void writeTo(VexXmlStreamWriter &writer, const Element &element) {
+  writer.startElement(element.name, element.attrs);
+  if (!element.text.empty())
+    writer.text(element.text);
+  for (const Element &child : element.children)
+    writeTo(writer, child);
+  writer.endElement();
+}
+
 } // namespace
+
+bool VexMfRdfWriter::writeDefinition(const VexDataDefImpl &def, const VexDataDefDomain &definitions,
+                                     VexXmlStreamWriter *writer) {
+  Element element = renderDefinition(def, definitions, false);
+  if (!holdsOnlyXmlText(element))
+    throw markupFault(element);
+  if (def.name().empty())
+    element.attr(vexAttrName(), "");
+  if (!def.description().empty()) {
+    std::string description = vexDocumentText(def.description());
+    if (!VexXmlStreamWriter::isXmlText(description))
+      return false;
+    element.children.push_back(Element{vexElementDescription(), {}, {}, std::move(description)});
+  }
+  if (writer)
+    writeTo(*writer, element);
+  return true;
+}
 
 VexStanza VexMfRdfWriter::fillStanza(const VexDataDefImpl &def,
                                      const VexDataDefDomain &definitions) {

@@ -200,6 +200,7 @@ private:
 };
 
 class VexDataDefImpl;
+class VexXmlStreamWriter;
 
 // The registry of data-definition names of one conversion. A definition
 // registered under a name carries that name and can be referred to by its
@@ -489,7 +490,22 @@ public:
   // that refers to a registered definition is written with the name
   // `definitions` has for it.
   static VexStanza fillStanza(const VexDataDefImpl &def, const VexDataDefDomain &definitions);
+  // Writes the element of the stand-alone definition `def` to `writer`: the
+  // stanza's markup with the name attribute always there (empty for a
+  // definition without name) and the description as the last child. When a
+  // name or a member's text holds a character XML cannot carry (U+FFFE,
+  // U+FFFF), raises VexError "XML parse error at line L, column C: invalid
+  // character reference" placed in the stanza's markup, as documents have
+  // always reported it. When only the description holds one, returns false.
+  // Writes nothing unless it returns true; a null writer only checks.
+  static bool writeDefinition(const VexDataDefImpl &def, const VexDataDefDomain &definitions,
+                              VexXmlStreamWriter *writer);
 };
+
+// A name or description as UTF-8 for the document: the model text's bytes
+// are read as UTF-8 where they form it and as single Latin-1 characters where
+// they do not; control characters that XML cannot carry become "\hXX".
+std::string vexDocumentText(const VexString &text);
 
 // Vocabulary of the output document.
 const char *vexRootElementName();    // the root element

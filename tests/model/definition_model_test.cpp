@@ -9,6 +9,7 @@
 #include <tuple>
 #include <type_traits>
 
+#include "model/xml_stream_writer.h"
 #include "support/library_error.h"
 #include "tests/model/xmllint_support.h"
 
@@ -359,6 +360,63 @@ TEST(ModelRendering, SchemaAcceptsTheVocabularyAndRejectsWhatTheModelNeverWrites
         "<StringDefinition default=\"\xC3\xA4\"/>",
         "<GroupDefinition><Description/><Item name=\"A\"/></GroupDefinition>", "<Item/>"})
     EXPECT_FALSE(vexValidateText(bad).valid) << bad;
+}
+
+// ---------------------------------------------------------------------------
+// Writing stand-alone definitions into the document
+
+std::string written(const VexDataDefImpl &def, bool *writable = nullptr) {
+  std::string out;
+  VexXmlStreamWriter writer(out);
+  const bool result = VexMfRdfWriter::writeDefinition(def, noDefinitions, &writer);
+  if (writable)
+    *writable = result;
+  return out;
+}
+
+TEST(ModelWriting, StandAloneElementAlwaysNamedAndDescribedLast) {
+  auto string = VexDefAccessor<VexStringDefImpl>::create();
+  string->setWidth(VexRange(1));
+  string->setRestriction(valuesOf({u("Y"), u(" ")}));
+  string->setDescription(u("05 A & <B>."));
+  EXPECT_EQ(written(*string), "\n<StringDefinition name=\"\" width=\"1\">\n"
+                              "  <Restriction>\n"
+                              "    <Value>Y</Value>\n"
+                              "    <Value> </Value>\n"
+                              "  </Restriction>\n"
+                              "  <Description>05 A &amp; &lt;B&gt;.</Description>\n"
+                              "</StringDefinition>");
+}
+
+// U+FFFF and U+FFFE cannot be in an XML document at all. In a name or a
+// member's text the conversion has always failed where its markup held the
+// character; in the definition's own description only at writing.
+TEST(ModelWriting, CharacterXmlCannotCarryFailsAsItAlwaysHas) {
+  auto member = VexDefAccessor<VexStringDefImpl>::create();
+  member->setDescription(vexToUnicode("x\nyz\xEF\xBF\xBF", false));
+  auto group = VexDefAccessor<VexGroupDefImpl>::create();
+  group->addItem(itemOf("A", member));
+  std::string out;
+  VexXmlStreamWriter writer(out);
+  try {
+    VexMfRdfWriter::writeDefinition(*group, noDefinitions, &writer);
+    ADD_FAILURE() << "no error raised";
+  } catch (const VexError &error) {
+    EXPECT_EQ(error.getErrorMessage(),
+              "XML parse error at line 2, column 11: invalid character reference");
+  }
+  EXPECT_EQ(out, "");
+
+  auto described = VexDefAccessor<VexBinaryDefImpl>::create();
+  described->setDescription(vexToUnicode("ok\xEF\xBF\xBE", false));
+  bool writable = true;
+  EXPECT_EQ(written(*described, &writable), "");
+  EXPECT_FALSE(writable);
+  described->setDescription(vexToUnicode("ok\xEF\xBF\xBD", false));
+  EXPECT_EQ(written(*described, &writable),
+            "\n<BinaryDefinition name=\"\">\n  <Description>ok\xEF\xBF\xBD</Description>\n"
+            "</BinaryDefinition>");
+  EXPECT_TRUE(writable);
 }
 
 } // namespace

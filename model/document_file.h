@@ -1,0 +1,42 @@
+#pragma once
+// VexDocumentFile: a document spooled out of sight and put in place as its output only when
+// complete.
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+// The bytes of one output document on their way to the output file. They go
+// to an unnamed file in the output's folder (failing that, a temporary file,
+// failing that, memory), so a large document costs no memory and a run that
+// fails never touches the output: the spool vanishes with this object, on
+// every way out, and nothing of it is ever seen in the folder.
+class VexDocumentFile {
+public:
+  // A spool for the document that `commit` writes to `outputFile` (empty:
+  // the standard output).
+  explicit VexDocumentFile(std::string outputFile);
+  ~VexDocumentFile();
+  VexDocumentFile(const VexDocumentFile &) = delete;
+  VexDocumentFile &operator=(const VexDocumentFile &) = delete;
+
+  // Appends `bytes`; VexError when the spool cannot take them.
+  void write(std::string_view bytes);
+  // Writes the whole document to the output: a new file appears with it
+  // complete, an existing one is truncated and rewritten as an output stream
+  // opened for writing would be. Returns false, writing nothing, when the
+  // output cannot be opened. VexError when writing it fails.
+  bool commit();
+
+private:
+  bool openOutput(int &fd) const;
+  void copyTo(const std::function<void(const char *, std::size_t)> &sink);
+
+  std::string outputFile_;
+  int spool_ = -1;
+  // Set when the spool is an unnamed file that can be given the output's name.
+  bool linkable_ = false;
+  // Set when the output's folder does not exist: the output cannot be opened.
+  bool noFolder_ = false;
+  std::string memory_;
+};

@@ -1,0 +1,62 @@
+#pragma once
+// VexXmlStreamWriter: writes an indented XML document element by element, with no tree behind it.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// Writes one XML document front to back into a byte buffer the caller drains
+// as it likes, so that a document of any size needs no more memory than its
+// open elements. The layout is the one the converter's documents have always
+// had: a declaration, one element per line indented by two blanks per level,
+// a text-only element on one line, an empty element as <X/>, attributes in
+// the order of their names, and a line break at the end. Texts are UTF-8 and
+// written as they are but for the escapes (see text and startElement).
+class VexXmlStreamWriter {
+public:
+  using Attributes = std::vector<std::pair<std::string, std::string>>;
+
+  // A writer appending to `out`, which must outlive it.
+  explicit VexXmlStreamWriter(std::string &out) : out_(out) {}
+
+  // The XML declaration; first, if at all.
+  void declaration();
+  // Opens element `name` with `attributes`, which are written sorted by name.
+  // In a value & < " and the line end and tab characters are escaped.
+  void startElement(std::string_view name, Attributes attributes);
+  // Text content of the open element; & < > and carriage returns are escaped.
+  void text(std::string_view content);
+  // Closes the innermost open element.
+  void endElement();
+  // Ends the document after its root element has been closed.
+  void endDocument();
+  // Number of elements open.
+  std::size_t depth() const { return open_.size(); }
+
+  // False when `utf8` holds a character that an XML 1.0 document cannot
+  // carry at all (U+FFFE, U+FFFF). Control characters are not looked for:
+  // the model writes them as "\hXX" before they get here.
+  static bool isXmlText(std::string_view utf8);
+
+private:
+  struct OpenElement {
+    std::string name;
+    long line;
+    bool hasContent;
+  };
+  void newLine();
+  void indent(std::size_t level);
+  void closeStartTag();
+
+  std::string &out_;
+  std::vector<OpenElement> open_;
+  // Lines written so far: an element whose content went onto lines of its
+  // own closes on a line of its own.
+  long line_ = 0;
+  // A text of white space only that held a line break stands in for the
+  // line break before the next tag, and its trailing blanks for part of that
+  // tag's indentation; this is how indented documents have always come out.
+  bool textEndedLine_ = false;
+  std::size_t textTrailingBlanks_ = 0;
+};

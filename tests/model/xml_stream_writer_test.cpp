@@ -1,0 +1,103 @@
+// Tests the streamed document layout, escapes and white-space texts against documents as they were.
+#include "model/xml_stream_writer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The expectations below are what the document library this writer replaced
+// made of the same elements, byte for byte.
+
+TEST(XmlStreamWriter, IndentedLayoutWithSortedAttributes) {
+  std::string out;
+  VexXmlStreamWriter writer(out);
+  writer.declaration();
+  writer.startElement("rdf:RDF", {{"xmlns:rdf", "u"}});
+  writer.startElement("Namespace", {{"name", "N"}});
+  writer.startElement("G", {{"b", "2"}, {"a", "1"}, {"name", ""}});
+  writer.startElement("E", {});
+  writer.endElement();
+  writer.startElement("T", {});
+  writer.text("x");
+  writer.endElement();
+  EXPECT_EQ(writer.depth(), 3u);
+  while (writer.depth() > 0)
+    writer.endElement();
+  writer.endDocument();
+  EXPECT_EQ(out, "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\n"
+                 "<rdf:RDF xmlns:rdf=\"u\">\n"
+                 "  <Namespace name=\"N\">\n"
+                 "    <G a=\"1\" b=\"2\" name=\"\">\n"
+                 "      <E/>\n"
+                 "      <T>x</T>\n"
+                 "    </G>\n"
+                 "  </Namespace>\n"
+                 "</rdf:RDF>\n");
+}
+
+TEST(XmlStreamWriter, AttributesAndTextEscapeWhatReadingWouldChange) {
+  const std::string value = "a&b<c>d\"e'f\tg\nh\ri K\xC3\xA4se\xE2\x82\xAC\xF0\x9F\x98\x80";
+  std::string out;
+  VexXmlStreamWriter writer(out);
+  writer.startElement("R", {{"v", value}});
+  writer.startElement("T", {});
+  writer.text(value + " ]]>");
+  writer.endElement();
+  writer.startElement("U", {});
+  writer.endElement();
+  writer.endElement();
+  EXPECT_EQ(out, "\n<R v=\"a&amp;b&lt;c>d&quot;e'f&#x9;g&#xA;h&#xD;i "
+                 "K\xC3\xA4se\xE2\x82\xAC\xF0\x9F\x98\x80\">\n"
+                 "  <T>a&amp;b&lt;c&gt;d\"e'f\tg\nh&#xD;i "
+                 "K\xC3\xA4se\xE2\x82\xAC\xF0\x9F\x98\x80 ]]&gt;</T>\n"
+                 "  <U/>\n"
+                 "</R>");
+}
+
+// A text of white space only that ends with a line break takes the place of
+// the next line break, and its trailing blanks count as indentation.
+TEST(XmlStreamWriter, WhiteSpaceTextsWithLineBreaksShiftTheFollowingTags) {
+  std::string out;
+  VexXmlStreamWriter writer(out);
+  const auto textElement = [&](const char *name, const char *content) {
+    writer.startElement(name, {});
+    writer.text(content);
+    writer.endElement();
+  };
+  writer.startElement("R", {});
+  writer.startElement("A", {});
+  textElement("B", "  ");
+  writer.startElement("C", {});
+  writer.endElement();
+  textElement("D", "\n    ");
+  writer.startElement("E", {});
+  writer.endElement();
+  textElement("F", " \r\n\t ");
+  writer.endElement();
+  writer.startElement("G", {});
+  textElement("H", "\n");
+  writer.endElement();
+  writer.endElement();
+  writer.endDocument();
+  EXPECT_EQ(out, "\n<R>\n"
+                 "  <A>\n"
+                 "    <B>  </B>\n"
+                 "    <C/>\n"
+                 "    <D>\n"
+                 "    </D><E/>\n"
+                 "    <F> &#xD;\n"
+                 "\t </F></A>\n"
+                 "  <G>\n"
+                 "    <H>\n"
+                 "</H>  </G>\n"
+                 "</R>\n");
+}
+
+TEST(XmlStreamWriter, OnlyNonCharactersAreNoXmlText) {
+  EXPECT_FALSE(VexXmlStreamWriter::isXmlText("a\xEF\xBF\xBF"));
+  EXPECT_FALSE(VexXmlStreamWriter::isXmlText("\xEF\xBF\xBEz"));
+  EXPECT_TRUE(VexXmlStreamWriter::isXmlText("\xEF\xBF\xBD\xEF\xBE\xBF\xEF\xBF"));
+  EXPECT_TRUE(VexXmlStreamWriter::isXmlText(std::string("\t\n\r \x7F\xC2\x85\xF4\x8F\xBF\xBF")));
+}
+
+} // namespace
