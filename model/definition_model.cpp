@@ -188,14 +188,13 @@ void VexGroupItemImpl::setDefinition(const VexRef &ref) {
 void VexGroupDefImpl::addItem(const VexGroupItem &item) {
   if (!item)
     throw VexError("Empty group item added to a group definition.");
+  firstIndex_.emplace(item->name(), static_cast<int>(items_.size()));
   items_.push_back(item);
 }
 
 int VexGroupDefImpl::findItemIndex(const VexString &name) const {
-  for (std::size_t i = 0; i < items_.size(); ++i)
-    if (items_[i]->name() == name)
-      return static_cast<int>(i);
-  return -1;
+  auto found = firstIndex_.find(name);
+  return found == firstIndex_.end() ? -1 : found->second;
 }
 
 VexString VexStanza::getAttrValue(const char *name) const {

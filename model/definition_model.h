@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -458,9 +459,10 @@ public:
   VexDefKind kind() const override { return VexDefKind::group; }
   // The group's type (1: a record structure).
   void setType(int type) { type_ = type; }
-  // Appends `item`; VexError for a null handle.
+  // Appends `item`, which has its name already; VexError for a null handle.
   void addItem(const VexGroupItem &item);
-  // Index of the first item named `name`, or -1.
+  // Index of the first item named `name`, or -1; the same cost in a group of
+  // any size.
   int findItemIndex(const VexString &name) const;
   const VexTypeHolder<int> &type() const { return type_; }
   const std::vector<VexGroupItem> &items() const { return items_; }
@@ -468,6 +470,7 @@ public:
 private:
   VexTypeHolder<int> type_;
   std::vector<VexGroupItem> items_;
+  std::unordered_map<VexString, int> firstIndex_;
 };
 
 // A rendered definition: named text attributes.
