@@ -199,6 +199,9 @@ void extractSign(VexCblConversion &conv, tree::sign &clause, VexCblObjContext &i
 
 void extractOccurs(VexCblConversion &conv, tree::occurs &clause, VexCblObjContext &item) {
   describe(item, wordOccurs);
+  // The front end caps bounds past 32 bits at INT32_MAX, which is past the limit too.
+  if (clause.to > vexCblLargestSize || clause.from > vexCblLargestSize)
+    conv.report.error(vexCblMsg::occursTooLarge(vexCblLargestSize));
   char bounds[64];
   if (clause.depending == nullptr || is<tree::noexpression>(clause.depending)) {
     item.cardinality.set(VexRange(clause.to));
