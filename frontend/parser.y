@@ -384,7 +384,8 @@ void makeRoot(const Sections &s) {
 
 tScanAttribute textAsWord(const tScanAttribute &a) {
   tScanAttribute word = a;
-  word.Word = MakeIdent(a.Text != nullptr ? StGetCStr(a.Text) : "");
+  // All bytes: a NUL in a literal must not make it another copybook's name.
+  word.Word = a.Text != nullptr ? MakeIdent(StGetCStr(a.Text), LengthSt(a.Text)) : MakeIdent("");
   word.Spelling = word.Word;
   return word;
 }
