@@ -6,6 +6,8 @@
 #include <cstring>
 #include <map>
 
+#include <sys/stat.h>
+
 #include "support/run_state.h"
 
 namespace {
@@ -170,6 +172,13 @@ int BeginSource(const char *path) {
   std::FILE *stream = std::fopen(path, "r");
   if (stream == nullptr)
     return -1;
+  // A directory opens for reading but reads as nothing, which would pass for
+  // an empty source: it cannot be opened as one.
+  struct stat status;
+  if (fstat(fileno(stream), &status) == 0 && S_ISDIR(status.st_mode)) {
+    std::fclose(stream);
+    return -1;
+  }
   int handle = fileno(stream);
   state().streams[handle] = stream;
   return handle;
