@@ -22,7 +22,7 @@ namespace {
 
 constexpr std::size_t InitialListingSize = 100;
 
-enum class Readability { Untested, Readable, NotReadable, Directory };
+enum class Readability { Untested, Readable, NotReadable };
 
 struct FileEntry {
   std::string Name;
@@ -137,22 +137,17 @@ DirEntry &CachedDir(const std::string &path) {
   return dir;
 }
 
-// Readable: opens for reading and is a regular file (or its status is
-// unknown). A directory is told apart: it is no copybook at all.
-Readability Classify(const std::string &name) {
+// Opens for reading and is a regular file (or its status is unknown).
+bool IsReadable(const std::string &name) {
   const char *path = name.c_str();
   int fd = open(path, O_RDONLY);
   if (fd < 0)
-    return Readability::NotReadable;
+    return false;
   struct stat status;
-  Readability result = Readability::Readable;
-  if (fstat(fd, &status) == 0 && !S_ISREG(status.st_mode))
-    result = S_ISDIR(status.st_mode) ? Readability::Directory : Readability::NotReadable;
+  bool regular = fstat(fd, &status) != 0 || S_ISREG(status.st_mode);
   close(fd);
-  return result;
+  return regular;
 }
-
-bool IsReadable(const std::string &name) { return Classify(name) == Readability::Readable; }
 
 bool FindWithListing(DirEntry &dir, const std::string &name, std::string &path) {
   const std::vector<std::string> &extensions =
@@ -163,11 +158,7 @@ bool FindWithListing(DirEntry &dir, const std::string &name, std::string &path) 
       continue;
     std::string candidate = dir.Path + entry->Name;
     if (entry->State == Readability::Untested)
-      entry->State = Classify(candidate);
-    // A directory of the copybook's name does not hide a copybook with one
-    // of the later extensions; a file that cannot be read does.
-    if (entry->State == Readability::Directory)
-      continue;
+      entry->State = IsReadable(candidate) ? Readability::Readable : Readability::NotReadable;
     if (entry->State != Readability::Readable)
       return false;
     path = candidate;

@@ -1,1 +1,0 @@
-           05  FROM-SUB        PIC X(2).
