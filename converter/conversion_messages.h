@@ -11,6 +11,13 @@ namespace vexCblMsg {
 inline constexpr const char *startingConversion = "Starting conversion ...\n";
 inline constexpr const char *sourceErrors =
     "Error: Cobol source contains errors. Conversion stopped.\n";
+// An output file that is a file the run reads, by its name as given.
+inline std::string outputIsInput(const std::string &output) {
+  return "Error: Output file '" + output + "' is the input file.\n";
+}
+inline std::string outputIsCopybook(const std::string &output, const std::string &copybook) {
+  return "Error: Output file '" + output + "' is the copybook '" + copybook + "'.\n";
+}
 // Before the text of a model or document error (VexError).
 inline constexpr const char *errorPrefix = "Error: ";
 

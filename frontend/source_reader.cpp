@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <string>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -19,6 +21,7 @@ struct SourceState {
   std::map<int, std::FILE *> streams;
   unsigned maxColumn = 72;
   bool freeFormat = false;
+  std::vector<std::string> opened;
   int fileInput = 1;
   int copyRepair = 0;
   tCloseSourceHook closeSourceHook = nullptr;
@@ -181,6 +184,7 @@ int BeginSource(const char *path) {
   }
   int handle = fileno(stream);
   state().streams[handle] = stream;
+  state().opened.emplace_back(path);
   return handle;
 }
 
@@ -201,6 +205,8 @@ void NormaliseLine(std::string &line) {
   int length = normaliseLine(line.data(), static_cast<int>(line.size()));
   line.resize(static_cast<std::size_t>(length));
 }
+
+const std::vector<std::string> &SourcesOpened() { return state().opened; }
 
 void CloseSource(int handle) {
   if (file_input() == 0) {
