@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ struct SourceState {
   unsigned maxColumn = 72;
   bool freeFormat = false;
   std::vector<std::string> opened;
+  // Handles of opened files whose first line has not been read yet.
+  std::set<int> unread;
   int fileInput = 1;
   int copyRepair = 0;
   tCloseSourceHook closeSourceHook = nullptr;
@@ -49,7 +52,10 @@ std::FILE *streamOf(int handle) {
 }
 
 // Reads one physical line, cut at MaxColumn characters; 0 at end of input.
-int readPhysicalLine(std::FILE *stream, char *buffer) {
+// With `firstLine`, a UTF-8 byte-order mark at its start is dropped before
+// any column is counted: kept, it would shift the sequence area and the
+// indicator by three columns.
+int readPhysicalLine(std::FILE *stream, char *buffer, bool firstLine) {
   const unsigned limit = MaxColumn() < SourceBufferSize - 2 ? MaxColumn() : SourceBufferSize - 2;
   unsigned count = 0;
   for (;;) {
@@ -83,6 +89,8 @@ int readPhysicalLine(std::FILE *stream, char *buffer) {
     buffer[count++] = static_cast<char>(c);
     if (c == '\n')
       return static_cast<int>(count);
+    if (firstLine && count == 3 && std::memcmp(buffer, "\xEF\xBB\xBF", 3) == 0)
+      count = 0;
   }
 }
 
@@ -185,6 +193,7 @@ int BeginSource(const char *path) {
   int handle = fileno(stream);
   state().streams[handle] = stream;
   state().opened.emplace_back(path);
+  state().unread.insert(handle);
   return handle;
 }
 
@@ -194,7 +203,8 @@ int GetLine(int handle, char *buffer) {
   std::FILE *stream = streamOf(handle);
   if (stream == nullptr)
     return 0;
-  int length = readPhysicalLine(stream, buffer);
+  const bool firstLine = state().unread.erase(handle) != 0;
+  int length = readPhysicalLine(stream, buffer, firstLine);
   if (length == 0)
     return 0;
   buffer[length] = '\0';
@@ -217,6 +227,7 @@ void CloseSource(int handle) {
       std::fclose(found->second);
       state().streams.erase(found);
     }
+    state().unread.erase(handle);
   }
   if (CloseSource_Hook() != nullptr)
     CloseSource_Hook()();
