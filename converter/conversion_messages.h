@@ -11,6 +11,13 @@ namespace vexCblMsg {
 inline constexpr const char *startingConversion = "Starting conversion ...\n";
 inline constexpr const char *sourceErrors =
     "Error: Cobol source contains errors. Conversion stopped.\n";
+// An output file that is a file the run reads, by its name as given.
+inline std::string outputIsInput(const std::string &output) {
+  return "Error: Output file '" + output + "' is the input file.\n";
+}
+inline std::string outputIsCopybook(const std::string &output, const std::string &copybook) {
+  return "Error: Output file '" + output + "' is the copybook '" + copybook + "'.\n";
+}
 // Before the text of a model or document error (VexError).
 inline constexpr const char *errorPrefix = "Error: ";
 
@@ -18,6 +25,16 @@ inline constexpr const char *errorPrefix = "Error: ";
 inline constexpr const char *invalidItem = "\n\tError: Invalid Cobol item or unknown datatype.";
 inline constexpr const char *pictureMissing = "\n\tError: Picture is not specified.";
 inline constexpr const char *unknownUsage = "\n\tError: Unknown usage is specified.";
+// Sizes past the largest accepted (`limit`), refused before they can wrap.
+inline std::string repetitionTooLarge(long long limit) {
+  return "\n\tError: Picture repetition factor is greater than " + std::to_string(limit) + ".";
+}
+inline std::string pictureTooLarge(long long limit) {
+  return "\n\tError: Picture size is greater than " + std::to_string(limit) + ".";
+}
+inline std::string occursTooLarge(long long limit) {
+  return "\n\tError: OCCURS integer is greater than " + std::to_string(limit) + ".";
+}
 // Followed by the decimal status text.
 inline constexpr const char *defaultFailed = "Error: Failed to convert default value. ";
 inline constexpr const char *groupValue =

@@ -3,19 +3,46 @@
 #include "converter/conversion_run.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
 
 #include "converter/conversion_messages.h"
 #include "diagnostics/message_store.h"
 #include "support/run_state.h"
 
+namespace {
+
+// True when `output` is the file at `path` itself, by device and inode, so
+// that another spelling of its name or a link to it is caught as well. An
+// output that does not exist yet is no file the run reads.
+bool sameFile(const std::string &output, const std::string &path) {
+  std::error_code error;
+  return !output.empty() && std::filesystem::equivalent(output, path, error) && !error;
+}
+
+} // namespace
+
 VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEnd,
                      const VexCblConfig &options) {
+  const std::string &output = options.outputFileName;
+  if (sameFile(output, fileName)) {
+    std::fputs(vexCblMsg::outputIsInput(output).c_str(), stderr);
+    return VexCvtStatus::failed;
+  }
   FrontEndResult parsed = ParseCopybook(fileName, frontEnd);
   RunState::Scope scope(parsed.run());
   if (parsed.errorCount() != 0) {
     std::fputs(vexCblMsg::sourceErrors, stderr);
     return VexCvtStatus::completed;
   }
+  // Copybooks are known only now; the document is written at the end of the
+  // conversion, so this is still before anything is written.
+  for (const std::string &copybook : parsed.filesRead())
+    if (sameFile(output, copybook)) {
+      std::fputs(vexCblMsg::outputIsCopybook(output, copybook).c_str(), stderr);
+      return VexCvtStatus::failed;
+    }
   VexCvtStatus status = VexCvtStatus::failed;
   ReportingOutOfMemory([&] { status = vexCblConvert(parsed.entries(), options); });
   return status;

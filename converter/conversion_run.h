@@ -10,8 +10,11 @@
 // sorted messages on the standard error stream), then, when it found no
 // error, the conversion under `options` (convert.h). A copybook with errors
 // ends with "Error: Cobol source contains errors. Conversion stopped." and
-// counts as completed. A fatal front-end message, or memory exhaustion
-// anywhere, ends the run with FatalError after the messages were written.
-// Everything the run made is released on every way out.
+// counts as completed. An output file (options.outputFileName) that is the
+// input file, or a copybook the front end read, is refused with an error on
+// the standard error stream before anything is written: failed. A fatal
+// front-end message, or memory exhaustion anywhere, ends the run with
+// FatalError after the messages were written. Everything the run made is
+// released on every way out.
 VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEnd,
                      const VexCblConfig &options);

@@ -127,9 +127,24 @@ bool vexCblIsNumberByUsage(const VexCblGrpContext &grp, const VexCblObjContext &
          usage == cwObjectReference;
 }
 
+// Refuses a picture past the size limit before any of its counts, capped
+// rather than true, can reach a definition.
+void checkPictureLimits(VexCvtReport &report, VexCblPicture &picture) {
+  switch (picture.excess()) {
+  case VexCblPicProps::Excess::RepetitionFactor:
+    report.error(vexCblMsg::repetitionTooLarge(vexCblLargestSize));
+  case VexCblPicProps::Excess::Size:
+    report.error(vexCblMsg::pictureTooLarge(vexCblLargestSize));
+  case VexCblPicProps::Excess::None:
+    break;
+  }
+}
+
 } // namespace
 
 VexDataDef vexCblCreateDef(VexCblConversion &conv, VexCblGrpContext &grp, VexCblObjContext &item) {
+  if (item.picture)
+    checkPictureLimits(conv.report, *item.picture);
   const VexCblType category = itemCategory(item);
   VexDataDef def;
   if (vexCblTypeHas(category, VexCblType::Group))

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "converter/conversion.h"
 #include "converter/conversion_messages.h"
@@ -95,11 +96,12 @@ std::string identText(tIdent ident) {
 }
 
 // The text of a string-memory record; the empty text for none.
+// All bytes of a stored text: a literal may hold NUL bytes, which are data.
 std::string storedText(tStringRef ref) {
   if (ref == nullptr)
     return "";
   const char *text = StGetCStr(ref);
-  return text != nullptr ? text : "";
+  return text != nullptr ? std::string(text, LengthSt(ref)) : "";
 }
 
 // A name as the user should see it: with the include prefix when the scanner
@@ -141,7 +143,7 @@ void describe(VexCblObjContext &item, int code) {
 }
 
 void describe(VexCblObjContext &item, const std::string &text) {
-  item.addToDescription(text.c_str());
+  item.addToDescription(std::string_view(text));
 }
 
 VexCblValue &valueOf(VexCblObjContext &item) {
@@ -199,6 +201,9 @@ void extractSign(VexCblConversion &conv, tree::sign &clause, VexCblObjContext &i
 
 void extractOccurs(VexCblConversion &conv, tree::occurs &clause, VexCblObjContext &item) {
   describe(item, wordOccurs);
+  // The front end caps bounds past 32 bits at INT32_MAX, which is past the limit too.
+  if (clause.to > vexCblLargestSize || clause.from > vexCblLargestSize)
+    conv.report.error(vexCblMsg::occursTooLarge(vexCblLargestSize));
   char bounds[64];
   if (clause.depending == nullptr || is<tree::noexpression>(clause.depending)) {
     item.cardinality.set(VexRange(clause.to));
@@ -267,7 +272,7 @@ void extractReal(VexCblConversion &, tree::real &literal, VexCblObjContext &item
 
 void extractString(VexCblConversion &, tree::string &literal, VexCblObjContext &item) {
   const std::string text = storedText(literal.replaced ? literal.Value : literal.String);
-  valueOf(item).setStrValue(text.c_str());
+  valueOf(item).setStrValue(std::string_view(text));
   describe(item, text);
 }
 

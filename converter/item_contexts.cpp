@@ -28,7 +28,12 @@ VexCblObjContext::VexCblObjContext() { description.reserve(descriptionReserve); 
 VexCblObjContext::~VexCblObjContext() = default;
 
 void VexCblObjContext::addToDescription(const char *text) {
-  if (text == nullptr || *text == '\0')
+  if (text != nullptr)
+    addToDescription(std::string_view(text));
+}
+
+void VexCblObjContext::addToDescription(std::string_view text) {
+  if (text.empty())
     return;
   if (!description.empty())
     description += ' ';

@@ -3,10 +3,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
-#include "model/definition_model.h"
 #include "converter/pictures.h"
 #include "converter/value_clauses.h"
+#include "model/definition_model.h"
 
 class VexCblObjContext;
 
@@ -76,6 +77,8 @@ public:
   // Appends a blank (unless the description is empty) and `text`; a null or
   // empty text changes nothing.
   void addToDescription(const char *text);
+  // The same for a text that may hold NUL bytes, all of them kept.
+  void addToDescription(std::string_view text);
   // The name after REDEFINES, empty when the entry redefines nothing.
   const std::string &getRedefinesName() const { return redefinesName; }
 

@@ -1,7 +1,9 @@
 // Numeric mapping: binary/packed/zoned by USAGE, external float, edited picture to text pattern.
 #include "converter/numeric_definitions.h"
 
-#include <cstdlib>
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "converter/conversion.h"
@@ -167,9 +169,10 @@ SymbolRun readRun(const std::string &picture, std::size_t &pos) {
   SymbolRun run{picture[pos++], 1};
   while (pos < picture.size()) {
     if (picture[pos] == '(') {
-      run.count += std::atoi(picture.c_str() + pos + 1) - 1;
-      const std::size_t close = picture.find(')', pos);
-      pos = close == std::string::npos ? picture.size() : close + 1;
+      // Pictures past the size limit are refused before they come here, but
+      // a run of P symbols takes no positions: cap the sum, never wrap it.
+      const std::int64_t count = run.count + vexCblRepetitionAt(picture, pos) - 1;
+      run.count = static_cast<int>(std::clamp<std::int64_t>(count, INT32_MIN, INT32_MAX));
     } else if (picture[pos] == run.symbol) {
       ++run.count;
       ++pos;

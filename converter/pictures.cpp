@@ -1,14 +1,26 @@
 // Picture symbol table and analysis: size, category, S/P/E counts, digits, digits after V.
 #include "converter/pictures.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
-#include <cstdlib>
+#include <climits>
 #include <cstring>
 
 #include "converter/conversion_options.h"
 
 namespace {
+
+// Far above any limit, and low enough that adding a capped factor times a
+// symbol width of 2 to a capped total stays inside 64 bits.
+constexpr std::int64_t countCap = std::int64_t{1} << 40;
+
+std::int32_t saturated(std::int64_t count) {
+  return static_cast<std::int32_t>(std::min<std::int64_t>(count, INT32_MAX));
+}
+
+// Adds to a count that stays capped, so that no sum of huge factors wraps.
+void accumulate(std::int64_t &total, std::int64_t add) { total = std::min(total + add, countCap); }
 
 // What one occurrence of a picture symbol does to the analysis.
 enum SymbolEffect : unsigned {
@@ -67,24 +79,15 @@ const PictureSymbol &symbolAt(const std::string &picture, std::size_t pos) {
   return otherCharacter;
 }
 
-// The repetition count of the symbol that ends before `pos`: n for "(n)",
-// moving `pos` past the ")", else 1.
-int repetitionAt(const std::string &picture, std::size_t &pos) {
-  if (pos >= picture.size() || picture[pos] != '(')
-    return 1;
-  const int count = std::atoi(picture.c_str() + pos + 1);
-  const std::size_t close = picture.find(')', pos);
-  pos = close == std::string::npos ? picture.size() : close + 1;
-  return count;
-}
-
 // The state of one left-to-right pass over a picture.
 class PictureScan {
 public:
   PictureScan(VexCblPicProps::PropMap &props, bool compat300)
       : m_props(props), m_compat300(compat300) {}
 
-  void add(const PictureSymbol &symbol, int count) {
+  void add(const PictureSymbol &symbol, std::int64_t count) {
+    if (count > vexCblLargestSize)
+      m_excess = VexCblPicProps::Excess::RepetitionFactor;
     const unsigned effects = symbol.effects;
     m_numeric |= (effects & NumericClass) != 0;
     m_alphabetic |= (effects & AlphabeticClass) != 0;
@@ -100,19 +103,20 @@ public:
     if ((effects & PointSymbol) || ((effects & ScalingSymbol) && !m_numeric))
       m_afterPoint = true;
     if (effects & ScalingSymbol) {
-      m_props[VexCblPicProps::P] += count;
+      accumulate(m_scaling, count);
       if (m_afterPoint && m_compat300)
-        m_props[VexCblPicProps::DigitsAfterV] += count;
+        accumulate(m_digitsAfterPoint, count);
     }
     if (effects & DigitSymbol) {
-      m_props[VexCblPicProps::Digits] += count;
+      accumulate(m_digits, count);
       if (m_afterPoint)
-        m_props[VexCblPicProps::DigitsAfterV] += count;
+        accumulate(m_digitsAfterPoint, count);
     }
-    m_size += symbol.width * count;
+    accumulate(m_size, symbol.width * count);
   }
 
-  void finish() {
+  // Stores the totals and says which limit the picture exceeds, if any.
+  VexCblPicProps::Excess finish() {
     VexCblType type = VexCblType::Alphanumeric;
     if (m_numeric && !m_alphabetic && !m_alphanumeric)
       type = VexCblType::Numeric;
@@ -121,13 +125,25 @@ public:
     if (m_edited)
       type = type | VexCblType::Edited;
     m_props[VexCblPicProps::TYPE] = static_cast<std::int32_t>(type);
-    m_props[VexCblPicProps::SIZE] = m_size;
+    m_props[VexCblPicProps::SIZE] = saturated(m_size);
+    m_props[VexCblPicProps::P] = saturated(m_scaling);
+    m_props[VexCblPicProps::Digits] = saturated(m_digits);
+    m_props[VexCblPicProps::DigitsAfterV] = saturated(m_digitsAfterPoint);
+    if (m_excess == VexCblPicProps::Excess::None && m_size > vexCblLargestSize)
+      m_excess = VexCblPicProps::Excess::Size;
+    return m_excess;
   }
 
 private:
   VexCblPicProps::PropMap &m_props;
   bool m_compat300;
-  int m_size = 0;
+  // Past 32 bits when the factors are huge; the table holds them capped at
+  // INT32_MAX, and excess says the picture is too large.
+  std::int64_t m_size = 0;
+  std::int64_t m_scaling = 0;
+  std::int64_t m_digits = 0;
+  std::int64_t m_digitsAfterPoint = 0;
+  VexCblPicProps::Excess m_excess = VexCblPicProps::Excess::None;
   bool m_numeric = false;
   bool m_alphabetic = false;
   bool m_alphanumeric = false;
@@ -145,6 +161,25 @@ char normalised(char c, bool commaDecimalPoint) {
 }
 
 } // namespace
+
+std::int64_t vexCblRepetitionAt(const std::string &picture, std::size_t &pos) {
+  if (pos >= picture.size() || picture[pos] != '(')
+    return 1;
+  // Read as atoi did (blanks, a sign, digits), but capped instead of wrapping,
+  // so that a factor past any limit stays past it.
+  std::size_t at = pos + 1;
+  while (at < picture.size() && std::isspace(static_cast<unsigned char>(picture[at])))
+    ++at;
+  const bool negative = at < picture.size() && picture[at] == '-';
+  if (at < picture.size() && (picture[at] == '-' || picture[at] == '+'))
+    ++at;
+  std::int64_t count = 0;
+  for (; at < picture.size() && picture[at] >= '0' && picture[at] <= '9'; ++at)
+    count = std::min<std::int64_t>(count * 10 + (picture[at] - '0'), countCap);
+  const std::size_t close = picture.find(')', pos);
+  pos = close == std::string::npos ? picture.size() : close + 1;
+  return negative ? -count : count;
+}
 
 VexCblPicProps::VexCblPicProps() {
   for (Property key : {SIZE, TYPE, DBCS, S, P, E, DigitsAfterV, Digits})
@@ -191,9 +226,9 @@ bool VexCblPicture::analyze() {
   while (pos < m_picture.size()) {
     const PictureSymbol &symbol = symbolAt(m_picture, pos);
     pos += symbol.text[0] ? std::strlen(symbol.text) : 1;
-    scan.add(symbol, repetitionAt(m_picture, pos));
+    scan.add(symbol, vexCblRepetitionAt(m_picture, pos));
   }
-  scan.finish();
+  m_props->excess = scan.finish();
   return true;
 }
 
@@ -202,6 +237,10 @@ int VexCblPicture::size() { return analyze() ? m_props->props()[VexCblPicProps::
 VexCblType VexCblPicture::type() {
   return analyze() ? static_cast<VexCblType>(m_props->props()[VexCblPicProps::TYPE])
                    : VexCblType::None;
+}
+
+VexCblPicProps::Excess VexCblPicture::excess() {
+  return analyze() ? m_props->excess : VexCblPicProps::Excess::None;
 }
 
 void VexCblPicture::reset() { m_props.reset(); }

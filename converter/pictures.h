@@ -5,6 +5,12 @@
 #include <memory>
 #include <string>
 
+// The largest repetition factor, picture size (character positions) and
+// OCCURS bound accepted. IBM Enterprise COBOL takes items of up to 999 999 999
+// bytes, and GnuCOBOL no repetition factor of more than nine digits; larger
+// ones are errors rather than numbers that wrap in 32 bits.
+inline constexpr std::int64_t vexCblLargestSize = 999'999'999;
+
 // Category of a data item as a bit set. Picture analysis yields exactly one
 // of Alphabetic, Numeric and Alphanumeric, possibly with Edited; Group is
 // set only by the declaration traversal. The numbers are part of the
@@ -45,15 +51,25 @@ public:
     Digits = 7, // 9 positions
   };
   using PropMap = std::map<Property, std::int32_t>;
+  // The limit (vexCblLargestSize) a picture goes past: a repetition factor,
+  // else the size. The counts of such a picture are capped at INT32_MAX.
+  enum class Excess { None, RepetitionFactor, Size };
 
   // All eight keys with the value 0.
   VexCblPicProps();
   PropMap &props() { return m_props; }
   const PropMap &props() const { return m_props; }
 
+  Excess excess = Excess::None;
+
 private:
   PropMap m_props;
 };
+
+// The repetition factor written at `pos` of a normalised picture: n for
+// "(n)", moving `pos` past the ")", else 1. Digits past any limit give a
+// capped number above vexCblLargestSize, never a wrapped one.
+std::int64_t vexCblRepetitionAt(const std::string &picture, std::size_t &pos);
 
 struct VexCblConfig;
 
@@ -84,6 +100,8 @@ public:
   int size();
   // The TYPE property after analysing; None for an empty picture.
   VexCblType type();
+  // The limit the picture goes past after analysing; None for an empty one.
+  VexCblPicProps::Excess excess();
   // The property table as it stands, without analysing: null until size(),
   // type() or analyze() has run on a non-empty picture.
   VexCblPicProps *picProps() { return m_props.get(); }

@@ -36,29 +36,29 @@ constexpr std::uint32_t escapeLength = 4; // "\h" and two hexadecimal digits
 
 // The content of a delimited literal from `text` on: a doubled delimiter
 // stands for one, a single one ends the content.
-std::string delimitedContent(const char *text, char delimiter) {
+std::string delimitedContent(std::string_view text, char delimiter) {
   std::string content;
-  for (const char *c = text; *c; ++c) {
-    if (*c == delimiter) {
-      if (c[1] != delimiter)
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == delimiter) {
+      if (i + 1 == text.size() || text[i + 1] != delimiter)
         break;
-      ++c;
+      ++i;
     }
-    content += *c;
+    content += text[i];
   }
   return content;
 }
 
 // The hexadecimal digits from `text` up to `delimiter`, as "\h" escapes of
 // two digits each.
-std::string hexEscapes(const char *text, char delimiter) {
+std::string hexEscapes(std::string_view text, char delimiter) {
   std::string escapes;
-  for (const char *c = text; *c && *c != delimiter; c += 2) {
+  for (std::size_t i = 0; i < text.size() && text[i] != delimiter; i += 2) {
     escapes += "\\h";
-    escapes += *c;
+    escapes += text[i];
     // An odd digit count is completed on the right, as compilers do.
-    const bool pairComplete = c[1] && c[1] != delimiter;
-    escapes += pairComplete ? c[1] : '0';
+    const bool pairComplete = i + 1 < text.size() && text[i + 1] != delimiter;
+    escapes += pairComplete ? text[i + 1] : '0';
     if (!pairComplete)
       break;
   }
@@ -78,25 +78,31 @@ std::string doubledBackslashes(const std::string &text) {
 } // namespace
 
 void VexCblValue::setStrValue(const char *literal) {
-  if (!literal)
-    return;
-  const char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(literal[0])));
-  if (kind == 'X' && literal[1]) {
+  if (literal)
+    setStrValue(std::string_view(literal));
+}
+
+void VexCblValue::setStrValue(std::string_view literal) {
+  const char kind = literal.empty()
+                        ? '\0'
+                        : static_cast<char>(std::toupper(static_cast<unsigned char>(literal[0])));
+  const bool prefixed = literal.size() > 1 && literal[1] != '\0';
+  if (kind == 'X' && prefixed) {
     m_type = Hexadecimal;
-    m_value = hexEscapes(literal + 2, literal[1]);
+    m_value = hexEscapes(literal.substr(2), literal[1]);
     m_unitLength = escapeLength;
-  } else if (kind == 'Z' && literal[1]) {
+  } else if (kind == 'Z' && prefixed) {
     m_type = NullTerminated;
-    m_value = delimitedContent(literal + 2, literal[1]);
+    m_value = delimitedContent(literal.substr(2), literal[1]);
     m_expandable = false;
     m_unitLength = 1;
-  } else if ((kind == 'G' || kind == 'N') && literal[1]) {
+  } else if ((kind == 'G' || kind == 'N') && prefixed) {
     m_type = Dbcs;
-    m_value = literal + 1;
+    m_value = literal.substr(1);
     m_unitLength = 1;
   } else {
     m_type = Alphanumeric;
-    m_value = literal[0] ? delimitedContent(literal + 1, literal[0]) : std::string();
+    m_value = literal.empty() ? std::string() : delimitedContent(literal.substr(1), literal[0]);
     m_unitLength = 1;
   }
 }

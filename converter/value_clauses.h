@@ -2,6 +2,7 @@
 // VexCblValue: a VALUE literal classified, and its value image for a definition's default.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // The literal of a VALUE clause, classified, and the value image that the
 // definition creators write as a definition's default value. In an image a
@@ -31,6 +32,9 @@ public:
   // from the delimiter on. A null text changes nothing. Expandable is left
   // as set before, except that a Z literal is never expandable.
   void setStrValue(const char *literal);
+  // The same for a literal that may hold NUL bytes: they are data, kept
+  // like any other byte of the content.
+  void setStrValue(std::string_view literal);
   // A numeric literal, kept as written; never expandable. A null text
   // changes nothing.
   void setNumValue(const char *literal);

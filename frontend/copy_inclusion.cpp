@@ -2,6 +2,7 @@
 #include "frontend/copy_inclusion.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "frontend/source_reader.h"
 #include "support/copybook_search.h"
 #include "support/run_state.h"
+#include "support/string_memory.h"
 
 namespace {
 
@@ -44,18 +46,20 @@ tIdent textName(tTree node, tPosition &position) {
     spelling = qualified->spelling != NoIdent ? qualified->spelling : qualified->name;
     position = qualified->bpos;
   } else if (auto *literal = as_if<tree::string>(node)) {
-    spelling = MakeIdent(literal->String != nullptr ? StGetCStr(literal->String) : "");
+    spelling = literal->String != nullptr
+                   ? MakeIdent(StGetCStr(literal->String), LengthSt(literal->String))
+                   : MakeIdent("");
     position = literal->bpos;
   }
   if (spelling == NoIdent)
     return NoIdent;
-  std::string text = GetCStr(spelling);
+  std::string text(GetCStr(spelling), LengthIdent(spelling));
   if (text.size() >= 2 && (text[0] == '"' || text[0] == '\'')) {
     char quote = text[0];
     text.erase(0, 1);
     if (text.back() == quote)
       text.pop_back();
-    return MakeIdent(text.c_str());
+    return MakeIdent(text.data(), text.size());
   }
   return spelling;
 }
@@ -79,6 +83,15 @@ void CopyRepair() {
   push(MakeIdent("dot"));
 }
 
+// `name` with each NUL byte written "\h00".
+tIdent shownName(tIdent name) {
+  std::string shown;
+  const char *text = GetCStr(name);
+  for (unsigned long i = 0; i < LengthIdent(name); ++i)
+    shown += text[i] == '\0' ? std::string("\\h00") : std::string(1, text[i]);
+  return MakeIdent(shown.data(), shown.size());
+}
+
 // Includes a copybook. When `name` is not empty, looks it up with
 // rFindFile. Not found: reports "cannot
 // access include file" (Error, with the name) at `position`, runs CopyRepair
@@ -92,9 +105,13 @@ int Copy(tIdent name, tPosition position, tIdent library, tTree statement) {
   (void)library;
   if (name == NoIdent || LengthIdent(name) == 0)
     return 0;
-  const char *found = rFindFile(GetCStr(name));
+  // No file name holds a NUL byte; cut there, the name would be another
+  // file's. Reported with the byte shown as values show it.
+  const bool holdsNul = std::memchr(GetCStr(name), '\0', LengthIdent(name)) != nullptr;
+  const char *found = holdsNul ? nullptr : rFindFile(GetCStr(name));
   if (found == nullptr) {
-    MessageI("cannot access include file", xxError, position, xxIdent, &name);
+    tIdent shown = holdsNul ? shownName(name) : name;
+    MessageI("cannot access include file", xxError, position, xxIdent, &shown);
     CopyRepair();
     return 0;
   }

@@ -171,7 +171,11 @@ bool isOperatorText(const std::string &text) {
   return false;
 }
 
-std::string stringText(tStringRef text) { return text != nullptr ? StGetCStr(text) : ""; }
+// All bytes of a stored text: literals and pseudo-text may hold NUL bytes,
+// which must take part in matching and replacing.
+std::string stringText(tStringRef text) {
+  return text != nullptr ? std::string(StGetCStr(text), LengthSt(text)) : "";
+}
 
 FindToken makeToken(Kind kind, const std::string &text, const std::string &written, tPosition begin,
                     tPosition end) {

@@ -83,7 +83,9 @@ tTree textNameNode() {
   if (ps().a.Word != NoIdent)
     return nameNode(ps().a.Word, ps().a.Spelling != NoIdent ? ps().a.Spelling : ps().a.Word);
   if (ps().code == tok::string || isInteger(ps().code)) {
-    tIdent text = MakeIdent(ps().a.Text != nullptr ? StGetCStr(ps().a.Text) : "");
+    // All bytes: a NUL in a literal must not make it another copybook's name.
+    tIdent text = ps().a.Text != nullptr ? MakeIdent(StGetCStr(ps().a.Text), LengthSt(ps().a.Text))
+                                         : MakeIdent("");
     return nameNode(text, text);
   }
   return NoTree;
@@ -108,7 +110,11 @@ tTree element() {
                        : a.Text != nullptr                 ? StGetCStr(a.Text)
                        : a.Spelling != NoIdent             ? GetCStr(a.Spelling)
                                                            : TerminalName(ps().code);
-    node = mpseudo_text(a.Position, a.EndPosition, PutString(text, std::strlen(text)));
+    // A stored text keeps its NUL bytes; the other texts hold none.
+    const std::size_t length = ps().code != tok::illegal_character && a.Text != nullptr
+                                   ? LengthSt(a.Text)
+                                   : std::strlen(text);
+    node = mpseudo_text(a.Position, a.EndPosition, PutString(text, length));
   }
   return mexpression(NoTree, node);
 }

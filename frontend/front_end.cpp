@@ -89,6 +89,7 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
     push(file);
     syntaxErrors_ = Parser2();
   }
+  filesRead_ = SourcesOpened();
 
   as<tree::data_division>(TreeRoot())->deftab = deftab_decls();
   Eval(TreeRoot());

@@ -48,6 +48,9 @@ public:
   int errorCount() const { return errors_; }
   // Syntax errors the parser reported.
   int syntaxErrors() const { return syntaxErrors_; }
+  // The files the parse read, as they were opened: the copybook first, then
+  // every copybook COPY brought in, in the order they were opened.
+  const std::vector<std::string> &filesRead() const { return filesRead_; }
 
 private:
   friend FrontEndResult ParseCopybook(const std::string &path, const FrontEndOptions &options,
@@ -61,6 +64,7 @@ private:
   tTree root_ = nullptr;
   tTree entries_ = nullptr;
   int errors_ = 0;
+  std::vector<std::string> filesRead_;
 };
 
 // Reads `path` and every copybook it copies, parses and declares the entries,

@@ -49,6 +49,7 @@ int yylex(YYSTYPE *value, YYLTYPE *location);
 
 %code {
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -269,15 +270,20 @@ tTree usageClause(const tSpan &span, std::uint16_t value, bool native) {
   return musage(NoTree, span.first, span.last, cwUsage, value, native);
 }
 
+// An OCCURS bound past 32 bits is kept as INT32_MAX, not wrapped to a small
+// count: the converter refuses any bound that large.
+std::int32_t occursBound(const tScanAttribute &integer) {
+  return static_cast<std::int32_t>(std::min<long>(integer.Value, INT32_MAX));
+}
+
 tTree occursClause(const tSpan &span, const tScanAttribute &first, const tScanAttribute *second) {
   if (second == nullptr)
     return moccurs(NoTree, span.first, span.last, cwOccurs, -1, NoPosition, NoPosition,
-                   static_cast<std::int32_t>(first.Value), first.Position, first.EndPosition,
-                   noExpression(), mnoa_de_scending(), mnoidentifier());
-  return moccurs(NoTree, span.first, span.last, cwOccurs, static_cast<std::int32_t>(first.Value),
-                 first.Position, first.EndPosition, static_cast<std::int32_t>(second->Value),
-                 second->Position, second->EndPosition, noExpression(), mnoa_de_scending(),
-                 mnoidentifier());
+                   occursBound(first), first.Position, first.EndPosition, noExpression(),
+                   mnoa_de_scending(), mnoidentifier());
+  return moccurs(NoTree, span.first, span.last, cwOccurs, occursBound(first), first.Position,
+                 first.EndPosition, occursBound(*second), second->Position, second->EndPosition,
+                 noExpression(), mnoa_de_scending(), mnoidentifier());
 }
 
 // --- COPY --------------------------------------------------------------------
@@ -378,7 +384,8 @@ void makeRoot(const Sections &s) {
 
 tScanAttribute textAsWord(const tScanAttribute &a) {
   tScanAttribute word = a;
-  word.Word = MakeIdent(a.Text != nullptr ? StGetCStr(a.Text) : "");
+  // All bytes: a NUL in a literal must not make it another copybook's name.
+  word.Word = a.Text != nullptr ? MakeIdent(StGetCStr(a.Text), LengthSt(a.Text)) : MakeIdent("");
   word.Spelling = word.Word;
   return word;
 }

@@ -5,6 +5,11 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
 
 #include "support/run_state.h"
 
@@ -17,6 +22,9 @@ struct SourceState {
   std::map<int, std::FILE *> streams;
   unsigned maxColumn = 72;
   bool freeFormat = false;
+  std::vector<std::string> opened;
+  // Handles of opened files whose first line has not been read yet.
+  std::set<int> unread;
   int fileInput = 1;
   int copyRepair = 0;
   tCloseSourceHook closeSourceHook = nullptr;
@@ -44,7 +52,10 @@ std::FILE *streamOf(int handle) {
 }
 
 // Reads one physical line, cut at MaxColumn characters; 0 at end of input.
-int readPhysicalLine(std::FILE *stream, char *buffer) {
+// With `firstLine`, a UTF-8 byte-order mark at its start is dropped before
+// any column is counted: kept, it would shift the sequence area and the
+// indicator by three columns.
+int readPhysicalLine(std::FILE *stream, char *buffer, bool firstLine) {
   const unsigned limit = MaxColumn() < SourceBufferSize - 2 ? MaxColumn() : SourceBufferSize - 2;
   unsigned count = 0;
   for (;;) {
@@ -78,6 +89,8 @@ int readPhysicalLine(std::FILE *stream, char *buffer) {
     buffer[count++] = static_cast<char>(c);
     if (c == '\n')
       return static_cast<int>(count);
+    if (firstLine && count == 3 && std::memcmp(buffer, "\xEF\xBB\xBF", 3) == 0)
+      count = 0;
   }
 }
 
@@ -170,8 +183,17 @@ int BeginSource(const char *path) {
   std::FILE *stream = std::fopen(path, "r");
   if (stream == nullptr)
     return -1;
+  // A directory opens for reading but reads as nothing, which would pass for
+  // an empty source: it cannot be opened as one.
+  struct stat status;
+  if (fstat(fileno(stream), &status) == 0 && S_ISDIR(status.st_mode)) {
+    std::fclose(stream);
+    return -1;
+  }
   int handle = fileno(stream);
   state().streams[handle] = stream;
+  state().opened.emplace_back(path);
+  state().unread.insert(handle);
   return handle;
 }
 
@@ -181,7 +203,8 @@ int GetLine(int handle, char *buffer) {
   std::FILE *stream = streamOf(handle);
   if (stream == nullptr)
     return 0;
-  int length = readPhysicalLine(stream, buffer);
+  const bool firstLine = state().unread.erase(handle) != 0;
+  int length = readPhysicalLine(stream, buffer, firstLine);
   if (length == 0)
     return 0;
   buffer[length] = '\0';
@@ -193,6 +216,8 @@ void NormaliseLine(std::string &line) {
   line.resize(static_cast<std::size_t>(length));
 }
 
+const std::vector<std::string> &SourcesOpened() { return state().opened; }
+
 void CloseSource(int handle) {
   if (file_input() == 0) {
     file_input() = 1;
@@ -202,6 +227,7 @@ void CloseSource(int handle) {
       std::fclose(found->second);
       state().streams.erase(found);
     }
+    state().unread.erase(handle);
   }
   if (CloseSource_Hook() != nullptr)
     CloseSource_Hook()();

@@ -3,6 +3,7 @@
 // normalised for the reference format, to the scanner.
 
 #include <string>
+#include <vector>
 
 // Characters of a physical line that are kept: 72 in the fixed reference
 // format (columns 73 onwards are the identification area), 256 in free
@@ -23,6 +24,9 @@ constexpr unsigned SourceBufferSize = 8448;
 // number), or -1 when it cannot be opened. While file_input is 0 it opens
 // nothing and returns 0. Handles 0, 1 and 2 are the standard streams.
 int BeginSource(const char *path);
+
+// The paths BeginSource opened in the run, in the order opened.
+const std::vector<std::string> &SourcesOpened();
 
 // Reads the next line of `handle` into `buffer` (SourceBufferSize bytes) and
 // returns the number of characters written, newline included; 0 at the end of

@@ -25,6 +25,10 @@ std::string analysed(VexCblPicture &picture) {
   std::string text = picture.getPictureVal() + " " + std::to_string(picture.size()) + " " + type;
   for (auto prop : {Props::DBCS, Props::S, Props::P, Props::E, Props::DigitsAfterV, Props::Digits})
     text += " " + std::to_string(props.at(prop));
+  if (picture.excess() == Props::Excess::RepetitionFactor)
+    text += " too-large-factor";
+  else if (picture.excess() == Props::Excess::Size)
+    text += " too-large";
   return text;
 }
 

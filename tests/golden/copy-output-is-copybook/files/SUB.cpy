@@ -1,0 +1,1 @@
+           05  FROM-SUB        PIC X(2).
