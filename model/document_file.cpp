@@ -80,8 +80,7 @@ void VexDocumentFile::write(std::string_view bytes) {
 }
 
 bool VexDocumentFile::openOutput(int &fd) const {
-  // The flags an output file stream opened for writing uses.
-  fd = ::open(outputFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  fd = ::open(outputFile_.c_str(), O_WRONLY | O_CLOEXEC);
   return fd >= 0;
 }
 
@@ -105,6 +104,75 @@ void VexDocumentFile::copyTo(const std::function<void(const char *, std::size_t)
   }
 }
 
+namespace {
+
+// The mode a new file gets: what an output stream would create.
+mode_t newFileMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+// A file that appears in `folder` only under its final name: an unnamed
+// file given a private name right before the rename, or, where unnamed files
+// are not to be had, a named one from the start. Removed unless placed.
+class Replacement {
+public:
+  explicit Replacement(std::string folder) : folder_(std::move(folder)) {
+    fd_ = ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd_ >= 0)
+      return;
+    name_ = (std::filesystem::path(folder_) / ".vexfcbl-XXXXXX").string();
+    fd_ = ::mkostemp(name_.data(), O_CLOEXEC);
+    if (fd_ < 0)
+      fail("cannot create the document beside its output");
+  }
+  ~Replacement() {
+    if (fd_ >= 0)
+      ::close(fd_);
+    if (!name_.empty())
+      ::unlink(name_.c_str());
+  }
+  Replacement(const Replacement &) = delete;
+  Replacement &operator=(const Replacement &) = delete;
+
+  int fd() const { return fd_; }
+
+  // Gives the file `mode` (and, where allowed, the owner of the file it
+  // replaces), then renames it over `target` in one step: a reader sees the
+  // old complete document or the new complete one, never a mixture.
+  void place(const std::string &target, mode_t mode, const struct stat *replaced) {
+    if (::fchmod(fd_, mode & 07777) != 0)
+      fail("cannot write the document");
+    if (replaced != nullptr && ::fchown(fd_, replaced->st_uid, replaced->st_gid) != 0) {
+      // Only the owner's own files can be given away; the mode is kept.
+    }
+    if (name_.empty()) {
+      const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+      for (unsigned attempt = 0; name_.empty(); ++attempt) {
+        std::string name =
+            (std::filesystem::path(folder_) /
+             (".vexfcbl-" + std::to_string(::getpid()) + "-" + std::to_string(attempt)))
+                .string();
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+          name_ = std::move(name);
+        else if (errno != EEXIST)
+          fail("cannot write the document");
+      }
+    }
+    if (::rename(name_.c_str(), target.c_str()) != 0)
+      fail("cannot write the document");
+    name_.clear();
+  }
+
+private:
+  std::string folder_;
+  std::string name_;
+  int fd_ = -1;
+};
+
+} // namespace
+
 bool VexDocumentFile::commit() {
   if (outputFile_.empty()) {
     copyTo([](const char *bytes, std::size_t size) {
@@ -115,23 +183,45 @@ bool VexDocumentFile::commit() {
   }
   if (noFolder_)
     return false;
-  if (linkable_) {
-    const std::string self = "/proc/self/fd/" + std::to_string(spool_);
-    // Fails when the output exists (or /proc is not there): then the output
-    // is rewritten in place, keeping its mode, owner and links.
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, outputFile_.c_str(), AT_SYMLINK_FOLLOW) == 0)
-      return true;
+  struct stat old {};
+  if (::stat(outputFile_.c_str(), &old) != 0) {
+    // A new output: the unnamed spool is given its name, complete at once.
+    if (linkable_) {
+      const std::string self = "/proc/self/fd/" + std::to_string(spool_);
+      if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, outputFile_.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return true;
+    }
+    Replacement replacement(folderOf(outputFile_));
+    copyTo([&](const char *bytes, std::size_t size) { writeAll(replacement.fd(), bytes, size); });
+    replacement.place(outputFile_, newFileMode(), nullptr);
+    return true;
   }
-  int fd = -1;
-  if (!openOutput(fd))
+  int probe = -1;
+  // An output that cannot be opened for writing is left alone, as an output
+  // stream would leave it (a folder, a file without write permission).
+  if (!openOutput(probe))
     return false;
-  try {
-    copyTo([fd](const char *bytes, std::size_t size) { writeAll(fd, bytes, size); });
-  } catch (...) {
-    ::close(fd);
-    throw;
+  if (!S_ISREG(old.st_mode)) {
+    // A device or a pipe (/dev/stdout, a FIFO) is written into, never replaced.
+    try {
+      if (::ftruncate(probe, 0) != 0 && errno != EINVAL)
+        fail("cannot write the document");
+      copyTo([probe](const char *bytes, std::size_t size) { writeAll(probe, bytes, size); });
+    } catch (...) {
+      ::close(probe);
+      throw;
+    }
+    if (::close(probe) != 0)
+      fail("cannot write the document");
+    return true;
   }
-  if (::close(fd) != 0)
-    fail("cannot write the document");
+  ::close(probe);
+  // A regular file is replaced whole, through a link to it when the output
+  // is one, keeping its mode; so two runs writing the same output, or a full
+  // disk, never leave a mixed or truncated document behind.
+  const std::string target = std::filesystem::canonical(outputFile_).string();
+  Replacement replacement(folderOf(target));
+  copyTo([&](const char *bytes, std::size_t size) { writeAll(replacement.fd(), bytes, size); });
+  replacement.place(target, old.st_mode, &old);
   return true;
 }

@@ -22,13 +22,15 @@ public:
 
   // Appends `bytes`; VexError when the spool cannot take them.
   void write(std::string_view bytes);
-  // Writes the whole document to the output: a new file appears with it
-  // complete, an existing one is truncated and rewritten as an output stream
-  // opened for writing would be. Returns false, writing nothing, when the
-  // output cannot be opened. VexError when writing it fails.
+  // Puts the whole document in place: a new output appears complete, an
+  // existing regular file (or the file a link names) is replaced whole in
+  // one rename, keeping its mode; a device or pipe is written into. Returns
+  // false, writing nothing, when the output could not be opened for writing.
+  // VexError when writing fails; the old output is then untouched.
   bool commit();
 
 private:
+  // Opens the existing output for writing, without changing it.
   bool openOutput(int &fd) const;
   void copyTo(const std::function<void(const char *, std::size_t)> &sink);
 

@@ -205,4 +205,32 @@ TEST(DriverRuns, ThreeRunsInOneProcessEqualSeparateRuns) {
   }
 }
 
+// Two programs writing one output at once: the output is always one of the
+// two documents whole (writing in place mixed them about one time in six).
+TEST(DriverRuns, ConcurrentRunsOnOneOutputNeverMixTheirDocuments) {
+  const VexScratchDir dir;
+  std::string a, b;
+  for (int i = 0; i < 3000; ++i) {
+    a += "       01 AREC-" + std::to_string(i) + " PIC X(" + std::to_string(i % 9 + 1) + ").\n";
+    b += "       01 BREC-" + std::to_string(i) + " PIC 9(" + std::to_string(i % 9 + 1) + ").\n";
+  }
+  dir.write("A.cpy", a);
+  dir.write("B.cpy", b);
+  const std::string program = std::string("'") + VEX_BINARY_DIR + "/vexfcbl'";
+  ASSERT_EQ(std::system((program + " -i A.cpy -o A.gnv 2>/dev/null && " + program +
+                         " -i B.cpy -o B.gnv 2>/dev/null")
+                            .c_str()),
+            0);
+  const std::string documentA = fileText(dir.path() / "A.gnv");
+  const std::string documentB = fileText(dir.path() / "B.gnv");
+  for (int round = 0; round < 6; ++round) {
+    ASSERT_EQ(std::system((program + " -i A.cpy -o out.gnv 2>/dev/null & " + program +
+                           " -i B.cpy -o out.gnv 2>/dev/null; wait")
+                              .c_str()),
+              0);
+    const std::string out = fileText(dir.path() / "out.gnv");
+    EXPECT_TRUE(out == documentA || out == documentB) << "round " << round;
+  }
+}
+
 } // namespace

@@ -1,0 +1,119 @@
+// Tests putting a document in place: whole replacement, links, modes, outputs
+// that are left alone or written into, and nothing left beside the output.
+#include "model/document_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class DocumentFile : public testing::Test {
+protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "vexdoc-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string path(const std::string &name) const { return (dir_ / name).string(); }
+  void put(const std::string &name, const std::string &text) const {
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+  }
+  std::string read(const std::string &name) const {
+    std::ifstream in(dir_ / name, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  std::vector<std::string> names() const {
+    std::vector<std::string> found;
+    for (const auto &entry : fs::directory_iterator(dir_))
+      found.push_back(entry.path().filename().string());
+    std::sort(found.begin(), found.end());
+    return found;
+  }
+  static bool written(const std::string &output, const std::string &text) {
+    VexDocumentFile document(output);
+    document.write(text);
+    return document.commit();
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(DocumentFile, ExistingOutputIsReplacedWholeKeepingItsModeAndLinksToIt) {
+  put("out.gnv", std::string(100000, 'o'));
+  ::chmod(path("out.gnv").c_str(), 0640);
+  fs::create_symlink("out.gnv", dir_ / "link.gnv");
+  // A hard link keeps the old document: the output is a new file in its place.
+  fs::create_hard_link(dir_ / "out.gnv", dir_ / "hard.gnv");
+  ASSERT_TRUE(written(path("link.gnv"), "new"));
+  EXPECT_EQ(read("out.gnv"), "new");
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.gnv"));
+  EXPECT_EQ(fs::status(dir_ / "out.gnv").permissions() & fs::perms::mask,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(read("hard.gnv").size(), 100000u);
+  EXPECT_EQ(names(), (std::vector<std::string>{"hard.gnv", "link.gnv", "out.gnv"}));
+}
+
+// Two runs writing one output at once: whichever puts its document in place
+// last wins, and the output is never a mixture of both.
+TEST_F(DocumentFile, InterleavedDocumentsNeverMix) {
+  put("out.gnv", "old");
+  VexDocumentFile first(path("out.gnv")), second(path("out.gnv"));
+  first.write(std::string(70000, 'a'));
+  second.write(std::string(50000, 'b'));
+  first.write("A");
+  second.write("B");
+  ASSERT_TRUE(first.commit());
+  EXPECT_EQ(read("out.gnv"), std::string(70000, 'a') + "A");
+  ASSERT_TRUE(second.commit());
+  EXPECT_EQ(read("out.gnv"), std::string(50000, 'b') + "B");
+  EXPECT_EQ(names(), std::vector<std::string>{"out.gnv"});
+}
+
+TEST_F(DocumentFile, UnwritableOutputsAreLeftAloneAndDevicesWrittenInto) {
+  fs::create_directory(dir_ / "folder.gnv");
+  EXPECT_FALSE(written(path("folder.gnv"), "doc"));
+  EXPECT_FALSE(written(path("missing/out.gnv"), "doc"));
+  if (::geteuid() != 0) { // root may write any file
+    put("locked.gnv", "locked");
+    ::chmod(path("locked.gnv").c_str(), 0444);
+    EXPECT_FALSE(written(path("locked.gnv"), "doc"));
+    EXPECT_EQ(read("locked.gnv"), "locked");
+  }
+  // A device is written into, never replaced by a file.
+  EXPECT_TRUE(written("/dev/null", "doc"));
+  struct stat null {};
+  ASSERT_EQ(::stat("/dev/null", &null), 0);
+  EXPECT_TRUE(S_ISCHR(null.st_mode));
+  EXPECT_TRUE(fs::is_empty(dir_ / "folder.gnv"));
+}
+
+TEST_F(DocumentFile, AbandonedDocumentLeavesNothing) {
+  put("out.gnv", "old");
+  {
+    VexDocumentFile document(path("out.gnv"));
+    document.write(std::string(1 << 20, 'x'));
+  }
+  {
+    VexDocumentFile document(path("new.gnv"));
+    document.write("never committed");
+  }
+  EXPECT_EQ(read("out.gnv"), "old");
+  EXPECT_EQ(names(), std::vector<std::string>{"out.gnv"});
+}
+
+} // namespace
