@@ -271,6 +271,17 @@ std::string byteImageText(const VexString &value) {
 } // namespace
 
 std::string vexDocumentText(const VexString &text) {
+  // Names and descriptions are nearly always plain ASCII, which comes out
+  // as it is; only the others need decoding and escaping.
+  std::string plain;
+  plain.reserve(text.size());
+  for (char16_t unit : text) {
+    if ((unit < 0x20 || unit > 0x7E) && unit != '\t' && unit != '\n' && unit != '\r')
+      break;
+    plain += static_cast<char>(unit);
+  }
+  if (plain.size() == text.size())
+    return plain;
   std::string bytes = vexToMbcs(text);
   std::string result;
   for (std::size_t pos = 0; pos < bytes.size();) {
