@@ -22,7 +22,8 @@ struct IdentEntry {
 };
 
 // Until the first new name the table holds just the empty name and the
-// reserved number, with one bucket; then 1024 entries and as many buckets,
+// reserved number, with one bucket; then 1024 entries and as many buckets
+// (always a power of two, so a hash picks its bucket by its low bits),
 // both doubling together, so that a chain holds about one identifier and a
 // lookup seldom leaves its bucket. Numbers are given in order of entry,
 // whatever the chains.
@@ -51,7 +52,7 @@ bool IsValid(const IdentState &s, tIdent ident) { return ident >= NoIdent && ide
 
 void Chain(IdentState &s, tIdent ident) {
   IdentEntry &entry = s.Table[ident];
-  std::uint32_t bucket = entry.Hash % s.Buckets.size();
+  std::uint32_t bucket = entry.Hash & (s.Buckets.size() - 1);
   entry.Collision = s.Buckets[bucket];
   s.Buckets[bucket] = ident;
 }
@@ -85,7 +86,7 @@ void CloseIdents() { state() = IdentState(); }
 tIdent MakeIdent(const char *characters, unsigned long length) {
   IdentState &s = state();
   const std::uint32_t hash = HashText(characters, length);
-  std::uint32_t bucket = hash % s.Buckets.size();
+  std::uint32_t bucket = hash & (s.Buckets.size() - 1);
   for (tIdent ident = s.Buckets[bucket]; ident != 0; ident = s.Table[ident].Collision) {
     if (IsEqual(s.Table[ident], hash, characters, length))
       return ident;
