@@ -7,6 +7,7 @@
 #include <iostream>
 #include <iterator>
 
+#include "cli/layout_run.h"
 #include "converter/conversion_messages.h"
 #include "converter/conversion_run.h"
 #include "diagnostics/fatal_error.h"
@@ -110,6 +111,8 @@ constexpr Option options[] = {
      [](const std::string &, VexFcblOptions &o, const VexCmdError &) {
        o.conversion.levelRestrictions = true;
      }},
+    {"layout", true,
+     [](const std::string &v, VexFcblOptions &o, const VexCmdError &) { o.layoutFile = v; }},
     {"?", false,
      [](const std::string &, VexFcblOptions &, const VexCmdError &errors) {
        errors.printUsageAndStop(0);
@@ -161,7 +164,10 @@ int vexFcblMain(int argc, char **argv) {
   VexCmdLine line(argc, argv);
   try {
     const VexFcblOptions options = vexFcblReadOptions(line, errors);
-    return process(options.inputFile, options.frontEnd, options.conversion) ==
+    const VexAfterConversion after = options.layoutFile.empty()
+                                         ? VexAfterConversion()
+                                         : layoutWriter(options.layoutFile, options.conversion);
+    return process(options.inputFile, options.frontEnd, options.conversion, after) ==
                    VexCvtStatus::completed
                ? 0
                : 1;

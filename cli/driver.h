@@ -11,6 +11,7 @@ struct VexFcblOptions {
   std::string inputFile;    // -i
   VexCblConfig conversion;  // -c -dnd -tn -ta -ns -o -compat -r
   FrontEndOptions frontEnd; // -f -d -e
+  std::string layoutFile;   // -layout; empty: no layout
 };
 
 // The whole program: reads the options, converts the input file, and returns

@@ -8,6 +8,8 @@
 #include "support/identifier_table.h"
 
 void VexCvtReport::msg(const char *text, bool withContext) {
+  if (silent)
+    return;
   if (withContext && !contexts_.empty())
     std::cerr << contexts_.back()->getUserText();
   std::cerr << text;

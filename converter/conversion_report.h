@@ -28,6 +28,10 @@ public:
   // conversion by throwing VexCvtError.
   [[noreturn]] void error(const std::string &text);
 
+  // A second reading of entries the conversion already reported on (the
+  // record layout) must not repeat its messages; errors still throw.
+  bool silent = false;
+
 private:
   friend class VexCvtRepContext;
   std::vector<const VexCvtRepContext *> contexts_;

@@ -25,6 +25,11 @@ bool sameFile(const std::string &output, const std::string &path) {
 
 VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEnd,
                      const VexCblConfig &options) {
+  return process(fileName, frontEnd, options, VexAfterConversion());
+}
+
+VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEnd,
+                     const VexCblConfig &options, const VexAfterConversion &after) {
   const std::string &output = options.outputFileName;
   if (sameFile(output, fileName)) {
     std::fputs(vexCblMsg::outputIsInput(output).c_str(), stderr);
@@ -44,6 +49,10 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
       return VexCvtStatus::failed;
     }
   VexCvtStatus status = VexCvtStatus::failed;
-  ReportingOutOfMemory([&] { status = vexCblConvert(parsed.entries(), options); });
+  ReportingOutOfMemory([&] {
+    status = vexCblConvert(parsed.entries(), options);
+    if (status == VexCvtStatus::completed && after)
+      status = after(parsed.entries());
+  });
   return status;
 }

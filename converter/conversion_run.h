@@ -1,6 +1,7 @@
 #pragma once
 // One run of the whole pipeline on one copybook: the front end reads it, then
 // the converter turns its declarations into the document.
+#include <functional>
 #include <string>
 
 #include "converter/convert.h"
@@ -18,3 +19,13 @@
 // released on every way out.
 VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEnd,
                      const VexCblConfig &options);
+
+// What a caller does with the converted declarations while their run is still
+// active (the record layout reads the same tree); its status becomes the
+// run's. Called only after a completed conversion of a copybook without
+// errors.
+using VexAfterConversion = std::function<VexCvtStatus(Tree_Node *entries)>;
+
+// process, then `after` on the entries converted.
+VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEnd,
+                     const VexCblConfig &options, const VexAfterConversion &after);

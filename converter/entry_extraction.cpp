@@ -235,6 +235,7 @@ void extractKeywordClause(VexCblConversion &conv, tree::data_clause &clause,
   case wordSync:
   case wordSyncLeft:
   case wordSyncRight:
+    item.synchronized = true;
     conv.report.message(vexCblMsg::synchronized);
     break;
   default:

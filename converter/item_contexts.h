@@ -99,6 +99,8 @@ public:
   std::string redefinesName;
   bool blankWhenZero = false;
   bool justified = false;
+  // SYNCHRONIZED (LEFT or RIGHT) was written; only the record layout aligns by it.
+  bool synchronized = false;
   // The entry's clauses in words, for the definition's description.
   std::string description;
 };

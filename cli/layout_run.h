@@ -1,0 +1,11 @@
+#pragma once
+// The -layout step of a run: the record layout of the converted entries, written to a file.
+#include <string>
+
+#include "converter/conversion_run.h"
+
+// What process does after a completed conversion when -layout names
+// `fileName`: computes the layout of the entries under `options` and writes
+// it (layout/layout_output.h). Fails, writing no layout, when an item has no
+// storage or the file cannot be written.
+VexAfterConversion layoutWriter(const std::string &fileName, const VexCblConfig &options);

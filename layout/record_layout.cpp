@@ -1,0 +1,384 @@
+// Walks the converter's records and gives every item its offset and storage length.
+#include "layout/record_layout.h"
+
+#include <algorithm>
+#include <map>
+#include <unordered_map>
+
+#include "converter/conversion.h"
+#include "converter/conversion_messages.h"
+#include "converter/entry_extraction.h"
+#include "converter/filler_names.h"
+#include "frontend/syntax_tree.h"
+
+namespace {
+
+constexpr int levelRenames = 66;
+constexpr int levelCondition = 88;
+
+std::int64_t roundUp(std::int64_t value, std::int64_t boundary) {
+  return boundary <= 1 ? value : (value + boundary - 1) / boundary * boundary;
+}
+
+// What one entry (all its occurrences) takes in the record.
+struct Extent {
+  std::int64_t length = 0;   // one occurrence
+  std::int64_t totalMax = 0; // all occurrences, every count at its maximum
+  std::int64_t totalMin = 0; // all occurrences, every count at its minimum
+  std::int64_t align = 1;    // strictest boundary of a SYNCHRONIZED item inside
+  bool variable = false;
+};
+
+// Storage of an elementary item under its effective usage.
+struct Storage {
+  std::int64_t length = 0;
+  std::int64_t boundary = 1; // natural boundary when SYNCHRONIZED
+  const char *usage = "";
+  bool known = true;
+};
+
+std::int64_t binaryLength(int digits) { return digits <= 4 ? 2 : digits <= 9 ? 4 : 8; }
+
+Storage elementaryStorage(int usage, VexCblPicture *picture, bool separateSign) {
+  const int size = picture != nullptr ? picture->size() : 0;
+  const bool dbcs = picture != nullptr && picture->analyze() &&
+                    picture->picProps()->props().at(VexCblPicProps::DBCS) != 0;
+  switch (usage) {
+  case 0:
+  case cwDisplay:
+    if (dbcs)
+      return {2L * size, 1,
+              picture->getPictureVal().find('N') != std::string::npos ? "NATIONAL" : "DISPLAY-1"};
+    return {size + (separateSign ? 1 : 0), 1, "DISPLAY"};
+  case cwDisplay1:
+    return {2L * size, 1, "DISPLAY-1"};
+  case cwBinary:
+  case cwComputational:
+  case cwComp4:
+  case cwComp5: {
+    const std::int64_t length = binaryLength(size);
+    const char *name = usage == cwBinary          ? "BINARY"
+                       : usage == cwComputational ? "COMP"
+                       : usage == cwComp4         ? "COMP-4"
+                                                  : "COMP-5";
+    return {length, length, name, picture != nullptr};
+  }
+  case cwComp1:
+    return {4, 4, "COMP-1"};
+  case cwComp2:
+    return {8, 8, "COMP-2"};
+  case cwPackedDecimal:
+  case cwComp3:
+    return {size / 2 + 1, 1, usage == cwComp3 ? "COMP-3" : "PACKED-DECIMAL", picture != nullptr};
+  case cwIndex:
+    return {4, 4, "INDEX"};
+  case cwPointer:
+    return {4, 4, "POINTER"};
+  case cwObjectReference:
+    return {4, 4, "OBJECT REFERENCE"};
+  case cwProcedurePointer:
+    return {8, 8, "PROCEDURE-POINTER"};
+  default:
+    return {0, 1, "", false};
+  }
+}
+
+const char *usageName(int usage) { return elementaryStorage(usage, nullptr, false).usage; }
+
+int pictureProperty(VexCblPicture &picture, VexCblPicProps::Property key) {
+  return picture.analyze() ? picture.picProps()->props().at(key) : 0;
+}
+
+// Decimal places: digits after V, or minus the P positions at the right end
+// of an integer, or the P positions and digits after an assumed point.
+int pictureScale(VexCblPicture &picture) {
+  const std::string &text = picture.getPictureVal();
+  const int afterV = pictureProperty(picture, VexCblPicProps::DigitsAfterV);
+  const int scaling = pictureProperty(picture, VexCblPicProps::P);
+  if (scaling == 0)
+    return afterV;
+  const std::size_t firstP = text.find('P');
+  const std::size_t firstDigit = text.find('9');
+  const bool trailingP = firstDigit != std::string::npos && firstDigit < firstP;
+  return trailingP ? -scaling : afterV + scaling;
+}
+
+bool isSeparate(int sign) {
+  return sign == cwLeadingSeparate || sign == cwTrailingSeparate || sign == cwSeparate;
+}
+
+class LayoutWalk {
+public:
+  explicit LayoutWalk(const VexCblConfig &options) : conv_(options) { conv_.report.silent = true; }
+
+  std::vector<RecordLayout> records(Tree_Node *entries) {
+    std::vector<RecordLayout> result;
+    VexCblGrpContext topLevel;
+    for (auto *entry = as_if<tree::decl>(entries); entry != nullptr;
+         entry = as_if<tree::decl>(entry->next)) {
+      if (entry->level == levelRenames) {
+        if (!result.empty()) {
+          record_ = &result.back();
+          renames(*entry, "", 1);
+        }
+        continue;
+      }
+      if (entry->level == levelCondition)
+        continue;
+      result.emplace_back();
+      record_ = &result.back();
+      variableSeen_ = false;
+      const Extent extent = place(*entry, topLevel, "", 0, 0, "");
+      record_->name = record_->items.front().path;
+      record_->length = record_->maxLength = extent.length;
+      record_->minLength = extent.totalMin;
+    }
+    return result;
+  }
+
+private:
+  // Places `decl` at `at` (before any slack) inside the group `grp`, with its
+  // members; pushes its item first so that items stay in source order.
+  Extent place(const tree::decl &decl, VexCblGrpContext &grp, const std::string &parentPath,
+               int depth, std::int64_t at, const std::string &redefinesPath) {
+    VexCblObjContext item;
+    item.isGroup = startsGroup(decl) ? 1 : 0;
+    vexCblAheadObjExtr(decl.object, item);
+    const VexCblReportContext report(conv_.report, item.name.c_str(), &decl.position);
+    vexCblExtractObj(conv_, decl.object, item);
+    // The document names a redefining group after what it redefines too,
+    // and that name is not numbered as a FILLER.
+    if (item.isGroup && !item.getRedefinesName().empty())
+      item.name += "_REDEFINES_" + item.getRedefinesName();
+    const std::string name = vexCblGetUniqName(grp, item);
+
+    const std::size_t index = record_->items.size();
+    itemIndex_[&decl] = index;
+    {
+      LayoutItem &out = record_->items.emplace_back();
+      out.path = parentPath.empty() ? name : parentPath + "." + name;
+      out.level = decl.level;
+      out.depth = depth;
+      out.redefines = redefinesPath;
+      out.sync = item.synchronized;
+      out.justified = item.justified;
+      out.blankWhenZero = item.blankWhenZero;
+      out.variable = variableSeen_;
+      if (!item.cardinality.hasDefault()) {
+        const VexRange &range = item.cardinality.get();
+        out.occurs = LayoutOccurs{range.lbound(), range.ubound(), item.dependingOn};
+      }
+    }
+    const std::int64_t minCount =
+        item.cardinality.hasDefault() ? 1 : item.cardinality.get().lbound();
+    const std::int64_t maxCount =
+        item.cardinality.hasDefault() ? 1 : item.cardinality.get().ubound();
+
+    Extent extent;
+    std::int64_t offset = at;
+    std::int64_t occurrenceMin = 0;
+    if (item.isGroup) {
+      if (item.usage != 0)
+        record_->items[index].usage = usageName(item.usage);
+      VexCblGrpContext child;
+      child.populate(grp, item);
+      // A copy: the members' items move the vector the path lives in.
+      const std::string path = record_->items[index].path;
+      const Extent members = this->members(decl.fields, child, path, depth + 1, at, index);
+      extent.align = members.align;
+      // Every occurrence must align its SYNCHRONIZED items as the first
+      // does, so an occurrence is padded to the strictest boundary inside.
+      extent.length = maxCount > 1 ? roundUp(members.length, members.align) : members.length;
+      occurrenceMin = members.totalMin + (extent.length - members.length);
+      extent.variable = members.variable;
+    } else {
+      const int usage = vexCblGetUsage(grp, item);
+      const int sign = vexCblGetSign(grp, item);
+      const Storage storage = elementaryStorage(usage, item.picture.get(), isSeparate(sign));
+      if (!storage.known)
+        conv_.report.silent = false,
+        conv_.report.error(item.picture ? vexCblMsg::unknownUsage : vexCblMsg::pictureMissing);
+      if (item.synchronized && storage.boundary > 1) {
+        offset = roundUp(at, storage.boundary);
+        extent.align = storage.boundary;
+      }
+      extent.length = storage.length;
+      occurrenceMin = storage.length;
+      describeElementary(record_->items[index], item, storage, sign);
+      conditions(decl.fields, index);
+    }
+    LayoutItem &out = record_->items[index];
+    out.offset = offset;
+    out.slackBefore = offset - at;
+    out.length = extent.length;
+    extent.totalMax = out.slackBefore + extent.length * maxCount;
+    if (!item.dependingOn.empty())
+      extent.variable = true;
+    extent.totalMin =
+        out.slackBefore + occurrenceMin * (item.dependingOn.empty() ? maxCount : minCount);
+    if (extent.variable)
+      variableSeen_ = true;
+    return extent;
+  }
+
+  // Places the entries from `first` on as members of a group that starts at
+  // `start`; level-88 entries become conditions of item `owner`.
+  Extent members(Tree_Node *first, VexCblGrpContext &grp, const std::string &path, int depth,
+                 std::int64_t start, std::size_t owner) {
+    Extent result;
+    std::int64_t cursor = start;
+    std::int64_t end = start;
+    std::int64_t shrink = 0;
+    std::map<std::string, std::pair<std::int64_t, std::string>> placed;
+    for (auto *sub = as_if<tree::decl>(first); sub != nullptr; sub = as_if<tree::decl>(sub->next)) {
+      if (sub->level == levelCondition) {
+        conditions(sub, owner, true);
+        continue;
+      }
+      if (sub->level == levelRenames) {
+        renames(*sub, path, depth);
+        continue;
+      }
+      const std::string redefined = redefinedName(*sub);
+      const auto target = redefined.empty() ? placed.end() : placed.find(redefined);
+      const bool redefines = target != placed.end();
+      const std::int64_t at = redefines ? target->second.first : cursor;
+      const std::size_t index = record_->items.size();
+      const Extent extent =
+          place(*sub, grp, path, depth, at, redefines ? target->second.second : std::string());
+      const LayoutItem &item = record_->items[index];
+      const std::string name = GetCStr(sub->name) != nullptr ? GetCStr(sub->name) : "";
+      if (!redefines) {
+        placed[name] = {item.offset, item.path};
+        cursor = at + extent.totalMax;
+        shrink += extent.totalMax - extent.totalMin;
+      }
+      end = std::max(end, at + extent.totalMax);
+      result.align = std::max(result.align, extent.align);
+      result.variable = result.variable || extent.variable;
+    }
+    result.length = end - start;
+    result.totalMin = result.length - shrink;
+    return result;
+  }
+
+  // The name a REDEFINES clause of `decl` names, as the declaration table
+  // spells names; empty without one.
+  std::string redefinedName(const tree::decl &decl) {
+    const auto *entry = as_if<tree::format_1>(decl.object);
+    const auto *clause = entry != nullptr ? as_if<tree::redefines>(entry->data_clause_l) : nullptr;
+    if (clause == nullptr)
+      return "";
+    const auto *reference = as_if<tree::identifier_c>(clause->name);
+    const auto *target = reference != nullptr ? as_if<tree::decl>(reference->decl) : nullptr;
+    if (target == nullptr || GetCStr(target->name) == nullptr)
+      return "";
+    return GetCStr(target->name);
+  }
+
+  static bool startsGroup(const tree::decl &decl) {
+    const auto *first = as_if<tree::decl>(decl.fields);
+    return first != nullptr && first->level != levelCondition && first->level != levelRenames;
+  }
+
+  void describeElementary(LayoutItem &out, VexCblObjContext &item, const Storage &storage,
+                          int sign) {
+    out.usage = storage.usage;
+    if (!item.picture)
+      return;
+    VexCblPicture &picture = *item.picture;
+    out.picture = picture.getPictureVal();
+    if (!vexCblTypeHas(picture.type(), VexCblType::Numeric))
+      return;
+    out.digits = pictureProperty(picture, VexCblPicProps::Digits);
+    out.scale = pictureScale(picture);
+    const bool isSigned = pictureProperty(picture, VexCblPicProps::S) > 0;
+    out.isSigned = isSigned;
+    if (!isSigned || vexCblTypeHas(picture.type(), VexCblType::Edited) ||
+        std::string(storage.usage) != "DISPLAY")
+      return;
+    out.signPosition = sign == cwLeading || sign == cwLeadingSeparate ? "leading" : "trailing";
+    out.signSeparate = isSeparate(sign);
+  }
+
+  // The level-88 entries from `fields` on (or `fields` alone) under item `owner`.
+  void conditions(Tree_Node *fields, std::size_t owner, bool single = false) {
+    for (auto *sub = as_if<tree::decl>(fields); sub != nullptr;
+         sub = single ? nullptr : as_if<tree::decl>(sub->next)) {
+      auto *condition = as_if<tree::format_3>(sub->object);
+      if (condition == nullptr)
+        continue;
+      LayoutCondition out;
+      out.name = GetCStr(condition->spelling) != nullptr ? GetCStr(condition->spelling) : "";
+      for (Tree_Node *element = condition->condition_l;
+           element != nullptr && !is<tree::noexpression_l>(element);) {
+        const auto *expression = as_if<tree::expression>(element);
+        if (expression == nullptr)
+          break;
+        if (const auto *range = as_if<tree::binary>(expression->expression))
+          out.values.push_back(literalText(range->lop) + " THRU " + literalText(range->rop));
+        else
+          out.values.push_back(literalText(expression->expression));
+        element = expression->next;
+      }
+      record_->items[owner].conditions.push_back(std::move(out));
+    }
+  }
+
+  std::string literalText(Tree_Node *literal) {
+    VexCblObjContext value;
+    vexCblExtractObj(conv_, literal, value);
+    if (value.value && value.value->getType() != VexCblValue::NoValue)
+      return value.value->getValue();
+    return value.description;
+  }
+
+  // A level-66 entry: the offset and length of the range it renames.
+  void renames(const tree::decl &decl, const std::string &path, int depth) {
+    const auto *entry = as_if<tree::format_2>(decl.object);
+    if (entry == nullptr)
+      return;
+    const LayoutItem *from = renamed(entry->qualification1);
+    const LayoutItem *thru = renamed(entry->qualification2);
+    if (from == nullptr)
+      return;
+    if (thru == nullptr)
+      thru = from;
+    const std::string name = GetCStr(entry->spelling) != nullptr ? GetCStr(entry->spelling) : "";
+    LayoutItem out;
+    out.path = path.empty() ? record_->items.front().path + "." + name : path + "." + name;
+    out.level = levelRenames;
+    out.depth = depth;
+    out.offset = from->offset;
+    out.length = std::max(from->offset + from->length, thru->offset + thru->length) - from->offset;
+    out.renames = from->path;
+    if (thru != from)
+      out.renamesThru = thru->path;
+    out.variable = variableSeen_;
+    record_->items.push_back(std::move(out));
+  }
+
+  const LayoutItem *renamed(Tree_Node *reference) {
+    const auto *identifier = as_if<tree::identifier_c>(reference);
+    if (identifier == nullptr)
+      return nullptr;
+    const auto found = itemIndex_.find(as_if<tree::decl>(identifier->decl));
+    return found == itemIndex_.end() ? nullptr : &record_->items[found->second];
+  }
+
+  VexCblConversion conv_;
+  RecordLayout *record_ = nullptr;
+  std::unordered_map<const tree::decl *, std::size_t> itemIndex_;
+  bool variableSeen_ = false;
+};
+
+} // namespace
+
+std::vector<RecordLayout> computeRecordLayouts(Tree_Node *entries, const VexCblConfig &options) {
+  LayoutWalk walk(options);
+  try {
+    return walk.records(entries);
+  } catch (const VexCvtError &) {
+    throw LayoutError();
+  }
+}
