@@ -83,6 +83,12 @@ std::string lastName(const std::string &path) {
   return dot == std::string::npos ? path : path.substr(dot + 1);
 }
 
+// The name column: indented by depth, "05 NAME" as a listing writes it.
+std::string levelAndName(const LayoutItem &item) {
+  return std::string(2 * static_cast<std::size_t>(item.depth), ' ') + (item.level < 10 ? "0" : "") +
+         std::to_string(item.level) + " " + lastName(item.path);
+}
+
 } // namespace
 
 void writeLayoutJson(std::ostream &out, const std::vector<RecordLayout> &records) {
@@ -110,9 +116,7 @@ void writeLayoutTable(std::ostream &out, const std::vector<RecordLayout> &record
     std::size_t pictureWidth = 7;
     std::size_t usageWidth = 5;
     for (const LayoutItem &item : record.items) {
-      nameWidth = std::max(nameWidth, 2 * static_cast<std::size_t>(item.depth) +
-                                          std::to_string(item.level).size() + 1 +
-                                          lastName(item.path).size());
+      nameWidth = std::max(nameWidth, levelAndName(item).size());
       pictureWidth = std::max(pictureWidth, item.picture.size());
       usageWidth = std::max(usageWidth, item.usage.size());
     }

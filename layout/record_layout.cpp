@@ -288,14 +288,15 @@ private:
       return;
     VexCblPicture &picture = *item.picture;
     out.picture = picture.getPictureVal();
-    if (!vexCblTypeHas(picture.type(), VexCblType::Numeric))
+    // An edited picture's 9s and "." are print positions, not digits and a scale.
+    if (!vexCblTypeHas(picture.type(), VexCblType::Numeric) ||
+        vexCblTypeHas(picture.type(), VexCblType::Edited))
       return;
     out.digits = pictureProperty(picture, VexCblPicProps::Digits);
     out.scale = pictureScale(picture);
     const bool isSigned = pictureProperty(picture, VexCblPicProps::S) > 0;
     out.isSigned = isSigned;
-    if (!isSigned || vexCblTypeHas(picture.type(), VexCblType::Edited) ||
-        std::string(storage.usage) != "DISPLAY")
+    if (!isSigned || std::string(storage.usage) != "DISPLAY")
       return;
     out.signPosition = sign == cwLeading || sign == cwLeadingSeparate ? "leading" : "trailing";
     out.signSeparate = isSeparate(sign);

@@ -157,4 +157,16 @@ if [ -f "$root/schema/vexfcbl.xsd" ] && [ -d "$case_dir/out" ]; then
   done < <(find "$case_dir/out" -type f -name '*.gnv' -print0)
 fi
 
+# Every expected record layout in JSON must satisfy the layout schema.
+if [ -f "$root/schema/layout.schema.json" ] && [ -d "$case_dir/out" ]; then
+  while IFS= read -r -d '' layout; do
+    if ! /usr/bin/python3 -c 'import json, sys, jsonschema
+jsonschema.validate(json.load(open(sys.argv[2])), json.load(open(sys.argv[1])))' \
+      "$root/schema/layout.schema.json" "$layout" 2>"$scratch/jsonschema"; then
+      fail "${layout#"$case_dir"/} does not satisfy schema/layout.schema.json:"
+      tail -n 5 "$scratch/jsonschema" >&2
+    fi
+  done < <(find "$case_dir/out" -type f -name '*.json' -print0)
+fi
+
 exit "$failed"
