@@ -1,0 +1,406 @@
+// Compares the record layout with the addresses and lengths the installed GnuCOBOL gives.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "converter/conversion_run.h"
+#include "layout/record_layout.h"
+
+// Each copybook is compiled with `cobc -std=ibm -x` inside a program that
+// sets every DEPENDING ON counter to its maximum, then displays, for every
+// item it can name, the distance of its address from its record's address
+// and FUNCTION BYTE-LENGTH of it. Where GnuCOBOL knowingly differs from IBM
+// Enterprise COBOL, the items are left out of the comparison:
+//  - USAGE POINTER and PROCEDURE-POINTER: GnuCOBOL on a 64-bit host stores
+//    8 and 16 bytes, IBM 4 and 8; everything after them in the record moves.
+//  - External floating point (PICTURE with E): GnuCOBOL does not count the
+//    "." of the mantissa as a position; IBM does (+9.9(3)E+99 is 10 bytes).
+//  - FILLER and level-66 items cannot be named, so they are not displayed.
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Book {
+  const char *name;
+  std::string text;   // inline copybook, or
+  const char *corpus; // a file of the real-world corpus
+};
+
+const std::vector<Book> &books() {
+  static const std::vector<Book> list = {
+      {"order",
+       "       01  ORDER-REC.\n"
+       "           05  ORD-ID              PIC 9(8).\n"
+       "           05  ORD-STATUS          PIC X.\n"
+       "               88  ORD-OPEN        VALUE \"O\".\n"
+       "           05  ORD-AMOUNT          PIC S9(7)V99 COMP-3.\n"
+       "           05  ORD-LINES           PIC S9(4) COMP.\n"
+       "           05  ORD-LINE OCCURS 1 TO 20 DEPENDING ON ORD-LINES.\n"
+       "               10  LINE-ITEM       PIC X(12).\n"
+       "               10  LINE-PRICE      PIC ZZ,ZZ9.99.\n",
+       nullptr},
+      {"binary",
+       "       01  BIN-REC.\n"
+       "           05  B1  PIC S9 COMP.\n"
+       "           05  B4  PIC S9(4) BINARY.\n"
+       "           05  B5  PIC 9(5) COMP-4.\n"
+       "           05  B9  PIC S9(9) COMP-5.\n"
+       "           05  B10 PIC S9(10) COMP.\n"
+       "           05  B18 PIC 9(18) BINARY.\n"
+       "           05  F1  COMP-1.\n"
+       "           05  F2  COMP-2.\n"
+       "           05  IX  INDEX.\n",
+       nullptr},
+      {"packed",
+       "       01  PACK-REC.\n"
+       "           05  P1  PIC S9 COMP-3.\n"
+       "           05  P2  PIC 9(2) COMP-3.\n"
+       "           05  P7  PIC S9(5)V99 PACKED-DECIMAL.\n"
+       "           05  P18 PIC S9(18) COMP-3.\n"
+       "           05  PP  PIC S9(3)PP COMP-3.\n",
+       nullptr},
+      {"display",
+       "       01  DISP-REC.\n"
+       "           05  D1  PIC S9(3) SIGN LEADING SEPARATE.\n"
+       "           05  D2  PIC S9(3) SIGN TRAILING SEPARATE.\n"
+       "           05  D3  PIC S9(3) SIGN LEADING.\n"
+       "           05  D4  PIC S9(3)V9(2).\n"
+       "           05  D5  PIC 99PPP.\n"
+       "           05  D6  PIC VPP99.\n"
+       "           05  E1  PIC $$,$$9.99CR.\n"
+       "           05  E2  PIC ZZZ9 BLANK WHEN ZERO.\n"
+       "           05  A1  PIC A(4).\n"
+       "           05  X1  PIC X(7) JUSTIFIED RIGHT.\n"
+       "           05  X2  PIC XXBXX/99.\n"
+       "       01  FLOAT-REC.\n"
+       "           05  E3  PIC +9.9(3)E+99.\n"
+       "           05  E4  PIC X.\n",
+       nullptr},
+      {"nested-occurs",
+       "       01  TAB-REC.\n"
+       "           05  T-HEAD  PIC X(3).\n"
+       "           05  T-ROW OCCURS 4.\n"
+       "               10  T-KEY   PIC X(2).\n"
+       "               10  T-CELL OCCURS 3.\n"
+       "                   15  T-VAL  PIC S9(5) COMP-3.\n"
+       "                   15  T-FLG  PIC X.\n"
+       "               10  T-SUM   PIC S9(7) COMP.\n"
+       "           05  T-TAIL  PIC X(5).\n",
+       nullptr},
+      {"redefines",
+       "       01  RED-REC.\n"
+       "           05  R-A     PIC X(10).\n"
+       "           05  R-B REDEFINES R-A PIC 9(10).\n"
+       "           05  R-C REDEFINES R-A.\n"
+       "               10  R-C1 PIC X(4).\n"
+       "               10  R-C2 PIC S9(5) COMP-3.\n"
+       "           05  R-D     PIC X(2).\n"
+       "       01  RED-ALT REDEFINES RED-REC.\n"
+       "           05  RA-1    PIC X(6).\n"
+       "           05  RA-2    PIC X(6).\n"
+       "       01  RED-BIG REDEFINES RED-REC PIC X(40).\n",
+       nullptr},
+      {"level-77",
+       "       77  CNT-A   PIC S9(4) COMP.\n"
+       "       77  CNT-B   PIC X(5).\n"
+       "       01  AFTER-77.\n"
+       "           05  AF-1  PIC 9(3).\n"
+       "           05  AF-2  PIC X(3).\n",
+       nullptr},
+      {"level-05",
+       "           05  L5-A.\n"
+       "               10  L5-A1 PIC X(3).\n"
+       "               10  L5-A2 PIC S9(7)V99 COMP-3.\n"
+       "           05  L5-B  PIC 9(4) COMP.\n"
+       "           05  L5-C OCCURS 2.\n"
+       "               10  L5-C1 PIC X.\n"
+       "               10  L5-C2 PIC 9(9) COMP.\n",
+       nullptr},
+      {"group-usage",
+       "       01  GU-REC.\n"
+       "           05  GU-BIN USAGE COMP.\n"
+       "               10  GU-1  PIC S9(4).\n"
+       "               10  GU-2  PIC S9(8).\n"
+       "           05  GU-PACK COMP-3.\n"
+       "               10  GU-3  PIC S9(6).\n"
+       "           05  GU-NAT    PIC N(4).\n",
+       nullptr},
+      {"odo-middle",
+       "       01  ODO-REC.\n"
+       "           05  OD-CNT   PIC 9(2).\n"
+       "           05  OD-HDR   PIC X(4).\n"
+       "           05  OD-TAB OCCURS 0 TO 7 DEPENDING ON OD-CNT.\n"
+       "               10  OD-K  PIC X(3).\n"
+       "               10  OD-V  PIC S9(3) COMP-3.\n",
+       nullptr},
+      {"sync",
+       "       01  SYNC-REC.\n"
+       "           05  A   PIC X.\n"
+       "           05  B   PIC S9(4) COMP SYNC.\n"
+       "           05  C   PIC X(3).\n"
+       "           05  D   PIC S9(9) BINARY SYNC.\n"
+       "           05  E   COMP-2 SYNC.\n"
+       "           05  F   PIC X.\n"
+       "           05  G.\n"
+       "               10  G1  PIC X(3).\n"
+       "               10  G2  COMP-1 SYNCHRONIZED.\n"
+       "               10  G3  PIC S9(18) COMP-5 SYNC.\n"
+       "               10  G4  INDEX SYNC.\n"
+       "           05  H   PIC X.\n"
+       "       01  SYNC-TAB.\n"
+       "           05  S0  PIC X.\n"
+       "           05  ST OCCURS 3.\n"
+       "               10  S1  PIC X.\n"
+       "               10  S2  PIC S9(9) COMP SYNC.\n"
+       "               10  S3  PIC X.\n"
+       "           05  S4  PIC X.\n",
+       nullptr},
+      {"epsmortf", "", "IBM__dbb/zBuilder__MortgageApplication__copybook__epsmortf.cpy"},
+      {"epsnbrpm", "", "IBM__dbb/zBuilder__MortgageApplication__copybook__epsnbrpm.cpy"},
+      {"epspdata", "", "IBM__dbb/zBuilder__MortgageApplication__copybook__epspdata.cpy"},
+      {"epsmtinp", "", "IBM__dbb/zBuilder__MortgageApplication__copybook__epsmtinp.cpy"},
+      {"CIPAUSMY", "",
+       "aws-samples__aws-mainframe-modernization-carddemo/"
+       "app__app-authorization-ims-db2-mq__cpy__CIPAUSMY.cpy"},
+      {"CIPAUDTY", "",
+       "aws-samples__aws-mainframe-modernization-carddemo/"
+       "app__app-authorization-ims-db2-mq__cpy__CIPAUDTY.cpy"},
+      {"COSGN00", "",
+       "aws-samples__aws-mainframe-modernization-carddemo/app__cpy-bms__COSGN00.CPY"},
+      {"CVACT01Y", "", "aws-samples__aws-mainframe-modernization-carddemo/app__cpy__CVACT01Y.cpy"},
+      {"CSDAT01Y", "", "aws-samples__aws-mainframe-modernization-carddemo/app__cpy__CSDAT01Y.cpy"},
+      {"COCOM01Y", "", "aws-samples__aws-mainframe-modernization-carddemo/app__cpy__COCOM01Y.cpy"},
+      {"CVCRD01Y", "", "aws-samples__aws-mainframe-modernization-carddemo/app__cpy__CVCRD01Y.cpy"},
+      {"PADFLPCB", "",
+       "aws-samples__aws-mainframe-modernization-carddemo/"
+       "app__app-authorization-ims-db2-mq__cpy__PADFLPCB.CPY"},
+  };
+  return list;
+}
+
+fs::path corpusDir() {
+  if (const char *dir = std::getenv("VEX_CORPUS_DIR"))
+    return dir;
+  return fs::path(VEX_SOURCE_DIR).parent_path() / "shared" / "corpus";
+}
+
+class TempDir {
+public:
+  TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "vexlayoutXXXXXX").string();
+    if (mkdtemp(pattern.data()))
+      path_ = pattern;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    if (!path_.empty())
+      fs::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir &) = delete;
+  TempDir &operator=(const TempDir &) = delete;
+  const fs::path &path() const { return path_; }
+
+private:
+  fs::path path_;
+};
+
+std::vector<std::string> split(const std::string &path) {
+  std::vector<std::string> names;
+  std::stringstream in(path);
+  for (std::string name; std::getline(in, name, '.');)
+    names.push_back(name);
+  return names;
+}
+
+bool excluded(const RecordLayout &record) {
+  for (const LayoutItem &item : record.items)
+    if (item.usage == "POINTER" || item.usage == "PROCEDURE-POINTER" ||
+        item.picture.find('E') != std::string::npos)
+      return true;
+  return false;
+}
+
+// One item the program displays: where it is in the layout.
+struct Probe {
+  const LayoutItem *item;
+  std::string record;
+};
+
+// "C OF B OF A (1 1)": every name of the path from the item up, and the
+// first occurrence of every table on the way. Empty for an item that cannot
+// be named.
+std::string reference(const RecordLayout &record, const LayoutItem &item) {
+  std::map<std::string, const LayoutItem *> byPath;
+  for (const LayoutItem &other : record.items)
+    byPath[other.path] = &other;
+  const std::vector<std::string> names = split(item.path);
+  std::string text;
+  int subscripts = 0;
+  std::string prefix;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    prefix += (i ? "." : "") + names[i];
+    const LayoutItem *on = byPath[prefix];
+    if (on != nullptr && on->occurs)
+      ++subscripts;
+  }
+  for (std::size_t i = names.size(); i-- > 0;) {
+    std::string name = names[i];
+    if (name.rfind("FILLER", 0) == 0)
+      return "";
+    name = name.substr(0, name.find("_REDEFINES_"));
+    text += (text.empty() ? "" : "\n               OF ") + name;
+  }
+  if (subscripts > 0) {
+    text += " (";
+    for (int i = 0; i < subscripts; ++i)
+      text += i ? " 1" : "1";
+    text += ")";
+  }
+  return text;
+}
+
+std::string program(const std::string &copybook, bool wrap,
+                    const std::vector<RecordLayout> &records, std::vector<Probe> &probes) {
+  std::ostringstream cob;
+  cob << "       IDENTIFICATION DIVISION.\n"
+         "       PROGRAM-ID. LAYCHK.\n"
+         "       DATA DIVISION.\n"
+         "       WORKING-STORAGE SECTION.\n"
+         "       01 LAY-BASE USAGE POINTER.\n"
+         "       01 LAY-BASE-N REDEFINES LAY-BASE PIC 9(18) COMP-5.\n"
+         "       01 LAY-ITEM USAGE POINTER.\n"
+         "       01 LAY-ITEM-N REDEFINES LAY-ITEM PIC 9(18) COMP-5.\n"
+         "       01 LAY-OFF PIC 9(9).\n"
+         "       01 LAY-LEN PIC 9(9).\n";
+  if (wrap)
+    cob << "       01 LAY-WRAP.\n";
+  cob << "       COPY \"" << copybook << "\".\n"
+      << "       PROCEDURE DIVISION.\n";
+  for (const RecordLayout &record : records)
+    for (const LayoutItem &item : record.items)
+      if (item.occurs && !item.occurs->dependingOn.empty())
+        cob << "           MOVE " << item.occurs->max << " TO " << item.occurs->dependingOn << "\n";
+  for (const RecordLayout &record : records) {
+    const std::string base = reference(record, record.items.front());
+    if (excluded(record) || base.empty())
+      continue;
+    cob << "           SET LAY-BASE TO ADDRESS OF " << base << "\n";
+    for (const LayoutItem &item : record.items) {
+      const std::string ref = item.level == 66 ? "" : reference(record, item);
+      if (ref.empty())
+        continue;
+      probes.push_back({&item, record.name});
+      cob << "           SET LAY-ITEM TO ADDRESS OF " << ref << "\n"
+          << "           COMPUTE LAY-OFF = LAY-ITEM-N - LAY-BASE-N\n"
+          << "           MOVE FUNCTION BYTE-LENGTH (" << ref << ")\n"
+          << "             TO LAY-LEN\n"
+          << "           DISPLAY LAY-OFF \" \" LAY-LEN\n";
+    }
+  }
+  cob << "           STOP RUN.\n";
+  return cob.str();
+}
+
+std::vector<std::string> runCobol(const TempDir &dir, const std::string &source) {
+  std::ofstream(dir.path() / "laychk.cob") << source;
+  const std::string quoted = "'" + dir.path().string() + "'";
+  const std::string compile = "cobc -std=ibm -x -I " + quoted + " -o " + quoted + "/laychk " +
+                              quoted + "/laychk.cob > " + quoted + "/cobc.log 2>&1";
+  std::vector<std::string> lines;
+  if (std::system(compile.c_str()) != 0) {
+    std::ifstream log(dir.path() / "cobc.log");
+    ADD_FAILURE() << "cobc failed:\n"
+                  << std::string(std::istreambuf_iterator<char>(log), {}) << "\n"
+                  << source;
+    return lines;
+  }
+  FILE *out = popen((quoted + "/laychk").c_str(), "r");
+  if (!out) {
+    ADD_FAILURE() << "cannot run the compiled program";
+    return lines;
+  }
+  std::array<char, 256> buffer{};
+  while (std::fgets(buffer.data(), buffer.size(), out)) {
+    std::string line = buffer.data();
+    line.erase(line.find_last_not_of(" \n") + 1);
+    lines.push_back(line);
+  }
+  EXPECT_EQ(pclose(out), 0);
+  return lines;
+}
+
+bool startsAtLevel01(const std::string &text) {
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.size() < 8 || line[6] == '*' || line[6] == '/')
+      continue;
+    std::istringstream words(line.substr(7, 65));
+    std::string level;
+    if (words >> level)
+      return level == "01" || level == "1" || level == "77";
+  }
+  return true;
+}
+
+TEST(LayoutCobcCrossCheck, OffsetsAndLengthsMatchGnuCobol) {
+  if (std::system("command -v cobc > /dev/null 2>&1") != 0)
+    GTEST_SKIP() << "cobc is not installed";
+  int compared = 0;
+  for (const Book &book : books()) {
+    SCOPED_TRACE(book.name);
+    std::string text = book.text;
+    if (book.corpus != nullptr) {
+      std::ifstream in(corpusDir() / book.corpus, std::ios::binary);
+      if (!in) {
+        ADD_FAILURE() << "corpus copybook missing: " << book.corpus;
+        continue;
+      }
+      text.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    const std::string copybook = std::string(book.name) + ".cpy";
+    std::ofstream(dir.path() / copybook, std::ios::binary) << text;
+
+    FrontEndOptions frontEnd;
+    frontEnd.messages = nullptr;
+    VexCblConfig options;
+    options.outputFileName = (dir.path() / "doc.gnv").string();
+    std::vector<RecordLayout> records;
+    const VexCvtStatus status =
+        process((dir.path() / copybook).string(), frontEnd, options, [&](Tree_Node *entries) {
+          records = computeRecordLayouts(entries, options);
+          return VexCvtStatus::completed;
+        });
+    ASSERT_EQ(status, VexCvtStatus::completed);
+    ASSERT_FALSE(records.empty());
+
+    std::vector<Probe> probes;
+    const std::string source = program(copybook, !startsAtLevel01(text), records, probes);
+    const std::vector<std::string> lines = runCobol(dir, source);
+    ASSERT_EQ(lines.size(), probes.size()) << source;
+    for (std::size_t i = 0; i < probes.size(); ++i) {
+      const LayoutItem &item = *probes[i].item;
+      std::istringstream fields(lines[i]);
+      long long offset = -1, length = -1;
+      fields >> offset >> length;
+      EXPECT_EQ(offset, item.offset) << probes[i].record << " " << item.path;
+      EXPECT_EQ(length, item.length) << probes[i].record << " " << item.path;
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 200);
+  std::cout << compared << " items of " << books().size() << " copybooks compared\n";
+}
+
+} // namespace
