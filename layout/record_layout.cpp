@@ -195,9 +195,11 @@ private:
       const int usage = vexCblGetUsage(grp, item);
       const int sign = vexCblGetSign(grp, item);
       const Storage storage = elementaryStorage(usage, item.picture.get(), isSeparate(sign));
-      if (!storage.known)
-        conv_.report.silent = false,
+      if (!storage.known) {
+        // The one message of the layout's own: the item has no storage to place.
+        conv_.report.silent = false;
         conv_.report.error(item.picture ? vexCblMsg::unknownUsage : vexCblMsg::pictureMissing);
+      }
       if (item.synchronized && storage.boundary > 1) {
         offset = roundUp(at, storage.boundary);
         extent.align = storage.boundary;
