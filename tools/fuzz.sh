@@ -45,6 +45,8 @@ echo "fuzz: $n seeds"
 
 mkdir -p "$build/findings"
 status=0
+passed=0
+failed=0
 for target in fuzz_copybook fuzz_copy_tree; do
   work=$build/corpus/$target
   mkdir -p "$work"
@@ -59,7 +61,11 @@ for target in fuzz_copybook fuzz_copy_tree; do
         -rss_limit_mb=2048 -close_fd_mask=3 -artifact_prefix="$build/findings/$target-" \
         -print_final_stats=1 "$work" "$seeds" 2>"$build/$target.log"); then
     echo "fuzz: $target found a problem:"; tail -40 "$build/$target.log"; status=1
+    failed=$((failed + 1))
+  else
+    passed=$((passed + 1))
   fi
   grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb' "$build/$target.log" | sed "s/^/fuzz: $target /"
 done
+echo "fuzz: $passed passed, $failed failed"
 exit $status
