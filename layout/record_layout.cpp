@@ -157,6 +157,7 @@ private:
     {
       LayoutItem &out = record_->items.emplace_back();
       out.path = parentPath.empty() ? name : parentPath + "." + name;
+      out.name = GetCStr(decl.name) != nullptr ? GetCStr(decl.name) : "";
       out.level = decl.level;
       out.depth = depth;
       out.redefines = redefinesPath;

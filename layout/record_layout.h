@@ -26,6 +26,7 @@ struct LayoutOccurs {
 // first occurrence of every enclosing OCCURS; lengths are of one occurrence.
 struct LayoutItem {
   std::string path; // names from the record down, joined by "."
+  std::string name; // as declared; "FILLER" or empty for an unnamed item
   int level = 0;
   int depth = 0; // 0 for the record itself
   std::int64_t offset = 0;

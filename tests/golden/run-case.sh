@@ -12,6 +12,10 @@ if [ $# -ne 2 ]; then
 fi
 binary=$(realpath "$1")
 case_dir=$(realpath "$2")
+# A case may run another program built beside BINARY, named in its "program" file.
+if [ -f "$case_dir/program" ]; then
+  binary=$(dirname "$binary")/$(cat "$case_dir/program")
+fi
 root=$(cd "$(dirname "$0")/../.." && pwd)
 name=$(basename "$case_dir")
 

@@ -1,0 +1,143 @@
+// Code page tables made with iconv once per run, and UTF-8/UTF-16 text decoding.
+#include "decoder/code_page.h"
+
+#include <iconv.h>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr char replacement[] = "\xEF\xBF\xBD";
+
+void appendCodePoint(std::uint32_t c, std::string &out) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+struct IconvClose {
+  void operator()(void *cd) const { iconv_close(static_cast<iconv_t>(cd)); }
+};
+using IconvHandle = std::unique_ptr<void, IconvClose>;
+
+IconvHandle openIconv(const char *to, const char *from) {
+  iconv_t cd = iconv_open(to, from);
+  return IconvHandle(cd == reinterpret_cast<iconv_t>(-1) ? nullptr : cd);
+}
+
+// The bytes iconv makes of `in`; empty when it cannot convert it.
+std::string convert(void *cd, const char *in, std::size_t length) {
+  iconv(static_cast<iconv_t>(cd), nullptr, nullptr, nullptr, nullptr);
+  char buffer[16];
+  char *input = const_cast<char *>(in);
+  char *output = buffer;
+  std::size_t inLeft = length;
+  std::size_t outLeft = sizeof buffer;
+  if (iconv(static_cast<iconv_t>(cd), &input, &inLeft, &output, &outLeft) ==
+          static_cast<size_t>(-1) ||
+      inLeft != 0)
+    return "";
+  return std::string(buffer, output);
+}
+
+// Length of the valid UTF-8 sequence at the start of `s`, 0 when invalid.
+std::size_t utf8Sequence(std::string_view s) {
+  const auto b0 = static_cast<unsigned char>(s[0]);
+  std::size_t n = b0 < 0x80                 ? 1
+                  : b0 >= 0xC2 && b0 < 0xE0 ? 2
+                  : b0 >= 0xE0 && b0 < 0xF0 ? 3
+                  : b0 >= 0xF0 && b0 < 0xF5 ? 4
+                                            : 0;
+  if (n == 0 || n > s.size())
+    return 0;
+  for (std::size_t i = 1; i < n; ++i)
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80)
+      return 0;
+  const auto b1 = static_cast<unsigned char>(s.size() > 1 ? s[1] : 0);
+  if ((b0 == 0xE0 && b1 < 0xA0) || (b0 == 0xED && b1 >= 0xA0) || (b0 == 0xF0 && b1 < 0x90) ||
+      (b0 == 0xF4 && b1 >= 0x90))
+    return 0;
+  return n;
+}
+
+} // namespace
+
+std::optional<CodePage> CodePage::open(const std::string &name) {
+  CodePage page;
+  if (name == "UTF-8" || name == "UTF8") {
+    page.utf8_ = true;
+    for (int b = 0; b < 0x80; ++b)
+      page.ascii_[b] = static_cast<char>(b);
+    return page;
+  }
+  const IconvHandle toUtf8 = openIconv("UTF-8", name.c_str());
+  if (!toUtf8)
+    return std::nullopt;
+  for (int b = 0; b < 256; ++b) {
+    const char byte = static_cast<char>(b);
+    std::string text = convert(toUtf8.get(), &byte, 1);
+    if (text.empty() || text.size() > 4)
+      text = replacement;
+    std::memcpy(page.text_[b].data(), text.data(), text.size());
+    page.textLength_[b] = static_cast<std::uint8_t>(text.size());
+    if (text.size() == 1)
+      page.ascii_[b] = text[0];
+    if (text == " ")
+      page.space_ = static_cast<unsigned char>(b);
+  }
+  page.ebcdic_ = page.ascii_[0xF0] == '0';
+  return page;
+}
+
+void CodePage::appendText(std::string_view bytes, std::string &out) const {
+  if (!utf8_) {
+    for (const char c : bytes) {
+      const auto b = static_cast<unsigned char>(c);
+      out.append(text_[b].data(), textLength_[b]);
+    }
+    return;
+  }
+  while (!bytes.empty()) {
+    const std::size_t n = utf8Sequence(bytes);
+    if (n == 0) {
+      out += replacement;
+      bytes.remove_prefix(1);
+    } else {
+      out.append(bytes.data(), n);
+      bytes.remove_prefix(n);
+    }
+  }
+}
+
+void appendUtf16(std::string_view bytes, std::string &out) {
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    std::uint32_t c =
+        static_cast<unsigned char>(bytes[i]) << 8 | static_cast<unsigned char>(bytes[i + 1]);
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+      const std::uint32_t low =
+          static_cast<unsigned char>(bytes[i + 2]) << 8 | static_cast<unsigned char>(bytes[i + 3]);
+      if (low >= 0xDC00 && low < 0xE000) {
+        appendCodePoint(0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00), out);
+        i += 2;
+        continue;
+      }
+    }
+    if (c >= 0xD800 && c < 0xE000)
+      out += replacement;
+    else
+      appendCodePoint(c, out);
+  }
+}

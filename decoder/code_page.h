@@ -1,0 +1,36 @@
+#pragma once
+// A single-byte code page (or UTF-8) as a 256-entry UTF-8 table built with iconv.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+class CodePage {
+public:
+  // The code page by one of the names -codepage accepts (IBM037, IBM1047,
+  // ASCII, UTF-8, ...); nothing when iconv does not know it.
+  static std::optional<CodePage> open(const std::string &name);
+
+  bool ebcdic() const { return ebcdic_; }
+  bool utf8() const { return utf8_; }
+  // The ASCII character byte `b` stands for; 0 when it stands for none.
+  char ascii(unsigned char b) const { return ascii_[b]; }
+  // Appends the UTF-8 text of `bytes`; a byte or sequence the code page does
+  // not define becomes U+FFFD, so the output is always valid UTF-8.
+  void appendText(std::string_view bytes, std::string &out) const;
+  // The code page's byte for an ASCII character; for padding short L lines.
+  unsigned char space() const { return space_; }
+
+private:
+  bool ebcdic_ = false;
+  bool utf8_ = false;
+  unsigned char space_ = ' ';
+  std::array<char, 256> ascii_{};
+  std::array<std::array<char, 4>, 256> text_{};
+  std::array<std::uint8_t, 256> textLength_{};
+};
+
+// Appends the UTF-8 text of UTF-16BE `bytes` (USAGE NATIONAL); unpaired
+// surrogates become U+FFFD.
+void appendUtf16(std::string_view bytes, std::string &out);

@@ -1,0 +1,61 @@
+#pragma once
+// The decoding plan: the record layouts turned once into a tree of fields with their decoders.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "decoder/decode_options.h"
+#include "decoder/field_values.h"
+#include "layout/record_layout.h"
+
+enum class FieldKind { group, text, national, zoned, packed, binary, floating, edited };
+
+struct PlanField {
+  std::string name; // the JSON key, with quotes and colon: "NAME":
+  std::string path; // the layout's path, for messages and CSV columns
+  FieldKind kind = FieldKind::group;
+  std::int64_t offset = 0; // from the start of the parent
+  std::int64_t length = 0; // one occurrence
+  std::int64_t minCount = 1;
+  std::int64_t maxCount = 1;
+  bool isArray = false;
+  int counter = -1; // the field holding the DEPENDING ON count
+  bool isCounter = false;
+  bool isSigned = false;
+  int scale = 0;
+  ZonedSign sign = ZonedSign::none;
+  bool hidden = false;      // FILLER without -fillers
+  bool redefining = false;  // occupies the bytes of an earlier sibling
+  int alternatives = -1;    // the first field of its REDEFINES alternatives
+  bool insideArray = false; // below an OCCURS: not addressable by -when
+  std::vector<int> children;
+};
+
+struct PlanRecord {
+  std::string name;
+  int root = -1;
+  std::int64_t length = 0;
+};
+
+struct DecodePlan {
+  std::vector<PlanField> fields;
+  std::vector<PlanRecord> records;
+  // Rules resolved: the field read, its value in decoded form, the record
+  // (index into records) or the alternative (field index) it picks.
+  struct Rule {
+    int field = -1;
+    int record = -1;
+    int fieldRecord = -1; // the record whose layout places the field
+    std::int64_t offset = 0;
+    std::string value;
+    int alternative = -1;
+  };
+  std::vector<Rule> rules;
+};
+
+// Thrown with the message to print when the options do not fit the copybook.
+struct PlanError {
+  std::string message;
+};
+
+DecodePlan makeDecodePlan(const std::vector<RecordLayout> &layouts, const DecodeOptions &options);

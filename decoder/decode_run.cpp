@@ -1,0 +1,307 @@
+// Record framing (F, V, VB, L) over large reads, the warnings and the summary of a run.
+#include "decoder/decode_run.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "converter/conversion_messages.h"
+#include "decoder/decode_plan.h"
+#include "decoder/record_decoder.h"
+#include "diagnostics/message_store.h"
+#include "layout/record_layout.h"
+
+namespace {
+
+struct FileClose {
+  void operator()(std::FILE *file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileClose>;
+
+// A window over a file that keeps at least the bytes asked for in memory.
+class InputWindow {
+public:
+  explicit InputWindow(std::FILE *file) : file_(file) { buffer_.resize(blockSize); }
+  // Makes `count` bytes from the cursor available; fewer only at the end of the file.
+  std::size_t ensure(std::size_t count) {
+    if (end_ - begin_ >= count || eof_)
+      return std::min(count, end_ - begin_);
+    if (begin_ != 0) {
+      std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(begin_),
+                buffer_.begin() + static_cast<std::ptrdiff_t>(end_), buffer_.begin());
+      end_ -= begin_;
+      begin_ = 0;
+    }
+    if (buffer_.size() < count)
+      buffer_.resize(count + blockSize);
+    while (end_ < count && !eof_) {
+      const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
+      end_ += got;
+      if (got == 0)
+        eof_ = true;
+    }
+    return std::min(count, end_);
+  }
+  std::string_view peek(std::size_t count) const {
+    return std::string_view(buffer_.data() + begin_, std::min(count, end_ - begin_));
+  }
+  void consume(std::size_t count) {
+    begin_ += count;
+    position_ += static_cast<std::int64_t>(count);
+  }
+  std::int64_t position() const { return position_; }
+  bool failed() const { return std::ferror(file_) != 0; }
+
+private:
+  static constexpr std::size_t blockSize = 1 << 20;
+  std::FILE *file_;
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  bool eof_ = false;
+  std::int64_t position_ = 0;
+};
+
+std::size_t bigEndian16(std::string_view bytes) {
+  return static_cast<std::size_t>(static_cast<unsigned char>(bytes[0]) << 8 |
+                                  static_cast<unsigned char>(bytes[1]));
+}
+
+struct Counts {
+  long long read = 0;
+  long long written = 0;
+  long long warned = 0;
+};
+
+class Run {
+public:
+  Run(const DecodeOptions &options, RecordDecoder &decoder, std::FILE *out, std::int64_t length)
+      : options_(options), decoder_(decoder), out_(out), length_(length) {}
+
+  // False when -strict stopped the run.
+  bool file(std::FILE *in, const std::string &name) {
+    InputWindow window(in);
+    name_ = name;
+    while (true) {
+      const std::int64_t start = window.position();
+      std::string_view data;
+      std::int64_t declared = -1;
+      std::size_t consumed = 0;
+      std::string framing;
+      switch (options_.recordFormat) {
+      case RecordFormat::fixed: {
+        const std::size_t got = window.ensure(static_cast<std::size_t>(length_));
+        if (got == 0)
+          return finish(window);
+        data = window.peek(got);
+        consumed = got;
+        break;
+      }
+      case RecordFormat::lines: {
+        std::size_t want = static_cast<std::size_t>(length_) + 2;
+        std::size_t got = 0;
+        std::size_t newline = std::string_view::npos;
+        while (true) {
+          got = window.ensure(want);
+          newline = window.peek(got).find('\n');
+          if (newline != std::string_view::npos || got < want)
+            break;
+          want *= 2;
+        }
+        if (got == 0)
+          return finish(window);
+        consumed = newline == std::string_view::npos ? got : newline + 1;
+        std::size_t length = newline == std::string_view::npos ? got : newline;
+        if (length > 0 && window.peek(length)[length - 1] == '\r')
+          --length;
+        line_.assign(window.peek(length));
+        if (line_.size() < static_cast<std::size_t>(length_))
+          line_.append(static_cast<std::size_t>(length_) - line_.size(),
+                       static_cast<char>(page_space_));
+        data = line_;
+        break;
+      }
+      case RecordFormat::variable:
+      case RecordFormat::variableBlocked: {
+        if (options_.recordFormat == RecordFormat::variableBlocked && blockLeft_ == 0) {
+          const std::size_t got = window.ensure(4);
+          if (got == 0)
+            return finish(window);
+          const std::string_view bdw = window.peek(4);
+          const std::size_t blockLength = got < 4 ? 0 : bigEndian16(bdw) & 0x7FFF;
+          if (got < 4 || blockLength < 8) {
+            if (!record(start, window.peek(got), -1, "invalid block descriptor word", true))
+              return false;
+            window.consume(got);
+            continue;
+          }
+          window.consume(4);
+          blockLeft_ = blockLength - 4;
+          continue;
+        }
+        const std::size_t got = window.ensure(4);
+        if (got == 0)
+          return finish(window);
+        const std::string_view rdw = window.peek(4);
+        const std::size_t length = got < 4 ? 0 : bigEndian16(rdw);
+        if (got < 4 || length < 4) {
+          if (!record(start, window.peek(got), -1, "invalid record descriptor word", true))
+            return false;
+          window.consume(got);
+          blockLeft_ = 0;
+          continue;
+        }
+        const std::size_t have = window.ensure(length);
+        data = window.peek(have).substr(4);
+        declared = static_cast<std::int64_t>(length) - 4;
+        consumed = have;
+        if (have < length)
+          framing = "record shorter than its descriptor word says";
+        blockLeft_ = blockLeft_ > have ? blockLeft_ - have : 0;
+        dataOffset_ = 4;
+        break;
+      }
+      }
+      if (!record(start, data, declared, framing, false))
+        return false;
+      dataOffset_ = 0;
+      window.consume(consumed);
+    }
+  }
+
+  Counts counts;
+  unsigned char page_space_ = ' ';
+
+private:
+  bool finish(const InputWindow &window) {
+    if (window.failed()) {
+      std::fprintf(stderr, "vexfcbl-decode: %s: read error\n", name_.c_str());
+      failed_ = true;
+    }
+    return true;
+  }
+
+  bool record(std::int64_t start, std::string_view data, std::int64_t declared,
+              const std::string &framing, bool unreadable) {
+    ++counts.read;
+    problems_.clear();
+    text_.clear();
+    if (!unreadable) {
+      decoder_.decode(data, declared, text_, problems_);
+      if (options_.recordFormat == RecordFormat::fixed &&
+          static_cast<std::int64_t>(data.size()) < length_ && problems_.empty())
+        problems_.push_back(DecodeProblem{"", "truncated record", 0, ""});
+    }
+    if (!framing.empty())
+      problems_.insert(problems_.begin(), DecodeProblem{"", framing, 0, ""});
+    if (unreadable)
+      problems_.push_back(DecodeProblem{"", framing, 0, ""});
+    if (!problems_.empty()) {
+      ++counts.warned;
+      for (const DecodeProblem &p : problems_) {
+        std::fprintf(stderr, "vexfcbl-decode: %s%s: record %lld, byte %lld: %s%s%s%s%s\n",
+                     options_.strict ? "error: " : "", name_.c_str(), counts.read,
+                     static_cast<long long>(start + dataOffset_ + p.offset),
+                     p.path.c_str(), p.path.empty() ? "" : ": ", p.what.c_str(),
+                     p.bytes.empty() ? "" : ": ", p.bytes.c_str());
+        if (options_.strict)
+          return false;
+      }
+    }
+    if (!unreadable) {
+      if (std::fwrite(text_.data(), 1, text_.size(), out_) != text_.size())
+        failed_ = true;
+      ++counts.written;
+    }
+    return true;
+  }
+
+  const DecodeOptions &options_;
+  RecordDecoder &decoder_;
+  std::FILE *out_;
+  std::int64_t length_;
+  std::string name_;
+  std::string text_;
+  std::string line_;
+  std::vector<DecodeProblem> problems_;
+  std::size_t blockLeft_ = 0;
+  std::int64_t dataOffset_ = 0;
+
+public:
+  bool failed_ = false;
+};
+
+} // namespace
+
+int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
+                const DecodeOptions &options, const std::vector<std::string> &dataFiles,
+                const std::string &outputFile) {
+  const std::optional<CodePage> page = CodePage::open(options.codePage);
+  if (!page) {
+    std::fprintf(stderr, "vexfcbl-decode: code page %s is not known\n", options.codePage.c_str());
+    return 1;
+  }
+  FrontEndResult parsed = ParseCopybook(copybook, frontEnd);
+  RunState::Scope scope(parsed.run());
+  if (parsed.errorCount() != 0) {
+    std::fputs(vexCblMsg::sourceErrors, stderr);
+    return 1;
+  }
+  VexCblConfig config;
+  config.commaDecimalPoint = options.commaDecimalPoint;
+  DecodePlan plan;
+  try {
+    plan = makeDecodePlan(computeRecordLayouts(parsed.entries(), config), options);
+  } catch (const LayoutError &) {
+    return 1;
+  } catch (const PlanError &error) {
+    std::fputs(error.message.c_str(), stderr);
+    return 1;
+  }
+  std::int64_t length = options.recordLength;
+  if (length == 0)
+    for (const PlanRecord &record : plan.records)
+      length = std::max(length, record.length);
+  if (length <= 0) {
+    std::fputs("vexfcbl-decode: the record has no length\n", stderr);
+    return 1;
+  }
+
+  FileHandle output;
+  std::FILE *out = stdout;
+  if (!outputFile.empty()) {
+    output.reset(std::fopen(outputFile.c_str(), "wb"));
+    if (!output) {
+      std::fprintf(stderr, "vexfcbl-decode: cannot write %s\n", outputFile.c_str());
+      return 1;
+    }
+    out = output.get();
+  }
+  static char outputBuffer[1 << 20];
+  std::setvbuf(out, outputBuffer, _IOFBF, sizeof outputBuffer);
+  RecordDecoder decoder(plan, options, *page);
+  Run run(options, decoder, out, length);
+  run.page_space_ = page->space();
+  const std::string header = decoder.header();
+  std::fwrite(header.data(), 1, header.size(), out);
+  bool completed = true;
+  if (dataFiles.empty()) {
+    completed = run.file(stdin, "-");
+  } else {
+    for (const std::string &name : dataFiles) {
+      const FileHandle in(std::fopen(name.c_str(), "rb"));
+      if (!in) {
+        std::fprintf(stderr, "vexfcbl-decode: cannot read %s\n", name.c_str());
+        run.failed_ = true;
+        continue;
+      }
+      completed = run.file(in.get(), name);
+      if (!completed)
+        break;
+    }
+  }
+  if (std::fflush(out) != 0)
+    run.failed_ = true;
+  std::fprintf(stderr, "vexfcbl-decode: %lld records read, %lld written, %lld with warnings\n",
+               run.counts.read, run.counts.written, run.counts.warned);
+  return completed && !run.failed_ ? 0 : 1;
+}

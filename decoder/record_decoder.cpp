@@ -1,0 +1,387 @@
+// The walk over the plan for one record, writing JSON or CSV as it goes.
+#include "decoder/record_decoder.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+void appendJsonString(std::string_view text, std::string &out) {
+  out += '"';
+  for (const char c : text) {
+    switch (c) {
+    case '"':
+      out += "\\\"";
+      break;
+    case '\\':
+      out += "\\\\";
+      break;
+    case '\n':
+      out += "\\n";
+      break;
+    case '\r':
+      out += "\\r";
+      break;
+    case '\t':
+      out += "\\t";
+      break;
+    default:
+      if (static_cast<unsigned char>(c) < 0x20) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(c));
+        out += escape;
+      } else {
+        out += c;
+      }
+    }
+  }
+  out += '"';
+}
+
+void appendCsvField(std::string_view text, std::string &out) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+    out += text;
+    return;
+  }
+  out += '"';
+  for (const char c : text) {
+    if (c == '"')
+      out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+std::string hexBytes(std::string_view bytes) {
+  std::string text;
+  const std::size_t shown = std::min<std::size_t>(bytes.size(), 32);
+  for (std::size_t i = 0; i < shown; ++i) {
+    char pair[4];
+    std::snprintf(pair, sizeof pair, "%s%02X", i == 0 ? "" : " ",
+                  static_cast<unsigned char>(bytes[i]));
+    text += pair;
+  }
+  if (shown < bytes.size())
+    text += " ...";
+  return text;
+}
+
+} // namespace
+
+RecordDecoder::RecordDecoder(const DecodePlan &plan, const DecodeOptions &options, CodePage page)
+    : plan_(plan), options_(options), page_(page), csv_(options.format == OutputFormat::csv),
+      counters_(plan.fields.size()), counterValid_(plan.fields.size()),
+      ruleMatched_(plan.rules.size()), pickedAlternative_(plan.fields.size()),
+      groupPicked_(plan.fields.size()), multipleRecords_(plan.records.size() > 1) {}
+
+std::string RecordDecoder::header() {
+  if (!csv_)
+    return "";
+  std::string line;
+  out_ = &line;
+  columnFirst_ = true;
+  for (const PlanRecord &record : plan_.records) {
+    headerPath_ = multipleRecords_ ? record.name : "";
+    for (const int child : plan_.fields[static_cast<std::size_t>(record.root)].children)
+      headerColumns(child);
+  }
+  line += "\r\n";
+  return line;
+}
+
+void RecordDecoder::beginValue(const PlanField &field, bool first) {
+  if (csv_) {
+    if (!columnFirst_)
+      *out_ += ',';
+    columnFirst_ = false;
+  } else {
+    if (!first)
+      *out_ += ',';
+    if (!field.name.empty())
+      *out_ += field.name;
+  }
+}
+
+// The CSV column names of a field, OCCURS expanded to their maximum.
+void RecordDecoder::headerColumns(int index) {
+  const PlanField &field = plan_.fields[static_cast<std::size_t>(index)];
+  if (field.hidden)
+    return;
+  const std::string saved = headerPath_;
+  const std::string name = field.name.substr(1, field.name.size() - 3);
+  for (std::int64_t i = 0; i < field.maxCount; ++i) {
+    headerPath_ = saved.empty() ? name : saved + "." + name;
+    if (field.isArray)
+      headerPath_ += "[" + std::to_string(i + 1) + "]";
+    if (field.kind == FieldKind::group) {
+      for (const int child : field.children)
+        headerColumns(child);
+    } else {
+      if (!columnFirst_)
+        *out_ += ',';
+      columnFirst_ = false;
+      appendCsvField(headerPath_, *out_);
+    }
+  }
+  headerPath_ = saved;
+}
+
+void RecordDecoder::problem(const PlanField &field, std::int64_t at, std::int64_t length,
+                            const char *what) {
+  const std::int64_t end =
+      std::min<std::int64_t>(at + length, static_cast<std::int64_t>(data_.size()));
+  const std::string_view bytes =
+      at < end ? data_.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(end - at))
+               : std::string_view();
+  problems_->push_back(DecodeProblem{field.path, what, at, hexBytes(bytes)});
+}
+
+bool RecordDecoder::ruleMatches(const DecodePlan::Rule &rule) {
+  const PlanField &field = plan_.fields[static_cast<std::size_t>(rule.field)];
+  if (rule.offset + field.length > static_cast<std::int64_t>(data_.size()))
+    return false;
+  const std::string_view bytes =
+      data_.substr(static_cast<std::size_t>(rule.offset), static_cast<std::size_t>(field.length));
+  std::string value;
+  bool ok = true;
+  switch (field.kind) {
+  case FieldKind::text:
+    page_.appendText(bytes, value);
+    while (!value.empty() && value.back() == ' ')
+      value.pop_back();
+    return value == rule.value;
+  case FieldKind::zoned:
+    ok = decodeZoned(bytes, field.sign, 0, page_, value);
+    break;
+  case FieldKind::packed:
+    ok = decodePacked(bytes, field.isSigned, 0, value);
+    break;
+  case FieldKind::binary:
+    decodeBinary(bytes, field.isSigned, options_.littleEndian, 0, value);
+    break;
+  default:
+    return false;
+  }
+  // Numbers compare by value, without the picture's scale: digits only.
+  std::string wanted = rule.value;
+  const std::size_t point = wanted.find('.');
+  std::int64_t a = 0;
+  std::int64_t b = 0;
+  if (point != std::string::npos)
+    wanted.erase(point, 1);
+  if (!wanted.empty() && wanted[0] == '+')
+    wanted.erase(0, 1);
+  return ok && integerOf(value, a) && integerOf(wanted, b) && a == b;
+}
+
+bool RecordDecoder::chosen(int index) const {
+  const PlanField &field = plan_.fields[static_cast<std::size_t>(index)];
+  if (field.alternatives < 0)
+    return true;
+  return !groupPicked_[static_cast<std::size_t>(field.alternatives)] ||
+         pickedAlternative_[static_cast<std::size_t>(index)];
+}
+
+void RecordDecoder::elementary(const PlanField &field, int index, std::int64_t at, bool present,
+                               bool first) {
+  beginValue(field, first);
+  if (!present)
+    return void(*out_ += csv_ ? "" : "null");
+  if (at + field.length > static_cast<std::int64_t>(data_.size())) {
+    if (!truncated_)
+      problem(field, at, field.length, "record too short for the field");
+    truncated_ = true;
+    return void(*out_ += csv_ ? "" : "null");
+  }
+  const std::string_view bytes =
+      data_.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(field.length));
+  std::string &value = scratch_;
+  value.clear();
+  bool ok = true;
+  bool text = false;
+  const char *what = "invalid value";
+  switch (field.kind) {
+  case FieldKind::text:
+    page_.appendText(bytes, value);
+    text = true;
+    break;
+  case FieldKind::national:
+    appendUtf16(bytes, value);
+    text = true;
+    break;
+  case FieldKind::zoned:
+    ok = decodeZoned(bytes, field.sign, field.scale, page_, value);
+    what = "invalid zoned decimal";
+    break;
+  case FieldKind::packed:
+    ok = decodePacked(bytes, field.isSigned, field.scale, value);
+    what = "invalid packed decimal";
+    break;
+  case FieldKind::binary:
+    decodeBinary(bytes, field.isSigned, options_.littleEndian, field.scale, value);
+    break;
+  case FieldKind::floating:
+    ok = decodeFloat(bytes, options_.ieeeFloat, options_.littleEndian, value);
+    what = "floating-point value not finite";
+    break;
+  case FieldKind::edited:
+    ok = decodeEdited(bytes, page_, options_.commaDecimalPoint, value);
+    what = "invalid numeric-edited value";
+    break;
+  case FieldKind::group:
+    break;
+  }
+  if (!ok) {
+    problem(field, at, field.length, what);
+    *out_ += csv_ ? "" : "null";
+    return;
+  }
+  if (field.isCounter)
+    counterValid_[static_cast<std::size_t>(index)] =
+        integerOf(value, counters_[static_cast<std::size_t>(index)]) ? 1 : 0;
+  if (text && options_.trim)
+    while (!value.empty() && value.back() == ' ')
+      value.pop_back();
+  if (csv_)
+    appendCsvField(value, *out_);
+  else if (text)
+    appendJsonString(value, *out_);
+  else
+    *out_ += value;
+}
+
+std::int64_t RecordDecoder::occurrence(const PlanField &field, int index, std::int64_t at,
+                                       bool present, bool first) {
+  if (field.kind != FieldKind::group) {
+    elementary(field, index, at, present, first);
+    return field.length;
+  }
+  if (!csv_)
+    *out_ += '{';
+  std::int64_t shift = 0;
+  bool firstChild = csv_ ? first : true;
+  for (const int child : field.children) {
+    const PlanField &member = plan_.fields[static_cast<std::size_t>(child)];
+    if (member.hidden)
+      continue;
+    const bool picked = chosen(child);
+    if (!picked && !csv_)
+      continue;
+    const std::int64_t size = this->field(
+        child, at + member.offset + (member.redefining ? 0 : shift), present && picked, firstChild);
+    firstChild = false;
+    if (!member.redefining)
+      shift += size - member.length * member.maxCount;
+  }
+  if (!csv_)
+    *out_ += '}';
+  return field.length + shift;
+}
+
+std::int64_t RecordDecoder::field(int index, std::int64_t at, bool present, bool first) {
+  const PlanField &field = plan_.fields[static_cast<std::size_t>(index)];
+  if (!field.isArray) {
+    if (field.kind == FieldKind::group && !csv_)
+      beginValue(field, first);
+    return occurrence(field, index, at, present, first);
+  }
+  std::int64_t count = field.maxCount;
+  bool valid = present;
+  if (field.counter >= 0 && present) {
+    const auto counter = static_cast<std::size_t>(field.counter);
+    if (!counterValid_[counter] || counters_[counter] < field.minCount ||
+        counters_[counter] > field.maxCount) {
+      problem(field, at, 0, "DEPENDING ON count out of range");
+      problems_->back().what +=
+          " (" +
+          (counterValid_[counter] ? std::to_string(counters_[counter]) : std::string("invalid")) +
+          ")";
+      valid = false;
+      if (counterValid_[counter])
+        count = std::clamp(counters_[counter], field.minCount, field.maxCount);
+    } else {
+      count = counters_[counter];
+    }
+  }
+  if (csv_) {
+    for (std::int64_t i = 0; i < field.maxCount; ++i)
+      occurrence(field, index, at + i * field.length, valid && i < count, first && i == 0);
+    return count * field.length;
+  }
+  if (!valid) {
+    beginValue(field, first);
+    *out_ += "null";
+    return count * field.length;
+  }
+  beginValue(field, first);
+  *out_ += '[';
+  for (std::int64_t i = 0; i < count; ++i) {
+    if (i != 0)
+      *out_ += ',';
+    if (field.kind == FieldKind::group) {
+      occurrence(field, index, at + i * field.length, true, true);
+    } else {
+      const std::size_t before = out_->size();
+      elementary(field, index, at + i * field.length, true, true);
+      // elementary wrote the key; an array element has none.
+      out_->erase(before, field.name.size());
+    }
+  }
+  *out_ += ']';
+  return count * field.length;
+}
+
+void RecordDecoder::decode(std::string_view data, std::int64_t declared, std::string &out,
+                           std::vector<DecodeProblem> &problems) {
+  data_ = data;
+  out_ = &out;
+  problems_ = &problems;
+  truncated_ = false;
+  columnFirst_ = true;
+  std::fill(counterValid_.begin(), counterValid_.end(), 0);
+  std::fill(groupPicked_.begin(), groupPicked_.end(), 0);
+  std::fill(pickedAlternative_.begin(), pickedAlternative_.end(), 0);
+  int pickedRecord = -1;
+  for (std::size_t r = 0; r < plan_.rules.size(); ++r) {
+    const DecodePlan::Rule &rule = plan_.rules[r];
+    if (!ruleMatches(rule))
+      continue;
+    if (rule.record >= 0) {
+      if (pickedRecord < 0)
+        pickedRecord = rule.record;
+    } else {
+      const auto alternative = static_cast<std::size_t>(rule.alternative);
+      pickedAlternative_[alternative] = 1;
+      groupPicked_[static_cast<std::size_t>(plan_.fields[alternative].alternatives)] = 1;
+    }
+  }
+  if (!csv_)
+    out += '{';
+  bool first = true;
+  std::int64_t used = -1;
+  for (std::size_t r = 0; r < plan_.records.size(); ++r) {
+    const PlanRecord &record = plan_.records[r];
+    const bool picked = pickedRecord < 0 || pickedRecord == static_cast<int>(r);
+    if (!picked && !csv_)
+      continue;
+    const PlanField &root = plan_.fields[static_cast<std::size_t>(record.root)];
+    if (!csv_) {
+      if (!first)
+        out += ',';
+      out += root.name;
+      first = false;
+      used = occurrence(root, record.root, 0, true, true);
+      continue;
+    }
+    occurrence(root, record.root, 0, picked, true);
+  }
+  if (!csv_)
+    out += '}';
+  out += csv_ ? "\r\n" : "\n";
+  if (declared >= 0 && used >= 0 && !truncated_ && declared != used) {
+    problems.push_back(DecodeProblem{plan_.records.front().name,
+                                     "record length " + std::to_string(declared) +
+                                         " disagrees with the layout's " + std::to_string(used),
+                                     0, ""});
+  }
+}

@@ -1,0 +1,60 @@
+#pragma once
+// Decodes one record's bytes by the plan into a JSON Lines or CSV line.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "decoder/code_page.h"
+#include "decoder/decode_options.h"
+#include "decoder/decode_plan.h"
+
+// What went wrong in one record, for the warning line.
+struct DecodeProblem {
+  std::string path;
+  std::string what;
+  std::int64_t offset = 0; // in the record
+  std::string bytes;
+};
+
+class RecordDecoder {
+public:
+  RecordDecoder(const DecodePlan &plan, const DecodeOptions &options, CodePage page);
+
+  // The CSV header line; empty for JSON Lines.
+  std::string header();
+  // Appends the line for `data` to `out` and the problems found to
+  // `problems`; `declared` is the length the record format announced (an RDW), or -1.
+  void decode(std::string_view data, std::int64_t declared, std::string &out,
+              std::vector<DecodeProblem> &problems);
+
+private:
+  // Returns the bytes the field takes in this record (all its occurrences).
+  std::int64_t field(int index, std::int64_t at, bool present, bool first);
+  std::int64_t occurrence(const PlanField &field, int index, std::int64_t at, bool present,
+                          bool first);
+  void elementary(const PlanField &field, int index, std::int64_t at, bool present, bool first);
+  void headerColumns(int index);
+  void beginValue(const PlanField &field, bool first);
+  void problem(const PlanField &field, std::int64_t at, std::int64_t length, const char *what);
+  bool ruleMatches(const DecodePlan::Rule &rule);
+  bool chosen(int index) const;
+
+  const DecodePlan &plan_;
+  DecodeOptions options_;
+  CodePage page_;
+  bool csv_;
+  std::string_view data_;
+  std::string *out_ = nullptr;
+  std::vector<DecodeProblem> *problems_ = nullptr;
+  bool truncated_ = false;
+  std::vector<std::int64_t> counters_;
+  std::vector<char> counterValid_;
+  std::vector<char> ruleMatched_;
+  std::vector<char> pickedAlternative_; // per field: a matching rule picks it
+  std::vector<char> groupPicked_;       // per field: some alternative of its group is picked
+  std::string scratch_;
+  std::string headerPath_;
+  bool columnFirst_ = true;
+  bool multipleRecords_;
+};
