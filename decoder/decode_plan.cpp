@@ -73,13 +73,14 @@ DecodePlan makeDecodePlan(const std::vector<RecordLayout> &layouts, const Decode
       const int index = static_cast<int>(plan.fields.size());
       PlanField field;
       field.path = item.path;
-      const std::string name = item.name.empty() ? lastName(item.path) : item.name;
+      const bool filler = item.name.empty() || upper(item.name) == "FILLER";
+      const std::string name = filler ? "FILLER" : item.name;
       field.name = "\"" + name + "\":";
       field.kind = kindOf(item);
       field.length = item.length;
       field.isSigned = item.isSigned.value_or(false);
       field.scale = item.scale.value_or(0);
-      field.hidden = !options.fillers && (item.name.empty() || upper(item.name) == "FILLER");
+      field.hidden = !options.fillers && filler;
       if (field.kind == FieldKind::zoned && field.isSigned)
         field.sign = item.signPosition == "leading"
                          ? (item.signSeparate ? ZonedSign::leadingSeparate : ZonedSign::leading)
@@ -126,6 +127,20 @@ DecodePlan makeDecodePlan(const std::vector<RecordLayout> &layouts, const Decode
   }
   if (plan.records.empty())
     throw PlanError{"vexfcbl-decode: the copybook holds no record\n"};
+  // Two FILLERs of one group would repeat a JSON key: they take the layout's
+  // numbered names (FILLER1, FILLER2); a lone FILLER keeps its plain name.
+  for (const PlanField &group : plan.fields) {
+    const auto isFiller = [&](int child) {
+      return plan.fields[static_cast<std::size_t>(child)].name == "\"FILLER\":";
+    };
+    if (std::count_if(group.children.begin(), group.children.end(), isFiller) < 2)
+      continue;
+    for (const int child : group.children)
+      if (isFiller(child)) {
+        PlanField &field = plan.fields[static_cast<std::size_t>(child)];
+        field.name = "\"" + lastName(field.path) + "\":";
+      }
+  }
 
   if (!options.record.empty()) {
     const auto chosen = std::find_if(plan.records.begin(), plan.records.end(), [&](const auto &r) {

@@ -193,16 +193,14 @@ private:
     }
     if (!framing.empty())
       problems_.insert(problems_.begin(), DecodeProblem{"", framing, 0, ""});
-    if (unreadable)
-      problems_.push_back(DecodeProblem{"", framing, 0, ""});
     if (!problems_.empty()) {
       ++counts.warned;
       for (const DecodeProblem &p : problems_) {
         std::fprintf(stderr, "vexfcbl-decode: %s%s: record %lld, byte %lld: %s%s%s%s%s\n",
                      options_.strict ? "error: " : "", name_.c_str(), counts.read,
-                     static_cast<long long>(start + dataOffset_ + p.offset),
-                     p.path.c_str(), p.path.empty() ? "" : ": ", p.what.c_str(),
-                     p.bytes.empty() ? "" : ": ", p.bytes.c_str());
+                     static_cast<long long>(start + dataOffset_ + p.offset), p.path.c_str(),
+                     p.path.empty() ? "" : ": ", p.what.c_str(), p.bytes.empty() ? "" : ": ",
+                     p.bytes.c_str());
         if (options_.strict)
           return false;
       }
