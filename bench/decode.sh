@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Throughput of vexfcbl-decode on a generated fixed-length file of mixed fields.
+#
+#   bench/decode.sh [DECODER]
+#
+# DECODER defaults to build/vexfcbl-decode (tools/build.sh build; the default
+# build type is RelWithDebInfo). A copybook of 100-byte records (DISPLAY text,
+# zoned signed and unsigned, packed, binary, an OCCURS table) and a file of
+# DECODE_MB megabytes (default 200) are generated with python3 in a temporary
+# folder removed at exit: 1000 distinct records repeated. Each run writes to
+# /dev/null and prints the input MB/s (best of DECODE_RUNS, default 3) for
+# JSON Lines, CSV and JSON Lines with -j 2 when the decoder accepts -j.
+# DECODE_DIR=DIR generates into DIR and keeps the files.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+decoder=${1:-$root/build/vexfcbl-decode}
+megabytes=${DECODE_MB:-200}
+runs=${DECODE_RUNS:-3}
+if [ -n "${DECODE_DIR:-}" ]; then
+  work=$DECODE_DIR # kept, for profiling with perf
+  mkdir -p "$work"
+else
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+fi
+
+cat > "$work/bench.cpy" <<'COPY'
+       01  BENCH-REC.
+           05  B-ID         PIC 9(8).
+           05  B-NAME       PIC X(20).
+           05  B-CITY       PIC X(12).
+           05  B-BAL        PIC S9(9)V99 COMP-3.
+           05  B-LIMIT      PIC S9(7)V99 COMP-3.
+           05  B-RATE       PIC S9(3)V9(4).
+           05  B-COUNT      PIC S9(4) COMP.
+           05  B-TOTAL      PIC S9(9) BINARY.
+           05  B-FLAG       PIC X.
+           05  B-MONTH OCCURS 4.
+               10  B-M-AMT  PIC S9(5)V99 COMP-3.
+               10  B-M-DAYS PIC 99.
+           05  B-CODE       PIC X(11).
+COPY
+
+python3 - "$work/bench.dat" "$megabytes" <<'PY'
+import random, struct, sys
+random.seed(7)
+def ebc(s): return s.encode('cp037')
+def packed(v, digits):
+    s = '%0*d' % (digits, abs(v)) + ('D' if v < 0 else 'C')
+    if len(s) % 2: s = '0' + s
+    return bytes.fromhex(s)
+def zoned(v, digits):
+    d = '%0*d' % (digits, abs(v))
+    b = bytearray(ebc(d))
+    b[-1] = (0xD0 if v < 0 else 0xC0) | (b[-1] & 0x0F)
+    return bytes(b)
+names = ['ALICE', 'BOB', 'CAROL "C"', 'DAVE, JR', 'EVE', 'MALLORY']
+records = []
+for i in range(1000):
+    r = ebc('%08d' % i) + ebc(random.choice(names).ljust(20)) + ebc(random.choice(['BERLIN', 'PARIS', 'NEW YORK']).ljust(12))
+    r += packed(random.randint(-10**11 + 1, 10**11 - 1), 11) + packed(random.randint(0, 10**9 - 1), 9)
+    r += zoned(random.randint(-9999999, 9999999), 7) + struct.pack('>h', random.randint(-9999, 9999))
+    r += struct.pack('>i', random.randint(-999999999, 999999999)) + ebc(random.choice('YN'))
+    for _ in range(4):
+        r += packed(random.randint(-9999999, 9999999), 7) + ebc('%02d' % random.randint(0, 31))
+    r += ebc(('X%02d' % (i % 100)).ljust(11))
+    assert len(r) == 100, len(r)
+    records.append(r)
+block = b''.join(records)
+with open(sys.argv[1], 'wb') as out:
+    for _ in range(int(sys.argv[2]) * 1000 * 1000 // len(block)):
+        out.write(block)
+PY
+
+size=$(stat -c %s "$work/bench.dat")
+echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores"
+echo "input: $((size / 1000000)) MB, 100-byte records"
+measure() {
+  local label=$1; shift
+  local best=0
+  for _ in $(seq "$runs"); do
+    local start end
+    start=$(date +%s.%N)
+    "$decoder" -i "$work/bench.cpy" "$@" "$work/bench.dat" > /dev/null 2> "$work/err"
+    end=$(date +%s.%N)
+    best=$(awk -v s="$size" -v t="$(echo "$end - $start" | bc)" -v b="$best" \
+      'BEGIN { r = s / 1e6 / t; print (r > b ? r : b) }')
+  done
+  printf '%-14s %8.1f MB/s\n' "$label" "$best"
+}
+measure "JSON Lines" -format jsonl
+measure "CSV" -format csv
+if "$decoder" -? 2>&1 | grep -q -- '-j N'; then
+  measure "JSON Lines -j 2" -format jsonl -j 2
+fi
