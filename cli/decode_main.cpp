@@ -34,6 +34,8 @@ const char usageText[] =
     "\t-fillers           - include FILLER items.\n"
     "\t-trim              - drop trailing blanks of text.\n"
     "\t-strict            - stop with status 1 at the first bad data.\n"
+    "\t-j N               - decode F and L files with N threads (1 to 64);\n"
+    "\t                     the output keeps the input order.\n"
     "\t-?, --help         - print this usage message.\n";
 
 const char *const codePages[] = {"IBM037", "IBM1047", "IBM273", "IBM277",  "IBM280", "IBM284",
@@ -135,6 +137,14 @@ constexpr Option options[] = {
      [](const std::string &, Settings &s, const VexCmdError &) { s.decode.trim = true; }},
     {"strict", false,
      [](const std::string &, Settings &s, const VexCmdError &) { s.decode.strict = true; }},
+    {"j", true,
+     [](const std::string &v, Settings &s, const VexCmdError &e) {
+       char *end = nullptr;
+       const long n = std::strtol(v.c_str(), &end, 10);
+       if (v.empty() || *end != '\0' || n < 1 || n > 64)
+         e.error("j", VexCmdError::invalidValue);
+       s.decode.jobs = static_cast<int>(n);
+     }},
     {"-help", false,
      [](const std::string &, Settings &, const VexCmdError &e) { e.printUsageAndStop(0); }},
     {"?", false,

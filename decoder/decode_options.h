@@ -26,4 +26,5 @@ struct DecodeOptions {
   bool trim = false;
   bool strict = false;
   bool commaDecimalPoint = false; // -c
+  int jobs = 1;                   // -j: threads for F and L files
 };

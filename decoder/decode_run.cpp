@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <span>
+#include <thread>
 
 #include "converter/conversion_messages.h"
 #include "decoder/decode_plan.h"
@@ -72,15 +74,50 @@ struct Counts {
   long long warned = 0;
 };
 
+void appendWarning(std::string &out, bool strict, const std::string &name, long long number,
+                   std::int64_t offset, const DecodeProblem &p) {
+  char head[64];
+  std::snprintf(head, sizeof head, ": record %lld, byte %lld: ", number,
+                static_cast<long long>(offset));
+  out += "vexfcbl-decode: ";
+  out += strict ? "error: " : "";
+  out += name;
+  out += head;
+  out += p.path;
+  out += p.path.empty() ? "" : ": ";
+  out += p.what;
+  out += p.bytes.empty() ? "" : ": ";
+  out += p.bytes;
+  out += '\n';
+}
+
+// One record of a batch decoded by a worker: where it starts in the file and its bytes.
+struct Span {
+  std::int64_t start;
+  std::string_view data;
+};
+
+// What one worker made of its contiguous share of a batch.
+struct Chunk {
+  std::string text;
+  std::string warnings;
+  long long warned = 0;
+};
+
 class Run {
 public:
-  Run(const DecodeOptions &options, RecordDecoder &decoder, std::FILE *out, std::int64_t length)
-      : options_(options), decoder_(decoder), out_(out), length_(length) {}
+  Run(const DecodeOptions &options, std::vector<RecordDecoder> &decoders, std::FILE *out,
+      std::int64_t length)
+      : options_(options), decoders_(decoders), decoder_(decoders.front()), out_(out),
+        length_(length) {}
 
   // False when -strict stopped the run.
   bool file(std::FILE *in, const std::string &name) {
     InputWindow window(in);
     name_ = name;
+    if (decoders_.size() > 1 && (options_.recordFormat == RecordFormat::fixed ||
+                                 options_.recordFormat == RecordFormat::lines))
+      return parallel(window);
     while (true) {
       const std::int64_t start = window.position();
       std::string_view data;
@@ -196,11 +233,10 @@ private:
     if (!problems_.empty()) {
       ++counts.warned;
       for (const DecodeProblem &p : problems_) {
-        std::fprintf(stderr, "vexfcbl-decode: %s%s: record %lld, byte %lld: %s%s%s%s%s\n",
-                     options_.strict ? "error: " : "", name_.c_str(), counts.read,
-                     static_cast<long long>(start + dataOffset_ + p.offset), p.path.c_str(),
-                     p.path.empty() ? "" : ": ", p.what.c_str(), p.bytes.empty() ? "" : ": ",
-                     p.bytes.c_str());
+        warning_.clear();
+        appendWarning(warning_, options_.strict, name_, counts.read, start + dataOffset_ + p.offset,
+                      p);
+        std::fputs(warning_.c_str(), stderr);
         if (options_.strict)
           return false;
       }
@@ -213,8 +249,112 @@ private:
     return true;
   }
 
+  // The records of the batch: fixed-length slices, or lines without their
+  // end (the last line of a batch that is not the end of the file waits for
+  // the next batch unless it is the only one). Returns the bytes they take.
+  std::size_t frame(std::string_view batch, bool atEnd, std::int64_t base,
+                    std::vector<Span> &spans) const {
+    const auto length = static_cast<std::size_t>(length_);
+    std::size_t at = 0;
+    while (at < batch.size()) {
+      if (options_.recordFormat == RecordFormat::fixed) {
+        spans.push_back({base + static_cast<std::int64_t>(at), batch.substr(at, length)});
+        at += std::min(length, batch.size() - at);
+        continue;
+      }
+      const std::size_t newline = batch.find('\n', at);
+      if (newline == std::string_view::npos && !atEnd)
+        break;
+      const std::size_t end = newline == std::string_view::npos ? batch.size() : newline;
+      std::string_view line = batch.substr(at, end - at);
+      if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+      spans.push_back({base + static_cast<std::int64_t>(at), line});
+      at = newline == std::string_view::npos ? batch.size() : newline + 1;
+    }
+    return at;
+  }
+
+  // Each thread decodes a contiguous share of a batch into its own buffers;
+  // the buffers are written in input order, so the output and the warnings
+  // (with their record numbers and offsets) equal those of one thread.
+  bool parallel(InputWindow &window) {
+    const std::size_t jobs = decoders_.size();
+    const auto length = static_cast<std::size_t>(length_);
+    const std::size_t batchBytes =
+        std::max<std::size_t>(1, (std::size_t{8} << 20) / length) * length * jobs;
+    std::vector<Span> spans;
+    std::vector<Chunk> chunks(jobs);
+    std::size_t want = batchBytes;
+    while (true) {
+      const std::size_t got = window.ensure(want);
+      if (got == 0)
+        return finish(window);
+      spans.clear();
+      const std::size_t used = frame(window.peek(got), got < want, window.position(), spans);
+      if (used == 0) { // a line longer than the batch: read on until it ends
+        want *= 2;
+        continue;
+      }
+      std::vector<std::thread> threads;
+      const std::size_t share = (spans.size() + jobs - 1) / jobs;
+      for (std::size_t j = 0; j < jobs; ++j) {
+        const std::size_t first = std::min(spans.size(), j * share);
+        const std::size_t last = std::min(spans.size(), first + share);
+        const long long number = counts.read + static_cast<long long>(first) + 1;
+        threads.emplace_back([this, &spans, &chunks, j, first, last, number] {
+          work(decoders_[j], std::span<const Span>(spans.data() + first, last - first), number,
+               chunks[j]);
+        });
+      }
+      for (std::thread &thread : threads)
+        thread.join();
+      for (const Chunk &chunk : chunks) {
+        if (std::fwrite(chunk.text.data(), 1, chunk.text.size(), out_) != chunk.text.size())
+          failed_ = true;
+        std::fputs(chunk.warnings.c_str(), stderr);
+        counts.warned += chunk.warned;
+      }
+      counts.read += static_cast<long long>(spans.size());
+      counts.written += static_cast<long long>(spans.size());
+      window.consume(used);
+      want = batchBytes;
+    }
+  }
+
+  void work(RecordDecoder &decoder, std::span<const Span> spans, long long number,
+            Chunk &chunk) const {
+    chunk.text.clear();
+    chunk.warnings.clear();
+    chunk.warned = 0;
+    std::vector<DecodeProblem> problems;
+    std::string padded;
+    for (const Span &span : spans) {
+      problems.clear();
+      std::string_view data = span.data;
+      if (options_.recordFormat == RecordFormat::lines &&
+          data.size() < static_cast<std::size_t>(length_)) {
+        padded.assign(data);
+        padded.append(static_cast<std::size_t>(length_) - data.size(),
+                      static_cast<char>(page_space_));
+        data = padded;
+      }
+      decoder.decode(data, -1, chunk.text, problems);
+      if (options_.recordFormat == RecordFormat::fixed &&
+          static_cast<std::int64_t>(data.size()) < length_ && problems.empty())
+        problems.push_back(DecodeProblem{"", "truncated record", 0, ""});
+      if (!problems.empty())
+        ++chunk.warned;
+      for (const DecodeProblem &p : problems)
+        appendWarning(chunk.warnings, false, name_, number, span.start + p.offset, p);
+      ++number;
+    }
+  }
+
   const DecodeOptions &options_;
+  std::vector<RecordDecoder> &decoders_;
   RecordDecoder &decoder_;
+  std::string warning_;
   std::FILE *out_;
   std::int64_t length_;
   std::string name_;
@@ -276,8 +416,13 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
   }
   static char outputBuffer[1 << 20];
   std::setvbuf(out, outputBuffer, _IOFBF, sizeof outputBuffer);
-  RecordDecoder decoder(plan, options, *page);
-  Run run(options, decoder, out, length);
+  // -strict stops at the first bad record, which one thread finds in order.
+  const int jobs = options.strict ? 1 : options.jobs;
+  std::vector<RecordDecoder> decoders;
+  for (int j = 0; j < jobs; ++j)
+    decoders.emplace_back(plan, options, *page);
+  RecordDecoder &decoder = decoders.front();
+  Run run(options, decoders, out, length);
   run.page_space_ = page->space();
   const std::string header = decoder.header();
   std::fwrite(header.data(), 1, header.size(), out);
