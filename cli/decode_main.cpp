@@ -25,6 +25,8 @@ const char usageText[] =
     "\t-lrecl N           - fixed record length; the record's length by default.\n"
     "\t-codepage NAME     - IBM037 (default), IBM1047, IBM273, IBM277, IBM280,\n"
     "\t                     IBM284, IBM285, IBM297, IBM500, IBM1140, ASCII, UTF-8.\n"
+    "\t-dbcs NAME         - DISPLAY-1 code page: IBM930, IBM939, IBM1390,\n"
+    "\t                     IBM1399 (needed when the copybook has DISPLAY-1).\n"
     "\t-byteorder big|little - binary and floating-point byte order.\n"
     "\t-float ibm|ieee    - COMP-1/COMP-2 format; IBM hexadecimal by default.\n"
     "\t-record NAME       - decode every data record as this record.\n"
@@ -40,6 +42,8 @@ const char usageText[] =
 
 const char *const codePages[] = {"IBM037", "IBM1047", "IBM273", "IBM277",  "IBM280", "IBM284",
                                  "IBM285", "IBM297",  "IBM500", "IBM1140", "ASCII",  "UTF-8"};
+
+const char *const dbcsPages[] = {"IBM930", "IBM939", "IBM1390", "IBM1399"};
 
 struct Settings {
   std::string copybook;
@@ -100,6 +104,13 @@ constexpr Option options[] = {
          if (v == name)
            return void(s.decode.codePage = v);
        e.error("codepage", VexCmdError::invalidValue);
+     }},
+    {"dbcs", true,
+     [](const std::string &v, Settings &s, const VexCmdError &e) {
+       for (const char *name : dbcsPages)
+         if (v == name)
+           return void(s.decode.dbcs = v);
+       e.error("dbcs", VexCmdError::invalidValue);
      }},
     {"byteorder", true,
      [](const std::string &v, Settings &s, const VexCmdError &e) {

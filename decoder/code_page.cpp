@@ -147,3 +147,29 @@ void appendUtf16(std::string_view bytes, std::string &out) {
       appendCodePoint(c, out);
   }
 }
+
+void DbcsPage::Close::operator()(void *cd) const { iconv_close(static_cast<iconv_t>(cd)); }
+
+std::optional<DbcsPage> DbcsPage::open(const std::string &name) {
+  iconv_t cd = iconv_open("UTF-8", name.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1))
+    return std::nullopt;
+  DbcsPage page;
+  page.handle_.reset(cd);
+  return page;
+}
+
+void DbcsPage::appendText(std::string_view bytes, std::string &out) const {
+  // The mixed-byte code pages iconv knows read double-byte text between
+  // shift-out (0x0E) and shift-in (0x0F): each pair is wrapped, so a bad pair
+  // costs one replacement character and not the rest of the field.
+  for (std::size_t i = 0; i < bytes.size(); i += 2) {
+    if (i + 1 == bytes.size()) {
+      out += replacement;
+      break;
+    }
+    const char pair[4] = {'\x0E', bytes[i], bytes[i + 1], '\x0F'};
+    const std::string text = convert(handle_.get(), pair, sizeof pair);
+    out += text.empty() ? std::string(replacement) : text;
+  }
+}

@@ -2,6 +2,7 @@
 // A single-byte code page (or UTF-8) as a 256-entry UTF-8 table built with iconv.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,3 +35,20 @@ private:
 // Appends the UTF-8 text of UTF-16BE `bytes` (USAGE NATIONAL); unpaired
 // surrogates become U+FFFD.
 void appendUtf16(std::string_view bytes, std::string &out);
+
+// A double-byte EBCDIC code page (DISPLAY-1 data: character pairs without
+// shift-out/shift-in) converted with iconv. One per thread: iconv state.
+class DbcsPage {
+public:
+  // IBM930, IBM939, IBM1390 or IBM1399; nothing when iconv does not know it.
+  static std::optional<DbcsPage> open(const std::string &name);
+  // Appends the UTF-8 text of `bytes`; a pair the code page does not define
+  // becomes U+FFFD, as does an odd last byte.
+  void appendText(std::string_view bytes, std::string &out) const;
+
+private:
+  struct Close {
+    void operator()(void *cd) const;
+  };
+  std::unique_ptr<void, Close> handle_;
+};

@@ -17,6 +17,7 @@ struct DecodeOptions {
   RecordFormat recordFormat = RecordFormat::fixed;
   long long recordLength = 0; // -lrecl; 0: the record's length
   std::string codePage = "IBM037";
+  std::string dbcs;          // -dbcs: the double-byte code page of DISPLAY-1 items
   bool littleEndian = false; // -byteorder little
   bool ieeeFloat = false;    // -float ieee
   std::string record;        // -record

@@ -11,12 +11,18 @@ bool isEdited(const std::string &picture) {
          picture.find_first_of("9Zz*+-$.,") != std::string::npos;
 }
 
-FieldKind kindOf(const LayoutItem &item) {
+FieldKind kindOf(const LayoutItem &item, const DecodeOptions &options) {
   const std::string &usage = item.usage;
   if (usage.empty())
     return FieldKind::group;
   if (usage == "NATIONAL")
     return FieldKind::national;
+  if (usage == "DISPLAY-1") {
+    if (options.dbcs.empty())
+      throw PlanError{"vexfcbl-decode: " + item.path +
+                      ": USAGE DISPLAY-1 needs -dbcs IBM930|IBM939|IBM1390|IBM1399\n"};
+    return FieldKind::dbcs;
+  }
   if (usage == "DISPLAY") {
     if (item.digits)
       return FieldKind::zoned;
@@ -76,7 +82,7 @@ DecodePlan makeDecodePlan(const std::vector<RecordLayout> &layouts, const Decode
       const bool filler = item.name.empty() || upper(item.name) == "FILLER";
       const std::string name = filler ? "FILLER" : item.name;
       field.name = "\"" + name + "\":";
-      field.kind = kindOf(item);
+      field.kind = kindOf(item, options);
       field.length = item.length;
       field.isSigned = item.isSigned.value_or(false);
       field.scale = item.scale.value_or(0);

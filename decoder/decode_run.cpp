@@ -378,6 +378,10 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
     std::fprintf(stderr, "vexfcbl-decode: code page %s is not known\n", options.codePage.c_str());
     return 1;
   }
+  if (!options.dbcs.empty() && !DbcsPage::open(options.dbcs)) {
+    std::fprintf(stderr, "vexfcbl-decode: code page %s is not known\n", options.dbcs.c_str());
+    return 1;
+  }
   FrontEndResult parsed = ParseCopybook(copybook, frontEnd);
   RunState::Scope scope(parsed.run());
   if (parsed.errorCount() != 0) {

@@ -81,7 +81,10 @@ RecordDecoder::RecordDecoder(const DecodePlan &plan, const DecodeOptions &option
     : plan_(plan), options_(options), page_(page), csv_(options.format == OutputFormat::csv),
       counters_(plan.fields.size()), counterValid_(plan.fields.size()),
       ruleMatched_(plan.rules.size()), pickedAlternative_(plan.fields.size()),
-      groupPicked_(plan.fields.size()), multipleRecords_(plan.records.size() > 1) {}
+      groupPicked_(plan.fields.size()), multipleRecords_(plan.records.size() > 1) {
+  if (!options.dbcs.empty())
+    dbcs_ = DbcsPage::open(options.dbcs);
+}
 
 std::string RecordDecoder::header() {
   if (!csv_)
@@ -216,6 +219,10 @@ void RecordDecoder::elementary(const PlanField &field, int index, std::int64_t a
     break;
   case FieldKind::national:
     appendUtf16(bytes, value);
+    text = true;
+    break;
+  case FieldKind::dbcs:
+    dbcs_->appendText(bytes, value);
     text = true;
     break;
   case FieldKind::zoned:

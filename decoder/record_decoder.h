@@ -1,6 +1,7 @@
 #pragma once
 // Decodes one record's bytes by the plan into a JSON Lines or CSV line.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,7 @@ private:
   const DecodePlan &plan_;
   DecodeOptions options_;
   CodePage page_;
+  std::optional<DbcsPage> dbcs_;
   bool csv_;
   std::string_view data_;
   std::string *out_ = nullptr;

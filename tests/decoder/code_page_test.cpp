@@ -75,4 +75,17 @@ TEST(CodePage, NationalIsUtf16BigEndian) {
   }
 }
 
+TEST(CodePage, DoubleByteDisplay1Pages) {
+  for (const char *name : {"IBM930", "IBM939", "IBM1390", "IBM1399"}) {
+    SCOPED_TRACE(name);
+    const std::optional<DbcsPage> page = DbcsPage::open(name);
+    ASSERT_TRUE(page.has_value());
+    std::string out;
+    // 日, the double-byte space, an undefined pair, an odd last byte.
+    page->appendText("\x45\x62\x40\x40\xFF\xFF\x45", out);
+    EXPECT_EQ(out, "日\u3000\uFFFD\uFFFD");
+  }
+  EXPECT_FALSE(DbcsPage::open("NO-SUCH-PAGE").has_value());
+}
+
 } // namespace
