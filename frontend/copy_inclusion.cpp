@@ -1,6 +1,7 @@
 // COPY/INCLURE/-INC inclusion: copy-file levels, copybook lookup, the COPY stage's scanner hooks.
 #include "frontend/copy_inclusion.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -23,6 +24,10 @@ namespace {
 struct Level {
   tIdent file;
   tTree statement;
+  // How much deeper than its place on the stack the level counts: a
+  // copybook opened from replaced text nests on top of the level that text
+  // stands for, though the files the text was read from may be closed.
+  int offset = 0;
 };
 
 struct CopyState {
@@ -115,7 +120,8 @@ int Copy(tIdent name, tPosition position, tIdent library, tTree statement) {
     CopyRepair();
     return 0;
   }
-  if (CopyLevel() + 1 >= MaxCopyLevels) {
+  const int including = std::max(EffectiveCopyLevel(), ReplacedTextLevel());
+  if (including + 1 >= MaxCopyLevels) {
     Message("too many nested COPY's", xxFatal, position);
     return 0;
   }
@@ -123,7 +129,9 @@ int Copy(tIdent name, tPosition position, tIdent library, tTree statement) {
   const std::string path = found;
   BeginFile(path.c_str());
   const tIdent file = MakeIdent(path.c_str());
+  const int stackLevel = CopyLevel();
   push(file);
+  state().levels.back().offset = including - stackLevel;
   state().levels.back().statement = statement;
   if (auto *copy = as_if<tree::s_copy>(statement)) {
     copy->FileName = file;
@@ -173,12 +181,17 @@ void push(tIdent file) {
     return;
   }
   tScanContext context = GetScanContext();
-  state().levels.push_back(Level{file, currentStatement()});
+  state().levels.push_back(
+      Level{file, currentStatement(), state().levels.empty() ? 0 : state().levels.back().offset});
   context.File = file;
   SetScanContext(context);
 }
 
 int CopyLevel() { return static_cast<int>(state().levels.size()); }
+
+int EffectiveCopyLevel() {
+  return CopyLevel() + (state().levels.empty() ? 0 : state().levels.back().offset);
+}
 
 int CopyStatement(tree::s_copy *statement) {
   if (statement == nullptr)

@@ -26,6 +26,9 @@ void push(tIdent file);
 
 // The current copy-file level (0 before the main file is pushed).
 int CopyLevel();
+// The level the nesting limit counts: CopyLevel, plus the depth of the
+// replaced text a copybook on the stack was opened from.
+int EffectiveCopyLevel();
 
 // Carries out a COPY statement: includes the copybook named by its text name
 // (the spelling of a word; the content of a literal) and returns what Copy

@@ -1,6 +1,7 @@
 // COPY ... REPLACING and REPLACE: the token stage that replaces text in memory.
 #include "frontend/copy_replacing.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -118,6 +119,12 @@ struct ReplaceState {
 
   // Handing the replaced text to the parser.
   bool serving = false;
+  // The copy level the served text stands for: one deeper than the level it
+  // was read at (a replaced text is read as a nested text), and deeper than
+  // any replaced text it was itself read from. COPY statements in the text
+  // nest on top of it, so a copybook that copies itself under REPLACE ends
+  // at the nesting limit even though the files it was read from are closed.
+  int textLevel = 0;
   std::size_t next = 0; // the next piece to hand over as it is
   bool endChecked = false;
   Place finalPlace;       // the line end that closes the text
@@ -1045,6 +1052,7 @@ bool start_replacing(tIdent file, tTree pairs, bool copy, tPosition where) {
     Message("can not handle nested REPLACING", xxRestriction, where);
     return false;
   }
+  const int inherited = ReplacedTextLevel();
   state().pairs.clear();
   for (tTree p = pairs; auto *pair = as_if<tree::copy_replacing>(p); p = pair->next) {
     Pair entry{findTokens(pair->expression_l), pair->by, Mode::Plain};
@@ -1058,6 +1066,7 @@ bool start_replacing(tIdent file, tTree pairs, bool copy, tPosition where) {
   state().replacing = true;
   state().readingEnded = false;
   state().replacingLevel = copy ? CopyLevel() : 1;
+  state().textLevel = std::max(EffectiveCopyLevel(), inherited) + 1;
   state().file = file;
   state().window.clear();
   state().first = 0;
@@ -1070,6 +1079,10 @@ bool start_replacing(tIdent file, tTree pairs, bool copy, tPosition where) {
   state().shift = Shift{file, 0, 0};
   return true;
 }
+
+// Also after the text is handed out, while no file is open: the parser may
+// still reduce a statement of the text.
+int ReplacedTextLevel() { return state().serving || CopyLevel() == 0 ? state().textLevel : 0; }
 
 void stop_replacing() {
   if (state().replacing && !state().readingEnded && CopyLevel() == state().replacingLevel)

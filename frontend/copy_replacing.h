@@ -51,3 +51,7 @@ void ResetReplacing();
 // not data references: marks every identifier in `operand` so that reference
 // resolution passes it by.
 void keep_operand_unresolved(tTree operand);
+
+// While replaced text is being served, the copy level it stands for (COPY
+// statements in it nest on top of that level); 0 otherwise.
+int ReplacedTextLevel();

@@ -1,0 +1,3 @@
+       REPLACE ==OLD== BY ==NEW==.
+       05  A   COPY X
+        COPY MAIN.
