@@ -29,7 +29,8 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
 }
 
 VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEnd,
-                     const VexCblConfig &options, const VexAfterConversion &after) {
+                     const VexCblConfig &options, const VexAfterConversion &after,
+                     VexDocumentOutcome *outcome) {
   const std::string &output = options.outputFileName;
   if (sameFile(output, fileName)) {
     std::fputs(vexCblMsg::outputIsInput(output).c_str(), stderr);
@@ -39,6 +40,8 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
   RunState::Scope scope(parsed.run());
   if (parsed.errorCount() != 0) {
     std::fputs(vexCblMsg::sourceErrors, stderr);
+    if (outcome != nullptr)
+      outcome->end = VexDocumentEnd::sourceErrors;
     return VexCvtStatus::completed;
   }
   // Copybooks are known only now; the document is written at the end of the
@@ -50,7 +53,7 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
     }
   VexCvtStatus status = VexCvtStatus::failed;
   ReportingOutOfMemory([&] {
-    status = vexCblConvert(parsed.entries(), options);
+    status = vexCblConvert(parsed.entries(), options, outcome);
     if (status == VexCvtStatus::completed && after)
       status = after(parsed.entries());
   });

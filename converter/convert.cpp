@@ -28,7 +28,8 @@ void traceOptions(VexCblConversion &conv) {
 
 } // namespace
 
-VexCvtStatus vexCblConvert(Tree_Node *declList, const VexCblConfig &options) {
+VexCvtStatus vexCblConvert(Tree_Node *declList, const VexCblConfig &options,
+                           VexDocumentOutcome *outcome) {
   std::fputs(vexCblMsg::startingConversion, stderr);
   VexCblConversion conv(options, VexTrace::fromEnvironment());
   traceOptions(conv);
@@ -43,5 +44,7 @@ VexCvtStatus vexCblConvert(Tree_Node *declList, const VexCblConfig &options) {
     return VexCvtStatus::failed;
   }
   VEX_TRACE(conv.trace) << "conversion completed";
+  if (outcome != nullptr)
+    *outcome = conv.repository.outcome();
   return VexCvtStatus::completed;
 }
