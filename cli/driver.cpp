@@ -3,6 +3,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <iterator>
@@ -46,6 +47,12 @@ const char moreUsageText[] =
     "\t                   written: 2 when the source has errors, 3 when the\n"
     "\t                   output file cannot be written, 4 when there is\n"
     "\t                   nothing to export.\n"
+    "\t-batch dir       - convert every file under dir that matches the\n"
+    "\t                   pattern, instead of -i; needs -od.\n"
+    "\t-od dir          - batch: output folder, mirroring the input tree.\n"
+    "\t-pattern glob    - batch: file names to convert; '*.cpy' is default.\n"
+    "\t-j n             - batch: conversions run at once; one per core by\n"
+    "\t                   default.\n"
     "\t--help           - print this help text.\n"
     "\t--version        - print the version.\n";
 
@@ -126,6 +133,28 @@ constexpr Option options[] = {
      }},
     {"layout", true,
      [](const std::string &v, VexFcblOptions &o, const VexCmdError &) { o.layoutFile = v; }},
+    {"batch", true,
+     [](const std::string &v, VexFcblOptions &o, const VexCmdError &errors) {
+       if (v.empty())
+         errors.error("batch", VexCmdError::invalidValue);
+       o.batch.inputFolder = v;
+     }},
+    {"od", true,
+     [](const std::string &v, VexFcblOptions &o, const VexCmdError &errors) {
+       if (v.empty())
+         errors.error("od", VexCmdError::invalidValue);
+       o.batch.outputFolder = v;
+     }},
+    {"pattern", true,
+     [](const std::string &v, VexFcblOptions &o, const VexCmdError &) { o.batch.pattern = v; }},
+    {"j", true,
+     [](const std::string &v, VexFcblOptions &o, const VexCmdError &errors) {
+       char *end = nullptr;
+       const long n = std::strtol(v.c_str(), &end, 10);
+       if (v.empty() || *end != '\0' || n < 1 || n > 256)
+         errors.error("j", VexCmdError::invalidValue);
+       o.batch.jobs = static_cast<unsigned>(n);
+     }},
     {"strict", false,
      [](const std::string &, VexFcblOptions &o, const VexCmdError &) { o.strict = true; }},
     {"-help", false,
@@ -194,6 +223,14 @@ VexFcblOptions vexFcblReadOptions(VexCmdLine &line, const VexCmdError &errors) {
     options[i].apply(value, result, errors);
   }
 
+  if (!result.batch.inputFolder.empty()) {
+    if (result.batch.outputFolder.empty()) {
+      std::cout.flush();
+      std::cerr << "Error: Missed output folder (-od)." << std::endl;
+      errors.printUsageAndStop(1);
+    }
+    return result;
+  }
   if (result.inputFile.empty()) {
     std::cout.flush();
     std::cerr << "Error: Missed input file." << std::endl;
@@ -211,6 +248,11 @@ int vexFcblMain(int argc, char **argv) {
   try {
     const VexFcblOptions options = vexFcblReadOptions(line, errors);
     strict = options.strict;
+    if (!options.batch.inputFolder.empty())
+      return runBatch(options.batch, options.frontEnd, options.conversion, stderr, stdout).failed ==
+                     0
+                 ? 0
+                 : 1;
     const VexAfterConversion after = options.layoutFile.empty()
                                          ? VexAfterConversion()
                                          : layoutWriter(options.layoutFile, options.conversion);

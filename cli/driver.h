@@ -2,6 +2,7 @@
 // The program vexfcbl: command line, run of one conversion, exit status.
 #include <string>
 
+#include "cli/batch_run.h"
 #include "cli/command_line.h"
 #include "converter/conversion_options.h"
 #include "frontend/front_end.h"
@@ -13,6 +14,7 @@ struct VexFcblOptions {
   FrontEndOptions frontEnd; // -f -d -e
   std::string layoutFile;   // -layout; empty: no layout
   bool strict = false;      // -strict
+  VexBatchOptions batch;    // -batch -od -pattern -j; inputFolder empty: one file
 };
 
 // The whole program: reads the options, converts the input file, and returns

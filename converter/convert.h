@@ -40,7 +40,8 @@ struct VexDocumentOutcome {
 // entries, each with its members; null for none) under `options` and writes
 // the document to options.outputFileName (the standard output when empty)
 // under options.namespaceName. Writes "Starting conversion ..." and every
-// message of the conversion to the standard error stream, a model or document
+// message of the conversion to options.messages (the standard error stream
+// by default), a model or document
 // error as "Error: " and its text. The conversion owns everything it makes,
 // its trace included (VEXFCBL_TRACE, read when it starts), so conversions in
 // one process never see each other. Other exceptions propagate.

@@ -125,6 +125,10 @@ TEST(DriverOptions, VersionAndHelpEndTheRunWithStatusZero) {
   EXPECT_EQ(help.streams.out.rfind(usage.streams.out, 0), 0u);
   for (const char *option : {"-layout", "-strict", "--help", "--version"})
     EXPECT_NE(help.streams.out.find(std::string("\t") + option + " "), std::string::npos) << option;
+  // The batch options check their values; -batch needs -od, not -i.
+  for (const char *options :
+       {"-batch in -j 0", "-batch in -od o -j 2x", "-batch in", "-batch in -od"})
+    EXPECT_EQ(vexRunProgram("", options).status, 1) << options;
   // Only the exact spellings: a near miss is an unknown option.
   EXPECT_EQ(vexRunProgram("", "-version").status, 1);
   EXPECT_EQ(vexRunProgram("", "--versions").status, 1);
