@@ -36,8 +36,10 @@ set -e
 
 # Split the batch's messages into one file per block.
 mkdir blocks
-awk -v dir=blocks '/^=== / { name = substr($0, 5); gsub("/", "%", name); next }
+awk -v dir=blocks 'BEGIN { name = "(outside)" }
+                   /^=== / { name = substr($0, 5); gsub("/", "%", name); next }
                    { print > (dir "/" name) }' messages
+[ ! -f "blocks/(outside)" ] || fail "messages outside any file's block: $(head -3 "blocks/(outside)")"
 
 converted=0 stopped=0 failed=0
 while IFS= read -r rel; do
