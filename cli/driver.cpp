@@ -248,11 +248,11 @@ int vexFcblMain(int argc, char **argv) {
   try {
     const VexFcblOptions options = vexFcblReadOptions(line, errors);
     strict = options.strict;
-    if (!options.batch.inputFolder.empty())
-      return runBatch(options.batch, options.frontEnd, options.conversion, stderr, stdout).failed ==
-                     0
-                 ? 0
-                 : 1;
+    if (!options.batch.inputFolder.empty()) {
+      const VexBatchCounts counts =
+          runBatch(options.batch, options.frontEnd, options.conversion, stderr, stdout);
+      return counts.failed == 0 ? 0 : 1;
+    }
     const VexAfterConversion after = options.layoutFile.empty()
                                          ? VexAfterConversion()
                                          : layoutWriter(options.layoutFile, options.conversion);

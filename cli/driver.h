@@ -21,6 +21,7 @@ struct VexFcblOptions {
 // the exit status: 0 on completion, when the front end recorded errors and
 // for -?; 1 for an option error (written with the usage text), a fatal
 // front-end error, an error while converting and any other exception.
+// With -batch, 1 when a file failed, else 0 (cli/batch_run.h).
 // With -strict, a run that converted but wrote no document ends with a status
 // of its own instead of 0 (a fatal front-end error with
 // vexStrictSourceErrors too).

@@ -30,6 +30,8 @@ if command -v xmllint >/dev/null; then
     fail "document does not follow the installed schema"
 fi
 [ "$("$root/bin/vexfcbl" --version)" = "$("$build/vexfcbl" --version)" ] || fail "--version differs"
+grep -qE '^vexfcbl-decode [0-9]+\.[0-9]+\.[0-9]+( \(git [0-9a-f]+\))?$' <<<"$("$root/bin/vexfcbl-decode" --version)" ||
+  fail "vexfcbl-decode --version: $("$root/bin/vexfcbl-decode" --version)"
 
 # Man pages: no groff warning, and every option the programs' --help lists
 # is described.
