@@ -41,6 +41,8 @@ for page in vexfcbl vexfcbl-decode; do
   [ -z "$warnings" ] || fail "$page.1: $warnings"
   text=$(LC_ALL=C MANWIDTH=200 man -l "$file" 2>/dev/null | col -b)
   grep -q "EXIT STATUS" <<<"$text" || fail "$page.1 has no EXIT STATUS"
+  version=$("$root/bin/$page" --version | awk '{print $2}')
+  grep -qF "vexfcbl $version" <<<"$text" || fail "$page.1 does not carry version $version"
   options=$("$root/bin/$page" --help | grep -oE '^[[:space:]]+-[-?a-z]+' | sed 's/^[[:space:]]*//' | tr '\n' ' ')
   [ -n "$options" ] || fail "no options read from $page --help"
   for option in $options; do
