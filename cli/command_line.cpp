@@ -3,6 +3,8 @@
 
 #include <iostream>
 
+#include "cli/build_version.h"
+
 namespace {
 
 // Texts of the error kinds: the option, with its "-", goes between the parts.
@@ -62,6 +64,17 @@ void VexCmdError::printUsageAndStop(int status) const {
   std::cout.flush();
   std::cerr.flush();
   throw VexCmdStop{status};
+}
+
+void VexCmdError::printAndStop(const std::string &text) const {
+  std::cout << text;
+  std::cout.flush();
+  throw VexCmdStop{0};
+}
+
+std::string vexVersionLine(const std::string &program) {
+  const std::string revision = vexRevision;
+  return program + " " + vexVersion + (revision.empty() ? "" : " (git " + revision + ")") + "\n";
 }
 
 std::string VexUtilityErrorMsg::optUnknownOption(const std::string &arg) {

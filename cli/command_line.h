@@ -46,6 +46,9 @@ public:
   // Writes the usage text on the standard output and throws VexCmdStop with
   // `status`.
   [[noreturn]] void printUsageAndStop(int status) const;
+  // Writes `text` on the standard output and throws VexCmdStop with status 0
+  // (--help, --version).
+  [[noreturn]] void printAndStop(const std::string &text) const;
 
 private:
   std::string usage_;
@@ -77,3 +80,7 @@ public:
   // The text of an error() kind about "-" + option.
   static std::string optError(const std::string &option, int kind);
 };
+
+// The --version line of `program`: "PROGRAM VERSION", then " (git REVISION)"
+// when built from a checkout, and a newline.
+std::string vexVersionLine(const std::string &program);

@@ -38,7 +38,8 @@ const char usageText[] =
     "\t-strict            - stop with status 1 at the first bad data.\n"
     "\t-j N               - decode F and L files with N threads (1 to 64);\n"
     "\t                     the output keeps the input order.\n"
-    "\t-?, --help         - print this usage message.\n";
+    "\t-?, --help         - print this usage message.\n"
+    "\t--version          - print the version.\n";
 
 const char *const codePages[] = {"IBM037", "IBM1047", "IBM273", "IBM277",  "IBM280", "IBM284",
                                  "IBM285", "IBM297",  "IBM500", "IBM1140", "ASCII",  "UTF-8"};
@@ -155,6 +156,10 @@ constexpr Option options[] = {
        if (v.empty() || *end != '\0' || n < 1 || n > 64)
          e.error("j", VexCmdError::invalidValue);
        s.decode.jobs = static_cast<int>(n);
+     }},
+    {"-version", false,
+     [](const std::string &, Settings &, const VexCmdError &e) {
+       e.printAndStop(vexVersionLine("vexfcbl-decode"));
      }},
     {"-help", false,
      [](const std::string &, Settings &, const VexCmdError &e) { e.printUsageAndStop(0); }},

@@ -3,6 +3,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <iterator>
@@ -35,6 +36,25 @@ const char usageText[] = "Usage: vexfcbl [options]\n"
                          "\t        300      - generate string/binary instead of zoned/packed\n"
                          "\t                   decimal numbers.\n"
                          "\t-?               - print this usage message.\n";
+
+// --help: the usage text, then the options that -? does not list.
+const char moreUsageText[] =
+    "Further options:\n"
+    "\t-layout file     - write the record layout to file: JSON when its name\n"
+    "\t                   ends with .json, else a text table; '-' is the\n"
+    "\t                   standard output.\n"
+    "\t-strict          - end with a non-zero status whenever no document is\n"
+    "\t                   written: 2 when the source has errors, 3 when the\n"
+    "\t                   output file cannot be written, 4 when there is\n"
+    "\t                   nothing to export.\n"
+    "\t-batch dir       - convert every file under dir that matches the\n"
+    "\t                   pattern, instead of -i; needs -od.\n"
+    "\t-od dir          - batch: output folder, mirroring the input tree.\n"
+    "\t-pattern glob    - batch: file names to convert; '*.cpy' is default.\n"
+    "\t-j n             - batch: conversions run at once; one per core by\n"
+    "\t                   default.\n"
+    "\t--help           - print this help text.\n"
+    "\t--version        - print the version.\n";
 
 void setCompat(const std::string &value, VexCblConfig &config, const VexCmdError &errors) {
   std::int32_t level = 0;
@@ -113,6 +133,38 @@ constexpr Option options[] = {
      }},
     {"layout", true,
      [](const std::string &v, VexFcblOptions &o, const VexCmdError &) { o.layoutFile = v; }},
+    {"batch", true,
+     [](const std::string &v, VexFcblOptions &o, const VexCmdError &errors) {
+       if (v.empty())
+         errors.error("batch", VexCmdError::invalidValue);
+       o.batch.inputFolder = v;
+     }},
+    {"od", true,
+     [](const std::string &v, VexFcblOptions &o, const VexCmdError &errors) {
+       if (v.empty())
+         errors.error("od", VexCmdError::invalidValue);
+       o.batch.outputFolder = v;
+     }},
+    {"pattern", true,
+     [](const std::string &v, VexFcblOptions &o, const VexCmdError &) { o.batch.pattern = v; }},
+    {"j", true,
+     [](const std::string &v, VexFcblOptions &o, const VexCmdError &errors) {
+       char *end = nullptr;
+       const long n = std::strtol(v.c_str(), &end, 10);
+       if (v.empty() || *end != '\0' || n < 1 || n > 256)
+         errors.error("j", VexCmdError::invalidValue);
+       o.batch.jobs = static_cast<unsigned>(n);
+     }},
+    {"strict", false,
+     [](const std::string &, VexFcblOptions &o, const VexCmdError &) { o.strict = true; }},
+    {"-help", false,
+     [](const std::string &, VexFcblOptions &, const VexCmdError &errors) {
+       errors.printAndStop(std::string(usageText) + moreUsageText);
+     }},
+    {"-version", false,
+     [](const std::string &, VexFcblOptions &, const VexCmdError &errors) {
+       errors.printAndStop(vexVersionLine("vexfcbl"));
+     }},
     {"?", false,
      [](const std::string &, VexFcblOptions &, const VexCmdError &errors) {
        errors.printUsageAndStop(0);
@@ -122,9 +174,31 @@ constexpr Option options[] = {
 // After a fatal front-end message. The message store has printed what it
 // collected through stdio; keep the stop message behind it. The run's state
 // went with the unwinding.
-int vexFcblFatalEnd() {
+int vexFcblFatalEnd(bool strict) {
   std::fflush(stderr);
   std::cerr << vexCblMsg::sourceErrors << std::flush;
+  return strict ? vexStrictSourceErrors : 1;
+}
+
+// The status of a run that converted (status completed): 0 unless -strict
+// asks for a non-zero status for a run that wrote no document.
+int strictStatus(const VexFcblOptions &options, const VexDocumentOutcome &outcome) {
+  if (!options.strict)
+    return 0;
+  switch (outcome.end) {
+  case VexDocumentEnd::written:
+    return 0;
+  case VexDocumentEnd::sourceErrors:
+    return vexStrictSourceErrors;
+  case VexDocumentEnd::notWritten:
+    std::cerr << "Error: Cannot write output file '" << options.conversion.outputFileName
+              << "': " << outcome.reason << "." << std::endl;
+    return vexStrictNotWritten;
+  case VexDocumentEnd::nothingToExport:
+    return vexStrictNothingToExport;
+  case VexDocumentEnd::notConverted:
+    break;
+  }
   return 1;
 }
 
@@ -149,6 +223,14 @@ VexFcblOptions vexFcblReadOptions(VexCmdLine &line, const VexCmdError &errors) {
     options[i].apply(value, result, errors);
   }
 
+  if (!result.batch.inputFolder.empty()) {
+    if (result.batch.outputFolder.empty()) {
+      std::cout.flush();
+      std::cerr << "Error: Missed output folder (-od)." << std::endl;
+      errors.printUsageAndStop(1);
+    }
+    return result;
+  }
   if (result.inputFile.empty()) {
     std::cout.flush();
     std::cerr << "Error: Missed input file." << std::endl;
@@ -162,19 +244,27 @@ VexFcblOptions vexFcblReadOptions(VexCmdLine &line, const VexCmdError &errors) {
 int vexFcblMain(int argc, char **argv) {
   const VexCmdError errors(usageText);
   VexCmdLine line(argc, argv);
+  bool strict = false;
   try {
     const VexFcblOptions options = vexFcblReadOptions(line, errors);
+    strict = options.strict;
+    if (!options.batch.inputFolder.empty()) {
+      const VexBatchCounts counts =
+          runBatch(options.batch, options.frontEnd, options.conversion, stderr, stdout);
+      return counts.failed == 0 ? 0 : 1;
+    }
     const VexAfterConversion after = options.layoutFile.empty()
                                          ? VexAfterConversion()
                                          : layoutWriter(options.layoutFile, options.conversion);
-    return process(options.inputFile, options.frontEnd, options.conversion, after) ==
-                   VexCvtStatus::completed
-               ? 0
-               : 1;
+    VexDocumentOutcome outcome;
+    if (process(options.inputFile, options.frontEnd, options.conversion, after, &outcome) !=
+        VexCvtStatus::completed)
+      return 1;
+    return strictStatus(options, outcome);
   } catch (const VexCmdStop &stop) {
     return stop.status;
   } catch (const FatalError &) {
-    return vexFcblFatalEnd();
+    return vexFcblFatalEnd(strict);
   } catch (...) {
     return 1;
   }

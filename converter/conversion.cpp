@@ -16,4 +16,6 @@ const char *absentWhenEmpty(const std::string &text) {
 VexCblConversion::VexCblConversion(const VexCblConfig &given, VexTrace traceTo)
     : options(given), trace(std::move(traceTo)),
       repository(absentWhenEmpty(options.outputFileName), absentWhenEmpty(options.namespaceName),
-                 definitions) {}
+                 definitions) {
+  report.out = options.messages;
+}

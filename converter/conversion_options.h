@@ -1,6 +1,7 @@
 #pragma once
 // VexCblConfig: the command-line choices (-c -dnd -tn -ta -ns -o -compat -r) the mapping reads.
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 // The choices of one conversion, as the command line gives them. A plain
@@ -15,9 +16,11 @@ struct VexCblConfig {
   std::string outputFileName;        // -o, else derived from the input name; empty: standard output
   std::int32_t compatLevel = 0;      // -compat 300
   bool levelRestrictions = false;    // -r
+  // Where the run's and the converter's messages go, so that conversions in
+  // parallel threads each keep their own (-batch); null: nowhere.
+  std::FILE *messages = stderr;
 
   // The level-300 output is kept as it was, wherever it differs.
   static constexpr std::int32_t compat300 = 300;
   bool compat300Output() const { return compatLevel == compat300; }
 };
-

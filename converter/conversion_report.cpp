@@ -1,18 +1,18 @@
-// Writes converter messages to stderr behind the innermost item context "file":line,col (name).
+// Writes converter messages to the conversion's stream behind the innermost item context
+// "file":line,col (name).
 #include "converter/conversion_report.h"
 
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 
 #include "support/identifier_table.h"
 
 void VexCvtReport::msg(const char *text, bool withContext) {
-  if (silent)
+  if (silent || out == nullptr)
     return;
   if (withContext && !contexts_.empty())
-    std::cerr << contexts_.back()->getUserText();
-  std::cerr << text;
+    std::fputs(contexts_.back()->getUserText(), out);
+  std::fputs(text, out);
 }
 
 void VexCvtReport::message(const std::string &text) { msg((text + "\n").c_str(), true); }

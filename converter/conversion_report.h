@@ -1,5 +1,6 @@
 #pragma once
 // Conversion report: scoped item contexts, message and error reporting, VexCvtError.
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ public:
   // A second reading of entries the conversion already reported on (the
   // record layout) must not repeat its messages; errors still throw.
   bool silent = false;
+  // Where the messages go (the conversion's VexCblConfig::messages); null: nowhere.
+  std::FILE *out = stderr;
 
 private:
   friend class VexCvtRepContext;

@@ -21,6 +21,11 @@ bool sameFile(const std::string &output, const std::string &path) {
   return !output.empty() && std::filesystem::equivalent(output, path, error) && !error;
 }
 
+void say(const std::string &text, std::FILE *stream) {
+  if (stream != nullptr)
+    std::fputs(text.c_str(), stream);
+}
+
 } // namespace
 
 VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEnd,
@@ -29,28 +34,31 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
 }
 
 VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEnd,
-                     const VexCblConfig &options, const VexAfterConversion &after) {
+                     const VexCblConfig &options, const VexAfterConversion &after,
+                     VexDocumentOutcome *outcome) {
   const std::string &output = options.outputFileName;
   if (sameFile(output, fileName)) {
-    std::fputs(vexCblMsg::outputIsInput(output).c_str(), stderr);
+    say(vexCblMsg::outputIsInput(output), options.messages);
     return VexCvtStatus::failed;
   }
   FrontEndResult parsed = ParseCopybook(fileName, frontEnd);
   RunState::Scope scope(parsed.run());
   if (parsed.errorCount() != 0) {
-    std::fputs(vexCblMsg::sourceErrors, stderr);
+    say(vexCblMsg::sourceErrors, options.messages);
+    if (outcome != nullptr)
+      outcome->end = VexDocumentEnd::sourceErrors;
     return VexCvtStatus::completed;
   }
   // Copybooks are known only now; the document is written at the end of the
   // conversion, so this is still before anything is written.
   for (const std::string &copybook : parsed.filesRead())
     if (sameFile(output, copybook)) {
-      std::fputs(vexCblMsg::outputIsCopybook(output, copybook).c_str(), stderr);
+      say(vexCblMsg::outputIsCopybook(output, copybook), options.messages);
       return VexCvtStatus::failed;
     }
   VexCvtStatus status = VexCvtStatus::failed;
   ReportingOutOfMemory([&] {
-    status = vexCblConvert(parsed.entries(), options);
+    status = vexCblConvert(parsed.entries(), options, outcome);
     if (status == VexCvtStatus::completed && after)
       status = after(parsed.entries());
   });

@@ -26,6 +26,9 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
 // errors.
 using VexAfterConversion = std::function<VexCvtStatus(Tree_Node *entries)>;
 
-// process, then `after` on the entries converted.
+// process, then `after` on the entries converted. `outcome`, when given,
+// receives what became of the document (sourceErrors for a copybook with
+// errors).
 VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEnd,
-                     const VexCblConfig &options, const VexAfterConversion &after);
+                     const VexCblConfig &options, const VexAfterConversion &after,
+                     VexDocumentOutcome *outcome = nullptr);

@@ -2,7 +2,6 @@
 #include "converter/convert.h"
 
 #include <cstdio>
-#include <iostream>
 
 #include "converter/conversion.h"
 #include "converter/conversion_messages.h"
@@ -28,8 +27,10 @@ void traceOptions(VexCblConversion &conv) {
 
 } // namespace
 
-VexCvtStatus vexCblConvert(Tree_Node *declList, const VexCblConfig &options) {
-  std::fputs(vexCblMsg::startingConversion, stderr);
+VexCvtStatus vexCblConvert(Tree_Node *declList, const VexCblConfig &options,
+                           VexDocumentOutcome *outcome) {
+  if (options.messages != nullptr)
+    std::fputs(vexCblMsg::startingConversion, options.messages);
   VexCblConversion conv(options, VexTrace::fromEnvironment());
   traceOptions(conv);
   try {
@@ -39,9 +40,13 @@ VexCvtStatus vexCblConvert(Tree_Node *declList, const VexCblConfig &options) {
     return VexCvtStatus::failed;
   } catch (const VexError &error) {
     VEX_TRACE(conv.trace) << "conversion failed: " << error.getErrorMessage();
-    std::cerr << vexCblMsg::errorPrefix << error.getErrorMessage() << std::endl;
+    if (options.messages != nullptr)
+      std::fprintf(options.messages, "%s%s\n", vexCblMsg::errorPrefix,
+                   error.getErrorMessage().c_str());
     return VexCvtStatus::failed;
   }
   VEX_TRACE(conv.trace) << "conversion completed";
+  if (outcome != nullptr)
+    *outcome = conv.repository.outcome();
   return VexCvtStatus::completed;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The converter's entry point: a declaration list of the front end in, a
 // document out. This header is all a caller of the converter needs.
+#include <string>
+
 #include "converter/conversion_options.h"
 
 struct Tree_Node;
@@ -15,12 +17,34 @@ enum class VexCvtStatus {
   failed,
 };
 
+// What became of the document of a run, for a caller that must tell apart
+// the ways a run ends without one (-strict).
+enum class VexDocumentEnd {
+  written,
+  // The front end found errors: "Conversion stopped".
+  sourceErrors,
+  // Converted, but the output file could not be opened for writing.
+  notWritten,
+  // Converted, but no definition to export.
+  nothingToExport,
+  // The conversion failed or never started.
+  notConverted,
+};
+struct VexDocumentOutcome {
+  VexDocumentEnd end = VexDocumentEnd::notConverted;
+  // notWritten: the system's reason (strerror).
+  std::string reason;
+};
+
 // Converts the declarations from `declList` on (the front end's top-level
 // entries, each with its members; null for none) under `options` and writes
 // the document to options.outputFileName (the standard output when empty)
 // under options.namespaceName. Writes "Starting conversion ..." and every
-// message of the conversion to the standard error stream, a model or document
+// message of the conversion to options.messages (the standard error stream
+// by default), a model or document
 // error as "Error: " and its text. The conversion owns everything it makes,
 // its trace included (VEXFCBL_TRACE, read when it starts), so conversions in
 // one process never see each other. Other exceptions propagate.
-VexCvtStatus vexCblConvert(Tree_Node *declList, const VexCblConfig &options);
+// `outcome`, when given, receives what became of the document.
+VexCvtStatus vexCblConvert(Tree_Node *declList, const VexCblConfig &options,
+                           VexDocumentOutcome *outcome = nullptr);

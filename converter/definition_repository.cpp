@@ -1,7 +1,9 @@
 // Streams the RDF document definition by definition into its spool; Info lines, export, output.
 #include "converter/definition_repository.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,6 +60,7 @@ public:
   // A namespace or a description holds a character XML cannot carry: the
   // document cannot be written, but later definitions are still checked.
   bool unwritable = false;
+  VexDocumentOutcome outcome;
   std::unique_ptr<VexDocumentFile> file;
   std::string pending;
   VexXmlStreamWriter writer{pending};
@@ -117,6 +120,7 @@ void VexCvtRepository::doExport(VexCvtReport &report, VexTrace &trace) {
   VEX_TRACE(trace) << "export: " << impl.added << " stand-alone definitions";
   if (impl.added == 0) {
     report.message(vexCblMsg::nothingToExport);
+    impl.outcome.end = VexDocumentEnd::nothingToExport;
     return;
   }
   if (impl.namespaceName)
@@ -142,10 +146,14 @@ void VexCvtRepositoryImpl::finish(VexTrace &trace) {
   // An output file that cannot be opened is not a conversion error: the run
   // ends normally without a document, as it always has.
   if (!file->commit()) {
+    outcome = {VexDocumentEnd::notWritten, std::strerror(errno)};
     VEX_TRACE(trace) << "export: output file '" << *outputFile
                      << "' cannot be opened, no document written";
     return;
   }
   VEX_TRACE(trace) << "export: document written to "
                    << (outputFile ? "'" + *outputFile + "'" : std::string("the standard output"));
+  outcome.end = VexDocumentEnd::written;
 }
+
+const VexDocumentOutcome &VexCvtRepository::outcome() const { return impl_->outcome; }

@@ -2,6 +2,7 @@
 // VexCvtRepository: writes one conversion's definitions into its document as they come, exports it.
 #include <memory>
 
+#include "converter/convert.h"
 #include "model/definition_model.h"
 
 // The definition repository: takes the stand-alone definitions of one
@@ -43,6 +44,8 @@ public:
   // output. A file that cannot be opened is silently not written (the trace
   // says so). A text XML cannot carry raises VexError and writes nothing.
   void doExport(VexCvtReport &report, VexTrace &trace);
+  // What the export did with the document; notConverted before it.
+  const VexDocumentOutcome &outcome() const;
 
 private:
   std::unique_ptr<VexCvtRepositoryImpl> impl_;

@@ -66,6 +66,8 @@ struct ErrorsState {
   std::vector<StoredMessage> Stored; // in the order reported until printed
   bool IsStore = false;
   FILE *Out = stderr;
+  // Where a fatal message prints what was collected (FatalMessageStream).
+  FILE *FatalOut = stderr;
   unsigned long PrevLine = 0;
   std::string FoundString;
 };
@@ -264,7 +266,7 @@ void StoreMessage(bool isCoded, unsigned long code, int messageClass, tPosition 
     message.Class = xxRestriction;
   }
   if (messageClass == xxFatal) {
-    WriteMessages(stderr);
+    WriteMessages(s.FatalOut);
     throw FatalError();
   }
 }
@@ -295,6 +297,8 @@ void BeginErrors() {
   s.Stored.clear();
   s.PrevLine = 0;
 }
+
+void FatalMessageStream(FILE *stream) { state().FatalOut = stream; }
 
 void ErrorMessage(int code, int messageClass, tPosition position) {
   Report(true, static_cast<unsigned long>(code), messageClass, position, xxNone, nullptr);

@@ -37,6 +37,9 @@ void MessageI(const char *text, int messageClass, tPosition position, int infoKi
 // character as itself (kind 7), any other byte as a backslash and two
 // lowercase hex digits (kind 9).
 void MessageChar(const char *text, int messageClass, tPosition position, char character);
+// Where a fatal message prints the messages collected before it throws
+// FatalError: the standard error stream unless the run chooses another.
+void FatalMessageStream(FILE *stream);
 // true: collect messages (and empty the store); false: print each at once.
 void StoreMessages(bool on);
 // True when the store is full: further messages are counted, but their texts

@@ -75,6 +75,7 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
   // Messages are collected and written sorted once the source has been read
   // and resolved.
   StoreMessages(true);
+  FatalMessageStream(options.messages != nullptr ? options.messages : stderr);
   init_keywords("");
   BeginDeftab();
   init_copy_pars();

@@ -181,8 +181,10 @@ bool VexDocumentFile::commit() {
     std::cout.flush();
     return true;
   }
-  if (noFolder_)
+  if (noFolder_) {
+    errno = ENOENT;
     return false;
+  }
   struct stat old {};
   if (::stat(outputFile_.c_str(), &old) != 0) {
     // A new output: the unnamed spool is given its name, complete at once.

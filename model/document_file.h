@@ -25,7 +25,8 @@ public:
   // Puts the whole document in place: a new output appears complete, an
   // existing regular file (or the file a link names) is replaced whole in
   // one rename, keeping its mode; a device or pipe is written into. Returns
-  // false, writing nothing, when the output could not be opened for writing.
+  // false, writing nothing, when the output could not be opened for writing,
+  // with errno telling why.
   // VexError when writing fails; the old output is then untouched.
   bool commit();
 

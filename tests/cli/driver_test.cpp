@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 
 #include "support/copybook_search.h"
 #include "tests/converter/converter_support.h"
@@ -104,6 +105,33 @@ TEST(DriverOptions, OptionErrorsEndTheRunWithTheirStatus) {
   EXPECT_EQ(compat.status, 1);
   EXPECT_EQ(compat.streams.err, "Error: invalid value for option '-compat'.\n");
   EXPECT_EQ(usage.document, "(none)");
+}
+
+// --version names the program and the project's version; the revision, when
+// present, is the checkout's and so is checked only for its form. --help is
+// -?'s text with the further options after it, status 0 both.
+TEST(DriverOptions, VersionAndHelpEndTheRunWithStatusZero) {
+  const VexProgramRun version = vexRunProgram("", "--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(std::regex_match(version.streams.out,
+                               std::regex("vexfcbl 1\\.0\\.0( \\(git [0-9a-f]{7,40}\\))?\n")))
+      << version.streams.out;
+  EXPECT_EQ(version.streams.err, "");
+  EXPECT_EQ(vexVersionLine("vexfcbl-decode").rfind("vexfcbl-decode 1.0.0", 0), 0u);
+
+  const VexProgramRun usage = vexRunProgram("", "-?");
+  const VexProgramRun help = vexRunProgram("", "--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.streams.out.rfind(usage.streams.out, 0), 0u);
+  for (const char *option : {"-layout", "-strict", "--help", "--version"})
+    EXPECT_NE(help.streams.out.find(std::string("\t") + option + " "), std::string::npos) << option;
+  // The batch options check their values; -batch needs -od, not -i.
+  for (const char *options :
+       {"-batch in -j 0", "-batch in -od o -j 2x", "-batch in", "-batch in -od"})
+    EXPECT_EQ(vexRunProgram("", options).status, 1) << options;
+  // Only the exact spellings: a near miss is an unknown option.
+  EXPECT_EQ(vexRunProgram("", "-version").status, 1);
+  EXPECT_EQ(vexRunProgram("", "--versions").status, 1);
 }
 
 // ---------------------------------------------------------------------------

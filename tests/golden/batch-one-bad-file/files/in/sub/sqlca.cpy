@@ -1,0 +1,2 @@
+      * Nothing but an embedded SQL statement: no data to convert.
+           EXEC SQL INCLUDE SQLCA END-EXEC.

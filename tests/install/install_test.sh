@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# cmake --install into a scratch DESTDIR: files in place, the installed program converts the example as the build's does, man pages clean and complete.
+# Usage: install_test.sh BUILD_DIR
+set -euo pipefail
+build=$(cd "$1" && pwd)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+DESTDIR="$scratch/dest" cmake --install "$build" --prefix /usr >/dev/null
+root="$scratch/dest/usr"
+for f in bin/vexfcbl bin/vexfcbl-decode share/man/man1/vexfcbl.1 share/man/man1/vexfcbl-decode.1 \
+         share/vexfcbl/vexfcbl.xsd share/vexfcbl/vexfcbl-definitions.xsd \
+         share/vexfcbl/layout.schema.json share/doc/vexfcbl/examples/CUSTREC.cpy; do
+  [ -f "$root/$f" ] || fail "not installed: $f"
+done
+[ -x "$root/bin/vexfcbl" ] && [ -x "$root/bin/vexfcbl-decode" ] || fail "programs not executable"
+
+# The installed program on the installed example gives the build's document
+# and messages, and the document follows the installed schema.
+mkdir "$scratch/a" "$scratch/b"
+cp "$root/share/doc/vexfcbl/examples/CUSTREC.cpy" "$scratch/a/"
+cp "$root/share/doc/vexfcbl/examples/CUSTREC.cpy" "$scratch/b/"
+(cd "$scratch/a" && "$root/bin/vexfcbl" -i CUSTREC.cpy -r -strict 2>err) || fail "installed vexfcbl failed"
+(cd "$scratch/b" && "$build/vexfcbl" -i CUSTREC.cpy -r -strict 2>err) || fail "built vexfcbl failed"
+cmp "$scratch/a/CUSTREC.gnv" "$scratch/b/CUSTREC.gnv" || fail "installed document differs"
+cmp "$scratch/a/err" "$scratch/b/err" || fail "installed messages differ"
+if command -v xmllint >/dev/null; then
+  xmllint --noout --schema "$root/share/vexfcbl/vexfcbl.xsd" "$scratch/a/CUSTREC.gnv" 2>/dev/null ||
+    fail "document does not follow the installed schema"
+fi
+[ "$("$root/bin/vexfcbl" --version)" = "$("$build/vexfcbl" --version)" ] || fail "--version differs"
+grep -qE '^vexfcbl-decode [0-9]+\.[0-9]+\.[0-9]+( \(git [0-9a-f]+\))?$' <<<"$("$root/bin/vexfcbl-decode" --version)" ||
+  fail "vexfcbl-decode --version: $("$root/bin/vexfcbl-decode" --version)"
+
+# Man pages: no groff warning, and every option the programs' --help lists
+# is described.
+for page in vexfcbl vexfcbl-decode; do
+  file="$root/share/man/man1/$page.1"
+  warnings=$(groff -man -z -ww "$file" 2>&1)
+  [ -z "$warnings" ] || fail "$page.1: $warnings"
+  text=$(LC_ALL=C MANWIDTH=200 man -l "$file" 2>/dev/null | col -b)
+  grep -q "EXIT STATUS" <<<"$text" || fail "$page.1 has no EXIT STATUS"
+  version=$("$root/bin/$page" --version | awk '{print $2}')
+  grep -qF "vexfcbl $version" <<<"$text" || fail "$page.1 does not carry version $version"
+  options=$("$root/bin/$page" --help | grep -oE '^[[:space:]]+-[-?a-z]+' | sed 's/^[[:space:]]*//' | tr '\n' ' ')
+  [ -n "$options" ] || fail "no options read from $page --help"
+  for option in $options; do
+    pattern=$(sed 's/[?]/\\?/g' <<<"$option")
+    grep -qE -- "(^|[[:space:],])$pattern([[:space:],]|\$)" <<<"$text" || fail "$page.1 does not describe $option"
+  done
+done
+for status in 2 3 4; do
+  grep -qE "^ +$status +With -strict" <<<"$(LC_ALL=C MANWIDTH=200 man -l "$root/share/man/man1/vexfcbl.1" | col -b)" ||
+    fail "vexfcbl.1 does not describe status $status"
+done
+echo "install: ok"
