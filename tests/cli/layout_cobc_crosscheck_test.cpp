@@ -14,6 +14,7 @@
 
 #include "converter/conversion_run.h"
 #include "layout/record_layout.h"
+#include "tests/cobc_support.h"
 
 // Each copybook is compiled with `cobc -std=ibm -x` inside a program that
 // sets every DEPENDING ON counter to its maximum, then displays, for every
@@ -194,26 +195,6 @@ fs::path corpusDir() {
   return fs::path(VEX_SOURCE_DIR).parent_path() / "shared" / "corpus";
 }
 
-class TempDir {
-public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "vexlayoutXXXXXX").string();
-    if (mkdtemp(pattern.data()))
-      path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty())
-      fs::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir &) = delete;
-  TempDir &operator=(const TempDir &) = delete;
-  const fs::path &path() const { return path_; }
-
-private:
-  fs::path path_;
-};
-
 std::vector<std::string> split(const std::string &path) {
   std::vector<std::string> names;
   std::stringstream in(path);
@@ -311,34 +292,6 @@ std::string program(const std::string &copybook, bool wrap,
   return cob.str();
 }
 
-std::vector<std::string> runCobol(const TempDir &dir, const std::string &source) {
-  std::ofstream(dir.path() / "laychk.cob") << source;
-  const std::string quoted = "'" + dir.path().string() + "'";
-  const std::string compile = "cobc -std=ibm -x -I " + quoted + " -o " + quoted + "/laychk " +
-                              quoted + "/laychk.cob > " + quoted + "/cobc.log 2>&1";
-  std::vector<std::string> lines;
-  if (std::system(compile.c_str()) != 0) {
-    std::ifstream log(dir.path() / "cobc.log");
-    ADD_FAILURE() << "cobc failed:\n"
-                  << std::string(std::istreambuf_iterator<char>(log), {}) << "\n"
-                  << source;
-    return lines;
-  }
-  FILE *out = popen((quoted + "/laychk").c_str(), "r");
-  if (!out) {
-    ADD_FAILURE() << "cannot run the compiled program";
-    return lines;
-  }
-  std::array<char, 256> buffer{};
-  while (std::fgets(buffer.data(), buffer.size(), out)) {
-    std::string line = buffer.data();
-    line.erase(line.find_last_not_of(" \n") + 1);
-    lines.push_back(line);
-  }
-  EXPECT_EQ(pclose(out), 0);
-  return lines;
-}
-
 bool startsAtLevel01(const std::string &text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) {
@@ -353,7 +306,7 @@ bool startsAtLevel01(const std::string &text) {
 }
 
 TEST(LayoutCobcCrossCheck, OffsetsAndLengthsMatchGnuCobol) {
-  if (std::system("command -v cobc > /dev/null 2>&1") != 0)
+  if (!CobcInstalled())
     GTEST_SKIP() << "cobc is not installed";
   int compared = 0;
   for (const Book &book : books()) {
@@ -367,7 +320,7 @@ TEST(LayoutCobcCrossCheck, OffsetsAndLengthsMatchGnuCobol) {
       }
       text.assign(std::istreambuf_iterator<char>(in), {});
     }
-    TempDir dir;
+    CobcScratch dir;
     ASSERT_FALSE(dir.path().empty());
     const std::string copybook = std::string(book.name) + ".cpy";
     std::ofstream(dir.path() / copybook, std::ios::binary) << text;
@@ -387,7 +340,7 @@ TEST(LayoutCobcCrossCheck, OffsetsAndLengthsMatchGnuCobol) {
 
     std::vector<Probe> probes;
     const std::string source = program(copybook, !startsAtLevel01(text), records, probes);
-    const std::vector<std::string> lines = runCobol(dir, source);
+    const std::vector<std::string> lines = RunCobol(dir, "laychk", source, "-std=ibm -I .");
     ASSERT_EQ(lines.size(), probes.size()) << source;
     for (std::size_t i = 0; i < probes.size(); ++i) {
       const LayoutItem &item = *probes[i].item;

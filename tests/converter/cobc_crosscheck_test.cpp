@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "converter/packed_zoned.h"
+#include "tests/cobc_support.h"
 
 // Compares the encoder's images with the storage that the installed GnuCOBOL
 // compiler gives the same value in a field of the same picture. GnuCOBOL runs
@@ -117,65 +118,15 @@ std::string program(const std::vector<CrossCase> &cases) {
   return cob.str();
 }
 
-class TempDir {
-public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "vexcobcXXXXXX").string();
-    if (mkdtemp(pattern.data()))
-      path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty())
-      fs::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir &) = delete;
-  TempDir &operator=(const TempDir &) = delete;
-  const fs::path &path() const { return path_; }
-
-private:
-  fs::path path_;
-};
-
-// Compiles and runs the program; returns its output lines, trailing blanks
-// removed.
-std::vector<std::string> runCobol(const TempDir &dir, const std::string &source) {
-  std::ofstream(dir.path() / "xcheck.cob") << source;
-  const std::string quoted = "'" + dir.path().string() + "'";
-  const std::string compile =
-      "cobc -x -o " + quoted + "/xcheck " + quoted + "/xcheck.cob > " + quoted + "/cobc.log 2>&1";
-  std::vector<std::string> lines;
-  if (std::system(compile.c_str()) != 0) {
-    std::ifstream log(dir.path() / "cobc.log");
-    ADD_FAILURE() << "cobc failed:\n"
-                  << std::string(std::istreambuf_iterator<char>(log), {}) << "\n"
-                  << source;
-    return lines;
-  }
-  FILE *out = popen((quoted + "/xcheck").c_str(), "r");
-  if (!out) {
-    ADD_FAILURE() << "cannot run the compiled program";
-    return lines;
-  }
-  std::array<char, 256> buffer{};
-  while (std::fgets(buffer.data(), buffer.size(), out)) {
-    std::string line = buffer.data();
-    line.erase(line.find_last_not_of(" \n") + 1);
-    lines.push_back(line);
-  }
-  EXPECT_EQ(pclose(out), 0);
-  return lines;
-}
-
 TEST(DecimalCobcCrossCheck, ImagesMatchGnuCobol) {
-  if (std::system("command -v cobc > /dev/null 2>&1") != 0)
+  if (!CobcInstalled())
     GTEST_SKIP() << "cobc is not installed";
-  TempDir dir;
+  CobcScratch dir;
   ASSERT_FALSE(dir.path().empty());
 
   std::vector<CrossCase> cases(std::begin(crossCases), std::end(crossCases));
   cases.push_back(unsignedPacked);
-  const std::vector<std::string> lines = runCobol(dir, program(cases));
+  const std::vector<std::string> lines = RunCobol(dir, "xcheck", program(cases), "");
   ASSERT_EQ(lines.size(), cases.size());
 
   for (std::size_t i = 0; i + 1 < cases.size(); ++i)

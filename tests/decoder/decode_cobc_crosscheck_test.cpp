@@ -17,6 +17,7 @@
 #include "converter/conversion_run.h"
 #include "decoder/decode_run.h"
 #include "layout/record_layout.h"
+#include "tests/cobc_support.h"
 
 // A program compiled with `cobc -std=ibm -x` moves known values into a record
 // of the copybook below, writes the record to a sequential file and DISPLAYs
@@ -127,26 +128,6 @@ const std::vector<Column> &columns() {
   return list;
 }
 
-class TempDir {
-public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "vexdecodeXXXXXX").string();
-    if (mkdtemp(pattern.data()))
-      path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty())
-      fs::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir &) = delete;
-  TempDir &operator=(const TempDir &) = delete;
-  const fs::path &path() const { return path_; }
-
-private:
-  fs::path path_;
-};
-
 std::string program(std::int64_t length) {
   std::ostringstream cob;
   cob << "       IDENTIFICATION DIVISION.\n"
@@ -244,7 +225,7 @@ std::vector<std::string> readLines(const fs::path &path) {
 }
 
 // The decoder's CSV rows of `data`, the header first.
-std::vector<std::vector<std::string>> decode(const TempDir &dir, const std::string &data,
+std::vector<std::vector<std::string>> decode(const CobcScratch &dir, const std::string &data,
                                              DecodeOptions options) {
   options.format = OutputFormat::csv;
   FrontEndOptions frontEnd;
@@ -300,9 +281,9 @@ std::string toEbcdic(const std::string &ascii, const std::vector<RecordLayout> &
 }
 
 TEST(DecodeCobcCrossCheck, DecodedValuesMatchGnuCobolDisplay) {
-  if (std::system("command -v cobc > /dev/null 2>&1") != 0)
+  if (!CobcInstalled())
     GTEST_SKIP() << "cobc is not installed";
-  TempDir dir;
+  CobcScratch dir;
   ASSERT_FALSE(dir.path().empty());
   std::ofstream(dir.path() / "chk.cpy", std::ios::binary) << copybook;
 
@@ -320,17 +301,8 @@ TEST(DecodeCobcCrossCheck, DecodedValuesMatchGnuCobolDisplay) {
   ASSERT_EQ(records.size(), 1u);
 
   const std::string source = program(records.front().length);
-  std::ofstream(dir.path() / "decchk.cob") << source;
-  const std::string quoted = "'" + dir.path().string() + "'";
-  const std::string compile = "cd " + quoted + " && cobc -std=ibm -x -o decchk decchk.cob > " +
-                              "cobc.log 2>&1 && ./decchk > display.txt 2>&1";
-  if (std::system(compile.c_str()) != 0) {
-    std::ifstream log(dir.path() / "cobc.log");
-    std::ifstream shown(dir.path() / "display.txt");
-    FAIL() << std::string(std::istreambuf_iterator<char>(log), {})
-           << std::string(std::istreambuf_iterator<char>(shown), {}) << source;
-  }
-  const std::vector<std::string> shown = readLines(dir.path() / "display.txt");
+  const std::vector<std::string> shown = RunCobol(dir, "decchk", source, "-std=ibm", true);
+  ASSERT_FALSE(::testing::Test::HasFailure());
 
   // What GnuCOBOL showed, per record and column.
   std::vector<std::map<std::string, std::string>> expected(3);
