@@ -111,40 +111,4 @@ TEST(Decimal, RoundingHalfUpWithCarry) {
   }
 }
 
-TEST(Decimal, EveryCodeHasItsMessage) {
-  const char *const expected[] = {
-      "",
-      "Type is not specified for packed/zoned.",
-      "Wrong type is specified for packed/zoned.",
-      "Wrong sign position is specified for packed/zoned.",
-      "Wrong encoding is specified for packed/zoned.",
-      "Wrong number of digits is specified for packed/zoned.",
-      "Negative point location is specified for packed/zoned.",
-      "Negative scale can not be specified if point location is 0.",
-      "Positive scale can not be specified if point location is not 0.",
-      "Wrong value of number of digits, point location or scale.",
-      "Too big point location is specified for packed/zoned.",
-      "Wrong sign position is specified for packed.",
-      "Negative number can not be converted to unsigned packed/zoned.",
-      "Number is too big to be converted to packed/zoned.",
-      "Packed/zoned contains wrong digit.",
-      "Packed/zoned has wrong width.",
-      "Packed/zoned contains wrong sign.",
-      "Wrong packed/zoned pattern",
-      "Packed/zoned pattern contains 'P' in the middle",
-      "Packed/zoned pattern contains multiple decimal point symbol ('V')",
-      "Packed/zoned pattern contains multiple groups of 'P' symbol",
-      "Packed/zoned pattern contains wrong symbol",
-      "'S' should be the first symbol of packed/zoned pattern"};
-  for (int code = 0; code <= 22; ++code) {
-    EXPECT_EQ(TpzErrorCode(code).getString(), expected[code]) << code;
-    EXPECT_EQ(TpzErrorCode(code).isSuccess(), code == 0);
-  }
-  EXPECT_EQ(TpzErrorCode(23).getString(), "");
-  EXPECT_EQ(TpzErrorCode(-1).getString(), "");
-  EXPECT_FALSE(TpzErrorCode(-1).isSuccess());
-  Dec decimal(Dec::TypeZoned, Dec::SignDefault, 0, 0, 0);
-  EXPECT_EQ(decimal.setPattern(nullptr).getCode(), 17);
-}
-
 } // namespace
