@@ -152,29 +152,6 @@ TEST(ModelRegistry, DefinitionsAreRegisteredByIdentifier) {
   EXPECT_EQ(other.getId(u("REG_OTHER")), VexDataDefId(1));
 }
 
-TEST(ModelKinds, QueriesAndCastsOfEveryKind) {
-  VexGroupDefImpl group;
-  VexStringDefImpl string;
-  VexBinaryDefImpl binary;
-  VexNumberDefImpl number;
-  // {definition, primitive kind (0 for a group), whether it is a text kind}
-  const std::tuple<VexDataDefImpl *, int, bool> rows[] = {
-      {&group, 0, false}, {&string, 1, true}, {&number, 2, true}, {&binary, 3, false}};
-  for (auto [def, primitiveKind, text] : rows) {
-    SCOPED_TRACE(primitiveKind);
-    EXPECT_EQ(def->primitiveKind(), primitiveKind);
-    EXPECT_EQ(def->isNonGroupDef(), primitiveKind != 0);
-    EXPECT_EQ(def->isPrimitiveDef(), primitiveKind != 0);
-    EXPECT_EQ(rttiCast<VexGroupDefImpl>(def) != nullptr, primitiveKind == 0);
-    EXPECT_EQ(rttiCast<VexPrimitiveDefImpl>(def) != nullptr, primitiveKind != 0);
-    EXPECT_EQ(rttiCast<VexTextDefImpl>(def) != nullptr, text);
-    EXPECT_EQ(rttiCast<VexDataDefImpl>(def), def);
-  }
-  EXPECT_EQ(rttiCast<VexBinaryDefImpl>(static_cast<VexDataDefImpl *>(&binary)), &binary);
-  EXPECT_EQ(rttiCast<VexNumberDefImpl>(static_cast<VexDataDefImpl *>(&string)), nullptr);
-  EXPECT_EQ(rttiCast<VexStringDefImpl>(static_cast<VexDataDefImpl *>(nullptr)), nullptr);
-}
-
 TEST(ModelText, EveryByteSurvivesTheRoundTripAndUtf8IsDecoded) {
   std::string bytes;
   for (int byte = 0; byte < 256; ++byte)

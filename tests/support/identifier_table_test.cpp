@@ -60,19 +60,6 @@ TEST_F(IdentsTest, NumberOf1024GrowsTheTablesWithoutRenumbering) {
   EXPECT_EQ(MakeIdent("NAME-5001"), 5001u);
 }
 
-TEST_F(IdentsTest, EachRunNumbersFromThree) {
-  MakeIdent("ONE");
-  EXPECT_EQ(MakeIdent("TWO"), 4u);
-  {
-    RunState other;
-    RunState::Scope inner(other);
-    EXPECT_EQ(MakeIdent("TWO"), 3u);
-    EXPECT_EQ(MaxIdent(), 3u);
-  }
-  EXPECT_EQ(MakeIdent("TWO"), 4u) << "the outer run is active again, unchanged";
-  EXPECT_EQ(MakeIdent("THREE"), 5u);
-}
-
 TEST_F(IdentsTest, StringRecordsKeepLengthAndCutAt65535) {
   tStringRef a = PutString("abc", 3);
   tStringRef d = PutString("wxyz!", 3); // only three characters
