@@ -47,6 +47,10 @@ const char moreUsageText[] =
     "\t                   written: 2 when the source has errors, 3 when the\n"
     "\t                   output file cannot be written, 4 when there is\n"
     "\t                   nothing to export.\n"
+    "\t-program         - the input is a whole program (or several), a DATA\n"
+    "\t                   DIVISION or sections of one: the records of its\n"
+    "\t                   DATA DIVISION are converted, the other divisions\n"
+    "\t                   are skipped.\n"
     "\t-batch dir       - convert every file under dir that matches the\n"
     "\t                   pattern, instead of -i; needs -od.\n"
     "\t-od dir          - batch: output folder, mirroring the input tree.\n"
@@ -157,6 +161,10 @@ constexpr Option options[] = {
      }},
     {"strict", false,
      [](const std::string &, VexFcblOptions &o, const VexCmdError &) { o.strict = true; }},
+    {"program", false,
+     [](const std::string &, VexFcblOptions &o, const VexCmdError &) {
+       o.frontEnd.program = true;
+     }},
     {"-help", false,
      [](const std::string &, VexFcblOptions &, const VexCmdError &errors) {
        errors.printAndStop(std::string(usageText) + moreUsageText);
@@ -234,6 +242,11 @@ VexFcblOptions vexFcblReadOptions(VexCmdLine &line, const VexCmdError &errors) {
   if (result.inputFile.empty()) {
     std::cout.flush();
     std::cerr << "Error: Missed input file." << std::endl;
+    errors.printUsageAndStop(1);
+  }
+  if (result.frontEnd.program && !result.layoutFile.empty()) {
+    std::cout.flush();
+    std::cerr << "Error: -layout cannot be combined with -program." << std::endl;
     errors.printUsageAndStop(1);
   }
   if (result.conversion.outputFileName.empty())

@@ -1,5 +1,8 @@
 #pragma once
 // The state of one conversion, passed by reference to every step of it.
+#include <set>
+#include <string>
+
 #include "converter/conversion_options.h"
 #include "converter/conversion_report.h"
 #include "converter/definition_repository.h"
@@ -20,7 +23,18 @@ public:
   VexCblConversion(const VexCblConversion &) = delete;
   VexCblConversion &operator=(const VexCblConversion &) = delete;
 
+  // The records of a program file (-program): a record's name begins with
+  // `prefix` (its program's name and "_" when the file holds more than one
+  // program), and a name an earlier record of the same program took is
+  // qualified by the record's file or section. Off for a copybook.
+  struct ProgramRecords {
+    bool on = false;
+    std::string prefix;
+    std::set<std::string> taken;
+  };
+
   const VexCblConfig options;
+  ProgramRecords programRecords;
   VexTrace trace;
   VexCvtReport report;
   VexDataDefDomain definitions;

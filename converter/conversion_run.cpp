@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "converter/conversion_messages.h"
 #include "diagnostics/message_store.h"
@@ -33,6 +34,47 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
   return process(fileName, frontEnd, options, VexAfterConversion());
 }
 
+namespace {
+
+// A program file: each program's DATA DIVISION is parsed in a run of its
+// own, so that the names of one program never meet those of another, and
+// the records of all of them go into one document.
+VexCvtStatus processProgram(const std::string &fileName, const FrontEndOptions &frontEnd,
+                            const VexCblConfig &options, VexDocumentOutcome *outcome) {
+  const std::vector<ProgramUnit> units = OutlineProgram(fileName, frontEnd);
+  std::vector<FrontEndResult> parsed;
+  parsed.reserve(units.size());
+  int errors = 0;
+  for (std::size_t unit = 0; unit < units.size(); ++unit) {
+    FrontEndOptions programOptions = frontEnd;
+    programOptions.programUnit = static_cast<int>(unit);
+    programOptions.announce = unit == 0;
+    parsed.push_back(ParseCopybook(fileName, programOptions));
+    errors += parsed.back().errorCount();
+  }
+  if (errors != 0) {
+    say(vexCblMsg::sourceErrors, options.messages);
+    if (outcome != nullptr)
+      outcome->end = VexDocumentEnd::sourceErrors;
+    return VexCvtStatus::completed;
+  }
+  for (FrontEndResult &program : parsed)
+    for (const std::string &copybook : program.filesRead())
+      if (sameFile(options.outputFileName, copybook)) {
+        say(vexCblMsg::outputIsCopybook(options.outputFileName, copybook), options.messages);
+        return VexCvtStatus::failed;
+      }
+  std::vector<VexProgramPart> parts;
+  for (std::size_t unit = 0; unit < units.size(); ++unit)
+    parts.push_back({&parsed[unit].run(), parsed[unit].entries(), units[unit].name});
+  VexCvtStatus status = VexCvtStatus::failed;
+  RunState::Scope scope(parsed.front().run());
+  ReportingOutOfMemory([&] { status = vexCblConvertProgram(parts, options, outcome); });
+  return status;
+}
+
+} // namespace
+
 VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEnd,
                      const VexCblConfig &options, const VexAfterConversion &after,
                      VexDocumentOutcome *outcome) {
@@ -41,6 +83,8 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
     say(vexCblMsg::outputIsInput(output), options.messages);
     return VexCvtStatus::failed;
   }
+  if (frontEnd.program)
+    return processProgram(fileName, frontEnd, options, outcome);
   FrontEndResult parsed = ParseCopybook(fileName, frontEnd);
   RunState::Scope scope(parsed.run());
   if (parsed.errorCount() != 0) {

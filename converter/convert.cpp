@@ -7,6 +7,7 @@
 #include "converter/conversion_messages.h"
 #include "converter/declaration_traversal.h"
 #include "support/library_error.h"
+#include "support/run_state.h"
 
 namespace {
 
@@ -27,14 +28,19 @@ void traceOptions(VexCblConversion &conv) {
 
 } // namespace
 
-VexCvtStatus vexCblConvert(Tree_Node *declList, const VexCblConfig &options,
-                           VexDocumentOutcome *outcome) {
+namespace {
+
+// One conversion: `convert` fills the repository, which is then exported.
+template <typename Convert>
+VexCvtStatus runConversion(const VexCblConfig &options, VexDocumentOutcome *outcome,
+                           const Convert &convert) {
   if (options.messages != nullptr)
     std::fputs(vexCblMsg::startingConversion, options.messages);
   VexCblConversion conv(options, VexTrace::fromEnvironment());
   traceOptions(conv);
   try {
-    vexCbDeftabDrv(conv, declList);
+    convert(conv);
+    conv.repository.doExport(conv.report, conv.trace);
   } catch (const VexCvtError &) {
     VEX_TRACE(conv.trace) << "conversion failed on an item";
     return VexCvtStatus::failed;
@@ -49,4 +55,26 @@ VexCvtStatus vexCblConvert(Tree_Node *declList, const VexCblConfig &options,
   if (outcome != nullptr)
     *outcome = conv.repository.outcome();
   return VexCvtStatus::completed;
+}
+
+} // namespace
+
+VexCvtStatus vexCblConvert(Tree_Node *declList, const VexCblConfig &options,
+                           VexDocumentOutcome *outcome) {
+  return runConversion(options, outcome,
+                       [&](VexCblConversion &conv) { vexCbConvertRecords(conv, declList); });
+}
+
+VexCvtStatus vexCblConvertProgram(const std::vector<VexProgramPart> &parts,
+                                  const VexCblConfig &options, VexDocumentOutcome *outcome) {
+  return runConversion(options, outcome, [&](VexCblConversion &conv) {
+    for (const VexProgramPart &part : parts) {
+      RunState::Scope scope(*part.run);
+      conv.programRecords.on = true;
+      conv.programRecords.prefix = parts.size() > 1 && !part.name.empty() ? part.name + "_" : "";
+      conv.programRecords.taken.clear();
+      VEX_TRACE(conv.trace) << "program '" << part.name << "'";
+      vexCbConvertRecords(conv, part.entries);
+    }
+  });
 }

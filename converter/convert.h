@@ -2,10 +2,12 @@
 // The converter's entry point: a declaration list of the front end in, a
 // document out. This header is all a caller of the converter needs.
 #include <string>
+#include <vector>
 
 #include "converter/conversion_options.h"
 
 struct Tree_Node;
+class RunState;
 
 // How a conversion ended.
 enum class VexCvtStatus {
@@ -48,3 +50,24 @@ struct VexDocumentOutcome {
 // `outcome`, when given, receives what became of the document.
 VexCvtStatus vexCblConvert(Tree_Node *declList, const VexCblConfig &options,
                            VexDocumentOutcome *outcome = nullptr);
+
+// One program of a program file (-program): the front end's run that holds
+// its declarations, its top-level entries (as for vexCblConvert) and its
+// PROGRAM-ID (empty for a DATA DIVISION without one).
+struct VexProgramPart {
+  RunState *run;
+  Tree_Node *entries;
+  std::string name;
+};
+
+// Converts the records of every program of a program file, in order, into
+// one document, as vexCblConvert does for one declaration list; each part is
+// converted with its run active. The records of a file or sort-file
+// description convert as records. With more than one part a record's name
+// begins with its program's name and "_"; a record whose name an earlier
+// record of the same program already has is named NAME_QUALIFIER, where
+// QUALIFIER is its file's name or its section (WORKING-STORAGE,
+// LOCAL-STORAGE, LINKAGE, REPORT, COMMUNICATION).
+VexCvtStatus vexCblConvertProgram(const std::vector<VexProgramPart> &parts,
+                                  const VexCblConfig &options,
+                                  VexDocumentOutcome *outcome = nullptr);

@@ -8,6 +8,7 @@
 #include "converter/definition_creation.h"
 #include "converter/entry_extraction.h"
 #include "converter/filler_names.h"
+#include "frontend/declaration_table.h"
 #include "support/identifier_table.h"
 #include "support/trace.h"
 
@@ -192,13 +193,50 @@ void vexCblTraceEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGrpC
                         << vexCblGetSign(parentGrp, item) << (item.isGroup ? ", group" : "");
 }
 
+// What qualifies a record whose name another record of its program has:
+// its file's name, or its section's.
+std::string vexCblRecordQualifier(const tree::decl &decl) {
+  if (const auto *file = as_if<tree::decl>(decl.lower))
+    return GetCStr(file->name);
+  switch (decl.kind) {
+  case dkWorkingStorage:
+    return "WORKING-STORAGE";
+  case dkLocalStorage:
+    return "LOCAL-STORAGE";
+  case dkLinkage:
+    return "LINKAGE";
+  case dkCommunication:
+    return "COMMUNICATION";
+  case dkReport:
+    return "REPORT";
+  default:
+    return "FILE";
+  }
+}
+
+// The definition name of a record of a program file (-program).
+std::string vexCblProgramRecordName(VexCblConversion &conv, const tree::decl &decl,
+                                    const std::string &name) {
+  VexCblConversion::ProgramRecords &records = conv.programRecords;
+  if (name.empty() || name == "FILLER")
+    return name;
+  std::string result = records.prefix + name;
+  if (!records.taken.insert(result).second) {
+    result += "_" + vexCblRecordQualifier(decl);
+    records.taken.insert(result);
+  }
+  return result;
+}
+
 // Converts one entry with its members and places its definition.
 void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGrpContext &parentGrp,
                         VexGroupDefImpl *parentGroup) {
   VexCblObjContext item;
   item.isGroup = vexCblStartsGroup(decl) ? 1 : 0;
   vexCblAheadObjExtr(decl.object, item);
-  const VexCblReportContext report(conv.report, item.name.c_str(), &decl.position);
+  // Messages name the entry as written, also when its record is renamed.
+  const std::string writtenName = item.name;
+  const VexCblReportContext report(conv.report, writtenName.c_str(), &decl.position);
   const bool isRedefined = vexCblIsRedefining(decl.next, GetCStr(decl.name));
 
   if (decl.level == levelRenames) {
@@ -209,6 +247,8 @@ void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGr
   }
 
   vexCblExtractObj(conv, decl.object, item);
+  if (parentGroup == nullptr && conv.programRecords.on)
+    item.name = vexCblProgramRecordName(conv, decl, item.name);
   if (conv.trace.on())
     vexCblTraceEntry(conv, decl, parentGrp, item);
   VexDataDef def = vexCblCreateDef(conv, parentGrp, item);
@@ -246,8 +286,18 @@ void vexCblTraverseDecl(VexCblConversion &conv, Tree_Node *decl, VexCblGrpContex
 
 } // namespace
 
-void vexCbDeftabDrv(VexCblConversion &conv, Tree_Node *declList) {
+void vexCbConvertRecords(VexCblConversion &conv, Tree_Node *declList) {
   VexCblGrpContext topLevel;
-  vexCblTraverseDecl(conv, declList, topLevel, nullptr);
+  for (auto *entry = as_if<tree::decl>(declList); entry != nullptr;
+       entry = as_if<tree::decl>(entry->next)) {
+    if (is<tree::file_description>(entry->object))
+      vexCblTraverseDecl(conv, entry->fields, topLevel, nullptr);
+    else
+      vexCblConvertEntry(conv, *entry, topLevel, nullptr);
+  }
+}
+
+void vexCbDeftabDrv(VexCblConversion &conv, Tree_Node *declList) {
+  vexCbConvertRecords(conv, declList);
   conv.repository.doExport(conv.report, conv.trace);
 }

@@ -17,3 +17,9 @@ class VexCblConversion;
 // before the export, so no document is written; VexError of the model or the
 // document helpers propagates as well.
 void vexCbDeftabDrv(VexCblConversion &conv, Tree_Node *declList);
+
+// Converts the top-level declarations from `declList` on into the
+// conversion's repository without exporting it; the records of a file or
+// sort-file description convert as top-level records. For the programs of a
+// program file, one list after the other.
+void vexCbConvertRecords(VexCblConversion &conv, Tree_Node *declList);

@@ -29,17 +29,26 @@ struct SiblingsNamed {
   tree::decl *oldestAppended = nullptr;
 };
 
+// Records of different sections of a program may share a name (a program
+// refers to them qualified, or not at all), so the top level is one sibling
+// list per section; a copybook has no sections and one list.
 struct SiblingKey {
   const Tree_Node *parent;
   tIdent name;
+  std::int16_t section;
   bool operator==(const SiblingKey &) const = default;
 };
 
 struct SiblingKeyHash {
   std::size_t operator()(const SiblingKey &key) const {
-    return std::hash<const void *>{}(key.parent) * 31 + key.name;
+    return (std::hash<const void *>{}(key.parent) * 31 + key.name) * 31 +
+           static_cast<std::size_t>(key.section);
   }
 };
+
+SiblingKey siblingKey(const tree::decl *d) {
+  return {d->lower, d->name, d->lower == nullptr ? d->kind : std::int16_t{0}};
+}
 
 struct DeftabState {
   // The newest declaration of each name; older ones follow through
@@ -70,7 +79,7 @@ tree::decl *FirstField(const tree::decl *d) { return static_cast<tree::decl *>(d
 
 // Records `d` among the siblings of its parent (`lower`, which must be final).
 void EnterSibling(tree::decl *d) {
-  SiblingsNamed &named = state().siblings[SiblingKey{d->lower, d->name}];
+  SiblingsNamed &named = state().siblings[siblingKey(d)];
   if (d->level == 0)
     named.newestPrepended = d;
   else if (named.oldestAppended == nullptr)
@@ -149,7 +158,7 @@ int ChooseDepth(int level) {
 // the list (level 0: implicit declarations) come first, newest first;
 // appended entries follow, oldest first.
 tree::decl *FirstSiblingNamed(const tree::decl *d) {
-  auto found = state().siblings.find(SiblingKey{d->lower, d->name});
+  auto found = state().siblings.find(siblingKey(d));
   if (found == state().siblings.end())
     return nullptr;
   const SiblingsNamed &named = found->second;

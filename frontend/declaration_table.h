@@ -17,6 +17,9 @@
 // are the ones the declaration dumps of the tests show.
 inline constexpr std::int16_t dkUndefined = 0;
 inline constexpr std::int16_t dkFile = 4;
+inline constexpr std::int16_t dkWorkingStorage = 5;
+inline constexpr std::int16_t dkLocalStorage = 7;
+inline constexpr std::int16_t dkLinkage = 8;
 inline constexpr std::int16_t dkCommunication = 9;
 inline constexpr std::int16_t dkReport = 10;
 

@@ -80,15 +80,19 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
   BeginDeftab();
   init_copy_pars();
 
-  if (options.messages != nullptr)
+  if (options.messages != nullptr && options.announce)
     std::fputs("Starting Cobol parsing ...\n", options.messages);
+  if (options.program) {
+    ReadDirectives(true);
+    ReadProgram(options.programUnit);
+  }
   {
     ParseGuard guard(options);
     const tIdent file = MakeIdent(path.c_str());
     BeginFile(path.c_str());
     BeginScanner();
     push(file);
-    syntaxErrors_ = Parser2();
+    syntaxErrors_ = Parser2(options.program ? 1 : 2);
   }
   filesRead_ = SourcesOpened();
 
@@ -110,6 +114,26 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
   else
     entries_ = head->next;
   errors_ = GetCount(xxError);
+}
+
+std::vector<ProgramUnit> OutlineProgram(const std::string &path, const FrontEndOptions &options) {
+  RunState run;
+  RunState::Scope scope(run);
+  free_format() = options.freeFormat;
+  MaxColumn() = options.freeFormat ? 256 : 72;
+  ReadDirectives(true);
+  ReadProgram(-1);
+  const int handle = BeginSource(path.c_str());
+  if (handle > 2) {
+    std::vector<char> line(SourceBufferSize);
+    while (GetLine(handle, line.data()) > 0) {
+    }
+    CloseSource(handle);
+  }
+  std::vector<ProgramUnit> units = ProgramUnits();
+  if (units.empty())
+    units.push_back({"", 1});
+  return units;
 }
 
 int ScanCopybook(const std::string &path, const FrontEndOptions &options,

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "frontend/program_text.h"
 #include "frontend/syntax_tree.h"
 #include "support/run_state.h"
 
@@ -25,7 +26,20 @@ struct FrontEndOptions {
   bool nameCheck = true;
   // Where the progress line and the sorted messages go; null: nowhere.
   std::FILE *messages = stderr;
+  // Writes "Starting Cobol parsing ..." first; off for the later programs
+  // of one program file, whose parses continue the first one's messages.
+  bool announce = true;
+  // -program: the input is a program file (see frontend/program_text.h).
+  // The parse reads the DATA DIVISION of the program numbered `programUnit`
+  // (OutlineProgram numbers them) and reads ">>" directives.
+  bool program = false;
+  int programUnit = 0;
 };
+
+// The programs of the program file `path`, in the order they begin, read
+// with `options`' format; one program without a name when the file has no
+// program header (or cannot be read: the parse then reports it).
+std::vector<ProgramUnit> OutlineProgram(const std::string &path, const FrontEndOptions &options);
 
 // What one front-end run leaves: the state of the run (identifiers, strings,
 // tree, declarations, messages), which the converter reads with the run made

@@ -15,8 +15,10 @@
 // joined by blanks), and "restart point" (Information) where input had to be
 // skipped. Returns the number of syntax errors. The scanner, the message
 // store, the identifier table, the keyword table and the declaration table
-// must have been begun.
-int Parser2();
+// must have been begun. Start symbol 2 reads a copybook; start symbol 1 a
+// DATA DIVISION: the optional header, then the sections in their fixed order
+// (an FD or SD also without the FILE SECTION header); empty input is one.
+int Parser2(int start = 2);
 
 // The printable name of terminal `code` ("_EOF_", "name", ".", "PICTURE",
 // "name in area A" ...), as the grammar declares it; "_unknown_" for a code

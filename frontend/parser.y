@@ -95,6 +95,25 @@ void appendPicture(std::string &buffer, const char *text) {
   buffer.append(text, std::min(room, std::strlen(text)));
 }
 
+// The sections of a DATA DIVISION, as the root node takes them.
+struct Sections {
+  tTree file = NoTree;
+  tTree working = NoTree;
+  tTree local = NoTree;
+  tTree linkage = NoTree;
+  tTree communication = NoTree;
+  tTree report = NoTree;
+  tSpan span{NoPosition, NoPosition};
+  // Where each section begins and ends; a copybook's entries count as the
+  // WORKING-STORAGE section spanning the whole copybook.
+  tSpan fileSpan{NoPosition, NoPosition};
+  tSpan workSpan{NoPosition, NoPosition};
+  tSpan localSpan{NoPosition, NoPosition};
+  tSpan linkSpan{NoPosition, NoPosition};
+  tSpan commSpan{NoPosition, NoPosition};
+  tSpan reportSpan{NoPosition, NoPosition};
+};
+
 // The parser's semantic state: made afresh by Parser2, read by the actions.
 struct ParserState {
   int syntaxErrors = 0;
@@ -114,6 +133,10 @@ struct ParserState {
   bool replacingMode = false;
   // Implicit names of the communication description being read.
   int communicationCount = 0;
+  // The terminal that chooses the start symbol, handed out first.
+  int startToken = 0;
+  // The sections of the DATA DIVISION read so far.
+  Sections sections;
 };
 RunSlot<ParserState> state;
 
@@ -356,30 +379,43 @@ tTree inclureStatement(const tSpan &span, tTree member, char prefix, long increm
 
 // --- the tree root -------------------------------------------------------------
 
-struct Sections {
-  tTree working = NoTree;
-  tTree communication = NoTree;
-  tTree report = NoTree;
-  tSpan span{NoPosition, NoPosition};
-};
 
 // Entry lists are finished once: put into source order, then restructured.
 tTree finishEntries(tTree list) {
   return trafo_data_desc(ReverseTree(list != NoTree ? list : mnodata_description_entry()));
 }
 
+tTree entriesOrNone(tTree list) { return list != NoTree ? list : mnodata_description_entry(); }
+
 void makeRoot(const Sections &s) {
   const tPosition &b = s.span.first;
   const tPosition &e = s.span.last;
   TreeRoot() = mdata_division(
-      mnoschema_description(), mnofile_description(), mnoschema_description(),
-      s.working != NoTree ? s.working : mnodata_description_entry(), mnodata_description_entry(),
-      mnodata_description_entry(), mnodata_description_entry(),
+      mnoschema_description(), s.file != NoTree ? s.file : mnofile_description(),
+      mnoschema_description(), entriesOrNone(s.working), mnodata_description_entry(),
+      entriesOrNone(s.local), entriesOrNone(s.linkage),
       s.communication != NoTree ? s.communication : mnocommunication_description(),
       s.report != NoTree ? s.report : mnoreport_description(), mnoscreen_description(), b,
-      NoPosition, NoPosition, NoPosition, NoPosition, NoPosition, NoPosition, b, e, NoPosition,
-      NoPosition, NoPosition, NoPosition, NoPosition, NoPosition, NoPosition, NoPosition,
-      NoPosition, NoPosition, NoPosition, NoPosition, e);
+      NoPosition, NoPosition, s.fileSpan.first, s.fileSpan.last, NoPosition, NoPosition,
+      s.workSpan.first, s.workSpan.last, NoPosition, NoPosition, s.localSpan.first,
+      s.localSpan.last, s.linkSpan.first, s.linkSpan.last, s.commSpan.first, s.commSpan.last,
+      s.reportSpan.first, s.reportSpan.last, NoPosition, NoPosition, e);
+}
+
+// Pseudo-level of file and sort-file descriptions, declared beside the
+// records like a CD.
+constexpr int levelFile = 93;
+
+// An FD or SD: declared at its pseudo-level; the records after it belong to
+// the file section, so they are declared below it.
+tTree fileHead(std::uint16_t keyword, const tScanAttribute &fdName, const tSpan &span) {
+  Section() = dkFile;
+  auto *fd = mfile_description(NoTree, keyword, fdName.Word,
+                               fdName.Position, fdName.Spelling, fdName.EndPosition,
+                               mnofile_clause(), span.last, mnodata_description_entry(),
+                               span.first, span.last);
+  fd->decl = Declare(levelFile, {fdName.Word, fdName.Position, fdName.EndPosition}, fd, span.last);
+  return fd;
 }
 
 tScanAttribute textAsWord(const tScanAttribute &a) {
@@ -548,6 +584,9 @@ void yyerror(YYLTYPE *, const char *);
 
 %token error 400
 %token YYUNDEF 401
+/* Never scanned: the first terminal of a parse chooses its start symbol. */
+%token START_COPYBOOK 402
+%token START_DATA_DIVISION 403
 /* Terminals: their codes and printable names are those of
    frontend/keywords.def, written in here by the build. */
 %terminals_from_keywords_def
@@ -563,7 +602,7 @@ void yyerror(YYLTYPE *, const char *);
 %type <tree> name_list key_phrases key_phrase index_phrase copy_statement opt_thru
 %type <tree> opt_replacing replacing_pairs replacing_pair replacing_operand pseudo_words
 %type <tree> replacement replace_statement inclure_statement
-%type <tree> cd_entry cd_head pseudo_word
+%type <tree> cd_entry cd_head pseudo_word unit_word
 %type <tok> report_integer
 %type <tree> rd_entry rd_head report_clauses report_clause control_names page_phrases page_phrase
 %type <tree> report_groups report_group group_clauses group_line report_group_clause
@@ -573,9 +612,143 @@ void yyerror(YYLTYPE *, const char *);
 %type <word> inclure_prefix usage_word sign_position key_direction affix_mode type_word control_type
 %type <flag> opt_separate opt_native
 
-%start copybook
+%type <tree> file_descriptions file_descriptions_ne file_description fd_head
+%type <tree> cd_entries rd_entries
+%type <word> fd_word
+
+%start source
 
 %%
+
+source
+  : START_COPYBOOK copybook
+  | START_DATA_DIVISION data_division
+  ;
+
+/* ---- DATA DIVISION (start symbol 1) -------------------------------------- */
+
+/* The sections in their fixed order, each optional; file descriptions also
+   without the FILE SECTION header. Each header sets the kind of the names
+   declared after it. */
+data_division
+  : opt_data_header file_section working_section local_section linkage_section
+    communication_section report_section
+      {
+        Sections &s = state().sections;
+        s.span = @$;
+        makeRoot(s);
+      }
+  ;
+
+opt_data_header
+  : %empty
+  | DATA DIVISION "."
+  ;
+
+file_section
+  : %empty
+  | FILE SECTION "." { Section() = dkFile; } file_descriptions
+      {
+        state().sections.file = ReverseTree($5);
+        state().sections.fileSpan = @$;
+      }
+  | file_descriptions_ne
+      {
+        state().sections.file = ReverseTree($1);
+        state().sections.fileSpan = @$;
+      }
+  ;
+
+file_descriptions
+  : %empty                { $$ = mnofile_description(); }
+  | file_descriptions_ne
+  ;
+
+file_descriptions_ne
+  : file_descriptions file_description  { $$ = prepend($2, $1); }
+  ;
+
+/* The record entries that follow an FD or SD belong to it. */
+file_description
+  : fd_head lead_items
+      {
+        auto *fd = as<tree::file_description>($1);
+        fd->data_description_entry_l = finishEntries($2);
+        fd->epos = @$.last;
+        $$ = $1;
+      }
+  ;
+
+/* The clauses of a file description say how the file is stored, not what
+   its records hold: they are read up to the period and left out. */
+fd_head
+  : fd_word data_name fd_clauses "."   { $$ = fileHead($1, $2, @$); }
+  ;
+
+fd_word
+  : FD   { $$ = cwFd; }
+  | SD   { $$ = cwSd; }
+  ;
+
+fd_clauses
+  : %empty
+  | fd_clauses unit_word
+  ;
+
+working_section
+  : %empty
+  | WORKING_STORAGE SECTION "." { Section() = dkWorkingStorage; } lead_items
+      {
+        state().sections.working = finishEntries($5);
+        state().sections.workSpan = @$;
+      }
+  ;
+
+local_section
+  : %empty
+  | LOCAL_STORAGE SECTION "." { Section() = dkLocalStorage; } lead_items
+      {
+        state().sections.local = finishEntries($5);
+        state().sections.localSpan = @$;
+      }
+  ;
+
+linkage_section
+  : %empty
+  | LINKAGE SECTION "." { Section() = dkLinkage; } lead_items
+      {
+        state().sections.linkage = finishEntries($5);
+        state().sections.linkSpan = @$;
+      }
+  ;
+
+communication_section
+  : %empty
+  | COMMUNICATION SECTION "." cd_entries
+      {
+        state().sections.communication = ReverseTree($4);
+        state().sections.commSpan = @$;
+      }
+  ;
+
+cd_entries
+  : %empty               { $$ = mnocommunication_description(); }
+  | cd_entries cd_entry  { $$ = prepend($2, $1); }
+  ;
+
+report_section
+  : %empty
+  | REPORT SECTION "." { Section() = dkReport; } rd_entries
+      {
+        state().sections.report = ReverseTree($5);
+        state().sections.reportSpan = @$;
+      }
+  ;
+
+rd_entries
+  : %empty               { $$ = mnoreport_description(); }
+  | rd_entries rd_entry  { $$ = prepend($2, $1); }
+  ;
 
 /* ---- copybook (start symbol 2) ------------------------------------------ */
 
@@ -586,7 +759,7 @@ copybook
         s.working = finishEntries($1);
         s.communication = ReverseTree($2.communication);
         s.report = ReverseTree($2.report);
-        s.span = @$;
+        s.span = s.workSpan = @$;
         makeRoot(s);
       }
   | descriptions_ne
@@ -594,7 +767,7 @@ copybook
         Sections s;
         s.communication = ReverseTree($1.communication);
         s.report = ReverseTree($1.report);
-        s.span = @$;
+        s.span = s.workSpan = @$;
         makeRoot(s);
       }
   ;
@@ -1153,6 +1326,12 @@ pseudo_words
 
 /* Any terminal but the delimiter can stand inside pseudo-text. */
 pseudo_word
+  : unit_word
+  | Period { $$ = pseudoWord(@1, $1, tok::Period); }
+  ;
+
+/* Any terminal but the delimiter and the period. */
+unit_word
   : name { $$ = pseudoWord(@1, $1, tok::name); }
   | paragraph_name { $$ = pseudoWord(@1, $1, tok::paragraph_name); }
   | unsigned_integer { $$ = pseudoWord(@1, $1, tok::unsigned_integer); }
@@ -1164,7 +1343,6 @@ pseudo_word
   | pseudo_text { $$ = pseudoWord(@1, $1, tok::pseudo_text); }
   | EXECUTE { $$ = pseudoWord(@1, $1, tok::EXECUTE); }
   | illegal_character { $$ = pseudoWord(@1, $1, tok::illegal_character); }
-  | Period { $$ = pseudoWord(@1, $1, tok::Period); }
   | INCLURE { $$ = pseudoWord(@1, $1, tok::INCLURE); }
   | ACCESS { $$ = pseudoWord(@1, $1, tok::ACCESS); }
   | ACCESSIBILITY { $$ = pseudoWord(@1, $1, tok::ACCESSIBILITY); }
@@ -1820,6 +1998,13 @@ static int yyreport_syntax_error(const yypcontext_t *context) {
 }
 
 int yylex(YYSTYPE *value, YYLTYPE *location) {
+  if (state().startToken != 0) {
+    const int start = state().startToken;
+    state().startToken = 0;
+    value->tok = tScanAttribute{};
+    location->first = location->last = NoPosition;
+    return start;
+  }
   const int code = GetToken();
   value->tok = Attribute();
   location->first = Attribute().Position;
@@ -1846,8 +2031,9 @@ const char *yyGetTokenName(int code) {
   return names[static_cast<std::size_t>(code)].c_str();
 }
 
-int Parser2() {
+int Parser2(int start) {
   state() = ParserState{};
+  state().startToken = start == 1 ? T_START_DATA_DIVISION : T_START_COPYBOOK;
   TreeRoot() = NoTree;
   yyparse();
   // A parse that could not recover still leaves a root for the driver.

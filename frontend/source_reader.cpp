@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,6 +29,14 @@ struct SourceState {
   int fileInput = 1;
   int copyRepair = 0;
   tCloseSourceHook closeSourceHook = nullptr;
+  bool directives = false;
+  SourceDirectives directiveReader;
+  // The division filter of the program file, and its handle once opened.
+  std::unique_ptr<ProgramFilter> program;
+  int programHandle = -1;
+  // Physical lines read so far, by handle, for the positions of notes.
+  std::map<int, unsigned> lineNumbers;
+  std::vector<SourceNote> notes;
   ~SourceState() {
     // Streams a run left open (a fatal end in a nested copybook) close with it.
     for (auto &[handle, stream] : streams)
@@ -194,6 +203,9 @@ int BeginSource(const char *path) {
   state().streams[handle] = stream;
   state().opened.emplace_back(path);
   state().unread.insert(handle);
+  state().lineNumbers[handle] = 0;
+  if (state().program && state().programHandle < 0)
+    state().programHandle = handle;
   return handle;
 }
 
@@ -208,7 +220,43 @@ int GetLine(int handle, char *buffer) {
   if (length == 0)
     return 0;
   buffer[length] = '\0';
-  return normaliseLine(buffer, length);
+  const unsigned lineNumber = ++state().lineNumbers[handle];
+  if (state().directives) {
+    bool freeFormat = free_format();
+    if (state().directiveReader.take(buffer, static_cast<unsigned>(length), lineNumber, freeFormat,
+                                     state().notes)) {
+      // The switch takes effect from the next physical line on, which is
+      // read with the new format's line length.
+      if (freeFormat != free_format()) {
+        free_format() = freeFormat;
+        MaxColumn() = freeFormat ? 256 : 72;
+      }
+      return dropLine(buffer);
+    }
+  }
+  length = normaliseLine(buffer, length);
+  if (state().program && handle == state().programHandle &&
+      !state().program->keep(buffer, static_cast<unsigned>(length), lineNumber, free_format(),
+                             state().notes))
+    return dropLine(buffer);
+  return length;
+}
+
+void ReadDirectives(bool on) { state().directives = on; }
+
+void ReadProgram(int unit) {
+  state().program = std::make_unique<ProgramFilter>(unit);
+  state().programHandle = -1;
+}
+
+std::vector<ProgramUnit> ProgramUnits() {
+  return state().program ? state().program->units() : std::vector<ProgramUnit>();
+}
+
+std::vector<SourceNote> TakeSourceNotes() {
+  std::vector<SourceNote> notes;
+  notes.swap(state().notes);
+  return notes;
 }
 
 void NormaliseLine(std::string &line) {

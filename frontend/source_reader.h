@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "frontend/program_text.h"
+
 // Characters of a physical line that are kept: 72 in the fixed reference
 // format (columns 73 onwards are the identification area), 256 in free
 // format.
@@ -42,6 +44,23 @@ int GetLine(int handle, char *buffer);
 // PROCESS/CBL lines and include lines as described there, else the fixed or
 // free format normalisation. For text that stands in for source lines.
 void NormaliseLine(std::string &line);
+
+// Reads lines that begin with ">>" as compiler directives, in every file
+// (see frontend/program_text.h); a directive line is delivered empty.
+void ReadDirectives(bool on);
+
+// The next file BeginSource opens is a program file: of its lines only those
+// of the DATA DIVISION of the program numbered `unit` (from 0, in the order
+// the programs begin) are delivered, the others come back empty. -1 delivers
+// none and only outlines the programs.
+void ReadProgram(int unit);
+
+// The programs of the program file, as far as it has been read.
+std::vector<ProgramUnit> ProgramUnits();
+
+// Warnings about the lines GetLine delivered since the last call, with the
+// line numbers of their files; the caller reports them.
+std::vector<SourceNote> TakeSourceNotes();
 
 // Closes the stream of `handle`, or, while file_input is 0, sets it back to 1.
 // Either way it then calls CloseSource_Hook.

@@ -1,0 +1,93 @@
+#pragma once
+// Whole programs as text: which lines of a program file belong to the DATA
+// DIVISION being read, and the compiler directives that shape the source.
+//
+// Both work on lines before the scanner sees them, so that what they skip
+// (IDENTIFICATION, ENVIRONMENT and PROCEDURE DIVISION, SCREEN SECTION, the
+// false branch of a >>IF) never draws a syntax error and never expands a
+// COPY. A skipped line comes back empty, so every position stays the
+// position in the file.
+#include <map>
+#include <string>
+#include <vector>
+
+// A warning about a line, reported by the scanner with the file's identity.
+struct SourceNote {
+  unsigned line;
+  unsigned column;
+  std::string text;
+};
+
+// One program of a program file, in the order the programs begin; nested
+// programs count as programs of their own. A DATA DIVISION with no program
+// header before it is a program without a name.
+struct ProgramUnit {
+  std::string name; // the PROGRAM-ID, upper case; empty without one
+  unsigned line;    // where the program (or its text) begins
+};
+
+// Compiler directives: lines that begin with ">>" (after blanks, or after a
+// fixed-format sequence area). >>SOURCE [FORMAT] [IS] FREE|FIXED switches the
+// format from the next line on; >>DEFINE records a name (and its value);
+// >>IF / >>ELSE / >>END-IF keep the branch that a condition over defined
+// names selects; any other directive is skipped with a warning.
+class SourceDirectives {
+public:
+  // Reads the raw physical `line` (`length` characters, newline included).
+  // True when the line is a directive or lies in a branch not taken: it is
+  // then delivered empty. A format switch sets `freeFormat`.
+  bool take(const char *line, unsigned length, unsigned lineNumber, bool &freeFormat,
+            std::vector<SourceNote> &notes);
+
+private:
+  struct Branch {
+    bool taking;      // this branch's lines are read
+    bool taken;       // some branch of this >>IF has been read
+    bool outerTaking; // the enclosing branch is read
+  };
+  bool reading() const { return branches_.empty() || branches_.back().taking; }
+  void directive(const std::vector<std::string> &words, unsigned lineNumber, unsigned column,
+                 bool &freeFormat, std::vector<SourceNote> &notes);
+  // The value of an >>IF condition; false in `known` when it cannot be
+  // evaluated.
+  bool condition(const std::vector<std::string> &words, std::size_t from, bool &known) const;
+
+  std::map<std::string, std::string> defined_;
+  std::vector<Branch> branches_;
+};
+
+// The division filter of a program file: follows the division and section
+// headers and keeps the lines of the DATA DIVISION of one program.
+class ProgramFilter {
+public:
+  // `wanted`: the index of the program whose DATA DIVISION is kept; -1 keeps
+  // nothing and only outlines the file.
+  explicit ProgramFilter(int wanted) : wanted_(wanted) {}
+
+  // Reads the normalised `line` (indicator in column 1 in the fixed format).
+  // True when it belongs to the wanted DATA DIVISION. A SCREEN SECTION of the
+  // wanted program is skipped with one warning in `notes`.
+  bool keep(const char *line, unsigned length, unsigned lineNumber, bool freeFormat,
+            std::vector<SourceNote> &notes);
+
+  // The programs seen so far; at least one once a line has been read.
+  const std::vector<ProgramUnit> &units() const { return units_; }
+
+private:
+  enum class Part { data, skipped, screen };
+  void beginProgram(unsigned lineNumber);
+
+  int wanted_;
+  Part part_ = Part::data;
+  std::vector<ProgramUnit> units_;
+  // The program that the lines now read belong to.
+  int current_ = -1;
+  // The current program has shown text of its own: a program header after
+  // it begins another program.
+  bool content_ = false;
+  // An IDENTIFICATION DIVISION header began the current program, so the
+  // PROGRAM-ID that follows names it instead of beginning another one.
+  bool headerOpen_ = false;
+  // PROGRAM-ID ended its line before the name.
+  bool nameNext_ = false;
+};

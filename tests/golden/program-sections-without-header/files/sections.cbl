@@ -1,0 +1,4 @@
+       FD  PRINT-FILE.
+       01  PRINT-LINE      PIC X(132).
+       WORKING-STORAGE SECTION.
+       01  WS-LINE-COUNT   PIC 9(3) VALUE 0.
