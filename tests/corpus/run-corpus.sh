@@ -11,6 +11,12 @@
 # convert, unless EXPECTED (default: expected.tsv beside this script) lists
 # it; a listed file must end exactly as listed. With VEX_CORPUS_REPORT=FILE
 # every file's outcome is written there as "path<TAB>outcome".
+#
+# With VEX_CORPUS_MODE=program every file runs with -program, and the rule is
+# the one for whole programs: a file that GnuCOBOL accepts and that is a
+# whole program (or a program without PROCEDURE DIVISION) must convert unless
+# EXPECTED lists it. A row of EXPECTED that begins with a mode ("program")
+# and a tab holds for that mode only; the other rows for the copybook mode.
 set -uo pipefail
 
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
@@ -19,6 +25,14 @@ if [ $# -lt 1 ] || [ $# -gt 2 ]; then
 fi
 binary=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
+mode=${VEX_CORPUS_MODE:-copybook}
+case $mode in
+copybook | program) ;;
+*)
+  echo "unknown VEX_CORPUS_MODE: $mode" >&2
+  exit 2
+  ;;
+esac
 expected_file=${2:-$here/expected.tsv}
 source_dir=${VEX_SOURCE_DIR:-$(cd "$here/../.." && pwd)}
 corpus=${VEX_CORPUS_DIR:-$source_dir/../shared/corpus}
@@ -74,9 +88,15 @@ stage_copybooks() {
 
 # Expected outcomes of the listed files.
 declare -A listed
-while IFS=$'\t' read -r path outcome _reason; do
+while IFS=$'\t' read -r path outcome reason; do
   case $path in '' | '#'*) continue ;; esac
-  listed[$path]=$outcome
+  row_mode=copybook
+  if [ "$path" = program ]; then
+    row_mode=$path
+    path=$outcome
+    outcome=${reason%%$'\t'*}
+  fi
+  [ "$row_mode" = "$mode" ] && listed[$path]=$outcome
 done <"$expected_file"
 
 # The outcome of one run, from its exit status, its messages and its output.
@@ -119,6 +139,7 @@ while IFS=$'\t' read -r path _repo orig _commit _licence _lines notes fixed_ok f
   if [ "$fixed_ok" != yes ] && [ "$free_ok" = yes ]; then
     args+=(-f)
   fi
+  [ "$mode" = program ] && args+=(-program)
   (cd "$work" && TMPDIR="$work/tmp" timeout -s KILL "$limit" "$binary" "${args[@]}" \
     </dev/null >"$work/stdout" 2>"$work/stderr")
   status=$?
@@ -127,10 +148,15 @@ while IFS=$'\t' read -r path _repo orig _commit _licence _lines notes fixed_ok f
   [ -n "$report" ] && printf '%s\t%s\n' "$path" "$outcome" >>"$report"
 
   eligible=no
+  is_program=no
+  [[ $notes == *"whole program"* || $notes == *"program without PROCEDURE DIVISION"* ]] &&
+    is_program=yes
   if { [ "$fixed_ok" = yes ] || [ "$free_ok" = yes ]; } &&
-    [[ $notes != *"whole program"* && $notes != *"procedure-code copybook"* &&
-      $notes != *"program without PROCEDURE DIVISION"* ]]; then
-    eligible=yes
+    [[ $notes != *"procedure-code copybook"* ]]; then
+    if { [ "$mode" = copybook ] && [ "$is_program" = no ]; } ||
+      { [ "$mode" = program ] && [ "$is_program" = yes ]; }; then
+      eligible=yes
+    fi
   fi
   want=${listed[$path]:-}
   problem=""
@@ -170,5 +196,5 @@ summary=""
 for outcome in $(printf '%s\n' "${!counts[@]}" | sort); do
   summary+=" $outcome=${counts[$outcome]}"
 done
-echo "corpus:$summary; $failures failed"
+echo "corpus ($mode):$summary; $failures failed"
 [ "$failures" -eq 0 ]
