@@ -12,27 +12,38 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 // Splits `text` into upper-case words at blanks, commas, semicolons and
 // periods, up to `limit` words; "*>" ends the text. `column` receives the
 // column of the first word.
+// `written`, when given, receives the words as written.
 std::vector<std::string> splitWords(const char *text, unsigned length, unsigned start,
-                                    std::size_t limit, unsigned &column) {
+                                    std::size_t limit, unsigned &column,
+                                    std::vector<std::string> *written = nullptr) {
   std::vector<std::string> words;
   std::string word;
+  std::string asWritten;
   column = 0;
+  const auto endWord = [&] {
+    if (word.empty())
+      return;
+    words.push_back(std::move(word));
+    if (written != nullptr)
+      written->push_back(std::move(asWritten));
+    word.clear();
+    asWritten.clear();
+  };
   for (unsigned i = start; i < length && words.size() < limit; ++i) {
     const char c = text[i];
     if (c == '*' && i + 1 < length && text[i + 1] == '>')
       break;
     if (isBlank(c) || c == ',' || c == ';' || c == '.') {
-      if (!word.empty())
-        words.push_back(std::move(word));
-      word.clear();
+      endWord();
       continue;
     }
     if (word.empty() && words.empty())
       column = i + 1;
     word += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    asWritten += c;
   }
-  if (!word.empty() && words.size() < limit)
-    words.push_back(std::move(word));
+  if (words.size() < limit)
+    endWord();
   return words;
 }
 
@@ -200,12 +211,13 @@ bool ProgramFilter::keep(const char *line, unsigned length, unsigned lineNumber,
   // Comment and continuation lines of the fixed format carry no header.
   const bool comment = !freeFormat && length > 0 && line[0] != ' ' && line[0] != '\t';
   unsigned column = 0;
+  std::vector<std::string> written;
   const std::vector<std::string> words =
-      comment ? std::vector<std::string>() : splitWords(line, length, 0, 3, column);
+      comment ? std::vector<std::string>() : splitWords(line, length, 0, 3, column, &written);
   if (words.empty())
     return part_ == Part::data && ours;
   if (nameNext_) {
-    units_[static_cast<std::size_t>(current_)].name = programName(words[0]);
+    units_[static_cast<std::size_t>(current_)].name = programName(written[0]);
     nameNext_ = false;
     return false;
   }
@@ -223,7 +235,7 @@ bool ProgramFilter::keep(const char *line, unsigned length, unsigned lineNumber,
     headerOpen_ = false;
     content_ = true;
     if (words.size() >= 2)
-      units_[static_cast<std::size_t>(current_)].name = programName(words[1]);
+      units_[static_cast<std::size_t>(current_)].name = programName(written[1]);
     else
       nameNext_ = true;
     part_ = Part::skipped;

@@ -22,7 +22,7 @@ struct SourceNote {
 // programs count as programs of their own. A DATA DIVISION with no program
 // header before it is a program without a name.
 struct ProgramUnit {
-  std::string name; // the PROGRAM-ID, upper case; empty without one
+  std::string name; // the PROGRAM-ID as written; empty without one
   unsigned line;    // where the program (or its text) begins
 };
 
