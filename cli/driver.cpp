@@ -244,11 +244,6 @@ VexFcblOptions vexFcblReadOptions(VexCmdLine &line, const VexCmdError &errors) {
     std::cerr << "Error: Missed input file." << std::endl;
     errors.printUsageAndStop(1);
   }
-  if (result.frontEnd.program && !result.layoutFile.empty()) {
-    std::cout.flush();
-    std::cerr << "Error: -layout cannot be combined with -program." << std::endl;
-    errors.printUsageAndStop(1);
-  }
   if (result.conversion.outputFileName.empty())
     result.conversion.outputFileName = replaceExtension(result.inputFile, ".gnv");
   return result;
@@ -266,9 +261,10 @@ int vexFcblMain(int argc, char **argv) {
           runBatch(options.batch, options.frontEnd, options.conversion, stderr, stdout);
       return counts.failed == 0 ? 0 : 1;
     }
-    const VexAfterConversion after = options.layoutFile.empty()
-                                         ? VexAfterConversion()
-                                         : layoutWriter(options.layoutFile, options.conversion);
+    const VexAfterConversion after =
+        options.layoutFile.empty()
+            ? VexAfterConversion()
+            : layoutWriter(options.layoutFile, options.conversion, options.frontEnd.program);
     VexDocumentOutcome outcome;
     if (process(options.inputFile, options.frontEnd, options.conversion, after, &outcome) !=
         VexCvtStatus::completed)

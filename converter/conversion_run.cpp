@@ -40,7 +40,8 @@ namespace {
 // own, so that the names of one program never meet those of another, and
 // the records of all of them go into one document.
 VexCvtStatus processProgram(const std::string &fileName, const FrontEndOptions &frontEnd,
-                            const VexCblConfig &options, VexDocumentOutcome *outcome) {
+                            const VexCblConfig &options, const VexAfterConversion &after,
+                            VexDocumentOutcome *outcome) {
   const std::vector<ProgramUnit> units = OutlineProgram(fileName, frontEnd);
   std::vector<FrontEndResult> parsed;
   parsed.reserve(units.size());
@@ -69,7 +70,11 @@ VexCvtStatus processProgram(const std::string &fileName, const FrontEndOptions &
     parts.push_back({&parsed[unit].run(), parsed[unit].entries(), units[unit].name});
   VexCvtStatus status = VexCvtStatus::failed;
   RunState::Scope scope(parsed.front().run());
-  ReportingOutOfMemory([&] { status = vexCblConvertProgram(parts, options, outcome); });
+  ReportingOutOfMemory([&] {
+    status = vexCblConvertProgram(parts, options, outcome);
+    if (status == VexCvtStatus::completed && after)
+      status = after(parts);
+  });
   return status;
 }
 
@@ -84,7 +89,7 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
     return VexCvtStatus::failed;
   }
   if (frontEnd.program)
-    return processProgram(fileName, frontEnd, options, outcome);
+    return processProgram(fileName, frontEnd, options, after, outcome);
   FrontEndResult parsed = ParseCopybook(fileName, frontEnd);
   RunState::Scope scope(parsed.run());
   if (parsed.errorCount() != 0) {
@@ -104,7 +109,7 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
   ReportingOutOfMemory([&] {
     status = vexCblConvert(parsed.entries(), options, outcome);
     if (status == VexCvtStatus::completed && after)
-      status = after(parsed.entries());
+      status = after({VexProgramPart{&parsed.run(), parsed.entries(), ""}});
   });
   return status;
 }

@@ -3,6 +3,7 @@
 // the converter turns its declarations into the document.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "converter/convert.h"
 #include "frontend/front_end.h"
@@ -20,11 +21,12 @@
 VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEnd,
                      const VexCblConfig &options);
 
-// What a caller does with the converted declarations while their run is still
-// active (the record layout reads the same tree); its status becomes the
-// run's. Called only after a completed conversion of a copybook without
-// errors.
-using VexAfterConversion = std::function<VexCvtStatus(Tree_Node *entries)>;
+// What a caller does with the converted declarations while their runs are
+// still alive (the record layout reads the same trees); its status becomes
+// the run's. Called only after a completed conversion of a source without
+// errors, with one part per program of a program file (-program), or one
+// part without a name for a copybook, whose run is the active one.
+using VexAfterConversion = std::function<VexCvtStatus(const std::vector<VexProgramPart> &parts)>;
 
 // process, then `after` on the entries converted. `outcome`, when given,
 // receives what became of the document (sourceErrors for a copybook with

@@ -214,7 +214,8 @@ std::string vexCblRecordQualifier(const tree::decl &decl) {
   }
 }
 
-// The definition name of a record of a program file (-program).
+} // namespace
+
 std::string vexCblProgramRecordName(VexCblConversion &conv, const tree::decl &decl,
                                     const std::string &name) {
   VexCblConversion::ProgramRecords &records = conv.programRecords;
@@ -227,6 +228,8 @@ std::string vexCblProgramRecordName(VexCblConversion &conv, const tree::decl &de
   }
   return result;
 }
+
+namespace {
 
 // Converts one entry with its members and places its definition.
 void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGrpContext &parentGrp,

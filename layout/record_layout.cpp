@@ -7,9 +7,11 @@
 
 #include "converter/conversion.h"
 #include "converter/conversion_messages.h"
+#include "converter/declaration_traversal.h"
 #include "converter/entry_extraction.h"
 #include "converter/filler_names.h"
 #include "frontend/syntax_tree.h"
+#include "support/run_state.h"
 
 namespace {
 
@@ -111,11 +113,28 @@ class LayoutWalk {
 public:
   explicit LayoutWalk(const VexCblConfig &options) : conv_(options) { conv_.report.silent = true; }
 
-  std::vector<RecordLayout> records(Tree_Node *entries) {
-    std::vector<RecordLayout> result;
+  // The records of one declaration list, appended to `result`; the records
+  // of a file or sort-file description are records like the others.
+  void records(Tree_Node *entries, std::vector<RecordLayout> &result) {
     VexCblGrpContext topLevel;
+    records(entries, topLevel, result);
+  }
+
+  // A program file's record names (-program), for the program now walked.
+  void programNames(const std::string &prefix) {
+    conv_.programRecords.on = true;
+    conv_.programRecords.prefix = prefix;
+    conv_.programRecords.taken.clear();
+  }
+
+private:
+  void records(Tree_Node *entries, VexCblGrpContext &topLevel, std::vector<RecordLayout> &result) {
     for (auto *entry = as_if<tree::decl>(entries); entry != nullptr;
          entry = as_if<tree::decl>(entry->next)) {
+      if (is<tree::file_description>(entry->object)) {
+        records(entry->fields, topLevel, result);
+        continue;
+      }
       if (entry->level == levelRenames) {
         if (!result.empty()) {
           record_ = &result.back();
@@ -133,10 +152,8 @@ public:
       record_->length = record_->maxLength = extent.length;
       record_->minLength = extent.totalMin;
     }
-    return result;
   }
 
-private:
   // Places `decl` at `at` (before any slack) inside the group `grp`, with its
   // members; pushes its item first so that items stay in source order.
   Extent place(const tree::decl &decl, VexCblGrpContext &grp, const std::string &parentPath,
@@ -146,6 +163,8 @@ private:
     vexCblAheadObjExtr(decl.object, item);
     const VexCblReportContext report(conv_.report, item.name.c_str(), &decl.position);
     vexCblExtractObj(conv_, decl.object, item);
+    if (depth == 0 && conv_.programRecords.on)
+      item.name = vexCblProgramRecordName(conv_, decl, item.name);
     // The document names a redefining group after what it redefines too,
     // and that name is not numbered as a FILLER.
     if (item.isGroup && !item.getRedefinesName().empty())
@@ -380,9 +399,27 @@ private:
 
 std::vector<RecordLayout> computeRecordLayouts(Tree_Node *entries, const VexCblConfig &options) {
   LayoutWalk walk(options);
+  std::vector<RecordLayout> result;
   try {
-    return walk.records(entries);
+    walk.records(entries, result);
   } catch (const VexCvtError &) {
     throw LayoutError();
   }
+  return result;
+}
+
+std::vector<RecordLayout> computeProgramLayouts(const std::vector<VexProgramPart> &parts,
+                                                const VexCblConfig &options) {
+  LayoutWalk walk(options);
+  std::vector<RecordLayout> result;
+  try {
+    for (const VexProgramPart &part : parts) {
+      RunState::Scope scope(*part.run);
+      walk.programNames(parts.size() > 1 && !part.name.empty() ? part.name + "_" : "");
+      walk.records(part.entries, result);
+    }
+  } catch (const VexCvtError &) {
+    throw LayoutError();
+  }
+  return result;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "converter/conversion_options.h"
+#include "converter/convert.h"
 
 struct Tree_Node;
 
@@ -66,3 +67,9 @@ struct LayoutError {};
 // entries, as the converter takes them), read under `options` (-c, -compat),
 // with the front end's run active.
 std::vector<RecordLayout> computeRecordLayouts(Tree_Node *entries, const VexCblConfig &options);
+
+// The records of the programs of a program file (-program), in order, each
+// program's with its run active, named as the document names them
+// (vexCblConvertProgram, converter/convert.h).
+std::vector<RecordLayout> computeProgramLayouts(const std::vector<VexProgramPart> &parts,
+                                                const VexCblConfig &options);

@@ -18,7 +18,7 @@ if [ ! -f "$build/build.ninja" ]; then
   CXX=clang++-14 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVEX_FUZZ=ON -DVEX_TESTS=OFF >/dev/null
 fi
-ninja -C "$build" -j"$(nproc)" fuzz_copybook fuzz_copy_tree | grep -v '^\[' || true
+ninja -C "$build" -j"$(nproc)" fuzz_copybook fuzz_copy_tree fuzz_program | grep -v '^\[' || true
 
 # The dictionary: every reserved word and the separators COBOL cares about.
 dict=$build/cobol.dict
@@ -26,7 +26,10 @@ dict=$build/cobol.dict
   sed -n 's/^KEYWORD("\([^"]*\)".*/"\1"/p;s/^SYNONYM("\([^"]*\)".*/"\1"/p' "$root/frontend/keywords.def"
   printf '"%s"\n' "==" "." "," ";" "(" ")" ":" "*>" "\\\"" "'" "COPY " " REPLACING " " BY " \
     "*>FILE " "      *" "      -" "       01 " "           05 " "               88 " \
-    " PIC X(" " PIC S9(" ")V9(" " COMP-3" " OCCURS " " DEPENDING ON " " REDEFINES " " VALUE "
+    " PIC X(" " PIC S9(" ")V9(" " COMP-3" " OCCURS " " DEPENDING ON " " REDEFINES " " VALUE " \
+    "       IDENTIFICATION DIVISION." "       PROGRAM-ID. " "       DATA DIVISION." \
+    "       PROCEDURE DIVISION." "       END PROGRAM " " SECTION." "       FD " \
+    ">>SOURCE FORMAT IS FREE" ">>SOURCE FIXED" ">>DEFINE " ">>IF " ">>ELSE" ">>END-IF"
 } | sort -u >"$dict"
 
 # Seeds, the option byte in front (0: the default options).
@@ -47,7 +50,7 @@ mkdir -p "$build/findings"
 status=0
 passed=0
 failed=0
-for target in fuzz_copybook fuzz_copy_tree; do
+for target in fuzz_copybook fuzz_copy_tree fuzz_program; do
   work=$build/corpus/$target
   mkdir -p "$work"
   if [ "$mode" = --smoke ]; then

@@ -330,11 +330,12 @@ TEST(LayoutCobcCrossCheck, OffsetsAndLengthsMatchGnuCobol) {
     VexCblConfig options;
     options.outputFileName = (dir.path() / "doc.gnv").string();
     std::vector<RecordLayout> records;
-    const VexCvtStatus status =
-        process((dir.path() / copybook).string(), frontEnd, options, [&](Tree_Node *entries) {
-          records = computeRecordLayouts(entries, options);
-          return VexCvtStatus::completed;
-        });
+    const VexCvtStatus status = process((dir.path() / copybook).string(), frontEnd, options,
+                                        [&](const std::vector<VexProgramPart> &parts) {
+                                          records =
+                                              computeRecordLayouts(parts.front().entries, options);
+                                          return VexCvtStatus::completed;
+                                        });
     ASSERT_EQ(status, VexCvtStatus::completed);
     ASSERT_FALSE(records.empty());
 

@@ -293,8 +293,8 @@ TEST(DecodeCobcCrossCheck, DecodedValuesMatchGnuCobolDisplay) {
   config.outputFileName = (dir.path() / "doc.gnv").string();
   std::vector<RecordLayout> records;
   ASSERT_EQ(process((dir.path() / "chk.cpy").string(), frontEnd, config,
-                    [&](Tree_Node *entries) {
-                      records = computeRecordLayouts(entries, config);
+                    [&](const std::vector<VexProgramPart> &parts) {
+                      records = computeRecordLayouts(parts.front().entries, config);
                       return VexCvtStatus::completed;
                     }),
             VexCvtStatus::completed);

@@ -1,3 +1,0 @@
-       DATA DIVISION.
-       WORKING-STORAGE SECTION.
-       01  WS-A            PIC X.
