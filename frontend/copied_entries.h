@@ -14,4 +14,3 @@
 // entries one of "get_end_of_copy": code 70 ("routine failed", Fatal, with
 // "Trafo.<routine>") is reported, which ends the run with FatalError.
 tTree trafo_data_desc(tTree list);
-

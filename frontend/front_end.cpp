@@ -83,8 +83,10 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
   if (options.messages != nullptr && options.announce)
     std::fputs("Starting Cobol parsing ...\n", options.messages);
   if (options.program) {
-    ReadDirectives(true);
+    ReadDirectives(true, options.directives);
     ReadProgram(options.programUnit);
+  } else if (options.directives) {
+    ReadDirectives(true, true);
   }
   {
     ParseGuard guard(options);
@@ -92,7 +94,7 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
     BeginFile(path.c_str());
     BeginScanner();
     push(file);
-    syntaxErrors_ = Parser2(options.program ? 1 : 2);
+    syntaxErrors_ = Parser2(options.program ? 1 : options.fileDescriptions ? 3 : 2);
   }
   filesRead_ = SourcesOpened();
 

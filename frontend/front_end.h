@@ -34,6 +34,12 @@ struct FrontEndOptions {
   // (OutlineProgram numbers them) and reads ">>" directives.
   bool program = false;
   int programUnit = 0;
+  // A copybook may hold FD and SD descriptions (and a FILE SECTION header)
+  // before its records; each is skipped with a warning.
+  bool fileDescriptions = false;
+  // A copybook's ">>" lines are read as directives, each honoured one with a
+  // warning.
+  bool directives = false;
 };
 
 // The programs of the program file `path`, in the order they begin, read

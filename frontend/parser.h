@@ -18,6 +18,9 @@
 // must have been begun. Start symbol 2 reads a copybook; start symbol 1 a
 // DATA DIVISION: the optional header, then the sections in their fixed order
 // (an FD or SD also without the FILE SECTION header); empty input is one.
+// Start symbol 3 reads a copybook, or FD and SD descriptions with their
+// records after an optional FILE SECTION header, each header and description
+// with a warning that it was skipped.
 int Parser2(int start = 2);
 
 // The printable name of terminal `code` ("_EOF_", "name", ".", "PICTURE",

@@ -137,6 +137,8 @@ struct ParserState {
   int startToken = 0;
   // The sections of the DATA DIVISION read so far.
   Sections sections;
+  // File descriptions in a copybook (start symbol 3) are warned about.
+  bool noteFileDescriptions = false;
 };
 RunSlot<ParserState> state;
 
@@ -415,6 +417,10 @@ tTree fileHead(std::uint16_t keyword, const tScanAttribute &fdName, const tSpan 
                                mnofile_clause(), span.last, mnodata_description_entry(),
                                span.first, span.last);
   fd->decl = Declare(levelFile, {fdName.Word, fdName.Position, fdName.EndPosition}, fd, span.last);
+  if (state().noteFileDescriptions)
+    Message(keyword == cwFd ? "FD description skipped, its records converted"
+                            : "SD description skipped, its records converted",
+            xxWarning, span.first);
   return fd;
 }
 
@@ -587,6 +593,7 @@ void yyerror(YYLTYPE *, const char *);
 /* Never scanned: the first terminal of a parse chooses its start symbol. */
 %token START_COPYBOOK 402
 %token START_DATA_DIVISION 403
+%token START_COPYBOOK_WITH_FILES 404
 /* Terminals: their codes and printable names are those of
    frontend/keywords.def, written in here by the build. */
 %terminals_from_keywords_def
@@ -623,6 +630,39 @@ void yyerror(YYLTYPE *, const char *);
 source
   : START_COPYBOOK copybook
   | START_DATA_DIVISION data_division
+  | START_COPYBOOK_WITH_FILES copybook_with_files
+  ;
+
+/* ---- copybook with file descriptions (start symbol 3) -------------------- */
+
+/* A copybook, or file descriptions with their records, after an optional
+   FILE SECTION header: what copybooks cut out of a program's FILE SECTION
+   hold. Each header and description is reported as skipped. */
+copybook_with_files
+  : copybook
+  | file_section_header file_descriptions
+      {
+        Sections &s = state().sections;
+        s.file = ReverseTree($2);
+        s.span = s.fileSpan = @$;
+        makeRoot(s);
+      }
+  | file_descriptions_ne
+      {
+        Sections &s = state().sections;
+        s.file = ReverseTree($1);
+        s.span = s.fileSpan = @$;
+        makeRoot(s);
+      }
+  ;
+
+file_section_header
+  : FILE SECTION "."
+      {
+        Section() = dkFile;
+        if (state().noteFileDescriptions)
+          Message("FILE SECTION header skipped", xxWarning, @1.first);
+      }
   ;
 
 /* ---- DATA DIVISION (start symbol 1) -------------------------------------- */
@@ -2033,7 +2073,10 @@ const char *yyGetTokenName(int code) {
 
 int Parser2(int start) {
   state() = ParserState{};
-  state().startToken = start == 1 ? T_START_DATA_DIVISION : T_START_COPYBOOK;
+  state().startToken = start == 1   ? T_START_DATA_DIVISION
+                       : start == 3 ? T_START_COPYBOOK_WITH_FILES
+                                    : T_START_COPYBOOK;
+  state().noteFileDescriptions = start == 3;
   TreeRoot() = NoTree;
   yyparse();
   // A parse that could not recover still leaves a root for the driver.

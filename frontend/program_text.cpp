@@ -85,7 +85,14 @@ bool SourceDirectives::take(const char *line, unsigned length, unsigned lineNumb
       splitWords(line, length, static_cast<unsigned>(start) + 2, 16, column);
   column = static_cast<unsigned>(start) + 1;
   // ">> SOURCE" and ">>SOURCE" alike.
+  const std::size_t noted = notes.size();
+  // A branch directive belongs to the text around its >>IF.
+  const std::string name = words.empty() ? std::string() : words[0];
+  const bool branch = name == "ELSE" || name == "ELIF" || name == "ELSE-IF" || name == "END-IF";
+  const bool wasReading = branch ? !branches_.empty() && branches_.back().outerTaking : reading();
   directive(words, lineNumber, column, freeFormat, notes);
+  if (announce_ && notes.size() == noted && wasReading && !words.empty())
+    notes.push_back({lineNumber, column, "directive >>" + words[0] + " honoured"});
   return true;
 }
 

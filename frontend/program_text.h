@@ -39,6 +39,10 @@ public:
   bool take(const char *line, unsigned length, unsigned lineNumber, bool &freeFormat,
             std::vector<SourceNote> &notes);
 
+  // Every directive that is honoured is also noted ("directive >>NAME
+  // honoured"), for a reading that must say what it relaxed.
+  void announce(bool on) { announce_ = on; }
+
 private:
   struct Branch {
     bool taking;      // this branch's lines are read
@@ -54,6 +58,7 @@ private:
 
   std::map<std::string, std::string> defined_;
   std::vector<Branch> branches_;
+  bool announce_ = false;
 };
 
 // The division filter of a program file: follows the division and section

@@ -1,8 +1,8 @@
 // Eval: walks a subtree and resolves names and qualifications; undeclared and ambiguous names.
 #include "frontend/reference_resolution.h"
 
-#include "frontend/declaration_table.h"
 #include "diagnostics/message_store.h"
+#include "frontend/declaration_table.h"
 
 namespace {
 

@@ -242,7 +242,10 @@ int GetLine(int handle, char *buffer) {
   return length;
 }
 
-void ReadDirectives(bool on) { state().directives = on; }
+void ReadDirectives(bool on, bool announce) {
+  state().directives = on;
+  state().directiveReader.announce(announce);
+}
 
 void ReadProgram(int unit) {
   state().program = std::make_unique<ProgramFilter>(unit);

@@ -46,8 +46,9 @@ int GetLine(int handle, char *buffer);
 void NormaliseLine(std::string &line);
 
 // Reads lines that begin with ">>" as compiler directives, in every file
-// (see frontend/program_text.h); a directive line is delivered empty.
-void ReadDirectives(bool on);
+// (see frontend/program_text.h); a directive line is delivered empty. With
+// `announce` every honoured directive is also noted as a warning.
+void ReadDirectives(bool on, bool announce = false);
 
 // The next file BeginSource opens is a program file: of its lines only those
 // of the DATA DIVISION of the program numbered `unit` (from 0, in the order

@@ -18,6 +18,20 @@
 #include "support/string_memory.h"
 #include "tokens_support.h"
 
+ParseResult ParseWith(const std::string &source, FrontEndOptions options) {
+  const std::string path = WriteTempFile(source, "T.cpy");
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(std::filesystem::path(path).parent_path());
+  options.messages = nullptr;
+  FrontEndResult parsed = ::ParseCopybook("T.cpy", options, &RunState::active());
+  std::filesystem::current_path(previous);
+  ParseResult result;
+  result.syntaxErrors = parsed.syntaxErrors();
+  result.root = as<tree::data_division>(parsed.root());
+  result.messages = StoredMessages();
+  return result;
+}
+
 ParseResult ParseCopybook(const std::string &source,
                           const std::vector<std::pair<std::string, std::string>> &copybooks) {
   const std::string path = WriteTempFile(source, "T.cpy");

@@ -24,6 +24,10 @@ struct ParseResult {
 ParseResult ParseCopybook(const std::string &source,
                           const std::vector<std::pair<std::string, std::string>> &copybooks = {});
 
+// The same with the front end's options (`messages` is set to none).
+struct FrontEndOptions;
+ParseResult ParseWith(const std::string &source, FrontEndOptions options);
+
 // The newest declaration of `name` made by the last ParseCopybook, or null.
 tree::decl *DeclOf(const char *name);
 

@@ -1,15 +1,18 @@
 // The parser with declaration and resolution: data/parser/NAME.cbl parsed as
 // a copybook (with the copybooks of NAME/ beside it) must give NAME.parse:
 // the syntax-error count, the messages, the declaration table and, with the
-// option "tree", the syntax tree (see parse_support.h for the formats).
+// option "tree", the syntax tree (see parse_support.h for the formats). The
+// option "program" parses it as a program file (-program), "files" as a
+// copybook that may hold file descriptions.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 
-#include "frontend/parser.h"
-#include "frontend/keywords.h"
 #include "data_support.h"
+#include "frontend/front_end.h"
+#include "frontend/keywords.h"
+#include "frontend/parser.h"
 #include "parse_support.h"
 
 namespace {
@@ -21,7 +24,12 @@ TEST_F(ParserCases, EveryCaseGivesItsTreeAndMessages) {
   ASSERT_GE(cases.size(), 30u);
   for (const DataCase &c : cases) {
     SCOPED_TRACE(c.name);
-    const ParseResult r = ParseCopybook(c.input, c.files);
+    FrontEndOptions options;
+    options.program = c.options.count("program") != 0;
+    options.fileDescriptions = c.options.count("files") != 0;
+    const ParseResult r = options.program || options.fileDescriptions
+                              ? ParseWith(c.input, options)
+                              : ParseCopybook(c.input, c.files);
     std::string actual = "syntax errors: " + std::to_string(r.syntaxErrors) + "\n";
     if (!r.messages.empty())
       actual += "-- messages\n" + r.messages;

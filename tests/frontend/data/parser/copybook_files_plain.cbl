@@ -1,0 +1,2 @@
+       01  PLAIN-REC.
+           05 PLAIN-A   PIC X(3).
