@@ -47,6 +47,10 @@ const char moreUsageText[] =
     "\t                   written: 2 when the source has errors, 3 when the\n"
     "\t                   output file cannot be written, 4 when there is\n"
     "\t                   nothing to export.\n"
+    "\t-lenient         - accept what COBOL compilers accept beyond the\n"
+    "\t                   default rules (constants, repeated names, dialect\n"
+    "\t                   usages, reserved words as names ...), each with a\n"
+    "\t                   warning.\n"
     "\t-batch dir       - convert every file under dir that matches the\n"
     "\t                   pattern, instead of -i; needs -od.\n"
     "\t-od dir          - batch: output folder, mirroring the input tree.\n"
@@ -157,6 +161,11 @@ constexpr Option options[] = {
      }},
     {"strict", false,
      [](const std::string &, VexFcblOptions &o, const VexCmdError &) { o.strict = true; }},
+    {"lenient", false,
+     [](const std::string &, VexFcblOptions &o, const VexCmdError &) {
+       o.frontEnd.lenient = true;
+       o.conversion.lenient = true;
+     }},
     {"-help", false,
      [](const std::string &, VexFcblOptions &, const VexCmdError &errors) {
        errors.printAndStop(std::string(usageText) + moreUsageText);

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "converter/pictures.h"
 #include "converter/value_clauses.h"
@@ -57,6 +58,9 @@ public:
   std::string path;
   // Member names generated so far in this group.
   std::int32_t fillerCount = 0;
+  // How often each member name was given out in this group: a name that
+  // repeats a sibling's (accepted only by -lenient) is numbered.
+  std::unordered_map<std::string, std::int32_t> namesGiven;
 };
 
 // Everything read from one data description entry; created fresh for each

@@ -69,6 +69,7 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
   MaxColumn() = options.freeFormat ? 256 : 72;
   NameCheckMsg() = options.nameCheck;
   NameCheck() = options.nameCheck;
+  Lenient() = options.lenient;
 
   InitIdents();
   BeginErrors();

@@ -23,6 +23,10 @@ struct FrontEndOptions {
   // Names declared twice among siblings and unresolved references are
   // reported. Only tests of the bare grammar turn it off.
   bool nameCheck = true;
+  // -lenient: read what compilers accept beyond the default rules (dialect
+  // usages and words, constants, repeated sibling names, REDEFINES by
+  // position, H and joined literals), each with a Warning where it is used.
+  bool lenient = false;
   // Where the progress line and the sorted messages go; null: nowhere.
   std::FILE *messages = stderr;
 };
