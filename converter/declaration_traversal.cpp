@@ -269,6 +269,7 @@ void vexCblTraverseDecl(VexCblConversion &conv, Tree_Node *decl, VexCblGrpContex
 
 void vexCbDeftabDrv(VexCblConversion &conv, Tree_Node *declList) {
   VexCblGrpContext topLevel;
+  topLevel.numberRepeatedNames = conv.options.lenient;
   vexCblTraverseDecl(conv, declList, topLevel, nullptr);
   conv.repository.doExport(conv.report, conv.trace);
 }

@@ -45,8 +45,8 @@ public:
   // Makes this the context of the group `item` inside `parent`: sign and
   // usage become the effective ones of `item` (its own, else the parent's),
   // and the path becomes the parent's path, "_" when that is not empty, and
-  // item.name (the name as written, even when it is FILLER or empty). The
-  // filler counter is left as it is.
+  // item.name (the name as written, even when it is FILLER or empty);
+  // numberRepeatedNames is the parent's. The filler counter is left as it is.
   void populate(const VexCblGrpContext &parent, const VexCblObjContext &item);
 
   // Counts one more generated member name in this group and returns the new
@@ -58,8 +58,10 @@ public:
   std::string path;
   // Member names generated so far in this group.
   std::int32_t fillerCount = 0;
-  // How often each member name was given out in this group: a name that
-  // repeats a sibling's (accepted only by -lenient) is numbered.
+  // -lenient: a member name that repeats a sibling's is numbered; passed on
+  // to the member groups by populate.
+  bool numberRepeatedNames = false;
+  // How often each member name was given out in this group.
   std::unordered_map<std::string, std::int32_t> namesGiven;
 };
 

@@ -330,7 +330,8 @@ tToken LenientTokenFilter::next(const Source &source) {
       token.code = tok::name;
     }
   } else if (isName(token.code)) {
-    if (wordIs(token, "CONSTANT") && isName(previous_) && isLevel(beforePrevious_)) {
+    if (wordIs(token, "CONSTANT") &&
+        ((isName(previous_) && isLevel(beforePrevious_)) || previous_ == tok::GLOBAL)) {
       token.code = tok::CONSTANT;
     } else if (wordIs(token, "AS") && previous_ == tok::CONSTANT) {
       token.code = tok::AS;

@@ -1067,15 +1067,18 @@ entry_78
       }
   ;
 
-/* 01 NAME CONSTANT AS literal (only under -lenient): declared as a level-78
-   entry, which takes no storage. */
+/* 01 NAME [IS GLOBAL] CONSTANT AS literal (only under -lenient): declared as
+   a level-78 entry, which takes no storage; clauses before CONSTANT are read
+   and dropped. The clause list comes first so that the state after the
+   entry's head keeps its one default reduction: an entry broken right after
+   its name is then still recovered as an entry. */
 entry_constant
-  : entry_1_head CONSTANT opt_as constant_expression "."
+  : entry_1_head clause_list CONSTANT opt_as constant_expression "."
       {
         const tEntryHead &h = $1;
         $$ = constantEntry(declareEntry(mformat_4(NoTree, 78, h.levelString, h.name, h.pos,
                                                   h.spelling, h.epos1, h.replaced, h.bpos,
-                                                  @5.last, $4),
+                                                  @6.last, $5),
                                         78));
       }
   ;

@@ -150,6 +150,7 @@ public:
   std::vector<RecordLayout> records(Tree_Node *entries) {
     std::vector<RecordLayout> result;
     VexCblGrpContext topLevel;
+    topLevel.numberRepeatedNames = lenient_;
     for (auto *entry = as_if<tree::decl>(entries); entry != nullptr;
          entry = as_if<tree::decl>(entry->next)) {
       if (entry->level == levelRenames) {
