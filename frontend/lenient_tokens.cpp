@@ -81,6 +81,23 @@ bool isReservedWord(const tToken &token) {
          KeywordToken(token.attribute.Word) == token.code;
 }
 
+// Where a reference to an entry stands: a reserved word that an entry took
+// as its name is that name here too.
+bool takesReference(int code) {
+  switch (code) {
+  case tok::REDEFINES:
+  case tok::RENAMES:
+  case tok::THROUGH:
+  case tok::DEPENDING:
+  case tok::ON:
+  case tok::OF:
+  case tok::IN:
+    return true;
+  default:
+    return false;
+  }
+}
+
 // Where the name of a constant stands for its value.
 bool takesLiteral(int code) {
   switch (code) {
@@ -273,11 +290,14 @@ void LenientTokenFilter::pictureConstant(const Source &source, tToken &token) {
     pieces.push_back(piece);
     const bool adjacent = piece.attribute.Position.Line == end.Line &&
                           piece.attribute.Position.Column == end.Column + 1;
-    if (!adjacent || (piece.code != tok::MinusSign && !isName(piece.code) &&
-                      piece.code != tok::level_number && piece.code != tok::unsigned_integer))
+    // A piece may be a reserved word (MAX-LINES comes as MAX, "-", LINES).
+    const bool isWord = piece.attribute.Word != NoIdent && piece.code != tok::MinusSign &&
+                        piece.code != tok::RParen;
+    if (!adjacent || (piece.code != tok::MinusSign && !isWord && piece.code != tok::level_number &&
+                      piece.code != tok::unsigned_integer))
       break;
     word += piece.code == tok::MinusSign ? std::string("-")
-            : isName(piece.code)         ? std::string(GetCStr(piece.attribute.Word))
+            : isWord                     ? std::string(GetCStr(piece.attribute.Word))
                                          : std::string(textOf(piece));
     end = endOf(piece);
   }
@@ -328,7 +348,13 @@ tToken LenientTokenFilter::next(const Source &source) {
       ErrorMessageI(xxReservedWordAsName, xxWarning, token.attribute.Position, xxIdent,
                     &token.attribute.Word);
       token.code = tok::name;
+      namesTaken_.insert(token.attribute.Word);
     }
+  } else if (isReservedWord(token) && takesReference(previous_) &&
+             namesTaken_.count(token.attribute.Word) != 0) {
+    ErrorMessageI(xxReservedWordAsName, xxWarning, token.attribute.Position, xxIdent,
+                  &token.attribute.Word);
+    token.code = tok::name;
   } else if (isName(token.code)) {
     if (wordIs(token, "CONSTANT") &&
         ((isName(previous_) && isLevel(beforePrevious_)) || previous_ == tok::GLOBAL)) {

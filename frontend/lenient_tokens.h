@@ -4,6 +4,7 @@
 #include <deque>
 #include <functional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "frontend/scanner.h"
 
@@ -17,7 +18,9 @@ struct tToken {
 // makes is reported as a Warning at the token it changed; a copybook that
 // uses none of these forms gets its tokens unchanged. What it does:
 // - after the level number that begins an entry, a reserved word the entry
-//   cannot begin with is the entry's name (05 EMPTY, 88 MATCH);
+//   cannot begin with is the entry's name (05 EMPTY, 88 MATCH), and so is
+//   that word later where an entry is referred to (after REDEFINES,
+//   RENAMES, THROUGH, DEPENDING ON, OF, IN);
 // - CONSTANT after an entry's name, AS after CONSTANT, the usages BINARY-CHAR
 //   ... FUNCTION-POINTER (SIGNED or UNSIGNED after the binary ones), DATE
 //   FORMAT (one terminal, FORMAT), and NULL in a level-88 entry
@@ -50,6 +53,8 @@ private:
 
   std::deque<tToken> pending_;
   std::unordered_map<tIdent, tToken> constants_;
+  // Reserved words that entries took as their names.
+  std::unordered_set<tIdent> namesTaken_;
   int previous_ = 0;
   int beforePrevious_ = 0;
   bool previousBeginsEntry_ = false;

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "converter/item_contexts.h"
 #include "converter/filler_names.h"
+#include "converter/item_contexts.h"
 
 namespace {
 

@@ -1,15 +1,16 @@
 // The parser with declaration and resolution: data/parser/NAME.cbl parsed as
 // a copybook (with the copybooks of NAME/ beside it) must give NAME.parse:
 // the syntax-error count, the messages, the declaration table and, with the
-// option "tree", the syntax tree (see parse_support.h for the formats).
+// option "tree", the syntax tree (see parse_support.h for the formats). The
+// option "lenient" parses as -lenient does.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 
-#include "frontend/parser.h"
-#include "frontend/keywords.h"
 #include "data_support.h"
+#include "frontend/keywords.h"
+#include "frontend/parser.h"
 #include "parse_support.h"
 
 namespace {
@@ -21,7 +22,7 @@ TEST_F(ParserCases, EveryCaseGivesItsTreeAndMessages) {
   ASSERT_GE(cases.size(), 30u);
   for (const DataCase &c : cases) {
     SCOPED_TRACE(c.name);
-    const ParseResult r = ParseCopybook(c.input, c.files);
+    const ParseResult r = ParseCopybook(c.input, c.files, c.options.count("lenient") != 0);
     std::string actual = "syntax errors: " + std::to_string(r.syntaxErrors) + "\n";
     if (!r.messages.empty())
       actual += "-- messages\n" + r.messages;
@@ -50,6 +51,29 @@ TEST_F(ParserCases, EveryBrokenEntryOfALongCopybookIsReported) {
   // Entries after the broken ones are still declared.
   ASSERT_NE(EntryOf("A39"), nullptr);
   EXPECT_EQ(EntryOf("C39")->level_number, 5);
+}
+
+// -lenient changes only what uses a dialect form: a copybook without any,
+// broken entries and their recovery included, parses to the same messages
+// and declarations.
+TEST_F(ParserCases, LenientReadsACopybookWithoutDialectFormsAsTheDefaultDoes) {
+  const std::string source = Fixed("01 R.\n"
+                                   "   05 A PIC X(4) VALUE 'AB'.\n"
+                                   "   05 B PIC X VALUE 1 2.\n"
+                                   "   05 C XX.\n"
+                                   "   05 D OCCURS 12 TIMES PIC 9.\n"
+                                   "   05 E REDEFINES D PIC X(12).\n"
+                                   "   05 G.\n"
+                                   "      88 G-ON VALUE 'Y'.\n"
+                                   "      10 H PIC X.\n"
+                                   "77 K PIC S9(4) COMP VALUE -1.\n");
+  const ParseResult strict = ParseCopybook(source);
+  const std::string strictDeclarations = DumpDeclarations();
+  const ParseResult lenient = ParseCopybook(source, {}, true);
+  EXPECT_EQ(lenient.syntaxErrors, strict.syntaxErrors);
+  EXPECT_EQ(lenient.messages, strict.messages);
+  EXPECT_EQ(DumpDeclarations(), strictDeclarations);
+  EXPECT_EQ(strict.syntaxErrors, 2);
 }
 
 } // namespace
