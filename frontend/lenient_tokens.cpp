@@ -305,6 +305,7 @@ void LenientTokenFilter::pictureConstant(const Source &source, tToken &token) {
   pending_.push_front(pieces.back());
   pieces.pop_back();
   tToken joined = token;
+  joined.code = tok::name;
   joined.attribute.Word = MakeIdent(word.c_str());
   joined.attribute.EndPosition = end;
   if (constants_.count(joined.attribute.Word) != 0 && substituteConstant(joined)) {
@@ -338,7 +339,7 @@ tToken LenientTokenFilter::next(const Source &source) {
   if (inPicture_) {
     if (token.code == tok::end_of_picture)
       inPicture_ = false;
-    else if (previous_ == tok::LParen && isName(token.code))
+    else if (previous_ == tok::LParen && token.attribute.Word != NoIdent)
       pictureConstant(source, token);
   } else if (entryName) {
     if (isReservedWord(token) &&
