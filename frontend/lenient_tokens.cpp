@@ -365,7 +365,8 @@ tToken LenientTokenFilter::next(const Source &source) {
     } else if ((wordIs(token, "SIGNED") || wordIs(token, "UNSIGNED")) &&
                isBinaryDialectUsage(previous_)) {
       token.code = wordIs(token, "SIGNED") ? tok::SIGNED : tok::UNSIGNED;
-    } else if (takesLiteral(previous_) && substituteConstant(token)) {
+    } else if (takesLiteral(previous_) && constants_.count(token.attribute.Word) != 0) {
+      substituteConstant(token);
     } else {
       for (const DialectWord &usage : usageWords)
         if (wordIs(token, usage.word)) {
@@ -379,6 +380,8 @@ tToken LenientTokenFilter::next(const Source &source) {
     ErrorMessage(xxGlobalIgnored, xxWarning, token.attribute.Position);
     return next(source);
   } else if (token.code == tok::DATE) {
+    // DATE FORMAT is one terminal: DATE alone is no clause, so the default
+    // grammar never had to expect it.
     tToken after = pull(source);
     if (isName(after.code) && wordIs(after, "FORMAT")) {
       after.code = tok::FORMAT;

@@ -4,6 +4,12 @@
 // DIVISION with its sections. Entries are declared when they are reduced; the objects of
 // REDEFINES and RENAMES are resolved at once against what is declared so far.
 //
+// Under -lenient the terminals come through LenientTokenFilter
+// (frontend/lenient_tokens.h), which delivers the dialect terminals (codes
+// above MaxDefaultTerminal) that the rules marked "-lenient" read; the
+// default reading never sees them, nor are they ever expected in its
+// messages.
+//
 // Errors: LAC gives the exact set of acceptable terminals for the "expected
 // tokens" message. Recovery is at the entry: a broken entry ends at its period
 // or at the first terminal that can begin the next entry, so a missing period
@@ -231,6 +237,7 @@ bool integerValue(tTree expression, long &value) {
 // when the value is none that may stand in for a literal.
 tToken constantToken(tTree expression) {
   tToken token;
+  token.attribute.Word = token.attribute.Spelling = NoIdent;
   long value = 0;
   if (integerValue(expression, value)) {
     const std::string text = std::to_string(value);
@@ -788,6 +795,8 @@ clause
   | JUSTIFIED RIGHT        { $$ = plainClause(@$, cwJustified); }
   | BLANK opt_when zero_word { $$ = plainClause(@$, cwBlank); }
   | value_clause
+  /* -lenient: IBM's DATE FORMAT (FORMAT stands for both words), read and
+     ignored. */
   | FORMAT opt_is data_name
       { ErrorMessage(xxDateFormatIgnored, xxWarning, @1.first); $$ = NoTree; }
   ;
@@ -893,6 +902,7 @@ usage_word
   | PROCEDURE_POINTER  { $$ = cwProcedurePointer; }
   | DB_KEY             { $$ = cwDbKey; }
   | CURSOR             { $$ = cwCursor; }
+  /* -lenient: the usages of COBOL 2002/2014 and IBM. */
   | BINARY_CHAR opt_signedness    { $$ = $2 ? cwBinaryCharUnsigned : cwBinaryChar; }
   | BINARY_SHORT opt_signedness   { $$ = $2 ? cwBinaryShortUnsigned : cwBinaryShort; }
   | BINARY_LONG opt_signedness    { $$ = $2 ? cwBinaryLongUnsigned : cwBinaryLong; }
@@ -1136,6 +1146,7 @@ condition_value
 condition_literal
   : literal
   | figurative_constant
+  /* -lenient: NULL in a level-88 entry. */
   | condition_null { $$ = mfigurative_literal($1.Position, $1.EndPosition, cwNull); }
   | ALL literal
       { $$ = munary(@$.first, @$.last, cwAll, $1.Position, $1.EndPosition, $2); }
