@@ -119,6 +119,13 @@ bool takesLiteral(int code) {
   }
 }
 
+// A literal terminal: in the value list of a level-88 entry another value
+// may follow it.
+bool isLiteral(int code) {
+  return code == tok::string || code == tok::unsigned_integer || code == tok::level_number ||
+         code == tok::plus_integer || code == tok::minus_integer || code == tok::real;
+}
+
 struct DialectWord {
   const char *word;
   int code;
@@ -365,7 +372,8 @@ tToken LenientTokenFilter::next(const Source &source) {
     } else if ((wordIs(token, "SIGNED") || wordIs(token, "UNSIGNED")) &&
                isBinaryDialectUsage(previous_)) {
       token.code = wordIs(token, "SIGNED") ? tok::SIGNED : tok::UNSIGNED;
-    } else if (takesLiteral(previous_) && constants_.count(token.attribute.Word) != 0) {
+    } else if ((takesLiteral(previous_) || (entryLevel_ == tok::Level88 && isLiteral(previous_))) &&
+               constants_.count(token.attribute.Word) != 0) {
       substituteConstant(token);
     } else {
       for (const DialectWord &usage : usageWords)

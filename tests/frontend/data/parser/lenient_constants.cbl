@@ -6,6 +6,7 @@
        01  REC.
            05  FLD         PIC X(NAME-LEN) VALUE SHOWN.
            05  CNT         PIC 9(2) VALUE TAB-MAX.
+               88  CNT-FULL VALUES MAX-LINES TAB-MAX THRU 99.
            05  TAB OCCURS 1 TO TAB-MAX DEPENDING ON CNT.
                10  CELL    PIC X(MAX-LINES).
            05  ROWS OCCURS MAX-LINES TIMES PIC X.
