@@ -21,6 +21,7 @@ const char usageText[] =
     "\t-c                 - decimal point is comma.\n"
     "\t-d                 - copy directory; may be repeated.\n"
     "\t-e                 - extension for copybook files; may be repeated.\n"
+    "\t-lenient           - read the copybook as vexfcbl -lenient does.\n"
     "\t-recfm F|V|VB|L    - fixed (default), RDW variable, blocked, text lines.\n"
     "\t-lrecl N           - fixed record length; the record's length by default.\n"
     "\t-codepage NAME     - IBM037 (default), IBM1047, IBM273, IBM277, IBM280,\n"
@@ -66,6 +67,8 @@ constexpr Option options[] = {
     {"o", true, [](const std::string &v, Settings &s, const VexCmdError &) { s.output = v; }},
     {"f", false,
      [](const std::string &, Settings &s, const VexCmdError &) { s.frontEnd.freeFormat = true; }},
+    {"lenient", false,
+     [](const std::string &, Settings &s, const VexCmdError &) { s.frontEnd.lenient = true; }},
     {"c", false,
      [](const std::string &, Settings &s, const VexCmdError &) {
        s.decode.commaDecimalPoint = true;

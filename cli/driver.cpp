@@ -51,6 +51,10 @@ const char moreUsageText[] =
     "\t                   DIVISION or sections of one: the records of its\n"
     "\t                   DATA DIVISION are converted, the other divisions\n"
     "\t                   are skipped.\n"
+    "\t-lenient         - accept what COBOL compilers accept beyond the\n"
+    "\t                   default rules (constants, repeated names, dialect\n"
+    "\t                   usages, reserved words as names ...), each with a\n"
+    "\t                   warning.\n"
     "\t-batch dir       - convert every file under dir that matches the\n"
     "\t                   pattern, instead of -i; needs -od.\n"
     "\t-od dir          - batch: output folder, mirroring the input tree.\n"
@@ -164,6 +168,11 @@ constexpr Option options[] = {
     {"program", false,
      [](const std::string &, VexFcblOptions &o, const VexCmdError &) {
        o.frontEnd.program = true;
+     }},
+    {"lenient", false,
+     [](const std::string &, VexFcblOptions &o, const VexCmdError &) {
+       o.frontEnd.lenient = true;
+       o.conversion.lenient = true;
      }},
     {"-help", false,
      [](const std::string &, VexFcblOptions &, const VexCmdError &errors) {

@@ -13,7 +13,7 @@ struct VexFcblOptions {
   VexCblConfig conversion;  // -c -dnd -tn -ta -ns -o -compat -r
   FrontEndOptions frontEnd; // -f -d -e
   std::string layoutFile;   // -layout; empty: no layout
-  bool strict = false;      // -strict
+  bool strict = false;      // -strict (-lenient sets frontEnd.lenient and conversion.lenient)
   VexBatchOptions batch;    // -batch -od -pattern -j; inputFolder empty: one file
 };
 

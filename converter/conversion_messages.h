@@ -41,6 +41,10 @@ inline constexpr const char *groupValue =
     "\n\tWarning: VALUE keyword is not supported for group items. \n\tVALUE was ignored.";
 inline constexpr const char *editedValue =
     "\n\tWarning: VALUE keyword is not supported for numeric-edited items. \n\tVALUE was ignored.";
+inline constexpr const char *binaryChar = "\n\tWarning: BINARY-CHAR usage is not supported. "
+                                          "\n\tBinary primitive of 1 byte was generated.";
+inline constexpr const char *nationalNumber =
+    "\n\tWarning: Numeric USAGE NATIONAL is not supported. \n\tString primitive was generated.";
 inline constexpr const char *display1 =
     "\n\tWarning: DISPLAY_1 usage is not supported. \n\tBinary primitive was generated.";
 inline constexpr const char *pSymbols =
@@ -73,6 +77,10 @@ inline constexpr const char *unknownFigurativeConstant =
     "\n\tWarning: VALUE contains unknown figurative constant.\n\tThe keyword was ignored.";
 
 // --- Declaration traversal
+inline constexpr const char *groupConditionIgnored =
+    "\n\tWarning: Level-88 entry of a group item. \n\tThe condition was ignored.";
+inline constexpr const char *conditionWithoutItem =
+    "\n\tWarning: Level-88 entry without an item before it. \n\tThe condition was ignored.";
 inline constexpr const char *renamesIgnored = "\n\tWarning: RENAMES keyword was ignored.";
 inline std::string redefiningStandalone(const std::string &defName) {
   return "\n\tWarning: REDEFINES keyword. \n\tStandalone definition '" + defName +

@@ -1,5 +1,6 @@
 #pragma once
-// VexCblConfig: the command-line choices (-c -dnd -tn -ta -ns -o -compat -r) the mapping reads.
+// VexCblConfig: the command-line choices (-c -dnd -tn -ta -ns -o -compat -r -lenient) the mapping
+// reads.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -16,6 +17,9 @@ struct VexCblConfig {
   std::string outputFileName;        // -o, else derived from the input name; empty: standard output
   std::int32_t compatLevel = 0;      // -compat 300
   bool levelRestrictions = false;    // -r
+  // -lenient: constants make no definition, a group whose first subordinate
+  // is a condition name stays a group, the dialect usages are mapped.
+  bool lenient = false;
   // Where the run's and the converter's messages go, so that conversions in
   // parallel threads each keep their own (-batch); null: nowhere.
   std::FILE *messages = stderr;

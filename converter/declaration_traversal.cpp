@@ -26,6 +26,7 @@ void vexCblTraverseDecl(VexCblConversion &conv, Tree_Node *decl, VexCblGrpContex
                         VexGroupDefImpl *parentGroup);
 
 constexpr int levelRenames = 66;
+constexpr int levelConstant = 78;
 constexpr int levelCondition = 88;
 
 // What a member's name and a stand-alone definition's name are made of.
@@ -37,8 +38,12 @@ struct VexCblEntryNames {
 // An entry is a group when it has subordinate entries, unless the first of
 // them is a condition name or a RENAMES entry: those describe the item, they
 // do not make it a record.
-bool vexCblStartsGroup(const tree::decl &decl) {
+// Under -lenient condition names before the first member do not count: the
+// entry is a group when a member follows them, as compilers read it.
+bool vexCblStartsGroup(const tree::decl &decl, bool lenient) {
   const auto *first = as_if<tree::decl>(decl.fields);
+  while (lenient && first != nullptr && first->level == levelCondition)
+    first = as_if<tree::decl>(first->next);
   if (first == nullptr)
     return false;
   return first->level != levelCondition && first->level != levelRenames;
@@ -235,12 +240,28 @@ namespace {
 void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGrpContext &parentGrp,
                         VexGroupDefImpl *parentGroup) {
   VexCblObjContext item;
-  item.isGroup = vexCblStartsGroup(decl) ? 1 : 0;
+  item.isGroup = vexCblStartsGroup(decl, conv.options.lenient) ? 1 : 0;
   vexCblAheadObjExtr(decl.object, item);
   // Messages name the entry as written, also when its record is renamed.
   const std::string writtenName = item.name;
   const VexCblReportContext report(conv.report, writtenName.c_str(), &decl.position);
   const bool isRedefined = vexCblIsRedefining(decl.next, GetCStr(decl.name));
+
+  // -lenient: a constant has no storage (the front end said so), and a
+  // condition name met here has no elementary item to restrict: it heads a
+  // group's members or the copybook.
+  if (conv.options.lenient && decl.level == levelConstant) {
+    VEX_TRACE(conv.trace) << "entry '" << item.name << "' level 78 line " << decl.position.Line
+                          << ": constant, skipped";
+    return;
+  }
+  if (conv.options.lenient && decl.level == levelCondition) {
+    VEX_TRACE(conv.trace) << "entry '" << item.name << "' level 88 line " << decl.position.Line
+                          << ": condition without elementary item, skipped";
+    conv.report.message(parentGroup != nullptr ? vexCblMsg::groupConditionIgnored
+                                               : vexCblMsg::conditionWithoutItem);
+    return;
+  }
 
   if (decl.level == levelRenames) {
     VEX_TRACE(conv.trace) << "entry '" << item.name << "' level 66 line " << decl.position.Line
@@ -291,6 +312,7 @@ void vexCblTraverseDecl(VexCblConversion &conv, Tree_Node *decl, VexCblGrpContex
 
 void vexCbConvertRecords(VexCblConversion &conv, Tree_Node *declList) {
   VexCblGrpContext topLevel;
+  topLevel.numberRepeatedNames = conv.options.lenient;
   for (auto *entry = as_if<tree::decl>(declList); entry != nullptr;
        entry = as_if<tree::decl>(entry->next)) {
     if (is<tree::file_description>(entry->object))

@@ -109,7 +109,8 @@ VexDataDef vexCblCreateStr(VexCvtReport &report, VexCblGrpContext &grp, VexCblOb
     binary->setWidth(VexRange(2L * size));
     return binary;
   }
-  if (usage != cwDisplay && usage != cwNone)
+  // USAGE NATIONAL (only -lenient reads it) counts characters as PIC N does.
+  if (usage != cwDisplay && usage != cwNone && usage != cwNational)
     report.error(vexCblMsg::unknownUsage);
   auto string = VexDefAccessor<VexStringDefImpl>::create();
   string->setWidth(VexRange(size));
@@ -124,7 +125,7 @@ VexDataDef vexCblCreateStr(VexCvtReport &report, VexCblGrpContext &grp, VexCblOb
 bool vexCblIsNumberByUsage(const VexCblGrpContext &grp, const VexCblObjContext &item) {
   const int usage = vexCblGetUsage(grp, item);
   return (usage >= cwBinary && usage <= cwPointer) || usage == cwProcedurePointer ||
-         usage == cwObjectReference;
+         usage == cwObjectReference || vexCblIsDialectNumberUsage(usage);
 }
 
 // Refuses a picture past the size limit before any of its counts, capped

@@ -34,7 +34,7 @@ struct KeywordText {
 
 // The words of the descriptions, searched front to back; the first equal
 // code wins.
-constexpr std::array<KeywordText, 52> keywordTexts{{
+constexpr std::array<KeywordText, 64> keywordTexts{{
     {cwNative, "NATIVE"},
     {cwRedefines, "REDEFINES"},
     {cwPicture, "PICTURE IS"},
@@ -87,6 +87,18 @@ constexpr std::array<KeywordText, 52> keywordTexts{{
     {cwZeroes, "ZEROES"},
     {cwAny, "ANY"},
     {cwNull, "NULL"},
+    {cwBinaryChar, "BINARY-CHAR"},
+    {cwBinaryCharUnsigned, "BINARY-CHAR UNSIGNED"},
+    {cwBinaryShort, "BINARY-SHORT"},
+    {cwBinaryShortUnsigned, "BINARY-SHORT UNSIGNED"},
+    {cwBinaryLong, "BINARY-LONG"},
+    {cwBinaryLongUnsigned, "BINARY-LONG UNSIGNED"},
+    {cwBinaryDouble, "BINARY-DOUBLE"},
+    {cwBinaryDoubleUnsigned, "BINARY-DOUBLE UNSIGNED"},
+    {cwFloatShort, "FLOAT-SHORT"},
+    {cwFloatLong, "FLOAT-LONG"},
+    {cwNational, "NATIONAL"},
+    {cwFunctionPointer, "FUNCTION-POINTER"},
 }};
 
 // The text of an identifier; the empty text for none.

@@ -12,5 +12,8 @@ constexpr const char *fillerName = "FILLER";
 std::string vexCblGetUniqName(VexCblGrpContext &grp, const VexCblObjContext &item) {
   if (item.name.empty() || item.name == fillerName)
     return fillerName + grp.getFillerNext();
-  return item.name;
+  if (!grp.numberRepeatedNames)
+    return item.name;
+  const std::int32_t given = ++grp.namesGiven[item.name];
+  return given == 1 ? item.name : item.name + "_" + std::to_string(given);
 }

@@ -12,6 +12,7 @@ constexpr std::size_t descriptionReserve = 80;
 void VexCblGrpContext::populate(const VexCblGrpContext &parent, const VexCblObjContext &item) {
   sign = vexCblGetSign(parent, item);
   usage = vexCblGetUsage(parent, item);
+  numberRepeatedNames = parent.numberRepeatedNames;
   path = parent.path;
   if (!path.empty())
     path += '_';

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "converter/pictures.h"
 #include "converter/value_clauses.h"
@@ -44,8 +45,8 @@ public:
   // Makes this the context of the group `item` inside `parent`: sign and
   // usage become the effective ones of `item` (its own, else the parent's),
   // and the path becomes the parent's path, "_" when that is not empty, and
-  // item.name (the name as written, even when it is FILLER or empty). The
-  // filler counter is left as it is.
+  // item.name (the name as written, even when it is FILLER or empty);
+  // numberRepeatedNames is the parent's. The filler counter is left as it is.
   void populate(const VexCblGrpContext &parent, const VexCblObjContext &item);
 
   // Counts one more generated member name in this group and returns the new
@@ -57,6 +58,11 @@ public:
   std::string path;
   // Member names generated so far in this group.
   std::int32_t fillerCount = 0;
+  // -lenient: a member name that repeats a sibling's is numbered; passed on
+  // to the member groups by populate.
+  bool numberRepeatedNames = false;
+  // How often each member name was given out in this group.
+  std::unordered_map<std::string, std::int32_t> namesGiven;
 };
 
 // Everything read from one data description entry; created fresh for each

@@ -70,12 +70,38 @@ bool isBinaryIntegerUsage(int usage) {
 }
 
 // Presentations of the usages that need no picture; false for the others.
+// The binary usages of COBOL 2002 take the presentation of their size;
+// FLOAT-SHORT and FLOAT-LONG are COMP-1 and COMP-2 by another name, and
+// FUNCTION-POINTER is stored as POINTER is.
 bool fixedPresentation(int usage, Presentation &presentation) {
   switch (usage) {
   case cwIndex:
   case cwPointer:
   case cwObjectReference:
+  case cwFunctionPointer:
+  case cwBinaryLongUnsigned:
     presentation = Presentation::uint32;
+    return true;
+  case cwBinaryShort:
+    presentation = Presentation::int16;
+    return true;
+  case cwBinaryShortUnsigned:
+    presentation = Presentation::uint16;
+    return true;
+  case cwBinaryLong:
+    presentation = Presentation::int32;
+    return true;
+  case cwBinaryDouble:
+    presentation = Presentation::int64;
+    return true;
+  case cwBinaryDoubleUnsigned:
+    presentation = Presentation::uint64;
+    return true;
+  case cwFloatShort:
+    presentation = Presentation::float32;
+    return true;
+  case cwFloatLong:
+    presentation = Presentation::float64;
     return true;
   case cwProcedurePointer:
     presentation = Presentation::uint64;
@@ -473,6 +499,11 @@ VexDataDef vexCblCreateBinNum(VexCblConversion &conv, VexCblGrpContext &grp,
     vexCblCheckPointLoc(picture->picProps(), number);
     return number;
   }
+  // The model has no one-byte integer: its bytes are kept as they are.
+  if (usage == cwBinaryChar || usage == cwBinaryCharUnsigned) {
+    conv.report.message(vexCblMsg::binaryChar);
+    return makeBinary(1);
+  }
   if (!fixedPresentation(usage, presentation))
     conv.report.error(vexCblMsg::unknownUsage);
   number->setBinaryPresentation(presentation);
@@ -556,6 +587,25 @@ VexDataDef vexCblCreateTextNumEdited(VexCblConversion &conv, VexCblObjContext &i
 
 } // namespace
 
+bool vexCblIsDialectNumberUsage(int usage) {
+  switch (usage) {
+  case cwBinaryChar:
+  case cwBinaryCharUnsigned:
+  case cwBinaryShort:
+  case cwBinaryShortUnsigned:
+  case cwBinaryLong:
+  case cwBinaryLongUnsigned:
+  case cwBinaryDouble:
+  case cwBinaryDoubleUnsigned:
+  case cwFloatShort:
+  case cwFloatLong:
+  case cwFunctionPointer:
+    return true;
+  default:
+    return false;
+  }
+}
+
 VexDataDef vexCblCreateNumber(VexCblConversion &conv, VexCblGrpContext &grp,
                               VexCblObjContext &item) {
   const VexCblConfig &config = conv.options;
@@ -570,6 +620,13 @@ VexDataDef vexCblCreateNumber(VexCblConversion &conv, VexCblGrpContext &grp,
       conv.report.error(vexCblMsg::pictureMissing);
     conv.report.message(vexCblMsg::display1);
     return makeBinary(2L * length);
+  }
+  // A national number has its digits as characters: a string of its length.
+  if (usage == cwNational) {
+    if (!picture)
+      conv.report.error(vexCblMsg::pictureMissing);
+    conv.report.message(vexCblMsg::nationalNumber);
+    return makeTextString(length);
   }
   if (usage != cwDisplay && usage != cwNone)
     return vexCblCreateBinNum(conv, grp, item);

@@ -22,3 +22,8 @@ class VexCblObjContext;
 // be analysed already.
 VexDataDef vexCblCreateNumber(VexCblConversion &conv, VexCblGrpContext &grp,
                               VexCblObjContext &item);
+
+// True for the numeric usages without picture that only -lenient reads:
+// BINARY-CHAR/-SHORT/-LONG/-DOUBLE (SIGNED or UNSIGNED), FLOAT-SHORT,
+// FLOAT-LONG and FUNCTION-POINTER.
+bool vexCblIsDialectNumberUsage(int usage);

@@ -30,10 +30,12 @@ FieldKind kindOf(const LayoutItem &item, const DecodeOptions &options) {
   }
   if (usage == "COMP-3" || usage == "PACKED-DECIMAL")
     return FieldKind::packed;
-  if (usage == "COMP-1" || usage == "COMP-2")
+  if (usage == "COMP-1" || usage == "COMP-2" || usage == "FLOAT-SHORT" || usage == "FLOAT-LONG")
     return FieldKind::floating;
   if (usage == "BINARY" || usage == "COMP" || usage == "COMP-4" || usage == "COMP-5" ||
-      usage == "INDEX" || usage == "POINTER")
+      usage == "INDEX" || usage == "POINTER" || usage == "FUNCTION-POINTER" ||
+      usage == "BINARY-CHAR" || usage == "BINARY-SHORT" || usage == "BINARY-LONG" ||
+      usage == "BINARY-DOUBLE")
     return FieldKind::binary;
   throw PlanError{"vexfcbl-decode: " + item.path + ": USAGE " + usage + " is not decoded\n"};
 }

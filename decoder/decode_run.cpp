@@ -390,6 +390,7 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
   }
   VexCblConfig config;
   config.commaDecimalPoint = options.commaDecimalPoint;
+  config.lenient = frontEnd.lenient;
   DecodePlan plan;
   try {
     plan = makeDecodePlan(computeRecordLayouts(parsed.entries(), config), options);

@@ -172,7 +172,9 @@ void WriteMessage(bool isCoded, unsigned long code, int messageClass, tPosition 
   }
 
   bool fatal = messageClass == xxFatal && !s.IsStore;
-  if (isCoded && position.Line != 0) {
+  // A relaxation warning says what was accepted; it neither hides the
+  // error of its line nor is hidden by it.
+  if (isCoded && position.Line != 0 && messageClass != xxWarning) {
     if (position.Line == s.PrevLine) {
       // A fatal report ends the run even when its line already has a message.
       if (fatal)

@@ -67,6 +67,7 @@ struct DeftabState {
   tree::decl *decls = nullptr;
   bool nameCheck = false;
   bool nameCheckMsg = true;
+  bool lenient = false;
   std::int16_t section = 0;
   std::array<tree::decl *, MaxSearch + 1> searchResult{};
   int searchCount = 0;
@@ -167,6 +168,10 @@ tree::decl *FirstSiblingNamed(const tree::decl *d) {
 
 void ReportDuplicate(tree::decl *d) {
   if (tree::decl *s = FirstSiblingNamed(d)) {
+    if (state().lenient) {
+      ErrorMessageI(xxRepeatedName, xxWarning, d->position, xxIdent, &d->name);
+      return;
+    }
     MessageI("name multiply declared", xxError, d->position, xxIdent, &d->name);
     MessageI("previous declaration", xxInformation, d->position, xxPosition, &s->position);
   }
@@ -225,6 +230,7 @@ bool MatchQualified(const std::vector<QualifiedName> &names, std::size_t index, 
 tree::decl *&deftab_decls() { return state().decls; }
 bool &NameCheck() { return state().nameCheck; }
 bool &NameCheckMsg() { return state().nameCheckMsg; }
+bool &Lenient() { return state().lenient; }
 std::int16_t &Section() { return state().section; }
 std::array<tree::decl *, MaxSearch + 1> &search_result() { return state().searchResult; }
 int &search_count() { return state().searchCount; }
@@ -234,9 +240,11 @@ void BeginDeftab() {
   // The name-check switches are the driver's choice, made before the table
   // is begun; everything else starts afresh.
   const bool nameCheck = state().nameCheck, nameCheckMsg = state().nameCheckMsg;
+  const bool lenient = state().lenient;
   state() = DeftabState{};
   state().nameCheck = nameCheck;
   state().nameCheckMsg = nameCheckMsg;
+  state().lenient = lenient;
   state().rms_sts = MakeIdent("RMS-STS");
   state().rms_stv = MakeIdent("RMS-STV");
   state().rms_filename = MakeIdent("RMS-FILENAME");
@@ -265,6 +273,24 @@ tree::decl *Declare(int level, const tDeclName &name, tTree object, const tPosit
   }
   Link(d, ChooseDepth(level));
   return d;
+}
+
+tree::decl *PrecedingEntryOfLevel(int level) {
+  // Only levels that ChooseDepth places by comparison have a sibling to
+  // follow; the walk mirrors its search without moving the stack.
+  if (level < 2 || level > 49)
+    return nullptr;
+  int depth = state().depth;
+  if (level < state().current_level) {
+    while (depth > 0 && level < state().stack[depth].level)
+      --depth;
+  } else if (level > state().current_level) {
+    return nullptr;
+  }
+  tree::decl *last = state().stack[depth].last;
+  if (last == nullptr || state().stack[depth].level != level)
+    return nullptr;
+  return last;
 }
 
 void Declare_CD(int count, tTree object, const tPosition &end) {

@@ -41,6 +41,10 @@ tree::decl *&deftab_decls();
 bool &NameCheck();
 // Report the messages of those checks. On initially.
 bool &NameCheckMsg();
+// -lenient: the front end reads the dialects compilers accept (the parser's
+// token filter, constants, REDEFINES by position), and a name that repeats a
+// sibling's is a warning, not an error. Off until the driver turns it on.
+bool &Lenient();
 
 // The declaration kind of the section being parsed (dk...); every new
 // declaration takes it as its `kind`. Set by the parser at each section
@@ -78,6 +82,12 @@ void BeginDeftab();
 // declaration", Information, at the new name) and still declared.
 // Returns the new declaration (null only if the tree is out of memory).
 tree::decl *Declare(int level, const tDeclName &name, tTree object, const tPosition &end);
+
+// The entry that a REDEFINES in an entry of `level` (not yet declared) has
+// for its object by COBOL's rule: the immediately preceding entry of the same
+// level number that the new entry would follow as a sibling. Null when there
+// is none (the entry would open a new level).
+tree::decl *PrecedingEntryOfLevel(int level);
 
 // Declares the implicit items of a communication description: cd_names[0] at
 // level 1, then cd_names[1 .. count] at level 2, all with `object` and `end`.

@@ -69,6 +69,7 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
   MaxColumn() = options.freeFormat ? 256 : 72;
   NameCheckMsg() = options.nameCheck;
   NameCheck() = options.nameCheck;
+  Lenient() = options.lenient;
 
   InitIdents();
   BeginErrors();
@@ -82,10 +83,13 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
 
   if (options.messages != nullptr && options.announce)
     std::fputs("Starting Cobol parsing ...\n", options.messages);
+  // -lenient reads file descriptions and directives too, saying so.
+  const bool directives = options.directives || options.lenient;
+  const bool fileDescriptions = options.fileDescriptions || options.lenient;
   if (options.program) {
-    ReadDirectives(true, options.directives);
+    ReadDirectives(true, directives);
     ReadProgram(options.programUnit);
-  } else if (options.directives) {
+  } else if (directives) {
     ReadDirectives(true, true);
   }
   {
@@ -94,7 +98,7 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
     BeginFile(path.c_str());
     BeginScanner();
     push(file);
-    syntaxErrors_ = Parser2(options.program ? 1 : options.fileDescriptions ? 3 : 2);
+    syntaxErrors_ = Parser2(options.program ? 1 : fileDescriptions ? 3 : 2);
   }
   filesRead_ = SourcesOpened();
 

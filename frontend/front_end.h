@@ -24,6 +24,10 @@ struct FrontEndOptions {
   // Names declared twice among siblings and unresolved references are
   // reported. Only tests of the bare grammar turn it off.
   bool nameCheck = true;
+  // -lenient: read what compilers accept beyond the default rules (dialect
+  // usages and words, constants, repeated sibling names, REDEFINES by
+  // position, H and joined literals), each with a Warning where it is used.
+  bool lenient = false;
   // Where the progress line and the sorted messages go; null: nowhere.
   std::FILE *messages = stderr;
   // Writes "Starting Cobol parsing ..." first; off for the later programs
@@ -35,10 +39,10 @@ struct FrontEndOptions {
   bool program = false;
   int programUnit = 0;
   // A copybook may hold FD and SD descriptions (and a FILE SECTION header)
-  // before its records; each is skipped with a warning.
+  // before its records; each is skipped with a warning. Set by -lenient.
   bool fileDescriptions = false;
   // A copybook's ">>" lines are read as directives, each honoured one with a
-  // warning.
+  // warning. Set by -lenient.
   bool directives = false;
 };
 

@@ -14,7 +14,9 @@ constexpr int None = 0;
 } // namespace tok
 
 // The highest terminal code.
-constexpr int MaxTerminal = 307;
+constexpr int MaxTerminal = 321;
+// The terminals above this one are read only under -lenient.
+constexpr int MaxDefaultTerminal = 307;
 
 // The printable name of a terminal ("_EOF_", "name", ".", "PICTURE",
 // "name in area A" ...), or "_unknown_" for a code outside 0 .. MaxTerminal.

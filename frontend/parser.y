@@ -4,6 +4,12 @@
 // DIVISION with its sections. Entries are declared when they are reduced; the objects of
 // REDEFINES and RENAMES are resolved at once against what is declared so far.
 //
+// Under -lenient the terminals come through LenientTokenFilter
+// (frontend/lenient_tokens.h), which delivers the dialect terminals (codes
+// above MaxDefaultTerminal) that the rules marked "-lenient" read; the
+// default reading never sees them, nor are they ever expected in its
+// messages.
+//
 // Errors: LAC gives the exact set of acceptable terminals for the "expected
 // tokens" message. Recovery is at the entry: a broken entry ends at its period
 // or at the first terminal that can begin the next entry, so a missing period
@@ -61,6 +67,7 @@ int yylex(YYSTYPE *value, YYLTYPE *location);
 #include "frontend/copy_inclusion.h"
 #include "frontend/declaration_table.h"
 #include "frontend/keywords.h"
+#include "frontend/lenient_tokens.h"
 #include "diagnostics/message_store.h"
 #include "support/identifier_table.h"
 #include "support/run_state.h"
@@ -139,6 +146,10 @@ struct ParserState {
   Sections sections;
   // File descriptions in a copybook (start symbol 3) are warned about.
   bool noteFileDescriptions = false;
+  // The level of the ordinary entry being read, for REDEFINES by position.
+  int entryLevel = 0;
+  // -lenient: the dialect words and literal forms between scanner and parser.
+  LenientTokenFilter lenientTokens;
 };
 RunSlot<ParserState> state;
 
@@ -218,6 +229,81 @@ tTree prepend(tTree element, tTree list) {
   tTree *next = Tree_Next(element);
   if (next != nullptr) *next = list;
   return element;
+}
+
+// --- -lenient: constants and REDEFINES by position --------------------------
+
+// The integer an arithmetic constant expression of integer literals has;
+// false for anything else (a name, a string, a division that leaves a rest).
+bool integerValue(tTree expression, long &value) {
+  if (auto *integer = as_if<tree::integer>(expression)) {
+    value = integer->Value;
+    return true;
+  }
+  if (auto *parentheses = as_if<tree::parentheses>(expression))
+    return integerValue(parentheses->expression, value);
+  auto *binary = as_if<tree::binary>(expression);
+  long left = 0, right = 0;
+  if (binary == nullptr || !integerValue(binary->lop, left) || !integerValue(binary->rop, right))
+    return false;
+  switch (binary->operator_ - cwPlus) {
+  case 0: value = left + right; return true;
+  case 1: value = left - right; return true;
+  case 2: value = left * right; return true;
+  case 3:
+    if (right == 0 || left % right != 0) return false;
+    value = left / right;
+    return true;
+  default: return false;
+  }
+}
+
+// The literal terminal that stands for the value of a constant, or code 0
+// when the value is none that may stand in for a literal.
+tToken constantToken(tTree expression) {
+  tToken token;
+  token.attribute.Word = token.attribute.Spelling = NoIdent;
+  long value = 0;
+  if (integerValue(expression, value)) {
+    const std::string text = std::to_string(value);
+    token.code = value >= 1 && value <= 49 ? tok::level_number
+                 : value >= 0              ? tok::unsigned_integer
+                                           : tok::minus_integer;
+    token.attribute.Text = PutString(text.data(), text.size());
+    token.attribute.Value = value;
+  } else if (auto *string = as_if<tree::string>(expression)) {
+    token.code = tok::string;
+    token.attribute.Text = string->Value;
+  } else if (auto *real = as_if<tree::real>(expression)) {
+    token.code = tok::real;
+    token.attribute.Text = real->Value;
+  }
+  return token;
+}
+
+// A constant (level 78 or CONSTANT, read as level 78): it takes no storage
+// and makes no definition; its name stands for its value from here on.
+tTree constantEntry(tTree entry) {
+  auto *constant = as<tree::format_4>(entry);
+  ErrorMessageI(xxConstantEntry, xxWarning, constant->pos, xxIdent, &constant->name);
+  const tToken value = constantToken(constant->expression);
+  if (value.code != 0)
+    state().lenientTokens.defineConstant(constant->name, value);
+  return entry;
+}
+
+// COBOL's rule: the object of REDEFINES is the preceding entry of the same
+// level. When that entry has the name written, the reference is resolved to
+// it, with a warning where the search by name would have found another entry
+// or several.
+void redefinesByPosition(tTree object) {
+  auto *name = as<tree::name>(object);
+  tree::decl *preceding = PrecedingEntryOfLevel(state().entryLevel);
+  if (preceding == nullptr || preceding->name != name->name)
+    return;
+  if (Identify(name->name) != preceding || search_count() != 1)
+    ErrorMessageI(xxRedefinesByPosition, xxWarning, name->bpos, xxIdent, &name->name);
+  name->decl = preceding;
 }
 
 // --- pictures --------------------------------------------------------------
@@ -617,7 +703,8 @@ void yyerror(YYLTYPE *, const char *);
 %type <descriptions> descriptions descriptions_ne
 %type <head> entry_1_head report_group_head
 %type <word> inclure_prefix usage_word sign_position key_direction affix_mode type_word control_type
-%type <flag> opt_separate opt_native
+%type <flag> opt_separate opt_native opt_signedness
+%type <tree> entry_constant
 
 %type <tree> file_descriptions file_descriptions_ne file_description fd_head
 %type <tree> cd_entries rd_entries
@@ -849,6 +936,7 @@ data_entry
   | entry_66
   | entry_78
   | entry_88
+  | entry_constant
   ;
 
 /* ---- ordinary entries ------------------------------------------------------ */
@@ -872,9 +960,12 @@ entry_1
 
 entry_1_head
   : level_number entry_name
-      { $$ = makeHead($1, static_cast<int>($1.Value) + $1.Increment, $2.Word != NoIdent ? &$2 : nullptr); }
+      {
+        $$ = makeHead($1, static_cast<int>($1.Value) + $1.Increment, $2.Word != NoIdent ? &$2 : nullptr);
+        state().entryLevel = $$.level;
+      }
   | "77" entry_name
-      { $$ = makeHead($1, 77, $2.Word != NoIdent ? &$2 : nullptr); }
+      { $$ = makeHead($1, 77, $2.Word != NoIdent ? &$2 : nullptr); state().entryLevel = 77; }
   ;
 
 entry_name
@@ -897,6 +988,8 @@ clause
   : REDEFINES data_name
       {
         tTree object = nameNode($2);
+        if (Lenient())
+          redefinesByPosition(object);
         Eval(object);
         $$ = mredefines(NoTree, @$.first, @$.last, cwRedefines, object);
       }
@@ -915,6 +1008,10 @@ clause
   | JUSTIFIED RIGHT        { $$ = plainClause(@$, cwJustified); }
   | BLANK opt_when zero_word { $$ = plainClause(@$, cwBlank); }
   | value_clause
+  /* -lenient: IBM's DATE FORMAT (FORMAT stands for both words), read and
+     ignored. */
+  | FORMAT opt_is data_name
+      { ErrorMessage(xxDateFormatIgnored, xxWarning, @1.first); $$ = NoTree; }
   ;
 
 opt_when : %empty | WHEN ;
@@ -1018,6 +1115,22 @@ usage_word
   | PROCEDURE_POINTER  { $$ = cwProcedurePointer; }
   | DB_KEY             { $$ = cwDbKey; }
   | CURSOR             { $$ = cwCursor; }
+  /* -lenient: the usages of COBOL 2002/2014 and IBM. */
+  | BINARY_CHAR opt_signedness    { $$ = $2 ? cwBinaryCharUnsigned : cwBinaryChar; }
+  | BINARY_SHORT opt_signedness   { $$ = $2 ? cwBinaryShortUnsigned : cwBinaryShort; }
+  | BINARY_LONG opt_signedness    { $$ = $2 ? cwBinaryLongUnsigned : cwBinaryLong; }
+  | BINARY_DOUBLE opt_signedness  { $$ = $2 ? cwBinaryDoubleUnsigned : cwBinaryDouble; }
+  | FLOAT_SHORT        { $$ = cwFloatShort; }
+  | FLOAT_LONG         { $$ = cwFloatLong; }
+  | NATIONAL           { $$ = cwNational; }
+  | FUNCTION_POINTER   { $$ = cwFunctionPointer; }
+  ;
+
+/* true: UNSIGNED */
+opt_signedness
+  : %empty     { $$ = false; }
+  | SIGNED     { $$ = false; }
+  | UNSIGNED   { $$ = true; }
   ;
 
 sign_clause
@@ -1172,8 +1285,28 @@ entry_78
         $$ = declareEntry(mformat_4(NoTree, 78, $1.Text, $2.Word, $2.Position, $2.Spelling,
                                     $2.EndPosition, $2.Prefixed, $1.Position, @6.last, $5),
                           78);
+        if (Lenient())
+          $$ = constantEntry($$);
       }
   ;
+
+/* 01 NAME [IS GLOBAL] CONSTANT AS literal (only under -lenient): declared as
+   a level-78 entry, which takes no storage; clauses before CONSTANT are read
+   and dropped. The clause list comes first so that the state after the
+   entry's head keeps its one default reduction: an entry broken right after
+   its name is then still recovered as an entry. */
+entry_constant
+  : entry_1_head clause_list CONSTANT opt_as constant_expression "."
+      {
+        const tEntryHead &h = $1;
+        $$ = constantEntry(declareEntry(mformat_4(NoTree, 78, h.levelString, h.name, h.pos,
+                                                  h.spelling, h.epos1, h.replaced, h.bpos,
+                                                  @6.last, $5),
+                                        78));
+      }
+  ;
+
+opt_as : %empty | AS ;
 
 constant_expression
   : constant_term
@@ -1226,6 +1359,8 @@ condition_value
 condition_literal
   : literal
   | figurative_constant
+  /* -lenient: NULL in a level-88 entry. */
+  | condition_null { $$ = mfigurative_literal($1.Position, $1.EndPosition, cwNull); }
   | ALL literal
       { $$ = munary(@$.first, @$.last, cwAll, $1.Position, $1.EndPosition, $2); }
   | ALL figurative_constant
@@ -2023,7 +2158,13 @@ static int yyreport_syntax_error(const yypcontext_t *context) {
   std::vector<yysymbol_kind_t> kinds(YYNTOKENS);
   const int count = yypcontext_expected_tokens(context, kinds.data(), YYNTOKENS);
   std::vector<int> codes;
-  for (int i = 0; i < count; ++i) codes.push_back(terminalCodes()[static_cast<std::size_t>(kinds[static_cast<std::size_t>(i)])]);
+  for (int i = 0; i < count; ++i) {
+    const int code = terminalCodes()[static_cast<std::size_t>(kinds[static_cast<std::size_t>(i)])];
+    // The default reading never delivers the dialect terminals, so it never
+    // expects them either.
+    if (code <= MaxDefaultTerminal || Lenient())
+      codes.push_back(code);
+  }
   std::sort(codes.begin(), codes.end());
   std::string expected;
   for (int code : codes) {
@@ -2045,12 +2186,21 @@ int yylex(YYSTYPE *value, YYLTYPE *location) {
     location->first = location->last = NoPosition;
     return start;
   }
-  const int code = GetToken();
-  value->tok = Attribute();
-  location->first = Attribute().Position;
-  location->last = Attribute().Position;
-  state().currentCode = code;
-  return code;
+  tToken token;
+  if (Lenient() && !state().replacingMode) {
+    token = state().lenientTokens.next([] {
+      const int code = GetToken();
+      return tToken{code, Attribute()};
+    });
+  } else {
+    token.code = GetToken();
+    token.attribute = Attribute();
+  }
+  value->tok = token.attribute;
+  location->first = token.attribute.Position;
+  location->last = token.attribute.Position;
+  state().currentCode = token.code;
+  return token.code;
 }
 
 const char *yyGetTokenName(int code) {

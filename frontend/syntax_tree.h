@@ -202,8 +202,9 @@ tTree &TreeRoot();
 
 // Word codes: the 16-bit codes under which keyword-valued fields are stored,
 // one constant cw<id> each (frontend/word_codes.def). cobol_word[code] is
-// the code's text; code 0 is "none", 494 is empty.
+// the code's text; code 0 is "none", 494 is empty, 495 on are
+// usages that -lenient reads.
 #define WORD(code, id, text) inline constexpr std::uint16_t cw##id = code;
 #include "frontend/word_codes.def"
-inline constexpr int CobolWordCount = cwEmpty + 1;
+inline constexpr int CobolWordCount = cwFunctionPointer + 1;
 extern const char *const cobol_word[CobolWordCount];

@@ -30,6 +30,9 @@ FuzzOptions FuzzInput::options() const {
   if ((flags_ & 0x20) != 0)
     c.compatLevel = VexCblConfig::compat300;
   c.packedDefaultAsText = (flags_ & 0x40) != 0;
+  // -ta matters only with -compat 300; without it the bit picks -lenient, so
+  // the relaxed reading is fuzzed as well.
+  options.frontEnd.lenient = c.lenient = c.packedDefaultAsText && !c.compat300Output();
   if ((flags_ & 0x80) != 0)
     c.namespaceName = "a.b";
   return options;
@@ -67,14 +70,14 @@ std::string FuzzScratch::writeTree(std::string_view tree) const {
   std::size_t at = 0;
   for (;;) {
     const std::size_t next = tree.find(marker, at);
-    write(name, tree.substr(at, next == std::string_view::npos ? std::string_view::npos : next - at));
+    write(name,
+          tree.substr(at, next == std::string_view::npos ? std::string_view::npos : next - at));
     if (next == std::string_view::npos)
       break;
     const std::size_t lineEnd = tree.find('\n', next);
-    const std::string_view wanted =
-        tree.substr(next + marker.size(), lineEnd == std::string_view::npos
-                                              ? std::string_view::npos
-                                              : lineEnd - next - marker.size());
+    const std::string_view wanted = tree.substr(
+        next + marker.size(), lineEnd == std::string_view::npos ? std::string_view::npos
+                                                                : lineEnd - next - marker.size());
     name.clear();
     for (char c : wanted)
       if (std::isalnum(static_cast<unsigned char>(c)) && name.size() < 30)

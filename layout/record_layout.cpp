@@ -16,6 +16,7 @@
 namespace {
 
 constexpr int levelRenames = 66;
+constexpr int levelConstant = 78;
 constexpr int levelCondition = 88;
 
 std::int64_t roundUp(std::int64_t value, std::int64_t boundary) {
@@ -80,9 +81,42 @@ Storage elementaryStorage(int usage, VexCblPicture *picture, bool separateSign) 
     return {4, 4, "OBJECT REFERENCE"};
   case cwProcedurePointer:
     return {8, 8, "PROCEDURE-POINTER"};
+  // The usages that only -lenient reads: the binary ones by their fixed
+  // size, FLOAT-SHORT and FLOAT-LONG as COMP-1 and COMP-2, FUNCTION-POINTER
+  // as IBM stores it (the size of POINTER), NATIONAL two bytes a character.
+  case cwBinaryChar:
+  case cwBinaryCharUnsigned:
+    return {1, 1, "BINARY-CHAR"};
+  case cwBinaryShort:
+  case cwBinaryShortUnsigned:
+    return {2, 2, "BINARY-SHORT"};
+  case cwBinaryLong:
+  case cwBinaryLongUnsigned:
+    return {4, 4, "BINARY-LONG"};
+  case cwBinaryDouble:
+  case cwBinaryDoubleUnsigned:
+    return {8, 8, "BINARY-DOUBLE"};
+  case cwFloatShort:
+    return {4, 4, "FLOAT-SHORT"};
+  case cwFloatLong:
+    return {8, 8, "FLOAT-LONG"};
+  case cwFunctionPointer:
+    return {4, 4, "FUNCTION-POINTER"};
+  case cwNational:
+    return {2L * size, 1, "NATIONAL", picture != nullptr};
   default:
     return {0, 1, "", false};
   }
+}
+
+bool isUnsignedDialectBinary(int usage) {
+  return usage == cwBinaryCharUnsigned || usage == cwBinaryShortUnsigned ||
+         usage == cwBinaryLongUnsigned || usage == cwBinaryDoubleUnsigned;
+}
+
+bool isDialectBinary(int usage) {
+  return isUnsignedDialectBinary(usage) || usage == cwBinaryChar || usage == cwBinaryShort ||
+         usage == cwBinaryLong || usage == cwBinaryDouble;
 }
 
 const char *usageName(int usage) { return elementaryStorage(usage, nullptr, false).usage; }
@@ -111,12 +145,15 @@ bool isSeparate(int sign) {
 
 class LayoutWalk {
 public:
-  explicit LayoutWalk(const VexCblConfig &options) : conv_(options) { conv_.report.silent = true; }
+  explicit LayoutWalk(const VexCblConfig &options) : conv_(options), lenient_(options.lenient) {
+    conv_.report.silent = true;
+  }
 
   // The records of one declaration list, appended to `result`; the records
   // of a file or sort-file description are records like the others.
   void records(Tree_Node *entries, std::vector<RecordLayout> &result) {
     VexCblGrpContext topLevel;
+    topLevel.numberRepeatedNames = lenient_;
     records(entries, topLevel, result);
   }
 
@@ -142,7 +179,7 @@ private:
         }
         continue;
       }
-      if (entry->level == levelCondition)
+      if (entry->level == levelCondition || (lenient_ && entry->level == levelConstant))
         continue;
       result.emplace_back();
       record_ = &result.back();
@@ -159,7 +196,7 @@ private:
   Extent place(const tree::decl &decl, VexCblGrpContext &grp, const std::string &parentPath,
                int depth, std::int64_t at, const std::string &redefinesPath) {
     VexCblObjContext item;
-    item.isGroup = startsGroup(decl) ? 1 : 0;
+    item.isGroup = startsGroup(decl, lenient_) ? 1 : 0;
     vexCblAheadObjExtr(decl.object, item);
     const VexCblReportContext report(conv_.report, item.name.c_str(), &decl.position);
     vexCblExtractObj(conv_, decl.object, item);
@@ -226,7 +263,7 @@ private:
       }
       extent.length = storage.length;
       occurrenceMin = storage.length;
-      describeElementary(record_->items[index], item, storage, sign);
+      describeElementary(record_->items[index], item, storage, usage, sign);
       conditions(decl.fields, index);
     }
     LayoutItem &out = record_->items[index];
@@ -298,14 +335,22 @@ private:
     return GetCStr(target->name);
   }
 
-  static bool startsGroup(const tree::decl &decl) {
+  // As the converter decides it: under -lenient, condition names before the
+  // first member do not count.
+  static bool startsGroup(const tree::decl &decl, bool lenient) {
     const auto *first = as_if<tree::decl>(decl.fields);
+    while (lenient && first != nullptr && first->level == levelCondition)
+      first = as_if<tree::decl>(first->next);
     return first != nullptr && first->level != levelCondition && first->level != levelRenames;
   }
 
   void describeElementary(LayoutItem &out, VexCblObjContext &item, const Storage &storage,
-                          int sign) {
+                          int usage, int sign) {
     out.usage = storage.usage;
+    if (isDialectBinary(usage)) {
+      out.isSigned = !isUnsignedDialectBinary(usage);
+      return;
+    }
     if (!item.picture)
       return;
     VexCblPicture &picture = *item.picture;
@@ -390,6 +435,7 @@ private:
   }
 
   VexCblConversion conv_;
+  bool lenient_;
   RecordLayout *record_ = nullptr;
   std::unordered_map<const tree::decl *, std::size_t> itemIndex_;
   bool variableSeen_ = false;

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "converter/item_contexts.h"
 #include "converter/filler_names.h"
+#include "converter/item_contexts.h"
 
 namespace {
 
@@ -98,6 +98,25 @@ TEST(ContextUniqueName, OnlyTheExactWordFillerIsReplaced) {
   EXPECT_EQ(vexCblGetUniqName(record, item("A")), "A");
   EXPECT_EQ(vexCblGetUniqName(record, item("A")), "A");
   EXPECT_EQ(record.fillerCount, 0);
+}
+
+TEST(ContextUniqueName, RepeatedNamesAreNumberedPerGroupUnderLenient) {
+  VexCblGrpContext record;
+  record.numberRepeatedNames = true;
+  EXPECT_EQ(vexCblGetUniqName(record, item("VAR1")), "VAR1");
+  EXPECT_EQ(vexCblGetUniqName(record, item("FILLER")), "FILLER1");
+  EXPECT_EQ(vexCblGetUniqName(record, item("VAR1")), "VAR1_2");
+  EXPECT_EQ(vexCblGetUniqName(record, item("FILLER")), "FILLER2");
+  EXPECT_EQ(vexCblGetUniqName(record, item("VAR1")), "VAR1_3");
+  // The spelling counts: a name written in another case is another name.
+  EXPECT_EQ(vexCblGetUniqName(record, item("var1")), "var1");
+  // A member group numbers its own members and inherits the choice.
+  VexCblObjContext groupItem;
+  groupItem.name = "GRP";
+  VexCblGrpContext member;
+  member.populate(record, groupItem);
+  EXPECT_TRUE(member.numberRepeatedNames);
+  EXPECT_EQ(vexCblGetUniqName(member, item("VAR1")), "VAR1");
 }
 
 TEST(ContextDescription, WordsAreSeparatedBySingleBlanks) {

@@ -15,8 +15,10 @@
 # With VEX_CORPUS_MODE=program every file runs with -program, and the rule is
 # the one for whole programs: a file that GnuCOBOL accepts and that is a
 # whole program (or a program without PROCEDURE DIVISION) must convert unless
-# EXPECTED lists it. A row of EXPECTED that begins with a mode ("program")
-# and a tab holds for that mode only; the other rows for the copybook mode.
+# EXPECTED lists it. With VEX_CORPUS_MODE=lenient every file runs with
+# -lenient under the copybook rule. A row of EXPECTED that begins with a mode
+# ("program", "lenient") and a tab holds for that mode only; the other rows
+# for the copybook mode.
 set -uo pipefail
 
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
@@ -27,7 +29,7 @@ binary=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
 mode=${VEX_CORPUS_MODE:-copybook}
 case $mode in
-copybook | program) ;;
+copybook | program | lenient) ;;
 *)
   echo "unknown VEX_CORPUS_MODE: $mode" >&2
   exit 2
@@ -91,7 +93,7 @@ declare -A listed
 while IFS=$'\t' read -r path outcome reason; do
   case $path in '' | '#'*) continue ;; esac
   row_mode=copybook
-  if [ "$path" = program ]; then
+  if [ "$path" = program ] || [ "$path" = lenient ]; then
     row_mode=$path
     path=$outcome
     outcome=${reason%%$'\t'*}
@@ -140,6 +142,7 @@ while IFS=$'\t' read -r path _repo orig _commit _licence _lines notes fixed_ok f
     args+=(-f)
   fi
   [ "$mode" = program ] && args+=(-program)
+  [ "$mode" = lenient ] && args+=(-lenient)
   (cd "$work" && TMPDIR="$work/tmp" timeout -s KILL "$limit" "$binary" "${args[@]}" \
     </dev/null >"$work/stdout" 2>"$work/stderr")
   status=$?
@@ -153,7 +156,7 @@ while IFS=$'\t' read -r path _repo orig _commit _licence _lines notes fixed_ok f
     is_program=yes
   if { [ "$fixed_ok" = yes ] || [ "$free_ok" = yes ]; } &&
     [[ $notes != *"procedure-code copybook"* ]]; then
-    if { [ "$mode" = copybook ] && [ "$is_program" = no ]; } ||
+    if { [ "$mode" != program ] && [ "$is_program" = no ]; } ||
       { [ "$mode" = program ] && [ "$is_program" = yes ]; }; then
       eligible=yes
     fi

@@ -33,7 +33,8 @@ ParseResult ParseWith(const std::string &source, FrontEndOptions options) {
 }
 
 ParseResult ParseCopybook(const std::string &source,
-                          const std::vector<std::pair<std::string, std::string>> &copybooks) {
+                          const std::vector<std::pair<std::string, std::string>> &copybooks,
+                          bool lenient) {
   const std::string path = WriteTempFile(source, "T.cpy");
   const auto folder = std::filesystem::path(path).parent_path();
   for (const auto &[name, text] : copybooks) {
@@ -46,6 +47,7 @@ ParseResult ParseCopybook(const std::string &source,
   std::filesystem::current_path(folder);
   FrontEndOptions options;
   options.messages = nullptr;
+  options.lenient = lenient;
   // The test's own run keeps the tree, so that the test can inspect it.
   FrontEndResult parsed = ::ParseCopybook("T.cpy", options, &RunState::active());
   std::filesystem::current_path(previous);

@@ -20,9 +20,10 @@ struct ParseResult {
 // Writes `source` to T.cpy in a fresh folder, with `copybooks` (path relative
 // to the folder, text) beside it, and runs the front end's entry point on it
 // in the test's run, without writing messages. The tree and the declarations
-// stay valid until the test ends.
+// stay valid until the test ends. `lenient` parses as -lenient does.
 ParseResult ParseCopybook(const std::string &source,
-                          const std::vector<std::pair<std::string, std::string>> &copybooks = {});
+                          const std::vector<std::pair<std::string, std::string>> &copybooks = {},
+                          bool lenient = false);
 
 // The same with the front end's options (`messages` is set to none).
 struct FrontEndOptions;

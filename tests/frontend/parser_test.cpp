@@ -3,7 +3,7 @@
 // the syntax-error count, the messages, the declaration table and, with the
 // option "tree", the syntax tree (see parse_support.h for the formats). The
 // option "program" parses it as a program file (-program), "files" as a
-// copybook that may hold file descriptions.
+// copybook that may hold file descriptions, "lenient" as -lenient does.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,9 +27,10 @@ TEST_F(ParserCases, EveryCaseGivesItsTreeAndMessages) {
     FrontEndOptions options;
     options.program = c.options.count("program") != 0;
     options.fileDescriptions = c.options.count("files") != 0;
+    options.lenient = c.options.count("lenient") != 0;
     const ParseResult r = options.program || options.fileDescriptions
                               ? ParseWith(c.input, options)
-                              : ParseCopybook(c.input, c.files);
+                              : ParseCopybook(c.input, c.files, options.lenient);
     std::string actual = "syntax errors: " + std::to_string(r.syntaxErrors) + "\n";
     if (!r.messages.empty())
       actual += "-- messages\n" + r.messages;
@@ -58,6 +59,29 @@ TEST_F(ParserCases, EveryBrokenEntryOfALongCopybookIsReported) {
   // Entries after the broken ones are still declared.
   ASSERT_NE(EntryOf("A39"), nullptr);
   EXPECT_EQ(EntryOf("C39")->level_number, 5);
+}
+
+// -lenient changes only what uses a dialect form: a copybook without any,
+// broken entries and their recovery included, parses to the same messages
+// and declarations.
+TEST_F(ParserCases, LenientReadsACopybookWithoutDialectFormsAsTheDefaultDoes) {
+  const std::string source = Fixed("01 R.\n"
+                                   "   05 A PIC X(4) VALUE 'AB'.\n"
+                                   "   05 B PIC X VALUE 1 2.\n"
+                                   "   05 C XX.\n"
+                                   "   05 D OCCURS 12 TIMES PIC 9.\n"
+                                   "   05 E REDEFINES D PIC X(12).\n"
+                                   "   05 G.\n"
+                                   "      88 G-ON VALUE 'Y'.\n"
+                                   "      10 H PIC X.\n"
+                                   "77 K PIC S9(4) COMP VALUE -1.\n");
+  const ParseResult strict = ParseCopybook(source);
+  const std::string strictDeclarations = DumpDeclarations();
+  const ParseResult lenient = ParseCopybook(source, {}, true);
+  EXPECT_EQ(lenient.syntaxErrors, strict.syntaxErrors);
+  EXPECT_EQ(lenient.messages, strict.messages);
+  EXPECT_EQ(DumpDeclarations(), strictDeclarations);
+  EXPECT_EQ(strict.syntaxErrors, 2);
 }
 
 } // namespace
