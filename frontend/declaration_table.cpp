@@ -130,7 +130,15 @@ int ChooseDepth(int level) {
       depth = 1;
     }
   } else if (level == 77 || level == 78) {
-    depth = 0;
+    // In a FILE section they stand among the records of the file being
+    // described, so that the records after them stay the file's.
+    if (Section() == dkFile) {
+      if (depth == 0)
+        state().stack[1] = {1, nullptr};
+      depth = 1;
+    } else {
+      depth = 0;
+    }
     state().current_level = 1;
   } else if (level >= 90 && level <= 99) {
     depth = 0;

@@ -1,4 +1,7 @@
       * Every relaxation of -lenient in one copybook.
+       >>DEFINE WITH-DATE
+       FD  ORDERS
+           RECORDING MODE IS F.
        78  KEY-LEN             VALUE 8.
        01  MAX-ITEMS CONSTANT AS 3.
        01  ORDER-REC.
@@ -16,4 +19,8 @@
                10  ITEM-ID     BINARY-LONG.
                10  ITEM-TAG    PIC X(2) VALUE 'A' & X'00'.
                10  ITEM-HEX    PIC X VALUE H'FF'.
+       >>IF WITH-DATE IS DEFINED
            05  ORD-DATE        PIC X(8) DATE FORMAT YYYYXXXX.
+       >>ELSE
+           05  ORD-DATE        PIC X(8).
+       >>END-IF
