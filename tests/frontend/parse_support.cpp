@@ -18,8 +18,13 @@
 #include "support/string_memory.h"
 #include "tokens_support.h"
 
-ParseResult ParseWith(const std::string &source, FrontEndOptions options) {
-  const std::string path = WriteTempFile(source, "T.cpy");
+namespace {
+
+// Runs the front end's entry point on `path` in the test's folder, in the
+// test's own run, so that the test can inspect the tree. Positions name the
+// file as the test calls it, not its temporary folder; COPY statements search
+// the test's folder, as the program's search would.
+ParseResult parseInFolder(const std::string &path, FrontEndOptions options) {
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(std::filesystem::path(path).parent_path());
   options.messages = nullptr;
@@ -32,6 +37,12 @@ ParseResult ParseWith(const std::string &source, FrontEndOptions options) {
   return result;
 }
 
+} // namespace
+
+ParseResult ParseWith(const std::string &source, FrontEndOptions options) {
+  return parseInFolder(WriteTempFile(source, "T.cpy"), options);
+}
+
 ParseResult ParseCopybook(const std::string &source,
                           const std::vector<std::pair<std::string, std::string>> &copybooks,
                           bool lenient) {
@@ -41,22 +52,9 @@ ParseResult ParseCopybook(const std::string &source,
     std::filesystem::create_directories((folder / name).parent_path());
     std::ofstream(folder / name, std::ios::binary) << text;
   }
-  // Positions name the file as the test calls it, not its temporary folder;
-  // COPY statements search the test's folder, as the program's search would.
-  const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(folder);
   FrontEndOptions options;
-  options.messages = nullptr;
   options.lenient = lenient;
-  // The test's own run keeps the tree, so that the test can inspect it.
-  FrontEndResult parsed = ::ParseCopybook("T.cpy", options, &RunState::active());
-  std::filesystem::current_path(previous);
-
-  ParseResult result;
-  result.syntaxErrors = parsed.syntaxErrors();
-  result.root = as<tree::data_division>(parsed.root());
-  result.messages = StoredMessages();
-  return result;
+  return parseInFolder(path, options);
 }
 
 tree::decl *DeclOf(const char *name) { return as_if<tree::decl>(Identify(MakeIdent(name))); }
