@@ -39,9 +39,12 @@ def decode_to_directory(client, copybook, paths, args, outdir, split_bytes, prog
     try:
         for done, future in enumerate(as_completed(futures), 1):
             split = index[future.key]
-            if future.status != "finished":
-                raise SplitFailed(_failure(split, future))
-            results[split.index] = future.result()
+            # result() rather than the status: a part whose result was held
+            # by a worker that died since is computed again, and waited for.
+            try:
+                results[split.index] = future.result()
+            except Exception as error:
+                raise SplitFailed(_failure(split, error)) from error
             if progress:
                 progress(done, len(splits))
     except BaseException:
@@ -51,8 +54,7 @@ def decode_to_directory(client, copybook, paths, args, outdir, split_bytes, prog
     return _write_success(outdir, results)
 
 
-def _failure(split, future):
-    error = future.exception()
+def _failure(split, error):
     text = str(error)
     if text.startswith(split.describe()):
         return text

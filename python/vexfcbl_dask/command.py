@@ -1,5 +1,6 @@
 """The vexfcbl-dask command line."""
 
+import logging
 import os
 import subprocess
 import sys
@@ -147,7 +148,8 @@ def main(argv):
     try:
         if settings["local"]:
             cluster = LocalCluster(n_workers=settings["local"], threads_per_worker=1,
-                                   processes=True, dashboard_address=None)
+                                   processes=True, dashboard_address=None,
+                                   silence_logs=logging.ERROR)
             client = Client(cluster)
         else:
             client = Client(settings["scheduler"], timeout="30s")
