@@ -1,5 +1,6 @@
 """vexfcbl-dask's run: one task per split on a Dask cluster, parts in input order, _SUCCESS last."""
 
+import dataclasses
 import json
 import os
 import shutil
@@ -29,7 +30,9 @@ def decode_to_directory(client, copybook, paths, args, outdir, split_bytes, prog
     splits = decoding.plan(copybook, paths, args, split_bytes)
     extension = _extension(args)
     os.makedirs(outdir, exist_ok=True)
-    futures = [client.submit(decoding.write_part, split, outdir, extension, pure=False,
+    task = decoding.shipped(decoding.write_part)
+    futures = [client.submit(task, dataclasses.asdict(split), outdir, extension,
+                             pure=False,
                              key=f"vexfcbl-part-{split.index:05d}-{os.getpid()}-{id(splits)}")
                for split in splits]
     index = {future.key: split for future, split in zip(futures, splits)}
@@ -49,6 +52,7 @@ def decode_to_directory(client, copybook, paths, args, outdir, split_bytes, prog
                 progress(done, len(splits))
     except BaseException:
         client.cancel(futures)
+        shutil.rmtree(os.path.join(outdir, "_temporary"), ignore_errors=True)
         raise
     shutil.rmtree(os.path.join(outdir, "_temporary"), ignore_errors=True)
     return _write_success(outdir, results)

@@ -1,14 +1,19 @@
 """Running vexfcbl-decode: split plans on the client, one byte range per task on a worker.
 
-Everything a task needs travels in a Split (the copybook's text included), so
-a worker needs only the decoder program and the data file's path.
+Everything a task needs travels with it: the copybook's text, and this module
+itself (shipped()), so a worker needs only the decoder program and the data
+file's path, not this package.
 """
 
 import dataclasses
+import decimal
+import json
+import logging
 import os
 import re
 import shutil
 import subprocess
+import sys
 import tempfile
 import uuid
 
@@ -177,11 +182,35 @@ def renumber(warnings, path, delta):
             for line in warnings]
 
 
-def write_part(split, outdir, extension):
+class _Shipped:
+    """A function of this module that pickles by value: unpickled on a worker,
+    it is the function itself, made from the bytes cloudpickle gives."""
+
+    def __init__(self, function):
+        self.function = function
+
+    def __call__(self, *args):
+        return self.function(*args)
+
+    def __reduce__(self):
+        import cloudpickle
+        cloudpickle.register_pickle_by_value(sys.modules[__name__])
+        return cloudpickle.loads, (cloudpickle.dumps(self.function),)
+
+
+def shipped(function):
+    """`function` (of this module) as a task that workers can run without the
+    vexfcbl_dask package: its code and this module's travel with it."""
+    return _Shipped(function)
+
+
+def write_part(fields, outdir, extension):
     """A task: decodes `split` into OUTDIR/part-NNNNN.EXT. The part is written
     under OUTDIR/_temporary with a name of its own and renamed when complete,
     so a task run twice (a worker died) leaves one whole part, never a
-    partial or doubled one. Returns the split's counts and warnings."""
+    partial or doubled one. `fields`: the Split as a dict. Returns the
+    split's counts and warnings."""
+    split = Split(**fields)
     name = f"part-{split.index:05d}.{extension}"
     temporary = os.path.join(outdir, "_temporary")
     os.makedirs(temporary, exist_ok=True)
@@ -195,3 +224,27 @@ def write_part(split, outdir, extension):
     return {"part": name, "file": split.path, "start": split.start, "end": split.end,
             "records_read": read, "records_written": written, "records_warned": warned,
             "warnings": warnings, "first_record": split.first_record}
+
+
+def _flat(value, prefix, into):
+    if isinstance(value, dict):
+        for key, item in value.items():
+            _flat(item, f"{prefix}.{key}" if prefix else key, into)
+    else:
+        into[prefix] = value
+    return into
+
+
+def records_of(fields, flatten):
+    """A task of read(): the records of one split (a Split as a dict) as dicts,
+    decimal numbers as decimal.Decimal; warnings go to the worker's log."""
+    _, _, _, warnings, text = run_split(Split(**fields), None)
+    log = logging.getLogger("vexfcbl_dask")
+    for line in warnings:
+        log.warning("%s", line)
+    records = [json.loads(line, parse_float=decimal.Decimal) for line in text.splitlines()]
+    if flatten:
+        # A record is one object named after its 01 level: its items become
+        # the columns (OCCURS tables stay lists).
+        records = [_flat(next(iter(r.values())) if len(r) == 1 else r, "", {}) for r in records]
+    return records
