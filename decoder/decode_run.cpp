@@ -337,7 +337,7 @@ private:
       }
       const auto past = std::find_if(spans.begin(), spans.end(),
                                      [this](const Span &span) { return span.start >= range_.end; });
-      const bool last = past != spans.end();
+      const bool rangeEnds = past != spans.end();
       spans.erase(past, spans.end());
       std::vector<std::thread> threads;
       const std::size_t share = (spans.size() + jobs - 1) / jobs;
@@ -361,7 +361,7 @@ private:
       counts.read += static_cast<long long>(spans.size());
       counts.written += static_cast<long long>(spans.size());
       window.consume(used);
-      if (last)
+      if (rangeEnds)
         return finish(window);
       want = batchBytes;
     }
