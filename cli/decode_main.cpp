@@ -1,4 +1,6 @@
 // vexfcbl-decode: option reading and usage text of the record decoder program.
+#include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -39,6 +41,11 @@ const char usageText[] =
     "\t-strict            - stop with status 1 at the first bad data.\n"
     "\t-j N               - decode F and L files with N threads (1 to 64);\n"
     "\t                     the output keeps the input order.\n"
+    "\t-range S:E[:N]     - only the records that begin in bytes S to E-1 of\n"
+    "\t                     the one data file (E empty: to its end); N: the\n"
+    "\t                     first one's number in the file (from -splits).\n"
+    "\t-splits SIZE       - print ranges S:E[:N] of about SIZE bytes (suffix\n"
+    "\t                     K, M or G) that start on records, one a line.\n"
     "\t-?, --help         - print this usage message.\n"
     "\t--version          - print the version.\n";
 
@@ -159,6 +166,46 @@ constexpr Option options[] = {
        if (v.empty() || *end != '\0' || n < 1 || n > 64)
          e.error("j", VexCmdError::invalidValue);
        s.decode.jobs = static_cast<int>(n);
+     }},
+    {"range", true,
+     [](const std::string &v, Settings &s, const VexCmdError &e) {
+       // START:END[:FIRST], END empty for the end of the file.
+       const std::size_t colon = v.find(':');
+       const std::size_t second = colon == std::string::npos ? colon : v.find(':', colon + 1);
+       const auto number = [](const std::string &text, long long &value) {
+         char *end = nullptr;
+         value = std::strtoll(text.c_str(), &end, 10);
+         return !text.empty() && std::isdigit(static_cast<unsigned char>(text[0])) && *end == '\0';
+       };
+       ByteRange range;
+       long long start = 0;
+       long long end = 0;
+       const std::string endText = v.substr(colon + 1, second - colon - 1);
+       if (colon == std::string::npos || !number(v.substr(0, colon), start) ||
+           (!endText.empty() && !number(endText, end)) ||
+           (second != std::string::npos && !number(v.substr(second + 1), range.firstRecord)) ||
+           (second != std::string::npos && range.firstRecord < 1) ||
+           (!endText.empty() && end < start))
+         e.error("range", VexCmdError::invalidValue);
+       range.start = start;
+       if (!endText.empty())
+         range.end = end;
+       s.decode.range = range;
+     }},
+    {"splits", true,
+     [](const std::string &v, Settings &s, const VexCmdError &e) {
+       char *end = nullptr;
+       long long n = std::strtoll(v.c_str(), &end, 10);
+       const std::string unit = end;
+       const int shift = unit.empty()  ? 0
+                         : unit == "K" ? 10
+                         : unit == "M" ? 20
+                         : unit == "G" ? 30
+                                       : -1;
+       if (v.empty() || !std::isdigit(static_cast<unsigned char>(v[0])) || shift < 0 || n <= 0 ||
+           n > (INT64_MAX >> shift))
+         e.error("splits", VexCmdError::invalidValue);
+       s.decode.splitSize = n << shift;
      }},
     {"-version", false,
      [](const std::string &, Settings &, const VexCmdError &e) {

@@ -1,5 +1,7 @@
 #pragma once
 // The choices of one decoding run, as vexfcbl-decode's command line gives them.
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,16 @@ struct SelectionRule {
   std::string field;
   std::string value;
   std::string target;
+};
+
+// -range START:END[:FIRST]: the records that begin in [start, end) of the one
+// data file; a VB range takes the blocks that begin in it. `firstRecord` is
+// the whole-file number of the range's first record, 0 when not given:
+// computed for F, 1 (numbered from the range's start) for V, VB and L.
+struct ByteRange {
+  std::int64_t start = 0;
+  std::int64_t end = INT64_MAX;
+  long long firstRecord = 0;
 };
 
 struct DecodeOptions {
@@ -28,4 +40,6 @@ struct DecodeOptions {
   bool strict = false;
   bool commaDecimalPoint = false; // -c
   int jobs = 1;                   // -j: threads for F and L files
+  std::optional<ByteRange> range; // -range
+  std::int64_t splitSize = 0;     // -splits: print the split plan instead of decoding
 };

@@ -2,6 +2,7 @@
 #include "decoder/decode_run.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <span>
 #include <thread>
@@ -9,10 +10,13 @@
 #include "converter/conversion_messages.h"
 #include "decoder/decode_plan.h"
 #include "decoder/record_decoder.h"
+#include "decoder/split_plan.h"
 #include "diagnostics/message_store.h"
 #include "layout/record_layout.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 struct FileClose {
   void operator()(std::FILE *file) const { std::fclose(file); }
@@ -22,7 +26,10 @@ using FileHandle = std::unique_ptr<std::FILE, FileClose>;
 // A window over a file that keeps at least the bytes asked for in memory.
 class InputWindow {
 public:
-  explicit InputWindow(std::FILE *file) : file_(file) { buffer_.resize(blockSize); }
+  // `position`: the file offset the stream stands at.
+  InputWindow(std::FILE *file, std::int64_t position) : file_(file), position_(position) {
+    buffer_.resize(blockSize);
+  }
   // Makes `count` bytes from the cursor available; fewer only at the end of the file.
   std::size_t ensure(std::size_t count) {
     if (end_ - begin_ >= count || eof_)
@@ -60,7 +67,7 @@ private:
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool eof_ = false;
-  std::int64_t position_ = 0;
+  std::int64_t position_;
 };
 
 std::size_t bigEndian16(std::string_view bytes) {
@@ -111,15 +118,47 @@ public:
       : options_(options), decoders_(decoders), decoder_(decoders.front()), out_(out),
         length_(length) {}
 
+  // Limits the next file() to the records that begin in `range`.
+  void limit(const ByteRange &range) {
+    range_ = range;
+    if (options_.recordFormat == RecordFormat::fixed)
+      range_.start = (range.start + length_ - 1) / length_ * length_;
+    numberBase_ = range.firstRecord > 0                          ? range.firstRecord - 1
+                  : options_.recordFormat == RecordFormat::fixed ? range_.start / length_
+                                                                 : 0;
+  }
+
   // False when -strict stopped the run.
   bool file(std::FILE *in, const std::string &name) {
-    InputWindow window(in);
     name_ = name;
+    // An L range that starts inside a line starts at the next line: one byte
+    // earlier is read so that a line starting exactly at the range's start is kept.
+    const bool skipLine = options_.recordFormat == RecordFormat::lines && range_.start > 0;
+    const std::int64_t seek = skipLine ? range_.start - 1 : range_.start;
+    if (seek > 0 && ::fseeko(in, seek, SEEK_SET) != 0) {
+      std::fprintf(stderr, "vexfcbl-decode: %s: cannot seek to byte %lld\n", name.c_str(),
+                   static_cast<long long>(seek));
+      failed_ = true;
+      return true;
+    }
+    InputWindow window(in, seek);
+    if (skipLine)
+      while (const std::size_t got = window.ensure(1 << 16)) {
+        const std::size_t newline = window.peek(got).find('\n');
+        window.consume(newline == std::string_view::npos ? got : newline + 1);
+        if (newline != std::string_view::npos)
+          break;
+      }
     if (decoders_.size() > 1 && (options_.recordFormat == RecordFormat::fixed ||
                                  options_.recordFormat == RecordFormat::lines))
       return parallel(window);
     while (true) {
       const std::int64_t start = window.position();
+      // A VB range ends at a block start: the records of a block that begins
+      // in the range are the range's.
+      if (start >= range_.end &&
+          (options_.recordFormat != RecordFormat::variableBlocked || blockLeft_ == 0))
+        return finish(window);
       std::string_view data;
       std::int64_t declared = -1;
       std::size_t consumed = 0;
@@ -234,8 +273,8 @@ private:
       ++counts.warned;
       for (const DecodeProblem &p : problems_) {
         warning_.clear();
-        appendWarning(warning_, options_.strict, name_, counts.read, start + dataOffset_ + p.offset,
-                      p);
+        appendWarning(warning_, options_.strict, name_, numberBase_ + counts.read,
+                      start + dataOffset_ + p.offset, p);
         std::fputs(warning_.c_str(), stderr);
         if (options_.strict)
           return false;
@@ -296,12 +335,16 @@ private:
         want *= 2;
         continue;
       }
+      const auto past = std::find_if(spans.begin(), spans.end(),
+                                     [this](const Span &span) { return span.start >= range_.end; });
+      const bool rangeEnds = past != spans.end();
+      spans.erase(past, spans.end());
       std::vector<std::thread> threads;
       const std::size_t share = (spans.size() + jobs - 1) / jobs;
       for (std::size_t j = 0; j < jobs; ++j) {
         const std::size_t first = std::min(spans.size(), j * share);
         const std::size_t last = std::min(spans.size(), first + share);
-        const long long number = counts.read + static_cast<long long>(first) + 1;
+        const long long number = numberBase_ + counts.read + static_cast<long long>(first) + 1;
         threads.emplace_back([this, &spans, &chunks, j, first, last, number] {
           work(decoders_[j], std::span<const Span>(spans.data() + first, last - first), number,
                chunks[j]);
@@ -318,6 +361,8 @@ private:
       counts.read += static_cast<long long>(spans.size());
       counts.written += static_cast<long long>(spans.size());
       window.consume(used);
+      if (rangeEnds)
+        return finish(window);
       want = batchBytes;
     }
   }
@@ -363,16 +408,56 @@ private:
   std::vector<DecodeProblem> problems_;
   std::size_t blockLeft_ = 0;
   std::int64_t dataOffset_ = 0;
+  ByteRange range_;
+  long long numberBase_ = 0; // the whole-file number of the record before the first
 
 public:
   bool failed_ = false;
 };
+
+// -splits: one line START:END:FIRST per range (START:END for L).
+int writeSplits(const std::string &path, const DecodeOptions &options, std::int64_t length,
+                std::FILE *out) {
+  std::string warnings;
+  std::vector<SplitRange> ranges;
+  try {
+    ranges = planSplits(path, options.recordFormat, length, options.splitSize, warnings);
+  } catch (const SplitError &error) {
+    std::fputs(warnings.c_str(), stderr);
+    std::fputs(error.message.c_str(), stderr);
+    return 1;
+  }
+  std::fputs(warnings.c_str(), stderr);
+  for (const SplitRange &range : ranges) {
+    if (range.firstRecord > 0)
+      std::fprintf(out, "%lld:%lld:%lld\n", static_cast<long long>(range.start),
+                   static_cast<long long>(range.end), range.firstRecord);
+    else
+      std::fprintf(out, "%lld:%lld\n", static_cast<long long>(range.start),
+                   static_cast<long long>(range.end));
+  }
+  if (std::fflush(out) != 0) {
+    std::fputs("vexfcbl-decode: cannot write the splits\n", stderr);
+    return 1;
+  }
+  return 0;
+}
 
 } // namespace
 
 int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
                 const DecodeOptions &options, const std::vector<std::string> &dataFiles,
                 const std::string &outputFile) {
+  if ((options.range || options.splitSize > 0) &&
+      (dataFiles.size() != 1 || dataFiles.front() == "-")) {
+    std::fprintf(stderr, "vexfcbl-decode: -%s needs exactly one data file, not standard input\n",
+                 options.range ? "range" : "splits");
+    return 1;
+  }
+  if (options.range && options.splitSize > 0) {
+    std::fputs("vexfcbl-decode: -range and -splits cannot be combined\n", stderr);
+    return 1;
+  }
   const std::optional<CodePage> page = CodePage::open(options.codePage);
   if (!page) {
     std::fprintf(stderr, "vexfcbl-decode: code page %s is not known\n", options.codePage.c_str());
@@ -408,6 +493,22 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
     std::fputs("vexfcbl-decode: the record has no length\n", stderr);
     return 1;
   }
+  if (options.range) {
+    std::error_code error;
+    const auto size = static_cast<std::int64_t>(fs::file_size(dataFiles.front(), error));
+    if (error) {
+      std::fprintf(stderr, "vexfcbl-decode: cannot read %s\n", dataFiles.front().c_str());
+      return 1;
+    }
+    if (options.range->start > size) {
+      std::fprintf(stderr,
+                   "vexfcbl-decode: %s: the range starts at byte %lld, beyond the end of the "
+                   "file (%lld bytes)\n",
+                   dataFiles.front().c_str(), static_cast<long long>(options.range->start),
+                   static_cast<long long>(size));
+      return 1;
+    }
+  }
 
   FileHandle output;
   std::FILE *out = stdout;
@@ -421,6 +522,8 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
   }
   static char outputBuffer[1 << 20];
   std::setvbuf(out, outputBuffer, _IOFBF, sizeof outputBuffer);
+  if (options.splitSize > 0)
+    return writeSplits(dataFiles.front(), options, length, out);
   // -strict stops at the first bad record, which one thread finds in order.
   const int jobs = options.strict ? 1 : options.jobs;
   std::vector<RecordDecoder> decoders;
@@ -429,6 +532,8 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
   RecordDecoder &decoder = decoders.front();
   Run run(options, decoders, out, length);
   run.page_space_ = page->space();
+  if (options.range)
+    run.limit(*options.range);
   const std::string header = decoder.header();
   std::fwrite(header.data(), 1, header.size(), out);
   bool completed = true;

@@ -10,6 +10,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 DESTDIR="$scratch/dest" cmake --install "$build" --prefix /usr >/dev/null
 root="$scratch/dest/usr"
 for f in bin/vexfcbl bin/vexfcbl-decode share/man/man1/vexfcbl.1 share/man/man1/vexfcbl-decode.1 \
+         share/man/man1/vexfcbl-dask.1 \
          share/vexfcbl/vexfcbl.xsd share/vexfcbl/vexfcbl-definitions.xsd \
          share/vexfcbl/layout.schema.json share/doc/vexfcbl/examples/CUSTREC.cpy; do
   [ -f "$root/$f" ] || fail "not installed: $f"
@@ -33,9 +34,27 @@ fi
 grep -qE '^vexfcbl-decode [0-9]+\.[0-9]+\.[0-9]+( \(git [0-9a-f]+\))?$' <<<"$("$root/bin/vexfcbl-decode" --version)" ||
   fail "vexfcbl-decode --version: $("$root/bin/vexfcbl-decode" --version)"
 
+# vexfcbl-dask: the command finds its package and the decoder beside it; on
+# a local cluster of one worker its parts are what the installed decoder writes.
+[ -x "$root/bin/vexfcbl-dask" ] || fail "vexfcbl-dask not installed"
+[ -f "$root/lib/python3/dist-packages/vexfcbl_dask/__init__.py" ] || fail "vexfcbl_dask not installed"
+mkdir "$scratch/d"
+printf '       01  R.\n           05  R-A  PIC X(4).\n           05  R-N  PIC 9(4).\n' >"$scratch/d/r.cpy"
+printf 'ABCD0001EFGH0002IJKL00X3MNOP0004QRST0005' >"$scratch/d/r.dat"
+(cd "$scratch/d" && "$root/bin/vexfcbl-decode" -i r.cpy -codepage ASCII -o single r.dat 2>single.err) ||
+  fail "installed vexfcbl-decode failed"
+(cd "$scratch/d" && env -u VEXFCBL_DECODE PYTHONDONTWRITEBYTECODE=1 "$root/bin/vexfcbl-dask" -i r.cpy \
+  -codepage ASCII --local 1 --split-mb 0.00001 -o out r.dat 2>dask.err) ||
+  fail "installed vexfcbl-dask failed: $(cat "$scratch/d/dask.err")"
+[ "$(ls "$scratch/d/out" | tr '\n' ' ')" = "_SUCCESS part-00000.jsonl part-00001.jsonl part-00002.jsonl part-00003.jsonl part-00004.jsonl " ] ||
+  fail "vexfcbl-dask parts: $(ls "$scratch/d/out")"
+cat "$scratch/d"/out/part-* | cmp - "$scratch/d/single" || fail "vexfcbl-dask parts differ from one run"
+grep -q 'r.dat: record 3, byte 20: R.R-N: invalid zoned decimal' "$scratch/d/dask.err" ||
+  fail "vexfcbl-dask warnings: $(cat "$scratch/d/dask.err")"
+
 # Man pages: no groff warning, and every option the programs' --help lists
 # is described.
-for page in vexfcbl vexfcbl-decode; do
+for page in vexfcbl vexfcbl-decode vexfcbl-dask; do
   file="$root/share/man/man1/$page.1"
   warnings=$(groff -man -z -ww "$file" 2>&1)
   [ -z "$warnings" ] || fail "$page.1: $warnings"

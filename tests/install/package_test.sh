@@ -11,7 +11,9 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch" >"$scratch/log" 2
 deb=$(ls "$scratch"/vexfcbl_*.deb)
 info=$(dpkg-deb -I "$deb")
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
-for f in ./usr/bin/vexfcbl ./usr/bin/vexfcbl-decode ./usr/share/man/man1/vexfcbl.1 \
+for f in ./usr/bin/vexfcbl ./usr/bin/vexfcbl-decode ./usr/bin/vexfcbl-dask \
+         ./usr/lib/python3/dist-packages/vexfcbl_dask/__init__.py ./usr/share/man/man1/vexfcbl-dask.1 \
+         ./usr/share/man/man1/vexfcbl.1 \
          ./usr/share/man/man1/vexfcbl-decode.1 ./usr/share/vexfcbl/vexfcbl.xsd \
          ./usr/share/vexfcbl/vexfcbl-definitions.xsd ./usr/share/vexfcbl/layout.schema.json \
          ./usr/share/doc/vexfcbl/examples/CUSTREC.cpy; do
@@ -29,4 +31,5 @@ else
   grep -q 'mimalloc' <<<"$depends" && fail "mimalloc not linked but a dependency: $depends"
 fi
 grep -qi 'xerces' <<<"$depends" && fail "Xerces is a dependency: $depends"
+grep -qE '^ Recommends:.*python3-distributed' <<<"$info" || fail "python3-distributed not recommended"
 echo "package: ok ($depends)"

@@ -1,0 +1,250 @@
+"""Running vexfcbl-decode: split plans on the client, one byte range per task on a worker.
+
+Everything a task needs travels with it: the copybook's text, and this module
+itself (shipped()), so a worker needs only the decoder program and the data
+file's path, not this package.
+"""
+
+import dataclasses
+import decimal
+import json
+import logging
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import uuid
+
+# The decoder options a caller may give, by their Python names: value options
+# take a string or number, list options repeat, flags are booleans.
+VALUE_OPTIONS = {"recfm": "-recfm", "lrecl": "-lrecl", "codepage": "-codepage",
+                 "dbcs": "-dbcs", "byteorder": "-byteorder", "float": "-float",
+                 "record": "-record", "format": "-format"}
+LIST_OPTIONS = {"when": "-when", "copy_dirs": "-d", "extensions": "-e"}
+FLAG_OPTIONS = {"fillers": "-fillers", "trim": "-trim", "strict": "-strict",
+                "comma": "-c", "free": "-f"}
+
+_SUMMARY = re.compile(r"^vexfcbl-decode: (\d+) records read, (\d+) written, (\d+) with warnings$")
+
+
+class DecodeError(Exception):
+    """The decoder refused the copybook, the options or a split, or could not read or write."""
+
+
+def decoder_program():
+    """The vexfcbl-decode to run: $VEXFCBL_DECODE, the one installed beside this
+    package (PREFIX/bin for PREFIX/lib/python3/dist-packages), or the one on PATH."""
+    named = os.environ.get("VEXFCBL_DECODE")
+    if named:
+        return named
+    here = os.path.dirname(os.path.abspath(__file__))
+    beside = os.path.normpath(os.path.join(here, "..", "..", "..", "..", "bin", "vexfcbl-decode"))
+    if os.access(beside, os.X_OK):
+        return beside
+    found = shutil.which("vexfcbl-decode")
+    if not found:
+        raise DecodeError("vexfcbl-decode not found: install it or set VEXFCBL_DECODE")
+    return found
+
+
+def option_arguments(options):
+    """The decoder's command-line arguments for keyword options such as
+    recfm="VB", lrecl=200, when=["TYPE=A:A-REC"], fillers=True."""
+    args = []
+    for name, value in options.items():
+        if name in VALUE_OPTIONS:
+            if value is not None:
+                args += [VALUE_OPTIONS[name], str(value)]
+        elif name in LIST_OPTIONS:
+            values = [value] if isinstance(value, str) else list(value or [])
+            for item in values:
+                # Copy directories are searched from the worker's current
+                # directory, which may not be the client's.
+                item = os.path.abspath(item) if name == "copy_dirs" else item
+                args += [LIST_OPTIONS[name], str(item)]
+        elif name in FLAG_OPTIONS:
+            if value:
+                args.append(FLAG_OPTIONS[name])
+        else:
+            raise TypeError(f"unknown decoder option: {name}")
+    return args
+
+
+def _record_format(args):
+    for option, value in zip(args, args[1:]):
+        if option == "-recfm":
+            return value
+    return "F"
+
+
+@dataclasses.dataclass
+class Split:
+    """One task: the records that begin in [start, end) of one data file."""
+    index: int            # its place in input order: part-{index:05d}
+    path: str             # as the user named it (warnings name it so)
+    absolute_path: str    # for a worker whose current directory differs
+    start: int
+    end: int
+    first_record: int     # the number the decoder gives its first record
+    copybook_name: str
+    copybook_text: bytes
+    args: list            # decoder options
+    decoder: str          # the client's decoder program, if the worker has none of its own
+    cwd: str              # the client's current directory (copybook search starts at ./)
+
+    def describe(self):
+        return f"split {self.index} ({self.path} bytes {self.start}-{self.end})"
+
+
+def plan(copybook, paths, args, split_bytes, decoder=None):
+    """Splits every data file with vexfcbl-decode -splits; the Splits in input order.
+    Raises DecodeError with the decoder's messages when it refuses."""
+    decoder = decoder or decoder_program()
+    with open(copybook, "rb") as file:
+        text = file.read()
+    splits = []
+    for path in paths:
+        run = subprocess.run([decoder, "-i", copybook, *args, "-splits", str(split_bytes), path],
+                             capture_output=True, text=True)
+        if run.returncode != 0:
+            raise DecodeError(_messages(run.stdout + run.stderr) or
+                              f"vexfcbl-decode -splits failed on {path}")
+        for line in run.stdout.split():
+            fields = [int(field) for field in line.split(":")]
+            # L ranges do not know their first record: numbered from 1 here,
+            # renumbered once the records before them are counted.
+            first = fields[2] if len(fields) == 3 else 1
+            splits.append(Split(len(splits), path, os.path.abspath(path), fields[0], fields[1],
+                                first, os.path.basename(copybook), text, list(args), decoder,
+                                os.getcwd()))
+    return splits
+
+
+def _messages(stderr):
+    return "\n".join(line for line in stderr.splitlines()
+                     if line and not line.startswith("Starting Cobol parsing"))
+
+
+def _die_with_worker():
+    # A worker killed while its decoder runs takes the decoder with it: the
+    # task runs again elsewhere, and no orphan keeps writing.
+    try:
+        import ctypes
+        import signal
+        ctypes.CDLL("libc.so.6", use_errno=True).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+    except (OSError, AttributeError):
+        pass
+
+
+def run_split(split, output):
+    """Decodes one split into the file `output` (or standard output when None) on
+    this machine. Returns (read, written, warned, warnings, stdout)."""
+    decoder = split.decoder
+    if not os.access(decoder, os.X_OK):
+        decoder = os.environ.get("VEXFCBL_DECODE") or shutil.which("vexfcbl-decode") or decoder
+    here = split.cwd if os.path.isdir(split.cwd) else None
+    path = split.path if here else split.absolute_path
+    with tempfile.TemporaryDirectory(prefix="vexfcbl-dask-") as scratch:
+        copybook = os.path.join(scratch, split.copybook_name)
+        with open(copybook, "wb") as file:
+            file.write(split.copybook_text)
+        command = [decoder, "-i", copybook, *split.args,
+                   "-range", f"{split.start}:{split.end}:{split.first_record}"]
+        if output:
+            command += ["-o", output]
+        run = subprocess.run(command + [path], capture_output=True, cwd=here or scratch,
+                             preexec_fn=_die_with_worker)
+    stderr = run.stderr.decode("utf-8", "replace")
+    if run.returncode != 0:
+        raise DecodeError(f"{split.describe()} failed: vexfcbl-decode exited with status "
+                          f"{run.returncode}: {_messages(stderr)}")
+    counts = None
+    warnings = []
+    for line in stderr.splitlines():
+        match = _SUMMARY.match(line)
+        if match:
+            counts = tuple(int(group) for group in match.groups())
+        elif line and not line.startswith("Starting Cobol parsing"):
+            warnings.append(line)
+    if counts is None:
+        raise DecodeError(f"{split.describe()} failed: no summary from vexfcbl-decode")
+    return (*counts, warnings, run.stdout)
+
+
+def renumber(warnings, path, delta):
+    """The warnings of a split about `path` with their record numbers moved by `delta`."""
+    if delta == 0:
+        return list(warnings)
+    pattern = re.compile(r"^(vexfcbl-decode: (?:error: )?" + re.escape(path) + r": record )(\d+)")
+    return [pattern.sub(lambda m: m.group(1) + str(int(m.group(2)) + delta), line, count=1)
+            for line in warnings]
+
+
+class _Shipped:
+    """A function of this module that pickles by value: unpickled on a worker,
+    it is the function itself, made from the bytes cloudpickle gives."""
+
+    def __init__(self, function):
+        self.function = function
+
+    def __call__(self, *args):
+        return self.function(*args)
+
+    def __reduce__(self):
+        import cloudpickle
+        cloudpickle.register_pickle_by_value(sys.modules[__name__])
+        return cloudpickle.loads, (cloudpickle.dumps(self.function),)
+
+
+def shipped(function):
+    """`function` (of this module) as a task that workers can run without the
+    vexfcbl_dask package: its code and this module's travel with it."""
+    return _Shipped(function)
+
+
+def write_part(fields, outdir, extension):
+    """A task: decodes `split` into OUTDIR/part-NNNNN.EXT. The part is written
+    under OUTDIR/_temporary with a name of its own and renamed when complete,
+    so a task run twice (a worker died) leaves one whole part, never a
+    partial or doubled one. `fields`: the Split as a dict. Returns the
+    split's counts and warnings."""
+    split = Split(**fields)
+    name = f"part-{split.index:05d}.{extension}"
+    temporary = os.path.join(outdir, "_temporary")
+    os.makedirs(temporary, exist_ok=True)
+    scratch = os.path.join(temporary, f"{name}.{uuid.uuid4().hex}")
+    try:
+        read, written, warned, warnings, _ = run_split(split, scratch)
+        os.replace(scratch, os.path.join(outdir, name))
+    finally:
+        if os.path.exists(scratch):
+            os.remove(scratch)
+    return {"part": name, "file": split.path, "start": split.start, "end": split.end,
+            "records_read": read, "records_written": written, "records_warned": warned,
+            "warnings": warnings, "first_record": split.first_record}
+
+
+def _flat(value, prefix, into):
+    if isinstance(value, dict):
+        for key, item in value.items():
+            _flat(item, f"{prefix}.{key}" if prefix else key, into)
+    else:
+        into[prefix] = value
+    return into
+
+
+def records_of(fields, flatten):
+    """A task of read(): the records of one split (a Split as a dict) as dicts,
+    decimal numbers as decimal.Decimal; warnings go to the worker's log."""
+    _, _, _, warnings, text = run_split(Split(**fields), None)
+    log = logging.getLogger("vexfcbl_dask")
+    for line in warnings:
+        log.warning("%s", line)
+    records = [json.loads(line, parse_float=decimal.Decimal) for line in text.splitlines()]
+    if flatten:
+        # A record is one object named after its 01 level: its items become
+        # the columns (OCCURS tables stay lists).
+        records = [_flat(next(iter(r.values())) if len(r) == 1 else r, "", {}) for r in records]
+    return records

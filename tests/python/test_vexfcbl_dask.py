@@ -1,0 +1,311 @@
+"""vexfcbl-dask on a local cluster of two worker processes: the parts of F, V, VB
+and L files equal one vexfcbl-decode run, through a killed worker too.
+
+Run by ctest with VEXFCBL_DECODE naming the built decoder and PYTHONPATH the
+python/ folder: /usr/bin/python3 -m unittest test_vexfcbl_dask
+"""
+
+import decimal
+import json
+import logging
+import os
+import re
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+from distributed import Client, LocalCluster
+
+import vexfcbl_dask
+from vexfcbl_dask import cluster_run
+
+DECODER = os.environ["VEXFCBL_DECODE"]
+COMMAND = os.path.join(os.path.dirname(vexfcbl_dask.__file__), "..", "vexfcbl-dask")
+
+COPYBOOK = """\
+       01  T-REC.
+           05  T-ID     PIC 9(6).
+           05  T-AMT    PIC S9(5)V99 COMP-3.
+           05  T-NAME   PIC X(10).
+"""
+RECORD = 20
+BAD_EVERY = 101  # every 101st record (index 7, 108, ...) has an invalid packed digit
+
+
+def record(i):
+    amount = (i * 7919) % 10_000_000 * (-1 if i % 3 == 0 else 1)
+    digits = ("A" if i % BAD_EVERY == 7 else "") + "%07d" % abs(amount)
+    digits = digits[:7]
+    sign = "D" if amount < 0 else "C"
+    name = ("N%d" % (i % 1000)).ljust(10)
+    return ("%06d" % (i % 1_000_000)).encode() + bytes.fromhex(digits + sign) + name.encode()
+
+
+def make_files(folder, count):
+    """F, V, VB and L files of `count` records, each with bad data and a ragged end."""
+    records = [record(i) for i in range(count)]
+    with open(os.path.join(folder, "t.dat"), "wb") as f:
+        f.write(b"".join(records) + b"123")
+    with open(os.path.join(folder, "t.v"), "wb") as f:
+        for i, r in enumerate(records):
+            data = r + (b"XY" if i % 53 == 1 else b"")
+            f.write(struct.pack(">HH", len(data) + 4, 0) + data)
+        f.write(struct.pack(">HH", 40, 0) + b"0001")  # cut short
+    with open(os.path.join(folder, "t.vb"), "wb") as f:
+        for b in range(0, count, 5):
+            block = b"".join(struct.pack(">HH", RECORD + 4, 0) + r for r in records[b:b + 5])
+            f.write(struct.pack(">HH", len(block) + 4, 0) + block)
+    with open(os.path.join(folder, "t.txt"), "wb") as f:
+        for i, r in enumerate(records):
+            f.write(r[:RECORD - i % 4] + (b"\r\n" if i % 9 == 0 else b"\n"))
+        f.write(b"000042")  # no newline at the end
+
+
+def single_run(folder, files, args):
+    """One vexfcbl-decode run: output bytes, warning lines, (read, written, warned)."""
+    out = os.path.join(folder, "single.out")
+    run = subprocess.run([DECODER, "-i", "t.cpy", *args, "-o", out, *files], cwd=folder,
+                         capture_output=True, text=True)
+    lines = [l for l in run.stderr.splitlines() if not l.startswith("Starting Cobol")]
+    counts = re.match(r"vexfcbl-decode: (\d+) records read, (\d+) written, (\d+) with", lines[-1])
+    with open(out, "rb") as f:
+        return f.read(), lines[:-1], tuple(int(n) for n in counts.groups())
+
+
+def concatenated(outdir, parts):
+    data = b""
+    for part in parts:
+        with open(os.path.join(outdir, part["part"]), "rb") as f:
+            data += f.read()
+    return data
+
+
+class InFolder:
+    """Runs in the test folder, as a user would, so file names match the single run."""
+
+    def __init__(self, folder):
+        self.folder = folder
+
+    def __enter__(self):
+        self.previous = os.getcwd()
+        os.chdir(self.folder)
+
+    def __exit__(self, *exc):
+        os.chdir(self.previous)
+
+
+class ClusterTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="vexfcbl-dask-test-")
+        with open(os.path.join(cls.folder, "t.cpy"), "w") as f:
+            f.write(COPYBOOK)
+        make_files(cls.folder, 3000)
+        cls.cluster = LocalCluster(n_workers=2, processes=True, threads_per_worker=1,
+                                   dashboard_address=None, silence_logs=logging.ERROR)
+        cls.client = Client(cls.cluster)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.client.close()
+        cls.cluster.close()
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def decode(self, name, files, args, split_bytes):
+        outdir = os.path.join(self.folder, name)
+        with InFolder(self.folder):
+            document = vexfcbl_dask.decode_to_directory(self.client, "t.cpy", files, args,
+                                                        outdir, split_bytes)
+        return outdir, document
+
+    def expect_single_run(self, outdir, document, files, args):
+        out, warnings, counts = single_run(self.folder, files, args)
+        self.assertTrue(concatenated(outdir, document["parts"]) == out)
+        self.assertEqual(document["warnings"], warnings)
+        self.assertEqual((document["records_read"], document["records_written"],
+                          document["records_warned"]), counts)
+        for key in ("records_read", "records_written", "records_warned"):
+            self.assertEqual(sum(p[key] for p in document["parts"]), document[key])
+        with open(os.path.join(outdir, "_SUCCESS")) as f:
+            self.assertEqual(json.load(f), document)
+        names = sorted(p["part"] for p in document["parts"])
+        self.assertEqual(sorted(os.listdir(outdir)), sorted(names + ["_SUCCESS"]))
+        return warnings
+
+    def test_every_record_format_split_in_parts_equals_one_run(self):
+        for name, args in (("t.dat", ["-codepage", "ASCII"]),
+                           ("t.v", ["-codepage", "ASCII", "-recfm", "V"]),
+                           ("t.vb", ["-codepage", "ASCII", "-recfm", "VB"]),
+                           ("t.txt", ["-codepage", "ASCII", "-recfm", "L"])):
+            with self.subTest(name):
+                outdir, document = self.decode("out-" + name, [name], args, 9000)
+                self.assertGreaterEqual(len(document["parts"]), 5)
+                warnings = self.expect_single_run(outdir, document, [name], args)
+                # Bad data is warned once, with its number in the whole file
+                # (L ranges learn theirs only from the splits before them).
+                bad = [w for w in warnings if "T-REC.T-AMT: invalid packed decimal" in w]
+                self.assertEqual(len(bad), len(set(bad)))
+                self.assertEqual(len([w for w in bad if ": record 2836, " in w]), 1, bad)
+
+    def test_two_files_and_csv_number_and_order_as_one_run(self):
+        args = ["-codepage", "ASCII", "-format", "csv", "-recfm", "L"]
+        # A second file's records are numbered on from the first's.
+        shutil.copy(os.path.join(self.folder, "t.txt"), os.path.join(self.folder, "u.txt"))
+        files = ["t.txt", "u.txt"]
+        outdir, document = self.decode("out-csv", files, args, 20000)
+        out, warnings, counts = single_run(self.folder, files, args)
+        self.assertEqual(document["warnings"], warnings)
+        self.assertEqual(document["records_read"], counts[0])
+        # Every CSV part is a CSV file of its own, header first.
+        header = out.split(b"\n", 1)[0] + b"\n"
+        body = b""
+        for part in document["parts"]:
+            with open(os.path.join(outdir, part["part"]), "rb") as f:
+                data = f.read()
+            self.assertTrue(data.startswith(header))
+            body += data[len(header):]
+        self.assertTrue(header + body == out)
+        self.assertTrue(any("u.txt: record 5837, " in w for w in warnings))
+
+    def test_a_killed_worker_still_gives_the_whole_output(self):
+        folder = os.path.join(self.folder, "big")
+        os.makedirs(folder)
+        shutil.copy(os.path.join(self.folder, "t.cpy"), folder)
+        with open(os.path.join(folder, "big.dat"), "wb") as f:
+            chunk = b"".join(record(i) for i in range(10000))
+            for _ in range(60):  # 12 MB
+                f.write(chunk)
+        outdir = os.path.join(folder, "out")
+        args = ["-codepage", "ASCII"]
+        result = {}
+
+        def run():
+            try:
+                with InFolder(folder):
+                    result["document"] = vexfcbl_dask.decode_to_directory(
+                        self.client, "t.cpy", ["big.dat"], args, outdir, 120_000)
+            except BaseException as error:  # reported by the assertions below
+                result["error"] = error
+
+        thread = threading.Thread(target=run)
+        thread.start()
+        killed = None
+        deadline = time.time() + 60
+        while killed is None and time.time() < deadline and thread.is_alive():
+            done = [n for n in os.listdir(outdir) if n.startswith("part-")] \
+                if os.path.isdir(outdir) else []
+            busy = {w: keys for w, keys in self.client.processing().items() if keys}
+            if done and busy:
+                pids = self.client.run(os.getpid)
+                worker = next(iter(busy))
+                os.kill(pids[worker], signal.SIGKILL)
+                killed = (worker, len(done))
+            time.sleep(0.05)
+        thread.join(180)
+        self.assertIsNotNone(killed, "no worker was busy to kill")
+        self.assertNotIn("error", result)
+        document = result["document"]
+        self.assertEqual(len(document["parts"]), 100)
+        self.assertLess(killed[1], 100)  # killed before the last part was done
+        out, _, counts = single_run(folder, ["big.dat"], args)
+        self.assertTrue(concatenated(outdir, document["parts"]) == out)
+        self.assertEqual(document["records_read"], counts[0])
+        self.assertEqual(sorted(os.listdir(outdir)),
+                         sorted(["_SUCCESS"] + [p["part"] for p in document["parts"]]))
+        # The worker did die: its nanny started a new one at another address.
+        self.client.wait_for_workers(2, timeout=60)
+        self.assertNotIn(killed[0], self.client.scheduler_info()["workers"])
+
+    def test_a_failed_split_is_named_and_no_success_is_written(self):
+        args = ["-codepage", "ASCII", "-recfm", "V", "-strict"]
+        with self.assertRaises(vexfcbl_dask.SplitFailed) as caught:
+            self.decode("out-strict", ["t.v"], args, 9000)
+        message = str(caught.exception)
+        # Whichever split fails first stops the run.
+        self.assertRegex(message, r"^split \d+ \(t\.v bytes \d+-\d+\) failed: vexfcbl-decode "
+                                  r"exited with status 1: vexfcbl-decode: error: t\.v: record \d+, "
+                                  r"byte \d+: T-REC")
+        self.assertFalse(os.path.exists(os.path.join(self.folder, "out-strict", "_SUCCESS")))
+
+    def test_read_gives_a_bag_of_records_with_decimals(self):
+        with InFolder(self.folder):
+            bag = vexfcbl_dask.read("t.cpy", "t.vb", split_mb=0.01, recfm="VB",
+                                    codepage="ASCII")
+            records = bag.compute()
+            frame = vexfcbl_dask.read("t.cpy", ["t.vb"], split_mb=0.01, flatten=True,
+                                      recfm="VB", codepage="ASCII").to_dataframe().compute()
+        self.assertGreaterEqual(bag.npartitions, 5)
+        out, _, counts = single_run(self.folder, ["t.vb"], ["-codepage", "ASCII", "-recfm", "VB"])
+        expected = [json.loads(l, parse_float=decimal.Decimal) for l in out.splitlines()]
+        self.assertEqual(records, expected)
+        self.assertIsInstance(records[1]["T-REC"]["T-AMT"], decimal.Decimal)
+        self.assertEqual(str(records[1]["T-REC"]["T-AMT"]), "79.19")
+        self.assertEqual(list(frame.columns), ["T-ID", "T-AMT", "T-NAME"])
+        self.assertEqual(len(frame), counts[1])
+        self.assertEqual(frame["T-AMT"].dropna().sum(),
+                         sum(r["T-REC"]["T-AMT"] for r in expected
+                             if r["T-REC"]["T-AMT"] is not None))
+
+
+class CommandTest(unittest.TestCase):
+    """The command line: usage errors need no cluster; one run on --local 2."""
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="vexfcbl-dask-cmd-")
+        with open(os.path.join(self.folder, "t.cpy"), "w") as f:
+            f.write(COPYBOOK)
+        make_files(self.folder, 600)
+
+    def tearDown(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def command(self, *args):
+        return subprocess.run([sys.executable, COMMAND, *args], cwd=self.folder,
+                              capture_output=True, text=True, timeout=300)
+
+    def test_usage_errors(self):
+        os.makedirs(os.path.join(self.folder, "full"))
+        open(os.path.join(self.folder, "full", "x"), "w").close()
+        for args, message in (
+                (["-i", "t.cpy", "-o", "o", "t.dat"], "give one of --scheduler ADDRESS and --local N"),
+                (["-i", "t.cpy", "--local", "2", "-o", "o", "-j", "2", "t.dat"], "-j is not an option"),
+                (["-i", "t.cpy", "--local", "2", "-o", "o", "-"], "standard input cannot be split"),
+                (["-i", "t.cpy", "--local", "0", "-o", "o", "t.dat"], "--local 0"),
+                (["-i", "t.cpy", "--local", "2", "-o", "full", "t.dat"], "full is not empty"),
+                (["-i", "t.cpy", "--local", "2", "-o", "o", "none.dat"], "cannot read none.dat")):
+            with self.subTest(args):
+                run = self.command(*args)
+                self.assertEqual(run.returncode, 1)
+                self.assertIn(message, run.stderr)
+                self.assertFalse(os.path.exists(os.path.join(self.folder, "o")))
+
+    def test_local_run_writes_parts_and_success(self):
+        run = self.command("-i", "t.cpy", "-codepage", "ASCII", "-recfm", "V", "--local", "2",
+                           "--split-mb", "0.002", "-o", "out", "t.v")
+        self.assertEqual(run.returncode, 0, run.stderr)
+        out, warnings, counts = single_run(self.folder, ["t.v"],
+                                           ["-codepage", "ASCII", "-recfm", "V"])
+        with open(os.path.join(self.folder, "out", "_SUCCESS")) as f:
+            document = json.load(f)
+        self.assertGreaterEqual(len(document["parts"]), 5)
+        self.assertTrue(concatenated(os.path.join(self.folder, "out"), document["parts"]) == out)
+        self.assertEqual(run.stderr.splitlines(),
+                         warnings + ["vexfcbl-dask: %d records read, %d written, %d with warnings, "
+                                     "in %d parts" % (*counts, len(document["parts"]))])
+        # A failing split: status 1, the split named, no _SUCCESS.
+        run = self.command("-i", "t.cpy", "-codepage", "ASCII", "-recfm", "V", "-strict",
+                           "--local", "2", "--split-mb", "0.002", "-o", "strict", "t.v")
+        self.assertEqual(run.returncode, 1)
+        self.assertRegex(run.stderr, r"vexfcbl-dask: split \d+ \(t\.v bytes \d+-\d+\) failed")
+        self.assertIn("strict is incomplete: no _SUCCESS written", run.stderr)
+        self.assertFalse(os.path.exists(os.path.join(self.folder, "strict", "_SUCCESS")))
+
+
+if __name__ == "__main__":
+    unittest.main()
