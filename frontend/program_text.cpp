@@ -236,7 +236,8 @@ bool ProgramFilter::keep(const char *line, unsigned length, unsigned lineNumber,
     part_ = Part::skipped;
     return false;
   }
-  if (first == "PROGRAM-ID") {
+  // A user-defined function is a program unit with data of its own.
+  if (first == "PROGRAM-ID" || first == "FUNCTION-ID") {
     if (!headerOpen_)
       beginProgram(lineNumber);
     headerOpen_ = false;
@@ -259,7 +260,7 @@ bool ProgramFilter::keep(const char *line, unsigned length, unsigned lineNumber,
     part_ = Part::data;
     return ours;
   }
-  if (first == "END" && words.size() >= 2 && words[1] == "PROGRAM") {
+  if (first == "END" && words.size() >= 2 && (words[1] == "PROGRAM" || words[1] == "FUNCTION")) {
     part_ = Part::skipped;
     return false;
   }

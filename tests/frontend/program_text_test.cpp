@@ -94,14 +94,34 @@ TEST(ProgramFilter, NestedProgramsAreProgramsOfTheirOwn) {
   EXPECT_EQ(inner.units()[1].name, "INNER");
 }
 
+TEST(ProgramFilter, UserFunctionsAreProgramsToo) {
+  const std::vector<std::string> lines = {
+      "       IDENTIFICATION DIVISION.", // 1
+      "       FUNCTION-ID. DOUBLER.",    // 2
+      "       DATA DIVISION.",           // 3
+      "       LINKAGE SECTION.",         // 4
+      "       01  ARG PIC 9.",           // 5
+      "       PROCEDURE DIVISION.",      // 6
+      "       END FUNCTION DOUBLER.",    // 7
+      "       IDENTIFICATION DIVISION.", // 8
+      "       PROGRAM-ID. CALLER.",      // 9
+      "       DATA DIVISION.",           // 10
+      "       01  RES PIC 9.",           // 11
+  };
+  ProgramFilter caller(1);
+  EXPECT_EQ(runFilter(caller, lines).kept, (Lines{10, 11}));
+  ASSERT_EQ(caller.units().size(), 2u);
+  EXPECT_EQ(caller.units()[0].name, "DOUBLER");
+}
+
 TEST(ProgramFilter, TextBeforeAnyHeaderIsAProgramWithoutName) {
   const std::vector<std::string> lines = {
       "*      a fragment: sections only", // 1
-      "       WORKING-STORAGE SECTION.",   // 2
-      "       01  A PIC X.",               // 3
-      "       PROGRAM-ID. LATER.",         // 4: after text: another program
-      "       DATA DIVISION.",             // 5
-      "       01  B PIC X.",               // 6
+      "       WORKING-STORAGE SECTION.",  // 2
+      "       01  A PIC X.",              // 3
+      "       PROGRAM-ID. LATER.",        // 4: after text: another program
+      "       DATA DIVISION.",            // 5
+      "       01  B PIC X.",              // 6
   };
   ProgramFilter fragment(0);
   const Filtered kept = runFilter(fragment, lines);
