@@ -67,6 +67,21 @@ bool decodePacked(std::string_view bytes, bool isSigned, int scale, std::string 
   return true;
 }
 
+bool decodeUnsignedPacked(std::string_view bytes, int scale, std::string &out) {
+  char digits[64];
+  if (bytes.empty() || bytes.size() * 2 > sizeof digits)
+    return false;
+  std::size_t count = 0;
+  for (const char byte : bytes)
+    for (const int nibble : {static_cast<unsigned char>(byte) >> 4, byte & 0xF}) {
+      if (nibble > 9)
+        return false;
+      digits[count++] = static_cast<char>('0' + nibble);
+    }
+  appendDecimal(std::string_view(digits, count), false, scale, out);
+  return true;
+}
+
 namespace {
 
 // The digit and sign of an embedded-sign byte; false when it is none.

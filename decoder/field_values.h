@@ -17,6 +17,9 @@ void appendDecimal(std::string_view digits, bool negative, int scale, std::strin
 // Each returns false, with `out` unchanged, when the bytes are not a valid
 // value of their kind.
 bool decodePacked(std::string_view bytes, bool isSigned, int scale, std::string &out);
+// Packed digits without a sign nibble (COMP-6), a leading 0 nibble when
+// the digits are odd in number.
+bool decodeUnsignedPacked(std::string_view bytes, int scale, std::string &out);
 bool decodeZoned(std::string_view bytes, ZonedSign sign, int scale, const CodePage &page,
                  std::string &out);
 // Two's complement (signed) or unsigned, big-endian unless `littleEndian`.

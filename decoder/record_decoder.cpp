@@ -168,6 +168,9 @@ bool RecordDecoder::ruleMatches(const DecodePlan::Rule &rule) {
   case FieldKind::packed:
     ok = decodePacked(bytes, field.isSigned, 0, value);
     break;
+  case FieldKind::unsignedPacked:
+    ok = decodeUnsignedPacked(bytes, 0, value);
+    break;
   case FieldKind::binary:
     decodeBinary(bytes, field.isSigned, options_.littleEndian, 0, value);
     break;
@@ -231,6 +234,10 @@ void RecordDecoder::elementary(const PlanField &field, int index, std::int64_t a
     break;
   case FieldKind::packed:
     ok = decodePacked(bytes, field.isSigned, field.scale, value);
+    what = "invalid packed decimal";
+    break;
+  case FieldKind::unsignedPacked:
+    ok = decodeUnsignedPacked(bytes, field.scale, value);
     what = "invalid packed decimal";
     break;
   case FieldKind::binary:

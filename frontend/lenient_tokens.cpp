@@ -131,17 +131,40 @@ struct DialectWord {
   int code;
 };
 
-// The usages of COBOL 2002/2014 and IBM, by their words.
+// The usages of COBOL 2002/2014, IBM, GnuCOBOL and Micro Focus, by their
+// words.
 constexpr DialectWord usageWords[] = {
-    {"BINARY-CHAR", tok::BINARY_CHAR}, {"BINARY-SHORT", tok::BINARY_SHORT},
-    {"BINARY-LONG", tok::BINARY_LONG}, {"BINARY-DOUBLE", tok::BINARY_DOUBLE},
-    {"FLOAT-SHORT", tok::FLOAT_SHORT}, {"FLOAT-LONG", tok::FLOAT_LONG},
-    {"NATIONAL", tok::NATIONAL},       {"FUNCTION-POINTER", tok::FUNCTION_POINTER},
+    {"BINARY-CHAR", tok::BINARY_CHAR},
+    {"BINARY-SHORT", tok::BINARY_SHORT},
+    {"BINARY-LONG", tok::BINARY_LONG},
+    {"BINARY-DOUBLE", tok::BINARY_DOUBLE},
+    {"FLOAT-SHORT", tok::FLOAT_SHORT},
+    {"FLOAT-LONG", tok::FLOAT_LONG},
+    {"NATIONAL", tok::NATIONAL},
+    {"FUNCTION-POINTER", tok::FUNCTION_POINTER},
+    {"BINARY-C-LONG", tok::BINARY_C_LONG},
+    {"SIGNED-SHORT", tok::SIGNED_SHORT},
+    {"SIGNED-INT", tok::SIGNED_INT},
+    {"SIGNED-LONG", tok::SIGNED_LONG},
+    {"UNSIGNED-SHORT", tok::UNSIGNED_SHORT},
+    {"UNSIGNED-INT", tok::UNSIGNED_INT},
+    {"UNSIGNED-LONG", tok::UNSIGNED_LONG},
+    {"FLOAT-DECIMAL-16", tok::FLOAT_DECIMAL_16},
+    {"FLOAT-DECIMAL-34", tok::FLOAT_DECIMAL_34},
+    {"PROGRAM-POINTER", tok::PROGRAM_POINTER},
+    {"COMP-N", tok::COMPUTATIONAL_N},
+    {"COMPUTATIONAL-N", tok::COMPUTATIONAL_N},
 };
 
 bool isBinaryDialectUsage(int code) {
   return code == tok::BINARY_CHAR || code == tok::BINARY_SHORT || code == tok::BINARY_LONG ||
-         code == tok::BINARY_DOUBLE;
+         code == tok::BINARY_DOUBLE || code == tok::BINARY_C_LONG;
+}
+
+// Usages the default reading knows as keywords but cannot convert; under
+// -lenient they are read as GnuCOBOL and Micro Focus store them.
+bool isDialectKeywordUsage(int code) {
+  return code == tok::COMPUTATIONAL_X || code == tok::COMPUTATIONAL_6;
 }
 
 // The content of a literal written with quotes or apostrophes, doubled
@@ -384,6 +407,9 @@ tToken LenientTokenFilter::next(const Source &source) {
           break;
         }
     }
+  } else if (isDialectKeywordUsage(token.code)) {
+    ErrorMessageI(xxDialectUsage, xxWarning, token.attribute.Position, xxIdent,
+                  &token.attribute.Word);
   } else if (token.code == tok::GLOBAL && isName(previous_) && beforePrevious_ == tok::Level78) {
     ErrorMessage(xxGlobalIgnored, xxWarning, token.attribute.Position);
     return next(source);
