@@ -131,7 +131,9 @@ Storage elementaryStorage(int usage, VexCblPicture *picture, bool separateSign) 
   case cwComp6: {
     const long length = picture != nullptr ? vexCblStorageByPicture(usage, *picture) : 0;
     const char *name = usage == cwCompX ? "COMP-X" : usage == cwCompN ? "COMP-N" : "COMP-6";
-    return {length, usage == cwComp6 ? 1 : length, name, length != 0};
+    // SYNCHRONIZED aligns only the sizes of C integers, as GnuCOBOL does.
+    const bool cSized = usage != cwComp6 && (length == 2 || length == 4 || length == 8);
+    return {length, cSized ? length : 1, name, length != 0};
   }
   case cwNational:
     return {2L * size, 1, "NATIONAL", picture != nullptr};
