@@ -30,6 +30,8 @@ FieldKind kindOf(const LayoutItem &item, const DecodeOptions &options) {
   }
   if (usage == "COMP-3" || usage == "PACKED-DECIMAL")
     return FieldKind::packed;
+  if (usage == "FLOAT-DECIMAL-16" || usage == "FLOAT-DECIMAL-34")
+    return FieldKind::decimalFloat;
   if (usage == "COMP-6")
     return FieldKind::unsignedPacked;
   if (usage == "COMP-1" || usage == "COMP-2" || usage == "FLOAT-SHORT" || usage == "FLOAT-LONG")

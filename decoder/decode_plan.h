@@ -18,6 +18,7 @@ enum class FieldKind {
   unsignedPacked,
   binary,
   floating,
+  decimalFloat,
   edited
 };
 

@@ -29,6 +29,12 @@ void decodeBinary(std::string_view bytes, bool isSigned, bool littleEndian, int 
 // shortest text that reads back as the same double. False for NaN and
 // infinity, which JSON cannot hold.
 bool decodeFloat(std::string_view bytes, bool ieee, bool littleEndian, std::string &out);
+// 8 or 16 bytes of IEEE 754 decimal floating point in the binary integer
+// decimal (BID) encoding, as GnuCOBOL stores FLOAT-DECIMAL-16 and -34: the
+// coefficient's digits with as many decimal places as the exponent gives
+// ("1.50" for 150E-2), or the coefficient and "E" and the exponent when the
+// exponent is past +-64 ("15E+300"). False for infinity and NaN.
+bool decodeDecimalFloat(std::string_view bytes, bool littleEndian, std::string &out);
 // A numeric-edited or external floating-point field read back from its
 // characters; `comma` when the decimal point is a comma (-c).
 bool decodeEdited(std::string_view bytes, const CodePage &page, bool comma, std::string &out);

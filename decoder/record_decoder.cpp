@@ -247,6 +247,10 @@ void RecordDecoder::elementary(const PlanField &field, int index, std::int64_t a
     ok = decodeFloat(bytes, options_.ieeeFloat, options_.littleEndian, value);
     what = "floating-point value not finite";
     break;
+  case FieldKind::decimalFloat:
+    ok = decodeDecimalFloat(bytes, options_.littleEndian, value);
+    what = "floating-point value not finite";
+    break;
   case FieldKind::edited:
     ok = decodeEdited(bytes, page_, options_.commaDecimalPoint, value);
     what = "invalid numeric-edited value";

@@ -132,10 +132,9 @@ const std::vector<Column> &ibmColumns() {
 }
 
 // -lenient's GnuCOBOL usages: COMP-X and COMP-N big-endian (as BINARY),
-// the C-sized binaries in the host's order, COMP-6 without sign nibble (and
-// signed, which GnuCOBOL stores as COMP-3). PROGRAM-POINTER is left out
-// (GnuCOBOL stores 8 bytes, the layout 4), and so is FLOAT-DECIMAL-16/-34,
-// which the decoder refuses.
+// the C-sized binaries and the decimal floating point (BID) in the host's
+// order, COMP-6 without sign nibble (and signed, which GnuCOBOL stores as
+// COMP-3). PROGRAM-POINTER is left out: GnuCOBOL stores 8 bytes, the layout 4.
 const char lenientCopybook[] = "       01  GNU-REC.\n"
                                "           05  L-TEXT   PIC X(4).\n"
                                "           05  L-CL     BINARY-C-LONG.\n"
@@ -157,6 +156,8 @@ const char lenientCopybook[] = "       01  GNU-REC.\n"
                                "           05  L-P6V    PIC 9(3)V99 COMP-6.\n"
                                "           05  L-P6E    PIC 9(4) COMPUTATIONAL-6.\n"
                                "           05  L-P6S    PIC S9(5) COMP-6.\n"
+                               "           05  L-D16    FLOAT-DECIMAL-16.\n"
+                               "           05  L-D34    FLOAT-DECIMAL-34.\n"
                                "           05  L-TAB OCCURS 2.\n"
                                "               10  L-TX  PIC 9(3) COMP-X.\n";
 
@@ -182,6 +183,12 @@ const std::vector<Column> &lenientColumns() {
       {"L-P6V", "L-P6V", Kind::number, Run::big, {"1.5", "999.99", "0.01"}},
       {"L-P6E", "L-P6E", Kind::number, Run::big, {"1234", "9999", "7"}},
       {"L-P6S", "L-P6S", Kind::number, Run::big, {"-12345", "1", "0"}},
+      {"L-D16", "L-D16", Kind::number, Run::little, {"1.5", "9999999999999999", "0"}},
+      {"L-D34",
+       "L-D34",
+       Kind::number,
+       Run::little,
+       {"-123456789012345678.123456789", "0.000000001", "-1234567.89"}},
       {"L-TAB[1].L-TX", "L-TX (1)", Kind::number, Run::big, {"999", "1", "256"}},
       {"L-TAB[2].L-TX", "L-TX (2)", Kind::number, Run::big, {"0", "65", "300"}},
   };
@@ -465,9 +472,9 @@ TEST(DecodeCobcCrossCheck, LenientUsagesMatchGnuCobolDisplay) {
     GTEST_SKIP() << "cobc is not installed";
   int compared = 0;
   compareWithGnuCobol({lenientCopybook, lenientColumns(), true, "-std=default"}, compared);
-  // 3 records of 22 columns over the two ASCII runs, and the 12 big-endian
+  // 3 records of 24 columns over the two ASCII runs, and the 12 big-endian
   // columns outside the table again in IBM037.
-  EXPECT_EQ(compared, 3 * 22 + 3 * 12);
+  EXPECT_EQ(compared, 3 * 24 + 3 * 12);
   std::cout << compared << " values compared with GnuCOBOL\n";
 }
 
