@@ -209,6 +209,12 @@ tPosition endOf(const tToken &token) {
                                                : token.attribute.Position;
 }
 
+// The word as written; the normalised word when the scanner kept no spelling.
+std::string spellingOf(const tToken &token) {
+  return GetCStr(token.attribute.Spelling != NoIdent ? token.attribute.Spelling
+                                                     : token.attribute.Word);
+}
+
 tStringRef stored(const std::string &text) { return PutString(text.data(), text.size()); }
 
 std::string_view textOf(const tToken &token) {
@@ -231,10 +237,25 @@ tToken LenientTokenFilter::pull(const Source &source) {
   return token;
 }
 
-// H'..' as the hexadecimal literal it stands for: the name H (or h) with a
-// literal right behind it.
+// B'0101', GnuCOBOL's boolean literal, as the unsigned integer its bits
+// make (up to 63 of them); false for any other form.
+bool booleanValue(std::string_view text, long &value) {
+  if (text.size() < 3 || text.size() > 65 || (text[0] != '\'' && text[0] != '"') ||
+      text.back() != text[0])
+    return false;
+  value = 0;
+  for (const char bit : text.substr(1, text.size() - 2)) {
+    if (bit != '0' && bit != '1')
+      return false;
+    value = value << 1 | (bit - '0');
+  }
+  return true;
+}
+
+// H'..' as the hexadecimal literal it stands for, B'..' as the number its
+// bits make: the name H or B (or h, b) with a literal right behind it.
 tToken LenientTokenFilter::literalAt(const Source &source, tToken token) {
-  if (!isName(token.code) || !wordIs(token, "H"))
+  if (!isName(token.code) || (!wordIs(token, "H") && !wordIs(token, "B")))
     return token;
   tToken after = pull(source);
   const tPosition end = endOf(token);
@@ -245,6 +266,20 @@ tToken LenientTokenFilter::literalAt(const Source &source, tToken token) {
       (text[0] != '\'' && text[0] != '"')) {
     pending_.push_front(after);
     return token;
+  }
+  if (wordIs(token, "B")) {
+    long value = 0;
+    if (!booleanValue(text, value)) {
+      pending_.push_front(after);
+      return token;
+    }
+    ErrorMessageI(xxBooleanLiteral, xxWarning, token.attribute.Position, xxString,
+                  (spellingOf(token) + std::string(text)).c_str());
+    after.code = value >= 1 && value <= 49 ? tok::level_number : tok::unsigned_integer;
+    after.attribute.Value = value;
+    after.attribute.Text = stored(std::to_string(value));
+    after.attribute.Position = token.attribute.Position;
+    return after;
   }
   ErrorMessageI(xxHexLiteralH, xxWarning, token.attribute.Position, xxString,
                 std::string(text).c_str());

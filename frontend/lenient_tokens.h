@@ -32,7 +32,8 @@ struct tToken {
 // - the name of a constant where a literal may stand (after OCCURS, TO,
 //   VALUE, IS, THROUGH, AS, an arithmetic operator, "(" inside a picture, or
 //   a value of a level-88 entry) becomes its value;
-// - H'..' becomes the literal X'..', and literals joined by & become one.
+// - H'..' becomes the literal X'..', B'..' (bits) the unsigned integer
+//   they make, and literals joined by & become one.
 // The filter reads at most two terminals ahead, and only after a literal,
 // after H or after DATE, where the parser would read the next one anyway.
 class LenientTokenFilter {
