@@ -154,6 +154,9 @@ constexpr DialectWord usageWords[] = {
     {"PROGRAM-POINTER", tok::PROGRAM_POINTER},
     {"COMP-N", tok::COMPUTATIONAL_N},
     {"COMPUTATIONAL-N", tok::COMPUTATIONAL_N},
+    // GnuCOBOL's other names of BINARY-LONG and BINARY-DOUBLE (4 and 8 bytes).
+    {"BINARY-INT", tok::BINARY_LONG},
+    {"BINARY-LONG-LONG", tok::BINARY_DOUBLE},
 };
 
 bool isBinaryDialectUsage(int code) {

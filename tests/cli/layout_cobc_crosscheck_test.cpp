@@ -28,7 +28,9 @@
 //  - FILLER and level-66 items cannot be named, so they are not displayed.
 //  - USAGE FUNCTION-POINTER and PROGRAM-POINTER (-lenient): GnuCOBOL stores
 //    8 bytes on a 64-bit host, the layout 4 (IBM's size of POINTER).
-// Copybooks whose name begins with "lenient-" are read with -lenient.
+// Copybooks whose name begins with "lenient-" are read with -lenient; those
+// beginning with "lenient-gnucobol" are compiled in GnuCOBOL's default
+// dialect, where BINARY-INT and BINARY-LONG-LONG are usages.
 
 namespace {
 
@@ -237,6 +239,8 @@ const std::vector<Book> &books() {
        "           05  P6-8            PIC 9(8) COMPUTATIONAL-6.\n"
        "           05  P6-P            PIC 9(3)PP COMP-6.\n"
        "           05  P6-S            PIC S9(5) COMP-6.\n"
+       "           05  B-INT-U         BINARY-INT UNSIGNED.\n"
+       "           05  B-LONG-LONG     BINARY-LONG-LONG.\n"
        "           05  G-END           PIC X.\n"
        "       01  GNU-SYNC-REC.\n"
        "           05  Y-A             PIC X.\n"
@@ -438,7 +442,9 @@ TEST(LayoutCobcCrossCheck, OffsetsAndLengthsMatchGnuCobol) {
 
     std::vector<Probe> probes;
     const std::string source = program(copybook, !startsAtLevel01(text), records, probes);
-    const std::vector<std::string> lines = RunCobol(dir, "laychk", source, "-std=ibm -I .");
+    const std::string dialect =
+        std::string(book.name).rfind("lenient-gnucobol", 0) == 0 ? "-std=default" : "-std=ibm";
+    const std::vector<std::string> lines = RunCobol(dir, "laychk", source, dialect + " -I .");
     ASSERT_EQ(lines.size(), probes.size()) << source;
     for (std::size_t i = 0; i < probes.size(); ++i) {
       const LayoutItem &item = *probes[i].item;

@@ -22,3 +22,5 @@
            05  P6-7            PIC 9(5)V99 COMP-6.
            05  P6-8            PIC 9(8) COMPUTATIONAL-6.
            05  P6-S            PIC S9(5) COMP-6.
+           05  B-INT-U         BINARY-INT UNSIGNED.
+           05  B-LONG-LONG     BINARY-LONG-LONG.
