@@ -43,6 +43,12 @@ inline constexpr const char *editedValue =
     "\n\tWarning: VALUE keyword is not supported for numeric-edited items. \n\tVALUE was ignored.";
 inline constexpr const char *binaryChar = "\n\tWarning: BINARY-CHAR usage is not supported. "
                                           "\n\tBinary primitive of 1 byte was generated.";
+// A usage the model has no type for, kept as its storage bytes (-lenient).
+inline std::string usageAsBytes(const char *usage, long bytes) {
+  return std::string("\n\tWarning: ") + usage +
+         " usage is not supported. \n\tBinary primitive of " + std::to_string(bytes) +
+         (bytes == 1 ? " byte" : " bytes") + " was generated.";
+}
 inline constexpr const char *nationalNumber =
     "\n\tWarning: Numeric USAGE NATIONAL is not supported. \n\tString primitive was generated.";
 inline constexpr const char *display1 =

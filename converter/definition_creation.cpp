@@ -41,7 +41,8 @@ TpzCblDecimal::Sign decimalSign(int sign) {
 
 // The VALUE of a numeric item in the packed or zoned bytes of its storage.
 VexString encodedDefault(VexCblConversion &conv, VexCblGrpContext &grp, VexCblObjContext &item) {
-  const int usage = vexCblGetUsage(grp, item);
+  const int usage =
+      vexCblPackedOrUsage(vexCblGetUsage(grp, item), item.picture.get(), conv.options.lenient);
   const bool packed = usage == cwPackedDecimal || usage == cwComp3;
   TpzCblDecimal decimal(packed ? TpzCblDecimal::TypePacked : TpzCblDecimal::TypeZoned,
                         decimalSign(vexCblGetSign(grp, item)), 0, 0, 0);
@@ -147,12 +148,17 @@ VexDataDef vexCblCreateDef(VexCblConversion &conv, VexCblGrpContext &grp, VexCbl
   if (item.picture)
     checkPictureLimits(conv.report, *item.picture);
   const VexCblType category = itemCategory(item);
+  // -lenient: PIC X(n) COMP-X is an unsigned binary number of n bytes.
+  const bool binaryByPicture =
+      conv.options.lenient && !item.isGroup && vexCblIsBinaryByPicture(vexCblGetUsage(grp, item));
   VexDataDef def;
   if (vexCblTypeHas(category, VexCblType::Group))
     def = vexCblCreateGrp();
-  else if (vexCblTypeHas(category, VexCblType::Alphabetic | VexCblType::Alphanumeric))
+  else if (!binaryByPicture &&
+           vexCblTypeHas(category, VexCblType::Alphabetic | VexCblType::Alphanumeric))
     def = vexCblCreateStr(conv.report, grp, item);
-  else if (vexCblTypeHas(category, VexCblType::Numeric) || vexCblIsNumberByUsage(grp, item))
+  else if (vexCblTypeHas(category, VexCblType::Numeric) || vexCblIsNumberByUsage(grp, item) ||
+           binaryByPicture)
     def = vexCblCreateNumber(conv, grp, item);
   else
     conv.report.error(vexCblMsg::invalidItem);

@@ -34,7 +34,7 @@ struct KeywordText {
 
 // The words of the descriptions, searched front to back; the first equal
 // code wins.
-constexpr std::array<KeywordText, 64> keywordTexts{{
+constexpr std::array<KeywordText, 76> keywordTexts{{
     {cwNative, "NATIVE"},
     {cwRedefines, "REDEFINES"},
     {cwPicture, "PICTURE IS"},
@@ -99,6 +99,18 @@ constexpr std::array<KeywordText, 64> keywordTexts{{
     {cwFloatLong, "FLOAT-LONG"},
     {cwNational, "NATIONAL"},
     {cwFunctionPointer, "FUNCTION-POINTER"},
+    {cwBinaryCLong, "BINARY-C-LONG"},
+    {cwBinaryCLongUnsigned, "BINARY-C-LONG UNSIGNED"},
+    {cwSignedShort, "SIGNED-SHORT"},
+    {cwSignedInt, "SIGNED-INT"},
+    {cwSignedLong, "SIGNED-LONG"},
+    {cwUnsignedShort, "UNSIGNED-SHORT"},
+    {cwUnsignedInt, "UNSIGNED-INT"},
+    {cwUnsignedLong, "UNSIGNED-LONG"},
+    {cwFloatDecimal16, "FLOAT-DECIMAL-16"},
+    {cwFloatDecimal34, "FLOAT-DECIMAL-34"},
+    {cwProgramPointer, "PROGRAM-POINTER"},
+    {cwCompN, "COMPUTATIONAL-N"},
 }};
 
 // The text of an identifier; the empty text for none.

@@ -69,6 +69,13 @@ bool isBinaryIntegerUsage(int usage) {
          usage == cwComp0 + 5;
 }
 
+// A one-byte integer, decimal floating point, a packed number without sign
+// nibble: the model has no type for them, so their bytes are kept as they are.
+VexDataDef bytesWithWarning(VexCblConversion &conv, int usage, long bytes) {
+  conv.report.message(vexCblMsg::usageAsBytes(cobol_word[usage], bytes));
+  return makeBinary(bytes);
+}
+
 // Presentations of the usages that need no picture; false for the others.
 // The binary usages of COBOL 2002 take the presentation of their size;
 // FLOAT-SHORT and FLOAT-LONG are COMP-1 and COMP-2 by another name, and
@@ -79,8 +86,28 @@ bool fixedPresentation(int usage, Presentation &presentation) {
   case cwPointer:
   case cwObjectReference:
   case cwFunctionPointer:
+  case cwProgramPointer:
   case cwBinaryLongUnsigned:
+  case cwUnsignedInt:
     presentation = Presentation::uint32;
+    return true;
+  case cwSignedShort:
+    presentation = Presentation::int16;
+    return true;
+  case cwUnsignedShort:
+    presentation = Presentation::uint16;
+    return true;
+  case cwSignedInt:
+    presentation = Presentation::int32;
+    return true;
+  // C long as GnuCOBOL stores it on a 64-bit host.
+  case cwSignedLong:
+  case cwBinaryCLong:
+    presentation = Presentation::int64;
+    return true;
+  case cwUnsignedLong:
+  case cwBinaryCLongUnsigned:
+    presentation = Presentation::uint64;
     return true;
   case cwBinaryShort:
     presentation = Presentation::int16;
@@ -470,8 +497,8 @@ void vexCblCheckPointLoc(VexCblPicProps *props, VexDefAccessor<VexNumberDefImpl>
 VexDataDef vexCblCreateBinNum(VexCblConversion &conv, VexCblGrpContext &grp,
                               VexCblObjContext &item) {
   const bool compat300 = conv.options.compat300Output();
-  const int usage = vexCblGetUsage(grp, item);
   VexCblPicture *picture = item.picture.get();
+  const int usage = vexCblPackedOrUsage(vexCblGetUsage(grp, item), picture, conv.options.lenient);
   // A packed number keeps its decimal point, except where it becomes bytes.
   if (picture && property(*picture, VexCblPicProps::DigitsAfterV) != 0 &&
       (compat300 || !isPackedUsage(usage)))
@@ -503,6 +530,28 @@ VexDataDef vexCblCreateBinNum(VexCblConversion &conv, VexCblGrpContext &grp,
   if (usage == cwBinaryChar || usage == cwBinaryCharUnsigned) {
     conv.report.message(vexCblMsg::binaryChar);
     return makeBinary(1);
+  }
+  if (usage == cwFloatDecimal16)
+    return bytesWithWarning(conv, usage, 8);
+  if (usage == cwFloatDecimal34)
+    return bytesWithWarning(conv, usage, 16);
+  // Sized by the picture; the default reading has no mapping for them.
+  if (conv.options.lenient && (vexCblIsBinaryByPicture(usage) || usage == cwComp6)) {
+    if (!picture)
+      conv.report.error(vexCblMsg::pictureMissing);
+    const long bytes = vexCblStorageByPicture(usage, *picture);
+    if (bytes == 0)
+      conv.report.error(vexCblMsg::unknownUsage);
+    const bool isSigned = property(*picture, VexCblPicProps::S) > 0;
+    if (usage != cwComp6 && (bytes == 2 || bytes == 4 || bytes == 8)) {
+      number->setBinaryPresentation(
+          bytes == 2   ? isSigned ? Presentation::int16 : Presentation::uint16
+          : bytes == 4 ? isSigned ? Presentation::int32 : Presentation::uint32
+          : isSigned   ? Presentation::int64
+                       : Presentation::uint64);
+      return number;
+    }
+    return bytesWithWarning(conv, usage, bytes);
   }
   if (!fixedPresentation(usage, presentation))
     conv.report.error(vexCblMsg::unknownUsage);
@@ -600,10 +649,50 @@ bool vexCblIsDialectNumberUsage(int usage) {
   case cwFloatShort:
   case cwFloatLong:
   case cwFunctionPointer:
+  case cwBinaryCLong:
+  case cwBinaryCLongUnsigned:
+  case cwSignedShort:
+  case cwSignedInt:
+  case cwSignedLong:
+  case cwUnsignedShort:
+  case cwUnsignedInt:
+  case cwUnsignedLong:
+  case cwFloatDecimal16:
+  case cwFloatDecimal34:
+  case cwProgramPointer:
     return true;
   default:
     return false;
   }
+}
+
+int vexCblPackedOrUsage(int usage, VexCblPicture *picture, bool lenient) {
+  if (lenient && usage == cwComp6 && picture != nullptr &&
+      property(*picture, VexCblPicProps::S) > 0)
+    return cwComp3;
+  return usage;
+}
+
+bool vexCblIsBinaryByPicture(int usage) { return usage == cwCompX || usage == cwCompN; }
+
+long vexCblStorageByPicture(int usage, VexCblPicture &picture) {
+  picture.analyze();
+  const bool numeric = vexCblTypeHas(picture.type(), VexCblType::Numeric);
+  const long digits = numeric ? property(picture, VexCblPicProps::Digits) : picture.size();
+  if (usage == cwComp6)
+    return numeric ? (digits + 1) / 2 : 0;
+  if (!vexCblIsBinaryByPicture(usage))
+    return 0;
+  // Past 8 bytes no decoder reads it, and GnuCOBOL's sizes of PIC X(n)
+  // COMP-X for n > 8 follow no rule.
+  if (!numeric)
+    return picture.size() <= 8 ? picture.size() : 0;
+  // The most decimal digits an unsigned integer of 1 .. 8 bytes always holds.
+  static constexpr int digitsHeld[] = {2, 4, 7, 9, 12, 14, 16, 19};
+  for (long bytes = 1; bytes <= 8; ++bytes)
+    if (digits <= digitsHeld[bytes - 1])
+      return bytes;
+  return 0;
 }
 
 VexDataDef vexCblCreateNumber(VexCblConversion &conv, VexCblGrpContext &grp,

@@ -25,5 +25,21 @@ VexDataDef vexCblCreateNumber(VexCblConversion &conv, VexCblGrpContext &grp,
 
 // True for the numeric usages without picture that only -lenient reads:
 // BINARY-CHAR/-SHORT/-LONG/-DOUBLE (SIGNED or UNSIGNED), FLOAT-SHORT,
-// FLOAT-LONG and FUNCTION-POINTER.
+// FLOAT-LONG, FUNCTION-POINTER, BINARY-C-LONG, SIGNED-/UNSIGNED-SHORT, -INT,
+// -LONG, FLOAT-DECIMAL-16/-34 and PROGRAM-POINTER.
 bool vexCblIsDialectNumberUsage(int usage);
+
+// COMP-3 for a signed COMP-6 item under -lenient (GnuCOBOL stores it so);
+// `usage` otherwise.
+int vexCblPackedOrUsage(int usage, VexCblPicture *picture, bool lenient);
+
+// True for COMP-X and COMP-N, whose storage -lenient sizes by the picture,
+// an alphanumeric picture included.
+bool vexCblIsBinaryByPicture(int usage);
+
+// The bytes that GnuCOBOL and Micro Focus give an item of `usage` with
+// `picture` where the picture sets the size: COMP-X and COMP-N the fewest
+// bytes whose unsigned range holds the digits (one byte a position for an
+// alphanumeric picture of up to 8), COMP-6 one byte per two digits, rounded
+// up. 0 for any other usage and past 8 bytes of COMP-X or COMP-N.
+long vexCblStorageByPicture(int usage, VexCblPicture &picture);

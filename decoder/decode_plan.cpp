@@ -30,12 +30,19 @@ FieldKind kindOf(const LayoutItem &item, const DecodeOptions &options) {
   }
   if (usage == "COMP-3" || usage == "PACKED-DECIMAL")
     return FieldKind::packed;
+  if (usage == "FLOAT-DECIMAL-16" || usage == "FLOAT-DECIMAL-34")
+    return FieldKind::decimalFloat;
+  if (usage == "COMP-6")
+    return FieldKind::unsignedPacked;
   if (usage == "COMP-1" || usage == "COMP-2" || usage == "FLOAT-SHORT" || usage == "FLOAT-LONG")
     return FieldKind::floating;
   if (usage == "BINARY" || usage == "COMP" || usage == "COMP-4" || usage == "COMP-5" ||
       usage == "INDEX" || usage == "POINTER" || usage == "FUNCTION-POINTER" ||
       usage == "BINARY-CHAR" || usage == "BINARY-SHORT" || usage == "BINARY-LONG" ||
-      usage == "BINARY-DOUBLE")
+      usage == "BINARY-DOUBLE" || usage == "BINARY-C-LONG" || usage == "SIGNED-SHORT" ||
+      usage == "SIGNED-INT" || usage == "SIGNED-LONG" || usage == "UNSIGNED-SHORT" ||
+      usage == "UNSIGNED-INT" || usage == "UNSIGNED-LONG" || usage == "PROGRAM-POINTER" ||
+      usage == "COMP-X" || usage == "COMP-N")
     return FieldKind::binary;
   throw PlanError{"vexfcbl-decode: " + item.path + ": USAGE " + usage + " is not decoded\n"};
 }

@@ -8,7 +8,19 @@
 #include "decoder/field_values.h"
 #include "layout/record_layout.h"
 
-enum class FieldKind { group, text, national, dbcs, zoned, packed, binary, floating, edited };
+enum class FieldKind {
+  group,
+  text,
+  national,
+  dbcs,
+  zoned,
+  packed,
+  unsignedPacked,
+  binary,
+  floating,
+  decimalFloat,
+  edited
+};
 
 struct PlanField {
   std::string name; // the JSON key, with quotes and colon: "NAME":

@@ -1,6 +1,7 @@
 // Decoding of numeric field bytes into exact decimal text.
 #include "decoder/field_values.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -64,6 +65,21 @@ bool decodePacked(std::string_view bytes, bool isSigned, int scale, std::string 
   if (negative && !isSigned)
     return false;
   appendDecimal(std::string_view(digits, count), negative, scale, out);
+  return true;
+}
+
+bool decodeUnsignedPacked(std::string_view bytes, int scale, std::string &out) {
+  char digits[64];
+  if (bytes.empty() || bytes.size() * 2 > sizeof digits)
+    return false;
+  std::size_t count = 0;
+  for (const char byte : bytes)
+    for (const int nibble : {static_cast<unsigned char>(byte) >> 4, byte & 0xF}) {
+      if (nibble > 9)
+        return false;
+      digits[count++] = static_cast<char>('0' + nibble);
+    }
+  appendDecimal(std::string_view(digits, count), false, scale, out);
   return true;
 }
 
@@ -183,6 +199,61 @@ bool decodeFloat(std::string_view bytes, bool ieee, bool littleEndian, std::stri
   const auto end = n == 4 ? std::to_chars(text, text + sizeof text, static_cast<float>(value)).ptr
                           : std::to_chars(text, text + sizeof text, value).ptr;
   out.append(text, end);
+  return true;
+}
+
+bool decodeDecimalFloat(std::string_view bytes, bool littleEndian, std::string &out) {
+  const std::size_t n = bytes.size();
+  if (n != 8 && n != 16)
+    return false;
+  unsigned __int128 raw = 0;
+  for (std::size_t i = 0; i < n; ++i)
+    raw = raw << 8 | static_cast<unsigned char>(bytes[littleEndian ? n - 1 - i : i]);
+  const int bits = static_cast<int>(8 * n);
+  // Exponent continuation bits: 8 for decimal64, 12 for decimal128.
+  const int continuation = n == 8 ? 8 : 12;
+  const int coefficientBits = bits - 1 - 5 - continuation; // 50 or 110 trailing bits
+  const bool negative = (raw >> (bits - 1)) & 1;
+  const auto combination = static_cast<unsigned>((raw >> (bits - 6)) & 0x1F);
+  if ((combination & 0x1E) == 0x1E)
+    return false; // infinity or NaN
+  const unsigned __int128 one = 1;
+  const int exponentBits = continuation + 2;
+  int exponent = 0;
+  unsigned __int128 coefficient = 0;
+  if ((combination & 0x18) == 0x18) {
+    // Large form: the exponent after the two 1 bits, the coefficient's top
+    // bits 100.
+    exponent = static_cast<int>((raw >> (coefficientBits + 1)) & ((one << exponentBits) - 1));
+    coefficient = (raw & ((one << (coefficientBits + 1)) - 1)) | (one << (coefficientBits + 3));
+  } else {
+    exponent = static_cast<int>((raw >> (coefficientBits + 3)) & ((one << exponentBits) - 1));
+    coefficient = raw & ((one << (coefficientBits + 3)) - 1);
+  }
+  exponent -= n == 8 ? 398 : 6176;
+  // A coefficient past the format's digits is non-canonical and means zero.
+  unsigned __int128 limit = 1;
+  for (int i = 0; i < (n == 8 ? 16 : 34); ++i)
+    limit *= 10;
+  if (coefficient >= limit)
+    coefficient = 0;
+  char digits[40];
+  std::size_t count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + static_cast<int>(coefficient % 10));
+    coefficient /= 10;
+  } while (coefficient != 0);
+  std::reverse(digits, digits + count);
+  const std::string_view text(digits, count);
+  if (exponent >= -64 && exponent <= 64) {
+    appendDecimal(text, negative, -exponent, out);
+    return true;
+  }
+  appendDecimal(text, negative, 0, out);
+  if (text != "0") {
+    out += exponent < 0 ? "E-" : "E+";
+    out += std::to_string(exponent < 0 ? -exponent : exponent);
+  }
   return true;
 }
 

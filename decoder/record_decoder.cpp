@@ -168,6 +168,9 @@ bool RecordDecoder::ruleMatches(const DecodePlan::Rule &rule) {
   case FieldKind::packed:
     ok = decodePacked(bytes, field.isSigned, 0, value);
     break;
+  case FieldKind::unsignedPacked:
+    ok = decodeUnsignedPacked(bytes, 0, value);
+    break;
   case FieldKind::binary:
     decodeBinary(bytes, field.isSigned, options_.littleEndian, 0, value);
     break;
@@ -233,11 +236,19 @@ void RecordDecoder::elementary(const PlanField &field, int index, std::int64_t a
     ok = decodePacked(bytes, field.isSigned, field.scale, value);
     what = "invalid packed decimal";
     break;
+  case FieldKind::unsignedPacked:
+    ok = decodeUnsignedPacked(bytes, field.scale, value);
+    what = "invalid packed decimal";
+    break;
   case FieldKind::binary:
     decodeBinary(bytes, field.isSigned, options_.littleEndian, field.scale, value);
     break;
   case FieldKind::floating:
     ok = decodeFloat(bytes, options_.ieeeFloat, options_.littleEndian, value);
+    what = "floating-point value not finite";
+    break;
+  case FieldKind::decimalFloat:
+    ok = decodeDecimalFloat(bytes, options_.littleEndian, value);
     what = "floating-point value not finite";
     break;
   case FieldKind::edited:

@@ -131,17 +131,43 @@ struct DialectWord {
   int code;
 };
 
-// The usages of COBOL 2002/2014 and IBM, by their words.
+// The usages of COBOL 2002/2014, IBM, GnuCOBOL and Micro Focus, by their
+// words.
 constexpr DialectWord usageWords[] = {
-    {"BINARY-CHAR", tok::BINARY_CHAR}, {"BINARY-SHORT", tok::BINARY_SHORT},
-    {"BINARY-LONG", tok::BINARY_LONG}, {"BINARY-DOUBLE", tok::BINARY_DOUBLE},
-    {"FLOAT-SHORT", tok::FLOAT_SHORT}, {"FLOAT-LONG", tok::FLOAT_LONG},
-    {"NATIONAL", tok::NATIONAL},       {"FUNCTION-POINTER", tok::FUNCTION_POINTER},
+    {"BINARY-CHAR", tok::BINARY_CHAR},
+    {"BINARY-SHORT", tok::BINARY_SHORT},
+    {"BINARY-LONG", tok::BINARY_LONG},
+    {"BINARY-DOUBLE", tok::BINARY_DOUBLE},
+    {"FLOAT-SHORT", tok::FLOAT_SHORT},
+    {"FLOAT-LONG", tok::FLOAT_LONG},
+    {"NATIONAL", tok::NATIONAL},
+    {"FUNCTION-POINTER", tok::FUNCTION_POINTER},
+    {"BINARY-C-LONG", tok::BINARY_C_LONG},
+    {"SIGNED-SHORT", tok::SIGNED_SHORT},
+    {"SIGNED-INT", tok::SIGNED_INT},
+    {"SIGNED-LONG", tok::SIGNED_LONG},
+    {"UNSIGNED-SHORT", tok::UNSIGNED_SHORT},
+    {"UNSIGNED-INT", tok::UNSIGNED_INT},
+    {"UNSIGNED-LONG", tok::UNSIGNED_LONG},
+    {"FLOAT-DECIMAL-16", tok::FLOAT_DECIMAL_16},
+    {"FLOAT-DECIMAL-34", tok::FLOAT_DECIMAL_34},
+    {"PROGRAM-POINTER", tok::PROGRAM_POINTER},
+    {"COMP-N", tok::COMPUTATIONAL_N},
+    {"COMPUTATIONAL-N", tok::COMPUTATIONAL_N},
+    // GnuCOBOL's other names of BINARY-LONG and BINARY-DOUBLE (4 and 8 bytes).
+    {"BINARY-INT", tok::BINARY_LONG},
+    {"BINARY-LONG-LONG", tok::BINARY_DOUBLE},
 };
 
 bool isBinaryDialectUsage(int code) {
   return code == tok::BINARY_CHAR || code == tok::BINARY_SHORT || code == tok::BINARY_LONG ||
-         code == tok::BINARY_DOUBLE;
+         code == tok::BINARY_DOUBLE || code == tok::BINARY_C_LONG;
+}
+
+// Usages the default reading knows as keywords but cannot convert; under
+// -lenient they are read as GnuCOBOL and Micro Focus store them.
+bool isDialectKeywordUsage(int code) {
+  return code == tok::COMPUTATIONAL_X || code == tok::COMPUTATIONAL_6;
 }
 
 // The content of a literal written with quotes or apostrophes, doubled
@@ -186,6 +212,12 @@ tPosition endOf(const tToken &token) {
                                                : token.attribute.Position;
 }
 
+// The word as written; the normalised word when the scanner kept no spelling.
+std::string spellingOf(const tToken &token) {
+  return GetCStr(token.attribute.Spelling != NoIdent ? token.attribute.Spelling
+                                                     : token.attribute.Word);
+}
+
 tStringRef stored(const std::string &text) { return PutString(text.data(), text.size()); }
 
 std::string_view textOf(const tToken &token) {
@@ -208,10 +240,25 @@ tToken LenientTokenFilter::pull(const Source &source) {
   return token;
 }
 
-// H'..' as the hexadecimal literal it stands for: the name H (or h) with a
-// literal right behind it.
+// B'0101', GnuCOBOL's boolean literal, as the unsigned integer its bits
+// make (up to 63 of them); false for any other form.
+bool booleanValue(std::string_view text, long &value) {
+  if (text.size() < 3 || text.size() > 65 || (text[0] != '\'' && text[0] != '"') ||
+      text.back() != text[0])
+    return false;
+  value = 0;
+  for (const char bit : text.substr(1, text.size() - 2)) {
+    if (bit != '0' && bit != '1')
+      return false;
+    value = value << 1 | (bit - '0');
+  }
+  return true;
+}
+
+// H'..' as the hexadecimal literal it stands for, B'..' as the number its
+// bits make: the name H or B (or h, b) with a literal right behind it.
 tToken LenientTokenFilter::literalAt(const Source &source, tToken token) {
-  if (!isName(token.code) || !wordIs(token, "H"))
+  if (!isName(token.code) || (!wordIs(token, "H") && !wordIs(token, "B")))
     return token;
   tToken after = pull(source);
   const tPosition end = endOf(token);
@@ -222,6 +269,20 @@ tToken LenientTokenFilter::literalAt(const Source &source, tToken token) {
       (text[0] != '\'' && text[0] != '"')) {
     pending_.push_front(after);
     return token;
+  }
+  if (wordIs(token, "B")) {
+    long value = 0;
+    if (!booleanValue(text, value)) {
+      pending_.push_front(after);
+      return token;
+    }
+    ErrorMessageI(xxBooleanLiteral, xxWarning, token.attribute.Position, xxString,
+                  (spellingOf(token) + std::string(text)).c_str());
+    after.code = value >= 1 && value <= 49 ? tok::level_number : tok::unsigned_integer;
+    after.attribute.Value = value;
+    after.attribute.Text = stored(std::to_string(value));
+    after.attribute.Position = token.attribute.Position;
+    return after;
   }
   ErrorMessageI(xxHexLiteralH, xxWarning, token.attribute.Position, xxString,
                 std::string(text).c_str());
@@ -384,6 +445,9 @@ tToken LenientTokenFilter::next(const Source &source) {
           break;
         }
     }
+  } else if (isDialectKeywordUsage(token.code)) {
+    ErrorMessageI(xxDialectUsage, xxWarning, token.attribute.Position, xxIdent,
+                  &token.attribute.Word);
   } else if (token.code == tok::GLOBAL && isName(previous_) && beforePrevious_ == tok::Level78) {
     ErrorMessage(xxGlobalIgnored, xxWarning, token.attribute.Position);
     return next(source);

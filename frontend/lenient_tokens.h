@@ -22,14 +22,18 @@ struct tToken {
 //   that word later where an entry is referred to (after REDEFINES,
 //   RENAMES, THROUGH, DEPENDING ON, OF, IN);
 // - CONSTANT after an entry's name, AS after CONSTANT, the usages BINARY-CHAR
-//   ... FUNCTION-POINTER (SIGNED or UNSIGNED after the binary ones), DATE
+//   ... FUNCTION-POINTER and BINARY-C-LONG ... COMP-N (SIGNED or UNSIGNED
+//   after the BINARY- ones), DATE
 //   FORMAT (one terminal, FORMAT), and NULL in a level-88 entry
 //   (condition_null) become their own terminals;
+// - the keywords COMP-X and COMP-6 pass with a warning: the converter reads
+//   them only under -lenient;
 // - GLOBAL after the name of a level-78 entry is dropped;
 // - the name of a constant where a literal may stand (after OCCURS, TO,
 //   VALUE, IS, THROUGH, AS, an arithmetic operator, "(" inside a picture, or
 //   a value of a level-88 entry) becomes its value;
-// - H'..' becomes the literal X'..', and literals joined by & become one.
+// - H'..' becomes the literal X'..', B'..' (bits) the unsigned integer
+//   they make, and literals joined by & become one.
 // The filter reads at most two terminals ahead, and only after a literal,
 // after H or after DATE, where the parser would read the next one anyway.
 class LenientTokenFilter {

@@ -1124,6 +1124,18 @@ usage_word
   | FLOAT_LONG         { $$ = cwFloatLong; }
   | NATIONAL           { $$ = cwNational; }
   | FUNCTION_POINTER   { $$ = cwFunctionPointer; }
+  /* -lenient: the usages of GnuCOBOL and Micro Focus. */
+  | BINARY_C_LONG opt_signedness  { $$ = $2 ? cwBinaryCLongUnsigned : cwBinaryCLong; }
+  | SIGNED_SHORT       { $$ = cwSignedShort; }
+  | SIGNED_INT         { $$ = cwSignedInt; }
+  | SIGNED_LONG        { $$ = cwSignedLong; }
+  | UNSIGNED_SHORT     { $$ = cwUnsignedShort; }
+  | UNSIGNED_INT       { $$ = cwUnsignedInt; }
+  | UNSIGNED_LONG      { $$ = cwUnsignedLong; }
+  | FLOAT_DECIMAL_16   { $$ = cwFloatDecimal16; }
+  | FLOAT_DECIMAL_34   { $$ = cwFloatDecimal34; }
+  | PROGRAM_POINTER    { $$ = cwProgramPointer; }
+  | COMPUTATIONAL_N    { $$ = cwCompN; }
   ;
 
 /* true: UNSIGNED */

@@ -206,5 +206,5 @@ tTree &TreeRoot();
 // usages that -lenient reads.
 #define WORD(code, id, text) inline constexpr std::uint16_t cw##id = code;
 #include "frontend/word_codes.def"
-inline constexpr int CobolWordCount = cwFunctionPointer + 1;
+inline constexpr int CobolWordCount = cwCompN + 1;
 extern const char *const cobol_word[CobolWordCount];

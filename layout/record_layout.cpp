@@ -10,6 +10,7 @@
 #include "converter/declaration_traversal.h"
 #include "converter/entry_extraction.h"
 #include "converter/filler_names.h"
+#include "converter/numeric_definitions.h"
 #include "frontend/syntax_tree.h"
 #include "support/run_state.h"
 
@@ -102,6 +103,38 @@ Storage elementaryStorage(int usage, VexCblPicture *picture, bool separateSign) 
     return {8, 8, "FLOAT-LONG"};
   case cwFunctionPointer:
     return {4, 4, "FUNCTION-POINTER"};
+  // GnuCOBOL's C-sized binaries as it stores them on a 64-bit host (C long:
+  // 8 bytes), decimal floating point by its width, PROGRAM-POINTER as
+  // FUNCTION-POINTER.
+  case cwSignedShort:
+  case cwUnsignedShort:
+    return {2, 2, usage == cwSignedShort ? "SIGNED-SHORT" : "UNSIGNED-SHORT"};
+  case cwSignedInt:
+  case cwUnsignedInt:
+    return {4, 4, usage == cwSignedInt ? "SIGNED-INT" : "UNSIGNED-INT"};
+  case cwSignedLong:
+  case cwUnsignedLong:
+    return {8, 8, usage == cwSignedLong ? "SIGNED-LONG" : "UNSIGNED-LONG"};
+  case cwBinaryCLong:
+  case cwBinaryCLongUnsigned:
+    return {8, 8, "BINARY-C-LONG"};
+  case cwFloatDecimal16:
+    return {8, 8, "FLOAT-DECIMAL-16"};
+  case cwFloatDecimal34:
+    return {16, 16, "FLOAT-DECIMAL-34"};
+  case cwProgramPointer:
+    return {4, 4, "PROGRAM-POINTER"};
+  // Sized by the picture (the converter's rule); a signed COMP-6 comes here
+  // as COMP-3.
+  case cwCompX:
+  case cwCompN:
+  case cwComp6: {
+    const long length = picture != nullptr ? vexCblStorageByPicture(usage, *picture) : 0;
+    const char *name = usage == cwCompX ? "COMP-X" : usage == cwCompN ? "COMP-N" : "COMP-6";
+    // SYNCHRONIZED aligns only the sizes of C integers, as GnuCOBOL does.
+    const bool cSized = usage != cwComp6 && (length == 2 || length == 4 || length == 8);
+    return {length, cSized ? length : 1, name, length != 0};
+  }
   case cwNational:
     return {2L * size, 1, "NATIONAL", picture != nullptr};
   default:
@@ -111,12 +144,15 @@ Storage elementaryStorage(int usage, VexCblPicture *picture, bool separateSign) 
 
 bool isUnsignedDialectBinary(int usage) {
   return usage == cwBinaryCharUnsigned || usage == cwBinaryShortUnsigned ||
-         usage == cwBinaryLongUnsigned || usage == cwBinaryDoubleUnsigned;
+         usage == cwBinaryLongUnsigned || usage == cwBinaryDoubleUnsigned ||
+         usage == cwBinaryCLongUnsigned || usage == cwUnsignedShort || usage == cwUnsignedInt ||
+         usage == cwUnsignedLong;
 }
 
 bool isDialectBinary(int usage) {
   return isUnsignedDialectBinary(usage) || usage == cwBinaryChar || usage == cwBinaryShort ||
-         usage == cwBinaryLong || usage == cwBinaryDouble;
+         usage == cwBinaryLong || usage == cwBinaryDouble || usage == cwBinaryCLong ||
+         usage == cwSignedShort || usage == cwSignedInt || usage == cwSignedLong;
 }
 
 const char *usageName(int usage) { return elementaryStorage(usage, nullptr, false).usage; }
@@ -249,7 +285,8 @@ private:
       occurrenceMin = members.totalMin + (extent.length - members.length);
       extent.variable = members.variable;
     } else {
-      const int usage = vexCblGetUsage(grp, item);
+      const int usage =
+          vexCblPackedOrUsage(vexCblGetUsage(grp, item), item.picture.get(), lenient_);
       const int sign = vexCblGetSign(grp, item);
       const Storage storage = elementaryStorage(usage, item.picture.get(), isSeparate(sign));
       if (!storage.known) {

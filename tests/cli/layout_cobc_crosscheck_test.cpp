@@ -26,9 +26,11 @@
 //  - External floating point (PICTURE with E): GnuCOBOL does not count the
 //    "." of the mantissa as a position; IBM does (+9.9(3)E+99 is 10 bytes).
 //  - FILLER and level-66 items cannot be named, so they are not displayed.
-//  - USAGE FUNCTION-POINTER (-lenient): GnuCOBOL stores 8 bytes on a 64-bit
-//    host, IBM 4 (the size of POINTER).
-// Copybooks whose name begins with "lenient-" are read with -lenient.
+//  - USAGE FUNCTION-POINTER and PROGRAM-POINTER (-lenient): GnuCOBOL stores
+//    8 bytes on a 64-bit host, the layout 4 (IBM's size of POINTER).
+// Copybooks whose name begins with "lenient-" are read with -lenient; those
+// beginning with "lenient-gnucobol" are compiled in GnuCOBOL's default
+// dialect, where BINARY-INT and BINARY-LONG-LONG are usages.
 
 namespace {
 
@@ -193,6 +195,76 @@ const std::vector<Book> &books() {
        "               10  D-FLAG-1    PIC X.\n"
        "               10  D-FLAG-2    PIC X.\n",
        nullptr},
+      {"lenient-gnucobol",
+       "       01  GNU-REC.\n"
+       "           05  C-LONG          BINARY-C-LONG.\n"
+       "           05  C-LONG-U        BINARY-C-LONG UNSIGNED.\n"
+       "           05  S-SHORT         SIGNED-SHORT.\n"
+       "           05  S-INT           SIGNED-INT.\n"
+       "           05  S-LONG          SIGNED-LONG.\n"
+       "           05  U-SHORT         UNSIGNED-SHORT.\n"
+       "           05  U-INT           UNSIGNED-INT.\n"
+       "           05  U-LONG          UNSIGNED-LONG.\n"
+       "           05  D-16            FLOAT-DECIMAL-16.\n"
+       "           05  D-34            FLOAT-DECIMAL-34.\n"
+       "           05  X-TAB OCCURS 2.\n"
+       "               10  X-1         PIC 9 COMP-X.\n"
+       "               10  X-2         PIC 99 COMP-X.\n"
+       "               10  X-3         PIC 9(3) COMP-X.\n"
+       "               10  X-4         PIC 9(4) COMP-X.\n"
+       "               10  X-5         PIC 9(5) COMP-X.\n"
+       "               10  X-7         PIC 9(7) COMP-X.\n"
+       "               10  X-8         PIC 9(8) COMP-X.\n"
+       "               10  X-9         PIC 9(9) COMP-X.\n"
+       "               10  X-10        PIC 9(10) COMPUTATIONAL-X.\n"
+       "               10  X-12        PIC 9(12) COMP-X.\n"
+       "               10  X-13        PIC 9(13) COMP-X.\n"
+       "               10  X-14        PIC 9(14) COMP-X.\n"
+       "               10  X-15        PIC 9(15) COMP-X.\n"
+       "               10  X-16        PIC 9(16) COMP-X.\n"
+       "               10  X-17        PIC 9(17) COMP-X.\n"
+       "               10  X-18        PIC 9(18) COMP-X.\n"
+       "           05  X-S7            PIC S9(7) COMP-X.\n"
+       "           05  X-V             PIC 9(3)V9 COMP-X.\n"
+       "           05  X-P             PIC 9(3)PP COMP-X.\n"
+       "           05  X-A1            PIC X COMP-X.\n"
+       "           05  X-A3            PIC X(3) COMP-X.\n"
+       "           05  X-A8            PIC X(8) COMP-X.\n"
+       "           05  N-1             PIC 9 COMP-N.\n"
+       "           05  N-5             PIC 9(5) COMPUTATIONAL-N.\n"
+       "           05  N-A2            PIC XX COMP-N.\n"
+       "           05  P6-1            PIC 9 COMP-6.\n"
+       "           05  P6-2            PIC 99 COMP-6.\n"
+       "           05  P6-7            PIC 9(5)V99 COMP-6.\n"
+       "           05  P6-8            PIC 9(8) COMPUTATIONAL-6.\n"
+       "           05  P6-P            PIC 9(3)PP COMP-6.\n"
+       "           05  P6-S            PIC S9(5) COMP-6.\n"
+       "           05  B-INT-U         BINARY-INT UNSIGNED.\n"
+       "           05  B-LONG-LONG     BINARY-LONG-LONG.\n"
+       "           05  G-END           PIC X.\n"
+       "       01  GNU-SYNC-REC.\n"
+       "           05  Y-A             PIC X.\n"
+       "           05  Y-X3            PIC 9(5) COMP-X SYNC.\n"
+       "           05  Y-B             PIC X.\n"
+       "           05  Y-X4            PIC 9(9) COMP-X SYNC.\n"
+       "           05  Y-C             PIC X.\n"
+       "           05  Y-SI            SIGNED-INT SYNC.\n"
+       "           05  Y-D             PIC X.\n"
+       "           05  Y-P6            PIC 9(5) COMP-6 SYNC.\n"
+       "           05  Y-E             PIC X.\n"
+       "           05  Y-CL            BINARY-C-LONG SYNC.\n"
+       "           05  Y-F             PIC X.\n"
+       "           05  Y-US            UNSIGNED-SHORT SYNC.\n"
+       "           05  Y-G             PIC X.\n"
+       "           05  Y-X6            PIC 9(14) COMP-X SYNC.\n"
+       "           05  Y-H             PIC X.\n"
+       "           05  Y-X8            PIC 9(17) COMP-X SYNC.\n"
+       "           05  Y-I             PIC X.\n"
+       "           05  Y-A2            PIC XX COMP-N SYNC.\n"
+       "       01  GNU-PTR-REC.\n"
+       "           05  P-PTR           PROGRAM-POINTER.\n"
+       "           05  P-END           PIC X.\n",
+       nullptr},
       {"epsmortf", "", "IBM__dbb/zBuilder__MortgageApplication__copybook__epsmortf.cpy"},
       {"epsnbrpm", "", "IBM__dbb/zBuilder__MortgageApplication__copybook__epsnbrpm.cpy"},
       {"epspdata", "", "IBM__dbb/zBuilder__MortgageApplication__copybook__epspdata.cpy"},
@@ -233,7 +305,8 @@ std::vector<std::string> split(const std::string &path) {
 bool excluded(const RecordLayout &record) {
   for (const LayoutItem &item : record.items)
     if (item.usage == "POINTER" || item.usage == "PROCEDURE-POINTER" ||
-        item.usage == "FUNCTION-POINTER" || item.picture.find('E') != std::string::npos)
+        item.usage == "FUNCTION-POINTER" || item.usage == "PROGRAM-POINTER" ||
+        item.picture.find('E') != std::string::npos)
       return true;
   return false;
 }
@@ -369,7 +442,9 @@ TEST(LayoutCobcCrossCheck, OffsetsAndLengthsMatchGnuCobol) {
 
     std::vector<Probe> probes;
     const std::string source = program(copybook, !startsAtLevel01(text), records, probes);
-    const std::vector<std::string> lines = RunCobol(dir, "laychk", source, "-std=ibm -I .");
+    const std::string dialect =
+        std::string(book.name).rfind("lenient-gnucobol", 0) == 0 ? "-std=default" : "-std=ibm";
+    const std::vector<std::string> lines = RunCobol(dir, "laychk", source, dialect + " -I .");
     ASSERT_EQ(lines.size(), probes.size()) << source;
     for (std::size_t i = 0; i < probes.size(); ++i) {
       const LayoutItem &item = *probes[i].item;

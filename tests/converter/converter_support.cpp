@@ -35,6 +35,8 @@ VexCblConfig vexOptions(const std::string &options) {
       words >> c.compatLevel;
     else if (word == "-ns")
       words >> c.namespaceName;
+    else if (word == "-lenient")
+      c.lenient = true;
     else
       ADD_FAILURE() << "unknown option " << word;
   }
@@ -67,11 +69,12 @@ std::string vexFixed(const std::string &lines) {
   return out;
 }
 
-VexFrontEnd::VexFrontEnd(const std::string &source) {
+VexFrontEnd::VexFrontEnd(const std::string &source, bool lenient) {
   dir_.write("T.cpy", source);
   std::FILE *out = std::tmpfile();
   FrontEndOptions options;
   options.messages = out;
+  options.lenient = lenient;
   // The test's run keeps the declarations for the test to convert.
   errors = ParseCopybook("T.cpy", options, &RunState::active()).errorCount();
   std::rewind(out);
@@ -101,7 +104,7 @@ void extract(VexCblConversion &conv, tree::decl *decl, VexCblObjContext &obj) {
 } // namespace
 
 VexItemResult vexConvertItem(const std::string &entries, const VexCblConfig &options) {
-  VexFrontEnd frontEnd(vexFixed(entries));
+  VexFrontEnd frontEnd(vexFixed(entries), options.lenient);
   if (frontEnd.errors != 0)
     return {"syntax error", frontEnd.messages};
   tree::decl *item = frontEnd.decl("ITEM");

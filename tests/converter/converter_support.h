@@ -41,12 +41,13 @@ private:
 std::string vexFixed(const std::string &lines);
 
 // Copybook text (written as given to T.cpy in a scratch folder) through the
-// front end's part of a run (conversion_run.h) with the default switches.
+// front end's part of a run (conversion_run.h) with the default switches
+// (-lenient when `lenient`).
 // Front-end memory, identifiers included, is released when the object goes,
 // so that names and nodes live as long as it.
 class VexFrontEnd {
 public:
-  explicit VexFrontEnd(const std::string &source);
+  explicit VexFrontEnd(const std::string &source, bool lenient = false);
   ~VexFrontEnd();
   VexFrontEnd(const VexFrontEnd &) = delete;
   VexFrontEnd &operator=(const VexFrontEnd &) = delete;

@@ -36,6 +36,9 @@
 // EBCDIC sign zones of embedded-sign zoned fields, and decodes with the
 // default code page.
 //
+// A second copybook holds the usages that -lenient reads for GnuCOBOL; it is
+// compiled in GnuCOBOL's default dialect and decoded with -lenient.
+//
 // Knowingly left out:
 //  - P-scaled COMP-3: GnuCOBOL 3.1 stores it wrongly (see
 //    tests/converter/cobc_crosscheck_test.cpp); P scaling is checked on zoned.
@@ -46,33 +49,33 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char copybook[] = "       01  CHK-REC.\n"
-                        "           05  C-TEXT   PIC X(6).\n"
-                        "           05  C-ALPHA  PIC A(3).\n"
-                        "           05  C-ZU     PIC 9(5).\n"
-                        "           05  C-ZS     PIC S9(4)V99.\n"
-                        "           05  C-ZL     PIC S9(3) SIGN LEADING.\n"
-                        "           05  C-ZLS    PIC S9(3)V9 SIGN LEADING SEPARATE.\n"
-                        "           05  C-ZTS    PIC S9(4) SIGN TRAILING SEPARATE.\n"
-                        "           05  C-ZP     PIC 99PPP.\n"
-                        "           05  C-PS     PIC S9(7)V99 COMP-3.\n"
-                        "           05  C-PU     PIC 9(4) COMP-3.\n"
-                        "           05  C-PE     PIC S9(18) COMP-3.\n"
-                        "           05  C-PD     PIC S9(3)V9(4) PACKED-DECIMAL.\n"
-                        "           05  C-B2     PIC S9(4) COMP.\n"
-                        "           05  C-B4     PIC 9(8) BINARY.\n"
-                        "           05  C-B8     PIC S9(15)V99 COMP-4.\n"
-                        "           05  C-N4     PIC S9(9) COMP-5.\n"
-                        "           05  C-N2     PIC 9(4) COMP-5.\n"
-                        "           05  C-F1     COMP-1.\n"
-                        "           05  C-F2     COMP-2.\n"
-                        "           05  C-TAB OCCURS 3.\n"
-                        "               10  C-TK  PIC X(2).\n"
-                        "               10  C-TV  PIC S9(3) COMP-3.\n"
-                        "           05  C-CNT    PIC 9(2).\n"
-                        "           05  C-ODO OCCURS 0 TO 4 DEPENDING ON C-CNT.\n"
-                        "               10  C-OV  PIC S9(5) COMP.\n"
-                        "               10  C-OT  PIC X(2).\n";
+const char ibmCopybook[] = "       01  CHK-REC.\n"
+                           "           05  C-TEXT   PIC X(6).\n"
+                           "           05  C-ALPHA  PIC A(3).\n"
+                           "           05  C-ZU     PIC 9(5).\n"
+                           "           05  C-ZS     PIC S9(4)V99.\n"
+                           "           05  C-ZL     PIC S9(3) SIGN LEADING.\n"
+                           "           05  C-ZLS    PIC S9(3)V9 SIGN LEADING SEPARATE.\n"
+                           "           05  C-ZTS    PIC S9(4) SIGN TRAILING SEPARATE.\n"
+                           "           05  C-ZP     PIC 99PPP.\n"
+                           "           05  C-PS     PIC S9(7)V99 COMP-3.\n"
+                           "           05  C-PU     PIC 9(4) COMP-3.\n"
+                           "           05  C-PE     PIC S9(18) COMP-3.\n"
+                           "           05  C-PD     PIC S9(3)V9(4) PACKED-DECIMAL.\n"
+                           "           05  C-B2     PIC S9(4) COMP.\n"
+                           "           05  C-B4     PIC 9(8) BINARY.\n"
+                           "           05  C-B8     PIC S9(15)V99 COMP-4.\n"
+                           "           05  C-N4     PIC S9(9) COMP-5.\n"
+                           "           05  C-N2     PIC 9(4) COMP-5.\n"
+                           "           05  C-F1     COMP-1.\n"
+                           "           05  C-F2     COMP-2.\n"
+                           "           05  C-TAB OCCURS 3.\n"
+                           "               10  C-TK  PIC X(2).\n"
+                           "               10  C-TV  PIC S9(3) COMP-3.\n"
+                           "           05  C-CNT    PIC 9(2).\n"
+                           "           05  C-ODO OCCURS 0 TO 4 DEPENDING ON C-CNT.\n"
+                           "               10  C-OV  PIC S9(5) COMP.\n"
+                           "               10  C-OT  PIC X(2).\n";
 
 enum class Kind { text, number, floating };
 enum class Run { big, little };
@@ -88,7 +91,7 @@ struct Column {
   std::array<const char *, 3> values;
 };
 
-const std::vector<Column> &columns() {
+const std::vector<Column> &ibmColumns() {
   static const std::vector<Column> list = {
       {"C-TEXT", "C-TEXT", Kind::text, Run::big, {"\"ALICE\"", "\"B-O,B\"", "SPACES"}},
       {"C-ALPHA", "C-ALPHA", Kind::text, Run::big, {"\"ABC\"", "\"xyz\"", "\"Q\""}},
@@ -128,7 +131,88 @@ const std::vector<Column> &columns() {
   return list;
 }
 
-std::string program(std::int64_t length) {
+// -lenient's GnuCOBOL usages: COMP-X and COMP-N big-endian (as BINARY),
+// the C-sized binaries and the decimal floating point (BID) in the host's
+// order, COMP-6 without sign nibble (and signed, which GnuCOBOL stores as
+// COMP-3). PROGRAM-POINTER is left out: GnuCOBOL stores 8 bytes, the layout 4.
+const char lenientCopybook[] = "       01  GNU-REC.\n"
+                               "           05  L-TEXT   PIC X(4).\n"
+                               "           05  L-CL     BINARY-C-LONG.\n"
+                               "           05  L-CLU    BINARY-C-LONG UNSIGNED.\n"
+                               "           05  L-SS     SIGNED-SHORT.\n"
+                               "           05  L-SI     SIGNED-INT.\n"
+                               "           05  L-SL     SIGNED-LONG.\n"
+                               "           05  L-US     UNSIGNED-SHORT.\n"
+                               "           05  L-UI     UNSIGNED-INT.\n"
+                               "           05  L-UL     UNSIGNED-LONG.\n"
+                               "           05  L-X1     PIC 99 COMP-X.\n"
+                               "           05  L-X3     PIC 9(7) COMP-X.\n"
+                               "           05  L-XS     PIC S9(9) COMP-X.\n"
+                               "           05  L-XV     PIC 9(3)V99 COMP-X.\n"
+                               "           05  L-X8     PIC 9(18) COMPUTATIONAL-X.\n"
+                               "           05  L-XA     PIC X(3) COMP-X.\n"
+                               "           05  L-N5     PIC 9(5) COMP-N.\n"
+                               "           05  L-P6     PIC 9(5) COMP-6.\n"
+                               "           05  L-P6V    PIC 9(3)V99 COMP-6.\n"
+                               "           05  L-P6E    PIC 9(4) COMPUTATIONAL-6.\n"
+                               "           05  L-P6S    PIC S9(5) COMP-6.\n"
+                               "           05  L-D16    FLOAT-DECIMAL-16.\n"
+                               "           05  L-D34    FLOAT-DECIMAL-34.\n"
+                               "           05  L-TAB OCCURS 2.\n"
+                               "               10  L-TX  PIC 9(3) COMP-X.\n";
+
+const std::vector<Column> &lenientColumns() {
+  static const std::vector<Column> list = {
+      {"L-TEXT", "L-TEXT", Kind::text, Run::big, {"\"ABCD\"", "\"x\"", "SPACES"}},
+      {"L-CL", "L-CL", Kind::number, Run::little, {"-1234567890123", "922337203685477580", "-1"}},
+      {"L-CLU", "L-CLU", Kind::number, Run::little, {"1234567890123456789", "0", "4294967296"}},
+      {"L-SS", "L-SS", Kind::number, Run::little, {"-32768", "32767", "-1"}},
+      {"L-SI", "L-SI", Kind::number, Run::little, {"-2147483648", "2147483647", "258"}},
+      {"L-SL", "L-SL", Kind::number, Run::little, {"-922337203685477580", "1", "-258"}},
+      {"L-US", "L-US", Kind::number, Run::little, {"65535", "0", "258"}},
+      {"L-UI", "L-UI", Kind::number, Run::little, {"4294967295", "1", "16777216"}},
+      {"L-UL", "L-UL", Kind::number, Run::little, {"1000000000000000000", "0", "65536"}},
+      {"L-X1", "L-X1", Kind::number, Run::big, {"99", "0", "42"}},
+      {"L-X3", "L-X3", Kind::number, Run::big, {"9999999", "1", "65536"}},
+      {"L-XS", "L-XS", Kind::number, Run::big, {"-999999999", "999999999", "-1"}},
+      {"L-XV", "L-XV", Kind::number, Run::big, {"123.45", "0.01", "999.99"}},
+      {"L-X8", "L-X8", Kind::number, Run::big, {"999999999999999999", "0", "72057594037927936"}},
+      {"L-XA", "L-XA", Kind::number, Run::big, {"16777215", "258", "0"}},
+      {"L-N5", "L-N5", Kind::number, Run::big, {"99999", "0", "256"}},
+      {"L-P6", "L-P6", Kind::number, Run::big, {"12345", "0", "99999"}},
+      {"L-P6V", "L-P6V", Kind::number, Run::big, {"1.5", "999.99", "0.01"}},
+      {"L-P6E", "L-P6E", Kind::number, Run::big, {"1234", "9999", "7"}},
+      {"L-P6S", "L-P6S", Kind::number, Run::big, {"-12345", "1", "0"}},
+      {"L-D16", "L-D16", Kind::number, Run::little, {"1.5", "9999999999999999", "0"}},
+      {"L-D34",
+       "L-D34",
+       Kind::number,
+       Run::little,
+       {"-123456789012345678.123456789", "0.000000001", "-1234567.89"}},
+      {"L-TAB[1].L-TX", "L-TX (1)", Kind::number, Run::big, {"999", "1", "256"}},
+      {"L-TAB[2].L-TX", "L-TX (2)", Kind::number, Run::big, {"0", "65", "300"}},
+  };
+  return list;
+}
+
+// A copybook, its columns, and how it is read.
+struct Case {
+  const char *copybook;
+  const std::vector<Column> &columns;
+  bool lenient;
+  const char *std; // cobc's dialect option
+};
+
+// The record of the copybook: the word after its first level number.
+std::string recordName(const Case &test) {
+  std::istringstream words(test.copybook);
+  std::string level;
+  std::string name;
+  words >> level >> name;
+  return name.substr(0, name.find('.'));
+}
+
+std::string program(const Case &test, std::int64_t length) {
   std::ostringstream cob;
   cob << "       IDENTIFICATION DIVISION.\n"
          "       PROGRAM-ID. DECCHK.\n"
@@ -150,15 +234,16 @@ std::string program(std::int64_t length) {
          "           OPEN OUTPUT CHK-FILE\n";
   for (std::size_t r = 0; r < 3; ++r) {
     // The counter first: the table's length follows it.
-    for (const Column &c : columns())
+    for (const Column &c : test.columns)
       if (std::string(c.column) == "C-CNT")
         cob << "           MOVE " << c.values[r] << " TO C-CNT\n";
-    for (const Column &c : columns())
+    for (const Column &c : test.columns)
       if (c.values[r] != nullptr)
         cob << "           MOVE " << c.values[r] << " TO " << c.reference << "\n";
-    cob << "           MOVE CHK-REC TO CHK-OUT\n"
+    cob << "           MOVE " << recordName(test)
+        << " TO CHK-OUT\n"
            "           WRITE CHK-OUT\n";
-    for (const Column &c : columns())
+    for (const Column &c : test.columns)
       if (c.values[r] != nullptr)
         // -std=ibm DISPLAYs a number's storage digits without the point;
         // an edited copy shows its value.
@@ -226,10 +311,11 @@ std::vector<std::string> readLines(const fs::path &path) {
 
 // The decoder's CSV rows of `data`, the header first.
 std::vector<std::vector<std::string>> decode(const CobcScratch &dir, const std::string &data,
-                                             DecodeOptions options) {
+                                             DecodeOptions options, bool lenient) {
   options.format = OutputFormat::csv;
   FrontEndOptions frontEnd;
   frontEnd.messages = nullptr;
+  frontEnd.lenient = lenient;
   const fs::path out = dir.path() / "decoded.csv";
   EXPECT_EQ(decodeFiles((dir.path() / "chk.cpy").string(), frontEnd, options,
                         {(dir.path() / data).string()}, out.string()),
@@ -280,16 +366,18 @@ std::string toEbcdic(const std::string &ascii, const std::vector<RecordLayout> &
   return ebcdic;
 }
 
-TEST(DecodeCobcCrossCheck, DecodedValuesMatchGnuCobolDisplay) {
-  if (!CobcInstalled())
-    GTEST_SKIP() << "cobc is not installed";
+// Compiles the program of `test`, decodes its file in every pass and counts
+// the values compared in `compared`.
+void compareWithGnuCobol(const Case &test, int &compared) {
   CobcScratch dir;
   ASSERT_FALSE(dir.path().empty());
-  std::ofstream(dir.path() / "chk.cpy", std::ios::binary) << copybook;
+  std::ofstream(dir.path() / "chk.cpy", std::ios::binary) << test.copybook;
 
   FrontEndOptions frontEnd;
   frontEnd.messages = nullptr;
+  frontEnd.lenient = test.lenient;
   VexCblConfig config;
+  config.lenient = test.lenient;
   config.outputFileName = (dir.path() / "doc.gnv").string();
   std::vector<RecordLayout> records;
   ASSERT_EQ(process((dir.path() / "chk.cpy").string(), frontEnd, config,
@@ -300,15 +388,15 @@ TEST(DecodeCobcCrossCheck, DecodedValuesMatchGnuCobolDisplay) {
             VexCvtStatus::completed);
   ASSERT_EQ(records.size(), 1u);
 
-  const std::string source = program(records.front().length);
-  const std::vector<std::string> shown = RunCobol(dir, "decchk", source, "-std=ibm", true);
+  const std::string source = program(test, records.front().length);
+  const std::vector<std::string> shown = RunCobol(dir, "decchk", source, test.std, true);
   ASSERT_FALSE(::testing::Test::HasFailure());
 
   // What GnuCOBOL showed, per record and column.
   std::vector<std::map<std::string, std::string>> expected(3);
   std::size_t next = 0;
   for (std::size_t r = 0; r < 3; ++r)
-    for (const Column &c : columns())
+    for (const Column &c : test.columns)
       if (c.values[r] != nullptr) {
         ASSERT_LT(next, shown.size());
         expected[r][c.column] = shown[next++];
@@ -326,7 +414,6 @@ TEST(DecodeCobcCrossCheck, DecodedValuesMatchGnuCobolDisplay) {
     bool ascii;
     bool little;
   };
-  int compared = 0;
   for (const Pass &pass : {Pass{"ascii big-endian", "chk.dat", true, false},
                            Pass{"ascii little-endian ieee", "chk.dat", true, true},
                            Pass{"IBM037", "chk.ebc", false, false}}) {
@@ -336,14 +423,14 @@ TEST(DecodeCobcCrossCheck, DecodedValuesMatchGnuCobolDisplay) {
       options.codePage = "ASCII";
     options.littleEndian = pass.little;
     options.ieeeFloat = pass.little;
-    const auto rows = decode(dir, pass.data, options);
+    const auto rows = decode(dir, pass.data, options, test.lenient);
     ASSERT_EQ(rows.size(), 4u);
     std::map<std::string, std::size_t> at;
     for (std::size_t i = 0; i < rows[0].size(); ++i)
       at[rows[0][i]] = i;
     for (std::size_t r = 0; r < 3; ++r) {
       ASSERT_EQ(rows[r + 1].size(), rows[0].size());
-      for (const Column &c : columns()) {
+      for (const Column &c : test.columns) {
         if ((c.run == Run::little) != pass.little)
           continue;
         if (!pass.ascii && std::string(c.column).find('[') != std::string::npos)
@@ -367,9 +454,27 @@ TEST(DecodeCobcCrossCheck, DecodedValuesMatchGnuCobolDisplay) {
       }
     }
   }
+}
+
+TEST(DecodeCobcCrossCheck, DecodedValuesMatchGnuCobolDisplay) {
+  if (!CobcInstalled())
+    GTEST_SKIP() << "cobc is not installed";
+  int compared = 0;
+  compareWithGnuCobol({ibmCopybook, ibmColumns(), false, "-std=ibm"}, compared);
   // 3 records of 34 columns over the two ASCII runs, less the absent ODO
   // occurrences, plus the untabled ones again in IBM037.
   EXPECT_GT(compared, 120);
+  std::cout << compared << " values compared with GnuCOBOL\n";
+}
+
+TEST(DecodeCobcCrossCheck, LenientUsagesMatchGnuCobolDisplay) {
+  if (!CobcInstalled())
+    GTEST_SKIP() << "cobc is not installed";
+  int compared = 0;
+  compareWithGnuCobol({lenientCopybook, lenientColumns(), true, "-std=default"}, compared);
+  // 3 records of 24 columns over the two ASCII runs, and the 12 big-endian
+  // columns outside the table again in IBM037.
+  EXPECT_EQ(compared, 3 * 24 + 3 * 12);
   std::cout << compared << " values compared with GnuCOBOL\n";
 }
 

@@ -162,6 +162,53 @@ TEST(FieldValues, FloatingPoint) {
   }
 }
 
+TEST(FieldValues, UnsignedPacked) {
+  const std::vector<std::pair<std::string, Want>> cases = {
+      {"\x01\x23\x45"s, "123.45"}, // PIC 9(5) COMP-6 with V99: the pad nibble first
+      {"\x00\x01\x50"s, "1.50"},   {"\x00\x00"s, "0.00"},
+      {"\x12\x3C"s, std::nullopt}, // a sign nibble is no digit
+      {"\xA1"s, std::nullopt},     {""s, std::nullopt},
+  };
+  for (const auto &[bytes, want] : cases) {
+    std::string out = "x";
+    EXPECT_EQ(decodeUnsignedPacked(bytes, 2, out), want.has_value())
+        << testing::PrintToString(bytes);
+    EXPECT_EQ(out, "x" + want.value_or("")) << testing::PrintToString(bytes);
+  }
+}
+
+struct DecimalFloatCase {
+  std::string bytes;
+  bool little;
+  Want want;
+};
+
+TEST(FieldValues, DecimalFloatingPointBid) {
+  const std::vector<DecimalFloatCase> cases = {
+      {"\x31\xA0\x00\x00\x00\x00\x00\x0F"s, false, "1.5"},
+      {"\x0F\x00\x00\x00\x00\x00\xA0\x31"s, true, "1.5"},
+      {"\xB1\x80\x00\x00\x00\x00\x00\x00"s, false, "0.00"}, // negative zero
+      // A coefficient of 2^53 or more takes the large form (bits 62-61 set).
+      {"\x6C\x73\x86\xF2\x6F\xC0\xFF\xFF"s, false, "9999999999999999"},
+      {"\x57\x40\x00\x00\x00\x00\x00\x0F"s, false, "15E+300"},
+      {"\xA5\x40\x00\x00\x00\x00\x00\x05"s, false, "-5E-100"},
+      // Past 16 digits: non-canonical, read as zero.
+      {"\x6C\x77\xFF\xFF\xFF\xFF\xFF\xFF"s, false, "0"},
+      {"\x2F\xFE\x31\x4D\xC6\x44\x8D\x93\x38\xC1\x5B\x0A\x00\x00\x00\x00"s, false,
+       "1.000000000000000000000000000000000"},
+      {"\x30\x41\xED\x09\xBE\xAD\x87\xC0\x37\x8D\x8E\x64\x00\x00\x00\x00"s, false, "0"},
+      {"\x78\x00\x00\x00\x00\x00\x00\x00"s, false, std::nullopt}, // infinity
+      {"\x7C\x00\x00\x00\x00\x00\x00\x00"s, false, std::nullopt}, // NaN
+      {"\x31\xA0\x00\x0F"s, false, std::nullopt},
+  };
+  for (const DecimalFloatCase &c : cases) {
+    std::string out;
+    EXPECT_EQ(decodeDecimalFloat(c.bytes, c.little, out), c.want.has_value())
+        << testing::PrintToString(c.bytes);
+    EXPECT_EQ(out, c.want.value_or("")) << testing::PrintToString(c.bytes);
+  }
+}
+
 struct EditedCase {
   std::string text;
   bool comma;

@@ -110,6 +110,32 @@ TEST_F(LenientTokens, HIsHexadecimalOnlyWithTheLiteralRightBehindIt) {
   EXPECT_EQ(joined, (Tokens{"string:X'01'"}));
 }
 
+TEST_F(LenientTokens, BIsANumberOnlyForBitsRightBehindIt) {
+  tToken lower = word(40, "B");
+  lower.attribute.Spelling = Id("b");
+  const Tokens out =
+      run({word(20, "B"), make(tok::string, 22, "'1'"), word(30, "B"),
+           make(tok::string, 31, "'012'"), lower, make(tok::string, 41, "'101'"), word(50, "B"),
+           make(tok::string, 51, "\"1000000\""), word(60, "B"), make(tok::string, 61, "''")});
+  EXPECT_EQ(out, (Tokens{"name:B", "string:'1'", "name:B", "string:'012'", "level_number:5",
+                         "unsigned_integer:64", "name:B", "string:''"}));
+  EXPECT_NE(Messages().find("boolean literal read as the number it stands for: b'101'"),
+            std::string::npos);
+  EXPECT_EQ(Messages().find("'012'"), std::string::npos);
+}
+
+TEST_F(LenientTokens, GnuCobolUsagesAreTerminalsAfterAnEntrysName) {
+  // 05 SIGNED-INT BINARY-C-LONG UNSIGNED COMP-N COMP-X.
+  const Tokens out =
+      run({make(tok::level_number, 8, "05"), word(11, "SIGNED-INT"), word(22, "BINARY-C-LONG"),
+           word(36, "UNSIGNED"), word(45, "COMP-N"), word(52, "COMP-X"), punct(tok::Period, 58)});
+  EXPECT_EQ(out,
+            (Tokens{"level_number:05", "name:SIGNED-INT", "BINARY-C-LONG:BINARY-C-LONG",
+                    "UNSIGNED:UNSIGNED", "COMPUTATIONAL-N:COMP-N", "COMPUTATIONAL-X:COMP-X", "."}));
+  EXPECT_NE(Messages().find("same size and kind: COMP-N"), std::string::npos);
+  EXPECT_NE(Messages().find("same size and kind: COMP-X"), std::string::npos);
+}
+
 TEST_F(LenientTokens, DateWithoutFormatIsHandedOnUnchanged) {
   const Tokens out = run({word(20, "DATE"), word(25, "WRITTEN"), word(33, "DATE"),
                           word(38, "FORMAT"), word(45, "YYXXXX")});
