@@ -73,10 +73,61 @@ int directiveStart(const char *line, unsigned length, bool freeFormat) {
 
 std::string unquoted(const std::string &word) { return programName(word); }
 
+// Where a "$SET" line's "$" stands, or -1: in the indicator column of the
+// fixed format, or first on a free-format line.
+int setStart(const char *line, unsigned length, bool freeFormat) {
+  unsigned i = 0;
+  if (freeFormat) {
+    while (i < length && (line[i] == ' ' || line[i] == '\t'))
+      ++i;
+  } else {
+    i = 6;
+  }
+  if (i + 4 > length || line[i] != '$')
+    return -1;
+  for (unsigned k = 0; k < 3; ++k)
+    if (std::toupper(static_cast<unsigned char>(line[i + 1 + k])) != "SET"[k])
+      return -1;
+  return i + 4 == length || isBlank(line[i + 4]) ? static_cast<int>(i) : -1;
+}
+
+// The source format a "$SET" line's options choose: SOURCEFORMAT"FREE",
+// SOURCEFORMAT "FIXED", SOURCEFORMAT(FREE) ...; empty when they choose none.
+std::string setSourceFormat(const char *line, unsigned length, unsigned from) {
+  std::string text(line + from, line + length);
+  for (char &c : text)
+    c = c == '"' || c == '\'' || c == '(' || c == ')'
+            ? ' '
+            : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  unsigned column = 0;
+  const std::vector<std::string> words =
+      splitWords(text.c_str(), static_cast<unsigned>(text.size()), 0, 64, column);
+  for (std::size_t i = 0; i + 1 < words.size(); ++i)
+    if (words[i] == "SOURCEFORMAT")
+      return words[i + 1];
+  return "";
+}
+
 } // namespace
 
 bool SourceDirectives::take(const char *line, unsigned length, unsigned lineNumber,
                             bool &freeFormat, std::vector<SourceNote> &notes) {
+  const int set = setStart(line, length, freeFormat);
+  if (set >= 0) {
+    if (!reading())
+      return true;
+    const unsigned column = static_cast<unsigned>(set) + 1;
+    const std::string format = setSourceFormat(line, length, static_cast<unsigned>(set) + 4);
+    if (format == "FREE" || format == "FIXED") {
+      freeFormat = format == "FREE";
+      if (announce_)
+        notes.push_back({lineNumber, column, "directive $SET SOURCEFORMAT honoured"});
+    } else {
+      // Other options choose dialects and listings, which change no record.
+      notes.push_back({lineNumber, column, "directive $SET skipped"});
+    }
+    return true;
+  }
   const int start = directiveStart(line, length, freeFormat);
   if (start < 0)
     return !reading();

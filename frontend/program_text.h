@@ -30,7 +30,10 @@ struct ProgramUnit {
 // fixed-format sequence area). >>SOURCE [FORMAT] [IS] FREE|FIXED switches the
 // format from the next line on; >>DEFINE records a name (and its value);
 // >>IF / >>ELSE / >>END-IF keep the branch that a condition over defined
-// names selects; any other directive is skipped with a warning.
+// names selects; any other directive is skipped with a warning. "$SET" lines
+// ("$" in the indicator column, or first on a free-format line) switch the
+// format with SOURCEFORMAT"FREE" or "FIXED"; other $SET options are skipped
+// with a warning.
 class SourceDirectives {
 public:
   // Reads the raw physical `line` (`length` characters, newline included).

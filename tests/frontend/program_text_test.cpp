@@ -229,6 +229,26 @@ TEST(SourceDirectives, SourceFormatSwitchesFromTheNextLineOn) {
   EXPECT_TRUE(result.notes.empty());
 }
 
+TEST(SourceDirectives, SetSourceFormatSwitchesToo) {
+  SourceDirectives directives;
+  const Directed result = runDirectives(directives, {
+                                                        "      $SET SOURCEFORMAT\"FREE\"", // 1
+                                                        "01 A PIC X.",                     // 2
+                                                        "$set sourceformat(fixed)",        // 3
+                                                        "       01 B PIC X.",              // 4
+                                                        "      $SET ANS85",                // 5
+                                                        "      $SETX", // 6: a comment line
+                                                        "      $SET SOURCEFORMAT 'FREE'", // 7
+                                                        "  $SET SOURCEFORMAT\"FIXED\"",   // 8
+                                                        "       01 C PIC X.",             // 9
+                                                    });
+  EXPECT_EQ(result.delivered, (Lines{2, 4, 6, 9}));
+  EXPECT_EQ(result.formats, "RFFF");
+  ASSERT_EQ(result.notes.size(), 1u);
+  EXPECT_EQ(result.notes[0].text, "directive $SET skipped");
+  EXPECT_EQ(result.notes[0].column, 7u);
+}
+
 TEST(SourceDirectives, ConditionsOverDefinedNamesSelectLines) {
   SourceDirectives directives;
   const Directed result =
