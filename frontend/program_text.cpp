@@ -2,8 +2,10 @@
 // scanning.
 #include "frontend/program_text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -284,7 +286,7 @@ bool ProgramFilter::keep(const char *line, unsigned length, unsigned lineNumber,
   if (division && (first == "IDENTIFICATION" || first == "ID")) {
     beginProgram(lineNumber);
     headerOpen_ = true;
-    part_ = Part::skipped;
+    part_ = Part::heading;
     return false;
   }
   // A user-defined function is a program unit with data of its own.
@@ -297,13 +299,13 @@ bool ProgramFilter::keep(const char *line, unsigned length, unsigned lineNumber,
       units_[static_cast<std::size_t>(current_)].name = programName(written[1]);
     else
       nameNext_ = true;
-    part_ = Part::skipped;
+    part_ = Part::heading;
     return false;
   }
   headerOpen_ = false;
   if (division && (first == "ENVIRONMENT" || first == "PROCEDURE")) {
     content_ = true;
-    part_ = Part::skipped;
+    part_ = first == "PROCEDURE" ? Part::closed : Part::heading;
     return false;
   }
   if (division && first == "DATA") {
@@ -312,10 +314,19 @@ bool ProgramFilter::keep(const char *line, unsigned length, unsigned lineNumber,
     return ours;
   }
   if (first == "END" && words.size() >= 2 && (words[1] == "PROGRAM" || words[1] == "FUNCTION")) {
-    part_ = Part::skipped;
+    part_ = Part::closed;
     return false;
   }
-  if (part_ != Part::skipped && words.size() >= 2 && words[1] == "SECTION") {
+  // The ENVIRONMENT DIVISION has sections of its own (CONFIGURATION,
+  // INPUT-OUTPUT); only a data section's header ends it.
+  static const char *const dataSections[] = {
+      "FILE", "WORKING-STORAGE", "LOCAL-STORAGE", "LINKAGE", "COMMUNICATION", "REPORT", "SCREEN"};
+  const bool section = words.size() >= 2 && words[1] == "SECTION";
+  if (section && part_ == Part::heading &&
+      std::any_of(std::begin(dataSections), std::end(dataSections),
+                  [&](const char *name) { return first == name; }))
+    part_ = Part::data;
+  if (section && (part_ == Part::data || part_ == Part::screen)) {
     if (first == "SCREEN") {
       if (ours && part_ != Part::screen)
         notes.push_back({lineNumber, column, "SCREEN SECTION skipped"});

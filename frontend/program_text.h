@@ -82,7 +82,10 @@ public:
   const std::vector<ProgramUnit> &units() const { return units_; }
 
 private:
-  enum class Part { data, skipped, screen };
+  // heading: IDENTIFICATION or ENVIRONMENT DIVISION, where a data section
+  // header may still begin the DATA DIVISION (its header is optional);
+  // closed: PROCEDURE DIVISION or after END PROGRAM, where nothing does.
+  enum class Part { data, heading, closed, screen };
   void beginProgram(unsigned lineNumber);
 
   int wanted_;

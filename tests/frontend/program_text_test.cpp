@@ -94,6 +94,24 @@ TEST(ProgramFilter, NestedProgramsAreProgramsOfTheirOwn) {
   EXPECT_EQ(inner.units()[1].name, "INNER");
 }
 
+TEST(ProgramFilter, ADataSectionWithoutTheDivisionHeaderBeginsTheData) {
+  const std::vector<std::string> lines = {
+      "       IDENTIFICATION DIVISION.", // 1
+      "       PROGRAM-ID. NOHEAD.",      // 2
+      "       ENVIRONMENT DIVISION.",    // 3
+      "       CONFIGURATION SECTION.",   // 4: the environment's own
+      "       INPUT-OUTPUT SECTION.",    // 5
+      "       WORKING-STORAGE SECTION.", // 6
+      "       01  A PIC X.",             // 7
+      "       PROCEDURE DIVISION.",      // 8
+      "       MAIN SECTION.",            // 9: a procedure section
+      "       LINKAGE SECTION.",         // 10: not data once procedures began
+      "           GOBACK.",              // 11
+  };
+  ProgramFilter filter(0);
+  EXPECT_EQ(runFilter(filter, lines).kept, (Lines{6, 7}));
+}
+
 TEST(ProgramFilter, UserFunctionsAreProgramsToo) {
   const std::vector<std::string> lines = {
       "       IDENTIFICATION DIVISION.", // 1
