@@ -31,6 +31,12 @@ public:
     bool on = false;
     std::string prefix;
     std::set<std::string> taken;
+    // Names the records of the program `program` of a file of `programs`.
+    void begin(std::size_t programs, const std::string &program) {
+      on = true;
+      prefix = programs > 1 && !program.empty() ? program + "_" : "";
+      taken.clear();
+    }
   };
 
   const VexCblConfig options;

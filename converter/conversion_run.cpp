@@ -36,46 +36,27 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
 
 namespace {
 
-// A program file: each program's DATA DIVISION is parsed in a run of its
-// own, so that the names of one program never meet those of another, and
-// the records of all of them go into one document.
-VexCvtStatus processProgram(const std::string &fileName, const FrontEndOptions &frontEnd,
-                            const VexCblConfig &options, const VexAfterConversion &after,
-                            VexDocumentOutcome *outcome) {
-  const std::vector<ProgramUnit> units = OutlineProgram(fileName, frontEnd);
+// The front end's runs of the input: one for a copybook; for a program file
+// one per program, each program's DATA DIVISION parsed on its own so that
+// the names of one program never meet those of another.
+std::vector<FrontEndResult> parseInput(const std::string &fileName, const FrontEndOptions &frontEnd,
+                                       std::vector<std::string> &programNames) {
   std::vector<FrontEndResult> parsed;
+  if (!frontEnd.program) {
+    parsed.push_back(ParseCopybook(fileName, frontEnd));
+    programNames.emplace_back();
+    return parsed;
+  }
+  const std::vector<ProgramUnit> units = OutlineProgram(fileName, frontEnd);
   parsed.reserve(units.size());
-  int errors = 0;
   for (std::size_t unit = 0; unit < units.size(); ++unit) {
     FrontEndOptions programOptions = frontEnd;
     programOptions.programUnit = static_cast<int>(unit);
-    programOptions.announce = unit == 0;
+    programOptions.startingLine = unit == 0;
     parsed.push_back(ParseCopybook(fileName, programOptions));
-    errors += parsed.back().errorCount();
+    programNames.push_back(units[unit].name);
   }
-  if (errors != 0) {
-    say(vexCblMsg::sourceErrors, options.messages);
-    if (outcome != nullptr)
-      outcome->end = VexDocumentEnd::sourceErrors;
-    return VexCvtStatus::completed;
-  }
-  for (FrontEndResult &program : parsed)
-    for (const std::string &copybook : program.filesRead())
-      if (sameFile(options.outputFileName, copybook)) {
-        say(vexCblMsg::outputIsCopybook(options.outputFileName, copybook), options.messages);
-        return VexCvtStatus::failed;
-      }
-  std::vector<VexProgramPart> parts;
-  for (std::size_t unit = 0; unit < units.size(); ++unit)
-    parts.push_back({&parsed[unit].run(), parsed[unit].entries(), units[unit].name});
-  VexCvtStatus status = VexCvtStatus::failed;
-  RunState::Scope scope(parsed.front().run());
-  ReportingOutOfMemory([&] {
-    status = vexCblConvertProgram(parts, options, outcome);
-    if (status == VexCvtStatus::completed && after)
-      status = after(parts);
-  });
-  return status;
+  return parsed;
 }
 
 } // namespace
@@ -88,11 +69,13 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
     say(vexCblMsg::outputIsInput(output), options.messages);
     return VexCvtStatus::failed;
   }
-  if (frontEnd.program)
-    return processProgram(fileName, frontEnd, options, after, outcome);
-  FrontEndResult parsed = ParseCopybook(fileName, frontEnd);
-  RunState::Scope scope(parsed.run());
-  if (parsed.errorCount() != 0) {
+  std::vector<std::string> programNames;
+  std::vector<FrontEndResult> parsed = parseInput(fileName, frontEnd, programNames);
+  RunState::Scope scope(parsed.front().run());
+  int errors = 0;
+  for (const FrontEndResult &part : parsed)
+    errors += part.errorCount();
+  if (errors != 0) {
     say(vexCblMsg::sourceErrors, options.messages);
     if (outcome != nullptr)
       outcome->end = VexDocumentEnd::sourceErrors;
@@ -100,16 +83,21 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
   }
   // Copybooks are known only now; the document is written at the end of the
   // conversion, so this is still before anything is written.
-  for (const std::string &copybook : parsed.filesRead())
-    if (sameFile(output, copybook)) {
-      say(vexCblMsg::outputIsCopybook(output, copybook), options.messages);
-      return VexCvtStatus::failed;
-    }
+  for (FrontEndResult &part : parsed)
+    for (const std::string &copybook : part.filesRead())
+      if (sameFile(output, copybook)) {
+        say(vexCblMsg::outputIsCopybook(output, copybook), options.messages);
+        return VexCvtStatus::failed;
+      }
+  std::vector<VexProgramPart> parts;
+  for (std::size_t i = 0; i < parsed.size(); ++i)
+    parts.push_back({&parsed[i].run(), parsed[i].entries(), programNames[i]});
   VexCvtStatus status = VexCvtStatus::failed;
   ReportingOutOfMemory([&] {
-    status = vexCblConvert(parsed.entries(), options, outcome);
+    status = frontEnd.program ? vexCblConvertProgram(parts, options, outcome)
+                              : vexCblConvert(parts.front().entries, options, outcome);
     if (status == VexCvtStatus::completed && after)
-      status = after({VexProgramPart{&parsed.run(), parsed.entries(), ""}});
+      status = after(parts);
   });
   return status;
 }

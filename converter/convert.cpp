@@ -70,9 +70,7 @@ VexCvtStatus vexCblConvertProgram(const std::vector<VexProgramPart> &parts,
   return runConversion(options, outcome, [&](VexCblConversion &conv) {
     for (const VexProgramPart &part : parts) {
       RunState::Scope scope(*part.run);
-      conv.programRecords.on = true;
-      conv.programRecords.prefix = parts.size() > 1 && !part.name.empty() ? part.name + "_" : "";
-      conv.programRecords.taken.clear();
+      conv.programRecords.begin(parts.size(), part.name);
       VEX_TRACE(conv.trace) << "program '" << part.name << "'";
       vexCbConvertRecords(conv, part.entries);
     }

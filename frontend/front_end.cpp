@@ -81,7 +81,7 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
   BeginDeftab();
   init_copy_pars();
 
-  if (options.messages != nullptr && options.announce)
+  if (options.messages != nullptr && options.startingLine)
     std::fputs("Starting Cobol parsing ...\n", options.messages);
   // -lenient reads file descriptions and directives too, saying so.
   const bool directives = options.directives || options.lenient;

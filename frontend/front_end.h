@@ -32,7 +32,7 @@ struct FrontEndOptions {
   std::FILE *messages = stderr;
   // Writes "Starting Cobol parsing ..." first; off for the later programs
   // of one program file, whose parses continue the first one's messages.
-  bool announce = true;
+  bool startingLine = true;
   // -program: the input is a program file (see frontend/program_text.h).
   // The parse reads the DATA DIVISION of the program numbered `programUnit`
   // (OutlineProgram numbers them) and reads ">>" directives.

@@ -49,8 +49,8 @@ std::vector<std::string> splitWords(const char *text, unsigned length, unsigned 
   return words;
 }
 
-// A program name as written: quotes dropped.
-std::string programName(std::string word) {
+// A word as written, its quotes dropped (a program name, a defined value).
+std::string unquoted(std::string word) {
   if (word.size() >= 2 && (word.front() == '"' || word.front() == '\'') &&
       word.back() == word.front())
     return word.substr(1, word.size() - 2);
@@ -72,8 +72,6 @@ int directiveStart(const char *line, unsigned length, bool freeFormat) {
   }
   return -1;
 }
-
-std::string unquoted(const std::string &word) { return programName(word); }
 
 // Where a "$SET" line's "$" stands, or -1: in the indicator column of the
 // fixed format, or first on a free-format line.
@@ -277,7 +275,7 @@ bool ProgramFilter::keep(const char *line, unsigned length, unsigned lineNumber,
   if (words.empty())
     return part_ == Part::data && ours;
   if (nameNext_) {
-    units_[static_cast<std::size_t>(current_)].name = programName(written[0]);
+    units_[static_cast<std::size_t>(current_)].name = unquoted(written[0]);
     nameNext_ = false;
     return false;
   }
@@ -296,7 +294,7 @@ bool ProgramFilter::keep(const char *line, unsigned length, unsigned lineNumber,
     headerOpen_ = false;
     content_ = true;
     if (words.size() >= 2)
-      units_[static_cast<std::size_t>(current_)].name = programName(written[1]);
+      units_[static_cast<std::size_t>(current_)].name = unquoted(written[1]);
     else
       nameNext_ = true;
     part_ = Part::heading;

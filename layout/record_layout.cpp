@@ -194,10 +194,8 @@ public:
   }
 
   // A program file's record names (-program), for the program now walked.
-  void programNames(const std::string &prefix) {
-    conv_.programRecords.on = true;
-    conv_.programRecords.prefix = prefix;
-    conv_.programRecords.taken.clear();
+  void programNames(std::size_t programs, const std::string &program) {
+    conv_.programRecords.begin(programs, program);
   }
 
 private:
@@ -498,7 +496,7 @@ std::vector<RecordLayout> computeProgramLayouts(const std::vector<VexProgramPart
   try {
     for (const VexProgramPart &part : parts) {
       RunState::Scope scope(*part.run);
-      walk.programNames(parts.size() > 1 && !part.name.empty() ? part.name + "_" : "");
+      walk.programNames(parts.size(), part.name);
       walk.records(part.entries, result);
     }
   } catch (const VexCvtError &) {

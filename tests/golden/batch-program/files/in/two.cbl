@@ -1,0 +1,20 @@
+       IDENTIFICATION DIVISION.
+       PROGRAM-ID. FIRSTPGM.
+       DATA DIVISION.
+       WORKING-STORAGE SECTION.
+       01  WS-REC.
+           05 WS-A         PIC X(4).
+       PROCEDURE DIVISION.
+           GOBACK.
+       END PROGRAM FIRSTPGM.
+       IDENTIFICATION DIVISION.
+       PROGRAM-ID. SECONDPGM.
+       DATA DIVISION.
+       WORKING-STORAGE SECTION.
+       01  WS-REC.
+           05 WS-B         PIC 9(4) COMP.
+           05 WS-C         PIC X(2).
+       01  WS-ONLY-HERE    PIC X.
+       PROCEDURE DIVISION.
+           GOBACK.
+       END PROGRAM SECONDPGM.
