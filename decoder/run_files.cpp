@@ -220,9 +220,14 @@ DecodeOutput::DecodeOutput(const std::string &path, const std::vector<RunInput> 
       if (errno == EACCES || errno == EPERM || errno == EROFS) {
         if (!spool.replaces)
           fail(errno);
-        // The file itself may be writable: say what is not.
+        // The file itself may be writable: say what is not, in the user's
+        // words unless a link leads elsewhere.
+        const int error = errno;
+        struct stat link {};
+        const bool linked = ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
         throw RunFileError{prefix + "cannot write " + path + ": cannot create a file in " +
-                           spool.folder + ": " + reason(errno) + "\n"};
+                           (linked ? spool.folder : folderOf(path)) + ": " + reason(error) +
+                           "\n"};
       }
       std::string name = (fs::path(spool.folder) / ".vexfcbl-decode-XXXXXX").string();
       spool.fd = ::mkostemp(name.data(), O_CLOEXEC);
