@@ -2,6 +2,7 @@
 
 import logging
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -133,10 +134,15 @@ def _version():
 
 # Run in each worker process of a local cluster as it starts. Ctrl-C reaches
 # every process of the terminal's group: this program stops the cluster, so
-# the workers need not hear it (nor print its traceback).
+# the workers need not hear it. What a worker would print while the cluster
+# is torn down (a kill of the whole group races the nanny's shutdown) is no
+# message for the user: every failure of a task reaches this program, which
+# reports it in one line.
 _QUIET_WORKER = """\
+import os
 import signal
 signal.signal(signal.SIGINT, signal.SIG_IGN)
+os.dup2(os.open(os.devnull, os.O_WRONLY), 2)
 """
 
 
@@ -180,6 +186,11 @@ def main(argv):
         print(_version())
         return 0
     outdir = settings["outdir"]
+    try:
+        decoding.read_copybook(settings["copybook"])
+    except decoding.DecodeError as error:
+        sys.stderr.write(f"vexfcbl-dask: {error}\n")
+        return 1
     for path in settings["files"]:
         if not os.path.isfile(path):
             reason = "No such file or directory" if not os.path.exists(path) else \
@@ -224,6 +235,9 @@ def _run(settings, outdir):
             os.environ.setdefault("DASK_LOGGING__DISTRIBUTED", "error")
             cluster = LocalCluster(n_workers=settings["local"], threads_per_worker=1,
                                    processes=True, dashboard_address=None,
+                                   # Its HTTP server on a free port, not beside
+                                   # a dashboard that holds 8787.
+                                   scheduler_kwargs={"dashboard_address": ":0"},
                                    silence_logs=logging.CRITICAL, preload=[_QUIET_WORKER])
             client = Client(cluster)
         else:
@@ -246,13 +260,15 @@ def _run(settings, outdir):
         text = f"cannot write {outdir}: {error.strerror}" if isinstance(error, OSError) \
             else str(error)
         sys.stderr.write(f"\nvexfcbl-dask: {text}\n" if progress else f"vexfcbl-dask: {text}\n")
-        if os.path.isdir(os.path.join(outdir, cluster_run.PROGRESS)):
+        if isinstance(error, cluster_run.SplitFailed):
             sys.stderr.write(f"vexfcbl-dask: {outdir} is incomplete: no _SUCCESS written\n")
         return 1
     finally:
         client.close()
         if cluster:
             cluster.close()
+        # Once the local workers are gone none of them can make it again.
+        shutil.rmtree(os.path.join(outdir, cluster_run.TEMPORARY), ignore_errors=True)
     for line in document["warnings"]:
         sys.stderr.write(line + "\n")
     if not settings["quiet"]:
