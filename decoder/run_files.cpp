@@ -116,7 +116,7 @@ std::optional<RunInput> standardInput() {
   struct stat status {};
   if (::fstat(STDIN_FILENO, &status) != 0 || !S_ISREG(status.st_mode))
     return std::nullopt;
-  return inputOf("-", "the standard input", status);
+  return inputOf("", "the standard input", status);
 }
 
 // The file being written and how it will be put in place.
@@ -173,7 +173,8 @@ DecodeOutput::DecodeOutput(const std::string &path, const std::vector<RunInput> 
   if (::stat(path.c_str(), &status) == 0) {
     for (const RunInput &input : inputs)
       if (sameFile(status, input))
-        throw RunFileError{prefix + "-o " + path + " is " + input.role + " " + input.name +
+        throw RunFileError{prefix + "-o " + path + " is " + input.role +
+                           (input.name.empty() ? "" : " " + input.name) +
                            ": an input is never overwritten\n"};
     if (S_ISDIR(status.st_mode))
       fail(EISDIR);

@@ -20,7 +20,7 @@ struct RunFileError {
 
 // A file the run reads, as the system knows it (links followed).
 struct RunInput {
-  std::string name; // as the user gave it
+  std::string name; // as the user gave it; empty for the standard input
   std::string role; // "the data file", "the copybook", "the standard input"
   dev_t device = 0;
   ino_t inode = 0;

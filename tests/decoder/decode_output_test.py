@@ -121,6 +121,16 @@ class Interrupted(Folder):
         self.assertEqual(stderr, "vexfcbl-decode: terminated: new.jsonl left as it was\n")
         self.assertFalse(os.path.exists(self.path("new.jsonl")))
 
+    def test_an_output_that_is_the_standard_input_is_refused(self):
+        self.put("acct.ebc", ebcdic_records(3))
+        with open(self.path("acct.ebc"), "rb") as data:
+            run = subprocess.run([DECODER, "-i", "acct.cpy", "-o", "acct.ebc"], stdin=data,
+                                 cwd=self.folder, capture_output=True, text=True)
+        self.assertEqual((run.returncode, run.stderr),
+                         (1, "vexfcbl-decode: -o acct.ebc is the standard input: an input is "
+                             "never overwritten\n"))
+        self.assertEqual(self.read("acct.ebc"), ebcdic_records(3))
+
     def test_a_completed_run_replaces_the_earlier_output(self):
         self.put("acct.ebc", ebcdic_records(3))
         self.put("out.jsonl", EARLIER)
