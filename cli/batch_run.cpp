@@ -17,6 +17,7 @@
 #include "converter/conversion_messages.h"
 #include "converter/conversion_run.h"
 #include "diagnostics/fatal_error.h"
+#include "support/status_line.h"
 
 namespace fs = std::filesystem;
 
@@ -110,6 +111,8 @@ VexBatchCounts runBatch(const VexBatchOptions &batch, const FrontEndOptions &fro
   std::mutex mutex;
   std::condition_variable finished;
   std::atomic<std::size_t> next{0};
+  std::size_t done = 0;     // jobs done, under `mutex`
+  std::size_t unwritten = 0; // of them, those without a document
   std::vector<std::jthread> workers;
   for (std::size_t t = 0; t < threads; ++t)
     workers.emplace_back([&] {
@@ -117,18 +120,38 @@ VexBatchCounts runBatch(const VexBatchOptions &batch, const FrontEndOptions &fro
         convert(jobs[i], frontEnd, conversion);
         const std::lock_guard lock(mutex);
         jobs[i].done = true;
+        ++done;
+        unwritten += jobs[i].end != End::converted;
         finished.notify_all();
       }
     });
+  StatusLine line(messages, batch.progress);
+  std::size_t shown = 0;
+  const auto progress = [&](std::size_t count, std::size_t without) {
+    line.show("vexfcbl: " + std::to_string(count) + " of " + std::to_string(jobs.size()) +
+              " files done" + (without > 0 ? ", " + std::to_string(without) + " without a document" : ""));
+  };
+  if (!jobs.empty())
+    progress(0, 0);
   // Each block is printed as soon as it and every block before it are done,
   // so a long batch shows its progress while keeping the input order.
   for (Job &job : jobs) {
-    {
-      std::unique_lock lock(mutex);
-      finished.wait(lock, [&] { return job.done; });
+    for (bool ready = false; !ready;) {
+      std::size_t count = 0;
+      std::size_t without = 0;
+      {
+        std::unique_lock lock(mutex);
+        finished.wait(lock, [&] { return job.done || done != shown; });
+        ready = job.done;
+        count = done;
+        without = unwritten;
+      }
+      if (count != shown) {
+        shown = count;
+        progress(count, without);
+      }
     }
-    std::fprintf(messages, "=== %s\n", job.relative.c_str());
-    std::fwrite(job.messages.data(), 1, job.messages.size(), messages);
+    line.print("=== " + job.relative + "\n" + job.messages);
     std::fflush(messages);
     switch (job.end) {
     case End::converted:
@@ -142,8 +165,21 @@ VexBatchCounts runBatch(const VexBatchOptions &batch, const FrontEndOptions &fro
       break;
     }
   }
-  std::fprintf(summary, "%u converted, %u stopped, %u failed\n", counts.converted, counts.stopped,
-               counts.failed);
-  std::fflush(summary);
+  line.clear();
+  if (!batch.quiet) {
+    std::fprintf(summary, "%u converted, %u stopped, %u failed\n", counts.converted,
+                 counts.stopped, counts.failed);
+    std::fflush(summary);
+  }
+  const auto without = static_cast<std::size_t>(std::count_if(
+      jobs.begin(), jobs.end(), [](const Job &job) { return job.end != End::converted; }));
+  if (batch.progress && without > 0) {
+    std::fprintf(messages, "vexfcbl: no document for %zu of %zu files:\n", without, jobs.size());
+    for (const Job &job : jobs)
+      if (job.end != End::converted)
+        std::fprintf(messages, "  %s (%s)\n", job.relative.c_str(),
+                     job.end == End::stopped ? "the copybook has errors" : "no document written");
+    std::fflush(messages);
+  }
   return counts;
 }

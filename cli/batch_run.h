@@ -13,6 +13,10 @@ struct VexBatchOptions {
   std::string outputFolder;      // -od
   std::string pattern = "*.cpy"; // -pattern, matched against file names
   unsigned jobs = 0;             // -j; 0: one per core
+  // Files done of the total on a status line of `messages`, and at the end
+  // the files without a document (the caller decides: a terminal, no -q).
+  bool progress = false;
+  bool quiet = false; // -q: no summary line
 };
 
 // How the conversions of a batch ended.
@@ -27,7 +31,9 @@ struct VexBatchCounts {
 // INPUT/REL -o OUTPUT/REL.gnv` with the other options of `frontEnd` and
 // `conversion` would, on batch.jobs threads. Each file's messages are
 // written to `messages` as one block headed "=== REL", in input order, and
-// the counts on `summary` as "N converted, N stopped, N failed". Returns the
+// the counts on `summary` as "N converted, N stopped, N failed" (not under
+// batch.quiet); with batch.progress, a line of files done is kept on
+// `messages` meanwhile and the files without a document listed there last. Returns the
 // counts; an input folder that cannot be read is reported on `messages` and
 // counts as one failure.
 VexBatchCounts runBatch(const VexBatchOptions &batch, const FrontEndOptions &frontEnd,

@@ -1,13 +1,19 @@
-// vexfcbl-decode: option reading and usage text of the record decoder program.
+// vexfcbl-decode: option reading, its messages and the usage text of the record decoder program.
+#include <strings.h>
+
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <iostream>
 #include <iterator>
+#include <optional>
 
 #include "cli/command_line.h"
 #include "converter/conversion_messages.h"
+#include "decoder/code_page.h"
 #include "decoder/decode_run.h"
 #include "diagnostics/fatal_error.h"
 
@@ -18,7 +24,8 @@ const char usageText[] =
     "Decodes records (standard input without DATAFILE) to JSON Lines or CSV.\n"
     "Options:\n"
     "\t-i input-file      - input COBOL copybook.\n"
-    "\t-o output-file     - output file. Standard output by default.\n"
+    "\t-o output-file     - output file, put in place only when the run\n"
+    "\t                     completes. Standard output by default.\n"
     "\t-f                 - Cobol source is freeform.\n"
     "\t-c                 - decimal point is comma.\n"
     "\t-d                 - copy directory; may be repeated.\n"
@@ -27,7 +34,8 @@ const char usageText[] =
     "\t-recfm F|V|VB|L    - fixed (default), RDW variable, blocked, text lines.\n"
     "\t-lrecl N           - fixed record length; the record's length by default.\n"
     "\t-codepage NAME     - IBM037 (default), IBM1047, IBM273, IBM277, IBM280,\n"
-    "\t                     IBM284, IBM285, IBM297, IBM500, IBM1140, ASCII, UTF-8.\n"
+    "\t                     IBM284, IBM285, IBM297, IBM500, IBM1140, ASCII, UTF-8;\n"
+    "\t                     also as ibm037, IBM-037, CP037 or 037.\n"
     "\t-dbcs NAME         - DISPLAY-1 code page: IBM930, IBM939, IBM1390,\n"
     "\t                     IBM1399 (needed when the copybook has DISPLAY-1).\n"
     "\t-byteorder big|little - binary and floating-point byte order.\n"
@@ -39,6 +47,7 @@ const char usageText[] =
     "\t-fillers           - include FILLER items.\n"
     "\t-trim              - drop trailing blanks of text.\n"
     "\t-strict            - stop with status 1 at the first bad data.\n"
+    "\t-q                 - no progress line and no summary.\n"
     "\t-j N               - decode F and L files with N threads (1 to 64);\n"
     "\t                     the output keeps the input order.\n"
     "\t-range S:E[:N]     - only the records that begin in bytes S to E-1 of\n"
@@ -62,201 +71,221 @@ struct Settings {
   std::vector<std::string> dataFiles;
 };
 
-using Apply = void (*)(const std::string &, Settings &, const VexCmdError &);
+// A command line the program cannot run: `text` says which option and why.
+struct UsageError {
+  std::string text;
+};
+
+// --help or --version: the text to print on the standard output.
+struct Printed {
+  std::string text;
+};
+
+[[noreturn]] void refuse(const char *option, const std::string &value, const std::string &why) {
+  throw UsageError{std::string(option) + " " + value + ": " + why};
+}
+
+template <std::size_t N> std::string listed(const char *const (&names)[N]) {
+  std::string list;
+  for (const char *name : names)
+    list += (list.empty() ? "" : ", ") + std::string(name);
+  return list;
+}
+
+// A whole decimal number in [low, high]; nothing for anything else.
+std::optional<long long> whole(const std::string &text, long long low, long long high) {
+  if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0])))
+    return std::nullopt;
+  errno = 0;
+  char *end = nullptr;
+  const long long n = std::strtoll(text.c_str(), &end, 10);
+  if (*end != '\0' || errno == ERANGE || n < low || n > high)
+    return std::nullopt;
+  return n;
+}
+
+// One of `words`, in any case: the word as listed.
+template <std::size_t N>
+std::optional<std::string> oneOf(const std::string &text, const char *const (&words)[N]) {
+  for (const char *word : words)
+    if (::strcasecmp(text.c_str(), word) == 0)
+      return std::string(word);
+  return std::nullopt;
+}
+
+const char *const recordFormats[] = {"F", "V", "VB", "L"};
+const char *const byteOrders[] = {"big", "little"};
+const char *const floatFormats[] = {"ibm", "ieee"};
+const char *const outputFormats[] = {"jsonl", "csv"};
+
+using Apply = void (*)(const std::string &, Settings &);
 struct Option {
-  const char *name;
+  const char *name; // with its "-"
   bool takesValue;
   Apply apply;
 };
 
 constexpr Option options[] = {
-    {"i", true, [](const std::string &v, Settings &s, const VexCmdError &) { s.copybook = v; }},
-    {"o", true, [](const std::string &v, Settings &s, const VexCmdError &) { s.output = v; }},
-    {"f", false,
-     [](const std::string &, Settings &s, const VexCmdError &) { s.frontEnd.freeFormat = true; }},
-    {"lenient", false,
-     [](const std::string &, Settings &s, const VexCmdError &) { s.frontEnd.lenient = true; }},
-    {"c", false,
-     [](const std::string &, Settings &s, const VexCmdError &) {
-       s.decode.commaDecimalPoint = true;
-     }},
-    {"d", true,
-     [](const std::string &v, Settings &s, const VexCmdError &) {
-       s.frontEnd.copyDirectories.push_back(v);
-     }},
-    {"e", true,
-     [](const std::string &v, Settings &s, const VexCmdError &) {
+    {"-i", true, [](const std::string &v, Settings &s) { s.copybook = v; }},
+    {"-o", true, [](const std::string &v, Settings &s) { s.output = v; }},
+    {"-f", false, [](const std::string &, Settings &s) { s.frontEnd.freeFormat = true; }},
+    {"-lenient", false, [](const std::string &, Settings &s) { s.frontEnd.lenient = true; }},
+    {"-c", false, [](const std::string &, Settings &s) { s.decode.commaDecimalPoint = true; }},
+    {"-d", true, [](const std::string &v, Settings &s) { s.frontEnd.copyDirectories.push_back(v); }},
+    {"-e", true,
+     [](const std::string &v, Settings &s) {
        s.frontEnd.copyExtensions.push_back(v.empty() || v[0] != '.' ? "." + v : v);
      }},
-    {"recfm", true,
-     [](const std::string &v, Settings &s, const VexCmdError &e) {
-       if (v == "F")
-         s.decode.recordFormat = RecordFormat::fixed;
-       else if (v == "V")
-         s.decode.recordFormat = RecordFormat::variable;
-       else if (v == "VB")
-         s.decode.recordFormat = RecordFormat::variableBlocked;
-       else if (v == "L")
-         s.decode.recordFormat = RecordFormat::lines;
-       else
-         e.error("recfm", VexCmdError::invalidValue);
+    {"-recfm", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<std::string> format = oneOf(v, recordFormats);
+       if (!format)
+         refuse("-recfm", v, "the record format is one of " + listed(recordFormats));
+       s.decode.recordFormat = *format == "F"   ? RecordFormat::fixed
+                               : *format == "V" ? RecordFormat::variable
+                               : *format == "VB" ? RecordFormat::variableBlocked
+                                                 : RecordFormat::lines;
      }},
-    {"lrecl", true,
-     [](const std::string &v, Settings &s, const VexCmdError &e) {
-       char *end = nullptr;
-       const long long n = std::strtoll(v.c_str(), &end, 10);
-       if (v.empty() || *end != '\0' || n <= 0)
-         e.error("lrecl", VexCmdError::invalidValue);
-       s.decode.recordLength = n;
+    {"-lrecl", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<long long> n = whole(v, 1, INT64_MAX);
+       if (!n)
+         refuse("-lrecl", v, "give the record length in bytes, a whole number from 1 up");
+       s.decode.recordLength = *n;
      }},
-    {"codepage", true,
-     [](const std::string &v, Settings &s, const VexCmdError &e) {
-       for (const char *name : codePages)
-         if (v == name)
-           return void(s.decode.codePage = v);
-       e.error("codepage", VexCmdError::invalidValue);
+    {"-codepage", true,
+     [](const std::string &v, Settings &s) {
+       s.decode.codePage = knownCodePage(v, codePages);
+       if (s.decode.codePage.empty())
+         refuse("-codepage", v, "not a code page of this program; one of " + listed(codePages));
      }},
-    {"dbcs", true,
-     [](const std::string &v, Settings &s, const VexCmdError &e) {
-       for (const char *name : dbcsPages)
-         if (v == name)
-           return void(s.decode.dbcs = v);
-       e.error("dbcs", VexCmdError::invalidValue);
+    {"-dbcs", true,
+     [](const std::string &v, Settings &s) {
+       s.decode.dbcs = knownCodePage(v, dbcsPages);
+       if (s.decode.dbcs.empty())
+         refuse("-dbcs", v, "not a DISPLAY-1 code page of this program; one of " +
+                                listed(dbcsPages));
      }},
-    {"byteorder", true,
-     [](const std::string &v, Settings &s, const VexCmdError &e) {
-       if (v != "big" && v != "little")
-         e.error("byteorder", VexCmdError::invalidValue);
-       s.decode.littleEndian = v == "little";
+    {"-byteorder", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<std::string> order = oneOf(v, byteOrders);
+       if (!order)
+         refuse("-byteorder", v, "one of " + listed(byteOrders));
+       s.decode.littleEndian = *order == "little";
      }},
-    {"float", true,
-     [](const std::string &v, Settings &s, const VexCmdError &e) {
-       if (v != "ibm" && v != "ieee")
-         e.error("float", VexCmdError::invalidValue);
-       s.decode.ieeeFloat = v == "ieee";
+    {"-float", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<std::string> format = oneOf(v, floatFormats);
+       if (!format)
+         refuse("-float", v, "one of " + listed(floatFormats));
+       s.decode.ieeeFloat = *format == "ieee";
      }},
-    {"record", true,
-     [](const std::string &v, Settings &s, const VexCmdError &) { s.decode.record = v; }},
-    {"when", true,
-     [](const std::string &v, Settings &s, const VexCmdError &e) {
+    {"-record", true, [](const std::string &v, Settings &s) { s.decode.record = v; }},
+    {"-when", true,
+     [](const std::string &v, Settings &s) {
        const std::size_t equals = v.find('=');
        const std::size_t colon = v.rfind(':');
        if (equals == std::string::npos || equals == 0 || colon == std::string::npos ||
            colon < equals || colon + 1 == v.size())
-         e.error("when", VexCmdError::invalidValue);
+         refuse("-when", v, "give FIELD=VALUE:NAME");
        s.decode.rules.push_back(
            {v.substr(0, equals), v.substr(equals + 1, colon - equals - 1), v.substr(colon + 1)});
      }},
-    {"format", true,
-     [](const std::string &v, Settings &s, const VexCmdError &e) {
-       if (v != "jsonl" && v != "csv")
-         e.error("format", VexCmdError::invalidValue);
-       s.decode.format = v == "csv" ? OutputFormat::csv : OutputFormat::jsonLines;
+    {"-format", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<std::string> format = oneOf(v, outputFormats);
+       if (!format)
+         refuse("-format", v, "one of " + listed(outputFormats));
+       s.decode.format = *format == "csv" ? OutputFormat::csv : OutputFormat::jsonLines;
      }},
-    {"fillers", false,
-     [](const std::string &, Settings &s, const VexCmdError &) { s.decode.fillers = true; }},
-    {"trim", false,
-     [](const std::string &, Settings &s, const VexCmdError &) { s.decode.trim = true; }},
-    {"strict", false,
-     [](const std::string &, Settings &s, const VexCmdError &) { s.decode.strict = true; }},
-    {"j", true,
-     [](const std::string &v, Settings &s, const VexCmdError &e) {
-       char *end = nullptr;
-       const long n = std::strtol(v.c_str(), &end, 10);
-       if (v.empty() || *end != '\0' || n < 1 || n > 64)
-         e.error("j", VexCmdError::invalidValue);
-       s.decode.jobs = static_cast<int>(n);
+    {"-fillers", false, [](const std::string &, Settings &s) { s.decode.fillers = true; }},
+    {"-trim", false, [](const std::string &, Settings &s) { s.decode.trim = true; }},
+    {"-strict", false, [](const std::string &, Settings &s) { s.decode.strict = true; }},
+    {"-q", false, [](const std::string &, Settings &s) { s.decode.quiet = true; }},
+    {"-j", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<long long> n = whole(v, 1, 64);
+       if (!n)
+         refuse("-j", v, "give a number of threads from 1 to 64");
+       s.decode.jobs = static_cast<int>(*n);
      }},
-    {"range", true,
-     [](const std::string &v, Settings &s, const VexCmdError &e) {
+    {"-range", true,
+     [](const std::string &v, Settings &s) {
        // START:END[:FIRST], END empty for the end of the file.
        const std::size_t colon = v.find(':');
        const std::size_t second = colon == std::string::npos ? colon : v.find(':', colon + 1);
-       const auto number = [](const std::string &text, long long &value) {
-         char *end = nullptr;
-         value = std::strtoll(text.c_str(), &end, 10);
-         return !text.empty() && std::isdigit(static_cast<unsigned char>(text[0])) && *end == '\0';
-       };
-       ByteRange range;
-       long long start = 0;
-       long long end = 0;
-       const std::string endText = v.substr(colon + 1, second - colon - 1);
-       if (colon == std::string::npos || !number(v.substr(0, colon), start) ||
-           (!endText.empty() && !number(endText, end)) ||
-           (second != std::string::npos && !number(v.substr(second + 1), range.firstRecord)) ||
-           (second != std::string::npos && range.firstRecord < 1) ||
-           (!endText.empty() && end < start))
-         e.error("range", VexCmdError::invalidValue);
-       range.start = start;
-       if (!endText.empty())
-         range.end = end;
-       s.decode.range = range;
+       const std::string endText =
+           colon == std::string::npos ? "" : v.substr(colon + 1, second - colon - 1);
+       const std::optional<long long> start =
+           whole(colon == std::string::npos ? v : v.substr(0, colon), 0, INT64_MAX);
+       const std::optional<long long> end =
+           endText.empty() ? std::optional<long long>(INT64_MAX) : whole(endText, 0, INT64_MAX);
+       const std::optional<long long> first =
+           second == std::string::npos ? std::optional<long long>(0)
+                                       : whole(v.substr(second + 1), 1, INT64_MAX);
+       if (colon == std::string::npos || !start || !end || !first || *end < *start)
+         refuse("-range", v,
+                "give START:END or START:END:FIRST, byte offsets with START not beyond END "
+                "(END empty: the end of the file) and FIRST the first record's number from 1");
+       s.decode.range = ByteRange{*start, *end, *first};
      }},
-    {"splits", true,
-     [](const std::string &v, Settings &s, const VexCmdError &e) {
-       char *end = nullptr;
-       long long n = std::strtoll(v.c_str(), &end, 10);
-       const std::string unit = end;
+    {"-splits", true,
+     [](const std::string &v, Settings &s) {
+       const std::size_t digits = v.find_first_not_of("0123456789");
+       const std::string unit = digits == std::string::npos ? "" : v.substr(digits);
        const int shift = unit.empty()  ? 0
                          : unit == "K" ? 10
                          : unit == "M" ? 20
                          : unit == "G" ? 30
                                        : -1;
-       if (v.empty() || !std::isdigit(static_cast<unsigned char>(v[0])) || shift < 0 || n <= 0 ||
-           n > (INT64_MAX >> shift))
-         e.error("splits", VexCmdError::invalidValue);
-       s.decode.splitSize = n << shift;
+       const std::optional<long long> n =
+           shift < 0 ? std::nullopt : whole(v.substr(0, digits), 1, INT64_MAX >> shift);
+       if (!n)
+         refuse("-splits", v, "give a size in bytes from 1 up, with K, M or G for 2^10, 2^20, 2^30");
+       s.decode.splitSize = *n << shift;
      }},
-    {"-version", false,
-     [](const std::string &, Settings &, const VexCmdError &e) {
-       e.printAndStop(vexVersionLine("vexfcbl-decode"));
-     }},
-    {"-help", false,
-     [](const std::string &, Settings &, const VexCmdError &e) { e.printUsageAndStop(0); }},
-    {"?", false,
-     [](const std::string &, Settings &, const VexCmdError &e) { e.printUsageAndStop(0); }},
 };
 
-Settings readSettings(VexCmdLine &line, const VexCmdError &errors) {
-  std::vector<VexCmdArg> args;
-  for (const Option &option : options)
-    args.emplace_back(option.name, option.takesValue);
+Settings readSettings(int argc, char **argv) {
   Settings settings;
-  while (!line.atEnd()) {
-    std::size_t i = 0;
-    std::string value;
-    while (i < args.size() && !args[i].read(line, value, errors))
-      ++i;
-    if (i < args.size()) {
-      options[i].apply(value, settings, errors);
-      continue;
+  // The parse is the decoder's business: its messages are its own.
+  settings.frontEnd.startingLine = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "-?" || argument == "--help")
+      throw Printed{usageText};
+    if (argument == "--version")
+      throw Printed{vexVersionLine("vexfcbl-decode")};
+    const Option *option = std::find_if(std::begin(options), std::end(options),
+                                        [&](const Option &o) { return argument == o.name; });
+    if (option != std::end(options)) {
+      if (option->takesValue && i + 1 == argc)
+        throw UsageError{argument + " needs a value"};
+      option->apply(option->takesValue ? argv[++i] : "", settings);
+    } else if (argument.size() > 1 && argument[0] == '-') {
+      throw UsageError{"unknown option " + argument + " (--help lists the options)"};
+    } else {
+      settings.dataFiles.push_back(argument);
     }
-    const std::string argument = line.peek();
-    if (argument.size() > 1 && argument[0] == '-') {
-      std::cout << "Error: " << VexUtilityErrorMsg::optUnknownOption(argument) << std::endl;
-      errors.printUsageAndStop(1);
-    }
-    settings.dataFiles.push_back(line.next());
   }
-  if (settings.copybook.empty()) {
-    std::cout.flush();
-    std::cerr << "Error: Missed input file." << std::endl;
-    errors.printUsageAndStop(1);
-  }
+  if (settings.copybook.empty())
+    throw UsageError{"-i COPYBOOK is missing (--help lists the options)"};
   return settings;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-  const VexCmdError errors(usageText);
-  VexCmdLine line(argc, argv);
   try {
-    const Settings settings = readSettings(line, errors);
+    const Settings settings = readSettings(argc, argv);
     return decodeFiles(settings.copybook, settings.frontEnd, settings.decode, settings.dataFiles,
                        settings.output);
-  } catch (const VexCmdStop &stop) {
-    return stop.status;
+  } catch (const Printed &printed) {
+    std::fputs(printed.text.c_str(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  } catch (const UsageError &error) {
+    std::fprintf(stderr, "vexfcbl-decode: %s\n", error.text.c_str());
+    return 1;
   } catch (const FatalError &) {
     std::fflush(stderr);
     std::cerr << vexCblMsg::sourceErrors << std::flush;

@@ -12,6 +12,7 @@
 #include "converter/conversion_messages.h"
 #include "converter/conversion_run.h"
 #include "diagnostics/fatal_error.h"
+#include "support/status_line.h"
 
 namespace {
 
@@ -60,7 +61,8 @@ const char moreUsageText[] =
     "\t-od dir          - batch: output folder, mirroring the input tree.\n"
     "\t-pattern glob    - batch: file names to convert; '*.cpy' is default.\n"
     "\t-j n             - batch: conversions run at once; one per core by\n"
-    "\t                   default.\n"
+    "\t                   default.\n"    "\t-q               - batch: no progress line (shown on a terminal) and\n"
+    "\t                   no summary line.\n"
     "\t--help           - print this help text.\n"
     "\t--version        - print the version.\n";
 
@@ -165,6 +167,8 @@ constexpr Option options[] = {
      }},
     {"strict", false,
      [](const std::string &, VexFcblOptions &o, const VexCmdError &) { o.strict = true; }},
+    {"q", false,
+     [](const std::string &, VexFcblOptions &o, const VexCmdError &) { o.batch.quiet = true; }},
     {"program", false,
      [](const std::string &, VexFcblOptions &o, const VexCmdError &) {
        o.frontEnd.program = true;
@@ -266,8 +270,10 @@ int vexFcblMain(int argc, char **argv) {
     const VexFcblOptions options = vexFcblReadOptions(line, errors);
     strict = options.strict;
     if (!options.batch.inputFolder.empty()) {
+      VexBatchOptions batch = options.batch;
+      batch.progress = !batch.quiet && StatusLine::isTerminal(stderr);
       const VexBatchCounts counts =
-          runBatch(options.batch, options.frontEnd, options.conversion, stderr, stdout);
+          runBatch(batch, options.frontEnd, options.conversion, stderr, stdout);
       return counts.failed == 0 ? 0 : 1;
     }
     const VexAfterConversion after =

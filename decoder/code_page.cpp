@@ -3,6 +3,8 @@
 
 #include <iconv.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <memory>
 
@@ -73,7 +75,36 @@ std::size_t utf8Sequence(std::string_view s) {
   return n;
 }
 
+// A code page name reduced to what tells pages apart: upper case without
+// separators; for a numbered page only its number without leading zeros.
+std::string pageKey(std::string_view name) {
+  std::string key;
+  for (const char c : name)
+    if (c != '-' && c != '_' && c != ' ')
+      key.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+  for (const std::string_view prefix : {"IBM", "CCSID", "CP"})
+    if (key.size() > prefix.size() && key.compare(0, prefix.size(), prefix) == 0 &&
+        std::isdigit(static_cast<unsigned char>(key[prefix.size()]))) {
+      key.erase(0, prefix.size());
+      break;
+    }
+  if (!key.empty() && std::all_of(key.begin(), key.end(),
+                                  [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
+    key.erase(0, std::min(key.find_first_not_of('0'), key.size() - 1));
+    return "#" + key;
+  }
+  return key == "USASCII" ? "ASCII" : key;
+}
+
 } // namespace
+
+std::string knownCodePage(std::string_view given, std::span<const char *const> known) {
+  const std::string key = pageKey(given);
+  for (const char *name : known)
+    if (!key.empty() && pageKey(name) == key)
+      return name;
+  return "";
+}
 
 std::optional<CodePage> CodePage::open(const std::string &name) {
   CodePage page;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,13 @@ private:
   std::array<std::array<char, 4>, 256> text_{};
   std::array<std::uint8_t, 256> textLength_{};
 };
+
+// The entry of `known` that `given` names by one of its usual spellings, or
+// empty: case, "-", "_" and blanks do not matter, an IBM page may be named
+// by its number alone or with IBM, CP or CCSID before it ("ibm037",
+// "IBM-037", "cp037", "037" and "37" are IBM037), US-ASCII is ASCII and
+// UTF8 is UTF-8.
+std::string knownCodePage(std::string_view given, std::span<const char *const> known);
 
 // Appends the UTF-8 text of UTF-16BE `bytes` (USAGE NATIONAL); unpaired
 // surrogates become U+FFFD.

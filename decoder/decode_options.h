@@ -42,4 +42,5 @@ struct DecodeOptions {
   int jobs = 1;                   // -j: threads for F and L files
   std::optional<ByteRange> range; // -range
   std::int64_t splitSize = 0;     // -splits: print the split plan instead of decoding
+  bool quiet = false;             // -q: no progress line, no summary
 };

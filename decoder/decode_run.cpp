@@ -1,18 +1,25 @@
 // Record framing (F, V, VB, L) over large reads, the warnings and the summary of a run.
 #include "decoder/decode_run.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <span>
 #include <thread>
 
 #include "converter/conversion_messages.h"
+#include "decoder/data_hints.h"
 #include "decoder/decode_plan.h"
+#include "decoder/progress.h"
 #include "decoder/record_decoder.h"
+#include "decoder/run_files.h"
+#include "decoder/run_signals.h"
 #include "decoder/split_plan.h"
 #include "diagnostics/message_store.h"
 #include "layout/record_layout.h"
+#include "support/status_line.h"
 
 namespace {
 
@@ -43,10 +50,13 @@ public:
     if (buffer_.size() < count)
       buffer_.resize(count + blockSize);
     while (end_ < count && !eof_) {
+      errno = 0;
       const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
       end_ += got;
-      if (got == 0)
+      if (got == 0) {
         eof_ = true;
+        error_ = std::ferror(file_) != 0 ? (errno != 0 ? errno : EIO) : 0;
+      }
     }
     return std::min(count, end_);
   }
@@ -58,7 +68,8 @@ public:
     position_ += static_cast<std::int64_t>(count);
   }
   std::int64_t position() const { return position_; }
-  bool failed() const { return std::ferror(file_) != 0; }
+  // The reason reading failed (errno), 0 when it did not.
+  int error() const { return error_; }
 
 private:
   static constexpr std::size_t blockSize = 1 << 20;
@@ -67,6 +78,7 @@ private:
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool eof_ = false;
+  int error_ = 0;
   std::int64_t position_;
 };
 
@@ -113,10 +125,11 @@ struct Chunk {
 
 class Run {
 public:
+  // Warnings go to `messages`; the position reached is published on `progress`.
   Run(const DecodeOptions &options, std::vector<RecordDecoder> &decoders, std::FILE *out,
-      std::int64_t length)
+      std::int64_t length, StatusLine &messages, DecodeProgress &progress)
       : options_(options), decoders_(decoders), decoder_(decoders.front()), out_(out),
-        length_(length) {}
+        length_(length), messages_(messages), progress_(progress) {}
 
   // Limits the next file() to the records that begin in `range`.
   void limit(const ByteRange &range) {
@@ -136,8 +149,8 @@ public:
     const bool skipLine = options_.recordFormat == RecordFormat::lines && range_.start > 0;
     const std::int64_t seek = skipLine ? range_.start - 1 : range_.start;
     if (seek > 0 && ::fseeko(in, seek, SEEK_SET) != 0) {
-      std::fprintf(stderr, "vexfcbl-decode: %s: cannot seek to byte %lld\n", name.c_str(),
-                   static_cast<long long>(seek));
+      messages_.print("vexfcbl-decode: cannot read " + name + ": cannot seek to byte " +
+                      std::to_string(seek) + ": " + std::strerror(errno) + "\n");
       failed_ = true;
       return true;
     }
@@ -241,6 +254,7 @@ public:
         return false;
       dataOffset_ = 0;
       window.consume(consumed);
+      progress_.at(window.position(), counts.read);
     }
   }
 
@@ -249,8 +263,9 @@ public:
 
 private:
   bool finish(const InputWindow &window) {
-    if (window.failed()) {
-      std::fprintf(stderr, "vexfcbl-decode: %s: read error\n", name_.c_str());
+    if (window.error() != 0) {
+      messages_.print("vexfcbl-decode: cannot read " + name_ + ": " +
+                      std::strerror(window.error()) + "\n");
       failed_ = true;
     }
     return true;
@@ -275,14 +290,17 @@ private:
         warning_.clear();
         appendWarning(warning_, options_.strict, name_, numberBase_ + counts.read,
                       start + dataOffset_ + p.offset, p);
-        std::fputs(warning_.c_str(), stderr);
+        messages_.print(warning_);
         if (options_.strict)
           return false;
       }
     }
     if (!unreadable) {
-      if (std::fwrite(text_.data(), 1, text_.size(), out_) != text_.size())
+      // A full disk ends the run: the output will not be put in place.
+      if (std::fwrite(text_.data(), 1, text_.size(), out_) != text_.size()) {
         failed_ = true;
+        return false;
+      }
       ++counts.written;
     }
     return true;
@@ -355,12 +373,15 @@ private:
       for (const Chunk &chunk : chunks) {
         if (std::fwrite(chunk.text.data(), 1, chunk.text.size(), out_) != chunk.text.size())
           failed_ = true;
-        std::fputs(chunk.warnings.c_str(), stderr);
+        messages_.print(chunk.warnings);
         counts.warned += chunk.warned;
       }
       counts.read += static_cast<long long>(spans.size());
       counts.written += static_cast<long long>(spans.size());
       window.consume(used);
+      progress_.at(window.position(), counts.read);
+      if (failed_)
+        return false;
       if (rangeEnds)
         return finish(window);
       want = batchBytes;
@@ -402,6 +423,8 @@ private:
   std::string warning_;
   std::FILE *out_;
   std::int64_t length_;
+  StatusLine &messages_;
+  DecodeProgress &progress_;
   std::string name_;
   std::string text_;
   std::string line_;
@@ -436,11 +459,36 @@ int writeSplits(const std::string &path, const DecodeOptions &options, std::int6
       std::fprintf(out, "%lld:%lld\n", static_cast<long long>(range.start),
                    static_cast<long long>(range.end));
   }
-  if (std::fflush(out) != 0) {
-    std::fputs("vexfcbl-decode: cannot write the splits\n", stderr);
-    return 1;
-  }
   return 0;
+}
+
+// The first bytes of each data file that the hints look at.
+constexpr std::size_t hintSample = 64 << 10;
+
+// Every file an output must not be: the data files (or the standard input)
+// and the copybooks the front end read.
+std::vector<RunInput> inputsOf(const std::vector<RunInput> &dataFiles,
+                               const std::vector<std::string> &copybooks) {
+  std::vector<RunInput> inputs = dataFiles;
+  if (dataFiles.empty())
+    if (std::optional<RunInput> in = standardInput())
+      inputs.push_back(std::move(*in));
+  for (RunInput &copybook : copybookInputs(copybooks))
+    inputs.push_back(std::move(copybook));
+  return inputs;
+}
+
+// The bytes a run will read: -1 when a data file's size is not known.
+std::int64_t bytesToRead(const std::vector<RunInput> &files, const DecodeOptions &options) {
+  std::int64_t total = 0;
+  for (const RunInput &file : files) {
+    if (file.size < 0)
+      return -1;
+    total += file.size;
+  }
+  if (options.range && !files.empty())
+    total = std::min(total, options.range->end) - std::min(total, options.range->start);
+  return total;
 }
 
 } // namespace
@@ -448,6 +496,7 @@ int writeSplits(const std::string &path, const DecodeOptions &options, std::int6
 int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
                 const DecodeOptions &options, const std::vector<std::string> &dataFiles,
                 const std::string &outputFile) {
+  SignalStop stop("vexfcbl-decode");
   if ((options.range || options.splitSize > 0) &&
       (dataFiles.size() != 1 || dataFiles.front() == "-")) {
     std::fprintf(stderr, "vexfcbl-decode: -%s needs exactly one data file, not standard input\n",
@@ -485,76 +534,111 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
     std::fputs(error.message.c_str(), stderr);
     return 1;
   }
-  std::int64_t length = options.recordLength;
-  if (length == 0)
-    for (const PlanRecord &record : plan.records)
-      length = std::max(length, record.length);
+  std::int64_t layoutLength = 0;
+  for (const PlanRecord &record : plan.records)
+    layoutLength = std::max(layoutLength, record.length);
+  const std::int64_t length = options.recordLength != 0 ? options.recordLength : layoutLength;
   if (length <= 0) {
     std::fputs("vexfcbl-decode: the record has no length\n", stderr);
     return 1;
   }
-  if (options.range) {
-    std::error_code error;
-    const auto size = static_cast<std::int64_t>(fs::file_size(dataFiles.front(), error));
-    if (error) {
-      std::fprintf(stderr, "vexfcbl-decode: cannot read %s\n", dataFiles.front().c_str());
-      return 1;
-    }
-    if (options.range->start > size) {
+  try {
+    // Every input is checked, and the output opened beside its place,
+    // before a byte is written.
+    const std::vector<RunInput> files = checkDataFiles(dataFiles, hintSample);
+    if (options.range && files.front().size >= 0 && options.range->start > files.front().size) {
       std::fprintf(stderr,
                    "vexfcbl-decode: %s: the range starts at byte %lld, beyond the end of the "
                    "file (%lld bytes)\n",
                    dataFiles.front().c_str(), static_cast<long long>(options.range->start),
-                   static_cast<long long>(size));
+                   static_cast<long long>(files.front().size));
       return 1;
     }
-  }
-
-  FileHandle output;
-  std::FILE *out = stdout;
-  if (!outputFile.empty()) {
-    output.reset(std::fopen(outputFile.c_str(), "wb"));
-    if (!output) {
-      std::fprintf(stderr, "vexfcbl-decode: cannot write %s\n", outputFile.c_str());
-      return 1;
+    DecodeOutput output(outputFile, inputsOf(files, parsed.filesRead()), &stop);
+    std::FILE *out = output.stream();
+    static char outputBuffer[1 << 20];
+    std::setvbuf(out, outputBuffer, _IOFBF, sizeof outputBuffer);
+    HintSettings hints;
+    hints.format = options.recordFormat;
+    hints.recordLength = length;
+    hints.layoutLength = layoutLength;
+    hints.lengthGiven = options.recordLength != 0;
+    hints.ebcdic = page->ebcdic();
+    hints.codePage = options.codePage;
+    hints.wholeFiles = !options.range;
+    if (options.splitSize > 0) {
+      if (writeSplits(dataFiles.front(), options, length, out) != 0)
+        return 1;
+      output.commit();
+      const std::string hint = options.quiet ? "" : dataHint(hints, files, -1, -1);
+      if (!hint.empty())
+        std::fprintf(stderr, "vexfcbl-decode: %s\n", hint.c_str());
+      return 0;
     }
-    out = output.get();
-  }
-  static char outputBuffer[1 << 20];
-  std::setvbuf(out, outputBuffer, _IOFBF, sizeof outputBuffer);
-  if (options.splitSize > 0)
-    return writeSplits(dataFiles.front(), options, length, out);
-  // -strict stops at the first bad record, which one thread finds in order.
-  const int jobs = options.strict ? 1 : options.jobs;
-  std::vector<RecordDecoder> decoders;
-  for (int j = 0; j < jobs; ++j)
-    decoders.emplace_back(plan, options, *page);
-  RecordDecoder &decoder = decoders.front();
-  Run run(options, decoders, out, length);
-  run.page_space_ = page->space();
-  if (options.range)
-    run.limit(*options.range);
-  const std::string header = decoder.header();
-  std::fwrite(header.data(), 1, header.size(), out);
-  bool completed = true;
-  if (dataFiles.empty()) {
-    completed = run.file(stdin, "-");
-  } else {
-    for (const std::string &name : dataFiles) {
-      const FileHandle in(std::fopen(name.c_str(), "rb"));
-      if (!in) {
-        std::fprintf(stderr, "vexfcbl-decode: cannot read %s\n", name.c_str());
-        run.failed_ = true;
-        continue;
+    // -strict stops at the first bad record, which one thread finds in order.
+    const int jobs = options.strict ? 1 : options.jobs;
+    std::vector<RecordDecoder> decoders;
+    for (int j = 0; j < jobs; ++j)
+      decoders.emplace_back(plan, options, *page);
+    RecordDecoder &decoder = decoders.front();
+    StatusLine messages(stderr, !options.quiet && !dataFiles.empty() &&
+                                    StatusLine::isTerminal(stderr));
+    bool completed = true;
+    Counts counts;
+    bool failed = false;
+    {
+      DecodeProgress progress(messages, bytesToRead(files, options));
+      Run run(options, decoders, out, length, messages, progress);
+      run.page_space_ = page->space();
+      if (options.range)
+        run.limit(*options.range);
+      const std::string header = decoder.header();
+      std::fwrite(header.data(), 1, header.size(), out);
+      if (dataFiles.empty()) {
+        completed = run.file(stdin, "-");
+      } else {
+        std::int64_t before = 0;
+        for (const RunInput &file : files) {
+          const FileHandle in(std::fopen(file.name.c_str(), "rb"));
+          if (!in) {
+            messages.print("vexfcbl-decode: cannot read " + file.name + ": " +
+                           std::strerror(errno) + "\n");
+            run.failed_ = true;
+            break;
+          }
+          progress.startFile(options.range ? options.range->start : 0, before);
+          completed = run.file(in.get(), file.name);
+          if (!completed || run.failed_)
+            break;
+          before += std::max<std::int64_t>(0, file.size);
+        }
       }
-      completed = run.file(in.get(), name);
-      if (!completed)
-        break;
+      counts = run.counts;
+      failed = run.failed_;
     }
+    int status = completed && !failed ? 0 : 1;
+    if (status == 0) {
+      try {
+        output.commit();
+      } catch (const RunFileError &error) {
+        std::fputs(error.message.c_str(), stderr);
+        status = 1;
+      }
+    } else {
+      std::fputs(output.failure().c_str(), stderr);
+      if (!outputFile.empty())
+        std::fprintf(stderr, "vexfcbl-decode: nothing written to %s\n", outputFile.c_str());
+    }
+    if (!options.quiet) {
+      std::fprintf(stderr, "vexfcbl-decode: %lld records read, %lld written, %lld with warnings\n",
+                   counts.read, counts.written, counts.warned);
+      const std::string hint = dataHint(hints, files, counts.read, counts.warned);
+      if (!hint.empty())
+        std::fprintf(stderr, "vexfcbl-decode: %s\n", hint.c_str());
+    }
+    return status;
+  } catch (const RunFileError &error) {
+    std::fputs(error.message.c_str(), stderr);
+    return 1;
   }
-  if (std::fflush(out) != 0)
-    run.failed_ = true;
-  std::fprintf(stderr, "vexfcbl-decode: %lld records read, %lld written, %lld with warnings\n",
-               run.counts.read, run.counts.written, run.counts.warned);
-  return completed && !run.failed_ ? 0 : 1;
 }

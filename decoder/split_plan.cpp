@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -45,7 +47,8 @@ public:
         const ssize_t got =
             ::pread(fd_, page_.data() + pageLength_, page_.size() - pageLength_, at + pageLength_);
         if (got < 0)
-          throw SplitError{"vexfcbl-decode: " + path_ + ": read error\n"};
+          throw SplitError{"vexfcbl-decode: cannot read " + path_ + ": " + std::strerror(errno) +
+                           "\n"};
         if (got == 0)
           break;
         pageLength_ += got;
@@ -135,8 +138,10 @@ std::vector<SplitRange> planSplits(const std::string &path, RecordFormat format,
                                    std::string &warnings) {
   const DataFile file(path);
   struct stat status {};
-  if (file.fd() < 0 || ::fstat(file.fd(), &status) != 0 || !S_ISREG(status.st_mode))
-    throw SplitError{"vexfcbl-decode: cannot read " + path + "\n"};
+  if (file.fd() < 0 || ::fstat(file.fd(), &status) != 0)
+    throw SplitError{"vexfcbl-decode: cannot read " + path + ": " + std::strerror(errno) + "\n"};
+  if (!S_ISREG(status.st_mode))
+    throw SplitError{"vexfcbl-decode: cannot split " + path + ": not a regular file\n"};
   const std::int64_t fileSize = status.st_size;
   std::vector<SplitRange> ranges;
   switch (format) {

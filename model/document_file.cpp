@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -116,6 +117,7 @@ mode_t newFileMode() {
 // A file that appears in `folder` only under its final name: an unnamed
 // file given a private name right before the rename, or, where unnamed files
 // are not to be had, a named one from the start. Removed unless placed.
+// Not opened, with errno telling why, in a folder that takes no new file.
 class Replacement {
 public:
   explicit Replacement(std::string folder) : folder_(std::move(folder)) {
@@ -125,7 +127,7 @@ public:
     name_ = (std::filesystem::path(folder_) / ".vexfcbl-XXXXXX").string();
     fd_ = ::mkostemp(name_.data(), O_CLOEXEC);
     if (fd_ < 0)
-      fail("cannot create the document beside its output");
+      name_.clear();
   }
   ~Replacement() {
     if (fd_ >= 0)
@@ -136,6 +138,7 @@ public:
   Replacement(const Replacement &) = delete;
   Replacement &operator=(const Replacement &) = delete;
 
+  bool opened() const { return fd_ >= 0; }
   int fd() const { return fd_; }
 
   // Gives the file `mode` (and, where allowed, the owner of the file it
@@ -193,7 +196,11 @@ bool VexDocumentFile::commit() {
       if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, outputFile_.c_str(), AT_SYMLINK_FOLLOW) == 0)
         return true;
     }
+    // A folder that takes no new file: an output stream could not have
+    // opened the output either.
     Replacement replacement(folderOf(outputFile_));
+    if (!replacement.opened())
+      return false;
     copyTo([&](const char *bytes, std::size_t size) { writeAll(replacement.fd(), bytes, size); });
     replacement.place(outputFile_, newFileMode(), nullptr);
     return true;
@@ -203,8 +210,16 @@ bool VexDocumentFile::commit() {
   // stream would leave it (a folder, a file without write permission).
   if (!openOutput(probe))
     return false;
-  if (!S_ISREG(old.st_mode)) {
-    // A device or a pipe (/dev/stdout, a FIFO) is written into, never replaced.
+  std::string target;
+  std::optional<Replacement> replacement;
+  if (S_ISREG(old.st_mode)) {
+    target = std::filesystem::canonical(outputFile_).string();
+    replacement.emplace(folderOf(target));
+  }
+  if (!S_ISREG(old.st_mode) || !replacement->opened()) {
+    // A device or a pipe (/dev/stdout, a FIFO) is written into, never
+    // replaced; so is a file whose folder takes no new file, as an output
+    // stream would write it.
     try {
       if (::ftruncate(probe, 0) != 0 && errno != EINVAL)
         fail("cannot write the document");
@@ -221,9 +236,7 @@ bool VexDocumentFile::commit() {
   // A regular file is replaced whole, through a link to it when the output
   // is one, keeping its mode; so two runs writing the same output, or a full
   // disk, never leave a mixed or truncated document behind.
-  const std::string target = std::filesystem::canonical(outputFile_).string();
-  Replacement replacement(folderOf(target));
-  copyTo([&](const char *bytes, std::size_t size) { writeAll(replacement.fd(), bytes, size); });
-  replacement.place(target, old.st_mode, &old);
+  copyTo([&](const char *bytes, std::size_t size) { writeAll(replacement->fd(), bytes, size); });
+  replacement->place(target, old.st_mode, &old);
   return true;
 }

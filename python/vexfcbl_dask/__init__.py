@@ -5,9 +5,10 @@ decode_to_directory() is what the vexfcbl-dask command runs.
 """
 
 from .decoder import DecodeError, option_arguments
-from .cluster_run import SplitFailed, decode_to_directory
+from .cluster_run import ResumeRefused, SplitFailed, decode_to_directory
 
-__all__ = ["read", "decode_to_directory", "DecodeError", "SplitFailed", "option_arguments"]
+__all__ = ["read", "decode_to_directory", "DecodeError", "SplitFailed", "ResumeRefused",
+           "option_arguments"]
 
 
 def read(copybook, paths, split_mb=64, flatten=False, **decoder_options):
@@ -20,7 +21,9 @@ def read(copybook, paths, split_mb=64, flatten=False, **decoder_options):
 
     decoder_options are vexfcbl-decode's options by name: recfm, lrecl,
     codepage, dbcs, byteorder, float, record, when (list), fillers, trim,
-    strict, comma (-c), free (-f), copy_dirs (-d, list), extensions (-e, list).
+    strict, comma (-c), free (-f), lenient, copy_dirs (-d, list), extensions
+    (-e, list). A copybook, an option or a data file the decoder refuses
+    raises DecodeError with the decoder's message.
     The splits are planned now, on this machine; the copybook's text and the
     task's code travel with each task; every worker needs vexfcbl-decode and
     the data files at the same path. Decoder warnings are logged on the workers (logger

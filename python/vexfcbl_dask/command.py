@@ -2,33 +2,40 @@
 
 import logging
 import os
+import shutil
+import signal
 import subprocess
 import sys
 
+from . import cluster_run
 from . import decoder as decoding
 
 USAGE = """\
 Usage: vexfcbl-dask -i COPYBOOK [decoder options] (--scheduler ADDRESS | --local N)
-                    [--split-mb MB] -o OUTDIR DATAFILE...
+                    [--split-mb MB] [--resume | --overwrite] [-q] -o OUTDIR DATAFILE...
 Decodes the data files with vexfcbl-decode on a Dask cluster, one task per split
 of about MB megabytes, into OUTDIR/part-NNNNN.jsonl (or .csv) in input order and
 OUTDIR/_SUCCESS when every part is complete.
 Options:
   -i COPYBOOK          the COBOL copybook.
   -o OUTDIR            output folder; created, and must be empty when it exists.
+  --resume             OUTDIR holds a run that stopped: keep its complete parts
+                       and decode the others (the same data, copybook and options).
+  --overwrite          OUTDIR holds an earlier run: remove it and start over.
   --scheduler ADDRESS  a running Dask scheduler (tcp://host:8786).
   --local N            a cluster of N worker processes on this machine.
   --split-mb MB        split size in megabytes; 128 by default.
+  -q                   no bar of parts done, no summary line.
   -?, --help           print this usage message.
   --version            print the version.
 Decoder options, passed to vexfcbl-decode as they are:
-  -f -c -fillers -trim -strict, and -d -e -recfm -lrecl -codepage -dbcs
-  -byteorder -float -record -when -format with their values.
+  -f -c -lenient -fillers -trim -strict, and -d -e -recfm -lrecl -codepage
+  -dbcs -byteorder -float -record -when -format with their values.
 """
 
 _VALUES = {"-d", "-e", "-recfm", "-lrecl", "-codepage", "-dbcs", "-byteorder", "-float",
            "-record", "-when", "-format"}
-_FLAGS = {"-f", "-c", "-fillers", "-trim", "-strict"}
+_FLAGS = {"-f", "-c", "-lenient", "-fillers", "-trim", "-strict"}
 _REFUSED = {"-j": "each split is one task; the workers are the parallelism",
             "-range": "the splits are planned by vexfcbl-dask",
             "-splits": "the splits are planned by vexfcbl-dask"}
@@ -40,7 +47,8 @@ class UsageError(Exception):
 
 def parse(argv):
     settings = {"copybook": None, "outdir": None, "scheduler": None, "local": None,
-                "split_mb": 128.0, "args": [], "files": []}
+                "split_mb": 128.0, "args": [], "files": [], "resume": False,
+                "overwrite": False, "quiet": False}
     items = iter(argv)
 
     def value(option):
@@ -73,6 +81,10 @@ def parse(argv):
                 settings["split_mb"] = 0
             if not settings["split_mb"] > 0:
                 raise UsageError(f"--split-mb {text}: give a positive number of megabytes")
+        elif item in ("--resume", "--overwrite"):
+            settings[item[2:]] = True
+        elif item == "-q":
+            settings["quiet"] = True
         elif item in _VALUES:
             settings["args"] += [item, value(item)]
         elif item in _FLAGS:
@@ -91,6 +103,8 @@ def parse(argv):
         raise UsageError("give one of --scheduler ADDRESS and --local N")
     if not settings["files"] or "-" in settings["files"]:
         raise UsageError("name the data files (standard input cannot be split)")
+    if settings["resume"] and settings["overwrite"]:
+        raise UsageError("give one of --resume and --overwrite")
     return settings
 
 
@@ -118,11 +132,52 @@ def _version():
     return line.replace("vexfcbl-decode", "vexfcbl-dask", 1)
 
 
+# Run in each worker process of a local cluster as it starts. Ctrl-C reaches
+# every process of the terminal's group: this program stops the cluster, so
+# the workers need not hear it. What a worker would print while the cluster
+# is torn down (a kill of the whole group races the nanny's shutdown) is no
+# message for the user: every failure of a task reaches this program, which
+# reports it in one line.
+_QUIET_WORKER = """\
+import os
+import signal
+signal.signal(signal.SIGINT, signal.SIG_IGN)
+os.dup2(os.open(os.devnull, os.O_WRONLY), 2)
+"""
+
+
+class _Terminated(BaseException):
+    """SIGTERM, raised where the program stands so that it ends as after Ctrl-C."""
+
+
+def _terminate(signum, frame):
+    raise _Terminated()
+
+
+def _prepare(outdir, settings):
+    """Checks OUTDIR for the run: a message for a refusal, or None."""
+    if not os.path.isdir(outdir) or not os.listdir(outdir):
+        settings["resume"] = False  # nothing to continue: a new run
+        return None
+    if settings["overwrite"]:
+        others = cluster_run.clear_outdir(outdir)
+        if others:
+            return (f"{outdir} holds files vexfcbl-dask did not write ({', '.join(others[:3])}"
+                    f"{', ...' if len(others) > 3 else ''}): remove them or give another -o")
+        return None
+    if settings["resume"]:
+        if os.path.exists(os.path.join(outdir, "_SUCCESS")):
+            return f"{outdir} is complete: nothing to resume (--overwrite starts over)"
+        return None
+    return (f"{outdir} is not empty: --resume finishes a run that stopped, "
+            f"--overwrite starts over")
+
+
 def main(argv):
     try:
         settings = parse(argv)
     except UsageError as error:
-        sys.stderr.write(f"vexfcbl-dask: {error}\n{USAGE}")
+        sys.stderr.write(f"vexfcbl-dask: {error} (--help lists the options)\n")
         return 1
     if settings is None:
         sys.stdout.write(USAGE)
@@ -131,47 +186,95 @@ def main(argv):
         print(_version())
         return 0
     outdir = settings["outdir"]
-    if os.path.isdir(outdir) and os.listdir(outdir):
-        sys.stderr.write(f"vexfcbl-dask: {outdir} is not empty\n")
+    try:
+        decoding.read_copybook(settings["copybook"])
+    except decoding.DecodeError as error:
+        sys.stderr.write(f"vexfcbl-dask: {error}\n")
         return 1
     for path in settings["files"]:
         if not os.path.isfile(path):
-            sys.stderr.write(f"vexfcbl-dask: cannot read {path}\n")
+            reason = "No such file or directory" if not os.path.exists(path) else \
+                "Is a directory" if os.path.isdir(path) else "not a regular file"
+            sys.stderr.write(f"vexfcbl-dask: cannot read {path}: {reason}\n")
             return 1
+    previous = signal.signal(signal.SIGTERM, _terminate)
+    try:
+        return _run(settings, outdir)
+    except KeyboardInterrupt:
+        status, why = 130, "interrupted"
+    except _Terminated:
+        status, why = 143, "terminated"
+    finally:
+        signal.signal(signal.SIGTERM, previous)
+    ending = "\n" if settings.get("bar") else ""
+    if os.path.isdir(os.path.join(outdir, cluster_run.PROGRESS)):
+        sys.stderr.write(f"{ending}vexfcbl-dask: {why}: {outdir} is incomplete: --resume "
+                         f"finishes it, --overwrite starts over\n")
+    else:
+        sys.stderr.write(f"{ending}vexfcbl-dask: {why}\n")
+    return status
+
+
+def _run(settings, outdir):
+    try:
+        refused = _prepare(outdir, settings)
+    except OSError as error:
+        refused = f"cannot clear {outdir}: {error.strerror}"
+    if refused:
+        sys.stderr.write(f"vexfcbl-dask: {refused}\n")
+        return 1
 
     # Imported here: --help and usage errors need no cluster library.
     from distributed import Client, LocalCluster
 
-    from .cluster_run import SplitFailed, decode_to_directory
-
     cluster = None
     try:
         if settings["local"]:
+            # The worker processes log as this one: errors only (ours are
+            # reported as messages of this program).
+            os.environ.setdefault("DASK_LOGGING__DISTRIBUTED", "error")
             cluster = LocalCluster(n_workers=settings["local"], threads_per_worker=1,
                                    processes=True, dashboard_address=None,
-                                   silence_logs=logging.ERROR)
+                                   # Its HTTP server on a free port, not beside
+                                   # a dashboard that holds 8787.
+                                   scheduler_kwargs={"dashboard_address": ":0"},
+                                   silence_logs=logging.CRITICAL, preload=[_QUIET_WORKER])
             client = Client(cluster)
         else:
             client = Client(settings["scheduler"], timeout="30s")
     except OSError as error:
+        if cluster:
+            cluster.close()
         sys.stderr.write(f"vexfcbl-dask: cannot reach the cluster: {error}\n")
         return 1
-    progress = _Bar(sys.stderr) if sys.stderr.isatty() else None
+    progress = _Bar(sys.stderr) if sys.stderr.isatty() and not settings["quiet"] else None
+    settings["bar"] = progress is not None
+    hints = []
     try:
-        document = decode_to_directory(client, settings["copybook"], settings["files"],
-                                       settings["args"], outdir,
-                                       int(settings["split_mb"] * (1 << 20)), progress)
-    except (SplitFailed, decoding.DecodeError) as error:
-        sys.stderr.write(f"\nvexfcbl-dask: {error}\n" if progress else f"vexfcbl-dask: {error}\n")
-        sys.stderr.write(f"vexfcbl-dask: {outdir} is incomplete: no _SUCCESS written\n")
+        document = cluster_run.decode_to_directory(
+            client, settings["copybook"], settings["files"], settings["args"], outdir,
+            int(settings["split_mb"] * (1 << 20)), progress, resume=settings["resume"],
+            hints=hints)
+    except (cluster_run.SplitFailed, cluster_run.ResumeRefused, decoding.DecodeError,
+            OSError) as error:
+        text = f"cannot write {outdir}: {error.strerror}" if isinstance(error, OSError) \
+            else str(error)
+        sys.stderr.write(f"\nvexfcbl-dask: {text}\n" if progress else f"vexfcbl-dask: {text}\n")
+        if isinstance(error, cluster_run.SplitFailed):
+            sys.stderr.write(f"vexfcbl-dask: {outdir} is incomplete: no _SUCCESS written\n")
         return 1
     finally:
         client.close()
         if cluster:
             cluster.close()
+        # Once the local workers are gone none of them can make it again.
+        shutil.rmtree(os.path.join(outdir, cluster_run.TEMPORARY), ignore_errors=True)
     for line in document["warnings"]:
         sys.stderr.write(line + "\n")
-    sys.stderr.write(f"vexfcbl-dask: {document['records_read']} records read, "
-                     f"{document['records_written']} written, {document['records_warned']} "
-                     f"with warnings, in {len(document['parts'])} parts\n")
+    if not settings["quiet"]:
+        sys.stderr.write(f"vexfcbl-dask: {document['records_read']} records read, "
+                         f"{document['records_written']} written, {document['records_warned']} "
+                         f"with warnings, in {len(document['parts'])} parts\n")
+        for hint in hints:
+            sys.stderr.write(f"vexfcbl-dask: {hint}\n")
     return 0

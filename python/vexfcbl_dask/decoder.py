@@ -24,9 +24,10 @@ VALUE_OPTIONS = {"recfm": "-recfm", "lrecl": "-lrecl", "codepage": "-codepage",
                  "record": "-record", "format": "-format"}
 LIST_OPTIONS = {"when": "-when", "copy_dirs": "-d", "extensions": "-e"}
 FLAG_OPTIONS = {"fillers": "-fillers", "trim": "-trim", "strict": "-strict",
-                "comma": "-c", "free": "-f"}
+                "comma": "-c", "free": "-f", "lenient": "-lenient"}
 
 _SUMMARY = re.compile(r"^vexfcbl-decode: (\d+) records read, (\d+) written, (\d+) with warnings$")
+_HINT = "vexfcbl-decode: hint: "
 
 
 class DecodeError(Exception):
@@ -98,19 +99,37 @@ class Split:
         return f"split {self.index} ({self.path} bytes {self.start}-{self.end})"
 
 
-def plan(copybook, paths, args, split_bytes, decoder=None):
+def read_copybook(copybook):
+    """The copybook's bytes; DecodeError saying why when it cannot be read."""
+    try:
+        with open(copybook, "rb") as file:
+            return file.read()
+    except OSError as error:
+        raise DecodeError(f"cannot read {copybook}: {error.strerror}") from None
+
+
+def plan(copybook, paths, args, split_bytes, decoder=None, hints=None):
     """Splits every data file with vexfcbl-decode -splits; the Splits in input order.
-    Raises DecodeError with the decoder's messages when it refuses."""
+    The decoder's hints about the data (a wrong -recfm, -lrecl or -codepage) are
+    appended to the list `hints`, without repeats. Raises DecodeError with the
+    decoder's messages when it refuses."""
     decoder = decoder or decoder_program()
-    with open(copybook, "rb") as file:
-        text = file.read()
+    text = read_copybook(copybook)
     splits = []
     for path in paths:
-        run = subprocess.run([decoder, "-i", copybook, *args, "-splits", str(split_bytes), path],
-                             capture_output=True, text=True)
+        try:
+            run = subprocess.run([decoder, "-i", copybook, *args, "-splits", str(split_bytes),
+                                  path], capture_output=True, text=True)
+        except OSError as error:
+            raise DecodeError(f"cannot run {decoder}: {error.strerror}") from None
         if run.returncode != 0:
-            raise DecodeError(_messages(run.stdout + run.stderr) or
+            raise DecodeError(_messages(run.stderr) or
                               f"vexfcbl-decode -splits failed on {path}")
+        if hints is not None:
+            for line in run.stderr.splitlines():
+                hint = line[len("vexfcbl-decode: "):]
+                if line.startswith(_HINT) and hint not in hints:
+                    hints.append(hint)
         for line in run.stdout.split():
             fields = [int(field) for field in line.split(":")]
             # L ranges do not know their first record: numbered from 1 here,
@@ -123,8 +142,7 @@ def plan(copybook, paths, args, split_bytes, decoder=None):
 
 
 def _messages(stderr):
-    return "\n".join(line for line in stderr.splitlines()
-                     if line and not line.startswith("Starting Cobol parsing"))
+    return "\n".join(line for line in stderr.splitlines() if line)
 
 
 def _die_with_worker():
@@ -154,8 +172,12 @@ def run_split(split, output):
                    "-range", f"{split.start}:{split.end}:{split.first_record}"]
         if output:
             command += ["-o", output]
-        run = subprocess.run(command + [path], capture_output=True, cwd=here or scratch,
-                             preexec_fn=_die_with_worker)
+        try:
+            run = subprocess.run(command + [path], capture_output=True, cwd=here or scratch,
+                                 preexec_fn=_die_with_worker)
+        except OSError as error:
+            raise DecodeError(f"{split.describe()} failed: cannot run {decoder}: "
+                              f"{error.strerror}") from None
     stderr = run.stderr.decode("utf-8", "replace")
     if run.returncode != 0:
         raise DecodeError(f"{split.describe()} failed: vexfcbl-decode exited with status "
@@ -166,7 +188,7 @@ def run_split(split, output):
         match = _SUMMARY.match(line)
         if match:
             counts = tuple(int(group) for group in match.groups())
-        elif line and not line.startswith("Starting Cobol parsing"):
+        elif line and not line.startswith(_HINT):
             warnings.append(line)
     if counts is None:
         raise DecodeError(f"{split.describe()} failed: no summary from vexfcbl-decode")

@@ -89,3 +89,20 @@ TEST(CodePage, DoubleByteDisplay1Pages) {
 }
 
 } // namespace
+
+TEST(CodePage, NamesInTheirUsualSpellings) {
+  const char *const known[] = {"IBM037", "IBM1047", "IBM1140", "ASCII", "UTF-8"};
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"IBM037", "IBM037"},  {"ibm037", "IBM037"},    {"IBM-037", "IBM037"},
+      {"cp037", "IBM037"},   {"CP-37", "IBM037"},     {"037", "IBM037"},
+      {"37", "IBM037"},      {"ccsid 37", "IBM037"},  {"CP1047", "IBM1047"},
+      {"ibm_1047", "IBM1047"}, {"1140", "IBM1140"},   {"ascii", "ASCII"},
+      {"US-ASCII", "ASCII"}, {"utf8", "UTF-8"},       {"Utf-8", "UTF-8"},
+      // Not among the pages: another number, a number inside a name, no number.
+      {"IBM0370", ""},       {"IBM1252", ""},         {"EBCDIC-037", ""},
+      {"IBM", ""},           {"CP", ""},              {"", ""},
+      {"1047x", ""},         {"UTF-16", ""},
+  };
+  for (const auto &[given, want] : cases)
+    EXPECT_EQ(knownCodePage(given, known), want) << given;
+}

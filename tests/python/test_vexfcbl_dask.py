@@ -1,5 +1,6 @@
 """vexfcbl-dask on a local cluster of two worker processes: the parts of F, V, VB
-and L files equal one vexfcbl-decode run, through a killed worker too.
+and L files equal one vexfcbl-decode run, through a killed worker too; a run
+stopped by Ctrl-C ends with one line and is resumed or started over.
 
 Run by ctest with VEXFCBL_DECODE naming the built decoder and PYTHONPATH the
 python/ folder: /usr/bin/python3 -m unittest test_vexfcbl_dask
@@ -72,7 +73,7 @@ def single_run(folder, files, args):
     out = os.path.join(folder, "single.out")
     run = subprocess.run([DECODER, "-i", "t.cpy", *args, "-o", out, *files], cwd=folder,
                          capture_output=True, text=True)
-    lines = [l for l in run.stderr.splitlines() if not l.startswith("Starting Cobol")]
+    lines = [l for l in run.stderr.splitlines() if not l.startswith("vexfcbl-decode: hint: ")]
     counts = re.match(r"vexfcbl-decode: (\d+) records read, (\d+) written, (\d+) with", lines[-1])
     with open(out, "rb") as f:
         return f.read(), lines[:-1], tuple(int(n) for n in counts.groups())
@@ -147,6 +148,11 @@ class ClusterTest(unittest.TestCase):
                 outdir, document = self.decode("out-" + name, [name], args, 9000)
                 self.assertGreaterEqual(len(document["parts"]), 5)
                 warnings = self.expect_single_run(outdir, document, [name], args)
+                # The plan's hint about the whole file, once: t.dat ends
+                # with 3 bytes of a record.
+                self.assertEqual(document["hints"], [
+                    "hint: t.dat is 60003 bytes, not a multiple of the record length 20: check "
+                    "that the copybook is the file's, or give -lrecl"] if name == "t.dat" else [])
                 # Bad data is warned once, with its number in the whole file
                 # (L ranges learn theirs only from the splits before them).
                 bad = [w for w in warnings if "T-REC.T-AMT: invalid packed decimal" in w]
@@ -233,6 +239,28 @@ class ClusterTest(unittest.TestCase):
                                   r"byte \d+: T-REC")
         self.assertFalse(os.path.exists(os.path.join(self.folder, "out-strict", "_SUCCESS")))
 
+    def test_read_raises_the_decoders_message_and_passes_lenient(self):
+        with InFolder(self.folder):
+            with self.assertRaises(vexfcbl_dask.DecodeError) as caught:
+                vexfcbl_dask.read("t.cpy", "t.dat", codepage="FOO")
+            self.assertTrue(str(caught.exception).startswith(
+                "vexfcbl-decode: -codepage FOO: not a code page of this program; one of IBM037"),
+                str(caught.exception))
+            self.assertNotIn("Usage", str(caught.exception))
+            with self.assertRaises(vexfcbl_dask.DecodeError) as caught:
+                vexfcbl_dask.read("none.cpy", "t.dat")
+            self.assertEqual(str(caught.exception), "cannot read none.cpy: No such file or directory")
+            # BINARY-LONG is a usage only -lenient reads (a 4-byte binary number).
+            with open("l.cpy", "w") as f:
+                f.write("       01  L-REC.\n           05  L-N  USAGE BINARY-LONG.\n")
+            with open("l.dat", "wb") as f:
+                f.write(struct.pack(">i", -7) + struct.pack(">i", 70000))
+            with self.assertRaises(vexfcbl_dask.DecodeError) as caught:
+                vexfcbl_dask.read("l.cpy", "l.dat")
+            self.assertIn("Cobol source contains errors", str(caught.exception))
+            records = vexfcbl_dask.read("l.cpy", "l.dat", lenient=True).compute()
+        self.assertEqual(records, [{"L-REC": {"L-N": -7}}, {"L-REC": {"L-N": 70000}}])
+
     def test_read_gives_a_bag_of_records_with_decimals(self):
         with InFolder(self.folder):
             bag = vexfcbl_dask.read("t.cpy", "t.vb", split_mb=0.01, recfm="VB",
@@ -277,11 +305,20 @@ class CommandTest(unittest.TestCase):
                 (["-i", "t.cpy", "--local", "2", "-o", "o", "-j", "2", "t.dat"], "-j is not an option"),
                 (["-i", "t.cpy", "--local", "2", "-o", "o", "-"], "standard input cannot be split"),
                 (["-i", "t.cpy", "--local", "0", "-o", "o", "t.dat"], "--local 0"),
-                (["-i", "t.cpy", "--local", "2", "-o", "full", "t.dat"], "full is not empty"),
-                (["-i", "t.cpy", "--local", "2", "-o", "o", "none.dat"], "cannot read none.dat")):
+                (["-i", "t.cpy", "--local", "2", "-o", "full", "t.dat"],
+                 "vexfcbl-dask: full is not empty: --resume finishes a run that stopped, "
+                 "--overwrite starts over"),
+                (["-i", "t.cpy", "--local", "2", "--resume", "--overwrite", "-o", "o", "t.dat"],
+                 "give one of --resume and --overwrite"),
+                (["-i", "none.cpy", "--local", "2", "-o", "o", "t.dat"],
+                 "vexfcbl-dask: cannot read none.cpy: No such file or directory"),
+                (["-i", "t.cpy", "--local", "2", "-o", "o", "none.dat"],
+                 "vexfcbl-dask: cannot read none.dat: No such file or directory")):
             with self.subTest(args):
                 run = self.command(*args)
                 self.assertEqual(run.returncode, 1)
+                # One line, never a traceback nor the usage text.
+                self.assertEqual(len(run.stderr.splitlines()), 1, run.stderr)
                 self.assertIn(message, run.stderr)
                 self.assertFalse(os.path.exists(os.path.join(self.folder, "o")))
 
@@ -305,6 +342,116 @@ class CommandTest(unittest.TestCase):
         self.assertRegex(run.stderr, r"vexfcbl-dask: split \d+ \(t\.v bytes \d+-\d+\) failed")
         self.assertIn("strict is incomplete: no _SUCCESS written", run.stderr)
         self.assertFalse(os.path.exists(os.path.join(self.folder, "strict", "_SUCCESS")))
+
+
+class StopAndResumeTest(unittest.TestCase):
+    """Ctrl-C (SIGINT to the whole process group, as a terminal sends it) and kill in the
+    middle of a run; --resume keeps the complete parts, --overwrite starts over."""
+
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="vexfcbl-dask-stop-")
+        with open(os.path.join(self.folder, "t.cpy"), "w") as f:
+            f.write(COPYBOOK)
+        chunk = b"".join(record(i) for i in range(10000))
+        with open(os.path.join(self.folder, "big.dat"), "wb") as f:
+            for _ in range(300):  # 60 MB
+                f.write(chunk)
+        self.outdir = os.path.join(self.folder, "out")
+
+    def tearDown(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def start(self, *args):
+        return subprocess.Popen([sys.executable, COMMAND, "-i", "t.cpy", "-codepage", "ASCII",
+                                 "--local", "2", "--split-mb", "0.5", *args, "-o", "out",
+                                 "big.dat"], cwd=self.folder, stderr=subprocess.PIPE, text=True,
+                                start_new_session=True)
+
+    def parts(self):
+        if not os.path.isdir(self.outdir):
+            return []
+        return sorted(n for n in os.listdir(self.outdir) if n.startswith("part-"))
+
+    def recorded(self):
+        """The parts the run knows complete: those it can keep when resumed."""
+        progress = os.path.join(self.outdir, "_progress")
+        names = os.listdir(progress) if os.path.isdir(progress) else []
+        return sorted(n[:-len(".json")] + ".jsonl" for n in names if n.startswith("part-"))
+
+    def stop(self, signum, *args):
+        """Starts a run, stops it once a few parts are done; its status and standard error."""
+        run = self.start(*args)
+        deadline = time.time() + 120
+        while len(self.recorded()) < 3 and time.time() < deadline and run.poll() is None:
+            time.sleep(0.02)
+        self.assertIsNone(run.poll(), "the run ended before it could be stopped")
+        os.killpg(run.pid, signum)
+        return run.wait(120), run.communicate()[1]
+
+    def finish(self, *args):
+        run = subprocess.run([sys.executable, COMMAND, "-i", "t.cpy", "-codepage", "ASCII",
+                              "--local", "2", "--split-mb", "0.5", *args, "-o", "out",
+                              "big.dat"], cwd=self.folder, capture_output=True, text=True,
+                             timeout=300)
+        return run.returncode, run.stderr
+
+    def expect_whole(self):
+        out, _, counts = single_run(self.folder, ["big.dat"], ["-codepage", "ASCII"])
+        with open(os.path.join(self.outdir, "_SUCCESS")) as f:
+            document = json.load(f)
+        # 60 000 000 bytes in splits of 524 280 (0.5 MB, down to whole records).
+        self.assertEqual(len(document["parts"]), 115)
+        self.assertTrue(concatenated(self.outdir, document["parts"]) == out)
+        self.assertEqual(document["records_read"], counts[0])
+        self.assertEqual(sorted(os.listdir(self.outdir)), sorted(["_SUCCESS"] + self.parts()))
+
+    def test_ctrl_c_then_resume(self):
+        status, stderr = self.stop(signal.SIGINT)
+        self.assertEqual(status, 130)
+        self.assertEqual(stderr, "vexfcbl-dask: interrupted: out is incomplete: --resume "
+                                 "finishes it, --overwrite starts over\n")
+        self.assertFalse(os.path.exists(os.path.join(self.outdir, "_temporary")))
+        self.assertFalse(os.path.exists(os.path.join(self.outdir, "_SUCCESS")))
+        kept = {name: os.stat(os.path.join(self.outdir, name)).st_mtime_ns
+                for name in self.recorded()}
+        self.assertGreaterEqual(len(kept), 3)
+        # Another run into it must say what it wants.
+        status, stderr = self.finish()
+        self.assertEqual((status, stderr), (1, "vexfcbl-dask: out is not empty: --resume "
+                                               "finishes a run that stopped, --overwrite "
+                                               "starts over\n"))
+        status, stderr = self.finish("-fillers", "--resume")
+        self.assertEqual((status, stderr), (1, "vexfcbl-dask: out was written with other data, "
+                                               "copybook or options: give --overwrite to start "
+                                               "over\n"))
+        status, stderr = self.finish("--resume")
+        self.assertEqual(status, 0, stderr)
+        self.expect_whole()
+        # The parts the stopped run completed were kept, not decoded again.
+        for name, mtime in kept.items():
+            with self.subTest(name):
+                self.assertEqual(os.stat(os.path.join(self.outdir, name)).st_mtime_ns, mtime)
+        status, stderr = self.finish("--resume")
+        self.assertEqual((status, stderr), (1, "vexfcbl-dask: out is complete: nothing to "
+                                               "resume (--overwrite starts over)\n"))
+
+    def test_kill_then_overwrite(self):
+        status, stderr = self.stop(signal.SIGTERM)
+        self.assertEqual(status, 143)
+        self.assertEqual(stderr, "vexfcbl-dask: terminated: out is incomplete: --resume "
+                                 "finishes it, --overwrite starts over\n")
+        self.assertFalse(os.path.exists(os.path.join(self.outdir, "_temporary")))
+        # A file of someone else's in OUTDIR is never removed.
+        with open(os.path.join(self.outdir, "notes.txt"), "w") as f:
+            f.write("mine")
+        status, stderr = self.finish("--overwrite")
+        self.assertEqual((status, stderr), (1, "vexfcbl-dask: out holds files vexfcbl-dask did "
+                                               "not write (notes.txt): remove them or give "
+                                               "another -o\n"))
+        os.remove(os.path.join(self.outdir, "notes.txt"))
+        status, stderr = self.finish("--overwrite")
+        self.assertEqual(status, 0, stderr)
+        self.expect_whole()
 
 
 if __name__ == "__main__":

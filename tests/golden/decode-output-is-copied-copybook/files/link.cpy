@@ -1,0 +1,1 @@
+ACCTFLDS.cpy

@@ -1,0 +1,2 @@
+       01  ACCT.
+           COPY ACCTFLDS.
