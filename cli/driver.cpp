@@ -61,7 +61,8 @@ const char moreUsageText[] =
     "\t-od dir          - batch: output folder, mirroring the input tree.\n"
     "\t-pattern glob    - batch: file names to convert; '*.cpy' is default.\n"
     "\t-j n             - batch: conversions run at once; one per core by\n"
-    "\t                   default.\n"    "\t-q               - batch: no progress line (shown on a terminal) and\n"
+    "\t                   default.\n"
+    "\t-q               - batch: no progress line (shown on a terminal) and\n"
     "\t                   no summary line.\n"
     "\t--help           - print this help text.\n"
     "\t--version        - print the version.\n";
