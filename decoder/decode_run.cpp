@@ -12,7 +12,7 @@
 #include "decoder/record_decoder.h"
 #include "decoder/split_plan.h"
 #include "diagnostics/message_store.h"
-#include "layout/record_layout.h"
+#include "record/model_builder.h"
 
 namespace {
 
@@ -478,8 +478,8 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
   config.lenient = frontEnd.lenient;
   DecodePlan plan;
   try {
-    plan = makeDecodePlan(computeRecordLayouts(parsed.entries(), config), options);
-  } catch (const LayoutError &) {
+    plan = makeDecodePlan(buildRecordModel(parsed.entries(), config), options);
+  } catch (const ModelError &) {
     return 1;
   } catch (const PlanError &error) {
     std::fputs(error.message.c_str(), stderr);

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "converter/conversion_run.h"
-#include "layout/record_layout.h"
+#include "record/model_builder.h"
 #include "tests/cobc_support.h"
 
 // Each copybook is compiled with `cobc -std=ibm -x` inside a program that
@@ -302,35 +302,36 @@ std::vector<std::string> split(const std::string &path) {
   return names;
 }
 
-bool excluded(const RecordLayout &record) {
-  for (const LayoutItem &item : record.items)
-    if (item.usage == "POINTER" || item.usage == "PROCEDURE-POINTER" ||
-        item.usage == "FUNCTION-POINTER" || item.usage == "PROGRAM-POINTER" ||
-        item.picture.find('E') != std::string::npos)
+bool excluded(const RecordModel &model, const ModelRecord &record) {
+  for (int i = record.root; i < record.end; ++i) {
+    const ModelItem &item = model.items[static_cast<std::size_t>(i)];
+    if (item.category == Category::pointer || item.category == Category::externalFloatingPoint)
       return true;
+  }
   return false;
 }
 
 // One item the program displays: where it is in the layout.
 struct Probe {
-  const LayoutItem *item;
+  const ModelItem *item;
   std::string record;
 };
 
 // "C OF B OF A (1 1)": every name of the path from the item up, and the
 // first occurrence of every table on the way. Empty for an item that cannot
 // be named.
-std::string reference(const RecordLayout &record, const LayoutItem &item) {
-  std::map<std::string, const LayoutItem *> byPath;
-  for (const LayoutItem &other : record.items)
-    byPath[other.path] = &other;
+std::string reference(const RecordModel &model, const ModelRecord &record, const ModelItem &item) {
+  std::map<std::string, const ModelItem *> byPath;
+  for (int i = record.root; i < record.end; ++i)
+    byPath[model.items[static_cast<std::size_t>(i)].path] =
+        &model.items[static_cast<std::size_t>(i)];
   const std::vector<std::string> names = split(item.path);
   std::string text;
   int subscripts = 0;
   std::string prefix;
   for (std::size_t i = 0; i < names.size(); ++i) {
     prefix += (i ? "." : "") + names[i];
-    const LayoutItem *on = byPath[prefix];
+    const ModelItem *on = byPath[prefix];
     if (on != nullptr && on->occurs)
       ++subscripts;
   }
@@ -350,8 +351,8 @@ std::string reference(const RecordLayout &record, const LayoutItem &item) {
   return text;
 }
 
-std::string program(const std::string &copybook, bool wrap,
-                    const std::vector<RecordLayout> &records, std::vector<Probe> &probes) {
+std::string program(const std::string &copybook, bool wrap, const RecordModel &model,
+                    std::vector<Probe> &probes) {
   std::ostringstream cob;
   cob << "       IDENTIFICATION DIVISION.\n"
          "       PROGRAM-ID. LAYCHK.\n"
@@ -367,17 +368,19 @@ std::string program(const std::string &copybook, bool wrap,
     cob << "       01 LAY-WRAP.\n";
   cob << "       COPY \"" << copybook << "\".\n"
       << "       PROCEDURE DIVISION.\n";
-  for (const RecordLayout &record : records)
-    for (const LayoutItem &item : record.items)
-      if (item.occurs && !item.occurs->dependingOn.empty())
-        cob << "           MOVE " << item.occurs->max << " TO " << item.occurs->dependingOn << "\n";
-  for (const RecordLayout &record : records) {
-    const std::string base = reference(record, record.items.front());
-    if (excluded(record) || base.empty())
+  for (const ModelItem &item : model.items)
+    if (item.occurs && !item.occurs->dependingOnName.empty())
+      cob << "           MOVE " << item.occurs->max << " TO " << item.occurs->dependingOnName
+          << "\n";
+  for (const ModelRecord &record : model.records) {
+    const std::string base =
+        reference(model, record, model.items[static_cast<std::size_t>(record.root)]);
+    if (excluded(model, record) || base.empty())
       continue;
     cob << "           SET LAY-BASE TO ADDRESS OF " << base << "\n";
-    for (const LayoutItem &item : record.items) {
-      const std::string ref = item.level == 66 ? "" : reference(record, item);
+    for (int i = record.root; i < record.end; ++i) {
+      const ModelItem &item = model.items[static_cast<std::size_t>(i)];
+      const std::string ref = item.level == 66 ? "" : reference(model, record, item);
       if (ref.empty())
         continue;
       probes.push_back({&item, record.name});
@@ -430,24 +433,23 @@ TEST(LayoutCobcCrossCheck, OffsetsAndLengthsMatchGnuCobol) {
     VexCblConfig options;
     frontEnd.lenient = options.lenient = std::string(book.name).rfind("lenient-", 0) == 0;
     options.outputFileName = (dir.path() / "doc.gnv").string();
-    std::vector<RecordLayout> records;
+    RecordModel model;
     const VexCvtStatus status = process((dir.path() / copybook).string(), frontEnd, options,
                                         [&](const std::vector<VexProgramPart> &parts) {
-                                          records =
-                                              computeRecordLayouts(parts.front().entries, options);
+                                          model = buildRecordModel(parts.front().entries, options);
                                           return VexCvtStatus::completed;
                                         });
     ASSERT_EQ(status, VexCvtStatus::completed);
-    ASSERT_FALSE(records.empty());
+    ASSERT_FALSE(model.records.empty());
 
     std::vector<Probe> probes;
-    const std::string source = program(copybook, !startsAtLevel01(text), records, probes);
+    const std::string source = program(copybook, !startsAtLevel01(text), model, probes);
     const std::string dialect =
         std::string(book.name).rfind("lenient-gnucobol", 0) == 0 ? "-std=default" : "-std=ibm";
     const std::vector<std::string> lines = RunCobol(dir, "laychk", source, dialect + " -I .");
     ASSERT_EQ(lines.size(), probes.size()) << source;
     for (std::size_t i = 0; i < probes.size(); ++i) {
-      const LayoutItem &item = *probes[i].item;
+      const ModelItem &item = *probes[i].item;
       std::istringstream fields(lines[i]);
       long long offset = -1, length = -1;
       fields >> offset >> length;
