@@ -538,14 +538,20 @@ private:
   }
 
   // Places the entries from `first` on as members of the group `owner`
-  // that starts at `start`; level-88 entries become its conditions.
+  // that starts at `start`; level-88 entries become its conditions. An
+  // entry that redefines a sibling, or any redefinition of one, starts where
+  // that sibling's storage area starts; the area takes the room of its
+  // largest alternative.
   Extent members(Tree_Node *first, GroupContext &grp, int owner, const std::string &path, int depth,
                  std::int64_t start) {
+    struct Area {
+      std::int64_t max = 0; // the largest alternative, every count at its maximum
+      std::int64_t min = 0; // ... at its minimum
+    };
+    std::map<int, Area> areas; // by the area's first item
     Extent result;
     std::int64_t cursor = start;
     std::int64_t end = start;
-    std::int64_t shrink = 0;
-    std::map<std::string, int> placed; // the items a later entry may redefine
     for (auto *sub = as_if<tree::decl>(first); sub != nullptr; sub = as_if<tree::decl>(sub->next)) {
       if (sub->level == levelCondition) {
         conditions(sub, owner, true);
@@ -558,39 +564,36 @@ private:
       // A constant takes no storage and ends nothing.
       if (sub->level == levelConstant)
         continue;
-      const std::string redefined = redefinedName(*sub);
-      const auto target = redefined.empty() ? placed.end() : placed.find(redefined);
-      const bool redefines = target != placed.end();
-      const std::int64_t at = redefines ? item(target->second).offset : cursor;
-      const int index = nextIndex();
-      const Extent extent =
-          place(*sub, grp, owner, path, depth, at, redefines ? target->second : -1);
-      if (!redefines) {
-        const char *name = GetCStr(sub->name);
-        placed[name != nullptr ? name : ""] = index;
-        cursor = at + extent.totalMax;
-        shrink += extent.totalMax - extent.totalMin;
-      }
+      const int target = redefinedSibling(*sub, owner);
+      const int area = target < 0 ? nextIndex() : item(target).area >= 0 ? item(target).area : target;
+      const std::int64_t at = target < 0 ? cursor : item(area).offset;
+      const Extent extent = place(*sub, grp, owner, path, depth, at, target);
+      Area &room = areas[area];
+      room.max = std::max(room.max, extent.totalMax);
+      room.min = std::max(room.min, extent.totalMin);
+      cursor = std::max(cursor, at + extent.totalMax);
       end = std::max(end, at + extent.totalMax);
       result.align = std::max(result.align, extent.align);
       result.variable = result.variable || extent.variable;
     }
+    std::int64_t shrink = 0;
+    for (const auto &[first, room] : areas)
+      shrink += room.max - room.min;
     result.length = end - start;
     result.totalMin = result.length - shrink;
     return result;
   }
 
-  // The name of the item a REDEFINES clause of `decl` names, as the
-  // declaration table spells it; empty without one.
-  static std::string redefinedName(const tree::decl &decl) {
+  // The sibling in the group `owner` that a REDEFINES clause of `decl`
+  // names; -1 without one.
+  int redefinedSibling(const tree::decl &decl, int owner) {
     const auto *entry = as_if<tree::format_1>(decl.object);
     const auto *clause = entry != nullptr ? as_if<tree::redefines>(entry->data_clause_l) : nullptr;
-    if (clause == nullptr)
-      return "";
-    const tree::decl *target = ReferencedDecl(clause->name);
-    if (target == nullptr || GetCStr(target->name) == nullptr)
-      return "";
-    return GetCStr(target->name);
+    const tree::decl *target = clause != nullptr ? ReferencedDecl(clause->name) : nullptr;
+    const auto found = target != nullptr ? itemIndex_.find(target) : itemIndex_.end();
+    if (found == itemIndex_.end() || item(found->second).parent != owner)
+      return -1;
+    return found->second;
   }
 
   // The level-88 entries from `fields` on (or `fields` alone) under item `owner`.

@@ -116,6 +116,26 @@ const std::vector<Book> &books() {
        "           05  RA-2    PIC X(6).\n"
        "       01  RED-BIG REDEFINES RED-REC PIC X(40).\n",
        nullptr},
+      // Redefinitions of redefinitions: every alternative starts where the
+      // area does, and the area is as long as its longest alternative (a
+      // redefinition longer than its object is IBM's error, GnuCOBOL's
+      // -std=ibm lays it out so).
+      {"chained-redefines",
+       "       01  CR-REC.\n"
+       "           05  CR-A        PIC X(10).\n"
+       "           05  CR-B REDEFINES CR-A PIC X(4).\n"
+       "           05  CR-C REDEFINES CR-B.\n"
+       "               10  CR-C1   PIC X(2).\n"
+       "               10  CR-C2   PIC S9(5) COMP-3.\n"
+       "           05  CR-D REDEFINES CR-C PIC X(12).\n"
+       "           05  CR-E        PIC X(3).\n"
+       "           05  CR-G.\n"
+       "               10  CR-G1   PIC X(4).\n"
+       "               10  CR-G2 REDEFINES CR-G1 PIC 9(4).\n"
+       "               10  CR-G3 REDEFINES CR-G2 PIC S9(7) COMP-3.\n"
+       "               10  CR-G4   PIC X(2).\n"
+       "           05  CR-T        PIC X.\n",
+       nullptr},
       {"level-77",
        "       77  CNT-A   PIC S9(4) COMP.\n"
        "       77  CNT-B   PIC X(5).\n"

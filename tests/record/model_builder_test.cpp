@@ -145,6 +145,29 @@ TEST(RecordModel, TablesRedefinitionsAndRenamesPointAtTheirItems) {
   EXPECT_EQ(Item(model, "REC.TAB.FILLER1").key, "FILLER");
 }
 
+// Regression: a redefinition of a redefinition was placed after the area
+// and grew the group.
+TEST(RecordModel, RedefinitionsOfRedefinitionsShareTheirArea) {
+  const BuiltModel built = BuildModel("01  R.\n"
+                                      "    05  A  PIC X(10).\n"
+                                      "    05  B REDEFINES A PIC X(4).\n"
+                                      "    05  C REDEFINES B PIC X(8).\n"
+                                      "    05  D REDEFINES A PIC X(6).\n"
+                                      "    05  E  PIC X.\n");
+  ASSERT_FALSE(built.failed) << built.messages;
+  const RecordModel &model = built.model;
+  const int a = ItemAt(model, "R.A");
+  for (const char *path : {"R.B", "R.C", "R.D"}) {
+    EXPECT_EQ(Item(model, path).offset, 0) << path;
+    EXPECT_EQ(Item(model, path).area, a) << path;
+  }
+  EXPECT_EQ(Item(model, "R.C").redefines, ItemAt(model, "R.B"));
+  EXPECT_EQ(Item(model, "R.A").alternatives,
+            (std::vector<int>{ItemAt(model, "R.B"), ItemAt(model, "R.C"), ItemAt(model, "R.D")}));
+  EXPECT_EQ(Item(model, "R.E").offset, 10);
+  EXPECT_EQ(model.records[0].length, 11);
+}
+
 TEST(RecordModel, ConditionValuesAreTyped) {
   const BuiltModel built = BuildModel(mixed);
   const ModelItem &kind = Item(built.model, "REC.KIND");
