@@ -1,6 +1,8 @@
 // Bytes and SYNCHRONIZED boundaries of elementary items, by usage and picture.
 #include "record/storage.h"
 
+#include <algorithm>
+
 namespace {
 
 // The most decimal digits an unsigned integer of 1 .. 8 bytes always holds:
@@ -68,12 +70,15 @@ ItemStorage storageOf(Usage usage, const ParsedPicture *picture, bool separateSi
   case Usage::display1:
   case Usage::national:
     return {2 * size, 1, usage == Usage::display1 || pictured};
+  // IBM aligns SYNCHRONIZED items on a halfword or a fullword; only COMP-2
+  // asks for a doubleword. A binary of 10 to 18 digits takes 8 bytes on a
+  // fullword (GnuCOBOL puts it on 8).
   case Usage::binary:
   case Usage::comp:
   case Usage::comp4:
   case Usage::comp5: {
     const std::int64_t length = binaryLength(size);
-    return {length, length, pictured};
+    return {length, std::min<std::int64_t>(length, 4), pictured};
   }
   case Usage::comp1:
     return {4, 4, true};
@@ -87,7 +92,7 @@ ItemStorage storageOf(Usage usage, const ParsedPicture *picture, bool separateSi
   case Usage::objectReference:
     return {4, 4, true};
   case Usage::procedurePointer:
-    return {8, 8, true};
+    return {8, 4, true};
   // The usages that only -lenient reads: the binary ones by their fixed
   // size, FLOAT-SHORT and FLOAT-LONG as COMP-1 and COMP-2, FUNCTION-POINTER
   // and PROGRAM-POINTER as IBM stores a pointer.

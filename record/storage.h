@@ -15,6 +15,8 @@ struct ItemStorage {
 // SIGN ... SEPARATE clause applies to it and it is a signed DISPLAY number.
 // Under IBM's rules: binary by its digits in 2, 4 or 8 bytes; packed in
 // digits / 2 + 1; DISPLAY a byte a position, DISPLAY-1 and NATIONAL two.
+// The boundary is IBM's too: 2 for a halfword binary, 8 for COMP-2, 4 for
+// every other binary, floating-point, index and pointer item.
 // The -lenient usages of GnuCOBOL and Micro Focus take the sizes GnuCOBOL
 // gives them on a 64-bit host.
 ItemStorage storageOf(Usage usage, const ParsedPicture *picture, bool separateSign);

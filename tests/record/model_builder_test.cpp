@@ -168,6 +168,37 @@ TEST(RecordModel, RedefinitionsOfRedefinitionsShareTheirArea) {
   EXPECT_EQ(model.records[0].length, 11);
 }
 
+// Regression: a SYNCHRONIZED binary of 10 to 18 digits was put on a
+// multiple of 8. IBM: a fullword, as every binary of 5 digits and more;
+// COMP-2 alone on a doubleword.
+TEST(RecordModel, SynchronizedItemsTakeIbmsBoundaries) {
+  const BuiltModel built = BuildModel("01  S.\n"
+                                      "    05  HEAD  PIC X(25).\n"
+                                      "    05  BIG   PIC S9(18) COMP SYNC.\n"
+                                      "    05  MID   PIC X(3).\n"
+                                      "    05  TEN   PIC 9(10) BINARY SYNC.\n"
+                                      "    05  X1    PIC X.\n"
+                                      "    05  DBL   COMP-2 SYNC.\n"
+                                      "    05  X2    PIC X.\n"
+                                      "    05  HALF  PIC S9(4) COMP-5 SYNC.\n"
+                                      "    05  X3    PIC X.\n"
+                                      "    05  PP    PROCEDURE-POINTER SYNC.\n");
+  ASSERT_FALSE(built.failed) << built.messages;
+  struct Expected {
+    const char *path;
+    std::int64_t offset, slack;
+  };
+  for (const Expected &e : {Expected{"S.BIG", 28, 3}, Expected{"S.MID", 36, 0},
+                            Expected{"S.TEN", 40, 1}, Expected{"S.X1", 48, 0},
+                            Expected{"S.DBL", 56, 7}, Expected{"S.X2", 64, 0},
+                            Expected{"S.HALF", 66, 1}, Expected{"S.X3", 68, 0},
+                            Expected{"S.PP", 72, 3}}) {
+    EXPECT_EQ(Item(built.model, e.path).offset, e.offset) << e.path;
+    EXPECT_EQ(Item(built.model, e.path).slackBefore, e.slack) << e.path;
+  }
+  EXPECT_EQ(built.model.records[0].length, 80);
+}
+
 TEST(RecordModel, ConditionValuesAreTyped) {
   const BuiltModel built = BuildModel(mixed);
   const ModelItem &kind = Item(built.model, "REC.KIND");
