@@ -111,6 +111,11 @@ inline std::string definitionExported(const std::string &name) {
   return "Info: Definition exported '" + name + "'.";
 }
 
+// --- Record model: the layout (-layout) and the decoder
+inline constexpr const char *unsignedSeparateSign =
+    "\n\tWarning: SIGN SEPARATE of an item without S in its picture. \n\tNo sign byte was laid "
+    "out.";
+
 // --- Packed and zoned decimal status, indexed by code (decimal_status.h);
 // shown after defaultFailed.
 inline constexpr std::array<const char *, 23> decimalStatus = {

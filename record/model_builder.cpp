@@ -482,7 +482,13 @@ private:
     if (usage == Usage::display && picture != nullptr && picture->category == Category::dbcs)
       usage = Usage::display1;
     out.usage = usage;
-    const ItemStorage storage = storageOf(usage, picture, isSeparate(sign));
+    // SIGN ... SEPARATE, the item's own or its group's, gives a byte to a
+    // signed number only.
+    const bool signedNumber = picture != nullptr && picture->category == Category::numeric &&
+                              picture->sign == PictureSign::s;
+    const ItemStorage storage = storageOf(usage, picture, signedNumber && isSeparate(sign));
+    if (!signedNumber && isSeparate(entry.sign) && usage == Usage::display)
+      report_.message(vexCblMsg::unsignedSeparateSign);
 
     if (isDialectBinary(usage)) {
       out.category = Category::numeric;
@@ -565,7 +571,9 @@ private:
       if (sub->level == levelConstant)
         continue;
       const int target = redefinedSibling(*sub, owner);
-      const int area = target < 0 ? nextIndex() : item(target).area >= 0 ? item(target).area : target;
+      const int area = target < 0               ? nextIndex()
+                       : item(target).area >= 0 ? item(target).area
+                                                : target;
       const std::int64_t at = target < 0 ? cursor : item(area).offset;
       const Extent extent = place(*sub, grp, owner, path, depth, at, target);
       Area &room = areas[area];

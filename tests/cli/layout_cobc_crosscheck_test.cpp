@@ -140,6 +140,20 @@ const std::vector<Book> &books() {
        "               10  CR-G4   PIC X(2).\n"
        "           05  CR-T        PIC X.\n",
        nullptr},
+      // SIGN ... SEPARATE of a group gives a byte to its signed numbers only.
+      {"group-sign",
+       "       01  SG-REC.\n"
+       "           05  SG-G SIGN TRAILING SEPARATE.\n"
+       "               10  SG-S    PIC S9(3).\n"
+       "               10  SG-U    PIC 9(2).\n"
+       "               10  SG-X    PIC X(3).\n"
+       "               10  SG-E    PIC ZZ9.\n"
+       "               10  SG-P    PIC S9(3) COMP-3.\n"
+       "           05  SG-L SIGN LEADING SEPARATE.\n"
+       "               10  SG-LS   PIC S9(2)V9.\n"
+       "               10  SG-LU   PIC 99.\n"
+       "           05  SG-END      PIC X.\n",
+       nullptr},
       {"level-77",
        "       77  CNT-A   PIC S9(4) COMP.\n"
        "       77  CNT-B   PIC X(5).\n"

@@ -188,15 +188,44 @@ TEST(RecordModel, SynchronizedItemsTakeIbmsBoundaries) {
     const char *path;
     std::int64_t offset, slack;
   };
-  for (const Expected &e : {Expected{"S.BIG", 28, 3}, Expected{"S.MID", 36, 0},
-                            Expected{"S.TEN", 40, 1}, Expected{"S.X1", 48, 0},
-                            Expected{"S.DBL", 56, 7}, Expected{"S.X2", 64, 0},
-                            Expected{"S.HALF", 66, 1}, Expected{"S.X3", 68, 0},
-                            Expected{"S.PP", 72, 3}}) {
+  for (const Expected &e :
+       {Expected{"S.BIG", 28, 3}, Expected{"S.MID", 36, 0}, Expected{"S.TEN", 40, 1},
+        Expected{"S.X1", 48, 0}, Expected{"S.DBL", 56, 7}, Expected{"S.X2", 64, 0},
+        Expected{"S.HALF", 66, 1}, Expected{"S.X3", 68, 0}, Expected{"S.PP", 72, 3}}) {
     EXPECT_EQ(Item(built.model, e.path).offset, e.offset) << e.path;
     EXPECT_EQ(Item(built.model, e.path).slackBefore, e.slack) << e.path;
   }
   EXPECT_EQ(built.model.records[0].length, 80);
+}
+
+// Regression: an unsigned member of a group with SIGN TRAILING SEPARATE took
+// a sign byte too.
+TEST(RecordModel, AGroupsSeparateSignIsForItsSignedNumbersOnly) {
+  const BuiltModel built = BuildModel("01  G-REC.\n"
+                                      "    05  G SIGN TRAILING SEPARATE.\n"
+                                      "        10  S1  PIC S9(2).\n"
+                                      "        10  U1  PIC 9(2).\n"
+                                      "        10  X1  PIC X(2).\n"
+                                      "        10  E1  PIC Z9.\n"
+                                      "    05  L1  PIC S9(2) SIGN LEADING SEPARATE.\n");
+  ASSERT_FALSE(built.failed) << built.messages;
+  const RecordModel &model = built.model;
+  EXPECT_EQ(Item(model, "G-REC.G.S1").length, 3);
+  EXPECT_EQ(Item(model, "G-REC.G.S1").sign, SignForm::trailingSeparate);
+  EXPECT_EQ(Item(model, "G-REC.G.U1").length, 2);
+  EXPECT_EQ(Item(model, "G-REC.G.U1").sign, SignForm::none);
+  EXPECT_EQ(Item(model, "G-REC.G.X1").length, 2);
+  EXPECT_EQ(Item(model, "G-REC.G.E1").length, 2);
+  EXPECT_EQ(Item(model, "G-REC.L1").offset, 9);
+  EXPECT_EQ(Item(model, "G-REC.L1").length, 3);
+  EXPECT_EQ(model.records[0].length, 12);
+  EXPECT_EQ(built.messages, "");
+  // An item's own SIGN SEPARATE without S is IBM's error: no byte, and a warning.
+  const BuiltModel own = BuildModel("01  R.\n"
+                                    "    05  A  PIC 99V99 SIGN LEADING SEPARATE.\n");
+  EXPECT_EQ(Item(own.model, "R.A").length, 4);
+  EXPECT_EQ(own.messages, "\"T.cpy\":   2, 16 (A) \n\tWarning: SIGN SEPARATE of an item without "
+                          "S in its picture. \n\tNo sign byte was laid out.\n");
 }
 
 TEST(RecordModel, ConditionValuesAreTyped) {
