@@ -119,7 +119,6 @@ struct EntryClauses {
   bool occursTooLarge = false;
   const tree::decl *dependingOn = nullptr;
   std::string dependingOnName;
-  std::string redefinesName; // normalised, as the document names a redefining group
   bool synchronized = false;
   bool justified = false;
   bool blankWhenZero = false;
@@ -127,14 +126,6 @@ struct EntryClauses {
 
 void readClause(Tree_Node *clause, EntryClauses &entry) {
   switch (clause->Kind) {
-  case tree::redefines::KindNumber: {
-    const auto &redefines = *as<tree::redefines>(clause);
-    if (const auto *plain = as_if<tree::name>(redefines.name))
-      entry.redefinesName = IdentText(plain->name);
-    else if (const auto *qualified = as_if<tree::qualification>(redefines.name))
-      entry.redefinesName = IdentText(qualified->name);
-    break;
-  }
   case tree::picture::KindNumber: {
     const auto &picture = *as<tree::picture>(clause);
     entry.hasPicture = true;
@@ -370,13 +361,11 @@ private:
     EntryClauses entry = readEntry(decl);
     const VexCblReportContext context(report_, entry.name.c_str(), &decl.position);
     const bool isGroup = startsGroup(decl);
+    // An item has one name, its own, wherever the data tools show it; the
+    // document's longer names of redefining groups are the document's.
     std::string name = entry.name;
     if (depth == 0 && programNames_.on)
       name = programNames_.name(decl, name);
-    // The document names a redefining group after what it redefines too,
-    // and that name is not numbered as a FILLER.
-    if (isGroup && !entry.redefinesName.empty())
-      name += "_REDEFINES_" + entry.redefinesName;
     const std::string pathName = grp.memberName(name);
 
     const int index = nextIndex();

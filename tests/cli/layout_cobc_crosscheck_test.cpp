@@ -380,7 +380,6 @@ std::string reference(const RecordModel &model, const ModelRecord &record, const
     std::string name = names[i];
     if (name.rfind("FILLER", 0) == 0)
       return "";
-    name = name.substr(0, name.find("_REDEFINES_"));
     text += (text.empty() ? "" : "\n               OF ") + name;
   }
   if (subscripts > 0) {

@@ -149,8 +149,20 @@ def compare(node, definition, doc_paths, doc, problems):
 
 def compare_record(record, doc, record_names, problems):
     root = layout_tree(record)
-    compare(root, doc.named(record["name"]), written(root, []), doc, problems)
-    prefixes = tuple(w + "_" for w in written(root, []))
+    # A record group that redefines another: the document adds that name
+    # (normalised, so without "_").
+    name = record["name"]
+    pattern = re.compile("|".join(re.escape(w) + "_REDEFINES_[^_]+" for w in [name] +
+                                  written(root, [])))
+    found, definition = name, doc.named(name)
+    for index, (other, element) in enumerate(doc.order):
+        if index not in doc.used and pattern.fullmatch(other):
+            doc.used.add(index)
+            found, definition = other, element
+            break
+    paths = written(root, []) if found == name else [found]
+    compare(root, definition, paths, doc, problems)
+    prefixes = tuple(w + "_" for w in paths)
     for index, (name, _) in enumerate(doc.order):
         if name.startswith(prefixes) and name not in doc.referenced and index not in doc.used \
                 and name not in record_names:
