@@ -357,7 +357,7 @@ private:
   // `parent`, -1 for a record), with its members; its item comes first so
   // that items stay in source order. `redefines`: the item it redefines.
   Extent place(const tree::decl &decl, GroupContext &grp, int parent, const std::string &parentPath,
-               int depth, std::int64_t at, int redefines) {
+               int depth, std::int64_t at, int redefines, std::int64_t originalSize = -1) {
     EntryClauses entry = readEntry(decl);
     const VexCblReportContext context(report_, entry.name.c_str(), &decl.position);
     const bool isGroup = startsGroup(decl);
@@ -449,6 +449,11 @@ private:
     extent.totalMin = out.slackBefore + occurrenceMin * (dependsOnCount ? minCount : maxCount);
     if (extent.variable)
       variableSeen_ = true;
+    // IBM refuses a redefinition below level 01 that is longer than the
+    // storage it redefines; it is laid out, the area growing to hold it.
+    if (redefines >= 0 && originalSize >= 0 && extent.totalMax > originalSize)
+      report_.message(
+          vexCblMsg::redefinesLarger(extent.totalMax, item(item(index).area).name, originalSize));
     return extent;
   }
 
@@ -471,6 +476,10 @@ private:
     if (usage == Usage::display && picture != nullptr && picture->category == Category::dbcs)
       usage = Usage::display1;
     out.usage = usage;
+    const bool binary = usage == Usage::binary || usage == Usage::comp || usage == Usage::comp4 ||
+                        usage == Usage::comp5;
+    if (binary && picture != nullptr && picture->size > 18)
+      report_.error(vexCblMsg::binaryTooLong(picture->size));
     // SIGN ... SEPARATE, the item's own or its group's, gives a byte to a
     // signed number only.
     const bool signedNumber = picture != nullptr && picture->category == Category::numeric &&
@@ -540,8 +549,9 @@ private:
   Extent members(Tree_Node *first, GroupContext &grp, int owner, const std::string &path, int depth,
                  std::int64_t start) {
     struct Area {
-      std::int64_t max = 0; // the largest alternative, every count at its maximum
-      std::int64_t min = 0; // ... at its minimum
+      std::int64_t original = 0; // its first item, every count at its maximum
+      std::int64_t max = 0;      // the largest alternative, every count at its maximum
+      std::int64_t min = 0;      // ... at its minimum
     };
     std::map<int, Area> areas; // by the area's first item
     Extent result;
@@ -564,8 +574,11 @@ private:
                        : item(target).area >= 0 ? item(target).area
                                                 : target;
       const std::int64_t at = target < 0 ? cursor : item(area).offset;
-      const Extent extent = place(*sub, grp, owner, path, depth, at, target);
+      const Extent extent =
+          place(*sub, grp, owner, path, depth, at, target, target < 0 ? -1 : areas[area].original);
       Area &room = areas[area];
+      if (target < 0)
+        room.original = extent.totalMax;
       room.max = std::max(room.max, extent.totalMax);
       room.min = std::max(room.min, extent.totalMin);
       cursor = std::max(cursor, at + extent.totalMax);

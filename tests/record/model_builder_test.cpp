@@ -228,6 +228,35 @@ TEST(RecordModel, AGroupsSeparateSignIsForItsSignedNumbersOnly) {
                           "S in its picture. \n\tNo sign byte was laid out.\n");
 }
 
+// Regression: a binary of more than 18 digits was silently 8 bytes.
+TEST(RecordModel, ABinaryOfMoreThanEighteenDigitsIsRefusedByName) {
+  const BuiltModel eighteen = BuildModel("01  R.\n"
+                                         "    05  A  PIC S9(18) COMP-5.\n");
+  EXPECT_FALSE(eighteen.failed);
+  EXPECT_EQ(Item(eighteen.model, "R.A").length, 8);
+  const BuiltModel nineteen = BuildModel("01  R.\n"
+                                         "    05  A  PIC X.\n"
+                                         "    05  B  PIC 9(17)V99 BINARY.\n");
+  EXPECT_TRUE(nineteen.failed);
+  EXPECT_EQ(nineteen.messages, "\"T.cpy\":   3, 16 (B) \n\tError: Binary item of 19 digits; "
+                               "binary items hold 18 digits at most.\n");
+}
+
+TEST(RecordModel, ARedefinitionLargerThanItsStorageIsLaidOutWithAWarning) {
+  const BuiltModel built = BuildModel("01  R.\n"
+                                      "    05  A  PIC X(4).\n"
+                                      "    05  B REDEFINES A PIC X(2).\n"
+                                      "    05  C REDEFINES B PIC X(6).\n"
+                                      "    05  D  PIC X.\n"
+                                      "01  R2 REDEFINES R PIC X(20).\n");
+  ASSERT_FALSE(built.failed);
+  // C is compared with A, whose storage it takes, not with B; a record may
+  // redefine a shorter one.
+  EXPECT_EQ(built.messages, "\"T.cpy\":   4, 16 (C) \n\tWarning: The item takes 6 bytes, more "
+                            "than the 4 bytes of A, which it redefines.\n");
+  EXPECT_EQ(Item(built.model, "R.D").offset, 6);
+}
+
 TEST(RecordModel, ConditionValuesAreTyped) {
   const BuiltModel built = BuildModel(mixed);
   const ModelItem &kind = Item(built.model, "REC.KIND");
