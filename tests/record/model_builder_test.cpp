@@ -2,6 +2,12 @@
 // renames and conditions, with offsets and lengths worked out by hand under IBM's rules.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
 #include "record/storage.h"
 #include "tests/record/model_support.h"
 
@@ -339,6 +345,21 @@ TEST(StorageRules, BinaryAndPackedLengthsFollowTheDigits) {
   EXPECT_EQ(storageOf(Usage::comp3, &six, false).length, 4);
   EXPECT_FALSE(storageOf(Usage::comp3, nullptr, false).known);
   EXPECT_EQ(storageOf(Usage::display, &six, true).length, 7);
+}
+
+// Regression: the layout schema refused the usage names of the GnuCOBOL
+// and Micro Focus usages that -lenient lays out.
+TEST(RecordModel, EveryUsageNameTheLayoutWritesIsInItsSchema) {
+  std::ifstream in(std::filesystem::path(VEX_SOURCE_DIR) / "schema/layout.schema.json");
+  ASSERT_TRUE(in);
+  const nlohmann::json schema = nlohmann::json::parse(in);
+  std::set<std::string> allowed;
+  for (const auto &name : schema["$defs"]["item"]["properties"]["usage"]["enum"])
+    allowed.insert(name.get<std::string>());
+  for (int usage = 0; usage <= static_cast<int>(Usage::other); ++usage) {
+    const std::string name = usageName(static_cast<Usage>(usage));
+    EXPECT_TRUE(name.empty() || allowed.count(name) != 0) << name;
+  }
 }
 
 } // namespace
