@@ -148,7 +148,8 @@ struct ModelItem {
   int area = -1;
   std::vector<int> alternatives;
 
-  // Level 66: the first and the last item renamed (the same for one item).
+  // Level 66 (an item that takes no storage of its own, category group):
+  // the first and the last item renamed (the same for one item).
   int renames = -1;
   int renamesThru = -1;
 
