@@ -1,18 +1,17 @@
-// Runs the record layout over the converted entries and writes it where -layout says.
+// Runs the record model over the converted entries and writes its layout where -layout says.
 #include "cli/layout_run.h"
 
 #include "layout/layout_output.h"
-#include "layout/record_layout.h"
+#include "record/model_builder.h"
 
 VexAfterConversion layoutWriter(const std::string &fileName, const VexCblConfig &options,
                                 bool program) {
   return [fileName, options, program](const std::vector<VexProgramPart> &parts) {
     try {
-      const std::vector<RecordLayout> records =
-          program ? computeProgramLayouts(parts, options)
-                  : computeRecordLayouts(parts.front().entries, options);
-      return writeLayoutFile(fileName, records) ? VexCvtStatus::completed : VexCvtStatus::failed;
-    } catch (const LayoutError &) {
+      const RecordModel model = program ? buildProgramRecordModel(parts, options)
+                                        : buildRecordModel(parts.front().entries, options);
+      return writeLayoutFile(fileName, model) ? VexCvtStatus::completed : VexCvtStatus::failed;
+    } catch (const ModelError &) {
       return VexCvtStatus::failed;
     }
   };

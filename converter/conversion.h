@@ -1,11 +1,11 @@
 #pragma once
 // The state of one conversion, passed by reference to every step of it.
-#include <set>
 #include <string>
 
 #include "converter/conversion_options.h"
 #include "converter/conversion_report.h"
 #include "converter/definition_repository.h"
+#include "converter/record_names.h"
 #include "model/definition_model.h"
 #include "support/trace.h"
 
@@ -23,24 +23,9 @@ public:
   VexCblConversion(const VexCblConversion &) = delete;
   VexCblConversion &operator=(const VexCblConversion &) = delete;
 
-  // The records of a program file (-program): a record's name begins with
-  // `prefix` (its program's name and "_" when the file holds more than one
-  // program), and a name an earlier record of the same program took is
-  // qualified by the record's file or section. Off for a copybook.
-  struct ProgramRecords {
-    bool on = false;
-    std::string prefix;
-    std::set<std::string> taken;
-    // Names the records of the program `program` of a file of `programs`.
-    void begin(std::size_t programs, const std::string &program) {
-      on = true;
-      prefix = programs > 1 && !program.empty() ? program + "_" : "";
-      taken.clear();
-    }
-  };
-
   const VexCblConfig options;
-  ProgramRecords programRecords;
+  // The record names of a program file (-program).
+  VexProgramRecordNames programRecords;
   VexTrace trace;
   VexCvtReport report;
   VexDataDefDomain definitions;

@@ -111,6 +111,22 @@ inline std::string definitionExported(const std::string &name) {
   return "Info: Definition exported '" + name + "'.";
 }
 
+// --- Record model: the layout (-layout) and the decoder
+// A binary item is 8 bytes at most: 18 digits.
+inline std::string binaryTooLong(long long digits) {
+  return "\n\tError: Binary item of " + std::to_string(digits) +
+         " digits; binary items hold 18 digits at most.";
+}
+// A redefinition below level 01 longer than the storage it redefines.
+inline std::string redefinesLarger(long long bytes, const std::string &original,
+                                   long long originalBytes) {
+  return "\n\tWarning: The item takes " + std::to_string(bytes) + " bytes, more than the " +
+         std::to_string(originalBytes) + " bytes of " + original + ", which it redefines.";
+}
+inline constexpr const char *unsignedSeparateSign =
+    "\n\tWarning: SIGN SEPARATE of an item without S in its picture. \n\tNo sign byte was laid "
+    "out.";
+
 // --- Packed and zoned decimal status, indexed by code (decimal_status.h);
 // shown after defaultFailed.
 inline constexpr std::array<const char *, 23> decimalStatus = {

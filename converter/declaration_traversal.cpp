@@ -198,44 +198,6 @@ void vexCblTraceEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGrpC
                         << vexCblGetSign(parentGrp, item) << (item.isGroup ? ", group" : "");
 }
 
-// What qualifies a record whose name another record of its program has:
-// its file's name, or its section's.
-std::string vexCblRecordQualifier(const tree::decl &decl) {
-  if (const auto *file = as_if<tree::decl>(decl.lower))
-    return GetCStr(file->name);
-  switch (decl.kind) {
-  case dkWorkingStorage:
-    return "WORKING-STORAGE";
-  case dkLocalStorage:
-    return "LOCAL-STORAGE";
-  case dkLinkage:
-    return "LINKAGE";
-  case dkCommunication:
-    return "COMMUNICATION";
-  case dkReport:
-    return "REPORT";
-  default:
-    return "FILE";
-  }
-}
-
-} // namespace
-
-std::string vexCblProgramRecordName(VexCblConversion &conv, const tree::decl &decl,
-                                    const std::string &name) {
-  VexCblConversion::ProgramRecords &records = conv.programRecords;
-  if (name.empty() || name == "FILLER")
-    return name;
-  std::string result = records.prefix + name;
-  if (!records.taken.insert(result).second) {
-    result += "_" + vexCblRecordQualifier(decl);
-    records.taken.insert(result);
-  }
-  return result;
-}
-
-namespace {
-
 // Converts one entry with its members and places its definition.
 void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGrpContext &parentGrp,
                         VexGroupDefImpl *parentGroup) {
@@ -272,7 +234,7 @@ void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGr
 
   vexCblExtractObj(conv, decl.object, item);
   if (parentGroup == nullptr && conv.programRecords.on)
-    item.name = vexCblProgramRecordName(conv, decl, item.name);
+    item.name = conv.programRecords.name(decl, item.name);
   if (conv.trace.on())
     vexCblTraceEntry(conv, decl, parentGrp, item);
   VexDataDef def = vexCblCreateDef(conv, parentGrp, item);

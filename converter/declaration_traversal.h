@@ -25,9 +25,3 @@ void vexCbDeftabDrv(VexCblConversion &conv, Tree_Node *declList);
 // sort-file description convert as top-level records. For the programs of a
 // program file, one list after the other.
 void vexCbConvertRecords(VexCblConversion &conv, Tree_Node *declList);
-
-// The definition name of the record `decl`, written `name`, of a program file
-// (conv.programRecords on): the program's prefix, and the record's file or
-// section after a name an earlier record of the program already took.
-std::string vexCblProgramRecordName(VexCblConversion &conv, const tree::decl &decl,
-                                    const std::string &name);

@@ -9,8 +9,7 @@
 
 #include "converter/conversion.h"
 #include "converter/conversion_messages.h"
-#include "support/identifier_table.h"
-#include "support/string_memory.h"
+#include "frontend/tree_text.h"
 
 namespace {
 
@@ -113,43 +112,12 @@ constexpr std::array<KeywordText, 76> keywordTexts{{
     {cwCompN, "COMPUTATIONAL-N"},
 }};
 
-// The text of an identifier; the empty text for none.
-std::string identText(tIdent ident) {
-  const char *text = GetCStr(ident);
-  return text != nullptr ? text : "";
-}
-
-// The text of a string-memory record; the empty text for none.
-// All bytes of a stored text: a literal may hold NUL bytes, which are data.
-std::string storedText(tStringRef ref) {
-  if (ref == nullptr)
-    return "";
-  const char *text = StGetCStr(ref);
-  return text != nullptr ? std::string(text, LengthSt(ref)) : "";
-}
-
-// A name as the user should see it: with the include prefix when the scanner
-// applied one, else exactly as written (lower case kept).
-std::string writtenOrReplaced(tIdent name, tIdent spelling, bool replaced) {
-  return identText(replaced ? name : spelling);
-}
-
-// The written-or-replaced name of a data reference (a plain or qualified
-// name); the empty text for any other expression.
-std::string referenceName(Tree_Node *reference) {
-  if (auto *plain = as_if<tree::name>(reference))
-    return writtenOrReplaced(plain->name, plain->spelling, plain->replaced);
-  if (auto *qualified = as_if<tree::qualification>(reference))
-    return writtenOrReplaced(qualified->name, qualified->spelling, qualified->replaced);
-  return "";
-}
-
 // The normalised name of a REDEFINES operand, whatever the prefix flag says.
 std::string normalisedName(Tree_Node *reference) {
   if (auto *plain = as_if<tree::name>(reference))
-    return identText(plain->name);
+    return IdentText(plain->name);
   if (auto *qualified = as_if<tree::qualification>(reference))
-    return identText(qualified->name);
+    return IdentText(qualified->name);
   return "";
 }
 
@@ -192,7 +160,7 @@ void extractRedefines(VexCblConversion &conv, tree::redefines &clause, VexCblObj
 }
 
 void extractPicture(VexCblConversion &conv, tree::picture &clause, VexCblObjContext &item) {
-  const std::string text = storedText(clause.replaced ? clause.value : clause.string);
+  const std::string text = StoredText(clause.replaced ? clause.value : clause.string);
   item.picture = std::make_unique<VexCblPicture>(text.c_str(), conv.options);
   describe(item, clause.keyword);
   describe(item, text);
@@ -238,7 +206,7 @@ void extractOccurs(VexCblConversion &conv, tree::occurs &clause, VexCblObjContex
     // minimum is not written.
     const int lower = clause.from == occursNoMinimum ? 1 : clause.from;
     item.cardinality.set(VexRange(lower, clause.to));
-    item.dependingOn = referenceName(clause.depending);
+    item.dependingOn = ReferenceName(clause.depending);
     std::snprintf(bounds, sizeof bounds, "%d TO %d TIMES", lower, static_cast<int>(clause.to));
     describe(item, bounds);
     describe(item, "DEPENDING ON");
@@ -284,19 +252,19 @@ void extractUnary(VexCblConversion &conv, tree::unary &expression, VexCblObjCont
 
 void extractInteger(VexCblConversion &, tree::integer &literal, VexCblObjContext &item) {
   const std::string text =
-      literal.replaced ? std::to_string(literal.Value) : storedText(literal.String);
+      literal.replaced ? std::to_string(literal.Value) : StoredText(literal.String);
   valueOf(item).setNumValue(text.c_str());
   describe(item, text);
 }
 
 void extractReal(VexCblConversion &, tree::real &literal, VexCblObjContext &item) {
-  const std::string text = storedText(literal.replaced ? literal.Value : literal.String);
+  const std::string text = StoredText(literal.replaced ? literal.Value : literal.String);
   valueOf(item).setNumValue(text.c_str());
   describe(item, text);
 }
 
 void extractString(VexCblConversion &, tree::string &literal, VexCblObjContext &item) {
-  const std::string text = storedText(literal.replaced ? literal.Value : literal.String);
+  const std::string text = StoredText(literal.replaced ? literal.Value : literal.String);
   valueOf(item).setStrValue(std::string_view(text));
   describe(item, text);
 }
@@ -317,7 +285,7 @@ void vexCblAheadObjExtr(Tree_Node *entry, VexCblObjContext &item) {
       !is<tree::format_4>(entry))
     return;
   const auto *format = as<tree::format>(entry);
-  item.name = writtenOrReplaced(format->name, format->spelling, format->replaced);
+  item.name = WrittenOrReplaced(format->name, format->spelling, format->replaced);
 }
 
 void vexCblExtractObj(VexCblConversion &conv, Tree_Node *node, VexCblObjContext &item) {
@@ -367,5 +335,5 @@ bool vexCblIsRedefining(Tree_Node *node, const char *name) {
   auto *clause = as_if<tree::redefines>(node);
   if (clause == nullptr || name == nullptr)
     return false;
-  return referenceName(clause->name) == name;
+  return ReferenceName(clause->name) == name;
 }

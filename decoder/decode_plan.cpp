@@ -1,119 +1,132 @@
-// Building the decoding plan from the record layouts, and resolving -record and -when.
+// Building the decoding plan from the record model, and resolving -record and -when.
 #include "decoder/decode_plan.h"
 
 #include <algorithm>
-#include <map>
+
+#include "record/storage.h"
 
 namespace {
 
-bool isEdited(const std::string &picture) {
-  return picture.find_first_of("XxAaNnGg") == std::string::npos &&
-         picture.find_first_of("9Zz*+-$.,") != std::string::npos;
+FieldKind kindOf(const ModelItem &item, const DecodeOptions &options) {
+  if (item.isGroup())
+    return FieldKind::group;
+  switch (item.usage) {
+  case Usage::national:
+    return FieldKind::national;
+  case Usage::display1:
+    if (options.dbcs.empty())
+      throw PlanError{"vexfcbl-decode: " + item.path + ": USAGE " + usageName(item.usage) +
+                      " needs -dbcs IBM930|IBM939|IBM1390|IBM1399\n"};
+    return FieldKind::dbcs;
+  case Usage::display:
+    switch (item.category) {
+    case Category::numeric:
+      return FieldKind::zoned;
+    case Category::numericEdited:
+    case Category::externalFloatingPoint:
+      return FieldKind::edited;
+    default:
+      return FieldKind::text;
+    }
+  case Usage::comp3:
+  case Usage::packedDecimal:
+    return FieldKind::packed;
+  case Usage::comp6:
+    return FieldKind::unsignedPacked;
+  case Usage::floatDecimal16:
+  case Usage::floatDecimal34:
+    return FieldKind::decimalFloat;
+  case Usage::comp1:
+  case Usage::comp2:
+  case Usage::floatShort:
+  case Usage::floatLong:
+    return FieldKind::floating;
+  case Usage::binary:
+  case Usage::comp:
+  case Usage::comp4:
+  case Usage::comp5:
+  case Usage::index:
+  case Usage::pointer:
+  case Usage::functionPointer:
+  case Usage::programPointer:
+  case Usage::compX:
+  case Usage::compN:
+    return FieldKind::binary;
+  default:
+    if (isDialectBinary(item.usage))
+      return FieldKind::binary;
+    throw PlanError{"vexfcbl-decode: " + item.path + ": USAGE " + usageName(item.usage) +
+                    " is not decoded\n"};
+  }
 }
 
-FieldKind kindOf(const LayoutItem &item, const DecodeOptions &options) {
-  const std::string &usage = item.usage;
-  if (usage.empty())
-    return FieldKind::group;
-  if (usage == "NATIONAL")
-    return FieldKind::national;
-  if (usage == "DISPLAY-1") {
-    if (options.dbcs.empty())
-      throw PlanError{"vexfcbl-decode: " + item.path +
-                      ": USAGE DISPLAY-1 needs -dbcs IBM930|IBM939|IBM1390|IBM1399\n"};
-    return FieldKind::dbcs;
+ZonedSign zonedSign(SignForm sign) {
+  switch (sign) {
+  case SignForm::leading:
+    return ZonedSign::leading;
+  case SignForm::trailing:
+    return ZonedSign::trailing;
+  case SignForm::leadingSeparate:
+    return ZonedSign::leadingSeparate;
+  case SignForm::trailingSeparate:
+    return ZonedSign::trailingSeparate;
+  default:
+    return ZonedSign::none;
   }
-  if (usage == "DISPLAY") {
-    if (item.digits)
-      return FieldKind::zoned;
-    return isEdited(item.picture) ? FieldKind::edited : FieldKind::text;
-  }
-  if (usage == "COMP-3" || usage == "PACKED-DECIMAL")
-    return FieldKind::packed;
-  if (usage == "FLOAT-DECIMAL-16" || usage == "FLOAT-DECIMAL-34")
-    return FieldKind::decimalFloat;
-  if (usage == "COMP-6")
-    return FieldKind::unsignedPacked;
-  if (usage == "COMP-1" || usage == "COMP-2" || usage == "FLOAT-SHORT" || usage == "FLOAT-LONG")
-    return FieldKind::floating;
-  if (usage == "BINARY" || usage == "COMP" || usage == "COMP-4" || usage == "COMP-5" ||
-      usage == "INDEX" || usage == "POINTER" || usage == "FUNCTION-POINTER" ||
-      usage == "BINARY-CHAR" || usage == "BINARY-SHORT" || usage == "BINARY-LONG" ||
-      usage == "BINARY-DOUBLE" || usage == "BINARY-C-LONG" || usage == "SIGNED-SHORT" ||
-      usage == "SIGNED-INT" || usage == "SIGNED-LONG" || usage == "UNSIGNED-SHORT" ||
-      usage == "UNSIGNED-INT" || usage == "UNSIGNED-LONG" || usage == "PROGRAM-POINTER" ||
-      usage == "COMP-X" || usage == "COMP-N")
-    return FieldKind::binary;
-  throw PlanError{"vexfcbl-decode: " + item.path + ": USAGE " + usage + " is not decoded\n"};
 }
 
 std::string lastName(const std::string &path) { return path.substr(path.rfind('.') + 1); }
 
-std::string upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
-
-// A field named `name` (last name or a dotted tail of the path).
-int findField(const DecodePlan &plan, const std::string &name) {
-  const std::string wanted = upper(name);
-  for (std::size_t i = 0; i < plan.fields.size(); ++i) {
-    const std::string path = upper(plan.fields[i].path);
-    if (path == wanted || (path.size() > wanted.size() &&
-                           path.compare(path.size() - wanted.size(), wanted.size(), wanted) == 0 &&
-                           path[path.size() - wanted.size() - 1] == '.'))
-      return static_cast<int>(i);
-  }
+// The field of the first item named `name` that has one; -1 when none.
+int findField(const RecordModel &model, const std::vector<int> &fieldOf, const std::string &name) {
+  for (const int index : model.findAll(name))
+    if (fieldOf[static_cast<std::size_t>(index)] >= 0)
+      return fieldOf[static_cast<std::size_t>(index)];
   return -1;
 }
 
 } // namespace
 
-DecodePlan makeDecodePlan(const std::vector<RecordLayout> &layouts, const DecodeOptions &options) {
+DecodePlan makeDecodePlan(const RecordModel &model, const DecodeOptions &options) {
   DecodePlan plan;
   std::vector<std::int64_t> absolute;
-  for (const RecordLayout &layout : layouts) {
-    if (layout.items.empty())
-      continue;
-
+  // The field of every item of the model; -1 for level 66 and those not yet planned.
+  std::vector<int> fieldOf(model.items.size(), -1);
+  for (const ModelRecord &modelRecord : model.records) {
     PlanRecord &record = plan.records.emplace_back();
-    record.name = layout.name;
-    record.length = layout.length;
-    std::vector<int> stack; // field indices by depth
-    std::map<std::string, int> byPath;
-    for (const LayoutItem &item : layout.items) {
-      if (item.level == 66 || item.level == 88)
+    record.name = modelRecord.name;
+    record.length = modelRecord.length;
+    for (int i = modelRecord.root; i < modelRecord.end; ++i) {
+      const ModelItem &item = model.items[static_cast<std::size_t>(i)];
+      if (item.level == 66)
         continue;
       const int index = static_cast<int>(plan.fields.size());
       PlanField field;
       field.path = item.path;
-      const bool filler = item.name.empty() || upper(item.name) == "FILLER";
-      const std::string name = filler ? "FILLER" : item.name;
-      field.name = "\"" + name + "\":";
+      field.name = "\"" + item.key + "\":";
       field.kind = kindOf(item, options);
       field.length = item.length;
       field.isSigned = item.isSigned.value_or(false);
-      field.scale = item.scale.value_or(0);
-      field.hidden = !options.fillers && filler;
-      if (field.kind == FieldKind::zoned && field.isSigned)
-        field.sign = item.signPosition == "leading"
-                         ? (item.signSeparate ? ZonedSign::leadingSeparate : ZonedSign::leading)
-                         : (item.signSeparate ? ZonedSign::trailingSeparate : ZonedSign::trailing);
+      if (item.picture && item.picture->category == Category::numeric)
+        field.scale = static_cast<int>(item.picture->scale);
+      field.hidden = !options.fillers && item.isFiller();
+      if (field.kind == FieldKind::zoned)
+        field.sign = zonedSign(item.sign);
       if (item.occurs) {
         field.isArray = true;
         field.minCount = item.occurs->min;
         field.maxCount = item.occurs->max;
-        if (!item.occurs->dependingOn.empty()) {
-          field.counter = findField(plan, item.occurs->dependingOn);
+        if (!item.occurs->dependingOnName.empty()) {
+          // The count must be read before the table that depends on it.
+          const int counter = item.occurs->dependingOn;
+          field.counter = counter >= 0 ? fieldOf[static_cast<std::size_t>(counter)] : -1;
           if (field.counter < 0)
             throw PlanError{"vexfcbl-decode: " + item.path + ": DEPENDING ON " +
-                            item.occurs->dependingOn + " not found\n"};
+                            item.occurs->dependingOnName + " not found\n"};
           plan.fields[static_cast<std::size_t>(field.counter)].isCounter = true;
         }
       }
-      stack.resize(static_cast<std::size_t>(item.depth));
-      const int parent = stack.empty() ? -1 : stack.back();
+      const int parent = item.parent >= 0 ? fieldOf[static_cast<std::size_t>(item.parent)] : -1;
       field.insideArray = field.isArray;
       if (parent >= 0) {
         const PlanField &up = plan.fields[static_cast<std::size_t>(parent)];
@@ -121,23 +134,19 @@ DecodePlan makeDecodePlan(const std::vector<RecordLayout> &layouts, const Decode
         field.insideArray = field.insideArray || up.insideArray;
         field.hidden = field.hidden || up.hidden;
       }
-      if (!item.redefines.empty()) {
-        const auto target = byPath.find(item.redefines);
-        if (target != byPath.end()) {
-          PlanField &base = plan.fields[static_cast<std::size_t>(target->second)];
-          base.alternatives = target->second;
-          field.alternatives = target->second;
-          field.redefining = true;
-        }
+      if (item.area >= 0 && fieldOf[static_cast<std::size_t>(item.area)] >= 0) {
+        const int base = fieldOf[static_cast<std::size_t>(item.area)];
+        plan.fields[static_cast<std::size_t>(base)].alternatives = base;
+        field.alternatives = base;
+        field.redefining = true;
       }
-      byPath[item.path] = index;
+      fieldOf[static_cast<std::size_t>(i)] = index;
       plan.fields.push_back(std::move(field));
       absolute.push_back(item.offset);
       if (parent >= 0)
         plan.fields[static_cast<std::size_t>(parent)].children.push_back(index);
       else
         record.root = index;
-      stack.push_back(index);
     }
   }
   if (plan.records.empty())
@@ -158,16 +167,14 @@ DecodePlan makeDecodePlan(const std::vector<RecordLayout> &layouts, const Decode
   }
 
   if (!options.record.empty()) {
-    const auto chosen = std::find_if(plan.records.begin(), plan.records.end(), [&](const auto &r) {
-      return upper(r.name) == upper(options.record);
-    });
-    if (chosen == plan.records.end())
+    const int chosen = model.findRecord(options.record);
+    if (chosen < 0)
       throw PlanError{"vexfcbl-decode: -record " + options.record + ": no such record\n"};
-    plan.records = {*chosen};
+    plan.records = {plan.records[static_cast<std::size_t>(chosen)]};
   }
   for (const SelectionRule &rule : options.rules) {
     DecodePlan::Rule resolved;
-    resolved.field = findField(plan, rule.field);
+    resolved.field = findField(model, fieldOf, rule.field);
     if (resolved.field < 0)
       throw PlanError{"vexfcbl-decode: -when " + rule.field + ": no such field\n"};
     const PlanField &field = plan.fields[static_cast<std::size_t>(resolved.field)];
@@ -177,10 +184,10 @@ DecodePlan makeDecodePlan(const std::vector<RecordLayout> &layouts, const Decode
     resolved.offset = absolute[static_cast<std::size_t>(resolved.field)];
     resolved.value = rule.value;
     for (std::size_t r = 0; r < plan.records.size(); ++r)
-      if (upper(plan.records[r].name) == upper(rule.target))
+      if (modelKey(plan.records[r].name) == modelKey(rule.target))
         resolved.record = static_cast<int>(r);
     if (resolved.record < 0) {
-      resolved.alternative = findField(plan, rule.target);
+      resolved.alternative = findField(model, fieldOf, rule.target);
       if (resolved.alternative < 0 ||
           plan.fields[static_cast<std::size_t>(resolved.alternative)].alternatives < 0)
         throw PlanError{"vexfcbl-decode: -when " + rule.target +

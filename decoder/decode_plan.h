@@ -1,12 +1,12 @@
 #pragma once
-// The decoding plan: the record layouts turned once into a tree of fields with their decoders.
+// The decoding plan: the record model turned once into a tree of fields with their decoders.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "decoder/decode_options.h"
 #include "decoder/field_values.h"
-#include "layout/record_layout.h"
+#include "record/record_model.h"
 
 enum class FieldKind {
   group,
@@ -24,7 +24,7 @@ enum class FieldKind {
 
 struct PlanField {
   std::string name; // the JSON key, with quotes and colon: "NAME":
-  std::string path; // the layout's path, for messages and CSV columns
+  std::string path; // the model's path, for messages
   FieldKind kind = FieldKind::group;
   std::int64_t offset = 0; // from the start of the parent
   std::int64_t length = 0; // one occurrence
@@ -70,4 +70,7 @@ struct PlanError {
   std::string message;
 };
 
-DecodePlan makeDecodePlan(const std::vector<RecordLayout> &layouts, const DecodeOptions &options);
+// The plan of every record of `model` (one record with -record), with the
+// -when rules resolved; PlanError when an option names no field or record,
+// or a field cannot be decoded.
+DecodePlan makeDecodePlan(const RecordModel &model, const DecodeOptions &options);

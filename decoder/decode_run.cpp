@@ -18,7 +18,7 @@
 #include "decoder/run_signals.h"
 #include "decoder/split_plan.h"
 #include "diagnostics/message_store.h"
-#include "layout/record_layout.h"
+#include "record/model_builder.h"
 #include "support/status_line.h"
 
 namespace {
@@ -527,8 +527,8 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
   config.lenient = frontEnd.lenient;
   DecodePlan plan;
   try {
-    plan = makeDecodePlan(computeRecordLayouts(parsed.entries(), config), options);
-  } catch (const LayoutError &) {
+    plan = makeDecodePlan(buildRecordModel(parsed.entries(), config), options);
+  } catch (const ModelError &) {
     return 1;
   } catch (const PlanError &error) {
     std::fputs(error.message.c_str(), stderr);

@@ -1,5 +1,5 @@
 #pragma once
-// One decoding run: copybook through the front end and the layout, then every data file.
+// One decoding run: copybook through the front end and the record model, then every data file.
 #include <string>
 #include <vector>
 

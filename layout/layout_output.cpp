@@ -1,7 +1,8 @@
-// The layout as JSON (nlohmann-json) and as a listing-style text table.
+// The layout as JSON (nlohmann-json) and as a listing-style text table, from the record model.
 #include "layout/layout_output.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <iomanip>
 #include <iostream>
@@ -13,7 +14,27 @@ namespace {
 
 using nlohmann::ordered_json;
 
-ordered_json itemJson(const LayoutItem &item) {
+const char *const signPositions[] = {"", "trailing", "leading", "trailing", "leading"};
+
+std::string pathOf(const RecordModel &model, int index) {
+  return model.items[static_cast<std::size_t>(index)].path;
+}
+
+std::string pictureOf(const ModelItem &item) {
+  return item.picture ? pictureDisplayText(*item.picture) : std::string();
+}
+
+// The digits and scale of a number are shown for a numeric picture only: an
+// edited picture's 9s and "." are print positions.
+bool showsDigits(const ModelItem &item) {
+  return item.picture && item.picture->category == Category::numeric;
+}
+
+std::string literalText(const ConditionValue &value) {
+  return value.through ? value.value.text + " THRU " + value.through->text : value.value.text;
+}
+
+ordered_json itemJson(const RecordModel &model, const ModelItem &item) {
   ordered_json out;
   out["path"] = item.path;
   out["level"] = item.level;
@@ -21,35 +42,36 @@ ordered_json itemJson(const LayoutItem &item) {
   out["length"] = item.length;
   if (item.slackBefore != 0)
     out["slackBefore"] = item.slackBefore;
-  if (!item.usage.empty())
-    out["usage"] = item.usage;
-  if (!item.picture.empty())
-    out["picture"] = item.picture;
-  if (item.digits)
-    out["digits"] = *item.digits;
-  if (item.scale)
-    out["scale"] = *item.scale;
+  if (*usageName(item.usage) != '\0')
+    out["usage"] = usageName(item.usage);
+  if (const std::string picture = pictureOf(item); !picture.empty())
+    out["picture"] = picture;
+  if (showsDigits(item)) {
+    out["digits"] = item.picture->digits;
+    out["scale"] = item.picture->scale;
+  }
   if (item.isSigned)
     out["signed"] = *item.isSigned;
-  if (!item.signPosition.empty()) {
-    out["signPosition"] = item.signPosition;
-    out["signSeparate"] = item.signSeparate;
+  if (item.sign != SignForm::none) {
+    out["signPosition"] = signPositions[static_cast<int>(item.sign)];
+    out["signSeparate"] =
+        item.sign == SignForm::leadingSeparate || item.sign == SignForm::trailingSeparate;
   }
   if (item.occurs) {
     ordered_json occurs;
     occurs["min"] = item.occurs->min;
     occurs["max"] = item.occurs->max;
-    if (!item.occurs->dependingOn.empty())
-      occurs["dependingOn"] = item.occurs->dependingOn;
+    if (!item.occurs->dependingOnName.empty())
+      occurs["dependingOn"] = item.occurs->dependingOnName;
     out["occurs"] = occurs;
   }
-  if (!item.redefines.empty())
-    out["redefines"] = item.redefines;
-  if (!item.renames.empty())
-    out["renames"] = item.renames;
-  if (!item.renamesThru.empty())
-    out["renamesThru"] = item.renamesThru;
-  if (item.sync)
+  if (item.redefines >= 0)
+    out["redefines"] = pathOf(model, item.redefines);
+  if (item.renames >= 0)
+    out["renames"] = pathOf(model, item.renames);
+  if (item.renamesThru >= 0 && item.renamesThru != item.renames)
+    out["renamesThru"] = pathOf(model, item.renamesThru);
+  if (item.synchronized)
     out["sync"] = true;
   if (item.justified)
     out["justified"] = true;
@@ -59,22 +81,25 @@ ordered_json itemJson(const LayoutItem &item) {
     out["variable"] = true;
   if (!item.conditions.empty()) {
     ordered_json conditions = ordered_json::array();
-    for (const LayoutCondition &condition : item.conditions)
-      conditions.push_back({{"name", condition.name}, {"values", condition.values}});
+    for (const Condition &condition : item.conditions) {
+      std::vector<std::string> values;
+      for (const ConditionValue &value : condition.values)
+        values.push_back(literalText(value));
+      conditions.push_back({{"name", condition.name}, {"values", values}});
+    }
     out["conditions"] = conditions;
   }
   return out;
 }
 
-std::string occursText(const LayoutItem &item) {
+std::string occursText(const ModelItem &item) {
   if (!item.occurs)
     return "";
-  const LayoutOccurs &occurs = *item.occurs;
-  std::string text = occurs.dependingOn.empty()
-                         ? std::to_string(occurs.max)
-                         : std::to_string(occurs.min) + " TO " + std::to_string(occurs.max) +
-                               " DEPENDING ON " + occurs.dependingOn;
-  return text;
+  const Occurs &occurs = *item.occurs;
+  return occurs.dependingOnName.empty()
+             ? std::to_string(occurs.max)
+             : std::to_string(occurs.min) + " TO " + std::to_string(occurs.max) + " DEPENDING ON " +
+                   occurs.dependingOnName;
 }
 
 // The last name of a path, for the indented name column.
@@ -84,25 +109,25 @@ std::string lastName(const std::string &path) {
 }
 
 // The name column: indented by depth, "05 NAME" as a listing writes it.
-std::string levelAndName(const LayoutItem &item) {
+std::string levelAndName(const ModelItem &item) {
   return std::string(2 * static_cast<std::size_t>(item.depth), ' ') + (item.level < 10 ? "0" : "") +
          std::to_string(item.level) + " " + lastName(item.path);
 }
 
 } // namespace
 
-void writeLayoutJson(std::ostream &out, const std::vector<RecordLayout> &records) {
+void writeLayoutJson(std::ostream &out, const RecordModel &model) {
   ordered_json document;
   ordered_json list = ordered_json::array();
-  for (const RecordLayout &record : records) {
+  for (const ModelRecord &record : model.records) {
     ordered_json entry;
     entry["name"] = record.name;
     entry["length"] = record.length;
     entry["minLength"] = record.minLength;
-    entry["maxLength"] = record.maxLength;
+    entry["maxLength"] = record.length;
     ordered_json items = ordered_json::array();
-    for (const LayoutItem &item : record.items)
-      items.push_back(itemJson(item));
+    for (int i = record.root; i < record.end; ++i)
+      items.push_back(itemJson(model, model.items[static_cast<std::size_t>(i)]));
     entry["items"] = items;
     list.push_back(entry);
   }
@@ -110,15 +135,17 @@ void writeLayoutJson(std::ostream &out, const std::vector<RecordLayout> &records
   out << document.dump(2) << "\n";
 }
 
-void writeLayoutTable(std::ostream &out, const std::vector<RecordLayout> &records) {
-  for (const RecordLayout &record : records) {
+void writeLayoutTable(std::ostream &out, const RecordModel &model) {
+  for (const ModelRecord &record : model.records) {
+    const auto first = model.items.begin() + record.root;
+    const auto last = model.items.begin() + record.end;
     std::size_t nameWidth = 4;
     std::size_t pictureWidth = 7;
     std::size_t usageWidth = 5;
-    for (const LayoutItem &item : record.items) {
-      nameWidth = std::max(nameWidth, levelAndName(item).size());
-      pictureWidth = std::max(pictureWidth, item.picture.size());
-      usageWidth = std::max(usageWidth, item.usage.size());
+    for (auto item = first; item != last; ++item) {
+      nameWidth = std::max(nameWidth, levelAndName(*item).size());
+      pictureWidth = std::max(pictureWidth, pictureOf(*item).size());
+      usageWidth = std::max(usageWidth, std::strlen(usageName(item->usage)));
     }
     out << std::right << std::setw(9) << "START" << std::setw(10) << "END" << std::setw(10)
         << "OFFSET" << std::setw(10) << "LENGTH"
@@ -126,30 +153,27 @@ void writeLayoutTable(std::ostream &out, const std::vector<RecordLayout> &record
         << "  " << std::setw(pictureWidth) << "PICTURE"
         << "  " << std::setw(usageWidth) << "USAGE"
         << "  OCCURS\n";
-    for (const LayoutItem &item : record.items) {
-      const std::string name = std::string(2 * item.depth, ' ') + (item.level < 10 ? "0" : "") +
-                               std::to_string(item.level) + " " + lastName(item.path);
-      std::string line;
+    for (auto item = first; item != last; ++item) {
       std::ostringstream row;
-      row << std::right << std::setw(9) << item.offset + 1 << std::setw(10)
-          << item.offset + item.length << std::setw(10) << item.offset << std::setw(10)
-          << item.length << "  " << std::left << std::setw(nameWidth) << name << "  "
-          << std::setw(pictureWidth) << item.picture << "  " << std::setw(usageWidth) << item.usage
-          << "  " << occursText(item);
-      line = row.str();
+      row << std::right << std::setw(9) << item->offset + 1 << std::setw(10)
+          << item->offset + item->length << std::setw(10) << item->offset << std::setw(10)
+          << item->length << "  " << std::left << std::setw(nameWidth) << levelAndName(*item)
+          << "  " << std::setw(pictureWidth) << pictureOf(*item) << "  " << std::setw(usageWidth)
+          << usageName(item->usage) << "  " << occursText(*item);
+      std::string line = row.str();
       line.erase(line.find_last_not_of(' ') + 1);
       out << line << "\n";
     }
     out << "Record " << record.name << ": length " << record.length;
-    if (record.minLength != record.maxLength)
-      out << " (" << record.minLength << " to " << record.maxLength << ")";
+    if (record.minLength != record.length)
+      out << " (" << record.minLength << " to " << record.length << ")";
     out << "\n\n";
   }
 }
 
-bool writeLayoutFile(const std::string &fileName, const std::vector<RecordLayout> &records) {
+bool writeLayoutFile(const std::string &fileName, const RecordModel &model) {
   if (fileName == "-") {
-    writeLayoutTable(std::cout, records);
+    writeLayoutTable(std::cout, model);
     std::cout.flush();
     return static_cast<bool>(std::cout);
   }
@@ -158,9 +182,9 @@ bool writeLayoutFile(const std::string &fileName, const std::vector<RecordLayout
     const bool json =
         fileName.size() >= 5 && fileName.compare(fileName.size() - 5, 5, ".json") == 0;
     if (json)
-      writeLayoutJson(file, records);
+      writeLayoutJson(file, model);
     else
-      writeLayoutTable(file, records);
+      writeLayoutTable(file, model);
     file.close();
   }
   if (!file) {

@@ -1,15 +1,18 @@
 #pragma once
-// Writing record layouts: the JSON document and the text table, to a file or the standard output.
+// Writing record layouts from the record model: the JSON document and the text table.
 #include <ostream>
 #include <string>
-#include <vector>
 
-#include "layout/record_layout.h"
+#include "record/record_model.h"
 
-void writeLayoutJson(std::ostream &out, const std::vector<RecordLayout> &records);
-void writeLayoutTable(std::ostream &out, const std::vector<RecordLayout> &records);
+// The layout as JSON (schema/layout.schema.json): one entry per record,
+// each with its items in source order.
+void writeLayoutJson(std::ostream &out, const RecordModel &model);
+// The layout as a listing-style table per record: start, end, offset,
+// length, level and name indented by depth, picture, usage, occurs.
+void writeLayoutTable(std::ostream &out, const RecordModel &model);
 
-// Writes `records` to `fileName`: JSON when the name ends in ".json", the
+// Writes `model` to `fileName`: JSON when the name ends in ".json", the
 // table otherwise, the table to the standard output for "-". False, with an
 // error on the standard error stream, when the file cannot be written.
-bool writeLayoutFile(const std::string &fileName, const std::vector<RecordLayout> &records);
+bool writeLayoutFile(const std::string &fileName, const RecordModel &model);

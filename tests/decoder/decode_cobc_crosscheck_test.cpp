@@ -16,7 +16,7 @@
 
 #include "converter/conversion_run.h"
 #include "decoder/decode_run.h"
-#include "layout/record_layout.h"
+#include "record/model_builder.h"
 #include "tests/cobc_support.h"
 
 // A program compiled with `cobc -std=ibm -x` moves known values into a record
@@ -327,8 +327,8 @@ std::vector<std::vector<std::string>> decode(const CobcScratch &dir, const std::
 }
 
 // The file with the DISPLAY bytes of the fields outside tables in IBM037.
-std::string toEbcdic(const std::string &ascii, const std::vector<RecordLayout> &records) {
-  const RecordLayout &record = records.front();
+std::string toEbcdic(const std::string &ascii, const RecordModel &model) {
+  const ModelRecord &record = model.records.front();
   iconv_t cd = iconv_open("IBM037", "ASCII");
   EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
   std::array<unsigned char, 256> table{};
@@ -345,13 +345,14 @@ std::string toEbcdic(const std::string &ascii, const std::vector<RecordLayout> &
   iconv_close(cd);
   std::string ebcdic = ascii;
   const auto length = static_cast<std::size_t>(record.length);
-  for (const LayoutItem &item : record.items) {
-    if (item.usage != "DISPLAY" || item.path.find("C-TAB") != std::string::npos ||
+  for (int index = record.root; index < record.end; ++index) {
+    const ModelItem &item = model.items[static_cast<std::size_t>(index)];
+    if (item.usage != Usage::display || item.path.find("C-TAB") != std::string::npos ||
         item.path.find("C-ODO") != std::string::npos)
       continue;
-    const bool embeddedSign = item.isSigned.value_or(false) && !item.signSeparate;
+    const bool embeddedSign = item.sign == SignForm::leading || item.sign == SignForm::trailing;
     const std::size_t signAt =
-        item.signPosition == "leading" ? 0 : static_cast<std::size_t>(item.length) - 1;
+        item.sign == SignForm::leading ? 0 : static_cast<std::size_t>(item.length) - 1;
     for (std::size_t at = 0; at + length <= ebcdic.size(); at += length)
       for (std::size_t i = 0; i < static_cast<std::size_t>(item.length); ++i) {
         char &byte = ebcdic[at + static_cast<std::size_t>(item.offset) + i];
@@ -379,16 +380,16 @@ void compareWithGnuCobol(const Case &test, int &compared) {
   VexCblConfig config;
   config.lenient = test.lenient;
   config.outputFileName = (dir.path() / "doc.gnv").string();
-  std::vector<RecordLayout> records;
+  RecordModel model;
   ASSERT_EQ(process((dir.path() / "chk.cpy").string(), frontEnd, config,
                     [&](const std::vector<VexProgramPart> &parts) {
-                      records = computeRecordLayouts(parts.front().entries, config);
+                      model = buildRecordModel(parts.front().entries, config);
                       return VexCvtStatus::completed;
                     }),
             VexCvtStatus::completed);
-  ASSERT_EQ(records.size(), 1u);
+  ASSERT_EQ(model.records.size(), 1u);
 
-  const std::string source = program(test, records.front().length);
+  const std::string source = program(test, model.records.front().length);
   const std::vector<std::string> shown = RunCobol(dir, "decchk", source, test.std, true);
   ASSERT_FALSE(::testing::Test::HasFailure());
 
@@ -405,8 +406,8 @@ void compareWithGnuCobol(const Case &test, int &compared) {
 
   std::ifstream in(dir.path() / "chk.dat", std::ios::binary);
   const std::string ascii{std::istreambuf_iterator<char>(in), {}};
-  ASSERT_EQ(ascii.size(), 3 * static_cast<std::size_t>(records.front().length));
-  std::ofstream(dir.path() / "chk.ebc", std::ios::binary) << toEbcdic(ascii, records);
+  ASSERT_EQ(ascii.size(), 3 * static_cast<std::size_t>(model.records.front().length));
+  std::ofstream(dir.path() / "chk.ebc", std::ios::binary) << toEbcdic(ascii, model);
 
   struct Pass {
     const char *name;

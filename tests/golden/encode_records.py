@@ -1,0 +1,101 @@
+#!/usr/bin/python3
+"""Writes the data file of a decode case from its encode.json, independently of the decoder.
+
+    encode_records.py CASEDIR          writes the file encode.json names
+    encode_records.py --check CASEDIR  fails when that file differs from what it would write
+
+encode.json: {"output": "files/NAME", "records": [[FIELD, ...], ...]}, a record
+being its fields in storage order, each a list:
+  ["text", LENGTH, "value"]         EBCDIC (IBM037), blank-padded on the right
+  ["zoned", DIGITS, VALUE, SIGN]    SIGN: "none", "trailing", "leading",
+                                    "trailing-separate", "leading-separate"
+  ["packed", DIGITS, VALUE, SIGNED] packed decimal, sign nibble C/D (F unsigned)
+  ["binary", BYTES, VALUE]          two's complement, big-endian
+  ["bytes", "HEX"]                  bytes as they are (slack bytes, FILLER)
+VALUE is an integer: the digits with the decimal point dropped.
+"""
+import json
+import os
+import sys
+
+
+def ebcdic_digit(d):
+    return 0xF0 | d
+
+
+def zoned(digits, value, sign):
+    text = str(abs(value)).rjust(digits, "0")
+    if len(text) != digits:
+        raise ValueError(f"{value} does not fit {digits} digits")
+    out = bytearray(ebcdic_digit(int(c)) for c in text)
+    negative = value < 0
+    if sign == "none":
+        if negative:
+            raise ValueError("an unsigned field holds no negative value")
+    elif sign == "trailing":
+        out[-1] = (0xD0 if negative else 0xC0) | (out[-1] & 0x0F)
+    elif sign == "leading":
+        out[0] = (0xD0 if negative else 0xC0) | (out[0] & 0x0F)
+    elif sign == "trailing-separate":
+        out += "-+"[not negative].encode("cp037")
+    elif sign == "leading-separate":
+        out = bytearray("-+"[not negative].encode("cp037")) + out
+    else:
+        raise ValueError(f"unknown sign {sign}")
+    return bytes(out)
+
+
+def packed(digits, value, signed):
+    nibbles = [int(c) for c in str(abs(value)).rjust(digits, "0")]
+    if len(nibbles) != digits:
+        raise ValueError(f"{value} does not fit {digits} digits")
+    if len(nibbles) % 2 == 0:
+        nibbles.insert(0, 0)
+    nibbles.append((0x0D if value < 0 else 0x0C) if signed else 0x0F)
+    return bytes(nibbles[i] << 4 | nibbles[i + 1] for i in range(0, len(nibbles), 2))
+
+
+def binary(size, value):
+    return value.to_bytes(size, "big", signed=True)
+
+
+def field(spec):
+    kind = spec[0]
+    if kind == "text":
+        length, value = spec[1], spec[2]
+        return value.ljust(length).encode("cp037")[:length]
+    if kind == "zoned":
+        return zoned(spec[1], spec[2], spec[3])
+    if kind == "packed":
+        return packed(spec[1], spec[2], spec[3])
+    if kind == "binary":
+        return binary(spec[1], spec[2])
+    if kind == "bytes":
+        return bytes.fromhex(spec[1])
+    raise ValueError(f"unknown field kind {kind}")
+
+
+def encode(case_dir):
+    with open(os.path.join(case_dir, "encode.json")) as f:
+        spec = json.load(f)
+    data = b"".join(b"".join(field(f) for f in record) for record in spec["records"])
+    return os.path.join(case_dir, spec["output"]), data
+
+
+def main(argv):
+    check = argv[1:2] == ["--check"]
+    case_dir = argv[-1]
+    path, data = encode(case_dir)
+    if check:
+        with open(path, "rb") as f:
+            if f.read() != data:
+                print(f"{path}: not what encode.json gives", file=sys.stderr)
+                return 1
+        return 0
+    with open(path, "wb") as f:
+        f.write(data)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
