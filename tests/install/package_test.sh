@@ -25,7 +25,8 @@ depends=$(grep '^ Depends:' <<<"$info") || fail "no Depends"
 grep -q 'libstdc++6' <<<"$depends" || fail "libstdc++6 missing: $depends"
 # Every library the programs link (besides the C and C++ runtimes) must be
 # a dependency; Xerces no longer is.
-if ldd "$build/vexfcbl" | grep -q 'libmimalloc'; then
+# grep -q would stop reading early and pipefail would see ldd's SIGPIPE.
+if ldd "$build/vexfcbl" | grep 'libmimalloc' >/dev/null; then
   grep -q 'libmimalloc2.0' <<<"$depends" || fail "libmimalloc2.0 missing: $depends"
 else
   grep -q 'mimalloc' <<<"$depends" && fail "mimalloc not linked but a dependency: $depends"
