@@ -73,8 +73,10 @@ void BeginDeftab();
 // the end of the declaring entry, enters it into the hash table and links it
 // into the hierarchy: level 0 in front of the top-level list; 01 at the top
 // (under the file or communication description in those sections); 66 after
-// the current record's last direct subordinate; 77 and 78 at the top; 90 to
-// 99 (file, sort-file, communication and schema descriptions) at the top;
+// the current record's last direct subordinate; 77 and 78 at the top (with
+// Lenient on, 78 as the next sibling of the last data entry, leaving the
+// levels open: a constant inside a group does not end it); 90 to 99 (file,
+// sort-file, communication and schema descriptions) at the top;
 // any other level under, beside or above the entries before it by comparing
 // level numbers, so an 88 entry becomes a subordinate of the entry before it.
 // With NameCheck on, a named, non-FILLER entry whose name a sibling already
