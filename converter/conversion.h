@@ -39,7 +39,10 @@ public:
     }
   };
 
-  const VexCblConfig options;
+  // The options as given, except that vexCblConvertProgram sets
+  // commaDecimalPoint for each program whose SPECIAL-NAMES say
+  // DECIMAL-POINT IS COMMA.
+  VexCblConfig options;
   ProgramRecords programRecords;
   VexTrace trace;
   VexCvtReport report;

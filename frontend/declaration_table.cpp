@@ -309,6 +309,14 @@ tree::decl *Declare(int level, const tDeclName &name, tTree object, const tPosit
 }
 
 tree::decl *PrecedingEntryOfLevel(int level) {
+  // A record follows the records of its section (or of its file).
+  if (level == 1) {
+    const int depth = Section() == dkFile || Section() == dkCommunication ? 1 : 0;
+    if (state().depth < depth)
+      return nullptr;
+    tree::decl *last = state().stack[depth].last;
+    return last != nullptr && last->level == 1 ? last : nullptr;
+  }
   // Only levels that ChooseDepth places by comparison have a sibling to
   // follow; the walk mirrors its search without moving the stack.
   if (level < 2 || level > 49)

@@ -87,8 +87,9 @@ tree::decl *Declare(int level, const tDeclName &name, tTree object, const tPosit
 
 // The entry that a REDEFINES in an entry of `level` (not yet declared) has
 // for its object by COBOL's rule: the immediately preceding entry of the same
-// level number that the new entry would follow as a sibling. Null when there
-// is none (the entry would open a new level).
+// level number that the new entry would follow as a sibling (for level 01
+// the record before it in its section or file). Null when there is none (the
+// entry would open a new level).
 tree::decl *PrecedingEntryOfLevel(int level);
 
 // Declares the implicit items of a communication description: cd_names[0] at

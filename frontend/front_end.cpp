@@ -112,6 +112,7 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
     const tIdent file = MakeIdent(path.c_str());
     BeginFile(path.c_str());
     BeginScanner();
+    DecimalPointComma() = options.decimalPointComma;
     push(file);
     syntaxErrors_ = Parser2(options.program ? 1 : fileDescriptions ? 3 : 2);
   }

@@ -66,6 +66,7 @@ int yylex(YYSTYPE *value, YYLTYPE *location);
 #include "frontend/copy_replacing.h"
 #include "frontend/copy_inclusion.h"
 #include "frontend/declaration_table.h"
+#include "frontend/item_length.h"
 #include "frontend/keywords.h"
 #include "frontend/lenient_tokens.h"
 #include "diagnostics/message_store.h"
@@ -146,8 +147,10 @@ struct ParserState {
   Sections sections;
   // File descriptions in a copybook (start symbol 3) are warned about.
   bool noteFileDescriptions = false;
-  // The level of the ordinary entry being read, for REDEFINES by position.
+  // The level of the ordinary entry being read, for REDEFINES by position,
+  // and its name, for the warnings about its clauses.
   int entryLevel = 0;
+  tIdent entryName = NoIdent;
   // -lenient: the dialect words and literal forms between scanner and parser.
   LenientTokenFilter lenientTokens;
 };
@@ -168,6 +171,13 @@ tTree unresolvedName(const tScanAttribute &a) {
 
 tTree integerNode(const tScanAttribute &a) {
   return minteger(a.Position, a.EndPosition, static_cast<std::int32_t>(a.Value), a.Text, a.Prefixed);
+}
+
+// An integer that the front end computed, as the literal that writes it.
+tTree lengthNode(const tSpan &span, long value) {
+  const std::string text = std::to_string(value);
+  return minteger(span.first, span.last, static_cast<std::int32_t>(value),
+                  PutString(text.data(), text.size()), false);
 }
 
 tTree realNode(const tScanAttribute &a) {
@@ -292,6 +302,63 @@ tTree constantEntry(tTree entry) {
   return entry;
 }
 
+// A signed integer right after an operand of a constant expression is the
+// operator and an unsigned operand ("12.35-2"), as compilers read it.
+tTree signedOperand(const tSpan &span, tTree left, const tScanAttribute &integer) {
+  tScanAttribute magnitude = integer;
+  magnitude.Value = integer.Value < 0 ? -integer.Value : integer.Value;
+  const std::string digits = std::to_string(magnitude.Value);
+  magnitude.Text = PutString(digits.data(), digits.size());
+  const std::uint16_t op = integer.Value < 0 || (integer.Text != nullptr && StGetCStr(integer.Text)[0] == '-')
+                               ? cwPlus + 1
+                               : cwPlus;
+  return mbinary(span.first, span.last, left, op, integer.Position, integer.Position,
+                 integerNode(magnitude));
+}
+
+// LENGTH OF an item in a constant: its storage length, as an integer
+// literal; an item whose length cannot be known here leaves the constant
+// without a value, with a warning.
+tTree lengthOfItem(const tSpan &span, tTree reference) {
+  Eval(reference);
+  const tree::decl *entry = nullptr;
+  if (auto *name = as_if<tree::name>(reference))
+    entry = as_if<tree::decl>(name->decl);
+  else if (auto *qualified = as_if<tree::qualification>(reference))
+    entry = as_if<tree::decl>(qualified->decl);
+  long length = 0;
+  if (entry == nullptr || !ItemLength(*entry, length)) {
+    const tIdent name = entry != nullptr ? entry->name : NoIdent;
+    MessageI("LENGTH OF not computed, the constant has no value", xxWarning, span.first, xxIdent,
+             &name);
+    return noExpression();
+  }
+  return lengthNode(span, length);
+}
+
+tTree lengthOfLiteral(const tScanAttribute &literal) {
+  std::string content;
+  const char *text = literal.Text != nullptr ? StGetCStr(literal.Text) : "";
+  const std::size_t size = literal.Text != nullptr ? LengthSt(literal.Text) : 0;
+  // The characters between the delimiters, a doubled delimiter once.
+  long length = 0;
+  if (size >= 2 && (text[0] == '"' || text[0] == '\''))
+    for (std::size_t i = 1; i + 1 < size; ++i, ++length)
+      if (text[i] == text[0])
+        ++i;
+  return lengthNode({literal.Position, literal.Position}, length);
+}
+
+tTree lengthOfUsage(const tSpan &span, std::uint16_t usage) {
+  long length = 0;
+  if (!UsageLength(usage, length)) {
+    Message("LENGTH OF a usage sized by its picture not computed, the constant has no value",
+            xxWarning, span.first);
+    return noExpression();
+  }
+  return lengthNode(span, length);
+}
+
 // COBOL's rule: the object of REDEFINES is the preceding entry of the same
 // level. When that entry has the name written, the reference is resolved to
 // it, with a warning where the search by name would have found another entry
@@ -395,6 +462,34 @@ tTree occursClause(const tSpan &span, const tScanAttribute &first, const tScanAt
   return moccurs(NoTree, span.first, span.last, cwOccurs, occursBound(first), first.Position,
                  first.EndPosition, occursBound(*second), second->Position, second->EndPosition,
                  noExpression(), mnoa_de_scending(), mnoidentifier());
+}
+
+// A dialect clause of an entry, reported with the entry's name: the
+// converter reads the clause from the entry.
+tTree dialectClause(const tSpan &span, std::uint16_t keyword, const char *text) {
+  MessageI(text, xxWarning, span.first, xxIdent, &state().entryName);
+  return plainClause(span, keyword);
+}
+
+void externalName(const tScanAttribute &name) {
+  const std::string text = name.Text != nullptr ? StGetCStr(name.Text) : "";
+  MessageI("EXTERNAL AS name ignored", xxWarning, name.Position, xxString, text.c_str());
+}
+
+// OCCURS [n TO] UNBOUNDED: the upper bound is OccursUnbounded.
+tTree unboundedOccurs(const tSpan &span, const tScanAttribute *lower,
+                      const tScanAttribute &unbounded, tTree depending, tTree keys, tTree indexed) {
+  MessageI("OCCURS UNBOUNDED converted without a largest count", xxWarning, unbounded.Position,
+           xxIdent, &state().entryName);
+  auto *o = as<tree::occurs>(moccurs(
+      NoTree, span.first, span.last, cwOccurs, lower != nullptr ? occursBound(*lower) : -1,
+      lower != nullptr ? lower->Position : NoPosition,
+      lower != nullptr ? lower->EndPosition : NoPosition, OccursUnbounded, unbounded.Position,
+      unbounded.EndPosition, noExpression(), mnoa_de_scending(), mnoidentifier()));
+  o->depending = depending;
+  o->a_de_scending_l = ReverseTree(keys);
+  o->indexed = indexed;
+  return o;
 }
 
 // --- COPY --------------------------------------------------------------------
@@ -690,7 +785,7 @@ void yyerror(YYLTYPE *, const char *);
 %type <tree> clause_list clause picture_clause usage_clause sign_clause occurs_clause
 %type <tree> value_clause opt_depending data_ref literal value_literal figurative_constant
 %type <tree> condition_values condition_value condition_literal opt_false
-%type <tree> constant_expression constant_term constant_factor
+%type <tree> constant_expression constant_term constant_factor length_operand
 %type <tree> occurs_depending index_names opt_class_name copy_name
 %type <tree> name_list key_phrases key_phrase index_phrase copy_statement opt_thru
 %type <tree> opt_replacing replacing_pairs replacing_pair replacing_operand pseudo_words
@@ -767,16 +862,27 @@ data_division
       }
   ;
 
+/* REPLACE before the header is in force for the whole DATA DIVISION; COPY
+   and REPLACE after it (or after the FILE SECTION header) come before any
+   entry, a COPY bringing in sections or file descriptions. Their text is
+   carried out when they are reduced; they leave no node. */
 opt_data_header
+  : division_statements
+  /* The division begins at its header, REPLACE before it or not. */
+  | division_statements DATA DIVISION "." division_statements  { @$.first = @2.first; }
+  ;
+
+division_statements
   : %empty
-  | DATA DIVISION "."
+  | division_statements copy_statement
+  | division_statements replace_statement
   ;
 
 file_section
   : %empty
-  | FILE SECTION "." { Section() = dkFile; } file_descriptions
+  | FILE SECTION "." { Section() = dkFile; } division_statements file_descriptions
       {
-        state().sections.file = ReverseTree($5);
+        state().sections.file = ReverseTree($6);
         state().sections.fileSpan = @$;
       }
   | file_descriptions_ne
@@ -963,9 +1069,14 @@ entry_1_head
       {
         $$ = makeHead($1, static_cast<int>($1.Value) + $1.Increment, $2.Word != NoIdent ? &$2 : nullptr);
         state().entryLevel = $$.level;
+        state().entryName = $$.name;
       }
   | "77" entry_name
-      { $$ = makeHead($1, 77, $2.Word != NoIdent ? &$2 : nullptr); state().entryLevel = 77; }
+      {
+        $$ = makeHead($1, 77, $2.Word != NoIdent ? &$2 : nullptr);
+        state().entryLevel = 77;
+        state().entryName = $$.name;
+      }
   ;
 
 entry_name
@@ -1012,6 +1123,26 @@ clause
      ignored. */
   | FORMAT opt_is data_name
       { ErrorMessage(xxDateFormatIgnored, xxWarning, @1.first); $$ = NoTree; }
+  /* -lenient: GnuCOBOL's BASED and ANY LENGTH, kept for the description;
+     the external name of EXTERNAL AS and the SPECIAL-NAMES of an item are
+     read and dropped. */
+  | BASED
+      { $$ = dialectClause(@$, cwBased, "BASED item converted at its own size; it takes no storage where it is declared"); }
+  | ANY_LENGTH
+      { $$ = dialectClause(@$, cwAnyLength, "ANY LENGTH item converted at the length of its picture"); }
+  | EXTERNAL AS string
+      { externalName($3); $$ = plainClause(@$, cwExternal); }
+  | IS EXTERNAL AS string
+      { externalName($4); $$ = plainClause(@$, cwExternal); }
+  | SPECIAL_NAMES special_register                { $$ = NoTree; }
+  | IS SPECIAL_NAMES special_register             { $$ = NoTree; }
+  ;
+
+special_register
+  : CURSOR
+      { Message("SPECIAL-NAMES clause of an item ignored: CURSOR", xxWarning, @1.first); }
+  | CRT STATUS
+      { Message("SPECIAL-NAMES clause of an item ignored: CRT STATUS", xxWarning, @1.first); }
   ;
 
 opt_when : %empty | WHEN ;
@@ -1182,6 +1313,15 @@ occurs_clause
         o->a_de_scending_l = ReverseTree($7);
         o->indexed = $8;
       }
+  /* -lenient: a table without maximum (GnuCOBOL, COBOL 2014). */
+  | OCCURS occurs_integer TO UNBOUNDED opt_times occurs_depending key_phrases index_phrase
+      {
+        $$ = unboundedOccurs(@$, &$2, $4, $6, $7, $8);
+      }
+  | OCCURS UNBOUNDED opt_times occurs_depending key_phrases index_phrase
+      {
+        $$ = unboundedOccurs(@$, nullptr, $2, $4, $5, $6);
+      }
   ;
 
 occurs_depending
@@ -1308,17 +1448,24 @@ entry_78
    entry's head keeps its one default reduction: an entry broken right after
    its name is then still recovered as an entry. */
 entry_constant
-  : entry_1_head clause_list CONSTANT opt_as constant_expression "."
+  : entry_1_head clause_list CONSTANT constant_global opt_as constant_expression "."
       {
         const tEntryHead &h = $1;
         $$ = constantEntry(declareEntry(mformat_4(NoTree, 78, h.levelString, h.name, h.pos,
                                                   h.spelling, h.epos1, h.replaced, h.bpos,
-                                                  @6.last, $5),
+                                                  @7.last, $6),
                                         78));
       }
   ;
 
 opt_as : %empty | AS ;
+
+/* GLOBAL after CONSTANT, as GnuCOBOL writes it: ignored, as before it. */
+constant_global
+  : %empty
+  | GLOBAL     { ErrorMessage(xxGlobalIgnored, xxWarning, @1.first); }
+  | IS GLOBAL  { ErrorMessage(xxGlobalIgnored, xxWarning, @2.first); }
+  ;
 
 constant_expression
   : constant_term
@@ -1326,6 +1473,11 @@ constant_expression
       { $$ = mbinary(@$.first, @$.last, $1, cwPlus, $2.Position, $2.EndPosition, $3); }
   | constant_expression "-" constant_term
       { $$ = mbinary(@$.first, @$.last, $1, cwPlus + 1, $2.Position, $2.EndPosition, $3); }
+  /* "12.35-2": the scanner reads the sign with the number. */
+  | constant_expression plus_integer
+      { $$ = signedOperand(@$, $1, $2); }
+  | constant_expression minus_integer
+      { $$ = signedOperand(@$, $1, $2); }
   ;
 
 constant_term
@@ -1341,6 +1493,15 @@ constant_factor
   | figurative_constant
   | data_ref
   | "(" constant_expression ")"  { $$ = mparentheses(@$.first, @$.last, $2); }
+  /* -lenient: the storage length of an item, of a literal or of a usage. */
+  | LENGTH opt_of length_operand       { $$ = $3; }
+  | BYTE_LENGTH opt_of length_operand  { $$ = $3; }
+  ;
+
+length_operand
+  : data_ref     { $$ = lengthOfItem(@$, $1); }
+  | string       { $$ = lengthOfLiteral($1); }
+  | usage_word   { $$ = lengthOfUsage(@$, $1); }
   ;
 
 entry_88
