@@ -145,13 +145,14 @@ bool elementaryLength(const Clauses &clauses, int usage, long &length) {
   }
 }
 
-// The length of `entry` under the usage its groups give it.
-bool lengthUnder(const tree::decl &entry, int inherited, long &length) {
+// The length of `entry` under the usage its groups give it: of all its
+// occurrences, or with `occurrence` of one.
+bool lengthUnder(const tree::decl &entry, int inherited, long &length, bool occurrence = false) {
   const auto *format = as_if<tree::format_1>(entry.object);
   if (format == nullptr)
     return false;
   const Clauses clauses = clausesOf(format->data_clause_l);
-  if (clauses.unbounded || clauses.synchronized || clauses.occurs < 0)
+  if (clauses.synchronized || (!occurrence && (clauses.unbounded || clauses.occurs < 0)))
     return false;
   const int usage = clauses.usage != cwNone ? clauses.usage : inherited;
   long single = 0;
@@ -172,7 +173,7 @@ bool lengthUnder(const tree::decl &entry, int inherited, long &length) {
   }
   if (!group && !elementaryLength(clauses, usage, single))
     return false;
-  length = single * clauses.occurs;
+  length = occurrence ? single : single * clauses.occurs;
   return true;
 }
 
@@ -233,5 +234,6 @@ bool ItemLength(const tree::decl &entry, long &length) {
        group = as_if<tree::decl>(group->lower))
     if (const auto *format = as_if<tree::format_1>(group->object))
       inherited = clausesOf(format->data_clause_l).usage;
-  return lengthUnder(entry, inherited, length);
+  // A table's name stands for one occurrence, as LENGTH OF reads it.
+  return lengthUnder(entry, inherited, length, true);
 }

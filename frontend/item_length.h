@@ -12,9 +12,11 @@
 // DISPLAY-1 two; BINARY, COMP, COMP-4 and COMP-5 2, 4 or 8 bytes for 1-4,
 // 5-9 and 10-18 digits; packed decimal digits/2+1; COMP-1 4, COMP-2 8;
 // INDEX and the pointers 4, PROCEDURE-POINTER 8; the usages of -lenient by
-// their fixed sizes; a group the sum of its members that redefine nothing;
-// OCCURS by its largest count. False when that length cannot be known here:
-// an unbounded table, SYNCHRONIZED items (slack bytes), a usage sized by
+// their fixed sizes; a group the sum of its members that redefine nothing, a
+// table of members by its largest count. An item with OCCURS has the length
+// of one occurrence, as LENGTH OF gives it. False when that length cannot be
+// known here:
+// a group holding an unbounded table, SYNCHRONIZED items (slack bytes), a usage sized by
 // more than its digits (COMP-X, COMP-N), an entry without picture or usage.
 bool ItemLength(const tree::decl &entry, long &length);
 

@@ -537,8 +537,13 @@ bool ProgramFilter::keep(const char *line, unsigned length, unsigned lineNumber,
   std::vector<std::string> written;
   const std::vector<std::string> words =
       comment ? std::vector<std::string>() : splitWords(line, length, 0, 64, column, &written);
+  if (words.empty() && !comment && periodNext_ && std::memchr(line, '.', length) != nullptr) {
+    periodNext_ = false;
+    return false;
+  }
   if (words.empty())
     return part_ == Part::data && ours;
+  periodNext_ = false;
   if (nameNext_) {
     units_[static_cast<std::size_t>(current_)].name = unquoted(written[0]);
     nameNext_ = false;
@@ -569,6 +574,8 @@ bool ProgramFilter::keep(const char *line, unsigned length, unsigned lineNumber,
       // never delivered.
       header(held, first == "DIVISION", first == "SECTION", pendingLine_, pendingColumn_, notes,
              kept);
+      // The header's period may stand on a line of its own after it.
+      periodNext_ = std::memchr(line, '.', length) == nullptr;
       return false;
     }
   }

@@ -146,6 +146,9 @@ private:
   std::string pendingHeader_;
   unsigned pendingLine_ = 0;
   unsigned pendingColumn_ = 0;
+  // A split header ended without its period, which a line of its own may
+  // still hold.
+  bool periodNext_ = false;
   // Inside a REPLACE statement read outside the DATA DIVISION: its lines
   // are kept (or not) as its first one was; `pseudoText_` while between
   // "==" delimiters, where a period ends nothing.
