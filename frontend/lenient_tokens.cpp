@@ -260,10 +260,10 @@ bool directiveLiteral(const std::string &text, tToken &token) {
   }
   const long value = std::strtol(text.c_str(), nullptr, 10);
   token.attribute.Value = value;
-  token.code = text[0] == '+'                ? tok::plus_integer
-               : text[0] == '-'              ? tok::minus_integer
+  token.code = text[0] == '+'              ? tok::plus_integer
+               : text[0] == '-'            ? tok::minus_integer
                : value >= 1 && value <= 49 ? tok::level_number
-                                             : tok::unsigned_integer;
+                                           : tok::unsigned_integer;
   return true;
 }
 
@@ -513,9 +513,8 @@ tToken LenientTokenFilter::next(const Source &source) {
         ((isName(previous_) && isLevel(beforePrevious_)) || previous_ == tok::GLOBAL)) {
       token.code = tok::CONSTANT;
       constantEntry_ = true;
-    } else if (wordIs(token, "AS") &&
-               (previous_ == tok::CONSTANT || previous_ == tok::EXTERNAL ||
-                (previous_ == tok::GLOBAL && constantEntry_))) {
+    } else if (wordIs(token, "AS") && (previous_ == tok::CONSTANT || previous_ == tok::EXTERNAL ||
+                                       (previous_ == tok::GLOBAL && constantEntry_))) {
       token.code = tok::AS;
     } else if (inEntry_ && clauseWord(source, token)) {
     } else if ((wordIs(token, "SIGNED") || wordIs(token, "UNSIGNED")) &&

@@ -242,9 +242,9 @@ bool SourceDirectives::defineConstant(const std::string &name, const std::string
     if (definition.name == name)
       defined = !definition.literal.empty();
   if (defined && !override) {
-    notes.push_back({lineNumber, column,
-                     std::string("directive ") + directive + " of a defined constant skipped: " +
-                         name});
+    notes.push_back(
+        {lineNumber, column,
+         std::string("directive ") + directive + " of a defined constant skipped: " + name});
     return false;
   }
   pending_.push_back({name, literal});
@@ -463,9 +463,8 @@ bool isDivisionName(const std::string &word) {
 // The ENVIRONMENT DIVISION has sections of its own (CONFIGURATION,
 // INPUT-OUTPUT); only a data section's header ends it.
 bool isDataSectionName(const std::string &word) {
-  static const char *const names[] = {"FILE",          "WORKING-STORAGE", "LOCAL-STORAGE",
-                                      "LINKAGE",       "COMMUNICATION",   "REPORT",
-                                      "SCREEN"};
+  static const char *const names[] = {
+      "FILE", "WORKING-STORAGE", "LOCAL-STORAGE", "LINKAGE", "COMMUNICATION", "REPORT", "SCREEN"};
   return std::any_of(std::begin(names), std::end(names),
                      [&](const char *name) { return word == name; });
 }

@@ -36,9 +36,9 @@ const char *const items = "       01  REC.\n"
                           "               10  N2      PIC 9(6).\n"
                           "       01  OTHER-REC       PIC X(7).\n";
 
-const std::vector<std::string> names = {"REC", "TXT",  "ZON", "SEP",  "BIN4", "BIN9",
-                                        "BIN18", "PACKED", "EDITED", "FLT", "DBL", "OVER",
-                                        "TBL", "CELL", "NUMS", "N1",  "N2",   "OTHER-REC"};
+const std::vector<std::string> names = {"REC",   "TXT",    "ZON",    "SEP", "BIN4", "BIN9",
+                                        "BIN18", "PACKED", "EDITED", "FLT", "DBL",  "OVER",
+                                        "TBL",   "CELL",   "NUMS",   "N1",  "N2",   "OTHER-REC"};
 
 TEST_F(ItemLengths, AgreeWithGnuCobolInIbmsDialect) {
   if (!CobcInstalled())

@@ -179,12 +179,12 @@ TEST_F(LenientTokens, GnuCobolClauseWordsAreTerminalsInsideAnEntryOnly) {
   //    IS SPECIAL-NAMES CRT STATUS. BASED ANY X: the entry's name and a
   // reference stay names, and so does every word outside an entry; ANY
   // without LENGTH hands on what it read.
-  const Tokens out = run(
-      {make(tok::level_number, 8, "01"), word(11, "BASED"), word(17, "BASED"), word(23, "ANY"),
-       word(27, "LENGTH"), word(34, "REDEFINES"), word(44, "BASED"), word(50, "OCCURS"),
-       make(tok::level_number, 57, "1"), word(59, "TO"), word(62, "UNBOUNDED"), word(12, "IS"),
-       word(15, "SPECIAL-NAMES"), word(29, "CRT"), word(33, "STATUS"), punct(tok::Period, 39),
-       word(8, "BASED"), word(14, "ANY"), word(18, "X")});
+  const Tokens out =
+      run({make(tok::level_number, 8, "01"), word(11, "BASED"), word(17, "BASED"), word(23, "ANY"),
+           word(27, "LENGTH"), word(34, "REDEFINES"), word(44, "BASED"), word(50, "OCCURS"),
+           make(tok::level_number, 57, "1"), word(59, "TO"), word(62, "UNBOUNDED"), word(12, "IS"),
+           word(15, "SPECIAL-NAMES"), word(29, "CRT"), word(33, "STATUS"), punct(tok::Period, 39),
+           word(8, "BASED"), word(14, "ANY"), word(18, "X")});
   EXPECT_EQ(out, (Tokens{"level_number:01", "name:BASED", "BASED:BASED", "ANY LENGTH:ANY",
                          "REDEFINES:REDEFINES", "name:BASED", "OCCURS:OCCURS", "level_number:1",
                          "TO:TO", "UNBOUNDED:UNBOUNDED", "IS:IS", "SPECIAL-NAMES:SPECIAL-NAMES",
@@ -196,18 +196,32 @@ TEST_F(LenientTokens, ConstantsOfAConstantExpressionAreJoinedByAmpersand) {
   filter.defineConstant(Id("DOG"), make(tok::string, 1, "'Dog '"));
   // 01 YARD CONSTANT CAT & "& " & DOG. 01 ALLEY CONSTANT GLOBAL AS CAT.
   // 01 EXT PIC X EXTERNAL AS "E".
-  const Tokens out = run(
-      {make(tok::level_number, 8, "01"), word(11, "YARD"), word(16, "CONSTANT"), word(25, "CAT"),
-       punct(tok::Ampersand, 29), make(tok::string, 31, "\"& \""), punct(tok::Ampersand, 36),
-       word(38, "DOG"), punct(tok::Period, 41), make(tok::level_number, 8, "01"),
-       word(11, "ALLEY"), word(17, "CONSTANT"), word(26, "GLOBAL"), word(33, "AS"),
-       word(36, "CAT"), punct(tok::Period, 39), make(tok::level_number, 8, "01"),
-       word(11, "EXT"), word(15, "EXTERNAL"), word(24, "AS"), make(tok::string, 27, "\"E\""),
-       punct(tok::Period, 30)});
+  const Tokens out = run({make(tok::level_number, 8, "01"),
+                          word(11, "YARD"),
+                          word(16, "CONSTANT"),
+                          word(25, "CAT"),
+                          punct(tok::Ampersand, 29),
+                          make(tok::string, 31, "\"& \""),
+                          punct(tok::Ampersand, 36),
+                          word(38, "DOG"),
+                          punct(tok::Period, 41),
+                          make(tok::level_number, 8, "01"),
+                          word(11, "ALLEY"),
+                          word(17, "CONSTANT"),
+                          word(26, "GLOBAL"),
+                          word(33, "AS"),
+                          word(36, "CAT"),
+                          punct(tok::Period, 39),
+                          make(tok::level_number, 8, "01"),
+                          word(11, "EXT"),
+                          word(15, "EXTERNAL"),
+                          word(24, "AS"),
+                          make(tok::string, 27, "\"E\""),
+                          punct(tok::Period, 30)});
   EXPECT_EQ(out, (Tokens{"level_number:01", "name:YARD", "CONSTANT:CONSTANT", "string:'Cat & Dog '",
-                         ".", "level_number:01", "name:ALLEY", "CONSTANT:CONSTANT",
-                         "GLOBAL:GLOBAL", "AS:AS", "string:'Cat '", ".", "level_number:01",
-                         "name:EXT", "EXTERNAL:EXTERNAL", "AS:AS", "string:\"E\"", "."}));
+                         ".", "level_number:01", "name:ALLEY", "CONSTANT:CONSTANT", "GLOBAL:GLOBAL",
+                         "AS:AS", "string:'Cat '", ".", "level_number:01", "name:EXT",
+                         "EXTERNAL:EXTERNAL", "AS:AS", "string:\"E\"", "."}));
 }
 
 TEST_F(LenientTokens, ByteLengthIsATerminalInAConstantOnly) {

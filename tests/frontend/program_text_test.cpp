@@ -208,15 +208,15 @@ TEST(ProgramFilter, FreeFormatHeadersAnywhereOnTheLine) {
 
 TEST(ProgramFilter, ReportSectionIsSkippedLikeTheScreenSection) {
   const std::vector<std::string> lines = {
-      "       DATA DIVISION.",                 // 1
-      "       WORKING-STORAGE SECTION.",       // 2
-      "       01  A PIC X.",                   // 3
-      "       REPORT SECTION.",                // 4
+      "       DATA DIVISION.",                    // 1
+      "       WORKING-STORAGE SECTION.",          // 2
+      "       01  A PIC X.",                      // 3
+      "       REPORT SECTION.",                   // 4
       "       RD  SALES PAGE LIMIT IS 66 LINES.", // 5
-      "       01  TYPE REPORT HEADING LINE 1.", // 6
-      "       SCREEN SECTION.",                // 7: no second warning of its own kind
-      "       01  S.",                         // 8
-      "       PROCEDURE DIVISION.",            // 9
+      "       01  TYPE REPORT HEADING LINE 1.",   // 6
+      "       SCREEN SECTION.",                   // 7: no second warning of its own kind
+      "       01  S.",                            // 8
+      "       PROCEDURE DIVISION.",               // 9
   };
   ProgramFilter filter(0);
   const Filtered result = runFilter(filter, lines);
@@ -268,20 +268,20 @@ TEST(ProgramFilter, DivisionHeadersSplitAfterTheirFirstWord) {
 
 TEST(ProgramFilter, ReplaceOutsideTheDataDivisionIsKeptForTheProgramsAfterIt) {
   const std::vector<std::string> lines = {
-      "       REPLACE ==A.== BY ==B.==",       // 1: the period in pseudo-text ends nothing
-      "               ==:N:== BY ==10==.",     // 2
-      "       IDENTIFICATION DIVISION.",       // 3
-      "       PROGRAM-ID. ONE.",               // 4
-      "       DATA DIVISION.",                 // 5
-      "       01  X PIC X(:N:).",              // 6
-      "       PROCEDURE DIVISION.",            // 7
-      "           REPLACE ==:M:== BY ==2==.",  // 8: in force for the next program
-      "       END PROGRAM ONE.",               // 9
-      "       REPLACE OFF.",                   // 10
-      "       IDENTIFICATION DIVISION.",       // 11
-      "       PROGRAM-ID. TWO.",               // 12
-      "       DATA DIVISION.",                 // 13
-      "       01  Y PIC X.",                   // 14
+      "       REPLACE ==A.== BY ==B.==",      // 1: the period in pseudo-text ends nothing
+      "               ==:N:== BY ==10==.",    // 2
+      "       IDENTIFICATION DIVISION.",      // 3
+      "       PROGRAM-ID. ONE.",              // 4
+      "       DATA DIVISION.",                // 5
+      "       01  X PIC X(:N:).",             // 6
+      "       PROCEDURE DIVISION.",           // 7
+      "           REPLACE ==:M:== BY ==2==.", // 8: in force for the next program
+      "       END PROGRAM ONE.",              // 9
+      "       REPLACE OFF.",                  // 10
+      "       IDENTIFICATION DIVISION.",      // 11
+      "       PROGRAM-ID. TWO.",              // 12
+      "       DATA DIVISION.",                // 13
+      "       01  Y PIC X.",                  // 14
   };
   ProgramFilter first(0);
   EXPECT_EQ(runFilter(first, lines).kept, (Lines{1, 2, 5, 6}));
@@ -295,25 +295,25 @@ TEST(ProgramFilter, ReplaceOutsideTheDataDivisionIsKeptForTheProgramsAfterIt) {
 
 TEST(ProgramFilter, DecimalPointCommaComesFromTheProgramsSpecialNames) {
   const std::vector<std::string> lines = {
-      "       IDENTIFICATION DIVISION.",     // 1
-      "       PROGRAM-ID. OUTER.",           // 2
-      "       ENVIRONMENT DIVISION.",        // 3
-      "       CONFIGURATION SECTION.",       // 4
-      "       SPECIAL-NAMES.",               // 5
-      "           CURSOR IS WS-CURSOR",      // 6
-      "           CRT STATUS IS WS-CRT",     // 7
-      "           DECIMAL-POINT",            // 8
-      "               IS COMMA.",            // 9
-      "       DATA DIVISION.",               // 10
-      "       PROCEDURE DIVISION.",          // 11
-      "       IDENTIFICATION DIVISION.",     // 12: nested, in OUTER's scope
-      "       PROGRAM-ID. INNER.",           // 13
-      "       END PROGRAM INNER.",           // 14
-      "       END PROGRAM OUTER.",           // 15
-      "       IDENTIFICATION DIVISION.",     // 16: a program of its own
-      "       PROGRAM-ID. NEXT-ONE.",        // 17
-      "       ENVIRONMENT DIVISION.",        // 18
-      "       CONFIGURATION SECTION.",       // 19
+      "       IDENTIFICATION DIVISION.",                // 1
+      "       PROGRAM-ID. OUTER.",                      // 2
+      "       ENVIRONMENT DIVISION.",                   // 3
+      "       CONFIGURATION SECTION.",                  // 4
+      "       SPECIAL-NAMES.",                          // 5
+      "           CURSOR IS WS-CURSOR",                 // 6
+      "           CRT STATUS IS WS-CRT",                // 7
+      "           DECIMAL-POINT",                       // 8
+      "               IS COMMA.",                       // 9
+      "       DATA DIVISION.",                          // 10
+      "       PROCEDURE DIVISION.",                     // 11
+      "       IDENTIFICATION DIVISION.",                // 12: nested, in OUTER's scope
+      "       PROGRAM-ID. INNER.",                      // 13
+      "       END PROGRAM INNER.",                      // 14
+      "       END PROGRAM OUTER.",                      // 15
+      "       IDENTIFICATION DIVISION.",                // 16: a program of its own
+      "       PROGRAM-ID. NEXT-ONE.",                   // 17
+      "       ENVIRONMENT DIVISION.",                   // 18
+      "       CONFIGURATION SECTION.",                  // 19
       "       SPECIAL-NAMES. DECIMAL-POINT IS PERIOD.", // 20: no such clause
   };
   ProgramFilter filter(-1);
@@ -457,19 +457,18 @@ TEST(SourceDirectives, DollarLinesInAnyColumn) {
 
 TEST(SourceDirectives, ConstantsCountOnceAdoptedAndKeepTheirFirstValue) {
   SourceDirectives directives;
-  const Directed result =
-      runDirectives(directives, {
-                                    ">>DEFINE CONSTANT WIDTH AS 12",              // 1
-                                    ">>SET CONSTANT TITLE \"A, B. C\"",            // 2
-                                    "      $SET CONSTANT PET 'Rex' ANS85",         // 3
-                                    ">>DEFINE CONSTANT WIDTH 20",                 // 4: kept 12
-                                    ">>DEFINE CONSTANT PET 'Tom' OVERRIDE",       // 5
-                                    ">>DEFINE NAME AS 'x'",                       // 6: no constant
-                                    ">>DEFINE FROM-CMD AS PARAMETER",             // 7
-                                    ">>IF FROM-CMD IS DEFINED",                   // 8
-                                    "A",                                          // 9
-                                    ">>END-IF",                                   // 10
-                                });
+  const Directed result = runDirectives(directives, {
+                                                        ">>DEFINE CONSTANT WIDTH AS 12",       // 1
+                                                        ">>SET CONSTANT TITLE \"A, B. C\"",    // 2
+                                                        "      $SET CONSTANT PET 'Rex' ANS85", // 3
+                                                        ">>DEFINE CONSTANT WIDTH 20", // 4: kept 12
+                                                        ">>DEFINE CONSTANT PET 'Tom' OVERRIDE", // 5
+                                                        ">>DEFINE NAME AS 'x'", // 6: no constant
+                                                        ">>DEFINE FROM-CMD AS PARAMETER", // 7
+                                                        ">>IF FROM-CMD IS DEFINED",       // 8
+                                                        "A",                              // 9
+                                                        ">>END-IF",                       // 10
+                                                    });
   EXPECT_EQ(result.delivered, (Lines{}));
   // Nothing counts before the scanner adopts what was read.
   EXPECT_EQ(directives.constant("WIDTH"), nullptr);
