@@ -280,8 +280,10 @@ TEST(ProgramFilter, ReplaceOutsideTheDataDivisionIsKeptForTheProgramsAfterIt) {
       "       REPLACE OFF.",                  // 10
       "       IDENTIFICATION DIVISION.",      // 11
       "       PROGRAM-ID. TWO.",              // 12
-      "       DATA DIVISION.",                // 13
-      "       01  Y PIC X.",                  // 14
+      "       REMARKS. THIS PROGRAM",         // 13
+      "           REPLACE THE OLD ONE.",      // 14: a comment entry's text
+      "       DATA DIVISION.",                // 15
+      "       01  Y PIC X.",                  // 16
   };
   ProgramFilter first(0);
   EXPECT_EQ(runFilter(first, lines).kept, (Lines{1, 2, 5, 6}));
@@ -290,7 +292,7 @@ TEST(ProgramFilter, ReplaceOutsideTheDataDivisionIsKeptForTheProgramsAfterIt) {
   EXPECT_EQ(first.units()[0].name, "ONE");
   EXPECT_EQ(first.units()[0].line, 3u);
   ProgramFilter second(1);
-  EXPECT_EQ(runFilter(second, lines).kept, (Lines{1, 2, 8, 10, 13, 14}));
+  EXPECT_EQ(runFilter(second, lines).kept, (Lines{1, 2, 8, 10, 15, 16}));
 }
 
 TEST(ProgramFilter, DecimalPointCommaComesFromTheProgramsSpecialNames) {
