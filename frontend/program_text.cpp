@@ -554,9 +554,8 @@ bool ProgramFilter::keep(const char *line, unsigned length, unsigned lineNumber,
   // Outside the data, text of a comment entry (REMARKS ...) may begin with
   // the word: a REPLACE statement has pseudo-text or is REPLACE OFF.
   const bool replaceStatementLine =
-      first == "REPLACE" &&
-      (part_ == Part::data || words.size() == 1 || words[1] == "OFF" ||
-       std::string(line, length).find("==") != std::string::npos);
+      first == "REPLACE" && (part_ == Part::data || words.size() == 1 || words[1] == "OFF" ||
+                             std::string(line, length).find("==") != std::string::npos);
   if (replaceStatementLine) {
     // Compiler-directing text in force for what follows, the later
     // programs' DATA DIVISIONs included. Before any program it is no text
