@@ -424,7 +424,9 @@ void LenientTokenFilter::pictureConstant(const Source &source, tToken &token) {
   joined.code = tok::name;
   joined.attribute.Word = MakeIdent(word.c_str());
   joined.attribute.EndPosition = end;
-  if (isConstant(joined.attribute.Word) && substituteConstant(joined)) {
+  // A repetition factor is a positive integer; a constant of another value
+  // leaves the name, as an unknown one does.
+  if (isConstant(joined.attribute.Word) && substituteConstant(joined, true)) {
     token = joined;
     return;
   }
@@ -434,7 +436,7 @@ void LenientTokenFilter::pictureConstant(const Source &source, tToken &token) {
   }
 }
 
-bool LenientTokenFilter::substituteConstant(tToken &token) const {
+bool LenientTokenFilter::substituteConstant(tToken &token, bool integerOnly) const {
   // A level-78 constant of the program first, then one a directive defined.
   tToken value;
   auto found = constants_.find(token.attribute.Word);
@@ -445,6 +447,8 @@ bool LenientTokenFilter::substituteConstant(tToken &token) const {
     if (literal == nullptr || !directiveLiteral(*literal, value))
       return false;
   }
+  if (integerOnly && value.code != tok::level_number && value.code != tok::unsigned_integer)
+    return false;
   ErrorMessageI(xxConstantUsed, xxWarning, token.attribute.Position, xxIdent,
                 &token.attribute.Word);
   value.attribute.Position = token.attribute.Position;

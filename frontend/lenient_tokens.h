@@ -58,7 +58,7 @@ private:
   tToken literalAt(const Source &source, tToken token);
   tToken joinLiterals(const Source &source, tToken first);
   void pictureConstant(const Source &source, tToken &token);
-  bool substituteConstant(tToken &token) const;
+  bool substituteConstant(tToken &token, bool integerOnly = false) const;
   // A constant of the program (level 78, CONSTANT) or of a directive.
   bool isConstant(tIdent name) const;
   bool clauseWord(const Source &source, tToken &token);

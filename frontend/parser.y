@@ -243,29 +243,125 @@ tTree prepend(tTree element, tTree list) {
 
 // --- -lenient: constants and REDEFINES by position --------------------------
 
-// The integer an arithmetic constant expression of integer literals has;
-// false for anything else (a name, a string, a division that leaves a rest).
-bool integerValue(tTree expression, long &value) {
+// An exact decimal: `digits` scaled by 10 to the power -`scale`.
+struct Decimal {
+  long long digits = 0;
+  int scale = 0;
+};
+
+constexpr int maxScale = 18;
+
+bool scaledUp(long long digits, int by, long long &result) {
+  result = digits;
+  for (int i = 0; i < by; ++i)
+    if (__builtin_mul_overflow(result, 10LL, &result))
+      return false;
+  return true;
+}
+
+// Without trailing zeros after the point: 3.0 is the integer 3.
+Decimal normalised(Decimal value) {
+  while (value.scale > 0 && value.digits % 10 == 0) {
+    value.digits /= 10;
+    --value.scale;
+  }
+  return value;
+}
+
+// The value of a numeric literal as written: digits, a sign, one decimal
+// point (a comma where DECIMAL-POINT IS COMMA made it one).
+bool literalValue(const char *text, Decimal &value) {
+  value = Decimal{};
+  bool negative = false, point = false, digit = false;
+  for (const char *c = text; *c != '\0'; ++c) {
+    if ((*c == '+' || *c == '-') && c == text) {
+      negative = *c == '-';
+    } else if ((*c == '.' || *c == ',') && !point) {
+      point = true;
+    } else if (*c >= '0' && *c <= '9') {
+      digit = true;
+      if (__builtin_mul_overflow(value.digits, 10LL, &value.digits) ||
+          __builtin_add_overflow(value.digits, static_cast<long long>(*c - '0'), &value.digits))
+        return false;
+      if (point && ++value.scale > maxScale)
+        return false;
+    } else {
+      return false;
+    }
+  }
+  if (negative)
+    value.digits = -value.digits;
+  return digit;
+}
+
+// The value an arithmetic constant expression of numeric literals has,
+// exact, with COBOL's precedence; false for anything else (a name, a
+// string, a division that leaves a rest within 18 decimal places, a result
+// past 18 digits).
+bool decimalValue(tTree expression, Decimal &value) {
   if (auto *integer = as_if<tree::integer>(expression)) {
-    value = integer->Value;
+    value = Decimal{integer->Value, 0};
     return true;
   }
+  if (auto *real = as_if<tree::real>(expression))
+    return real->Value != nullptr && literalValue(StGetCStr(real->Value), value);
   if (auto *parentheses = as_if<tree::parentheses>(expression))
-    return integerValue(parentheses->expression, value);
+    return decimalValue(parentheses->expression, value);
   auto *binary = as_if<tree::binary>(expression);
-  long left = 0, right = 0;
-  if (binary == nullptr || !integerValue(binary->lop, left) || !integerValue(binary->rop, right))
+  Decimal left, right;
+  if (binary == nullptr || !decimalValue(binary->lop, left) || !decimalValue(binary->rop, right))
     return false;
-  switch (binary->operator_ - cwPlus) {
-  case 0: value = left + right; return true;
-  case 1: value = left - right; return true;
-  case 2: value = left * right; return true;
-  case 3:
-    if (right == 0 || left % right != 0) return false;
-    value = left / right;
-    return true;
-  default: return false;
+  const int op = binary->operator_ - cwPlus;
+  if (op == 0 || op == 1) {
+    const int scale = std::max(left.scale, right.scale);
+    long long a = 0, b = 0;
+    if (!scaledUp(left.digits, scale - left.scale, a) ||
+        !scaledUp(right.digits, scale - right.scale, b))
+      return false;
+    value.scale = scale;
+    return !(op == 0 ? __builtin_add_overflow(a, b, &value.digits)
+                     : __builtin_sub_overflow(a, b, &value.digits));
   }
+  if (op == 2) {
+    value.scale = left.scale + right.scale;
+    if (__builtin_mul_overflow(left.digits, right.digits, &value.digits))
+      return false;
+    value = normalised(value);
+    return value.scale <= maxScale;
+  }
+  if (op != 3 || right.digits == 0)
+    return false;
+  // The fewest decimal places that make the quotient exact.
+  for (int places = 0; places <= maxScale; ++places) {
+    long long dividend = 0;
+    if (!scaledUp(left.digits, places, dividend))
+      return false;
+    if (dividend % right.digits != 0)
+      continue;
+    value.digits = dividend / right.digits;
+    value.scale = left.scale - right.scale + places;
+    if (value.scale < 0) {
+      if (!scaledUp(value.digits, -value.scale, value.digits))
+        return false;
+      value.scale = 0;
+    }
+    value = normalised(value);
+    return value.scale <= maxScale;
+  }
+  return false;
+}
+
+std::string decimalText(const Decimal &value) {
+  const std::string digits = std::to_string(value.digits < 0 ? -value.digits : value.digits);
+  const std::size_t scale = static_cast<std::size_t>(value.scale);
+  std::string text = value.digits < 0 ? "-" : "";
+  if (scale == 0)
+    return text.append(digits);
+  // At least one digit before the point.
+  const std::size_t before = digits.size() > scale ? digits.size() - scale : 0;
+  text.append(before == 0 ? "0" : digits.substr(0, before)).append(".");
+  text.append(scale > digits.size() ? scale - digits.size() : 0, '0');
+  return text.append(digits.substr(before));
 }
 
 // The literal terminal that stands for the value of a constant, or code 0
@@ -273,20 +369,22 @@ bool integerValue(tTree expression, long &value) {
 tToken constantToken(tTree expression) {
   tToken token;
   token.attribute.Word = token.attribute.Spelling = NoIdent;
-  long value = 0;
-  if (integerValue(expression, value)) {
-    const std::string text = std::to_string(value);
-    token.code = value >= 1 && value <= 49 ? tok::level_number
-                 : value >= 0              ? tok::unsigned_integer
-                                           : tok::minus_integer;
+  Decimal value;
+  if (decimalValue(expression, value)) {
+    value = normalised(value);
+    const std::string text = decimalText(value);
     token.attribute.Text = PutString(text.data(), text.size());
-    token.attribute.Value = value;
+    if (value.scale > 0) {
+      token.code = tok::real;
+      return token;
+    }
+    token.code = value.digits >= 1 && value.digits <= 49 ? tok::level_number
+                 : value.digits >= 0                     ? tok::unsigned_integer
+                                                         : tok::minus_integer;
+    token.attribute.Value = static_cast<long>(value.digits);
   } else if (auto *string = as_if<tree::string>(expression)) {
     token.code = tok::string;
     token.attribute.Text = string->Value;
-  } else if (auto *real = as_if<tree::real>(expression)) {
-    token.code = tok::real;
-    token.attribute.Text = real->Value;
   }
   return token;
 }
