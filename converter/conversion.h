@@ -23,7 +23,10 @@ public:
   VexCblConversion(const VexCblConversion &) = delete;
   VexCblConversion &operator=(const VexCblConversion &) = delete;
 
-  const VexCblConfig options;
+  // The options as given, except that vexCblConvertProgram sets
+  // commaDecimalPoint for each program whose SPECIAL-NAMES say
+  // DECIMAL-POINT IS COMMA.
+  VexCblConfig options;
   // The record names of a program file (-program).
   VexProgramRecordNames programRecords;
   VexTrace trace;

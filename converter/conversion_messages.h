@@ -25,6 +25,16 @@ inline constexpr const char *errorPrefix = "Error: ";
 inline constexpr const char *invalidItem = "\n\tError: Invalid Cobol item or unknown datatype.";
 inline constexpr const char *pictureMissing = "\n\tError: Picture is not specified.";
 inline constexpr const char *unknownUsage = "\n\tError: Unknown usage is specified.";
+inline constexpr const char *booleanPicture =
+    "\n\tError: Boolean picture (symbol 1) is not supported.";
+// -lenient: the boolean positions of PIC 1 as characters.
+inline std::string booleanAsString(long width) {
+  return "\n\tWarning: Boolean picture (symbol 1) is read as " + std::to_string(width) +
+         (width == 1 ? " character" : " characters") +
+         " '0' or '1'. \n\tString primitive was generated.";
+}
+inline constexpr const char *booleanValue =
+    "\n\tWarning: VALUE keyword is not supported for boolean items. \n\tVALUE was ignored.";
 // Sizes past the largest accepted (`limit`), refused before they can wrap.
 inline std::string repetitionTooLarge(long long limit) {
   return "\n\tError: Picture repetition factor is greater than " + std::to_string(limit) + ".";

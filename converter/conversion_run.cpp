@@ -39,22 +39,27 @@ namespace {
 // The front end's runs of the input: one for a copybook; for a program file
 // one per program, each program's DATA DIVISION parsed on its own so that
 // the names of one program never meet those of another.
+// A comma decimal point (-c, or the program's own SPECIAL-NAMES) applies to
+// numeric literals only where the reading is a compiler's: under -program
+// and -lenient, never in the default reading of a copybook.
 std::vector<FrontEndResult> parseInput(const std::string &fileName, const FrontEndOptions &frontEnd,
-                                       std::vector<std::string> &programNames) {
+                                       bool commaOption, std::vector<ProgramUnit> &units) {
   std::vector<FrontEndResult> parsed;
   if (!frontEnd.program) {
-    parsed.push_back(ParseCopybook(fileName, frontEnd));
-    programNames.emplace_back();
+    FrontEndOptions copybookOptions = frontEnd;
+    copybookOptions.decimalPointComma = frontEnd.lenient && commaOption;
+    parsed.push_back(ParseCopybook(fileName, copybookOptions));
+    units.push_back({"", 1});
     return parsed;
   }
-  const std::vector<ProgramUnit> units = OutlineProgram(fileName, frontEnd);
+  units = OutlineProgram(fileName, frontEnd);
   parsed.reserve(units.size());
   for (std::size_t unit = 0; unit < units.size(); ++unit) {
     FrontEndOptions programOptions = frontEnd;
     programOptions.programUnit = static_cast<int>(unit);
     programOptions.startingLine = unit == 0;
+    programOptions.decimalPointComma = commaOption || units[unit].decimalPointComma;
     parsed.push_back(ParseCopybook(fileName, programOptions));
-    programNames.push_back(units[unit].name);
   }
   return parsed;
 }
@@ -69,8 +74,9 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
     say(vexCblMsg::outputIsInput(output), options.messages);
     return VexCvtStatus::failed;
   }
-  std::vector<std::string> programNames;
-  std::vector<FrontEndResult> parsed = parseInput(fileName, frontEnd, programNames);
+  std::vector<ProgramUnit> units;
+  std::vector<FrontEndResult> parsed =
+      parseInput(fileName, frontEnd, options.commaDecimalPoint, units);
   RunState::Scope scope(parsed.front().run());
   int errors = 0;
   for (const FrontEndResult &part : parsed)
@@ -91,7 +97,8 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
       }
   std::vector<VexProgramPart> parts;
   for (std::size_t i = 0; i < parsed.size(); ++i)
-    parts.push_back({&parsed[i].run(), parsed[i].entries(), programNames[i]});
+    parts.push_back(
+        {&parsed[i].run(), parsed[i].entries(), units[i].name, units[i].decimalPointComma});
   VexCvtStatus status = VexCvtStatus::failed;
   ReportingOutOfMemory([&] {
     status = frontEnd.program ? vexCblConvertProgram(parts, options, outcome)

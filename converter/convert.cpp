@@ -70,6 +70,7 @@ VexCvtStatus vexCblConvertProgram(const std::vector<VexProgramPart> &parts,
   return runConversion(options, outcome, [&](VexCblConversion &conv) {
     for (const VexProgramPart &part : parts) {
       RunState::Scope scope(*part.run);
+      conv.options.commaDecimalPoint = options.commaDecimalPoint || part.decimalPointComma;
       conv.programRecords.begin(parts.size(), part.name);
       VEX_TRACE(conv.trace) << "program '" << part.name << "'";
       vexCbConvertRecords(conv, part.entries);

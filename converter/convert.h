@@ -58,6 +58,9 @@ struct VexProgramPart {
   RunState *run;
   Tree_Node *entries;
   std::string name;
+  // The program's SPECIAL-NAMES say DECIMAL-POINT IS COMMA: its pictures
+  // and literals are read as -c reads them.
+  bool decimalPointComma = false;
 };
 
 // Converts the records of every program of a program file, in order, into

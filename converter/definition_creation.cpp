@@ -8,6 +8,7 @@
 #include "converter/item_contexts.h"
 #include "converter/numeric_definitions.h"
 #include "converter/packed_zoned.h"
+#include "converter/pictures.h"
 #include "frontend/syntax_tree.h"
 
 namespace {
@@ -142,11 +143,30 @@ void checkPictureLimits(VexCvtReport &report, VexCblPicture &picture) {
   }
 }
 
+// PIC 1(n): boolean positions, which IBM's compilers refuse (an error of
+// the item); under -lenient a string of one character '0' or '1' a
+// position, as COBOL 2002 stores a boolean item of USAGE DISPLAY.
+VexDataDef vexCblCreateBoolean(VexCblConversion &conv, VexCblObjContext &item) {
+  if (!conv.options.lenient)
+    conv.report.error(vexCblMsg::booleanPicture);
+  const int size = item.picture->size();
+  conv.report.message(vexCblMsg::booleanAsString(size));
+  if (item.value && item.value->getType() != VexCblValue::NoValue)
+    conv.report.message(vexCblMsg::booleanValue);
+  auto string = VexDefAccessor<VexStringDefImpl>::create();
+  string->setWidth(VexRange(size));
+  string->setPadCharacter(VexSyntax(vexToUnicode(" ", 1L, false)));
+  string->setJustification(0);
+  return string;
+}
+
 } // namespace
 
 VexDataDef vexCblCreateDef(VexCblConversion &conv, VexCblGrpContext &grp, VexCblObjContext &item) {
   if (item.picture)
     checkPictureLimits(conv.report, *item.picture);
+  if (!item.isGroup && item.picture && vexCblIsBooleanPicture(item.picture->getPictureVal()))
+    return vexCblCreateBoolean(conv, item);
   const VexCblType category = itemCategory(item);
   // -lenient: PIC X(n) COMP-X is an unsigned binary number of n bytes.
   const bool binaryByPicture =

@@ -1,6 +1,7 @@
 // Reads an entry's tree nodes into its item context; word-code texts of the descriptions.
 #include "converter/entry_extraction.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -33,7 +34,7 @@ struct KeywordText {
 
 // The words of the descriptions, searched front to back; the first equal
 // code wins.
-constexpr std::array<KeywordText, 76> keywordTexts{{
+constexpr std::array<KeywordText, 79> keywordTexts{{
     {cwNative, "NATIVE"},
     {cwRedefines, "REDEFINES"},
     {cwPicture, "PICTURE IS"},
@@ -110,6 +111,9 @@ constexpr std::array<KeywordText, 76> keywordTexts{{
     {cwFloatDecimal34, "FLOAT-DECIMAL-34"},
     {cwProgramPointer, "PROGRAM-POINTER"},
     {cwCompN, "COMPUTATIONAL-N"},
+    {cwBased, "BASED"},
+    {cwAnyLength, "ANY LENGTH"},
+    {cwUnbounded, "UNBOUNDED"},
 }};
 
 // The normalised name of a REDEFINES operand, whatever the prefix flag says.
@@ -197,7 +201,21 @@ void extractOccurs(VexCblConversion &conv, tree::occurs &clause, VexCblObjContex
   if (clause.to > vexCblLargestSize || clause.from > vexCblLargestSize)
     conv.report.error(vexCblMsg::occursTooLarge(vexCblLargestSize));
   char bounds[64];
-  if (clause.depending == nullptr || is<tree::noexpression>(clause.depending)) {
+  if (clause.to == OccursUnbounded) {
+    // -lenient: a table without a largest count (its minimum, or 1 when
+    // none is written).
+    const int lower = clause.from == occursNoMinimum ? 1 : clause.from;
+    item.cardinality.set(VexRange(lower, VexRange::unbounded));
+    std::snprintf(bounds, sizeof bounds, "%d TO", lower);
+    describe(item, bounds);
+    describe(item, cwUnbounded);
+    describe(item, "TIMES");
+    if (clause.depending != nullptr && !is<tree::noexpression>(clause.depending)) {
+      item.dependingOn = ReferenceName(clause.depending);
+      describe(item, "DEPENDING ON");
+      describe(item, item.dependingOn);
+    }
+  } else if (clause.depending == nullptr || is<tree::noexpression>(clause.depending)) {
     item.cardinality.set(VexRange(clause.to));
     std::snprintf(bounds, sizeof bounds, "%d TIMES", static_cast<int>(clause.to));
     describe(item, bounds);
@@ -257,9 +275,14 @@ void extractInteger(VexCblConversion &, tree::integer &literal, VexCblObjContext
   describe(item, text);
 }
 
-void extractReal(VexCblConversion &, tree::real &literal, VexCblObjContext &item) {
+void extractReal(VexCblConversion &conv, tree::real &literal, VexCblObjContext &item) {
   const std::string text = StoredText(literal.replaced ? literal.Value : literal.String);
-  valueOf(item).setNumValue(text.c_str());
+  // Written with a decimal comma (DECIMAL-POINT IS COMMA): the value takes
+  // the point, the description keeps the literal as written.
+  std::string number = text;
+  if (conv.options.commaDecimalPoint)
+    std::replace(number.begin(), number.end(), ',', '.');
+  valueOf(item).setNumValue(number.c_str());
   describe(item, text);
 }
 

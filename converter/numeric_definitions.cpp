@@ -553,6 +553,14 @@ VexDataDef vexCblCreateBinNum(VexCblConversion &conv, VexCblGrpContext &grp,
     }
     return bytesWithWarning(conv, usage, bytes);
   }
+  // -lenient: COMP-0 is a binary halfword whatever its picture's digits, as
+  // the dialects that have it (Micro Focus, CA-Realia) store it; signed when
+  // the picture is.
+  if (conv.options.lenient && usage == cwComp0) {
+    const bool isSigned = picture != nullptr && property(*picture, VexCblPicProps::S) > 0;
+    number->setBinaryPresentation(isSigned ? Presentation::int16 : Presentation::uint16);
+    return number;
+  }
   if (!fixedPresentation(usage, presentation))
     conv.report.error(vexCblMsg::unknownUsage);
   number->setBinaryPresentation(presentation);

@@ -44,8 +44,11 @@ struct PictureSymbol {
 
 // Searched in order, so CR and DB are tried before a lone C or D (which,
 // like any character not listed, has no effect).
-constexpr std::array<PictureSymbol, 23> symbols = {{
+constexpr std::array<PictureSymbol, 24> symbols = {{
     {"9", 1, NumericClass | DigitSymbol},
+    // A boolean position (PIC 1): one character, of no class of its own;
+    // see vexCblIsBooleanPicture.
+    {"1", 1, 0},
     {"A", 1, AlphabeticClass},
     {"X", 1, AlphanumericClass},
     {"G", 1, AlphanumericClass | DbcsSymbol},
@@ -244,3 +247,14 @@ VexCblPicProps::Excess VexCblPicture::excess() {
 }
 
 void VexCblPicture::reset() { m_props.reset(); }
+
+bool vexCblIsBooleanPicture(const std::string &picture) {
+  std::size_t pos = 0;
+  while (pos < picture.size()) {
+    if (picture[pos] == '1')
+      return true;
+    ++pos;
+    vexCblRepetitionAt(picture, pos);
+  }
+  return false;
+}

@@ -71,6 +71,11 @@ private:
 // capped number above vexCblLargestSize, never a wrapped one.
 std::int64_t vexCblRepetitionAt(const std::string &picture, std::size_t &pos);
 
+// True when the normalised `picture` has a boolean position (the symbol 1
+// outside a repetition factor, as in PIC 1(8)), which COBOL 2002 and
+// GnuCOBOL give one character each and IBM's compilers refuse.
+bool vexCblIsBooleanPicture(const std::string &picture);
+
 struct VexCblConfig;
 
 // The character-string of a PICTURE clause, normalised when stored and

@@ -19,7 +19,10 @@ constexpr std::uint32_t RmsDialects = 0x800000 | 0x1000000;
 
 struct LevelEntry {
   std::int8_t level;
-  tree::decl *last; // last declaration made on this depth, or null
+  tree::decl *last; // last entry declared on this depth, or null: the parent of deeper ones
+  // The end of the sibling list on this depth: `last`, or a -lenient constant
+  // linked after it.
+  tree::decl *tail;
 };
 
 // Where the siblings of one parent with one name stand in their list: the
@@ -113,7 +116,7 @@ int ChooseDepth(int level) {
   if (level == 1) {
     if (Section() == dkFile || Section() == dkCommunication) {
       if (depth == 0)
-        state().stack[1] = {1, nullptr};
+        state().stack[1] = {1, nullptr, nullptr};
       depth = 1;
     } else {
       depth = 0;
@@ -122,11 +125,11 @@ int ChooseDepth(int level) {
   } else if (level == 66) {
     if (Section() == dkFile && depth >= 1) {
       if (depth == 1)
-        state().stack[2] = {66, nullptr};
+        state().stack[2] = {66, nullptr, nullptr};
       depth = 2;
     } else {
       if (depth == 0)
-        state().stack[1] = {66, nullptr};
+        state().stack[1] = {66, nullptr, nullptr};
       depth = 1;
     }
   } else if (level == 77 || level == 78) {
@@ -134,7 +137,7 @@ int ChooseDepth(int level) {
     // described, so that the records after them stay the file's.
     if (Section() == dkFile) {
       if (depth == 0)
-        state().stack[1] = {1, nullptr};
+        state().stack[1] = {1, nullptr, nullptr};
       depth = 1;
     } else {
       depth = 0;
@@ -155,7 +158,7 @@ int ChooseDepth(int level) {
       }
     } else if (level > state().current_level) {
       depth = Deeper(depth);
-      state().stack[depth] = {static_cast<std::int8_t>(level), nullptr};
+      state().stack[depth] = {static_cast<std::int8_t>(level), nullptr, nullptr};
     }
     state().current_level = level;
   }
@@ -185,19 +188,37 @@ void ReportDuplicate(tree::decl *d) {
   }
 }
 
-void Link(tree::decl *d, int depth) {
+// Appends `d` to the sibling list on `depth`, below the entry that is open
+// one depth up.
+void Append(tree::decl *d, int depth) {
   tree::decl *parent = depth > 0 ? state().stack[depth - 1].last : nullptr;
   d->lower = parent;
-  if (tree::decl *last = state().stack[depth].last) {
+  if (tree::decl *tail = state().stack[depth].tail) {
     if (NameCheck() && d->name != NoIdent && d->name != state().filler)
       ReportDuplicate(d);
-    last->next = d;
+    tail->next = d;
   } else if (parent != nullptr) {
     parent->fields = d;
   }
   EnterSibling(d);
+  state().stack[depth].tail = d;
+}
+
+void Link(tree::decl *d, int depth) {
+  Append(d, depth);
   state().stack[depth].last = d;
   state().depth = depth;
+}
+
+// -lenient: a constant takes no storage and ends nothing. It stands where it
+// is written, after the last data entry, and leaves the levels as they were:
+// the entries after it continue the group it was written in. Condition and
+// RENAMES entries before it belong to that data entry, not beside it.
+void LinkConstant(tree::decl *d) {
+  int depth = state().depth;
+  while (depth > 0 && (state().stack[depth].level == 88 || state().stack[depth].level == 66))
+    --depth;
+  Append(d, depth);
 }
 
 // Preorder search of the subtrees of the chain that begins with `first`.
@@ -264,7 +285,7 @@ void BeginDeftab() {
   if (root != nullptr)
     Enter(root);
   deftab_decls() = root;
-  state().stack[0] = {1, root};
+  state().stack[0] = {1, root, root};
 }
 
 tree::decl *Declare(int level, const tDeclName &name, tTree object, const tPosition &end) {
@@ -279,11 +300,23 @@ tree::decl *Declare(int level, const tDeclName &name, tTree object, const tPosit
     deftab_decls() = d;
     return d;
   }
+  if (level == 78 && state().lenient) {
+    LinkConstant(d);
+    return d;
+  }
   Link(d, ChooseDepth(level));
   return d;
 }
 
 tree::decl *PrecedingEntryOfLevel(int level) {
+  // A record follows the records of its section (or of its file).
+  if (level == 1) {
+    const int depth = Section() == dkFile || Section() == dkCommunication ? 1 : 0;
+    if (state().depth < depth)
+      return nullptr;
+    tree::decl *last = state().stack[depth].last;
+    return last != nullptr && last->level == 1 ? last : nullptr;
+  }
   // Only levels that ChooseDepth places by comparison have a sibling to
   // follow; the walk mirrors its search without moving the stack.
   if (level < 2 || level > 49)

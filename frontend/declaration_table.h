@@ -73,8 +73,10 @@ void BeginDeftab();
 // the end of the declaring entry, enters it into the hash table and links it
 // into the hierarchy: level 0 in front of the top-level list; 01 at the top
 // (under the file or communication description in those sections); 66 after
-// the current record's last direct subordinate; 77 and 78 at the top; 90 to
-// 99 (file, sort-file, communication and schema descriptions) at the top;
+// the current record's last direct subordinate; 77 and 78 at the top (with
+// Lenient on, 78 as the next sibling of the last data entry, leaving the
+// levels open: a constant inside a group does not end it); 90 to 99 (file,
+// sort-file, communication and schema descriptions) at the top;
 // any other level under, beside or above the entries before it by comparing
 // level numbers, so an 88 entry becomes a subordinate of the entry before it.
 // With NameCheck on, a named, non-FILLER entry whose name a sibling already
@@ -85,8 +87,9 @@ tree::decl *Declare(int level, const tDeclName &name, tTree object, const tPosit
 
 // The entry that a REDEFINES in an entry of `level` (not yet declared) has
 // for its object by COBOL's rule: the immediately preceding entry of the same
-// level number that the new entry would follow as a sibling. Null when there
-// is none (the entry would open a new level).
+// level number that the new entry would follow as a sibling (for level 01
+// the record before it in its section or file). Null when there is none (the
+// entry would open a new level).
 tree::decl *PrecedingEntryOfLevel(int level);
 
 // Declares the implicit items of a communication description: cd_names[0] at

@@ -14,7 +14,22 @@
 #include "support/identifier_table.h"
 #include "support/string_memory.h"
 
-namespace {} // namespace
+namespace {
+
+// -lenient: constants take no storage, so a copybook whose top-level entries
+// are all constants (its data entries begin at level 05, below the root) is
+// still one without top-level entries.
+bool onlyConstantsAfter(const tree::decl &root) {
+  if (!Lenient() || root.level != 0 || root.fields == nullptr)
+    return false;
+  for (auto *entry = as_if<tree::decl>(root.next); entry != nullptr;
+       entry = as_if<tree::decl>(entry->next))
+    if (entry->level != 78)
+      return false;
+  return true;
+}
+
+} // namespace
 
 void BeginCopybookSearch(const FrontEndOptions &options) {
   Begin_rFsearch(false);
@@ -97,6 +112,7 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
     const tIdent file = MakeIdent(path.c_str());
     BeginFile(path.c_str());
     BeginScanner();
+    DecimalPointComma() = options.decimalPointComma;
     push(file);
     syntaxErrors_ = Parser2(options.program ? 1 : fileDescriptions ? 3 : 2);
   }
@@ -113,7 +129,7 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
   tree::decl *head = deftab_decls();
   if (head == nullptr)
     entries_ = nullptr;
-  else if (head->next == nullptr)
+  else if (head->next == nullptr || onlyConstantsAfter(*head))
     entries_ = head->fields;
   else if (head->level != 0)
     entries_ = head;

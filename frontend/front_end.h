@@ -44,6 +44,11 @@ struct FrontEndOptions {
   // A copybook's ">>" lines are read as directives, each honoured one with a
   // warning. Set by -lenient.
   bool directives = false;
+  // Numeric literals take "," as their decimal point (VALUE 1,5), as
+  // DECIMAL-POINT IS COMMA makes a compiler read them. process sets it for a
+  // program whose SPECIAL-NAMES say so, and with -c under -program or
+  // -lenient; the default reading of a copybook never does.
+  bool decimalPointComma = false;
 };
 
 // The programs of the program file `path`, in the order they begin, read

@@ -14,7 +14,7 @@ constexpr int None = 0;
 } // namespace tok
 
 // The highest terminal code.
-constexpr int MaxTerminal = 332;
+constexpr int MaxTerminal = 338;
 // The terminals above this one are read only under -lenient.
 constexpr int MaxDefaultTerminal = 307;
 

@@ -2,11 +2,13 @@
 #include "frontend/lenient_tokens.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include "diagnostics/message_store.h"
+#include "frontend/source_reader.h"
 #include "support/string_memory.h"
 
 namespace {
@@ -109,6 +111,7 @@ bool takesLiteral(int code) {
   case tok::ARE:
   case tok::THROUGH:
   case tok::AS:
+  case tok::CONSTANT:
   case tok::PlusSign:
   case tok::MinusSign:
   case tok::Star:
@@ -167,7 +170,8 @@ bool isBinaryDialectUsage(int code) {
 // Usages the default reading knows as keywords but cannot convert; under
 // -lenient they are read as GnuCOBOL and Micro Focus store them.
 bool isDialectKeywordUsage(int code) {
-  return code == tok::COMPUTATIONAL_X || code == tok::COMPUTATIONAL_6;
+  return code == tok::COMPUTATIONAL_X || code == tok::COMPUTATIONAL_6 ||
+         code == tok::COMPUTATIONAL_0;
 }
 
 // The content of a literal written with quotes or apostrophes, doubled
@@ -226,7 +230,48 @@ std::string_view textOf(const tToken &token) {
              : std::string_view();
 }
 
+// The literal terminal for the text a directive gave a constant (a quoted
+// literal, with its X, Z ... prefix, or a number); false for other text.
+bool directiveLiteral(const std::string &text, tToken &token) {
+  token.attribute.Word = token.attribute.Spelling = NoIdent;
+  const std::size_t quote = text.find_first_of("'\"");
+  if (quote != std::string::npos && quote <= 1 && text.size() >= quote + 2 &&
+      text.back() == text[quote]) {
+    token.code = tok::string;
+    token.attribute.Text = stored(text);
+    return true;
+  }
+  std::size_t i = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
+  std::size_t digits = 0, points = 0;
+  for (std::size_t k = i; k < text.size(); ++k) {
+    if (std::isdigit(static_cast<unsigned char>(text[k])))
+      ++digits;
+    else if (text[k] == '.')
+      ++points;
+    else
+      return false;
+  }
+  if (digits == 0 || points > 1)
+    return false;
+  token.attribute.Text = stored(text);
+  if (points == 1) {
+    token.code = tok::real;
+    return true;
+  }
+  const long value = std::strtol(text.c_str(), nullptr, 10);
+  token.attribute.Value = value;
+  token.code = text[0] == '+'              ? tok::plus_integer
+               : text[0] == '-'            ? tok::minus_integer
+               : value >= 1 && value <= 49 ? tok::level_number
+                                           : tok::unsigned_integer;
+  return true;
+}
+
 } // namespace
+
+bool LenientTokenFilter::isConstant(tIdent name) const {
+  return constants_.count(name) != 0 || DirectiveConstant(GetCStr(name)) != nullptr;
+}
 
 void LenientTokenFilter::defineConstant(tIdent name, const tToken &value) {
   constants_[name] = value;
@@ -309,6 +354,9 @@ tToken LenientTokenFilter::joinLiterals(const Source &source, tToken first) {
       break;
     }
     tToken part = literalAt(source, pull(source));
+    // A constant's name stands for its literal here too (CAT & "& " & DOG).
+    if (isName(part.code) && isConstant(part.attribute.Word))
+      substituteConstant(part);
     std::string partBytes;
     std::string partDigits;
     const bool partHex = part.code == tok::string && hexDigits(textOf(part), partDigits);
@@ -376,7 +424,9 @@ void LenientTokenFilter::pictureConstant(const Source &source, tToken &token) {
   joined.code = tok::name;
   joined.attribute.Word = MakeIdent(word.c_str());
   joined.attribute.EndPosition = end;
-  if (constants_.count(joined.attribute.Word) != 0 && substituteConstant(joined)) {
+  // A repetition factor is a positive integer; a constant of another value
+  // leaves the name, as an unknown one does.
+  if (isConstant(joined.attribute.Word) && substituteConstant(joined, true)) {
     token = joined;
     return;
   }
@@ -386,17 +436,55 @@ void LenientTokenFilter::pictureConstant(const Source &source, tToken &token) {
   }
 }
 
-bool LenientTokenFilter::substituteConstant(tToken &token) const {
+bool LenientTokenFilter::substituteConstant(tToken &token, bool integerOnly) const {
+  // A level-78 constant of the program first, then one a directive defined.
+  tToken value;
   auto found = constants_.find(token.attribute.Word);
-  if (found == constants_.end())
+  if (found != constants_.end()) {
+    value = found->second;
+  } else {
+    const std::string *literal = DirectiveConstant(GetCStr(token.attribute.Word));
+    if (literal == nullptr || !directiveLiteral(*literal, value))
+      return false;
+  }
+  if (integerOnly && value.code != tok::level_number && value.code != tok::unsigned_integer)
     return false;
   ErrorMessageI(xxConstantUsed, xxWarning, token.attribute.Position, xxIdent,
                 &token.attribute.Word);
-  tToken value = found->second;
   value.attribute.Position = token.attribute.Position;
   value.attribute.EndPosition = token.attribute.EndPosition;
   value.attribute.Prefixed = token.attribute.Prefixed;
   token = value;
+  return true;
+}
+
+// The GnuCOBOL clause words among an entry's clauses: BASED, ANY LENGTH,
+// UNBOUNDED after OCCURS or TO, SPECIAL-NAMES and CRT after it, BYTE-LENGTH
+// in a constant. Not where an entry is referred to, where they are names.
+bool LenientTokenFilter::clauseWord(const Source &source, tToken &token) {
+  if (takesReference(previous_))
+    return false;
+  if (wordIs(token, "BASED")) {
+    token.code = tok::BASED;
+  } else if (wordIs(token, "UNBOUNDED") && (previous_ == tok::OCCURS || previous_ == tok::TO)) {
+    token.code = tok::UNBOUNDED;
+  } else if (wordIs(token, "SPECIAL-NAMES")) {
+    token.code = tok::SPECIAL_NAMES;
+  } else if (wordIs(token, "CRT") && previous_ == tok::SPECIAL_NAMES) {
+    token.code = tok::CRT;
+  } else if (wordIs(token, "BYTE-LENGTH") && (constantEntry_ || entryLevel_ == tok::Level78)) {
+    token.code = tok::BYTE_LENGTH;
+  } else if (wordIs(token, "ANY")) {
+    tToken after = pull(source);
+    if (after.code != tok::LENGTH) {
+      pending_.push_front(after);
+      return false;
+    }
+    token.code = tok::ANY_LENGTH;
+    token.attribute.EndPosition = endOf(after);
+  } else {
+    return false;
+  }
   return true;
 }
 
@@ -428,13 +516,16 @@ tToken LenientTokenFilter::next(const Source &source) {
     if (wordIs(token, "CONSTANT") &&
         ((isName(previous_) && isLevel(beforePrevious_)) || previous_ == tok::GLOBAL)) {
       token.code = tok::CONSTANT;
-    } else if (wordIs(token, "AS") && previous_ == tok::CONSTANT) {
+      constantEntry_ = true;
+    } else if (wordIs(token, "AS") && (previous_ == tok::CONSTANT || previous_ == tok::EXTERNAL ||
+                                       (previous_ == tok::GLOBAL && constantEntry_))) {
       token.code = tok::AS;
+    } else if (inEntry_ && clauseWord(source, token)) {
     } else if ((wordIs(token, "SIGNED") || wordIs(token, "UNSIGNED")) &&
                isBinaryDialectUsage(previous_)) {
       token.code = wordIs(token, "SIGNED") ? tok::SIGNED : tok::UNSIGNED;
     } else if ((takesLiteral(previous_) || (entryLevel_ == tok::Level88 && isLiteral(previous_))) &&
-               constants_.count(token.attribute.Word) != 0) {
+               isConstant(token.attribute.Word)) {
       substituteConstant(token);
     } else {
       for (const DialectWord &usage : usageWords)
@@ -478,8 +569,13 @@ tToken LenientTokenFilter::next(const Source &source) {
 
   previousBeginsEntry_ = isLevel(token.code) &&
                          (previous_ == 0 || previous_ == tok::Period || previous_ == tok::EXECUTE);
-  if (previousBeginsEntry_)
+  if (previousBeginsEntry_) {
     entryLevel_ = token.code;
+    inEntry_ = true;
+    constantEntry_ = false;
+  } else if (token.code == tok::Period) {
+    inEntry_ = false;
+  }
   beforePrevious_ = previous_;
   previous_ = token.code;
   return token;

@@ -26,10 +26,15 @@ struct tToken {
 //   after the BINARY- ones), DATE
 //   FORMAT (one terminal, FORMAT), and NULL in a level-88 entry
 //   (condition_null) become their own terminals;
-// - the keywords COMP-X and COMP-6 pass with a warning: the converter reads
-//   them only under -lenient;
+// - the keywords COMP-X, COMP-6 and COMP-0 pass with a warning: the
+//   converter reads them only under -lenient;
+// - inside an entry, GnuCOBOL's clause words BASED, ANY LENGTH (one
+//   terminal), UNBOUNDED (after OCCURS or TO), SPECIAL-NAMES (and CRT after
+//   it), BYTE-LENGTH (in a constant) and AS after EXTERNAL or after GLOBAL
+//   in a constant become their terminals;
 // - GLOBAL after the name of a level-78 entry is dropped;
-// - the name of a constant where a literal may stand (after OCCURS, TO,
+// - the name of a constant (or of one that >>DEFINE CONSTANT, >>SET
+//   CONSTANT or $SET CONSTANT defined) where a literal may stand (after OCCURS, TO,
 //   VALUE, IS, THROUGH, AS, an arithmetic operator, "(" inside a picture, or
 //   a value of a level-88 entry) becomes its value;
 // - H'..' becomes the literal X'..', B'..' (bits) the unsigned integer
@@ -53,7 +58,10 @@ private:
   tToken literalAt(const Source &source, tToken token);
   tToken joinLiterals(const Source &source, tToken first);
   void pictureConstant(const Source &source, tToken &token);
-  bool substituteConstant(tToken &token) const;
+  bool substituteConstant(tToken &token, bool integerOnly = false) const;
+  // A constant of the program (level 78, CONSTANT) or of a directive.
+  bool isConstant(tIdent name) const;
+  bool clauseWord(const Source &source, tToken &token);
 
   std::deque<tToken> pending_;
   std::unordered_map<tIdent, tToken> constants_;
@@ -64,4 +72,8 @@ private:
   bool previousBeginsEntry_ = false;
   int entryLevel_ = 0;
   bool inPicture_ = false;
+  // Between the level number that begins an entry and its period; the entry
+  // is a constant (CONSTANT was read).
+  bool inEntry_ = false;
+  bool constantEntry_ = false;
 };

@@ -66,6 +66,7 @@ int yylex(YYSTYPE *value, YYLTYPE *location);
 #include "frontend/copy_replacing.h"
 #include "frontend/copy_inclusion.h"
 #include "frontend/declaration_table.h"
+#include "frontend/item_length.h"
 #include "frontend/keywords.h"
 #include "frontend/lenient_tokens.h"
 #include "diagnostics/message_store.h"
@@ -146,8 +147,10 @@ struct ParserState {
   Sections sections;
   // File descriptions in a copybook (start symbol 3) are warned about.
   bool noteFileDescriptions = false;
-  // The level of the ordinary entry being read, for REDEFINES by position.
+  // The level of the ordinary entry being read, for REDEFINES by position,
+  // and its name, for the warnings about its clauses.
   int entryLevel = 0;
+  tIdent entryName = NoIdent;
   // -lenient: the dialect words and literal forms between scanner and parser.
   LenientTokenFilter lenientTokens;
 };
@@ -168,6 +171,13 @@ tTree unresolvedName(const tScanAttribute &a) {
 
 tTree integerNode(const tScanAttribute &a) {
   return minteger(a.Position, a.EndPosition, static_cast<std::int32_t>(a.Value), a.Text, a.Prefixed);
+}
+
+// An integer that the front end computed, as the literal that writes it.
+tTree lengthNode(const tSpan &span, long value) {
+  const std::string text = std::to_string(value);
+  return minteger(span.first, span.last, static_cast<std::int32_t>(value),
+                  PutString(text.data(), text.size()), false);
 }
 
 tTree realNode(const tScanAttribute &a) {
@@ -233,29 +243,125 @@ tTree prepend(tTree element, tTree list) {
 
 // --- -lenient: constants and REDEFINES by position --------------------------
 
-// The integer an arithmetic constant expression of integer literals has;
-// false for anything else (a name, a string, a division that leaves a rest).
-bool integerValue(tTree expression, long &value) {
+// An exact decimal: `digits` scaled by 10 to the power -`scale`.
+struct Decimal {
+  long long digits = 0;
+  int scale = 0;
+};
+
+constexpr int maxScale = 18;
+
+bool scaledUp(long long digits, int by, long long &result) {
+  result = digits;
+  for (int i = 0; i < by; ++i)
+    if (__builtin_mul_overflow(result, 10LL, &result))
+      return false;
+  return true;
+}
+
+// Without trailing zeros after the point: 3.0 is the integer 3.
+Decimal normalised(Decimal value) {
+  while (value.scale > 0 && value.digits % 10 == 0) {
+    value.digits /= 10;
+    --value.scale;
+  }
+  return value;
+}
+
+// The value of a numeric literal as written: digits, a sign, one decimal
+// point (a comma where DECIMAL-POINT IS COMMA made it one).
+bool literalValue(const char *text, Decimal &value) {
+  value = Decimal{};
+  bool negative = false, point = false, digit = false;
+  for (const char *c = text; *c != '\0'; ++c) {
+    if ((*c == '+' || *c == '-') && c == text) {
+      negative = *c == '-';
+    } else if ((*c == '.' || *c == ',') && !point) {
+      point = true;
+    } else if (*c >= '0' && *c <= '9') {
+      digit = true;
+      if (__builtin_mul_overflow(value.digits, 10LL, &value.digits) ||
+          __builtin_add_overflow(value.digits, static_cast<long long>(*c - '0'), &value.digits))
+        return false;
+      if (point && ++value.scale > maxScale)
+        return false;
+    } else {
+      return false;
+    }
+  }
+  if (negative)
+    value.digits = -value.digits;
+  return digit;
+}
+
+// The value an arithmetic constant expression of numeric literals has,
+// exact, with COBOL's precedence; false for anything else (a name, a
+// string, a division that leaves a rest within 18 decimal places, a result
+// past 18 digits).
+bool decimalValue(tTree expression, Decimal &value) {
   if (auto *integer = as_if<tree::integer>(expression)) {
-    value = integer->Value;
+    value = Decimal{integer->Value, 0};
     return true;
   }
+  if (auto *real = as_if<tree::real>(expression))
+    return real->Value != nullptr && literalValue(StGetCStr(real->Value), value);
   if (auto *parentheses = as_if<tree::parentheses>(expression))
-    return integerValue(parentheses->expression, value);
+    return decimalValue(parentheses->expression, value);
   auto *binary = as_if<tree::binary>(expression);
-  long left = 0, right = 0;
-  if (binary == nullptr || !integerValue(binary->lop, left) || !integerValue(binary->rop, right))
+  Decimal left, right;
+  if (binary == nullptr || !decimalValue(binary->lop, left) || !decimalValue(binary->rop, right))
     return false;
-  switch (binary->operator_ - cwPlus) {
-  case 0: value = left + right; return true;
-  case 1: value = left - right; return true;
-  case 2: value = left * right; return true;
-  case 3:
-    if (right == 0 || left % right != 0) return false;
-    value = left / right;
-    return true;
-  default: return false;
+  const int op = binary->operator_ - cwPlus;
+  if (op == 0 || op == 1) {
+    const int scale = std::max(left.scale, right.scale);
+    long long a = 0, b = 0;
+    if (!scaledUp(left.digits, scale - left.scale, a) ||
+        !scaledUp(right.digits, scale - right.scale, b))
+      return false;
+    value.scale = scale;
+    return !(op == 0 ? __builtin_add_overflow(a, b, &value.digits)
+                     : __builtin_sub_overflow(a, b, &value.digits));
   }
+  if (op == 2) {
+    value.scale = left.scale + right.scale;
+    if (__builtin_mul_overflow(left.digits, right.digits, &value.digits))
+      return false;
+    value = normalised(value);
+    return value.scale <= maxScale;
+  }
+  if (op != 3 || right.digits == 0)
+    return false;
+  // The fewest decimal places that make the quotient exact.
+  for (int places = 0; places <= maxScale; ++places) {
+    long long dividend = 0;
+    if (!scaledUp(left.digits, places, dividend))
+      return false;
+    if (dividend % right.digits != 0)
+      continue;
+    value.digits = dividend / right.digits;
+    value.scale = left.scale - right.scale + places;
+    if (value.scale < 0) {
+      if (!scaledUp(value.digits, -value.scale, value.digits))
+        return false;
+      value.scale = 0;
+    }
+    value = normalised(value);
+    return value.scale <= maxScale;
+  }
+  return false;
+}
+
+std::string decimalText(const Decimal &value) {
+  const std::string digits = std::to_string(value.digits < 0 ? -value.digits : value.digits);
+  const std::size_t scale = static_cast<std::size_t>(value.scale);
+  std::string text = value.digits < 0 ? "-" : "";
+  if (scale == 0)
+    return text.append(digits);
+  // At least one digit before the point.
+  const std::size_t before = digits.size() > scale ? digits.size() - scale : 0;
+  text.append(before == 0 ? "0" : digits.substr(0, before)).append(".");
+  text.append(scale > digits.size() ? scale - digits.size() : 0, '0');
+  return text.append(digits.substr(before));
 }
 
 // The literal terminal that stands for the value of a constant, or code 0
@@ -263,20 +369,22 @@ bool integerValue(tTree expression, long &value) {
 tToken constantToken(tTree expression) {
   tToken token;
   token.attribute.Word = token.attribute.Spelling = NoIdent;
-  long value = 0;
-  if (integerValue(expression, value)) {
-    const std::string text = std::to_string(value);
-    token.code = value >= 1 && value <= 49 ? tok::level_number
-                 : value >= 0              ? tok::unsigned_integer
-                                           : tok::minus_integer;
+  Decimal value;
+  if (decimalValue(expression, value)) {
+    value = normalised(value);
+    const std::string text = decimalText(value);
     token.attribute.Text = PutString(text.data(), text.size());
-    token.attribute.Value = value;
+    if (value.scale > 0) {
+      token.code = tok::real;
+      return token;
+    }
+    token.code = value.digits >= 1 && value.digits <= 49 ? tok::level_number
+                 : value.digits >= 0                     ? tok::unsigned_integer
+                                                         : tok::minus_integer;
+    token.attribute.Value = static_cast<long>(value.digits);
   } else if (auto *string = as_if<tree::string>(expression)) {
     token.code = tok::string;
     token.attribute.Text = string->Value;
-  } else if (auto *real = as_if<tree::real>(expression)) {
-    token.code = tok::real;
-    token.attribute.Text = real->Value;
   }
   return token;
 }
@@ -290,6 +398,63 @@ tTree constantEntry(tTree entry) {
   if (value.code != 0)
     state().lenientTokens.defineConstant(constant->name, value);
   return entry;
+}
+
+// A signed integer right after an operand of a constant expression is the
+// operator and an unsigned operand ("12.35-2"), as compilers read it.
+tTree signedOperand(const tSpan &span, tTree left, const tScanAttribute &integer) {
+  tScanAttribute magnitude = integer;
+  magnitude.Value = integer.Value < 0 ? -integer.Value : integer.Value;
+  const std::string digits = std::to_string(magnitude.Value);
+  magnitude.Text = PutString(digits.data(), digits.size());
+  const std::uint16_t op = integer.Value < 0 || (integer.Text != nullptr && StGetCStr(integer.Text)[0] == '-')
+                               ? cwPlus + 1
+                               : cwPlus;
+  return mbinary(span.first, span.last, left, op, integer.Position, integer.Position,
+                 integerNode(magnitude));
+}
+
+// LENGTH OF an item in a constant: its storage length, as an integer
+// literal; an item whose length cannot be known here leaves the constant
+// without a value, with a warning.
+tTree lengthOfItem(const tSpan &span, tTree reference) {
+  Eval(reference);
+  const tree::decl *entry = nullptr;
+  if (auto *name = as_if<tree::name>(reference))
+    entry = as_if<tree::decl>(name->decl);
+  else if (auto *qualified = as_if<tree::qualification>(reference))
+    entry = as_if<tree::decl>(qualified->decl);
+  long length = 0;
+  if (entry == nullptr || !ItemLength(*entry, length)) {
+    const tIdent name = entry != nullptr ? entry->name : NoIdent;
+    MessageI("LENGTH OF not computed, the constant has no value", xxWarning, span.first, xxIdent,
+             &name);
+    return noExpression();
+  }
+  return lengthNode(span, length);
+}
+
+tTree lengthOfLiteral(const tScanAttribute &literal) {
+  std::string content;
+  const char *text = literal.Text != nullptr ? StGetCStr(literal.Text) : "";
+  const std::size_t size = literal.Text != nullptr ? LengthSt(literal.Text) : 0;
+  // The characters between the delimiters, a doubled delimiter once.
+  long length = 0;
+  if (size >= 2 && (text[0] == '"' || text[0] == '\''))
+    for (std::size_t i = 1; i + 1 < size; ++i, ++length)
+      if (text[i] == text[0])
+        ++i;
+  return lengthNode({literal.Position, literal.Position}, length);
+}
+
+tTree lengthOfUsage(const tSpan &span, std::uint16_t usage) {
+  long length = 0;
+  if (!UsageLength(usage, length)) {
+    Message("LENGTH OF a usage sized by its picture not computed, the constant has no value",
+            xxWarning, span.first);
+    return noExpression();
+  }
+  return lengthNode(span, length);
 }
 
 // COBOL's rule: the object of REDEFINES is the preceding entry of the same
@@ -395,6 +560,34 @@ tTree occursClause(const tSpan &span, const tScanAttribute &first, const tScanAt
   return moccurs(NoTree, span.first, span.last, cwOccurs, occursBound(first), first.Position,
                  first.EndPosition, occursBound(*second), second->Position, second->EndPosition,
                  noExpression(), mnoa_de_scending(), mnoidentifier());
+}
+
+// A dialect clause of an entry, reported with the entry's name: the
+// converter reads the clause from the entry.
+tTree dialectClause(const tSpan &span, std::uint16_t keyword, const char *text) {
+  MessageI(text, xxWarning, span.first, xxIdent, &state().entryName);
+  return plainClause(span, keyword);
+}
+
+void externalName(const tScanAttribute &name) {
+  const std::string text = name.Text != nullptr ? StGetCStr(name.Text) : "";
+  MessageI("EXTERNAL AS name ignored", xxWarning, name.Position, xxString, text.c_str());
+}
+
+// OCCURS [n TO] UNBOUNDED: the upper bound is OccursUnbounded.
+tTree unboundedOccurs(const tSpan &span, const tScanAttribute *lower,
+                      const tScanAttribute &unbounded, tTree depending, tTree keys, tTree indexed) {
+  MessageI("OCCURS UNBOUNDED converted without a largest count", xxWarning, unbounded.Position,
+           xxIdent, &state().entryName);
+  auto *o = as<tree::occurs>(moccurs(
+      NoTree, span.first, span.last, cwOccurs, lower != nullptr ? occursBound(*lower) : -1,
+      lower != nullptr ? lower->Position : NoPosition,
+      lower != nullptr ? lower->EndPosition : NoPosition, OccursUnbounded, unbounded.Position,
+      unbounded.EndPosition, noExpression(), mnoa_de_scending(), mnoidentifier()));
+  o->depending = depending;
+  o->a_de_scending_l = ReverseTree(keys);
+  o->indexed = indexed;
+  return o;
 }
 
 // --- COPY --------------------------------------------------------------------
@@ -690,7 +883,7 @@ void yyerror(YYLTYPE *, const char *);
 %type <tree> clause_list clause picture_clause usage_clause sign_clause occurs_clause
 %type <tree> value_clause opt_depending data_ref literal value_literal figurative_constant
 %type <tree> condition_values condition_value condition_literal opt_false
-%type <tree> constant_expression constant_term constant_factor
+%type <tree> constant_expression constant_term constant_factor length_operand
 %type <tree> occurs_depending index_names opt_class_name copy_name
 %type <tree> name_list key_phrases key_phrase index_phrase copy_statement opt_thru
 %type <tree> opt_replacing replacing_pairs replacing_pair replacing_operand pseudo_words
@@ -767,16 +960,27 @@ data_division
       }
   ;
 
+/* REPLACE before the header is in force for the whole DATA DIVISION; COPY
+   and REPLACE after it (or after the FILE SECTION header) come before any
+   entry, a COPY bringing in sections or file descriptions. Their text is
+   carried out when they are reduced; they leave no node. */
 opt_data_header
+  : division_statements
+  /* The division begins at its header, REPLACE before it or not. */
+  | division_statements DATA DIVISION "." division_statements  { @$.first = @2.first; }
+  ;
+
+division_statements
   : %empty
-  | DATA DIVISION "."
+  | division_statements copy_statement
+  | division_statements replace_statement
   ;
 
 file_section
   : %empty
-  | FILE SECTION "." { Section() = dkFile; } file_descriptions
+  | FILE SECTION "." { Section() = dkFile; } division_statements file_descriptions
       {
-        state().sections.file = ReverseTree($5);
+        state().sections.file = ReverseTree($6);
         state().sections.fileSpan = @$;
       }
   | file_descriptions_ne
@@ -963,9 +1167,14 @@ entry_1_head
       {
         $$ = makeHead($1, static_cast<int>($1.Value) + $1.Increment, $2.Word != NoIdent ? &$2 : nullptr);
         state().entryLevel = $$.level;
+        state().entryName = $$.name;
       }
   | "77" entry_name
-      { $$ = makeHead($1, 77, $2.Word != NoIdent ? &$2 : nullptr); state().entryLevel = 77; }
+      {
+        $$ = makeHead($1, 77, $2.Word != NoIdent ? &$2 : nullptr);
+        state().entryLevel = 77;
+        state().entryName = $$.name;
+      }
   ;
 
 entry_name
@@ -1012,6 +1221,26 @@ clause
      ignored. */
   | FORMAT opt_is data_name
       { ErrorMessage(xxDateFormatIgnored, xxWarning, @1.first); $$ = NoTree; }
+  /* -lenient: GnuCOBOL's BASED and ANY LENGTH, kept for the description;
+     the external name of EXTERNAL AS and the SPECIAL-NAMES of an item are
+     read and dropped. */
+  | BASED
+      { $$ = dialectClause(@$, cwBased, "BASED item converted at its own size; it takes no storage where it is declared"); }
+  | ANY_LENGTH
+      { $$ = dialectClause(@$, cwAnyLength, "ANY LENGTH item converted at the length of its picture"); }
+  | EXTERNAL AS string
+      { externalName($3); $$ = plainClause(@$, cwExternal); }
+  | IS EXTERNAL AS string
+      { externalName($4); $$ = plainClause(@$, cwExternal); }
+  | SPECIAL_NAMES special_register                { $$ = NoTree; }
+  | IS SPECIAL_NAMES special_register             { $$ = NoTree; }
+  ;
+
+special_register
+  : CURSOR
+      { Message("SPECIAL-NAMES clause of an item ignored: CURSOR", xxWarning, @1.first); }
+  | CRT STATUS
+      { Message("SPECIAL-NAMES clause of an item ignored: CRT STATUS", xxWarning, @1.first); }
   ;
 
 opt_when : %empty | WHEN ;
@@ -1182,6 +1411,15 @@ occurs_clause
         o->a_de_scending_l = ReverseTree($7);
         o->indexed = $8;
       }
+  /* -lenient: a table without maximum (GnuCOBOL, COBOL 2014). */
+  | OCCURS occurs_integer TO UNBOUNDED opt_times occurs_depending key_phrases index_phrase
+      {
+        $$ = unboundedOccurs(@$, &$2, $4, $6, $7, $8);
+      }
+  | OCCURS UNBOUNDED opt_times occurs_depending key_phrases index_phrase
+      {
+        $$ = unboundedOccurs(@$, nullptr, $2, $4, $5, $6);
+      }
   ;
 
 occurs_depending
@@ -1308,17 +1546,24 @@ entry_78
    entry's head keeps its one default reduction: an entry broken right after
    its name is then still recovered as an entry. */
 entry_constant
-  : entry_1_head clause_list CONSTANT opt_as constant_expression "."
+  : entry_1_head clause_list CONSTANT constant_global opt_as constant_expression "."
       {
         const tEntryHead &h = $1;
         $$ = constantEntry(declareEntry(mformat_4(NoTree, 78, h.levelString, h.name, h.pos,
                                                   h.spelling, h.epos1, h.replaced, h.bpos,
-                                                  @6.last, $5),
+                                                  @7.last, $6),
                                         78));
       }
   ;
 
 opt_as : %empty | AS ;
+
+/* GLOBAL after CONSTANT, as GnuCOBOL writes it: ignored, as before it. */
+constant_global
+  : %empty
+  | GLOBAL     { ErrorMessage(xxGlobalIgnored, xxWarning, @1.first); }
+  | IS GLOBAL  { ErrorMessage(xxGlobalIgnored, xxWarning, @2.first); }
+  ;
 
 constant_expression
   : constant_term
@@ -1326,6 +1571,11 @@ constant_expression
       { $$ = mbinary(@$.first, @$.last, $1, cwPlus, $2.Position, $2.EndPosition, $3); }
   | constant_expression "-" constant_term
       { $$ = mbinary(@$.first, @$.last, $1, cwPlus + 1, $2.Position, $2.EndPosition, $3); }
+  /* "12.35-2": the scanner reads the sign with the number. */
+  | constant_expression plus_integer
+      { $$ = signedOperand(@$, $1, $2); }
+  | constant_expression minus_integer
+      { $$ = signedOperand(@$, $1, $2); }
   ;
 
 constant_term
@@ -1341,6 +1591,15 @@ constant_factor
   | figurative_constant
   | data_ref
   | "(" constant_expression ")"  { $$ = mparentheses(@$.first, @$.last, $2); }
+  /* -lenient: the storage length of an item, of a literal or of a usage. */
+  | LENGTH opt_of length_operand       { $$ = $3; }
+  | BYTE_LENGTH opt_of length_operand  { $$ = $3; }
+  ;
+
+length_operand
+  : data_ref     { $$ = lengthOfItem(@$, $1); }
+  | string       { $$ = lengthOfLiteral($1); }
+  | usage_word   { $$ = lengthOfUsage(@$, $1); }
   ;
 
 entry_88

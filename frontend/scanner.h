@@ -44,6 +44,12 @@ struct tScanAttribute {
 
 tScanAttribute &Attribute();
 
+// Numeric literals are read with "," as their decimal point, as in a
+// program whose SPECIAL-NAMES say DECIMAL-POINT IS COMMA: 1,5 is one real
+// literal (its text as written), while a comma before a blank still
+// separates. Off unless the front end sets it after BeginScanner.
+bool &DecimalPointComma();
+
 // Start states that other modules select.
 enum class tScanState {
   Normal,

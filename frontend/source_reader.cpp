@@ -247,6 +247,14 @@ void ReadDirectives(bool on, bool announce) {
   state().directiveReader.announce(announce);
 }
 
+const std::string *DirectiveConstant(const std::string &name) {
+  return state().directiveReader.constant(name);
+}
+
+bool DirectiveConstantsPending() { return state().directiveReader.constantsPending(); }
+
+void AdoptDirectiveConstants() { state().directiveReader.adoptConstants(); }
+
 void ReadProgram(int unit) {
   state().program = std::make_unique<ProgramFilter>(unit);
   state().programHandle = -1;

@@ -50,6 +50,17 @@ void NormaliseLine(std::string &line);
 // `announce` every honoured directive is also noted as a warning.
 void ReadDirectives(bool on, bool announce = false);
 
+// The literal, as written, that a directive of the run (>>DEFINE CONSTANT,
+// >>SET CONSTANT, $SET CONSTANT) made the constant `name` (upper case) stand
+// for so far; null for none.
+const std::string *DirectiveConstant(const std::string &name);
+
+// Directives of lines GetLine delivered defined constants that are not yet
+// in force; AdoptDirectiveConstants puts them in force. The scanner adopts
+// them once it has scanned the lines before.
+bool DirectiveConstantsPending();
+void AdoptDirectiveConstants();
+
 // The next file BeginSource opens is a program file: of its lines only those
 // of the DATA DIVISION of the program numbered `unit` (from 0, in the order
 // the programs begin) are delivered, the others come back empty. -1 delivers

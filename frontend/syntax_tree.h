@@ -206,5 +206,8 @@ tTree &TreeRoot();
 // usages that -lenient reads.
 #define WORD(code, id, text) inline constexpr std::uint16_t cw##id = code;
 #include "frontend/word_codes.def"
-inline constexpr int CobolWordCount = cwCompN + 1;
+inline constexpr int CobolWordCount = cwUnbounded + 1;
+
+// The upper bound of OCCURS ... UNBOUNDED (-lenient) in an occurs node.
+inline constexpr std::int32_t OccursUnbounded = -2;
 extern const char *const cobol_word[CobolWordCount];

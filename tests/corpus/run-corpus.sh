@@ -16,9 +16,10 @@
 # the one for whole programs: a file that GnuCOBOL accepts and that is a
 # whole program (or a program without PROCEDURE DIVISION) must convert unless
 # EXPECTED lists it. With VEX_CORPUS_MODE=lenient every file runs with
-# -lenient under the copybook rule. A row of EXPECTED that begins with a mode
-# ("program", "lenient") and a tab holds for that mode only; the other rows
-# for the copybook mode.
+# -lenient under the copybook rule, and with VEX_CORPUS_MODE=program-lenient
+# with -program -lenient under the rule for whole programs. A row of
+# EXPECTED that begins with a mode ("program", "lenient", "program-lenient")
+# and a tab holds for that mode only; the other rows for the copybook mode.
 set -uo pipefail
 
 if [ $# -lt 1 ] || [ $# -gt 2 ]; then
@@ -29,7 +30,7 @@ binary=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
 mode=${VEX_CORPUS_MODE:-copybook}
 case $mode in
-copybook | program | lenient) ;;
+copybook | program | lenient | program-lenient) ;;
 *)
   echo "unknown VEX_CORPUS_MODE: $mode" >&2
   exit 2
@@ -93,7 +94,7 @@ declare -A listed
 while IFS=$'\t' read -r path outcome reason; do
   case $path in '' | '#'*) continue ;; esac
   row_mode=copybook
-  if [ "$path" = program ] || [ "$path" = lenient ]; then
+  if [ "$path" = program ] || [ "$path" = lenient ] || [ "$path" = program-lenient ]; then
     row_mode=$path
     path=$outcome
     outcome=${reason%%$'\t'*}
@@ -141,8 +142,8 @@ while IFS=$'\t' read -r path _repo orig _commit _licence _lines notes fixed_ok f
   if [ "$fixed_ok" != yes ] && [ "$free_ok" = yes ]; then
     args+=(-f)
   fi
-  [ "$mode" = program ] && args+=(-program)
-  [ "$mode" = lenient ] && args+=(-lenient)
+  [ "$mode" = program ] || [ "$mode" = program-lenient ] && args+=(-program)
+  [ "$mode" = lenient ] || [ "$mode" = program-lenient ] && args+=(-lenient)
   (cd "$work" && TMPDIR="$work/tmp" timeout -s KILL "$limit" "$binary" "${args[@]}" \
     </dev/null >"$work/stdout" 2>"$work/stderr")
   status=$?
@@ -156,8 +157,10 @@ while IFS=$'\t' read -r path _repo orig _commit _licence _lines notes fixed_ok f
     is_program=yes
   if { [ "$fixed_ok" = yes ] || [ "$free_ok" = yes ]; } &&
     [[ $notes != *"procedure-code copybook"* ]]; then
-    if { [ "$mode" != program ] && [ "$is_program" = no ]; } ||
-      { [ "$mode" = program ] && [ "$is_program" = yes ]; }; then
+    whole_programs=no
+    [ "$mode" = program ] || [ "$mode" = program-lenient ] && whole_programs=yes
+    if { [ "$whole_programs" = no ] && [ "$is_program" = no ]; } ||
+      { [ "$whole_programs" = yes ] && [ "$is_program" = yes ]; }; then
       eligible=yes
     fi
   fi

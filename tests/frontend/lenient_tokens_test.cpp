@@ -174,4 +174,66 @@ TEST_F(LenientTokens, DialectWordsAreNamesWhereAnEntryIsNamed) {
                          "UNSIGNED:UNSIGNED", ".", "level_number:05", "name:SIGNED"}));
 }
 
+TEST_F(LenientTokens, GnuCobolClauseWordsAreTerminalsInsideAnEntryOnly) {
+  // 01 BASED BASED ANY LENGTH REDEFINES BASED OCCURS 1 TO UNBOUNDED
+  //    IS SPECIAL-NAMES CRT STATUS. BASED ANY X: the entry's name and a
+  // reference stay names, and so does every word outside an entry; ANY
+  // without LENGTH hands on what it read.
+  const Tokens out =
+      run({make(tok::level_number, 8, "01"), word(11, "BASED"), word(17, "BASED"), word(23, "ANY"),
+           word(27, "LENGTH"), word(34, "REDEFINES"), word(44, "BASED"), word(50, "OCCURS"),
+           make(tok::level_number, 57, "1"), word(59, "TO"), word(62, "UNBOUNDED"), word(12, "IS"),
+           word(15, "SPECIAL-NAMES"), word(29, "CRT"), word(33, "STATUS"), punct(tok::Period, 39),
+           word(8, "BASED"), word(14, "ANY"), word(18, "X")});
+  EXPECT_EQ(out, (Tokens{"level_number:01", "name:BASED", "BASED:BASED", "ANY LENGTH:ANY",
+                         "REDEFINES:REDEFINES", "name:BASED", "OCCURS:OCCURS", "level_number:1",
+                         "TO:TO", "UNBOUNDED:UNBOUNDED", "IS:IS", "SPECIAL-NAMES:SPECIAL-NAMES",
+                         "CRT:CRT", "STATUS:STATUS", ".", "name:BASED", "name:ANY", "name:X"}));
+}
+
+TEST_F(LenientTokens, ConstantsOfAConstantExpressionAreJoinedByAmpersand) {
+  filter.defineConstant(Id("CAT"), make(tok::string, 1, "'Cat '"));
+  filter.defineConstant(Id("DOG"), make(tok::string, 1, "'Dog '"));
+  // 01 YARD CONSTANT CAT & "& " & DOG. 01 ALLEY CONSTANT GLOBAL AS CAT.
+  // 01 EXT PIC X EXTERNAL AS "E".
+  const Tokens out = run({make(tok::level_number, 8, "01"),
+                          word(11, "YARD"),
+                          word(16, "CONSTANT"),
+                          word(25, "CAT"),
+                          punct(tok::Ampersand, 29),
+                          make(tok::string, 31, "\"& \""),
+                          punct(tok::Ampersand, 36),
+                          word(38, "DOG"),
+                          punct(tok::Period, 41),
+                          make(tok::level_number, 8, "01"),
+                          word(11, "ALLEY"),
+                          word(17, "CONSTANT"),
+                          word(26, "GLOBAL"),
+                          word(33, "AS"),
+                          word(36, "CAT"),
+                          punct(tok::Period, 39),
+                          make(tok::level_number, 8, "01"),
+                          word(11, "EXT"),
+                          word(15, "EXTERNAL"),
+                          word(24, "AS"),
+                          make(tok::string, 27, "\"E\""),
+                          punct(tok::Period, 30)});
+  EXPECT_EQ(out, (Tokens{"level_number:01", "name:YARD", "CONSTANT:CONSTANT", "string:'Cat & Dog '",
+                         ".", "level_number:01", "name:ALLEY", "CONSTANT:CONSTANT", "GLOBAL:GLOBAL",
+                         "AS:AS", "string:'Cat '", ".", "level_number:01", "name:EXT",
+                         "EXTERNAL:EXTERNAL", "AS:AS", "string:\"E\"", "."}));
+}
+
+TEST_F(LenientTokens, ByteLengthIsATerminalInAConstantOnly) {
+  // 01 X CONSTANT AS BYTE-LENGTH OF BYTE-LENGTH. 05 Y PIC X VALUE BYTE-LENGTH.
+  const Tokens out =
+      run({make(tok::level_number, 8, "01"), word(11, "X"), word(13, "CONSTANT"), word(22, "AS"),
+           word(25, "BYTE-LENGTH"), word(37, "OF"), word(40, "BYTE-LENGTH"), punct(tok::Period, 51),
+           make(tok::level_number, 8, "05"), word(11, "Y"), word(13, "VALUE"),
+           word(19, "BYTE-LENGTH"), punct(tok::Period, 30)});
+  EXPECT_EQ(out, (Tokens{"level_number:01", "name:X", "CONSTANT:CONSTANT", "AS:AS",
+                         "BYTE-LENGTH:BYTE-LENGTH", "OF:OF", "name:BYTE-LENGTH", ".",
+                         "level_number:05", "name:Y", "VALUE:VALUE", "name:BYTE-LENGTH", "."}));
+}
+
 } // namespace

@@ -206,6 +206,126 @@ TEST(ProgramFilter, FreeFormatHeadersAnywhereOnTheLine) {
   EXPECT_EQ(filter.units()[0].name, "freeprog");
 }
 
+TEST(ProgramFilter, ReportSectionIsSkippedLikeTheScreenSection) {
+  const std::vector<std::string> lines = {
+      "       DATA DIVISION.",                    // 1
+      "       WORKING-STORAGE SECTION.",          // 2
+      "       01  A PIC X.",                      // 3
+      "       REPORT SECTION.",                   // 4
+      "       RD  SALES PAGE LIMIT IS 66 LINES.", // 5
+      "       01  TYPE REPORT HEADING LINE 1.",   // 6
+      "       SCREEN SECTION.",                   // 7: no second warning of its own kind
+      "       01  S.",                            // 8
+      "       PROCEDURE DIVISION.",               // 9
+  };
+  ProgramFilter filter(0);
+  const Filtered result = runFilter(filter, lines);
+  EXPECT_EQ(result.kept, (Lines{1, 2, 3}));
+  ASSERT_EQ(result.notes.size(), 1u);
+  EXPECT_EQ(result.notes[0].line, 4u);
+  EXPECT_EQ(result.notes[0].text, "REPORT SECTION skipped");
+
+  // A data section after it is read again.
+  ProgramFilter resumed(0);
+  EXPECT_EQ(runFilter(resumed, {"       REPORT SECTION.", "       RD  R.",
+                                "       LINKAGE SECTION.", "       01  L PIC X."})
+                .kept,
+            (Lines{3, 4}));
+}
+
+TEST(ProgramFilter, DivisionHeadersSplitAfterTheirFirstWord) {
+  const std::vector<std::string> lines = {
+      "       IDENTIFICATION",    // 1
+      "           DIVISION.",     // 2
+      "       PROGRAM-ID",        // 3
+      "           .",             // 4
+      "           SPLIT.",        // 5
+      "       DATA",              // 6
+      "*      a comment between", // 7
+      "           DIVISION",      // 8
+      "           .",             // 9
+      "       WORKING-STORAGE",   // 10
+      "           SECTION.",      // 11
+      "       01  A PIC X.",      // 12
+      "       PROCEDURE",         // 13
+      "           DIVISION.",     // 14
+      "           MOVE 1 TO A.",  // 15
+  };
+  ProgramFilter filter(0);
+  // The split DATA DIVISION header is left out with its period, as the
+  // header may be; the comment inside it belongs to the heading.
+  EXPECT_EQ(runFilter(filter, lines).kept, (Lines{10, 11, 12}));
+  ASSERT_EQ(filter.units().size(), 1u);
+  EXPECT_EQ(filter.units()[0].name, "SPLIT");
+
+  // A data section header split in the ENVIRONMENT DIVISION begins the data.
+  ProgramFilter noHeader(0);
+  EXPECT_EQ(runFilter(noHeader, {"       ENVIRONMENT DIVISION.", "       LINKAGE",
+                                 "           SECTION.", "       01  L PIC X."})
+                .kept,
+            (Lines{2, 3, 4}));
+}
+
+TEST(ProgramFilter, ReplaceOutsideTheDataDivisionIsKeptForTheProgramsAfterIt) {
+  const std::vector<std::string> lines = {
+      "       REPLACE ==A.== BY ==B.==",      // 1: the period in pseudo-text ends nothing
+      "               ==:N:== BY ==10==.",    // 2
+      "       IDENTIFICATION DIVISION.",      // 3
+      "       PROGRAM-ID. ONE.",              // 4
+      "       DATA DIVISION.",                // 5
+      "       01  X PIC X(:N:).",             // 6
+      "       PROCEDURE DIVISION.",           // 7
+      "           REPLACE ==:M:== BY ==2==.", // 8: in force for the next program
+      "       END PROGRAM ONE.",              // 9
+      "       REPLACE OFF.",                  // 10
+      "       IDENTIFICATION DIVISION.",      // 11
+      "       PROGRAM-ID. TWO.",              // 12
+      "       REMARKS. THIS PROGRAM",         // 13
+      "           REPLACE THE OLD ONE.",      // 14: a comment entry's text
+      "       DATA DIVISION.",                // 15
+      "       01  Y PIC X.",                  // 16
+  };
+  ProgramFilter first(0);
+  EXPECT_EQ(runFilter(first, lines).kept, (Lines{1, 2, 5, 6}));
+  // A REPLACE before the first program is no program of its own.
+  ASSERT_EQ(first.units().size(), 2u);
+  EXPECT_EQ(first.units()[0].name, "ONE");
+  EXPECT_EQ(first.units()[0].line, 3u);
+  ProgramFilter second(1);
+  EXPECT_EQ(runFilter(second, lines).kept, (Lines{1, 2, 8, 10, 15, 16}));
+}
+
+TEST(ProgramFilter, DecimalPointCommaComesFromTheProgramsSpecialNames) {
+  const std::vector<std::string> lines = {
+      "       IDENTIFICATION DIVISION.",                // 1
+      "       PROGRAM-ID. OUTER.",                      // 2
+      "       ENVIRONMENT DIVISION.",                   // 3
+      "       CONFIGURATION SECTION.",                  // 4
+      "       SPECIAL-NAMES.",                          // 5
+      "           CURSOR IS WS-CURSOR",                 // 6
+      "           CRT STATUS IS WS-CRT",                // 7
+      "           DECIMAL-POINT",                       // 8
+      "               IS COMMA.",                       // 9
+      "       DATA DIVISION.",                          // 10
+      "       PROCEDURE DIVISION.",                     // 11
+      "       IDENTIFICATION DIVISION.",                // 12: nested, in OUTER's scope
+      "       PROGRAM-ID. INNER.",                      // 13
+      "       END PROGRAM INNER.",                      // 14
+      "       END PROGRAM OUTER.",                      // 15
+      "       IDENTIFICATION DIVISION.",                // 16: a program of its own
+      "       PROGRAM-ID. NEXT-ONE.",                   // 17
+      "       ENVIRONMENT DIVISION.",                   // 18
+      "       CONFIGURATION SECTION.",                  // 19
+      "       SPECIAL-NAMES. DECIMAL-POINT IS PERIOD.", // 20: no such clause
+  };
+  ProgramFilter filter(-1);
+  runFilter(filter, lines);
+  ASSERT_EQ(filter.units().size(), 3u);
+  EXPECT_TRUE(filter.units()[0].decimalPointComma);
+  EXPECT_TRUE(filter.units()[1].decimalPointComma);
+  EXPECT_FALSE(filter.units()[2].decimalPointComma);
+}
+
 // Runs `lines` through `directives`; returns the numbers of the lines that
 // are delivered, with the format each was read in ('F' fixed, 'R' free).
 struct Directed {
@@ -316,6 +436,60 @@ TEST(SourceDirectives, WhatCannotBeReadIsSkippedWithAWarning) {
   EXPECT_EQ(result.notes[1].text, "directive >>TURN skipped");
   EXPECT_EQ(result.notes[1].column, 8u);
   EXPECT_EQ(result.notes[2].text, "directive >>END-IF without >>IF skipped");
+}
+
+TEST(SourceDirectives, DollarLinesInAnyColumn) {
+  SourceDirectives directives;
+  const Directed result = runDirectives(directives, {
+                                                        "000001 $SET SOURCEFORMAT \"FREE\"", // 1
+                                                        "   $DISPLAY compiling",             // 2
+                                                        "01 A PIC X.",                       // 3
+                                                        "$SET SOURCEFORMAT(FIXED)",          // 4
+                                                        "           $SET NO-AREA-CHECK",     // 5
+                                                        "       01 B PIC X VALUE '$SET'.",   // 6
+                                                    });
+  EXPECT_EQ(result.delivered, (Lines{3, 6}));
+  EXPECT_EQ(result.formats, "RF");
+  ASSERT_EQ(result.notes.size(), 2u);
+  EXPECT_EQ(result.notes[0].text, "directive $DISPLAY skipped");
+  EXPECT_EQ(result.notes[0].column, 4u);
+  EXPECT_EQ(result.notes[1].text, "directive $SET skipped");
+  EXPECT_EQ(result.notes[1].column, 12u);
+}
+
+TEST(SourceDirectives, ConstantsCountOnceAdoptedAndKeepTheirFirstValue) {
+  SourceDirectives directives;
+  const Directed result = runDirectives(directives, {
+                                                        ">>DEFINE CONSTANT WIDTH AS 12",       // 1
+                                                        ">>SET CONSTANT TITLE \"A, B. C\"",    // 2
+                                                        "      $SET CONSTANT PET 'Rex' ANS85", // 3
+                                                        ">>DEFINE CONSTANT WIDTH 20", // 4: kept 12
+                                                        ">>DEFINE CONSTANT PET 'Tom' OVERRIDE", // 5
+                                                        ">>DEFINE NAME AS 'x'", // 6: no constant
+                                                        ">>DEFINE FROM-CMD AS PARAMETER", // 7
+                                                        ">>IF FROM-CMD IS DEFINED",       // 8
+                                                        "A",                              // 9
+                                                        ">>END-IF",                       // 10
+                                                    });
+  EXPECT_EQ(result.delivered, (Lines{}));
+  // Nothing counts before the scanner adopts what was read.
+  EXPECT_EQ(directives.constant("WIDTH"), nullptr);
+  EXPECT_TRUE(directives.constantsPending());
+  directives.adoptConstants();
+  EXPECT_FALSE(directives.constantsPending());
+  ASSERT_NE(directives.constant("WIDTH"), nullptr);
+  EXPECT_EQ(*directives.constant("WIDTH"), "12");
+  ASSERT_NE(directives.constant("TITLE"), nullptr);
+  EXPECT_EQ(*directives.constant("TITLE"), "\"A, B. C\"");
+  ASSERT_NE(directives.constant("PET"), nullptr);
+  EXPECT_EQ(*directives.constant("PET"), "'Tom'");
+  EXPECT_EQ(directives.constant("NAME"), nullptr);
+  ASSERT_EQ(result.notes.size(), 1u);
+  EXPECT_EQ(result.notes[0].text, "directive >>DEFINE of a defined constant skipped: WIDTH");
+
+  const Directed off = runDirectives(directives, {">>DEFINE CONSTANT TITLE OFF"});
+  directives.adoptConstants();
+  EXPECT_EQ(directives.constant("TITLE"), nullptr);
 }
 
 } // namespace

@@ -223,3 +223,30 @@ TEST_F(ScannerSession, ScanModeTakenAfterPicReadsAPictureWhereItIsSet) {
   EXPECT_EQ(next(), "2,14 (");
   EXPECT_EQ(next(), "2,15 level_number 3 =3");
 }
+
+// DECIMAL-POINT IS COMMA: a comma between digits is the decimal point of one
+// literal; before a blank it still separates, and a second one ends the
+// literal. Off (as every new scan begins), the comma separates as it always
+// did.
+TEST_F(ScannerSession, DecimalPointCommaJoinsTheDigitsAroundIt) {
+  const char *source = "       88 A VALUES 1,5 -2,25 3, 4 1,2,3.\n";
+  open(source);
+  DecimalPointComma() = true;
+  std::vector<std::string> comma;
+  for (int i = 0; i < 10; ++i)
+    comma.push_back(next());
+  EXPECT_EQ(comma[3], "1,20-22 real 1,5");
+  EXPECT_EQ(comma[4], "1,24-28 real -2,25");
+  EXPECT_EQ(comma[5], "1,30 level_number 3 =3");
+  EXPECT_EQ(comma[6], "1,33 level_number 4 =4");
+  EXPECT_EQ(comma[7], "1,35-37 real 1,2");
+  EXPECT_EQ(comma[8], "1,39 level_number 3 =3");
+  ResetScanner();
+
+  open(source);
+  std::vector<std::string> plain;
+  for (int i = 0; i < 6; ++i)
+    plain.push_back(next());
+  EXPECT_EQ(plain[3], "1,20 unsigned_integer 1 =1");
+  EXPECT_EQ(plain[4], "1,22 level_number 5 =5");
+}
