@@ -127,6 +127,10 @@ inline std::string binaryTooLong(long long digits) {
   return "\n\tError: Binary item of " + std::to_string(digits) +
          " digits; binary items hold 18 digits at most.";
 }
+// -lenient: OCCURS ... UNBOUNDED has no largest count, so nothing after the
+// table has an offset; only the layout refuses it (the document has maxOccurs).
+inline constexpr const char *occursUnboundedLayout =
+    "\n\tError: OCCURS UNBOUNDED has no largest count; the record cannot be laid out.";
 // A redefinition below level 01 longer than the storage it redefines.
 inline std::string redefinesLarger(long long bytes, const std::string &original,
                                    long long originalBytes) {

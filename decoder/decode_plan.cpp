@@ -51,6 +51,7 @@ FieldKind kindOf(const ModelItem &item, const DecodeOptions &options) {
   case Usage::programPointer:
   case Usage::compX:
   case Usage::compN:
+  case Usage::comp0:
     return FieldKind::binary;
   default:
     if (isDialectBinary(item.usage))

@@ -117,6 +117,7 @@ struct EntryClauses {
   std::int64_t minCount = 1;
   std::int64_t maxCount = 1;
   bool occursTooLarge = false;
+  bool occursUnbounded = false;
   const tree::decl *dependingOn = nullptr;
   std::string dependingOnName;
   bool synchronized = false;
@@ -146,6 +147,7 @@ void readClause(Tree_Node *clause, EntryClauses &entry) {
     entry.hasOccurs = true;
     // The front end caps bounds past 32 bits at INT32_MAX, which is past the limit too.
     entry.occursTooLarge = occurs.to > vexCblLargestSize || occurs.from > vexCblLargestSize;
+    entry.occursUnbounded = occurs.to == OccursUnbounded;
     if (occurs.depending == nullptr || is<tree::noexpression>(occurs.depending)) {
       entry.minCount = entry.maxCount = occurs.to;
       entry.dependingOn = nullptr;
@@ -295,8 +297,10 @@ public:
   }
 
   // The record names of a program file (-program), for the program now walked.
-  void programNames(std::size_t programs, const std::string &program) {
+  void programNames(std::size_t programs, const std::string &program, bool decimalPointComma) {
     programNames_.begin(programs, program);
+    // A program's own DECIMAL-POINT IS COMMA reads its pictures as -c does.
+    comma_ = options_.commaDecimalPoint || decimalPointComma;
   }
 
   // Resolves what could only be resolved once every item is placed.
@@ -392,6 +396,8 @@ private:
       if (entry.hasOccurs) {
         if (entry.occursTooLarge)
           report_.error(vexCblMsg::occursTooLarge(vexCblLargestSize));
+        if (entry.occursUnbounded)
+          report_.error(vexCblMsg::occursUnboundedLayout);
         out.occurs = Occurs{entry.minCount, entry.maxCount, -1, entry.dependingOnName};
         if (entry.dependingOn != nullptr)
           counters_.emplace_back(index, entry.dependingOn);
@@ -465,7 +471,7 @@ private:
     const int sign = entry.sign != 0 ? entry.sign : grp.sign;
     Usage usage = code == 0 ? Usage::display : usageOf(code);
     if (entry.hasPicture)
-      out.picture = parsePicture(entry.picture, options_.commaDecimalPoint);
+      out.picture = parsePicture(entry.picture, comma_);
     const ParsedPicture *picture = out.picture ? &*out.picture : nullptr;
     // GnuCOBOL stores a signed COMP-6 as COMP-3.
     if (options_.lenient && usage == Usage::comp6 && picture != nullptr &&
@@ -530,6 +536,7 @@ private:
     case Usage::comp:
     case Usage::comp4:
     case Usage::comp5:
+    case Usage::comp0:
     case Usage::comp3:
     case Usage::packedDecimal:
     case Usage::compX:
@@ -678,6 +685,7 @@ private:
   }
 
   const VexCblConfig &options_;
+  bool comma_ = options_.commaDecimalPoint;
   VexCvtReport report_;
   VexProgramRecordNames programNames_;
   RecordModel model_;
@@ -705,7 +713,7 @@ RecordModel buildProgramRecordModel(const std::vector<VexProgramPart> &parts,
   try {
     for (const VexProgramPart &part : parts) {
       RunState::Scope scope(*part.run);
-      walk.programNames(parts.size(), part.name);
+      walk.programNames(parts.size(), part.name, part.decimalPointComma);
       walk.records(part.entries);
     }
   } catch (const VexCvtError &) {

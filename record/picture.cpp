@@ -22,7 +22,7 @@ struct SymbolSpelling {
   int width; // character positions of one occurrence
 };
 
-constexpr std::array<SymbolSpelling, 21> spellings = {{
+constexpr std::array<SymbolSpelling, 22> spellings = {{
     {"CR", PictureSymbol::credit, 2},      {"DB", PictureSymbol::debit, 2},
     {"9", PictureSymbol::nine, 1},         {"A", PictureSymbol::letter, 1},
     {"X", PictureSymbol::character, 1},    {"G", PictureSymbol::dbcs, 1},
@@ -33,7 +33,7 @@ constexpr std::array<SymbolSpelling, 21> spellings = {{
     {"-", PictureSymbol::minus, 1},        {"$", PictureSymbol::currency, 1},
     {".", PictureSymbol::period, 1},       {",", PictureSymbol::comma, 1},
     {"/", PictureSymbol::slash, 1},        {"0", PictureSymbol::zeroInsert, 1},
-    {"B", PictureSymbol::space, 1},
+    {"B", PictureSymbol::space, 1},        {"1", PictureSymbol::boolean, 1},
 }};
 
 int widthOf(PictureSymbol symbol) {
@@ -109,7 +109,7 @@ Category categoryOf(const Presence &p) {
     return Category::national;
   if (p.has(S::dbcs))
     return Category::dbcs;
-  if (p.hasAny({S::letter, S::character})) {
+  if (p.hasAny({S::letter, S::character, S::boolean})) {
     if (p.hasAny({S::space, S::zeroInsert, S::slash}))
       return Category::alphanumericEdited;
     return p.has(S::letter) && !p.hasAny({S::character, S::nine}) ? Category::alphabetic

@@ -49,6 +49,7 @@ enum class PictureSymbol : std::uint8_t {
   slash,        // /
   zeroInsert,   // 0
   space,        // B
+  boolean,      // 1: a boolean position, read under -lenient as one character
   other,        // any other character: no position, no meaning
 };
 

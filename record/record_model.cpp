@@ -53,7 +53,7 @@ constexpr std::array<UsageText, 47> usageTexts{{
     {Usage::compX, "COMP-X"},
     {Usage::compN, "COMP-N"},
     {Usage::comp6, "COMP-6"},
-    {Usage::comp0, ""},
+    {Usage::comp0, "COMP-0"},
     {Usage::comp7, ""},
     {Usage::comp8, ""},
     {Usage::comp11, ""},

@@ -80,6 +80,10 @@ ItemStorage storageOf(Usage usage, const ParsedPicture *picture, bool separateSi
     const std::int64_t length = binaryLength(size);
     return {length, std::min<std::int64_t>(length, 4), pictured};
   }
+  // -lenient: COMP-0 is a binary halfword whatever its digits, as the
+  // dialects that have it store it.
+  case Usage::comp0:
+    return {2, 2, true};
   case Usage::comp1:
     return {4, 4, true};
   case Usage::comp2:
