@@ -72,7 +72,7 @@ struct ErrorsState {
   std::string FoundString;
 };
 
-RunSlot<ErrorsState> state;
+constexpr RunSlot<ErrorsState> state{RunSlotId::messages};
 
 void WriteShortened(FILE *out, const char *text) {
   std::string::size_type length = std::strlen(text);

@@ -34,7 +34,7 @@ struct CopyState {
   // levels[i] belongs to level i + 1.
   std::vector<Level> levels;
 };
-RunSlot<CopyState> state;
+constexpr RunSlot<CopyState> state{RunSlotId::copyInclusion};
 
 tTree currentStatement() {
   return state().levels.empty() ? NoTree : state().levels.back().statement;

@@ -44,7 +44,7 @@ struct SourceState {
         std::fclose(stream);
   }
 };
-RunSlot<SourceState> state;
+constexpr RunSlot<SourceState> state{RunSlotId::sourceReader};
 
 void enterStandardStreams() {
   if (state().streams.empty()) {

@@ -52,7 +52,7 @@ struct SearchState {
   std::string Found;
 };
 
-RunSlot<SearchState> R;
+constexpr RunSlot<SearchState> R{RunSlotId::copybookSearch};
 
 int CompareNames(const char *a, const char *b) {
   return R().CaseSensitive ? std::strcmp(a, b) : strcasecmp(a, b);
