@@ -14,6 +14,7 @@ copybooks on different threads share nothing.
 
 from __future__ import annotations
 
+import inspect
 import json
 import os
 import re
@@ -204,7 +205,7 @@ class Copybook:
     threads at once.
     """
 
-    def __init__(self, native: "_vexfcbl.NativeCopybook"):
+    def __init__(self, native: _vexfcbl.NativeCopybook):
         self._native = native
         self.messages: List[Message] = _messages(native.messages)
 
@@ -239,7 +240,7 @@ class Copybook:
         return f"Copybook({self.name!r})"
 
 
-def parse(copybook: "str | bytes", **options: Any) -> Copybook:
+def parse(copybook: str | bytes, **options: Any) -> Copybook:
     """Parses a copybook held in memory (str as UTF-8, or bytes).
 
     Raises CopybookError when the copybook has errors, with every message
@@ -252,7 +253,7 @@ def parse(copybook: "str | bytes", **options: Any) -> Copybook:
     return Copybook(native)
 
 
-def parse_file(path: "str | os.PathLike[str]", **options: Any) -> Copybook:
+def parse_file(path: str | os.PathLike[str], **options: Any) -> Copybook:
     """Parses the copybook in the file `path`, named by it in messages
     unless name= says otherwise. Takes the keyword arguments of parse()."""
     with open(path, "rb") as f:
@@ -267,7 +268,9 @@ def _keyword_doc(keywords: Sequence[tuple]) -> str:
     )
 
 
-parse.__doc__ = (parse.__doc__ or "") + _keyword_doc(_vexfcbl.parse_keywords())
-Copybook.document.__doc__ = (Copybook.document.__doc__ or "") + _keyword_doc(
+# The keyword arguments are listed from the native tables, so an option added
+# there is documented here too.
+parse.__doc__ = inspect.cleandoc(parse.__doc__ or "") + _keyword_doc(_vexfcbl.parse_keywords())
+Copybook.document.__doc__ = inspect.cleandoc(Copybook.document.__doc__ or "") + _keyword_doc(
     _vexfcbl.document_keywords()
 )

@@ -160,6 +160,7 @@ def table_rows(table):
     return rows
 
 
+@pytest.mark.filterwarnings("ignore::vexfcbl.CopybookWarning")
 @pytest.mark.parametrize("case,table", list(text_layout_cases()), ids=lambda c: getattr(c, "name", ""))
 def test_layout_equals_the_layout_table(case, table):
     _, parse, _, _, _ = read_args(case)
