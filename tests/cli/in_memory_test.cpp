@@ -11,17 +11,11 @@
 
 #include "cli/driver.h"
 #include "converter/conversion_run.h"
+#include "tests/cli/file_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readFile(const fs::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::vector<std::string> lines(const fs::path &path) {
   std::vector<std::string> result;

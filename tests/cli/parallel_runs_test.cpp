@@ -10,17 +10,11 @@
 #include "converter/conversion_run.h"
 #include "layout/layout_output.h"
 #include "record/model_builder.h"
+#include "tests/cli/file_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readFile(const fs::path &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // One input and what the pipeline makes of it.
 struct Input {
