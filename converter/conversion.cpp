@@ -16,6 +16,7 @@ const char *absentWhenEmpty(const std::string &text) {
 VexCblConversion::VexCblConversion(const VexCblConfig &given, VexTrace traceTo)
     : options(given), trace(std::move(traceTo)),
       repository(absentWhenEmpty(options.outputFileName), absentWhenEmpty(options.namespaceName),
-                 definitions) {
+                 definitions, options.document) {
   report.out = options.messages;
+  report.values = options.messageValues;
 }

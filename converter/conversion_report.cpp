@@ -15,7 +15,38 @@ void VexCvtReport::msg(const char *text, bool withContext) {
   std::fputs(text, out);
 }
 
-void VexCvtReport::message(const std::string &text) { msg((text + "\n").c_str(), true); }
+void VexCvtReport::message(const std::string &text) {
+  msg((text + "\n").c_str(), true);
+  if (!silent && values != nullptr)
+    keep(text, true);
+}
+
+void VexCvtReport::keep(const std::string &text, bool withContext) {
+  SourceMessage value;
+  if (withContext && !contexts_.empty())
+    value = contexts_.back()->place_;
+  // Texts are laid out for the terminal ("\n\tWarning: ... \n\tStandalone
+  // ..."): one line of single spaces, the class word taken off the front.
+  std::string flat;
+  for (char c : text) {
+    const bool blank = c == ' ' || c == '\n' || c == '\t';
+    if (blank && (flat.empty() || flat.back() == ' '))
+      continue;
+    flat += blank ? ' ' : c;
+  }
+  while (!flat.empty() && flat.back() == ' ')
+    flat.pop_back();
+  for (const char *word : {"Error", "Warning", "Info"}) {
+    const std::string prefix = std::string(word) + ": ";
+    if (flat.compare(0, prefix.size(), prefix) == 0) {
+      value.messageClass = word;
+      flat.erase(0, prefix.size());
+      break;
+    }
+  }
+  value.text = std::move(flat);
+  values->push_back(std::move(value));
+}
 
 void VexCvtReport::error(const std::string &text) {
   message(text);
@@ -41,10 +72,14 @@ VexCblReportContext::VexCblReportContext(VexCvtReport &report, const char *itemN
     userText_ += '"';
     userText_ += base;
     userText_ += place;
+    place_.file = file;
+    place_.line = pos->Line;
+    place_.column = pos->Column;
   }
   if (itemName != nullptr) {
     userText_ += " (";
     userText_ += itemName;
     userText_ += ") ";
+    place_.item = itemName;
   }
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "diagnostics/position.h"
+#include "diagnostics/source_message.h"
 
 // Conversion report: the one channel for the converter's user-visible
 // messages. A message is prefixed with the text of the innermost live report
@@ -34,15 +35,22 @@ public:
   bool silent = false;
   // Where the messages go (the conversion's VexCblConfig::messages); null: nowhere.
   std::FILE *out = stderr;
+  // Where the messages are also kept as values (VexCblConfig::messageValues);
+  // null: not kept. A silent report keeps none either.
+  std::vector<SourceMessage> *values = nullptr;
 
 private:
   friend class VexCvtRepContext;
+  // Keeps `text` (a message as composed for printing) as a value.
+  void keep(const std::string &text, bool withContext);
   std::vector<const VexCvtRepContext *> contexts_;
 };
 
 // A scoped report context: registered with its report for exactly its
 // lifetime, so contexts must nest like the stack frames that hold them.
 class VexCvtRepContext {
+  friend class VexCvtReport;
+
 public:
   explicit VexCvtRepContext(VexCvtReport &report);
   virtual ~VexCvtRepContext();
@@ -52,6 +60,8 @@ public:
 
 protected:
   std::string userText_;
+  // The item the context names, for messages kept as values.
+  SourceMessage place_;
 
 private:
   VexCvtReport &report_;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -36,32 +37,45 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
 
 namespace {
 
-// The front end's runs of the input: one for a copybook; for a program file
-// one per program, each program's DATA DIVISION parsed on its own so that
-// the names of one program never meet those of another.
-// A comma decimal point (-c, or the program's own SPECIAL-NAMES) applies to
-// numeric literals only where the reading is a compiler's: under -program
-// and -lenient, never in the default reading of a copybook.
-std::vector<FrontEndResult> parseInput(const std::string &fileName, const FrontEndOptions &frontEnd,
-                                       bool commaOption, std::vector<ProgramUnit> &units) {
-  std::vector<FrontEndResult> parsed;
+// The front end's runs of the input, from the file `fileName` or, with
+// `text`, from memory. A comma decimal point (-c, or the program's own
+// SPECIAL-NAMES) applies to numeric literals only where the reading is a
+// compiler's: under -program and -lenient, never in the default reading of a
+// copybook.
+ParsedInput parseInput(const std::string &fileName, const std::string_view *text,
+                       const FrontEndOptions &frontEnd, bool commaOption) {
+  ParsedInput input;
+  input.program = frontEnd.program;
+  const auto parse = [&](const FrontEndOptions &options) {
+    return text != nullptr ? ParseCopybookText({fileName, *text}, options)
+                           : ParseCopybook(fileName, options);
+  };
   if (!frontEnd.program) {
     FrontEndOptions copybookOptions = frontEnd;
     copybookOptions.decimalPointComma = frontEnd.lenient && commaOption;
-    parsed.push_back(ParseCopybook(fileName, copybookOptions));
-    units.push_back({"", 1});
-    return parsed;
+    input.parts.push_back(parse(copybookOptions));
+    input.units.push_back({"", 1});
+    return input;
   }
-  units = OutlineProgram(fileName, frontEnd);
-  parsed.reserve(units.size());
-  for (std::size_t unit = 0; unit < units.size(); ++unit) {
+  input.units = text != nullptr ? OutlineProgram(SourceText{fileName, *text}, frontEnd)
+                                : OutlineProgram(fileName, frontEnd);
+  input.parts.reserve(input.units.size());
+  for (std::size_t unit = 0; unit < input.units.size(); ++unit) {
     FrontEndOptions programOptions = frontEnd;
     programOptions.programUnit = static_cast<int>(unit);
     programOptions.startingLine = unit == 0;
-    programOptions.decimalPointComma = commaOption || units[unit].decimalPointComma;
-    parsed.push_back(ParseCopybook(fileName, programOptions));
+    programOptions.decimalPointComma = commaOption || input.units[unit].decimalPointComma;
+    input.parts.push_back(parse(programOptions));
+    if (input.parts.back().fatal())
+      break;
   }
-  return parsed;
+  return input;
+}
+
+VexCvtStatus convertParts(bool program, const std::vector<VexProgramPart> &parts,
+                          const VexCblConfig &options, VexDocumentOutcome *outcome) {
+  return program ? vexCblConvertProgram(parts, options, outcome)
+                 : vexCblConvert(parts.front().entries, options, outcome);
 }
 
 } // namespace
@@ -74,14 +88,9 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
     say(vexCblMsg::outputIsInput(output), options.messages);
     return VexCvtStatus::failed;
   }
-  std::vector<ProgramUnit> units;
-  std::vector<FrontEndResult> parsed =
-      parseInput(fileName, frontEnd, options.commaDecimalPoint, units);
-  RunState::Scope scope(parsed.front().run());
-  int errors = 0;
-  for (const FrontEndResult &part : parsed)
-    errors += part.errorCount();
-  if (errors != 0) {
+  ParsedInput input = parseInput(fileName, nullptr, frontEnd, options.commaDecimalPoint);
+  RunState::Scope scope(input.parts.front().run());
+  if (input.errorCount() != 0) {
     say(vexCblMsg::sourceErrors, options.messages);
     if (outcome != nullptr)
       outcome->end = VexDocumentEnd::sourceErrors;
@@ -89,22 +98,56 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
   }
   // Copybooks are known only now; the document is written at the end of the
   // conversion, so this is still before anything is written.
-  for (FrontEndResult &part : parsed)
+  for (FrontEndResult &part : input.parts)
     for (const std::string &copybook : part.filesRead())
       if (sameFile(output, copybook)) {
         say(vexCblMsg::outputIsCopybook(output, copybook), options.messages);
         return VexCvtStatus::failed;
       }
-  std::vector<VexProgramPart> parts;
-  for (std::size_t i = 0; i < parsed.size(); ++i)
-    parts.push_back(
-        {&parsed[i].run(), parsed[i].entries(), units[i].name, units[i].decimalPointComma});
+  const std::vector<VexProgramPart> parts = input.programParts();
   VexCvtStatus status = VexCvtStatus::failed;
   ReportingOutOfMemory([&] {
-    status = frontEnd.program ? vexCblConvertProgram(parts, options, outcome)
-                              : vexCblConvert(parts.front().entries, options, outcome);
+    status = convertParts(frontEnd.program, parts, options, outcome);
     if (status == VexCvtStatus::completed && after)
       status = after(parts);
   });
+  return status;
+}
+
+int ParsedInput::errorCount() const {
+  int errors = 0;
+  for (const FrontEndResult &part : parts)
+    errors += part.errorCount();
+  return errors;
+}
+
+bool ParsedInput::fatal() const { return !parts.empty() && parts.back().fatal(); }
+
+std::vector<SourceMessage> ParsedInput::messages() const {
+  std::vector<SourceMessage> all;
+  for (const FrontEndResult &part : parts)
+    all.insert(all.end(), part.messages().begin(), part.messages().end());
+  return all;
+}
+
+std::vector<VexProgramPart> ParsedInput::programParts() {
+  std::vector<VexProgramPart> programParts;
+  for (std::size_t i = 0; i < parts.size(); ++i)
+    programParts.push_back(
+        {&parts[i].run(), parts[i].entries(), units[i].name, units[i].decimalPointComma});
+  return programParts;
+}
+
+ParsedInput parseInputText(const SourceText &source, const FrontEndOptions &frontEnd,
+                           bool commaOption) {
+  return parseInput(source.name, &source.text, frontEnd, commaOption);
+}
+
+VexCvtStatus convertInput(ParsedInput &input, const VexCblConfig &options,
+                          VexDocumentOutcome *outcome) {
+  RunState::Scope scope(input.parts.front().run());
+  VexCvtStatus status = VexCvtStatus::failed;
+  ReportingOutOfMemory(
+      [&] { status = convertParts(input.program, input.programParts(), options, outcome); });
   return status;
 }

@@ -34,3 +34,33 @@ using VexAfterConversion = std::function<VexCvtStatus(const std::vector<VexProgr
 VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEnd,
                      const VexCblConfig &options, const VexAfterConversion &after,
                      VexDocumentOutcome *outcome = nullptr);
+
+// The front end's runs of one input: one for a copybook; for a program file
+// one per program, each program's DATA DIVISION parsed on its own so that
+// the names of one program never meet those of another.
+struct ParsedInput {
+  std::vector<FrontEndResult> parts;
+  // The programs of a program file; one without a name for a copybook.
+  std::vector<ProgramUnit> units;
+  bool program = false;
+
+  // Error messages of every part (a Fatal end counts as one).
+  int errorCount() const;
+  // A part ended on a Fatal message; the parts after it were not parsed.
+  bool fatal() const;
+  // The messages of every part as values, in the order printed.
+  std::vector<SourceMessage> messages() const;
+  // The parts as vexCblConvertProgram and the record model take them.
+  std::vector<VexProgramPart> programParts();
+};
+
+// Parses a copybook (or, with frontEnd.program, a program file) held in
+// memory as process parses a file, with the same reading of a comma decimal
+// point (`commaOption`: -c). Never ends with FatalError: see fatal().
+ParsedInput parseInputText(const SourceText &source, const FrontEndOptions &frontEnd,
+                           bool commaOption);
+
+// Converts input parsed without errors under `options` into its document
+// (options.document keeps it in memory), as process does after the parse.
+VexCvtStatus convertInput(ParsedInput &input, const VexCblConfig &options,
+                          VexDocumentOutcome *outcome = nullptr);

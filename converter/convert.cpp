@@ -49,6 +49,8 @@ VexCvtStatus runConversion(const VexCblConfig &options, VexDocumentOutcome *outc
     if (options.messages != nullptr)
       std::fprintf(options.messages, "%s%s\n", vexCblMsg::errorPrefix,
                    error.getErrorMessage().c_str());
+    if (options.messageValues != nullptr)
+      options.messageValues->push_back({"Error", "", 0, 0, "", error.getErrorMessage()});
     return VexCvtStatus::failed;
   }
   VEX_TRACE(conv.trace) << "conversion completed";

@@ -42,12 +42,13 @@ std::vector<std::string> splitNamespace(const std::string &text) {
 class VexCvtRepositoryImpl {
 public:
   VexCvtRepositoryImpl(const char *outputFile, const char *namespaceName,
-                       const VexDataDefDomain &definitions)
+                       const VexDataDefDomain &definitions, std::string *document)
       : namespaceName(optionalText(namespaceName)), outputFile(optionalText(outputFile)),
-        definitions(definitions) {}
+        document(document), definitions(definitions) {}
 
   std::optional<std::string> namespaceName;
   std::optional<std::string> outputFile;
+  std::string *document;
   const VexDataDefDomain &definitions;
   std::size_t added = 0;
   // The names of the definitions written, end to end, for the Info lines
@@ -71,13 +72,15 @@ public:
 };
 
 VexCvtRepository::VexCvtRepository(const char *outputFile, const char *namespaceName,
-                                   const VexDataDefDomain &definitions)
-    : impl_(std::make_unique<VexCvtRepositoryImpl>(outputFile, namespaceName, definitions)) {}
+                                   const VexDataDefDomain &definitions, std::string *document)
+    : impl_(std::make_unique<VexCvtRepositoryImpl>(outputFile, namespaceName, definitions,
+                                                   document)) {}
 
 VexCvtRepository::~VexCvtRepository() = default;
 
 void VexCvtRepositoryImpl::open() {
-  file = std::make_unique<VexDocumentFile>(outputFile.value_or(""));
+  file = document != nullptr ? std::make_unique<VexDocumentFile>(document)
+                             : std::make_unique<VexDocumentFile>(outputFile.value_or(""));
   writer.declaration();
   writer.startElement(vexRootElementName(), {{"xmlns:rdf", vexRdfNamespace()}});
   if (namespaceName)
@@ -152,7 +155,9 @@ void VexCvtRepositoryImpl::finish(VexTrace &trace) {
     return;
   }
   VEX_TRACE(trace) << "export: document written to "
-                   << (outputFile ? "'" + *outputFile + "'" : std::string("the standard output"));
+                   << (document != nullptr ? std::string("memory")
+                       : outputFile        ? "'" + *outputFile + "'"
+                                           : std::string("the standard output"));
   outcome.end = VexDocumentEnd::written;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // VexCvtRepository: writes one conversion's definitions into its document as they come, exports it.
 #include <memory>
+#include <string>
 
 #include "converter/convert.h"
 #include "model/definition_model.h"
@@ -23,8 +24,10 @@ public:
   // the dotted namespace `namespaceName` (null: none); a reference to a
   // registered definition is written with its name in `definitions`, which
   // must outlive the repository. Both texts are copied.
+  // With `document`, the document is put there when exported instead of
+  // into a file.
   VexCvtRepository(const char *outputFile, const char *namespaceName,
-                   const VexDataDefDomain &definitions);
+                   const VexDataDefDomain &definitions, std::string *document = nullptr);
   // Drops the document unless it has been exported.
   ~VexCvtRepository();
   VexCvtRepository(const VexCvtRepository &) = delete;

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <string>
+#include <string_view>
 
 #include "decoder/run_signals.h"
 
@@ -16,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string prefix = "vexfcbl-decode: ";
+constexpr std::string_view prefix = "vexfcbl-decode: ";
 
 std::string reason(int error) { return std::strerror(error); }
 
@@ -68,8 +70,7 @@ bool readHead(int fd, std::size_t count, std::string &head) {
 
 } // namespace
 
-std::vector<RunInput> checkDataFiles(const std::vector<std::string> &names,
-                                     std::size_t headBytes) {
+std::vector<RunInput> checkDataFiles(const std::vector<std::string> &names, std::size_t headBytes) {
   std::vector<RunInput> inputs;
   std::string refused;
   for (const std::string &name : names) {
@@ -92,7 +93,7 @@ std::vector<RunInput> checkDataFiles(const std::vector<std::string> &names,
         ::close(fd);
     }
     if (error != 0) {
-      refused += prefix + "cannot read " + name + ": " + reason(error) + "\n";
+      refused += std::string(prefix) + "cannot read " + name + ": " + reason(error) + "\n";
       continue;
     }
     inputs.push_back(std::move(input));
@@ -173,7 +174,7 @@ DecodeOutput::DecodeOutput(const std::string &path, const std::vector<RunInput> 
   if (::stat(path.c_str(), &status) == 0) {
     for (const RunInput &input : inputs)
       if (sameFile(status, input))
-        throw RunFileError{prefix + "-o " + path + " is " + input.role +
+        throw RunFileError{std::string(prefix) + "-o " + path + " is " + input.role +
                            (input.name.empty() ? "" : " " + input.name) +
                            ": an input is never overwritten\n"};
     if (S_ISDIR(status.st_mode))
@@ -226,9 +227,9 @@ DecodeOutput::DecodeOutput(const std::string &path, const std::vector<RunInput> 
         const int error = errno;
         struct stat link {};
         const bool linked = ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
-        throw RunFileError{prefix + "cannot write " + path + ": cannot create a file in " +
-                           (linked ? spool.folder : folderOf(path)) + ": " + reason(error) +
-                           "\n"};
+        throw RunFileError{std::string(prefix) + "cannot write " + path +
+                           ": cannot create a file in " + (linked ? spool.folder : folderOf(path)) +
+                           ": " + reason(error) + "\n"};
       }
       std::string name = (fs::path(spool.folder) / ".vexfcbl-decode-XXXXXX").string();
       spool.fd = ::mkostemp(name.data(), O_CLOEXEC);
@@ -254,8 +255,8 @@ DecodeOutput::~DecodeOutput() {
 }
 
 std::string DecodeOutput::writeError(int error) const {
-  return prefix + "cannot write " + (path_.empty() ? std::string("the standard output") : path_) +
-         ": " + reason(error) + "\n";
+  return std::string(prefix) + "cannot write " +
+         (path_.empty() ? std::string("the standard output") : path_) + ": " + reason(error) + "\n";
 }
 
 void DecodeOutput::fail(int error) const { throw RunFileError{writeError(error)}; }
@@ -304,9 +305,10 @@ void DecodeOutput::commit() {
       fail(errno);
     // An existing one is replaced by a rename, which needs a name first.
     for (unsigned attempt = 0; spool.name.empty(); ++attempt) {
-      std::string name = (fs::path(spool.folder) / (".vexfcbl-decode-" + std::to_string(::getpid()) +
-                                                    "-" + std::to_string(attempt)))
-                             .string();
+      std::string name =
+          (fs::path(spool.folder) /
+           (".vexfcbl-decode-" + std::to_string(::getpid()) + "-" + std::to_string(attempt)))
+              .string();
       if (stop_ != nullptr)
         stop_->removeOnStop(name);
       if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)

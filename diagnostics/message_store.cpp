@@ -70,77 +70,78 @@ struct ErrorsState {
   FILE *FatalOut = stderr;
   unsigned long PrevLine = 0;
   std::string FoundString;
+  // The messages as values, in the order printed (MessagesWritten).
+  std::vector<SourceMessage> Written;
 };
 
-RunSlot<ErrorsState> state;
+constexpr RunSlot<ErrorsState> state{RunSlotId::messages};
 
-void WriteShortened(FILE *out, const char *text) {
+void AppendShortened(std::string &out, const char *text) {
   std::string::size_type length = std::strlen(text);
   std::string::size_type end = std::min(length, StringInfoCut);
   // A long list is cut after the word that crosses the limit.
   while (end < length && text[end] != ' ')
     ++end;
-  std::fwrite(text, 1, end, out);
+  out.append(text, end);
   if (end < length)
-    std::fputs(" ...", out);
+    out += " ...";
 }
 
-void WriteIdent(FILE *out, tIdent ident) {
+void AppendIdent(std::string &out, tIdent ident) {
   unsigned long length = std::min<unsigned long>(LengthIdent(ident), MaxStoredText);
-  std::fwrite(GetCStr(ident), 1, length, out);
+  out.append(GetCStr(ident), length);
 }
 
-void WriteInfo(FILE *out, int infoKind, const void *info) {
+void AppendInfo(std::string &out, int infoKind, const void *info) {
   if (info == nullptr && infoKind != xxString &&
       (infoKind == xxUnsignedLong || infoKind == xxCharacter || infoKind == xxIdent ||
        infoKind == xxPosition))
     return;
   switch (infoKind) {
   case xxUnsignedLong:
-    std::fprintf(out, "%lu", *static_cast<const unsigned long *>(info));
+    out += std::to_string(*static_cast<const unsigned long *>(info));
     break;
   case xxCharacter:
-    std::fputc(*static_cast<const char *>(info), out);
+    out += *static_cast<const char *>(info);
     break;
   case xxString:
-    WriteShortened(out, info == nullptr ? "" : static_cast<const char *>(info));
+    AppendShortened(out, info == nullptr ? "" : static_cast<const char *>(info));
     break;
   case xxIdent:
-    WriteIdent(out, *static_cast<const tIdent *>(info));
+    AppendIdent(out, *static_cast<const tIdent *>(info));
     break;
   case xxPosition:
-    WritePosition(out, *static_cast<const tPosition *>(info));
+    out += PositionText(*static_cast<const tPosition *>(info));
     break;
   default:
-    std::fprintf(out, "info class: %d", infoKind);
+    out += "info class: " + std::to_string(infoKind);
     break;
   }
 }
 
-void WriteText(FILE *out, bool isCoded, unsigned long code) {
+void AppendText(std::string &out, bool isCoded, unsigned long code) {
   if (!isCoded) {
-    std::fputs(GetCStr(static_cast<tIdent>(code)), out);
+    out += GetCStr(static_cast<tIdent>(code));
     return;
   }
   for (const CodeText &entry : CodeTexts) {
     if (static_cast<unsigned long>(entry.Code) == code) {
-      std::fputs(entry.Text, out);
+      out += entry.Text;
       return;
     }
   }
-  std::fprintf(out, "error code: %ld", static_cast<long>(code));
+  out += "error code: " + std::to_string(static_cast<long>(code));
 }
 
-void WriteClass(FILE *out, int messageClass) {
-  for (const ClassWord &entry : ClassWords) {
-    if (entry.Class == messageClass) {
-      std::fputs(entry.Word, out);
-      return;
-    }
-  }
-  std::fprintf(out, "Error class: %d ", messageClass);
+std::string ClassText(int messageClass) {
+  for (const ClassWord &entry : ClassWords)
+    if (entry.Class == messageClass)
+      return entry.Word;
+  return "Error class: " + std::to_string(messageClass) + " ";
 }
 
+// Composes a message as one printed line and as a value; prints the line
+// when the run prints messages (a null stream composes only).
 void WriteMessage(bool isCoded, unsigned long code, int messageClass, tPosition position,
                   int infoKind, const void *info) {
   ErrorsState &s = state();
@@ -184,19 +185,31 @@ void WriteMessage(bool isCoded, unsigned long code, int messageClass, tPosition 
     s.PrevLine = position.Line;
   }
 
-  FILE *out = s.Out;
+  SourceMessage value;
+  std::string line;
   if (position.Line != 0) {
-    WritePosition(out, position);
-    std::fputs(": ", out);
+    line = PositionText(position);
+    line += ": ";
+    const char *file = GetCStr(position.File);
+    value.file = file != nullptr ? file : "";
+    value.line = position.Line;
+    value.column = position.Column;
   }
-  WriteClass(out, messageClass);
-  WriteText(out, isCoded, code);
+  const std::string classText = ClassText(messageClass);
+  line += classText;
+  value.messageClass = classText.substr(0, classText.find_last_not_of(' ') + 1);
+  AppendText(value.text, isCoded, code);
   if (infoKind != xxNone) {
-    std::fputs(": ", out);
-    WriteInfo(out, infoKind, info);
+    value.text += ": ";
+    AppendInfo(value.text, infoKind, info);
   }
-  std::fputc('\n', out);
-  std::fflush(out);
+  line += value.text;
+  line += '\n';
+  if (s.Out != nullptr) {
+    std::fwrite(line.data(), 1, line.size(), s.Out);
+    std::fflush(s.Out);
+  }
+  s.Written.push_back(std::move(value));
 
   if (fatal)
     throw FatalError();
@@ -297,6 +310,7 @@ void BeginErrors() {
   ErrorsState &s = state();
   std::fill(std::begin(s.nErrors), std::end(s.nErrors), 0);
   s.Stored.clear();
+  s.Written.clear();
   s.PrevLine = 0;
 }
 
@@ -353,12 +367,15 @@ void WriteMessages(FILE *stream) {
                    });
   // Each printing of the store starts afresh, so a second call prints the same lines.
   s.PrevLine = 0;
+  s.Written.clear();
   OutRestorer restorer{s};
   s.Out = stream;
   for (const StoredMessage &message : s.Stored)
     WriteMessage(message.IsCoded, message.Code, message.Class, message.Position, message.InfoKind,
                  StoredInfoAddress(message));
 }
+
+const std::vector<SourceMessage> &MessagesWritten() { return state().Written; }
 
 int GetCount(int messageClass) {
   return messageClass >= 0 && messageClass < NoOfClasses ? state().nErrors[messageClass] : 0;

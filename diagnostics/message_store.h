@@ -2,9 +2,11 @@
 // Message store: classes, codes, coded and text messages, store mode, counts, Errors_Exit.
 #include <cstdio>
 #include <new>
+#include <vector>
 
 #include "diagnostics/fatal_error.h"
 #include "diagnostics/position.h"
+#include "diagnostics/source_message.h"
 
 // Message classes and message codes: constants xx<name> from the catalogue.
 #define MESSAGE_CLASS(name, number, word) constexpr int xx##name = number;
@@ -38,7 +40,8 @@ void MessageI(const char *text, int messageClass, tPosition position, int infoKi
 // lowercase hex digits (kind 9).
 void MessageChar(const char *text, int messageClass, tPosition position, char character);
 // Where a fatal message prints the messages collected before it throws
-// FatalError: the standard error stream unless the run chooses another.
+// FatalError: the standard error stream unless the run chooses another;
+// null prints nothing (the messages are still kept as values).
 void FatalMessageStream(FILE *stream);
 // true: collect messages (and empty the store); false: print each at once.
 void StoreMessages(bool on);
@@ -46,9 +49,14 @@ void StoreMessages(bool on);
 // and data are dropped, so callers may skip composing them.
 bool MessageTextsDropped();
 // Sorts the stored messages by position (equal positions in the order
-// reported) and prints them to stream; the store is kept, so a second call
-// prints them again. Afterwards messages go to the standard error stream.
+// reported) and prints them to stream (null: nowhere); the store is kept, so
+// a second call prints them again. Afterwards messages go to the standard
+// error stream.
 void WriteMessages(FILE *stream);
+// The messages the last WriteMessages printed, and those printed one by one
+// since, as values in the order printed; a syntax error is its one
+// found/expected line, as printed.
+const std::vector<SourceMessage> &MessagesWritten();
 // Messages of that class reported since BeginErrors, printed or not.
 int GetCount(int messageClass);
 

@@ -12,7 +12,15 @@ int Compare(const tPosition &a, const tPosition &b) {
 }
 
 void WritePosition(FILE *stream, const tPosition &position) {
-  std::fprintf(stream, "\"%s\":%4lu,%3hu", GetCStr(position.File),
-               static_cast<unsigned long>(position.Line),
-               static_cast<unsigned short>(position.Column));
+  const std::string text = PositionText(position);
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+std::string PositionText(const tPosition &position) {
+  char place[48];
+  std::snprintf(place, sizeof place, "\":%4lu,%3hu", static_cast<unsigned long>(position.Line),
+                static_cast<unsigned short>(position.Column));
+  // As printf shows a missing file name.
+  const char *file = GetCStr(position.File);
+  return '"' + std::string(file != nullptr ? file : "(null)") + place;
 }

@@ -2,6 +2,7 @@
 // tPosition: file identifier, line and column of a source position; compare and print.
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "support/identifier_table.h"
 
@@ -18,3 +19,5 @@ inline constexpr tPosition NoPosition{0, 0, NoIdent};
 int Compare(const tPosition &a, const tPosition &b);
 // Prints "file":line,column as "%s":%4lu,%3hu.
 void WritePosition(FILE *stream, const tPosition &position);
+// The same text as a string.
+std::string PositionText(const tPosition &position);

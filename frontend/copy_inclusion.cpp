@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,10 @@ struct Level {
 struct CopyState {
   // levels[i] belongs to level i + 1.
   std::vector<Level> levels;
+  // Copybooks the caller holds in memory, looked up before the directories.
+  CopybookLookup lookup;
 };
-RunSlot<CopyState> state;
+constexpr RunSlot<CopyState> state{RunSlotId::copyInclusion};
 
 tTree currentStatement() {
   return state().levels.empty() ? NoTree : state().levels.back().statement;
@@ -97,10 +100,11 @@ tIdent shownName(tIdent name) {
   return MakeIdent(shown.data(), shown.size());
 }
 
-// Includes a copybook. When `name` is not empty, looks it up with
-// rFindFile. Not found: reports "cannot
+// Includes a copybook. When `name` is not empty, looks it up among the
+// copybooks held in memory, then with rFindFile. Not found: reports "cannot
 // access include file" (Error, with the name) at `position`, runs CopyRepair
-// and returns 0. Found: opens it with BeginFile, pushes its path, records the
+// and returns 0. Found: opens it (BeginFileText or BeginFile), pushes its
+// name or path, records the
 // path in `statement` (an s_copy or s_inclure node, or NoTree for an include
 // line) and, when `statement` is a COPY with replacing pairs, starts the
 // replacement of the copybook's text; returns 1. `library` is recorded by the
@@ -113,7 +117,10 @@ int Copy(tIdent name, tPosition position, tIdent library, tTree statement) {
   // No file name holds a NUL byte; cut there, the name would be another
   // file's. Reported with the byte shown as values show it.
   const bool holdsNul = std::memchr(GetCStr(name), '\0', LengthIdent(name)) != nullptr;
-  const char *found = holdsNul ? nullptr : rFindFile(GetCStr(name));
+  std::optional<CopybookText> held;
+  if (!holdsNul && state().lookup)
+    held = state().lookup(std::string(GetCStr(name), LengthIdent(name)));
+  const char *found = held ? held->name.c_str() : holdsNul ? nullptr : rFindFile(GetCStr(name));
   if (found == nullptr) {
     tIdent shown = holdsNul ? shownName(name) : name;
     MessageI("cannot access include file", xxError, position, xxIdent, &shown);
@@ -127,7 +134,10 @@ int Copy(tIdent name, tPosition position, tIdent library, tTree statement) {
   }
   copy_repair() = 0;
   const std::string path = found;
-  BeginFile(path.c_str());
+  if (held)
+    BeginFileText(path.c_str(), held->text);
+  else
+    BeginFile(path.c_str());
   const tIdent file = MakeIdent(path.c_str());
   const int stackLevel = CopyLevel();
   push(file);
@@ -164,6 +174,8 @@ void pop() {
 }
 
 } // namespace
+
+void SetCopybookLookup(CopybookLookup lookup) { state().lookup = std::move(lookup); }
 
 void init_copy_pars() {
   state().levels.clear();

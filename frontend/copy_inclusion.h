@@ -5,6 +5,7 @@
 
 #include "diagnostics/position.h"
 #include "frontend/syntax_tree.h"
+#include "support/copybook_search.h"
 #include "support/identifier_table.h"
 
 // Levels of the copy-file name stack: 0 is the state before the main file,
@@ -16,6 +17,10 @@ inline constexpr int MaxCopyLevels = 32;
 // in GetToken_Hook and ScanMessage_Hook, `pop` in CloseSource_Hook, include lines in Include_Hook).
 // Call before the main file is pushed.
 void init_copy_pars();
+
+// Copybooks the caller holds in memory: COPY asks `lookup` first and searches
+// the directories only for a name it does not know. Empty: directories only.
+void SetCopybookLookup(CopybookLookup lookup);
 
 // Enters a copy-file level for the file just opened with BeginFile (whose
 // file stack keeps the including file's name, include prefix and level

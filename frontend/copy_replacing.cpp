@@ -143,7 +143,7 @@ struct ReplaceState {
   bool pending = false;
   WindowToken pendingToken{};
 };
-RunSlot<ReplaceState> state;
+constexpr RunSlot<ReplaceState> state{RunSlotId::copyReplacing};
 
 // ---- operands -------------------------------------------------------------
 

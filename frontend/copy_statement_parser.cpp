@@ -29,7 +29,7 @@ struct ParsState {
   // and the file they opened.
   std::vector<std::pair<tPosition, tIdent>> carriedOut;
 };
-RunSlot<ParsState> ps;
+constexpr RunSlot<ParsState> ps{RunSlotId::copyStatementParser};
 
 void next() {
   ps().last = ps().a.Position;

@@ -76,7 +76,7 @@ struct DeftabState {
   int searchCount = 0;
   std::array<tDeclName, MaxCdNames> cdNames{};
 };
-RunSlot<DeftabState> state;
+constexpr RunSlot<DeftabState> state{RunSlotId::declarationTable};
 
 tree::decl *NextDecl(const tree::decl *d) { return static_cast<tree::decl *>(d->next); }
 tree::decl *FirstField(const tree::decl *d) { return static_cast<tree::decl *>(d->fields); }

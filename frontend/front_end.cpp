@@ -2,6 +2,7 @@
 // order that numbers the identifiers, the parse, resolution and messages.
 #include "frontend/front_end.h"
 
+#include "diagnostics/fatal_error.h"
 #include "diagnostics/message_store.h"
 #include "frontend/copy_inclusion.h"
 #include "frontend/declaration_table.h"
@@ -37,7 +38,8 @@ void BeginCopybookSearch(const FrontEndOptions &options) {
     rAddDir(directory.c_str(), 0, true);
   for (const std::string &extension : options.copyExtensions)
     rAddExtension(extension.c_str());
-  rAddDir("./", 0, true);
+  if (options.currentDirectory)
+    rAddDir("./", 0, true);
   rAddExtension(".cpy");
   rAddExtension("");
   rReadAllDirs();
@@ -75,11 +77,28 @@ FrontEndResult ParseCopybook(const std::string &path, const FrontEndOptions &opt
   RunState::Scope scope(result.run());
   // Memory exhaustion anywhere in the parse is reported as the fatal message
   // it always was, while the run that counts the bytes is still active.
-  ReportingOutOfMemory([&] { result.parse(path, options); });
+  ReportingOutOfMemory([&] { result.parse(path, nullptr, options); });
   return result;
 }
 
-void FrontEndResult::parse(const std::string &path, const FrontEndOptions &options) {
+FrontEndResult ParseCopybookText(const SourceText &source, const FrontEndOptions &options,
+                                 RunState *lent) {
+  FrontEndResult result(lent);
+  RunState::Scope scope(result.run());
+  try {
+    ReportingOutOfMemory([&] { result.parse(source.name, &source.text, options); });
+  } catch (const FatalError &) {
+    result.fatal_ = true;
+    result.root_ = result.entries_ = nullptr;
+    result.errors_ = GetCount(xxError) + GetCount(xxFatal);
+    result.filesRead_ = SourcesOpened();
+    result.messages_ = MessagesWritten();
+  }
+  return result;
+}
+
+void FrontEndResult::parse(const std::string &path, const std::string_view *text,
+                           const FrontEndOptions &options) {
   free_format() = options.freeFormat;
   MaxColumn() = options.freeFormat ? 256 : 72;
   NameCheckMsg() = options.nameCheck;
@@ -91,10 +110,11 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
   // Messages are collected and written sorted once the source has been read
   // and resolved.
   StoreMessages(true);
-  FatalMessageStream(options.messages != nullptr ? options.messages : stderr);
+  FatalMessageStream(options.messages);
   init_keywords("");
   BeginDeftab();
   init_copy_pars();
+  SetCopybookLookup(options.copybooks);
 
   if (options.messages != nullptr && options.startingLine)
     std::fputs("Starting Cobol parsing ...\n", options.messages);
@@ -110,7 +130,10 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
   {
     ParseGuard guard(options);
     const tIdent file = MakeIdent(path.c_str());
-    BeginFile(path.c_str());
+    if (text != nullptr)
+      BeginFileText(path.c_str(), *text);
+    else
+      BeginFile(path.c_str());
     BeginScanner();
     DecimalPointComma() = options.decimalPointComma;
     push(file);
@@ -120,8 +143,8 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
 
   as<tree::data_division>(TreeRoot())->deftab = deftab_decls();
   Eval(TreeRoot());
-  if (options.messages != nullptr)
-    WriteMessages(options.messages);
+  WriteMessages(options.messages);
+  messages_ = MessagesWritten();
 
   root_ = TreeRoot();
   // Normally the root declaration (level 0) heads the list, followed by the
@@ -138,14 +161,18 @@ void FrontEndResult::parse(const std::string &path, const FrontEndOptions &optio
   errors_ = GetCount(xxError);
 }
 
-std::vector<ProgramUnit> OutlineProgram(const std::string &path, const FrontEndOptions &options) {
+namespace {
+
+std::vector<ProgramUnit> outline(const std::string &path, const std::string_view *text,
+                                 const FrontEndOptions &options) {
   RunState run;
   RunState::Scope scope(run);
   free_format() = options.freeFormat;
   MaxColumn() = options.freeFormat ? 256 : 72;
   ReadDirectives(true);
   ReadProgram(-1);
-  const int handle = BeginSource(path.c_str());
+  const int handle =
+      text != nullptr ? BeginSourceText(path.c_str(), *text) : BeginSource(path.c_str());
   if (handle > 2) {
     std::vector<char> line(SourceBufferSize);
     while (GetLine(handle, line.data()) > 0) {
@@ -156,6 +183,16 @@ std::vector<ProgramUnit> OutlineProgram(const std::string &path, const FrontEndO
   if (units.empty())
     units.push_back({"", 1});
   return units;
+}
+
+} // namespace
+
+std::vector<ProgramUnit> OutlineProgram(const std::string &path, const FrontEndOptions &options) {
+  return outline(path, nullptr, options);
+}
+
+std::vector<ProgramUnit> OutlineProgram(const SourceText &source, const FrontEndOptions &options) {
+  return outline(source.name, &source.text, options);
 }
 
 int ScanCopybook(const std::string &path, const FrontEndOptions &options,

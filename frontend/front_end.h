@@ -5,10 +5,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "diagnostics/source_message.h"
 #include "frontend/program_text.h"
 #include "frontend/syntax_tree.h"
+#include "support/copybook_search.h"
 #include "support/run_state.h"
 
 // How the copybook is read and where COPY looks for copybooks.
@@ -18,6 +21,12 @@ struct FrontEndOptions {
   bool freeFormat = false;
   // Directories COPY searches, in this order, before the current directory.
   std::vector<std::string> copyDirectories;
+  // COPY searches the current directory after copyDirectories. A library
+  // caller that names its folders turns it off.
+  bool currentDirectory = true;
+  // Copybooks held in memory, which COPY asks before any directory
+  // (CopybookTable makes one from names and texts); empty: none.
+  CopybookLookup copybooks;
   // Copybook extensions with their leading "." ("" for the bare name), in the
   // order given; later ones are tried first, after the bare name and ".cpy".
   std::vector<std::string> copyExtensions;
@@ -51,10 +60,19 @@ struct FrontEndOptions {
   bool decimalPointComma = false;
 };
 
+// A copybook or program the caller holds in memory: the name positions and
+// messages give it, and its text (read as a file of that content would be).
+struct SourceText {
+  std::string name;
+  std::string_view text;
+};
+
 // The programs of the program file `path`, in the order they begin, read
 // with `options`' format; one program without a name when the file has no
 // program header (or cannot be read: the parse then reports it).
 std::vector<ProgramUnit> OutlineProgram(const std::string &path, const FrontEndOptions &options);
+// The same for a program file held in memory.
+std::vector<ProgramUnit> OutlineProgram(const SourceText &source, const FrontEndOptions &options);
 
 // What one front-end run leaves: the state of the run (identifiers, strings,
 // tree, declarations, messages), which the converter reads with the run made
@@ -78,22 +96,33 @@ public:
   // Syntax errors the parser reported.
   int syntaxErrors() const { return syntaxErrors_; }
   // The files the parse read, as they were opened: the copybook first, then
-  // every copybook COPY brought in, in the order they were opened.
+  // every copybook COPY brought in, in the order they were opened (for
+  // copybooks held in memory, their names).
   const std::vector<std::string> &filesRead() const { return filesRead_; }
+  // The messages of the parse as values, in the order printed.
+  const std::vector<SourceMessage> &messages() const { return messages_; }
+  // The parse ended on a Fatal message (only ParseCopybookText returns such
+  // a result): the tree is incomplete, root() and entries() are null.
+  bool fatal() const { return fatal_; }
 
 private:
   friend FrontEndResult ParseCopybook(const std::string &path, const FrontEndOptions &options,
                                       RunState *lent);
+  friend FrontEndResult ParseCopybookText(const SourceText &source, const FrontEndOptions &options,
+                                          RunState *lent);
   explicit FrontEndResult(RunState *lent);
-  // The parse itself, with the result's run active.
-  void parse(const std::string &path, const FrontEndOptions &options);
+  // The parse itself, with the result's run active; `text` null reads the
+  // file `name`.
+  void parse(const std::string &name, const std::string_view *text, const FrontEndOptions &options);
   std::unique_ptr<RunState> owned_;
   RunState *run_;
   int syntaxErrors_ = 0;
   tTree root_ = nullptr;
   tTree entries_ = nullptr;
   int errors_ = 0;
+  bool fatal_ = false;
   std::vector<std::string> filesRead_;
+  std::vector<SourceMessage> messages_;
 };
 
 // Reads `path` and every copybook it copies, parses and declares the entries,
@@ -106,8 +135,17 @@ private:
 FrontEndResult ParseCopybook(const std::string &path, const FrontEndOptions &options,
                              RunState *lent = nullptr);
 
+// ParseCopybook for a copybook (or, with options.program, a program file)
+// held in memory; COPY asks options.copybooks, then searches the
+// directories. Messages go to options.messages as ParseCopybook writes them
+// (null: nowhere) and are kept as values in the result. A Fatal message ends
+// the parse but not the call: the result says fatal() and holds the messages.
+FrontEndResult ParseCopybookText(const SourceText &source, const FrontEndOptions &options,
+                                 RunState *lent = nullptr);
+
 // Starts the copybook search of the active run as ParseCopybook does: the
-// option's directories in their order, then the current directory; in each,
+// option's directories in their order, then the current directory (unless
+// options.currentDirectory is off); in each,
 // the bare name, ".cpy", then the option's extensions from the last given to
 // the first.
 void BeginCopybookSearch(const FrontEndOptions &options);

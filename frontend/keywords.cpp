@@ -18,7 +18,7 @@ struct KeywordState {
   std::uint32_t dialect = DefaultDialects;
   std::int32_t max_keyword = 0;
 };
-RunSlot<KeywordState> state;
+constexpr RunSlot<KeywordState> state{RunSlotId::keywords};
 
 constexpr const char *terminalNames[MaxTerminal + 1] = {
 #define TERMINAL(code, id, name) name,

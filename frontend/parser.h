@@ -25,5 +25,5 @@ int Parser2(int start = 2);
 
 // The printable name of terminal `code` ("_EOF_", "name", ".", "PICTURE",
 // "name in area A" ...), as the grammar declares it; "_unknown_" for a code
-// above MaxTerminal or without a name.
+// above MaxTerminal or without a name. The text lives as long as the active run.
 const char *yyGetTokenName(int code);

@@ -153,8 +153,12 @@ struct ParserState {
   tIdent entryName = NoIdent;
   // -lenient: the dialect words and literal forms between scanner and parser.
   LenientTokenFilter lenientTokens;
+  // Messages name terminals: the code of each symbol kind and the printable
+  // name of each code, made on the run's first syntax error.
+  std::vector<int> terminalCodes;
+  std::vector<std::string> tokenNames;
 };
-RunSlot<ParserState> state;
+constexpr RunSlot<ParserState> state{RunSlotId::parser};
 
 // --- building blocks of the actions ----------------------------------------
 
@@ -2398,8 +2402,23 @@ std::vector<int> kindToCode() {
 }
 
 const std::vector<int> &terminalCodes() {
-  static const std::vector<int> codes = kindToCode();
+  std::vector<int> &codes = state().terminalCodes;
+  if (codes.empty())
+    codes = kindToCode();
   return codes;
+}
+
+std::vector<std::string> tokenNames() {
+  std::vector<std::string> table(MaxTerminal + 1);
+  for (int c = 0; c <= MaxTerminal; ++c) {
+    const int kind = YYTRANSLATE(c);
+    if (kind == YYSYMBOL_YYUNDEF) continue;
+    std::string text = yysymbol_name(static_cast<yysymbol_kind_t>(kind));
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+      text = text.substr(1, text.size() - 2);
+    table[static_cast<std::size_t>(c)] = text;
+  }
+  return table;
 }
 
 void yyerror(YYLTYPE *location, const char *) {
@@ -2475,18 +2494,9 @@ int yylex(YYSTYPE *value, YYLTYPE *location) {
 }
 
 const char *yyGetTokenName(int code) {
-  static const std::vector<std::string> names = [] {
-    std::vector<std::string> table(MaxTerminal + 1);
-    for (int c = 0; c <= MaxTerminal; ++c) {
-      const int kind = YYTRANSLATE(c);
-      if (kind == YYSYMBOL_YYUNDEF) continue;
-      std::string text = yysymbol_name(static_cast<yysymbol_kind_t>(kind));
-      if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
-        text = text.substr(1, text.size() - 2);
-      table[static_cast<std::size_t>(c)] = text;
-    }
-    return table;
-  }();
+  std::vector<std::string> &names = state().tokenNames;
+  if (names.empty())
+    names = tokenNames();
   if (code < 0 || code > MaxTerminal || names[static_cast<std::size_t>(code)].empty())
     return "_unknown_";
   return names[static_cast<std::size_t>(code)].c_str();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "diagnostics/position.h"
@@ -73,6 +74,8 @@ void CloseScanner();
 // buffer that cannot be had, is Fatal ("cannot open input file" or
 // "out of memory", with "Scanner"), which ends the run with FatalError.
 void BeginFile(const char *name);
+// The same for a source the caller holds as text (copied), named `name`.
+void BeginFileText(const char *name, std::string_view text);
 // Closes the current file (CloseSource, which runs CloseSource_Hook) and
 // resumes the one that included it. With no file open it is Fatal ("file
 // stack underflow (too many calls of CloseFile)").

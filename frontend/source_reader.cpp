@@ -8,6 +8,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <sys/stat.h>
@@ -17,10 +18,22 @@
 namespace {
 
 constexpr int FormFeed = 12;
+// Sources read from memory get handles from here on, far above any
+// descriptor number, so they never meet a file's handle.
+constexpr int FirstTextHandle = 1 << 24;
+
+// A source the caller handed over as text, read as a stream is.
+struct TextSource {
+  std::string text;
+  std::size_t at = 0;
+};
 
 struct SourceState {
   // Open streams by handle; the standard streams are entered on first use.
   std::map<int, std::FILE *> streams;
+  // Open sources read from memory, by handle, and the next handle to give.
+  std::map<int, TextSource> texts;
+  int nextTextHandle = FirstTextHandle;
   unsigned maxColumn = 72;
   bool freeFormat = false;
   std::vector<std::string> opened;
@@ -44,7 +57,7 @@ struct SourceState {
         std::fclose(stream);
   }
 };
-RunSlot<SourceState> state;
+constexpr RunSlot<SourceState> state{RunSlotId::sourceReader};
 
 void enterStandardStreams() {
   if (state().streams.empty()) {
@@ -60,15 +73,30 @@ std::FILE *streamOf(int handle) {
   return found == state().streams.end() ? nullptr : found->second;
 }
 
+// The characters of a file and of a text, as readPhysicalLine takes them.
+struct FileChars {
+  std::FILE *stream;
+  int get() { return getc_unlocked(stream); }
+  void unget(int c) { ungetc(c, stream); }
+};
+struct TextChars {
+  TextSource &source;
+  int get() {
+    return source.at < source.text.size() ? static_cast<unsigned char>(source.text[source.at++])
+                                          : EOF;
+  }
+  void unget(int) { --source.at; }
+};
+
 // Reads one physical line, cut at MaxColumn characters; 0 at end of input.
 // With `firstLine`, a UTF-8 byte-order mark at its start is dropped before
 // any column is counted: kept, it would shift the sequence area and the
 // indicator by three columns.
-int readPhysicalLine(std::FILE *stream, char *buffer, bool firstLine) {
+template <typename Chars> int readPhysicalLine(Chars &stream, char *buffer, bool firstLine) {
   const unsigned limit = MaxColumn() < SourceBufferSize - 2 ? MaxColumn() : SourceBufferSize - 2;
   unsigned count = 0;
   for (;;) {
-    int c = getc_unlocked(stream);
+    int c = stream.get();
     if (c == EOF) {
       if (count == 0)
         return 0;
@@ -76,7 +104,7 @@ int readPhysicalLine(std::FILE *stream, char *buffer, bool firstLine) {
       return static_cast<int>(count);
     }
     if (c == FormFeed) {
-      int next = getc_unlocked(stream);
+      int next = stream.get();
       if (next == '*' || next == '/') {
         c = next;
       } else if (next == '\n') {
@@ -84,7 +112,7 @@ int readPhysicalLine(std::FILE *stream, char *buffer, bool firstLine) {
         c = '\n';
       } else {
         if (next != EOF)
-          ungetc(next, stream);
+          stream.unget(next);
         c = ' ';
       }
     }
@@ -92,7 +120,7 @@ int readPhysicalLine(std::FILE *stream, char *buffer, bool firstLine) {
       // The rest of the physical line is the identification area (or simply
       // too long): drop it.
       while (c != '\n' && c != EOF)
-        c = getc_unlocked(stream);
+        c = stream.get();
       c = '\n';
     }
     buffer[count++] = static_cast<char>(c);
@@ -185,6 +213,28 @@ int &file_input() { return state().fileInput; }
 int &copy_repair() { return state().copyRepair; }
 tCloseSourceHook &CloseSource_Hook() { return state().closeSourceHook; }
 
+namespace {
+
+// Enters a source just opened under `handle`.
+void enterSource(int handle, const char *path) {
+  state().opened.emplace_back(path);
+  state().unread.insert(handle);
+  state().lineNumbers[handle] = 0;
+  if (state().program && state().programHandle < 0)
+    state().programHandle = handle;
+}
+
+} // namespace
+
+int BeginSourceText(const char *name, std::string_view text) {
+  if (file_input() == 0)
+    return 0;
+  const int handle = state().nextTextHandle++;
+  state().texts[handle].text.assign(text);
+  enterSource(handle, name);
+  return handle;
+}
+
 int BeginSource(const char *path) {
   if (file_input() == 0)
     return 0;
@@ -201,22 +251,25 @@ int BeginSource(const char *path) {
   }
   int handle = fileno(stream);
   state().streams[handle] = stream;
-  state().opened.emplace_back(path);
-  state().unread.insert(handle);
-  state().lineNumbers[handle] = 0;
-  if (state().program && state().programHandle < 0)
-    state().programHandle = handle;
+  enterSource(handle, path);
   return handle;
 }
 
 int GetLine(int handle, char *buffer) {
   if (file_input() == 0)
     return repairLine(buffer);
-  std::FILE *stream = streamOf(handle);
-  if (stream == nullptr)
-    return 0;
-  const bool firstLine = state().unread.erase(handle) != 0;
-  int length = readPhysicalLine(stream, buffer, firstLine);
+  int length = 0;
+  const auto text = state().texts.find(handle);
+  if (text != state().texts.end()) {
+    TextChars chars{text->second};
+    length = readPhysicalLine(chars, buffer, state().unread.erase(handle) != 0);
+  } else {
+    std::FILE *stream = streamOf(handle);
+    if (stream == nullptr)
+      return 0;
+    FileChars chars{stream};
+    length = readPhysicalLine(chars, buffer, state().unread.erase(handle) != 0);
+  }
   if (length == 0)
     return 0;
   buffer[length] = '\0';
@@ -280,6 +333,9 @@ const std::vector<std::string> &SourcesOpened() { return state().opened; }
 void CloseSource(int handle) {
   if (file_input() == 0) {
     file_input() = 1;
+  } else if (handle >= FirstTextHandle) {
+    state().texts.erase(handle);
+    state().unread.erase(handle);
   } else if (handle > 2) {
     auto found = state().streams.find(handle);
     if (found != state().streams.end()) {

@@ -3,6 +3,7 @@
 // normalised for the reference format, to the scanner.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "frontend/program_text.h"
@@ -27,7 +28,13 @@ constexpr unsigned SourceBufferSize = 8448;
 // nothing and returns 0. Handles 0, 1 and 2 are the standard streams.
 int BeginSource(const char *path);
 
-// The paths BeginSource opened in the run, in the order opened.
+// Opens `text` (copied) as the source `name`, read as a file of that
+// content would be, and returns its handle; `name` is what positions and
+// SourcesOpened give. While file_input is 0 it opens nothing and returns 0.
+int BeginSourceText(const char *name, std::string_view text);
+
+// The paths BeginSource and BeginSourceText opened in the run, in the order
+// opened.
 const std::vector<std::string> &SourcesOpened();
 
 // Reads the next line of `handle` into `buffer` (SourceBufferSize bytes) and

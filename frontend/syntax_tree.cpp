@@ -43,7 +43,7 @@ struct TreeState {
   unsigned long heapUsed = 0; // bytes of the nodes made since ReleaseTreeModule
   tTree root = NoTree;
 };
-RunSlot<TreeState> state;
+constexpr RunSlot<TreeState> state{RunSlotId::syntaxTree};
 
 // Nodes live in the run's arena until the run ends; exhaustion throws
 // std::bad_alloc, which the run's owner reports.

@@ -4,16 +4,13 @@
 // the options.
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <utility>
 
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  FuzzScratch &scratch = FuzzScratch::instance();
   FuzzInput input(data, size);
-  const FuzzOptions options = input.options();
-  scratch.clear();
-  const std::string main = scratch.writeTree(input.rest());
-  scratch.convert(main, options);
+  FuzzTree tree = splitTree(input.rest());
+  runPipeline("MAIN.cpy", tree.main, input.options(), std::move(tree.copybooks));
   return 0;
 }

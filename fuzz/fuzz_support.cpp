@@ -1,15 +1,9 @@
-// The fuzz targets' scratch folder, option byte and pipeline run.
+// The fuzz targets' option byte, file trees and pipeline run in memory.
 #include "fuzz/fuzz_support.h"
 
-#include <unistd.h>
-
 #include <cctype>
-#include <cstdlib>
-#include <fstream>
-#include <string>
 
 #include "converter/conversion_run.h"
-#include "diagnostics/fatal_error.h"
 
 FuzzInput::FuzzInput(const std::uint8_t *data, std::size_t size) {
   if (size == 0)
@@ -23,6 +17,7 @@ FuzzOptions FuzzInput::options() const {
   options.frontEnd.freeFormat = (flags_ & 0x01) != 0;
   options.frontEnd.messages = nullptr;
   VexCblConfig &c = options.conversion;
+  c.messages = nullptr;
   c.levelRestrictions = (flags_ & 0x02) != 0;
   c.noDescription = (flags_ & 0x04) != 0;
   c.commaDecimalPoint = (flags_ & 0x08) != 0;
@@ -38,40 +33,19 @@ FuzzOptions FuzzInput::options() const {
   return options;
 }
 
-FuzzScratch &FuzzScratch::instance() {
-  static FuzzScratch scratch;
-  return scratch;
-}
-
-FuzzScratch::FuzzScratch() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "vexfuzz-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr)
-    std::abort();
-  folder_ = pattern;
-}
-
-FuzzScratch::~FuzzScratch() {
-  std::error_code ignored;
-  std::filesystem::remove_all(folder_, ignored);
-}
-
-void FuzzScratch::write(const std::string &name, std::string_view text) const {
-  std::ofstream(folder_ / name, std::ios::binary).write(text.data(), std::ssize(text));
-}
-
-void FuzzScratch::clear() const {
-  for (const auto &entry : std::filesystem::directory_iterator(folder_))
-    std::filesystem::remove_all(entry.path());
-}
-
-std::string FuzzScratch::writeTree(std::string_view tree) const {
+FuzzTree splitTree(std::string_view tree) {
   static constexpr std::string_view marker = "*>FILE ";
-  std::string name = "MAIN.cpy";
+  FuzzTree files;
+  std::string name;
   std::size_t at = 0;
-  for (;;) {
+  for (bool first = true;; first = false) {
     const std::size_t next = tree.find(marker, at);
-    write(name,
-          tree.substr(at, next == std::string_view::npos ? std::string_view::npos : next - at));
+    const std::string_view text =
+        tree.substr(at, next == std::string_view::npos ? std::string_view::npos : next - at);
+    if (first)
+      files.main = text;
+    else
+      files.copybooks.push_back({name, std::string(text)});
     if (next == std::string_view::npos)
       break;
     const std::size_t lineEnd = tree.find('\n', next);
@@ -89,19 +63,28 @@ std::string FuzzScratch::writeTree(std::string_view tree) const {
       break;
     at = lineEnd + 1;
   }
-  return "MAIN.cpy";
+  return files;
 }
 
-void FuzzScratch::convert(const std::string &name, FuzzOptions options) const {
-  options.frontEnd.copyDirectories = {folder_.string()};
-  options.conversion.outputFileName = (folder_ / "OUT.gnv").string();
-  // Relative names in COPY and the input are read from the folder.
-  const std::filesystem::path previous = std::filesystem::current_path();
-  std::filesystem::current_path(folder_);
-  try {
-    process(name, options.frontEnd, options.conversion);
-  } catch (const FatalError &) {
-    // The program's own way of ending on a fatal message.
+void runPipeline(const std::string &name, std::string_view text, FuzzOptions options,
+                 std::vector<CopybookText> copybooks) {
+  options.frontEnd.currentDirectory = false;
+  // A later copybook of the same name replaces an earlier one, as a file
+  // written again would.
+  std::vector<CopybookText> latest;
+  for (auto copybook = copybooks.rbegin(); copybook != copybooks.rend(); ++copybook) {
+    bool seen = false;
+    for (const CopybookText &kept : latest)
+      seen = seen || kept.name == copybook->name;
+    if (!seen)
+      latest.push_back(std::move(*copybook));
   }
-  std::filesystem::current_path(previous);
+  options.frontEnd.copybooks = CopybookTable(std::move(latest));
+  ParsedInput input =
+      parseInputText({name, text}, options.frontEnd, options.conversion.commaDecimalPoint);
+  if (input.fatal() || input.errorCount() != 0)
+    return;
+  std::string document;
+  options.conversion.document = &document;
+  convertInput(input, options.conversion);
 }

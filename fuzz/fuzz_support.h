@@ -1,11 +1,11 @@
 #pragma once
-// What the fuzz targets share: a scratch folder of their own, the options
-// taken from the input's first byte, and one run of the pipeline.
+// What the fuzz targets share: the options taken from the input's first
+// byte, the copybooks of a file tree, and one run of the pipeline in memory.
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "converter/conversion_options.h"
 #include "frontend/front_end.h"
@@ -30,28 +30,21 @@ private:
   std::string_view rest_;
 };
 
-// A private folder for the process's inputs and outputs, removed at exit.
-class FuzzScratch {
-public:
-  static FuzzScratch &instance();
-  ~FuzzScratch();
-  FuzzScratch(const FuzzScratch &) = delete;
-  FuzzScratch &operator=(const FuzzScratch &) = delete;
-
-  // Writes `text` to `name` in the folder.
-  void write(const std::string &name, std::string_view text) const;
-  // Empties the folder.
-  void clear() const;
-  // Writes the files of a tree ("*>FILE NAME" lines start each one but the
-  // first, which is MAIN.cpy; names are reduced to letters and digits) and
-  // returns the main file's name.
-  std::string writeTree(std::string_view tree) const;
-  // Runs the pipeline on `name` in the folder, which is also the copybook
-  // directory, writing the document into the folder. A fatal front-end end
-  // is a normal outcome; anything else escapes to the fuzzer as a finding.
-  void convert(const std::string &name, FuzzOptions options) const;
-
-private:
-  FuzzScratch();
-  std::filesystem::path folder_;
+// A file tree: the main copybook and the copybooks it may COPY.
+struct FuzzTree {
+  std::string_view main;
+  std::vector<CopybookText> copybooks;
 };
+
+// Splits `tree` at its "*>FILE NAME" lines: the text before the first is the
+// main copybook, each such line starts a copybook named NAME reduced to
+// letters and digits (at most 30, "X" when none is left) plus ".cpy"; a
+// last such line without a line end starts none.
+FuzzTree splitTree(std::string_view tree);
+
+// Runs the pipeline on `text`, named `name`, as the program runs a file, all
+// in memory: COPY finds `copybooks` and no directory, the document is kept
+// as a string. A fatal front-end end is a normal outcome; anything else
+// escapes to the fuzzer as a finding.
+void runPipeline(const std::string &name, std::string_view text, FuzzOptions options,
+                 std::vector<CopybookText> copybooks = {});

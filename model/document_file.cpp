@@ -65,6 +65,8 @@ VexDocumentFile::VexDocumentFile(std::string outputFile) : outputFile_(std::move
     ::unlink(name.c_str());
 }
 
+VexDocumentFile::VexDocumentFile(std::string *target) : target_(target) {}
+
 VexDocumentFile::~VexDocumentFile() {
   if (spool_ >= 0)
     ::close(spool_);
@@ -177,6 +179,10 @@ private:
 } // namespace
 
 bool VexDocumentFile::commit() {
+  if (target_ != nullptr) {
+    *target_ = std::move(memory_);
+    return true;
+  }
   if (outputFile_.empty()) {
     copyTo([](const char *bytes, std::size_t size) {
       std::cout.write(bytes, static_cast<std::streamsize>(size));

@@ -16,6 +16,8 @@ public:
   // A spool for the document that `commit` writes to `outputFile` (empty:
   // the standard output).
   explicit VexDocumentFile(std::string outputFile);
+  // A document kept in memory: `commit` puts it in `target`, whole.
+  explicit VexDocumentFile(std::string *target);
   ~VexDocumentFile();
   VexDocumentFile(const VexDocumentFile &) = delete;
   VexDocumentFile &operator=(const VexDocumentFile &) = delete;
@@ -42,4 +44,5 @@ private:
   // Set when the output's folder does not exist: the output cannot be opened.
   bool noFolder_ = false;
   std::string memory_;
+  std::string *target_ = nullptr;
 };

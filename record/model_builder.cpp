@@ -287,6 +287,7 @@ class ModelWalk {
 public:
   explicit ModelWalk(const VexCblConfig &options) : options_(options) {
     report_.out = options.messages;
+    report_.values = options.messageValues;
   }
 
   // The records of one declaration list, appended to the model.

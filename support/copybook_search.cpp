@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <list>
+#include <memory>
 #include <string>
 #include <strings.h>
 #include <sys/stat.h>
@@ -52,7 +53,7 @@ struct SearchState {
   std::string Found;
 };
 
-RunSlot<SearchState> R;
+constexpr RunSlot<SearchState> R{RunSlotId::copybookSearch};
 
 int CompareNames(const char *a, const char *b) {
   return R().CaseSensitive ? std::strcmp(a, b) : strcasecmp(a, b);
@@ -274,4 +275,20 @@ const char *rFindFile(const char *name) {
     path.erase(0, 1);
   R().Found = path;
   return R().Found.c_str();
+}
+
+CopybookLookup CopybookTable(std::vector<CopybookText> copybooks,
+                             std::vector<std::string> extensions) {
+  std::vector<std::string> suffixes{"", ".cpy"};
+  suffixes.insert(suffixes.end(), extensions.rbegin(), extensions.rend());
+  auto table = std::make_shared<const std::vector<CopybookText>>(std::move(copybooks));
+  return [table, suffixes](const std::string &name) -> std::optional<CopybookText> {
+    for (const std::string &suffix : suffixes) {
+      const std::string wanted = name + suffix;
+      for (const CopybookText &copybook : *table)
+        if (strcasecmp(copybook.name.c_str(), wanted.c_str()) == 0)
+          return copybook;
+    }
+    return std::nullopt;
+  };
 }

@@ -1,4 +1,9 @@
 #pragma once
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
 // Copybook search of the run: an ordered list of directories and of
 // extensions, with cached, sorted directory listings. Names compare without
 // regard to case unless the search was started case sensitive. A run starts
@@ -22,3 +27,22 @@ void rReadAllDirs();
 // extensions in list order. A leading "./" is removed, a leading "//" becomes
 // "/". The text is valid until the next call.
 const char *rFindFile(const char *name);
+
+// A copybook the caller holds in memory: the name positions and messages
+// give it, and its text.
+struct CopybookText {
+  std::string name;
+  std::string text;
+};
+
+// Where COPY finds copybooks held in memory: from the text name of a COPY
+// statement (as written: a word's spelling, a literal's content) to the
+// copybook; nothing when there is none of that name.
+using CopybookLookup = std::function<std::optional<CopybookText>(const std::string &name)>;
+
+// A lookup over `copybooks`: a copybook answers to its name compared without
+// regard to case, tried as written, then with ".cpy", then with each of
+// `extensions` (with their leading ".") from the last given to the first, as
+// the directory search tries them. Safe to call from several runs at once.
+CopybookLookup CopybookTable(std::vector<CopybookText> copybooks,
+                             std::vector<std::string> extensions = {});

@@ -33,7 +33,7 @@ struct IdentState {
   tIdent Highest = ReservedIdent;
 };
 
-RunSlot<IdentState> state;
+constexpr RunSlot<IdentState> state{RunSlotId::identifiers};
 
 // The characters count as signed, as the tables were always built.
 std::uint32_t HashText(const char *characters, unsigned long length) {

@@ -60,7 +60,7 @@ struct ArenaState {
   std::pmr::monotonic_buffer_resource arena{FirstBlockSize, &heap};
 };
 
-RunSlot<ArenaState> state;
+constexpr RunSlot<ArenaState> state{RunSlotId::arena};
 
 } // namespace
 

@@ -2,9 +2,19 @@
 // The state of one run: each module that remembers something between calls
 // keeps it in a slot of the run that is active on the calling thread, so two
 // runs never see each other's identifiers, messages or files.
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <vector>
+
+// The slots of a run, one per module state (support/run_slots.def). Fixed at
+// compile time, so no slot number is handed out while the program runs and a
+// module's handle is a constant.
+enum class RunSlotId : std::size_t {
+#define RUN_SLOT(name) name,
+#include "support/run_slots.def"
+  count
+};
 
 // Owns the module states of one run. A state is made on its module's first
 // use while the run is active and destroyed with the run, in the reverse
@@ -39,28 +49,24 @@ public:
     return *activeRun_;
   }
 
-  // A new slot number; called once per module state type, at start-up.
-  static std::size_t allocateSlot();
-
   // The object in `slot`, made with T's default constructor on first use.
-  template <typename T> T &get(std::size_t slot) {
+  template <typename T> T &get(RunSlotId slot) {
     // The scanner asks for its state several times a token: keep the way to
     // a state already made short, and the making out of line.
-    if (slot < objects_.size() && objects_[slot].pointer != nullptr) [[likely]]
-      return *static_cast<T *>(objects_[slot].pointer);
+    void *pointer = objects_[static_cast<std::size_t>(slot)].pointer;
+    if (pointer != nullptr) [[likely]]
+      return *static_cast<T *>(pointer);
     return make<T>(slot);
   }
 
 private:
   [[noreturn]] static void noActiveRun();
 
-  template <typename T> [[gnu::noinline]] T &make(std::size_t slot) {
-    if (slot >= objects_.size())
-      objects_.resize(slot + 1);
-    // The constructor may make other modules' states first, which can grow
-    // the table: index it again afterwards.
+  template <typename T> [[gnu::noinline]] T &make(RunSlotId slot) {
+    // The constructor may make other modules' states first; they are
+    // destroyed after this one.
     auto made = std::make_unique<T>();
-    Object &object = objects_[slot];
+    Object &object = objects_[static_cast<std::size_t>(slot)];
     object.pointer = made.release();
     object.destroy = [](void *pointer) { delete static_cast<T *>(pointer); };
     order_.push_back(slot);
@@ -72,16 +78,16 @@ private:
     void *pointer = nullptr;
     void (*destroy)(void *) = nullptr;
   };
-  std::vector<Object> objects_;
-  std::vector<std::size_t> order_; // slots in the order their objects were made
+  std::array<Object, static_cast<std::size_t>(RunSlotId::count)> objects_{};
+  std::vector<RunSlotId> order_; // slots in the order their objects were made
 };
 
 // A module's handle on its state in the active run: `state().field`.
 template <typename T> class RunSlot {
 public:
-  RunSlot() : slot_(RunState::allocateSlot()) {}
+  explicit constexpr RunSlot(RunSlotId slot) : slot_(slot) {}
   T &operator()() const { return RunState::active().get<T>(slot_); }
 
 private:
-  const std::size_t slot_;
+  RunSlotId slot_;
 };

@@ -52,6 +52,26 @@ cat "$scratch/d"/out/part-* | cmp - "$scratch/d/single" || fail "vexfcbl-dask pa
 grep -q 'r.dat: record 3, byte 20: R.R-N: invalid zoned decimal' "$scratch/d/dask.err" ||
   fail "vexfcbl-dask warnings: $(cat "$scratch/d/dask.err")"
 
+# The Python module, when the build has it: the installed one, imported by
+# Debian's python3 from the installed tree alone, lays out the installed
+# example as the installed program's layout file does.
+if [ -d "$build/python/vexfcbl" ]; then
+  module=$root/lib/python3/dist-packages/vexfcbl
+  for f in __init__.py __init__.pyi _vexfcbl.pyi py.typed; do
+    [ -f "$module/$f" ] || fail "not installed: vexfcbl/$f"
+  done
+  ls "$module"/_vexfcbl.cpython-*.so >/dev/null 2>&1 || fail "the module's library is not installed"
+  (cd "$scratch/a" && "$root/bin/vexfcbl" -i CUSTREC.cpy -o x.gnv -layout cust.json 2>/dev/null) ||
+    fail "installed vexfcbl -layout failed"
+  (cd "$scratch/a" && env -u PYTHONPATH PYTHONPATH="$root/lib/python3/dist-packages" PYTHONNOUSERSITE=1 \
+    /usr/bin/python3 -c '
+import json, sys, vexfcbl
+assert vexfcbl.__file__.startswith(sys.argv[1]), vexfcbl.__file__
+layout = vexfcbl.parse_file("CUSTREC.cpy").layout().to_dict()
+assert layout == json.load(open("cust.json")), layout
+' "$root") || fail "the installed module does not give the installed program's layout"
+fi
+
 # Man pages: no groff warning, and every option the programs' --help lists
 # is described.
 for page in vexfcbl vexfcbl-decode vexfcbl-dask; do

@@ -19,6 +19,12 @@ for f in ./usr/bin/vexfcbl ./usr/bin/vexfcbl-decode ./usr/bin/vexfcbl-dask \
          ./usr/share/doc/vexfcbl/examples/CUSTREC.cpy; do
   grep -qxF "$f" <<<"$contents" || fail "not in the package: $f"
 done
+if [ -d "$build/python/vexfcbl" ]; then
+  grep -qxF ./usr/lib/python3/dist-packages/vexfcbl/__init__.py <<<"$contents" ||
+    fail "not in the package: the vexfcbl module"
+  grep -qE '^\./usr/lib/python3/dist-packages/vexfcbl/_vexfcbl\.cpython-.*\.so$' <<<"$contents" ||
+    fail "not in the package: the vexfcbl module's library"
+fi
 version=$("$build/vexfcbl" --version | awk '{print $2}')
 grep -qE "^ Version: $version\$" <<<"$info" || fail "package version is not $version"
 depends=$(grep '^ Depends:' <<<"$info") || fail "no Depends"

@@ -1,0 +1,121 @@
+import os
+from typing import Any, Dict, Iterator, List, Mapping, Optional, Sequence, Union
+
+__all__ = [
+    "parse",
+    "parse_file",
+    "Copybook",
+    "CopybookError",
+    "CopybookWarning",
+    "Message",
+    "Layout",
+    "Record",
+    "Item",
+]
+
+_Path = Union[str, "os.PathLike[str]"]
+
+class Message:
+    message_class: str
+    file: str
+    line: int
+    column: int
+    item: str
+    text: str
+    def __init__(
+        self, message_class: str, file: str, line: int, column: int, item: str, text: str
+    ) -> None: ...
+
+class CopybookError(Exception):
+    messages: List[Message]
+    file: str
+    line: int
+    column: int
+    text: str
+    def __init__(self, messages: Sequence[Message], summary: str = ...) -> None: ...
+
+class CopybookWarning(UserWarning): ...
+
+class Item:
+    path: str
+    level: int
+    offset: int
+    length: int
+    slack_before: Optional[int]
+    usage: Optional[str]
+    picture: Optional[str]
+    digits: Optional[int]
+    scale: Optional[int]
+    signed: Optional[bool]
+    sign_position: Optional[str]
+    sign_separate: Optional[bool]
+    sync: Optional[bool]
+    justified: Optional[bool]
+    blank_when_zero: Optional[bool]
+    occurs: Optional[Dict[str, Any]]
+    variable: Optional[bool]
+    redefines: Optional[str]
+    renames: Optional[str]
+    renames_thru: Optional[str]
+    conditions: Optional[List[Dict[str, Any]]]
+    @property
+    def name(self) -> str: ...
+    def to_dict(self) -> Dict[str, Any]: ...
+
+class Record:
+    name: str
+    length: int
+    min_length: int
+    max_length: int
+    items: List[Item]
+    def item(self, path: str) -> Item: ...
+    def to_dict(self) -> Dict[str, Any]: ...
+
+class Layout:
+    records: List[Record]
+    messages: List[Message]
+    def __iter__(self) -> Iterator[Record]: ...
+    def __len__(self) -> int: ...
+    def record(self, name: str) -> Record: ...
+    def to_dict(self) -> Dict[str, Any]: ...
+
+class Copybook:
+    messages: List[Message]
+    @property
+    def name(self) -> str: ...
+    def document(
+        self,
+        *,
+        namespace: str = ...,
+        descriptions: bool = ...,
+        text_numbers_as_strings: bool = ...,
+        packed_default_as_text: bool = ...,
+        compat: int = ...,
+        level_restrictions: bool = ...,
+    ) -> str: ...
+    def layout(self) -> Layout: ...
+
+def parse(
+    copybook: Union[str, bytes],
+    *,
+    name: str = ...,
+    lenient: bool = ...,
+    program: bool = ...,
+    free_format: bool = ...,
+    comma: bool = ...,
+    copy_dirs: Sequence[_Path] = ...,
+    copy_extensions: Sequence[str] = ...,
+    copybooks: Mapping[str, Union[str, bytes]] = ...,
+) -> Copybook: ...
+def parse_file(
+    path: _Path,
+    *,
+    name: str = ...,
+    lenient: bool = ...,
+    program: bool = ...,
+    free_format: bool = ...,
+    comma: bool = ...,
+    copy_dirs: Sequence[_Path] = ...,
+    copy_extensions: Sequence[str] = ...,
+    copybooks: Mapping[str, Union[str, bytes]] = ...,
+) -> Copybook: ...
