@@ -1,0 +1,475 @@
+// Input batches over worker threads, record framing (F, V, VB, L), warnings and the summary.
+#include "encoder/encode_run.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include "converter/conversion_messages.h"
+#include "decoder/code_page.h"
+#include "decoder/run_files.h"
+#include "decoder/run_signals.h"
+#include "encoder/csv_input.h"
+#include "encoder/encode_plan.h"
+#include "encoder/json_tape.h"
+#include "encoder/record_encoder.h"
+#include "encoder/text_bytes.h"
+#include "record/model_builder.h"
+#include "support/status_line.h"
+
+namespace {
+
+const char program[] = "vexfcbl-encode: ";
+
+// The output and input checks are the decoder's: their lines carry its name.
+std::string relabel(std::string message) {
+  const std::string decoder = "vexfcbl-decode: ";
+  for (std::size_t at = 0; (at = message.find(decoder, at)) != std::string::npos;) {
+    message.replace(at, decoder.size(), program);
+    at += sizeof program - 1;
+  }
+  return message;
+}
+
+struct FileClose {
+  void operator()(std::FILE *file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileClose>;
+
+// A record of the input: its text and the line it starts on.
+struct Unit {
+  char *text;
+  std::size_t size;
+  long long line;
+};
+
+// What one worker made of its share of a batch: the records framed (VB:
+// each behind its RDW, blocked later), their sizes, the warnings.
+struct Chunk {
+  std::string bytes;
+  std::vector<std::uint32_t> sizes;
+  std::string warnings;
+  long long read = 0;
+  long long skipped = 0;
+  bool stop = false; // -strict met a record that cannot be written
+};
+
+// The largest length a descriptor word gives, its own 4 bytes included.
+constexpr std::int64_t largestDescriptor = 32767;
+
+class Worker {
+public:
+  Worker(const EncodePlan &plan, const EncodeOptions &options, const TextBytes &text,
+         const CodePage &page, std::int64_t fixedLength)
+      : options_(options), encoder_(plan, options, text, page, fixedLength) {}
+
+  // A descriptor word: the length, big-endian unless -rdworder little, and two zero bytes.
+  static void descriptor(std::int64_t length, bool little, std::string &out) {
+    const char high = static_cast<char>(length >> 8);
+    const char low = static_cast<char>(length & 0xFF);
+    out += little ? low : high;
+    out += little ? high : low;
+    out.append(2, '\0');
+  }
+
+  void useCsv(const CsvShape &shape) { shape_.emplace(shape); }
+
+  void run(const std::vector<Unit> &units, std::size_t first, std::size_t last,
+           const std::string &name, Chunk &chunk) {
+    chunk = Chunk{};
+    for (std::size_t u = first; u < last; ++u) {
+      const Unit &unit = units[u];
+      std::string_view text(unit.text, unit.size);
+      if (text.find_first_not_of(" \t\r\n") == std::string_view::npos)
+        continue;
+      ++chunk.read;
+      problems_.clear();
+      std::optional<std::string_view> record;
+      if (shape_) {
+        if (!splitCsvRow(text, buffer_, cells_)) {
+          problems_.push_back({"", "a quoted cell is not closed"});
+        } else {
+          shape_->tape(cells_, tape_);
+          record = encoder_.encode(tape_, problems_);
+        }
+      } else if (!tape_.parse(unit.text, unit.size)) {
+        problems_.push_back({"", "not JSON: " + tape_.error() + " at column " +
+                                     std::to_string(tape_.column())});
+      } else {
+        record = encoder_.encode(tape_, problems_);
+      }
+      if (record)
+        frame(*record);
+      if (!problems_.empty()) {
+        ++chunk.skipped;
+        for (const EncodeProblem &p : problems_) {
+          chunk.warnings += program;
+          chunk.warnings += options_.strict ? "error: " : "";
+          chunk.warnings += name + ": line " + std::to_string(unit.line) + ": ";
+          chunk.warnings += p.path.empty() ? "" : p.path + ": ";
+          chunk.warnings += p.what + "\n";
+        }
+        if (options_.strict) {
+          chunk.stop = true;
+          return;
+        }
+        continue;
+      }
+      chunk.bytes += framed_;
+      if (options_.recordFormat == RecordFormat::variableBlocked)
+        chunk.sizes.push_back(static_cast<std::uint32_t>(framed_.size()));
+    }
+  }
+
+private:
+  // The record as the format writes it; a problem when it cannot be.
+  void frame(std::string_view record) {
+    framed_.clear();
+    switch (options_.recordFormat) {
+    case RecordFormat::fixed:
+      framed_ = record;
+      return;
+    case RecordFormat::lines:
+      if (record.find('\n') != std::string_view::npos ||
+          (!record.empty() && record.back() == '\r')) {
+        problems_.push_back({"", "the record holds a line-end byte (X'0A', or X'0D' last): "
+                                 "-recfm L cannot write it"});
+        return;
+      }
+      framed_ = record;
+      framed_ += '\n';
+      return;
+    case RecordFormat::variable:
+    case RecordFormat::variableBlocked: {
+      const auto length = static_cast<std::int64_t>(record.size()) + 4;
+      const std::int64_t most = options_.recordFormat == RecordFormat::variableBlocked
+                                    ? std::min<std::int64_t>(largestDescriptor, options_.blockSize - 4)
+                                    : largestDescriptor;
+      if (length > most) {
+        problems_.push_back({"", "the record takes " + std::to_string(record.size()) +
+                                     " bytes; with its RDW more than " + std::to_string(most) +
+                                     (options_.recordFormat == RecordFormat::variableBlocked
+                                          ? " (the block size less its BDW)"
+                                          : "")});
+        return;
+      }
+      descriptor(length, options_.littleEndianDescriptors, framed_);
+      framed_ += record;
+      return;
+    }
+    }
+  }
+
+  const EncodeOptions &options_;
+  RecordEncoder encoder_;
+  std::optional<CsvShape> shape_;
+  JsonTape tape_;
+  std::string buffer_;
+  std::vector<std::string_view> cells_;
+  std::vector<EncodeProblem> problems_;
+  std::string framed_;
+};
+
+struct Counts {
+  long long read = 0;
+  long long written = 0;
+  long long skipped = 0;
+};
+
+class Run {
+public:
+  Run(const EncodePlan &plan, const EncodeOptions &options, std::vector<Worker> &workers,
+      std::FILE *out, StatusLine &messages)
+      : plan_(plan), options_(options), workers_(workers), out_(out), messages_(messages) {}
+
+  // False when -strict stopped the run or reading or writing failed.
+  bool file(std::FILE *in, const std::string &name) {
+    name_ = name;
+    std::string buffer;
+    std::size_t consumed = 0;
+    long long line = 1;
+    bool header = options_.format == InputFormat::csv;
+    bool atEnd = false;
+    const std::size_t batch = (std::size_t{4} << 20) * workers_.size();
+    std::vector<Unit> units;
+    while (!atEnd) {
+      // Keep the unread tail and read a batch after it.
+      buffer.erase(0, consumed);
+      consumed = 0;
+      const std::size_t have = buffer.size();
+      buffer.resize(have + batch);
+      errno = 0;
+      const std::size_t got = std::fread(buffer.data() + have, 1, batch, in);
+      buffer.resize(have + got);
+      if (got < batch) {
+        if (std::ferror(in) != 0) {
+          messages_.print(std::string(program) + "cannot read " + name + ": " +
+                          std::strerror(errno != 0 ? errno : EIO) + "\n");
+          return false;
+        }
+        atEnd = true;
+      }
+      units.clear();
+      while (consumed < buffer.size()) {
+        const std::string_view rest(buffer.data() + consumed, buffer.size() - consumed);
+        const std::size_t end = header || options_.format == InputFormat::csv
+                                    ? csvRowEnd(rest, atEnd)
+                                    : rest.find('\n');
+        std::size_t size = end;
+        if (end == std::string_view::npos) {
+          if (!atEnd)
+            break;
+          size = rest.size();
+        } else if (options_.format == InputFormat::jsonLines) {
+          size = end + 1;
+        }
+        char *text = buffer.data() + consumed;
+        const std::size_t length = size > 0 && text[size - 1] == '\n' ? size - 1 : size;
+        if (header) {
+          if (!readHeader(std::string_view(text, length)))
+            return false;
+          header = false;
+        } else {
+          units.push_back(Unit{text, length, line});
+        }
+        line += std::count(text, text + size, '\n');
+        consumed += size;
+      }
+      if (!encode(units))
+        return false;
+    }
+    if (header) {
+      messages_.print(std::string(program) + name + ": no header line (-format csv)\n");
+      return false;
+    }
+    return true;
+  }
+
+  // Writes the last block of a VB file; false when writing failed.
+  bool finish() {
+    flushBlock();
+    return !failed_;
+  }
+
+  Counts counts;
+
+private:
+  bool readHeader(std::string_view text) {
+    std::string buffer;
+    std::vector<std::string_view> cells;
+    if (!text.empty() && text.back() == '\r')
+      text.remove_suffix(1);
+    try {
+      if (!splitCsvRow(text, buffer, cells))
+        throw CsvHeaderError{"a quoted cell is not closed"};
+      const CsvShape shape(plan_, cells);
+      for (Worker &worker : workers_)
+        worker.useCsv(shape);
+    } catch (const CsvHeaderError &error) {
+      messages_.print(std::string(program) + (options_.strict ? "error: " : "") + name_ +
+                      ": line 1: " + error.message + "\n");
+      return false;
+    }
+    return true;
+  }
+
+  bool encode(const std::vector<Unit> &units) {
+    const std::size_t jobs = std::min(workers_.size(), std::max<std::size_t>(1, units.size()));
+    chunks_.resize(jobs);
+    const std::size_t share = (units.size() + jobs - 1) / jobs;
+    if (jobs == 1) {
+      workers_.front().run(units, 0, units.size(), name_, chunks_.front());
+    } else {
+      std::vector<std::thread> threads;
+      for (std::size_t j = 0; j < jobs; ++j) {
+        const std::size_t first = std::min(units.size(), j * share);
+        const std::size_t last = std::min(units.size(), first + share);
+        threads.emplace_back([this, &units, j, first, last] {
+          workers_[j].run(units, first, last, name_, chunks_[j]);
+        });
+      }
+      for (std::thread &thread : threads)
+        thread.join();
+    }
+    for (const Chunk &chunk : chunks_) {
+      messages_.print(chunk.warnings);
+      counts.read += chunk.read;
+      counts.skipped += chunk.skipped;
+      counts.written += chunk.read - chunk.skipped;
+      if (options_.recordFormat == RecordFormat::variableBlocked)
+        block(chunk);
+      else
+        write(chunk.bytes);
+      if (chunk.stop) {
+        stopped_ = true;
+        return false;
+      }
+    }
+    return !failed_;
+  }
+
+  // Gathers RDW-framed records into blocks of at most -blocksize bytes.
+  void block(const Chunk &chunk) {
+    std::size_t at = 0;
+    for (const std::uint32_t size : chunk.sizes) {
+      if (!block_.empty() && 4 + block_.size() + size > static_cast<std::size_t>(options_.blockSize))
+        flushBlock();
+      block_.append(chunk.bytes, at, size);
+      at += size;
+    }
+  }
+
+  void flushBlock() {
+    if (block_.empty())
+      return;
+    std::string bdw;
+    Worker::descriptor(static_cast<std::int64_t>(block_.size()) + 4,
+                       options_.littleEndianDescriptors, bdw);
+    write(bdw);
+    write(block_);
+    block_.clear();
+  }
+
+  void write(std::string_view bytes) {
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), out_) != bytes.size())
+      failed_ = true;
+  }
+
+  const EncodePlan &plan_;
+  const EncodeOptions &options_;
+  std::vector<Worker> &workers_;
+  std::vector<Chunk> chunks_;
+  std::FILE *out_;
+  StatusLine &messages_;
+  std::string name_;
+  std::string block_;
+  bool failed_ = false;
+
+public:
+  bool stopped_ = false;
+};
+
+// Every file an output must not be: the inputs (or the standard input) and
+// the copybooks the front end read.
+std::vector<RunInput> inputsOf(const std::vector<RunInput> &inputs,
+                               const std::vector<std::string> &copybooks) {
+  std::vector<RunInput> all = inputs;
+  if (inputs.empty())
+    if (std::optional<RunInput> in = standardInput())
+      all.push_back(std::move(*in));
+  for (RunInput &copybook : copybookInputs(copybooks))
+    all.push_back(std::move(copybook));
+  for (RunInput &input : all)
+    if (input.role == "the data file")
+      input.role = "the input file";
+  return all;
+}
+
+} // namespace
+
+int encodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
+                const EncodeOptions &options, const std::vector<std::string> &inputs,
+                const std::string &outputFile) {
+  SignalStop stop("vexfcbl-encode");
+  const std::optional<TextBytes> text = TextBytes::open(options.codePage);
+  const std::optional<CodePage> page = CodePage::open(options.codePage);
+  if (!text || !page) {
+    std::fprintf(stderr, "%scode page %s is not known\n", program, options.codePage.c_str());
+    return 1;
+  }
+  if (!options.dbcs.empty() && !DbcsBytes::open(options.dbcs)) {
+    std::fprintf(stderr, "%scode page %s is not known\n", program, options.dbcs.c_str());
+    return 1;
+  }
+  const bool toStandardOutput = outputFile == "-";
+  if (toStandardOutput && ::isatty(STDOUT_FILENO)) {
+    std::fprintf(stderr, "%s-o -: the standard output is a terminal: records are bytes, give a "
+                         "file or a pipe\n",
+                 program);
+    return 1;
+  }
+  FrontEndResult parsed = ParseCopybook(copybook, frontEnd);
+  RunState::Scope scope(parsed.run());
+  if (parsed.errorCount() != 0) {
+    std::fputs(vexCblMsg::sourceErrors, stderr);
+    return 1;
+  }
+  VexCblConfig config;
+  config.commaDecimalPoint = options.commaDecimalPoint;
+  config.lenient = frontEnd.lenient;
+  EncodePlan plan;
+  try {
+    plan = makeEncodePlan(buildRecordModel(parsed.entries(), config), options);
+  } catch (const ModelError &) {
+    return 1;
+  } catch (const EncodePlanError &error) {
+    std::fputs(error.message.c_str(), stderr);
+    return 1;
+  }
+  std::int64_t fixedLength = 0;
+  if (options.recordFormat == RecordFormat::fixed || options.recordFormat == RecordFormat::lines)
+    fixedLength = options.recordLength != 0 ? options.recordLength : plan.longest;
+  if (options.recordFormat != RecordFormat::lines && fixedLength == 0 && plan.longest <= 0) {
+    std::fprintf(stderr, "%sthe record has no length\n", program);
+    return 1;
+  }
+  try {
+    const std::vector<RunInput> files = checkDataFiles(inputs, 0);
+    DecodeOutput output(toStandardOutput ? "" : outputFile,
+                        inputsOf(files, parsed.filesRead()), &stop);
+    std::FILE *out = output.stream();
+    static char outputBuffer[1 << 20];
+    std::setvbuf(out, outputBuffer, _IOFBF, sizeof outputBuffer);
+    const int jobs = options.strict ? 1 : options.jobs;
+    std::vector<Worker> workers;
+    workers.reserve(static_cast<std::size_t>(jobs));
+    for (int j = 0; j < jobs; ++j)
+      workers.emplace_back(plan, options, *text, *page, fixedLength);
+    StatusLine messages(stderr, false);
+    Run run(plan, options, workers, out, messages);
+    bool completed = true;
+    if (inputs.empty()) {
+      completed = run.file(stdin, "-");
+    } else {
+      for (const RunInput &file : files) {
+        const FileHandle in(std::fopen(file.name.c_str(), "rb"));
+        if (!in) {
+          messages.print(std::string(program) + "cannot read " + file.name + ": " +
+                         std::strerror(errno) + "\n");
+          completed = false;
+          break;
+        }
+        completed = run.file(in.get(), file.name);
+        if (!completed)
+          break;
+      }
+    }
+    completed = run.finish() && completed;
+    int status = completed ? 0 : 1;
+    if (status == 0) {
+      try {
+        output.commit();
+      } catch (const RunFileError &error) {
+        std::fputs(relabel(error.message).c_str(), stderr);
+        status = 1;
+      }
+    } else {
+      std::fputs(relabel(output.failure()).c_str(), stderr);
+      if (!toStandardOutput)
+        std::fprintf(stderr, "%snothing written to %s\n", program, outputFile.c_str());
+    }
+    if (!options.quiet)
+      std::fprintf(stderr, "%s%lld records read, %lld written, %lld skipped\n", program,
+                   run.counts.read, run.counts.written, run.counts.skipped);
+    return status;
+  } catch (const RunFileError &error) {
+    std::fputs(relabel(error.message).c_str(), stderr);
+    return 1;
+  }
+}

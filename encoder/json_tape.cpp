@@ -1,0 +1,230 @@
+// The JSON reader: recursive descent over one text, strings unescaped in place.
+#include "encoder/json_tape.h"
+
+#include <cstring>
+
+namespace {
+
+// Nesting deeper than any record's levels and tables.
+constexpr int deepest = 256;
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
+}
+
+char *putUtf8(char32_t c, char *out) {
+  if (c < 0x80) {
+    *out++ = static_cast<char>(c);
+  } else if (c < 0x800) {
+    *out++ = static_cast<char>(0xC0 | (c >> 6));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    *out++ = static_cast<char>(0xE0 | (c >> 12));
+    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    *out++ = static_cast<char>(0xF0 | (c >> 18));
+    *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (c & 0x3F));
+  }
+  return out;
+}
+
+} // namespace
+
+bool JsonTape::parse(char *text, std::size_t size) {
+  tokens_.clear();
+  error_.clear();
+  begin_ = at_ = text;
+  end_ = text + size;
+  skipBlanks();
+  if (!value(0))
+    return false;
+  skipBlanks();
+  if (at_ != end_)
+    return fail("more after the JSON value");
+  return true;
+}
+
+bool JsonTape::fail(const char *why) {
+  error_ = why;
+  column_ = static_cast<std::size_t>(at_ - begin_) + 1;
+  return false;
+}
+
+bool JsonTape::string(JsonType type) {
+  // At the opening quote.
+  char *start = ++at_;
+  char *out = nullptr; // where unescaped text goes, once an escape is met
+  while (true) {
+    // The plain run up to a quote, a backslash or a control character.
+    char *p = at_;
+    while (p < end_ && *p != '"' && *p != '\\' && static_cast<unsigned char>(*p) >= 0x20)
+      ++p;
+    if (out != nullptr && p != at_) {
+      std::memmove(out, at_, static_cast<std::size_t>(p - at_));
+      out += p - at_;
+    }
+    at_ = p;
+    if (at_ == end_)
+      return fail("a string without its closing quote");
+    if (*at_ == '"')
+      break;
+    if (*at_ != '\\')
+      return fail("a control character inside a string (write it as \\u00XX)");
+    if (out == nullptr)
+      out = at_;
+    if (at_ + 1 == end_)
+      return fail("a string without its closing quote");
+    const char escape = at_[1];
+    at_ += 2;
+    switch (escape) {
+    case '"':
+    case '\\':
+    case '/':
+      *out++ = escape;
+      break;
+    case 'b':
+      *out++ = '\b';
+      break;
+    case 'f':
+      *out++ = '\f';
+      break;
+    case 'n':
+      *out++ = '\n';
+      break;
+    case 'r':
+      *out++ = '\r';
+      break;
+    case 't':
+      *out++ = '\t';
+      break;
+    case 'u': {
+      const auto unit = [&](char32_t &u) {
+        if (end_ - at_ < 4)
+          return false;
+        u = 0;
+        for (int i = 0; i < 4; ++i) {
+          const int h = hexValue(at_[i]);
+          if (h < 0)
+            return false;
+          u = u << 4 | static_cast<char32_t>(h);
+        }
+        at_ += 4;
+        return true;
+      };
+      char32_t c = 0;
+      if (!unit(c))
+        return fail("\\u needs four hexadecimal digits");
+      if (c >= 0xD800 && c < 0xDC00) {
+        char32_t low = 0;
+        if (end_ - at_ < 6 || at_[0] != '\\' || at_[1] != 'u')
+          return fail("a \\u high surrogate without its low surrogate");
+        at_ += 2;
+        if (!unit(low) || low < 0xDC00 || low >= 0xE000)
+          return fail("a \\u high surrogate without its low surrogate");
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+      } else if (c >= 0xDC00 && c < 0xE000) {
+        return fail("a \\u low surrogate without its high surrogate");
+      }
+      // Never longer than the escape it replaces.
+      out = putUtf8(c, out);
+      break;
+    }
+    default:
+      at_ -= 1;
+      return fail("an unknown escape in a string");
+    }
+  }
+  const char *stop = out != nullptr ? out : at_;
+  tokens_.push_back(JsonToken{type, 0, std::string_view(start, static_cast<std::size_t>(stop - start))});
+  ++at_;
+  return true;
+}
+
+bool JsonTape::value(int depth) {
+  if (at_ == end_)
+    return fail("a value is missing");
+  if (depth > deepest)
+    return fail("nested too deeply");
+  const char c = *at_;
+  if (c == '{' || c == '[') {
+    const bool object = c == '{';
+    const auto index = static_cast<std::uint32_t>(tokens_.size());
+    tokens_.push_back(JsonToken{object ? JsonType::object : JsonType::array, 0, {}});
+    ++at_;
+    skipBlanks();
+    const char close = object ? '}' : ']';
+    if (at_ < end_ && *at_ == close) {
+      ++at_;
+      tokens_[index].next = static_cast<std::uint32_t>(tokens_.size());
+      return true;
+    }
+    while (true) {
+      std::uint32_t key = noToken;
+      if (object) {
+        if (at_ == end_ || *at_ != '"')
+          return fail("a key (a string) is expected");
+        key = static_cast<std::uint32_t>(tokens_.size());
+        if (!string(JsonType::key))
+          return false;
+        skipBlanks();
+        if (at_ == end_ || *at_ != ':')
+          return fail("':' is expected after a key");
+        ++at_;
+        skipBlanks();
+      }
+      if (!value(depth + 1))
+        return false;
+      if (key != noToken)
+        tokens_[key].next = static_cast<std::uint32_t>(tokens_.size());
+      skipBlanks();
+      if (at_ < end_ && *at_ == ',') {
+        ++at_;
+        skipBlanks();
+        continue;
+      }
+      if (at_ < end_ && *at_ == close) {
+        ++at_;
+        break;
+      }
+      return fail(object ? "',' or '}' is expected" : "',' or ']' is expected");
+    }
+    tokens_[index].next = static_cast<std::uint32_t>(tokens_.size());
+    return true;
+  }
+  if (c == '"') {
+    if (!string(JsonType::string))
+      return false;
+    tokens_.back().next = static_cast<std::uint32_t>(tokens_.size());
+    return true;
+  }
+  JsonType type = JsonType::number;
+  char *p = at_;
+  if (c == '-' || (c >= '0' && c <= '9')) {
+    while (p < end_ && ((*p >= '0' && *p <= '9') || *p == '.' || *p == 'e' || *p == 'E' ||
+                        *p == '+' || *p == '-'))
+      ++p;
+  } else {
+    while (p < end_ && *p >= 'a' && *p <= 'z')
+      ++p;
+    const std::string_view word(at_, static_cast<std::size_t>(p - at_));
+    if (word == "true" || word == "false")
+      type = JsonType::boolean;
+    else if (word == "null")
+      type = JsonType::null;
+    else
+      return fail("not a JSON value");
+  }
+  tokens_.push_back(JsonToken{type, static_cast<std::uint32_t>(tokens_.size() + 1),
+                              std::string_view(at_, static_cast<std::size_t>(p - at_))});
+  at_ = p;
+  return true;
+}
