@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -69,20 +70,23 @@ public:
          const CodePage &page, std::int64_t fixedLength)
       : options_(options), encoder_(plan, options, text, page, fixedLength) {}
 
+  void useCsv(const CsvShape &shape) { shape_.emplace(shape); }
+
   // A descriptor word: the length, big-endian unless -rdworder little, and two zero bytes.
-  static void descriptor(std::int64_t length, bool little, std::string &out) {
+  static void descriptor(std::int64_t length, bool little, char *out) {
     const char high = static_cast<char>(length >> 8);
     const char low = static_cast<char>(length & 0xFF);
-    out += little ? low : high;
-    out += little ? high : low;
-    out.append(2, '\0');
+    out[0] = little ? low : high;
+    out[1] = little ? high : low;
+    out[2] = out[3] = '\0';
   }
-
-  void useCsv(const CsvShape &shape) { shape_.emplace(shape); }
 
   void run(const std::vector<Unit> &units, std::size_t first, std::size_t last,
            const std::string &name, Chunk &chunk) {
     chunk = Chunk{};
+    const bool variable = options_.recordFormat == RecordFormat::variable ||
+                          options_.recordFormat == RecordFormat::variableBlocked;
+    const std::size_t reserve = variable ? 4 : 0;
     for (std::size_t u = first; u < last; ++u) {
       const Unit &unit = units[u];
       std::string_view text(unit.text, unit.size);
@@ -90,23 +94,27 @@ public:
         continue;
       ++chunk.read;
       problems_.clear();
-      std::optional<std::string_view> record;
+      const std::size_t before = chunk.bytes.size();
+      bool written = false;
       if (shape_) {
         if (!splitCsvRow(text, buffer_, cells_)) {
           problems_.push_back({"", "a quoted cell is not closed"});
         } else {
           shape_->tape(cells_, tape_);
-          record = encoder_.encode(tape_, problems_);
+          written = append(encoder_.encode(tape_, problems_), chunk.bytes, reserve);
         }
+      } else if (encoder_.encodeLine(text, chunk.bytes, reserve)) {
+        written = true;
       } else if (!tape_.parse(unit.text, unit.size)) {
         problems_.push_back({"", "not JSON: " + tape_.error() + " at column " +
                                      std::to_string(tape_.column())});
       } else {
-        record = encoder_.encode(tape_, problems_);
+        written = append(encoder_.encode(tape_, problems_), chunk.bytes, reserve);
       }
-      if (record)
-        frame(*record);
+      if (written)
+        frame(chunk.bytes, before, reserve);
       if (!problems_.empty()) {
+        chunk.bytes.resize(before);
         ++chunk.skipped;
         for (const EncodeProblem &p : problems_) {
           chunk.warnings += program;
@@ -121,19 +129,27 @@ public:
         }
         continue;
       }
-      chunk.bytes += framed_;
       if (options_.recordFormat == RecordFormat::variableBlocked)
-        chunk.sizes.push_back(static_cast<std::uint32_t>(framed_.size()));
+        chunk.sizes.push_back(static_cast<std::uint32_t>(chunk.bytes.size() - before));
     }
   }
 
 private:
-  // The record as the format writes it; a problem when it cannot be.
-  void frame(std::string_view record) {
-    framed_.clear();
+  static bool append(std::optional<std::string_view> record, std::string &out,
+                     std::size_t reserve) {
+    if (!record)
+      return false;
+    out.append(reserve, '\0');
+    out += *record;
+    return true;
+  }
+
+  // Frames the record appended to `out` after `before` and `reserve` bytes
+  // as the format writes it; a problem when it cannot be.
+  void frame(std::string &out, std::size_t before, std::size_t reserve) {
+    const std::string_view record(out.data() + before + reserve, out.size() - before - reserve);
     switch (options_.recordFormat) {
     case RecordFormat::fixed:
-      framed_ = record;
       return;
     case RecordFormat::lines:
       if (record.find('\n') != std::string_view::npos ||
@@ -142,8 +158,7 @@ private:
                                  "-recfm L cannot write it"});
         return;
       }
-      framed_ = record;
-      framed_ += '\n';
+      out += '\n';
       return;
     case RecordFormat::variable:
     case RecordFormat::variableBlocked: {
@@ -159,8 +174,7 @@ private:
                                           : "")});
         return;
       }
-      descriptor(length, options_.littleEndianDescriptors, framed_);
-      framed_ += record;
+      descriptor(length, options_.littleEndianDescriptors, out.data() + before);
       return;
     }
     }
@@ -173,7 +187,6 @@ private:
   std::string buffer_;
   std::vector<std::string_view> cells_;
   std::vector<EncodeProblem> problems_;
-  std::string framed_;
 };
 
 struct Counts {
@@ -191,22 +204,31 @@ public:
   // False when -strict stopped the run or reading or writing failed.
   bool file(std::FILE *in, const std::string &name) {
     name_ = name;
-    std::string buffer;
-    std::size_t consumed = 0;
+    std::size_t have = 0;     // bytes in the buffer
+    std::size_t consumed = 0; // of them, those of records handed on
     long long line = 1;
     bool header = options_.format == InputFormat::csv;
+    const bool csv = options_.format == InputFormat::csv;
     bool atEnd = false;
     const std::size_t batch = (std::size_t{4} << 20) * workers_.size();
     std::vector<Unit> units;
     while (!atEnd) {
-      // Keep the unread tail and read a batch after it.
-      buffer.erase(0, consumed);
+      // The unread tail to the front, and a batch read after it.
+      if (consumed != 0)
+        std::memmove(buffer_.get(), buffer_.get() + consumed, have - consumed);
+      have -= consumed;
       consumed = 0;
-      const std::size_t have = buffer.size();
-      buffer.resize(have + batch);
+      if (capacity_ < have + batch) {
+        // Room that is not cleared first: every byte is read into.
+        auto larger = std::make_unique_for_overwrite<char[]>(have + batch);
+        if (have != 0)
+          std::memcpy(larger.get(), buffer_.get(), have);
+        buffer_ = std::move(larger);
+        capacity_ = have + batch;
+      }
       errno = 0;
-      const std::size_t got = std::fread(buffer.data() + have, 1, batch, in);
-      buffer.resize(have + got);
+      const std::size_t got = std::fread(buffer_.get() + have, 1, batch, in);
+      have += got;
       if (got < batch) {
         if (std::ferror(in) != 0) {
           messages_.print(std::string(program) + "cannot read " + name + ": " +
@@ -216,21 +238,19 @@ public:
         atEnd = true;
       }
       units.clear();
-      while (consumed < buffer.size()) {
-        const std::string_view rest(buffer.data() + consumed, buffer.size() - consumed);
-        const std::size_t end = header || options_.format == InputFormat::csv
-                                    ? csvRowEnd(rest, atEnd)
-                                    : rest.find('\n');
-        std::size_t size = end;
-        if (end == std::string_view::npos) {
+      while (consumed < have) {
+        char *text = buffer_.get() + consumed;
+        const std::string_view rest(text, have - consumed);
+        std::size_t size = csv ? csvRowEnd(rest, atEnd) : rest.find('\n');
+        if (size == std::string_view::npos) {
           if (!atEnd)
             break;
           size = rest.size();
-        } else if (options_.format == InputFormat::jsonLines) {
-          size = end + 1;
+        } else if (!csv) {
+          ++size;
         }
-        char *text = buffer.data() + consumed;
-        const std::size_t length = size > 0 && text[size - 1] == '\n' ? size - 1 : size;
+        const bool ended = text[size - 1] == '\n';
+        const std::size_t length = ended ? size - 1 : size;
         if (header) {
           if (!readHeader(std::string_view(text, length)))
             return false;
@@ -238,7 +258,8 @@ public:
         } else {
           units.push_back(Unit{text, length, line});
         }
-        line += std::count(text, text + size, '\n');
+        // A CSV row may hold line ends inside quotes.
+        line += csv ? std::count(text, text + size, '\n') : ended ? 1 : 0;
         consumed += size;
       }
       if (!encode(units))
@@ -328,10 +349,10 @@ private:
   void flushBlock() {
     if (block_.empty())
       return;
-    std::string bdw;
+    char bdw[4];
     Worker::descriptor(static_cast<std::int64_t>(block_.size()) + 4,
                        options_.littleEndianDescriptors, bdw);
-    write(bdw);
+    write(std::string_view(bdw, 4));
     write(block_);
     block_.clear();
   }
@@ -349,6 +370,8 @@ private:
   StatusLine &messages_;
   std::string name_;
   std::string block_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
   bool failed_ = false;
 
 public:

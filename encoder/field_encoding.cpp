@@ -27,8 +27,14 @@ void writeZoned(const char *digits, std::int64_t count, bool negative, bool isSi
   char *at = out;
   if (sign == ZonedSign::leadingSeparate)
     *at++ = page.byte(negative ? '-' : '+');
-  for (std::int64_t i = 0; i < count; ++i)
-    at[i] = page.byte(digits[i]);
+  if (page.ebcdic()) {
+    // Every EBCDIC page has its digits at X'F0' to X'F9'.
+    for (std::int64_t i = 0; i < count; ++i)
+      at[i] = static_cast<char>(digits[i] | 0xC0);
+  } else {
+    for (std::int64_t i = 0; i < count; ++i)
+      at[i] = page.byte(digits[i]);
+  }
   if (sign == ZonedSign::trailingSeparate)
     at[count] = page.byte(negative ? '-' : '+');
   if (!isSigned || separate || count == 0)
@@ -43,14 +49,16 @@ void writeZoned(const char *digits, std::int64_t count, bool negative, bool isSi
 
 void writePacked(const char *digits, std::int64_t count, bool negative, bool isSigned,
                  bool unsignedC, std::int64_t length, char *out) {
-  // 2 * length - 1 digit nibbles; the digits fill them from the right.
-  const std::int64_t nibbles = 2 * length - 1;
-  const std::int64_t lead = nibbles - count;
-  const auto digitAt = [&](std::int64_t i) { return i < lead ? 0 : digits[i - lead] - '0'; };
-  for (std::int64_t b = 0; b < length - 1; ++b)
-    out[b] = static_cast<char>(digitAt(2 * b) << 4 | digitAt(2 * b + 1));
+  // 2 * length - 1 digit nibbles, then the sign; the digits fill them from the right.
   const int sign = !isSigned ? (unsignedC ? 0xC : 0xF) : negative ? 0xD : 0xC;
-  out[length - 1] = static_cast<char>(digitAt(nibbles - 1) << 4 | sign);
+  std::int64_t nibble = 2 * length - 1; // the sign's
+  std::int64_t d = count - 1;
+  for (std::int64_t b = length - 1; b >= 0; --b) {
+    const int low = nibble == 2 * length - 1 ? sign : d >= 0 ? digits[d--] - '0' : 0;
+    const int high = d >= 0 ? digits[d--] - '0' : 0;
+    out[b] = static_cast<char>(high << 4 | low);
+    nibble -= 2;
+  }
 }
 
 void writeUnsignedPacked(const char *digits, std::int64_t count, std::int64_t length, char *out) {

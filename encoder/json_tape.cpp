@@ -40,7 +40,7 @@ char *putUtf8(char32_t c, char *out) {
 } // namespace
 
 bool JsonTape::parse(char *text, std::size_t size) {
-  tokens_.clear();
+  count_ = 0;
   error_.clear();
   begin_ = at_ = text;
   end_ = text + size;
@@ -59,32 +59,33 @@ bool JsonTape::fail(const char *why) {
   return false;
 }
 
-bool JsonTape::string(JsonType type) {
-  // At the opening quote.
-  char *start = ++at_;
-  char *out = nullptr; // where unescaped text goes, once an escape is met
+const char *unescapeJson(const char *at, const char *end, char *out, char *&stop,
+                         const char *&why) {
   while (true) {
     // The plain run up to a quote, a backslash or a control character.
-    char *p = at_;
-    while (p < end_ && *p != '"' && *p != '\\' && static_cast<unsigned char>(*p) >= 0x20)
+    const char *p = at;
+    while (p < end && *p != '"' && *p != '\\' && static_cast<unsigned char>(*p) >= 0x20)
       ++p;
-    if (out != nullptr && p != at_) {
-      std::memmove(out, at_, static_cast<std::size_t>(p - at_));
-      out += p - at_;
+    if (out != at)
+      std::memmove(out, at, static_cast<std::size_t>(p - at));
+    out += p - at;
+    at = p;
+    if (at == end) {
+      why = "a string without its closing quote";
+      return nullptr;
     }
-    at_ = p;
-    if (at_ == end_)
-      return fail("a string without its closing quote");
-    if (*at_ == '"')
+    if (*at == '"')
       break;
-    if (*at_ != '\\')
-      return fail("a control character inside a string (write it as \\u00XX)");
-    if (out == nullptr)
-      out = at_;
-    if (at_ + 1 == end_)
-      return fail("a string without its closing quote");
-    const char escape = at_[1];
-    at_ += 2;
+    if (*at != '\\') {
+      why = "a control character inside a string (write it as \\u00XX)";
+      return nullptr;
+    }
+    if (at + 1 == end) {
+      why = "a string without its closing quote";
+      return nullptr;
+    }
+    const char escape = at[1];
+    at += 2;
     switch (escape) {
     case '"':
     case '\\':
@@ -108,44 +109,63 @@ bool JsonTape::string(JsonType type) {
       break;
     case 'u': {
       const auto unit = [&](char32_t &u) {
-        if (end_ - at_ < 4)
+        if (end - at < 4)
           return false;
         u = 0;
         for (int i = 0; i < 4; ++i) {
-          const int h = hexValue(at_[i]);
+          const int h = hexValue(at[i]);
           if (h < 0)
             return false;
           u = u << 4 | static_cast<char32_t>(h);
         }
-        at_ += 4;
+        at += 4;
         return true;
       };
       char32_t c = 0;
-      if (!unit(c))
-        return fail("\\u needs four hexadecimal digits");
+      if (!unit(c)) {
+        why = "\\u needs four hexadecimal digits";
+        return nullptr;
+      }
       if (c >= 0xD800 && c < 0xDC00) {
         char32_t low = 0;
-        if (end_ - at_ < 6 || at_[0] != '\\' || at_[1] != 'u')
-          return fail("a \\u high surrogate without its low surrogate");
-        at_ += 2;
-        if (!unit(low) || low < 0xDC00 || low >= 0xE000)
-          return fail("a \\u high surrogate without its low surrogate");
+        if (end - at < 6 || at[0] != '\\' || at[1] != 'u' || (at += 2, !unit(low)) ||
+            low < 0xDC00 || low >= 0xE000) {
+          why = "a \\u high surrogate without its low surrogate";
+          return nullptr;
+        }
         c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
       } else if (c >= 0xDC00 && c < 0xE000) {
-        return fail("a \\u low surrogate without its high surrogate");
+        why = "a \\u low surrogate without its high surrogate";
+        return nullptr;
       }
       // Never longer than the escape it replaces.
       out = putUtf8(c, out);
       break;
     }
     default:
-      at_ -= 1;
-      return fail("an unknown escape in a string");
+      why = "an unknown escape in a string";
+      return nullptr;
     }
   }
-  const char *stop = out != nullptr ? out : at_;
-  tokens_.push_back(JsonToken{type, 0, std::string_view(start, static_cast<std::size_t>(stop - start))});
-  ++at_;
+  stop = out;
+  return at + 1;
+}
+
+bool JsonTape::string(JsonType type) {
+  // At the opening quote.
+  char *start = at_ + 1;
+  char *stop = nullptr;
+  const char *why = nullptr;
+  const char *after = unescapeJson(start, end_, start, stop, why);
+  if (after == nullptr) {
+    // Where the reading stopped is not kept: the string's start is shown.
+    return fail(why);
+  }
+  JsonToken &token = push();
+  token.type = type;
+  token.next = count_;
+  token.text = std::string_view(start, static_cast<std::size_t>(stop - start));
+  at_ = const_cast<char *>(after);
   return true;
 }
 
@@ -157,14 +177,15 @@ bool JsonTape::value(int depth) {
   const char c = *at_;
   if (c == '{' || c == '[') {
     const bool object = c == '{';
-    const auto index = static_cast<std::uint32_t>(tokens_.size());
-    tokens_.push_back(JsonToken{object ? JsonType::object : JsonType::array, 0, {}});
+    const std::uint32_t index = count_;
+    JsonToken &container = push();
+    container.type = object ? JsonType::object : JsonType::array;
     ++at_;
     skipBlanks();
     const char close = object ? '}' : ']';
     if (at_ < end_ && *at_ == close) {
       ++at_;
-      tokens_[index].next = static_cast<std::uint32_t>(tokens_.size());
+      tokens_[index].next = count_;
       return true;
     }
     while (true) {
@@ -172,7 +193,7 @@ bool JsonTape::value(int depth) {
       if (object) {
         if (at_ == end_ || *at_ != '"')
           return fail("a key (a string) is expected");
-        key = static_cast<std::uint32_t>(tokens_.size());
+        key = count_;
         if (!string(JsonType::key))
           return false;
         skipBlanks();
@@ -184,7 +205,7 @@ bool JsonTape::value(int depth) {
       if (!value(depth + 1))
         return false;
       if (key != noToken)
-        tokens_[key].next = static_cast<std::uint32_t>(tokens_.size());
+        tokens_[key].next = count_;
       skipBlanks();
       if (at_ < end_ && *at_ == ',') {
         ++at_;
@@ -197,15 +218,11 @@ bool JsonTape::value(int depth) {
       }
       return fail(object ? "',' or '}' is expected" : "',' or ']' is expected");
     }
-    tokens_[index].next = static_cast<std::uint32_t>(tokens_.size());
+    tokens_[index].next = count_;
     return true;
   }
-  if (c == '"') {
-    if (!string(JsonType::string))
-      return false;
-    tokens_.back().next = static_cast<std::uint32_t>(tokens_.size());
-    return true;
-  }
+  if (c == '"')
+    return string(JsonType::string);
   JsonType type = JsonType::number;
   char *p = at_;
   if (c == '-' || (c >= '0' && c <= '9')) {
@@ -223,8 +240,10 @@ bool JsonTape::value(int depth) {
     else
       return fail("not a JSON value");
   }
-  tokens_.push_back(JsonToken{type, static_cast<std::uint32_t>(tokens_.size() + 1),
-                              std::string_view(at_, static_cast<std::size_t>(p - at_))});
+  JsonToken &token = push();
+  token.type = type;
+  token.next = count_;
+  token.text = std::string_view(at_, static_cast<std::size_t>(p - at_));
   at_ = p;
   return true;
 }

@@ -19,6 +19,14 @@ struct JsonToken {
 
 constexpr std::uint32_t noToken = UINT32_MAX;
 
+// Reads the escapes of a JSON string from `at` (after its opening quote) to
+// its closing quote, writing the text to `out` (which may be `at` itself:
+// text never grows). Returns the position after the closing quote and sets
+// `stop` to the end of the text written; nullptr with `why` when the string
+// is not valid.
+const char *unescapeJson(const char *at, const char *end, char *out, char *&stop,
+                         const char *&why);
+
 class JsonTape {
 public:
   // Reads the one JSON value of `text` (which must stay alive and is
@@ -26,20 +34,30 @@ public:
   // error() says why and column() where (counted from 1).
   bool parse(char *text, std::size_t size);
   // Makes a tape by hand (CSV rows): tokens are appended as they come.
-  void clear() { tokens_.clear(); }
+  void clear() { count_ = 0; }
   std::uint32_t add(JsonType type, std::string_view text = {}) {
-    tokens_.push_back(JsonToken{type, 0, text});
-    return static_cast<std::uint32_t>(tokens_.size() - 1);
+    JsonToken &token = push();
+    token.type = type;
+    token.next = 0;
+    token.text = text;
+    return count_ - 1;
   }
   // Closes the container or key at `index`: what follows comes after it.
-  void close(std::uint32_t index) { tokens_[index].next = size(); }
+  void close(std::uint32_t index) { tokens_[index].next = count_; }
 
   const JsonToken &operator[](std::uint32_t index) const { return tokens_[index]; }
-  std::uint32_t size() const { return static_cast<std::uint32_t>(tokens_.size()); }
+  std::uint32_t size() const { return count_; }
   const std::string &error() const { return error_; }
   std::size_t column() const { return column_; }
 
 private:
+  // The next token, in room kept from line to line: no allocation once
+  // the longest line has been read.
+  JsonToken &push() {
+    if (count_ == tokens_.size())
+      tokens_.resize(tokens_.empty() ? 256 : 2 * tokens_.size());
+    return tokens_[count_++];
+  }
   bool value(int depth);
   bool string(JsonType type);
   bool fail(const char *why);
@@ -49,6 +67,7 @@ private:
   }
 
   std::vector<JsonToken> tokens_;
+  std::uint32_t count_ = 0;
   char *begin_ = nullptr;
   char *at_ = nullptr;
   char *end_ = nullptr;

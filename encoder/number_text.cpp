@@ -2,15 +2,11 @@
 #include "encoder/number_text.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The digit at `i` of the integer digits followed by the fraction digits.
-char digitAt(const NumberText &number, std::size_t i) {
-  return i < number.integer.size() ? number.integer[i] : number.fraction[i - number.integer.size()];
-}
 
 } // namespace
 
@@ -53,7 +49,7 @@ bool parseNumber(std::string_view text, NumberText &number) {
   }
   if (i != text.size())
     return false;
-  if (isZero(number))
+  if (number.negative && isZero(number))
     number.negative = false;
   return true;
 }
@@ -64,36 +60,68 @@ bool isZero(const NumberText &number) {
 }
 
 Fit scaledDigits(const NumberText &number, std::int64_t scale, std::int64_t digits, char *out) {
-  const auto total = static_cast<std::int64_t>(number.integer.size() + number.fraction.size());
-  std::int64_t first = 0;
-  while (first < total && digitAt(number, static_cast<std::size_t>(first)) == '0')
-    ++first;
-  for (std::int64_t i = 0; i < digits; ++i)
-    out[i] = '0';
-  if (first == total)
+  // The digits are the integer part followed by the fraction; positions
+  // count in that concatenation.
+  const std::string_view integer = number.integer;
+  const std::string_view fraction = number.fraction;
+  const auto integerSize = static_cast<std::int64_t>(integer.size());
+  const std::int64_t total = integerSize + static_cast<std::int64_t>(fraction.size());
+  std::int64_t first = static_cast<std::int64_t>(
+      std::min(integer.find_first_not_of('0'), integer.size()));
+  if (first == integerSize)
+    first += static_cast<std::int64_t>(std::min(fraction.find_first_not_of('0'), fraction.size()));
+  if (first == total) {
+    std::memset(out, '0', static_cast<std::size_t>(digits));
     return Fit::ok;
-  // The value is digits x 10^shift once scaled.
+  }
+  // The value is these digits times 10^shift once scaled.
   const std::int64_t shift =
-      number.exponent - static_cast<std::int64_t>(number.fraction.size()) + scale;
+      number.exponent - static_cast<std::int64_t>(fraction.size()) + scale;
   std::int64_t end = total;
   if (shift < 0) {
     // The places dropped must all be zeros.
-    const std::int64_t keep = total + shift;
-    for (std::int64_t i = std::max<std::int64_t>(keep, first); i < total; ++i)
-      if (digitAt(number, static_cast<std::size_t>(i)) != '0')
-        return Fit::tooManyDecimals;
-    end = keep;
+    end = total + shift;
+    const std::int64_t from = std::max(end, first);
+    if (from < integerSize &&
+        integer.find_first_not_of('0', static_cast<std::size_t>(from)) != std::string_view::npos)
+      return Fit::tooManyDecimals;
+    if (fraction.find_first_not_of('0', static_cast<std::size_t>(std::max<std::int64_t>(
+                                               from - integerSize, 0))) != std::string_view::npos)
+      return Fit::tooManyDecimals;
   }
   const std::int64_t zeros = shift > 0 ? shift : 0;
-  if (end - first + zeros > digits)
+  const std::int64_t count = end - first;
+  if (count + zeros > digits)
     return Fit::tooManyDigits;
-  char *at = out + digits - zeros - (end - first);
-  for (std::int64_t i = first; i < end; ++i)
-    *at++ = digitAt(number, static_cast<std::size_t>(i));
+  char *at = out;
+  std::memset(at, '0', static_cast<std::size_t>(digits - count - zeros));
+  at += digits - count - zeros;
+  if (first < integerSize) {
+    const std::int64_t part = std::min(end, integerSize) - first;
+    std::memcpy(at, integer.data() + first, static_cast<std::size_t>(part));
+    at += part;
+  }
+  if (end > integerSize) {
+    const std::int64_t from = std::max(first, integerSize) - integerSize;
+    std::memcpy(at, fraction.data() + from, static_cast<std::size_t>(end - integerSize - from));
+    at += end - integerSize - from;
+  }
+  std::memset(at, '0', static_cast<std::size_t>(zeros));
   return Fit::ok;
 }
 
 unsigned __int128 digitsValue(const char *digits, std::int64_t count) {
+  // Leading zeros first: most binary items hold far fewer digits than 38.
+  while (count > 19 && *digits == '0') {
+    ++digits;
+    --count;
+  }
+  if (count <= 19) {
+    std::uint64_t small = 0;
+    for (std::int64_t i = 0; i < count; ++i)
+      small = small * 10 + static_cast<unsigned>(digits[i] - '0');
+    return small;
+  }
   unsigned __int128 value = 0;
   for (std::int64_t i = 0; i < count; ++i)
     value = value * 10 + static_cast<unsigned>(digits[i] - '0');

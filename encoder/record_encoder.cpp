@@ -66,9 +66,42 @@ RecordEncoder::RecordEncoder(const EncodePlan &plan, const EncodeOptions &option
     dbcsOut_ = DbcsBytes::open(options.dbcs);
     dbcsIn_ = DbcsPage::open(options.dbcs);
   }
+  // Rules and REDEFINES choose among values, a counter in a FILLER is set
+  // from its table: those records take the general reading.
+  fast_ = plan.rules.empty();
+  for (const EncodeField &field : plan.fields) {
+    quotedKeys_.push_back("\"" + field.key + "\":");
+    if ((!field.hidden && field.redefining) || (field.hidden && field.isCounter) ||
+        field.digits > 38 || field.scale > 1000 || field.scale < -1000)
+      fast_ = false;
+    Compact &c = compact_.emplace_back();
+    c.kind = field.kind;
+    c.sign = field.sign;
+    c.isArray = field.isArray;
+    c.isCounter = field.isCounter;
+    c.hidden = field.hidden;
+    c.isSigned = field.isSigned;
+    c.plainText = field.kind == EncodeKind::text && !field.justified;
+    c.checkDigits = field.checkDigits;
+    c.counter = field.counter;
+    c.digits = static_cast<std::int32_t>(std::min<std::int64_t>(field.digits, 38));
+    c.scale = static_cast<std::int32_t>(std::clamp<std::int64_t>(field.scale, -1000, 1000));
+    c.firstChild = static_cast<std::uint32_t>(children_.size());
+    c.childCount = static_cast<std::uint32_t>(field.children.size());
+    children_.insert(children_.end(), field.children.begin(), field.children.end());
+    c.offset = field.offset;
+    c.length = field.length;
+    c.slack = field.slack;
+    c.minCount = field.minCount;
+    c.maxCount = field.maxCount;
+  }
 }
 
 void RecordEncoder::problem(std::string what) {
+  if (probing_) {
+    probeFailed_ = true;
+    return;
+  }
   if (pass_ == Pass::compare) {
     differs_ = true;
     return;
@@ -295,16 +328,9 @@ bool RecordEncoder::walk(int record, std::uint32_t value, bool fromRaw) {
   const EncodeRecord &target = plan_.records[static_cast<std::size_t>(record)];
   const std::size_t before = problems_->size();
   fromRaw_ = fromRaw;
-  changed_ = false;
-  pass_ = Pass::write;
-  std::fill(counterState_.begin(), counterState_.end(), Count::none);
-  const std::int64_t room =
-      std::max({fixedLength_, plan_.longest, static_cast<std::int64_t>(raw_.size())});
-  image_.assign(static_cast<std::size_t>(room),
-                options_.fill == FillMode::lowValues ? '\0' : text_.space());
+  begin(static_cast<std::int64_t>(raw_.size()));
   if (fromRaw_)
     image_.replace(0, raw_.size(), raw_);
-  pathStack_.clear();
   const std::int64_t used = member(target.root, value, 0);
   for (std::size_t i = 0; i < counterState_.size(); ++i)
     if (counterState_[i] == Count::pending) {
@@ -318,9 +344,23 @@ bool RecordEncoder::walk(int record, std::uint32_t value, bool fromRaw) {
     // fields, so every value is written anew.
     return walk(record, value, false);
   }
+  return finish(target.root, used);
+}
+
+void RecordEncoder::begin(std::int64_t room) {
+  changed_ = false;
+  pass_ = Pass::write;
+  std::fill(counterState_.begin(), counterState_.end(), Count::none);
+  image_.assign(static_cast<std::size_t>(std::max({fixedLength_, plan_.longest, room})),
+                options_.fill == FillMode::lowValues ? '\0' : text_.space());
+  base_ = image_.data();
+  pathStack_.clear();
+}
+
+bool RecordEncoder::finish(int root, std::int64_t used) {
   if (fixedLength_ > 0) {
     if (used > fixedLength_) {
-      pathStack_ = {{target.root, -1}};
+      pathStack_ = {{root, -1}};
       problem("the record takes " + std::to_string(used) + " bytes, more than the fixed length " +
               std::to_string(fixedLength_) + " (-lrecl)");
       return false;
@@ -330,6 +370,248 @@ bool RecordEncoder::walk(int record, std::uint32_t value, bool fromRaw) {
     image_.resize(static_cast<std::size_t>(used));
   }
   return true;
+}
+
+bool RecordEncoder::takeKey(const std::string &quoted) {
+  const std::size_t size = quoted.size();
+  if (static_cast<std::size_t>(end_ - cursor_) < size)
+    return false;
+  // Keys are short: eight bytes at a time beats a call to memcmp.
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    std::uint64_t a = 0;
+    std::uint64_t b = 0;
+    std::memcpy(&a, cursor_ + i, 8);
+    std::memcpy(&b, quoted.data() + i, 8);
+    if (a != b)
+      return false;
+  }
+  for (; i < size; ++i)
+    if (cursor_[i] != quoted[i])
+      return false;
+  cursor_ += size;
+  return true;
+}
+
+std::optional<std::int64_t> RecordEncoder::encodeLine(std::string_view line, std::string &out,
+                                                      std::size_t reserve) {
+  if (!fast_)
+    return std::nullopt;
+  cursor_ = line.data();
+  end_ = cursor_ + line.size();
+  while (end_ != cursor_ && (end_[-1] == ' ' || end_[-1] == '\r' || end_[-1] == '\t'))
+    --end_;
+  if (!take('{'))
+    return std::nullopt;
+  int record = -1;
+  for (std::size_t r = 0; r < plan_.records.size() && record < 0; ++r)
+    if (takeKey(quotedKeys_[static_cast<std::size_t>(plan_.records[r].root)]))
+      record = static_cast<int>(r);
+  // -record: the members may stand at the top.
+  const bool members = record < 0 && !options_.record.empty();
+  if (members) {
+    record = 0;
+    --cursor_;
+  }
+  if (record < 0)
+    return std::nullopt;
+  const int root = plan_.records[static_cast<std::size_t>(record)].root;
+  fromRaw_ = false;
+  hasRaw_ = false;
+  changed_ = false;
+  pass_ = Pass::write;
+  std::fill(counterState_.begin(), counterState_.end(), Count::none);
+  // Written in place after what `out` holds: no copy of the record.
+  const std::size_t start = out.size();
+  const std::int64_t room = std::max(fixedLength_, plan_.longest);
+  out.append(reserve, '\0');
+  out.append(static_cast<std::size_t>(room),
+             options_.fill == FillMode::lowValues ? '\0' : text_.space());
+  base_ = out.data() + start + reserve;
+  probing_ = true;
+  probeFailed_ = false;
+  std::int64_t used = 0;
+  bool ok = fastOccurrence(root, 0, used) && (members || take('}')) && cursor_ == end_;
+  ok = ok && !probeFailed_ && (fixedLength_ == 0 || used <= fixedLength_);
+  probing_ = false;
+  if (!ok) {
+    out.resize(start);
+    return std::nullopt;
+  }
+  const std::int64_t length = fixedLength_ > 0 ? fixedLength_ : used;
+  out.resize(start + reserve + static_cast<std::size_t>(length));
+  return length;
+}
+
+bool RecordEncoder::fastOccurrence(int index, std::int64_t at, std::int64_t &used) {
+  const Compact &field = compact_[static_cast<std::size_t>(index)];
+  if (field.slack > 0)
+    std::memset(base_ + at - field.slack, 0, static_cast<std::size_t>(field.slack));
+  if (field.kind == EncodeKind::group)
+    return fastGroup(index, at, used);
+  used = field.length;
+  return fastLeaf(index, at);
+}
+
+bool RecordEncoder::fastGroup(int index, std::int64_t at, std::int64_t &used) {
+  const Compact &field = compact_[static_cast<std::size_t>(index)];
+  if (!take('{'))
+    return false;
+  std::int64_t shift = 0;
+  bool first = true;
+  for (std::uint32_t c = 0; c < field.childCount; ++c) {
+    const int child = children_[field.firstChild + c];
+    const Compact &member = compact_[static_cast<std::size_t>(child)];
+    if (member.hidden) {
+      if (member.isCounter)
+        return false;
+      continue;
+    }
+    if ((!first && !take(',')) || !takeKey(quotedKeys_[static_cast<std::size_t>(child)]))
+      return false;
+    first = false;
+    std::int64_t size = 0;
+    const std::int64_t where = at + member.offset + shift;
+    if (!(member.isArray ? fastArray(child, where, size) : fastOccurrence(child, where, size)))
+      return false;
+    shift += size - member.length * member.maxCount;
+  }
+  used = field.length + shift;
+  return take('}');
+}
+
+bool RecordEncoder::fastArray(int index, std::int64_t at, std::int64_t &used) {
+  const Compact &field = compact_[static_cast<std::size_t>(index)];
+  if (!take('['))
+    return false;
+  std::int64_t count = 0;
+  if (!take(']')) {
+    while (true) {
+      std::int64_t size = 0;
+      if (count == field.maxCount || !fastOccurrence(index, at + count * field.length, size))
+        return false;
+      ++count;
+      if (take(','))
+        continue;
+      if (!take(']'))
+        return false;
+      break;
+    }
+  }
+  if (field.counter >= 0) {
+    const auto counter = static_cast<std::size_t>(field.counter);
+    if (count < field.minCount || counterState_[counter] != Count::given ||
+        counterValue_[counter] != count)
+      return false;
+  }
+  for (std::int64_t rest = count; rest < field.maxCount; ++rest)
+    fill(index, at + rest * field.length, options_.fill);
+  used = field.length * (field.counter >= 0 ? count : field.maxCount);
+  return true;
+}
+
+bool RecordEncoder::fastLeaf(int index, std::int64_t at) {
+  const Compact &field = compact_[static_cast<std::size_t>(index)];
+  char *out = base_ + at;
+  const char *start = cursor_;
+  if (!isNumeric(field.kind)) {
+    if (!take('"'))
+      return false;
+    const char *p = cursor_;
+    while (p != end_ && *p != '"' && *p != '\\' && static_cast<unsigned char>(*p) >= 0x20)
+      ++p;
+    if (p != end_ && *p == '"') {
+      cursor_ = p + 1;
+      const std::string_view text(start + 1, static_cast<std::size_t>(p - start - 1));
+      if (field.plainText)
+        return text_.write(text, out, field.length, false, options_.truncate).fit == TextFit::ok;
+      return writeText(plan_.fields[static_cast<std::size_t>(index)], text, out);
+    }
+    // Escapes: the text unescaped aside, the line being the caller's.
+    scratch_.resize(static_cast<std::size_t>(end_ - cursor_));
+    char *stop = nullptr;
+    const char *why = nullptr;
+    const char *after = unescapeJson(cursor_, end_, scratch_.data(), stop, why);
+    if (after == nullptr)
+      return false;
+    cursor_ = after;
+    return writeText(plan_.fields[static_cast<std::size_t>(index)],
+                     std::string_view(scratch_.data(), static_cast<std::size_t>(stop - scratch_.data())),
+                     out);
+  }
+  // The usual number, -123.45, taken apart in one pass; anything else
+  // (an exponent, a stray character) by parseNumber.
+  NumberText number;
+  const char *p = cursor_;
+  if (p != end_ && *p == '-') {
+    number.negative = true;
+    ++p;
+  }
+  const char *digits = p;
+  while (p != end_ && static_cast<unsigned>(*p - '0') < 10)
+    ++p;
+  number.integer = std::string_view(digits, static_cast<std::size_t>(p - digits));
+  if (p != end_ && *p == '.') {
+    const char *fraction = ++p;
+    while (p != end_ && static_cast<unsigned>(*p - '0') < 10)
+      ++p;
+    number.fraction = std::string_view(fraction, static_cast<std::size_t>(p - fraction));
+  }
+  if (p != end_ && (*p == 'e' || *p == 'E' || *p == '+' || *p == '-' || *p == '.')) {
+    while (p != end_ && ((*p >= '0' && *p <= '9') || *p == '-' || *p == '.' || *p == 'e' ||
+                         *p == 'E' || *p == '+'))
+      ++p;
+    if (!parseNumber(std::string_view(start, static_cast<std::size_t>(p - start)), number))
+      return false;
+  } else if (number.integer.empty() || (number.fraction.empty() && p[-1] == '.')) {
+    return false;
+  } else if (number.negative && isZero(number)) {
+    number.negative = false;
+  }
+  const std::string_view text(start, static_cast<std::size_t>(p - start));
+  cursor_ = p;
+  if (field.isCounter) {
+    std::int64_t count = 0;
+    if (!integerOf(text, count))
+      return false;
+    counterState_[static_cast<std::size_t>(index)] = Count::given;
+    counterValue_[static_cast<std::size_t>(index)] = count;
+  }
+  return fastNumber(index, number, text, out);
+}
+
+bool RecordEncoder::fastNumber(int index, const NumberText &number, std::string_view text,
+                               char *out) {
+  const Compact &field = compact_[static_cast<std::size_t>(index)];
+  char digits[40];
+  switch (field.kind) {
+  case EncodeKind::zoned:
+    if (scaledDigits(number, field.scale, field.digits, digits) != Fit::ok ||
+        (number.negative && !field.isSigned))
+      return false;
+    writeZoned(digits, field.digits, number.negative, field.isSigned, field.sign, text_, out);
+    return true;
+  case EncodeKind::packed:
+    if (scaledDigits(number, field.scale, field.digits, digits) != Fit::ok ||
+        (number.negative && !field.isSigned))
+      return false;
+    writePacked(digits, field.digits, number.negative, field.isSigned, options_.unsignedPackedC,
+                field.length, out);
+    return true;
+  case EncodeKind::binary: {
+    const std::int32_t count = field.checkDigits ? field.digits : 38;
+    if (scaledDigits(number, field.scale, count, digits) != Fit::ok ||
+        (number.negative && !field.isSigned))
+      return false;
+    const unsigned __int128 magnitude = digitsValue(digits, count);
+    if (magnitude > binaryLimit(field.length, field.isSigned, number.negative))
+      return false;
+    writeBinary(magnitude, number.negative, field.length, options_.littleEndian, out);
+    return true;
+  }
+  default:
+    return writeNumber(plan_.fields[static_cast<std::size_t>(index)], number, text, out);
+  }
 }
 
 bool RecordEncoder::changes(int index, std::uint32_t value, std::int64_t at) {
@@ -442,7 +724,7 @@ std::int64_t RecordEncoder::array(int index, std::uint32_t value, std::int64_t a
 std::int64_t RecordEncoder::occurrence(int index, std::uint32_t value, std::int64_t at) {
   const EncodeField &field = plan_.fields[static_cast<std::size_t>(index)];
   if (field.slack > 0 && pass_ == Pass::write && !fromRaw_)
-    std::memset(image_.data() + at - field.slack, 0, static_cast<std::size_t>(field.slack));
+    std::memset(base_ + at - field.slack, 0, static_cast<std::size_t>(field.slack));
   if (field.kind == EncodeKind::group)
     return group(index, value, at);
   leaf(index, value, at);
@@ -632,7 +914,7 @@ void RecordEncoder::leaf(int index, std::uint32_t value, std::int64_t at) {
     return;
   }
   changed_ = true;
-  char *out = image_.data() + at;
+  char *out = base_ + at;
   if (numeric)
     writeNumber(field, number, token.text, out);
   else
@@ -734,6 +1016,8 @@ bool RecordEncoder::writeNumber(const EncodeField &field, const NumberText &numb
   default:
     break;
   }
+  if (fit == NumberFit::ok)
+    return true;
   const std::string value = shown(written);
   switch (fit) {
   case NumberFit::ok:
@@ -769,7 +1053,7 @@ void RecordEncoder::writeCount(int counter, std::int64_t count) {
   }
   changed_ = true;
   pathStack_.emplace_back(counter, -1);
-  writeNumber(field, number, text, image_.data() + at);
+  writeNumber(field, number, text, base_ + at);
   pathStack_.pop_back();
 }
 
@@ -788,7 +1072,7 @@ void RecordEncoder::nullValue(int index, std::int64_t at, std::int64_t count) {
                 " bytes");
         return;
       }
-      std::memcpy(image_.data() + at, scratch_.data(), scratch_.size());
+      std::memcpy(base_ + at, scratch_.data(), scratch_.size());
       return;
     }
   }
@@ -802,7 +1086,7 @@ void RecordEncoder::nullValue(int index, std::int64_t at, std::int64_t count) {
 
 void RecordEncoder::fill(int index, std::int64_t at, FillMode mode) {
   const EncodeField &field = plan_.fields[static_cast<std::size_t>(index)];
-  char *out = image_.data() + at;
+  char *out = base_ + at;
   if (mode == FillMode::lowValues) {
     std::memset(out, 0, static_cast<std::size_t>(field.length));
     return;

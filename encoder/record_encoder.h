@@ -33,6 +33,14 @@ public:
   std::optional<std::string_view> encode(const JsonTape &tape,
                                          std::vector<EncodeProblem> &problems);
 
+  // The record of a JSON line in exactly the shape the decoder writes (its
+  // keys in order, no blanks or nulls), written straight from the text and
+  // appended to `out` after `reserve` bytes kept for framing; returns its
+  // length. Nothing, with `out` as it was, for any other line, which
+  // encode() then reads: the two write the same bytes.
+  std::optional<std::int64_t> encodeLine(std::string_view line, std::string &out,
+                                         std::size_t reserve);
+
 private:
   enum class Pass { write, compare };
 
@@ -55,6 +63,20 @@ private:
   bool changes(int index, std::uint32_t value, std::int64_t at);
   bool ruleMatches(const EncodeRule &rule, std::uint32_t recordValue) const;
   std::uint32_t memberValue(std::uint32_t object, const std::string &key) const;
+  bool fastOccurrence(int index, std::int64_t at, std::int64_t &used);
+  bool fastGroup(int index, std::int64_t at, std::int64_t &used);
+  bool fastArray(int index, std::int64_t at, std::int64_t &used);
+  bool fastLeaf(int index, std::int64_t at);
+  bool fastNumber(int index, const NumberText &number, std::string_view text, char *out);
+  bool take(char c) {
+    if (cursor_ == end_ || *cursor_ != c)
+      return false;
+    ++cursor_;
+    return true;
+  }
+  bool takeKey(const std::string &quoted);
+  void begin(std::int64_t room);
+  bool finish(int root, std::int64_t used);
   void problem(std::string what);
   std::string pathText() const;
   const char *typeName(std::uint32_t value) const;
@@ -70,6 +92,7 @@ private:
   const JsonTape *tape_ = nullptr;
   std::vector<EncodeProblem> *problems_ = nullptr;
   std::string image_;
+  char *base_ = nullptr; // where the record is written: image_, or the caller's buffer
   std::string raw_;
   bool hasRaw_ = false;
   bool fromRaw_ = false;   // the image starts as the input's _raw bytes
@@ -87,4 +110,34 @@ private:
   std::vector<std::int64_t> counterAt_;
   std::vector<std::pair<int, std::int64_t>> pathStack_; // field, occurrence (-1: none)
   std::string scratch_;
+  bool fast_ = false;        // the plan has nothing the line-shaped reading cannot follow
+  bool probing_ = false;     // reading a line's shape: a problem only ends the try
+  bool probeFailed_ = false;
+  const char *cursor_ = nullptr;
+  const char *end_ = nullptr;
+  std::vector<std::string> quotedKeys_; // per field: "\"KEY\":" as the decoder writes it
+  // What the line-shaped reading needs of a field, packed close together:
+  // the plan's fields are large and their reading was the cost.
+  struct Compact {
+    EncodeKind kind;
+    ZonedSign sign;
+    bool isArray;
+    bool isCounter;
+    bool hidden;
+    bool isSigned;
+    bool plainText; // DISPLAY text, not JUSTIFIED
+    bool checkDigits;
+    std::int32_t counter;
+    std::int32_t digits;
+    std::int32_t scale;
+    std::uint32_t firstChild; // into children_
+    std::uint32_t childCount;
+    std::int64_t offset;
+    std::int64_t length;
+    std::int64_t slack;
+    std::int64_t minCount;
+    std::int64_t maxCount;
+  };
+  std::vector<Compact> compact_;
+  std::vector<int> children_;
 };
