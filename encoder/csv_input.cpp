@@ -236,6 +236,12 @@ void CsvShape::occurrence(int index, std::int64_t slot, const std::vector<std::s
     if (shown.empty() && !member.hidden)
       shown.emplace_back(c, at);
     for (const auto &[d, first] : shown) {
+      const EncodeField &item = plan_.fields[static_cast<std::size_t>(children[d])];
+      // An empty count is no value: the table's elements give it.
+      if (item.isCounter && !item.isArray && cell(first, cells).empty()) {
+        counterCells_[static_cast<std::size_t>(children[d])] = {};
+        continue;
+      }
       const std::uint32_t key =
           tape.add(JsonType::key, plan_.fields[static_cast<std::size_t>(children[d])].key);
       this->member(children[d], first, cells, tape);

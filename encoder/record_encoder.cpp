@@ -334,7 +334,9 @@ bool RecordEncoder::walk(int record, std::uint32_t value, bool fromRaw) {
   const std::int64_t used = member(target.root, value, 0);
   for (std::size_t i = 0; i < counterState_.size(); ++i)
     if (counterState_[i] == Count::pending) {
-      pathStack_ = {{static_cast<int>(i), -1}};
+      pathStack_.clear();
+      for (int at = static_cast<int>(i); at >= 0; at = plan_.fields[static_cast<std::size_t>(at)].parent)
+        pathStack_.insert(pathStack_.begin(), {at, -1});
       problem("no value, and no table gives its count");
     }
   if (problems_->size() != before)
@@ -676,7 +678,13 @@ std::int64_t RecordEncoder::array(int index, std::uint32_t value, std::int64_t a
     nullValue(index, at, count);
     return field.length * count;
   }
+  // The table's own problem says it all: no word on a count it would set.
+  const auto settled = [&] {
+    if (variable && pass_ == Pass::write && counterState_[counter] == Count::pending)
+      counterState_[counter] = Count::none;
+  };
   if (token.type != JsonType::array) {
+    settled();
     problem("an array (OCCURS " + std::to_string(field.maxCount) + ") is expected, not " +
             typeName(value));
     return field.length * field.maxCount;
@@ -685,6 +693,7 @@ std::int64_t RecordEncoder::array(int index, std::uint32_t value, std::int64_t a
   for (std::uint32_t t = value + 1; t < token.next; t = tape[t].next)
     ++count;
   if (count > field.maxCount || (variable && count < field.minCount)) {
+    settled();
     problem(std::to_string(count) + (count == 1 ? " element" : " elements") + ", OCCURS " +
             (variable ? std::to_string(field.minCount) + " TO " : "") +
             std::to_string(field.maxCount) + " allows " +
