@@ -147,6 +147,9 @@ bool CsvShape::anyCell(std::int64_t first, std::int64_t count,
 
 void CsvShape::tape(const std::vector<std::string_view> &cells, JsonTape &tape) {
   tape.clear();
+  // A row with _raw is the decoder's: an empty count is one it could not read.
+  decoderRow_ = rawColumn_ >= 0 && static_cast<std::size_t>(rawColumn_) < cells.size() &&
+                !cells[static_cast<std::size_t>(rawColumn_)].empty();
   const std::uint32_t object = tape.add(JsonType::object);
   std::vector<std::size_t> given;
   for (std::size_t r = 0; r < plan_.records.size(); ++r) {
@@ -238,7 +241,7 @@ void CsvShape::occurrence(int index, std::int64_t slot, const std::vector<std::s
     for (const auto &[d, first] : shown) {
       const EncodeField &item = plan_.fields[static_cast<std::size_t>(children[d])];
       // An empty count is no value: the table's elements give it.
-      if (item.isCounter && !item.isArray && cell(first, cells).empty()) {
+      if (item.isCounter && !item.isArray && cell(first, cells).empty() && !decoderRow_) {
         counterCells_[static_cast<std::size_t>(children[d])] = {};
         continue;
       }
@@ -274,6 +277,11 @@ std::int64_t CsvShape::member(int index, std::int64_t slot, const std::vector<st
       if (n >= field.minCount && n <= field.maxCount)
         count = n;
     }
+  }
+  if (count < 0 && field.counter >= 0 && decoderRow_) {
+    // The decoder shows no elements of a table whose count it cannot use.
+    tape.close(tape.add(JsonType::null));
+    return slot + each * field.maxCount;
   }
   if (count < 0) {
     count = field.maxCount;

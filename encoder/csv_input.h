@@ -51,4 +51,5 @@ private:
   int rawColumn_ = -1;
   int rawFieldsColumn_ = -1;
   std::vector<std::string_view> counterCells_; // per field: the row's cell of a counter
+  bool decoderRow_ = false; // the row has _raw: written by the decoder as it is
 };

@@ -225,11 +225,13 @@ bool JsonTape::value(int depth) {
     return string(JsonType::string);
   JsonType type = JsonType::number;
   char *p = at_;
-  if (c == '-' || (c >= '0' && c <= '9')) {
+  const bool letters = c == '-' ? p + 1 < end_ && p[1] >= 'a' && p[1] <= 'z' : c >= 'a' && c <= 'z';
+  if (!letters && (c == '-' || (c >= '0' && c <= '9'))) {
     while (p < end_ && ((*p >= '0' && *p <= '9') || *p == '.' || *p == 'e' || *p == 'E' ||
                         *p == '+' || *p == '-'))
       ++p;
   } else {
+    p += c == '-' ? 1 : 0;
     while (p < end_ && *p >= 'a' && *p <= 'z')
       ++p;
     const std::string_view word(at_, static_cast<std::size_t>(p - at_));
@@ -237,7 +239,9 @@ bool JsonTape::value(int depth) {
       type = JsonType::boolean;
     else if (word == "null")
       type = JsonType::null;
-    else
+    // The decoder's words for floating-point values JSON has no number for:
+    // read as numbers that only _raw bytes can give back.
+    else if (word != "inf" && word != "-inf" && word != "nan" && word != "-nan")
       return fail("not a JSON value");
   }
   JsonToken &token = push();

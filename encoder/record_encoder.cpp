@@ -674,6 +674,14 @@ std::int64_t RecordEncoder::array(int index, std::uint32_t value, std::int64_t a
         return field.length * field.maxCount;
       }
       count = counterValue_[counter];
+      if (count < field.minCount || count > field.maxCount) {
+        if (!fromRaw_)
+          problem("null, and " + plan_.fields[counter].key + " says " + std::to_string(count) +
+                  ", outside OCCURS " + std::to_string(field.minCount) + " TO " +
+                  std::to_string(field.maxCount));
+        // As the decoder places what follows such a table.
+        count = std::clamp(count, field.minCount, field.maxCount);
+      }
     }
     nullValue(index, at, count);
     return field.length * count;
@@ -904,11 +912,6 @@ void RecordEncoder::leaf(int index, std::uint32_t value, std::int64_t at) {
             typeName(value));
     return;
   }
-  NumberText number;
-  if (numeric && !parseNumber(token.text, number)) {
-    problem("\"" + shown(token.text) + "\" is not a number");
-    return;
-  }
   if (field.isCounter && pass_ == Pass::write) {
     std::int64_t count = 0;
     if (integerOf(token.text, count)) {
@@ -916,8 +919,14 @@ void RecordEncoder::leaf(int index, std::uint32_t value, std::int64_t at) {
       counterValue_[static_cast<std::size_t>(index)] = count;
     }
   }
+  // Before the number is read: _raw may give back what is no number here.
   if (fromRaw_ && unchanged(field, token, at))
     return;
+  NumberText number;
+  if (numeric && !parseNumber(token.text, number)) {
+    problem("\"" + shown(token.text) + "\" is not a number");
+    return;
+  }
   if (pass_ == Pass::compare) {
     differs_ = true;
     return;
@@ -1139,8 +1148,10 @@ void RecordEncoder::fill(int index, std::int64_t at, FillMode mode) {
 }
 
 bool RecordEncoder::unchanged(const EncodeField &field, const JsonToken &token, std::int64_t at) {
+  // A field the record does not reach: the decoder shows it null, which
+  // its CSV writes as an empty cell.
   if (at + field.length > static_cast<std::int64_t>(raw_.size()))
-    return false;
+    return token.type == JsonType::string && token.text.empty();
   const std::string_view bytes(raw_.data() + at, static_cast<std::size_t>(field.length));
   std::string &value = scratch_;
   value.clear();
@@ -1188,5 +1199,5 @@ bool RecordEncoder::unchanged(const EncodeField &field, const JsonToken &token, 
   case EncodeKind::group:
     return false;
   }
-  return ok && sameNumber(token.text, value);
+  return ok && (token.text == value || sameNumber(token.text, value));
 }

@@ -309,6 +309,21 @@ TEST(RecordEncoder, RawBytesComeBackWhereValuesDidNotChange) {
   EXPECT_EQ(e.problems, "_raw: not the base64 text of the record's bytes\n");
 }
 
+// The decoder shows an IBM COMP-1 past float's range as inf: no JSON number,
+// but its _raw bytes give it back.
+TEST(RecordEncoder, NonFiniteWordsOnlyFromRawBytes) {
+  const EncodeOptions options;
+  const EncodePlan plan = planOf("       01  R.\n           05  F  COMP-1.\n", options);
+  const std::string huge = "\x7F\xFF\xFF\xFF"s; // 16^63: past float's largest
+  Encoded e = encodeJson(plan, options, R"({"R":{"F":inf},"_raw":")" + base64(huge) + R"("})");
+  ASSERT_TRUE(e.bytes) << e.problems;
+  EXPECT_EQ(hex(*e.bytes), "7F FF FF FF");
+  e = encodeJson(plan, options, R"({"R":{"F":-inf}})");
+  EXPECT_EQ(e.problems, "R.F: \"-inf\" is not a number\n");
+  e = encodeJson(plan, options, R"({"R":{"F":infinity}})");
+  EXPECT_EQ(e.problems, "not JSON: not a JSON value at column 11");
+}
+
 TEST(RecordEncoder, RawFieldsWhenATableChangedItsLength) {
   const EncodeOptions options = asciiOptions();
   const char copybook[] = "       01  R.\n"
