@@ -32,7 +32,7 @@ Options:
   -?, --help           print this usage message.
   --version            print the version.
 Decoder options, passed to vexfcbl-decode as they are:
-  -f -c -lenient -fillers -trim -strict, and -d -e -recfm -lrecl -codepage
+  -f -c -lenient -fillers -trim -strict -raw, and -d -e -recfm -lrecl -codepage
   -dbcs -byteorder -float -record -when -format with their values.
 --encode writes the records of JSON Lines files (as vexfcbl-decode writes them)
 into DATAFILE with vexfcbl-encode, one task per split of the JSON files, the
@@ -46,7 +46,7 @@ Encoder options, passed to vexfcbl-encode as they are:
 
 _VALUES = {"-d", "-e", "-recfm", "-lrecl", "-codepage", "-dbcs", "-byteorder", "-float",
            "-record", "-when", "-format"}
-_FLAGS = {"-f", "-c", "-lenient", "-fillers", "-trim", "-strict"}
+_FLAGS = {"-f", "-c", "-lenient", "-fillers", "-trim", "-strict", "-raw"}
 _ENCODE_VALUES = {"-d", "-e", "-recfm", "-lrecl", "-blocksize", "-rdworder", "-codepage", "-dbcs",
                   "-byteorder", "-float", "-packed-sign", "-record", "-when", "-fill", "-null"}
 _ENCODE_FLAGS = {"-f", "-c", "-lenient", "-fillers", "-truncate", "-strict"}

@@ -284,6 +284,20 @@ class ClusterTest(unittest.TestCase):
             # Nothing but the data file is left in its folder.
             self.assertEqual([n for n in os.listdir(".") if n.startswith(".vexfcbl-encode")], [])
 
+    def test_read_raw_then_write_gives_back_bad_data_too(self):
+        data = b"".join(record(i) for i in range(3000))  # every 101st with a bad packed digit
+        with InFolder(self.folder):
+            with open("bad.dat", "wb") as f:
+                f.write(data)
+            bag = vexfcbl_dask.read("t.cpy", "bad.dat", split_mb=0.01, codepage="ASCII", raw=True)
+            records = bag.compute()
+            self.assertIsNone(records[7]["T-REC"]["T-AMT"])
+            self.assertEqual(set(records[7]), {"T-REC", "_raw", "_raw_fields"})
+            document = vexfcbl_dask.write(bag, "t.cpy", "bad.back", codepage="ASCII")
+            with open("bad.back", "rb") as f:
+                self.assertTrue(f.read() == data)
+        self.assertEqual((document["records_written"], document["records_skipped"]), (3000, 0))
+
     def test_write_skips_or_stops_at_what_does_not_fit(self):
         import dask.bag
 
