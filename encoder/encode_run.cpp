@@ -204,32 +204,29 @@ public:
   // False when -strict stopped the run or reading or writing failed.
   bool file(std::FILE *in, const std::string &name) {
     name_ = name;
+    line_ = 1;
+    header_ = options_.format == InputFormat::csv;
     std::size_t have = 0;     // bytes in the buffer
     std::size_t consumed = 0; // of them, those of records handed on
-    long long line = 1;
-    bool header = options_.format == InputFormat::csv;
-    const bool csv = options_.format == InputFormat::csv;
     bool atEnd = false;
-    const std::size_t batch = (std::size_t{4} << 20) * workers_.size();
-    std::vector<Unit> units;
     while (!atEnd) {
       // The unread tail to the front, and a batch read after it.
       if (consumed != 0)
         std::memmove(buffer_.get(), buffer_.get() + consumed, have - consumed);
       have -= consumed;
       consumed = 0;
-      if (capacity_ < have + batch) {
+      if (capacity_ < have + batch()) {
         // Room that is not cleared first: every byte is read into.
-        auto larger = std::make_unique_for_overwrite<char[]>(have + batch);
+        auto larger = std::make_unique_for_overwrite<char[]>(have + batch());
         if (have != 0)
           std::memcpy(larger.get(), buffer_.get(), have);
         buffer_ = std::move(larger);
-        capacity_ = have + batch;
+        capacity_ = have + batch();
       }
       errno = 0;
-      const std::size_t got = std::fread(buffer_.get() + have, 1, batch, in);
+      const std::size_t got = std::fread(buffer_.get() + have, 1, batch(), in);
       have += got;
-      if (got < batch) {
+      if (got < batch()) {
         if (std::ferror(in) != 0) {
           messages_.print(std::string(program) + "cannot read " + name + ": " +
                           std::strerror(errno != 0 ? errno : EIO) + "\n");
@@ -237,39 +234,10 @@ public:
         }
         atEnd = true;
       }
-      units.clear();
-      while (consumed < have) {
-        char *text = buffer_.get() + consumed;
-        const std::string_view rest(text, have - consumed);
-        std::size_t size = csv ? csvRowEnd(rest, atEnd) : rest.find('\n');
-        if (size == std::string_view::npos) {
-          if (!atEnd)
-            break;
-          size = rest.size();
-        } else if (!csv) {
-          ++size;
-        }
-        const bool ended = text[size - 1] == '\n';
-        const std::size_t length = ended ? size - 1 : size;
-        if (header) {
-          if (!readHeader(std::string_view(text, length)))
-            return false;
-          header = false;
-        } else {
-          units.push_back(Unit{text, length, line});
-        }
-        // A CSV row may hold line ends inside quotes.
-        line += csv ? std::count(text, text + size, '\n') : ended ? 1 : 0;
-        consumed += size;
-      }
-      if (!encode(units))
+      if (!take(buffer_.get(), have, atEnd, consumed))
         return false;
     }
-    if (header) {
-      messages_.print(std::string(program) + name + ": no header line (-format csv)\n");
-      return false;
-    }
-    return true;
+    return ended();
   }
 
   // Writes the last block of a VB file; false when writing failed.
@@ -281,6 +249,49 @@ public:
   Counts counts;
 
 private:
+  std::size_t batch() const { return (std::size_t{4} << 20) * workers_.size(); }
+
+  // Hands on the whole records of data[consumed, have) (the last one not
+  // ended waits for more unless `atEnd`), then encodes them. False when
+  // -strict stopped the run or writing failed.
+  bool take(char *data, std::size_t have, bool atEnd, std::size_t &consumed) {
+    const bool csv = options_.format == InputFormat::csv;
+    units_.clear();
+    while (consumed < have) {
+      char *text = data + consumed;
+      const std::string_view rest(text, have - consumed);
+      std::size_t size = csv ? csvRowEnd(rest, atEnd) : rest.find('\n');
+      if (size == std::string_view::npos) {
+        if (!atEnd)
+          break;
+        size = rest.size();
+      } else if (!csv) {
+        ++size;
+      }
+      const bool ended = text[size - 1] == '\n';
+      const std::size_t length = ended ? size - 1 : size;
+      if (header_) {
+        if (!readHeader(std::string_view(text, length)))
+          return false;
+        header_ = false;
+      } else {
+        units_.push_back(Unit{text, length, line_});
+      }
+      // A CSV row may hold line ends inside quotes.
+      line_ += csv ? std::count(text, text + size, '\n') : ended ? 1 : 0;
+      consumed += size;
+    }
+    return encode(units_);
+  }
+
+  // The end of an input: a CSV file must have had its header.
+  bool ended() {
+    if (!header_)
+      return true;
+    messages_.print(std::string(program) + name_ + ": no header line (-format csv)\n");
+    return false;
+  }
+
   bool readHeader(std::string_view text) {
     std::string buffer;
     std::vector<std::string_view> cells;
@@ -372,6 +383,9 @@ private:
   std::string block_;
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_ = 0;
+  std::vector<Unit> units_;
+  long long line_ = 1;
+  bool header_ = false; // the next row of a CSV file is its header
   bool failed_ = false;
 
 public:

@@ -60,10 +60,32 @@ bool isZero(const NumberText &number) {
 }
 
 Fit scaledDigits(const NumberText &number, std::int64_t scale, std::int64_t digits, char *out) {
-  // The digits are the integer part followed by the fraction; positions
-  // count in that concatenation.
   const std::string_view integer = number.integer;
   const std::string_view fraction = number.fraction;
+  if (number.exponent == 0 && static_cast<std::int64_t>(fraction.size()) <= scale &&
+      scale <= digits) {
+    // The usual number, as the decoder writes it: the integer digits, the
+    // fraction, zeros for the places it does not write. Loops, not calls:
+    // the pieces are a few bytes each.
+    std::size_t first = 0;
+    while (first < integer.size() && integer[first] == '0')
+      ++first;
+    const auto whole = static_cast<std::int64_t>(integer.size() - first);
+    if (whole > digits - scale)
+      return Fit::tooManyDigits;
+    char *at = out;
+    for (std::int64_t i = whole + scale; i < digits; ++i)
+      *at++ = '0';
+    for (std::size_t i = first; i < integer.size(); ++i)
+      *at++ = integer[i];
+    for (const char c : fraction)
+      *at++ = c;
+    for (std::int64_t i = static_cast<std::int64_t>(fraction.size()); i < scale; ++i)
+      *at++ = '0';
+    return Fit::ok;
+  }
+  // Otherwise the digits are the integer part followed by the fraction;
+  // positions count in that concatenation.
   const auto integerSize = static_cast<std::int64_t>(integer.size());
   const std::int64_t total = integerSize + static_cast<std::int64_t>(fraction.size());
   std::int64_t first = static_cast<std::int64_t>(

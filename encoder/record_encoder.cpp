@@ -94,6 +94,8 @@ RecordEncoder::RecordEncoder(const EncodePlan &plan, const EncodeOptions &option
     c.slack = field.slack;
     c.minCount = field.minCount;
     c.maxCount = field.maxCount;
+    counters_ = counters_ || field.isCounter;
+    commaKeys_.push_back("," + quotedKeys_.back());
   }
 }
 
@@ -374,27 +376,6 @@ bool RecordEncoder::finish(int root, std::int64_t used) {
   return true;
 }
 
-bool RecordEncoder::takeKey(const std::string &quoted) {
-  const std::size_t size = quoted.size();
-  if (static_cast<std::size_t>(end_ - cursor_) < size)
-    return false;
-  // Keys are short: eight bytes at a time beats a call to memcmp.
-  std::size_t i = 0;
-  for (; i + 8 <= size; i += 8) {
-    std::uint64_t a = 0;
-    std::uint64_t b = 0;
-    std::memcpy(&a, cursor_ + i, 8);
-    std::memcpy(&b, quoted.data() + i, 8);
-    if (a != b)
-      return false;
-  }
-  for (; i < size; ++i)
-    if (cursor_[i] != quoted[i])
-      return false;
-  cursor_ += size;
-  return true;
-}
-
 std::optional<std::int64_t> RecordEncoder::encodeLine(std::string_view line, std::string &out,
                                                       std::size_t reserve) {
   if (!fast_)
@@ -422,7 +403,8 @@ std::optional<std::int64_t> RecordEncoder::encodeLine(std::string_view line, std
   hasRaw_ = false;
   changed_ = false;
   pass_ = Pass::write;
-  std::fill(counterState_.begin(), counterState_.end(), Count::none);
+  if (counters_)
+    std::fill(counterState_.begin(), counterState_.end(), Count::none);
   // Written in place after what `out` holds: no copy of the record.
   const std::size_t start = out.size();
   const std::int64_t room = std::max(fixedLength_, plan_.longest);
@@ -469,7 +451,7 @@ bool RecordEncoder::fastGroup(int index, std::int64_t at, std::int64_t &used) {
         return false;
       continue;
     }
-    if ((!first && !take(',')) || !takeKey(quotedKeys_[static_cast<std::size_t>(child)]))
+    if (!takeKey((first ? quotedKeys_ : commaKeys_)[static_cast<std::size_t>(child)]))
       return false;
     first = false;
     std::int64_t size = 0;

@@ -1,6 +1,7 @@
 #pragma once
 // One record's values (a tape of JSON tokens) written into its bytes by the plan.
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -74,7 +75,27 @@ private:
     ++cursor_;
     return true;
   }
-  bool takeKey(const std::string &quoted);
+  // Takes `quoted` ("\"KEY\":", or with the comma before it) at the cursor.
+  bool takeKey(const std::string &quoted) {
+    const std::size_t size = quoted.size();
+    if (static_cast<std::size_t>(end_ - cursor_) < size)
+      return false;
+    // Keys are short: eight bytes at a time beats a call to memcmp.
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+      std::uint64_t a = 0;
+      std::uint64_t b = 0;
+      std::memcpy(&a, cursor_ + i, 8);
+      std::memcpy(&b, quoted.data() + i, 8);
+      if (a != b)
+        return false;
+    }
+    for (; i < size; ++i)
+      if (cursor_[i] != quoted[i])
+        return false;
+    cursor_ += size;
+    return true;
+  }
   void begin(std::int64_t room);
   bool finish(int root, std::int64_t used);
   void problem(std::string what);
@@ -106,6 +127,7 @@ private:
   std::vector<char> ruleMatched_;
   enum class Count : char { none, given, pending };
   std::vector<Count> counterState_;
+  bool counters_ = false; // the plan has DEPENDING ON counts
   std::vector<std::int64_t> counterValue_;
   std::vector<std::int64_t> counterAt_;
   std::vector<std::pair<int, std::int64_t>> pathStack_; // field, occurrence (-1: none)
@@ -116,6 +138,7 @@ private:
   const char *cursor_ = nullptr;
   const char *end_ = nullptr;
   std::vector<std::string> quotedKeys_; // per field: "\"KEY\":" as the decoder writes it
+  std::vector<std::string> commaKeys_;  // the same after the comma of the member before
   // What the line-shaped reading needs of a field, packed close together:
   // the plan's fields are large and their reading was the cost.
   struct Compact {
