@@ -617,6 +617,27 @@ class RoundTrips(unittest.TestCase):
             return Decimal(value).normalize()
         return value.rstrip(" ")
 
+    def test_threads_keep_the_order_of_records_and_warnings(self):
+        layout = display_layout()
+        rng = random.Random(11)
+        folder = self.files(layout)
+        cpy = os.path.join(folder, "rec.cpy")
+        lines = [json_text(values, None, rng) for values, _ in layout.records(rng, RECORDS)]
+        # Every 97th record does not fit: a warning each, in input order.
+        for i in range(5, len(lines), 97):
+            lines[i] = lines[i].replace('"D-U":', '"D-U":123456,"D-X":', 1)
+        text = ("\n".join(lines) + "\n").encode()
+        outputs = []
+        for jobs in ("1", "4"):
+            out = os.path.join(folder, f"jobs{jobs}.dat")
+            done = run(ENCODER, ["-i", cpy, *layout.encoder_options(), "-j", jobs, "-o", out],
+                       stdin=text)
+            with open(out, "rb") as f:
+                outputs.append((f.read(), done.stderr))
+        self.assertTrue(outputs[0][0] == outputs[1][0], "the same bytes with -j 4")
+        self.assertEqual(outputs[0][1], outputs[1][1])
+        self.assertIn(b": line 6: DISP-REC: unknown key", outputs[0][1])
+
     def test_display(self):
         self.check_layout(display_layout())
 
