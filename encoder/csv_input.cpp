@@ -2,7 +2,6 @@
 #include "encoder/csv_input.h"
 
 #include <algorithm>
-#include <utility>
 #include <unordered_map>
 
 std::size_t csvRowEnd(std::string_view data, bool atEnd) {
@@ -22,36 +21,42 @@ bool splitCsvRow(std::string_view row, std::string &buffer, std::vector<std::str
     row.remove_suffix(1);
   if (!row.empty() && row.back() == '\r')
     row.remove_suffix(1);
+  // Quoted cells are unquoted into `buffer`, which never grows past the
+  // row's size here: the views into it stay valid. Other cells are views
+  // into the row itself.
   buffer.clear();
-  std::vector<std::size_t> ends;
-  bool quoted = false;
-  for (std::size_t i = 0; i < row.size(); ++i) {
-    const char c = row[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < row.size() && row[i + 1] == '"') {
-        buffer += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        buffer += c;
-      }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',') {
-      ends.push_back(buffer.size());
-    } else {
-      buffer += c;
-    }
-  }
-  ends.push_back(buffer.size());
+  buffer.reserve(row.size());
   cells.clear();
-  std::size_t start = 0;
-  for (const std::size_t end : ends) {
-    cells.emplace_back(buffer.data() + start, end - start);
-    start = end;
+  std::size_t at = 0;
+  while (true) {
+    std::size_t comma = 0;
+    if (at < row.size() && row[at] == '"') {
+      const std::size_t start = buffer.size();
+      ++at;
+      while (true) {
+        const std::size_t quote = row.find('"', at);
+        if (quote == std::string_view::npos)
+          return false;
+        buffer.append(row.data() + at, quote - at);
+        at = quote + 1;
+        if (at < row.size() && row[at] == '"') {
+          buffer += '"';
+          ++at;
+          continue;
+        }
+        break;
+      }
+      comma = std::min(row.find(',', at), row.size());
+      buffer.append(row.data() + at, comma - at);
+      cells.emplace_back(buffer.data() + start, buffer.size() - start);
+    } else {
+      comma = std::min(row.find(',', at), row.size());
+      cells.push_back(row.substr(at, comma - at));
+    }
+    if (comma == row.size())
+      return true;
+    at = comma + 1;
   }
-  return !quoted;
 }
 
 namespace {
@@ -218,42 +223,56 @@ void CsvShape::occurrence(int index, std::int64_t slot, const std::vector<std::s
   for (std::size_t c = 0; c < children.size(); ++c) {
     const int child = children[c];
     const EncodeField &member = plan_.fields[static_cast<std::size_t>(child)];
-    std::size_t last = c;
-    if (member.alternatives == child)
-      while (last + 1 < children.size() &&
-             plan_.fields[static_cast<std::size_t>(children[last + 1])].alternatives == child)
-        ++last;
+    if (member.alternatives != child) {
+      at = this->emit(child, at, cells, tape);
+      continue;
+    }
     // Of REDEFINES alternatives, those with a value; the first when none has one.
-    std::vector<std::pair<std::size_t, std::int64_t>> shown;
-    std::int64_t s = at;
+    std::size_t last = c;
+    while (last + 1 < children.size() &&
+           plan_.fields[static_cast<std::size_t>(children[last + 1])].alternatives == child)
+      ++last;
+    std::int64_t end = at;
+    bool any = false;
     for (std::size_t d = c; d <= last; ++d) {
       const EncodeField &alternative = plan_.fields[static_cast<std::size_t>(children[d])];
       if (alternative.hidden)
         continue;
-      const std::int64_t size =
-          slots_[static_cast<std::size_t>(children[d])] * alternative.maxCount;
-      if (c == last || anyCell(s, size, cells))
-        shown.emplace_back(d, s);
-      s += size;
+      const std::int64_t size = slots_[static_cast<std::size_t>(children[d])] * alternative.maxCount;
+      any = any || anyCell(end, size, cells);
+      end += size;
     }
-    if (shown.empty() && !member.hidden)
-      shown.emplace_back(c, at);
-    for (const auto &[d, first] : shown) {
-      const EncodeField &item = plan_.fields[static_cast<std::size_t>(children[d])];
-      // An empty count is no value: the table's elements give it.
-      if (item.isCounter && !item.isArray && cell(first, cells).empty() && !decoderRow_) {
-        counterCells_[static_cast<std::size_t>(children[d])] = {};
+    std::int64_t first = at;
+    for (std::size_t d = c; d <= last; ++d) {
+      const EncodeField &alternative = plan_.fields[static_cast<std::size_t>(children[d])];
+      if (alternative.hidden)
         continue;
-      }
-      const std::uint32_t key =
-          tape.add(JsonType::key, plan_.fields[static_cast<std::size_t>(children[d])].key);
-      this->member(children[d], first, cells, tape);
-      tape.close(key);
+      const std::int64_t size = slots_[static_cast<std::size_t>(children[d])] * alternative.maxCount;
+      if (anyCell(first, size, cells) || (!any && d == c))
+        this->emit(children[d], first, cells, tape);
+      first += size;
     }
-    at = s;
+    at = end;
     c = last;
   }
   tape.close(object);
+}
+
+std::int64_t CsvShape::emit(int index, std::int64_t slot, const std::vector<std::string_view> &cells,
+                            JsonTape &tape) {
+  const EncodeField &item = plan_.fields[static_cast<std::size_t>(index)];
+  const std::int64_t next = slot + slots_[static_cast<std::size_t>(index)] * item.maxCount;
+  if (item.hidden)
+    return next;
+  // An empty count is no value: the table's elements give it.
+  if (item.isCounter && !item.isArray && cell(slot, cells).empty() && !decoderRow_) {
+    counterCells_[static_cast<std::size_t>(index)] = {};
+    return next;
+  }
+  const std::uint32_t key = tape.add(JsonType::key, item.key);
+  member(index, slot, cells, tape);
+  tape.close(key);
+  return next;
 }
 
 std::int64_t CsvShape::member(int index, std::int64_t slot, const std::vector<std::string_view> &cells,

@@ -34,6 +34,9 @@ public:
 
 private:
   void collect(int index, std::string name);
+  // The key and value of one member at `slot`; returns the slot after it.
+  std::int64_t emit(int index, std::int64_t slot, const std::vector<std::string_view> &cells,
+                    JsonTape &tape);
   std::int64_t member(int index, std::int64_t slot, const std::vector<std::string_view> &cells,
                       JsonTape &tape);
   void occurrence(int index, std::int64_t slot, const std::vector<std::string_view> &cells,
