@@ -540,8 +540,9 @@ NumberFit writeExternalFloat(const NumberText &number, const ParsedPicture &pict
       static_cast<std::int64_t>(number.fraction.size()) <= fractionDigits) {
     // Given in the picture's own shape: kept as written.
     std::memset(mantissa, '0', static_cast<std::size_t>(mantissaDigits));
-    std::memcpy(mantissa, number.integer.data(), number.integer.size());
-    std::memcpy(mantissa + integerDigits, number.fraction.data(), number.fraction.size());
+    // No fraction is an empty view, whose data may be null: no copy then.
+    std::copy(number.integer.begin(), number.integer.end(), mantissa);
+    std::copy(number.fraction.begin(), number.fraction.end(), mantissa + integerDigits);
     exponent = number.exponent;
   } else {
     std::int64_t scaleExponent = 0;
