@@ -83,7 +83,12 @@ public:
 
   void run(const std::vector<Unit> &units, std::size_t first, std::size_t last,
            const std::string &name, Chunk &chunk) {
-    chunk = Chunk{};
+    // Emptied, not freed: the next batch writes into the same pages.
+    chunk.bytes.clear();
+    chunk.sizes.clear();
+    chunk.warnings.clear();
+    chunk.read = chunk.skipped = 0;
+    chunk.stop = false;
     const bool variable = options_.recordFormat == RecordFormat::variable ||
                           options_.recordFormat == RecordFormat::variableBlocked;
     const std::size_t reserve = variable ? 4 : 0;

@@ -501,6 +501,25 @@ bool RecordEncoder::fastLeaf(int index, std::int64_t at) {
   if (!isNumeric(field.kind)) {
     if (!take('"'))
       return false;
+    if (field.plainText) {
+      // Plain ASCII text translated as it is read: one pass. Anything else
+      // (an escape, a character past ASCII, a text too long) from the start
+      // by the general writer below.
+      std::int64_t n = 0;
+      const char *p = cursor_;
+      while (p != end_ && n < field.length) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (c == '"' || c < 0x20 || c == '\\' || c >= 0x80 || !text_.has(c))
+          break;
+        out[n++] = text_.byte(static_cast<char>(c));
+        ++p;
+      }
+      if (p != end_ && *p == '"') {
+        std::memset(out + n, text_.space(), static_cast<std::size_t>(field.length - n));
+        cursor_ = p + 1;
+        return true;
+      }
+    }
     const char *p = cursor_;
     while (p != end_ && *p != '"' && *p != '\\' && static_cast<unsigned char>(*p) >= 0x20)
       ++p;

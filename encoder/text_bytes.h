@@ -39,6 +39,8 @@ public:
   // The byte of an ASCII character the page has (digits, signs, space, the
   // edit symbols); the space's byte for one it lacks.
   char byte(char ascii) const { return static_cast<char>(ascii_[static_cast<unsigned char>(ascii)]); }
+  // Whether the page has a byte for the ASCII character `c` (below 0x80).
+  bool has(unsigned char c) const { return asciiKnown_[c]; }
   char space() const { return static_cast<char>(space_); }
 
   // Writes `text` into the `length` bytes at `out`, blank-padded on the
