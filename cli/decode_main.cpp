@@ -46,6 +46,8 @@ const char usageText[] =
     "\t-format jsonl|csv  - output format; jsonl by default.\n"
     "\t-fillers           - include FILLER items.\n"
     "\t-trim              - drop trailing blanks of text.\n"
+    "\t-raw               - add each record's bytes (and those of fields not\n"
+    "\t                     decoded) in base64, for vexfcbl-encode.\n"
     "\t-strict            - stop with status 1 at the first bad data.\n"
     "\t-q                 - no progress line and no summary.\n"
     "\t-j N               - decode F and L files with N threads (1 to 64);\n"
@@ -200,6 +202,7 @@ constexpr Option options[] = {
      }},
     {"-fillers", false, [](const std::string &, Settings &s) { s.decode.fillers = true; }},
     {"-trim", false, [](const std::string &, Settings &s) { s.decode.trim = true; }},
+    {"-raw", false, [](const std::string &, Settings &s) { s.decode.raw = true; }},
     {"-strict", false, [](const std::string &, Settings &s) { s.decode.strict = true; }},
     {"-q", false, [](const std::string &, Settings &s) { s.decode.quiet = true; }},
     {"-j", true,

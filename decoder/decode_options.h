@@ -43,4 +43,5 @@ struct DecodeOptions {
   std::optional<ByteRange> range; // -range
   std::int64_t splitSize = 0;     // -splits: print the split plan instead of decoding
   bool quiet = false;             // -q: no progress line, no summary
+  bool raw = false;               // -raw: each record's bytes too, for vexfcbl-encode
 };

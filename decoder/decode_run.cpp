@@ -13,6 +13,7 @@
 #include "decoder/data_hints.h"
 #include "decoder/decode_plan.h"
 #include "decoder/progress.h"
+#include "decoder/raw_bytes.h"
 #include "decoder/record_decoder.h"
 #include "decoder/run_files.h"
 #include "decoder/run_signals.h"
@@ -203,6 +204,7 @@ public:
         if (length > 0 && window.peek(length)[length - 1] == '\r')
           --length;
         line_.assign(window.peek(length));
+        rawLength_ = length; // -raw: the line as it is, not padded
         if (line_.size() < static_cast<std::size_t>(length_))
           line_.append(static_cast<std::size_t>(length_) - line_.size(),
                        static_cast<char>(page_space_));
@@ -253,6 +255,7 @@ public:
       if (!record(start, data, declared, framing, false))
         return false;
       dataOffset_ = 0;
+      rawLength_ = std::string_view::npos;
       window.consume(consumed);
       progress_.at(window.position(), counts.read);
     }
@@ -260,6 +263,7 @@ public:
 
   Counts counts;
   unsigned char page_space_ = ' ';
+  const RawBytes *raw = nullptr; // -raw
 
 private:
   bool finish(const InputWindow &window) {
@@ -278,6 +282,8 @@ private:
     text_.clear();
     if (!unreadable) {
       decoder_.decode(data, declared, text_, problems_);
+      if (raw != nullptr)
+        raw->append(text_, 0, data.substr(0, std::min(rawLength_, data.size())), problems_);
       if (options_.recordFormat == RecordFormat::fixed &&
           static_cast<std::int64_t>(data.size()) < length_ && problems_.empty())
         problems_.push_back(DecodeProblem{"", "truncated record", 0, ""});
@@ -405,7 +411,10 @@ private:
                       static_cast<char>(page_space_));
         data = padded;
       }
+      const std::size_t start = chunk.text.size();
       decoder.decode(data, -1, chunk.text, problems);
+      if (raw != nullptr)
+        raw->append(chunk.text, start, span.data, problems);
       if (options_.recordFormat == RecordFormat::fixed &&
           static_cast<std::int64_t>(data.size()) < length_ && problems.empty())
         problems.push_back(DecodeProblem{"", "truncated record", 0, ""});
@@ -431,6 +440,7 @@ private:
   std::vector<DecodeProblem> problems_;
   std::size_t blockLeft_ = 0;
   std::int64_t dataOffset_ = 0;
+  std::size_t rawLength_ = std::string_view::npos;
   ByteRange range_;
   long long numberBase_ = 0; // the whole-file number of the record before the first
 
@@ -590,9 +600,14 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
       DecodeProgress progress(messages, bytesToRead(files, options));
       Run run(options, decoders, out, length, messages, progress);
       run.page_space_ = page->space();
+      const RawBytes rawBytes(plan, options.format == OutputFormat::csv);
+      if (options.raw)
+        run.raw = &rawBytes;
       if (options.range)
         run.limit(*options.range);
-      const std::string header = decoder.header();
+      std::string header = decoder.header();
+      if (options.raw && !header.empty())
+        rawBytes.header(header);
       std::fwrite(header.data(), 1, header.size(), out);
       if (dataFiles.empty()) {
         completed = run.file(stdin, "-");

@@ -62,3 +62,25 @@ std::vector<std::string> RunCobol(const CobcScratch &dir, const std::string &nam
   EXPECT_EQ(pclose(out), 0);
   return lines;
 }
+
+std::string normalNumber(std::string text) {
+  text.erase(0, text.find_first_not_of(' '));
+  text.erase(text.find_last_not_of(' ') + 1);
+  bool negative = false;
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+    negative = text[0] == '-';
+    text.erase(0, 1);
+  }
+  const std::size_t point = text.find('.');
+  std::string whole = text.substr(0, point);
+  std::string fraction = point == std::string::npos ? "" : text.substr(point);
+  fraction.erase(fraction.find_last_not_of('0') + 1);
+  if (fraction == ".")
+    fraction.clear();
+  whole.erase(0, whole.find_first_not_of('0'));
+  if (whole.empty())
+    whole = "0";
+  const bool zero = whole == "0" && fraction.empty();
+  return (negative && !zero ? "-" : "") + whole + fraction;
+}
+

@@ -22,6 +22,10 @@ private:
   std::filesystem::path path_;
 };
 
+// A number as GnuCOBOL or a data tool shows it, reduced so that equal values
+// compare equal: "+0012.50", "12.5" and "12.50" are all "12.5"; no sign on zero.
+std::string normalNumber(std::string text);
+
 // Writes `source` to NAME.cob in the folder, compiles it with
 // `cobc -x FLAGS` and runs it there (so files it names land in the folder);
 // returns the lines it prints, without their line ends and, unless

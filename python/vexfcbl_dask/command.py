@@ -9,10 +9,13 @@ import sys
 
 from . import cluster_run
 from . import decoder as decoding
+from . import encoder as encoding
 
 USAGE = """\
 Usage: vexfcbl-dask -i COPYBOOK [decoder options] (--scheduler ADDRESS | --local N)
                     [--split-mb MB] [--resume | --overwrite] [-q] -o OUTDIR DATAFILE...
+       vexfcbl-dask --encode -i COPYBOOK [encoder options] (--scheduler ADDRESS | --local N)
+                    [--split-mb MB] [-q] -o DATAFILE JSONFILE...
 Decodes the data files with vexfcbl-decode on a Dask cluster, one task per split
 of about MB megabytes, into OUTDIR/part-NNNNN.jsonl (or .csv) in input order and
 OUTDIR/_SUCCESS when every part is complete.
@@ -29,13 +32,24 @@ Options:
   -?, --help           print this usage message.
   --version            print the version.
 Decoder options, passed to vexfcbl-decode as they are:
-  -f -c -lenient -fillers -trim -strict, and -d -e -recfm -lrecl -codepage
+  -f -c -lenient -fillers -trim -strict -raw, and -d -e -recfm -lrecl -codepage
   -dbcs -byteorder -float -record -when -format with their values.
+--encode writes the records of JSON Lines files (as vexfcbl-decode writes them)
+into DATAFILE with vexfcbl-encode, one task per split of the JSON files, the
+parts joined in order; DATAFILE appears only when every part is written.
+  --encode             encode instead of decode.
+Encoder options, passed to vexfcbl-encode as they are:
+  -f -c -lenient -fillers -truncate -strict, and -d -e -recfm -lrecl
+  -blocksize -rdworder -codepage -dbcs -byteorder -float -packed-sign -record
+  -when -fill -null with their values.
 """
 
 _VALUES = {"-d", "-e", "-recfm", "-lrecl", "-codepage", "-dbcs", "-byteorder", "-float",
            "-record", "-when", "-format"}
-_FLAGS = {"-f", "-c", "-lenient", "-fillers", "-trim", "-strict"}
+_FLAGS = {"-f", "-c", "-lenient", "-fillers", "-trim", "-strict", "-raw"}
+_ENCODE_VALUES = {"-d", "-e", "-recfm", "-lrecl", "-blocksize", "-rdworder", "-codepage", "-dbcs",
+                  "-byteorder", "-float", "-packed-sign", "-record", "-when", "-fill", "-null"}
+_ENCODE_FLAGS = {"-f", "-c", "-lenient", "-fillers", "-truncate", "-strict"}
 _REFUSED = {"-j": "each split is one task; the workers are the parallelism",
             "-range": "the splits are planned by vexfcbl-dask",
             "-splits": "the splits are planned by vexfcbl-dask"}
@@ -46,9 +60,11 @@ class UsageError(Exception):
 
 
 def parse(argv):
+    encode = "--encode" in argv
     settings = {"copybook": None, "outdir": None, "scheduler": None, "local": None,
                 "split_mb": 128.0, "args": [], "files": [], "resume": False,
-                "overwrite": False, "quiet": False}
+                "overwrite": False, "quiet": False, "encode": encode}
+    values, flags = (_ENCODE_VALUES, _ENCODE_FLAGS) if encode else (_VALUES, _FLAGS)
     items = iter(argv)
 
     def value(option):
@@ -81,13 +97,19 @@ def parse(argv):
                 settings["split_mb"] = 0
             if not settings["split_mb"] > 0:
                 raise UsageError(f"--split-mb {text}: give a positive number of megabytes")
+        elif item == "--encode":
+            pass
+        elif item in ("--resume", "--overwrite") and encode:
+            raise UsageError(f"{item} is for decoding; --encode writes one data file whole or not at all")
+        elif item == "-format" and encode:
+            raise UsageError("--encode reads JSON Lines; -format is not an option here")
         elif item in ("--resume", "--overwrite"):
             settings[item[2:]] = True
         elif item == "-q":
             settings["quiet"] = True
-        elif item in _VALUES:
+        elif item in values:
             settings["args"] += [item, value(item)]
-        elif item in _FLAGS:
+        elif item in flags:
             settings["args"].append(item)
         elif item in _REFUSED:
             raise UsageError(f"{item} is not an option of vexfcbl-dask: {_REFUSED[item]}")
@@ -98,11 +120,12 @@ def parse(argv):
     if not settings["copybook"]:
         raise UsageError("-i COPYBOOK is missing")
     if not settings["outdir"]:
-        raise UsageError("-o OUTDIR is missing")
+        raise UsageError("-o DATAFILE is missing" if encode else "-o OUTDIR is missing")
     if (settings["scheduler"] is None) == (settings["local"] is None):
         raise UsageError("give one of --scheduler ADDRESS and --local N")
     if not settings["files"] or "-" in settings["files"]:
-        raise UsageError("name the data files (standard input cannot be split)")
+        raise UsageError(("name the JSON Lines files" if encode else "name the data files") +
+                         " (standard input cannot be split)")
     if settings["resume"] and settings["overwrite"]:
         raise UsageError("give one of --resume and --overwrite")
     return settings
@@ -199,7 +222,7 @@ def main(argv):
             return 1
     previous = signal.signal(signal.SIGTERM, _terminate)
     try:
-        return _run(settings, outdir)
+        return _encode(settings) if settings["encode"] else _run(settings, outdir)
     except KeyboardInterrupt:
         status, why = 130, "interrupted"
     except _Terminated:
@@ -207,12 +230,73 @@ def main(argv):
     finally:
         signal.signal(signal.SIGTERM, previous)
     ending = "\n" if settings.get("bar") else ""
-    if os.path.isdir(os.path.join(outdir, cluster_run.PROGRESS)):
+    if settings["encode"]:
+        sys.stderr.write(f"{ending}vexfcbl-dask: {why}: {outdir} left as it was\n")
+    elif os.path.isdir(os.path.join(outdir, cluster_run.PROGRESS)):
         sys.stderr.write(f"{ending}vexfcbl-dask: {why}: {outdir} is incomplete: --resume "
                          f"finishes it, --overwrite starts over\n")
     else:
         sys.stderr.write(f"{ending}vexfcbl-dask: {why}\n")
     return status
+
+
+def _client(settings):
+    """A client of the cluster the options name, and the local cluster it
+    started (None for a scheduler's)."""
+    # Imported here: --help and usage errors need no cluster library.
+    from distributed import Client, LocalCluster
+
+    if settings["local"]:
+        # The worker processes log as this one: errors only (ours are
+        # reported as messages of this program).
+        os.environ.setdefault("DASK_LOGGING__DISTRIBUTED", "error")
+        cluster = LocalCluster(n_workers=settings["local"], threads_per_worker=1,
+                               processes=True, dashboard_address=None,
+                               # Its HTTP server on a free port, not beside
+                               # a dashboard that holds 8787.
+                               scheduler_kwargs={"dashboard_address": ":0"},
+                               silence_logs=logging.CRITICAL, preload=[_QUIET_WORKER])
+        try:
+            return Client(cluster), cluster
+        except OSError:
+            cluster.close()
+            raise
+    return Client(settings["scheduler"], timeout="30s"), None
+
+
+def _encode(settings):
+    """--encode: the JSON Lines files, split, into one data file."""
+    import dask.bag
+
+    if os.path.isdir(settings["outdir"]):
+        sys.stderr.write(f"vexfcbl-dask: cannot write {settings['outdir']}: Is a directory\n")
+        return 1
+    try:
+        client, cluster = _client(settings)
+    except OSError as error:
+        sys.stderr.write(f"vexfcbl-dask: cannot reach the cluster: {error}\n")
+        return 1
+    try:
+        lines = dask.bag.read_text(settings["files"],
+                                   blocksize=max(1, int(settings["split_mb"] * (1 << 20))))
+        document = encoding.write_partitions(lines.to_delayed(), settings["copybook"],
+                                             settings["outdir"], settings["args"],
+                                             inputs=settings["files"])
+    except encoding.EncodeError as error:
+        sys.stderr.write(f"vexfcbl-dask: {error}\n")
+        sys.stderr.write(f"vexfcbl-dask: nothing written to {settings['outdir']}\n")
+        return 1
+    finally:
+        client.close()
+        if cluster:
+            cluster.close()
+    for line in document["warnings"]:
+        sys.stderr.write(line + "\n")
+    if not settings["quiet"]:
+        sys.stderr.write(f"vexfcbl-dask: {document['records_read']} records read, "
+                         f"{document['records_written']} written, {document['records_skipped']} "
+                         f"skipped, in {document['parts']} parts\n")
+    return 0
 
 
 def _run(settings, outdir):
@@ -224,27 +308,10 @@ def _run(settings, outdir):
         sys.stderr.write(f"vexfcbl-dask: {refused}\n")
         return 1
 
-    # Imported here: --help and usage errors need no cluster library.
-    from distributed import Client, LocalCluster
-
-    cluster = None
+    # Connected here: --help and usage errors need no cluster library.
     try:
-        if settings["local"]:
-            # The worker processes log as this one: errors only (ours are
-            # reported as messages of this program).
-            os.environ.setdefault("DASK_LOGGING__DISTRIBUTED", "error")
-            cluster = LocalCluster(n_workers=settings["local"], threads_per_worker=1,
-                                   processes=True, dashboard_address=None,
-                                   # Its HTTP server on a free port, not beside
-                                   # a dashboard that holds 8787.
-                                   scheduler_kwargs={"dashboard_address": ":0"},
-                                   silence_logs=logging.CRITICAL, preload=[_QUIET_WORKER])
-            client = Client(cluster)
-        else:
-            client = Client(settings["scheduler"], timeout="30s")
+        client, cluster = _client(settings)
     except OSError as error:
-        if cluster:
-            cluster.close()
         sys.stderr.write(f"vexfcbl-dask: cannot reach the cluster: {error}\n")
         return 1
     progress = _Bar(sys.stderr) if sys.stderr.isatty() and not settings["quiet"] else None

@@ -24,7 +24,7 @@ VALUE_OPTIONS = {"recfm": "-recfm", "lrecl": "-lrecl", "codepage": "-codepage",
                  "record": "-record", "format": "-format"}
 LIST_OPTIONS = {"when": "-when", "copy_dirs": "-d", "extensions": "-e"}
 FLAG_OPTIONS = {"fillers": "-fillers", "trim": "-trim", "strict": "-strict",
-                "comma": "-c", "free": "-f", "lenient": "-lenient"}
+                "comma": "-c", "free": "-f", "lenient": "-lenient", "raw": "-raw"}
 
 _SUMMARY = re.compile(r"^vexfcbl-decode: (\d+) records read, (\d+) written, (\d+) with warnings$")
 _HINT = "vexfcbl-decode: hint: "

@@ -1,5 +1,8 @@
 #!/usr/bin/python3
-"""Writes the data file of a decode case from its encode.json, independently of the decoder.
+"""Writes the data file of a case from its encode.json, independently of the decoder and encoder.
+
+A decode case's data file is one of its inputs (files/NAME); an encode case's
+is the output vexfcbl-encode must write (out/NAME).
 
     encode_records.py CASEDIR          writes the file encode.json names
     encode_records.py --check CASEDIR  fails when that file differs from what it would write

@@ -9,13 +9,14 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 DESTDIR="$scratch/dest" cmake --install "$build" --prefix /usr >/dev/null
 root="$scratch/dest/usr"
-for f in bin/vexfcbl bin/vexfcbl-decode share/man/man1/vexfcbl.1 share/man/man1/vexfcbl-decode.1 \
-         share/man/man1/vexfcbl-dask.1 \
+for f in bin/vexfcbl bin/vexfcbl-decode bin/vexfcbl-encode share/man/man1/vexfcbl.1 \
+         share/man/man1/vexfcbl-decode.1 share/man/man1/vexfcbl-encode.1 share/man/man1/vexfcbl-dask.1 \
          share/vexfcbl/vexfcbl.xsd share/vexfcbl/vexfcbl-definitions.xsd \
          share/vexfcbl/layout.schema.json share/doc/vexfcbl/examples/CUSTREC.cpy; do
   [ -f "$root/$f" ] || fail "not installed: $f"
 done
-[ -x "$root/bin/vexfcbl" ] && [ -x "$root/bin/vexfcbl-decode" ] || fail "programs not executable"
+[ -x "$root/bin/vexfcbl" ] && [ -x "$root/bin/vexfcbl-decode" ] && [ -x "$root/bin/vexfcbl-encode" ] ||
+  fail "programs not executable"
 
 # The installed program on the installed example gives the build's document
 # and messages, and the document follows the installed schema.
@@ -33,6 +34,14 @@ fi
 [ "$("$root/bin/vexfcbl" --version)" = "$("$build/vexfcbl" --version)" ] || fail "--version differs"
 grep -qE '^vexfcbl-decode [0-9]+\.[0-9]+\.[0-9]+( \(git [0-9a-f]+\))?$' <<<"$("$root/bin/vexfcbl-decode" --version)" ||
   fail "vexfcbl-decode --version: $("$root/bin/vexfcbl-decode" --version)"
+
+# The installed encoder writes back what the installed decoder read.
+mkdir "$scratch/e"
+printf '       01  R.\n           05  R-A  PIC X(4).\n           05  R-N  PIC S9(5)V99 COMP-3.\n' >"$scratch/e/r.cpy"
+printf 'ABCD\x00\x12\x34\x5dWXYZ\x99\x99\x99\x9c' >"$scratch/e/r.dat"
+(cd "$scratch/e" && "$root/bin/vexfcbl-decode" -i r.cpy -q -codepage ASCII r.dat >r.jsonl &&
+  "$root/bin/vexfcbl-encode" -i r.cpy -q -codepage ASCII r.jsonl -o back.dat) || fail "installed vexfcbl-encode failed"
+cmp "$scratch/e/r.dat" "$scratch/e/back.dat" || fail "installed vexfcbl-encode does not give back the decoded file"
 
 # vexfcbl-dask: the command finds its package and the decoder beside it; on
 # a local cluster of one worker its parts are what the installed decoder writes.
@@ -74,7 +83,7 @@ fi
 
 # Man pages: no groff warning, and every option the programs' --help lists
 # is described.
-for page in vexfcbl vexfcbl-decode vexfcbl-dask; do
+for page in vexfcbl vexfcbl-decode vexfcbl-encode vexfcbl-dask; do
   file="$root/share/man/man1/$page.1"
   warnings=$(groff -man -z -ww "$file" 2>&1)
   [ -z "$warnings" ] || fail "$page.1: $warnings"

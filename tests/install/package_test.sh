@@ -11,10 +11,11 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch" >"$scratch/log" 2
 deb=$(ls "$scratch"/vexfcbl_*.deb)
 info=$(dpkg-deb -I "$deb")
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
-for f in ./usr/bin/vexfcbl ./usr/bin/vexfcbl-decode ./usr/bin/vexfcbl-dask \
+for f in ./usr/bin/vexfcbl ./usr/bin/vexfcbl-decode ./usr/bin/vexfcbl-encode ./usr/bin/vexfcbl-dask \
          ./usr/lib/python3/dist-packages/vexfcbl_dask/__init__.py ./usr/share/man/man1/vexfcbl-dask.1 \
          ./usr/share/man/man1/vexfcbl.1 \
-         ./usr/share/man/man1/vexfcbl-decode.1 ./usr/share/vexfcbl/vexfcbl.xsd \
+         ./usr/share/man/man1/vexfcbl-decode.1 ./usr/share/man/man1/vexfcbl-encode.1 \
+         ./usr/share/vexfcbl/vexfcbl.xsd \
          ./usr/share/vexfcbl/vexfcbl-definitions.xsd ./usr/share/vexfcbl/layout.schema.json \
          ./usr/share/doc/vexfcbl/examples/CUSTREC.cpy; do
   grep -qxF "$f" <<<"$contents" || fail "not in the package: $f"

@@ -1,9 +1,10 @@
 """vexfcbl-dask on a local cluster of two worker processes: the parts of F, V, VB
 and L files equal one vexfcbl-decode run, through a killed worker too; a run
-stopped by Ctrl-C ends with one line and is resumed or started over.
+stopped by Ctrl-C ends with one line and is resumed or started over; write()
+and --encode give back the file the records were read from.
 
-Run by ctest with VEXFCBL_DECODE naming the built decoder and PYTHONPATH the
-python/ folder: /usr/bin/python3 -m unittest test_vexfcbl_dask
+Run by ctest with VEXFCBL_DECODE and VEXFCBL_ENCODE naming the built programs
+and PYTHONPATH the python/ folder: /usr/bin/python3 -m unittest test_vexfcbl_dask
 """
 
 import decimal
@@ -261,6 +262,70 @@ class ClusterTest(unittest.TestCase):
             records = vexfcbl_dask.read("l.cpy", "l.dat", lenient=True).compute()
         self.assertEqual(records, [{"L-REC": {"L-N": -7}}, {"L-REC": {"L-N": 70000}}])
 
+    def test_write_gives_back_the_file_the_bag_was_read_from(self):
+        clean = b"".join(record(i) for i in range(3000) if i % BAD_EVERY != 7)
+        variable = b"".join(struct.pack(">HH", len(r) + 4, 0) + r
+                            for r in (clean[i:i + RECORD] for i in range(0, len(clean), RECORD)))
+        with InFolder(self.folder):
+            for name, data, options in (("clean.dat", clean, {}),
+                                        ("clean.v", variable, {"recfm": "V"})):
+                with self.subTest(name):
+                    with open(name, "wb") as f:
+                        f.write(data)
+                    bag = vexfcbl_dask.read("t.cpy", name, split_mb=0.01, codepage="ASCII",
+                                            **options)
+                    self.assertGreaterEqual(bag.npartitions, 5)
+                    document = vexfcbl_dask.write(bag, "t.cpy", name + ".back",
+                                                  codepage="ASCII", **options)
+                    with open(name + ".back", "rb") as f:
+                        self.assertTrue(f.read() == data)
+                    self.assertEqual(document["records_written"], len(clean) // RECORD)
+                    self.assertEqual(document["parts"], bag.npartitions)
+            # Nothing but the data file is left in its folder.
+            self.assertEqual([n for n in os.listdir(".") if n.startswith(".vexfcbl-encode")], [])
+
+    def test_read_raw_then_write_gives_back_bad_data_too(self):
+        data = b"".join(record(i) for i in range(3000))  # every 101st with a bad packed digit
+        with InFolder(self.folder):
+            with open("bad.dat", "wb") as f:
+                f.write(data)
+            bag = vexfcbl_dask.read("t.cpy", "bad.dat", split_mb=0.01, codepage="ASCII", raw=True)
+            records = bag.compute()
+            self.assertIsNone(records[7]["T-REC"]["T-AMT"])
+            self.assertEqual(set(records[7]), {"T-REC", "_raw", "_raw_fields"})
+            document = vexfcbl_dask.write(bag, "t.cpy", "bad.back", codepage="ASCII")
+            with open("bad.back", "rb") as f:
+                self.assertTrue(f.read() == data)
+        self.assertEqual((document["records_written"], document["records_skipped"]), (3000, 0))
+
+    def test_write_skips_or_stops_at_what_does_not_fit(self):
+        import dask.bag
+
+        records = [{"T-REC": {"T-ID": i, "T-AMT": decimal.Decimal("1.50"), "T-NAME": "N"}}
+                   for i in range(40)]
+        records[25]["T-REC"]["T-AMT"] = decimal.Decimal("123456.7")  # 7 digits: too many
+        bag = dask.bag.from_sequence(records, npartitions=4)
+        with InFolder(self.folder):
+            document = vexfcbl_dask.write(bag, "t.cpy", "some.dat", codepage="ASCII")
+            self.assertEqual((document["records_read"], document["records_written"],
+                              document["records_skipped"]), (40, 39, 1))
+            # Lines are numbered within their part: the 26th record is the 6th of part 2.
+            self.assertEqual(document["warnings"], [
+                "vexfcbl-encode: part 2: line 6: T-REC.T-AMT: 123456.7 does not fit "
+                "PIC S9(5)V99 COMP-3: too many digits"])
+            self.assertEqual(os.path.getsize("some.dat"), 39 * RECORD)
+            with open("some.dat", "rb") as f:
+                before = f.read()
+            with self.assertRaises(vexfcbl_dask.EncodeError) as caught:
+                vexfcbl_dask.write(bag, "t.cpy", "some.dat", codepage="ASCII", strict=True)
+            self.assertIn("T-REC.T-AMT: 123456.7 does not fit", str(caught.exception))
+            with open("some.dat", "rb") as f:
+                self.assertTrue(f.read() == before, "an earlier file stays as it was")
+            with self.assertRaises(vexfcbl_dask.EncodeError) as caught:
+                vexfcbl_dask.write(bag, "t.cpy", "t.cpy")
+            self.assertEqual(str(caught.exception), "t.cpy is the input t.cpy: an input is never overwritten")
+            self.assertEqual([n for n in os.listdir(".") if n.startswith(".vexfcbl-encode")], [])
+
     def test_read_gives_a_bag_of_records_with_decimals(self):
         with InFolder(self.folder):
             bag = vexfcbl_dask.read("t.cpy", "t.vb", split_mb=0.01, recfm="VB",
@@ -321,6 +386,40 @@ class CommandTest(unittest.TestCase):
                 self.assertEqual(len(run.stderr.splitlines()), 1, run.stderr)
                 self.assertIn(message, run.stderr)
                 self.assertFalse(os.path.exists(os.path.join(self.folder, "o")))
+
+    def test_encode_writes_one_data_file_from_split_json_lines(self):
+        clean = b"".join(record(i) for i in range(600) if i % BAD_EVERY != 7)
+        with open(os.path.join(self.folder, "clean.dat"), "wb") as f:
+            f.write(clean)
+        decoded = subprocess.run([DECODER, "-i", "t.cpy", "-q", "-codepage", "ASCII", "clean.dat"],
+                                 cwd=self.folder, capture_output=True, check=True).stdout
+        lines = decoded.splitlines(keepends=True)
+        lines[300] = b'{"T-REC":{"T-ID":1,"T-AMT":"x","T-NAME":"N"}}\n'
+        with open(os.path.join(self.folder, "clean.jsonl"), "wb") as f:
+            f.write(b"".join(lines))
+        run = self.command("--encode", "-i", "t.cpy", "-codepage", "ASCII", "--local", "2",
+                           "--split-mb", "0.005", "-o", "back.dat", "clean.jsonl")
+        self.assertEqual(run.returncode, 0, run.stderr)
+        with open(os.path.join(self.folder, "back.dat"), "rb") as f:
+            back = f.read()
+        self.assertTrue(back == clean[:300 * RECORD] + clean[301 * RECORD:])
+        messages = run.stderr.splitlines()
+        self.assertEqual(len(messages), 2, run.stderr)
+        self.assertRegex(messages[0], r"^vexfcbl-encode: part \d+: line \d+: T-REC.T-AMT: a number "
+                                      r"is expected, not a string$")
+        self.assertRegex(messages[1], r"^vexfcbl-dask: 594 records read, 593 written, 1 skipped, "
+                                      r"in \d+ parts$")
+        # -strict: nothing written, an earlier file as it was.
+        run = self.command("--encode", "-i", "t.cpy", "-codepage", "ASCII", "-strict", "--local",
+                           "2", "--split-mb", "0.005", "-o", "back.dat", "clean.jsonl")
+        self.assertEqual(run.returncode, 1)
+        self.assertTrue(run.stderr.endswith("vexfcbl-dask: nothing written to back.dat\n"), run.stderr)
+        with open(os.path.join(self.folder, "back.dat"), "rb") as f:
+            self.assertTrue(f.read() == back)
+        run = self.command("--encode", "-i", "t.cpy", "--local", "2", "-format", "csv",
+                           "-o", "x.dat", "clean.jsonl")
+        self.assertEqual(run.returncode, 1)
+        self.assertIn("--encode reads JSON Lines; -format is not an option here", run.stderr)
 
     def test_local_run_writes_parts_and_success(self):
         run = self.command("-i", "t.cpy", "-codepage", "ASCII", "-recfm", "V", "--local", "2",

@@ -341,3 +341,215 @@ def random_number(rng: random.Random, digits: int, scale: int, signed: bool) -> 
     if signed and rng.random() < 0.5:
         n = -n
     return Decimal(n).scaleb(-scale)
+
+
+# ---------------------------------------------------------------------------
+# Numeric-edited and external floating-point DISPLAY text, decimal floating
+# point and the unsigned packed decimal of COMP-6
+
+
+def _picture_symbols(picture: str) -> list[str]:
+    """The picture's symbols one position each, repetition factors expanded;
+    CR and DB one symbol of two positions."""
+    p = picture.upper()
+    out: list[str] = []
+    i = 0
+    while i < len(p):
+        if p.startswith(("CR", "DB"), i):
+            out.append(p[i:i + 2])
+            i += 2
+            continue
+        c = p[i]
+        i += 1
+        count = 1
+        if i < len(p) and p[i] == "(":
+            close = p.index(")", i)
+            count = int(p[i + 1:close])
+            i = close + 1
+        out.extend([c] * count)
+    return out
+
+
+def edited(value, picture: str, page: str = "IBM037", blank_when_zero: bool = False,
+           comma: bool = False) -> bytes:
+    """A numeric-edited item holding `value`, by IBM's editing rules: simple
+    insertion (B 0 / ,), the decimal point, fixed insertion ($, + or - at an
+    end, CR, DB), floating insertion (a $, + or - string: its first position
+    shows the symbol only), zero suppression (Z with blanks, * with
+    asterisks), P scaling, BLANK WHEN ZERO. `comma`: DECIMAL-POINT IS COMMA."""
+    point_symbol = "," if comma else "."
+    symbols = _picture_symbols(picture)
+    floating = None
+    # A $, + or - standing twice or more (insertion characters between) floats.
+    for s in "$+-":
+        at = [i for i, c in enumerate(symbols) if c == s]
+        if len(at) >= 2 and all(symbols[j] in (s, "B", "0", "/", ",", ".") for j in range(at[0], at[-1] + 1)):
+            floating = (s, at[0], at[-1])
+            break
+    kinds = []  # per symbol: digit, point, insert, fixed, float-first, float, scale, assumed
+    for i, c in enumerate(symbols):
+        if floating and c == floating[0] and floating[1] <= i <= floating[2]:
+            kinds.append("float-first" if i == floating[1] else "digit")
+        elif c in "9Z*":
+            kinds.append("digit")
+        elif c == point_symbol:
+            kinds.append("point")
+        elif c in ("B", "0", "/", ",", "."):
+            kinds.append("insert")
+        elif c in ("$", "+", "-", "CR", "DB"):
+            kinds.append("fixed")
+        elif c == "P":
+            kinds.append("scale")
+        elif c == "V":
+            kinds.append("assumed")
+        elif c == "S":
+            kinds.append("none")
+        else:
+            raise ValueError(f"{c} in an edited picture")
+    digit_count = kinds.count("digit")
+    # Decimal places: digit positions right of the point, P positions too
+    # when left of every digit; P right of the digits scales the other way.
+    first_digit = kinds.index("digit")
+    p_before = sum(1 for i, k in enumerate(kinds) if k == "scale" and i < first_digit)
+    p_after = sum(1 for i, k in enumerate(kinds) if k == "scale" and i > first_digit)
+    points = [i for i, k in enumerate(kinds) if k in ("point", "assumed")]
+    after = sum(1 for i, k in enumerate(kinds) if k == "digit" and points and i > points[0])
+    scale = after + p_before - p_after
+    text_digits, negative = _digits(value, digit_count, scale)
+    signs = [c for c in symbols if c in ("+", "-", "CR", "DB")]
+    if negative and not signs:
+        raise ValueError("negative value for an unsigned edited picture")
+    zero = set(text_digits) <= {"0"}
+    if zero:
+        negative = False
+    width = sum(2 if c in ("CR", "DB") else (0 if k in ("scale", "assumed", "none") else 1)
+                for c, k in zip(symbols, kinds))
+    if zero and blank_when_zero:
+        return encode_text(" " * width, page)
+    star = "*" in symbols
+
+    def sign_text(c):
+        if c == "+":
+            return "-" if negative else "+"
+        if c == "-":
+            return "-" if negative else " "
+        if c in ("CR", "DB"):
+            return c if negative else "  "
+        return "$"
+
+    if zero and "9" not in symbols:
+        out = ""
+        for c, k in zip(symbols, kinds):
+            if k in ("scale", "assumed", "none"):
+                continue
+            if star:
+                out += c if k == "point" else ("**" if c in ("CR", "DB") else "*")
+            else:
+                out += "  " if c in ("CR", "DB") else " "
+        return encode_text(out, page)
+    # The digit of each digit position, and where significance starts.
+    digit_of = {}
+    n = 0
+    for i, k in enumerate(kinds):
+        if k == "digit":
+            digit_of[i] = text_digits[n]
+            n += 1
+    start = len(symbols)
+    for i, (c, k) in enumerate(zip(symbols, kinds)):
+        if (k == "digit" and (c == "9" or digit_of[i] != "0")) or k == "point":
+            start = i
+            break
+    symbol_at = None
+    if floating:
+        end = floating[2]
+        while end + 1 < len(symbols) and kinds[end + 1] == "insert":
+            end += 1
+        if start - 1 >= floating[1]:
+            symbol_at = min(start - 1, end)
+    out = ""
+    for i, (c, k) in enumerate(zip(symbols, kinds)):
+        if k in ("scale", "assumed", "none"):
+            continue
+        if k == "fixed":
+            out += sign_text(c)
+        elif i == symbol_at:
+            out += sign_text(floating[0])
+        elif i < start:
+            out += "*" if star and not (floating and c == floating[0]) else " "
+        elif k == "digit":
+            out += digit_of[i]
+        elif k == "insert":
+            out += " " if c == "B" else c
+        elif k == "point":
+            out += c
+        else:
+            out += " "
+    return encode_text(out, page)
+
+
+def external_float(value, picture: str, page: str = "IBM037") -> bytes:
+    """External floating point (+9.99E+99): the mantissa normalised so that
+    its first digit is not zero (zero: all zeros and exponent 0), the
+    exponent in its digits, each sign as its symbol shows it."""
+    mantissa_part, _, exponent_part = picture.upper().partition("E")
+    m_sign, body = mantissa_part[0], mantissa_part[1:]
+    e_sign, e_digits = exponent_part[0], len(exponent_part) - 1
+    point = "." if "." in body else ("V" if "V" in body else "")
+    before, _, after = body.partition(point) if point else (body, "", "")
+    integer_digits = len(_picture_symbols(before)) if before else 0
+    fraction_digits = len(_picture_symbols(after)) if after else 0
+    d = Decimal(str(value))
+    sign, digits, exp = d.as_tuple()
+    digits = "".join(map(str, digits)).lstrip("0")
+    if not digits:
+        mantissa, exponent, negative = "0" * (integer_digits + fraction_digits), 0, False
+    else:
+        negative = bool(sign)
+        exponent = len(digits) + exp - integer_digits
+        digits = digits.rstrip("0") or "0"
+        if len(digits) > integer_digits + fraction_digits:
+            raise ValueError(f"{value} has more digits than {picture}")
+        mantissa = digits.ljust(integer_digits + fraction_digits, "0")
+    if abs(exponent) >= 10 ** e_digits:
+        raise ValueError(f"exponent of {value} out of {picture}")
+
+    def shown(symbol, neg):
+        return ("-" if neg else "+") if symbol == "+" else ("-" if neg else " ")
+
+    text = shown(m_sign, negative) + mantissa[:integer_digits]
+    text += point if point == "." else ""
+    text += mantissa[integer_digits:] + "E" + shown(e_sign, exponent < 0)
+    text += str(abs(exponent)).rjust(e_digits, "0")
+    return encode_text(text, page)
+
+
+def unsigned_packed(value, digits: int, scale: int = 0) -> bytes:
+    """COMP-6: packed digits without a sign nibble, a zero nibble first when
+    the digits are odd in number."""
+    text_digits, negative = _digits(value, digits, scale)
+    if negative:
+        raise ValueError("COMP-6 holds no negative value")
+    if len(text_digits) % 2:
+        text_digits = "0" + text_digits
+    return bytes.fromhex(text_digits)
+
+
+def decimal_float(value, wide: bool = False, little: bool = False) -> bytes:
+    """IEEE 754 decimal64 (or decimal128 when `wide`) in the binary integer
+    decimal encoding, coefficient and exponent as the value's digits give
+    them (Decimal("1.50") is 150E-2)."""
+    sign, digits, exponent = Decimal(str(value)).as_tuple()
+    coefficient = int("".join(map(str, digits)) or "0")
+    bits, exponent_bits, bias, small = (128, 14, 6176, 113) if wide else (64, 10, 398, 53)
+    if coefficient >= 10 ** (34 if wide else 16):
+        raise ValueError(f"{value} has too many digits")
+    biased = exponent + bias
+    if not 0 <= biased < 3 << (exponent_bits - 2):
+        raise ValueError(f"exponent of {value} out of range")
+    if coefficient < 1 << small:
+        word = biased << small | coefficient
+    else:
+        # The form whose coefficient has the implied leading bits 100.
+        word = 3 << (bits - 3) | biased << (small - 2) | (coefficient - (1 << small))
+    word |= sign << (bits - 1)
+    return word.to_bytes(bits // 8, "little" if little else "big")

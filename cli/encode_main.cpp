@@ -1,0 +1,309 @@
+// vexfcbl-encode: option reading, its messages and the usage text of the record encoder program.
+#include <strings.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <iterator>
+#include <optional>
+
+#include "cli/command_line.h"
+#include "converter/conversion_messages.h"
+#include "decoder/code_page.h"
+#include "diagnostics/fatal_error.h"
+#include "encoder/encode_run.h"
+
+namespace {
+
+const char usageText[] =
+    "Usage: vexfcbl-encode -i COPYBOOK [options] [INPUT...] -o DATAFILE\n"
+    "Writes the records of JSON Lines or CSV (standard input without INPUT), as\n"
+    "vexfcbl-decode shows them, back into a data file.\n"
+    "Options:\n"
+    "\t-i input-file      - input COBOL copybook.\n"
+    "\t-o output-file     - the data file, put in place only when the run\n"
+    "\t                     completes; - for the standard output.\n"
+    "\t-f                 - Cobol source is freeform.\n"
+    "\t-c                 - decimal point is comma.\n"
+    "\t-d                 - copy directory; may be repeated.\n"
+    "\t-e                 - extension for copybook files; may be repeated.\n"
+    "\t-lenient           - read the copybook as vexfcbl -lenient does.\n"
+    "\t-format jsonl|csv  - input format; jsonl by default.\n"
+    "\t-recfm F|V|VB|L    - fixed (default), RDW variable, blocked, text lines.\n"
+    "\t-lrecl N           - F and L record length; the longest record's by default.\n"
+    "\t-blocksize N       - VB: the largest block, BDW included (32760).\n"
+    "\t-rdworder big|little - byte order of the RDW and BDW lengths (big).\n"
+    "\t-codepage NAME     - IBM037 (default), IBM1047, IBM273, IBM277, IBM280,\n"
+    "\t                     IBM284, IBM285, IBM297, IBM500, IBM1140, ASCII, UTF-8;\n"
+    "\t                     also as ibm037, IBM-037, CP037 or 037.\n"
+    "\t-dbcs NAME         - DISPLAY-1 code page: IBM930, IBM939, IBM1390,\n"
+    "\t                     IBM1399 (needed when the copybook has DISPLAY-1).\n"
+    "\t-byteorder big|little - binary and floating-point byte order.\n"
+    "\t-float ibm|ieee    - COMP-1/COMP-2 format; IBM hexadecimal by default.\n"
+    "\t-packed-sign F|C   - sign nibble of unsigned packed items; F by default.\n"
+    "\t-record NAME       - every input object is this record (its members).\n"
+    "\t-when F=V:NAME     - record or REDEFINES alternative NAME when field F\n"
+    "\t                     holds V; may be repeated.\n"
+    "\t-fillers           - read FILLER values (blanks when not given).\n"
+    "\t-truncate          - cut text longer than its item instead of refusing it.\n"
+    "\t-fill MODE         - OCCURS elements not given: spaces (default), zeros\n"
+    "\t                     or low-values.\n"
+    "\t-null MODE         - null values: error (default), spaces, zeros or\n"
+    "\t                     low-values.\n"
+    "\t-strict            - stop with status 1 at the first record not written.\n"
+    "\t-q                 - no summary.\n"
+    "\t-j N               - encode with N threads (1 to 64); the output keeps\n"
+    "\t                     the input order.\n"
+    "\t-?, --help         - print this usage message.\n"
+    "\t--version          - print the version.\n";
+
+const char *const codePages[] = {"IBM037", "IBM1047", "IBM273", "IBM277",  "IBM280", "IBM284",
+                                 "IBM285", "IBM297",  "IBM500", "IBM1140", "ASCII",  "UTF-8"};
+
+const char *const dbcsPages[] = {"IBM930", "IBM939", "IBM1390", "IBM1399"};
+
+struct Settings {
+  std::string copybook;
+  std::string output;
+  FrontEndOptions frontEnd;
+  EncodeOptions encode;
+  std::vector<std::string> inputs;
+};
+
+// A command line the program cannot run: `text` says which option and why.
+struct UsageError {
+  std::string text;
+};
+
+// --help or --version: the text to print on the standard output.
+struct Printed {
+  std::string text;
+};
+
+[[noreturn]] void refuse(const char *option, const std::string &value, const std::string &why) {
+  throw UsageError{std::string(option) + " " + value + ": " + why};
+}
+
+template <std::size_t N> std::string listed(const char *const (&names)[N]) {
+  std::string list;
+  for (const char *name : names)
+    list += (list.empty() ? "" : ", ") + std::string(name);
+  return list;
+}
+
+// A whole decimal number in [low, high]; nothing for anything else.
+std::optional<long long> whole(const std::string &text, long long low, long long high) {
+  if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0])))
+    return std::nullopt;
+  errno = 0;
+  char *end = nullptr;
+  const long long n = std::strtoll(text.c_str(), &end, 10);
+  if (*end != '\0' || errno == ERANGE || n < low || n > high)
+    return std::nullopt;
+  return n;
+}
+
+// One of `words`, in any case: the word as listed.
+template <std::size_t N>
+std::optional<std::string> oneOf(const std::string &text, const char *const (&words)[N]) {
+  for (const char *word : words)
+    if (::strcasecmp(text.c_str(), word) == 0)
+      return std::string(word);
+  return std::nullopt;
+}
+
+const char *const recordFormats[] = {"F", "V", "VB", "L"};
+const char *const byteOrders[] = {"big", "little"};
+const char *const floatFormats[] = {"ibm", "ieee"};
+const char *const inputFormats[] = {"jsonl", "csv"};
+const char *const packedSigns[] = {"F", "C"};
+const char *const fillModes[] = {"spaces", "zeros", "low-values"};
+const char *const nullModes[] = {"error", "spaces", "zeros", "low-values"};
+
+FillMode fillMode(const std::string &word) {
+  return word == "zeros"        ? FillMode::zeros
+         : word == "low-values" ? FillMode::lowValues
+         : word == "error"      ? FillMode::error
+                                : FillMode::spaces;
+}
+
+using Apply = void (*)(const std::string &, Settings &);
+struct Option {
+  const char *name; // with its "-"
+  bool takesValue;
+  Apply apply;
+};
+
+constexpr Option options[] = {
+    {"-i", true, [](const std::string &v, Settings &s) { s.copybook = v; }},
+    {"-o", true, [](const std::string &v, Settings &s) { s.output = v; }},
+    {"-f", false, [](const std::string &, Settings &s) { s.frontEnd.freeFormat = true; }},
+    {"-lenient", false, [](const std::string &, Settings &s) { s.frontEnd.lenient = true; }},
+    {"-c", false, [](const std::string &, Settings &s) { s.encode.commaDecimalPoint = true; }},
+    {"-d", true, [](const std::string &v, Settings &s) { s.frontEnd.copyDirectories.push_back(v); }},
+    {"-e", true,
+     [](const std::string &v, Settings &s) {
+       s.frontEnd.copyExtensions.push_back(v.empty() || v[0] != '.' ? "." + v : v);
+     }},
+    {"-format", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<std::string> format = oneOf(v, inputFormats);
+       if (!format)
+         refuse("-format", v, "one of " + listed(inputFormats));
+       s.encode.format = *format == "csv" ? InputFormat::csv : InputFormat::jsonLines;
+     }},
+    {"-recfm", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<std::string> format = oneOf(v, recordFormats);
+       if (!format)
+         refuse("-recfm", v, "the record format is one of " + listed(recordFormats));
+       s.encode.recordFormat = *format == "F"    ? RecordFormat::fixed
+                               : *format == "V"  ? RecordFormat::variable
+                               : *format == "VB" ? RecordFormat::variableBlocked
+                                                 : RecordFormat::lines;
+     }},
+    {"-lrecl", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<long long> n = whole(v, 1, INT32_MAX);
+       if (!n)
+         refuse("-lrecl", v, "give the record length in bytes, a whole number from 1 up");
+       s.encode.recordLength = *n;
+     }},
+    {"-blocksize", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<long long> n = whole(v, 9, 32760);
+       if (!n)
+         refuse("-blocksize", v, "give the largest block in bytes, 9 to 32760");
+       s.encode.blockSize = *n;
+     }},
+    {"-rdworder", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<std::string> order = oneOf(v, byteOrders);
+       if (!order)
+         refuse("-rdworder", v, "one of " + listed(byteOrders));
+       s.encode.littleEndianDescriptors = *order == "little";
+     }},
+    {"-codepage", true,
+     [](const std::string &v, Settings &s) {
+       s.encode.codePage = knownCodePage(v, codePages);
+       if (s.encode.codePage.empty())
+         refuse("-codepage", v, "not a code page of this program; one of " + listed(codePages));
+     }},
+    {"-dbcs", true,
+     [](const std::string &v, Settings &s) {
+       s.encode.dbcs = knownCodePage(v, dbcsPages);
+       if (s.encode.dbcs.empty())
+         refuse("-dbcs", v, "not a DISPLAY-1 code page of this program; one of " +
+                                listed(dbcsPages));
+     }},
+    {"-byteorder", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<std::string> order = oneOf(v, byteOrders);
+       if (!order)
+         refuse("-byteorder", v, "one of " + listed(byteOrders));
+       s.encode.littleEndian = *order == "little";
+     }},
+    {"-float", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<std::string> format = oneOf(v, floatFormats);
+       if (!format)
+         refuse("-float", v, "one of " + listed(floatFormats));
+       s.encode.ieeeFloat = *format == "ieee";
+     }},
+    {"-packed-sign", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<std::string> sign = oneOf(v, packedSigns);
+       if (!sign)
+         refuse("-packed-sign", v, "one of " + listed(packedSigns));
+       s.encode.unsignedPackedC = *sign == "C";
+     }},
+    {"-record", true, [](const std::string &v, Settings &s) { s.encode.record = v; }},
+    {"-when", true,
+     [](const std::string &v, Settings &s) {
+       const std::size_t equals = v.find('=');
+       const std::size_t colon = v.rfind(':');
+       if (equals == std::string::npos || equals == 0 || colon == std::string::npos ||
+           colon < equals || colon + 1 == v.size())
+         refuse("-when", v, "give FIELD=VALUE:NAME");
+       s.encode.rules.push_back(
+           {v.substr(0, equals), v.substr(equals + 1, colon - equals - 1), v.substr(colon + 1)});
+     }},
+    {"-fillers", false, [](const std::string &, Settings &s) { s.encode.fillers = true; }},
+    {"-truncate", false, [](const std::string &, Settings &s) { s.encode.truncate = true; }},
+    {"-fill", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<std::string> mode = oneOf(v, fillModes);
+       if (!mode)
+         refuse("-fill", v, "one of " + listed(fillModes));
+       s.encode.fill = fillMode(*mode);
+     }},
+    {"-null", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<std::string> mode = oneOf(v, nullModes);
+       if (!mode)
+         refuse("-null", v, "one of " + listed(nullModes));
+       s.encode.null = fillMode(*mode);
+     }},
+    {"-strict", false, [](const std::string &, Settings &s) { s.encode.strict = true; }},
+    {"-q", false, [](const std::string &, Settings &s) { s.encode.quiet = true; }},
+    {"-j", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<long long> n = whole(v, 1, 64);
+       if (!n)
+         refuse("-j", v, "give a number of threads from 1 to 64");
+       s.encode.jobs = static_cast<int>(*n);
+     }},
+};
+
+Settings readSettings(int argc, char **argv) {
+  Settings settings;
+  // The parse is the encoder's business: its messages are its own.
+  settings.frontEnd.startingLine = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "-?" || argument == "--help")
+      throw Printed{usageText};
+    if (argument == "--version")
+      throw Printed{vexVersionLine("vexfcbl-encode")};
+    const Option *option = std::find_if(std::begin(options), std::end(options),
+                                        [&](const Option &o) { return argument == o.name; });
+    if (option != std::end(options)) {
+      if (option->takesValue && i + 1 == argc)
+        throw UsageError{argument + " needs a value"};
+      option->apply(option->takesValue ? argv[++i] : "", settings);
+    } else if (argument.size() > 1 && argument[0] == '-') {
+      throw UsageError{"unknown option " + argument + " (--help lists the options)"};
+    } else {
+      settings.inputs.push_back(argument);
+    }
+  }
+  if (settings.copybook.empty())
+    throw UsageError{"-i COPYBOOK is missing (--help lists the options)"};
+  if (settings.output.empty())
+    throw UsageError{"-o DATAFILE is missing: the data file to write (- for the standard output)"};
+  return settings;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  try {
+    const Settings settings = readSettings(argc, argv);
+    return encodeFiles(settings.copybook, settings.frontEnd, settings.encode, settings.inputs,
+                       settings.output);
+  } catch (const Printed &printed) {
+    std::fputs(printed.text.c_str(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  } catch (const UsageError &error) {
+    std::fprintf(stderr, "vexfcbl-encode: %s\n", error.text.c_str());
+    return 1;
+  } catch (const FatalError &) {
+    std::fflush(stderr);
+    std::cerr << vexCblMsg::sourceErrors << std::flush;
+    return 1;
+  }
+}
