@@ -216,6 +216,8 @@ public:
       return parallel(window);
     if (parts_.header != nullptr || parts_.trailer != nullptr)
       return records<true>(window);
+    if (fixedLength_)
+      return fixedRecords(window);
     return records<false>(window);
   }
 
@@ -228,6 +230,25 @@ private:
   bool framed() const {
     return parts_.lengthField != nullptr || parts_.occurs != nullptr || parts_.header != nullptr ||
            parts_.trailer != nullptr;
+  }
+
+  // Plain F records, one thread: the loop of the hot path, nothing asked
+  // per record beyond the range's end.
+  bool fixedRecords(InputWindow &window) {
+    const auto length = static_cast<std::size_t>(length_);
+    while (true) {
+      const std::int64_t start = window.position();
+      if (start >= range_.end)
+        break;
+      const std::size_t got = window.ensure(length);
+      if (got == 0)
+        break;
+      if (!record(start, window.peek(got), -1, false, decoder_))
+        return false;
+      window.consume(got);
+      progress_.at(window.position(), counts.read);
+    }
+    return finish(window);
   }
 
   // `Ends`: -header or -trailer was given; without them the loop tests nothing for them.

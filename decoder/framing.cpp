@@ -226,8 +226,9 @@ std::int64_t OccursLength::size(int index, std::int64_t at, std::string_view dat
 }
 
 std::optional<std::int64_t> OccursLength::lengthOf(std::string_view data, std::string &why) const {
-  std::vector<std::int64_t> counts(plan_.fields.size());
-  const std::int64_t length = size(plan_.records.front().root, 0, data, counts, why);
+  // Counts are read before their tables, so no stale count is ever read.
+  counts_.resize(plan_.fields.size());
+  const std::int64_t length = size(plan_.records.front().root, 0, data, counts_, why);
   if (length < 0)
     return std::nullopt;
   return length;

@@ -70,6 +70,7 @@ private:
 
 // -variable-occurs: the bytes a record takes when each table with DEPENDING
 // ON holds only the occurrences its count gives.
+// One reader per thread: it keeps the counts of the record at hand.
 class OccursLength {
 public:
   OccursLength(const DecodePlan &plan, const DecodeOptions &options, CodePage page);
@@ -88,4 +89,5 @@ private:
   bool littleEndian_;
   CodePage page_;
   std::int64_t maximum_ = 0;
+  mutable std::vector<std::int64_t> counts_; // one record's counts, by field
 };
