@@ -791,6 +791,17 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
   try {
     const RecordModel model = buildRecordModel(parsed.entries(), config);
     plan = makeDecodePlan(model, options);
+    // A copybook of a header, details and a trailer: without -record and
+    // -when the body is decoded as the records that are neither.
+    if (options.record.empty() && options.rules.empty()) {
+      std::vector<PlanRecord> body;
+      for (const PlanRecord &record : plan.records)
+        if (modelKey(record.name) != modelKey(options.headerRecord) &&
+            modelKey(record.name) != modelKey(options.trailerRecord))
+          body.push_back(record);
+      if (!body.empty())
+        plan.records = std::move(body);
+    }
     if (!options.lengthField.empty())
       lengthField.emplace(model, plan, options, *page);
     if (options.variableOccurs)
@@ -847,6 +858,8 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
     hints.ebcdic = page->ebcdic();
     hints.codePage = options.codePage;
     hints.wholeFiles = !options.range;
+    hints.littleEndianWords = options.littleEndianWords;
+    hints.descriptorAdjust = options.descriptorAdjust;
     if (options.splitSize > 0) {
       if (writeSplits(dataFiles.front(), options, length, out) != 0)
         return 1;

@@ -215,6 +215,19 @@ class HeadersAndTrailers(Decoding):
             self.assertEqual(sum(counts), len(body.splitlines()))
             self.assertEqual(counts, [7, 0, 40])
 
+    def test_ranges_give_the_header_and_trailer_once(self):
+        self.write("batch.cpy", BATCH)
+        amounts = [f"{k}.{k % 100:02d}" for k in range(120)]
+        self.write("b.dat", self.batch(9, amounts))
+        # without -record the body is the records that are neither header nor trailer
+        args = ["-i", "batch.cpy", "-header", "HDR-REC", "-trailer", "TRL-REC"]
+        lines = [json.loads(x, parse_float=str)
+                 for x in self.ranges_equal_whole(args, "b.dat").splitlines()]
+        self.assertEqual(lines[0], {"HDR-REC": {"HDR-TYPE": "H", "HDR-FILE": 9}})
+        self.assertEqual(lines[-1], {"TRL-REC": {"TRL-TYPE": "T", "TRL-COUNT": 120}})
+        self.assertEqual({key for r in lines[1:-1] for key in r}, {"DTL-REC"})
+        self.assertEqual([r["DTL-REC"]["DTL-AMT"] for r in lines[1:-1]], amounts)
+
     def test_a_failed_run_writes_neither_output(self):
         self.write("batch.cpy", BATCH)
         self.write("b.dat", self.batch(1, ["1.00"]) + b"\xff")  # a cut record: -strict stops
