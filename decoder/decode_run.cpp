@@ -682,55 +682,6 @@ std::int64_t bytesToRead(const std::vector<RunInput> &files, const DecodeOptions
   return total;
 }
 
-// Why -range or -splits cannot read these files with these options, or
-// empty: they need to start reading at a record in the middle of a file.
-std::string unsplittable(const DecodeOptions &options, const std::vector<RunInput> &files) {
-  if (!options.lengthField.empty())
-    return "-length-field records are found only by reading each one's length from the start "
-           "of the file";
-  if (options.variableOccurs)
-    return "-variable-occurs records are found only by reading each one's counts from the start "
-           "of the file";
-  for (const RunInput &file : files)
-    if (const Compression compression = compressionOf(file.head); compression != Compression::none)
-      return file.name + " is " + compressionName(compression) +
-             "-compressed, and compressed data can only be read from its start; decompress it "
-             "first to split it";
-  return "";
-}
-
-// The files as the hints should judge them: the bytes between -skip-bytes
-// and -skip-trailer-bytes; nothing of compressed files, nor sizes where the
-// records have no fixed length.
-std::vector<RunInput> hintedFiles(std::vector<RunInput> files, const DecodeOptions &options) {
-  for (RunInput &file : files) {
-    if (compressionOf(file.head) != Compression::none) {
-      file.head.clear();
-      file.size = -1;
-      continue;
-    }
-    file.head.erase(
-        0, std::min<std::size_t>(file.head.size(), static_cast<std::size_t>(options.skipBytes)));
-    if (file.size >= 0)
-      file.size =
-          std::max<std::int64_t>(0, file.size - options.skipBytes - options.skipTrailerBytes);
-    if (!options.lengthField.empty() || options.variableOccurs)
-      file.size = -1;
-  }
-  return files;
-}
-
-// The plan of -header or -trailer: the named record alone, without -when.
-DecodePlan endPlan(const RecordModel &model, const DecodeOptions &options,
-                   const std::string &record, const char *option) {
-  DecodeOptions alone = options;
-  alone.record = record;
-  alone.rules.clear();
-  if (model.findRecord(record) < 0)
-    throw PlanError{std::string("vexfcbl-decode: ") + option + " " + record + ": no such record\n"};
-  return makeDecodePlan(model, alone);
-}
-
 } // namespace
 
 int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
@@ -747,22 +698,8 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
     std::fputs("vexfcbl-decode: -range and -splits cannot be combined\n", stderr);
     return 1;
   }
-  if (options.format == OutputFormat::csv && options.headerOutput.empty() &&
-      (!options.headerRecord.empty() || !options.trailerRecord.empty())) {
-    std::fprintf(stderr,
-                 "vexfcbl-decode: -%s with -format csv needs -header-out FILE: its "
-                 "record has columns of its own\n",
-                 options.headerRecord.empty() ? "trailer" : "header");
-    return 1;
-  }
-  if (!options.headerOutput.empty() && options.headerRecord.empty() &&
-      options.trailerRecord.empty()) {
-    std::fputs("vexfcbl-decode: -header-out needs -header or -trailer\n", stderr);
-    return 1;
-  }
-  if (!options.headerOutput.empty() && options.headerOutput == outputFile) {
-    std::fprintf(stderr, "vexfcbl-decode: -header-out %s: the same file as -o\n",
-                 options.headerOutput.c_str());
+  if (const std::string refused = framingRefusal(options, outputFile); !refused.empty()) {
+    std::fputs(refused.c_str(), stderr);
     return 1;
   }
   const std::optional<CodePage> page = CodePage::open(options.codePage);
@@ -791,17 +728,7 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
   try {
     const RecordModel model = buildRecordModel(parsed.entries(), config);
     plan = makeDecodePlan(model, options);
-    // A copybook of a header, details and a trailer: without -record and
-    // -when the body is decoded as the records that are neither.
-    if (options.record.empty() && options.rules.empty()) {
-      std::vector<PlanRecord> body;
-      for (const PlanRecord &record : plan.records)
-        if (modelKey(record.name) != modelKey(options.headerRecord) &&
-            modelKey(record.name) != modelKey(options.trailerRecord))
-          body.push_back(record);
-      if (!body.empty())
-        plan.records = std::move(body);
-    }
+    leaveOutEnds(plan, options);
     if (!options.lengthField.empty())
       lengthField.emplace(model, plan, options, *page);
     if (options.variableOccurs)

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "decoder/compressed_input.h"
 #include "decoder/field_values.h"
 
 namespace {
@@ -232,4 +233,73 @@ std::optional<std::int64_t> OccursLength::lengthOf(std::string_view data, std::s
   if (length < 0)
     return std::nullopt;
   return length;
+}
+
+std::string framingRefusal(const DecodeOptions &options, const std::string &outputFile) {
+  if (options.format == OutputFormat::csv && options.headerOutput.empty() &&
+      (!options.headerRecord.empty() || !options.trailerRecord.empty()))
+    return std::string("vexfcbl-decode: -") +
+           (options.headerRecord.empty() ? "trailer" : "header") +
+           " with -format csv needs -header-out FILE: its record has columns of its own\n";
+  if (!options.headerOutput.empty() && options.headerRecord.empty() &&
+      options.trailerRecord.empty())
+    return "vexfcbl-decode: -header-out needs -header or -trailer\n";
+  if (!options.headerOutput.empty() && options.headerOutput == outputFile)
+    return "vexfcbl-decode: -header-out " + options.headerOutput + ": the same file as -o\n";
+  return "";
+}
+
+std::string unsplittable(const DecodeOptions &options, const std::vector<RunInput> &files) {
+  if (!options.lengthField.empty())
+    return "-length-field records are found only by reading each one's length from the start "
+           "of the file";
+  if (options.variableOccurs)
+    return "-variable-occurs records are found only by reading each one's counts from the start "
+           "of the file";
+  for (const RunInput &file : files)
+    if (const Compression compression = compressionOf(file.head); compression != Compression::none)
+      return file.name + " is " + compressionName(compression) +
+             "-compressed, and compressed data can only be read from its start; decompress it "
+             "first to split it";
+  return "";
+}
+
+std::vector<RunInput> hintedFiles(std::vector<RunInput> files, const DecodeOptions &options) {
+  for (RunInput &file : files) {
+    if (compressionOf(file.head) != Compression::none) {
+      file.head.clear();
+      file.size = -1;
+      continue;
+    }
+    file.head.erase(
+        0, std::min<std::size_t>(file.head.size(), static_cast<std::size_t>(options.skipBytes)));
+    if (file.size >= 0)
+      file.size =
+          std::max<std::int64_t>(0, file.size - options.skipBytes - options.skipTrailerBytes);
+    if (!options.lengthField.empty() || options.variableOccurs)
+      file.size = -1;
+  }
+  return files;
+}
+
+DecodePlan endPlan(const RecordModel &model, const DecodeOptions &options,
+                   const std::string &record, const char *option) {
+  DecodeOptions alone = options;
+  alone.record = record;
+  alone.rules.clear();
+  if (model.findRecord(record) < 0)
+    throw PlanError{std::string("vexfcbl-decode: ") + option + " " + record + ": no such record\n"};
+  return makeDecodePlan(model, alone);
+}
+
+void leaveOutEnds(DecodePlan &plan, const DecodeOptions &options) {
+  if (!options.record.empty() || !options.rules.empty())
+    return;
+  std::vector<PlanRecord> body;
+  for (const PlanRecord &record : plan.records)
+    if (modelKey(record.name) != modelKey(options.headerRecord) &&
+        modelKey(record.name) != modelKey(options.trailerRecord))
+      body.push_back(record);
+  if (!body.empty())
+    plan.records = std::move(body);
 }

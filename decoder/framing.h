@@ -16,6 +16,7 @@
 #include "decoder/code_page.h"
 #include "decoder/decode_options.h"
 #include "decoder/decode_plan.h"
+#include "decoder/run_files.h"
 #include "record/record_model.h"
 
 // One record or block descriptor word as read.
@@ -91,3 +92,26 @@ private:
   std::int64_t maximum_ = 0;
   mutable std::vector<std::int64_t> counts_; // one record's counts, by field
 };
+
+// The framing options that do not go together (-header and -trailer with
+// CSV and no -header-out, -header-out alone or the same file as
+// `outputFile`): the message to print, or empty.
+std::string framingRefusal(const DecodeOptions &options, const std::string &outputFile);
+
+// Why -range or -splits cannot read `files` with `options` (records found
+// only by reading from the file's start, a compressed file), or empty.
+std::string unsplittable(const DecodeOptions &options, const std::vector<RunInput> &files);
+
+// The files as the hints should judge them: the bytes between -skip-bytes
+// and -skip-trailer-bytes; nothing of compressed files, nor sizes where the
+// records have no fixed length.
+std::vector<RunInput> hintedFiles(std::vector<RunInput> files, const DecodeOptions &options);
+
+// The plan of -header or -trailer (`option`): the record `record` alone,
+// without -when; PlanError when the copybook has no such record.
+DecodePlan endPlan(const RecordModel &model, const DecodeOptions &options,
+                   const std::string &record, const char *option);
+
+// Without -record and -when, a copybook of a header, details and a trailer
+// decodes its body as the records that are neither -header nor -trailer.
+void leaveOutEnds(DecodePlan &plan, const DecodeOptions &options);
