@@ -239,6 +239,94 @@ class HeadersAndTrailers(Decoding):
         self.assertFalse(os.path.exists(os.path.join(self.folder, "body.jsonl")))
 
 
+# GnuCOBOL writes a RECORD VARYING file with a 4-byte prefix that leaves out
+# its own bytes: a big-endian length and two zero bytes (COB_VARSEQ_FORMAT 0,
+# the default), or a little-endian 4-byte length on x86 (format 2). Both are
+# RDWs that -rdw-adjust 4 reads; the program's DISPLAY lines are the oracle.
+VARYING_PROGRAM = """\
+       IDENTIFICATION DIVISION.
+       PROGRAM-ID. VARW.
+       ENVIRONMENT DIVISION.
+       INPUT-OUTPUT SECTION.
+       FILE-CONTROL.
+           SELECT OUT-FILE ASSIGN TO "var.dat"
+               ORGANIZATION IS SEQUENTIAL.
+       DATA DIVISION.
+       FILE SECTION.
+       FD  OUT-FILE
+           RECORD IS VARYING IN SIZE FROM 6 TO 21 CHARACTERS
+           DEPENDING ON REC-SIZE.
+       01  SEG-REC.
+           05  SEG-ID       PIC 9(4) COMP.
+           05  SEG-COUNT    PIC 9.
+           05  SEG-AMT      PIC S9(5) COMP-3.
+           05  SEG-ITEM     PIC X(3)
+                            OCCURS 0 TO 5 DEPENDING ON SEG-COUNT.
+       WORKING-STORAGE SECTION.
+       01  REC-SIZE         PIC 9(4) COMP.
+       01  I                PIC 99.
+       01  K                PIC 9.
+       PROCEDURE DIVISION.
+           OPEN OUTPUT OUT-FILE
+           PERFORM VARYING I FROM 1 BY 1 UNTIL I > 14
+               MOVE I TO SEG-ID
+               COMPUTE SEG-COUNT = FUNCTION MOD(I, 6)
+               COMPUTE SEG-AMT = I * 111 - 700
+               PERFORM VARYING K FROM 1 BY 1 UNTIL K > SEG-COUNT
+                   MOVE "ABC" TO SEG-ITEM(K)
+                   MOVE K TO SEG-ITEM(K)(3:1)
+               END-PERFORM
+               COMPUTE REC-SIZE = 6 + 3 * SEG-COUNT
+               WRITE SEG-REC
+               DISPLAY SEG-ID " " SEG-COUNT " " SEG-AMT
+           END-PERFORM
+           CLOSE OUT-FILE
+           STOP RUN.
+"""
+
+
+@unittest.skipUnless(shutil.which("cobc"), "cobc (GnuCOBOL) is not installed")
+class GnuCobolFiles(Decoding):
+    def written(self, varseq_format):
+        """The file the program writes in that format, and what it displayed."""
+        run = subprocess.run(["./varw"], cwd=self.folder, capture_output=True, text=True,
+                             env={**os.environ, "COB_VARSEQ_FORMAT": str(varseq_format)},
+                             check=True)
+        with open(os.path.join(self.folder, "var.dat"), "rb") as f:
+            data = f.read()
+        shown = [line.split() for line in run.stdout.splitlines()]
+        return data, [(int(i), int(n), int(amount)) for i, n, amount in shown]
+
+    def test_variable_files_of_gnucobol(self):
+        self.write("varw.cob", VARYING_PROGRAM)
+        subprocess.run(["cobc", "-x", "-std=ibm", "varw.cob"], cwd=self.folder, check=True,
+                       capture_output=True)
+        self.write("seg.cpy", VARYING_PROGRAM[VARYING_PROGRAM.index("       01  SEG-REC."):
+                                              VARYING_PROGRAM.index("       WORKING-STORAGE")])
+        args = ["-i", "seg.cpy", "-codepage", "ASCII", "-recfm", "V", "-rdw-adjust", "4"]
+        for varseq_format, order in ((0, "big"), (2, "little")):
+            with self.subTest(varseq_format=varseq_format):
+                data, shown = self.written(varseq_format)
+                self.write("var.dat", data)
+                lines = self.lines(*args, "-rdw", order, "var.dat")
+                self.assertEqual([(r["SEG-REC"]["SEG-ID"], r["SEG-REC"]["SEG-COUNT"],
+                                   r["SEG-REC"]["SEG-AMT"]) for r in lines], shown)
+                self.assertEqual([r["SEG-REC"]["SEG-ITEM"] for r in lines],
+                                 [[f"AB{k}" for k in range(1, n + 1)] for _, n, _ in shown])
+        # The same records without their prefixes, one after another: as long
+        # as their DEPENDING ON counts make them.
+        data, shown = self.written(0)
+        bare, at = b"", 0
+        while at < len(data):
+            length = int.from_bytes(data[at:at + 2], "big")
+            bare += data[at + 4:at + 4 + length]
+            at += 4 + length
+        self.write("bare.dat", bare)
+        lines = self.lines("-i", "seg.cpy", "-codepage", "ASCII", "-variable-occurs", "bare.dat")
+        self.assertEqual([(r["SEG-REC"]["SEG-ID"], r["SEG-REC"]["SEG-COUNT"],
+                           r["SEG-REC"]["SEG-AMT"]) for r in lines], shown)
+
+
 class Compressed(Decoding):
     def test_every_compression_from_files_and_standard_input(self):
         records, values = items(500)
