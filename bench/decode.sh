@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Throughput of vexfcbl-decode on a generated fixed-length file of mixed fields.
 #
-#   bench/decode.sh [DECODER]
+#   bench/decode.sh [DECODER [REFERENCE]]
 #
 # DECODER defaults to build/vexfcbl-decode (tools/build.sh build; the default
 # build type is RelWithDebInfo). A copybook of 100-byte records (DISPLAY text,
@@ -11,9 +11,13 @@
 # /dev/null and prints the input MB/s (best of DECODE_RUNS, default 3) for
 # JSON Lines, CSV and JSON Lines with -j 2 when the decoder accepts -j.
 # DECODE_DIR=DIR generates into DIR and keeps the files.
+# REFERENCE (or DECODE_REFERENCE) names another build of the decoder, such as
+# main's: each measurement then runs both, turn about, on the same file, and
+# prints the reference's MB/s and DECODER's as a percentage of it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 decoder=${1:-$root/build/vexfcbl-decode}
+reference=${2:-${DECODE_REFERENCE:-}}
 megabytes=${DECODE_MB:-200}
 runs=${DECODE_RUNS:-3}
 if [ -n "${DECODE_DIR:-}" ]; then
@@ -75,21 +79,41 @@ PY
 size=$(stat -c %s "$work/bench.dat")
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores"
 echo "input: $((size / 1000000)) MB, 100-byte records"
+# One run of a decoder, in MB/s.
+one_run() {
+  local program=$1; shift
+  local start end
+  start=$(date +%s.%N)
+  "$program" -i "$work/bench.cpy" "$@" "$work/bench.dat" > /dev/null 2> "$work/err"
+  end=$(date +%s.%N)
+  awk -v s="$size" -v t="$(echo "$end - $start" | bc)" 'BEGIN { print s / 1e6 / t }'
+}
 measure() {
   local label=$1; shift
-  local best=0
+  local best=0 ref=0 r
   for _ in $(seq "$runs"); do
-    local start end
-    start=$(date +%s.%N)
-    "$decoder" -i "$work/bench.cpy" "$@" "$work/bench.dat" > /dev/null 2> "$work/err"
-    end=$(date +%s.%N)
-    best=$(awk -v s="$size" -v t="$(echo "$end - $start" | bc)" -v b="$best" \
-      'BEGIN { r = s / 1e6 / t; print (r > b ? r : b) }')
+    # turn about, so that a busy moment of the machine hits both alike
+    if [ -n "$reference" ]; then
+      r=$(one_run "$reference" "$@")
+      ref=$(awk -v r="$r" -v b="$ref" 'BEGIN { print (r > b ? r : b) }')
+    fi
+    r=$(one_run "$decoder" "$@")
+    best=$(awk -v r="$r" -v b="$best" 'BEGIN { print (r > b ? r : b) }')
   done
-  printf '%-14s %8.1f MB/s\n' "$label" "$best"
+  if [ -n "$reference" ]; then
+    printf '%-14s %8.1f MB/s  reference %8.1f MB/s  %5.1f %%\n' "$label" "$best" "$ref" \
+      "$(awk -v a="$best" -v b="$ref" 'BEGIN { print 100 * a / b }')"
+  else
+    printf '%-14s %8.1f MB/s\n' "$label" "$best"
+  fi
 }
 measure "JSON Lines" -format jsonl
 measure "CSV" -format csv
 if "$decoder" -? 2>&1 | grep -q -- '-j N'; then
   measure "JSON Lines -j 2" -format jsonl -j 2
+fi
+# The framings of vexfcbl-decode's own options, where the decoder has them:
+# the same records behind a skipped file header (F's loop with -skip-bytes).
+if [ -z "$reference" ] && "$decoder" -? 2>&1 | grep -q -- '-skip-bytes'; then
+  measure "F -skip-bytes" -format jsonl -skip-bytes 100
 fi

@@ -57,6 +57,21 @@ const char usageText[] =
     "\t                     first one's number in the file (from -splits).\n"
     "\t-splits SIZE       - print ranges S:E[:N] of about SIZE bytes (suffix\n"
     "\t                     K, M or G) that start on records, one a line.\n"
+    "\t-rdw big|little    - byte order of RDW and BDW lengths; big by default.\n"
+    "\t-rdw-adjust N      - add N to every RDW and BDW length: 4 when the\n"
+    "\t                     lengths leave out the 4-byte word (may be negative).\n"
+    "\t-skip-bytes N      - skip N bytes at the start of each file.\n"
+    "\t-skip-trailer-bytes N - skip N bytes at the end of each file.\n"
+    "\t-length-field NAME[+N|-N] - each record is as long as the value of its\n"
+    "\t                     number field NAME, plus or minus N.\n"
+    "\t-length-map V=LEN,... - with -length-field: a record whose field holds\n"
+    "\t                     V is LEN bytes long.\n"
+    "\t-variable-occurs   - F and L records end after the occurrences their\n"
+    "\t                     DEPENDING ON counts give.\n"
+    "\t-header NAME       - decode each file's first record as record NAME.\n"
+    "\t-trailer NAME      - decode each file's last record as record NAME.\n"
+    "\t-header-out FILE   - write the -header and -trailer lines (JSON Lines)\n"
+    "\t                     to FILE instead of the output.\n"
     "\t-?, --help         - print this usage message.\n"
     "\t--version          - print the version.\n";
 
@@ -106,6 +121,16 @@ std::optional<long long> whole(const std::string &text, long long low, long long
   return n;
 }
 
+// A whole decimal number with an optional sign in [low, high].
+std::optional<long long> signedWhole(const std::string &text, long long low, long long high) {
+  const bool negative = !text.empty() && text[0] == '-';
+  const bool sign = !text.empty() && (text[0] == '-' || text[0] == '+');
+  const std::optional<long long> n = whole(text.substr(sign ? 1 : 0), 0, INT64_MAX);
+  if (!n || (negative ? -*n : *n) < low || (negative ? -*n : *n) > high)
+    return std::nullopt;
+  return negative ? -*n : *n;
+}
+
 // One of `words`, in any case: the word as listed.
 template <std::size_t N>
 std::optional<std::string> oneOf(const std::string &text, const char *const (&words)[N]) {
@@ -133,7 +158,8 @@ constexpr Option options[] = {
     {"-f", false, [](const std::string &, Settings &s) { s.frontEnd.freeFormat = true; }},
     {"-lenient", false, [](const std::string &, Settings &s) { s.frontEnd.lenient = true; }},
     {"-c", false, [](const std::string &, Settings &s) { s.decode.commaDecimalPoint = true; }},
-    {"-d", true, [](const std::string &v, Settings &s) { s.frontEnd.copyDirectories.push_back(v); }},
+    {"-d", true,
+     [](const std::string &v, Settings &s) { s.frontEnd.copyDirectories.push_back(v); }},
     {"-e", true,
      [](const std::string &v, Settings &s) {
        s.frontEnd.copyExtensions.push_back(v.empty() || v[0] != '.' ? "." + v : v);
@@ -143,8 +169,8 @@ constexpr Option options[] = {
        const std::optional<std::string> format = oneOf(v, recordFormats);
        if (!format)
          refuse("-recfm", v, "the record format is one of " + listed(recordFormats));
-       s.decode.recordFormat = *format == "F"   ? RecordFormat::fixed
-                               : *format == "V" ? RecordFormat::variable
+       s.decode.recordFormat = *format == "F"    ? RecordFormat::fixed
+                               : *format == "V"  ? RecordFormat::variable
                                : *format == "VB" ? RecordFormat::variableBlocked
                                                  : RecordFormat::lines;
      }},
@@ -165,8 +191,8 @@ constexpr Option options[] = {
      [](const std::string &v, Settings &s) {
        s.decode.dbcs = knownCodePage(v, dbcsPages);
        if (s.decode.dbcs.empty())
-         refuse("-dbcs", v, "not a DISPLAY-1 code page of this program; one of " +
-                                listed(dbcsPages));
+         refuse("-dbcs", v,
+                "not a DISPLAY-1 code page of this program; one of " + listed(dbcsPages));
      }},
     {"-byteorder", true,
      [](const std::string &v, Settings &s) {
@@ -223,9 +249,9 @@ constexpr Option options[] = {
            whole(colon == std::string::npos ? v : v.substr(0, colon), 0, INT64_MAX);
        const std::optional<long long> end =
            endText.empty() ? std::optional<long long>(INT64_MAX) : whole(endText, 0, INT64_MAX);
-       const std::optional<long long> first =
-           second == std::string::npos ? std::optional<long long>(0)
-                                       : whole(v.substr(second + 1), 1, INT64_MAX);
+       const std::optional<long long> first = second == std::string::npos
+                                                  ? std::optional<long long>(0)
+                                                  : whole(v.substr(second + 1), 1, INT64_MAX);
        if (colon == std::string::npos || !start || !end || !first || *end < *start)
          refuse("-range", v,
                 "give START:END or START:END:FIRST, byte offsets with START not beyond END "
@@ -244,9 +270,84 @@ constexpr Option options[] = {
        const std::optional<long long> n =
            shift < 0 ? std::nullopt : whole(v.substr(0, digits), 1, INT64_MAX >> shift);
        if (!n)
-         refuse("-splits", v, "give a size in bytes from 1 up, with K, M or G for 2^10, 2^20, 2^30");
+         refuse("-splits", v,
+                "give a size in bytes from 1 up, with K, M or G for 2^10, 2^20, 2^30");
        s.decode.splitSize = *n << shift;
      }},
+    {"-rdw", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<std::string> order = oneOf(v, byteOrders);
+       if (!order)
+         refuse("-rdw", v,
+                "the byte order of descriptor word lengths, one of " + listed(byteOrders));
+       s.decode.littleEndianWords = *order == "little";
+     }},
+    {"-rdw-adjust", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<long long> n = signedWhole(v, -65535, 65535);
+       if (!n)
+         refuse("-rdw-adjust", v,
+                "give the bytes to add to each descriptor word's length, a "
+                "whole number from -65535 to 65535");
+       s.decode.descriptorAdjust = *n;
+     }},
+    {"-skip-bytes", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<long long> n = whole(v, 0, INT64_MAX);
+       if (!n)
+         refuse("-skip-bytes", v, "give the bytes to skip at each file's start, a whole number");
+       s.decode.skipBytes = *n;
+     }},
+    {"-skip-trailer-bytes", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<long long> n = whole(v, 0, 1 << 30);
+       if (!n)
+         refuse("-skip-trailer-bytes", v,
+                "give the bytes to skip at each file's end, a whole number up to 1G");
+       s.decode.skipTrailerBytes = *n;
+     }},
+    {"-length-field", true,
+     [](const std::string &v, Settings &s) {
+       // NAME, NAME+N or NAME-N; a COBOL name holds '-' but never ends with one.
+       const std::size_t sign = v.find_last_of("+-");
+       std::optional<long long> adjust = 0;
+       std::string name = v;
+       if (sign != std::string::npos && sign > 0 && sign + 1 < v.size() &&
+           std::isdigit(static_cast<unsigned char>(v[sign + 1])) &&
+           v.find_first_not_of("0123456789", sign + 1) == std::string::npos) {
+         name = v.substr(0, sign);
+         adjust = signedWhole(v.substr(sign), -(1LL << 40), 1LL << 40);
+       }
+       if (name.empty() || name.back() == '-' || name.back() == '+' || !adjust)
+         refuse("-length-field", v,
+                "give NAME, NAME+N or NAME-N: a numeric field and the bytes "
+                "to add to its value");
+       s.decode.lengthField = name;
+       s.decode.lengthAdjust = *adjust;
+     }},
+    {"-length-map", true,
+     [](const std::string &v, Settings &s) {
+       std::size_t at = 0;
+       while (at <= v.size()) {
+         const std::size_t comma = std::min(v.find(',', at), v.size());
+         const std::string entry = v.substr(at, comma - at);
+         const std::size_t equals = entry.rfind('=');
+         const std::optional<long long> length =
+             equals == std::string::npos ? std::nullopt
+                                         : whole(entry.substr(equals + 1), 1, INT64_MAX);
+         if (equals == 0 || !length)
+           refuse("-length-map", v,
+                  "give VALUE=LENGTH pairs separated by commas, each LENGTH "
+                  "the record's bytes from 1 up");
+         s.decode.lengthMap.push_back({entry.substr(0, equals), *length});
+         at = comma + 1;
+       }
+     }},
+    {"-variable-occurs", false,
+     [](const std::string &, Settings &s) { s.decode.variableOccurs = true; }},
+    {"-header", true, [](const std::string &v, Settings &s) { s.decode.headerRecord = v; }},
+    {"-trailer", true, [](const std::string &v, Settings &s) { s.decode.trailerRecord = v; }},
+    {"-header-out", true, [](const std::string &v, Settings &s) { s.decode.headerOutput = v; }},
 };
 
 Settings readSettings(int argc, char **argv) {
@@ -273,6 +374,21 @@ Settings readSettings(int argc, char **argv) {
   }
   if (settings.copybook.empty())
     throw UsageError{"-i COPYBOOK is missing (--help lists the options)"};
+  const DecodeOptions &d = settings.decode;
+  if (!d.lengthMap.empty() && d.lengthField.empty())
+    throw UsageError{"-length-map needs -length-field NAME: the field whose value it maps"};
+  if ((!d.lengthField.empty() || d.variableOccurs) && d.recordFormat != RecordFormat::fixed &&
+      !(d.variableOccurs && d.recordFormat == RecordFormat::lines))
+    throw UsageError{std::string(d.lengthField.empty() ? "-variable-occurs" : "-length-field") +
+                     " frames records by their own content: use it with -recfm F" +
+                     (d.lengthField.empty() ? " or L" : "") + ", not with descriptor words"};
+  if (!d.lengthField.empty() && d.variableOccurs)
+    throw UsageError{"-length-field and -variable-occurs cannot be combined: a record has one "
+                     "length"};
+  if (d.recordLength != 0 && (!d.lengthField.empty() || d.variableOccurs))
+    throw UsageError{std::string("-lrecl cannot be combined with ") +
+                     (d.lengthField.empty() ? "-variable-occurs" : "-length-field") +
+                     ": each record's length is its own"};
   return settings;
 }
 

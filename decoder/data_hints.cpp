@@ -6,18 +6,25 @@
 
 namespace {
 
-std::size_t bigEndian16(std::string_view bytes, std::size_t at) {
-  return static_cast<std::size_t>(static_cast<unsigned char>(bytes[at]) << 8 |
-                                  static_cast<unsigned char>(bytes[at + 1]));
-}
+// How descriptor words hold their lengths: -rdw and -rdw-adjust.
+struct WordForm {
+  bool little = false;
+  std::int64_t adjust = 0;
+};
 
-// A descriptor word: a big-endian length of at least `least` (the word
-// included), then two zero bytes.
-bool descriptor(std::string_view head, std::size_t at, std::size_t least, std::size_t &length) {
+// A descriptor word: a length of at least `least` (the word included) in
+// the byte order and with the adjustment of `form`, then two zero bytes.
+bool descriptor(std::string_view head, std::size_t at, std::size_t least, std::size_t &length,
+                WordForm form = {}) {
   if (at + 4 > head.size() || head[at + 2] != 0 || head[at + 3] != 0)
     return false;
-  length = bigEndian16(head, at);
-  return length >= least;
+  const auto high = static_cast<unsigned char>(head[at + (form.little ? 1 : 0)]);
+  const auto low = static_cast<unsigned char>(head[at + (form.little ? 0 : 1)]);
+  const std::int64_t value = (high << 8 | low) + form.adjust;
+  if (value < static_cast<std::int64_t>(least))
+    return false;
+  length = static_cast<std::size_t>(value);
+  return true;
 }
 
 // Whether a chain of units that ended at `end` after `count` units fits a
@@ -34,11 +41,11 @@ bool chainFits(std::string_view head, std::int64_t size, std::size_t end, int co
 }
 
 // Records that each start with a record descriptor word (RDW).
-bool looksVariable(std::string_view head, std::int64_t size) {
+bool looksVariable(std::string_view head, std::int64_t size, WordForm form = {}) {
   std::size_t at = 0;
   int count = 0;
   for (std::size_t length = 0; at + 4 <= head.size(); at += length, ++count)
-    if (!descriptor(head, at, 5, length))
+    if (!descriptor(head, at, 5, length, form))
       return false;
   if (at < head.size() && static_cast<std::int64_t>(head.size()) == size)
     return false; // bytes left at the end that are no record
@@ -47,16 +54,15 @@ bool looksVariable(std::string_view head, std::int64_t size) {
 
 // Blocks that start with a block descriptor word (BDW) and hold records
 // with their RDWs that fill the block exactly.
-bool looksBlocked(std::string_view head, std::int64_t size) {
+bool looksBlocked(std::string_view head, std::int64_t size, WordForm form = {}) {
   std::size_t at = 0;
   int count = 0;
   for (std::size_t block = 0; at + 4 <= head.size(); at += block, ++count) {
-    if (!descriptor(head, at, 9, block))
+    if (!descriptor(head, at, 9, block, form))
       return false;
     std::size_t record = at + 4;
-    for (std::size_t length = 0; record < at + block && record + 4 <= head.size();
-         record += length)
-      if (!descriptor(head, record, 5, length))
+    for (std::size_t length = 0; record < at + block && record + 4 <= head.size(); record += length)
+      if (!descriptor(head, record, 5, length, form))
         return false;
     if (record < head.size() && record != at + block)
       return false;
@@ -76,8 +82,7 @@ bool looksLikeLines(std::string_view head, std::int64_t recordLength) {
       ++printable;
     if (b == '\n') {
       ++newlines;
-      everyRecordEnd =
-          everyRecordEnd && static_cast<std::int64_t>(i + 1) % recordLength == 0;
+      everyRecordEnd = everyRecordEnd && static_cast<std::int64_t>(i + 1) % recordLength == 0;
     }
   }
   return newlines >= 2 && !everyRecordEnd && (printable + newlines) * 20 >= head.size() * 19;
@@ -130,6 +135,23 @@ std::string fileHint(const HintSettings &settings, const RunInput &file) {
   if (settings.format != RecordFormat::variable && looksVariable(head, file.size) &&
       (fixedOrLines || !looksBlocked(head, file.size)))
     return "hint: " + name + " looks like RDW records (record descriptor words): try -recfm V";
+  // V or VB whose descriptor words do not chain as -rdw and -rdw-adjust
+  // read them, but do in another byte order or counting their own bytes.
+  if (!fixedOrLines) {
+    const bool blocked = settings.format == RecordFormat::variableBlocked;
+    const auto chains = [&](WordForm form) {
+      return blocked ? looksBlocked(head, file.size, form) : looksVariable(head, file.size, form);
+    };
+    const WordForm given{settings.littleEndianWords, settings.descriptorAdjust};
+    if (!chains(given))
+      for (const WordForm form :
+           {WordForm{false, 0}, WordForm{true, 0}, WordForm{false, 4}, WordForm{true, 4}})
+        if (chains(form))
+          return "hint: " + name + "'s descriptor words read as " +
+                 (form.little ? "little" : "big") + "-endian lengths" +
+                 (form.adjust != 0 ? " that leave out the word's 4 bytes" : "") + ": try -rdw " +
+                 (form.little ? "little" : "big") + " -rdw-adjust " + number(form.adjust);
+  }
   const Family family = textFamily(head);
   if (settings.format == RecordFormat::fixed && looksLikeLines(head, settings.recordLength))
     return "hint: " + name + " looks like text lines: try -recfm L" +

@@ -18,6 +18,8 @@ struct HintSettings {
   // False under -range: the counts are those of a part of the file, so they
   // say nothing of the whole.
   bool wholeFiles = true;
+  bool littleEndianWords = false;    // -rdw little
+  std::int64_t descriptorAdjust = 0; // -rdw-adjust
 };
 
 // The one hint for a run, "hint: ..." without a newline, or empty when the
@@ -25,7 +27,8 @@ struct HintSettings {
 // sizes and first bytes (checkDataFiles); `read` and `warned` the records
 // read and those with warnings (-1 when nothing was decoded). In order of
 // preference, from the first file that shows it: descriptor words of V or
-// VB records under another -recfm, text lines read as F records, ASCII text
+// VB records under another -recfm, V or VB descriptor words in another
+// byte order or adjustment than -rdw and -rdw-adjust say, text lines read as F records, ASCII text
 // under an EBCDIC code page or EBCDIC under ASCII or UTF-8, an F file whose
 // size is not a multiple of the record length; else, when more than half of
 // the records have warnings, what to check.

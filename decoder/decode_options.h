@@ -25,6 +25,12 @@ struct ByteRange {
   long long firstRecord = 0;
 };
 
+// -length-map VALUE=LEN: a record whose length field holds VALUE is LEN bytes long.
+struct LengthMapEntry {
+  std::string value;
+  std::int64_t length = 0;
+};
+
 struct DecodeOptions {
   RecordFormat recordFormat = RecordFormat::fixed;
   long long recordLength = 0; // -lrecl; 0: the record's length
@@ -44,4 +50,16 @@ struct DecodeOptions {
   std::int64_t splitSize = 0;     // -splits: print the split plan instead of decoding
   bool quiet = false;             // -q: no progress line, no summary
   bool raw = false;               // -raw: each record's bytes too, for vexfcbl-encode
+  // How records are found (decoder/framing.h).
+  bool littleEndianWords = false;        // -rdw little: RDW and BDW lengths
+  std::int64_t descriptorAdjust = 0;     // -rdw-adjust: added to each RDW and BDW length
+  std::int64_t skipBytes = 0;            // -skip-bytes: per file, before the first record
+  std::int64_t skipTrailerBytes = 0;     // -skip-trailer-bytes: per file, after the last
+  std::string lengthField;               // -length-field NAME[+|-N]
+  std::int64_t lengthAdjust = 0;         // its N
+  std::vector<LengthMapEntry> lengthMap; // -length-map
+  bool variableOccurs = false;           // -variable-occurs
+  std::string headerRecord;              // -header: each file's first record as this record
+  std::string trailerRecord;             // -trailer: each file's last record as this record
+  std::string headerOutput;              // -header-out: where header and trailer lines go
 };

@@ -10,8 +10,10 @@
 #include <thread>
 
 #include "converter/conversion_messages.h"
+#include "decoder/compressed_input.h"
 #include "decoder/data_hints.h"
 #include "decoder/decode_plan.h"
+#include "decoder/framing.h"
 #include "decoder/progress.h"
 #include "decoder/raw_bytes.h"
 #include "decoder/record_decoder.h"
@@ -32,25 +34,30 @@ struct FileClose {
 using FileHandle = std::unique_ptr<std::FILE, FileClose>;
 
 // A window over a file that keeps at least the bytes asked for in memory.
+// The last `hold` bytes of the file (-skip-trailer-bytes) are never shown:
+// the window reads that far ahead, so it needs no file size and works on
+// pipes and decompressed streams alike.
 class InputWindow {
 public:
   // `position`: the file offset the stream stands at.
-  InputWindow(std::FILE *file, std::int64_t position) : file_(file), position_(position) {
-    buffer_.resize(blockSize);
+  InputWindow(std::FILE *file, std::int64_t position, std::size_t hold = 0)
+      : file_(file), hold_(hold), position_(position) {
+    buffer_.resize(blockSize + hold);
   }
   // Makes `count` bytes from the cursor available; fewer only at the end of the file.
   std::size_t ensure(std::size_t count) {
-    if (end_ - begin_ >= count || eof_)
-      return std::min(count, end_ - begin_);
+    const std::size_t wanted = count + hold_;
+    if (end_ - begin_ >= wanted || eof_)
+      return std::min(count, visible());
     if (begin_ != 0) {
       std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(begin_),
                 buffer_.begin() + static_cast<std::ptrdiff_t>(end_), buffer_.begin());
       end_ -= begin_;
       begin_ = 0;
     }
-    if (buffer_.size() < count)
-      buffer_.resize(count + blockSize);
-    while (end_ < count && !eof_) {
+    if (buffer_.size() < wanted)
+      buffer_.resize(wanted + blockSize);
+    while (end_ < wanted && !eof_) {
       errno = 0;
       const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
       end_ += got;
@@ -59,10 +66,10 @@ public:
         error_ = std::ferror(file_) != 0 ? (errno != 0 ? errno : EIO) : 0;
       }
     }
-    return std::min(count, end_);
+    return std::min(count, visible());
   }
   std::string_view peek(std::size_t count) const {
-    return std::string_view(buffer_.data() + begin_, std::min(count, end_ - begin_));
+    return std::string_view(buffer_.data() + begin_, std::min(count, visible()));
   }
   void consume(std::size_t count) {
     begin_ += count;
@@ -73,20 +80,18 @@ public:
   int error() const { return error_; }
 
 private:
+  std::size_t visible() const { return end_ - begin_ > hold_ ? end_ - begin_ - hold_ : 0; }
+
   static constexpr std::size_t blockSize = 1 << 20;
   std::FILE *file_;
   std::vector<char> buffer_;
+  std::size_t hold_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool eof_ = false;
   int error_ = 0;
   std::int64_t position_;
 };
-
-std::size_t bigEndian16(std::string_view bytes) {
-  return static_cast<std::size_t>(static_cast<unsigned char>(bytes[0]) << 8 |
-                                  static_cast<unsigned char>(bytes[1]));
-}
 
 struct Counts {
   long long read = 0;
@@ -124,38 +129,79 @@ struct Chunk {
   long long warned = 0;
 };
 
+// One record as the framing found it, before it is decoded.
+struct Framed {
+  std::int64_t start = 0;     // its first byte in the file (a V record: its RDW)
+  std::size_t dataAt = 0;     // its data, from the window's cursor
+  std::size_t dataSize = 0;   //
+  bool ownLine = false;       // its data is the padded line, not window bytes
+  std::int64_t declared = -1; // the length its framing announced, or -1
+  std::size_t consumed = 0;   // the bytes it takes in the window
+  bool unreadable = false;    // bytes that make no record (a bad descriptor word)
+};
+
+// What the framing of a run needs beyond the options: the readers of
+// -length-field and -variable-occurs, and the decoders of -header and -trailer.
+struct FramingParts {
+  const LengthField *lengthField = nullptr;
+  const OccursLength *occurs = nullptr;
+  RecordDecoder *header = nullptr;
+  RecordDecoder *trailer = nullptr;
+  std::FILE *headerOut = nullptr; // where their lines go; the output when null
+};
+
 class Run {
 public:
   // Warnings go to `messages`; the position reached is published on `progress`.
   Run(const DecodeOptions &options, std::vector<RecordDecoder> &decoders, std::FILE *out,
-      std::int64_t length, StatusLine &messages, DecodeProgress &progress)
+      std::int64_t length, StatusLine &messages, DecodeProgress &progress,
+      const FramingParts &parts)
       : options_(options), decoders_(decoders), decoder_(decoders.front()), out_(out),
-        length_(length), messages_(messages), progress_(progress) {}
+        length_(length), messages_(messages), progress_(progress), parts_(parts),
+        fixedLength_(options.recordFormat == RecordFormat::fixed && parts.lengthField == nullptr &&
+                     parts.occurs == nullptr) {}
 
   // Limits the next file() to the records that begin in `range`.
   void limit(const ByteRange &range) {
     range_ = range;
-    if (options_.recordFormat == RecordFormat::fixed)
-      range_.start = (range.start + length_ - 1) / length_ * length_;
-    numberBase_ = range.firstRecord > 0                          ? range.firstRecord - 1
-                  : options_.recordFormat == RecordFormat::fixed ? range_.start / length_
-                                                                 : 0;
+    const std::int64_t skip = options_.skipBytes;
+    range_.start = std::max(range.start, skip);
+    if (fixedLength_)
+      range_.start = skip + (range_.start - skip + length_ - 1) / length_ * length_;
+    numberBase_ = range.firstRecord > 0 ? range.firstRecord - 1
+                  : fixedLength_        ? (range_.start - skip) / length_
+                                        : 0;
   }
 
-  // False when -strict stopped the run.
-  bool file(std::FILE *in, const std::string &name) {
+  // False when -strict stopped the run. `stream`, when given, tells why a
+  // decompressed stream failed.
+  bool file(std::FILE *in, const std::string &name, const DataStream *stream = nullptr) {
     name_ = name;
+    stream_ = stream;
+    blockLeft_ = 0;
+    const std::int64_t first = std::max(range_.start, options_.skipBytes);
     // An L range that starts inside a line starts at the next line: one byte
     // earlier is read so that a line starting exactly at the range's start is kept.
-    const bool skipLine = options_.recordFormat == RecordFormat::lines && range_.start > 0;
-    const std::int64_t seek = skipLine ? range_.start - 1 : range_.start;
-    if (seek > 0 && ::fseeko(in, seek, SEEK_SET) != 0) {
+    const bool skipLine = options_.recordFormat == RecordFormat::lines && range_.start > 0 &&
+                          range_.start > options_.skipBytes;
+    const std::int64_t seek = skipLine ? first - 1 : first;
+    // -range seeks (its file is a plain regular file); -skip-bytes alone
+    // reads past, so that pipes and decompressed streams skip too.
+    if (range_.start > 0 && seek > 0 && ::fseeko(in, seek, SEEK_SET) != 0) {
       messages_.print("vexfcbl-decode: cannot read " + name + ": cannot seek to byte " +
                       std::to_string(seek) + ": " + std::strerror(errno) + "\n");
       failed_ = true;
       return true;
     }
-    InputWindow window(in, seek);
+    InputWindow window(in, range_.start > 0 ? seek : 0,
+                       static_cast<std::size_t>(options_.skipTrailerBytes));
+    while (window.position() < seek) {
+      const std::size_t got = window.ensure(
+          static_cast<std::size_t>(std::min<std::int64_t>(seek - window.position(), 1 << 20)));
+      if (got == 0)
+        return finish(window);
+      window.consume(got);
+    }
     if (skipLine)
       while (const std::size_t got = window.ensure(1 << 16)) {
         const std::size_t newline = window.peek(got).find('\n');
@@ -163,28 +209,112 @@ public:
         if (newline != std::string_view::npos)
           break;
       }
-    if (decoders_.size() > 1 && (options_.recordFormat == RecordFormat::fixed ||
-                                 options_.recordFormat == RecordFormat::lines))
+    atFirst_ = range_.start <= options_.skipBytes;
+    if (decoders_.size() > 1 && !framed() &&
+        (options_.recordFormat == RecordFormat::fixed ||
+         options_.recordFormat == RecordFormat::lines))
       return parallel(window);
+    if (parts_.header != nullptr || parts_.trailer != nullptr)
+      return records<true>(window);
+    if (fixedLength_)
+      return fixedRecords(window);
+    return records<false>(window);
+  }
+
+  Counts counts;
+  unsigned char page_space_ = ' ';
+  const RawBytes *raw = nullptr; // -raw
+
+private:
+  // Options whose records are not plain slices or lines: one thread reads them.
+  bool framed() const {
+    return parts_.lengthField != nullptr || parts_.occurs != nullptr || parts_.header != nullptr ||
+           parts_.trailer != nullptr;
+  }
+
+  // Plain F records, one thread: the loop of the hot path, nothing asked
+  // per record beyond the range's end.
+  bool fixedRecords(InputWindow &window) {
+    const auto length = static_cast<std::size_t>(length_);
     while (true) {
       const std::int64_t start = window.position();
+      if (start >= range_.end)
+        break;
+      const std::size_t got = window.ensure(length);
+      if (got == 0)
+        break;
+      if (!record(start, window.peek(got), -1, false, decoder_))
+        return false;
+      window.consume(got);
+      progress_.at(window.position(), counts.read);
+    }
+    return finish(window);
+  }
+
+  // `Ends`: -header or -trailer was given; without them the loop tests nothing for them.
+  template <bool Ends> bool records(InputWindow &window) {
+    Framed framed;
+    while (next(window, framed)) {
+      RecordDecoder *decoder = &decoder_;
+      if constexpr (Ends) {
+        const bool first = atFirst_;
+        atFirst_ = false;
+        if (!framed.unreadable) {
+          if (parts_.header != nullptr && first)
+            decoder = parts_.header;
+          // The last record of the file: nothing follows it. Looking ahead
+          // may move the window's bytes, so the data is taken after.
+          else if (parts_.trailer != nullptr &&
+                   window.ensure(framed.consumed + 1) <= framed.consumed)
+            decoder = parts_.trailer;
+        }
+      }
+      const std::string_view data =
+          framed.ownLine ? std::string_view(line_)
+                         : window.peek(framed.dataAt + framed.dataSize).substr(framed.dataAt);
+      if (!record(framed.start, data, framed.declared, framed.unreadable, *decoder))
+        return false;
+      dataOffset_ = 0;
+      rawLength_ = std::string_view::npos;
+      window.consume(framed.consumed);
+      progress_.at(window.position(), counts.read);
+    }
+    return finish(window);
+  }
+
+  // Frames the next record at the window's cursor; false at the end of the
+  // file or of the range.
+  bool next(InputWindow &window, Framed &framed) {
+    framing_.clear();
+    framed = Framed{};
+    while (true) {
+      const std::int64_t start = window.position();
+      framed.start = start;
       // A VB range ends at a block start: the records of a block that begins
       // in the range are the range's.
       if (start >= range_.end &&
           (options_.recordFormat != RecordFormat::variableBlocked || blockLeft_ == 0))
-        return finish(window);
-      std::string_view data;
-      std::int64_t declared = -1;
-      std::size_t consumed = 0;
-      std::string framing;
+        return false;
       switch (options_.recordFormat) {
       case RecordFormat::fixed: {
-        const std::size_t got = window.ensure(static_cast<std::size_t>(length_));
+        if (parts_.lengthField != nullptr)
+          return byLengthField(window, framed);
+        const std::size_t want =
+            parts_.occurs != nullptr ? parts_.occurs->need() : static_cast<std::size_t>(length_);
+        const std::size_t got = window.ensure(want);
         if (got == 0)
-          return finish(window);
-        data = window.peek(got);
-        consumed = got;
-        break;
+          return false;
+        framed.dataSize = got;
+        if (parts_.occurs != nullptr) {
+          std::string why;
+          // A count the decoder cannot read leaves the record at its
+          // maximum; the decoder's warning says why.
+          if (const std::optional<std::int64_t> length =
+                  parts_.occurs->lengthOf(window.peek(got), why))
+            framed.dataSize = std::min(got, static_cast<std::size_t>(*length));
+        }
+        framed.consumed = framed.dataSize;
+        return true;
       }
       case RecordFormat::lines: {
         std::size_t want = static_cast<std::size_t>(length_) + 2;
@@ -198,98 +328,140 @@ public:
           want *= 2;
         }
         if (got == 0)
-          return finish(window);
-        consumed = newline == std::string_view::npos ? got : newline + 1;
+          return false;
+        framed.consumed = newline == std::string_view::npos ? got : newline + 1;
         std::size_t length = newline == std::string_view::npos ? got : newline;
         if (length > 0 && window.peek(length)[length - 1] == '\r')
           --length;
         line_.assign(window.peek(length));
         rawLength_ = length; // -raw: the line as it is, not padded
+        // -variable-occurs: the line must be as long as its counts make it.
+        if (parts_.occurs != nullptr)
+          framed.declared = static_cast<std::int64_t>(length);
         if (line_.size() < static_cast<std::size_t>(length_))
           line_.append(static_cast<std::size_t>(length_) - line_.size(),
                        static_cast<char>(page_space_));
-        data = line_;
-        break;
+        framed.ownLine = true;
+        return true;
       }
       case RecordFormat::variable:
       case RecordFormat::variableBlocked: {
         if (options_.recordFormat == RecordFormat::variableBlocked && blockLeft_ == 0) {
           const std::size_t got = window.ensure(4);
           if (got == 0)
-            return finish(window);
+            return false;
           const std::string_view bdw = window.peek(4);
-          const std::size_t blockLength = got < 4 ? 0 : bigEndian16(bdw) & 0x7FFF;
-          if (got < 4 || blockLength < 8) {
-            if (!record(start, window.peek(got), -1, "invalid block descriptor word", true))
-              return false;
-            window.consume(got);
-            continue;
+          const DescriptorWord block = readBlockWord(bdw, options_);
+          if (block.length < 0) {
+            framing_.push_back({"", "invalid block descriptor word", 0, ""});
+            return unreadable(framed, got);
           }
+          if (block.reservedSet)
+            blockProblem_ = {"", reservedBytesProblem(bdw, true), start, ""};
           window.consume(4);
-          blockLeft_ = blockLength - 4;
+          blockLeft_ = static_cast<std::size_t>(block.length) - 4;
           continue;
         }
         const std::size_t got = window.ensure(4);
         if (got == 0)
-          return finish(window);
+          return false;
         const std::string_view rdw = window.peek(4);
-        const std::size_t length = got < 4 ? 0 : bigEndian16(rdw);
-        if (got < 4 || length < 4) {
-          if (!record(start, window.peek(got), -1, "invalid record descriptor word", true))
-            return false;
-          window.consume(got);
-          blockLeft_ = 0;
-          continue;
+        const DescriptorWord word = readRecordWord(rdw, options_);
+        // A problem of the block's word goes with its first record, at the
+        // word's offset (a readable record's offsets count from its data).
+        if (!blockProblem_.what.empty()) {
+          blockProblem_.offset -= start + (word.length < 0 ? 0 : 4);
+          framing_.push_back(std::move(blockProblem_));
+          blockProblem_ = {};
         }
+        if (word.length < 0) {
+          framing_.push_back({"", "invalid record descriptor word", 0, ""});
+          blockLeft_ = 0;
+          return unreadable(framed, got);
+        }
+        const auto length = static_cast<std::size_t>(word.length);
         const std::size_t have = window.ensure(length);
-        data = window.peek(have).substr(4);
-        declared = static_cast<std::int64_t>(length) - 4;
-        consumed = have;
+        framed.dataAt = 4;
+        framed.dataSize = have - std::min<std::size_t>(have, 4);
+        framed.declared = word.length - 4;
+        framed.consumed = have;
         if (have < length)
-          framing = "record shorter than its descriptor word says";
+          framing_.push_back({"", "record shorter than its descriptor word says", 0, ""});
+        if (word.reservedSet)
+          framing_.push_back({"", reservedBytesProblem(rdw, false), -4, ""});
+        if (options_.recordFormat == RecordFormat::variableBlocked && have > blockLeft_)
+          framing_.push_back({"",
+                              "record of " + std::to_string(length) +
+                                  " bytes runs past the end of its block (" +
+                                  std::to_string(blockLeft_) + " bytes left)",
+                              -4, ""});
         blockLeft_ = blockLeft_ > have ? blockLeft_ - have : 0;
         dataOffset_ = 4;
-        break;
+        return true;
       }
       }
-      if (!record(start, data, declared, framing, false))
-        return false;
-      dataOffset_ = 0;
-      rawLength_ = std::string_view::npos;
-      window.consume(consumed);
-      progress_.at(window.position(), counts.read);
     }
   }
 
-  Counts counts;
-  unsigned char page_space_ = ' ';
-  const RawBytes *raw = nullptr; // -raw
+  // Bytes that make no record: they are reported and walked past.
+  bool unreadable(Framed &framed, std::size_t bytes) {
+    framed.unreadable = true;
+    framed.dataSize = bytes;
+    framed.consumed = bytes;
+    return true;
+  }
 
-private:
+  // -length-field: the record's first bytes up to its length field, then as
+  // many as the field says.
+  bool byLengthField(InputWindow &window, Framed &framed) {
+    const LengthField &field = *parts_.lengthField;
+    const std::size_t got = window.ensure(field.need());
+    if (got == 0)
+      return false;
+    if (got < field.need()) {
+      framing_.push_back({"", "record ends before its length field", 0, ""});
+      return unreadable(framed, got);
+    }
+    std::string why;
+    const std::optional<std::int64_t> length = field.lengthOf(window.peek(got), why);
+    if (!length) {
+      framing_.push_back({"", why, 0, ""});
+      return unreadable(framed, got);
+    }
+    const std::size_t have = window.ensure(static_cast<std::size_t>(*length));
+    framed.dataSize = have;
+    framed.consumed = have;
+    framed.declared = *length;
+    if (have < static_cast<std::size_t>(*length))
+      framing_.push_back({"", "record shorter than its length field says", 0, ""});
+    return true;
+  }
+
   bool finish(const InputWindow &window) {
     if (window.error() != 0) {
-      messages_.print("vexfcbl-decode: cannot read " + name_ + ": " +
-                      std::strerror(window.error()) + "\n");
+      const std::string why = stream_ != nullptr && !stream_->failure().empty()
+                                  ? stream_->failure()
+                                  : std::strerror(window.error());
+      messages_.print("vexfcbl-decode: cannot read " + name_ + ": " + why + "\n");
       failed_ = true;
     }
     return true;
   }
 
-  bool record(std::int64_t start, std::string_view data, std::int64_t declared,
-              const std::string &framing, bool unreadable) {
+  bool record(std::int64_t start, std::string_view data, std::int64_t declared, bool unreadable,
+              RecordDecoder &decoder) {
     ++counts.read;
     problems_.clear();
     text_.clear();
     if (!unreadable) {
-      decoder_.decode(data, declared, text_, problems_);
+      decoder.decode(data, declared, text_, problems_);
       if (raw != nullptr)
         raw->append(text_, 0, data.substr(0, std::min(rawLength_, data.size())), problems_);
-      if (options_.recordFormat == RecordFormat::fixed &&
-          static_cast<std::int64_t>(data.size()) < length_ && problems_.empty())
+      if (fixedLength_ && static_cast<std::int64_t>(data.size()) < length_ && problems_.empty())
         problems_.push_back(DecodeProblem{"", "truncated record", 0, ""});
     }
-    if (!framing.empty())
-      problems_.insert(problems_.begin(), DecodeProblem{"", framing, 0, ""});
+    if (!framing_.empty())
+      problems_.insert(problems_.begin(), framing_.begin(), framing_.end());
     if (!problems_.empty()) {
       ++counts.warned;
       for (const DecodeProblem &p : problems_) {
@@ -302,8 +474,10 @@ private:
       }
     }
     if (!unreadable) {
+      std::FILE *out =
+          &decoder != &decoder_ && parts_.headerOut != nullptr ? parts_.headerOut : out_;
       // A full disk ends the run: the output will not be put in place.
-      if (std::fwrite(text_.data(), 1, text_.size(), out_) != text_.size()) {
+      if (std::fwrite(text_.data(), 1, text_.size(), out) != text_.size()) {
         failed_ = true;
         return false;
       }
@@ -438,6 +612,12 @@ private:
   std::string text_;
   std::string line_;
   std::vector<DecodeProblem> problems_;
+  const FramingParts &parts_;
+  bool fixedLength_; // F records of -lrecl bytes, no other framing
+  const DataStream *stream_ = nullptr;
+  std::vector<DecodeProblem> framing_; // the framing's problems with the next record
+  DecodeProblem blockProblem_;         // a block word's problem, for its first record
+  bool atFirst_ = false;               // the next record is the file's first
   std::size_t blockLeft_ = 0;
   std::int64_t dataOffset_ = 0;
   std::size_t rawLength_ = std::string_view::npos;
@@ -454,7 +634,7 @@ int writeSplits(const std::string &path, const DecodeOptions &options, std::int6
   std::string warnings;
   std::vector<SplitRange> ranges;
   try {
-    ranges = planSplits(path, options.recordFormat, length, options.splitSize, warnings);
+    ranges = planSplits(path, options, length, options.splitSize, warnings);
   } catch (const SplitError &error) {
     std::fputs(warnings.c_str(), stderr);
     std::fputs(error.message.c_str(), stderr);
@@ -492,7 +672,8 @@ std::vector<RunInput> inputsOf(const std::vector<RunInput> &dataFiles,
 std::int64_t bytesToRead(const std::vector<RunInput> &files, const DecodeOptions &options) {
   std::int64_t total = 0;
   for (const RunInput &file : files) {
-    if (file.size < 0)
+    // A compressed file's size says nothing of the bytes read from it.
+    if (file.size < 0 || compressionOf(file.head) != Compression::none)
       return -1;
     total += file.size;
   }
@@ -517,6 +698,10 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
     std::fputs("vexfcbl-decode: -range and -splits cannot be combined\n", stderr);
     return 1;
   }
+  if (const std::string refused = framingRefusal(options, outputFile); !refused.empty()) {
+    std::fputs(refused.c_str(), stderr);
+    return 1;
+  }
   const std::optional<CodePage> page = CodePage::open(options.codePage);
   if (!page) {
     std::fprintf(stderr, "vexfcbl-decode: code page %s is not known\n", options.codePage.c_str());
@@ -536,8 +721,22 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
   config.commaDecimalPoint = options.commaDecimalPoint;
   config.lenient = frontEnd.lenient;
   DecodePlan plan;
+  DecodePlan headerPlan;
+  DecodePlan trailerPlan;
+  std::optional<LengthField> lengthField;
+  std::optional<OccursLength> occurs;
   try {
-    plan = makeDecodePlan(buildRecordModel(parsed.entries(), config), options);
+    const RecordModel model = buildRecordModel(parsed.entries(), config);
+    plan = makeDecodePlan(model, options);
+    leaveOutEnds(plan, options);
+    if (!options.lengthField.empty())
+      lengthField.emplace(model, plan, options, *page);
+    if (options.variableOccurs)
+      occurs.emplace(plan, options, *page);
+    if (!options.headerRecord.empty())
+      headerPlan = endPlan(model, options, options.headerRecord, "-header");
+    if (!options.trailerRecord.empty())
+      trailerPlan = endPlan(model, options, options.trailerRecord, "-trailer");
   } catch (const ModelError &) {
     return 1;
   } catch (const PlanError &error) {
@@ -564,7 +763,17 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
                    static_cast<long long>(files.front().size));
       return 1;
     }
-    DecodeOutput output(outputFile, inputsOf(files, parsed.filesRead()), &stop);
+    if (options.range || options.splitSize > 0)
+      if (const std::string why = unsplittable(options, files); !why.empty()) {
+        std::fprintf(stderr, "vexfcbl-decode: -%s cannot be used: %s\n",
+                     options.range ? "range" : "splits", why.c_str());
+        return 1;
+      }
+    const std::vector<RunInput> inputs = inputsOf(files, parsed.filesRead());
+    DecodeOutput output(outputFile, inputs, &stop);
+    std::optional<DecodeOutput> headerOutput;
+    if (!options.headerOutput.empty() && options.splitSize == 0)
+      headerOutput.emplace(options.headerOutput, inputs, &stop);
     std::FILE *out = output.stream();
     static char outputBuffer[1 << 20];
     std::setvbuf(out, outputBuffer, _IOFBF, sizeof outputBuffer);
@@ -576,11 +785,14 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
     hints.ebcdic = page->ebcdic();
     hints.codePage = options.codePage;
     hints.wholeFiles = !options.range;
+    hints.littleEndianWords = options.littleEndianWords;
+    hints.descriptorAdjust = options.descriptorAdjust;
     if (options.splitSize > 0) {
       if (writeSplits(dataFiles.front(), options, length, out) != 0)
         return 1;
       output.commit();
-      const std::string hint = options.quiet ? "" : dataHint(hints, files, -1, -1);
+      const std::string hint =
+          options.quiet ? "" : dataHint(hints, hintedFiles(files, options), -1, -1);
       if (!hint.empty())
         std::fprintf(stderr, "vexfcbl-decode: %s\n", hint.c_str());
       return 0;
@@ -590,15 +802,34 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
     std::vector<RecordDecoder> decoders;
     for (int j = 0; j < jobs; ++j)
       decoders.emplace_back(plan, options, *page);
+    // A -header-out file is JSON Lines whatever the output's format: its
+    // header and trailer records have columns of their own.
+    DecodeOptions endOptions = options;
+    if (headerOutput)
+      endOptions.format = OutputFormat::jsonLines;
+    std::optional<RecordDecoder> headerDecoder;
+    std::optional<RecordDecoder> trailerDecoder;
+    FramingParts parts;
+    if (!options.headerRecord.empty())
+      parts.header = &headerDecoder.emplace(headerPlan, endOptions, *page);
+    if (!options.trailerRecord.empty())
+      parts.trailer = &trailerDecoder.emplace(trailerPlan, endOptions, *page);
+    if (headerOutput) {
+      parts.headerOut = headerOutput->stream();
+    }
+    if (lengthField)
+      parts.lengthField = &*lengthField;
+    if (occurs)
+      parts.occurs = &*occurs;
     RecordDecoder &decoder = decoders.front();
-    StatusLine messages(stderr, !options.quiet && !dataFiles.empty() &&
-                                    StatusLine::isTerminal(stderr));
+    StatusLine messages(stderr,
+                        !options.quiet && !dataFiles.empty() && StatusLine::isTerminal(stderr));
     bool completed = true;
     Counts counts;
     bool failed = false;
     {
       DecodeProgress progress(messages, bytesToRead(files, options));
-      Run run(options, decoders, out, length, messages, progress);
+      Run run(options, decoders, out, length, messages, progress, parts);
       run.page_space_ = page->space();
       const RawBytes rawBytes(plan, options.format == OutputFormat::csv);
       if (options.raw)
@@ -610,7 +841,8 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
         rawBytes.header(header);
       std::fwrite(header.data(), 1, header.size(), out);
       if (dataFiles.empty()) {
-        completed = run.file(stdin, "-");
+        const DataStream stream(stdin, "-");
+        completed = run.file(stream.stream(), "-", &stream);
       } else {
         std::int64_t before = 0;
         for (const RunInput &file : files) {
@@ -622,7 +854,8 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
             break;
           }
           progress.startFile(options.range ? options.range->start : 0, before);
-          completed = run.file(in.get(), file.name);
+          const DataStream stream(in.get(), file.name);
+          completed = run.file(stream.stream(), file.name, &stream);
           if (!completed || run.failed_)
             break;
           before += std::max<std::int64_t>(0, file.size);
@@ -634,6 +867,8 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
     int status = completed && !failed ? 0 : 1;
     if (status == 0) {
       try {
+        if (headerOutput)
+          headerOutput->commit();
         output.commit();
       } catch (const RunFileError &error) {
         std::fputs(error.message.c_str(), stderr);
@@ -647,7 +882,8 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
     if (!options.quiet) {
       std::fprintf(stderr, "vexfcbl-decode: %lld records read, %lld written, %lld with warnings\n",
                    counts.read, counts.written, counts.warned);
-      const std::string hint = dataHint(hints, files, counts.read, counts.warned);
+      const std::string hint =
+          dataHint(hints, hintedFiles(files, options), counts.read, counts.warned);
       if (!hint.empty())
         std::fprintf(stderr, "vexfcbl-decode: %s\n", hint.c_str());
     }

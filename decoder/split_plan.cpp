@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "decoder/framing.h"
+
 namespace {
 
 // A read-only descriptor that closes itself.
@@ -68,11 +70,6 @@ private:
   std::int64_t pageLength_ = 0;
 };
 
-std::size_t bigEndian16(std::string_view bytes) {
-  return static_cast<std::size_t>(static_cast<unsigned char>(bytes[0]) << 8 |
-                                  static_cast<unsigned char>(bytes[1]));
-}
-
 void warn(std::string &warnings, const std::string &path, long long record, std::int64_t byte,
           const char *what) {
   char head[64];
@@ -85,55 +82,57 @@ void warn(std::string &warnings, const std::string &path, long long record, std:
 // descriptor words alone. A range may start wherever the framing is about to
 // read a record descriptor (V) or a block descriptor (VB).
 std::vector<SplitRange> walkDescriptors(DescriptorReader &reader, const std::string &path,
-                                        bool blocked, std::int64_t fileSize, std::int64_t size,
+                                        const DecodeOptions &options, std::int64_t from,
+                                        std::int64_t fileEnd, std::int64_t size,
                                         std::string &warnings) {
+  const bool blocked = options.recordFormat == RecordFormat::variableBlocked;
   std::vector<SplitRange> ranges;
-  std::int64_t rangeStart = 0;
+  std::int64_t rangeStart = from;
   long long rangeFirst = 1;
-  std::int64_t at = 0;
+  std::int64_t at = from;
   long long record = 1; // the number of the next record
   std::int64_t blockLeft = 0;
-  while (at < fileSize) {
+  while (at < fileEnd) {
     const bool boundary = !blocked || blockLeft == 0;
     if (boundary && at - rangeStart >= size) {
       ranges.push_back({rangeStart, at, rangeFirst});
       rangeStart = at;
       rangeFirst = record;
     }
-    const std::string_view word = reader.word(at);
+    const std::string_view word = reader.word(at).substr(
+        0, static_cast<std::size_t>(std::min<std::int64_t>(4, fileEnd - at)));
     if (blocked && blockLeft == 0) {
-      const std::size_t blockLength = word.size() < 4 ? 0 : bigEndian16(word) & 0x7FFF;
-      if (word.size() < 4 || blockLength < 8) {
+      const DescriptorWord block = readBlockWord(word, options);
+      if (block.length < 0) {
         warn(warnings, path, record++, at, "invalid block descriptor word");
         at += static_cast<std::int64_t>(word.size());
         continue;
       }
       at += 4;
-      blockLeft = static_cast<std::int64_t>(blockLength) - 4;
+      blockLeft = block.length - 4;
       continue;
     }
-    const std::size_t length = word.size() < 4 ? 0 : bigEndian16(word);
-    if (word.size() < 4 || length < 4) {
+    const DescriptorWord recordWord = readRecordWord(word, options);
+    if (recordWord.length < 0) {
       warn(warnings, path, record++, at, "invalid record descriptor word");
       at += static_cast<std::int64_t>(word.size());
       blockLeft = 0;
       continue;
     }
-    const std::int64_t have =
-        std::min<std::int64_t>(static_cast<std::int64_t>(length), fileSize - at);
-    if (have < static_cast<std::int64_t>(length))
+    const std::int64_t have = std::min(recordWord.length, fileEnd - at);
+    if (have < recordWord.length)
       warn(warnings, path, record, at + 4, "record shorter than its descriptor word says");
     ++record;
     at += have;
     blockLeft = blockLeft > have ? blockLeft - have : 0;
   }
-  ranges.push_back({rangeStart, fileSize, rangeFirst});
+  ranges.push_back({rangeStart, fileEnd, rangeFirst});
   return ranges;
 }
 
 } // namespace
 
-std::vector<SplitRange> planSplits(const std::string &path, RecordFormat format,
+std::vector<SplitRange> planSplits(const std::string &path, const DecodeOptions &options,
                                    std::int64_t recordLength, std::int64_t size,
                                    std::string &warnings) {
   const DataFile file(path);
@@ -142,24 +141,25 @@ std::vector<SplitRange> planSplits(const std::string &path, RecordFormat format,
     throw SplitError{"vexfcbl-decode: cannot read " + path + ": " + std::strerror(errno) + "\n"};
   if (!S_ISREG(status.st_mode))
     throw SplitError{"vexfcbl-decode: cannot split " + path + ": not a regular file\n"};
-  const std::int64_t fileSize = status.st_size;
+  // -skip-bytes and -skip-trailer-bytes: the ranges cover the bytes between.
+  const std::int64_t from = std::min<std::int64_t>(options.skipBytes, status.st_size);
+  const std::int64_t fileEnd = std::max(from, status.st_size - options.skipTrailerBytes);
   std::vector<SplitRange> ranges;
-  switch (format) {
+  switch (options.recordFormat) {
   case RecordFormat::fixed: {
     const std::int64_t step = std::max<std::int64_t>(1, size / recordLength) * recordLength;
-    for (std::int64_t at = 0; at == 0 || at < fileSize; at += step)
-      ranges.push_back({at, std::min(at + step, fileSize), at / recordLength + 1});
+    for (std::int64_t at = from; at == from || at < fileEnd; at += step)
+      ranges.push_back({at, std::min(at + step, fileEnd), (at - from) / recordLength + 1});
     return ranges;
   }
   case RecordFormat::lines:
-    for (std::int64_t at = 0; at == 0 || at < fileSize; at += size)
-      ranges.push_back({at, std::min(at + size, fileSize), 0});
+    for (std::int64_t at = from; at == from || at < fileEnd; at += size)
+      ranges.push_back({at, std::min(at + size, fileEnd), 0});
     return ranges;
   case RecordFormat::variable:
   case RecordFormat::variableBlocked: {
-    DescriptorReader reader(file.fd(), fileSize, path);
-    return walkDescriptors(reader, path, format == RecordFormat::variableBlocked, fileSize, size,
-                           warnings);
+    DescriptorReader reader(file.fd(), status.st_size, path);
+    return walkDescriptors(reader, path, options, from, fileEnd, size, warnings);
   }
   }
   return ranges;

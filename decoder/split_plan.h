@@ -18,7 +18,8 @@ struct SplitError {
   std::string message;
 };
 
-// Splits the file at `path` into ranges of about `size` bytes that together
+// Splits the file at `path` (read with `options`' -recfm, descriptor word
+// settings and -skip-bytes/-skip-trailer-bytes) into ranges of about `size` bytes that together
 // hold every record once; there is always at least one range, the last ending
 // at the file's end. F: boundaries on multiples of `recordLength`. L:
 // multiples of `size` as they are (a range skips to its first line start when
@@ -28,6 +29,6 @@ struct SplitError {
 // knows its first record's number; invalid and cut descriptor words are
 // walked past as the decoder walks them, each reported on `warnings` in the
 // decoder's wording.
-std::vector<SplitRange> planSplits(const std::string &path, RecordFormat format,
+std::vector<SplitRange> planSplits(const std::string &path, const DecodeOptions &options,
                                    std::int64_t recordLength, std::int64_t size,
                                    std::string &warnings);

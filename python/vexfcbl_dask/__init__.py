@@ -24,7 +24,10 @@ def read(copybook, paths, split_mb=64, flatten=False, **decoder_options):
     decoder_options are vexfcbl-decode's options by name: recfm, lrecl,
     codepage, dbcs, byteorder, float, record, when (list), fillers, trim,
     strict, raw (each record's bytes under _raw, for write()), comma (-c),
-    free (-f), lenient, copy_dirs (-d, list), extensions (-e, list). A copybook, an option or a data file the decoder refuses
+    free (-f), lenient, copy_dirs (-d, list), extensions (-e, list), and
+    the framings: rdw ("big" or "little"), rdw_adjust, skip_bytes,
+    skip_trailer_bytes, length_field ("NAME+N"), length_map ("V=LEN,..."),
+    variable_occurs, header and trailer (record names). A copybook, an option or a data file the decoder refuses
     raises DecodeError with the decoder's message.
     The splits are planned now, on this machine; the copybook's text and the
     task's code travel with each task; every worker needs vexfcbl-decode and

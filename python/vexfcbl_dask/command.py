@@ -32,8 +32,11 @@ Options:
   -?, --help           print this usage message.
   --version            print the version.
 Decoder options, passed to vexfcbl-decode as they are:
-  -f -c -lenient -fillers -trim -strict -raw, and -d -e -recfm -lrecl -codepage
-  -dbcs -byteorder -float -record -when -format with their values.
+  -f -c -lenient -fillers -trim -strict -raw -variable-occurs, and -d -e -recfm
+  -lrecl -codepage -dbcs -byteorder -float -record -when -format -rdw
+  -rdw-adjust -skip-bytes -skip-trailer-bytes -length-field -length-map
+  -header -trailer with their values (-header and -trailer lines go to the
+  part that holds the file's first or last record).
 --encode writes the records of JSON Lines files (as vexfcbl-decode writes them)
 into DATAFILE with vexfcbl-encode, one task per split of the JSON files, the
 parts joined in order; DATAFILE appears only when every part is written.
@@ -45,14 +48,16 @@ Encoder options, passed to vexfcbl-encode as they are:
 """
 
 _VALUES = {"-d", "-e", "-recfm", "-lrecl", "-codepage", "-dbcs", "-byteorder", "-float",
-           "-record", "-when", "-format"}
-_FLAGS = {"-f", "-c", "-lenient", "-fillers", "-trim", "-strict", "-raw"}
+           "-record", "-when", "-format", "-rdw", "-rdw-adjust", "-skip-bytes",
+           "-skip-trailer-bytes", "-length-field", "-length-map", "-header", "-trailer"}
+_FLAGS = {"-f", "-c", "-lenient", "-fillers", "-trim", "-strict", "-raw", "-variable-occurs"}
 _ENCODE_VALUES = {"-d", "-e", "-recfm", "-lrecl", "-blocksize", "-rdworder", "-codepage", "-dbcs",
                   "-byteorder", "-float", "-packed-sign", "-record", "-when", "-fill", "-null"}
 _ENCODE_FLAGS = {"-f", "-c", "-lenient", "-fillers", "-truncate", "-strict"}
 _REFUSED = {"-j": "each split is one task; the workers are the parallelism",
             "-range": "the splits are planned by vexfcbl-dask",
-            "-splits": "the splits are planned by vexfcbl-dask"}
+            "-splits": "the splits are planned by vexfcbl-dask",
+            "-header-out": "each task writes a part; -header and -trailer lines go into the parts"}
 
 
 class UsageError(Exception):

@@ -21,10 +21,14 @@ import uuid
 # take a string or number, list options repeat, flags are booleans.
 VALUE_OPTIONS = {"recfm": "-recfm", "lrecl": "-lrecl", "codepage": "-codepage",
                  "dbcs": "-dbcs", "byteorder": "-byteorder", "float": "-float",
-                 "record": "-record", "format": "-format"}
+                 "record": "-record", "format": "-format",
+                 "rdw": "-rdw", "rdw_adjust": "-rdw-adjust", "skip_bytes": "-skip-bytes",
+                 "skip_trailer_bytes": "-skip-trailer-bytes", "length_field": "-length-field",
+                 "length_map": "-length-map", "header": "-header", "trailer": "-trailer"}
 LIST_OPTIONS = {"when": "-when", "copy_dirs": "-d", "extensions": "-e"}
 FLAG_OPTIONS = {"fillers": "-fillers", "trim": "-trim", "strict": "-strict",
-                "comma": "-c", "free": "-f", "lenient": "-lenient", "raw": "-raw"}
+                "comma": "-c", "free": "-f", "lenient": "-lenient", "raw": "-raw",
+                "variable_occurs": "-variable-occurs"}
 
 _SUMMARY = re.compile(r"^vexfcbl-decode: (\d+) records read, (\d+) written, (\d+) with warnings$")
 _HINT = "vexfcbl-decode: hint: "

@@ -184,3 +184,28 @@ TEST(DataHints, TheFirstFileThatShowsACauseIsNamed) {
 }
 
 } // namespace
+
+// Descriptor words in another byte order, or leaving out their own 4 bytes,
+// than -rdw and -rdw-adjust say: the hint names the options that read them.
+TEST(DataHints, DescriptorWordsOfAnotherFormNameTheirOptions) {
+  const auto littleRdw = [](const std::string &data, std::size_t adjust) {
+    const std::size_t n = data.size() + adjust;
+    return std::string{static_cast<char>(n & 0xFF), static_cast<char>(n >> 8), '\0', '\0'} + data;
+  };
+  const std::string little = records(30, [&](int i) { return littleRdw(ebcdicRecord(i), 4); });
+  const std::string omitting = records(30, [&](int i) { return littleRdw(ebcdicRecord(i), 0); });
+  const std::string big = records(30, [](int i) { return withRdw(ebcdicRecord(i)); });
+  EXPECT_EQ(dataHint(settings(RecordFormat::variable), {file(little)}, -1, -1),
+            "hint: d.dat's descriptor words read as little-endian lengths: try -rdw little "
+            "-rdw-adjust 0");
+  EXPECT_EQ(dataHint(settings(RecordFormat::variable), {file(omitting)}, -1, -1),
+            "hint: d.dat's descriptor words read as little-endian lengths that leave out the "
+            "word's 4 bytes: try -rdw little -rdw-adjust 4");
+  HintSettings given = settings(RecordFormat::variable);
+  given.littleEndianWords = true;
+  given.descriptorAdjust = 4;
+  EXPECT_EQ(dataHint(given, {file(omitting)}, -1, -1), "");
+  EXPECT_EQ(dataHint(given, {file(big)}, -1, -1),
+            "hint: d.dat's descriptor words read as big-endian lengths: try -rdw big "
+            "-rdw-adjust 0");
+}

@@ -108,7 +108,9 @@ protected:
   std::vector<SplitRange> plan(const std::string &data, RecordFormat format, std::int64_t size,
                                std::string *warnings = nullptr) {
     std::string ignored;
-    return planSplits((dir_ / data).string(), format, 17, size, warnings ? *warnings : ignored);
+    DecodeOptions options;
+    options.recordFormat = format;
+    return planSplits((dir_ / data).string(), options, 17, size, warnings ? *warnings : ignored);
   }
 
   fs::path dir_;

@@ -16,10 +16,22 @@ being its fields in storage order, each a list:
   ["binary", BYTES, VALUE]          two's complement, big-endian
   ["bytes", "HEX"]                  bytes as they are (slack bytes, FILLER)
 VALUE is an integer: the digits with the decimal point dropped.
+
+Optional keys frame the records with tests/tools/cobdata.py:
+  "framing": {"recfm": "V" or "VB", "little": false, "adjust": 4,
+              "extended": false, "block_size": 32760}
+             RDWs (and BDWs) written in front of the records; "adjust" is
+             added to each length (4: the word counts itself, as z/OS writes it)
+  "head", "tail": "HEX"   bytes before the first record, after the last
+  "compress": "gzip", "bzip2" or "zstd"   the whole file compressed; --check
+             compares its decompressed bytes (compressors differ by version)
 """
 import json
 import os
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+import cobdata  # noqa: E402
 
 
 def ebcdic_digit(d):
@@ -81,22 +93,37 @@ def field(spec):
 def encode(case_dir):
     with open(os.path.join(case_dir, "encode.json")) as f:
         spec = json.load(f)
-    data = b"".join(b"".join(field(f) for f in record) for record in spec["records"])
-    return os.path.join(case_dir, spec["output"]), data
+    records = [b"".join(field(f) for f in record) for record in spec["records"]]
+    framing = spec.get("framing")
+    if framing is None:
+        data = b"".join(records)
+    elif framing["recfm"] == "V":
+        data = cobdata.variable(records, framing.get("little", False), framing.get("adjust", 4))
+    elif framing["recfm"] == "VB":
+        data = cobdata.variable_blocked(records, framing.get("block_size", 32760),
+                                        framing.get("little", False), framing.get("adjust", 4),
+                                        framing.get("extended", False))
+    else:
+        raise ValueError(f"unknown framing {framing['recfm']}")
+    data = bytes.fromhex(spec.get("head", "")) + data + bytes.fromhex(spec.get("tail", ""))
+    return os.path.join(case_dir, spec["output"]), data, spec.get("compress")
 
 
 def main(argv):
     check = argv[1:2] == ["--check"]
     case_dir = argv[-1]
-    path, data = encode(case_dir)
+    path, data, compression = encode(case_dir)
     if check:
         with open(path, "rb") as f:
-            if f.read() != data:
+            stored = f.read()
+            if compression is not None:
+                stored = cobdata.decompress(stored, compression)
+            if stored != data:
                 print(f"{path}: not what encode.json gives", file=sys.stderr)
                 return 1
         return 0
     with open(path, "wb") as f:
-        f.write(data)
+        f.write(data if compression is None else cobdata.compress(data, compression))
     return 0
 
 

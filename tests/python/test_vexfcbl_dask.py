@@ -326,6 +326,28 @@ class ClusterTest(unittest.TestCase):
             self.assertEqual(str(caught.exception), "t.cpy is the input t.cpy: an input is never overwritten")
             self.assertEqual([n for n in os.listdir(".") if n.startswith(".vexfcbl-encode")], [])
 
+    def test_read_passes_the_framing_options(self):
+        # little-endian RDWs that leave out their own 4 bytes, behind a 7-byte file header
+        with open(os.path.join(self.folder, "t.dat"), "rb") as f:
+            data = f.read()[: RECORD * 2000]
+        framed = b"HEADER!" + b"".join(struct.pack("<HH", RECORD, 0) + data[i:i + RECORD]
+                                       for i in range(0, len(data), RECORD)) + b"END"
+        with open(os.path.join(self.folder, "t.rdw"), "wb") as f:
+            f.write(framed)
+        options = {"recfm": "V", "rdw": "little", "rdw_adjust": 4, "skip_bytes": 7,
+                   "skip_trailer_bytes": 3, "codepage": "ASCII"}
+        with InFolder(self.folder):
+            bag = vexfcbl_dask.read("t.cpy", "t.rdw", split_mb=0.01, **options)
+            records = bag.compute()
+        self.assertGreaterEqual(bag.npartitions, 3)
+        out, _, counts = single_run(self.folder, ["t.rdw"],
+                                    ["-codepage", "ASCII", "-recfm", "V", "-rdw", "little",
+                                     "-rdw-adjust", "4", "-skip-bytes", "7",
+                                     "-skip-trailer-bytes", "3"])
+        self.assertEqual(counts[0], 2000)
+        self.assertEqual(records, [json.loads(l, parse_float=decimal.Decimal)
+                                   for l in out.splitlines()])
+
     def test_read_gives_a_bag_of_records_with_decimals(self):
         with InFolder(self.folder):
             bag = vexfcbl_dask.read("t.cpy", "t.vb", split_mb=0.01, recfm="VB",

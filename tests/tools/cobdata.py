@@ -312,20 +312,64 @@ def variable(records: Iterable[bytes], little: bool = False, adjust: int = 4) ->
     return b"".join(rdw(len(r), little, adjust) + r for r in records)
 
 
-def variable_blocked(records: Iterable[bytes], block_size: int = 32760, little: bool = False) -> bytes:
+def bdw(length: int, little: bool = False, adjust: int = 4, extended: bool = False) -> bytes:
+    """A block descriptor word for `length` bytes of records. The extended form
+    (block lengths past 32760 bytes) sets bit 31 of the whole word and keeps the
+    length in the other 31 bits; the short form is an RDW's."""
+    n = length + adjust
+    if not extended:
+        return rdw(length, little, adjust)
+    if n >= 1 << 31:
+        raise ValueError(f"block of {n} bytes is too long for a descriptor word")
+    return (n | 1 << 31).to_bytes(4, "little" if little else "big")
+
+
+def variable_blocked(records: Iterable[bytes], block_size: int = 32760, little: bool = False,
+                     adjust: int = 4, extended: bool = False) -> bytes:
     """RECFM=VB: records with RDWs gathered into blocks of at most `block_size`
-    bytes, each behind its BDW (length includes the BDW)."""
+    bytes, each behind its BDW (length includes the BDW unless `adjust` says
+    otherwise, as for the RDWs)."""
     out = bytearray()
     block = bytearray()
     for r in records:
-        framed = rdw(len(r), little) + r
+        framed = rdw(len(r), little, adjust) + r
         if block and 4 + len(block) + len(framed) > block_size:
-            out += rdw(len(block), little) + block
+            out += bdw(len(block), little, adjust, extended) + block
             block = bytearray()
         block += framed
     if block:
-        out += rdw(len(block), little) + block
+        out += bdw(len(block), little, adjust, extended) + block
     return bytes(out)
+
+
+def compress(data: bytes, kind: str) -> bytes:
+    """`data` as gzip (no name, time 0: the same bytes on every run), bzip2 or
+    zstd (the zstd program, which Python's library lacks) would store it."""
+    if kind == "gzip":
+        import gzip
+        return gzip.compress(data, mtime=0)
+    if kind == "bzip2":
+        import bz2
+        return bz2.compress(data)
+    if kind == "zstd":
+        import subprocess
+        return subprocess.run(["zstd", "-q", "-c", "-"], input=data, stdout=subprocess.PIPE,
+                              check=True).stdout
+    raise ValueError(f"unknown compression {kind}")
+
+
+def decompress(data: bytes, kind: str) -> bytes:
+    if kind == "gzip":
+        import gzip
+        return gzip.decompress(data)
+    if kind == "bzip2":
+        import bz2
+        return bz2.decompress(data)
+    if kind == "zstd":
+        import subprocess
+        return subprocess.run(["zstd", "-q", "-d", "-c", "-"], input=data, stdout=subprocess.PIPE,
+                              check=True).stdout
+    raise ValueError(f"unknown compression {kind}")
 
 
 def lines(records: Iterable[bytes], end: bytes = b"\n") -> bytes:
