@@ -2,8 +2,10 @@
 // a layout of the pool and the options (JSON Lines or CSV, code page, -float
 // ieee, -byteorder little, -fillers, -trim, -raw); the rest is one record, or
 // several when the input is longer. Every line must be what a reader takes:
-// a JSON object (nlohmann-json, which also refuses invalid UTF-8), or a CSV
-// row of exactly the header's cells in valid UTF-8. Anything else aborts.
+// valid UTF-8 and either one JSON object (by the grammar, and parsed by
+// nlohmann-json) or a CSV row of exactly the header's cells. Anything else
+// aborts.
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -50,7 +52,7 @@ const std::vector<PoolLayout> &pool() {
        "           05  P-6     PIC 9(5)V99 COMP-6.\n"
        "           05  B-S     PIC S9(4) COMP.\n"
        "           05  B-U     PIC 9(9) BINARY.\n"
-       "           05  B-5     PIC S9(18)V9 COMP-5.\n"
+       "           05  B-5     PIC S9(16)V99 COMP-5.\n"
        "           05  B-4     PIC 9(2)V9 COMP-4.\n"
        "           05  B-X     PIC 9(5) COMP-X.\n"
        "           05  B-C     BINARY-CHAR.\n"
@@ -104,7 +106,7 @@ const std::vector<PoolLayout> &pool() {
        "           05  R-NUM REDEFINES R-BODY PIC S9(10).\n"
        "           05  R-PAY REDEFINES R-BODY.\n"
        "               10  R-AMT PIC S9(7)V99 COMP-3.\n"
-       "               10  R-ED  PIC ZZ,ZZ9.\n"
+       "               10  R-ED  PIC ZZZZ9.\n"
        "       01  R-B.\n"
        "           05  R-BT    PIC X.\n"
        "           05  R-CNT   PIC S9(4) COMP.\n"
@@ -152,14 +154,22 @@ DecodePlan planOf(const PoolLayout &layout, bool fillers) {
   }
   RunState::Scope scope(input.parts.front().run());
   VexCblConfig config;
-  config.messages = nullptr;
   config.lenient = true;
   config.commaDecimalPoint = layout.comma;
   DecodeOptions options;
   options.fillers = fillers;
   options.dbcs = layout.dbcs;
   options.rules = layout.rules;
-  return makeDecodePlan(buildRecordModel(input.parts.front().entries(), config), options);
+  // The pool is made once, before the first input: its warnings are shown,
+  // and a layout the model or the plan refuses is the target's own fault.
+  try {
+    return makeDecodePlan(buildRecordModel(input.parts.front().entries(), config), options);
+  } catch (const ModelError &) {
+  } catch (const PlanError &error) {
+    std::fputs(error.message.c_str(), stderr);
+  }
+  std::fprintf(stderr, "fuzz_decoder: a pool layout is refused:\n%s", layout.text);
+  std::abort();
 }
 
 const std::vector<PoolPlans> &plans() {
@@ -217,6 +227,130 @@ bool validUtf8(std::string_view text) {
   }
   return true;
 }
+
+// RFC 8259's grammar, nothing more: nlohmann-json refuses numbers past the
+// double range ("number overflow"), which JSON allows and the decoder writes
+// for FLOAT-DECIMAL-34 (1E+2048), so such a line is checked by this alone.
+class JsonGrammar {
+public:
+  explicit JsonGrammar(std::string_view text) : text_(text) {}
+  // One object and nothing after it but blanks.
+  bool object() {
+    blanks();
+    if (!peek('{') || !value(0))
+      return false;
+    blanks();
+    return at_ == text_.size();
+  }
+
+private:
+  bool peek(char c) const { return at_ < text_.size() && text_[at_] == c; }
+  bool take(char c) {
+    if (!peek(c))
+      return false;
+    ++at_;
+    return true;
+  }
+  void blanks() {
+    while (at_ < text_.size() &&
+           (text_[at_] == ' ' || text_[at_] == '\t' || text_[at_] == '\n' || text_[at_] == '\r'))
+      ++at_;
+  }
+  bool digits() {
+    const std::size_t from = at_;
+    while (at_ < text_.size() && text_[at_] >= '0' && text_[at_] <= '9')
+      ++at_;
+    return at_ > from;
+  }
+  bool number() {
+    take('-');
+    if (take('0')) {
+      if (peek('0') || (at_ < text_.size() && text_[at_] >= '1' && text_[at_] <= '9'))
+        return false;
+    } else if (!digits()) {
+      return false;
+    }
+    if (take('.') && !digits())
+      return false;
+    if (take('e') || take('E')) {
+      if (!take('+'))
+        take('-');
+      if (!digits())
+        return false;
+    }
+    return true;
+  }
+  bool string() {
+    if (!take('"'))
+      return false;
+    while (at_ < text_.size()) {
+      const auto c = static_cast<unsigned char>(text_[at_++]);
+      if (c == '"')
+        return true;
+      if (c < 0x20)
+        return false;
+      if (c != '\\')
+        continue;
+      if (at_ >= text_.size())
+        return false;
+      const char escape = text_[at_++];
+      if (escape == 'u') {
+        for (int k = 0; k < 4; ++k, ++at_)
+          if (at_ >= text_.size() || !std::isxdigit(static_cast<unsigned char>(text_[at_])))
+            return false;
+      } else if (std::string_view("\"\\/bfnrt").find(escape) == std::string_view::npos) {
+        return false;
+      }
+    }
+    return false;
+  }
+  bool literal(std::string_view word) {
+    if (text_.substr(at_, word.size()) != word)
+      return false;
+    at_ += word.size();
+    return true;
+  }
+  bool value(int depth) {
+    if (depth > 64)
+      return false;
+    blanks();
+    if (at_ >= text_.size())
+      return false;
+    const char c = text_[at_];
+    bool ok = false;
+    if (c == '{' || c == '[') {
+      ++at_;
+      const char close = c == '{' ? '}' : ']';
+      blanks();
+      if (take(close))
+        return true;
+      do {
+        blanks();
+        if (c == '{') {
+          if (!string())
+            return false;
+          blanks();
+          if (!take(':'))
+            return false;
+        }
+        if (!value(depth + 1))
+          return false;
+        blanks();
+      } while (take(','));
+      ok = take(close);
+    } else if (c == '"') {
+      ok = string();
+    } else if (c == 't' || c == 'f' || c == 'n') {
+      ok = literal("true") || literal("false") || literal("null");
+    } else {
+      ok = number();
+    }
+    return ok;
+  }
+
+  std::string_view text_;
+  std::size_t at_ = 0;
+};
 
 // The cells of one CSV row that ends with the row's CRLF; -1 when the text
 // is not exactly one row (an unclosed quote, text after a closing quote, a
@@ -327,10 +461,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     if (line.empty() || line.back() != '\n' || line.find('\n') != line.size() - 1)
       invalid("JSON line not ended by its only line end", line);
+    if (!JsonGrammar(std::string_view(line).substr(0, line.size() - 1)).object())
+      invalid("JSON line not one object by the grammar", line);
     try {
       const nlohmann::json value = nlohmann::json::parse(line);
       if (!value.is_object())
         invalid("JSON line not an object", line);
+    } catch (const nlohmann::json::out_of_range &error) {
+      // 406: a number past the double range, valid JSON (checked above).
+      if (error.id != 406)
+        invalid("JSON line does not parse", line);
     } catch (const nlohmann::json::exception &) {
       invalid("JSON line does not parse", line);
     }

@@ -9,7 +9,7 @@
 # Seeds: the golden cases' copybooks, tests/fuzz/ and, when it is there, the
 # real-world corpus (shared/corpus beside the source tree, or VEX_CORPUS_DIR);
 # for fuzz_decoder the golden cases' data files behind every option pair of a
-# few layouts, and tests/fuzz/decoder/.
+# few layouts, and tests/fuzz/decoder/ (findings kept, option bytes first).
 # A finding is written as build-fuzz/findings/TARGET-crash-... ; keep it as a
 # regression case under tests/fuzz/ once it is fixed.
 set -euo pipefail
@@ -56,7 +56,11 @@ echo "fuzz: $n seeds"
 decoder_seeds=$build/seeds-decoder
 rm -rf "$decoder_seeds" && mkdir -p "$decoder_seeds"
 d=0
-for f in "$root"/tests/golden/*decode*/files/* "$root"/tests/fuzz/decoder/*; do
+for f in "$root"/tests/fuzz/decoder/*; do
+  # Earlier findings, option bytes included: replayed as they are.
+  [ -f "$f" ] && d=$((d + 1)) && cp "$f" "$decoder_seeds/seed-$d"
+done
+for f in "$root"/tests/golden/*decode*/files/*; do
   case "$f" in *.cpy) continue ;; esac
   [ -f "$f" ] || continue
   for options in '\000\000' '\002\000' '\012\004' '\101\002' '\223\001' '\304\010' '\025\005' '\046\000' '\017\006'; do
