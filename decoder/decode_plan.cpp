@@ -113,6 +113,10 @@ DecodePlan makeDecodePlan(const RecordModel &model, const DecodeOptions &options
       field.hidden = !options.fillers && item.isFiller();
       if (field.kind == FieldKind::zoned)
         field.sign = zonedSign(item.sign);
+      if (field.kind == FieldKind::edited) {
+        field.picture = item.picture;
+        field.blankWhenZero = item.blankWhenZero;
+      }
       if (item.occurs) {
         field.isArray = true;
         field.minCount = item.occurs->min;

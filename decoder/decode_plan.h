@@ -1,6 +1,7 @@
 #pragma once
 // The decoding plan: the record model turned once into a tree of fields with their decoders.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ struct PlanField {
   bool isSigned = false;
   int scale = 0;
   ZonedSign sign = ZonedSign::none;
+  // Numeric-edited and external floating point: the text is read by its picture.
+  std::optional<ParsedPicture> picture;
+  bool blankWhenZero = false;
   bool hidden = false;      // FILLER without -fillers
   bool redefining = false;  // occupies the bytes of an earlier sibling
   int alternatives = -1;    // the first field of its REDEFINES alternatives

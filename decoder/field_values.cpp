@@ -169,36 +169,111 @@ void decodeBinary(std::string_view bytes, bool isSigned, bool littleEndian, int 
                 out);
 }
 
+namespace {
+
+// IBM short floating point (COMP-1): a 24-bit fraction times a power of 16,
+// exact in a double but up to 16^63, far past the float range, so float's
+// shortest text (or a cast to float) cannot be used. A decimal text stands
+// for the value when it rounds to it among the values of a 24-bit hexadecimal
+// fraction: strictly between the halfway points to the two neighbours. Those
+// points have 26 significant bits, so they are doubles too; rounding a text
+// to a double is monotonic, so comparing the text's nearest double with them
+// decides it exactly. The shortest such text is then printed as the double
+// it reads as, which gives the same digits in the usual spelling.
+void appendIbmShort(std::uint64_t fraction, int exponent, bool negative, std::string &out) {
+  if (fraction == 0) {
+    out += negative ? "-0" : "0";
+    return;
+  }
+  // Unnormalised fractions (a leading zero digit) hold the same value as
+  // their normalised form; the neighbours are those of the normalised form.
+  while (fraction < 0x100000) {
+    fraction <<= 4;
+    --exponent;
+  }
+  const double unit = std::ldexp(1.0, 4 * exponent - 24);
+  const double value = static_cast<double>(fraction) * unit;
+  // Below the smallest fraction of an exponent the next value down has the
+  // next exponent's unit, a sixteenth of this one.
+  const double below = value - (fraction == 0x100000 ? unit / 32 : unit / 2);
+  const double above = value + unit / 2;
+  const auto within = [&](const char *first, const char *last, double &read) {
+    std::from_chars(first, last, read);
+    return below < read && read < above;
+  };
+  double shortest = value;
+  char text[48];
+  for (int digits = 1; digits <= 17; ++digits) {
+    // The nearest text of this many digits; below the smallest fraction the
+    // interval reaches further up than down, so the next text up may fit
+    // when the nearest, below the value, does not.
+    char *const start = text + 1;
+    char *const end =
+        std::to_chars(start, text + sizeof text, value, std::chars_format::scientific, digits - 1)
+            .ptr;
+    double read = 0;
+    if (within(start, end, read)) {
+      shortest = read;
+      break;
+    }
+    char *digit = std::find(start, end, 'e') - 1;
+    for (; digit >= start && (*digit == '9' || *digit == '.'); --digit)
+      if (*digit == '9')
+        *digit = '0';
+    char *first = start;
+    if (digit >= start)
+      ++*digit;
+    else
+      *(first = text) = '1';
+    if (within(first, end, read)) {
+      shortest = read;
+      break;
+    }
+  }
+  if (negative)
+    out += '-';
+  out.append(text, std::to_chars(text, text + sizeof text, shortest).ptr);
+}
+
+} // namespace
+
 bool decodeFloat(std::string_view bytes, bool ieee, bool littleEndian, std::string &out) {
   std::uint64_t raw = 0;
   const std::size_t n = bytes.size();
   for (std::size_t i = 0; i < n; ++i)
     raw = raw << 8 | static_cast<unsigned char>(bytes[littleEndian ? n - 1 - i : i]);
-  double value = 0;
+  char text[32];
   if (ieee) {
     if (n == 4) {
       const auto bits = static_cast<std::uint32_t>(raw);
       float f = 0;
       std::memcpy(&f, &bits, sizeof f);
-      value = f;
-    } else {
-      std::memcpy(&value, &raw, sizeof value);
+      if (!std::isfinite(f))
+        return false;
+      out.append(text, std::to_chars(text, text + sizeof text, f).ptr);
+      return true;
     }
-  } else {
-    const int bitsAfter = static_cast<int>(8 * n) - 8;
-    const bool negative = (raw >> (8 * n - 1)) & 1;
-    const int exponent = static_cast<int>((raw >> bitsAfter) & 0x7F) - 64;
-    const std::uint64_t fraction = raw & ((std::uint64_t{1} << bitsAfter) - 1);
-    value = std::ldexp(static_cast<double>(fraction), 4 * exponent - bitsAfter);
-    if (negative)
-      value = -value;
+    double value = 0;
+    std::memcpy(&value, &raw, sizeof value);
+    if (!std::isfinite(value))
+      return false;
+    out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+    return true;
   }
-  if (!std::isfinite(value))
-    return false;
-  char text[32];
-  const auto end = n == 4 ? std::to_chars(text, text + sizeof text, static_cast<float>(value)).ptr
-                          : std::to_chars(text, text + sizeof text, value).ptr;
-  out.append(text, end);
+  // IBM hexadecimal: sign, excess-64 exponent of 16, fraction. Every value is
+  // finite and within the double range (16^63 is 2^252).
+  const int bitsAfter = static_cast<int>(8 * n) - 8;
+  const bool negative = (raw >> (8 * n - 1)) & 1;
+  const int exponent = static_cast<int>((raw >> bitsAfter) & 0x7F) - 64;
+  const std::uint64_t fraction = raw & ((std::uint64_t{1} << bitsAfter) - 1);
+  if (n == 4) {
+    appendIbmShort(fraction, exponent, negative, out);
+    return true;
+  }
+  double value = std::ldexp(static_cast<double>(fraction), 4 * exponent - bitsAfter);
+  if (negative)
+    value = -value;
+  out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
   return true;
 }
 
@@ -257,63 +332,334 @@ bool decodeDecimalFloat(std::string_view bytes, bool littleEndian, std::string &
   return true;
 }
 
-bool decodeEdited(std::string_view bytes, const CodePage &page, bool comma, std::string &out) {
-  const char point = comma ? ',' : '.';
-  char digits[64];
-  std::size_t count = 0;
-  int scale = 0;
-  bool afterPoint = false;
-  bool negative = false;
-  std::string exponent;
-  bool inExponent = false;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const char c = page.ascii(static_cast<unsigned char>(bytes[i]));
-    if (c >= '0' && c <= '9') {
-      if (inExponent) {
-        exponent += c;
-      } else {
-        if (count == sizeof digits)
+namespace {
+
+// One character position of an edit pattern: CR and DB take two (`part` 0
+// and 1); V, P and S take none and are not positions.
+struct EditPosition {
+  EditKind kind;
+  PictureSymbol symbol;
+  int part;
+};
+
+// Calls `visit` for every character position of `picture`'s edit pattern, in
+// order; stops and returns false as soon as it does.
+template <typename Visit> bool eachPosition(const ParsedPicture &picture, Visit visit) {
+  for (const EditElement &element : picture.edit) {
+    if (element.kind == EditKind::assumedPoint || element.kind == EditKind::scaling ||
+        element.kind == EditKind::sign)
+      continue;
+    const int parts =
+        element.symbol == PictureSymbol::credit || element.symbol == PictureSymbol::debit ? 2 : 1;
+    for (std::int64_t i = 0; i < element.count; ++i)
+      for (int part = 0; part < parts; ++part)
+        if (!visit(EditPosition{element.kind, element.symbol, part}))
           return false;
-        digits[count++] = c;
-        scale += afterPoint ? 1 : 0;
-      }
-    } else if (c == point) {
-      afterPoint = true;
-    } else if (c == '-' || c == '+') {
-      if (inExponent && exponent.empty())
-        exponent += c;
-      else if (!inExponent && c == '-')
-        negative = true;
-    } else if (c == 'E' && count > 0) {
-      inExponent = true;
-    } else if ((c == 'C' || c == 'D') && i + 1 < bytes.size()) {
-      const char next = page.ascii(static_cast<unsigned char>(bytes[i + 1]));
-      if ((c == 'C' && next != 'R') || (c == 'D' && next != 'B'))
-        return false;
-      negative = true;
-      ++i;
-    } else if (c != ' ' && c != '*' && c != '$' && c != '/' && c != (comma ? '.' : ',')) {
-      return false;
-    }
   }
-  if (inExponent) {
-    if (exponent.empty() || exponent == "+" || exponent == "-")
-      return false;
-    if (negative)
-      out += '-';
-    out.append(digits, count - static_cast<std::size_t>(scale));
-    if (count == static_cast<std::size_t>(scale))
-      out += '0';
-    if (scale > 0) {
-      out += '.';
-      out.append(digits + count - scale, static_cast<std::size_t>(scale));
+  return true;
+}
+
+// The character an insertion symbol shows once significance has begun.
+char insertionCharacter(PictureSymbol symbol) {
+  switch (symbol) {
+  case PictureSymbol::space:
+    return ' ';
+  case PictureSymbol::zeroInsert:
+    return '0';
+  case PictureSymbol::slash:
+    return '/';
+  case PictureSymbol::comma:
+    return ',';
+  case PictureSymbol::period:
+    return '.';
+  default:
+    return 0;
+  }
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A sign symbol's character: + shows "+" or "-", - shows " " or "-", CR and
+// DB show themselves or blanks, $ itself. Sets `negative` for "-", CR and
+// DB; false when `c` is none of the symbol's characters. `pending` carries
+// the first half of CR or DB to the second.
+bool signCharacter(PictureSymbol symbol, int part, char c, char &pending, bool &negative) {
+  switch (symbol) {
+  case PictureSymbol::currency:
+    return c == '$';
+  case PictureSymbol::plus:
+  case PictureSymbol::minus:
+    if (c == '-') {
+      negative = true;
+      return true;
     }
-    out += 'E';
-    out += exponent;
+    return c == (symbol == PictureSymbol::plus ? '+' : ' ');
+  case PictureSymbol::credit:
+  case PictureSymbol::debit: {
+    const char *shown = symbol == PictureSymbol::credit ? "CR" : "DB";
+    if (part == 0) {
+      pending = c;
+      return c == ' ' || c == shown[0];
+    }
+    if (pending == ' ')
+      return c == ' ';
+    negative = true;
+    return c == shown[1];
+  }
+  default:
+    return false;
+  }
+}
+
+// What the picture's zero looks like when no digit position must show a
+// digit: all blanks, or with an asterisk all asterisks but the decimal point.
+struct SuppressedZero {
+  bool possible = true; // no 9 position
+  bool asterisk = false;
+};
+
+SuppressedZero suppressedZero(const ParsedPicture &picture) {
+  SuppressedZero zero;
+  for (const EditElement &element : picture.edit) {
+    zero.possible = zero.possible && element.kind != EditKind::digit;
+    zero.asterisk = zero.asterisk || element.symbol == PictureSymbol::asterisk;
+  }
+  return zero;
+}
+
+// The first and last position of the floating insertion string, the last
+// extended over the insertion characters right after it (they take the
+// string's symbol or blanks too); -1 when there is none.
+void floatingString(const ParsedPicture &picture, std::int64_t &first, std::int64_t &last,
+                    PictureSymbol &symbol) {
+  first = last = -1;
+  std::int64_t at = 0;
+  eachPosition(picture, [&](const EditPosition &position) {
+    if (position.kind == EditKind::floatingInsertion) {
+      if (first < 0) {
+        first = at;
+        symbol = position.symbol;
+      }
+      last = at;
+    } else if (position.kind == EditKind::simpleInsertion && last == at - 1 && last >= 0) {
+      last = at;
+    }
+    ++at;
+    return true;
+  });
+}
+
+// Reads numeric-edited text by IBM's editing rules, as a MOVE writes it:
+// before significance (the first digit shown or the decimal point) digit and
+// insertion positions show the fill (blank, or "*" when the picture has an
+// asterisk), a floating string blanks and its symbol right before the first
+// significant position; from there every digit position shows a digit and
+// every insertion position its character. A digit may also stand in a
+// suppressed position (a zero an editor chose to show).
+bool readNumericEdited(const char *text, std::size_t size, const ParsedPicture &picture,
+                       bool blankWhenZero, std::string &out) {
+  const SuppressedZero zero = suppressedZero(picture);
+  const std::string_view all(text, size);
+  const bool allBlank = all.find_first_not_of(' ') == std::string_view::npos;
+  if (allBlank && (blankWhenZero || (zero.possible && !zero.asterisk))) {
+    appendDecimal("", false, static_cast<int>(picture.scale), out);
     return true;
   }
-  appendDecimal(std::string_view(digits, count), negative, scale, out);
+  if (zero.possible && zero.asterisk) {
+    std::size_t at = 0;
+    const bool stars = eachPosition(picture, [&](const EditPosition &position) {
+      const char c = text[at++];
+      return position.kind == EditKind::decimalPoint ? c == insertionCharacter(position.symbol)
+                                                     : c == '*';
+    });
+    if (stars) {
+      appendDecimal("", false, static_cast<int>(picture.scale), out);
+      return true;
+    }
+  }
+  std::int64_t floatFirst = 0;
+  std::int64_t floatLast = 0;
+  PictureSymbol floatSymbol = PictureSymbol::other;
+  floatingString(picture, floatFirst, floatLast, floatSymbol);
+  const char fill = zero.asterisk ? '*' : ' ';
+  char digits[256];
+  std::size_t count = 0;
+  bool significant = false;
+  bool symbolShown = false;
+  bool negative = false;
+  char pending = 0;
+  std::int64_t at = 0;
+  // A character that may be the floating string's symbol: "$", "+" or "-"
+  // ("-" floating shows a blank for a positive value, read as a blank).
+  const auto floatingSymbol = [&](char c) {
+    if (symbolShown)
+      return false;
+    char unused = 0;
+    if (c == ' ' || !signCharacter(floatSymbol, 0, c, unused, negative))
+      return false;
+    symbolShown = true;
+    return true;
+  };
+  // Significance begins: a floating string before it must have shown its symbol.
+  const auto begin = [&]() {
+    if (!significant && floatFirst >= 0 && at > floatFirst && !symbolShown &&
+        floatSymbol != PictureSymbol::minus)
+      return false;
+    significant = true;
+    return true;
+  };
+  const auto digit = [&](char c) {
+    if (count == sizeof digits)
+      return false;
+    digits[count++] = c;
+    return true;
+  };
+  const bool fits = eachPosition(picture, [&](const EditPosition &position) {
+    const char c = text[at];
+    const bool inFloat = floatFirst >= 0 && at >= floatFirst && at <= floatLast;
+    bool ok = false;
+    switch (position.kind) {
+    case EditKind::digit:
+      ok = isDigit(c) && begin() && digit(c);
+      break;
+    case EditKind::zeroSuppression:
+      if (isDigit(c))
+        ok = begin() && digit(c);
+      else
+        ok = !significant && c == fill && digit('0');
+      break;
+    case EditKind::floatingInsertion: {
+      const bool first = at == floatFirst;
+      if (significant)
+        ok = !first && isDigit(c) && digit(c);
+      else if (isDigit(c))
+        ok = !first && begin() && digit(c);
+      else if (c == ' ')
+        ok = !symbolShown && (first || digit('0'));
+      else
+        ok = floatingSymbol(c) && (first || digit('0'));
+      break;
+    }
+    case EditKind::simpleInsertion:
+      if (significant)
+        ok = c == insertionCharacter(position.symbol);
+      else if (inFloat)
+        ok = (c == ' ' && !symbolShown) || floatingSymbol(c);
+      else
+        ok = c == fill;
+      break;
+    case EditKind::decimalPoint:
+      ok = c == insertionCharacter(position.symbol) && begin();
+      break;
+    case EditKind::fixedInsertion:
+      ok = signCharacter(position.symbol, position.part, c, pending, negative);
+      break;
+    default:
+      break;
+    }
+    ++at;
+    return ok;
+  });
+  if (!fits || !significant || count != static_cast<std::size_t>(picture.digits))
+    return false;
+  appendDecimal(std::string_view(digits, count), negative, static_cast<int>(picture.scale), out);
   return true;
+}
+
+// Reads external floating-point text (+9(2).9(2)E+9(2)): the mantissa's sign
+// (+ shows "+" or "-", - a blank or "-"), its digits with the point, "E",
+// the exponent's sign and digits, every position as the picture places it.
+bool readExternalFloat(const char *text, const ParsedPicture &picture, std::string &out) {
+  std::string integer;
+  std::string fraction;
+  std::string exponent;
+  bool negative = false;
+  bool exponentNegative = false;
+  bool exponentSigned = false;
+  bool afterPoint = false;
+  bool afterE = false;
+  std::size_t at = 0;
+  const bool fits = [&] {
+    for (const EditElement &element : picture.edit) {
+      // V takes no position but ends the integer digits as "." does.
+      if (element.kind == EditKind::assumedPoint) {
+        afterPoint = true;
+        continue;
+      }
+      if (element.kind == EditKind::sign || element.kind == EditKind::scaling)
+        continue;
+      for (std::int64_t i = 0; i < element.count; ++i) {
+        const char c = text[at++];
+        switch (element.kind) {
+        case EditKind::fixedInsertion: {
+          if (element.symbol != PictureSymbol::plus && element.symbol != PictureSymbol::minus)
+            return false;
+          char unused = 0;
+          bool minus = false;
+          if (!signCharacter(element.symbol, 0, c, unused, minus))
+            return false;
+          (afterE ? exponentNegative : negative) = minus;
+          exponentSigned = exponentSigned || (afterE && c != ' ');
+          break;
+        }
+        case EditKind::digit:
+          if (!isDigit(c))
+            return false;
+          (afterE ? exponent : afterPoint ? fraction : integer) += c;
+          break;
+        case EditKind::decimalPoint:
+          if (afterE || c != insertionCharacter(element.symbol))
+            return false;
+          afterPoint = true;
+          break;
+        case EditKind::exponent:
+          if (c != 'E' || afterE)
+            return false;
+          afterE = true;
+          break;
+        default:
+          return false;
+        }
+      }
+    }
+    return true;
+  }();
+  if (!fits || !afterE || exponent.empty() || integer.size() + fraction.size() == 0)
+    return false;
+  const std::size_t lead = std::min(integer.find_first_not_of('0'), integer.size());
+  const bool zero = integer.find_first_not_of('0') == std::string::npos &&
+                    fraction.find_first_not_of('0') == std::string::npos;
+  if (negative && !zero)
+    out += '-';
+  out += lead == integer.size() ? std::string_view("0") : std::string_view(integer).substr(lead);
+  if (!fraction.empty()) {
+    out += '.';
+    out += fraction;
+  }
+  out += 'E';
+  if (exponentSigned)
+    out += exponentNegative ? '-' : '+';
+  out += exponent;
+  return true;
+}
+
+} // namespace
+
+bool decodeEdited(std::string_view bytes, const ParsedPicture &picture, bool blankWhenZero,
+                  const CodePage &page, std::string &out) {
+  if (static_cast<std::int64_t>(bytes.size()) != picture.size || bytes.size() > 4096)
+    return false;
+  char text[4096];
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    text[i] = page.ascii(static_cast<unsigned char>(bytes[i]));
+    if (text[i] == 0)
+      return false;
+  }
+  if (picture.category == Category::externalFloatingPoint)
+    return readExternalFloat(text, picture, out);
+  if (picture.category == Category::numericEdited)
+    return readNumericEdited(text, bytes.size(), picture, blankWhenZero, out);
+  return false;
 }
 
 bool integerOf(std::string_view number, std::int64_t &value) {

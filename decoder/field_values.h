@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "decoder/code_page.h"
+#include "record/picture.h"
 
 // How a zoned field carries its sign.
 enum class ZonedSign { none, leading, trailing, leadingSeparate, trailingSeparate };
@@ -25,8 +26,11 @@ bool decodeZoned(std::string_view bytes, ZonedSign sign, int scale, const CodePa
 // Two's complement (signed) or unsigned, big-endian unless `littleEndian`.
 void decodeBinary(std::string_view bytes, bool isSigned, bool littleEndian, int scale,
                   std::string &out);
-// 4 or 8 bytes: IBM hexadecimal floating point, or IEEE 754 when `ieee`. The
-// shortest text that reads back as the same double. False for NaN and
+// 4 or 8 bytes: IBM hexadecimal floating point, or IEEE 754 when `ieee`.
+// IEEE: the shortest text that reads back as the same float or double. IBM
+// long: the shortest text of the nearest double. IBM short: the shortest text
+// that, rounded to the nearest value of a 24-bit hexadecimal fraction, is the
+// same value (any exponent: past the IEEE single range too). False for NaN and
 // infinity, which JSON cannot hold.
 bool decodeFloat(std::string_view bytes, bool ieee, bool littleEndian, std::string &out);
 // 8 or 16 bytes of IEEE 754 decimal floating point in the binary integer
@@ -36,8 +40,16 @@ bool decodeFloat(std::string_view bytes, bool ieee, bool littleEndian, std::stri
 // exponent is past +-64 ("15E+300"). False for infinity and NaN.
 bool decodeDecimalFloat(std::string_view bytes, bool littleEndian, std::string &out);
 // A numeric-edited or external floating-point field read back from its
-// characters; `comma` when the decimal point is a comma (-c).
-bool decodeEdited(std::string_view bytes, const CodePage &page, bool comma, std::string &out);
+// characters, checked position by position against the picture's edit
+// pattern (its decimal point is a comma when the picture was parsed so).
+// Numeric-edited: the exact decimal with the picture's scale (P included);
+// all blanks is zero under `blankWhenZero` or when the picture's zero is all
+// blanks. External floating point: the mantissa's digits as written (leading
+// zeros of its integer part dropped, the point where V or "." stands), "E",
+// the exponent as written ("1.50E+02" for "+01.50E+02"). False when the text
+// is not one the picture can show.
+bool decodeEdited(std::string_view bytes, const ParsedPicture &picture, bool blankWhenZero,
+                  const CodePage &page, std::string &out);
 
 // The integer value of a decoded number text ("12", "-3.00"); false when
 // it has a nonzero fraction or is out of range.

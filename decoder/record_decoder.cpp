@@ -252,8 +252,10 @@ void RecordDecoder::elementary(const PlanField &field, int index, std::int64_t a
     what = "floating-point value not finite";
     break;
   case FieldKind::edited:
-    ok = decodeEdited(bytes, page_, options_.commaDecimalPoint, value);
-    what = "invalid numeric-edited value";
+    ok = decodeEdited(bytes, *field.picture, field.blankWhenZero, page_, value);
+    what = field.picture->category == Category::externalFloatingPoint
+               ? "invalid external floating-point value"
+               : "invalid numeric-edited value";
     break;
   case FieldKind::group:
     break;

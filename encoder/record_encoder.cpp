@@ -1195,7 +1195,7 @@ bool RecordEncoder::unchanged(const EncodeField &field, const JsonToken &token, 
     break;
   case EncodeKind::edited:
   case EncodeKind::externalFloat:
-    ok = decodeEdited(bytes, page_, options_.commaDecimalPoint, value);
+    ok = decodeEdited(bytes, *field.picture, field.blankWhenZero, page_, value);
     break;
   case EncodeKind::group:
     return false;

@@ -5,8 +5,11 @@
 #                              finds in build-fuzz/corpus/TARGET/
 #   tools/fuzz.sh --smoke      run each target over its seeds and a few
 #                              thousand mutations; fails on any finding
+#   VEX_FUZZ_TARGETS="fuzz_decoder" tools/fuzz.sh 1800   only the targets named
 # Seeds: the golden cases' copybooks, tests/fuzz/ and, when it is there, the
-# real-world corpus (shared/corpus beside the source tree, or VEX_CORPUS_DIR).
+# real-world corpus (shared/corpus beside the source tree, or VEX_CORPUS_DIR);
+# for fuzz_decoder the golden cases' data files behind every option pair of a
+# few layouts, and tests/fuzz/decoder/ (findings kept, option bytes first).
 # A finding is written as build-fuzz/findings/TARGET-crash-... ; keep it as a
 # regression case under tests/fuzz/ once it is fixed.
 set -euo pipefail
@@ -18,7 +21,9 @@ if [ ! -f "$build/build.ninja" ]; then
   CXX=clang++-14 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVEX_FUZZ=ON -DVEX_TESTS=OFF >/dev/null
 fi
-ninja -C "$build" -j"$(nproc)" fuzz_copybook fuzz_copy_tree fuzz_program | grep -v '^\[' || true
+targets=${VEX_FUZZ_TARGETS:-fuzz_copybook fuzz_copy_tree fuzz_program fuzz_decoder}
+# shellcheck disable=SC2086
+ninja -C "$build" -j"$(nproc)" $targets | grep -v '^\[' || true
 
 # The dictionary: every reserved word and the separators COBOL cares about.
 dict=$build/cobol.dict
@@ -46,29 +51,57 @@ if [ -d "$corpus" ]; then
 fi
 echo "fuzz: $n seeds"
 
+# The decoder's seeds: two option bytes (layout, format, code page, float and
+# byte order; -fillers, -trim, -raw, declared length), then record bytes.
+decoder_seeds=$build/seeds-decoder
+rm -rf "$decoder_seeds" && mkdir -p "$decoder_seeds"
+d=0
+for f in "$root"/tests/fuzz/decoder/*; do
+  # Earlier findings, option bytes included: replayed as they are.
+  [ -f "$f" ] && d=$((d + 1)) && cp "$f" "$decoder_seeds/seed-$d"
+done
+for f in "$root"/tests/golden/*decode*/files/*; do
+  case "$f" in *.cpy) continue ;; esac
+  [ -f "$f" ] || continue
+  for options in '\000\000' '\002\000' '\012\004' '\101\002' '\223\001' '\304\010' '\025\005' '\046\000' '\017\006'; do
+    d=$((d + 1))
+    { printf "$options"; head -c 4096 "$f"; } >"$decoder_seeds/seed-$d"
+  done
+done
+echo "fuzz: $d decoder seeds"
+
 mkdir -p "$build/findings"
 status=0
 passed=0
 failed=0
-for target in fuzz_copybook fuzz_copy_tree fuzz_program; do
+for target in $targets; do
   work=$build/corpus/$target
   mkdir -p "$work"
+  if [ "$target" = fuzz_decoder ]; then
+    # Records are short: long inputs only repeat them.
+    target_seeds=$decoder_seeds
+    args=(-max_len=4096)
+  else
+    target_seeds=$seeds
+    args=(-max_len=65536 -dict="$dict")
+  fi
   if [ "$mode" = --smoke ]; then
     # Every seed once, then a bounded number of mutations of them.
-    args=(-runs=3000 -max_len=65536)
+    args+=(-runs=3000)
   else
-    args=(-max_total_time="$mode" -max_len=65536)
+    args+=(-max_total_time="$mode")
   fi
   echo "fuzz: $target ${args[*]}"
-  if ! (cd "$build/findings" && "$build/fuzz/$target" "${args[@]}" -dict="$dict" -timeout=10 \
+  if ! (cd "$build/findings" && "$build/fuzz/$target" "${args[@]}" -timeout=10 \
         -rss_limit_mb=2048 -close_fd_mask=3 -artifact_prefix="$build/findings/$target-" \
-        -print_final_stats=1 "$work" "$seeds" 2>"$build/$target.log"); then
+        -print_final_stats=1 "$work" "$target_seeds" 2>"$build/$target.log"); then
     echo "fuzz: $target found a problem:"; tail -40 "$build/$target.log"; status=1
     failed=$((failed + 1))
   else
     passed=$((passed + 1))
   fi
-  grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb' "$build/$target.log" | sed "s/^/fuzz: $target /"
+  grep -E '^stat::number_of_executed_units|^stat::average_exec_per_sec|^stat::peak_rss_mb' \
+    "$build/$target.log" | sed "s/^/fuzz: $target /"
 done
 echo "fuzz: $passed passed, $failed failed"
 exit $status

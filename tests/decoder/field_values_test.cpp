@@ -151,7 +151,20 @@ TEST(FieldValues, FloatingPoint) {
       {"\x00\x00\xC0\x3F"s, true, true, "1.5"},
       {"\x3D\xCC\xCC\xCD"s, true, false, "0.1"}, // shortest text of the float, not the double
       {"\x40\x09\x21\xFB\x54\x44\x2D\x18"s, true, false, "3.141592653589793"},
+      // IBM short floats past the IEEE single range, and unnormalised: the
+      // shortest decimals that round back to the same 24-bit hexadecimal
+      // fraction, found apart by exact search (the nearest among those of 1, 2, ...
+      // digits; below X'..100000' the next value down is 1/16 unit away).
+      {"\x7F\x10\x00\x00"s, false, false, "4.52313e+74"}, // 16^62
+      {"\x7F\xFF\xFF\xFF"s, false, false, "7.237005e+75"},
+      {"\xFF\xFF\xFF\xFF"s, false, false, "-7.237005e+75"},
+      {"\x00\x10\x00\x00"s, false, false, "5.397606e-79"}, // 16^-65
+      {"\x00\x00\x00\x01"s, false, false, "5.14756e-85"},
+      {"\x7F\x00\x00\x01"s, false, false, "4.313592e+68"},
+      {"\x60\xAB\xCD\xEF"s, false, false, "2.2836726e+38"},
+      {"\x40\x19\x99\x9A"s, false, false, "0.1"},
       {"\x7F\xF0\x00\x00\x00\x00\x00\x00"s, true, false, std::nullopt},
+      {"\xFF\x80\x00\x00"s, true, false, std::nullopt}, // -infinity
       {"\x7F\xC0\x00\x00"s, true, false, std::nullopt},
   };
   for (const FloatCase &c : cases) {
@@ -210,31 +223,82 @@ TEST(FieldValues, DecimalFloatingPointBid) {
 }
 
 struct EditedCase {
+  const char *picture;
   std::string text;
-  bool comma;
   Want want;
+  bool comma = false;
+  bool blankWhenZero = false;
 };
 
-TEST(FieldValues, EditedReadBackFromAscii) {
+// Expected values worked by hand from IBM's editing rules: what a MOVE of
+// the value to the picture shows, read back; text no MOVE can show is refused.
+TEST(FieldValues, EditedReadBackByPicture) {
   const std::vector<EditedCase> cases = {
-      {"  1,234.56-", false, "-1234.56"},
-      {"$1,234.50CR", false, "-1234.50"},
-      {"    12.00DB", false, "-12.00"},
-      {"**12.5", false, "12.5"},
-      {"      ", false, "0"}, // BLANK WHEN ZERO
-      {"1.234,5", true, "1234.5"},
-      {"+1.234E+05", false, "1.234E+05"},
-      {"-5.E-02", false, "-5E-02"},
-      {"1.5E", false, std::nullopt},
-      {"12CX", false, std::nullopt},
-      {"1#2", false, std::nullopt},
+      {"ZZZ,ZZ9.99-", "  1,234.56-", "-1234.56"},
+      {"ZZZ,ZZ9.99-", "      0.05 ", "0.05"},
+      {"$Z,ZZ9.99CR", "$1,234.50CR", "-1234.50"},
+      {"$Z,ZZ9.99CR", "$1,234.50  ", "1234.50"},
+      {"$Z,ZZ9.99CR", "$1,234.50C ", std::nullopt}, // half a CR
+      {"ZZZZ9.99DB", "   12.00DB", "-12.00"},
+      {"**99.9", "**12.5", "12.5"},
+      {"**99.9", " *12.5", std::nullopt}, // blank where the fill is "*"
+      {"ZZ9.99", "      ", "0.00", false, true},
+      {"ZZ9.99", "      ", std::nullopt}, // no BLANK WHEN ZERO: a 9 shows "0"
+      {"ZZ9.99", "  0.00", "0.00"},
+      {"ZZ9.99", "1 2.00", std::nullopt}, // blank after significance
+      {"ZZ9.99", "012.00", "12.00"},      // a zero shown where it could be blank
+      {"ZZ.ZZ", "     ", "0.00"},         // zero with every digit suppressed
+      {"**.**", "**.**", "0.00"},
+      {"**.**", "*****", std::nullopt},
+      {"Z.ZZ9,9", "1.234,5", "1234.5", true},
+      {"9(6).99-", "0503529E23", std::nullopt},
+      {"9(6).99-", "050352.90-", "-50352.90"},
+      {"9909", "1203", "123"},        // the 0 is inserted, not a digit
+      {"9909", "1213", std::nullopt}, // ... and must show as 0
+      {"99/99/99", "12/31/99", "123199"},
+      {"99BB99", "12  34", "1234"},
+      {"Z9PPP", " 2", "2000"},
+      {"PPPZ9", " 2", "0.00002"},
+      {"$$$,$$9.99", "     $5.00", "5.00"},
+      {"$$$,$$9.99", " $1,234.56", "1234.56"},
+      {"$$$,$$9.99", "$ 1,234.56", std::nullopt}, // the symbol not right before the digits
+      {"$$$,$$9.99", "  1,234.56", std::nullopt}, // no symbol at all
+      {"++++9.99", "  -12.50", "-12.50"},
+      {"++++9.99", "  +12.50", "12.50"},
+      {"----.--", "   -.05", "-0.05"},
+      {"----.--", "    .05", "0.05"},
+      {"+ZZZ9", "-  12", "-12"},
+      {"ZZZ9-", "  12-", "-12"},
+      {"ZZZ9-", "  12+", std::nullopt},
+      {"+9(2).9(2)E+9(2)", "+01.50E+02", "1.50E+02"},
+      {"+9(2).9(2)E+9(2)", "-12.50E-03", "-12.50E-03"},
+      {"+9(2).9(2)E+9(2)", "01.50E+02 ", std::nullopt}, // sign missing, all shifted
+      {"+9(2).9(2)E+9(2)", "+01.50F+02", std::nullopt},
+      {"-99.999E-99", " 00.000E 00", "0.000E00"}, // zero, both signs positive
+      {"-99.999E-99", "-00.000E 00", "0.000E00"},
+      {"-99.999E-99", "+12.345E-01", std::nullopt}, // "-" shows a blank, never "+"
+      {"+9V99E+99", "+123E+05", "1.23E+05"},        // V: the point is not shown
+      {"+9.99E+99", "+1.23E+5 ", std::nullopt},
+      {"+.999E+99", "-.123E-01", "-0.123E-01"},
   };
   for (const EditedCase &c : cases) {
+    const ParsedPicture picture = parsePicture(c.picture, c.comma);
     std::string out;
-    const bool ok = decodeEdited(c.text, ascii(), c.comma, out);
-    EXPECT_EQ(ok, c.want.has_value()) << c.text;
-    EXPECT_EQ(out, c.want.value_or("")) << c.text;
+    const bool ok = decodeEdited(c.text, picture, c.blankWhenZero, ascii(), out);
+    EXPECT_EQ(ok, c.want.has_value()) << c.picture << " " << c.text;
+    EXPECT_EQ(out, c.want.value_or("")) << c.picture << " " << c.text;
   }
+}
+
+TEST(FieldValues, EditedReadFromEbcdic) {
+  std::string out;
+  // +01.50E+02 in IBM037.
+  EXPECT_TRUE(decodeEdited("\x4E\xF0\xF1\x4B\xF5\xF0\xC5\x4E\xF0\xF2"s,
+                           parsePicture("+9(2).9(2)E+9(2)"), false, ebcdic(), out));
+  EXPECT_EQ(out, "1.50E+02");
+  // A byte the code page gives no ASCII character for.
+  out.clear();
+  EXPECT_FALSE(decodeEdited("\xF1\xF2\xFF"s, parsePicture("ZZ9"), false, ebcdic(), out));
 }
 
 TEST(FieldValues, IntegerOfDecodedNumbers) {

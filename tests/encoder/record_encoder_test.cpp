@@ -311,13 +311,22 @@ TEST(RecordEncoder, RawBytesComeBackWhereValuesDidNotChange) {
 
 // The decoder shows an IBM COMP-1 past float's range as inf: no JSON number,
 // but its _raw bytes give it back.
-TEST(RecordEncoder, NonFiniteWordsOnlyFromRawBytes) {
+TEST(RecordEncoder, Comp1PastFloatRangeAndNoNonFiniteWords) {
   const EncodeOptions options;
   const EncodePlan plan = planOf("       01  R.\n           05  F  COMP-1.\n", options);
-  const std::string huge = "\x7F\xFF\xFF\xFF"s; // 16^63: past float's largest
-  Encoded e = encodeJson(plan, options, R"({"R":{"F":inf},"_raw":")" + base64(huge) + R"("})");
+  // X'7FFFFFFF', (1 - 16^-6) * 16^63, past float's largest: the decoder
+  // writes the shortest decimal that rounds back to it, which the encoder
+  // rounds back to the same word, with or without the record's bytes.
+  const std::string huge = "\x7F\xFF\xFF\xFF"s;
+  Encoded e = encodeJson(plan, options, R"({"R":{"F":7.237005e+75}})");
   ASSERT_TRUE(e.bytes) << e.problems;
   EXPECT_EQ(hex(*e.bytes), "7F FF FF FF");
+  e = encodeJson(plan, options, R"({"R":{"F":7.237005e+75},"_raw":")" + base64(huge) + R"("})");
+  ASSERT_TRUE(e.bytes) << e.problems;
+  EXPECT_EQ(hex(*e.bytes), "7F FF FF FF");
+  // No decoder line holds inf: it is no number, even beside the bytes.
+  e = encodeJson(plan, options, R"({"R":{"F":inf},"_raw":")" + base64(huge) + R"("})");
+  EXPECT_EQ(e.problems, "R.F: \"inf\" is not a number\n");
   e = encodeJson(plan, options, R"({"R":{"F":-inf}})");
   EXPECT_EQ(e.problems, "R.F: \"-inf\" is not a number\n");
   e = encodeJson(plan, options, R"({"R":{"F":infinity}})");

@@ -537,7 +537,7 @@ def external_float(value, picture: str, page: str = "IBM037") -> bytes:
     exponent in its digits, each sign as its symbol shows it."""
     mantissa_part, _, exponent_part = picture.upper().partition("E")
     m_sign, body = mantissa_part[0], mantissa_part[1:]
-    e_sign, e_digits = exponent_part[0], len(exponent_part) - 1
+    e_sign, e_digits = exponent_part[0], len(_picture_symbols(exponent_part[1:]))
     point = "." if "." in body else ("V" if "V" in body else "")
     before, _, after = body.partition(point) if point else (body, "", "")
     integer_digits = len(_picture_symbols(before)) if before else 0
