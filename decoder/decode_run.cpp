@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <span>
 #include <thread>
@@ -111,6 +112,10 @@ void appendWarning(std::string &out, bool strict, const std::string &name, long 
   out += '\n';
 }
 
+DecodeWarning warningOf(long long number, std::int64_t offset, const DecodeProblem &p) {
+  return DecodeWarning{number, offset, p.path, p.bytes.empty() ? p.what : p.what + ": " + p.bytes};
+}
+
 // One record of a batch decoded by a worker: where it starts in the file and its bytes.
 struct Span {
   std::int64_t start;
@@ -121,6 +126,7 @@ struct Span {
 struct Chunk {
   std::string text;
   std::string warnings;
+  std::vector<DecodeWarning> values; // the warnings, when the run gives them as values
   long long warned = 0;
 };
 
@@ -264,6 +270,8 @@ public:
   Counts counts;
   unsigned char page_space_ = ' ';
   const RawBytes *raw = nullptr; // -raw
+  // Warnings given as values instead of printed (a run in memory).
+  const std::function<void(const DecodeWarning &)> *warningValues = nullptr;
 
 private:
   bool finish(const InputWindow &window) {
@@ -293,10 +301,14 @@ private:
     if (!problems_.empty()) {
       ++counts.warned;
       for (const DecodeProblem &p : problems_) {
-        warning_.clear();
-        appendWarning(warning_, options_.strict, name_, numberBase_ + counts.read,
-                      start + dataOffset_ + p.offset, p);
-        messages_.print(warning_);
+        if (warningValues != nullptr) {
+          (*warningValues)(warningOf(numberBase_ + counts.read, start + dataOffset_ + p.offset, p));
+        } else {
+          warning_.clear();
+          appendWarning(warning_, options_.strict, name_, numberBase_ + counts.read,
+                        start + dataOffset_ + p.offset, p);
+          messages_.print(warning_);
+        }
         if (options_.strict)
           return false;
       }
@@ -380,6 +392,9 @@ private:
         if (std::fwrite(chunk.text.data(), 1, chunk.text.size(), out_) != chunk.text.size())
           failed_ = true;
         messages_.print(chunk.warnings);
+        if (warningValues != nullptr)
+          for (const DecodeWarning &value : chunk.values)
+            (*warningValues)(value);
         counts.warned += chunk.warned;
       }
       counts.read += static_cast<long long>(spans.size());
@@ -398,6 +413,7 @@ private:
             Chunk &chunk) const {
     chunk.text.clear();
     chunk.warnings.clear();
+    chunk.values.clear();
     chunk.warned = 0;
     std::vector<DecodeProblem> problems;
     std::string padded;
@@ -421,7 +437,10 @@ private:
       if (!problems.empty())
         ++chunk.warned;
       for (const DecodeProblem &p : problems)
-        appendWarning(chunk.warnings, false, name_, number, span.start + p.offset, p);
+        if (warningValues != nullptr)
+          chunk.values.push_back(warningOf(number, span.start + p.offset, p));
+        else
+          appendWarning(chunk.warnings, false, name_, number, span.start + p.offset, p);
       ++number;
     }
   }
@@ -591,8 +610,8 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
     for (int j = 0; j < jobs; ++j)
       decoders.emplace_back(plan, options, *page);
     RecordDecoder &decoder = decoders.front();
-    StatusLine messages(stderr, !options.quiet && !dataFiles.empty() &&
-                                    StatusLine::isTerminal(stderr));
+    StatusLine messages(stderr,
+                        !options.quiet && !dataFiles.empty() && StatusLine::isTerminal(stderr));
     bool completed = true;
     Counts counts;
     bool failed = false;
@@ -656,4 +675,38 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
     std::fputs(error.message.c_str(), stderr);
     return 1;
   }
+}
+
+StreamCounts decodeRecordStream(const DecodePlan &plan, const DecodeOptions &options,
+                                const CodePage &page, std::int64_t length, std::FILE *in,
+                                const std::string &name, std::FILE *out, std::FILE *messages,
+                                const std::function<void(const DecodeWarning &)> &warned) {
+  const int jobs = options.strict ? 1 : options.jobs;
+  std::vector<RecordDecoder> decoders;
+  for (int j = 0; j < jobs; ++j)
+    decoders.emplace_back(plan, options, page);
+  StatusLine lines(messages, false);
+  DecodeProgress progress(lines, -1);
+  Run run(options, decoders, out, length, lines, progress);
+  run.page_space_ = page.space();
+  run.warningValues = &warned;
+  const RawBytes rawBytes(plan, options.format == OutputFormat::csv);
+  if (options.raw)
+    run.raw = &rawBytes;
+  if (options.range)
+    run.limit(*options.range);
+  std::string header = decoders.front().header();
+  if (options.raw && !header.empty())
+    rawBytes.header(header);
+  StreamCounts counts;
+  if (std::fwrite(header.data(), 1, header.size(), out) != header.size())
+    run.failed_ = true;
+  else
+    counts.completed = run.file(in, name);
+  counts.read = run.counts.read;
+  counts.written = run.counts.written;
+  counts.warned = run.counts.warned;
+  counts.failed = run.failed_;
+  counts.completed = counts.completed && !run.failed_;
+  return counts;
 }
