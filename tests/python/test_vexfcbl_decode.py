@@ -358,10 +358,15 @@ def test_bad_options_are_refused_by_name(options, error, words):
     assert "Usage" not in str(raised.value)
 
 
-def test_decoder_help_lists_every_keyword():
+def test_decoder_help_and_stub_list_every_keyword():
+    import ast
     doc = vexfcbl.Copybook.decoder.__doc__
-    for name, _, _ in vexfcbl._vexfcbl.decoder_keywords():
+    names = [name for name, _, _ in vexfcbl._vexfcbl.decoder_keywords()]
+    for name in names:
         assert f"    {name} (" in doc
+    tree = ast.parse((Path(vexfcbl.__file__).parent / "__init__.pyi").read_text())
+    stub = next(n for n in ast.walk(tree) if isinstance(n, ast.FunctionDef) and n.name == "decoder")
+    assert [a.arg for a in stub.args.kwonlyargs] == ["warn"] + names
 
 
 # A 1 GB file through iter_columns: the process's peak memory stays far
