@@ -12,7 +12,7 @@ build=${1:-$root/build}
 runs=${DECODE_RUNS:-3}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-DECODE_DIR=$work DECODE_RUNS=1 bash "$root/bench/decode.sh" "$build/vexfcbl-decode" | head -2
+DECODE_DIR=$work DECODE_RUNS=1 bash "$root/bench/decode.sh" "$build/vexfcbl-decode"
 size=$(stat -c %s "$work/bench.dat")
 best=0
 for _ in $(seq "$runs"); do
