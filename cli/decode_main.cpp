@@ -75,10 +75,8 @@ const char usageText[] =
     "\t-?, --help         - print this usage message.\n"
     "\t--version          - print the version.\n";
 
-const char *const codePages[] = {"IBM037", "IBM1047", "IBM273", "IBM277",  "IBM280", "IBM284",
-                                 "IBM285", "IBM297",  "IBM500", "IBM1140", "ASCII",  "UTF-8"};
-
-const char *const dbcsPages[] = {"IBM930", "IBM939", "IBM1390", "IBM1399"};
+constexpr auto &codePages = decoderCodePages;
+constexpr auto &dbcsPages = decoderDbcsPages;
 
 struct Settings {
   std::string copybook;

@@ -33,6 +33,13 @@ private:
   std::array<std::uint8_t, 256> textLength_{};
 };
 
+// The code pages the decoder reads, by the names it lists (-codepage).
+inline constexpr const char *decoderCodePages[] = {"IBM037", "IBM1047", "IBM273", "IBM277",
+                                                   "IBM280", "IBM284",  "IBM285", "IBM297",
+                                                   "IBM500", "IBM1140", "ASCII",  "UTF-8"};
+// The double-byte code pages of DISPLAY-1 items (-dbcs).
+inline constexpr const char *decoderDbcsPages[] = {"IBM930", "IBM939", "IBM1390", "IBM1399"};
+
 // The entry of `known` that `given` names by one of its usual spellings, or
 // empty: case, "-", "_" and blanks do not matter, an IBM page may be named
 // by its number alone or with IBM, CP or CCSID before it ("ibm037",

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <span>
 #include <thread>
@@ -116,6 +117,10 @@ void appendWarning(std::string &out, bool strict, const std::string &name, long 
   out += '\n';
 }
 
+DecodeWarning warningOf(long long number, std::int64_t offset, const DecodeProblem &p) {
+  return DecodeWarning{number, offset, p.path, p.bytes.empty() ? p.what : p.what + ": " + p.bytes};
+}
+
 // One record of a batch decoded by a worker: where it starts in the file and its bytes.
 struct Span {
   std::int64_t start;
@@ -126,6 +131,7 @@ struct Span {
 struct Chunk {
   std::string text;
   std::string warnings;
+  std::vector<DecodeWarning> values; // the warnings, when the run gives them as values
   long long warned = 0;
 };
 
@@ -224,6 +230,8 @@ public:
   Counts counts;
   unsigned char page_space_ = ' ';
   const RawBytes *raw = nullptr; // -raw
+  // Warnings given as values instead of printed (a run in memory).
+  const std::function<void(const DecodeWarning &)> *warningValues = nullptr;
 
 private:
   // Options whose records are not plain slices or lines: one thread reads them.
@@ -465,10 +473,14 @@ private:
     if (!problems_.empty()) {
       ++counts.warned;
       for (const DecodeProblem &p : problems_) {
-        warning_.clear();
-        appendWarning(warning_, options_.strict, name_, numberBase_ + counts.read,
-                      start + dataOffset_ + p.offset, p);
-        messages_.print(warning_);
+        if (warningValues != nullptr) {
+          (*warningValues)(warningOf(numberBase_ + counts.read, start + dataOffset_ + p.offset, p));
+        } else {
+          warning_.clear();
+          appendWarning(warning_, options_.strict, name_, numberBase_ + counts.read,
+                        start + dataOffset_ + p.offset, p);
+          messages_.print(warning_);
+        }
         if (options_.strict)
           return false;
       }
@@ -554,6 +566,9 @@ private:
         if (std::fwrite(chunk.text.data(), 1, chunk.text.size(), out_) != chunk.text.size())
           failed_ = true;
         messages_.print(chunk.warnings);
+        if (warningValues != nullptr)
+          for (const DecodeWarning &value : chunk.values)
+            (*warningValues)(value);
         counts.warned += chunk.warned;
       }
       counts.read += static_cast<long long>(spans.size());
@@ -572,6 +587,7 @@ private:
             Chunk &chunk) const {
     chunk.text.clear();
     chunk.warnings.clear();
+    chunk.values.clear();
     chunk.warned = 0;
     std::vector<DecodeProblem> problems;
     std::string padded;
@@ -595,7 +611,10 @@ private:
       if (!problems.empty())
         ++chunk.warned;
       for (const DecodeProblem &p : problems)
-        appendWarning(chunk.warnings, false, name_, number, span.start + p.offset, p);
+        if (warningValues != nullptr)
+          chunk.values.push_back(warningOf(number, span.start + p.offset, p));
+        else
+          appendWarning(chunk.warnings, false, name_, number, span.start + p.offset, p);
       ++number;
     }
   }
@@ -892,4 +911,41 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
     std::fputs(error.message.c_str(), stderr);
     return 1;
   }
+}
+
+StreamCounts decodeRecordStream(const DecodePlan &plan, const DecodeOptions &options,
+                                const CodePage &page, std::int64_t length, std::FILE *in,
+                                const std::string &name, std::FILE *out, std::FILE *messages,
+                                const std::function<void(const DecodeWarning &)> &warned) {
+  const int jobs = options.strict ? 1 : options.jobs;
+  std::vector<RecordDecoder> decoders;
+  for (int j = 0; j < jobs; ++j)
+    decoders.emplace_back(plan, options, page);
+  StatusLine lines(messages, false);
+  DecodeProgress progress(lines, -1);
+  // The Python keywords take none of the framings that need parts of their own
+  // (length fields, DEPENDING ON lengths, header and trailer records).
+  const FramingParts parts;
+  Run run(options, decoders, out, length, lines, progress, parts);
+  run.page_space_ = page.space();
+  run.warningValues = &warned;
+  const RawBytes rawBytes(plan, options.format == OutputFormat::csv);
+  if (options.raw)
+    run.raw = &rawBytes;
+  if (options.range)
+    run.limit(*options.range);
+  std::string header = decoders.front().header();
+  if (options.raw && !header.empty())
+    rawBytes.header(header);
+  StreamCounts counts;
+  if (std::fwrite(header.data(), 1, header.size(), out) != header.size())
+    run.failed_ = true;
+  else
+    counts.completed = run.file(in, name);
+  counts.read = run.counts.read;
+  counts.written = run.counts.written;
+  counts.warned = run.counts.warned;
+  counts.failed = run.failed_;
+  counts.completed = counts.completed && !run.failed_;
+  return counts;
 }

@@ -14,106 +14,15 @@
 
 #include "converter/conversion_run.h"
 #include "layout/layout_output.h"
+#include "python/keywords.h"
+#include "python/stream_decoding.h"
 #include "record/model_builder.h"
 
 namespace py = pybind11;
 
 namespace {
 
-// ---- keyword arguments --------------------------------------------------
-
-std::string typeName(py::handle value) {
-  return py::str(py::type::of(value).attr("__name__")).cast<std::string>();
-}
-
-[[noreturn]] void wrongType(const char *option, const char *wanted, py::handle value) {
-  throw py::type_error(std::string(option) + " must be " + wanted + ", not " + typeName(value));
-}
-
-bool flagOf(py::handle value, const char *option) {
-  if (!py::isinstance<py::bool_>(value))
-    wrongType(option, "True or False", value);
-  return value.cast<bool>();
-}
-
-// A str is taken as UTF-8, bytes as they are: copybooks come in many code
-// pages, and the scanner reads bytes.
-std::string bytesOf(py::handle value, const char *option) {
-  if (py::isinstance<py::bytes>(value))
-    return value.cast<std::string>();
-  if (py::isinstance<py::str>(value))
-    return value.cast<std::string>();
-  wrongType(option, "str or bytes", value);
-}
-
-std::string textOf(py::handle value, const char *option) {
-  if (!py::isinstance<py::str>(value))
-    wrongType(option, "a str", value);
-  return value.cast<std::string>();
-}
-
-// A path: str or os.PathLike.
-std::string pathOf(py::handle value, const char *option) {
-  if (py::isinstance<py::str>(value))
-    return value.cast<std::string>();
-  if (py::hasattr(value, "__fspath__"))
-    return py::module_::import("os").attr("fspath")(value).cast<std::string>();
-  wrongType(option, "a sequence of str or os.PathLike", value);
-}
-
-// A sequence, but not one text: copy_dirs="books" is a mistake, not five
-// folders of one letter.
-std::vector<std::string> pathsOf(py::handle value, const char *option) {
-  if (py::isinstance<py::str>(value) || py::isinstance<py::bytes>(value) ||
-      !py::isinstance<py::sequence>(value))
-    wrongType(option, "a sequence of str or os.PathLike", value);
-  std::vector<std::string> paths;
-  for (py::handle item : value)
-    paths.push_back(pathOf(item, option));
-  return paths;
-}
-
-// The keyword arguments a function takes: each applies its value to the
-// settings the function works under. One table per function; the
-// docstrings, the stub check and the refusal of unknown names read it.
-template <typename Settings> struct Keyword {
-  const char *name;
-  const char *type; // as the docstring shows it
-  const char *help;
-  void (*apply)(Settings &, py::handle value, const char *name);
-};
-
-template <typename Settings, std::size_t N>
-void applyKeywords(const Keyword<Settings> (&table)[N], Settings &settings, const py::kwargs &given,
-                   const char *function) {
-  for (auto [key, value] : given) {
-    const std::string name = py::str(key).cast<std::string>();
-    const Keyword<Settings> *found = nullptr;
-    for (const Keyword<Settings> &keyword : table)
-      if (name == keyword.name)
-        found = &keyword;
-    if (found == nullptr)
-      throw py::type_error(std::string(function) + "() got an unexpected keyword argument '" +
-                           name + "'");
-    found->apply(settings, value, found->name);
-  }
-}
-
-template <typename Settings, std::size_t N>
-std::string keywordDoc(const Keyword<Settings> (&table)[N]) {
-  std::string doc = "\n\nKeyword arguments:\n";
-  for (const Keyword<Settings> &keyword : table)
-    doc += "    " + std::string(keyword.name) + " (" + keyword.type + "): " + keyword.help + "\n";
-  return doc;
-}
-
-template <typename Settings, std::size_t N>
-py::list keywordList(const Keyword<Settings> (&table)[N]) {
-  py::list list;
-  for (const Keyword<Settings> &keyword : table)
-    list.append(py::make_tuple(keyword.name, keyword.type, keyword.help));
-  return list;
-}
+using namespace vexpy;
 
 // What parse() reads a copybook under.
 struct ParseSettings {
@@ -264,30 +173,22 @@ public:
   // (completed, the layout as JSON text, the record model's messages)
   py::tuple layout() {
     std::lock_guard<std::mutex> lock(layoutLock_);
-    if (!layout_) {
-      py::gil_scoped_release unlocked;
-      std::vector<SourceMessage> values;
-      VexCblConfig config = settings_.conversion;
-      config.messageValues = &values;
-      std::string json;
-      bool completed = false;
-      if (parsed_.errorCount() == 0) {
-        RunState::Scope scope(parsed_.parts.front().run());
-        try {
-          const RecordModel model = parsed_.program
-                                        ? buildProgramRecordModel(parsed_.programParts(), config)
-                                        : buildRecordModel(parsed_.parts.front().entries(), config);
-          std::ostringstream out;
-          writeLayoutJson(out, model);
-          json = out.str();
-          completed = true;
-        } catch (const ModelError &) {
-        }
-      }
-      layout_.emplace(Layout{completed, std::move(json), std::move(values)});
-    }
+    makeLayout();
     return py::make_tuple(layout_->completed, py::bytes(layout_->json),
                           messageList(layout_->messages));
+  }
+
+  // A decoder of the records; ValueError when there is no record model.
+  py::object decoder(const py::kwargs &options) {
+    std::shared_ptr<const RecordModel> model;
+    {
+      std::lock_guard<std::mutex> lock(layoutLock_);
+      makeLayout();
+      model = layout_->model;
+    }
+    if (!model)
+      throw py::value_error("the copybook has no record layout to decode by");
+    return makeDecoder(model, settings_.conversion.commaDecimalPoint, options);
   }
 
 private:
@@ -300,7 +201,36 @@ private:
     bool completed;
     std::string json;
     std::vector<SourceMessage> messages;
+    std::shared_ptr<const RecordModel> model; // for decoders
   };
+
+  // The record model and its layout, made once; the caller holds layoutLock_.
+  void makeLayout() {
+    if (layout_)
+      return;
+    py::gil_scoped_release unlocked;
+    std::vector<SourceMessage> values;
+    VexCblConfig config = settings_.conversion;
+    config.messageValues = &values;
+    std::string json;
+    bool completed = false;
+    std::shared_ptr<const RecordModel> kept;
+    if (parsed_.errorCount() == 0) {
+      RunState::Scope scope(parsed_.parts.front().run());
+      try {
+        auto model = std::make_shared<RecordModel>(
+            parsed_.program ? buildProgramRecordModel(parsed_.programParts(), config)
+                            : buildRecordModel(parsed_.parts.front().entries(), config));
+        std::ostringstream out;
+        writeLayoutJson(out, *model);
+        json = out.str();
+        completed = true;
+        kept = std::move(model);
+      } catch (const ModelError &) {
+      }
+    }
+    layout_.emplace(Layout{completed, std::move(json), std::move(values), std::move(kept)});
+  }
 
   std::string text_;
   ParseSettings settings_;
@@ -333,7 +263,10 @@ PYBIND11_MODULE(_vexfcbl, module) {
             keywordDoc(documentKeywords))
                .c_str())
       .def("layout", &NativeCopybook::layout,
-           "layout() -> (completed, layout JSON bytes, messages); made once.");
+           "layout() -> (completed, layout JSON bytes, messages); made once.")
+      .def("decoder", &NativeCopybook::decoder,
+           ("decoder(**options) -> NativeDecoder" + decoderKeywordDoc()).c_str());
+  defineDecoding(module);
   module.def("parse", &parseCopybook, py::arg("copybook"),
              ("parse(copybook, **options) -> NativeCopybook" + keywordDoc(parseKeywords)).c_str());
   module.def(

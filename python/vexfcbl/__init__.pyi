@@ -1,5 +1,16 @@
 import os
-from typing import Any, Dict, Iterator, List, Mapping, Optional, Sequence, Union
+from typing import (
+    Any,
+    BinaryIO,
+    Dict,
+    Iterator,
+    List,
+    Mapping,
+    Optional,
+    Sequence,
+    Tuple,
+    Union,
+)
 
 __all__ = [
     "parse",
@@ -7,6 +18,10 @@ __all__ = [
     "Copybook",
     "CopybookError",
     "CopybookWarning",
+    "Decoder",
+    "DecodeWarning",
+    "DecodeError",
+    "Columns",
     "Message",
     "Layout",
     "Record",
@@ -94,6 +109,60 @@ class Copybook:
         level_restrictions: bool = ...,
     ) -> str: ...
     def layout(self) -> Layout: ...
+    def decoder(
+        self,
+        *,
+        warn: bool = ...,
+        recfm: str = ...,
+        lrecl: int = ...,
+        codepage: str = ...,
+        dbcs: str = ...,
+        byteorder: str = ...,
+        float: str = ...,
+        record: str = ...,
+        when: Union[str, Tuple[str, str, str], Sequence[Union[str, Tuple[str, str, str]]]] = ...,
+        fillers: bool = ...,
+        trim: bool = ...,
+        raw: bool = ...,
+        strict: bool = ...,
+        jobs: int = ...,
+        range: Union[Tuple[int, Optional[int]], Tuple[int, Optional[int], int]] = ...,
+    ) -> Decoder: ...
+
+class DecodeWarning(CopybookWarning):
+    record: int
+    offset: int
+    path: str
+    text: str
+    def __init__(self, record: int, offset: int, path: str, text: str) -> None: ...
+
+class DecodeError(ValueError):
+    record: int
+    offset: int
+    path: str
+    text: str
+    def __init__(self, message: str, warning: Optional[DecodeWarning] = ...) -> None: ...
+
+_Data = Union[bytes, bytearray, memoryview, str, "os.PathLike[str]", BinaryIO]
+
+class Columns(Dict[str, Any]):
+    name: str
+    length: int
+    kinds: Dict[str, str]
+    scales: Dict[str, int]
+    masks: Dict[str, Any]
+    def __init__(self, name: str, length: int) -> None: ...
+
+class Decoder:
+    warnings: List[DecodeWarning]
+    @property
+    def options(self) -> Dict[str, Any]: ...
+    def decode(self, data: _Data) -> Iterator[Dict[str, Any]]: ...
+    def decode_columns(self, data: _Data, decimals: str = ...) -> Dict[str, Columns]: ...
+    def iter_columns(
+        self, data: _Data, batch_size: int = ..., decimals: str = ...
+    ) -> Iterator[Dict[str, Columns]]: ...
+    def to_pandas(self, data: _Data) -> Dict[str, Any]: ...
 
 def parse(
     copybook: Union[str, bytes],

@@ -2,7 +2,9 @@
 
 Everything a task needs travels with it: the copybook's text, and this module
 itself (shipped()), so a worker needs only the decoder program and the data
-file's path, not this package.
+file's path, not this package. A worker that can import the vexfcbl module
+decodes read()'s ranges in its own process instead (no program started, no
+temporary file); VEXFCBL_DASK_SUBPROCESS=1 makes it run the program anyway.
 """
 
 import dataclasses
@@ -261,14 +263,94 @@ def _flat(value, prefix, into):
     return into
 
 
+def _module():
+    """The vexfcbl module when this worker can import it (and may use it)."""
+    if os.environ.get("VEXFCBL_DASK_SUBPROCESS") == "1":
+        return None
+    try:
+        import vexfcbl
+        return vexfcbl if hasattr(vexfcbl.Copybook, "decoder") else None
+    except ImportError:
+        return None
+
+
+# The decoder's command-line arguments as keyword arguments of vexfcbl.parse()
+# and of Copybook.decoder(): (function, keyword, kind).
+_MODULE_OPTIONS = {
+    "-recfm": ("decoder", "recfm", str), "-lrecl": ("decoder", "lrecl", int),
+    "-codepage": ("decoder", "codepage", str), "-dbcs": ("decoder", "dbcs", str),
+    "-byteorder": ("decoder", "byteorder", str), "-float": ("decoder", "float", str),
+    "-record": ("decoder", "record", str), "-when": ("decoder", "when", list),
+    "-d": ("parse", "copy_dirs", list), "-e": ("parse", "copy_extensions", list),
+    "-fillers": ("decoder", "fillers", bool), "-trim": ("decoder", "trim", bool),
+    "-strict": ("decoder", "strict", bool), "-raw": ("decoder", "raw", bool),
+    "-c": ("parse", "comma", bool), "-f": ("parse", "free_format", bool),
+    "-lenient": ("parse", "lenient", bool),
+}
+
+
+def module_keywords(args):
+    """(parse keywords, decoder keywords) for the decoder's arguments `args`;
+    None when one of them has no keyword (the program decodes then)."""
+    chosen = {"parse": {}, "decoder": {}}
+    i = 0
+    while i < len(args):
+        if args[i] not in _MODULE_OPTIONS:
+            return None
+        function, keyword, kind = _MODULE_OPTIONS[args[i]]
+        if kind is bool:
+            chosen[function][keyword] = True
+            i += 1
+            continue
+        if i + 1 == len(args):
+            return None
+        value = args[i + 1]
+        if kind is list:
+            chosen[function].setdefault(keyword, []).append(value)
+        else:
+            chosen[function][keyword] = kind(value)
+        i += 2
+    return chosen["parse"], chosen["decoder"]
+
+
+def decode_split_in_process(vexfcbl, split, keywords):
+    """The records of one split decoded by the vexfcbl module in this process:
+    (records, warnings as the program prints them)."""
+    parse_options, decoder_options = keywords
+    here = split.cwd if os.path.isdir(split.cwd) else None
+    path = split.path if here and os.path.isabs(split.path) else split.absolute_path
+    # The program looks for COPY members in the folders given, then in its
+    # current directory, which is the client's.
+    parse_options = dict(parse_options)
+    parse_options["copy_dirs"] = list(parse_options.get("copy_dirs", [])) + ([here] if here else [])
+    try:
+        copybook = vexfcbl.parse(split.copybook_text, name=split.copybook_name, **parse_options)
+        decoder = copybook.decoder(range=(split.start, split.end, split.first_record),
+                                   **decoder_options)
+        records = list(decoder.decode(path))
+    except (vexfcbl.CopybookError, ValueError) as error:
+        raise DecodeError(f"{split.describe()} failed: {error}") from None
+    strict = decoder_options.get("strict")
+    warnings = [f"vexfcbl-decode: {'error: ' if strict else ''}{split.path}: {w}"
+                for w in decoder.warnings]
+    return records, warnings
+
+
 def records_of(fields, flatten):
     """A task of read(): the records of one split (a Split as a dict) as dicts,
-    decimal numbers as decimal.Decimal; warnings go to the worker's log."""
-    _, _, _, warnings, text = run_split(Split(**fields), None)
+    decimal numbers as decimal.Decimal; warnings go to the worker's log. The
+    vexfcbl module decodes them when the worker has it, the program otherwise."""
+    split = Split(**fields)
+    vexfcbl = _module()
+    keywords = module_keywords(split.args) if vexfcbl else None
+    if keywords is not None:
+        records, warnings = decode_split_in_process(vexfcbl, split, keywords)
+    else:
+        _, _, _, warnings, text = run_split(split, None)
+        records = [json.loads(line, parse_float=decimal.Decimal) for line in text.splitlines()]
     log = logging.getLogger("vexfcbl_dask")
     for line in warnings:
         log.warning("%s", line)
-    records = [json.loads(line, parse_float=decimal.Decimal) for line in text.splitlines()]
     if flatten:
         # A record is one object named after its 01 level: its items become
         # the columns (OCCURS tables stay lists).

@@ -368,6 +368,35 @@ class ClusterTest(unittest.TestCase):
                              if r["T-REC"]["T-AMT"] is not None))
 
 
+    def test_read_in_the_workers_process_equals_the_program(self):
+        try:
+            import vexfcbl  # noqa: F401
+        except ImportError:
+            self.skipTest("no vexfcbl module built")
+        uses_module = self.client.run(
+            lambda: __import__("vexfcbl_dask.decoder", fromlist=["x"])._module() is not None)
+        self.assertTrue(all(uses_module.values()), uses_module)
+        with InFolder(self.folder):
+            for name, options in (("t.dat", {}), ("t.v", {"recfm": "V"}),
+                                  ("t.vb", {"recfm": "VB", "trim": True}),
+                                  ("t.txt", {"recfm": "L"})):
+                module = vexfcbl_dask.read("t.cpy", name, split_mb=0.01, codepage="ASCII",
+                                           **options).compute()
+                self.client.run(lambda: os.environ.update(VEXFCBL_DASK_SUBPROCESS="1"))
+                try:
+                    program = vexfcbl_dask.read("t.cpy", name, split_mb=0.01, codepage="ASCII",
+                                                **options).compute()
+                finally:
+                    self.client.run(lambda: os.environ.pop("VEXFCBL_DASK_SUBPROCESS"))
+                self.assertGreater(len(module), 100)
+                self.assertEqual(module, program, name)
+            with self.assertRaises(vexfcbl_dask.DecodeError) as caught:
+                vexfcbl_dask.read("t.cpy", "t.dat", split_mb=0.01, codepage="ASCII",
+                                  strict=True).compute()
+            self.assertIn("record 8, byte 6: T-REC.T-AMT: invalid packed decimal",
+                          str(caught.exception))
+
+
 class CommandTest(unittest.TestCase):
     """The command line: usage errors need no cluster; one run on --local 2."""
 

@@ -1,0 +1,975 @@
+// Decoding records from Python. A decode runs StreamDecoder on a thread of
+// its own, which hands whole lines to a bounded queue; the caller's thread
+// takes them as lines (decode()) or reads them into columns (decode_columns)
+// with the GIL released. Memory holds a few pieces of lines, never the
+// whole input or output.
+#include "python/stream_decoding.h"
+
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+
+#include <charconv>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <limits>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <variant>
+#include <vector>
+
+#include "decoder/decode_stream.h"
+#include "encoder/json_tape.h"
+#include "python/keywords.h"
+
+namespace vexpy {
+
+namespace {
+
+// ---- keyword arguments of decoder() --------------------------------------
+
+struct DecodeSettings {
+  DecodeOptions options;
+};
+
+[[noreturn]] void refuse(const char *option, const std::string &value, const std::string &why) {
+  throw py::value_error(std::string(option) + " " + value + ": " + why);
+}
+
+std::string listed(std::span<const char *const> names) {
+  std::string list;
+  for (const char *name : names)
+    list += (list.empty() ? "" : ", ") + std::string(name);
+  return list;
+}
+
+// One of `words` in any case: the word as listed.
+std::string oneOf(py::handle value, const char *option, std::span<const char *const> words) {
+  const std::string text = textOf(value, option);
+  for (const char *word : words)
+    if (::strcasecmp(text.c_str(), word) == 0)
+      return word;
+  refuse(option, "'" + text + "'", "one of " + listed(words));
+}
+
+long long wholeOf(py::handle value, const char *option, long long low, long long high) {
+  if (!py::isinstance<py::int_>(value) || py::isinstance<py::bool_>(value))
+    wrongType(option, "an int", value);
+  const py::int_ number = py::reinterpret_borrow<py::int_>(value);
+  if (number < py::int_(low) || number > py::int_(high))
+    refuse(option, py::str(value).cast<std::string>(),
+           "give a whole number from " + std::to_string(low) + " to " + std::to_string(high));
+  return number.cast<long long>();
+}
+
+// -when FIELD=VALUE:NAME, as that text or as a (field, value, name) tuple.
+SelectionRule ruleOf(py::handle value, const char *option) {
+  if (py::isinstance<py::tuple>(value)) {
+    const py::tuple parts = py::reinterpret_borrow<py::tuple>(value);
+    if (parts.size() != 3)
+      refuse(option, py::repr(value).cast<std::string>(), "give (FIELD, VALUE, NAME)");
+    return {textOf(parts[0], option), textOf(parts[1], option), textOf(parts[2], option)};
+  }
+  const std::string v = textOf(value, option);
+  const std::size_t equals = v.find('=');
+  const std::size_t colon = v.rfind(':');
+  if (equals == std::string::npos || equals == 0 || colon == std::string::npos || colon < equals ||
+      colon + 1 == v.size())
+    refuse(option, "'" + v + "'", "give FIELD=VALUE:NAME");
+  return {v.substr(0, equals), v.substr(equals + 1, colon - equals - 1), v.substr(colon + 1)};
+}
+
+const char *const recordFormats[] = {"F", "V", "VB", "L"};
+const char *const byteOrders[] = {"big", "little"};
+const char *const floatFormats[] = {"ibm", "ieee"};
+
+const Keyword<DecodeSettings> decodeKeywords[] = {
+    {"recfm", "str", "record format: 'F' (default), 'V' (RDW), 'VB' (blocked), 'L' (lines)",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       const std::string format = oneOf(v, n, recordFormats);
+       s.options.recordFormat = format == "F"    ? RecordFormat::fixed
+                                : format == "V"  ? RecordFormat::variable
+                                : format == "VB" ? RecordFormat::variableBlocked
+                                                 : RecordFormat::lines;
+     }},
+    {"lrecl", "int", "fixed record length in bytes; the record's length by default",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       s.options.recordLength = wholeOf(v, n, 1, INT64_MAX);
+     }},
+    {"codepage", "str",
+     "code page of text: IBM037 (default), IBM1047, IBM273, IBM277, IBM280, IBM284, IBM285, "
+     "IBM297, IBM500, IBM1140, ASCII, UTF-8; also as ibm037, IBM-037, CP037 or 037",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       const std::string given = textOf(v, n);
+       s.options.codePage = knownCodePage(given, decoderCodePages);
+       if (s.options.codePage.empty())
+         refuse(n, "'" + given + "'",
+                "not a code page of this program; one of " + listed(decoderCodePages));
+     }},
+    {"dbcs", "str", "DISPLAY-1 code page: IBM930, IBM939, IBM1390, IBM1399",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       const std::string given = textOf(v, n);
+       s.options.dbcs = knownCodePage(given, decoderDbcsPages);
+       if (s.options.dbcs.empty())
+         refuse(n, "'" + given + "'",
+                "not a DISPLAY-1 code page of this program; one of " + listed(decoderDbcsPages));
+     }},
+    {"byteorder", "str", "'big' (default) or 'little': binary and floating-point byte order",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       s.options.littleEndian = oneOf(v, n, byteOrders) == std::string("little");
+     }},
+    {"float", "str", "'ibm' (default, hexadecimal) or 'ieee': the format of COMP-1 and COMP-2",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       s.options.ieeeFloat = oneOf(v, n, floatFormats) == std::string("ieee");
+     }},
+    {"record", "str", "decode every data record as this record",
+     [](DecodeSettings &s, py::handle v, const char *n) { s.options.record = textOf(v, n); }},
+    {"when", "sequence of str or (field, value, name)",
+     "rules 'FIELD=VALUE:NAME': the record or REDEFINES alternative NAME when FIELD holds VALUE",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       s.options.rules.clear();
+       if (py::isinstance<py::str>(v) || py::isinstance<py::tuple>(v)) {
+         s.options.rules.push_back(ruleOf(v, n));
+         return;
+       }
+       if (!py::isinstance<py::sequence>(v))
+         wrongType(n, "a sequence of str or (field, value, name)", v);
+       for (py::handle rule : v)
+         s.options.rules.push_back(ruleOf(rule, n));
+     }},
+    {"fillers", "bool", "include FILLER items",
+     [](DecodeSettings &s, py::handle v, const char *n) { s.options.fillers = flagOf(v, n); }},
+    {"trim", "bool", "drop trailing blanks of text",
+     [](DecodeSettings &s, py::handle v, const char *n) { s.options.trim = flagOf(v, n); }},
+    {"raw", "bool", "add each record's bytes under _raw (base64), and those of fields not decoded",
+     [](DecodeSettings &s, py::handle v, const char *n) { s.options.raw = flagOf(v, n); }},
+    {"strict", "bool", "stop with DecodeError at the first bad data",
+     [](DecodeSettings &s, py::handle v, const char *n) { s.options.strict = flagOf(v, n); }},
+    {"jobs", "int", "decode F and L records with this many threads (1 to 64)",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       s.options.jobs = static_cast<int>(wholeOf(v, n, 1, 64));
+     }},
+    {"range", "(int, int) or (int, int, int)",
+     "only the records that begin in bytes START to END-1 (END None: to the end); the third, "
+     "the first one's number in the file (from vexfcbl-decode -splits)",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       if (!py::isinstance<py::tuple>(v) && !py::isinstance<py::list>(v))
+         wrongType(n, "a tuple (start, end) or (start, end, first)", v);
+       const py::sequence parts = py::reinterpret_borrow<py::sequence>(v);
+       if (parts.size() != 2 && parts.size() != 3)
+         refuse(n, py::repr(v).cast<std::string>(), "give (start, end) or (start, end, first)");
+       ByteRange range;
+       range.start = wholeOf(parts[0], n, 0, INT64_MAX);
+       range.end = parts[1].is_none() ? INT64_MAX : wholeOf(parts[1], n, 0, INT64_MAX);
+       range.firstRecord = parts.size() == 3 ? wholeOf(parts[2], n, 1, INT64_MAX) : 0;
+       if (range.end < range.start)
+         refuse(n, py::repr(v).cast<std::string>(), "the start is beyond the end");
+       s.options.range = range;
+     }},
+};
+
+// ---- a decode on a thread of its own ---------------------------------------
+
+py::tuple warningTuple(const DecodeWarning &w) {
+  return py::make_tuple(w.record, w.offset, w.path, w.text);
+}
+
+// A piece of the output: whole lines, and the warnings given before them.
+struct Piece {
+  std::string lines;
+  std::vector<DecodeWarning> warnings;
+};
+
+// Where the data comes from: bytes held by a Python object, a path, or a
+// file object read in pieces.
+struct BufferSource {
+  py::object owner;
+  std::string_view bytes;
+};
+struct PathSource {
+  std::string path;
+};
+struct FileSource {
+  py::object file;
+};
+using Source = std::variant<BufferSource, PathSource, FileSource>;
+
+Source sourceOf(py::handle data) {
+  if (py::isinstance<py::str>(data) || py::hasattr(data, "__fspath__"))
+    return PathSource{pathOf(data, "data")};
+  if (PyObject_CheckBuffer(data.ptr())) {
+    py::buffer buffer = py::reinterpret_borrow<py::buffer>(data);
+    const py::buffer_info info = buffer.request();
+    if (info.ndim > 1 || (info.ndim == 1 && info.strides[0] != info.itemsize))
+      wrongType("data", "contiguous bytes", data);
+    return BufferSource{py::reinterpret_borrow<py::object>(data),
+                        std::string_view(static_cast<const char *>(info.ptr),
+                                         static_cast<std::size_t>(info.size * info.itemsize))};
+  }
+  if (py::hasattr(data, "read"))
+    return FileSource{py::reinterpret_borrow<py::object>(data)};
+  wrongType("data", "bytes, a binary file object or a path", data);
+}
+
+class DecodeTask : private DecodeSink {
+public:
+  DecodeTask(std::shared_ptr<const StreamDecoder> decoder, Source source)
+      : decoder_(std::move(decoder)), source_(std::move(source)) {
+    if (decoder_->options().range && std::holds_alternative<FileSource>(source_))
+      throw py::value_error("range needs a path or bytes, not a file object");
+    thread_ = std::thread([this] { work(); });
+  }
+  ~DecodeTask() {
+    {
+      const std::lock_guard lock(mutex_);
+      cancelled_ = true;
+    }
+    changed_.notify_all();
+    // The thread may be waiting for the GIL to read a file object.
+    py::gil_scoped_release unlocked;
+    if (thread_.joinable())
+      thread_.join();
+  }
+  DecodeTask(const DecodeTask &) = delete;
+  DecodeTask &operator=(const DecodeTask &) = delete;
+
+  // The next piece; nothing at the end. Called without the GIL.
+  std::optional<Piece> next() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !queue_.empty() || done_; });
+    if (queue_.empty())
+      return std::nullopt;
+    Piece piece = std::move(queue_.front());
+    queue_.pop_front();
+    changed_.notify_all();
+    return piece;
+  }
+
+  // After the end: raises what the reader raised; else how the run ended.
+  const StreamResult &result() {
+    if (readerError_)
+      throw *readerError_;
+    if (setupError_)
+      throw py::value_error(*setupError_);
+    return result_;
+  }
+
+  const StreamDecoder &decoder() const { return *decoder_; }
+
+private:
+  static constexpr std::size_t queued = 4;
+
+  void work() {
+    StreamResult result;
+    try {
+      if (const auto *buffer = std::get_if<BufferSource>(&source_))
+        result = decoder_->decode(buffer->bytes, *this);
+      else if (const auto *path = std::get_if<PathSource>(&source_))
+        result = decoder_->decodeFile(path->path, *this);
+      else
+        result = decoder_->decode(
+            ByteReader([this](char *to, std::size_t size) { return read(to, size); }), *this);
+    } catch (const DecodeSetupError &error) {
+      setupError_ = error.message;
+    } catch (const std::exception &error) {
+      setupError_ = error.what();
+    }
+    const std::lock_guard lock(mutex_);
+    if (!warnings_.empty())
+      queue_.push_back(Piece{{}, std::move(warnings_)});
+    result_ = std::move(result);
+    done_ = true;
+    changed_.notify_all();
+  }
+
+  std::ptrdiff_t read(char *to, std::size_t size) {
+    {
+      const std::lock_guard lock(mutex_);
+      if (cancelled_)
+        return -1;
+    }
+    py::gil_scoped_acquire locked;
+    try {
+      const py::object &file = std::get<FileSource>(source_).file;
+      const py::object got = file.attr("read")(size);
+      if (!py::isinstance<py::bytes>(got) && !py::isinstance<py::bytearray>(got))
+        throw py::type_error("data must be a file opened in binary mode: its read() gave " +
+                             typeName(got));
+      const std::string_view bytes = got.cast<std::string_view>();
+      const std::size_t count = std::min(size, bytes.size());
+      std::memcpy(to, bytes.data(), count);
+      return static_cast<std::ptrdiff_t>(count);
+    } catch (py::error_already_set &error) {
+      readerError_ = std::move(error);
+    } catch (const py::builtin_exception &error) {
+      error.set_error();
+      readerError_ = py::error_already_set();
+    }
+    return -1;
+  }
+
+  bool lines(std::string_view text) override {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return queue_.size() < queued || cancelled_; });
+    if (cancelled_)
+      return false;
+    queue_.push_back(Piece{std::string(text), std::move(warnings_)});
+    warnings_.clear();
+    changed_.notify_all();
+    return true;
+  }
+  void warning(const DecodeWarning &warning) override { warnings_.push_back(warning); }
+
+  std::shared_ptr<const StreamDecoder> decoder_;
+  Source source_;
+  std::vector<DecodeWarning> warnings_; // the thread's, until its next piece
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Piece> queue_;
+  bool done_ = false;
+  bool cancelled_ = false;
+  StreamResult result_;
+  std::optional<py::error_already_set> readerError_;
+  std::optional<std::string> setupError_;
+  std::thread thread_;
+};
+
+// ---- columns ---------------------------------------------------------------
+
+enum class ColumnKind { text, integer, decimal, floating, exact };
+
+const char *kindName(ColumnKind kind) {
+  switch (kind) {
+  case ColumnKind::text:
+    return "text";
+  case ColumnKind::integer:
+    return "integer";
+  case ColumnKind::decimal:
+    return "decimal";
+  case ColumnKind::floating:
+    return "float";
+  case ColumnKind::exact:
+    return "exact";
+  }
+  return "";
+}
+
+// One elementary field occurrence of a record: a column.
+struct ColumnSpec {
+  std::string name; // the path below the record, subscripts from 1: GROUP.TABLE(2).FIELD
+  ColumnKind kind;
+  int scale;
+};
+
+// The shape of a record's lines, made from the plan: a key, and its column,
+// its members or its occurrences.
+struct Node {
+  std::string key;
+  int column = -1;
+  bool array = false;
+  std::vector<Node> members;
+  std::vector<Node> occurrences;
+};
+
+struct RecordShape {
+  std::string name;
+  Node root;
+  std::vector<ColumnSpec> columns;
+};
+
+ColumnKind kindOf(const PlanField &field) {
+  switch (field.kind) {
+  case FieldKind::text:
+  case FieldKind::national:
+  case FieldKind::dbcs:
+    return ColumnKind::text;
+  case FieldKind::zoned:
+  case FieldKind::packed:
+  case FieldKind::unsignedPacked:
+  case FieldKind::binary:
+    return field.scale > 0 ? ColumnKind::decimal : ColumnKind::integer;
+  case FieldKind::floating:
+    return ColumnKind::floating;
+  case FieldKind::edited: // as many places as the edited value shows
+  case FieldKind::decimalFloat:
+  case FieldKind::group:
+    return ColumnKind::exact;
+  }
+  return ColumnKind::exact;
+}
+
+std::string keyOf(const PlanField &field) {
+  // The plan keeps the key as JSON writes it: "NAME":
+  std::string key = field.name;
+  if (key.size() >= 3 && key.front() == '"' && key.ends_with("\":"))
+    key = key.substr(1, key.size() - 3);
+  return key;
+}
+
+class ShapeBuilder {
+public:
+  ShapeBuilder(const DecodePlan &plan, RecordShape &shape) : plan_(plan), shape_(shape) {}
+
+  Node field(int index, const std::string &parent) {
+    const PlanField &f = plan_.fields[static_cast<std::size_t>(index)];
+    const std::string key = keyOf(f);
+    const std::string path = parent.empty() ? key : parent + "." + key;
+    if (!f.isArray)
+      return one(index, key, path);
+    Node node;
+    node.key = key;
+    node.array = true;
+    for (std::int64_t k = 0; k < f.maxCount; ++k)
+      node.occurrences.push_back(one(index, key, path + "(" + std::to_string(k + 1) + ")"));
+    return node;
+  }
+
+  Node one(int index, const std::string &key, const std::string &path) {
+    const PlanField &f = plan_.fields[static_cast<std::size_t>(index)];
+    Node node;
+    node.key = key;
+    if (f.kind == FieldKind::group) {
+      for (const int child : f.children)
+        if (!plan_.fields[static_cast<std::size_t>(child)].hidden)
+          node.members.push_back(field(child, path));
+      return node;
+    }
+    node.column = static_cast<int>(shape_.columns.size());
+    shape_.columns.push_back({path, kindOf(f), std::max(0, f.scale)});
+    return node;
+  }
+
+private:
+  const DecodePlan &plan_;
+  RecordShape &shape_;
+};
+
+std::vector<RecordShape> shapesOf(const DecodePlan &plan) {
+  std::vector<RecordShape> shapes;
+  for (const PlanRecord &record : plan.records) {
+    RecordShape shape;
+    shape.name = record.name;
+    ShapeBuilder builder(plan, shape);
+    // The record's own group is the line's one key; its columns are named below it.
+    Node root = builder.one(record.root, record.name, "");
+    shape.root = std::move(root);
+    shapes.push_back(std::move(shape));
+  }
+  // The record's name is the key of the line's one member.
+  for (std::size_t r = 0; r < shapes.size(); ++r)
+    shapes[r].root.key = keyOf(plan.fields[static_cast<std::size_t>(plan.records[r].root)]);
+  return shapes;
+}
+
+// The values of one column for a batch of rows.
+struct ColumnValues {
+  ColumnKind kind = ColumnKind::text;
+  int scale = 0;
+  std::vector<std::int64_t> numbers;
+  std::vector<double> floats;
+  std::string text; // text and exact values, one after another
+  std::vector<std::size_t> ends;
+  std::vector<std::uint8_t> nulls;
+  bool anyNull = false;
+  std::size_t rows = 0;
+};
+
+// A decimal's text read as an integer of `scale` decimal places; nothing
+// when it does not fit in 64 bits or has more places.
+std::optional<std::int64_t> scaledOf(std::string_view text, int scale) {
+  bool negative = false;
+  std::size_t i = 0;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+    negative = text[i++] == '-';
+  unsigned __int128 value = 0;
+  int places = -1;
+  bool digits = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '.' && places < 0) {
+      places = 0;
+      continue;
+    }
+    if (c < '0' || c > '9')
+      return std::nullopt;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+    digits = true;
+    if (places >= 0)
+      ++places;
+    if (value > (static_cast<unsigned __int128>(1) << 64))
+      return std::nullopt;
+  }
+  if (!digits)
+    return std::nullopt;
+  for (int p = std::max(places, 0); p < scale; ++p) {
+    value *= 10;
+    if (value > (static_cast<unsigned __int128>(1) << 64))
+      return std::nullopt;
+  }
+  if (places > scale)
+    return std::nullopt;
+  const unsigned __int128 limit =
+      static_cast<unsigned __int128>(std::numeric_limits<std::int64_t>::max()) + (negative ? 1 : 0);
+  if (value > limit)
+    return std::nullopt;
+  return negative ? static_cast<std::int64_t>(-static_cast<__int128>(value))
+                  : static_cast<std::int64_t>(value);
+}
+
+std::string scaledText(std::int64_t value, int scale) {
+  const bool negative = value < 0;
+  std::string digits = std::to_string(value);
+  if (negative)
+    digits.erase(0, 1);
+  if (scale > 0) {
+    if (digits.size() <= static_cast<std::size_t>(scale))
+      digits.insert(0, static_cast<std::size_t>(scale) + 1 - digits.size(), '0');
+    digits.insert(digits.size() - static_cast<std::size_t>(scale), ".");
+  }
+  return negative ? "-" + digits : digits;
+}
+
+// The rows of one record type in a batch.
+struct RecordBatch {
+  std::size_t rows = 0;
+  std::vector<ColumnValues> columns;
+};
+
+class ColumnReader {
+public:
+  explicit ColumnReader(const std::vector<RecordShape> &shapes) : shapes_(shapes) { reset(); }
+
+  void reset() {
+    batches_.assign(shapes_.size(), RecordBatch{});
+    for (std::size_t r = 0; r < shapes_.size(); ++r)
+      for (const ColumnSpec &spec : shapes_[r].columns) {
+        ColumnValues values;
+        values.kind = spec.kind;
+        values.scale = spec.scale;
+        batches_[r].columns.push_back(std::move(values));
+      }
+    rows_ = 0;
+  }
+
+  std::size_t rows() const { return rows_; }
+  const std::vector<RecordBatch> &batches() const { return batches_; }
+
+  // Reads one line (changed in place: its escapes). False when it is no
+  // line of the decoder's: `why` says so.
+  bool line(char *text, std::size_t size, std::string &why) {
+    if (!tape_.parse(text, size)) {
+      why = tape_.error();
+      return false;
+    }
+    if (tape_.size() < 3 || tape_[0].type != JsonType::object || tape_[1].type != JsonType::key) {
+      why = "not a record";
+      return false;
+    }
+    const std::string_view name = tape_[1].text;
+    if (last_ >= shapes_.size() || shapes_[last_].root.key != name) {
+      last_ = shapes_.size();
+      for (std::size_t r = 0; r < shapes_.size(); ++r)
+        if (shapes_[r].root.key == name)
+          last_ = r;
+      if (last_ == shapes_.size()) {
+        why = "no record " + std::string(name);
+        return false;
+      }
+    }
+    batch_ = &batches_[last_];
+    row_ = batch_->rows;
+    walkOne(shapes_[last_].root, 2);
+    ++batch_->rows;
+    ++rows_;
+    return true;
+  }
+
+  // Every column as long as its record's rows.
+  void complete() {
+    for (RecordBatch &batch : batches_)
+      for (ColumnValues &column : batch.columns)
+        fill(column, batch.rows);
+  }
+
+private:
+  static std::uint32_t after(const JsonTape &tape, std::uint32_t token) { return tape[token].next; }
+
+  void walk(const Node &node, std::uint32_t token) {
+    if (!node.array)
+      return walkOne(node, token);
+    if (tape_[token].type != JsonType::array)
+      return;
+    std::size_t k = 0;
+    for (std::uint32_t e = token + 1; e < tape_[token].next; e = after(tape_, e), ++k)
+      if (k < node.occurrences.size())
+        walkOne(node.occurrences[k], e);
+  }
+
+  void walkOne(const Node &node, std::uint32_t token) {
+    if (node.column >= 0)
+      return value(batch_->columns[static_cast<std::size_t>(node.column)], tape_[token]);
+    if (tape_[token].type != JsonType::object)
+      return;
+    // Keys come in the plan's order, some left out: the search goes on from the last found.
+    std::size_t cursor = 0;
+    const std::size_t count = node.members.size();
+    for (std::uint32_t k = token + 1; k < tape_[token].next; k = tape_[k].next) {
+      const std::string_view key = tape_[k].text;
+      for (std::size_t tried = 0; tried < count; ++tried) {
+        const std::size_t m = (cursor + tried) % count;
+        if (node.members[m].key == key) {
+          walk(node.members[m], k + 1);
+          cursor = m + 1;
+          break;
+        }
+      }
+    }
+  }
+
+  static void fill(ColumnValues &column, std::size_t rows) {
+    while (column.rows < rows) {
+      switch (column.kind) {
+      case ColumnKind::integer:
+      case ColumnKind::decimal:
+        column.numbers.push_back(0);
+        break;
+      case ColumnKind::floating:
+        column.floats.push_back(std::numeric_limits<double>::quiet_NaN());
+        break;
+      case ColumnKind::text:
+      case ColumnKind::exact:
+        column.ends.push_back(column.text.size());
+        break;
+      }
+      column.nulls.push_back(1);
+      column.anyNull = true;
+      ++column.rows;
+    }
+  }
+
+  // A number that does not fit 64 bits (or its scale): the column keeps
+  // every value as its text from now on, for Decimal objects.
+  static void widen(ColumnValues &column) {
+    for (std::size_t i = 0; i < column.numbers.size(); ++i) {
+      if (!column.nulls[i])
+        column.text += scaledText(column.numbers[i], column.scale);
+      column.ends.push_back(column.text.size());
+    }
+    column.numbers.clear();
+    column.kind = ColumnKind::exact;
+  }
+
+  void value(ColumnValues &column, const JsonToken &token) {
+    fill(column, row_);
+    if (column.rows > row_)
+      return; // the same column twice in one line: the first stays
+    if (token.type == JsonType::null) {
+      fill(column, row_ + 1);
+      return;
+    }
+    switch (column.kind) {
+    case ColumnKind::integer:
+    case ColumnKind::decimal:
+      if (token.type == JsonType::number)
+        if (const std::optional<std::int64_t> n = scaledOf(token.text, column.scale)) {
+          column.numbers.push_back(*n);
+          break;
+        }
+      widen(column);
+      [[fallthrough]];
+    case ColumnKind::text:
+    case ColumnKind::exact:
+      column.text += token.text;
+      column.ends.push_back(column.text.size());
+      break;
+    case ColumnKind::floating: {
+      double d = std::numeric_limits<double>::quiet_NaN();
+      std::from_chars(token.text.data(), token.text.data() + token.text.size(), d);
+      column.floats.push_back(d);
+      break;
+    }
+    }
+    column.nulls.push_back(0);
+    ++column.rows;
+  }
+
+  const std::vector<RecordShape> &shapes_;
+  std::vector<RecordBatch> batches_;
+  JsonTape tape_;
+  std::size_t last_ = 0;
+  RecordBatch *batch_ = nullptr;
+  std::size_t row_ = 0;
+  std::size_t rows_ = 0;
+};
+
+// UTF-8 text as numpy's fixed-width str array (UCS-4): one block of
+// memory, no object per value.
+py::array textArray(const ColumnValues &column) {
+  std::vector<std::u32string> decoded;
+  std::size_t width = 1;
+  std::u32string all;
+  std::vector<std::size_t> ends;
+  ends.reserve(column.ends.size());
+  std::size_t begin = 0;
+  for (const std::size_t end : column.ends) {
+    const std::size_t start = all.size();
+    for (std::size_t i = begin; i < end;) {
+      const auto c = static_cast<unsigned char>(column.text[i]);
+      const int length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+      char32_t code = length == 1 ? c : length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
+      for (int k = 1; k < length && i + static_cast<std::size_t>(k) < end; ++k)
+        code = code << 6 | (static_cast<unsigned char>(column.text[i + k]) & 0x3F);
+      all.push_back(code);
+      i += static_cast<std::size_t>(length);
+    }
+    width = std::max(width, all.size() - start);
+    ends.push_back(all.size());
+    begin = end;
+  }
+  py::array array(py::dtype("<U" + std::to_string(width)),
+                  std::vector<py::ssize_t>{static_cast<py::ssize_t>(column.ends.size())});
+  auto *out = static_cast<char32_t *>(array.mutable_data());
+  std::memset(out, 0, column.ends.size() * width * sizeof(char32_t));
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < ends.size(); ++i) {
+    std::memcpy(out + i * width, all.data() + from, (ends[i] - from) * sizeof(char32_t));
+    from = ends[i];
+  }
+  return array;
+}
+
+py::array decimalObjects(const ColumnValues &column, const py::object &decimal) {
+  py::array array(py::dtype("O"), std::vector<py::ssize_t>{static_cast<py::ssize_t>(column.rows)});
+  auto *out = static_cast<PyObject **>(array.mutable_data());
+  std::size_t begin = 0;
+  for (std::size_t i = 0; i < column.rows; ++i) {
+    py::object value = py::none();
+    if (!column.nulls[i]) {
+      if (column.kind == ColumnKind::exact)
+        value = decimal(py::str(column.text.data() + begin, column.ends[i] - begin));
+      else
+        value = decimal(py::str(scaledText(column.numbers[i], column.scale)));
+    }
+    if (column.kind == ColumnKind::exact)
+      begin = column.ends[i];
+    Py_XDECREF(out[i]);
+    out[i] = value.release().ptr();
+  }
+  return array;
+}
+
+template <typename T> py::array copied(const std::vector<T> &values) {
+  py::array_t<T> array(static_cast<py::ssize_t>(values.size()));
+  if (!values.empty())
+    std::memcpy(array.mutable_data(), values.data(), values.size() * sizeof(T));
+  return array;
+}
+
+py::list batchColumns(const std::vector<RecordShape> &shapes, const ColumnReader &reader,
+                      bool decimalObjectsWanted) {
+  const py::object decimal = py::module_::import("decimal").attr("Decimal");
+  py::list records;
+  for (std::size_t r = 0; r < shapes.size(); ++r) {
+    const RecordBatch &batch = reader.batches()[r];
+    py::list columns;
+    for (std::size_t c = 0; c < batch.columns.size(); ++c) {
+      const ColumnValues &column = batch.columns[c];
+      py::object array;
+      py::object scale = py::none();
+      switch (column.kind) {
+      case ColumnKind::text:
+        array = textArray(column);
+        break;
+      case ColumnKind::integer:
+        array = copied(column.numbers);
+        break;
+      case ColumnKind::decimal:
+        if (decimalObjectsWanted) {
+          array = decimalObjects(column, decimal);
+        } else {
+          array = copied(column.numbers);
+          scale = py::int_(column.scale);
+        }
+        break;
+      case ColumnKind::floating:
+        array = copied(column.floats);
+        break;
+      case ColumnKind::exact:
+        array = decimalObjects(column, decimal);
+        break;
+      }
+      py::object mask = py::none();
+      if (column.anyNull) {
+        py::array_t<bool> nulls(static_cast<py::ssize_t>(column.rows));
+        for (std::size_t i = 0; i < column.rows; ++i)
+          nulls.mutable_data()[i] = column.nulls[i] != 0;
+        mask = nulls;
+      }
+      const ColumnSpec &spec = shapes[r].columns[c];
+      columns.append(py::make_tuple(spec.name, kindName(column.kind), array, mask, scale));
+    }
+    records.append(py::make_tuple(shapes[r].name, batch.rows, columns));
+  }
+  return records;
+}
+
+// ---- the Python objects ----------------------------------------------------
+
+class NativeDecoder {
+public:
+  NativeDecoder(std::shared_ptr<const StreamDecoder> decoder)
+      : decoder_(std::move(decoder)), shapes_(shapesOf(decoder_->plan())) {}
+
+  std::shared_ptr<const StreamDecoder> decoder() const { return decoder_; }
+  const std::vector<RecordShape> &shapes() const { return shapes_; }
+
+  // The layout of the columns: (record, [(column, kind, scale)]) each.
+  py::list columnLayout() const {
+    py::list records;
+    for (const RecordShape &shape : shapes_) {
+      py::list columns;
+      for (const ColumnSpec &spec : shape.columns)
+        columns.append(py::make_tuple(spec.name, kindName(spec.kind), spec.scale));
+      records.append(py::make_tuple(shape.name, columns));
+    }
+    return records;
+  }
+
+private:
+  std::shared_ptr<const StreamDecoder> decoder_;
+  std::vector<RecordShape> shapes_;
+};
+
+class NativeDecode {
+public:
+  NativeDecode(const NativeDecoder &decoder, py::handle data)
+      : shapes_(decoder.shapes()), reader_(shapes_) {
+    task_.emplace(decoder.decoder(), sourceOf(data));
+  }
+
+  // (lines as bytes, warnings) of the next piece; None at the end.
+  py::object nextLines() {
+    if (!task_)
+      return py::none();
+    std::optional<Piece> piece;
+    {
+      py::gil_scoped_release unlocked;
+      piece = task_->next();
+    }
+    if (!piece)
+      return py::none();
+    py::list warnings;
+    for (const DecodeWarning &w : piece->warnings)
+      warnings.append(warningTuple(w));
+    return py::make_tuple(py::bytes(piece->lines), warnings);
+  }
+
+  // (records, warnings) of up to `rows` more records (all that are left
+  // when 0); None at the end. Records: (name, rows, [(column, kind, array,
+  // mask or None, scale or None)]) each.
+  py::object nextColumns(std::size_t rows, bool decimalObjectsWanted) {
+    if (!task_)
+      return py::none();
+    std::vector<DecodeWarning> warnings;
+    std::string bad;
+    bool any = false;
+    {
+      py::gil_scoped_release unlocked;
+      reader_.reset();
+      while (rows == 0 || reader_.rows() < rows) {
+        if (at_ >= piece_.lines.size()) {
+          std::optional<Piece> next = task_->next();
+          if (!next)
+            break;
+          piece_ = std::move(*next);
+          at_ = 0;
+          any = true;
+          for (DecodeWarning &w : piece_.warnings)
+            warnings.push_back(std::move(w));
+          continue;
+        }
+        any = true;
+        std::size_t end = piece_.lines.find('\n', at_);
+        if (end == std::string::npos)
+          end = piece_.lines.size();
+        if (!reader_.line(piece_.lines.data() + at_, end - at_, bad))
+          break;
+        at_ = end + 1;
+      }
+      reader_.complete();
+    }
+    if (!bad.empty())
+      throw std::runtime_error("a decoded line could not be read into columns: " + bad);
+    if (!any && reader_.rows() == 0)
+      return py::none();
+    py::list warningList;
+    for (const DecodeWarning &w : warnings)
+      warningList.append(warningTuple(w));
+    return py::make_tuple(batchColumns(shapes_, reader_, decimalObjectsWanted), warningList);
+  }
+
+  // After the end: (read, written, warned, completed, error).
+  py::tuple result() {
+    if (!task_)
+      throw py::value_error("the decode was closed");
+    const StreamResult &r = task_->result();
+    return py::make_tuple(r.counts.read, r.counts.written, r.counts.warned, r.counts.completed,
+                          r.error);
+  }
+
+  // Stops the decode (the iterator was left early).
+  void close() { task_.reset(); }
+
+private:
+  const std::vector<RecordShape> &shapes_;
+  ColumnReader reader_;
+  std::optional<DecodeTask> task_;
+  Piece piece_;
+  std::size_t at_ = 0;
+};
+
+} // namespace
+
+py::object makeDecoder(const std::shared_ptr<const RecordModel> &model, bool comma,
+                       const py::kwargs &options) {
+  DecodeSettings settings;
+  settings.options.quiet = true;
+  settings.options.commaDecimalPoint = comma;
+  applyKeywords(decodeKeywords, settings, options, "decoder");
+  std::shared_ptr<const StreamDecoder> decoder;
+  try {
+    py::gil_scoped_release unlocked;
+    decoder = std::make_shared<const StreamDecoder>(*model, settings.options);
+  } catch (const DecodeSetupError &error) {
+    throw py::value_error(error.message);
+  }
+  return py::cast(std::make_unique<NativeDecoder>(std::move(decoder)));
+}
+
+std::string decoderKeywordDoc() { return keywordDoc(decodeKeywords); }
+
+void defineDecoding(py::module_ &module) {
+  py::class_<NativeDecoder>(module, "NativeDecoder",
+                            "A copybook's decoder; vexfcbl.Decoder wraps it.")
+      .def("column_layout", &NativeDecoder::columnLayout,
+           "column_layout() -> [(record, [(column, kind, scale)])]");
+  py::class_<NativeDecode>(module, "NativeDecode",
+                           "One decode running on a thread of its own; vexfcbl.Decoder reads it.")
+      .def(py::init<const NativeDecoder &, py::handle>(), py::arg("decoder"), py::arg("data"),
+           py::keep_alive<1, 2>())
+      .def("next_lines", &NativeDecode::nextLines,
+           "next_lines() -> (lines bytes, warnings) or None at the end")
+      .def("next_columns", &NativeDecode::nextColumns, py::arg("rows"), py::arg("decimal_objects"),
+           "next_columns(rows, decimal_objects) -> (records, warnings) or None at the end")
+      .def("result", &NativeDecode::result,
+           "result() -> (read, written, warned, completed, error), after the end")
+      .def("close", &NativeDecode::close, "Stops the decode.");
+  module.def(
+      "decoder_keywords", [] { return keywordList(decodeKeywords); },
+      "The keyword arguments of Copybook.decoder(): (name, type, help) each.");
+}
+
+} // namespace vexpy
