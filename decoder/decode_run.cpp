@@ -940,8 +940,10 @@ StreamCounts decodeRecordStream(const DecodePlan &plan, const DecodeOptions &opt
   StreamCounts counts;
   if (std::fwrite(header.data(), 1, header.size(), out) != header.size())
     run.failed_ = true;
-  else
-    counts.completed = run.file(in, name);
+  else {
+    const DataStream stream(in, name);
+    counts.completed = run.file(stream.stream(), name, &stream);
+  }
   counts.read = run.counts.read;
   counts.written = run.counts.written;
   counts.warned = run.counts.warned;

@@ -121,6 +121,23 @@ const Keyword<DecodeSettings> decodeKeywords[] = {
      [](DecodeSettings &s, py::handle v, const char *n) {
        s.options.littleEndian = oneOf(v, n, byteOrders) == std::string("little");
      }},
+    {"rdw", "str", "'big' (default) or 'little': byte order of RDW and BDW lengths",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       s.options.littleEndianWords = oneOf(v, n, byteOrders) == std::string("little");
+     }},
+    {"rdw_adjust", "int",
+     "added to each RDW and BDW length (4 where the lengths omit the 4-byte header)",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       s.options.descriptorAdjust = wholeOf(v, n, -65536, 65536);
+     }},
+    {"skip_bytes", "int", "bytes before the first record of the data, skipped",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       s.options.skipBytes = wholeOf(v, n, 0, INT64_MAX);
+     }},
+    {"skip_trailer_bytes", "int", "bytes after the last record of the data, skipped",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       s.options.skipTrailerBytes = wholeOf(v, n, 0, INT64_MAX);
+     }},
     {"float", "str", "'ibm' (default, hexadecimal) or 'ieee': the format of COMP-1 and COMP-2",
      [](DecodeSettings &s, py::handle v, const char *n) {
        s.options.ieeeFloat = oneOf(v, n, floatFormats) == std::string("ieee");

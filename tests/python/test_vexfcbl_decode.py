@@ -28,12 +28,16 @@ import cobdata  # noqa: E402
 # vexfcbl-decode's flags that take a value, and the keyword each becomes.
 VALUED = {"-recfm": "recfm", "-lrecl": "lrecl", "-codepage": "codepage", "-dbcs": "dbcs",
           "-byteorder": "byteorder", "-float": "float", "-record": "record", "-j": "jobs",
-          "-range": "range", "-when": "when", "-i": None, "-o": None, "-d": None, "-e": None}
+          "-range": "range", "-when": "when", "-rdw": "rdw", "-rdw-adjust": "rdw_adjust",
+          "-skip-bytes": "skip_bytes", "-skip-trailer-bytes": "skip_trailer_bytes",
+          "-i": None, "-o": None, "-d": None, "-e": None}
 FLAGS = {"-fillers": "fillers", "-trim": "trim", "-strict": "strict", "-raw": "raw"}
 PARSE_FLAGS = {"-lenient": "lenient", "-f": "free_format", "-c": "comma"}
-# Cases about the program's command line, output files or split plans: the
-# Python API takes none of these.
-NOT_TAKEN = ("-format", "-splits", "--help")
+# Cases about the program's command line, output files or split plans, and
+# the framings that read fields of the record to find its end: the Python API
+# takes none of these.
+NOT_TAKEN = ("-format", "-splits", "--help", "-length-field", "-length-map", "-variable-occurs",
+             "-header", "-trailer", "-header-out")
 
 
 def decode_cases():
@@ -69,7 +73,7 @@ def read_case(case):
                 start, end, *first = value.split(":")
                 options["range"] = tuple([int(start), int(end) if end else None]
                                          + [int(f) for f in first])
-            elif a in ("-lrecl", "-j"):
+            elif a in ("-lrecl", "-j", "-rdw-adjust", "-skip-bytes", "-skip-trailer-bytes"):
                 options[VALUED[a]] = int(value)
             else:
                 options[VALUED[a]] = value
@@ -101,14 +105,19 @@ SKIPPED = sorted(c.name for c in decode_cases() if read_case(c) is None)
 
 
 def test_the_skipped_cases_are_the_command_lines_own():
-    # Only these cases: split plans, CSV, --help, option syntax, -o refused, no data file.
-    assert SKIPPED == ["decode-csv", "decode-help", "decode-option-missing-value",
+    # Only these cases: split plans, CSV, --help, option syntax, -o refused, no
+    # data file, and the framings that read fields to find a record's end.
+    assert SKIPPED == ["decode-csv", "decode-header-csv-refused", "decode-header-out",
+                       "decode-header-trailer", "decode-help", "decode-length-field-packed",
+                       "decode-length-map", "decode-option-missing-value",
                        "decode-option-no-copybook", "decode-option-unknown",
                        "decode-output-folder-missing", "decode-output-is-copied-copybook",
                        "decode-output-is-copybook", "decode-output-is-data",
                        "decode-output-is-data-link", "decode-output-is-folder",
-                       "decode-range-stdin", "decode-raw-csv", "decode-splits-v",
-                       "decode-trim-fillers-csv"]
+                       "decode-range-length-field", "decode-range-stdin", "decode-raw-csv",
+                       "decode-splits-compressed", "decode-splits-rdw-little",
+                       "decode-splits-skip-bytes", "decode-splits-v", "decode-trim-fillers-csv",
+                       "decode-variable-occurs"]
 
 
 def expected_lines(case, output):
