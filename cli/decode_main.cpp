@@ -16,12 +16,14 @@
 #include "decoder/code_page.h"
 #include "decoder/decode_run.h"
 #include "diagnostics/fatal_error.h"
+#include "lake/lake_output.h"
 
 namespace {
 
 const char usageText[] =
     "Usage: vexfcbl-decode -i COPYBOOK [options] [DATAFILE...]\n"
-    "Decodes records (standard input without DATAFILE) to JSON Lines or CSV.\n"
+    "Decodes records (standard input without DATAFILE) to JSON Lines, CSV, Avro\n"
+    "or Parquet.\n"
     "Options:\n"
     "\t-i input-file      - input COBOL copybook.\n"
     "\t-o output-file     - output file, put in place only when the run\n"
@@ -43,7 +45,9 @@ const char usageText[] =
     "\t-record NAME       - decode every data record as this record.\n"
     "\t-when F=V:NAME     - record or REDEFINES alternative NAME when field F\n"
     "\t                     holds V; may be repeated.\n"
-    "\t-format jsonl|csv  - output format; jsonl by default.\n"
+    "\t-format jsonl|csv|avro|parquet - output format; jsonl by default. Avro\n"
+    "\t                     and Parquet are files: -o, or a pipe or file as the\n"
+    "\t                     standard output; decimals are exact.\n"
     "\t-fillers           - include FILLER items.\n"
     "\t-trim              - drop trailing blanks of text.\n"
     "\t-raw               - add each record's bytes (and those of fields not\n"
@@ -57,6 +61,15 @@ const char usageText[] =
     "\t                     first one's number in the file (from -splits).\n"
     "\t-splits SIZE       - print ranges S:E[:N] of about SIZE bytes (suffix\n"
     "\t                     K, M or G) that start on records, one a line.\n"
+    "\t-schema FILE       - write the schema of the records this command line\n"
+    "\t                     writes; alone (no DATAFILE, no -o) nothing else.\n"
+    "\t-schema-format F   - json-schema, avro, sql or sql-postgres; by FILE's\n"
+    "\t                     extension (.json, .avsc, .sql) by default.\n"
+    "\t-sql-arrays tables|json - OCCURS in SQL as child tables keyed by the\n"
+    "\t                     record number (default) or as JSON columns.\n"
+    "\t-codec NAME        - Avro: null (default), deflate, snappy; Parquet:\n"
+    "\t                     snappy (default), zstd, none.\n"
+    "\t-row-group-mb N    - Parquet row groups of about N MiB (default 128).\n"
     "\t-?, --help         - print this usage message.\n"
     "\t--version          - print the version.\n";
 
@@ -118,7 +131,11 @@ std::optional<std::string> oneOf(const std::string &text, const char *const (&wo
 const char *const recordFormats[] = {"F", "V", "VB", "L"};
 const char *const byteOrders[] = {"big", "little"};
 const char *const floatFormats[] = {"ibm", "ieee"};
-const char *const outputFormats[] = {"jsonl", "csv"};
+const char *const outputFormats[] = {"jsonl", "csv", "avro", "parquet"};
+const char *const schemaFormats[] = {"json-schema", "avro", "sql", "sql-postgres"};
+const char *const sqlArrays[] = {"tables", "json"};
+const char *const avroCodecs[] = {"null", "deflate", "snappy"};
+const char *const parquetCodecs[] = {"snappy", "zstd", "none"};
 
 using Apply = void (*)(const std::string &, Settings &);
 struct Option {
@@ -133,7 +150,8 @@ constexpr Option options[] = {
     {"-f", false, [](const std::string &, Settings &s) { s.frontEnd.freeFormat = true; }},
     {"-lenient", false, [](const std::string &, Settings &s) { s.frontEnd.lenient = true; }},
     {"-c", false, [](const std::string &, Settings &s) { s.decode.commaDecimalPoint = true; }},
-    {"-d", true, [](const std::string &v, Settings &s) { s.frontEnd.copyDirectories.push_back(v); }},
+    {"-d", true,
+     [](const std::string &v, Settings &s) { s.frontEnd.copyDirectories.push_back(v); }},
     {"-e", true,
      [](const std::string &v, Settings &s) {
        s.frontEnd.copyExtensions.push_back(v.empty() || v[0] != '.' ? "." + v : v);
@@ -143,8 +161,8 @@ constexpr Option options[] = {
        const std::optional<std::string> format = oneOf(v, recordFormats);
        if (!format)
          refuse("-recfm", v, "the record format is one of " + listed(recordFormats));
-       s.decode.recordFormat = *format == "F"   ? RecordFormat::fixed
-                               : *format == "V" ? RecordFormat::variable
+       s.decode.recordFormat = *format == "F"    ? RecordFormat::fixed
+                               : *format == "V"  ? RecordFormat::variable
                                : *format == "VB" ? RecordFormat::variableBlocked
                                                  : RecordFormat::lines;
      }},
@@ -165,8 +183,8 @@ constexpr Option options[] = {
      [](const std::string &v, Settings &s) {
        s.decode.dbcs = knownCodePage(v, dbcsPages);
        if (s.decode.dbcs.empty())
-         refuse("-dbcs", v, "not a DISPLAY-1 code page of this program; one of " +
-                                listed(dbcsPages));
+         refuse("-dbcs", v,
+                "not a DISPLAY-1 code page of this program; one of " + listed(dbcsPages));
      }},
     {"-byteorder", true,
      [](const std::string &v, Settings &s) {
@@ -198,7 +216,39 @@ constexpr Option options[] = {
        const std::optional<std::string> format = oneOf(v, outputFormats);
        if (!format)
          refuse("-format", v, "one of " + listed(outputFormats));
-       s.decode.format = *format == "csv" ? OutputFormat::csv : OutputFormat::jsonLines;
+       s.decode.format = *format == "csv"       ? OutputFormat::csv
+                         : *format == "avro"    ? OutputFormat::avro
+                         : *format == "parquet" ? OutputFormat::parquet
+                                                : OutputFormat::jsonLines;
+     }},
+    // Schemas and data-lake files (lake/).
+    {"-schema", true,
+     [](const std::string &v, Settings &s) {
+       if (v.empty())
+         refuse("-schema", v, "give the schema file's name");
+       s.decode.schemaFile = v;
+     }},
+    {"-schema-format", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<std::string> format = oneOf(v, schemaFormats);
+       if (!format)
+         refuse("-schema-format", v, "one of " + listed(schemaFormats));
+       s.decode.schemaFormat = *format;
+     }},
+    {"-sql-arrays", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<std::string> arrays = oneOf(v, sqlArrays);
+       if (!arrays)
+         refuse("-sql-arrays", v, "one of " + listed(sqlArrays));
+       s.decode.sqlArraysJson = *arrays == "json";
+     }},
+    {"-codec", true, [](const std::string &v, Settings &s) { s.decode.codec = v; }},
+    {"-row-group-mb", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<long long> n = whole(v, 1, 4096);
+       if (!n)
+         refuse("-row-group-mb", v, "give a size in MiB from 1 to 4096");
+       s.decode.rowGroupBytes = static_cast<std::int64_t>(*n) << 20;
      }},
     {"-fillers", false, [](const std::string &, Settings &s) { s.decode.fillers = true; }},
     {"-trim", false, [](const std::string &, Settings &s) { s.decode.trim = true; }},
@@ -223,9 +273,9 @@ constexpr Option options[] = {
            whole(colon == std::string::npos ? v : v.substr(0, colon), 0, INT64_MAX);
        const std::optional<long long> end =
            endText.empty() ? std::optional<long long>(INT64_MAX) : whole(endText, 0, INT64_MAX);
-       const std::optional<long long> first =
-           second == std::string::npos ? std::optional<long long>(0)
-                                       : whole(v.substr(second + 1), 1, INT64_MAX);
+       const std::optional<long long> first = second == std::string::npos
+                                                  ? std::optional<long long>(0)
+                                                  : whole(v.substr(second + 1), 1, INT64_MAX);
        if (colon == std::string::npos || !start || !end || !first || *end < *start)
          refuse("-range", v,
                 "give START:END or START:END:FIRST, byte offsets with START not beyond END "
@@ -244,10 +294,30 @@ constexpr Option options[] = {
        const std::optional<long long> n =
            shift < 0 ? std::nullopt : whole(v.substr(0, digits), 1, INT64_MAX >> shift);
        if (!n)
-         refuse("-splits", v, "give a size in bytes from 1 up, with K, M or G for 2^10, 2^20, 2^30");
+         refuse("-splits", v,
+                "give a size in bytes from 1 up, with K, M or G for 2^10, 2^20, 2^30");
        s.decode.splitSize = *n << shift;
      }},
 };
+
+// The lake options that only make sense together.
+void checkLakeOptions(DecodeOptions &decode) {
+  const bool avro = decode.format == OutputFormat::avro;
+  const bool parquet = decode.format == OutputFormat::parquet;
+  if (!decode.codec.empty()) {
+    if (!avro && !parquet)
+      refuse("-codec", decode.codec, "only -format avro and -format parquet are compressed");
+    const std::optional<std::string> codec =
+        avro ? oneOf(decode.codec, avroCodecs) : oneOf(decode.codec, parquetCodecs);
+    if (!codec)
+      refuse("-codec", decode.codec,
+             std::string(avro ? "Avro" : "Parquet") + " codecs are " +
+                 (avro ? listed(avroCodecs) : listed(parquetCodecs)));
+    decode.codec = *codec;
+  }
+  if (decode.raw && (avro || parquet))
+    throw UsageError{"-raw adds base64 keys to JSON Lines or CSV, not to Avro or Parquet"};
+}
 
 Settings readSettings(int argc, char **argv) {
   Settings settings;
@@ -273,6 +343,7 @@ Settings readSettings(int argc, char **argv) {
   }
   if (settings.copybook.empty())
     throw UsageError{"-i COPYBOOK is missing (--help lists the options)"};
+  checkLakeOptions(settings.decode);
   return settings;
 }
 
@@ -282,7 +353,7 @@ int main(int argc, char **argv) {
   try {
     const Settings settings = readSettings(argc, argv);
     return decodeFiles(settings.copybook, settings.frontEnd, settings.decode, settings.dataFiles,
-                       settings.output);
+                       settings.output, lakeWriters());
   } catch (const Printed &printed) {
     std::fputs(printed.text.c_str(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;

@@ -6,7 +6,7 @@
 #include <vector>
 
 enum class RecordFormat { fixed, variable, variableBlocked, lines };
-enum class OutputFormat { jsonLines, csv };
+enum class OutputFormat { jsonLines, csv, avro, parquet };
 
 // -when FIELD=VALUE:RECORD
 struct SelectionRule {
@@ -44,4 +44,11 @@ struct DecodeOptions {
   std::int64_t splitSize = 0;     // -splits: print the split plan instead of decoding
   bool quiet = false;             // -q: no progress line, no summary
   bool raw = false;               // -raw: each record's bytes too, for vexfcbl-encode
+
+  // Schemas and data-lake files (lake/).
+  std::string schemaFile;     // -schema
+  std::string schemaFormat;   // -schema-format json-schema|avro|sql|sql-postgres; empty: by name
+  bool sqlArraysJson = false; // -sql-arrays json: OCCURS as JSON columns
+  std::string codec;          // -codec; empty: the format's default
+  std::int64_t rowGroupBytes = 128 << 20; // -row-group-mb
 };

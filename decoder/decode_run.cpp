@@ -8,6 +8,7 @@
 #include <memory>
 #include <span>
 #include <thread>
+#include <unistd.h>
 
 #include "converter/conversion_messages.h"
 #include "decoder/data_hints.h"
@@ -15,6 +16,7 @@
 #include "decoder/progress.h"
 #include "decoder/raw_bytes.h"
 #include "decoder/record_decoder.h"
+#include "decoder/record_sink.h"
 #include "decoder/run_files.h"
 #include "decoder/run_signals.h"
 #include "decoder/split_plan.h"
@@ -127,7 +129,7 @@ struct Chunk {
 class Run {
 public:
   // Warnings go to `messages`; the position reached is published on `progress`.
-  Run(const DecodeOptions &options, std::vector<RecordDecoder> &decoders, std::FILE *out,
+  Run(const DecodeOptions &options, std::vector<RecordDecoder> &decoders, RecordSink &out,
       std::int64_t length, StatusLine &messages, DecodeProgress &progress)
       : options_(options), decoders_(decoders), decoder_(decoders.front()), out_(out),
         length_(length), messages_(messages), progress_(progress) {}
@@ -303,7 +305,7 @@ private:
     }
     if (!unreadable) {
       // A full disk ends the run: the output will not be put in place.
-      if (std::fwrite(text_.data(), 1, text_.size(), out_) != text_.size()) {
+      if (!out_.write(text_)) {
         failed_ = true;
         return false;
       }
@@ -377,7 +379,7 @@ private:
       for (std::thread &thread : threads)
         thread.join();
       for (const Chunk &chunk : chunks) {
-        if (std::fwrite(chunk.text.data(), 1, chunk.text.size(), out_) != chunk.text.size())
+        if (!out_.write(chunk.text))
           failed_ = true;
         messages_.print(chunk.warnings);
         counts.warned += chunk.warned;
@@ -430,7 +432,7 @@ private:
   std::vector<RecordDecoder> &decoders_;
   RecordDecoder &decoder_;
   std::string warning_;
-  std::FILE *out_;
+  RecordSink &out_;
   std::int64_t length_;
   StatusLine &messages_;
   DecodeProgress &progress_;
@@ -446,6 +448,19 @@ private:
 
 public:
   bool failed_ = false;
+};
+
+// JSON Lines and CSV: the lines are the output.
+class StreamSink : public RecordSink {
+public:
+  explicit StreamSink(std::FILE *out) : out_(out) {}
+  bool write(std::string_view lines) override {
+    return std::fwrite(lines.data(), 1, lines.size(), out_) == lines.size();
+  }
+  bool finish() override { return true; }
+
+private:
+  std::FILE *out_;
 };
 
 // -splits: one line START:END:FIRST per range (START:END for L).
@@ -506,7 +521,24 @@ std::int64_t bytesToRead(const std::vector<RunInput> &files, const DecodeOptions
 int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
                 const DecodeOptions &options, const std::vector<std::string> &dataFiles,
                 const std::string &outputFile) {
+  return decodeFiles(copybook, frontEnd, options, dataFiles, outputFile, OutputWriters{});
+}
+
+int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
+                const DecodeOptions &options, const std::vector<std::string> &dataFiles,
+                const std::string &outputFile, const OutputWriters &writers) {
   SignalStop stop("vexfcbl-decode");
+  const bool lakeFormat =
+      options.format == OutputFormat::avro || options.format == OutputFormat::parquet;
+  if ((lakeFormat && !writers.sink) || (!options.schemaFile.empty() && !writers.schema)) {
+    std::fputs("vexfcbl-decode: this program cannot write that format\n", stderr);
+    return 1;
+  }
+  if (lakeFormat && outputFile.empty() && options.splitSize == 0 && ::isatty(STDOUT_FILENO)) {
+    std::fprintf(stderr, "vexfcbl-decode: -format %s writes a binary file: give -o FILE\n",
+                 options.format == OutputFormat::avro ? "avro" : "parquet");
+    return 1;
+  }
   if ((options.range || options.splitSize > 0) &&
       (dataFiles.size() != 1 || dataFiles.front() == "-")) {
     std::fprintf(stderr, "vexfcbl-decode: -%s needs exactly one data file, not standard input\n",
@@ -536,14 +568,24 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
   config.commaDecimalPoint = options.commaDecimalPoint;
   config.lenient = frontEnd.lenient;
   DecodePlan plan;
+  std::optional<RecordModel> model;
   try {
-    plan = makeDecodePlan(buildRecordModel(parsed.entries(), config), options);
+    model.emplace(buildRecordModel(parsed.entries(), config));
+    plan = makeDecodePlan(*model, options);
+    if (!options.schemaFile.empty())
+      writers.schema(*model, plan, options);
   } catch (const ModelError &) {
     return 1;
   } catch (const PlanError &error) {
     std::fputs(error.message.c_str(), stderr);
     return 1;
+  } catch (const SinkError &error) {
+    std::fputs(error.message.c_str(), stderr);
+    return 1;
   }
+  // -schema alone: nothing to decode.
+  if (!options.schemaFile.empty() && dataFiles.empty() && outputFile.empty())
+    return 0;
   std::int64_t layoutLength = 0;
   for (const PlanRecord &record : plan.records)
     layoutLength = std::max(layoutLength, record.length);
@@ -591,14 +633,19 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
     for (int j = 0; j < jobs; ++j)
       decoders.emplace_back(plan, options, *page);
     RecordDecoder &decoder = decoders.front();
-    StatusLine messages(stderr, !options.quiet && !dataFiles.empty() &&
-                                    StatusLine::isTerminal(stderr));
+    StatusLine messages(stderr,
+                        !options.quiet && !dataFiles.empty() && StatusLine::isTerminal(stderr));
     bool completed = true;
     Counts counts;
     bool failed = false;
     {
       DecodeProgress progress(messages, bytesToRead(files, options));
-      Run run(options, decoders, out, length, messages, progress);
+      StreamSink stream(out);
+      std::unique_ptr<RecordSink> lake;
+      if (lakeFormat)
+        lake = writers.sink(SinkRequest{*model, plan, options, out});
+      RecordSink &sink = lake ? *lake : stream;
+      Run run(options, decoders, sink, length, messages, progress);
       run.page_space_ = page->space();
       const RawBytes rawBytes(plan, options.format == OutputFormat::csv);
       if (options.raw)
@@ -609,24 +656,31 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
       if (options.raw && !header.empty())
         rawBytes.header(header);
       std::fwrite(header.data(), 1, header.size(), out);
-      if (dataFiles.empty()) {
-        completed = run.file(stdin, "-");
-      } else {
-        std::int64_t before = 0;
-        for (const RunInput &file : files) {
-          const FileHandle in(std::fopen(file.name.c_str(), "rb"));
-          if (!in) {
-            messages.print("vexfcbl-decode: cannot read " + file.name + ": " +
-                           std::strerror(errno) + "\n");
-            run.failed_ = true;
-            break;
+      try {
+        if (dataFiles.empty()) {
+          completed = run.file(stdin, "-");
+        } else {
+          std::int64_t before = 0;
+          for (const RunInput &file : files) {
+            const FileHandle in(std::fopen(file.name.c_str(), "rb"));
+            if (!in) {
+              messages.print("vexfcbl-decode: cannot read " + file.name + ": " +
+                             std::strerror(errno) + "\n");
+              run.failed_ = true;
+              break;
+            }
+            progress.startFile(options.range ? options.range->start : 0, before);
+            completed = run.file(in.get(), file.name);
+            if (!completed || run.failed_)
+              break;
+            before += std::max<std::int64_t>(0, file.size);
           }
-          progress.startFile(options.range ? options.range->start : 0, before);
-          completed = run.file(in.get(), file.name);
-          if (!completed || run.failed_)
-            break;
-          before += std::max<std::int64_t>(0, file.size);
         }
+        if (completed && !run.failed_ && !sink.finish())
+          run.failed_ = true;
+      } catch (const SinkError &error) {
+        messages.print(error.message);
+        run.failed_ = true;
       }
       counts = run.counts;
       failed = run.failed_;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "decoder/decode_options.h"
+#include "decoder/record_sink.h"
 #include "frontend/front_end.h"
 
 // Decodes `dataFiles` (standard input when empty) with the records of
@@ -13,3 +14,8 @@
 int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
                 const DecodeOptions &options, const std::vector<std::string> &dataFiles,
                 const std::string &outputFile);
+
+// The same, with the writers of -format avro|parquet and -schema (lake/).
+int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
+                const DecodeOptions &options, const std::vector<std::string> &dataFiles,
+                const std::string &outputFile, const OutputWriters &writers);
