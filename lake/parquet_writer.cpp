@@ -130,8 +130,8 @@ class ParquetSink : public RecordSink {
 public:
   explicit ParquetSink(const SinkRequest &request)
       : schema_(makeLakeSchema(request.model, request.plan, request.options)), out_(request.out),
-        rowGroupBytes_(request.options.rowGroupBytes),
-        buffer_(std::make_shared<TMemoryBuffer>()), protocol_(buffer_) {
+        rowGroupBytes_(request.options.rowGroupBytes), buffer_(std::make_shared<TMemoryBuffer>()),
+        protocol_(buffer_) {
     const std::string codec = request.options.codec.empty() ? "snappy" : request.options.codec;
     codec_ = codec == "zstd"   ? parquet::CompressionCodec::ZSTD
              : codec == "none" ? parquet::CompressionCodec::UNCOMPRESSED
@@ -148,8 +148,8 @@ public:
     for (const int child : row.children)
       declare(child, {}, 0, 0);
     if (!write("PAR1", 4))
-      throw SinkError{"vexfcbl-decode: cannot write the output: " +
-                      std::string(std::strerror(errno)) + "\n"};
+      throw SinkError{
+          "vexfcbl-decode: cannot write the output: " + std::string(std::strerror(errno)) + "\n"};
   }
 
   bool write(std::string_view lines) override {
@@ -318,9 +318,9 @@ private:
       ++column.nulls;
       return;
     }
-    const std::string_view plain =
-        column.physical == parquet::Type::BYTE_ARRAY ? std::string_view(*value).substr(4)
-                                                     : std::string_view(*value);
+    const std::string_view plain = column.physical == parquet::Type::BYTE_ARRAY
+                                       ? std::string_view(*value).substr(4)
+                                       : std::string_view(*value);
     column.values += *value;
     if (!column.haveStats) {
       column.min = column.max = plain;
@@ -449,8 +449,8 @@ private:
       break;
     case parquet::CompressionCodec::ZSTD: {
       packed.resize(ZSTD_compressBound(page.size()));
-      const std::size_t size = ZSTD_compress(packed.data(), packed.size(), page.data(),
-                                             page.size(), 3);
+      const std::size_t size =
+          ZSTD_compress(packed.data(), packed.size(), page.data(), page.size(), 3);
       if (ZSTD_isError(size))
         throw SinkError{"vexfcbl-decode: -codec zstd: " + std::string(ZSTD_getErrorName(size)) +
                         "\n"};
