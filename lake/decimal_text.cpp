@@ -1,6 +1,8 @@
 // Decimal text to scaled whole numbers, digit by digit.
 #include "lake/decimal_text.h"
 
+#include <algorithm>
+
 namespace {
 
 // The digits of `text` scaled to `scale` decimals, without sign or point;
@@ -43,6 +45,34 @@ bool scaledDigits(std::string_view text, int scale, bool &negative, std::string 
 } // namespace
 
 bool unscaledInt64(std::string_view text, int scale, std::int64_t &out) {
+  // The common case, read in one pass without a copy: up to 18 digits, which
+  // no scaling of at most 18 places can take past the int64 range.
+  {
+    std::size_t at = 0;
+    const bool minus = !text.empty() && text[0] == '-';
+    at += minus || (!text.empty() && text[0] == '+') ? 1 : 0;
+    std::uint64_t value = 0;
+    int digits = 0;
+    int places = -1; // digits after the point, -1 before one
+    bool plain = at < text.size() && scale >= 0 && scale <= 18;
+    for (; plain && at < text.size(); ++at) {
+      const char c = text[at];
+      if (c >= '0' && c <= '9') {
+        value = value * 10 + static_cast<unsigned>(c - '0');
+        places += places >= 0 ? 1 : 0;
+        plain = ++digits <= 18;
+      } else {
+        plain = c == '.' && places < 0;
+        places = 0;
+      }
+    }
+    if (plain && digits > 0 && places <= scale && digits + scale - std::max(places, 0) <= 18) {
+      for (int i = std::max(places, 0); i < scale; ++i)
+        value *= 10;
+      out = minus ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value);
+      return true;
+    }
+  }
   bool negative = false;
   thread_local std::string digits;
   if (!scaledDigits(text, scale, negative, digits) || digits.size() > 19)
@@ -62,6 +92,24 @@ bool unscaledInt64(std::string_view text, int scale, std::int64_t &out) {
 }
 
 bool unscaledBytes(std::string_view text, int scale, std::size_t width, std::string &out) {
+  std::int64_t whole = 0;
+  if (unscaledInt64(text, scale, whole)) {
+    // Eight bytes, then the leading ones that only repeat the sign dropped.
+    char bytes[8];
+    for (int i = 0; i < 8; ++i)
+      bytes[i] = static_cast<char>(static_cast<std::uint64_t>(whole) >> (56 - 8 * i));
+    std::size_t first = 0;
+    while (first < 7 && (bytes[first] == '\0' || bytes[first] == '\xFF') &&
+           ((bytes[first + 1] & 0x80) != 0) == (bytes[first] != '\0'))
+      ++first;
+    const std::size_t size = 8 - first;
+    if (width != 0 && size > width)
+      return false;
+    const std::size_t pad = width > size ? width - size : 0;
+    out.assign(pad, whole < 0 ? '\xFF' : '\0');
+    out.append(bytes + first, size);
+    return true;
+  }
   bool negative = false;
   thread_local std::string digits;
   if (!scaledDigits(text, scale, negative, digits))

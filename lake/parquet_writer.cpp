@@ -90,7 +90,7 @@ struct Column {
 };
 
 // True when `a` sorts before `b` in the column's order.
-bool less(const Column &column, const std::string &a, const std::string &b) {
+bool less(const Column &column, std::string_view a, std::string_view b) {
   switch (column.physical) {
   case parquet::Type::INT32: {
     std::int32_t x, y;
@@ -325,12 +325,10 @@ private:
     if (!column.haveStats) {
       column.min = column.max = plain;
       column.haveStats = true;
-    } else {
-      column.scratch.assign(plain);
-      if (less(column, column.scratch, column.min))
-        column.min = column.scratch;
-      if (less(column, column.max, column.scratch))
-        column.max = column.scratch;
+    } else if (less(column, plain, column.min)) {
+      column.min = plain;
+    } else if (less(column, column.max, plain)) {
+      column.max = plain;
     }
   }
 
