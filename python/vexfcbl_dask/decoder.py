@@ -257,6 +257,17 @@ def _flat(value, prefix, into):
     return into
 
 
+def frame_rows(records, columns, several):
+    """A task of read_frame(): records (dicts as read() gives them) as rows with exactly
+    `columns`, groups joined by "." and, when the layout has `several` records, each
+    column under its record's name; keys a record does not have are None."""
+    rows = []
+    for record in records:
+        flat = _flat(record if several else next(iter(record.values())), "", {})
+        rows.append({column: flat.get(column) for column in columns})
+    return rows
+
+
 def records_of(fields, flatten):
     """A task of read(): the records of one split (a Split as a dict) as dicts,
     decimal numbers as decimal.Decimal; warnings go to the worker's log."""
