@@ -344,6 +344,8 @@ Settings readSettings(int argc, char **argv) {
   if (settings.copybook.empty())
     throw UsageError{"-i COPYBOOK is missing (--help lists the options)"};
   checkLakeOptions(settings.decode);
+  if (!settings.decode.schemaFile.empty() && settings.decode.schemaFile == settings.output)
+    throw UsageError{"-schema " + settings.output + ": the same file as -o"};
   return settings;
 }
 

@@ -572,8 +572,13 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
   try {
     model.emplace(buildRecordModel(parsed.entries(), config));
     plan = makeDecodePlan(*model, options);
+    // The schema file must not be any file the run reads.
     if (!options.schemaFile.empty())
-      writers.schema(*model, plan, options);
+      writers.schema(*model, plan, options,
+                     inputsOf(checkDataFiles(dataFiles, 0), parsed.filesRead()));
+  } catch (const RunFileError &error) {
+    std::fputs(error.message.c_str(), stderr);
+    return 1;
   } catch (const ModelError &) {
     return 1;
   } catch (const PlanError &error) {
@@ -707,6 +712,10 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
     }
     return status;
   } catch (const RunFileError &error) {
+    std::fputs(error.message.c_str(), stderr);
+    return 1;
+  } catch (const SinkError &error) {
+    // The writer of -format refused before a record was written.
     std::fputs(error.message.c_str(), stderr);
     return 1;
   }

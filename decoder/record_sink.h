@@ -9,6 +9,7 @@
 
 #include "decoder/decode_options.h"
 #include "decoder/decode_plan.h"
+#include "decoder/run_files.h"
 #include "record/record_model.h"
 
 // A writer that cannot go on: `message` is the line(s) to print.
@@ -39,8 +40,11 @@ struct SinkRequest {
 
 // The programs hand decodeFiles the writers of formats the decoder library
 // does not hold (lake/): `sink` makes the writer of -format avro|parquet,
-// `schema` writes -schema FILE (SinkError when it cannot).
+// `schema` writes -schema FILE, which must be none of `inputs` (SinkError when it
+// cannot).
 struct OutputWriters {
   std::function<std::unique_ptr<RecordSink>(const SinkRequest &)> sink;
-  std::function<void(const RecordModel &, const DecodePlan &, const DecodeOptions &)> schema;
+  std::function<void(const RecordModel &, const DecodePlan &, const DecodeOptions &,
+                     const std::vector<RunInput> &inputs)>
+      schema;
 };

@@ -8,7 +8,8 @@
 
 namespace {
 
-void writeSchema(const RecordModel &model, const DecodePlan &plan, const DecodeOptions &options) {
+void writeSchema(const RecordModel &model, const DecodePlan &plan, const DecodeOptions &options,
+                 const std::vector<RunInput> &inputs) {
   SchemaFormat format = SchemaFormat::jsonSchema;
   if (options.schemaFormat == "json-schema")
     format = SchemaFormat::jsonSchema;
@@ -29,11 +30,16 @@ void writeSchema(const RecordModel &model, const DecodePlan &plan, const DecodeO
                                ? avroSchemaText(schema)
                                : sqlSchemaText(schema, format == SchemaFormat::sqlPostgres, arrays);
   try {
-    DecodeOutput output(options.schemaFile, {});
+    DecodeOutput output(options.schemaFile, inputs);
     std::fwrite(text.data(), 1, text.size(), output.stream());
     output.commit();
   } catch (const RunFileError &error) {
-    throw SinkError{error.message};
+    // The spool names the output option it was made for: here it is -schema.
+    std::string message = error.message;
+    const std::string asOutput = "vexfcbl-decode: -o ";
+    if (message.compare(0, asOutput.size(), asOutput) == 0)
+      message.replace(0, asOutput.size(), "vexfcbl-decode: -schema ");
+    throw SinkError{message};
   }
 }
 

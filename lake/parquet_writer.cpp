@@ -174,7 +174,8 @@ public:
   }
 
   bool finish() override {
-    if (groupRows_ > 0 || metadata_.row_groups.empty())
+    // No records: a file of the schema alone, without a row group.
+    if (groupRows_ > 0)
       flushRowGroup();
     metadata_.__set_version(1);
     metadata_.__set_schema(elements_);

@@ -337,6 +337,67 @@ process.stdout.write(JSON.stringify(r.getRowObjectsJson()));
                                 if s["path_in_schema"] == column), column)
 
 
+class Edges(unittest.TestCase):
+    """No records, a run that fails, options that do not go together."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, self.work)
+        with open(os.path.join(self.work, "r.cpy"), "w") as f:
+            f.write(cobdata.copybook("REC", FIELDS))
+        open(os.path.join(self.work, "empty.dat"), "wb").close()
+
+    def decode(self, *args):
+        return subprocess.run([DECODER, "-q", "-i", "r.cpy", "-recfm", "V", *args],
+                              cwd=self.work, capture_output=True, text=True)
+
+    def test_no_records_give_files_of_the_schema_alone(self):
+        self.assertEqual(0, self.decode("-format", "avro", "-o", "e.avro", "empty.dat").returncode)
+        schema, records = read_avro(os.path.join(self.work, "e.avro"))
+        self.assertEqual([], records)
+        self.assertEqual("REC", schema["name"])
+        if HAVE_NODE:
+            self.assertEqual(0, self.decode("-format", "parquet", "-o", "e.parquet",
+                                            "empty.dat").returncode)
+            read = read_parquet("duckdb", os.path.join(self.work, "e.parquet"))
+            self.assertEqual([], read["rows"])
+            self.assertEqual(list(DUCKDB_TYPES), [t["column_name"] for t in read["types"]])
+
+    def test_a_failed_run_leaves_the_earlier_file(self):
+        records, _ = random_records(3, 1)
+        with open(os.path.join(self.work, "bad.dat"), "wb") as f:
+            # A packed decimal with a digit nibble of 0xA in the second record, which
+            # -strict stops at after the first was written.
+            bad = records[1][:24] + b"\xAA" + records[1][25:]
+            f.write(records[0] + bad + records[2])
+        for form in ("avro", "parquet"):
+            with self.subTest(form=form):
+                path = os.path.join(self.work, "out." + form)
+                with open(path, "wb") as f:
+                    f.write(b"earlier")
+                done = self.decode("-recfm", "F", "-float", "ieee", "-strict", "-format",
+                                   form, "-o", path, "bad.dat")
+                self.assertEqual(1, done.returncode)
+                self.assertIn("record 2, byte 148: REC.AMOUNT: invalid packed decimal",
+                              done.stderr)
+                self.assertIn("nothing written to", done.stderr)
+                with open(path, "rb") as f:
+                    self.assertEqual(b"earlier", f.read())
+
+    def test_refusals_name_the_option(self):
+        for args, message in [
+                (["-format", "avro", "-raw"], "-raw adds base64 keys to JSON Lines or CSV"),
+                (["-format", "avro", "-codec", "zstd"], "-codec zstd: Avro codecs are null, deflate, snappy"),
+                (["-codec", "snappy"], "-codec snappy: only -format avro and -format parquet"),
+                (["-row-group-mb", "0"], "-row-group-mb 0: give a size in MiB from 1 to 4096"),
+                (["-schema-format", "xml"], "-schema-format xml: one of json-schema, avro, sql"),
+                (["-schema", "r.txt"], "-schema r.txt: give -schema-format")]:
+            with self.subTest(args=args):
+                done = self.decode(*args, "empty.dat")
+                self.assertEqual(1, done.returncode)
+                self.assertIn(message, done.stderr)
+
+
 class SchemaDdl(unittest.TestCase):
     @unittest.skipUnless(shutil.which("sqlite3"), "sqlite3 (Debian) is not installed")
     def test_golden_ddl_runs_in_sqlite(self):
