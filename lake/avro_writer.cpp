@@ -177,8 +177,13 @@ public:
         fill(value_, line.children.front(), tape, 2, false);
       else
         fill(value_, 0, tape, 0, false);
-      if (avro_file_writer_append_value(writer_, &value_) != 0)
+      if (avro_file_writer_append_value(writer_, &value_) != 0) {
+        // The library says why (a record larger than a block); a write error of the
+        // stream is the filter's to report.
+        if (!filter_.failed())
+          throw SinkError{"vexfcbl-decode: -format avro: " + std::string(avro_strerror()) + "\n"};
         ok = false;
+      }
     });
     return ok && !filter_.failed();
   }
