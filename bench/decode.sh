@@ -9,7 +9,8 @@
 # DECODE_MB megabytes (default 200) are generated with python3 in a temporary
 # folder removed at exit: 1000 distinct records repeated. Each run writes to
 # /dev/null and prints the input MB/s (best of DECODE_RUNS, default 3) for
-# JSON Lines, CSV and JSON Lines with -j 2 when the decoder accepts -j.
+# JSON Lines, CSV and JSON Lines with -j 2 when the decoder accepts -j, and Avro and
+# Parquet (the lines read back and rewritten) when it writes them.
 # DECODE_DIR=DIR generates into DIR and keeps the files.
 # REFERENCE (or DECODE_REFERENCE) names another build of the decoder, such as
 # main's: each measurement then runs both, turn about, on the same file, and
@@ -116,4 +117,11 @@ fi
 # the same records behind a skipped file header (F's loop with -skip-bytes).
 if [ -z "$reference" ] && "$decoder" -? 2>&1 | grep -q -- '-skip-bytes'; then
   measure "F -skip-bytes" -format jsonl -skip-bytes 100
+fi
+if "$decoder" -? 2>&1 | grep -q -- 'avro|parquet'; then
+  measure "Avro" -format avro
+  measure "Avro snappy" -format avro -codec snappy
+  measure "Parquet" -format parquet
+  measure "Parquet zstd" -format parquet -codec zstd
+  measure "Parquet -j 2" -format parquet -j 2
 fi

@@ -16,12 +16,14 @@
 #include "decoder/code_page.h"
 #include "decoder/decode_run.h"
 #include "diagnostics/fatal_error.h"
+#include "lake/lake_output.h"
 
 namespace {
 
 const char usageText[] =
     "Usage: vexfcbl-decode -i COPYBOOK [options] [DATAFILE...]\n"
-    "Decodes records (standard input without DATAFILE) to JSON Lines or CSV.\n"
+    "Decodes records (standard input without DATAFILE) to JSON Lines, CSV, Avro\n"
+    "or Parquet.\n"
     "Options:\n"
     "\t-i input-file      - input COBOL copybook.\n"
     "\t-o output-file     - output file, put in place only when the run\n"
@@ -43,7 +45,9 @@ const char usageText[] =
     "\t-record NAME       - decode every data record as this record.\n"
     "\t-when F=V:NAME     - record or REDEFINES alternative NAME when field F\n"
     "\t                     holds V; may be repeated.\n"
-    "\t-format jsonl|csv  - output format; jsonl by default.\n"
+    "\t-format jsonl|csv|avro|parquet - output format; jsonl by default. Avro\n"
+    "\t                     and Parquet are files: -o, or a pipe or file as the\n"
+    "\t                     standard output; decimals are exact.\n"
     "\t-fillers           - include FILLER items.\n"
     "\t-trim              - drop trailing blanks of text.\n"
     "\t-raw               - add each record's bytes (and those of fields not\n"
@@ -72,6 +76,15 @@ const char usageText[] =
     "\t-trailer NAME      - decode each file's last record as record NAME.\n"
     "\t-header-out FILE   - write the -header and -trailer lines (JSON Lines)\n"
     "\t                     to FILE instead of the output.\n"
+    "\t-schema FILE       - write the schema of the records this command line\n"
+    "\t                     writes; alone (no DATAFILE, no -o) nothing else.\n"
+    "\t-schema-format F   - json-schema, avro, sql or sql-postgres; by FILE's\n"
+    "\t                     extension (.json, .avsc, .sql) by default.\n"
+    "\t-sql-arrays tables|json - OCCURS in SQL as child tables keyed by the\n"
+    "\t                     record number (default) or as JSON columns.\n"
+    "\t-codec NAME        - Avro: null (default), deflate, snappy; Parquet:\n"
+    "\t                     snappy (default), zstd, none.\n"
+    "\t-row-group-mb N    - Parquet row groups of about N MiB (default 128).\n"
     "\t-?, --help         - print this usage message.\n"
     "\t--version          - print the version.\n";
 
@@ -141,7 +154,11 @@ std::optional<std::string> oneOf(const std::string &text, const char *const (&wo
 const char *const recordFormats[] = {"F", "V", "VB", "L"};
 const char *const byteOrders[] = {"big", "little"};
 const char *const floatFormats[] = {"ibm", "ieee"};
-const char *const outputFormats[] = {"jsonl", "csv"};
+const char *const outputFormats[] = {"jsonl", "csv", "avro", "parquet"};
+const char *const schemaFormats[] = {"json-schema", "avro", "sql", "sql-postgres"};
+const char *const sqlArrays[] = {"tables", "json"};
+const char *const avroCodecs[] = {"null", "deflate", "snappy"};
+const char *const parquetCodecs[] = {"snappy", "zstd", "none"};
 
 using Apply = void (*)(const std::string &, Settings &);
 struct Option {
@@ -222,7 +239,39 @@ constexpr Option options[] = {
        const std::optional<std::string> format = oneOf(v, outputFormats);
        if (!format)
          refuse("-format", v, "one of " + listed(outputFormats));
-       s.decode.format = *format == "csv" ? OutputFormat::csv : OutputFormat::jsonLines;
+       s.decode.format = *format == "csv"       ? OutputFormat::csv
+                         : *format == "avro"    ? OutputFormat::avro
+                         : *format == "parquet" ? OutputFormat::parquet
+                                                : OutputFormat::jsonLines;
+     }},
+    // Schemas and data-lake files (lake/).
+    {"-schema", true,
+     [](const std::string &v, Settings &s) {
+       if (v.empty())
+         refuse("-schema", v, "give the schema file's name");
+       s.decode.schemaFile = v;
+     }},
+    {"-schema-format", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<std::string> format = oneOf(v, schemaFormats);
+       if (!format)
+         refuse("-schema-format", v, "one of " + listed(schemaFormats));
+       s.decode.schemaFormat = *format;
+     }},
+    {"-sql-arrays", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<std::string> arrays = oneOf(v, sqlArrays);
+       if (!arrays)
+         refuse("-sql-arrays", v, "one of " + listed(sqlArrays));
+       s.decode.sqlArraysJson = *arrays == "json";
+     }},
+    {"-codec", true, [](const std::string &v, Settings &s) { s.decode.codec = v; }},
+    {"-row-group-mb", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<long long> n = whole(v, 1, 4096);
+       if (!n)
+         refuse("-row-group-mb", v, "give a size in MiB from 1 to 4096");
+       s.decode.rowGroupBytes = static_cast<std::int64_t>(*n) << 20;
      }},
     {"-fillers", false, [](const std::string &, Settings &s) { s.decode.fillers = true; }},
     {"-trim", false, [](const std::string &, Settings &s) { s.decode.trim = true; }},
@@ -348,6 +397,25 @@ constexpr Option options[] = {
     {"-header-out", true, [](const std::string &v, Settings &s) { s.decode.headerOutput = v; }},
 };
 
+// The lake options that only make sense together.
+void checkLakeOptions(DecodeOptions &decode) {
+  const bool avro = decode.format == OutputFormat::avro;
+  const bool parquet = decode.format == OutputFormat::parquet;
+  if (!decode.codec.empty()) {
+    if (!avro && !parquet)
+      refuse("-codec", decode.codec, "only -format avro and -format parquet are compressed");
+    const std::optional<std::string> codec =
+        avro ? oneOf(decode.codec, avroCodecs) : oneOf(decode.codec, parquetCodecs);
+    if (!codec)
+      refuse("-codec", decode.codec,
+             std::string(avro ? "Avro" : "Parquet") + " codecs are " +
+                 (avro ? listed(avroCodecs) : listed(parquetCodecs)));
+    decode.codec = *codec;
+  }
+  if (decode.raw && (avro || parquet))
+    throw UsageError{"-raw adds base64 keys to JSON Lines or CSV, not to Avro or Parquet"};
+}
+
 Settings readSettings(int argc, char **argv) {
   Settings settings;
   // The parse is the decoder's business: its messages are its own.
@@ -387,6 +455,9 @@ Settings readSettings(int argc, char **argv) {
     throw UsageError{std::string("-lrecl cannot be combined with ") +
                      (d.lengthField.empty() ? "-variable-occurs" : "-length-field") +
                      ": each record's length is its own"};
+  checkLakeOptions(settings.decode);
+  if (!settings.decode.schemaFile.empty() && settings.decode.schemaFile == settings.output)
+    throw UsageError{"-schema " + settings.output + ": the same file as -o"};
   return settings;
 }
 
@@ -396,7 +467,7 @@ int main(int argc, char **argv) {
   try {
     const Settings settings = readSettings(argc, argv);
     return decodeFiles(settings.copybook, settings.frontEnd, settings.decode, settings.dataFiles,
-                       settings.output);
+                       settings.output, lakeWriters());
   } catch (const Printed &printed) {
     std::fputs(printed.text.c_str(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;

@@ -6,7 +6,7 @@
 #include <vector>
 
 enum class RecordFormat { fixed, variable, variableBlocked, lines };
-enum class OutputFormat { jsonLines, csv };
+enum class OutputFormat { jsonLines, csv, avro, parquet };
 
 // -when FIELD=VALUE:RECORD
 struct SelectionRule {
@@ -62,4 +62,11 @@ struct DecodeOptions {
   std::string headerRecord;              // -header: each file's first record as this record
   std::string trailerRecord;             // -trailer: each file's last record as this record
   std::string headerOutput;              // -header-out: where header and trailer lines go
+
+  // Schemas and data-lake files (lake/).
+  std::string schemaFile;     // -schema
+  std::string schemaFormat;   // -schema-format json-schema|avro|sql|sql-postgres; empty: by name
+  bool sqlArraysJson = false; // -sql-arrays json: OCCURS as JSON columns
+  std::string codec;          // -codec; empty: the format's default
+  std::int64_t rowGroupBytes = 128 << 20; // -row-group-mb
 };

@@ -104,6 +104,7 @@ DecodePlan makeDecodePlan(const RecordModel &model, const DecodeOptions &options
       const int index = static_cast<int>(plan.fields.size());
       PlanField field;
       field.path = item.path;
+      field.item = i;
       field.name = "\"" + item.key + "\":";
       field.kind = kindOf(item, options);
       field.length = item.length;

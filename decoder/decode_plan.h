@@ -26,6 +26,7 @@ enum class FieldKind {
 struct PlanField {
   std::string name; // the JSON key, with quotes and colon: "NAME":
   std::string path; // the model's path, for messages
+  int item = -1;    // the model item it decodes
   FieldKind kind = FieldKind::group;
   std::int64_t offset = 0; // from the start of the parent
   std::int64_t length = 0; // one occurrence

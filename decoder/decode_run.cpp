@@ -9,6 +9,7 @@
 #include <memory>
 #include <span>
 #include <thread>
+#include <unistd.h>
 
 #include "converter/conversion_messages.h"
 #include "decoder/compressed_input.h"
@@ -18,6 +19,7 @@
 #include "decoder/progress.h"
 #include "decoder/raw_bytes.h"
 #include "decoder/record_decoder.h"
+#include "decoder/record_sink.h"
 #include "decoder/run_files.h"
 #include "decoder/run_signals.h"
 #include "decoder/split_plan.h"
@@ -159,7 +161,7 @@ struct FramingParts {
 class Run {
 public:
   // Warnings go to `messages`; the position reached is published on `progress`.
-  Run(const DecodeOptions &options, std::vector<RecordDecoder> &decoders, std::FILE *out,
+  Run(const DecodeOptions &options, std::vector<RecordDecoder> &decoders, RecordSink &out,
       std::int64_t length, StatusLine &messages, DecodeProgress &progress,
       const FramingParts &parts)
       : options_(options), decoders_(decoders), decoder_(decoders.front()), out_(out),
@@ -486,10 +488,14 @@ private:
       }
     }
     if (!unreadable) {
-      std::FILE *out =
-          &decoder != &decoder_ && parts_.headerOut != nullptr ? parts_.headerOut : out_;
+      // Header and trailer lines go to -header-out when it is given.
+      const bool toHeaderOut = &decoder != &decoder_ && parts_.headerOut != nullptr;
+      const bool written =
+          toHeaderOut
+              ? std::fwrite(text_.data(), 1, text_.size(), parts_.headerOut) == text_.size()
+              : out_.write(text_);
       // A full disk ends the run: the output will not be put in place.
-      if (std::fwrite(text_.data(), 1, text_.size(), out) != text_.size()) {
+      if (!written) {
         failed_ = true;
         return false;
       }
@@ -563,7 +569,7 @@ private:
       for (std::thread &thread : threads)
         thread.join();
       for (const Chunk &chunk : chunks) {
-        if (std::fwrite(chunk.text.data(), 1, chunk.text.size(), out_) != chunk.text.size())
+        if (!out_.write(chunk.text))
           failed_ = true;
         messages_.print(chunk.warnings);
         if (warningValues != nullptr)
@@ -623,7 +629,7 @@ private:
   std::vector<RecordDecoder> &decoders_;
   RecordDecoder &decoder_;
   std::string warning_;
-  std::FILE *out_;
+  RecordSink &out_;
   std::int64_t length_;
   StatusLine &messages_;
   DecodeProgress &progress_;
@@ -645,6 +651,19 @@ private:
 
 public:
   bool failed_ = false;
+};
+
+// JSON Lines and CSV: the lines are the output.
+class StreamSink : public RecordSink {
+public:
+  explicit StreamSink(std::FILE *out) : out_(out) {}
+  bool write(std::string_view lines) override {
+    return std::fwrite(lines.data(), 1, lines.size(), out_) == lines.size();
+  }
+  bool finish() override { return true; }
+
+private:
+  std::FILE *out_;
 };
 
 // -splits: one line START:END:FIRST per range (START:END for L).
@@ -706,7 +725,24 @@ std::int64_t bytesToRead(const std::vector<RunInput> &files, const DecodeOptions
 int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
                 const DecodeOptions &options, const std::vector<std::string> &dataFiles,
                 const std::string &outputFile) {
+  return decodeFiles(copybook, frontEnd, options, dataFiles, outputFile, OutputWriters{});
+}
+
+int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
+                const DecodeOptions &options, const std::vector<std::string> &dataFiles,
+                const std::string &outputFile, const OutputWriters &writers) {
   SignalStop stop("vexfcbl-decode");
+  const bool lakeFormat =
+      options.format == OutputFormat::avro || options.format == OutputFormat::parquet;
+  if ((lakeFormat && !writers.sink) || (!options.schemaFile.empty() && !writers.schema)) {
+    std::fputs("vexfcbl-decode: this program cannot write that format\n", stderr);
+    return 1;
+  }
+  if (lakeFormat && outputFile.empty() && options.splitSize == 0 && ::isatty(STDOUT_FILENO)) {
+    std::fprintf(stderr, "vexfcbl-decode: -format %s writes a binary file: give -o FILE\n",
+                 options.format == OutputFormat::avro ? "avro" : "parquet");
+    return 1;
+  }
   if ((options.range || options.splitSize > 0) &&
       (dataFiles.size() != 1 || dataFiles.front() == "-")) {
     std::fprintf(stderr, "vexfcbl-decode: -%s needs exactly one data file, not standard input\n",
@@ -744,24 +780,38 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
   DecodePlan trailerPlan;
   std::optional<LengthField> lengthField;
   std::optional<OccursLength> occurs;
+  std::optional<RecordModel> model;
   try {
-    const RecordModel model = buildRecordModel(parsed.entries(), config);
-    plan = makeDecodePlan(model, options);
+    model.emplace(buildRecordModel(parsed.entries(), config));
+    plan = makeDecodePlan(*model, options);
     leaveOutEnds(plan, options);
     if (!options.lengthField.empty())
-      lengthField.emplace(model, plan, options, *page);
+      lengthField.emplace(*model, plan, options, *page);
     if (options.variableOccurs)
       occurs.emplace(plan, options, *page);
     if (!options.headerRecord.empty())
-      headerPlan = endPlan(model, options, options.headerRecord, "-header");
+      headerPlan = endPlan(*model, options, options.headerRecord, "-header");
     if (!options.trailerRecord.empty())
-      trailerPlan = endPlan(model, options, options.trailerRecord, "-trailer");
+      trailerPlan = endPlan(*model, options, options.trailerRecord, "-trailer");
+    // The schema file must not be any file the run reads.
+    if (!options.schemaFile.empty())
+      writers.schema(*model, plan, options,
+                     inputsOf(checkDataFiles(dataFiles, 0), parsed.filesRead()));
+  } catch (const RunFileError &error) {
+    std::fputs(error.message.c_str(), stderr);
+    return 1;
   } catch (const ModelError &) {
     return 1;
   } catch (const PlanError &error) {
     std::fputs(error.message.c_str(), stderr);
     return 1;
+  } catch (const SinkError &error) {
+    std::fputs(error.message.c_str(), stderr);
+    return 1;
   }
+  // -schema alone: nothing to decode.
+  if (!options.schemaFile.empty() && dataFiles.empty() && outputFile.empty())
+    return 0;
   std::int64_t layoutLength = 0;
   for (const PlanRecord &record : plan.records)
     layoutLength = std::max(layoutLength, record.length);
@@ -848,7 +898,12 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
     bool failed = false;
     {
       DecodeProgress progress(messages, bytesToRead(files, options));
-      Run run(options, decoders, out, length, messages, progress, parts);
+      StreamSink stream(out);
+      std::unique_ptr<RecordSink> lake;
+      if (lakeFormat)
+        lake = writers.sink(SinkRequest{*model, plan, options, out});
+      RecordSink &sink = lake ? *lake : stream;
+      Run run(options, decoders, sink, length, messages, progress, parts);
       run.page_space_ = page->space();
       const RawBytes rawBytes(plan, options.format == OutputFormat::csv);
       if (options.raw)
@@ -859,26 +914,33 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
       if (options.raw && !header.empty())
         rawBytes.header(header);
       std::fwrite(header.data(), 1, header.size(), out);
-      if (dataFiles.empty()) {
-        const DataStream stream(stdin, "-");
-        completed = run.file(stream.stream(), "-", &stream);
-      } else {
-        std::int64_t before = 0;
-        for (const RunInput &file : files) {
-          const FileHandle in(std::fopen(file.name.c_str(), "rb"));
-          if (!in) {
-            messages.print("vexfcbl-decode: cannot read " + file.name + ": " +
-                           std::strerror(errno) + "\n");
-            run.failed_ = true;
-            break;
+      try {
+        if (dataFiles.empty()) {
+          const DataStream stream(stdin, "-");
+          completed = run.file(stream.stream(), "-", &stream);
+        } else {
+          std::int64_t before = 0;
+          for (const RunInput &file : files) {
+            const FileHandle in(std::fopen(file.name.c_str(), "rb"));
+            if (!in) {
+              messages.print("vexfcbl-decode: cannot read " + file.name + ": " +
+                             std::strerror(errno) + "\n");
+              run.failed_ = true;
+              break;
+            }
+            progress.startFile(options.range ? options.range->start : 0, before);
+            const DataStream stream(in.get(), file.name);
+            completed = run.file(stream.stream(), file.name, &stream);
+            if (!completed || run.failed_)
+              break;
+            before += std::max<std::int64_t>(0, file.size);
           }
-          progress.startFile(options.range ? options.range->start : 0, before);
-          const DataStream stream(in.get(), file.name);
-          completed = run.file(stream.stream(), file.name, &stream);
-          if (!completed || run.failed_)
-            break;
-          before += std::max<std::int64_t>(0, file.size);
         }
+        if (completed && !run.failed_ && !sink.finish())
+          run.failed_ = true;
+      } catch (const SinkError &error) {
+        messages.print(error.message);
+        run.failed_ = true;
       }
       counts = run.counts;
       failed = run.failed_;
@@ -910,6 +972,10 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
   } catch (const RunFileError &error) {
     std::fputs(error.message.c_str(), stderr);
     return 1;
+  } catch (const SinkError &error) {
+    // The writer of -format refused before a record was written.
+    std::fputs(error.message.c_str(), stderr);
+    return 1;
   }
 }
 
@@ -926,7 +992,8 @@ StreamCounts decodeRecordStream(const DecodePlan &plan, const DecodeOptions &opt
   // The Python keywords take none of the framings that need parts of their own
   // (length fields, DEPENDING ON lengths, header and trailer records).
   const FramingParts parts;
-  Run run(options, decoders, out, length, lines, progress, parts);
+  StreamSink sink(out);
+  Run run(options, decoders, sink, length, lines, progress, parts);
   run.page_space_ = page.space();
   run.warningValues = &warned;
   const RawBytes rawBytes(plan, options.format == OutputFormat::csv);

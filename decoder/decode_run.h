@@ -9,6 +9,7 @@
 #include "decoder/code_page.h"
 #include "decoder/decode_options.h"
 #include "decoder/decode_plan.h"
+#include "decoder/record_sink.h"
 #include "frontend/front_end.h"
 
 // Decodes `dataFiles` (standard input when empty) with the records of
@@ -45,3 +46,7 @@ StreamCounts decodeRecordStream(const DecodePlan &plan, const DecodeOptions &opt
                                 const CodePage &page, std::int64_t length, std::FILE *in,
                                 const std::string &name, std::FILE *out, std::FILE *messages,
                                 const std::function<void(const DecodeWarning &)> &warned);
+// The same, with the writers of -format avro|parquet and -schema (lake/).
+int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
+                const DecodeOptions &options, const std::vector<std::string> &dataFiles,
+                const std::string &outputFile, const OutputWriters &writers);

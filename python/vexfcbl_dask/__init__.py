@@ -1,15 +1,18 @@
 """Mainframe data files decoded by vexfcbl-decode on a Dask cluster, and written back.
 
-read() gives a dask.bag.Bag of records for users who continue in Dask;
+read() gives a dask.bag.Bag of records for users who continue in Dask, read_frame() a
+dask.dataframe.DataFrame whose columns and dtypes come from the layout's schema;
 write() writes such a bag back into a data file with vexfcbl-encode;
 decode_to_directory() is what the vexfcbl-dask command runs.
 """
+
+import json
 
 from .decoder import DecodeError, option_arguments
 from .cluster_run import ResumeRefused, SplitFailed, decode_to_directory
 from .encoder import EncodeError
 
-__all__ = ["read", "write", "decode_to_directory", "DecodeError", "EncodeError", "SplitFailed",
+__all__ = ["read", "read_frame", "frame_columns", "write", "decode_to_directory", "DecodeError", "EncodeError", "SplitFailed",
            "ResumeRefused", "option_arguments"]
 
 
@@ -49,6 +52,78 @@ def read(copybook, paths, split_mb=64, flatten=False, **decoder_options):
     parts = [dask.delayed(task, pure=False)(dataclasses.asdict(split), flatten)
              for split in splits]
     return dask.bag.from_delayed(parts)
+
+
+def _schema(copybook, decoder_options):
+    """The JSON Schema of the decoder's lines for `copybook` and the options (-schema)."""
+    import os
+    import subprocess
+    import tempfile
+
+    from . import decoder
+
+    args = option_arguments(decoder_options)
+    with tempfile.TemporaryDirectory() as folder:
+        schema_file = os.path.join(folder, "lines.schema.json")
+        run = subprocess.run([decoder.decoder_program(), "-q", "-i", copybook, *args,
+                              "-schema", schema_file], capture_output=True,
+                             stdin=subprocess.DEVNULL)
+        if run.returncode != 0:
+            raise DecodeError(run.stderr.decode("utf-8", "replace").strip())
+        with open(schema_file, encoding="utf-8") as file:
+            return json.load(file)
+
+
+def _columns(schema):
+    records = schema["properties"]
+    columns = {}
+
+    def walk(node, prefix):
+        types = node.get("type")
+        types = [types] if isinstance(types, str) else list(types or [])
+        if "object" in types:
+            for key, member in node["properties"].items():
+                walk(member, f"{prefix}.{key}" if prefix else key)
+        elif "array" in types:
+            columns[prefix] = "object"
+        elif "integer" in types:
+            columns[prefix] = "Int64"
+        elif "number" in types:
+            columns[prefix] = "object" if "multipleOf" in node else "float64"
+        else:
+            columns[prefix] = "string"
+
+    for name, record in records.items():
+        walk(record, name if len(records) > 1 else "")
+    return columns
+
+
+def frame_columns(copybook, **decoder_options):
+    """The columns read_frame() gives for `copybook` and the decoder options, as
+    {name: dtype} in record order, from the JSON Schema vexfcbl-decode -schema writes:
+    whole numbers "Int64", decimals object (decimal.Decimal, exact), floating point
+    "float64", text "string", OCCURS tables object (lists). Groups are joined by ".";
+    with several records each column is under its record's name ("HDR-REC.BATCH-ID").
+    DecodeError with the decoder's message when it refuses the copybook or an option."""
+    return _columns(_schema(copybook, decoder_options))
+
+
+def read_frame(copybook, paths, split_mb=64, **decoder_options):
+    """A dask.dataframe.DataFrame of the records of `paths`, as read() decodes them, with
+    the columns and dtypes of frame_columns(): the same for every partition and every
+    record type, whatever the first record is (a file of several record types gives one
+    column per item of each, None where a record does not have it)."""
+    import pandas
+
+    from . import decoder
+
+    schema = _schema(copybook, decoder_options)
+    columns = _columns(schema)
+    several = len(schema["properties"]) > 1
+    meta = pandas.DataFrame({name: pandas.Series(dtype=dtype) for name, dtype in columns.items()})
+    bag = read(copybook, paths, split_mb=split_mb, **decoder_options)
+    rows = bag.map_partitions(decoder.shipped(decoder.frame_rows), list(columns), several)
+    return rows.to_dataframe(meta=meta)
 
 
 def write(bag, copybook, path, **encoder_options):

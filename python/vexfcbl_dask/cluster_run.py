@@ -16,7 +16,7 @@ from . import decoder as decoding
 
 PROGRESS = "_progress"
 TEMPORARY = "_temporary"
-_PART = re.compile(r"^part-\d{5}\.(jsonl|csv)$")
+_PART = re.compile(r"^part-\d{5}\.(jsonl|csv|avro|parquet)$")
 
 
 class SplitFailed(Exception):
@@ -28,9 +28,11 @@ class ResumeRefused(Exception):
 
 
 def _extension(args):
+    """The part files' extension: -format csv, avro or parquet writes one file of its own
+    format per range (an Avro or Parquet file each, with its own header and footer)."""
     for option, value in zip(args, args[1:]):
-        if option == "-format" and value == "csv":
-            return "csv"
+        if option == "-format" and value in ("csv", "avro", "parquet"):
+            return value
     return "jsonl"
 
 

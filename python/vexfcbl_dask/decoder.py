@@ -334,6 +334,15 @@ def decode_split_in_process(vexfcbl, split, keywords):
     warnings = [f"vexfcbl-decode: {'error: ' if strict else ''}{split.path}: {w}"
                 for w in decoder.warnings]
     return records, warnings
+def frame_rows(records, columns, several):
+    """A task of read_frame(): records (dicts as read() gives them) as rows with exactly
+    `columns`, groups joined by "." and, when the layout has `several` records, each
+    column under its record's name; keys a record does not have are None."""
+    rows = []
+    for record in records:
+        flat = _flat(record if several else next(iter(record.values())), "", {})
+        rows.append({column: flat.get(column) for column in columns})
+    return rows
 
 
 def records_of(fields, flatten):

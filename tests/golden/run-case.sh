@@ -161,7 +161,8 @@ if [ -f "$root/schema/vexfcbl.xsd" ] && [ -d "$case_dir/out" ]; then
   done < <(find "$case_dir/out" -type f -name '*.gnv' -print0)
 fi
 
-# Every expected record layout in JSON must satisfy the layout schema.
+# Every expected record layout in JSON must satisfy the layout schema (a JSON Schema that
+# vexfcbl-decode -schema wrote is named *.schema.json).
 if [ -f "$root/schema/layout.schema.json" ] && [ -d "$case_dir/out" ]; then
   while IFS= read -r -d '' layout; do
     if ! /usr/bin/python3 -c 'import json, sys, jsonschema
@@ -170,7 +171,37 @@ jsonschema.validate(json.load(open(sys.argv[2])), json.load(open(sys.argv[1])))'
       fail "${layout#"$case_dir"/} does not satisfy schema/layout.schema.json:"
       tail -n 5 "$scratch/jsonschema" >&2
     fi
-  done < <(find "$case_dir/out" -type f -name '*.json' -print0)
+  done < <(find "$case_dir/out" -type f -name '*.json' ! -name '*.schema.json' -print0)
+fi
+
+# Every decoded JSON Lines output (the expected standard output and out/*.jsonl) must satisfy
+# the JSON Schema that vexfcbl-decode -schema writes for the same command line.
+if [ "$(basename "$binary")" = vexfcbl-decode ] && [ "$(cat "$case_dir/status" 2>/dev/null)" = 0 ] &&
+  ! printf '%s\n' "${args[@]}" | grep -qxE -- '-format|-raw|-splits|--help|-\?|--version|-schema'; then
+  schema_args=()
+  skip_next=0
+  for arg in "${args[@]}"; do
+    if ((skip_next)); then skip_next=0; continue; fi
+    if [ "$arg" = -o ]; then skip_next=1; continue; fi
+    schema_args+=("$arg")
+  done
+  mkdir "$scratch/schema" "$scratch/schema/work"
+  [ -d "$case_dir/files" ] && cp -a "$case_dir/files/." "$scratch/schema/work/"
+  # The same run with -schema, its records sent to the standard output and dropped.
+  if ! (cd "$scratch/schema/work" && "$binary" "${schema_args[@]}" -schema "$scratch/schema/lines.json" \
+    </dev/null >/dev/null 2>"$scratch/schema/stderr"); then
+    fail "-schema failed:"
+    cat "$scratch/schema/stderr" >&2
+  else
+    while IFS= read -r -d '' lines; do
+      if ! /usr/bin/python3 "$root/tests/golden/validate_lines.py" "$scratch/schema/lines.json" \
+        "$lines" 2>"$scratch/jsonschema"; then
+        fail "${lines#"$case_dir"/} does not satisfy its -schema:"
+        tail -n 5 "$scratch/jsonschema" >&2
+      fi
+    done < <(find "$case_dir" -maxdepth 1 -name stdout -size +0 -print0
+      [ -d "$case_dir/out" ] && find "$case_dir/out" -type f -name '*.jsonl' -print0)
+  fi
 fi
 
 exit "$failed"

@@ -398,6 +398,46 @@ class ClusterTest(unittest.TestCase):
             self.assertRegex(str(caught.exception),
                              r"record \d+, byte \d+: T-REC\.T-AMT: invalid packed "
                              r"decimal")
+    def test_avro_parts_and_a_frame_typed_by_the_schema(self):
+        """-format avro writes one Avro file per part, which Python's Avro library reads back
+        as the single run's records; read_frame() takes its columns and dtypes from the
+        schema, so a file whose first record is of one type still has the other's columns."""
+        import avro.datafile
+        import avro.io
+
+        args = ["-codepage", "ASCII", "-recfm", "V", "-format", "avro"]
+        outdir, document = self.decode("avro", ["t.v"], args, 2000)
+        self.assertGreaterEqual(len(document["parts"]), 5)
+        records = []
+        for part in document["parts"]:
+            self.assertRegex(part["part"], r"^part-\d{5}\.avro$")
+            with open(os.path.join(outdir, part["part"]), "rb") as f:
+                records += list(avro.datafile.DataFileReader(f, avro.io.DatumReader()))
+        out, _, _ = single_run(self.folder, ["t.v"], ["-codepage", "ASCII", "-recfm", "V"])
+        expected = [json.loads(l, parse_float=decimal.Decimal)["T-REC"] for l in out.splitlines()]
+        self.assertEqual([{k.replace("-", "_"): v for k, v in r.items()} for r in expected],
+                         records)
+
+        with open(os.path.join(self.folder, "two.cpy"), "w") as f:
+            f.write("       01  H-REC.\n           05  H-TYPE PIC X.\n"
+                    "           05  H-DATE PIC 9(8).\n"
+                    "       01  D-REC.\n           05  D-TYPE PIC X.\n"
+                    "           05  D-AMT  PIC S9(5)V99.\n           05  D-N PIC 9.\n")
+        with open(os.path.join(self.folder, "two.txt"), "w") as f:
+            f.write("H20240131\n" + "".join("D%07d%d\n" % (i * 37, i % 10) for i in range(500)))
+        options = dict(recfm="L", codepage="ASCII", when=["H-TYPE=H:H-REC", "H-TYPE=D:D-REC"])
+        with InFolder(self.folder):
+            frame = vexfcbl_dask.read_frame("two.cpy", "two.txt", split_mb=0.001, **options)
+            rows = frame.compute()
+        self.assertEqual({"H-REC.H-TYPE": "string", "H-REC.H-DATE": "Int64",
+                          "D-REC.D-TYPE": "string", "D-REC.D-AMT": "object",
+                          "D-REC.D-N": "Int64"}, {c: str(t) for c, t in frame.dtypes.items()})
+        self.assertGreater(frame.npartitions, 1)
+        self.assertEqual(501, len(rows))
+        self.assertEqual(20240131, rows["H-REC.H-DATE"].iloc[0])
+        # The amounts stay exact decimals: their sum is the sum of the digits written.
+        self.assertEqual(decimal.Decimal(sum(i * 37 for i in range(500))) / 100,
+                         rows["D-REC.D-AMT"].dropna().sum())
 
 
 class CommandTest(unittest.TestCase):

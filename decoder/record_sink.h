@@ -1,0 +1,50 @@
+#pragma once
+// Where a run's decoded lines go: the output stream as they are (JSON Lines, CSV), or a writer
+// of another format that reads them back (lake/). Made once the plan exists.
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "decoder/decode_options.h"
+#include "decoder/decode_plan.h"
+#include "decoder/run_files.h"
+#include "record/record_model.h"
+
+// A writer that cannot go on: `message` is the line(s) to print.
+struct SinkError {
+  std::string message;
+};
+
+class RecordSink {
+public:
+  virtual ~RecordSink() = default;
+  // Takes whole lines of the decoder (one or more, each ending in "\n"), in
+  // input order. False when the output cannot be written; SinkError when a
+  // line cannot be put in the format.
+  virtual bool write(std::string_view lines) = 0;
+  // Writes what is held back (the last block, the file's footer); called
+  // once, after the last line, only for a run that completed.
+  virtual bool finish() = 0;
+};
+
+// What a writer is made from: the run's layout, plan and options, and the
+// stream of the output (spooled, put in place on success).
+struct SinkRequest {
+  const RecordModel &model;
+  const DecodePlan &plan;
+  const DecodeOptions &options;
+  std::FILE *out;
+};
+
+// The programs hand decodeFiles the writers of formats the decoder library
+// does not hold (lake/): `sink` makes the writer of -format avro|parquet,
+// `schema` writes -schema FILE, which must be none of `inputs` (SinkError when it
+// cannot).
+struct OutputWriters {
+  std::function<std::unique_ptr<RecordSink>(const SinkRequest &)> sink;
+  std::function<void(const RecordModel &, const DecodePlan &, const DecodeOptions &,
+                     const std::vector<RunInput> &inputs)>
+      schema;
+};

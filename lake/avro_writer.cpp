@@ -1,0 +1,293 @@
+// Avro output: each decoded line read back exactly and set into the library's generic value,
+// which the library's file writer encodes, blocks and compresses.
+#include "lake/avro_writer.h"
+
+#include <avro.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "lake/decimal_text.h"
+#include "lake/line_tapes.h"
+#include "lake/schema_writers.h"
+
+namespace {
+
+void appendLong(std::string &out, std::int64_t value) {
+  auto zigzag = (static_cast<std::uint64_t>(value) << 1) ^ static_cast<std::uint64_t>(value >> 63);
+  while (zigzag >= 0x80) {
+    out += static_cast<char>((zigzag & 0x7F) | 0x80);
+    zigzag >>= 7;
+  }
+  out += static_cast<char>(zigzag);
+}
+
+// Reads a zigzag long at `at`; false when the bytes end first.
+bool readLong(const std::string &in, std::size_t &at, std::int64_t &value) {
+  std::uint64_t raw = 0;
+  for (int shift = 0; shift < 64; shift += 7) {
+    if (at >= in.size())
+      return false;
+    const auto byte = static_cast<unsigned char>(in[at++]);
+    raw |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
+    if ((byte & 0x80) == 0) {
+      value = static_cast<std::int64_t>(raw >> 1) ^ -static_cast<std::int64_t>(raw & 1);
+      return true;
+    }
+  }
+  return false;
+}
+
+// The library writes the schema it parsed, which has lost the decimal
+// logical type (it keeps no attributes it does not know). The stream it
+// writes to passes through this filter, which puts the schema as written
+// into the file's header and leaves every later byte as it is.
+class HeaderFilter {
+public:
+  HeaderFilter(std::FILE *out, std::string schema) : out_(out), schema_(std::move(schema)) {}
+
+  static ssize_t write(void *cookie, const char *data, std::size_t size) {
+    auto &self = *static_cast<HeaderFilter *>(cookie);
+    if (self.headerDone_)
+      return self.pass(data, size) ? static_cast<ssize_t>(size) : 0;
+    self.pending_.append(data, size);
+    std::string header;
+    std::size_t used = 0;
+    if (!self.rewrite(header, used))
+      return static_cast<ssize_t>(size); // the header is not complete yet
+    self.headerDone_ = true;
+    if (!self.pass(header.data(), header.size()) ||
+        !self.pass(self.pending_.data() + used, self.pending_.size() - used))
+      return 0;
+    self.pending_.clear();
+    return static_cast<ssize_t>(size);
+  }
+  bool failed() const { return failed_; }
+  bool complete() const { return headerDone_; }
+
+private:
+  bool pass(const char *data, std::size_t size) {
+    if (std::fwrite(data, 1, size, out_) != size)
+      failed_ = true;
+    return !failed_;
+  }
+  // The header with the schema replaced, once `pending_` holds all of it:
+  // magic, metadata map, sync marker.
+  bool rewrite(std::string &header, std::size_t &used) const {
+    std::size_t at = 4;
+    if (pending_.size() < at)
+      return false;
+    header = pending_.substr(0, 4);
+    std::string entries;
+    std::int64_t count = 0;
+    std::int64_t total = 0;
+    while (true) {
+      if (!readLong(pending_, at, count))
+        return false;
+      if (count == 0)
+        break;
+      std::int64_t blockBytes = 0;
+      if (count < 0 && !readLong(pending_, at, blockBytes))
+        return false;
+      for (std::int64_t i = 0; i < (count < 0 ? -count : count); ++i) {
+        std::string parts[2];
+        for (std::string &part : parts) {
+          std::int64_t length = 0;
+          if (!readLong(pending_, at, length) ||
+              pending_.size() - at < static_cast<std::size_t>(length))
+            return false;
+          part = pending_.substr(at, static_cast<std::size_t>(length));
+          at += static_cast<std::size_t>(length);
+        }
+        if (parts[0] == "avro.schema")
+          parts[1] = schema_;
+        for (const std::string &part : parts) {
+          appendLong(entries, static_cast<std::int64_t>(part.size()));
+          entries += part;
+        }
+        ++total;
+      }
+    }
+    if (pending_.size() - at < 16)
+      return false;
+    appendLong(header, total);
+    header += entries;
+    appendLong(header, 0);
+    header.append(pending_, at, 16);
+    used = at + 16;
+    return true;
+  }
+
+  std::FILE *out_;
+  std::string schema_;
+  std::string pending_;
+  bool headerDone_ = false;
+  bool failed_ = false;
+};
+
+class AvroSink : public RecordSink {
+public:
+  explicit AvroSink(const SinkRequest &request)
+      : schema_(makeLakeSchema(request.model, request.plan, request.options)),
+        text_(avroSchemaText(schema_)), filter_(request.out, text_.substr(0, text_.size() - 1)) {
+    if (avro_schema_from_json_length(text_.data(), text_.size(), &avroSchema_) != 0)
+      throw SinkError{"vexfcbl-decode: -format avro: the schema is refused: " +
+                      std::string(avro_strerror()) + "\n"};
+    iface_ = avro_generic_class_from_schema(avroSchema_);
+    if (iface_ == nullptr || avro_generic_value_new(iface_, &value_) != 0)
+      throw SinkError{"vexfcbl-decode: -format avro: " + std::string(avro_strerror()) + "\n"};
+    haveValue_ = true;
+    const std::string codec = request.options.codec.empty() ? "null" : request.options.codec;
+    cookie_ = fopencookie(&filter_, "w",
+                          cookie_io_functions_t{nullptr, &HeaderFilter::write, nullptr, nullptr});
+    if (cookie_ == nullptr)
+      throw SinkError{"vexfcbl-decode: -format avro: " + std::string(std::strerror(errno)) + "\n"};
+    std::setvbuf(cookie_, nullptr, _IOFBF, 1 << 20);
+    // A block holds whole records: room for the longest the layout allows.
+    std::int64_t longest = 0;
+    for (const PlanRecord &record : request.plan.records)
+      longest = std::max(longest, record.length);
+    const auto blockSize = static_cast<std::size_t>(std::max<std::int64_t>(1 << 20, longest * 16));
+    if (avro_file_writer_create_with_codec_fp(cookie_, "output", 0, avroSchema_, &writer_,
+                                              codec.c_str(), blockSize) != 0)
+      throw SinkError{"vexfcbl-decode: -codec " + codec + ": " + std::string(avro_strerror()) +
+                      "\n"};
+  }
+  ~AvroSink() override {
+    if (writer_ != nullptr)
+      avro_file_writer_close(writer_);
+    if (cookie_ != nullptr)
+      std::fclose(cookie_);
+    if (haveValue_)
+      avro_value_decref(&value_);
+    if (iface_ != nullptr)
+      avro_value_iface_decref(iface_);
+    if (avroSchema_ != nullptr)
+      avro_schema_decref(avroSchema_);
+  }
+  AvroSink(const AvroSink &) = delete;
+  AvroSink &operator=(const AvroSink &) = delete;
+
+  bool write(std::string_view lines) override {
+    bool ok = true;
+    forEachLine(lines, buffer_, tape_, [&](const JsonTape &tape) {
+      avro_value_reset(&value_);
+      const LakeNode &line = schema_.nodes.front();
+      if (line.children.size() == 1)
+        fill(value_, line.children.front(), tape, 2, false);
+      else
+        fill(value_, 0, tape, 0, false);
+      if (avro_file_writer_append_value(writer_, &value_) != 0) {
+        // The library says why (a record larger than a block); a write error of the
+        // stream is the filter's to report.
+        if (!filter_.failed())
+          throw SinkError{"vexfcbl-decode: -format avro: " + std::string(avro_strerror()) + "\n"};
+        ok = false;
+      }
+    });
+    return ok && !filter_.failed();
+  }
+
+  bool finish() override {
+    const bool closed = avro_file_writer_close(writer_) == 0;
+    writer_ = nullptr;
+    const bool flushed = std::fclose(cookie_) == 0;
+    cookie_ = nullptr;
+    return closed && flushed && !filter_.failed() && filter_.complete();
+  }
+
+private:
+  [[noreturn]] void refuse(const LakeNode &node, std::string_view value, const char *why) const {
+    throw SinkError{"vexfcbl-decode: -format avro: " + node.name + ": " + std::string(value) +
+                    ": " + why + "\n"};
+  }
+
+  void check(int status, const LakeNode &node) const {
+    if (status != 0)
+      refuse(node, "", avro_strerror());
+  }
+
+  void fill(avro_value_t &slot, int index, const JsonTape &tape, std::uint32_t token,
+            bool element) {
+    const LakeNode &node = schema_.nodes[static_cast<std::size_t>(index)];
+    const bool absent = token == noToken || tape[token].type == JsonType::null;
+    avro_value_t target = slot;
+    if (lakeNullable(node, element)) {
+      avro_value_t branch;
+      check(avro_value_set_branch(&slot, absent ? 0 : 1, &branch), node);
+      if (absent)
+        return check(avro_value_set_null(&branch), node);
+      target = branch;
+    } else if (absent) {
+      refuse(node, "null", "a value the schema does not let be null");
+    }
+    const JsonToken &value = tape[token];
+    if (node.isArray && !element) {
+      if (value.type != JsonType::array)
+        refuse(node, value.text, "not an array");
+      for (std::uint32_t item = token + 1; item < value.next; item = tape[item].next) {
+        avro_value_t slotOfItem;
+        check(avro_value_append(&target, &slotOfItem, nullptr), node);
+        fill(slotOfItem, index, tape, item, true);
+      }
+      return;
+    }
+    switch (node.type) {
+    case LakeType::record: {
+      if (value.type != JsonType::object)
+        refuse(node, value.text, "not an object");
+      std::size_t field = 0;
+      forEachMember(schema_, node, tape, token, [&](int child, std::uint32_t member) {
+        avro_value_t slotOfField;
+        check(avro_value_get_by_index(&target, field++, &slotOfField, nullptr), node);
+        fill(slotOfField, child, tape, member, false);
+      });
+      return;
+    }
+    case LakeType::text:
+    case LakeType::numberText:
+      scratch_.assign(value.text);
+      return check(avro_value_set_string_len(&target, scratch_.c_str(), scratch_.size() + 1), node);
+    case LakeType::integer: {
+      std::int64_t whole = 0;
+      if (value.type != JsonType::number || !unscaledInt64(value.text, 0, whole))
+        refuse(node, value.text, "not a whole number of the field's range");
+      return check(node.bits <= 32 ? avro_value_set_int(&target, static_cast<std::int32_t>(whole))
+                                   : avro_value_set_long(&target, whole),
+                   node);
+    }
+    case LakeType::decimal:
+      if (value.type != JsonType::number || !unscaledBytes(value.text, node.scale, 0, scratch_))
+        refuse(node, value.text, "not a decimal of the field's scale");
+      return check(avro_value_set_bytes(&target, scratch_.data(), scratch_.size()), node);
+    case LakeType::float32:
+    case LakeType::float64:
+      if (value.type != JsonType::number)
+        refuse(node, value.text, "not a number");
+      scratch_.assign(value.text);
+      return check(node.type == LakeType::float32
+                       ? avro_value_set_float(&target, std::strtof(scratch_.c_str(), nullptr))
+                       : avro_value_set_double(&target, std::strtod(scratch_.c_str(), nullptr)),
+                   node);
+    }
+  }
+
+  LakeSchema schema_;
+  std::string text_;
+  HeaderFilter filter_;
+  avro_schema_t avroSchema_ = nullptr;
+  avro_value_iface_t *iface_ = nullptr;
+  avro_value_t value_{};
+  bool haveValue_ = false;
+  std::FILE *cookie_ = nullptr;
+  avro_file_writer_t writer_ = nullptr;
+  std::string buffer_;
+  JsonTape tape_;
+  std::string scratch_;
+};
+
+} // namespace
+
+std::unique_ptr<RecordSink> makeAvroSink(const SinkRequest &request) {
+  return std::make_unique<AvroSink>(request);
+}

@@ -1,0 +1,57 @@
+#pragma once
+// The shape of the records the decoder writes, typed once for every schema and file writer:
+// which keys a line holds, which may be absent or null, each value's type, precision and bounds.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "decoder/decode_options.h"
+#include "decoder/decode_plan.h"
+#include "record/record_model.h"
+
+enum class LakeType {
+  record,     // a JSON object: a record or a group
+  text,       // a JSON string
+  integer,    // whole numbers that fit `bits` (16, 32 or 64) two's complement bits
+  decimal,    // exact decimal(precision, scale)
+  float32,    // COMP-1 and its kin
+  float64,    // COMP-2, external floating point
+  numberText, // decimal floating point: a JSON number kept as its text downstream
+};
+
+struct LakeNode {
+  std::string name;   // the key as the decoder writes it
+  std::string column; // its path below the record (groups joined by "."), for SQL
+  LakeType type = LakeType::record;
+  int field = -1; // the plan field, -1 for the top
+  int precision = 0;
+  int scale = 0;
+  int bits = 0;                 // integer: the smallest of 16, 32, 64 that holds the range
+  std::string minimum, maximum; // numbers: the exact bounds as decimal text
+  std::int64_t maxLength = 0;   // text: characters
+  bool fixedWidth = false;      // text written at its full width (no -trim)
+  bool isArray = false;
+  std::int64_t minItems = 0;
+  std::int64_t maxItems = 0;
+  bool dependingOn = false;   // the array's length comes from a count
+  bool nullable = false;      // the value (an array's elements) may be null: bad data
+  bool arrayNullable = false; // the whole array may be null: a count out of range
+  bool optional = false;      // the key may be missing: a REDEFINES alternative or a record
+                              // that a -when rule may leave out
+  std::vector<int> children;
+};
+
+struct LakeSchema {
+  std::vector<LakeNode> nodes; // nodes[0] is the line: its children are the records
+  std::string name;            // the first record's name, for the schema's title
+};
+
+// The schema of the lines `plan` (made from `model` with `options`)
+// decodes to. Numbers get the precision their bytes can hold (PIC S9(4)
+// COMP-3 holds 5 digits and the decoder writes every digit present).
+LakeSchema makeLakeSchema(const RecordModel &model, const DecodePlan &plan,
+                          const DecodeOptions &options);
+
+// The leaf nodes (no record type) below `node`, depth first, skipping the
+// contents of arrays when `intoArrays` is false (the arrays themselves are listed).
+std::vector<int> lakeLeaves(const LakeSchema &schema, int node, bool intoArrays);

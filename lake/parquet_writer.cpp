@@ -1,0 +1,560 @@
+// Parquet output: each decoded line read back exactly and shredded into its leaf columns
+// (repetition and definition levels, plain values), cut into pages, compressed, and written
+// one row group at a time; the page headers and the footer are the Thrift types of
+// lake/parquet.thrift in the compact protocol.
+#include "lake/parquet_writer.h"
+
+#include <snappy.h>
+#include <thrift/protocol/TCompactProtocol.h>
+#include <thrift/transport/TBufferTransports.h>
+#include <zstd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "cli/build_version.h"
+#include "lake/decimal_text.h"
+#include "lake/line_tapes.h"
+#include "parquet_types.h"
+
+namespace {
+
+using apache::thrift::protocol::TCompactProtocolT;
+using apache::thrift::transport::TMemoryBuffer;
+
+constexpr std::size_t pageBytes = 1 << 20;
+
+// Bytes a two's complement decimal of `precision` digits needs.
+int decimalBytes(int precision) {
+  return static_cast<int>(std::ceil((precision * std::log2(10.0) + 1) / 8));
+}
+
+int bitWidth(int maxLevel) {
+  int bits = 0;
+  while ((1 << bits) <= maxLevel)
+    ++bits;
+  return bits;
+}
+
+void appendVarint(std::string &out, std::uint32_t value) {
+  while (value >= 0x80) {
+    out += static_cast<char>((value & 0x7F) | 0x80);
+    value >>= 7;
+  }
+  out += static_cast<char>(value);
+}
+
+template <class T> void appendPlain(std::string &out, T value) {
+  char bytes[sizeof(T)];
+  std::memcpy(bytes, &value, sizeof(T)); // the machine is little-endian, as Parquet is
+  out.append(bytes, sizeof(T));
+}
+
+// Levels in the RLE/bit-packed hybrid, runs only, with their 4-byte length first.
+void appendLevels(std::string &out, const std::vector<std::uint16_t> &levels, int maxLevel) {
+  const int width = (bitWidth(maxLevel) + 7) / 8;
+  std::string runs;
+  for (std::size_t i = 0; i < levels.size();) {
+    std::size_t end = i;
+    while (end < levels.size() && levels[end] == levels[i] && end - i < (1u << 30))
+      ++end;
+    appendVarint(runs, static_cast<std::uint32_t>(end - i) << 1);
+    for (int b = 0; b < width; ++b)
+      runs += static_cast<char>((levels[i] >> (8 * b)) & 0xFF);
+    i = end;
+  }
+  appendPlain(out, static_cast<std::uint32_t>(runs.size()));
+  out += runs;
+}
+
+// One leaf column and what its current row group holds.
+struct Column {
+  int node = -1;
+  parquet::Type::type physical = parquet::Type::BYTE_ARRAY;
+  int width = 0; // FIXED_LEN_BYTE_ARRAY
+  int maxDef = 0;
+  int maxRep = 0;
+  std::vector<std::string> path;
+  // The page being filled.
+  std::vector<std::uint16_t> defs, reps;
+  std::string values;
+  // The row group's pages, compressed, with their headers.
+  std::string pages;
+  std::int64_t chunkValues = 0;
+  std::int64_t chunkUncompressed = 0;
+  std::int64_t nulls = 0;
+  bool haveStats = false;
+  std::string min, max; // plain encoded, byte arrays without their length
+  std::string scratch;
+};
+
+// True when `a` sorts before `b` in the column's order.
+bool less(const Column &column, std::string_view a, std::string_view b) {
+  switch (column.physical) {
+  case parquet::Type::INT32: {
+    std::int32_t x, y;
+    std::memcpy(&x, a.data(), 4);
+    std::memcpy(&y, b.data(), 4);
+    return x < y;
+  }
+  case parquet::Type::INT64: {
+    std::int64_t x, y;
+    std::memcpy(&x, a.data(), 8);
+    std::memcpy(&y, b.data(), 8);
+    return x < y;
+  }
+  case parquet::Type::FLOAT: {
+    float x, y;
+    std::memcpy(&x, a.data(), 4);
+    std::memcpy(&y, b.data(), 4);
+    return x < y;
+  }
+  case parquet::Type::DOUBLE: {
+    double x, y;
+    std::memcpy(&x, a.data(), 8);
+    std::memcpy(&y, b.data(), 8);
+    return x < y;
+  }
+  case parquet::Type::FIXED_LEN_BYTE_ARRAY:
+    // Decimals: two's complement, so the first byte compares signed.
+    if (a[0] != b[0])
+      return static_cast<signed char>(a[0]) < static_cast<signed char>(b[0]);
+    return a < b;
+  default:
+    return a < b; // unsigned bytes: char_traits<char> compares as unsigned char
+  }
+}
+
+class ParquetSink : public RecordSink {
+public:
+  explicit ParquetSink(const SinkRequest &request)
+      : schema_(makeLakeSchema(request.model, request.plan, request.options)), out_(request.out),
+        rowGroupBytes_(request.options.rowGroupBytes), buffer_(std::make_shared<TMemoryBuffer>()),
+        protocol_(buffer_) {
+    const std::string codec = request.options.codec.empty() ? "snappy" : request.options.codec;
+    codec_ = codec == "zstd"   ? parquet::CompressionCodec::ZSTD
+             : codec == "none" ? parquet::CompressionCodec::UNCOMPRESSED
+                               : parquet::CompressionCodec::SNAPPY;
+    columnOf_.assign(schema_.nodes.size(), -1);
+    parquet::SchemaElement root;
+    root.__set_name("schema");
+    elements_.push_back(root);
+    const LakeNode &line = schema_.nodes.front();
+    // One record alone is the row; several are each a group of it.
+    top_ = line.children.size() == 1 ? line.children.front() : 0;
+    const LakeNode &row = schema_.nodes[static_cast<std::size_t>(top_)];
+    elements_.front().__set_num_children(static_cast<std::int32_t>(row.children.size()));
+    for (const int child : row.children)
+      declare(child, {}, 0, 0);
+    if (!write("PAR1", 4))
+      throw SinkError{
+          "vexfcbl-decode: cannot write the output: " + std::string(std::strerror(errno)) + "\n"};
+  }
+
+  bool write(std::string_view lines) override {
+    forEachLine(lines, lineBuffer_, tape_, [&](const JsonTape &tape) {
+      const std::uint32_t object = top_ == 0 ? 0 : 2;
+      if (tape[object].type != JsonType::object)
+        throw SinkError{"vexfcbl-decode: internal error: a decoded line is no object\n"};
+      forEachMember(schema_, schema_.nodes[static_cast<std::size_t>(top_)], tape, object,
+                    [&](int child, std::uint32_t value) { field(child, tape, value, 0, 0, 0); });
+      ++rows_;
+      ++groupRows_;
+      std::size_t held = 0;
+      for (Column &column : columns_) {
+        if (column.values.size() + column.defs.size() * 2 >= pageBytes)
+          flushPage(column);
+        held += column.pages.size() + column.values.size() + column.defs.size() * 4;
+      }
+      if (static_cast<std::int64_t>(held) >= rowGroupBytes_)
+        flushRowGroup();
+    });
+    return !failed_;
+  }
+
+  bool finish() override {
+    // No records: a file of the schema alone, without a row group.
+    if (groupRows_ > 0)
+      flushRowGroup();
+    metadata_.__set_version(1);
+    metadata_.__set_schema(elements_);
+    metadata_.__set_num_rows(rows_);
+    metadata_.__set_created_by("vexfcbl-decode version " + std::string(vexVersion));
+    std::vector<parquet::ColumnOrder> orders(columns_.size());
+    for (parquet::ColumnOrder &order : orders)
+      order.__set_TYPE_ORDER(parquet::TypeDefinedOrder());
+    metadata_.__set_column_orders(orders);
+    const std::string footer = serialize(metadata_);
+    std::string tail;
+    appendPlain(tail, static_cast<std::uint32_t>(footer.size()));
+    tail += "PAR1";
+    return write(footer.data(), footer.size()) && write(tail.data(), tail.size());
+  }
+
+private:
+  // The schema elements of `index` and its columns; `def` and `rep` are the
+  // levels of its parent.
+  void declare(int index, std::vector<std::string> path, int def, int rep) {
+    const LakeNode &node = schema_.nodes[static_cast<std::size_t>(index)];
+    path.push_back(node.name);
+    const bool optional = lakeNullable(node, false);
+    parquet::SchemaElement element;
+    element.__set_name(node.name);
+    element.__set_repetition_type(optional ? parquet::FieldRepetitionType::OPTIONAL
+                                           : parquet::FieldRepetitionType::REQUIRED);
+    def += optional ? 1 : 0;
+    if (node.isArray) {
+      // The three levels of a LIST: the list, its repeated group, the element.
+      element.__set_num_children(1);
+      element.__set_converted_type(parquet::ConvertedType::LIST);
+      parquet::LogicalType list;
+      list.__set_LIST(parquet::ListType());
+      element.__set_logicalType(list);
+      elements_.push_back(element);
+      parquet::SchemaElement repeated;
+      repeated.__set_name("list");
+      repeated.__set_repetition_type(parquet::FieldRepetitionType::REPEATED);
+      repeated.__set_num_children(1);
+      elements_.push_back(repeated);
+      path.push_back("list");
+      path.push_back("element");
+      const bool elementOptional = lakeNullable(node, true);
+      parquet::SchemaElement item;
+      item.__set_name("element");
+      item.__set_repetition_type(elementOptional ? parquet::FieldRepetitionType::OPTIONAL
+                                                 : parquet::FieldRepetitionType::REQUIRED);
+      return body(index, item, path, def + 1 + (elementOptional ? 1 : 0), rep + 1);
+    }
+    body(index, element, path, def, rep);
+  }
+
+  void body(int index, parquet::SchemaElement &element, const std::vector<std::string> &path,
+            int def, int rep) {
+    const LakeNode &node = schema_.nodes[static_cast<std::size_t>(index)];
+    if (node.type == LakeType::record) {
+      element.__set_num_children(static_cast<std::int32_t>(node.children.size()));
+      elements_.push_back(element);
+      for (const int child : node.children)
+        declare(child, path, def, rep);
+      return;
+    }
+    Column column;
+    column.node = index;
+    column.maxDef = def;
+    column.maxRep = rep;
+    column.path = path;
+    parquet::LogicalType logical;
+    switch (node.type) {
+    case LakeType::text:
+    case LakeType::numberText:
+      column.physical = parquet::Type::BYTE_ARRAY;
+      element.__set_converted_type(parquet::ConvertedType::UTF8);
+      logical.__set_STRING(parquet::StringType());
+      break;
+    case LakeType::integer: {
+      column.physical = node.bits <= 32 ? parquet::Type::INT32 : parquet::Type::INT64;
+      element.__set_converted_type(node.bits == 16   ? parquet::ConvertedType::INT_16
+                                   : node.bits == 32 ? parquet::ConvertedType::INT_32
+                                                     : parquet::ConvertedType::INT_64);
+      parquet::IntType integer;
+      integer.__set_bitWidth(static_cast<std::int8_t>(node.bits));
+      integer.__set_isSigned(true);
+      logical.__set_INTEGER(integer);
+      break;
+    }
+    case LakeType::decimal: {
+      column.physical = node.precision <= 9    ? parquet::Type::INT32
+                        : node.precision <= 18 ? parquet::Type::INT64
+                                               : parquet::Type::FIXED_LEN_BYTE_ARRAY;
+      if (column.physical == parquet::Type::FIXED_LEN_BYTE_ARRAY) {
+        column.width = decimalBytes(node.precision);
+        element.__set_type_length(column.width);
+      }
+      element.__set_converted_type(parquet::ConvertedType::DECIMAL);
+      element.__set_scale(node.scale);
+      element.__set_precision(node.precision);
+      parquet::DecimalType decimal;
+      decimal.__set_scale(node.scale);
+      decimal.__set_precision(node.precision);
+      logical.__set_DECIMAL(decimal);
+      break;
+    }
+    case LakeType::float32:
+      column.physical = parquet::Type::FLOAT;
+      break;
+    case LakeType::float64:
+      column.physical = parquet::Type::DOUBLE;
+      break;
+    case LakeType::record:
+      break;
+    }
+    element.__set_type(column.physical);
+    if (logical.__isset.STRING || logical.__isset.INTEGER || logical.__isset.DECIMAL)
+      element.__set_logicalType(logical);
+    elements_.push_back(element);
+    columnOf_[static_cast<std::size_t>(index)] = static_cast<int>(columns_.size());
+    columns_.push_back(std::move(column));
+  }
+
+  [[noreturn]] void refuse(const LakeNode &node, std::string_view value, const char *why) const {
+    throw SinkError{"vexfcbl-decode: -format parquet: " + node.name + ": " + std::string(value) +
+                    ": " + why + "\n"};
+  }
+
+  // An entry of no value at level `def` in every column below `index`.
+  void nulls(int index, int def, int rep) {
+    const LakeNode &node = schema_.nodes[static_cast<std::size_t>(index)];
+    if (node.type != LakeType::record)
+      return entry(columns_[static_cast<std::size_t>(columnOf_[static_cast<std::size_t>(index)])],
+                   def, rep, nullptr);
+    for (const int child : node.children)
+      nulls(child, def, rep);
+  }
+
+  void entry(Column &column, int def, int rep, const std::string *value) {
+    column.defs.push_back(static_cast<std::uint16_t>(def));
+    column.reps.push_back(static_cast<std::uint16_t>(rep));
+    if (value == nullptr) {
+      ++column.nulls;
+      return;
+    }
+    const std::string_view plain = column.physical == parquet::Type::BYTE_ARRAY
+                                       ? std::string_view(*value).substr(4)
+                                       : std::string_view(*value);
+    column.values += *value;
+    if (!column.haveStats) {
+      column.min = column.max = plain;
+      column.haveStats = true;
+    } else if (less(column, plain, column.min)) {
+      column.min = plain;
+    } else if (less(column, column.max, plain)) {
+      column.max = plain;
+    }
+  }
+
+  // The value of member `index` at `token` (noToken: its key is missing);
+  // `def`: the definition level of its parent, `rep` the repetition level
+  // of its first entry, `depth` the repetition depth of the parent.
+  void field(int index, const JsonTape &tape, std::uint32_t token, int def, int rep, int depth) {
+    const LakeNode &node = schema_.nodes[static_cast<std::size_t>(index)];
+    if (!node.isArray)
+      return value(index, tape, token, def, rep, depth, lakeNullable(node, false));
+    const bool absent = token == noToken || tape[token].type == JsonType::null;
+    const bool optional = lakeNullable(node, false);
+    if (absent) {
+      if (!optional)
+        refuse(node, "null", "a value the schema does not let be null");
+      return nulls(index, def, rep);
+    }
+    if (tape[token].type != JsonType::array)
+      refuse(node, tape[token].text, "not an array");
+    const int listDef = def + (optional ? 1 : 0);
+    if (tape[token].next == token + 1)
+      return nulls(index, listDef, rep);
+    for (std::uint32_t item = token + 1; item < tape[token].next; item = tape[item].next) {
+      value(index, tape, item, listDef + 1, rep, depth + 1, lakeNullable(node, true));
+      rep = depth + 1;
+    }
+  }
+
+  void value(int index, const JsonTape &tape, std::uint32_t token, int def, int rep, int depth,
+             bool optional) {
+    const LakeNode &node = schema_.nodes[static_cast<std::size_t>(index)];
+    if (token == noToken || tape[token].type == JsonType::null) {
+      if (!optional)
+        refuse(node, "null", "a value the schema does not let be null");
+      return nulls(index, def, rep);
+    }
+    def += optional ? 1 : 0;
+    const JsonToken &value = tape[token];
+    if (node.type == LakeType::record) {
+      if (value.type != JsonType::object)
+        refuse(node, value.text, "not an object");
+      return forEachMember(schema_, node, tape, token, [&](int child, std::uint32_t member) {
+        field(child, tape, member, def, rep, depth);
+      });
+    }
+    Column &column = columns_[static_cast<std::size_t>(columnOf_[static_cast<std::size_t>(index)])];
+    std::string &plain = plainValue_;
+    plain.clear();
+    switch (column.physical) {
+    case parquet::Type::BYTE_ARRAY:
+      if (value.type != JsonType::string && value.type != JsonType::number)
+        refuse(node, value.text, "not a string");
+      appendPlain(plain, static_cast<std::uint32_t>(value.text.size()));
+      plain += value.text;
+      break;
+    case parquet::Type::INT32:
+    case parquet::Type::INT64: {
+      std::int64_t whole = 0;
+      if (value.type != JsonType::number || !unscaledInt64(value.text, node.scale, whole))
+        refuse(node, value.text, "not a number of the column's range and scale");
+      if (column.physical == parquet::Type::INT32) {
+        if (whole < INT32_MIN || whole > INT32_MAX)
+          refuse(node, value.text, "out of the column's range");
+        appendPlain(plain, static_cast<std::int32_t>(whole));
+      } else {
+        appendPlain(plain, whole);
+      }
+      break;
+    }
+    case parquet::Type::FIXED_LEN_BYTE_ARRAY:
+      if (value.type != JsonType::number ||
+          !unscaledBytes(value.text, node.scale, static_cast<std::size_t>(column.width), plain))
+        refuse(node, value.text, "not a decimal of the column's precision and scale");
+      break;
+    case parquet::Type::FLOAT:
+    case parquet::Type::DOUBLE:
+      if (value.type != JsonType::number)
+        refuse(node, value.text, "not a number");
+      column.scratch.assign(value.text);
+      if (column.physical == parquet::Type::FLOAT)
+        appendPlain(plain, std::strtof(column.scratch.c_str(), nullptr));
+      else
+        appendPlain(plain, std::strtod(column.scratch.c_str(), nullptr));
+      break;
+    default:
+      break;
+    }
+    entry(column, def, rep, &plain);
+  }
+
+  std::string serialize(const parquet::PageHeader &header) {
+    buffer_->resetBuffer();
+    header.write(&protocol_);
+    return buffer_->getBufferAsString();
+  }
+  std::string serialize(const parquet::FileMetaData &metadata) {
+    buffer_->resetBuffer();
+    metadata.write(&protocol_);
+    return buffer_->getBufferAsString();
+  }
+
+  void flushPage(Column &column) {
+    if (column.defs.empty())
+      return;
+    std::string &page = page_;
+    page.clear();
+    if (column.maxRep > 0)
+      appendLevels(page, column.reps, column.maxRep);
+    if (column.maxDef > 0)
+      appendLevels(page, column.defs, column.maxDef);
+    page += column.values;
+    std::string &packed = packed_;
+    switch (codec_) {
+    case parquet::CompressionCodec::SNAPPY:
+      snappy::Compress(page.data(), page.size(), &packed);
+      break;
+    case parquet::CompressionCodec::ZSTD: {
+      packed.resize(ZSTD_compressBound(page.size()));
+      const std::size_t size =
+          ZSTD_compress(packed.data(), packed.size(), page.data(), page.size(), 3);
+      if (ZSTD_isError(size))
+        throw SinkError{"vexfcbl-decode: -codec zstd: " + std::string(ZSTD_getErrorName(size)) +
+                        "\n"};
+      packed.resize(size);
+      break;
+    }
+    default:
+      packed = page;
+      break;
+    }
+    parquet::DataPageHeader data;
+    data.__set_num_values(static_cast<std::int32_t>(column.defs.size()));
+    data.__set_encoding(parquet::Encoding::PLAIN);
+    data.__set_definition_level_encoding(parquet::Encoding::RLE);
+    data.__set_repetition_level_encoding(parquet::Encoding::RLE);
+    parquet::PageHeader header;
+    header.__set_type(parquet::PageType::DATA_PAGE);
+    header.__set_uncompressed_page_size(static_cast<std::int32_t>(page.size()));
+    header.__set_compressed_page_size(static_cast<std::int32_t>(packed.size()));
+    header.__set_data_page_header(data);
+    const std::string head = serialize(header);
+    column.pages += head;
+    column.pages += packed;
+    column.chunkUncompressed += static_cast<std::int64_t>(head.size() + page.size());
+    column.chunkValues += static_cast<std::int64_t>(column.defs.size());
+    column.defs.clear();
+    column.reps.clear();
+    column.values.clear();
+  }
+
+  void flushRowGroup() {
+    parquet::RowGroup group;
+    std::int64_t uncompressed = 0;
+    const std::int64_t start = position_;
+    for (Column &column : columns_) {
+      flushPage(column);
+      parquet::ColumnMetaData meta;
+      meta.__set_type(column.physical);
+      meta.__set_encodings({parquet::Encoding::PLAIN, parquet::Encoding::RLE});
+      meta.__set_path_in_schema(column.path);
+      meta.__set_codec(codec_);
+      meta.__set_num_values(column.chunkValues);
+      meta.__set_total_uncompressed_size(column.chunkUncompressed);
+      meta.__set_total_compressed_size(static_cast<std::int64_t>(column.pages.size()));
+      meta.__set_data_page_offset(position_);
+      parquet::Statistics statistics;
+      statistics.__set_null_count(column.nulls);
+      if (column.haveStats) {
+        statistics.__set_min_value(column.min);
+        statistics.__set_max_value(column.max);
+      }
+      if (column.physical == parquet::Type::FLOAT || column.physical == parquet::Type::DOUBLE)
+        statistics.__set_nan_count(0); // NaN is written as null
+      meta.__set_statistics(statistics);
+      parquet::ColumnChunk chunk;
+      chunk.__set_file_offset(0);
+      chunk.__set_meta_data(meta);
+      group.columns.push_back(chunk);
+      uncompressed += column.chunkUncompressed;
+      if (!write(column.pages.data(), column.pages.size()))
+        return;
+      column.pages.clear();
+      column.pages.shrink_to_fit();
+      column.chunkValues = column.chunkUncompressed = column.nulls = 0;
+      column.haveStats = false;
+    }
+    group.__set_total_byte_size(uncompressed);
+    group.__set_num_rows(groupRows_);
+    group.__set_file_offset(start);
+    group.__set_total_compressed_size(position_ - start);
+    metadata_.row_groups.push_back(group);
+    groupRows_ = 0;
+  }
+
+  bool write(const char *data, std::size_t size) {
+    if (std::fwrite(data, 1, size, out_) != size)
+      failed_ = true;
+    position_ += static_cast<std::int64_t>(size);
+    return !failed_;
+  }
+
+  LakeSchema schema_;
+  std::FILE *out_;
+  std::int64_t rowGroupBytes_;
+  parquet::CompressionCodec::type codec_ = parquet::CompressionCodec::SNAPPY;
+  std::shared_ptr<TMemoryBuffer> buffer_;
+  TCompactProtocolT<TMemoryBuffer> protocol_;
+  std::vector<parquet::SchemaElement> elements_;
+  std::vector<Column> columns_;
+  std::vector<int> columnOf_; // lake node to column, -1 for groups
+  int top_ = 0;
+  parquet::FileMetaData metadata_;
+  std::int64_t rows_ = 0;
+  std::int64_t groupRows_ = 0;
+  std::int64_t position_ = 0;
+  bool failed_ = false;
+  std::string lineBuffer_;
+  JsonTape tape_;
+  std::string plainValue_;
+  std::string page_;
+  std::string packed_;
+};
+
+} // namespace
+
+std::unique_ptr<RecordSink> makeParquetSink(const SinkRequest &request) {
+  return std::make_unique<ParquetSink>(request);
+}

@@ -1,0 +1,456 @@
+"""vexfcbl-decode -format avro|parquet and -schema, read back by readers written apart from
+this project: Debian's Python Avro library, DuckDB and hyparquet (npm, run with Node.js from
+.deps/node, which tools/deps.sh fills; those tests skip without them), and the jsonschema
+validator. Expected values are the values tests/tools/cobdata.py encoded, or, for the golden
+cases, the decoder's JSON Lines read with exact decimals.
+
+Run by ctest: VEXFCBL_DECODE names the decoder, VEX_SOURCE_DIR the source tree.
+"""
+
+import json
+import os
+import random
+import re
+import shutil
+import sqlite3
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+from decimal import Decimal
+
+import avro.datafile
+import avro.io
+import jsonschema
+
+DECODER = os.environ["VEXFCBL_DECODE"]
+SOURCE = os.environ["VEX_SOURCE_DIR"]
+sys.path.insert(0, os.path.join(SOURCE, "tests", "tools"))
+import cobdata  # noqa: E402
+from cobdata import Field  # noqa: E402
+
+NODE_DIR = os.path.join(SOURCE, ".deps", "node")
+HAVE_NODE = shutil.which("node") is not None and os.path.isdir(
+    os.path.join(NODE_DIR, "node_modules", "@duckdb", "node-api")) and os.path.isdir(
+    os.path.join(NODE_DIR, "node_modules", "hyparquet"))
+NO_NODE = "the npm Parquet readers are not in .deps/node (tools/deps.sh installs them)"
+
+
+def run(args, cwd):
+    done = subprocess.run([DECODER, "-q", *args], cwd=cwd, capture_output=True)
+    if done.returncode != 0:
+        raise AssertionError(f"vexfcbl-decode {' '.join(args)}: {done.stderr.decode()}")
+    return done.stdout
+
+
+def json_lines(data):
+    return [json.loads(line, parse_float=Decimal) for line in data.decode().splitlines()]
+
+
+def avro_name(key):
+    name = re.sub("[^A-Za-z0-9]", "_", key)
+    return "_" + name if not name or name[0].isdigit() else name
+
+
+def read_avro(path):
+    with open(path, "rb") as f:
+        reader = avro.datafile.DataFileReader(f, avro.io.DatumReader())
+        schema = json.loads(reader.meta["avro.schema"])
+        return schema, list(reader)
+
+
+def read_parquet(reader, path):
+    # ESM resolves packages from the script's own folder: the script runs from .deps/node.
+    script = os.path.join(NODE_DIR, "read_parquet.mjs")
+    shutil.copyfile(os.path.join(SOURCE, "tests", "lake", "read_parquet.mjs"), script)
+    done = subprocess.run(["node", script, reader, path], capture_output=True)
+    if done.returncode != 0:
+        raise AssertionError(f"{reader} cannot read {path}: {done.stderr.decode()}")
+    return json.loads(done.stdout, parse_float=Decimal)
+
+
+def as_row(line):
+    """The decoder's line as the lake files hold a row: one record alone is the row."""
+    return next(iter(line.values())) if len(line) == 1 else line
+
+
+def compare(test, expected, actual, path, names=lambda k: k, inexact=False):
+    """Every value of `expected` (the JSON line, decimals exact) in `actual` as a reader gave
+    it: decimals as Decimal, text, int or float; keys missing from the line must be null."""
+    if expected is None:
+        test.assertIsNone(actual, path)
+    elif isinstance(expected, dict):
+        test.assertIsInstance(actual, dict, path)
+        for key, value in expected.items():
+            compare(test, value, actual.get(names(key)), f"{path}.{key}", names, inexact)
+        for key in set(actual) - {names(k) for k in expected}:
+            test.assertIsNone(actual[key], f"{path}.{key}: absent from the line")
+    elif isinstance(expected, list):
+        test.assertIsInstance(actual, list, path)
+        test.assertEqual(len(expected), len(actual), path)
+        for i, (e, a) in enumerate(zip(expected, actual)):
+            compare(test, e, a, f"{path}[{i}]", names, inexact)
+    elif isinstance(expected, str):
+        test.assertEqual(expected, actual, path)
+    elif isinstance(expected, float):
+        test.assertEqual(expected, float(actual), path)
+    elif isinstance(actual, float) or (inexact and not isinstance(actual, str)):
+        # Floating-point columns, or hyparquet's decimals as the nearest double.
+        actual = float(actual)
+        if inexact and len(Decimal(expected).as_tuple().digits) > 15:
+            test.assertAlmostEqual(float(expected), actual, delta=abs(float(expected)) * 1e-15,
+                                   msg=path)
+        else:
+            test.assertEqual(float(expected), actual, path)
+    else:
+        test.assertIsInstance(actual, (Decimal, int, str), path)
+        test.assertEqual(Decimal(expected), Decimal(actual), f"{path}: {actual!r}")
+
+
+def read_text(path):
+    with open(path) as f:
+        return f.read()
+
+
+def golden_cases():
+    """The golden decode cases that write JSON Lines: (name, folder, arguments)."""
+    root = os.path.join(SOURCE, "tests", "golden")
+    for name in sorted(os.listdir(root)):
+        folder = os.path.join(root, name)
+        program = os.path.join(folder, "program")
+        if not os.path.isfile(program) or read_text(program).strip() != "vexfcbl-decode":
+            continue
+        if read_text(os.path.join(folder, "status")).strip() != "0":
+            continue
+        args = read_text(os.path.join(folder, "args")).splitlines()
+        if {"-format", "-raw", "-splits", "--help", "-?", "--version"} & set(args):
+            continue
+        if "-o" in args:
+            at = args.index("-o")
+            del args[at:at + 2]
+        yield name, folder, args
+
+
+class GoldenCasesAsLakeFiles(unittest.TestCase):
+    """Every golden decode case as Avro (each codec in turn) and Parquet (each codec), value by
+    value against its JSON Lines, and its lines valid against its JSON Schema."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp()
+
+    def tearDown(self):
+        shutil.rmtree(self.work)
+
+    def case_dir(self, folder):
+        shutil.rmtree(os.path.join(self.work, "case"), ignore_errors=True)
+        shutil.copytree(os.path.join(folder, "files"), os.path.join(self.work, "case"))
+        return os.path.join(self.work, "case")
+
+    def test_every_case(self):
+        cases = list(golden_cases())
+        self.assertGreater(len(cases), 20)
+        for number, (name, folder, args) in enumerate(cases):
+            with self.subTest(case=name):
+                cwd = self.case_dir(folder)
+                lines = json_lines(run(args, cwd))
+                if not lines:
+                    continue
+                run([*args, "-schema", "s.json"], cwd)
+                with open(os.path.join(cwd, "s.json")) as f:
+                    schema = json.load(f, parse_float=Decimal)
+                validator = jsonschema.Draft202012Validator(schema)
+                for line in lines:
+                    validator.validate(line)
+
+                codec = ["null", "deflate", "snappy"][number % 3]
+                run([*args, "-format", "avro", "-codec", codec, "-o", "o.avro"], cwd)
+                _, records = read_avro(os.path.join(cwd, "o.avro"))
+                self.assertEqual(len(lines), len(records))
+                for i, (line, record) in enumerate(zip(lines, records)):
+                    compare(self, as_row(line), record, f"avro {i}", avro_name)
+
+                if not HAVE_NODE:
+                    continue
+                codec = ["snappy", "zstd", "none"][number % 3]
+                run([*args, "-format", "parquet", "-codec", codec, "-o", "o.parquet"], cwd)
+                for reader in ("duckdb", "hyparquet"):
+                    rows = read_parquet(reader, os.path.join(cwd, "o.parquet"))["rows"]
+                    self.assertEqual(len(lines), len(rows), reader)
+                    for i, (line, row) in enumerate(zip(lines, rows)):
+                        compare(self, as_row(line), row, f"{reader} {i}",
+                                inexact=reader == "hyparquet")
+
+
+# A record with a value of every kind the lake types distinguish, wide decimals included.
+FIELDS = [
+    Field("KEY-ID", "9(8)"),
+    Field("NAME", "X(12)"),
+    Field("AMOUNT", "S9(7)V99", "COMP-3"),
+    Field("BIG", "S9(31)", "COMP-3"),
+    Field("WIDE", "S9(18)V99", "COMP-3"),
+    Field("RATE", "S9(3)V9(4)", sign="LEADING SEPARATE"),
+    Field("SMALL", "S9(4)", "COMP"),
+    Field("TALLY", "9(9)", "COMP"),
+    Field("HUGE", "9(18)", "COMP"),
+    Field("SINGLE", "", "COMP-1"),
+    Field("DOUBLE", "", "COMP-2"),
+    Field("N", "9(2)"),
+    Field("ORD-LINE", occurs=5, depending="N", children=[
+        Field("ITEM", "X(4)"),
+        Field("PRICE", "S9(5)V99", "COMP-3"),
+    ]),
+]
+
+# The column types these pictures take, worked out from the storage rules by hand: a
+# decimal's precision is the digits its bytes hold (PIC S9(4) COMP holds -32768..32767).
+DUCKDB_TYPES = {
+    "KEY-ID": "INTEGER", "NAME": "VARCHAR", "AMOUNT": "DECIMAL(9,2)", "BIG": "DECIMAL(31,0)",
+    "WIDE": "DECIMAL(21,2)", "RATE": "DECIMAL(7,4)", "SMALL": "SMALLINT", "TALLY": "BIGINT",
+    "HUGE": "DECIMAL(20,0)", "SINGLE": "FLOAT", "DOUBLE": "DOUBLE", "N": "SMALLINT",
+    "ORD-LINE": "STRUCT(ITEM VARCHAR, PRICE DECIMAL(7,2))[]",
+}
+
+
+def random_records(count, seed):
+    rng = random.Random(seed)
+    records, values = [], []
+    for _ in range(count):
+        n = rng.randint(0, 5)
+        value = {
+            "KEY-ID": rng.randint(0, 99999999),
+            "NAME": cobdata.random_text(rng, 12).rstrip(),
+            "AMOUNT": cobdata.random_number(rng, 9, 2, True),
+            "BIG": cobdata.random_number(rng, 31, 0, True),
+            "WIDE": cobdata.random_number(rng, 20, 2, True),
+            "RATE": cobdata.random_number(rng, 7, 4, True),
+            "SMALL": rng.randint(-9999, 9999),
+            "TALLY": rng.randint(0, 999999999),
+            "HUGE": rng.randint(0, 10 ** 18 - 1),
+            "SINGLE": struct.unpack(">f", struct.pack(">f", rng.uniform(-1e6, 1e6)))[0],
+            "DOUBLE": rng.uniform(-1e12, 1e12),
+            "N": n,
+            "ORD-LINE": [{"ITEM": cobdata.random_text(rng, 4).rstrip(),
+                      "PRICE": cobdata.random_number(rng, 7, 2, True)} for _ in range(n)],
+        }
+        data = b""
+        for f in FIELDS:
+            if f.children:
+                for line in value["ORD-LINE"]:
+                    data += cobdata.encode_value(f.children[0], line["ITEM"])
+                    data += cobdata.encode_value(f.children[1], line["PRICE"])
+                data += b"\x40" * (cobdata.field_length(f) * (5 - n))
+            else:
+                data += cobdata.encode_value(f, value[f.name], ieee=True)
+        records.append(data)
+        values.append(value)
+    return records, values
+
+
+def expected_value(value):
+    """A record's values as the decoder shows them (-trim: text without trailing blanks)."""
+    return {k: [{"ITEM": e["ITEM"], "PRICE": Decimal(e["PRICE"])} for e in v] if k == "ORD-LINE"
+            else v if isinstance(v, (str, float)) else Decimal(v) for k, v in value.items()}
+
+
+class EncodedRecords(unittest.TestCase):
+    """Records encoded by cobdata, read back from Avro and Parquet and compared with the values
+    encoded: exact decimals up to 31 digits, floats, ODO arrays; Parquet statistics and row
+    groups as DuckDB reads them."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp()
+        with open(os.path.join(cls.work, "r.cpy"), "w") as f:
+            f.write(cobdata.copybook("REC", FIELDS))
+        cls.records, cls.values = random_records(3000, 33)
+        with open(os.path.join(cls.work, "r.dat"), "wb") as f:
+            f.write(cobdata.variable(cls.records))
+        cls.args = ["-i", "r.cpy", "-recfm", "V", "-float", "ieee", "-trim", "r.dat"]
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work)
+
+    def check_rows(self, rows, inexact=False, names=lambda k: k):
+        self.assertEqual(len(self.values), len(rows))
+        for i, (value, row) in enumerate(zip(self.values, rows)):
+            compare(self, expected_value(value), row, f"record {i + 1}", names, inexact)
+
+    def test_avro_values_and_schema(self):
+        run([*self.args, "-format", "avro", "-codec", "deflate", "-o", "r.avro"], self.work)
+        schema, records = read_avro(os.path.join(self.work, "r.avro"))
+        self.check_rows(records, names=avro_name)
+        types = {f["name"]: f["type"] for f in schema["fields"]}
+        self.assertEqual(["null", {"type": "bytes", "logicalType": "decimal", "precision": 31,
+                                   "scale": 0}], types["BIG"])
+        self.assertEqual(["null", "int"], types["SMALL"])
+        self.assertEqual(["null", "long"], types["TALLY"])
+        self.assertEqual(["null", "float"], types["SINGLE"])
+
+    @unittest.skipUnless(HAVE_NODE, NO_NODE)
+    def test_parquet_values_types_and_row_groups(self):
+        # Rows of up to ~300 bytes of values: 1 MiB row groups make several of 3000 rows? No:
+        # the columns hold about 200 bytes a row, so a run of -row-group-mb 1 on 3000 rows makes
+        # one group; the records are written six times over to make several.
+        with open(os.path.join(self.work, "r6.dat"), "wb") as f:
+            f.write(cobdata.variable(self.records * 6))
+        args = [a if a != "r.dat" else "r6.dat" for a in self.args]
+        run([*args, "-format", "parquet", "-row-group-mb", "1", "-o", "r.parquet"], self.work)
+        path = os.path.join(self.work, "r.parquet")
+        read = read_parquet("duckdb", path)
+        self.assertEqual(DUCKDB_TYPES, {t["column_name"]: t["column_type"] for t in read["types"]})
+        rows = read["rows"]
+        self.assertEqual(len(self.values) * 6, len(rows))
+        self.check_rows(rows[:len(self.values)])
+        self.check_rows(rows[-len(self.values):])
+        self.check_rows(read_parquet("hyparquet", path)["rows"][:len(self.values)], inexact=True)
+        self.check_statistics(path, 6)
+
+    def check_statistics(self, path, times):
+        script = os.path.join(NODE_DIR, "parquet_stats.mjs")
+        with open(script, "w") as f:
+            f.write("""import { DuckDBInstance } from '@duckdb/node-api';
+const c = await (await DuckDBInstance.create(':memory:')).connect();
+const r = await c.runAndReadAll(`SELECT row_group_id, path_in_schema, stats_min_value,
+  stats_max_value, stats_null_count, row_group_num_rows FROM parquet_metadata('${process.argv[2]}')`);
+process.stdout.write(JSON.stringify(r.getRowObjectsJson()));
+""")
+        done = subprocess.run(["node", script, path], capture_output=True, check=True)
+        stats = json.loads(done.stdout)
+        groups = {s["row_group_id"] for s in stats}
+        self.assertGreater(len(groups), 1, "-row-group-mb 1 should cut several row groups")
+        self.assertEqual(len(self.values) * times,
+                         sum(int(s["row_group_num_rows"]) for s in stats if s["path_in_schema"] == "KEY-ID"))
+        # Over the whole file, the smallest and largest of each top column are those encoded.
+        for column in ("KEY-ID", "AMOUNT", "BIG", "WIDE", "SMALL", "HUGE", "NAME"):
+            mins = [s["stats_min_value"] for s in stats if s["path_in_schema"] == column]
+            maxs = [s["stats_max_value"] for s in stats if s["path_in_schema"] == column]
+            values = [v[column] for v in self.values]
+            if column == "NAME":
+                self.assertEqual(min(values), min(mins), column)
+                self.assertEqual(max(values), max(maxs), column)
+            else:
+                self.assertEqual(Decimal(min(values)), min(Decimal(m) for m in mins), column)
+                self.assertEqual(Decimal(max(values)), max(Decimal(m) for m in maxs), column)
+            self.assertTrue(all(int(s["stats_null_count"]) == 0 for s in stats
+                                if s["path_in_schema"] == column), column)
+
+
+class Edges(unittest.TestCase):
+    """No records, a run that fails, options that do not go together."""
+
+    def setUp(self):
+        self.work = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, self.work)
+        with open(os.path.join(self.work, "r.cpy"), "w") as f:
+            f.write(cobdata.copybook("REC", FIELDS))
+        open(os.path.join(self.work, "empty.dat"), "wb").close()
+
+    def decode(self, *args):
+        return subprocess.run([DECODER, "-q", "-i", "r.cpy", "-recfm", "V", *args],
+                              cwd=self.work, capture_output=True, text=True)
+
+    def test_no_records_give_files_of_the_schema_alone(self):
+        self.assertEqual(0, self.decode("-format", "avro", "-o", "e.avro", "empty.dat").returncode)
+        schema, records = read_avro(os.path.join(self.work, "e.avro"))
+        self.assertEqual([], records)
+        self.assertEqual("REC", schema["name"])
+        if HAVE_NODE:
+            self.assertEqual(0, self.decode("-format", "parquet", "-o", "e.parquet",
+                                            "empty.dat").returncode)
+            read = read_parquet("duckdb", os.path.join(self.work, "e.parquet"))
+            self.assertEqual([], read["rows"])
+            self.assertEqual(list(DUCKDB_TYPES), [t["column_name"] for t in read["types"]])
+
+    def test_a_failed_run_leaves_the_earlier_file(self):
+        records, _ = random_records(3, 1)
+        with open(os.path.join(self.work, "bad.dat"), "wb") as f:
+            # A packed decimal with a digit nibble of 0xA in the second record, which
+            # -strict stops at after the first was written.
+            bad = records[1][:24] + b"\xAA" + records[1][25:]
+            f.write(records[0] + bad + records[2])
+        for form in ("avro", "parquet"):
+            with self.subTest(form=form):
+                path = os.path.join(self.work, "out." + form)
+                with open(path, "wb") as f:
+                    f.write(b"earlier")
+                done = self.decode("-recfm", "F", "-float", "ieee", "-strict", "-format",
+                                   form, "-o", path, "bad.dat")
+                self.assertEqual(1, done.returncode)
+                self.assertIn("record 2, byte 148: REC.AMOUNT: invalid packed decimal",
+                              done.stderr)
+                self.assertIn("nothing written to", done.stderr)
+                with open(path, "rb") as f:
+                    self.assertEqual(b"earlier", f.read())
+
+    def test_refusals_name_the_option(self):
+        for args, message in [
+                (["-format", "avro", "-raw"], "-raw adds base64 keys to JSON Lines or CSV"),
+                (["-format", "avro", "-codec", "zstd"], "-codec zstd: Avro codecs are null, deflate, snappy"),
+                (["-codec", "snappy"], "-codec snappy: only -format avro and -format parquet"),
+                (["-row-group-mb", "0"], "-row-group-mb 0: give a size in MiB from 1 to 4096"),
+                (["-schema-format", "xml"], "-schema-format xml: one of json-schema, avro, sql"),
+                (["-schema", "r.txt"], "-schema r.txt: give -schema-format")]:
+            with self.subTest(args=args):
+                done = self.decode(*args, "empty.dat")
+                self.assertEqual(1, done.returncode)
+                self.assertIn(message, done.stderr)
+
+
+class SchemaDdl(unittest.TestCase):
+    @unittest.skipUnless(shutil.which("sqlite3"), "sqlite3 (Debian) is not installed")
+    def test_golden_ddl_runs_in_sqlite(self):
+        """Every DDL golden file (standard and PostgreSQL dialects) creates all its tables."""
+        root = os.path.join(SOURCE, "tests", "golden")
+        files = []
+        for name in sorted(os.listdir(root)):
+            out = os.path.join(root, name, "out")
+            if os.path.isdir(out):
+                files += [os.path.join(out, f) for f in os.listdir(out) if f.endswith((".sql", ".ddl"))]
+        self.assertGreaterEqual(len(files), 4)
+        for path in files:
+            with self.subTest(ddl=path):
+                ddl = read_text(path)
+                done = subprocess.run(["sqlite3", ":memory:"], input=ddl + "\n.tables\n",
+                                      capture_output=True, text=True)
+                self.assertEqual("", done.stderr)
+                wanted = re.findall(r'^CREATE TABLE "([^"]+)"', ddl, re.M)
+                self.assertEqual(sorted(wanted), sorted(done.stdout.split()))
+
+    def test_csv_loads_into_the_tables(self):
+        work = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, work)
+        with open(os.path.join(work, "r.cpy"), "w") as f:
+            f.write(cobdata.copybook("REC", FIELDS))
+        records, values = random_records(200, 7)
+        with open(os.path.join(work, "r.dat"), "wb") as f:
+            f.write(cobdata.variable(records))
+        args = ["-i", "r.cpy", "-recfm", "V", "-float", "ieee", "-trim", "r.dat"]
+        run([*args, "-schema", "r.sql"], work)
+        csv_text = run([*args, "-format", "csv"], work).decode()
+        db = sqlite3.connect(":memory:")
+        db.executescript(read_text(os.path.join(work, "r.sql")))
+        import csv
+        rows = list(csv.reader(csv_text.splitlines()))
+        header, body = rows[0], rows[1:]
+        for number, row in enumerate(body, 1):
+            top = {h: v for h, v in zip(header, row) if "[" not in h}
+            db.execute(f'INSERT INTO "REC" ("record_number", {", ".join(f"{chr(34)}{h}{chr(34)}" for h in top)}) '
+                       f'VALUES (?, {", ".join("?" * len(top))})', [number, *[v or None for v in top.values()]])
+            for i in range(1, 6):
+                cells = {h.split("].", 1)[1]: v for h, v in zip(header, row) if h.startswith(f"ORD-LINE[{i}].")}
+                if all(v == "" for v in cells.values()):
+                    continue
+                db.execute(f'INSERT INTO "REC.ORD-LINE" ("record_number", "occurrence1", "ITEM", "PRICE") '
+                           f'VALUES (?, ?, ?, ?)', [number, i, cells["ITEM"], cells["PRICE"]])
+        self.assertEqual(len(values), db.execute('SELECT count(*) FROM "REC"').fetchone()[0])
+        self.assertEqual(sum(v["N"] for v in values),
+                         db.execute('SELECT count(*) FROM "REC.ORD-LINE"').fetchone()[0])
+        # The foreign key holds: every line belongs to a record.
+        db.execute("PRAGMA foreign_keys = ON")
+        self.assertEqual([], db.execute("PRAGMA foreign_key_check").fetchall())
+
+
+if __name__ == "__main__":
+    unittest.main()
