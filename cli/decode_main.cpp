@@ -15,6 +15,7 @@
 #include "converter/conversion_messages.h"
 #include "decoder/code_page.h"
 #include "decoder/decode_run.h"
+#include "decoder/diagnose.h"
 #include "diagnostics/fatal_error.h"
 
 namespace {
@@ -57,6 +58,15 @@ const char usageText[] =
     "\t                     first one's number in the file (from -splits).\n"
     "\t-splits SIZE       - print ranges S:E[:N] of about SIZE bytes (suffix\n"
     "\t                     K, M or G) that start on records, one a line.\n"
+    "\t-diagnose          - instead of decoding, try the framings, code pages\n"
+    "\t                     and record types that could give the one DATAFILE\n"
+    "\t                     and report the options that fit it best (status 0;\n"
+    "\t                     2 when none fits well).\n"
+    "\t-sample MB         - -diagnose: megabytes read from the file (4 by\n"
+    "\t                     default): its start and three spread-out pieces.\n"
+    "\t-diagnose-json FILE - -diagnose: the report as JSON too.\n"
+    "\t-diagnose-html FILE - -diagnose: the record map with the first records\n"
+    "\t                     of each reading, one self-contained HTML page.\n"
     "\t-?, --help         - print this usage message.\n"
     "\t--version          - print the version.\n";
 
@@ -71,6 +81,9 @@ struct Settings {
   FrontEndOptions frontEnd;
   DecodeOptions decode;
   std::vector<std::string> dataFiles;
+  bool diagnose = false; // -diagnose
+  DiagnoseSettings diagnoseSettings;
+  DiagnoseOutputs diagnoseOutputs;
 };
 
 // A command line the program cannot run: `text` says which option and why.
@@ -247,6 +260,17 @@ constexpr Option options[] = {
          refuse("-splits", v, "give a size in bytes from 1 up, with K, M or G for 2^10, 2^20, 2^30");
        s.decode.splitSize = *n << shift;
      }},
+    // -diagnose and its options.
+    {"-diagnose", false, [](const std::string &, Settings &s) { s.diagnose = true; }},
+    {"-sample", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<long long> n = whole(v, 1, 4096);
+       if (!n)
+         refuse("-sample", v, "give the megabytes to read, a whole number from 1 to 4096");
+       s.diagnoseSettings.sampleBytes = *n << 20;
+     }},
+    {"-diagnose-json", true, [](const std::string &v, Settings &s) { s.diagnoseOutputs.json = v; }},
+    {"-diagnose-html", true, [](const std::string &v, Settings &s) { s.diagnoseOutputs.html = v; }},
 };
 
 Settings readSettings(int argc, char **argv) {
@@ -281,6 +305,15 @@ Settings readSettings(int argc, char **argv) {
 int main(int argc, char **argv) {
   try {
     const Settings settings = readSettings(argc, argv);
+    if (settings.diagnose) {
+      if (settings.dataFiles.size() != 1 || settings.dataFiles.front() == "-")
+        throw UsageError{"-diagnose needs exactly one data file, not standard input"};
+      return diagnoseFile(settings.copybook, settings.frontEnd, settings.decode,
+                          settings.dataFiles.front(), settings.diagnoseSettings,
+                          settings.diagnoseOutputs);
+    }
+    if (!settings.diagnoseOutputs.json.empty() || !settings.diagnoseOutputs.html.empty())
+      throw UsageError{"-diagnose-json and -diagnose-html go with -diagnose"};
     return decodeFiles(settings.copybook, settings.frontEnd, settings.decode, settings.dataFiles,
                        settings.output);
   } catch (const Printed &printed) {
