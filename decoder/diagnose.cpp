@@ -928,7 +928,7 @@ private:
   void score(Hypothesis &h, const Framed &framed);
   void choosePage(Hypothesis &h, const Framed &framed, std::vector<std::string> &notes);
   void chooseRecords(Hypothesis &h, const Framed &framed, std::vector<std::string> &notes);
-  void decoderWarnings(Hypothesis &h, const Framed &framed);
+  void decoderWarnings(Hypothesis &h, const Framed &framed, bool best);
   void fieldReport(const Hypothesis &h, const Framed &framed, Diagnosis &d);
   void sizeNotes(const Hypothesis &h, const Framed &framed, Diagnosis &d);
   std::vector<SampleRecord> mapSample(const Hypothesis &h, const Framed &framed);
@@ -946,6 +946,11 @@ private:
 // Records scored per hypothesis while ranking, and for the best.
 constexpr std::size_t rankRecords = 1500;
 constexpr std::size_t finalRecords = 6000;
+// Fewer records of a layout with many fields: the field checks a pass makes stay bounded.
+std::size_t recordsFor(std::size_t limit, std::size_t checks) {
+  const std::size_t budget = limit == rankRecords ? 600000 : 2000000;
+  return std::clamp<std::size_t>(budget / std::max<std::size_t>(1, checks), 100, limit);
+}
 
 bool Search::chainWalks(const Framing &f) const {
   Framed framed;
@@ -1056,11 +1061,17 @@ void Search::score(Hypothesis &h, const Framed &framed) {
   std::vector<signed char> perCheck(layout_.checks.size());
   std::vector<long> good(layout_.checks.size());
   std::vector<long> seen(layout_.checks.size());
+  const int onlyType = !h.record.empty()            ? model_.findRecord(h.record)
+                       : model_.records.size() == 1 ? 0
+                                                    : -1;
   for (const Cut &cut : framed.records) {
-    const Fit f = scorer_.best(cut.data, p, h.record);
+    // One record type: one pass gives the fit and each field's validity.
+    const Fit f = onlyType >= 0 ? scorer_.fit(cut.data, onlyType, p, &perCheck)
+                                : scorer_.best(cut.data, p, h.record);
     valid += f.valid;
     total += f.total;
-    scorer_.fit(cut.data, f.type, p, &perCheck);
+    if (onlyType < 0)
+      scorer_.fit(cut.data, f.type, p, &perCheck);
     for (const int c : layout_.byRecord[static_cast<std::size_t>(f.type)])
       if (perCheck[static_cast<std::size_t>(c)] >= 0) {
         good[static_cast<std::size_t>(c)] += perCheck[static_cast<std::size_t>(c)];
@@ -1141,13 +1152,14 @@ void Search::choosePage(Hypothesis &h, const Framed &framed, std::vector<std::st
   for (const PageTable &p : pages_) {
     if (p.page.ebcdic() != ebcdic)
       continue;
-    Hypothesis trial = h;
-    trial.codePage = p.name;
-    score(trial, framed);
     double sum = 0;
     double weight = 0;
+    long valid = 0;
+    long total = 0;
     for (std::size_t i = 0; i < n; ++i) {
       const Fit f = scorer_.best(framed.records[i].data, p, h.record);
+      valid += f.valid;
+      total += f.total;
       scorer_.fit(framed.records[i].data, f.type, p, &perCheck);
       for (const int c : layout_.byRecord[static_cast<std::size_t>(f.type)]) {
         const Check &check = layout_.checks[static_cast<std::size_t>(c)];
@@ -1159,7 +1171,9 @@ void Search::choosePage(Hypothesis &h, const Framed &framed, std::vector<std::st
           sum += plausibility(bytes, p, weight);
       }
     }
-    judged.push_back({p.name, trial.validity, weight == 0 ? 1 : sum / weight, weight});
+    judged.push_back({p.name,
+                      total == 0 ? 0 : static_cast<double>(valid) / static_cast<double>(total),
+                      weight == 0 ? 1 : sum / weight, weight});
   }
   if (judged.empty())
     return;
@@ -1407,7 +1421,7 @@ DecodeOptions decodeOptionsOf(const Hypothesis &h) {
 }
 
 // The records the record decoder itself warns about under the hypothesis.
-void Search::decoderWarnings(Hypothesis &h, const Framed &framed) {
+void Search::decoderWarnings(Hypothesis &h, const Framed &framed, bool best) {
   DecodePlan plan;
   try {
     plan = makeDecodePlan(model_, decodeOptionsOf(h));
@@ -1419,7 +1433,13 @@ void Search::decoderWarnings(Hypothesis &h, const Framed &framed) {
   std::string out;
   std::vector<DecodeProblem> problems;
   long long warned = 0;
-  const std::size_t n = std::min<std::size_t>(framed.records.size(), finalRecords);
+  // The record decoder writes every value: fewer records of a wide layout,
+  // fewer still for the runners-up, whose bad values cost a warning each.
+  const std::size_t n = std::min<std::size_t>(
+      framed.records.size(),
+      std::clamp<std::size_t>((best ? 400000 : 100000) /
+                                  std::max<std::size_t>(1, layout_.checks.size()),
+                              100, finalRecords));
   for (std::size_t i = 0; i < n; ++i) {
     const Cut &cut = framed.records[i];
     out.clear();
@@ -1676,15 +1696,24 @@ std::vector<SampleRecord> Search::mapSample(const Hypothesis &h, const Framed &f
     record.fileOffset = cut.offset;
     record.bytes = std::string(cut.data);
     record.recordName = model_.records[static_cast<std::size_t>(f.type)].name;
+    // Of each REDEFINES area, the alternative that fits the record best.
+    std::set<int> chosen;
+    for (const Unit &unit : layout_.units)
+      if (unit.record == f.type)
+        chosen.insert(scorer_.bestSlot(unit));
+    auto shown = [&](const Check &check) {
+      return check.slot < 0 || chosen.count(check.slot) != 0;
+    };
     std::set<int> invalid;
     for (const int c : layout_.byRecord[static_cast<std::size_t>(f.type)])
-      if (perCheck[static_cast<std::size_t>(c)] == 0)
+      if (perCheck[static_cast<std::size_t>(c)] == 0 &&
+          shown(layout_.checks[static_cast<std::size_t>(c)]))
         invalid.insert(layout_.checks[static_cast<std::size_t>(c)].item);
     record.invalidItems.assign(invalid.begin(), invalid.end());
-    std::set<int> shown;
+    std::set<int> written;
     for (const int c : layout_.byRecord[static_cast<std::size_t>(f.type)]) {
       const Check &check = layout_.checks[static_cast<std::size_t>(c)];
-      if (!check.first || !shown.insert(check.item).second ||
+      if (!check.first || !shown(check) || !written.insert(check.item).second ||
           check.offset + check.length > static_cast<std::int64_t>(cut.data.size()))
         continue;
       record.values.emplace_back(
@@ -1733,7 +1762,8 @@ Diagnosis Search::run() {
       c.hypothesis.framing = f;
       c.hypothesis.codePage = name;
       const unsigned char space = page(name).page.space();
-      c.framed = frame(sample_, f, layoutLength_, space, rankRecords);
+      c.framed =
+          frame(sample_, f, layoutLength_, space, recordsFor(rankRecords, layout_.checks.size()));
       score(c.hypothesis, c.framed);
       if (best.hypothesis.records == 0 || c.hypothesis.score > best.hypothesis.score)
         best = std::move(c);
@@ -1751,11 +1781,13 @@ Diagnosis Search::run() {
   // The best reading refined: its code page within the family, its record types.
   Candidate &top = candidates.front();
   top.framed = frame(sample_, top.hypothesis.framing, layoutLength_,
-                     page(top.hypothesis.codePage).page.space(), finalRecords);
+                     page(top.hypothesis.codePage).page.space(),
+                     recordsFor(finalRecords, layout_.checks.size()));
   choosePage(top.hypothesis, top.framed, d.notes);
   if (top.hypothesis.framing.format == RecordFormat::lines)
     top.framed = frame(sample_, top.hypothesis.framing, layoutLength_,
-                       page(top.hypothesis.codePage).page.space(), finalRecords);
+                       page(top.hypothesis.codePage).page.space(),
+                       recordsFor(finalRecords, layout_.checks.size()));
   chooseRecords(top.hypothesis, top.framed, d.notes);
   score(top.hypothesis, top.framed);
   for (Candidate &c : candidates) {
@@ -1763,7 +1795,7 @@ Diagnosis Search::run() {
       c.hypothesis.record = top.hypothesis.record;
       c.hypothesis.rules = top.hypothesis.rules;
     }
-    decoderWarnings(c.hypothesis, c.framed);
+    decoderWarnings(c.hypothesis, c.framed, &c == &top);
   }
   // The decoder's own warnings settle near ties.
   std::stable_sort(candidates.begin() + 1, candidates.end(),

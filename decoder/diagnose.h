@@ -94,7 +94,7 @@ struct Diagnosis {
 struct DiagnoseSettings {
   std::int64_t sampleBytes = 4 << 20; // -sample MB
   int shown = 5;                      // hypotheses reported
-  int mapRecords = 20;                // records of each top hypothesis kept for the map
+  int mapRecords = 10;                // records of each top hypothesis kept for the map
 };
 
 // Reads the sample: the first quarter of `sampleBytes` from the start, the

@@ -27,7 +27,11 @@ std::string escaped(const std::string &text) {
       out += "&quot;";
       break;
     default:
-      out += c;
+      // Control characters of undecodable bytes would break the page's text.
+      if (static_cast<unsigned char>(c) < 0x20 && c != '\n')
+        out += "\xC2\xB7";
+      else
+        out += c;
     }
   }
   return out;
@@ -186,6 +190,18 @@ const char script[] = R"(
   if (choice) choice.addEventListener('change', function () {
     document.querySelectorAll('.reading').forEach(function (r) {
       r.classList.toggle('on', r.id === choice.value);
+    });
+  });
+  // The strips scroll together, so records stay aligned with the map.
+  var syncing = false;
+  document.querySelectorAll('.strip').forEach(function (strip) {
+    strip.addEventListener('scroll', function () {
+      if (syncing) return;
+      syncing = true;
+      document.querySelectorAll('.strip').forEach(function (other) {
+        if (other !== strip) other.scrollLeft = strip.scrollLeft;
+      });
+      syncing = false;
     });
   });
   document.addEventListener('click', function (e) {
