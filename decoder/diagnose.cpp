@@ -930,7 +930,7 @@ private:
   void chooseRecords(Hypothesis &h, const Framed &framed, std::vector<std::string> &notes);
   void decoderWarnings(Hypothesis &h, const Framed &framed, bool best);
   void fieldReport(const Hypothesis &h, const Framed &framed, Diagnosis &d);
-  void sizeNotes(const Hypothesis &h, const Framed &framed, Diagnosis &d);
+  void sizeNotes(Hypothesis &h, const Framed &framed, Diagnosis &d);
   std::vector<SampleRecord> mapSample(const Hypothesis &h, const Framed &framed);
 
   const RecordModel &model_;
@@ -1200,8 +1200,8 @@ void Search::choosePage(Hypothesis &h, const Framed &framed, std::vector<std::st
     std::string list;
     for (const std::string &name : equal)
       list += (list.empty() ? "" : ", ") + name;
-    notes.push_back("the text reads as well in " + list + " as in " + best->name +
-                    ": too few of its characters tell those code pages apart");
+    notes.push_back("code page " + best->name + ": " + list +
+                    " read the text as well (it has no characters that tell them apart)");
   }
 }
 
@@ -1595,7 +1595,7 @@ void Search::fieldReport(const Hypothesis &h, const Framed &framed, Diagnosis &d
   d.shift = s;
 }
 
-void Search::sizeNotes(const Hypothesis &h, const Framed &framed, Diagnosis &d) {
+void Search::sizeNotes(Hypothesis &h, const Framed &framed, Diagnosis &d) {
   const Framing &f = h.framing;
   const std::int64_t size = sample_.fileSize;
   if (f.skipBytes > 0)
@@ -1618,22 +1618,42 @@ void Search::sizeNotes(const Hypothesis &h, const Framed &framed, Diagnosis &d) 
     const PageTable &p = page(h.codePage);
     std::vector<signed char> perCheck(layout_.checks.size());
     const int type = h.record.empty() ? 0 : std::max(0, model_.findRecord(h.record));
+    // The fields within the tail are compared with the same fields of the
+    // whole records: a cut record is as valid as they are, even where the
+    // copybook does not fit them.
+    std::vector<long> good(layout_.checks.size());
+    std::vector<long> seen(layout_.checks.size());
+    const std::size_t n = std::min<std::size_t>(framed.records.size(), 400);
+    for (std::size_t i = 0; i < n; ++i) {
+      scorer_.fit(framed.records[i].data, type, p, &perCheck);
+      for (const int c : layout_.byRecord[static_cast<std::size_t>(type)])
+        if (perCheck[static_cast<std::size_t>(c)] >= 0) {
+          good[static_cast<std::size_t>(c)] += perCheck[static_cast<std::size_t>(c)];
+          ++seen[static_cast<std::size_t>(c)];
+        }
+    }
     scorer_.fit(tail, type, p, &perCheck);
-    long g = 0;
+    double g = 0;
+    double expected = 0;
     long s = 0;
     for (const int c : layout_.byRecord[static_cast<std::size_t>(type)]) {
       const Check &check = layout_.checks[static_cast<std::size_t>(c)];
-      if (check.offset + check.length <= rest && perCheck[static_cast<std::size_t>(c)] >= 0) {
-        g += perCheck[static_cast<std::size_t>(c)];
+      const auto k = static_cast<std::size_t>(c);
+      if (check.offset + check.length <= rest && perCheck[k] >= 0) {
+        g += perCheck[k];
+        expected += seen[k] == 0 ? 1 : static_cast<double>(good[k]) / static_cast<double>(seen[k]);
         ++s;
       }
     }
-    if (s > 0 && static_cast<double>(g) >= 0.8 * static_cast<double>(s))
+    if (s > 0 && g >= expected - 0.2 * static_cast<double>(s)) {
       text += ": the last record is cut short (its first " + std::to_string(rest) +
-              " bytes fit the layout); the decoder warns \"truncated record\" for it";
-    else
-      text += ": they do not fit the layout, a trailer? -skip-trailer-bytes " +
+              " bytes look like the start of a record); the decoder warns \"truncated record\" "
+              "for it";
+    } else {
+      text += ": they do not fit the layout, a trailer: -skip-trailer-bytes " +
               std::to_string(rest) + " leaves them out";
+      h.framing.skipTrailerBytes = rest;
+    }
     d.notes.push_back(text);
     return;
   }
@@ -1743,6 +1763,10 @@ std::string whyLoses(const Hypothesis &loser, const Hypothesis &best) {
   if (loser.validity < best.validity - 0.005)
     why += (why.empty() ? "" : "; ") + std::string("fields valid ") + percent(loser.validity) +
            " against " + percent(best.validity);
+  if (why.empty() && loser.consistency < best.consistency - 0.02)
+    why = "fields valid in some records and invalid in others (consistency " +
+          percent(loser.consistency) + " against " + percent(best.consistency) +
+          "): records do not start where this reading cuts them";
   if (why.empty() && loser.warned > best.warned && loser.warned >= 0)
     why = std::to_string(loser.warned) + " records with decoder warnings against " +
           std::to_string(best.warned);
@@ -1833,6 +1857,8 @@ std::vector<std::string> Hypothesis::options(std::int64_t layoutLength) const {
   }
   if (framing.skipBytes > 0)
     out.insert(out.end(), {"-skip-bytes", std::to_string(framing.skipBytes)});
+  if (framing.skipTrailerBytes > 0)
+    out.insert(out.end(), {"-skip-trailer-bytes", std::to_string(framing.skipTrailerBytes)});
   if (codePage != "IBM037")
     out.insert(out.end(), {"-codepage", codePage});
   if (!record.empty())
@@ -1966,6 +1992,7 @@ std::string diagnosisJson(const Diagnosis &d, const std::string &copybook,
       j["rdwAdjust"] = h.framing.descriptorAdjust;
     }
     j["skipBytes"] = h.framing.skipBytes;
+    j["skipTrailerBytes"] = h.framing.skipTrailerBytes;
     j["codepage"] = h.codePage;
     if (!h.record.empty())
       j["record"] = h.record;

@@ -26,10 +26,11 @@ struct DataSample {
 // How records are cut out of the file, as the decoder's framing options say it.
 struct Framing {
   RecordFormat format = RecordFormat::fixed;
-  std::int64_t recordLength = 0;  // F: -lrecl
-  bool littleEndianWords = false; // V, VB: -rdw little
-  int descriptorAdjust = 0;       // V, VB: -rdw-adjust (4 when the length omits the word)
-  std::int64_t skipBytes = 0;     // -skip-bytes
+  std::int64_t recordLength = 0;     // F: -lrecl
+  bool littleEndianWords = false;    // V, VB: -rdw little
+  int descriptorAdjust = 0;          // V, VB: -rdw-adjust (4 when the length omits the word)
+  std::int64_t skipBytes = 0;        // -skip-bytes
+  std::int64_t skipTrailerBytes = 0; // -skip-trailer-bytes
 };
 
 // One way of reading the file, scored on the sample.

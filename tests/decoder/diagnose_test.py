@@ -34,7 +34,7 @@ from cobdata import Field  # noqa: E402
 DECODE = os.environ.get("VEXFCBL_DECODE", "vexfcbl-decode")
 GOLDEN = HERE.parent / "golden"
 
-FRAMING_OPTIONS = {"-recfm": 1, "-lrecl": 1, "-rdw": 1, "-rdw-adjust": 1, "-skip-bytes": 1,
+FRAMING_OPTIONS = {"-recfm": 1, "-lrecl": 1, "-rdw": 1, "-rdw-adjust": 1, "-skip-bytes": 1, "-skip-trailer-bytes": 1,
                    "-codepage": 1, "-record": 1, "-when": 1}
 
 
@@ -149,7 +149,7 @@ def write_case(root: Path, name: str, copybook_text: str, data: bytes, right: li
     folder.mkdir()
     (folder / "rec.cpy").write_text(copybook_text)
     (folder / "data.bin").write_bytes(data)
-    needs = [o for o in right if o in ("-rdw", "-rdw-adjust", "-skip-bytes")]
+    needs = [o for o in right if o in ("-rdw", "-rdw-adjust", "-skip-bytes", "-skip-trailer-bytes")]
     return Case(name, "rec.cpy", "data.bin", right, folder, needs=needs, **kw)
 
 
@@ -174,6 +174,8 @@ def generated_cases(root: Path) -> list[Case]:
         write_case(root, "f-header", book, cobdata.text("HEADER 2026-12-07 ACCOUNTS", 64) + b"".join(records),
                    ["-skip-bytes", "64"]),
         write_case(root, "f-cut-last-record", book, b"".join(records)[:-40], [], expect_cut=True),
+        write_case(root, "f-trailer", book, b"".join(records) + cobdata.text("TRAILER RECORDS 0001500", 50),
+                   ["-skip-trailer-bytes", "50"]),
     ]
     ascii_records = [account_record(rng, fields, "ASCII") for _ in range(800)]
     cases.append(write_case(root, "f-ascii", book, b"".join(ascii_records), ["-codepage", "ASCII"]))
@@ -237,7 +239,7 @@ def same_options(recommended: list[str], right: list[str]) -> list[str]:
     """What differs between the recommended and the right options, in words."""
     a, b = option_pairs(recommended), option_pairs(right)
     differences = []
-    for option in ("-recfm", "-lrecl", "-rdw", "-rdw-adjust", "-skip-bytes", "-record"):
+    for option in ("-recfm", "-lrecl", "-rdw", "-rdw-adjust", "-skip-bytes", "-skip-trailer-bytes", "-record"):
         value_a = [v.upper() for v in a.get(option, [])] or (["F"] if option == "-recfm" else [])
         value_b = [v.upper() for v in b.get(option, [])] or (["F"] if option == "-recfm" else [])
         if value_a != value_b:
@@ -309,7 +311,7 @@ class DiagnoseTest(unittest.TestCase):
             with self.subTest(case=case.name):
                 missing = [o for o in case.needs if not decoder_has(o)]
                 best = self.reports[case.name][1]["hypotheses"][0]["options"]
-                missing += [o for o in best if o.startswith("-") and o in ("-rdw", "-rdw-adjust", "-skip-bytes")
+                missing += [o for o in best if o in ("-rdw", "-rdw-adjust", "-skip-bytes", "-skip-trailer-bytes")
                             and not decoder_has(o)]
                 if missing:
                     self.skipTest(f"the decoder has no {', '.join(sorted(set(missing)))} yet")
@@ -341,6 +343,11 @@ class DiagnoseTest(unittest.TestCase):
         run, report, _ = self.reports[case.name]
         self.assertTrue(any("last record is cut short" in n for n in report["notes"]), run.stdout)
         self.assertFalse(any("trailer" in n for n in report["notes"]), run.stdout)
+        self.assertEqual(report["hypotheses"][0]["skipTrailerBytes"], 0)
+
+    def test_trailer_is_named(self):
+        run, report, _ = self.reports["f-trailer"]
+        self.assertTrue(any("a trailer: -skip-trailer-bytes 50" in n for n in report["notes"]), run.stdout)
 
     def test_runners_up_say_why_they_lose(self):
         run, report, _ = self.reports["v-big"]
