@@ -931,6 +931,7 @@ private:
   void decoderWarnings(Hypothesis &h, const Framed &framed, bool best);
   void fieldReport(const Hypothesis &h, const Framed &framed, Diagnosis &d);
   void sizeNotes(Hypothesis &h, const Framed &framed, Diagnosis &d);
+  bool leadingHeader(Hypothesis &h);
   std::vector<SampleRecord> mapSample(const Hypothesis &h, const Framed &framed);
 
   const RecordModel &model_;
@@ -1595,6 +1596,30 @@ void Search::fieldReport(const Hypothesis &h, const Framed &framed, Diagnosis &d
   d.shift = s;
 }
 
+// A header as long as whole records (or longer than one) frames like
+// records: the first few F records that fit far worse than the rest are
+// taken into -skip-bytes. True when the header grew.
+bool Search::leadingHeader(Hypothesis &h) {
+  if (h.framing.format != RecordFormat::fixed || h.validity < 0.9)
+    return false;
+  const PageTable &p = page(h.codePage);
+  const std::string &first = sample_.chunks.front().bytes;
+  const std::int64_t L = h.framing.recordLength;
+  int leading = 0;
+  for (std::int64_t at = h.framing.skipBytes;
+       leading < 16 && at + L <= static_cast<std::int64_t>(first.size()); at += L, ++leading) {
+    const Fit f = scorer_.best(
+        std::string_view(first).substr(static_cast<std::size_t>(at), static_cast<std::size_t>(L)),
+        p, h.record);
+    if (f.total == 0 || f.ratio() > 0.5)
+      break;
+  }
+  if (leading == 0 || leading == 16)
+    return false;
+  h.framing.skipBytes += leading * L;
+  return true;
+}
+
 void Search::sizeNotes(Hypothesis &h, const Framed &framed, Diagnosis &d) {
   const Framing &f = h.framing;
   const std::int64_t size = sample_.fileSize;
@@ -1813,6 +1838,10 @@ Diagnosis Search::run() {
                        page(top.hypothesis.codePage).page.space(),
                        recordsFor(finalRecords, layout_.checks.size()));
   chooseRecords(top.hypothesis, top.framed, d.notes);
+  if (leadingHeader(top.hypothesis))
+    top.framed = frame(sample_, top.hypothesis.framing, layoutLength_,
+                       page(top.hypothesis.codePage).page.space(),
+                       recordsFor(finalRecords, layout_.checks.size()));
   score(top.hypothesis, top.framed);
   for (Candidate &c : candidates) {
     if (&c != &top) {
