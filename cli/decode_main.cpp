@@ -82,6 +82,7 @@ struct Settings {
   DecodeOptions decode;
   std::vector<std::string> dataFiles;
   bool diagnose = false; // -diagnose
+  bool sampleGiven = false;
   DiagnoseSettings diagnoseSettings;
   DiagnoseOutputs diagnoseOutputs;
 };
@@ -268,6 +269,7 @@ constexpr Option options[] = {
        if (!n)
          refuse("-sample", v, "give the megabytes to read, a whole number from 1 to 4096");
        s.diagnoseSettings.sampleBytes = *n << 20;
+       s.sampleGiven = true;
      }},
     {"-diagnose-json", true, [](const std::string &v, Settings &s) { s.diagnoseOutputs.json = v; }},
     {"-diagnose-html", true, [](const std::string &v, Settings &s) { s.diagnoseOutputs.html = v; }},
@@ -312,8 +314,9 @@ int main(int argc, char **argv) {
                           settings.dataFiles.front(), settings.diagnoseSettings,
                           settings.diagnoseOutputs);
     }
-    if (!settings.diagnoseOutputs.json.empty() || !settings.diagnoseOutputs.html.empty())
-      throw UsageError{"-diagnose-json and -diagnose-html go with -diagnose"};
+    if (settings.sampleGiven || !settings.diagnoseOutputs.json.empty() ||
+        !settings.diagnoseOutputs.html.empty())
+      throw UsageError{"-sample, -diagnose-json and -diagnose-html go with -diagnose"};
     return decodeFiles(settings.copybook, settings.frontEnd, settings.decode, settings.dataFiles,
                        settings.output);
   } catch (const Printed &printed) {

@@ -55,6 +55,7 @@ struct Check {
   bool variable = false; // placed after a DEPENDING ON table
   int counts = -1;       // it is the counter of this table
   bool first = true;     // first occurrence of its item
+  bool date = false;     // an unsigned 6- or 8-digit number named as a date: YYMMDD or YYYYMMDD
 };
 
 // A table whose count a field gives.
@@ -201,6 +202,11 @@ private:
       check.occurrence = occ;
       check.variable = item.variable;
       check.first = isFirst;
+      check.date = (check.kind == CheckKind::zoned || check.kind == CheckKind::packed) &&
+                   !check.isSigned && (check.digits == 6 || check.digits == 8) && item.picture &&
+                   item.picture->scale == 0 &&
+                   (item.key.find("DATE") != std::string::npos ||
+                    (item.key.size() > 2 && item.key.compare(item.key.size() - 3, 3, "-DT") == 0));
       if (!item.occurs && table < 0)
         counterCheck_[index] = static_cast<int>(layout_.checks.size());
       layout_.byRecord.back().push_back(static_cast<int>(layout_.checks.size()));
@@ -531,7 +537,31 @@ bool counterValue(const Check &check, std::string_view bytes, const PageTable &p
   }
 }
 
+// A date's digits: month 1 to 12, day 1 to 31 (YYYYMMDD with a year from
+// 1900 to 2099); all zeros and all nines stand for "none" and "forever".
+bool plausibleDate(std::int64_t value, int digits) {
+  if (value == 0 || value == (digits == 8 ? 99999999 : 999999))
+    return true;
+  const std::int64_t year = value / 10000;
+  const std::int64_t month = value / 100 % 100;
+  const std::int64_t day = value % 100;
+  return month >= 1 && month <= 12 && day >= 1 && day <= 31 &&
+         (digits == 6 || (year >= 1900 && year <= 2099));
+}
+
+bool valid(const Check &check, std::string_view bytes, const PageTable &page);
+
+bool validDate(const Check &check, std::string_view bytes, const PageTable &page) {
+  Check number = check;
+  number.date = false;
+  std::int64_t value = 0;
+  return valid(number, bytes, page) && counterValue(number, bytes, page, value) &&
+         plausibleDate(value, check.digits);
+}
+
 bool valid(const Check &check, std::string_view bytes, const PageTable &page) {
+  if (check.date)
+    return validDate(check, bytes, page);
   switch (check.kind) {
   case CheckKind::text:
     return textValid(bytes, page);
@@ -1060,7 +1090,7 @@ void Search::score(Hypothesis &h, const Framed &framed) {
   long total = 0;
   std::size_t lineEnds = 0;
   std::vector<signed char> perCheck(layout_.checks.size());
-  std::vector<long> good(layout_.checks.size());
+  std::vector<double> good(layout_.checks.size());
   std::vector<long> seen(layout_.checks.size());
   const int onlyType = !h.record.empty()            ? model_.findRecord(h.record)
                        : model_.records.size() == 1 ? 0
@@ -1073,11 +1103,18 @@ void Search::score(Hypothesis &h, const Framed &framed) {
     total += f.total;
     if (onlyType < 0)
       scorer_.fit(cut.data, f.type, p, &perCheck);
-    for (const int c : layout_.byRecord[static_cast<std::size_t>(f.type)])
-      if (perCheck[static_cast<std::size_t>(c)] >= 0) {
-        good[static_cast<std::size_t>(c)] += perCheck[static_cast<std::size_t>(c)];
-        ++seen[static_cast<std::size_t>(c)];
-      }
+    for (const int c : layout_.byRecord[static_cast<std::size_t>(f.type)]) {
+      const auto k = static_cast<std::size_t>(c);
+      if (perCheck[k] < 0)
+        continue;
+      // A field past the record's end is missing, neither valid nor invalid:
+      // records too short for the layout are not consistent for it.
+      const Check &check = layout_.checks[k];
+      const bool missing = perCheck[k] == 0 && !check.variable &&
+                           check.offset + check.length > static_cast<std::int64_t>(cut.data.size());
+      good[k] += missing ? 0.5 : perCheck[k];
+      ++seen[k];
+    }
     // A record longer than the longest type leaves bytes no field reads.
     const auto size = static_cast<std::int64_t>(cut.data.size());
     if (h.framing.format != RecordFormat::lines && size > layoutLength_)
@@ -1098,7 +1135,7 @@ void Search::score(Hypothesis &h, const Framed &framed) {
   for (std::size_t c = 0; c < layout_.checks.size(); ++c) {
     if (seen[c] == 0)
       continue;
-    const double rate = static_cast<double>(good[c]) / static_cast<double>(seen[c]);
+    const double rate = good[c] / static_cast<double>(seen[c]);
     consistent += static_cast<double>(seen[c]) * std::max(rate, 1 - rate);
     weight += static_cast<double>(seen[c]);
   }
@@ -1219,8 +1256,8 @@ std::string quoted(const std::string &word) {
 }
 
 // The value a -when rule writes for the bytes of a key field.
-std::optional<std::string> keyValue(const ModelItem &item, const Check &check,
-                                    std::string_view bytes, const PageTable &page) {
+std::optional<std::string> keyValue(const Check &check, std::string_view bytes,
+                                    const PageTable &page) {
   if (check.kind == CheckKind::text) {
     std::string text;
     page.page.appendText(bytes, text);
@@ -1245,7 +1282,6 @@ std::optional<std::string> keyValue(const ModelItem &item, const Check &check,
                 4) == 0xD;
   if ((check.kind == CheckKind::packed) && (bytes.back() & 0xF) == 0xD)
     negative = true;
-  (void)item;
   return std::to_string(negative ? -value : value);
 }
 
@@ -1298,7 +1334,7 @@ void Search::chooseRecords(Hypothesis &h, const Framed &framed, std::vector<std:
         if (check.offset + check.length > static_cast<std::int64_t>(data.size()))
           continue;
         const std::optional<std::string> value =
-            keyValue(item, check,
+            keyValue(check,
                      data.substr(static_cast<std::size_t>(check.offset),
                                  static_cast<std::size_t>(check.length)),
                      p);
@@ -2070,7 +2106,7 @@ void writeWhole(const std::string &path, const std::string &text,
   output.commit();
 }
 
-RecordMapPage mapPage(const RecordModel &model, const Diagnosis &d, const std::string &copybook,
+RecordMapPage mapPage(const Diagnosis &d, const std::string &copybook,
                       const std::string &dataFile) {
   RecordMapPage page;
   page.title = copybook + " on " + dataFile;
@@ -2092,7 +2128,6 @@ RecordMapPage mapPage(const RecordModel &model, const Diagnosis &d, const std::s
     reading.codePage = h.codePage;
     page.readings.push_back(std::move(reading));
   }
-  (void)model;
   return page;
 }
 
@@ -2122,7 +2157,7 @@ int diagnoseFile(const std::string &copybook, const FrontEndOptions &frontEnd,
       writeWhole(outputs.json, diagnosisJson(d, copybook, dataFile), inputs);
     if (!outputs.html.empty()) {
       std::ostringstream html;
-      writeRecordMapHtml(html, model, mapPage(model, d, copybook, dataFile));
+      writeRecordMapHtml(html, model, mapPage(d, copybook, dataFile));
       writeWhole(outputs.html, html.str(), inputs);
     }
     const std::string text = diagnosisText(d, copybook, dataFile);

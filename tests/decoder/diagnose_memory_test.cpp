@@ -111,6 +111,19 @@ TEST(Diagnose, NegativeSignInAnUnsignedPackedFieldIsInvalid) {
   EXPECT_EQ(d.hypotheses.front().warned, 10);
 }
 
+TEST(Diagnose, DateFieldsHoldDates) {
+  // OPEN-DATE PIC 9(8): 20261207 is F2 F0 F2 F6 F1 F2 F0 F7; 20261307 has no month 13.
+  const RecordModel model =
+      modelOf({"01  R.", "    05  A          PIC X(3).", "    05  OPEN-DATE  PIC 9(8)."});
+  std::string data;
+  for (int i = 0; i < 40; ++i)
+    data += "\xC1\xC2\xC3\xF2\xF0\xF2\xF6\xF1" + std::string(i % 2 ? "\xF3" : "\xF2") + "\xF0\xF7";
+  const Diagnosis d = diagnose(model, sampleOf(data), DiagnoseSettings{});
+  ASSERT_EQ(d.weakFields.size(), 1u);
+  EXPECT_EQ(d.weakFields.front().path, "R.OPEN-DATE");
+  EXPECT_DOUBLE_EQ(d.weakFields.front().validity, 0.5);
+}
+
 TEST(Diagnose, AsciiTextIsNotReadAsEbcdic) {
   // "ABC" in ASCII is 41 42 43: in IBM037, 41 is a blank and 42, 43 letters with
   // accents; its digits 30-39 are control characters there.

@@ -94,7 +94,8 @@ def account_record(rng: random.Random, fields: list[Field], page: str, german: b
         elif f.name == "ACCT-RATE":
             out += cobdata.zoned(cobdata.random_number(rng, 7, 4, True), 7, 4, True, page=page)
         elif f.name == "ACCT-DATE":
-            out += cobdata.zoned(rng.randrange(19500101, 20301231), 8, 0, False, page=page)
+            date = rng.randrange(1950, 2031) * 10000 + rng.randrange(1, 13) * 100 + rng.randrange(1, 29)
+            out += cobdata.zoned(date, 8, 0, False, page=page)
         elif f.name == "ACCT-FLAGS":
             out += cobdata.text(rng.choice(["Y", "N", "YN", "NNY"]), 4, page)
     return bytes(out)
@@ -391,6 +392,14 @@ class DiagnoseStatusTest(unittest.TestCase):
                     self.assertIn(text, run.stderr)
                     self.assertEqual(run.stdout, "")
             self.assertEqual((folder / "rec.cpy").read_text(), book)
+            for option in (["-sample", "2"], ["-diagnose-json", "r.json"], ["-diagnose-html", "r.html"]):
+                with self.subTest(without_diagnose=option):
+                    run = subprocess.run([DECODE, "-i", "rec.cpy", *option, "data.bin"], cwd=folder,
+                                         capture_output=True, text=True)
+                    self.assertEqual(run.returncode, 1)
+                    self.assertIn("go with -diagnose", run.stderr)
+                    self.assertEqual(run.stdout, "")
+            self.assertEqual(sorted(p.name for p in folder.iterdir()), ["data.bin", "empty.bin", "rec.cpy"])
 
 
 if __name__ == "__main__":
