@@ -15,6 +15,7 @@
 #include "converter/conversion_messages.h"
 #include "decoder/code_page.h"
 #include "decoder/decode_run.h"
+#include "decoder/diagnose.h"
 #include "diagnostics/fatal_error.h"
 #include "lake/lake_output.h"
 
@@ -85,6 +86,15 @@ const char usageText[] =
     "\t-codec NAME        - Avro: null (default), deflate, snappy; Parquet:\n"
     "\t                     snappy (default), zstd, none.\n"
     "\t-row-group-mb N    - Parquet row groups of about N MiB (default 128).\n"
+    "\t-diagnose          - instead of decoding, try the framings, code pages\n"
+    "\t                     and record types that could give the one DATAFILE\n"
+    "\t                     and report the options that fit it best (status 0;\n"
+    "\t                     2 when none fits well).\n"
+    "\t-sample MB         - -diagnose: megabytes read from the file (4 by\n"
+    "\t                     default): its start and three spread-out pieces.\n"
+    "\t-diagnose-json FILE - -diagnose: the report as JSON too.\n"
+    "\t-diagnose-html FILE - -diagnose: the record map with the first records\n"
+    "\t                     of each reading, one self-contained HTML page.\n"
     "\t-?, --help         - print this usage message.\n"
     "\t--version          - print the version.\n";
 
@@ -97,6 +107,10 @@ struct Settings {
   FrontEndOptions frontEnd;
   DecodeOptions decode;
   std::vector<std::string> dataFiles;
+  bool diagnose = false; // -diagnose
+  bool sampleGiven = false;
+  DiagnoseSettings diagnoseSettings;
+  DiagnoseOutputs diagnoseOutputs;
 };
 
 // A command line the program cannot run: `text` says which option and why.
@@ -395,6 +409,18 @@ constexpr Option options[] = {
     {"-header", true, [](const std::string &v, Settings &s) { s.decode.headerRecord = v; }},
     {"-trailer", true, [](const std::string &v, Settings &s) { s.decode.trailerRecord = v; }},
     {"-header-out", true, [](const std::string &v, Settings &s) { s.decode.headerOutput = v; }},
+    // -diagnose and its options.
+    {"-diagnose", false, [](const std::string &, Settings &s) { s.diagnose = true; }},
+    {"-sample", true,
+     [](const std::string &v, Settings &s) {
+       const std::optional<long long> n = whole(v, 1, 4096);
+       if (!n)
+         refuse("-sample", v, "give the megabytes to read, a whole number from 1 to 4096");
+       s.diagnoseSettings.sampleBytes = *n << 20;
+       s.sampleGiven = true;
+     }},
+    {"-diagnose-json", true, [](const std::string &v, Settings &s) { s.diagnoseOutputs.json = v; }},
+    {"-diagnose-html", true, [](const std::string &v, Settings &s) { s.diagnoseOutputs.html = v; }},
 };
 
 // The lake options that only make sense together.
@@ -466,6 +492,16 @@ Settings readSettings(int argc, char **argv) {
 int main(int argc, char **argv) {
   try {
     const Settings settings = readSettings(argc, argv);
+    if (settings.diagnose) {
+      if (settings.dataFiles.size() != 1 || settings.dataFiles.front() == "-")
+        throw UsageError{"-diagnose needs exactly one data file, not standard input"};
+      return diagnoseFile(settings.copybook, settings.frontEnd, settings.decode,
+                          settings.dataFiles.front(), settings.diagnoseSettings,
+                          settings.diagnoseOutputs);
+    }
+    if (settings.sampleGiven || !settings.diagnoseOutputs.json.empty() ||
+        !settings.diagnoseOutputs.html.empty())
+      throw UsageError{"-sample, -diagnose-json and -diagnose-html go with -diagnose"};
     return decodeFiles(settings.copybook, settings.frontEnd, settings.decode, settings.dataFiles,
                        settings.output, lakeWriters());
   } catch (const Printed &printed) {

@@ -1,5 +1,6 @@
 // The layout as JSON (nlohmann-json) and as a listing-style text table, from the record model.
 #include "layout/layout_output.h"
+#include "layout/record_map_html.h"
 
 #include <algorithm>
 #include <cstring>
@@ -171,6 +172,17 @@ void writeLayoutTable(std::ostream &out, const RecordModel &model) {
   }
 }
 
+namespace {
+
+std::string recordMapTitle(const RecordModel &model) {
+  std::string title = "Record map:";
+  for (const ModelRecord &record : model.records)
+    title += (&record == &model.records.front() ? " " : ", ") + record.name;
+  return title;
+}
+
+} // namespace
+
 bool writeLayoutFile(const std::string &fileName, const RecordModel &model) {
   if (fileName == "-") {
     writeLayoutTable(std::cout, model);
@@ -179,10 +191,14 @@ bool writeLayoutFile(const std::string &fileName, const RecordModel &model) {
   }
   std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
   if (file) {
-    const bool json =
-        fileName.size() >= 5 && fileName.compare(fileName.size() - 5, 5, ".json") == 0;
-    if (json)
+    auto endsWith = [&](const char *suffix) {
+      const std::size_t n = std::strlen(suffix);
+      return fileName.size() >= n && fileName.compare(fileName.size() - n, n, suffix) == 0;
+    };
+    if (endsWith(".json"))
       writeLayoutJson(file, model);
+    else if (endsWith(".html"))
+      writeRecordMapHtml(file, model, RecordMapPage{recordMapTitle(model), {}});
     else
       writeLayoutTable(file, model);
     file.close();

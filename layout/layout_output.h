@@ -13,6 +13,7 @@ void writeLayoutJson(std::ostream &out, const RecordModel &model);
 void writeLayoutTable(std::ostream &out, const RecordModel &model);
 
 // Writes `model` to `fileName`: JSON when the name ends in ".json", the
+// record map page (layout/record_map_html.h) when it ends in ".html", the
 // table otherwise, the table to the standard output for "-". False, with an
 // error on the standard error stream, when the file cannot be written.
 bool writeLayoutFile(const std::string &fileName, const RecordModel &model);
