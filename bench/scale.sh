@@ -30,11 +30,15 @@
 #
 # Trial runs: SCALE_DIVISOR=N divides every size by N (SCALE_DIVISOR=100 takes
 # seconds); SCALE_LIMIT=S allows S seconds per run instead of 600.
+# SCALE_CLOCK=cpu times each run by its user + system seconds instead of the
+# wall clock: on a machine that other work keeps busy, wall times (and every
+# ratio of them) say more about the load than about the program.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 limit=${SCALE_LIMIT:-600}     # seconds allowed to each run
 divisor=${SCALE_DIVISOR:-1}   # every size is divided by this
+clock=${SCALE_CLOCK:-wall}    # wall, or cpu: user + system seconds
 
 # --- the program under test -------------------------------------------------
 
@@ -153,7 +157,11 @@ measure() {
   /usr/bin/time -v -o "$work/time.log" timeout -k 10 "$limit" "$@" >"$log" 2>&1 || rc=$?
   exit_code=$rc
   end=$(date +%s%N)
-  secs=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", (b - a) / 1e9 }')
+  if [ "$clock" = cpu ]; then
+    secs=$(awk -F': ' '/User time|System time/ { t += $2 } END { printf "%.2f", t }' "$work/time.log")
+  else
+    secs=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", (b - a) / 1e9 }')
+  fi
   rss_mb=$(awk '/Maximum resident set size/ { printf "%.1f", $NF / 1024 }' "$work/time.log")
   case $rc in
     0) status=ok ;;
@@ -167,7 +175,7 @@ measure() {
 row_format='%-22s %10s %12s %9s %9s %9s  %-14s %s\n'
 header() {
   # shellcheck disable=SC2059
-  printf "$row_format" input entries bytes wall_s rss_MB exported status note
+  printf "$row_format" input entries bytes "${clock}_s" rss_MB exported status note
 }
 
 # The results of each run, by name.
@@ -333,7 +341,7 @@ machine() {
   awk '/MemTotal/ { printf "memory: %.1f GB\n", $2 / 1048576 }' /proc/meminfo
   echo "binary: $binary"
   echo "commit: $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)"
-  echo "limit: $limit s per run; sizes divided by $divisor"
+  echo "limit: $limit s per run; sizes divided by $divisor; times: $clock"
   echo
 }
 
