@@ -23,8 +23,10 @@ void VexCvtReport::message(const std::string &text) {
 
 void VexCvtReport::keep(const std::string &text, bool withContext) {
   SourceMessage value;
-  if (withContext && !contexts_.empty())
+  if (withContext && !contexts_.empty()) {
+    contexts_.back()->composeOnce();
     value = contexts_.back()->place_;
+  }
   // Texts are laid out for the terminal ("\n\tWarning: ... \n\tStandalone
   // ..."): one line of single spaces, the class word taken off the front.
   std::string flat;
@@ -59,27 +61,25 @@ VexCvtRepContext::VexCvtRepContext(VexCvtReport &report) : report_(report) {
 
 VexCvtRepContext::~VexCvtRepContext() { report_.contexts_.pop_back(); }
 
-VexCblReportContext::VexCblReportContext(VexCvtReport &report, const char *itemName,
-                                         const tPosition *pos)
-    : VexCvtRepContext(report) {
-  const char *file = pos != nullptr ? GetCStr(pos->File) : nullptr;
+void VexCblReportContext::compose() const {
+  const char *file = pos_ != nullptr ? GetCStr(pos_->File) : nullptr;
   if (file != nullptr && *file != '\0') {
     const char *slash = std::strrchr(file, '/');
     const char *base = slash != nullptr ? slash + 1 : file;
     char place[32];
-    std::snprintf(place, sizeof place, "\":%4lu,%3hu", static_cast<unsigned long>(pos->Line),
-                  static_cast<unsigned short>(pos->Column));
+    std::snprintf(place, sizeof place, "\":%4lu,%3hu", static_cast<unsigned long>(pos_->Line),
+                  static_cast<unsigned short>(pos_->Column));
     userText_ += '"';
     userText_ += base;
     userText_ += place;
     place_.file = file;
-    place_.line = pos->Line;
-    place_.column = pos->Column;
+    place_.line = pos_->Line;
+    place_.column = pos_->Column;
   }
-  if (itemName != nullptr) {
+  if (itemName_ != nullptr) {
     userText_ += " (";
-    userText_ += itemName;
+    userText_ += itemName_;
     userText_ += ") ";
-    place_.item = itemName;
+    place_.item = itemName_;
   }
 }

@@ -56,21 +56,44 @@ public:
   virtual ~VexCvtRepContext();
   VexCvtRepContext(const VexCvtRepContext &) = delete;
   VexCvtRepContext &operator=(const VexCvtRepContext &) = delete;
-  const char *getUserText() const { return userText_.c_str(); }
+  // The text that prefixes messages, composed on first request.
+  const char *getUserText() const {
+    composeOnce();
+    return userText_.c_str();
+  }
 
 protected:
-  std::string userText_;
+  // Fills userText_ and place_; called at most once, when a message needs them.
+  virtual void compose() const {}
+
+  // Composed lazily: most items draw no message, and a big copybook would
+  // spend its time formatting positions nobody reads.
+  mutable std::string userText_;
   // The item the context names, for messages kept as values.
-  SourceMessage place_;
+  mutable SourceMessage place_;
 
 private:
+  void composeOnce() const {
+    if (!composed_) {
+      composed_ = true;
+      compose();
+    }
+  }
   VexCvtReport &report_;
+  mutable bool composed_ = false;
 };
 
 // The context of one COBOL item: "file":line,col (name) .
 class VexCblReportContext : public VexCvtRepContext {
 public:
-  VexCblReportContext(VexCvtReport &report, const char *itemName, const tPosition *pos);
+  // `itemName` and `pos` (either may be null) must outlive the context.
+  VexCblReportContext(VexCvtReport &report, const char *itemName, const tPosition *pos)
+      : VexCvtRepContext(report), itemName_(itemName), pos_(pos) {}
+
+private:
+  void compose() const override;
+  const char *itemName_;
+  const tPosition *pos_;
 };
 
 // Thrown after an error about an item has been reported; caught by the

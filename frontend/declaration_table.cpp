@@ -1,6 +1,7 @@
 // Declaration hashing, level-number hierarchy, duplicate-name checks and qualified lookup.
 #include "frontend/declaration_table.h"
 
+#include <algorithm>
 #include <array>
 #include <unordered_map>
 
@@ -54,11 +55,15 @@ SiblingKey siblingKey(const tree::decl *d) {
 }
 
 struct DeftabState {
-  // The newest declaration of each name; older ones follow through
-  // `collision`, so a lookup meets only declarations of its name.
-  std::unordered_map<tIdent, tree::decl *> newestNamed;
-  // The duplicate check's view of every sibling list, kept as declarations
-  // are linked, so that it costs the same in a list of any length.
+  // The newest declaration of each name, by identifier number (identifiers
+  // are dense, so a vector beats a hash table in time and memory); older
+  // ones follow through `collision`, so a lookup meets only declarations of
+  // its name.
+  std::vector<tree::decl *> newestNamed;
+  // The duplicate check's view of the sibling lists that can still grow,
+  // kept as declarations are linked, so that it costs the same in a list of
+  // any length. A list whose parent can take no more members is dropped
+  // (ForgetSiblingsOf): a big copybook keeps only its open records here.
   std::unordered_map<SiblingKey, SiblingsNamed, SiblingKeyHash> siblings;
   LevelEntry stack[StackSize] = {};
   int depth = 0;         // stack_ptr: the current depth, 0 is the top level
@@ -90,8 +95,23 @@ void EnterSibling(tree::decl *d) {
     named.oldestAppended = d;
 }
 
+// The newest declaration named `name`; the slot is made on first use.
+tree::decl *&NewestNamed(tIdent name) {
+  std::vector<tree::decl *> &newest = state().newestNamed;
+  if (name >= newest.size())
+    newest.resize(std::max<std::size_t>(name + 1, 2 * newest.size()), nullptr);
+  return newest[name];
+}
+
+// `parent` will take no more members: its list leaves the duplicate check.
+void ForgetSiblingsOf(const tree::decl *parent) {
+  for (const auto *d = as_if<tree::decl>(parent->fields); d != nullptr;
+       d = as_if<tree::decl>(d->next))
+    state().siblings.erase(siblingKey(d));
+}
+
 void Enter(tree::decl *d) {
-  tree::decl *&newest = state().newestNamed[d->name];
+  tree::decl *&newest = NewestNamed(d->name);
   d->collision = newest;
   newest = d;
   // Declarations put in front of a list know their parent already; appended
@@ -206,6 +226,11 @@ void Append(tree::decl *d, int depth) {
 
 void Link(tree::decl *d, int depth) {
   Append(d, depth);
+  // The entry `d` follows at this depth can be nobody's parent again: only
+  // the last entry of a depth takes members, and a depth the levels return
+  // to is begun afresh.
+  if (tree::decl *previous = state().stack[depth].last; previous != nullptr && previous != d)
+    ForgetSiblingsOf(previous);
   state().stack[depth].last = d;
   state().depth = depth;
 }
@@ -356,10 +381,10 @@ tree::decl *Identify(tIdent name) {
   search_count() = 0;
   if (name == NoIdent)
     return nullptr;
-  auto newest = state().newestNamed.find(name);
-  if (newest == state().newestNamed.end())
+  if (name >= state().newestNamed.size())
     return nullptr;
-  for (tree::decl *d = newest->second; d != nullptr; d = static_cast<tree::decl *>(d->collision)) {
+  for (tree::decl *d = state().newestNamed[name]; d != nullptr;
+       d = static_cast<tree::decl *>(d->collision)) {
     search_result()[++search_count()] = d;
     if (search_count() == MaxSearch)
       break;

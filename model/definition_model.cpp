@@ -482,12 +482,13 @@ VexError markupFault(const Element &element) {
                   std::to_string(column) + ": invalid character reference");
 }
 
-void writeTo(VexXmlStreamWriter &writer, const Element &element) {
-  writer.startElement(element.name, element.attrs);
+// Consumes `element`: its attributes move into the writer, which sorts them.
+void writeTo(VexXmlStreamWriter &writer, Element &&element) {
+  writer.startElement(element.name, std::move(element.attrs));
   if (!element.text.empty())
     writer.text(element.text);
-  for (const Element &child : element.children)
-    writeTo(writer, child);
+  for (Element &child : element.children)
+    writeTo(writer, std::move(child));
   writer.endElement();
 }
 
@@ -507,7 +508,7 @@ bool VexMfRdfWriter::writeDefinition(const VexDataDefImpl &def, const VexDataDef
     element.children.push_back(Element{vexElementDescription(), {}, {}, std::move(description)});
   }
   if (writer)
-    writeTo(*writer, element);
+    writeTo(*writer, std::move(element));
   return true;
 }
 

@@ -2,8 +2,10 @@
 // Definition model: groups, items, string/binary/number definitions, handles, registries.
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <unordered_map>
 #include <utility>
@@ -183,12 +185,20 @@ public:
 // Interns names as identifiers, 1, 2, ... in order of first request.
 template <typename Domain> class VexNameDomain {
 public:
+  VexNameDomain() = default;
+  // The index points into names_, which must not be copied from under it.
+  VexNameDomain(const VexNameDomain &) = delete;
+  VexNameDomain &operator=(const VexNameDomain &) = delete;
   // The identifier of `name`, made on first request.
   VexDomainId<Domain> getId(const VexString &name) {
-    auto [entry, added] = ids_.try_emplace(name, static_cast<std::uint32_t>(names_.size() + 1));
-    if (added)
-      names_.push_back(name);
-    return VexDomainId<Domain>(entry->second);
+    if (auto found = ids_.find(std::u16string_view(name)); found != ids_.end())
+      return VexDomainId<Domain>(found->second);
+    // Each name is held once: the index looks at the text in names_, whose
+    // elements stay where they are as it grows.
+    const VexString &kept = names_.emplace_back(name);
+    const auto id = static_cast<std::uint32_t>(names_.size());
+    ids_.emplace(std::u16string_view(kept), id);
+    return VexDomainId<Domain>(id);
   }
   // The name of `id`; empty for an identifier this registry did not make.
   VexString getName(VexDomainId<Domain> id) const {
@@ -196,8 +206,8 @@ public:
   }
 
 private:
-  std::map<VexString, std::uint32_t> ids_;
-  std::vector<VexString> names_;
+  std::unordered_map<std::u16string_view, std::uint32_t> ids_;
+  std::deque<VexString> names_;
 };
 
 class VexDataDefImpl;

@@ -94,8 +94,11 @@ void VexXmlStreamWriter::startElement(std::string_view name, Attributes attribut
   else
     textEndedLine_ = false;
   indent(open_.size());
-  std::stable_sort(attributes.begin(), attributes.end(),
-                   [](const auto &a, const auto &b) { return a.first < b.first; });
+  // A stable insertion sort: an element has a handful of attributes, and
+  // std::stable_sort would ask the heap for a buffer on every element.
+  const auto byName = [](const auto &a, const auto &b) { return a.first < b.first; };
+  for (auto next = attributes.begin(); next != attributes.end(); ++next)
+    std::rotate(std::upper_bound(attributes.begin(), next, *next, byName), next, next + 1);
   out_ += '<';
   out_ += name;
   for (const auto &[key, value] : attributes) {

@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "frontend/syntax_tree.h"
+#include "diagnostics/message_store.h"
 #include "frontend/declaration_table.h"
 #include "frontend/keywords.h"
-#include "diagnostics/message_store.h"
+#include "frontend/syntax_tree.h"
 #include "tree_support.h"
 
 namespace {
@@ -76,6 +76,35 @@ TEST_F(DeftabTest, DuplicateOfAnImplicitDeclarationNamesIt) {
   NameCheck() = false;
   DeclareEntry(1, "R", At(4, 8, "DUP.cpy"));
   EXPECT_EQ(GetCount(xxError), 1);
+}
+
+// The duplicate check forgets a sibling list once its parent can take no
+// more members; these are the lists that can still grow when it does.
+TEST_F(DeftabTest, DuplicatesFoundInEveryListThatCanStillGrow) {
+  DeclareEntry(1, "R", At(1, 8, "D.cpy"));
+  DeclareEntry(5, "G1", At(2, 12, "D.cpy"));
+  DeclareEntry(10, "X", At(3, 16, "D.cpy"));
+  DeclareEntry(5, "G2", At(4, 12, "D.cpy"));
+  // Under another parent: no duplicate of line 3.
+  DeclareEntry(10, "X", At(5, 16, "D.cpy"));
+  // The record's own list is still open below its later members.
+  DeclareEntry(5, "G1", At(6, 12, "D.cpy"));
+  // A level between 05 and 10 goes on with the list of line 7.
+  DeclareEntry(10, "Y", At(7, 16, "D.cpy"));
+  DeclareEntry(7, "Y", At(8, 14, "D.cpy"));
+  // A record of the same names after the first one closed.
+  DeclareEntry(1, "S", At(9, 8, "D.cpy"));
+  DeclareEntry(5, "G1", At(10, 12, "D.cpy"));
+  DeclareEntry(10, "X", At(11, 16, "D.cpy"));
+  // The top-level list never closes.
+  DeclareEntry(1, "R", At(12, 8, "D.cpy"));
+  EXPECT_EQ(Messages(),
+            "\"D.cpy\":   6, 12: Error       name multiply declared: G1\n"
+            "\"D.cpy\":   6, 12: Information previous declaration: \"D.cpy\":   2, 12\n"
+            "\"D.cpy\":   8, 14: Error       name multiply declared: Y\n"
+            "\"D.cpy\":   8, 14: Information previous declaration: \"D.cpy\":   7, 16\n"
+            "\"D.cpy\":  12,  8: Error       name multiply declared: R\n"
+            "\"D.cpy\":  12,  8: Information previous declaration: \"D.cpy\":   1,  8\n");
 }
 
 TEST_F(DeftabTest, IdentifyCollectsAtMostSixteen) {
