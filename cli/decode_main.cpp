@@ -438,6 +438,11 @@ void checkLakeOptions(DecodeOptions &decode) {
                  (avro ? listed(avroCodecs) : listed(parquetCodecs)));
     decode.codec = *codec;
   }
+  if ((avro || parquet) && decode.headerOutput.empty() &&
+      (!decode.headerRecord.empty() || !decode.trailerRecord.empty()))
+    throw UsageError{std::string(decode.headerRecord.empty() ? "-trailer" : "-header") +
+                     " with -format " + (avro ? "avro" : "parquet") +
+                     " needs -header-out FILE: the file's rows are of one record"};
   if (decode.raw && (avro || parquet))
     throw UsageError{"-raw adds base64 keys to JSON Lines or CSV, not to Avro or Parquet"};
 }

@@ -720,6 +720,20 @@ std::int64_t bytesToRead(const std::vector<RunInput> &files, const DecodeOptions
   return total;
 }
 
+// The -header and -trailer records whose lines the output holds beside the
+// body's (not those -header-out takes).
+std::vector<const DecodePlan *> endsInOutput(const DecodeOptions &options,
+                                             const DecodePlan &header, const DecodePlan &trailer) {
+  std::vector<const DecodePlan *> ends;
+  if (!options.headerOutput.empty())
+    return ends;
+  if (!options.headerRecord.empty())
+    ends.push_back(&header);
+  if (!options.trailerRecord.empty())
+    ends.push_back(&trailer);
+  return ends;
+}
+
 } // namespace
 
 int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
@@ -795,7 +809,7 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
       trailerPlan = endPlan(*model, options, options.trailerRecord, "-trailer");
     // The schema file must not be any file the run reads.
     if (!options.schemaFile.empty())
-      writers.schema(*model, plan, options,
+      writers.schema(*model, plan, endsInOutput(options, headerPlan, trailerPlan), options,
                      inputsOf(checkDataFiles(dataFiles, 0), parsed.filesRead()));
   } catch (const RunFileError &error) {
     std::fputs(error.message.c_str(), stderr);

@@ -1757,7 +1757,8 @@ std::string valueText(const ModelItem &item, const Check &check, std::string_vie
     decodeBinary(bytes, check.isSigned, false, scale, out);
     break;
   case CheckKind::edited:
-    ok = decodeEdited(bytes, page, false, out);
+    // Checked against the picture as the decoder checks it.
+    ok = item.picture && decodeEdited(bytes, *item.picture, item.blankWhenZero, page, out);
     break;
   }
   return ok ? out : std::string();

@@ -44,7 +44,10 @@ struct SinkRequest {
 // cannot).
 struct OutputWriters {
   std::function<std::unique_ptr<RecordSink>(const SinkRequest &)> sink;
-  std::function<void(const RecordModel &, const DecodePlan &, const DecodeOptions &,
+  // `ends`: the plans of -header and -trailer records whose lines go to the
+  // output beside the body's.
+  std::function<void(const RecordModel &, const DecodePlan &,
+                     const std::vector<const DecodePlan *> &ends, const DecodeOptions &,
                      const std::vector<RunInput> &inputs)>
       schema;
 };

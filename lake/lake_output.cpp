@@ -8,7 +8,8 @@
 
 namespace {
 
-void writeSchema(const RecordModel &model, const DecodePlan &plan, const DecodeOptions &options,
+void writeSchema(const RecordModel &model, const DecodePlan &plan,
+                 const std::vector<const DecodePlan *> &ends, const DecodeOptions &options,
                  const std::vector<RunInput> &inputs) {
   SchemaFormat format = SchemaFormat::jsonSchema;
   if (options.schemaFormat == "json-schema")
@@ -23,7 +24,9 @@ void writeSchema(const RecordModel &model, const DecodePlan &plan, const DecodeO
     throw SinkError{"vexfcbl-decode: -schema " + options.schemaFile +
                     ": give -schema-format json-schema|avro|sql|sql-postgres, or a name "
                     "ending in .json, .avsc or .sql\n"};
-  const LakeSchema schema = makeLakeSchema(model, plan, options);
+  LakeSchema schema = makeLakeSchema(model, plan, options);
+  for (const DecodePlan *end : ends)
+    addRecords(schema, makeLakeSchema(model, *end, options));
   const SqlArrays arrays = options.sqlArraysJson ? SqlArrays::json : SqlArrays::tables;
   const std::string text = format == SchemaFormat::jsonSchema ? jsonSchemaText(schema)
                            : format == SchemaFormat::avro

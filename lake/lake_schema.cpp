@@ -96,7 +96,9 @@ void typeLeaf(LakeNode &node, const PlanField &field, const ModelItem &item,
     return;
   }
   case FieldKind::floating:
-    node.type = field.length == 4 ? LakeType::float32 : LakeType::float64;
+    // An IBM hexadecimal COMP-1 reaches 7.2E+75, past the IEEE single range:
+    // only an IEEE single stays a float.
+    node.type = field.length == 4 && options.ieeeFloat ? LakeType::float32 : LakeType::float64;
     return;
   case FieldKind::decimalFloat:
     node.type = LakeType::numberText;
@@ -194,6 +196,25 @@ void leaves(const LakeSchema &schema, int index, bool intoArrays, std::vector<in
 LakeSchema makeLakeSchema(const RecordModel &model, const DecodePlan &plan,
                           const DecodeOptions &options) {
   return Builder(model, plan, options).build();
+}
+
+void addRecords(LakeSchema &schema, const LakeSchema &other) {
+  const int base = static_cast<int>(schema.nodes.size()) - 1;
+  for (std::size_t i = 1; i < other.nodes.size(); ++i) {
+    LakeNode node = other.nodes[i];
+    for (int &child : node.children)
+      child += base;
+    schema.nodes.push_back(std::move(node));
+  }
+  LakeNode &line = schema.nodes.front();
+  for (const int record : other.nodes.front().children)
+    if (std::none_of(line.children.begin(), line.children.end(), [&](int mine) {
+          return schema.nodes[static_cast<std::size_t>(mine)].name ==
+                 schema.nodes[static_cast<std::size_t>(record + base)].name;
+        }))
+      line.children.push_back(record + base);
+  for (const int record : line.children)
+    schema.nodes[static_cast<std::size_t>(record)].optional = true;
 }
 
 std::vector<int> lakeLeaves(const LakeSchema &schema, int node, bool intoArrays) {

@@ -52,6 +52,11 @@ struct LakeSchema {
 LakeSchema makeLakeSchema(const RecordModel &model, const DecodePlan &plan,
                           const DecodeOptions &options);
 
+// Adds the records of `other` to the lines of `schema` (a header or trailer
+// record written beside the body's): a line then holds one record of either,
+// so no record's key is required.
+void addRecords(LakeSchema &schema, const LakeSchema &other);
+
 // The leaf nodes (no record type) below `node`, depth first, skipping the
 // contents of arrays when `intoArrays` is false (the arrays themselves are listed).
 std::vector<int> lakeLeaves(const LakeSchema &schema, int node, bool intoArrays);
