@@ -195,10 +195,24 @@ def generated_cases(root: Path) -> list[Case]:
     return cases
 
 
+# Golden cases whose data -diagnose cannot judge yet, with why: each is a
+# known limit named in the README, not a reading it gets wrong.
+NOT_JUDGED = {
+    "decode-gzip-v": "compressed data: the sample is read as stored",
+    "decode-bdw-extended": "block descriptor words in the extended (bit 31) form are not tried",
+    "decode-skip-bytes": "a 10-byte header and a 6-byte trailer around 3 records: too few "
+                         "records to tell the header from a record",
+    "decode-float-comp1-range": "one record of five COMP-1 items: no text or decimal field to "
+                                "judge a reading by",
+}
+
+
 def golden_cases(root: Path) -> list[Case]:
     """Decode golden cases whose args name a copybook and one data file."""
     cases = []
     for folder in sorted(GOLDEN.glob("decode-*")):
+        if folder.name in NOT_JUDGED:
+            continue
         args_file = folder / "args"
         if not args_file.exists() or not (folder / "files").is_dir():
             continue
@@ -209,6 +223,11 @@ def golden_cases(root: Path) -> list[Case]:
         if "-i" not in args or args[-1].startswith("-"):
             continue
         data = args[-1]
+        # Readings -diagnose does not try (the README's limits): lengths from a field
+        # or from DEPENDING ON counts; header and trailer records it finds as record
+        # types of -when instead.
+        if {"-length-field", "-variable-occurs", "-header", "-trailer"} & set(args):
+            continue
         if not (folder / "files" / data).is_file() or "-range" in args or "-splits" in args \
                 or "-dbcs" in args or "-lenient" in args or "-float" in args or "-byteorder" in args:
             continue

@@ -37,7 +37,8 @@ PARSE_FLAGS = {"-lenient": "lenient", "-f": "free_format", "-c": "comma"}
 # the framings that read fields of the record to find its end: the Python API
 # takes none of these.
 NOT_TAKEN = ("-format", "-splits", "--help", "-length-field", "-length-map", "-variable-occurs",
-             "-header", "-trailer", "-header-out")
+             "-header", "-trailer", "-header-out", "-schema", "-schema-format", "-sql-arrays",
+             "-codec", "-row-group-mb")
 
 
 def decode_cases():
@@ -106,8 +107,10 @@ SKIPPED = sorted(c.name for c in decode_cases() if read_case(c) is None)
 
 def test_the_skipped_cases_are_the_command_lines_own():
     # Only these cases: split plans, CSV, --help, option syntax, -o refused, no
-    # data file, and the framings that read fields to find a record's end.
-    assert SKIPPED == ["decode-csv", "decode-header-csv-refused", "decode-header-out",
+    # data file, the framings that read fields to find a record's end, schemas
+    # and lake files.
+    assert SKIPPED == ["decode-codec-refused", "decode-csv", "decode-header-avro-refused",
+                       "decode-header-csv-refused", "decode-header-out",
                        "decode-header-trailer", "decode-help", "decode-length-field-packed",
                        "decode-length-map", "decode-option-missing-value",
                        "decode-option-no-copybook", "decode-option-unknown",
@@ -115,6 +118,11 @@ def test_the_skipped_cases_are_the_command_lines_own():
                        "decode-output-is-copybook", "decode-output-is-data",
                        "decode-output-is-data-link", "decode-output-is-folder",
                        "decode-range-length-field", "decode-range-stdin", "decode-raw-csv",
+                       "decode-schema-is-copybook", "decode-schema-multi-avsc",
+                       "decode-schema-multi-json", "decode-schema-multi-sql",
+                       "decode-schema-multi-sql-json", "decode-schema-order-avsc",
+                       "decode-schema-order-json", "decode-schema-order-postgres",
+                       "decode-schema-order-sql", "decode-schema-unknown-extension",
                        "decode-splits-compressed", "decode-splits-rdw-little",
                        "decode-splits-skip-bytes", "decode-splits-v", "decode-trim-fillers-csv",
                        "decode-variable-occurs"]
