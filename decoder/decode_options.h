@@ -15,6 +15,18 @@ struct SelectionRule {
   std::string target;
 };
 
+// -child SEGMENT:PARENT: records of SEGMENT belong to the PARENT record before them.
+struct ChildLink {
+  std::string child;
+  std::string parent;
+};
+
+// -where FIELD=VALUE[,VALUE...]: a record is kept when FIELD holds one of the values.
+struct WhereFilter {
+  std::string field;
+  std::vector<std::string> values;
+};
+
 // -range START:END[:FIRST]: the records that begin in [start, end) of the one
 // data file; a VB range takes the blocks that begin in it. `firstRecord` is
 // the whole-file number of the range's first record, 0 when not given:
@@ -62,4 +74,11 @@ struct DecodeOptions {
   std::string headerRecord;              // -header: each file's first record as this record
   std::string trailerRecord;             // -trailer: each file's last record as this record
   std::string headerOutput;              // -header-out: where header and trailer lines go
+  // Segments and hierarchies (decoder/segments.h).
+  std::string segmentField;        // -segment: the field -when VALUE:NAME reads
+  std::vector<ChildLink> children; // -child
+  bool ids = false;                // -ids: _record, _segment, _parent on flat records
+  // Projection and filters.
+  std::vector<std::string> select; // -select: the fields written (groups whole)
+  std::vector<WhereFilter> where;  // -where
 };

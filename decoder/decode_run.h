@@ -13,3 +13,9 @@
 int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
                 const DecodeOptions &options, const std::vector<std::string> &dataFiles,
                 const std::string &outputFile);
+
+// The same with the records of several copybooks (-i repeated), all of them
+// candidates for -record and -when.
+int decodeFiles(const std::vector<std::string> &copybooks, const FrontEndOptions &frontEnd,
+                const DecodeOptions &options, const std::vector<std::string> &dataFiles,
+                const std::string &outputFile);
