@@ -503,11 +503,13 @@ private:
       if (parts_.segments != nullptr)
         segment = parts_.segments->segmentOfRule(match.rule);
       if (parts_.filter != nullptr && !parts_.filter->keeps(data, match.record)) {
-        // A record left out still parents the records after it (-ids).
+        // A record left out still parents the records after it (-ids);
+        // what its framing found wrong is still said.
         bool orphan = false;
         if (parts_.parents != nullptr)
           parts_.parents->place(segment, numberBase_ + counts.read, orphan);
-        return true;
+        problems_.assign(framing_.begin(), framing_.end());
+        return report(start);
       }
     }
     if (!unreadable) {
@@ -522,17 +524,8 @@ private:
     bool placed = false;
     if (body && parts_.segments != nullptr)
       placed = placeSegment(segment, numberBase_ + counts.read);
-    if (!problems_.empty()) {
-      ++counts.warned;
-      for (const DecodeProblem &p : problems_) {
-        warning_.clear();
-        appendWarning(warning_, options_.strict, name_, numberBase_ + counts.read,
-                      start + dataOffset_ + p.offset, p);
-        messages_.print(warning_);
-        if (options_.strict)
-          return false;
-      }
-    }
+    if (!report(start))
+      return false;
     if (placed) {
       ++counts.written;
     } else if (!unreadable) {
@@ -544,6 +537,22 @@ private:
         return false;
       }
       ++counts.written;
+    }
+    return true;
+  }
+
+  // Prints the record's problems; false when -strict stops the run.
+  bool report(std::int64_t start) {
+    if (problems_.empty())
+      return true;
+    ++counts.warned;
+    for (const DecodeProblem &p : problems_) {
+      warning_.clear();
+      appendWarning(warning_, options_.strict, name_, numberBase_ + counts.read,
+                    start + dataOffset_ + p.offset, p);
+      messages_.print(warning_);
+      if (options_.strict)
+        return false;
     }
     return true;
   }

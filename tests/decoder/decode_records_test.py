@@ -185,6 +185,17 @@ class ProjectionTest(Folder):
         self.assertEqual([(line["TXN"]["T-AMT"], line["TXN"]["T-COUNT"]) for line in got],
                          [(t[0], t[2]) for t in txns if t[2] == count and t[0] == amount])
 
+    def test_a_record_left_out_still_has_its_descriptor_word_checked(self):
+        records = self.records[:4]
+        data = bytearray(cobdata.variable(records))
+        data[2] = 1  # the first RDW's reserved bytes: 00 01 00, a CUSTOMER left out
+        self.write("bank.v", bytes(data))
+        out, err = self.run_decoder(["-i", "bank.cpy", "-recfm", "V", "-record", "CUSTOMER",
+                                     "-where", "C-ID=999999", "bank.v"])
+        self.assertEqual(out, "")
+        self.assertIn("bank.v: record 1, byte 0: record descriptor word's reserved bytes", err)
+        self.assertIn("4 records read, 0 written, 1 with warnings", err)
+
     def test_select_writes_only_the_fields_named(self):
         got = self.lines(["-i", "bank.cpy", "-segment", "C-SEG", "-when", "C:CUSTOMER",
                           "-when", "A:ACCOUNT", "-when", "T:TXN",
