@@ -295,16 +295,16 @@ std::int64_t RecordDecoder::occurrence(const PlanField &field, int index, std::i
   bool firstChild = csv_ ? first : true;
   for (const int child : field.children) {
     const PlanField &member = plan_.fields[static_cast<std::size_t>(child)];
-    if (member.hidden && !member.measured)
+    // A FILLER, or a field -select leaves out: walked past, or only measured.
+    if ((member.hidden || member.skipped) && !member.measured)
       continue;
     const bool picked = chosen(child);
     if (!picked && !csv_)
       continue;
     const std::int64_t place = at + member.offset + (member.redefining ? 0 : shift);
-    std::int64_t size = member.length * member.maxCount;
-    if (member.skipped || member.hidden) {
-      if (member.measured)
-        measure(child, place, present && picked, size);
+    std::int64_t size;
+    if (member.measured && (member.hidden || member.skipped)) {
+      measure(child, place, present && picked, size);
     } else {
       size = this->field(child, place, present && picked, firstChild);
       firstChild = false;
