@@ -9,8 +9,9 @@
 # DECODE_MB megabytes (default 200) are generated with python3 in a temporary
 # folder removed at exit: 1000 distinct records repeated. Each run writes to
 # /dev/null and prints the input MB/s (best of DECODE_RUNS, default 3) for
-# JSON Lines, CSV and JSON Lines with -j 2 when the decoder accepts -j, and Avro and
-# Parquet (the lines read back and rewritten) when it writes them.
+# JSON Lines, CSV and JSON Lines with -j 2 when the decoder accepts -j, Avro and
+# Parquet (the lines read back and rewritten) when it writes them, and a
+# 40-field record whole and with -select of 3 fields.
 # DECODE_DIR=DIR generates into DIR and keeps the files.
 # REFERENCE (or DECODE_REFERENCE) names another build of the decoder, such as
 # main's: each measurement then runs both, turn about, on the same file, and
@@ -124,4 +125,49 @@ if "$decoder" -? 2>&1 | grep -q -- 'avro|parquet'; then
   measure "Parquet" -format parquet
   measure "Parquet zstd" -format parquet -codec zstd
   measure "Parquet -j 2" -format parquet -j 2
+fi
+# Projection: a record of 40 fields (10 each of text, packed, zoned, binary;
+# 110 bytes), decoded whole and with -select of 3 of them, where the decoder
+# has -select; the last line gives the speed-up.
+if [ -z "$reference" ] && "$decoder" -? 2>&1 | grep -q -- '-select'; then
+  python3 - "$work/wide.cpy" "$work/wide.dat" "$megabytes" <<'PY'
+import random, struct, sys
+random.seed(40)
+lines = ['       01  WIDE-REC.']
+for i in range(10):
+    lines += ['           05  W-TEXT-%d  PIC X(3).' % i, '           05  W-PACK-%d  PIC S9(5) COMP-3.' % i,
+              '           05  W-ZONE-%d  PIC 9(3).' % i, '           05  W-BIN-%d   PIC S9(4) COMP.' % i]
+open(sys.argv[1], 'w').write('\n'.join(lines) + '\n')
+def packed(v):
+    return bytes.fromhex('%05d' % abs(v) + ('D' if v < 0 else 'C'))
+records = []
+for _ in range(1000):
+    r = b''
+    for i in range(10):
+        r += random.choice(['ABC', 'XYZ', 'Q R']).encode('cp037') + packed(random.randint(-99999, 99999))
+        r += ('%03d' % random.randint(0, 999)).encode('cp037') + struct.pack('>h', random.randint(-9999, 9999))
+    assert len(r) == 110
+    records.append(r)
+block = b''.join(records)
+with open(sys.argv[2], 'wb') as out:
+    for _ in range(int(sys.argv[3]) * 1000 * 1000 // len(block)):
+        out.write(block)
+PY
+  wide_run() {
+    local start end
+    start=$(date +%s.%N)
+    "$decoder" -i "$work/wide.cpy" "$@" "$work/wide.dat" > /dev/null 2> "$work/err"
+    end=$(date +%s.%N)
+    awk -v s="$(stat -c %s "$work/wide.dat")" -v t="$(echo "$end - $start" | bc)" \
+      'BEGIN { print s / 1e6 / t }'
+  }
+  all=0 three=0
+  for _ in $(seq "$runs"); do
+    r=$(wide_run -format jsonl); all=$(awk -v r="$r" -v b="$all" 'BEGIN { print (r > b ? r : b) }')
+    r=$(wide_run -format jsonl -select W-TEXT-0,W-PACK-5,W-BIN-9)
+    three=$(awk -v r="$r" -v b="$three" 'BEGIN { print (r > b ? r : b) }')
+  done
+  printf '%-14s %8.1f MB/s\n' "40 fields" "$all"
+  printf '%-14s %8.1f MB/s  %4.1fx\n' "-select 3 of 40" "$three" \
+    "$(awk -v a="$three" -v b="$all" 'BEGIN { print a / b }')"
 fi

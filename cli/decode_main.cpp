@@ -10,6 +10,7 @@
 #include <iostream>
 #include <iterator>
 #include <optional>
+#include <span>
 
 #include "cli/command_line.h"
 #include "converter/conversion_messages.h"
@@ -26,7 +27,8 @@ const char usageText[] =
     "Decodes records (standard input without DATAFILE) to JSON Lines, CSV, Avro\n"
     "or Parquet.\n"
     "Options:\n"
-    "\t-i input-file      - input COBOL copybook.\n"
+    "\t-i input-file      - input COBOL copybook; may be repeated: the records\n"
+    "\t                     of all of them are candidates for -record and -when.\n"
     "\t-o output-file     - output file, put in place only when the run\n"
     "\t                     completes. Standard output by default.\n"
     "\t-f                 - Cobol source is freeform.\n"
@@ -36,16 +38,32 @@ const char usageText[] =
     "\t-lenient           - read the copybook as vexfcbl -lenient does.\n"
     "\t-recfm F|V|VB|L    - fixed (default), RDW variable, blocked, text lines.\n"
     "\t-lrecl N           - fixed record length; the record's length by default.\n"
-    "\t-codepage NAME     - IBM037 (default), IBM1047, IBM273, IBM277, IBM280,\n"
-    "\t                     IBM284, IBM285, IBM297, IBM500, IBM1140, ASCII, UTF-8;\n"
-    "\t                     also as ibm037, IBM-037, CP037 or 037.\n"
-    "\t-dbcs NAME         - DISPLAY-1 code page: IBM930, IBM939, IBM1390,\n"
-    "\t                     IBM1399 (needed when the copybook has DISPLAY-1).\n"
+    "\t-codepage NAME     - IBM037 (default), IBM1047, IBM273 ... IBM1148 (the\n"
+    "\t                     euro pages 1140-1149), 870, 875, 1025 and the other\n"
+    "\t                     EBCDIC pages iconv knows, ASCII, UTF-8; also as\n"
+    "\t                     ibm037, IBM-037, CP037 or 037. -codepage help\n"
+    "\t                     lists them.\n"
+    "\t-dbcs NAME         - double-byte page of DISPLAY-1 items and of the text\n"
+    "\t                     between shift-out and shift-in in PIC X: IBM930,\n"
+    "\t                     933, 935, 937, 939, 1364, 1371, 1388, 1390, 1399\n"
+    "\t                     (as iconv offers them; -dbcs help lists them).\n"
     "\t-byteorder big|little - binary and floating-point byte order.\n"
     "\t-float ibm|ieee    - COMP-1/COMP-2 format; IBM hexadecimal by default.\n"
     "\t-record NAME       - decode every data record as this record.\n"
     "\t-when F=V:NAME     - record or REDEFINES alternative NAME when field F\n"
-    "\t                     holds V; may be repeated.\n"
+    "\t                     holds V; may be repeated. V:NAME with -segment.\n"
+    "\t-segment FIELD     - the field whose value names each record's segment\n"
+    "\t                     (-when V:NAME; a segment is a -when's NAME).\n"
+    "\t-child SEG:PARENT  - records of segment SEG belong to the PARENT record\n"
+    "\t                     before them; may be repeated. The output nests\n"
+    "\t                     each parent's children in arrays named by segment.\n"
+    "\t-ids               - flat records with _record (number), _segment and\n"
+    "\t                     _parent (the parent's number, with -child) first.\n"
+    "\t-select F,...      - write only these fields (names or paths; groups\n"
+    "\t                     whole); the others are not decoded.\n"
+    "\t-where F=V,...     - keep only records whose field F holds one of the\n"
+    "\t                     values (text after the code page, numbers by\n"
+    "\t                     value); may be repeated: all must hold.\n"
     "\t-format jsonl|csv|avro|parquet - output format; jsonl by default. Avro\n"
     "\t                     and Parquet are files: -o, or a pipe or file as the\n"
     "\t                     standard output; decimals are exact.\n"
@@ -100,9 +118,16 @@ const char usageText[] =
 
 constexpr auto &codePages = decoderCodePages;
 constexpr auto &dbcsPages = decoderDbcsPages;
+// -codepage help, -dbcs help: the pages iconv converts here, one a line.
+std::string availableList(std::span<const char *const> names, bool singleByte) {
+  std::string text;
+  for (const std::string &name : availableCodePages(names, singleByte))
+    text += name + "\n";
+  return text;
+}
 
 struct Settings {
-  std::string copybook;
+  std::vector<std::string> copybooks;
   std::string output;
   FrontEndOptions frontEnd;
   DecodeOptions decode;
@@ -156,6 +181,19 @@ std::optional<long long> signedWhole(const std::string &text, long long low, lon
   return negative ? -*n : *n;
 }
 
+// The parts of a comma-separated list, empty ones kept.
+std::vector<std::string> commaList(const std::string &text) {
+  std::vector<std::string> parts;
+  std::size_t at = 0;
+  while (true) {
+    const std::size_t comma = text.find(',', at);
+    parts.push_back(text.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
+    if (comma == std::string::npos)
+      return parts;
+    at = comma + 1;
+  }
+}
+
 // One of `words`, in any case: the word as listed.
 template <std::size_t N>
 std::optional<std::string> oneOf(const std::string &text, const char *const (&words)[N]) {
@@ -182,7 +220,7 @@ struct Option {
 };
 
 constexpr Option options[] = {
-    {"-i", true, [](const std::string &v, Settings &s) { s.copybook = v; }},
+    {"-i", true, [](const std::string &v, Settings &s) { s.copybooks.push_back(v); }},
     {"-o", true, [](const std::string &v, Settings &s) { s.output = v; }},
     {"-f", false, [](const std::string &, Settings &s) { s.frontEnd.freeFormat = true; }},
     {"-lenient", false, [](const std::string &, Settings &s) { s.frontEnd.lenient = true; }},
@@ -212,16 +250,22 @@ constexpr Option options[] = {
      }},
     {"-codepage", true,
      [](const std::string &v, Settings &s) {
-       s.decode.codePage = knownCodePage(v, codePages);
+       if (::strcasecmp(v.c_str(), "help") == 0)
+         throw Printed{availableList(singleByteCodePages(), true)};
+       s.decode.codePage = knownCodePage(v, singleByteCodePages());
        if (s.decode.codePage.empty())
-         refuse("-codepage", v, "not a code page of this program; one of " + listed(codePages));
+         refuse("-codepage", v,
+                "not a code page of this program; -codepage help lists those it reads here");
      }},
     {"-dbcs", true,
      [](const std::string &v, Settings &s) {
-       s.decode.dbcs = knownCodePage(v, dbcsPages);
+       if (::strcasecmp(v.c_str(), "help") == 0)
+         throw Printed{availableList(doubleByteCodePages(), false)};
+       s.decode.dbcs = knownCodePage(v, doubleByteCodePages());
        if (s.decode.dbcs.empty())
          refuse("-dbcs", v,
-                "not a DISPLAY-1 code page of this program; one of " + listed(dbcsPages));
+                "not a double-byte code page of this program; -dbcs help lists those it reads "
+                "here");
      }},
     {"-byteorder", true,
      [](const std::string &v, Settings &s) {
@@ -240,13 +284,16 @@ constexpr Option options[] = {
     {"-record", true, [](const std::string &v, Settings &s) { s.decode.record = v; }},
     {"-when", true,
      [](const std::string &v, Settings &s) {
-       const std::size_t equals = v.find('=');
+       // FIELD=VALUE:NAME, or VALUE:NAME for the -segment field.
        const std::size_t colon = v.rfind(':');
-       if (equals == std::string::npos || equals == 0 || colon == std::string::npos ||
-           colon < equals || colon + 1 == v.size())
-         refuse("-when", v, "give FIELD=VALUE:NAME");
-       s.decode.rules.push_back(
-           {v.substr(0, equals), v.substr(equals + 1, colon - equals - 1), v.substr(colon + 1)});
+       std::size_t equals = v.find('=');
+       if (equals != std::string::npos && (colon == std::string::npos || equals > colon))
+         equals = std::string::npos;
+       if (equals == 0 || colon == std::string::npos || colon + 1 == v.size())
+         refuse("-when", v, "give FIELD=VALUE:NAME (VALUE:NAME with -segment)");
+       const std::size_t value = equals == std::string::npos ? 0 : equals + 1;
+       s.decode.rules.push_back({equals == std::string::npos ? "" : v.substr(0, equals),
+                                 v.substr(value, colon - value), v.substr(colon + 1)});
      }},
     {"-format", true,
      [](const std::string &v, Settings &s) {
@@ -406,6 +453,31 @@ constexpr Option options[] = {
      }},
     {"-variable-occurs", false,
      [](const std::string &, Settings &s) { s.decode.variableOccurs = true; }},
+    {"-segment", true, [](const std::string &v, Settings &s) { s.decode.segmentField = v; }},
+    {"-child", true,
+     [](const std::string &v, Settings &s) {
+       const std::size_t colon = v.find(':');
+       if (colon == 0 || colon == std::string::npos || colon + 1 == v.size() ||
+           v.find(':', colon + 1) != std::string::npos)
+         refuse("-child", v, "give SEGMENT:PARENT, two segment names of -when");
+       s.decode.children.push_back({v.substr(0, colon), v.substr(colon + 1)});
+     }},
+    {"-ids", false, [](const std::string &, Settings &s) { s.decode.ids = true; }},
+    {"-select", true,
+     [](const std::string &v, Settings &s) {
+       for (const std::string &name : commaList(v))
+         if (name.empty())
+           refuse("-select", v, "give field names or paths separated by commas");
+         else
+           s.decode.select.push_back(name);
+     }},
+    {"-where", true,
+     [](const std::string &v, Settings &s) {
+       const std::size_t equals = v.find('=');
+       if (equals == 0 || equals == std::string::npos)
+         refuse("-where", v, "give FIELD=VALUE or FIELD=VALUE,VALUE...");
+       s.decode.where.push_back({v.substr(0, equals), commaList(v.substr(equals + 1))});
+     }},
     {"-header", true, [](const std::string &v, Settings &s) { s.decode.headerRecord = v; }},
     {"-trailer", true, [](const std::string &v, Settings &s) { s.decode.trailerRecord = v; }},
     {"-header-out", true, [](const std::string &v, Settings &s) { s.decode.headerOutput = v; }},
@@ -443,6 +515,10 @@ void checkLakeOptions(DecodeOptions &decode) {
     throw UsageError{std::string(decode.headerRecord.empty() ? "-trailer" : "-header") +
                      " with -format " + (avro ? "avro" : "parquet") +
                      " needs -header-out FILE: the file's rows are of one record"};
+  if ((avro || parquet) && !decode.children.empty() && !decode.ids)
+    throw UsageError{std::string("-child nests records, which ") + (avro ? "an Avro" : "a Parquet") +
+                     " file of one row type cannot hold: give -ids for flat records that name "
+                     "their parents"};
   if (decode.raw && (avro || parquet))
     throw UsageError{"-raw adds base64 keys to JSON Lines or CSV, not to Avro or Parquet"};
 }
@@ -469,7 +545,7 @@ Settings readSettings(int argc, char **argv) {
       settings.dataFiles.push_back(argument);
     }
   }
-  if (settings.copybook.empty())
+  if (settings.copybooks.empty())
     throw UsageError{"-i COPYBOOK is missing (--help lists the options)"};
   const DecodeOptions &d = settings.decode;
   if (!d.lengthMap.empty() && d.lengthField.empty())
@@ -500,14 +576,16 @@ int main(int argc, char **argv) {
     if (settings.diagnose) {
       if (settings.dataFiles.size() != 1 || settings.dataFiles.front() == "-")
         throw UsageError{"-diagnose needs exactly one data file, not standard input"};
-      return diagnoseFile(settings.copybook, settings.frontEnd, settings.decode,
+      if (settings.copybooks.size() != 1)
+        throw UsageError{"-diagnose judges a file against one copybook: give -i once"};
+      return diagnoseFile(settings.copybooks.front(), settings.frontEnd, settings.decode,
                           settings.dataFiles.front(), settings.diagnoseSettings,
                           settings.diagnoseOutputs);
     }
     if (settings.sampleGiven || !settings.diagnoseOutputs.json.empty() ||
         !settings.diagnoseOutputs.html.empty())
       throw UsageError{"-sample, -diagnose-json and -diagnose-html go with -diagnose"};
-    return decodeFiles(settings.copybook, settings.frontEnd, settings.decode, settings.dataFiles,
+    return decodeFiles(settings.copybooks, settings.frontEnd, settings.decode, settings.dataFiles,
                        settings.output, lakeWriters());
   } catch (const Printed &printed) {
     std::fputs(printed.text.c_str(), stdout);

@@ -88,15 +88,49 @@ std::string pageKey(std::string_view name) {
       key.erase(0, prefix.size());
       break;
     }
-  if (!key.empty() && std::all_of(key.begin(), key.end(),
-                                  [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
+  if (!key.empty() && std::all_of(key.begin(), key.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c));
+      })) {
     key.erase(0, std::min(key.find_first_not_of('0'), key.size() - 1));
     return "#" + key;
   }
   return key == "USASCII" ? "ASCII" : key;
 }
 
+constexpr const char *singleBytePages[] = {
+    "IBM037",  "IBM1047", "IBM273",  "IBM274",  "IBM275",  "IBM277",  "IBM278",   "IBM280",
+    "IBM281",  "IBM284",  "IBM285",  "IBM290",  "IBM297",  "IBM420",  "IBM423",   "IBM424",
+    "IBM500",  "IBM803",  "IBM838",  "IBM870",  "IBM871",  "IBM875",  "IBM880",   "IBM905",
+    "IBM918",  "IBM1025", "IBM1026", "IBM1097", "IBM1112", "IBM1122", "IBM1123",  "IBM1130",
+    "IBM1132", "IBM1137", "IBM1140", "IBM1141", "IBM1142", "IBM1143", "IBM1144",  "IBM1145",
+    "IBM1146", "IBM1147", "IBM1148", "IBM1149", "IBM1153", "IBM1154", "IBM1155",  "IBM1156",
+    "IBM1157", "IBM1158", "IBM1160", "IBM1164", "IBM1166", "IBM4971", "IBM12712", "IBM16804",
+    "ASCII",   "UTF-8"};
+
+constexpr const char *doubleBytePages[] = {"IBM930",  "IBM933",  "IBM935",  "IBM937",  "IBM939",
+                                           "IBM1364", "IBM1371", "IBM1388", "IBM1390", "IBM1399"};
+
 } // namespace
+
+std::span<const char *const> singleByteCodePages() { return singleBytePages; }
+
+std::span<const char *const> doubleByteCodePages() { return doubleBytePages; }
+
+std::vector<std::string> availableCodePages(std::span<const char *const> names, bool singleByte) {
+  std::vector<std::string> available;
+  for (const char *name : names) {
+    if (!singleByte) {
+      if (DbcsPage::open(name))
+        available.emplace_back(name);
+      continue;
+    }
+    const std::optional<CodePage> page = CodePage::open(name);
+    const bool ascii = std::string_view(name) == "ASCII" || std::string_view(name) == "UTF-8";
+    if (page && (ascii || page->ebcdic()))
+      available.emplace_back(name);
+  }
+  return available;
+}
 
 std::string knownCodePage(std::string_view given, std::span<const char *const> known) {
   const std::string key = pageKey(given);
@@ -202,5 +236,20 @@ void DbcsPage::appendText(std::string_view bytes, std::string &out) const {
     const char pair[4] = {'\x0E', bytes[i], bytes[i + 1], '\x0F'};
     const std::string text = convert(handle_.get(), pair, sizeof pair);
     out += text.empty() ? std::string(replacement) : text;
+  }
+}
+
+void DbcsPage::appendMixedText(std::string_view bytes, const CodePage &page,
+                               std::string &out) const {
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    const std::size_t shiftOut = std::min(bytes.find('\x0E', at), bytes.size());
+    page.appendText(bytes.substr(at, shiftOut - at), out);
+    if (shiftOut == bytes.size())
+      break;
+    // A field may end inside its double-byte text: the pairs up to its end.
+    const std::size_t shiftIn = std::min(bytes.find('\x0F', shiftOut + 1), bytes.size());
+    appendText(bytes.substr(shiftOut + 1, shiftIn - shiftOut - 1), out);
+    at = shiftIn + 1;
   }
 }

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CodePage {
 public:
@@ -47,6 +48,18 @@ inline constexpr const char *decoderDbcsPages[] = {"IBM930", "IBM939", "IBM1390"
 // UTF8 is UTF-8.
 std::string knownCodePage(std::string_view given, std::span<const char *const> known);
 
+// The names -codepage takes: the EBCDIC single-byte code pages this
+// program knows by number (IBM037 ... IBM1148, the euro pages 1140-1149,
+// 870, 875, 1025, ...), then ASCII and UTF-8. Whether iconv converts one is
+// asked when it is opened.
+std::span<const char *const> singleByteCodePages();
+// The names -dbcs takes: the double-byte EBCDIC code pages (IBM930, 933,
+// 935, 937, 939, 1364, 1371, 1388, 1390, 1399).
+std::span<const char *const> doubleByteCodePages();
+// Those of `names` that iconv converts here, and for single-byte pages whose
+// digits are EBCDIC's (F0-F9): the list -codepage help and -dbcs help print.
+std::vector<std::string> availableCodePages(std::span<const char *const> names, bool singleByte);
+
 // Appends the UTF-8 text of UTF-16BE `bytes` (USAGE NATIONAL); unpaired
 // surrogates become U+FFFD.
 void appendUtf16(std::string_view bytes, std::string &out);
@@ -55,11 +68,15 @@ void appendUtf16(std::string_view bytes, std::string &out);
 // shift-out/shift-in) converted with iconv. One per thread: iconv state.
 class DbcsPage {
 public:
-  // IBM930, IBM939, IBM1390 or IBM1399; nothing when iconv does not know it.
+  // One of doubleByteCodePages(); nothing when iconv does not know it.
   static std::optional<DbcsPage> open(const std::string &name);
   // Appends the UTF-8 text of `bytes`; a pair the code page does not define
   // becomes U+FFFD, as does an odd last byte.
   void appendText(std::string_view bytes, std::string &out) const;
+  // Appends the UTF-8 text of mixed `bytes` (PIC X with -dbcs): single
+  // bytes by `page`, pairs between shift-out (0x0E) and shift-in (0x0F) by
+  // this page; the shift bytes themselves give no text.
+  void appendMixedText(std::string_view bytes, const CodePage &page, std::string &out) const;
 
 private:
   struct Close {

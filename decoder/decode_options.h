@@ -15,6 +15,18 @@ struct SelectionRule {
   std::string target;
 };
 
+// -child SEGMENT:PARENT: records of SEGMENT belong to the PARENT record before them.
+struct ChildLink {
+  std::string child;
+  std::string parent;
+};
+
+// -where FIELD=VALUE[,VALUE...]: a record is kept when FIELD holds one of the values.
+struct WhereFilter {
+  std::string field;
+  std::vector<std::string> values;
+};
+
 // -range START:END[:FIRST]: the records that begin in [start, end) of the one
 // data file; a VB range takes the blocks that begin in it. `firstRecord` is
 // the whole-file number of the range's first record, 0 when not given:
@@ -69,4 +81,11 @@ struct DecodeOptions {
   bool sqlArraysJson = false; // -sql-arrays json: OCCURS as JSON columns
   std::string codec;          // -codec; empty: the format's default
   std::int64_t rowGroupBytes = 128 << 20; // -row-group-mb
+  // Segments and hierarchies (decoder/segments.h).
+  std::string segmentField;        // -segment: the field -when VALUE:NAME reads
+  std::vector<ChildLink> children; // -child
+  bool ids = false;                // -ids: _record, _segment, _parent on flat records
+  // Projection and filters.
+  std::vector<std::string> select; // -select: the fields written (groups whole)
+  std::vector<WhereFilter> where;  // -where
 };

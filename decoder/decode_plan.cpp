@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "decoder/record_filter.h"
 #include "record/storage.h"
 
 namespace {
@@ -86,6 +87,70 @@ int findField(const RecordModel &model, const std::vector<int> &fieldOf, const s
   return -1;
 }
 
+// The field `name` names for `option` (-segment, -when, -where): an
+// elementary item outside OCCURS, read at one offset.
+int selectorField(const RecordModel &model, const std::vector<int> &fieldOf, const DecodePlan &plan,
+                  const std::string &name, const char *option) {
+  const int index = findField(model, fieldOf, name);
+  if (index < 0)
+    throw PlanError{std::string("vexfcbl-decode: ") + option + " " + name + ": no such field\n"};
+  const PlanField &field = plan.fields[static_cast<std::size_t>(index)];
+  if (field.kind == FieldKind::group || field.insideArray)
+    throw PlanError{std::string("vexfcbl-decode: ") + option + " " + name +
+                    ": not an elementary item outside OCCURS\n"};
+  return index;
+}
+
+std::string keyOf(const PlanField &field) { return field.name.substr(1, field.name.size() - 3); }
+
+// -select: every field not named, not inside a named group and not above a
+// named field is skipped; those among them whose size is not fixed, or
+// that hold a DEPENDING ON count, are still measured.
+void markSelection(const RecordModel &model, const std::vector<int> &fieldOf, DecodePlan &plan,
+                   const std::vector<std::string> &names) {
+  std::vector<char> kept(plan.fields.size());
+  std::vector<int> parentOf(plan.fields.size(), -1);
+  for (std::size_t i = 0; i < plan.fields.size(); ++i)
+    for (const int child : plan.fields[i].children)
+      parentOf[static_cast<std::size_t>(child)] = static_cast<int>(i);
+  for (const std::string &name : names) {
+    bool found = false;
+    for (const int item : model.findAll(name)) {
+      const int index = fieldOf[static_cast<std::size_t>(item)];
+      if (index < 0)
+        continue;
+      found = true;
+      // The named field with all below it (fields follow their group)...
+      const auto inside = [&](std::size_t f) {
+        for (int up = static_cast<int>(f); up >= 0; up = parentOf[static_cast<std::size_t>(up)])
+          if (up == index)
+            return true;
+        return false;
+      };
+      for (std::size_t f = static_cast<std::size_t>(index); f < plan.fields.size() && inside(f);
+           ++f)
+        kept[f] = 1;
+      // ...and the groups above it.
+      for (int up = parentOf[static_cast<std::size_t>(index)]; up >= 0;
+           up = parentOf[static_cast<std::size_t>(up)])
+        kept[static_cast<std::size_t>(up)] = 1;
+    }
+    if (!found)
+      throw PlanError{"vexfcbl-decode: -select " + name + ": no such field\n"};
+  }
+  // Sizes that vary: a table with a DEPENDING ON count, or a group holding one.
+  for (std::size_t i = plan.fields.size(); i-- > 0;) {
+    PlanField &field = plan.fields[i];
+    field.skipped = kept[i] == 0;
+    bool varies = field.counter >= 0 || field.isCounter;
+    for (const int child : field.children)
+      varies = varies || plan.fields[static_cast<std::size_t>(child)].measured ||
+               (plan.fields[static_cast<std::size_t>(child)].counter >= 0) ||
+               plan.fields[static_cast<std::size_t>(child)].isCounter;
+    field.measured = varies;
+  }
+}
+
 } // namespace
 
 DecodePlan makeDecodePlan(const RecordModel &model, const DecodeOptions &options) {
@@ -154,6 +219,7 @@ DecodePlan makeDecodePlan(const RecordModel &model, const DecodeOptions &options
       else
         record.root = index;
     }
+    record.end = static_cast<int>(plan.fields.size());
   }
   if (plan.records.empty())
     throw PlanError{"vexfcbl-decode: the copybook holds no record\n"};
@@ -178,15 +244,15 @@ DecodePlan makeDecodePlan(const RecordModel &model, const DecodeOptions &options
       throw PlanError{"vexfcbl-decode: -record " + options.record + ": no such record\n"};
     plan.records = {plan.records[static_cast<std::size_t>(chosen)]};
   }
+  if (!options.segmentField.empty())
+    selectorField(model, fieldOf, plan, options.segmentField, "-segment");
   for (const SelectionRule &rule : options.rules) {
     DecodePlan::Rule resolved;
-    resolved.field = findField(model, fieldOf, rule.field);
-    if (resolved.field < 0)
-      throw PlanError{"vexfcbl-decode: -when " + rule.field + ": no such field\n"};
-    const PlanField &field = plan.fields[static_cast<std::size_t>(resolved.field)];
-    if (field.kind == FieldKind::group || field.insideArray)
-      throw PlanError{"vexfcbl-decode: -when " + rule.field +
-                      ": not an elementary item outside OCCURS\n"};
+    if (rule.field.empty() && options.segmentField.empty())
+      throw PlanError{"vexfcbl-decode: -when " + rule.value + ":" + rule.target +
+                      ": give FIELD=VALUE:NAME, or -segment FIELD for VALUE:NAME\n"};
+    const std::string &name = rule.field.empty() ? options.segmentField : rule.field;
+    resolved.field = selectorField(model, fieldOf, plan, name, "-when");
     resolved.offset = absolute[static_cast<std::size_t>(resolved.field)];
     resolved.value = rule.value;
     for (std::size_t r = 0; r < plan.records.size(); ++r)
@@ -198,8 +264,36 @@ DecodePlan makeDecodePlan(const RecordModel &model, const DecodeOptions &options
           plan.fields[static_cast<std::size_t>(resolved.alternative)].alternatives < 0)
         throw PlanError{"vexfcbl-decode: -when " + rule.target +
                         ": neither a record nor a REDEFINES alternative\n"};
+      resolved.segment = keyOf(plan.fields[static_cast<std::size_t>(resolved.alternative)]);
+    } else {
+      resolved.segment = plan.records[static_cast<std::size_t>(resolved.record)].name;
     }
     plan.rules.push_back(std::move(resolved));
+  }
+  if (!options.select.empty())
+    markSelection(model, fieldOf, plan, options.select);
+  for (const WhereFilter &where : options.where) {
+    DecodePlan::Filter filter;
+    filter.field = selectorField(model, fieldOf, plan, where.field, "-where");
+    filter.offset = absolute[static_cast<std::size_t>(filter.field)];
+    for (std::size_t r = 0; r < plan.records.size(); ++r)
+      if (filter.field >= plan.records[r].root && filter.field < plan.records[r].end)
+        filter.record = static_cast<int>(r);
+    if (filter.record < 0)
+      throw PlanError{"vexfcbl-decode: -where " + where.field + ": not a field of record " +
+                      plan.records.front().name + " (-record)\n"};
+    const PlanField &field = plan.fields[static_cast<std::size_t>(filter.field)];
+    if (field.kind != FieldKind::text && field.kind != FieldKind::zoned &&
+        field.kind != FieldKind::packed && field.kind != FieldKind::unsignedPacked &&
+        field.kind != FieldKind::binary && field.kind != FieldKind::edited)
+      throw PlanError{"vexfcbl-decode: -where " + where.field +
+                      ": not a text or decimal number field\n"};
+    for (const std::string &value : where.values)
+      if (field.kind != FieldKind::text && !isDecimalText(value))
+        throw PlanError{"vexfcbl-decode: -where " + where.field + "=" + value + ": " + field.path +
+                        " is a number: give its values as numbers\n"};
+    filter.values = where.values;
+    plan.filters.push_back(std::move(filter));
   }
   return plan;
 }

@@ -45,6 +45,11 @@ struct PlanField {
   bool redefining = false;  // occupies the bytes of an earlier sibling
   int alternatives = -1;    // the first field of its REDEFINES alternatives
   bool insideArray = false; // below an OCCURS: not addressable by -when
+  // -select: a field outside the selection is not written; when its length
+  // or a DEPENDING ON count inside it matters to later fields, it is still
+  // read (`measured`), its text thrown away.
+  bool skipped = false;
+  bool measured = false;
   std::vector<int> children;
 };
 
@@ -52,6 +57,7 @@ struct PlanRecord {
   std::string name;
   int root = -1;
   std::int64_t length = 0;
+  int end = -1; // one past its last field
 };
 
 struct DecodePlan {
@@ -66,8 +72,17 @@ struct DecodePlan {
     std::int64_t offset = 0;
     std::string value;
     int alternative = -1;
+    std::string segment; // the record's or alternative's name, for -ids and -child
   };
   std::vector<Rule> rules;
+  // -where resolved: the field, the record whose layout places it, the values.
+  struct Filter {
+    int field = -1;
+    int record = -1;
+    std::int64_t offset = 0;
+    std::vector<std::string> values;
+  };
+  std::vector<Filter> filters;
 };
 
 // Thrown with the message to print when the options do not fit the copybook.
@@ -76,6 +91,6 @@ struct PlanError {
 };
 
 // The plan of every record of `model` (one record with -record), with the
-// -when rules resolved; PlanError when an option names no field or record,
-// or a field cannot be decoded.
+// -when rules (and -segment), -select and -where resolved; PlanError when an option names no field
+// or record, or a field cannot be decoded.
 DecodePlan makeDecodePlan(const RecordModel &model, const DecodeOptions &options);

@@ -13,6 +13,7 @@
 
 #include "converter/conversion_messages.h"
 #include "decoder/compressed_input.h"
+#include "decoder/copybook_set.h"
 #include "decoder/data_hints.h"
 #include "decoder/decode_plan.h"
 #include "decoder/framing.h"
@@ -20,8 +21,10 @@
 #include "decoder/raw_bytes.h"
 #include "decoder/record_decoder.h"
 #include "decoder/record_sink.h"
+#include "decoder/record_filter.h"
 #include "decoder/run_files.h"
 #include "decoder/run_signals.h"
+#include "decoder/segments.h"
 #include "decoder/split_plan.h"
 #include "diagnostics/message_store.h"
 #include "record/model_builder.h"
@@ -146,6 +149,7 @@ struct Framed {
   std::int64_t declared = -1; // the length its framing announced, or -1
   std::size_t consumed = 0;   // the bytes it takes in the window
   bool unreadable = false;    // bytes that make no record (a bad descriptor word)
+  bool pastEnd = false;       // begins after the range: read only for a hierarchy's children
 };
 
 // What the framing of a run needs beyond the options: the readers of
@@ -156,6 +160,12 @@ struct FramingParts {
   RecordDecoder *header = nullptr;
   RecordDecoder *trailer = nullptr;
   std::FILE *headerOut = nullptr; // where their lines go; the output when null
+  // -segment, -child, -ids: each record's segment, and its parent for -ids
+  // (parents) or the nesting (hierarchy).
+  const SegmentTree *segments = nullptr;
+  ParentStack *parents = nullptr;
+  HierarchyWriter *hierarchy = nullptr;
+  RecordFilter *filter = nullptr; // -where
 };
 
 class Run {
@@ -179,6 +189,9 @@ public:
     numberBase_ = range.firstRecord > 0 ? range.firstRecord - 1
                   : fixedLength_        ? (range_.start - skip) / length_
                                         : 0;
+    // A hierarchy's range holds whole trees: from its first root segment
+    // on, to the next root segment after its end.
+    treeRange_ = parts_.segments != nullptr && parts_.segments->linked();
   }
 
   // False when -strict stopped the run. `stream`, when given, tells why a
@@ -218,13 +231,17 @@ public:
           break;
       }
     atFirst_ = range_.start <= options_.skipBytes;
+    seenRoot_ = atFirst_;
+    beyondRange_ = false;
+    if (parts_.parents != nullptr)
+      parts_.parents->clear();
     if (decoders_.size() > 1 && !framed() &&
         (options_.recordFormat == RecordFormat::fixed ||
          options_.recordFormat == RecordFormat::lines))
       return parallel(window);
     if (parts_.header != nullptr || parts_.trailer != nullptr)
       return records<true>(window);
-    if (fixedLength_)
+    if (fixedLength_ && parts_.segments == nullptr && parts_.filter == nullptr)
       return fixedRecords(window);
     return records<false>(window);
   }
@@ -239,7 +256,7 @@ private:
   // Options whose records are not plain slices or lines: one thread reads them.
   bool framed() const {
     return parts_.lengthField != nullptr || parts_.occurs != nullptr || parts_.header != nullptr ||
-           parts_.trailer != nullptr;
+           parts_.trailer != nullptr || parts_.segments != nullptr || parts_.filter != nullptr;
   }
 
   // Plain F records, one thread: the loop of the hot path, nothing asked
@@ -282,6 +299,20 @@ private:
       const std::string_view data =
           framed.ownLine ? std::string_view(line_)
                          : window.peek(framed.dataAt + framed.dataSize).substr(framed.dataAt);
+      if (treeRange_) {
+        const bool root = !framed.unreadable && decoder == &decoder_ && startsTree(data);
+        if (framed.pastEnd && (root || framed.unreadable))
+          break;
+        if (!seenRoot_ && !root) {
+          // Before the range's first root: the previous range's records.
+          ++numberBase_;
+          dataOffset_ = 0;
+          rawLength_ = std::string_view::npos;
+          window.consume(framed.consumed);
+          continue;
+        }
+        seenRoot_ = true;
+      }
       if (!record(framed.start, data, framed.declared, framed.unreadable, *decoder))
         return false;
       dataOffset_ = 0;
@@ -303,8 +334,12 @@ private:
       // A VB range ends at a block start: the records of a block that begins
       // in the range are the range's.
       if (start >= range_.end &&
-          (options_.recordFormat != RecordFormat::variableBlocked || blockLeft_ == 0))
-        return false;
+          (options_.recordFormat != RecordFormat::variableBlocked || blockLeft_ == 0)) {
+        if (!treeRange_)
+          return false;
+        beyondRange_ = true; // a VB block's later records are beyond it too
+      }
+      framed.pastEnd = beyondRange_;
       switch (options_.recordFormat) {
       case RecordFormat::fixed: {
         if (parts_.lengthField != nullptr)
@@ -447,7 +482,15 @@ private:
     return true;
   }
 
+  // The record begins a tree: its segment is a root segment.
+  bool startsTree(std::string_view data) {
+    const int segment = parts_.segments->segmentOfRule(decoder_.match(data).rule);
+    return segment >= 0 && parts_.segments->parentOf(segment) < 0;
+  }
+
   bool finish(const InputWindow &window) {
+    if (parts_.hierarchy != nullptr && !parts_.hierarchy->flush())
+      failed_ = true;
     if (window.error() != 0) {
       const std::string why = stream_ != nullptr && !stream_->failure().empty()
                                   ? stream_->failure()
@@ -463,6 +506,22 @@ private:
     ++counts.read;
     problems_.clear();
     text_.clear();
+    const bool body = &decoder == &decoder_ && !unreadable;
+    int segment = -1;
+    if (body && (parts_.segments != nullptr || parts_.filter != nullptr)) {
+      const RecordDecoder::Match match = decoder.match(data);
+      if (parts_.segments != nullptr)
+        segment = parts_.segments->segmentOfRule(match.rule);
+      if (parts_.filter != nullptr && !parts_.filter->keeps(data, match.record)) {
+        // A record left out still parents the records after it (-ids);
+        // what its framing found wrong is still said.
+        bool orphan = false;
+        if (parts_.parents != nullptr)
+          parts_.parents->place(segment, numberBase_ + counts.read, orphan);
+        problems_.assign(framing_.begin(), framing_.end());
+        return report(start);
+      }
+    }
     if (!unreadable) {
       decoder.decode(data, declared, text_, problems_);
       if (raw != nullptr)
@@ -472,22 +531,14 @@ private:
     }
     if (!framing_.empty())
       problems_.insert(problems_.begin(), framing_.begin(), framing_.end());
-    if (!problems_.empty()) {
-      ++counts.warned;
-      for (const DecodeProblem &p : problems_) {
-        if (warningValues != nullptr) {
-          (*warningValues)(warningOf(numberBase_ + counts.read, start + dataOffset_ + p.offset, p));
-        } else {
-          warning_.clear();
-          appendWarning(warning_, options_.strict, name_, numberBase_ + counts.read,
-                        start + dataOffset_ + p.offset, p);
-          messages_.print(warning_);
-        }
-        if (options_.strict)
-          return false;
-      }
-    }
-    if (!unreadable) {
+    bool placed = false;
+    if (body && parts_.segments != nullptr)
+      placed = placeSegment(segment, numberBase_ + counts.read);
+    if (!report(start))
+      return false;
+    if (placed) {
+      ++counts.written;
+    } else if (!unreadable) {
       // Header and trailer lines go to -header-out when it is given.
       const bool toHeaderOut = &decoder != &decoder_ && parts_.headerOut != nullptr;
       const bool written =
@@ -502,6 +553,54 @@ private:
       ++counts.written;
     }
     return true;
+  }
+
+  // Prints the record's problems; false when -strict stops the run.
+  bool report(std::int64_t start) {
+    if (problems_.empty())
+      return true;
+    ++counts.warned;
+    for (const DecodeProblem &p : problems_) {
+      if (warningValues != nullptr) {
+        (*warningValues)(warningOf(numberBase_ + counts.read, start + dataOffset_ + p.offset, p));
+      } else {
+        warning_.clear();
+        appendWarning(warning_, options_.strict, name_, numberBase_ + counts.read,
+                      start + dataOffset_ + p.offset, p);
+        messages_.print(warning_);
+      }
+      if (options_.strict)
+        return false;
+    }
+    return true;
+  }
+
+  // A record's segment and parent: its ids (-ids), or its place in the tree
+  // being gathered, which then writes it (true). Records without a place
+  // are warned of.
+  bool placeSegment(int segment, long long number) {
+    const SegmentTree &tree = *parts_.segments;
+    if (segment < 0 && !options_.segmentField.empty())
+      problems_.push_back({"", options_.segmentField + " holds a value no -when names", 0, ""});
+    const int parentSegment = segment < 0 ? -1 : tree.parentOf(segment);
+    bool orphan = false;
+    bool placed = false;
+    long long parent = -1;
+    if (parts_.hierarchy != nullptr) {
+      orphan = !parts_.hierarchy->add(segment, text_) && parentSegment >= 0;
+      placed = true;
+    } else if (parts_.parents != nullptr) {
+      parent = parts_.parents->place(segment, number, orphan);
+    }
+    if (orphan)
+      problems_.push_back({"",
+                           "segment " + tree.name(segment) + " has no " + tree.name(parentSegment) +
+                               " record before it to belong to",
+                           0, ""});
+    if (options_.ids)
+      addIds(text_, options_.format == OutputFormat::csv, number,
+             segment < 0 ? nullptr : &tree.name(segment), parent);
+    return placed;
   }
 
   // The records of the batch: fixed-length slices, or lines without their
@@ -643,6 +742,9 @@ private:
   std::vector<DecodeProblem> framing_; // the framing's problems with the next record
   DecodeProblem blockProblem_;         // a block word's problem, for its first record
   bool atFirst_ = false;               // the next record is the file's first
+  bool treeRange_ = false;             // -range over a hierarchy: whole trees
+  bool seenRoot_ = true;               // a root segment began in the range
+  bool beyondRange_ = false;           // the records read now begin after the range
   std::size_t blockLeft_ = 0;
   std::int64_t dataOffset_ = 0;
   std::size_t rawLength_ = std::string_view::npos;
@@ -739,10 +841,11 @@ std::vector<const DecodePlan *> endsInOutput(const DecodeOptions &options,
 int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
                 const DecodeOptions &options, const std::vector<std::string> &dataFiles,
                 const std::string &outputFile) {
-  return decodeFiles(copybook, frontEnd, options, dataFiles, outputFile, OutputWriters{});
+  return decodeFiles(std::vector<std::string>{copybook}, frontEnd, options, dataFiles, outputFile,
+                     OutputWriters{});
 }
 
-int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
+int decodeFiles(const std::vector<std::string> &copybooks, const FrontEndOptions &frontEnd,
                 const DecodeOptions &options, const std::vector<std::string> &dataFiles,
                 const std::string &outputFile, const OutputWriters &writers) {
   SignalStop stop("vexfcbl-decode");
@@ -771,6 +874,14 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
     std::fputs(refused.c_str(), stderr);
     return 1;
   }
+  if (!options.children.empty() && !options.ids &&
+      (options.format == OutputFormat::csv || options.raw)) {
+    std::fprintf(stderr,
+                 "vexfcbl-decode: -child nests records, which %s: give -ids for flat records "
+                 "that name their parents\n",
+                 options.raw ? "-raw cannot carry" : "CSV cannot hold");
+    return 1;
+  }
   const std::optional<CodePage> page = CodePage::open(options.codePage);
   if (!page) {
     std::fprintf(stderr, "vexfcbl-decode: code page %s is not known\n", options.codePage.c_str());
@@ -778,12 +889,6 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
   }
   if (!options.dbcs.empty() && !DbcsPage::open(options.dbcs)) {
     std::fprintf(stderr, "vexfcbl-decode: code page %s is not known\n", options.dbcs.c_str());
-    return 1;
-  }
-  FrontEndResult parsed = ParseCopybook(copybook, frontEnd);
-  RunState::Scope scope(parsed.run());
-  if (parsed.errorCount() != 0) {
-    std::fputs(vexCblMsg::sourceErrors, stderr);
     return 1;
   }
   VexCblConfig config;
@@ -794,11 +899,19 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
   DecodePlan trailerPlan;
   std::optional<LengthField> lengthField;
   std::optional<OccursLength> occurs;
+  std::optional<SegmentTree> segments;
+  std::vector<std::string> filesRead;
   std::optional<RecordModel> model;
   try {
-    model.emplace(buildRecordModel(parsed.entries(), config));
+    std::optional<CopybookSet> copybookSet = loadCopybooks(copybooks, frontEnd, config);
+    if (!copybookSet)
+      return 1;
+    filesRead = std::move(copybookSet->filesRead);
+    model.emplace(std::move(copybookSet->model));
     plan = makeDecodePlan(*model, options);
     leaveOutEnds(plan, options);
+    if (!options.segmentField.empty() || !options.children.empty() || options.ids)
+      segments.emplace(plan, options);
     if (!options.lengthField.empty())
       lengthField.emplace(*model, plan, options, *page);
     if (options.variableOccurs)
@@ -810,7 +923,7 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
     // The schema file must not be any file the run reads.
     if (!options.schemaFile.empty())
       writers.schema(*model, plan, endsInOutput(options, headerPlan, trailerPlan), options,
-                     inputsOf(checkDataFiles(dataFiles, 0), parsed.filesRead()));
+                     inputsOf(checkDataFiles(dataFiles, 0), filesRead));
   } catch (const RunFileError &error) {
     std::fputs(error.message.c_str(), stderr);
     return 1;
@@ -852,7 +965,7 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
                      options.range ? "range" : "splits", why.c_str());
         return 1;
       }
-    const std::vector<RunInput> inputs = inputsOf(files, parsed.filesRead());
+    const std::vector<RunInput> inputs = inputsOf(files, filesRead);
     DecodeOutput output(outputFile, inputs, &stop);
     std::optional<DecodeOutput> headerOutput;
     if (!options.headerOutput.empty() && options.splitSize == 0)
@@ -904,6 +1017,18 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
       parts.lengthField = &*lengthField;
     if (occurs)
       parts.occurs = &*occurs;
+    std::optional<ParentStack> parents;
+    std::optional<HierarchyWriter> hierarchy;
+    std::optional<RecordFilter> filter;
+    if (segments) {
+      parts.segments = &*segments;
+      if (segments->linked() && !options.ids)
+        parts.hierarchy = &hierarchy.emplace(*segments, out);
+      else
+        parts.parents = &parents.emplace(*segments);
+    }
+    if (!plan.filters.empty())
+      parts.filter = &filter.emplace(plan, options, *page);
     RecordDecoder &decoder = decoders.front();
     StatusLine messages(stderr,
                         !options.quiet && !dataFiles.empty() && StatusLine::isTerminal(stderr));
@@ -927,6 +1052,8 @@ int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
       std::string header = decoder.header();
       if (options.raw && !header.empty())
         rawBytes.header(header);
+      if (options.ids && !header.empty())
+        header.insert(0, idColumns());
       std::fwrite(header.data(), 1, header.size(), out);
       try {
         if (dataFiles.empty()) {

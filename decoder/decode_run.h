@@ -46,7 +46,9 @@ StreamCounts decodeRecordStream(const DecodePlan &plan, const DecodeOptions &opt
                                 const CodePage &page, std::int64_t length, std::FILE *in,
                                 const std::string &name, std::FILE *out, std::FILE *messages,
                                 const std::function<void(const DecodeWarning &)> &warned);
-// The same, with the writers of -format avro|parquet and -schema (lake/).
-int decodeFiles(const std::string &copybook, const FrontEndOptions &frontEnd,
+// The same with the records of several copybooks (-i repeated), all of them
+// candidates for -record and -when, and the writers of -format avro|parquet
+// and -schema (lake/).
+int decodeFiles(const std::vector<std::string> &copybooks, const FrontEndOptions &frontEnd,
                 const DecodeOptions &options, const std::vector<std::string> &dataFiles,
                 const std::string &outputFile, const OutputWriters &writers);

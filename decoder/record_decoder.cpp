@@ -119,6 +119,8 @@ void RecordDecoder::headerColumns(int index) {
   const PlanField &field = plan_.fields[static_cast<std::size_t>(index)];
   if (field.hidden)
     return;
+  if (field.skipped)
+    return;
   const std::string saved = headerPath_;
   const std::string name = field.name.substr(1, field.name.size() - 3);
   for (std::int64_t i = 0; i < field.maxCount; ++i) {
@@ -217,7 +219,11 @@ void RecordDecoder::elementary(const PlanField &field, int index, std::int64_t a
   const char *what = "invalid value";
   switch (field.kind) {
   case FieldKind::text:
-    page_.appendText(bytes, value);
+    // -dbcs: text may hold double-byte runs between shift-out and shift-in.
+    if (dbcs_ && bytes.find('\x0E') != std::string_view::npos)
+      dbcs_->appendMixedText(bytes, page_, value);
+    else
+      page_.appendText(bytes, value);
     text = true;
     break;
   case FieldKind::national:
@@ -291,20 +297,53 @@ std::int64_t RecordDecoder::occurrence(const PlanField &field, int index, std::i
   bool firstChild = csv_ ? first : true;
   for (const int child : field.children) {
     const PlanField &member = plan_.fields[static_cast<std::size_t>(child)];
-    if (member.hidden)
+    // A FILLER, or a field -select leaves out: walked past, or only measured.
+    if ((member.hidden || member.skipped) && !member.measured)
       continue;
     const bool picked = chosen(child);
     if (!picked && !csv_)
       continue;
-    const std::int64_t size = this->field(
-        child, at + member.offset + (member.redefining ? 0 : shift), present && picked, firstChild);
-    firstChild = false;
+    const std::int64_t place = at + member.offset + (member.redefining ? 0 : shift);
+    std::int64_t size;
+    if (member.measured && (member.hidden || member.skipped)) {
+      measure(child, place, present && picked, size);
+    } else {
+      size = this->field(child, place, present && picked, firstChild);
+      firstChild = false;
+    }
     if (!member.redefining)
       shift += size - member.length * member.maxCount;
   }
   if (!csv_)
     *out_ += '}';
   return field.length + shift;
+}
+
+void RecordDecoder::measure(int index, std::int64_t at, bool present, std::int64_t &size) {
+  const std::size_t text = out_->size();
+  const std::size_t problems = problems_->size();
+  const bool columnFirst = columnFirst_;
+  const bool truncated = truncated_;
+  size = field(index, at, present, true);
+  out_->resize(text);
+  problems_->resize(problems);
+  columnFirst_ = columnFirst;
+  truncated_ = truncated;
+}
+
+RecordDecoder::Match RecordDecoder::match(std::string_view data) {
+  data_ = data;
+  Match found;
+  for (std::size_t r = 0; r < plan_.rules.size(); ++r) {
+    const DecodePlan::Rule &rule = plan_.rules[r];
+    if ((found.rule >= 0 && (rule.record < 0 || found.record >= 0)) || !ruleMatches(rule))
+      continue;
+    if (found.rule < 0)
+      found.rule = static_cast<int>(r);
+    if (rule.record >= 0 && found.record < 0)
+      found.record = rule.record;
+  }
+  return found;
 }
 
 std::int64_t RecordDecoder::field(int index, std::int64_t at, bool present, bool first) {

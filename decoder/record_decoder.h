@@ -29,7 +29,19 @@ public:
   void decode(std::string_view data, std::int64_t declared, std::string &out,
               std::vector<DecodeProblem> &problems);
 
+  // The -when rules `data` satisfies: the first that matches (-1: none),
+  // whose segment it is, and the record the first matching record rule
+  // picks (-1: none), as decode() will decode it.
+  struct Match {
+    int rule = -1;
+    int record = -1;
+  };
+  Match match(std::string_view data);
+
 private:
+  // A field -select leaves out whose size or counts later fields need:
+  // decoded, then its text and problems dropped.
+  void measure(int index, std::int64_t at, bool present, std::int64_t &size);
   // Returns the bytes the field takes in this record (all its occurrences).
   std::int64_t field(int index, std::int64_t at, bool present, bool first);
   std::int64_t occurrence(const PlanField &field, int index, std::int64_t at, bool present,

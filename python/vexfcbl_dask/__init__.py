@@ -30,7 +30,10 @@ def read(copybook, paths, split_mb=64, flatten=False, **decoder_options):
     free (-f), lenient, copy_dirs (-d, list), extensions (-e, list), and
     the framings: rdw ("big" or "little"), rdw_adjust, skip_bytes,
     skip_trailer_bytes, length_field ("NAME+N"), length_map ("V=LEN,..."),
-    variable_occurs, header and trailer (record names). A copybook, an option or a data file the decoder refuses
+    variable_occurs, header and trailer (record names); segments and
+    hierarchies: segment (the field -when VALUE:NAME reads), child
+    ("SEGMENT:PARENT", list: each partition then holds whole trees), ids;
+    select (list of fields), where ("FIELD=V1,V2", list). A copybook, an option or a data file the decoder refuses
     raises DecodeError with the decoder's message.
     The splits are planned now, on this machine; the copybook's text and the
     task's code travel with each task; every worker needs vexfcbl-decode and

@@ -175,8 +175,22 @@ def _write_success(outdir, results, hints):
     parts = []
     warnings = []
     totals = {"records_read": 0, "records_written": 0, "records_warned": 0}
+    file_base = 0
+    previous = None
     for result in results:
-        delta = totals["records_read"] + 1 - result["first_record"]
+        result = dict(result)
+        if previous is None or result["file"] != previous["file"] or \
+                result["start"] <= previous["start"]:
+            file_base = totals["records_read"]
+        previous = result
+        # A split that knows its first record's number in the file numbers
+        # its records as the single run does, past the records of the files
+        # before: even when it skipped records before a hierarchy's first
+        # root, which the split before it read. L splits count from 1.
+        if result.pop("numbered", False):
+            delta = file_base
+        else:
+            delta = totals["records_read"] + 1 - result["first_record"]
         result = dict(result, first_record=totals["records_read"] + 1)
         warnings += decoding.renumber(result.pop("warnings"), result["file"], delta)
         parts.append(result)

@@ -35,8 +35,9 @@ Decoder options, passed to vexfcbl-decode as they are:
   -f -c -lenient -fillers -trim -strict -raw -variable-occurs, and -d -e -recfm
   -lrecl -codepage -dbcs -byteorder -float -record -when -format -rdw
   -rdw-adjust -skip-bytes -skip-trailer-bytes -length-field -length-map
-  -header -trailer with their values (-header and -trailer lines go to the
-  part that holds the file's first or last record).
+  -header -trailer -segment -child -select -where with their values, and -ids
+  (-header and -trailer lines go to the part that holds the file's first or
+  last record; with -child each part holds whole trees, from a root record).
 --encode writes the records of JSON Lines files (as vexfcbl-decode writes them)
 into DATAFILE with vexfcbl-encode, one task per split of the JSON files, the
 parts joined in order; DATAFILE appears only when every part is written.
@@ -49,8 +50,10 @@ Encoder options, passed to vexfcbl-encode as they are:
 
 _VALUES = {"-d", "-e", "-recfm", "-lrecl", "-codepage", "-dbcs", "-byteorder", "-float",
            "-record", "-when", "-format", "-rdw", "-rdw-adjust", "-skip-bytes",
-           "-skip-trailer-bytes", "-length-field", "-length-map", "-header", "-trailer"}
-_FLAGS = {"-f", "-c", "-lenient", "-fillers", "-trim", "-strict", "-raw", "-variable-occurs"}
+           "-skip-trailer-bytes", "-length-field", "-length-map", "-header", "-trailer",
+           "-segment", "-child", "-select", "-where"}
+_FLAGS = {"-f", "-c", "-lenient", "-fillers", "-trim", "-strict", "-raw", "-variable-occurs",
+          "-ids"}
 _ENCODE_VALUES = {"-d", "-e", "-recfm", "-lrecl", "-blocksize", "-rdworder", "-codepage", "-dbcs",
                   "-byteorder", "-float", "-packed-sign", "-record", "-when", "-fill", "-null"}
 _ENCODE_FLAGS = {"-f", "-c", "-lenient", "-fillers", "-truncate", "-strict"}
@@ -83,6 +86,9 @@ def parse(argv):
             return None
         if item == "--version":
             return "version"
+        if item == "-i" and settings["copybook"]:
+            raise UsageError("-i: vexfcbl-dask takes one copybook; give the records of "
+                             "several in one copybook")
         if item == "-i":
             settings["copybook"] = value(item)
         elif item == "-o":

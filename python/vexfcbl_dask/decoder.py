@@ -26,11 +26,13 @@ VALUE_OPTIONS = {"recfm": "-recfm", "lrecl": "-lrecl", "codepage": "-codepage",
                  "record": "-record", "format": "-format",
                  "rdw": "-rdw", "rdw_adjust": "-rdw-adjust", "skip_bytes": "-skip-bytes",
                  "skip_trailer_bytes": "-skip-trailer-bytes", "length_field": "-length-field",
-                 "length_map": "-length-map", "header": "-header", "trailer": "-trailer"}
-LIST_OPTIONS = {"when": "-when", "copy_dirs": "-d", "extensions": "-e"}
+                 "length_map": "-length-map", "header": "-header", "trailer": "-trailer",
+                 "segment": "-segment"}
+LIST_OPTIONS = {"when": "-when", "copy_dirs": "-d", "extensions": "-e", "child": "-child",
+                "select": "-select", "where": "-where"}
 FLAG_OPTIONS = {"fillers": "-fillers", "trim": "-trim", "strict": "-strict",
                 "comma": "-c", "free": "-f", "lenient": "-lenient", "raw": "-raw",
-                "variable_occurs": "-variable-occurs"}
+                "variable_occurs": "-variable-occurs", "ids": "-ids"}
 
 _SUMMARY = re.compile(r"^vexfcbl-decode: (\d+) records read, (\d+) written, (\d+) with warnings$")
 _HINT = "vexfcbl-decode: hint: "
@@ -100,6 +102,7 @@ class Split:
     args: list            # decoder options
     decoder: str          # the client's decoder program, if the worker has none of its own
     cwd: str              # the client's current directory (copybook search starts at ./)
+    numbered: bool = False  # first_record is the file's own number (not L)
 
     def describe(self):
         return f"split {self.index} ({self.path} bytes {self.start}-{self.end})"
@@ -143,7 +146,7 @@ def plan(copybook, paths, args, split_bytes, decoder=None, hints=None):
             first = fields[2] if len(fields) == 3 else 1
             splits.append(Split(len(splits), path, os.path.abspath(path), fields[0], fields[1],
                                 first, os.path.basename(copybook), text, list(args), decoder,
-                                os.getcwd()))
+                                os.getcwd(), len(fields) == 3))
     return splits
 
 
@@ -251,7 +254,8 @@ def write_part(fields, outdir, extension):
             os.remove(scratch)
     return {"part": name, "file": split.path, "start": split.start, "end": split.end,
             "records_read": read, "records_written": written, "records_warned": warned,
-            "warnings": warnings, "first_record": split.first_record}
+            "warnings": warnings, "first_record": split.first_record,
+            "numbered": split.numbered}
 
 
 def _flat(value, prefix, into):

@@ -10,6 +10,11 @@ is the output vexfcbl-encode must write (out/NAME).
 encode.json: {"output": "files/NAME", "records": [[FIELD, ...], ...]}, a record
 being its fields in storage order, each a list:
   ["text", LENGTH, "value"]         EBCDIC (IBM037), blank-padded on the right
+  ["text", LENGTH, "value", PAGE]   the same in PAGE (cobdata.text: Python's
+                                    codecs, the euro pages 1140-1149 too)
+  ["dbcs", CHARS, "value", PAGE]    DISPLAY-1 pairs in PAGE (cobdata.dbcs: iconv)
+  ["mixed", LENGTH, [SBCS, DBCS, ...], DBCS-PAGE]  PIC X text in IBM037 with
+                                    double-byte runs between SO and SI
   ["zoned", DIGITS, VALUE, SIGN]    SIGN: "none", "trailing", "leading",
                                     "trailing-separate", "leading-separate"
   ["packed", DIGITS, VALUE, SIGNED] packed decimal, sign nibble C/D (F unsigned)
@@ -76,9 +81,15 @@ def binary(size, value):
 
 def field(spec):
     kind = spec[0]
+    if kind == "text" and len(spec) > 3:
+        return cobdata.text(spec[2], spec[1], spec[3])
     if kind == "text":
         length, value = spec[1], spec[2]
         return value.ljust(length).encode("cp037")[:length]
+    if kind == "dbcs":
+        return cobdata.dbcs(spec[2], spec[1], spec[3])
+    if kind == "mixed":
+        return cobdata.mixed(spec[2], spec[1], "IBM037", spec[3])
     if kind == "zoned":
         return zoned(spec[1], spec[2], spec[3])
     if kind == "packed":

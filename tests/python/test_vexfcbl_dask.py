@@ -37,6 +37,20 @@ COPYBOOK = """\
            05  T-NAME   PIC X(10).
 """
 RECORD = 20
+HIERARCHY = """\
+       01  CUSTOMER.
+           05  C-SEG        PIC X.
+           05  C-ID         PIC 9(6).
+           05  C-NAME       PIC X(9).
+       01  ACCOUNT.
+           05  A-SEG        PIC X.
+           05  A-NO         PIC X(8).
+           05  A-BAL        PIC S9(7)V99 COMP-3.
+       01  TXN.
+           05  T-SEG        PIC X.
+           05  T-DATE       PIC 9(8).
+           05  FILLER       PIC X(7).
+"""
 BAD_EVERY = 101  # every 101st record (index 7, 108, ...) has an invalid packed digit
 
 
@@ -160,6 +174,56 @@ class ClusterTest(unittest.TestCase):
                 self.assertEqual(len(bad), len(set(bad)))
                 self.assertEqual(len([w for w in bad if ": record 2836, " in w]), 1, bad)
 
+    def test_a_hierarchy_split_in_parts_equals_one_run(self):
+        # Customers, their accounts and the accounts' transactions, of random
+        # numbers (none too), in V and VB records written by cobdata; some
+        # transactions come before any account, to be warned of once.
+        sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
+                                        "tools"))
+        import cobdata
+        import random
+        with open(os.path.join(self.folder, "h.cpy"), "w") as f:
+            f.write(HIERARCHY)
+        rng = random.Random(30)
+        records = []
+        for c in range(600):
+            records.append(cobdata.text("C", 1) + cobdata.zoned(c, 6, signed=False)
+                           + cobdata.text("N%d" % c, 9))
+            if c % 97 == 5:
+                records.append(cobdata.text("T", 1) + cobdata.zoned(c, 8, signed=False)
+                               + cobdata.text("", 7))
+            for a in range(rng.randint(0, 3)):
+                records.append(cobdata.text("A", 1) + cobdata.text("A%d.%d" % (c, a), 8)
+                               + cobdata.packed(rng.randint(-10**7, 10**7), 9, 2))
+                for _ in range(rng.randint(0, 4)):
+                    records.append(cobdata.text("T", 1)
+                                   + cobdata.zoned(rng.randint(0, 99999999), 8, signed=False)
+                                   + cobdata.text("", 7))
+        with open(os.path.join(self.folder, "h.v"), "wb") as f:
+            f.write(cobdata.variable(records))
+        with open(os.path.join(self.folder, "h.vb"), "wb") as f:
+            f.write(cobdata.variable_blocked(records, 200))
+        segments = ["-segment", "C-SEG", "-when", "C:CUSTOMER", "-when", "A:ACCOUNT",
+                    "-when", "T:TXN", "-child", "ACCOUNT:CUSTOMER", "-child", "TXN:ACCOUNT"]
+        for name, args in (("h.v", ["-recfm", "V", *segments]),
+                           ("h.vb", ["-recfm", "VB", *segments]),
+                           ("h.v", ["-recfm", "V", "-ids", *segments])):
+            with self.subTest(name=name, args=args):
+                outdir = os.path.join(self.folder, "out-%s-%d" % (name, len(args)))
+                with InFolder(self.folder):
+                    document = vexfcbl_dask.decode_to_directory(self.client, "h.cpy", [name],
+                                                                args, outdir, 4000)
+                self.assertGreaterEqual(len(document["parts"]), 5)
+                run = subprocess.run([DECODER, "-i", "h.cpy", *args, name], cwd=self.folder,
+                                     capture_output=True)
+                lines = run.stderr.decode().splitlines()
+                self.assertEqual(concatenated(outdir, document["parts"]), run.stdout)
+                self.assertEqual(document["warnings"], lines[:-1])
+                self.assertEqual(len(lines) - 1, 7)  # the early transactions
+                self.assertEqual(document["records_read"], len(records))
+                if "-ids" not in args:
+                    self.assertEqual(run.stdout.count(b"\n"), 600 + 7)
+
     def test_two_files_and_csv_number_and_order_as_one_run(self):
         args = ["-codepage", "ASCII", "-format", "csv", "-recfm", "L"]
         # A second file's records are numbered on from the first's.
@@ -245,7 +309,7 @@ class ClusterTest(unittest.TestCase):
             with self.assertRaises(vexfcbl_dask.DecodeError) as caught:
                 vexfcbl_dask.read("t.cpy", "t.dat", codepage="FOO")
             self.assertTrue(str(caught.exception).startswith(
-                "vexfcbl-decode: -codepage FOO: not a code page of this program; one of IBM037"),
+                "vexfcbl-decode: -codepage FOO: not a code page of this program; -codepage help"),
                 str(caught.exception))
             self.assertNotIn("Usage", str(caught.exception))
             with self.assertRaises(vexfcbl_dask.DecodeError) as caught:

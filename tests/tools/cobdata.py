@@ -297,6 +297,33 @@ def encode_value(f: Field, value, page: str = "IBM037", little: bool = False, ie
 
 
 # ---------------------------------------------------------------------------
+def dbcs(value: str, chars: int, page: str) -> bytes:
+    """USAGE DISPLAY-1 (PIC G/N): double-byte EBCDIC pairs without shift-out and
+    shift-in, padded with the double-byte space 0x4040. Python has no codec for
+    the CJK EBCDIC pages: the iconv program writes them (SO ... SI, stripped)."""
+    import subprocess
+    raw = subprocess.run(["iconv", "-f", "UTF-8", "-t", page], input=value.encode("utf-8"),
+                         capture_output=True, check=True).stdout
+    if raw[:1] != b"\x0e" or raw[-1:] != b"\x0f":
+        raise ValueError(f"{value!r} is not double-byte text in {page}")
+    raw = raw[1:-1]
+    if len(raw) > 2 * chars:
+        raise ValueError(f"{value!r} is longer than {chars} double-byte characters")
+    return raw + b"\x40\x40" * (chars - len(raw) // 2)
+
+
+def mixed(parts: Sequence[str], length: int, page: str, dbcs_page: str) -> bytes:
+    """PIC X holding mixed text: parts alternate single-byte text (in `page`) and
+    double-byte text between shift-out 0x0E and shift-in 0x0F, blank-padded."""
+    out = b""
+    for i, part in enumerate(parts):
+        out += encode_text(part, page) if i % 2 == 0 else \
+            b"\x0e" + dbcs(part, len(part), dbcs_page) + b"\x0f"
+    if len(out) > length:
+        raise ValueError(f"{parts!r} is longer than {length} bytes")
+    return out + encode_text(" ", page) * (length - len(out))
+
+
 # Framings
 
 
