@@ -515,10 +515,16 @@ void checkLakeOptions(DecodeOptions &decode) {
     throw UsageError{std::string(decode.headerRecord.empty() ? "-trailer" : "-header") +
                      " with -format " + (avro ? "avro" : "parquet") +
                      " needs -header-out FILE: the file's rows are of one record"};
-  if ((avro || parquet) && !decode.children.empty() && !decode.ids)
-    throw UsageError{std::string("-child nests records, which ") + (avro ? "an Avro" : "a Parquet") +
-                     " file of one row type cannot hold: give -ids for flat records that name "
-                     "their parents"};
+  // The schemas and lake files describe the records themselves: the trees of
+  // -child and the keys -ids puts before them are not in them yet.
+  if ((avro || parquet || !decode.schemaFile.empty()) && (!decode.children.empty() || decode.ids))
+    throw UsageError{std::string(decode.ids ? "-ids" : "-child") + " cannot be combined with " +
+                     (avro      ? "-format avro"
+                      : parquet ? "-format parquet"
+                                : "-schema") +
+                     " yet: their " +
+                     (decode.ids ? "keys _record, _segment and _parent" : "nested trees") +
+                     " are not in the schema"};
   if (decode.raw && (avro || parquet))
     throw UsageError{"-raw adds base64 keys to JSON Lines or CSV, not to Avro or Parquet"};
 }
@@ -563,6 +569,11 @@ Settings readSettings(int argc, char **argv) {
                      (d.lengthField.empty() ? "-variable-occurs" : "-length-field") +
                      ": each record's length is its own"};
   checkLakeOptions(settings.decode);
+  if ((settings.decode.format == OutputFormat::avro ||
+       settings.decode.format == OutputFormat::parquet) &&
+      settings.copybooks.size() > 1)
+    throw UsageError{"-format avro|parquet takes one -i yet: the rows of a file are of one "
+                     "copybook"};
   if (!settings.decode.schemaFile.empty() && settings.decode.schemaFile == settings.output)
     throw UsageError{"-schema " + settings.output + ": the same file as -o"};
   return settings;

@@ -100,22 +100,25 @@ const Keyword<DecodeSettings> decodeKeywords[] = {
        s.options.recordLength = wholeOf(v, n, 1, INT64_MAX);
      }},
     {"codepage", "str",
-     "code page of text: IBM037 (default), IBM1047, IBM273, IBM277, IBM280, IBM284, IBM285, "
-     "IBM297, IBM500, IBM1140, ASCII, UTF-8; also as ibm037, IBM-037, CP037 or 037",
+     "code page of text: IBM037 (default), any EBCDIC page vexfcbl-decode -codepage help lists, "
+     "ASCII, UTF-8; also as ibm037, IBM-037, CP037 or 037",
      [](DecodeSettings &s, py::handle v, const char *n) {
        const std::string given = textOf(v, n);
-       s.options.codePage = knownCodePage(given, decoderCodePages);
+       s.options.codePage = knownCodePage(given, singleByteCodePages());
        if (s.options.codePage.empty())
          refuse(n, "'" + given + "'",
-                "not a code page of this program; one of " + listed(decoderCodePages));
+                "not a code page of this program; vexfcbl-decode -codepage help lists those "
+                "it reads here");
      }},
-    {"dbcs", "str", "DISPLAY-1 code page: IBM930, IBM939, IBM1390, IBM1399",
+    {"dbcs", "str", "DISPLAY-1 code page: IBM930, IBM933, IBM935, IBM937, IBM939, IBM1364, IBM1371, "
+     "IBM1388, IBM1390, IBM1399 (as iconv has them)",
      [](DecodeSettings &s, py::handle v, const char *n) {
        const std::string given = textOf(v, n);
-       s.options.dbcs = knownCodePage(given, decoderDbcsPages);
+       s.options.dbcs = knownCodePage(given, doubleByteCodePages());
        if (s.options.dbcs.empty())
          refuse(n, "'" + given + "'",
-                "not a DISPLAY-1 code page of this program; one of " + listed(decoderDbcsPages));
+                "not a DISPLAY-1 code page of this program; vexfcbl-decode -dbcs help lists "
+                "those it reads here");
      }},
     {"byteorder", "str", "'big' (default) or 'little': binary and floating-point byte order",
      [](DecodeSettings &s, py::handle v, const char *n) {

@@ -633,7 +633,9 @@ class StopAndResumeTest(unittest.TestCase):
         """The parts the run knows complete: those it can keep when resumed."""
         progress = os.path.join(self.outdir, "_progress")
         names = os.listdir(progress) if os.path.isdir(progress) else []
-        return sorted(n[:-len(".json")] + ".jsonl" for n in names if n.startswith("part-"))
+        # A part being recorded when the run stopped is still a .tmp file: not complete.
+        return sorted(n[:-len(".json")] + ".jsonl" for n in names
+                      if n.startswith("part-") and n.endswith(".json"))
 
     def stop(self, signum, *args):
         """Starts a run, stops it once a few parts are done; its status and standard error."""
