@@ -110,7 +110,8 @@ const Keyword<DecodeSettings> decodeKeywords[] = {
                 "not a code page of this program; vexfcbl-decode -codepage help lists those "
                 "it reads here");
      }},
-    {"dbcs", "str", "DISPLAY-1 code page: IBM930, IBM933, IBM935, IBM937, IBM939, IBM1364, IBM1371, "
+    {"dbcs", "str",
+     "DISPLAY-1 code page: IBM930, IBM933, IBM935, IBM937, IBM939, IBM1364, IBM1371, "
      "IBM1388, IBM1390, IBM1399 (as iconv has them)",
      [](DecodeSettings &s, py::handle v, const char *n) {
        const std::string given = textOf(v, n);
@@ -378,7 +379,7 @@ const char *kindName(ColumnKind kind) {
 }
 
 // One elementary field occurrence of a record: a column.
-struct ColumnSpec {
+struct ColumnShape {
   std::string name; // the path below the record, subscripts from 1: GROUP.TABLE(2).FIELD
   ColumnKind kind;
   int scale;
@@ -397,7 +398,7 @@ struct Node {
 struct RecordShape {
   std::string name;
   Node root;
-  std::vector<ColumnSpec> columns;
+  std::vector<ColumnShape> columns;
 };
 
 ColumnKind kindOf(const PlanField &field) {
@@ -565,10 +566,10 @@ public:
   void reset() {
     batches_.assign(shapes_.size(), RecordBatch{});
     for (std::size_t r = 0; r < shapes_.size(); ++r)
-      for (const ColumnSpec &spec : shapes_[r].columns) {
+      for (const ColumnShape &described : shapes_[r].columns) {
         ColumnValues values;
-        values.kind = spec.kind;
-        values.scale = spec.scale;
+        values.kind = described.kind;
+        values.scale = described.scale;
         batches_[r].columns.push_back(std::move(values));
       }
     rows_ = 0;
@@ -828,8 +829,8 @@ py::list batchColumns(const std::vector<RecordShape> &shapes, const ColumnReader
           nulls.mutable_data()[i] = column.nulls[i] != 0;
         mask = nulls;
       }
-      const ColumnSpec &spec = shapes[r].columns[c];
-      columns.append(py::make_tuple(spec.name, kindName(column.kind), array, mask, scale));
+      const ColumnShape &described = shapes[r].columns[c];
+      columns.append(py::make_tuple(described.name, kindName(column.kind), array, mask, scale));
     }
     records.append(py::make_tuple(shapes[r].name, batch.rows, columns));
   }
@@ -851,8 +852,8 @@ public:
     py::list records;
     for (const RecordShape &shape : shapes_) {
       py::list columns;
-      for (const ColumnSpec &spec : shape.columns)
-        columns.append(py::make_tuple(spec.name, kindName(spec.kind), spec.scale));
+      for (const ColumnShape &described : shape.columns)
+        columns.append(py::make_tuple(described.name, kindName(described.kind), described.scale));
       records.append(py::make_tuple(shape.name, columns));
     }
     return records;

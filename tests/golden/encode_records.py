@@ -79,33 +79,33 @@ def binary(size, value):
     return value.to_bytes(size, "big", signed=True)
 
 
-def field(spec):
-    kind = spec[0]
-    if kind == "text" and len(spec) > 3:
-        return cobdata.text(spec[2], spec[1], spec[3])
+def field(recipe):
+    kind = recipe[0]
+    if kind == "text" and len(recipe) > 3:
+        return cobdata.text(recipe[2], recipe[1], recipe[3])
     if kind == "text":
-        length, value = spec[1], spec[2]
+        length, value = recipe[1], recipe[2]
         return value.ljust(length).encode("cp037")[:length]
     if kind == "dbcs":
-        return cobdata.dbcs(spec[2], spec[1], spec[3])
+        return cobdata.dbcs(recipe[2], recipe[1], recipe[3])
     if kind == "mixed":
-        return cobdata.mixed(spec[2], spec[1], "IBM037", spec[3])
+        return cobdata.mixed(recipe[2], recipe[1], "IBM037", recipe[3])
     if kind == "zoned":
-        return zoned(spec[1], spec[2], spec[3])
+        return zoned(recipe[1], recipe[2], recipe[3])
     if kind == "packed":
-        return packed(spec[1], spec[2], spec[3])
+        return packed(recipe[1], recipe[2], recipe[3])
     if kind == "binary":
-        return binary(spec[1], spec[2])
+        return binary(recipe[1], recipe[2])
     if kind == "bytes":
-        return bytes.fromhex(spec[1])
+        return bytes.fromhex(recipe[1])
     raise ValueError(f"unknown field kind {kind}")
 
 
 def encode(case_dir):
     with open(os.path.join(case_dir, "encode.json")) as f:
-        spec = json.load(f)
-    records = [b"".join(field(f) for f in record) for record in spec["records"]]
-    framing = spec.get("framing")
+        recipe = json.load(f)
+    records = [b"".join(field(f) for f in record) for record in recipe["records"]]
+    framing = recipe.get("framing")
     if framing is None:
         data = b"".join(records)
     elif framing["recfm"] == "V":
@@ -116,8 +116,8 @@ def encode(case_dir):
                                         framing.get("extended", False))
     else:
         raise ValueError(f"unknown framing {framing['recfm']}")
-    data = bytes.fromhex(spec.get("head", "")) + data + bytes.fromhex(spec.get("tail", ""))
-    return os.path.join(case_dir, spec["output"]), data, spec.get("compress")
+    data = bytes.fromhex(recipe.get("head", "")) + data + bytes.fromhex(recipe.get("tail", ""))
+    return os.path.join(case_dir, recipe["output"]), data, recipe.get("compress")
 
 
 def main(argv):
