@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "cli/command_line.h"
+#include "cli/option_values.h"
 #include "converter/conversion_messages.h"
 #include "decoder/code_page.h"
 #include "diagnostics/fatal_error.h"
@@ -74,47 +75,6 @@ struct Settings {
   std::vector<std::string> inputs;
 };
 
-// A command line the program cannot run: `text` says which option and why.
-struct UsageError {
-  std::string text;
-};
-
-// --help or --version: the text to print on the standard output.
-struct Printed {
-  std::string text;
-};
-
-[[noreturn]] void refuse(const char *option, const std::string &value, const std::string &why) {
-  throw UsageError{std::string(option) + " " + value + ": " + why};
-}
-
-template <std::size_t N> std::string listed(const char *const (&names)[N]) {
-  std::string list;
-  for (const char *name : names)
-    list += (list.empty() ? "" : ", ") + std::string(name);
-  return list;
-}
-
-// A whole decimal number in [low, high]; nothing for anything else.
-std::optional<long long> whole(const std::string &text, long long low, long long high) {
-  if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0])))
-    return std::nullopt;
-  errno = 0;
-  char *end = nullptr;
-  const long long n = std::strtoll(text.c_str(), &end, 10);
-  if (*end != '\0' || errno == ERANGE || n < low || n > high)
-    return std::nullopt;
-  return n;
-}
-
-// One of `words`, in any case: the word as listed.
-template <std::size_t N>
-std::optional<std::string> oneOf(const std::string &text, const char *const (&words)[N]) {
-  for (const char *word : words)
-    if (::strcasecmp(text.c_str(), word) == 0)
-      return std::string(word);
-  return std::nullopt;
-}
 
 const char *const recordFormats[] = {"F", "V", "VB", "L"};
 const char *const byteOrders[] = {"big", "little"};
