@@ -21,7 +21,6 @@ import shlex
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -301,14 +300,12 @@ class DiagnoseTest(unittest.TestCase):
         cls.reports = {}
         for case in cls.cases:
             report = Path(cls.tmp.name) / f"{case.name}.json"
-            start = time.monotonic()
             run = subprocess.run([DECODE, "-diagnose", "-i", case.copybook, case.data,
                                   "-diagnose-json", str(report)],
                                  cwd=case.folder, capture_output=True, text=True)
-            seconds = time.monotonic() - start
             if cls.out:
                 (cls.out / f"{case.name}.txt").write_text(run.stdout + run.stderr)
-            cls.reports[case.name] = (run, json.loads(report.read_text()) if report.exists() else None, seconds)
+            cls.reports[case.name] = (run, json.loads(report.read_text()) if report.exists() else None)
 
     @classmethod
     def tearDownClass(cls):
@@ -317,7 +314,7 @@ class DiagnoseTest(unittest.TestCase):
     def test_recommended_options_are_the_right_ones_in_nine_cases_of_ten(self):
         misses = []
         for case in self.cases:
-            run, report, _ = self.reports[case.name]
+            run, report = self.reports[case.name]
             self.assertIn(run.returncode, (0, 2), f"{case.name}: {run.stderr}")
             best = report["hypotheses"][0]
             differences = same_options(best["options"], case.right)
@@ -348,14 +345,14 @@ class DiagnoseTest(unittest.TestCase):
             if case.oracle != "cobdata" or case.expect_shift:
                 continue
             with self.subTest(case=case.name):
-                run, report, _ = self.reports[case.name]
+                run, report = self.reports[case.name]
                 self.assertEqual(run.returncode, 0, run.stdout)
                 self.assertTrue(report["fits"])
                 self.assertIn(shlex.join(["vexfcbl-decode", "-i", case.copybook]), run.stdout)
 
     def test_missing_item_is_reported_at_its_offset(self):
         case = next(c for c in self.cases if c.expect_shift)
-        run, report, _ = self.reports[case.name]
+        run, report = self.reports[case.name]
         offset, shift = case.expect_shift
         self.assertEqual(report["shift"]["offset"], offset, run.stdout)
         self.assertEqual(report["shift"]["shift"], shift, run.stdout)
@@ -364,25 +361,21 @@ class DiagnoseTest(unittest.TestCase):
 
     def test_cut_last_record_is_named(self):
         case = next(c for c in self.cases if c.expect_cut)
-        run, report, _ = self.reports[case.name]
+        run, report = self.reports[case.name]
         self.assertTrue(any("last record is cut short" in n for n in report["notes"]), run.stdout)
         self.assertFalse(any("trailer" in n for n in report["notes"]), run.stdout)
         self.assertEqual(report["hypotheses"][0]["skipTrailerBytes"], 0)
 
     def test_trailer_is_named(self):
-        run, report, _ = self.reports["f-trailer"]
+        run, report = self.reports["f-trailer"]
         self.assertTrue(any("a trailer: -skip-trailer-bytes 50" in n for n in report["notes"]), run.stdout)
 
     def test_runners_up_say_why_they_lose(self):
-        run, report, _ = self.reports["v-big"]
+        run, report = self.reports["v-big"]
         self.assertGreater(len(report["hypotheses"]), 1)
         for h in report["hypotheses"][1:]:
             self.assertTrue(h["loses"], h)
             self.assertLess(h["score"], report["hypotheses"][0]["score"] + 1e-9)
-
-    def test_default_sample_takes_under_two_seconds(self):
-        slowest = max(self.reports.items(), key=lambda item: item[1][2])
-        self.assertLess(slowest[1][2], 2.0, f"{slowest[0]} took {slowest[1][2]:.2f} s")
 
 
 class DiagnoseStatusTest(unittest.TestCase):
