@@ -42,8 +42,6 @@ using TreeField_int32 = std::int32_t;
 using TreeField_word = std::uint16_t;
 using TreeField_dkind = std::int16_t;
 using TreeField_tflags = std::uint8_t;
-using TreeField_rint = std::int32_t;
-using TreeField_rflags = std::uint8_t;
 
 // Kind numbers: kformat_1 is 62 and so on. kTree_Node (0) is "no base".
 inline constexpr std::uint8_t kTree_Node = 0;
@@ -99,14 +97,12 @@ namespace tree {
 #define TREE_CLASS_flag 1
 #define TREE_CLASS_chr 1
 #define TREE_CLASS_tflags 1
-#define TREE_CLASS_rflags 1
 #define TREE_CLASS_shrt 2
 #define TREE_CLASS_word 2
 #define TREE_CLASS_dkind 2
 #define TREE_CLASS_ident 4
 #define TREE_CLASS_pos 4
 #define TREE_CLASS_int32 4
-#define TREE_CLASS_rint 4
 #define TREE_CLASS_link 8
 #define TREE_CLASS_child 8
 #define TREE_CLASS_ref 8
@@ -150,13 +146,11 @@ namespace tree {
 TREE_CLASS_CHECK(flag)
 TREE_CLASS_CHECK(chr)
 TREE_CLASS_CHECK(tflags)
-TREE_CLASS_CHECK(rflags)
 TREE_CLASS_CHECK(shrt)
 TREE_CLASS_CHECK(word)
 TREE_CLASS_CHECK(dkind)
 TREE_CLASS_CHECK(ident)
 TREE_CLASS_CHECK(int32)
-TREE_CLASS_CHECK(rint)
 TREE_CLASS_CHECK(link)
 TREE_CLASS_CHECK(child)
 TREE_CLASS_CHECK(ref)
@@ -196,8 +190,7 @@ template <class T> const T *as_if(const Tree_Node *node) {
 // in the order of frontend/syntax_tree.def, base fields first, except the fields that a
 // later phase fills (type `later`: `decl` of `format` and `identifier_c`,
 // `deftab` of `data_division`, `decl` of file, report-group and screen
-// descriptions) and the reserved `size`, `occurs` and `type` of `decl`, which
-// all start null or zero. End nodes and abstract list kinds take no arguments.
+// descriptions), which start null. End nodes and abstract list kinds take no arguments.
 // For list elements the first argument is `next`: the parser builds a list by
 // passing the list built so far and reverses it once with ReverseTree. Returns
 // the new node; exhausted memory throws std::bad_alloc.
@@ -236,8 +229,6 @@ template <class T> const T *as_if(const Tree_Node *node) {
 #define TREE_PARAM_word(field) , std::uint16_t field
 #define TREE_PARAM_dkind(field) , std::int16_t field
 #define TREE_PARAM_tflags(field) , std::uint8_t field
-#define TREE_PARAM_rint(field)
-#define TREE_PARAM_rflags(field)
 #define TREE_PARAM(type, field) TREE_PARAM_##type(field)
 #define TREE_PARAMS(name) TREE_DROP_FIRST(TREE_FIELDS_##name(TREE_PARAM, TREE_PARAM))
 #define TREE_KIND(num, name, base) ::tree::name *m##name(TREE_PARAMS(name));
