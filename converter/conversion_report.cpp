@@ -7,12 +7,34 @@
 
 #include "support/identifier_table.h"
 
+namespace {
+
+// Held messages are written once they pass this size, and at the end.
+constexpr std::size_t HeldLimit = std::size_t{1} << 16;
+
+} // namespace
+
 void VexCvtReport::msg(const char *text, bool withContext) {
   if (silent || out == nullptr)
     return;
+  if (!hold_) {
+    if (withContext && !contexts_.empty())
+      std::fputs(contexts_.back()->getUserText(), out);
+    std::fputs(text, out);
+    return;
+  }
   if (withContext && !contexts_.empty())
-    std::fputs(contexts_.back()->getUserText(), out);
-  std::fputs(text, out);
+    held_ += contexts_.back()->getUserText();
+  held_ += text;
+  if (held_.size() >= HeldLimit)
+    flush();
+}
+
+void VexCvtReport::flush() {
+  if (held_.empty() || out == nullptr)
+    return;
+  std::fwrite(held_.data(), 1, held_.size(), out);
+  held_.clear();
 }
 
 void VexCvtReport::message(const std::string &text) {

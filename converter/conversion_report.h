@@ -17,6 +17,7 @@ class VexCvtRepContext;
 class VexCvtReport {
 public:
   VexCvtReport() = default;
+  ~VexCvtReport() { flush(); }
   VexCvtReport(const VexCvtReport &) = delete;
   VexCvtReport &operator=(const VexCvtReport &) = delete;
 
@@ -35,6 +36,13 @@ public:
   bool silent = false;
   // Where the messages go (the conversion's VexCblConfig::messages); null: nowhere.
   std::FILE *out = stderr;
+  // Holds the messages back in memory and writes them in large pieces: a
+  // copybook of many REDEFINES gives a message per item, and an unbuffered
+  // standard error stream would take two system calls for each. Whoever else
+  // writes to `out` calls flush() first, so that the order stays as written.
+  void holdMessages() { hold_ = true; }
+  // Writes what is held back.
+  void flush();
   // Where the messages are also kept as values (VexCblConfig::messageValues);
   // null: not kept. A silent report keeps none either.
   std::vector<SourceMessage> *values = nullptr;
@@ -44,6 +52,8 @@ private:
   // Keeps `text` (a message as composed for printing) as a value.
   void keep(const std::string &text, bool withContext);
   std::vector<const VexCvtRepContext *> contexts_;
+  bool hold_ = false;
+  std::string held_;
 };
 
 // A scoped report context: registered with its report for exactly its

@@ -37,14 +37,18 @@ VexCvtStatus runConversion(const VexCblConfig &options, VexDocumentOutcome *outc
   if (options.messages != nullptr)
     std::fputs(vexCblMsg::startingConversion, options.messages);
   VexCblConversion conv(options, VexTrace::fromEnvironment());
+  conv.report.holdMessages();
   traceOptions(conv);
   try {
     convert(conv);
     conv.repository.doExport(conv.report, conv.trace);
+    conv.report.flush();
   } catch (const VexCvtError &) {
+    conv.report.flush();
     VEX_TRACE(conv.trace) << "conversion failed on an item";
     return VexCvtStatus::failed;
   } catch (const VexError &error) {
+    conv.report.flush();
     VEX_TRACE(conv.trace) << "conversion failed: " << error.getErrorMessage();
     if (options.messages != nullptr)
       std::fprintf(options.messages, "%s%s\n", vexCblMsg::errorPrefix,

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <array>
-#include <unordered_map>
 
 #include "support/run_state.h"
 
@@ -43,11 +42,90 @@ struct SiblingKey {
   bool operator==(const SiblingKey &) const = default;
 };
 
-struct SiblingKeyHash {
-  std::size_t operator()(const SiblingKey &key) const {
-    return (std::hash<const void *>{}(key.parent) * 31 + key.name) * 31 +
-           static_cast<std::size_t>(key.section);
+// The sibling lists that can still grow, by parent and name: an open-addressed
+// table (linear probing, deletion by shifting back), because a hash map's
+// node per entry cost a cache miss on every lookup, three lookups per
+// declaration, and a copybook of a million entries makes them by the million.
+class SiblingTable {
+public:
+  // The entry of `key`, or null.
+  SiblingsNamed *find(const SiblingKey &key) {
+    if (count_ == 0)
+      return nullptr;
+    for (std::size_t i = home(key);; i = (i + 1) & mask()) {
+      Slot &slot = slots_[i];
+      if (!slot.used)
+        return nullptr;
+      if (slot.key == key)
+        return &slot.named;
+    }
   }
+
+  // The entry of `key`, made empty when there is none.
+  SiblingsNamed &operator[](const SiblingKey &key) {
+    if ((count_ + 1) * 2 > slots_.size())
+      grow();
+    std::size_t i = home(key);
+    for (; slots_[i].used; i = (i + 1) & mask())
+      if (slots_[i].key == key)
+        return slots_[i].named;
+    slots_[i] = Slot{key, SiblingsNamed{}, true};
+    ++count_;
+    return slots_[i].named;
+  }
+
+  void erase(const SiblingKey &key) {
+    if (count_ == 0)
+      return;
+    std::size_t hole = home(key);
+    for (;; hole = (hole + 1) & mask()) {
+      if (!slots_[hole].used)
+        return;
+      if (slots_[hole].key == key)
+        break;
+    }
+    slots_[hole].used = false;
+    --count_;
+    // Entries after the hole that would be passed over by a search from their
+    // home now stop at it: move each such entry into the hole.
+    for (std::size_t i = (hole + 1) & mask(); slots_[i].used; i = (i + 1) & mask()) {
+      const std::size_t want = home(slots_[i].key);
+      const bool reachable = hole <= i ? (hole < want && want <= i) : (hole < want || want <= i);
+      if (reachable)
+        continue;
+      slots_[hole] = slots_[i];
+      slots_[i].used = false;
+      hole = i;
+    }
+  }
+
+private:
+  struct Slot {
+    SiblingKey key{};
+    SiblingsNamed named;
+    bool used = false;
+  };
+
+  std::size_t mask() const { return slots_.size() - 1; }
+
+  std::size_t home(const SiblingKey &key) const {
+    std::uint64_t h = reinterpret_cast<std::uintptr_t>(key.parent);
+    h ^= (std::uint64_t{key.name} << 24) ^ (std::uint64_t(std::uint16_t(key.section)) << 56);
+    h *= 0x9E3779B97F4A7C15ULL;
+    return static_cast<std::size_t>(h >> 32) & mask();
+  }
+
+  void grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{});
+    count_ = 0;
+    for (const Slot &slot : old)
+      if (slot.used)
+        (*this)[slot.key] = slot.named;
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t count_ = 0;
 };
 
 SiblingKey siblingKey(const tree::decl *d) {
@@ -64,7 +142,7 @@ struct DeftabState {
   // kept as declarations are linked, so that it costs the same in a list of
   // any length. A list whose parent can take no more members is dropped
   // (ForgetSiblingsOf): a big copybook keeps only its open records here.
-  std::unordered_map<SiblingKey, SiblingsNamed, SiblingKeyHash> siblings;
+  SiblingTable siblings;
   LevelEntry stack[StackSize] = {};
   int depth = 0;         // stack_ptr: the current depth, 0 is the top level
   int current_level = 1; // level number of the last ordinary entry
@@ -130,13 +208,23 @@ bool IsRmsName(tIdent name) {
 // level numbers) keeps the deepest entry.
 int Deeper(int depth) { return depth + 1 < StackSize ? depth + 1 : depth; }
 
+// Begins the list on `depth` afresh. The entry that was last on it can take
+// no more members (only the newest entry of a depth is a parent), so its
+// members leave the duplicate check: else each record would leave the lists
+// of its deepest groups there, and a big copybook's check would grow with it.
+void BeginDepth(int depth, int level) {
+  if (const tree::decl *previous = state().stack[depth].last)
+    ForgetSiblingsOf(previous);
+  state().stack[depth] = {static_cast<std::int8_t>(level), nullptr, nullptr};
+}
+
 // The depth at which a declaration of `level` goes; updates the level stack.
 int ChooseDepth(int level) {
   int depth = state().depth;
   if (level == 1) {
     if (Section() == dkFile || Section() == dkCommunication) {
       if (depth == 0)
-        state().stack[1] = {1, nullptr, nullptr};
+        BeginDepth(1, 1);
       depth = 1;
     } else {
       depth = 0;
@@ -145,11 +233,11 @@ int ChooseDepth(int level) {
   } else if (level == 66) {
     if (Section() == dkFile && depth >= 1) {
       if (depth == 1)
-        state().stack[2] = {66, nullptr, nullptr};
+        BeginDepth(2, 66);
       depth = 2;
     } else {
       if (depth == 0)
-        state().stack[1] = {66, nullptr, nullptr};
+        BeginDepth(1, 66);
       depth = 1;
     }
   } else if (level == 77 || level == 78) {
@@ -157,7 +245,7 @@ int ChooseDepth(int level) {
     // described, so that the records after them stay the file's.
     if (Section() == dkFile) {
       if (depth == 0)
-        state().stack[1] = {1, nullptr, nullptr};
+        BeginDepth(1, 1);
       depth = 1;
     } else {
       depth = 0;
@@ -178,7 +266,7 @@ int ChooseDepth(int level) {
       }
     } else if (level > state().current_level) {
       depth = Deeper(depth);
-      state().stack[depth] = {static_cast<std::int8_t>(level), nullptr, nullptr};
+      BeginDepth(depth, level);
     }
     state().current_level = level;
   }
@@ -190,10 +278,10 @@ int ChooseDepth(int level) {
 // the list (level 0: implicit declarations) come first, newest first;
 // appended entries follow, oldest first.
 tree::decl *FirstSiblingNamed(const tree::decl *d) {
-  auto found = state().siblings.find(siblingKey(d));
-  if (found == state().siblings.end())
+  const SiblingsNamed *found = state().siblings.find(siblingKey(d));
+  if (found == nullptr)
     return nullptr;
-  const SiblingsNamed &named = found->second;
+  const SiblingsNamed &named = *found;
   return named.newestPrepended != nullptr ? named.newestPrepended : named.oldestAppended;
 }
 

@@ -157,6 +157,8 @@ struct ParserState {
   // name of each code, made on the run's first syntax error.
   std::vector<int> terminalCodes;
   std::vector<std::string> tokenNames;
+  // The one node that stands for every absent expression of the run.
+  tTree noExpression = NoTree;
 };
 constexpr RunSlot<ParserState> state{RunSlotId::parser};
 
@@ -200,7 +202,15 @@ tTree figurative(const tScanAttribute &a, std::uint16_t singular, std::uint16_t 
   return mfigurative_literal(a.Position, a.EndPosition, isSingular ? singular : plural);
 }
 
-tTree noExpression() { return mnoexpression(NoPosition, NoPosition); }
+// Absent expressions (no DEPENDING ON, no VALUE ...) are one shared node: it
+// has no position and nobody changes it (resolution sets its reference to
+// none, as it was), and a node per PICTURE cost 40 bytes of every entry.
+tTree noExpression() {
+  tTree &shared = state().noExpression;
+  if (shared == NoTree)
+    shared = mnoexpression(NoPosition, NoPosition);
+  return shared;
+}
 
 tEntryHead makeHead(const tScanAttribute &level, int value, const tScanAttribute *entryName) {
   tEntryHead head{};

@@ -1,6 +1,7 @@
 // Node arena and constructors, kind names and checks, list reversal, the cobol_word texts.
 #include "frontend/syntax_tree.h"
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -42,6 +43,8 @@ constexpr const char *KindNames[TreeKindCount + 1] = {
 struct TreeState {
   unsigned long heapUsed = 0; // bytes of the nodes made since ReleaseTreeModule
   tTree root = NoTree;
+  // The one node of each kind without fields (list ends, absent clauses).
+  std::array<tTree, TreeKindCount + 1> fieldless{};
 };
 constexpr RunSlot<TreeState> state{RunSlotId::syntaxTree};
 
@@ -55,6 +58,17 @@ void *TreeAlloc(unsigned long size) {
 
 template <class T> T *TreeMake() {
   static_assert(alignof(T) <= 8);
+  // A node without fields holds nothing but its kind, which never changes:
+  // one per run serves every place, where a node each took 8 bytes of
+  // every entry (its clause list's end) in a big copybook.
+  if constexpr (sizeof(T) == sizeof(Tree_Node)) {
+    tTree &shared = state().fieldless[T::KindNumber];
+    if (shared == NoTree) {
+      shared = new (TreeAlloc(sizeof(T))) T();
+      shared->Kind = T::KindNumber;
+    }
+    return static_cast<T *>(shared);
+  }
   void *storage = TreeAlloc(sizeof(T));
   T *node = new (storage) T();
   node->Kind = T::KindNumber;
@@ -78,8 +92,6 @@ template <class T> T *TreeMake() {
 #define NEXT_FIELD_word(field)
 #define NEXT_FIELD_dkind(field)
 #define NEXT_FIELD_tflags(field)
-#define NEXT_FIELD_rint(field)
-#define NEXT_FIELD_rflags(field)
 
 #define CHILD_FIELD(type, field) CHILD_FIELD_##type(field)
 #define CHILD_FIELD_link(field)
@@ -96,8 +108,6 @@ template <class T> T *TreeMake() {
 #define CHILD_FIELD_word(field)
 #define CHILD_FIELD_dkind(field)
 #define CHILD_FIELD_tflags(field)
-#define CHILD_FIELD_rint(field)
-#define CHILD_FIELD_rflags(field)
 
 using Visitor = void (*)(tTree &, void *);
 
@@ -164,8 +174,6 @@ void Tree_BadCast(const Tree_Node *node, int expected) {
 #define TREE_SET_word(field) node->field = field;
 #define TREE_SET_dkind(field) node->field = field;
 #define TREE_SET_tflags(field) node->field = field;
-#define TREE_SET_rint(field)
-#define TREE_SET_rflags(field)
 #define TREE_KIND(num, name, base)                                                                 \
   ::tree::name *m##name(TREE_PARAMS(name)) {                                                       \
     auto *node = TreeMake<::tree::name>();                                                         \

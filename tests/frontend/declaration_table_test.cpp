@@ -3,6 +3,7 @@
 // duplicates, the search limit and the qualified search itself.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "diagnostics/message_store.h"
@@ -105,6 +106,51 @@ TEST_F(DeftabTest, DuplicatesFoundInEveryListThatCanStillGrow) {
             "\"D.cpy\":   8, 14: Information previous declaration: \"D.cpy\":   7, 16\n"
             "\"D.cpy\":  12,  8: Error       name multiply declared: R\n"
             "\"D.cpy\":  12,  8: Information previous declaration: \"D.cpy\":   1,  8\n");
+}
+
+// Thousands of records keep thousands of top-level names in the duplicate
+// check while the lists inside each record open and close: the check must
+// find exactly the duplicates written, in lists of any age.
+TEST_F(DeftabTest, DuplicatesFoundAmongThousandsOfRecords) {
+  constexpr unsigned Records = 3000;
+  std::string expected;
+  const auto line = [](unsigned record, unsigned offset) { return record * 10 + offset; };
+  const auto place = [](unsigned at, unsigned column) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%4u,%3u", at, column);
+    return std::string(text);
+  };
+  for (unsigned r = 1; r <= Records; ++r) {
+    const std::string record = "R-" + std::to_string(r);
+    DeclareEntry(1, record.c_str(), At(line(r, 0), 8, "M.cpy"));
+    DeclareEntry(5, "A", At(line(r, 1), 12, "M.cpy"));
+    DeclareEntry(10, "X", At(line(r, 2), 16, "M.cpy"));
+    DeclareEntry(10, "Y", At(line(r, 3), 16, "M.cpy"));
+    DeclareEntry(5, "B", At(line(r, 4), 12, "M.cpy"));
+    // The same names under another parent, and in every record: no duplicates.
+    DeclareEntry(10, "X", At(line(r, 5), 16, "M.cpy"));
+    DeclareEntry(10, "Y", At(line(r, 6), 16, "M.cpy"));
+    if (r % 7 == 0) {
+      DeclareEntry(5, "A", At(line(r, 7), 12, "M.cpy"));
+      expected +=
+          "\"M.cpy\":" + place(line(r, 7), 12) + ": Error       name multiply declared: A\n";
+      expected += "\"M.cpy\":" + place(line(r, 7), 12) +
+                  ": Information previous declaration: \"M.cpy\":" + place(line(r, 1), 12) + "\n";
+    }
+  }
+  // Top-level names stay in the check however many came after them.
+  unsigned repeat = 0;
+  for (unsigned r : {1u, Records / 2, Records}) {
+    const std::string record = "R-" + std::to_string(r);
+    const unsigned at = line(Records + 1, ++repeat);
+    DeclareEntry(1, record.c_str(), At(at, 8, "M.cpy"));
+    expected +=
+        "\"M.cpy\":" + place(at, 8) + ": Error       name multiply declared: " + record + "\n";
+    expected += "\"M.cpy\":" + place(at, 8) +
+                ": Information previous declaration: \"M.cpy\":" + place(line(r, 0), 8) + "\n";
+  }
+  EXPECT_EQ(Messages(), expected);
+  EXPECT_EQ(GetCount(xxError), static_cast<int>(Records / 7 + 3));
 }
 
 TEST_F(DeftabTest, IdentifyCollectsAtMostSixteen) {

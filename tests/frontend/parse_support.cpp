@@ -152,8 +152,6 @@ struct Dumper {
     d.field(#name, std::to_string(n->name));
 #define DUMP_dkind(name) d.field(#name, std::to_string(n->name));
 #define DUMP_tflags(name) d.field(#name, std::to_string(n->name));
-#define DUMP_rint(name)
-#define DUMP_rflags(name)
 #define DUMP_FIELD(type, name) DUMP_##type(name)
 
 void dumpFields(Dumper &d, tTree node) {
