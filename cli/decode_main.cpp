@@ -74,7 +74,7 @@ const char usageText[] =
     "\t                     decoded) in base64, for vexfcbl-encode.\n"
     "\t-strict            - stop with status 1 at the first bad data.\n"
     "\t-q                 - no progress line and no summary.\n"
-    "\t-j N               - decode F and L files with N threads (1 to 64);\n"
+    "\t-j N               - decode F, V, VB and L files with N threads (1 to 64);\n"
     "\t                     the output keeps the input order.\n"
     "\t-range S:E[:N]     - only the records that begin in bytes S to E-1 of\n"
     "\t                     the one data file (E empty: to its end); N: the\n"
@@ -138,7 +138,6 @@ struct Settings {
   DiagnoseSettings diagnoseSettings;
   DiagnoseOutputs diagnoseOutputs;
 };
-
 
 const char *const recordFormats[] = {"F", "V", "VB", "L"};
 const char *const byteOrders[] = {"big", "little"};

@@ -57,7 +57,7 @@ struct DecodeOptions {
   bool trim = false;
   bool strict = false;
   bool commaDecimalPoint = false; // -c
-  int jobs = 1;                   // -j: threads for F and L files
+  int jobs = 1;                   // -j: threads for F, V, VB and L files
   std::optional<ByteRange> range; // -range
   std::int64_t splitSize = 0;     // -splits: print the split plan instead of decoding
   bool quiet = false;             // -q: no progress line, no summary

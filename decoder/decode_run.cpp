@@ -7,11 +7,11 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <span>
-#include <thread>
+#include <optional>
 #include <unistd.h>
 
 #include "converter/conversion_messages.h"
+#include "decoder/batch_pool.h"
 #include "decoder/compressed_input.h"
 #include "decoder/copybook_set.h"
 #include "decoder/data_hints.h"
@@ -20,8 +20,8 @@
 #include "decoder/progress.h"
 #include "decoder/raw_bytes.h"
 #include "decoder/record_decoder.h"
-#include "decoder/record_sink.h"
 #include "decoder/record_filter.h"
+#include "decoder/record_sink.h"
 #include "decoder/run_files.h"
 #include "decoder/run_signals.h"
 #include "decoder/segments.h"
@@ -126,18 +126,36 @@ DecodeWarning warningOf(long long number, std::int64_t offset, const DecodeProbl
   return DecodeWarning{number, offset, p.path, p.bytes.empty() ? p.what : p.what + ": " + p.bytes};
 }
 
-// One record of a batch decoded by a worker: where it starts in the file and its bytes.
-struct Span {
+// One record of a batch: where it starts in the file, its data in the batch's
+// bytes, and what its framing announced and found wrong (the batch's
+// framing problems from `problemsFrom` to `problemsTo`).
+struct BatchRecord {
   std::int64_t start;
-  std::string_view data;
+  std::size_t at;
+  std::size_t size;
+  std::int64_t declared;
+  std::int64_t dataOffset; // a V record's data follows its RDW
+  std::size_t problemsFrom;
+  std::size_t problemsTo;
+  bool unreadable;
 };
 
-// What one worker made of its contiguous share of a batch.
-struct Chunk {
+// A batch of records, framed by the reading thread and decoded by a worker:
+// it holds copies of its records' bytes, so that the input reads on.
+struct Batch {
+  std::string bytes;
+  std::vector<BatchRecord> records;
+  std::vector<DecodeProblem> framing;
+  long long firstNumber = 0; // the whole-file number of its first record
+  std::int64_t end = 0;      // the input position after it
+  // What the worker made of it.
   std::string text;
   std::string warnings;
   std::vector<DecodeWarning> values; // the warnings, when the run gives them as values
   long long warned = 0;
+  long long written = 0;
+  std::vector<DecodeProblem> problems; // one record's, kept to keep its capacity
+  std::string padded;                  // a short line padded to the record's length
 };
 
 // One record as the framing found it, before it is decoded.
@@ -235,9 +253,7 @@ public:
     beyondRange_ = false;
     if (parts_.parents != nullptr)
       parts_.parents->clear();
-    if (decoders_.size() > 1 && !framed() &&
-        (options_.recordFormat == RecordFormat::fixed ||
-         options_.recordFormat == RecordFormat::lines))
+    if (decoders_.size() > 1 && !framed())
       return parallel(window);
     if (parts_.header != nullptr || parts_.trailer != nullptr)
       return records<true>(window);
@@ -542,9 +558,8 @@ private:
       // Header and trailer lines go to -header-out when it is given.
       const bool toHeaderOut = &decoder != &decoder_ && parts_.headerOut != nullptr;
       const bool written =
-          toHeaderOut
-              ? std::fwrite(text_.data(), 1, text_.size(), parts_.headerOut) == text_.size()
-              : out_.write(text_);
+          toHeaderOut ? std::fwrite(text_.data(), 1, text_.size(), parts_.headerOut) == text_.size()
+                      : out_.write(text_);
       // A full disk ends the run: the output will not be put in place.
       if (!written) {
         failed_ = true;
@@ -603,125 +618,198 @@ private:
     return placed;
   }
 
-  // The records of the batch: fixed-length slices, or lines without their
-  // end (the last line of a batch that is not the end of the file waits for
-  // the next batch unless it is the only one). Returns the bytes they take.
-  std::size_t frame(std::string_view batch, bool atEnd, std::int64_t base,
-                    std::vector<Span> &spans) const {
-    const auto length = static_cast<std::size_t>(length_);
-    std::size_t at = 0;
-    while (at < batch.size()) {
-      if (options_.recordFormat == RecordFormat::fixed) {
-        spans.push_back({base + static_cast<std::int64_t>(at), batch.substr(at, length)});
-        at += std::min(length, batch.size() - at);
-        continue;
-      }
-      const std::size_t newline = batch.find('\n', at);
-      if (newline == std::string_view::npos && !atEnd)
-        break;
-      const std::size_t end = newline == std::string_view::npos ? batch.size() : newline;
-      std::string_view line = batch.substr(at, end - at);
-      if (!line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
-      spans.push_back({base + static_cast<std::int64_t>(at), line});
-      at = newline == std::string_view::npos ? batch.size() : newline + 1;
+  // The bytes one batch takes from the input: small enough that its lines
+  // (several times its bytes) stay in the cache between the thread that
+  // decodes them and the writer, large enough that handing a batch over
+  // costs nothing beside decoding it.
+  static constexpr std::size_t batchBytes = 256 << 10;
+
+  // -j N: this thread frames the records (walking V/VB descriptor words
+  // ahead of the decoding) into batches of their own bytes, the pool's
+  // threads decode them, and this thread writes them in input order, so
+  // the output and the warnings (record numbers and offsets) equal those of
+  // one thread. Memory is the ring's few batches, whatever the input.
+  bool parallel(InputWindow &window) {
+    if (!pool_) {
+      const std::size_t workers = decoders_.size();
+      batches_.resize(2 * workers + 1);
+      pool_.emplace(workers, batches_.size(), [this](std::size_t slot, std::size_t worker) {
+        decodeBatch(batches_[slot], decoders_[worker]);
+      });
     }
-    return at;
+    framedCount_ = counts.read;
+    // Whatever ends the loop, no batch of this file outlives it.
+    struct Settle {
+      BatchPool &pool;
+      ~Settle() { pool.discard(); }
+    } settle{*pool_};
+    bool more = true;
+    while (true) {
+      while (const std::optional<std::size_t> slot = pool_->done(false))
+        if (!writeBatch(*slot))
+          return false;
+      if (more) {
+        if (const std::optional<std::size_t> slot = pool_->slotToFill()) {
+          more = fill(batches_[*slot], window);
+          if (!batches_[*slot].records.empty())
+            pool_->submit();
+          continue;
+        }
+      }
+      const std::optional<std::size_t> slot = pool_->done(true);
+      if (!slot)
+        break;
+      if (!writeBatch(*slot))
+        return false;
+    }
+    return finish(window);
   }
 
-  // Each thread decodes a contiguous share of a batch into its own buffers;
-  // the buffers are written in input order, so the output and the warnings
-  // (with their record numbers and offsets) equal those of one thread.
-  bool parallel(InputWindow &window) {
-    const std::size_t jobs = decoders_.size();
+  // Frames the next batch's records into `batch`; false when the input (or
+  // the range) ends with it.
+  bool fill(Batch &batch, InputWindow &window) {
+    batch.bytes.clear();
+    batch.records.clear();
+    batch.framing.clear();
+    batch.firstNumber = numberBase_ + framedCount_ + 1;
+    const bool more = options_.recordFormat == RecordFormat::variable ||
+                              options_.recordFormat == RecordFormat::variableBlocked
+                          ? fillWalking(batch, window)
+                          : fillSlices(batch, window);
+    batch.end = window.position();
+    framedCount_ += static_cast<long long>(batch.records.size());
+    return more;
+  }
+
+  // F and L: the batch is a run of whole records (lines) taken at once.
+  bool fillSlices(Batch &batch, InputWindow &window) {
     const auto length = static_cast<std::size_t>(length_);
-    const std::size_t batchBytes =
-        std::max<std::size_t>(1, (std::size_t{8} << 20) / length) * length * jobs;
-    std::vector<Span> spans;
-    std::vector<Chunk> chunks(jobs);
-    std::size_t want = batchBytes;
+    const bool fixed = options_.recordFormat == RecordFormat::fixed;
+    std::size_t want = fixed ? std::max<std::size_t>(1, batchBytes / length) * length : batchBytes;
     while (true) {
       const std::size_t got = window.ensure(want);
       if (got == 0)
-        return finish(window);
-      spans.clear();
-      const std::size_t used = frame(window.peek(got), got < want, window.position(), spans);
-      if (used == 0) { // a line longer than the batch: read on until it ends
+        return false;
+      const std::string_view bytes = window.peek(got);
+      const bool atEnd = got < want;
+      const std::int64_t base = window.position();
+      std::size_t at = 0;
+      bool rangeEnds = false;
+      while (at < bytes.size()) {
+        if (base + static_cast<std::int64_t>(at) >= range_.end) {
+          rangeEnds = true;
+          break;
+        }
+        std::size_t size = 0;
+        std::size_t next = 0;
+        if (fixed) {
+          size = std::min(length, bytes.size() - at);
+          next = at + size;
+        } else {
+          const std::size_t newline = bytes.find('\n', at);
+          if (newline == std::string_view::npos && !atEnd)
+            break;
+          const std::size_t end = newline == std::string_view::npos ? bytes.size() : newline;
+          size = end - at;
+          if (size > 0 && bytes[end - 1] == '\r')
+            --size;
+          next = newline == std::string_view::npos ? bytes.size() : newline + 1;
+        }
+        batch.records.push_back(
+            {base + static_cast<std::int64_t>(at), at, size, -1, 0, 0, 0, false});
+        at = next;
+      }
+      if (at == 0 && !rangeEnds) { // a line longer than the batch: read on until it ends
         want *= 2;
         continue;
       }
-      const auto past = std::find_if(spans.begin(), spans.end(),
-                                     [this](const Span &span) { return span.start >= range_.end; });
-      const bool rangeEnds = past != spans.end();
-      spans.erase(past, spans.end());
-      std::vector<std::thread> threads;
-      const std::size_t share = (spans.size() + jobs - 1) / jobs;
-      for (std::size_t j = 0; j < jobs; ++j) {
-        const std::size_t first = std::min(spans.size(), j * share);
-        const std::size_t last = std::min(spans.size(), first + share);
-        const long long number = numberBase_ + counts.read + static_cast<long long>(first) + 1;
-        threads.emplace_back([this, &spans, &chunks, j, first, last, number] {
-          work(decoders_[j], std::span<const Span>(spans.data() + first, last - first), number,
-               chunks[j]);
-        });
-      }
-      for (std::thread &thread : threads)
-        thread.join();
-      for (const Chunk &chunk : chunks) {
-        if (!out_.write(chunk.text))
-          failed_ = true;
-        messages_.print(chunk.warnings);
-        if (warningValues != nullptr)
-          for (const DecodeWarning &value : chunk.values)
-            (*warningValues)(value);
-        counts.warned += chunk.warned;
-      }
-      counts.read += static_cast<long long>(spans.size());
-      counts.written += static_cast<long long>(spans.size());
-      window.consume(used);
-      progress_.at(window.position(), counts.read);
-      if (failed_)
-        return false;
-      if (rangeEnds)
-        return finish(window);
-      want = batchBytes;
+      batch.bytes.assign(bytes.substr(0, at));
+      window.consume(at);
+      return !rangeEnds && !(atEnd && at == bytes.size());
     }
   }
 
-  void work(RecordDecoder &decoder, std::span<const Span> spans, long long number,
-            Chunk &chunk) const {
-    chunk.text.clear();
-    chunk.warnings.clear();
-    chunk.values.clear();
-    chunk.warned = 0;
-    std::vector<DecodeProblem> problems;
-    std::string padded;
-    for (const Span &span : spans) {
+  // V and VB: the records one by one as next() frames them, with what it
+  // found wrong, until the batch holds its bytes.
+  bool fillWalking(Batch &batch, InputWindow &window) {
+    Framed framed;
+    while (batch.bytes.size() < batchBytes) {
+      if (!next(window, framed))
+        return false;
+      const std::string_view data =
+          window.peek(framed.dataAt + framed.dataSize).substr(framed.dataAt);
+      const std::size_t problems = batch.framing.size();
+      batch.framing.insert(batch.framing.end(), framing_.begin(), framing_.end());
+      batch.records.push_back({framed.start, batch.bytes.size(), data.size(), framed.declared,
+                               dataOffset_, problems, batch.framing.size(), framed.unreadable});
+      batch.bytes.append(data);
+      dataOffset_ = 0;
+      window.consume(framed.consumed);
+    }
+    return true;
+  }
+
+  // On a worker: the batch's lines, warnings and counts, as record() would make them.
+  void decodeBatch(Batch &batch, RecordDecoder &decoder) const {
+    batch.text.clear();
+    batch.warnings.clear();
+    batch.values.clear();
+    batch.warned = 0;
+    batch.written = 0;
+    std::vector<DecodeProblem> &problems = batch.problems;
+    std::string &padded = batch.padded;
+    long long number = batch.firstNumber;
+    for (const BatchRecord &record : batch.records) {
       problems.clear();
-      std::string_view data = span.data;
-      if (options_.recordFormat == RecordFormat::lines &&
-          data.size() < static_cast<std::size_t>(length_)) {
-        padded.assign(data);
-        padded.append(static_cast<std::size_t>(length_) - data.size(),
-                      static_cast<char>(page_space_));
-        data = padded;
+      const std::string_view data(batch.bytes.data() + record.at, record.size);
+      if (!record.unreadable) {
+        std::string_view input = data;
+        if (options_.recordFormat == RecordFormat::lines &&
+            data.size() < static_cast<std::size_t>(length_)) {
+          padded.assign(data);
+          padded.append(static_cast<std::size_t>(length_) - data.size(),
+                        static_cast<char>(page_space_));
+          input = padded;
+        }
+        const std::size_t start = batch.text.size();
+        decoder.decode(input, record.declared, batch.text, problems);
+        if (raw != nullptr)
+          raw->append(batch.text, start, data, problems);
+        if (fixedLength_ && static_cast<std::int64_t>(input.size()) < length_ && problems.empty())
+          problems.push_back(DecodeProblem{"", "truncated record", 0, ""});
+        ++batch.written;
       }
-      const std::size_t start = chunk.text.size();
-      decoder.decode(data, -1, chunk.text, problems);
-      if (raw != nullptr)
-        raw->append(chunk.text, start, span.data, problems);
-      if (options_.recordFormat == RecordFormat::fixed &&
-          static_cast<std::int64_t>(data.size()) < length_ && problems.empty())
-        problems.push_back(DecodeProblem{"", "truncated record", 0, ""});
+      problems.insert(problems.begin(),
+                      batch.framing.begin() + static_cast<std::ptrdiff_t>(record.problemsFrom),
+                      batch.framing.begin() + static_cast<std::ptrdiff_t>(record.problemsTo));
       if (!problems.empty())
-        ++chunk.warned;
+        ++batch.warned;
+      const std::int64_t at = record.start + record.dataOffset;
       for (const DecodeProblem &p : problems)
         if (warningValues != nullptr)
-          chunk.values.push_back(warningOf(number, span.start + p.offset, p));
+          batch.values.push_back(warningOf(number, at + p.offset, p));
         else
-          appendWarning(chunk.warnings, false, name_, number, span.start + p.offset, p);
+          appendWarning(batch.warnings, false, name_, number, at + p.offset, p);
       ++number;
     }
+  }
+
+  // Writes a decoded batch and frees its slot; false when the output failed.
+  bool writeBatch(std::size_t slot) {
+    const Batch &batch = batches_[slot];
+    if (!batch.text.empty() && !out_.write(batch.text))
+      failed_ = true;
+    if (!batch.warnings.empty())
+      messages_.print(batch.warnings);
+    if (warningValues != nullptr)
+      for (const DecodeWarning &value : batch.values)
+        (*warningValues)(value);
+    counts.read += static_cast<long long>(batch.records.size());
+    counts.written += batch.written;
+    counts.warned += batch.warned;
+    progress_.at(batch.end, counts.read);
+    pool_->release();
+    return !failed_;
   }
 
   const DecodeOptions &options_;
@@ -749,7 +837,10 @@ private:
   std::int64_t dataOffset_ = 0;
   std::size_t rawLength_ = std::string_view::npos;
   ByteRange range_;
-  long long numberBase_ = 0; // the whole-file number of the record before the first
+  long long numberBase_ = 0;   // the whole-file number of the record before the first
+  long long framedCount_ = 0;  // -j N: records framed so far, ahead of those written
+  std::vector<Batch> batches_; // -j N: the pool's ring, made with it
+  std::optional<BatchPool> pool_;
 
 public:
   bool failed_ = false;
@@ -824,8 +915,8 @@ std::int64_t bytesToRead(const std::vector<RunInput> &files, const DecodeOptions
 
 // The -header and -trailer records whose lines the output holds beside the
 // body's (not those -header-out takes).
-std::vector<const DecodePlan *> endsInOutput(const DecodeOptions &options,
-                                             const DecodePlan &header, const DecodePlan &trailer) {
+std::vector<const DecodePlan *> endsInOutput(const DecodeOptions &options, const DecodePlan &header,
+                                             const DecodePlan &trailer) {
   std::vector<const DecodePlan *> ends;
   if (!options.headerOutput.empty())
     return ends;

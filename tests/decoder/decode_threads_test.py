@@ -1,0 +1,281 @@
+"""-j 2 writes what -j 1 writes, and both write what the records hold.
+
+About 50 MB of records (F of mixed usages, F of packed decimals, V and VB with
+OCCURS DEPENDING ON tables, text lines), each file a few thousand distinct
+records from tests/tools/cobdata.py repeated: the threads see many batches,
+V/VB records cross their boundaries, and a few records carry bad bytes (a
+packed digit out of range, a descriptor word too short to hold a record,
+reserved bytes set in a record or block word). Every file is decoded with one
+thread and with two; the outputs and the warnings must be equal byte for byte.
+The distinct records of one thread's output are compared with the values
+cobdata wrote, and the warned record numbers with those it damaged.
+
+Run by ctest: VEXFCBL_DECODE names the built program; THREADS_TEST_MB (default
+50) sets the total size.
+"""
+
+import filecmp
+import json
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+from decimal import Decimal
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+import cobdata  # noqa: E402
+
+DECODER = os.environ["VEXFCBL_DECODE"]
+TOTAL_MB = float(os.environ.get("THREADS_TEST_MB", "50"))
+DISTINCT = 3000
+F = cobdata.Field
+ABSENT = object()  # a record that makes no line
+
+
+def number(rng, picture):
+    digits, scale, signed = cobdata.picture_digits(picture)
+    n = rng.randint(0, 10 ** digits - 1)
+    if signed and rng.random() < 0.5:
+        n = -n
+    return Decimal(n).scaleb(-scale)
+
+
+def text_value(rng, length):
+    return cobdata.random_text(rng, length, "ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789-.,\"\\/")
+
+
+class Layout:
+    """A record of cobdata Fields: values drawn for each, the record's bytes,
+    and the values by path as the decoder nests them."""
+
+    def __init__(self, name, fields, table=None):
+        self.name, self.fields, self.table = name, fields, table
+
+    def copybook(self):
+        fields = list(self.fields)
+        if self.table:
+            counter, most, members = self.table
+            fields += [F(counter, "9(2)"), F("T", children=members, occurs=most, depending=counter)]
+        return cobdata.copybook(self.name, fields)
+
+    def values(self, rng, fields):
+        out = []
+        for f in fields:
+            if f.children:
+                out.append((f, [self.values(rng, f.children) for _ in range(f.occurs)]))
+            elif "X" in f.picture:
+                out.append((f, text_value(rng, cobdata.field_length(f))))
+            else:
+                out.append((f, number(rng, f.picture)))
+        return out
+
+    def encode(self, values):
+        data = b""
+        for f, value in values:
+            if f.children:
+                data += b"".join(self.encode(row) for row in value)
+            else:
+                data += cobdata.encode_value(f, value)
+        return data
+
+    def record(self, rng):
+        values = self.values(rng, self.fields)
+        data = self.encode(values)
+        if self.table:
+            counter, most, members = self.table
+            rows = [self.values(rng, members) for _ in range(rng.randint(0, most))]
+            data += cobdata.zoned(len(rows), 2, 0, False)
+            data += b"".join(self.encode(row) for row in rows)
+            values += [(F(counter, "9(2)"), Decimal(len(rows))), (F("T", children=members), rows)]
+        return data, values
+
+
+def check_values(test, shown, values, where):
+    for f, value in values:
+        test.assertIn(f.name, shown, where)
+        if f.children:
+            test.assertEqual(len(shown[f.name]), len(value), f"{where} {f.name}")
+            for i, (row_shown, row) in enumerate(zip(shown[f.name], value)):
+                check_values(test, row_shown, row, f"{where} {f.name}[{i + 1}]")
+        elif isinstance(value, str):
+            test.assertEqual(shown[f.name], value.ljust(cobdata.field_length(f)), f"{where} {f.name}")
+        else:
+            test.assertEqual(Decimal(str(shown[f.name])), value, f"{where} {f.name}")
+
+
+MIXED = Layout("MIXED", [
+    F("M-NAME", "X(12)"), F("M-AMT", "S9(5)V99"), F("M-QTY", "9(4)"),
+    F("M-LEAD", "S9(3)V9", sign="LEADING SEPARATE"), F("M-BAL", "S9(9)V99", "COMP-3"),
+    F("M-CNT", "9(5)", "COMP-3"), F("M-SHORT", "S9(4)", "COMP"), F("M-LONG", "S9(9)", "BINARY"),
+    F("M-CODE", "X(3)"),
+    F("M-MONTH", children=[F("M-M-AMT", "S9(3)V9", "COMP-3"), F("M-M-DAYS", "99")], occurs=3)])
+PACKED = Layout("PACKED", [F(f"P-{i:02d}", "S9(9)V99", "COMP-3") for i in range(20)])
+VAR = Layout("VAR", [F("V-KEY", "X(6)"), F("V-AMT", "S9(7)V99", "COMP-3")],
+             table=("V-CNT", 8, [F("V-T-NAME", "X(4)"), F("V-T-AMT", "S9(5)", "COMP-3")]))
+TEXT = Layout("TEXTLINE", [F("L-NAME", "X(10)"), F("L-AMT", "9(5)V99"), F("L-CODE", "X(3)")])
+
+
+def offset_of(layout, name):
+    """The field's offset by the storage rules (cobdata's lengths, no SYNC)."""
+    at = 0
+    for f in layout.fields:
+        if f.name == name:
+            return at
+        at += cobdata.field_length(f) * (f.occurs or 1)
+    raise KeyError(name)
+
+
+def damage_packed(data, at):
+    """A packed field's first digit nibble made 0xA: not a digit."""
+    return data[:at] + bytes([0xA0 | (data[at] & 0x0F)]) + data[at + 1:]
+
+
+class ThreadsWriteWhatOneThreadWrites(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="vexdecode-threads-")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def decode(self, layout, path, args, jobs):
+        cpy = os.path.join(self.folder, layout.name + ".cpy")
+        with open(cpy, "w") as f:
+            f.write(layout.copybook())
+        out = f"{path}.{jobs}.jsonl"
+        run = subprocess.run([DECODER, "-i", cpy, *args, "-j", str(jobs), "-o", out, path],
+                             capture_output=True, timeout=600)
+        return run, out
+
+    def check(self, layout, records, whole, args, damaged):
+        """`records`: the distinct records' values (None: damaged, ABSENT: no
+        line written);
+        `whole`: the file; `damaged`: record numbers (from 1, of the first
+        repetition) that must be warned of, with the field named."""
+        path = os.path.join(self.folder, self.id().rsplit(".", 1)[-1] + ".dat")
+        with open(path, "wb") as f:
+            f.write(whole)
+        one, out_one = self.decode(layout, path, args, 1)
+        two, out_two = self.decode(layout, path, args, 2)
+        self.assertEqual(one.returncode, 0, one.stderr.decode(errors="replace")[-2000:])
+        self.assertEqual(two.returncode, 0)
+        self.assertTrue(filecmp.cmp(out_one, out_two, shallow=False), f"{layout.name}: outputs differ")
+        self.assertEqual(two.stderr, one.stderr)
+        warned = {}
+        for line in one.stderr.decode().splitlines():
+            found = re.match(r"vexfcbl-decode: .*: record (\d+), byte \d+: (.*)", line)
+            if found:
+                warned.setdefault(int(found.group(1)), []).append(found.group(2))
+        first = {n: w for n, w in warned.items() if n <= len(records)}
+        self.assertEqual(sorted(first), sorted(damaged))
+        for n, field in damaged.items():
+            self.assertTrue(any(field in w for w in first[n]), f"record {n}: {first[n]}")
+        summary = [line for line in one.stderr.decode().splitlines() if "records read" in line]
+        self.assertEqual(len(summary), 1)
+        summary = summary[0]
+        with open(out_one, encoding="utf-8") as lines:
+            for i, values in enumerate(records):
+                if values is ABSENT:
+                    continue
+                line = lines.readline()
+                if values is None:
+                    continue
+                obj = json.loads(line, parse_float=Decimal, parse_int=Decimal)
+                check_values(self, obj[layout.name], values, f"{layout.name} line {i + 1}")
+        return summary
+
+    def distinct(self, layout, seed, damage_at=None):
+        rng = random.Random(seed)
+        records = [layout.record(rng) for _ in range(DISTINCT)]
+        datas = [r[0] for r in records]
+        values = [r[1] for r in records]
+        damaged = {}
+        if damage_at is not None:
+            for i in range(37, DISTINCT, 401):
+                path = damage_at
+                datas[i] = damage_packed(datas[i], offset_of(layout, path))
+                values[i] = None
+                damaged[i + 1] = path
+        return datas, values, damaged
+
+    def repeat(self, block, share):
+        times = max(2, int(TOTAL_MB * share * 1e6) // len(block))
+        return block * times, times
+
+    def test_fixed_mixed_usages(self):
+        datas, values, damaged = self.distinct(MIXED, "mixed", "M-BAL")
+        length = len(datas[0])
+        whole, times = self.repeat(b"".join(datas), 0.3)
+        # A record cut short at the end: warned of by both alike.
+        whole += datas[0][: length // 2]
+        summary = self.check(MIXED, values, whole, ["-recfm", "F"], damaged)
+        self.assertIn(f"{DISTINCT * times + 1} records read", summary)
+
+    def test_fixed_packed_decimals(self):
+        datas, values, damaged = self.distinct(PACKED, "packed", "P-07")
+        whole, times = self.repeat(b"".join(datas), 0.2)
+        summary = self.check(PACKED, values, whole, ["-recfm", "F"], damaged)
+        self.assertIn(f"{DISTINCT * times} records read, {DISTINCT * times} written", summary)
+
+    def variable_records(self):
+        datas, values, damaged = self.distinct(VAR, "var", "V-AMT")
+        return datas, values, damaged
+
+    def test_variable(self):
+        datas, values, damaged = self.variable_records()
+        framed = [cobdata.variable([d]) for d in datas]
+        # A word too short to frame a record is a record of its own, warned
+        # of and not written; reserved bytes set are warned of on a record
+        # that is still decoded.
+        stray = 1500
+        framed.insert(stray, b"\x00\x02\x00\x00")
+        values.insert(stray, ABSENT)
+        damaged = {n + (n > stray): p for n, p in damaged.items()}
+        damaged[stray + 1] = "invalid record descriptor word"
+        bent = 2222
+        framed[bent] = framed[bent][:3] + b"\x01" + framed[bent][4:]
+        damaged[bent + 1] = "reserved bytes are not zero"
+        whole, times = self.repeat(b"".join(framed), 0.2)
+        summary = self.check(VAR, values, whole, ["-recfm", "V"], damaged)
+        self.assertIn(f"{(DISTINCT + 1) * times} records read, {DISTINCT * times} written", summary)
+
+    def test_variable_blocked(self):
+        datas, values, damaged = self.variable_records()
+        blocked = cobdata.variable_blocked(datas, block_size=4000)
+        # The second block's word gets reserved bytes: warned of with the
+        # block's first record.
+        second = int.from_bytes(blocked[0:2], "big")
+        blocked = blocked[: second + 3] + b"\x07" + blocked[second + 4:]
+        at = 4
+        count = 0
+        while at < second:
+            at += int.from_bytes(blocked[at:at + 2], "big")
+            count += 1
+        first_in_second = count + 1
+        self.assertNotIn(first_in_second, damaged)
+        damaged[first_in_second] = "block descriptor word's reserved bytes"
+        whole, times = self.repeat(blocked, 0.2)
+        summary = self.check(VAR, values, whole, ["-recfm", "VB"], damaged)
+        self.assertIn(f"{DISTINCT * times} records read, {DISTINCT * times} written", summary)
+
+    def test_lines(self):
+        rng = random.Random("lines")
+        records = [TEXT.record(rng) for _ in range(DISTINCT)]
+        # Text as lines of varying length: trailing blanks cut, some CR LF.
+        lines = []
+        for i, (data, _) in enumerate(records):
+            text = data.decode("cp037").rstrip(" ").encode("ascii")
+            lines.append(text + (b"\r\n" if i % 5 == 0 else b"\n"))
+        whole, times = self.repeat(b"".join(lines), 0.1)
+        summary = self.check(TEXT, [v for _, v in records], whole,
+                             ["-recfm", "L", "-codepage", "ASCII"], {})
+        self.assertIn(f"{DISTINCT * times} records read", summary)
+
+
+if __name__ == "__main__":
+    unittest.main()
