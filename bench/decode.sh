@@ -10,7 +10,8 @@
 # folder removed at exit: 1000 distinct records repeated. Each run writes to
 # /dev/null and prints the input MB/s (best of DECODE_RUNS, default 3) for
 # JSON Lines, CSV and JSON Lines with -j 2 when the decoder accepts -j, Avro and
-# Parquet (the lines read back and rewritten) when it writes them, and a
+# Parquet when it writes them (each also as a percentage of DECODER's JSON Lines:
+# the writers take the records as values, no JSON text between), and a
 # 40-field record whole and with -select of 3 fields.
 # DECODE_DIR=DIR generates into DIR and keeps the files.
 # REFERENCE (or DECODE_REFERENCE) names another build of the decoder, such as
@@ -102,14 +103,21 @@ measure() {
     r=$(one_run "$decoder" "$@")
     best=$(awk -v r="$r" -v b="$best" 'BEGIN { print (r > b ? r : b) }')
   done
+  last=$best
+  local share=""
+  if [ -n "$jsonl" ]; then
+    share=$(awk -v a="$best" -v b="$jsonl" 'BEGIN { printf "  %5.1f %% of JSON Lines", 100 * a / b }')
+  fi
   if [ -n "$reference" ]; then
-    printf '%-14s %8.1f MB/s  reference %8.1f MB/s  %5.1f %%\n' "$label" "$best" "$ref" \
-      "$(awk -v a="$best" -v b="$ref" 'BEGIN { print 100 * a / b }')"
+    printf '%-14s %8.1f MB/s  reference %8.1f MB/s  %5.1f %%%s\n' "$label" "$best" "$ref" \
+      "$(awk -v a="$best" -v b="$ref" 'BEGIN { print 100 * a / b }')" "$share"
   else
-    printf '%-14s %8.1f MB/s\n' "$label" "$best"
+    printf '%-14s %8.1f MB/s%s\n' "$label" "$best" "$share"
   fi
 }
+jsonl=""
 measure "JSON Lines" -format jsonl
+json_best=$last
 measure "CSV" -format csv
 if "$decoder" -? 2>&1 | grep -q -- '-j N'; then
   measure "JSON Lines -j 2" -format jsonl -j 2
@@ -120,11 +128,13 @@ if [ -z "$reference" ] && "$decoder" -? 2>&1 | grep -q -- '-skip-bytes'; then
   measure "F -skip-bytes" -format jsonl -skip-bytes 100
 fi
 if "$decoder" -? 2>&1 | grep -q -- 'avro|parquet'; then
+  jsonl=$json_best
   measure "Avro" -format avro
   measure "Avro snappy" -format avro -codec snappy
   measure "Parquet" -format parquet
   measure "Parquet zstd" -format parquet -codec zstd
   measure "Parquet -j 2" -format parquet -j 2
+  jsonl=""
 fi
 # Projection: a record of 40 fields (10 each of text, packed, zoned, binary;
 # 110 bytes), decoded whole and with -select of 3 of them, where the decoder

@@ -20,8 +20,8 @@
 #include "decoder/progress.h"
 #include "decoder/raw_bytes.h"
 #include "decoder/record_decoder.h"
-#include "decoder/record_sink.h"
 #include "decoder/record_filter.h"
+#include "decoder/record_sink.h"
 #include "decoder/run_files.h"
 #include "decoder/run_signals.h"
 #include "decoder/segments.h"
@@ -135,6 +135,7 @@ struct Span {
 // What one worker made of its contiguous share of a batch.
 struct Chunk {
   std::string text;
+  RecordValues records; // instead of text, for a sink of values
   std::string warnings;
   std::vector<DecodeWarning> values; // the warnings, when the run gives them as values
   long long warned = 0;
@@ -175,9 +176,9 @@ public:
       std::int64_t length, StatusLine &messages, DecodeProgress &progress,
       const FramingParts &parts)
       : options_(options), decoders_(decoders), decoder_(decoders.front()), out_(out),
-        length_(length), messages_(messages), progress_(progress), parts_(parts),
-        fixedLength_(options.recordFormat == RecordFormat::fixed && parts.lengthField == nullptr &&
-                     parts.occurs == nullptr) {}
+        typed_(out.takesValues()), length_(length), messages_(messages), progress_(progress),
+        parts_(parts), fixedLength_(options.recordFormat == RecordFormat::fixed &&
+                                    parts.lengthField == nullptr && parts.occurs == nullptr) {}
 
   // Limits the next file() to the records that begin in `range`.
   void limit(const ByteRange &range) {
@@ -195,8 +196,23 @@ public:
   }
 
   // False when -strict stopped the run. `stream`, when given, tells why a
-  // decompressed stream failed.
+  // decompressed stream failed. The records decoded are all handed to the
+  // sink when it returns (those before a -strict stop too).
   bool file(std::FILE *in, const std::string &name, const DataStream *stream = nullptr) {
+    const bool went = readFile(in, name, stream);
+    if (!values_.empty())
+      writeValues(values_);
+    return went;
+  }
+
+  Counts counts;
+  unsigned char page_space_ = ' ';
+  const RawBytes *raw = nullptr; // -raw
+  // Warnings given as values instead of printed (a run in memory).
+  const std::function<void(const DecodeWarning &)> *warningValues = nullptr;
+
+private:
+  bool readFile(std::FILE *in, const std::string &name, const DataStream *stream) {
     name_ = name;
     stream_ = stream;
     blockLeft_ = 0;
@@ -246,13 +262,6 @@ public:
     return records<false>(window);
   }
 
-  Counts counts;
-  unsigned char page_space_ = ' ';
-  const RawBytes *raw = nullptr; // -raw
-  // Warnings given as values instead of printed (a run in memory).
-  const std::function<void(const DecodeWarning &)> *warningValues = nullptr;
-
-private:
   // Options whose records are not plain slices or lines: one thread reads them.
   bool framed() const {
     return parts_.lengthField != nullptr || parts_.occurs != nullptr || parts_.header != nullptr ||
@@ -522,7 +531,15 @@ private:
         return report(start);
       }
     }
-    if (!unreadable) {
+    // The body's records go to a sink of values as values; -raw's keys are
+    // for lines only.
+    const bool asValues = typed_ && &decoder == &decoder_ && !unreadable;
+    const RecordValues::Mark mark = values_.mark();
+    if (asValues) {
+      decoder.decode(data, declared, values_, problems_);
+      if (fixedLength_ && static_cast<std::int64_t>(data.size()) < length_ && problems_.empty())
+        problems_.push_back(DecodeProblem{"", "truncated record", 0, ""});
+    } else if (!unreadable) {
       decoder.decode(data, declared, text_, problems_);
       if (raw != nullptr)
         raw->append(text_, 0, data.substr(0, std::min(rawLength_, data.size())), problems_);
@@ -534,17 +551,22 @@ private:
     bool placed = false;
     if (body && parts_.segments != nullptr)
       placed = placeSegment(segment, numberBase_ + counts.read);
-    if (!report(start))
+    if (!report(start)) {
+      values_.truncate(mark);
       return false;
+    }
     if (placed) {
       ++counts.written;
+    } else if (asValues) {
+      ++counts.written;
+      if (values_.records() >= valueBatch && !writeValues(values_))
+        return false;
     } else if (!unreadable) {
       // Header and trailer lines go to -header-out when it is given.
       const bool toHeaderOut = &decoder != &decoder_ && parts_.headerOut != nullptr;
       const bool written =
-          toHeaderOut
-              ? std::fwrite(text_.data(), 1, text_.size(), parts_.headerOut) == text_.size()
-              : out_.write(text_);
+          toHeaderOut ? std::fwrite(text_.data(), 1, text_.size(), parts_.headerOut) == text_.size()
+                      : out_.write(text_);
       // A full disk ends the run: the output will not be put in place.
       if (!written) {
         failed_ = true;
@@ -553,6 +575,16 @@ private:
       ++counts.written;
     }
     return true;
+  }
+
+  // Hands a batch of values to the sink, which may keep them; false (the
+  // run failed) when the output cannot be written.
+  bool writeValues(RecordValues &values) {
+    const bool written = out_.write(values);
+    values.clear();
+    if (!written)
+      failed_ = true;
+    return written;
   }
 
   // Prints the record's problems; false when -strict stops the run.
@@ -667,8 +699,9 @@ private:
       }
       for (std::thread &thread : threads)
         thread.join();
-      for (const Chunk &chunk : chunks) {
-        if (!out_.write(chunk.text))
+      for (Chunk &chunk : chunks) {
+        if (typed_ ? !chunk.records.empty() && !writeValues(chunk.records)
+                   : !out_.write(chunk.text))
           failed_ = true;
         messages_.print(chunk.warnings);
         if (warningValues != nullptr)
@@ -691,6 +724,7 @@ private:
   void work(RecordDecoder &decoder, std::span<const Span> spans, long long number,
             Chunk &chunk) const {
     chunk.text.clear();
+    chunk.records.clear();
     chunk.warnings.clear();
     chunk.values.clear();
     chunk.warned = 0;
@@ -707,9 +741,13 @@ private:
         data = padded;
       }
       const std::size_t start = chunk.text.size();
-      decoder.decode(data, -1, chunk.text, problems);
-      if (raw != nullptr)
-        raw->append(chunk.text, start, span.data, problems);
+      if (typed_) {
+        decoder.decode(data, -1, chunk.records, problems);
+      } else {
+        decoder.decode(data, -1, chunk.text, problems);
+        if (raw != nullptr)
+          raw->append(chunk.text, start, span.data, problems);
+      }
       if (options_.recordFormat == RecordFormat::fixed &&
           static_cast<std::int64_t>(data.size()) < length_ && problems.empty())
         problems.push_back(DecodeProblem{"", "truncated record", 0, ""});
@@ -729,6 +767,11 @@ private:
   RecordDecoder &decoder_;
   std::string warning_;
   RecordSink &out_;
+  const bool typed_; // the sink takes values
+  // The body's records waiting for the sink as values: handed over in
+  // batches of `valueBatch`, and at the end of each file.
+  static constexpr std::size_t valueBatch = 4096;
+  RecordValues values_;
   std::int64_t length_;
   StatusLine &messages_;
   DecodeProgress &progress_;
@@ -824,8 +867,8 @@ std::int64_t bytesToRead(const std::vector<RunInput> &files, const DecodeOptions
 
 // The -header and -trailer records whose lines the output holds beside the
 // body's (not those -header-out takes).
-std::vector<const DecodePlan *> endsInOutput(const DecodeOptions &options,
-                                             const DecodePlan &header, const DecodePlan &trailer) {
+std::vector<const DecodePlan *> endsInOutput(const DecodeOptions &options, const DecodePlan &header,
+                                             const DecodePlan &trailer) {
   std::vector<const DecodePlan *> ends;
   if (!options.headerOutput.empty())
     return ends;
@@ -1123,7 +1166,8 @@ int decodeFiles(const std::vector<std::string> &copybooks, const FrontEndOptions
 StreamCounts decodeRecordStream(const DecodePlan &plan, const DecodeOptions &options,
                                 const CodePage &page, std::int64_t length, std::FILE *in,
                                 const std::string &name, std::FILE *out, std::FILE *messages,
-                                const std::function<void(const DecodeWarning &)> &warned) {
+                                const std::function<void(const DecodeWarning &)> &warned,
+                                RecordSink *records) {
   const int jobs = options.strict ? 1 : options.jobs;
   std::vector<RecordDecoder> decoders;
   for (int j = 0; j < jobs; ++j)
@@ -1133,7 +1177,8 @@ StreamCounts decodeRecordStream(const DecodePlan &plan, const DecodeOptions &opt
   // The Python keywords take none of the framings that need parts of their own
   // (length fields, DEPENDING ON lengths, header and trailer records).
   const FramingParts parts;
-  StreamSink sink(out);
+  StreamSink stream(out);
+  RecordSink &sink = records != nullptr ? *records : stream;
   Run run(options, decoders, sink, length, lines, progress, parts);
   run.page_space_ = page.space();
   run.warningValues = &warned;

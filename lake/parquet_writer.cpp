@@ -1,4 +1,4 @@
-// Parquet output: each decoded line read back exactly and shredded into its leaf columns
+// Parquet output: each decoded record's values shredded into its leaf columns
 // (repetition and definition levels, plain values), cut into pages, compressed, and written
 // one row group at a time; the page headers and the footer are the Thrift types of
 // lake/parquet.thrift in the compact protocol.
@@ -15,7 +15,7 @@
 
 #include "cli/build_version.h"
 #include "lake/decimal_text.h"
-#include "lake/line_tapes.h"
+#include "lake/value_walk.h"
 #include "parquet_types.h"
 
 namespace {
@@ -152,13 +152,18 @@ public:
           "vexfcbl-decode: cannot write the output: " + std::string(std::strerror(errno)) + "\n"};
   }
 
-  bool write(std::string_view lines) override {
-    forEachLine(lines, lineBuffer_, tape_, [&](const JsonTape &tape) {
-      const std::uint32_t object = top_ == 0 ? 0 : 2;
-      if (tape[object].type != JsonType::object)
-        throw SinkError{"vexfcbl-decode: internal error: a decoded line is no object\n"};
-      forEachMember(schema_, schema_.nodes[static_cast<std::size_t>(top_)], tape, object,
-                    [&](int child, std::uint32_t value) { field(child, tape, value, 0, 0, 0); });
+  bool takesValues() const override { return true; }
+  bool write(std::string_view) override {
+    throw SinkError{"vexfcbl-decode: internal error: -format parquet takes records as values\n"};
+  }
+
+  bool write(RecordValues &records) override {
+    for (std::size_t r = 0; r < records.records(); ++r) {
+      const std::uint32_t object = records.record(r) + (top_ == 0 ? 0 : 2);
+      if (records[object].type != ValueType::object)
+        throw SinkError{"vexfcbl-decode: internal error: a decoded record is no object\n"};
+      forEachMember(schema_, schema_.nodes[static_cast<std::size_t>(top_)], records, object,
+                    [&](int child, std::uint32_t value) { field(child, records, value, 0, 0, 0); });
       ++rows_;
       ++groupRows_;
       std::size_t held = 0;
@@ -169,7 +174,7 @@ public:
       }
       if (static_cast<std::int64_t>(held) >= rowGroupBytes_)
         flushRowGroup();
-    });
+    }
     return !failed_;
   }
 
@@ -333,22 +338,23 @@ private:
     }
   }
 
-  // The value of member `index` at `token` (noToken: its key is missing);
+  // The value of member `index` at `token` (noValue: its key is missing);
   // `def`: the definition level of its parent, `rep` the repetition level
   // of its first entry, `depth` the repetition depth of the parent.
-  void field(int index, const JsonTape &tape, std::uint32_t token, int def, int rep, int depth) {
+  void field(int index, const RecordValues &tape, std::uint32_t token, int def, int rep,
+             int depth) {
     const LakeNode &node = schema_.nodes[static_cast<std::size_t>(index)];
     if (!node.isArray)
       return value(index, tape, token, def, rep, depth, lakeNullable(node, false));
-    const bool absent = token == noToken || tape[token].type == JsonType::null;
+    const bool absent = token == noValue || tape[token].type == ValueType::null;
     const bool optional = lakeNullable(node, false);
     if (absent) {
       if (!optional)
         refuse(node, "null", "a value the schema does not let be null");
       return nulls(index, def, rep);
     }
-    if (tape[token].type != JsonType::array)
-      refuse(node, tape[token].text, "not an array");
+    if (tape[token].type != ValueType::array)
+      refuse(node, "", "not an array");
     const int listDef = def + (optional ? 1 : 0);
     if (tape[token].next == token + 1)
       return nulls(index, listDef, rep);
@@ -358,41 +364,43 @@ private:
     }
   }
 
-  void value(int index, const JsonTape &tape, std::uint32_t token, int def, int rep, int depth,
+  void value(int index, const RecordValues &tape, std::uint32_t token, int def, int rep, int depth,
              bool optional) {
     const LakeNode &node = schema_.nodes[static_cast<std::size_t>(index)];
-    if (token == noToken || tape[token].type == JsonType::null) {
+    if (token == noValue || tape[token].type == ValueType::null) {
       if (!optional)
         refuse(node, "null", "a value the schema does not let be null");
       return nulls(index, def, rep);
     }
     def += optional ? 1 : 0;
-    const JsonToken &value = tape[token];
+    const ValueToken &value = tape[token];
     if (node.type == LakeType::record) {
-      if (value.type != JsonType::object)
-        refuse(node, value.text, "not an object");
+      if (value.type != ValueType::object)
+        refuse(node, "", "not an object");
       return forEachMember(schema_, node, tape, token, [&](int child, std::uint32_t member) {
         field(child, tape, member, def, rep, depth);
       });
     }
     Column &column = columns_[static_cast<std::size_t>(columnOf_[static_cast<std::size_t>(index)])];
+    const bool scalar = value.type == ValueType::string || value.type == ValueType::number;
+    const std::string_view text = scalar ? tape.text(value) : std::string_view();
     std::string &plain = plainValue_;
     plain.clear();
     switch (column.physical) {
     case parquet::Type::BYTE_ARRAY:
-      if (value.type != JsonType::string && value.type != JsonType::number)
-        refuse(node, value.text, "not a string");
-      appendPlain(plain, static_cast<std::uint32_t>(value.text.size()));
-      plain += value.text;
+      if (!scalar)
+        refuse(node, text, "not a string");
+      appendPlain(plain, static_cast<std::uint32_t>(text.size()));
+      plain += text;
       break;
     case parquet::Type::INT32:
     case parquet::Type::INT64: {
       std::int64_t whole = 0;
-      if (value.type != JsonType::number || !unscaledInt64(value.text, node.scale, whole))
-        refuse(node, value.text, "not a number of the column's range and scale");
+      if (value.type != ValueType::number || !unscaledInt64(text, node.scale, whole))
+        refuse(node, text, "not a number of the column's range and scale");
       if (column.physical == parquet::Type::INT32) {
         if (whole < INT32_MIN || whole > INT32_MAX)
-          refuse(node, value.text, "out of the column's range");
+          refuse(node, text, "out of the column's range");
         appendPlain(plain, static_cast<std::int32_t>(whole));
       } else {
         appendPlain(plain, whole);
@@ -400,15 +408,15 @@ private:
       break;
     }
     case parquet::Type::FIXED_LEN_BYTE_ARRAY:
-      if (value.type != JsonType::number ||
-          !unscaledBytes(value.text, node.scale, static_cast<std::size_t>(column.width), plain))
-        refuse(node, value.text, "not a decimal of the column's precision and scale");
+      if (value.type != ValueType::number ||
+          !unscaledBytes(text, node.scale, static_cast<std::size_t>(column.width), plain))
+        refuse(node, text, "not a decimal of the column's precision and scale");
       break;
     case parquet::Type::FLOAT:
     case parquet::Type::DOUBLE:
-      if (value.type != JsonType::number)
-        refuse(node, value.text, "not a number");
-      column.scratch.assign(value.text);
+      if (value.type != ValueType::number)
+        refuse(node, text, "not a number");
+      column.scratch.assign(text);
       if (column.physical == parquet::Type::FLOAT)
         appendPlain(plain, std::strtof(column.scratch.c_str(), nullptr));
       else
@@ -546,8 +554,6 @@ private:
   std::int64_t groupRows_ = 0;
   std::int64_t position_ = 0;
   bool failed_ = false;
-  std::string lineBuffer_;
-  JsonTape tape_;
   std::string plainValue_;
   std::string page_;
   std::string packed_;
