@@ -47,7 +47,7 @@ public:
 private:
   // The walk of decode(), writing to out_ or values_.
   void record(std::string_view data, std::int64_t declared, std::vector<DecodeProblem> &problems);
-  // Writes a null value (and closes its key, when there is one).
+  // Adds a null value (and closes its key, when there is one).
   void nullValue(std::uint32_t key);
   // A field -select leaves out whose size or counts later fields need:
   // decoded, then its text and problems dropped.
@@ -60,6 +60,9 @@ private:
   std::int64_t values(const PlanField &field, int index, std::int64_t at, bool valid,
                       std::int64_t count);
   void elementary(const PlanField &field, int index, std::int64_t at, bool present, bool first);
+  void elementaryValue(const PlanField &field, int index, std::int64_t at, bool present);
+  bool read(const PlanField &field, int index, std::string_view bytes, std::string &value,
+            std::size_t start, bool &text, const char *&what);
   void headerColumns(int index);
   void beginValue(const PlanField &field, bool first);
   void problem(const PlanField &field, std::int64_t at, std::int64_t length, const char *what);

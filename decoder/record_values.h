@@ -52,17 +52,19 @@ public:
 
   void beginRecord() { records_.push_back(open(ValueType::object)); }
   // An object or array, or the key of `field`: closed by close().
-  std::uint32_t open(ValueType type, std::uint32_t field = 0) {
+  [[gnu::always_inline]] std::uint32_t open(ValueType type, std::uint32_t field = 0) {
     tokens_.push_back(ValueToken{type, 0, field, 0});
     return static_cast<std::uint32_t>(tokens_.size() - 1);
   }
   void close(std::uint32_t index) { tokens_[index].next = size(); }
   void null() { tokens_.push_back(ValueToken{ValueType::null, size() + 1, 0, 0}); }
-  // A string or number of `text`.
-  void value(ValueType type, std::string_view text) {
-    const auto at = static_cast<std::uint32_t>(text_.size());
-    text_.append(text);
-    tokens_.push_back(ValueToken{type, size() + 1, at, static_cast<std::uint32_t>(text.size())});
+
+  // The batch's text, to which the decoder appends a value in place; then
+  // appended(type, at) makes the text from `at` on a string or number.
+  std::string &textBuffer() { return text_; }
+  void appended(ValueType type, std::size_t at) {
+    tokens_.push_back(ValueToken{type, size() + 1, static_cast<std::uint32_t>(at),
+                                 static_cast<std::uint32_t>(text_.size() - at)});
   }
 
   // Where the batch is, to drop what follows (a field only measured, a

@@ -15,11 +15,15 @@ namespace {
 
 void appendLong(std::string &out, std::int64_t value) {
   auto zigzag = (static_cast<std::uint64_t>(value) << 1) ^ static_cast<std::uint64_t>(value >> 63);
+  // Built in place, appended once: a value per field makes this hot.
+  char bytes[10];
+  std::size_t size = 0;
   while (zigzag >= 0x80) {
-    out += static_cast<char>((zigzag & 0x7F) | 0x80);
+    bytes[size++] = static_cast<char>((zigzag & 0x7F) | 0x80);
     zigzag >>= 7;
   }
-  out += static_cast<char>(zigzag);
+  bytes[size++] = static_cast<char>(zigzag);
+  out.append(bytes, size);
 }
 
 // Reads a zigzag long at `at`; false when the bytes end first.

@@ -84,46 +84,59 @@ struct Column {
   std::int64_t chunkValues = 0;
   std::int64_t chunkUncompressed = 0;
   std::int64_t nulls = 0;
+  // Statistics of the row group: numbers as numbers (INT32, INT64, FLOAT,
+  // DOUBLE), byte arrays as their bytes; plain encoded when written.
   bool haveStats = false;
-  std::string min, max; // plain encoded, byte arrays without their length
+  std::int64_t minWhole = 0, maxWhole = 0;
+  double minReal = 0, maxReal = 0;
+  std::string min, max;
   std::string scratch;
 };
 
-// True when `a` sorts before `b` in the column's order.
-bool less(const Column &column, std::string_view a, std::string_view b) {
+template <class T> void widen(Column &column, T value, T &min, T &max) {
+  if (!column.haveStats) {
+    min = max = value;
+    column.haveStats = true;
+  } else if (value < min) {
+    min = value;
+  } else if (max < value) {
+    max = value;
+  }
+}
+
+// The statistics' min and max as the column's plain encoding.
+void plainStatistics(const Column &column, std::string &min, std::string &max) {
+  min.clear();
+  max.clear();
   switch (column.physical) {
-  case parquet::Type::INT32: {
-    std::int32_t x, y;
-    std::memcpy(&x, a.data(), 4);
-    std::memcpy(&y, b.data(), 4);
-    return x < y;
-  }
-  case parquet::Type::INT64: {
-    std::int64_t x, y;
-    std::memcpy(&x, a.data(), 8);
-    std::memcpy(&y, b.data(), 8);
-    return x < y;
-  }
-  case parquet::Type::FLOAT: {
-    float x, y;
-    std::memcpy(&x, a.data(), 4);
-    std::memcpy(&y, b.data(), 4);
-    return x < y;
-  }
-  case parquet::Type::DOUBLE: {
-    double x, y;
-    std::memcpy(&x, a.data(), 8);
-    std::memcpy(&y, b.data(), 8);
-    return x < y;
-  }
-  case parquet::Type::FIXED_LEN_BYTE_ARRAY:
-    // Decimals: two's complement, so the first byte compares signed.
-    if (a[0] != b[0])
-      return static_cast<signed char>(a[0]) < static_cast<signed char>(b[0]);
-    return a < b;
+  case parquet::Type::INT32:
+    appendPlain(min, static_cast<std::int32_t>(column.minWhole));
+    appendPlain(max, static_cast<std::int32_t>(column.maxWhole));
+    return;
+  case parquet::Type::INT64:
+    appendPlain(min, column.minWhole);
+    appendPlain(max, column.maxWhole);
+    return;
+  case parquet::Type::FLOAT:
+    appendPlain(min, static_cast<float>(column.minReal));
+    appendPlain(max, static_cast<float>(column.maxReal));
+    return;
+  case parquet::Type::DOUBLE:
+    appendPlain(min, column.minReal);
+    appendPlain(max, column.maxReal);
+    return;
   default:
-    return a < b; // unsigned bytes: char_traits<char> compares as unsigned char
+    min = column.min;
+    max = column.max;
   }
+}
+
+// True when byte array `a` sorts before `b` in the column's order.
+bool less(const Column &column, std::string_view a, std::string_view b) {
+  // Decimals: two's complement, so the first byte compares signed.
+  if (column.physical == parquet::Type::FIXED_LEN_BYTE_ARRAY && a[0] != b[0])
+    return static_cast<signed char>(a[0]) < static_cast<signed char>(b[0]);
+  return a < b; // unsigned bytes: char_traits<char> compares as unsigned char
 }
 
 class ParquetSink : public RecordSink {
@@ -310,24 +323,24 @@ private:
   // An entry of no value at level `def` in every column below `index`.
   void nulls(int index, int def, int rep) {
     const LakeNode &node = schema_.nodes[static_cast<std::size_t>(index)];
-    if (node.type != LakeType::record)
-      return entry(columns_[static_cast<std::size_t>(columnOf_[static_cast<std::size_t>(index)])],
-                   def, rep, nullptr);
+    if (node.type != LakeType::record) {
+      Column &column =
+          columns_[static_cast<std::size_t>(columnOf_[static_cast<std::size_t>(index)])];
+      level(column, def, rep);
+      ++column.nulls;
+      return;
+    }
     for (const int child : node.children)
       nulls(child, def, rep);
   }
 
-  void entry(Column &column, int def, int rep, const std::string *value) {
+  static void level(Column &column, int def, int rep) {
     column.defs.push_back(static_cast<std::uint16_t>(def));
     column.reps.push_back(static_cast<std::uint16_t>(rep));
-    if (value == nullptr) {
-      ++column.nulls;
-      return;
-    }
-    const std::string_view plain = column.physical == parquet::Type::BYTE_ARRAY
-                                       ? std::string_view(*value).substr(4)
-                                       : std::string_view(*value);
-    column.values += *value;
+  }
+
+  // A byte array's statistics.
+  static void widenBytes(Column &column, std::string_view plain) {
     if (!column.haveStats) {
       column.min = column.max = plain;
       column.haveStats = true;
@@ -384,14 +397,14 @@ private:
     Column &column = columns_[static_cast<std::size_t>(columnOf_[static_cast<std::size_t>(index)])];
     const bool scalar = value.type == ValueType::string || value.type == ValueType::number;
     const std::string_view text = scalar ? tape.text(value) : std::string_view();
-    std::string &plain = plainValue_;
-    plain.clear();
+    // Each value goes straight into the page's plain values.
     switch (column.physical) {
     case parquet::Type::BYTE_ARRAY:
       if (!scalar)
         refuse(node, text, "not a string");
-      appendPlain(plain, static_cast<std::uint32_t>(text.size()));
-      plain += text;
+      appendPlain(column.values, static_cast<std::uint32_t>(text.size()));
+      column.values += text;
+      widenBytes(column, text);
       break;
     case parquet::Type::INT32:
     case parquet::Type::INT64: {
@@ -401,31 +414,43 @@ private:
       if (column.physical == parquet::Type::INT32) {
         if (whole < INT32_MIN || whole > INT32_MAX)
           refuse(node, text, "out of the column's range");
-        appendPlain(plain, static_cast<std::int32_t>(whole));
+        appendPlain(column.values, static_cast<std::int32_t>(whole));
       } else {
-        appendPlain(plain, whole);
+        appendPlain(column.values, whole);
       }
+      widen(column, whole, column.minWhole, column.maxWhole);
       break;
     }
-    case parquet::Type::FIXED_LEN_BYTE_ARRAY:
+    case parquet::Type::FIXED_LEN_BYTE_ARRAY: {
+      std::string &plain = plainValue_;
       if (value.type != ValueType::number ||
           !unscaledBytes(text, node.scale, static_cast<std::size_t>(column.width), plain))
         refuse(node, text, "not a decimal of the column's precision and scale");
+      column.values += plain;
+      widenBytes(column, plain);
       break;
+    }
     case parquet::Type::FLOAT:
-    case parquet::Type::DOUBLE:
+    case parquet::Type::DOUBLE: {
       if (value.type != ValueType::number)
         refuse(node, text, "not a number");
       column.scratch.assign(text);
-      if (column.physical == parquet::Type::FLOAT)
-        appendPlain(plain, std::strtof(column.scratch.c_str(), nullptr));
-      else
-        appendPlain(plain, std::strtod(column.scratch.c_str(), nullptr));
+      double real = 0;
+      if (column.physical == parquet::Type::FLOAT) {
+        const float single = std::strtof(column.scratch.c_str(), nullptr);
+        appendPlain(column.values, single);
+        real = single;
+      } else {
+        real = std::strtod(column.scratch.c_str(), nullptr);
+        appendPlain(column.values, real);
+      }
+      widen(column, real, column.minReal, column.maxReal);
       break;
+    }
     default:
       break;
     }
-    entry(column, def, rep, &plain);
+    level(column, def, rep);
   }
 
   std::string serialize(const parquet::PageHeader &header) {
@@ -506,8 +531,10 @@ private:
       parquet::Statistics statistics;
       statistics.__set_null_count(column.nulls);
       if (column.haveStats) {
-        statistics.__set_min_value(column.min);
-        statistics.__set_max_value(column.max);
+        std::string min, max;
+        plainStatistics(column, min, max);
+        statistics.__set_min_value(min);
+        statistics.__set_max_value(max);
       }
       if (column.physical == parquet::Type::FLOAT || column.physical == parquet::Type::DOUBLE)
         statistics.__set_nan_count(0); // NaN is written as null
