@@ -338,11 +338,31 @@ private:
   bool lines(std::string_view text) override { return push(Piece{std::string(text), {}, {}}); }
   bool takesValues() const override { return values_; }
   bool values(RecordValues &records) override {
+    RecordValues spare;
+    {
+      // The run gets back a batch the reader is done with: its room stays allocated.
+      const std::lock_guard lock(mutex_);
+      if (!spare_.empty()) {
+        spare = std::move(spare_.back());
+        spare_.pop_back();
+      }
+    }
+    spare.clear();
     Piece piece;
     std::swap(piece.records, records);
+    std::swap(records, spare);
     return push(std::move(piece));
   }
 
+public:
+  // Hands back a batch of values the reader is done with, for the run to fill again.
+  void recycle(RecordValues &&records) {
+    const std::lock_guard lock(mutex_);
+    if (spare_.size() < queued)
+      spare_.push_back(std::move(records));
+  }
+
+private:
   bool push(Piece piece) {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return queue_.size() < queued || cancelled_; });
@@ -363,6 +383,7 @@ private:
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Piece> queue_;
+  std::vector<RecordValues> spare_; // batches read, their room kept for the run
   bool done_ = false;
   bool cancelled_ = false;
   StreamResult result_;
@@ -925,6 +946,7 @@ public:
           std::optional<Piece> next = task_->next();
           if (!next)
             break;
+          task_->recycle(std::move(piece_.records));
           piece_ = std::move(*next);
           at_ = 0;
           any = true;
