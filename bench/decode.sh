@@ -10,7 +10,8 @@
 # folder removed at exit: 1000 distinct records repeated. Each run writes to
 # /dev/null and prints the input MB/s (best of DECODE_RUNS, default 3) for
 # JSON Lines, CSV and JSON Lines with -j 2 when the decoder accepts -j, Avro and
-# Parquet (the lines read back and rewritten) when it writes them, and a
+# Parquet when it writes them (each also as a percentage of DECODER's JSON Lines:
+# the writers take the records as values, no JSON text between), and a
 # 40-field record whole and with -select of 3 fields.
 # Without REFERENCE, `iconv -f IBM037 -t UTF-8` over the same file runs in the
 # same minutes, and each line gives the decoder's speed as a multiple of
@@ -121,9 +122,9 @@ fi
 # MB/s, with " N.NNx iconv" when iconv ran.
 shown() {
   if [ "$iconv_mbs" != 0 ]; then
-    printf '%-16s %8.1f MB/s  %5.2fx iconv\n' "$1" "$2" "$(awk -v a="$2" -v b="$iconv_mbs" 'BEGIN { print a / b }')"
+    printf '%-16s %8.1f MB/s  %5.2fx iconv%s\n' "$1" "$2" "$(awk -v a="$2" -v b="$iconv_mbs" 'BEGIN { print a / b }')" "${3:-}"
   else
-    printf '%-16s %8.1f MB/s\n' "$1" "$2"
+    printf '%-16s %8.1f MB/s%s\n' "$1" "$2" "${3:-}"
   fi
 }
 measure() {
@@ -138,17 +139,24 @@ measure() {
     r=$(one_run "$decoder" "$@")
     best=$(best_of "$r" "$best")
   done
+  last=$best
+  local share=""
+  if [ -n "$jsonl" ]; then
+    share=$(awk -v a="$best" -v b="$jsonl" 'BEGIN { printf "  %5.1f %% of JSON Lines", 100 * a / b }')
+  fi
   if [ -n "$reference" ]; then
-    printf '%-14s %8.1f MB/s  reference %8.1f MB/s  %5.1f %%\n' "$label" "$best" "$ref" \
-      "$(awk -v a="$best" -v b="$ref" 'BEGIN { print 100 * a / b }')"
+    printf '%-14s %8.1f MB/s  reference %8.1f MB/s  %5.1f %%%s\n' "$label" "$best" "$ref" \
+      "$(awk -v a="$best" -v b="$ref" 'BEGIN { print 100 * a / b }')" "$share"
   else
-    shown "$label" "$best"
+    shown "$label" "$best" "$share"
   fi
 }
+jsonl=""
 # What the decoder offers (read once: grep -q on a pipe may stop the decoder
 # early, and the pipeline then fails under pipefail).
 help=$("$decoder" -? 2>&1 || true)
 measure "JSON Lines" -format jsonl
+json_best=$last
 measure "CSV" -format csv
 if grep -q -- '-j N' <<< "$help"; then
   measure "JSON Lines -j 2" -format jsonl -j 2
@@ -159,11 +167,13 @@ if [ -z "$reference" ] && grep -q -- '-skip-bytes' <<< "$help"; then
   measure "F -skip-bytes" -format jsonl -skip-bytes 100
 fi
 if grep -q -- 'avro|parquet' <<< "$help"; then
+  jsonl=$json_best
   measure "Avro" -format avro
   measure "Avro snappy" -format avro -codec snappy
   measure "Parquet" -format parquet
   measure "Parquet zstd" -format parquet -codec zstd
   measure "Parquet -j 2" -format parquet -j 2
+  jsonl=""
 fi
 # Projection: a record of 40 fields (10 each of text, packed, zoned, binary;
 # 110 bytes), decoded whole and with -select of 3 of them, where the decoder

@@ -150,6 +150,7 @@ struct Batch {
   std::int64_t end = 0;      // the input position after it
   // What the worker made of it.
   std::string text;
+  RecordValues recordValues; // instead of text, for a sink of values
   std::string warnings;
   std::vector<DecodeWarning> values; // the warnings, when the run gives them as values
   long long warned = 0;
@@ -193,9 +194,9 @@ public:
       std::int64_t length, StatusLine &messages, DecodeProgress &progress,
       const FramingParts &parts)
       : options_(options), decoders_(decoders), decoder_(decoders.front()), out_(out),
-        length_(length), messages_(messages), progress_(progress), parts_(parts),
-        fixedLength_(options.recordFormat == RecordFormat::fixed && parts.lengthField == nullptr &&
-                     parts.occurs == nullptr) {}
+        typed_(out.takesValues()), length_(length), messages_(messages), progress_(progress),
+        parts_(parts), fixedLength_(options.recordFormat == RecordFormat::fixed &&
+                                    parts.lengthField == nullptr && parts.occurs == nullptr) {}
 
   // Limits the next file() to the records that begin in `range`.
   void limit(const ByteRange &range) {
@@ -213,8 +214,23 @@ public:
   }
 
   // False when -strict stopped the run. `stream`, when given, tells why a
-  // decompressed stream failed.
+  // decompressed stream failed. The records decoded are all handed to the
+  // sink when it returns (those before a -strict stop too).
   bool file(std::FILE *in, const std::string &name, const DataStream *stream = nullptr) {
+    const bool went = readFile(in, name, stream);
+    if (!values_.empty())
+      writeValues(values_);
+    return went;
+  }
+
+  Counts counts;
+  unsigned char page_space_ = ' ';
+  const RawBytes *raw = nullptr; // -raw
+  // Warnings given as values instead of printed (a run in memory).
+  const std::function<void(const DecodeWarning &)> *warningValues = nullptr;
+
+private:
+  bool readFile(std::FILE *in, const std::string &name, const DataStream *stream) {
     name_ = name;
     stream_ = stream;
     blockLeft_ = 0;
@@ -262,13 +278,6 @@ public:
     return records<false>(window);
   }
 
-  Counts counts;
-  unsigned char page_space_ = ' ';
-  const RawBytes *raw = nullptr; // -raw
-  // Warnings given as values instead of printed (a run in memory).
-  const std::function<void(const DecodeWarning &)> *warningValues = nullptr;
-
-private:
   // Options whose records are not plain slices or lines: one thread reads them.
   bool framed() const {
     return parts_.lengthField != nullptr || parts_.occurs != nullptr || parts_.header != nullptr ||
@@ -538,7 +547,15 @@ private:
         return report(start);
       }
     }
-    if (!unreadable) {
+    // The body's records go to a sink of values as values; -raw's keys are
+    // for lines only.
+    const bool asValues = typed_ && &decoder == &decoder_ && !unreadable;
+    const RecordValues::Mark mark = values_.mark();
+    if (asValues) {
+      decoder.decode(data, declared, values_, problems_);
+      if (fixedLength_ && static_cast<std::int64_t>(data.size()) < length_ && problems_.empty())
+        problems_.push_back(DecodeProblem{"", "truncated record", 0, ""});
+    } else if (!unreadable) {
       decoder.decode(data, declared, text_, problems_);
       if (raw != nullptr)
         raw->append(text_, 0, data.substr(0, std::min(rawLength_, data.size())), problems_);
@@ -550,10 +567,16 @@ private:
     bool placed = false;
     if (body && parts_.segments != nullptr)
       placed = placeSegment(segment, numberBase_ + counts.read);
-    if (!report(start))
+    if (!report(start)) {
+      values_.truncate(mark);
       return false;
+    }
     if (placed) {
       ++counts.written;
+    } else if (asValues) {
+      ++counts.written;
+      if (values_.records() >= valueBatch && !writeValues(values_))
+        return false;
     } else if (!unreadable) {
       // Header and trailer lines go to -header-out when it is given.
       const bool toHeaderOut = &decoder != &decoder_ && parts_.headerOut != nullptr;
@@ -568,6 +591,16 @@ private:
       ++counts.written;
     }
     return true;
+  }
+
+  // Hands a batch of values to the sink, which may keep them; false (the
+  // run failed) when the output cannot be written.
+  bool writeValues(RecordValues &values) {
+    const bool written = out_.write(values);
+    values.clear();
+    if (!written)
+      failed_ = true;
+    return written;
   }
 
   // Prints the record's problems; false when -strict stops the run.
@@ -752,6 +785,7 @@ private:
   // On a worker: the batch's lines, warnings and counts, as record() would make them.
   void decodeBatch(Batch &batch, RecordDecoder &decoder) const {
     batch.text.clear();
+    batch.recordValues.clear();
     batch.warnings.clear();
     batch.values.clear();
     batch.warned = 0;
@@ -771,10 +805,14 @@ private:
                         static_cast<char>(page_space_));
           input = padded;
         }
-        const std::size_t start = batch.text.size();
-        decoder.decode(input, record.declared, batch.text, problems);
-        if (raw != nullptr)
-          raw->append(batch.text, start, data, problems);
+        if (typed_) {
+          decoder.decode(input, record.declared, batch.recordValues, problems);
+        } else {
+          const std::size_t start = batch.text.size();
+          decoder.decode(input, record.declared, batch.text, problems);
+          if (raw != nullptr)
+            raw->append(batch.text, start, data, problems);
+        }
         if (fixedLength_ && static_cast<std::int64_t>(input.size()) < length_ && problems.empty())
           problems.push_back(DecodeProblem{"", "truncated record", 0, ""});
         ++batch.written;
@@ -796,9 +834,13 @@ private:
 
   // Writes a decoded batch and frees its slot; false when the output failed.
   bool writeBatch(std::size_t slot) {
-    const Batch &batch = batches_[slot];
-    if (!batch.text.empty() && !out_.write(batch.text))
+    Batch &batch = batches_[slot];
+    if (typed_) {
+      if (batch.recordValues.records() != 0 && !writeValues(batch.recordValues))
+        failed_ = true;
+    } else if (!batch.text.empty() && !out_.write(batch.text)) {
       failed_ = true;
+    }
     if (!batch.warnings.empty())
       messages_.print(batch.warnings);
     if (warningValues != nullptr)
@@ -817,6 +859,11 @@ private:
   RecordDecoder &decoder_;
   std::string warning_;
   RecordSink &out_;
+  const bool typed_; // the sink takes values
+  // The body's records waiting for the sink as values: handed over in
+  // batches of `valueBatch`, and at the end of each file.
+  static constexpr std::size_t valueBatch = 4096;
+  RecordValues values_;
   std::int64_t length_;
   StatusLine &messages_;
   DecodeProgress &progress_;
@@ -1214,7 +1261,8 @@ int decodeFiles(const std::vector<std::string> &copybooks, const FrontEndOptions
 StreamCounts decodeRecordStream(const DecodePlan &plan, const DecodeOptions &options,
                                 const CodePage &page, std::int64_t length, std::FILE *in,
                                 const std::string &name, std::FILE *out, std::FILE *messages,
-                                const std::function<void(const DecodeWarning &)> &warned) {
+                                const std::function<void(const DecodeWarning &)> &warned,
+                                RecordSink *records) {
   const int jobs = options.strict ? 1 : options.jobs;
   std::vector<RecordDecoder> decoders;
   for (int j = 0; j < jobs; ++j)
@@ -1224,7 +1272,8 @@ StreamCounts decodeRecordStream(const DecodePlan &plan, const DecodeOptions &opt
   // The Python keywords take none of the framings that need parts of their own
   // (length fields, DEPENDING ON lengths, header and trailer records).
   const FramingParts parts;
-  StreamSink sink(out);
+  StreamSink stream(out);
+  RecordSink &sink = records != nullptr ? *records : stream;
   Run run(options, decoders, sink, length, lines, progress, parts);
   run.page_space_ = page.space();
   run.warningValues = &warned;

@@ -41,11 +41,13 @@ struct StreamCounts {
 // (framed by `options`, -range and -j included; `length` the record length)
 // decoded by `plan`, their lines (the CSV header first) written to `out`,
 // each warning given to `warned` instead of printed, a failed read printed
-// on `messages` under `name`. The caller owns both streams.
+// on `messages` under `name`. The caller owns both streams. A `records`
+// sink that takes values gets the records instead of `out`.
 StreamCounts decodeRecordStream(const DecodePlan &plan, const DecodeOptions &options,
                                 const CodePage &page, std::int64_t length, std::FILE *in,
                                 const std::string &name, std::FILE *out, std::FILE *messages,
-                                const std::function<void(const DecodeWarning &)> &warned);
+                                const std::function<void(const DecodeWarning &)> &warned,
+                                RecordSink *records = nullptr);
 // The same with the records of several copybooks (-i repeated), all of them
 // candidates for -record and -when, and the writers of -format avro|parquet
 // and -schema (lake/).

@@ -109,6 +109,25 @@ struct LineSink {
   }
 };
 
+// The records of a run handed to a sink that takes values.
+class ValueSink : public RecordSink {
+public:
+  explicit ValueSink(DecodeSink &sink) : sink_(sink) {}
+  bool takesValues() const override { return true; }
+  bool write(std::string_view lines) override { return sink_.lines(lines); }
+  bool write(RecordValues &records) override {
+    if (stopped)
+      return false;
+    stopped = !sink_.values(records);
+    return !stopped;
+  }
+  bool finish() override { return true; }
+  bool stopped = false;
+
+private:
+  DecodeSink &sink_;
+};
+
 CodePage openPage(const std::string &name) {
   std::optional<CodePage> page = CodePage::open(name);
   if (!page)
@@ -191,13 +210,15 @@ StreamResult StreamDecoder::run(std::FILE *in, const std::string &name, DecodeSi
     sink.warning(warning);
   };
   StreamResult result;
-  result.counts = decodeRecordStream(plan_, options_, page_, length_, in, name, out.get(),
-                                     messages.get(), warned);
+  ValueSink values(sink);
+  result.counts =
+      decodeRecordStream(plan_, options_, page_, length_, in, name, out.get(), messages.get(),
+                         warned, sink.takesValues() ? &values : nullptr);
   if (std::fflush(out.get()) != 0 && !lines.stopped)
     result.counts.failed = true;
   if (!lines.finish())
     result.counts.completed = false;
-  result.stopped = lines.stopped;
+  result.stopped = lines.stopped || values.stopped;
   messages.reset(); // open_memstream's text is complete once the stream is closed
   const std::string printed(messageText == nullptr ? "" : messageText, messageSize);
   std::free(messageText);

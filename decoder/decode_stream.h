@@ -11,6 +11,7 @@
 #include "decoder/decode_options.h"
 #include "decoder/decode_plan.h"
 #include "decoder/decode_run.h"
+#include "decoder/record_values.h"
 #include "record/record_model.h"
 
 // Where a decode in memory delivers what it makes.
@@ -22,6 +23,15 @@ public:
   virtual bool lines(std::string_view text) = 0;
   // One warning; a record's warnings come before its line.
   virtual void warning(const DecodeWarning &warning) = 0;
+  // True: the records come to values() as values (decoder/record_values.h),
+  // not to lines() as text.
+  virtual bool takesValues() const { return false; }
+  // A batch of records in input order (a sink that takesValues()); it may
+  // keep their contents. False stops the run.
+  virtual bool values(RecordValues &records) {
+    (void)records;
+    return false;
+  }
 };
 
 // Reads up to `size` bytes into `buffer`: returns the count read, 0 at the

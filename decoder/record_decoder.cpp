@@ -1,4 +1,5 @@
-// The walk over the plan for one record, writing JSON or CSV as it goes.
+// The walk over the plan for one record, writing JSON or CSV as it goes, or the same
+// line's values.
 #include "decoder/record_decoder.h"
 
 #include <algorithm>
@@ -199,24 +200,17 @@ bool RecordDecoder::chosen(int index) const {
          pickedAlternative_[static_cast<std::size_t>(index)];
 }
 
-void RecordDecoder::elementary(const PlanField &field, int index, std::int64_t at, bool present,
-                               bool first) {
-  beginValue(field, first);
-  if (!present)
-    return void(*out_ += csv_ ? "" : "null");
-  if (at + field.length > static_cast<std::int64_t>(data_.size())) {
-    if (!truncated_)
-      problem(field, at, field.length, "record too short for the field");
-    truncated_ = true;
-    return void(*out_ += csv_ ? "" : "null");
-  }
-  const std::string_view bytes =
-      data_.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(field.length));
-  std::string &value = scratch_;
-  value.clear();
+// The bytes of a field as text appended to `value` (from `start`): its
+// usage's reading, the count it holds, -trim. False with `what` when the
+// bytes hold no value of the usage.
+// Inlined in both callers: the walk's hot path.
+[[gnu::always_inline]] inline bool RecordDecoder::read(const PlanField &field, int index,
+                                                       std::string_view bytes, std::string &value,
+                                                       std::size_t start, bool &text,
+                                                       const char *&what) {
   bool ok = true;
-  bool text = false;
-  const char *what = "invalid value";
+  text = false;
+  what = "invalid value";
   switch (field.kind) {
   case FieldKind::text:
     // -dbcs: text may hold double-byte runs between shift-out and shift-in.
@@ -266,17 +260,43 @@ void RecordDecoder::elementary(const PlanField &field, int index, std::int64_t a
   case FieldKind::group:
     break;
   }
-  if (!ok) {
+  if (!ok)
+    return false;
+  if (field.isCounter)
+    counterValid_[static_cast<std::size_t>(index)] =
+        integerOf(std::string_view(value).substr(start), counters_[static_cast<std::size_t>(index)])
+            ? 1
+            : 0;
+  if (text && options_.trim)
+    while (value.size() > start && value.back() == ' ')
+      value.pop_back();
+  return true;
+}
+
+void RecordDecoder::elementary(const PlanField &field, int index, std::int64_t at, bool present,
+                               bool first) {
+  if (values_ != nullptr)
+    return elementaryValue(field, index, at, present);
+  beginValue(field, first);
+  if (!present)
+    return void(*out_ += csv_ ? "" : "null");
+  if (at + field.length > static_cast<std::int64_t>(data_.size())) {
+    if (!truncated_)
+      problem(field, at, field.length, "record too short for the field");
+    truncated_ = true;
+    return void(*out_ += csv_ ? "" : "null");
+  }
+  const std::string_view bytes =
+      data_.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(field.length));
+  std::string &value = scratch_;
+  value.clear();
+  bool text = false;
+  const char *what = nullptr;
+  if (!read(field, index, bytes, value, 0, text, what)) {
     problem(field, at, field.length, what);
     *out_ += csv_ ? "" : "null";
     return;
   }
-  if (field.isCounter)
-    counterValid_[static_cast<std::size_t>(index)] =
-        integerOf(value, counters_[static_cast<std::size_t>(index)]) ? 1 : 0;
-  if (text && options_.trim)
-    while (!value.empty() && value.back() == ' ')
-      value.pop_back();
   if (csv_ && text)
     appendCsvField(value, *out_);
   else if (text)
@@ -285,13 +305,49 @@ void RecordDecoder::elementary(const PlanField &field, int index, std::int64_t a
     *out_ += value;
 }
 
+void RecordDecoder::elementaryValue(const PlanField &field, int index, std::int64_t at,
+                                    bool present) {
+  const std::uint32_t key =
+      element_ ? noValue : values_->open(ValueType::key, static_cast<std::uint32_t>(index));
+  if (!present)
+    return nullValue(key);
+  if (at + field.length > static_cast<std::int64_t>(data_.size())) {
+    if (!truncated_)
+      problem(field, at, field.length, "record too short for the field");
+    truncated_ = true;
+    return nullValue(key);
+  }
+  const std::string_view bytes =
+      data_.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(field.length));
+  // Decoded straight into the batch's text: no copy, no escapes.
+  std::string &value = values_->textBuffer();
+  const std::size_t start = value.size();
+  bool text = false;
+  const char *what = nullptr;
+  if (!read(field, index, bytes, value, start, text, what)) {
+    value.resize(start);
+    problem(field, at, field.length, what);
+    return nullValue(key);
+  }
+  values_->appended(text ? ValueType::string : ValueType::number, start);
+  if (key != noValue)
+    values_->close(key);
+}
+
+void RecordDecoder::nullValue(std::uint32_t key) {
+  values_->null();
+  if (key != noValue)
+    values_->close(key);
+}
+
 std::int64_t RecordDecoder::occurrence(const PlanField &field, int index, std::int64_t at,
                                        bool present, bool first) {
   if (field.kind != FieldKind::group) {
     elementary(field, index, at, present, first);
     return field.length;
   }
-  if (!csv_)
+  const std::uint32_t object = values_ != nullptr ? values_->open(ValueType::object) : noValue;
+  if (values_ == nullptr && !csv_)
     *out_ += '{';
   std::int64_t shift = 0;
   bool firstChild = csv_ ? first : true;
@@ -314,18 +370,24 @@ std::int64_t RecordDecoder::occurrence(const PlanField &field, int index, std::i
     if (!member.redefining)
       shift += size - member.length * member.maxCount;
   }
-  if (!csv_)
+  if (values_ != nullptr)
+    values_->close(object);
+  else if (!csv_)
     *out_ += '}';
   return field.length + shift;
 }
 
 void RecordDecoder::measure(int index, std::int64_t at, bool present, std::int64_t &size) {
-  const std::size_t text = out_->size();
+  const RecordValues::Mark values = values_ != nullptr ? values_->mark() : RecordValues::Mark{};
+  const std::size_t text = values_ != nullptr ? 0 : out_->size();
   const std::size_t problems = problems_->size();
   const bool columnFirst = columnFirst_;
   const bool truncated = truncated_;
   size = field(index, at, present, true);
-  out_->resize(text);
+  if (values_ != nullptr)
+    values_->truncate(values);
+  else
+    out_->resize(text);
   problems_->resize(problems);
   columnFirst_ = columnFirst;
   truncated_ = truncated;
@@ -349,6 +411,12 @@ RecordDecoder::Match RecordDecoder::match(std::string_view data) {
 std::int64_t RecordDecoder::field(int index, std::int64_t at, bool present, bool first) {
   const PlanField &field = plan_.fields[static_cast<std::size_t>(index)];
   if (!field.isArray) {
+    if (field.kind == FieldKind::group && values_ != nullptr) {
+      const std::uint32_t key = values_->open(ValueType::key, static_cast<std::uint32_t>(index));
+      const std::int64_t size = occurrence(field, index, at, present, first);
+      values_->close(key);
+      return size;
+    }
     if (field.kind == FieldKind::group && !csv_)
       beginValue(field, first);
     return occurrence(field, index, at, present, first);
@@ -376,6 +444,8 @@ std::int64_t RecordDecoder::field(int index, std::int64_t at, bool present, bool
       occurrence(field, index, at + i * field.length, valid && i < count, first && i == 0);
     return count * field.length;
   }
+  if (values_ != nullptr)
+    return values(field, index, at, valid, count);
   if (!valid) {
     beginValue(field, first);
     *out_ += "null";
@@ -399,10 +469,51 @@ std::int64_t RecordDecoder::field(int index, std::int64_t at, bool present, bool
   return count * field.length;
 }
 
+// An array as values: its key, then null or its elements.
+std::int64_t RecordDecoder::values(const PlanField &field, int index, std::int64_t at, bool valid,
+                                   std::int64_t count) {
+  const std::uint32_t key = values_->open(ValueType::key, static_cast<std::uint32_t>(index));
+  if (!valid) {
+    nullValue(key);
+    return count * field.length;
+  }
+  const std::uint32_t array = values_->open(ValueType::array);
+  for (std::int64_t i = 0; i < count; ++i) {
+    if (field.kind == FieldKind::group) {
+      occurrence(field, index, at + i * field.length, true, true);
+    } else {
+      element_ = true;
+      elementary(field, index, at + i * field.length, true, true);
+      element_ = false;
+    }
+  }
+  values_->close(array);
+  values_->close(key);
+  return count * field.length;
+}
+
 void RecordDecoder::decode(std::string_view data, std::int64_t declared, std::string &out,
                            std::vector<DecodeProblem> &problems) {
-  data_ = data;
   out_ = &out;
+  values_ = nullptr;
+  record(data, declared, problems);
+}
+
+void RecordDecoder::decode(std::string_view data, std::int64_t declared, RecordValues &out,
+                           std::vector<DecodeProblem> &problems) {
+  // Values have the JSON line's shape, whatever the text format would be.
+  const bool csv = csv_;
+  csv_ = false;
+  values_ = &out;
+  out_ = nullptr;
+  record(data, declared, problems);
+  values_ = nullptr;
+  csv_ = csv;
+}
+
+void RecordDecoder::record(std::string_view data, std::int64_t declared,
+                           std::vector<DecodeProblem> &problems) {
+  data_ = data;
   problems_ = &problems;
   truncated_ = false;
   columnFirst_ = true;
@@ -423,8 +534,10 @@ void RecordDecoder::decode(std::string_view data, std::int64_t declared, std::st
       groupPicked_[static_cast<std::size_t>(plan_.fields[alternative].alternatives)] = 1;
     }
   }
-  if (!csv_)
-    out += '{';
+  if (values_ != nullptr)
+    values_->beginRecord();
+  else if (!csv_)
+    *out_ += '{';
   bool first = true;
   std::int64_t used = -1;
   for (std::size_t r = 0; r < plan_.records.size(); ++r) {
@@ -433,19 +546,27 @@ void RecordDecoder::decode(std::string_view data, std::int64_t declared, std::st
     if (!picked && !csv_)
       continue;
     const PlanField &root = plan_.fields[static_cast<std::size_t>(record.root)];
+    if (values_ != nullptr) {
+      const std::uint32_t key =
+          values_->open(ValueType::key, static_cast<std::uint32_t>(record.root));
+      used = occurrence(root, record.root, 0, true, true);
+      values_->close(key);
+      continue;
+    }
     if (!csv_) {
       if (!first)
-        out += ',';
-      out += root.name;
+        *out_ += ',';
+      *out_ += root.name;
       first = false;
       used = occurrence(root, record.root, 0, true, true);
       continue;
     }
     occurrence(root, record.root, 0, picked, true);
   }
-  if (!csv_)
-    out += '}';
-  out += csv_ ? "\r\n" : "\n";
+  if (values_ != nullptr)
+    values_->close(values_->record(values_->records() - 1));
+  else
+    *out_ += csv_ ? "\r\n" : "}\n";
   if (declared >= 0 && used >= 0 && !truncated_ && declared != used) {
     problems.push_back(DecodeProblem{plan_.records.front().name,
                                      "record length " + std::to_string(declared) +

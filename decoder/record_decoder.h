@@ -1,5 +1,6 @@
 #pragma once
-// Decodes one record's bytes by the plan into a JSON Lines or CSV line.
+// Decodes one record's bytes by the plan into a JSON Lines or CSV line, or into values
+// (decoder/record_values.h) for writers that take them.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 #include "decoder/code_page.h"
 #include "decoder/decode_options.h"
 #include "decoder/decode_plan.h"
+#include "decoder/record_values.h"
 
 // What went wrong in one record, for the warning line.
 struct DecodeProblem {
@@ -28,6 +30,10 @@ public:
   // `problems`; `declared` is the length the record format announced (an RDW), or -1.
   void decode(std::string_view data, std::int64_t declared, std::string &out,
               std::vector<DecodeProblem> &problems);
+  // The same record as values, appended to `out`: the tokens of the JSON
+  // line decode() writes (whatever the options' format), with the same problems.
+  void decode(std::string_view data, std::int64_t declared, RecordValues &out,
+              std::vector<DecodeProblem> &problems);
 
   // The -when rules `data` satisfies: the first that matches (-1: none),
   // whose segment it is, and the record the first matching record rule
@@ -39,6 +45,10 @@ public:
   Match match(std::string_view data);
 
 private:
+  // The walk of decode(), writing to out_ or values_.
+  void record(std::string_view data, std::int64_t declared, std::vector<DecodeProblem> &problems);
+  // Adds a null value (and closes its key, when there is one).
+  void nullValue(std::uint32_t key);
   // A field -select leaves out whose size or counts later fields need:
   // decoded, then its text and problems dropped.
   void measure(int index, std::int64_t at, bool present, std::int64_t &size);
@@ -46,7 +56,13 @@ private:
   std::int64_t field(int index, std::int64_t at, bool present, bool first);
   std::int64_t occurrence(const PlanField &field, int index, std::int64_t at, bool present,
                           bool first);
+  // An array written as values (its count and validity found by field()).
+  std::int64_t values(const PlanField &field, int index, std::int64_t at, bool valid,
+                      std::int64_t count);
   void elementary(const PlanField &field, int index, std::int64_t at, bool present, bool first);
+  void elementaryValue(const PlanField &field, int index, std::int64_t at, bool present);
+  bool read(const PlanField &field, int index, std::string_view bytes, std::string &value,
+            std::size_t start, bool &text, const char *&what);
   void headerColumns(int index);
   void beginValue(const PlanField &field, bool first);
   void problem(const PlanField &field, std::int64_t at, std::int64_t length, const char *what);
@@ -60,6 +76,8 @@ private:
   bool csv_;
   std::string_view data_;
   std::string *out_ = nullptr;
+  RecordValues *values_ = nullptr; // values instead of text
+  bool element_ = false;           // the value being written is an array's element: no key
   std::vector<DecodeProblem> *problems_ = nullptr;
   bool truncated_ = false;
   std::vector<std::int64_t> counters_;

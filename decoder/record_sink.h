@@ -1,6 +1,7 @@
 #pragma once
-// Where a run's decoded lines go: the output stream as they are (JSON Lines, CSV), or a writer
-// of another format that reads them back (lake/). Made once the plan exists.
+// Where a run's decoded records go: the output stream as lines (JSON Lines, CSV), or a writer
+// of another format that takes them as values (lake/, the Python columns). Made once the plan
+// exists.
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -9,6 +10,7 @@
 
 #include "decoder/decode_options.h"
 #include "decoder/decode_plan.h"
+#include "decoder/record_values.h"
 #include "decoder/run_files.h"
 #include "record/record_model.h"
 
@@ -20,14 +22,26 @@ struct SinkError {
 class RecordSink {
 public:
   virtual ~RecordSink() = default;
+  // True: the run hands the body's records to write(RecordValues &), and
+  // writes no text for them.
+  virtual bool takesValues() const { return false; }
   // Takes whole lines of the decoder (one or more, each ending in "\n"), in
   // input order. False when the output cannot be written; SinkError when a
   // line cannot be put in the format.
   virtual bool write(std::string_view lines) = 0;
+  // Takes a batch of records as values, in input order (a sink that
+  // takesValues()); it may keep their contents, leaving `records` empty.
+  // False and SinkError as for lines.
+  virtual bool write(RecordValues &records);
   // Writes what is held back (the last block, the file's footer); called
   // once, after the last line, only for a run that completed.
   virtual bool finish() = 0;
 };
+
+// A writer of lines is never handed values: the run asks takesValues() first.
+inline bool RecordSink::write(RecordValues &) {
+  throw SinkError{"vexfcbl-decode: internal error: records as values for a writer of lines\n"};
+}
 
 // What a writer is made from: the run's layout, plan and options, and the
 // stream of the output (spooled, put in place on success).

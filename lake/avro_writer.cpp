@@ -1,5 +1,5 @@
-// Avro output: each decoded line read back exactly and set into the library's generic value,
-// which the library's file writer encodes, blocks and compresses.
+// Avro output: each decoded record's values encoded as its Avro datum, which the library's file
+// writer blocks and compresses.
 #include "lake/avro_writer.h"
 
 #include <avro.h>
@@ -8,18 +8,22 @@
 #include <cstring>
 
 #include "lake/decimal_text.h"
-#include "lake/line_tapes.h"
 #include "lake/schema_writers.h"
+#include "lake/value_walk.h"
 
 namespace {
 
 void appendLong(std::string &out, std::int64_t value) {
   auto zigzag = (static_cast<std::uint64_t>(value) << 1) ^ static_cast<std::uint64_t>(value >> 63);
+  // Built in place, appended once: a value per field makes this hot.
+  char bytes[10];
+  std::size_t size = 0;
   while (zigzag >= 0x80) {
-    out += static_cast<char>((zigzag & 0x7F) | 0x80);
+    bytes[size++] = static_cast<char>((zigzag & 0x7F) | 0x80);
     zigzag >>= 7;
   }
-  out += static_cast<char>(zigzag);
+  bytes[size++] = static_cast<char>(zigzag);
+  out.append(bytes, size);
 }
 
 // Reads a zigzag long at `at`; false when the bytes end first.
@@ -125,6 +129,10 @@ private:
   bool failed_ = false;
 };
 
+// Each record's datum is encoded here, straight from the decoder's values
+// (Avro's binary encoding: zigzag varints, length-prefixed bytes, union
+// branches, array blocks); the library writes the container: header,
+// blocks, codec, sync markers.
 class AvroSink : public RecordSink {
 public:
   explicit AvroSink(const SinkRequest &request)
@@ -133,10 +141,6 @@ public:
     if (avro_schema_from_json_length(text_.data(), text_.size(), &avroSchema_) != 0)
       throw SinkError{"vexfcbl-decode: -format avro: the schema is refused: " +
                       std::string(avro_strerror()) + "\n"};
-    iface_ = avro_generic_class_from_schema(avroSchema_);
-    if (iface_ == nullptr || avro_generic_value_new(iface_, &value_) != 0)
-      throw SinkError{"vexfcbl-decode: -format avro: " + std::string(avro_strerror()) + "\n"};
-    haveValue_ = true;
     const std::string codec = request.options.codec.empty() ? "null" : request.options.codec;
     cookie_ = fopencookie(&filter_, "w",
                           cookie_io_functions_t{nullptr, &HeaderFilter::write, nullptr, nullptr});
@@ -158,34 +162,36 @@ public:
       avro_file_writer_close(writer_);
     if (cookie_ != nullptr)
       std::fclose(cookie_);
-    if (haveValue_)
-      avro_value_decref(&value_);
-    if (iface_ != nullptr)
-      avro_value_iface_decref(iface_);
     if (avroSchema_ != nullptr)
       avro_schema_decref(avroSchema_);
   }
   AvroSink(const AvroSink &) = delete;
   AvroSink &operator=(const AvroSink &) = delete;
 
-  bool write(std::string_view lines) override {
-    bool ok = true;
-    forEachLine(lines, buffer_, tape_, [&](const JsonTape &tape) {
-      avro_value_reset(&value_);
-      const LakeNode &line = schema_.nodes.front();
+  bool takesValues() const override { return true; }
+  bool write(std::string_view) override {
+    throw SinkError{"vexfcbl-decode: internal error: -format avro takes records as values\n"};
+  }
+
+  bool write(RecordValues &records) override {
+    const LakeNode &line = schema_.nodes.front();
+    for (std::size_t r = 0; r < records.records(); ++r) {
+      datum_.clear();
+      const std::uint32_t object = records.record(r);
       if (line.children.size() == 1)
-        fill(value_, line.children.front(), tape, 2, false);
+        encode(line.children.front(), records, object + 2, false);
       else
-        fill(value_, 0, tape, 0, false);
-      if (avro_file_writer_append_value(writer_, &value_) != 0) {
+        encode(0, records, object, false);
+      if (avro_file_writer_append_encoded(writer_, datum_.data(),
+                                          static_cast<std::int64_t>(datum_.size())) != 0) {
         // The library says why (a record larger than a block); a write error of the
         // stream is the filter's to report.
         if (!filter_.failed())
           throw SinkError{"vexfcbl-decode: -format avro: " + std::string(avro_strerror()) + "\n"};
-        ok = false;
+        return false;
       }
-    });
-    return ok && !filter_.failed();
+    }
+    return !filter_.failed();
   }
 
   bool finish() override {
@@ -202,73 +208,77 @@ private:
                     ": " + why + "\n"};
   }
 
-  void check(int status, const LakeNode &node) const {
-    if (status != 0)
-      refuse(node, "", avro_strerror());
+  template <class T> void appendFixed(T value) {
+    char bytes[sizeof(T)];
+    std::memcpy(bytes, &value, sizeof(T)); // the machine is little-endian, as Avro is
+    datum_.append(bytes, sizeof(T));
   }
 
-  void fill(avro_value_t &slot, int index, const JsonTape &tape, std::uint32_t token,
-            bool element) {
+  void appendBytes(std::string_view bytes) {
+    appendLong(datum_, static_cast<std::int64_t>(bytes.size()));
+    datum_ += bytes;
+  }
+
+  // The datum of lake node `index` from the value at `token` (noValue: its key is missing).
+  void encode(int index, const RecordValues &records, std::uint32_t token, bool element) {
     const LakeNode &node = schema_.nodes[static_cast<std::size_t>(index)];
-    const bool absent = token == noToken || tape[token].type == JsonType::null;
-    avro_value_t target = slot;
+    const bool absent = token == noValue || records[token].type == ValueType::null;
     if (lakeNullable(node, element)) {
-      avro_value_t branch;
-      check(avro_value_set_branch(&slot, absent ? 0 : 1, &branch), node);
+      // The union is ["null", type]: its branch first.
+      appendLong(datum_, absent ? 0 : 1);
       if (absent)
-        return check(avro_value_set_null(&branch), node);
-      target = branch;
+        return;
     } else if (absent) {
       refuse(node, "null", "a value the schema does not let be null");
     }
-    const JsonToken &value = tape[token];
+    const ValueToken &value = records[token];
+    const std::string_view text = value.type == ValueType::string || value.type == ValueType::number
+                                      ? records.text(value)
+                                      : std::string_view();
     if (node.isArray && !element) {
-      if (value.type != JsonType::array)
-        refuse(node, value.text, "not an array");
-      for (std::uint32_t item = token + 1; item < value.next; item = tape[item].next) {
-        avro_value_t slotOfItem;
-        check(avro_value_append(&target, &slotOfItem, nullptr), node);
-        fill(slotOfItem, index, tape, item, true);
+      if (value.type != ValueType::array)
+        refuse(node, text, "not an array");
+      std::int64_t count = 0;
+      for (std::uint32_t item = token + 1; item < value.next; item = records[item].next)
+        ++count;
+      // One block of all the items, then the empty block that ends the array.
+      if (count > 0) {
+        appendLong(datum_, count);
+        for (std::uint32_t item = token + 1; item < value.next; item = records[item].next)
+          encode(index, records, item, true);
       }
+      appendLong(datum_, 0);
       return;
     }
     switch (node.type) {
-    case LakeType::record: {
-      if (value.type != JsonType::object)
-        refuse(node, value.text, "not an object");
-      std::size_t field = 0;
-      forEachMember(schema_, node, tape, token, [&](int child, std::uint32_t member) {
-        avro_value_t slotOfField;
-        check(avro_value_get_by_index(&target, field++, &slotOfField, nullptr), node);
-        fill(slotOfField, child, tape, member, false);
+    case LakeType::record:
+      if (value.type != ValueType::object)
+        refuse(node, text, "not an object");
+      return forEachMember(schema_, node, records, token, [&](int child, std::uint32_t member) {
+        encode(child, records, member, false);
       });
-      return;
-    }
     case LakeType::text:
     case LakeType::numberText:
-      scratch_.assign(value.text);
-      return check(avro_value_set_string_len(&target, scratch_.c_str(), scratch_.size() + 1), node);
+      return appendBytes(text);
     case LakeType::integer: {
       std::int64_t whole = 0;
-      if (value.type != JsonType::number || !unscaledInt64(value.text, 0, whole))
-        refuse(node, value.text, "not a whole number of the field's range");
-      return check(node.bits <= 32 ? avro_value_set_int(&target, static_cast<std::int32_t>(whole))
-                                   : avro_value_set_long(&target, whole),
-                   node);
+      if (value.type != ValueType::number || !unscaledInt64(text, 0, whole) ||
+          (node.bits <= 32 && (whole < INT32_MIN || whole > INT32_MAX)))
+        refuse(node, text, "not a whole number of the field's range");
+      return appendLong(datum_, whole); // int and long share the zigzag varint
     }
     case LakeType::decimal:
-      if (value.type != JsonType::number || !unscaledBytes(value.text, node.scale, 0, scratch_))
-        refuse(node, value.text, "not a decimal of the field's scale");
-      return check(avro_value_set_bytes(&target, scratch_.data(), scratch_.size()), node);
+      if (value.type != ValueType::number || !unscaledBytes(text, node.scale, 0, scratch_))
+        refuse(node, text, "not a decimal of the field's scale");
+      return appendBytes(scratch_);
     case LakeType::float32:
     case LakeType::float64:
-      if (value.type != JsonType::number)
-        refuse(node, value.text, "not a number");
-      scratch_.assign(value.text);
-      return check(node.type == LakeType::float32
-                       ? avro_value_set_float(&target, std::strtof(scratch_.c_str(), nullptr))
-                       : avro_value_set_double(&target, std::strtod(scratch_.c_str(), nullptr)),
-                   node);
+      if (value.type != ValueType::number)
+        refuse(node, text, "not a number");
+      scratch_.assign(text);
+      if (node.type == LakeType::float32)
+        return appendFixed(std::strtof(scratch_.c_str(), nullptr));
+      return appendFixed(std::strtod(scratch_.c_str(), nullptr));
     }
   }
 
@@ -276,13 +286,9 @@ private:
   std::string text_;
   HeaderFilter filter_;
   avro_schema_t avroSchema_ = nullptr;
-  avro_value_iface_t *iface_ = nullptr;
-  avro_value_t value_{};
-  bool haveValue_ = false;
   std::FILE *cookie_ = nullptr;
   avro_file_writer_t writer_ = nullptr;
-  std::string buffer_;
-  JsonTape tape_;
+  std::string datum_;
   std::string scratch_;
 };
 

@@ -45,29 +45,30 @@ bool scaledDigits(std::string_view text, int scale, bool &negative, std::string 
 } // namespace
 
 bool unscaledInt64(std::string_view text, int scale, std::int64_t &out) {
-  // The common case, read in one pass without a copy: up to 18 digits, which
-  // no scaling of at most 18 places can take past the int64 range.
+  // The common case, the decoder's own form ([-]digits[.digits]), read in
+  // one tight pass without a copy: up to 18 digits, which no scaling of at
+  // most 18 places can take past the int64 range.
   {
-    std::size_t at = 0;
-    const bool minus = !text.empty() && text[0] == '-';
-    at += minus || (!text.empty() && text[0] == '+') ? 1 : 0;
+    const char *at = text.data();
+    const char *const end = at + text.size();
+    const bool minus = at < end && *at == '-';
+    at += minus || (at < end && *at == '+') ? 1 : 0;
     std::uint64_t value = 0;
-    int digits = 0;
-    int places = -1; // digits after the point, -1 before one
-    bool plain = at < text.size() && scale >= 0 && scale <= 18;
-    for (; plain && at < text.size(); ++at) {
-      const char c = text[at];
-      if (c >= '0' && c <= '9') {
-        value = value * 10 + static_cast<unsigned>(c - '0');
-        places += places >= 0 ? 1 : 0;
-        plain = ++digits <= 18;
-      } else {
-        plain = c == '.' && places < 0;
-        places = 0;
-      }
+    const char *const whole = at;
+    while (at < end && static_cast<unsigned char>(*at - '0') < 10)
+      value = value * 10 + static_cast<unsigned char>(*at++ - '0');
+    auto digits = at - whole;
+    std::ptrdiff_t places = 0;
+    if (at < end && *at == '.') {
+      const char *const fraction = ++at;
+      while (at < end && static_cast<unsigned char>(*at - '0') < 10)
+        value = value * 10 + static_cast<unsigned char>(*at++ - '0');
+      places = at - fraction;
+      digits += places;
     }
-    if (plain && digits > 0 && places <= scale && digits + scale - std::max(places, 0) <= 18) {
-      for (int i = std::max(places, 0); i < scale; ++i)
+    if (at == end && digits > 0 && digits <= 18 && scale >= 0 && places <= scale &&
+        digits - places + scale <= 18) {
+      for (auto i = places; i < scale; ++i)
         value *= 10;
       out = minus ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value);
       return true;

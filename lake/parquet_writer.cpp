@@ -1,4 +1,4 @@
-// Parquet output: each decoded line read back exactly and shredded into its leaf columns
+// Parquet output: each decoded record's values shredded into its leaf columns
 // (repetition and definition levels, plain values), cut into pages, compressed, and written
 // one row group at a time; the page headers and the footer are the Thrift types of
 // lake/parquet.thrift in the compact protocol.
@@ -15,7 +15,7 @@
 
 #include "cli/build_version.h"
 #include "lake/decimal_text.h"
-#include "lake/line_tapes.h"
+#include "lake/value_walk.h"
 #include "parquet_types.h"
 
 namespace {
@@ -84,46 +84,59 @@ struct Column {
   std::int64_t chunkValues = 0;
   std::int64_t chunkUncompressed = 0;
   std::int64_t nulls = 0;
+  // Statistics of the row group: numbers as numbers (INT32, INT64, FLOAT,
+  // DOUBLE), byte arrays as their bytes; plain encoded when written.
   bool haveStats = false;
-  std::string min, max; // plain encoded, byte arrays without their length
+  std::int64_t minWhole = 0, maxWhole = 0;
+  double minReal = 0, maxReal = 0;
+  std::string min, max;
   std::string scratch;
 };
 
-// True when `a` sorts before `b` in the column's order.
-bool less(const Column &column, std::string_view a, std::string_view b) {
+template <class T> void widen(Column &column, T value, T &min, T &max) {
+  if (!column.haveStats) {
+    min = max = value;
+    column.haveStats = true;
+  } else if (value < min) {
+    min = value;
+  } else if (max < value) {
+    max = value;
+  }
+}
+
+// The statistics' min and max as the column's plain encoding.
+void plainStatistics(const Column &column, std::string &min, std::string &max) {
+  min.clear();
+  max.clear();
   switch (column.physical) {
-  case parquet::Type::INT32: {
-    std::int32_t x, y;
-    std::memcpy(&x, a.data(), 4);
-    std::memcpy(&y, b.data(), 4);
-    return x < y;
-  }
-  case parquet::Type::INT64: {
-    std::int64_t x, y;
-    std::memcpy(&x, a.data(), 8);
-    std::memcpy(&y, b.data(), 8);
-    return x < y;
-  }
-  case parquet::Type::FLOAT: {
-    float x, y;
-    std::memcpy(&x, a.data(), 4);
-    std::memcpy(&y, b.data(), 4);
-    return x < y;
-  }
-  case parquet::Type::DOUBLE: {
-    double x, y;
-    std::memcpy(&x, a.data(), 8);
-    std::memcpy(&y, b.data(), 8);
-    return x < y;
-  }
-  case parquet::Type::FIXED_LEN_BYTE_ARRAY:
-    // Decimals: two's complement, so the first byte compares signed.
-    if (a[0] != b[0])
-      return static_cast<signed char>(a[0]) < static_cast<signed char>(b[0]);
-    return a < b;
+  case parquet::Type::INT32:
+    appendPlain(min, static_cast<std::int32_t>(column.minWhole));
+    appendPlain(max, static_cast<std::int32_t>(column.maxWhole));
+    return;
+  case parquet::Type::INT64:
+    appendPlain(min, column.minWhole);
+    appendPlain(max, column.maxWhole);
+    return;
+  case parquet::Type::FLOAT:
+    appendPlain(min, static_cast<float>(column.minReal));
+    appendPlain(max, static_cast<float>(column.maxReal));
+    return;
+  case parquet::Type::DOUBLE:
+    appendPlain(min, column.minReal);
+    appendPlain(max, column.maxReal);
+    return;
   default:
-    return a < b; // unsigned bytes: char_traits<char> compares as unsigned char
+    min = column.min;
+    max = column.max;
   }
+}
+
+// True when byte array `a` sorts before `b` in the column's order.
+bool less(const Column &column, std::string_view a, std::string_view b) {
+  // Decimals: two's complement, so the first byte compares signed.
+  if (column.physical == parquet::Type::FIXED_LEN_BYTE_ARRAY && a[0] != b[0])
+    return static_cast<signed char>(a[0]) < static_cast<signed char>(b[0]);
+  return a < b; // unsigned bytes: char_traits<char> compares as unsigned char
 }
 
 class ParquetSink : public RecordSink {
@@ -152,13 +165,18 @@ public:
           "vexfcbl-decode: cannot write the output: " + std::string(std::strerror(errno)) + "\n"};
   }
 
-  bool write(std::string_view lines) override {
-    forEachLine(lines, lineBuffer_, tape_, [&](const JsonTape &tape) {
-      const std::uint32_t object = top_ == 0 ? 0 : 2;
-      if (tape[object].type != JsonType::object)
-        throw SinkError{"vexfcbl-decode: internal error: a decoded line is no object\n"};
-      forEachMember(schema_, schema_.nodes[static_cast<std::size_t>(top_)], tape, object,
-                    [&](int child, std::uint32_t value) { field(child, tape, value, 0, 0, 0); });
+  bool takesValues() const override { return true; }
+  bool write(std::string_view) override {
+    throw SinkError{"vexfcbl-decode: internal error: -format parquet takes records as values\n"};
+  }
+
+  bool write(RecordValues &records) override {
+    for (std::size_t r = 0; r < records.records(); ++r) {
+      const std::uint32_t object = records.record(r) + (top_ == 0 ? 0 : 2);
+      if (records[object].type != ValueType::object)
+        throw SinkError{"vexfcbl-decode: internal error: a decoded record is no object\n"};
+      forEachMember(schema_, schema_.nodes[static_cast<std::size_t>(top_)], records, object,
+                    [&](int child, std::uint32_t value) { field(child, records, value, 0, 0, 0); });
       ++rows_;
       ++groupRows_;
       std::size_t held = 0;
@@ -169,7 +187,7 @@ public:
       }
       if (static_cast<std::int64_t>(held) >= rowGroupBytes_)
         flushRowGroup();
-    });
+    }
     return !failed_;
   }
 
@@ -305,24 +323,24 @@ private:
   // An entry of no value at level `def` in every column below `index`.
   void nulls(int index, int def, int rep) {
     const LakeNode &node = schema_.nodes[static_cast<std::size_t>(index)];
-    if (node.type != LakeType::record)
-      return entry(columns_[static_cast<std::size_t>(columnOf_[static_cast<std::size_t>(index)])],
-                   def, rep, nullptr);
+    if (node.type != LakeType::record) {
+      Column &column =
+          columns_[static_cast<std::size_t>(columnOf_[static_cast<std::size_t>(index)])];
+      level(column, def, rep);
+      ++column.nulls;
+      return;
+    }
     for (const int child : node.children)
       nulls(child, def, rep);
   }
 
-  void entry(Column &column, int def, int rep, const std::string *value) {
+  static void level(Column &column, int def, int rep) {
     column.defs.push_back(static_cast<std::uint16_t>(def));
     column.reps.push_back(static_cast<std::uint16_t>(rep));
-    if (value == nullptr) {
-      ++column.nulls;
-      return;
-    }
-    const std::string_view plain = column.physical == parquet::Type::BYTE_ARRAY
-                                       ? std::string_view(*value).substr(4)
-                                       : std::string_view(*value);
-    column.values += *value;
+  }
+
+  // A byte array's statistics.
+  static void widenBytes(Column &column, std::string_view plain) {
     if (!column.haveStats) {
       column.min = column.max = plain;
       column.haveStats = true;
@@ -333,22 +351,23 @@ private:
     }
   }
 
-  // The value of member `index` at `token` (noToken: its key is missing);
+  // The value of member `index` at `token` (noValue: its key is missing);
   // `def`: the definition level of its parent, `rep` the repetition level
   // of its first entry, `depth` the repetition depth of the parent.
-  void field(int index, const JsonTape &tape, std::uint32_t token, int def, int rep, int depth) {
+  void field(int index, const RecordValues &tape, std::uint32_t token, int def, int rep,
+             int depth) {
     const LakeNode &node = schema_.nodes[static_cast<std::size_t>(index)];
     if (!node.isArray)
       return value(index, tape, token, def, rep, depth, lakeNullable(node, false));
-    const bool absent = token == noToken || tape[token].type == JsonType::null;
+    const bool absent = token == noValue || tape[token].type == ValueType::null;
     const bool optional = lakeNullable(node, false);
     if (absent) {
       if (!optional)
         refuse(node, "null", "a value the schema does not let be null");
       return nulls(index, def, rep);
     }
-    if (tape[token].type != JsonType::array)
-      refuse(node, tape[token].text, "not an array");
+    if (tape[token].type != ValueType::array)
+      refuse(node, "", "not an array");
     const int listDef = def + (optional ? 1 : 0);
     if (tape[token].next == token + 1)
       return nulls(index, listDef, rep);
@@ -358,66 +377,80 @@ private:
     }
   }
 
-  void value(int index, const JsonTape &tape, std::uint32_t token, int def, int rep, int depth,
+  void value(int index, const RecordValues &tape, std::uint32_t token, int def, int rep, int depth,
              bool optional) {
     const LakeNode &node = schema_.nodes[static_cast<std::size_t>(index)];
-    if (token == noToken || tape[token].type == JsonType::null) {
+    if (token == noValue || tape[token].type == ValueType::null) {
       if (!optional)
         refuse(node, "null", "a value the schema does not let be null");
       return nulls(index, def, rep);
     }
     def += optional ? 1 : 0;
-    const JsonToken &value = tape[token];
+    const ValueToken &value = tape[token];
     if (node.type == LakeType::record) {
-      if (value.type != JsonType::object)
-        refuse(node, value.text, "not an object");
+      if (value.type != ValueType::object)
+        refuse(node, "", "not an object");
       return forEachMember(schema_, node, tape, token, [&](int child, std::uint32_t member) {
         field(child, tape, member, def, rep, depth);
       });
     }
     Column &column = columns_[static_cast<std::size_t>(columnOf_[static_cast<std::size_t>(index)])];
-    std::string &plain = plainValue_;
-    plain.clear();
+    const bool scalar = value.type == ValueType::string || value.type == ValueType::number;
+    const std::string_view text = scalar ? tape.text(value) : std::string_view();
+    // Each value goes straight into the page's plain values.
     switch (column.physical) {
     case parquet::Type::BYTE_ARRAY:
-      if (value.type != JsonType::string && value.type != JsonType::number)
-        refuse(node, value.text, "not a string");
-      appendPlain(plain, static_cast<std::uint32_t>(value.text.size()));
-      plain += value.text;
+      if (!scalar)
+        refuse(node, text, "not a string");
+      appendPlain(column.values, static_cast<std::uint32_t>(text.size()));
+      column.values += text;
+      widenBytes(column, text);
       break;
     case parquet::Type::INT32:
     case parquet::Type::INT64: {
       std::int64_t whole = 0;
-      if (value.type != JsonType::number || !unscaledInt64(value.text, node.scale, whole))
-        refuse(node, value.text, "not a number of the column's range and scale");
+      if (value.type != ValueType::number || !unscaledInt64(text, node.scale, whole))
+        refuse(node, text, "not a number of the column's range and scale");
       if (column.physical == parquet::Type::INT32) {
         if (whole < INT32_MIN || whole > INT32_MAX)
-          refuse(node, value.text, "out of the column's range");
-        appendPlain(plain, static_cast<std::int32_t>(whole));
+          refuse(node, text, "out of the column's range");
+        appendPlain(column.values, static_cast<std::int32_t>(whole));
       } else {
-        appendPlain(plain, whole);
+        appendPlain(column.values, whole);
       }
+      widen(column, whole, column.minWhole, column.maxWhole);
       break;
     }
-    case parquet::Type::FIXED_LEN_BYTE_ARRAY:
-      if (value.type != JsonType::number ||
-          !unscaledBytes(value.text, node.scale, static_cast<std::size_t>(column.width), plain))
-        refuse(node, value.text, "not a decimal of the column's precision and scale");
+    case parquet::Type::FIXED_LEN_BYTE_ARRAY: {
+      std::string &plain = plainValue_;
+      if (value.type != ValueType::number ||
+          !unscaledBytes(text, node.scale, static_cast<std::size_t>(column.width), plain))
+        refuse(node, text, "not a decimal of the column's precision and scale");
+      column.values += plain;
+      widenBytes(column, plain);
       break;
+    }
     case parquet::Type::FLOAT:
-    case parquet::Type::DOUBLE:
-      if (value.type != JsonType::number)
-        refuse(node, value.text, "not a number");
-      column.scratch.assign(value.text);
-      if (column.physical == parquet::Type::FLOAT)
-        appendPlain(plain, std::strtof(column.scratch.c_str(), nullptr));
-      else
-        appendPlain(plain, std::strtod(column.scratch.c_str(), nullptr));
+    case parquet::Type::DOUBLE: {
+      if (value.type != ValueType::number)
+        refuse(node, text, "not a number");
+      column.scratch.assign(text);
+      double real = 0;
+      if (column.physical == parquet::Type::FLOAT) {
+        const float single = std::strtof(column.scratch.c_str(), nullptr);
+        appendPlain(column.values, single);
+        real = single;
+      } else {
+        real = std::strtod(column.scratch.c_str(), nullptr);
+        appendPlain(column.values, real);
+      }
+      widen(column, real, column.minReal, column.maxReal);
       break;
+    }
     default:
       break;
     }
-    entry(column, def, rep, &plain);
+    level(column, def, rep);
   }
 
   std::string serialize(const parquet::PageHeader &header) {
@@ -498,8 +531,10 @@ private:
       parquet::Statistics statistics;
       statistics.__set_null_count(column.nulls);
       if (column.haveStats) {
-        statistics.__set_min_value(column.min);
-        statistics.__set_max_value(column.max);
+        std::string min, max;
+        plainStatistics(column, min, max);
+        statistics.__set_min_value(min);
+        statistics.__set_max_value(max);
       }
       if (column.physical == parquet::Type::FLOAT || column.physical == parquet::Type::DOUBLE)
         statistics.__set_nan_count(0); // NaN is written as null
@@ -546,8 +581,6 @@ private:
   std::int64_t groupRows_ = 0;
   std::int64_t position_ = 0;
   bool failed_ = false;
-  std::string lineBuffer_;
-  JsonTape tape_;
   std::string plainValue_;
   std::string page_;
   std::string packed_;

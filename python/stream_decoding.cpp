@@ -1,8 +1,8 @@
 // Decoding records from Python. A decode runs StreamDecoder on a thread of
-// its own, which hands whole lines to a bounded queue; the caller's thread
-// takes them as lines (decode()) or reads them into columns (decode_columns)
-// with the GIL released. Memory holds a few pieces of lines, never the
-// whole input or output.
+// its own, which hands whole lines (decode()) or batches of records as
+// values (decode_columns) to a bounded queue; the caller's thread takes the
+// lines, or reads the values into columns with the GIL released. Memory
+// holds a few pieces, never the whole input or output.
 #include "python/stream_decoding.h"
 
 #include <pybind11/numpy.h>
@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "decoder/decode_stream.h"
-#include "encoder/json_tape.h"
+#include "decoder/record_values.h"
 #include "python/keywords.h"
 
 namespace vexpy {
@@ -198,9 +198,11 @@ py::tuple warningTuple(const DecodeWarning &w) {
   return py::make_tuple(w.record, w.offset, w.path, w.text);
 }
 
-// A piece of the output: whole lines, and the warnings given before them.
+// A piece of the output: whole lines or records as values, and the
+// warnings given before them.
 struct Piece {
   std::string lines;
+  RecordValues records;
   std::vector<DecodeWarning> warnings;
 };
 
@@ -237,8 +239,9 @@ Source sourceOf(py::handle data) {
 
 class DecodeTask : private DecodeSink {
 public:
-  DecodeTask(std::shared_ptr<const StreamDecoder> decoder, Source source)
-      : decoder_(std::move(decoder)), source_(std::move(source)) {
+  // `values`: the records come as values (for columns), not as lines.
+  DecodeTask(std::shared_ptr<const StreamDecoder> decoder, Source source, bool values)
+      : decoder_(std::move(decoder)), source_(std::move(source)), values_(values) {
     if (decoder_->options().range && std::holds_alternative<FileSource>(source_))
       throw py::value_error("range needs a path or bytes, not a file object");
     thread_ = std::thread([this] { work(); });
@@ -300,7 +303,7 @@ private:
     }
     const std::lock_guard lock(mutex_);
     if (!warnings_.empty())
-      queue_.push_back(Piece{{}, std::move(warnings_)});
+      queue_.push_back(Piece{{}, {}, std::move(warnings_)});
     result_ = std::move(result);
     done_ = true;
     changed_.notify_all();
@@ -332,12 +335,41 @@ private:
     return -1;
   }
 
-  bool lines(std::string_view text) override {
+  bool lines(std::string_view text) override { return push(Piece{std::string(text), {}, {}}); }
+  bool takesValues() const override { return values_; }
+  bool values(RecordValues &records) override {
+    RecordValues spare;
+    {
+      // The run gets back a batch the reader is done with: its room stays allocated.
+      const std::lock_guard lock(mutex_);
+      if (!spare_.empty()) {
+        spare = std::move(spare_.back());
+        spare_.pop_back();
+      }
+    }
+    spare.clear();
+    Piece piece;
+    std::swap(piece.records, records);
+    std::swap(records, spare);
+    return push(std::move(piece));
+  }
+
+public:
+  // Hands back a batch of values the reader is done with, for the run to fill again.
+  void recycle(RecordValues &&records) {
+    const std::lock_guard lock(mutex_);
+    if (spare_.size() < queued)
+      spare_.push_back(std::move(records));
+  }
+
+private:
+  bool push(Piece piece) {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return queue_.size() < queued || cancelled_; });
     if (cancelled_)
       return false;
-    queue_.push_back(Piece{std::string(text), std::move(warnings_)});
+    piece.warnings = std::move(warnings_);
+    queue_.push_back(std::move(piece));
     warnings_.clear();
     changed_.notify_all();
     return true;
@@ -346,10 +378,12 @@ private:
 
   std::shared_ptr<const StreamDecoder> decoder_;
   Source source_;
+  bool values_;
   std::vector<DecodeWarning> warnings_; // the thread's, until its next piece
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Piece> queue_;
+  std::vector<RecordValues> spare_; // batches read, their room kept for the run
   bool done_ = false;
   bool cancelled_ = false;
   StreamResult result_;
@@ -389,6 +423,7 @@ struct ColumnShape {
 // its members or its occurrences.
 struct Node {
   std::string key;
+  int field = -1; // the plan field whose key it is
   int column = -1;
   bool array = false;
   std::vector<Node> members;
@@ -442,6 +477,7 @@ public:
       return one(index, key, path);
     Node node;
     node.key = key;
+    node.field = index;
     node.array = true;
     for (std::int64_t k = 0; k < f.maxCount; ++k)
       node.occurrences.push_back(one(index, key, path + "(" + std::to_string(k + 1) + ")"));
@@ -452,6 +488,7 @@ public:
     const PlanField &f = plan_.fields[static_cast<std::size_t>(index)];
     Node node;
     node.key = key;
+    node.field = index;
     if (f.kind == FieldKind::group) {
       for (const int child : f.children)
         if (!plan_.fields[static_cast<std::size_t>(child)].hidden)
@@ -578,31 +615,29 @@ public:
   std::size_t rows() const { return rows_; }
   const std::vector<RecordBatch> &batches() const { return batches_; }
 
-  // Reads one line (changed in place: its escapes). False when it is no
-  // line of the decoder's: `why` says so.
-  bool line(char *text, std::size_t size, std::string &why) {
-    if (!tape_.parse(text, size)) {
-      why = tape_.error();
-      return false;
-    }
-    if (tape_.size() < 3 || tape_[0].type != JsonType::object || tape_[1].type != JsonType::key) {
+  // Reads record `r` of `values`. False when it is no record of the
+  // decoder's: `why` says so.
+  bool record(const RecordValues &values, std::size_t r, std::string &why) {
+    tape_ = &values;
+    const std::uint32_t object = values.record(r);
+    if (values[object].next < object + 3 || values[object + 1].type != ValueType::key) {
       why = "not a record";
       return false;
     }
-    const std::string_view name = tape_[1].text;
-    if (last_ >= shapes_.size() || shapes_[last_].root.key != name) {
+    const int field = values.field(values[object + 1]);
+    if (last_ >= shapes_.size() || shapes_[last_].root.field != field) {
       last_ = shapes_.size();
-      for (std::size_t r = 0; r < shapes_.size(); ++r)
-        if (shapes_[r].root.key == name)
-          last_ = r;
+      for (std::size_t s = 0; s < shapes_.size(); ++s)
+        if (shapes_[s].root.field == field)
+          last_ = s;
       if (last_ == shapes_.size()) {
-        why = "no record " + std::string(name);
+        why = "no record of field " + std::to_string(field);
         return false;
       }
     }
     batch_ = &batches_[last_];
     row_ = batch_->rows;
-    walkOne(shapes_[last_].root, 2);
+    walkOne(shapes_[last_].root, object + 2);
     ++batch_->rows;
     ++rows_;
     return true;
@@ -616,32 +651,32 @@ public:
   }
 
 private:
-  static std::uint32_t after(const JsonTape &tape, std::uint32_t token) { return tape[token].next; }
-
   void walk(const Node &node, std::uint32_t token) {
+    const RecordValues &tape = *tape_;
     if (!node.array)
       return walkOne(node, token);
-    if (tape_[token].type != JsonType::array)
+    if (tape[token].type != ValueType::array)
       return;
     std::size_t k = 0;
-    for (std::uint32_t e = token + 1; e < tape_[token].next; e = after(tape_, e), ++k)
+    for (std::uint32_t e = token + 1; e < tape[token].next; e = tape[e].next, ++k)
       if (k < node.occurrences.size())
         walkOne(node.occurrences[k], e);
   }
 
   void walkOne(const Node &node, std::uint32_t token) {
+    const RecordValues &tape = *tape_;
     if (node.column >= 0)
-      return value(batch_->columns[static_cast<std::size_t>(node.column)], tape_[token]);
-    if (tape_[token].type != JsonType::object)
+      return value(batch_->columns[static_cast<std::size_t>(node.column)], tape[token]);
+    if (tape[token].type != ValueType::object)
       return;
     // Keys come in the plan's order, some left out: the search goes on from the last found.
     std::size_t cursor = 0;
     const std::size_t count = node.members.size();
-    for (std::uint32_t k = token + 1; k < tape_[token].next; k = tape_[k].next) {
-      const std::string_view key = tape_[k].text;
+    for (std::uint32_t k = token + 1; k < tape[token].next; k = tape[k].next) {
+      const int field = tape.field(tape[k]);
       for (std::size_t tried = 0; tried < count; ++tried) {
         const std::size_t m = (cursor + tried) % count;
-        if (node.members[m].key == key) {
+        if (node.members[m].field == field) {
           walk(node.members[m], k + 1);
           cursor = m + 1;
           break;
@@ -683,19 +718,20 @@ private:
     column.kind = ColumnKind::exact;
   }
 
-  void value(ColumnValues &column, const JsonToken &token) {
+  void value(ColumnValues &column, const ValueToken &token) {
     fill(column, row_);
     if (column.rows > row_)
-      return; // the same column twice in one line: the first stays
-    if (token.type == JsonType::null) {
+      return; // the same column twice in one record: the first stays
+    if (token.type == ValueType::null) {
       fill(column, row_ + 1);
       return;
     }
+    const std::string_view text = tape_->text(token);
     switch (column.kind) {
     case ColumnKind::integer:
     case ColumnKind::decimal:
-      if (token.type == JsonType::number)
-        if (const std::optional<std::int64_t> n = scaledOf(token.text, column.scale)) {
+      if (token.type == ValueType::number)
+        if (const std::optional<std::int64_t> n = scaledOf(text, column.scale)) {
           column.numbers.push_back(*n);
           break;
         }
@@ -703,12 +739,12 @@ private:
       [[fallthrough]];
     case ColumnKind::text:
     case ColumnKind::exact:
-      column.text += token.text;
+      column.text += text;
       column.ends.push_back(column.text.size());
       break;
     case ColumnKind::floating: {
       double d = std::numeric_limits<double>::quiet_NaN();
-      std::from_chars(token.text.data(), token.text.data() + token.text.size(), d);
+      std::from_chars(text.data(), text.data() + text.size(), d);
       column.floats.push_back(d);
       break;
     }
@@ -719,7 +755,7 @@ private:
 
   const std::vector<RecordShape> &shapes_;
   std::vector<RecordBatch> batches_;
-  JsonTape tape_;
+  const RecordValues *tape_ = nullptr;
   std::size_t last_ = 0;
   RecordBatch *batch_ = nullptr;
   std::size_t row_ = 0;
@@ -866,13 +902,16 @@ private:
 
 class NativeDecode {
 public:
-  NativeDecode(const NativeDecoder &decoder, py::handle data)
-      : shapes_(decoder.shapes()), reader_(shapes_) {
-    task_.emplace(decoder.decoder(), sourceOf(data));
+  // `columns`: the decode is read by nextColumns() (records as values), not by nextLines().
+  NativeDecode(const NativeDecoder &decoder, py::handle data, bool columns)
+      : shapes_(decoder.shapes()), reader_(shapes_), columns_(columns) {
+    task_.emplace(decoder.decoder(), sourceOf(data), columns);
   }
 
   // (lines as bytes, warnings) of the next piece; None at the end.
   py::object nextLines() {
+    if (columns_)
+      throw py::value_error("this decode gives columns, not lines");
     if (!task_)
       return py::none();
     std::optional<Piece> piece;
@@ -892,6 +931,8 @@ public:
   // when 0); None at the end. Records: (name, rows, [(column, kind, array,
   // mask or None, scale or None)]) each.
   py::object nextColumns(std::size_t rows, bool decimalObjectsWanted) {
+    if (!columns_)
+      throw py::value_error("this decode gives lines, not columns");
     if (!task_)
       return py::none();
     std::vector<DecodeWarning> warnings;
@@ -901,10 +942,11 @@ public:
       py::gil_scoped_release unlocked;
       reader_.reset();
       while (rows == 0 || reader_.rows() < rows) {
-        if (at_ >= piece_.lines.size()) {
+        if (at_ >= piece_.records.records()) {
           std::optional<Piece> next = task_->next();
           if (!next)
             break;
+          task_->recycle(std::move(piece_.records));
           piece_ = std::move(*next);
           at_ = 0;
           any = true;
@@ -913,12 +955,9 @@ public:
           continue;
         }
         any = true;
-        std::size_t end = piece_.lines.find('\n', at_);
-        if (end == std::string::npos)
-          end = piece_.lines.size();
-        if (!reader_.line(piece_.lines.data() + at_, end - at_, bad))
+        if (!reader_.record(piece_.records, at_, bad))
           break;
-        at_ = end + 1;
+        ++at_;
       }
       reader_.complete();
     }
@@ -947,6 +986,7 @@ public:
 private:
   const std::vector<RecordShape> &shapes_;
   ColumnReader reader_;
+  bool columns_;
   std::optional<DecodeTask> task_;
   Piece piece_;
   std::size_t at_ = 0;
@@ -979,8 +1019,8 @@ void defineDecoding(py::module_ &module) {
            "column_layout() -> [(record, [(column, kind, scale)])]");
   py::class_<NativeDecode>(module, "NativeDecode",
                            "One decode running on a thread of its own; vexfcbl.Decoder reads it.")
-      .def(py::init<const NativeDecoder &, py::handle>(), py::arg("decoder"), py::arg("data"),
-           py::keep_alive<1, 2>())
+      .def(py::init<const NativeDecoder &, py::handle, bool>(), py::arg("decoder"), py::arg("data"),
+           py::arg("columns") = false, py::keep_alive<1, 2>())
       .def("next_lines", &NativeDecode::nextLines,
            "next_lines() -> (lines bytes, warnings) or None at the end")
       .def("next_columns", &NativeDecode::nextColumns, py::arg("rows"), py::arg("decimal_objects"),

@@ -373,7 +373,7 @@ class Decoder:
         if decimals not in ("int", "object"):
             raise ValueError(f"decimals must be 'int' or 'object', not {decimals!r}")
         self.warnings = []
-        decode = _vexfcbl.NativeDecode(self._native, data)
+        decode = _vexfcbl.NativeDecode(self._native, data, columns=True)
         try:
             while True:
                 batch = decode.next_columns(rows, decimals == "object")

@@ -1,0 +1,88 @@
+#pragma once
+// Decoded records as values: the shape of the JSON line (objects, arrays, keys, strings,
+// numbers as their exact decimal text, nulls) as a flat tape of tokens the decoder fills
+// directly, for writers that want values rather than text (lake/, the Python columns).
+// Nothing is escaped and nothing is parsed back.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class ValueType : std::uint8_t { object, array, key, string, number, null };
+
+struct ValueToken {
+  ValueType type = ValueType::null;
+  // The token after this value: after its members or elements for an
+  // object or array; for a key, the token after the key's value.
+  std::uint32_t next = 0;
+  // A string's or number's text: its place in the batch's text. A key:
+  // `at` is the plan field whose key it is (DecodePlan::fields).
+  std::uint32_t at = 0;
+  std::uint32_t size = 0;
+};
+
+constexpr std::uint32_t noValue = UINT32_MAX;
+
+// A batch of records, one after another. A record is the line's object:
+// record(r) is its token, followed by the key of each record type written
+// (its plan field is the record's root) and that record's object.
+class RecordValues {
+public:
+  std::size_t records() const { return records_.size(); }
+  std::uint32_t record(std::size_t r) const { return records_[r]; }
+  const ValueToken &operator[](std::uint32_t index) const { return tokens_[index]; }
+  std::uint32_t size() const { return static_cast<std::uint32_t>(tokens_.size()); }
+  // A string's or number's text (valid until the batch changes).
+  std::string_view text(const ValueToken &token) const {
+    return std::string_view(text_.data() + token.at, token.size);
+  }
+  // The plan field of a key token.
+  int field(const ValueToken &key) const { return static_cast<int>(key.at); }
+  bool empty() const { return records_.empty(); }
+
+  // Empties the batch, keeping its room: no allocation once the largest
+  // batch has been made.
+  void clear() {
+    tokens_.clear();
+    text_.clear();
+    records_.clear();
+  }
+
+  // ---- filled by the decoder, one record at a time ----
+
+  void beginRecord() { records_.push_back(open(ValueType::object)); }
+  // An object or array, or the key of `field`: closed by close().
+  [[gnu::always_inline]] std::uint32_t open(ValueType type, std::uint32_t field = 0) {
+    tokens_.push_back(ValueToken{type, 0, field, 0});
+    return static_cast<std::uint32_t>(tokens_.size() - 1);
+  }
+  void close(std::uint32_t index) { tokens_[index].next = size(); }
+  void null() { tokens_.push_back(ValueToken{ValueType::null, size() + 1, 0, 0}); }
+
+  // The batch's text, to which the decoder appends a value in place; then
+  // appended(type, at) makes the text from `at` on a string or number.
+  std::string &textBuffer() { return text_; }
+  void appended(ValueType type, std::size_t at) {
+    tokens_.push_back(ValueToken{type, size() + 1, static_cast<std::uint32_t>(at),
+                                 static_cast<std::uint32_t>(text_.size() - at)});
+  }
+
+  // Where the batch is, to drop what follows (a field only measured, a
+  // record -strict stops at).
+  struct Mark {
+    std::size_t tokens = 0;
+    std::size_t text = 0;
+    std::size_t records = 0;
+  };
+  Mark mark() const { return Mark{tokens_.size(), text_.size(), records_.size()}; }
+  void truncate(const Mark &mark) {
+    tokens_.resize(mark.tokens);
+    text_.resize(mark.text);
+    records_.resize(mark.records);
+  }
+
+private:
+  std::vector<ValueToken> tokens_;
+  std::string text_;
+  std::vector<std::uint32_t> records_;
+};
