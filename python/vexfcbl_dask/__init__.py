@@ -104,8 +104,9 @@ def _columns(schema):
 
 
 def frame_columns(copybook, **decoder_options):
-    """The columns read_frame() gives for `copybook` and the decoder options, as
-    {name: dtype} in record order, from the JSON Schema vexfcbl-decode -schema writes:
+    """The columns read_frame() gives for `copybook` (a path or a list of them) and
+    the decoder options, as {name: dtype} in record order, from the JSON Schema
+    vexfcbl-decode -schema writes:
     whole numbers "Int64", decimals object (decimal.Decimal, exact), floating point
     "float64", text "string", OCCURS tables object (lists). Groups are joined by ".";
     with several records each column is under its record's name ("HDR-REC.BATCH-ID").
