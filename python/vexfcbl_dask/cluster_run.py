@@ -158,7 +158,7 @@ def decode_to_directory(client, copybook, paths, args, outdir, split_bytes, prog
         # cannot reach them must not take the place of what stopped the run.
         try:
             client.cancel(futures)
-        except Exception:
+        except BaseException:  # asyncio's CancelledError too, or the signal again
             pass
         shutil.rmtree(os.path.join(outdir, TEMPORARY), ignore_errors=True)
         raise

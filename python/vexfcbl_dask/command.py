@@ -299,7 +299,7 @@ def _close(client, cluster, stopping):
         client.close()
         if cluster:
             cluster.close()
-    except Exception:
+    except BaseException:  # asyncio's CancelledError too, or the signal again
         if not stopping:
             raise
 
