@@ -18,6 +18,8 @@
 #include "decoder/code_page.h"
 #include "decoder/decode_run.h"
 #include "decoder/diagnose.h"
+#include "decoder/option_text.h"
+#include "decoder/run_parts.h"
 #include "diagnostics/fatal_error.h"
 #include "lake/lake_output.h"
 
@@ -220,16 +222,8 @@ constexpr Option options[] = {
     {"-record", true, [](const std::string &v, Settings &s) { s.decode.record = v; }},
     {"-when", true,
      [](const std::string &v, Settings &s) {
-       // FIELD=VALUE:NAME, or VALUE:NAME for the -segment field.
-       const std::size_t colon = v.rfind(':');
-       std::size_t equals = v.find('=');
-       if (equals != std::string::npos && (colon == std::string::npos || equals > colon))
-         equals = std::string::npos;
-       if (equals == 0 || colon == std::string::npos || colon + 1 == v.size())
-         refuse("-when", v, "give FIELD=VALUE:NAME (VALUE:NAME with -segment)");
-       const std::size_t value = equals == std::string::npos ? 0 : equals + 1;
-       s.decode.rules.push_back({equals == std::string::npos ? "" : v.substr(0, equals),
-                                 v.substr(value, colon - value), v.substr(colon + 1)});
+       if (const std::string why = readWhen(v, s.decode); !why.empty())
+         refuse("-when", v, why);
      }},
     {"-format", true,
      [](const std::string &v, Settings &s) {
@@ -352,67 +346,32 @@ constexpr Option options[] = {
      }},
     {"-length-field", true,
      [](const std::string &v, Settings &s) {
-       // NAME, NAME+N or NAME-N; a COBOL name holds '-' but never ends with one.
-       const std::size_t sign = v.find_last_of("+-");
-       std::optional<long long> adjust = 0;
-       std::string name = v;
-       if (sign != std::string::npos && sign > 0 && sign + 1 < v.size() &&
-           std::isdigit(static_cast<unsigned char>(v[sign + 1])) &&
-           v.find_first_not_of("0123456789", sign + 1) == std::string::npos) {
-         name = v.substr(0, sign);
-         adjust = signedWhole(v.substr(sign), -(1LL << 40), 1LL << 40);
-       }
-       if (name.empty() || name.back() == '-' || name.back() == '+' || !adjust)
-         refuse("-length-field", v,
-                "give NAME, NAME+N or NAME-N: a numeric field and the bytes "
-                "to add to its value");
-       s.decode.lengthField = name;
-       s.decode.lengthAdjust = *adjust;
+       if (const std::string why = readLengthField(v, s.decode); !why.empty())
+         refuse("-length-field", v, why);
      }},
     {"-length-map", true,
      [](const std::string &v, Settings &s) {
-       std::size_t at = 0;
-       while (at <= v.size()) {
-         const std::size_t comma = std::min(v.find(',', at), v.size());
-         const std::string entry = v.substr(at, comma - at);
-         const std::size_t equals = entry.rfind('=');
-         const std::optional<long long> length =
-             equals == std::string::npos ? std::nullopt
-                                         : whole(entry.substr(equals + 1), 1, INT64_MAX);
-         if (equals == 0 || !length)
-           refuse("-length-map", v,
-                  "give VALUE=LENGTH pairs separated by commas, each LENGTH "
-                  "the record's bytes from 1 up");
-         s.decode.lengthMap.push_back({entry.substr(0, equals), *length});
-         at = comma + 1;
-       }
+       if (const std::string why = readLengthMap(v, s.decode); !why.empty())
+         refuse("-length-map", v, why);
      }},
     {"-variable-occurs", false,
      [](const std::string &, Settings &s) { s.decode.variableOccurs = true; }},
     {"-segment", true, [](const std::string &v, Settings &s) { s.decode.segmentField = v; }},
     {"-child", true,
      [](const std::string &v, Settings &s) {
-       const std::size_t colon = v.find(':');
-       if (colon == 0 || colon == std::string::npos || colon + 1 == v.size() ||
-           v.find(':', colon + 1) != std::string::npos)
-         refuse("-child", v, "give SEGMENT:PARENT, two segment names of -when");
-       s.decode.children.push_back({v.substr(0, colon), v.substr(colon + 1)});
+       if (const std::string why = readChild(v, s.decode); !why.empty())
+         refuse("-child", v, why);
      }},
     {"-ids", false, [](const std::string &, Settings &s) { s.decode.ids = true; }},
     {"-select", true,
      [](const std::string &v, Settings &s) {
-       for (const std::string &name : commaList(v))
-         if (name.empty())
-           refuse("-select", v, "give field names or paths separated by commas");
-         else
-           s.decode.select.push_back(name);
+       if (const std::string why = readSelect(v, s.decode); !why.empty())
+         refuse("-select", v, why);
      }},
     {"-where", true,
      [](const std::string &v, Settings &s) {
-       const std::size_t equals = v.find('=');
-       if (equals == 0 || equals == std::string::npos)
-         refuse("-where", v, "give FIELD=VALUE or FIELD=VALUE,VALUE...");
-       s.decode.where.push_back({v.substr(0, equals), commaList(v.substr(equals + 1))});
+       if (const std::string why = readWhere(v, s.decode); !why.empty())
+         refuse("-where", v, why);
      }},
     {"-header", true, [](const std::string &v, Settings &s) { s.decode.headerRecord = v; }},
     {"-trailer", true, [](const std::string &v, Settings &s) { s.decode.trailerRecord = v; }},
@@ -489,21 +448,8 @@ Settings readSettings(int argc, char **argv) {
   }
   if (settings.copybooks.empty())
     throw UsageError{"-i COPYBOOK is missing (--help lists the options)"};
-  const DecodeOptions &d = settings.decode;
-  if (!d.lengthMap.empty() && d.lengthField.empty())
-    throw UsageError{"-length-map needs -length-field NAME: the field whose value it maps"};
-  if ((!d.lengthField.empty() || d.variableOccurs) && d.recordFormat != RecordFormat::fixed &&
-      !(d.variableOccurs && d.recordFormat == RecordFormat::lines))
-    throw UsageError{std::string(d.lengthField.empty() ? "-variable-occurs" : "-length-field") +
-                     " frames records by their own content: use it with -recfm F" +
-                     (d.lengthField.empty() ? " or L" : "") + ", not with descriptor words"};
-  if (!d.lengthField.empty() && d.variableOccurs)
-    throw UsageError{"-length-field and -variable-occurs cannot be combined: a record has one "
-                     "length"};
-  if (d.recordLength != 0 && (!d.lengthField.empty() || d.variableOccurs))
-    throw UsageError{std::string("-lrecl cannot be combined with ") +
-                     (d.lengthField.empty() ? "-variable-occurs" : "-length-field") +
-                     ": each record's length is its own"};
+  if (const std::string conflict = optionConflict(settings.decode); !conflict.empty())
+    throw UsageError{conflict};
   checkLakeOptions(settings.decode);
   if ((settings.decode.format == OutputFormat::avro ||
        settings.decode.format == OutputFormat::parquet) &&

@@ -34,6 +34,19 @@ void appendModel(RecordModel &into, RecordModel &&from) {
   }
 }
 
+void appendCopybook(RecordModel &into, std::vector<std::string> &recordFiles, RecordModel &&from,
+                    const std::string &name) {
+  for (const ModelRecord &record : from.records) {
+    for (std::size_t r = 0; r < into.records.size(); ++r)
+      if (modelKey(into.records[r].name) == modelKey(record.name))
+        throw PlanError{"vexfcbl-decode: record " + record.name + " is declared in " +
+                        recordFiles[r] + " and in " + name +
+                        ": records of several copybooks need names of their own\n"};
+    recordFiles.push_back(name);
+  }
+  appendModel(into, std::move(from));
+}
+
 std::optional<CopybookSet> loadCopybooks(const std::vector<std::string> &copybooks,
                                          const FrontEndOptions &frontEnd,
                                          const VexCblConfig &config) {
@@ -54,15 +67,7 @@ std::optional<CopybookSet> loadCopybooks(const std::vector<std::string> &copyboo
     }
     for (const std::string &file : parsed.filesRead())
       set.filesRead.push_back(file);
-    for (const ModelRecord &record : model.records) {
-      for (std::size_t r = 0; r < set.model.records.size(); ++r)
-        if (modelKey(set.model.records[r].name) == modelKey(record.name))
-          throw PlanError{"vexfcbl-decode: record " + record.name + " is declared in " +
-                          recordFile[r] + " and in " + copybook +
-                          ": records of several copybooks need names of their own\n"};
-      recordFile.push_back(copybook);
-    }
-    appendModel(set.model, std::move(model));
+    appendCopybook(set.model, recordFile, std::move(model), copybook);
   }
   set.model.index();
   return set;

@@ -25,3 +25,10 @@ std::optional<CopybookSet> loadCopybooks(const std::vector<std::string> &copyboo
 // Appends the items and records of `from` to `into`, every index shifted; the
 // caller calls into.index() when done.
 void appendModel(RecordModel &into, RecordModel &&from);
+
+// Appends the records of the copybook `name` to `into` as appendModel does,
+// after checking that none has the name of a record already there;
+// `recordFiles` names the copybook of each record of `into` and grows with
+// it. Throws PlanError naming both copybooks when a name is taken.
+void appendCopybook(RecordModel &into, std::vector<std::string> &recordFiles, RecordModel &&from,
+                    const std::string &name);

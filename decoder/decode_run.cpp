@@ -23,6 +23,7 @@
 #include "decoder/record_filter.h"
 #include "decoder/record_sink.h"
 #include "decoder/run_files.h"
+#include "decoder/run_parts.h"
 #include "decoder/run_signals.h"
 #include "decoder/segments.h"
 #include "decoder/split_plan.h"
@@ -169,22 +170,6 @@ struct Framed {
   std::size_t consumed = 0;   // the bytes it takes in the window
   bool unreadable = false;    // bytes that make no record (a bad descriptor word)
   bool pastEnd = false;       // begins after the range: read only for a hierarchy's children
-};
-
-// What the framing of a run needs beyond the options: the readers of
-// -length-field and -variable-occurs, and the decoders of -header and -trailer.
-struct FramingParts {
-  const LengthField *lengthField = nullptr;
-  const OccursLength *occurs = nullptr;
-  RecordDecoder *header = nullptr;
-  RecordDecoder *trailer = nullptr;
-  std::FILE *headerOut = nullptr; // where their lines go; the output when null
-  // -segment, -child, -ids: each record's segment, and its parent for -ids
-  // (parents) or the nesting (hierarchy).
-  const SegmentTree *segments = nullptr;
-  ParentStack *parents = nullptr;
-  HierarchyWriter *hierarchy = nullptr;
-  RecordFilter *filter = nullptr; // -where
 };
 
 class Run {
@@ -1012,12 +997,8 @@ int decodeFiles(const std::vector<std::string> &copybooks, const FrontEndOptions
     std::fputs(refused.c_str(), stderr);
     return 1;
   }
-  if (!options.children.empty() && !options.ids &&
-      (options.format == OutputFormat::csv || options.raw)) {
-    std::fprintf(stderr,
-                 "vexfcbl-decode: -child nests records, which %s: give -ids for flat records "
-                 "that name their parents\n",
-                 options.raw ? "-raw cannot carry" : "CSV cannot hold");
+  if (const std::string refused = nestingConflict(options); !refused.empty()) {
+    std::fprintf(stderr, "vexfcbl-decode: %s\n", refused.c_str());
     return 1;
   }
   const std::optional<CodePage> page = CodePage::open(options.codePage);
@@ -1032,35 +1013,20 @@ int decodeFiles(const std::vector<std::string> &copybooks, const FrontEndOptions
   VexCblConfig config;
   config.commaDecimalPoint = options.commaDecimalPoint;
   config.lenient = frontEnd.lenient;
-  DecodePlan plan;
-  DecodePlan headerPlan;
-  DecodePlan trailerPlan;
-  std::optional<LengthField> lengthField;
-  std::optional<OccursLength> occurs;
-  std::optional<SegmentTree> segments;
   std::vector<std::string> filesRead;
   std::optional<RecordModel> model;
+  std::optional<RunPlan> runPlan;
   try {
     std::optional<CopybookSet> copybookSet = loadCopybooks(copybooks, frontEnd, config);
     if (!copybookSet)
       return 1;
     filesRead = std::move(copybookSet->filesRead);
     model.emplace(std::move(copybookSet->model));
-    plan = makeDecodePlan(*model, options);
-    leaveOutEnds(plan, options);
-    if (!options.segmentField.empty() || !options.children.empty() || options.ids)
-      segments.emplace(plan, options);
-    if (!options.lengthField.empty())
-      lengthField.emplace(*model, plan, options, *page);
-    if (options.variableOccurs)
-      occurs.emplace(plan, options, *page);
-    if (!options.headerRecord.empty())
-      headerPlan = endPlan(*model, options, options.headerRecord, "-header");
-    if (!options.trailerRecord.empty())
-      trailerPlan = endPlan(*model, options, options.trailerRecord, "-trailer");
+    runPlan.emplace(*model, options, *page);
     // The schema file must not be any file the run reads.
     if (!options.schemaFile.empty())
-      writers.schema(*model, plan, endsInOutput(options, headerPlan, trailerPlan), options,
+      writers.schema(*model, runPlan->plan,
+                     endsInOutput(options, runPlan->headerPlan, runPlan->trailerPlan), options,
                      inputsOf(checkDataFiles(dataFiles, 0), filesRead));
   } catch (const RunFileError &error) {
     std::fputs(error.message.c_str(), stderr);
@@ -1074,13 +1040,12 @@ int decodeFiles(const std::vector<std::string> &copybooks, const FrontEndOptions
     std::fputs(error.message.c_str(), stderr);
     return 1;
   }
+  const DecodePlan &plan = runPlan->plan;
   // -schema alone: nothing to decode.
   if (!options.schemaFile.empty() && dataFiles.empty() && outputFile.empty())
     return 0;
-  std::int64_t layoutLength = 0;
-  for (const PlanRecord &record : plan.records)
-    layoutLength = std::max(layoutLength, record.length);
-  const std::int64_t length = options.recordLength != 0 ? options.recordLength : layoutLength;
+  const std::int64_t layoutLength = runPlan->layoutLength;
+  const std::int64_t length = runPlan->recordLength;
   if (length <= 0) {
     std::fputs("vexfcbl-decode: the record has no length\n", stderr);
     return 1;
@@ -1136,37 +1101,9 @@ int decodeFiles(const std::vector<std::string> &copybooks, const FrontEndOptions
     std::vector<RecordDecoder> decoders;
     for (int j = 0; j < jobs; ++j)
       decoders.emplace_back(plan, options, *page);
-    // A -header-out file is JSON Lines whatever the output's format: its
-    // header and trailer records have columns of their own.
-    DecodeOptions endOptions = options;
-    if (headerOutput)
-      endOptions.format = OutputFormat::jsonLines;
-    std::optional<RecordDecoder> headerDecoder;
-    std::optional<RecordDecoder> trailerDecoder;
-    FramingParts parts;
-    if (!options.headerRecord.empty())
-      parts.header = &headerDecoder.emplace(headerPlan, endOptions, *page);
-    if (!options.trailerRecord.empty())
-      parts.trailer = &trailerDecoder.emplace(trailerPlan, endOptions, *page);
-    if (headerOutput) {
-      parts.headerOut = headerOutput->stream();
-    }
-    if (lengthField)
-      parts.lengthField = &*lengthField;
-    if (occurs)
-      parts.occurs = &*occurs;
-    std::optional<ParentStack> parents;
-    std::optional<HierarchyWriter> hierarchy;
-    std::optional<RecordFilter> filter;
-    if (segments) {
-      parts.segments = &*segments;
-      if (segments->linked() && !options.ids)
-        parts.hierarchy = &hierarchy.emplace(*segments, out);
-      else
-        parts.parents = &parents.emplace(*segments);
-    }
-    if (!plan.filters.empty())
-      parts.filter = &filter.emplace(plan, options, *page);
+    RunParts runParts(*runPlan, options, *page, out,
+                      headerOutput ? headerOutput->stream() : nullptr);
+    const FramingParts &parts = runParts.framing();
     RecordDecoder &decoder = decoders.front();
     StatusLine messages(stderr,
                         !options.quiet && !dataFiles.empty() && StatusLine::isTerminal(stderr));
@@ -1258,23 +1195,22 @@ int decodeFiles(const std::vector<std::string> &copybooks, const FrontEndOptions
   }
 }
 
-StreamCounts decodeRecordStream(const DecodePlan &plan, const DecodeOptions &options,
-                                const CodePage &page, std::int64_t length, std::FILE *in,
-                                const std::string &name, std::FILE *out, std::FILE *messages,
+StreamCounts decodeRecordStream(const RunPlan &runPlan, const DecodeOptions &options,
+                                const CodePage &page, std::FILE *in, const std::string &name,
+                                std::FILE *out, std::FILE *messages,
                                 const std::function<void(const DecodeWarning &)> &warned,
                                 RecordSink *records) {
+  const DecodePlan &plan = runPlan.plan;
   const int jobs = options.strict ? 1 : options.jobs;
   std::vector<RecordDecoder> decoders;
   for (int j = 0; j < jobs; ++j)
     decoders.emplace_back(plan, options, page);
   StatusLine lines(messages, false);
   DecodeProgress progress(lines, -1);
-  // The Python keywords take none of the framings that need parts of their own
-  // (length fields, DEPENDING ON lengths, header and trailer records).
-  const FramingParts parts;
+  RunParts parts(runPlan, options, page, out);
   StreamSink stream(out);
   RecordSink &sink = records != nullptr ? *records : stream;
-  Run run(options, decoders, sink, length, lines, progress, parts);
+  Run run(options, decoders, sink, runPlan.recordLength, lines, progress, parts.framing());
   run.page_space_ = page.space();
   run.warningValues = &warned;
   const RawBytes rawBytes(plan, options.format == OutputFormat::csv);
@@ -1285,6 +1221,8 @@ StreamCounts decodeRecordStream(const DecodePlan &plan, const DecodeOptions &opt
   std::string header = decoders.front().header();
   if (options.raw && !header.empty())
     rawBytes.header(header);
+  if (options.ids && !header.empty())
+    header.insert(0, idColumns());
   StreamCounts counts;
   if (std::fwrite(header.data(), 1, header.size(), out) != header.size())
     run.failed_ = true;

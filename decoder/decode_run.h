@@ -37,15 +37,18 @@ struct StreamCounts {
   bool failed = false;   // reading or writing failed
 };
 
+class RunPlan;
+
 // The record loop of decodeFiles over one stream: the records of `in`
-// (framed by `options`, -range and -j included; `length` the record length)
+// (framed by `options` and the parts of `plan`: -range, -j, length fields,
+// DEPENDING ON lengths, header and trailer, segments and -where included)
 // decoded by `plan`, their lines (the CSV header first) written to `out`,
 // each warning given to `warned` instead of printed, a failed read printed
 // on `messages` under `name`. The caller owns both streams. A `records`
 // sink that takes values gets the records instead of `out`.
-StreamCounts decodeRecordStream(const DecodePlan &plan, const DecodeOptions &options,
-                                const CodePage &page, std::int64_t length, std::FILE *in,
-                                const std::string &name, std::FILE *out, std::FILE *messages,
+StreamCounts decodeRecordStream(const RunPlan &plan, const DecodeOptions &options,
+                                const CodePage &page, std::FILE *in, const std::string &name,
+                                std::FILE *out, std::FILE *messages,
                                 const std::function<void(const DecodeWarning &)> &warned,
                                 RecordSink *records = nullptr);
 // The same with the records of several copybooks (-i repeated), all of them

@@ -7,6 +7,9 @@
 #include <cstring>
 #include <memory>
 
+#include "decoder/framing.h"
+#include "decoder/run_parts.h"
+
 namespace {
 
 struct FileClose {
@@ -151,20 +154,33 @@ StreamDecoder::StreamDecoder(const RecordModel &model, const DecodeOptions &opti
     : options_(options), page_(openPage(options.codePage)) {
   if (!options_.dbcs.empty() && !DbcsPage::open(options_.dbcs))
     throw DecodeSetupError{"code page " + options_.dbcs + " is not known"};
+  // The program's own refusals, in its order: options that do not go
+  // together, then what the copybook says of them.
+  if (std::string refused = optionConflict(options_); !refused.empty())
+    throw DecodeSetupError{std::move(refused)};
+  if (const std::string refused = framingRefusal(options_, ""); !refused.empty())
+    throw DecodeSetupError{bare(refused)};
+  if (std::string refused = nestingConflict(options_); !refused.empty())
+    throw DecodeSetupError{std::move(refused)};
   try {
-    plan_ = makeDecodePlan(model, options_);
+    run_ = std::make_unique<const RunPlan>(model, options_, page_);
   } catch (const PlanError &error) {
     throw DecodeSetupError{bare(error.message)};
   }
-  std::int64_t layoutLength = 0;
-  for (const PlanRecord &record : plan_.records)
-    layoutLength = std::max(layoutLength, record.length);
-  length_ = options_.recordLength != 0 ? options_.recordLength : layoutLength;
-  if (length_ <= 0)
+  if (run_->recordLength <= 0)
     throw DecodeSetupError{"the record has no length"};
   if (options_.splitSize > 0)
     throw DecodeSetupError{"a split plan is not a decode"};
+  if (options_.range)
+    if (const std::string why = unsplittable(options_, {}); !why.empty())
+      throw DecodeSetupError{"-range cannot be used: " + why};
 }
+
+StreamDecoder::~StreamDecoder() = default;
+
+const DecodePlan &StreamDecoder::plan() const { return run_->plan; }
+
+std::int64_t StreamDecoder::recordLength() const { return run_->recordLength; }
 
 StreamResult StreamDecoder::decode(std::string_view data, DecodeSink &sink) const {
   MemorySource source{data};
@@ -211,9 +227,8 @@ StreamResult StreamDecoder::run(std::FILE *in, const std::string &name, DecodeSi
   };
   StreamResult result;
   ValueSink values(sink);
-  result.counts =
-      decodeRecordStream(plan_, options_, page_, length_, in, name, out.get(), messages.get(),
-                         warned, sink.takesValues() ? &values : nullptr);
+  result.counts = decodeRecordStream(*run_, options_, page_, in, name, out.get(), messages.get(),
+                                     warned, sink.takesValues() ? &values : nullptr);
   if (std::fflush(out.get()) != 0 && !lines.stopped)
     result.counts.failed = true;
   if (!lines.finish())

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -60,12 +61,20 @@ class StreamDecoder {
 public:
   // Plans `model`'s records under `options` (their -when rules, code page
   // and record length checked); DecodeSetupError when they do not fit.
+  // The options go through vexfcbl-decode's checks: those that cannot go
+  // together, then what the copybook says of them (-header, -trailer,
+  // -length-field, -segment, -child, -select, -where); `model` may join the
+  // records of several copybooks (appendCopybook).
   StreamDecoder(const RecordModel &model, const DecodeOptions &options);
+  ~StreamDecoder();
+  StreamDecoder(const StreamDecoder &) = delete;
+  StreamDecoder &operator=(const StreamDecoder &) = delete;
 
-  const DecodePlan &plan() const { return plan_; }
+  // The plan of the body's records (not those of -header and -trailer).
+  const DecodePlan &plan() const;
   const DecodeOptions &options() const { return options_; }
   // The length of a record: -lrecl, or the longest record of the layout.
-  std::int64_t recordLength() const { return length_; }
+  std::int64_t recordLength() const;
 
   // Decodes the records of `data` (a -range counts in its bytes).
   StreamResult decode(std::string_view data, DecodeSink &sink) const;
@@ -78,7 +87,6 @@ private:
   StreamResult run(std::FILE *in, const std::string &name, DecodeSink &sink) const;
 
   DecodeOptions options_;
-  DecodePlan plan_;
   CodePage page_;
-  std::int64_t length_ = 0;
+  std::unique_ptr<const RunPlan> run_;
 };

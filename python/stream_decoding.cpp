@@ -8,6 +8,8 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <condition_variable>
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "decoder/decode_stream.h"
+#include "decoder/option_text.h"
 #include "decoder/record_values.h"
 #include "python/keywords.h"
 
@@ -65,21 +68,77 @@ long long wholeOf(py::handle value, const char *option, long long low, long long
   return number.cast<long long>();
 }
 
-// -when FIELD=VALUE:NAME, as that text or as a (field, value, name) tuple.
-SelectionRule ruleOf(py::handle value, const char *option) {
+std::string keywordNames(std::string message);
+
+// An option's text read as vexfcbl-decode reads it (decoder/option_text.h),
+// refused with the program's reason.
+void readText(std::string (*read)(const std::string &, DecodeOptions &), DecodeSettings &s,
+              py::handle value, const char *option) {
+  const std::string text = textOf(value, option);
+  if (const std::string why = read(text, s.options); !why.empty())
+    refuse(option, "'" + text + "'", keywordNames(why));
+}
+
+// One text or a sequence of them, each read by `item`: a list option of
+// the program, given once per value there.
+template <typename Item>
+void eachOf(py::handle value, const char *option, const char *wanted, Item item) {
+  if (py::isinstance<py::str>(value) || py::isinstance<py::tuple>(value)) {
+    item(value);
+    return;
+  }
+  if (!py::isinstance<py::sequence>(value))
+    wrongType(option, wanted, value);
+  for (py::handle each : value)
+    item(each);
+}
+
+// -when FIELD=VALUE:NAME (VALUE:NAME with segment), as that text or as a
+// (field, value, name) or (value, name) tuple.
+void addRule(DecodeSettings &s, py::handle value, const char *option) {
   if (py::isinstance<py::tuple>(value)) {
     const py::tuple parts = py::reinterpret_borrow<py::tuple>(value);
-    if (parts.size() != 3)
-      refuse(option, py::repr(value).cast<std::string>(), "give (FIELD, VALUE, NAME)");
-    return {textOf(parts[0], option), textOf(parts[1], option), textOf(parts[2], option)};
+    if (parts.size() == 3)
+      s.options.rules.push_back(
+          {textOf(parts[0], option), textOf(parts[1], option), textOf(parts[2], option)});
+    else if (parts.size() == 2)
+      s.options.rules.push_back({"", textOf(parts[0], option), textOf(parts[1], option)});
+    else
+      refuse(option, py::repr(value).cast<std::string>(),
+             "give (FIELD, VALUE, NAME), or (VALUE, NAME) with segment");
+    return;
   }
-  const std::string v = textOf(value, option);
-  const std::size_t equals = v.find('=');
-  const std::size_t colon = v.rfind(':');
-  if (equals == std::string::npos || equals == 0 || colon == std::string::npos || colon < equals ||
-      colon + 1 == v.size())
-    refuse(option, "'" + v + "'", "give FIELD=VALUE:NAME");
-  return {v.substr(0, equals), v.substr(equals + 1, colon - equals - 1), v.substr(colon + 1)};
+  readText(readWhen, s, value, option);
+}
+
+// -where FIELD=VALUE,...: that text, or a (field, value or sequence of values) tuple.
+void addWhere(DecodeSettings &s, py::handle value, const char *option) {
+  if (!py::isinstance<py::tuple>(value)) {
+    readText(readWhere, s, value, option);
+    return;
+  }
+  const py::tuple parts = py::reinterpret_borrow<py::tuple>(value);
+  if (parts.size() != 2)
+    refuse(option, py::repr(value).cast<std::string>(), "give (FIELD, VALUE or [VALUE, ...])");
+  WhereFilter filter{textOf(parts[0], option), {}};
+  if (filter.field.empty())
+    refuse(option, py::repr(value).cast<std::string>(), "give (FIELD, VALUE or [VALUE, ...])");
+  // A value as the program's text: a str as it is, an int or Decimal as written.
+  const auto valueText = [&](py::handle each) {
+    if (py::isinstance<py::str>(each))
+      return each.cast<std::string>();
+    if ((py::isinstance<py::int_>(each) && !py::isinstance<py::bool_>(each)) ||
+        py::isinstance(each, py::module_::import("decimal").attr("Decimal")))
+      return py::str(each).cast<std::string>();
+    wrongType(option, "(field, values) with str, int or Decimal values", each);
+  };
+  const py::handle values = parts[1];
+  if (py::isinstance<py::str>(values) || !py::isinstance<py::sequence>(values))
+    filter.values.push_back(valueText(values));
+  else
+    for (py::handle each : values)
+      filter.values.push_back(valueText(each));
+  s.options.where.push_back(std::move(filter));
 }
 
 const char *const recordFormats[] = {"F", "V", "VB", "L"};
@@ -149,17 +208,11 @@ const Keyword<DecodeSettings> decodeKeywords[] = {
     {"record", "str", "decode every data record as this record",
      [](DecodeSettings &s, py::handle v, const char *n) { s.options.record = textOf(v, n); }},
     {"when", "sequence of str or (field, value, name)",
-     "rules 'FIELD=VALUE:NAME': the record or REDEFINES alternative NAME when FIELD holds VALUE",
+     "rules 'FIELD=VALUE:NAME': the record or REDEFINES alternative NAME when FIELD holds "
+     "VALUE; 'VALUE:NAME' when the segment field holds VALUE",
      [](DecodeSettings &s, py::handle v, const char *n) {
-       s.options.rules.clear();
-       if (py::isinstance<py::str>(v) || py::isinstance<py::tuple>(v)) {
-         s.options.rules.push_back(ruleOf(v, n));
-         return;
-       }
-       if (!py::isinstance<py::sequence>(v))
-         wrongType(n, "a sequence of str or (field, value, name)", v);
-       for (py::handle rule : v)
-         s.options.rules.push_back(ruleOf(rule, n));
+       eachOf(v, n, "a sequence of str or (field, value, name)",
+              [&](py::handle rule) { addRule(s, rule, n); });
      }},
     {"fillers", "bool", "include FILLER items",
      [](DecodeSettings &s, py::handle v, const char *n) { s.options.fillers = flagOf(v, n); }},
@@ -190,7 +243,106 @@ const Keyword<DecodeSettings> decodeKeywords[] = {
          refuse(n, py::repr(v).cast<std::string>(), "the start is beyond the end");
        s.options.range = range;
      }},
+    {"length_field", "str",
+     "'NAME', 'NAME+N' or 'NAME-N': each record is as long as its number field NAME, plus or "
+     "minus N (F records)",
+     [](DecodeSettings &s, py::handle v, const char *n) { readText(readLengthField, s, v, n); }},
+    {"length_map", "str or dict",
+     "'VALUE=LENGTH,...' or {VALUE: LENGTH}: with length_field, a record whose field holds "
+     "VALUE is LENGTH bytes long",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       if (!py::isinstance<py::dict>(v)) {
+         readText(readLengthMap, s, v, n);
+         return;
+       }
+       for (auto [value, length] : py::reinterpret_borrow<py::dict>(v)) {
+         const std::string key = py::isinstance<py::int_>(value)
+                                     ? py::str(value).cast<std::string>()
+                                     : textOf(value, n);
+         s.options.lengthMap.push_back({key, wholeOf(length, n, 1, INT64_MAX)});
+       }
+     }},
+    {"variable_occurs", "bool",
+     "F and L records end after the occurrences their DEPENDING ON counts give",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       s.options.variableOccurs = flagOf(v, n);
+     }},
+    {"header", "str", "decode the data's first record as this record, under its own name",
+     [](DecodeSettings &s, py::handle v, const char *n) { s.options.headerRecord = textOf(v, n); }},
+    {"trailer", "str", "decode the data's last record as this record, under its own name",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       s.options.trailerRecord = textOf(v, n);
+     }},
+    {"segment", "str",
+     "the field whose value names each record's segment (when 'VALUE:NAME'; a segment is a "
+     "when rule's NAME)",
+     [](DecodeSettings &s, py::handle v, const char *n) { s.options.segmentField = textOf(v, n); }},
+    {"child", "sequence of str or (segment, parent)",
+     "'SEGMENT:PARENT': records of SEGMENT belong to the PARENT record before them; each "
+     "parent's record holds its children in lists named by segment",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       eachOf(v, n, "a sequence of str or (segment, parent)", [&](py::handle link) {
+         if (!py::isinstance<py::tuple>(link)) {
+           readText(readChild, s, link, n);
+           return;
+         }
+         const py::tuple parts = py::reinterpret_borrow<py::tuple>(link);
+         if (parts.size() != 2)
+           refuse(n, py::repr(link).cast<std::string>(), "give (SEGMENT, PARENT)");
+         readText(readChild, s, py::str(textOf(parts[0], n) + ":" + textOf(parts[1], n)), n);
+       });
+     }},
+    {"ids", "bool",
+     "flat records with _record (number), _segment and _parent (the parent's number) first",
+     [](DecodeSettings &s, py::handle v, const char *n) { s.options.ids = flagOf(v, n); }},
+    {"select", "sequence of str",
+     "only these fields (names or paths; groups whole); the others are not decoded",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       eachOf(v, n, "a sequence of str",
+              [&](py::handle name) { readText(readSelect, s, name, n); });
+     }},
+    {"where", "sequence of str or (field, values)",
+     "'FIELD=VALUE,...': only records whose FIELD holds one of the values (text after the code "
+     "page, numbers by value); several must all hold",
+     [](DecodeSettings &s, py::handle v, const char *n) {
+       eachOf(v, n, "a sequence of str or (field, values)",
+              [&](py::handle filter) { addWhere(s, filter, n); });
+     }},
 };
+
+// A message of the decoder with its options named as the keywords are
+// ("-length-map needs -length-field" as "length_map needs length_field").
+std::string keywordNames(std::string message) {
+  const auto isNamePart = [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '_';
+  };
+  std::string out;
+  std::size_t at = 0;
+  while (at < message.size()) {
+    const bool starts = message[at] == '-' && (at == 0 || message[at - 1] == ' ' ||
+                                               message[at - 1] == '(' || message[at - 1] == '"');
+    if (starts) {
+      std::size_t end = at + 1;
+      while (end < message.size() && isNamePart(message[end]))
+        ++end;
+      const std::string option = message.substr(at + 1, end - at - 1);
+      const char *keyword = option == "j" ? "jobs" : nullptr;
+      for (const Keyword<DecodeSettings> &k : decodeKeywords) {
+        std::string spelt = k.name;
+        std::replace(spelt.begin(), spelt.end(), '_', '-');
+        if (spelt == option)
+          keyword = k.name;
+      }
+      if (keyword != nullptr) {
+        out += keyword;
+        at = end;
+        continue;
+      }
+    }
+    out += message[at++];
+  }
+  return out;
+}
 
 // ---- a decode on a thread of its own ---------------------------------------
 
@@ -999,13 +1151,16 @@ py::object makeDecoder(const std::shared_ptr<const RecordModel> &model, bool com
   DecodeSettings settings;
   settings.options.quiet = true;
   settings.options.commaDecimalPoint = comma;
+  if (options.contains("header_out"))
+    throw py::type_error("decoder() does not take header_out: a decode gives the header and "
+                         "trailer records among the others, each under its own record name");
   applyKeywords(decodeKeywords, settings, options, "decoder");
   std::shared_ptr<const StreamDecoder> decoder;
   try {
     py::gil_scoped_release unlocked;
     decoder = std::make_shared<const StreamDecoder>(*model, settings.options);
   } catch (const DecodeSetupError &error) {
-    throw py::value_error(error.message);
+    throw py::value_error(keywordNames(error.message));
   }
   return py::cast(std::make_unique<NativeDecoder>(std::move(decoder)));
 }

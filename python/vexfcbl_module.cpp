@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "converter/conversion_run.h"
+#include "decoder/copybook_set.h"
+#include "decoder/decode_plan.h"
 #include "layout/layout_output.h"
 #include "python/keywords.h"
 #include "python/stream_decoding.h"
@@ -178,8 +180,38 @@ public:
                           messageList(layout_->messages));
   }
 
-  // A decoder of the records; ValueError when there is no record model.
-  py::object decoder(const py::kwargs &options) {
+  // A decoder of the records, with those of the copybooks `others` after
+  // them (vexfcbl-decode's -i repeated); ValueError when a copybook has no
+  // record model or two declare a record of the same name.
+  py::object decoder(const py::list &others, const py::kwargs &options) {
+    std::shared_ptr<const RecordModel> model = recordModel();
+    if (others.empty())
+      return makeDecoder(model, settings_.conversion.commaDecimalPoint, options);
+    std::vector<std::pair<std::string, std::shared_ptr<const RecordModel>>> more;
+    for (py::handle other : others)
+      more.emplace_back(other.cast<NativeCopybook &>().name(),
+                        other.cast<NativeCopybook &>().recordModel());
+    auto joined = std::make_shared<RecordModel>(*model);
+    try {
+      py::gil_scoped_release unlocked;
+      std::vector<std::string> recordFiles(joined->records.size(), name());
+      for (auto &[bookName, other] : more)
+        appendCopybook(*joined, recordFiles, RecordModel(*other), bookName);
+      joined->index();
+    } catch (const PlanError &error) {
+      std::string message = error.message;
+      const std::string program = "vexfcbl-decode: ";
+      if (message.starts_with(program))
+        message.erase(0, program.size());
+      while (!message.empty() && message.back() == '\n')
+        message.pop_back();
+      throw py::value_error(message);
+    }
+    return makeDecoder(joined, settings_.conversion.commaDecimalPoint, options);
+  }
+
+  // The record model, made once; ValueError when there is none.
+  std::shared_ptr<const RecordModel> recordModel() {
     std::shared_ptr<const RecordModel> model;
     {
       std::lock_guard<std::mutex> lock(layoutLock_);
@@ -187,8 +219,8 @@ public:
       model = layout_->model;
     }
     if (!model)
-      throw py::value_error("the copybook has no record layout to decode by");
-    return makeDecoder(model, settings_.conversion.commaDecimalPoint, options);
+      throw py::value_error("the copybook " + name() + " has no record layout to decode by");
+    return model;
   }
 
 private:
@@ -265,7 +297,10 @@ PYBIND11_MODULE(_vexfcbl, module) {
       .def("layout", &NativeCopybook::layout,
            "layout() -> (completed, layout JSON bytes, messages); made once.")
       .def("decoder", &NativeCopybook::decoder,
-           ("decoder(**options) -> NativeDecoder" + decoderKeywordDoc()).c_str());
+           ("decoder(others, **options) -> NativeDecoder: the records of this copybook, then "
+            "those of the NativeCopybooks in the list others" +
+            decoderKeywordDoc())
+               .c_str());
   defineDecoding(module);
   module.def("parse", &parseCopybook, py::arg("copybook"),
              ("parse(copybook, **options) -> NativeCopybook" + keywordDoc(parseKeywords)).c_str());

@@ -369,9 +369,22 @@ class Decoder:
             raise ValueError(f"batch_size must be a whole number from 1 up, not {batch_size!r}")
         return self._batches(data, batch_size, decimals)
 
+    # The options whose lines hold more than one record type's fields: the
+    # columns are those of the body's records.
+    _NOT_IN_COLUMNS = {
+        "header": "the header record has columns of its own",
+        "trailer": "the trailer record has columns of its own",
+        "ids": "its keys _record, _segment and _parent are not fields of a record",
+        "child": "its records hold their children's records nested",
+    }
+
     def _batches(self, data: DataSource, rows: int, decimals: str) -> Iterator[Dict[str, Columns]]:
         if decimals not in ("int", "object"):
             raise ValueError(f"decimals must be 'int' or 'object', not {decimals!r}")
+        for option, why in self._NOT_IN_COLUMNS.items():
+            if self._options.get(option):
+                raise ValueError(f"columns cannot be made with {option}: {why}; decode() "
+                                 f"gives these records as dicts")
         self.warnings = []
         decode = _vexfcbl.NativeDecode(self._native, data, columns=True)
         try:
@@ -482,17 +495,40 @@ class Copybook:
         _warn(messages)
         return Layout(json.loads(text), messages)
 
-    def decoder(self, *, warn: bool = False, **options: Any) -> Decoder:
+    def decoder(self, *, warn: bool = False, also: Sequence["Copybook"] = (),
+                **options: Any) -> Decoder:
         """A Decoder of the copybook's records under vexfcbl-decode's
         options, as keyword arguments (recfm="V", codepage="IBM1047",
         when=["TYPE=A:REC-A"], ...). warn=True also issues each decode
-        warning with warnings.warn. An unknown keyword raises TypeError, a
-        value the decoder refuses ValueError with its reason; a copybook
-        that cannot be laid out raises CopybookError."""
+        warning with warnings.warn. also=[other, ...] adds the records of
+        further copybooks after this one's, as vexfcbl-decode -i given
+        several times: all of them are candidates for record and when (a
+        record name declared twice raises ValueError naming both). An
+        unknown keyword raises TypeError, a value the decoder refuses
+        ValueError with its reason; a copybook that cannot be laid out
+        raises CopybookError.
+
+        The framings and segments take vexfcbl-decode's values:
+        length_field="LEN-FIELD+4", length_map="H=80,D=120",
+        variable_occurs=True, header="HDR-REC", trailer="TRL-REC" (each
+        decoded under its own record name among the records; header_out is
+        refused: there is no second output), segment="SEG-CODE" with
+        when=["C:CUSTOMER", "A:ACCOUNT"], child=["ACCOUNT:CUSTOMER"]
+        (each parent's record holds its children in lists named by
+        segment), ids=True (flat records with _record, _segment and
+        _parent), select=["NAME", "BALANCE"], where=["KIND=D,C"]."""
         if not isinstance(warn, bool):
             raise TypeError(f"warn must be True or False, not {type(warn).__name__}")
-        self.layout()
-        return Decoder(self._native.decoder(**options), options, warn)
+        if isinstance(also, Copybook) or isinstance(also, (str, bytes)):
+            raise TypeError("also must be a sequence of Copybook objects")
+        others = list(also)
+        for other in others:
+            if not isinstance(other, Copybook):
+                raise TypeError(f"also must hold Copybook objects, not {type(other).__name__}")
+        for book in [self] + others:
+            book.layout()
+        native = self._native.decoder([other._native for other in others], **options)
+        return Decoder(native, options, warn)
 
     def __repr__(self) -> str:
         return f"Copybook({self.name!r})"

@@ -113,6 +113,7 @@ class Copybook:
         self,
         *,
         warn: bool = ...,
+        also: Sequence[Copybook] = ...,
         recfm: str = ...,
         lrecl: int = ...,
         codepage: str = ...,
@@ -124,13 +125,28 @@ class Copybook:
         skip_trailer_bytes: int = ...,
         float: str = ...,
         record: str = ...,
-        when: Union[str, Tuple[str, str, str], Sequence[Union[str, Tuple[str, str, str]]]] = ...,
+        when: Union[
+            str, Tuple[str, str, str], Tuple[str, str],
+            Sequence[Union[str, Tuple[str, str, str], Tuple[str, str]]]
+        ] = ...,
         fillers: bool = ...,
         trim: bool = ...,
         raw: bool = ...,
         strict: bool = ...,
         jobs: int = ...,
         range: Union[Tuple[int, Optional[int]], Tuple[int, Optional[int], int]] = ...,
+        length_field: str = ...,
+        length_map: Union[str, Mapping[Union[str, int], int]] = ...,
+        variable_occurs: bool = ...,
+        header: str = ...,
+        trailer: str = ...,
+        segment: str = ...,
+        child: Union[str, Tuple[str, str], Sequence[Union[str, Tuple[str, str]]]] = ...,
+        ids: bool = ...,
+        select: Union[str, Sequence[str]] = ...,
+        where: Union[
+            str, Tuple[str, Any], Sequence[Union[str, Tuple[str, Any]]]
+        ] = ...,
     ) -> Decoder: ...
 
 class DecodeWarning(CopybookWarning):

@@ -18,7 +18,8 @@ __all__ = ["read", "read_frame", "frame_columns", "write", "decode_to_directory"
 
 def read(copybook, paths, split_mb=64, flatten=False, **decoder_options):
     """A dask.bag.Bag of the records of the data files `paths` (a path or a
-    list of them), decoded with `copybook` by vexfcbl-decode, one partition
+    list of them), decoded with `copybook` (a path, or a list of them whose
+    records are joined, as vexfcbl-decode -i repeated), one partition
     per split of about `split_mb` megabytes, in input order. Each record is
     the dict of its JSON line; decimal numbers are decimal.Decimal, integers
     int. flatten=True drops the record's outer object and joins group names
@@ -68,7 +69,8 @@ def _schema(copybook, decoder_options):
     args = option_arguments(decoder_options)
     with tempfile.TemporaryDirectory() as folder:
         schema_file = os.path.join(folder, "lines.schema.json")
-        run = subprocess.run([decoder.decoder_program(), "-q", "-i", copybook, *args,
+        run = subprocess.run([decoder.decoder_program(), "-q",
+                              *decoder.copybook_arguments(copybook), *args,
                               "-schema", schema_file], capture_output=True,
                              stdin=subprocess.DEVNULL)
         if run.returncode != 0:
@@ -102,8 +104,9 @@ def _columns(schema):
 
 
 def frame_columns(copybook, **decoder_options):
-    """The columns read_frame() gives for `copybook` and the decoder options, as
-    {name: dtype} in record order, from the JSON Schema vexfcbl-decode -schema writes:
+    """The columns read_frame() gives for `copybook` (a path or a list of them) and
+    the decoder options, as {name: dtype} in record order, from the JSON Schema
+    vexfcbl-decode -schema writes:
     whole numbers "Int64", decimals object (decimal.Decimal, exact), floating point
     "float64", text "string", OCCURS tables object (lists). Groups are joined by ".";
     with several records each column is under its record's name ("HDR-REC.BATCH-ID").

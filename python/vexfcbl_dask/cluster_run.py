@@ -46,8 +46,10 @@ def _plan_key(splits):
             status = os.stat(split.path)
             files[split.path] = [status.st_size, status.st_mtime_ns]
         digest.update(json.dumps([split.index, split.path, split.start, split.end,
-                                  split.first_record, split.copybook_name, split.args]).encode())
-        digest.update(hashlib.sha256(split.copybook_text).digest())
+                                  split.first_record, [name for name, _ in split.copybooks],
+                                  split.args]).encode())
+        for _, text in split.copybooks:
+            digest.update(hashlib.sha256(text).digest())
     digest.update(json.dumps(files, sort_keys=True).encode())
     return digest.hexdigest()
 
@@ -105,7 +107,8 @@ def clear_outdir(outdir):
 
 def decode_to_directory(client, copybook, paths, args, outdir, split_bytes, progress=None,
                         resume=False, hints=None):
-    """Decodes `paths` with `copybook` and decoder options `args` on the cluster
+    """Decodes `paths` with `copybook` (a path, or a list of them as -i repeated)
+    and decoder options `args` on the cluster
     of `client` into OUTDIR/part-NNNNN.jsonl (or .csv), one part per split in
     input order, then writes OUTDIR/_SUCCESS. `progress(done, total)` is
     called as parts complete. resume=True keeps the parts a stopped run of
@@ -151,7 +154,12 @@ def decode_to_directory(client, copybook, paths, args, outdir, split_bytes, prog
             if progress:
                 progress(done, len(splits))
     except BaseException:
-        client.cancel(futures)
+        # Ctrl-C or a kill may have stopped the workers too: a cancel that
+        # cannot reach them must not take the place of what stopped the run.
+        try:
+            client.cancel(futures)
+        except BaseException:  # asyncio's CancelledError too, or the signal again
+            pass
         shutil.rmtree(os.path.join(outdir, TEMPORARY), ignore_errors=True)
         raise
     shutil.rmtree(os.path.join(outdir, TEMPORARY), ignore_errors=True)

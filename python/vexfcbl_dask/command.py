@@ -12,15 +12,16 @@ from . import decoder as decoding
 from . import encoder as encoding
 
 USAGE = """\
-Usage: vexfcbl-dask -i COPYBOOK [decoder options] (--scheduler ADDRESS | --local N)
+Usage: vexfcbl-dask -i COPYBOOK... [decoder options] (--scheduler ADDRESS | --local N)
                     [--split-mb MB] [--resume | --overwrite] [-q] -o OUTDIR DATAFILE...
        vexfcbl-dask --encode -i COPYBOOK [encoder options] (--scheduler ADDRESS | --local N)
                     [--split-mb MB] [-q] -o DATAFILE JSONFILE...
 Decodes the data files with vexfcbl-decode on a Dask cluster, one task per split
-of about MB megabytes, into OUTDIR/part-NNNNN.jsonl (or .csv) in input order and
-OUTDIR/_SUCCESS when every part is complete.
+of about MB megabytes, into OUTDIR/part-NNNNN.jsonl (or .csv, .avro, .parquet) in
+input order and OUTDIR/_SUCCESS when every part is complete.
 Options:
-  -i COPYBOOK          the COBOL copybook.
+  -i COPYBOOK          the COBOL copybook; may be repeated (decoding): the records
+                       of all of them are candidates for -record and -when.
   -o OUTDIR            output folder; created, and must be empty when it exists.
   --resume             OUTDIR holds a run that stopped: keep its complete parts
                        and decode the others (the same data, copybook and options).
@@ -33,11 +34,13 @@ Options:
   --version            print the version.
 Decoder options, passed to vexfcbl-decode as they are:
   -f -c -lenient -fillers -trim -strict -raw -variable-occurs, and -d -e -recfm
-  -lrecl -codepage -dbcs -byteorder -float -record -when -format -rdw
-  -rdw-adjust -skip-bytes -skip-trailer-bytes -length-field -length-map
-  -header -trailer -segment -child -select -where with their values, and -ids
-  (-header and -trailer lines go to the part that holds the file's first or
-  last record; with -child each part holds whole trees, from a root record).
+  -lrecl -codepage -dbcs -byteorder -float -record -when -format -codec
+  -row-group-mb -rdw -rdw-adjust -skip-bytes -skip-trailer-bytes -length-field
+  -length-map -header -trailer -segment -child -select -where with their
+  values, and -ids (-header and -trailer lines go to the part that holds the
+  file's first or last record; with -child each part holds whole trees, from a
+  root record). Not here: -j, -range and -splits (the splits are the tasks),
+  -header-out, -schema and -diagnose (vexfcbl-decode's, on one machine).
 --encode writes the records of JSON Lines files (as vexfcbl-decode writes them)
 into DATAFILE with vexfcbl-encode, one task per split of the JSON files, the
 parts joined in order; DATAFILE appears only when every part is written.
@@ -51,7 +54,7 @@ Encoder options, passed to vexfcbl-encode as they are:
 _VALUES = {"-d", "-e", "-recfm", "-lrecl", "-codepage", "-dbcs", "-byteorder", "-float",
            "-record", "-when", "-format", "-rdw", "-rdw-adjust", "-skip-bytes",
            "-skip-trailer-bytes", "-length-field", "-length-map", "-header", "-trailer",
-           "-segment", "-child", "-select", "-where"}
+           "-segment", "-child", "-select", "-where", "-codec", "-row-group-mb"}
 _FLAGS = {"-f", "-c", "-lenient", "-fillers", "-trim", "-strict", "-raw", "-variable-occurs",
           "-ids"}
 _ENCODE_VALUES = {"-d", "-e", "-recfm", "-lrecl", "-blocksize", "-rdworder", "-codepage", "-dbcs",
@@ -60,7 +63,17 @@ _ENCODE_FLAGS = {"-f", "-c", "-lenient", "-fillers", "-truncate", "-strict"}
 _REFUSED = {"-j": "each split is one task; the workers are the parallelism",
             "-range": "the splits are planned by vexfcbl-dask",
             "-splits": "the splits are planned by vexfcbl-dask",
-            "-header-out": "each task writes a part; -header and -trailer lines go into the parts"}
+            "-header-out": "each task writes a part; -header and -trailer lines go into the parts",
+            "-schema": "the parts are decoded by tasks; vexfcbl-decode -schema writes the "
+                       "schema of the same options",
+            "-schema-format": "the parts are decoded by tasks; vexfcbl-decode -schema writes "
+                              "the schema of the same options",
+            "-sql-arrays": "the parts are decoded by tasks; vexfcbl-decode -schema writes the "
+                           "schema of the same options",
+            "-diagnose": "vexfcbl-decode -diagnose judges one file on one machine",
+            "-sample": "vexfcbl-decode -diagnose judges one file on one machine",
+            "-diagnose-json": "vexfcbl-decode -diagnose judges one file on one machine",
+            "-diagnose-html": "vexfcbl-decode -diagnose judges one file on one machine"}
 
 
 class UsageError(Exception):
@@ -69,7 +82,7 @@ class UsageError(Exception):
 
 def parse(argv):
     encode = "--encode" in argv
-    settings = {"copybook": None, "outdir": None, "scheduler": None, "local": None,
+    settings = {"copybooks": [], "outdir": None, "scheduler": None, "local": None,
                 "split_mb": 128.0, "args": [], "files": [], "resume": False,
                 "overwrite": False, "quiet": False, "encode": encode}
     values, flags = (_ENCODE_VALUES, _ENCODE_FLAGS) if encode else (_VALUES, _FLAGS)
@@ -86,11 +99,10 @@ def parse(argv):
             return None
         if item == "--version":
             return "version"
-        if item == "-i" and settings["copybook"]:
-            raise UsageError("-i: vexfcbl-dask takes one copybook; give the records of "
-                             "several in one copybook")
+        if item == "-i" and settings["copybooks"] and encode:
+            raise UsageError("-i: --encode takes one copybook, as vexfcbl-encode does")
         if item == "-i":
-            settings["copybook"] = value(item)
+            settings["copybooks"].append(value(item))
         elif item == "-o":
             settings["outdir"] = value(item)
         elif item == "--scheduler":
@@ -128,8 +140,10 @@ def parse(argv):
             raise UsageError(f"unknown option {item}")
         else:
             settings["files"].append(item)
-    if not settings["copybook"]:
+    if not settings["copybooks"]:
         raise UsageError("-i COPYBOOK is missing")
+    # The first copybook is the one --encode and the messages name.
+    settings["copybook"] = settings["copybooks"][0]
     if not settings["outdir"]:
         raise UsageError("-o DATAFILE is missing" if encode else "-o OUTDIR is missing")
     if (settings["scheduler"] is None) == (settings["local"] is None):
@@ -221,7 +235,8 @@ def main(argv):
         return 0
     outdir = settings["outdir"]
     try:
-        decoding.read_copybook(settings["copybook"])
+        for copybook in settings["copybooks"]:
+            decoding.read_copybook(copybook)
     except decoding.DecodeError as error:
         sys.stderr.write(f"vexfcbl-dask: {error}\n")
         return 1
@@ -275,6 +290,20 @@ def _client(settings):
     return Client(settings["scheduler"], timeout="30s"), None
 
 
+def _close(client, cluster, stopping):
+    """Closes the client and the local cluster. When Ctrl-C or a kill stops the
+    run, the same signal may have stopped workers or the scheduler: a close
+    that fails then must not take the place of what stopped the run (its one
+    line and status), whenever the signal came."""
+    try:
+        client.close()
+        if cluster:
+            cluster.close()
+    except BaseException:  # asyncio's CancelledError too, or the signal again
+        if not stopping:
+            raise
+
+
 def _encode(settings):
     """--encode: the JSON Lines files, split, into one data file."""
     import dask.bag
@@ -287,6 +316,7 @@ def _encode(settings):
     except OSError as error:
         sys.stderr.write(f"vexfcbl-dask: cannot reach the cluster: {error}\n")
         return 1
+    stopping = False
     try:
         lines = dask.bag.read_text(settings["files"],
                                    blocksize=max(1, int(settings["split_mb"] * (1 << 20))))
@@ -297,10 +327,11 @@ def _encode(settings):
         sys.stderr.write(f"vexfcbl-dask: {error}\n")
         sys.stderr.write(f"vexfcbl-dask: nothing written to {settings['outdir']}\n")
         return 1
+    except BaseException:
+        stopping = True
+        raise
     finally:
-        client.close()
-        if cluster:
-            cluster.close()
+        _close(client, cluster, stopping)
     for line in document["warnings"]:
         sys.stderr.write(line + "\n")
     if not settings["quiet"]:
@@ -328,9 +359,10 @@ def _run(settings, outdir):
     progress = _Bar(sys.stderr) if sys.stderr.isatty() and not settings["quiet"] else None
     settings["bar"] = progress is not None
     hints = []
+    stopping = False
     try:
         document = cluster_run.decode_to_directory(
-            client, settings["copybook"], settings["files"], settings["args"], outdir,
+            client, settings["copybooks"], settings["files"], settings["args"], outdir,
             int(settings["split_mb"] * (1 << 20)), progress, resume=settings["resume"],
             hints=hints)
     except (cluster_run.SplitFailed, cluster_run.ResumeRefused, decoding.DecodeError,
@@ -341,10 +373,11 @@ def _run(settings, outdir):
         if isinstance(error, cluster_run.SplitFailed):
             sys.stderr.write(f"vexfcbl-dask: {outdir} is incomplete: no _SUCCESS written\n")
         return 1
+    except BaseException:
+        stopping = True
+        raise
     finally:
-        client.close()
-        if cluster:
-            cluster.close()
+        _close(client, cluster, stopping)
         # Once the local workers are gone none of them can make it again.
         shutil.rmtree(os.path.join(outdir, cluster_run.TEMPORARY), ignore_errors=True)
     for line in document["warnings"]:

@@ -97,8 +97,7 @@ class Split:
     start: int
     end: int
     first_record: int     # the number the decoder gives its first record
-    copybook_name: str
-    copybook_text: bytes
+    copybooks: list       # [name, text] of each -i, in order
     args: list            # decoder options
     decoder: str          # the client's decoder program, if the worker has none of its own
     cwd: str              # the client's current directory (copybook search starts at ./)
@@ -106,6 +105,21 @@ class Split:
 
     def describe(self):
         return f"split {self.index} ({self.path} bytes {self.start}-{self.end})"
+
+
+def copybook_paths(copybook):
+    """One copybook path, or a list of them (vexfcbl-decode -i repeated), as a list."""
+    if isinstance(copybook, (str, os.PathLike)):
+        return [os.fspath(copybook)]
+    paths = [os.fspath(path) for path in copybook]
+    if not paths:
+        raise DecodeError("no copybook given")
+    return paths
+
+
+def copybook_arguments(copybooks):
+    """-i PATH for each copybook."""
+    return [argument for path in copybook_paths(copybooks) for argument in ("-i", path)]
 
 
 def read_copybook(copybook):
@@ -119,16 +133,17 @@ def read_copybook(copybook):
 
 def plan(copybook, paths, args, split_bytes, decoder=None, hints=None):
     """Splits every data file with vexfcbl-decode -splits; the Splits in input order.
+    `copybook` is a path or a list of them (their records joined, as -i repeated).
     The decoder's hints about the data (a wrong -recfm, -lrecl or -codepage) are
     appended to the list `hints`, without repeats. Raises DecodeError with the
     decoder's messages when it refuses."""
     decoder = decoder or decoder_program()
-    text = read_copybook(copybook)
+    books = [[os.path.basename(path), read_copybook(path)] for path in copybook_paths(copybook)]
     splits = []
     for path in paths:
         try:
-            run = subprocess.run([decoder, "-i", copybook, *args, "-splits", str(split_bytes),
-                                  path], capture_output=True, text=True)
+            run = subprocess.run([decoder, *copybook_arguments(copybook), *args, "-splits",
+                                  str(split_bytes), path], capture_output=True, text=True)
         except OSError as error:
             raise DecodeError(f"cannot run {decoder}: {error.strerror}") from None
         if run.returncode != 0:
@@ -145,7 +160,7 @@ def plan(copybook, paths, args, split_bytes, decoder=None, hints=None):
             # renumbered once the records before them are counted.
             first = fields[2] if len(fields) == 3 else 1
             splits.append(Split(len(splits), path, os.path.abspath(path), fields[0], fields[1],
-                                first, os.path.basename(copybook), text, list(args), decoder,
+                                first, [list(book) for book in books], list(args), decoder,
                                 os.getcwd(), len(fields) == 3))
     return splits
 
@@ -174,10 +189,14 @@ def run_split(split, output):
     here = split.cwd if os.path.isdir(split.cwd) else None
     path = split.path if here else split.absolute_path
     with tempfile.TemporaryDirectory(prefix="vexfcbl-dask-") as scratch:
-        copybook = os.path.join(scratch, split.copybook_name)
-        with open(copybook, "wb") as file:
-            file.write(split.copybook_text)
-        command = [decoder, "-i", copybook, *split.args,
+        copybooks = []
+        # A folder each: two copybooks of one name from different folders.
+        for number, (name, text) in enumerate(split.copybooks):
+            os.makedirs(os.path.join(scratch, str(number)))
+            copybooks += ["-i", os.path.join(scratch, str(number), name)]
+            with open(copybooks[-1], "wb") as file:
+                file.write(text)
+        command = [decoder, *copybooks, *split.args,
                    "-range", f"{split.start}:{split.end}:{split.first_record}"]
         if output:
             command += ["-o", output]
@@ -290,6 +309,16 @@ _MODULE_OPTIONS = {
     "-strict": ("decoder", "strict", bool), "-raw": ("decoder", "raw", bool),
     "-c": ("parse", "comma", bool), "-f": ("parse", "free_format", bool),
     "-lenient": ("parse", "lenient", bool),
+    "-rdw": ("decoder", "rdw", str), "-rdw-adjust": ("decoder", "rdw_adjust", int),
+    "-skip-bytes": ("decoder", "skip_bytes", int),
+    "-skip-trailer-bytes": ("decoder", "skip_trailer_bytes", int),
+    "-length-field": ("decoder", "length_field", str),
+    "-length-map": ("decoder", "length_map", str),
+    "-variable-occurs": ("decoder", "variable_occurs", bool),
+    "-header": ("decoder", "header", str), "-trailer": ("decoder", "trailer", str),
+    "-segment": ("decoder", "segment", str), "-child": ("decoder", "child", list),
+    "-ids": ("decoder", "ids", bool), "-select": ("decoder", "select", list),
+    "-where": ("decoder", "where", list),
 }
 
 
@@ -328,9 +357,10 @@ def decode_split_in_process(vexfcbl, split, keywords):
     parse_options = dict(parse_options)
     parse_options["copy_dirs"] = list(parse_options.get("copy_dirs", [])) + ([here] if here else [])
     try:
-        copybook = vexfcbl.parse(split.copybook_text, name=split.copybook_name, **parse_options)
-        decoder = copybook.decoder(range=(split.start, split.end, split.first_record),
-                                   **decoder_options)
+        books = [vexfcbl.parse(text, name=name, **parse_options)
+                 for name, text in split.copybooks]
+        decoder = books[0].decoder(range=(split.start, split.end, split.first_record),
+                                   also=books[1:], **decoder_options)
         records = list(decoder.decode(path))
     except (vexfcbl.CopybookError, ValueError) as error:
         raise DecodeError(f"{split.describe()} failed: {error}") from None

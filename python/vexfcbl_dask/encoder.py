@@ -130,6 +130,17 @@ def encode_part(lines, index, folder, copybook_name, copybook_text, args, encode
             "skipped": int(words[5]), "warnings": warnings}
 
 
+def encode_part_or_error(*args):
+    """A task: encode_part(*args), its EncodeError given back as {"error": text}
+    instead of raised. A raised error ends dask.compute while the other parts
+    still run, and may still write into the parts folder as it is removed;
+    given back, every part has finished when compute returns."""
+    try:
+        return encode_part(*args)
+    except EncodeError as error:
+        return {"error": str(error)}
+
+
 class _Shipped:
     """A function of this module that pickles by value, so a worker needs no
     part of this package to run it."""
@@ -175,12 +186,16 @@ def write_partitions(partitions, copybook, path, args, inputs=(), encoder=None):
     parts_folder = tempfile.mkdtemp(prefix=".vexfcbl-encode-parts-", dir=folder)
     joined = None
     try:
-        task = _Shipped(encode_part)
+        task = _Shipped(encode_part_or_error)
         tasks = [dask.delayed(task, pure=False)(partition, i, parts_folder,
                                                 os.path.basename(copybook), text, list(args),
                                                 encoder, os.getcwd())
                  for i, partition in enumerate(partitions)]
         results = dask.compute(*tasks)
+        # The first part's error in partition order, once none is running.
+        for result in results:
+            if "error" in result:
+                raise EncodeError(result["error"])
         # The parts, in order, into a file beside the data file, then one rename.
         descriptor, joined = tempfile.mkstemp(prefix=".vexfcbl-encode-", dir=folder)
         with os.fdopen(descriptor, "wb") as out:

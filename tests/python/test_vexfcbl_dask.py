@@ -102,6 +102,55 @@ def concatenated(outdir, parts):
     return data
 
 
+SEGMENTS = ["-segment", "C-SEG", "-when", "C:CUSTOMER", "-when", "A:ACCOUNT", "-when", "T:TXN",
+            "-child", "ACCOUNT:CUSTOMER", "-child", "TXN:ACCOUNT"]
+# HIERARCHY's records, one copybook each.
+SEGMENT_BOOKS = {"c.cpy": 0, "a.cpy": 1, "x.cpy": 2}
+
+
+def copybook_arguments(books):
+    return [argument for name in books for argument in ("-i", name)]
+
+
+def write_hierarchy(folder):
+    """Customers, their accounts and the accounts' transactions, of random
+    numbers (none too), in V and VB records written by cobdata (h.v, h.vb);
+    some transactions come before any account, to be warned of once. Writes
+    HIERARCHY as h.cpy and as one copybook per record. Returns the number of
+    records."""
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+    import cobdata
+    import random
+    with open(os.path.join(folder, "h.cpy"), "w") as f:
+        f.write(HIERARCHY)
+    pieces = re.split(r"(?m)^(?=       01 )", HIERARCHY)[1:]
+    for name, index in SEGMENT_BOOKS.items():
+        with open(os.path.join(folder, name), "w") as f:
+            f.write(pieces[index])
+    rng = random.Random(30)
+    records = []
+    for c in range(600):
+        records.append(cobdata.text("C", 1) + cobdata.zoned(c, 6, signed=False)
+                       + cobdata.text("N%d" % c, 9))
+        if c % 97 == 5:
+            records.append(cobdata.text("T", 1) + cobdata.zoned(c, 8, signed=False)
+                           + cobdata.text("", 7))
+        for a in range(rng.randint(0, 3)):
+            records.append(cobdata.text("A", 1) + cobdata.text("A%d.%d" % (c, a), 8)
+                           + cobdata.packed(rng.choice([1500, decimal.Decimal("-12.34"),
+                                                        rng.randint(-10**7 + 1, 10**7 - 1)]),
+                                            9, 2))
+            for _ in range(rng.randint(0, 4)):
+                records.append(cobdata.text("T", 1)
+                               + cobdata.zoned(rng.randint(0, 99999999), 8, signed=False)
+                               + cobdata.text("", 7))
+    with open(os.path.join(folder, "h.v"), "wb") as f:
+        f.write(cobdata.variable(records))
+    with open(os.path.join(folder, "h.vb"), "wb") as f:
+        f.write(cobdata.variable_blocked(records, 200))
+    return len(records)
+
+
 class InFolder:
     """Runs in the test folder, as a user would, so file names match the single run."""
 
@@ -175,39 +224,10 @@ class ClusterTest(unittest.TestCase):
                 self.assertEqual(len([w for w in bad if ": record 2836, " in w]), 1, bad)
 
     def test_a_hierarchy_split_in_parts_equals_one_run(self):
-        # Customers, their accounts and the accounts' transactions, of random
-        # numbers (none too), in V and VB records written by cobdata; some
-        # transactions come before any account, to be warned of once.
-        sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
-                                        "tools"))
-        import cobdata
-        import random
-        with open(os.path.join(self.folder, "h.cpy"), "w") as f:
-            f.write(HIERARCHY)
-        rng = random.Random(30)
-        records = []
-        for c in range(600):
-            records.append(cobdata.text("C", 1) + cobdata.zoned(c, 6, signed=False)
-                           + cobdata.text("N%d" % c, 9))
-            if c % 97 == 5:
-                records.append(cobdata.text("T", 1) + cobdata.zoned(c, 8, signed=False)
-                               + cobdata.text("", 7))
-            for a in range(rng.randint(0, 3)):
-                records.append(cobdata.text("A", 1) + cobdata.text("A%d.%d" % (c, a), 8)
-                               + cobdata.packed(rng.randint(-10**7, 10**7), 9, 2))
-                for _ in range(rng.randint(0, 4)):
-                    records.append(cobdata.text("T", 1)
-                                   + cobdata.zoned(rng.randint(0, 99999999), 8, signed=False)
-                                   + cobdata.text("", 7))
-        with open(os.path.join(self.folder, "h.v"), "wb") as f:
-            f.write(cobdata.variable(records))
-        with open(os.path.join(self.folder, "h.vb"), "wb") as f:
-            f.write(cobdata.variable_blocked(records, 200))
-        segments = ["-segment", "C-SEG", "-when", "C:CUSTOMER", "-when", "A:ACCOUNT",
-                    "-when", "T:TXN", "-child", "ACCOUNT:CUSTOMER", "-child", "TXN:ACCOUNT"]
-        for name, args in (("h.v", ["-recfm", "V", *segments]),
-                           ("h.vb", ["-recfm", "VB", *segments]),
-                           ("h.v", ["-recfm", "V", "-ids", *segments])):
+        count = write_hierarchy(self.folder)
+        for name, args in (("h.v", ["-recfm", "V", *SEGMENTS]),
+                           ("h.vb", ["-recfm", "VB", *SEGMENTS]),
+                           ("h.v", ["-recfm", "V", "-ids", *SEGMENTS])):
             with self.subTest(name=name, args=args):
                 outdir = os.path.join(self.folder, "out-%s-%d" % (name, len(args)))
                 with InFolder(self.folder):
@@ -220,9 +240,32 @@ class ClusterTest(unittest.TestCase):
                 self.assertEqual(concatenated(outdir, document["parts"]), run.stdout)
                 self.assertEqual(document["warnings"], lines[:-1])
                 self.assertEqual(len(lines) - 1, 7)  # the early transactions
-                self.assertEqual(document["records_read"], len(records))
+                self.assertEqual(document["records_read"], count)
                 if "-ids" not in args:
                     self.assertEqual(run.stdout.count(b"\n"), 600 + 7)
+
+    def test_a_hierarchy_of_three_copybooks_in_parts_equals_one_run(self):
+        # One copybook per segment: the parts equal the program's run with the
+        # same three -i, which equals its run with the one copybook of all
+        # three records.
+        write_hierarchy(self.folder)
+        projected = ["-ids", "-select", "C-NAME,A-BAL,T-DATE", "-where", "A-BAL=1500,-12.34",
+                     "-where", "C-ID=5,7,11,600"]
+        for args in (["-recfm", "V", *SEGMENTS], ["-recfm", "V", *SEGMENTS, *projected]):
+            with self.subTest(args=args):
+                outdir = os.path.join(self.folder, "out-three-%d" % len(args))
+                with InFolder(self.folder):
+                    document = vexfcbl_dask.decode_to_directory(
+                        self.client, list(SEGMENT_BOOKS), ["h.v"], args, outdir, 4000)
+                self.assertGreaterEqual(len(document["parts"]), 5)
+                three = subprocess.run([DECODER, *copybook_arguments(SEGMENT_BOOKS), *args, "h.v"],
+                                       cwd=self.folder, capture_output=True)
+                one = subprocess.run([DECODER, "-i", "h.cpy", *args, "h.v"], cwd=self.folder,
+                                     capture_output=True)
+                self.assertEqual(three.returncode, 0, three.stderr)
+                self.assertEqual(three.stdout, one.stdout)
+                self.assertEqual(concatenated(outdir, document["parts"]), three.stdout)
+                self.assertEqual(document["warnings"], three.stderr.decode().splitlines()[:-1])
 
     def test_two_files_and_csv_number_and_order_as_one_run(self):
         args = ["-codepage", "ASCII", "-format", "csv", "-recfm", "L"]
@@ -462,6 +505,47 @@ class ClusterTest(unittest.TestCase):
             self.assertRegex(str(caught.exception),
                              r"record \d+, byte \d+: T-REC\.T-AMT: invalid packed "
                              r"decimal")
+    def test_read_a_hierarchy_in_the_workers_process_equals_the_program(self):
+        # Three copybooks, nested segments, then flat ones projected and
+        # filtered: the module's ranges of whole trees give the program's records.
+        try:
+            import vexfcbl  # noqa: F401
+        except ImportError:
+            self.skipTest("no vexfcbl module built")
+        write_hierarchy(self.folder)
+        segments = dict(recfm="V", segment="C-SEG", when=["C:CUSTOMER", "A:ACCOUNT", "T:TXN"],
+                        child=["ACCOUNT:CUSTOMER", "TXN:ACCOUNT"])
+        flat = dict(segments, ids=True, select=["C-NAME", "A-BAL", "T-DATE"],
+                    where=["A-BAL=1500,-12.34"])
+        from vexfcbl_dask import decoder
+        with InFolder(self.folder):
+            for options in (segments, flat):
+                # The module takes every one of these options: no program runs.
+                self.assertIsNotNone(decoder.module_keywords(
+                    vexfcbl_dask.option_arguments(options)))
+                module = vexfcbl_dask.read(list(SEGMENT_BOOKS), "h.v", split_mb=0.004,
+                                           **options)
+                records = module.compute()
+                self.client.run(lambda: os.environ.update(VEXFCBL_DASK_SUBPROCESS="1"))
+                try:
+                    program = vexfcbl_dask.read(list(SEGMENT_BOOKS), "h.v", split_mb=0.004,
+                                                **options).compute()
+                finally:
+                    self.client.run(lambda: os.environ.pop("VEXFCBL_DASK_SUBPROCESS"))
+                self.assertGreaterEqual(module.npartitions, 5)
+                self.assertEqual(records, program)
+                if "ids" not in options:
+                    self.assertEqual(len(records), 600 + 7)
+                else:
+                    kept = [r for r in records if "ACCOUNT" in r]
+                    self.assertTrue(kept)
+                    self.assertTrue(all(r["ACCOUNT"]["A-BAL"] in (decimal.Decimal("1500.00"),
+                                                                  decimal.Decimal("-12.34"))
+                                        for r in kept))
+                    self.assertTrue(all(set(r["ACCOUNT"]) == {"A-BAL"} for r in kept))
+                    self.assertTrue(all(list(r)[:3] == ["_record", "_segment", "_parent"]
+                                        for r in records))
+
     def test_avro_parts_and_a_frame_typed_by_the_schema(self):
         """-format avro writes one Avro file per part, which Python's Avro library reads back
         as the single run's records; read_frame() takes its columns and dtypes from the
@@ -536,7 +620,15 @@ class CommandTest(unittest.TestCase):
                 (["-i", "none.cpy", "--local", "2", "-o", "o", "t.dat"],
                  "vexfcbl-dask: cannot read none.cpy: No such file or directory"),
                 (["-i", "t.cpy", "--local", "2", "-o", "o", "none.dat"],
-                 "vexfcbl-dask: cannot read none.dat: No such file or directory")):
+                 "vexfcbl-dask: cannot read none.dat: No such file or directory"),
+                (["-i", "t.cpy", "-i", "none.cpy", "--local", "2", "-o", "o", "t.dat"],
+                 "vexfcbl-dask: cannot read none.cpy: No such file or directory"),
+                (["--encode", "-i", "t.cpy", "-i", "t.cpy", "--local", "2", "-o", "o", "t.json"],
+                 "-i: --encode takes one copybook, as vexfcbl-encode does"),
+                (["-i", "t.cpy", "--local", "2", "-schema", "s.json", "-o", "o", "t.dat"],
+                 "-schema is not an option of vexfcbl-dask: the parts are decoded by tasks"),
+                (["-i", "t.cpy", "--local", "2", "-diagnose", "-o", "o", "t.dat"],
+                 "-diagnose is not an option of vexfcbl-dask")):
             with self.subTest(args):
                 run = self.command(*args)
                 self.assertEqual(run.returncode, 1)
@@ -544,6 +636,19 @@ class CommandTest(unittest.TestCase):
                 self.assertEqual(len(run.stderr.splitlines()), 1, run.stderr)
                 self.assertIn(message, run.stderr)
                 self.assertFalse(os.path.exists(os.path.join(self.folder, "o")))
+
+    def test_several_copybooks_and_a_hierarchy_equal_the_single_run(self):
+        write_hierarchy(self.folder)
+        args = [*copybook_arguments(SEGMENT_BOOKS), "-recfm", "V", *SEGMENTS]
+        run = self.command(*args, "--local", "2", "--split-mb", "0.004", "-q", "-o", "out", "h.v")
+        self.assertEqual(run.returncode, 0, run.stderr)
+        single = subprocess.run([DECODER, *args, "h.v"], cwd=self.folder, capture_output=True)
+        with open(os.path.join(self.folder, "out", "_SUCCESS")) as f:
+            document = json.load(f)
+        self.assertGreaterEqual(len(document["parts"]), 5)
+        self.assertEqual(concatenated(os.path.join(self.folder, "out"), document["parts"]),
+                         single.stdout)
+        self.assertEqual(run.stderr.splitlines(), single.stderr.decode().splitlines()[:-1])
 
     def test_encode_writes_one_data_file_from_split_json_lines(self):
         clean = b"".join(record(i) for i in range(600) if i % BAD_EVERY != 7)

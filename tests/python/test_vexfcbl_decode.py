@@ -30,15 +30,18 @@ VALUED = {"-recfm": "recfm", "-lrecl": "lrecl", "-codepage": "codepage", "-dbcs"
           "-byteorder": "byteorder", "-float": "float", "-record": "record", "-j": "jobs",
           "-range": "range", "-when": "when", "-rdw": "rdw", "-rdw-adjust": "rdw_adjust",
           "-skip-bytes": "skip_bytes", "-skip-trailer-bytes": "skip_trailer_bytes",
-          "-i": None, "-o": None, "-d": None, "-e": None}
-FLAGS = {"-fillers": "fillers", "-trim": "trim", "-strict": "strict", "-raw": "raw"}
+          "-length-field": "length_field", "-length-map": "length_map", "-header": "header",
+          "-trailer": "trailer", "-segment": "segment", "-child": "child", "-select": "select",
+          "-where": "where", "-i": None, "-o": None, "-d": None, "-e": None}
+# The options the program takes once per value: a list keyword.
+LISTED = ("-when", "-child", "-select", "-where")
+FLAGS = {"-fillers": "fillers", "-trim": "trim", "-strict": "strict", "-raw": "raw",
+         "-variable-occurs": "variable_occurs", "-ids": "ids"}
 PARSE_FLAGS = {"-lenient": "lenient", "-f": "free_format", "-c": "comma"}
-# Cases about the program's command line, output files or split plans, and
-# the framings that read fields of the record to find its end: the Python API
-# takes none of these.
-NOT_TAKEN = ("-format", "-splits", "--help", "-length-field", "-length-map", "-variable-occurs",
-             "-header", "-trailer", "-header-out", "-schema", "-schema-format", "-sql-arrays",
-             "-codec", "-row-group-mb", "-segment", "-child", "-ids", "-select", "-where")
+# Cases about the program's command line, output files, schemas or split
+# plans: the Python API takes none of these (it gives records, not files).
+NOT_TAKEN = ("-format", "-splits", "--help", "-header-out", "-schema", "-schema-format",
+             "-sql-arrays", "-codec", "-row-group-mb")
 
 
 def decode_cases():
@@ -51,7 +54,7 @@ def read_case(case):
     """(parse keywords, decoder keywords, data files, output file) of a case's
     command line; None when the case uses what the API does not take."""
     args = (case / "args").read_text().splitlines()
-    parse, options, data, output, copybook = {}, {}, [], None, None
+    parse, options, data, output, copybooks = {}, {}, [], None, []
     i = 0
     while i < len(args):
         a = args[i]
@@ -61,17 +64,15 @@ def read_case(case):
             value = args[i + 1]
             i += 2
             if a == "-i":
-                if copybook is not None:
-                    return None  # several copybooks: the program's, not parse()'s
-                copybook = value
+                copybooks.append(value)
             elif a == "-o":
                 output = value
             elif a == "-d":
                 parse.setdefault("copy_dirs", []).append(str(case / "files" / value))
             elif a == "-e":
                 parse.setdefault("copy_extensions", []).append(value)
-            elif a == "-when":
-                options.setdefault("when", []).append(value)
+            elif a in LISTED:
+                options.setdefault(VALUED[a], []).append(value)
             elif a == "-range":
                 start, end, *first = value.split(":")
                 options["range"] = tuple([int(start), int(end) if end else None]
@@ -93,14 +94,14 @@ def read_case(case):
         else:
             data.append(a)
             i += 1
-    if copybook is None or not data:
+    if not copybooks or not data:
         return None
     # The output file refused: the program's -o, not a decode.
     if output and case.name.startswith("decode-output-") and (case / "status").read_text() != "0\n":
         return None
     if "comma" in options:
         parse["comma"] = options.pop("comma")
-    return copybook, parse, options, data, output
+    return copybooks, parse, options, data, output
 
 
 CASES = [c for c in decode_cases() if read_case(c) is not None]
@@ -109,27 +110,22 @@ SKIPPED = sorted(c.name for c in decode_cases() if read_case(c) is None)
 
 def test_the_skipped_cases_are_the_command_lines_own():
     # Only these cases: split plans, CSV, --help, option syntax, -o refused, no
-    # data file, the framings that read fields to find a record's end, schemas
-    # and lake files, segments, projections and several copybooks.
-    assert SKIPPED == ["decode-codec-refused", "decode-copybooks-clash", "decode-copybooks-two",
-                       "decode-csv", "decode-header-avro-refused", "decode-header-csv-refused",
-                       "decode-header-out", "decode-header-trailer", "decode-help",
-                       "decode-hierarchy", "decode-hierarchy-ids-csv",
-                       "decode-length-field-packed", "decode-length-map",
-                       "decode-option-missing-value", "decode-option-no-copybook",
-                       "decode-option-unknown", "decode-output-folder-missing",
-                       "decode-output-is-copied-copybook", "decode-output-is-copybook",
-                       "decode-output-is-data", "decode-output-is-data-link",
-                       "decode-output-is-folder", "decode-range-length-field",
+    # data file, schemas and lake files, -header-out's second file.
+    assert SKIPPED == ["decode-codec-refused", "decode-csv", "decode-header-avro-refused",
+                       "decode-header-csv-refused", "decode-header-out", "decode-help",
+                       "decode-hierarchy-ids-csv", "decode-option-missing-value",
+                       "decode-option-no-copybook", "decode-option-unknown",
+                       "decode-output-folder-missing", "decode-output-is-copied-copybook",
+                       "decode-output-is-copybook", "decode-output-is-data",
+                       "decode-output-is-data-link", "decode-output-is-folder",
                        "decode-range-stdin", "decode-raw-csv", "decode-schema-is-copybook",
                        "decode-schema-multi-avsc", "decode-schema-multi-json",
                        "decode-schema-multi-sql", "decode-schema-multi-sql-json",
                        "decode-schema-order-avsc", "decode-schema-order-json",
                        "decode-schema-order-postgres", "decode-schema-order-sql",
-                       "decode-schema-unknown-extension", "decode-select-where",
-                       "decode-splits-compressed", "decode-splits-rdw-little",
-                       "decode-splits-skip-bytes", "decode-splits-v", "decode-trim-fillers-csv",
-                       "decode-variable-occurs"]
+                       "decode-schema-unknown-extension", "decode-splits-compressed",
+                       "decode-splits-rdw-little", "decode-splits-skip-bytes", "decode-splits-v",
+                       "decode-trim-fillers-csv"]
 
 
 def expected_lines(case, output):
@@ -153,12 +149,12 @@ def expected_warnings(case, data):
 
 def run_case(case, source_of=lambda path: str(path)):
     """Decodes the case's files one after another: (records, warnings, error)."""
-    copybook, parse, options, data, output = read_case(case)
+    copybooks, parse, options, data, output = read_case(case)
     files = case / "files"
-    book = vexfcbl.parse_file(files / copybook, name=copybook, **parse)
+    books = [vexfcbl.parse_file(files / name, name=name, **parse) for name in copybooks]
     records, warnings_seen = [], []
     try:
-        decoder = book.decoder(**options)
+        decoder = books[0].decoder(also=books[1:], **options)
         for name in data:
             try:
                 records.extend(decoder.decode(source_of(files / name)))
@@ -171,7 +167,7 @@ def run_case(case, source_of=lambda path: str(path)):
 
 @pytest.mark.parametrize("case", CASES, ids=lambda c: c.name)
 def test_decode_equals_the_decoders_lines(case):
-    copybook, parse, options, data, output = read_case(case)
+    copybooks, parse, options, data, output = read_case(case)
     status = int((case / "status").read_text())
     records, seen, error = run_case(case)
     if status == 0:
@@ -229,11 +225,13 @@ def column_value(table, column, row, decimals):
 @pytest.mark.parametrize("decimals", ["int", "object"])
 def test_columns_hold_the_golden_values(decimals):
     for case in CASES:
-        copybook, parse, options, data, output = read_case(case)
-        if int((case / "status").read_text()) != 0 or len(data) != 1 or options.get("raw"):
+        copybooks, parse, options, data, output = read_case(case)
+        if int((case / "status").read_text()) != 0 or len(data) != 1 or options.get("raw") \
+                or any(options.get(o) for o in ("header", "trailer", "ids", "child")):
             continue
         files = case / "files"
-        decoder = vexfcbl.parse_file(files / copybook, **parse).decoder(**options)
+        books = [vexfcbl.parse_file(files / name, **parse) for name in copybooks]
+        decoder = books[0].decoder(also=books[1:], **options)
         tables = decoder.decode_columns(files / data[0], decimals=decimals)
         rows = {name: 0 for name in tables}
         for record in expected_lines(case, output):
@@ -354,6 +352,104 @@ def test_file_objects_that_fail():
         list(decoder.decode(42))
 
 
+ENDS = """       01  BATCH-HEAD.
+           05  BH-LEN    PIC S9(3) COMP-3.
+           05  BH-NAME   PIC X(8).
+       01  BATCH-TAIL.
+           05  BT-LEN    PIC S9(3) COMP-3.
+           05  BT-COUNT  PIC S9(4) COMP.
+           05  BT-TOTAL  PIC S9(9)V99 COMP-3.
+"""
+BODY = """       01  ENTRY.
+           05  E-LEN     PIC S9(3) COMP-3.
+           05  E-AMT     PIC S9(5)V99 COMP-3.
+           05  E-N       PIC 9(2).
+           05  E-NOTE    PIC X(4) OCCURS 0 TO 5 DEPENDING ON E-N.
+"""
+
+
+def test_two_copybooks_with_a_header_a_trailer_and_lengths_from_a_field():
+    # cobdata writes a header, records as long as their packed length field
+    # says (the field counts the bytes after itself; the header and the
+    # trailer begin with one too), and a trailer whose count and total the
+    # body must match.
+    notes = [[], ["A"], ["RENT", "DUE"], ["COFF", "EE", "AND", "CAKE", "!"]]
+    amounts = [Decimal("0.01"), Decimal("-250.00"), Decimal("99999.99"), Decimal("-0.50")]
+    body = [cobdata.packed(6 + 4 * len(n), 3) + cobdata.packed(a, 7, 2)
+            + cobdata.zoned(len(n), 2, signed=False) + b"".join(cobdata.text(t, 4) for t in n)
+            for n, a in zip(notes, amounts)]
+    data = (cobdata.packed(8, 3) + cobdata.text("MONTHLY", 8) + b"".join(body)
+            + cobdata.packed(8, 3) + cobdata.binary(len(body), 4)
+            + cobdata.packed(sum(amounts), 11, 2))
+    ends, entries = vexfcbl.parse(ENDS, name="ends.cpy"), vexfcbl.parse(BODY, name="body.cpy")
+    options = dict(length_field="E-LEN+2", record="ENTRY", header="BATCH-HEAD",
+                   trailer="BATCH-TAIL")
+    decoder = entries.decoder(also=[ends], **options)
+    records = list(decoder.decode(data))
+    assert decoder.warnings == []
+    assert records[0] == {"BATCH-HEAD": {"BH-LEN": 8, "BH-NAME": "MONTHLY "}}
+    assert records[-1] == {"BATCH-TAIL": {"BT-LEN": 8, "BT-COUNT": 4,
+                                          "BT-TOTAL": sum(amounts)}}
+    assert [r["ENTRY"] for r in records[1:-1]] == [
+        {"E-LEN": 6 + 4 * len(n), "E-AMT": a, "E-N": len(n), "E-NOTE": [t.ljust(4) for t in n]}
+        for n, a in zip(notes, amounts)]
+    # The copybooks' order does not matter; a record name twice is refused
+    # with both copybooks named.
+    assert list(ends.decoder(also=[entries], **options).decode(data)) == records
+    with pytest.raises(ValueError, match="record ENTRY is declared in body.cpy and in "
+                                         "body.cpy: records of several copybooks"):
+        entries.decoder(also=[entries])
+    with pytest.raises(TypeError, match="also must"):
+        entries.decoder(also=ends)
+    with pytest.raises(ValueError, match="columns cannot be made with header"):
+        decoder.decode_columns(data)
+
+
+SEGMENT_BOOKS = ["""       01  CUST.
+           05  C-SEG    PIC X.
+           05  C-ID     PIC 9(4).
+           05  C-NAME   PIC X(5).
+""", """       01  ACCT.
+           05  A-SEG    PIC X.
+           05  A-BAL    PIC S9(5)V99 COMP-3.
+           05  FILLER   PIC X(5).
+"""]
+
+
+def test_segments_nest_or_carry_ids_and_filter_before_decoding():
+    rows = [("C", 1, "ANNA"), ("A", "12.50"), ("A", "-3.00"), ("C", 2, "BO"), ("A", "12.5"),
+            ("A", "7.00"), ("C", 3, "CY")]
+    data = b""
+    for row in rows:
+        if row[0] == "C":
+            data += cobdata.text("C", 1) + cobdata.zoned(row[1], 4, signed=False) \
+                + cobdata.text(row[2], 5)
+        else:
+            data += cobdata.text("A", 1) + cobdata.packed(Decimal(row[1]), 7, 2) + b"\x40" * 5
+    cust, acct = (vexfcbl.parse(text) for text in SEGMENT_BOOKS)
+    segments = dict(also=[acct], segment="C-SEG", when=[("C", "CUST"), "A:ACCT"],
+                    child=[("ACCT", "CUST")])
+    nested = list(cust.decoder(**segments).decode(data))
+
+    def acct_of(value):
+        return {"A-SEG": "A", "A-BAL": Decimal(value).quantize(Decimal("0.01"))}
+
+    assert nested == [
+        {"CUST": {"C-SEG": "C", "C-ID": 1, "C-NAME": "ANNA ",
+                  "ACCT": [acct_of("12.50"), acct_of("-3.00")]}},
+        {"CUST": {"C-SEG": "C", "C-ID": 2, "C-NAME": "BO   ",
+                  "ACCT": [acct_of("12.5"), acct_of("7")]}},
+        {"CUST": {"C-SEG": "C", "C-ID": 3, "C-NAME": "CY   ", "ACCT": []}}]
+    flat = list(cust.decoder(ids=True, select="C-NAME,A-BAL", where=[("A-BAL", [Decimal("12.5")])],
+                             **segments).decode(data))
+    assert flat == [
+        {"_record": 1, "_segment": "CUST", "_parent": None, "CUST": {"C-NAME": "ANNA "}},
+        {"_record": 2, "_segment": "ACCT", "_parent": 1, "ACCT": {"A-BAL": Decimal("12.50")}},
+        {"_record": 4, "_segment": "CUST", "_parent": None, "CUST": {"C-NAME": "BO   "}},
+        {"_record": 5, "_segment": "ACCT", "_parent": 4, "ACCT": {"A-BAL": Decimal("12.50")}},
+        {"_record": 7, "_segment": "CUST", "_parent": None, "CUST": {"C-NAME": "CY   "}}]
+
+
 @pytest.mark.parametrize("options, error, words", [
     (dict(recfm="X"), ValueError, ["recfm", "F, V, VB, L"]),
     (dict(lrecl=0), ValueError, ["lrecl", "from 1"]),
@@ -370,6 +466,40 @@ def test_file_objects_that_fail():
     (dict(strict="yes"), TypeError, ["strict", "True or False"]),
     (dict(recfn="V"), TypeError, ["recfn"]),
     (dict(format="csv"), TypeError, ["format"]),
+    # The framings, segments and projections: the program's reasons, the
+    # options named as the keywords are.
+    (dict(length_map="H=9"), ValueError,
+     ["length_map needs length_field NAME: the field whose value it maps"]),
+    (dict(length_field="I-QTY", recfm="V"), ValueError,
+     ["length_field frames records by their own content: use it with recfm F, not with "
+      "descriptor words"]),
+    (dict(length_field="I-QTY", variable_occurs=True), ValueError,
+     ["length_field and variable_occurs cannot be combined: a record has one length"]),
+    (dict(lrecl=18, variable_occurs=True), ValueError,
+     ["lrecl cannot be combined with variable_occurs: each record's length is its own"]),
+    (dict(length_field="I-QTY", range=(0, 10)), ValueError,
+     ["range cannot be used: length_field records are found only by reading each one's "
+      "length from the start of the file"]),
+    (dict(length_field="I-QTY+"), ValueError, ["length_field 'I-QTY+'", "NAME+N or NAME-N"]),
+    (dict(length_field="NOPE"), ValueError, ["NOPE"]),
+    (dict(length_field="I-QTY", length_map="H=0"), ValueError,
+     ["length_map 'H=0': give VALUE=LENGTH pairs"]),
+    (dict(length_map={"H": 0}, length_field="I-QTY"), ValueError, ["length_map", "from 1"]),
+    (dict(header="NOPE"), ValueError, ["header NOPE: no such record"]),
+    (dict(trailer=7), TypeError, ["trailer", "str"]),
+    (dict(header_out="ends.jsonl", header="HDR"), TypeError,
+     ["header_out", "each under its own record name"]),
+    (dict(child=["ITEM"]), ValueError, ["child 'ITEM': give SEGMENT:PARENT"]),
+    (dict(child=[("ITEM", "HDR", "X")]), ValueError, ["child", "(SEGMENT, PARENT)"]),
+    (dict(child=["ITEM:HDR"], when=["H-TYPE=H:HDR", "H-TYPE=I:ITEM"], raw=True), ValueError,
+     ["child nests records, which raw cannot carry: give ids for flat records"]),
+    (dict(child=["ITEM:NOPE"], when=["H-TYPE=H:HDR", "H-TYPE=I:ITEM"]), ValueError, ["NOPE"]),
+    (dict(select="H-TYPE,,I-QTY"), ValueError, ["select 'H-TYPE,,I-QTY'", "commas"]),
+    (dict(select=["NOPE"]), ValueError, ["NOPE"]),
+    (dict(where=["H-TYPE"]), ValueError, ["where 'H-TYPE': give FIELD=VALUE"]),
+    (dict(where=[("H-TYPE", 1.5)]), TypeError, ["where", "Decimal"]),
+    (dict(when=["I:ITEM"]), ValueError, ["segment"]),
+    (dict(ids="yes"), TypeError, ["ids", "True or False"]),
 ])
 def test_bad_options_are_refused_by_name(options, error, words):
     with pytest.raises(error) as raised:
@@ -387,7 +517,7 @@ def test_decoder_help_and_stub_list_every_keyword():
         assert f"    {name} (" in doc
     tree = ast.parse((Path(vexfcbl.__file__).parent / "__init__.pyi").read_text())
     stub = next(n for n in ast.walk(tree) if isinstance(n, ast.FunctionDef) and n.name == "decoder")
-    assert [a.arg for a in stub.args.kwonlyargs] == ["warn"] + names
+    assert [a.arg for a in stub.args.kwonlyargs] == ["warn", "also"] + names
 
 
 # A 1 GB file through iter_columns: the process's peak memory stays far
