@@ -642,9 +642,13 @@ public:
     node.key = key;
     node.field = index;
     if (f.kind == FieldKind::group) {
-      for (const int child : f.children)
-        if (!plan_.fields[static_cast<std::size_t>(child)].hidden)
+      // As the decoder writes the record: no FILLER without -fillers, nothing
+      // -select leaves out.
+      for (const int child : f.children) {
+        const PlanField &member = plan_.fields[static_cast<std::size_t>(child)];
+        if (!member.hidden && !member.skipped)
           node.members.push_back(field(child, path));
+      }
       return node;
     }
     node.column = static_cast<int>(shape_.columns.size());

@@ -303,6 +303,19 @@ def test_to_pandas_gives_one_frame_per_record_type_with_exact_decimals():
     assert [Decimal(int(v)).scaleb(-2) for v in columns["I-PRICE"]] == [f["I-PRICE"] for f in items]
 
 
+def test_columns_of_a_selection_are_the_selected_fields_only():
+    data, expected = multi_record_file(40)
+    decoder = vexfcbl.parse(MULTI).decoder(lrecl=18, when=["H-TYPE=H:HDR", "H-TYPE=I:ITEM"],
+                                           select="H-NAME,I-PRICE,I-QTY")
+    tables = decoder.decode_columns(data, decimals="object")
+    assert list(tables["HDR"]) == ["H-NAME"]
+    assert list(tables["ITEM"]) == ["I-QTY", "I-PRICE"]
+    items = [fields for name, fields in expected if name == "ITEM"]
+    assert list(tables["ITEM"]["I-PRICE"]) == [f["I-PRICE"] for f in items]
+    assert list(tables["ITEM"]["I-QTY"]) == [f["I-QTY"] for f in items]
+    assert list(tables["HDR"]["H-NAME"]) == ["STORE 42 "]
+
+
 def test_threads_decoding_at_once_equal_one():
     data, _ = multi_record_file(3000)
     book = vexfcbl.parse(MULTI)
