@@ -451,11 +451,6 @@ Settings readSettings(int argc, char **argv) {
   if (const std::string conflict = optionConflict(settings.decode); !conflict.empty())
     throw UsageError{conflict};
   checkLakeOptions(settings.decode);
-  if ((settings.decode.format == OutputFormat::avro ||
-       settings.decode.format == OutputFormat::parquet) &&
-      settings.copybooks.size() > 1)
-    throw UsageError{"-format avro|parquet takes one -i yet: the rows of a file are of one "
-                     "copybook"};
   if (!settings.decode.schemaFile.empty() && settings.decode.schemaFile == settings.output)
     throw UsageError{"-schema " + settings.output + ": the same file as -o"};
   return settings;
