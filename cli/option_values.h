@@ -4,14 +4,13 @@
 // option and why.
 #include <strings.h>
 
-#include <cctype>
-#include <cerrno>
 #include <climits>
 #include <cstddef>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "support/option_words.h"
 
 // A command line the program cannot run: `text` says which option and why.
 struct UsageError {
@@ -35,18 +34,6 @@ template <std::size_t N> std::string listed(const char *const (&names)[N]) {
   return list;
 }
 
-// A whole decimal number in [low, high]; nothing for anything else.
-inline std::optional<long long> whole(const std::string &text, long long low, long long high) {
-  if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0])))
-    return std::nullopt;
-  errno = 0;
-  char *end = nullptr;
-  const long long n = std::strtoll(text.c_str(), &end, 10);
-  if (*end != '\0' || errno == ERANGE || n < low || n > high)
-    return std::nullopt;
-  return n;
-}
-
 // A whole decimal number with an optional sign in [low, high].
 inline std::optional<long long> signedWhole(const std::string &text, long long low,
                                             long long high) {
@@ -56,19 +43,6 @@ inline std::optional<long long> signedWhole(const std::string &text, long long l
   if (!n || (negative ? -*n : *n) < low || (negative ? -*n : *n) > high)
     return std::nullopt;
   return negative ? -*n : *n;
-}
-
-// The parts of a comma-separated list, empty ones kept.
-inline std::vector<std::string> commaList(const std::string &text) {
-  std::vector<std::string> parts;
-  std::size_t at = 0;
-  while (true) {
-    const std::size_t comma = text.find(',', at);
-    parts.push_back(text.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
-    if (comma == std::string::npos)
-      return parts;
-    at = comma + 1;
-  }
 }
 
 // One of `words`, in any case: the word as listed.

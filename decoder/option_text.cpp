@@ -2,38 +2,11 @@
 #include "decoder/option_text.h"
 
 #include <cctype>
-#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
-namespace {
-
-// Digits only, as the number of an option is written: no sign, no blanks.
-std::optional<long long> digits(const std::string &text, long long low, long long high) {
-  long long n = 0;
-  const char *end = text.data() + text.size();
-  if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0])))
-    return std::nullopt;
-  const auto [stop, error] = std::from_chars(text.data(), end, n);
-  if (error != std::errc() || stop != end || n < low || n > high)
-    return std::nullopt;
-  return n;
-}
-
-std::vector<std::string> commaParts(const std::string &text) {
-  std::vector<std::string> parts;
-  std::size_t at = 0;
-  while (true) {
-    const std::size_t comma = text.find(',', at);
-    parts.push_back(text.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
-    if (comma == std::string::npos)
-      return parts;
-    at = comma + 1;
-  }
-}
-
-} // namespace
+#include "support/option_words.h"
 
 std::string readWhen(const std::string &v, DecodeOptions &options) {
   const std::size_t colon = v.rfind(':');
@@ -57,7 +30,7 @@ std::string readLengthField(const std::string &v, DecodeOptions &options) {
       std::isdigit(static_cast<unsigned char>(v[sign + 1])) &&
       v.find_first_not_of("0123456789", sign + 1) == std::string::npos) {
     name = v.substr(0, sign);
-    adjust = digits(v.substr(sign + 1), 0, 1LL << 40);
+    adjust = whole(v.substr(sign + 1), 0, 1LL << 40);
     if (adjust && v[sign] == '-')
       adjust = -*adjust;
   }
@@ -70,10 +43,10 @@ std::string readLengthField(const std::string &v, DecodeOptions &options) {
 
 std::string readLengthMap(const std::string &v, DecodeOptions &options) {
   std::vector<LengthMapEntry> entries;
-  for (const std::string &entry : commaParts(v)) {
+  for (const std::string &entry : commaList(v)) {
     const std::size_t equals = entry.rfind('=');
     const std::optional<long long> length =
-        equals == std::string::npos ? std::nullopt : digits(entry.substr(equals + 1), 1, INT64_MAX);
+        equals == std::string::npos ? std::nullopt : whole(entry.substr(equals + 1), 1, INT64_MAX);
     if (equals == 0 || !length)
       return "give VALUE=LENGTH pairs separated by commas, each LENGTH the record's bytes from 1 "
              "up";
@@ -93,7 +66,7 @@ std::string readChild(const std::string &v, DecodeOptions &options) {
 }
 
 std::string readSelect(const std::string &v, DecodeOptions &options) {
-  const std::vector<std::string> names = commaParts(v);
+  const std::vector<std::string> names = commaList(v);
   for (const std::string &name : names)
     if (name.empty())
       return "give field names or paths separated by commas";
@@ -105,6 +78,6 @@ std::string readWhere(const std::string &v, DecodeOptions &options) {
   const std::size_t equals = v.find('=');
   if (equals == 0 || equals == std::string::npos)
     return "give FIELD=VALUE or FIELD=VALUE,VALUE...";
-  options.where.push_back({v.substr(0, equals), commaParts(v.substr(equals + 1))});
+  options.where.push_back({v.substr(0, equals), commaList(v.substr(equals + 1))});
   return "";
 }
