@@ -405,21 +405,6 @@ void checkLakeOptions(DecodeOptions &decode) {
                  (avro ? listed(avroCodecs) : listed(parquetCodecs)));
     decode.codec = *codec;
   }
-  if ((avro || parquet) && decode.headerOutput.empty() &&
-      (!decode.headerRecord.empty() || !decode.trailerRecord.empty()))
-    throw UsageError{std::string(decode.headerRecord.empty() ? "-trailer" : "-header") +
-                     " with -format " + (avro ? "avro" : "parquet") +
-                     " needs -header-out FILE: the file's rows are of one record"};
-  // The schemas and lake files describe the records themselves: the trees of
-  // -child and the keys -ids puts before them are not in them yet.
-  if ((avro || parquet || !decode.schemaFile.empty()) && (!decode.children.empty() || decode.ids))
-    throw UsageError{std::string(decode.ids ? "-ids" : "-child") + " cannot be combined with " +
-                     (avro      ? "-format avro"
-                      : parquet ? "-format parquet"
-                                : "-schema") +
-                     " yet: their " +
-                     (decode.ids ? "keys _record, _segment and _parent" : "nested trees") +
-                     " are not in the schema"};
   if (decode.raw && (avro || parquet))
     throw UsageError{"-raw adds base64 keys to JSON Lines or CSV, not to Avro or Parquet"};
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "decoder/decode_options.h"
 #include "decoder/decode_plan.h"
@@ -25,6 +26,11 @@ public:
   // True: the run hands the body's records to write(RecordValues &), and
   // writes no text for them.
   virtual bool takesValues() const { return false; }
+  // True (with takesValues): the values have the whole lines' shape, not
+  // only the body's records: -ids keys first, -child trees, and the -header
+  // and -trailer records beside the body's (their keys' plan fields moved
+  // up by endFieldBases).
+  virtual bool takesLineShape() const { return false; }
   // Takes whole lines of the decoder (one or more, each ending in "\n"), in
   // input order. False when the output cannot be written; SinkError when a
   // line cannot be put in the format.
@@ -50,7 +56,24 @@ struct SinkRequest {
   const DecodePlan &plan;
   const DecodeOptions &options;
   std::FILE *out;
+  // The -header and -trailer plans whose records the output holds beside
+  // the body's (none with -header-out).
+  std::vector<const DecodePlan *> ends;
 };
+
+// The number added to the plan field of each key of `ends`' records, so
+// that they name no field of the body's plan nor of another end's: each
+// end's fields follow the fields before it.
+inline std::vector<int> endFieldBases(const DecodePlan &body,
+                                      const std::vector<const DecodePlan *> &ends) {
+  std::vector<int> bases;
+  int base = static_cast<int>(body.fields.size());
+  for (const DecodePlan *end : ends) {
+    bases.push_back(base);
+    base += static_cast<int>(end->fields.size());
+  }
+  return bases;
+}
 
 // The programs hand decodeFiles the writers of formats the decoder library
 // does not hold (lake/): `sink` makes the writer of -format avro|parquet,

@@ -136,7 +136,7 @@ private:
 class AvroSink : public RecordSink {
 public:
   explicit AvroSink(const SinkRequest &request)
-      : schema_(makeLakeSchema(request.model, request.plan, request.options)),
+      : schema_(makeLineSchema(request.model, request.plan, request.ends, request.options)),
         text_(avroSchemaText(schema_)), filter_(request.out, text_.substr(0, text_.size() - 1)) {
     if (avro_schema_from_json_length(text_.data(), text_.size(), &avroSchema_) != 0)
       throw SinkError{"vexfcbl-decode: -format avro: the schema is refused: " +
@@ -169,6 +169,7 @@ public:
   AvroSink &operator=(const AvroSink &) = delete;
 
   bool takesValues() const override { return true; }
+  bool takesLineShape() const override { return true; }
   bool write(std::string_view) override {
     throw SinkError{"vexfcbl-decode: internal error: -format avro takes records as values\n"};
   }
