@@ -2,6 +2,7 @@
 // Where a run's decoded records go: the output stream as lines (JSON Lines, CSV), or a writer
 // of another format that takes them as values (lake/, the Python columns). Made once the plan
 // exists.
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -62,13 +63,29 @@ struct SinkRequest {
 };
 
 // The number added to the plan field of each key of `ends`' records, so
-// that they name no field of the body's plan nor of another end's: each
-// end's fields follow the fields before it.
+// that they name the fields the lines' shape gives them: an end record that
+// the body decodes too (a -when names it) takes the body's fields, its
+// lines looking the same; another one fields of its own, after the fields
+// before it.
 inline std::vector<int> endFieldBases(const DecodePlan &body,
                                       const std::vector<const DecodePlan *> &ends) {
   std::vector<int> bases;
   int base = static_cast<int>(body.fields.size());
   for (const DecodePlan *end : ends) {
+    const PlanRecord &own = end->records.front();
+    const auto same = std::find_if(body.records.begin(), body.records.end(), [&](const auto &r) {
+      if (r.name != own.name || r.end - r.root != own.end - own.root)
+        return false;
+      for (int f = 0; f < own.end - own.root; ++f)
+        if (body.fields[static_cast<std::size_t>(r.root + f)].name !=
+            end->fields[static_cast<std::size_t>(own.root + f)].name)
+          return false;
+      return true;
+    });
+    if (same != body.records.end()) {
+      bases.push_back(same->root - own.root);
+      continue;
+    }
     bases.push_back(base);
     base += static_cast<int>(end->fields.size());
   }

@@ -121,6 +121,77 @@ void typeLeaf(LakeNode &node, const PlanField &field, const ModelItem &item,
   }
 }
 
+// A rule's value as the decoder compares it: numbers by their digits (+0012 is 12).
+std::string comparedValue(const PlanField &field, const std::string &value) {
+  if (field.kind == FieldKind::text || value.empty())
+    return value;
+  std::string digits = value;
+  const bool negative = digits[0] == '-';
+  if (digits[0] == '-' || digits[0] == '+')
+    digits.erase(0, 1);
+  digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
+  if (digits.empty())
+    return "0";
+  return negative ? "-" + digits : digits;
+}
+
+// The sets of `area`'s alternatives (plan fields) a record can be written
+// with: the rules testing one field at one offset pick by their value, so
+// a record matches one value's rules per such test, or none; the
+// alternatives picked are the union over the tests, and all of them when
+// no rule matched.
+std::vector<std::vector<int>> alternativeShapes(const DecodePlan &plan, int area,
+                                                const std::vector<int> &all) {
+  struct Test {
+    int field;
+    std::int64_t offset;
+    std::vector<std::pair<std::string, std::vector<int>>> values;
+  };
+  std::vector<Test> tests;
+  for (const DecodePlan::Rule &rule : plan.rules) {
+    if (rule.alternative < 0 ||
+        plan.fields[static_cast<std::size_t>(rule.alternative)].alternatives != area)
+      continue;
+    auto test = std::find_if(tests.begin(), tests.end(), [&](const Test &t) {
+      return t.field == rule.field && t.offset == rule.offset;
+    });
+    if (test == tests.end())
+      test = tests.insert(tests.end(), Test{rule.field, rule.offset, {}});
+    const std::string value =
+        comparedValue(plan.fields[static_cast<std::size_t>(rule.field)], rule.value);
+    auto same = std::find_if(test->values.begin(), test->values.end(),
+                             [&](const auto &entry) { return entry.first == value; });
+    if (same == test->values.end())
+      same = test->values.insert(test->values.end(), {value, {}});
+    same->second.push_back(rule.alternative);
+  }
+  // Every combination of one value (or none) per test.
+  std::vector<std::vector<int>> picks{{}};
+  for (const Test &test : tests) {
+    std::vector<std::vector<int>> more;
+    for (const std::vector<int> &pick : picks) {
+      more.push_back(pick);
+      for (const auto &entry : test.values) {
+        std::vector<int> with = pick;
+        with.insert(with.end(), entry.second.begin(), entry.second.end());
+        more.push_back(std::move(with));
+      }
+    }
+    picks = std::move(more);
+  }
+  // No rule matched (the first pick): last, after the rules' own picks.
+  std::rotate(picks.begin(), picks.begin() + 1, picks.end());
+  picks.back() = all;
+  std::vector<std::vector<int>> shapes;
+  for (std::vector<int> &pick : picks) {
+    std::sort(pick.begin(), pick.end());
+    pick.erase(std::unique(pick.begin(), pick.end()), pick.end());
+    if (std::find(shapes.begin(), shapes.end(), pick) == shapes.end())
+      shapes.push_back(pick);
+  }
+  return shapes;
+}
+
 class Builder {
 public:
   Builder(const RecordModel &model, const DecodePlan &plan, const DecodeOptions &options)
@@ -176,7 +247,47 @@ private:
       const int made = add(schema, child, node.column);
       schema.nodes[static_cast<std::size_t>(at)].children.push_back(made);
     }
+    addChoices(schema, at, field);
     return at;
+  }
+
+  // The REDEFINES areas among `field`'s members that rules pick alternatives of.
+  void addChoices(LakeSchema &schema, int at, const PlanField &field) const {
+    LakeNode &node = schema.nodes[static_cast<std::size_t>(at)];
+    std::vector<int> areas;
+    for (const int child : field.children) {
+      const int area = plan_.fields[static_cast<std::size_t>(child)].alternatives;
+      if (area >= 0 && std::find(choosable_.begin(), choosable_.end(), area) != choosable_.end() &&
+          std::find(areas.begin(), areas.end(), area) == areas.end())
+        areas.push_back(area);
+    }
+    for (const int area : areas) {
+      std::vector<int> all;
+      for (const int child : field.children)
+        if (plan_.fields[static_cast<std::size_t>(child)].alternatives == area)
+          all.push_back(child);
+      // Members by plan field; those not written (-select, FILLER) drop out.
+      const auto position = [&](int planField) {
+        for (std::size_t p = 0; p < node.children.size(); ++p)
+          if (schema.nodes[static_cast<std::size_t>(node.children[p])].field == planField)
+            return static_cast<int>(p);
+        return -1;
+      };
+      LakeNode::Choice choice;
+      for (const int alternative : all)
+        if (const int p = position(alternative); p >= 0)
+          choice.alternatives.push_back(p);
+      for (const std::vector<int> &shape : alternativeShapes(plan_, area, all)) {
+        std::vector<int> members;
+        for (const int alternative : shape)
+          if (const int p = position(alternative); p >= 0)
+            members.push_back(p);
+        if (std::find(choice.shapes.begin(), choice.shapes.end(), members) == choice.shapes.end())
+          choice.shapes.push_back(std::move(members));
+      }
+      if (!choice.alternatives.empty())
+        node.choices.push_back(std::move(choice));
+    }
   }
 
   const RecordModel &model_;

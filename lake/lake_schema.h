@@ -39,6 +39,15 @@ struct LakeNode {
   bool optional = false;      // the key may be missing: a REDEFINES alternative or a record
                               // that a -when rule may leave out
   std::vector<int> children;
+  // REDEFINES alternatives among the children that -when rules pick: each
+  // choice lists the alternatives (positions in `children`) and every set
+  // of them a line can hold (exactly one set: those the matching rules
+  // picked, or all of them when no rule matched).
+  struct Choice {
+    std::vector<int> alternatives;
+    std::vector<std::vector<int>> shapes;
+  };
+  std::vector<Choice> choices;
   // A body record's table (SQL) under -ids or -child: it takes the
   // columns _segment and _parent, the latter a key of `parentTable` when
   // every segment of the record has a parent segment of that one record.

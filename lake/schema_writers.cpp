@@ -1,6 +1,7 @@
 // JSON Schema, Avro schema and SQL DDL text from the lake schema.
 #include "lake/schema_writers.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -30,7 +31,39 @@ void jsonObject(const LakeSchema &schema, const LakeNode &node, int depth, std::
   }
   out += "\n" + in + "},\n";
   out += in + "\"required\": [" + required + "],\n";
-  out += in + "\"additionalProperties\": false\n" + indent(depth) + "}";
+  out += in + "\"additionalProperties\": false";
+  // Exactly one of the sets of REDEFINES alternatives -when can write:
+  // each names the alternatives it holds and forbids the others.
+  std::vector<std::string> choices;
+  for (const LakeNode::Choice &choice : node.choices) {
+    std::string oneOf = "\"oneOf\": [";
+    for (std::size_t s = 0; s < choice.shapes.size(); ++s) {
+      const std::vector<int> &shape = choice.shapes[s];
+      std::string names, others;
+      for (const int position : choice.alternatives) {
+        const std::string name =
+            jsonQuoted(at(schema, node.children[static_cast<std::size_t>(position)]).name);
+        if (std::find(shape.begin(), shape.end(), position) != shape.end())
+          names += (names.empty() ? "" : ", ") + name;
+        else
+          others += (others.empty() ? "" : ", ") + name + ": false";
+      }
+      oneOf += std::string(s == 0 ? "" : ", ") + "{\"required\": [" + names + "]";
+      if (!others.empty())
+        oneOf += ", \"properties\": {" + others + "}";
+      oneOf += "}";
+    }
+    choices.push_back(oneOf + "]");
+  }
+  if (choices.size() == 1)
+    out += ",\n" + in + choices.front();
+  else if (choices.size() > 1) {
+    out += ",\n" + in + "\"allOf\": [";
+    for (std::size_t c = 0; c < choices.size(); ++c)
+      out += (c == 0 ? "{" : ", {") + choices[c] + "}";
+    out += "]";
+  }
+  out += "\n" + indent(depth) + "}";
 }
 
 void jsonValue(const LakeSchema &schema, int index, int depth, bool element, std::string &out) {
