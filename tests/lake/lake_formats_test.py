@@ -498,6 +498,30 @@ class SchemaShapes(unittest.TestCase):
             self.assertTrue(rejected(validator, line), line)
 
 
+class LargeTree(unittest.TestCase):
+    def test_a_tree_past_a_megabyte_is_one_avro_row(self):
+        """A root with 120 000 descendants: its row is larger than the 1 MiB block a flat
+        record gets, and the Avro block of a tree holds it."""
+        work = golden_files("decode-hierarchy")
+        self.addCleanup(shutil.rmtree, work)
+        amounts = [Decimal(i % 99999) / 100 for i in range(120000)]
+        records = [cobdata.text("C", 1) + cobdata.zoned(1, 4, 0, False) + cobdata.text("BIG", 10)
+                   + cobdata.text("", 5),
+                   cobdata.text("A", 1) + cobdata.text("ACC1", 8) + cobdata.packed(5, 9, 2)
+                   + cobdata.text("", 6)]
+        records += [cobdata.text("T", 1) + cobdata.zoned(20260101, 8, 0, False)
+                    + cobdata.packed(amount, 7, 2) + cobdata.text("D", 1) + cobdata.text("", 6)
+                    for amount in amounts]
+        with open(os.path.join(work, "big.dat"), "wb") as f:
+            f.write(b"".join(records))
+        args = [a if a != "bank.dat" else "big.dat" for a in HIERARCHY]
+        run([*args, "-format", "avro", "-o", "big.avro"], work)
+        _, rows = read_avro(os.path.join(work, "big.avro"))
+        self.assertEqual(1, len(rows))
+        txn = rows[0]["CUSTOMER"]["ACCOUNT"][0]["TXN"]
+        self.assertEqual(amounts, [t["T_AMT"] for t in txn])
+
+
 class SchemaDdl(unittest.TestCase):
     @unittest.skipUnless(shutil.which("sqlite3"), "sqlite3 (Debian) is not installed")
     def test_golden_ddl_runs_in_sqlite(self):
