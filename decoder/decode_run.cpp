@@ -555,6 +555,8 @@ private:
     if (apart) {
       single_.clear();
       decoder.decode(data, declared, single_, problems_);
+      if (fixedLength_ && static_cast<std::int64_t>(data.size()) < length_ && problems_.empty())
+        problems_.push_back(DecodeProblem{"", "truncated record", 0, ""});
       if (endAsValues)
         appendRecord(single_, single_.record(0), values_,
                      &decoder == parts_.header ? headerFieldBase : trailerFieldBase);

@@ -139,7 +139,7 @@ std::string comparedValue(const PlanField &field, const std::string &value) {
 // with: the rules testing one field at one offset pick by their value, so
 // a record matches one value's rules per such test, or none; the
 // alternatives picked are the union over the tests, and all of them when
-// no rule matched.
+// no rule matched. None when there are too many to list.
 std::vector<std::vector<int>> alternativeShapes(const DecodePlan &plan, int area,
                                                 const std::vector<int> &all) {
   struct Test {
@@ -178,6 +178,10 @@ std::vector<std::vector<int>> alternativeShapes(const DecodePlan &plan, int area
       }
     }
     picks = std::move(more);
+    // Rules on many fields of one area: the alternatives stay optional
+    // members rather than a oneOf of thousands of sets.
+    if (picks.size() > 1024)
+      return {};
   }
   // No rule matched (the first pick): last, after the rules' own picks.
   std::rotate(picks.begin(), picks.begin() + 1, picks.end());
@@ -285,7 +289,7 @@ private:
         if (std::find(choice.shapes.begin(), choice.shapes.end(), members) == choice.shapes.end())
           choice.shapes.push_back(std::move(members));
       }
-      if (!choice.alternatives.empty())
+      if (!choice.alternatives.empty() && !choice.shapes.empty())
         node.choices.push_back(std::move(choice));
     }
   }

@@ -498,7 +498,30 @@ class SchemaShapes(unittest.TestCase):
             self.assertTrue(rejected(validator, line), line)
 
 
-class LargeTree(unittest.TestCase):
+class HierarchyRows(unittest.TestCase):
+    def test_a_short_last_record_is_warned_of_as_in_the_lines(self):
+        """Records decoded apart for ids, trees and end records keep the lines' warnings."""
+        work = golden_files("decode-hierarchy")
+        self.addCleanup(shutil.rmtree, work)
+        with open(os.path.join(work, "bank.dat"), "rb") as f:
+            data = f.read()
+        with open(os.path.join(work, "short.dat"), "wb") as f:
+            f.write(data[:255])  # 12 records of 20 bytes and 15 bytes of the 13th
+        base = [a if a != "bank.dat" else "short.dat" for a in HIERARCHY]
+        for extra in (["-ids"], [], ["-ids", "-header", "CUSTOMER", "-trailer", "TXN"]):
+            with self.subTest(extra=extra):
+                def warnings(*more):
+                    done = subprocess.run([DECODER, *base, *extra, *more], cwd=work,
+                                          capture_output=True)
+                    self.assertEqual(0, done.returncode, done.stderr)
+                    return [line for line in done.stderr.decode().splitlines()
+                            if "truncated record" in line or "belong to" in line]
+                lines = warnings()
+                self.assertIn("vexfcbl-decode: short.dat: record 13, byte 240: truncated record",
+                              lines)
+                self.assertEqual(lines, warnings("-format", "avro", "-o", "s.avro"))
+                self.assertEqual(lines, warnings("-format", "parquet", "-o", "s.parquet"))
+
     def test_a_tree_past_a_megabyte_is_one_avro_row(self):
         """A root with 120 000 descendants: its row is larger than the 1 MiB block a flat
         record gets, and the Avro block of a tree holds it."""
