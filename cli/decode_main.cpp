@@ -59,7 +59,8 @@ const char usageText[] =
     "\t                     (-when V:NAME; a segment is a -when's NAME).\n"
     "\t-child SEG:PARENT  - records of segment SEG belong to the PARENT record\n"
     "\t                     before them; may be repeated. The output nests\n"
-    "\t                     each parent's children in arrays named by segment.\n"
+    "\t                     each parent's children in arrays named by segment\n"
+    "\t                     (JSON Lines, Avro, Parquet: a row per root record).\n"
     "\t-ids               - flat records with _record (number), _segment and\n"
     "\t                     _parent (the parent's number, with -child) first.\n"
     "\t-select F,...      - write only these fields (names or paths; groups\n"
@@ -69,7 +70,8 @@ const char usageText[] =
     "\t                     value); may be repeated: all must hold.\n"
     "\t-format jsonl|csv|avro|parquet - output format; jsonl by default. Avro\n"
     "\t                     and Parquet are files: -o, or a pipe or file as the\n"
-    "\t                     standard output; decimals are exact.\n"
+    "\t                     standard output; decimals are exact. -ids, -child,\n"
+    "\t                     -header and -trailer records are in the rows too.\n"
     "\t-fillers           - include FILLER items.\n"
     "\t-trim              - drop trailing blanks of text.\n"
     "\t-raw               - add each record's bytes (and those of fields not\n"
@@ -99,7 +101,8 @@ const char usageText[] =
     "\t-header-out FILE   - write the -header and -trailer lines (JSON Lines)\n"
     "\t                     to FILE instead of the output.\n"
     "\t-schema FILE       - write the schema of the records this command line\n"
-    "\t                     writes; alone (no DATAFILE, no -o) nothing else.\n"
+    "\t                     writes (ids, trees, header and trailer records\n"
+    "\t                     included); alone (no DATAFILE, no -o) nothing else.\n"
     "\t-schema-format F   - json-schema, avro, sql or sql-postgres; by FILE's\n"
     "\t                     extension (.json, .avsc, .sql) by default.\n"
     "\t-sql-arrays tables|json - OCCURS in SQL as child tables keyed by the\n"
@@ -405,21 +408,6 @@ void checkLakeOptions(DecodeOptions &decode) {
                  (avro ? listed(avroCodecs) : listed(parquetCodecs)));
     decode.codec = *codec;
   }
-  if ((avro || parquet) && decode.headerOutput.empty() &&
-      (!decode.headerRecord.empty() || !decode.trailerRecord.empty()))
-    throw UsageError{std::string(decode.headerRecord.empty() ? "-trailer" : "-header") +
-                     " with -format " + (avro ? "avro" : "parquet") +
-                     " needs -header-out FILE: the file's rows are of one record"};
-  // The schemas and lake files describe the records themselves: the trees of
-  // -child and the keys -ids puts before them are not in them yet.
-  if ((avro || parquet || !decode.schemaFile.empty()) && (!decode.children.empty() || decode.ids))
-    throw UsageError{std::string(decode.ids ? "-ids" : "-child") + " cannot be combined with " +
-                     (avro      ? "-format avro"
-                      : parquet ? "-format parquet"
-                                : "-schema") +
-                     " yet: their " +
-                     (decode.ids ? "keys _record, _segment and _parent" : "nested trees") +
-                     " are not in the schema"};
   if (decode.raw && (avro || parquet))
     throw UsageError{"-raw adds base64 keys to JSON Lines or CSV, not to Avro or Parquet"};
 }

@@ -179,9 +179,13 @@ public:
       std::int64_t length, StatusLine &messages, DecodeProgress &progress,
       const FramingParts &parts)
       : options_(options), decoders_(decoders), decoder_(decoders.front()), out_(out),
-        typed_(out.takesValues()), length_(length), messages_(messages), progress_(progress),
-        parts_(parts), fixedLength_(options.recordFormat == RecordFormat::fixed &&
-                                    parts.lengthField == nullptr && parts.occurs == nullptr) {}
+        typed_(out.takesValues()), shaped_(typed_ && out.takesLineShape()), length_(length),
+        messages_(messages), progress_(progress), parts_(parts),
+        fixedLength_(options.recordFormat == RecordFormat::fixed && parts.lengthField == nullptr &&
+                     parts.occurs == nullptr) {
+    if (shaped_ && parts.hierarchy != nullptr)
+      valueTree_.emplace(*parts.segments);
+  }
 
   // Limits the next file() to the records that begin in `range`.
   void limit(const ByteRange &range) {
@@ -210,6 +214,10 @@ public:
 
   Counts counts;
   unsigned char page_space_ = ' ';
+  // A sink that takes the lines' shape (takesLineShape): the plan field
+  // numbers of the -header and -trailer records' keys start here.
+  int headerFieldBase = 0;
+  int trailerFieldBase = 0;
   const RawBytes *raw = nullptr; // -raw
   // Warnings given as values instead of printed (a run in memory).
   const std::function<void(const DecodeWarning &)> *warningValues = nullptr;
@@ -499,7 +507,9 @@ private:
   }
 
   bool finish(const InputWindow &window) {
-    if (parts_.hierarchy != nullptr && !parts_.hierarchy->flush())
+    if (valueTree_)
+      valueTree_->flush(values_);
+    else if (parts_.hierarchy != nullptr && !parts_.hierarchy->flush())
       failed_ = true;
     if (window.error() != 0) {
       const std::string why = stream_ != nullptr && !stream_->failure().empty()
@@ -535,8 +545,22 @@ private:
     // The body's records go to a sink of values as values; -raw's keys are
     // for lines only.
     const bool asValues = typed_ && &decoder == &decoder_ && !unreadable;
+    // A sink of the lines' shape takes -ids keys, trees and the -header and
+    // -trailer records as values too: the record is decoded apart first.
+    const bool endAsValues =
+        shaped_ && &decoder != &decoder_ && !unreadable && parts_.headerOut == nullptr;
+    const bool apart = endAsValues || (asValues && shaped_ && parts_.segments != nullptr &&
+                                       (options_.ids || valueTree_));
     const RecordValues::Mark mark = values_.mark();
-    if (asValues) {
+    if (apart) {
+      single_.clear();
+      decoder.decode(data, declared, single_, problems_);
+      if (fixedLength_ && static_cast<std::int64_t>(data.size()) < length_ && problems_.empty())
+        problems_.push_back(DecodeProblem{"", "truncated record", 0, ""});
+      if (endAsValues)
+        appendRecord(single_, single_.record(0), values_,
+                     &decoder == parts_.header ? headerFieldBase : trailerFieldBase);
+    } else if (asValues) {
       decoder.decode(data, declared, values_, problems_);
       if (fixedLength_ && static_cast<std::int64_t>(data.size()) < length_ && problems_.empty())
         problems_.push_back(DecodeProblem{"", "truncated record", 0, ""});
@@ -553,12 +577,16 @@ private:
     if (body && parts_.segments != nullptr)
       placed = placeSegment(segment, numberBase_ + counts.read);
     if (!report(start)) {
-      values_.truncate(mark);
+      // A record in a tree stays in it, as the lines' tree keeps it.
+      if (!valueTree_)
+        values_.truncate(mark);
       return false;
     }
     if (placed) {
       ++counts.written;
-    } else if (asValues) {
+      if (values_.records() >= valueBatch && !writeValues(values_))
+        return false;
+    } else if (asValues || endAsValues) {
       ++counts.written;
       if (values_.records() >= valueBatch && !writeValues(values_))
         return false;
@@ -619,7 +647,10 @@ private:
     bool orphan = false;
     bool placed = false;
     long long parent = -1;
-    if (parts_.hierarchy != nullptr) {
+    if (valueTree_) {
+      orphan = !valueTree_->add(segment, single_, values_) && parentSegment >= 0;
+      placed = true;
+    } else if (parts_.hierarchy != nullptr) {
       orphan = !parts_.hierarchy->add(segment, text_) && parentSegment >= 0;
       placed = true;
     } else if (parts_.parents != nullptr) {
@@ -630,7 +661,10 @@ private:
                            "segment " + tree.name(segment) + " has no " + tree.name(parentSegment) +
                                " record before it to belong to",
                            0, ""});
-    if (options_.ids)
+    if (options_.ids && shaped_)
+      appendWithIds(single_, single_.record(0), values_, number,
+                    segment < 0 ? nullptr : &tree.name(segment), parent);
+    else if (options_.ids)
       addIds(text_, options_.format == OutputFormat::csv, number,
              segment < 0 ? nullptr : &tree.name(segment), parent);
     return placed;
@@ -844,7 +878,10 @@ private:
   RecordDecoder &decoder_;
   std::string warning_;
   RecordSink &out_;
-  const bool typed_; // the sink takes values
+  const bool typed_;    // the sink takes values
+  const bool shaped_;   // ... and the lines' shape: ids, trees, header and trailer records
+  RecordValues single_; // one record decoded apart (shaped_)
+  std::optional<ValueHierarchy> valueTree_; // -child's trees as values (shaped_)
   // The body's records waiting for the sink as values: handed over in
   // batches of `valueBatch`, and at the end of each file.
   static constexpr std::size_t valueBatch = 4096;
@@ -1114,10 +1151,15 @@ int decodeFiles(const std::vector<std::string> &copybooks, const FrontEndOptions
       DecodeProgress progress(messages, bytesToRead(files, options));
       StreamSink stream(out);
       std::unique_ptr<RecordSink> lake;
+      const std::vector<const DecodePlan *> ends =
+          endsInOutput(options, runPlan->headerPlan, runPlan->trailerPlan);
       if (lakeFormat)
-        lake = writers.sink(SinkRequest{*model, plan, options, out});
+        lake = writers.sink(SinkRequest{*model, plan, options, out, ends});
       RecordSink &sink = lake ? *lake : stream;
       Run run(options, decoders, sink, length, messages, progress, parts);
+      const std::vector<int> bases = endFieldBases(plan, ends);
+      for (std::size_t e = 0; e < ends.size(); ++e)
+        (ends[e] == &runPlan->headerPlan ? run.headerFieldBase : run.trailerFieldBase) = bases[e];
       run.page_space_ = page->space();
       const RawBytes rawBytes(plan, options.format == OutputFormat::csv);
       if (options.raw)

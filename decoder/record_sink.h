@@ -2,11 +2,13 @@
 // Where a run's decoded records go: the output stream as lines (JSON Lines, CSV), or a writer
 // of another format that takes them as values (lake/, the Python columns). Made once the plan
 // exists.
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "decoder/decode_options.h"
 #include "decoder/decode_plan.h"
@@ -25,6 +27,11 @@ public:
   // True: the run hands the body's records to write(RecordValues &), and
   // writes no text for them.
   virtual bool takesValues() const { return false; }
+  // True (with takesValues): the values have the whole lines' shape, not
+  // only the body's records: -ids keys first, -child trees, and the -header
+  // and -trailer records beside the body's (their keys' plan fields moved
+  // up by endFieldBases).
+  virtual bool takesLineShape() const { return false; }
   // Takes whole lines of the decoder (one or more, each ending in "\n"), in
   // input order. False when the output cannot be written; SinkError when a
   // line cannot be put in the format.
@@ -50,7 +57,40 @@ struct SinkRequest {
   const DecodePlan &plan;
   const DecodeOptions &options;
   std::FILE *out;
+  // The -header and -trailer plans whose records the output holds beside
+  // the body's (none with -header-out).
+  std::vector<const DecodePlan *> ends;
 };
+
+// The number added to the plan field of each key of `ends`' records, so
+// that they name the fields the lines' shape gives them: an end record that
+// the body decodes too (a -when names it) takes the body's fields, its
+// lines looking the same; another one fields of its own, after the fields
+// before it.
+inline std::vector<int> endFieldBases(const DecodePlan &body,
+                                      const std::vector<const DecodePlan *> &ends) {
+  std::vector<int> bases;
+  int base = static_cast<int>(body.fields.size());
+  for (const DecodePlan *end : ends) {
+    const PlanRecord &own = end->records.front();
+    const auto same = std::find_if(body.records.begin(), body.records.end(), [&](const auto &r) {
+      if (r.name != own.name || r.end - r.root != own.end - own.root)
+        return false;
+      for (int f = 0; f < own.end - own.root; ++f)
+        if (body.fields[static_cast<std::size_t>(r.root + f)].name !=
+            end->fields[static_cast<std::size_t>(own.root + f)].name)
+          return false;
+      return true;
+    });
+    if (same != body.records.end()) {
+      bases.push_back(same->root - own.root);
+      continue;
+    }
+    bases.push_back(base);
+    base += static_cast<int>(end->fields.size());
+  }
+  return bases;
+}
 
 // The programs hand decodeFiles the writers of formats the decoder library
 // does not hold (lake/): `sink` makes the writer of -format avro|parquet,

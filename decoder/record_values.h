@@ -16,7 +16,8 @@ struct ValueToken {
   // object or array; for a key, the token after the key's value.
   std::uint32_t next = 0;
   // A string's or number's text: its place in the batch's text. A key:
-  // `at` is the plan field whose key it is (DecodePlan::fields).
+  // `at` is the plan field whose key it is (DecodePlan::fields; negative for
+  // the keys of -ids and -child trees, decoder/segments.h).
   std::uint32_t at = 0;
   std::uint32_t size = 0;
 };

@@ -182,3 +182,142 @@ bool HierarchyWriter::flush() {
     failed_ = true;
   return !failed_;
 }
+
+void copyValue(const RecordValues &from, std::uint32_t token, RecordValues &to, int fieldBase) {
+  const ValueToken &value = from[token];
+  switch (value.type) {
+  case ValueType::object:
+  case ValueType::array: {
+    const std::uint32_t open = to.open(value.type);
+    for (std::uint32_t inner = token + 1; inner < value.next; inner = from[inner].next)
+      copyValue(from, inner, to, fieldBase);
+    to.close(open);
+    return;
+  }
+  case ValueType::key: {
+    const int field = from.field(value);
+    const std::uint32_t key =
+        to.open(ValueType::key, static_cast<std::uint32_t>(field >= 0 ? field + fieldBase : field));
+    copyValue(from, token + 1, to, fieldBase);
+    to.close(key);
+    return;
+  }
+  case ValueType::string:
+  case ValueType::number: {
+    std::string &text = to.textBuffer();
+    const std::size_t at = text.size();
+    text += from.text(value);
+    to.appended(value.type, at);
+    return;
+  }
+  case ValueType::null:
+    to.null();
+    return;
+  }
+}
+
+void appendRecord(const RecordValues &from, std::uint32_t token, RecordValues &to, int fieldBase) {
+  to.beginRecord();
+  const std::uint32_t line = to.record(to.records() - 1);
+  for (std::uint32_t key = token + 1; key < from[token].next; key = from[key].next)
+    copyValue(from, key, to, fieldBase);
+  to.close(line);
+}
+
+void appendWithIds(const RecordValues &from, std::uint32_t token, RecordValues &to,
+                   long long number, const std::string *segment, long long parent) {
+  to.beginRecord();
+  const std::uint32_t line = to.record(to.records() - 1);
+  const auto idKey = [&](int key, ValueType type, const std::string *text) {
+    const std::uint32_t open = to.open(ValueType::key, static_cast<std::uint32_t>(key));
+    if (text == nullptr) {
+      to.null();
+    } else {
+      std::string &buffer = to.textBuffer();
+      const std::size_t at = buffer.size();
+      buffer += *text;
+      to.appended(type, at);
+    }
+    to.close(open);
+  };
+  const std::string record = std::to_string(number);
+  const std::string parentNumber = std::to_string(parent);
+  idKey(recordIdKey, ValueType::number, &record);
+  idKey(segmentIdKey, ValueType::string, segment);
+  idKey(parentIdKey, ValueType::number, parent >= 0 ? &parentNumber : nullptr);
+  for (std::uint32_t key = token + 1; key < from[token].next; key = from[key].next)
+    copyValue(from, key, to);
+  to.close(line);
+}
+
+bool ValueHierarchy::add(int segment, const RecordValues &record, RecordValues &out) {
+  const std::uint32_t line = record.record(0);
+  // {"KEY":{...}}: the record's object under its key, as the line has it.
+  const bool shaped = line + 2 < record[line].next && record[line + 1].type == ValueType::key &&
+                      record[line + 2].type == ValueType::object;
+  const auto hold = [&] {
+    appendRecord(record, line, held_);
+    return held_.record(held_.records() - 1);
+  };
+  if (segment < 0 || !shaped) {
+    loose_.push_back(hold());
+    return false;
+  }
+  const int parent = tree_.parentOf(segment);
+  if (parent < 0) {
+    flush(out);
+    nodes_.push_back(Node{segment, hold(), {}});
+    open_.assign(1, 0);
+    return true;
+  }
+  for (std::size_t i = open_.size(); i-- > 0;) {
+    const int up = open_[i];
+    if (nodes_[static_cast<std::size_t>(up)].segment == parent) {
+      const int index = static_cast<int>(nodes_.size());
+      nodes_.push_back(Node{segment, hold(), {}});
+      nodes_[static_cast<std::size_t>(up)].children.push_back(index);
+      open_.resize(i + 1);
+      open_.push_back(index);
+      return true;
+    }
+  }
+  loose_.push_back(hold());
+  return false;
+}
+
+void ValueHierarchy::writeObject(const Node &node, RecordValues &out) const {
+  const std::uint32_t object = node.line + 2;
+  const std::uint32_t open = out.open(ValueType::object);
+  for (std::uint32_t key = object + 1; key < held_[object].next; key = held_[key].next)
+    copyValue(held_, key, out);
+  for (const int segment : tree_.childrenOf(node.segment)) {
+    const std::uint32_t key =
+        out.open(ValueType::key, static_cast<std::uint32_t>(segmentArrayKey(segment)));
+    const std::uint32_t array = out.open(ValueType::array);
+    for (const int child : node.children)
+      if (nodes_[static_cast<std::size_t>(child)].segment == segment)
+        writeObject(nodes_[static_cast<std::size_t>(child)], out);
+    out.close(array);
+    out.close(key);
+  }
+  out.close(open);
+}
+
+void ValueHierarchy::flush(RecordValues &out) {
+  if (!nodes_.empty()) {
+    const Node &root = nodes_.front();
+    out.beginRecord();
+    const std::uint32_t line = out.record(out.records() - 1);
+    const std::uint32_t key =
+        out.open(ValueType::key, static_cast<std::uint32_t>(held_.field(held_[root.line + 1])));
+    writeObject(root, out);
+    out.close(key);
+    out.close(line);
+  }
+  for (const std::uint32_t line : loose_)
+    appendRecord(held_, line, out);
+  nodes_.clear();
+  open_.clear();
+  loose_.clear();
+  held_.clear();
+}

@@ -9,6 +9,15 @@
 
 #include "decoder/decode_options.h"
 #include "decoder/decode_plan.h"
+#include "decoder/record_values.h"
+
+// Keys of records as values (decoder/record_values.h) that name no plan
+// field: -ids' three keys and, in a tree of -child, the array of a
+// segment's child records. Negative, so that no plan field is taken for them.
+constexpr int recordIdKey = -2;
+constexpr int segmentIdKey = -3;
+constexpr int parentIdKey = -4;
+constexpr int segmentArrayKey(int segment) { return -5 - segment; }
 
 // The segments a run knows (every -when target) and how -child links them.
 class SegmentTree {
@@ -63,6 +72,23 @@ private:
   int parentSlot_ = -1;
 };
 
+// Appends to `to` the value at `token` of `from` with its members or
+// elements; a key's plan field (not the negative keys above) moved up by
+// `fieldBase` (the -header and -trailer records' fields, numbered after the
+// body's for a writer of values).
+void copyValue(const RecordValues &from, std::uint32_t token, RecordValues &to, int fieldBase = 0);
+
+// Appends the record (line object) of `from` at `token` to `to` as a
+// record of its own, keys moved up by `fieldBase` as copyValue does.
+void appendRecord(const RecordValues &from, std::uint32_t token, RecordValues &to,
+                  int fieldBase = 0);
+
+// -ids as values: the record of `from` at `token` appended to `to` as a
+// record whose keys `_record`, `_segment` and `_parent` (recordIdKey ...)
+// come before its own, as addIds puts them into the line.
+void appendWithIds(const RecordValues &from, std::uint32_t token, RecordValues &to,
+                   long long number, const std::string *segment, long long parent);
+
 // -ids: `_record`, `_segment` and `_parent` put first into a record's JSON
 // line, or as its first three CSV columns; `segment` null (-1 parent:
 // null) when unknown.
@@ -102,4 +128,34 @@ private:
   std::vector<int> open_;   // the path from the root to the last record
   std::vector<std::string> loose_;
   bool failed_ = false;
+};
+
+// HierarchyWriter's trees as values, for a writer of values: the same
+// nesting (each child segment's records an array keyed segmentArrayKey
+// after the record's own members) and the same records without a place.
+class ValueHierarchy {
+public:
+  explicit ValueHierarchy(const SegmentTree &tree) : tree_(tree) {}
+
+  // Takes the record of `segment` (-1: none) held as the one record of
+  // `record`; a new root first appends the tree held to `out`. False when
+  // it has no parent to go under.
+  bool add(int segment, const RecordValues &record, RecordValues &out);
+  // Appends what is held to `out`, a record each: the tree, then the
+  // records without a place.
+  void flush(RecordValues &out);
+
+private:
+  struct Node {
+    int segment;
+    std::uint32_t line; // the record's object in held_
+    std::vector<int> children;
+  };
+  void writeObject(const Node &node, RecordValues &out) const;
+
+  const SegmentTree &tree_;
+  RecordValues held_;
+  std::vector<Node> nodes_;
+  std::vector<int> open_;
+  std::vector<std::uint32_t> loose_;
 };

@@ -136,7 +136,7 @@ private:
 class AvroSink : public RecordSink {
 public:
   explicit AvroSink(const SinkRequest &request)
-      : schema_(makeLakeSchema(request.model, request.plan, request.options)),
+      : schema_(makeLineSchema(request.model, request.plan, request.ends, request.options)),
         text_(avroSchemaText(schema_)), filter_(request.out, text_.substr(0, text_.size() - 1)) {
     if (avro_schema_from_json_length(text_.data(), text_.size(), &avroSchema_) != 0)
       throw SinkError{"vexfcbl-decode: -format avro: the schema is refused: " +
@@ -151,7 +151,12 @@ public:
     std::int64_t longest = 0;
     for (const PlanRecord &record : request.plan.records)
       longest = std::max(longest, record.length);
-    const auto blockSize = static_cast<std::size_t>(std::max<std::int64_t>(1 << 20, longest * 16));
+    // A tree of -child holds any number of records: its row gets room to
+    // 64 MiB (memory the library reserves, used only as far as rows reach).
+    const bool trees = !request.options.children.empty() && !request.options.ids;
+    blockSize_ =
+        static_cast<std::size_t>(std::max<std::int64_t>(trees ? 64 << 20 : 1 << 20, longest * 16));
+    const std::size_t blockSize = blockSize_;
     if (avro_file_writer_create_with_codec_fp(cookie_, "output", 0, avroSchema_, &writer_,
                                               codec.c_str(), blockSize) != 0)
       throw SinkError{"vexfcbl-decode: -codec " + codec + ": " + std::string(avro_strerror()) +
@@ -169,6 +174,7 @@ public:
   AvroSink &operator=(const AvroSink &) = delete;
 
   bool takesValues() const override { return true; }
+  bool takesLineShape() const override { return true; }
   bool write(std::string_view) override {
     throw SinkError{"vexfcbl-decode: internal error: -format avro takes records as values\n"};
   }
@@ -186,6 +192,11 @@ public:
                                           static_cast<std::int64_t>(datum_.size())) != 0) {
         // The library says why (a record larger than a block); a write error of the
         // stream is the filter's to report.
+        if (!filter_.failed() && datum_.size() > blockSize_)
+          throw SinkError{
+              "vexfcbl-decode: -format avro: a row of " + std::to_string(datum_.size()) +
+              " bytes is larger than an Avro block (" + std::to_string(blockSize_ >> 20) +
+              " MiB): write its tree with -format parquet, or as flat rows with -ids\n"};
         if (!filter_.failed())
           throw SinkError{"vexfcbl-decode: -format avro: " + std::string(avro_strerror()) + "\n"};
         return false;
@@ -288,6 +299,7 @@ private:
   avro_schema_t avroSchema_ = nullptr;
   std::FILE *cookie_ = nullptr;
   avro_file_writer_t writer_ = nullptr;
+  std::size_t blockSize_ = 0;
   std::string datum_;
   std::string scratch_;
 };

@@ -24,9 +24,7 @@ void writeSchema(const RecordModel &model, const DecodePlan &plan,
     throw SinkError{"vexfcbl-decode: -schema " + options.schemaFile +
                     ": give -schema-format json-schema|avro|sql|sql-postgres, or a name "
                     "ending in .json, .avsc or .sql\n"};
-  LakeSchema schema = makeLakeSchema(model, plan, options);
-  for (const DecodePlan *end : ends)
-    addRecords(schema, makeLakeSchema(model, *end, options));
+  const LakeSchema schema = makeLineSchema(model, plan, ends, options);
   const SqlArrays arrays = options.sqlArraysJson ? SqlArrays::json : SqlArrays::tables;
   const std::string text = format == SchemaFormat::jsonSchema ? jsonSchemaText(schema)
                            : format == SchemaFormat::avro

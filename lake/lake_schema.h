@@ -32,13 +32,28 @@ struct LakeNode {
   bool fixedWidth = false;      // text written at its full width (no -trim)
   bool isArray = false;
   std::int64_t minItems = 0;
-  std::int64_t maxItems = 0;
+  std::int64_t maxItems = 0;  // -1: no bound (the records of a segment in a tree)
   bool dependingOn = false;   // the array's length comes from a count
   bool nullable = false;      // the value (an array's elements) may be null: bad data
   bool arrayNullable = false; // the whole array may be null: a count out of range
   bool optional = false;      // the key may be missing: a REDEFINES alternative or a record
                               // that a -when rule may leave out
   std::vector<int> children;
+  // REDEFINES alternatives among the children that -when rules pick: each
+  // choice lists the alternatives (positions in `children`) and every set
+  // of them a line can hold (exactly one set: those the matching rules
+  // picked, or all of them when no rule matched).
+  struct Choice {
+    std::vector<int> alternatives;
+    std::vector<std::vector<int>> shapes;
+  };
+  std::vector<Choice> choices;
+  // A body record's table (SQL) under -ids or -child: it takes the
+  // columns _segment and _parent, the latter a key of `parentTable` when
+  // every segment of the record has a parent segment of that one record.
+  bool segmentColumns = false;
+  std::string parentTable;
+  std::int64_t segmentLength = 0; // the longest segment name
 };
 
 struct LakeSchema {
@@ -50,6 +65,17 @@ struct LakeSchema {
 // decodes to. Numbers get the precision their bytes can hold (PIC S9(4)
 // COMP-3 holds 5 digits and the decoder writes every digit present).
 LakeSchema makeLakeSchema(const RecordModel &model, const DecodePlan &plan,
+                          const DecodeOptions &options);
+
+// The whole shape of the lines a run writes: the body's records (`plan`),
+// -ids' keys _record, _segment and _parent first, -child's trees (each
+// segment's record object followed by an array per child segment, as
+// the tree's depth asks; at the top, where records without a place are
+// written without them, the arrays may be missing), and the records of
+// `ends` (-header, -trailer), whose nodes' fields are moved up by
+// endFieldBases (decoder/record_sink.h), as the writers of values get them.
+LakeSchema makeLineSchema(const RecordModel &model, const DecodePlan &plan,
+                          const std::vector<const DecodePlan *> &ends,
                           const DecodeOptions &options);
 
 // Adds the records of `other` to the lines of `schema` (a header or trailer

@@ -142,9 +142,9 @@ bool less(const Column &column, std::string_view a, std::string_view b) {
 class ParquetSink : public RecordSink {
 public:
   explicit ParquetSink(const SinkRequest &request)
-      : schema_(makeLakeSchema(request.model, request.plan, request.options)), out_(request.out),
-        rowGroupBytes_(request.options.rowGroupBytes), buffer_(std::make_shared<TMemoryBuffer>()),
-        protocol_(buffer_) {
+      : schema_(makeLineSchema(request.model, request.plan, request.ends, request.options)),
+        out_(request.out), rowGroupBytes_(request.options.rowGroupBytes),
+        buffer_(std::make_shared<TMemoryBuffer>()), protocol_(buffer_) {
     const std::string codec = request.options.codec.empty() ? "snappy" : request.options.codec;
     codec_ = codec == "zstd"   ? parquet::CompressionCodec::ZSTD
              : codec == "none" ? parquet::CompressionCodec::UNCOMPRESSED
@@ -166,6 +166,7 @@ public:
   }
 
   bool takesValues() const override { return true; }
+  bool takesLineShape() const override { return true; }
   bool write(std::string_view) override {
     throw SinkError{"vexfcbl-decode: internal error: -format parquet takes records as values\n"};
   }

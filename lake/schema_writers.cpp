@@ -1,6 +1,7 @@
 // JSON Schema, Avro schema and SQL DDL text from the lake schema.
 #include "lake/schema_writers.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -30,7 +31,39 @@ void jsonObject(const LakeSchema &schema, const LakeNode &node, int depth, std::
   }
   out += "\n" + in + "},\n";
   out += in + "\"required\": [" + required + "],\n";
-  out += in + "\"additionalProperties\": false\n" + indent(depth) + "}";
+  out += in + "\"additionalProperties\": false";
+  // Exactly one of the sets of REDEFINES alternatives -when can write:
+  // each names the alternatives it holds and forbids the others.
+  std::vector<std::string> choices;
+  for (const LakeNode::Choice &choice : node.choices) {
+    std::string oneOf = "\"oneOf\": [";
+    for (std::size_t s = 0; s < choice.shapes.size(); ++s) {
+      const std::vector<int> &shape = choice.shapes[s];
+      std::string names, others;
+      for (const int position : choice.alternatives) {
+        const std::string name =
+            jsonQuoted(at(schema, node.children[static_cast<std::size_t>(position)]).name);
+        if (std::find(shape.begin(), shape.end(), position) != shape.end())
+          names += (names.empty() ? "" : ", ") + name;
+        else
+          others += (others.empty() ? "" : ", ") + name + ": false";
+      }
+      oneOf += std::string(s == 0 ? "" : ", ") + "{\"required\": [" + names + "]";
+      if (!others.empty())
+        oneOf += ", \"properties\": {" + others + "}";
+      oneOf += "}";
+    }
+    choices.push_back(oneOf + "]");
+  }
+  if (choices.size() == 1)
+    out += ",\n" + in + choices.front();
+  else if (choices.size() > 1) {
+    out += ",\n" + in + "\"allOf\": [";
+    for (std::size_t c = 0; c < choices.size(); ++c)
+      out += (c == 0 ? "{" : ", {") + choices[c] + "}";
+    out += "]";
+  }
+  out += "\n" + indent(depth) + "}";
 }
 
 void jsonValue(const LakeSchema &schema, int index, int depth, bool element, std::string &out) {
@@ -39,7 +72,8 @@ void jsonValue(const LakeSchema &schema, int index, int depth, bool element, std
   if (node.isArray && !element) {
     out += "{\n" + in + "\"type\": " + (node.arrayNullable ? "[\"array\", \"null\"]" : "\"array\"");
     out += ",\n" + in + "\"minItems\": " + std::to_string(node.minItems);
-    out += ",\n" + in + "\"maxItems\": " + std::to_string(node.maxItems);
+    if (node.maxItems >= 0)
+      out += ",\n" + in + "\"maxItems\": " + std::to_string(node.maxItems);
     out += ",\n" + in + "\"items\": ";
     jsonValue(schema, index, depth + 1, true, out);
     out += "\n" + indent(depth) + "}";
@@ -152,8 +186,10 @@ public:
       : schema_(schema), postgres_(postgres), arrays_(arrays) {}
 
   std::string write() {
+    // -ids' keys are the tables' own columns (record_number, _segment, _parent).
     for (const int record : at(schema_, 0).children)
-      table(at(schema_, record).name, record, {}, "");
+      if (at(schema_, record).field >= -1)
+        table(at(schema_, record).name, record, {}, "");
     return out_;
   }
 
@@ -170,12 +206,19 @@ private:
           "  " + sqlName(key) + (key == "record_number" ? " BIGINT" : " INTEGER") + " NOT NULL,\n";
     std::vector<std::pair<std::string, int>> children;
     const LakeNode &start = at(schema_, node);
+    // A segment's records name their parent's record_number (-ids, -child).
+    if (top && start.segmentColumns)
+      columns += "  \"_segment\" VARCHAR(" + std::to_string(start.segmentLength) +
+                 "),\n  \"_parent\" BIGINT,\n";
     // An array of elementary items is a child table of one value column.
     const std::vector<int> leaves =
         start.type == LakeType::record ? lakeLeaves(schema_, node, false) : std::vector<int>{node};
     const std::size_t strip = top || start.type != LakeType::record ? 0 : start.column.size() + 1;
     for (const int leaf : leaves) {
       const LakeNode &column = at(schema_, leaf);
+      // A tree's arrays of child records are the child segments' own tables.
+      if (column.field < -1)
+        continue;
       const std::string columnName =
           start.type == LakeType::record ? column.column.substr(strip) : column.name;
       const bool array = column.isArray && leaf != node;
@@ -193,6 +236,9 @@ private:
     for (const std::string &key : keys)
       keyList += (keyList.empty() ? "" : ", ") + sqlName(key);
     out_ += "CREATE TABLE " + sqlName(name) + " (\n" + columns + "  PRIMARY KEY (" + keyList + ")";
+    if (top && !start.parentTable.empty())
+      out_ += ",\n  FOREIGN KEY (\"_parent\") REFERENCES " + sqlName(start.parentTable) +
+              " (\"record_number\")";
     if (!top) {
       std::string parentList;
       for (const std::string &key : parentKeys)

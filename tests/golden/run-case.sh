@@ -177,7 +177,7 @@ fi
 # Every decoded JSON Lines output (the expected standard output and out/*.jsonl) must satisfy
 # the JSON Schema that vexfcbl-decode -schema writes for the same command line.
 if [ "$(basename "$binary")" = vexfcbl-decode ] && [ "$(cat "$case_dir/status" 2>/dev/null)" = 0 ] &&
-  ! printf '%s\n' "${args[@]}" | grep -qxE -- '-format|-raw|-splits|--help|-\?|--version|-schema|-child|-ids'; then
+  ! printf '%s\n' "${args[@]}" | grep -qxE -- '-format|-raw|-splits|--help|-\?|--version|-schema'; then
   schema_args=()
   skip_next=0
   for arg in "${args[@]}"; do

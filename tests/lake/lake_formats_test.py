@@ -130,12 +130,6 @@ def golden_cases():
         args = read_text(os.path.join(folder, "args")).splitlines()
         if {"-format", "-raw", "-splits", "--help", "-?", "--version"} & set(args):
             continue
-        # Header and trailer lines beside the body's are refused as Avro and Parquet rows.
-        if {"-header", "-trailer"} & set(args) and "-header-out" not in args:
-            continue
-        # Trees and ids are refused as Avro and Parquet rows.
-        if {"-child", "-ids"} & set(args):
-            continue
         if "-o" in args:
             at = args.index("-o")
             del args[at:at + 2]
@@ -408,6 +402,149 @@ class Edges(unittest.TestCase):
                 self.assertIn(message, done.stderr)
 
 
+GOLDEN = os.path.join(SOURCE, "tests", "golden")
+HIERARCHY = ["-i", "bank.cpy", "-segment", "C-SEG", "-when", "C:CUSTOMER", "-when", "A:ACCOUNT",
+             "-when", "T:TXN", "-child", "ACCOUNT:CUSTOMER", "-child", "TXN:ACCOUNT", "bank.dat"]
+
+
+def golden_files(case):
+    work = tempfile.mkdtemp()
+    shutil.copytree(os.path.join(GOLDEN, case, "files"), work, dirs_exist_ok=True)
+    return work
+
+
+def rejected(validator, line):
+    return next(validator.iter_errors(line), None) is not None
+
+
+class SchemaShapes(unittest.TestCase):
+    """The JSON Schema takes the lines the decoder writes and nothing shaped otherwise."""
+
+    def test_redefines_alternatives_are_one_of_the_sets_the_rules_pick(self):
+        work = golden_files("decode-chained-redefines")
+        self.addCleanup(shutil.rmtree, work)
+        # K01 picks CH-A and CH-G1, K02 CH-C and CH-G3, K09 matches no rule: every
+        # alternative is written. Bytes from cobdata, laid out by hand (CH-REC is 3 + 10 +
+        # 2 + 6 + 5 bytes).
+        area = cobdata.text("1234567890", 10)
+        records = [
+            cobdata.text("K01", 3) + cobdata.text("ABCDEFGHIJ", 10) + cobdata.binary(-7, 4)
+            + cobdata.text("WXYZ", 4) + cobdata.text("QQ", 2) + cobdata.zoned(-1, 5, 2),
+            cobdata.text("K09", 3) + area + cobdata.binary(8, 4) + cobdata.zoned(1234, 4, 0, False)
+            + cobdata.text("RR", 2) + cobdata.zoned(5, 5, 2)]
+        with open(os.path.join(work, "k.dat"), "wb") as f:
+            f.write(b"".join(records))
+        args = ["-i", "CHAIN.cpy", "-when", "CH-KEY=K01:CH-A", "-when", "CH-KEY=K02:CH-C",
+                "-when", "CH-KEY=K01:CH-G1", "-when", "CH-KEY=K02:CH-G3", "k.dat"]
+        picked, every = json_lines(run([*args, "-schema", "k.json"], work))
+        with open(os.path.join(work, "k.json")) as f:
+            validator = jsonschema.Draft202012Validator(json.load(f, parse_float=Decimal))
+        alternatives = ["CH-A", "CH-B", "CH-C", "CH-D"]
+        self.assertEqual(["CH-A"], [k for k in picked["CH-REC"] if k in alternatives])
+        self.assertEqual(alternatives, [k for k in every["CH-REC"] if k in alternatives])
+        self.assertEqual(["CH-G1", "CH-G2", "CH-G3"],
+                         [k for k in every["CH-REC"]["CH-GRP"] if k.startswith("CH-G") and k != "CH-G4"])
+        for line in (picked, every):
+            validator.validate(line)
+        wrong = []
+        both = json.loads(json.dumps(picked, default=str))
+        both["CH-REC"]["CH-C"] = {"CH-C1": "AB", "CH-C2": 1}  # two rules' picks at once
+        wrong.append(both)
+        none = json.loads(json.dumps(picked, default=str))
+        del none["CH-REC"]["CH-A"]  # no alternative at all
+        wrong.append(none)
+        three = json.loads(json.dumps(every, default=str))
+        del three["CH-REC"]["CH-B"]  # neither a rule's pick nor all of them
+        wrong.append(three)
+        inner = json.loads(json.dumps(picked, default=str))
+        inner["CH-REC"]["CH-GRP"]["CH-G3"] = 1  # the nested area's two picks
+        wrong.append(inner)
+        for number, line in enumerate(wrong):
+            with self.subTest(wrong=number):
+                self.assertTrue(rejected(validator, line), line)
+
+    def test_trees_and_ids_are_exact(self):
+        work = golden_files("decode-hierarchy")
+        self.addCleanup(shutil.rmtree, work)
+        lines = json_lines(run([*HIERARCHY, "-schema", "t.json"], work))
+        with open(os.path.join(work, "t.json")) as f:
+            validator = jsonschema.Draft202012Validator(json.load(f, parse_float=Decimal))
+        for line in lines:
+            validator.validate(line)
+        alice = lines[0]
+        self.assertEqual(2, len(alice["CUSTOMER"]["ACCOUNT"][0]["TXN"]))
+        wrong = []
+        no_txn = json.loads(json.dumps(alice, default=str))
+        del no_txn["CUSTOMER"]["ACCOUNT"][0]["TXN"]  # a nested record always has its arrays
+        wrong.append(no_txn)
+        stray = json.loads(json.dumps(alice, default=str))
+        stray["CUSTOMER"]["TXN"] = []  # TXN is no child of CUSTOMER
+        wrong.append(stray)
+        flat = json.loads(json.dumps(alice, default=str))
+        flat["CUSTOMER"]["ACCOUNT"][0]["TXN"][0]["ACCOUNT"] = []
+        wrong.append(flat)
+        for number, line in enumerate(wrong):
+            with self.subTest(wrong=number):
+                self.assertTrue(rejected(validator, line), line)
+
+        ids = json_lines(run([*HIERARCHY, "-ids", "-schema", "i.json"], work))
+        with open(os.path.join(work, "i.json")) as f:
+            validator = jsonschema.Draft202012Validator(json.load(f, parse_float=Decimal))
+        for line in ids:
+            validator.validate(line)
+        self.assertEqual([1, 2, 3], [line["_record"] for line in ids[:3]])
+        for line in ({k: v for k, v in ids[1].items() if k != "_parent"},
+                     {**ids[1], "_record": None}, {**ids[1], "_segment": 7}):
+            self.assertTrue(rejected(validator, line), line)
+
+
+class HierarchyRows(unittest.TestCase):
+    def test_a_short_last_record_is_warned_of_as_in_the_lines(self):
+        """Records decoded apart for ids, trees and end records keep the lines' warnings."""
+        work = golden_files("decode-hierarchy")
+        self.addCleanup(shutil.rmtree, work)
+        with open(os.path.join(work, "bank.dat"), "rb") as f:
+            data = f.read()
+        with open(os.path.join(work, "short.dat"), "wb") as f:
+            f.write(data[:255])  # 12 records of 20 bytes and 15 bytes of the 13th
+        base = [a if a != "bank.dat" else "short.dat" for a in HIERARCHY]
+        for extra in (["-ids"], [], ["-ids", "-header", "CUSTOMER", "-trailer", "TXN"]):
+            with self.subTest(extra=extra):
+                def warnings(*more):
+                    done = subprocess.run([DECODER, *base, *extra, *more], cwd=work,
+                                          capture_output=True)
+                    self.assertEqual(0, done.returncode, done.stderr)
+                    return [line for line in done.stderr.decode().splitlines()
+                            if "truncated record" in line or "belong to" in line]
+                lines = warnings()
+                self.assertIn("vexfcbl-decode: short.dat: record 13, byte 240: truncated record",
+                              lines)
+                self.assertEqual(lines, warnings("-format", "avro", "-o", "s.avro"))
+                self.assertEqual(lines, warnings("-format", "parquet", "-o", "s.parquet"))
+
+    def test_a_tree_past_a_megabyte_is_one_avro_row(self):
+        """A root with 120 000 descendants: its row is larger than the 1 MiB block a flat
+        record gets, and the Avro block of a tree holds it."""
+        work = golden_files("decode-hierarchy")
+        self.addCleanup(shutil.rmtree, work)
+        amounts = [Decimal(i % 99999) / 100 for i in range(120000)]
+        records = [cobdata.text("C", 1) + cobdata.zoned(1, 4, 0, False) + cobdata.text("BIG", 10)
+                   + cobdata.text("", 5),
+                   cobdata.text("A", 1) + cobdata.text("ACC1", 8) + cobdata.packed(5, 9, 2)
+                   + cobdata.text("", 6)]
+        records += [cobdata.text("T", 1) + cobdata.zoned(20260101, 8, 0, False)
+                    + cobdata.packed(amount, 7, 2) + cobdata.text("D", 1) + cobdata.text("", 6)
+                    for amount in amounts]
+        with open(os.path.join(work, "big.dat"), "wb") as f:
+            f.write(b"".join(records))
+        args = [a if a != "bank.dat" else "big.dat" for a in HIERARCHY]
+        run([*args, "-format", "avro", "-o", "big.avro"], work)
+        _, rows = read_avro(os.path.join(work, "big.avro"))
+        self.assertEqual(1, len(rows))
+        txn = rows[0]["CUSTOMER"]["ACCOUNT"][0]["TXN"]
+        self.assertEqual(amounts, [t["T_AMT"] for t in txn])
+
+
 class SchemaDdl(unittest.TestCase):
     @unittest.skipUnless(shutil.which("sqlite3"), "sqlite3 (Debian) is not installed")
     def test_golden_ddl_runs_in_sqlite(self):
@@ -460,6 +597,45 @@ class SchemaDdl(unittest.TestCase):
         # The foreign key holds: every line belongs to a record.
         db.execute("PRAGMA foreign_keys = ON")
         self.assertEqual([], db.execute("PRAGMA foreign_key_check").fetchall())
+
+    @unittest.skipUnless(shutil.which("sqlite3"), "sqlite3 (Debian) is not installed")
+    def test_hierarchy_ddl_takes_the_ids_csv(self):
+        """-child's tables in sqlite3 (the program, as users run the DDL), then the -ids CSV
+        loaded into them with the foreign keys on: each record into its segment's table."""
+        work = golden_files("decode-hierarchy")
+        self.addCleanup(shutil.rmtree, work)
+        run([*HIERARCHY, "-schema", "h.sql", "-o", "h.jsonl"], work)
+        ddl = read_text(os.path.join(work, "h.sql"))
+        done = subprocess.run(["sqlite3", os.path.join(work, "h.db")], input=ddl,
+                              capture_output=True, text=True)
+        self.assertEqual("", done.stderr)
+        csv_text = run([*HIERARCHY, "-ids", "-format", "csv"], work).decode()
+        import csv
+        rows = list(csv.reader(csv_text.splitlines()))
+        header, body = rows[0], rows[1:]
+        db = sqlite3.connect(os.path.join(work, "h.db"))
+        db.execute("PRAGMA foreign_keys = ON")
+        for row in body:
+            cells = dict(zip(header, row))
+            segment = cells["_segment"]
+            own = {h.split(".", 1)[1]: v for h, v in cells.items() if h.startswith(segment + ".")}
+            names = ", ".join(f'"{name}"' for name in own)
+            db.execute(f'INSERT INTO "{segment}" ("record_number", "_segment", "_parent", {names}) '
+                       f'VALUES (?, ?, ?, {", ".join("?" * len(own))})',
+                       [cells["_record"], segment, cells["_parent"] or None, *own.values()])
+        db.commit()
+        count = {t: db.execute(f'SELECT count(*) FROM "{t}"').fetchone()[0]
+                 for t in ("CUSTOMER", "ACCOUNT", "TXN")}
+        # encode.json: 3 customers, 4 accounts, 6 transactions (one without an account).
+        self.assertEqual({"CUSTOMER": 3, "ACCOUNT": 4, "TXN": 6}, count)
+        carol = db.execute('SELECT sum(t."T-AMT" * 100) FROM "TXN" t JOIN "ACCOUNT" a '
+                           'ON t."_parent" = a."record_number" JOIN "CUSTOMER" c '
+                           'ON a."_parent" = c."record_number" WHERE c."C-NAME" LIKE \'CAROL%\'')
+        self.assertEqual(-1234 + 1 + 2, round(carol.fetchone()[0]))
+        self.assertEqual([], db.execute("PRAGMA foreign_key_check").fetchall())
+        # A transaction naming no account is refused by the key.
+        with self.assertRaises(sqlite3.IntegrityError):
+            db.execute('INSERT INTO "TXN" ("record_number", "_parent") VALUES (99, 98)')
 
 
 if __name__ == "__main__":

@@ -2,12 +2,14 @@
 // schema gives pictures, against values worked out by hand from IBM's storage rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
 
 #include "decoder/decode_plan.h"
+#include "decoder/framing.h"
 #include "frontend/front_end.h"
 #include "lake/decimal_text.h"
 #include "lake/lake_schema.h"
@@ -67,7 +69,8 @@ TEST(DecimalText, TwosComplementBytes) {
   EXPECT_EQ(of("-10000000000000000000000000000.00", 2, 0), "F360D3632FB98B1215C0000000");
 }
 
-LakeSchema schemaOf(const std::string &copybook, DecodeOptions options = {}) {
+LakeSchema schemaOf(const std::string &copybook, DecodeOptions options = {},
+                    const std::string &end = "") {
   const auto file =
       std::filesystem::temp_directory_path() / ("lake-test-" + std::to_string(::getpid()) + ".cpy");
   std::ofstream(file, std::ios::binary) << copybook;
@@ -79,7 +82,29 @@ LakeSchema schemaOf(const std::string &copybook, DecodeOptions options = {}) {
   RunState::Scope scope(parsed.run());
   EXPECT_EQ(parsed.errorCount(), 0) << copybook;
   const RecordModel model = buildRecordModel(parsed.entries(), VexCblConfig{});
-  return makeLakeSchema(model, makeDecodePlan(model, options), options);
+  DecodePlan plan = makeDecodePlan(model, options);
+  if (end.empty())
+    return makeLakeSchema(model, plan, options);
+  // As a run does: without rules the body leaves the end record out.
+  DecodeOptions withEnd = options;
+  withEnd.headerRecord = end == "-" ? "" : end;
+  leaveOutEnds(plan, withEnd);
+  // "-": the line without an end record.
+  DecodeOptions alone = options;
+  alone.record = end == "-" ? "" : end;
+  alone.rules.clear();
+  const DecodePlan endPlan = makeDecodePlan(model, alone);
+  std::vector<const DecodePlan *> ends;
+  if (end != "-")
+    ends.push_back(&endPlan);
+  return makeLineSchema(model, plan, ends, options);
+}
+
+std::vector<std::string> names(const LakeSchema &schema, const LakeNode &node) {
+  std::vector<std::string> out;
+  for (const int child : node.children)
+    out.push_back(schema.nodes[static_cast<std::size_t>(child)].name);
+  return out;
 }
 
 const LakeNode &member(const LakeSchema &schema, const std::string &name) {
@@ -157,6 +182,93 @@ TEST(LakeSchema, WhatMayBeMissingOrNull) {
   const LakeSchema strict = schemaOf(copybook, options);
   EXPECT_FALSE(member(strict, "N").nullable);
   EXPECT_FALSE(member(strict, "T").arrayNullable);
+}
+
+TEST(LakeSchema, AlternativesTakeTheSetsTheRulesCanPick) {
+  const std::string copybook = "       01  R.\n"
+                               "           05  K  PIC X.\n"
+                               "           05  M  PIC 9(2).\n"
+                               "           05  A  PIC X(4).\n"
+                               "           05  B  REDEFINES A PIC 9(4).\n"
+                               "           05  C  REDEFINES A PIC S9(7) COMP-3.\n";
+  DecodeOptions options;
+  // K picks A or B by its value; M=07 and M=7 are one number, so both rules
+  // match together and pick B and C. A record matches at most one value per
+  // field, so the sets are: A, B, B+C, A+B+C (K=1 with M=7, and no rule).
+  options.rules = {{"K", "1", "A"}, {"K", "2", "B"}, {"M", "07", "C"}, {"M", "7", "B"}};
+  const LakeSchema schema = schemaOf(copybook, options);
+  const LakeNode &record = member(schema, "R");
+  ASSERT_EQ(record.choices.size(), 1u);
+  const LakeNode::Choice &choice = record.choices.front();
+  const auto named = [&](const std::vector<int> &positions) {
+    std::string text;
+    for (const int p : positions)
+      text +=
+          schema.nodes[static_cast<std::size_t>(record.children[static_cast<std::size_t>(p)])].name;
+    return text;
+  };
+  EXPECT_EQ(named(choice.alternatives), "ABC");
+  std::vector<std::string> shapes;
+  for (const std::vector<int> &shape : choice.shapes)
+    shapes.push_back(named(shape));
+  std::sort(shapes.begin(), shapes.end());
+  EXPECT_EQ(shapes, (std::vector<std::string>{"A", "ABC", "B", "BC"}));
+  // No rule on the area: no choice, every alternative required.
+  EXPECT_TRUE(schemaOf(copybook).nodes[1].choices.empty());
+}
+
+TEST(LakeSchema, IdsTreesAndEndRecordsInTheLine) {
+  const std::string copybook = "       01  P.\n"
+                               "           05  P-K  PIC X.\n"
+                               "       01  Q.\n"
+                               "           05  Q-K  PIC X.\n"
+                               "       01  S.\n"
+                               "           05  S-K  PIC X.\n"
+                               "           05  S-N  PIC 9.\n"
+                               "       01  H.\n"
+                               "           05  H-K  PIC X.\n";
+  DecodeOptions options;
+  options.rules = {{"P-K", "P", "P"}, {"P-K", "Q", "Q"}, {"P-K", "S", "S"}};
+  options.segmentField = "P-K";
+  options.children = {{"Q", "P"}, {"S", "Q"}};
+  const LakeSchema tree = schemaOf(copybook, options, "-");
+  const LakeNode &line = tree.nodes.front();
+  EXPECT_EQ(names(tree, line), (std::vector<std::string>{"P", "Q", "S", "H"}));
+  // P's Q records, each with its S records: three levels, one row.
+  const LakeNode &p = member(tree, "P");
+  EXPECT_EQ(names(tree, p), (std::vector<std::string>{"P-K", "Q"}));
+  const LakeNode &qs = tree.nodes[static_cast<std::size_t>(p.children[1])];
+  EXPECT_TRUE(qs.isArray);
+  EXPECT_TRUE(qs.optional); // a P record without a place is written without it
+  EXPECT_EQ(qs.maxItems, -1);
+  EXPECT_EQ(names(tree, qs), (std::vector<std::string>{"Q-K", "S"}));
+  const LakeNode &ss = tree.nodes[static_cast<std::size_t>(qs.children[1])];
+  EXPECT_FALSE(ss.optional); // inside the tree every record has its arrays
+  EXPECT_EQ(names(tree, ss), (std::vector<std::string>{"S-K", "S-N"}));
+  // S's own columns are apart from the S record at the top of the line.
+  EXPECT_NE(ss.children[0], member(tree, "S").children[0]);
+  EXPECT_EQ(member(tree, "S").parentTable, "Q");
+  EXPECT_EQ(member(tree, "Q").parentTable, "P");
+  EXPECT_EQ(member(tree, "P").parentTable, "");
+
+  options.ids = true;
+  const LakeSchema flat = schemaOf(copybook, options, "H");
+  EXPECT_EQ(names(flat, flat.nodes.front()),
+            (std::vector<std::string>{"_record", "_segment", "_parent", "P", "Q", "S", "H"}));
+  // A header line has no ids: every key of the line may be missing.
+  EXPECT_TRUE(member(flat, "_record").optional);
+  EXPECT_TRUE(member(flat, "_parent").nullable);
+  EXPECT_EQ(member(flat, "_segment").maxLength, 1);
+  // -when keeps H in the body (plan fields P 0-1, Q 2-3, S 4-6, H 7-8): the
+  // header's values take the body's fields, and the line has one H.
+  EXPECT_EQ(member(flat, "H").field, 7);
+  EXPECT_EQ(member(flat, "H-K").field, 8);
+  // Without rules the body leaves H out: the end plan's fields (H at 7-8, as
+  // in every plan of this copybook) are numbered after the body's 9.
+  const LakeSchema apart = schemaOf(copybook, DecodeOptions{}, "H");
+  EXPECT_EQ(names(apart, apart.nodes.front()), (std::vector<std::string>{"P", "Q", "S", "H"}));
+  EXPECT_EQ(member(apart, "H").field, 16);
+  EXPECT_EQ(member(apart, "H-K").field, 17);
 }
 
 TEST(LakeSchema, AvroNamesAndSchemaFileFormats) {

@@ -22,6 +22,7 @@ import threading
 import time
 import unittest
 
+import pandas
 from distributed import Client, LocalCluster
 
 import vexfcbl_dask
@@ -545,6 +546,13 @@ class ClusterTest(unittest.TestCase):
                     self.assertTrue(all(set(r["ACCOUNT"]) == {"A-BAL"} for r in kept))
                     self.assertTrue(all(list(r)[:3] == ["_record", "_segment", "_parent"]
                                         for r in records))
+                    # The schema holds the ids now: a frame of them, row for record.
+                    frame = vexfcbl_dask.read_frame(list(SEGMENT_BOOKS), "h.v", split_mb=0.004,
+                                                    **options).compute()
+                    self.assertEqual(["_record", "_segment", "_parent"], list(frame.columns[:3]))
+                    self.assertEqual([r["_record"] for r in records], list(frame["_record"]))
+                    self.assertEqual([r["_parent"] for r in records],
+                                     [None if pandas.isna(p) else p for p in frame["_parent"]])
 
     def test_avro_parts_and_a_frame_typed_by_the_schema(self):
         """-format avro writes one Avro file per part, which Python's Avro library reads back
