@@ -523,6 +523,14 @@ private:
 
   bool record(std::int64_t start, std::string_view data, std::int64_t declared, bool unreadable,
               RecordDecoder &decoder) {
+    // The trailer ends the file: the tree still held is written before it,
+    // so the output keeps the file's order.
+    if (&decoder == parts_.trailer && parts_.headerOut == nullptr) {
+      if (valueTree_)
+        valueTree_->flush(values_);
+      else if (parts_.hierarchy != nullptr && !parts_.hierarchy->flush())
+        failed_ = true;
+    }
     ++counts.read;
     problems_.clear();
     text_.clear();
