@@ -237,7 +237,8 @@ tEntryHead makeHead(const tScanAttribute &level, int value, const tScanAttribute
 tTree declareEntry(tTree entry, int level) {
   auto *format = as_if<tree::format>(entry);
   if (format == nullptr) return entry;
-  format->decl = Declare(level, {format->name, format->pos, format->epos1}, entry, format->epos);
+  // A declaration keeps no end positions (nothing after the parse reads them).
+  format->decl = Declare(level, {format->name, format->pos, NoPosition}, entry, NoPosition);
   return entry;
 }
 
