@@ -117,6 +117,25 @@ TEST(ModelGroup, FindItemIndexFindsTheFirstItemOfAName) {
   EXPECT_THROW(group.addItem(VexGroupItem()), VexError);
 }
 
+TEST(ModelGroup, TheFirstItemOfANameStaysFoundWhileTheGroupGrows) {
+  // Each name twice, the second time after the index has been rebuilt
+  // several times: the first item keeps the name; an empty name is a name.
+  VexGroupDefImpl group;
+  constexpr int names = 3000;
+  group.addItem(itemOf("", VexDefAccessor<VexStringDefImpl>::create()));
+  for (int round = 0; round < 2; ++round)
+    for (int i = 0; i < names; ++i)
+      group.addItem(
+          itemOf(("F-" + std::to_string(i)).c_str(), VexDefAccessor<VexStringDefImpl>::create()));
+  group.addItem(itemOf("", VexDefAccessor<VexStringDefImpl>::create()));
+  ASSERT_EQ(group.items().size(), 2u * names + 2);
+  for (int i = 0; i < names; ++i)
+    ASSERT_EQ(group.findItemIndex(u(("F-" + std::to_string(i)).c_str())), i + 1) << i;
+  EXPECT_EQ(group.findItemIndex(u("")), 0);
+  EXPECT_EQ(group.findItemIndex(u("F-3000")), -1);
+  EXPECT_EQ(group.findItemIndex(u("F-")), -1);
+}
+
 TEST(ModelGroup, CardinalityAndCountItem) {
   VexGroupItemImpl item;
   EXPECT_TRUE(item.cardinality().hasDefault());
