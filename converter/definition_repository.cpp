@@ -65,6 +65,10 @@ public:
   std::unique_ptr<VexDocumentFile> file;
   std::string pending;
   VexXmlStreamWriter writer{pending};
+  // The spool refused a piece of a definition's markup: the error ends the
+  // conversion once the definition is done, where a whole definition's
+  // piece would have met it.
+  std::optional<VexError> spoolError;
 
   void open();
   void flush();
@@ -81,6 +85,18 @@ VexCvtRepository::~VexCvtRepository() = default;
 void VexCvtRepositoryImpl::open() {
   file = document != nullptr ? std::make_unique<VexDocumentFile>(document)
                              : std::make_unique<VexDocumentFile>(outputFile.value_or(""));
+  // A definition's markup goes to the spool in pieces as it is written; a
+  // definition that turns out unreadable or unwritable halfway leaves part of
+  // itself in the spool, but such a document is never put in place.
+  writer.drainAt(flushSize, [this] {
+    if (spoolError)
+      return;
+    try {
+      flush();
+    } catch (const VexError &error) {
+      spoolError = error;
+    }
+  });
   writer.declaration();
   writer.startElement(vexRootElementName(), {{"xmlns:rdf", vexRdfNamespace()}});
   if (namespaceName)
@@ -114,6 +130,8 @@ void VexCvtRepository::addDef(VexDataDefImpl &def) {
   }
   impl.names += vexToMbcs(def.name());
   impl.nameEnds.push_back(static_cast<std::uint32_t>(impl.names.size()));
+  if (impl.spoolError)
+    throw VexError(*impl.spoolError);
   if (impl.pending.size() >= flushSize)
     impl.flush();
 }

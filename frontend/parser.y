@@ -237,7 +237,8 @@ tEntryHead makeHead(const tScanAttribute &level, int value, const tScanAttribute
 tTree declareEntry(tTree entry, int level) {
   auto *format = as_if<tree::format>(entry);
   if (format == nullptr) return entry;
-  format->decl = Declare(level, {format->name, format->pos, format->epos1}, entry, format->epos);
+  // A declaration keeps no end positions (nothing after the parse reads them).
+  format->decl = Declare(level, {format->name, format->pos, NoPosition}, entry, NoPosition);
   return entry;
 }
 
@@ -543,9 +544,13 @@ void pictureRepeat(const tScanAttribute &open, const tScanAttribute &count,
   appendPicture(state().pictureString, (written + ")").c_str());
 }
 
+// A copybook repeats a few pictures many times (and writes most of them as
+// they are read): their texts are stored once per run.
 tTree pictureClause(const tSpan &span, tTree depending) {
-  const tStringRef value = PutString(state().pictureValue.data(), state().pictureValue.size());
-  const tStringRef written = PutString(state().pictureString.data(), state().pictureString.size());
+  const tStringRef value =
+      PutSharedString(state().pictureValue.data(), state().pictureValue.size());
+  const tStringRef written =
+      PutSharedString(state().pictureString.data(), state().pictureString.size());
   return mpicture(NoTree, span.first, span.last, cwPicture, state().picturePos, state().pictureEnd,
                   value, written, state().pictureReplaced, depending);
 }

@@ -92,6 +92,8 @@ template <class T> T *TreeMake() {
 #define NEXT_FIELD_word(field)
 #define NEXT_FIELD_dkind(field)
 #define NEXT_FIELD_tflags(field)
+#define NEXT_FIELD_unkept_pos(field)
+#define NEXT_FIELD_unkept_str(field)
 
 #define CHILD_FIELD(type, field) CHILD_FIELD_##type(field)
 #define CHILD_FIELD_link(field)
@@ -108,6 +110,8 @@ template <class T> T *TreeMake() {
 #define CHILD_FIELD_word(field)
 #define CHILD_FIELD_dkind(field)
 #define CHILD_FIELD_tflags(field)
+#define CHILD_FIELD_unkept_pos(field)
+#define CHILD_FIELD_unkept_str(field)
 
 using Visitor = void (*)(tTree &, void *);
 
@@ -174,6 +178,8 @@ void Tree_BadCast(const Tree_Node *node, int expected) {
 #define TREE_SET_word(field) node->field = field;
 #define TREE_SET_dkind(field) node->field = field;
 #define TREE_SET_tflags(field) node->field = field;
+#define TREE_SET_unkept_pos(field)
+#define TREE_SET_unkept_str(field)
 #define TREE_KIND(num, name, base)                                                                 \
   ::tree::name *m##name(TREE_PARAMS(name)) {                                                       \
     auto *node = TreeMake<::tree::name>();                                                         \

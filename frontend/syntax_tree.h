@@ -108,6 +108,9 @@ namespace tree {
 #define TREE_CLASS_ref 8
 #define TREE_CLASS_later 8
 #define TREE_CLASS_str 8
+// Fields the node does not keep are in no size class: no member at all.
+#define TREE_CLASS_unkept_pos 0
+#define TREE_CLASS_unkept_str 0
 #define TREE_MEMBER_IN(wanted, actual, member) TREE_MEMBER_IN_(wanted, actual, member)
 #define TREE_MEMBER_IN_(wanted, actual, member) TREE_MEMBER_IF_##wanted##_##actual(member)
 #define TREE_MEMBER_IF_1_1(member) member
@@ -126,6 +129,10 @@ namespace tree {
 #define TREE_MEMBER_IF_8_2(member)
 #define TREE_MEMBER_IF_8_4(member)
 #define TREE_MEMBER_IF_8_8(member) member
+#define TREE_MEMBER_IF_1_0(member)
+#define TREE_MEMBER_IF_2_0(member)
+#define TREE_MEMBER_IF_4_0(member)
+#define TREE_MEMBER_IF_8_0(member)
 #define TREE_OWN_SIZE1(type, field) TREE_MEMBER_IN(1, TREE_CLASS_##type, TreeField_##type field;)
 #define TREE_OWN_SIZE2(type, field) TREE_MEMBER_IN(2, TREE_CLASS_##type, TreeField_##type field;)
 #define TREE_OWN_SIZE4(type, field) TREE_MEMBER_IN(4, TREE_CLASS_##type, TreeField_##type field;)
@@ -229,6 +236,8 @@ template <class T> const T *as_if(const Tree_Node *node) {
 #define TREE_PARAM_word(field) , std::uint16_t field
 #define TREE_PARAM_dkind(field) , std::int16_t field
 #define TREE_PARAM_tflags(field) , std::uint8_t field
+#define TREE_PARAM_unkept_pos(field) , [[maybe_unused]] const tPosition &field
+#define TREE_PARAM_unkept_str(field) , [[maybe_unused]] tStringRef field
 #define TREE_PARAM(type, field) TREE_PARAM_##type(field)
 #define TREE_PARAMS(name) TREE_DROP_FIRST(TREE_FIELDS_##name(TREE_PARAM, TREE_PARAM))
 #define TREE_KIND(num, name, base) ::tree::name *m##name(TREE_PARAMS(name));

@@ -185,16 +185,40 @@ void VexGroupItemImpl::setDefinition(const VexRef &ref) {
   def_ = VexDataDef();
 }
 
+// The slot of the first item named `name`, or the empty slot where it would go.
+std::size_t VexGroupDefImpl::slotOf(std::u16string_view name) const {
+  const std::size_t mask = firstIndex_.size() - 1;
+  std::size_t at = std::hash<std::u16string_view>()(name) & mask;
+  while (firstIndex_[at] != 0 && items_[firstIndex_[at] - 1]->name() != name)
+    at = (at + 1) & mask;
+  return at;
+}
+
 void VexGroupDefImpl::addItem(const VexGroupItem &item) {
   if (!item)
     throw VexError("Empty group item added to a group definition.");
-  firstIndex_.emplace(item->name(), static_cast<int>(items_.size()));
   items_.push_back(item);
+  if (2 * (named_ + 1) > firstIndex_.size()) {
+    // Twice the size (at least 16 slots), with the first of each name again.
+    firstIndex_.assign(std::max<std::size_t>(16, 2 * firstIndex_.size()), 0);
+    named_ = 0;
+    for (std::size_t i = 0; i + 1 < items_.size(); ++i)
+      if (std::uint32_t &slot = firstIndex_[slotOf(items_[i]->name())]; slot == 0) {
+        slot = static_cast<std::uint32_t>(i + 1);
+        ++named_;
+      }
+  }
+  if (std::uint32_t &slot = firstIndex_[slotOf(item->name())]; slot == 0) {
+    slot = static_cast<std::uint32_t>(items_.size());
+    ++named_;
+  }
 }
 
 int VexGroupDefImpl::findItemIndex(const VexString &name) const {
-  auto found = firstIndex_.find(name);
-  return found == firstIndex_.end() ? -1 : found->second;
+  if (firstIndex_.empty())
+    return -1;
+  const std::uint32_t slot = firstIndex_[slotOf(name)];
+  return slot == 0 ? -1 : static_cast<int>(slot - 1);
 }
 
 VexString VexStanza::getAttrValue(const char *name) const {

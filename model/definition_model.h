@@ -1,13 +1,13 @@
 #pragma once
 // Definition model: groups, items, string/binary/number definitions, handles, registries.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <type_traits>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -183,31 +183,64 @@ public:
 };
 
 // Interns names as identifiers, 1, 2, ... in order of first request.
+// A big copybook's conversion names hundreds of thousands of definitions:
+// the texts lie end to end in blocks, each found through an open-addressed
+// table of identifiers: about 30 bytes beside each name's characters, where a
+// string object and a hash-map node took some 100.
 template <typename Domain> class VexNameDomain {
 public:
   VexNameDomain() = default;
-  // The index points into names_, which must not be copied from under it.
+  // The table points into the blocks, which must not be copied from under it.
   VexNameDomain(const VexNameDomain &) = delete;
   VexNameDomain &operator=(const VexNameDomain &) = delete;
   // The identifier of `name`, made on first request.
   VexDomainId<Domain> getId(const VexString &name) {
-    if (auto found = ids_.find(std::u16string_view(name)); found != ids_.end())
-      return VexDomainId<Domain>(found->second);
-    // Each name is held once: the index looks at the text in names_, whose
-    // elements stay where they are as it grows.
-    const VexString &kept = names_.emplace_back(name);
-    const auto id = static_cast<std::uint32_t>(names_.size());
-    ids_.emplace(std::u16string_view(kept), id);
-    return VexDomainId<Domain>(id);
+    if (2 * (texts_.size() + 1) > slots_.size())
+      grow();
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t at = std::hash<std::u16string_view>()(name) & mask;
+    for (; slots_[at] != 0; at = (at + 1) & mask)
+      if (texts_[slots_[at] - 1] == name)
+        return VexDomainId<Domain>(slots_[at]);
+    texts_.push_back(keep(name));
+    slots_[at] = static_cast<std::uint32_t>(texts_.size());
+    return VexDomainId<Domain>(slots_[at]);
   }
   // The name of `id`; empty for an identifier this registry did not make.
   VexString getName(VexDomainId<Domain> id) const {
-    return id.isValid() && id.value() <= names_.size() ? names_[id.value() - 1] : VexString();
+    return id.isValid() && id.value() <= texts_.size() ? VexString(texts_[id.value() - 1])
+                                                       : VexString();
   }
 
 private:
-  std::unordered_map<std::u16string_view, std::uint32_t> ids_;
-  std::deque<VexString> names_;
+  static constexpr std::size_t blockSize = 32768; // characters
+  // A copy of `name` in the blocks: in the newest block when it fits, else
+  // in a new one (a name longer than a block gets a block of its own size).
+  std::u16string_view keep(std::u16string_view name) {
+    if (blocks_.empty() || blockUsed_ + name.size() > blockSize) {
+      blocks_.push_back(std::make_unique<char16_t[]>(std::max(blockSize, name.size())));
+      blockUsed_ = 0;
+    }
+    char16_t *at = blocks_.back().get() + blockUsed_;
+    std::copy(name.begin(), name.end(), at);
+    blockUsed_ += name.size();
+    return {at, name.size()};
+  }
+  // Doubles the table (at least 64 slots), keeping it at most half full.
+  void grow() {
+    slots_.assign(std::max<std::size_t>(64, 2 * slots_.size()), 0);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::uint32_t id = 1; id <= texts_.size(); ++id) {
+      std::size_t at = std::hash<std::u16string_view>()(texts_[id - 1]) & mask;
+      while (slots_[at] != 0)
+        at = (at + 1) & mask;
+      slots_[at] = id;
+    }
+  }
+  std::vector<std::unique_ptr<char16_t[]>> blocks_;
+  std::size_t blockUsed_ = 0;
+  std::vector<std::u16string_view> texts_; // by identifier - 1
+  std::vector<std::uint32_t> slots_;       // identifiers; 0 is an empty slot
 };
 
 class VexDataDefImpl;
@@ -480,7 +513,13 @@ public:
 private:
   VexTypeHolder<int> type_;
   std::vector<VexGroupItem> items_;
-  std::unordered_map<VexString, int> firstIndex_;
+  // The first item of each name, as its index + 1 (0: an empty slot), in an
+  // open-addressed table at most half full that hashes the items' own names:
+  // a record of 200 000 members took a copy of each name in a hash-map node
+  // (13% of its conversion).
+  std::vector<std::uint32_t> firstIndex_;
+  std::size_t named_ = 0;
+  std::size_t slotOf(std::u16string_view name) const;
 };
 
 // A rendered definition: named text attributes.

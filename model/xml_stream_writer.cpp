@@ -128,6 +128,12 @@ void VexXmlStreamWriter::text(std::string_view content) {
 }
 
 void VexXmlStreamWriter::endElement() {
+  closeElement();
+  if (drain_ && out_.size() >= drainSize_)
+    drain_();
+}
+
+void VexXmlStreamWriter::closeElement() {
   OpenElement element = std::move(open_.back());
   open_.pop_back();
   if (!element.hasContent) {

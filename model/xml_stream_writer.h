@@ -1,6 +1,7 @@
 #pragma once
 // VexXmlStreamWriter: writes an indented XML document element by element, with no tree behind it.
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -29,6 +30,14 @@ public:
   void text(std::string_view content);
   // Closes the innermost open element.
   void endElement();
+  // Calls `drain` whenever an element closes with `size` bytes or more in the
+  // buffer; `drain` may take any part of the buffer off its front. A large
+  // definition (a record of 200 000 members writes 43 MB) then passes
+  // through the buffer in pieces instead of being held whole.
+  void drainAt(std::size_t size, std::function<void()> drain) {
+    drainSize_ = size;
+    drain_ = std::move(drain);
+  }
   // Ends the document after its root element has been closed.
   void endDocument();
   // Number of elements open.
@@ -48,6 +57,7 @@ private:
   void newLine();
   void indent(std::size_t level);
   void closeStartTag();
+  void closeElement();
 
   std::string &out_;
   std::vector<OpenElement> open_;
@@ -59,4 +69,6 @@ private:
   // tag's indentation; this is how indented documents have always come out.
   bool textEndedLine_ = false;
   std::size_t textTrailingBlanks_ = 0;
+  std::size_t drainSize_ = 0;
+  std::function<void()> drain_;
 };

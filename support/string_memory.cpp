@@ -3,8 +3,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "support/run_memory.h"
+#include "support/run_state.h"
 
 namespace {
 
@@ -44,3 +46,62 @@ unsigned LengthSt(tStringRef ref) {
 const char *StGetCStr(tStringRef ref) {
   return reinterpret_cast<const char *>(Valid(ref) + LengthSize);
 }
+
+namespace {
+
+// The shared records of a run: an open-addressed table of records with
+// linear probing, a power of two in size and at most half full, so that a
+// miss ends at an empty slot after a probe or two.
+struct SharedStrings {
+  std::vector<tStringRef> slots;
+  unsigned long count = 0;
+};
+
+constexpr RunSlot<SharedStrings> shared{RunSlotId::sharedStrings};
+
+// FNV-1a over the bytes.
+std::uint64_t HashBytes(const char *characters, unsigned long length) {
+  std::uint64_t hash = 14695981039346656037ULL;
+  for (unsigned long i = 0; i < length; ++i) {
+    hash ^= static_cast<unsigned char>(characters[i]);
+    hash *= 1099511628211ULL;
+  }
+  return hash;
+}
+
+bool SameText(tStringRef record, const char *characters, unsigned long length) {
+  return LengthSt(record) == length && std::memcmp(StGetCStr(record), characters, length) == 0;
+}
+
+void Grow(SharedStrings &table) {
+  std::vector<tStringRef> old = std::move(table.slots);
+  table.slots.assign(old.empty() ? 64 : 2 * old.size(), nullptr);
+  const std::size_t mask = table.slots.size() - 1;
+  for (tStringRef record : old) {
+    if (record == nullptr)
+      continue;
+    std::size_t at = HashBytes(StGetCStr(record), LengthSt(record)) & mask;
+    while (table.slots[at] != nullptr)
+      at = (at + 1) & mask;
+    table.slots[at] = record;
+  }
+}
+
+} // namespace
+
+tStringRef PutSharedString(const char *characters, unsigned long length) {
+  if (length > MaxLength)
+    length = MaxLength;
+  SharedStrings &table = shared();
+  if (2 * (table.count + 1) > table.slots.size())
+    Grow(table);
+  const std::size_t mask = table.slots.size() - 1;
+  std::size_t at = HashBytes(characters, length) & mask;
+  for (; table.slots[at] != nullptr; at = (at + 1) & mask)
+    if (SameText(table.slots[at], characters, length))
+      return table.slots[at];
+  ++table.count;
+  return table.slots[at] = PutString(characters, length);
+}
+
+unsigned long SharedStringCount() { return shared().count; }

@@ -60,7 +60,8 @@ TEST_F(DeftabTest, CommunicationItemsGoUnderTheirDescription) {
   ASSERT_NE(Fields(rec), nullptr);
   EXPECT_EQ(Fields(rec)->name, Id("CD1-QUEUE"));
   EXPECT_EQ(Next(Fields(rec))->name, Id("CD1-LENGTH"));
-  EXPECT_EQ(Next(Fields(rec))->e_pos.Column, 30);
+  EXPECT_EQ(Next(Fields(rec))->position.Line, 3u);
+  EXPECT_EQ(Next(Fields(rec))->position.Column, 12);
   EXPECT_EQ(Lower(Fields(rec)), rec);
   EXPECT_EQ(rec->kind, dkCommunication);
   // The records of the description follow its implicit record.

@@ -152,6 +152,8 @@ struct Dumper {
     d.field(#name, std::to_string(n->name));
 #define DUMP_dkind(name) d.field(#name, std::to_string(n->name));
 #define DUMP_tflags(name) d.field(#name, std::to_string(n->name));
+#define DUMP_unkept_pos(name)
+#define DUMP_unkept_str(name)
 #define DUMP_FIELD(type, name) DUMP_##type(name)
 
 void dumpFields(Dumper &d, tTree node) {

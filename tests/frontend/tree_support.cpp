@@ -58,7 +58,7 @@ tree::format_1 *FrontEndTest::Entry(int level, const char *name, const tPosition
 
 tree::decl *FrontEndTest::DeclareEntry(int level, const char *name, const tPosition &at) {
   tree::format_1 *entry = Entry(level, name, at);
-  entry->decl = Declare(level, {entry->name, entry->pos, entry->epos1}, entry, entry->epos);
+  entry->decl = Declare(level, {entry->name, entry->pos, NoPosition}, entry, NoPosition);
   return as<tree::decl>(entry->decl);
 }
 

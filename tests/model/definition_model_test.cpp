@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
+#include <string>
 #include <tuple>
 #include <type_traits>
 
@@ -116,6 +117,25 @@ TEST(ModelGroup, FindItemIndexFindsTheFirstItemOfAName) {
   EXPECT_THROW(group.addItem(VexGroupItem()), VexError);
 }
 
+TEST(ModelGroup, TheFirstItemOfANameStaysFoundWhileTheGroupGrows) {
+  // Each name twice, the second time after the index has been rebuilt
+  // several times: the first item keeps the name; an empty name is a name.
+  VexGroupDefImpl group;
+  constexpr int names = 3000;
+  group.addItem(itemOf("", VexDefAccessor<VexStringDefImpl>::create()));
+  for (int round = 0; round < 2; ++round)
+    for (int i = 0; i < names; ++i)
+      group.addItem(
+          itemOf(("F-" + std::to_string(i)).c_str(), VexDefAccessor<VexStringDefImpl>::create()));
+  group.addItem(itemOf("", VexDefAccessor<VexStringDefImpl>::create()));
+  ASSERT_EQ(group.items().size(), 2u * names + 2);
+  for (int i = 0; i < names; ++i)
+    ASSERT_EQ(group.findItemIndex(u(("F-" + std::to_string(i)).c_str())), i + 1) << i;
+  EXPECT_EQ(group.findItemIndex(u("")), 0);
+  EXPECT_EQ(group.findItemIndex(u("F-3000")), -1);
+  EXPECT_EQ(group.findItemIndex(u("F-")), -1);
+}
+
 TEST(ModelGroup, CardinalityAndCountItem) {
   VexGroupItemImpl item;
   EXPECT_TRUE(item.cardinality().hasDefault());
@@ -150,6 +170,40 @@ TEST(ModelRegistry, DefinitionsAreRegisteredByIdentifier) {
   VexDataDefDomain other;
   EXPECT_TRUE(other.getName(rec).empty());
   EXPECT_EQ(other.getId(u("REG_OTHER")), VexDataDefId(1));
+}
+
+TEST(ModelRegistry, ManyNamesKeepTheirIdentifiersInOrderOfFirstRequest) {
+  // Enough names to fill several blocks of text and to double the table
+  // many times; every name is asked again after all the growth.
+  VexDataDefDomain domain;
+  const auto nameOf = [](int i) {
+    return u(("REC-" + std::to_string(i) + "_G1-" + std::to_string(i) + "_NAMR-1").c_str());
+  };
+  constexpr int count = 50000;
+  for (int i = 0; i < count; ++i)
+    ASSERT_EQ(domain.getId(nameOf(i)), VexDataDefId(static_cast<std::uint32_t>(i + 1)));
+  for (int i = count - 1; i >= 0; --i) {
+    const VexDataDefId id(static_cast<std::uint32_t>(i + 1));
+    ASSERT_EQ(domain.getId(nameOf(i)), id);
+    ASSERT_EQ(domain.getName(id), nameOf(i));
+  }
+  EXPECT_TRUE(domain.getName(VexDataDefId(count + 1)).empty());
+  // Names that are prefixes of each other, hold a NUL or a character past
+  // Latin-1, or are longer than a block of text are names like any other.
+  const VexString prefix = u("REC-1");
+  const VexString withNul(u"REC\0X", 5);
+  const VexString wide = u"REC-\u20ac";
+  const VexString huge(70000, u'L');
+  const VexDataDefId ids[] = {domain.getId(prefix), domain.getId(withNul), domain.getId(wide),
+                              domain.getId(huge), domain.getId(huge + u"M")};
+  for (std::uint32_t i = 0; i < 5; ++i)
+    EXPECT_EQ(ids[i], VexDataDefId(count + 1 + i));
+  EXPECT_EQ(domain.getId(u"REC"), VexDataDefId(count + 6)) << "a NUL does not end a name";
+  EXPECT_EQ(domain.getName(ids[1]), withNul);
+  EXPECT_EQ(domain.getName(ids[2]), wide);
+  EXPECT_EQ(domain.getName(ids[3]), huge);
+  EXPECT_EQ(domain.getName(ids[4]).size(), 70001u);
+  EXPECT_EQ(domain.getId(nameOf(7)), VexDataDefId(8));
 }
 
 TEST(ModelText, EveryByteSurvivesTheRoundTripAndUtf8IsDecoded) {

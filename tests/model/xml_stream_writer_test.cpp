@@ -2,6 +2,8 @@
 #include "model/xml_stream_writer.h"
 
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -91,6 +93,55 @@ TEST(XmlStreamWriter, WhiteSpaceTextsWithLineBreaksShiftTheFollowingTags) {
                  "    <H>\n"
                  "</H>  </G>\n"
                  "</R>\n");
+}
+
+TEST(XmlStreamWriter, ADrainedBufferGivesTheSameDocumentInPieces) {
+  // The layout of the first test, written through a buffer drained whenever
+  // an element closes with 20 bytes or more in it: the pieces must join into
+  // the same document, and each drain must come at an element's end with the
+  // buffer at least that full.
+  std::string out;
+  std::string drained;
+  std::vector<std::string> pieces;
+  VexXmlStreamWriter writer(out);
+  writer.drainAt(20, [&] {
+    pieces.push_back(out);
+    drained += out;
+    out.clear();
+  });
+  writer.declaration();
+  writer.startElement("rdf:RDF", {{"xmlns:rdf", "u"}});
+  writer.startElement("Namespace", {{"name", "N"}});
+  writer.startElement("G", {{"b", "2"}, {"a", "1"}, {"name", ""}});
+  writer.startElement("E", {});
+  writer.endElement();
+  writer.startElement("T", {});
+  writer.text("x");
+  writer.endElement();
+  writer.startElement("T", {});
+  writer.text("y");
+  writer.endElement();
+  while (writer.depth() > 0)
+    writer.endElement();
+  writer.endDocument();
+  drained += out;
+  EXPECT_EQ(drained, "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\n"
+                     "<rdf:RDF xmlns:rdf=\"u\">\n"
+                     "  <Namespace name=\"N\">\n"
+                     "    <G a=\"1\" b=\"2\" name=\"\">\n"
+                     "      <E/>\n"
+                     "      <T>x</T>\n"
+                     "      <T>y</T>\n"
+                     "    </G>\n"
+                     "  </Namespace>\n"
+                     "</rdf:RDF>\n");
+  // <E/> closes with the declaration and three start tags waiting; the
+  // first <T> leaves 15 bytes, the second 30; </G> leaves 9, </Namespace> 24.
+  ASSERT_EQ(pieces.size(), 3u);
+  EXPECT_EQ(pieces[0].substr(pieces[0].size() - 10), "      <E/>");
+  EXPECT_EQ(pieces[1], "\n      <T>x</T>\n      <T>y</T>");
+  EXPECT_EQ(pieces[2], "\n    </G>\n  </Namespace>");
+  EXPECT_EQ(out, "\n</rdf:RDF>\n") << "what came after the last drain";
 }
 
 TEST(XmlStreamWriter, OnlyNonCharactersAreNoXmlText) {
