@@ -78,6 +78,24 @@ std::string hexBytes(std::string_view bytes) {
 
 } // namespace
 
+// The whole number of a decimal field (zoned, packed, binary); `wide` for
+// other kinds and for values an int64 cannot hold, which are read as text.
+WholeRead RecordDecoder::readWhole(const PlanField &field, std::string_view bytes,
+                                   std::int64_t &whole) const {
+  switch (field.kind) {
+  case FieldKind::zoned:
+    return zonedWhole(bytes, field.sign, page_, whole);
+  case FieldKind::packed:
+    return packedWhole(bytes, field.isSigned, whole);
+  case FieldKind::unsignedPacked:
+    return unsignedPackedWhole(bytes, whole);
+  case FieldKind::binary:
+    return binaryWhole(bytes, field.isSigned, options_.littleEndian, whole);
+  default:
+    return WholeRead::wide;
+  }
+}
+
 RecordDecoder::RecordDecoder(const DecodePlan &plan, const DecodeOptions &options, CodePage page)
     : plan_(plan), options_(options), page_(page), csv_(options.format == OutputFormat::csv),
       counters_(plan.fields.size()), counterValid_(plan.fields.size()),
@@ -288,10 +306,28 @@ void RecordDecoder::elementary(const PlanField &field, int index, std::int64_t a
   }
   const std::string_view bytes =
       data_.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(field.length));
-  std::string &value = scratch_;
-  value.clear();
   bool text = false;
   const char *what = nullptr;
+  std::string &line = *out_;
+  if (field.kind != FieldKind::text && field.kind != FieldKind::national &&
+      field.kind != FieldKind::dbcs) {
+    // A number needs no escape: written straight into the line.
+    const std::size_t start = line.size();
+    if (!read(field, index, bytes, line, start, text, what)) {
+      line.resize(start);
+      problem(field, at, field.length, what);
+      line += csv_ ? "" : "null";
+    }
+    return;
+  }
+  // Text of the code page: decoded, escaped and trimmed in one pass.
+  if (field.kind == FieldKind::text && !field.isCounter &&
+      !(dbcs_ && bytes.find('\x0E') != std::string_view::npos) &&
+      (csv_ ? page_.appendCsv(bytes, options_.trim, line)
+            : page_.appendJson(bytes, options_.trim, line)))
+    return;
+  std::string &value = scratch_;
+  value.clear();
   if (!read(field, index, bytes, value, 0, text, what)) {
     problem(field, at, field.length, what);
     *out_ += csv_ ? "" : "null";
@@ -319,6 +355,29 @@ void RecordDecoder::elementaryValue(const PlanField &field, int index, std::int6
   }
   const std::string_view bytes =
       data_.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(field.length));
+  // A decimal that fits 64 bits goes over as its whole number: no text to
+  // write here or to read back in the writer.
+  std::int64_t whole = 0;
+  const WholeRead wholeRead = readWhole(field, bytes, whole);
+  if (wholeRead == WholeRead::invalid) {
+    problem(field, at, field.length,
+            field.kind == FieldKind::zoned    ? "invalid zoned decimal"
+            : field.kind == FieldKind::binary ? "invalid value"
+                                              : "invalid packed decimal");
+    return nullValue(key);
+  }
+  if (wholeRead == WholeRead::ok) {
+    if (field.isCounter) {
+      std::int64_t count = 0;
+      counterValid_[static_cast<std::size_t>(index)] =
+          rescale(whole, field.scale, 0, count) ? 1 : 0;
+      counters_[static_cast<std::size_t>(index)] = count;
+    }
+    values_->scaled(whole, field.scale);
+    if (key != noValue)
+      values_->close(key);
+    return;
+  }
   // Decoded straight into the batch's text: no copy, no escapes.
   std::string &value = values_->textBuffer();
   const std::size_t start = value.size();

@@ -63,6 +63,7 @@ private:
   void elementaryValue(const PlanField &field, int index, std::int64_t at, bool present);
   bool read(const PlanField &field, int index, std::string_view bytes, std::string &value,
             std::size_t start, bool &text, const char *&what);
+  WholeRead readWhole(const PlanField &field, std::string_view bytes, std::int64_t &whole) const;
   void headerColumns(int index);
   void beginValue(const PlanField &field, bool first);
   void problem(const PlanField &field, std::int64_t at, std::int64_t length, const char *what);

@@ -882,7 +882,17 @@ private:
       fill(column, row_ + 1);
       return;
     }
-    const std::string_view text = tape_->text(token);
+    // A number the decoder handed over whole goes in as it is.
+    std::int64_t whole = 0;
+    if (token.type == ValueType::scaled &&
+        (column.kind == ColumnKind::integer || column.kind == ColumnKind::decimal) &&
+        rescale(tape_->unscaled(token), RecordValues::scale(token), column.scale, whole)) {
+      column.numbers.push_back(whole);
+      column.nulls.push_back(0);
+      ++column.rows;
+      return;
+    }
+    const std::string_view text = tape_->numberText(token, numberText_);
     switch (column.kind) {
     case ColumnKind::integer:
     case ColumnKind::decimal:
@@ -912,6 +922,7 @@ private:
   const std::vector<RecordShape> &shapes_;
   std::vector<RecordBatch> batches_;
   const RecordValues *tape_ = nullptr;
+  std::string numberText_; // a scaled number's text, for a column of text
   std::size_t last_ = 0;
   RecordBatch *batch_ = nullptr;
   std::size_t row_ = 0;
