@@ -192,26 +192,58 @@ std::optional<CodePage> CodePage::open(const std::string &name) {
   return page;
 }
 
-bool CodePage::appendJson(std::string_view bytes, bool trim, std::string &out) const {
-  if (utf8_)
-    return false;
-  // Room for the longest text, then fixed 8-byte copies: no append per byte.
-  const std::size_t start = out.size();
-  out.resize(start + 8 * bytes.size() + 2);
-  char *const first = out.data() + start;
-  char *at = first;
-  *at++ = '"';
+char *CodePage::writeJson(std::string_view bytes, bool trim, char *out) const {
+  char *const first = out;
+  *out++ = '"';
+  // Fixed 8-byte copies, each advancing by its text's length: no branch per byte.
   for (const char c : bytes) {
     const auto b = static_cast<unsigned char>(c);
-    std::memcpy(at, json_[b].data(), 8);
-    at += jsonLength_[b];
+    std::memcpy(out, json_[b].data(), 8);
+    out += jsonLength_[b];
   }
   // No escape and no UTF-8 sequence ends in a blank: the written text trims as the text would.
   if (trim)
-    while (at > first + 1 && at[-1] == ' ')
-      --at;
-  *at++ = '"';
-  out.resize(static_cast<std::size_t>(at - out.data()));
+    while (out > first + 1 && out[-1] == ' ')
+      --out;
+  *out++ = '"';
+  return out;
+}
+
+char *CodePage::writeCsv(std::string_view bytes, bool trim, char *out) const {
+  char *const first = out;
+  unsigned quoted = 0;
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    std::memcpy(out, text_[b].data(), 4);
+    out += textLength_[b];
+    quoted |= csvQuoted_[b];
+  }
+  if (trim)
+    while (out > first && out[-1] == ' ')
+      --out;
+  if (quoted == 0)
+    return out;
+  // Rare: quoted, its quotes doubled, written again from the end backwards.
+  const auto quotes = static_cast<std::size_t>(std::count(first, out, '"'));
+  char *const end = out + quotes + 2;
+  char *to = end;
+  *--to = '"';
+  for (const char *from = out; from > first;) {
+    const char c = *--from;
+    *--to = c;
+    if (c == '"')
+      *--to = '"';
+  }
+  *--to = '"';
+  return end;
+}
+
+bool CodePage::appendJson(std::string_view bytes, bool trim, std::string &out) const {
+  if (utf8_)
+    return false;
+  const std::size_t start = out.size();
+  out.resize(start + 8 * bytes.size() + 8);
+  out.resize(static_cast<std::size_t>(writeJson(bytes, trim, out.data() + start) - out.data()));
   return true;
 }
 
@@ -219,32 +251,8 @@ bool CodePage::appendCsv(std::string_view bytes, bool trim, std::string &out) co
   if (utf8_)
     return false;
   const std::size_t start = out.size();
-  out.resize(start + 4 * bytes.size());
-  char *const first = out.data() + start;
-  char *at = first;
-  unsigned quoted = 0;
-  for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    std::memcpy(at, text_[b].data(), 4);
-    at += textLength_[b];
-    quoted |= csvQuoted_[b];
-  }
-  if (trim)
-    while (at > first && at[-1] == ' ')
-      --at;
-  out.resize(static_cast<std::size_t>(at - out.data()));
-  if (quoted == 0)
-    return true;
-  // Rare: quoted, its quotes doubled.
-  const std::string text = out.substr(start);
-  out.resize(start);
-  out += '"';
-  for (const char c : text) {
-    if (c == '"')
-      out += '"';
-    out += c;
-  }
-  out += '"';
+  out.resize(start + 8 * bytes.size() + 8);
+  out.resize(static_cast<std::size_t>(writeCsv(bytes, trim, out.data() + start) - out.data()));
   return true;
 }
 

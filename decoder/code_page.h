@@ -29,6 +29,10 @@ public:
   // The same text as a CSV field: quoted, quotes doubled, when it holds a
   // comma, quote, CR or LF. False as for appendJson.
   bool appendCsv(std::string_view bytes, bool trim, std::string &out) const;
+  // The same, written at `out`, which has room for 8 bytes a byte plus 8
+  // (not UTF-8 pages: ask utf8() first); returns the end of what was written.
+  char *writeJson(std::string_view bytes, bool trim, char *out) const;
+  char *writeCsv(std::string_view bytes, bool trim, char *out) const;
   // The code page's byte for an ASCII character; for padding short L lines.
   unsigned char space() const { return space_; }
 

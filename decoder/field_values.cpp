@@ -78,10 +78,8 @@ char *digitsBefore(std::uint64_t value, char *end) {
   return end;
 }
 
-} // namespace
-
-char *writeScaled(std::uint64_t magnitude, bool negative, int scale, char *out) {
-  // The same spelling as appendDecimal: zero without a sign, `scale` places.
+// writeScaled for any scale, with copies of the lengths they need.
+char *writeScaledAny(std::uint64_t magnitude, bool negative, int scale, char *out) {
   if (magnitude == 0) {
     *out++ = '0';
     if (scale > 0) {
@@ -115,13 +113,39 @@ char *writeScaled(std::uint64_t magnitude, bool negative, int scale, char *out) 
   std::memcpy(out, first, count - places);
   out += count - places;
   *out++ = '.';
-  std::memcpy(out, end - places, places);
+  std::memcpy(out, first + (count - places), places);
   return out + places;
+}
+
+} // namespace
+
+char *writeScaled(std::uint64_t magnitude, bool negative, int scale, char *out) {
+  // The same spelling as appendDecimal: zero without a sign, `scale` places.
+  if (scale < 0 || scale > 24)
+    return writeScaledAny(magnitude, negative, scale, out);
+  // The digits end in the middle of a buffer of zeros: the integer part
+  // ("0" when there is none) and the places are then copies of fixed size,
+  // whatever their lengths, which the room at `out` allows.
+  char buffer[96];
+  std::memset(buffer, '0', sizeof buffer);
+  char *const end = buffer + 48;
+  const auto count = end - digitsBefore(magnitude, end);
+  const std::ptrdiff_t whole = count > scale ? count - scale : 1;
+  if (negative && magnitude != 0)
+    *out++ = '-';
+  std::memcpy(out, end - scale - whole, 24);
+  out += whole;
+  if (scale > 0) {
+    *out++ = '.';
+    std::memcpy(out, end - scale, 24);
+    out += scale;
+  }
+  return out;
 }
 
 void appendScaled(std::int64_t unscaled, int scale, std::string &out) {
   const std::size_t start = out.size();
-  out.resize(start + 24 + static_cast<std::size_t>(scale < 0 ? -scale : scale));
+  out.resize(start + 64 + static_cast<std::size_t>(scale < 0 ? -scale : scale));
   const bool negative = unscaled < 0;
   const std::uint64_t magnitude =
       negative ? ~static_cast<std::uint64_t>(unscaled) + 1 : static_cast<std::uint64_t>(unscaled);

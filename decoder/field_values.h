@@ -16,8 +16,9 @@ enum class ZonedSign { none, leading, trailing, leadingSeparate, trailingSeparat
 void appendDecimal(std::string_view digits, bool negative, int scale, std::string &out);
 
 // The same text for the whole number `magnitude` (negative when
-// `negative`) scaled by 10^-scale, written at `out`, which has room for 24
-// characters plus `scale` (plus -scale when negative); returns the end.
+// `negative`) scaled by 10^-scale, written at `out`, which has room for 64
+// characters plus the scale's size (it may write past the text's end, within
+// that room); returns the end of the text.
 char *writeScaled(std::uint64_t magnitude, bool negative, int scale, char *out);
 void appendScaled(std::int64_t unscaled, int scale, std::string &out);
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -103,6 +104,172 @@ RecordDecoder::RecordDecoder(const DecodePlan &plan, const DecodeOptions &option
       groupPicked_(plan.fields.size()), multipleRecords_(plan.records.size() > 1) {
   if (!options.dbcs.empty())
     dbcs_ = DbcsPage::open(options.dbcs);
+  lineCompiled_ = compileLine();
+}
+
+bool RecordDecoder::compileLine() {
+  if (plan_.records.size() != 1 || !plan_.rules.empty() || dbcs_ || page_.utf8())
+    return false;
+  // A DEPENDING ON anywhere (a FILLER's too) moves what follows it.
+  if (std::any_of(plan_.fields.begin(), plan_.fields.end(),
+                  [](const PlanField &field) { return field.counter >= 0; }))
+    return false;
+  const PlanRecord &record = plan_.records.front();
+  const PlanField &root = plan_.fields[static_cast<std::size_t>(record.root)];
+  linePending_ = csv_ ? "" : "{" + root.name;
+  bool column = true;
+  if (!compileGroup(root, 0, column))
+    return false;
+  linePending_ += csv_ ? "\r\n" : "}\n";
+  lineSteps_.push_back(LineStep{static_cast<std::uint32_t>(lineText_.size()),
+                                static_cast<std::uint32_t>(linePending_.size()), -1, 0});
+  lineText_ += linePending_;
+  lineRoom_ += lineText_.size() + 64;
+  lineLength_ = root.length;
+  return true;
+}
+
+// As occurrence() walks a group with no DEPENDING ON and no rule.
+bool RecordDecoder::compileGroup(const PlanField &field, std::int64_t at, bool &column) {
+  if (!csv_)
+    linePending_ += '{';
+  bool first = true;
+  for (const int child : field.children) {
+    const PlanField &member = plan_.fields[static_cast<std::size_t>(child)];
+    // Walked past (or only measured, which matters only for DEPENDING ON).
+    if (member.hidden || member.skipped)
+      continue;
+    if (!compileField(child, at + member.offset, first, column))
+      return false;
+    first = false;
+  }
+  if (!csv_)
+    linePending_ += '}';
+  return true;
+}
+
+// As field() writes a field and its occurrences: keys and separators into
+// the pending text, each elementary occurrence a step.
+bool RecordDecoder::compileField(int index, std::int64_t at, bool first, bool &column) {
+  const PlanField &field = plan_.fields[static_cast<std::size_t>(index)];
+  const auto separate = [&] {
+    if (csv_) {
+      if (!column)
+        linePending_ += ',';
+      column = false;
+    }
+  };
+  if (!csv_) {
+    if (!first)
+      linePending_ += ',';
+    if (!field.name.empty())
+      linePending_ += field.name;
+  }
+  if (field.isArray && !csv_)
+    linePending_ += '[';
+  const std::int64_t count = field.isArray ? field.maxCount : 1;
+  for (std::int64_t i = 0; i < count; ++i) {
+    if (i != 0 && !csv_)
+      linePending_ += ',';
+    const std::int64_t place = at + i * field.length;
+    if (field.kind == FieldKind::group) {
+      if (!compileGroup(field, place, column))
+        return false;
+      continue;
+    }
+    separate();
+    if (!compileValue(index, place))
+      return false;
+  }
+  if (field.isArray && !csv_)
+    linePending_ += ']';
+  return true;
+}
+
+bool RecordDecoder::compileValue(int index, std::int64_t at) {
+  const PlanField &field = plan_.fields[static_cast<std::size_t>(index)];
+  std::size_t room = 0;
+  switch (field.kind) {
+  case FieldKind::text:
+    room = 8 * static_cast<std::size_t>(field.length) + 8;
+    break;
+  case FieldKind::zoned:
+  case FieldKind::packed:
+  case FieldKind::unsignedPacked:
+  case FieldKind::binary:
+    room = 64 + 2 * static_cast<std::size_t>(field.length) +
+           static_cast<std::size_t>(field.scale < 0 ? -field.scale : field.scale);
+    break;
+  case FieldKind::floating:
+    room = 64;
+    break;
+  default:
+    return false;
+  }
+  if (field.isCounter)
+    return false;
+  lineSteps_.push_back(LineStep{static_cast<std::uint32_t>(lineText_.size()),
+                                static_cast<std::uint32_t>(linePending_.size()), index,
+                                static_cast<std::uint32_t>(at)});
+  lineText_ += linePending_;
+  linePending_.clear();
+  lineRoom_ += room;
+  return true;
+}
+
+// The line of a record the steps hold, written at once into room made for
+// the longest line; false (nothing written) for a record shorter than the layout.
+bool RecordDecoder::writeLine(std::string_view data, std::int64_t declared, std::string &out) {
+  if (static_cast<std::int64_t>(data.size()) < lineLength_)
+    return false;
+  const std::size_t start = out.size();
+  out.resize(start + lineRoom_);
+  char *to = out.data() + start;
+  const char *const text = lineText_.data();
+  for (const LineStep &step : lineSteps_) {
+    std::memcpy(to, text + step.literal, step.literalSize);
+    to += step.literalSize;
+    if (step.field >= 0)
+      to = writeValue(step, to);
+  }
+  out.resize(static_cast<std::size_t>(to - out.data()));
+  if (declared >= 0 && declared != lineLength_)
+    problems_->push_back(DecodeProblem{plan_.records.front().name,
+                                       "record length " + std::to_string(declared) +
+                                           " disagrees with the layout's " +
+                                           std::to_string(lineLength_),
+                                       0, ""});
+  return true;
+}
+
+char *RecordDecoder::writeValue(const LineStep &step, char *to) {
+  const PlanField &field = plan_.fields[static_cast<std::size_t>(step.field)];
+  const std::string_view bytes = data_.substr(step.offset, static_cast<std::size_t>(field.length));
+  std::int64_t whole = 0;
+  if (field.kind == FieldKind::text)
+    return csv_ ? page_.writeCsv(bytes, options_.trim, to)
+                : page_.writeJson(bytes, options_.trim, to);
+  if (readWhole(field, bytes, whole) == WholeRead::ok) {
+    const bool negative = whole < 0;
+    return writeScaled(negative ? ~static_cast<std::uint64_t>(whole) + 1
+                                : static_cast<std::uint64_t>(whole),
+                       negative, field.scale, to);
+  }
+  // Floating point, values past 64 bits and bad bytes: as the walk reads them.
+  std::string &value = scratch_;
+  value.clear();
+  bool text = false;
+  const char *what = nullptr;
+  if (!read(field, step.field, bytes, value, 0, text, what)) {
+    problem(field, step.offset, field.length, what);
+    if (!csv_) {
+      std::memcpy(to, "null", 4);
+      to += 4;
+    }
+    return to;
+  }
+  std::memcpy(to, value.data(), value.size());
+  return to + value.size();
 }
 
 std::string RecordDecoder::header() {
@@ -555,6 +722,10 @@ void RecordDecoder::decode(std::string_view data, std::int64_t declared, std::st
                            std::vector<DecodeProblem> &problems) {
   out_ = &out;
   values_ = nullptr;
+  data_ = data;
+  problems_ = &problems;
+  if (lineCompiled_ && writeLine(data, declared, out))
+    return;
   record(data, declared, problems);
 }
 
