@@ -33,7 +33,8 @@ public:
 
   // The text of the line, for `done` of `total` bytes (-1: not known) after
   // `seconds`. Exposed for its tests.
-  static std::string text(std::int64_t done, std::int64_t total, long long records, double seconds);
+  static std::string text(std::int64_t done, std::int64_t total, long long records,
+                          double seconds);
 
 private:
   void run();

@@ -59,7 +59,8 @@ bool sameDecimal(std::string_view a, std::string_view b) {
 
 RecordFilter::RecordFilter(const DecodePlan &plan, const DecodeOptions &options,
                            const CodePage &page)
-    : plan_(plan), littleEndian_(options.littleEndian), page_(page) {}
+    : plan_(plan), littleEndian_(options.littleEndian),
+      page_(page) {}
 
 bool RecordFilter::keeps(std::string_view data, int record) {
   for (const DecodePlan::Filter &filter : plan_.filters)

@@ -35,7 +35,8 @@ struct RunInput {
 // not read here: their bytes would be lost). RunFileError naming every file
 // that cannot be read and why ("cannot read acct.ebc: No such file or
 // directory").
-std::vector<RunInput> checkDataFiles(const std::vector<std::string> &names, std::size_t headBytes);
+std::vector<RunInput> checkDataFiles(const std::vector<std::string> &names,
+                                     std::size_t headBytes);
 
 // The copybooks the front end read, as inputs an output must not be.
 // Files that are gone since are left out.
