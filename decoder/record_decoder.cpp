@@ -105,6 +105,102 @@ RecordDecoder::RecordDecoder(const DecodePlan &plan, const DecodeOptions &option
   if (!options.dbcs.empty())
     dbcs_ = DbcsPage::open(options.dbcs);
   lineCompiled_ = compileLine();
+  if (lineCompiled_)
+    compileValues();
+}
+
+// The tokens decode() makes of a record the line steps hold, as record()
+// and field() open and close them, with a null in each value's place.
+void RecordDecoder::compileValues() {
+  RecordValues shape;
+  const PlanRecord &record = plan_.records.front();
+  shape.beginRecord();
+  const std::uint32_t key = shape.open(ValueType::key, static_cast<std::uint32_t>(record.root));
+  compileValueGroup(plan_.fields[static_cast<std::size_t>(record.root)], 0, shape);
+  shape.close(key);
+  shape.close(shape.record(0));
+  valueTokens_.clear();
+  for (std::uint32_t i = 0; i < shape.size(); ++i)
+    valueTokens_.push_back(shape[i]);
+}
+
+void RecordDecoder::compileValueGroup(const PlanField &field, std::int64_t at,
+                                      RecordValues &shape) {
+  const std::uint32_t object = shape.open(ValueType::object);
+  for (const int child : field.children) {
+    const PlanField &member = plan_.fields[static_cast<std::size_t>(child)];
+    if (!member.hidden && !member.skipped)
+      compileValueField(child, at + member.offset, shape);
+  }
+  shape.close(object);
+}
+
+void RecordDecoder::compileValueField(int index, std::int64_t at, RecordValues &shape) {
+  const PlanField &field = plan_.fields[static_cast<std::size_t>(index)];
+  const std::uint32_t key = shape.open(ValueType::key, static_cast<std::uint32_t>(index));
+  const std::uint32_t array = field.isArray ? shape.open(ValueType::array) : noValue;
+  const std::int64_t count = field.isArray ? field.maxCount : 1;
+  for (std::int64_t i = 0; i < count; ++i) {
+    const std::int64_t place = at + i * field.length;
+    if (field.kind == FieldKind::group) {
+      compileValueGroup(field, place, shape);
+      continue;
+    }
+    valueSteps_.push_back(ValueStep{shape.size(), index, static_cast<std::uint32_t>(place)});
+    shape.null();
+  }
+  if (array != noValue)
+    shape.close(array);
+  shape.close(key);
+}
+
+// The values of a record the steps hold; false (nothing added) for a
+// record shorter than the layout.
+bool RecordDecoder::writeValues(std::string_view data, std::int64_t declared, RecordValues &out) {
+  if (static_cast<std::int64_t>(data.size()) < lineLength_)
+    return false;
+  const std::uint32_t base = out.appendRecord(valueTokens_);
+  for (const ValueStep &step : valueSteps_)
+    writeValue(step, base, out);
+  lengthProblem(declared, lineLength_);
+  return true;
+}
+
+void RecordDecoder::writeValue(const ValueStep &step, std::uint32_t base, RecordValues &out) {
+  const PlanField &field = plan_.fields[static_cast<std::size_t>(step.field)];
+  const std::string_view bytes = data_.substr(step.offset, static_cast<std::size_t>(field.length));
+  const std::uint32_t token = base + step.token;
+  std::string &text = out.textBuffer();
+  const std::size_t start = text.size();
+  if (field.kind == FieldKind::text) {
+    page_.appendText(bytes, text);
+    if (options_.trim)
+      while (text.size() > start && text.back() == ' ')
+        text.pop_back();
+    return out.set(token, ValueType::string, start);
+  }
+  std::int64_t whole = 0;
+  const WholeRead wholeRead = readWhole(field, bytes, whole);
+  if (wholeRead == WholeRead::ok)
+    return out.set(token, whole, field.scale);
+  // Floating point, values past 64 bits and bad bytes (left null): as the walk reads them.
+  bool isText = false;
+  const char *what = nullptr;
+  if (wholeRead == WholeRead::wide && read(field, step.field, bytes, text, start, isText, what))
+    return out.set(token, ValueType::number, start);
+  text.resize(start);
+  problem(field, step.offset, field.length,
+          wholeRead == WholeRead::wide     ? what
+          : field.kind == FieldKind::zoned ? "invalid zoned decimal"
+                                           : "invalid packed decimal");
+}
+
+void RecordDecoder::lengthProblem(std::int64_t declared, std::int64_t used) {
+  if (declared >= 0 && declared != used)
+    problems_->push_back(DecodeProblem{plan_.records.front().name,
+                                       "record length " + std::to_string(declared) +
+                                           " disagrees with the layout's " + std::to_string(used),
+                                       0, ""});
 }
 
 bool RecordDecoder::compileLine() {
@@ -233,12 +329,7 @@ bool RecordDecoder::writeLine(std::string_view data, std::int64_t declared, std:
       to = writeValue(step, to);
   }
   out.resize(static_cast<std::size_t>(to - out.data()));
-  if (declared >= 0 && declared != lineLength_)
-    problems_->push_back(DecodeProblem{plan_.records.front().name,
-                                       "record length " + std::to_string(declared) +
-                                           " disagrees with the layout's " +
-                                           std::to_string(lineLength_),
-                                       0, ""});
+  lengthProblem(declared, lineLength_);
   return true;
 }
 
@@ -732,6 +823,10 @@ void RecordDecoder::decode(std::string_view data, std::int64_t declared, std::st
 void RecordDecoder::decode(std::string_view data, std::int64_t declared, RecordValues &out,
                            std::vector<DecodeProblem> &problems) {
   // Values have the JSON line's shape, whatever the text format would be.
+  data_ = data;
+  problems_ = &problems;
+  if (lineCompiled_ && writeValues(data, declared, out))
+    return;
   const bool csv = csv_;
   csv_ = false;
   values_ = &out;

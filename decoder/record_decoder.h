@@ -89,6 +89,23 @@ private:
   bool writeLine(std::string_view data, std::int64_t declared, std::string &out);
   char *writeValue(const LineStep &step, char *to);
 
+  // The same for values: the record's tokens as a template (values null
+  // until set), and the place of each value among them.
+  struct ValueStep {
+    std::uint32_t token = 0;
+    int field = -1;
+    std::uint32_t offset = 0;
+  };
+  void compileValues();
+  void compileValueGroup(const PlanField &field, std::int64_t at, RecordValues &shape);
+  void compileValueField(int index, std::int64_t at, RecordValues &shape);
+  bool writeValues(std::string_view data, std::int64_t declared, RecordValues &out);
+  void writeValue(const ValueStep &step, std::uint32_t base, RecordValues &out);
+  void lengthProblem(std::int64_t declared, std::int64_t used);
+
+  std::vector<ValueStep> valueSteps_;
+  std::vector<ValueToken> valueTokens_;
+
   std::vector<LineStep> lineSteps_;
   std::string lineText_;
   std::string linePending_; // the text before the next value, while compiling

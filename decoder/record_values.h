@@ -89,6 +89,35 @@ public:
     wholes_.push_back(unscaled);
   }
 
+  // A record whose tokens are `tokens`, a template whose `next` counts from
+  // its first token (values placeholders, filled by set()); returns where it begins.
+  std::uint32_t appendRecord(const std::vector<ValueToken> &tokens) {
+    const std::uint32_t base = size();
+    records_.push_back(base);
+    tokens_.resize(tokens_.size() + tokens.size());
+    ValueToken *to = tokens_.data() + base;
+    for (ValueToken token : tokens) {
+      token.next += base;
+      *to++ = token;
+    }
+    return base;
+  }
+  // The placeholder at `index` made a string or number: the text from `at` on.
+  void set(std::uint32_t index, ValueType type, std::size_t at) {
+    ValueToken &token = tokens_[index];
+    token.type = type;
+    token.at = static_cast<std::uint32_t>(at);
+    token.size = static_cast<std::uint32_t>(text_.size() - at);
+  }
+  // The placeholder at `index` made a scaled number.
+  void set(std::uint32_t index, std::int64_t unscaled, int scale) {
+    ValueToken &token = tokens_[index];
+    token.type = ValueType::scaled;
+    token.at = static_cast<std::uint32_t>(wholes_.size());
+    token.size = static_cast<std::uint32_t>(scale);
+    wholes_.push_back(unscaled);
+  }
+
   // Where the batch is, to drop what follows (a field only measured, a
   // record -strict stops at).
   struct Mark {
