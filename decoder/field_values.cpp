@@ -153,6 +153,67 @@ void appendScaled(std::int64_t unscaled, int scale, std::string &out) {
   out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
+namespace {
+
+// The number of decimal digits of `value` (1 for zero).
+int digitCount(std::uint64_t value) {
+  static constexpr std::array<std::uint64_t, 20> powers = [] {
+    std::array<std::uint64_t, 20> p{};
+    p[0] = 1;
+    for (std::size_t i = 1; i < p.size(); ++i)
+      p[i] = p[i - 1] * 10;
+    return p;
+  }();
+  value |= 1; // the same count, and a bit for the logarithm
+  const int log = (64 - __builtin_clzll(value)) * 1233 >> 12; // floor(log10(2^bits))
+  return log - (value < powers[static_cast<std::size_t>(log)] ? 1 : 0) + 1;
+}
+
+} // namespace
+
+char *writePacked(std::string_view bytes, bool isSigned, int scale, char *out) {
+  const std::size_t n = bytes.size();
+  if (n == 0 || n > 9 || scale < 0 || scale > 24)
+    return nullptr;
+  // The digits, two a byte by table, end in the middle of a buffer of
+  // zeros, as in writeScaled; their value gives their significant count.
+  char buffer[96];
+  std::memset(buffer, '0', sizeof buffer);
+  char *const end = buffer + 48;
+  char *at = end - (2 * n - 1);
+  std::uint64_t value = 0;
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    const std::uint8_t pair = packedPairs[static_cast<unsigned char>(bytes[i])];
+    if (pair == 0xFF)
+      return nullptr;
+    value = value * 100 + pair;
+    std::memcpy(at, &digitPairs[2 * static_cast<std::size_t>(pair)], 2);
+    at += 2;
+  }
+  const auto last = static_cast<unsigned char>(bytes[n - 1]);
+  const unsigned digit = last >> 4;
+  const unsigned sign = last & 0xF;
+  if (digit > 9 || sign < 0xA)
+    return nullptr;
+  *at = static_cast<char>('0' + digit);
+  value = value * 10 + digit;
+  const bool negative = sign == 0xB || sign == 0xD;
+  if (negative && !isSigned)
+    return nullptr;
+  const std::ptrdiff_t count = digitCount(value);
+  const std::ptrdiff_t whole = count > scale ? count - scale : 1;
+  if (negative && value != 0)
+    *out++ = '-';
+  std::memcpy(out, end - scale - whole, 24);
+  out += whole;
+  if (scale > 0) {
+    *out++ = '.';
+    std::memcpy(out, end - scale, 24);
+    out += scale;
+  }
+  return out;
+}
+
 WholeRead packedWhole(std::string_view bytes, bool isSigned, std::int64_t &out) {
   const std::size_t n = bytes.size();
   if (n == 0)

@@ -22,6 +22,12 @@ void appendDecimal(std::string_view digits, bool negative, int scale, std::strin
 char *writeScaled(std::uint64_t magnitude, bool negative, int scale, char *out);
 void appendScaled(std::int64_t unscaled, int scale, std::string &out);
 
+// The text of packed decimal `bytes` written as writeScaled writes it, with
+// the same room, straight from the digits; nullptr (nothing written) when
+// they hold no valid value or for more than 9 bytes or a scale outside 0 to
+// 24: decodePacked then.
+char *writePacked(std::string_view bytes, bool isSigned, int scale, char *out);
+
 // A decimal field read as its whole number (value = unscaled * 10^-scale).
 enum class WholeRead : std::uint8_t {
   ok,

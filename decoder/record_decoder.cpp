@@ -340,6 +340,9 @@ char *RecordDecoder::writeValue(const LineStep &step, char *to) {
   if (field.kind == FieldKind::text)
     return csv_ ? page_.writeCsv(bytes, options_.trim, to)
                 : page_.writeJson(bytes, options_.trim, to);
+  if (field.kind == FieldKind::packed)
+    if (char *const end = writePacked(bytes, field.isSigned, field.scale, to))
+      return end;
   if (readWhole(field, bytes, whole) == WholeRead::ok) {
     const bool negative = whole < 0;
     return writeScaled(negative ? ~static_cast<std::uint64_t>(whole) + 1
