@@ -5,7 +5,9 @@ control characters, zoned with each sign form, packed signed, unsigned and
 wider than 64 bits, binary of both signs and full range beyond the picture's
 digits, COMP-1, COMP-2, a P-scaled number, OCCURS, REDEFINES, OCCURS
 DEPENDING ON) is drawn a few thousand times with tests/tools/cobdata.py, some
-records damaged, and repeated to about 50 MB of V records. The reference
+records damaged, and repeated to about 50 MB: half V records of the whole
+layout (the decoder's walk of its plan), half F records of the layout without
+its DEPENDING ON table (the steps it compiles for a fixed layout). The reference
 below decodes each distinct record by the IBM storage rules, written from
 them and not from the decoder's code, and says what its JSON line and CSV
 row must be; the decoder's output must match it on every line. Floating
