@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -164,7 +165,95 @@ std::optional<CodePage> CodePage::open(const std::string &name) {
       page.space_ = static_cast<unsigned char>(b);
   }
   page.ebcdic_ = page.ascii_[0xF0] == '0';
+  for (int b = 0; b < 256; ++b) {
+    // The escapes JSON strings need, spelled as the decoder always wrote them.
+    const std::string_view text(page.text_[b].data(), page.textLength_[b]);
+    std::string json(text);
+    if (text.size() == 1) {
+      const auto c = static_cast<unsigned char>(text[0]);
+      if (c == '"' || c == '\\') {
+        json = std::string("\\") + text[0];
+      } else if (c == '\n') {
+        json = "\\n";
+      } else if (c == '\r') {
+        json = "\\r";
+      } else if (c == '\t') {
+        json = "\\t";
+      } else if (c < 0x20) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", c);
+        json = escape;
+      }
+      page.csvQuoted_[b] = c == ',' || c == '"' || c == '\r' || c == '\n' ? 1 : 0;
+    }
+    std::memcpy(page.json_[b].data(), json.data(), json.size());
+    page.jsonLength_[b] = static_cast<std::uint8_t>(json.size());
+  }
   return page;
+}
+
+char *CodePage::writeJson(std::string_view bytes, bool trim, char *out) const {
+  char *const first = out;
+  *out++ = '"';
+  // Fixed 8-byte copies, each advancing by its text's length: no branch per byte.
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    std::memcpy(out, json_[b].data(), 8);
+    out += jsonLength_[b];
+  }
+  // No escape and no UTF-8 sequence ends in a blank: the written text trims as the text would.
+  if (trim)
+    while (out > first + 1 && out[-1] == ' ')
+      --out;
+  *out++ = '"';
+  return out;
+}
+
+char *CodePage::writeCsv(std::string_view bytes, bool trim, char *out) const {
+  char *const first = out;
+  unsigned quoted = 0;
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    std::memcpy(out, text_[b].data(), 4);
+    out += textLength_[b];
+    quoted |= csvQuoted_[b];
+  }
+  if (trim)
+    while (out > first && out[-1] == ' ')
+      --out;
+  if (quoted == 0)
+    return out;
+  // Rare: quoted, its quotes doubled, written again from the end backwards.
+  const auto quotes = static_cast<std::size_t>(std::count(first, out, '"'));
+  char *const end = out + quotes + 2;
+  char *to = end;
+  *--to = '"';
+  for (const char *from = out; from > first;) {
+    const char c = *--from;
+    *--to = c;
+    if (c == '"')
+      *--to = '"';
+  }
+  *--to = '"';
+  return end;
+}
+
+bool CodePage::appendJson(std::string_view bytes, bool trim, std::string &out) const {
+  if (utf8_)
+    return false;
+  const std::size_t start = out.size();
+  out.resize(start + 8 * bytes.size() + 8);
+  out.resize(static_cast<std::size_t>(writeJson(bytes, trim, out.data() + start) - out.data()));
+  return true;
+}
+
+bool CodePage::appendCsv(std::string_view bytes, bool trim, std::string &out) const {
+  if (utf8_)
+    return false;
+  const std::size_t start = out.size();
+  out.resize(start + 8 * bytes.size() + 8);
+  out.resize(static_cast<std::size_t>(writeCsv(bytes, trim, out.data() + start) - out.data()));
+  return true;
 }
 
 void CodePage::appendText(std::string_view bytes, std::string &out) const {

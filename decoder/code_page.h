@@ -22,6 +22,17 @@ public:
   // Appends the UTF-8 text of `bytes`; a byte or sequence the code page does
   // not define becomes U+FFFD, so the output is always valid UTF-8.
   void appendText(std::string_view bytes, std::string &out) const;
+  // The same text as a JSON string, quotes included, written in one pass;
+  // `trim` drops trailing blanks. False (nothing appended) for UTF-8, whose
+  // text is checked as it is read: appendText then.
+  bool appendJson(std::string_view bytes, bool trim, std::string &out) const;
+  // The same text as a CSV field: quoted, quotes doubled, when it holds a
+  // comma, quote, CR or LF. False as for appendJson.
+  bool appendCsv(std::string_view bytes, bool trim, std::string &out) const;
+  // The same, written at `out`, which has room for 8 bytes a byte plus 8
+  // (not UTF-8 pages: ask utf8() first); returns the end of what was written.
+  char *writeJson(std::string_view bytes, bool trim, char *out) const;
+  char *writeCsv(std::string_view bytes, bool trim, char *out) const;
   // The code page's byte for an ASCII character; for padding short L lines.
   unsigned char space() const { return space_; }
 
@@ -32,6 +43,10 @@ private:
   std::array<char, 256> ascii_{};
   std::array<std::array<char, 4>, 256> text_{};
   std::array<std::uint8_t, 256> textLength_{};
+  // Each byte's text escaped for a JSON string ("\\u001f" at most).
+  std::array<std::array<char, 8>, 256> json_{};
+  std::array<std::uint8_t, 256> jsonLength_{};
+  std::array<std::uint8_t, 256> csvQuoted_{}; // 1: its text makes a CSV field quoted
 };
 
 // The code pages the decoder reads, by the names it lists (-codepage).

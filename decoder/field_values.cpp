@@ -2,6 +2,7 @@
 #include "decoder/field_values.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -38,7 +39,250 @@ void appendDecimal(std::string_view digits, bool negative, int scale, std::strin
   }
 }
 
+namespace {
+
+// "00" to "99": two digits per division when writing a number.
+constexpr std::array<char, 200> digitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+    pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+// A packed byte's two digits as a number 0 to 99; 0xFF when a nibble is no digit.
+constexpr std::array<std::uint8_t, 256> packedPairs = [] {
+  std::array<std::uint8_t, 256> pairs{};
+  for (int b = 0; b < 256; ++b)
+    pairs[static_cast<std::size_t>(b)] = (b >> 4) <= 9 && (b & 0xF) <= 9
+                                             ? static_cast<std::uint8_t>((b >> 4) * 10 + (b & 0xF))
+                                             : 0xFF;
+  return pairs;
+}();
+
+// The digits of `value`, written backwards so that they end at `end`; returns their start.
+char *digitsBefore(std::uint64_t value, char *end) {
+  while (value >= 100) {
+    const auto pair = static_cast<std::size_t>(value % 100);
+    value /= 100;
+    end -= 2;
+    std::memcpy(end, &digitPairs[2 * pair], 2);
+  }
+  if (value >= 10) {
+    end -= 2;
+    std::memcpy(end, &digitPairs[2 * static_cast<std::size_t>(value)], 2);
+  } else {
+    *--end = static_cast<char>('0' + value);
+  }
+  return end;
+}
+
+// writeScaled for any scale, with copies of the lengths they need.
+char *writeScaledAny(std::uint64_t magnitude, bool negative, int scale, char *out) {
+  if (magnitude == 0) {
+    *out++ = '0';
+    if (scale > 0) {
+      *out++ = '.';
+      std::memset(out, '0', static_cast<std::size_t>(scale));
+      out += scale;
+    }
+    return out;
+  }
+  char buffer[24];
+  char *const end = buffer + sizeof buffer;
+  const char *const first = digitsBefore(magnitude, end);
+  const auto count = static_cast<std::size_t>(end - first);
+  if (negative)
+    *out++ = '-';
+  if (scale <= 0) {
+    std::memcpy(out, first, count);
+    out += count;
+    std::memset(out, '0', static_cast<std::size_t>(-scale));
+    return out - scale;
+  }
+  const auto places = static_cast<std::size_t>(scale);
+  if (count <= places) {
+    *out++ = '0';
+    *out++ = '.';
+    std::memset(out, '0', places - count);
+    out += places - count;
+    std::memcpy(out, first, count);
+    return out + count;
+  }
+  std::memcpy(out, first, count - places);
+  out += count - places;
+  *out++ = '.';
+  std::memcpy(out, first + (count - places), places);
+  return out + places;
+}
+
+} // namespace
+
+char *writeScaled(std::uint64_t magnitude, bool negative, int scale, char *out) {
+  // The same spelling as appendDecimal: zero without a sign, `scale` places.
+  if (scale < 0 || scale > 24)
+    return writeScaledAny(magnitude, negative, scale, out);
+  // The digits end in the middle of a buffer of zeros: the integer part
+  // ("0" when there is none) and the places are then copies of fixed size,
+  // whatever their lengths, which the room at `out` allows.
+  char buffer[96];
+  std::memset(buffer, '0', sizeof buffer);
+  char *const end = buffer + 48;
+  const auto count = end - digitsBefore(magnitude, end);
+  const std::ptrdiff_t whole = count > scale ? count - scale : 1;
+  if (negative && magnitude != 0)
+    *out++ = '-';
+  std::memcpy(out, end - scale - whole, 24);
+  out += whole;
+  if (scale > 0) {
+    *out++ = '.';
+    std::memcpy(out, end - scale, 24);
+    out += scale;
+  }
+  return out;
+}
+
+void appendScaled(std::int64_t unscaled, int scale, std::string &out) {
+  const std::size_t start = out.size();
+  out.resize(start + 64 + static_cast<std::size_t>(scale < 0 ? -scale : scale));
+  const bool negative = unscaled < 0;
+  const std::uint64_t magnitude =
+      negative ? ~static_cast<std::uint64_t>(unscaled) + 1 : static_cast<std::uint64_t>(unscaled);
+  char *const end = writeScaled(magnitude, negative, scale, out.data() + start);
+  out.resize(static_cast<std::size_t>(end - out.data()));
+}
+
+namespace {
+
+// The number of decimal digits of `value` (1 for zero).
+int digitCount(std::uint64_t value) {
+  static constexpr std::array<std::uint64_t, 20> powers = [] {
+    std::array<std::uint64_t, 20> p{};
+    p[0] = 1;
+    for (std::size_t i = 1; i < p.size(); ++i)
+      p[i] = p[i - 1] * 10;
+    return p;
+  }();
+  value |= 1; // the same count, and a bit for the logarithm
+  const int log = (64 - __builtin_clzll(value)) * 1233 >> 12; // floor(log10(2^bits))
+  return log - (value < powers[static_cast<std::size_t>(log)] ? 1 : 0) + 1;
+}
+
+} // namespace
+
+char *writePacked(std::string_view bytes, bool isSigned, int scale, char *out) {
+  const std::size_t n = bytes.size();
+  if (n == 0 || n > 9 || scale < 0 || scale > 24)
+    return nullptr;
+  // The digits, two a byte by table, end in the middle of a buffer of
+  // zeros, as in writeScaled; their value gives their significant count.
+  char buffer[96];
+  std::memset(buffer, '0', sizeof buffer);
+  char *const end = buffer + 48;
+  char *at = end - (2 * n - 1);
+  std::uint64_t value = 0;
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    const std::uint8_t pair = packedPairs[static_cast<unsigned char>(bytes[i])];
+    if (pair == 0xFF)
+      return nullptr;
+    value = value * 100 + pair;
+    std::memcpy(at, &digitPairs[2 * static_cast<std::size_t>(pair)], 2);
+    at += 2;
+  }
+  const auto last = static_cast<unsigned char>(bytes[n - 1]);
+  const unsigned digit = last >> 4;
+  const unsigned sign = last & 0xF;
+  if (digit > 9 || sign < 0xA)
+    return nullptr;
+  *at = static_cast<char>('0' + digit);
+  value = value * 10 + digit;
+  const bool negative = sign == 0xB || sign == 0xD;
+  if (negative && !isSigned)
+    return nullptr;
+  const std::ptrdiff_t count = digitCount(value);
+  const std::ptrdiff_t whole = count > scale ? count - scale : 1;
+  if (negative && value != 0)
+    *out++ = '-';
+  std::memcpy(out, end - scale - whole, 24);
+  out += whole;
+  if (scale > 0) {
+    *out++ = '.';
+    std::memcpy(out, end - scale, 24);
+    out += scale;
+  }
+  return out;
+}
+
+WholeRead packedWhole(std::string_view bytes, bool isSigned, std::int64_t &out) {
+  const std::size_t n = bytes.size();
+  if (n == 0)
+    return WholeRead::invalid;
+  if (n > 9)
+    return WholeRead::wide;
+  std::uint64_t value = 0;
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    const std::uint8_t pair = packedPairs[static_cast<unsigned char>(bytes[i])];
+    if (pair == 0xFF)
+      return WholeRead::invalid;
+    value = value * 100 + pair;
+  }
+  const auto last = static_cast<unsigned char>(bytes[n - 1]);
+  const unsigned digit = last >> 4;
+  const unsigned sign = last & 0xF;
+  if (digit > 9 || sign < 0xA)
+    return WholeRead::invalid;
+  value = value * 10 + digit;
+  const bool negative = sign == 0xB || sign == 0xD;
+  if (negative && !isSigned)
+    return WholeRead::invalid;
+  out = negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value);
+  return WholeRead::ok;
+}
+
+WholeRead unsignedPackedWhole(std::string_view bytes, std::int64_t &out) {
+  if (bytes.empty())
+    return WholeRead::invalid;
+  if (bytes.size() > 9)
+    return WholeRead::wide;
+  std::uint64_t value = 0;
+  for (const char byte : bytes) {
+    const std::uint8_t pair = packedPairs[static_cast<unsigned char>(byte)];
+    if (pair == 0xFF)
+      return WholeRead::invalid;
+    value = value * 100 + pair;
+  }
+  out = static_cast<std::int64_t>(value);
+  return WholeRead::ok;
+}
+
+WholeRead binaryWhole(std::string_view bytes, bool isSigned, bool littleEndian, std::int64_t &out) {
+  const std::size_t n = bytes.size();
+  if (n > 8)
+    return WholeRead::wide;
+  std::uint64_t value = 0;
+  for (std::size_t i = 0; i < n; ++i)
+    value = value << 8 | static_cast<unsigned char>(bytes[littleEndian ? n - 1 - i : i]);
+  if (isSigned && n > 0 && n < 8 && (value >> (8 * n - 1)) != 0)
+    value |= ~std::uint64_t{0} << (8 * n);
+  if (!isSigned && value > static_cast<std::uint64_t>(INT64_MAX))
+    return WholeRead::wide;
+  out = static_cast<std::int64_t>(value);
+  return WholeRead::ok;
+}
+
 bool decodePacked(std::string_view bytes, bool isSigned, int scale, std::string &out) {
+  std::int64_t whole = 0;
+  switch (packedWhole(bytes, isSigned, whole)) {
+  case WholeRead::ok:
+    appendScaled(whole, scale, out);
+    return true;
+  case WholeRead::invalid:
+    return false;
+  case WholeRead::wide:
+    break;
+  }
+  // Past 17 digits: digit by digit as text.
   if (bytes.empty())
     return false;
   char digits[64];
@@ -69,6 +313,16 @@ bool decodePacked(std::string_view bytes, bool isSigned, int scale, std::string 
 }
 
 bool decodeUnsignedPacked(std::string_view bytes, int scale, std::string &out) {
+  std::int64_t whole = 0;
+  switch (unsignedPackedWhole(bytes, whole)) {
+  case WholeRead::ok:
+    appendScaled(whole, scale, out);
+    return true;
+  case WholeRead::invalid:
+    return false;
+  case WholeRead::wide:
+    break;
+  }
   char digits[64];
   if (bytes.empty() || bytes.size() * 2 > sizeof digits)
     return false;
@@ -112,8 +366,63 @@ bool embeddedSign(unsigned char b, const CodePage &page, int &digit, bool &negat
 
 } // namespace
 
+WholeRead zonedWhole(std::string_view bytes, ZonedSign sign, const CodePage &page,
+                     std::int64_t &out) {
+  bool negative = false;
+  if (sign == ZonedSign::leadingSeparate || sign == ZonedSign::trailingSeparate) {
+    if (bytes.empty())
+      return WholeRead::invalid;
+    const bool leading = sign == ZonedSign::leadingSeparate;
+    const char c = page.ascii(static_cast<unsigned char>(leading ? bytes.front() : bytes.back()));
+    if (c != '+' && c != '-')
+      return WholeRead::invalid;
+    negative = c == '-';
+    bytes = leading ? bytes.substr(1) : bytes.substr(0, bytes.size() - 1);
+    sign = ZonedSign::none;
+  }
+  const std::size_t n = bytes.size();
+  if (n == 0)
+    return WholeRead::invalid;
+  if (n > 18)
+    return WholeRead::wide;
+  // The digits around the sign byte, which is read apart.
+  const std::size_t from = sign == ZonedSign::leading ? 1 : 0;
+  const std::size_t to = sign == ZonedSign::trailing ? n - 1 : n;
+  std::uint64_t value = 0;
+  int signDigit = 0;
+  if (sign == ZonedSign::leading &&
+      !embeddedSign(static_cast<unsigned char>(bytes[0]), page, signDigit, negative))
+    return WholeRead::invalid;
+  value = static_cast<std::uint64_t>(signDigit);
+  for (std::size_t i = from; i < to; ++i) {
+    const auto digit =
+        static_cast<unsigned>(page.ascii(static_cast<unsigned char>(bytes[i])) - '0');
+    if (digit > 9)
+      return WholeRead::invalid;
+    value = value * 10 + digit;
+  }
+  if (sign == ZonedSign::trailing) {
+    if (!embeddedSign(static_cast<unsigned char>(bytes[n - 1]), page, signDigit, negative))
+      return WholeRead::invalid;
+    value = value * 10 + static_cast<std::uint64_t>(signDigit);
+  }
+  out = negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value);
+  return WholeRead::ok;
+}
+
 bool decodeZoned(std::string_view bytes, ZonedSign sign, int scale, const CodePage &page,
                  std::string &out) {
+  std::int64_t whole = 0;
+  switch (zonedWhole(bytes, sign, page, whole)) {
+  case WholeRead::ok:
+    appendScaled(whole, scale, out);
+    return true;
+  case WholeRead::invalid:
+    return false;
+  case WholeRead::wide:
+    break;
+  }
+  // Past 18 digits: digit by digit as text.
   bool negative = false;
   if (sign == ZonedSign::leadingSeparate || sign == ZonedSign::trailingSeparate) {
     if (bytes.empty())
@@ -152,6 +461,9 @@ bool decodeZoned(std::string_view bytes, ZonedSign sign, int scale, const CodePa
 
 void decodeBinary(std::string_view bytes, bool isSigned, bool littleEndian, int scale,
                   std::string &out) {
+  std::int64_t whole = 0;
+  if (binaryWhole(bytes, isSigned, littleEndian, whole) == WholeRead::ok)
+    return appendScaled(whole, scale, out);
   std::uint64_t value = 0;
   const std::size_t n = bytes.size();
   for (std::size_t i = 0; i < n; ++i)

@@ -15,6 +15,34 @@ enum class ZonedSign { none, leading, trailing, leadingSeparate, trailingSeparat
 // places: "-12.50", "0.05", "1200". Zero is never written with a sign.
 void appendDecimal(std::string_view digits, bool negative, int scale, std::string &out);
 
+// The same text for the whole number `magnitude` (negative when
+// `negative`) scaled by 10^-scale, written at `out`, which has room for 64
+// characters plus the scale's size (it may write past the text's end, within
+// that room); returns the end of the text.
+char *writeScaled(std::uint64_t magnitude, bool negative, int scale, char *out);
+void appendScaled(std::int64_t unscaled, int scale, std::string &out);
+
+// The text of packed decimal `bytes` written as writeScaled writes it, with
+// the same room, straight from the digits; nullptr (nothing written) when
+// they hold no valid value or for more than 9 bytes or a scale outside 0 to
+// 24: decodePacked then.
+char *writePacked(std::string_view bytes, bool isSigned, int scale, char *out);
+
+// A decimal field read as its whole number (value = unscaled * 10^-scale).
+enum class WholeRead : std::uint8_t {
+  ok,
+  invalid, // not a valid value of its kind
+  wide     // valid, perhaps, but more digits than an int64 holds: read it as text
+};
+// Packed decimal of at most 9 bytes (17 digits); wide for longer fields.
+WholeRead packedWhole(std::string_view bytes, bool isSigned, std::int64_t &out);
+WholeRead unsignedPackedWhole(std::string_view bytes, std::int64_t &out);
+// Zoned decimal of at most 18 digits; wide for longer fields.
+WholeRead zonedWhole(std::string_view bytes, ZonedSign sign, const CodePage &page,
+                     std::int64_t &out);
+// Binary: wide only for an unsigned 8-byte value past the int64 range.
+WholeRead binaryWhole(std::string_view bytes, bool isSigned, bool littleEndian, std::int64_t &out);
+
 // Each returns false, with `out` unchanged, when the bytes are not a valid
 // value of their kind.
 bool decodePacked(std::string_view bytes, bool isSigned, int scale, std::string &out);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -78,6 +79,24 @@ std::string hexBytes(std::string_view bytes) {
 
 } // namespace
 
+// The whole number of a decimal field (zoned, packed, binary); `wide` for
+// other kinds and for values an int64 cannot hold, which are read as text.
+WholeRead RecordDecoder::readWhole(const PlanField &field, std::string_view bytes,
+                                   std::int64_t &whole) const {
+  switch (field.kind) {
+  case FieldKind::zoned:
+    return zonedWhole(bytes, field.sign, page_, whole);
+  case FieldKind::packed:
+    return packedWhole(bytes, field.isSigned, whole);
+  case FieldKind::unsignedPacked:
+    return unsignedPackedWhole(bytes, whole);
+  case FieldKind::binary:
+    return binaryWhole(bytes, field.isSigned, options_.littleEndian, whole);
+  default:
+    return WholeRead::wide;
+  }
+}
+
 RecordDecoder::RecordDecoder(const DecodePlan &plan, const DecodeOptions &options, CodePage page)
     : plan_(plan), options_(options), page_(page), csv_(options.format == OutputFormat::csv),
       counters_(plan.fields.size()), counterValid_(plan.fields.size()),
@@ -85,6 +104,266 @@ RecordDecoder::RecordDecoder(const DecodePlan &plan, const DecodeOptions &option
       groupPicked_(plan.fields.size()), multipleRecords_(plan.records.size() > 1) {
   if (!options.dbcs.empty())
     dbcs_ = DbcsPage::open(options.dbcs);
+  lineCompiled_ = compileLine();
+  if (lineCompiled_)
+    compileValues();
+}
+
+// The tokens decode() makes of a record the line steps hold, as record()
+// and field() open and close them, with a null in each value's place.
+void RecordDecoder::compileValues() {
+  RecordValues shape;
+  const PlanRecord &record = plan_.records.front();
+  shape.beginRecord();
+  const std::uint32_t key = shape.open(ValueType::key, static_cast<std::uint32_t>(record.root));
+  compileValueGroup(plan_.fields[static_cast<std::size_t>(record.root)], 0, shape);
+  shape.close(key);
+  shape.close(shape.record(0));
+  valueTokens_.clear();
+  for (std::uint32_t i = 0; i < shape.size(); ++i)
+    valueTokens_.push_back(shape[i]);
+}
+
+void RecordDecoder::compileValueGroup(const PlanField &field, std::int64_t at,
+                                      RecordValues &shape) {
+  const std::uint32_t object = shape.open(ValueType::object);
+  for (const int child : field.children) {
+    const PlanField &member = plan_.fields[static_cast<std::size_t>(child)];
+    if (!member.hidden && !member.skipped)
+      compileValueField(child, at + member.offset, shape);
+  }
+  shape.close(object);
+}
+
+void RecordDecoder::compileValueField(int index, std::int64_t at, RecordValues &shape) {
+  const PlanField &field = plan_.fields[static_cast<std::size_t>(index)];
+  const std::uint32_t key = shape.open(ValueType::key, static_cast<std::uint32_t>(index));
+  const std::uint32_t array = field.isArray ? shape.open(ValueType::array) : noValue;
+  const std::int64_t count = field.isArray ? field.maxCount : 1;
+  for (std::int64_t i = 0; i < count; ++i) {
+    const std::int64_t place = at + i * field.length;
+    if (field.kind == FieldKind::group) {
+      compileValueGroup(field, place, shape);
+      continue;
+    }
+    valueSteps_.push_back(ValueStep{shape.size(), index, static_cast<std::uint32_t>(place)});
+    shape.null();
+  }
+  if (array != noValue)
+    shape.close(array);
+  shape.close(key);
+}
+
+// The values of a record the steps hold; false (nothing added) for a
+// record shorter than the layout.
+bool RecordDecoder::writeValues(std::string_view data, std::int64_t declared, RecordValues &out) {
+  if (static_cast<std::int64_t>(data.size()) < lineLength_)
+    return false;
+  const std::uint32_t base = out.appendRecord(valueTokens_);
+  for (const ValueStep &step : valueSteps_)
+    writeValue(step, base, out);
+  lengthProblem(declared, lineLength_);
+  return true;
+}
+
+void RecordDecoder::writeValue(const ValueStep &step, std::uint32_t base, RecordValues &out) {
+  const PlanField &field = plan_.fields[static_cast<std::size_t>(step.field)];
+  const std::string_view bytes = data_.substr(step.offset, static_cast<std::size_t>(field.length));
+  const std::uint32_t token = base + step.token;
+  std::string &text = out.textBuffer();
+  const std::size_t start = text.size();
+  if (field.kind == FieldKind::text) {
+    page_.appendText(bytes, text);
+    if (options_.trim)
+      while (text.size() > start && text.back() == ' ')
+        text.pop_back();
+    return out.set(token, ValueType::string, start);
+  }
+  std::int64_t whole = 0;
+  const WholeRead wholeRead = readWhole(field, bytes, whole);
+  if (wholeRead == WholeRead::ok)
+    return out.set(token, whole, field.scale);
+  // Floating point, values past 64 bits and bad bytes (left null): as the walk reads them.
+  bool isText = false;
+  const char *what = nullptr;
+  if (wholeRead == WholeRead::wide && read(field, step.field, bytes, text, start, isText, what))
+    return out.set(token, ValueType::number, start);
+  text.resize(start);
+  problem(field, step.offset, field.length,
+          wholeRead == WholeRead::wide     ? what
+          : field.kind == FieldKind::zoned ? "invalid zoned decimal"
+                                           : "invalid packed decimal");
+}
+
+void RecordDecoder::lengthProblem(std::int64_t declared, std::int64_t used) {
+  if (declared >= 0 && declared != used)
+    problems_->push_back(DecodeProblem{plan_.records.front().name,
+                                       "record length " + std::to_string(declared) +
+                                           " disagrees with the layout's " + std::to_string(used),
+                                       0, ""});
+}
+
+bool RecordDecoder::compileLine() {
+  if (plan_.records.size() != 1 || !plan_.rules.empty() || dbcs_ || page_.utf8())
+    return false;
+  // A DEPENDING ON anywhere (a FILLER's too) moves what follows it.
+  if (std::any_of(plan_.fields.begin(), plan_.fields.end(),
+                  [](const PlanField &field) { return field.counter >= 0; }))
+    return false;
+  const PlanRecord &record = plan_.records.front();
+  const PlanField &root = plan_.fields[static_cast<std::size_t>(record.root)];
+  linePending_ = csv_ ? "" : "{" + root.name;
+  bool column = true;
+  if (!compileGroup(root, 0, column))
+    return false;
+  linePending_ += csv_ ? "\r\n" : "}\n";
+  lineSteps_.push_back(LineStep{static_cast<std::uint32_t>(lineText_.size()),
+                                static_cast<std::uint32_t>(linePending_.size()), -1, 0});
+  lineText_ += linePending_;
+  lineRoom_ += lineText_.size() + 64;
+  lineLength_ = root.length;
+  return true;
+}
+
+// As occurrence() walks a group with no DEPENDING ON and no rule.
+bool RecordDecoder::compileGroup(const PlanField &field, std::int64_t at, bool &column) {
+  if (!csv_)
+    linePending_ += '{';
+  bool first = true;
+  for (const int child : field.children) {
+    const PlanField &member = plan_.fields[static_cast<std::size_t>(child)];
+    // Walked past (or only measured, which matters only for DEPENDING ON).
+    if (member.hidden || member.skipped)
+      continue;
+    if (!compileField(child, at + member.offset, first, column))
+      return false;
+    first = false;
+  }
+  if (!csv_)
+    linePending_ += '}';
+  return true;
+}
+
+// As field() writes a field and its occurrences: keys and separators into
+// the pending text, each elementary occurrence a step.
+bool RecordDecoder::compileField(int index, std::int64_t at, bool first, bool &column) {
+  const PlanField &field = plan_.fields[static_cast<std::size_t>(index)];
+  const auto separate = [&] {
+    if (csv_) {
+      if (!column)
+        linePending_ += ',';
+      column = false;
+    }
+  };
+  if (!csv_) {
+    if (!first)
+      linePending_ += ',';
+    if (!field.name.empty())
+      linePending_ += field.name;
+  }
+  if (field.isArray && !csv_)
+    linePending_ += '[';
+  const std::int64_t count = field.isArray ? field.maxCount : 1;
+  for (std::int64_t i = 0; i < count; ++i) {
+    if (i != 0 && !csv_)
+      linePending_ += ',';
+    const std::int64_t place = at + i * field.length;
+    if (field.kind == FieldKind::group) {
+      if (!compileGroup(field, place, column))
+        return false;
+      continue;
+    }
+    separate();
+    if (!compileValue(index, place))
+      return false;
+  }
+  if (field.isArray && !csv_)
+    linePending_ += ']';
+  return true;
+}
+
+bool RecordDecoder::compileValue(int index, std::int64_t at) {
+  const PlanField &field = plan_.fields[static_cast<std::size_t>(index)];
+  std::size_t room = 0;
+  switch (field.kind) {
+  case FieldKind::text:
+    room = 8 * static_cast<std::size_t>(field.length) + 8;
+    break;
+  case FieldKind::zoned:
+  case FieldKind::packed:
+  case FieldKind::unsignedPacked:
+  case FieldKind::binary:
+    room = 64 + 2 * static_cast<std::size_t>(field.length) +
+           static_cast<std::size_t>(field.scale < 0 ? -field.scale : field.scale);
+    break;
+  case FieldKind::floating:
+    room = 64;
+    break;
+  default:
+    return false;
+  }
+  if (field.isCounter)
+    return false;
+  lineSteps_.push_back(LineStep{static_cast<std::uint32_t>(lineText_.size()),
+                                static_cast<std::uint32_t>(linePending_.size()), index,
+                                static_cast<std::uint32_t>(at)});
+  lineText_ += linePending_;
+  linePending_.clear();
+  lineRoom_ += room;
+  return true;
+}
+
+// The line of a record the steps hold, written at once into room made for
+// the longest line; false (nothing written) for a record shorter than the layout.
+bool RecordDecoder::writeLine(std::string_view data, std::int64_t declared, std::string &out) {
+  if (static_cast<std::int64_t>(data.size()) < lineLength_)
+    return false;
+  const std::size_t start = out.size();
+  out.resize(start + lineRoom_);
+  char *to = out.data() + start;
+  const char *const text = lineText_.data();
+  for (const LineStep &step : lineSteps_) {
+    std::memcpy(to, text + step.literal, step.literalSize);
+    to += step.literalSize;
+    if (step.field >= 0)
+      to = writeValue(step, to);
+  }
+  out.resize(static_cast<std::size_t>(to - out.data()));
+  lengthProblem(declared, lineLength_);
+  return true;
+}
+
+char *RecordDecoder::writeValue(const LineStep &step, char *to) {
+  const PlanField &field = plan_.fields[static_cast<std::size_t>(step.field)];
+  const std::string_view bytes = data_.substr(step.offset, static_cast<std::size_t>(field.length));
+  std::int64_t whole = 0;
+  if (field.kind == FieldKind::text)
+    return csv_ ? page_.writeCsv(bytes, options_.trim, to)
+                : page_.writeJson(bytes, options_.trim, to);
+  if (field.kind == FieldKind::packed)
+    if (char *const end = writePacked(bytes, field.isSigned, field.scale, to))
+      return end;
+  if (readWhole(field, bytes, whole) == WholeRead::ok) {
+    const bool negative = whole < 0;
+    return writeScaled(negative ? ~static_cast<std::uint64_t>(whole) + 1
+                                : static_cast<std::uint64_t>(whole),
+                       negative, field.scale, to);
+  }
+  // Floating point, values past 64 bits and bad bytes: as the walk reads them.
+  std::string &value = scratch_;
+  value.clear();
+  bool text = false;
+  const char *what = nullptr;
+  if (!read(field, step.field, bytes, value, 0, text, what)) {
+    problem(field, step.offset, field.length, what);
+    if (!csv_) {
+      std::memcpy(to, "null", 4);
+      to += 4;
+    }
+    return to;
+  }
+  std::memcpy(to, value.data(), value.size());
+  return to + value.size();
 }
 
 std::string RecordDecoder::header() {
@@ -288,10 +567,28 @@ void RecordDecoder::elementary(const PlanField &field, int index, std::int64_t a
   }
   const std::string_view bytes =
       data_.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(field.length));
-  std::string &value = scratch_;
-  value.clear();
   bool text = false;
   const char *what = nullptr;
+  std::string &line = *out_;
+  if (field.kind != FieldKind::text && field.kind != FieldKind::national &&
+      field.kind != FieldKind::dbcs) {
+    // A number needs no escape: written straight into the line.
+    const std::size_t start = line.size();
+    if (!read(field, index, bytes, line, start, text, what)) {
+      line.resize(start);
+      problem(field, at, field.length, what);
+      line += csv_ ? "" : "null";
+    }
+    return;
+  }
+  // Text of the code page: decoded, escaped and trimmed in one pass.
+  if (field.kind == FieldKind::text && !field.isCounter &&
+      !(dbcs_ && bytes.find('\x0E') != std::string_view::npos) &&
+      (csv_ ? page_.appendCsv(bytes, options_.trim, line)
+            : page_.appendJson(bytes, options_.trim, line)))
+    return;
+  std::string &value = scratch_;
+  value.clear();
   if (!read(field, index, bytes, value, 0, text, what)) {
     problem(field, at, field.length, what);
     *out_ += csv_ ? "" : "null";
@@ -319,6 +616,29 @@ void RecordDecoder::elementaryValue(const PlanField &field, int index, std::int6
   }
   const std::string_view bytes =
       data_.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(field.length));
+  // A decimal that fits 64 bits goes over as its whole number: no text to
+  // write here or to read back in the writer.
+  std::int64_t whole = 0;
+  const WholeRead wholeRead = readWhole(field, bytes, whole);
+  if (wholeRead == WholeRead::invalid) {
+    problem(field, at, field.length,
+            field.kind == FieldKind::zoned    ? "invalid zoned decimal"
+            : field.kind == FieldKind::binary ? "invalid value"
+                                              : "invalid packed decimal");
+    return nullValue(key);
+  }
+  if (wholeRead == WholeRead::ok) {
+    if (field.isCounter) {
+      std::int64_t count = 0;
+      counterValid_[static_cast<std::size_t>(index)] =
+          rescale(whole, field.scale, 0, count) ? 1 : 0;
+      counters_[static_cast<std::size_t>(index)] = count;
+    }
+    values_->scaled(whole, field.scale);
+    if (key != noValue)
+      values_->close(key);
+    return;
+  }
   // Decoded straight into the batch's text: no copy, no escapes.
   std::string &value = values_->textBuffer();
   const std::size_t start = value.size();
@@ -496,12 +816,20 @@ void RecordDecoder::decode(std::string_view data, std::int64_t declared, std::st
                            std::vector<DecodeProblem> &problems) {
   out_ = &out;
   values_ = nullptr;
+  data_ = data;
+  problems_ = &problems;
+  if (lineCompiled_ && writeLine(data, declared, out))
+    return;
   record(data, declared, problems);
 }
 
 void RecordDecoder::decode(std::string_view data, std::int64_t declared, RecordValues &out,
                            std::vector<DecodeProblem> &problems) {
   // Values have the JSON line's shape, whatever the text format would be.
+  data_ = data;
+  problems_ = &problems;
+  if (lineCompiled_ && writeValues(data, declared, out))
+    return;
   const bool csv = csv_;
   csv_ = false;
   values_ = &out;

@@ -63,11 +63,55 @@ private:
   void elementaryValue(const PlanField &field, int index, std::int64_t at, bool present);
   bool read(const PlanField &field, int index, std::string_view bytes, std::string &value,
             std::size_t start, bool &text, const char *&what);
+  WholeRead readWhole(const PlanField &field, std::string_view bytes, std::int64_t &whole) const;
   void headerColumns(int index);
   void beginValue(const PlanField &field, bool first);
   void problem(const PlanField &field, std::int64_t at, std::int64_t length, const char *what);
   bool ruleMatches(const DecodePlan::Rule &rule);
   bool chosen(int index) const;
+
+  // A record of one fixed layout, written as lines, compiled once into a
+  // flat list of steps: the text between two values (keys, braces, commas)
+  // and the value's place and usage. The walk above stays for what the
+  // steps do not hold (OCCURS DEPENDING ON, -when, several records, values,
+  // usages other than text, zoned, packed, binary and floating point, a
+  // record shorter than its layout).
+  struct LineStep {
+    std::uint32_t literal = 0; // the text before the value, in lineText_
+    std::uint32_t literalSize = 0;
+    int field = -1;
+    std::uint32_t offset = 0;
+  };
+  bool compileLine();
+  bool compileGroup(const PlanField &field, std::int64_t at, bool &column);
+  bool compileField(int index, std::int64_t at, bool first, bool &column);
+  bool compileValue(int index, std::int64_t at);
+  bool writeLine(std::string_view data, std::int64_t declared, std::string &out);
+  char *writeValue(const LineStep &step, char *to);
+
+  // The same for values: the record's tokens as a template (values null
+  // until set), and the place of each value among them.
+  struct ValueStep {
+    std::uint32_t token = 0;
+    int field = -1;
+    std::uint32_t offset = 0;
+  };
+  void compileValues();
+  void compileValueGroup(const PlanField &field, std::int64_t at, RecordValues &shape);
+  void compileValueField(int index, std::int64_t at, RecordValues &shape);
+  bool writeValues(std::string_view data, std::int64_t declared, RecordValues &out);
+  void writeValue(const ValueStep &step, std::uint32_t base, RecordValues &out);
+  void lengthProblem(std::int64_t declared, std::int64_t used);
+
+  std::vector<ValueStep> valueSteps_;
+  std::vector<ValueToken> valueTokens_;
+
+  std::vector<LineStep> lineSteps_;
+  std::string lineText_;
+  std::string linePending_; // the text before the next value, while compiling
+  std::size_t lineRoom_ = 0;
+  std::int64_t lineLength_ = 0;
+  bool lineCompiled_ = false;
 
   const DecodePlan &plan_;
   DecodeOptions options_;

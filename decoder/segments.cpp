@@ -210,6 +210,9 @@ void copyValue(const RecordValues &from, std::uint32_t token, RecordValues &to, 
     to.appended(value.type, at);
     return;
   }
+  case ValueType::scaled:
+    to.scaled(from.unscaled(value), from.scale(value));
+    return;
   case ValueType::null:
     to.null();
     return;

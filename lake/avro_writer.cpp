@@ -243,12 +243,17 @@ private:
       refuse(node, "null", "a value the schema does not let be null");
     }
     const ValueToken &value = records[token];
-    const std::string_view text = value.type == ValueType::string || value.type == ValueType::number
-                                      ? records.text(value)
-                                      : std::string_view();
+    // The value's text, made only where it is written or shown: a scaled
+    // number has none until then.
+    const auto text = [&] {
+      return value.type == ValueType::string ? records.text(value)
+             : value.type == ValueType::number || value.type == ValueType::scaled
+                 ? records.numberText(value, numberText_)
+                 : std::string_view();
+    };
     if (node.isArray && !element) {
       if (value.type != ValueType::array)
-        refuse(node, text, "not an array");
+        refuse(node, text(), "not an array");
       std::int64_t count = 0;
       for (std::uint32_t item = token + 1; item < value.next; item = records[item].next)
         ++count;
@@ -264,29 +269,38 @@ private:
     switch (node.type) {
     case LakeType::record:
       if (value.type != ValueType::object)
-        refuse(node, text, "not an object");
+        refuse(node, text(), "not an object");
       return forEachMember(schema_, node, records, token, [&](int child, std::uint32_t member) {
         encode(child, records, member, false);
       });
     case LakeType::text:
     case LakeType::numberText:
-      return appendBytes(text);
+      return appendBytes(text());
     case LakeType::integer: {
       std::int64_t whole = 0;
-      if (value.type != ValueType::number || !unscaledInt64(text, 0, whole) ||
-          (node.bits <= 32 && (whole < INT32_MIN || whole > INT32_MAX)))
-        refuse(node, text, "not a whole number of the field's range");
+      const bool read = value.type == ValueType::scaled
+                            ? rescale(records.unscaled(value), RecordValues::scale(value), 0, whole)
+                            : value.type == ValueType::number && unscaledInt64(text(), 0, whole);
+      if (!read || (node.bits <= 32 && (whole < INT32_MIN || whole > INT32_MAX)))
+        refuse(node, text(), "not a whole number of the field's range");
       return appendLong(datum_, whole); // int and long share the zigzag varint
     }
-    case LakeType::decimal:
-      if (value.type != ValueType::number || !unscaledBytes(text, node.scale, 0, scratch_))
-        refuse(node, text, "not a decimal of the field's scale");
+    case LakeType::decimal: {
+      std::int64_t whole = 0;
+      const bool read =
+          value.type == ValueType::scaled
+              ? rescale(records.unscaled(value), RecordValues::scale(value), node.scale, whole) &&
+                    wholeBytes(whole, 0, scratch_)
+              : value.type == ValueType::number && unscaledBytes(text(), node.scale, 0, scratch_);
+      if (!read)
+        refuse(node, text(), "not a decimal of the field's scale");
       return appendBytes(scratch_);
+    }
     case LakeType::float32:
     case LakeType::float64:
-      if (value.type != ValueType::number)
-        refuse(node, text, "not a number");
-      scratch_.assign(text);
+      if (value.type != ValueType::number && value.type != ValueType::scaled)
+        refuse(node, text(), "not a number");
+      scratch_.assign(text());
       if (node.type == LakeType::float32)
         return appendFixed(std::strtof(scratch_.c_str(), nullptr));
       return appendFixed(std::strtod(scratch_.c_str(), nullptr));
@@ -302,6 +316,7 @@ private:
   std::size_t blockSize_ = 0;
   std::string datum_;
   std::string scratch_;
+  std::string numberText_; // a scaled number's text, for text columns and messages
 };
 
 } // namespace

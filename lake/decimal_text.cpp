@@ -92,25 +92,26 @@ bool unscaledInt64(std::string_view text, int scale, std::int64_t &out) {
   return true;
 }
 
+bool wholeBytes(std::int64_t whole, std::size_t width, std::string &out) {
+  // The bits that differ from the sign, and one sign bit: the fewest bytes.
+  const auto bits = static_cast<std::uint64_t>(whole < 0 ? ~whole : whole);
+  const int significant = bits == 0 ? 0 : 64 - __builtin_clzll(bits);
+  const auto size = static_cast<std::size_t>(significant / 8 + 1);
+  if (width != 0 && size > width)
+    return false;
+  char bytes[8];
+  for (int i = 0; i < 8; ++i)
+    bytes[i] = static_cast<char>(static_cast<std::uint64_t>(whole) >> (56 - 8 * i));
+  const std::size_t pad = width > size ? width - size : 0;
+  out.assign(pad, whole < 0 ? '\xFF' : '\0');
+  out.append(bytes + 8 - size, size);
+  return true;
+}
+
 bool unscaledBytes(std::string_view text, int scale, std::size_t width, std::string &out) {
   std::int64_t whole = 0;
-  if (unscaledInt64(text, scale, whole)) {
-    // Eight bytes, then the leading ones that only repeat the sign dropped.
-    char bytes[8];
-    for (int i = 0; i < 8; ++i)
-      bytes[i] = static_cast<char>(static_cast<std::uint64_t>(whole) >> (56 - 8 * i));
-    std::size_t first = 0;
-    while (first < 7 && (bytes[first] == '\0' || bytes[first] == '\xFF') &&
-           ((bytes[first + 1] & 0x80) != 0) == (bytes[first] != '\0'))
-      ++first;
-    const std::size_t size = 8 - first;
-    if (width != 0 && size > width)
-      return false;
-    const std::size_t pad = width > size ? width - size : 0;
-    out.assign(pad, whole < 0 ? '\xFF' : '\0');
-    out.append(bytes + first, size);
-    return true;
-  }
+  if (unscaledInt64(text, scale, whole))
+    return wholeBytes(whole, width, out);
   bool negative = false;
   thread_local std::string digits;
   if (!scaledDigits(text, scale, negative, digits))

@@ -13,3 +13,7 @@ bool unscaledInt64(std::string_view text, int scale, std::int64_t &out);
 // (`width` 0), or exactly `width` bytes. False as above, or when it needs
 // more than `width` bytes.
 bool unscaledBytes(std::string_view text, int scale, std::size_t width, std::string &out);
+
+// The whole number `whole` as those bytes (for a number the decoder handed
+// over as a whole number already); false when it needs more than `width`.
+bool wholeBytes(std::int64_t whole, std::size_t width, std::string &out);

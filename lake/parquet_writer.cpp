@@ -396,25 +396,38 @@ private:
       });
     }
     Column &column = columns_[static_cast<std::size_t>(columnOf_[static_cast<std::size_t>(index)])];
-    const bool scalar = value.type == ValueType::string || value.type == ValueType::number;
-    const std::string_view text = scalar ? tape.text(value) : std::string_view();
+    const bool number = value.type == ValueType::number || value.type == ValueType::scaled;
+    const bool scalar = value.type == ValueType::string || number;
+    // The value's text, made only where it is written or shown: a scaled
+    // number has none until then.
+    const auto text = [&] {
+      return value.type == ValueType::string ? tape.text(value)
+             : number                        ? tape.numberText(value, numberText_)
+                                             : std::string_view();
+    };
     // Each value goes straight into the page's plain values.
     switch (column.physical) {
-    case parquet::Type::BYTE_ARRAY:
+    case parquet::Type::BYTE_ARRAY: {
       if (!scalar)
-        refuse(node, text, "not a string");
-      appendPlain(column.values, static_cast<std::uint32_t>(text.size()));
-      column.values += text;
-      widenBytes(column, text);
+        refuse(node, text(), "not a string");
+      const std::string_view bytes = text();
+      appendPlain(column.values, static_cast<std::uint32_t>(bytes.size()));
+      column.values += bytes;
+      widenBytes(column, bytes);
       break;
+    }
     case parquet::Type::INT32:
     case parquet::Type::INT64: {
       std::int64_t whole = 0;
-      if (value.type != ValueType::number || !unscaledInt64(text, node.scale, whole))
-        refuse(node, text, "not a number of the column's range and scale");
+      const bool read =
+          value.type == ValueType::scaled
+              ? rescale(tape.unscaled(value), RecordValues::scale(value), node.scale, whole)
+              : value.type == ValueType::number && unscaledInt64(text(), node.scale, whole);
+      if (!read)
+        refuse(node, text(), "not a number of the column's range and scale");
       if (column.physical == parquet::Type::INT32) {
         if (whole < INT32_MIN || whole > INT32_MAX)
-          refuse(node, text, "out of the column's range");
+          refuse(node, text(), "out of the column's range");
         appendPlain(column.values, static_cast<std::int32_t>(whole));
       } else {
         appendPlain(column.values, whole);
@@ -424,18 +437,24 @@ private:
     }
     case parquet::Type::FIXED_LEN_BYTE_ARRAY: {
       std::string &plain = plainValue_;
-      if (value.type != ValueType::number ||
-          !unscaledBytes(text, node.scale, static_cast<std::size_t>(column.width), plain))
-        refuse(node, text, "not a decimal of the column's precision and scale");
+      const auto width = static_cast<std::size_t>(column.width);
+      std::int64_t whole = 0;
+      const bool read =
+          value.type == ValueType::scaled
+              ? rescale(tape.unscaled(value), RecordValues::scale(value), node.scale, whole) &&
+                    wholeBytes(whole, width, plain)
+              : value.type == ValueType::number && unscaledBytes(text(), node.scale, width, plain);
+      if (!read)
+        refuse(node, text(), "not a decimal of the column's precision and scale");
       column.values += plain;
       widenBytes(column, plain);
       break;
     }
     case parquet::Type::FLOAT:
     case parquet::Type::DOUBLE: {
-      if (value.type != ValueType::number)
-        refuse(node, text, "not a number");
-      column.scratch.assign(text);
+      if (!number)
+        refuse(node, text(), "not a number");
+      column.scratch.assign(text());
       double real = 0;
       if (column.physical == parquet::Type::FLOAT) {
         const float single = std::strtof(column.scratch.c_str(), nullptr);
@@ -583,6 +602,7 @@ private:
   std::int64_t position_ = 0;
   bool failed_ = false;
   std::string plainValue_;
+  std::string numberText_; // a scaled number's text, for text columns and messages
   std::string page_;
   std::string packed_;
 };

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "decoder/field_values.h"
+#include "decoder/record_values.h"
 
 namespace {
 
@@ -55,7 +56,59 @@ TEST(FieldValues, Packed) {
     const bool ok = decodePacked(c.bytes, c.isSigned, c.scale, out);
     EXPECT_EQ(ok, c.want.has_value()) << testing::PrintToString(c.bytes);
     EXPECT_EQ(out, "x" + c.want.value_or("")) << testing::PrintToString(c.bytes);
+    // The lines' writer straight from the digits: the same text, or nothing
+    // (refused, or left to decodePacked: past 9 bytes, a P scale).
+    char room[160];
+    const char *const end = writePacked(c.bytes, c.isSigned, c.scale, room);
+    const bool direct = c.want && c.bytes.size() <= 9 && c.scale >= 0;
+    ASSERT_EQ(end != nullptr, direct) << testing::PrintToString(c.bytes);
+    if (direct) {
+      EXPECT_EQ(std::string(static_cast<const char *>(room), end), *c.want)
+          << testing::PrintToString(c.bytes);
+    }
   }
+}
+
+// Where a field stops fitting an int64 and is read as text instead: packed
+// of 17 digits fits, 19 not; zoned of 18 fits, 19 not; unsigned binary of 8
+// bytes past 2^63 - 1 not. Bad bytes are refused whatever their length.
+TEST(FieldValues, WholeNumbersAndWhereTheyEnd) {
+  std::int64_t whole = 0;
+  EXPECT_EQ(packedWhole("\x99\x99\x99\x99\x99\x99\x99\x99\x9D"s, true, whole), WholeRead::ok);
+  EXPECT_EQ(whole, -99999999999999999);
+  EXPECT_EQ(packedWhole("\x09\x99\x99\x99\x99\x99\x99\x99\x99\x9C"s, true, whole), WholeRead::wide);
+  EXPECT_EQ(packedWhole("\x1A\x3C"s, true, whole), WholeRead::invalid);
+  EXPECT_EQ(unsignedPackedWhole("\x99\x99\x99\x99\x99\x99\x99\x99\x99"s, whole), WholeRead::ok);
+  EXPECT_EQ(whole, 999999999999999999);
+  const std::string nines18(18, '\xF9');
+  EXPECT_EQ(zonedWhole(nines18.substr(0, 17) + "\xD9", ZonedSign::trailing, ebcdic(), whole),
+            WholeRead::ok);
+  EXPECT_EQ(whole, -999999999999999999);
+  EXPECT_EQ(zonedWhole(nines18 + "\xF9", ZonedSign::none, ebcdic(), whole), WholeRead::wide);
+  EXPECT_EQ(zonedWhole("\xF1\x40"s, ZonedSign::none, ebcdic(), whole), WholeRead::invalid);
+  EXPECT_EQ(zonedWhole("\x60\xF1\xF2"s, ZonedSign::leadingSeparate, ebcdic(), whole),
+            WholeRead::ok);
+  EXPECT_EQ(whole, -12);
+  EXPECT_EQ(binaryWhole(std::string(8, '\xFF'), false, false, whole), WholeRead::wide);
+  EXPECT_EQ(binaryWhole(std::string(8, '\xFF'), true, false, whole), WholeRead::ok);
+  EXPECT_EQ(whole, -1);
+  EXPECT_EQ(binaryWhole("\x7F\xFF\xFF\xFF\xFF\xFF\xFF\xFF"s, false, false, whole), WholeRead::ok);
+  EXPECT_EQ(whole, INT64_MAX);
+}
+
+// A whole number brought to another scale: exact, or refused.
+TEST(FieldValues, Rescale) {
+  std::int64_t out = 0;
+  ASSERT_TRUE(rescale(1234, 2, 4, out));
+  EXPECT_EQ(out, 123400);
+  ASSERT_TRUE(rescale(12, -2, 0, out)); // PIC 99PP: 1200
+  EXPECT_EQ(out, 1200);
+  ASSERT_TRUE(rescale(1200, 2, 0, out));
+  EXPECT_EQ(out, 12);
+  EXPECT_FALSE(rescale(1234, 2, 0, out)); // 12.34 is no whole number
+  EXPECT_FALSE(rescale(INT64_MAX / 5, 0, 1, out));
+  ASSERT_TRUE(rescale(-922337203685477580, 0, 1, out));
+  EXPECT_EQ(out, -9223372036854775800);
 }
 
 struct ZonedCase {

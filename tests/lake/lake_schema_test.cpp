@@ -69,6 +69,27 @@ TEST(DecimalText, TwosComplementBytes) {
   EXPECT_EQ(of("-10000000000000000000000000000.00", 2, 0), "F360D3632FB98B1215C0000000");
 }
 
+// Whole numbers handed over by the decoder: the same bytes as their text
+// would give (the two's complement values worked out by hand above), and
+// the int64 ends.
+TEST(DecimalText, WholeNumberBytes) {
+  std::string bytes;
+  const auto of = [&](std::int64_t whole, std::size_t width) {
+    return wholeBytes(whole, width, bytes) ? hex(bytes) : std::string("refused");
+  };
+  EXPECT_EQ(of(-1, 0), "FF");
+  EXPECT_EQ(of(0, 0), "00");
+  EXPECT_EQ(of(127, 0), "7F");
+  EXPECT_EQ(of(128, 0), "0080");
+  EXPECT_EQ(of(-128, 0), "80");
+  EXPECT_EQ(of(-129, 0), "FF7F");
+  EXPECT_EQ(of(255, 4), "000000FF");
+  EXPECT_EQ(of(-2, 3), "FFFFFE");
+  EXPECT_EQ(of(65536, 2), "refused");
+  EXPECT_EQ(of(INT64_MAX, 0), "7FFFFFFFFFFFFFFF");
+  EXPECT_EQ(of(INT64_MIN, 9), "FF8000000000000000");
+}
+
 LakeSchema schemaOf(const std::string &copybook, DecodeOptions options = {},
                     const std::string &end = "") {
   const auto file =
