@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "lake/byte_buffer.h"
 #include "lake/decimal_text.h"
 #include "lake/schema_writers.h"
 #include "lake/value_walk.h"
@@ -29,32 +30,15 @@ void appendLong(std::string &out, std::int64_t value) {
   out.append(bytes, static_cast<std::size_t>(putLong(bytes, value) - bytes));
 }
 
-// A record's datum as it grows: bytes written through a pointer into room
-// made ahead, since a value per field makes std::string's appends the cost.
-class Datum {
+// A record's datum as it grows, in Avro's binary encoding.
+class Datum : public ByteBuffer {
 public:
-  void clear() { size_ = 0; }
-  const char *data() const { return bytes_.data(); }
-  std::size_t size() const { return size_; }
-  // Room for `count` more bytes at the end.
-  char *room(std::size_t count) {
-    if (bytes_.size() - size_ < count) [[unlikely]]
-      widen(count);
-    return bytes_.data() + size_;
-  }
-  void grow(const char *end) { size_ = static_cast<std::size_t>(end - bytes_.data()); }
   void putLong(std::int64_t value) { grow(::putLong(room(10), value)); }
   void putBytes(std::string_view bytes) {
-    char *at = ::putLong(room(10 + bytes.size()), static_cast<std::int64_t>(bytes.size()));
-    if (!bytes.empty())
-      std::memcpy(at, bytes.data(), bytes.size());
-    grow(at + bytes.size());
+    grow(::putLong(room(10), static_cast<std::int64_t>(bytes.size())));
+    append(bytes);
   }
-  template <class T> void putFixed(T value) {
-    char *at = room(sizeof(T));
-    std::memcpy(at, &value, sizeof(T)); // the machine is little-endian, as Avro is
-    grow(at + sizeof(T));
-  }
+  template <class T> void putFixed(T value) { appendFixed(value); }
   // `whole` as Avro's decimal bytes: big-endian two's complement in the
   // fewest bytes that keep its sign, after their length.
   void putDecimal(std::int64_t whole) {
@@ -66,14 +50,6 @@ public:
       *at++ = static_cast<char>(static_cast<std::uint64_t>(whole) >> (8 * i));
     grow(at);
   }
-
-private:
-  [[gnu::noinline]] void widen(std::size_t count) {
-    bytes_.resize(std::max(bytes_.size() * 2, size_ + count));
-  }
-
-  std::string bytes_;
-  std::size_t size_ = 0;
 };
 
 // Reads a zigzag long at `at`; false when the bytes end first.
