@@ -7,24 +7,50 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "lake/byte_buffer.h"
 #include "lake/decimal_text.h"
 #include "lake/schema_writers.h"
 #include "lake/value_walk.h"
 
 namespace {
 
-void appendLong(std::string &out, std::int64_t value) {
+// Writes `value`'s zigzag varint at `at` (room for 10 bytes); returns its end.
+char *putLong(char *at, std::int64_t value) {
   auto zigzag = (static_cast<std::uint64_t>(value) << 1) ^ static_cast<std::uint64_t>(value >> 63);
-  // Built in place, appended once: a value per field makes this hot.
-  char bytes[10];
-  std::size_t size = 0;
   while (zigzag >= 0x80) {
-    bytes[size++] = static_cast<char>((zigzag & 0x7F) | 0x80);
+    *at++ = static_cast<char>((zigzag & 0x7F) | 0x80);
     zigzag >>= 7;
   }
-  bytes[size++] = static_cast<char>(zigzag);
-  out.append(bytes, size);
+  *at++ = static_cast<char>(zigzag);
+  return at;
 }
+
+void appendLong(std::string &out, std::int64_t value) {
+  char bytes[10];
+  out.append(bytes, static_cast<std::size_t>(putLong(bytes, value) - bytes));
+}
+
+// A record's datum as it grows, in Avro's binary encoding.
+class Datum : public ByteBuffer {
+public:
+  void putLong(std::int64_t value) { grow(::putLong(room(10), value)); }
+  void putBytes(std::string_view bytes) {
+    grow(::putLong(room(10), static_cast<std::int64_t>(bytes.size())));
+    append(bytes);
+  }
+  template <class T> void putFixed(T value) { appendFixed(value); }
+  // `whole` as Avro's decimal bytes: big-endian two's complement in the
+  // fewest bytes that keep its sign, after their length.
+  void putDecimal(std::int64_t whole) {
+    const auto bits = static_cast<std::uint64_t>(whole < 0 ? ~whole : whole);
+    const int significant = bits == 0 ? 0 : 64 - __builtin_clzll(bits);
+    const int size = significant / 8 + 1;
+    char *at = ::putLong(room(10 + 8), size);
+    for (int i = size - 1; i >= 0; --i)
+      *at++ = static_cast<char>(static_cast<std::uint64_t>(whole) >> (8 * i));
+    grow(at);
+  }
+};
 
 // Reads a zigzag long at `at`; false when the bytes end first.
 bool readLong(const std::string &in, std::size_t &at, std::int64_t &value) {
@@ -219,24 +245,13 @@ private:
                     ": " + why + "\n"};
   }
 
-  template <class T> void appendFixed(T value) {
-    char bytes[sizeof(T)];
-    std::memcpy(bytes, &value, sizeof(T)); // the machine is little-endian, as Avro is
-    datum_.append(bytes, sizeof(T));
-  }
-
-  void appendBytes(std::string_view bytes) {
-    appendLong(datum_, static_cast<std::int64_t>(bytes.size()));
-    datum_ += bytes;
-  }
-
   // The datum of lake node `index` from the value at `token` (noValue: its key is missing).
   void encode(int index, const RecordValues &records, std::uint32_t token, bool element) {
     const LakeNode &node = schema_.nodes[static_cast<std::size_t>(index)];
     const bool absent = token == noValue || records[token].type == ValueType::null;
     if (lakeNullable(node, element)) {
       // The union is ["null", type]: its branch first.
-      appendLong(datum_, absent ? 0 : 1);
+      datum_.putLong(absent ? 0 : 1);
       if (absent)
         return;
     } else if (absent) {
@@ -259,11 +274,11 @@ private:
         ++count;
       // One block of all the items, then the empty block that ends the array.
       if (count > 0) {
-        appendLong(datum_, count);
+        datum_.putLong(count);
         for (std::uint32_t item = token + 1; item < value.next; item = records[item].next)
           encode(index, records, item, true);
       }
-      appendLong(datum_, 0);
+      datum_.putLong(0);
       return;
     }
     switch (node.type) {
@@ -275,7 +290,7 @@ private:
       });
     case LakeType::text:
     case LakeType::numberText:
-      return appendBytes(text());
+      return datum_.putBytes(text());
     case LakeType::integer: {
       std::int64_t whole = 0;
       const bool read = value.type == ValueType::scaled
@@ -283,18 +298,17 @@ private:
                             : value.type == ValueType::number && unscaledInt64(text(), 0, whole);
       if (!read || (node.bits <= 32 && (whole < INT32_MIN || whole > INT32_MAX)))
         refuse(node, text(), "not a whole number of the field's range");
-      return appendLong(datum_, whole); // int and long share the zigzag varint
+      return datum_.putLong(whole); // int and long share the zigzag varint
     }
     case LakeType::decimal: {
       std::int64_t whole = 0;
-      const bool read =
-          value.type == ValueType::scaled
-              ? rescale(records.unscaled(value), RecordValues::scale(value), node.scale, whole) &&
-                    wholeBytes(whole, 0, scratch_)
-              : value.type == ValueType::number && unscaledBytes(text(), node.scale, 0, scratch_);
-      if (!read)
+      if (value.type == ValueType::scaled &&
+          rescale(records.unscaled(value), RecordValues::scale(value), node.scale, whole))
+        return datum_.putDecimal(whole);
+      // Text numbers, and those beyond an int64 at the field's scale.
+      if (value.type != ValueType::number || !unscaledBytes(text(), node.scale, 0, scratch_))
         refuse(node, text(), "not a decimal of the field's scale");
-      return appendBytes(scratch_);
+      return datum_.putBytes(scratch_);
     }
     case LakeType::float32:
     case LakeType::float64:
@@ -302,8 +316,8 @@ private:
         refuse(node, text(), "not a number");
       scratch_.assign(text());
       if (node.type == LakeType::float32)
-        return appendFixed(std::strtof(scratch_.c_str(), nullptr));
-      return appendFixed(std::strtod(scratch_.c_str(), nullptr));
+        return datum_.putFixed(std::strtof(scratch_.c_str(), nullptr));
+      return datum_.putFixed(std::strtod(scratch_.c_str(), nullptr));
     }
   }
 
@@ -314,7 +328,7 @@ private:
   std::FILE *cookie_ = nullptr;
   avro_file_writer_t writer_ = nullptr;
   std::size_t blockSize_ = 0;
-  std::string datum_;
+  Datum datum_;
   std::string scratch_;
   std::string numberText_; // a scaled number's text, for text columns and messages
 };

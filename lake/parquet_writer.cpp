@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "cli/build_version.h"
+#include "lake/byte_buffer.h"
 #include "lake/decimal_text.h"
 #include "lake/value_walk.h"
 #include "parquet_types.h"
@@ -51,22 +52,44 @@ template <class T> void appendPlain(std::string &out, T value) {
   out.append(bytes, sizeof(T));
 }
 
-// Levels in the RLE/bit-packed hybrid, runs only, with their 4-byte length first.
-void appendLevels(std::string &out, const std::vector<std::uint16_t> &levels, int maxLevel) {
-  const int width = (bitWidth(maxLevel) + 7) / 8;
-  std::string runs;
-  for (std::size_t i = 0; i < levels.size();) {
-    std::size_t end = i;
-    while (end < levels.size() && levels[end] == levels[i] && end - i < (1u << 30))
-      ++end;
-    appendVarint(runs, static_cast<std::uint32_t>(end - i) << 1);
-    for (int b = 0; b < width; ++b)
-      runs += static_cast<char>((levels[i] >> (8 * b)) & 0xFF);
-    i = end;
+// A page's levels in the RLE/bit-packed hybrid, runs only, encoded as they
+// come: the run being counted, and the bytes of those finished.
+class LevelRuns {
+public:
+  explicit LevelRuns(int maxLevel = 0) : width_((bitWidth(maxLevel) + 7) / 8) {}
+
+  void add(std::uint16_t level) {
+    if (length_ != 0 && level == level_ && length_ < (1u << 30)) {
+      ++length_;
+      return;
+    }
+    close();
+    level_ = level;
+    length_ = 1;
   }
-  appendPlain(out, static_cast<std::uint32_t>(runs.size()));
-  out += runs;
-}
+  // The page's levels, with their 4-byte length first; empties them.
+  void moveTo(std::string &out) {
+    close();
+    appendPlain(out, static_cast<std::uint32_t>(runs_.size()));
+    out += runs_;
+    runs_.clear();
+  }
+
+private:
+  void close() {
+    if (length_ == 0)
+      return;
+    appendVarint(runs_, length_ << 1);
+    for (int b = 0; b < width_; ++b)
+      runs_ += static_cast<char>((level_ >> (8 * b)) & 0xFF);
+    length_ = 0;
+  }
+
+  int width_;
+  std::uint16_t level_ = 0;
+  std::uint32_t length_ = 0;
+  std::string runs_;
+};
 
 // One leaf column and what its current row group holds.
 struct Column {
@@ -76,9 +99,11 @@ struct Column {
   int maxDef = 0;
   int maxRep = 0;
   std::vector<std::string> path;
-  // The page being filled.
-  std::vector<std::uint16_t> defs, reps;
-  std::string values;
+  // The page being filled: its entries (values and nulls), their levels
+  // where the column has any.
+  std::size_t entries = 0;
+  LevelRuns defs, reps;
+  ByteBuffer values;
   // The row group's pages, compressed, with their headers.
   std::string pages;
   std::int64_t chunkValues = 0;
@@ -182,9 +207,9 @@ public:
       ++groupRows_;
       std::size_t held = 0;
       for (Column &column : columns_) {
-        if (column.values.size() + column.defs.size() * 2 >= pageBytes)
+        if (column.values.size() + column.entries * 2 >= pageBytes)
           flushPage(column);
-        held += column.pages.size() + column.values.size() + column.defs.size() * 4;
+        held += column.pages.size() + column.values.size() + column.entries * 4;
       }
       if (static_cast<std::int64_t>(held) >= rowGroupBytes_)
         flushRowGroup();
@@ -262,6 +287,8 @@ private:
     column.node = index;
     column.maxDef = def;
     column.maxRep = rep;
+    column.defs = LevelRuns(def);
+    column.reps = LevelRuns(rep);
     column.path = path;
     parquet::LogicalType logical;
     switch (node.type) {
@@ -336,8 +363,11 @@ private:
   }
 
   static void level(Column &column, int def, int rep) {
-    column.defs.push_back(static_cast<std::uint16_t>(def));
-    column.reps.push_back(static_cast<std::uint16_t>(rep));
+    ++column.entries;
+    if (column.maxDef > 0)
+      column.defs.add(static_cast<std::uint16_t>(def));
+    if (column.maxRep > 0)
+      column.reps.add(static_cast<std::uint16_t>(rep));
   }
 
   // A byte array's statistics.
@@ -411,8 +441,8 @@ private:
       if (!scalar)
         refuse(node, text(), "not a string");
       const std::string_view bytes = text();
-      appendPlain(column.values, static_cast<std::uint32_t>(bytes.size()));
-      column.values += bytes;
+      column.values.appendFixed(static_cast<std::uint32_t>(bytes.size()));
+      column.values.append(bytes);
       widenBytes(column, bytes);
       break;
     }
@@ -428,9 +458,9 @@ private:
       if (column.physical == parquet::Type::INT32) {
         if (whole < INT32_MIN || whole > INT32_MAX)
           refuse(node, text(), "out of the column's range");
-        appendPlain(column.values, static_cast<std::int32_t>(whole));
+        column.values.appendFixed(static_cast<std::int32_t>(whole));
       } else {
-        appendPlain(column.values, whole);
+        column.values.appendFixed(whole);
       }
       widen(column, whole, column.minWhole, column.maxWhole);
       break;
@@ -446,7 +476,7 @@ private:
               : value.type == ValueType::number && unscaledBytes(text(), node.scale, width, plain);
       if (!read)
         refuse(node, text(), "not a decimal of the column's precision and scale");
-      column.values += plain;
+      column.values.append(plain);
       widenBytes(column, plain);
       break;
     }
@@ -458,11 +488,11 @@ private:
       double real = 0;
       if (column.physical == parquet::Type::FLOAT) {
         const float single = std::strtof(column.scratch.c_str(), nullptr);
-        appendPlain(column.values, single);
+        column.values.appendFixed(single);
         real = single;
       } else {
         real = std::strtod(column.scratch.c_str(), nullptr);
-        appendPlain(column.values, real);
+        column.values.appendFixed(real);
       }
       widen(column, real, column.minReal, column.maxReal);
       break;
@@ -485,15 +515,15 @@ private:
   }
 
   void flushPage(Column &column) {
-    if (column.defs.empty())
+    if (column.entries == 0)
       return;
     std::string &page = page_;
     page.clear();
     if (column.maxRep > 0)
-      appendLevels(page, column.reps, column.maxRep);
+      column.reps.moveTo(page);
     if (column.maxDef > 0)
-      appendLevels(page, column.defs, column.maxDef);
-    page += column.values;
+      column.defs.moveTo(page);
+    page += column.values.view();
     std::string &packed = packed_;
     switch (codec_) {
     case parquet::CompressionCodec::SNAPPY:
@@ -514,7 +544,7 @@ private:
       break;
     }
     parquet::DataPageHeader data;
-    data.__set_num_values(static_cast<std::int32_t>(column.defs.size()));
+    data.__set_num_values(static_cast<std::int32_t>(column.entries));
     data.__set_encoding(parquet::Encoding::PLAIN);
     data.__set_definition_level_encoding(parquet::Encoding::RLE);
     data.__set_repetition_level_encoding(parquet::Encoding::RLE);
@@ -527,9 +557,8 @@ private:
     column.pages += head;
     column.pages += packed;
     column.chunkUncompressed += static_cast<std::int64_t>(head.size() + page.size());
-    column.chunkValues += static_cast<std::int64_t>(column.defs.size());
-    column.defs.clear();
-    column.reps.clear();
+    column.chunkValues += static_cast<std::int64_t>(column.entries);
+    column.entries = 0;
     column.values.clear();
   }
 

@@ -341,6 +341,58 @@ process.stdout.write(JSON.stringify(r.getRowObjectsJson()));
                                 if s["path_in_schema"] == column), column)
 
 
+class ByteWidthsAndLevelRuns(unittest.TestCase):
+    """Decimals on each side of the points where their two's complement takes one byte more
+    (127/128, -128/-129, ...), and arrays whose counts repeat and change so that the
+    Parquet levels come in runs of several lengths, read back by the Avro library and DuckDB
+    against the values cobdata encoded."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp()
+        with open(os.path.join(cls.work, "w.cpy"), "w") as f:
+            f.write("       01  REC.\n"
+                    "           05  AMT   PIC S9(9)V99 COMP-3.\n"
+                    "           05  N     PIC 9.\n"
+                    "           05  ITEM  PIC S9(3) COMP-3 OCCURS 0 TO 3 DEPENDING ON N.\n")
+        edges = [0, -1, 10**11 - 1, -(10**11 - 1)]
+        for k in range(1, 5):
+            top = 2 ** (8 * k - 1)
+            edges += [top - 1, top, -top, -top - 1]
+        counts = [0, 0, 0, 3, 3, 1, 0, 2, 2, 2, 2, 0, 1, 3]
+        rng = random.Random(5)
+        cls.values = []
+        records = []
+        for i, unscaled in enumerate(edges * 2):
+            amount = Decimal(unscaled).scaleb(-2)
+            items = [rng.randint(-999, 999) for _ in range(counts[i % len(counts)])]
+            cls.values.append((amount, items))
+            records.append(cobdata.packed(amount, 11, 2) + cobdata.zoned(len(items), 1, 0, False)
+                           + b"".join(cobdata.packed(v, 3) for v in items))
+        with open(os.path.join(cls.work, "w.dat"), "wb") as f:
+            f.write(cobdata.variable(records))
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work)
+
+    def check(self, rows):
+        self.assertEqual(len(self.values), len(rows))
+        for (amount, items), row in zip(self.values, rows):
+            self.assertEqual(amount, Decimal(str(row["AMT"])), row)
+            self.assertEqual(items, [int(v) for v in row["ITEM"] or []], row)
+
+    def test_avro(self):
+        run(["-i", "w.cpy", "-recfm", "V", "-format", "avro", "-o", "w.avro", "w.dat"], self.work)
+        self.check(read_avro(os.path.join(self.work, "w.avro"))[1])
+
+    @unittest.skipUnless(HAVE_NODE, NO_NODE)
+    def test_parquet(self):
+        run(["-i", "w.cpy", "-recfm", "V", "-format", "parquet", "-o", "w.parquet", "w.dat"],
+            self.work)
+        self.check(read_parquet("duckdb", os.path.join(self.work, "w.parquet"))["rows"])
+
+
 class Edges(unittest.TestCase):
     """No records, a run that fails, options that do not go together."""
 

@@ -1,0 +1,45 @@
+#pragma once
+// Bytes written through a pointer into room made ahead: the lake writers
+// append a few bytes per value, where std::string's appends (a capacity
+// check and a copy call each) were a large part of their time.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+class ByteBuffer {
+public:
+  void clear() { size_ = 0; }
+  const char *data() const { return bytes_.data(); }
+  std::size_t size() const { return size_; }
+  std::string_view view() const { return {bytes_.data(), size_}; }
+  // Room for `count` more bytes at the end; `grow` then says where the
+  // bytes written there end.
+  char *room(std::size_t count) {
+    if (bytes_.size() - size_ < count) [[unlikely]]
+      widen(count);
+    return bytes_.data() + size_;
+  }
+  void grow(const char *end) { size_ = static_cast<std::size_t>(end - bytes_.data()); }
+  void append(std::string_view bytes) {
+    char *at = room(bytes.size());
+    if (!bytes.empty())
+      std::memcpy(at, bytes.data(), bytes.size());
+    grow(at + bytes.size());
+  }
+  // `value`'s bytes as the machine holds them: little-endian, as Avro's
+  // floats and Parquet's plain encoding are.
+  template <class T> void appendFixed(T value) {
+    char *at = room(sizeof(T));
+    std::memcpy(at, &value, sizeof(T));
+    grow(at + sizeof(T));
+  }
+
+private:
+  [[gnu::noinline]] void widen(std::size_t count) {
+    bytes_.resize(std::max(bytes_.size() * 2, size_ + count));
+  }
+
+  std::string bytes_;
+  std::size_t size_ = 0;
+};
