@@ -184,31 +184,9 @@ std::int64_t vexCblRepetitionAt(const std::string &picture, std::size_t &pos) {
   return negative ? -count : count;
 }
 
-VexCblPicProps::VexCblPicProps() {
-  for (Property key : {SIZE, TYPE, DBCS, S, P, E, DigitsAfterV, Digits})
-    m_props.emplace(key, 0);
-}
-
 VexCblPicture::VexCblPicture(const char *picture, const VexCblConfig &options)
     : m_commaDecimalPoint(options.commaDecimalPoint), m_compat300(options.compat300Output()) {
   setPictureVal(picture);
-}
-
-VexCblPicture::~VexCblPicture() { reset(); }
-
-VexCblPicture::VexCblPicture(const VexCblPicture &other)
-    : m_picture(other.m_picture),
-      m_props(other.m_props ? std::make_unique<VexCblPicProps>(*other.m_props) : nullptr),
-      m_commaDecimalPoint(other.m_commaDecimalPoint), m_compat300(other.m_compat300) {}
-
-VexCblPicture &VexCblPicture::operator=(const VexCblPicture &other) {
-  if (this != &other) {
-    m_picture = other.m_picture;
-    m_props = other.m_props ? std::make_unique<VexCblPicProps>(*other.m_props) : nullptr;
-    m_commaDecimalPoint = other.m_commaDecimalPoint;
-    m_compat300 = other.m_compat300;
-  }
-  return *this;
 }
 
 void VexCblPicture::setPictureVal(const char *picture) {
@@ -223,7 +201,7 @@ bool VexCblPicture::analyze() {
     return false;
   if (m_props)
     return true;
-  m_props = std::make_unique<VexCblPicProps>();
+  m_props.emplace();
   PictureScan scan(m_props->props(), m_compat300);
   std::size_t pos = 0;
   while (pos < m_picture.size()) {
