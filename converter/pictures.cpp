@@ -75,9 +75,13 @@ constexpr std::array<PictureSymbol, 24> symbols = {{
 
 constexpr PictureSymbol otherCharacter = {"", 0, 0};
 
+// Compares characters rather than substrings: this runs for every symbol of
+// every picture, and a picture string holds no NUL.
 const PictureSymbol &symbolAt(const std::string &picture, std::size_t pos) {
+  const char first = picture[pos];
+  const char second = pos + 1 < picture.size() ? picture[pos + 1] : '\0';
   for (const PictureSymbol &symbol : symbols)
-    if (picture.compare(pos, std::strlen(symbol.text), symbol.text) == 0)
+    if (symbol.text[0] == first && (symbol.text[1] == '\0' || symbol.text[1] == second))
       return symbol;
   return otherCharacter;
 }
