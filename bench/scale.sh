@@ -186,8 +186,9 @@ PY
 
 # measure LOG COMMAND...: runs COMMAND under timeout, its standard output and
 # error into LOG, repeated at least SCALE_RUNS times and until the runs take
-# SCALE_MIN_S seconds together (see the header). Sets secs (the fastest run),
-# runs, rss_mb (largest), status (ok, FAILED (rc N) or TIMEOUT) and exit_code.
+# SCALE_MIN_S seconds together (see the header). Sets secs (the fastest run,
+# in microseconds), runs, rss_mb (largest), status (ok, FAILED (rc N) or
+# TIMEOUT) and exit_code.
 measure() {
   local log=$1; shift
   local rc user sys wall kb this total=0 best='' peak=0
@@ -210,7 +211,7 @@ measure() {
     fi
   done
   exit_code=$rc
-  secs=$(awk -v b="$best" 'BEGIN { printf "%.3f", b }')
+  secs=$best
   rss_mb=$(awk -v k="$peak" 'BEGIN { printf "%.1f", k / 1024 }')
   case $rc in
     0) status=ok ;;
@@ -248,8 +249,10 @@ run_vex() {
 row() {
   local name=$1 note=${2:-}
   note="$note${note:+ }[${runs_of[$name]} runs]"
+  # Printed to the millisecond; the ratios use the microseconds.
   # shellcheck disable=SC2059
-  printf "$row_format" "$name" "${entries_of[$name]}" "${bytes_of[$name]}" "${times[$name]}" \
+  printf "$row_format" "$name" "${entries_of[$name]}" "${bytes_of[$name]}" \
+    "$(awk -v t="${times[$name]}" 'BEGIN { printf "%.3f", t }')" \
     "${rss_of[$name]}" "${exported_of[$name]}" "${states[$name]}" "$note"
 }
 
