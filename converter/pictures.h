@@ -50,9 +50,9 @@ public:
         6,      // 9 positions after the implied point; with -compat 300 also the P positions there
     Digits = 7, // 9 positions
   };
-  // One value per Property, indexed by it: the keys are the eight above, all
-  // present from the start, so a fixed array replaces a node-based map (eight
-  // allocations per analysed picture, a sixteenth of the mixed million's time).
+  // One value per Property, indexed by it: all eight keys are present from
+  // the start, so a fixed array serves where a node-based map made eight
+  // allocations for every analysed picture.
   class PropMap {
   public:
     std::int32_t &operator[](Property key) { return m_values[key]; }
