@@ -75,9 +75,13 @@ constexpr std::array<PictureSymbol, 24> symbols = {{
 
 constexpr PictureSymbol otherCharacter = {"", 0, 0};
 
+// Compares characters rather than substrings: this runs for every symbol of
+// every picture, and a picture string holds no NUL.
 const PictureSymbol &symbolAt(const std::string &picture, std::size_t pos) {
+  const char first = picture[pos];
+  const char second = pos + 1 < picture.size() ? picture[pos + 1] : '\0';
   for (const PictureSymbol &symbol : symbols)
-    if (picture.compare(pos, std::strlen(symbol.text), symbol.text) == 0)
+    if (symbol.text[0] == first && (symbol.text[1] == '\0' || symbol.text[1] == second))
       return symbol;
   return otherCharacter;
 }
@@ -184,31 +188,9 @@ std::int64_t vexCblRepetitionAt(const std::string &picture, std::size_t &pos) {
   return negative ? -count : count;
 }
 
-VexCblPicProps::VexCblPicProps() {
-  for (Property key : {SIZE, TYPE, DBCS, S, P, E, DigitsAfterV, Digits})
-    m_props.emplace(key, 0);
-}
-
 VexCblPicture::VexCblPicture(const char *picture, const VexCblConfig &options)
     : m_commaDecimalPoint(options.commaDecimalPoint), m_compat300(options.compat300Output()) {
   setPictureVal(picture);
-}
-
-VexCblPicture::~VexCblPicture() { reset(); }
-
-VexCblPicture::VexCblPicture(const VexCblPicture &other)
-    : m_picture(other.m_picture),
-      m_props(other.m_props ? std::make_unique<VexCblPicProps>(*other.m_props) : nullptr),
-      m_commaDecimalPoint(other.m_commaDecimalPoint), m_compat300(other.m_compat300) {}
-
-VexCblPicture &VexCblPicture::operator=(const VexCblPicture &other) {
-  if (this != &other) {
-    m_picture = other.m_picture;
-    m_props = other.m_props ? std::make_unique<VexCblPicProps>(*other.m_props) : nullptr;
-    m_commaDecimalPoint = other.m_commaDecimalPoint;
-    m_compat300 = other.m_compat300;
-  }
-  return *this;
 }
 
 void VexCblPicture::setPictureVal(const char *picture) {
@@ -223,7 +205,7 @@ bool VexCblPicture::analyze() {
     return false;
   if (m_props)
     return true;
-  m_props = std::make_unique<VexCblPicProps>();
+  m_props.emplace();
   PictureScan scan(m_props->props(), m_compat300);
   std::size_t pos = 0;
   while (pos < m_picture.size()) {

@@ -1,8 +1,8 @@
 #pragma once
 // Picture strings: normalised storage, category bits and the analysed property table.
+#include <array>
 #include <cstdint>
-#include <map>
-#include <memory>
+#include <optional>
 #include <string>
 
 // The largest repetition factor, picture size (character positions) and
@@ -50,13 +50,24 @@ public:
         6,      // 9 positions after the implied point; with -compat 300 also the P positions there
     Digits = 7, // 9 positions
   };
-  using PropMap = std::map<Property, std::int32_t>;
+  // One value per Property, indexed by it: all eight keys are present from
+  // the start, so a fixed array serves where a node-based map made eight
+  // allocations for every analysed picture.
+  class PropMap {
+  public:
+    std::int32_t &operator[](Property key) { return m_values[key]; }
+    std::int32_t operator[](Property key) const { return m_values[key]; }
+    std::int32_t at(Property key) const { return m_values.at(key); }
+
+  private:
+    std::array<std::int32_t, Digits + 1> m_values{};
+  };
   // The limit (vexCblLargestSize) a picture goes past: a repetition factor,
   // else the size. The counts of such a picture are capped at INT32_MAX.
   enum class Excess { None, RepetitionFactor, Size };
 
-  // All eight keys with the value 0.
-  VexCblPicProps();
+  // All eight properties 0.
+  VexCblPicProps() = default;
   PropMap &props() { return m_props; }
   const PropMap &props() const { return m_props; }
 
@@ -86,9 +97,6 @@ public:
   // Stores `picture` (null is taken as empty) as setPictureVal does, to be
   // read under `options` (-c and -compat; only those two are kept).
   VexCblPicture(const char *picture, const VexCblConfig &options);
-  ~VexCblPicture();
-  VexCblPicture(const VexCblPicture &other);
-  VexCblPicture &operator=(const VexCblPicture &other);
 
   // Replaces the picture string and discards the analysis. Under the
   // option commaDecimalPoint "," and "." are exchanged, so that the
@@ -109,13 +117,13 @@ public:
   VexCblPicProps::Excess excess();
   // The property table as it stands, without analysing: null until size(),
   // type() or analyze() has run on a non-empty picture.
-  VexCblPicProps *picProps() { return m_props.get(); }
+  VexCblPicProps *picProps() { return m_props ? &*m_props : nullptr; }
   // Discards the property table.
   void reset();
 
 private:
   std::string m_picture;
-  std::unique_ptr<VexCblPicProps> m_props;
+  std::optional<VexCblPicProps> m_props;
   bool m_commaDecimalPoint;
   bool m_compat300;
 };

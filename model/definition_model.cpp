@@ -19,10 +19,17 @@ VexString vexToUnicode(const char *bytes, long length, bool utf8) {
   std::size_t size = length < 0 ? std::strlen(bytes) : static_cast<std::size_t>(length);
   const auto *data = reinterpret_cast<const unsigned char *>(bytes);
   VexString result;
+  if (!utf8) {
+    // Every byte one code unit: sized once and widened in one pass (the
+    // converter's names, pictures and values all come this way).
+    result.resize(size);
+    std::copy(data, data + size, result.begin());
+    return result;
+  }
   result.reserve(size);
   for (std::size_t pos = 0; pos < size;) {
     char32_t code = 0;
-    std::size_t used = utf8 ? vexDecodeUtf8(data, size, pos, code) : 0;
+    std::size_t used = vexDecodeUtf8(data, size, pos, code);
     if (used == 0) {
       result += static_cast<char16_t>(data[pos++]);
       continue;
@@ -296,16 +303,17 @@ std::string byteImageText(const VexString &value) {
 
 std::string vexDocumentText(const VexString &text) {
   // Names and descriptions are nearly always plain ASCII, which comes out
-  // as it is; only the others need decoding and escaping.
-  std::string plain;
-  plain.reserve(text.size());
-  for (char16_t unit : text) {
-    if ((unit < 0x20 || unit > 0x7E) && unit != '\t' && unit != '\n' && unit != '\r')
-      break;
-    plain += static_cast<char>(unit);
+  // as it is, narrowed in one pass; only the others need decoding and
+  // escaping.
+  const bool plain = std::all_of(text.begin(), text.end(), [](char16_t unit) {
+    return (unit >= 0x20 && unit <= 0x7E) || unit == '\t' || unit == '\n' || unit == '\r';
+  });
+  if (plain) {
+    std::string narrow(text.size(), '\0');
+    std::transform(text.begin(), text.end(), narrow.begin(),
+                   [](char16_t unit) { return static_cast<char>(unit); });
+    return narrow;
   }
-  if (plain.size() == text.size())
-    return plain;
   std::string bytes = vexToMbcs(text);
   std::string result;
   for (std::size_t pos = 0; pos < bytes.size();) {

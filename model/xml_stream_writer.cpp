@@ -2,6 +2,7 @@
 #include "model/xml_stream_writer.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -10,55 +11,62 @@ bool isAllWhiteSpace(std::string_view text) {
                      [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; });
 }
 
-void appendAttributeValue(std::string &out, std::string_view value) {
-  for (char c : value) {
-    switch (c) {
-    case '&':
-      out += "&amp;";
-      break;
-    case '<':
-      out += "&lt;";
-      break;
-    case '"':
-      out += "&quot;";
-      break;
-    // Attribute value normalisation would turn these into blanks on reading.
-    case '\n':
-      out += "&#xA;";
-      break;
-    case '\r':
-      out += "&#xD;";
-      break;
-    case '\t':
-      out += "&#x9;";
-      break;
-    default:
-      out += c;
-    }
+// The escape of `c` in an attribute value, or null when it is written as is.
+const char *attributeEscape(char c) {
+  switch (c) {
+  case '&':
+    return "&amp;";
+  case '<':
+    return "&lt;";
+  case '"':
+    return "&quot;";
+  // Attribute value normalisation would turn these into blanks on reading.
+  case '\n':
+    return "&#xA;";
+  case '\r':
+    return "&#xD;";
+  case '\t':
+    return "&#x9;";
+  default:
+    return nullptr;
   }
 }
 
-void appendText(std::string &out, std::string_view text) {
-  for (char c : text) {
-    switch (c) {
-    case '&':
-      out += "&amp;";
-      break;
-    case '<':
-      out += "&lt;";
-      break;
-    case '>':
-      out += "&gt;";
-      break;
-    // Line-end normalisation would drop it on reading.
-    case '\r':
-      out += "&#xD;";
-      break;
-    default:
-      out += c;
-    }
+// The escape of `c` in text content, or null when it is written as is.
+const char *textEscape(char c) {
+  switch (c) {
+  case '&':
+    return "&amp;";
+  case '<':
+    return "&lt;";
+  case '>':
+    return "&gt;";
+  // Line-end normalisation would drop it on reading.
+  case '\r':
+    return "&#xD;";
+  default:
+    return nullptr;
   }
 }
+
+// Appends `text` with each character that `escape` names replaced, the runs
+// between them in one piece each: most values have no such character, and
+// appending them byte by byte costs a call per byte.
+template <const char *(*escape)(char)> void appendEscaped(std::string &out, std::string_view text) {
+  std::size_t run = 0;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (const char *replacement = escape(text[at])) {
+      out.append(text, run, at - run);
+      out += replacement;
+      run = at + 1;
+    }
+  }
+  out.append(text, run);
+}
+
+// Attributes an element can have for their order to be sorted on the stack;
+// an element with more (none of the converter's) sorts pointers on the heap.
+constexpr std::size_t sortedInPlace = 16;
 
 } // namespace
 
@@ -94,18 +102,30 @@ void VexXmlStreamWriter::startElement(std::string_view name, Attributes attribut
   else
     textEndedLine_ = false;
   indent(open_.size());
-  // A stable insertion sort: an element has a handful of attributes, and
-  // std::stable_sort would ask the heap for a buffer on every element.
-  const auto byName = [](const auto &a, const auto &b) { return a.first < b.first; };
-  for (auto next = attributes.begin(); next != attributes.end(); ++next)
-    std::rotate(std::upper_bound(attributes.begin(), next, *next, byName), next, next + 1);
+  // A stable insertion sort of pointers to the attributes: an element has a
+  // handful of them, std::stable_sort would ask the heap for a buffer on
+  // every element, and moving the pairs themselves swaps their strings.
+  using Attribute = Attributes::value_type;
+  std::array<const Attribute *, sortedInPlace> onStack;
+  std::vector<const Attribute *> onHeap;
+  const Attribute **order = onStack.data();
+  if (attributes.size() > sortedInPlace) {
+    onHeap.resize(attributes.size());
+    order = onHeap.data();
+  }
+  const auto byName = [](const Attribute *a, const Attribute *b) { return a->first < b->first; };
+  for (std::size_t next = 0; next < attributes.size(); ++next) {
+    order[next] = &attributes[next];
+    std::rotate(std::upper_bound(order, order + next, order[next], byName), order + next,
+                order + next + 1);
+  }
   out_ += '<';
   out_ += name;
-  for (const auto &[key, value] : attributes) {
+  for (std::size_t at = 0; at < attributes.size(); ++at) {
     out_ += ' ';
-    out_ += key;
+    out_ += order[at]->first;
     out_ += "=\"";
-    appendAttributeValue(out_, value);
+    appendEscaped<attributeEscape>(out_, order[at]->second);
     out_ += '"';
   }
   open_.push_back(OpenElement{std::string(name), line_, false});
@@ -124,7 +144,7 @@ void VexXmlStreamWriter::text(std::string_view content) {
       textTrailingBlanks_ = content.size() - end;
     }
   }
-  appendText(out_, content);
+  appendEscaped<textEscape>(out_, content);
 }
 
 void VexXmlStreamWriter::endElement() {

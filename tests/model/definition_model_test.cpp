@@ -230,6 +230,19 @@ TEST(ModelText, EveryByteSurvivesTheRoundTripAndUtf8IsDecoded) {
   EXPECT_EQ(vexToMbcs(VexString(1, char16_t(0xD800))), "\xEF\xBF\xBD");
 }
 
+// The document's form of a name: ASCII with tab and line ends as it is,
+// the text's bytes read as UTF-8 where they form it, as Latin-1 where they
+// do not, and the other C0 controls as "\hXX".
+TEST(ModelText, DocumentTextDecodesBytesAndMarksControls) {
+  EXPECT_EQ(vexDocumentText(u"REC-1\tA\r\n"), "REC-1\tA\r\n");
+  EXPECT_EQ(vexDocumentText(u""), "");
+  EXPECT_EQ(vexDocumentText(vexToUnicode("caf\xC3\xA9", false)), "caf\xC3\xA9");
+  EXPECT_EQ(vexDocumentText(vexToUnicode("caf\xE9", false)), "caf\xC3\xA9");
+  EXPECT_EQ(vexDocumentText(u"A\x01Z\x1F"), "A\\h01Z\\h1F");
+  EXPECT_EQ(vexDocumentText(u"A\x7F"), "A\x7F");
+  EXPECT_EQ(vexDocumentText(u"\u20AC"), "\xE2\x82\xAC");
+}
+
 TEST(ModelSetters, ValuesOutsideTheContractAreRefused) {
   using Binary = VexNumberDefScope::BinaryPresentation;
   VexNumberDefImpl number;

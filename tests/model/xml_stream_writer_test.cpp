@@ -37,6 +37,25 @@ TEST(XmlStreamWriter, IndentedLayoutWithSortedAttributes) {
                  "</rdf:RDF>\n");
 }
 
+// Attributes of the same name keep their given order; an element with more
+// attributes than are sorted on the stack (16) is sorted the same way.
+TEST(XmlStreamWriter, AttributesSortStablyAtAnyCount) {
+  std::string out;
+  VexXmlStreamWriter writer(out);
+  writer.startElement("A", {{"b", "1"}, {"a", "2"}, {"b", "3"}, {"a", "4"}, {"c", ""}});
+  writer.endElement();
+  VexXmlStreamWriter::Attributes many;
+  for (char name = 't'; name >= 'a'; --name)
+    many.emplace_back(std::string(1, name), std::string(1, static_cast<char>(name - 'a' + 'A')));
+  many.emplace_back("k", "second");
+  writer.startElement("B", std::move(many));
+  writer.endElement();
+  EXPECT_EQ(out, "\n<A a=\"2\" a=\"4\" b=\"1\" b=\"3\" c=\"\"/>"
+                 "\n<B a=\"A\" b=\"B\" c=\"C\" d=\"D\" e=\"E\" f=\"F\" g=\"G\" h=\"H\" i=\"I\" "
+                 "j=\"J\" k=\"K\" k=\"second\" l=\"L\" m=\"M\" n=\"N\" o=\"O\" p=\"P\" q=\"Q\" "
+                 "r=\"R\" s=\"S\" t=\"T\"/>");
+}
+
 TEST(XmlStreamWriter, AttributesAndTextEscapeWhatReadingWouldChange) {
   const std::string value = "a&b<c>d\"e'f\tg\nh\ri K\xC3\xA4se\xE2\x82\xAC\xF0\x9F\x98\x80";
   std::string out;
