@@ -754,7 +754,10 @@ struct RecordBatch {
 
 class ColumnReader {
 public:
-  explicit ColumnReader(const std::vector<RecordShape> &shapes) : shapes_(shapes) { reset(); }
+  explicit ColumnReader(const std::vector<RecordShape> &shapes)
+      : shapes_(shapes), templates_(shapes.size()) {
+    reset();
+  }
 
   // Empties the columns for the next batch, keeping their room: a batch's
   // vectors grown afresh each time cost a page fault per page touched.
@@ -805,7 +808,7 @@ public:
     }
     batch_ = &batches_[last_];
     row_ = batch_->rows;
-    walkOne(shapes_[last_].root, object + 2);
+    fixed(last_, object);
     ++batch_->rows;
     ++rows_;
     return true;
@@ -819,6 +822,62 @@ public:
   }
 
 private:
+  // A token's part in a record's structure: what the walk decides on.
+  struct Outline {
+    std::uint32_t next; // from the record's first token
+    int field;          // a key's plan field
+    ValueType type;     // object, array, key; a value's own type does not count
+    bool operator==(const Outline &) const = default;
+  };
+
+  static Outline outlineOf(const ValueToken &token, std::uint32_t object) {
+    const bool value = token.type != ValueType::object && token.type != ValueType::array &&
+                       token.type != ValueType::key;
+    return Outline{token.next - object,
+                   token.type == ValueType::key ? static_cast<int>(token.at) : 0,
+                   value ? ValueType::null : token.type};
+  }
+
+  // The columns' tokens of the records of one shape whose structure is the
+  // first one's: in a fixed layout every record's. Each is read at its
+  // place, in the walk's order, without searching the keys.
+  struct Template {
+    std::vector<Outline> outline;
+    std::vector<std::pair<std::uint32_t, std::size_t>> slots; // (token, column)
+    bool made = false;
+    std::size_t hits = 0;
+    std::size_t misses = 0;
+  };
+
+  void fixed(std::size_t shape, std::uint32_t object) {
+    const RecordValues &tape = *tape_;
+    Template &plan = templates_[shape];
+    const std::uint32_t end = tape[object].next;
+    if (!plan.made) {
+      plan.made = true;
+      for (std::uint32_t t = object; t < end; ++t)
+        plan.outline.push_back(outlineOf(tape[t], object));
+      slots_ = &plan.slots;
+      slotsBase_ = object;
+      walkOne(shapes_[shape].root, object + 2);
+      slots_ = nullptr;
+      return;
+    }
+    // Records of another structure (OCCURS DEPENDING ON, groups left
+    // out) are walked; when most are, the comparison is dropped.
+    bool same = plan.misses <= plan.hits + 64 && end - object == plan.outline.size();
+    for (std::uint32_t t = object; same && t < end; ++t)
+      same = outlineOf(tape[t], object) == plan.outline[t - object];
+    if (!same) {
+      ++plan.misses;
+      walkOne(shapes_[shape].root, object + 2);
+      return;
+    }
+    ++plan.hits;
+    for (const auto &[token, column] : plan.slots)
+      value(batch_->columns[column], tape[object + token]);
+  }
+
   void walk(const Node &node, std::uint32_t token) {
     const RecordValues &tape = *tape_;
     if (!node.array)
@@ -833,8 +892,11 @@ private:
 
   void walkOne(const Node &node, std::uint32_t token) {
     const RecordValues &tape = *tape_;
-    if (node.column >= 0)
+    if (node.column >= 0) {
+      if (slots_)
+        slots_->emplace_back(token - slotsBase_, static_cast<std::size_t>(node.column));
       return value(batch_->columns[static_cast<std::size_t>(node.column)], tape[token]);
+    }
     if (tape[token].type != ValueType::object)
       return;
     // Keys come in the plan's order, some left out: the search goes on from the last found.
@@ -933,6 +995,9 @@ private:
 
   const std::vector<RecordShape> &shapes_;
   std::vector<RecordBatch> batches_;
+  std::vector<Template> templates_;
+  std::vector<std::pair<std::uint32_t, std::size_t>> *slots_ = nullptr; // while a template is made
+  std::uint32_t slotsBase_ = 0;
   const RecordValues *tape_ = nullptr;
   std::string numberText_; // a scaled number's text, for a column of text
   std::size_t last_ = 0;
@@ -941,38 +1006,48 @@ private:
   std::size_t rows_ = 0;
 };
 
+// The length of the UTF-8 sequence that `lead` begins.
+int sequenceLength(unsigned char lead) {
+  return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
 // UTF-8 text as numpy's fixed-width str array (UCS-4): one block of
-// memory, no object per value.
+// memory, no object per value. One pass measures the widest value, the
+// next decodes straight into the array.
 py::array textArray(const ColumnValues &column) {
-  std::vector<std::u32string> decoded;
+  const auto *text = reinterpret_cast<const unsigned char *>(column.text.data());
   std::size_t width = 1;
-  std::u32string all;
-  std::vector<std::size_t> ends;
-  ends.reserve(column.ends.size());
   std::size_t begin = 0;
   for (const std::size_t end : column.ends) {
-    const std::size_t start = all.size();
-    for (std::size_t i = begin; i < end;) {
-      const auto c = static_cast<unsigned char>(column.text[i]);
-      const int length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-      char32_t code = length == 1 ? c : length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
-      for (int k = 1; k < length && i + static_cast<std::size_t>(k) < end; ++k)
-        code = code << 6 | (static_cast<unsigned char>(column.text[i + k]) & 0x3F);
-      all.push_back(code);
-      i += static_cast<std::size_t>(length);
-    }
-    width = std::max(width, all.size() - start);
-    ends.push_back(all.size());
+    std::size_t count = 0;
+    for (std::size_t i = begin; i < end; ++count)
+      i += static_cast<std::size_t>(sequenceLength(text[i]));
+    width = std::max(width, count);
     begin = end;
   }
   py::array array(py::dtype("<U" + std::to_string(width)),
                   std::vector<py::ssize_t>{static_cast<py::ssize_t>(column.ends.size())});
   auto *out = static_cast<char32_t *>(array.mutable_data());
-  std::memset(out, 0, column.ends.size() * width * sizeof(char32_t));
-  std::size_t from = 0;
-  for (std::size_t i = 0; i < ends.size(); ++i) {
-    std::memcpy(out + i * width, all.data() + from, (ends[i] - from) * sizeof(char32_t));
-    from = ends[i];
+  begin = 0;
+  for (const std::size_t end : column.ends) {
+    char32_t *to = out;
+    for (std::size_t i = begin; i < end;) {
+      const unsigned char c = text[i];
+      if (c < 0x80) {
+        *to++ = c;
+        ++i;
+        continue;
+      }
+      const int length = sequenceLength(c);
+      char32_t code = length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
+      for (int k = 1; k < length && i + static_cast<std::size_t>(k) < end; ++k)
+        code = code << 6 | (text[i + static_cast<std::size_t>(k)] & 0x3F);
+      *to++ = code;
+      i += static_cast<std::size_t>(length);
+    }
+    std::fill(to, out + width, U'\0');
+    out += width;
+    begin = end;
   }
   return array;
 }
