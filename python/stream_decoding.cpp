@@ -16,6 +16,7 @@
 #include <cstring>
 #include <deque>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -1006,6 +1007,80 @@ private:
   std::size_t rows_ = 0;
 };
 
+// The memory of the columns' arrays, kept when an array is freed for the
+// next batch's arrays of about its size: memory fresh from the system
+// costs a page fault (and a page cleared) per page written, more than
+// the writing itself. Holds at most `kept` bytes of freed blocks.
+class BlockPool {
+public:
+  static constexpr std::size_t kept = std::size_t{1} << 30;
+
+  struct Block {
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
+  };
+
+  // A block of at least `size` bytes: a freed one of at most a quarter more, else a new one.
+  Block take(std::size_t size) {
+    {
+      const std::lock_guard lock(mutex_);
+      auto best = free_.end();
+      for (auto b = free_.begin(); b != free_.end(); ++b)
+        if (b->size >= size && b->size <= size + size / 4 &&
+            (best == free_.end() || b->size < best->size))
+          best = b;
+      if (best != free_.end()) {
+        Block block = std::move(*best);
+        free_.erase(best);
+        freeBytes_ -= block.size;
+        return block;
+      }
+    }
+    return Block{std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1)), size};
+  }
+
+  // A block back, the oldest dropped past `kept` bytes.
+  void give(Block block) {
+    const std::lock_guard lock(mutex_);
+    freeBytes_ += block.size;
+    free_.push_back(std::move(block));
+    while (freeBytes_ > kept) {
+      freeBytes_ -= free_.front().size;
+      free_.erase(free_.begin());
+    }
+  }
+
+private:
+  std::mutex mutex_;
+  std::vector<Block> free_;
+  std::size_t freeBytes_ = 0;
+};
+
+// Shared by every decode; each array's block holds it, so it outlives them.
+std::shared_ptr<BlockPool> blockPool() {
+  static const std::shared_ptr<BlockPool> pool = std::make_shared<BlockPool>();
+  return pool;
+}
+
+// A one-dimensional array of `rows` items of `type` in a block of the pool,
+// its contents unset; the block goes back when numpy frees the array.
+py::array pooledArray(const py::dtype &type, std::size_t rows) {
+  struct Lease {
+    std::shared_ptr<BlockPool> pool;
+    BlockPool::Block block;
+  };
+  auto lease = std::make_unique<Lease>();
+  lease->pool = blockPool();
+  lease->block = lease->pool->take(rows * static_cast<std::size_t>(type.itemsize()));
+  char *data = lease->block.bytes.get();
+  py::capsule owner(lease.get(), [](void *held) {
+    std::unique_ptr<Lease> back(static_cast<Lease *>(held));
+    back->pool->give(std::move(back->block));
+  });
+  lease.release(); // the capsule owns it now
+  return py::array(type, std::vector<py::ssize_t>{static_cast<py::ssize_t>(rows)}, data, owner);
+}
+
 // The length of the UTF-8 sequence that `lead` begins.
 int sequenceLength(unsigned char lead) {
   return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
@@ -1025,8 +1100,7 @@ py::array textArray(const ColumnValues &column) {
     width = std::max(width, count);
     begin = end;
   }
-  py::array array(py::dtype("<U" + std::to_string(width)),
-                  std::vector<py::ssize_t>{static_cast<py::ssize_t>(column.ends.size())});
+  py::array array = pooledArray(py::dtype("<U" + std::to_string(width)), column.ends.size());
   auto *out = static_cast<char32_t *>(array.mutable_data());
   begin = 0;
   for (const std::size_t end : column.ends) {
@@ -1073,7 +1147,7 @@ py::array decimalObjects(const ColumnValues &column, const py::object &decimal) 
 }
 
 template <typename T> py::array copied(const std::vector<T> &values) {
-  py::array_t<T> array(static_cast<py::ssize_t>(values.size()));
+  py::array array = pooledArray(py::dtype::of<T>(), values.size());
   if (!values.empty())
     std::memcpy(array.mutable_data(), values.data(), values.size() * sizeof(T));
   return array;
@@ -1114,9 +1188,10 @@ py::list batchColumns(const std::vector<RecordShape> &shapes, const ColumnReader
       }
       py::object mask = py::none();
       if (column.anyNull) {
-        py::array_t<bool> nulls(static_cast<py::ssize_t>(column.rows));
+        py::array nulls = pooledArray(py::dtype::of<bool>(), column.rows);
+        auto *out = static_cast<bool *>(nulls.mutable_data());
         for (std::size_t i = 0; i < column.rows; ++i)
-          nulls.mutable_data()[i] = column.nulls[i] != 0;
+          out[i] = column.nulls[i] != 0;
         mask = nulls;
       }
       const ColumnShape &described = shapes[r].columns[c];
