@@ -679,15 +679,136 @@ std::vector<RecordShape> shapesOf(const DecodePlan &plan) {
   return shapes;
 }
 
+// The memory of the columns' arrays, kept when an array is freed for the
+// next batch's arrays of about its size: memory fresh from the system
+// costs a page fault (and a page cleared) per page written, more than
+// the writing itself. Holds at most `kept` bytes of freed blocks (about
+// a batch of 10^6 rows of the bench's 100-byte records).
+class BlockPool {
+public:
+  static constexpr std::size_t kept = std::size_t{256} << 20;
+
+  struct Block {
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
+  };
+
+  // A block of at least `size` bytes: a freed one of at most a quarter more, else a new one.
+  Block take(std::size_t size) {
+    {
+      const std::lock_guard lock(mutex_);
+      auto best = free_.end();
+      for (auto b = free_.begin(); b != free_.end(); ++b)
+        if (b->size >= size && b->size <= size + size / 4 &&
+            (best == free_.end() || b->size < best->size))
+          best = b;
+      if (best != free_.end()) {
+        Block block = std::move(*best);
+        free_.erase(best);
+        freeBytes_ -= block.size;
+        return block;
+      }
+    }
+    return Block{std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1)), size};
+  }
+
+  // A block back, the oldest dropped past `kept` bytes.
+  void give(Block block) {
+    const std::lock_guard lock(mutex_);
+    freeBytes_ += block.size;
+    free_.push_back(std::move(block));
+    while (freeBytes_ > kept) {
+      freeBytes_ -= free_.front().size;
+      free_.erase(free_.begin());
+    }
+  }
+
+private:
+  std::mutex mutex_;
+  std::vector<Block> free_;
+  std::size_t freeBytes_ = 0;
+};
+
+// Shared by every decode; each array's block holds it, so it outlives them.
+std::shared_ptr<BlockPool> blockPool() {
+  static const std::shared_ptr<BlockPool> pool = std::make_shared<BlockPool>();
+  return pool;
+}
+
+// A one-dimensional array of `rows` items of `type` in `block` (of the
+// pool), which goes back when numpy frees the array.
+py::array arrayOf(const py::dtype &type, std::size_t rows, BlockPool::Block block) {
+  struct Lease {
+    std::shared_ptr<BlockPool> pool;
+    BlockPool::Block block;
+  };
+  auto lease = std::make_unique<Lease>();
+  lease->pool = blockPool();
+  lease->block = std::move(block);
+  char *data = lease->block.bytes.get();
+  py::capsule owner(lease.get(), [](void *held) {
+    std::unique_ptr<Lease> back(static_cast<Lease *>(held));
+    back->pool->give(std::move(back->block));
+  });
+  lease.release(); // the capsule owns it now
+  return py::array(type, std::vector<py::ssize_t>{static_cast<py::ssize_t>(rows)}, data, owner);
+}
+
+// A new array of the pool, its contents unset.
+py::array pooledArray(const py::dtype &type, std::size_t rows) {
+  return arrayOf(type, rows, blockPool()->take(rows * static_cast<std::size_t>(type.itemsize())));
+}
+
+// A column's numbers, grown like a vector in blocks of the pool, so that
+// the block becomes the batch's array as it is: no copy.
+template <typename T> class PooledValues {
+public:
+  std::size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
+  T &operator[](std::size_t i) { return data()[i]; }
+  const T &operator[](std::size_t i) const { return data()[i]; }
+  void clear() { count_ = 0; }
+  void push_back(T value) {
+    if (count_ == capacity())
+      reserve(std::max<std::size_t>({count_ + 1, 2 * count_, 4096 / sizeof(T)}));
+    data()[count_++] = value;
+  }
+  void reserve(std::size_t count) {
+    if (count <= capacity())
+      return;
+    BlockPool::Block bigger = blockPool()->take(count * sizeof(T));
+    if (count_ > 0)
+      std::memcpy(bigger.bytes.get(), block_.bytes.get(), count_ * sizeof(T));
+    if (block_.bytes)
+      blockPool()->give(std::move(block_));
+    block_ = std::move(bigger);
+  }
+  // The values as an array of `type` (of T's size); the column is empty after.
+  py::array release(const py::dtype &type) {
+    const std::size_t count = std::exchange(count_, 0);
+    if (!block_.bytes)
+      return pooledArray(type, 0);
+    return arrayOf(type, count, std::exchange(block_, BlockPool::Block{}));
+  }
+
+private:
+  std::size_t capacity() const { return block_.size / sizeof(T); }
+  T *data() { return reinterpret_cast<T *>(block_.bytes.get()); }
+  const T *data() const { return reinterpret_cast<const T *>(block_.bytes.get()); }
+
+  BlockPool::Block block_;
+  std::size_t count_ = 0;
+};
+
 // The values of one column for a batch of rows.
 struct ColumnValues {
   ColumnKind kind = ColumnKind::text;
   int scale = 0;
-  std::vector<std::int64_t> numbers;
-  std::vector<double> floats;
+  PooledValues<std::int64_t> numbers;
+  PooledValues<double> floats;
   std::string text; // text and exact values, one after another
   std::vector<std::size_t> ends;
-  std::vector<std::uint8_t> nulls;
+  PooledValues<std::uint8_t> nulls; // 1 where null: numpy's bool as it is
   bool anyNull = false;
   std::size_t rows = 0;
 };
@@ -757,15 +878,22 @@ class ColumnReader {
 public:
   explicit ColumnReader(const std::vector<RecordShape> &shapes)
       : shapes_(shapes), templates_(shapes.size()) {
-    reset();
+    reset(0);
   }
 
   // Empties the columns for the next batch, keeping their room: a batch's
   // vectors grown afresh each time cost a page fault per page touched.
-  void reset() {
+  // `expected`: the rows asked for (0: all that are left).
+  void reset(std::size_t expected) {
     batches_.resize(shapes_.size());
     for (std::size_t r = 0; r < shapes_.size(); ++r) {
       RecordBatch &batch = batches_[r];
+      // Room for the rows to come, made at once: grown step by step the
+      // columns would be copied and fresh pages touched twice. One record
+      // type takes every row asked for; of several, each as many as last time.
+      std::size_t room = shapes_.size() == 1 && expected > 0 ? expected : batch.rows;
+      if (room * 9 * shapes_[r].columns.size() > std::size_t{1} << 30)
+        room = 0;
       batch.rows = 0;
       batch.columns.resize(shapes_[r].columns.size());
       for (std::size_t c = 0; c < batch.columns.size(); ++c) {
@@ -779,13 +907,18 @@ public:
         values.nulls.clear();
         values.anyNull = false;
         values.rows = 0;
+        values.nulls.reserve(room);
+        if (values.kind == ColumnKind::floating)
+          values.floats.reserve(room);
+        else if (values.kind == ColumnKind::integer || values.kind == ColumnKind::decimal)
+          values.numbers.reserve(room);
       }
     }
     rows_ = 0;
   }
 
   std::size_t rows() const { return rows_; }
-  const std::vector<RecordBatch> &batches() const { return batches_; }
+  std::vector<RecordBatch> &batches() { return batches_; }
 
   // Reads record `r` of `values`. False when it is no record of the
   // decoder's: `why` says so.
@@ -1007,80 +1140,6 @@ private:
   std::size_t rows_ = 0;
 };
 
-// The memory of the columns' arrays, kept when an array is freed for the
-// next batch's arrays of about its size: memory fresh from the system
-// costs a page fault (and a page cleared) per page written, more than
-// the writing itself. Holds at most `kept` bytes of freed blocks.
-class BlockPool {
-public:
-  static constexpr std::size_t kept = std::size_t{1} << 30;
-
-  struct Block {
-    std::unique_ptr<char[]> bytes;
-    std::size_t size = 0;
-  };
-
-  // A block of at least `size` bytes: a freed one of at most a quarter more, else a new one.
-  Block take(std::size_t size) {
-    {
-      const std::lock_guard lock(mutex_);
-      auto best = free_.end();
-      for (auto b = free_.begin(); b != free_.end(); ++b)
-        if (b->size >= size && b->size <= size + size / 4 &&
-            (best == free_.end() || b->size < best->size))
-          best = b;
-      if (best != free_.end()) {
-        Block block = std::move(*best);
-        free_.erase(best);
-        freeBytes_ -= block.size;
-        return block;
-      }
-    }
-    return Block{std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1)), size};
-  }
-
-  // A block back, the oldest dropped past `kept` bytes.
-  void give(Block block) {
-    const std::lock_guard lock(mutex_);
-    freeBytes_ += block.size;
-    free_.push_back(std::move(block));
-    while (freeBytes_ > kept) {
-      freeBytes_ -= free_.front().size;
-      free_.erase(free_.begin());
-    }
-  }
-
-private:
-  std::mutex mutex_;
-  std::vector<Block> free_;
-  std::size_t freeBytes_ = 0;
-};
-
-// Shared by every decode; each array's block holds it, so it outlives them.
-std::shared_ptr<BlockPool> blockPool() {
-  static const std::shared_ptr<BlockPool> pool = std::make_shared<BlockPool>();
-  return pool;
-}
-
-// A one-dimensional array of `rows` items of `type` in a block of the pool,
-// its contents unset; the block goes back when numpy frees the array.
-py::array pooledArray(const py::dtype &type, std::size_t rows) {
-  struct Lease {
-    std::shared_ptr<BlockPool> pool;
-    BlockPool::Block block;
-  };
-  auto lease = std::make_unique<Lease>();
-  lease->pool = blockPool();
-  lease->block = lease->pool->take(rows * static_cast<std::size_t>(type.itemsize()));
-  char *data = lease->block.bytes.get();
-  py::capsule owner(lease.get(), [](void *held) {
-    std::unique_ptr<Lease> back(static_cast<Lease *>(held));
-    back->pool->give(std::move(back->block));
-  });
-  lease.release(); // the capsule owns it now
-  return py::array(type, std::vector<py::ssize_t>{static_cast<py::ssize_t>(rows)}, data, owner);
-}
-
 // The length of the UTF-8 sequence that `lead` begins.
 int sequenceLength(unsigned char lead) {
   return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
@@ -1146,22 +1205,15 @@ py::array decimalObjects(const ColumnValues &column, const py::object &decimal) 
   return array;
 }
 
-template <typename T> py::array copied(const std::vector<T> &values) {
-  py::array array = pooledArray(py::dtype::of<T>(), values.size());
-  if (!values.empty())
-    std::memcpy(array.mutable_data(), values.data(), values.size() * sizeof(T));
-  return array;
-}
-
-py::list batchColumns(const std::vector<RecordShape> &shapes, const ColumnReader &reader,
+py::list batchColumns(const std::vector<RecordShape> &shapes, ColumnReader &reader,
                       bool decimalObjectsWanted) {
   const py::object decimal = py::module_::import("decimal").attr("Decimal");
   py::list records;
   for (std::size_t r = 0; r < shapes.size(); ++r) {
-    const RecordBatch &batch = reader.batches()[r];
+    RecordBatch &batch = reader.batches()[r];
     py::list columns;
     for (std::size_t c = 0; c < batch.columns.size(); ++c) {
-      const ColumnValues &column = batch.columns[c];
+      ColumnValues &column = batch.columns[c];
       py::object array;
       py::object scale = py::none();
       switch (column.kind) {
@@ -1169,18 +1221,18 @@ py::list batchColumns(const std::vector<RecordShape> &shapes, const ColumnReader
         array = textArray(column);
         break;
       case ColumnKind::integer:
-        array = copied(column.numbers);
+        array = column.numbers.release(py::dtype::of<std::int64_t>());
         break;
       case ColumnKind::decimal:
         if (decimalObjectsWanted) {
           array = decimalObjects(column, decimal);
         } else {
-          array = copied(column.numbers);
+          array = column.numbers.release(py::dtype::of<std::int64_t>());
           scale = py::int_(column.scale);
         }
         break;
       case ColumnKind::floating:
-        array = copied(column.floats);
+        array = column.floats.release(py::dtype::of<double>());
         break;
       case ColumnKind::exact:
         array = decimalObjects(column, decimal);
@@ -1188,11 +1240,7 @@ py::list batchColumns(const std::vector<RecordShape> &shapes, const ColumnReader
       }
       py::object mask = py::none();
       if (column.anyNull) {
-        py::array nulls = pooledArray(py::dtype::of<bool>(), column.rows);
-        auto *out = static_cast<bool *>(nulls.mutable_data());
-        for (std::size_t i = 0; i < column.rows; ++i)
-          out[i] = column.nulls[i] != 0;
-        mask = nulls;
+        mask = column.nulls.release(py::dtype::of<bool>());
       }
       const ColumnShape &described = shapes[r].columns[c];
       columns.append(py::make_tuple(described.name, kindName(column.kind), array, mask, scale));
@@ -1269,7 +1317,7 @@ public:
     bool any = false;
     {
       py::gil_scoped_release unlocked;
-      reader_.reset();
+      reader_.reset(rows);
       while (rows == 0 || reader_.rows() < rows) {
         if (at_ >= piece_.records.records()) {
           std::optional<Piece> next = task_->next();
