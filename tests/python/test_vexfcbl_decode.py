@@ -361,6 +361,25 @@ def test_columns_of_records_whose_shape_changes_from_record_to_record(batch_size
     assert got == expected
 
 
+def test_batches_kept_hold_their_values_while_later_batches_reuse_freed_memory():
+    # The arrays of the batches let go lend their memory to later batches'
+    # arrays: the batches kept must still hold their own records.
+    data, expected = multi_record_file(2000)
+    items = [fields for name, fields in expected if name == "ITEM"]
+    decoder = vexfcbl.parse(MULTI).decoder(lrecl=18, when=["H-TYPE=H:HDR", "H-TYPE=I:ITEM"])
+    kept = [batch["ITEM"] for n, batch in enumerate(decoder.iter_columns(data, batch_size=150))
+            if n % 3 == 1]
+    first = 1 * 150 - 1  # the header is the first batch's first row
+    for n, table in enumerate(kept):
+        start = first + n * 450
+        want = items[start:start + 150]
+        assert table.length == len(want)
+        assert table["I-QTY"].tolist() == [f["I-QTY"] for f in want]
+        assert [Decimal(int(v)).scaleb(-2) for v in table["I-PRICE"]] == [f["I-PRICE"] for f in want]
+        assert table["I-RATE"].tolist() == [f["I-RATE"] for f in want]
+        assert table["I-TYPE"].tolist() == ["I"] * len(want)
+
+
 def test_threads_decoding_at_once_equal_one():
     data, _ = multi_record_file(3000)
     book = vexfcbl.parse(MULTI)
