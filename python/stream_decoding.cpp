@@ -16,6 +16,7 @@
 #include <cstring>
 #include <deque>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -678,15 +679,136 @@ std::vector<RecordShape> shapesOf(const DecodePlan &plan) {
   return shapes;
 }
 
+// The memory of the columns' arrays, kept when an array is freed for the
+// next batch's arrays of about its size: memory fresh from the system
+// costs a page fault (and a page cleared) per page written, more than
+// the writing itself. Holds at most `kept` bytes of freed blocks (about
+// a batch of 10^6 rows of the bench's 100-byte records).
+class BlockPool {
+public:
+  static constexpr std::size_t kept = std::size_t{256} << 20;
+
+  struct Block {
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
+  };
+
+  // A block of at least `size` bytes: a freed one of at most a quarter more, else a new one.
+  Block take(std::size_t size) {
+    {
+      const std::lock_guard lock(mutex_);
+      auto best = free_.end();
+      for (auto b = free_.begin(); b != free_.end(); ++b)
+        if (b->size >= size && b->size <= size + size / 4 &&
+            (best == free_.end() || b->size < best->size))
+          best = b;
+      if (best != free_.end()) {
+        Block block = std::move(*best);
+        free_.erase(best);
+        freeBytes_ -= block.size;
+        return block;
+      }
+    }
+    return Block{std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1)), size};
+  }
+
+  // A block back, the oldest dropped past `kept` bytes.
+  void give(Block block) {
+    const std::lock_guard lock(mutex_);
+    freeBytes_ += block.size;
+    free_.push_back(std::move(block));
+    while (freeBytes_ > kept) {
+      freeBytes_ -= free_.front().size;
+      free_.erase(free_.begin());
+    }
+  }
+
+private:
+  std::mutex mutex_;
+  std::vector<Block> free_;
+  std::size_t freeBytes_ = 0;
+};
+
+// Shared by every decode; each array's block holds it, so it outlives them.
+std::shared_ptr<BlockPool> blockPool() {
+  static const std::shared_ptr<BlockPool> pool = std::make_shared<BlockPool>();
+  return pool;
+}
+
+// A one-dimensional array of `rows` items of `type` in `block` (of the
+// pool), which goes back when numpy frees the array.
+py::array arrayOf(const py::dtype &type, std::size_t rows, BlockPool::Block block) {
+  struct Lease {
+    std::shared_ptr<BlockPool> pool;
+    BlockPool::Block block;
+  };
+  auto lease = std::make_unique<Lease>();
+  lease->pool = blockPool();
+  lease->block = std::move(block);
+  char *data = lease->block.bytes.get();
+  py::capsule owner(lease.get(), [](void *held) {
+    std::unique_ptr<Lease> back(static_cast<Lease *>(held));
+    back->pool->give(std::move(back->block));
+  });
+  lease.release(); // the capsule owns it now
+  return py::array(type, std::vector<py::ssize_t>{static_cast<py::ssize_t>(rows)}, data, owner);
+}
+
+// A new array of the pool, its contents unset.
+py::array pooledArray(const py::dtype &type, std::size_t rows) {
+  return arrayOf(type, rows, blockPool()->take(rows * static_cast<std::size_t>(type.itemsize())));
+}
+
+// A column's numbers, grown like a vector in blocks of the pool, so that
+// the block becomes the batch's array as it is: no copy.
+template <typename T> class PooledValues {
+public:
+  std::size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
+  T &operator[](std::size_t i) { return data()[i]; }
+  const T &operator[](std::size_t i) const { return data()[i]; }
+  void clear() { count_ = 0; }
+  void push_back(T value) {
+    if (count_ == capacity())
+      reserve(std::max<std::size_t>({count_ + 1, 2 * count_, 4096 / sizeof(T)}));
+    data()[count_++] = value;
+  }
+  void reserve(std::size_t count) {
+    if (count <= capacity())
+      return;
+    BlockPool::Block bigger = blockPool()->take(count * sizeof(T));
+    if (count_ > 0)
+      std::memcpy(bigger.bytes.get(), block_.bytes.get(), count_ * sizeof(T));
+    if (block_.bytes)
+      blockPool()->give(std::move(block_));
+    block_ = std::move(bigger);
+  }
+  // The values as an array of `type` (of T's size); the column is empty after.
+  py::array release(const py::dtype &type) {
+    const std::size_t count = std::exchange(count_, 0);
+    if (!block_.bytes)
+      return pooledArray(type, 0);
+    return arrayOf(type, count, std::exchange(block_, BlockPool::Block{}));
+  }
+
+private:
+  std::size_t capacity() const { return block_.size / sizeof(T); }
+  T *data() { return reinterpret_cast<T *>(block_.bytes.get()); }
+  const T *data() const { return reinterpret_cast<const T *>(block_.bytes.get()); }
+
+  BlockPool::Block block_;
+  std::size_t count_ = 0;
+};
+
 // The values of one column for a batch of rows.
 struct ColumnValues {
   ColumnKind kind = ColumnKind::text;
   int scale = 0;
-  std::vector<std::int64_t> numbers;
-  std::vector<double> floats;
+  PooledValues<std::int64_t> numbers;
+  PooledValues<double> floats;
   std::string text; // text and exact values, one after another
   std::vector<std::size_t> ends;
-  std::vector<std::uint8_t> nulls;
+  PooledValues<std::uint8_t> nulls; // 1 where null: numpy's bool as it is
   bool anyNull = false;
   std::size_t rows = 0;
 };
@@ -754,14 +876,24 @@ struct RecordBatch {
 
 class ColumnReader {
 public:
-  explicit ColumnReader(const std::vector<RecordShape> &shapes) : shapes_(shapes) { reset(); }
+  explicit ColumnReader(const std::vector<RecordShape> &shapes)
+      : shapes_(shapes), templates_(shapes.size()) {
+    reset(0);
+  }
 
   // Empties the columns for the next batch, keeping their room: a batch's
   // vectors grown afresh each time cost a page fault per page touched.
-  void reset() {
+  // `expected`: the rows asked for (0: all that are left).
+  void reset(std::size_t expected) {
     batches_.resize(shapes_.size());
     for (std::size_t r = 0; r < shapes_.size(); ++r) {
       RecordBatch &batch = batches_[r];
+      // Room for the rows to come, made at once: grown step by step the
+      // columns would be copied and fresh pages touched twice. One record
+      // type takes every row asked for; of several, each as many as last time.
+      std::size_t room = shapes_.size() == 1 && expected > 0 ? expected : batch.rows;
+      if (room * 9 * shapes_[r].columns.size() > std::size_t{1} << 30)
+        room = 0;
       batch.rows = 0;
       batch.columns.resize(shapes_[r].columns.size());
       for (std::size_t c = 0; c < batch.columns.size(); ++c) {
@@ -775,13 +907,18 @@ public:
         values.nulls.clear();
         values.anyNull = false;
         values.rows = 0;
+        values.nulls.reserve(room);
+        if (values.kind == ColumnKind::floating)
+          values.floats.reserve(room);
+        else if (values.kind == ColumnKind::integer || values.kind == ColumnKind::decimal)
+          values.numbers.reserve(room);
       }
     }
     rows_ = 0;
   }
 
   std::size_t rows() const { return rows_; }
-  const std::vector<RecordBatch> &batches() const { return batches_; }
+  std::vector<RecordBatch> &batches() { return batches_; }
 
   // Reads record `r` of `values`. False when it is no record of the
   // decoder's: `why` says so.
@@ -805,7 +942,7 @@ public:
     }
     batch_ = &batches_[last_];
     row_ = batch_->rows;
-    walkOne(shapes_[last_].root, object + 2);
+    fixed(last_, object);
     ++batch_->rows;
     ++rows_;
     return true;
@@ -819,6 +956,62 @@ public:
   }
 
 private:
+  // A token's part in a record's structure: what the walk decides on.
+  struct Outline {
+    std::uint32_t next; // from the record's first token
+    int field;          // a key's plan field
+    ValueType type;     // object, array, key; a value's own type does not count
+    bool operator==(const Outline &) const = default;
+  };
+
+  static Outline outlineOf(const ValueToken &token, std::uint32_t object) {
+    const bool value = token.type != ValueType::object && token.type != ValueType::array &&
+                       token.type != ValueType::key;
+    return Outline{token.next - object,
+                   token.type == ValueType::key ? static_cast<int>(token.at) : 0,
+                   value ? ValueType::null : token.type};
+  }
+
+  // The columns' tokens of the records of one shape whose structure is the
+  // first one's: in a fixed layout every record's. Each is read at its
+  // place, in the walk's order, without searching the keys.
+  struct Template {
+    std::vector<Outline> outline;
+    std::vector<std::pair<std::uint32_t, std::size_t>> slots; // (token, column)
+    bool made = false;
+    std::size_t hits = 0;
+    std::size_t misses = 0;
+  };
+
+  void fixed(std::size_t shape, std::uint32_t object) {
+    const RecordValues &tape = *tape_;
+    Template &plan = templates_[shape];
+    const std::uint32_t end = tape[object].next;
+    if (!plan.made) {
+      plan.made = true;
+      for (std::uint32_t t = object; t < end; ++t)
+        plan.outline.push_back(outlineOf(tape[t], object));
+      slots_ = &plan.slots;
+      slotsBase_ = object;
+      walkOne(shapes_[shape].root, object + 2);
+      slots_ = nullptr;
+      return;
+    }
+    // Records of another structure (OCCURS DEPENDING ON, groups left
+    // out) are walked; when most are, the comparison is dropped.
+    bool same = plan.misses <= plan.hits + 64 && end - object == plan.outline.size();
+    for (std::uint32_t t = object; same && t < end; ++t)
+      same = outlineOf(tape[t], object) == plan.outline[t - object];
+    if (!same) {
+      ++plan.misses;
+      walkOne(shapes_[shape].root, object + 2);
+      return;
+    }
+    ++plan.hits;
+    for (const auto &[token, column] : plan.slots)
+      value(batch_->columns[column], tape[object + token]);
+  }
+
   void walk(const Node &node, std::uint32_t token) {
     const RecordValues &tape = *tape_;
     if (!node.array)
@@ -833,8 +1026,11 @@ private:
 
   void walkOne(const Node &node, std::uint32_t token) {
     const RecordValues &tape = *tape_;
-    if (node.column >= 0)
+    if (node.column >= 0) {
+      if (slots_)
+        slots_->emplace_back(token - slotsBase_, static_cast<std::size_t>(node.column));
       return value(batch_->columns[static_cast<std::size_t>(node.column)], tape[token]);
+    }
     if (tape[token].type != ValueType::object)
       return;
     // Keys come in the plan's order, some left out: the search goes on from the last found.
@@ -933,6 +1129,9 @@ private:
 
   const std::vector<RecordShape> &shapes_;
   std::vector<RecordBatch> batches_;
+  std::vector<Template> templates_;
+  std::vector<std::pair<std::uint32_t, std::size_t>> *slots_ = nullptr; // while a template is made
+  std::uint32_t slotsBase_ = 0;
   const RecordValues *tape_ = nullptr;
   std::string numberText_; // a scaled number's text, for a column of text
   std::size_t last_ = 0;
@@ -941,38 +1140,47 @@ private:
   std::size_t rows_ = 0;
 };
 
+// The length of the UTF-8 sequence that `lead` begins.
+int sequenceLength(unsigned char lead) {
+  return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
 // UTF-8 text as numpy's fixed-width str array (UCS-4): one block of
-// memory, no object per value.
+// memory, no object per value. One pass measures the widest value, the
+// next decodes straight into the array.
 py::array textArray(const ColumnValues &column) {
-  std::vector<std::u32string> decoded;
+  const auto *text = reinterpret_cast<const unsigned char *>(column.text.data());
   std::size_t width = 1;
-  std::u32string all;
-  std::vector<std::size_t> ends;
-  ends.reserve(column.ends.size());
   std::size_t begin = 0;
   for (const std::size_t end : column.ends) {
-    const std::size_t start = all.size();
-    for (std::size_t i = begin; i < end;) {
-      const auto c = static_cast<unsigned char>(column.text[i]);
-      const int length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-      char32_t code = length == 1 ? c : length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
-      for (int k = 1; k < length && i + static_cast<std::size_t>(k) < end; ++k)
-        code = code << 6 | (static_cast<unsigned char>(column.text[i + k]) & 0x3F);
-      all.push_back(code);
-      i += static_cast<std::size_t>(length);
-    }
-    width = std::max(width, all.size() - start);
-    ends.push_back(all.size());
+    std::size_t count = 0;
+    for (std::size_t i = begin; i < end; ++count)
+      i += static_cast<std::size_t>(sequenceLength(text[i]));
+    width = std::max(width, count);
     begin = end;
   }
-  py::array array(py::dtype("<U" + std::to_string(width)),
-                  std::vector<py::ssize_t>{static_cast<py::ssize_t>(column.ends.size())});
+  py::array array = pooledArray(py::dtype("<U" + std::to_string(width)), column.ends.size());
   auto *out = static_cast<char32_t *>(array.mutable_data());
-  std::memset(out, 0, column.ends.size() * width * sizeof(char32_t));
-  std::size_t from = 0;
-  for (std::size_t i = 0; i < ends.size(); ++i) {
-    std::memcpy(out + i * width, all.data() + from, (ends[i] - from) * sizeof(char32_t));
-    from = ends[i];
+  begin = 0;
+  for (const std::size_t end : column.ends) {
+    char32_t *to = out;
+    for (std::size_t i = begin; i < end;) {
+      const unsigned char c = text[i];
+      if (c < 0x80) {
+        *to++ = c;
+        ++i;
+        continue;
+      }
+      const int length = sequenceLength(c);
+      char32_t code = length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
+      for (int k = 1; k < length && i + static_cast<std::size_t>(k) < end; ++k)
+        code = code << 6 | (text[i + static_cast<std::size_t>(k)] & 0x3F);
+      *to++ = code;
+      i += static_cast<std::size_t>(length);
+    }
+    std::fill(to, out + width, U'\0');
+    out += width;
+    begin = end;
   }
   return array;
 }
@@ -997,22 +1205,15 @@ py::array decimalObjects(const ColumnValues &column, const py::object &decimal) 
   return array;
 }
 
-template <typename T> py::array copied(const std::vector<T> &values) {
-  py::array_t<T> array(static_cast<py::ssize_t>(values.size()));
-  if (!values.empty())
-    std::memcpy(array.mutable_data(), values.data(), values.size() * sizeof(T));
-  return array;
-}
-
-py::list batchColumns(const std::vector<RecordShape> &shapes, const ColumnReader &reader,
+py::list batchColumns(const std::vector<RecordShape> &shapes, ColumnReader &reader,
                       bool decimalObjectsWanted) {
   const py::object decimal = py::module_::import("decimal").attr("Decimal");
   py::list records;
   for (std::size_t r = 0; r < shapes.size(); ++r) {
-    const RecordBatch &batch = reader.batches()[r];
+    RecordBatch &batch = reader.batches()[r];
     py::list columns;
     for (std::size_t c = 0; c < batch.columns.size(); ++c) {
-      const ColumnValues &column = batch.columns[c];
+      ColumnValues &column = batch.columns[c];
       py::object array;
       py::object scale = py::none();
       switch (column.kind) {
@@ -1020,18 +1221,18 @@ py::list batchColumns(const std::vector<RecordShape> &shapes, const ColumnReader
         array = textArray(column);
         break;
       case ColumnKind::integer:
-        array = copied(column.numbers);
+        array = column.numbers.release(py::dtype::of<std::int64_t>());
         break;
       case ColumnKind::decimal:
         if (decimalObjectsWanted) {
           array = decimalObjects(column, decimal);
         } else {
-          array = copied(column.numbers);
+          array = column.numbers.release(py::dtype::of<std::int64_t>());
           scale = py::int_(column.scale);
         }
         break;
       case ColumnKind::floating:
-        array = copied(column.floats);
+        array = column.floats.release(py::dtype::of<double>());
         break;
       case ColumnKind::exact:
         array = decimalObjects(column, decimal);
@@ -1039,10 +1240,7 @@ py::list batchColumns(const std::vector<RecordShape> &shapes, const ColumnReader
       }
       py::object mask = py::none();
       if (column.anyNull) {
-        py::array_t<bool> nulls(static_cast<py::ssize_t>(column.rows));
-        for (std::size_t i = 0; i < column.rows; ++i)
-          nulls.mutable_data()[i] = column.nulls[i] != 0;
-        mask = nulls;
+        mask = column.nulls.release(py::dtype::of<bool>());
       }
       const ColumnShape &described = shapes[r].columns[c];
       columns.append(py::make_tuple(described.name, kindName(column.kind), array, mask, scale));
@@ -1119,7 +1317,7 @@ public:
     bool any = false;
     {
       py::gil_scoped_release unlocked;
-      reader_.reset();
+      reader_.reset(rows);
       while (rows == 0 || reader_.rows() < rows) {
         if (at_ >= piece_.records.records()) {
           std::optional<Piece> next = task_->next();

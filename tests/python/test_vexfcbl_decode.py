@@ -319,6 +319,67 @@ def test_columns_of_a_selection_are_the_selected_fields_only():
     assert list(tables["HDR"]["H-NAME"]) == ["STORE 42 "]
 
 
+VARYING = """       01  VISIT.
+           05  V-N       PIC 9.
+           05  V-CITY    PIC N(6) USAGE NATIONAL.
+           05  V-AMT     PIC S9(5)V99 COMP-3.
+           05  V-STOP    OCCURS 0 TO 4 DEPENDING ON V-N.
+               10  V-S-NAME  PIC X(3).
+               10  V-S-DAYS  PIC S9(3) COMP-3.
+"""
+
+
+@pytest.mark.parametrize("batch_size", [1, 3, 1000])
+def test_columns_of_records_whose_shape_changes_from_record_to_record(batch_size):
+    # The columns of a fixed record are read at the first record's places;
+    # here the table's count changes the record's shape (first the longest,
+    # then shorter, longer and the same again), and the cities need more
+    # than one byte of UTF-8 (and, for the emoji, two UTF-16 units).
+    visits = [(4, "Zürich", "-12.34"), (0, "Åre", "0.05"), (2, "Ωmega", "99999.99"),
+              (4, "Köln", "-0.01"), (1, "😀 ok", "7.00"), (4, "Ünye", "1.50"), (3, "€", "-3.00")]
+    records, expected = [], []
+    for n, city, amount in visits:
+        stops = [(f"S{i}{n}", i * 7 - n) for i in range(n)]
+        records.append(cobdata.zoned(n, 1, signed=False) + cobdata.national(city, 6)
+                       + cobdata.packed(Decimal(amount), 7, 2)
+                       + b"".join(cobdata.text(name, 3) + cobdata.packed(days, 3)
+                                  for name, days in stops))
+        # National text is padded to 6 UTF-16 units: the emoji takes two.
+        row = {"V-N": n, "V-CITY": city.ljust(6 - (city == "😀 ok")), "V-AMT": Decimal(amount)}
+        for i, (name, days) in enumerate(stops, 1):
+            row[f"V-STOP({i}).V-S-NAME"], row[f"V-STOP({i}).V-S-DAYS"] = name, days
+        expected.append(row)
+    decoder = vexfcbl.parse(VARYING, lenient=True).decoder(recfm="V")
+    got, rows = [], 0
+    for batch in decoder.iter_columns(cobdata.variable(records), batch_size=batch_size):
+        table = batch["VISIT"]
+        for row in range(table.length):
+            got.append({column: value for column in table
+                        if (value := column_value(table, column, row, "int")) is not None})
+        rows += table.length
+    assert rows == len(visits)
+    assert got == expected
+
+
+def test_batches_kept_hold_their_values_while_later_batches_reuse_freed_memory():
+    # The arrays of the batches let go lend their memory to later batches'
+    # arrays: the batches kept must still hold their own records.
+    data, expected = multi_record_file(2000)
+    items = [fields for name, fields in expected if name == "ITEM"]
+    decoder = vexfcbl.parse(MULTI).decoder(lrecl=18, when=["H-TYPE=H:HDR", "H-TYPE=I:ITEM"])
+    kept = [batch["ITEM"] for n, batch in enumerate(decoder.iter_columns(data, batch_size=150))
+            if n % 3 == 1]
+    first = 1 * 150 - 1  # the header is the first batch's first row
+    for n, table in enumerate(kept):
+        start = first + n * 450
+        want = items[start:start + 150]
+        assert table.length == len(want)
+        assert table["I-QTY"].tolist() == [f["I-QTY"] for f in want]
+        assert [Decimal(int(v)).scaleb(-2) for v in table["I-PRICE"]] == [f["I-PRICE"] for f in want]
+        assert table["I-RATE"].tolist() == [f["I-RATE"] for f in want]
+        assert table["I-TYPE"].tolist() == ["I"] * len(want)
+
+
 def test_threads_decoding_at_once_equal_one():
     data, _ = multi_record_file(3000)
     book = vexfcbl.parse(MULTI)
