@@ -117,21 +117,13 @@ char *writeScaledAny(std::uint64_t magnitude, bool negative, int scale, char *ou
   return out + places;
 }
 
-} // namespace
-
-char *writeScaled(std::uint64_t magnitude, bool negative, int scale, char *out) {
-  // The same spelling as appendDecimal: zero without a sign, `scale` places.
-  if (scale < 0 || scale > 24)
-    return writeScaledAny(magnitude, negative, scale, out);
-  // The digits end in the middle of a buffer of zeros: the integer part
-  // ("0" when there is none) and the places are then copies of fixed size,
-  // whatever their lengths, which the room at `out` allows.
-  char buffer[96];
-  std::memset(buffer, '0', sizeof buffer);
-  char *const end = buffer + 48;
-  const auto count = end - digitsBefore(magnitude, end);
+// Writes the `count` significant digits that end at `end`, preceded by
+// zeros in their buffer, with `scale` places (0 to 24): the integer part
+// ("0" when there is none) and the places are copies of fixed size, whatever
+// their lengths, which the room at `out` allows.
+char *spellDigits(const char *end, std::ptrdiff_t count, bool minus, int scale, char *out) {
   const std::ptrdiff_t whole = count > scale ? count - scale : 1;
-  if (negative && magnitude != 0)
+  if (minus)
     *out++ = '-';
   std::memcpy(out, end - scale - whole, 24);
   out += whole;
@@ -141,6 +133,20 @@ char *writeScaled(std::uint64_t magnitude, bool negative, int scale, char *out) 
     out += scale;
   }
   return out;
+}
+
+} // namespace
+
+char *writeScaled(std::uint64_t magnitude, bool negative, int scale, char *out) {
+  // The same spelling as appendDecimal: zero without a sign, `scale` places.
+  if (scale < 0 || scale > 24)
+    return writeScaledAny(magnitude, negative, scale, out);
+  // The digits end in the middle of a buffer of zeros (spellDigits).
+  char buffer[96];
+  std::memset(buffer, '0', sizeof buffer);
+  char *const end = buffer + 48;
+  return spellDigits(end, end - digitsBefore(magnitude, end), negative && magnitude != 0, scale,
+                     out);
 }
 
 void appendScaled(std::int64_t unscaled, int scale, std::string &out) {
@@ -200,18 +206,7 @@ char *writePacked(std::string_view bytes, bool isSigned, int scale, char *out) {
   const bool negative = sign == 0xB || sign == 0xD;
   if (negative && !isSigned)
     return nullptr;
-  const std::ptrdiff_t count = digitCount(value);
-  const std::ptrdiff_t whole = count > scale ? count - scale : 1;
-  if (negative && value != 0)
-    *out++ = '-';
-  std::memcpy(out, end - scale - whole, 24);
-  out += whole;
-  if (scale > 0) {
-    *out++ = '.';
-    std::memcpy(out, end - scale, 24);
-    out += scale;
-  }
-  return out;
+  return spellDigits(end, digitCount(value), negative && value != 0, scale, out);
 }
 
 WholeRead packedWhole(std::string_view bytes, bool isSigned, std::int64_t &out) {
