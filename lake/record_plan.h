@@ -35,13 +35,11 @@ public:
                            values[base + offset - 1].next == base + offset + 1;
       if (bounded)
         continue;
-      const auto [first, second] = words(token);
-      Check check{offset, {first - (std::uint64_t{base} << 32), second}, {nextMask, 0}};
-      if (!leaf[offset]) {
-        check.mask[0] |= typeMask;
-        check.mask[1] = atMask;
-      }
-      checks_.push_back(check);
+      const std::uint64_t first = firstWord(token) - (std::uint64_t{base} << 32);
+      if (leaf[offset])
+        elements_.push_back(Check{offset, 0, first & nextMask});
+      else
+        checks_.push_back(Check{offset, token.at, first & structureMask});
     }
   }
 
@@ -52,40 +50,37 @@ public:
     std::uint64_t differ = 0;
     const std::uint64_t shift = std::uint64_t{base} << 32;
     for (const Check &check : checks_) {
-      const auto [first, second] = words(values[base + check.offset]);
-      differ |= ((first - shift) ^ check.word[0]) & check.mask[0];
-      differ |= (second ^ check.word[1]) & check.mask[1];
+      const ValueToken &token = values[base + check.offset];
+      differ |= ((firstWord(token) - shift) & structureMask) ^ check.first;
+      differ |= token.at ^ check.at;
     }
+    for (const Check &check : elements_)
+      differ |= ((firstWord(values[base + check.offset]) - shift) & nextMask) ^ check.first;
     return differ == 0;
   }
 
 private:
-  // A token as two words, compared under masks without a branch per field:
-  // the type in the first byte and `next` in the high half of the first,
-  // `at` in the low half of the second.
-  static_assert(sizeof(ValueToken) == 16 && offsetof(ValueToken, next) == 4 &&
-                offsetof(ValueToken, at) == 8);
-  struct Words {
-    std::uint64_t first, second;
-  };
-  static Words words(const ValueToken &token) {
-    Words words;
-    std::memcpy(&words, &token, sizeof words);
-    return words;
+  // A token's first word: the type in its first byte and `next` in its
+  // high half, compared under a mask without a branch per field.
+  static_assert(sizeof(ValueToken) == 16 && offsetof(ValueToken, next) == 4);
+  static std::uint64_t firstWord(const ValueToken &token) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, &token, sizeof word);
+    return word;
   }
-  static constexpr std::uint64_t typeMask = 0xFF;
   static constexpr std::uint64_t nextMask = 0xFFFFFFFF00000000;
-  static constexpr std::uint64_t atMask = 0xFFFFFFFF;
+  static constexpr std::uint64_t structureMask = nextMask | 0xFF;
 
-  // A token's words as they were, `next` counted from the record's first
-  // token; a leaf value's mask keeps only its `next`.
+  // A token as it was: its first word under the mask, `next` counted from
+  // the record's first token, and its `at`.
   struct Check {
     std::uint32_t offset;
-    std::uint64_t word[2];
-    std::uint64_t mask[2];
+    std::uint32_t at;
+    std::uint64_t first;
   };
   std::uint32_t tokens_ = 0;
-  std::vector<Check> checks_;
+  std::vector<Check> checks_;   // objects, arrays, keys: their type, `next` and `at`
+  std::vector<Check> elements_; // leaf values in arrays: their `next`
 };
 
 // A writer's plans: the operations (`Op`, the writer's own, with the offset of its token
@@ -95,6 +90,7 @@ public:
   struct Plan {
     RecordShape shape;
     std::vector<Op> ops;
+    std::size_t room = 0; // what the writer reserves for a record (its own measure)
   };
 
   // The plan of the record at `base`, or nullptr.
@@ -115,7 +111,7 @@ public:
   std::vector<Op> &learning() { return learning_; }
   // The plan of the record at `base`, walked with learning(); `leaf(op)`
   // is the offset of the op's token (noValue for none).
-  template <class Leaf> void learned(const RecordValues &values, std::uint32_t base, Leaf &&leaf) {
+  template <class Leaf> Plan &learned(const RecordValues &values, std::uint32_t base, Leaf &&leaf) {
     std::vector<std::uint32_t> leaves;
     leaves.reserve(learning_.size());
     for (const Op &op : learning_)
@@ -123,6 +119,7 @@ public:
     plans_.push_back(Plan{RecordShape(values, base, leaves), std::move(learning_)});
     last_ = plans_.size() - 1;
     learning_.clear();
+    return plans_.back();
   }
 
 private:
