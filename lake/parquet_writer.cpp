@@ -4,6 +4,7 @@
 // lake/parquet.thrift in the compact protocol.
 #include "lake/parquet_writer.h"
 
+#include <snappy-sinksource.h>
 #include <snappy.h>
 #include <thrift/protocol/TCompactProtocol.h>
 #include <thrift/transport/TBufferTransports.h>
@@ -59,7 +60,7 @@ class LevelRuns {
 public:
   explicit LevelRuns(int maxLevel = 0) : width_((bitWidth(maxLevel) + 7) / 8) {}
 
-  void add(std::uint16_t level) {
+  [[gnu::always_inline]] void add(std::uint16_t level) {
     if (length_ != 0 && level == level_ && length_ < (1u << 30)) {
       ++length_;
       return;
@@ -77,7 +78,7 @@ public:
   }
 
 private:
-  void close() {
+  [[gnu::noinline]] void close() {
     if (length_ == 0)
       return;
     appendVarint(runs_, length_ << 1);
@@ -90,6 +91,29 @@ private:
   std::uint16_t level_ = 0;
   std::uint32_t length_ = 0;
   std::string runs_;
+};
+
+// Two pieces of bytes read by snappy one after the other.
+class Pieces : public snappy::Source {
+public:
+  Pieces(std::string_view first, std::string_view second) : pieces_{first, second} {}
+  std::size_t Available() const override { return pieces_[0].size() + pieces_[1].size(); }
+  const char *Peek(std::size_t *length) override {
+    const std::string_view &piece = pieces_[0].empty() ? pieces_[1] : pieces_[0];
+    *length = piece.size();
+    return piece.data();
+  }
+  void Skip(std::size_t count) override {
+    while (count > 0) {
+      std::string_view &piece = pieces_[0].empty() ? pieces_[1] : pieces_[0];
+      const std::size_t taken = std::min(count, piece.size());
+      piece.remove_prefix(taken);
+      count -= taken;
+    }
+  }
+
+private:
+  std::string_view pieces_[2];
 };
 
 // One leaf column and what its current row group holds.
@@ -437,7 +461,7 @@ private:
       nulls(child, def, rep);
   }
 
-  void level(Column &column, int def, int rep) {
+  [[gnu::always_inline]] void level(Column &column, int def, int rep) {
     added_ += column.entryBound;
     ++column.entries;
     if (column.maxDef > 0)
@@ -663,26 +687,30 @@ private:
   void flushPage(Column &column) {
     if (column.entries == 0)
       return;
+    // The page: its levels, then its values.
     std::string &page = page_;
     page.clear();
     if (column.maxRep > 0)
       column.reps.moveTo(page);
     if (column.maxDef > 0)
       column.defs.moveTo(page);
-    page += column.values.view();
+    const std::size_t pageSize = page.size() + column.values.size();
     // The compressed page in packed_, which keeps the size of the largest
     // page's bound: no bytes cleared for each page.
-    std::string_view packed = page;
+    std::string_view packed;
     switch (codec_) {
     case parquet::CompressionCodec::SNAPPY: {
-      if (packed_.size() < snappy::MaxCompressedLength(page.size()))
-        packed_.resize(snappy::MaxCompressedLength(page.size()));
-      std::size_t size = 0;
-      snappy::RawCompress(page.data(), page.size(), packed_.data(), &size);
-      packed = std::string_view(packed_.data(), size);
+      // Snappy reads the levels and the values where they are (the same
+      // 64 KiB fragments, so the same bytes, as from one copy of them).
+      if (packed_.size() < snappy::MaxCompressedLength(pageSize))
+        packed_.resize(snappy::MaxCompressedLength(pageSize));
+      Pieces source(page, column.values.view());
+      snappy::UncheckedByteArraySink sink(packed_.data());
+      packed = std::string_view(packed_.data(), snappy::Compress(&source, &sink));
       break;
     }
     case parquet::CompressionCodec::ZSTD: {
+      page += column.values.view();
       if (packed_.size() < ZSTD_compressBound(page.size()))
         packed_.resize(ZSTD_compressBound(page.size()));
       const std::size_t size = ZSTD_compress(packed_.data(), ZSTD_compressBound(page.size()),
@@ -694,6 +722,8 @@ private:
       break;
     }
     default:
+      page += column.values.view();
+      packed = page;
       break;
     }
     parquet::DataPageHeader data;
@@ -703,13 +733,13 @@ private:
     data.__set_repetition_level_encoding(parquet::Encoding::RLE);
     parquet::PageHeader header;
     header.__set_type(parquet::PageType::DATA_PAGE);
-    header.__set_uncompressed_page_size(static_cast<std::int32_t>(page.size()));
+    header.__set_uncompressed_page_size(static_cast<std::int32_t>(pageSize));
     header.__set_compressed_page_size(static_cast<std::int32_t>(packed.size()));
     header.__set_data_page_header(data);
     const std::string head = serialize(header);
     column.pages += head;
     column.pages += packed;
-    column.chunkUncompressed += static_cast<std::int64_t>(head.size() + page.size());
+    column.chunkUncompressed += static_cast<std::int64_t>(head.size() + pageSize);
     column.chunkValues += static_cast<std::int64_t>(column.entries);
     column.entries = 0;
     column.values.clear();
