@@ -106,9 +106,13 @@ public:
   }
 
   // Whether another shape may still be learned: the operations of the
-  // walk then go to learning() and learned() makes them a plan.
+  // walk then go to learning() (empty: nothing left of a walk that a
+  // refusal ended) and learned() makes them a plan.
   bool learns() const { return plans_.size() < maxPlans; }
-  std::vector<Op> &learning() { return learning_; }
+  std::vector<Op> &learning() {
+    learning_.clear();
+    return learning_;
+  }
   // The plan of the record at `base`, walked with learning(); `leaf(op)`
   // is the offset of the op's token (noValue for none).
   template <class Leaf> Plan &learned(const RecordValues &values, std::uint32_t base, Leaf &&leaf) {
