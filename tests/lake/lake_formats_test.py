@@ -441,7 +441,8 @@ class ShapesMidFile(unittest.TestCase):
                 body = cobdata.binary(qty, 4) + cobdata.text(code, 4)
                 line["BODY-A"] = {"A-QTY": qty, "A-CODE": code}
             elif kind == "B":
-                rate, note = cobdata.random_number(rng, 5, 2, True), rng.choice(["P", "QR"]).ljust(3)
+                rate = cobdata.random_number(rng, 5, 2, True)
+                note = rng.choice(["P", "QR"]).ljust(3)
                 body = cobdata.packed(rate, 5, 2) + cobdata.text(note, 3)
                 line["BODY-B"] = {"B-RATE": Decimal(rate), "B-TEXT": note}
             else:
