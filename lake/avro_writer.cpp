@@ -9,6 +9,7 @@
 
 #include "lake/byte_buffer.h"
 #include "lake/decimal_text.h"
+#include "lake/record_plan.h"
 #include "lake/schema_writers.h"
 #include "lake/value_walk.h"
 
@@ -25,6 +26,21 @@ char *putLong(char *at, std::int64_t value) {
   return at;
 }
 
+// Writes `whole` as Avro's decimal bytes at `at` (room for 9 bytes):
+// big-endian two's complement in the fewest bytes that keep its sign,
+// after their length; returns their end.
+char *putDecimal(char *at, std::int64_t whole) {
+  const auto bits = static_cast<std::uint64_t>(whole < 0 ? ~whole : whole);
+  const int significant = bits == 0 ? 0 : 64 - __builtin_clzll(bits);
+  const int size = significant / 8 + 1; // 1 to 8
+  *at = static_cast<char>(2 * size);    // the length's zigzag varint: one byte
+  // The `size` low bytes, big-endian: all 8 written, `size` kept.
+  const std::uint64_t big =
+      __builtin_bswap64(static_cast<std::uint64_t>(whole) << (8 * (8 - size)));
+  std::memcpy(at + 1, &big, sizeof big);
+  return at + 1 + size;
+}
+
 void appendLong(std::string &out, std::int64_t value) {
   char bytes[10];
   out.append(bytes, static_cast<std::size_t>(putLong(bytes, value) - bytes));
@@ -39,17 +55,26 @@ public:
     append(bytes);
   }
   template <class T> void putFixed(T value) { appendFixed(value); }
-  // `whole` as Avro's decimal bytes: big-endian two's complement in the
-  // fewest bytes that keep its sign, after their length.
-  void putDecimal(std::int64_t whole) {
-    const auto bits = static_cast<std::uint64_t>(whole < 0 ? ~whole : whole);
-    const int significant = bits == 0 ? 0 : 64 - __builtin_clzll(bits);
-    const int size = significant / 8 + 1;
-    char *at = ::putLong(room(10 + 8), size);
-    for (int i = size - 1; i >= 0; --i)
-      *at++ = static_cast<char>(static_cast<std::uint64_t>(whole) >> (8 * i));
-    grow(at);
-  }
+  void putDecimal(std::int64_t whole) { grow(::putDecimal(room(9), whole)); }
+};
+
+// The values a plan's step writes without the whole of leaf(): whole
+// numbers already at the field's scale, and strings.
+enum class Fast : std::uint8_t { none, integer, decimal, text };
+
+// A step of a plan: the leaf value at `token` (from the record's first
+// token) with its union branch when `nullable`, or (token noValue) the
+// bytes the record's structure alone makes (union branches, array counts),
+// up to 16 of them.
+struct AvroOp {
+  std::uint32_t token = noValue;
+  Fast fast = Fast::none;
+  bool nullable = false;
+  std::uint8_t size = 0;
+  int scale = 0;
+  int bits = 0;
+  const LakeNode *node = nullptr;
+  char bytes[16] = {};
 };
 
 // Reads a zigzag long at `at`; false when the bytes end first.
@@ -210,10 +235,21 @@ public:
     for (std::size_t r = 0; r < records.records(); ++r) {
       datum_.clear();
       const std::uint32_t object = records.record(r);
-      if (line.children.size() == 1)
-        encode(line.children.front(), records, object + 2, false);
-      else
-        encode(0, records, object, false);
+      if (const auto *plan = plans_.find(records, object)) {
+        encode(*plan, records, object);
+      } else {
+        learning_ = plans_.learns() ? &plans_.learning() : nullptr;
+        learningBase_ = object;
+        if (line.children.size() == 1)
+          encode(line.children.front(), records, object + 2, false);
+        else
+          encode(0, records, object, false);
+        if (learning_ != nullptr) {
+          auto &plan = plans_.learned(records, object, [](const AvroOp &op) { return op.token; });
+          plan.room = planRoom(plan.ops);
+        }
+        learning_ = nullptr;
+      }
       if (avro_file_writer_append_encoded(writer_, datum_.data(),
                                           static_cast<std::int64_t>(datum_.size())) != 0) {
         // The library says why (a record larger than a block); a write error of the
@@ -245,13 +281,111 @@ private:
                     ": " + why + "\n"};
   }
 
+  // Bytes the record's structure alone makes; learned as a plan's step.
+  void constant(std::int64_t value) {
+    const std::size_t at = datum_.size();
+    datum_.putLong(value);
+    if (learning_ != nullptr)
+      learnBytes(datum_.data() + at, datum_.size() - at);
+  }
+  void learnBytes(const char *bytes, std::size_t size) {
+    if (learning_->empty() || learning_->back().token != noValue ||
+        learning_->back().size + size > sizeof(AvroOp::bytes))
+      learning_->push_back(AvroOp{});
+    AvroOp &op = learning_->back();
+    std::memcpy(op.bytes + op.size, bytes, size);
+    op.size = static_cast<std::uint8_t>(op.size + size);
+  }
+
+  // The datum of a record by its plan: the common values written here
+  // through a pointer into room made once (the plan's bound, and a
+  // string's length where one comes), the others by leaf().
+  void encode(const RecordPlans<AvroOp>::Plan &plan, const RecordValues &records,
+              std::uint32_t base) {
+    char *at = datum_.room(plan.room);
+    for (const AvroOp &op : plan.ops) {
+      if (op.token == noValue) {
+        std::memcpy(at, op.bytes, sizeof op.bytes);
+        at += op.size;
+        continue;
+      }
+      const ValueToken &value = records[base + op.token];
+      switch (op.fast) {
+      case Fast::text:
+        if (value.type == ValueType::string) {
+          const std::string_view text = records.text(value);
+          datum_.grow(at);
+          at = datum_.room(plan.room + text.size());
+          if (op.nullable)
+            *at++ = 2; // the union's branch 1, zigzag
+          at = putLong(at, static_cast<std::int64_t>(text.size()));
+          if (!text.empty())
+            std::memcpy(at, text.data(), text.size());
+          at += text.size();
+          continue;
+        }
+        break;
+      case Fast::integer:
+        if (value.type == ValueType::scaled && RecordValues::scale(value) == 0) {
+          const std::int64_t whole = records.unscaled(value);
+          if (op.bits > 32 || (whole >= INT32_MIN && whole <= INT32_MAX)) {
+            if (op.nullable)
+              *at++ = 2;
+            at = putLong(at, whole);
+            continue;
+          }
+        }
+        break;
+      case Fast::decimal:
+        if (value.type == ValueType::scaled && RecordValues::scale(value) == op.scale) {
+          if (op.nullable)
+            *at++ = 2;
+          at = putDecimal(at, records.unscaled(value));
+          continue;
+        }
+        break;
+      case Fast::none:
+        break;
+      }
+      datum_.grow(at);
+      leaf(*op.node, op.nullable, records, base + op.token);
+      at = datum_.room(plan.room);
+    }
+    datum_.grow(at);
+  }
+
+  // The room a plan's steps take at most, strings' bytes aside.
+  static std::size_t planRoom(const std::vector<AvroOp> &ops) {
+    std::size_t room = 0;
+    for (const AvroOp &op : ops)
+      room += op.token == noValue ? sizeof op.bytes : 1 + 10; // branch, varint or decimal
+    return room;
+  }
+
   // The datum of lake node `index` from the value at `token` (noValue: its key is missing).
   void encode(int index, const RecordValues &records, std::uint32_t token, bool element) {
     const LakeNode &node = schema_.nodes[static_cast<std::size_t>(index)];
+    const bool nullable = lakeNullable(node, element);
+    if (node.type != LakeType::record && (!node.isArray || element)) {
+      if (learning_ != nullptr && token == noValue) {
+        const char branch = 0; // a missing key's: null
+        if (nullable)
+          learnBytes(&branch, 1);
+      } else if (learning_ != nullptr) {
+        const Fast fast = node.type == LakeType::integer   ? Fast::integer
+                          : node.type == LakeType::decimal ? Fast::decimal
+                          : node.type == LakeType::text || node.type == LakeType::numberText
+                              ? Fast::text
+                              : Fast::none;
+        learning_->push_back(
+            AvroOp{token - learningBase_, fast, nullable, 0, node.scale, node.bits, &node, {}});
+      }
+      return leaf(node, nullable, records, token);
+    }
     const bool absent = token == noValue || records[token].type == ValueType::null;
-    if (lakeNullable(node, element)) {
+    if (nullable) {
       // The union is ["null", type]: its branch first.
-      datum_.putLong(absent ? 0 : 1);
+      constant(absent ? 0 : 1);
       if (absent)
         return;
     } else if (absent) {
@@ -274,20 +408,41 @@ private:
         ++count;
       // One block of all the items, then the empty block that ends the array.
       if (count > 0) {
-        datum_.putLong(count);
+        constant(count);
         for (std::uint32_t item = token + 1; item < value.next; item = records[item].next)
           encode(index, records, item, true);
       }
-      datum_.putLong(0);
+      constant(0);
       return;
     }
+    if (value.type != ValueType::object)
+      refuse(node, text(), "not an object");
+    forEachMember(schema_, node, records, token,
+                  [&](int child, std::uint32_t member) { encode(child, records, member, false); });
+  }
+
+  // The datum of leaf `node` from the value at `token` (noValue: its key
+  // is missing), after its union branch when `nullable`: the walk's and the plans' alike.
+  void leaf(const LakeNode &node, bool nullable, const RecordValues &records, std::uint32_t token) {
+    const bool absent = token == noValue || records[token].type == ValueType::null;
+    if (nullable) {
+      // The union is ["null", type]: its branch first.
+      datum_.putLong(absent ? 0 : 1);
+      if (absent)
+        return;
+    } else if (absent) {
+      refuse(node, "null", "a value the schema does not let be null");
+    }
+    const ValueToken &value = records[token];
+    const auto text = [&] {
+      return value.type == ValueType::string ? records.text(value)
+             : value.type == ValueType::number || value.type == ValueType::scaled
+                 ? records.numberText(value, numberText_)
+                 : std::string_view();
+    };
     switch (node.type) {
     case LakeType::record:
-      if (value.type != ValueType::object)
-        refuse(node, text(), "not an object");
-      return forEachMember(schema_, node, records, token, [&](int child, std::uint32_t member) {
-        encode(child, records, member, false);
-      });
+      return;
     case LakeType::text:
     case LakeType::numberText:
       return datum_.putBytes(text());
@@ -331,6 +486,11 @@ private:
   Datum datum_;
   std::string scratch_;
   std::string numberText_; // a scaled number's text, for text columns and messages
+  RecordPlans<AvroOp> plans_;
+  // The walk's steps go to `learning_` when a plan is being learned from
+  // the record at `learningBase_`.
+  std::vector<AvroOp> *learning_ = nullptr;
+  std::uint32_t learningBase_ = 0;
 };
 
 } // namespace

@@ -4,6 +4,7 @@
 // lake/parquet.thrift in the compact protocol.
 #include "lake/parquet_writer.h"
 
+#include <snappy-sinksource.h>
 #include <snappy.h>
 #include <thrift/protocol/TCompactProtocol.h>
 #include <thrift/transport/TBufferTransports.h>
@@ -16,6 +17,7 @@
 #include "cli/build_version.h"
 #include "lake/byte_buffer.h"
 #include "lake/decimal_text.h"
+#include "lake/record_plan.h"
 #include "lake/value_walk.h"
 #include "parquet_types.h"
 
@@ -58,7 +60,7 @@ class LevelRuns {
 public:
   explicit LevelRuns(int maxLevel = 0) : width_((bitWidth(maxLevel) + 7) / 8) {}
 
-  void add(std::uint16_t level) {
+  [[gnu::always_inline]] void add(std::uint16_t level) {
     if (length_ != 0 && level == level_ && length_ < (1u << 30)) {
       ++length_;
       return;
@@ -76,7 +78,7 @@ public:
   }
 
 private:
-  void close() {
+  [[gnu::noinline]] void close() {
     if (length_ == 0)
       return;
     appendVarint(runs_, length_ << 1);
@@ -91,11 +93,38 @@ private:
   std::string runs_;
 };
 
+// Two pieces of bytes read by snappy one after the other.
+class Pieces : public snappy::Source {
+public:
+  Pieces(std::string_view first, std::string_view second) : pieces_{first, second} {}
+  std::size_t Available() const override { return pieces_[0].size() + pieces_[1].size(); }
+  const char *Peek(std::size_t *length) override {
+    const std::string_view &piece = pieces_[0].empty() ? pieces_[1] : pieces_[0];
+    *length = piece.size();
+    return piece.data();
+  }
+  void Skip(std::size_t count) override {
+    while (count > 0) {
+      std::string_view &piece = pieces_[0].empty() ? pieces_[1] : pieces_[0];
+      const std::size_t taken = std::min(count, piece.size());
+      piece.remove_prefix(taken);
+      count -= taken;
+    }
+  }
+
+private:
+  std::string_view pieces_[2];
+};
+
 // One leaf column and what its current row group holds.
 struct Column {
   int node = -1;
   parquet::Type::type physical = parquet::Type::BYTE_ARRAY;
   int width = 0; // FIXED_LEN_BYTE_ARRAY
+  // Bytes of values an entry may add besides a byte array's own bytes (its
+  // length's 4), and the 4 an entry counts for in the row group's size: a
+  // bound of what an entry adds, for the sink's checks of page and row group size.
+  std::size_t entryBound = 4;
   int maxDef = 0;
   int maxRep = 0;
   std::vector<std::string> path;
@@ -115,6 +144,9 @@ struct Column {
   std::int64_t minWhole = 0, maxWhole = 0;
   double minReal = 0, maxReal = 0;
   std::string min, max;
+  // The first 8 bytes of min and max as a number in the column's order
+  // (zeros after a shorter value): most values are placed by them alone.
+  std::uint64_t minKey = 0, maxKey = 0;
   std::string scratch;
 };
 
@@ -156,6 +188,17 @@ void plainStatistics(const Column &column, std::string &min, std::string &max) {
   }
 }
 
+// The first 8 bytes of `bytes` (zeros after its end) as a number that
+// sorts as the bytes do in the column's order: a value whose key is less
+// than another's sorts before it, and equal keys leave it to less().
+std::uint64_t orderKey(const Column &column, std::string_view bytes) {
+  std::uint64_t key = 0;
+  std::memcpy(&key, bytes.data(), std::min<std::size_t>(bytes.size(), 8));
+  key = __builtin_bswap64(key);
+  // Decimals: two's complement, so the first byte compares signed.
+  return column.physical == parquet::Type::FIXED_LEN_BYTE_ARRAY ? key ^ (1ull << 63) : key;
+}
+
 // True when byte array `a` sorts before `b` in the column's order.
 bool less(const Column &column, std::string_view a, std::string_view b) {
   // Decimals: two's complement, so the first byte compares signed.
@@ -163,6 +206,24 @@ bool less(const Column &column, std::string_view a, std::string_view b) {
     return static_cast<signed char>(a[0]) < static_cast<signed char>(b[0]);
   return a < b; // unsigned bytes: char_traits<char> compares as unsigned char
 }
+
+// The values a plan's entry writes without the whole of leaf(): whole
+// numbers already at the column's scale, and strings into byte arrays.
+enum class Fast : std::uint8_t { none, int32, int64, text };
+
+// A leaf's entry in a plan: the value at `token` (from the record's first
+// token; noValue: a null entry, the record lacking the key or the group),
+// `def` the definition level of its parent, `rep` its repetition level.
+struct LeafOp {
+  std::uint32_t token = noValue;
+  Fast fast = Fast::none;
+  bool optional = false;
+  int scale = 0;
+  int def = 0;
+  int rep = 0;
+  Column *column = nullptr;
+  const LakeNode *node = nullptr;
+};
 
 class ParquetSink : public RecordSink {
 public:
@@ -198,21 +259,27 @@ public:
 
   bool write(RecordValues &records) override {
     for (std::size_t r = 0; r < records.records(); ++r) {
-      const std::uint32_t object = records.record(r) + (top_ == 0 ? 0 : 2);
-      if (records[object].type != ValueType::object)
-        throw SinkError{"vexfcbl-decode: internal error: a decoded record is no object\n"};
-      forEachMember(schema_, schema_.nodes[static_cast<std::size_t>(top_)], records, object,
-                    [&](int child, std::uint32_t value) { field(child, records, value, 0, 0, 0); });
+      const std::uint32_t base = records.record(r);
+      if (const auto *plan = plans_.find(records, base)) {
+        for (const LeafOp &op : plan->ops)
+          run(op, records, base);
+      } else {
+        learning_ = plans_.learns() ? &plans_.learning() : nullptr;
+        learningBase_ = base;
+        const std::uint32_t object = base + (top_ == 0 ? 0 : 2);
+        if (records[object].type != ValueType::object)
+          throw SinkError{"vexfcbl-decode: internal error: a decoded record is no object\n"};
+        forEachMember(
+            schema_, schema_.nodes[static_cast<std::size_t>(top_)], records, object,
+            [&](int child, std::uint32_t value) { field(child, records, value, 0, 0, 0); });
+        if (learning_ != nullptr)
+          plans_.learned(records, base, [](const LeafOp &op) { return op.token; });
+        learning_ = nullptr;
+      }
       ++rows_;
       ++groupRows_;
-      std::size_t held = 0;
-      for (Column &column : columns_) {
-        if (column.values.size() + column.entries * 2 >= pageBytes)
-          flushPage(column);
-        held += column.pages.size() + column.values.size() + column.entries * 4;
-      }
-      if (static_cast<std::int64_t>(held) >= rowGroupBytes_)
-        flushRowGroup();
+      if (added_ >= slack_)
+        checkSizes();
     }
     return !failed_;
   }
@@ -335,12 +402,42 @@ private:
     case LakeType::record:
       break;
     }
+    column.entryBound =
+        4 + (column.physical == parquet::Type::INT64 || column.physical == parquet::Type::DOUBLE ? 8
+             : column.physical == parquet::Type::FIXED_LEN_BYTE_ARRAY
+                 ? static_cast<std::size_t>(column.width)
+                 : 4);
     element.__set_type(column.physical);
     if (logical.__isset.STRING || logical.__isset.INTEGER || logical.__isset.DECIMAL)
       element.__set_logicalType(logical);
     elements_.push_back(element);
     columnOf_[static_cast<std::size_t>(index)] = static_cast<int>(columns_.size());
     columns_.push_back(std::move(column));
+  }
+
+  // After each row: a page of a column that reached pageBytes is cut, and
+  // the row group written once it holds -row-group-mb. Rows add at most
+  // `added_` bytes to any of those sizes, so the sizes are summed again only
+  // once the rows since the last sum may have reached the nearest limit.
+  void checkSizes() {
+    std::size_t held = 0;
+    for (Column &column : columns_) {
+      if (column.values.size() + column.entries * 2 >= pageBytes)
+        flushPage(column);
+      held += column.pages.size() + column.values.size() + column.entries * 4;
+    }
+    if (static_cast<std::int64_t>(held) >= rowGroupBytes_) {
+      flushRowGroup();
+      held = 0;
+      for (const Column &column : columns_)
+        held += column.pages.size() + column.values.size() + column.entries * 4;
+    }
+    const auto group = static_cast<std::size_t>(rowGroupBytes_);
+    std::size_t slack = group > held ? group - held : 0;
+    for (const Column &column : columns_)
+      slack = std::min(slack, pageBytes - (column.values.size() + column.entries * 2));
+    slack_ = slack;
+    added_ = 0;
   }
 
   [[noreturn]] void refuse(const LakeNode &node, std::string_view value, const char *why) const {
@@ -352,8 +449,10 @@ private:
   void nulls(int index, int def, int rep) {
     const LakeNode &node = schema_.nodes[static_cast<std::size_t>(index)];
     if (node.type != LakeType::record) {
-      Column &column =
-          columns_[static_cast<std::size_t>(columnOf_[static_cast<std::size_t>(index)])];
+      const int at = columnOf_[static_cast<std::size_t>(index)];
+      if (learning_ != nullptr)
+        learn(noValue, index, at, def, rep, false);
+      Column &column = columns_[static_cast<std::size_t>(at)];
       level(column, def, rep);
       ++column.nulls;
       return;
@@ -362,7 +461,8 @@ private:
       nulls(child, def, rep);
   }
 
-  static void level(Column &column, int def, int rep) {
+  [[gnu::always_inline]] void level(Column &column, int def, int rep) {
+    added_ += column.entryBound;
     ++column.entries;
     if (column.maxDef > 0)
       column.defs.add(static_cast<std::uint16_t>(def));
@@ -372,13 +472,19 @@ private:
 
   // A byte array's statistics.
   static void widenBytes(Column &column, std::string_view plain) {
+    const std::uint64_t key = orderKey(column, plain);
     if (!column.haveStats) {
       column.min = column.max = plain;
+      column.minKey = column.maxKey = key;
       column.haveStats = true;
-    } else if (less(column, plain, column.min)) {
+    } else if (key == column.minKey && plain.size() <= 8 && plain.size() == column.min.size()) {
+      // the same bytes as the minimum
+    } else if (key < column.minKey || (key == column.minKey && less(column, plain, column.min))) {
       column.min = plain;
-    } else if (less(column, column.max, plain)) {
+      column.minKey = key;
+    } else if (key > column.maxKey || (key == column.maxKey && less(column, column.max, plain))) {
       column.max = plain;
+      column.maxKey = key;
     }
   }
 
@@ -411,21 +517,84 @@ private:
   void value(int index, const RecordValues &tape, std::uint32_t token, int def, int rep, int depth,
              bool optional) {
     const LakeNode &node = schema_.nodes[static_cast<std::size_t>(index)];
+    if (node.type != LakeType::record && token != noValue) {
+      const int at = columnOf_[static_cast<std::size_t>(index)];
+      if (learning_ != nullptr)
+        learn(token - learningBase_, index, at, def, rep, optional);
+      return leaf(columns_[static_cast<std::size_t>(at)], node, tape, token, def, rep, optional);
+    }
     if (token == noValue || tape[token].type == ValueType::null) {
       if (!optional)
         refuse(node, "null", "a value the schema does not let be null");
       return nulls(index, def, rep);
     }
     def += optional ? 1 : 0;
-    const ValueToken &value = tape[token];
-    if (node.type == LakeType::record) {
-      if (value.type != ValueType::object)
-        refuse(node, "", "not an object");
-      return forEachMember(schema_, node, tape, token, [&](int child, std::uint32_t member) {
-        field(child, tape, member, def, rep, depth);
-      });
+    if (tape[token].type != ValueType::object)
+      refuse(node, "", "not an object");
+    forEachMember(schema_, node, tape, token, [&](int child, std::uint32_t member) {
+      field(child, tape, member, def, rep, depth);
+    });
+  }
+
+  // The walk's entry of leaf `index` (column `at`) as a plan's.
+  void learn(std::uint32_t token, int index, int at, int def, int rep, bool optional) {
+    Column &column = columns_[static_cast<std::size_t>(at)];
+    const LakeNode &node = schema_.nodes[static_cast<std::size_t>(index)];
+    const bool whole = node.type == LakeType::integer || node.type == LakeType::decimal;
+    const Fast fast = column.physical == parquet::Type::INT32 && whole   ? Fast::int32
+                      : column.physical == parquet::Type::INT64 && whole ? Fast::int64
+                      : column.physical == parquet::Type::BYTE_ARRAY     ? Fast::text
+                                                                         : Fast::none;
+    learning_->push_back(LeafOp{token, fast, optional, node.scale, def, rep, &column, &node});
+  }
+
+  // A plan's entry: the common values here, the others by leaf().
+  [[gnu::always_inline]] void run(const LeafOp &op, const RecordValues &tape, std::uint32_t base) {
+    Column &column = *op.column;
+    if (op.token == noValue) {
+      level(column, op.def, op.rep);
+      ++column.nulls;
+      return;
     }
-    Column &column = columns_[static_cast<std::size_t>(columnOf_[static_cast<std::size_t>(index)])];
+    const ValueToken &value = tape[base + op.token];
+    const int def = op.def + (op.optional ? 1 : 0);
+    if (op.fast == Fast::text && value.type == ValueType::string) {
+      const std::string_view bytes = tape.text(value);
+      column.values.appendFixed(static_cast<std::uint32_t>(bytes.size()));
+      column.values.append(bytes);
+      added_ += bytes.size();
+      widenBytes(column, bytes);
+      return level(column, def, op.rep);
+    }
+    if (value.type == ValueType::scaled && RecordValues::scale(value) == op.scale) {
+      const std::int64_t whole = tape.unscaled(value);
+      if (op.fast == Fast::int64) {
+        column.values.appendFixed(whole);
+        widen(column, whole, column.minWhole, column.maxWhole);
+        return level(column, def, op.rep);
+      }
+      if (op.fast == Fast::int32 && whole >= INT32_MIN && whole <= INT32_MAX) {
+        column.values.appendFixed(static_cast<std::int32_t>(whole));
+        widen(column, whole, column.minWhole, column.maxWhole);
+        return level(column, def, op.rep);
+      }
+    }
+    leaf(column, *op.node, tape, base + op.token, op.def, op.rep, op.optional);
+  }
+
+  // The entry of leaf `node` in `column` from the value at `token`: the
+  // walk's and the plans' alike.
+  [[gnu::always_inline]] void leaf(Column &column, const LakeNode &node, const RecordValues &tape,
+                                   std::uint32_t token, int def, int rep, bool optional) {
+    if (tape[token].type == ValueType::null) {
+      if (!optional)
+        refuse(node, "null", "a value the schema does not let be null");
+      level(column, def, rep);
+      ++column.nulls;
+      return;
+    }
+    def += optional ? 1 : 0;
+    const ValueToken &value = tape[token];
     const bool number = value.type == ValueType::number || value.type == ValueType::scaled;
     const bool scalar = value.type == ValueType::string || number;
     // The value's text, made only where it is written or shown: a scaled
@@ -443,6 +612,7 @@ private:
       const std::string_view bytes = text();
       column.values.appendFixed(static_cast<std::uint32_t>(bytes.size()));
       column.values.append(bytes);
+      added_ += bytes.size();
       widenBytes(column, bytes);
       break;
     }
@@ -517,29 +687,42 @@ private:
   void flushPage(Column &column) {
     if (column.entries == 0)
       return;
+    // The page: its levels, then its values.
     std::string &page = page_;
     page.clear();
     if (column.maxRep > 0)
       column.reps.moveTo(page);
     if (column.maxDef > 0)
       column.defs.moveTo(page);
-    page += column.values.view();
-    std::string &packed = packed_;
+    const std::size_t pageSize = page.size() + column.values.size();
+    // The compressed page in packed_, which keeps the size of the largest
+    // page's bound: no bytes cleared for each page.
+    std::string_view packed;
     switch (codec_) {
-    case parquet::CompressionCodec::SNAPPY:
-      snappy::Compress(page.data(), page.size(), &packed);
+    case parquet::CompressionCodec::SNAPPY: {
+      // Snappy reads the levels and the values where they are (the same
+      // 64 KiB fragments, so the same bytes, as from one copy of them).
+      if (packed_.size() < snappy::MaxCompressedLength(pageSize))
+        packed_.resize(snappy::MaxCompressedLength(pageSize));
+      Pieces source(page, column.values.view());
+      snappy::UncheckedByteArraySink sink(packed_.data());
+      packed = std::string_view(packed_.data(), snappy::Compress(&source, &sink));
       break;
+    }
     case parquet::CompressionCodec::ZSTD: {
-      packed.resize(ZSTD_compressBound(page.size()));
-      const std::size_t size =
-          ZSTD_compress(packed.data(), packed.size(), page.data(), page.size(), 3);
+      page += column.values.view();
+      if (packed_.size() < ZSTD_compressBound(page.size()))
+        packed_.resize(ZSTD_compressBound(page.size()));
+      const std::size_t size = ZSTD_compress(packed_.data(), ZSTD_compressBound(page.size()),
+                                             page.data(), page.size(), 3);
       if (ZSTD_isError(size))
         throw SinkError{"vexfcbl-decode: -codec zstd: " + std::string(ZSTD_getErrorName(size)) +
                         "\n"};
-      packed.resize(size);
+      packed = std::string_view(packed_.data(), size);
       break;
     }
     default:
+      page += column.values.view();
       packed = page;
       break;
     }
@@ -550,13 +733,13 @@ private:
     data.__set_repetition_level_encoding(parquet::Encoding::RLE);
     parquet::PageHeader header;
     header.__set_type(parquet::PageType::DATA_PAGE);
-    header.__set_uncompressed_page_size(static_cast<std::int32_t>(page.size()));
+    header.__set_uncompressed_page_size(static_cast<std::int32_t>(pageSize));
     header.__set_compressed_page_size(static_cast<std::int32_t>(packed.size()));
     header.__set_data_page_header(data);
     const std::string head = serialize(header);
     column.pages += head;
     column.pages += packed;
-    column.chunkUncompressed += static_cast<std::int64_t>(head.size() + page.size());
+    column.chunkUncompressed += static_cast<std::int64_t>(head.size() + pageSize);
     column.chunkValues += static_cast<std::int64_t>(column.entries);
     column.entries = 0;
     column.values.clear();
@@ -634,6 +817,15 @@ private:
   std::string numberText_; // a scaled number's text, for text columns and messages
   std::string page_;
   std::string packed_;
+  RecordPlans<LeafOp> plans_;
+  // The walk's leaf entries go to `learning_` when a plan is being learned
+  // from the record at `learningBase_`.
+  std::vector<LeafOp> *learning_ = nullptr;
+  std::uint32_t learningBase_ = 0;
+  // Bytes the rows since the last checkSizes() may have added to a page or
+  // the row group, and the least room either had left then.
+  std::size_t added_ = 0;
+  std::size_t slack_ = 0;
 };
 
 } // namespace

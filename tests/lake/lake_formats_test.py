@@ -70,6 +70,20 @@ def read_parquet(reader, path):
     return json.loads(done.stdout, parse_float=Decimal)
 
 
+def parquet_statistics(path):
+    """Each column chunk's statistics as DuckDB reads them from the file's footer."""
+    script = os.path.join(NODE_DIR, "parquet_stats.mjs")
+    with open(script, "w") as f:
+        f.write("""import { DuckDBInstance } from '@duckdb/node-api';
+const c = await (await DuckDBInstance.create(':memory:')).connect();
+const r = await c.runAndReadAll(`SELECT row_group_id, path_in_schema, stats_min_value,
+  stats_max_value, stats_null_count, row_group_num_rows FROM parquet_metadata('${process.argv[2]}')`);
+process.stdout.write(JSON.stringify(r.getRowObjectsJson()));
+""")
+    done = subprocess.run(["node", script, path], capture_output=True, check=True)
+    return json.loads(done.stdout)
+
+
 def as_row(line, row, names=lambda k: k):
     """The decoder's line as the lake files hold a row: one record alone is the row; of
     several records (one copybook's or several copybooks'), each is a member of the row,
@@ -312,16 +326,7 @@ class EncodedRecords(unittest.TestCase):
         self.check_statistics(path, 6)
 
     def check_statistics(self, path, times):
-        script = os.path.join(NODE_DIR, "parquet_stats.mjs")
-        with open(script, "w") as f:
-            f.write("""import { DuckDBInstance } from '@duckdb/node-api';
-const c = await (await DuckDBInstance.create(':memory:')).connect();
-const r = await c.runAndReadAll(`SELECT row_group_id, path_in_schema, stats_min_value,
-  stats_max_value, stats_null_count, row_group_num_rows FROM parquet_metadata('${process.argv[2]}')`);
-process.stdout.write(JSON.stringify(r.getRowObjectsJson()));
-""")
-        done = subprocess.run(["node", script, path], capture_output=True, check=True)
-        stats = json.loads(done.stdout)
+        stats = parquet_statistics(path)
         groups = {s["row_group_id"] for s in stats}
         self.assertGreater(len(groups), 1, "-row-group-mb 1 should cut several row groups")
         self.assertEqual(len(self.values) * times,
@@ -391,6 +396,106 @@ class ByteWidthsAndLevelRuns(unittest.TestCase):
         run(["-i", "w.cpy", "-recfm", "V", "-format", "parquet", "-o", "w.parquet", "w.dat"],
             self.work)
         self.check(read_parquet("duckdb", os.path.join(self.work, "w.parquet"))["rows"])
+
+
+class ShapesMidFile(unittest.TestCase):
+    """Records whose token structure changes from one to the next: three kinds picked by
+    -when (one REDEFINES alternative, the other, or all of them when no rule matches), each
+    with an ODO table of 0 to 12 items, in random order (more shapes than the writers learn
+    plans for), and amounts of bad packed data (null) in some records of each shape. Read
+    back by the Avro library, DuckDB and hyparquet against the values cobdata encoded; the
+    bytes of the third kind's alternatives are worked out by hand (IBM037 letters are no
+    packed digits, so B-RATE is null; A-QTY is the first two bytes, big-endian)."""
+
+    COPYBOOK = ("       01  REC.\n"
+                "           05  KIND     PIC X.\n"
+                "           05  AMT      PIC S9(5)V99 COMP-3.\n"
+                "           05  NAME     PIC X(4).\n"
+                "           05  BODY     PIC X(6).\n"
+                "           05  BODY-A REDEFINES BODY.\n"
+                "               10  A-QTY  PIC S9(4) COMP.\n"
+                "               10  A-CODE PIC X(4).\n"
+                "           05  BODY-B REDEFINES BODY.\n"
+                "               10  B-RATE PIC S9(3)V99 COMP-3.\n"
+                "               10  B-TEXT PIC X(3).\n"
+                "           05  N        PIC 99.\n"
+                "           05  ITEM     PIC S9(3) COMP-3 OCCURS 0 TO 12 DEPENDING ON N.\n")
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp()
+        with open(os.path.join(cls.work, "s.cpy"), "w") as f:
+            f.write(cls.COPYBOOK)
+        rng = random.Random(12)
+        records, cls.expected = [], []
+        letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+        for i in range(600):
+            kind = rng.choice("ABC")
+            bad = rng.random() < 0.15
+            amount = cobdata.random_number(rng, 7, 2, True)
+            name = "".join(rng.choice(letters) for _ in range(rng.randint(1, 4))).ljust(4)
+            items = [rng.randint(-999, 999) for _ in range(rng.randint(0, 12))]
+            line = {"KIND": kind, "AMT": None if bad else Decimal(amount), "NAME": name}
+            if kind == "A":
+                qty, code = rng.randint(-9999, 9999), rng.choice(["XY", "Q", "ZZZZ"]).ljust(4)
+                body = cobdata.binary(qty, 4) + cobdata.text(code, 4)
+                line["BODY-A"] = {"A-QTY": qty, "A-CODE": code}
+            elif kind == "B":
+                rate = cobdata.random_number(rng, 5, 2, True)
+                note = rng.choice(["P", "QR"]).ljust(3)
+                body = cobdata.packed(rate, 5, 2) + cobdata.text(note, 3)
+                line["BODY-B"] = {"B-RATE": Decimal(rate), "B-TEXT": note}
+            else:
+                raw = "".join(rng.choice(letters) for _ in range(6))
+                body = cobdata.text(raw, 6)
+                line["BODY"] = raw
+                line["BODY-A"] = {"A-QTY": int.from_bytes(body[:2], "big", signed=True),
+                                  "A-CODE": raw[2:]}
+                line["BODY-B"] = {"B-RATE": None, "B-TEXT": raw[3:]}
+            line["N"] = len(items)
+            line["ITEM"] = items
+            packed = b"\x12\x34\x5A\x7F" if bad else cobdata.packed(amount, 7, 2)
+            records.append(cobdata.text(kind, 1) + packed + cobdata.text(name, 4) + body
+                           + cobdata.zoned(len(items), 2, 0, False)
+                           + b"".join(cobdata.packed(v, 3) for v in items))
+            cls.expected.append(line)
+        # Every kind with several counts, and bad amounts among them.
+        shapes = {(e["KIND"], e["N"]) for e in cls.expected}
+        assert len(shapes) > 30 and sum(e["AMT"] is None for e in cls.expected) > 40
+        with open(os.path.join(cls.work, "s.dat"), "wb") as f:
+            f.write(cobdata.variable(records))
+        cls.args = ["-i", "s.cpy", "-recfm", "V", "-when", "KIND=A:BODY-A", "-when",
+                    "KIND=B:BODY-B", "s.dat"]
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work)
+
+    def check(self, rows, names=lambda k: k, inexact=False):
+        self.assertEqual(len(self.expected), len(rows))
+        for i, (line, row) in enumerate(zip(self.expected, rows)):
+            compare(self, line, row, f"record {i + 1}", names, inexact)
+
+    def test_avro(self):
+        for codec in ("null", "snappy"):
+            with self.subTest(codec=codec):
+                run([*self.args, "-format", "avro", "-codec", codec, "-o", "s.avro"], self.work)
+                self.check(read_avro(os.path.join(self.work, "s.avro"))[1], avro_name)
+
+    @unittest.skipUnless(HAVE_NODE, NO_NODE)
+    def test_parquet(self):
+        run([*self.args, "-format", "parquet", "-o", "s.parquet"], self.work)
+        path = os.path.join(self.work, "s.parquet")
+        self.check(read_parquet("duckdb", path)["rows"])
+        self.check(read_parquet("hyparquet", path)["rows"], inexact=True)
+        stats = {s["path_in_schema"]: s for s in parquet_statistics(path)}
+        amounts = [e["AMT"] for e in self.expected if e["AMT"] is not None]
+        self.assertEqual(len(self.expected) - len(amounts), int(stats["AMT"]["stats_null_count"]))
+        self.assertEqual(min(amounts), Decimal(stats["AMT"]["stats_min_value"]))
+        self.assertEqual(max(amounts), Decimal(stats["AMT"]["stats_max_value"]))
+        names = [e["NAME"] for e in self.expected]
+        self.assertEqual(min(names), stats["NAME"]["stats_min_value"])
+        self.assertEqual(max(names), stats["NAME"]["stats_max_value"])
 
 
 class Edges(unittest.TestCase):
