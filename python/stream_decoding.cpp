@@ -1092,41 +1092,62 @@ public:
   }
 
 private:
-  // A token's part in a record's structure: what the walk decides on.
-  struct Outline {
-    std::uint32_t next; // from the record's first token
-    int field;          // a key's plan field
-    ValueType type;     // object, array, key; a value's own type does not count
-    bool operator==(const Outline &) const = default;
-  };
-
-  static Outline outlineOf(const ValueToken &token, std::uint32_t object) {
-    const bool value = token.type != ValueType::object && token.type != ValueType::array &&
-                       token.type != ValueType::key;
-    return Outline{token.next - object,
-                   token.type == ValueType::key ? static_cast<int>(token.at) : 0,
-                   value ? ValueType::null : token.type};
+  static bool structural(ValueType type) {
+    return type == ValueType::object || type == ValueType::array || type == ValueType::key;
   }
+
+  // An object, array or key of a record's first token structure: its
+  // place and what it holds there, `next` counted from the record's token.
+  struct Check {
+    std::uint32_t token;
+    std::uint32_t next;
+    std::uint32_t at; // a key's plan field
+    ValueType type;
+  };
 
   // The columns' tokens of the records of one shape whose structure is the
   // first one's: in a fixed layout every record's. Each is read at its
   // place, in the walk's order, without searching the keys.
   struct Template {
-    std::vector<Outline> outline;
+    std::uint32_t size = 0; // tokens
+    std::vector<Check> checks;
     std::vector<std::pair<std::uint32_t, std::size_t>> slots; // (token, column)
     bool made = false;
     std::size_t hits = 0;
     std::size_t misses = 0;
   };
 
+  // Whether the record at `object` has the template's structure. Only the
+  // objects, arrays and keys are compared, and that the columns' tokens are
+  // values: a key's plan field decides what its value is (an object for a
+  // group, an array for an OCCURS, else one value token), so with every
+  // key, object and array the same, in the same places and spanning the
+  // same tokens, so is every value's place.
+  bool sameStructure(const Template &plan, std::uint32_t object) const {
+    const RecordValues &tape = *tape_;
+    if (tape[object].next - object != plan.size)
+      return false;
+    for (const Check &check : plan.checks) {
+      const ValueToken &token = tape[object + check.token];
+      if (token.type != check.type || token.next - object != check.next || token.at != check.at)
+        return false;
+    }
+    for (const auto &slot : plan.slots)
+      if (structural(tape[object + slot.first].type))
+        return false;
+    return true;
+  }
+
   void fixed(std::size_t shape, std::uint32_t object) {
     const RecordValues &tape = *tape_;
     Template &plan = templates_[shape];
-    const std::uint32_t end = tape[object].next;
     if (!plan.made) {
       plan.made = true;
+      const std::uint32_t end = tape[object].next;
+      plan.size = end - object;
       for (std::uint32_t t = object; t < end; ++t)
-        plan.outline.push_back(outlineOf(tape[t], object));
+        if (structural(tape[t].type))
+          plan.checks.push_back(Check{t - object, tape[t].next - object, tape[t].at, tape[t].type});
       slots_ = &plan.slots;
       slotsBase_ = object;
       walkOne(shapes_[shape].root, object + 2);
@@ -1135,10 +1156,7 @@ private:
     }
     // Records of another structure (OCCURS DEPENDING ON, groups left
     // out) are walked; when most are, the comparison is dropped.
-    bool same = plan.misses <= plan.hits + 64 && end - object == plan.outline.size();
-    for (std::uint32_t t = object; same && t < end; ++t)
-      same = outlineOf(tape[t], object) == plan.outline[t - object];
-    if (!same) {
+    if (plan.misses > plan.hits + 64 || !sameStructure(plan, object)) {
       ++plan.misses;
       walkOne(shapes_[shape].root, object + 2);
       return;
