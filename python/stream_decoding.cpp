@@ -688,8 +688,10 @@ std::vector<RecordShape> shapesOf(const DecodePlan &plan) {
 // The memory of the columns' arrays, kept when an array is freed for the
 // next batch's arrays of about its size: memory fresh from the system
 // costs a page fault (and a page cleared) per page written, more than
-// the writing itself. Holds at most `kept` bytes of freed blocks (about
-// a batch of 10^6 rows of the bench's 100-byte records).
+// the writing itself. Holds at most `kept` bytes of freed blocks, or a
+// batch's worth when a batch took more: a caller that holds one batch
+// while it asks for the next has freed the one before, all of which the
+// next one reuses.
 class BlockPool {
 public:
   static constexpr std::size_t kept = std::size_t{256} << 20;
@@ -718,21 +720,28 @@ public:
     return Block{std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1)), size};
   }
 
-  // A block back, the oldest dropped past `kept` bytes.
+  // A block back, the oldest dropped past what is kept.
   void give(Block block) {
     const std::lock_guard lock(mutex_);
     freeBytes_ += block.size;
     free_.push_back(std::move(block));
-    while (freeBytes_ > kept) {
+    while (freeBytes_ > std::max(kept, batch_)) {
       freeBytes_ -= free_.front().size;
       free_.erase(free_.begin());
     }
+  }
+
+  // A batch's arrays took `bytes`.
+  void batchTook(std::size_t bytes) {
+    const std::lock_guard lock(mutex_);
+    batch_ = std::max(batch_, bytes);
   }
 
 private:
   std::mutex mutex_;
   std::vector<Block> free_;
   std::size_t freeBytes_ = 0;
+  std::size_t batch_ = 0; // the most a batch's arrays took
 };
 
 // Shared by every decode; each array's block holds it, so it outlives them.
@@ -774,12 +783,13 @@ public:
   T &operator[](std::size_t i) { return data()[i]; }
   const T &operator[](std::size_t i) const { return data()[i]; }
   void clear() { count_ = 0; }
-  void push_back(T value) {
-    if (count_ == capacity())
+  // Inline: a value per column per row.
+  [[gnu::always_inline]] void push_back(T value) {
+    if (count_ == capacity()) [[unlikely]]
       reserve(std::max<std::size_t>({count_ + 1, 2 * count_, 4096 / sizeof(T)}));
     data()[count_++] = value;
   }
-  void reserve(std::size_t count) {
+  [[gnu::noinline]] void reserve(std::size_t count) {
     if (count <= capacity())
       return;
     BlockPool::Block bigger = blockPool()->take(count * sizeof(T));
@@ -789,6 +799,7 @@ public:
       blockPool()->give(std::move(block_));
     block_ = std::move(bigger);
   }
+  std::size_t bytes() const { return block_.size; }
   // The values as an array of `type` (of T's size); the column is empty after.
   py::array release(const py::dtype &type) {
     const std::size_t count = std::exchange(count_, 0);
@@ -874,6 +885,7 @@ public:
     ++rows_;
   }
 
+  std::size_t bytes() const { return block_.size; }
   // The rows as an array as wide as the longest value (at least one
   // character); the column is empty after.
   py::array release() {
@@ -1162,8 +1174,21 @@ private:
       return;
     }
     ++plan.hits;
-    for (const auto &[token, column] : plan.slots)
-      value(batch_->columns[column], tape[object + token]);
+    for (const auto &[token, column] : plan.slots) {
+      ColumnValues &values = batch_->columns[column];
+      const ValueToken &read = tape[object + token];
+      // Most values: a whole number of the column's scale, the column's rows up to this one.
+      if (read.type == ValueType::scaled && values.rows == row_ &&
+          RecordValues::scale(read) == values.scale &&
+          (values.kind == ColumnKind::integer || values.kind == ColumnKind::decimal)) {
+        values.numbers.push_back(tape.unscaled(read));
+        if (values.anyNull)
+          values.nulls.push_back(0);
+        ++values.rows;
+        continue;
+      }
+      value(values, read);
+    }
   }
 
   void walk(const Node &node, std::uint32_t token) {
@@ -1334,6 +1359,12 @@ py::array decimalObjects(const ColumnValues &column, const py::object &decimal) 
 py::list batchColumns(const std::vector<RecordShape> &shapes, ColumnReader &reader,
                       bool decimalObjectsWanted) {
   const py::object decimal = py::module_::import("decimal").attr("Decimal");
+  std::size_t took = 0;
+  for (RecordBatch &batch : reader.batches())
+    for (const ColumnValues &column : batch.columns)
+      took += column.numbers.bytes() + column.floats.bytes() + column.texts.bytes() +
+              column.nulls.bytes();
+  blockPool()->batchTook(took);
   py::list records;
   for (std::size_t r = 0; r < shapes.size(); ++r) {
     RecordBatch &batch = reader.batches()[r];
@@ -1446,10 +1477,12 @@ public:
       reader_.reset(rows);
       while (rows == 0 || reader_.rows() < rows) {
         if (at_ >= piece_.records.records()) {
+          // The piece read goes back before the wait: the run, which may be
+          // waiting for room in the queue, then fills it again, not fresh memory.
+          task_->recycle(std::move(piece_.records));
           std::optional<Piece> next = task_->next();
           if (!next)
             break;
-          task_->recycle(std::move(piece_.records));
           piece_ = std::move(*next);
           at_ = 0;
           any = true;
