@@ -886,19 +886,25 @@ public:
   }
 
   std::size_t bytes() const { return block_.size; }
-  // The rows as an array as wide as the longest value (at least one
-  // character); the column is empty after.
-  py::array release() {
+  // The rows closed up to the longest value (at least one character),
+  // without the GIL; no more values until clear().
+  void close() {
     const std::size_t width = std::max<std::size_t>(widest_, 1);
-    const py::dtype type("<U" + std::to_string(width));
+    if (width < width_ && block_.bytes) {
+      auto *data = reinterpret_cast<char32_t *>(block_.bytes.get());
+      for (std::size_t r = 1; r < rows_; ++r)
+        std::memmove(data + r * width, data + r * width_, width * sizeof(char32_t));
+    }
+    width_ = width;
+  }
+
+  // The rows as an array as wide as the longest value; the column is empty after.
+  py::array release() {
+    close();
+    const py::dtype type("<U" + std::to_string(width_));
     const std::size_t rows = std::exchange(rows_, 0);
     if (!block_.bytes)
       return pooledArray(type, 0);
-    if (width < width_) {
-      auto *data = reinterpret_cast<char32_t *>(block_.bytes.get());
-      for (std::size_t r = 1; r < rows; ++r)
-        std::memmove(data + r * width, data + r * width_, width * sizeof(char32_t));
-    }
     return arrayOf(type, rows, std::exchange(block_, BlockPool::Block{}));
   }
 
@@ -1098,8 +1104,11 @@ public:
   void complete() {
     for (RecordBatch &batch : batches_) {
       batch_ = &batch;
-      for (ColumnValues &column : batch.columns)
+      for (ColumnValues &column : batch.columns) {
         fill(column, batch.rows);
+        if (column.kind == ColumnKind::text)
+          column.texts.close();
+      }
     }
   }
 
