@@ -570,7 +570,7 @@ struct ColumnShape {
   std::string name; // the path below the record, subscripts from 1: GROUP.TABLE(2).FIELD
   ColumnKind kind;
   int scale;
-  std::size_t chars = 0; // text: the characters its bytes hold in the code page (each, one)
+  std::size_t chars = 0; // text: the field's length in characters, a row's room to begin with
 };
 
 // The shape of a record's lines, made from the plan: a key, and its column,
