@@ -95,12 +95,11 @@ public:
   std::uint32_t appendRecord(const std::vector<ValueToken> &tokens) {
     const std::uint32_t base = size();
     records_.push_back(base);
-    tokens_.resize(tokens_.size() + tokens.size());
-    ValueToken *to = tokens_.data() + base;
-    for (ValueToken token : tokens) {
-      token.next += base;
-      *to++ = token;
-    }
+    // Copied as they are, then moved to their place: a resize would first
+    // clear every token it makes, twice the writing of a record.
+    tokens_.insert(tokens_.end(), tokens.begin(), tokens.end());
+    for (ValueToken *to = tokens_.data() + base; to != tokens_.data() + tokens_.size(); ++to)
+      to->next += base;
     return base;
   }
   // The placeholder at `index` made a string or number: the text from `at` on.

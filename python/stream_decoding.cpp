@@ -570,6 +570,7 @@ struct ColumnShape {
   std::string name; // the path below the record, subscripts from 1: GROUP.TABLE(2).FIELD
   ColumnKind kind;
   int scale;
+  std::size_t chars = 0; // text: the field's length in characters, a row's room to begin with
 };
 
 // The shape of a record's lines, made from the plan: a key, and its column,
@@ -653,7 +654,12 @@ public:
       return node;
     }
     node.column = static_cast<int>(shape_.columns.size());
-    shape_.columns.push_back({path, kindOf(f), std::max(0, f.scale)});
+    // National and DBCS characters take two bytes; a single-byte code
+    // page's, one; UTF-8 at least one: a value rarely needs more room.
+    const bool wide = f.kind == FieldKind::national || f.kind == FieldKind::dbcs;
+    const auto chars =
+        static_cast<std::size_t>(std::max<std::int64_t>(1, wide ? f.length / 2 : f.length));
+    shape_.columns.push_back({path, kindOf(f), std::max(0, f.scale), chars});
     return node;
   }
 
@@ -682,8 +688,10 @@ std::vector<RecordShape> shapesOf(const DecodePlan &plan) {
 // The memory of the columns' arrays, kept when an array is freed for the
 // next batch's arrays of about its size: memory fresh from the system
 // costs a page fault (and a page cleared) per page written, more than
-// the writing itself. Holds at most `kept` bytes of freed blocks (about
-// a batch of 10^6 rows of the bench's 100-byte records).
+// the writing itself. Holds at most `kept` bytes of freed blocks, or a
+// batch's worth when a batch took more: a caller that holds one batch
+// while it asks for the next has freed the one before, all of which the
+// next one reuses.
 class BlockPool {
 public:
   static constexpr std::size_t kept = std::size_t{256} << 20;
@@ -712,21 +720,28 @@ public:
     return Block{std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1)), size};
   }
 
-  // A block back, the oldest dropped past `kept` bytes.
+  // A block back, the oldest dropped past what is kept.
   void give(Block block) {
     const std::lock_guard lock(mutex_);
     freeBytes_ += block.size;
     free_.push_back(std::move(block));
-    while (freeBytes_ > kept) {
+    while (freeBytes_ > std::max(kept, batch_)) {
       freeBytes_ -= free_.front().size;
       free_.erase(free_.begin());
     }
+  }
+
+  // A batch's arrays took `bytes`.
+  void batchTook(std::size_t bytes) {
+    const std::lock_guard lock(mutex_);
+    batch_ = std::max(batch_, bytes);
   }
 
 private:
   std::mutex mutex_;
   std::vector<Block> free_;
   std::size_t freeBytes_ = 0;
+  std::size_t batch_ = 0; // the most a batch's arrays took
 };
 
 // Shared by every decode; each array's block holds it, so it outlives them.
@@ -768,12 +783,13 @@ public:
   T &operator[](std::size_t i) { return data()[i]; }
   const T &operator[](std::size_t i) const { return data()[i]; }
   void clear() { count_ = 0; }
-  void push_back(T value) {
-    if (count_ == capacity())
+  // Inline: a value per column per row.
+  [[gnu::always_inline]] void push_back(T value) {
+    if (count_ == capacity()) [[unlikely]]
       reserve(std::max<std::size_t>({count_ + 1, 2 * count_, 4096 / sizeof(T)}));
     data()[count_++] = value;
   }
-  void reserve(std::size_t count) {
+  [[gnu::noinline]] void reserve(std::size_t count) {
     if (count <= capacity())
       return;
     BlockPool::Block bigger = blockPool()->take(count * sizeof(T));
@@ -783,6 +799,7 @@ public:
       blockPool()->give(std::move(block_));
     block_ = std::move(bigger);
   }
+  std::size_t bytes() const { return block_.size; }
   // The values as an array of `type` (of T's size); the column is empty after.
   py::array release(const py::dtype &type) {
     const std::size_t count = std::exchange(count_, 0);
@@ -800,15 +817,146 @@ private:
   std::size_t count_ = 0;
 };
 
+// The length of the UTF-8 sequence that `lead` begins.
+int sequenceLength(unsigned char lead) {
+  return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
+// A text column as numpy's fixed-width str array (UCS-4) in a block of the
+// pool, each value decoded from the tape's UTF-8 straight into its row:
+// no text kept between, no second pass. The rows are `width` characters
+// apart, the field's length in characters to begin with (widened when a
+// value is longer); the array's width is the batch's longest value, as
+// numpy makes it from the values, so the rows close up at the end when
+// they are all shorter (trimmed text).
+class TextValues {
+public:
+  std::size_t rows() const { return rows_; }
+
+  void clear(std::size_t width) {
+    rows_ = 0;
+    widest_ = 0;
+    width_ = std::max<std::size_t>(width, 1);
+  }
+  void reserve(std::size_t rows) {
+    if (rows > capacity())
+      regrow(rows, width_);
+  }
+
+  void push_back(std::string_view text) {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+    const std::size_t size = text.size();
+    // A character takes at least one byte: only a value of more bytes than
+    // the width is counted first.
+    if (size > width_)
+      if (const std::size_t count = charactersOf(bytes, size); count > width_)
+        regrow(capacity(), std::max(count, width_ + width_ / 2));
+    char32_t *to = next();
+    unsigned char any = 0;
+    for (std::size_t i = 0; i < size; ++i)
+      any |= bytes[i];
+    std::size_t count = size;
+    if (any < 0x80) {
+      for (std::size_t i = 0; i < size; ++i)
+        to[i] = bytes[i];
+    } else {
+      count = 0;
+      for (std::size_t i = 0; i < size; ++count) {
+        const unsigned char c = bytes[i];
+        const int length = sequenceLength(c);
+        char32_t code = length == 1   ? c
+                        : length == 2 ? c & 0x1F
+                        : length == 3 ? c & 0x0F
+                                      : c & 0x07;
+        for (int k = 1; k < length && i + static_cast<std::size_t>(k) < size; ++k)
+          code = code << 6 | (bytes[i + static_cast<std::size_t>(k)] & 0x3F);
+        to[count] = code;
+        i += static_cast<std::size_t>(length);
+      }
+    }
+    std::fill(to + count, to + width_, U'\0');
+    widest_ = std::max(widest_, count);
+    ++rows_;
+  }
+  // A null value: the empty text.
+  void push_empty() {
+    char32_t *to = next();
+    std::fill(to, to + width_, U'\0');
+    ++rows_;
+  }
+
+  std::size_t bytes() const { return block_.size; }
+  // The rows closed up to the longest value (at least one character),
+  // without the GIL; no more values until clear().
+  void close() {
+    const std::size_t width = std::max<std::size_t>(widest_, 1);
+    if (width < width_ && block_.bytes) {
+      auto *data = reinterpret_cast<char32_t *>(block_.bytes.get());
+      for (std::size_t r = 1; r < rows_; ++r)
+        std::memmove(data + r * width, data + r * width_, width * sizeof(char32_t));
+    }
+    width_ = width;
+  }
+
+  // The rows as an array as wide as the longest value; the column is empty after.
+  py::array release() {
+    close();
+    const py::dtype type("<U" + std::to_string(width_));
+    const std::size_t rows = std::exchange(rows_, 0);
+    if (!block_.bytes)
+      return pooledArray(type, 0);
+    return arrayOf(type, rows, std::exchange(block_, BlockPool::Block{}));
+  }
+
+private:
+  static std::size_t charactersOf(const unsigned char *bytes, std::size_t size) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < size; ++count)
+      i += static_cast<std::size_t>(sequenceLength(bytes[i]));
+    return count;
+  }
+
+  std::size_t capacity() const { return block_.size / (width_ * sizeof(char32_t)); }
+
+  char32_t *next() {
+    if (rows_ == capacity())
+      regrow(std::max<std::size_t>({rows_ + 1, 2 * rows_, 1024}), width_);
+    return reinterpret_cast<char32_t *>(block_.bytes.get()) + rows_ * width_;
+  }
+
+  // Room for `rows` rows of `width` characters, the rows so far moved over.
+  void regrow(std::size_t rows, std::size_t width) {
+    BlockPool::Block bigger = blockPool()->take(rows * width * sizeof(char32_t));
+    auto *to = reinterpret_cast<char32_t *>(bigger.bytes.get());
+    const auto *from = reinterpret_cast<const char32_t *>(block_.bytes.get());
+    for (std::size_t r = 0; r < rows_; ++r) {
+      std::copy(from + r * width_, from + (r + 1) * width_, to + r * width);
+      std::fill(to + r * width + width_, to + (r + 1) * width, U'\0');
+    }
+    if (block_.bytes)
+      blockPool()->give(std::move(block_));
+    block_ = std::move(bigger);
+    width_ = width;
+  }
+
+  BlockPool::Block block_;
+  std::size_t rows_ = 0;
+  std::size_t width_ = 1;  // characters from one row to the next
+  std::size_t widest_ = 0; // the longest value's characters
+};
+
 // The values of one column for a batch of rows.
 struct ColumnValues {
   ColumnKind kind = ColumnKind::text;
   int scale = 0;
   PooledValues<std::int64_t> numbers;
   PooledValues<double> floats;
-  std::string text; // text and exact values, one after another
+  TextValues texts;
+  std::string text; // exact values, one after another
   std::vector<std::size_t> ends;
-  PooledValues<std::uint8_t> nulls; // 1 where null: numpy's bool as it is
+  // 1 where null: numpy's bool as it is. Only once a value is null
+  // (anyNull), the rows before it set then.
+  PooledValues<std::uint8_t> nulls;
   bool anyNull = false;
   std::size_t rows = 0;
 };
@@ -886,6 +1034,7 @@ public:
   // `expected`: the rows asked for (0: all that are left).
   void reset(std::size_t expected) {
     batches_.resize(shapes_.size());
+    rooms_.resize(shapes_.size());
     for (std::size_t r = 0; r < shapes_.size(); ++r) {
       RecordBatch &batch = batches_[r];
       // Room for the rows to come, made at once: grown step by step the
@@ -902,17 +1051,20 @@ public:
         values.scale = shapes_[r].columns[c].scale;
         values.numbers.clear();
         values.floats.clear();
+        values.texts.clear(shapes_[r].columns[c].chars);
         values.text.clear();
         values.ends.clear();
         values.nulls.clear();
         values.anyNull = false;
         values.rows = 0;
-        values.nulls.reserve(room);
         if (values.kind == ColumnKind::floating)
           values.floats.reserve(room);
         else if (values.kind == ColumnKind::integer || values.kind == ColumnKind::decimal)
           values.numbers.reserve(room);
+        else if (values.kind == ColumnKind::text)
+          values.texts.reserve(room);
       }
+      rooms_[r] = room;
     }
     rows_ = 0;
   }
@@ -925,6 +1077,14 @@ public:
   bool record(const RecordValues &values, std::size_t r, std::string &why) {
     tape_ = &values;
     const std::uint32_t object = values.record(r);
+    // The tape was written by the decoding thread on the other core: its
+    // tokens are asked for a few records ahead, not waited for one by one.
+    if (r + 5 < values.records()) {
+      const auto *ahead = reinterpret_cast<const char *>(&values[values.record(r + 4)]);
+      const auto *end = reinterpret_cast<const char *>(&values[values.record(r + 5)]);
+      for (; ahead < end; ahead += 64)
+        __builtin_prefetch(ahead);
+    }
     if (values[object].next < object + 3 || values[object + 1].type != ValueType::key) {
       why = "not a record";
       return false;
@@ -950,47 +1110,73 @@ public:
 
   // Every column as long as its record's rows.
   void complete() {
-    for (RecordBatch &batch : batches_)
-      for (ColumnValues &column : batch.columns)
+    for (RecordBatch &batch : batches_) {
+      batch_ = &batch;
+      for (ColumnValues &column : batch.columns) {
         fill(column, batch.rows);
+        if (column.kind == ColumnKind::text)
+          column.texts.close();
+      }
+    }
   }
 
 private:
-  // A token's part in a record's structure: what the walk decides on.
-  struct Outline {
-    std::uint32_t next; // from the record's first token
-    int field;          // a key's plan field
-    ValueType type;     // object, array, key; a value's own type does not count
-    bool operator==(const Outline &) const = default;
-  };
-
-  static Outline outlineOf(const ValueToken &token, std::uint32_t object) {
-    const bool value = token.type != ValueType::object && token.type != ValueType::array &&
-                       token.type != ValueType::key;
-    return Outline{token.next - object,
-                   token.type == ValueType::key ? static_cast<int>(token.at) : 0,
-                   value ? ValueType::null : token.type};
+  static bool structural(ValueType type) {
+    return type == ValueType::object || type == ValueType::array || type == ValueType::key;
   }
+
+  // An object, array or key of a record's first token structure: its
+  // place and what it holds there, `next` counted from the record's token.
+  struct Check {
+    std::uint32_t token;
+    std::uint32_t next;
+    std::uint32_t at; // a key's plan field
+    ValueType type;
+  };
 
   // The columns' tokens of the records of one shape whose structure is the
   // first one's: in a fixed layout every record's. Each is read at its
   // place, in the walk's order, without searching the keys.
   struct Template {
-    std::vector<Outline> outline;
+    std::uint32_t size = 0; // tokens
+    std::vector<Check> checks;
     std::vector<std::pair<std::uint32_t, std::size_t>> slots; // (token, column)
     bool made = false;
     std::size_t hits = 0;
     std::size_t misses = 0;
   };
 
+  // Whether the record at `object` has the template's structure. Only the
+  // objects, arrays and keys are compared, and that the columns' tokens are
+  // values: a key's plan field decides what its value is (an object for a
+  // group, an array for an OCCURS, else one value token), so with every
+  // key, object and array the same, in the same places and spanning the
+  // same tokens, so is every value's place.
+  bool sameStructure(const Template &plan, std::uint32_t object) const {
+    const RecordValues &tape = *tape_;
+    if (tape[object].next - object != plan.size)
+      return false;
+    for (const Check &check : plan.checks) {
+      const ValueToken &token = tape[object + check.token];
+      if (token.type != check.type || token.next - object != check.next || token.at != check.at)
+        return false;
+    }
+    for (const auto &slot : plan.slots)
+      if (structural(tape[object + slot.first].type))
+        return false;
+    return true;
+  }
+
   void fixed(std::size_t shape, std::uint32_t object) {
     const RecordValues &tape = *tape_;
     Template &plan = templates_[shape];
-    const std::uint32_t end = tape[object].next;
     if (!plan.made) {
       plan.made = true;
+      const std::uint32_t end = tape[object].next;
+      plan.size = end - object;
       for (std::uint32_t t = object; t < end; ++t)
-        plan.outline.push_back(outlineOf(tape[t], object));
+        if (structural(tape[t].type))
+          plan.checks.push_back(Check{t - object, tape[t].next - object, tape[t].at, tape[t].type});
       slots_ = &plan.slots;
       slotsBase_ = object;
       walkOne(shapes_[shape].root, object + 2);
@@ -999,17 +1185,27 @@ private:
     }
     // Records of another structure (OCCURS DEPENDING ON, groups left
     // out) are walked; when most are, the comparison is dropped.
-    bool same = plan.misses <= plan.hits + 64 && end - object == plan.outline.size();
-    for (std::uint32_t t = object; same && t < end; ++t)
-      same = outlineOf(tape[t], object) == plan.outline[t - object];
-    if (!same) {
+    if (plan.misses > plan.hits + 64 || !sameStructure(plan, object)) {
       ++plan.misses;
       walkOne(shapes_[shape].root, object + 2);
       return;
     }
     ++plan.hits;
-    for (const auto &[token, column] : plan.slots)
-      value(batch_->columns[column], tape[object + token]);
+    for (const auto &[token, column] : plan.slots) {
+      ColumnValues &values = batch_->columns[column];
+      const ValueToken &read = tape[object + token];
+      // Most values: a whole number of the column's scale, the column's rows up to this one.
+      if (read.type == ValueType::scaled && values.rows == row_ &&
+          RecordValues::scale(read) == values.scale &&
+          (values.kind == ColumnKind::integer || values.kind == ColumnKind::decimal)) {
+        values.numbers.push_back(tape.unscaled(read));
+        if (values.anyNull)
+          values.nulls.push_back(0);
+        ++values.rows;
+        continue;
+      }
+      value(values, read);
+    }
   }
 
   void walk(const Node &node, std::uint32_t token) {
@@ -1049,7 +1245,18 @@ private:
     }
   }
 
-  static void fill(ColumnValues &column, std::size_t rows) {
+  // Null values up to `rows`.
+  void fill(ColumnValues &column, std::size_t rows) {
+    if (column.rows >= rows)
+      return;
+    if (!column.anyNull) {
+      // The first null: the rows before it were not.
+      column.anyNull = true;
+      column.nulls.reserve(
+          std::max(rows, rooms_[static_cast<std::size_t>(batch_ - batches_.data())]));
+      for (std::size_t r = 0; r < column.rows; ++r)
+        column.nulls.push_back(0);
+    }
     while (column.rows < rows) {
       switch (column.kind) {
       case ColumnKind::integer:
@@ -1060,12 +1267,13 @@ private:
         column.floats.push_back(std::numeric_limits<double>::quiet_NaN());
         break;
       case ColumnKind::text:
+        column.texts.push_empty();
+        break;
       case ColumnKind::exact:
         column.ends.push_back(column.text.size());
         break;
       }
       column.nulls.push_back(1);
-      column.anyNull = true;
       ++column.rows;
     }
   }
@@ -1074,7 +1282,7 @@ private:
   // every value as its text from now on, for Decimal objects.
   static void widen(ColumnValues &column) {
     for (std::size_t i = 0; i < column.numbers.size(); ++i) {
-      if (!column.nulls[i])
+      if (!column.anyNull || !column.nulls[i])
         column.text += scaledText(column.numbers[i], column.scale);
       column.ends.push_back(column.text.size());
     }
@@ -1096,7 +1304,8 @@ private:
         (column.kind == ColumnKind::integer || column.kind == ColumnKind::decimal) &&
         rescale(tape_->unscaled(token), RecordValues::scale(token), column.scale, whole)) {
       column.numbers.push_back(whole);
-      column.nulls.push_back(0);
+      if (column.anyNull)
+        column.nulls.push_back(0);
       ++column.rows;
       return;
     }
@@ -1111,10 +1320,12 @@ private:
         }
       widen(column);
       [[fallthrough]];
-    case ColumnKind::text:
     case ColumnKind::exact:
       column.text += text;
       column.ends.push_back(column.text.size());
+      break;
+    case ColumnKind::text:
+      column.texts.push_back(text);
       break;
     case ColumnKind::floating: {
       double d = std::numeric_limits<double>::quiet_NaN();
@@ -1123,12 +1334,14 @@ private:
       break;
     }
     }
-    column.nulls.push_back(0);
+    if (column.anyNull)
+      column.nulls.push_back(0);
     ++column.rows;
   }
 
   const std::vector<RecordShape> &shapes_;
   std::vector<RecordBatch> batches_;
+  std::vector<std::size_t> rooms_; // each record's rows expected, for a mask made late
   std::vector<Template> templates_;
   std::vector<std::pair<std::uint32_t, std::size_t>> *slots_ = nullptr; // while a template is made
   std::uint32_t slotsBase_ = 0;
@@ -1140,58 +1353,13 @@ private:
   std::size_t rows_ = 0;
 };
 
-// The length of the UTF-8 sequence that `lead` begins.
-int sequenceLength(unsigned char lead) {
-  return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-}
-
-// UTF-8 text as numpy's fixed-width str array (UCS-4): one block of
-// memory, no object per value. One pass measures the widest value, the
-// next decodes straight into the array.
-py::array textArray(const ColumnValues &column) {
-  const auto *text = reinterpret_cast<const unsigned char *>(column.text.data());
-  std::size_t width = 1;
-  std::size_t begin = 0;
-  for (const std::size_t end : column.ends) {
-    std::size_t count = 0;
-    for (std::size_t i = begin; i < end; ++count)
-      i += static_cast<std::size_t>(sequenceLength(text[i]));
-    width = std::max(width, count);
-    begin = end;
-  }
-  py::array array = pooledArray(py::dtype("<U" + std::to_string(width)), column.ends.size());
-  auto *out = static_cast<char32_t *>(array.mutable_data());
-  begin = 0;
-  for (const std::size_t end : column.ends) {
-    char32_t *to = out;
-    for (std::size_t i = begin; i < end;) {
-      const unsigned char c = text[i];
-      if (c < 0x80) {
-        *to++ = c;
-        ++i;
-        continue;
-      }
-      const int length = sequenceLength(c);
-      char32_t code = length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
-      for (int k = 1; k < length && i + static_cast<std::size_t>(k) < end; ++k)
-        code = code << 6 | (text[i + static_cast<std::size_t>(k)] & 0x3F);
-      *to++ = code;
-      i += static_cast<std::size_t>(length);
-    }
-    std::fill(to, out + width, U'\0');
-    out += width;
-    begin = end;
-  }
-  return array;
-}
-
 py::array decimalObjects(const ColumnValues &column, const py::object &decimal) {
   py::array array(py::dtype("O"), std::vector<py::ssize_t>{static_cast<py::ssize_t>(column.rows)});
   auto *out = static_cast<PyObject **>(array.mutable_data());
   std::size_t begin = 0;
   for (std::size_t i = 0; i < column.rows; ++i) {
     py::object value = py::none();
-    if (!column.nulls[i]) {
+    if (!column.anyNull || !column.nulls[i]) {
       if (column.kind == ColumnKind::exact)
         value = decimal(py::str(column.text.data() + begin, column.ends[i] - begin));
       else
@@ -1208,6 +1376,12 @@ py::array decimalObjects(const ColumnValues &column, const py::object &decimal) 
 py::list batchColumns(const std::vector<RecordShape> &shapes, ColumnReader &reader,
                       bool decimalObjectsWanted) {
   const py::object decimal = py::module_::import("decimal").attr("Decimal");
+  std::size_t took = 0;
+  for (RecordBatch &batch : reader.batches())
+    for (const ColumnValues &column : batch.columns)
+      took += column.numbers.bytes() + column.floats.bytes() + column.texts.bytes() +
+              column.nulls.bytes();
+  blockPool()->batchTook(took);
   py::list records;
   for (std::size_t r = 0; r < shapes.size(); ++r) {
     RecordBatch &batch = reader.batches()[r];
@@ -1218,7 +1392,7 @@ py::list batchColumns(const std::vector<RecordShape> &shapes, ColumnReader &read
       py::object scale = py::none();
       switch (column.kind) {
       case ColumnKind::text:
-        array = textArray(column);
+        array = column.texts.release();
         break;
       case ColumnKind::integer:
         array = column.numbers.release(py::dtype::of<std::int64_t>());
@@ -1320,10 +1494,12 @@ public:
       reader_.reset(rows);
       while (rows == 0 || reader_.rows() < rows) {
         if (at_ >= piece_.records.records()) {
+          // The piece read goes back before the wait: the run, which may be
+          // waiting for room in the queue, then fills it again, not fresh memory.
+          task_->recycle(std::move(piece_.records));
           std::optional<Piece> next = task_->next();
           if (!next)
             break;
-          task_->recycle(std::move(piece_.records));
           piece_ = std::move(*next);
           at_ = 0;
           any = true;

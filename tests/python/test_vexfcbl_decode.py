@@ -16,6 +16,7 @@ import sys
 from decimal import Decimal
 from pathlib import Path
 
+import numpy
 import pytest
 
 import vexfcbl
@@ -378,6 +379,74 @@ def test_batches_kept_hold_their_values_while_later_batches_reuse_freed_memory()
         assert [Decimal(int(v)).scaleb(-2) for v in table["I-PRICE"]] == [f["I-PRICE"] for f in want]
         assert table["I-RATE"].tolist() == [f["I-RATE"] for f in want]
         assert table["I-TYPE"].tolist() == ["I"] * len(want)
+
+
+MEMO = """       01  MEMO.
+           05  M-CODE   PIC X(8).
+           05  M-CITY   PIC N(5) USAGE NATIONAL.
+"""
+# With a DISPLAY-1 page: a PIC G field and a PIC X holding mixed text.
+MEMO_DOUBLE = MEMO + """           05  M-KANJI  PIC G(3) USAGE DISPLAY-1.
+           05  M-MIX    PIC X(10).
+"""
+
+
+def single_byte_text(value, length, page):
+    """PIC X in `page`; IBM1047 (no Python codec) by the iconv program."""
+    if page != "IBM1047":
+        return cobdata.text(value, length, page)
+    raw = subprocess.run(["iconv", "-f", "UTF-8", "-t", page], input=value.encode(),
+                         capture_output=True, check=True).stdout
+    return raw + b"\x40" * (length - len(raw))
+
+
+@pytest.mark.parametrize("page", ["IBM037", "IBM1047", "ASCII"])
+@pytest.mark.parametrize("trim", [False, True])
+def test_text_columns_hold_each_pages_characters_as_wide_as_their_longest_value(page, trim):
+    # Each value is decoded into its row of the array: a row is as wide as
+    # the field's characters while the batch is read, the array as wide as
+    # the batch's longest value (as numpy makes it from the values).
+    ebcdic = page != "ASCII"
+    codes = (["Ab", "", "éü¬[]", "12345678", "x y", "ÄÖ ß", "{}\\"] if ebcdic
+             else ["Ab", "", "a[]{}~", "12345678", "x y", "#$ %", "|^"])
+    cities = ["😀abc", "Ωmega", "Zürch", "€€€€€"]  # N(5) filled: 4, 5, 5, 5 characters
+    kanji = ["日本語", "東京都"]
+    # Mixed text in 10 bytes: shift-out and shift-in are no characters of
+    # the text, the blanks after them are (8, 5 and 6 bytes used).
+    mixes = [(["A", "日本", "B"], "A日本B  "), (["plain"], "plain     "),
+             (["", "漢字", ""], "漢字    ")]
+    double = page == "IBM037"
+    records, expected = [], []
+    for i in range(30):
+        code, city = codes[i % len(codes)], cities[i % len(cities)]
+        records.append(single_byte_text(code, 8, page) + cobdata.national(city, 5))
+        row = {"M-CODE": code.rstrip(" ") if trim else code.ljust(8), "M-CITY": city}
+        if double:
+            parts, mixed = mixes[i % len(mixes)]
+            records[-1] += cobdata.dbcs(kanji[i % 2], 3, "IBM939") + cobdata.mixed(
+                parts, 10, page, "IBM939")
+            row.update({"M-KANJI": kanji[i % 2], "M-MIX": mixed.rstrip(" ") if trim else mixed})
+        expected.append(row)
+    options = dict(codepage=page, trim=trim, lrecl=len(records[0]))
+    if double:
+        options["dbcs"] = "IBM939"
+    decoder = vexfcbl.parse(MEMO_DOUBLE if double else MEMO, lenient=True).decoder(**options)
+    data = b"".join(records)
+
+    def check(table, rows):
+        assert table.length == len(rows)
+        for column in rows[0]:
+            want = numpy.array([row[column] for row in rows])
+            assert table[column].dtype == want.dtype, (column, table[column].dtype, want.dtype)
+            assert table[column].tolist() == want.tolist(), column
+            assert column not in table.masks
+
+    check(decoder.decode_columns(data)["MEMO"], expected)
+    # Batches let go lend their blocks to later batches: those kept hold their own.
+    kept = [batch["MEMO"] for n, batch in enumerate(decoder.iter_columns(data, batch_size=4))
+            if n % 2 == 1]
+    for n, table in enumerate(kept):
+        check(table, expected[4 + 8 * n:8 + 8 * n])
 
 
 def test_threads_decoding_at_once_equal_one():
