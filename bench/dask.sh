@@ -10,8 +10,10 @@
 # at exit (DASK_DIR=DIR keeps it). Both runs write JSON Lines into that folder,
 # so both pay for writing the output; the parts are checked to equal the
 # single run. Then, measured on their own: starting and stopping a local
-# cluster of 2 workers, the scheduler's cost per task (2000 empty tasks), the
-# fixed cost of one split (vexfcbl-decode -range over an empty range: process
+# cluster of 2 workers forked as vexfcbl-dask --local forks them
+# (DASK_DISTRIBUTED__WORKER__MULTIPROCESSING_METHOD=spawn spawns them, in
+# both runs), the scheduler's cost per task (2000 empty tasks), the fixed
+# cost of one split (vexfcbl-decode -range over an empty range: process
 # start and copybook), and one worker's rate on one 128 MB split.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -68,6 +70,10 @@ def nothing(i):
 
 
 def main(work, decoder, split_mb):
+    import dask
+    # Forked workers, as vexfcbl-dask --local starts them.
+    dask.config.set({"distributed.worker.multiprocessing-method":
+                     os.environ.get("DASK_DISTRIBUTED__WORKER__MULTIPROCESSING_METHOD", "fork")})
     start = time.perf_counter()
     cluster = LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None,
                            silence_logs=logging.ERROR)

@@ -190,6 +190,9 @@ _QUIET_WORKER = """\
 import os
 import signal
 signal.signal(signal.SIGINT, signal.SIG_IGN)
+# A worker forked from this program has its SIGTERM handler: a worker ends
+# on SIGTERM, it does not unwind as the program does.
+signal.signal(signal.SIGTERM, signal.SIG_DFL)
 os.dup2(os.open(os.devnull, os.O_WRONLY), 2)
 """
 
@@ -199,7 +202,17 @@ class _Terminated(BaseException):
 
 
 def _terminate(signum, frame):
+    _quiet_cluster()
     raise _Terminated()
+
+
+def _quiet_cluster():
+    """Nothing more from Dask's loggers once the run is being stopped: a
+    SIGTERM sent to the process group ends the local workers too, and their
+    nannies, in this process, try to start them again; the close cancels
+    that, and Dask logs the cancellation as an error with its traceback, which
+    would come before the run's one line."""
+    logging.disable(logging.CRITICAL)
 
 
 def _prepare(outdir, settings):
@@ -276,6 +289,7 @@ def _client(settings):
         # The worker processes log as this one: errors only (ours are
         # reported as messages of this program).
         os.environ.setdefault("DASK_LOGGING__DISTRIBUTED", "error")
+        _fork_workers()
         cluster = LocalCluster(n_workers=settings["local"], threads_per_worker=1,
                                processes=True, dashboard_address=None,
                                # Its HTTP server on a free port, not beside
@@ -290,11 +304,27 @@ def _client(settings):
     return Client(settings["scheduler"], timeout="30s"), None
 
 
+def _fork_workers():
+    """Local workers forked from this process rather than spawned: a spawned
+    worker starts a new interpreter and imports Dask again, which took most
+    of a second of every run (and the stop waited on it again). The tasks
+    run vexfcbl-decode in a process of its own, so no state of this one
+    matters to them. A method other than the default set in Dask's configuration is kept."""
+    import dask
+
+    key = "distributed.worker.multiprocessing-method"
+    if "DASK_DISTRIBUTED__WORKER__MULTIPROCESSING_METHOD" not in os.environ and \
+            dask.config.get(key, "spawn") == "spawn":
+        dask.config.set({key: "fork"})
+
+
 def _close(client, cluster, stopping):
     """Closes the client and the local cluster. When Ctrl-C or a kill stops the
     run, the same signal may have stopped workers or the scheduler: a close
     that fails then must not take the place of what stopped the run (its one
     line and status), whenever the signal came."""
+    if stopping:
+        _quiet_cluster()
     try:
         client.close()
         if cluster:
