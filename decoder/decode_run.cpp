@@ -281,6 +281,8 @@ private:
   // per record beyond the range's end.
   bool fixedRecords(InputWindow &window) {
     const auto length = static_cast<std::size_t>(length_);
+    if (!typed_ && raw == nullptr && decoder_.lineRoom() > 0)
+      return fixedLines(window);
     while (true) {
       const std::int64_t start = window.position();
       if (start >= range_.end)
@@ -293,6 +295,60 @@ private:
       window.consume(got);
       progress_.at(window.position(), counts.read);
     }
+    return finish(window);
+  }
+
+  // fixedRecords for a layout the decoder writes as compiled lines: the
+  // lines of many records gathered in one buffer, written out when it holds
+  // `lineBatch` bytes (one write for thousands of records, no string grown
+  // per record); a record shorter than the layout goes through record().
+  bool fixedLines(InputWindow &window) {
+    const auto length = static_cast<std::size_t>(length_);
+    const std::size_t room = decoder_.lineRoom();
+    lines_.resize(lineBatch + room);
+    char *const first = lines_.data();
+    char *at = first;
+    const auto flush = [&] {
+      const bool written =
+          out_.write(std::string_view(first, static_cast<std::size_t>(at - first)));
+      at = first;
+      if (!written)
+        failed_ = true;
+      return written;
+    };
+    while (true) {
+      const std::int64_t start = window.position();
+      if (start >= range_.end)
+        break;
+      const std::size_t got = window.ensure(length);
+      if (got == 0)
+        break;
+      ++counts.read;
+      problems_.clear();
+      char *const end = decoder_.decodeLine(window.peek(got), -1, at, problems_);
+      if (end == nullptr) {
+        --counts.read;
+        if (!flush() || !record(start, window.peek(got), -1, false, decoder_))
+          return false;
+      } else {
+        // A record -strict stops at is not written: its line is left behind.
+        if (!problems_.empty() && !report(start)) {
+          flush();
+          return false;
+        }
+        at = end;
+        ++counts.written;
+      }
+      window.consume(got);
+      if (static_cast<std::size_t>(at - first) >= lineBatch) {
+        if (!flush())
+          return false;
+        progress_.at(window.position(), counts.read);
+      }
+    }
+    if (!flush())
+      return false;
+    progress_.at(window.position(), counts.read);
     return finish(window);
   }
 
@@ -899,6 +955,8 @@ private:
   DecodeProgress &progress_;
   std::string name_;
   std::string text_;
+  std::string lines_; // fixedLines' buffer
+  static constexpr std::size_t lineBatch = 4 << 20;
   std::string line_;
   std::vector<DecodeProblem> problems_;
   const FramingParts &parts_;
