@@ -220,6 +220,32 @@ constexpr Digits16 wide(std::uint64_t low, std::uint64_t high) {
   return out + scale;
 }
 
+// spellDigits for eight digits in a word (a scale of 0 to 7): the same
+// text with the shifts of one register.
+[[gnu::always_inline]] inline char *spellDigits(std::uint64_t digits, int count, bool negative,
+                                                int scale, char *out) {
+  const int whole = 8 - scale;
+  const int integer = std::max(count - scale, 1);
+  *out = '-';
+  out += negative && count != 0 ? 1 : 0;
+  const std::uint64_t text = digits | everyByte('0');
+  const std::uint64_t shown = text >> (8 * (whole - integer));
+  std::memcpy(out, &shown, 8);
+  out += integer;
+  if (scale == 0)
+    return out;
+  *out++ = '.';
+  const std::uint64_t places = text >> (8 * whole);
+  std::memcpy(out, &places, 8);
+  return out + scale;
+}
+
+// The four low bytes of `x` moved to bytes 0, 2, 4 and 6.
+[[gnu::always_inline]] inline std::uint64_t spreadBytes(std::uint64_t x) {
+  x = (x | x << 16) & 0x0000FFFF0000FFFFULL;
+  return (x | x << 8) & 0x00FF00FF00FF00FFULL;
+}
+
 // writeScaled for a scale of 0 to 24, `count` the digits of `magnitude`:
 // the length of the text is known first, and the digits are written from
 // its end straight into place, the places, the point, then the integer
@@ -274,6 +300,13 @@ char *writePacked(std::string_view bytes, bool isSigned, int scale, char *out, b
     if (!valid || (negative && !isSigned))
       return nullptr;
     const int count = nibbles == 0 ? 0 : (67 - __builtin_clzll(nibbles)) / 4;
+    if (n <= 4 && scale <= 7) {
+      // Seven digits at most: each byte's nibbles spread in one word.
+      const std::uint64_t word = packed >> 32;
+      const std::uint64_t digits = spreadBytes(word >> 4 & everyByte(0x0F) & 0xFFFFFFFFULL) |
+                                   spreadBytes(word & everyByte(0x0F) & 0xFFFFFFFFULL) << 8;
+      return spellDigits(digits << 8, count, negative, scale, out);
+    }
     return spellDigits(packedDigits(packed), count, negative, scale, out);
   }
   std::int64_t whole = 0;
@@ -305,7 +338,8 @@ char *writeZoned(std::string_view bytes, ZonedSign sign, int scale, const CodePa
       (sign == ZonedSign::trailing && zone != 0xC && zone != 0xD && zone != 0xF))
     return nullptr;
   const int count = digits == 0 ? 0 : 8 - __builtin_ctzll(digits) / 8;
-  return spellDigits(wide(0, digits), count, negative, scale, out);
+  return scale <= 7 ? spellDigits(digits, count, negative, scale, out)
+                    : spellDigits(wide(0, digits), count, negative, scale, out);
 }
 
 WholeRead packedWhole(std::string_view bytes, bool isSigned, std::int64_t &out) {
