@@ -149,8 +149,11 @@ struct Batch {
   std::vector<DecodeProblem> framing;
   long long firstNumber = 0; // the whole-file number of its first record
   std::int64_t end = 0;      // the input position after it
-  // What the worker made of it.
+  // What the worker made of it: the lines are the first textSize bytes of
+  // `text`, whose size is kept from batch to batch (not filled again for
+  // each record the decoder writes into).
   std::string text;
+  std::size_t textSize = 0;
   RecordValues recordValues; // instead of text, for a sink of values
   std::string warnings;
   std::vector<DecodeWarning> values; // the warnings, when the run gives them as values
@@ -867,7 +870,8 @@ private:
 
   // On a worker: the batch's lines, warnings and counts, as record() would make them.
   void decodeBatch(Batch &batch, RecordDecoder &decoder) const {
-    batch.text.clear();
+    std::size_t used = 0;
+    const std::size_t room = typed_ || raw != nullptr ? 0 : decoder.lineRoom();
     batch.recordValues.clear();
     batch.warnings.clear();
     batch.values.clear();
@@ -888,13 +892,22 @@ private:
                         static_cast<char>(page_space_));
           input = padded;
         }
-        if (typed_) {
+        char *end = nullptr;
+        if (room != 0) {
+          if (batch.text.size() < used + room)
+            batch.text.resize(std::max(2 * batch.text.size(), used + room));
+          end = decoder.decodeLine(input, record.declared, batch.text.data() + used, problems);
+        }
+        if (end != nullptr) {
+          used = static_cast<std::size_t>(end - batch.text.data());
+        } else if (typed_) {
           decoder.decode(input, record.declared, batch.recordValues, problems);
         } else {
-          const std::size_t start = batch.text.size();
+          batch.text.resize(used);
           decoder.decode(input, record.declared, batch.text, problems);
           if (raw != nullptr)
-            raw->append(batch.text, start, data, problems);
+            raw->append(batch.text, used, data, problems);
+          used = batch.text.size();
         }
         if (fixedLength_ && static_cast<std::int64_t>(input.size()) < length_ && problems.empty())
           problems.push_back(DecodeProblem{"", "truncated record", 0, ""});
@@ -913,6 +926,7 @@ private:
           appendWarning(batch.warnings, false, name_, number, at + p.offset, p);
       ++number;
     }
+    batch.textSize = used;
   }
 
   // Writes a decoded batch and frees its slot; false when the output failed.
@@ -921,7 +935,8 @@ private:
     if (typed_) {
       if (batch.recordValues.records() != 0 && !writeValues(batch.recordValues))
         failed_ = true;
-    } else if (!batch.text.empty() && !out_.write(batch.text)) {
+    } else if (batch.textSize != 0 &&
+               !out_.write(std::string_view(batch.text.data(), batch.textSize))) {
       failed_ = true;
     }
     if (!batch.warnings.empty())
