@@ -619,6 +619,7 @@ private:
     const bool apart = endAsValues || (asValues && shaped_ && parts_.segments != nullptr &&
                                        (options_.ids || valueTree_));
     const RecordValues::Mark mark = values_.mark();
+    const char *lineEnd = nullptr; // the end of the record's line in lines_, when made there
     if (apart) {
       single_.clear();
       decoder.decode(data, declared, single_, problems_);
@@ -632,7 +633,15 @@ private:
       if (fixedLength_ && static_cast<std::int64_t>(data.size()) < length_ && problems_.empty())
         problems_.push_back(DecodeProblem{"", "truncated record", 0, ""});
     } else if (!unreadable) {
-      decoder.decode(data, declared, text_, problems_);
+      // A line nothing adds to (no -raw, no segments) is written where it
+      // is made, in room kept from record to record.
+      if (raw == nullptr && parts_.segments == nullptr && decoder.lineRoom() != 0) {
+        if (lines_.size() < decoder.lineRoom())
+          lines_.resize(decoder.lineRoom());
+        lineEnd = decoder.decodeLine(data, declared, lines_.data(), problems_);
+      }
+      if (lineEnd == nullptr)
+        decoder.decode(data, declared, text_, problems_);
       if (raw != nullptr)
         raw->append(text_, 0, data.substr(0, std::min(rawLength_, data.size())), problems_);
       if (fixedLength_ && static_cast<std::int64_t>(data.size()) < length_ && problems_.empty())
@@ -660,9 +669,13 @@ private:
     } else if (!unreadable) {
       // Header and trailer lines go to -header-out when it is given.
       const bool toHeaderOut = &decoder != &decoder_ && parts_.headerOut != nullptr;
+      const std::string_view line =
+          lineEnd != nullptr
+              ? std::string_view(lines_.data(), static_cast<std::size_t>(lineEnd - lines_.data()))
+              : std::string_view(text_);
       const bool written =
-          toHeaderOut ? std::fwrite(text_.data(), 1, text_.size(), parts_.headerOut) == text_.size()
-                      : out_.write(text_);
+          toHeaderOut ? std::fwrite(line.data(), 1, line.size(), parts_.headerOut) == line.size()
+                      : out_.write(line);
       // A full disk ends the run: the output will not be put in place.
       if (!written) {
         failed_ = true;
@@ -970,7 +983,7 @@ private:
   DecodeProgress &progress_;
   std::string name_;
   std::string text_;
-  std::string lines_; // fixedLines' buffer
+  std::string lines_; // the lines decodeLine writes: fixedLines' many, record()'s one
   static constexpr std::size_t lineBatch = 4 << 20;
   std::string line_;
   std::vector<DecodeProblem> problems_;
