@@ -343,15 +343,12 @@ private:
         ++counts.written;
       }
       window.consume(got);
-      if (static_cast<std::size_t>(at - first) >= lineBatch) {
-        if (!flush())
-          return false;
-        progress_.at(window.position(), counts.read);
-      }
+      progress_.at(window.position(), counts.read);
+      if (static_cast<std::size_t>(at - first) >= lineBatch && !flush())
+        return false;
     }
     if (!flush())
       return false;
-    progress_.at(window.position(), counts.read);
     return finish(window);
   }
 
