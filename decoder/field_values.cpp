@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -154,6 +155,9 @@ char *lastDigits(std::uint64_t &value, int count, char *end) {
 // byte (their order in memory): what the writers below spell without a
 // division, from whichever encoding gave them.
 using Digits16 = unsigned __int128;
+// The order in memory is the low bytes first: the writers below need a
+// little-endian machine; elsewhere they leave the numbers to the paths before them.
+constexpr bool littleEndian = std::endian::native == std::endian::little;
 
 constexpr std::uint64_t everyByte(std::uint8_t b) { return 0x0101010101010101ULL * b; }
 constexpr Digits16 wide(std::uint64_t low, std::uint64_t high) {
@@ -279,7 +283,7 @@ char *writeScaled(std::uint64_t magnitude, bool negative, int scale, char *out) 
   // The same spelling as appendDecimal: zero without a sign, `scale` places.
   if (scale < 0 || scale > 24)
     return writeScaledAny(magnitude, negative, scale, out);
-  if (magnitude < 100000000 && scale <= 7)
+  if (littleEndian && magnitude < 100000000 && scale <= 7)
     return spellDigits(eightDigits(static_cast<std::uint32_t>(magnitude)),
                        magnitude == 0 ? 0 : digitCount(magnitude), negative, scale, out);
   return spellScaled(magnitude, digitCount(magnitude), negative && magnitude != 0, scale, out);
@@ -299,7 +303,7 @@ char *writePacked(std::string_view bytes, bool isSigned, int scale, char *out, b
   const std::size_t n = bytes.size();
   if (n == 0 || n > 9 || scale < 0 || scale > 24)
     return nullptr;
-  if (n <= 8 && scale <= 15) {
+  if (littleEndian && n <= 8 && scale <= 15) {
     // The bytes as one number, the first lowest, moved up to end at its
     // top byte; big-endian, the nibbles in their order: the digits, then the sign.
     const std::uint64_t packed = loadLow(bytes.data(), n, readAhead) << (64 - 8 * n);
@@ -335,7 +339,7 @@ char *writePacked(std::string_view bytes, bool isSigned, int scale, char *out, b
 char *writeZoned(std::string_view bytes, ZonedSign sign, int scale, const CodePage &page, char *out,
                  bool readAhead) {
   const std::size_t n = bytes.size();
-  if (n == 0 || n > 8 || scale < 0 || scale > 15 || !page.ebcdicDigits() ||
+  if (!littleEndian || n == 0 || n > 8 || scale < 0 || scale > 15 || !page.ebcdicDigits() ||
       (sign != ZonedSign::none && sign != ZonedSign::trailing))
     return nullptr;
   // The bytes moved up to end at the top byte, the first lowest: their low

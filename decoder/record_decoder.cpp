@@ -3,6 +3,7 @@
 #include "decoder/record_decoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
@@ -329,7 +330,7 @@ bool RecordDecoder::compileValue(int index, std::int64_t at) {
     break;
   case FieldKind::binary:
     // Big-endian halfwords, fullwords and doublewords as a whole number.
-    if (!options_.littleEndian &&
+    if (std::endian::native == std::endian::little && !options_.littleEndian &&
         (field.length == 2 || field.length == 4 || (field.length == 8 && field.isSigned)))
       step.kind = StepKind::binary;
     break;
