@@ -165,6 +165,12 @@ std::optional<CodePage> CodePage::open(const std::string &name) {
       page.space_ = static_cast<unsigned char>(b);
   }
   page.ebcdic_ = page.ascii_[0xF0] == '0';
+  page.ebcdicDigits_ = true;
+  for (int b = 0; b < 256; ++b) {
+    const bool digit = page.ascii_[b] >= '0' && page.ascii_[b] <= '9';
+    if (digit != (b >= 0xF0 && b <= 0xF9) || (digit && page.ascii_[b] != '0' + (b - 0xF0)))
+      page.ebcdicDigits_ = false;
+  }
   for (int b = 0; b < 256; ++b) {
     // The escapes JSON strings need, spelled as the decoder always wrote them.
     const std::string_view text(page.text_[b].data(), page.textLength_[b]);

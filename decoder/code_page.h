@@ -17,6 +17,9 @@ public:
 
   bool ebcdic() const { return ebcdic_; }
   bool utf8() const { return utf8_; }
+  // The digits are bytes F0 to F9 and no other byte is a digit: zoned
+  // decimal is read by its nibbles.
+  bool ebcdicDigits() const { return ebcdicDigits_; }
   // The ASCII character byte `b` stands for; 0 when it stands for none.
   char ascii(unsigned char b) const { return ascii_[b]; }
   // Appends the UTF-8 text of `bytes`; a byte or sequence the code page does
@@ -39,6 +42,7 @@ public:
 private:
   bool ebcdic_ = false;
   bool utf8_ = false;
+  bool ebcdicDigits_ = false;
   unsigned char space_ = ' ';
   std::array<char, 256> ascii_{};
   std::array<std::array<char, 4>, 256> text_{};

@@ -149,8 +149,11 @@ struct Batch {
   std::vector<DecodeProblem> framing;
   long long firstNumber = 0; // the whole-file number of its first record
   std::int64_t end = 0;      // the input position after it
-  // What the worker made of it.
+  // What the worker made of it: the lines are the first textSize bytes of
+  // `text`, whose size is kept from batch to batch (not filled again for
+  // each record the decoder writes into).
   std::string text;
+  std::size_t textSize = 0;
   RecordValues recordValues; // instead of text, for a sink of values
   std::string warnings;
   std::vector<DecodeWarning> values; // the warnings, when the run gives them as values
@@ -281,6 +284,8 @@ private:
   // per record beyond the range's end.
   bool fixedRecords(InputWindow &window) {
     const auto length = static_cast<std::size_t>(length_);
+    if (!typed_ && raw == nullptr && decoder_.lineRoom() > 0)
+      return fixedLines(window);
     while (true) {
       const std::int64_t start = window.position();
       if (start >= range_.end)
@@ -293,6 +298,57 @@ private:
       window.consume(got);
       progress_.at(window.position(), counts.read);
     }
+    return finish(window);
+  }
+
+  // fixedRecords for a layout the decoder writes as compiled lines: the
+  // lines of many records gathered in one buffer, written out when it holds
+  // `lineBatch` bytes (one write for thousands of records, no string grown
+  // per record); a record shorter than the layout goes through record().
+  bool fixedLines(InputWindow &window) {
+    const auto length = static_cast<std::size_t>(length_);
+    const std::size_t room = decoder_.lineRoom();
+    lines_.resize(lineBatch + room);
+    char *const first = lines_.data();
+    char *at = first;
+    const auto flush = [&] {
+      const bool written =
+          out_.write(std::string_view(first, static_cast<std::size_t>(at - first)));
+      at = first;
+      if (!written)
+        failed_ = true;
+      return written;
+    };
+    while (true) {
+      const std::int64_t start = window.position();
+      if (start >= range_.end)
+        break;
+      const std::size_t got = window.ensure(length);
+      if (got == 0)
+        break;
+      ++counts.read;
+      problems_.clear();
+      char *const end = decoder_.decodeLine(window.peek(got), -1, at, problems_);
+      if (end == nullptr) {
+        --counts.read;
+        if (!flush() || !record(start, window.peek(got), -1, false, decoder_))
+          return false;
+      } else {
+        // A record -strict stops at is not written: its line is left behind.
+        if (!problems_.empty() && !report(start)) {
+          flush();
+          return false;
+        }
+        at = end;
+        ++counts.written;
+      }
+      window.consume(got);
+      progress_.at(window.position(), counts.read);
+      if (static_cast<std::size_t>(at - first) >= lineBatch && !flush())
+        return false;
+    }
+    if (!flush())
+      return false;
     return finish(window);
   }
 
@@ -560,6 +616,7 @@ private:
     const bool apart = endAsValues || (asValues && shaped_ && parts_.segments != nullptr &&
                                        (options_.ids || valueTree_));
     const RecordValues::Mark mark = values_.mark();
+    const char *lineEnd = nullptr; // the end of the record's line in lines_, when made there
     if (apart) {
       single_.clear();
       decoder.decode(data, declared, single_, problems_);
@@ -573,7 +630,15 @@ private:
       if (fixedLength_ && static_cast<std::int64_t>(data.size()) < length_ && problems_.empty())
         problems_.push_back(DecodeProblem{"", "truncated record", 0, ""});
     } else if (!unreadable) {
-      decoder.decode(data, declared, text_, problems_);
+      // A line nothing adds to (no -raw, no segments) is written where it
+      // is made, in room kept from record to record.
+      if (raw == nullptr && parts_.segments == nullptr && decoder.lineRoom() != 0) {
+        if (lines_.size() < decoder.lineRoom())
+          lines_.resize(decoder.lineRoom());
+        lineEnd = decoder.decodeLine(data, declared, lines_.data(), problems_);
+      }
+      if (lineEnd == nullptr)
+        decoder.decode(data, declared, text_, problems_);
       if (raw != nullptr)
         raw->append(text_, 0, data.substr(0, std::min(rawLength_, data.size())), problems_);
       if (fixedLength_ && static_cast<std::int64_t>(data.size()) < length_ && problems_.empty())
@@ -601,9 +666,13 @@ private:
     } else if (!unreadable) {
       // Header and trailer lines go to -header-out when it is given.
       const bool toHeaderOut = &decoder != &decoder_ && parts_.headerOut != nullptr;
+      const std::string_view line =
+          lineEnd != nullptr
+              ? std::string_view(lines_.data(), static_cast<std::size_t>(lineEnd - lines_.data()))
+              : std::string_view(text_);
       const bool written =
-          toHeaderOut ? std::fwrite(text_.data(), 1, text_.size(), parts_.headerOut) == text_.size()
-                      : out_.write(text_);
+          toHeaderOut ? std::fwrite(line.data(), 1, line.size(), parts_.headerOut) == line.size()
+                      : out_.write(line);
       // A full disk ends the run: the output will not be put in place.
       if (!written) {
         failed_ = true;
@@ -811,7 +880,8 @@ private:
 
   // On a worker: the batch's lines, warnings and counts, as record() would make them.
   void decodeBatch(Batch &batch, RecordDecoder &decoder) const {
-    batch.text.clear();
+    std::size_t used = 0;
+    const std::size_t room = typed_ || raw != nullptr ? 0 : decoder.lineRoom();
     batch.recordValues.clear();
     batch.warnings.clear();
     batch.values.clear();
@@ -832,13 +902,22 @@ private:
                         static_cast<char>(page_space_));
           input = padded;
         }
-        if (typed_) {
+        char *end = nullptr;
+        if (room != 0) {
+          if (batch.text.size() < used + room)
+            batch.text.resize(std::max(2 * batch.text.size(), used + room));
+          end = decoder.decodeLine(input, record.declared, batch.text.data() + used, problems);
+        }
+        if (end != nullptr) {
+          used = static_cast<std::size_t>(end - batch.text.data());
+        } else if (typed_) {
           decoder.decode(input, record.declared, batch.recordValues, problems);
         } else {
-          const std::size_t start = batch.text.size();
+          batch.text.resize(used);
           decoder.decode(input, record.declared, batch.text, problems);
           if (raw != nullptr)
-            raw->append(batch.text, start, data, problems);
+            raw->append(batch.text, used, data, problems);
+          used = batch.text.size();
         }
         if (fixedLength_ && static_cast<std::int64_t>(input.size()) < length_ && problems.empty())
           problems.push_back(DecodeProblem{"", "truncated record", 0, ""});
@@ -857,6 +936,7 @@ private:
           appendWarning(batch.warnings, false, name_, number, at + p.offset, p);
       ++number;
     }
+    batch.textSize = used;
   }
 
   // Writes a decoded batch and frees its slot; false when the output failed.
@@ -865,7 +945,8 @@ private:
     if (typed_) {
       if (batch.recordValues.records() != 0 && !writeValues(batch.recordValues))
         failed_ = true;
-    } else if (!batch.text.empty() && !out_.write(batch.text)) {
+    } else if (batch.textSize != 0 &&
+               !out_.write(std::string_view(batch.text.data(), batch.textSize))) {
       failed_ = true;
     }
     if (!batch.warnings.empty())
@@ -899,6 +980,8 @@ private:
   DecodeProgress &progress_;
   std::string name_;
   std::string text_;
+  std::string lines_; // the lines decodeLine writes: fixedLines' many, record()'s one
+  static constexpr std::size_t lineBatch = 4 << 20;
   std::string line_;
   std::vector<DecodeProblem> problems_;
   const FramingParts &parts_;

@@ -26,7 +26,17 @@ void appendScaled(std::int64_t unscaled, int scale, std::string &out);
 // the same room, straight from the digits; nullptr (nothing written) when
 // they hold no valid value or for more than 9 bytes or a scale outside 0 to
 // 24: decodePacked then.
-char *writePacked(std::string_view bytes, bool isSigned, int scale, char *out);
+// `readAhead`: 8 bytes may be read from the field's start (it is not the
+// last of its buffer).
+char *writePacked(std::string_view bytes, bool isSigned, int scale, char *out,
+                  bool readAhead = false);
+
+// The text of zoned decimal `bytes` written as writeScaled writes it, with
+// the same room; nullptr (nothing written) for what it leaves to
+// zonedWhole: bad bytes, more than 8 bytes, a sign other than none or
+// trailing, a scale outside 0 to 15, a code page whose digits are not F0 to F9.
+char *writeZoned(std::string_view bytes, ZonedSign sign, int scale, const CodePage &page, char *out,
+                 bool readAhead = false);
 
 // A decimal field read as its whole number (value = unscaled * 10^-scale).
 enum class WholeRead : std::uint8_t {

@@ -3,6 +3,7 @@
 #include "decoder/record_decoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
@@ -218,10 +219,14 @@ bool RecordDecoder::compileLine() {
     return false;
   linePending_ += csv_ ? "\r\n" : "}\n";
   lineSteps_.push_back(LineStep{static_cast<std::uint32_t>(lineText_.size()),
-                                static_cast<std::uint32_t>(linePending_.size()), -1, 0});
+                                static_cast<std::uint32_t>(linePending_.size())});
   lineText_ += linePending_;
-  lineRoom_ += lineText_.size() + 64;
   lineLength_ = root.length;
+  for (LineStep &step : lineSteps_)
+    step.readAhead = step.offset + 8 <= lineLength_;
+  // The texts are copied 32 bytes at a time: room to read and write past their ends.
+  lineRoom_ += lineText_.size() + 64 + 32 * lineSteps_.size();
+  lineText_.append(32, ' ');
   return true;
 }
 
@@ -304,33 +309,105 @@ bool RecordDecoder::compileValue(int index, std::int64_t at) {
   }
   if (field.isCounter)
     return false;
-  lineSteps_.push_back(LineStep{static_cast<std::uint32_t>(lineText_.size()),
-                                static_cast<std::uint32_t>(linePending_.size()), index,
-                                static_cast<std::uint32_t>(at)});
+  LineStep step{static_cast<std::uint32_t>(lineText_.size()),
+                static_cast<std::uint32_t>(linePending_.size()),
+                index,
+                static_cast<std::uint32_t>(at),
+                static_cast<std::uint32_t>(field.length),
+                field.scale,
+                StepKind::other,
+                field.sign,
+                field.isSigned};
+  switch (field.kind) {
+  case FieldKind::text:
+    step.kind = StepKind::text;
+    break;
+  case FieldKind::packed:
+    step.kind = StepKind::packed;
+    break;
+  case FieldKind::zoned:
+    step.kind = StepKind::zoned;
+    break;
+  case FieldKind::binary:
+    // Big-endian halfwords, fullwords and doublewords as a whole number.
+    if (std::endian::native == std::endian::little && !options_.littleEndian &&
+        (field.length == 2 || field.length == 4 || (field.length == 8 && field.isSigned)))
+      step.kind = StepKind::binary;
+    break;
+  default:
+    break;
+  }
+  lineSteps_.push_back(step);
   lineText_ += linePending_;
   linePending_.clear();
   lineRoom_ += room;
   return true;
 }
 
-// The line of a record the steps hold, written at once into room made for
-// the longest line; false (nothing written) for a record shorter than the layout.
-bool RecordDecoder::writeLine(std::string_view data, std::int64_t declared, std::string &out) {
+// The line of a record the steps hold, written at `to`, which has room for
+// the longest line; nullptr (nothing written) for a record shorter than the layout.
+char *RecordDecoder::writeLine(std::string_view data, std::int64_t declared, char *to) {
   if (static_cast<std::int64_t>(data.size()) < lineLength_)
-    return false;
-  const std::size_t start = out.size();
-  out.resize(start + lineRoom_);
-  char *to = out.data() + start;
+    return nullptr;
   const char *const text = lineText_.data();
   for (const LineStep &step : lineSteps_) {
-    std::memcpy(to, text + step.literal, step.literalSize);
+    // Fixed 32-byte copies (the texts and the room go past their ends): no
+    // call and no branch on the length for the keys between two values.
+    const char *from = text + step.literal;
+    for (std::uint32_t copied = 0; copied < step.literalSize; copied += 32)
+      std::memcpy(to + copied, from + copied, 32);
     to += step.literalSize;
-    if (step.field >= 0)
-      to = writeValue(step, to);
+    const std::string_view bytes(data.data() + step.offset, step.length);
+    char *end = nullptr;
+    switch (step.kind) {
+    case StepKind::end:
+      continue;
+    case StepKind::text:
+      to = csv_ ? page_.writeCsv(bytes, options_.trim, to)
+                : page_.writeJson(bytes, options_.trim, to);
+      continue;
+    case StepKind::packed:
+      end = writePacked(bytes, step.isSigned, step.scale, to, step.readAhead);
+      break;
+    case StepKind::zoned:
+      end = writeZoned(bytes, step.sign, step.scale, page_, to, step.readAhead);
+      break;
+    case StepKind::binary: {
+      std::uint64_t word = 0;
+      if (step.length == 2) {
+        std::uint16_t half = 0;
+        std::memcpy(&half, bytes.data(), 2);
+        word = __builtin_bswap16(half);
+      } else if (step.length == 4) {
+        std::uint32_t full = 0;
+        std::memcpy(&full, bytes.data(), 4);
+        word = __builtin_bswap32(full);
+      } else {
+        std::memcpy(&word, bytes.data(), 8);
+        word = __builtin_bswap64(word);
+      }
+      std::int64_t whole = static_cast<std::int64_t>(word);
+      if (step.isSigned && step.length < 8)
+        whole = static_cast<std::int64_t>(word << (64 - 8 * step.length)) >> (64 - 8 * step.length);
+      const bool negative = whole < 0;
+      end = writeScaled(negative ? ~static_cast<std::uint64_t>(whole) + 1 : word, negative,
+                        step.scale, to);
+      break;
+    }
+    case StepKind::other:
+      break;
+    }
+    to = end != nullptr ? end : writeValue(step, to);
   }
-  out.resize(static_cast<std::size_t>(to - out.data()));
   lengthProblem(declared, lineLength_);
-  return true;
+  return to;
+}
+
+char *RecordDecoder::decodeLine(std::string_view data, std::int64_t declared, char *to,
+                                std::vector<DecodeProblem> &problems) {
+  data_ = data;
+  problems_ = &problems;
+  return writeLine(data, declared, to);
 }
 
 char *RecordDecoder::writeValue(const LineStep &step, char *to) {
@@ -818,8 +895,13 @@ void RecordDecoder::decode(std::string_view data, std::int64_t declared, std::st
   values_ = nullptr;
   data_ = data;
   problems_ = &problems;
-  if (lineCompiled_ && writeLine(data, declared, out))
+  if (lineCompiled_ && static_cast<std::int64_t>(data.size()) >= lineLength_) {
+    const std::size_t start = out.size();
+    out.resize(start + lineRoom_);
+    char *const end = writeLine(data, declared, out.data() + start);
+    out.resize(static_cast<std::size_t>(end - out.data()));
     return;
+  }
   record(data, declared, problems);
 }
 

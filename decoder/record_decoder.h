@@ -34,6 +34,14 @@ public:
   // line decode() writes (whatever the options' format), with the same problems.
   void decode(std::string_view data, std::int64_t declared, RecordValues &out,
               std::vector<DecodeProblem> &problems);
+  // The longest line decodeLine() writes; 0 when the layout is not one it
+  // writes (see compileLine).
+  std::size_t lineRoom() const { return lineCompiled_ ? lineRoom_ : 0; }
+  // The line decode() appends, written at `to`, which has lineRoom() bytes
+  // (the caller's buffer: no string grown and filled per record); returns
+  // its end, or nullptr (nothing written) for a record shorter than the layout.
+  char *decodeLine(std::string_view data, std::int64_t declared, char *to,
+                   std::vector<DecodeProblem> &problems);
 
   // The -when rules `data` satisfies: the first that matches (-1: none),
   // whose segment it is, and the record the first matching record rule
@@ -76,17 +84,26 @@ private:
   // steps do not hold (OCCURS DEPENDING ON, -when, several records, values,
   // usages other than text, zoned, packed, binary and floating point, a
   // record shorter than its layout).
+  // How a step's value is written: the usages of most fields straight from
+  // what the step holds, the others by writeValue.
+  enum class StepKind : std::uint8_t { end, text, packed, zoned, binary, other };
   struct LineStep {
     std::uint32_t literal = 0; // the text before the value, in lineText_
     std::uint32_t literalSize = 0;
     int field = -1;
     std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+    std::int32_t scale = 0;
+    StepKind kind = StepKind::end;
+    ZonedSign sign = ZonedSign::none;
+    bool isSigned = false;
+    bool readAhead = false; // 8 bytes may be read from the field's start
   };
   bool compileLine();
   bool compileGroup(const PlanField &field, std::int64_t at, bool &column);
   bool compileField(int index, std::int64_t at, bool first, bool &column);
   bool compileValue(int index, std::int64_t at);
-  bool writeLine(std::string_view data, std::int64_t declared, std::string &out);
+  char *writeLine(std::string_view data, std::int64_t declared, char *to);
   char *writeValue(const LineStep &step, char *to);
 
   // The same for values: the record's tokens as a template (values null

@@ -255,17 +255,19 @@ ERASE = "\r\x1b[K"
 
 class Progress(Folder):
     def test_decoder_shows_progress_on_a_terminal_and_erases_it(self):
-        self.zeros("zeros.dat", 1024)
+        # The line first shows after half a second: 8 GiB of these records take
+        # a few seconds (1 GiB took 0.24 s once the decoder wrote its lines in large writes).
+        self.zeros("zeros.dat", 8192)
         text, status = on_terminal([DECODER, "-i", "zeros.cpy", "-o", "/dev/null", "zeros.dat"],
                                    self.folder)
         self.assertEqual(status, 0, text)
         lines = re.findall(r"\r\x1b\[K(vexfcbl-decode: [^\r\n]*)(?=\r\x1b\[K)", text)
         self.assertTrue(lines, text)
         for line in lines:
-            self.assertRegex(line, r"^vexfcbl-decode: \d+\.\d+ [MG]B of 1\.07 GB \(\d+%\), \d+ "
+            self.assertRegex(line, r"^vexfcbl-decode: \d+\.\d+ [MG]B of 8\.59 GB \(\d+%\), \d+ "
                                    r"records, \d+\.\d MB/s, \d+:\d\d left$")
-        # Erased before the summary, which stays: 1 GiB of 1024-byte records.
-        self.assertTrue(text.endswith(ERASE + "vexfcbl-decode: 1048576 records read, 1048576 "
+        # Erased before the summary, which stays: 8 GiB of 1024-byte records.
+        self.assertTrue(text.endswith(ERASE + "vexfcbl-decode: 8388608 records read, 8388608 "
                                               "written, 0 with warnings\r\n"), text[-300:])
         # -q: neither the progress nor the summary.
         text, status = on_terminal([DECODER, "-q", "-i", "zeros.cpy", "-o", "/dev/null",

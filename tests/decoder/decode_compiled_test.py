@@ -1,0 +1,268 @@
+"""vexfcbl-decode's lines of a fixed layout (each record written by steps compiled once):
+numbers of every length and scale first in the record and ending it, bad bytes at its end,
+-select of the first, the last and an OCCURS member, a record of FILLER only, and output
+of many megabytes on one thread and on two, with -strict stopping in the middle of it.
+
+The records come from tests/tools/cobdata.py; the expected texts are its values spelled
+by the decoder's documented rule (the exact decimal with as many places as the picture's
+scale, zero without a sign), the warnings IBM's rules for bad packed and zoned bytes.
+Run by ctest: VEXFCBL_DECODE names the built program.
+"""
+
+import json
+import os
+import random
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+from decimal import Decimal
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+import cobdata  # noqa: E402
+
+DECODER = os.environ["VEXFCBL_DECODE"]
+
+
+def spelled(value, scale):
+    """The text of a decimal value with `scale` places, as the decoder writes it."""
+    text = format(Decimal(value), ".%df" % scale)
+    return text[1:] if text.startswith("-") and Decimal(value) == 0 else text
+
+
+def raw_numbers(line):
+    """The JSON line's values, numbers kept as their text."""
+    return json.loads(line, parse_float=str, parse_int=str)
+
+
+class Folder(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="vexfcbl-compiled-")
+        self.addCleanup(shutil.rmtree, self.folder, True)
+
+    def write(self, name, data):
+        path = os.path.join(self.folder, name)
+        with open(path, "wb" if isinstance(data, bytes) else "w") as f:
+            f.write(data)
+        return path
+
+    def decode(self, copybook, data, *options, check=True):
+        done = subprocess.run([DECODER, "-i", self.write("r.cpy", copybook), *options,
+                               self.write("r.dat", data)], capture_output=True)
+        if check:
+            self.assertEqual(done.returncode, 0, done.stderr.decode())
+        return done
+
+
+# (picture and usage, digits, scale, signed, encoder, length of one field)
+def usages():
+    cases = []
+    for digits in range(1, 19):
+        for scale in sorted({0, 1, min(digits, 7), min(digits, 8), digits}):
+            if scale > digits:
+                continue
+            places = "V" + "9" * scale if scale else ""
+            whole = digits - scale
+            pic = ("9(%d)" % whole if whole else "") + places
+            for signed in (True, False):
+                s = "S" if signed else ""
+                cases.append(("PIC %s%s COMP-3" % (s, pic), digits, scale, signed,
+                              lambda v, d=digits, sc=scale, sg=signed: cobdata.packed(v, d, sc, sg),
+                              cobdata.packed_length(digits)))
+                cases.append(("PIC %s%s" % (s, pic), digits, scale, signed,
+                              lambda v, d=digits, sc=scale, sg=signed: cobdata.zoned(v, d, sc, sg),
+                              digits))
+                if digits in (4, 9, 18) or digits == 2:
+                    cases.append(("PIC %s%s COMP" % (s, pic), digits, scale, signed,
+                                  lambda v, d=digits, sc=scale, sg=signed:
+                                  cobdata.binary(v, d, sc, sg), cobdata.binary_length(digits)))
+            cases.append(("PIC S%s SIGN LEADING" % pic, digits, scale, True,
+                          lambda v, d=digits, sc=scale: cobdata.zoned(v, d, sc, True, "leading"),
+                          digits))
+    return cases
+
+
+def values(digits, scale, signed, rng):
+    top = 10 ** digits - 1
+    whole = [0, 1, top, 10 ** (digits - 1), rng.randint(0, top), rng.randint(0, top)]
+    if signed:
+        whole += [-1, -top, -rng.randint(1, top)]
+    return [Decimal(w).scaleb(-scale) for w in whole]
+
+
+class NumbersAtTheEdges(Folder):
+    def test_every_length_and_scale_first_and_last_in_the_record(self):
+        """A field at offset 0 and the same field ending the record (the decoder may read
+        ahead of the first, never past the second), JSON Lines and CSV, one thread and two."""
+        rng = random.Random(35)
+        for pic, digits, scale, signed, encode, length in usages():
+            copybook = ("       01  R.\n           05  A  %s.\n           05  M  PIC X(3).\n"
+                        "           05  B  %s.\n" % (pic, pic))
+            rows = values(digits, scale, signed, rng)
+            data = b"".join(encode(v) + cobdata.text("M", 3) + encode(w)
+                            for v, w in zip(rows, reversed(rows)))
+            want = [(spelled(v, scale), spelled(w, scale)) for v, w in zip(rows, reversed(rows))]
+            with self.subTest(pic=pic):
+                lines = self.decode(copybook, data).stdout
+                got = [raw_numbers(line)["R"] for line in lines.decode().splitlines()]
+                self.assertEqual([(r["A"], r["B"]) for r in got], want)
+                self.assertEqual(self.decode(copybook, data, "-j", "2").stdout, lines)
+                csv_rows = self.decode(copybook, data, "-format", "csv").stdout.decode()
+                self.assertEqual([tuple(row.split(",")[::2]) for row in csv_rows.splitlines()[1:]],
+                                 want)
+
+    def test_bad_bytes_ending_the_record_are_null_with_a_warning(self):
+        """The last field's bad bytes: a packed sign nibble 4, a packed digit nibble A, a
+        zoned blank, a zoned byte of zone A, a zoned sign zone B, a negative sign in an
+        unsigned packed field."""
+        cases = [("PIC S9(5)V99 COMP-3", b"\x01\x23\x45\x64", "invalid packed decimal"),
+                 ("PIC S9(3) COMP-3", b"\x1A\x3C", "invalid packed decimal"),
+                 ("PIC 9(3) COMP-3", b"\x12\x3D", "invalid packed decimal"),
+                 ("PIC S9(15) COMP-3", b"\x00" * 7 + b"\xA4", "invalid packed decimal"),
+                 ("PIC 9(4)", b"\xF1\x40\xF2\xF3", "invalid zoned decimal"),
+                 ("PIC S9(4)V9", b"\xF1\xF2\xA3\xF4\xC5", "invalid zoned decimal"),
+                 ("PIC S9(4)", b"\xF1\xF2\xF3\xB4", "invalid zoned decimal")]
+        for pic, bad, what in cases:
+            copybook = "       01  R.\n           05  T  PIC X(2).\n           05  B  %s.\n" % pic
+            with self.subTest(pic=pic):
+                done = self.decode(copybook, cobdata.text("OK", 2) + bad)
+                self.assertEqual(json.loads(done.stdout), {"R": {"T": "OK", "B": None}})
+                self.assertIn("record 1, byte 2: R.B: " + what, done.stderr.decode())
+
+    def test_zoned_on_other_ebcdic_pages(self):
+        """Zoned decimal under code pages whose digits are F0 to F9 like IBM037's."""
+        copybook = "       01  R.\n           05  A  PIC S9(6)V99.\n           05  B  PIC 9(3).\n"
+        rng = random.Random(4)
+        rows = [(Decimal(rng.randint(-10**8 + 1, 10**8 - 1)) / 100, rng.randint(0, 999))
+                for _ in range(50)]
+        for page in ("IBM273", "IBM500", "IBM1140", "IBM1026", "IBM875"):
+            data = b"".join(cobdata.zoned(a, 8, 2, page=page)
+                            + cobdata.zoned(b, 3, signed=False, page=page) for a, b in rows)
+            with self.subTest(page=page):
+                lines = self.decode(copybook, data, "-codepage", page).stdout.decode()
+                self.assertEqual([(r["R"]["A"], r["R"]["B"]) for r in map(raw_numbers, lines.splitlines())],
+                                 [(spelled(a, 2), str(b)) for a, b in rows])
+
+
+TABLE = """\
+       01  R.
+           05  F-FIRST  PIC X(4).
+           05  G OCCURS 3.
+               10  G-AMT  PIC S9(5)V99 COMP-3.
+               10  G-DAYS PIC 9(3).
+           05  FILLER   PIC X(2).
+           05  F-LAST   PIC S9(7) COMP-3.
+"""
+
+
+class SelectAtTheEdges(Folder):
+    def rows(self):
+        rng = random.Random(12)
+        rows = []
+        for i in range(40):
+            amounts = [(Decimal(rng.randint(-9999999, 9999999)) / 100, rng.randint(0, 999))
+                       for _ in range(3)]
+            rows.append((cobdata.random_text(rng, 4).ljust(4), amounts, rng.randint(-9999999, 9999999)))
+        data = b"".join(cobdata.text(first, 4)
+                        + b"".join(cobdata.packed(a, 7, 2) + cobdata.zoned(d, 3, signed=False)
+                                   for a, d in amounts)
+                        + cobdata.text("", 2) + cobdata.packed(last, 7) for first, amounts, last in rows)
+        return rows, data
+
+    def test_first_last_and_occurs_member(self):
+        rows, data = self.rows()
+        cases = [("F-FIRST", lambda r: {"F-FIRST": r[0]}),
+                 ("F-LAST", lambda r: {"F-LAST": str(r[2])}),
+                 ("G-DAYS", lambda r: {"G": [{"G-DAYS": str(d)} for _, d in r[1]]}),
+                 ("F-LAST,F-FIRST", lambda r: {"F-FIRST": r[0], "F-LAST": str(r[2])}),
+                 ("G", lambda r: {"G": [{"G-AMT": spelled(a, 2), "G-DAYS": str(d)}
+                                        for a, d in r[1]]})]
+        for select, want in cases:
+            with self.subTest(select=select):
+                lines = self.decode(TABLE, data, "-select", select).stdout.decode().splitlines()
+                self.assertEqual([raw_numbers(line)["R"] for line in lines],
+                                 [want(r) for r in rows])
+
+    def test_select_in_csv_keeps_the_columns_of_the_fields_chosen(self):
+        rows, data = self.rows()
+        text = self.decode(TABLE, data, "-format", "csv", "-select", "F-LAST,G-AMT").stdout.decode()
+        lines = text.splitlines()
+        self.assertEqual(lines[0], "G[1].G-AMT,G[2].G-AMT,G[3].G-AMT,F-LAST")
+        self.assertEqual(lines[1:], [",".join([spelled(a, 2) for a, _ in r[1]] + [str(r[2])])
+                                     for r in rows])
+
+    def test_a_record_of_filler_only_is_an_empty_object(self):
+        copybook = "       01  R.\n           05  FILLER  PIC X(3).\n           05  FILLER  PIC S9(3) COMP-3.\n"
+        data = (cobdata.text("ABC", 3) + cobdata.packed(-12, 3)) * 3
+        self.assertEqual(self.decode(copybook, data).stdout, b'{"R":{}}\n' * 3)
+
+
+BENCH = """\
+       01  B.
+           05  B-ID    PIC 9(8).
+           05  B-NAME  PIC X(20).
+           05  B-BAL   PIC S9(9)V99 COMP-3.
+           05  B-RATE  PIC S9(3)V9(4).
+           05  B-COUNT PIC S9(4) COMP.
+           05  B-TOTAL PIC S9(9) BINARY.
+           05  B-M OCCURS 4.
+               10  B-M-AMT  PIC S9(5)V99 COMP-3.
+               10  B-M-DAYS PIC 99.
+           05  B-CODE  PIC X(19).
+"""
+RECORDS = 60_000  # about 12 MB of lines: the single thread's buffer is written several times
+
+
+class ManyLines(Folder):
+    def records(self):
+        rng = random.Random(60)
+        rows, data = [], []
+        for i in range(RECORDS):
+            row = (i, cobdata.random_text(rng, 20).rstrip(), Decimal(rng.randint(-10**11 + 1, 10**11 - 1)) / 100,
+                   Decimal(rng.randint(-9999999, 9999999)) / 10000, rng.randint(-9999, 9999),
+                   rng.randint(-999999999, 999999999),
+                   [(Decimal(rng.randint(-9999999, 9999999)) / 100, rng.randint(0, 99)) for _ in range(4)])
+            rows.append(row)
+            data.append(cobdata.zoned(row[0], 8, signed=False) + cobdata.text(row[1], 20)
+                        + cobdata.packed(row[2], 11, 2) + cobdata.zoned(row[3], 7, 4)
+                        + cobdata.binary(row[4], 4) + cobdata.binary(row[5], 9)
+                        + b"".join(cobdata.packed(a, 7, 2) + cobdata.zoned(d, 2, signed=False)
+                                   for a, d in row[6])
+                        + cobdata.text("X%d" % (i % 97), 19))
+        return rows, data
+
+    def test_every_line_of_many_megabytes_one_thread_and_two(self):
+        rows, data = self.records()
+        out = self.decode(BENCH, b"".join(data)).stdout
+        lines = out.decode().splitlines()
+        self.assertEqual(len(lines), RECORDS)
+        for row, line in zip(rows, lines):
+            got = raw_numbers(line)["B"]
+            self.assertEqual((got["B-ID"], got["B-NAME"].rstrip(), got["B-BAL"], got["B-RATE"],
+                              got["B-COUNT"], got["B-TOTAL"]),
+                             (str(row[0]), row[1], spelled(row[2], 2), spelled(row[3], 4),
+                              str(row[4]), str(row[5])))
+            self.assertEqual([(m["B-M-AMT"], m["B-M-DAYS"]) for m in got["B-M"]],
+                             [(spelled(a, 2), str(d)) for a, d in row[6]])
+        self.assertEqual(self.decode(BENCH, b"".join(data), "-j", "2").stdout, out)
+
+    def test_strict_stops_at_a_bad_record_after_megabytes_of_lines(self):
+        """The lines before the bad record are all written, the bad one and those after not."""
+        _, data = self.records()
+        bad = 45_000
+        clean = self.decode(BENCH, b"".join(data)).stdout.splitlines(keepends=True)
+        # B-BAL's sign nibble made 4.
+        record = bytearray(data[bad - 1])
+        record[33] = (record[33] & 0xF0) | 0x4
+        data[bad - 1] = bytes(record)
+        done = self.decode(BENCH, b"".join(data), "-strict", check=False)
+        self.assertNotEqual(done.returncode, 0)
+        self.assertEqual(done.stdout, b"".join(clean[:bad - 1]))
+        # The byte counts in the file: the record's start and B-BAL's offset in it.
+        self.assertIn("record %d, byte %d: B.B-BAL: invalid packed decimal" % (bad, (bad - 1) * 90 + 28),
+                      done.stderr.decode())
+
+
+if __name__ == "__main__":
+    unittest.main()
