@@ -1041,7 +1041,13 @@ public:
       // columns would be copied and fresh pages touched twice. One record
       // type takes every row asked for; of several, each as many as last time.
       std::size_t room = shapes_.size() == 1 && expected > 0 ? expected : batch.rows;
-      if (room * 9 * shapes_[r].columns.size() > std::size_t{1} << 30)
+      // Not past 1 GiB: a batch size far above the records there are (or a
+      // wide text field, whose rows are its characters' 4 bytes each) would
+      // ask for more memory than the process has, for rows that never come.
+      std::size_t rowBytes = 1;
+      for (const ColumnShape &column : shapes_[r].columns)
+        rowBytes += 1 + (column.kind == ColumnKind::text ? column.chars * sizeof(char32_t) : 8);
+      if (room > (std::size_t{1} << 30) / rowBytes)
         room = 0;
       batch.rows = 0;
       batch.columns.resize(shapes_[r].columns.size());

@@ -449,6 +449,23 @@ def test_text_columns_hold_each_pages_characters_as_wide_as_their_longest_value(
         check(table, expected[4 + 8 * n:8 + 8 * n])
 
 
+def test_a_batch_size_far_above_the_records_asks_no_room_for_rows_that_never_come():
+    # Three records of a 32000-character field, in batches of up to 5 * 10^7
+    # rows: rows of that width (4 bytes a character) for the batch size asked
+    # would be terabytes.
+    book = "       01  MEMO.\n           05  M-ID    PIC 9(4).\n           05  M-TEXT  PIC X(32000).\n"
+    texts = ["first", "", "the third one"]
+    data = b"".join(cobdata.zoned(i, 4, signed=False) + cobdata.text(text, 32000)
+                    for i, text in enumerate(texts))
+    decoder = vexfcbl.parse(book).decoder(trim=True)
+    batches = list(decoder.iter_columns(data, batch_size=5 * 10**7))
+    assert len(batches) == 1
+    table = batches[0]["MEMO"]
+    assert table["M-ID"].tolist() == [0, 1, 2]
+    assert table["M-TEXT"].tolist() == texts
+    assert table["M-TEXT"].dtype == numpy.dtype("<U13")
+
+
 def test_threads_decoding_at_once_equal_one():
     data, _ = multi_record_file(3000)
     book = vexfcbl.parse(MULTI)
