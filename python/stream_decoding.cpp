@@ -831,8 +831,6 @@ int sequenceLength(unsigned char lead) {
 // at the end when they are all shorter (trimmed text).
 class TextValues {
 public:
-  std::size_t rows() const { return rows_; }
-
   void clear(std::size_t width) {
     rows_ = 0;
     widest_ = 0;
