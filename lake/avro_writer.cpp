@@ -382,24 +382,11 @@ private:
       }
       return leaf(node, nullable, records, token);
     }
-    const bool absent = token == noValue || records[token].type == ValueType::null;
-    if (nullable) {
-      // The union is ["null", type]: its branch first.
-      constant(absent ? 0 : 1);
-      if (absent)
-        return;
-    } else if (absent) {
-      refuse(node, "null", "a value the schema does not let be null");
-    }
+    // A group's or array's branch is the record structure's, a plan's constant.
+    if (!present(node, nullable, records, token, true))
+      return;
     const ValueToken &value = records[token];
-    // The value's text, made only where it is written or shown: a scaled
-    // number has none until then.
-    const auto text = [&] {
-      return value.type == ValueType::string ? records.text(value)
-             : value.type == ValueType::number || value.type == ValueType::scaled
-                 ? records.numberText(value, numberText_)
-                 : std::string_view();
-    };
+    const auto text = [&] { return textOf(records, value); };
     if (node.isArray && !element) {
       if (value.type != ValueType::array)
         refuse(node, text(), "not an array");
@@ -421,25 +408,42 @@ private:
                   [&](int child, std::uint32_t member) { encode(child, records, member, false); });
   }
 
-  // The datum of leaf `node` from the value at `token` (noValue: its key
-  // is missing), after its union branch when `nullable`: the walk's and the plans' alike.
-  void leaf(const LakeNode &node, bool nullable, const RecordValues &records, std::uint32_t token) {
+  // Whether the value of `node` at `token` (noValue: its key is missing)
+  // is there to write, after its union's branch when `nullable` (through
+  // constant() when `structural`: a plan being learned keeps it); a null
+  // the schema does not let be is refused.
+  bool present(const LakeNode &node, bool nullable, const RecordValues &records,
+               std::uint32_t token, bool structural) {
     const bool absent = token == noValue || records[token].type == ValueType::null;
     if (nullable) {
       // The union is ["null", type]: its branch first.
-      datum_.putLong(absent ? 0 : 1);
-      if (absent)
-        return;
-    } else if (absent) {
-      refuse(node, "null", "a value the schema does not let be null");
+      if (structural)
+        constant(absent ? 0 : 1);
+      else
+        datum_.putLong(absent ? 0 : 1);
+      return !absent;
     }
+    if (absent)
+      refuse(node, "null", "a value the schema does not let be null");
+    return true;
+  }
+
+  // A value's text, made only where it is written or shown: a scaled
+  // number has none until then (its text is made in numberText_).
+  std::string_view textOf(const RecordValues &records, const ValueToken &value) {
+    return value.type == ValueType::string ? records.text(value)
+           : value.type == ValueType::number || value.type == ValueType::scaled
+               ? records.numberText(value, numberText_)
+               : std::string_view();
+  }
+
+  // The datum of leaf `node` from the value at `token` (noValue: its key
+  // is missing), after its union branch when `nullable`: the walk's and the plans' alike.
+  void leaf(const LakeNode &node, bool nullable, const RecordValues &records, std::uint32_t token) {
+    if (!present(node, nullable, records, token, false))
+      return;
     const ValueToken &value = records[token];
-    const auto text = [&] {
-      return value.type == ValueType::string ? records.text(value)
-             : value.type == ValueType::number || value.type == ValueType::scaled
-                 ? records.numberText(value, numberText_)
-                 : std::string_view();
-    };
+    const auto text = [&] { return textOf(records, value); };
     switch (node.type) {
     case LakeType::record:
       return;

@@ -570,7 +570,7 @@ struct ColumnShape {
   std::string name; // the path below the record, subscripts from 1: GROUP.TABLE(2).FIELD
   ColumnKind kind;
   int scale;
-  std::size_t chars = 0; // text: the field's length in characters, a row's room to begin with
+  std::size_t chars = 0; // text: the field's length in characters
 };
 
 // The shape of a record's lines, made from the plan: a key, and its column,
@@ -825,18 +825,22 @@ int sequenceLength(unsigned char lead) {
 // A text column as numpy's fixed-width str array (UCS-4) in a block of the
 // pool, each value decoded from the tape's UTF-8 straight into its row:
 // no text kept between, no second pass. The rows are `width` characters
-// apart, the field's length in characters to begin with (widened when a
-// value is longer); the array's width is the batch's longest value, as
-// numpy makes it from the values, so the rows close up at the end when
-// they are all shorter (trimmed text).
+// apart, the field's length in characters to begin with, up to 64
+// (widened when a value is longer); the array's width is the batch's
+// longest value, as numpy makes it from the values, so the rows close up
+// at the end when they are all shorter (trimmed text).
 class TextValues {
 public:
-  std::size_t rows() const { return rows_; }
-
   void clear(std::size_t width) {
     rows_ = 0;
     widest_ = 0;
-    width_ = std::max<std::size_t>(width, 1);
+    // Not wider than 64 to begin with: every row's characters are written
+    // (zeros after its value), and trimmed text of a wide field is mostly
+    // far shorter than the field, whose rows would be memory written that
+    // the array, as wide as its longest value, does not need. A value of
+    // untrimmed text widens the rows at the batch's first row, with nothing
+    // to move yet.
+    width_ = std::clamp<std::size_t>(width, 1, 64);
   }
   void reserve(std::size_t rows) {
     if (rows > capacity())
@@ -1041,7 +1045,13 @@ public:
       // columns would be copied and fresh pages touched twice. One record
       // type takes every row asked for; of several, each as many as last time.
       std::size_t room = shapes_.size() == 1 && expected > 0 ? expected : batch.rows;
-      if (room * 9 * shapes_[r].columns.size() > std::size_t{1} << 30)
+      // Not past 1 GiB: a batch size far above the records there are (or a
+      // wide text field, whose rows are its characters' 4 bytes each) would
+      // ask for more memory than the process has, for rows that never come.
+      std::size_t rowBytes = 1;
+      for (const ColumnShape &column : shapes_[r].columns)
+        rowBytes += 1 + (column.kind == ColumnKind::text ? column.chars * sizeof(char32_t) : 8);
+      if (room > (std::size_t{1} << 30) / rowBytes)
         room = 0;
       batch.rows = 0;
       batch.columns.resize(shapes_[r].columns.size());

@@ -449,6 +449,23 @@ def test_text_columns_hold_each_pages_characters_as_wide_as_their_longest_value(
         check(table, expected[4 + 8 * n:8 + 8 * n])
 
 
+def test_a_batch_size_far_above_the_records_asks_no_room_for_rows_that_never_come():
+    # Three records of a 32000-character field, in batches of up to 5 * 10^7
+    # rows: rows of that width (4 bytes a character) for the batch size asked
+    # would be terabytes.
+    book = "       01  MEMO.\n           05  M-ID    PIC 9(4).\n           05  M-TEXT  PIC X(32000).\n"
+    texts = ["first", "", "the third one"]
+    data = b"".join(cobdata.zoned(i, 4, signed=False) + cobdata.text(text, 32000)
+                    for i, text in enumerate(texts))
+    decoder = vexfcbl.parse(book).decoder(trim=True)
+    batches = list(decoder.iter_columns(data, batch_size=5 * 10**7))
+    assert len(batches) == 1
+    table = batches[0]["MEMO"]
+    assert table["M-ID"].tolist() == [0, 1, 2]
+    assert table["M-TEXT"].tolist() == texts
+    assert table["M-TEXT"].dtype == numpy.dtype("<U13")
+
+
 def test_threads_decoding_at_once_equal_one():
     data, _ = multi_record_file(3000)
     book = vexfcbl.parse(MULTI)
@@ -699,3 +716,34 @@ def test_a_gigabyte_in_bounded_memory(tmp_path):
     assert rows == repeats * len(expected)
     assert total == repeats * sum(f["I-QTY"] for name, f in expected if name == "ITEM")
     assert peak < 400 << 20, f"peak memory {peak >> 20} MB for a {path.stat().st_size >> 20} MB file"
+
+
+# Trimmed text of a wide field: the rows read hold what the values take,
+# not the field's 2000 characters each (4 bytes a character).
+WIDE_TEXT_SCRIPT = """
+import resource, sys, vexfcbl
+decoder = vexfcbl.parse(open(sys.argv[1]).read()).decoder(trim=True)
+rows, texts = 0, set()
+with open(sys.argv[2], "rb") as data:
+    for batch in decoder.iter_columns(data):
+        rows += batch["MEMO"].length
+        texts.update(batch["MEMO"]["M-TEXT"].tolist())
+print(rows, len(texts), max(map(len, texts)), resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024)
+"""
+
+
+def test_trimmed_text_of_a_wide_field_in_memory_of_its_values(tmp_path):
+    (tmp_path / "memo.cpy").write_text(
+        "       01  MEMO.\n           05  M-ID    PIC 9(4).\n           05  M-TEXT  PIC X(2000).\n")
+    block = b"".join(cobdata.zoned(i, 4, signed=False) + cobdata.text(f"note {i}", 2000)
+                     for i in range(1000))
+    path = tmp_path / "memo.dat"
+    with open(path, "wb") as out:
+        for _ in range(100):
+            out.write(block)
+    run = subprocess.run([sys.executable, "-c", WIDE_TEXT_SCRIPT, str(tmp_path / "memo.cpy"),
+                          str(path)], capture_output=True, text=True, check=True, timeout=300)
+    rows, distinct, longest, peak = map(int, run.stdout.split())
+    assert (rows, distinct, longest) == (100000, 1000, len("note 999"))
+    # The file is 200 MB; rows of 2000 characters would take 500 MB a batch.
+    assert peak < 150 << 20, f"peak memory {peak >> 20} MB for a {path.stat().st_size >> 20} MB file"
