@@ -316,6 +316,17 @@ def _fork_workers():
     if "DASK_DISTRIBUTED__WORKER__MULTIPROCESSING_METHOD" not in os.environ and \
             dask.config.get(key, "spawn") == "spawn":
         dask.config.set({key: "fork"})
+        # A forked worker would keep this program's SIGTERM handler until its
+        # preload resets it: a SIGTERM to the process group in between would
+        # unwind the worker with a traceback instead of ending it.
+        os.register_at_fork(after_in_child=_default_sigterm)
+
+
+def _default_sigterm():
+    try:
+        signal.signal(signal.SIGTERM, signal.SIG_DFL)
+    except ValueError:  # not the main thread: nothing of ours to undo there
+        pass
 
 
 def _close(client, cluster, stopping):
