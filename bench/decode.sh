@@ -92,29 +92,19 @@ echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "input: $((size / 1000000)) MB, 100-byte records"
 # One run of a command over FILE, stdout to /dev/null: "WALL CPU" seconds.
-# Timed by a small /usr/bin/python3 wrapper that waits with wait4(): the
+# Timed by bench/rusage.py (/usr/bin/python3), which waits with wait4(): the
 # wall clock from a monotonic clock, user + system from the kernel's rusage,
 # both in microseconds. /usr/bin/time's hundredths were a tenth of a -j 2
 # run of the 200 MB, so its ratios moved by several percent on rounding.
-cat > "$work/timed.py" <<'PY'
-import os, sys, time
-start = time.perf_counter()
-pid = os.fork()
-if pid == 0:
-    try:
-        os.execvp(sys.argv[2], sys.argv[2:])
-    finally:
-        os._exit(127)
-_, status, usage = os.wait4(pid, 0)
-wall = time.perf_counter() - start
-with open(sys.argv[1], "w") as out:
-    out.write(f"{wall:.6f} {usage.ru_utime + usage.ru_stime:.6f}\n")
-sys.exit(os.waitstatus_to_exitcode(status) & 255)
-PY
 timed() {
   local file=$1; shift
-  /usr/bin/python3 "$work/timed.py" "$work/time" "$@" "$file" > /dev/null 2> "$work/err"
-  cat "$work/time"
+  /usr/bin/python3 "$root/bench/rusage.py" "$work/time" "$@" "$file" > /dev/null 2> "$work/err"
+  # A run that failed has no rate: stop with its messages.
+  if [ "$(awk '{ print $5 }' "$work/time")" != 0 ]; then
+    { echo "bench/decode.sh: failed: $*"; cat "$work/err"; } >&2
+    exit 1
+  fi
+  awk '{ print $3, $1 + $2 }' "$work/time"
 }
 # One run of a decoder, in MB/s.
 one_run() {

@@ -164,25 +164,10 @@ count_entries() {
   grep -Ec '^ *[0-9]+ ' "$1" || true
 }
 
-# The timing wrapper: rusage.py RESULT COMMAND... runs COMMAND, waits for it
-# with wait4() and writes "user_s system_s wall_s maxrss_kb exit_status"
+# The timing wrapper bench/rusage.py RESULT COMMAND... runs COMMAND, waits for
+# it with wait4() and writes "user_s system_s wall_s maxrss_kb exit_status"
 # (128 + N for signal N) to the file RESULT.
-cat >"$work/rusage.py" <<'PY'
-import os, sys, time
-start = time.monotonic()
-pid = os.fork()
-if pid == 0:
-    try:
-        os.execvp(sys.argv[2], sys.argv[2:])
-    finally:
-        os._exit(127)
-_, status, usage = os.wait4(pid, 0)
-wall = time.monotonic() - start
-code = os.waitstatus_to_exitcode(status)
-code = 128 - code if code < 0 else code
-with open(sys.argv[1], "w") as result:
-    print(f"{usage.ru_utime:.6f} {usage.ru_stime:.6f} {wall:.6f} {usage.ru_maxrss} {code}", file=result)
-PY
+cp "$root/bench/rusage.py" "$work/rusage.py"
 
 # measure LOG COMMAND...: runs COMMAND under timeout, its standard output and
 # error into LOG, repeated at least SCALE_RUNS times and until the runs take
