@@ -100,6 +100,30 @@ void addIds(std::string &line, bool csv, long long number, const std::string *se
 
 std::string idColumns() { return "_record,_segment,_parent,"; }
 
+namespace {
+
+// A record of a child segment goes under the nearest open record of its
+// parent segment, and the path from the root closes below that record: the
+// same for a tree of lines and a tree of values. False (nothing made) when
+// no open record is of the parent segment.
+template <class Node, class Make>
+bool placeUnder(std::vector<Node> &nodes, std::vector<int> &open, int parent, Make make) {
+  for (std::size_t i = open.size(); i-- > 0;) {
+    const int up = open[i];
+    if (nodes[static_cast<std::size_t>(up)].segment == parent) {
+      const int index = static_cast<int>(nodes.size());
+      nodes.push_back(make());
+      nodes[static_cast<std::size_t>(up)].children.push_back(index);
+      open.resize(i + 1);
+      open.push_back(index);
+      return true;
+    }
+  }
+  return false;
+}
+
+} // namespace
+
 bool HierarchyWriter::add(int segment, std::string_view line) {
   if (!line.empty() && line.back() == '\n')
     line.remove_suffix(1);
@@ -123,18 +147,7 @@ bool HierarchyWriter::add(int segment, std::string_view line) {
     open_.assign(1, 0);
     return true;
   }
-  for (std::size_t i = open_.size(); i-- > 0;) {
-    const int up = open_[i];
-    if (nodes_[static_cast<std::size_t>(up)].segment == parent) {
-      const int index = static_cast<int>(nodes_.size());
-      nodes_.push_back(std::move(node));
-      nodes_[static_cast<std::size_t>(up)].children.push_back(index);
-      open_.resize(i + 1);
-      open_.push_back(index);
-      return true;
-    }
-  }
-  return loose();
+  return placeUnder(nodes_, open_, parent, [&] { return std::move(node); }) || loose();
 }
 
 void HierarchyWriter::write(int index, std::string &out) const {
@@ -273,17 +286,8 @@ bool ValueHierarchy::add(int segment, const RecordValues &record, RecordValues &
     open_.assign(1, 0);
     return true;
   }
-  for (std::size_t i = open_.size(); i-- > 0;) {
-    const int up = open_[i];
-    if (nodes_[static_cast<std::size_t>(up)].segment == parent) {
-      const int index = static_cast<int>(nodes_.size());
-      nodes_.push_back(Node{segment, hold(), {}});
-      nodes_[static_cast<std::size_t>(up)].children.push_back(index);
-      open_.resize(i + 1);
-      open_.push_back(index);
-      return true;
-    }
-  }
+  if (placeUnder(nodes_, open_, parent, [&] { return Node{segment, hold(), {}}; }))
+    return true;
   loose_.push_back(hold());
   return false;
 }
