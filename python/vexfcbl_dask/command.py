@@ -190,9 +190,6 @@ _QUIET_WORKER = """\
 import os
 import signal
 signal.signal(signal.SIGINT, signal.SIG_IGN)
-# A worker forked from this program has its SIGTERM handler: a worker ends
-# on SIGTERM, it does not unwind as the program does.
-signal.signal(signal.SIGTERM, signal.SIG_DFL)
 os.dup2(os.open(os.devnull, os.O_WRONLY), 2)
 """
 
@@ -309,17 +306,18 @@ def _fork_workers():
     worker starts a new interpreter and imports Dask again, which took most
     of a second of every run (and the stop waited on it again). The tasks
     run vexfcbl-decode in a process of its own, so no state of this one
-    matters to them. A method other than the default set in Dask's configuration is kept."""
+    matters to them. A method other than the default set in Dask's
+    configuration is kept."""
     import dask
 
     key = "distributed.worker.multiprocessing-method"
     if "DASK_DISTRIBUTED__WORKER__MULTIPROCESSING_METHOD" not in os.environ and \
             dask.config.get(key, "spawn") == "spawn":
         dask.config.set({key: "fork"})
-        # A forked worker would keep this program's SIGTERM handler until its
-        # preload resets it: a SIGTERM to the process group in between would
-        # unwind the worker with a traceback instead of ending it.
-        os.register_at_fork(after_in_child=_default_sigterm)
+    # A worker forked from this process (or from a fork server forked from
+    # it) would keep the program's SIGTERM handler: a SIGTERM to the process
+    # group would unwind it with a traceback instead of ending it.
+    os.register_at_fork(after_in_child=_default_sigterm)
 
 
 def _default_sigterm():
