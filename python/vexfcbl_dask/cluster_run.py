@@ -9,8 +9,10 @@ import dataclasses
 import hashlib
 import json
 import os
+import queue
 import re
 import shutil
+import threading
 
 from . import decoder as decoding
 
@@ -116,56 +118,231 @@ def decode_to_directory(client, copybook, paths, args, outdir, split_bytes, prog
     holds no such run). The decoder's hints about the data are appended to
     the list `hints`. Returns the _SUCCESS document; raises SplitFailed
     (nothing of _SUCCESS written) when a split fails."""
-    from distributed import as_completed
+    return DirectoryRun(copybook, paths, args, outdir, split_bytes, resume, hints).finish(
+        client, progress)
 
-    found = [] if hints is None else hints
-    splits = decoding.plan(copybook, paths, args, split_bytes, hints=found)
-    extension = _extension(args)
-    key = _plan_key(splits)
-    os.makedirs(os.path.join(outdir, PROGRESS), exist_ok=True)
-    results = [None] * len(splits)
-    if resume:
-        for index, result in _done_parts(outdir, key, len(splits)).items():
-            results[index] = result
-    else:
-        _write_json(os.path.join(outdir, PROGRESS, "plan.json"), {"key": key})
-    missing = [split for split in splits if results[split.index] is None]
-    task = decoding.shipped(decoding.write_part)
-    futures = [client.submit(task, dataclasses.asdict(split), outdir, extension,
-                             pure=False,
-                             key=f"vexfcbl-part-{split.index:05d}-{os.getpid()}-{id(splits)}")
-               for split in missing]
-    index = {future.key: split for future, split in zip(futures, missing)}
-    done = len(splits) - len(missing)
-    if progress:
-        progress(done, len(splits))
-    try:
-        for future in as_completed(futures):
-            split = index[future.key]
-            # result() rather than the status: a part whose result was held
-            # by a worker that died since is computed again, and waited for.
-            try:
-                results[split.index] = future.result()
-            except Exception as error:
-                raise SplitFailed(_failure(split, error)) from error
-            _write_json(os.path.join(outdir, PROGRESS, f"part-{split.index:05d}.json"),
-                        results[split.index])
+
+class DirectoryRun:
+    """decode_to_directory() in two steps, so that a program can plan (and begin
+    decoding, head_start()) before its cluster is up: the constructor plans the
+    splits and records the plan in OUTDIR/_progress, finish() decodes what is
+    missing on a cluster and writes _SUCCESS."""
+
+    def __init__(self, copybook, paths, args, outdir, split_bytes, resume=False, hints=None):
+        self.found = [] if hints is None else hints
+        self.splits = decoding.plan(copybook, paths, args, split_bytes, hints=self.found)
+        self.outdir = outdir
+        self.extension = _extension(args)
+        key = _plan_key(self.splits)
+        os.makedirs(os.path.join(outdir, PROGRESS), exist_ok=True)
+        self.results = [None] * len(self.splits)
+        if resume:
+            for index, result in _done_parts(outdir, key, len(self.splits)).items():
+                self.results[index] = result
+        else:
+            _write_json(os.path.join(outdir, PROGRESS, "plan.json"), {"key": key})
+        self.head = None
+
+    def missing(self):
+        return [split for split in self.splits if self.results[split.index] is None]
+
+    def head_start(self):
+        """Begins decoding the first missing splits in this process, one after
+        another, until finish() hands the rest to the cluster: the minute a
+        local cluster takes to start is spent decoding."""
+        self.head = _HeadStart(self.missing(), self.outdir, self.extension)
+
+    def stop(self):
+        """Ends the head start's decoding, for a run that is being stopped."""
+        if self.head:
+            self.head.stop()
+        shutil.rmtree(os.path.join(self.outdir, TEMPORARY), ignore_errors=True)
+
+    def finish(self, client, progress=None):
+        from distributed import as_completed
+
+        outdir = self.outdir
+        splits = self.splits
+        results = self.results
+        done = len(splits) - len(self.missing())
+        if progress:
+            progress(done, len(splits))
+        head = self.head
+        missing = head.close() if head else self.missing()
+        task = decoding.shipped(decoding.write_part)
+        futures = [client.submit(task, dataclasses.asdict(split), outdir, self.extension,
+                                 pure=False,
+                                 key=f"vexfcbl-part-{split.index:05d}-{os.getpid()}-{id(splits)}")
+                   for split in missing]
+        index = {future.key: split for future, split in zip(futures, missing)}
+
+        def completed(split, result):
+            nonlocal done
+            results[split.index] = result
+            _record(outdir, split.index, result)
             done += 1
             if progress:
                 progress(done, len(splits))
-    except BaseException:
-        # Ctrl-C or a kill may have stopped the workers too: a cancel that
-        # cannot reach them must not take the place of what stopped the run.
+
+        def head_parts(wait):
+            for split, result, error in head.parts(wait) if head else ():
+                if error is not None:
+                    raise SplitFailed(_failure(split, error)) from error
+                completed(split, result)
+
         try:
-            client.cancel(futures)
-        except BaseException:  # asyncio's CancelledError too, or the signal again
-            pass
+            head_parts(False)
+            for future in as_completed(futures):
+                split = index[future.key]
+                # result() rather than the status: a part whose result was held
+                # by a worker that died since is computed again, and waited for.
+                try:
+                    result = future.result()
+                except Exception as error:
+                    raise SplitFailed(_failure(split, error)) from error
+                completed(split, result)
+                head_parts(False)
+            head_parts(True)
+        except BaseException:
+            # Ctrl-C or a kill may have stopped the workers too: a cancel that
+            # cannot reach them must not take the place of what stopped the run.
+            try:
+                client.cancel(futures)
+            except BaseException:  # asyncio's CancelledError too, or the signal again
+                pass
+            self.stop()
+            raise
         shutil.rmtree(os.path.join(outdir, TEMPORARY), ignore_errors=True)
-        raise
-    shutil.rmtree(os.path.join(outdir, TEMPORARY), ignore_errors=True)
-    document = _write_success(outdir, results, found)
-    shutil.rmtree(os.path.join(outdir, PROGRESS), ignore_errors=True)
-    return document
+        document = _write_success(outdir, results, self.found)
+        shutil.rmtree(os.path.join(outdir, PROGRESS), ignore_errors=True)
+        return document
+
+
+def _record(outdir, index, result):
+    """A complete part's counts, which --resume keeps; written after the part
+    was renamed into place."""
+    _write_json(os.path.join(outdir, PROGRESS, f"part-{index:05d}.json"), result)
+
+
+class _ForkGuard:
+    """Held by the head start while it makes a decoder's process, and taken by
+    any other thread of this process that forks (a local cluster forks its
+    workers while the head start runs): a process forked in between would
+    keep the end of the pipe through which the new process reports its exec,
+    and the head start would wait on it forever."""
+
+    def __init__(self):
+        self._lock = threading.Lock()
+        self._local = threading.local()
+        os.register_at_fork(before=self._before, after_in_parent=self._after,
+                            after_in_child=self._reset)
+
+    def __enter__(self):
+        self._local.making = True
+        self._lock.acquire()
+
+    def __exit__(self, *exc):
+        self._lock.release()
+        self._local.making = False
+
+    def _before(self):
+        if not getattr(self._local, "making", False):
+            self._lock.acquire()
+
+    def _after(self):
+        if not getattr(self._local, "making", False):
+            self._lock.release()
+
+    def _reset(self):
+        self._lock = threading.Lock()
+        self._local = threading.local()
+
+
+_FORK_GUARD = None
+
+
+def _fork_guard():
+    global _FORK_GUARD
+    if _FORK_GUARD is None:
+        _FORK_GUARD = _ForkGuard()
+    return _FORK_GUARD
+
+
+class _HeadStart:
+    """Splits decoded by a thread of this process, from the front of the plan,
+    while the cluster starts. The parts are written as a worker writes them;
+    close() stops taking splits and gives the cluster the rest."""
+
+    def __init__(self, splits, outdir, extension):
+        self._waiting = list(splits)
+        self._outdir = outdir
+        self._extension = extension
+        self._lock = threading.Lock()
+        self._taken = 0
+        self._given = 0
+        self._closed = False
+        self._process = None
+        self._done = queue.Queue()
+        self._guard = _fork_guard()
+        self._thread = threading.Thread(target=self._work, name="vexfcbl-head-start",
+                                        daemon=True)
+        self._thread.start()
+
+    def _take(self):
+        with self._lock:
+            if self._closed or not self._waiting:
+                return None
+            self._taken += 1
+            return self._waiting.pop(0)
+
+    def _started(self, process):
+        with self._lock:
+            self._process = process
+            stopped = self._closed and self._waiting is None
+        if stopped:
+            process.kill()
+
+    def _work(self):
+        while (split := self._take()) is not None:
+            try:
+                result = decoding.write_part(dataclasses.asdict(split), self._outdir,
+                                             self._extension, self._started, self._guard)
+            except Exception as error:
+                self._done.put((split, None, error))
+                with self._lock:
+                    # A failed split ends the run: take no more.
+                    self._waiting = []
+                return
+            self._done.put((split, result, None))
+
+    def close(self):
+        """Takes no more splits; returns those not taken, in order."""
+        with self._lock:
+            self._closed = True
+            rest, self._waiting = self._waiting, []
+        return rest
+
+    def parts(self, wait):
+        """The parts decoded since the last call, as (split, result, error):
+        with `wait`, every part of a split taken, once close() was called."""
+        while True:
+            with self._lock:
+                if self._given == self._taken and (not wait or self._closed):
+                    return
+            try:
+                part = self._done.get(block=wait)
+            except queue.Empty:
+                return
+            self._given += 1
+            yield part
+
+    def stop(self):
+        with self._lock:
+            self._closed = True
+            self._waiting = None
+            process = self._process
+        if process and process.poll() is None:
+            process.kill()
 
 
 def _failure(split, error):

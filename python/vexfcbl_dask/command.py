@@ -389,29 +389,45 @@ def _run(settings, outdir):
         sys.stderr.write(f"vexfcbl-dask: {refused}\n")
         return 1
 
+    hints = []
+    run = None
+    if settings["local"]:
+        # Planned first, and the first splits decoded here while the local
+        # cluster starts: that start (Dask's import, the scheduler, the
+        # workers) was most of a second of every run with nothing decoded.
+        try:
+            run = cluster_run.DirectoryRun(settings["copybooks"], settings["files"],
+                                           settings["args"], outdir,
+                                           int(settings["split_mb"] * (1 << 20)),
+                                           resume=settings["resume"], hints=hints)
+        except (cluster_run.ResumeRefused, decoding.DecodeError, OSError) as error:
+            return _failed(error, outdir, None)
+        run.head_start()
     # Connected here: --help and usage errors need no cluster library.
     try:
         client, cluster = _client(settings)
     except OSError as error:
+        if run:
+            run.stop()
         sys.stderr.write(f"vexfcbl-dask: cannot reach the cluster: {error}\n")
         return 1
+    except BaseException:
+        if run:
+            run.stop()
+        raise
     progress = _Bar(sys.stderr) if sys.stderr.isatty() and not settings["quiet"] else None
     settings["bar"] = progress is not None
-    hints = []
     stopping = False
     try:
-        document = cluster_run.decode_to_directory(
-            client, settings["copybooks"], settings["files"], settings["args"], outdir,
-            int(settings["split_mb"] * (1 << 20)), progress, resume=settings["resume"],
-            hints=hints)
+        if not run:
+            run = cluster_run.DirectoryRun(settings["copybooks"], settings["files"],
+                                           settings["args"], outdir,
+                                           int(settings["split_mb"] * (1 << 20)),
+                                           resume=settings["resume"], hints=hints)
+        document = run.finish(client, progress)
     except (cluster_run.SplitFailed, cluster_run.ResumeRefused, decoding.DecodeError,
             OSError) as error:
-        text = f"cannot write {outdir}: {error.strerror}" if isinstance(error, OSError) \
-            else str(error)
-        sys.stderr.write(f"\nvexfcbl-dask: {text}\n" if progress else f"vexfcbl-dask: {text}\n")
-        if isinstance(error, cluster_run.SplitFailed):
-            sys.stderr.write(f"vexfcbl-dask: {outdir} is incomplete: no _SUCCESS written\n")
-        return 1
+        return _failed(error, outdir, progress)
     except BaseException:
         stopping = True
         raise
@@ -428,3 +444,13 @@ def _run(settings, outdir):
         for hint in hints:
             sys.stderr.write(f"vexfcbl-dask: {hint}\n")
     return 0
+
+
+def _failed(error, outdir, progress):
+    """The message of a run that could not complete; its status."""
+    text = f"cannot write {outdir}: {error.strerror}" if isinstance(error, OSError) \
+        else str(error)
+    sys.stderr.write(f"\nvexfcbl-dask: {text}\n" if progress else f"vexfcbl-dask: {text}\n")
+    if isinstance(error, cluster_run.SplitFailed):
+        sys.stderr.write(f"vexfcbl-dask: {outdir} is incomplete: no _SUCCESS written\n")
+    return 1

@@ -7,6 +7,7 @@ decodes read()'s ranges in its own process instead (no program started, no
 temporary file); VEXFCBL_DASK_SUBPROCESS=1 makes it run the program anyway.
 """
 
+import contextlib
 import dataclasses
 import decimal
 import json
@@ -14,6 +15,7 @@ import logging
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -170,19 +172,29 @@ def _messages(stderr):
 
 
 def _die_with_worker():
-    # A worker killed while its decoder runs takes the decoder with it: the
-    # task runs again elsewhere, and no orphan keeps writing.
+    """The function the decoder's process runs before the program: a worker killed while
+    its decoder runs takes the decoder with it, so the task runs again
+    elsewhere and no orphan keeps writing. Looked up here, in the parent: the
+    function runs in the child between fork and exec, where an import could
+    wait forever on a lock another thread of the parent held at the fork (a
+    local run imports Dask while its first splits decode)."""
     try:
         import ctypes
-        import signal
-        ctypes.CDLL("libc.so.6", use_errno=True).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+        prctl = ctypes.CDLL("libc.so.6", use_errno=True).prctl
     except (OSError, AttributeError):
-        pass
+        return None
+    kill = int(signal.SIGKILL)
+    return lambda: prctl(1, kill)  # PR_SET_PDEATHSIG
 
 
-def run_split(split, output):
+def run_split(split, output, started=None, guard=None):
     """Decodes one split into the file `output` (or standard output when None) on
-    this machine. Returns (read, written, warned, warnings, stdout)."""
+    this machine. Returns (read, written, warned, warnings, stdout).
+    `started(process)` is called with the decoder's Popen once it runs: the
+    caller then owns the process's end, which runs in a session of its own, out
+    of reach of a Ctrl-C or kill meant for the caller's process group (the
+    caller kills it when it stops). `guard`: a context held while the process
+    is made."""
     decoder = split.decoder
     if not os.access(decoder, os.X_OK):
         decoder = os.environ.get("VEXFCBL_DECODE") or shutil.which("vexfcbl-decode") or decoder
@@ -200,16 +212,29 @@ def run_split(split, output):
                    "-range", f"{split.start}:{split.end}:{split.first_record}"]
         if output:
             command += ["-o", output]
-        try:
-            run = subprocess.run(command + [path], capture_output=True, cwd=here or scratch,
-                                 preexec_fn=_die_with_worker)
-        except OSError as error:
-            raise DecodeError(f"{split.describe()} failed: cannot run {decoder}: "
-                              f"{error.strerror}") from None
-    stderr = run.stderr.decode("utf-8", "replace")
-    if run.returncode != 0:
+        # Its messages through a file, not a pipe: a process forked from this
+        # one while the decoder starts (a local cluster's worker) would hold
+        # the pipe's other end, and its end of file would never come.
+        with tempfile.TemporaryFile(dir=scratch) as messages:
+            try:
+                with guard or contextlib.nullcontext():
+                    process = subprocess.Popen(
+                        command + [path], stdin=subprocess.DEVNULL,
+                        stdout=subprocess.DEVNULL if output else subprocess.PIPE,
+                        stderr=messages, cwd=here or scratch, preexec_fn=_die_with_worker(),
+                        start_new_session=started is not None)
+            except OSError as error:
+                raise DecodeError(f"{split.describe()} failed: cannot run {decoder}: "
+                                  f"{error.strerror}") from None
+            with process:
+                if started:
+                    started(process)
+                out = process.communicate()[0]
+            messages.seek(0)
+            stderr = messages.read().decode("utf-8", "replace")
+    if process.returncode != 0:
         raise DecodeError(f"{split.describe()} failed: vexfcbl-decode exited with status "
-                          f"{run.returncode}: {_messages(stderr)}")
+                          f"{process.returncode}: {_messages(stderr)}")
     counts = None
     warnings = []
     for line in stderr.splitlines():
@@ -220,7 +245,7 @@ def run_split(split, output):
             warnings.append(line)
     if counts is None:
         raise DecodeError(f"{split.describe()} failed: no summary from vexfcbl-decode")
-    return (*counts, warnings, run.stdout)
+    return (*counts, warnings, out)
 
 
 def renumber(warnings, path, delta):
@@ -254,19 +279,19 @@ def shipped(function):
     return _Shipped(function)
 
 
-def write_part(fields, outdir, extension):
+def write_part(fields, outdir, extension, started=None, guard=None):
     """A task: decodes `split` into OUTDIR/part-NNNNN.EXT. The part is written
     under OUTDIR/_temporary with a name of its own and renamed when complete,
     so a task run twice (a worker died) leaves one whole part, never a
-    partial or doubled one. `fields`: the Split as a dict. Returns the
-    split's counts and warnings."""
+    partial or doubled one. `fields`: the Split as a dict; `started` and
+    `guard` as for run_split(). Returns the split's counts and warnings."""
     split = Split(**fields)
     name = f"part-{split.index:05d}.{extension}"
     temporary = os.path.join(outdir, "_temporary")
     os.makedirs(temporary, exist_ok=True)
     scratch = os.path.join(temporary, f"{name}.{uuid.uuid4().hex}")
     try:
-        read, written, warned, warnings, _ = run_split(split, scratch)
+        read, written, warned, warnings, _ = run_split(split, scratch, started, guard)
         os.replace(scratch, os.path.join(outdir, name))
     finally:
         if os.path.exists(scratch):

@@ -224,6 +224,56 @@ class ClusterTest(unittest.TestCase):
                 self.assertEqual(len(bad), len(set(bad)))
                 self.assertEqual(len([w for w in bad if ": record 2836, " in w]), 1, bad)
 
+    def test_a_head_start_beside_a_thread_that_forks_equals_one_run(self):
+        """vexfcbl-dask --local decodes the first splits in its own process while the
+        cluster forks its workers: a process forked in the middle of making a
+        decoder's process must not leave the head start waiting on it."""
+        args = ["-codepage", "ASCII"]
+        outdir = os.path.join(self.folder, "out-head")
+        release, hold = os.pipe()
+        children = []
+        forking = threading.Event()
+
+        def fork():
+            while not forking.is_set() and len(children) < 150:
+                pid = os.fork()
+                if pid == 0:  # lives, holding what it inherited, until the test ends
+                    os.close(hold)
+                    os.read(release, 1)
+                    os._exit(0)
+                children.append(pid)
+                time.sleep(0.01)
+
+        forker = threading.Thread(target=fork)
+        finished = {}
+
+        def finish(run):
+            finished["document"] = run.finish(self.client)
+
+        try:
+            with InFolder(self.folder):
+                run = cluster_run.DirectoryRun("t.cpy", ["t.dat"], args, outdir, 600)
+                self.assertEqual(len(run.splits), 101)
+                run.head_start()
+                forker.start()
+                time.sleep(1.5)
+                forking.set()
+                forker.join()
+                finisher = threading.Thread(target=finish, args=(run,), daemon=True)
+                finisher.start()
+                # Not a measure of speed: a head start that waits on a forked
+                # process waits until the test ends.
+                finisher.join(120)
+                self.assertFalse(finisher.is_alive(), "the run waits on a forked process")
+        finally:
+            forking.set()
+            os.close(hold)
+            for pid in children:
+                os.waitpid(pid, 0)
+            os.close(release)
+        self.assertGreater(len(children), 20)
+        self.expect_single_run(outdir, finished["document"], ["t.dat"], args)
+
     def test_a_hierarchy_split_in_parts_equals_one_run(self):
         count = write_hierarchy(self.folder)
         for name, args in (("h.v", ["-recfm", "V", *SEGMENTS]),
