@@ -1009,14 +1009,44 @@ public:
 // JSON Lines and CSV: the lines are the output.
 class StreamSink : public RecordSink {
 public:
-  explicit StreamSink(std::FILE *out) : out_(out) {}
+  explicit StreamSink(std::FILE *out) : out_(out), fd_(::fileno(out)) {}
   bool write(std::string_view lines) override {
+    if (lines.size() >= directBytes && fd_ >= 0)
+      return writeDirect(lines);
     return std::fwrite(lines.data(), 1, lines.size(), out_) == lines.size();
   }
   bool finish() override { return true; }
 
 private:
+  // Many records' lines at once (a batch of -j N, fixedLines' gathering)
+  // go to the file descriptor whole: stdio would first copy most of them
+  // into its buffer, a pass over the whole output that -j N paid on the
+  // thread that also reads the input.
+  static constexpr std::size_t directBytes = 64 << 10;
+
+  bool writeDirect(std::string_view lines) {
+    // What stdio holds goes first, so that the output keeps its order.
+    if (std::fflush(out_) != 0)
+      return false;
+    while (!lines.empty()) {
+      const ssize_t n = ::write(fd_, lines.data(), lines.size());
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n <= 0)
+        break;
+      lines.remove_prefix(static_cast<std::size_t>(n));
+    }
+    if (lines.empty())
+      return true;
+    // A failed write: stdio writes the rest and meets the failure itself,
+    // so that the stream's error state and the run's message are those of
+    // a write through it.
+    return std::fwrite(lines.data(), 1, lines.size(), out_) == lines.size() &&
+           std::fflush(out_) == 0;
+  }
+
   std::FILE *out_;
+  int fd_; // -1 for a stream of no file descriptor (a spooled -o file)
 };
 
 // -splits: one line START:END:FIRST per range (START:END for L).

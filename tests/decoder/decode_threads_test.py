@@ -6,7 +6,9 @@ records from tests/tools/cobdata.py repeated: the threads see many batches,
 V/VB records cross their boundaries, and a few records carry bad bytes (a
 packed digit out of range, a descriptor word too short to hold a record,
 reserved bytes set in a record or block word). Every file is decoded with one
-thread and with two; the outputs and the warnings must be equal byte for byte.
+thread and with two; the outputs and the warnings must be equal byte for byte,
+and equal again when each is written into a pipe (the large writes then go
+to the file descriptor, past stdio, after what stdio holds).
 The distinct records of one thread's output are compared with the values
 cobdata wrote, and the warned record numbers with those it damaged.
 
@@ -143,14 +145,28 @@ class ThreadsWriteWhatOneThreadWrites(unittest.TestCase):
     def tearDownClass(cls):
         shutil.rmtree(cls.folder, ignore_errors=True)
 
-    def decode(self, layout, path, args, jobs):
+    def decode(self, layout, path, args, jobs, piped=False):
+        """The run and its output file; `piped`: the output read from a pipe
+        instead, as the run's stdout."""
         cpy = os.path.join(self.folder, layout.name + ".cpy")
         with open(cpy, "w") as f:
             f.write(layout.copybook())
+        if piped:
+            return subprocess.run([DECODER, "-i", cpy, *args, "-j", str(jobs), path],
+                                  capture_output=True, timeout=600), None
         out = f"{path}.{jobs}.jsonl"
         run = subprocess.run([DECODER, "-i", cpy, *args, "-j", str(jobs), "-o", out, path],
                              capture_output=True, timeout=600)
         return run, out
+
+    def check_piped(self, layout, path, args, out_one, stderr_one):
+        with open(out_one, "rb") as f:
+            expected = f.read()
+        for jobs in (1, 2):
+            run, _ = self.decode(layout, path, args, jobs, piped=True)
+            self.assertEqual(run.returncode, 0)
+            self.assertTrue(run.stdout == expected, f"{layout.name} -j {jobs}: piped output differs")
+            self.assertEqual(run.stderr, stderr_one)
 
     def check(self, layout, records, whole, args, damaged):
         """`records`: the distinct records' values (None: damaged, ABSENT: no
@@ -166,6 +182,7 @@ class ThreadsWriteWhatOneThreadWrites(unittest.TestCase):
         self.assertEqual(two.returncode, 0)
         self.assertTrue(filecmp.cmp(out_one, out_two, shallow=False), f"{layout.name}: outputs differ")
         self.assertEqual(two.stderr, one.stderr)
+        self.check_piped(layout, path, args, out_one, one.stderr)
         warned = {}
         for line in one.stderr.decode().splitlines():
             found = re.match(r"vexfcbl-decode: .*: record (\d+), byte \d+: (.*)", line)
@@ -221,6 +238,25 @@ class ThreadsWriteWhatOneThreadWrites(unittest.TestCase):
         whole, times = self.repeat(b"".join(datas), 0.2)
         summary = self.check(PACKED, values, whole, ["-recfm", "F"], damaged)
         self.assertIn(f"{DISTINCT * times} records read, {DISTINCT * times} written", summary)
+
+    def test_fixed_csv_header_first_in_a_pipe(self):
+        # The CSV header is held by stdio when the first batch's lines go
+        # past it: it must still come first, once.
+        datas, values, _ = self.distinct(PACKED, "packed-csv")
+        whole, times = self.repeat(b"".join(datas), 0.05)
+        path = os.path.join(self.folder, "csv.dat")
+        with open(path, "wb") as f:
+            f.write(whole)
+        for jobs in (1, 2):
+            run, _ = self.decode(PACKED, path, ["-format", "csv"], jobs, piped=True)
+            self.assertEqual(run.returncode, 0)
+            lines = run.stdout.decode().split("\r\n")  # CSV rows end in CR LF
+            self.assertEqual(lines[0].split(","), [f"P-{i:02d}" for i in range(20)])
+            self.assertEqual(lines[-1], "")
+            self.assertEqual(len(lines) - 2, DISTINCT * times)
+            for n in (0, DISTINCT - 1, DISTINCT * times - 1):
+                row = [Decimal(v) for v in lines[1 + n].split(",")]
+                self.assertEqual(row, [v for _, v in values[n % DISTINCT]], f"-j {jobs} row {n + 1}")
 
     def variable_records(self):
         datas, values, damaged = self.distinct(VAR, "var", "V-AMT")
