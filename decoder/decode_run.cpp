@@ -145,7 +145,13 @@ struct BatchRecord {
 // it holds copies of its records' bytes, so that the input reads on.
 struct Batch {
   std::string bytes;
+  // Plain F records follow each other every -lrecl bytes from `start` (the
+  // last one may be short): the worker finds them by arithmetic, and
+  // `records` stays empty. Other framings list each record.
+  bool sliced = false;
+  std::int64_t start = 0;
   std::vector<BatchRecord> records;
+  std::size_t count = 0; // its records
   std::vector<DecodeProblem> framing;
   long long firstNumber = 0; // the whole-file number of its first record
   std::int64_t end = 0;      // the input position after it
@@ -780,7 +786,7 @@ private:
       if (more) {
         if (const std::optional<std::size_t> slot = pool_->slotToFill()) {
           more = fill(batches_[*slot], window);
-          if (!batches_[*slot].records.empty())
+          if (batches_[*slot].count != 0)
             pool_->submit();
           continue;
         }
@@ -800,21 +806,45 @@ private:
     batch.bytes.clear();
     batch.records.clear();
     batch.framing.clear();
+    batch.sliced = false;
     batch.firstNumber = numberBase_ + framedCount_ + 1;
     const bool more = options_.recordFormat == RecordFormat::variable ||
                               options_.recordFormat == RecordFormat::variableBlocked
                           ? fillWalking(batch, window)
-                          : fillSlices(batch, window);
+                      : options_.recordFormat == RecordFormat::fixed ? fillFixed(batch, window)
+                                                                     : fillSlices(batch, window);
+    if (!batch.sliced)
+      batch.count = batch.records.size();
     batch.end = window.position();
-    framedCount_ += static_cast<long long>(batch.records.size());
+    framedCount_ += static_cast<long long>(batch.count);
     return more;
   }
 
-  // F and L: the batch is a run of whole records (lines) taken at once.
-  bool fillSlices(Batch &batch, InputWindow &window) {
+  // Plain F: as many whole records as fit in a batch, and those of them
+  // that begin before the range's end.
+  bool fillFixed(Batch &batch, InputWindow &window) {
     const auto length = static_cast<std::size_t>(length_);
-    const bool fixed = options_.recordFormat == RecordFormat::fixed;
-    std::size_t want = fixed ? std::max<std::size_t>(1, batchBytes / length) * length : batchBytes;
+    const std::size_t want = std::max<std::size_t>(1, batchBytes / length) * length;
+    const std::size_t got = window.ensure(want);
+    const std::int64_t base = window.position();
+    const std::int64_t limit = std::max<std::int64_t>(0, range_.end - base);
+    const std::size_t starts =
+        static_cast<std::int64_t>(got) <= limit
+            ? got
+            : static_cast<std::size_t>((limit + length_ - 1) / length_) * length;
+    const std::size_t take = std::min(got, starts);
+    batch.sliced = true;
+    batch.start = base;
+    batch.count = (take + length - 1) / length;
+    batch.bytes.assign(window.peek(take));
+    window.consume(take);
+    // The input ends with this batch, or the range ends within it.
+    return take == got && got == want;
+  }
+
+  // L: the batch is a run of whole lines taken at once.
+  bool fillSlices(Batch &batch, InputWindow &window) {
+    std::size_t want = batchBytes;
     while (true) {
       const std::size_t got = window.ensure(want);
       if (got == 0)
@@ -829,21 +859,14 @@ private:
           rangeEnds = true;
           break;
         }
-        std::size_t size = 0;
-        std::size_t next = 0;
-        if (fixed) {
-          size = std::min(length, bytes.size() - at);
-          next = at + size;
-        } else {
-          const std::size_t newline = bytes.find('\n', at);
-          if (newline == std::string_view::npos && !atEnd)
-            break;
-          const std::size_t end = newline == std::string_view::npos ? bytes.size() : newline;
-          size = end - at;
-          if (size > 0 && bytes[end - 1] == '\r')
-            --size;
-          next = newline == std::string_view::npos ? bytes.size() : newline + 1;
-        }
+        const std::size_t newline = bytes.find('\n', at);
+        if (newline == std::string_view::npos && !atEnd)
+          break;
+        const std::size_t end = newline == std::string_view::npos ? bytes.size() : newline;
+        std::size_t size = end - at;
+        if (size > 0 && bytes[end - 1] == '\r')
+          --size;
+        const std::size_t next = newline == std::string_view::npos ? bytes.size() : newline + 1;
         batch.records.push_back(
             {base + static_cast<std::int64_t>(at), at, size, -1, 0, 0, 0, false});
         at = next;
@@ -890,10 +913,13 @@ private:
     std::vector<DecodeProblem> &problems = batch.problems;
     std::string &padded = batch.padded;
     long long number = batch.firstNumber;
-    for (const BatchRecord &record : batch.records) {
+    // One record: `at` is where its data begins in the file, `framing` what
+    // its framing found wrong.
+    const auto decodeOne = [&](std::string_view data, std::int64_t declared, std::int64_t at,
+                               bool unreadable, const DecodeProblem *framingFrom,
+                               const DecodeProblem *framingTo) {
       problems.clear();
-      const std::string_view data(batch.bytes.data() + record.at, record.size);
-      if (!record.unreadable) {
+      if (!unreadable) {
         std::string_view input = data;
         if (options_.recordFormat == RecordFormat::lines &&
             data.size() < static_cast<std::size_t>(length_)) {
@@ -906,15 +932,15 @@ private:
         if (room != 0) {
           if (batch.text.size() < used + room)
             batch.text.resize(std::max(2 * batch.text.size(), used + room));
-          end = decoder.decodeLine(input, record.declared, batch.text.data() + used, problems);
+          end = decoder.decodeLine(input, declared, batch.text.data() + used, problems);
         }
         if (end != nullptr) {
           used = static_cast<std::size_t>(end - batch.text.data());
         } else if (typed_) {
-          decoder.decode(input, record.declared, batch.recordValues, problems);
+          decoder.decode(input, declared, batch.recordValues, problems);
         } else {
           batch.text.resize(used);
-          decoder.decode(input, record.declared, batch.text, problems);
+          decoder.decode(input, declared, batch.text, problems);
           if (raw != nullptr)
             raw->append(batch.text, used, data, problems);
           used = batch.text.size();
@@ -923,18 +949,29 @@ private:
           problems.push_back(DecodeProblem{"", "truncated record", 0, ""});
         ++batch.written;
       }
-      problems.insert(problems.begin(),
-                      batch.framing.begin() + static_cast<std::ptrdiff_t>(record.problemsFrom),
-                      batch.framing.begin() + static_cast<std::ptrdiff_t>(record.problemsTo));
+      if (framingFrom != framingTo)
+        problems.insert(problems.begin(), framingFrom, framingTo);
       if (!problems.empty())
         ++batch.warned;
-      const std::int64_t at = record.start + record.dataOffset;
       for (const DecodeProblem &p : problems)
         if (warningValues != nullptr)
           batch.values.push_back(warningOf(number, at + p.offset, p));
         else
           appendWarning(batch.warnings, false, name_, number, at + p.offset, p);
       ++number;
+    };
+    if (batch.sliced) {
+      const auto length = static_cast<std::size_t>(length_);
+      const std::string_view bytes(batch.bytes);
+      for (std::size_t at = 0; at < bytes.size(); at += length)
+        decodeOne(bytes.substr(at, length), -1, batch.start + static_cast<std::int64_t>(at), false,
+                  nullptr, nullptr);
+    } else {
+      const DecodeProblem *const framing = batch.framing.data();
+      for (const BatchRecord &record : batch.records)
+        decodeOne(std::string_view(batch.bytes.data() + record.at, record.size), record.declared,
+                  record.start + record.dataOffset, record.unreadable,
+                  framing + record.problemsFrom, framing + record.problemsTo);
     }
     batch.textSize = used;
   }
@@ -954,7 +991,7 @@ private:
     if (warningValues != nullptr)
       for (const DecodeWarning &value : batch.values)
         (*warningValues)(value);
-    counts.read += static_cast<long long>(batch.records.size());
+    counts.read += static_cast<long long>(batch.count);
     counts.written += batch.written;
     counts.warned += batch.warned;
     progress_.at(batch.end, counts.read);
