@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "converter/conversion_messages.h"
@@ -83,6 +84,8 @@ public:
     position_ += static_cast<std::int64_t>(count);
   }
   std::int64_t position() const { return position_; }
+  // The bytes read from the file past the cursor (the held ones too).
+  std::size_t buffered() const { return end_ - begin_; }
   // The reason reading failed (errno), 0 when it did not.
   int error() const { return error_; }
 
@@ -146,10 +149,18 @@ struct BatchRecord {
 struct Batch {
   std::string bytes;
   // Plain F records follow each other every -lrecl bytes from `start` (the
-  // last one may be short): the worker finds them by arithmetic, and
-  // `records` stays empty. Other framings list each record.
+  // last one may be short): the worker finds them by arithmetic in the
+  // first `size` bytes, and `records` stays empty. Other framings list each
+  // record.
   bool sliced = false;
   std::int64_t start = 0;
+  std::size_t size = 0;
+  // A plain file: the worker reads the batch's `size` bytes from `start`
+  // itself (they are not in `bytes` yet); a failure leaves errno in
+  // readError and the batch ends before the bytes not read.
+  int readFrom = -1;
+  std::int64_t readShift = 0; // the file offset of input position 0
+  int readError = 0;
   std::vector<BatchRecord> records;
   std::size_t count = 0; // its records
   std::vector<DecodeProblem> framing;
@@ -773,6 +784,7 @@ private:
       });
     }
     framedCount_ = counts.read;
+    readDirectly(window);
     // Whatever ends the loop, no batch of this file outlives it.
     struct Settle {
       BatchPool &pool;
@@ -807,6 +819,8 @@ private:
     batch.records.clear();
     batch.framing.clear();
     batch.sliced = false;
+    batch.readFrom = -1;
+    batch.readError = 0;
     batch.firstNumber = numberBase_ + framedCount_ + 1;
     const bool more = options_.recordFormat == RecordFormat::variable ||
                               options_.recordFormat == RecordFormat::variableBlocked
@@ -825,6 +839,8 @@ private:
   bool fillFixed(Batch &batch, InputWindow &window) {
     const auto length = static_cast<std::size_t>(length_);
     const std::size_t want = std::max<std::size_t>(1, batchBytes / length) * length;
+    if (directEnd_ >= 0)
+      return fillFixedDirect(batch, want);
     const std::size_t got = window.ensure(want);
     const std::int64_t base = window.position();
     const std::int64_t limit = std::max<std::int64_t>(0, range_.end - base);
@@ -835,11 +851,80 @@ private:
     const std::size_t take = std::min(got, starts);
     batch.sliced = true;
     batch.start = base;
+    batch.size = take;
     batch.count = (take + length - 1) / length;
     batch.bytes.assign(window.peek(take));
     window.consume(take);
     // The input ends with this batch, or the range ends within it.
     return take == got && got == want;
+  }
+
+  // fillFixed over a plain file: the batch is only its place in the file,
+  // which the worker reads (the bytes come into its own cache, and this
+  // thread, which all the others wait for, neither reads nor copies them).
+  bool fillFixedDirect(Batch &batch, std::size_t want) {
+    const std::int64_t base = directAt_;
+    const std::int64_t limit = std::min(range_.end, directEnd_) - base;
+    if (limit <= 0)
+      return false;
+    // Records that begin before the range's end are whole where the file
+    // has their bytes; the file's end cuts the last one short.
+    const std::int64_t starts = std::min(range_.end - base, static_cast<std::int64_t>(want));
+    const std::int64_t take =
+        std::min((starts + length_ - 1) / length_ * length_, directEnd_ - base);
+    batch.sliced = true;
+    batch.start = base;
+    batch.size = static_cast<std::size_t>(take);
+    batch.count = static_cast<std::size_t>((take + length_ - 1) / length_);
+    batch.readFrom = directFile_;
+    batch.readShift = directShift_;
+    directAt_ += take;
+    return take == static_cast<std::int64_t>(want) && directAt_ < directEnd_;
+  }
+
+  // The batches of plain F records of a plain file are read by the
+  // workers: from the window's position to the end of the file (less
+  // -skip-trailer-bytes) as its size is now.
+  void readDirectly(const InputWindow &window) {
+    directEnd_ = -1;
+    if (options_.recordFormat != RecordFormat::fixed || stream_ == nullptr ||
+        stream_->compression() != Compression::none)
+      return;
+    std::FILE *const stream = stream_->stream();
+    const int file = ::fileno(stream);
+    struct stat status {};
+    if (file < 0 || ::fstat(file, &status) != 0 || !S_ISREG(status.st_mode))
+      return;
+    // Where the cursor is in the file: a standard input may not have
+    // started at the file's first byte.
+    const off_t told = ::ftello(stream);
+    if (told < 0)
+      return;
+    directFile_ = file;
+    directShift_ = told - static_cast<std::int64_t>(window.buffered()) - window.position();
+    directAt_ = window.position();
+    directEnd_ = std::max<std::int64_t>(directAt_,
+                                        status.st_size - directShift_ - options_.skipTrailerBytes);
+  }
+
+  // On a worker: a direct batch's bytes from its file; fewer at an error
+  // or at an end of the file come early (the file shrank).
+  static void readBatch(Batch &batch) {
+    if (batch.bytes.size() < batch.size)
+      batch.bytes.resize(batch.size);
+    std::size_t have = 0;
+    while (have < batch.size) {
+      const ssize_t n = ::pread(batch.readFrom, batch.bytes.data() + have, batch.size - have,
+                                batch.readShift + batch.start + static_cast<std::int64_t>(have));
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n <= 0) {
+        batch.readError = n < 0 ? errno : 0;
+        break;
+      }
+      have += static_cast<std::size_t>(n);
+    }
+    batch.size = have;
   }
 
   // L: the batch is a run of whole lines taken at once.
@@ -913,6 +998,11 @@ private:
     std::vector<DecodeProblem> &problems = batch.problems;
     std::string &padded = batch.padded;
     long long number = batch.firstNumber;
+    if (batch.readFrom >= 0) {
+      readBatch(batch);
+      batch.count =
+          (batch.size + static_cast<std::size_t>(length_) - 1) / static_cast<std::size_t>(length_);
+    }
     // One record: `at` is where its data begins in the file, `framing` what
     // its framing found wrong.
     const auto decodeOne = [&](std::string_view data, std::int64_t declared, std::int64_t at,
@@ -962,7 +1052,7 @@ private:
     };
     if (batch.sliced) {
       const auto length = static_cast<std::size_t>(length_);
-      const std::string_view bytes(batch.bytes);
+      const std::string_view bytes(batch.bytes.data(), batch.size);
       for (std::size_t at = 0; at < bytes.size(); at += length)
         decodeOne(bytes.substr(at, length), -1, batch.start + static_cast<std::int64_t>(at), false,
                   nullptr, nullptr);
@@ -991,6 +1081,11 @@ private:
     if (warningValues != nullptr)
       for (const DecodeWarning &value : batch.values)
         (*warningValues)(value);
+    if (batch.readError != 0) {
+      messages_.print("vexfcbl-decode: cannot read " + name_ + ": " +
+                      std::strerror(batch.readError) + "\n");
+      failed_ = true;
+    }
     counts.read += static_cast<long long>(batch.count);
     counts.written += batch.written;
     counts.warned += batch.warned;
@@ -1034,9 +1129,13 @@ private:
   std::int64_t dataOffset_ = 0;
   std::size_t rawLength_ = std::string_view::npos;
   ByteRange range_;
-  long long numberBase_ = 0;   // the whole-file number of the record before the first
-  long long framedCount_ = 0;  // -j N: records framed so far, ahead of those written
-  std::vector<Batch> batches_; // -j N: the pool's ring, made with it
+  long long numberBase_ = 0;     // the whole-file number of the record before the first
+  long long framedCount_ = 0;    // -j N: records framed so far, ahead of those written
+  std::vector<Batch> batches_;   // -j N: the pool's ring, made with it
+  int directFile_ = -1;          // -j N over plain F records of a plain file: the
+  std::int64_t directAt_ = 0;    // file the workers read, the next batch's place,
+  std::int64_t directEnd_ = -1;  // and where its records end (-1: not so read)
+  std::int64_t directShift_ = 0; // the file offset of input position 0
   std::optional<BatchPool> pool_;
 
 public:

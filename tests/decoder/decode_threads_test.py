@@ -258,6 +258,46 @@ class ThreadsWriteWhatOneThreadWrites(unittest.TestCase):
                 row = [Decimal(v) for v in lines[1 + n].split(",")]
                 self.assertEqual(row, [v for _, v in values[n % DISTINCT]], f"-j {jobs} row {n + 1}")
 
+    def test_fixed_standard_input(self):
+        # -j 2's workers read plain F batches themselves from a regular file
+        # (here the standard input); a pipe is read by the reading thread.
+        datas, values, damaged = self.distinct(MIXED, "stdin", "M-BAL")
+        whole, times = self.repeat(b"".join(datas), 0.05)
+        whole += datas[1][:7]  # a record cut short
+        path = os.path.join(self.folder, "stdin.dat")
+        with open(path, "wb") as f:
+            f.write(whole)
+        cpy = os.path.join(self.folder, "MIXED.cpy")
+        with open(cpy, "w") as f:
+            f.write(MIXED.copybook())
+        one = subprocess.run([DECODER, "-i", cpy, "-j", "1", path], capture_output=True, timeout=600)
+        self.assertEqual(one.returncode, 0)
+        lines = one.stdout.splitlines(keepends=True)
+        self.assertEqual(len(lines), DISTINCT * times + 1)
+        # Every record's line holds the values cobdata wrote (the damaged ones
+        # are warned of), the last one's too, padded.
+        first = json.loads(lines[0], parse_float=Decimal, parse_int=Decimal)
+        check_values(self, first["MIXED"], values[0], "line 1")
+        piped = subprocess.run([DECODER, "-i", cpy, "-j", "2"], input=whole,
+                               capture_output=True, timeout=600)
+        self.assertEqual(piped.returncode, 0)
+        self.assertTrue(piped.stdout == one.stdout, "-j 2 from a pipe differs")
+        # The warnings and the summary (a hint on a file's size is for files only).
+        self.assertEqual([line for line in piped.stderr.splitlines() if b"hint:" not in line],
+                         [line.replace(path.encode(), b"-") for line in one.stderr.splitlines()
+                          if b"hint:" not in line])
+        # A standard input opened on the file and moved into it: read as
+        # one thread reads it.
+        placed = {}
+        for jobs in ("1", "2"):
+            with open(path, "rb") as f:
+                f.seek((5 * DISTINCT + 3) * len(datas[0]))
+                placed[jobs] = subprocess.run([DECODER, "-i", cpy, "-j", jobs], stdin=f,
+                                              capture_output=True, timeout=600)
+        self.assertEqual(placed["1"].returncode, 0)
+        self.assertTrue(placed["2"].stdout == placed["1"].stdout, "-j 2 from an offset differs")
+        self.assertEqual(placed["2"].stderr, placed["1"].stderr)
+
     def variable_records(self):
         datas, values, damaged = self.distinct(VAR, "var", "V-AMT")
         return datas, values, damaged
