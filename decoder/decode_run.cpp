@@ -829,7 +829,7 @@ private:
                                                                      : fillSlices(batch, window);
     if (!batch.sliced)
       batch.count = batch.records.size();
-    batch.end = window.position();
+    batch.end = batch.readFrom >= 0 ? directAt_ : window.position();
     framedCount_ += static_cast<long long>(batch.count);
     return more;
   }
