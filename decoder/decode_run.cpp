@@ -418,7 +418,17 @@ private:
   // file or of the range.
   bool next(InputWindow &window, Framed &framed) {
     framing_.clear();
-    framed = Framed{};
+    // Field by field: a temporary Framed copied in was built on the stack
+    // and read back at once in wider words than written, a store the load
+    // had to wait out on every record.
+    framed.start = 0;
+    framed.dataAt = 0;
+    framed.dataSize = 0;
+    framed.ownLine = false;
+    framed.declared = -1;
+    framed.consumed = 0;
+    framed.unreadable = false;
+    framed.pastEnd = false;
     while (true) {
       const std::int64_t start = window.position();
       framed.start = start;
@@ -976,9 +986,18 @@ private:
       const std::string_view data =
           window.peek(framed.dataAt + framed.dataSize).substr(framed.dataAt);
       const std::size_t problems = batch.framing.size();
-      batch.framing.insert(batch.framing.end(), framing_.begin(), framing_.end());
-      batch.records.push_back({framed.start, batch.bytes.size(), data.size(), framed.declared,
-                               dataOffset_, problems, batch.framing.size(), framed.unreadable});
+      if (!framing_.empty())
+        batch.framing.insert(batch.framing.end(), framing_.begin(), framing_.end());
+      // Field by field in place, for the reason next() resets `framed` so.
+      BatchRecord &record = batch.records.emplace_back();
+      record.start = framed.start;
+      record.at = batch.bytes.size();
+      record.size = data.size();
+      record.declared = framed.declared;
+      record.dataOffset = dataOffset_;
+      record.problemsFrom = problems;
+      record.problemsTo = batch.framing.size();
+      record.unreadable = framed.unreadable;
       batch.bytes.append(data);
       dataOffset_ = 0;
       window.consume(framed.consumed);
