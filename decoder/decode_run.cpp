@@ -874,6 +874,10 @@ private:
   // thread, which all the others wait for, neither reads nor copies them).
   bool fillFixedDirect(Batch &batch, std::size_t want) {
     const std::int64_t base = directAt_;
+    // Near the end the file may have grown since: one thread reads on
+    // until a read finds nothing more, so this one looks again.
+    if (base + static_cast<std::int64_t>(want) > directEnd_)
+      directEnd_ = std::max(directEnd_, fileEnd());
     const std::int64_t limit = std::min(range_.end, directEnd_) - base;
     if (limit <= 0)
       return false;
@@ -892,9 +896,17 @@ private:
     return take == static_cast<std::int64_t>(want) && directAt_ < directEnd_;
   }
 
+  // The input position the file ends at, less -skip-trailer-bytes.
+  std::int64_t fileEnd() const {
+    struct stat status {};
+    if (::fstat(directFile_, &status) != 0)
+      return -1;
+    return status.st_size - directShift_ - options_.skipTrailerBytes;
+  }
+
   // The batches of plain F records of a plain file are read by the
   // workers: from the window's position to the end of the file (less
-  // -skip-trailer-bytes) as its size is now.
+  // -skip-trailer-bytes).
   void readDirectly(const InputWindow &window) {
     directEnd_ = -1;
     if (options_.recordFormat != RecordFormat::fixed || stream_ == nullptr ||
@@ -913,8 +925,7 @@ private:
     directFile_ = file;
     directShift_ = told - static_cast<std::int64_t>(window.buffered()) - window.position();
     directAt_ = window.position();
-    directEnd_ = std::max<std::int64_t>(directAt_,
-                                        status.st_size - directShift_ - options_.skipTrailerBytes);
+    directEnd_ = std::max(directAt_, fileEnd());
   }
 
   // On a worker: a direct batch's bytes from its file; fewer at an error

@@ -298,6 +298,36 @@ class ThreadsWriteWhatOneThreadWrites(unittest.TestCase):
         self.assertTrue(placed["2"].stdout == placed["1"].stdout, "-j 2 from an offset differs")
         self.assertEqual(placed["2"].stderr, placed["1"].stderr)
 
+    def test_fixed_file_growing_while_read(self):
+        # The workers read up to the file's size; near its end the size is
+        # looked at again, so records added meanwhile are read as one
+        # thread reads them. The output is held in a pipe not read until
+        # the file has grown: the threads cannot reach the first end.
+        datas, values, _ = self.distinct(PACKED, "growing")
+        block = b"".join(datas)
+        path = os.path.join(self.folder, "growing.dat")
+        with open(path, "wb") as f:
+            f.write(block * 28)
+        cpy = os.path.join(self.folder, "PACKED.cpy")
+        with open(cpy, "w") as f:
+            f.write(PACKED.copybook())
+        run = subprocess.Popen([DECODER, "-i", cpy, "-j", "2", path], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, bufsize=0)  # communicate() reads on
+        head = run.stdout.read(100)
+        with open(path, "ab") as f:
+            f.write(block + datas[0][:10])
+        out, err = run.communicate(timeout=600)
+        self.assertEqual(run.returncode, 0, err)
+        lines = (head + out).splitlines()
+        self.assertEqual(len(lines), DISTINCT * 29 + 1)
+        for n in (0, DISTINCT * 28 + 5, DISTINCT * 29 - 1):
+            obj = json.loads(lines[n], parse_float=Decimal, parse_int=Decimal)
+            check_values(self, obj["PACKED"], values[n % DISTINCT], f"line {n + 1}")
+        # The short record at the end is warned of at its first missing field.
+        short_at = len(block) * 29 + offset_of(PACKED, "P-01")
+        self.assertIn(f"record {DISTINCT * 29 + 1}, byte {short_at}: PACKED.P-01".encode(), err)
+        self.assertIn(f"{DISTINCT * 29 + 1} records read".encode(), err)
+
     def variable_records(self):
         datas, values, damaged = self.distinct(VAR, "var", "V-AMT")
         return datas, values, damaged
