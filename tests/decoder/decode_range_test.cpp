@@ -146,6 +146,37 @@ TEST_F(DecodeRange, FixedAndLinePartitionsAtAnyByteDecodeTheWholeFile) {
   }
 }
 
+// Two threads over an F file of several batches: ranges whose ends fall
+// inside records in a later batch than their starts, and the bytes around
+// the records left out, decode what one thread decodes.
+TEST_F(DecodeRange, ThreadsCutFixedRecordsAcrossBatchesAsOneThreadDoes) {
+  std::string fixed;
+  for (int i = 0; i < 50000; ++i) // 850 000 bytes: four batches
+    fixed += record(i);
+  write("big.dat", fixed + "0123456789");
+  for (const auto &[skip, trailer] : {std::pair{0, 0}, std::pair{5, 0}, std::pair{3, 27}}) {
+    SCOPED_TRACE(std::to_string(skip) + " " + std::to_string(trailer));
+    DecodeOptions options;
+    options.skipBytes = skip;
+    options.skipTrailerBytes = trailer;
+    const Result one = run("big.dat", options);
+    options.jobs = 2;
+    const Result two = run("big.dat", options);
+    EXPECT_TRUE(two.out == one.out);
+    EXPECT_EQ(two.warnings, one.warnings);
+    EXPECT_EQ(two.read, one.read);
+    EXPECT_EQ(two.warned, one.warned);
+    // The bytes between the skipped ones in records of 17, the last one short.
+    EXPECT_EQ(one.read, (850010 - skip - trailer + 16) / 17);
+    if (skip == 0 && trailer == 0) {
+      std::vector<SplitRange> ranges;
+      for (std::int64_t at = 0; at < 850010; at += 300001)
+        ranges.push_back({at, std::min<std::int64_t>(at + 300001, 850010), 0});
+      expectWhole("big.dat", options, ranges);
+    }
+  }
+}
+
 TEST_F(DecodeRange, SplitPlansOfVariableFilesDecodeTheWholeFile) {
   std::string variable, blocked, block;
   for (int i = 0; i < 300; ++i) {

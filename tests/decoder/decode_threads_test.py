@@ -6,7 +6,9 @@ records from tests/tools/cobdata.py repeated: the threads see many batches,
 V/VB records cross their boundaries, and a few records carry bad bytes (a
 packed digit out of range, a descriptor word too short to hold a record,
 reserved bytes set in a record or block word). Every file is decoded with one
-thread and with two; the outputs and the warnings must be equal byte for byte.
+thread and with two; the outputs and the warnings must be equal byte for byte,
+and equal again when each is written into a pipe (the large writes then go
+to the file descriptor, past stdio, after what stdio holds).
 The distinct records of one thread's output are compared with the values
 cobdata wrote, and the warned record numbers with those it damaged.
 
@@ -143,14 +145,28 @@ class ThreadsWriteWhatOneThreadWrites(unittest.TestCase):
     def tearDownClass(cls):
         shutil.rmtree(cls.folder, ignore_errors=True)
 
-    def decode(self, layout, path, args, jobs):
+    def decode(self, layout, path, args, jobs, piped=False):
+        """The run and its output file; `piped`: the output read from a pipe
+        instead, as the run's stdout."""
         cpy = os.path.join(self.folder, layout.name + ".cpy")
         with open(cpy, "w") as f:
             f.write(layout.copybook())
+        if piped:
+            return subprocess.run([DECODER, "-i", cpy, *args, "-j", str(jobs), path],
+                                  capture_output=True, timeout=600), None
         out = f"{path}.{jobs}.jsonl"
         run = subprocess.run([DECODER, "-i", cpy, *args, "-j", str(jobs), "-o", out, path],
                              capture_output=True, timeout=600)
         return run, out
+
+    def check_piped(self, layout, path, args, out_one, stderr_one):
+        with open(out_one, "rb") as f:
+            expected = f.read()
+        for jobs in (1, 2):
+            run, _ = self.decode(layout, path, args, jobs, piped=True)
+            self.assertEqual(run.returncode, 0)
+            self.assertTrue(run.stdout == expected, f"{layout.name} -j {jobs}: piped output differs")
+            self.assertEqual(run.stderr, stderr_one)
 
     def check(self, layout, records, whole, args, damaged):
         """`records`: the distinct records' values (None: damaged, ABSENT: no
@@ -166,6 +182,7 @@ class ThreadsWriteWhatOneThreadWrites(unittest.TestCase):
         self.assertEqual(two.returncode, 0)
         self.assertTrue(filecmp.cmp(out_one, out_two, shallow=False), f"{layout.name}: outputs differ")
         self.assertEqual(two.stderr, one.stderr)
+        self.check_piped(layout, path, args, out_one, one.stderr)
         warned = {}
         for line in one.stderr.decode().splitlines():
             found = re.match(r"vexfcbl-decode: .*: record (\d+), byte \d+: (.*)", line)
@@ -221,6 +238,95 @@ class ThreadsWriteWhatOneThreadWrites(unittest.TestCase):
         whole, times = self.repeat(b"".join(datas), 0.2)
         summary = self.check(PACKED, values, whole, ["-recfm", "F"], damaged)
         self.assertIn(f"{DISTINCT * times} records read, {DISTINCT * times} written", summary)
+
+    def test_fixed_csv_header_first_in_a_pipe(self):
+        # The CSV header is held by stdio when the first batch's lines go
+        # past it: it must still come first, once.
+        datas, values, _ = self.distinct(PACKED, "packed-csv")
+        whole, times = self.repeat(b"".join(datas), 0.05)
+        path = os.path.join(self.folder, "csv.dat")
+        with open(path, "wb") as f:
+            f.write(whole)
+        for jobs in (1, 2):
+            run, _ = self.decode(PACKED, path, ["-format", "csv"], jobs, piped=True)
+            self.assertEqual(run.returncode, 0)
+            lines = run.stdout.decode().split("\r\n")  # CSV rows end in CR LF
+            self.assertEqual(lines[0].split(","), [f"P-{i:02d}" for i in range(20)])
+            self.assertEqual(lines[-1], "")
+            self.assertEqual(len(lines) - 2, DISTINCT * times)
+            for n in (0, DISTINCT - 1, DISTINCT * times - 1):
+                row = [Decimal(v) for v in lines[1 + n].split(",")]
+                self.assertEqual(row, [v for _, v in values[n % DISTINCT]], f"-j {jobs} row {n + 1}")
+
+    def test_fixed_standard_input(self):
+        # -j 2's workers read plain F batches themselves from a regular file
+        # (here the standard input); a pipe is read by the reading thread.
+        datas, values, damaged = self.distinct(MIXED, "stdin", "M-BAL")
+        whole, times = self.repeat(b"".join(datas), 0.05)
+        whole += datas[1][:7]  # a record cut short
+        path = os.path.join(self.folder, "stdin.dat")
+        with open(path, "wb") as f:
+            f.write(whole)
+        cpy = os.path.join(self.folder, "MIXED.cpy")
+        with open(cpy, "w") as f:
+            f.write(MIXED.copybook())
+        one = subprocess.run([DECODER, "-i", cpy, "-j", "1", path], capture_output=True, timeout=600)
+        self.assertEqual(one.returncode, 0)
+        lines = one.stdout.splitlines(keepends=True)
+        self.assertEqual(len(lines), DISTINCT * times + 1)
+        # Every record's line holds the values cobdata wrote (the damaged ones
+        # are warned of), the last one's too, padded.
+        first = json.loads(lines[0], parse_float=Decimal, parse_int=Decimal)
+        check_values(self, first["MIXED"], values[0], "line 1")
+        piped = subprocess.run([DECODER, "-i", cpy, "-j", "2"], input=whole,
+                               capture_output=True, timeout=600)
+        self.assertEqual(piped.returncode, 0)
+        self.assertTrue(piped.stdout == one.stdout, "-j 2 from a pipe differs")
+        # The warnings and the summary (a hint on a file's size is for files only).
+        self.assertEqual([line for line in piped.stderr.splitlines() if b"hint:" not in line],
+                         [line.replace(path.encode(), b"-") for line in one.stderr.splitlines()
+                          if b"hint:" not in line])
+        # A standard input opened on the file and moved into it: read as
+        # one thread reads it.
+        placed = {}
+        for jobs in ("1", "2"):
+            with open(path, "rb") as f:
+                f.seek((5 * DISTINCT + 3) * len(datas[0]))
+                placed[jobs] = subprocess.run([DECODER, "-i", cpy, "-j", jobs], stdin=f,
+                                              capture_output=True, timeout=600)
+        self.assertEqual(placed["1"].returncode, 0)
+        self.assertTrue(placed["2"].stdout == placed["1"].stdout, "-j 2 from an offset differs")
+        self.assertEqual(placed["2"].stderr, placed["1"].stderr)
+
+    def test_fixed_file_growing_while_read(self):
+        # The workers read up to the file's size; near its end the size is
+        # looked at again, so records added meanwhile are read as one
+        # thread reads them. The output is held in a pipe not read until
+        # the file has grown: the threads cannot reach the first end.
+        datas, values, _ = self.distinct(PACKED, "growing")
+        block = b"".join(datas)
+        path = os.path.join(self.folder, "growing.dat")
+        with open(path, "wb") as f:
+            f.write(block * 28)
+        cpy = os.path.join(self.folder, "PACKED.cpy")
+        with open(cpy, "w") as f:
+            f.write(PACKED.copybook())
+        run = subprocess.Popen([DECODER, "-i", cpy, "-j", "2", path], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, bufsize=0)  # communicate() reads on
+        head = run.stdout.read(100)
+        with open(path, "ab") as f:
+            f.write(block + datas[0][:10])
+        out, err = run.communicate(timeout=600)
+        self.assertEqual(run.returncode, 0, err)
+        lines = (head + out).splitlines()
+        self.assertEqual(len(lines), DISTINCT * 29 + 1)
+        for n in (0, DISTINCT * 28 + 5, DISTINCT * 29 - 1):
+            obj = json.loads(lines[n], parse_float=Decimal, parse_int=Decimal)
+            check_values(self, obj["PACKED"], values[n % DISTINCT], f"line {n + 1}")
+        # The short record at the end is warned of at its first missing field.
+        short_at = len(block) * 29 + offset_of(PACKED, "P-01")
+        self.assertIn(f"record {DISTINCT * 29 + 1}, byte {short_at}: PACKED.P-01".encode(), err)
+        self.assertIn(f"{DISTINCT * 29 + 1} records read".encode(), err)
 
     def variable_records(self):
         datas, values, damaged = self.distinct(VAR, "var", "V-AMT")
