@@ -24,6 +24,8 @@
 #include <variant>
 #include <vector>
 
+#include <sys/mman.h>
+
 #include "decoder/decode_stream.h"
 #include "decoder/option_text.h"
 #include "decoder/record_values.h"
@@ -717,7 +719,9 @@ public:
         return block;
       }
     }
-    return Block{std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1)), size};
+    Block block{std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1)), size};
+    hugePages(block.bytes.get(), size);
+    return block;
   }
 
   // A block back, the oldest dropped past what is kept.
@@ -738,6 +742,18 @@ public:
   }
 
 private:
+  // A large block asked to be backed by 2 MiB pages where the system
+  // leaves that to the program (transparent huge pages "madvise"): one
+  // fault per 2 MiB written instead of one per 4 KiB, the kernel's share of
+  // a batch's first arrays. Only the whole 2 MiB runs inside the block.
+  static void hugePages(char *bytes, std::size_t size) {
+    constexpr std::uintptr_t huge = std::uintptr_t{2} << 20;
+    const auto first = (reinterpret_cast<std::uintptr_t>(bytes) + huge - 1) & ~(huge - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(bytes) + size) & ~(huge - 1);
+    if (end > first)
+      madvise(reinterpret_cast<void *>(first), end - first, MADV_HUGEPAGE);
+  }
+
   std::mutex mutex_;
   std::vector<Block> free_;
   std::size_t freeBytes_ = 0;
