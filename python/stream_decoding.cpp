@@ -24,8 +24,6 @@
 #include <variant>
 #include <vector>
 
-#include <sys/mman.h>
-
 #include "decoder/decode_stream.h"
 #include "decoder/option_text.h"
 #include "decoder/record_values.h"
@@ -719,9 +717,7 @@ public:
         return block;
       }
     }
-    Block block{std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1)), size};
-    hugePages(block.bytes.get(), size);
-    return block;
+    return Block{std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1)), size};
   }
 
   // A block back, the oldest dropped past what is kept.
@@ -742,18 +738,6 @@ public:
   }
 
 private:
-  // A large block asked to be backed by 2 MiB pages where the system
-  // leaves that to the program (transparent huge pages "madvise"): one
-  // fault per 2 MiB written instead of one per 4 KiB, the kernel's share of
-  // a batch's first arrays. Only the whole 2 MiB runs inside the block.
-  static void hugePages(char *bytes, std::size_t size) {
-    constexpr std::uintptr_t huge = std::uintptr_t{2} << 20;
-    const auto first = (reinterpret_cast<std::uintptr_t>(bytes) + huge - 1) & ~(huge - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(bytes) + size) & ~(huge - 1);
-    if (end > first)
-      madvise(reinterpret_cast<void *>(first), end - first, MADV_HUGEPAGE);
-  }
-
   std::mutex mutex_;
   std::vector<Block> free_;
   std::size_t freeBytes_ = 0;
