@@ -78,6 +78,26 @@ std::string hexBytes(std::string_view bytes) {
   return text;
 }
 
+// The end of the text from `first` to `end` without its trailing blanks:
+// eight bytes compared at a time, the blanks of the last word that is not
+// all blank counted from its top bytes.
+char *trimmed(char *first, char *end) {
+  constexpr std::uint64_t blanks = 0x2020202020202020ULL;
+  while (end - first >= 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, end - 8, 8);
+    if (word != blanks) {
+      if constexpr (std::endian::native == std::endian::little)
+        return end - __builtin_clzll(word ^ blanks) / 8;
+      break;
+    }
+    end -= 8;
+  }
+  while (end > first && end[-1] == ' ')
+    --end;
+  return end;
+}
+
 } // namespace
 
 // The whole number of a decimal field (zoned, packed, binary); `wide` for
@@ -123,6 +143,26 @@ void RecordDecoder::compileValues() {
   valueTokens_.clear();
   for (std::uint32_t i = 0; i < shape.size(); ++i)
     valueTokens_.push_back(shape[i]);
+  // What each value's token becomes when its step reads it (its place is
+  // then all that is left to write), and the room the steps write into.
+  std::size_t textAfter = 0;
+  for (auto step = valueSteps_.rbegin(); step != valueSteps_.rend(); ++step) {
+    ValueToken &token = valueTokens_[step->token];
+    if (step->kind == StepKind::text) {
+      token.type = ValueType::string;
+      textAfter += 4 * static_cast<std::size_t>(step->length);
+    } else {
+      ++valueWholes_;
+      if (step->kind != StepKind::other) {
+        token.type = ValueType::scaled;
+        token.size =
+            static_cast<std::uint32_t>(plan_.fields[static_cast<std::size_t>(step->field)].scale);
+      }
+    }
+    // writeText's 8 bytes past the end of the last text.
+    step->textRoom = static_cast<std::uint32_t>(textAfter + 8);
+  }
+  valueTextRoom_ = textAfter + 8;
 }
 
 void RecordDecoder::compileValueGroup(const PlanField &field, std::int64_t at,
@@ -147,7 +187,39 @@ void RecordDecoder::compileValueField(int index, std::int64_t at, RecordValues &
       compileValueGroup(field, place, shape);
       continue;
     }
-    valueSteps_.push_back(ValueStep{shape.size(), index, static_cast<std::uint32_t>(place)});
+    ValueStep step{shape.size(),
+                   static_cast<std::uint32_t>(place),
+                   static_cast<std::uint32_t>(field.length),
+                   index,
+                   StepKind::other,
+                   field.sign,
+                   field.isSigned,
+                   place + 8 <= lineLength_};
+    // The usages the inline readers take (field_values.h); the others, and
+    // what those readers refuse, are read by writeValue().
+    const bool little = std::endian::native == std::endian::little;
+    switch (field.kind) {
+    case FieldKind::text:
+      step.kind = StepKind::text;
+      break;
+    case FieldKind::packed:
+      if (little && field.length <= 8)
+        step.kind = StepKind::packed;
+      break;
+    case FieldKind::zoned:
+      if (little && field.length <= 8 && page_.ebcdicDigits() &&
+          (field.sign == ZonedSign::none || field.sign == ZonedSign::trailing))
+        step.kind = StepKind::zoned;
+      break;
+    case FieldKind::binary:
+      if (little && !options_.littleEndian &&
+          (field.length == 2 || field.length == 4 || (field.length == 8 && field.isSigned)))
+        step.kind = StepKind::binary;
+      break;
+    default:
+      break;
+    }
+    valueSteps_.push_back(step);
     shape.null();
   }
   if (array != noValue)
@@ -160,40 +232,109 @@ void RecordDecoder::compileValueField(int index, std::int64_t at, RecordValues &
 bool RecordDecoder::writeValues(std::string_view data, std::int64_t declared, RecordValues &out) {
   if (static_cast<std::int64_t>(data.size()) < lineLength_)
     return false;
-  const std::uint32_t base = out.appendRecord(valueTokens_);
-  for (const ValueStep &step : valueSteps_)
-    writeValue(step, base, out);
+  ValueFill fill{out.appendRecord(valueTokens_, valueWholes_)};
+  // Room for the longest text of every text field at once: each is written
+  // through a pointer, no size checked or string grown per value.
+  std::string &text = out.textBuffer();
+  const std::size_t textStart = text.size();
+  text.resize(textStart + valueTextRoom_);
+  fill.textBase = text.data();
+  fill.text = fill.textBase + textStart;
+  // The places kept in registers through the loop, fill updated only
+  // around writeValue().
+  ValueToken *const tokens = fill.room.tokens;
+  std::int64_t *const wholes = fill.room.wholes;
+  const std::uint32_t firstWhole = fill.room.firstWhole;
+  std::uint32_t used = 0;
+  char *textBase = fill.textBase;
+  char *to = fill.text;
+  const bool trim = options_.trim;
+  for (const ValueStep &step : valueSteps_) {
+    ValueToken &token = tokens[step.token];
+    const char *const bytes = data.data() + step.offset;
+    std::int64_t whole = 0;
+    switch (step.kind) {
+    case StepKind::text: {
+      char *const written = page_.writeText(std::string_view(bytes, step.length), to);
+      // No UTF-8 sequence ends in a blank: the text trims as its bytes would.
+      char *const end = trim ? trimmed(to, written) : written;
+      token.at = static_cast<std::uint32_t>(to - textBase);
+      token.size = static_cast<std::uint32_t>(end - to);
+      to = end;
+      continue;
+    }
+    case StepKind::packed:
+      if (!packedWord(bytes, step.length, step.isSigned, step.readAhead, whole))
+        break;
+      token.at = firstWhole + used;
+      wholes[used++] = whole;
+      continue;
+    case StepKind::zoned:
+      if (!zonedWord(bytes, step.length, step.sign == ZonedSign::trailing, step.readAhead, whole))
+        break;
+      token.at = firstWhole + used;
+      wholes[used++] = whole;
+      continue;
+    case StepKind::binary:
+      token.at = firstWhole + used;
+      wholes[used++] = binaryWord(bytes, step.length, step.isSigned);
+      continue;
+    case StepKind::end:
+    case StepKind::other:
+      break;
+    }
+    fill.text = to;
+    fill.wholes = used;
+    writeValue(step, fill, out);
+    textBase = fill.textBase;
+    to = fill.text;
+    used = static_cast<std::uint32_t>(fill.wholes);
+  }
+  fill.text = to;
+  fill.wholes = used;
+  text.resize(static_cast<std::size_t>(fill.text - fill.textBase));
+  out.endRecord(fill.room, fill.wholes);
   lengthProblem(declared, lineLength_);
   return true;
 }
 
-void RecordDecoder::writeValue(const ValueStep &step, std::uint32_t base, RecordValues &out) {
+// A value the inline readers leave (floating point, values past 64 bits,
+// bad bytes: left null with their problem), read as the walk reads it.
+[[gnu::noinline]] void RecordDecoder::writeValue(const ValueStep &step, ValueFill &fill,
+                                                 RecordValues &out) {
   const PlanField &field = plan_.fields[static_cast<std::size_t>(step.field)];
-  const std::string_view bytes = data_.substr(step.offset, static_cast<std::size_t>(field.length));
-  const std::uint32_t token = base + step.token;
+  const std::string_view bytes = data_.substr(step.offset, step.length);
+  ValueToken &token = fill.room.tokens[step.token];
+  // The batch's text cut to what is written: this value's is appended.
   std::string &text = out.textBuffer();
-  const std::size_t start = text.size();
-  if (field.kind == FieldKind::text) {
-    page_.appendText(bytes, text);
-    if (options_.trim)
-      while (text.size() > start && text.back() == ' ')
-        text.pop_back();
-    return out.set(token, ValueType::string, start);
-  }
+  const auto start = static_cast<std::size_t>(fill.text - fill.textBase);
+  text.resize(start);
   std::int64_t whole = 0;
   const WholeRead wholeRead = readWhole(field, bytes, whole);
-  if (wholeRead == WholeRead::ok)
-    return out.set(token, whole, field.scale);
-  // Floating point, values past 64 bits and bad bytes (left null): as the walk reads them.
   bool isText = false;
   const char *what = nullptr;
-  if (wholeRead == WholeRead::wide && read(field, step.field, bytes, text, start, isText, what))
-    return out.set(token, ValueType::number, start);
-  text.resize(start);
-  problem(field, step.offset, field.length,
-          wholeRead == WholeRead::wide     ? what
-          : field.kind == FieldKind::zoned ? "invalid zoned decimal"
-                                           : "invalid packed decimal");
+  if (wholeRead == WholeRead::ok) {
+    token = ValueToken{ValueType::scaled, token.next,
+                       fill.room.firstWhole + static_cast<std::uint32_t>(fill.wholes),
+                       static_cast<std::uint32_t>(field.scale)};
+    fill.room.wholes[fill.wholes++] = whole;
+  } else if (wholeRead == WholeRead::wide &&
+             read(field, step.field, bytes, text, start, isText, what)) {
+    token = ValueToken{ValueType::number, token.next, static_cast<std::uint32_t>(start),
+                       static_cast<std::uint32_t>(text.size() - start)};
+  } else {
+    text.resize(start);
+    token = ValueToken{ValueType::null, token.next, 0, 0};
+    problem(field, step.offset, field.length,
+            wholeRead == WholeRead::wide     ? what
+            : field.kind == FieldKind::zoned ? "invalid zoned decimal"
+                                             : "invalid packed decimal");
+  }
+  // Room again for the texts of the steps after this one.
+  const std::size_t end = text.size();
+  text.resize(end + step.textRoom);
+  fill.textBase = text.data();
+  fill.text = fill.textBase + end;
 }
 
 void RecordDecoder::lengthProblem(std::int64_t declared, std::int64_t used) {

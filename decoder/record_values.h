@@ -4,9 +4,13 @@
 // values rather than text (lake/, the Python columns). Nothing is escaped and nothing is
 // parsed back: a decimal field that fits 64 bits comes as its unscaled whole number and its
 // scale, other numbers (floating point, edited, wider decimals) as their exact decimal text.
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "decoder/field_values.h"
@@ -91,17 +95,39 @@ public:
   }
 
   // A record whose tokens are `tokens`, a template whose `next` counts from
-  // its first token (values placeholders, filled by set()); returns where it begins.
-  std::uint32_t appendRecord(const std::vector<ValueToken> &tokens) {
+  // its first token, made the batch's last record, with room after the
+  // batch's whole numbers for `wholes` more: its values are then written in
+  // place (wholes[i] is whole number firstWhole + i), the record closed by
+  // endRecord() with the number of wholes used. Nothing else may be added
+  // in between: the pointers stay valid until then.
+  struct Room {
+    ValueToken *tokens = nullptr;
+    std::int64_t *wholes = nullptr;
+    std::uint32_t base = 0;
+    std::uint32_t firstWhole = 0;
+  };
+  Room appendRecord(const std::vector<ValueToken> &tokens, std::size_t wholes) {
     const std::uint32_t base = size();
     records_.push_back(base);
-    // Copied as they are, then moved to their place: a resize would first
-    // clear every token it makes, twice the writing of a record.
-    tokens_.insert(tokens_.end(), tokens.begin(), tokens.end());
-    for (ValueToken *to = tokens_.data() + base; to != tokens_.data() + tokens_.size(); ++to)
-      to->next += base;
-    return base;
+    // Each token written once, moved to its place as it is copied: one
+    // 16-byte add ({0, base, 0, 0} to its four words), `next` its second.
+    static_assert(sizeof(ValueToken) == 16 && offsetof(ValueToken, next) == 4);
+    using Words = std::uint32_t __attribute__((vector_size(16)));
+    const Words move = {0, base, 0, 0};
+    tokens_.resize(base + tokens.size());
+    ValueToken *const first = tokens_.data() + base;
+    ValueToken *to = first;
+    for (const ValueToken &token : tokens) {
+      Words words;
+      std::memcpy(&words, &token, sizeof words);
+      words += move;
+      std::memcpy(static_cast<void *>(to++), &words, sizeof words);
+    }
+    const auto firstWhole = static_cast<std::uint32_t>(wholes_.size());
+    wholes_.resize(firstWhole + wholes);
+    return Room{first, wholes_.data() + firstWhole, base, firstWhole};
   }
+  void endRecord(const Room &room, std::size_t wholes) { wholes_.resize(room.firstWhole + wholes); }
   // The placeholder at `index` made a string or number: the text from `at` on.
   void set(std::uint32_t index, ValueType type, std::size_t at) {
     ValueToken &token = tokens_[index];
@@ -135,10 +161,20 @@ public:
   }
 
 private:
-  std::vector<ValueToken> tokens_;
+  // resize() leaves what it adds unwritten: appendRecord() writes it once.
+  template <class T> struct Unwritten : std::allocator<T> {
+    Unwritten() = default;
+    template <class U> Unwritten(const Unwritten<U> &) noexcept {}
+    template <class U> struct rebind { using other = Unwritten<U>; };
+    template <class U> void construct(U *) noexcept {}
+    template <class U, class... Args> void construct(U *at, Args &&...args) {
+      std::construct_at(at, std::forward<Args>(args)...);
+    }
+  };
+  std::vector<ValueToken, Unwritten<ValueToken>> tokens_;
   std::string text_;
   std::vector<std::uint32_t> records_;
-  std::vector<std::int64_t> wholes_;
+  std::vector<std::int64_t, Unwritten<std::int64_t>> wholes_;
 };
 
 inline std::string_view RecordValues::numberText(const ValueToken &token,

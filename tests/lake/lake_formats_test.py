@@ -398,6 +398,140 @@ class ByteWidthsAndLevelRuns(unittest.TestCase):
         self.check(read_parquet("duckdb", os.path.join(self.work, "w.parquet"))["rows"])
 
 
+FIXED_FIELDS = [
+    Field("P1", "S9", "COMP-3"), Field("P3U", "9(5)", "COMP-3"),
+    Field("P8", "S9(13)V99", "COMP-3"), Field("P9", "S9(17)", "COMP-3"),
+    Field("Z1", "9"), Field("Z8", "S9(6)V99"), Field("Z9", "9(9)"),
+    Field("ZL", "S9(3)", sign="LEADING"),
+    Field("B2", "S9(4)", "COMP"), Field("B4U", "9(9)", "COMP"),
+    Field("B8", "S9(18)", "COMP"), Field("B8U", "9(18)", "COMP"),
+    Field("T7", "X(7)"), Field("T9", "X(9)"),
+    Field("ARR", occurs=3, children=[Field("A-P", "S9(3)V9", "COMP-3"), Field("A-T", "X(3)")]),
+    Field("TAIL", "X(13)"),
+]
+
+
+class FixedRecordValues(unittest.TestCase):
+    """A fixed layout (no DEPENDING ON, one record) is decoded to values by compiled steps
+    with readers of their own: packed of 1 to 8 bytes and 9, its sign nibbles A to F;
+    zoned of 1 to 9 digits, trailing and leading signs; binary of 2, 4 and 8 bytes; text
+    with characters of several UTF-8 lengths around 8-byte runs, NUL, all blanks, and a
+    text field at the record's end; a bad packed value last, -select past a FILLER, a
+    record of FILLER alone. Read back by the Avro library (DuckDB for Parquet) against
+    the values cobdata encoded."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp()
+        rng = random.Random(11)
+        alphabet = "ABC xyz09 \u00e4\u00e9\u00df\u00a2\u0000"
+        leaves = [f for f in FIXED_FIELDS if not f.children]
+        item = FIXED_FIELDS[14].children
+        cls.values, records = [], []
+        for i in range(600):
+            value, data = {}, b""
+            for f in FIXED_FIELDS:
+                if f.children:
+                    value[f.name] = []
+                    for _ in range(f.occurs):
+                        v = {c.name: fixed_value(rng, c, i, alphabet) for c in item}
+                        value[f.name].append(v)
+                        data += b"".join(cobdata.encode_value(c, v[c.name]) for c in item)
+                    continue
+                value[f.name] = fixed_value(rng, f, i, alphabet)
+                data += cobdata.encode_value(f, value[f.name])
+            # Other sign nibbles IBM allows: A, E, F positive, B negative.
+            sign = data[0] & 0x0F
+            sign = {0xC: (0xA, 0xE, 0xF)[i % 3], 0xD: 0xB}[sign]
+            data = bytes([(data[0] & 0xF0) | sign]) + data[1:]
+            cls.values.append(value)
+            records.append(data)
+        assert len(leaves) == 15 and len(records[0]) == sum(
+            cobdata.field_length(f) * (f.occurs or 1) for f in FIXED_FIELDS)
+        with open(os.path.join(cls.work, "x.cpy"), "w") as f:
+            f.write(cobdata.copybook("REC", FIXED_FIELDS))
+        with open(os.path.join(cls.work, "x.dat"), "wb") as f:
+            f.write(b"".join(records))
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work)
+
+    def check(self, rows, trim, names=lambda k: k):
+        def shown(value):
+            if isinstance(value, dict):
+                return {k: shown(v) for k, v in value.items()}
+            if isinstance(value, list):
+                return [shown(v) for v in value]
+            return value.rstrip(" ") if trim and isinstance(value, str) else value
+
+        self.assertEqual(len(self.values), len(rows))
+        for i, (value, row) in enumerate(zip(self.values, rows)):
+            compare(self, shown(value), row, f"record {i + 1}", names)
+
+    def test_avro_trimmed_and_not(self):
+        for trim in (["-trim"], []):
+            run(["-i", "x.cpy", *trim, "-format", "avro", "-o", "x.avro", "x.dat"], self.work)
+            self.check(read_avro(os.path.join(self.work, "x.avro"))[1], bool(trim), avro_name)
+
+    @unittest.skipUnless(HAVE_NODE, NO_NODE)
+    def test_parquet(self):
+        run(["-i", "x.cpy", "-trim", "-format", "parquet", "-o", "x.parquet", "x.dat"], self.work)
+        self.check(read_parquet("duckdb", os.path.join(self.work, "x.parquet"))["rows"], True)
+
+    def test_bad_packed_last_and_select(self):
+        with open(os.path.join(self.work, "s.cpy"), "w") as f:
+            f.write("       01  R2.\n           05  K    PIC X(5).\n"
+                    "           05  SKIP PIC S9(3) COMP-3.\n           05  FILLER PIC X(3).\n"
+                    "           05  AMT  PIC S9(7)V99 COMP-3.\n")
+        amounts = [Decimal("1.25"), None, Decimal("-9999999.99"), None, Decimal(0)]
+        bad = {1: b"\x1A\x34\x56\x78\x9C", 3: b"\x12\x34\x56\x78\x95"}
+        with open(os.path.join(self.work, "s.dat"), "wb") as f:
+            for i, amount in enumerate(amounts):
+                f.write(cobdata.text(f"K{i}", 5) + cobdata.packed(i, 3) + b"\x40" * 3
+                        + (bad[i] if amount is None else cobdata.packed(amount, 9, 2)))
+        # The field's byte in the file, its path and its bytes, as the lines warn of them.
+        warned = [f"vexfcbl-decode: s.dat: record {i + 1}, byte {15 * i + 10}: R2.AMT: "
+                  f"invalid packed decimal: {' '.join('%02X' % b for b in bad[i])}" for i in bad]
+        for select in (["-select", "K,AMT"], []):
+            done = subprocess.run([DECODER, "-i", "s.cpy", *select, "-format", "avro",
+                                   "-o", "s.avro", "s.dat"], cwd=self.work, capture_output=True)
+            self.assertEqual(0, done.returncode, done.stderr)
+            self.assertEqual(warned, done.stderr.decode().splitlines()[:2])
+            rows = read_avro(os.path.join(self.work, "s.avro"))[1]
+            self.assertEqual([f"K{i}   " for i in range(5)], [r["K"] for r in rows])
+            self.assertEqual(amounts, [r["AMT"] for r in rows])
+            if select:
+                self.assertNotIn("SKIP", rows[0])
+            else:
+                self.assertEqual(list(range(5)), [r["SKIP"] for r in rows])
+        with open(os.path.join(self.work, "f.cpy"), "w") as f:
+            f.write("       01  R3.\n           05  FILLER PIC X(4).\n")
+        with open(os.path.join(self.work, "f.dat"), "wb") as f:
+            f.write(b"\xC1" * 8)
+        run(["-i", "f.cpy", "-format", "avro", "-o", "f.avro", "f.dat"], self.work)
+        self.assertEqual([{}, {}], read_avro(os.path.join(self.work, "f.avro"))[1])
+
+
+def fixed_value(rng, f, i, alphabet):
+    """A value for `f`: its largest, smallest and one unit every few records, else a random
+    one; text all blanks every seventh record."""
+    if "X" in f.picture:
+        length = cobdata.field_length(f)
+        if i % 7 == 3:
+            return " " * length
+        return "".join(rng.choice(alphabet) for _ in range(rng.randint(0, length))).ljust(length)
+    digits, scale, signed = cobdata.picture_digits(f.picture)
+    top = Decimal(10 ** digits - 1).scaleb(-scale)
+    if i % 5 == 1:
+        return top
+    if i % 5 == 2:
+        return -top if signed else Decimal(0)
+    if i % 5 == 3:
+        return Decimal(-1 if signed else 1).scaleb(-scale)
+    return cobdata.random_number(rng, digits, scale, signed)
+
+
 class ShapesMidFile(unittest.TestCase):
     """Records whose token structure changes from one to the next: three kinds picked by
     -when (one REDEFINES alternative, the other, or all of them when no rule matches), each
