@@ -53,7 +53,8 @@ public:
   explicit LevelRuns(int maxLevel = 0) : width_((bitWidth(maxLevel) + 7) / 8) {}
 
   [[gnu::always_inline]] void add(std::uint16_t level) {
-    if (length_ != 0 && level == level_ && length_ < (1u << 30)) {
+    // No run has level_ noRun: one comparison finds the run to lengthen.
+    if (level == level_ && length_ < (1u << 30)) {
       ++length_;
       return;
     }
@@ -86,10 +87,12 @@ private:
     at[1] = static_cast<char>(level_ >> 8);
     runs_.grow(at + width_);
     length_ = 0;
+    level_ = noRun;
   }
 
   int width_;
-  std::uint16_t level_ = 0;
+  static constexpr std::uint32_t noRun = 1 << 16; // beyond every level
+  std::uint32_t level_ = noRun;
   std::uint32_t length_ = 0;
   ByteBuffer runs_;
 };
@@ -223,14 +226,17 @@ std::uint64_t orderKey(const Column &column, std::string_view bytes) {
 }
 
 // True when byte array `a` sorts after `b` in the column's order, their keys equal.
-bool after(std::string_view a, std::string_view b) {
-  // Equal keys and one of at most 8 bytes: the shorter is the other's
-  // prefix (its key's zeros are the other's bytes), and sorts first.
-  if (a.size() <= 8 || b.size() <= 8)
-    return a.size() > b.size();
+inline bool after(std::string_view a, std::string_view b) {
   // The first 8 bytes are equal (a decimal's signed first byte among them):
-  // the rest compares as unsigned bytes, as char_traits<char> does.
-  return a.substr(8) > b.substr(8);
+  // the rest compares as unsigned bytes, as memcmp does.
+  if (a.size() > 8 && b.size() > 8) {
+    const int order = std::memcmp(a.data() + 8, b.data() + 8, std::min(a.size(), b.size()) - 8);
+    if (order != 0)
+      return order > 0;
+  }
+  // Equal as far as the shorter goes (a key's zeros after a value of 8
+  // bytes or fewer are the other's bytes): the shorter sorts first.
+  return a.size() > b.size();
 }
 
 // The values a plan's entry writes without the whole of leaf(): whole
