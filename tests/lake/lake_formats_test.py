@@ -398,6 +398,56 @@ class ByteWidthsAndLevelRuns(unittest.TestCase):
         self.check(read_parquet("duckdb", os.path.join(self.work, "w.parquet"))["rows"])
 
 
+class LevelRunsAcrossPages(unittest.TestCase):
+    """Runs of definition levels longer than a page and a row group: 60 packed items a record,
+    all of them bad (null) in stretches of 2000 records and one in two in scattered records,
+    so that pages (cut at 1 MiB inside -row-group-mb 7) and row groups (-row-group-mb 1) end
+    inside a run of nulls and inside a run of values. Every row read back by DuckDB against
+    the values cobdata encoded."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp()
+        with open(os.path.join(cls.work, "l.cpy"), "w") as f:
+            f.write("       01  REC.\n"
+                    "           05  SEQ   PIC 9(6).\n"
+                    "           05  ITEM  PIC S9(7) COMP-3 OCCURS 60.\n")
+        rng = random.Random(60)
+        bad = b"\x12\x34\x5A\x7F"
+        records, cls.expected = [], []
+        for i in range(20000):
+            items = [rng.randint(-9999999, 9999999) for _ in range(60)]
+            if 5000 <= i < 7000 or 11000 <= i < 13000:
+                items = [None] * 60
+            elif i % 997 == 0:
+                items = [None if j % 2 else v for j, v in enumerate(items)]
+            cls.expected.append((i, items))
+            records.append(cobdata.zoned(i, 6, 0, False) + b"".join(
+                bad if v is None else cobdata.packed(v, 7) for v in items))
+        with open(os.path.join(cls.work, "l.dat"), "wb") as f:
+            f.write(cobdata.variable(records))
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work)
+
+    @unittest.skipUnless(HAVE_NODE, NO_NODE)
+    def test_every_row_of_pages_and_row_groups_cut_inside_runs(self):
+        for megabytes in ("1", "7"):
+            with self.subTest(row_group_mb=megabytes):
+                run(["-i", "l.cpy", "-recfm", "V", "-format", "parquet", "-row-group-mb",
+                     megabytes, "-o", "l.parquet", "l.dat"], self.work)
+                path = os.path.join(self.work, "l.parquet")
+                groups = {s["row_group_id"] for s in parquet_statistics(path)}
+                self.assertGreater(len(groups), 1 if megabytes == "1" else 0)
+                rows = read_parquet("duckdb", path)["rows"]
+                self.assertEqual(len(self.expected), len(rows))
+                for (number, items), row in zip(self.expected, rows):
+                    self.assertEqual(number, int(row["SEQ"]))
+                    self.assertEqual(items, [None if v is None else int(v) for v in row["ITEM"]],
+                                     f"record {number + 1}")
+
+
 class StatisticsOrder(unittest.TestCase):
     """Parquet's min and max of texts and of 31-digit decimals (13-byte two's complement), the
     writer placing most values by their first 8 bytes, against Python's min and max of the
