@@ -40,14 +40,6 @@ int bitWidth(int maxLevel) {
   return bits;
 }
 
-void appendVarint(std::string &out, std::uint32_t value) {
-  while (value >= 0x80) {
-    out += static_cast<char>((value & 0x7F) | 0x80);
-    value >>= 7;
-  }
-  out += static_cast<char>(value);
-}
-
 template <class T> void appendPlain(std::string &out, T value) {
   char bytes[sizeof(T)];
   std::memcpy(bytes, &value, sizeof(T)); // the machine is little-endian, as Parquet is
@@ -61,7 +53,8 @@ public:
   explicit LevelRuns(int maxLevel = 0) : width_((bitWidth(maxLevel) + 7) / 8) {}
 
   [[gnu::always_inline]] void add(std::uint16_t level) {
-    if (length_ != 0 && level == level_ && length_ < (1u << 30)) {
+    // No run has level_ noRun: one comparison finds the run to lengthen.
+    if (level == level_ && length_ < (1u << 30)) {
       ++length_;
       return;
     }
@@ -73,7 +66,7 @@ public:
   void moveTo(std::string &out) {
     close();
     appendPlain(out, static_cast<std::uint32_t>(runs_.size()));
-    out += runs_;
+    out += runs_.view();
     runs_.clear();
   }
 
@@ -81,16 +74,27 @@ private:
   [[gnu::noinline]] void close() {
     if (length_ == 0)
       return;
-    appendVarint(runs_, length_ << 1);
-    for (int b = 0; b < width_; ++b)
-      runs_ += static_cast<char>((level_ >> (8 * b)) & 0xFF);
+    // The run's length (shifted: a run, not bit-packed) as a varint, then
+    // its level in `width_` bytes, little-endian.
+    char *at = runs_.room(5 + 2);
+    std::uint32_t header = length_ << 1;
+    while (header >= 0x80) {
+      *at++ = static_cast<char>((header & 0x7F) | 0x80);
+      header >>= 7;
+    }
+    *at++ = static_cast<char>(header);
+    at[0] = static_cast<char>(level_ & 0xFF);
+    at[1] = static_cast<char>(level_ >> 8);
+    runs_.grow(at + width_);
     length_ = 0;
+    level_ = noRun;
   }
 
   int width_;
-  std::uint16_t level_ = 0;
+  static constexpr std::uint32_t noRun = 1 << 16; // beyond every level
+  std::uint32_t level_ = noRun;
   std::uint32_t length_ = 0;
-  std::string runs_;
+  ByteBuffer runs_;
 };
 
 // Two pieces of bytes read by snappy one after the other.
@@ -188,23 +192,51 @@ void plainStatistics(const Column &column, std::string &min, std::string &max) {
   }
 }
 
-// The first 8 bytes of `bytes` (zeros after its end) as a number that
-// sorts as the bytes do in the column's order: a value whose key is less
-// than another's sorts before it, and equal keys leave it to less().
-std::uint64_t orderKey(const Column &column, std::string_view bytes) {
+// The first 8 bytes of `bytes` (zeros after its end) as a big-endian
+// number, read without a call: two loads that may overlap.
+std::uint64_t prefix(std::string_view bytes) {
+  const char *at = bytes.data();
+  const std::size_t size = bytes.size();
+  if (size >= 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, at, 8);
+    return __builtin_bswap64(word);
+  }
+  if (size >= 4) {
+    // Bytes 0-3 and size-4 to size-1: where they overlap they are the same bytes.
+    std::uint32_t first = 0, last = 0;
+    std::memcpy(&first, at, 4);
+    std::memcpy(&last, at + size - 4, 4);
+    return std::uint64_t{__builtin_bswap32(first)} << 32 | std::uint64_t{__builtin_bswap32(last)}
+                                                               << (8 * (8 - size));
+  }
   std::uint64_t key = 0;
-  std::memcpy(&key, bytes.data(), std::min<std::size_t>(bytes.size(), 8));
-  key = __builtin_bswap64(key);
+  for (std::size_t b = 0; b < size; ++b)
+    key |= std::uint64_t{static_cast<unsigned char>(at[b])} << (56 - 8 * b);
+  return key;
+}
+
+// `bytes`' prefix as a number that sorts as the bytes do in the column's
+// order: a value whose key is less than another's sorts before it, and
+// equal keys leave it to after().
+std::uint64_t orderKey(const Column &column, std::string_view bytes) {
   // Decimals: two's complement, so the first byte compares signed.
+  const std::uint64_t key = prefix(bytes);
   return column.physical == parquet::Type::FIXED_LEN_BYTE_ARRAY ? key ^ (1ull << 63) : key;
 }
 
-// True when byte array `a` sorts before `b` in the column's order.
-bool less(const Column &column, std::string_view a, std::string_view b) {
-  // Decimals: two's complement, so the first byte compares signed.
-  if (column.physical == parquet::Type::FIXED_LEN_BYTE_ARRAY && a[0] != b[0])
-    return static_cast<signed char>(a[0]) < static_cast<signed char>(b[0]);
-  return a < b; // unsigned bytes: char_traits<char> compares as unsigned char
+// True when byte array `a` sorts after `b` in the column's order, their keys equal.
+inline bool after(std::string_view a, std::string_view b) {
+  // The first 8 bytes are equal (a decimal's signed first byte among them):
+  // the rest compares as unsigned bytes, as memcmp does.
+  if (a.size() > 8 && b.size() > 8) {
+    const int order = std::memcmp(a.data() + 8, b.data() + 8, std::min(a.size(), b.size()) - 8);
+    if (order != 0)
+      return order > 0;
+  }
+  // Equal as far as the shorter goes (a key's zeros after a value of 8
+  // bytes or fewer are the other's bytes): the shorter sorts first.
+  return a.size() > b.size();
 }
 
 // The values a plan's entry writes without the whole of leaf(): whole
@@ -477,12 +509,10 @@ private:
       column.min = column.max = plain;
       column.minKey = column.maxKey = key;
       column.haveStats = true;
-    } else if (key == column.minKey && plain.size() <= 8 && plain.size() == column.min.size()) {
-      // the same bytes as the minimum
-    } else if (key < column.minKey || (key == column.minKey && less(column, plain, column.min))) {
+    } else if (key < column.minKey || (key == column.minKey && after(column.min, plain))) {
       column.min = plain;
       column.minKey = key;
-    } else if (key > column.maxKey || (key == column.maxKey && less(column, column.max, plain))) {
+    } else if (key > column.maxKey || (key == column.maxKey && after(plain, column.max))) {
       column.max = plain;
       column.maxKey = key;
     }

@@ -532,6 +532,127 @@ def fixed_value(rng, f, i, alphabet):
     return cobdata.random_number(rng, digits, scale, signed)
 
 
+class LevelRunsAcrossPages(unittest.TestCase):
+    """Runs of definition levels longer than a page and a row group: 60 packed items a record,
+    all of them bad (null) in stretches of 2000 records and one in two in scattered records,
+    so that pages (cut at 1 MiB inside -row-group-mb 7) and row groups (-row-group-mb 1) end
+    inside a run of nulls and inside a run of values. Every row read back by DuckDB against
+    the values cobdata encoded."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp()
+        with open(os.path.join(cls.work, "l.cpy"), "w") as f:
+            f.write("       01  REC.\n"
+                    "           05  SEQ   PIC 9(6).\n"
+                    "           05  ITEM  PIC S9(7) COMP-3 OCCURS 60.\n")
+        rng = random.Random(60)
+        bad = b"\x12\x34\x5A\x7F"
+        records, cls.expected = [], []
+        for i in range(20000):
+            items = [rng.randint(-9999999, 9999999) for _ in range(60)]
+            if 5000 <= i < 7000 or 11000 <= i < 13000:
+                items = [None] * 60
+            elif i % 997 == 0:
+                items = [None if j % 2 else v for j, v in enumerate(items)]
+            cls.expected.append((i, items))
+            records.append(cobdata.zoned(i, 6, 0, False) + b"".join(
+                bad if v is None else cobdata.packed(v, 7) for v in items))
+        with open(os.path.join(cls.work, "l.dat"), "wb") as f:
+            f.write(cobdata.variable(records))
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work)
+
+    @unittest.skipUnless(HAVE_NODE, NO_NODE)
+    def test_every_row_of_pages_and_row_groups_cut_inside_runs(self):
+        for megabytes in ("1", "7"):
+            with self.subTest(row_group_mb=megabytes):
+                run(["-i", "l.cpy", "-recfm", "V", "-format", "parquet", "-row-group-mb",
+                     megabytes, "-o", "l.parquet", "l.dat"], self.work)
+                path = os.path.join(self.work, "l.parquet")
+                groups = {s["row_group_id"] for s in parquet_statistics(path)}
+                self.assertGreater(len(groups), 1 if megabytes == "1" else 0)
+                rows = read_parquet("duckdb", path)["rows"]
+                self.assertEqual(len(self.expected), len(rows))
+                for (number, items), row in zip(self.expected, rows):
+                    self.assertEqual(number, int(row["SEQ"]))
+                    self.assertEqual(items, [None if v is None else int(v) for v in row["ITEM"]],
+                                     f"record {number + 1}")
+
+
+class StatisticsOrder(unittest.TestCase):
+    """Parquet's min and max of texts and of 31-digit decimals (13-byte two's complement), the
+    writer placing most values by their first 8 bytes, against Python's min and max of the
+    values cobdata encoded, as DuckDB reads the footer."""
+
+    # Groups whose min and max are decided by the bytes each part of the writer reads: 1 to 3
+    # bytes, 4 to 7 (the last ones deciding), those lengths against longer texts, one
+    # another's prefix about the 8th byte, the tail past the 8th (the 9th byte and the 10th
+    # deciding apart), and bytes past 0x7F.
+    TEXTS = [["AB", "ABC", "A", "B", "BA", "BAA"],
+             ["ABCDEFG", "ABCDZ", "ABCDE", "ABCDA", "ABCD", "ABCDEF"],
+             ["B", "ABCD", "ABCDEFGHIJ", "AZ", "BA", "ABC"],
+             ["ABCDEFGH", "ABCDEFG", "ABCDEFGHI", "ABCDEFGH\u00e9"],
+             ["ABCDEFGHBA", "ABCDEFGHAZ", "ABCDEFGHB", "ABCDEFGHA\u00e9", "ABCDEFGHIJKLMNOPQRST",
+              "ABCDEFGHIJKLMNOPQRSS"],
+             ["\u00e9", "\u00e9\u00e9\u00e9\u00e9\u00e9", "Z", "ZZZZZZZZ", "ZZZZZZZZZ", "ZZZZZZZY",
+              "ZZZZZZZZ\u00c0"]]
+    # Near zero the first 8 of the 13 bytes are all 00 or all FF.
+    AMOUNTS = [[-1, -2, -3, -256, -255, -2**23], [1, 2, 255, 256, 0, 2**23 - 1],
+               [0, 1, -1, 2, -2, 2**40, -(2**40), 2**64, -(2**64)],
+               [10**27 - 1, -(10**27 - 1), 10**27, -(10**27), 5, -5]]
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp()
+        with open(os.path.join(cls.work, "o.cpy"), "w") as f:
+            f.write("       01  REC.\n"
+                    "           05  NAME  PIC X(20).\n"
+                    "           05  BIG   PIC S9(31) COMP-3.\n")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work)
+
+    def statistics(self, rows):
+        with open(os.path.join(self.work, "o.dat"), "wb") as f:
+            f.write(b"".join(cobdata.text(name, 20) + cobdata.packed(amount, 31)
+                             for name, amount in rows))
+        run(["-i", "o.cpy", "-trim", "-format", "parquet", "-o", "o.parquet", "o.dat"], self.work)
+        return {s["path_in_schema"]: s for s in parquet_statistics(os.path.join(self.work,
+                                                                               "o.parquet"))}
+
+    @unittest.skipUnless(HAVE_NODE, NO_NODE)
+    def test_min_and_max_past_the_first_eight_bytes(self):
+        rng = random.Random(8)
+        # Each group in its order, reversed and shuffled, then all of them shuffled: the first
+        # value, a new minimum, a new maximum and a repeat of either come in every position.
+        sets = []
+        for i, names in enumerate(self.TEXTS):
+            amounts = self.AMOUNTS[i % len(self.AMOUNTS)]
+            shuffled = (names[:], amounts[:])
+            rng.shuffle(shuffled[0])
+            rng.shuffle(shuffled[1])
+            sets += [(names, amounts), (names[::-1], amounts[::-1]), shuffled]
+        for _ in range(3):
+            names = [n for group in self.TEXTS for n in group]
+            amounts = [a for group in self.AMOUNTS for a in group]
+            rng.shuffle(names)
+            rng.shuffle(amounts)
+            sets.append((names, amounts))
+        for names, amounts in sets:
+            with self.subTest(names=names, amounts=amounts):
+                count = max(len(names), len(amounts))
+                rows = [(names[i % len(names)], amounts[i % len(amounts)]) for i in range(count * 2)]
+                stats = self.statistics(rows)
+                self.assertEqual(min(n for n, _ in rows), stats["NAME"]["stats_min_value"])
+                self.assertEqual(max(n for n, _ in rows), stats["NAME"]["stats_max_value"])
+                self.assertEqual(min(a for _, a in rows), Decimal(stats["BIG"]["stats_min_value"]))
+                self.assertEqual(max(a for _, a in rows), Decimal(stats["BIG"]["stats_max_value"]))
+
+
 class ShapesMidFile(unittest.TestCase):
     """Records whose token structure changes from one to the next: three kinds picked by
     -when (one REDEFINES alternative, the other, or all of them when no rule matches), each
