@@ -38,8 +38,10 @@ class RecordValues;
 
 // How a value is written: `bytes` alone (what the record's structure makes: union branches,
 // array counts), a string's length and UTF-8, a whole number as a zigzag varint (int: only
-// within 32 bits), a decimal of the field's own scale as its bytes.
-enum class DirectForm : std::uint8_t { bytes, text, int32, int64, decimal };
+// within 32 bits), a decimal of the field's own scale as its bytes (Avro's); or a string's
+// length as 4 bytes little-endian and its UTF-8 (Parquet's plain byte array), a whole number
+// at the field's own scale as 8 bytes little-endian (word32: only within 32 bits).
+enum class DirectForm : std::uint8_t { bytes, text, int32, int64, decimal, plainText, word32, word64 };
 
 struct DirectOp {
   // The value's token, counted from the record's first (noValue: none, `bytes` alone).
@@ -47,7 +49,7 @@ struct DirectOp {
   DirectForm form = DirectForm::bytes;
   bool nullable = false; // the union's branch 1 before the value
   std::uint8_t size = 0; // of `bytes`
-  int scale = 0;         // a decimal's
+  int scale = 0;         // a decimal's or a word's
   char bytes[16] = {};
 };
 

@@ -344,6 +344,9 @@ void RecordDecoder::compileDirect(const DirectEncoder &encoder) {
   directFor_ = &encoder;
   directSteps_.clear();
   directRoom_ = 0;
+  // Lengths and words are written as the machine holds them, which the formats want little-endian.
+  if constexpr (std::endian::native != std::endian::little)
+    return;
   std::vector<const ValueStep *> stepOf(valueTokens_.size(), nullptr);
   RecordValues sample;
   RecordValues::Room room = sample.appendRecord(valueTokens_, valueWholes_);
@@ -382,8 +385,9 @@ void RecordDecoder::compileDirect(const DirectEncoder &encoder) {
       return;
     const int scale = plan_.fields[static_cast<std::size_t>(step->field)].scale;
     const bool text = step->kind == StepKind::text;
-    if (text != (op.form == DirectForm::text) || (!text && op.form != DirectForm::decimal && scale != 0) ||
-        (op.form == DirectForm::decimal && op.scale != scale))
+    const bool textForm = op.form == DirectForm::text || op.form == DirectForm::plainText;
+    const bool integer = op.form == DirectForm::int32 || op.form == DirectForm::int64;
+    if (text != textForm || (integer && scale != 0) || (!text && !integer && op.scale != scale))
       return;
     direct.kind = step->kind;
     direct.sign = step->sign;
@@ -395,8 +399,10 @@ void RecordDecoder::compileDirect(const DirectEncoder &encoder) {
       // writeText's longest: 4 bytes a byte.
       char scratch[10];
       const std::size_t longest = 4 * std::size_t{step->length};
-      direct.prefix = static_cast<std::uint8_t>(
-          putZigzag(scratch, static_cast<std::int64_t>(longest)) - scratch);
+      direct.prefix = op.form == DirectForm::plainText
+                          ? 4
+                          : static_cast<std::uint8_t>(
+                                putZigzag(scratch, static_cast<std::int64_t>(longest)) - scratch);
       bytes += 1 + direct.prefix + longest;
     } else {
       bytes += 1 + 10;
@@ -436,6 +442,12 @@ bool RecordDecoder::encodeValues(std::string_view data, std::int64_t declared, R
       char *const written = page_.writeText(std::string_view(bytes, step.length), first);
       char *const end = trim ? trimmed(first, written) : written;
       const auto size = static_cast<std::size_t>(end - first);
+      if (step.form == DirectForm::plainText) {
+        const auto length = static_cast<std::uint32_t>(size);
+        std::memcpy(at, &length, sizeof length);
+        at = end;
+        continue;
+      }
       char *const after = putZigzag(at, static_cast<std::int64_t>(size));
       if (after != first)
         std::memmove(after, first, size);
@@ -458,8 +470,14 @@ bool RecordDecoder::encodeValues(std::string_view data, std::int64_t declared, R
     default:
       return false;
     }
-    if (step.form == DirectForm::int32 && (whole < INT32_MIN || whole > INT32_MAX))
+    if ((step.form == DirectForm::int32 || step.form == DirectForm::word32) &&
+        (whole < INT32_MIN || whole > INT32_MAX))
       return false;
+    if (step.form == DirectForm::word32 || step.form == DirectForm::word64) {
+      std::memcpy(at, &whole, sizeof whole);
+      at += sizeof whole;
+      continue;
+    }
     if (step.nullable)
       *at++ = 2;
     at = step.form == DirectForm::decimal ? putDecimalBytes(at, whole) : putZigzag(at, whole);

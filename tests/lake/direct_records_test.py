@@ -1,4 +1,4 @@
-"""Avro records of a fixed layout are written two ways: a run's first batch of 4096 records (and
+"""Avro and Parquet records of a fixed layout are written two ways: a run's first batch of 4096 records (and
 any record with a bad value) by the writer's walk of the decoder's values, the records after it
 straight from their bytes by the decoder's compiled steps. Both must write the bytes Avro's
 binary encoding gives, which this test computes with an encoder of its own, from the values
@@ -8,6 +8,8 @@ union branch wrong) fails. The records repeat every 1000, so the same bytes go t
 ways. Decimals sit on the edges of their byte widths, text has characters of several UTF-8
 lengths and blanks to trim, an OCCURS table holds groups; bad packed and zoned values make
 nulls (with the warnings JSON Lines gives). -j 2 and -codec snappy write the same records.
+Parquet's entries are checked by DuckDB's reading of every row, and -j 2 (whose batches take
+the two ways otherwise: each batch of its pool starts on the walk) must write the same file.
 
 Run by ctest: VEXFCBL_DECODE names the decoder, VEX_SOURCE_DIR the source tree.
 """
@@ -21,7 +23,8 @@ import tempfile
 import unittest
 from decimal import Decimal
 
-from lake_formats_test import DECODER, avro_name, cobdata, read_avro, run
+from lake_formats_test import (DECODER, HAVE_NODE, NO_NODE, avro_name, cobdata, compare, read_avro,
+                               read_parquet)
 from cobdata import Field
 
 FIELDS = [
@@ -279,6 +282,21 @@ class DirectRecords(unittest.TestCase):
         _, snappy = read_avro(os.path.join(self.work, "snappy.avro"))
         self.assertEqual(RECORDS, len(snappy))
         self.assertEqual(rows, snappy)
+
+
+    @unittest.skipUnless(HAVE_NODE, NO_NODE)
+    def test_parquet_rows_and_threads(self):
+        for trim in ([], ["-trim"]):
+            self.decode(*trim, "-format", "parquet", "-o", "one.parquet")
+            self.decode(*trim, "-format", "parquet", "-j", "2", "-o", "two.parquet")
+            with open(os.path.join(self.work, "one.parquet"), "rb") as one, \
+                    open(os.path.join(self.work, "two.parquet"), "rb") as two:
+                self.assertTrue(one.read() == two.read(), "-j 2 wrote another file")
+            rows = read_parquet("duckdb", os.path.join(self.work, "one.parquet"))["rows"]
+            expected = self.expected(bool(trim))
+            self.assertEqual(len(expected), len(rows))
+            for i, (value, row) in enumerate(zip(expected, rows)):
+                compare(self, value, row, f"record {i + 1}")
 
 
 if __name__ == "__main__":
