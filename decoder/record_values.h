@@ -4,6 +4,7 @@
 // values rather than text (lake/, the Python columns). Nothing is escaped and nothing is
 // parsed back: a decimal field that fits 64 bits comes as its unscaled whole number and its
 // scale, other numbers (floating point, edited, wider decimals) as their exact decimal text.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -78,7 +79,7 @@ public:
     text_.clear();
     records_.clear();
     wholes_.clear();
-    encoded_.clear();
+    encodedSize_ = 0;
     encodedEnds_.clear();
   }
 
@@ -87,16 +88,14 @@ public:
   // Room for `count` bytes after the batch's encoded records (written there, then closed by
   // endEncoded with their end, or left: nothing added).
   char *encodedRoom(std::size_t count) {
-    const std::size_t start = encoded_.size();
-    encoded_.resize(start + count);
-    encoded_.resize(start);
-    return encoded_.data() + start;
+    if (encoded_.size() < encodedSize_ + count)
+      encoded_.resize(std::max(2 * encoded_.size(), encodedSize_ + count));
+    return encoded_.data() + encodedSize_;
   }
   void endEncoded(const char *end) {
-    const auto size = static_cast<std::size_t>(end - encoded_.data());
-    encoded_.resize(size);
+    encodedSize_ = static_cast<std::size_t>(end - encoded_.data());
     records_.push_back(encodedBit | static_cast<std::uint32_t>(encodedEnds_.size()));
-    encodedEnds_.push_back(static_cast<std::uint32_t>(size));
+    encodedEnds_.push_back(static_cast<std::uint32_t>(encodedSize_));
   }
 
   // ---- filled by the decoder, one record at a time ----
@@ -188,14 +187,14 @@ public:
   };
   Mark mark() const {
     return Mark{tokens_.size(), text_.size(),    records_.size(),
-                wholes_.size(), encoded_.size(), encodedEnds_.size()};
+                wholes_.size(), encodedSize_,    encodedEnds_.size()};
   }
   void truncate(const Mark &mark) {
     tokens_.resize(mark.tokens);
     text_.resize(mark.text);
     records_.resize(mark.records);
     wholes_.resize(mark.wholes);
-    encoded_.resize(mark.encoded);
+    encodedSize_ = mark.encoded;
     encodedEnds_.resize(mark.encodedRecords);
   }
 
@@ -214,10 +213,11 @@ private:
   std::string text_;
   std::vector<std::uint32_t> records_;
   std::vector<std::int64_t, Unwritten<std::int64_t>> wholes_;
-  // Encoded records: their bytes one after another, each one's end; records_ holds
-  // encodedBit and its place in encodedEnds_.
+  // Encoded records: their bytes one after another (the first encodedSize_ of encoded_, which
+  // keeps its room), each one's end; records_ holds encodedBit and its place in encodedEnds_.
   static constexpr std::uint32_t encodedBit = 0x80000000;
   std::vector<char, Unwritten<char>> encoded_;
+  std::size_t encodedSize_ = 0;
   std::vector<std::uint32_t> encodedEnds_;
   const DirectEncoder *encoder_ = nullptr;
 };
