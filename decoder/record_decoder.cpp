@@ -337,6 +337,156 @@ bool RecordDecoder::writeValues(std::string_view data, std::int64_t declared, Re
   fill.text = fill.textBase + end;
 }
 
+// The steps of `encoder`'s ops for this layout's values, from its walk of a sample record;
+// none (tokens for that writer) when a value is one the loop does not read, or the writer
+// wants it in a form its step cannot give: then every record takes the tape.
+void RecordDecoder::compileDirect(const DirectEncoder &encoder) {
+  directFor_ = &encoder;
+  directSteps_.clear();
+  directRoom_ = 0;
+  // Lengths and words are written as the machine holds them, which the formats want little-endian.
+  if constexpr (std::endian::native != std::endian::little)
+    return;
+  std::vector<const ValueStep *> stepOf(valueTokens_.size(), nullptr);
+  RecordValues sample;
+  RecordValues::Room room = sample.appendRecord(valueTokens_, valueWholes_);
+  std::size_t wholes = 0;
+  for (const ValueStep &step : valueSteps_) {
+    if (step.kind == StepKind::other || step.kind == StepKind::end)
+      return;
+    stepOf[step.token] = &step;
+    ValueToken &token = room.tokens[step.token];
+    if (step.kind == StepKind::text) {
+      token.at = 0;
+      token.size = 0;
+    } else {
+      token.at = room.firstWhole + static_cast<std::uint32_t>(wholes);
+      room.wholes[wholes++] = 0;
+    }
+  }
+  sample.endRecord(room, wholes);
+  const std::vector<DirectOp> ops = encoder.compile(sample);
+  std::vector<DirectStep> steps;
+  std::size_t bytes = 0;
+  std::size_t values = 0;
+  for (const DirectOp &op : ops) {
+    DirectStep direct;
+    direct.form = op.form;
+    direct.nullable = op.nullable;
+    if (op.form == DirectForm::bytes) {
+      std::memcpy(direct.bytes, op.bytes, sizeof direct.bytes);
+      direct.size = op.size;
+      steps.push_back(direct);
+      bytes += sizeof direct.bytes;
+      continue;
+    }
+    const ValueStep *step = op.token < stepOf.size() ? stepOf[op.token] : nullptr;
+    if (step == nullptr)
+      return;
+    const int scale = plan_.fields[static_cast<std::size_t>(step->field)].scale;
+    const bool text = step->kind == StepKind::text;
+    const bool textForm = op.form == DirectForm::text || op.form == DirectForm::plainText;
+    const bool integer = op.form == DirectForm::int32 || op.form == DirectForm::int64;
+    if (text != textForm || (integer && scale != 0) || (!text && !integer && op.scale != scale))
+      return;
+    direct.kind = step->kind;
+    direct.sign = step->sign;
+    direct.isSigned = step->isSigned;
+    direct.readAhead = step->readAhead;
+    direct.offset = step->offset;
+    direct.length = step->length;
+    if (text) {
+      // writeText's longest: 4 bytes a byte.
+      char scratch[10];
+      const std::size_t longest = 4 * std::size_t{step->length};
+      direct.prefix = op.form == DirectForm::plainText
+                          ? 4
+                          : static_cast<std::uint8_t>(
+                                putZigzag(scratch, static_cast<std::int64_t>(longest)) - scratch);
+      bytes += 1 + direct.prefix + longest;
+    } else {
+      bytes += 1 + 10;
+    }
+    steps.push_back(direct);
+    ++values;
+  }
+  // Each value written once: a writer that left one out, or wrote one twice, keeps the tape.
+  if (values != valueSteps_.size())
+    return;
+  directSteps_ = std::move(steps);
+  directRoom_ = bytes + 8; // writeText's 8 bytes past the end of a text
+}
+
+// The record written straight in the encoding of out.encoder(); false (nothing added) for a
+// record shorter than the layout, and for a value that is not good (bad bytes, a number
+// past its int's range): the tape then holds the record, its problems said as ever.
+bool RecordDecoder::encodeValues(std::string_view data, std::int64_t declared, RecordValues &out) {
+  if (directFor_ != out.encoder())
+    compileDirect(*out.encoder());
+  if (directSteps_.empty() || static_cast<std::int64_t>(data.size()) < lineLength_)
+    return false;
+  char *at = out.encodedRoom(directRoom_);
+  const bool trim = options_.trim;
+  for (const DirectStep &step : directSteps_) {
+    if (step.form == DirectForm::bytes) {
+      std::memcpy(at, step.bytes, sizeof step.bytes);
+      at += step.size;
+      continue;
+    }
+    const char *const bytes = data.data() + step.offset;
+    if (step.kind == StepKind::text) {
+      if (step.nullable)
+        *at++ = 2; // the union's branch 1, zigzag
+      // The text after room for its longest length, moved up to the length it has.
+      char *const first = at + step.prefix;
+      char *const written = page_.writeText(std::string_view(bytes, step.length), first);
+      char *const end = trim ? trimmed(first, written) : written;
+      const auto size = static_cast<std::size_t>(end - first);
+      if (step.form == DirectForm::plainText) {
+        const auto length = static_cast<std::uint32_t>(size);
+        std::memcpy(at, &length, sizeof length);
+        at = end;
+        continue;
+      }
+      char *const after = putZigzag(at, static_cast<std::int64_t>(size));
+      if (after != first)
+        std::memmove(after, first, size);
+      at = after + size;
+      continue;
+    }
+    std::int64_t whole = 0;
+    switch (step.kind) {
+    case StepKind::packed:
+      if (!packedWord(bytes, step.length, step.isSigned, step.readAhead, whole))
+        return false;
+      break;
+    case StepKind::zoned:
+      if (!zonedWord(bytes, step.length, step.sign == ZonedSign::trailing, step.readAhead, whole))
+        return false;
+      break;
+    case StepKind::binary:
+      whole = binaryWord(bytes, step.length, step.isSigned);
+      break;
+    default:
+      return false;
+    }
+    if ((step.form == DirectForm::int32 || step.form == DirectForm::word32) &&
+        (whole < INT32_MIN || whole > INT32_MAX))
+      return false;
+    if (step.form == DirectForm::word32 || step.form == DirectForm::word64) {
+      std::memcpy(at, &whole, sizeof whole);
+      at += sizeof whole;
+      continue;
+    }
+    if (step.nullable)
+      *at++ = 2;
+    at = step.form == DirectForm::decimal ? putDecimalBytes(at, whole) : putZigzag(at, whole);
+  }
+  out.endEncoded(at);
+  lengthProblem(declared, lineLength_);
+  return true;
+}
+
 void RecordDecoder::lengthProblem(std::int64_t declared, std::int64_t used) {
   if (declared >= 0 && declared != used)
     problems_->push_back(DecodeProblem{plan_.records.front().name,
@@ -1051,6 +1201,8 @@ void RecordDecoder::decode(std::string_view data, std::int64_t declared, RecordV
   // Values have the JSON line's shape, whatever the text format would be.
   data_ = data;
   problems_ = &problems;
+  if (lineCompiled_ && out.encoder() != nullptr && encodeValues(data, declared, out))
+    return;
   if (lineCompiled_ && writeValues(data, declared, out))
     return;
   const bool csv = csv_;

@@ -135,6 +135,27 @@ private:
   void writeValue(const ValueStep &step, ValueFill &fill, RecordValues &out);
   void lengthProblem(std::int64_t declared, std::int64_t used);
 
+  // The same records written straight in a writer's encoding (decoder/direct_values.h): the
+  // writer's ops for the tokens of valueTokens_, each value's with its step.
+  struct DirectStep {
+    char bytes[16] = {}; // DirectForm::bytes: written as they are
+    std::uint8_t size = 0;
+    DirectForm form = DirectForm::bytes;
+    bool nullable = false;
+    StepKind kind = StepKind::end;
+    ZonedSign sign = ZonedSign::none;
+    bool isSigned = false;
+    bool readAhead = false;
+    std::uint8_t prefix = 0; // a text's: the size of the longest text's length
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+  };
+  void compileDirect(const DirectEncoder &encoder);
+  bool encodeValues(std::string_view data, std::int64_t declared, RecordValues &out);
+  const DirectEncoder *directFor_ = nullptr; // whose encoding directSteps_ write
+  std::vector<DirectStep> directSteps_;      // empty: tokens for that writer
+  std::size_t directRoom_ = 0;               // the most bytes they write
+
   std::vector<ValueStep> valueSteps_;
   std::vector<ValueToken> valueTokens_;
   std::size_t valueTextRoom_ = 0; // the most text the steps write straight

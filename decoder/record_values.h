@@ -4,6 +4,7 @@
 // values rather than text (lake/, the Python columns). Nothing is escaped and nothing is
 // parsed back: a decimal field that fits 64 bits comes as its unscaled whole number and its
 // scale, other numbers (floating point, edited, wider decimals) as their exact decimal text.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "decoder/direct_values.h"
 #include "decoder/field_values.h"
 
 // `number`: decimal text. `scaled`: an exact decimal held as a whole number,
@@ -42,6 +44,18 @@ class RecordValues {
 public:
   std::size_t records() const { return records_.size(); }
   std::uint32_t record(std::size_t r) const { return records_[r]; }
+  // A record a decoder wrote straight in the encoding of encoder(), not as tokens: its bytes
+  // (valid until the batch changes).
+  bool encoded(std::size_t r) const { return (records_[r] & encodedBit) != 0; }
+  std::string_view encodedBytes(std::size_t r) const {
+    const std::uint32_t span = records_[r] & ~encodedBit;
+    const std::uint32_t start = span == 0 ? 0 : encodedEnds_[span - 1];
+    return std::string_view(encoded_.data() + start, encodedEnds_[span] - start);
+  }
+  // The writer whose encoding the decoders may write records of a fixed layout in (nullptr:
+  // all records as tokens); kept when the batch is cleared.
+  void encodeWith(const DirectEncoder *encoder) { encoder_ = encoder; }
+  const DirectEncoder *encoder() const { return encoder_; }
   const ValueToken &operator[](std::uint32_t index) const { return tokens_[index]; }
   std::uint32_t size() const { return static_cast<std::uint32_t>(tokens_.size()); }
   // A string's or number's text (valid until the batch changes).
@@ -65,6 +79,23 @@ public:
     text_.clear();
     records_.clear();
     wholes_.clear();
+    encodedSize_ = 0;
+    encodedEnds_.clear();
+  }
+
+  // ---- an encoded record, filled by the decoder ----
+
+  // Room for `count` bytes after the batch's encoded records (written there, then closed by
+  // endEncoded with their end, or left: nothing added).
+  char *encodedRoom(std::size_t count) {
+    if (encoded_.size() < encodedSize_ + count)
+      encoded_.resize(std::max(2 * encoded_.size(), encodedSize_ + count));
+    return encoded_.data() + encodedSize_;
+  }
+  void endEncoded(const char *end) {
+    encodedSize_ = static_cast<std::size_t>(end - encoded_.data());
+    records_.push_back(encodedBit | static_cast<std::uint32_t>(encodedEnds_.size()));
+    encodedEnds_.push_back(static_cast<std::uint32_t>(encodedSize_));
   }
 
   // ---- filled by the decoder, one record at a time ----
@@ -151,13 +182,20 @@ public:
     std::size_t text = 0;
     std::size_t records = 0;
     std::size_t wholes = 0;
+    std::size_t encoded = 0;
+    std::size_t encodedRecords = 0;
   };
-  Mark mark() const { return Mark{tokens_.size(), text_.size(), records_.size(), wholes_.size()}; }
+  Mark mark() const {
+    return Mark{tokens_.size(), text_.size(),    records_.size(),
+                wholes_.size(), encodedSize_,    encodedEnds_.size()};
+  }
   void truncate(const Mark &mark) {
     tokens_.resize(mark.tokens);
     text_.resize(mark.text);
     records_.resize(mark.records);
     wholes_.resize(mark.wholes);
+    encodedSize_ = mark.encoded;
+    encodedEnds_.resize(mark.encodedRecords);
   }
 
 private:
@@ -175,6 +213,13 @@ private:
   std::string text_;
   std::vector<std::uint32_t> records_;
   std::vector<std::int64_t, Unwritten<std::int64_t>> wholes_;
+  // Encoded records: their bytes one after another (the first encodedSize_ of encoded_, which
+  // keeps its room), each one's end; records_ holds encodedBit and its place in encodedEnds_.
+  static constexpr std::uint32_t encodedBit = 0x80000000;
+  std::vector<char, Unwritten<char>> encoded_;
+  std::size_t encodedSize_ = 0;
+  std::vector<std::uint32_t> encodedEnds_;
+  const DirectEncoder *encoder_ = nullptr;
 };
 
 inline std::string_view RecordValues::numberText(const ValueToken &token,

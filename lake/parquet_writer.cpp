@@ -13,6 +13,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <optional>
 
 #include "cli/build_version.h"
 #include "lake/byte_buffer.h"
@@ -241,7 +243,9 @@ inline bool after(std::string_view a, std::string_view b) {
 
 // The values a plan's entry writes without the whole of leaf(): whole
 // numbers already at the column's scale, and strings into byte arrays.
-enum class Fast : std::uint8_t { none, int32, int64, text };
+// `fixed`: a whole number into a fixed-length decimal, which plans leave to leaf() and the
+// decoder's direct records bring.
+enum class Fast : std::uint8_t { none, int32, int64, text, fixed };
 
 // A leaf's entry in a plan: the value at `token` (from the record's first
 // token; noValue: a null entry, the record lacking the key or the group),
@@ -257,7 +261,7 @@ struct LeafOp {
   const LakeNode *node = nullptr;
 };
 
-class ParquetSink : public RecordSink {
+class ParquetSink : public RecordSink, public DirectEncoder {
 public:
   explicit ParquetSink(const SinkRequest &request)
       : schema_(makeLineSchema(request.model, request.plan, request.ends, request.options)),
@@ -290,20 +294,22 @@ public:
   }
 
   bool write(RecordValues &records) override {
+    // The decoder writes the records of a fixed layout as the plain values of their entries
+    // from now on (decoder/direct_values.h): those come encoded, the others as values.
+    if (records.encoder() == nullptr)
+      records.encodeWith(this);
     for (std::size_t r = 0; r < records.records(); ++r) {
-      const std::uint32_t base = records.record(r);
-      if (const auto *plan = plans_.find(records, base)) {
+      if (records.encoded(r)) {
+        direct(records.encodedBytes(r));
+      } else if (const auto *plan = plans_.find(records, records.record(r))) {
+        const std::uint32_t base = records.record(r);
         for (const LeafOp &op : plan->ops)
           run(op, records, base);
       } else {
+        const std::uint32_t base = records.record(r);
+        const std::lock_guard<std::mutex> lock(walking_);
         learning_ = plans_.learns() ? &plans_.learning() : nullptr;
-        learningBase_ = base;
-        const std::uint32_t object = base + (top_ == 0 ? 0 : 2);
-        if (records[object].type != ValueType::object)
-          throw SinkError{"vexfcbl-decode: internal error: a decoded record is no object\n"};
-        forEachMember(
-            schema_, schema_.nodes[static_cast<std::size_t>(top_)], records, object,
-            [&](int child, std::uint32_t value) { field(child, records, value, 0, 0, 0); });
+        walk(records, base);
         if (learning_ != nullptr)
           plans_.learned(records, base, [](const LeafOp &op) { return op.token; });
         learning_ = nullptr;
@@ -314,6 +320,49 @@ public:
         checkSizes();
     }
     return !failed_;
+  }
+
+  // The entries of the walk of `sample`, as the decoder's direct steps take them: the first
+  // decoder's are kept for direct(); none when an entry is one the plans write by leaf() alone
+  // (floating point, decimals as text), when the walk refuses the sample, or when another
+  // decoder's differ. Decoders call it from their threads: the walk writes nothing (dry_), and
+  // the sink's own walks wait for it.
+  std::vector<DirectOp> compile(const RecordValues &sample) const override {
+    auto &self = const_cast<ParquetSink &>(*this);
+    const std::lock_guard<std::mutex> lock(self.walking_);
+    std::vector<LeafOp> ops;
+    self.learning_ = &ops;
+    self.dry_ = true;
+    bool walked = true;
+    try {
+      self.walk(sample, sample.record(0));
+    } catch (const SinkError &) {
+      walked = false;
+    }
+    self.learning_ = nullptr;
+    self.dry_ = false;
+    if (!walked)
+      return {};
+    std::vector<DirectOp> direct;
+    // A value's definition level is direct()'s to write: the decoder writes values alone.
+    for (const LeafOp &op : ops) {
+      if (op.token == noValue)
+        continue;
+      if (op.fast == Fast::none)
+        return {};
+      DirectOp to;
+      to.token = op.token;
+      to.scale = op.scale;
+      to.form = op.fast == Fast::text    ? DirectForm::plainText
+                : op.fast == Fast::int32 ? DirectForm::word32
+                                         : DirectForm::word64;
+      direct.push_back(to);
+    }
+    if (!self.directOps_.has_value())
+      self.directOps_ = std::move(ops);
+    else if (!sameOps(*self.directOps_, ops))
+      return {};
+    return direct;
   }
 
   bool finish() override {
@@ -472,6 +521,68 @@ private:
     added_ = 0;
   }
 
+  // The walk of the record at `base` (its entries to learning_ when not nullptr; written
+  // unless dry_).
+  void walk(const RecordValues &records, std::uint32_t base) {
+    learningBase_ = base;
+    const std::uint32_t object = base + (top_ == 0 ? 0 : 2);
+    if (records[object].type != ValueType::object)
+      throw SinkError{"vexfcbl-decode: internal error: a decoded record is no object\n"};
+    forEachMember(schema_, schema_.nodes[static_cast<std::size_t>(top_)], records, object,
+                  [&](int child, std::uint32_t value) { field(child, records, value, 0, 0, 0); });
+  }
+
+  static bool sameOps(const std::vector<LeafOp> &a, const std::vector<LeafOp> &b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const LeafOp &x, const LeafOp &y) {
+      return x.token == y.token && x.fast == y.fast && x.optional == y.optional &&
+             x.scale == y.scale && x.def == y.def && x.rep == y.rep && x.column == y.column;
+    });
+  }
+
+  // A record the decoder wrote by the ops compile() gave it: each entry as run() writes it,
+  // its value read in turn from the record's bytes.
+  void direct(std::string_view record) {
+    const char *at = record.data();
+    for (const LeafOp &op : *directOps_) {
+      Column &column = *op.column;
+      if (op.token == noValue) {
+        level(column, op.def, op.rep);
+        ++column.nulls;
+        continue;
+      }
+      if (op.fast == Fast::text) {
+        std::uint32_t size = 0;
+        std::memcpy(&size, at, sizeof size);
+        column.values.append(std::string_view(at, sizeof size + size));
+        added_ += size;
+        widenBytes(column, std::string_view(at + sizeof size, size));
+        at += sizeof size + size;
+      } else {
+        std::int64_t whole = 0;
+        std::memcpy(&whole, at, sizeof whole);
+        at += sizeof whole;
+        if (op.fast == Fast::fixed) {
+          // As leaf() writes it, refusal included.
+          if (!wholeBytes(whole, static_cast<std::size_t>(column.width), plainValue_)) {
+            numberText_.clear();
+            appendScaled(whole, op.scale, numberText_);
+            refuse(*op.node, numberText_, "not a decimal of the column's precision and scale");
+          }
+          column.values.append(plainValue_);
+          widenBytes(column, plainValue_);
+          level(column, op.def + (op.optional ? 1 : 0), op.rep);
+          continue;
+        }
+        if (op.fast == Fast::int64)
+          column.values.appendFixed(whole);
+        else
+          column.values.appendFixed(static_cast<std::int32_t>(whole));
+        widen(column, whole, column.minWhole, column.maxWhole);
+      }
+      level(column, op.def + (op.optional ? 1 : 0), op.rep);
+    }
+  }
+
   [[noreturn]] void refuse(const LakeNode &node, std::string_view value, const char *why) const {
     throw SinkError{"vexfcbl-decode: -format parquet: " + node.name + ": " + std::string(value) +
                     ": " + why + "\n"};
@@ -484,6 +595,8 @@ private:
       const int at = columnOf_[static_cast<std::size_t>(index)];
       if (learning_ != nullptr)
         learn(noValue, index, at, def, rep, false);
+      if (dry_)
+        return;
       Column &column = columns_[static_cast<std::size_t>(at)];
       level(column, def, rep);
       ++column.nulls;
@@ -551,6 +664,8 @@ private:
       const int at = columnOf_[static_cast<std::size_t>(index)];
       if (learning_ != nullptr)
         learn(token - learningBase_, index, at, def, rep, optional);
+      if (dry_)
+        return;
       return leaf(columns_[static_cast<std::size_t>(at)], node, tape, token, def, rep, optional);
     }
     if (token == noValue || tape[token].type == ValueType::null) {
@@ -574,7 +689,9 @@ private:
     const Fast fast = column.physical == parquet::Type::INT32 && whole   ? Fast::int32
                       : column.physical == parquet::Type::INT64 && whole ? Fast::int64
                       : column.physical == parquet::Type::BYTE_ARRAY     ? Fast::text
-                                                                         : Fast::none;
+                      : column.physical == parquet::Type::FIXED_LEN_BYTE_ARRAY && whole
+                          ? Fast::fixed
+                          : Fast::none;
     learning_->push_back(LeafOp{token, fast, optional, node.scale, def, rep, &column, &node});
   }
 
@@ -852,6 +969,11 @@ private:
   // from the record at `learningBase_`.
   std::vector<LeafOp> *learning_ = nullptr;
   std::uint32_t learningBase_ = 0;
+  // A walk for compile(): entries learned, nothing written. Walks take turns.
+  bool dry_ = false;
+  std::mutex walking_;
+  // The entries of the records the decoders write encoded.
+  std::optional<std::vector<LeafOp>> directOps_;
   // Bytes the rows since the last checkSizes() may have added to a page or
   // the row group, and the least room either had left then.
   std::size_t added_ = 0;
