@@ -4,6 +4,7 @@
 // values rather than text (lake/, the Python columns). Nothing is escaped and nothing is
 // parsed back: a decimal field that fits 64 bits comes as its unscaled whole number and its
 // scale, other numbers (floating point, edited, wider decimals) as their exact decimal text.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -58,6 +59,30 @@ public:
   int field(const ValueToken &key) const { return static_cast<int>(key.at); }
   bool empty() const { return records_.empty(); }
 
+  // ---- compact records ----
+  // A reader that takes them (the Python columns) saves the writing and
+  // reading of a record's tokens: a record of a compiled layout whose every
+  // value the steps read (decoder/record_decoder.h) is kept as its whole
+  // numbers and texts only, in the order of the layout's value tokens
+  // (compactShape(), the tokens' template: a string token for each text, a
+  // scaled one, of its scale, for each whole). Other records of the batch
+  // stay tokens. Asked for by the batch's owner; clear() keeps the choice.
+  struct CompactRecord {
+    std::uint32_t firstWhole = 0; // its wholes: wholes from here on
+    std::uint32_t firstEnd = 0;   // its texts' ends in the text: ends from here on
+    std::uint32_t textStart = 0;  // where its first text begins
+  };
+  void takeCompact(bool take) { takesCompact_ = take; }
+  bool takesCompact() const { return takesCompact_; }
+  bool compact(std::size_t r) const { return (records_[r] & compactBit) != 0; }
+  const CompactRecord &compactRecord(std::size_t r) const {
+    return compacts_[records_[r] & ~compactBit];
+  }
+  const std::vector<ValueToken> &compactShape() const { return compactShape_; }
+  std::int64_t whole(std::uint32_t at) const { return wholes_[at]; }
+  std::uint32_t textEnd(std::uint32_t at) const { return ends_[at]; }
+  const char *textData() const { return text_.data(); }
+
   // Empties the batch, keeping its room: no allocation once the largest
   // batch has been made.
   void clear() {
@@ -65,6 +90,8 @@ public:
     text_.clear();
     records_.clear();
     wholes_.clear();
+    compacts_.clear();
+    ends_.clear();
   }
 
   // ---- filled by the decoder, one record at a time ----
@@ -128,6 +155,49 @@ public:
     return Room{first, wholes_.data() + firstWhole, base, firstWhole};
   }
   void endRecord(const Room &room, std::size_t wholes) { wholes_.resize(room.firstWhole + wholes); }
+
+  // A compact record of `shape` (the template's tokens) made the batch's
+  // last record, with room for `wholes` whole numbers and `texts` text ends
+  // (written in place, through the pointers, valid until anything else is
+  // added); the text is appended to textBuffer() from its size now on.
+  // Nothing made (null pointers) when the batch holds compact records of
+  // another shape: the batch has one.
+  struct CompactRoom {
+    std::int64_t *wholes = nullptr;
+    std::uint32_t *ends = nullptr;
+  };
+  CompactRoom appendCompact(const std::vector<ValueToken> &shape, std::size_t wholes,
+                            std::size_t texts) {
+    if (&shape != shapeFrom_) {
+      const bool same = std::equal(
+          compactShape_.begin(), compactShape_.end(), shape.begin(), shape.end(),
+          [](const ValueToken &a, const ValueToken &b) {
+            return a.type == b.type && a.next == b.next && a.at == b.at && a.size == b.size;
+          });
+      if (!same && !compacts_.empty())
+        return CompactRoom{};
+      if (!same)
+        compactShape_ = shape;
+      shapeFrom_ = &shape;
+    }
+    records_.push_back(static_cast<std::uint32_t>(compacts_.size()) | compactBit);
+    compacts_.push_back(CompactRecord{static_cast<std::uint32_t>(wholes_.size()),
+                                      static_cast<std::uint32_t>(ends_.size()),
+                                      static_cast<std::uint32_t>(text_.size())});
+    wholes_.resize(wholes_.size() + wholes);
+    ends_.resize(ends_.size() + texts);
+    return CompactRoom{wholes_.data() + wholes_.size() - wholes, ends_.data() + ends_.size() - texts};
+  }
+  // The last record, compact, taken back (its text as well): the record
+  // is then written as tokens.
+  void dropCompact() {
+    const CompactRecord last = compacts_.back();
+    compacts_.pop_back();
+    records_.pop_back();
+    wholes_.resize(last.firstWhole);
+    ends_.resize(last.firstEnd);
+    text_.resize(last.textStart);
+  }
   // The placeholder at `index` made a string or number: the text from `at` on.
   void set(std::uint32_t index, ValueType type, std::size_t at) {
     ValueToken &token = tokens_[index];
@@ -151,13 +221,20 @@ public:
     std::size_t text = 0;
     std::size_t records = 0;
     std::size_t wholes = 0;
+    std::size_t compacts = 0;
+    std::size_t ends = 0;
   };
-  Mark mark() const { return Mark{tokens_.size(), text_.size(), records_.size(), wholes_.size()}; }
+  Mark mark() const {
+    return Mark{tokens_.size(), text_.size(),     records_.size(),
+                wholes_.size(), compacts_.size(), ends_.size()};
+  }
   void truncate(const Mark &mark) {
     tokens_.resize(mark.tokens);
     text_.resize(mark.text);
     records_.resize(mark.records);
     wholes_.resize(mark.wholes);
+    compacts_.resize(mark.compacts);
+    ends_.resize(mark.ends);
   }
 
 private:
@@ -175,6 +252,13 @@ private:
   std::string text_;
   std::vector<std::uint32_t> records_;
   std::vector<std::int64_t, Unwritten<std::int64_t>> wholes_;
+  // A compact record's entry in records_: its place in compacts_, this bit set.
+  static constexpr std::uint32_t compactBit = std::uint32_t{1} << 31;
+  std::vector<CompactRecord> compacts_;
+  std::vector<std::uint32_t, Unwritten<std::uint32_t>> ends_;
+  std::vector<ValueToken> compactShape_;
+  const std::vector<ValueToken> *shapeFrom_ = nullptr; // whose copy compactShape_ is
+  bool takesCompact_ = false;
 };
 
 inline std::string_view RecordValues::numberText(const ValueToken &token,
