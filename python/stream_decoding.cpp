@@ -23,6 +23,9 @@
 #include <thread>
 #include <variant>
 #include <vector>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "decoder/decode_stream.h"
 #include "decoder/option_text.h"
@@ -858,14 +861,10 @@ public:
       if (const std::size_t count = charactersOf(bytes, size); count > width_)
         regrow(capacity(), std::max(count, width_ + width_ / 2));
     char32_t *to = next();
-    unsigned char any = 0;
-    for (std::size_t i = 0; i < size; ++i)
-      any |= bytes[i];
     std::size_t count = size;
-    if (any < 0x80) {
-      for (std::size_t i = 0; i < size; ++i)
-        to[i] = bytes[i];
-    } else {
+    // Mostly ASCII, and no longer than the row: widened as if it were,
+    // then decoded again only when a byte was not.
+    if (size > width_ || !widenAscii(bytes, size, to)) {
       count = 0;
       for (std::size_t i = 0; i < size; ++count) {
         const unsigned char c = bytes[i];
@@ -915,6 +914,35 @@ public:
   }
 
 private:
+  // `size` bytes widened to characters at `to`; false when one is not ASCII.
+  static bool widenAscii(const unsigned char *bytes, std::size_t size, char32_t *to) {
+    std::size_t i = 0;
+    unsigned char any = 0;
+#ifdef __SSE2__
+    // 16 bytes at a time: zeros interleaved twice make 4 bytes of each.
+    const __m128i zero = _mm_setzero_si128();
+    __m128i high = zero;
+    for (; i + 16 <= size; i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
+      high = _mm_or_si128(high, v);
+      const __m128i low8 = _mm_unpacklo_epi8(v, zero);
+      const __m128i high8 = _mm_unpackhi_epi8(v, zero);
+      auto *out = reinterpret_cast<__m128i *>(to + i);
+      _mm_storeu_si128(out, _mm_unpacklo_epi16(low8, zero));
+      _mm_storeu_si128(out + 1, _mm_unpackhi_epi16(low8, zero));
+      _mm_storeu_si128(out + 2, _mm_unpacklo_epi16(high8, zero));
+      _mm_storeu_si128(out + 3, _mm_unpackhi_epi16(high8, zero));
+    }
+    if (_mm_movemask_epi8(high) != 0)
+      return false;
+#endif
+    for (; i < size; ++i) {
+      any |= bytes[i];
+      to[i] = bytes[i];
+    }
+    return any < 0x80;
+  }
+
   static std::size_t charactersOf(const unsigned char *bytes, std::size_t size) {
     std::size_t count = 0;
     for (std::size_t i = 0; i < size; ++count)

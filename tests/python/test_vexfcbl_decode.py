@@ -392,8 +392,11 @@ LEDGER = """       01  LEDGER.
            05  L-DAY    OCCURS 3.
                10  L-D-N  PIC 99.
                10  L-D-T  PIC X(2).
+           05  L-NOTE   PIC X(20).
 """
 LEDGER_NAMES = ["Zürich", "Café au", "", "naïve ¬x", "PLAIN", "  lead", "ÄÖÜ ß é"]
+# Non-ASCII characters first, last, and past the 16th byte.
+LEDGER_NOTES = ["é" + "x" * 16, "é" + "y" * 19, "A" * 16 + "ü", "B" * 19 + "ß", "0123456789ABCDEFGHIJ", "short"]
 
 
 def ledger_records(count, bad_amounts=(), bad_rates=()):
@@ -420,6 +423,9 @@ def ledger_records(count, bad_amounts=(), bad_rates=()):
         for k, (n, t) in enumerate(days, 1):
             record += cobdata.zoned(n, 2, signed=False) + cobdata.text(t, 2)
             row[f"L-DAY({k}).L-D-N"], row[f"L-DAY({k}).L-D-T"] = n, t
+        note = LEDGER_NOTES[i % len(LEDGER_NOTES)]
+        record += cobdata.text(note, 20)
+        row["L-NOTE"] = note.ljust(20)
         records.append(record)
         expected.append(row)
     return records, expected
@@ -451,7 +457,7 @@ def test_columns_of_many_records_with_bad_values_among_them(options, batch_size)
         data = b"".join(records)
     if options.get("trim"):
         for row in expected:
-            row["L-NAME"] = row["L-NAME"].rstrip(" ")
+            row["L-NAME"], row["L-NOTE"] = row["L-NAME"].rstrip(" "), row["L-NOTE"].rstrip(" ")
     decoder = vexfcbl.parse(LEDGER).decoder(**options)
     if batch_size == 0:
         tables = [decoder.decode_columns(data)]
