@@ -92,6 +92,9 @@ public:
     wholes_.clear();
     compacts_.clear();
     ends_.clear();
+    // Compared again by the batch's first compact record: the decoder whose
+    // template was copied may be gone.
+    shapeFrom_ = nullptr;
   }
 
   // ---- filled by the decoder, one record at a time ----
