@@ -163,6 +163,12 @@ void RecordDecoder::compileValues() {
     step->textRoom = static_cast<std::uint32_t>(textAfter + 8);
   }
   valueTextRoom_ = textAfter + 8;
+  valueTexts_ = static_cast<std::size_t>(
+      std::count_if(valueSteps_.begin(), valueSteps_.end(),
+                    [](const ValueStep &step) { return step.kind == StepKind::text; }));
+  compactable_ = std::none_of(valueSteps_.begin(), valueSteps_.end(), [](const ValueStep &step) {
+    return step.kind == StepKind::other;
+  });
 }
 
 void RecordDecoder::compileValueGroup(const PlanField &field, std::int64_t at,
@@ -294,6 +300,59 @@ bool RecordDecoder::writeValues(std::string_view data, std::int64_t declared, Re
   fill.wholes = used;
   text.resize(static_cast<std::size_t>(fill.text - fill.textBase));
   out.endRecord(fill.room, fill.wholes);
+  lengthProblem(declared, lineLength_);
+  return true;
+}
+
+bool RecordDecoder::writeCompact(std::string_view data, std::int64_t declared,
+                                 RecordValues &out) {
+  if (static_cast<std::int64_t>(data.size()) < lineLength_)
+    return false;
+  const RecordValues::CompactRoom room =
+      out.appendCompact(valueTokens_, valueWholes_, valueTexts_);
+  if (room.wholes == nullptr)
+    return false;
+  // As writeValues: room for every text at once, written through a pointer.
+  std::string &text = out.textBuffer();
+  const std::size_t textStart = text.size();
+  text.resize(textStart + valueTextRoom_);
+  char *const base = text.data();
+  char *to = base + textStart;
+  std::int64_t *wholes = room.wholes;
+  std::uint32_t *ends = room.ends;
+  const bool trim = options_.trim;
+  for (const ValueStep &step : valueSteps_) {
+    const char *const bytes = data.data() + step.offset;
+    switch (step.kind) {
+    case StepKind::text: {
+      char *const written = page_.writeText(std::string_view(bytes, step.length), to);
+      to = trim ? trimmed(to, written) : written;
+      *ends++ = static_cast<std::uint32_t>(to - base);
+      continue;
+    }
+    case StepKind::packed:
+      if (!packedWord(bytes, step.length, step.isSigned, step.readAhead, *wholes))
+        break;
+      ++wholes;
+      continue;
+    case StepKind::zoned:
+      if (!zonedWord(bytes, step.length, step.sign == ZonedSign::trailing, step.readAhead,
+                     *wholes))
+        break;
+      ++wholes;
+      continue;
+    case StepKind::binary:
+      *wholes++ = binaryWord(bytes, step.length, step.isSigned);
+      continue;
+    case StepKind::end:
+    case StepKind::other:
+      break;
+    }
+    // A value with a problem, or past the inline readers: the tokens say it.
+    out.dropCompact();
+    return false;
+  }
+  text.resize(static_cast<std::size_t>(to - base));
   lengthProblem(declared, lineLength_);
   return true;
 }
@@ -1202,6 +1261,8 @@ void RecordDecoder::decode(std::string_view data, std::int64_t declared, RecordV
   data_ = data;
   problems_ = &problems;
   if (lineCompiled_ && out.encoder() != nullptr && encodeValues(data, declared, out))
+    return;
+  if (lineCompiled_ && compactable_ && out.takesCompact() && writeCompact(data, declared, out))
     return;
   if (lineCompiled_ && writeValues(data, declared, out))
     return;

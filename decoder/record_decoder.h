@@ -132,6 +132,10 @@ private:
   void compileValueGroup(const PlanField &field, std::int64_t at, RecordValues &shape);
   void compileValueField(int index, std::int64_t at, RecordValues &shape);
   bool writeValues(std::string_view data, std::int64_t declared, RecordValues &out);
+  // The same record as a compact one (RecordValues::appendCompact), for a
+  // batch that takes them; false (nothing added) when a value is one the
+  // steps leave to writeValue (the record then goes as tokens), or as writeValues.
+  bool writeCompact(std::string_view data, std::int64_t declared, RecordValues &out);
   void writeValue(const ValueStep &step, ValueFill &fill, RecordValues &out);
   void lengthProblem(std::int64_t declared, std::int64_t used);
 
@@ -160,6 +164,8 @@ private:
   std::vector<ValueToken> valueTokens_;
   std::size_t valueTextRoom_ = 0; // the most text the steps write straight
   std::size_t valueWholes_ = 0;   // the most whole numbers
+  std::size_t valueTexts_ = 0;    // the text steps
+  bool compactable_ = false;      // no step is StepKind::other
 
   std::vector<LineStep> lineSteps_;
   std::string lineText_;

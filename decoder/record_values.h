@@ -72,6 +72,30 @@ public:
   int field(const ValueToken &key) const { return static_cast<int>(key.at); }
   bool empty() const { return records_.empty(); }
 
+  // ---- compact records ----
+  // A reader that takes them (the Python columns) saves the writing and
+  // reading of a record's tokens: a record of a compiled layout whose every
+  // value the steps read (decoder/record_decoder.h) is kept as its whole
+  // numbers and texts only, in the order of the layout's value tokens
+  // (compactShape(), the tokens' template: a string token for each text, a
+  // scaled one, of its scale, for each whole). Other records of the batch
+  // stay tokens. Asked for by the batch's owner; clear() keeps the choice.
+  struct CompactRecord {
+    std::uint32_t firstWhole = 0; // its wholes: wholes from here on
+    std::uint32_t firstEnd = 0;   // its texts' ends in the text: ends from here on
+    std::uint32_t textStart = 0;  // where its first text begins
+  };
+  void takeCompact(bool take) { takesCompact_ = take; }
+  bool takesCompact() const { return takesCompact_; }
+  bool compact(std::size_t r) const { return (records_[r] & compactBit) != 0; }
+  const CompactRecord &compactRecord(std::size_t r) const {
+    return compacts_[records_[r] & ~compactBit];
+  }
+  const std::vector<ValueToken> &compactShape() const { return compactShape_; }
+  std::int64_t whole(std::uint32_t at) const { return wholes_[at]; }
+  std::uint32_t textEnd(std::uint32_t at) const { return ends_[at]; }
+  const char *textData() const { return text_.data(); }
+
   // Empties the batch, keeping its room: no allocation once the largest
   // batch has been made.
   void clear() {
@@ -81,6 +105,11 @@ public:
     wholes_.clear();
     encodedSize_ = 0;
     encodedEnds_.clear();
+    compacts_.clear();
+    ends_.clear();
+    // Compared again by the batch's first compact record: the decoder whose
+    // template was copied may be gone.
+    shapeFrom_ = nullptr;
   }
 
   // ---- an encoded record, filled by the decoder ----
@@ -159,6 +188,49 @@ public:
     return Room{first, wholes_.data() + firstWhole, base, firstWhole};
   }
   void endRecord(const Room &room, std::size_t wholes) { wholes_.resize(room.firstWhole + wholes); }
+
+  // A compact record of `shape` (the template's tokens) made the batch's
+  // last record, with room for `wholes` whole numbers and `texts` text ends
+  // (written in place, through the pointers, valid until anything else is
+  // added); the text is appended to textBuffer() from its size now on.
+  // Nothing made (null pointers) when the batch holds compact records of
+  // another shape: the batch has one.
+  struct CompactRoom {
+    std::int64_t *wholes = nullptr;
+    std::uint32_t *ends = nullptr;
+  };
+  CompactRoom appendCompact(const std::vector<ValueToken> &shape, std::size_t wholes,
+                            std::size_t texts) {
+    if (&shape != shapeFrom_) {
+      const bool same = std::equal(
+          compactShape_.begin(), compactShape_.end(), shape.begin(), shape.end(),
+          [](const ValueToken &a, const ValueToken &b) {
+            return a.type == b.type && a.next == b.next && a.at == b.at && a.size == b.size;
+          });
+      if (!same && !compacts_.empty())
+        return CompactRoom{};
+      if (!same)
+        compactShape_ = shape;
+      shapeFrom_ = &shape;
+    }
+    records_.push_back(static_cast<std::uint32_t>(compacts_.size()) | compactBit);
+    compacts_.push_back(CompactRecord{static_cast<std::uint32_t>(wholes_.size()),
+                                      static_cast<std::uint32_t>(ends_.size()),
+                                      static_cast<std::uint32_t>(text_.size())});
+    wholes_.resize(wholes_.size() + wholes);
+    ends_.resize(ends_.size() + texts);
+    return CompactRoom{wholes_.data() + wholes_.size() - wholes, ends_.data() + ends_.size() - texts};
+  }
+  // The last record, compact, taken back (its text as well): the record
+  // is then written as tokens.
+  void dropCompact() {
+    const CompactRecord last = compacts_.back();
+    compacts_.pop_back();
+    records_.pop_back();
+    wholes_.resize(last.firstWhole);
+    ends_.resize(last.firstEnd);
+    text_.resize(last.textStart);
+  }
   // The placeholder at `index` made a string or number: the text from `at` on.
   void set(std::uint32_t index, ValueType type, std::size_t at) {
     ValueToken &token = tokens_[index];
@@ -184,10 +256,12 @@ public:
     std::size_t wholes = 0;
     std::size_t encoded = 0;
     std::size_t encodedRecords = 0;
+    std::size_t compacts = 0;
+    std::size_t ends = 0;
   };
   Mark mark() const {
-    return Mark{tokens_.size(), text_.size(),    records_.size(),
-                wholes_.size(), encodedSize_,    encodedEnds_.size()};
+    return Mark{tokens_.size(), text_.size(), records_.size(),   wholes_.size(),
+                encodedSize_,   encodedEnds_.size(), compacts_.size(), ends_.size()};
   }
   void truncate(const Mark &mark) {
     tokens_.resize(mark.tokens);
@@ -196,6 +270,8 @@ public:
     wholes_.resize(mark.wholes);
     encodedSize_ = mark.encoded;
     encodedEnds_.resize(mark.encodedRecords);
+    compacts_.resize(mark.compacts);
+    ends_.resize(mark.ends);
   }
 
 private:
@@ -220,6 +296,13 @@ private:
   std::size_t encodedSize_ = 0;
   std::vector<std::uint32_t> encodedEnds_;
   const DirectEncoder *encoder_ = nullptr;
+  // A compact record's entry in records_: its place in compacts_, this bit set.
+  static constexpr std::uint32_t compactBit = std::uint32_t{1} << 30; // not encodedBit
+  std::vector<CompactRecord> compacts_;
+  std::vector<std::uint32_t, Unwritten<std::uint32_t>> ends_;
+  std::vector<ValueToken> compactShape_;
+  const std::vector<ValueToken> *shapeFrom_ = nullptr; // whose copy compactShape_ is
+  bool takesCompact_ = false;
 };
 
 inline std::string_view RecordValues::numberText(const ValueToken &token,
