@@ -893,7 +893,10 @@ private:
     batch.readFrom = directFile_;
     batch.readShift = directShift_;
     directAt_ += take;
-    return take == static_cast<std::int64_t>(want) && directAt_ < directEnd_;
+    // A batch that ends where the file ended is not the last: the next one
+    // looks at the file's size again, as one thread reads on past the
+    // bytes it has.
+    return take == static_cast<std::int64_t>(want);
   }
 
   // The input position the file ends at, less -skip-trailer-bytes.
@@ -915,7 +918,10 @@ private:
     std::FILE *const stream = stream_->stream();
     const int file = ::fileno(stream);
     struct stat status {};
-    if (file < 0 || ::fstat(file, &status) != 0 || !S_ISREG(status.st_mode))
+    // A size of 0 says nothing of what the file holds: files of /proc and
+    // the like are read until a read finds nothing.
+    if (file < 0 || ::fstat(file, &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_size == 0)
       return;
     // Where the cursor is in the file: a standard input may not have
     // started at the file's first byte.
