@@ -153,6 +153,12 @@ struct Batch {
   // first `size` bytes, and `records` stays empty. Other framings list each
   // record.
   bool sliced = false;
+  // V and VB records the framing finds nothing wrong with: `bytes` holds
+  // them as they are, descriptor words included, from input position
+  // `start`, `blockLeft` bytes of a VB block left before its first word;
+  // the worker walks the words again, and `records` stays empty.
+  bool walked = false;
+  std::size_t blockLeft = 0;
   std::int64_t start = 0;
   std::size_t size = 0;
   // A plain file: the worker reads the batch's `size` bytes from `start`
@@ -829,6 +835,7 @@ private:
     batch.records.clear();
     batch.framing.clear();
     batch.sliced = false;
+    batch.walked = false;
     batch.readFrom = -1;
     batch.readError = 0;
     batch.firstNumber = numberBase_ + framedCount_ + 1;
@@ -837,7 +844,7 @@ private:
                           ? fillWalking(batch, window)
                       : options_.recordFormat == RecordFormat::fixed ? fillFixed(batch, window)
                                                                      : fillSlices(batch, window);
-    if (!batch.sliced)
+    if (!batch.sliced && !batch.walked)
       batch.count = batch.records.size();
     batch.end = batch.readFrom >= 0 ? directAt_ : window.position();
     framedCount_ += static_cast<long long>(batch.count);
@@ -996,6 +1003,11 @@ private:
   // V and VB: the records one by one as next() frames them, with what it
   // found wrong, until the batch holds its bytes.
   bool fillWalking(Batch &batch, InputWindow &window) {
+    // A batch of records with nothing to say costs this thread a look at
+    // each descriptor word and one copy; a batch with something is framed
+    // record by record. After a walked batch the next fill finds the end.
+    if (walkClean(batch, window))
+      return true;
     Framed framed;
     while (batch.bytes.size() < batchBytes) {
       if (!next(window, framed))
@@ -1019,6 +1031,63 @@ private:
       dataOffset_ = 0;
       window.consume(framed.consumed);
     }
+    return true;
+  }
+
+  // The bytes a walked batch may take past batchBytes: its last record,
+  // whose word may say up to 64 KB (and -rdw-adjust).
+  static constexpr std::size_t walkMargin = 128 << 10;
+
+  // V and VB records from the window's cursor that next() would frame
+  // with no problem, walked by their descriptor words into `batch` (see
+  // Batch::walked). Stops before a record with something to say, before
+  // one not wholly in the window and at the range's end, as next() would;
+  // false when it walked none (next() then frames what stopped it).
+  bool walkClean(Batch &batch, InputWindow &window) {
+    if (!blockProblem_.what.empty())
+      return false;
+    const bool blocked = options_.recordFormat == RecordFormat::variableBlocked;
+    const std::size_t got = window.ensure(batchBytes + walkMargin);
+    const std::string_view bytes = window.peek(got);
+    const std::int64_t base = window.position();
+    std::size_t at = 0; // after the last record walked
+    std::size_t left = blockLeft_;
+    std::size_t count = 0;
+    while (at < batchBytes) {
+      std::size_t word = at;
+      std::size_t inBlock = left;
+      if (base + static_cast<std::int64_t>(at) >= range_.end && (!blocked || left == 0))
+        break;
+      if (blocked && left == 0) {
+        if (got - word < 4)
+          break;
+        const DescriptorWord block = readBlockWord(bytes.substr(word, 4), options_);
+        if (block.length < 0 || block.reservedSet)
+          break;
+        inBlock = static_cast<std::size_t>(block.length) - 4;
+        word += 4;
+      }
+      if (got - word < 4)
+        break;
+      const DescriptorWord record = readRecordWord(bytes.substr(word, 4), options_);
+      if (record.length < 0 || record.reservedSet)
+        break;
+      const auto length = static_cast<std::size_t>(record.length);
+      if (got - word < length || (blocked && length > inBlock))
+        break;
+      left = blocked ? inBlock - length : 0;
+      at = word + length;
+      ++count;
+    }
+    if (count == 0)
+      return false;
+    batch.walked = true;
+    batch.start = base;
+    batch.blockLeft = blockLeft_;
+    batch.count = count;
+    batch.bytes.assign(bytes.substr(0, at));
+    blockLeft_ = left;
+    window.consume(at);
     return true;
   }
 
@@ -1086,7 +1155,23 @@ private:
           appendWarning(batch.warnings, false, name_, number, at + p.offset, p);
       ++number;
     };
-    if (batch.sliced) {
+    if (batch.walked) {
+      const bool blocked = options_.recordFormat == RecordFormat::variableBlocked;
+      const std::string_view bytes(batch.bytes);
+      std::size_t left = batch.blockLeft;
+      for (std::size_t at = 0; at < bytes.size();) {
+        if (blocked && left == 0) {
+          left = static_cast<std::size_t>(readBlockWord(bytes.substr(at, 4), options_).length) - 4;
+          at += 4;
+        }
+        const auto length =
+            static_cast<std::size_t>(readRecordWord(bytes.substr(at, 4), options_).length);
+        decodeOne(bytes.substr(at + 4, length - 4), static_cast<std::int64_t>(length) - 4,
+                  batch.start + static_cast<std::int64_t>(at) + 4, false, nullptr, nullptr);
+        at += length;
+        left = blocked ? left - length : 0;
+      }
+    } else if (batch.sliced) {
       const auto length = static_cast<std::size_t>(length_);
       const std::string_view bytes(batch.bytes.data(), batch.size);
       for (std::size_t at = 0; at < bytes.size(); at += length)
