@@ -831,7 +831,10 @@ private:
   // Frames the next batch's records into `batch`; false when the input (or
   // the range) ends with it.
   bool fill(Batch &batch, InputWindow &window) {
-    batch.bytes.clear();
+    // A worker reads a direct batch into `bytes` as they are: emptied, they
+    // would be filled with zeros first, a pass over the whole input.
+    if (directEnd_ < 0)
+      batch.bytes.clear();
     batch.records.clear();
     batch.framing.clear();
     batch.sliced = false;
