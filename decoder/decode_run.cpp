@@ -84,6 +84,25 @@ public:
     position_ += static_cast<std::int64_t>(count);
   }
   std::int64_t position() const { return position_; }
+  // Moves the next `count` bytes (fewer only at the end of the file) to
+  // `to` and past the cursor: those the window holds, then the rest read
+  // from the file straight into `to`. For a window that holds no trailer.
+  std::size_t readInto(char *to, std::size_t count) {
+    std::size_t have = std::min(count, end_ - begin_);
+    std::memcpy(to, buffer_.data() + begin_, have);
+    begin_ += have;
+    while (have < count && !eof_) {
+      errno = 0;
+      const std::size_t got = std::fread(to + have, 1, count - have, file_);
+      have += got;
+      if (got == 0) {
+        eof_ = true;
+        error_ = std::ferror(file_) != 0 ? (errno != 0 ? errno : EIO) : 0;
+      }
+    }
+    position_ += static_cast<std::int64_t>(have);
+    return have;
+  }
   // The bytes read from the file past the cursor (the held ones too).
   std::size_t buffered() const { return end_ - begin_; }
   // The reason reading failed (errno), 0 when it did not.
@@ -831,10 +850,9 @@ private:
   // Frames the next batch's records into `batch`; false when the input (or
   // the range) ends with it.
   bool fill(Batch &batch, InputWindow &window) {
-    // A worker reads a direct batch into `bytes` as they are: emptied, they
-    // would be filled with zeros first, a pass over the whole input.
-    if (directEnd_ < 0)
-      batch.bytes.clear();
+    // `bytes` is not emptied here: F batches are read into it as it is
+    // (emptied, it would be filled with zeros first, a pass over the whole
+    // input), the others assign it or empty it first.
     batch.records.clear();
     batch.framing.clear();
     batch.sliced = false;
@@ -861,6 +879,8 @@ private:
     const std::size_t want = std::max<std::size_t>(1, batchBytes / length) * length;
     if (directEnd_ >= 0)
       return fillFixedDirect(batch, want);
+    if (options_.skipTrailerBytes == 0)
+      return fillFixedRead(batch, window, want);
     const std::size_t got = window.ensure(want);
     const std::int64_t base = window.position();
     const std::int64_t limit = std::max<std::int64_t>(0, range_.end - base);
@@ -877,6 +897,29 @@ private:
     window.consume(take);
     // The input ends with this batch, or the range ends within it.
     return take == got && got == want;
+  }
+
+  // fillFixed of a pipe or a decompressed stream: the records are read
+  // straight into the batch, not into the window and copied from there.
+  bool fillFixedRead(Batch &batch, InputWindow &window, std::size_t want) {
+    const std::int64_t base = window.position();
+    const std::int64_t limit = std::max<std::int64_t>(0, range_.end - base);
+    // Records that begin before the range's end are read whole.
+    const std::size_t ask =
+        static_cast<std::int64_t>(want) <= limit
+            ? want
+            : static_cast<std::size_t>((limit + length_ - 1) / length_ * length_);
+    if (ask == 0)
+      return false;
+    if (batch.bytes.size() < ask)
+      batch.bytes.resize(ask);
+    const std::size_t take = window.readInto(batch.bytes.data(), ask);
+    batch.sliced = true;
+    batch.start = base;
+    batch.size = take;
+    batch.count = (take + static_cast<std::size_t>(length_) - 1) / static_cast<std::size_t>(length_);
+    // The input ends with this batch, or the range ends within it.
+    return take == want;
   }
 
   // fillFixed over a plain file: the batch is only its place in the file,
@@ -1011,6 +1054,7 @@ private:
     // record by record. After a walked batch the next fill finds the end.
     if (walkClean(batch, window))
       return true;
+    batch.bytes.clear();
     Framed framed;
     while (batch.bytes.size() < batchBytes) {
       if (!next(window, framed))
