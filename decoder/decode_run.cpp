@@ -803,7 +803,7 @@ private:
   // (several times its bytes) stay in the cache between the thread that
   // decodes them and the writer, large enough that handing a batch over
   // costs nothing beside decoding it.
-  static constexpr std::size_t batchBytes = 256 << 10;
+  static constexpr std::size_t batchBytes = 128 << 10;
 
   // -j N: this thread frames the records (walking V/VB descriptor words
   // ahead of the decoding) into batches of their own bytes, the pool's

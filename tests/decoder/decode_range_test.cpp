@@ -151,7 +151,7 @@ TEST_F(DecodeRange, FixedAndLinePartitionsAtAnyByteDecodeTheWholeFile) {
 // the records left out, decode what one thread decodes.
 TEST_F(DecodeRange, ThreadsCutFixedRecordsAcrossBatchesAsOneThreadDoes) {
   std::string fixed;
-  for (int i = 0; i < 50000; ++i) // 850 000 bytes: four batches
+  for (int i = 0; i < 50000; ++i) // 850 000 bytes: seven batches
     fixed += record(i);
   write("big.dat", fixed + "0123456789");
   for (const auto &[skip, trailer] : {std::pair{0, 0}, std::pair{5, 0}, std::pair{3, 27}}) {
@@ -183,7 +183,7 @@ TEST_F(DecodeRange, ThreadsCutFixedRecordsAcrossBatchesAsOneThreadDoes) {
 // in the ranges of a split plan they decode what one thread decodes.
 TEST_F(DecodeRange, ThreadsWalkVariableRecordsAcrossBatchesAsOneThreadDoes) {
   std::string variable, blocked, block;
-  const int count = 60000; // about 1.3 MB: five batches
+  const int count = 60000; // about 1.3 MB: ten batches
   for (int i = 0; i < count; ++i) {
     std::string word = half(21);
     if (i % 7001 == 100)
