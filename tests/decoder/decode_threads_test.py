@@ -26,6 +26,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import zlib
 from decimal import Decimal
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
@@ -372,6 +373,40 @@ class ThreadsWriteWhatOneThreadWrites(unittest.TestCase):
             offsets = sorted(int(byte) for byte, _ in found)
             self.assertEqual(offsets, sorted(expected * (2 if name == plain else 1)), name)
             self.assertTrue(all("M-BAL" in what or "M-M-DAYS" in what for _, what in found), found[:3])
+
+    def test_fixed_gzip_cut_short(self):
+        # A gzip stream cut inside a member, read straight into the batches at
+        # -j 2: the records zlib gives back before the cut are decoded (the
+        # last one short and warned of), then the run stops with the reason.
+        datas, values, _ = self.distinct(PACKED, "cut")
+        length = len(datas[0])
+        packed = cobdata.compress(b"".join(datas) * 3, "gzip")
+        cut = packed[: len(packed) * 2 // 3]
+        held = zlib.decompressobj(wbits=31).decompress(cut)
+        self.assertNotEqual(len(held) % length, 0, "choose another cut: no record cut short")
+        records = (len(held) + length - 1) // length
+        path = os.path.join(self.folder, "cut.dat.gz")
+        with open(path, "wb") as f:
+            f.write(cut)
+        cpy = os.path.join(self.folder, "PACKED.cpy")
+        with open(cpy, "w") as f:
+            f.write(PACKED.copybook())
+        runs = {}
+        for jobs in (1, 2):
+            run = subprocess.run([DECODER, "-i", cpy, "-j", str(jobs), path],
+                                 capture_output=True, timeout=600)
+            runs[jobs] = run
+            self.assertEqual(run.returncode, 1, f"-j {jobs}")
+            lines = run.stdout.splitlines()
+            self.assertEqual(len(lines), records, f"-j {jobs}")
+            for n in (0, records - 2):
+                obj = json.loads(lines[n], parse_float=Decimal, parse_int=Decimal)
+                check_values(self, obj["PACKED"], values[n % DISTINCT], f"-j {jobs} line {n + 1}")
+            err = run.stderr.decode()
+            self.assertIn(f"cannot read {path}: the gzip data ends inside a member", err)
+            self.assertIn(f"{records} records read, {records} written, 1 with warnings", err)
+        self.assertTrue(runs[2].stdout == runs[1].stdout)
+        self.assertEqual(runs[2].stderr, runs[1].stderr)
 
     def test_fixed_file_of_unknown_size(self):
         # Files of /proc say their size is 0 and still hold bytes: they are
