@@ -84,6 +84,25 @@ public:
     position_ += static_cast<std::int64_t>(count);
   }
   std::int64_t position() const { return position_; }
+  // Moves the next `count` bytes (fewer only at the end of the file) to
+  // `to` and past the cursor: those the window holds, then the rest read
+  // from the file straight into `to`. For a window that holds no trailer.
+  std::size_t readInto(char *to, std::size_t count) {
+    std::size_t have = std::min(count, end_ - begin_);
+    std::memcpy(to, buffer_.data() + begin_, have);
+    begin_ += have;
+    while (have < count && !eof_) {
+      errno = 0;
+      const std::size_t got = std::fread(to + have, 1, count - have, file_);
+      have += got;
+      if (got == 0) {
+        eof_ = true;
+        error_ = std::ferror(file_) != 0 ? (errno != 0 ? errno : EIO) : 0;
+      }
+    }
+    position_ += static_cast<std::int64_t>(have);
+    return have;
+  }
   // The bytes read from the file past the cursor (the held ones too).
   std::size_t buffered() const { return end_ - begin_; }
   // The reason reading failed (errno), 0 when it did not.
@@ -153,6 +172,12 @@ struct Batch {
   // first `size` bytes, and `records` stays empty. Other framings list each
   // record.
   bool sliced = false;
+  // V and VB records the framing finds nothing wrong with: `bytes` holds
+  // them as they are, descriptor words included, from input position
+  // `start`, `blockLeft` bytes of a VB block left before its first word;
+  // the worker walks the words again, and `records` stays empty.
+  bool walked = false;
+  std::size_t blockLeft = 0;
   std::int64_t start = 0;
   std::size_t size = 0;
   // A plain file: the worker reads the batch's `size` bytes from `start`
@@ -778,7 +803,7 @@ private:
   // (several times its bytes) stay in the cache between the thread that
   // decodes them and the writer, large enough that handing a batch over
   // costs nothing beside decoding it.
-  static constexpr std::size_t batchBytes = 256 << 10;
+  static constexpr std::size_t batchBytes = 128 << 10;
 
   // -j N: this thread frames the records (walking V/VB descriptor words
   // ahead of the decoding) into batches of their own bytes, the pool's
@@ -825,10 +850,13 @@ private:
   // Frames the next batch's records into `batch`; false when the input (or
   // the range) ends with it.
   bool fill(Batch &batch, InputWindow &window) {
-    batch.bytes.clear();
+    // `bytes` is not emptied here: F batches are read into it as it is
+    // (emptied, it would be filled with zeros first, a pass over the whole
+    // input), the others assign it or empty it first.
     batch.records.clear();
     batch.framing.clear();
     batch.sliced = false;
+    batch.walked = false;
     batch.readFrom = -1;
     batch.readError = 0;
     batch.firstNumber = numberBase_ + framedCount_ + 1;
@@ -837,7 +865,7 @@ private:
                           ? fillWalking(batch, window)
                       : options_.recordFormat == RecordFormat::fixed ? fillFixed(batch, window)
                                                                      : fillSlices(batch, window);
-    if (!batch.sliced)
+    if (!batch.sliced && !batch.walked)
       batch.count = batch.records.size();
     batch.end = batch.readFrom >= 0 ? directAt_ : window.position();
     framedCount_ += static_cast<long long>(batch.count);
@@ -851,6 +879,8 @@ private:
     const std::size_t want = std::max<std::size_t>(1, batchBytes / length) * length;
     if (directEnd_ >= 0)
       return fillFixedDirect(batch, want);
+    if (options_.skipTrailerBytes == 0)
+      return fillFixedRead(batch, window, want);
     const std::size_t got = window.ensure(want);
     const std::int64_t base = window.position();
     const std::int64_t limit = std::max<std::int64_t>(0, range_.end - base);
@@ -867,6 +897,29 @@ private:
     window.consume(take);
     // The input ends with this batch, or the range ends within it.
     return take == got && got == want;
+  }
+
+  // fillFixed of a pipe or a decompressed stream: the records are read
+  // straight into the batch, not into the window and copied from there.
+  bool fillFixedRead(Batch &batch, InputWindow &window, std::size_t want) {
+    const std::int64_t base = window.position();
+    const std::int64_t limit = std::max<std::int64_t>(0, range_.end - base);
+    // Records that begin before the range's end are read whole.
+    const std::size_t ask =
+        static_cast<std::int64_t>(want) <= limit
+            ? want
+            : static_cast<std::size_t>((limit + length_ - 1) / length_ * length_);
+    if (ask == 0)
+      return false;
+    if (batch.bytes.size() < ask)
+      batch.bytes.resize(ask);
+    const std::size_t take = window.readInto(batch.bytes.data(), ask);
+    batch.sliced = true;
+    batch.start = base;
+    batch.size = take;
+    batch.count = (take + static_cast<std::size_t>(length_) - 1) / static_cast<std::size_t>(length_);
+    // The input ends with this batch, or the range ends within it.
+    return take == want;
   }
 
   // fillFixed over a plain file: the batch is only its place in the file,
@@ -893,7 +946,10 @@ private:
     batch.readFrom = directFile_;
     batch.readShift = directShift_;
     directAt_ += take;
-    return take == static_cast<std::int64_t>(want) && directAt_ < directEnd_;
+    // A batch that ends where the file ended is not the last: the next one
+    // looks at the file's size again, as one thread reads on past the
+    // bytes it has.
+    return take == static_cast<std::int64_t>(want);
   }
 
   // The input position the file ends at, less -skip-trailer-bytes.
@@ -915,7 +971,10 @@ private:
     std::FILE *const stream = stream_->stream();
     const int file = ::fileno(stream);
     struct stat status {};
-    if (file < 0 || ::fstat(file, &status) != 0 || !S_ISREG(status.st_mode))
+    // A size of 0 says nothing of what the file holds: files of /proc and
+    // the like are read until a read finds nothing.
+    if (file < 0 || ::fstat(file, &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_size == 0)
       return;
     // Where the cursor is in the file: a standard input may not have
     // started at the file's first byte.
@@ -990,6 +1049,12 @@ private:
   // V and VB: the records one by one as next() frames them, with what it
   // found wrong, until the batch holds its bytes.
   bool fillWalking(Batch &batch, InputWindow &window) {
+    // A batch of records with nothing to say costs this thread a look at
+    // each descriptor word and one copy; a batch with something is framed
+    // record by record. After a walked batch the next fill finds the end.
+    if (walkClean(batch, window))
+      return true;
+    batch.bytes.clear();
     Framed framed;
     while (batch.bytes.size() < batchBytes) {
       if (!next(window, framed))
@@ -1013,6 +1078,63 @@ private:
       dataOffset_ = 0;
       window.consume(framed.consumed);
     }
+    return true;
+  }
+
+  // The bytes a walked batch may take past batchBytes: its last record,
+  // whose word may say up to 64 KB (and -rdw-adjust).
+  static constexpr std::size_t walkMargin = 128 << 10;
+
+  // V and VB records from the window's cursor that next() would frame
+  // with no problem, walked by their descriptor words into `batch` (see
+  // Batch::walked). Stops before a record with something to say, before
+  // one not wholly in the window and at the range's end, as next() would;
+  // false when it walked none (next() then frames what stopped it).
+  bool walkClean(Batch &batch, InputWindow &window) {
+    if (!blockProblem_.what.empty())
+      return false;
+    const bool blocked = options_.recordFormat == RecordFormat::variableBlocked;
+    const std::size_t got = window.ensure(batchBytes + walkMargin);
+    const std::string_view bytes = window.peek(got);
+    const std::int64_t base = window.position();
+    std::size_t at = 0; // after the last record walked
+    std::size_t left = blockLeft_;
+    std::size_t count = 0;
+    while (at < batchBytes) {
+      std::size_t word = at;
+      std::size_t inBlock = left;
+      if (base + static_cast<std::int64_t>(at) >= range_.end && (!blocked || left == 0))
+        break;
+      if (blocked && left == 0) {
+        if (got - word < 4)
+          break;
+        const DescriptorWord block = readBlockWord(bytes.substr(word, 4), options_);
+        if (block.length < 0 || block.reservedSet)
+          break;
+        inBlock = static_cast<std::size_t>(block.length) - 4;
+        word += 4;
+      }
+      if (got - word < 4)
+        break;
+      const DescriptorWord record = readRecordWord(bytes.substr(word, 4), options_);
+      if (record.length < 0 || record.reservedSet)
+        break;
+      const auto length = static_cast<std::size_t>(record.length);
+      if (got - word < length || (blocked && length > inBlock))
+        break;
+      left = blocked ? inBlock - length : 0;
+      at = word + length;
+      ++count;
+    }
+    if (count == 0)
+      return false;
+    batch.walked = true;
+    batch.start = base;
+    batch.blockLeft = blockLeft_;
+    batch.count = count;
+    batch.bytes.assign(bytes.substr(0, at));
+    blockLeft_ = left;
+    window.consume(at);
     return true;
   }
 
@@ -1080,7 +1202,23 @@ private:
           appendWarning(batch.warnings, false, name_, number, at + p.offset, p);
       ++number;
     };
-    if (batch.sliced) {
+    if (batch.walked) {
+      const bool blocked = options_.recordFormat == RecordFormat::variableBlocked;
+      const std::string_view bytes(batch.bytes);
+      std::size_t left = batch.blockLeft;
+      for (std::size_t at = 0; at < bytes.size();) {
+        if (blocked && left == 0) {
+          left = static_cast<std::size_t>(readBlockWord(bytes.substr(at, 4), options_).length) - 4;
+          at += 4;
+        }
+        const auto length =
+            static_cast<std::size_t>(readRecordWord(bytes.substr(at, 4), options_).length);
+        decodeOne(bytes.substr(at + 4, length - 4), static_cast<std::int64_t>(length) - 4,
+                  batch.start + static_cast<std::int64_t>(at) + 4, false, nullptr, nullptr);
+        at += length;
+        left = blocked ? left - length : 0;
+      }
+    } else if (batch.sliced) {
       const auto length = static_cast<std::size_t>(length_);
       const std::string_view bytes(batch.bytes.data(), batch.size);
       for (std::size_t at = 0; at < bytes.size(); at += length)

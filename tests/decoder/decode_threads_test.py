@@ -26,6 +26,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import zlib
 from decimal import Decimal
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
@@ -327,6 +328,107 @@ class ThreadsWriteWhatOneThreadWrites(unittest.TestCase):
         short_at = len(block) * 29 + offset_of(PACKED, "P-01")
         self.assertIn(f"record {DISTINCT * 29 + 1}, byte {short_at}: PACKED.P-01".encode(), err)
         self.assertIn(f"{DISTINCT * 29 + 1} records read".encode(), err)
+
+    def test_files_in_turn_plain_and_compressed(self):
+        # One run over a plain file (the workers read its batches), the same
+        # records gzip-compressed (the reading thread reads them) and the
+        # plain file again: each file is read its own way, and its records
+        # keep their values and their warnings' byte offsets in it.
+        datas, values, damaged = self.distinct(MIXED, "turns", "M-BAL")
+        length = len(datas[0])
+        times = 6
+        cut = length - 2  # the last record lacks its last field, M-M-DAYS(3)
+        whole = b"".join(datas) * times + datas[2][:cut]
+        plain = os.path.join(self.folder, "turns.dat")
+        packed = os.path.join(self.folder, "turns.dat.gz")
+        with open(plain, "wb") as f:
+            f.write(whole)
+        with open(packed, "wb") as f:
+            f.write(cobdata.compress(whole, "gzip"))
+        files = [plain, packed, plain]
+        one, out_one = self.decode(MIXED, files[-1], ["-recfm", "F", *files[:-1]], 1)
+        two, out_two = self.decode(MIXED, files[-1], ["-recfm", "F", *files[:-1]], 2)
+        self.assertEqual(one.returncode, 0, one.stderr.decode(errors="replace")[-2000:])
+        self.assertEqual(two.returncode, 0)
+        self.assertTrue(filecmp.cmp(out_one, out_two, shallow=False), "outputs differ")
+        self.assertEqual(two.stderr, one.stderr)
+        per_file = DISTINCT * times + 1
+        with open(out_one, encoding="utf-8") as f:
+            lines = f.read().splitlines()
+        self.assertEqual(len(lines), 3 * per_file)
+        for k in range(3):
+            for n in (0, DISTINCT + 1, DISTINCT * times - 1):
+                if values[n % DISTINCT] is None:
+                    continue
+                obj = json.loads(lines[k * per_file + n], parse_float=Decimal, parse_int=Decimal)
+                check_values(self, obj[MIXED.name], values[n % DISTINCT], f"file {k + 1} line {n + 1}")
+        self.assertIn(f"{3 * per_file} records read", one.stderr.decode())
+        # Each file's warnings: the damaged packed fields and the missing
+        # last field, at their offsets in that file.
+        expected = sorted([(r * DISTINCT + n - 1) * length + offset_of(MIXED, "M-BAL")
+                           for r in range(times) for n in damaged] + [DISTINCT * times * length + cut])
+        for name in (plain, packed):
+            found = re.findall(rf"vexfcbl-decode: {re.escape(name)}: record \d+, byte (\d+): (.*)",
+                               one.stderr.decode())
+            offsets = sorted(int(byte) for byte, _ in found)
+            self.assertEqual(offsets, sorted(expected * (2 if name == plain else 1)), name)
+            self.assertTrue(all("M-BAL" in what or "M-M-DAYS" in what for _, what in found), found[:3])
+
+    def test_fixed_gzip_cut_short(self):
+        # A gzip stream cut inside a member, read straight into the batches at
+        # -j 2: the records zlib gives back before the cut are decoded (the
+        # last one short and warned of), then the run stops with the reason.
+        datas, values, _ = self.distinct(PACKED, "cut")
+        length = len(datas[0])
+        packed = cobdata.compress(b"".join(datas) * 3, "gzip")
+        cut = packed[: len(packed) * 2 // 3]
+        held = zlib.decompressobj(wbits=31).decompress(cut)
+        self.assertNotEqual(len(held) % length, 0, "choose another cut: no record cut short")
+        records = (len(held) + length - 1) // length
+        path = os.path.join(self.folder, "cut.dat.gz")
+        with open(path, "wb") as f:
+            f.write(cut)
+        cpy = os.path.join(self.folder, "PACKED.cpy")
+        with open(cpy, "w") as f:
+            f.write(PACKED.copybook())
+        runs = {}
+        for jobs in (1, 2):
+            run = subprocess.run([DECODER, "-i", cpy, "-j", str(jobs), path],
+                                 capture_output=True, timeout=600)
+            runs[jobs] = run
+            self.assertEqual(run.returncode, 1, f"-j {jobs}")
+            lines = run.stdout.splitlines()
+            self.assertEqual(len(lines), records, f"-j {jobs}")
+            for n in (0, records - 2):
+                obj = json.loads(lines[n], parse_float=Decimal, parse_int=Decimal)
+                check_values(self, obj["PACKED"], values[n % DISTINCT], f"-j {jobs} line {n + 1}")
+            err = run.stderr.decode()
+            self.assertIn(f"cannot read {path}: the gzip data ends inside a member", err)
+            self.assertIn(f"{records} records read, {records} written, 1 with warnings", err)
+        self.assertTrue(runs[2].stdout == runs[1].stdout)
+        self.assertEqual(runs[2].stderr, runs[1].stderr)
+
+    def test_fixed_file_of_unknown_size(self):
+        # Files of /proc say their size is 0 and still hold bytes: they are
+        # read until a read finds nothing, with one thread or two.
+        path = "/proc/version"
+        if not os.path.isfile(path) or os.stat(path).st_size != 0:
+            self.skipTest("no /proc/version of size 0")
+        with open(path, "rb") as f:
+            held = f.read()
+        if len(held) < 16:
+            self.skipTest("/proc/version too short")
+        cpy = os.path.join(self.folder, "PROCTEXT.cpy")
+        with open(cpy, "w") as f:
+            f.write(cobdata.copybook("PROCTEXT", [F("P-TEXT", "X(16)")]))
+        for jobs in (1, 2):
+            run = subprocess.run([DECODER, "-i", cpy, "-recfm", "F", "-codepage", "ASCII",
+                                  "-j", str(jobs), path], capture_output=True, timeout=600)
+            self.assertEqual(run.returncode, 0, run.stderr)
+            lines = run.stdout.decode("utf-8").splitlines()
+            self.assertEqual(len(lines), (len(held) + 15) // 16, f"-j {jobs}")
+            self.assertEqual(json.loads(lines[0])["PROCTEXT"]["P-TEXT"], held[:16].decode("ascii"))
+            self.assertIn(f"{(len(held) + 15) // 16} records read".encode(), run.stderr)
 
     def variable_records(self):
         datas, values, damaged = self.distinct(VAR, "var", "V-AMT")
