@@ -6,51 +6,80 @@
 #
 # BUILD defaults to build (its vexfcbl-decode and python/vexfcbl). DECODE_MB
 # and DECODE_RUNS as for bench/decode.sh; the best of the runs counts. The
-# columns come from the decoder's records as values (no JSON text between).
+# columns come from the decoder's records as values (no JSON text between),
+# one iter_columns pass in batches of 2^20 rows, each batch held while the
+# next is made (so every batch's arrays are fresh memory, as decode_columns'
+# one batch is). Each rate is given by the wall clock and by processor time
+# (user + system of every thread: bench/rusage.py for the decoder, getrusage
+# in the Python process around the pass): the pass decodes on one thread and
+# fills the columns on another, and on a shared machine the wall clock moves
+# with the other processes; the load average is printed before and after.
 # REFERENCE names another build folder (such as main's): both are then
-# measured turn about on the same file, each with its own ratio.
+# measured turn about on the same file, each with its own ratios.
+# DECODE_DIR=DIR keeps the generated files in DIR, and reuses them when
+# DIR/bench.dat is there.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 reference=${2:-}
 runs=${DECODE_RUNS:-3}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-DECODE_DIR=$work DECODE_RUNS=1 bash "$root/bench/decode.sh" "$build/vexfcbl-decode" > /dev/null
+if [ -n "${DECODE_DIR:-}" ]; then
+  work=$DECODE_DIR
+  mkdir -p "$work"
+else
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+fi
+[ -f "$work/bench.dat" ] ||
+  DECODE_DIR=$work DECODE_RUNS=1 bash "$root/bench/decode.sh" "$build/vexfcbl-decode" > /dev/null
 size=$(stat -c %s "$work/bench.dat")
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores"
 echo "input: $((size / 1000000)) MB, 100-byte records"
-# The best MB/s of `runs` runs of the decoder's JSON Lines and of decode_columns, for one build.
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+# One run of the decoder's JSON Lines and one decode_columns pass, for one
+# build: "WALL_MBS CPU_MBS" each.
 lines_run() {
-  local start end
-  start=$(date +%s.%N)
-  "$1/vexfcbl-decode" -i "$work/bench.cpy" -q "$work/bench.dat" > /dev/null
-  end=$(date +%s.%N)
-  awk -v s="$size" -v t="$(echo "$end - $start" | bc)" 'BEGIN { print s / 1e6 / t }'
+  /usr/bin/python3 "$root/bench/rusage.py" "$work/time" \
+    "$1/vexfcbl-decode" -i "$work/bench.cpy" -q "$work/bench.dat" > /dev/null
+  awk -v s="$size" '{ print s / 1e6 / $3, s / 1e6 / ($1 + $2) }' "$work/time"
 }
 columns_run() {
   PYTHONPATH=$1/python /usr/bin/python3 - "$work/bench.cpy" "$work/bench.dat" <<'PY'
-import os, sys, time, vexfcbl
+import os, resource, sys, time, vexfcbl
 decoder = vexfcbl.parse(open(sys.argv[1], "rb").read()).decoder()
-start = time.perf_counter()
+def processor():
+    used = resource.getrusage(resource.RUSAGE_SELF)
+    return used.ru_utime + used.ru_stime
+start, used = time.perf_counter(), processor()
 for batch in decoder.iter_columns(sys.argv[2], batch_size=1 << 20):
     pass
-print(f"{os.path.getsize(sys.argv[2]) / 1e6 / (time.perf_counter() - start):.1f}")
+size = os.path.getsize(sys.argv[2]) / 1e6
+print(f"{size / (time.perf_counter() - start):.1f} {size / (processor() - used):.1f}")
 PY
 }
+best() { awk -v r="$1" -v b="${2:-0}" 'BEGIN { print (r > b ? r : b) }'; }
 builds=("$build")
 [ -n "$reference" ] && builds+=("$reference")
-declare -A lines columns
+declare -A lines columns lines_cpu columns_cpu
 for _ in $(seq "$runs"); do
   for b in "${builds[@]}"; do
-    r=$(lines_run "$b"); lines[$b]=$(awk -v r="$r" -v b="${lines[$b]:-0}" 'BEGIN { print (r > b ? r : b) }')
-    r=$(columns_run "$b"); columns[$b]=$(awk -v r="$r" -v b="${columns[$b]:-0}" 'BEGIN { print (r > b ? r : b) }')
+    read -r wall cpu < <(lines_run "$b")
+    lines[$b]=$(best "$wall" "${lines[$b]:-}")
+    lines_cpu[$b]=$(best "$cpu" "${lines_cpu[$b]:-}")
+    read -r wall cpu < <(columns_run "$b")
+    columns[$b]=$(best "$wall" "${columns[$b]:-}")
+    columns_cpu[$b]=$(best "$cpu" "${columns_cpu[$b]:-}")
   done
 done
 for b in "${builds[@]}"; do
   echo "$b:"
-  printf '  %-24s %8.1f MB/s\n' "vexfcbl-decode JSON Lines" "${lines[$b]}"
-  printf '  %-24s %8.1f MB/s\n' "Python decode_columns" "${columns[$b]}"
+  printf '  %-24s %8.1f MB/s  %8.1f MB/s of processor time\n' "vexfcbl-decode JSON Lines" \
+    "${lines[$b]}" "${lines_cpu[$b]}"
+  printf '  %-24s %8.1f MB/s  %8.1f MB/s of processor time\n' "Python decode_columns" \
+    "${columns[$b]}" "${columns_cpu[$b]}"
   awk -v c="${columns[$b]}" -v j="${lines[$b]}" \
     'BEGIN { printf "  ratio decode_columns / JSON Lines: %.2f\n", c / j }'
+  awk -v c="${columns_cpu[$b]}" -v j="${lines_cpu[$b]}" \
+    'BEGIN { printf "  ratio by processor time:           %.2f\n", c / j }'
 done
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -264,16 +264,10 @@ bool CodePage::appendCsv(std::string_view bytes, bool trim, std::string &out) co
 
 void CodePage::appendText(std::string_view bytes, std::string &out) const {
   if (!utf8_) {
-    // Room for the longest text first, then fixed 4-byte copies: no append per byte.
+    // Room for the longest text first: no append per byte.
     const std::size_t start = out.size();
-    out.resize(start + 4 * bytes.size());
-    char *at = out.data() + start;
-    for (const char c : bytes) {
-      const auto b = static_cast<unsigned char>(c);
-      std::memcpy(at, text_[b].data(), 4);
-      at += textLength_[b];
-    }
-    out.resize(static_cast<std::size_t>(at - out.data()));
+    out.resize(start + 4 * bytes.size() + 8);
+    out.resize(static_cast<std::size_t>(writeText(bytes, out.data() + start) - out.data()));
     return;
   }
   while (!bytes.empty()) {

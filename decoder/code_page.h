@@ -1,7 +1,10 @@
 #pragma once
 // A single-byte code page (or UTF-8) as a 256-entry UTF-8 table built with iconv.
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
@@ -25,6 +28,46 @@ public:
   // Appends the UTF-8 text of `bytes`; a byte or sequence the code page does
   // not define becomes U+FFFD, so the output is always valid UTF-8.
   void appendText(std::string_view bytes, std::string &out) const;
+  // The same text written at `out`, which has room for 4 bytes a byte plus
+  // 8 (not UTF-8 pages: ask utf8() first); returns its end. Inline: the
+  // values of a record (decoder/record_values.h) are written through it.
+  char *writeText(std::string_view bytes, char *out) const {
+    const char *from = bytes.data();
+    const char *const end = from + bytes.size();
+    // Eight bytes at a time while each is one ASCII character (ascii_ is 0
+    // for the others, and for NUL): eight lookups that do not wait on one
+    // another and one store, where a byte at a time waits on the length of
+    // the text before it.
+    while (from < end) {
+      const auto n = static_cast<std::size_t>(std::min<std::ptrdiff_t>(end - from, 8));
+      const auto at = [&](std::size_t i) {
+        return static_cast<std::uint64_t>(
+                   static_cast<unsigned char>(ascii_[static_cast<unsigned char>(from[i])]))
+               << (8 * i);
+      };
+      std::uint64_t word = 0;
+      if (n == 8) // unrolled
+        word = at(0) | at(1) | at(2) | at(3) | at(4) | at(5) | at(6) | at(7);
+      else
+        for (std::size_t i = 0; i < n; ++i)
+          word |= at(i);
+      const std::uint64_t filled = n == 8 ? word : word | ~std::uint64_t{0} << (8 * n);
+      constexpr std::uint64_t ones = 0x0101010101010101ULL;
+      if (((filled - ones) & ~filled & (ones << 7)) == 0) {
+        std::memcpy(out, &word, 8);
+        out += n;
+      } else {
+        // Fixed 4-byte copies, each advancing by its text's length.
+        for (std::size_t i = 0; i < n; ++i) {
+          const auto b = static_cast<unsigned char>(from[i]);
+          std::memcpy(out, text_[b].data(), 4);
+          out += textLength_[b];
+        }
+      }
+      from += n;
+    }
+    return out;
+  }
   // The same text as a JSON string, quotes included, written in one pass;
   // `trim` drops trailing blanks. False (nothing appended) for UTF-8, whose
   // text is checked as it is read: appendText then.

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "converter/conversion_messages.h"
@@ -83,6 +84,27 @@ public:
     position_ += static_cast<std::int64_t>(count);
   }
   std::int64_t position() const { return position_; }
+  // Moves the next `count` bytes (fewer only at the end of the file) to
+  // `to` and past the cursor: those the window holds, then the rest read
+  // from the file straight into `to`. For a window that holds no trailer.
+  std::size_t readInto(char *to, std::size_t count) {
+    std::size_t have = std::min(count, end_ - begin_);
+    std::memcpy(to, buffer_.data() + begin_, have);
+    begin_ += have;
+    while (have < count && !eof_) {
+      errno = 0;
+      const std::size_t got = std::fread(to + have, 1, count - have, file_);
+      have += got;
+      if (got == 0) {
+        eof_ = true;
+        error_ = std::ferror(file_) != 0 ? (errno != 0 ? errno : EIO) : 0;
+      }
+    }
+    position_ += static_cast<std::int64_t>(have);
+    return have;
+  }
+  // The bytes read from the file past the cursor (the held ones too).
+  std::size_t buffered() const { return end_ - begin_; }
   // The reason reading failed (errno), 0 when it did not.
   int error() const { return error_; }
 
@@ -145,7 +167,27 @@ struct BatchRecord {
 // it holds copies of its records' bytes, so that the input reads on.
 struct Batch {
   std::string bytes;
+  // Plain F records follow each other every -lrecl bytes from `start` (the
+  // last one may be short): the worker finds them by arithmetic in the
+  // first `size` bytes, and `records` stays empty. Other framings list each
+  // record.
+  bool sliced = false;
+  // V and VB records the framing finds nothing wrong with: `bytes` holds
+  // them as they are, descriptor words included, from input position
+  // `start`, `blockLeft` bytes of a VB block left before its first word;
+  // the worker walks the words again, and `records` stays empty.
+  bool walked = false;
+  std::size_t blockLeft = 0;
+  std::int64_t start = 0;
+  std::size_t size = 0;
+  // A plain file: the worker reads the batch's `size` bytes from `start`
+  // itself (they are not in `bytes` yet); a failure leaves errno in
+  // readError and the batch ends before the bytes not read.
+  int readFrom = -1;
+  std::int64_t readShift = 0; // the file offset of input position 0
+  int readError = 0;
   std::vector<BatchRecord> records;
+  std::size_t count = 0; // its records
   std::vector<DecodeProblem> framing;
   long long firstNumber = 0; // the whole-file number of its first record
   std::int64_t end = 0;      // the input position after it
@@ -401,7 +443,17 @@ private:
   // file or of the range.
   bool next(InputWindow &window, Framed &framed) {
     framing_.clear();
-    framed = Framed{};
+    // Field by field: a temporary Framed copied in was built on the stack
+    // and read back at once in wider words than written, a store the load
+    // had to wait out on every record.
+    framed.start = 0;
+    framed.dataAt = 0;
+    framed.dataSize = 0;
+    framed.ownLine = false;
+    framed.declared = -1;
+    framed.consumed = 0;
+    framed.unreadable = false;
+    framed.pastEnd = false;
     while (true) {
       const std::int64_t start = window.position();
       framed.start = start;
@@ -751,7 +803,7 @@ private:
   // (several times its bytes) stay in the cache between the thread that
   // decodes them and the writer, large enough that handing a batch over
   // costs nothing beside decoding it.
-  static constexpr std::size_t batchBytes = 256 << 10;
+  static constexpr std::size_t batchBytes = 128 << 10;
 
   // -j N: this thread frames the records (walking V/VB descriptor words
   // ahead of the decoding) into batches of their own bytes, the pool's
@@ -767,6 +819,7 @@ private:
       });
     }
     framedCount_ = counts.read;
+    readDirectly(window);
     // Whatever ends the loop, no batch of this file outlives it.
     struct Settle {
       BatchPool &pool;
@@ -780,7 +833,7 @@ private:
       if (more) {
         if (const std::optional<std::size_t> slot = pool_->slotToFill()) {
           more = fill(batches_[*slot], window);
-          if (!batches_[*slot].records.empty())
+          if (batches_[*slot].count != 0)
             pool_->submit();
           continue;
         }
@@ -797,24 +850,166 @@ private:
   // Frames the next batch's records into `batch`; false when the input (or
   // the range) ends with it.
   bool fill(Batch &batch, InputWindow &window) {
-    batch.bytes.clear();
+    // `bytes` is not emptied here: F batches are read into it as it is
+    // (emptied, it would be filled with zeros first, a pass over the whole
+    // input), the others assign it or empty it first.
     batch.records.clear();
     batch.framing.clear();
+    batch.sliced = false;
+    batch.walked = false;
+    batch.readFrom = -1;
+    batch.readError = 0;
     batch.firstNumber = numberBase_ + framedCount_ + 1;
     const bool more = options_.recordFormat == RecordFormat::variable ||
                               options_.recordFormat == RecordFormat::variableBlocked
                           ? fillWalking(batch, window)
-                          : fillSlices(batch, window);
-    batch.end = window.position();
-    framedCount_ += static_cast<long long>(batch.records.size());
+                      : options_.recordFormat == RecordFormat::fixed ? fillFixed(batch, window)
+                                                                     : fillSlices(batch, window);
+    if (!batch.sliced && !batch.walked)
+      batch.count = batch.records.size();
+    batch.end = batch.readFrom >= 0 ? directAt_ : window.position();
+    framedCount_ += static_cast<long long>(batch.count);
     return more;
   }
 
-  // F and L: the batch is a run of whole records (lines) taken at once.
-  bool fillSlices(Batch &batch, InputWindow &window) {
+  // Plain F: as many whole records as fit in a batch, and those of them
+  // that begin before the range's end.
+  bool fillFixed(Batch &batch, InputWindow &window) {
     const auto length = static_cast<std::size_t>(length_);
-    const bool fixed = options_.recordFormat == RecordFormat::fixed;
-    std::size_t want = fixed ? std::max<std::size_t>(1, batchBytes / length) * length : batchBytes;
+    const std::size_t want = std::max<std::size_t>(1, batchBytes / length) * length;
+    if (directEnd_ >= 0)
+      return fillFixedDirect(batch, want);
+    if (options_.skipTrailerBytes == 0)
+      return fillFixedRead(batch, window, want);
+    const std::size_t got = window.ensure(want);
+    const std::int64_t base = window.position();
+    const std::int64_t limit = std::max<std::int64_t>(0, range_.end - base);
+    const std::size_t starts =
+        static_cast<std::int64_t>(got) <= limit
+            ? got
+            : static_cast<std::size_t>((limit + length_ - 1) / length_) * length;
+    const std::size_t take = std::min(got, starts);
+    batch.sliced = true;
+    batch.start = base;
+    batch.size = take;
+    batch.count = (take + length - 1) / length;
+    batch.bytes.assign(window.peek(take));
+    window.consume(take);
+    // The input ends with this batch, or the range ends within it.
+    return take == got && got == want;
+  }
+
+  // fillFixed of a pipe or a decompressed stream: the records are read
+  // straight into the batch, not into the window and copied from there.
+  bool fillFixedRead(Batch &batch, InputWindow &window, std::size_t want) {
+    const std::int64_t base = window.position();
+    const std::int64_t limit = std::max<std::int64_t>(0, range_.end - base);
+    // Records that begin before the range's end are read whole.
+    const std::size_t ask =
+        static_cast<std::int64_t>(want) <= limit
+            ? want
+            : static_cast<std::size_t>((limit + length_ - 1) / length_ * length_);
+    if (ask == 0)
+      return false;
+    if (batch.bytes.size() < ask)
+      batch.bytes.resize(ask);
+    const std::size_t take = window.readInto(batch.bytes.data(), ask);
+    batch.sliced = true;
+    batch.start = base;
+    batch.size = take;
+    batch.count = (take + static_cast<std::size_t>(length_) - 1) / static_cast<std::size_t>(length_);
+    // The input ends with this batch, or the range ends within it.
+    return take == want;
+  }
+
+  // fillFixed over a plain file: the batch is only its place in the file,
+  // which the worker reads (the bytes come into its own cache, and this
+  // thread, which all the others wait for, neither reads nor copies them).
+  bool fillFixedDirect(Batch &batch, std::size_t want) {
+    const std::int64_t base = directAt_;
+    // Near the end the file may have grown since: one thread reads on
+    // until a read finds nothing more, so this one looks again.
+    if (base + static_cast<std::int64_t>(want) > directEnd_)
+      directEnd_ = std::max(directEnd_, fileEnd());
+    const std::int64_t limit = std::min(range_.end, directEnd_) - base;
+    if (limit <= 0)
+      return false;
+    // Records that begin before the range's end are whole where the file
+    // has their bytes; the file's end cuts the last one short.
+    const std::int64_t starts = std::min(range_.end - base, static_cast<std::int64_t>(want));
+    const std::int64_t take =
+        std::min((starts + length_ - 1) / length_ * length_, directEnd_ - base);
+    batch.sliced = true;
+    batch.start = base;
+    batch.size = static_cast<std::size_t>(take);
+    batch.count = static_cast<std::size_t>((take + length_ - 1) / length_);
+    batch.readFrom = directFile_;
+    batch.readShift = directShift_;
+    directAt_ += take;
+    // A batch that ends where the file ended is not the last: the next one
+    // looks at the file's size again, as one thread reads on past the
+    // bytes it has.
+    return take == static_cast<std::int64_t>(want);
+  }
+
+  // The input position the file ends at, less -skip-trailer-bytes.
+  std::int64_t fileEnd() const {
+    struct stat status {};
+    if (::fstat(directFile_, &status) != 0)
+      return -1;
+    return status.st_size - directShift_ - options_.skipTrailerBytes;
+  }
+
+  // The batches of plain F records of a plain file are read by the
+  // workers: from the window's position to the end of the file (less
+  // -skip-trailer-bytes).
+  void readDirectly(const InputWindow &window) {
+    directEnd_ = -1;
+    if (options_.recordFormat != RecordFormat::fixed || stream_ == nullptr ||
+        stream_->compression() != Compression::none)
+      return;
+    std::FILE *const stream = stream_->stream();
+    const int file = ::fileno(stream);
+    struct stat status {};
+    // A size of 0 says nothing of what the file holds: files of /proc and
+    // the like are read until a read finds nothing.
+    if (file < 0 || ::fstat(file, &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_size == 0)
+      return;
+    // Where the cursor is in the file: a standard input may not have
+    // started at the file's first byte.
+    const off_t told = ::ftello(stream);
+    if (told < 0)
+      return;
+    directFile_ = file;
+    directShift_ = told - static_cast<std::int64_t>(window.buffered()) - window.position();
+    directAt_ = window.position();
+    directEnd_ = std::max(directAt_, fileEnd());
+  }
+
+  // On a worker: a direct batch's bytes from its file; fewer at an error
+  // or at an end of the file come early (the file shrank).
+  static void readBatch(Batch &batch) {
+    if (batch.bytes.size() < batch.size)
+      batch.bytes.resize(batch.size);
+    std::size_t have = 0;
+    while (have < batch.size) {
+      const ssize_t n = ::pread(batch.readFrom, batch.bytes.data() + have, batch.size - have,
+                                batch.readShift + batch.start + static_cast<std::int64_t>(have));
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n <= 0) {
+        batch.readError = n < 0 ? errno : 0;
+        break;
+      }
+      have += static_cast<std::size_t>(n);
+    }
+    batch.size = have;
+  }
+
+  // L: the batch is a run of whole lines taken at once.
+  bool fillSlices(Batch &batch, InputWindow &window) {
+    std::size_t want = batchBytes;
     while (true) {
       const std::size_t got = window.ensure(want);
       if (got == 0)
@@ -829,21 +1024,14 @@ private:
           rangeEnds = true;
           break;
         }
-        std::size_t size = 0;
-        std::size_t next = 0;
-        if (fixed) {
-          size = std::min(length, bytes.size() - at);
-          next = at + size;
-        } else {
-          const std::size_t newline = bytes.find('\n', at);
-          if (newline == std::string_view::npos && !atEnd)
-            break;
-          const std::size_t end = newline == std::string_view::npos ? bytes.size() : newline;
-          size = end - at;
-          if (size > 0 && bytes[end - 1] == '\r')
-            --size;
-          next = newline == std::string_view::npos ? bytes.size() : newline + 1;
-        }
+        const std::size_t newline = bytes.find('\n', at);
+        if (newline == std::string_view::npos && !atEnd)
+          break;
+        const std::size_t end = newline == std::string_view::npos ? bytes.size() : newline;
+        std::size_t size = end - at;
+        if (size > 0 && bytes[end - 1] == '\r')
+          --size;
+        const std::size_t next = newline == std::string_view::npos ? bytes.size() : newline + 1;
         batch.records.push_back(
             {base + static_cast<std::int64_t>(at), at, size, -1, 0, 0, 0, false});
         at = next;
@@ -861,6 +1049,12 @@ private:
   // V and VB: the records one by one as next() frames them, with what it
   // found wrong, until the batch holds its bytes.
   bool fillWalking(Batch &batch, InputWindow &window) {
+    // A batch of records with nothing to say costs this thread a look at
+    // each descriptor word and one copy; a batch with something is framed
+    // record by record. After a walked batch the next fill finds the end.
+    if (walkClean(batch, window))
+      return true;
+    batch.bytes.clear();
     Framed framed;
     while (batch.bytes.size() < batchBytes) {
       if (!next(window, framed))
@@ -868,13 +1062,79 @@ private:
       const std::string_view data =
           window.peek(framed.dataAt + framed.dataSize).substr(framed.dataAt);
       const std::size_t problems = batch.framing.size();
-      batch.framing.insert(batch.framing.end(), framing_.begin(), framing_.end());
-      batch.records.push_back({framed.start, batch.bytes.size(), data.size(), framed.declared,
-                               dataOffset_, problems, batch.framing.size(), framed.unreadable});
+      if (!framing_.empty())
+        batch.framing.insert(batch.framing.end(), framing_.begin(), framing_.end());
+      // Field by field in place, for the reason next() resets `framed` so.
+      BatchRecord &record = batch.records.emplace_back();
+      record.start = framed.start;
+      record.at = batch.bytes.size();
+      record.size = data.size();
+      record.declared = framed.declared;
+      record.dataOffset = dataOffset_;
+      record.problemsFrom = problems;
+      record.problemsTo = batch.framing.size();
+      record.unreadable = framed.unreadable;
       batch.bytes.append(data);
       dataOffset_ = 0;
       window.consume(framed.consumed);
     }
+    return true;
+  }
+
+  // The bytes a walked batch may take past batchBytes: its last record,
+  // whose word may say up to 64 KB (and -rdw-adjust).
+  static constexpr std::size_t walkMargin = 128 << 10;
+
+  // V and VB records from the window's cursor that next() would frame
+  // with no problem, walked by their descriptor words into `batch` (see
+  // Batch::walked). Stops before a record with something to say, before
+  // one not wholly in the window and at the range's end, as next() would;
+  // false when it walked none (next() then frames what stopped it).
+  bool walkClean(Batch &batch, InputWindow &window) {
+    if (!blockProblem_.what.empty())
+      return false;
+    const bool blocked = options_.recordFormat == RecordFormat::variableBlocked;
+    const std::size_t got = window.ensure(batchBytes + walkMargin);
+    const std::string_view bytes = window.peek(got);
+    const std::int64_t base = window.position();
+    std::size_t at = 0; // after the last record walked
+    std::size_t left = blockLeft_;
+    std::size_t count = 0;
+    while (at < batchBytes) {
+      std::size_t word = at;
+      std::size_t inBlock = left;
+      if (base + static_cast<std::int64_t>(at) >= range_.end && (!blocked || left == 0))
+        break;
+      if (blocked && left == 0) {
+        if (got - word < 4)
+          break;
+        const DescriptorWord block = readBlockWord(bytes.substr(word, 4), options_);
+        if (block.length < 0 || block.reservedSet)
+          break;
+        inBlock = static_cast<std::size_t>(block.length) - 4;
+        word += 4;
+      }
+      if (got - word < 4)
+        break;
+      const DescriptorWord record = readRecordWord(bytes.substr(word, 4), options_);
+      if (record.length < 0 || record.reservedSet)
+        break;
+      const auto length = static_cast<std::size_t>(record.length);
+      if (got - word < length || (blocked && length > inBlock))
+        break;
+      left = blocked ? inBlock - length : 0;
+      at = word + length;
+      ++count;
+    }
+    if (count == 0)
+      return false;
+    batch.walked = true;
+    batch.start = base;
+    batch.blockLeft = blockLeft_;
+    batch.count = count;
+    batch.bytes.assign(bytes.substr(0, at));
+    blockLeft_ = left;
+    window.consume(at);
     return true;
   }
 
@@ -890,10 +1150,18 @@ private:
     std::vector<DecodeProblem> &problems = batch.problems;
     std::string &padded = batch.padded;
     long long number = batch.firstNumber;
-    for (const BatchRecord &record : batch.records) {
+    if (batch.readFrom >= 0) {
+      readBatch(batch);
+      batch.count =
+          (batch.size + static_cast<std::size_t>(length_) - 1) / static_cast<std::size_t>(length_);
+    }
+    // One record: `at` is where its data begins in the file, `framing` what
+    // its framing found wrong.
+    const auto decodeOne = [&](std::string_view data, std::int64_t declared, std::int64_t at,
+                               bool unreadable, const DecodeProblem *framingFrom,
+                               const DecodeProblem *framingTo) {
       problems.clear();
-      const std::string_view data(batch.bytes.data() + record.at, record.size);
-      if (!record.unreadable) {
+      if (!unreadable) {
         std::string_view input = data;
         if (options_.recordFormat == RecordFormat::lines &&
             data.size() < static_cast<std::size_t>(length_)) {
@@ -906,15 +1174,15 @@ private:
         if (room != 0) {
           if (batch.text.size() < used + room)
             batch.text.resize(std::max(2 * batch.text.size(), used + room));
-          end = decoder.decodeLine(input, record.declared, batch.text.data() + used, problems);
+          end = decoder.decodeLine(input, declared, batch.text.data() + used, problems);
         }
         if (end != nullptr) {
           used = static_cast<std::size_t>(end - batch.text.data());
         } else if (typed_) {
-          decoder.decode(input, record.declared, batch.recordValues, problems);
+          decoder.decode(input, declared, batch.recordValues, problems);
         } else {
           batch.text.resize(used);
-          decoder.decode(input, record.declared, batch.text, problems);
+          decoder.decode(input, declared, batch.text, problems);
           if (raw != nullptr)
             raw->append(batch.text, used, data, problems);
           used = batch.text.size();
@@ -923,18 +1191,45 @@ private:
           problems.push_back(DecodeProblem{"", "truncated record", 0, ""});
         ++batch.written;
       }
-      problems.insert(problems.begin(),
-                      batch.framing.begin() + static_cast<std::ptrdiff_t>(record.problemsFrom),
-                      batch.framing.begin() + static_cast<std::ptrdiff_t>(record.problemsTo));
+      if (framingFrom != framingTo)
+        problems.insert(problems.begin(), framingFrom, framingTo);
       if (!problems.empty())
         ++batch.warned;
-      const std::int64_t at = record.start + record.dataOffset;
       for (const DecodeProblem &p : problems)
         if (warningValues != nullptr)
           batch.values.push_back(warningOf(number, at + p.offset, p));
         else
           appendWarning(batch.warnings, false, name_, number, at + p.offset, p);
       ++number;
+    };
+    if (batch.walked) {
+      const bool blocked = options_.recordFormat == RecordFormat::variableBlocked;
+      const std::string_view bytes(batch.bytes);
+      std::size_t left = batch.blockLeft;
+      for (std::size_t at = 0; at < bytes.size();) {
+        if (blocked && left == 0) {
+          left = static_cast<std::size_t>(readBlockWord(bytes.substr(at, 4), options_).length) - 4;
+          at += 4;
+        }
+        const auto length =
+            static_cast<std::size_t>(readRecordWord(bytes.substr(at, 4), options_).length);
+        decodeOne(bytes.substr(at + 4, length - 4), static_cast<std::int64_t>(length) - 4,
+                  batch.start + static_cast<std::int64_t>(at) + 4, false, nullptr, nullptr);
+        at += length;
+        left = blocked ? left - length : 0;
+      }
+    } else if (batch.sliced) {
+      const auto length = static_cast<std::size_t>(length_);
+      const std::string_view bytes(batch.bytes.data(), batch.size);
+      for (std::size_t at = 0; at < bytes.size(); at += length)
+        decodeOne(bytes.substr(at, length), -1, batch.start + static_cast<std::int64_t>(at), false,
+                  nullptr, nullptr);
+    } else {
+      const DecodeProblem *const framing = batch.framing.data();
+      for (const BatchRecord &record : batch.records)
+        decodeOne(std::string_view(batch.bytes.data() + record.at, record.size), record.declared,
+                  record.start + record.dataOffset, record.unreadable,
+                  framing + record.problemsFrom, framing + record.problemsTo);
     }
     batch.textSize = used;
   }
@@ -954,7 +1249,12 @@ private:
     if (warningValues != nullptr)
       for (const DecodeWarning &value : batch.values)
         (*warningValues)(value);
-    counts.read += static_cast<long long>(batch.records.size());
+    if (batch.readError != 0) {
+      messages_.print("vexfcbl-decode: cannot read " + name_ + ": " +
+                      std::strerror(batch.readError) + "\n");
+      failed_ = true;
+    }
+    counts.read += static_cast<long long>(batch.count);
     counts.written += batch.written;
     counts.warned += batch.warned;
     progress_.at(batch.end, counts.read);
@@ -997,9 +1297,13 @@ private:
   std::int64_t dataOffset_ = 0;
   std::size_t rawLength_ = std::string_view::npos;
   ByteRange range_;
-  long long numberBase_ = 0;   // the whole-file number of the record before the first
-  long long framedCount_ = 0;  // -j N: records framed so far, ahead of those written
-  std::vector<Batch> batches_; // -j N: the pool's ring, made with it
+  long long numberBase_ = 0;     // the whole-file number of the record before the first
+  long long framedCount_ = 0;    // -j N: records framed so far, ahead of those written
+  std::vector<Batch> batches_;   // -j N: the pool's ring, made with it
+  int directFile_ = -1;          // -j N over plain F records of a plain file: the
+  std::int64_t directAt_ = 0;    // file the workers read, the next batch's place,
+  std::int64_t directEnd_ = -1;  // and where its records end (-1: not so read)
+  std::int64_t directShift_ = 0; // the file offset of input position 0
   std::optional<BatchPool> pool_;
 
 public:
@@ -1009,14 +1313,44 @@ public:
 // JSON Lines and CSV: the lines are the output.
 class StreamSink : public RecordSink {
 public:
-  explicit StreamSink(std::FILE *out) : out_(out) {}
+  explicit StreamSink(std::FILE *out) : out_(out), fd_(::fileno(out)) {}
   bool write(std::string_view lines) override {
+    if (lines.size() >= directBytes && fd_ >= 0)
+      return writeDirect(lines);
     return std::fwrite(lines.data(), 1, lines.size(), out_) == lines.size();
   }
   bool finish() override { return true; }
 
 private:
+  // Many records' lines at once (a batch of -j N, fixedLines' gathering)
+  // go to the file descriptor whole: stdio would first copy most of them
+  // into its buffer, a pass over the whole output that -j N paid on the
+  // thread that also reads the input.
+  static constexpr std::size_t directBytes = 64 << 10;
+
+  bool writeDirect(std::string_view lines) {
+    // What stdio holds goes first, so that the output keeps its order.
+    if (std::fflush(out_) != 0)
+      return false;
+    while (!lines.empty()) {
+      const ssize_t n = ::write(fd_, lines.data(), lines.size());
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n <= 0)
+        break;
+      lines.remove_prefix(static_cast<std::size_t>(n));
+    }
+    if (lines.empty())
+      return true;
+    // A failed write: stdio writes the rest and meets the failure itself,
+    // so that the stream's error state and the run's message are those of
+    // a write through it.
+    return std::fwrite(lines.data(), 1, lines.size(), out_) == lines.size() &&
+           std::fflush(out_) == 0;
+  }
+
   std::FILE *out_;
+  int fd_; // -1 for a stream of no file descriptor (a spooled -o file)
 };
 
 // -splits: one line START:END:FIRST per range (START:END for L).

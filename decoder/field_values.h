@@ -1,6 +1,7 @@
 #pragma once
 // Field bytes to value text: decimal numbers (zoned, packed, binary, edited), floating point.
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,101 @@ WholeRead zonedWhole(std::string_view bytes, ZonedSign sign, const CodePage &pag
                      std::int64_t &out);
 // Binary: wide only for an unsigned 8-byte value past the int64 range.
 WholeRead binaryWhole(std::string_view bytes, bool isSigned, bool littleEndian, std::int64_t &out);
+
+// The readers of a compiled record's values (RecordDecoder), inlined in its
+// loop: a whole number from one word of bytes by a few multiplications, no
+// loop per digit. Each returns false (`out` unchanged) for what it leaves
+// to the readers above, which then tell a bad value from a wide one. They
+// assume a little-endian machine: the caller asks.
+
+// The first `n` (1 to 8) bytes at `bytes` as a number, the first lowest;
+// `readAhead`: 8 bytes may be read there.
+[[gnu::always_inline]] inline std::uint64_t loadLowBytes(const char *bytes, std::size_t n,
+                                                         bool readAhead) {
+  std::uint64_t x = 0;
+  if (readAhead) {
+    std::memcpy(&x, bytes, 8);
+    return n == 8 ? x : x & ((std::uint64_t{1} << (8 * n)) - 1);
+  }
+  for (std::size_t i = 0; i < n; ++i)
+    x |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+  return x;
+}
+
+// Packed decimal of 1 to 8 bytes; false for bad bytes (packedWhole's
+// invalid) and for 9 bytes or more.
+[[gnu::always_inline]] inline bool packedWord(const char *bytes, std::size_t n, bool isSigned,
+                                              bool readAhead, std::int64_t &out) {
+  if (n == 0 || n > 8)
+    return false;
+  // Big-endian, the last byte lowest: the digits' nibbles in their order, then the sign.
+  const std::uint64_t ordered =
+      __builtin_bswap64(loadLowBytes(bytes, n, readAhead) << (64 - 8 * n));
+  const auto sign = static_cast<unsigned>(ordered) & 0xF;
+  const std::uint64_t nibbles = ordered >> 4;
+  // A digit nibble above 9 carries into the next when 6 is added to each.
+  constexpr std::uint64_t sixes = 0x0666666666666666ULL;
+  const bool negative = sign == 0xB || sign == 0xD;
+  if ((((nibbles + sixes) ^ nibbles ^ sixes) & 0x1111111111111110ULL) != 0 || sign < 0xA ||
+      (negative && !isSigned))
+    return false;
+  // Nibbles to base-100 bytes, to base-10^4 halfwords, to base-10^8 words.
+  std::uint64_t x = (nibbles >> 4 & 0x0F0F0F0F0F0F0F0FULL) * 10 + (nibbles & 0x0F0F0F0F0F0F0F0FULL);
+  x = (x >> 8 & 0x00FF00FF00FF00FFULL) * 100 + (x & 0x00FF00FF00FF00FFULL);
+  x = (x >> 16 & 0x0000FFFF0000FFFFULL) * 10000 + (x & 0x0000FFFF0000FFFFULL);
+  const auto value = static_cast<std::int64_t>((x >> 32) * 100000000 + (x & 0xFFFFFFFFULL));
+  out = negative ? -value : value;
+  return true;
+}
+
+// Zoned decimal of 1 to 8 bytes, unsigned or with a trailing embedded sign,
+// in a code page whose digits are F0 to F9 (`page`.ebcdicDigits()): the
+// zones F, the last C, D or F when signed; false otherwise.
+[[gnu::always_inline]] inline bool zonedWord(const char *bytes, std::size_t n, bool trailingSign,
+                                             bool readAhead, std::int64_t &out) {
+  if (n == 0 || n > 8)
+    return false;
+  // Moved up to end at the top byte, the first byte lowest: the low nibbles
+  // are the digits (leading zeros below them), the high ones the zones.
+  const std::uint64_t zoned = loadLowBytes(bytes, n, readAhead) << (64 - 8 * n);
+  const std::uint64_t present = ~std::uint64_t{0} << (64 - 8 * n);
+  const std::uint64_t digits = zoned & 0x0F0F0F0F0F0F0F0FULL;
+  const auto zone = static_cast<unsigned>(zoned >> 60);
+  const std::uint64_t zones =
+      0xF0F0F0F0F0F0F0F0ULL & present & (trailingSign ? ~(std::uint64_t{0xF0} << 56) : ~0ULL);
+  if ((zoned & zones) != zones || ((digits + 0x0606060606060606ULL) & 0xF0F0F0F0F0F0F0F0ULL) != 0 ||
+      (trailingSign && zone != 0xC && zone != 0xD && zone != 0xF))
+    return false;
+  // Digit pairs, then fours, then all eight, the first the most significant.
+  std::uint64_t x = digits * (10 * 256 + 1) >> 8;
+  x = (x & 0x00FF00FF00FF00FFULL) * (100 * 65536 + 1) >> 16;
+  x = (x & 0x0000FFFF0000FFFFULL) * (10000 * (std::uint64_t{1} << 32) + 1) >> 32;
+  const auto value = static_cast<std::int64_t>(x & 0xFFFFFFFFULL);
+  out = trailingSign && zone == 0xD ? -value : value;
+  return true;
+}
+
+// Big-endian binary of 2, 4 or 8 bytes (8: signed only, whose every value
+// an int64 holds).
+[[gnu::always_inline]] inline std::int64_t binaryWord(const char *bytes, std::size_t n,
+                                                      bool isSigned) {
+  std::uint64_t word = 0;
+  if (n == 2) {
+    std::uint16_t half = 0;
+    std::memcpy(&half, bytes, 2);
+    word = __builtin_bswap16(half);
+  } else if (n == 4) {
+    std::uint32_t full = 0;
+    std::memcpy(&full, bytes, 4);
+    word = __builtin_bswap32(full);
+  } else {
+    std::memcpy(&word, bytes, 8);
+    word = __builtin_bswap64(word);
+  }
+  if (isSigned && n < 8)
+    return static_cast<std::int64_t>(word << (64 - 8 * n)) >> (64 - 8 * n);
+  return static_cast<std::int64_t>(word);
+}
 
 // Each returns false, with `out` unchanged, when the bytes are not a valid
 // value of their kind.

@@ -78,6 +78,26 @@ std::string hexBytes(std::string_view bytes) {
   return text;
 }
 
+// The end of the text from `first` to `end` without its trailing blanks:
+// eight bytes compared at a time, the blanks of the last word that is not
+// all blank counted from its top bytes.
+char *trimmed(char *first, char *end) {
+  constexpr std::uint64_t blanks = 0x2020202020202020ULL;
+  while (end - first >= 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, end - 8, 8);
+    if (word != blanks) {
+      if constexpr (std::endian::native == std::endian::little)
+        return end - __builtin_clzll(word ^ blanks) / 8;
+      break;
+    }
+    end -= 8;
+  }
+  while (end > first && end[-1] == ' ')
+    --end;
+  return end;
+}
+
 } // namespace
 
 // The whole number of a decimal field (zoned, packed, binary); `wide` for
@@ -123,6 +143,32 @@ void RecordDecoder::compileValues() {
   valueTokens_.clear();
   for (std::uint32_t i = 0; i < shape.size(); ++i)
     valueTokens_.push_back(shape[i]);
+  // What each value's token becomes when its step reads it (its place is
+  // then all that is left to write), and the room the steps write into.
+  std::size_t textAfter = 0;
+  for (auto step = valueSteps_.rbegin(); step != valueSteps_.rend(); ++step) {
+    ValueToken &token = valueTokens_[step->token];
+    if (step->kind == StepKind::text) {
+      token.type = ValueType::string;
+      textAfter += 4 * static_cast<std::size_t>(step->length);
+    } else {
+      ++valueWholes_;
+      if (step->kind != StepKind::other) {
+        token.type = ValueType::scaled;
+        token.size =
+            static_cast<std::uint32_t>(plan_.fields[static_cast<std::size_t>(step->field)].scale);
+      }
+    }
+    // writeText's 8 bytes past the end of the last text.
+    step->textRoom = static_cast<std::uint32_t>(textAfter + 8);
+  }
+  valueTextRoom_ = textAfter + 8;
+  valueTexts_ = static_cast<std::size_t>(
+      std::count_if(valueSteps_.begin(), valueSteps_.end(),
+                    [](const ValueStep &step) { return step.kind == StepKind::text; }));
+  compactable_ = std::none_of(valueSteps_.begin(), valueSteps_.end(), [](const ValueStep &step) {
+    return step.kind == StepKind::other;
+  });
 }
 
 void RecordDecoder::compileValueGroup(const PlanField &field, std::int64_t at,
@@ -147,7 +193,39 @@ void RecordDecoder::compileValueField(int index, std::int64_t at, RecordValues &
       compileValueGroup(field, place, shape);
       continue;
     }
-    valueSteps_.push_back(ValueStep{shape.size(), index, static_cast<std::uint32_t>(place)});
+    ValueStep step{shape.size(),
+                   static_cast<std::uint32_t>(place),
+                   static_cast<std::uint32_t>(field.length),
+                   index,
+                   StepKind::other,
+                   field.sign,
+                   field.isSigned,
+                   place + 8 <= lineLength_};
+    // The usages the inline readers take (field_values.h); the others, and
+    // what those readers refuse, are read by writeValue().
+    const bool little = std::endian::native == std::endian::little;
+    switch (field.kind) {
+    case FieldKind::text:
+      step.kind = StepKind::text;
+      break;
+    case FieldKind::packed:
+      if (little && field.length <= 8)
+        step.kind = StepKind::packed;
+      break;
+    case FieldKind::zoned:
+      if (little && field.length <= 8 && page_.ebcdicDigits() &&
+          (field.sign == ZonedSign::none || field.sign == ZonedSign::trailing))
+        step.kind = StepKind::zoned;
+      break;
+    case FieldKind::binary:
+      if (little && !options_.littleEndian &&
+          (field.length == 2 || field.length == 4 || (field.length == 8 && field.isSigned)))
+        step.kind = StepKind::binary;
+      break;
+    default:
+      break;
+    }
+    valueSteps_.push_back(step);
     shape.null();
   }
   if (array != noValue)
@@ -160,40 +238,312 @@ void RecordDecoder::compileValueField(int index, std::int64_t at, RecordValues &
 bool RecordDecoder::writeValues(std::string_view data, std::int64_t declared, RecordValues &out) {
   if (static_cast<std::int64_t>(data.size()) < lineLength_)
     return false;
-  const std::uint32_t base = out.appendRecord(valueTokens_);
-  for (const ValueStep &step : valueSteps_)
-    writeValue(step, base, out);
+  ValueFill fill{out.appendRecord(valueTokens_, valueWholes_)};
+  // Room for the longest text of every text field at once: each is written
+  // through a pointer, no size checked or string grown per value.
+  std::string &text = out.textBuffer();
+  const std::size_t textStart = text.size();
+  text.resize(textStart + valueTextRoom_);
+  fill.textBase = text.data();
+  fill.text = fill.textBase + textStart;
+  // The places kept in registers through the loop, fill updated only
+  // around writeValue().
+  ValueToken *const tokens = fill.room.tokens;
+  std::int64_t *const wholes = fill.room.wholes;
+  const std::uint32_t firstWhole = fill.room.firstWhole;
+  std::uint32_t used = 0;
+  char *textBase = fill.textBase;
+  char *to = fill.text;
+  const bool trim = options_.trim;
+  for (const ValueStep &step : valueSteps_) {
+    ValueToken &token = tokens[step.token];
+    const char *const bytes = data.data() + step.offset;
+    std::int64_t whole = 0;
+    switch (step.kind) {
+    case StepKind::text: {
+      char *const written = page_.writeText(std::string_view(bytes, step.length), to);
+      // No UTF-8 sequence ends in a blank: the text trims as its bytes would.
+      char *const end = trim ? trimmed(to, written) : written;
+      token.at = static_cast<std::uint32_t>(to - textBase);
+      token.size = static_cast<std::uint32_t>(end - to);
+      to = end;
+      continue;
+    }
+    case StepKind::packed:
+      if (!packedWord(bytes, step.length, step.isSigned, step.readAhead, whole))
+        break;
+      token.at = firstWhole + used;
+      wholes[used++] = whole;
+      continue;
+    case StepKind::zoned:
+      if (!zonedWord(bytes, step.length, step.sign == ZonedSign::trailing, step.readAhead, whole))
+        break;
+      token.at = firstWhole + used;
+      wholes[used++] = whole;
+      continue;
+    case StepKind::binary:
+      token.at = firstWhole + used;
+      wholes[used++] = binaryWord(bytes, step.length, step.isSigned);
+      continue;
+    case StepKind::end:
+    case StepKind::other:
+      break;
+    }
+    fill.text = to;
+    fill.wholes = used;
+    writeValue(step, fill, out);
+    textBase = fill.textBase;
+    to = fill.text;
+    used = static_cast<std::uint32_t>(fill.wholes);
+  }
+  fill.text = to;
+  fill.wholes = used;
+  text.resize(static_cast<std::size_t>(fill.text - fill.textBase));
+  out.endRecord(fill.room, fill.wholes);
   lengthProblem(declared, lineLength_);
   return true;
 }
 
-void RecordDecoder::writeValue(const ValueStep &step, std::uint32_t base, RecordValues &out) {
-  const PlanField &field = plan_.fields[static_cast<std::size_t>(step.field)];
-  const std::string_view bytes = data_.substr(step.offset, static_cast<std::size_t>(field.length));
-  const std::uint32_t token = base + step.token;
+bool RecordDecoder::writeCompact(std::string_view data, std::int64_t declared,
+                                 RecordValues &out) {
+  if (static_cast<std::int64_t>(data.size()) < lineLength_)
+    return false;
+  const RecordValues::CompactRoom room =
+      out.appendCompact(valueTokens_, valueWholes_, valueTexts_);
+  if (room.wholes == nullptr)
+    return false;
+  // As writeValues: room for every text at once, written through a pointer.
   std::string &text = out.textBuffer();
-  const std::size_t start = text.size();
-  if (field.kind == FieldKind::text) {
-    page_.appendText(bytes, text);
-    if (options_.trim)
-      while (text.size() > start && text.back() == ' ')
-        text.pop_back();
-    return out.set(token, ValueType::string, start);
+  const std::size_t textStart = text.size();
+  text.resize(textStart + valueTextRoom_);
+  char *const base = text.data();
+  char *to = base + textStart;
+  std::int64_t *wholes = room.wholes;
+  std::uint32_t *ends = room.ends;
+  const bool trim = options_.trim;
+  for (const ValueStep &step : valueSteps_) {
+    const char *const bytes = data.data() + step.offset;
+    switch (step.kind) {
+    case StepKind::text: {
+      char *const written = page_.writeText(std::string_view(bytes, step.length), to);
+      to = trim ? trimmed(to, written) : written;
+      *ends++ = static_cast<std::uint32_t>(to - base);
+      continue;
+    }
+    case StepKind::packed:
+      if (!packedWord(bytes, step.length, step.isSigned, step.readAhead, *wholes))
+        break;
+      ++wholes;
+      continue;
+    case StepKind::zoned:
+      if (!zonedWord(bytes, step.length, step.sign == ZonedSign::trailing, step.readAhead,
+                     *wholes))
+        break;
+      ++wholes;
+      continue;
+    case StepKind::binary:
+      *wholes++ = binaryWord(bytes, step.length, step.isSigned);
+      continue;
+    case StepKind::end:
+    case StepKind::other:
+      break;
+    }
+    // A value with a problem, or past the inline readers: the tokens say it.
+    out.dropCompact();
+    return false;
   }
+  text.resize(static_cast<std::size_t>(to - base));
+  lengthProblem(declared, lineLength_);
+  return true;
+}
+
+// A value the inline readers leave (floating point, values past 64 bits,
+// bad bytes: left null with their problem), read as the walk reads it.
+[[gnu::noinline]] void RecordDecoder::writeValue(const ValueStep &step, ValueFill &fill,
+                                                 RecordValues &out) {
+  const PlanField &field = plan_.fields[static_cast<std::size_t>(step.field)];
+  const std::string_view bytes = data_.substr(step.offset, step.length);
+  ValueToken &token = fill.room.tokens[step.token];
+  // The batch's text cut to what is written: this value's is appended.
+  std::string &text = out.textBuffer();
+  const auto start = static_cast<std::size_t>(fill.text - fill.textBase);
+  text.resize(start);
   std::int64_t whole = 0;
   const WholeRead wholeRead = readWhole(field, bytes, whole);
-  if (wholeRead == WholeRead::ok)
-    return out.set(token, whole, field.scale);
-  // Floating point, values past 64 bits and bad bytes (left null): as the walk reads them.
   bool isText = false;
   const char *what = nullptr;
-  if (wholeRead == WholeRead::wide && read(field, step.field, bytes, text, start, isText, what))
-    return out.set(token, ValueType::number, start);
-  text.resize(start);
-  problem(field, step.offset, field.length,
-          wholeRead == WholeRead::wide     ? what
-          : field.kind == FieldKind::zoned ? "invalid zoned decimal"
-                                           : "invalid packed decimal");
+  if (wholeRead == WholeRead::ok) {
+    token = ValueToken{ValueType::scaled, token.next,
+                       fill.room.firstWhole + static_cast<std::uint32_t>(fill.wholes),
+                       static_cast<std::uint32_t>(field.scale)};
+    fill.room.wholes[fill.wholes++] = whole;
+  } else if (wholeRead == WholeRead::wide &&
+             read(field, step.field, bytes, text, start, isText, what)) {
+    token = ValueToken{ValueType::number, token.next, static_cast<std::uint32_t>(start),
+                       static_cast<std::uint32_t>(text.size() - start)};
+  } else {
+    text.resize(start);
+    token = ValueToken{ValueType::null, token.next, 0, 0};
+    problem(field, step.offset, field.length,
+            wholeRead == WholeRead::wide     ? what
+            : field.kind == FieldKind::zoned ? "invalid zoned decimal"
+                                             : "invalid packed decimal");
+  }
+  // Room again for the texts of the steps after this one.
+  const std::size_t end = text.size();
+  text.resize(end + step.textRoom);
+  fill.textBase = text.data();
+  fill.text = fill.textBase + end;
+}
+
+// The steps of `encoder`'s ops for this layout's values, from its walk of a sample record;
+// none (tokens for that writer) when a value is one the loop does not read, or the writer
+// wants it in a form its step cannot give: then every record takes the tape.
+void RecordDecoder::compileDirect(const DirectEncoder &encoder) {
+  directFor_ = &encoder;
+  directSteps_.clear();
+  directRoom_ = 0;
+  // Lengths and words are written as the machine holds them, which the formats want little-endian.
+  if constexpr (std::endian::native != std::endian::little)
+    return;
+  std::vector<const ValueStep *> stepOf(valueTokens_.size(), nullptr);
+  RecordValues sample;
+  RecordValues::Room room = sample.appendRecord(valueTokens_, valueWholes_);
+  std::size_t wholes = 0;
+  for (const ValueStep &step : valueSteps_) {
+    if (step.kind == StepKind::other || step.kind == StepKind::end)
+      return;
+    stepOf[step.token] = &step;
+    ValueToken &token = room.tokens[step.token];
+    if (step.kind == StepKind::text) {
+      token.at = 0;
+      token.size = 0;
+    } else {
+      token.at = room.firstWhole + static_cast<std::uint32_t>(wholes);
+      room.wholes[wholes++] = 0;
+    }
+  }
+  sample.endRecord(room, wholes);
+  const std::vector<DirectOp> ops = encoder.compile(sample);
+  std::vector<DirectStep> steps;
+  std::size_t bytes = 0;
+  std::size_t values = 0;
+  for (const DirectOp &op : ops) {
+    DirectStep direct;
+    direct.form = op.form;
+    direct.nullable = op.nullable;
+    if (op.form == DirectForm::bytes) {
+      std::memcpy(direct.bytes, op.bytes, sizeof direct.bytes);
+      direct.size = op.size;
+      steps.push_back(direct);
+      bytes += sizeof direct.bytes;
+      continue;
+    }
+    const ValueStep *step = op.token < stepOf.size() ? stepOf[op.token] : nullptr;
+    if (step == nullptr)
+      return;
+    const int scale = plan_.fields[static_cast<std::size_t>(step->field)].scale;
+    const bool text = step->kind == StepKind::text;
+    const bool textForm = op.form == DirectForm::text || op.form == DirectForm::plainText;
+    const bool integer = op.form == DirectForm::int32 || op.form == DirectForm::int64;
+    if (text != textForm || (integer && scale != 0) || (!text && !integer && op.scale != scale))
+      return;
+    direct.kind = step->kind;
+    direct.sign = step->sign;
+    direct.isSigned = step->isSigned;
+    direct.readAhead = step->readAhead;
+    direct.offset = step->offset;
+    direct.length = step->length;
+    if (text) {
+      // writeText's longest: 4 bytes a byte.
+      char scratch[10];
+      const std::size_t longest = 4 * std::size_t{step->length};
+      direct.prefix = op.form == DirectForm::plainText
+                          ? 4
+                          : static_cast<std::uint8_t>(
+                                putZigzag(scratch, static_cast<std::int64_t>(longest)) - scratch);
+      bytes += 1 + direct.prefix + longest;
+    } else {
+      bytes += 1 + 10;
+    }
+    steps.push_back(direct);
+    ++values;
+  }
+  // Each value written once: a writer that left one out, or wrote one twice, keeps the tape.
+  if (values != valueSteps_.size())
+    return;
+  directSteps_ = std::move(steps);
+  directRoom_ = bytes + 8; // writeText's 8 bytes past the end of a text
+}
+
+// The record written straight in the encoding of out.encoder(); false (nothing added) for a
+// record shorter than the layout, and for a value that is not good (bad bytes, a number
+// past its int's range): the tape then holds the record, its problems said as ever.
+bool RecordDecoder::encodeValues(std::string_view data, std::int64_t declared, RecordValues &out) {
+  if (directFor_ != out.encoder())
+    compileDirect(*out.encoder());
+  if (directSteps_.empty() || static_cast<std::int64_t>(data.size()) < lineLength_)
+    return false;
+  char *at = out.encodedRoom(directRoom_);
+  const bool trim = options_.trim;
+  for (const DirectStep &step : directSteps_) {
+    if (step.form == DirectForm::bytes) {
+      std::memcpy(at, step.bytes, sizeof step.bytes);
+      at += step.size;
+      continue;
+    }
+    const char *const bytes = data.data() + step.offset;
+    if (step.kind == StepKind::text) {
+      if (step.nullable)
+        *at++ = 2; // the union's branch 1, zigzag
+      // The text after room for its longest length, moved up to the length it has.
+      char *const first = at + step.prefix;
+      char *const written = page_.writeText(std::string_view(bytes, step.length), first);
+      char *const end = trim ? trimmed(first, written) : written;
+      const auto size = static_cast<std::size_t>(end - first);
+      if (step.form == DirectForm::plainText) {
+        const auto length = static_cast<std::uint32_t>(size);
+        std::memcpy(at, &length, sizeof length);
+        at = end;
+        continue;
+      }
+      char *const after = putZigzag(at, static_cast<std::int64_t>(size));
+      if (after != first)
+        std::memmove(after, first, size);
+      at = after + size;
+      continue;
+    }
+    std::int64_t whole = 0;
+    switch (step.kind) {
+    case StepKind::packed:
+      if (!packedWord(bytes, step.length, step.isSigned, step.readAhead, whole))
+        return false;
+      break;
+    case StepKind::zoned:
+      if (!zonedWord(bytes, step.length, step.sign == ZonedSign::trailing, step.readAhead, whole))
+        return false;
+      break;
+    case StepKind::binary:
+      whole = binaryWord(bytes, step.length, step.isSigned);
+      break;
+    default:
+      return false;
+    }
+    if ((step.form == DirectForm::int32 || step.form == DirectForm::word32) &&
+        (whole < INT32_MIN || whole > INT32_MAX))
+      return false;
+    if (step.form == DirectForm::word32 || step.form == DirectForm::word64) {
+      std::memcpy(at, &whole, sizeof whole);
+      at += sizeof whole;
+      continue;
+    }
+    if (step.nullable)
+      *at++ = 2;
+    at = step.form == DirectForm::decimal ? putDecimalBytes(at, whole) : putZigzag(at, whole);
+  }
+  out.endEncoded(at);
+  lengthProblem(declared, lineLength_);
+  return true;
 }
 
 void RecordDecoder::lengthProblem(std::int64_t declared, std::int64_t used) {
@@ -910,6 +1260,10 @@ void RecordDecoder::decode(std::string_view data, std::int64_t declared, RecordV
   // Values have the JSON line's shape, whatever the text format would be.
   data_ = data;
   problems_ = &problems;
+  if (lineCompiled_ && out.encoder() != nullptr && encodeValues(data, declared, out))
+    return;
+  if (lineCompiled_ && compactable_ && out.takesCompact() && writeCompact(data, declared, out))
+    return;
   if (lineCompiled_ && writeValues(data, declared, out))
     return;
   const bool csv = csv_;

@@ -106,22 +106,66 @@ private:
   char *writeLine(std::string_view data, std::int64_t declared, char *to);
   char *writeValue(const LineStep &step, char *to);
 
-  // The same for values: the record's tokens as a template (values null
-  // until set), and the place of each value among them.
+  // The same for values: the record's tokens as a template (each value's
+  // token typed as what its step writes when its bytes are good: a string,
+  // a scaled number, or null for the others), and one step per value, its
+  // usage and place held as a line step holds them.
   struct ValueStep {
-    std::uint32_t token = 0;
-    int field = -1;
+    std::uint32_t token = 0; // in the template
     std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+    int field = -1;
+    StepKind kind = StepKind::other;
+    ZonedSign sign = ZonedSign::none;
+    bool isSigned = false;
+    bool readAhead = false;
+    std::uint32_t textRoom = 0; // the most text this step and those after it write
+  };
+  // Where a record's values are being written.
+  struct ValueFill {
+    RecordValues::Room room;
+    char *textBase = nullptr; // the batch's text
+    char *text = nullptr;     // the next text's place in it
+    std::size_t wholes = 0;   // used of room.wholes
   };
   void compileValues();
   void compileValueGroup(const PlanField &field, std::int64_t at, RecordValues &shape);
   void compileValueField(int index, std::int64_t at, RecordValues &shape);
   bool writeValues(std::string_view data, std::int64_t declared, RecordValues &out);
-  void writeValue(const ValueStep &step, std::uint32_t base, RecordValues &out);
+  // The same record as a compact one (RecordValues::appendCompact), for a
+  // batch that takes them; false (nothing added) when a value is one the
+  // steps leave to writeValue (the record then goes as tokens), or as writeValues.
+  bool writeCompact(std::string_view data, std::int64_t declared, RecordValues &out);
+  void writeValue(const ValueStep &step, ValueFill &fill, RecordValues &out);
   void lengthProblem(std::int64_t declared, std::int64_t used);
+
+  // The same records written straight in a writer's encoding (decoder/direct_values.h): the
+  // writer's ops for the tokens of valueTokens_, each value's with its step.
+  struct DirectStep {
+    char bytes[16] = {}; // DirectForm::bytes: written as they are
+    std::uint8_t size = 0;
+    DirectForm form = DirectForm::bytes;
+    bool nullable = false;
+    StepKind kind = StepKind::end;
+    ZonedSign sign = ZonedSign::none;
+    bool isSigned = false;
+    bool readAhead = false;
+    std::uint8_t prefix = 0; // a text's: the size of the longest text's length
+    std::uint32_t offset = 0;
+    std::uint32_t length = 0;
+  };
+  void compileDirect(const DirectEncoder &encoder);
+  bool encodeValues(std::string_view data, std::int64_t declared, RecordValues &out);
+  const DirectEncoder *directFor_ = nullptr; // whose encoding directSteps_ write
+  std::vector<DirectStep> directSteps_;      // empty: tokens for that writer
+  std::size_t directRoom_ = 0;               // the most bytes they write
 
   std::vector<ValueStep> valueSteps_;
   std::vector<ValueToken> valueTokens_;
+  std::size_t valueTextRoom_ = 0; // the most text the steps write straight
+  std::size_t valueWholes_ = 0;   // the most whole numbers
+  std::size_t valueTexts_ = 0;    // the text steps
+  bool compactable_ = false;      // no step is StepKind::other
 
   std::vector<LineStep> lineSteps_;
   std::string lineText_;

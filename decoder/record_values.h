@@ -4,11 +4,17 @@
 // values rather than text (lake/, the Python columns). Nothing is escaped and nothing is
 // parsed back: a decimal field that fits 64 bits comes as its unscaled whole number and its
 // scale, other numbers (floating point, edited, wider decimals) as their exact decimal text.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "decoder/direct_values.h"
 #include "decoder/field_values.h"
 
 // `number`: decimal text. `scaled`: an exact decimal held as a whole number,
@@ -38,6 +44,18 @@ class RecordValues {
 public:
   std::size_t records() const { return records_.size(); }
   std::uint32_t record(std::size_t r) const { return records_[r]; }
+  // A record a decoder wrote straight in the encoding of encoder(), not as tokens: its bytes
+  // (valid until the batch changes).
+  bool encoded(std::size_t r) const { return (records_[r] & encodedBit) != 0; }
+  std::string_view encodedBytes(std::size_t r) const {
+    const std::uint32_t span = records_[r] & ~encodedBit;
+    const std::uint32_t start = span == 0 ? 0 : encodedEnds_[span - 1];
+    return std::string_view(encoded_.data() + start, encodedEnds_[span] - start);
+  }
+  // The writer whose encoding the decoders may write records of a fixed layout in (nullptr:
+  // all records as tokens); kept when the batch is cleared.
+  void encodeWith(const DirectEncoder *encoder) { encoder_ = encoder; }
+  const DirectEncoder *encoder() const { return encoder_; }
   const ValueToken &operator[](std::uint32_t index) const { return tokens_[index]; }
   std::uint32_t size() const { return static_cast<std::uint32_t>(tokens_.size()); }
   // A string's or number's text (valid until the batch changes).
@@ -54,6 +72,30 @@ public:
   int field(const ValueToken &key) const { return static_cast<int>(key.at); }
   bool empty() const { return records_.empty(); }
 
+  // ---- compact records ----
+  // A reader that takes them (the Python columns) saves the writing and
+  // reading of a record's tokens: a record of a compiled layout whose every
+  // value the steps read (decoder/record_decoder.h) is kept as its whole
+  // numbers and texts only, in the order of the layout's value tokens
+  // (compactShape(), the tokens' template: a string token for each text, a
+  // scaled one, of its scale, for each whole). Other records of the batch
+  // stay tokens. Asked for by the batch's owner; clear() keeps the choice.
+  struct CompactRecord {
+    std::uint32_t firstWhole = 0; // its wholes: wholes from here on
+    std::uint32_t firstEnd = 0;   // its texts' ends in the text: ends from here on
+    std::uint32_t textStart = 0;  // where its first text begins
+  };
+  void takeCompact(bool take) { takesCompact_ = take; }
+  bool takesCompact() const { return takesCompact_; }
+  bool compact(std::size_t r) const { return (records_[r] & compactBit) != 0; }
+  const CompactRecord &compactRecord(std::size_t r) const {
+    return compacts_[records_[r] & ~compactBit];
+  }
+  const std::vector<ValueToken> &compactShape() const { return compactShape_; }
+  std::int64_t whole(std::uint32_t at) const { return wholes_[at]; }
+  std::uint32_t textEnd(std::uint32_t at) const { return ends_[at]; }
+  const char *textData() const { return text_.data(); }
+
   // Empties the batch, keeping its room: no allocation once the largest
   // batch has been made.
   void clear() {
@@ -61,6 +103,28 @@ public:
     text_.clear();
     records_.clear();
     wholes_.clear();
+    encodedSize_ = 0;
+    encodedEnds_.clear();
+    compacts_.clear();
+    ends_.clear();
+    // Compared again by the batch's first compact record: the decoder whose
+    // template was copied may be gone.
+    shapeFrom_ = nullptr;
+  }
+
+  // ---- an encoded record, filled by the decoder ----
+
+  // Room for `count` bytes after the batch's encoded records (written there, then closed by
+  // endEncoded with their end, or left: nothing added).
+  char *encodedRoom(std::size_t count) {
+    if (encoded_.size() < encodedSize_ + count)
+      encoded_.resize(std::max(2 * encoded_.size(), encodedSize_ + count));
+    return encoded_.data() + encodedSize_;
+  }
+  void endEncoded(const char *end) {
+    encodedSize_ = static_cast<std::size_t>(end - encoded_.data());
+    records_.push_back(encodedBit | static_cast<std::uint32_t>(encodedEnds_.size()));
+    encodedEnds_.push_back(static_cast<std::uint32_t>(encodedSize_));
   }
 
   // ---- filled by the decoder, one record at a time ----
@@ -91,16 +155,81 @@ public:
   }
 
   // A record whose tokens are `tokens`, a template whose `next` counts from
-  // its first token (values placeholders, filled by set()); returns where it begins.
-  std::uint32_t appendRecord(const std::vector<ValueToken> &tokens) {
+  // its first token, made the batch's last record, with room after the
+  // batch's whole numbers for `wholes` more: its values are then written in
+  // place (wholes[i] is whole number firstWhole + i), the record closed by
+  // endRecord() with the number of wholes used. Nothing else may be added
+  // in between: the pointers stay valid until then.
+  struct Room {
+    ValueToken *tokens = nullptr;
+    std::int64_t *wholes = nullptr;
+    std::uint32_t base = 0;
+    std::uint32_t firstWhole = 0;
+  };
+  Room appendRecord(const std::vector<ValueToken> &tokens, std::size_t wholes) {
     const std::uint32_t base = size();
     records_.push_back(base);
-    // Copied as they are, then moved to their place: a resize would first
-    // clear every token it makes, twice the writing of a record.
-    tokens_.insert(tokens_.end(), tokens.begin(), tokens.end());
-    for (ValueToken *to = tokens_.data() + base; to != tokens_.data() + tokens_.size(); ++to)
-      to->next += base;
-    return base;
+    // Each token written once, moved to its place as it is copied: one
+    // 16-byte add ({0, base, 0, 0} to its four words), `next` its second.
+    static_assert(sizeof(ValueToken) == 16 && offsetof(ValueToken, next) == 4);
+    using Words = std::uint32_t __attribute__((vector_size(16)));
+    const Words move = {0, base, 0, 0};
+    tokens_.resize(base + tokens.size());
+    ValueToken *const first = tokens_.data() + base;
+    ValueToken *to = first;
+    for (const ValueToken &token : tokens) {
+      Words words;
+      std::memcpy(&words, &token, sizeof words);
+      words += move;
+      std::memcpy(static_cast<void *>(to++), &words, sizeof words);
+    }
+    const auto firstWhole = static_cast<std::uint32_t>(wholes_.size());
+    wholes_.resize(firstWhole + wholes);
+    return Room{first, wholes_.data() + firstWhole, base, firstWhole};
+  }
+  void endRecord(const Room &room, std::size_t wholes) { wholes_.resize(room.firstWhole + wholes); }
+
+  // A compact record of `shape` (the template's tokens) made the batch's
+  // last record, with room for `wholes` whole numbers and `texts` text ends
+  // (written in place, through the pointers, valid until anything else is
+  // added); the text is appended to textBuffer() from its size now on.
+  // Nothing made (null pointers) when the batch holds compact records of
+  // another shape: the batch has one.
+  struct CompactRoom {
+    std::int64_t *wholes = nullptr;
+    std::uint32_t *ends = nullptr;
+  };
+  CompactRoom appendCompact(const std::vector<ValueToken> &shape, std::size_t wholes,
+                            std::size_t texts) {
+    if (&shape != shapeFrom_) {
+      const bool same = std::equal(
+          compactShape_.begin(), compactShape_.end(), shape.begin(), shape.end(),
+          [](const ValueToken &a, const ValueToken &b) {
+            return a.type == b.type && a.next == b.next && a.at == b.at && a.size == b.size;
+          });
+      if (!same && !compacts_.empty())
+        return CompactRoom{};
+      if (!same)
+        compactShape_ = shape;
+      shapeFrom_ = &shape;
+    }
+    records_.push_back(static_cast<std::uint32_t>(compacts_.size()) | compactBit);
+    compacts_.push_back(CompactRecord{static_cast<std::uint32_t>(wholes_.size()),
+                                      static_cast<std::uint32_t>(ends_.size()),
+                                      static_cast<std::uint32_t>(text_.size())});
+    wholes_.resize(wholes_.size() + wholes);
+    ends_.resize(ends_.size() + texts);
+    return CompactRoom{wholes_.data() + wholes_.size() - wholes, ends_.data() + ends_.size() - texts};
+  }
+  // The last record, compact, taken back (its text as well): the record
+  // is then written as tokens.
+  void dropCompact() {
+    const CompactRecord last = compacts_.back();
+    compacts_.pop_back();
+    records_.pop_back();
+    wholes_.resize(last.firstWhole);
+    ends_.resize(last.firstEnd);
+    text_.resize(last.textStart);
   }
   // The placeholder at `index` made a string or number: the text from `at` on.
   void set(std::uint32_t index, ValueType type, std::size_t at) {
@@ -125,20 +254,55 @@ public:
     std::size_t text = 0;
     std::size_t records = 0;
     std::size_t wholes = 0;
+    std::size_t encoded = 0;
+    std::size_t encodedRecords = 0;
+    std::size_t compacts = 0;
+    std::size_t ends = 0;
   };
-  Mark mark() const { return Mark{tokens_.size(), text_.size(), records_.size(), wholes_.size()}; }
+  Mark mark() const {
+    return Mark{tokens_.size(), text_.size(), records_.size(),   wholes_.size(),
+                encodedSize_,   encodedEnds_.size(), compacts_.size(), ends_.size()};
+  }
   void truncate(const Mark &mark) {
     tokens_.resize(mark.tokens);
     text_.resize(mark.text);
     records_.resize(mark.records);
     wholes_.resize(mark.wholes);
+    encodedSize_ = mark.encoded;
+    encodedEnds_.resize(mark.encodedRecords);
+    compacts_.resize(mark.compacts);
+    ends_.resize(mark.ends);
   }
 
 private:
-  std::vector<ValueToken> tokens_;
+  // resize() leaves what it adds unwritten: appendRecord() writes it once.
+  template <class T> struct Unwritten : std::allocator<T> {
+    Unwritten() = default;
+    template <class U> Unwritten(const Unwritten<U> &) noexcept {}
+    template <class U> struct rebind { using other = Unwritten<U>; };
+    template <class U> void construct(U *) noexcept {}
+    template <class U, class... Args> void construct(U *at, Args &&...args) {
+      std::construct_at(at, std::forward<Args>(args)...);
+    }
+  };
+  std::vector<ValueToken, Unwritten<ValueToken>> tokens_;
   std::string text_;
   std::vector<std::uint32_t> records_;
-  std::vector<std::int64_t> wholes_;
+  std::vector<std::int64_t, Unwritten<std::int64_t>> wholes_;
+  // Encoded records: their bytes one after another (the first encodedSize_ of encoded_, which
+  // keeps its room), each one's end; records_ holds encodedBit and its place in encodedEnds_.
+  static constexpr std::uint32_t encodedBit = 0x80000000;
+  std::vector<char, Unwritten<char>> encoded_;
+  std::size_t encodedSize_ = 0;
+  std::vector<std::uint32_t> encodedEnds_;
+  const DirectEncoder *encoder_ = nullptr;
+  // A compact record's entry in records_: its place in compacts_, this bit set.
+  static constexpr std::uint32_t compactBit = std::uint32_t{1} << 30; // not encodedBit
+  std::vector<CompactRecord> compacts_;
+  std::vector<std::uint32_t, Unwritten<std::uint32_t>> ends_;
+  std::vector<ValueToken> compactShape_;
+  const std::vector<ValueToken> *shapeFrom_ = nullptr; // whose copy compactShape_ is
+  bool takesCompact_ = false;
 };
 
 inline std::string_view RecordValues::numberText(const ValueToken &token,

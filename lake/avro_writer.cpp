@@ -15,47 +15,21 @@
 
 namespace {
 
-// Writes `value`'s zigzag varint at `at` (room for 10 bytes); returns its end.
-char *putLong(char *at, std::int64_t value) {
-  auto zigzag = (static_cast<std::uint64_t>(value) << 1) ^ static_cast<std::uint64_t>(value >> 63);
-  while (zigzag >= 0x80) {
-    *at++ = static_cast<char>((zigzag & 0x7F) | 0x80);
-    zigzag >>= 7;
-  }
-  *at++ = static_cast<char>(zigzag);
-  return at;
-}
-
-// Writes `whole` as Avro's decimal bytes at `at` (room for 9 bytes):
-// big-endian two's complement in the fewest bytes that keep its sign,
-// after their length; returns their end.
-char *putDecimal(char *at, std::int64_t whole) {
-  const auto bits = static_cast<std::uint64_t>(whole < 0 ? ~whole : whole);
-  const int significant = bits == 0 ? 0 : 64 - __builtin_clzll(bits);
-  const int size = significant / 8 + 1; // 1 to 8
-  *at = static_cast<char>(2 * size);    // the length's zigzag varint: one byte
-  // The `size` low bytes, big-endian: all 8 written, `size` kept.
-  const std::uint64_t big =
-      __builtin_bswap64(static_cast<std::uint64_t>(whole) << (8 * (8 - size)));
-  std::memcpy(at + 1, &big, sizeof big);
-  return at + 1 + size;
-}
-
 void appendLong(std::string &out, std::int64_t value) {
   char bytes[10];
-  out.append(bytes, static_cast<std::size_t>(putLong(bytes, value) - bytes));
+  out.append(bytes, static_cast<std::size_t>(putZigzag(bytes, value) - bytes));
 }
 
 // A record's datum as it grows, in Avro's binary encoding.
 class Datum : public ByteBuffer {
 public:
-  void putLong(std::int64_t value) { grow(::putLong(room(10), value)); }
+  void putLong(std::int64_t value) { grow(putZigzag(room(10), value)); }
   void putBytes(std::string_view bytes) {
-    grow(::putLong(room(10), static_cast<std::int64_t>(bytes.size())));
+    grow(putZigzag(room(10), static_cast<std::int64_t>(bytes.size())));
     append(bytes);
   }
   template <class T> void putFixed(T value) { appendFixed(value); }
-  void putDecimal(std::int64_t whole) { grow(::putDecimal(room(9), whole)); }
+  void putDecimal(std::int64_t whole) { grow(putDecimalBytes(room(9), whole)); }
 };
 
 // The values a plan's step writes without the whole of leaf(): whole
@@ -180,102 +154,27 @@ private:
   bool failed_ = false;
 };
 
-// Each record's datum is encoded here, straight from the decoder's values
-// (Avro's binary encoding: zigzag varints, length-prefixed bytes, union
-// branches, array blocks); the library writes the container: header,
-// blocks, codec, sync markers.
-class AvroSink : public RecordSink {
+// The walk of the schema over a record's values that encodes its datum (Avro's binary
+// encoding: zigzag varints, length-prefixed bytes, union branches, array blocks), learning
+// the plans of the shapes it meets; a sink's own, and one apart for each decoder that
+// compiles a layout's direct steps (AvroSink::compile), so that those need no lock.
+class AvroWalk {
 public:
-  explicit AvroSink(const SinkRequest &request)
-      : schema_(makeLineSchema(request.model, request.plan, request.ends, request.options)),
-        text_(avroSchemaText(schema_)), filter_(request.out, text_.substr(0, text_.size() - 1)) {
-    if (avro_schema_from_json_length(text_.data(), text_.size(), &avroSchema_) != 0)
-      throw SinkError{"vexfcbl-decode: -format avro: the schema is refused: " +
-                      std::string(avro_strerror()) + "\n"};
-    const std::string codec = request.options.codec.empty() ? "null" : request.options.codec;
-    cookie_ = fopencookie(&filter_, "w",
-                          cookie_io_functions_t{nullptr, &HeaderFilter::write, nullptr, nullptr});
-    if (cookie_ == nullptr)
-      throw SinkError{"vexfcbl-decode: -format avro: " + std::string(std::strerror(errno)) + "\n"};
-    std::setvbuf(cookie_, nullptr, _IOFBF, 1 << 20);
-    // A block holds whole records: room for the longest the layout allows.
-    std::int64_t longest = 0;
-    for (const PlanRecord &record : request.plan.records)
-      longest = std::max(longest, record.length);
-    // A tree of -child holds any number of records: its row gets room to
-    // 64 MiB (memory the library reserves, used only as far as rows reach).
-    const bool trees = !request.options.children.empty() && !request.options.ids;
-    blockSize_ =
-        static_cast<std::size_t>(std::max<std::int64_t>(trees ? 64 << 20 : 1 << 20, longest * 16));
-    const std::size_t blockSize = blockSize_;
-    if (avro_file_writer_create_with_codec_fp(cookie_, "output", 0, avroSchema_, &writer_,
-                                              codec.c_str(), blockSize) != 0)
-      throw SinkError{"vexfcbl-decode: -codec " + codec + ": " + std::string(avro_strerror()) +
-                      "\n"};
-  }
-  ~AvroSink() override {
-    if (writer_ != nullptr)
-      avro_file_writer_close(writer_);
-    if (cookie_ != nullptr)
-      std::fclose(cookie_);
-    if (avroSchema_ != nullptr)
-      avro_schema_decref(avroSchema_);
-  }
-  AvroSink(const AvroSink &) = delete;
-  AvroSink &operator=(const AvroSink &) = delete;
+  explicit AvroWalk(const LakeSchema &schema) : schema_(schema) {}
 
-  bool takesValues() const override { return true; }
-  bool takesLineShape() const override { return true; }
-  bool write(std::string_view) override {
-    throw SinkError{"vexfcbl-decode: internal error: -format avro takes records as values\n"};
-  }
-
-  bool write(RecordValues &records) override {
+  // The datum of the record at `object`, by the walk, its steps to `learning` (from the
+  // record's first token) when not nullptr.
+  void walk(const RecordValues &records, std::uint32_t object, std::vector<AvroOp> *learning) {
     const LakeNode &line = schema_.nodes.front();
-    for (std::size_t r = 0; r < records.records(); ++r) {
-      datum_.clear();
-      const std::uint32_t object = records.record(r);
-      if (const auto *plan = plans_.find(records, object)) {
-        encode(*plan, records, object);
-      } else {
-        learning_ = plans_.learns() ? &plans_.learning() : nullptr;
-        learningBase_ = object;
-        if (line.children.size() == 1)
-          encode(line.children.front(), records, object + 2, false);
-        else
-          encode(0, records, object, false);
-        if (learning_ != nullptr) {
-          auto &plan = plans_.learned(records, object, [](const AvroOp &op) { return op.token; });
-          plan.room = planRoom(plan.ops);
-        }
-        learning_ = nullptr;
-      }
-      if (avro_file_writer_append_encoded(writer_, datum_.data(),
-                                          static_cast<std::int64_t>(datum_.size())) != 0) {
-        // The library says why (a record larger than a block); a write error of the
-        // stream is the filter's to report.
-        if (!filter_.failed() && datum_.size() > blockSize_)
-          throw SinkError{
-              "vexfcbl-decode: -format avro: a row of " + std::to_string(datum_.size()) +
-              " bytes is larger than an Avro block (" + std::to_string(blockSize_ >> 20) +
-              " MiB): write its tree with -format parquet, or as flat rows with -ids\n"};
-        if (!filter_.failed())
-          throw SinkError{"vexfcbl-decode: -format avro: " + std::string(avro_strerror()) + "\n"};
-        return false;
-      }
-    }
-    return !filter_.failed();
+    learning_ = learning;
+    learningBase_ = object;
+    if (line.children.size() == 1)
+      encode(line.children.front(), records, object + 2, false);
+    else
+      encode(0, records, object, false);
+    learning_ = nullptr;
   }
 
-  bool finish() override {
-    const bool closed = avro_file_writer_close(writer_) == 0;
-    writer_ = nullptr;
-    const bool flushed = std::fclose(cookie_) == 0;
-    cookie_ = nullptr;
-    return closed && flushed && !filter_.failed() && filter_.complete();
-  }
-
-private:
   [[noreturn]] void refuse(const LakeNode &node, std::string_view value, const char *why) const {
     throw SinkError{"vexfcbl-decode: -format avro: " + node.name + ": " + std::string(value) +
                     ": " + why + "\n"};
@@ -318,7 +217,7 @@ private:
           at = datum_.room(plan.room + text.size());
           if (op.nullable)
             *at++ = 2; // the union's branch 1, zigzag
-          at = putLong(at, static_cast<std::int64_t>(text.size()));
+          at = putZigzag(at, static_cast<std::int64_t>(text.size()));
           if (!text.empty())
             std::memcpy(at, text.data(), text.size());
           at += text.size();
@@ -331,7 +230,7 @@ private:
           if (op.bits > 32 || (whole >= INT32_MIN && whole <= INT32_MAX)) {
             if (op.nullable)
               *at++ = 2;
-            at = putLong(at, whole);
+            at = putZigzag(at, whole);
             continue;
           }
         }
@@ -340,7 +239,7 @@ private:
         if (value.type == ValueType::scaled && RecordValues::scale(value) == op.scale) {
           if (op.nullable)
             *at++ = 2;
-          at = putDecimal(at, records.unscaled(value));
+          at = putDecimalBytes(at, records.unscaled(value));
           continue;
         }
         break;
@@ -480,6 +379,156 @@ private:
     }
   }
 
+  Datum datum_;
+
+private:
+  const LakeSchema &schema_;
+  std::string scratch_;
+  std::string numberText_; // a scaled number's text, for text columns and messages
+  // The walk's steps go to `learning_` when a plan is being learned from
+  // the record at `learningBase_`.
+  std::vector<AvroOp> *learning_ = nullptr;
+  std::uint32_t learningBase_ = 0;
+};
+
+// Each record's datum is encoded here, straight from the decoder's values
+// (Avro's binary encoding: zigzag varints, length-prefixed bytes, union
+// branches, array blocks); the library writes the container: header,
+// blocks, codec, sync markers.
+class AvroSink : public RecordSink, public DirectEncoder {
+public:
+  explicit AvroSink(const SinkRequest &request)
+      : schema_(makeLineSchema(request.model, request.plan, request.ends, request.options)),
+        text_(avroSchemaText(schema_)), filter_(request.out, text_.substr(0, text_.size() - 1)) {
+    if (avro_schema_from_json_length(text_.data(), text_.size(), &avroSchema_) != 0)
+      throw SinkError{"vexfcbl-decode: -format avro: the schema is refused: " +
+                      std::string(avro_strerror()) + "\n"};
+    const std::string codec = request.options.codec.empty() ? "null" : request.options.codec;
+    cookie_ = fopencookie(&filter_, "w",
+                          cookie_io_functions_t{nullptr, &HeaderFilter::write, nullptr, nullptr});
+    if (cookie_ == nullptr)
+      throw SinkError{"vexfcbl-decode: -format avro: " + std::string(std::strerror(errno)) + "\n"};
+    std::setvbuf(cookie_, nullptr, _IOFBF, 1 << 20);
+    // A block holds whole records: room for the longest the layout allows.
+    std::int64_t longest = 0;
+    for (const PlanRecord &record : request.plan.records)
+      longest = std::max(longest, record.length);
+    // A tree of -child holds any number of records: its row gets room to
+    // 64 MiB (memory the library reserves, used only as far as rows reach).
+    const bool trees = !request.options.children.empty() && !request.options.ids;
+    blockSize_ =
+        static_cast<std::size_t>(std::max<std::int64_t>(trees ? 64 << 20 : 1 << 20, longest * 16));
+    const std::size_t blockSize = blockSize_;
+    if (avro_file_writer_create_with_codec_fp(cookie_, "output", 0, avroSchema_, &writer_,
+                                              codec.c_str(), blockSize) != 0)
+      throw SinkError{"vexfcbl-decode: -codec " + codec + ": " + std::string(avro_strerror()) +
+                      "\n"};
+  }
+  ~AvroSink() override {
+    if (writer_ != nullptr)
+      avro_file_writer_close(writer_);
+    if (cookie_ != nullptr)
+      std::fclose(cookie_);
+    if (avroSchema_ != nullptr)
+      avro_schema_decref(avroSchema_);
+  }
+  AvroSink(const AvroSink &) = delete;
+  AvroSink &operator=(const AvroSink &) = delete;
+
+  bool takesValues() const override { return true; }
+  bool takesLineShape() const override { return true; }
+  bool write(std::string_view) override {
+    throw SinkError{"vexfcbl-decode: internal error: -format avro takes records as values\n"};
+  }
+
+  bool write(RecordValues &records) override {
+    // The decoder writes the records of a fixed layout straight in the datum's bytes from now
+    // on (decoder/direct_values.h): those come encoded, the others as values.
+    if (records.encoder() == nullptr)
+      records.encodeWith(this);
+    Datum &datum = walk_.datum_;
+    for (std::size_t r = 0; r < records.records(); ++r) {
+      if (records.encoded(r)) {
+        if (!append(records.encodedBytes(r)))
+          return false;
+        continue;
+      }
+      datum.clear();
+      const std::uint32_t object = records.record(r);
+      if (const auto *plan = plans_.find(records, object)) {
+        walk_.encode(*plan, records, object);
+      } else {
+        std::vector<AvroOp> *learning = plans_.learns() ? &plans_.learning() : nullptr;
+        walk_.walk(records, object, learning);
+        if (learning != nullptr) {
+          auto &plan = plans_.learned(records, object, [](const AvroOp &op) { return op.token; });
+          plan.room = AvroWalk::planRoom(plan.ops);
+        }
+      }
+      if (!append(datum.view()))
+        return false;
+    }
+    return !filter_.failed();
+  }
+
+  // The ops of the walk of `sample`, as the decoder's direct steps take them; none when a
+  // value is one the plans write by leaf() alone (floating point), or the walk refuses it.
+  std::vector<DirectOp> compile(const RecordValues &sample) const override {
+    AvroWalk walk(schema_);
+    std::vector<AvroOp> ops;
+    try {
+      walk.walk(sample, sample.record(0), &ops);
+    } catch (const SinkError &) {
+      return {};
+    }
+    std::vector<DirectOp> direct;
+    for (const AvroOp &op : ops) {
+      DirectOp to;
+      to.token = op.token;
+      to.nullable = op.nullable;
+      to.scale = op.scale;
+      if (op.token == noValue) {
+        std::memcpy(to.bytes, op.bytes, sizeof to.bytes);
+        to.size = op.size;
+      } else if (op.fast == Fast::text) {
+        to.form = DirectForm::text;
+      } else if (op.fast == Fast::integer) {
+        to.form = op.bits > 32 ? DirectForm::int64 : DirectForm::int32;
+      } else if (op.fast == Fast::decimal) {
+        to.form = DirectForm::decimal;
+      } else {
+        return {};
+      }
+      direct.push_back(to);
+    }
+    return direct;
+  }
+
+  bool finish() override {
+    const bool closed = avro_file_writer_close(writer_) == 0;
+    writer_ = nullptr;
+    const bool flushed = std::fclose(cookie_) == 0;
+    cookie_ = nullptr;
+    return closed && flushed && !filter_.failed() && filter_.complete();
+  }
+
+private:
+  // One datum to the library's block; false when the stream failed.
+  bool append(std::string_view datum) {
+    if (avro_file_writer_append_encoded(writer_, datum.data(),
+                                        static_cast<std::int64_t>(datum.size())) == 0)
+      return true;
+    // The library says why (a record larger than a block); a write error of the
+    // stream is the filter's to report.
+    if (!filter_.failed() && datum.size() > blockSize_)
+      throw SinkError{"vexfcbl-decode: -format avro: a row of " + std::to_string(datum.size()) +
+                      " bytes is larger than an Avro block (" + std::to_string(blockSize_ >> 20) +
+                      " MiB): write its tree with -format parquet, or as flat rows with -ids\n"};
+    if (!filter_.failed())
+      throw SinkError{"vexfcbl-decode: -format avro: " + std::string(avro_strerror()) + "\n"};
+    return false;
+  }
+
   LakeSchema schema_;
   std::string text_;
   HeaderFilter filter_;
@@ -487,14 +536,8 @@ private:
   std::FILE *cookie_ = nullptr;
   avro_file_writer_t writer_ = nullptr;
   std::size_t blockSize_ = 0;
-  Datum datum_;
-  std::string scratch_;
-  std::string numberText_; // a scaled number's text, for text columns and messages
+  AvroWalk walk_{schema_};
   RecordPlans<AvroOp> plans_;
-  // The walk's steps go to `learning_` when a plan is being learned from
-  // the record at `learningBase_`.
-  std::vector<AvroOp> *learning_ = nullptr;
-  std::uint32_t learningBase_ = 0;
 };
 
 } // namespace

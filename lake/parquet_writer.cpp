@@ -13,6 +13,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <optional>
 
 #include "cli/build_version.h"
 #include "lake/byte_buffer.h"
@@ -40,14 +42,6 @@ int bitWidth(int maxLevel) {
   return bits;
 }
 
-void appendVarint(std::string &out, std::uint32_t value) {
-  while (value >= 0x80) {
-    out += static_cast<char>((value & 0x7F) | 0x80);
-    value >>= 7;
-  }
-  out += static_cast<char>(value);
-}
-
 template <class T> void appendPlain(std::string &out, T value) {
   char bytes[sizeof(T)];
   std::memcpy(bytes, &value, sizeof(T)); // the machine is little-endian, as Parquet is
@@ -61,7 +55,8 @@ public:
   explicit LevelRuns(int maxLevel = 0) : width_((bitWidth(maxLevel) + 7) / 8) {}
 
   [[gnu::always_inline]] void add(std::uint16_t level) {
-    if (length_ != 0 && level == level_ && length_ < (1u << 30)) {
+    // No run has level_ noRun: one comparison finds the run to lengthen.
+    if (level == level_ && length_ < (1u << 30)) {
       ++length_;
       return;
     }
@@ -73,7 +68,7 @@ public:
   void moveTo(std::string &out) {
     close();
     appendPlain(out, static_cast<std::uint32_t>(runs_.size()));
-    out += runs_;
+    out += runs_.view();
     runs_.clear();
   }
 
@@ -81,16 +76,27 @@ private:
   [[gnu::noinline]] void close() {
     if (length_ == 0)
       return;
-    appendVarint(runs_, length_ << 1);
-    for (int b = 0; b < width_; ++b)
-      runs_ += static_cast<char>((level_ >> (8 * b)) & 0xFF);
+    // The run's length (shifted: a run, not bit-packed) as a varint, then
+    // its level in `width_` bytes, little-endian.
+    char *at = runs_.room(5 + 2);
+    std::uint32_t header = length_ << 1;
+    while (header >= 0x80) {
+      *at++ = static_cast<char>((header & 0x7F) | 0x80);
+      header >>= 7;
+    }
+    *at++ = static_cast<char>(header);
+    at[0] = static_cast<char>(level_ & 0xFF);
+    at[1] = static_cast<char>(level_ >> 8);
+    runs_.grow(at + width_);
     length_ = 0;
+    level_ = noRun;
   }
 
   int width_;
-  std::uint16_t level_ = 0;
+  static constexpr std::uint32_t noRun = 1 << 16; // beyond every level
+  std::uint32_t level_ = noRun;
   std::uint32_t length_ = 0;
-  std::string runs_;
+  ByteBuffer runs_;
 };
 
 // Two pieces of bytes read by snappy one after the other.
@@ -188,28 +194,58 @@ void plainStatistics(const Column &column, std::string &min, std::string &max) {
   }
 }
 
-// The first 8 bytes of `bytes` (zeros after its end) as a number that
-// sorts as the bytes do in the column's order: a value whose key is less
-// than another's sorts before it, and equal keys leave it to less().
-std::uint64_t orderKey(const Column &column, std::string_view bytes) {
+// The first 8 bytes of `bytes` (zeros after its end) as a big-endian
+// number, read without a call: two loads that may overlap.
+std::uint64_t prefix(std::string_view bytes) {
+  const char *at = bytes.data();
+  const std::size_t size = bytes.size();
+  if (size >= 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, at, 8);
+    return __builtin_bswap64(word);
+  }
+  if (size >= 4) {
+    // Bytes 0-3 and size-4 to size-1: where they overlap they are the same bytes.
+    std::uint32_t first = 0, last = 0;
+    std::memcpy(&first, at, 4);
+    std::memcpy(&last, at + size - 4, 4);
+    return std::uint64_t{__builtin_bswap32(first)} << 32 | std::uint64_t{__builtin_bswap32(last)}
+                                                               << (8 * (8 - size));
+  }
   std::uint64_t key = 0;
-  std::memcpy(&key, bytes.data(), std::min<std::size_t>(bytes.size(), 8));
-  key = __builtin_bswap64(key);
+  for (std::size_t b = 0; b < size; ++b)
+    key |= std::uint64_t{static_cast<unsigned char>(at[b])} << (56 - 8 * b);
+  return key;
+}
+
+// `bytes`' prefix as a number that sorts as the bytes do in the column's
+// order: a value whose key is less than another's sorts before it, and
+// equal keys leave it to after().
+std::uint64_t orderKey(const Column &column, std::string_view bytes) {
   // Decimals: two's complement, so the first byte compares signed.
+  const std::uint64_t key = prefix(bytes);
   return column.physical == parquet::Type::FIXED_LEN_BYTE_ARRAY ? key ^ (1ull << 63) : key;
 }
 
-// True when byte array `a` sorts before `b` in the column's order.
-bool less(const Column &column, std::string_view a, std::string_view b) {
-  // Decimals: two's complement, so the first byte compares signed.
-  if (column.physical == parquet::Type::FIXED_LEN_BYTE_ARRAY && a[0] != b[0])
-    return static_cast<signed char>(a[0]) < static_cast<signed char>(b[0]);
-  return a < b; // unsigned bytes: char_traits<char> compares as unsigned char
+// True when byte array `a` sorts after `b` in the column's order, their keys equal.
+inline bool after(std::string_view a, std::string_view b) {
+  // The first 8 bytes are equal (a decimal's signed first byte among them):
+  // the rest compares as unsigned bytes, as memcmp does.
+  if (a.size() > 8 && b.size() > 8) {
+    const int order = std::memcmp(a.data() + 8, b.data() + 8, std::min(a.size(), b.size()) - 8);
+    if (order != 0)
+      return order > 0;
+  }
+  // Equal as far as the shorter goes (a key's zeros after a value of 8
+  // bytes or fewer are the other's bytes): the shorter sorts first.
+  return a.size() > b.size();
 }
 
 // The values a plan's entry writes without the whole of leaf(): whole
 // numbers already at the column's scale, and strings into byte arrays.
-enum class Fast : std::uint8_t { none, int32, int64, text };
+// `fixed`: a whole number into a fixed-length decimal, which plans leave to leaf() and the
+// decoder's direct records bring.
+enum class Fast : std::uint8_t { none, int32, int64, text, fixed };
 
 // A leaf's entry in a plan: the value at `token` (from the record's first
 // token; noValue: a null entry, the record lacking the key or the group),
@@ -225,7 +261,7 @@ struct LeafOp {
   const LakeNode *node = nullptr;
 };
 
-class ParquetSink : public RecordSink {
+class ParquetSink : public RecordSink, public DirectEncoder {
 public:
   explicit ParquetSink(const SinkRequest &request)
       : schema_(makeLineSchema(request.model, request.plan, request.ends, request.options)),
@@ -258,20 +294,22 @@ public:
   }
 
   bool write(RecordValues &records) override {
+    // The decoder writes the records of a fixed layout as the plain values of their entries
+    // from now on (decoder/direct_values.h): those come encoded, the others as values.
+    if (records.encoder() == nullptr)
+      records.encodeWith(this);
     for (std::size_t r = 0; r < records.records(); ++r) {
-      const std::uint32_t base = records.record(r);
-      if (const auto *plan = plans_.find(records, base)) {
+      if (records.encoded(r)) {
+        direct(records.encodedBytes(r));
+      } else if (const auto *plan = plans_.find(records, records.record(r))) {
+        const std::uint32_t base = records.record(r);
         for (const LeafOp &op : plan->ops)
           run(op, records, base);
       } else {
+        const std::uint32_t base = records.record(r);
+        const std::lock_guard<std::mutex> lock(walking_);
         learning_ = plans_.learns() ? &plans_.learning() : nullptr;
-        learningBase_ = base;
-        const std::uint32_t object = base + (top_ == 0 ? 0 : 2);
-        if (records[object].type != ValueType::object)
-          throw SinkError{"vexfcbl-decode: internal error: a decoded record is no object\n"};
-        forEachMember(
-            schema_, schema_.nodes[static_cast<std::size_t>(top_)], records, object,
-            [&](int child, std::uint32_t value) { field(child, records, value, 0, 0, 0); });
+        walk(records, base);
         if (learning_ != nullptr)
           plans_.learned(records, base, [](const LeafOp &op) { return op.token; });
         learning_ = nullptr;
@@ -282,6 +320,49 @@ public:
         checkSizes();
     }
     return !failed_;
+  }
+
+  // The entries of the walk of `sample`, as the decoder's direct steps take them: the first
+  // decoder's are kept for direct(); none when an entry is one the plans write by leaf() alone
+  // (floating point, decimals as text), when the walk refuses the sample, or when another
+  // decoder's differ. Decoders call it from their threads: the walk writes nothing (dry_), and
+  // the sink's own walks wait for it.
+  std::vector<DirectOp> compile(const RecordValues &sample) const override {
+    auto &self = const_cast<ParquetSink &>(*this);
+    const std::lock_guard<std::mutex> lock(self.walking_);
+    std::vector<LeafOp> ops;
+    self.learning_ = &ops;
+    self.dry_ = true;
+    bool walked = true;
+    try {
+      self.walk(sample, sample.record(0));
+    } catch (const SinkError &) {
+      walked = false;
+    }
+    self.learning_ = nullptr;
+    self.dry_ = false;
+    if (!walked)
+      return {};
+    std::vector<DirectOp> direct;
+    // A value's definition level is direct()'s to write: the decoder writes values alone.
+    for (const LeafOp &op : ops) {
+      if (op.token == noValue)
+        continue;
+      if (op.fast == Fast::none)
+        return {};
+      DirectOp to;
+      to.token = op.token;
+      to.scale = op.scale;
+      to.form = op.fast == Fast::text    ? DirectForm::plainText
+                : op.fast == Fast::int32 ? DirectForm::word32
+                                         : DirectForm::word64;
+      direct.push_back(to);
+    }
+    if (!self.directOps_.has_value())
+      self.directOps_ = std::move(ops);
+    else if (!sameOps(*self.directOps_, ops))
+      return {};
+    return direct;
   }
 
   bool finish() override {
@@ -440,6 +521,68 @@ private:
     added_ = 0;
   }
 
+  // The walk of the record at `base` (its entries to learning_ when not nullptr; written
+  // unless dry_).
+  void walk(const RecordValues &records, std::uint32_t base) {
+    learningBase_ = base;
+    const std::uint32_t object = base + (top_ == 0 ? 0 : 2);
+    if (records[object].type != ValueType::object)
+      throw SinkError{"vexfcbl-decode: internal error: a decoded record is no object\n"};
+    forEachMember(schema_, schema_.nodes[static_cast<std::size_t>(top_)], records, object,
+                  [&](int child, std::uint32_t value) { field(child, records, value, 0, 0, 0); });
+  }
+
+  static bool sameOps(const std::vector<LeafOp> &a, const std::vector<LeafOp> &b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const LeafOp &x, const LeafOp &y) {
+      return x.token == y.token && x.fast == y.fast && x.optional == y.optional &&
+             x.scale == y.scale && x.def == y.def && x.rep == y.rep && x.column == y.column;
+    });
+  }
+
+  // A record the decoder wrote by the ops compile() gave it: each entry as run() writes it,
+  // its value read in turn from the record's bytes.
+  void direct(std::string_view record) {
+    const char *at = record.data();
+    for (const LeafOp &op : *directOps_) {
+      Column &column = *op.column;
+      if (op.token == noValue) {
+        level(column, op.def, op.rep);
+        ++column.nulls;
+        continue;
+      }
+      if (op.fast == Fast::text) {
+        std::uint32_t size = 0;
+        std::memcpy(&size, at, sizeof size);
+        column.values.append(std::string_view(at, sizeof size + size));
+        added_ += size;
+        widenBytes(column, std::string_view(at + sizeof size, size));
+        at += sizeof size + size;
+      } else {
+        std::int64_t whole = 0;
+        std::memcpy(&whole, at, sizeof whole);
+        at += sizeof whole;
+        if (op.fast == Fast::fixed) {
+          // As leaf() writes it, refusal included.
+          if (!wholeBytes(whole, static_cast<std::size_t>(column.width), plainValue_)) {
+            numberText_.clear();
+            appendScaled(whole, op.scale, numberText_);
+            refuse(*op.node, numberText_, "not a decimal of the column's precision and scale");
+          }
+          column.values.append(plainValue_);
+          widenBytes(column, plainValue_);
+          level(column, op.def + (op.optional ? 1 : 0), op.rep);
+          continue;
+        }
+        if (op.fast == Fast::int64)
+          column.values.appendFixed(whole);
+        else
+          column.values.appendFixed(static_cast<std::int32_t>(whole));
+        widen(column, whole, column.minWhole, column.maxWhole);
+      }
+      level(column, op.def + (op.optional ? 1 : 0), op.rep);
+    }
+  }
+
   [[noreturn]] void refuse(const LakeNode &node, std::string_view value, const char *why) const {
     throw SinkError{"vexfcbl-decode: -format parquet: " + node.name + ": " + std::string(value) +
                     ": " + why + "\n"};
@@ -452,6 +595,8 @@ private:
       const int at = columnOf_[static_cast<std::size_t>(index)];
       if (learning_ != nullptr)
         learn(noValue, index, at, def, rep, false);
+      if (dry_)
+        return;
       Column &column = columns_[static_cast<std::size_t>(at)];
       level(column, def, rep);
       ++column.nulls;
@@ -477,12 +622,10 @@ private:
       column.min = column.max = plain;
       column.minKey = column.maxKey = key;
       column.haveStats = true;
-    } else if (key == column.minKey && plain.size() <= 8 && plain.size() == column.min.size()) {
-      // the same bytes as the minimum
-    } else if (key < column.minKey || (key == column.minKey && less(column, plain, column.min))) {
+    } else if (key < column.minKey || (key == column.minKey && after(column.min, plain))) {
       column.min = plain;
       column.minKey = key;
-    } else if (key > column.maxKey || (key == column.maxKey && less(column, column.max, plain))) {
+    } else if (key > column.maxKey || (key == column.maxKey && after(plain, column.max))) {
       column.max = plain;
       column.maxKey = key;
     }
@@ -521,6 +664,8 @@ private:
       const int at = columnOf_[static_cast<std::size_t>(index)];
       if (learning_ != nullptr)
         learn(token - learningBase_, index, at, def, rep, optional);
+      if (dry_)
+        return;
       return leaf(columns_[static_cast<std::size_t>(at)], node, tape, token, def, rep, optional);
     }
     if (token == noValue || tape[token].type == ValueType::null) {
@@ -544,7 +689,9 @@ private:
     const Fast fast = column.physical == parquet::Type::INT32 && whole   ? Fast::int32
                       : column.physical == parquet::Type::INT64 && whole ? Fast::int64
                       : column.physical == parquet::Type::BYTE_ARRAY     ? Fast::text
-                                                                         : Fast::none;
+                      : column.physical == parquet::Type::FIXED_LEN_BYTE_ARRAY && whole
+                          ? Fast::fixed
+                          : Fast::none;
     learning_->push_back(LeafOp{token, fast, optional, node.scale, def, rep, &column, &node});
   }
 
@@ -822,6 +969,11 @@ private:
   // from the record at `learningBase_`.
   std::vector<LeafOp> *learning_ = nullptr;
   std::uint32_t learningBase_ = 0;
+  // A walk for compile(): entries learned, nothing written. Walks take turns.
+  bool dry_ = false;
+  std::mutex walking_;
+  // The entries of the records the decoders write encoded.
+  std::optional<std::vector<LeafOp>> directOps_;
   // Bytes the rows since the last checkSizes() may have added to a page or
   // the row group, and the least room either had left then.
   std::size_t added_ = 0;

@@ -26,6 +26,7 @@ public:
     for (const std::uint32_t offset : leaves)
       if (offset != noValue)
         leaf[offset] = true;
+    lanes_.resize(tokens_);
     for (std::uint32_t offset = 0; offset < tokens_; ++offset) {
       const ValueToken &token = values[base + offset];
       // A key's value of one token needs no check of its own: the key's `next` bounds it. An
@@ -33,13 +34,12 @@ public:
       const bool bounded = leaf[offset] && offset > 0 &&
                            values[base + offset - 1].type == ValueType::key &&
                            values[base + offset - 1].next == base + offset + 1;
-      if (bounded)
-        continue;
-      const std::uint64_t first = firstWord(token) - (std::uint64_t{base} << 32);
-      if (leaf[offset])
-        elements_.push_back(Check{offset, 0, first & nextMask});
-      else
-        checks_.push_back(Check{offset, token.at, first & structureMask});
+      const Words mask = bounded        ? Words{0, 0}
+                         : leaf[offset] ? Words{nextMask, 0}
+                                        : Words{structureMask, atMask};
+      Lane &lane = lanes_[offset];
+      lane.mask = mask;
+      lane.expect = (words(token) - shiftOf(base)) & mask;
     }
   }
 
@@ -47,40 +47,45 @@ public:
   bool matches(const RecordValues &values, std::uint32_t base) const {
     if (values[base].next - base != tokens_)
       return false;
-    std::uint64_t differ = 0;
-    const std::uint64_t shift = std::uint64_t{base} << 32;
-    for (const Check &check : checks_) {
-      const ValueToken &token = values[base + check.offset];
-      differ |= ((firstWord(token) - shift) & structureMask) ^ check.first;
-      differ |= token.at ^ check.at;
-    }
-    for (const Check &check : elements_)
-      differ |= ((firstWord(values[base + check.offset]) - shift) & nextMask) ^ check.first;
-    return differ == 0;
+    // Every token under its lane's mask, without a branch or a gather: the
+    // tokens are read as they lie, two 64-bit words at a time.
+    const Words shift = shiftOf(base);
+    const ValueToken *token = &values[base];
+    Words differ = {0, 0};
+    // Four tokens a turn: the loop's own steps were a third of its instructions.
+#pragma GCC unroll 4
+    for (const Lane &lane : lanes_)
+      differ |= ((words(*token++) - shift) & lane.mask) ^ lane.expect;
+    return (differ[0] | differ[1]) == 0;
   }
 
 private:
-  // A token's first word: the type in its first byte and `next` in its
-  // high half, compared under a mask without a branch per field.
-  static_assert(sizeof(ValueToken) == 16 && offsetof(ValueToken, next) == 4);
-  static std::uint64_t firstWord(const ValueToken &token) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, &token, sizeof word);
-    return word;
+  // A token's two words: the type in the first one's low byte and `next`
+  // in its high half, `at` in the second one's low half; compared under a
+  // mask, a lane of a vector.
+  using Words = std::uint64_t __attribute__((vector_size(16)));
+  static_assert(sizeof(ValueToken) == 16 && offsetof(ValueToken, next) == 4 &&
+                offsetof(ValueToken, at) == 8);
+  static Words words(const ValueToken &token) {
+    Words both;
+    std::memcpy(&both, &token, sizeof both);
+    return both;
   }
+  // `next` counted from the record's first token.
+  static Words shiftOf(std::uint32_t base) { return Words{std::uint64_t{base} << 32, 0}; }
   static constexpr std::uint64_t nextMask = 0xFFFFFFFF00000000;
   static constexpr std::uint64_t structureMask = nextMask | 0xFF;
+  static constexpr std::uint64_t atMask = 0xFFFFFFFF;
 
-  // A token as it was: its first word under the mask, `next` counted from
-  // the record's first token, and its `at`.
-  struct Check {
-    std::uint32_t offset;
-    std::uint32_t at;
-    std::uint64_t first;
+  // A token as it was, under its mask: objects, arrays and keys by their
+  // type, `next` and `at`; leaf values in arrays by their `next`; leaf
+  // values of keys not at all.
+  struct Lane {
+    Words mask;
+    Words expect;
   };
   std::uint32_t tokens_ = 0;
-  std::vector<Check> checks_;   // objects, arrays, keys: their type, `next` and `at`
-  std::vector<Check> elements_; // leaf values in arrays: their `next`
+  std::vector<Lane> lanes_;
 };
 
 // A writer's plans: the operations (`Op`, the writer's own, with the offset of its token

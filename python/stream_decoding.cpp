@@ -23,6 +23,9 @@
 #include <thread>
 #include <variant>
 #include <vector>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "decoder/decode_stream.h"
 #include "decoder/option_text.h"
@@ -501,6 +504,8 @@ private:
       }
     }
     spare.clear();
+    // The columns read compact records: no tokens written and read again.
+    spare.takeCompact(true);
     Piece piece;
     std::swap(piece.records, records);
     std::swap(records, spare);
@@ -856,14 +861,10 @@ public:
       if (const std::size_t count = charactersOf(bytes, size); count > width_)
         regrow(capacity(), std::max(count, width_ + width_ / 2));
     char32_t *to = next();
-    unsigned char any = 0;
-    for (std::size_t i = 0; i < size; ++i)
-      any |= bytes[i];
     std::size_t count = size;
-    if (any < 0x80) {
-      for (std::size_t i = 0; i < size; ++i)
-        to[i] = bytes[i];
-    } else {
+    // Mostly ASCII, and no longer than the row: widened as if it were,
+    // then decoded again only when a byte was not.
+    if (size > width_ || !widenAscii(bytes, size, to)) {
       count = 0;
       for (std::size_t i = 0; i < size; ++count) {
         const unsigned char c = bytes[i];
@@ -913,6 +914,35 @@ public:
   }
 
 private:
+  // `size` bytes widened to characters at `to`; false when one is not ASCII.
+  static bool widenAscii(const unsigned char *bytes, std::size_t size, char32_t *to) {
+    std::size_t i = 0;
+    unsigned char any = 0;
+#ifdef __SSE2__
+    // 16 bytes at a time: zeros interleaved twice make 4 bytes of each.
+    const __m128i zero = _mm_setzero_si128();
+    __m128i high = zero;
+    for (; i + 16 <= size; i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + i));
+      high = _mm_or_si128(high, v);
+      const __m128i low8 = _mm_unpacklo_epi8(v, zero);
+      const __m128i high8 = _mm_unpackhi_epi8(v, zero);
+      auto *out = reinterpret_cast<__m128i *>(to + i);
+      _mm_storeu_si128(out, _mm_unpacklo_epi16(low8, zero));
+      _mm_storeu_si128(out + 1, _mm_unpackhi_epi16(low8, zero));
+      _mm_storeu_si128(out + 2, _mm_unpacklo_epi16(high8, zero));
+      _mm_storeu_si128(out + 3, _mm_unpackhi_epi16(high8, zero));
+    }
+    if (_mm_movemask_epi8(high) != 0)
+      return false;
+#endif
+    for (; i < size; ++i) {
+      any |= bytes[i];
+      to[i] = bytes[i];
+    }
+    return any < 0x80;
+  }
+
   static std::size_t charactersOf(const unsigned char *bytes, std::size_t size) {
     std::size_t count = 0;
     for (std::size_t i = 0; i < size; ++count)
@@ -1086,10 +1116,12 @@ public:
   // decoder's: `why` says so.
   bool record(const RecordValues &values, std::size_t r, std::string &why) {
     tape_ = &values;
+    if (values.compact(r))
+      return compactRecord(values, r, why);
     const std::uint32_t object = values.record(r);
     // The tape was written by the decoding thread on the other core: its
     // tokens are asked for a few records ahead, not waited for one by one.
-    if (r + 5 < values.records()) {
+    if (r + 5 < values.records() && !values.compact(r + 4) && !values.compact(r + 5)) {
       const auto *ahead = reinterpret_cast<const char *>(&values[values.record(r + 4)]);
       const auto *end = reinterpret_cast<const char *>(&values[values.record(r + 5)]);
       for (; ahead < end; ahead += 64)
@@ -1099,17 +1131,8 @@ public:
       why = "not a record";
       return false;
     }
-    const int field = values.field(values[object + 1]);
-    if (last_ >= shapes_.size() || shapes_[last_].root.field != field) {
-      last_ = shapes_.size();
-      for (std::size_t s = 0; s < shapes_.size(); ++s)
-        if (shapes_[s].root.field == field)
-          last_ = s;
-      if (last_ == shapes_.size()) {
-        why = "no record of field " + std::to_string(field);
-        return false;
-      }
-    }
+    if (!shapeOf(values.field(values[object + 1]), why))
+      return false;
     batch_ = &batches_[last_];
     row_ = batch_->rows;
     fixed(last_, object);
@@ -1131,6 +1154,118 @@ public:
   }
 
 private:
+  // The shape of the record whose root is plan field `field` made last_.
+  bool shapeOf(int field, std::string &why) {
+    if (last_ < shapes_.size() && shapes_[last_].root.field == field)
+      return true;
+    last_ = shapes_.size();
+    for (std::size_t s = 0; s < shapes_.size(); ++s)
+      if (shapes_[s].root.field == field)
+        last_ = s;
+    if (last_ == shapes_.size()) {
+      why = "no record of field " + std::to_string(field);
+      return false;
+    }
+    return true;
+  }
+
+  // A column of compact records: its value is the `index`th text or whole
+  // number of each (of scale `scale`).
+  struct CompactSlot {
+    std::size_t column;
+    std::uint32_t index;
+    bool text;
+    int scale;
+  };
+
+  // The columns of compact records, found once by walking their template
+  // as a record (no values read): each value token's column and its place
+  // among the record's texts or wholes, which come in the tokens' order.
+  bool makeCompactSlots(const std::vector<ValueToken> &shape, std::string &why) {
+    RecordValues record;
+    record.appendRecord(shape, 0);
+    if (shape.size() < 3 || shape[1].type != ValueType::key) {
+      why = "not a record";
+      return false;
+    }
+    if (!shapeOf(record.field(record[1]), why))
+      return false;
+    compactShape_ = last_;
+    std::vector<std::pair<std::uint32_t, std::size_t>> slots;
+    tape_ = &record;
+    slots_ = &slots;
+    slotsBase_ = 0;
+    dry_ = true;
+    walkOne(shapes_[last_].root, 2);
+    dry_ = false;
+    slots_ = nullptr;
+    std::vector<std::uint32_t> place(shape.size(), 0);
+    std::uint32_t texts = 0;
+    std::uint32_t wholes = 0;
+    for (std::size_t t = 0; t < shape.size(); ++t)
+      if (shape[t].type == ValueType::string)
+        place[t] = texts++;
+      else if (shape[t].type == ValueType::scaled)
+        place[t] = wholes++;
+    compactSlots_.clear();
+    for (const auto &[token, column] : slots) {
+      const ValueType type = shape[token].type;
+      if (type != ValueType::string && type != ValueType::scaled) {
+        why = "a compact record's value is neither text nor a whole number";
+        return false;
+      }
+      compactSlots_.push_back(CompactSlot{column, place[token], type == ValueType::string,
+                                          RecordValues::scale(shape[token])});
+    }
+    compactMade_ = true;
+    return true;
+  }
+
+  bool compactRecord(const RecordValues &values, std::size_t r, std::string &why) {
+    if (!compactMade_ && !makeCompactSlots(values.compactShape(), why))
+      return false;
+    last_ = compactShape_;
+    batch_ = &batches_[last_];
+    row_ = batch_->rows;
+    const RecordValues::CompactRecord &record = values.compactRecord(r);
+    const char *const text = values.textData();
+    for (const CompactSlot &slot : compactSlots_) {
+      ColumnValues &column = batch_->columns[slot.column];
+      if (slot.text) {
+        const std::uint32_t begin =
+            slot.index == 0 ? record.textStart : values.textEnd(record.firstEnd + slot.index - 1);
+        const std::string_view value(text + begin,
+                                     values.textEnd(record.firstEnd + slot.index) - begin);
+        if (column.rows == row_ && column.kind == ColumnKind::text) {
+          column.texts.push_back(value);
+          if (column.anyNull)
+            column.nulls.push_back(0);
+          ++column.rows;
+          continue;
+        }
+        fill(column, row_);
+        if (column.rows == row_)
+          finish(column, ValueType::string, value);
+        continue;
+      }
+      const std::int64_t whole = values.whole(record.firstWhole + slot.index);
+      if (column.rows == row_ && slot.scale == column.scale &&
+          (column.kind == ColumnKind::integer || column.kind == ColumnKind::decimal)) {
+        column.numbers.push_back(whole);
+        if (column.anyNull)
+          column.nulls.push_back(0);
+        ++column.rows;
+        continue;
+      }
+      fill(column, row_);
+      if (column.rows == row_)
+        scaledValue(column, whole, slot.scale);
+    }
+    ++batch_->rows;
+    ++rows_;
+    return true;
+  }
+
   static bool structural(ValueType type) {
     return type == ValueType::object || type == ValueType::array || type == ValueType::key;
   }
@@ -1235,6 +1370,8 @@ private:
     if (node.column >= 0) {
       if (slots_)
         slots_->emplace_back(token - slotsBase_, static_cast<std::size_t>(node.column));
+      if (dry_)
+        return;
       return value(batch_->columns[static_cast<std::size_t>(node.column)], tape[token]);
     }
     if (tape[token].type != ValueType::object)
@@ -1308,22 +1445,34 @@ private:
       fill(column, row_ + 1);
       return;
     }
+    if (token.type == ValueType::scaled)
+      return scaledValue(column, tape_->unscaled(token), RecordValues::scale(token));
+    finish(column, token.type, tape_->text(token));
+  }
+
+  // A whole number of scale `scale` (the decoder's), as the row's value.
+  void scaledValue(ColumnValues &column, std::int64_t unscaled, int scale) {
     // A number the decoder handed over whole goes in as it is.
     std::int64_t whole = 0;
-    if (token.type == ValueType::scaled &&
-        (column.kind == ColumnKind::integer || column.kind == ColumnKind::decimal) &&
-        rescale(tape_->unscaled(token), RecordValues::scale(token), column.scale, whole)) {
+    if ((column.kind == ColumnKind::integer || column.kind == ColumnKind::decimal) &&
+        rescale(unscaled, scale, column.scale, whole)) {
       column.numbers.push_back(whole);
       if (column.anyNull)
         column.nulls.push_back(0);
       ++column.rows;
       return;
     }
-    const std::string_view text = tape_->numberText(token, numberText_);
+    numberText_.clear();
+    appendScaled(unscaled, scale, numberText_);
+    finish(column, ValueType::scaled, numberText_);
+  }
+
+  // A value of `type` as its text, as the row's value.
+  void finish(ColumnValues &column, ValueType type, std::string_view text) {
     switch (column.kind) {
     case ColumnKind::integer:
     case ColumnKind::decimal:
-      if (token.type == ValueType::number)
+      if (type == ValueType::number)
         if (const std::optional<std::int64_t> n = scaledOf(text, column.scale)) {
           column.numbers.push_back(*n);
           break;
@@ -1355,6 +1504,10 @@ private:
   std::vector<Template> templates_;
   std::vector<std::pair<std::uint32_t, std::size_t>> *slots_ = nullptr; // while a template is made
   std::uint32_t slotsBase_ = 0;
+  bool dry_ = false; // a walk that finds the columns' places, no values read
+  std::vector<CompactSlot> compactSlots_;
+  std::size_t compactShape_ = 0; // the shape of compact records
+  bool compactMade_ = false;
   const RecordValues *tape_ = nullptr;
   std::string numberText_; // a scaled number's text, for a column of text
   std::size_t last_ = 0;

@@ -273,7 +273,24 @@ def main(argv):
                          f"finishes it, --overwrite starts over\n")
     else:
         sys.stderr.write(f"{ending}vexfcbl-dask: {why}\n")
+    if settings["local"]:
+        _end_now(status)
     return status
+
+
+def _end_now(status):
+    """The end of a local run a signal stopped. The interpreter's own exit
+    would join the local cluster's threads and worker processes, and a signal
+    that came while the cluster started leaves them half made, waiting on
+    each other (and on workers the same signal ended) for ever. The workers
+    still there are killed and the process ends here, its one line written."""
+    import multiprocessing
+
+    for child in multiprocessing.active_children():
+        child.kill()
+    sys.stdout.flush()
+    sys.stderr.flush()
+    os._exit(status)
 
 
 def _client(settings):

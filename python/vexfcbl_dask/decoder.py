@@ -187,6 +187,25 @@ def _die_with_worker():
     return lambda: prctl(1, kill)  # PR_SET_PDEATHSIG
 
 
+def _orphan_guard(guard, decoder):
+    """How the decoder's process is made to die with the one that runs it:
+    (words before the command, function run before it). Where a guard is
+    held (the program's own process, whose other threads fork while it
+    decodes) no Python may run in the child: the function would make the
+    fork run every at-fork hook of the process, and those take locks (the
+    thread pools', logging's) that a thread forking at that moment holds
+    while it waits for the guard. util-linux's setpriv sets the same
+    parent-death signal from the child's side, and is left out where the
+    system lacks it (the program then ends the decoders it started), and
+    where the decoder cannot be run (its own error then says why)."""
+    if guard is None:
+        return [], _die_with_worker()
+    setpriv = shutil.which("setpriv")
+    if setpriv is None or shutil.which(decoder) is None:
+        return [], None
+    return [setpriv, "--pdeathsig", "KILL", "--"], None
+
+
 def run_split(split, output, started=None, guard=None):
     """Decodes one split into the file `output` (or standard output when None) on
     this machine. Returns (read, written, warned, warnings, stdout).
@@ -200,6 +219,7 @@ def run_split(split, output, started=None, guard=None):
         decoder = os.environ.get("VEXFCBL_DECODE") or shutil.which("vexfcbl-decode") or decoder
     here = split.cwd if os.path.isdir(split.cwd) else None
     path = split.path if here else split.absolute_path
+    prefix, preexec = _orphan_guard(guard, decoder)
     with tempfile.TemporaryDirectory(prefix="vexfcbl-dask-") as scratch:
         copybooks = []
         # A folder each: two copybooks of one name from different folders.
@@ -219,9 +239,9 @@ def run_split(split, output, started=None, guard=None):
             try:
                 with guard or contextlib.nullcontext():
                     process = subprocess.Popen(
-                        command + [path], stdin=subprocess.DEVNULL,
+                        prefix + command + [path], stdin=subprocess.DEVNULL,
                         stdout=subprocess.DEVNULL if output else subprocess.PIPE,
-                        stderr=messages, cwd=here or scratch, preexec_fn=_die_with_worker(),
+                        stderr=messages, cwd=here or scratch, preexec_fn=preexec,
                         start_new_session=started is not None)
             except OSError as error:
                 raise DecodeError(f"{split.describe()} failed: cannot run {decoder}: "

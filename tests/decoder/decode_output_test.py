@@ -269,6 +269,14 @@ class Progress(Folder):
         # Erased before the summary, which stays: 8 GiB of 1024-byte records.
         self.assertTrue(text.endswith(ERASE + "vexfcbl-decode: 8388608 records read, 8388608 "
                                               "written, 0 with warnings\r\n"), text[-300:])
+        # -j 2: the workers read the batches, the progress still moves on.
+        text, status = on_terminal([DECODER, "-j", "2", "-i", "zeros.cpy", "-o", "/dev/null",
+                                    "zeros.dat"], self.folder)
+        self.assertEqual(status, 0, text)
+        shares = [int(share) for share in re.findall(r"\r\x1b\[Kvexfcbl-decode: [^\r\n]* \((\d+)%\)",
+                                                     text)]
+        self.assertTrue(shares, text)
+        self.assertGreater(max(shares), 0, text)
         # -q: neither the progress nor the summary.
         text, status = on_terminal([DECODER, "-q", "-i", "zeros.cpy", "-o", "/dev/null",
                                     "zeros.dat"], self.folder)

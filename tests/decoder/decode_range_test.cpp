@@ -146,6 +146,89 @@ TEST_F(DecodeRange, FixedAndLinePartitionsAtAnyByteDecodeTheWholeFile) {
   }
 }
 
+// Two threads over an F file of several batches: ranges whose ends fall
+// inside records in a later batch than their starts, and the bytes around
+// the records left out, decode what one thread decodes.
+TEST_F(DecodeRange, ThreadsCutFixedRecordsAcrossBatchesAsOneThreadDoes) {
+  std::string fixed;
+  for (int i = 0; i < 50000; ++i) // 850 000 bytes: seven batches
+    fixed += record(i);
+  write("big.dat", fixed + "0123456789");
+  for (const auto &[skip, trailer] : {std::pair{0, 0}, std::pair{5, 0}, std::pair{3, 27}}) {
+    SCOPED_TRACE(std::to_string(skip) + " " + std::to_string(trailer));
+    DecodeOptions options;
+    options.skipBytes = skip;
+    options.skipTrailerBytes = trailer;
+    const Result one = run("big.dat", options);
+    options.jobs = 2;
+    const Result two = run("big.dat", options);
+    EXPECT_TRUE(two.out == one.out);
+    EXPECT_EQ(two.warnings, one.warnings);
+    EXPECT_EQ(two.read, one.read);
+    EXPECT_EQ(two.warned, one.warned);
+    // The bytes between the skipped ones in records of 17, the last one short.
+    EXPECT_EQ(one.read, (850010 - skip - trailer + 16) / 17);
+    if (skip == 0 && trailer == 0) {
+      std::vector<SplitRange> ranges;
+      for (std::int64_t at = 0; at < 850010; at += 300001)
+        ranges.push_back({at, std::min<std::int64_t>(at + 300001, 850010), 0});
+      expectWhole("big.dat", options, ranges);
+    }
+  }
+}
+
+// Two threads over V and VB files of several batches, mostly records the
+// framing finds nothing wrong with and now and then one it warns of (reserved
+// bytes set, an invalid word, a record past its block, a cut end): whole and
+// in the ranges of a split plan they decode what one thread decodes.
+TEST_F(DecodeRange, ThreadsWalkVariableRecordsAcrossBatchesAsOneThreadDoes) {
+  std::string variable, blocked, block;
+  const int count = 60000; // about 1.3 MB: ten batches
+  for (int i = 0; i < count; ++i) {
+    std::string word = half(21);
+    if (i % 7001 == 100)
+      word[3] = 1; // reserved bytes set
+    variable += (i == 40000 ? std::string("\0\2\0\0", 4) : "") + word + record(i);
+    block += half(21) + record(i);
+    if (i % 6 == 5) {
+      std::string blockWord = half(i == 30005 ? block.size() : block.size() + 4);
+      if (i % 997 == 3)
+        blockWord[2] = 1;
+      blocked += blockWord + block;
+      block.clear();
+    }
+  }
+  write("big.v", variable + half(40) + record(1)); // the last record is cut short
+  write("big.vb", blocked + std::string("\0\x30", 2));
+  struct Case {
+    const char *data;
+    RecordFormat format;
+    int trailer;
+    long long read; // the records, an invalid word and a cut end each count as one
+  };
+  for (const Case &c : {Case{"big.v", RecordFormat::variable, 0, count + 2},
+                        Case{"big.v", RecordFormat::variable, 21, count + 1},
+                        Case{"big.vb", RecordFormat::variableBlocked, 0, count + 1}}) {
+    SCOPED_TRACE(std::string(c.data) + " " + std::to_string(c.trailer));
+    DecodeOptions options;
+    options.recordFormat = c.format;
+    options.skipTrailerBytes = c.trailer;
+    const Result one = run(c.data, options);
+    options.jobs = 2;
+    const Result two = run(c.data, options);
+    EXPECT_TRUE(two.out == one.out);
+    EXPECT_EQ(two.warnings, one.warnings);
+    EXPECT_EQ(two.read, one.read);
+    EXPECT_EQ(two.written, one.written);
+    EXPECT_EQ(two.warned, one.warned);
+    EXPECT_EQ(one.read, c.read);
+    EXPECT_NE(one.warnings.find("reserved bytes"), std::string::npos);
+    if (c.trailer == 0)
+      for (const std::int64_t size : {100001, 300001})
+        expectWhole(c.data, options, plan(c.data, c.format, size));
+  }
+}
+
 TEST_F(DecodeRange, SplitPlansOfVariableFilesDecodeTheWholeFile) {
   std::string variable, blocked, block;
   for (int i = 0; i < 300; ++i) {

@@ -398,6 +398,261 @@ class ByteWidthsAndLevelRuns(unittest.TestCase):
         self.check(read_parquet("duckdb", os.path.join(self.work, "w.parquet"))["rows"])
 
 
+FIXED_FIELDS = [
+    Field("P1", "S9", "COMP-3"), Field("P3U", "9(5)", "COMP-3"),
+    Field("P8", "S9(13)V99", "COMP-3"), Field("P9", "S9(17)", "COMP-3"),
+    Field("Z1", "9"), Field("Z8", "S9(6)V99"), Field("Z9", "9(9)"),
+    Field("ZL", "S9(3)", sign="LEADING"),
+    Field("B2", "S9(4)", "COMP"), Field("B4U", "9(9)", "COMP"),
+    Field("B8", "S9(18)", "COMP"), Field("B8U", "9(18)", "COMP"),
+    Field("T7", "X(7)"), Field("T9", "X(9)"),
+    Field("ARR", occurs=3, children=[Field("A-P", "S9(3)V9", "COMP-3"), Field("A-T", "X(3)")]),
+    Field("TAIL", "X(13)"),
+]
+
+
+class FixedRecordValues(unittest.TestCase):
+    """A fixed layout (no DEPENDING ON, one record) is decoded to values by compiled steps
+    with readers of their own: packed of 1 to 8 bytes and 9, its sign nibbles A to F;
+    zoned of 1 to 9 digits, trailing and leading signs; binary of 2, 4 and 8 bytes; text
+    with characters of several UTF-8 lengths around 8-byte runs, NUL, all blanks, and a
+    text field at the record's end; a bad packed value last, -select past a FILLER, a
+    record of FILLER alone. Read back by the Avro library (DuckDB for Parquet) against
+    the values cobdata encoded."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp()
+        rng = random.Random(11)
+        alphabet = "ABC xyz09 \u00e4\u00e9\u00df\u00a2\u0000"
+        leaves = [f for f in FIXED_FIELDS if not f.children]
+        item = FIXED_FIELDS[14].children
+        cls.values, records = [], []
+        for i in range(600):
+            value, data = {}, b""
+            for f in FIXED_FIELDS:
+                if f.children:
+                    value[f.name] = []
+                    for _ in range(f.occurs):
+                        v = {c.name: fixed_value(rng, c, i, alphabet) for c in item}
+                        value[f.name].append(v)
+                        data += b"".join(cobdata.encode_value(c, v[c.name]) for c in item)
+                    continue
+                value[f.name] = fixed_value(rng, f, i, alphabet)
+                data += cobdata.encode_value(f, value[f.name])
+            # Other sign nibbles IBM allows: A, E, F positive, B negative.
+            sign = data[0] & 0x0F
+            sign = {0xC: (0xA, 0xE, 0xF)[i % 3], 0xD: 0xB}[sign]
+            data = bytes([(data[0] & 0xF0) | sign]) + data[1:]
+            cls.values.append(value)
+            records.append(data)
+        assert len(leaves) == 15 and len(records[0]) == sum(
+            cobdata.field_length(f) * (f.occurs or 1) for f in FIXED_FIELDS)
+        with open(os.path.join(cls.work, "x.cpy"), "w") as f:
+            f.write(cobdata.copybook("REC", FIXED_FIELDS))
+        with open(os.path.join(cls.work, "x.dat"), "wb") as f:
+            f.write(b"".join(records))
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work)
+
+    def check(self, rows, trim, names=lambda k: k):
+        def shown(value):
+            if isinstance(value, dict):
+                return {k: shown(v) for k, v in value.items()}
+            if isinstance(value, list):
+                return [shown(v) for v in value]
+            return value.rstrip(" ") if trim and isinstance(value, str) else value
+
+        self.assertEqual(len(self.values), len(rows))
+        for i, (value, row) in enumerate(zip(self.values, rows)):
+            compare(self, shown(value), row, f"record {i + 1}", names)
+
+    def test_avro_trimmed_and_not(self):
+        for trim in (["-trim"], []):
+            run(["-i", "x.cpy", *trim, "-format", "avro", "-o", "x.avro", "x.dat"], self.work)
+            self.check(read_avro(os.path.join(self.work, "x.avro"))[1], bool(trim), avro_name)
+
+    @unittest.skipUnless(HAVE_NODE, NO_NODE)
+    def test_parquet(self):
+        run(["-i", "x.cpy", "-trim", "-format", "parquet", "-o", "x.parquet", "x.dat"], self.work)
+        self.check(read_parquet("duckdb", os.path.join(self.work, "x.parquet"))["rows"], True)
+
+    def test_bad_packed_last_and_select(self):
+        with open(os.path.join(self.work, "s.cpy"), "w") as f:
+            f.write("       01  R2.\n           05  K    PIC X(5).\n"
+                    "           05  SKIP PIC S9(3) COMP-3.\n           05  FILLER PIC X(3).\n"
+                    "           05  AMT  PIC S9(7)V99 COMP-3.\n")
+        amounts = [Decimal("1.25"), None, Decimal("-9999999.99"), None, Decimal(0)]
+        bad = {1: b"\x1A\x34\x56\x78\x9C", 3: b"\x12\x34\x56\x78\x95"}
+        with open(os.path.join(self.work, "s.dat"), "wb") as f:
+            for i, amount in enumerate(amounts):
+                f.write(cobdata.text(f"K{i}", 5) + cobdata.packed(i, 3) + b"\x40" * 3
+                        + (bad[i] if amount is None else cobdata.packed(amount, 9, 2)))
+        # The field's byte in the file, its path and its bytes, as the lines warn of them.
+        warned = [f"vexfcbl-decode: s.dat: record {i + 1}, byte {15 * i + 10}: R2.AMT: "
+                  f"invalid packed decimal: {' '.join('%02X' % b for b in bad[i])}" for i in bad]
+        for select in (["-select", "K,AMT"], []):
+            done = subprocess.run([DECODER, "-i", "s.cpy", *select, "-format", "avro",
+                                   "-o", "s.avro", "s.dat"], cwd=self.work, capture_output=True)
+            self.assertEqual(0, done.returncode, done.stderr)
+            self.assertEqual(warned, done.stderr.decode().splitlines()[:2])
+            rows = read_avro(os.path.join(self.work, "s.avro"))[1]
+            self.assertEqual([f"K{i}   " for i in range(5)], [r["K"] for r in rows])
+            self.assertEqual(amounts, [r["AMT"] for r in rows])
+            if select:
+                self.assertNotIn("SKIP", rows[0])
+            else:
+                self.assertEqual(list(range(5)), [r["SKIP"] for r in rows])
+        with open(os.path.join(self.work, "f.cpy"), "w") as f:
+            f.write("       01  R3.\n           05  FILLER PIC X(4).\n")
+        with open(os.path.join(self.work, "f.dat"), "wb") as f:
+            f.write(b"\xC1" * 8)
+        run(["-i", "f.cpy", "-format", "avro", "-o", "f.avro", "f.dat"], self.work)
+        self.assertEqual([{}, {}], read_avro(os.path.join(self.work, "f.avro"))[1])
+
+
+def fixed_value(rng, f, i, alphabet):
+    """A value for `f`: its largest, smallest and one unit every few records, else a random
+    one; text all blanks every seventh record."""
+    if "X" in f.picture:
+        length = cobdata.field_length(f)
+        if i % 7 == 3:
+            return " " * length
+        return "".join(rng.choice(alphabet) for _ in range(rng.randint(0, length))).ljust(length)
+    digits, scale, signed = cobdata.picture_digits(f.picture)
+    top = Decimal(10 ** digits - 1).scaleb(-scale)
+    if i % 5 == 1:
+        return top
+    if i % 5 == 2:
+        return -top if signed else Decimal(0)
+    if i % 5 == 3:
+        return Decimal(-1 if signed else 1).scaleb(-scale)
+    return cobdata.random_number(rng, digits, scale, signed)
+
+
+class LevelRunsAcrossPages(unittest.TestCase):
+    """Runs of definition levels longer than a page and a row group: 60 packed items a record,
+    all of them bad (null) in stretches of 2000 records and one in two in scattered records,
+    so that pages (cut at 1 MiB inside -row-group-mb 7) and row groups (-row-group-mb 1) end
+    inside a run of nulls and inside a run of values. Every row read back by DuckDB against
+    the values cobdata encoded."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp()
+        with open(os.path.join(cls.work, "l.cpy"), "w") as f:
+            f.write("       01  REC.\n"
+                    "           05  SEQ   PIC 9(6).\n"
+                    "           05  ITEM  PIC S9(7) COMP-3 OCCURS 60.\n")
+        rng = random.Random(60)
+        bad = b"\x12\x34\x5A\x7F"
+        records, cls.expected = [], []
+        for i in range(20000):
+            items = [rng.randint(-9999999, 9999999) for _ in range(60)]
+            if 5000 <= i < 7000 or 11000 <= i < 13000:
+                items = [None] * 60
+            elif i % 997 == 0:
+                items = [None if j % 2 else v for j, v in enumerate(items)]
+            cls.expected.append((i, items))
+            records.append(cobdata.zoned(i, 6, 0, False) + b"".join(
+                bad if v is None else cobdata.packed(v, 7) for v in items))
+        with open(os.path.join(cls.work, "l.dat"), "wb") as f:
+            f.write(cobdata.variable(records))
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work)
+
+    @unittest.skipUnless(HAVE_NODE, NO_NODE)
+    def test_every_row_of_pages_and_row_groups_cut_inside_runs(self):
+        for megabytes in ("1", "7"):
+            with self.subTest(row_group_mb=megabytes):
+                run(["-i", "l.cpy", "-recfm", "V", "-format", "parquet", "-row-group-mb",
+                     megabytes, "-o", "l.parquet", "l.dat"], self.work)
+                path = os.path.join(self.work, "l.parquet")
+                groups = {s["row_group_id"] for s in parquet_statistics(path)}
+                self.assertGreater(len(groups), 1 if megabytes == "1" else 0)
+                rows = read_parquet("duckdb", path)["rows"]
+                self.assertEqual(len(self.expected), len(rows))
+                for (number, items), row in zip(self.expected, rows):
+                    self.assertEqual(number, int(row["SEQ"]))
+                    self.assertEqual(items, [None if v is None else int(v) for v in row["ITEM"]],
+                                     f"record {number + 1}")
+
+
+class StatisticsOrder(unittest.TestCase):
+    """Parquet's min and max of texts and of 31-digit decimals (13-byte two's complement), the
+    writer placing most values by their first 8 bytes, against Python's min and max of the
+    values cobdata encoded, as DuckDB reads the footer."""
+
+    # Groups whose min and max are decided by the bytes each part of the writer reads: 1 to 3
+    # bytes, 4 to 7 (the last ones deciding), those lengths against longer texts, one
+    # another's prefix about the 8th byte, the tail past the 8th (the 9th byte and the 10th
+    # deciding apart), and bytes past 0x7F.
+    TEXTS = [["AB", "ABC", "A", "B", "BA", "BAA"],
+             ["ABCDEFG", "ABCDZ", "ABCDE", "ABCDA", "ABCD", "ABCDEF"],
+             ["B", "ABCD", "ABCDEFGHIJ", "AZ", "BA", "ABC"],
+             ["ABCDEFGH", "ABCDEFG", "ABCDEFGHI", "ABCDEFGH\u00e9"],
+             ["ABCDEFGHBA", "ABCDEFGHAZ", "ABCDEFGHB", "ABCDEFGHA\u00e9", "ABCDEFGHIJKLMNOPQRST",
+              "ABCDEFGHIJKLMNOPQRSS"],
+             ["\u00e9", "\u00e9\u00e9\u00e9\u00e9\u00e9", "Z", "ZZZZZZZZ", "ZZZZZZZZZ", "ZZZZZZZY",
+              "ZZZZZZZZ\u00c0"]]
+    # Near zero the first 8 of the 13 bytes are all 00 or all FF.
+    AMOUNTS = [[-1, -2, -3, -256, -255, -2**23], [1, 2, 255, 256, 0, 2**23 - 1],
+               [0, 1, -1, 2, -2, 2**40, -(2**40), 2**64, -(2**64)],
+               [10**27 - 1, -(10**27 - 1), 10**27, -(10**27), 5, -5]]
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp()
+        with open(os.path.join(cls.work, "o.cpy"), "w") as f:
+            f.write("       01  REC.\n"
+                    "           05  NAME  PIC X(20).\n"
+                    "           05  BIG   PIC S9(31) COMP-3.\n")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work)
+
+    def statistics(self, rows):
+        with open(os.path.join(self.work, "o.dat"), "wb") as f:
+            f.write(b"".join(cobdata.text(name, 20) + cobdata.packed(amount, 31)
+                             for name, amount in rows))
+        run(["-i", "o.cpy", "-trim", "-format", "parquet", "-o", "o.parquet", "o.dat"], self.work)
+        return {s["path_in_schema"]: s for s in parquet_statistics(os.path.join(self.work,
+                                                                               "o.parquet"))}
+
+    @unittest.skipUnless(HAVE_NODE, NO_NODE)
+    def test_min_and_max_past_the_first_eight_bytes(self):
+        rng = random.Random(8)
+        # Each group in its order, reversed and shuffled, then all of them shuffled: the first
+        # value, a new minimum, a new maximum and a repeat of either come in every position.
+        sets = []
+        for i, names in enumerate(self.TEXTS):
+            amounts = self.AMOUNTS[i % len(self.AMOUNTS)]
+            shuffled = (names[:], amounts[:])
+            rng.shuffle(shuffled[0])
+            rng.shuffle(shuffled[1])
+            sets += [(names, amounts), (names[::-1], amounts[::-1]), shuffled]
+        for _ in range(3):
+            names = [n for group in self.TEXTS for n in group]
+            amounts = [a for group in self.AMOUNTS for a in group]
+            rng.shuffle(names)
+            rng.shuffle(amounts)
+            sets.append((names, amounts))
+        for names, amounts in sets:
+            with self.subTest(names=names, amounts=amounts):
+                count = max(len(names), len(amounts))
+                rows = [(names[i % len(names)], amounts[i % len(amounts)]) for i in range(count * 2)]
+                stats = self.statistics(rows)
+                self.assertEqual(min(n for n, _ in rows), stats["NAME"]["stats_min_value"])
+                self.assertEqual(max(n for n, _ in rows), stats["NAME"]["stats_max_value"])
+                self.assertEqual(min(a for _, a in rows), Decimal(stats["BIG"]["stats_min_value"]))
+                self.assertEqual(max(a for _, a in rows), Decimal(stats["BIG"]["stats_max_value"]))
+
+
 class ShapesMidFile(unittest.TestCase):
     """Records whose token structure changes from one to the next: three kinds picked by
     -when (one REDEFINES alternative, the other, or all of them when no rule matches), each

@@ -857,6 +857,54 @@ class StopAndResumeTest(unittest.TestCase):
         self.assertEqual((status, stderr), (1, "vexfcbl-dask: out is complete: nothing to "
                                                "resume (--overwrite starts over)\n"))
 
+    def test_a_stop_at_any_moment_of_the_start_ends_the_run_and_its_processes(self):
+        """SIGTERM to the group while the local cluster starts and the first splits decode in
+        the program: forks of the cluster's threads met the head start's decoder being made,
+        and a start cut short left Dask waiting at the exit; both hung the run for ever."""
+        for delay in (0.15, 0.35, 0.55, 0.75, 0.95, 1.15, 1.35):
+            with self.subTest(delay=delay):
+                shutil.rmtree(self.outdir, ignore_errors=True)
+                run = self.start()
+                time.sleep(delay)
+                os.killpg(run.pid, signal.SIGTERM)
+                try:
+                    status = run.wait(60)
+                except subprocess.TimeoutExpired:
+                    os.killpg(run.pid, signal.SIGKILL)
+                    run.communicate()
+                    self.fail("the run did not end within 60 s of SIGTERM")
+                stderr = run.communicate()[1]
+                self.assertEqual(status, 143)
+                self.assertIn(stderr, ("vexfcbl-dask: terminated\n",
+                                       "vexfcbl-dask: terminated: out is incomplete: --resume "
+                                       "finishes it, --overwrite starts over\n"))
+                self.assertFalse(os.path.exists(os.path.join(self.outdir, "_temporary")))
+                # Nothing of the run lives on: no worker, no decoder (those of the head
+                # start run in sessions of their own), all of them working in the folder.
+                deadline = time.time() + 10
+                while self.living_in_folder() and time.time() < deadline:
+                    time.sleep(0.05)
+                left = self.living_in_folder()
+                for pid in left:
+                    os.kill(pid, signal.SIGKILL)
+                self.assertEqual(left, [], "processes of the run outlived it")
+
+    def living_in_folder(self):
+        """The processes, not yet ended, whose working folder is the test's."""
+        found = []
+        for name in os.listdir("/proc"):
+            if not name.isdigit():
+                continue
+            try:
+                if os.readlink(f"/proc/{name}/cwd") != self.folder:
+                    continue
+                with open(f"/proc/{name}/stat") as f:
+                    if f.read().rsplit(")", 1)[1].split()[0] != "Z":
+                        found.append(int(name))
+            except OSError:
+                continue
+        return found
+
     def test_kill_then_overwrite(self):
         status, stderr = self.stop(signal.SIGTERM)
         self.assertEqual(status, 143)

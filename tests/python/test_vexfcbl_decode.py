@@ -381,6 +381,120 @@ def test_batches_kept_hold_their_values_while_later_batches_reuse_freed_memory()
         assert table["I-TYPE"].tolist() == ["I"] * len(want)
 
 
+
+LEDGER = """       01  LEDGER.
+           05  L-ID     PIC 9(6).
+           05  L-NAME   PIC X(10).
+           05  L-AMT    PIC S9(7)V99 COMP-3.
+           05  L-QTY    PIC S9(4) COMP.
+           05  L-RATE   PIC S9(3)V99.
+           05  L-HUND   PIC S9(3)PP COMP-3.
+           05  L-DAY    OCCURS 3.
+               10  L-D-N  PIC 99.
+               10  L-D-T  PIC X(2).
+           05  L-NOTE   PIC X(20).
+"""
+LEDGER_NAMES = ["Zürich", "Café au", "", "naïve ¬x", "PLAIN", "  lead", "ÄÖÜ ß é"]
+# Non-ASCII characters first, last, and past the 16th byte.
+LEDGER_NOTES = ["é" + "x" * 16, "é" + "y" * 19, "A" * 16 + "ü", "B" * 19 + "ß", "0123456789ABCDEFGHIJ", "short"]
+
+
+def ledger_records(count, bad_amounts=(), bad_rates=()):
+    """Records of LEDGER written by cobdata, and each one's expected columns
+    (None where the bytes are no valid value: bad packed or zoned bytes)."""
+    records, expected = [], []
+    for i in range(count):
+        name = LEDGER_NAMES[i % len(LEDGER_NAMES)]
+        amount = Decimal((i * 7919) % 10**9 - 5 * 10**8).scaleb(-2)
+        qty, rate, hund = (i * 31) % 19999 - 9999, Decimal(i % 99999 - 49999).scaleb(-2), (i % 1999) - 999
+        days = [((i + k) % 100, "D%d" % ((i + k) % 10)) for k in range(3)]
+        row = {"L-ID": i, "L-NAME": name.ljust(10), "L-AMT": amount, "L-QTY": qty, "L-RATE": rate,
+               "L-HUND": hund * 100}
+        amount_bytes = cobdata.packed(amount, 9, 2)
+        if i in bad_amounts:  # a digit nibble of A
+            amount_bytes = b"\x1a" + amount_bytes[1:]
+            row["L-AMT"] = None
+        rate_bytes = cobdata.zoned(rate, 5, 2)
+        if i in bad_rates:  # a blank among the digits
+            rate_bytes = b"\x40" + rate_bytes[1:]
+            row["L-RATE"] = None
+        record = (cobdata.zoned(i, 6, signed=False) + cobdata.text(name, 10) + amount_bytes
+                  + cobdata.binary(qty, 4) + rate_bytes + cobdata.packed(hund, 3))
+        for k, (n, t) in enumerate(days, 1):
+            record += cobdata.zoned(n, 2, signed=False) + cobdata.text(t, 2)
+            row[f"L-DAY({k}).L-D-N"], row[f"L-DAY({k}).L-D-T"] = n, t
+        note = LEDGER_NOTES[i % len(LEDGER_NOTES)]
+        record += cobdata.text(note, 20)
+        row["L-NOTE"] = note.ljust(20)
+        records.append(record)
+        expected.append(row)
+    return records, expected
+
+
+def ledger_rows(tables):
+    rows = []
+    for table in tables:
+        table = table["LEDGER"]
+        for row in range(table.length):
+            rows.append({column: column_value(table, column, row, "int") for column in table})
+    return rows
+
+
+@pytest.mark.parametrize("options,batch_size", [
+    ({}, 0), ({}, 777), (dict(trim=True), 4096), (dict(jobs=2), 1000), (dict(recfm="V"), 5000),
+    (dict(select=["L-AMT", "L-DAY", "L-NOTE"]), 3000)])
+def test_columns_of_many_records_with_bad_values_among_them(options, batch_size):
+    # Enough records for many of the decoder's batches of values, among them
+    # records whose values are not all valid (null, and a warning) and, in V
+    # records, one longer than the layout (a warning only): every value
+    # lands in its row, whichever way the records come to the columns.
+    count = 13000
+    bad_amounts, bad_rates = {5, 4100, 4101, 9000, 12999}, {4200, 8191, 8192}
+    records, expected = ledger_records(count, bad_amounts, bad_rates)
+    if options.get("recfm") == "V":
+        records[6000] += b"\x00" * 3
+        data = cobdata.variable(records)
+    else:
+        data = b"".join(records)
+    if options.get("trim"):
+        for row in expected:
+            row["L-NAME"], row["L-NOTE"] = row["L-NAME"].rstrip(" "), row["L-NOTE"].rstrip(" ")
+    if options.get("select"):  # a group selected whole: each occurrence's fields
+        expected = [{k: v for k, v in row.items()
+                     if any(k == f or k.startswith(f + "(") for f in options["select"])}
+                    for row in expected]
+        bad_rates = set()
+    decoder = vexfcbl.parse(LEDGER).decoder(**options)
+    if batch_size == 0:
+        tables = [decoder.decode_columns(data)]
+    else:
+        tables = list(decoder.iter_columns(data, batch_size=batch_size))
+        assert [t["LEDGER"].length for t in tables[:-1]] == [batch_size] * (len(tables) - 1)
+    rows = ledger_rows(tables)
+    assert len(rows) == count
+    for n, (got, want) in enumerate(zip(rows, expected)):
+        assert got == want, n
+    longest = max(len(row["L-NOTE"]) for row in expected)
+    assert all(t["LEDGER"]["L-NOTE"].dtype == numpy.dtype(f"<U{longest}") for t in tables)
+    bad = sorted(bad_amounts | bad_rates | ({6000} if options.get("recfm") == "V" else set()))
+    assert sorted({w.record for w in decoder.warnings}) == [i + 1 for i in bad]
+
+
+def test_strict_columns_stop_before_a_record_longer_than_the_layout():
+    # The 6001st record of 9000 is longer than the layout: with strict=True
+    # the columns hold the 6000 records before it, then DecodeError.
+    records, expected = ledger_records(9000)
+    records[6000] += b"\x40"
+    decoder = vexfcbl.parse(LEDGER).decoder(recfm="V", strict=True)
+    tables = []
+    with pytest.raises(vexfcbl.DecodeError):
+        for batch in decoder.iter_columns(cobdata.variable(records), batch_size=2500):
+            tables.append(batch)
+    rows = ledger_rows(tables)
+    assert len(rows) == 6000
+    assert rows == expected[:6000]
+    assert [w.record for w in decoder.warnings] == [6001]
+
 MEMO = """       01  MEMO.
            05  M-CODE   PIC X(8).
            05  M-CITY   PIC N(5) USAGE NATIONAL.
@@ -686,8 +800,17 @@ def test_decoder_help_and_stub_list_every_keyword():
 # A 1 GB file through iter_columns: the process's peak memory stays far
 # below the file's size (no copy of the file, no whole output).
 GIGABYTE = 1 << 30
-MEMORY_SCRIPT = """
-import resource, sys, vexfcbl
+# The scripts' own peak of resident memory: VmHWM, not ru_maxrss, which
+# starts from the resident memory of the test process the script was forked
+# from (kept across exec), however much this one uses.
+PEAK = """
+def peak():
+    for line in open("/proc/self/status"):
+        if line.startswith("VmHWM:"):
+            return int(line.split()[1]) * 1024
+"""
+MEMORY_SCRIPT = PEAK + """
+import sys, vexfcbl
 book = vexfcbl.parse(open(sys.argv[1]).read())
 decoder = book.decoder(lrecl=18, when=["H-TYPE=H:HDR", "H-TYPE=I:ITEM"])
 rows = 0
@@ -696,7 +819,7 @@ with open(sys.argv[2], "rb") as data:
     for batch in decoder.iter_columns(data, batch_size=100000):
         rows += batch["ITEM"].length + batch["HDR"].length
         total += int(batch["ITEM"]["I-QTY"].sum())
-print(rows, total, resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024)
+print(rows, total, peak())
 """
 
 
@@ -720,15 +843,15 @@ def test_a_gigabyte_in_bounded_memory(tmp_path):
 
 # Trimmed text of a wide field: the rows read hold what the values take,
 # not the field's 2000 characters each (4 bytes a character).
-WIDE_TEXT_SCRIPT = """
-import resource, sys, vexfcbl
+WIDE_TEXT_SCRIPT = PEAK + """
+import sys, vexfcbl
 decoder = vexfcbl.parse(open(sys.argv[1]).read()).decoder(trim=True)
 rows, texts = 0, set()
 with open(sys.argv[2], "rb") as data:
     for batch in decoder.iter_columns(data):
         rows += batch["MEMO"].length
         texts.update(batch["MEMO"]["M-TEXT"].tolist())
-print(rows, len(texts), max(map(len, texts)), resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024)
+print(rows, len(texts), max(map(len, texts)), peak())
 """
 
 
