@@ -182,7 +182,15 @@ struct PageJob {
   std::string packed; // header, then the page compressed
   std::string error;
   bool done = false;
+  // The page's statistics (whole numbers and byte arrays: floating point
+  // keeps its own as values come), read from its plain values where they are
+  // packed, off the decoding thread.
+  bool haveStats = false;
+  std::int64_t minWhole = 0, maxWhole = 0;
+  std::string min, max;
 };
+
+void pageStatistics(PageJob &job);
 
 // What packing a page needs, one for each thread that packs.
 struct Packer {
@@ -194,6 +202,7 @@ struct Packer {
 // The header and compressed bytes of `job`'s page into job.packed; a
 // failure's text into job.error.
 void pack(PageJob &job, parquet::CompressionCodec::type codec, Packer &packer) {
+  pageStatistics(job);
   job.pageSize = job.levels.size() + job.values.size();
   std::string_view packed;
   switch (codec) {
@@ -450,6 +459,78 @@ inline bool after(std::string_view a, std::string_view b) {
   // Equal as far as the shorter goes (a key's zeros after a value of 8
   // bytes or fewer are the other's bytes): the shorter sorts first.
   return a.size() > b.size();
+}
+
+// Min and max of a page's plain values of fixed width `T`.
+template <class T> void wholeStatistics(PageJob &job) {
+  const std::size_t count = job.values.size() / sizeof(T);
+  if (count == 0)
+    return;
+  const char *at = job.values.data();
+  T min = 0;
+  std::memcpy(&min, at, sizeof(T));
+  T max = min;
+  for (std::size_t i = 1; i < count; ++i) {
+    T value = 0;
+    std::memcpy(&value, at + i * sizeof(T), sizeof(T));
+    min = value < min ? value : min;
+    max = max < value ? value : max;
+  }
+  job.haveStats = true;
+  job.minWhole = min;
+  job.maxWhole = max;
+}
+
+// Min and max of a page's byte arrays, each by its 4-byte length (width 0)
+// or of `width` bytes, in the column's order.
+void bytesStatistics(PageJob &job, const Column &column, std::size_t width) {
+  const char *at = job.values.data();
+  const char *const end = at + job.values.size();
+  std::string_view min, max;
+  std::uint64_t minKey = 0, maxKey = 0;
+  bool have = false;
+  while (at < end) {
+    std::uint32_t size = static_cast<std::uint32_t>(width);
+    if (width == 0) {
+      std::memcpy(&size, at, sizeof size);
+      at += sizeof size;
+    }
+    const std::string_view plain(at, size);
+    at += size;
+    const std::uint64_t key = orderKey(column, plain);
+    if (!have) {
+      min = max = plain;
+      minKey = maxKey = key;
+      have = true;
+    } else if (key < minKey || (key == minKey && after(min, plain))) {
+      min = plain;
+      minKey = key;
+    } else if (key > maxKey || (key == maxKey && after(plain, max))) {
+      max = plain;
+      maxKey = key;
+    }
+  }
+  if (!have)
+    return;
+  job.haveStats = true;
+  job.min.assign(min);
+  job.max.assign(max);
+}
+
+void pageStatistics(PageJob &job) {
+  const Column &column = *job.column;
+  switch (column.physical) {
+  case parquet::Type::INT32:
+    return wholeStatistics<std::int32_t>(job);
+  case parquet::Type::INT64:
+    return wholeStatistics<std::int64_t>(job);
+  case parquet::Type::BYTE_ARRAY:
+    return bytesStatistics(job, column, 0);
+  case parquet::Type::FIXED_LEN_BYTE_ARRAY:
+    return bytesStatistics(job, column, static_cast<std::size_t>(column.width));
+  default:
+    return;
+  }
 }
 
 // The values a plan's entry writes without the whole of leaf(): whole
@@ -778,7 +859,6 @@ private:
         std::memcpy(&size, at, sizeof size);
         column.values.append(std::string_view(at, sizeof size + size));
         added_ += size;
-        widenBytes(column, std::string_view(at + sizeof size, size));
         at += sizeof size + size;
       } else {
         std::int64_t whole = 0;
@@ -792,7 +872,6 @@ private:
             refuse(*op.node, numberText_, "not a decimal of the column's precision and scale");
           }
           column.values.append(plainValue_);
-          widenBytes(column, plainValue_);
           level(column, op.def + (op.optional ? 1 : 0), op.rep);
           continue;
         }
@@ -800,7 +879,6 @@ private:
           column.values.appendFixed(whole);
         else
           column.values.appendFixed(static_cast<std::int32_t>(whole));
-        widen(column, whole, column.minWhole, column.maxWhole);
       }
       level(column, op.def + (op.optional ? 1 : 0), op.rep);
     }
@@ -933,19 +1011,16 @@ private:
       column.values.appendFixed(static_cast<std::uint32_t>(bytes.size()));
       column.values.append(bytes);
       added_ += bytes.size();
-      widenBytes(column, bytes);
       return level(column, def, op.rep);
     }
     if (value.type == ValueType::scaled && RecordValues::scale(value) == op.scale) {
       const std::int64_t whole = tape.unscaled(value);
       if (op.fast == Fast::int64) {
         column.values.appendFixed(whole);
-        widen(column, whole, column.minWhole, column.maxWhole);
         return level(column, def, op.rep);
       }
       if (op.fast == Fast::int32 && whole >= INT32_MIN && whole <= INT32_MAX) {
         column.values.appendFixed(static_cast<std::int32_t>(whole));
-        widen(column, whole, column.minWhole, column.maxWhole);
         return level(column, def, op.rep);
       }
     }
@@ -983,7 +1058,6 @@ private:
       column.values.appendFixed(static_cast<std::uint32_t>(bytes.size()));
       column.values.append(bytes);
       added_ += bytes.size();
-      widenBytes(column, bytes);
       break;
     }
     case parquet::Type::INT32:
@@ -1002,7 +1076,6 @@ private:
       } else {
         column.values.appendFixed(whole);
       }
-      widen(column, whole, column.minWhole, column.maxWhole);
       break;
     }
     case parquet::Type::FIXED_LEN_BYTE_ARRAY: {
@@ -1017,7 +1090,6 @@ private:
       if (!read)
         refuse(node, text(), "not a decimal of the column's precision and scale");
       column.values.append(plain);
-      widenBytes(column, plain);
       break;
     }
     case parquet::Type::FLOAT:
@@ -1085,6 +1157,17 @@ private:
     column.chunkUncompressed += static_cast<std::int64_t>(job.headSize + job.pageSize);
     column.chunkValues += static_cast<std::int64_t>(job.entries);
     column.pendingBound -= job.bound;
+    // The page's least and greatest value widen the chunk's as each of its values would have.
+    if (job.haveStats) {
+      if (column.physical == parquet::Type::INT32 || column.physical == parquet::Type::INT64) {
+        widen(column, job.minWhole, column.minWhole, column.maxWhole);
+        widen(column, job.maxWhole, column.minWhole, column.maxWhole);
+      } else {
+        widenBytes(column, job.min);
+        widenBytes(column, job.max);
+      }
+    }
+    job.haveStats = false;
   }
 
   void flushRowGroup() {
