@@ -71,6 +71,21 @@ public:
     level_ = level;
     length_ = 1;
   }
+  // `count` entries of `level`, as that many add() would make them.
+  void add(std::uint16_t level, std::size_t count) {
+    while (count > 0) {
+      if (level == level_ && length_ < (1u << 30)) {
+        const std::size_t taken = std::min<std::size_t>(count, (1u << 30) - length_);
+        length_ += static_cast<std::uint32_t>(taken);
+        count -= taken;
+      } else {
+        close();
+        level_ = level;
+        length_ = 1;
+        --count;
+      }
+    }
+  }
   // The page's levels, with their 4-byte length first; empties them.
   void moveTo(std::string &out) {
     close();
@@ -551,6 +566,9 @@ struct LeafOp {
   int rep = 0;
   Column *column = nullptr;
   const LakeNode *node = nullptr;
+  // direct(): the entry's level and count are added in bulk by settle(), its
+  // column having this entry alone in each record and no repetition.
+  bool bulk = false;
 };
 
 class ParquetSink : public RecordSink, public DirectEncoder {
@@ -595,10 +613,12 @@ public:
       if (records.encoded(r)) {
         direct(records.encodedBytes(r));
       } else if (const auto *plan = plans_.find(records, records.record(r))) {
+        settle();
         const std::uint32_t base = records.record(r);
         for (const LeafOp &op : plan->ops)
           run(op, records, base);
       } else {
+        settle();
         const std::uint32_t base = records.record(r);
         const std::lock_guard<std::mutex> lock(walking_);
         learning_ = plans_.learns() ? &plans_.learning() : nullptr;
@@ -794,6 +814,7 @@ private:
   // `added_` bytes to any of those sizes, so the sizes are summed again only
   // once the rows since the last sum may have reached the nearest limit.
   void checkSizes() {
+    settle();
     pipeline_->collect(false);
     std::size_t held = 0;
     for (Column &column : columns_) {
@@ -846,12 +867,16 @@ private:
   // A record the decoder wrote by the ops compile() gave it: each entry as run() writes it,
   // its value read in turn from the record's bytes.
   void direct(std::string_view record) {
+    if (directSteps_.empty())
+      prepareDirect();
     const char *at = record.data();
-    for (const LeafOp &op : *directOps_) {
+    for (const LeafOp &op : directSteps_) {
       Column &column = *op.column;
       if (op.token == noValue) {
-        level(column, op.def, op.rep);
-        ++column.nulls;
+        if (!op.bulk) {
+          entryLevel(column, op.def, op.rep);
+          ++column.nulls;
+        }
         continue;
       }
       if (op.fast == Fast::text) {
@@ -872,7 +897,8 @@ private:
             refuse(*op.node, numberText_, "not a decimal of the column's precision and scale");
           }
           column.values.append(plainValue_);
-          level(column, op.def + (op.optional ? 1 : 0), op.rep);
+          if (!op.bulk)
+            entryLevel(column, op.def + (op.optional ? 1 : 0), op.rep);
           continue;
         }
         if (op.fast == Fast::int64)
@@ -880,8 +906,46 @@ private:
         else
           column.values.appendFixed(static_cast<std::int32_t>(whole));
       }
-      level(column, op.def + (op.optional ? 1 : 0), op.rep);
+      if (!op.bulk)
+        entryLevel(column, op.def + (op.optional ? 1 : 0), op.rep);
     }
+    added_ += directBound_;
+    ++directRows_;
+  }
+
+  // The ops of direct records, those of a column of one entry a record and no repetition
+  // marked bulk; the bytes a record adds at most besides its byte arrays' own.
+  void prepareDirect() {
+    directSteps_ = *directOps_;
+    std::vector<int> count(columns_.size(), 0);
+    for (const LeafOp &op : directSteps_)
+      ++count[static_cast<std::size_t>(op.column - columns_.data())];
+    directBound_ = 0;
+    for (LeafOp &op : directSteps_) {
+      op.bulk = count[static_cast<std::size_t>(op.column - columns_.data())] == 1 &&
+                op.column->maxRep == 0;
+      directBound_ += op.column->entryBound;
+    }
+  }
+
+  // The levels and counts of the bulk entries of the direct records since the last settle(),
+  // before anything else reads or adds to them.
+  void settle() {
+    if (directRows_ == 0)
+      return;
+    for (const LeafOp &op : directSteps_) {
+      if (!op.bulk)
+        continue;
+      Column &column = *op.column;
+      column.entries += directRows_;
+      const bool null = op.token == noValue;
+      if (column.maxDef > 0)
+        column.defs.add(static_cast<std::uint16_t>(op.def + (!null && op.optional ? 1 : 0)),
+                        directRows_);
+      if (null)
+        column.nulls += static_cast<std::int64_t>(directRows_);
+    }
+    directRows_ = 0;
   }
 
   [[noreturn]] void refuse(const LakeNode &node, std::string_view value, const char *why) const {
@@ -909,6 +973,10 @@ private:
 
   [[gnu::always_inline]] void level(Column &column, int def, int rep) {
     added_ += column.entryBound;
+    entryLevel(column, def, rep);
+  }
+  // level() but for added_, which direct() adds for the whole record.
+  [[gnu::always_inline]] void entryLevel(Column &column, int def, int rep) {
     ++column.entries;
     if (column.maxDef > 0)
       column.defs.add(static_cast<std::uint16_t>(def));
@@ -1171,6 +1239,7 @@ private:
   }
 
   void flushRowGroup() {
+    settle();
     for (Column &column : columns_)
       flushPage(column);
     pipeline_->collect(true);
@@ -1253,6 +1322,11 @@ private:
   std::mutex walking_;
   // The entries of the records the decoders write encoded.
   std::optional<std::vector<LeafOp>> directOps_;
+  // directOps_ as direct() takes them (prepareDirect()), the records written since the
+  // last settle(), and what a record adds to added_ besides its byte arrays' bytes.
+  std::vector<LeafOp> directSteps_;
+  std::size_t directRows_ = 0;
+  std::size_t directBound_ = 0;
   // Bytes the rows since the last checkSizes() may have added to a page or
   // the row group, and the least room either had left then.
   std::size_t added_ = 0;

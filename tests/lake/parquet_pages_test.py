@@ -22,17 +22,19 @@ from decimal import Decimal
 from lake_formats_test import DECODER, HAVE_NODE, NO_NODE, cobdata, parquet_statistics, read_parquet
 from cobdata import Field
 
-FIELDS = [
-    Field("T-KEY", "X(24)"),
-    Field("T-BIG", "S9(18)", "COMP"),
-    Field("T-SMALL", "S9(9)", "COMP"),
-    Field("T-WIDE", "S9(20)", "COMP-3"),
-]
+def fields(wide_digits):
+    return [
+        Field("T-KEY", "X(24)"),
+        Field("T-BIG", "S9(18)", "COMP"),
+        Field("T-SMALL", "S9(9)", "COMP"),
+        Field("T-WIDE", f"S9({wide_digits})", "COMP-3"),
+    ]
+
+
 RECORDS = 150000
 # Bytes of KEY's plain values (a 4-byte length and up to 24 bytes each, 2 bytes for an
 # accented letter): several pages of 1 MiB in one row group.
 assert RECORDS * 28 > 3 * (1 << 20)
-BAD_WIDE = b"\x12\x3A" + b"\x00" * 8 + b"\x0C"  # a digit nibble of A: null
 
 
 def key_of(rng, i):
@@ -42,9 +44,16 @@ def key_of(rng, i):
 
 
 class ParquetPages(unittest.TestCase):
+    """T-WIDE of 20 digits: a fixed-length byte array, its records written by the walk's plans."""
+    WIDE_DIGITS = 20
+
     @classmethod
     def setUpClass(cls):
         cls.work = tempfile.mkdtemp()
+        digits = cls.WIDE_DIGITS
+        layout = fields(digits)
+        # A digit nibble of A: null.
+        bad_wide = b"\x12\x3A" + b"\x00" * (digits // 2 - 2) + b"\x0C"
         rng = random.Random(2033)
         cls.values, records = [], []
         for i in range(RECORDS):
@@ -52,30 +61,32 @@ class ParquetPages(unittest.TestCase):
                 "T-KEY": key_of(rng, i),
                 "T-BIG": rng.randint(-10 ** 17, 10 ** 17),
                 "T-SMALL": rng.randint(-10 ** 8, 10 ** 8),
-                "T-WIDE": rng.randint(-10 ** 19, 10 ** 19),
+                "T-WIDE": rng.randint(-10 ** (digits - 2), 10 ** (digits - 2)),
             }
             cls.values.append(value)
         # Extremes in the first page, a middle one and the last.
         planted = {
             5: {"T-KEY": "SAME-PREFIX-" + "\u00e9" * 10 + "  ",
                 "T-SMALL": -999999999},
-            RECORDS // 2: {"T-BIG": 999999999999999999, "T-WIDE": -(10 ** 20 - 1)},
+            RECORDS // 2: {"T-BIG": 999999999999999999, "T-WIDE": -(10 ** digits - 1)},
             RECORDS // 2 + 1: {"T-KEY": "SAME-PRE".ljust(24), "T-BIG": -999999999999999999},
-            RECORDS - 3: {"T-SMALL": 999999999, "T-WIDE": 10 ** 20 - 1},
+            RECORDS - 3: {"T-SMALL": 999999999, "T-WIDE": 10 ** digits - 1},
         }
         for i, change in planted.items():
             cls.values[i].update(change)
         for i, value in enumerate(cls.values):
-            data = b"".join(cobdata.encode_value(f, value[f.name]) for f in FIELDS[:3])
-            if i % 1009 == 17 and i not in planted:
+            data = b"".join(cobdata.encode_value(f, value[f.name]) for f in layout[:3])
+            # The first null after the first batches: with 15 digits, where records come
+            # straight from their bytes, its record goes by the plans between them.
+            if i % 1009 == 17 and i > 10000 and i not in planted:
                 value["T-WIDE"] = None
-                data += BAD_WIDE
+                data += bad_wide
             else:
-                data += cobdata.encode_value(FIELDS[3], value["T-WIDE"])
+                data += cobdata.encode_value(layout[3], value["T-WIDE"])
             records.append(data)
-        assert len(records[0]) == sum(cobdata.field_length(f) for f in FIELDS)
+        assert len(records[0]) == sum(cobdata.field_length(f) for f in layout)
         with open(os.path.join(cls.work, "p.cpy"), "w") as f:
-            f.write(cobdata.copybook("REC", FIELDS))
+            f.write(cobdata.copybook("REC", layout))
         with open(os.path.join(cls.work, "p.dat"), "wb") as f:
             f.write(b"".join(records))
 
@@ -138,6 +149,12 @@ class ParquetPages(unittest.TestCase):
             path = self.decode("groups.parquet", *args)
             self.check_rows(path, " ".join(args))
             self.assertGreater(self.check_statistics(path, " ".join(args)), 2, " ".join(args))
+
+
+class ParquetPagesDirect(ParquetPages):
+    """T-WIDE of 15 digits: a 64-bit integer, and the records (but those with a null) written
+    straight from their bytes, each column's levels added in bulk."""
+    WIDE_DIGITS = 15
 
 
 if __name__ == "__main__":
