@@ -11,10 +11,15 @@
 #include <zstd.h>
 
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 #include "cli/build_version.h"
 #include "lake/byte_buffer.h"
@@ -29,6 +34,8 @@ using apache::thrift::protocol::TCompactProtocolT;
 using apache::thrift::transport::TMemoryBuffer;
 
 constexpr std::size_t pageBytes = 1 << 20;
+// The most bytes a data page's header takes in the compact protocol.
+constexpr std::size_t headBound = 64;
 
 // Bytes a two's complement decimal of `precision` digits needs.
 int decimalBytes(int precision) {
@@ -63,6 +70,21 @@ public:
     close();
     level_ = level;
     length_ = 1;
+  }
+  // `count` entries of `level`, as that many add() would make them.
+  void add(std::uint16_t level, std::size_t count) {
+    while (count > 0) {
+      if (level == level_ && length_ < (1u << 30)) {
+        const std::size_t taken = std::min<std::size_t>(count, (1u << 30) - length_);
+        length_ += static_cast<std::uint32_t>(taken);
+        count -= taken;
+      } else {
+        close();
+        level_ = level;
+        length_ = 1;
+        --count;
+      }
+    }
   }
   // The page's levels, with their 4-byte length first; empties them.
   void moveTo(std::string &out) {
@@ -139,8 +161,12 @@ struct Column {
   std::size_t entries = 0;
   LevelRuns defs, reps;
   ByteBuffer values;
-  // The row group's pages, compressed, with their headers.
-  std::string pages;
+  // The row group's pages, compressed, with their headers, each as it was
+  // packed (no copies of the chunk as it grows), their bytes; and the most
+  // the pages cut but not packed yet may add to them.
+  std::vector<std::string> pages;
+  std::size_t pagesSize = 0;
+  std::size_t pendingBound = 0;
   std::int64_t chunkValues = 0;
   std::int64_t chunkUncompressed = 0;
   std::int64_t nulls = 0;
@@ -154,6 +180,215 @@ struct Column {
   // (zeros after a shorter value): most values are placed by them alone.
   std::uint64_t minKey = 0, maxKey = 0;
   std::string scratch;
+};
+
+// A page cut from a column: its levels and plain values, and once packed,
+// its header and compressed bytes.
+struct PageJob {
+  Column *column = nullptr;
+  std::size_t entries = 0;
+  std::string levels;
+  ByteBuffer values;
+  // Bytes the packed page may take at most, counted in the row group's size
+  // until the page is packed.
+  std::size_t bound = 0;
+  std::size_t pageSize = 0;
+  std::size_t headSize = 0;
+  std::string packed; // header, then the page compressed
+  std::string error;
+  bool done = false;
+  // The page's statistics (whole numbers and byte arrays: floating point
+  // keeps its own as values come), read from its plain values where they are
+  // packed, off the decoding thread.
+  bool haveStats = false;
+  std::int64_t minWhole = 0, maxWhole = 0;
+  std::string min, max;
+};
+
+void pageStatistics(PageJob &job);
+
+// What packing a page needs, one for each thread that packs.
+struct Packer {
+  std::string page, packed;
+  std::shared_ptr<TMemoryBuffer> buffer = std::make_shared<TMemoryBuffer>();
+  TCompactProtocolT<TMemoryBuffer> protocol{buffer};
+};
+
+// The header and compressed bytes of `job`'s page into job.packed; a
+// failure's text into job.error.
+void pack(PageJob &job, parquet::CompressionCodec::type codec, Packer &packer) {
+  pageStatistics(job);
+  job.pageSize = job.levels.size() + job.values.size();
+  std::string_view packed;
+  switch (codec) {
+  case parquet::CompressionCodec::SNAPPY: {
+    // Snappy reads the levels and the values where they are (the same
+    // 64 KiB fragments, so the same bytes, as from one copy of them).
+    if (packer.packed.size() < snappy::MaxCompressedLength(job.pageSize))
+      packer.packed.resize(snappy::MaxCompressedLength(job.pageSize));
+    Pieces source(job.levels, job.values.view());
+    snappy::UncheckedByteArraySink sink(packer.packed.data());
+    packed = std::string_view(packer.packed.data(), snappy::Compress(&source, &sink));
+    break;
+  }
+  case parquet::CompressionCodec::ZSTD: {
+    std::string &page = packer.page;
+    page.assign(job.levels);
+    page += job.values.view();
+    if (packer.packed.size() < ZSTD_compressBound(page.size()))
+      packer.packed.resize(ZSTD_compressBound(page.size()));
+    const std::size_t size = ZSTD_compress(packer.packed.data(), ZSTD_compressBound(page.size()),
+                                           page.data(), page.size(), 3);
+    if (ZSTD_isError(size)) {
+      job.error = "vexfcbl-decode: -codec zstd: " + std::string(ZSTD_getErrorName(size)) + "\n";
+      return;
+    }
+    packed = std::string_view(packer.packed.data(), size);
+    break;
+  }
+  default:
+    packer.page.assign(job.levels);
+    packer.page += job.values.view();
+    packed = packer.page;
+    break;
+  }
+  parquet::DataPageHeader data;
+  data.__set_num_values(static_cast<std::int32_t>(job.entries));
+  data.__set_encoding(parquet::Encoding::PLAIN);
+  data.__set_definition_level_encoding(parquet::Encoding::RLE);
+  data.__set_repetition_level_encoding(parquet::Encoding::RLE);
+  parquet::PageHeader header;
+  header.__set_type(parquet::PageType::DATA_PAGE);
+  header.__set_uncompressed_page_size(static_cast<std::int32_t>(job.pageSize));
+  header.__set_compressed_page_size(static_cast<std::int32_t>(packed.size()));
+  header.__set_data_page_header(data);
+  packer.buffer->resetBuffer();
+  header.write(&packer.protocol);
+  std::uint8_t *head = nullptr;
+  std::uint32_t headSize = 0;
+  packer.buffer->getBuffer(&head, &headSize);
+  job.headSize = headSize;
+  job.packed.reserve(headSize + packed.size());
+  job.packed.assign(reinterpret_cast<const char *>(head), headSize);
+  job.packed += packed;
+}
+
+// Pages packed on a second thread while the decoding goes on: compression is
+// a sixth of a snappy run, and on a second core it costs the decoding no time.
+// Pages are taken and their results given back in the order they were cut,
+// so a column's pages stay in order whichever thread packed them; at most
+// `inFlight` pages wait, so memory stays that of a few pages.
+class PagePipeline {
+public:
+  // `take` gets each packed page, in the order they were cut, on the thread that cut them.
+  PagePipeline(parquet::CompressionCodec::type codec, std::function<void(PageJob &)> take)
+      : codec_(codec), take_(std::move(take)) {}
+  PagePipeline(const PagePipeline &) = delete;
+  PagePipeline &operator=(const PagePipeline &) = delete;
+  ~PagePipeline() {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    if (worker_.joinable())
+      worker_.join();
+  }
+
+  // A job to fill, its buffers kept from an earlier page.
+  std::unique_ptr<PageJob> job() {
+    if (spare_.empty())
+      return std::make_unique<PageJob>();
+    std::unique_ptr<PageJob> job = std::move(spare_.back());
+    spare_.pop_back();
+    return job;
+  }
+
+  void submit(std::unique_ptr<PageJob> job) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!worker_.joinable())
+      worker_ = std::thread([this] { work(); });
+    takeDone(lock);
+    // Too many in flight: this thread packs the oldest not taken, or waits for it.
+    while (jobs_.size() >= inFlight) {
+      advance(lock);
+      takeDone(lock);
+    }
+    jobs_.push_back(std::move(job));
+    lock.unlock();
+    wake_.notify_one();
+  }
+
+  // The packed pages at the front to take_; with `all`, every page, this
+  // thread packing those the worker has not taken.
+  void collect(bool all) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    takeDone(lock);
+    while (all && !jobs_.empty()) {
+      advance(lock);
+      takeDone(lock);
+    }
+  }
+
+  bool pending() const { return !jobs_.empty(); }
+
+private:
+  static constexpr std::size_t inFlight = 4;
+
+  void takeDone(std::unique_lock<std::mutex> &lock) {
+    while (!jobs_.empty() && jobs_.front()->done) {
+      std::unique_ptr<PageJob> job = std::move(jobs_.front());
+      jobs_.pop_front();
+      --taken_;
+      lock.unlock();
+      take_(*job);
+      job->done = false;
+      job->values.clear();
+      job->error.clear();
+      lock.lock();
+      spare_.push_back(std::move(job));
+    }
+  }
+
+  // The front nearer done: a job packed here, or the worker's awaited.
+  void advance(std::unique_lock<std::mutex> &lock) {
+    if (taken_ < jobs_.size())
+      return packOne(lock, ownPacker_);
+    done_.wait(lock, [this] { return jobs_.front()->done; });
+  }
+
+  // Packs the oldest job not yet taken, the lock released meanwhile.
+  void packOne(std::unique_lock<std::mutex> &lock, Packer &packer) {
+    PageJob &job = *jobs_[taken_++];
+    lock.unlock();
+    pack(job, codec_, packer);
+    lock.lock();
+    job.done = true;
+    done_.notify_all();
+  }
+
+  void work() {
+    Packer packer;
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return stop_ || taken_ < jobs_.size(); });
+      if (stop_)
+        return;
+      packOne(lock, packer);
+    }
+  }
+
+  parquet::CompressionCodec::type codec_;
+  std::function<void(PageJob &)> take_;
+  std::mutex mutex_;
+  std::condition_variable wake_, done_;
+  // Jobs in the order they were cut: the first `taken_` are being or have been packed.
+  std::deque<std::unique_ptr<PageJob>> jobs_;
+  std::size_t taken_ = 0;
+  bool stop_ = false;
+  std::vector<std::unique_ptr<PageJob>> spare_;
+  Packer ownPacker_;
+  std::thread worker_;
 };
 
 template <class T> void widen(Column &column, T value, T &min, T &max) {
@@ -241,6 +476,78 @@ inline bool after(std::string_view a, std::string_view b) {
   return a.size() > b.size();
 }
 
+// Min and max of a page's plain values of fixed width `T`.
+template <class T> void wholeStatistics(PageJob &job) {
+  const std::size_t count = job.values.size() / sizeof(T);
+  if (count == 0)
+    return;
+  const char *at = job.values.data();
+  T min = 0;
+  std::memcpy(&min, at, sizeof(T));
+  T max = min;
+  for (std::size_t i = 1; i < count; ++i) {
+    T value = 0;
+    std::memcpy(&value, at + i * sizeof(T), sizeof(T));
+    min = value < min ? value : min;
+    max = max < value ? value : max;
+  }
+  job.haveStats = true;
+  job.minWhole = min;
+  job.maxWhole = max;
+}
+
+// Min and max of a page's byte arrays, each by its 4-byte length (width 0)
+// or of `width` bytes, in the column's order.
+void bytesStatistics(PageJob &job, const Column &column, std::size_t width) {
+  const char *at = job.values.data();
+  const char *const end = at + job.values.size();
+  std::string_view min, max;
+  std::uint64_t minKey = 0, maxKey = 0;
+  bool have = false;
+  while (at < end) {
+    std::uint32_t size = static_cast<std::uint32_t>(width);
+    if (width == 0) {
+      std::memcpy(&size, at, sizeof size);
+      at += sizeof size;
+    }
+    const std::string_view plain(at, size);
+    at += size;
+    const std::uint64_t key = orderKey(column, plain);
+    if (!have) {
+      min = max = plain;
+      minKey = maxKey = key;
+      have = true;
+    } else if (key < minKey || (key == minKey && after(min, plain))) {
+      min = plain;
+      minKey = key;
+    } else if (key > maxKey || (key == maxKey && after(plain, max))) {
+      max = plain;
+      maxKey = key;
+    }
+  }
+  if (!have)
+    return;
+  job.haveStats = true;
+  job.min.assign(min);
+  job.max.assign(max);
+}
+
+void pageStatistics(PageJob &job) {
+  const Column &column = *job.column;
+  switch (column.physical) {
+  case parquet::Type::INT32:
+    return wholeStatistics<std::int32_t>(job);
+  case parquet::Type::INT64:
+    return wholeStatistics<std::int64_t>(job);
+  case parquet::Type::BYTE_ARRAY:
+    return bytesStatistics(job, column, 0);
+  case parquet::Type::FIXED_LEN_BYTE_ARRAY:
+    return bytesStatistics(job, column, static_cast<std::size_t>(column.width));
+  default:
+    return;
+  }
+}
+
 // The values a plan's entry writes without the whole of leaf(): whole
 // numbers already at the column's scale, and strings into byte arrays.
 // `fixed`: a whole number into a fixed-length decimal, which plans leave to leaf() and the
@@ -259,6 +566,9 @@ struct LeafOp {
   int rep = 0;
   Column *column = nullptr;
   const LakeNode *node = nullptr;
+  // direct(): the entry's level and count are added in bulk by settle(), its
+  // column having this entry alone in each record and no repetition.
+  bool bulk = false;
 };
 
 class ParquetSink : public RecordSink, public DirectEncoder {
@@ -271,6 +581,7 @@ public:
     codec_ = codec == "zstd"   ? parquet::CompressionCodec::ZSTD
              : codec == "none" ? parquet::CompressionCodec::UNCOMPRESSED
                                : parquet::CompressionCodec::SNAPPY;
+    pipeline_ = std::make_unique<PagePipeline>(codec_, [this](PageJob &job) { take(job); });
     columnOf_.assign(schema_.nodes.size(), -1);
     parquet::SchemaElement root;
     root.__set_name("schema");
@@ -302,10 +613,12 @@ public:
       if (records.encoded(r)) {
         direct(records.encodedBytes(r));
       } else if (const auto *plan = plans_.find(records, records.record(r))) {
+        settle();
         const std::uint32_t base = records.record(r);
         for (const LeafOp &op : plan->ops)
           run(op, records, base);
       } else {
+        settle();
         const std::uint32_t base = records.record(r);
         const std::lock_guard<std::mutex> lock(walking_);
         learning_ = plans_.learns() ? &plans_.learning() : nullptr;
@@ -501,17 +814,29 @@ private:
   // `added_` bytes to any of those sizes, so the sizes are summed again only
   // once the rows since the last sum may have reached the nearest limit.
   void checkSizes() {
+    settle();
+    pipeline_->collect(false);
     std::size_t held = 0;
     for (Column &column : columns_) {
       if (column.values.size() + column.entries * 2 >= pageBytes)
         flushPage(column);
-      held += column.pages.size() + column.values.size() + column.entries * 4;
+      held += column.pagesSize + column.pendingBound + column.values.size() +
+              column.entries * 4;
+    }
+    // Pages not packed yet count for the most they may take: near the row
+    // group's end their packed sizes are waited for, so the row group ends
+    // at the same row as when each page was packed as it was cut.
+    if (static_cast<std::int64_t>(held) >= rowGroupBytes_ && pipeline_->pending()) {
+      pipeline_->collect(true);
+      held = 0;
+      for (const Column &column : columns_)
+        held += column.pagesSize + column.values.size() + column.entries * 4;
     }
     if (static_cast<std::int64_t>(held) >= rowGroupBytes_) {
       flushRowGroup();
       held = 0;
       for (const Column &column : columns_)
-        held += column.pages.size() + column.values.size() + column.entries * 4;
+        held += column.pagesSize + column.values.size() + column.entries * 4;
     }
     const auto group = static_cast<std::size_t>(rowGroupBytes_);
     std::size_t slack = group > held ? group - held : 0;
@@ -542,12 +867,16 @@ private:
   // A record the decoder wrote by the ops compile() gave it: each entry as run() writes it,
   // its value read in turn from the record's bytes.
   void direct(std::string_view record) {
+    if (directSteps_.empty())
+      prepareDirect();
     const char *at = record.data();
-    for (const LeafOp &op : *directOps_) {
+    for (const LeafOp &op : directSteps_) {
       Column &column = *op.column;
       if (op.token == noValue) {
-        level(column, op.def, op.rep);
-        ++column.nulls;
+        if (!op.bulk) {
+          entryLevel(column, op.def, op.rep);
+          ++column.nulls;
+        }
         continue;
       }
       if (op.fast == Fast::text) {
@@ -555,7 +884,6 @@ private:
         std::memcpy(&size, at, sizeof size);
         column.values.append(std::string_view(at, sizeof size + size));
         added_ += size;
-        widenBytes(column, std::string_view(at + sizeof size, size));
         at += sizeof size + size;
       } else {
         std::int64_t whole = 0;
@@ -569,18 +897,55 @@ private:
             refuse(*op.node, numberText_, "not a decimal of the column's precision and scale");
           }
           column.values.append(plainValue_);
-          widenBytes(column, plainValue_);
-          level(column, op.def + (op.optional ? 1 : 0), op.rep);
+          if (!op.bulk)
+            entryLevel(column, op.def + (op.optional ? 1 : 0), op.rep);
           continue;
         }
         if (op.fast == Fast::int64)
           column.values.appendFixed(whole);
         else
           column.values.appendFixed(static_cast<std::int32_t>(whole));
-        widen(column, whole, column.minWhole, column.maxWhole);
       }
-      level(column, op.def + (op.optional ? 1 : 0), op.rep);
+      if (!op.bulk)
+        entryLevel(column, op.def + (op.optional ? 1 : 0), op.rep);
     }
+    added_ += directBound_;
+    ++directRows_;
+  }
+
+  // The ops of direct records, those of a column of one entry a record and no repetition
+  // marked bulk; the bytes a record adds at most besides its byte arrays' own.
+  void prepareDirect() {
+    directSteps_ = *directOps_;
+    std::vector<int> count(columns_.size(), 0);
+    for (const LeafOp &op : directSteps_)
+      ++count[static_cast<std::size_t>(op.column - columns_.data())];
+    directBound_ = 0;
+    for (LeafOp &op : directSteps_) {
+      op.bulk = count[static_cast<std::size_t>(op.column - columns_.data())] == 1 &&
+                op.column->maxRep == 0;
+      directBound_ += op.column->entryBound;
+    }
+  }
+
+  // The levels and counts of the bulk entries of the direct records since the last settle(),
+  // before anything else reads or adds to them.
+  void settle() {
+    if (directRows_ == 0)
+      return;
+    for (const LeafOp &op : directSteps_) {
+      if (!op.bulk)
+        continue;
+      Column &column = *op.column;
+      column.entries += directRows_;
+      const bool null = op.token == noValue;
+      if (column.maxDef > 0)
+        column.defs.add(static_cast<std::uint16_t>(op.def + (!null && op.optional ? 1 : 0)),
+                        directRows_);
+      if (null)
+        column.nulls += static_cast<std::int64_t>(directRows_);
+    }
+    directRows_ = 0;
   }
 
   [[noreturn]] void refuse(const LakeNode &node, std::string_view value, const char *why) const {
@@ -608,6 +973,10 @@ private:
 
   [[gnu::always_inline]] void level(Column &column, int def, int rep) {
     added_ += column.entryBound;
+    entryLevel(column, def, rep);
+  }
+  // level() but for added_, which direct() adds for the whole record.
+  [[gnu::always_inline]] void entryLevel(Column &column, int def, int rep) {
     ++column.entries;
     if (column.maxDef > 0)
       column.defs.add(static_cast<std::uint16_t>(def));
@@ -710,19 +1079,16 @@ private:
       column.values.appendFixed(static_cast<std::uint32_t>(bytes.size()));
       column.values.append(bytes);
       added_ += bytes.size();
-      widenBytes(column, bytes);
       return level(column, def, op.rep);
     }
     if (value.type == ValueType::scaled && RecordValues::scale(value) == op.scale) {
       const std::int64_t whole = tape.unscaled(value);
       if (op.fast == Fast::int64) {
         column.values.appendFixed(whole);
-        widen(column, whole, column.minWhole, column.maxWhole);
         return level(column, def, op.rep);
       }
       if (op.fast == Fast::int32 && whole >= INT32_MIN && whole <= INT32_MAX) {
         column.values.appendFixed(static_cast<std::int32_t>(whole));
-        widen(column, whole, column.minWhole, column.maxWhole);
         return level(column, def, op.rep);
       }
     }
@@ -760,7 +1126,6 @@ private:
       column.values.appendFixed(static_cast<std::uint32_t>(bytes.size()));
       column.values.append(bytes);
       added_ += bytes.size();
-      widenBytes(column, bytes);
       break;
     }
     case parquet::Type::INT32:
@@ -779,7 +1144,6 @@ private:
       } else {
         column.values.appendFixed(whole);
       }
-      widen(column, whole, column.minWhole, column.maxWhole);
       break;
     }
     case parquet::Type::FIXED_LEN_BYTE_ARRAY: {
@@ -794,7 +1158,6 @@ private:
       if (!read)
         refuse(node, text(), "not a decimal of the column's precision and scale");
       column.values.append(plain);
-      widenBytes(column, plain);
       break;
     }
     case parquet::Type::FLOAT:
@@ -820,84 +1183,70 @@ private:
     level(column, def, rep);
   }
 
-  std::string serialize(const parquet::PageHeader &header) {
-    buffer_->resetBuffer();
-    header.write(&protocol_);
-    return buffer_->getBufferAsString();
-  }
   std::string serialize(const parquet::FileMetaData &metadata) {
     buffer_->resetBuffer();
     metadata.write(&protocol_);
     return buffer_->getBufferAsString();
   }
 
+  // The page of `column` cut, to be packed on the pipeline's thread.
   void flushPage(Column &column) {
     if (column.entries == 0)
       return;
-    // The page: its levels, then its values.
-    std::string &page = page_;
-    page.clear();
+    std::unique_ptr<PageJob> job = pipeline_->job();
+    job->column = &column;
+    job->entries = column.entries;
+    job->levels.clear();
     if (column.maxRep > 0)
-      column.reps.moveTo(page);
+      column.reps.moveTo(job->levels);
     if (column.maxDef > 0)
-      column.defs.moveTo(page);
-    const std::size_t pageSize = page.size() + column.values.size();
-    // The compressed page in packed_, which keeps the size of the largest
-    // page's bound: no bytes cleared for each page.
-    std::string_view packed;
-    switch (codec_) {
-    case parquet::CompressionCodec::SNAPPY: {
-      // Snappy reads the levels and the values where they are (the same
-      // 64 KiB fragments, so the same bytes, as from one copy of them).
-      if (packed_.size() < snappy::MaxCompressedLength(pageSize))
-        packed_.resize(snappy::MaxCompressedLength(pageSize));
-      Pieces source(page, column.values.view());
-      snappy::UncheckedByteArraySink sink(packed_.data());
-      packed = std::string_view(packed_.data(), snappy::Compress(&source, &sink));
-      break;
-    }
-    case parquet::CompressionCodec::ZSTD: {
-      page += column.values.view();
-      if (packed_.size() < ZSTD_compressBound(page.size()))
-        packed_.resize(ZSTD_compressBound(page.size()));
-      const std::size_t size = ZSTD_compress(packed_.data(), ZSTD_compressBound(page.size()),
-                                             page.data(), page.size(), 3);
-      if (ZSTD_isError(size))
-        throw SinkError{"vexfcbl-decode: -codec zstd: " + std::string(ZSTD_getErrorName(size)) +
-                        "\n"};
-      packed = std::string_view(packed_.data(), size);
-      break;
-    }
-    default:
-      page += column.values.view();
-      packed = page;
-      break;
-    }
-    parquet::DataPageHeader data;
-    data.__set_num_values(static_cast<std::int32_t>(column.entries));
-    data.__set_encoding(parquet::Encoding::PLAIN);
-    data.__set_definition_level_encoding(parquet::Encoding::RLE);
-    data.__set_repetition_level_encoding(parquet::Encoding::RLE);
-    parquet::PageHeader header;
-    header.__set_type(parquet::PageType::DATA_PAGE);
-    header.__set_uncompressed_page_size(static_cast<std::int32_t>(pageSize));
-    header.__set_compressed_page_size(static_cast<std::int32_t>(packed.size()));
-    header.__set_data_page_header(data);
-    const std::string head = serialize(header);
-    column.pages += head;
-    column.pages += packed;
-    column.chunkUncompressed += static_cast<std::int64_t>(head.size() + pageSize);
-    column.chunkValues += static_cast<std::int64_t>(column.entries);
+      column.defs.moveTo(job->levels);
+    std::swap(job->values, column.values); // the job's, empty, kept their room
+    const std::size_t pageSize = job->levels.size() + job->values.size();
+    const std::size_t packedBound = codec_ == parquet::CompressionCodec::SNAPPY
+                                        ? snappy::MaxCompressedLength(pageSize)
+                                    : codec_ == parquet::CompressionCodec::ZSTD
+                                        ? ZSTD_compressBound(pageSize)
+                                        : pageSize;
+    job->bound = headBound + packedBound;
+    column.pendingBound += job->bound;
     column.entries = 0;
-    column.values.clear();
+    pipeline_->submit(std::move(job));
+  }
+
+  // A packed page, in the order its column's pages were cut.
+  void take(PageJob &job) {
+    if (!job.error.empty())
+      throw SinkError{job.error};
+    Column &column = *job.column;
+    column.pagesSize += job.packed.size();
+    column.pages.push_back(std::move(job.packed));
+    job.packed = std::string();
+    column.chunkUncompressed += static_cast<std::int64_t>(job.headSize + job.pageSize);
+    column.chunkValues += static_cast<std::int64_t>(job.entries);
+    column.pendingBound -= job.bound;
+    // The page's least and greatest value widen the chunk's as each of its values would have.
+    if (job.haveStats) {
+      if (column.physical == parquet::Type::INT32 || column.physical == parquet::Type::INT64) {
+        widen(column, job.minWhole, column.minWhole, column.maxWhole);
+        widen(column, job.maxWhole, column.minWhole, column.maxWhole);
+      } else {
+        widenBytes(column, job.min);
+        widenBytes(column, job.max);
+      }
+    }
+    job.haveStats = false;
   }
 
   void flushRowGroup() {
+    settle();
+    for (Column &column : columns_)
+      flushPage(column);
+    pipeline_->collect(true);
     parquet::RowGroup group;
     std::int64_t uncompressed = 0;
     const std::int64_t start = position_;
     for (Column &column : columns_) {
-      flushPage(column);
       parquet::ColumnMetaData meta;
       meta.__set_type(column.physical);
       meta.__set_encodings({parquet::Encoding::PLAIN, parquet::Encoding::RLE});
@@ -905,7 +1254,7 @@ private:
       meta.__set_codec(codec_);
       meta.__set_num_values(column.chunkValues);
       meta.__set_total_uncompressed_size(column.chunkUncompressed);
-      meta.__set_total_compressed_size(static_cast<std::int64_t>(column.pages.size()));
+      meta.__set_total_compressed_size(static_cast<std::int64_t>(column.pagesSize));
       meta.__set_data_page_offset(position_);
       parquet::Statistics statistics;
       statistics.__set_null_count(column.nulls);
@@ -923,10 +1272,11 @@ private:
       chunk.__set_meta_data(meta);
       group.columns.push_back(chunk);
       uncompressed += column.chunkUncompressed;
-      if (!write(column.pages.data(), column.pages.size()))
-        return;
+      for (const std::string &page : column.pages)
+        if (!write(page.data(), page.size()))
+          return;
       column.pages.clear();
-      column.pages.shrink_to_fit();
+      column.pagesSize = 0;
       column.chunkValues = column.chunkUncompressed = column.nulls = 0;
       column.haveStats = false;
     }
@@ -962,8 +1312,6 @@ private:
   bool failed_ = false;
   std::string plainValue_;
   std::string numberText_; // a scaled number's text, for text columns and messages
-  std::string page_;
-  std::string packed_;
   RecordPlans<LeafOp> plans_;
   // The walk's leaf entries go to `learning_` when a plan is being learned
   // from the record at `learningBase_`.
@@ -974,10 +1322,17 @@ private:
   std::mutex walking_;
   // The entries of the records the decoders write encoded.
   std::optional<std::vector<LeafOp>> directOps_;
+  // directOps_ as direct() takes them (prepareDirect()), the records written since the
+  // last settle(), and what a record adds to added_ besides its byte arrays' bytes.
+  std::vector<LeafOp> directSteps_;
+  std::size_t directRows_ = 0;
+  std::size_t directBound_ = 0;
   // Bytes the rows since the last checkSizes() may have added to a page or
   // the row group, and the least room either had left then.
   std::size_t added_ = 0;
   std::size_t slack_ = 0;
+  // Last: its thread ends before the columns it packs for go.
+  std::unique_ptr<PagePipeline> pipeline_;
 };
 
 } // namespace
