@@ -782,10 +782,12 @@ class StopAndResumeTest(unittest.TestCase):
         shutil.rmtree(self.folder, ignore_errors=True)
 
     def start(self, *args):
+        # PYTHONFAULTHANDLER: a run that hangs is made to print its threads' stacks (SIGABRT).
         return subprocess.Popen([sys.executable, COMMAND, "-i", "t.cpy", "-codepage", "ASCII",
                                  "--local", "2", "--split-mb", "0.5", *args, "-o", "out",
                                  "big.dat"], cwd=self.folder, stderr=subprocess.PIPE, text=True,
-                                start_new_session=True)
+                                start_new_session=True,
+                                env=dict(os.environ, PYTHONFAULTHANDLER="1"))
 
     def parts(self):
         if not os.path.isdir(self.outdir):
@@ -808,7 +810,8 @@ class StopAndResumeTest(unittest.TestCase):
             time.sleep(0.02)
         self.assertIsNone(run.poll(), "the run ended before it could be stopped")
         os.killpg(run.pid, signum)
-        return run.wait(120), run.communicate()[1]
+        stderr = run.communicate(timeout=120)[1]
+        return run.returncode, stderr
 
     def finish(self, *args):
         run = subprocess.run([sys.executable, COMMAND, "-i", "t.cpy", "-codepage", "ASCII",
@@ -867,14 +870,17 @@ class StopAndResumeTest(unittest.TestCase):
                 run = self.start()
                 time.sleep(delay)
                 os.killpg(run.pid, signal.SIGTERM)
+                # Its standard error read meanwhile: whatever it writes, it is never
+                # held up by a full pipe.
                 try:
-                    status = run.wait(60)
+                    stderr = run.communicate(timeout=60)[1]
                 except subprocess.TimeoutExpired:
+                    os.kill(run.pid, signal.SIGABRT)
+                    time.sleep(2)
                     os.killpg(run.pid, signal.SIGKILL)
-                    run.communicate()
-                    self.fail("the run did not end within 60 s of SIGTERM")
-                stderr = run.communicate()[1]
-                self.assertEqual(status, 143)
+                    self.fail("the run did not end within 60 s of SIGTERM; its threads:\n" +
+                              run.communicate()[1][-6000:])
+                self.assertEqual(run.returncode, 143, stderr[-3000:])
                 self.assertIn(stderr, ("vexfcbl-dask: terminated\n",
                                        "vexfcbl-dask: terminated: out is incomplete: --resume "
                                        "finishes it, --overwrite starts over\n"))
