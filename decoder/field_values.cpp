@@ -286,6 +286,11 @@ char *writeScaled(std::uint64_t magnitude, bool negative, int scale, char *out) 
   if (littleEndian && magnitude < 100000000 && scale <= 7)
     return spellDigits(eightDigits(static_cast<std::uint32_t>(magnitude)),
                        magnitude == 0 ? 0 : digitCount(magnitude), negative, scale, out);
+  // Up to sixteen digits: two halves spelled by multiplying, no division per pair.
+  if (littleEndian && magnitude < 10000000000000000ULL && scale <= 15)
+    return spellDigits(wide(eightDigits(static_cast<std::uint32_t>(magnitude / 100000000)),
+                            eightDigits(static_cast<std::uint32_t>(magnitude % 100000000))),
+                       magnitude == 0 ? 0 : digitCount(magnitude), negative, scale, out);
   return spellScaled(magnitude, digitCount(magnitude), negative && magnitude != 0, scale, out);
 }
 
