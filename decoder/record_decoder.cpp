@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "decoder/digit_text.h"
+
 namespace {
 
 void appendJsonString(std::string_view text, std::string &out) {
@@ -723,10 +725,10 @@ char *RecordDecoder::writeLine(std::string_view data, std::int64_t declared, cha
       to = csv ? page.writeCsv(bytes, trim, to) : page.writeJson(bytes, trim, to);
       continue;
     case StepKind::packed:
-      end = writePacked(bytes, step.isSigned, step.scale, to, step.readAhead);
+      end = digit_text::packedText(bytes, step.isSigned, step.scale, to, step.readAhead);
       break;
     case StepKind::zoned:
-      end = writeZoned(bytes, step.sign, step.scale, page, to, step.readAhead);
+      end = digit_text::zonedText(bytes, step.sign, step.scale, page, to, step.readAhead);
       break;
     case StepKind::binary: {
       std::uint64_t word = 0;
