@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "decoder/digit_text.h"
+
 namespace {
 
 void appendJsonString(std::string_view text, std::string &out) {
@@ -700,7 +702,14 @@ char *RecordDecoder::writeLine(std::string_view data, std::int64_t declared, cha
   if (static_cast<std::int64_t>(data.size()) < lineLength_)
     return nullptr;
   const char *const text = lineText_.data();
-  for (const LineStep &step : lineSteps_) {
+  // Held in locals: every store through `to` may alias the members, which
+  // the loop would otherwise load again after each value.
+  const CodePage &page = page_;
+  const bool csv = csv_;
+  const bool trim = options_.trim;
+  const LineStep *const last = lineSteps_.data() + lineSteps_.size();
+  for (const LineStep *it = lineSteps_.data(); it != last; ++it) {
+    const LineStep &step = *it;
     // Fixed 32-byte copies (the texts and the room go past their ends): no
     // call and no branch on the length for the keys between two values.
     const char *from = text + step.literal;
@@ -713,14 +722,13 @@ char *RecordDecoder::writeLine(std::string_view data, std::int64_t declared, cha
     case StepKind::end:
       continue;
     case StepKind::text:
-      to = csv_ ? page_.writeCsv(bytes, options_.trim, to)
-                : page_.writeJson(bytes, options_.trim, to);
+      to = csv ? page.writeCsv(bytes, trim, to) : page.writeJson(bytes, trim, to);
       continue;
     case StepKind::packed:
-      end = writePacked(bytes, step.isSigned, step.scale, to, step.readAhead);
+      end = digit_text::packedText(bytes, step.isSigned, step.scale, to, step.readAhead);
       break;
     case StepKind::zoned:
-      end = writeZoned(bytes, step.sign, step.scale, page_, to, step.readAhead);
+      end = digit_text::zonedText(bytes, step.sign, step.scale, page, to, step.readAhead);
       break;
     case StepKind::binary: {
       std::uint64_t word = 0;
@@ -747,7 +755,7 @@ char *RecordDecoder::writeLine(std::string_view data, std::int64_t declared, cha
     case StepKind::other:
       break;
     }
-    to = end != nullptr ? end : writeValue(step, to);
+    to = end != nullptr ? end : writeValue(*it, to);
   }
   lengthProblem(declared, lineLength_);
   return to;

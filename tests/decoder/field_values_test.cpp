@@ -366,3 +366,32 @@ TEST(FieldValues, IntegerOfDecodedNumbers) {
 }
 
 } // namespace
+
+// Scaled numbers at each count of digits, both sides of every power of ten,
+// against a spelling by std::to_string and a point put in by hand: the
+// number's text must not depend on which of the writer's paths (eight
+// digits, sixteen, pairs by division) its size takes.
+TEST(FieldValues, ScaledAtEveryLength) {
+  auto expected = [](std::uint64_t magnitude, bool negative, int scale) {
+    std::string digits = std::to_string(magnitude);
+    if (scale > 0 && digits.size() <= static_cast<std::size_t>(scale))
+      digits.insert(0, static_cast<std::size_t>(scale) + 1 - digits.size(), '0');
+    if (scale > 0)
+      digits.insert(digits.size() - static_cast<std::size_t>(scale), ".");
+    return (negative && magnitude != 0 ? "-" : "") + digits;
+  };
+  std::vector<std::uint64_t> values = {0, 1, 7, 18446744073709551615ULL};
+  for (std::uint64_t power = 10; power <= 10000000000000000000ULL; power *= 10) {
+    values.insert(values.end(), {power - 1, power, power + 1, power / 10 * 7 + 3});
+    if (power > 1844674407370955161ULL)
+      break;
+  }
+  for (const std::uint64_t value : values)
+    for (int scale = 0; scale <= 18; ++scale)
+      for (const bool negative : {false, true}) {
+        char buffer[96];
+        const char *const end = writeScaled(value, negative, scale, buffer);
+        EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(end - buffer)), expected(value, negative, scale))
+            << value << " scale " << scale;
+      }
+}
