@@ -86,6 +86,42 @@ public:
       }
     }
   }
+  // A record's levels, the same in every record: as add() would make them. Where the
+  // record's first run cannot lengthen the last one before it, and that last run is the
+  // pattern's own last, the bytes it adds are always the same: one copy.
+  struct Pattern {
+    std::vector<std::pair<std::uint16_t, std::uint32_t>> runs; // level, length
+    std::string steady; // the runs closed by a record in the steady state
+  };
+  Pattern pattern(const std::vector<std::uint16_t> &levels) const {
+    Pattern made;
+    for (const std::uint16_t level : levels) {
+      if (!made.runs.empty() && made.runs.back().first == level)
+        ++made.runs.back().second;
+      else
+        made.runs.emplace_back(level, 1);
+    }
+    if (made.runs.size() >= 2 && made.runs.front().first != made.runs.back().first) {
+      LevelRuns runs(0);
+      runs.width_ = width_;
+      runs.level_ = made.runs.back().first;
+      runs.length_ = made.runs.back().second;
+      // The record's last run is left open, as the one before it was.
+      for (const auto &[level, length] : made.runs)
+        runs.add(level, length);
+      made.steady = std::string(runs.runs_.view());
+    }
+    return made;
+  }
+  void add(const Pattern &pattern) {
+    if (!pattern.steady.empty() && level_ == pattern.runs.back().first &&
+        length_ == pattern.runs.back().second) {
+      runs_.append(pattern.steady);
+      return;
+    }
+    for (const auto &[level, length] : pattern.runs)
+      add(level, length);
+  }
   // The page's levels, with their 4-byte length first; empties them.
   void moveTo(std::string &out) {
     close();
@@ -872,13 +908,8 @@ private:
     const char *at = record.data();
     for (const LeafOp &op : directSteps_) {
       Column &column = *op.column;
-      if (op.token == noValue) {
-        if (!op.bulk) {
-          entryLevel(column, op.def, op.rep);
-          ++column.nulls;
-        }
+      if (op.token == noValue)
         continue;
-      }
       if (op.fast == Fast::text) {
         std::uint32_t size = 0;
         std::memcpy(&size, at, sizeof size);
@@ -897,8 +928,6 @@ private:
             refuse(*op.node, numberText_, "not a decimal of the column's precision and scale");
           }
           column.values.append(plainValue_);
-          if (!op.bulk)
-            entryLevel(column, op.def + (op.optional ? 1 : 0), op.rep);
           continue;
         }
         if (op.fast == Fast::int64)
@@ -906,8 +935,16 @@ private:
         else
           column.values.appendFixed(static_cast<std::int32_t>(whole));
       }
-      if (!op.bulk)
-        entryLevel(column, op.def + (op.optional ? 1 : 0), op.rep);
+    }
+    // A refusal above ends the run: levels added after the values lose nothing.
+    for (const RecordLevels &levels : recordLevels_) {
+      Column &column = *levels.column;
+      column.entries += levels.entries;
+      column.nulls += levels.nulls;
+      if (column.maxDef > 0)
+        column.defs.add(levels.defs);
+      if (column.maxRep > 0)
+        column.reps.add(levels.reps);
     }
     added_ += directBound_;
     ++directRows_;
@@ -921,10 +958,28 @@ private:
     for (const LeafOp &op : directSteps_)
       ++count[static_cast<std::size_t>(op.column - columns_.data())];
     directBound_ = 0;
+    recordLevels_.clear();
+    std::vector<std::vector<std::uint16_t>> defs(columns_.size()), reps(columns_.size());
+    std::vector<std::int64_t> nulls(columns_.size(), 0);
     for (LeafOp &op : directSteps_) {
-      op.bulk = count[static_cast<std::size_t>(op.column - columns_.data())] == 1 &&
-                op.column->maxRep == 0;
+      const auto at = static_cast<std::size_t>(op.column - columns_.data());
+      op.bulk = count[at] == 1 && op.column->maxRep == 0;
       directBound_ += op.column->entryBound;
+      if (op.bulk)
+        continue;
+      const bool null = op.token == noValue;
+      defs[at].push_back(static_cast<std::uint16_t>(op.def + (!null && op.optional ? 1 : 0)));
+      reps[at].push_back(static_cast<std::uint16_t>(op.rep));
+      nulls[at] += null ? 1 : 0;
+    }
+    // The other columns' levels are the same in every record: added whole by direct().
+    for (std::size_t at = 0; at < columns_.size(); ++at) {
+      if (defs[at].empty())
+        continue;
+      Column &column = columns_[at];
+      recordLevels_.push_back(RecordLevels{&column, defs[at].size(), nulls[at],
+                                           column.defs.pattern(defs[at]),
+                                           column.reps.pattern(reps[at])});
     }
   }
 
@@ -1325,6 +1380,14 @@ private:
   // directOps_ as direct() takes them (prepareDirect()), the records written since the
   // last settle(), and what a record adds to added_ besides its byte arrays' bytes.
   std::vector<LeafOp> directSteps_;
+  // A direct record's levels of a column of several entries or of repetition.
+  struct RecordLevels {
+    Column *column;
+    std::size_t entries;
+    std::int64_t nulls;
+    LevelRuns::Pattern defs, reps;
+  };
+  std::vector<RecordLevels> recordLevels_;
   std::size_t directRows_ = 0;
   std::size_t directBound_ = 0;
   // Bytes the rows since the last checkSizes() may have added to a page or

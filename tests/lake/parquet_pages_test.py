@@ -28,6 +28,8 @@ def fields(wide_digits):
         Field("T-BIG", "S9(18)", "COMP"),
         Field("T-SMALL", "S9(9)", "COMP"),
         Field("T-WIDE", f"S9({wide_digits})", "COMP-3"),
+        # Three entries a row: the lists' levels run over several pages too.
+        Field("T-RUN", "S9(4)", "COMP", occurs=3),
     ]
 
 
@@ -62,6 +64,7 @@ class ParquetPages(unittest.TestCase):
                 "T-BIG": rng.randint(-10 ** 17, 10 ** 17),
                 "T-SMALL": rng.randint(-10 ** 8, 10 ** 8),
                 "T-WIDE": rng.randint(-10 ** (digits - 2), 10 ** (digits - 2)),
+                "T-RUN": [rng.randint(-9999, 9999) for _ in range(3)],
             }
             cls.values.append(value)
         # Extremes in the first page, a middle one and the last.
@@ -83,8 +86,9 @@ class ParquetPages(unittest.TestCase):
                 data += bad_wide
             else:
                 data += cobdata.encode_value(layout[3], value["T-WIDE"])
+            data += b"".join(cobdata.encode_value(layout[4], v) for v in value["T-RUN"])
             records.append(data)
-        assert len(records[0]) == sum(cobdata.field_length(f) for f in layout)
+        assert len(records[0]) == sum(cobdata.field_length(f) * (f.occurs or 1) for f in layout)
         with open(os.path.join(cls.work, "p.cpy"), "w") as f:
             f.write(cobdata.copybook("REC", layout))
         with open(os.path.join(cls.work, "p.dat"), "wb") as f:
@@ -105,7 +109,8 @@ class ParquetPages(unittest.TestCase):
         self.assertEqual(RECORDS, len(rows), what)
         for i, (value, row) in enumerate(zip(self.values, rows)):
             got = {"T-KEY": row["T-KEY"], "T-BIG": int(row["T-BIG"]), "T-SMALL": int(row["T-SMALL"]),
-                   "T-WIDE": None if row["T-WIDE"] is None else Decimal(row["T-WIDE"])}
+                   "T-WIDE": None if row["T-WIDE"] is None else Decimal(row["T-WIDE"]),
+                   "T-RUN": [int(v) for v in row["T-RUN"]]}
             want = dict(value)
             want["T-WIDE"] = None if value["T-WIDE"] is None else Decimal(value["T-WIDE"])
             self.assertEqual(want, got, f"{what}: record {i + 1}")
@@ -113,10 +118,11 @@ class ParquetPages(unittest.TestCase):
     def check_statistics(self, path, what):
         """Statistics of each row group against the values of its rows; the row groups."""
         stats = parquet_statistics(path)
-        groups = sorted({s["row_group_id"] for s in stats})
+        # Ids as numbers: as text, group 10 would come before group 2.
+        groups = sorted({int(s["row_group_id"]) for s in stats})
         first = 0
         for group in groups:
-            chunks = {s["path_in_schema"]: s for s in stats if s["row_group_id"] == group}
+            chunks = {s["path_in_schema"]: s for s in stats if int(s["row_group_id"]) == group}
             count = int(chunks["T-KEY"]["row_group_num_rows"])
             rows = self.values[first:first + count]
             first += count
