@@ -43,20 +43,6 @@ constexpr Digits16 wide(std::uint64_t low, std::uint64_t high) {
   return high | (x - high * 10) << 8;
 }
 
-// The first `n` (1 to 8) bytes at `bytes` as a number, the first lowest;
-// `readAhead`: 8 bytes may be read there.
-[[gnu::always_inline]] inline std::uint64_t loadLow(const char *bytes, std::size_t n,
-                                                    bool readAhead) {
-  std::uint64_t x = 0;
-  if (readAhead) {
-    std::memcpy(&x, bytes, 8);
-    return n == 8 ? x : x & ((std::uint64_t{1} << (8 * n)) - 1);
-  }
-  for (std::size_t i = 0; i < n; ++i)
-    x |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
-  return x;
-}
-
 // The digits of packed decimal bytes that end at the top byte of `packed`
 // (the first byte lowest), the sign nibble left out: each byte's high nibble,
 // then its low one, moved up by one byte past the sign.
@@ -138,7 +124,7 @@ constexpr Digits16 wide(std::uint64_t low, std::uint64_t high) {
   if (littleEndian && n <= 8 && scale <= 15) {
     // The bytes as one number, the first lowest, moved up to end at its
     // top byte; big-endian, the nibbles in their order: the digits, then the sign.
-    const std::uint64_t packed = loadLow(bytes.data(), n, readAhead) << (64 - 8 * n);
+    const std::uint64_t packed = loadLowBytes(bytes.data(), n, readAhead) << (64 - 8 * n);
     const std::uint64_t ordered = __builtin_bswap64(packed);
     const auto sign = static_cast<unsigned>(ordered) & 0xF;
     const std::uint64_t nibbles = ordered >> 4;
@@ -171,7 +157,7 @@ constexpr Digits16 wide(std::uint64_t low, std::uint64_t high) {
   // The bytes moved up to end at the top byte, the first lowest: their low
   // nibbles are the digits in their order, their high ones the zones (F,
   // the last one's C, D or F with a trailing sign).
-  const std::uint64_t zoned = loadLow(bytes.data(), n, readAhead) << (64 - 8 * n);
+  const std::uint64_t zoned = loadLowBytes(bytes.data(), n, readAhead) << (64 - 8 * n);
   const std::uint64_t present = ~std::uint64_t{0} << (64 - 8 * n);
   const std::uint64_t digits = zoned & everyByte(0x0F);
   const auto zone = static_cast<unsigned>(zoned >> 60);
