@@ -94,6 +94,10 @@ private:
   std::array<std::array<char, 8>, 256> json_{};
   std::array<std::uint8_t, 256> jsonLength_{};
   std::array<std::uint8_t, 256> csvQuoted_{}; // 1: its text makes a CSV field quoted
+  // The byte's one ASCII character when a JSON string (jsonPlain_) or an
+  // unquoted CSV field (csvPlain_) takes it as it is; 0 otherwise.
+  std::array<char, 256> jsonPlain_{};
+  std::array<char, 256> csvPlain_{};
 };
 
 // The code pages the decoder reads, by the names it lists (-codepage).

@@ -106,3 +106,90 @@ TEST(CodePage, NamesInTheirUsualSpellings) {
   for (const auto &[given, want] : cases)
     EXPECT_EQ(knownCodePage(given, known), want) << given;
 }
+
+// JSON strings and CSV fields of IBM037 text, against an encoder written here
+// from the IBM037 chart and the JSON and CSV rules: fields of every length
+// up to 40 with the bytes that need escapes, quoting or several UTF-8 bytes at
+// every position, so that runs of plain bytes begin, end and break at every
+// offset of the 8-byte steps.
+TEST(CodePage, JsonAndCsvTextAtEveryOffset) {
+  struct Char {
+    unsigned char byte;
+    const char *text;
+  };
+  // Mostly plain characters, so that long plain runs occur.
+  const std::vector<Char> chars = {
+      {0x40, " "},  {0x40, " "},    {0xC1, "A"},        {0xC9, "I"},       {0xD1, "J"},
+      {0xE2, "S"},  {0xE9, "Z"},    {0xF0, "0"},        {0xF9, "9"},       {0x81, "a"},
+      {0x4B, "."},  {0xC3, "C"},    {0xD9, "R"},        {0xF5, "5"},       {0x7F, "\""},
+      {0xE0, "\\"}, {0x6B, ","},    {0x25, "\n"},       {0x05, "\t"},      {0x0D, "\r"},
+      {0x00, "\0"}, {0x01, "\x01"}, {0x4A, "\xC2\xA2"}, {0x9F, "\xC2\xA4"}};
+  const auto json = [](const std::string &text, bool trim) {
+    std::string t = text;
+    if (trim)
+      t.erase(t.find_last_not_of(' ') + 1);
+    std::string out = "\"";
+    for (const char c : t) {
+      if (c == '"' || c == '\\') {
+        out += '\\';
+        out += c;
+      } else if (c == '\n') {
+        out += "\\n";
+      } else if (c == '\r') {
+        out += "\\r";
+      } else if (c == '\t') {
+        out += "\\t";
+      } else if (static_cast<unsigned char>(c) < 0x20) {
+        const char hex[] = "0123456789abcdef";
+        out += "\\u00";
+        out += hex[(c >> 4) & 0xF];
+        out += hex[c & 0xF];
+      } else {
+        out += c;
+      }
+    }
+    return out + "\"";
+  };
+  const auto csv = [](const std::string &text, bool trim) {
+    std::string t = text;
+    if (trim)
+      t.erase(t.find_last_not_of(' ') + 1);
+    if (t.find_first_of(",\"\r\n") == std::string::npos)
+      return t;
+    std::string out = "\"";
+    for (const char c : t) {
+      out += c;
+      if (c == '"')
+        out += '"';
+    }
+    return out + "\"";
+  };
+  const auto page = CodePage::open("IBM037");
+  ASSERT_TRUE(page);
+  std::uint32_t seed = 12345;
+  const auto next = [&] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 16;
+  };
+  for (int round = 0; round < 40; ++round)
+    for (std::size_t length = 0; length <= 40; ++length) {
+      std::string bytes;
+      std::string text;
+      // Half the fields plain but for one byte at `length % 9`, the rest
+      // drawn from all characters.
+      for (std::size_t i = 0; i < length; ++i) {
+        const std::size_t pick =
+            round % 2 == 0 && i != length % 9 ? next() % 14 : next() % chars.size();
+        bytes += static_cast<char>(chars[pick].byte);
+        text += chars[pick].byte == 0x00 ? std::string(1, '\0') : std::string(chars[pick].text);
+      }
+      for (const bool trim : {false, true}) {
+        std::string gotJson = "<";
+        std::string gotCsv = "<";
+        ASSERT_TRUE(page->appendJson(bytes, trim, gotJson));
+        ASSERT_TRUE(page->appendCsv(bytes, trim, gotCsv));
+        EXPECT_EQ(gotJson, "<" + json(text, trim)) << "round " << round << " length " << length;
+        EXPECT_EQ(gotCsv, "<" + csv(text, trim)) << "round " << round << " length " << length;
+      }
+    }
+}
