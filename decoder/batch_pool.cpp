@@ -37,8 +37,10 @@ void BatchPool::loop(std::size_t worker) {
     lock.lock();
     errors_[slot] = error;
     states_[slot] = State::done;
-    // Only the maker waits for finished batches.
-    finished_.notify_one();
+    // Only the maker waits for finished batches, and only for the oldest:
+    // waking it for any other would cost a switch to find it still waiting.
+    if (slot == freed_ % states_.size())
+      finished_.notify_one();
   }
 }
 

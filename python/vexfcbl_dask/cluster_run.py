@@ -150,7 +150,11 @@ class DirectoryRun:
         """Begins decoding the first missing splits in this process, one after
         another, until finish() hands the rest to the cluster: the minute a
         local cluster takes to start is spent decoding."""
+        # Known before its thread runs: a signal between the two must find a
+        # head start that stop() can end, not a thread nobody knows of
+        # writing into _temporary.
         self.head = _HeadStart(self.missing(), self.outdir, self.extension)
+        self.head.begin()
 
     def stop(self):
         """Ends the head start's decoding, for a run that is being stopped."""
@@ -286,6 +290,8 @@ class _HeadStart:
         self._guard = _fork_guard()
         self._thread = threading.Thread(target=self._work, name="vexfcbl-head-start",
                                         daemon=True)
+
+    def begin(self):
         self._thread.start()
 
     def _take(self):
@@ -343,6 +349,11 @@ class _HeadStart:
             process = self._process
         if process and process.poll() is None:
             process.kill()
+        # The thread may be between taking a split and starting its decoder
+        # (which _started then kills): its part's file in _temporary is made
+        # by then, and would outlive the _temporary the run removes next.
+        if self._thread.is_alive() and self._thread is not threading.current_thread():
+            self._thread.join(timeout=30)
 
 
 def _failure(split, error):

@@ -419,9 +419,10 @@ def _run(settings, outdir):
                                            resume=settings["resume"], hints=hints)
         except (cluster_run.ResumeRefused, decoding.DecodeError, OSError) as error:
             return _failed(error, outdir, None)
-        run.head_start()
     # Connected here: --help and usage errors need no cluster library.
     try:
+        if run:
+            run.head_start()
         client, cluster = _client(settings)
     except OSError as error:
         if run:

@@ -274,6 +274,25 @@ class ClusterTest(unittest.TestCase):
         self.assertGreater(len(children), 20)
         self.expect_single_run(outdir, finished["document"], ["t.dat"], args)
 
+    def test_a_head_start_stopped_at_any_moment_leaves_no_temporary(self):
+        """A run stopped while its head start is between taking a split and starting the
+        split's decoder: the part's file, made after the stop removed _temporary, left a
+        _temporary behind the stopped run."""
+        args = ["-codepage", "ASCII"]
+        with InFolder(self.folder):
+            for attempt in range(80):
+                outdir = os.path.join(self.folder, "out-stopped")
+                shutil.rmtree(outdir, ignore_errors=True)
+                run = cluster_run.DirectoryRun("t.cpy", ["t.dat"], args, outdir, 600)
+                run.head_start()
+                time.sleep(attempt % 8 * 0.002)
+                run.stop()
+                # What the head start's thread would still do, it does within this.
+                time.sleep(0.05)
+                with self.subTest(attempt=attempt):
+                    # (A part it completed before the stop stays: --resume keeps it.)
+                    self.assertFalse(os.path.exists(os.path.join(outdir, cluster_run.TEMPORARY)))
+
     def test_a_hierarchy_split_in_parts_equals_one_run(self):
         count = write_hierarchy(self.folder)
         for name, args in (("h.v", ["-recfm", "V", *SEGMENTS]),
