@@ -576,6 +576,19 @@ bool RecordDecoder::compileLine() {
   lineLength_ = root.length;
   for (LineStep &step : lineSteps_)
     step.readAhead = step.offset + 8 <= lineLength_;
+  // writeLine copies each step's text as one 32-byte block, with no loop or
+  // test of its length: longer texts are split, the leading parts given to
+  // steps that write no value.
+  std::vector<LineStep> steps;
+  for (LineStep step : lineSteps_) {
+    while (step.literalSize > 32) {
+      steps.push_back(LineStep{step.literal, 32});
+      step.literal += 32;
+      step.literalSize -= 32;
+    }
+    steps.push_back(step);
+  }
+  lineSteps_ = std::move(steps);
   // The texts are copied 32 bytes at a time: room to read and write past their ends.
   lineRoom_ += lineText_.size() + 64 + 32 * lineSteps_.size();
   lineText_.append(32, ' ');
@@ -710,11 +723,9 @@ char *RecordDecoder::writeLine(std::string_view data, std::int64_t declared, cha
   const LineStep *const last = lineSteps_.data() + lineSteps_.size();
   for (const LineStep *it = lineSteps_.data(); it != last; ++it) {
     const LineStep &step = *it;
-    // Fixed 32-byte copies (the texts and the room go past their ends): no
+    // One fixed 32-byte copy (the texts and the room go past their ends): no
     // call and no branch on the length for the keys between two values.
-    const char *from = text + step.literal;
-    for (std::uint32_t copied = 0; copied < step.literalSize; copied += 32)
-      std::memcpy(to + copied, from + copied, 32);
+    std::memcpy(to, text + step.literal, 32);
     to += step.literalSize;
     const std::string_view bytes(data.data() + step.offset, step.length);
     char *end = nullptr;

@@ -1,7 +1,8 @@
 """vexfcbl-decode's lines of a fixed layout (each record written by steps compiled once):
 numbers of every length and scale first in the record and ending it, bad bytes at its end,
 -select of the first, the last and an OCCURS member, a record of FILLER only, and output
-of many megabytes on one thread and on two, with -strict stopping in the middle of it.
+of many megabytes on one thread and on two, with -strict stopping in the middle of it,
+and keys between two values longer than one 32-byte copy.
 
 The records come from tests/tools/cobdata.py; the expected texts are its values spelled
 by the decoder's documented rule (the exact decimal with as many places as the picture's
@@ -262,6 +263,57 @@ class ManyLines(Folder):
         # The byte counts in the file: the record's start and B-BAL's offset in it.
         self.assertIn("record %d, byte %d: B.B-BAL: invalid packed decimal" % (bad, (bad - 1) * 90 + 28),
                       done.stderr.decode())
+
+
+LONG = "A-NAME-OF-THIRTY-CHARACTERS-"  # 28 characters; two more make each name 30
+
+
+class LongKeys(Folder):
+    def test_keys_and_braces_longer_than_one_copy_between_two_values(self):
+        """Nested groups of 30-character names: the text between two values runs to 32, 33,
+        64, 65 and more than 96 bytes. The whole line is compared with Python's json.dumps of
+        the values in copybook order."""
+        rng = random.Random(33)
+        names = ["%s%02d" % (LONG, i) for i in range(12)]
+        copybook = ("       01  %s.\n" % names[0]
+                    + "           05  %s.\n" % names[1]
+                    + "               10  %s.\n" % names[2]
+                    + "                   15  %s\n                       PIC X(3).\n" % names[3]
+                    + "                   15  %s\n                       PIC S9(5)V99 COMP-3.\n" % names[4]
+                    + "               10  %s\n                   OCCURS 2.\n" % names[5]
+                    + "                   15  %s\n                       PIC 9(4).\n" % names[6]
+                    + "                   15  %s.\n" % names[7]
+                    + "                       20  %s\n                       PIC X(2).\n" % names[8]
+                    + "           05  %s\n               PIC S9(9) COMP.\n" % names[9]
+                    + "           05  AB PIC X.\n"
+                    + "           05  %s\n               PIC S9(3) COMP-3.\n" % names[10])
+        rows, data = [], b""
+        for _ in range(30):
+            row = (cobdata.random_text(rng, 3).ljust(3), Decimal(rng.randint(-9999999, 9999999)) / 100,
+                   [(rng.randint(0, 9999), cobdata.random_text(rng, 2).ljust(2)) for _ in range(2)],
+                   rng.randint(-999999999, 999999999), cobdata.random_text(rng, 1).ljust(1),
+                   rng.randint(-999, 999))
+            rows.append(row)
+            data += (cobdata.text(row[0], 3) + cobdata.packed(row[1], 7, 2)
+                     + b"".join(cobdata.zoned(d, 4, signed=False) + cobdata.text(t, 2) for d, t in row[2])
+                     + cobdata.binary(row[3], 9) + cobdata.text(row[4], 1) + cobdata.packed(row[5], 3))
+        # Numbers are raw JSON numbers: put in by a marker replaced after dumping.
+        want = []
+        for row in rows:
+            line = {names[0]: {
+                names[1]: {names[2]: {names[3]: row[0], names[4]: "#%s#" % spelled(row[1], 2)},
+                           names[5]: [{names[6]: "#%d#" % d, names[7]: {names[8]: t}} for d, t in row[2]]},
+                names[9]: "#%d#" % row[3], "AB": row[4], names[10]: "#%d#" % row[5]}}
+            text = json.dumps(line, separators=(",", ":"))
+            want.append(text.replace('"#', "").replace('#"', "") + "\n")
+        for options in ((), ("-j", "2")):
+            with self.subTest(options=options):
+                self.assertEqual(self.decode(copybook, data, *options).stdout.decode(), "".join(want))
+        selected = self.decode(copybook, data, "-select", "%s,%s" % (names[8], names[10])).stdout.decode()
+        self.assertEqual(selected.splitlines(),
+                         ['{"%s":{"%s":{"%s":[{"%s":{"%s":"%s"}},{"%s":{"%s":"%s"}}]},"%s":%d}}'
+                          % (names[0], names[1], names[5], names[7], names[8], r[2][0][1],
+                             names[7], names[8], r[2][1][1], names[10], r[5]) for r in rows])
 
 
 if __name__ == "__main__":
