@@ -715,6 +715,18 @@ bool RecordDecoder::compileValue(int index, std::int64_t at) {
   return true;
 }
 
+namespace {
+
+// writeScaled of a whole number, its magnitude taken without a branch on
+// its sign: in data the signs are as good as random, and a branch on each
+// was mispredicted about every other time.
+[[gnu::always_inline]] inline char *spellWhole(std::int64_t whole, int scale, char *out) {
+  const auto sign = static_cast<std::uint64_t>(whole >> 63); // 0 or all ones
+  return writeScaled((static_cast<std::uint64_t>(whole) ^ sign) - sign, sign != 0, scale, out);
+}
+
+} // namespace
+
 // The line of a record the steps hold, written at `to`, which has room for
 // the longest line; nullptr (nothing written) for a record shorter than the layout.
 char *RecordDecoder::writeLine(std::string_view data, std::int64_t declared, char *to) {
@@ -763,28 +775,24 @@ char *RecordDecoder::writeLine(std::string_view data, std::int64_t declared, cha
       std::uint16_t half = 0;
       std::memcpy(&half, bytes, 2);
       half = __builtin_bswap16(half);
-      const std::int64_t whole =
-          step.isSigned ? std::int64_t{static_cast<std::int16_t>(half)} : std::int64_t{half};
-      end = writeScaled(whole < 0 ? -static_cast<std::uint64_t>(whole) : half, whole < 0,
-                        step.scale, to);
+      end = spellWhole(step.isSigned ? std::int64_t{static_cast<std::int16_t>(half)}
+                                     : std::int64_t{half},
+                       step.scale, to);
       break;
     }
     case LineKind::fullword: {
       std::uint32_t full = 0;
       std::memcpy(&full, bytes, 4);
       full = __builtin_bswap32(full);
-      const std::int64_t whole =
-          step.isSigned ? std::int64_t{static_cast<std::int32_t>(full)} : std::int64_t{full};
-      end = writeScaled(whole < 0 ? -static_cast<std::uint64_t>(whole) : full, whole < 0,
-                        step.scale, to);
+      end = spellWhole(step.isSigned ? std::int64_t{static_cast<std::int32_t>(full)}
+                                     : std::int64_t{full},
+                       step.scale, to);
       break;
     }
     case LineKind::doubleword: {
       std::uint64_t word = 0;
       std::memcpy(&word, bytes, 8);
-      word = __builtin_bswap64(word);
-      const auto whole = static_cast<std::int64_t>(word);
-      end = writeScaled(whole < 0 ? ~word + 1 : word, whole < 0, step.scale, to);
+      end = spellWhole(static_cast<std::int64_t>(__builtin_bswap64(word)), step.scale, to);
       break;
     }
     case LineKind::other:
