@@ -109,6 +109,42 @@ constexpr Digits16 wide(std::uint64_t low, std::uint64_t high) {
   return out + scale;
 }
 
+// The decimal digits of `value` (below 10^8), 0 for 0: from its bit length
+// and one comparison, not from its digits, so that the text's end is known
+// before they are.
+[[gnu::always_inline]] inline int eightCount(std::uint32_t value) {
+  static constexpr std::uint32_t powers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+  const int log = (32 - __builtin_clz(value | 1)) * 1233 >> 12; // floor(log10(2^bits))
+  return value == 0 ? 0 : log + (value >= powers[log] ? 1 : 0);
+}
+
+// writeScaled for a halfword's or fullword's magnitude (below 10^10) and a
+// scale of 0 to 7: its low eight digits spelled in one word and the one or
+// two above them (a fullword's) put before, where writeScaled would shift
+// sixteen digits as one 128-bit number.
+template <bool Fullword>
+[[gnu::always_inline]] inline char *binaryText(std::uint64_t magnitude, bool negative, int scale,
+                                               char *out) {
+  *out = '-';
+  out += negative ? 1 : 0;
+  auto low = static_cast<std::uint32_t>(magnitude);
+  int count = 0;
+  if constexpr (Fullword) {
+    const auto high = static_cast<std::uint32_t>(magnitude / 100000000);
+    low = static_cast<std::uint32_t>(magnitude - std::uint64_t{high} * 100000000);
+    const int highCount = (high != 0 ? 1 : 0) + (high >= 10 ? 1 : 0);
+    const std::uint32_t pair = (high / 10 + '0') | (high % 10 + '0') << 8;
+    const std::uint32_t shown = pair >> (8 * (2 - highCount));
+    std::memcpy(out, &shown, 2);
+    out += highCount;
+    // Above eight digits the low eight are all shown, their zeros too.
+    count = high != 0 ? 8 : eightCount(low);
+  } else {
+    count = eightCount(low);
+  }
+  return spellDigits(eightDigits(low), count, false, scale, out);
+}
+
 // The four low bytes of `x` moved to bytes 0, 2, 4 and 6.
 [[gnu::always_inline]] inline std::uint64_t spreadBytes(std::uint64_t x) {
   x = (x | x << 16) & 0x0000FFFF0000FFFFULL;

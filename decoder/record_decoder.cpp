@@ -725,6 +725,14 @@ namespace {
   return writeScaled((static_cast<std::uint64_t>(whole) ^ sign) - sign, sign != 0, scale, out);
 }
 
+// spellWhole by binaryText: a halfword's or fullword's value, a scale of 0 to 7.
+template <bool Fullword>
+[[gnu::always_inline]] inline char *spellBinary(std::int64_t whole, int scale, char *out) {
+  const auto sign = static_cast<std::uint64_t>(whole >> 63);
+  return digit_text::binaryText<Fullword>((static_cast<std::uint64_t>(whole) ^ sign) - sign,
+                                          sign != 0, scale, out);
+}
+
 } // namespace
 
 // The line of a record the steps hold, written at `to`, which has room for
@@ -775,18 +783,22 @@ char *RecordDecoder::writeLine(std::string_view data, std::int64_t declared, cha
       std::uint16_t half = 0;
       std::memcpy(&half, bytes, 2);
       half = __builtin_bswap16(half);
-      end = spellWhole(step.isSigned ? std::int64_t{static_cast<std::int16_t>(half)}
-                                     : std::int64_t{half},
-                       step.scale, to);
+      const std::int64_t whole =
+          step.isSigned ? std::int64_t{static_cast<std::int16_t>(half)} : std::int64_t{half};
+      end = step.scale >= 0 && step.scale <= 7
+                ? spellBinary<false>(whole, step.scale, to)
+                : spellWhole(whole, step.scale, to);
       break;
     }
     case LineKind::fullword: {
       std::uint32_t full = 0;
       std::memcpy(&full, bytes, 4);
       full = __builtin_bswap32(full);
-      end = spellWhole(step.isSigned ? std::int64_t{static_cast<std::int32_t>(full)}
-                                     : std::int64_t{full},
-                       step.scale, to);
+      const std::int64_t whole =
+          step.isSigned ? std::int64_t{static_cast<std::int32_t>(full)} : std::int64_t{full};
+      end = step.scale >= 0 && step.scale <= 7
+                ? spellBinary<true>(whole, step.scale, to)
+                : spellWhole(whole, step.scale, to);
       break;
     }
     case LineKind::doubleword: {

@@ -265,6 +265,43 @@ class ManyLines(Folder):
                       done.stderr.decode())
 
 
+class BinaryBeyondThePicture(Folder):
+    def test_whole_halfwords_and_fullwords_at_every_scale(self):
+        """Binary fields hold more than their picture's digits, and the decoder gives the
+        whole value: halfwords and fullwords at their ends (ten-digit fullwords among
+        them), at scales 0 to 9, signed and not, first and last in the record. The bytes
+        are Python's struct packing; the texts the exact decimals."""
+        import struct
+        rng = random.Random(10)
+        for size, digits, form in ((2, 4, "h"), (4, 9, "i")):
+            top = 2 ** (8 * size)
+            for signed in (True, False):
+                low, high = (-top // 2, top // 2 - 1) if signed else (0, top - 1)
+                wholes = sorted({0, 1, 9, 10, 99, 100, 9999, 10000, high, high - 1, low, low + 1,
+                                 *(w for w in (99999999, 100000000, 999999999, 1000000000)
+                                   if low <= w <= high),
+                                 *(-w for w in (1, 10, 99999999, 100000000, 1000000000) if -w >= low),
+                                 *(rng.randint(low, high) for _ in range(20))})
+                for scale in range(0, 10):
+                    if scale > digits:
+                        continue
+                    places = "V" + "9" * scale if scale else ""
+                    pic = "%s9(%d)%s COMP" % ("S" if signed else "", digits - scale, places) \
+                        if digits > scale else "%sV9(%d) COMP" % ("S" if signed else "", scale)
+                    copybook = ("       01  R.\n           05  A  PIC %s.\n"
+                                "           05  M  PIC X.\n           05  B  PIC %s.\n" % (pic, pic))
+                    code = form if signed else form.upper()
+                    data = b"".join(struct.pack(">" + code, v) + cobdata.text("M", 1) + struct.pack(">" + code, w)
+                                    for v, w in zip(wholes, reversed(wholes)))
+                    want = [(spelled(Decimal(v).scaleb(-scale), scale), spelled(Decimal(w).scaleb(-scale), scale))
+                            for v, w in zip(wholes, reversed(wholes))]
+                    with self.subTest(pic=pic):
+                        lines = self.decode(copybook, data).stdout.decode().splitlines()
+                        self.assertEqual([(raw_numbers(l)["R"]["A"], raw_numbers(l)["R"]["B"]) for l in lines], want)
+                        rows = self.decode(copybook, data, "-format", "csv").stdout.decode().splitlines()[1:]
+                        self.assertEqual([tuple(row.split(",")[::2]) for row in rows], want)
+
+
 LONG = "A-NAME-OF-THIRTY-CHARACTERS-"  # 28 characters; two more make each name 30
 
 
