@@ -302,6 +302,45 @@ class BinaryBeyondThePicture(Folder):
                         self.assertEqual([tuple(row.split(",")[::2]) for row in rows], want)
 
 
+class TextAndItsBlanks(Folder):
+    def test_every_length_of_content_before_the_blanks(self):
+        """Text fields of 1 to 40 bytes holding 0 to all of their length before blanks,
+        the content ending in a quote, a comma, a backslash, a no-break space or a letter,
+        first and last in the record; JSON Lines and CSV, with and without -trim. Expected:
+        Python's cp037 decoding, json.dumps and the CSV quoting rule."""
+        rng = random.Random(41)
+        alphabet = "ABCXYZ019 ,.-\\\"\u00e9\u00a0"
+        for length in list(range(1, 25)) + [31, 32, 33, 40]:
+            rows = []
+            for content in sorted({0, 1, length // 2, max(length - 1, 0), length, rng.randint(0, length)}):
+                for last in ("A", '"', ",", "\\", "\u00a0", " "):
+                    text = "".join(rng.choice(alphabet) for _ in range(max(content - 1, 0)))
+                    text = (text + last)[:content] if content else ""
+                    rows.append(text.ljust(length))
+            copybook = ("       01  R.\n           05  A  PIC X(%d).\n"
+                        "           05  N  PIC S9(3) COMP-3.\n           05  B  PIC X(%d).\n"
+                        % (length, length))
+            data = b"".join(a.encode("cp037") + cobdata.packed(-5, 3) + b.encode("cp037")
+                            for a, b in zip(rows, reversed(rows)))
+            pairs = list(zip(rows, reversed(rows)))
+
+            def csv_field(text):
+                return '"%s"' % text.replace('"', '""') if any(c in text for c in ',"') else text
+
+            for trim in (False, True):
+                cut = (lambda t: t.rstrip(" ")) if trim else (lambda t: t)
+                options = ("-trim",) if trim else ()
+                with self.subTest(length=length, trim=trim):
+                    lines = self.decode(copybook, data, *options).stdout.decode()
+                    self.assertEqual(lines, "".join(
+                        '{"R":{"A":%s,"N":-5,"B":%s}}\n'
+                        % (json.dumps(cut(a), ensure_ascii=False), json.dumps(cut(b), ensure_ascii=False))
+                        for a, b in pairs))
+                    table = self.decode(copybook, data, "-format", "csv", *options).stdout.decode()
+                    self.assertEqual(table.split("\r\n")[1:-1],
+                                     ["%s,-5,%s" % (csv_field(cut(a)), csv_field(cut(b))) for a, b in pairs])
+
+
 LONG = "A-NAME-OF-THIRTY-CHARACTERS-"  # 28 characters; two more make each name 30
 
 
