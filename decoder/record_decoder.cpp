@@ -812,7 +812,9 @@ char *RecordDecoder::writeLine(std::string_view data, std::int64_t declared, cha
     }
     to = end != nullptr ? end : writeValue(*it, to);
   }
-  lengthProblem(declared, lineLength_);
+  // F records declare no length: no call for them.
+  if (declared >= 0)
+    lengthProblem(declared, lineLength_);
   return to;
 }
 
