@@ -576,15 +576,15 @@ bool RecordDecoder::compileLine() {
   lineLength_ = root.length;
   for (LineStep &step : lineSteps_)
     step.readAhead = step.offset + 8 <= lineLength_;
-  // writeLine copies each step's text as one 32-byte block, with no loop or
+  // writeLine copies each step's text as one 16-byte block, with no loop or
   // test of its length: longer texts are split, the leading parts given to
   // steps that write no value.
   std::vector<LineStep> steps;
   for (LineStep step : lineSteps_) {
-    while (step.literalSize > 32) {
-      steps.push_back(LineStep{step.literal, 32});
-      step.literal += 32;
-      step.literalSize -= 32;
+    while (step.literalSize > 16) {
+      steps.push_back(LineStep{step.literal, 16});
+      step.literal += 16;
+      step.literalSize -= 16;
     }
     steps.push_back(step);
   }
@@ -749,9 +749,9 @@ char *RecordDecoder::writeLine(std::string_view data, std::int64_t declared, cha
   const LineStep *const last = lineSteps_.data() + lineSteps_.size();
   for (const LineStep *it = lineSteps_.data(); it != last; ++it) {
     const LineStep &step = *it;
-    // One fixed 32-byte copy (the texts and the room go past their ends): no
+    // One fixed 16-byte copy (the texts and the room go past their ends): no
     // call and no branch on the length for the keys between two values.
-    std::memcpy(to, text + step.literal, 32);
+    std::memcpy(to, text + step.literal, 16);
     to += step.literalSize;
     const char *const bytes = data.data() + step.offset;
     char *end = nullptr;

@@ -2,7 +2,7 @@
 numbers of every length and scale first in the record and ending it, bad bytes at its end,
 -select of the first, the last and an OCCURS member, a record of FILLER only, and output
 of many megabytes on one thread and on two, with -strict stopping in the middle of it,
-and keys between two values longer than one 32-byte copy.
+and keys between two values longer than one 16-byte copy.
 
 The records come from tests/tools/cobdata.py; the expected texts are its values spelled
 by the decoder's documented rule (the exact decimal with as many places as the picture's
