@@ -8,7 +8,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,36 +45,17 @@ using FileHandle = std::unique_ptr<std::FILE, FileClose>;
 // The last `hold` bytes of the file (-skip-trailer-bytes) are never shown:
 // the window reads that far ahead, so it needs no file size and works on
 // pipes and decompressed streams alike.
-// A plain file read by one thread (`map`) is shown through pieces of a
-// mapping of it instead: no copy of every byte out of the page cache (a
-// tenth of a JSON Lines run's time). Each piece reaches at most the size
-// the file has when it is mapped; past that the window reads with fread
-// from where the mapping ended, so that a file that grows while it is read,
-// a file of size 0 (/proc) and a read error end as they do without it. A
-// file cut shorter while a piece of it is mapped is the exception: touching
-// the piece's pages past its new end raises SIGBUS, where fread would have
-// met the end.
 class InputWindow {
 public:
   // `position`: the file offset the stream stands at.
-  InputWindow(std::FILE *file, std::int64_t position, std::size_t hold = 0, bool map = false)
+  InputWindow(std::FILE *file, std::int64_t position, std::size_t hold = 0)
       : file_(file), hold_(hold), position_(position) {
-    if (map && hold == 0)
-      startMapping();
-    if (mapping_ == nullptr) {
-      buffer_.resize(blockSize + hold);
-      data_ = buffer_.data();
-    }
+    buffer_.resize(blockSize + hold);
   }
-  InputWindow(const InputWindow &) = delete;
-  InputWindow &operator=(const InputWindow &) = delete;
-  ~InputWindow() { unmap(); }
   // Makes `count` bytes from the cursor available; fewer only at the end of the file.
   std::size_t ensure(std::size_t count) {
     const std::size_t wanted = count + hold_;
     if (end_ - begin_ >= wanted || eof_)
-      return std::min(count, visible());
-    if (mapping_ != nullptr && mapMore(wanted))
       return std::min(count, visible());
     if (begin_ != 0) {
       std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(begin_),
@@ -85,7 +65,6 @@ public:
     }
     if (buffer_.size() < wanted)
       buffer_.resize(wanted + blockSize);
-    data_ = buffer_.data();
     while (end_ < wanted && !eof_) {
       errno = 0;
       const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
@@ -98,7 +77,7 @@ public:
     return std::min(count, visible());
   }
   std::string_view peek(std::size_t count) const {
-    return std::string_view(data_ + begin_, std::min(count, visible()));
+    return std::string_view(buffer_.data() + begin_, std::min(count, visible()));
   }
   void consume(std::size_t count) {
     begin_ += count;
@@ -107,11 +86,10 @@ public:
   std::int64_t position() const { return position_; }
   // Moves the next `count` bytes (fewer only at the end of the file) to
   // `to` and past the cursor: those the window holds, then the rest read
-  // from the file straight into `to`. For a window that holds no trailer
-  // and maps nothing.
+  // from the file straight into `to`. For a window that holds no trailer.
   std::size_t readInto(char *to, std::size_t count) {
     std::size_t have = std::min(count, end_ - begin_);
-    std::memcpy(to, data_ + begin_, have);
+    std::memcpy(to, buffer_.data() + begin_, have);
     begin_ += have;
     while (have < count && !eof_) {
       errno = 0;
@@ -133,81 +111,9 @@ public:
 private:
   std::size_t visible() const { return end_ - begin_ > hold_ ? end_ - begin_ - hold_ : 0; }
 
-  void startMapping() {
-    fd_ = ::fileno(file_);
-    struct stat status {};
-    if (fd_ < 0 || ::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size == 0)
-      return;
-    const off_t told = ::ftello(file_);
-    if (told < 0)
-      return;
-    mappedAt_ = told; // the file offset of data_[0] once mapped
-    if (!mapMore(1))
-      fd_ = -1;
-  }
-  // Maps the file from the cursor on, at least `wanted` bytes when the
-  // file holds them; false when it holds no byte past those shown: the
-  // window then reads on from there with fread (and the mapping is gone).
-  bool mapMore(std::size_t wanted) {
-    const std::int64_t cursor = mappedAt_ + static_cast<std::int64_t>(begin_);
-    const std::int64_t reached = mappedAt_ + static_cast<std::int64_t>(end_);
-    struct stat status {};
-    if (fd_ >= 0 && ::fstat(fd_, &status) == 0 && status.st_size > reached) {
-      const std::int64_t page = ::sysconf(_SC_PAGESIZE);
-      const std::int64_t from = cursor / page * page;
-      const auto size = static_cast<std::size_t>(
-          std::min<std::int64_t>(status.st_size - from,
-                                 std::max<std::int64_t>(mapSize, static_cast<std::int64_t>(wanted) +
-                                                                     (cursor - from))));
-      void *const piece =
-          ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, static_cast<off_t>(from));
-      if (piece != MAP_FAILED) {
-        unmap();
-        mapping_ = piece;
-        mappingSize_ = size;
-        data_ = static_cast<const char *>(piece);
-        mappedAt_ = from;
-        begin_ = static_cast<std::size_t>(cursor - from);
-        end_ = size;
-        return true;
-      }
-    }
-    if (mapping_ == nullptr && mappedAt_ < 0)
-      return false;
-    // On with fread from the mapping's end, the bytes not yet consumed kept.
-    const std::size_t left = end_ - begin_;
-    buffer_.resize(std::max(blockSize, left + blockSize));
-    if (left != 0)
-      std::memcpy(buffer_.data(), data_ + begin_, left);
-    unmap();
-    data_ = buffer_.data();
-    begin_ = 0;
-    end_ = left;
-    if (::fseeko(file_, static_cast<off_t>(reached), SEEK_SET) != 0) {
-      eof_ = true;
-      error_ = errno != 0 ? errno : EIO;
-    }
-    mappedAt_ = -1;
-    fd_ = -1;
-    return false;
-  }
-  void unmap() {
-    if (mapping_ != nullptr)
-      ::munmap(mapping_, mappingSize_);
-    mapping_ = nullptr;
-  }
-
   static constexpr std::size_t blockSize = 1 << 20;
-  // A mapping's piece: its pages are made present when it is mapped
-  // (MAP_POPULATE), a fault each would cost more than the copy saved.
-  static constexpr std::int64_t mapSize = 8 << 20;
   std::FILE *file_;
   std::vector<char> buffer_;
-  const char *data_ = nullptr; // buffer_'s bytes or the mapping's
-  void *mapping_ = nullptr;
-  std::size_t mappingSize_ = 0;
-  std::int64_t mappedAt_ = -1; // the file offset of data_[0] while mapped
-  int fd_ = -1;
   std::size_t hold_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
@@ -381,8 +287,7 @@ private:
       return true;
     }
     InputWindow window(in, range_.start > 0 ? seek : 0,
-                       static_cast<std::size_t>(options_.skipTrailerBytes),
-                       decoders_.size() == 1);
+                       static_cast<std::size_t>(options_.skipTrailerBytes));
     while (window.position() < seek) {
       const std::size_t got = window.ensure(
           static_cast<std::size_t>(std::min<std::int64_t>(seek - window.position(), 1 << 20)));
