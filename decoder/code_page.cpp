@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -200,6 +201,9 @@ std::optional<CodePage> CodePage::open(const std::string &name) {
         page.csvPlain_[b] = json[0];
     }
   }
+  if (std::endian::native == std::endian::little && page.space_ != 0 &&
+      page.jsonPlain_[page.space_] == ' ' && page.csvPlain_[page.space_] == ' ')
+    page.blankWord_ = 0x0101010101010101ULL * page.space_;
   return page;
 }
 
@@ -220,6 +224,35 @@ inline bool plainWord(const std::array<char, 256> &plain, const char *from, std:
   return ((word - ones) & ~word & (ones << 7)) == 0;
 }
 
+// The length of `bytes` without its trailing blanks (`blanks`: the space
+// byte in each byte of a word; a little-endian machine), a word at a time
+// from the end: fixed-width text fields are mostly padding.
+inline std::size_t beforeBlanks(std::string_view bytes, std::uint64_t blanks) {
+  std::size_t n = bytes.size();
+  while (n >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes.data() + n - 8, 8);
+    // The last byte is the top one: the zero bytes above the top nonzero one are blanks.
+    const std::uint64_t other = word ^ blanks;
+    if (other != 0)
+      return n - static_cast<std::size_t>(__builtin_clzll(other) / 8);
+    n -= 8;
+  }
+  const auto blank = static_cast<char>(blanks);
+  while (n > 0 && bytes[n - 1] == blank)
+    --n;
+  return n;
+}
+
+// `count` blanks at `out`, in 16-byte stores (the room goes past the text).
+inline char *writeBlanks(std::size_t count, char *out) {
+  static constexpr char sixteen[16] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                       ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  for (std::size_t i = 0; i < count; i += 16)
+    std::memcpy(out + i, sixteen, 16);
+  return out + count;
+}
+
 } // namespace
 
 char *CodePage::writeJson(std::string_view bytes, bool trim, char *out) const {
@@ -232,20 +265,27 @@ char *CodePage::writeJson(std::string_view bytes, bool trim, char *out) const {
   // its lookups do not wait on one another. After a byte that is not plain
   // (rare) and for the short tail, one byte at a time: checking 8 bytes again
   // there measured more instructions.
+  // The trailing blanks are written at the end in 16-byte stores; a word
+  // may read into them, its blanks written as any byte.
+  const char *const content = blankWord_ != 0 && bytes.size() >= 8
+                                  ? from + beforeBlanks(bytes, blankWord_)
+                                  : end;
   std::uint64_t word;
-  while (end - from >= 8 && plainWord(jsonPlain_, from, word)) {
+  while (from < content && end - from >= 8 && plainWord(jsonPlain_, from, word)) {
     std::memcpy(out, &word, 8);
     out += 8;
     from += 8;
   }
   // Fixed 8-byte copies, each advancing by its text's length: no branch per byte.
-  for (; from < end; ++from) {
+  for (; from < content; ++from) {
     const auto b = static_cast<unsigned char>(*from);
     std::memcpy(out, json_[b].data(), 8);
     out += jsonLength_[b];
   }
+  if (!trim)
+    out = writeBlanks(static_cast<std::size_t>(end - from), out);
   // No escape and no UTF-8 sequence ends in a blank: the written text trims as the text would.
-  if (trim)
+  else
     while (out > first + 1 && out[-1] == ' ')
       --out;
   *out++ = '"';
@@ -257,19 +297,25 @@ char *CodePage::writeCsv(std::string_view bytes, bool trim, char *out) const {
   unsigned quoted = 0;
   const char *from = bytes.data();
   const char *const last = from + bytes.size();
+  // As writeJson: the trailing blanks last, in 16-byte stores.
+  const char *const content = blankWord_ != 0 && bytes.size() >= 8
+                                  ? from + beforeBlanks(bytes, blankWord_)
+                                  : last;
   std::uint64_t word;
-  while (last - from >= 8 && plainWord(csvPlain_, from, word)) {
+  while (from < content && last - from >= 8 && plainWord(csvPlain_, from, word)) {
     std::memcpy(out, &word, 8);
     out += 8;
     from += 8;
   }
-  for (; from < last; ++from) {
+  for (; from < content; ++from) {
     const auto b = static_cast<unsigned char>(*from);
     std::memcpy(out, text_[b].data(), 4);
     out += textLength_[b];
     quoted |= csvQuoted_[b];
   }
-  if (trim)
+  if (!trim)
+    out = writeBlanks(static_cast<std::size_t>(last - from), out);
+  else
     while (out > first && out[-1] == ' ')
       --out;
   if (quoted == 0)

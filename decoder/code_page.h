@@ -98,6 +98,9 @@ private:
   // unquoted CSV field (csvPlain_) takes it as it is; 0 otherwise.
   std::array<char, 256> jsonPlain_{};
   std::array<char, 256> csvPlain_{};
+  // The space byte in each byte of a word, when its text is " " in JSON
+  // and CSV alike (on a little-endian machine); 0 otherwise.
+  std::uint64_t blankWord_ = 0;
 };
 
 // The code pages the decoder reads, by the names it lists (-codepage).

@@ -1281,7 +1281,10 @@ private:
   std::string name_;
   std::string text_;
   std::string lines_; // the lines decodeLine writes: fixedLines' many, record()'s one
-  static constexpr std::size_t lineBatch = 4 << 20;
+  // Small enough that the lines and the input window stay in the core's L2
+  // cache: a 4 MB buffer made every line's stores fetch their cache lines
+  // from further out (JSON Lines took 7 % more processor time).
+  static constexpr std::size_t lineBatch = 256 << 10;
   std::string line_;
   std::vector<DecodeProblem> problems_;
   const FramingParts &parts_;

@@ -109,6 +109,42 @@ constexpr Digits16 wide(std::uint64_t low, std::uint64_t high) {
   return out + scale;
 }
 
+// The decimal digits of `value` (below 10^8), 0 for 0: from its bit length
+// and one comparison, not from its digits, so that the text's end is known
+// before they are.
+[[gnu::always_inline]] inline int eightCount(std::uint32_t value) {
+  static constexpr std::uint32_t powers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+  const int log = (32 - __builtin_clz(value | 1)) * 1233 >> 12; // floor(log10(2^bits))
+  return value == 0 ? 0 : log + (value >= powers[log] ? 1 : 0);
+}
+
+// writeScaled for a halfword's or fullword's magnitude (below 10^10) and a
+// scale of 0 to 7: its low eight digits spelled in one word and the one or
+// two above them (a fullword's) put before, where writeScaled would shift
+// sixteen digits as one 128-bit number.
+template <bool Fullword>
+[[gnu::always_inline]] inline char *binaryText(std::uint64_t magnitude, bool negative, int scale,
+                                               char *out) {
+  *out = '-';
+  out += negative ? 1 : 0;
+  auto low = static_cast<std::uint32_t>(magnitude);
+  int count = 0;
+  if constexpr (Fullword) {
+    const auto high = static_cast<std::uint32_t>(magnitude / 100000000);
+    low = static_cast<std::uint32_t>(magnitude - std::uint64_t{high} * 100000000);
+    const int highCount = (high != 0 ? 1 : 0) + (high >= 10 ? 1 : 0);
+    const std::uint32_t pair = (high / 10 + '0') | (high % 10 + '0') << 8;
+    const std::uint32_t shown = pair >> (8 * (2 - highCount));
+    std::memcpy(out, &shown, 2);
+    out += highCount;
+    // Above eight digits the low eight are all shown, their zeros too.
+    count = high != 0 ? 8 : eightCount(low);
+  } else {
+    count = eightCount(low);
+  }
+  return spellDigits(eightDigits(low), count, false, scale, out);
+}
+
 // The four low bytes of `x` moved to bytes 0, 2, 4 and 6.
 [[gnu::always_inline]] inline std::uint64_t spreadBytes(std::uint64_t x) {
   x = (x | x << 16) & 0x0000FFFF0000FFFFULL;
@@ -116,60 +152,89 @@ constexpr Digits16 wide(std::uint64_t low, std::uint64_t high) {
 }
 
 
+// packedText for what the caller has already checked fits: 1 to 8 bytes
+// and a scale of 0 to 15, and 1 to 4 bytes with a scale of 0 to 7 when
+// `Short` (a compiled step checks once, not per value); nullptr for bad bytes.
+template <bool Short>
+[[gnu::always_inline]] inline char *packedFitted(const char *bytes, std::size_t n, bool isSigned,
+                                                 int scale, char *out, bool readAhead) {
+  // The bytes as one number, the first lowest, moved up to end at its
+  // top byte; big-endian, the nibbles in their order: the digits, then the sign.
+  const std::uint64_t packed = loadLowBytes(bytes, n, readAhead) << (64 - 8 * n);
+  const std::uint64_t ordered = __builtin_bswap64(packed);
+  const auto sign = static_cast<unsigned>(ordered) & 0xF;
+  const std::uint64_t nibbles = ordered >> 4;
+  // A digit nibble above 9 carries into the next when 6 is added to each.
+  constexpr std::uint64_t sixes = 0x0666666666666666ULL;
+  const bool valid =
+      (((nibbles + sixes) ^ nibbles ^ sixes) & 0x1111111111111110ULL) == 0 && sign >= 0xA;
+  const bool negative = sign == 0xB || sign == 0xD;
+  if (!valid || (negative && !isSigned))
+    return nullptr;
+  const int count = nibbles == 0 ? 0 : (67 - __builtin_clzll(nibbles)) / 4;
+  if constexpr (Short) {
+    // Seven digits at most: each byte's nibbles spread in one word.
+    const std::uint64_t word = packed >> 32;
+    const std::uint64_t digits = spreadBytes(word >> 4 & everyByte(0x0F) & 0xFFFFFFFFULL) |
+                                 spreadBytes(word & everyByte(0x0F) & 0xFFFFFFFFULL) << 8;
+    return spellDigits(digits << 8, count, negative, scale, out);
+  } else {
+    return spellDigits(packedDigits(packed), count, negative, scale, out);
+  }
+}
+
 [[gnu::always_inline]] inline char *packedText(std::string_view bytes, bool isSigned, int scale, char *out,
                                                bool readAhead) {
   const std::size_t n = bytes.size();
   if (n == 0 || n > 9 || scale < 0 || scale > 24)
     return nullptr;
-  if (littleEndian && n <= 8 && scale <= 15) {
-    // The bytes as one number, the first lowest, moved up to end at its
-    // top byte; big-endian, the nibbles in their order: the digits, then the sign.
-    const std::uint64_t packed = loadLowBytes(bytes.data(), n, readAhead) << (64 - 8 * n);
-    const std::uint64_t ordered = __builtin_bswap64(packed);
-    const auto sign = static_cast<unsigned>(ordered) & 0xF;
-    const std::uint64_t nibbles = ordered >> 4;
-    // A digit nibble above 9 carries into the next when 6 is added to each.
-    constexpr std::uint64_t sixes = 0x0666666666666666ULL;
-    const bool valid =
-        (((nibbles + sixes) ^ nibbles ^ sixes) & 0x1111111111111110ULL) == 0 && sign >= 0xA;
-    const bool negative = sign == 0xB || sign == 0xD;
-    if (!valid || (negative && !isSigned))
-      return nullptr;
-    const int count = nibbles == 0 ? 0 : (67 - __builtin_clzll(nibbles)) / 4;
-    if (n <= 4 && scale <= 7) {
-      // Seven digits at most: each byte's nibbles spread in one word.
-      const std::uint64_t word = packed >> 32;
-      const std::uint64_t digits = spreadBytes(word >> 4 & everyByte(0x0F) & 0xFFFFFFFFULL) |
-                                   spreadBytes(word & everyByte(0x0F) & 0xFFFFFFFFULL) << 8;
-      return spellDigits(digits << 8, count, negative, scale, out);
-    }
-    return spellDigits(packedDigits(packed), count, negative, scale, out);
-  }
+  if (littleEndian && n <= 8 && scale <= 15)
+    return n <= 4 && scale <= 7
+               ? packedFitted<true>(bytes.data(), n, isSigned, scale, out, readAhead)
+               : packedFitted<false>(bytes.data(), n, isSigned, scale, out, readAhead);
   return writePackedWide(bytes, isSigned, scale, out);
+}
+
+// zonedText for what the caller has already checked fits: 1 to 8 bytes, a
+// scale of 0 to 15 (0 to 7 unless `Wide`), digits F0-F9, no sign or a
+// trailing one; nullptr for bad bytes.
+template <bool Wide>
+[[gnu::always_inline]] inline char *zonedFitted(const char *bytes, std::size_t n, bool trailing,
+                                                int scale, char *out, bool readAhead) {
+  // The bytes moved up to end at the top byte, the first lowest: their low
+  // nibbles are the digits in their order, their high ones the zones (F,
+  // the last one's C, D or F with a trailing sign).
+  const std::uint64_t zoned = loadLowBytes(bytes, n, readAhead) << (64 - 8 * n);
+  const std::uint64_t present = ~std::uint64_t{0} << (64 - 8 * n);
+  const std::uint64_t digits = zoned & everyByte(0x0F);
+  const auto zone = static_cast<unsigned>(zoned >> 60);
+  const std::uint64_t zones =
+      everyByte(0xF0) & present & (trailing ? ~(std::uint64_t{0xF0} << 56) : ~0ULL);
+  const bool negative = trailing && zone == 0xD;
+  if ((zoned & zones) != zones || ((digits + everyByte(6)) & everyByte(0xF0)) != 0 ||
+      (trailing && zone != 0xC && zone != 0xD && zone != 0xF))
+    return nullptr;
+  const int count = digits == 0 ? 0 : 8 - __builtin_ctzll(digits) / 8;
+  if constexpr (Wide)
+    return spellDigits(wide(0, digits), count, negative, scale, out);
+  else
+    return spellDigits(digits, count, negative, scale, out);
+}
+
+// Whether zonedFitted takes a field of `n` bytes and `scale` in `page`.
+inline bool zonedFits(std::size_t n, ZonedSign sign, int scale, const CodePage &page) {
+  return littleEndian && n != 0 && n <= 8 && scale >= 0 && scale <= 15 && page.ebcdicDigits() &&
+         (sign == ZonedSign::none || sign == ZonedSign::trailing);
 }
 
 [[gnu::always_inline]] inline char *zonedText(std::string_view bytes, ZonedSign sign, int scale,
                                               const CodePage &page, char *out, bool readAhead) {
   const std::size_t n = bytes.size();
-  if (!littleEndian || n == 0 || n > 8 || scale < 0 || scale > 15 || !page.ebcdicDigits() ||
-      (sign != ZonedSign::none && sign != ZonedSign::trailing))
+  if (!zonedFits(n, sign, scale, page))
     return nullptr;
-  // The bytes moved up to end at the top byte, the first lowest: their low
-  // nibbles are the digits in their order, their high ones the zones (F,
-  // the last one's C, D or F with a trailing sign).
-  const std::uint64_t zoned = loadLowBytes(bytes.data(), n, readAhead) << (64 - 8 * n);
-  const std::uint64_t present = ~std::uint64_t{0} << (64 - 8 * n);
-  const std::uint64_t digits = zoned & everyByte(0x0F);
-  const auto zone = static_cast<unsigned>(zoned >> 60);
-  const std::uint64_t zones = everyByte(0xF0) & present &
-                              (sign == ZonedSign::trailing ? ~(std::uint64_t{0xF0} << 56) : ~0ULL);
-  const bool negative = sign == ZonedSign::trailing && zone == 0xD;
-  if ((zoned & zones) != zones || ((digits + everyByte(6)) & everyByte(0xF0)) != 0 ||
-      (sign == ZonedSign::trailing && zone != 0xC && zone != 0xD && zone != 0xF))
-    return nullptr;
-  const int count = digits == 0 ? 0 : 8 - __builtin_ctzll(digits) / 8;
-  return scale <= 7 ? spellDigits(digits, count, negative, scale, out)
-                    : spellDigits(wide(0, digits), count, negative, scale, out);
+  const bool trailing = sign == ZonedSign::trailing;
+  return scale <= 7 ? zonedFitted<false>(bytes.data(), n, trailing, scale, out, readAhead)
+                    : zonedFitted<true>(bytes.data(), n, trailing, scale, out, readAhead);
 }
 
 } // namespace digit_text

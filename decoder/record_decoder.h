@@ -87,6 +87,23 @@ private:
   // How a step's value is written: the usages of most fields straight from
   // what the step holds, the others by writeValue.
   enum class StepKind : std::uint8_t { end, text, packed, zoned, binary, other };
+  // A line step's kind tells also what its field's length, scale and sign
+  // allow, checked once when compiled instead of for each value: packed
+  // decimal of up to 4 bytes and 7 places (packedShort) or 8 bytes and 15,
+  // zoned of up to 8 bytes and 7 places (15: zonedWide) with no sign or a
+  // trailing one, big-endian binary of 2, 4 or 8 bytes.
+  enum class LineKind : std::uint8_t {
+    end,
+    text,
+    packedShort,
+    packed,
+    zoned,
+    zonedWide,
+    halfword,
+    fullword,
+    doubleword,
+    other
+  };
   struct LineStep {
     std::uint32_t literal = 0; // the text before the value, in lineText_
     std::uint32_t literalSize = 0;
@@ -94,7 +111,7 @@ private:
     std::uint32_t offset = 0;
     std::uint32_t length = 0;
     std::int32_t scale = 0;
-    StepKind kind = StepKind::end;
+    LineKind kind = LineKind::end;
     ZonedSign sign = ZonedSign::none;
     bool isSigned = false;
     bool readAhead = false; // 8 bytes may be read from the field's start

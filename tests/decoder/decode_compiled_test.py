@@ -1,7 +1,8 @@
 """vexfcbl-decode's lines of a fixed layout (each record written by steps compiled once):
 numbers of every length and scale first in the record and ending it, bad bytes at its end,
 -select of the first, the last and an OCCURS member, a record of FILLER only, and output
-of many megabytes on one thread and on two, with -strict stopping in the middle of it.
+of many megabytes on one thread and on two, with -strict stopping in the middle of it,
+and keys between two values longer than one 16-byte copy.
 
 The records come from tests/tools/cobdata.py; the expected texts are its values spelled
 by the decoder's documented rule (the exact decimal with as many places as the picture's
@@ -262,6 +263,133 @@ class ManyLines(Folder):
         # The byte counts in the file: the record's start and B-BAL's offset in it.
         self.assertIn("record %d, byte %d: B.B-BAL: invalid packed decimal" % (bad, (bad - 1) * 90 + 28),
                       done.stderr.decode())
+
+
+class BinaryBeyondThePicture(Folder):
+    def test_whole_halfwords_and_fullwords_at_every_scale(self):
+        """Binary fields hold more than their picture's digits, and the decoder gives the
+        whole value: halfwords and fullwords at their ends (ten-digit fullwords among
+        them), at scales 0 to 9, signed and not, first and last in the record. The bytes
+        are Python's struct packing; the texts the exact decimals."""
+        import struct
+        rng = random.Random(10)
+        for size, digits, form in ((2, 4, "h"), (4, 9, "i")):
+            top = 2 ** (8 * size)
+            for signed in (True, False):
+                low, high = (-top // 2, top // 2 - 1) if signed else (0, top - 1)
+                wholes = sorted({0, 1, 9, 10, 99, 100, 9999, 10000, high, high - 1, low, low + 1,
+                                 *(w for w in (99999999, 100000000, 999999999, 1000000000)
+                                   if low <= w <= high),
+                                 *(-w for w in (1, 10, 99999999, 100000000, 1000000000) if -w >= low),
+                                 *(rng.randint(low, high) for _ in range(20))})
+                for scale in range(0, 10):
+                    if scale > digits:
+                        continue
+                    places = "V" + "9" * scale if scale else ""
+                    pic = "%s9(%d)%s COMP" % ("S" if signed else "", digits - scale, places) \
+                        if digits > scale else "%sV9(%d) COMP" % ("S" if signed else "", scale)
+                    copybook = ("       01  R.\n           05  A  PIC %s.\n"
+                                "           05  M  PIC X.\n           05  B  PIC %s.\n" % (pic, pic))
+                    code = form if signed else form.upper()
+                    data = b"".join(struct.pack(">" + code, v) + cobdata.text("M", 1) + struct.pack(">" + code, w)
+                                    for v, w in zip(wholes, reversed(wholes)))
+                    want = [(spelled(Decimal(v).scaleb(-scale), scale), spelled(Decimal(w).scaleb(-scale), scale))
+                            for v, w in zip(wholes, reversed(wholes))]
+                    with self.subTest(pic=pic):
+                        lines = self.decode(copybook, data).stdout.decode().splitlines()
+                        self.assertEqual([(raw_numbers(l)["R"]["A"], raw_numbers(l)["R"]["B"]) for l in lines], want)
+                        rows = self.decode(copybook, data, "-format", "csv").stdout.decode().splitlines()[1:]
+                        self.assertEqual([tuple(row.split(",")[::2]) for row in rows], want)
+
+
+class TextAndItsBlanks(Folder):
+    def test_every_length_of_content_before_the_blanks(self):
+        """Text fields of 1 to 40 bytes holding 0 to all of their length before blanks,
+        the content ending in a quote, a comma, a backslash, a no-break space or a letter,
+        first and last in the record; JSON Lines and CSV, with and without -trim. Expected:
+        Python's cp037 decoding, json.dumps and the CSV quoting rule."""
+        rng = random.Random(41)
+        alphabet = "ABCXYZ019 ,.-\\\"\u00e9\u00a0"
+        for length in list(range(1, 25)) + [31, 32, 33, 40]:
+            rows = []
+            for content in sorted({0, 1, length // 2, max(length - 1, 0), length, rng.randint(0, length)}):
+                for last in ("A", '"', ",", "\\", "\u00a0", " "):
+                    text = "".join(rng.choice(alphabet) for _ in range(max(content - 1, 0)))
+                    text = (text + last)[:content] if content else ""
+                    rows.append(text.ljust(length))
+            copybook = ("       01  R.\n           05  A  PIC X(%d).\n"
+                        "           05  N  PIC S9(3) COMP-3.\n           05  B  PIC X(%d).\n"
+                        % (length, length))
+            data = b"".join(a.encode("cp037") + cobdata.packed(-5, 3) + b.encode("cp037")
+                            for a, b in zip(rows, reversed(rows)))
+            pairs = list(zip(rows, reversed(rows)))
+
+            def csv_field(text):
+                return '"%s"' % text.replace('"', '""') if any(c in text for c in ',"') else text
+
+            for trim in (False, True):
+                cut = (lambda t: t.rstrip(" ")) if trim else (lambda t: t)
+                options = ("-trim",) if trim else ()
+                with self.subTest(length=length, trim=trim):
+                    lines = self.decode(copybook, data, *options).stdout.decode()
+                    self.assertEqual(lines, "".join(
+                        '{"R":{"A":%s,"N":-5,"B":%s}}\n'
+                        % (json.dumps(cut(a), ensure_ascii=False), json.dumps(cut(b), ensure_ascii=False))
+                        for a, b in pairs))
+                    table = self.decode(copybook, data, "-format", "csv", *options).stdout.decode()
+                    self.assertEqual(table.split("\r\n")[1:-1],
+                                     ["%s,-5,%s" % (csv_field(cut(a)), csv_field(cut(b))) for a, b in pairs])
+
+
+LONG = "A-NAME-OF-THIRTY-CHARACTERS-"  # 28 characters; two more make each name 30
+
+
+class LongKeys(Folder):
+    def test_keys_and_braces_longer_than_one_copy_between_two_values(self):
+        """Nested groups of 30-character names: the text between two values runs to 32, 33,
+        64, 65 and more than 96 bytes. The whole line is compared with Python's json.dumps of
+        the values in copybook order."""
+        rng = random.Random(33)
+        names = ["%s%02d" % (LONG, i) for i in range(12)]
+        copybook = ("       01  %s.\n" % names[0]
+                    + "           05  %s.\n" % names[1]
+                    + "               10  %s.\n" % names[2]
+                    + "                   15  %s\n                       PIC X(3).\n" % names[3]
+                    + "                   15  %s\n                       PIC S9(5)V99 COMP-3.\n" % names[4]
+                    + "               10  %s\n                   OCCURS 2.\n" % names[5]
+                    + "                   15  %s\n                       PIC 9(4).\n" % names[6]
+                    + "                   15  %s.\n" % names[7]
+                    + "                       20  %s\n                       PIC X(2).\n" % names[8]
+                    + "           05  %s\n               PIC S9(9) COMP.\n" % names[9]
+                    + "           05  AB PIC X.\n"
+                    + "           05  %s\n               PIC S9(3) COMP-3.\n" % names[10])
+        rows, data = [], b""
+        for _ in range(30):
+            row = (cobdata.random_text(rng, 3).ljust(3), Decimal(rng.randint(-9999999, 9999999)) / 100,
+                   [(rng.randint(0, 9999), cobdata.random_text(rng, 2).ljust(2)) for _ in range(2)],
+                   rng.randint(-999999999, 999999999), cobdata.random_text(rng, 1).ljust(1),
+                   rng.randint(-999, 999))
+            rows.append(row)
+            data += (cobdata.text(row[0], 3) + cobdata.packed(row[1], 7, 2)
+                     + b"".join(cobdata.zoned(d, 4, signed=False) + cobdata.text(t, 2) for d, t in row[2])
+                     + cobdata.binary(row[3], 9) + cobdata.text(row[4], 1) + cobdata.packed(row[5], 3))
+        # Numbers are raw JSON numbers: put in by a marker replaced after dumping.
+        want = []
+        for row in rows:
+            line = {names[0]: {
+                names[1]: {names[2]: {names[3]: row[0], names[4]: "#%s#" % spelled(row[1], 2)},
+                           names[5]: [{names[6]: "#%d#" % d, names[7]: {names[8]: t}} for d, t in row[2]]},
+                names[9]: "#%d#" % row[3], "AB": row[4], names[10]: "#%d#" % row[5]}}
+            text = json.dumps(line, separators=(",", ":"))
+            want.append(text.replace('"#', "").replace('#"', "") + "\n")
+        for options in ((), ("-j", "2")):
+            with self.subTest(options=options):
+                self.assertEqual(self.decode(copybook, data, *options).stdout.decode(), "".join(want))
+        selected = self.decode(copybook, data, "-select", "%s,%s" % (names[8], names[10])).stdout.decode()
+        self.assertEqual(selected.splitlines(),
+                         ['{"%s":{"%s":{"%s":[{"%s":{"%s":"%s"}},{"%s":{"%s":"%s"}}]},"%s":%d}}'
+                          % (names[0], names[1], names[5], names[7], names[8], r[2][0][1],
+                             names[7], names[8], r[2][1][1], names[10], r[5]) for r in rows])
 
 
 if __name__ == "__main__":

@@ -362,5 +362,59 @@ class Compressed(Decoding):
                     self.assertEqual(f.read(), "earlier\n")
 
 
+class PlainFiles(Decoding):
+    """A plain file read by one thread: the same records whatever the reading
+    (mapped in pieces of 8 MB, then fread past what was mapped)."""
+
+    def test_a_file_that_grows_while_it_is_read_is_read_to_its_new_end(self):
+        """9.6 MB of records (the first piece of the mapping ends inside a record), then
+        1 MB appended while the decoder waits on its full output pipe: every record of
+        both, as a read to the end of the file gives them."""
+        records, values = items(1000)
+        self.write("item.cpy", ITEM)
+        block = b"".join(records)
+        first, more = 480, 50
+        path = self.write("items.dat", block * first)
+        errors = open(os.path.join(self.folder, "errors"), "w+b")
+        self.addCleanup(errors.close)
+        run = subprocess.Popen([DECODER, "-q", "-i", "item.cpy", "items.dat"], cwd=self.folder,
+                               stdout=subprocess.PIPE, stderr=errors)
+        # Its first line says the decoder has begun on the file as it was; its output is
+        # many times the pipe's buffer, so it cannot come to the first piece's end (nor
+        # the file's) before the lines are read below.
+        out = run.stdout.readline()
+        with open(path, "ab") as f:
+            f.write(block * more)
+        out += run.stdout.read()
+        run.stdout.close()
+        self.assertEqual(run.wait(), 0)
+        errors.seek(0)
+        self.assertEqual(errors.read(), b"")
+        lines = out.decode().splitlines()
+        self.assertEqual(len(lines), 1000 * (first + more))
+        self.assert_items([json.loads(line) for line in lines], values * (first + more))
+
+    def test_pieces_standard_input_and_a_short_last_record(self):
+        """A file of 10 MB and 7 bytes, by name and as standard input: the records across
+        the pieces' ends, then the short last record warned about as in a pipe."""
+        records, values = items(1000)
+        self.write("item.cpy", ITEM)
+        data = b"".join(records) * 500 + records[0][:7]
+        path = self.write("items.dat", data)
+        by_name, name_err = self.decode("-i", "item.cpy", "items.dat")
+        with open(path, "rb") as f:
+            piped = subprocess.run([DECODER, "-q", "-i", "item.cpy"], stdin=f,
+                                   capture_output=True, cwd=self.folder)
+        from_pipe = subprocess.run([DECODER, "-q", "-i", "item.cpy"], input=data,
+                                   capture_output=True, cwd=self.folder)
+        lines = by_name.splitlines()
+        self.assertEqual(len(lines), 500 * 1000 + 1)
+        self.assert_items([json.loads(line) for line in lines[:-1]], values * 500)
+        self.assertEqual(piped.stdout.decode(), by_name)
+        self.assertEqual(from_pipe.stdout.decode(), by_name)
+        self.assertEqual(piped.stderr.decode().replace("-:", "items.dat:"), name_err)
+        self.assertIn("record 500001", name_err)
+
+
 if __name__ == "__main__":
     unittest.main()
