@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -524,10 +525,222 @@ void writeTo(VexXmlStreamWriter &writer, Element &&element) {
   writer.endElement();
 }
 
+// Whether vexDocumentText keeps `unit` as it is: such a text is its own UTF-8
+// and holds no character XML cannot carry.
+inline bool isPlainUnit(char16_t unit) {
+  return (unit >= 0x20 && unit <= 0x7E) || unit == '\t' || unit == '\n' || unit == '\r';
+}
+
+bool isPlain(std::u16string_view text) {
+  for (char16_t unit : text)
+    if (!isPlainUnit(unit))
+      return false;
+  return true;
+}
+
+// True when every text of the markup of `def` that goes through
+// vexDocumentText is plain, so that the markup can be written as it is made:
+// then no character can make it unreadable, which otherwise is known only
+// from the whole markup (see markupFault).
+bool hasPlainTexts(const VexDataDefImpl &def, const VexDataDefDomain &definitions) {
+  if (!isPlain(def.name()) || !isPlain(def.description()))
+    return false;
+  if (const auto *group = rttiCast<VexGroupDefImpl>(&def))
+    for (const VexGroupItem &item : group->items()) {
+      if (!isPlain(item->name()) || !isPlain(item->countItem()))
+        return false;
+      if (item->definitionRef().isValid()) {
+        if (!isPlain(definitions.nameOf(item->definitionRef())))
+          return false;
+      } else if (item->definition() && !hasPlainTexts(*item->definition(), definitions)) {
+        return false;
+      }
+    }
+  return true;
+}
+
+constexpr char hexDigits[] = "0123456789ABCDEF";
+
+void appendHex(std::string &out, unsigned char byte) {
+  out += "\\h";
+  out += hexDigits[byte >> 4];
+  out += hexDigits[byte & 0xF];
+}
+
+// Writes the markup of a definition straight into the document's writer:
+// the same elements, attributes and texts as renderDefinition and writeTo,
+// without a tree of strings made and taken apart for every definition (a
+// fifth of a conversion's instructions went there). Only for definitions
+// whose texts are plain (hasPlainTexts).
+class DirectMarkup {
+public:
+  DirectMarkup(VexXmlStreamWriter &writer, const VexDataDefDomain &definitions)
+      : writer_(writer), definitions_(definitions) {}
+
+  void definition(const VexDataDefImpl &def, bool standAlone) {
+    count_ = 0;
+    if (standAlone || !def.name().empty())
+      narrow(vexAttrName(), def.name());
+    const auto *group = rttiCast<VexGroupDefImpl>(&def);
+    if (group != nullptr && group->type().isSet())
+      number("groupType", group->type().get());
+    const auto *primitive = rttiCast<VexPrimitiveDefImpl>(&def);
+    if (primitive != nullptr)
+      primitiveAttributes(*primitive);
+    start(definitionElementNames[static_cast<int>(def.kind())]);
+    if (group != nullptr)
+      for (const VexGroupItem &item : group->items())
+        this->item(*item);
+    if (primitive != nullptr && !primitive->restriction().empty()) {
+      writer_.startElement("Restriction", nullptr, 0);
+      for (const VexString &value : primitive->restriction().values()) {
+        writer_.startElement("Value", nullptr, 0);
+        std::string &text = values_[0];
+        text.clear();
+        appendValue(text, value);
+        if (!text.empty())
+          writer_.text(text);
+        writer_.endElement();
+      }
+      writer_.endElement();
+    }
+    if (!def.description().empty()) {
+      writer_.startElement(vexElementDescription(), nullptr, 0);
+      std::string &text = values_[0];
+      text.assign(def.description().begin(), def.description().end());
+      writer_.text(text);
+      writer_.endElement();
+    }
+    writer_.endElement();
+  }
+
+private:
+  void item(const VexGroupItemImpl &item) {
+    count_ = 0;
+    narrow("name", item.name());
+    if (item.cardinality().isSet()) {
+      number("minOccurs", item.cardinality().get().lbound());
+      bound("maxOccurs", item.cardinality().get().ubound());
+    }
+    if (!item.countItem().empty())
+      narrow("countItem", item.countItem());
+    if (item.definitionRef().isValid())
+      narrow("ref", definitions_.nameOf(item.definitionRef()));
+    start("Item");
+    if (!item.definitionRef().isValid() && item.definition())
+      definition(*item.definition(), false);
+    writer_.endElement();
+  }
+
+  void primitiveAttributes(const VexPrimitiveDefImpl &def) {
+    if (def.width().isSet()) {
+      const VexRange &width = def.width().get();
+      if (width.isExact()) {
+        number("width", width.lbound());
+      } else {
+        number("minWidth", width.lbound());
+        bound("maxWidth", width.ubound());
+      }
+    }
+    if (def.defaultValue().isSet()) {
+      std::string &text = next("default");
+      if (def.defaultIsImage())
+        for (unsigned char byte : vexToMbcs(def.defaultValue().get()))
+          appendHex(text, byte);
+      else
+        appendValue(text, def.defaultValue().get());
+    }
+    if (const auto *text = rttiCast<VexTextDefImpl>(&def)) {
+      if (text->justification().isSet())
+        literal("justification", enumName(justificationNames, text->justification().get()));
+      if (text->padCharacter().isSet())
+        appendValue(next("padCharacter"), text->padCharacter().get());
+    }
+    if (const auto *number = rttiCast<VexNumberDefImpl>(&def))
+      numberAttributes(*number);
+  }
+
+  void numberAttributes(const VexNumberDefImpl &def) {
+    if (def.numberOfDigits().isSet())
+      number("digits", def.numberOfDigits().get());
+    if (def.pointLocation().isSet())
+      number("pointLocation", def.pointLocation().get());
+    if (def.signPosition().isSet())
+      literal("signPosition", enumName(signPositionNames, def.signPosition().get()));
+    if (def.textPresentation().isSet())
+      literal("textPresentation", enumName(textPresentationNames, def.textPresentation().get()));
+    if (def.binaryPresentation().isSet())
+      literal("binaryPresentation", enumName(binaryPresentationNames,
+                                             static_cast<int>(def.binaryPresentation().get())));
+    if (def.textPattern().isSet())
+      appendValue(next("textPattern"), def.textPattern().get());
+    if (def.decimalPoint().isSet())
+      appendValue(next("decimalPoint"), std::u16string_view(&def.decimalPoint().get(), 1));
+    if (def.groupSeparator().isSet())
+      appendValue(next("groupSeparator"), std::u16string_view(&def.groupSeparator().get(), 1));
+    if (def.blankWhenZero().isSet())
+      literal("blankWhenZero", def.blankWhenZero().get() ? "true" : "false");
+  }
+
+  // Starts element `name` with the attributes gathered since count_ was
+  // reset; their buffers are free again once it returns.
+  void start(const char *name) {
+    for (std::size_t at = 0; at < count_; ++at)
+      attributes_[at].value = values_[at];
+    writer_.startElement(name, attributes_.data(), count_);
+  }
+  // The next attribute `key`: its value is an empty buffer of its own, kept
+  // (with its capacity) from one element to the next.
+  std::string &next(const char *key) {
+    std::string &value = values_[count_];
+    value.clear();
+    attributes_[count_++].name = key;
+    return value;
+  }
+  void literal(const char *key, const char *value) { next(key) = value; }
+  void narrow(const char *key, std::u16string_view text) { next(key).assign(text.begin(), text.end()); }
+  void number(const char *key, std::int64_t value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    next(key).assign(digits, end);
+  }
+  void bound(const char *key, std::int64_t value) {
+    if (value == VexRange::unbounded)
+      literal(key, "unbounded");
+    else
+      number(key, value);
+  }
+  // valueText, appended to `out`; ASCII without a detour through bytes.
+  static void appendValue(std::string &out, std::u16string_view value) {
+    if (!std::all_of(value.begin(), value.end(), [](char16_t unit) { return unit < 0x80; })) {
+      out += valueText(VexString(value));
+      return;
+    }
+    for (char16_t unit : value)
+      if (unit >= 0x20 && unit <= 0x7E)
+        out += static_cast<char>(unit);
+      else
+        appendHex(out, static_cast<unsigned char>(unit));
+  }
+
+  // Room for the most attributes a definition has (a number: 14).
+  static constexpr std::size_t maxAttributes = 16;
+  VexXmlStreamWriter &writer_;
+  const VexDataDefDomain &definitions_;
+  std::array<VexXmlStreamWriter::Attribute, maxAttributes> attributes_;
+  std::array<std::string, maxAttributes> values_;
+  std::size_t count_ = 0;
+};
+
 } // namespace
 
 bool VexMfRdfWriter::writeDefinition(const VexDataDefImpl &def, const VexDataDefDomain &definitions,
                                      VexXmlStreamWriter *writer) {
+  if (hasPlainTexts(def, definitions)) {
+    if (writer)
+      DirectMarkup(*writer, definitions).definition(def, true);
+    return true;
+  }
   Element element = renderDefinition(def, definitions, false);
   if (!holdsOnlyXmlText(element))
     throw markupFault(element);

@@ -207,9 +207,11 @@ public:
     return VexDomainId<Domain>(slots_[at]);
   }
   // The name of `id`; empty for an identifier this registry did not make.
-  VexString getName(VexDomainId<Domain> id) const {
-    return id.isValid() && id.value() <= texts_.size() ? VexString(texts_[id.value() - 1])
-                                                       : VexString();
+  VexString getName(VexDomainId<Domain> id) const { return VexString(nameOf(id)); }
+  // The same without a copy; valid as long as the registry.
+  std::u16string_view nameOf(VexDomainId<Domain> id) const {
+    return id.isValid() && id.value() <= texts_.size() ? texts_[id.value() - 1]
+                                                       : std::u16string_view();
   }
 
 private:

@@ -96,6 +96,20 @@ void VexXmlStreamWriter::closeStartTag() {
 }
 
 void VexXmlStreamWriter::startElement(std::string_view name, Attributes attributes) {
+  std::array<Attribute, sortedInPlace> onStack;
+  std::vector<Attribute> onHeap;
+  Attribute *views = onStack.data();
+  if (attributes.size() > sortedInPlace) {
+    onHeap.resize(attributes.size());
+    views = onHeap.data();
+  }
+  for (std::size_t at = 0; at < attributes.size(); ++at)
+    views[at] = {attributes[at].first, attributes[at].second};
+  startElement(name, views, attributes.size());
+}
+
+void VexXmlStreamWriter::startElement(std::string_view name, const Attribute *attributes,
+                                      std::size_t count) {
   closeStartTag();
   if (!textEndedLine_)
     newLine();
@@ -103,32 +117,31 @@ void VexXmlStreamWriter::startElement(std::string_view name, Attributes attribut
     textEndedLine_ = false;
   indent(open_.size());
   // A stable insertion sort of pointers to the attributes: an element has a
-  // handful of them, std::stable_sort would ask the heap for a buffer on
-  // every element, and moving the pairs themselves swaps their strings.
-  using Attribute = Attributes::value_type;
+  // handful of them, and std::stable_sort would ask the heap for a buffer on
+  // every element.
   std::array<const Attribute *, sortedInPlace> onStack;
   std::vector<const Attribute *> onHeap;
   const Attribute **order = onStack.data();
-  if (attributes.size() > sortedInPlace) {
-    onHeap.resize(attributes.size());
+  if (count > sortedInPlace) {
+    onHeap.resize(count);
     order = onHeap.data();
   }
-  const auto byName = [](const Attribute *a, const Attribute *b) { return a->first < b->first; };
-  for (std::size_t next = 0; next < attributes.size(); ++next) {
+  const auto byName = [](const Attribute *a, const Attribute *b) { return a->name < b->name; };
+  for (std::size_t next = 0; next < count; ++next) {
     order[next] = &attributes[next];
     std::rotate(std::upper_bound(order, order + next, order[next], byName), order + next,
                 order + next + 1);
   }
   out_ += '<';
   out_ += name;
-  for (std::size_t at = 0; at < attributes.size(); ++at) {
+  for (std::size_t at = 0; at < count; ++at) {
     out_ += ' ';
-    out_ += order[at]->first;
+    out_ += order[at]->name;
     out_ += "=\"";
-    appendEscaped<attributeEscape>(out_, order[at]->second);
+    appendEscaped<attributeEscape>(out_, order[at]->value);
     out_ += '"';
   }
-  open_.push_back(OpenElement{std::string(name), line_, false});
+  open_.push_back(OpenElement{name, line_, false});
 }
 
 void VexXmlStreamWriter::text(std::string_view content) {
