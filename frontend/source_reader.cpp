@@ -110,8 +110,9 @@ std::size_t ordinaryRun(std::string_view text) {
     return 0;
   const void *newline = std::memchr(text.data(), '\n', text.size());
   const std::size_t end =
-      newline != nullptr ? static_cast<std::size_t>(static_cast<const char *>(newline) - text.data())
-                         : text.size();
+      newline != nullptr
+          ? static_cast<std::size_t>(static_cast<const char *>(newline) - text.data())
+          : text.size();
   const void *formFeed = std::memchr(text.data(), FormFeed, end);
   return formFeed != nullptr
              ? static_cast<std::size_t>(static_cast<const char *>(formFeed) - text.data())

@@ -670,8 +670,8 @@ private:
     if (def.textPresentation().isSet())
       literal("textPresentation", enumName(textPresentationNames, def.textPresentation().get()));
     if (def.binaryPresentation().isSet())
-      literal("binaryPresentation", enumName(binaryPresentationNames,
-                                             static_cast<int>(def.binaryPresentation().get())));
+      literal("binaryPresentation",
+              enumName(binaryPresentationNames, static_cast<int>(def.binaryPresentation().get())));
     if (def.textPattern().isSet())
       appendValue(next("textPattern"), def.textPattern().get());
     if (def.decimalPoint().isSet())
@@ -698,7 +698,9 @@ private:
     return value;
   }
   void literal(const char *key, const char *value) { next(key) = value; }
-  void narrow(const char *key, std::u16string_view text) { next(key).assign(text.begin(), text.end()); }
+  void narrow(const char *key, std::u16string_view text) {
+    next(key).assign(text.begin(), text.end());
+  }
   void number(const char *key, std::int64_t value) {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
