@@ -574,8 +574,21 @@ inline bool isPlainUnit(char16_t unit) {
 }
 
 bool isPlain(std::u16string_view text) {
-  for (char16_t unit : text)
-    if (!isPlainUnit(unit))
+  std::size_t at = 0;
+#if defined(__SSE2__)
+  // Eight units at a time while all are printable ASCII (unit - 0x20 below
+  // 0x5F, unsigned); a group with anything else, a tab or a line end among
+  // them, is looked at unit by unit below.
+  const __m128i space = _mm_set1_epi16(0x20), span = _mm_set1_epi16(0x5E);
+  for (; at + 8 <= text.size(); at += 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + at));
+    const __m128i beyond = _mm_subs_epu16(_mm_sub_epi16(units, space), span);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(beyond, _mm_setzero_si128())) != 0xFFFF)
+      break;
+  }
+#endif
+  for (; at < text.size(); ++at)
+    if (!isPlainUnit(text[at]))
       return false;
   return true;
 }
