@@ -160,13 +160,23 @@ private:
   bool m_afterPoint = false;
 };
 
+// Each byte as a picture string keeps it: the symbol letters in upper case,
+// every other byte as it is. A table, since every character of every
+// picture comes here (toupper and strchr took half of storing a picture);
+// toupper changes no byte outside ASCII into one of these letters.
+constexpr std::array<char, 256> pictureCharacters = [] {
+  std::array<char, 256> table{};
+  for (int byte = 0; byte < 256; ++byte)
+    table[byte] = static_cast<char>(byte);
+  for (const char *symbol = "ABPSVXZCRDEGN"; *symbol != '\0'; ++symbol)
+    table[static_cast<unsigned char>(*symbol - 'A' + 'a')] = *symbol;
+  return table;
+}();
+
 char normalised(char c, bool commaDecimalPoint) {
   if (commaDecimalPoint && (c == ',' || c == '.'))
     return c == ',' ? '.' : ',';
-  const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (upper != '\0' && std::strchr("ABPSVXZCRDEGN", upper))
-    return upper;
-  return c;
+  return pictureCharacters[static_cast<unsigned char>(c)];
 }
 
 } // namespace
