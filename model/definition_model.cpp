@@ -235,11 +235,26 @@ void VexGroupItemImpl::setDefinition(const VexRef &ref) {
   def_ = VexDataDef();
 }
 
-// The slot of the first item named `name`, or the empty slot where it would go.
-std::size_t VexGroupDefImpl::slotOf(std::u16string_view name) const {
+namespace {
+
+constexpr std::uint64_t itemTagBits = ~std::uint64_t(0) << 32;
+
+// The upper half of an item's slot: 32 bits of its name's hash.
+std::uint64_t itemTag(std::u16string_view name) {
+  const std::uint64_t hash = std::hash<std::u16string_view>()(name);
+  return (hash ^ (hash << 32)) & itemTagBits;
+}
+
+} // namespace
+
+// The slot of the first item named `name` (whose tag is `tag`), or the empty
+// slot where it would go.
+std::size_t VexGroupDefImpl::slotOf(std::u16string_view name, std::uint64_t tag) const {
   const std::size_t mask = firstIndex_.size() - 1;
-  std::size_t at = std::hash<std::u16string_view>()(name) & mask;
-  while (firstIndex_[at] != 0 && items_[firstIndex_[at] - 1]->name() != name)
+  std::size_t at = static_cast<std::size_t>(tag >> 32) & mask;
+  while (firstIndex_[at] != 0 &&
+         ((firstIndex_[at] & itemTagBits) != tag ||
+          items_[static_cast<std::uint32_t>(firstIndex_[at]) - 1]->name() != name))
     at = (at + 1) & mask;
   return at;
 }
@@ -249,17 +264,22 @@ void VexGroupDefImpl::addItem(const VexGroupItem &item) {
     throw VexError("Empty group item added to a group definition.");
   items_.push_back(item);
   if (2 * (named_ + 1) > firstIndex_.size()) {
-    // Twice the size (at least 16 slots), with the first of each name again.
-    firstIndex_.assign(std::max<std::size_t>(16, 2 * firstIndex_.size()), 0);
-    named_ = 0;
-    for (std::size_t i = 0; i + 1 < items_.size(); ++i)
-      if (std::uint32_t &slot = firstIndex_[slotOf(items_[i]->name())]; slot == 0) {
-        slot = static_cast<std::uint32_t>(i + 1);
-        ++named_;
+    // Twice the size (at least 16 slots), each slot moved where its tag
+    // places it now.
+    std::vector<std::uint64_t> previous(std::max<std::size_t>(16, 2 * firstIndex_.size()), 0);
+    previous.swap(firstIndex_);
+    const std::size_t mask = firstIndex_.size() - 1;
+    for (std::uint64_t slot : previous)
+      if (slot != 0) {
+        std::size_t at = static_cast<std::size_t>(slot >> 32) & mask;
+        while (firstIndex_[at] != 0)
+          at = (at + 1) & mask;
+        firstIndex_[at] = slot;
       }
   }
-  if (std::uint32_t &slot = firstIndex_[slotOf(item->name())]; slot == 0) {
-    slot = static_cast<std::uint32_t>(items_.size());
+  const std::uint64_t tag = itemTag(item->name());
+  if (std::uint64_t &slot = firstIndex_[slotOf(item->name(), tag)]; slot == 0) {
+    slot = tag | items_.size();
     ++named_;
   }
 }
@@ -267,8 +287,8 @@ void VexGroupDefImpl::addItem(const VexGroupItem &item) {
 int VexGroupDefImpl::findItemIndex(const VexString &name) const {
   if (firstIndex_.empty())
     return -1;
-  const std::uint32_t slot = firstIndex_[slotOf(name)];
-  return slot == 0 ? -1 : static_cast<int>(slot - 1);
+  const std::uint64_t slot = firstIndex_[slotOf(name, itemTag(name))];
+  return slot == 0 ? -1 : static_cast<int>(static_cast<std::uint32_t>(slot) - 1);
 }
 
 VexString VexStanza::getAttrValue(const char *name) const {

@@ -532,10 +532,13 @@ private:
   // The first item of each name, as its index + 1 (0: an empty slot), in an
   // open-addressed table at most half full that hashes the items' own names:
   // a record of 200 000 members took a copy of each name in a hash-map node
-  // (13% of its conversion).
-  std::vector<std::uint32_t> firstIndex_;
+  // (13% of its conversion). The upper half of a slot holds 32 bits of the
+  // name's hash, which place it and tell most other names from it without
+  // reading their items; a doubling table moves its slots without reading
+  // any name (reading them took a tenth of that record's conversion).
+  std::vector<std::uint64_t> firstIndex_;
   std::size_t named_ = 0;
-  std::size_t slotOf(std::u16string_view name) const;
+  std::size_t slotOf(std::u16string_view name, std::uint64_t tag) const;
 };
 
 // A rendered definition: named text attributes.
