@@ -2,6 +2,7 @@
 // "file":line,col (name).
 #include "converter/conversion_report.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -83,17 +84,33 @@ VexCvtRepContext::VexCvtRepContext(VexCvtReport &report) : report_(report) {
 
 VexCvtRepContext::~VexCvtRepContext() { report_.contexts_.pop_back(); }
 
+namespace {
+
+// `value` in decimal, blanks before it up to `width` characters, as printf's
+// "%4lu" writes it; by hand, because a message of every REDEFINES spent most
+// of its making in vsnprintf.
+void appendRightAligned(std::string &out, unsigned long value, std::size_t width) {
+  char digits[24];
+  const char *end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  const auto length = static_cast<std::size_t>(end - digits);
+  if (length < width)
+    out.append(width - length, ' ');
+  out.append(digits, length);
+}
+
+} // namespace
+
 void VexCblReportContext::compose() const {
   const char *file = pos_ != nullptr ? GetCStr(pos_->File) : nullptr;
   if (file != nullptr && *file != '\0') {
     const char *slash = std::strrchr(file, '/');
     const char *base = slash != nullptr ? slash + 1 : file;
-    char place[32];
-    std::snprintf(place, sizeof place, "\":%4lu,%3hu", static_cast<unsigned long>(pos_->Line),
-                  static_cast<unsigned short>(pos_->Column));
     userText_ += '"';
     userText_ += base;
-    userText_ += place;
+    userText_ += "\":";
+    appendRightAligned(userText_, static_cast<unsigned long>(pos_->Line), 4);
+    userText_ += ',';
+    appendRightAligned(userText_, static_cast<unsigned short>(pos_->Column), 3);
     place_.file = file;
     place_.line = pos_->Line;
     place_.column = pos_->Column;

@@ -6,6 +6,8 @@
 #include <cctype>
 #include <climits>
 #include <cstring>
+#include <string>
+#include <unordered_map>
 
 #include "converter/conversion_options.h"
 
@@ -158,13 +160,23 @@ private:
   bool m_afterPoint = false;
 };
 
+// Each byte as a picture string keeps it: the symbol letters in upper case,
+// every other byte as it is. A table, since every character of every
+// picture comes here (toupper and strchr took half of storing a picture);
+// toupper changes no byte outside ASCII into one of these letters.
+constexpr std::array<char, 256> pictureCharacters = [] {
+  std::array<char, 256> table{};
+  for (int byte = 0; byte < 256; ++byte)
+    table[byte] = static_cast<char>(byte);
+  for (const char *symbol = "ABPSVXZCRDEGN"; *symbol != '\0'; ++symbol)
+    table[static_cast<unsigned char>(*symbol - 'A' + 'a')] = *symbol;
+  return table;
+}();
+
 char normalised(char c, bool commaDecimalPoint) {
   if (commaDecimalPoint && (c == ',' || c == '.'))
     return c == ',' ? '.' : ',';
-  const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (upper != '\0' && std::strchr("ABPSVXZCRDEGN", upper))
-    return upper;
-  return c;
+  return pictureCharacters[static_cast<unsigned char>(c)];
 }
 
 } // namespace
@@ -200,11 +212,28 @@ void VexCblPicture::setPictureVal(const char *picture) {
   reset();
 }
 
+namespace {
+
+// The analyses made so far on this thread, by picture string, one table for
+// each reading (-compat 300 or not): a copybook spells a few pictures over
+// and over (the mixed million 7 strings for 740 000 entries), and each
+// analysis took some 600 instructions. An input of ever new pictures stops
+// filling the table at its limit.
+constexpr std::size_t keptAnalyses = 4096;
+thread_local std::unordered_map<std::string, VexCblPicProps> analyses[2];
+
+} // namespace
+
 bool VexCblPicture::analyze() {
   if (m_picture.empty())
     return false;
   if (m_props)
     return true;
+  auto &known = analyses[m_compat300 ? 1 : 0];
+  if (const auto found = known.find(m_picture); found != known.end()) {
+    m_props = found->second;
+    return true;
+  }
   m_props.emplace();
   PictureScan scan(m_props->props(), m_compat300);
   std::size_t pos = 0;
@@ -214,6 +243,8 @@ bool VexCblPicture::analyze() {
     scan.add(symbol, vexCblRepetitionAt(m_picture, pos));
   }
   m_props->excess = scan.finish();
+  if (known.size() < keptAnalyses)
+    known.emplace(m_picture, *m_props);
   return true;
 }
 

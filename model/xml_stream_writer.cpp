@@ -4,6 +4,10 @@
 #include <algorithm>
 #include <array>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 bool isAllWhiteSpace(std::string_view text) {
@@ -12,7 +16,7 @@ bool isAllWhiteSpace(std::string_view text) {
 }
 
 // The escape of `c` in an attribute value, or null when it is written as is.
-const char *attributeEscape(char c) {
+constexpr const char *attributeEscape(char c) {
   switch (c) {
   case '&':
     return "&amp;";
@@ -33,7 +37,7 @@ const char *attributeEscape(char c) {
 }
 
 // The escape of `c` in text content, or null when it is written as is.
-const char *textEscape(char c) {
+constexpr const char *textEscape(char c) {
   switch (c) {
   case '&':
     return "&amp;";
@@ -49,19 +53,46 @@ const char *textEscape(char c) {
   }
 }
 
-// Appends `text` with each character that `escape` names replaced, the runs
-// between them in one piece each: most values have no such character, and
-// appending them byte by byte costs a call per byte.
-template <const char *(*escape)(char)> void appendEscaped(std::string &out, std::string_view text) {
-  std::size_t run = 0;
-  for (std::size_t at = 0; at < text.size(); ++at) {
-    if (const char *replacement = escape(text[at])) {
-      out.append(text, run, at - run);
-      out += replacement;
-      run = at + 1;
-    }
+// The number of characters at the front of `text` that `escape` leaves as
+// they are. Sixteen at a time where the processor compares so many at once:
+// a byte at a time, the escapes took 3% of a conversion, while most names,
+// values and descriptions hold no character to escape at all.
+template <const char *(*escape)(char), char... special> constexpr bool namesEveryEscape() {
+  int escaped = 0;
+  for (int c = -128; c < 128; ++c)
+    escaped += escape(static_cast<char>(c)) != nullptr ? 1 : 0;
+  return escaped == sizeof...(special) && ((escape(special) != nullptr) && ...);
+}
+
+template <const char *(*escape)(char), char... special>
+std::size_t plainPrefix(std::string_view text) {
+  static_assert(namesEveryEscape<escape, special...>(), "the characters escape replaces");
+  std::size_t at = 0;
+#if defined(__SSE2__)
+  for (; at + 16 <= text.size(); at += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + at));
+    const __m128i hits = (_mm_cmpeq_epi8(chunk, _mm_set1_epi8(special)) | ...);
+    if (const int mask = _mm_movemask_epi8(hits); mask != 0)
+      return at + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
   }
-  out.append(text, run);
+#endif
+  while (at < text.size() && escape(text[at]) == nullptr)
+    ++at;
+  return at;
+}
+
+// Appends `text` with each character that `escape` names replaced, the runs
+// between them in one piece each; `special` are those characters.
+template <const char *(*escape)(char), char... special>
+void appendEscaped(std::string &out, std::string_view text) {
+  for (;;) {
+    const std::size_t run = plainPrefix<escape, special...>(text);
+    out.append(text.data(), run);
+    if (run == text.size())
+      return;
+    out += escape(text[run]);
+    text.remove_prefix(run + 1);
+  }
 }
 
 // Attributes an element can have for their order to be sorted on the stack;
@@ -96,6 +127,20 @@ void VexXmlStreamWriter::closeStartTag() {
 }
 
 void VexXmlStreamWriter::startElement(std::string_view name, Attributes attributes) {
+  std::array<Attribute, sortedInPlace> onStack;
+  std::vector<Attribute> onHeap;
+  Attribute *views = onStack.data();
+  if (attributes.size() > sortedInPlace) {
+    onHeap.resize(attributes.size());
+    views = onHeap.data();
+  }
+  for (std::size_t at = 0; at < attributes.size(); ++at)
+    views[at] = {attributes[at].first, attributes[at].second};
+  startElement(name, views, attributes.size());
+}
+
+void VexXmlStreamWriter::startElement(std::string_view name, const Attribute *attributes,
+                                      std::size_t count) {
   closeStartTag();
   if (!textEndedLine_)
     newLine();
@@ -103,32 +148,31 @@ void VexXmlStreamWriter::startElement(std::string_view name, Attributes attribut
     textEndedLine_ = false;
   indent(open_.size());
   // A stable insertion sort of pointers to the attributes: an element has a
-  // handful of them, std::stable_sort would ask the heap for a buffer on
-  // every element, and moving the pairs themselves swaps their strings.
-  using Attribute = Attributes::value_type;
+  // handful of them, and std::stable_sort would ask the heap for a buffer on
+  // every element.
   std::array<const Attribute *, sortedInPlace> onStack;
   std::vector<const Attribute *> onHeap;
   const Attribute **order = onStack.data();
-  if (attributes.size() > sortedInPlace) {
-    onHeap.resize(attributes.size());
+  if (count > sortedInPlace) {
+    onHeap.resize(count);
     order = onHeap.data();
   }
-  const auto byName = [](const Attribute *a, const Attribute *b) { return a->first < b->first; };
-  for (std::size_t next = 0; next < attributes.size(); ++next) {
+  const auto byName = [](const Attribute *a, const Attribute *b) { return a->name < b->name; };
+  for (std::size_t next = 0; next < count; ++next) {
     order[next] = &attributes[next];
     std::rotate(std::upper_bound(order, order + next, order[next], byName), order + next,
                 order + next + 1);
   }
   out_ += '<';
   out_ += name;
-  for (std::size_t at = 0; at < attributes.size(); ++at) {
+  for (std::size_t at = 0; at < count; ++at) {
     out_ += ' ';
-    out_ += order[at]->first;
+    out_ += order[at]->name;
     out_ += "=\"";
-    appendEscaped<attributeEscape>(out_, order[at]->second);
+    appendEscaped<attributeEscape, '&', '<', '"', '\n', '\r', '\t'>(out_, order[at]->value);
     out_ += '"';
   }
-  open_.push_back(OpenElement{std::string(name), line_, false});
+  open_.push_back(OpenElement{name, line_, false});
 }
 
 void VexXmlStreamWriter::text(std::string_view content) {
@@ -144,7 +188,7 @@ void VexXmlStreamWriter::text(std::string_view content) {
       textTrailingBlanks_ = content.size() - end;
     }
   }
-  appendEscaped<textEscape>(out_, content);
+  appendEscaped<textEscape, '&', '<', '>', '\r'>(out_, content);
 }
 
 void VexXmlStreamWriter::endElement() {

@@ -17,6 +17,12 @@
 class VexXmlStreamWriter {
 public:
   using Attributes = std::vector<std::pair<std::string, std::string>>;
+  // An attribute whose name and value are held by the caller until
+  // startElement returns.
+  struct Attribute {
+    std::string_view name;
+    std::string_view value;
+  };
 
   // A writer appending to `out`, which must outlive it.
   explicit VexXmlStreamWriter(std::string &out) : out_(out) {}
@@ -24,8 +30,13 @@ public:
   // The XML declaration; first, if at all.
   void declaration();
   // Opens element `name` with `attributes`, which are written sorted by name.
-  // In a value & < " and the line end and tab characters are escaped.
+  // In a value & < " and the line end and tab characters are escaped. The
+  // name itself must stay valid until the element closes (the converter's
+  // are literals): a copy of each would cost an allocation per element.
   void startElement(std::string_view name, Attributes attributes);
+  // The same for `count` attributes at `attributes`, which the caller keeps
+  // in buffers of its own: no strings are made or moved for them.
+  void startElement(std::string_view name, const Attribute *attributes, std::size_t count);
   // Text content of the open element; & < > and carriage returns are escaped.
   void text(std::string_view content);
   // Closes the innermost open element.
@@ -50,7 +61,7 @@ public:
 
 private:
   struct OpenElement {
-    std::string name;
+    std::string_view name;
     long line;
     bool hasContent;
   };

@@ -3,6 +3,7 @@
 // and "$" for the newline (options line: free).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "frontend/source_reader.h"
@@ -73,4 +74,42 @@ TEST(SourceHandles, MissingFileAndCloseHook) {
   CloseSource(BeginSource(WriteTempFile("X\n").c_str()));
   CloseSource_Hook() = nullptr;
   EXPECT_EQ(calls, 1);
+}
+
+// Lines of 80 columns and a form feed every 37th line, sixteen kilobytes:
+// the reader's buffer ends inside lines, inside the identification area and
+// beside a form feed. Each line comes out by the fixed-format rules: the
+// sequence area blank, the indicator (blank) moved to column 1, columns 73
+// to 80 cut, and a form feed before text read as a blank.
+TEST(SourceLong, LinesAcrossBufferEndsComeOutWhole) {
+  std::string input, expected;
+  for (int line = 1; line <= 200; ++line) {
+    char text[96];
+    std::snprintf(text, sizeof text, "           05  F-%06d PIC X(10).", line);
+    std::string body = text;
+    if (line % 37 == 0)
+      body[20] = '\f';
+    body.resize(65, '.');
+    char sequence[8];
+    std::snprintf(sequence, sizeof sequence, "%06d", line);
+    input += std::string(sequence) + " " + body + "IDENT" + std::to_string(100 + line) + "\n";
+    if (line % 37 == 0)
+      body[20] = ' ';
+    expected += "       " + body + "$\n";
+  }
+  ASSERT_GT(input.size(), 16000u);
+  MaxColumn() = 72;
+  file_input() = 1;
+  for (bool fromFile : {true, false}) {
+    SCOPED_TRACE(fromFile ? "file" : "text");
+    const int handle = fromFile ? BeginSource(WriteTempFile(input).c_str())
+                                : BeginSourceText("long.cpy", input);
+    ASSERT_GT(handle, 2);
+    std::string lines;
+    char buffer[SourceBufferSize];
+    for (int length; (length = GetLine(handle, buffer)) > 0;)
+      lines += visible(buffer, length);
+    CloseSource(handle);
+    EXPECT_EQ(lines, expected);
+  }
 }

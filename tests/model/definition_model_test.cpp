@@ -212,7 +212,8 @@ TEST(ModelText, EveryByteSurvivesTheRoundTripAndUtf8IsDecoded) {
     bytes += static_cast<char>(byte);
   VexString text = vexToUnicode(bytes.data(), static_cast<long>(bytes.size()), false);
   ASSERT_EQ(text.size(), 256u);
-  EXPECT_EQ(text[0xC9], u'\u00C9');
+  for (int byte = 0; byte < 256; ++byte)
+    EXPECT_EQ(text[byte], char16_t(byte)) << byte;
   EXPECT_EQ(vexToMbcs(text), bytes);
   std::string packed("\x00\x12\x5C", 3);
   EXPECT_EQ(vexToMbcs(vexToUnicode(packed, false)), packed)
@@ -409,10 +410,11 @@ TEST(ModelRendering, SchemaAcceptsTheVocabularyAndRejectsWhatTheModelNeverWrites
 // ---------------------------------------------------------------------------
 // Writing stand-alone definitions into the document
 
-std::string written(const VexDataDefImpl &def, bool *writable = nullptr) {
+std::string written(const VexDataDefImpl &def, bool *writable = nullptr,
+                    const VexDataDefDomain &definitions = noDefinitions) {
   std::string out;
   VexXmlStreamWriter writer(out);
-  const bool result = VexMfRdfWriter::writeDefinition(def, noDefinitions, &writer);
+  const bool result = VexMfRdfWriter::writeDefinition(def, definitions, &writer);
   if (writable)
     *writable = result;
   return out;
@@ -430,6 +432,96 @@ TEST(ModelWriting, StandAloneElementAlwaysNamedAndDescribedLast) {
                               "  </Restriction>\n"
                               "  <Description>05 A &amp; &lt;B&gt;.</Description>\n"
                               "</StringDefinition>");
+}
+
+// A record with every kind of member, written once with plain names and once
+// with a name outside ASCII: the document has the same layout either way.
+TEST(ModelWriting, NestedMembersComeOutIndentedWithSortedAttributes) {
+  // A byte that is no UTF-8 is read as Latin-1 and comes out as UTF-8.
+  const std::pair<const char *, const char *> names[] = {
+      {"KASE-OF-EVERY-MEMBER", "KASE-OF-EVERY-MEMBER"},
+      {"KASE-OF-E\xE9VERY-MEMBER", "KASE-OF-E\xC3\xA9VERY-MEMBER"}};
+  for (const auto &[memberName, writtenName] : names) {
+    SCOPED_TRACE(memberName);
+    VexDataDefDomain domain;
+    auto earlier = VexDefAccessor<VexStringDefImpl>::create();
+    domain.registerDef(domain.getId(u("REC_A")), *earlier);
+    auto group = VexDefAccessor<VexGroupDefImpl>::create();
+    group->setType(1);
+    group->setDescription(u("01 REC."));
+    domain.registerDef(domain.getId(u("REC")), *group);
+    group->addItem(itemOf("A", VexRef(earlier->id())));
+    auto count = VexDefAccessor<VexNumberDefImpl>::create();
+    count->setNumberOfDigits(1);
+    count->setTextPresentation(4);
+    count->setDescription(u("05 \"N\" & <9> PICTURE IS 9 USAGE DISPLAY."));
+    group->addItem(itemOf("N", count));
+    auto number = VexDefAccessor<VexNumberDefImpl>::create();
+    number->setWidth(VexRange(10));
+    number->setDefaultValue(u("12"));
+    number->setJustification(2);
+    number->setPadCharacter(VexSyntax(u("*")));
+    number->setNumberOfDigits(7);
+    number->setPointLocation(2);
+    number->setSignPosition(3);
+    number->setTextPresentation(2);
+    number->setBinaryPresentation(VexNumberDefScope::BinaryPresentation::packedDecimal);
+    number->setTextPattern(u("##,##0.00;##,##0.00"));
+    number->setDecimalPoint(u',');
+    number->setGroupSeparator(u'.');
+    number->setBlankWhenZero(1);
+    number->setRestriction(valuesOf({u("0"), u("99")}));
+    auto inner = VexDefAccessor<VexGroupDefImpl>::create();
+    inner->addItem(itemOf(memberName, number, VexRange(1, VexRange::unbounded)));
+    group->addItem(itemOf("T", inner));
+    group->items()[2]->setCardinality(VexRange(1, 9), VexGroupItemRef(u("N")));
+    auto binary = VexDefAccessor<VexBinaryDefImpl>::create();
+    binary->setWidth(VexRange(3));
+    binary->setDefaultValue(vexToUnicode("\x12\x34\x5C", 3, false), true);
+    binary->setRestriction(valuesOf({u(""), u("\x01 ")}));
+    group->addItem(itemOf("B", binary));
+
+    bool writable = false;
+    EXPECT_EQ(written(*group, &writable, domain),
+              std::string("\n<GroupDefinition groupType=\"1\" name=\"REC\">\n"
+                          "  <Item name=\"A\" ref=\"REC_A\"/>\n"
+                          "  <Item name=\"N\">\n"
+                          "    <NumberDefinition digits=\"1\" textPresentation=\"zonedDecimal\">\n"
+                          "      <Description>05 \"N\" &amp; &lt;9&gt; PICTURE IS 9 USAGE "
+                          "DISPLAY.</Description>\n"
+                          "    </NumberDefinition>\n"
+                          "  </Item>\n"
+                          "  <Item countItem=\"N\" maxOccurs=\"9\" minOccurs=\"1\" name=\"T\">\n"
+                          "    <GroupDefinition>\n"
+                          "      <Item maxOccurs=\"unbounded\" minOccurs=\"1\" name=\"") +
+                  writtenName +
+                  "\">\n"
+                  "        <NumberDefinition binaryPresentation=\"packedDecimal\" "
+                  "blankWhenZero=\"true\" decimalPoint=\",\" default=\"12\" digits=\"7\" "
+                  "groupSeparator=\".\" justification=\"right\" padCharacter=\"*\" "
+                  "pointLocation=\"2\" signPosition=\"leadingSeparate\" "
+                  "textPattern=\"##,##0.00;##,##0.00\" textPresentation=\"explicitDecimal\" "
+                  "width=\"10\">\n"
+                  "          <Restriction>\n"
+                  "            <Value>0</Value>\n"
+                  "            <Value>99</Value>\n"
+                  "          </Restriction>\n"
+                  "        </NumberDefinition>\n"
+                  "      </Item>\n"
+                  "    </GroupDefinition>\n"
+                  "  </Item>\n"
+                  "  <Item name=\"B\">\n"
+                  "    <BinaryDefinition default=\"\\h12\\h34\\h5C\" width=\"3\">\n"
+                  "      <Restriction>\n"
+                  "        <Value/>\n"
+                  "        <Value>\\h01 </Value>\n"
+                  "      </Restriction>\n"
+                  "    </BinaryDefinition>\n"
+                  "  </Item>\n"
+                  "  <Description>01 REC.</Description>\n"
+                  "</GroupDefinition>");
+    EXPECT_TRUE(writable);
+  }
 }
 
 // U+FFFF and U+FFFE cannot be in an XML document at all. In a name or a

@@ -75,6 +75,64 @@ TEST(XmlStreamWriter, AttributesAndTextEscapeWhatReadingWouldChange) {
                  "</R>");
 }
 
+// Each character to escape at every place of a long value, before, on and
+// after each boundary of sixteen bytes, among bytes above 127: the expected
+// markup is spelt out here character by character.
+TEST(XmlStreamWriter, EscapesAreFoundAtEveryPlaceOfALongValue) {
+  const std::string specials = "&<>\"\t\n\r";
+  const auto inAttribute = [](char c) -> std::string {
+    switch (c) {
+    case '&':
+      return "&amp;";
+    case '<':
+      return "&lt;";
+    case '"':
+      return "&quot;";
+    case '\t':
+      return "&#x9;";
+    case '\n':
+      return "&#xA;";
+    case '\r':
+      return "&#xD;";
+    default:
+      return std::string(1, c);
+    }
+  };
+  const auto inText = [](char c) -> std::string {
+    switch (c) {
+    case '&':
+      return "&amp;";
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    case '\r':
+      return "&#xD;";
+    default:
+      return std::string(1, c);
+    }
+  };
+  for (char special : specials)
+    for (std::size_t place = 0; place < 50; ++place) {
+      std::string value;
+      for (std::size_t at = 0; at < 50; ++at)
+        value += at == place ? special : at % 7 == 3 ? '\xE9' : static_cast<char>('A' + at % 26);
+      std::string attribute, text;
+      for (char c : value) {
+        attribute += inAttribute(c);
+        text += inText(c);
+      }
+      std::string out;
+      VexXmlStreamWriter writer(out);
+      const VexXmlStreamWriter::Attribute attributes[] = {{"v", value}};
+      writer.startElement("R", attributes, 1);
+      writer.text(value);
+      writer.endElement();
+      ASSERT_EQ(out, "\n<R v=\"" + attribute + "\">" + text + "</R>")
+          << "character " << int(special) << " at " << place;
+    }
+}
+
 // A text of white space only that ends with a line break takes the place of
 // the next line break, and its trailing blanks count as indentation.
 TEST(XmlStreamWriter, WhiteSpaceTextsWithLineBreaksShiftTheFollowingTags) {
