@@ -396,11 +396,18 @@ private:
   std::uint32_t learningBase_ = 0;
 };
 
-// One write() call's datums, end to end, on their way to the writing thread.
+// Datums of a write() call, end to end, on their way to the writing thread.
 struct DatumRun {
   long long call = 0;
-  std::string bytes;
-  std::vector<std::size_t> ends; // where each datum ends in `bytes`
+  RecordValues::Encoded datums;
+  void add(std::string_view datum) {
+    if (datums.bytes.size() < datums.size + datum.size())
+      datums.bytes.resize(std::max(2 * datums.bytes.size(), datums.size + datum.size()));
+    if (!datum.empty())
+      std::memcpy(datums.bytes.data() + datums.size, datum.data(), datum.size());
+    datums.size += datum.size();
+    datums.ends.push_back(static_cast<std::uint32_t>(datums.size));
+  }
 };
 
 // Each record's datum is encoded here, straight from the decoder's values
@@ -467,8 +474,13 @@ public:
     if (records.encoder() == nullptr)
       records.encodeWith(this);
     const long long call = calls_++;
+    // A batch of encoded records alone is handed over as it is, not copied.
+    if (filling_.datums.ends.empty() && records.tradeEncoded(filling_.datums)) {
+      hand(call);
+      return true;
+    }
     try {
-      encode(records);
+      encode(records, call);
     } catch (const SinkError &) {
       hand(call); // the records before the refused one are written, as they were
       throw;
@@ -494,13 +506,14 @@ public:
     return failedCall_;
   }
 
-  // The datums of a batch, into the run filling_ holds.
-  void encode(RecordValues &records) {
+  // The datums of a batch, into the run filling_ holds (handed over on the way when it grows
+  // past what may be in flight: rows of trees can be large).
+  void encode(RecordValues &records, long long call) {
     Datum &datum = walk_.datum_;
-    DatumRun &run = filling_;
-    const auto add = [&run](std::string_view bytes) {
-      run.bytes += bytes;
-      run.ends.push_back(run.bytes.size());
+    const auto add = [&](std::string_view bytes) {
+      if (filling_.datums.size + bytes.size() > inFlightBytes)
+        hand(call);
+      filling_.add(bytes);
     };
     for (std::size_t r = 0; r < records.records(); ++r) {
       if (records.encoded(r)) {
@@ -571,12 +584,12 @@ private:
   // The datums of call `call` to the writing thread; waits while the runs in flight hold
   // inFlightBytes, so that memory stays a few blocks whatever the input.
   void hand(long long call) {
-    if (filling_.ends.empty())
+    if (filling_.datums.ends.empty())
       return;
     filling_.call = call;
     std::unique_lock lock(mutex_);
     idle_.wait(lock, [&] { return inFlight_ < inFlightBytes; });
-    inFlight_ += filling_.bytes.size();
+    inFlight_ += filling_.datums.size;
     queue_.push_back(std::move(filling_));
     filling_ = DatumRun{};
     if (!spare_.empty()) {
@@ -606,12 +619,13 @@ private:
         failedCall_ = run.call;
         failure_ = std::move(failure);
       }
-      inFlight_ -= run.bytes.size();
-      // The run's account of a failed call is kept until it settles.
+      inFlight_ -= run.datums.size;
+      // The calls before this one are written (a call may come in several runs); the run's
+      // account of a failed call is kept until it settles.
       if (failedCall_ < 0)
-        callsWritten_.store(run.call + 1);
-      run.bytes.clear();
-      run.ends.clear();
+        callsWritten_.store(run.call);
+      run.datums.size = 0;
+      run.datums.ends.clear();
       spare_.push_back(std::move(run));
       busy_ = false;
       idle_.notify_all();
@@ -622,8 +636,8 @@ private:
   // the SinkError's message when the library refuses it, empty when the stream failed.
   bool appendAll(const DatumRun &run, std::string &failure) {
     std::size_t at = 0;
-    for (const std::size_t end : run.ends) {
-      const std::string_view datum(run.bytes.data() + at, end - at);
+    for (const std::uint32_t end : run.datums.ends) {
+      const std::string_view datum(run.datums.bytes.data() + at, end - at);
       at = end;
       if (avro_file_writer_append_encoded(writer_, datum.data(),
                                           static_cast<std::int64_t>(datum.size())) == 0)
