@@ -639,7 +639,8 @@ private:
     for (const std::uint32_t end : run.datums.ends) {
       const std::string_view datum(run.datums.bytes.data() + at, end - at);
       at = end;
-      if (avro_file_writer_append_encoded(writer_, datum.data(),
+      // The library refuses a null pointer even for no bytes (a record of FILLER alone).
+      if (avro_file_writer_append_encoded(writer_, datum.empty() ? "" : datum.data(),
                                           static_cast<std::int64_t>(datum.size())) == 0)
         continue;
       // The library says why (a record larger than a block); a write error of the
