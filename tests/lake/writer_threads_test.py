@@ -1,6 +1,6 @@
-"""Avro files are written by a thread apart from the decoding one, through the Avro C library,
-which cuts a block whenever the next datum would not fit in its 1 MiB. Two things are checked
-against models of this test's own, not against the program's output:
+"""Avro files are written, and Parquet's columns built, by a thread apart from the decoding one.
+The Avro C library cuts a block whenever the next datum would not fit in its 1 MiB. These are
+checked against models of this test's own, not against the program's output:
 
 - the blocks: every block holds exactly the datums that fit in 1 MiB after those before it,
   encoded by this test's encoder (direct_records_test's), however the records reached the
@@ -11,6 +11,10 @@ against models of this test's own, not against the program's output:
   with -j 2), with the warnings of the records up to there and of none after, the summary's
   counts of that moment, the device's error, and status 1. A bad record sits in every batch,
   so a writer thread whose failure reached the run late would print warnings past the end.
+- Parquet on /dev/full: the output's stream holds 1 MiB, so the write that fails is that of the
+  first row group reaching past the file's first MiB; the run must stop at the end of the batch
+  holding that group's last row (DuckDB reads the groups' rows and byte ranges from the file
+  the same run writes to a disk), with the same warnings, counts and status.
 
 Run by ctest: VEXFCBL_DECODE names the decoder, VEX_SOURCE_DIR the source tree.
 """
@@ -26,7 +30,7 @@ import tempfile
 import unittest
 
 from direct_records_test import container, encode
-from lake_formats_test import DECODER, cobdata, read_avro
+from lake_formats_test import DECODER, HAVE_NODE, NODE_DIR, NO_NODE, cobdata, read_avro
 from cobdata import Field
 
 FIELDS = [
@@ -42,7 +46,27 @@ BATCH_BYTES = 128 << 10  # input bytes of a -j batch
 BAD_AMOUNT = b"\x12\x34\x5A\x78\x9C\x0C"  # a digit nibble of A: a null and a warning
 
 
-class AvroWrites(unittest.TestCase):
+STREAM = 1 << 20  # the output stream's buffer
+def row_groups(path):
+    """Each row group's rows and the end of its bytes in the file, as DuckDB reads them."""
+    script = os.path.join(NODE_DIR, "row_groups.mjs")
+    with open(script, "w") as f:
+        f.write("""import { DuckDBInstance } from '@duckdb/node-api';
+const c = await (await DuckDBInstance.create(':memory:')).connect();
+const r = await c.runAndReadAll(`SELECT row_group_id, any_value(row_group_num_rows) AS n_rows,
+  max(data_page_offset + total_compressed_size) AS end_at FROM parquet_metadata('${process.argv[2]}')
+  GROUP BY row_group_id ORDER BY row_group_id`);
+process.stdout.write(JSON.stringify(r.getRowObjectsJson()));
+""")
+    done = subprocess.run(["node", script, path], capture_output=True, check=True)
+    return [(int(g["row_group_id"]), int(g["n_rows"]), int(g["end_at"]))
+            for g in json.loads(done.stdout)]
+
+
+FULL = os.path.exists("/dev/full") and stat.S_ISCHR(os.stat("/dev/full").st_mode)
+
+
+class WriterThreads(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.work = tempfile.mkdtemp()
@@ -136,9 +160,8 @@ class AvroWrites(unittest.TestCase):
         self.assertTrue(err.endswith(f"vexfcbl-decode: {stopped} records read, {stopped} written, "
                                      f"{len(warned)} with warnings\n"), err)
 
-    @unittest.skipUnless(os.path.exists("/dev/full") and
-                         stat.S_ISCHR(os.stat("/dev/full").st_mode), "no /dev/full")
-    def test_a_failed_write_stops_the_run_at_its_batch(self):
+    @unittest.skipUnless(FULL, "no /dev/full")
+    def test_a_failed_avro_write_stops_the_run_at_its_batch(self):
         blocks_path = os.path.join(self.work, "whole.avro")
         self.assertEqual(0, self.decode("-format", "avro", "-o", blocks_path).returncode)
         _, datums = self.datums(blocks_path)
@@ -161,6 +184,26 @@ class AvroWrites(unittest.TestCase):
         self.assertEqual(0, stopped % BATCH)
         self.assertLess(first, stopped)
         self.check_stop(done, stopped)
+
+
+    @unittest.skipUnless(FULL, "no /dev/full")
+    @unittest.skipUnless(HAVE_NODE, NO_NODE)
+    def test_a_failed_parquet_write_stops_the_run_at_its_batch(self):
+        for args in ([], ["-j", "2"]):
+            with self.subTest(" ".join(args) or "one thread"):
+                path = os.path.join(self.work, "a.parquet")
+                done = self.decode(*args, "-format", "parquet", "-row-group-mb", "1", "-o", path)
+                self.assertEqual(0, done.returncode, done.stderr)
+                rows = 0
+                for group, count, end in row_groups(path):
+                    rows += count
+                    if end > STREAM:
+                        break
+                self.assertLess(rows, len(self.values))
+                batch = BATCH if not args else BATCH_BYTES // self.length
+                done = self.decode(*args, "-format", "parquet", "-row-group-mb", "1",
+                                   "-o", "/dev/full")
+                self.check_stop(done, -(-rows // batch) * batch)
 
 
 if __name__ == "__main__":
