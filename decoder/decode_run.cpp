@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -224,7 +225,8 @@ public:
       std::int64_t length, StatusLine &messages, DecodeProgress &progress,
       const FramingParts &parts)
       : options_(options), decoders_(decoders), decoder_(decoders.front()), out_(out),
-        typed_(out.takesValues()), shaped_(typed_ && out.takesLineShape()), length_(length),
+        typed_(out.takesValues()), shaped_(typed_ && out.takesLineShape()),
+        deferred_(out.callsWritten() >= 0), length_(length),
         messages_(messages), progress_(progress), parts_(parts),
         fixedLength_(options.recordFormat == RecordFormat::fixed && parts.lengthField == nullptr &&
                      parts.occurs == nullptr) {
@@ -257,6 +259,34 @@ public:
     return went;
   }
 
+  // Waits for the records a sink writes on its own thread; false when writing them failed,
+  // the run then standing where it stopped when they were written at once: the counts of
+  // that moment, failed. The failure of the call numbered `current` (this moment's own) is
+  // left to the caller, as write() returning false; a refusal is thrown.
+  bool settle(long long current = -1) {
+    if (unsettled_.empty())
+      return true;
+    bool written = false;
+    try {
+      written = out_.awaitWrites();
+    } catch (const SinkError &) {
+      restore(out_.failedCall(), false);
+      throw;
+    }
+    if (written) {
+      unsettled_.clear();
+      return true;
+    }
+    const long long call = out_.failedCall();
+    if (call == current) {
+      unsettled_.clear();
+      failed_ = true;
+      return false;
+    }
+    restore(call, true);
+    return false;
+  }
+
   Counts counts;
   unsigned char page_space_ = ' ';
   // A sink that takes the lines' shape (takesLineShape): the plan field
@@ -281,6 +311,8 @@ private:
     // -range seeks (its file is a plain regular file); -skip-bytes alone
     // reads past, so that pipes and decompressed streams skip too.
     if (range_.start > 0 && seek > 0 && ::fseeko(in, seek, SEEK_SET) != 0) {
+      if (!settle())
+        return false;
       messages_.print("vexfcbl-decode: cannot read " + name + ": cannot seek to byte " +
                       std::to_string(seek) + ": " + std::strerror(errno) + "\n");
       failed_ = true;
@@ -620,6 +652,8 @@ private:
     else if (parts_.hierarchy != nullptr && !parts_.hierarchy->flush())
       failed_ = true;
     if (window.error() != 0) {
+      if (!settle())
+        return false;
       const std::string why = stream_ != nullptr && !stream_->failure().empty()
                                   ? stream_->failure()
                                   : std::strerror(window.error());
@@ -703,7 +737,7 @@ private:
       placed = placeSegment(segment, numberBase_ + counts.read);
     if (!report(start)) {
       // A record in a tree stays in it, as the lines' tree keeps it.
-      if (!valueTree_)
+      if (!valueTree_ && !rolledBack_)
         values_.truncate(mark);
       return false;
     }
@@ -738,17 +772,48 @@ private:
   // Hands a batch of values to the sink, which may keep them; false (the
   // run failed) when the output cannot be written.
   bool writeValues(RecordValues &values) {
-    const bool written = out_.write(values);
+    const long long call = calls_++;
+    if (deferred_) {
+      const long long done = out_.callsWritten();
+      while (!unsettled_.empty() && unsettled_.front().call < done)
+        unsettled_.pop_front();
+      unsettled_.push_back(Unsettled{call, counts, counts});
+    }
+    bool written = false;
+    try {
+      written = out_.write(values);
+    } catch (const SinkError &) {
+      values.clear();
+      // The records handed over before the refused one come first: a write of them that
+      // failed ends the run before the refusal would have.
+      if (!settle(call))
+        return false;
+      throw;
+    }
     values.clear();
     if (!written)
       failed_ = true;
     return written;
   }
 
+  // Puts the run back where it stopped when call number `call` failed as it was made:
+  // `after` the counts its batch added (-j N adds them after the write, even a failed one).
+  void restore(long long call, bool after) {
+    for (const Unsettled &at : unsettled_)
+      if (at.call == call)
+        counts = after ? at.after : at.before;
+    unsettled_.clear();
+    values_.clear();
+    failed_ = true;
+    rolledBack_ = true;
+  }
+
   // Prints the record's problems; false when -strict stops the run.
   bool report(std::int64_t start) {
     if (problems_.empty())
       return true;
+    if (!settle())
+      return false;
     ++counts.warned;
     for (const DecodeProblem &p : problems_) {
       if (warningValues != nullptr) {
@@ -1237,13 +1302,22 @@ private:
   // Writes a decoded batch and frees its slot; false when the output failed.
   bool writeBatch(std::size_t slot) {
     Batch &batch = batches_[slot];
+    long long call = -1; // this batch's write, when it made one
     if (typed_) {
-      if (batch.recordValues.records() != 0 && !writeValues(batch.recordValues))
-        failed_ = true;
+      if (batch.recordValues.records() != 0) {
+        call = calls_;
+        if (!writeValues(batch.recordValues))
+          failed_ = true;
+        if (rolledBack_)
+          return false;
+      }
     } else if (batch.textSize != 0 &&
                !out_.write(std::string_view(batch.text.data(), batch.textSize))) {
       failed_ = true;
     }
+    // Printed only once the writes before them are known to have been made.
+    if ((!batch.warnings.empty() || batch.readError != 0) && !settle(call) && rolledBack_)
+      return false;
     if (!batch.warnings.empty())
       messages_.print(batch.warnings);
     if (warningValues != nullptr)
@@ -1257,6 +1331,8 @@ private:
     counts.read += static_cast<long long>(batch.count);
     counts.written += batch.written;
     counts.warned += batch.warned;
+    if (call >= 0 && !unsettled_.empty() && unsettled_.back().call == call)
+      unsettled_.back().after = counts;
     progress_.at(batch.end, counts.read);
     pool_->release();
     return !failed_;
@@ -1269,6 +1345,16 @@ private:
   RecordSink &out_;
   const bool typed_;    // the sink takes values
   const bool shaped_;   // ... and the lines' shape: ids, trees, header and trailer records
+  const bool deferred_; // ... and writes them on a thread of its own
+  // The counts before and after each write call not known to be written yet (deferred_).
+  struct Unsettled {
+    long long call;
+    Counts before;
+    Counts after;
+  };
+  std::deque<Unsettled> unsettled_;
+  long long calls_ = 0;     // write(RecordValues &) calls made
+  bool rolledBack_ = false; // restore() put the run back to a failed call
   RecordValues single_; // one record decoded apart (shaped_)
   std::optional<ValueHierarchy> valueTree_; // -child's trees as values (shaped_)
   // The body's records waiting for the sink as values: handed over in
@@ -1609,6 +1695,10 @@ int decodeFiles(const std::vector<std::string> &copybooks, const FrontEndOptions
           for (const RunInput &file : files) {
             const FileHandle in(std::fopen(file.name.c_str(), "rb"));
             if (!in) {
+              if (!run.settle()) {
+                completed = false;
+                break;
+              }
               messages.print("vexfcbl-decode: cannot read " + file.name + ": " +
                              std::strerror(errno) + "\n");
               run.failed_ = true;
@@ -1622,6 +1712,9 @@ int decodeFiles(const std::vector<std::string> &copybooks, const FrontEndOptions
             before += std::max<std::int64_t>(0, file.size);
           }
         }
+        // A run stopped early too ends where its writes' failure would have ended it.
+        if (!run.settle())
+          completed = false;
         if (completed && !run.failed_ && !sink.finish())
           run.failed_ = true;
       } catch (const SinkError &error) {

@@ -43,6 +43,19 @@ public:
   // Writes what is held back (the last block, the file's footer); called
   // once, after the last line, only for a run that completed.
   virtual bool finish() = 0;
+
+  // A writer that writes on a thread of its own returns from write(RecordValues &) before the
+  // records are written, so that the decoding goes on meanwhile. A run must still stop where
+  // it would have stopped had they been written at once: before it prints anything or ends,
+  // it settles, and a failure belongs to the call that handed the records over.
+  // How many write(RecordValues &) calls are written by now; -1: each is written before it
+  // returns (the run then keeps no account of them).
+  virtual long long callsWritten() const { return -1; }
+  // Waits until everything handed over is written: true when it all was. Otherwise
+  // failedCall() is the number (from 0) of the write(RecordValues &) call that would have
+  // returned false, or thrown the SinkError this throws.
+  virtual bool awaitWrites() { return true; }
+  virtual long long failedCall() const { return -1; }
 };
 
 // A writer of lines is never handed values: the run asks takesValues() first.

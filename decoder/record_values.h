@@ -285,6 +285,28 @@ private:
       std::construct_at(at, std::forward<Args>(args)...);
     }
   };
+
+public:
+  // Encoded records' bytes (the first `size` of `bytes`) and each one's end.
+  struct Encoded {
+    std::vector<char, Unwritten<char>> bytes;
+    std::size_t size = 0;
+    std::vector<std::uint32_t> ends;
+  };
+  // For a writer that keeps a batch's encoded records past it: when the batch holds nothing
+  // else, its bytes and ends are traded for `into`'s, whose room the batch keeps, and the
+  // batch is cleared; the bytes are not copied. False (nothing done) otherwise.
+  bool tradeEncoded(Encoded &into) {
+    if (records_.empty() || encodedEnds_.size() != records_.size())
+      return false;
+    std::swap(encoded_, into.bytes);
+    into.size = encodedSize_;
+    std::swap(encodedEnds_, into.ends);
+    clear();
+    return true;
+  }
+
+private:
   std::vector<ValueToken, Unwritten<ValueToken>> tokens_;
   std::string text_;
   std::vector<std::uint32_t> records_;

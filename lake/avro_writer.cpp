@@ -4,8 +4,13 @@
 
 #include <avro.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 #include "lake/byte_buffer.h"
 #include "lake/decimal_text.h"
@@ -391,10 +396,28 @@ private:
   std::uint32_t learningBase_ = 0;
 };
 
+// Datums of a write() call, end to end, on their way to the writing thread.
+struct DatumRun {
+  long long call = 0;
+  RecordValues::Encoded datums;
+  void add(std::string_view datum) {
+    if (datums.bytes.size() < datums.size + datum.size())
+      datums.bytes.resize(std::max(2 * datums.bytes.size(), datums.size + datum.size()));
+    if (!datum.empty())
+      std::memcpy(datums.bytes.data() + datums.size, datum.data(), datum.size());
+    datums.size += datum.size();
+    datums.ends.push_back(static_cast<std::uint32_t>(datums.size));
+  }
+};
+
 // Each record's datum is encoded here, straight from the decoder's values
 // (Avro's binary encoding: zigzag varints, length-prefixed bytes, union
 // branches, array blocks); the library writes the container: header,
-// blocks, codec, sync markers.
+// blocks, codec, sync markers. It does so on a thread of its own, so that a
+// block's compression (snappy and its CRC-32, deflate) goes on beside the
+// decoding: the datums reach the library in the same order and through the
+// same calls, so its blocks end where they ended, and a failure is handed
+// back with the number of the write() call it would have failed.
 class AvroSink : public RecordSink, public DirectEncoder {
 public:
   explicit AvroSink(const SinkRequest &request)
@@ -423,8 +446,12 @@ public:
                                               codec.c_str(), blockSize) != 0)
       throw SinkError{"vexfcbl-decode: -codec " + codec + ": " + std::string(avro_strerror()) +
                       "\n"};
+    thread_ = std::thread([this] { work(); });
   }
   ~AvroSink() override {
+    // What was handed over is written first, as it was when written at once
+    // (a run stopped by a refusal or -strict keeps the records before it).
+    stopThread();
     if (writer_ != nullptr)
       avro_file_writer_close(writer_);
     if (cookie_ != nullptr)
@@ -446,11 +473,51 @@ public:
     // on (decoder/direct_values.h): those come encoded, the others as values.
     if (records.encoder() == nullptr)
       records.encodeWith(this);
+    const long long call = calls_++;
+    // A batch of encoded records alone is handed over as it is, not copied.
+    if (filling_.datums.ends.empty() && records.tradeEncoded(filling_.datums)) {
+      hand(call);
+      return true;
+    }
+    try {
+      encode(records, call);
+    } catch (const SinkError &) {
+      hand(call); // the records before the refused one are written, as they were
+      throw;
+    }
+    hand(call);
+    return true;
+  }
+
+  long long callsWritten() const override { return callsWritten_.load(); }
+
+  bool awaitWrites() override {
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [&] { return queue_.empty() && !busy_; });
+    if (failedCall_ < 0)
+      return true;
+    if (!failure_.empty())
+      throw SinkError{failure_};
+    return false;
+  }
+
+  long long failedCall() const override {
+    const std::lock_guard lock(mutex_);
+    return failedCall_;
+  }
+
+  // The datums of a batch, into the run filling_ holds (handed over on the way when it grows
+  // past what may be in flight: rows of trees can be large).
+  void encode(RecordValues &records, long long call) {
     Datum &datum = walk_.datum_;
+    const auto add = [&](std::string_view bytes) {
+      if (filling_.datums.size + bytes.size() > inFlightBytes)
+        hand(call);
+      filling_.add(bytes);
+    };
     for (std::size_t r = 0; r < records.records(); ++r) {
       if (records.encoded(r)) {
-        if (!append(records.encodedBytes(r)))
-          return false;
+        add(records.encodedBytes(r));
         continue;
       }
       datum.clear();
@@ -465,10 +532,8 @@ public:
           plan.room = AvroWalk::planRoom(plan.ops);
         }
       }
-      if (!append(datum.view()))
-        return false;
+      add(datum.view());
     }
-    return !filter_.failed();
   }
 
   // The ops of the walk of `sample`, as the decoder's direct steps take them; none when a
@@ -505,6 +570,9 @@ public:
   }
 
   bool finish() override {
+    stopThread();
+    if (failedCall_ >= 0)
+      return false; // the run settles first: not reached
     const bool closed = avro_file_writer_close(writer_) == 0;
     writer_ = nullptr;
     const bool flushed = std::fclose(cookie_) == 0;
@@ -513,20 +581,90 @@ public:
   }
 
 private:
-  // One datum to the library's block; false when the stream failed.
-  bool append(std::string_view datum) {
-    if (avro_file_writer_append_encoded(writer_, datum.data(),
-                                        static_cast<std::int64_t>(datum.size())) == 0)
-      return true;
-    // The library says why (a record larger than a block); a write error of the
-    // stream is the filter's to report.
-    if (!filter_.failed() && datum.size() > blockSize_)
-      throw SinkError{"vexfcbl-decode: -format avro: a row of " + std::to_string(datum.size()) +
-                      " bytes is larger than an Avro block (" + std::to_string(blockSize_ >> 20) +
-                      " MiB): write its tree with -format parquet, or as flat rows with -ids\n"};
-    if (!filter_.failed())
-      throw SinkError{"vexfcbl-decode: -format avro: " + std::string(avro_strerror()) + "\n"};
-    return false;
+  // The datums of call `call` to the writing thread; waits while the runs in flight hold
+  // inFlightBytes, so that memory stays a few blocks whatever the input.
+  void hand(long long call) {
+    if (filling_.datums.ends.empty())
+      return;
+    filling_.call = call;
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [&] { return inFlight_ < inFlightBytes; });
+    inFlight_ += filling_.datums.size;
+    queue_.push_back(std::move(filling_));
+    filling_ = DatumRun{};
+    if (!spare_.empty()) {
+      filling_ = std::move(spare_.back());
+      spare_.pop_back();
+    }
+    work_.notify_one();
+  }
+
+  // The writing thread: the runs in the order handed over, until stopThread; after a
+  // failure the rest are dropped, as the run stopped there.
+  void work() {
+    std::unique_lock lock(mutex_);
+    while (true) {
+      work_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+      if (queue_.empty())
+        return;
+      DatumRun run = std::move(queue_.front());
+      queue_.pop_front();
+      busy_ = true;
+      const bool skip = failedCall_ >= 0;
+      lock.unlock();
+      std::string failure;
+      const bool written = skip || appendAll(run, failure);
+      lock.lock();
+      if (!written) {
+        failedCall_ = run.call;
+        failure_ = std::move(failure);
+      }
+      inFlight_ -= run.datums.size;
+      // The calls before this one are written (a call may come in several runs); the run's
+      // account of a failed call is kept until it settles.
+      if (failedCall_ < 0)
+        callsWritten_.store(run.call);
+      run.datums.size = 0;
+      run.datums.ends.clear();
+      spare_.push_back(std::move(run));
+      busy_ = false;
+      idle_.notify_all();
+    }
+  }
+
+  // A run's datums to the library's block; false at the first that fails, `failure` then
+  // the SinkError's message when the library refuses it, empty when the stream failed.
+  bool appendAll(const DatumRun &run, std::string &failure) {
+    std::size_t at = 0;
+    for (const std::uint32_t end : run.datums.ends) {
+      const std::string_view datum(run.datums.bytes.data() + at, end - at);
+      at = end;
+      // The library refuses a null pointer even for no bytes (a record of FILLER alone).
+      if (avro_file_writer_append_encoded(writer_, datum.empty() ? "" : datum.data(),
+                                          static_cast<std::int64_t>(datum.size())) == 0)
+        continue;
+      // The library says why (a record larger than a block); a write error of the
+      // stream is the filter's to report.
+      if (!filter_.failed() && datum.size() > blockSize_)
+        failure = "vexfcbl-decode: -format avro: a row of " + std::to_string(datum.size()) +
+                  " bytes is larger than an Avro block (" + std::to_string(blockSize_ >> 20) +
+                  " MiB): write its tree with -format parquet, or as flat rows with -ids\n";
+      else if (!filter_.failed())
+        failure = "vexfcbl-decode: -format avro: " + std::string(avro_strerror()) + "\n";
+      return false;
+    }
+    return true;
+  }
+
+  void stopThread() {
+    if (!thread_.joinable())
+      return;
+    {
+      const std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    work_.notify_one();
+    thread_.join();
   }
 
   LakeSchema schema_;
@@ -538,6 +676,24 @@ private:
   std::size_t blockSize_ = 0;
   AvroWalk walk_{schema_};
   RecordPlans<AvroOp> plans_;
+
+  // The hand-over to the writing thread, guarded by mutex_ (filling_ and calls_ are the
+  // decoding thread's own).
+  static constexpr std::size_t inFlightBytes = 4 << 20;
+  DatumRun filling_;
+  long long calls_ = 0;
+  mutable std::mutex mutex_;
+  std::condition_variable work_; // a run was handed over, or stop_
+  std::condition_variable idle_; // a run was written
+  std::deque<DatumRun> queue_;
+  std::vector<DatumRun> spare_; // written runs, their room kept for the next
+  std::size_t inFlight_ = 0;
+  bool busy_ = false;
+  bool stop_ = false;
+  long long failedCall_ = -1;
+  std::string failure_;
+  std::atomic<long long> callsWritten_{0};
+  std::thread thread_; // last: it ends before what it uses goes
 };
 
 } // namespace

@@ -25,6 +25,7 @@
 #include "lake/byte_buffer.h"
 #include "lake/decimal_text.h"
 #include "lake/record_plan.h"
+#include "lake/sink_thread.h"
 #include "lake/value_walk.h"
 #include "parquet_types.h"
 
@@ -1401,5 +1402,8 @@ private:
 } // namespace
 
 std::unique_ptr<RecordSink> makeParquetSink(const SinkRequest &request) {
-  return std::make_unique<ParquetSink>(request);
+  // The columns are built off the decoding thread (their pages packed on a third).
+  auto sink = std::make_unique<ParquetSink>(request);
+  const DirectEncoder *encoder = sink.get();
+  return onOwnThread(std::move(sink), encoder);
 }
