@@ -1286,7 +1286,37 @@ private:
     } else if (batch.sliced) {
       const auto length = static_cast<std::size_t>(length_);
       const std::string_view bytes(batch.bytes.data(), batch.size);
-      for (std::size_t at = 0; at < bytes.size(); at += length)
+      std::size_t at = 0;
+      // Whole records as lines, in the loop one thread runs: decodeOne's
+      // questions have one answer for them (no padding, no framing, never
+      // truncated), and asked per record they cost a worker a fifth more
+      // time than one thread spends on the same records.
+      if (room != 0 && options_.recordFormat != RecordFormat::lines) {
+        const std::size_t whole = bytes.size() / length * length;
+        for (; at < whole; at += length) {
+          if (batch.text.size() < used + room)
+            batch.text.resize(std::max(2 * batch.text.size(), used + room));
+          problems.clear();
+          char *const end =
+              decoder.decodeLine(bytes.substr(at, length), -1, batch.text.data() + used, problems);
+          // Not a line: decodeOne takes this record the other way.
+          if (end == nullptr)
+            break;
+          used = static_cast<std::size_t>(end - batch.text.data());
+          ++batch.written;
+          if (!problems.empty()) {
+            ++batch.warned;
+            const std::int64_t start = batch.start + static_cast<std::int64_t>(at);
+            for (const DecodeProblem &p : problems)
+              if (warningValues != nullptr)
+                batch.values.push_back(warningOf(number, start + p.offset, p));
+              else
+                appendWarning(batch.warnings, false, name_, number, start + p.offset, p);
+          }
+          ++number;
+        }
+      }
+      for (; at < bytes.size(); at += length)
         decodeOne(bytes.substr(at, length), -1, batch.start + static_cast<std::int64_t>(at), false,
                   nullptr, nullptr);
     } else {
