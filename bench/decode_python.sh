@@ -7,9 +7,12 @@
 # BUILD defaults to build (its vexfcbl-decode and python/vexfcbl). DECODE_MB
 # and DECODE_RUNS as for bench/decode.sh; the best of the runs counts. The
 # columns come from the decoder's records as values (no JSON text between),
-# one iter_columns pass in batches of 2^20 rows, each batch held while the
-# next is made (so every batch's arrays are fresh memory, as decode_columns'
-# one batch is). Each rate is given by the wall clock and by processor time
+# in two ways: one iter_columns pass in its default batches (65 536 rows),
+# whose arrays reuse the memory of the batches the caller let go, and one
+# pass in batches of 2^20 rows, each batch held while the next is made (so
+# every batch's arrays are fresh memory, as decode_columns' one batch over a
+# whole file is: there the kernel's page faults take about a third of the
+# time). Each rate is given by the wall clock and by processor time
 # (user + system of every thread: bench/rusage.py for the decoder, getrusage
 # in the Python process around the pass): the pass decodes on one thread and
 # fills the columns on another, and on a shared machine the wall clock moves
@@ -43,15 +46,18 @@ lines_run() {
     "$1/vexfcbl-decode" -i "$work/bench.cpy" -q "$work/bench.dat" > /dev/null
   awk -v s="$size" '{ print s / 1e6 / $3, s / 1e6 / ($1 + $2) }' "$work/time"
 }
+# columns_run BUILD ROWS: ROWS per batch, 0 for iter_columns' default.
 columns_run() {
-  PYTHONPATH=$1/python /usr/bin/python3 - "$work/bench.cpy" "$work/bench.dat" <<'PY'
+  PYTHONPATH=$1/python /usr/bin/python3 - "$work/bench.cpy" "$work/bench.dat" "$2" <<'PY'
 import os, resource, sys, time, vexfcbl
 decoder = vexfcbl.parse(open(sys.argv[1], "rb").read()).decoder()
+rows = int(sys.argv[3])
 def processor():
     used = resource.getrusage(resource.RUSAGE_SELF)
     return used.ru_utime + used.ru_stime
 start, used = time.perf_counter(), processor()
-for batch in decoder.iter_columns(sys.argv[2], batch_size=1 << 20):
+for batch in (decoder.iter_columns(sys.argv[2], batch_size=rows) if rows
+              else decoder.iter_columns(sys.argv[2])):
     pass
 size = os.path.getsize(sys.argv[2]) / 1e6
 print(f"{size / (time.perf_counter() - start):.1f} {size / (processor() - used):.1f}")
@@ -60,26 +66,33 @@ PY
 best() { awk -v r="$1" -v b="${2:-0}" 'BEGIN { print (r > b ? r : b) }'; }
 builds=("$build")
 [ -n "$reference" ] && builds+=("$reference")
-declare -A lines columns lines_cpu columns_cpu
+declare -A lines columns lines_cpu columns_cpu fresh fresh_cpu
 for _ in $(seq "$runs"); do
   for b in "${builds[@]}"; do
     read -r wall cpu < <(lines_run "$b")
     lines[$b]=$(best "$wall" "${lines[$b]:-}")
     lines_cpu[$b]=$(best "$cpu" "${lines_cpu[$b]:-}")
-    read -r wall cpu < <(columns_run "$b")
+    read -r wall cpu < <(columns_run "$b" 0)
     columns[$b]=$(best "$wall" "${columns[$b]:-}")
     columns_cpu[$b]=$(best "$cpu" "${columns_cpu[$b]:-}")
+    read -r wall cpu < <(columns_run "$b" $((1 << 20)))
+    fresh[$b]=$(best "$wall" "${fresh[$b]:-}")
+    fresh_cpu[$b]=$(best "$cpu" "${fresh_cpu[$b]:-}")
   done
 done
 for b in "${builds[@]}"; do
   echo "$b:"
   printf '  %-24s %8.1f MB/s  %8.1f MB/s of processor time\n' "vexfcbl-decode JSON Lines" \
     "${lines[$b]}" "${lines_cpu[$b]}"
-  printf '  %-24s %8.1f MB/s  %8.1f MB/s of processor time\n' "Python decode_columns" \
+  printf '  %-24s %8.1f MB/s  %8.1f MB/s of processor time\n' "Python columns, batches" \
     "${columns[$b]}" "${columns_cpu[$b]}"
+  printf '  %-24s %8.1f MB/s  %8.1f MB/s of processor time\n' "  fresh memory (2^20)" \
+    "${fresh[$b]}" "${fresh_cpu[$b]}"
   awk -v c="${columns[$b]}" -v j="${lines[$b]}" \
     'BEGIN { printf "  ratio decode_columns / JSON Lines: %.2f\n", c / j }'
   awk -v c="${columns_cpu[$b]}" -v j="${lines_cpu[$b]}" \
     'BEGIN { printf "  ratio by processor time:           %.2f\n", c / j }'
+  awk -v c="${fresh[$b]}" -v j="${lines[$b]}" -v cc="${fresh_cpu[$b]}" -v jc="${lines_cpu[$b]}" \
+    'BEGIN { printf "  fresh memory: %.2f, by processor time %.2f\n", c / j, cc / jc }'
 done
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
