@@ -82,6 +82,8 @@ public:
 
   static ssize_t write(void *cookie, const char *data, std::size_t size) {
     auto &self = *static_cast<HeaderFilter *>(cookie);
+    if (self.discarding_)
+      return static_cast<ssize_t>(size);
     if (self.headerDone_)
       return self.pass(data, size) ? static_cast<ssize_t>(size) : 0;
     self.pending_.append(data, size);
@@ -98,6 +100,10 @@ public:
   }
   bool failed() const { return failed_; }
   bool complete() const { return headerDone_; }
+  // Every later byte taken and dropped: the library frees its writer only
+  // when its last block is flushed, and an output that already failed
+  // would otherwise keep it from ever doing so.
+  void discard() { discarding_ = true; }
 
 private:
   bool pass(const char *data, std::size_t size) {
@@ -157,6 +163,7 @@ private:
   std::string pending_;
   bool headerDone_ = false;
   bool failed_ = false;
+  bool discarding_ = false;
 };
 
 // The walk of the schema over a record's values that encodes its datum (Avro's binary
@@ -452,6 +459,10 @@ public:
     // What was handed over is written first, as it was when written at once
     // (a run stopped by a refusal or -strict keeps the records before it).
     stopThread();
+    if (filter_.failed() && cookie_ != nullptr) {
+      filter_.discard();
+      std::clearerr(cookie_);
+    }
     if (writer_ != nullptr)
       avro_file_writer_close(writer_);
     if (cookie_ != nullptr)
