@@ -13,6 +13,7 @@
 #include <span>
 
 #include "cli/command_line.h"
+#include "cli/data_options.h"
 #include "cli/option_values.h"
 #include "converter/conversion_messages.h"
 #include "decoder/code_page.h"
@@ -144,44 +145,18 @@ struct Settings {
   DiagnoseOutputs diagnoseOutputs;
 };
 
-const char *const recordFormats[] = {"F", "V", "VB", "L"};
-const char *const byteOrders[] = {"big", "little"};
-const char *const floatFormats[] = {"ibm", "ieee"};
 const char *const outputFormats[] = {"jsonl", "csv", "avro", "parquet"};
 const char *const schemaFormats[] = {"json-schema", "avro", "sql", "sql-postgres"};
 const char *const sqlArrays[] = {"tables", "json"};
 const char *const avroCodecs[] = {"null", "deflate", "snappy"};
 const char *const parquetCodecs[] = {"snappy", "zstd", "none"};
 
-using Apply = void (*)(const std::string &, Settings &);
-struct Option {
-  const char *name; // with its "-"
-  bool takesValue;
-  Apply apply;
-};
+using data_option_words::byteOrders;
+using Option = DataOption<Settings>;
+constexpr auto sharedOptions = sharedDataOptions<Settings, &Settings::decode>();
 
 constexpr Option options[] = {
     {"-i", true, [](const std::string &v, Settings &s) { s.copybooks.push_back(v); }},
-    {"-o", true, [](const std::string &v, Settings &s) { s.output = v; }},
-    {"-f", false, [](const std::string &, Settings &s) { s.frontEnd.freeFormat = true; }},
-    {"-lenient", false, [](const std::string &, Settings &s) { s.frontEnd.lenient = true; }},
-    {"-c", false, [](const std::string &, Settings &s) { s.decode.commaDecimalPoint = true; }},
-    {"-d", true,
-     [](const std::string &v, Settings &s) { s.frontEnd.copyDirectories.push_back(v); }},
-    {"-e", true,
-     [](const std::string &v, Settings &s) {
-       s.frontEnd.copyExtensions.push_back(v.empty() || v[0] != '.' ? "." + v : v);
-     }},
-    {"-recfm", true,
-     [](const std::string &v, Settings &s) {
-       const std::optional<std::string> format = oneOf(v, recordFormats);
-       if (!format)
-         refuse("-recfm", v, "the record format is one of " + listed(recordFormats));
-       s.decode.recordFormat = *format == "F"    ? RecordFormat::fixed
-                               : *format == "V"  ? RecordFormat::variable
-                               : *format == "VB" ? RecordFormat::variableBlocked
-                                                 : RecordFormat::lines;
-     }},
     {"-lrecl", true,
      [](const std::string &v, Settings &s) {
        const std::optional<long long> n = whole(v, 1, INT64_MAX);
@@ -208,21 +183,6 @@ constexpr Option options[] = {
                 "not a double-byte code page of this program; -dbcs help lists those it reads "
                 "here");
      }},
-    {"-byteorder", true,
-     [](const std::string &v, Settings &s) {
-       const std::optional<std::string> order = oneOf(v, byteOrders);
-       if (!order)
-         refuse("-byteorder", v, "one of " + listed(byteOrders));
-       s.decode.littleEndian = *order == "little";
-     }},
-    {"-float", true,
-     [](const std::string &v, Settings &s) {
-       const std::optional<std::string> format = oneOf(v, floatFormats);
-       if (!format)
-         refuse("-float", v, "one of " + listed(floatFormats));
-       s.decode.ieeeFloat = *format == "ieee";
-     }},
-    {"-record", true, [](const std::string &v, Settings &s) { s.decode.record = v; }},
     {"-when", true,
      [](const std::string &v, Settings &s) {
        if (const std::string why = readWhen(v, s.decode); !why.empty())
@@ -267,18 +227,8 @@ constexpr Option options[] = {
          refuse("-row-group-mb", v, "give a size in MiB from 1 to 4096");
        s.decode.rowGroupBytes = static_cast<std::int64_t>(*n) << 20;
      }},
-    {"-fillers", false, [](const std::string &, Settings &s) { s.decode.fillers = true; }},
     {"-trim", false, [](const std::string &, Settings &s) { s.decode.trim = true; }},
     {"-raw", false, [](const std::string &, Settings &s) { s.decode.raw = true; }},
-    {"-strict", false, [](const std::string &, Settings &s) { s.decode.strict = true; }},
-    {"-q", false, [](const std::string &, Settings &s) { s.decode.quiet = true; }},
-    {"-j", true,
-     [](const std::string &v, Settings &s) {
-       const std::optional<long long> n = whole(v, 1, 64);
-       if (!n)
-         refuse("-j", v, "give a number of threads from 1 to 64");
-       s.decode.jobs = static_cast<int>(*n);
-     }},
     {"-range", true,
      [](const std::string &v, Settings &s) {
        // START:END[:FIRST], END empty for the end of the file.
@@ -416,24 +366,8 @@ Settings readSettings(int argc, char **argv) {
   Settings settings;
   // The parse is the decoder's business: its messages are its own.
   settings.frontEnd.startingLine = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (argument == "-?" || argument == "--help")
-      throw Printed{usageText};
-    if (argument == "--version")
-      throw Printed{vexVersionLine("vexfcbl-decode")};
-    const Option *option = std::find_if(std::begin(options), std::end(options),
-                                        [&](const Option &o) { return argument == o.name; });
-    if (option != std::end(options)) {
-      if (option->takesValue && i + 1 == argc)
-        throw UsageError{argument + " needs a value"};
-      option->apply(option->takesValue ? argv[++i] : "", settings);
-    } else if (argument.size() > 1 && argument[0] == '-') {
-      throw UsageError{"unknown option " + argument + " (--help lists the options)"};
-    } else {
-      settings.dataFiles.push_back(argument);
-    }
-  }
+  readDataArguments<Settings>(argc, argv, "vexfcbl-decode", usageText, sharedOptions, options,
+                              settings, settings.dataFiles);
   if (settings.copybooks.empty())
     throw UsageError{"-i COPYBOOK is missing (--help lists the options)"};
   if (const std::string conflict = optionConflict(settings.decode); !conflict.empty())
@@ -447,7 +381,7 @@ Settings readSettings(int argc, char **argv) {
 } // namespace
 
 int main(int argc, char **argv) {
-  try {
+  return runDataProgram("vexfcbl-decode", [&] {
     const Settings settings = readSettings(argc, argv);
     if (settings.diagnose) {
       if (settings.dataFiles.size() != 1 || settings.dataFiles.front() == "-")
@@ -463,15 +397,5 @@ int main(int argc, char **argv) {
       throw UsageError{"-sample, -diagnose-json and -diagnose-html go with -diagnose"};
     return decodeFiles(settings.copybooks, settings.frontEnd, settings.decode, settings.dataFiles,
                        settings.output, lakeWriters());
-  } catch (const Printed &printed) {
-    std::fputs(printed.text.c_str(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
-  } catch (const UsageError &error) {
-    std::fprintf(stderr, "vexfcbl-decode: %s\n", error.text.c_str());
-    return 1;
-  } catch (const FatalError &) {
-    std::fflush(stderr);
-    std::cerr << vexCblMsg::sourceErrors << std::flush;
-    return 1;
-  }
+  });
 }

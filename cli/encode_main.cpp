@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "cli/command_line.h"
+#include "cli/data_options.h"
 #include "cli/option_values.h"
 #include "converter/conversion_messages.h"
 #include "decoder/code_page.h"
@@ -75,10 +76,6 @@ struct Settings {
   std::vector<std::string> inputs;
 };
 
-
-const char *const recordFormats[] = {"F", "V", "VB", "L"};
-const char *const byteOrders[] = {"big", "little"};
-const char *const floatFormats[] = {"ibm", "ieee"};
 const char *const inputFormats[] = {"jsonl", "csv"};
 const char *const packedSigns[] = {"F", "C"};
 const char *const fillModes[] = {"spaces", "zeros", "low-values"};
@@ -91,40 +88,18 @@ FillMode fillMode(const std::string &word) {
                                 : FillMode::spaces;
 }
 
-using Apply = void (*)(const std::string &, Settings &);
-struct Option {
-  const char *name; // with its "-"
-  bool takesValue;
-  Apply apply;
-};
+using data_option_words::byteOrders;
+using Option = DataOption<Settings>;
+constexpr auto sharedOptions = sharedDataOptions<Settings, &Settings::encode>();
 
 constexpr Option options[] = {
     {"-i", true, [](const std::string &v, Settings &s) { s.copybook = v; }},
-    {"-o", true, [](const std::string &v, Settings &s) { s.output = v; }},
-    {"-f", false, [](const std::string &, Settings &s) { s.frontEnd.freeFormat = true; }},
-    {"-lenient", false, [](const std::string &, Settings &s) { s.frontEnd.lenient = true; }},
-    {"-c", false, [](const std::string &, Settings &s) { s.encode.commaDecimalPoint = true; }},
-    {"-d", true, [](const std::string &v, Settings &s) { s.frontEnd.copyDirectories.push_back(v); }},
-    {"-e", true,
-     [](const std::string &v, Settings &s) {
-       s.frontEnd.copyExtensions.push_back(v.empty() || v[0] != '.' ? "." + v : v);
-     }},
     {"-format", true,
      [](const std::string &v, Settings &s) {
        const std::optional<std::string> format = oneOf(v, inputFormats);
        if (!format)
          refuse("-format", v, "one of " + listed(inputFormats));
        s.encode.format = *format == "csv" ? InputFormat::csv : InputFormat::jsonLines;
-     }},
-    {"-recfm", true,
-     [](const std::string &v, Settings &s) {
-       const std::optional<std::string> format = oneOf(v, recordFormats);
-       if (!format)
-         refuse("-recfm", v, "the record format is one of " + listed(recordFormats));
-       s.encode.recordFormat = *format == "F"    ? RecordFormat::fixed
-                               : *format == "V"  ? RecordFormat::variable
-                               : *format == "VB" ? RecordFormat::variableBlocked
-                                                 : RecordFormat::lines;
      }},
     {"-lrecl", true,
      [](const std::string &v, Settings &s) {
@@ -157,22 +132,8 @@ constexpr Option options[] = {
      [](const std::string &v, Settings &s) {
        s.encode.dbcs = knownCodePage(v, dbcsPages);
        if (s.encode.dbcs.empty())
-         refuse("-dbcs", v, "not a DISPLAY-1 code page of this program; one of " +
-                                listed(dbcsPages));
-     }},
-    {"-byteorder", true,
-     [](const std::string &v, Settings &s) {
-       const std::optional<std::string> order = oneOf(v, byteOrders);
-       if (!order)
-         refuse("-byteorder", v, "one of " + listed(byteOrders));
-       s.encode.littleEndian = *order == "little";
-     }},
-    {"-float", true,
-     [](const std::string &v, Settings &s) {
-       const std::optional<std::string> format = oneOf(v, floatFormats);
-       if (!format)
-         refuse("-float", v, "one of " + listed(floatFormats));
-       s.encode.ieeeFloat = *format == "ieee";
+         refuse("-dbcs", v,
+                "not a DISPLAY-1 code page of this program; one of " + listed(dbcsPages));
      }},
     {"-packed-sign", true,
      [](const std::string &v, Settings &s) {
@@ -181,7 +142,6 @@ constexpr Option options[] = {
          refuse("-packed-sign", v, "one of " + listed(packedSigns));
        s.encode.unsignedPackedC = *sign == "C";
      }},
-    {"-record", true, [](const std::string &v, Settings &s) { s.encode.record = v; }},
     {"-when", true,
      [](const std::string &v, Settings &s) {
        const std::size_t equals = v.find('=');
@@ -192,7 +152,6 @@ constexpr Option options[] = {
        s.encode.rules.push_back(
            {v.substr(0, equals), v.substr(equals + 1, colon - equals - 1), v.substr(colon + 1)});
      }},
-    {"-fillers", false, [](const std::string &, Settings &s) { s.encode.fillers = true; }},
     {"-truncate", false, [](const std::string &, Settings &s) { s.encode.truncate = true; }},
     {"-fill", true,
      [](const std::string &v, Settings &s) {
@@ -208,39 +167,14 @@ constexpr Option options[] = {
          refuse("-null", v, "one of " + listed(nullModes));
        s.encode.null = fillMode(*mode);
      }},
-    {"-strict", false, [](const std::string &, Settings &s) { s.encode.strict = true; }},
-    {"-q", false, [](const std::string &, Settings &s) { s.encode.quiet = true; }},
-    {"-j", true,
-     [](const std::string &v, Settings &s) {
-       const std::optional<long long> n = whole(v, 1, 64);
-       if (!n)
-         refuse("-j", v, "give a number of threads from 1 to 64");
-       s.encode.jobs = static_cast<int>(*n);
-     }},
 };
 
 Settings readSettings(int argc, char **argv) {
   Settings settings;
   // The parse is the encoder's business: its messages are its own.
   settings.frontEnd.startingLine = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (argument == "-?" || argument == "--help")
-      throw Printed{usageText};
-    if (argument == "--version")
-      throw Printed{vexVersionLine("vexfcbl-encode")};
-    const Option *option = std::find_if(std::begin(options), std::end(options),
-                                        [&](const Option &o) { return argument == o.name; });
-    if (option != std::end(options)) {
-      if (option->takesValue && i + 1 == argc)
-        throw UsageError{argument + " needs a value"};
-      option->apply(option->takesValue ? argv[++i] : "", settings);
-    } else if (argument.size() > 1 && argument[0] == '-') {
-      throw UsageError{"unknown option " + argument + " (--help lists the options)"};
-    } else {
-      settings.inputs.push_back(argument);
-    }
-  }
+  readDataArguments<Settings>(argc, argv, "vexfcbl-encode", usageText, sharedOptions, options,
+                              settings, settings.inputs);
   if (settings.copybook.empty())
     throw UsageError{"-i COPYBOOK is missing (--help lists the options)"};
   if (settings.output.empty())
@@ -251,19 +185,9 @@ Settings readSettings(int argc, char **argv) {
 } // namespace
 
 int main(int argc, char **argv) {
-  try {
+  return runDataProgram("vexfcbl-encode", [&] {
     const Settings settings = readSettings(argc, argv);
     return encodeFiles(settings.copybook, settings.frontEnd, settings.encode, settings.inputs,
                        settings.output);
-  } catch (const Printed &printed) {
-    std::fputs(printed.text.c_str(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
-  } catch (const UsageError &error) {
-    std::fprintf(stderr, "vexfcbl-encode: %s\n", error.text.c_str());
-    return 1;
-  } catch (const FatalError &) {
-    std::fflush(stderr);
-    std::cerr << vexCblMsg::sourceErrors << std::flush;
-    return 1;
-  }
+  });
 }

@@ -1,11 +1,11 @@
 // The ring of batches and its workers.
 #include "decoder/batch_pool.h"
 
-BatchPool::BatchPool(std::size_t workers, std::size_t slots,
+BatchPool::BatchPool(std::size_t threads, std::size_t slots,
                      std::function<void(std::size_t, std::size_t)> work)
     : work_(std::move(work)), states_(slots, State::free), errors_(slots) {
-  threads_.reserve(workers);
-  for (std::size_t worker = 0; worker < workers; ++worker)
+  threads_.reserve(threads);
+  for (std::size_t worker = 1; worker <= threads; ++worker)
     threads_.emplace_back([this, worker] { loop(worker); });
 }
 
@@ -25,23 +25,34 @@ void BatchPool::loop(std::size_t worker) {
     ready_.wait(lock, [this] { return stopping_ || taken_ < filled_; });
     if (stopping_)
       return;
-    const std::size_t slot = taken_++ % states_.size();
-    states_[slot] = State::working;
-    lock.unlock();
-    std::exception_ptr error;
-    try {
-      work_(slot, worker);
-    } catch (...) {
-      error = std::current_exception();
-    }
-    lock.lock();
-    errors_[slot] = error;
-    states_[slot] = State::done;
-    // Only the maker waits for finished batches, and only for the oldest:
-    // waking it for any other would cost a switch to find it still waiting.
-    if (slot == freed_ % states_.size())
-      finished_.notify_one();
+    workOn(taken_++ % states_.size(), worker, lock);
   }
+}
+
+void BatchPool::workOn(std::size_t slot, std::size_t worker, std::unique_lock<std::mutex> &lock) {
+  states_[slot] = State::working;
+  lock.unlock();
+  std::exception_ptr error;
+  try {
+    work_(slot, worker);
+  } catch (...) {
+    error = std::current_exception();
+  }
+  lock.lock();
+  errors_[slot] = error;
+  states_[slot] = State::done;
+  // Only the maker waits for finished batches, and only for the oldest:
+  // waking it for any other would cost a switch to find it still waiting.
+  if (slot == freed_ % states_.size())
+    finished_.notify_one();
+}
+
+bool BatchPool::workOne() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (taken_ == filled_)
+    return false;
+  workOn(taken_++ % states_.size(), 0, lock);
+  return true;
 }
 
 std::optional<std::size_t> BatchPool::slotToFill() const {

@@ -18,10 +18,11 @@
 
 class BatchPool {
 public:
-  // Starts `workers` threads over a ring of `slots` batches (at least one
+  // Starts `threads` threads over a ring of `slots` batches (at least one
   // more than the workers, so that one is filled while all are worked on).
-  // `work(slot, worker)` does slot `slot` on thread number `worker`.
-  BatchPool(std::size_t workers, std::size_t slots,
+  // `work(slot, worker)` does slot `slot` as worker number `worker`: the
+  // threads are workers 1 to `threads`, the maker is worker 0 (workOne).
+  BatchPool(std::size_t threads, std::size_t slots,
             std::function<void(std::size_t slot, std::size_t worker)> work);
   // Stops the workers after the batches they are working on and joins them.
   ~BatchPool();
@@ -36,6 +37,9 @@ public:
   // false) or after waiting for it; nothing when none is submitted (or, not
   // waiting, it is not done yet). An exception its work threw is thrown here.
   std::optional<std::size_t> done(bool wait);
+  // The maker works on the oldest submitted batch no thread has taken, as
+  // worker 0, instead of waiting for the threads; false when there is none.
+  bool workOne();
   // Frees the slot done() gave.
   void release();
   // Batches submitted and not yet released.
@@ -46,6 +50,9 @@ public:
 private:
   enum class State { free, submitted, working, done };
   void loop(std::size_t worker);
+  // Works on `slot`, taken by `worker`, and marks it done (the lock held on
+  // entry and on return, not while working).
+  void workOn(std::size_t slot, std::size_t worker, std::unique_lock<std::mutex> &lock);
 
   std::function<void(std::size_t, std::size_t)> work_;
   mutable std::mutex mutex_;

@@ -8,73 +8,32 @@
 
 namespace {
 
+// The decoder's kinds are the data forms, but for an external floating-point
+// item, which it reads by its picture as an edited one.
+constexpr bool sameKind(FieldKind kind, DataForm form) {
+  return static_cast<int>(kind) == static_cast<int>(form);
+}
+static_assert(sameKind(FieldKind::group, DataForm::group) &&
+              sameKind(FieldKind::text, DataForm::text) &&
+              sameKind(FieldKind::national, DataForm::national) &&
+              sameKind(FieldKind::dbcs, DataForm::dbcs) &&
+              sameKind(FieldKind::zoned, DataForm::zoned) &&
+              sameKind(FieldKind::packed, DataForm::packed) &&
+              sameKind(FieldKind::unsignedPacked, DataForm::unsignedPacked) &&
+              sameKind(FieldKind::binary, DataForm::binary) &&
+              sameKind(FieldKind::floating, DataForm::floating) &&
+              sameKind(FieldKind::decimalFloat, DataForm::decimalFloat) &&
+              sameKind(FieldKind::edited, DataForm::edited));
+
 FieldKind kindOf(const ModelItem &item, const DecodeOptions &options) {
-  if (item.isGroup())
-    return FieldKind::group;
-  switch (item.usage) {
-  case Usage::national:
-    return FieldKind::national;
-  case Usage::display1:
-    if (options.dbcs.empty())
-      throw PlanError{"vexfcbl-decode: " + item.path + ": USAGE " + usageName(item.usage) +
-                      " needs -dbcs IBM930|IBM939|IBM1390|IBM1399\n"};
-    return FieldKind::dbcs;
-  case Usage::display:
-    switch (item.category) {
-    case Category::numeric:
-      return FieldKind::zoned;
-    case Category::numericEdited:
-    case Category::externalFloatingPoint:
-      return FieldKind::edited;
-    default:
-      return FieldKind::text;
-    }
-  case Usage::comp3:
-  case Usage::packedDecimal:
-    return FieldKind::packed;
-  case Usage::comp6:
-    return FieldKind::unsignedPacked;
-  case Usage::floatDecimal16:
-  case Usage::floatDecimal34:
-    return FieldKind::decimalFloat;
-  case Usage::comp1:
-  case Usage::comp2:
-  case Usage::floatShort:
-  case Usage::floatLong:
-    return FieldKind::floating;
-  case Usage::binary:
-  case Usage::comp:
-  case Usage::comp4:
-  case Usage::comp5:
-  case Usage::index:
-  case Usage::pointer:
-  case Usage::functionPointer:
-  case Usage::programPointer:
-  case Usage::compX:
-  case Usage::compN:
-  case Usage::comp0:
-    return FieldKind::binary;
-  default:
-    if (isDialectBinary(item.usage))
-      return FieldKind::binary;
+  const std::optional<DataForm> form = dataFormOf(item);
+  if (!form)
     throw PlanError{"vexfcbl-decode: " + item.path + ": USAGE " + usageName(item.usage) +
                     " is not decoded\n"};
-  }
-}
-
-ZonedSign zonedSign(SignForm sign) {
-  switch (sign) {
-  case SignForm::leading:
-    return ZonedSign::leading;
-  case SignForm::trailing:
-    return ZonedSign::trailing;
-  case SignForm::leadingSeparate:
-    return ZonedSign::leadingSeparate;
-  case SignForm::trailingSeparate:
-    return ZonedSign::trailingSeparate;
-  default:
-    return ZonedSign::none;
-  }
+  if (*form == DataForm::dbcs && options.dbcs.empty())
+    throw PlanError{"vexfcbl-decode: " + item.path + ": USAGE " + usageName(item.usage) +
+                    " needs -dbcs IBM930|IBM939|IBM1390|IBM1399\n"};
+  return *form == DataForm::externalFloat ? FieldKind::edited : static_cast<FieldKind>(*form);
 }
 
 std::string lastName(const std::string &path) { return path.substr(path.rfind('.') + 1); }
@@ -178,7 +137,7 @@ DecodePlan makeDecodePlan(const RecordModel &model, const DecodeOptions &options
         field.scale = static_cast<int>(item.picture->scale);
       field.hidden = !options.fillers && item.isFiller();
       if (field.kind == FieldKind::zoned)
-        field.sign = zonedSign(item.sign);
+        field.sign = zonedSignOf(item.sign);
       if (field.kind == FieldKind::edited) {
         field.picture = item.picture;
         field.blankWhenZero = item.blankWhenZero;

@@ -226,8 +226,8 @@ public:
       const FramingParts &parts)
       : options_(options), decoders_(decoders), decoder_(decoders.front()), out_(out),
         typed_(out.takesValues()), shaped_(typed_ && out.takesLineShape()),
-        deferred_(out.callsWritten() >= 0), length_(length),
-        messages_(messages), progress_(progress), parts_(parts),
+        deferred_(out.callsWritten() >= 0), length_(length), messages_(messages),
+        progress_(progress), parts_(parts),
         fixedLength_(options.recordFormat == RecordFormat::fixed && parts.lengthField == nullptr &&
                      parts.occurs == nullptr) {
     if (shaped_ && parts.hierarchy != nullptr)
@@ -872,14 +872,17 @@ private:
 
   // -j N: this thread frames the records (walking V/VB descriptor words
   // ahead of the decoding) into batches of their own bytes, the pool's
-  // threads decode them, and this thread writes them in input order, so
+  // threads decode them (and this one, when it has nothing else to do),
+  // and this thread writes them in input order, so
   // the output and the warnings (record numbers and offsets) equal those of
   // one thread. Memory is the ring's few batches, whatever the input.
   bool parallel(InputWindow &window) {
     if (!pool_) {
+      // -j N runs N threads: this one and N - 1 in the pool. A maker that
+      // only waited cost a switch to and from it for about every batch.
       const std::size_t workers = decoders_.size();
       batches_.resize(2 * workers + 1);
-      pool_.emplace(workers, batches_.size(), [this](std::size_t slot, std::size_t worker) {
+      pool_.emplace(workers - 1, batches_.size(), [this](std::size_t slot, std::size_t worker) {
         decodeBatch(batches_[slot], decoders_[worker]);
       });
     }
@@ -903,6 +906,8 @@ private:
           continue;
         }
       }
+      if (pool_->workOne())
+        continue;
       const std::optional<std::size_t> slot = pool_->done(true);
       if (!slot)
         break;
@@ -982,7 +987,8 @@ private:
     batch.sliced = true;
     batch.start = base;
     batch.size = take;
-    batch.count = (take + static_cast<std::size_t>(length_) - 1) / static_cast<std::size_t>(length_);
+    batch.count =
+        (take + static_cast<std::size_t>(length_) - 1) / static_cast<std::size_t>(length_);
     // The input ends with this batch, or the range ends within it.
     return take == want;
   }
@@ -1038,8 +1044,7 @@ private:
     struct stat status {};
     // A size of 0 says nothing of what the file holds: files of /proc and
     // the like are read until a read finds nothing.
-    if (file < 0 || ::fstat(file, &status) != 0 || !S_ISREG(status.st_mode) ||
-        status.st_size == 0)
+    if (file < 0 || ::fstat(file, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size == 0)
       return;
     // Where the cursor is in the file: a standard input may not have
     // started at the file's first byte.
@@ -1382,9 +1387,9 @@ private:
     Counts after;
   };
   std::deque<Unsettled> unsettled_;
-  long long calls_ = 0;     // write(RecordValues &) calls made
-  bool rolledBack_ = false; // restore() put the run back to a failed call
-  RecordValues single_; // one record decoded apart (shaped_)
+  long long calls_ = 0;                     // write(RecordValues &) calls made
+  bool rolledBack_ = false;                 // restore() put the run back to a failed call
+  RecordValues single_;                     // one record decoded apart (shaped_)
   std::optional<ValueHierarchy> valueTree_; // -child's trees as values (shaped_)
   // The body's records waiting for the sink as values: handed over in
   // batches of `valueBatch`, and at the end of each file.

@@ -7,9 +7,26 @@
 
 #include "decoder/code_page.h"
 #include "record/picture.h"
+#include "record/record_model.h"
 
 // How a zoned field carries its sign.
 enum class ZonedSign { none, leading, trailing, leadingSeparate, trailingSeparate };
+
+// A signed DISPLAY number's sign as its SIGN clause places it.
+inline ZonedSign zonedSignOf(SignForm sign) {
+  switch (sign) {
+  case SignForm::leading:
+    return ZonedSign::leading;
+  case SignForm::trailing:
+    return ZonedSign::trailing;
+  case SignForm::leadingSeparate:
+    return ZonedSign::leadingSeparate;
+  case SignForm::trailingSeparate:
+    return ZonedSign::trailingSeparate;
+  default:
+    return ZonedSign::none;
+  }
+}
 
 // Appends the decimal number made of the ASCII digits `digits` scaled by
 // 10^-scale (a negative scale appends zeros), with exactly `scale` decimal

@@ -10,72 +10,14 @@ namespace {
 const std::string prefix = "vexfcbl-encode: ";
 
 EncodeKind kindOf(const ModelItem &item, const EncodeOptions &options) {
-  if (item.isGroup())
-    return EncodeKind::group;
-  switch (item.usage) {
-  case Usage::national:
-    return EncodeKind::national;
-  case Usage::display1:
-    if (options.dbcs.empty())
-      throw EncodePlanError{prefix + item.path + ": USAGE " + usageName(item.usage) +
-                            " needs -dbcs IBM930|IBM939|IBM1390|IBM1399\n"};
-    return EncodeKind::dbcs;
-  case Usage::display:
-    switch (item.category) {
-    case Category::numeric:
-      return EncodeKind::zoned;
-    case Category::numericEdited:
-      return EncodeKind::edited;
-    case Category::externalFloatingPoint:
-      return EncodeKind::externalFloat;
-    default:
-      return EncodeKind::text;
-    }
-  case Usage::comp3:
-  case Usage::packedDecimal:
-    return EncodeKind::packed;
-  case Usage::comp6:
-    return EncodeKind::unsignedPacked;
-  case Usage::floatDecimal16:
-  case Usage::floatDecimal34:
-    return EncodeKind::decimalFloat;
-  case Usage::comp1:
-  case Usage::comp2:
-  case Usage::floatShort:
-  case Usage::floatLong:
-    return EncodeKind::floating;
-  case Usage::binary:
-  case Usage::comp:
-  case Usage::comp4:
-  case Usage::comp5:
-  case Usage::index:
-  case Usage::pointer:
-  case Usage::functionPointer:
-  case Usage::programPointer:
-  case Usage::compX:
-  case Usage::compN:
-    return EncodeKind::binary;
-  default:
-    if (isDialectBinary(item.usage))
-      return EncodeKind::binary;
+  const std::optional<DataForm> form = dataFormOf(item);
+  if (!form)
     throw EncodePlanError{prefix + item.path + ": USAGE " + usageName(item.usage) +
                           " is not encoded\n"};
-  }
-}
-
-ZonedSign zonedSign(SignForm sign) {
-  switch (sign) {
-  case SignForm::leading:
-    return ZonedSign::leading;
-  case SignForm::trailing:
-    return ZonedSign::trailing;
-  case SignForm::leadingSeparate:
-    return ZonedSign::leadingSeparate;
-  case SignForm::trailingSeparate:
-    return ZonedSign::trailingSeparate;
-  default:
-    return ZonedSign::none;
-  }
+  if (*form == DataForm::dbcs && options.dbcs.empty())
+    throw EncodePlanError{prefix + item.path + ": USAGE " + usageName(item.usage) +
+                          " needs -dbcs IBM930|IBM939|IBM1390|IBM1399\n"};
+  return *form;
 }
 
 // "PIC S9(5)V99 COMP-3", "COMP-2", "PIC X(6)": the item as the copybook declares it.
@@ -116,14 +58,14 @@ void elementary(EncodeField &field, const ModelItem &item) {
   }
   switch (field.kind) {
   case EncodeKind::zoned:
-    field.sign = field.isSigned ? zonedSign(item.sign) : ZonedSign::none;
+    field.sign = field.isSigned ? zonedSignOf(item.sign) : ZonedSign::none;
     break;
   case EncodeKind::binary:
     // TRUNC(STD): BINARY, COMP and COMP-4 hold what their picture's digits
     // say; COMP-5 and the dialect binaries what their bytes hold.
-    field.checkDigits = item.picture && item.picture->category == Category::numeric &&
-                        (item.usage == Usage::binary || item.usage == Usage::comp ||
-                         item.usage == Usage::comp4);
+    field.checkDigits =
+        item.picture && item.picture->category == Category::numeric &&
+        (item.usage == Usage::binary || item.usage == Usage::comp || item.usage == Usage::comp4);
     break;
   case EncodeKind::edited:
   case EncodeKind::externalFloat:
@@ -239,10 +181,9 @@ EncodePlan makeEncodePlan(const RecordModel &model, const EncodeOptions &options
     for (int at = resolved.field; plan.fields[static_cast<std::size_t>(at)].parent >= 0;
          at = plan.fields[static_cast<std::size_t>(at)].parent)
       resolved.chain.insert(resolved.chain.begin(), at);
-    const std::string fieldRecordKey =
-        modelKey(model.records[static_cast<std::size_t>(recordOf[static_cast<std::size_t>(
-                                   resolved.field)])]
-                     .name);
+    const std::string fieldRecordKey = modelKey(
+        model.records[static_cast<std::size_t>(recordOf[static_cast<std::size_t>(resolved.field)])]
+            .name);
     resolved.value = rule.value;
     for (std::size_t r = 0; r < plan.records.size(); ++r) {
       if (plan.records[r].key == modelKey(rule.target))

@@ -9,25 +9,14 @@
 #include "decoder/field_values.h"
 #include "encoder/encode_options.h"
 #include "record/record_model.h"
+#include "record/storage.h"
 
-enum class EncodeKind {
-  group,
-  text,
-  national,
-  dbcs,
-  zoned,
-  packed,
-  unsignedPacked,
-  binary,
-  floating,
-  decimalFloat,
-  edited,
-  externalFloat,
-};
+// The encoder writes every data form as it is.
+using EncodeKind = DataForm;
 
 struct EncodeField {
-  std::string key;  // the JSON key, as the decoder writes it (FILLER1, FILLER2 when two)
-  std::string path; // the model's path, for messages
+  std::string key;      // the JSON key, as the decoder writes it (FILLER1, FILLER2 when two)
+  std::string path;     // the model's path, for messages
   std::string describe; // "PIC S9(5)V99 COMP-3", for messages
   EncodeKind kind = EncodeKind::group;
   std::int64_t offset = 0; // from the start of the parent

@@ -143,3 +143,54 @@ ItemStorage storageOf(Usage usage, const ParsedPicture *picture, bool separateSi
     return {0, 1, false};
   }
 }
+
+std::optional<DataForm> dataFormOf(const ModelItem &item) {
+  if (item.isGroup())
+    return DataForm::group;
+  switch (item.usage) {
+  case Usage::national:
+    return DataForm::national;
+  case Usage::display1:
+    return DataForm::dbcs;
+  case Usage::display:
+    switch (item.category) {
+    case Category::numeric:
+      return DataForm::zoned;
+    case Category::numericEdited:
+      return DataForm::edited;
+    case Category::externalFloatingPoint:
+      return DataForm::externalFloat;
+    default:
+      return DataForm::text;
+    }
+  case Usage::comp3:
+  case Usage::packedDecimal:
+    return DataForm::packed;
+  case Usage::comp6:
+    return DataForm::unsignedPacked;
+  case Usage::floatDecimal16:
+  case Usage::floatDecimal34:
+    return DataForm::decimalFloat;
+  case Usage::comp1:
+  case Usage::comp2:
+  case Usage::floatShort:
+  case Usage::floatLong:
+    return DataForm::floating;
+  case Usage::binary:
+  case Usage::comp:
+  case Usage::comp4:
+  case Usage::comp5:
+  case Usage::index:
+  case Usage::pointer:
+  case Usage::functionPointer:
+  case Usage::programPointer:
+  case Usage::compX:
+  case Usage::compN:
+  case Usage::comp0:
+    return DataForm::binary;
+  default:
+    if (isDialectBinary(item.usage))
+      return DataForm::binary;
+    return std::nullopt;
+  }
+}

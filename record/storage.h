@@ -1,6 +1,7 @@
 #pragma once
 // Storage of an elementary item: its bytes and the boundary SYNCHRONIZED aligns it on.
 #include <cstdint>
+#include <optional>
 
 #include "record/record_model.h"
 
@@ -27,3 +28,25 @@ std::int64_t binaryLength(std::int64_t digits);
 // The usages that -lenient reads with a fixed size and signedness and no picture.
 bool isDialectBinary(Usage usage);
 bool isUnsignedDialectBinary(Usage usage);
+
+// How an item's bytes hold its value, for the programs that read and write
+// data: one answer for the decoder and the encoder, so that what one reads
+// the other writes.
+enum class DataForm {
+  group,
+  text,
+  national,
+  dbcs,
+  zoned,
+  packed,
+  unsignedPacked,
+  binary,
+  floating,
+  decimalFloat,
+  edited,
+  externalFloat,
+};
+
+// The form of `item`'s value by its usage and category; nothing for a usage
+// whose bytes have no form the data programs know.
+std::optional<DataForm> dataFormOf(const ModelItem &item);

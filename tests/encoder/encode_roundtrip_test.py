@@ -254,6 +254,8 @@ def binary_layout(little):
            05  B-N2     PIC S9(4) COMP-5.
            05  B-N4     PIC 9(9) COMP-5.
            05  B-N8     PIC S9(18) COMP-5.
+           05  B-Z2     PIC S9(4) COMP-0.
+           05  B-Z4     PIC 9(4) COMP-0.
            05  P-S      PIC S9(5)V99 COMP-3.
            05  P-U      PIC 9(4) COMP-3.
            05  P-L      PIC S9(18) COMP-3.
@@ -265,11 +267,13 @@ def binary_layout(little):
              binary_leaf("B-S8", 18, 0, True, little), binary_leaf("B-V8", 18, 5, True, little),
              native_leaf("B-N2", 2, True, little), native_leaf("B-N4", 4, False, little),
              native_leaf("B-N8", 8, True, little),
+             # COMP-0 is a halfword whatever its picture, without its limit.
+             native_leaf("B-Z2", 2, True, little), native_leaf("B-Z4", 2, False, little),
              packed_leaf("P-S", 7, 2, True), packed_leaf("P-U", 4, 0, False),
              packed_leaf("P-L", 18, 0, True), packed_leaf("P-D", 7, 4, True),
              packed_leaf("P-P", 3, -2, True)]
     return Layout("binary-little" if little else "binary", cpy, items,
-                  args=["-byteorder", "little"] if little else [], length=65)
+                  args=["-byteorder", "little"] if little else [], length=69)
 
 
 def exact_double(rng):
