@@ -2520,21 +2520,24 @@ int yylex(YYSTYPE *value, YYLTYPE *location) {
     location->first = location->last = NoPosition;
     return start;
   }
-  tToken token;
-  if (Lenient() && !state().replacingMode) {
-    token = state().lenientTokens.next([] {
+  ParserState &parser = state();
+  if (Lenient() && !parser.replacingMode) {
+    const tToken token = parser.lenientTokens.next([] {
       const int code = GetToken();
       return tToken{code, Attribute()};
     });
-  } else {
-    token.code = GetToken();
-    token.attribute = Attribute();
+    value->tok = token.attribute;
+    location->first = location->last = token.attribute.Position;
+    parser.currentCode = token.code;
+    return token.code;
   }
-  value->tok = token.attribute;
-  location->first = token.attribute.Position;
-  location->last = token.attribute.Position;
-  state().currentCode = token.code;
-  return token.code;
+  // The attribute goes onto the parser's stack in one copy, not through a
+  // token of its own (two copies of 64 bytes a token).
+  const int code = GetToken();
+  value->tok = Attribute();
+  location->first = location->last = value->tok.Position;
+  parser.currentCode = code;
+  return code;
 }
 
 const char *yyGetTokenName(int code) {
