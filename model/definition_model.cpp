@@ -124,7 +124,7 @@ void VexDataDefDomain::registerDef(VexDomainId<VexDataDefDomain> id, VexDataDefI
   if (name.empty())
     throw VexError("Unknown data definition identifier " + std::to_string(id.value()) + ".");
   def.id_ = id;
-  def.setName(name);
+  def.setName(std::move(name));
 }
 
 namespace {

@@ -101,11 +101,12 @@ public:
   long refCount() const { return refs_; }
   const VexString &name() const { return name_; }
   const VexString &description() const { return description_; }
-  void setDescription(const VexString &text) { description_ = text; }
+  // Texts are taken by value: the converter makes a fresh one for each.
+  void setDescription(VexString text) { description_ = std::move(text); }
 
 protected:
   virtual ~VexObjectImpl() = default;
-  void setName(const VexString &text) { name_ = text; }
+  void setName(VexString text) { name_ = std::move(text); }
 
 private:
   long refs_ = 0;
@@ -482,7 +483,7 @@ private:
 // count item, and the member's definition, held directly or by identifier.
 class VexGroupItemImpl : public VexObjectImpl {
 public:
-  void setName(const VexString &name) { VexObjectImpl::setName(name); }
+  void setName(VexString name) { VexObjectImpl::setName(std::move(name)); }
   // The item occurs a number of times in `range`; VexError for a negative
   // bound or a lower bound above the upper one.
   void setCardinality(const VexRange &range);
