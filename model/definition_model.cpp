@@ -649,8 +649,11 @@ void appendHex(std::string &out, unsigned char byte) {
 // whose texts are plain (hasPlainTexts).
 class DirectMarkup {
 public:
-  DirectMarkup(VexXmlStreamWriter &writer, const VexDataDefDomain &definitions)
-      : writer_(writer), definitions_(definitions) {}
+  // The attribute values are written into `values` (one buffer per
+  // attribute), which the caller keeps from one definition to the next.
+  using Values = std::array<std::string, 16>;
+  DirectMarkup(VexXmlStreamWriter &writer, const VexDataDefDomain &definitions, Values &values)
+      : writer_(writer), definitions_(definitions), values_(values) {}
 
   void definition(const VexDataDefImpl &def, bool standAlone) {
     count_ = 0;
@@ -799,11 +802,11 @@ private:
   }
 
   // Room for the most attributes a definition has (a number: 14).
-  static constexpr std::size_t maxAttributes = 16;
+  static constexpr std::size_t maxAttributes = std::tuple_size_v<Values>;
   VexXmlStreamWriter &writer_;
   const VexDataDefDomain &definitions_;
   std::array<VexXmlStreamWriter::Attribute, maxAttributes> attributes_;
-  std::array<std::string, maxAttributes> values_;
+  Values &values_;
   std::size_t count_ = 0;
 };
 
@@ -812,8 +815,13 @@ private:
 bool VexMfRdfWriter::writeDefinition(const VexDataDefImpl &def, const VexDataDefDomain &definitions,
                                      VexXmlStreamWriter *writer) {
   if (hasPlainTexts(def, definitions)) {
-    if (writer)
-      DirectMarkup(*writer, definitions).definition(def, true);
+    if (writer) {
+      // Buffers kept with their room from one stand-alone definition to the
+      // next: made afresh for each, every name and description longer than
+      // a string holds in place took an allocation.
+      thread_local DirectMarkup::Values values;
+      DirectMarkup(*writer, definitions, values).definition(def, true);
+    }
     return true;
   }
   Element element = renderDefinition(def, definitions, false);
