@@ -244,11 +244,8 @@ void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGr
   if (conv.trace.on())
     vexCblTraceEntry(conv, decl, parentGrp, item);
   VexDataDef def = vexCblCreateDef(conv, parentGrp, item);
-  if (!conv.options.noDescription) {
-    VexString description = vexToUnicode(item.description, false);
-    description += u'.';
-    def->setDescription(std::move(description));
-  }
+  if (!conv.options.noDescription)
+    def->setDescription(vexToUnicode(std::string_view(item.description), u'.'));
 
   if (VexGroupDefImpl *group =
           def->isNonGroupDef() ? nullptr : rttiCast<VexGroupDefImpl>(def.getPeer())) {

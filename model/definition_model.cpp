@@ -61,14 +61,15 @@ VexString vexToUnicode(const char *bytes, long length, bool utf8) {
     return VexString();
   std::size_t size = length < 0 ? std::strlen(bytes) : static_cast<std::size_t>(length);
   const auto *data = reinterpret_cast<const unsigned char *>(bytes);
-  VexString result;
   if (!utf8) {
-    // Every byte one code unit: sized once and widened in one pass (the
+    // Every byte one code unit: sized once, exactly (the model keeps these
+    // texts by the hundred thousand, moved in), and widened in one pass (the
     // converter's names, pictures and values all come this way).
-    result.resize(size);
+    VexString result(size, char16_t{});
     widen(data, size, result.data());
     return result;
   }
+  VexString result;
   result.reserve(size);
   for (std::size_t pos = 0; pos < size;) {
     char32_t code = 0;
@@ -84,6 +85,12 @@ VexString vexToUnicode(const char *bytes, long length, bool utf8) {
 }
 
 VexString vexToUnicode(const char *text, bool utf8) { return vexToUnicode(text, -1, utf8); }
+
+VexString vexToUnicode(std::string_view bytes, char16_t last) {
+  VexString result(bytes.size() + 1, last);
+  widen(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size(), result.data());
+  return result;
+}
 
 VexString vexToUnicode(const std::string &text, bool utf8) {
   return vexToUnicode(text.data(), static_cast<long>(text.size()), utf8);

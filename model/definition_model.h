@@ -29,6 +29,10 @@ VexString vexToUnicode(const std::string &text, bool utf8);
 // The same for `length` bytes at `bytes`, NUL bytes included; a negative length
 // means up to the terminating NUL.
 VexString vexToUnicode(const char *bytes, long length, bool utf8);
+// The bytes of `bytes` as the code units of their values, then `last`, in a
+// text sized once for both (a text made first and then appended to keeps
+// about twice its size).
+VexString vexToUnicode(std::string_view bytes, char16_t last);
 
 // Converts a model text to bytes: a code unit up to 0xFF becomes the byte of
 // that value, any other is encoded as UTF-8 (a lone surrogate as U+FFFD).
