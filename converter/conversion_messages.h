@@ -4,6 +4,7 @@
 // and a newline; the errors among them end the item's conversion.
 #include <array>
 #include <string>
+#include <string_view>
 
 namespace vexCblMsg {
 
@@ -117,8 +118,17 @@ inline constexpr const char *nothingToExport =
 inline std::string namespaceExported(const std::string &component) {
   return "Info: Namespace exported '" + component + "'.";
 }
+// The same into `out` (its old text replaced), for the export's line per
+// definition without a string made for each.
+inline void definitionExported(std::string &out, std::string_view name) {
+  out.assign("Info: Definition exported '");
+  out.append(name);
+  out.append("'.");
+}
 inline std::string definitionExported(const std::string &name) {
-  return "Info: Definition exported '" + name + "'.";
+  std::string text;
+  definitionExported(text, name);
+  return text;
 }
 
 // --- Record model: the layout (-layout) and the decoder

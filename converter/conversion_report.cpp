@@ -39,7 +39,21 @@ void VexCvtReport::flush() {
 }
 
 void VexCvtReport::message(const std::string &text) {
-  msg((text + "\n").c_str(), true);
+  if (hold_ && !silent && out != nullptr) {
+    // Straight into the held text, not through a copy with its line end
+    // (each REDEFINES of a big copybook gives a message). As the text was
+    // printed, it ends at its first NUL, which drops the line end too.
+    if (!contexts_.empty())
+      held_ += contexts_.back()->getUserText();
+    const std::size_t printed = std::strlen(text.c_str());
+    held_.append(text, 0, printed);
+    if (printed == text.size())
+      held_ += '\n';
+    if (held_.size() >= HeldLimit)
+      flush();
+  } else {
+    msg((text + "\n").c_str(), true);
+  }
   if (!silent && values != nullptr)
     keep(text, true);
 }

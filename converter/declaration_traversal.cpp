@@ -29,10 +29,14 @@ constexpr int levelRenames = 66;
 constexpr int levelConstant = 78;
 constexpr int levelCondition = 88;
 
-// What a member's name and a stand-alone definition's name are made of.
+// What a member's name and a stand-alone definition's name are made of. The
+// stand-alone name is made only for the entries that become one: most
+// members never need it, and it is long enough to take an allocation.
 struct VexCblEntryNames {
   std::string uniqName;
-  std::string defName;
+  // The enclosing groups' path; null at the top level.
+  const std::string *path = nullptr;
+  std::string defName() const { return path == nullptr ? uniqName : *path + "_" + uniqName; }
 };
 
 // An entry is a group when it has subordinate entries, unless the first of
@@ -122,26 +126,28 @@ VexGroupItem vexCblMakeReferenceMember(const VexDataDefImpl &def, const std::str
 void vexCblPlaceDef(VexCblConversion &conv, const VexDataDef &def, const VexCblObjContext &item,
                     const VexCblEntryNames &names, bool isRedefined, VexGroupDefImpl *parentGroup) {
   if (!item.getRedefinesName().empty()) {
-    vexCblAddStandalone(conv, *def, names.defName);
-    VEX_TRACE(conv.trace) << "  placed: stand-alone definition '" << names.defName
-                          << "', redefining '" << item.getRedefinesName() << "'";
-    conv.report.message(vexCblMsg::redefiningStandalone(names.defName));
+    const std::string defName = names.defName();
+    vexCblAddStandalone(conv, *def, defName);
+    VEX_TRACE(conv.trace) << "  placed: stand-alone definition '" << defName << "', redefining '"
+                          << item.getRedefinesName() << "'";
+    conv.report.message(vexCblMsg::redefiningStandalone(defName));
     return;
   }
   if (isRedefined) {
-    vexCblAddStandalone(conv, *def, names.defName);
-    VEX_TRACE(conv.trace) << "  placed: stand-alone definition '" << names.defName << "', redefined"
+    const std::string defName = names.defName();
+    vexCblAddStandalone(conv, *def, defName);
+    VEX_TRACE(conv.trace) << "  placed: stand-alone definition '" << defName << "', redefined"
                           << (parentGroup != nullptr ? ", referred to by member '" : "")
                           << (parentGroup != nullptr ? names.uniqName + "'" : "");
     if (parentGroup == nullptr)
       return;
     parentGroup->addItem(vexCblMakeReferenceMember(*def, names.uniqName));
-    conv.report.message(vexCblMsg::redefinedStandalone(names.defName));
+    conv.report.message(vexCblMsg::redefinedStandalone(defName));
     return;
   }
   if (parentGroup == nullptr) {
-    vexCblAddStandalone(conv, *def, names.defName);
-    VEX_TRACE(conv.trace) << "  placed: stand-alone definition '" << names.defName << "'";
+    vexCblAddStandalone(conv, *def, names.uniqName);
+    VEX_TRACE(conv.trace) << "  placed: stand-alone definition '" << names.uniqName << "'";
     return;
   }
   VEX_TRACE(conv.trace) << "  placed: member '" << names.uniqName << "'";
@@ -239,7 +245,7 @@ void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGr
     vexCblTraceEntry(conv, decl, parentGrp, item);
   VexDataDef def = vexCblCreateDef(conv, parentGrp, item);
   if (!conv.options.noDescription)
-    def->setDescription(vexToUnicode(item.description + ".", false));
+    def->setDescription(vexToUnicode(std::string_view(item.description), u'.'));
 
   if (VexGroupDefImpl *group =
           def->isNonGroupDef() ? nullptr : rttiCast<VexGroupDefImpl>(def.getPeer())) {
@@ -256,7 +262,7 @@ void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGr
 
   VexCblEntryNames names;
   names.uniqName = vexCblGetUniqName(parentGrp, item);
-  names.defName = parentGroup == nullptr ? names.uniqName : parentGrp.path + "_" + names.uniqName;
+  names.path = parentGroup == nullptr ? nullptr : &parentGrp.path;
   vexCblPlaceDef(conv, def, item, names, isRedefined, parentGroup);
 }
 

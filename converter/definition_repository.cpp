@@ -148,8 +148,10 @@ void VexCvtRepository::doExport(VexCvtReport &report, VexTrace &trace) {
     for (const std::string &component : splitNamespace(*impl.namespaceName))
       report.message(vexCblMsg::namespaceExported(component));
   std::size_t start = 0;
+  std::string line;
   for (std::uint32_t end : impl.nameEnds) {
-    report.message(vexCblMsg::definitionExported(impl.names.substr(start, end - start)));
+    vexCblMsg::definitionExported(line, std::string_view(impl.names).substr(start, end - start));
+    report.message(line);
     start = end;
   }
   if (impl.unreadable)

@@ -142,7 +142,16 @@ struct DeftabState {
   // kept as declarations are linked, so that it costs the same in a list of
   // any length. A list whose parent can take no more members is dropped
   // (ForgetSiblingsOf): a big copybook keeps only its open records here.
+  // The top-level lists never close, so they have a table of their own: in
+  // one table the names of a big copybook's records (20 000 in the mixed
+  // million) spread the few open members over megabytes, and nearly every
+  // lookup for a member missed the cache.
   SiblingTable siblings;
+  SiblingTable topSiblings;
+
+  SiblingTable &siblingsOf(const SiblingKey &key) {
+    return key.parent == nullptr ? topSiblings : siblings;
+  }
   LevelEntry stack[StackSize] = {};
   int depth = 0;         // stack_ptr: the current depth, 0 is the top level
   int current_level = 1; // level number of the last ordinary entry
@@ -166,7 +175,8 @@ tree::decl *FirstField(const tree::decl *d) { return static_cast<tree::decl *>(d
 
 // Records `d` among the siblings of its parent (`lower`, which must be final).
 void EnterSibling(tree::decl *d) {
-  SiblingsNamed &named = state().siblings[siblingKey(d)];
+  const SiblingKey key = siblingKey(d);
+  SiblingsNamed &named = state().siblingsOf(key)[key];
   if (d->level == 0)
     named.newestPrepended = d;
   else if (named.oldestAppended == nullptr)
@@ -184,8 +194,10 @@ tree::decl *&NewestNamed(tIdent name) {
 // `parent` will take no more members: its list leaves the duplicate check.
 void ForgetSiblingsOf(const tree::decl *parent) {
   for (const auto *d = as_if<tree::decl>(parent->fields); d != nullptr;
-       d = as_if<tree::decl>(d->next))
-    state().siblings.erase(siblingKey(d));
+       d = as_if<tree::decl>(d->next)) {
+    const SiblingKey key = siblingKey(d);
+    state().siblingsOf(key).erase(key);
+  }
 }
 
 void Enter(tree::decl *d) {
@@ -278,7 +290,8 @@ int ChooseDepth(int level) {
 // the list (level 0: implicit declarations) come first, newest first;
 // appended entries follow, oldest first.
 tree::decl *FirstSiblingNamed(const tree::decl *d) {
-  const SiblingsNamed *found = state().siblings.find(siblingKey(d));
+  const SiblingKey key = siblingKey(d);
+  const SiblingsNamed *found = state().siblingsOf(key).find(key);
   if (found == nullptr)
     return nullptr;
   const SiblingsNamed &named = *found;

@@ -159,6 +159,9 @@ struct ParserState {
   std::vector<std::string> tokenNames;
   // The one node that stands for every absent expression of the run.
   tTree noExpression = NoTree;
+  // Entries with a COPY statement after their clauses (format_copy) made so
+  // far: only they give finishEntries something to restructure.
+  int entryCopies = 0;
 };
 constexpr RunSlot<ParserState> state{RunSlotId::parser};
 
@@ -680,9 +683,34 @@ tTree inclureStatement(const tSpan &span, tTree member, char prefix, long increm
 // --- the tree root -------------------------------------------------------------
 
 
-// Entry lists are finished once: put into source order, then restructured.
+// Entry lists grow at their end as they are read. Until the list is
+// finished its value is the newest element, whose `next` leads round to the
+// oldest (a ring); an empty list is the end node. A section of a million
+// entries built newest first took a pass over every entry to put them in
+// source order, a cache miss each.
+tTree appendEntry(tTree list, tTree element) {
+  if (element == NoTree) return list;
+  tTree *next = Tree_Next(element);
+  if (is<tree::nodata_description_entry>(list)) {
+    *next = element;
+  } else {
+    tTree *newest = Tree_Next(list);
+    *next = *newest;
+    *newest = element;
+  }
+  return element;
+}
+
+// Entry lists are finished once: the ring opened at its oldest element and
+// ended, then the entries of COPY statements hung below them (a further
+// pass over every entry, wanted only after an entry with a COPY in it).
 tTree finishEntries(tTree list) {
-  return trafo_data_desc(ReverseTree(list != NoTree ? list : mnodata_description_entry()));
+  if (list == NoTree || is<tree::nodata_description_entry>(list))
+    return mnodata_description_entry();
+  tTree *newest = Tree_Next(list);
+  const tTree oldest = *newest;
+  *newest = mnodata_description_entry();
+  return state().entryCopies != 0 ? trafo_data_desc(oldest) : oldest;
 }
 
 tTree entriesOrNone(tTree list) { return list != NoTree ? list : mnodata_description_entry(); }
@@ -1134,13 +1162,13 @@ descriptions_ne
   ;
 
 lead_items_ne
-  : lead_item              { $$ = prepend($1, mnodata_description_entry()); }
-  | lead_items_ne lead_item { $$ = prepend($2, $1); }
+  : lead_item              { $$ = appendEntry(mnodata_description_entry(), $1); }
+  | lead_items_ne lead_item { $$ = appendEntry($1, $2); }
   ;
 
 lead_items
   : %empty                 { $$ = mnodata_description_entry(); }
-  | lead_items lead_item   { $$ = prepend($2, $1); }
+  | lead_items lead_item   { $$ = appendEntry($1, $2); }
   ;
 
 lead_item
@@ -1170,6 +1198,7 @@ entry_1
   | entry_1_head clause_list copy_statement
       {
         const tEntryHead &h = $1;
+        ++state().entryCopies;
         $$ = declareEntry(mformat_copy(NoTree, h.level, h.levelString, h.name, h.pos, h.spelling,
                                        h.epos1, h.replaced, h.bpos, @3.last, ReverseTree($2),
                                        mnodata_description_entry()),
@@ -2491,21 +2520,24 @@ int yylex(YYSTYPE *value, YYLTYPE *location) {
     location->first = location->last = NoPosition;
     return start;
   }
-  tToken token;
-  if (Lenient() && !state().replacingMode) {
-    token = state().lenientTokens.next([] {
+  ParserState &parser = state();
+  if (Lenient() && !parser.replacingMode) {
+    const tToken token = parser.lenientTokens.next([] {
       const int code = GetToken();
       return tToken{code, Attribute()};
     });
-  } else {
-    token.code = GetToken();
-    token.attribute = Attribute();
+    value->tok = token.attribute;
+    location->first = location->last = token.attribute.Position;
+    parser.currentCode = token.code;
+    return token.code;
   }
-  value->tok = token.attribute;
-  location->first = token.attribute.Position;
-  location->last = token.attribute.Position;
-  state().currentCode = token.code;
-  return token.code;
+  // The attribute goes onto the parser's stack in one copy, not through a
+  // token of its own (two copies of 64 bytes a token).
+  const int code = GetToken();
+  value->tok = Attribute();
+  location->first = location->last = value->tok.Position;
+  parser.currentCode = code;
+  return code;
 }
 
 const char *yyGetTokenName(int code) {

@@ -61,14 +61,15 @@ VexString vexToUnicode(const char *bytes, long length, bool utf8) {
     return VexString();
   std::size_t size = length < 0 ? std::strlen(bytes) : static_cast<std::size_t>(length);
   const auto *data = reinterpret_cast<const unsigned char *>(bytes);
-  VexString result;
   if (!utf8) {
-    // Every byte one code unit: sized once and widened in one pass (the
+    // Every byte one code unit: sized once, exactly (the model keeps these
+    // texts by the hundred thousand, moved in), and widened in one pass (the
     // converter's names, pictures and values all come this way).
-    result.resize(size);
+    VexString result(size, char16_t{});
     widen(data, size, result.data());
     return result;
   }
+  VexString result;
   result.reserve(size);
   for (std::size_t pos = 0; pos < size;) {
     char32_t code = 0;
@@ -84,6 +85,12 @@ VexString vexToUnicode(const char *bytes, long length, bool utf8) {
 }
 
 VexString vexToUnicode(const char *text, bool utf8) { return vexToUnicode(text, -1, utf8); }
+
+VexString vexToUnicode(std::string_view bytes, char16_t last) {
+  VexString result(bytes.size() + 1, last);
+  widen(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size(), result.data());
+  return result;
+}
 
 VexString vexToUnicode(const std::string &text, bool utf8) {
   return vexToUnicode(text.data(), static_cast<long>(text.size()), utf8);
@@ -124,7 +131,7 @@ void VexDataDefDomain::registerDef(VexDomainId<VexDataDefDomain> id, VexDataDefI
   if (name.empty())
     throw VexError("Unknown data definition identifier " + std::to_string(id.value()) + ".");
   def.id_ = id;
-  def.setName(name);
+  def.setName(std::move(name));
 }
 
 namespace {
@@ -649,8 +656,11 @@ void appendHex(std::string &out, unsigned char byte) {
 // whose texts are plain (hasPlainTexts).
 class DirectMarkup {
 public:
-  DirectMarkup(VexXmlStreamWriter &writer, const VexDataDefDomain &definitions)
-      : writer_(writer), definitions_(definitions) {}
+  // The attribute values are written into `values` (one buffer per
+  // attribute), which the caller keeps from one definition to the next.
+  using Values = std::array<std::string, 16>;
+  DirectMarkup(VexXmlStreamWriter &writer, const VexDataDefDomain &definitions, Values &values)
+      : writer_(writer), definitions_(definitions), values_(values) {}
 
   void definition(const VexDataDefImpl &def, bool standAlone) {
     count_ = 0;
@@ -799,11 +809,11 @@ private:
   }
 
   // Room for the most attributes a definition has (a number: 14).
-  static constexpr std::size_t maxAttributes = 16;
+  static constexpr std::size_t maxAttributes = std::tuple_size_v<Values>;
   VexXmlStreamWriter &writer_;
   const VexDataDefDomain &definitions_;
   std::array<VexXmlStreamWriter::Attribute, maxAttributes> attributes_;
-  std::array<std::string, maxAttributes> values_;
+  Values &values_;
   std::size_t count_ = 0;
 };
 
@@ -812,8 +822,13 @@ private:
 bool VexMfRdfWriter::writeDefinition(const VexDataDefImpl &def, const VexDataDefDomain &definitions,
                                      VexXmlStreamWriter *writer) {
   if (hasPlainTexts(def, definitions)) {
-    if (writer)
-      DirectMarkup(*writer, definitions).definition(def, true);
+    if (writer) {
+      // Buffers kept with their room from one stand-alone definition to the
+      // next: made afresh for each, every name and description longer than
+      // a string holds in place took an allocation.
+      thread_local DirectMarkup::Values values;
+      DirectMarkup(*writer, definitions, values).definition(def, true);
+    }
     return true;
   }
   Element element = renderDefinition(def, definitions, false);

@@ -29,6 +29,10 @@ VexString vexToUnicode(const std::string &text, bool utf8);
 // The same for `length` bytes at `bytes`, NUL bytes included; a negative length
 // means up to the terminating NUL.
 VexString vexToUnicode(const char *bytes, long length, bool utf8);
+// The bytes of `bytes` as the code units of their values, then `last`, in a
+// text sized once for both (a text made first and then appended to keeps
+// about twice its size).
+VexString vexToUnicode(std::string_view bytes, char16_t last);
 
 // Converts a model text to bytes: a code unit up to 0xFF becomes the byte of
 // that value, any other is encoded as UTF-8 (a lone surrogate as U+FFFD).
@@ -101,11 +105,12 @@ public:
   long refCount() const { return refs_; }
   const VexString &name() const { return name_; }
   const VexString &description() const { return description_; }
-  void setDescription(const VexString &text) { description_ = text; }
+  // Texts are taken by value: the converter makes a fresh one for each.
+  void setDescription(VexString text) { description_ = std::move(text); }
 
 protected:
   virtual ~VexObjectImpl() = default;
-  void setName(const VexString &text) { name_ = text; }
+  void setName(VexString text) { name_ = std::move(text); }
 
 private:
   long refs_ = 0;
@@ -482,7 +487,7 @@ private:
 // count item, and the member's definition, held directly or by identifier.
 class VexGroupItemImpl : public VexObjectImpl {
 public:
-  void setName(const VexString &name) { VexObjectImpl::setName(name); }
+  void setName(VexString name) { VexObjectImpl::setName(std::move(name)); }
   // The item occurs a number of times in `range`; VexError for a negative
   // bound or a lower bound above the upper one.
   void setCardinality(const VexRange &range);

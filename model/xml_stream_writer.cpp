@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -110,13 +111,13 @@ void VexXmlStreamWriter::newLine() {
   out_ += '\n';
 }
 
-void VexXmlStreamWriter::indent(std::size_t level) {
+std::size_t VexXmlStreamWriter::indentation(std::size_t level) {
   if (textTrailingBlanks_ != 0) {
     const std::size_t written = textTrailingBlanks_ / 2;
     textTrailingBlanks_ = 0;
     level = written < level ? level - written : 0;
   }
-  out_.append(2 * level, ' ');
+  return 2 * level;
 }
 
 void VexXmlStreamWriter::closeStartTag() {
@@ -142,11 +143,11 @@ void VexXmlStreamWriter::startElement(std::string_view name, Attributes attribut
 void VexXmlStreamWriter::startElement(std::string_view name, const Attribute *attributes,
                                       std::size_t count) {
   closeStartTag();
-  if (!textEndedLine_)
-    newLine();
-  else
-    textEndedLine_ = false;
-  indent(open_.size());
+  const bool breakLine = !textEndedLine_;
+  if (breakLine)
+    ++line_;
+  textEndedLine_ = false;
+  const std::size_t blanks = indentation(open_.size());
   // A stable insertion sort of pointers to the attributes: an element has a
   // handful of them, and std::stable_sort would ask the heap for a buffer on
   // every element.
@@ -158,19 +159,56 @@ void VexXmlStreamWriter::startElement(std::string_view name, const Attribute *at
     order = onHeap.data();
   }
   const auto byName = [](const Attribute *a, const Attribute *b) { return a->name < b->name; };
+  std::size_t size = (breakLine ? 1 : 0) + blanks + 1 + name.size();
+  bool plain = true;
   for (std::size_t next = 0; next < count; ++next) {
     order[next] = &attributes[next];
     std::rotate(std::upper_bound(order, order + next, order[next], byName), order + next,
                 order + next + 1);
+    const std::string_view value = attributes[next].value;
+    size += attributes[next].name.size() + value.size() + 4;
+    plain = plain && plainPrefix<attributeEscape, '&', '<', '"', '\n', '\r', '\t'>(value) ==
+                         value.size();
   }
-  out_ += '<';
-  out_ += name;
-  for (std::size_t at = 0; at < count; ++at) {
-    out_ += ' ';
-    out_ += order[at]->name;
-    out_ += "=\"";
-    appendEscaped<attributeEscape, '&', '<', '"', '\n', '\r', '\t'>(out_, order[at]->value);
-    out_ += '"';
+  // Most tags hold nothing to escape: their size is known, and the line
+  // break, indentation, name and attributes are copied into it in place (a
+  // piece at a time, each append checking the room, the tags took half of
+  // the writer's instructions).
+  if (plain) {
+    const std::size_t start = out_.size();
+    out_.resize(start + size);
+    char *at = out_.data() + start;
+    const auto put = [&at](std::string_view text) {
+      std::memcpy(at, text.data(), text.size());
+      at += text.size();
+    };
+    if (breakLine)
+      *at++ = '\n';
+    std::memset(at, ' ', blanks);
+    at += blanks;
+    *at++ = '<';
+    put(name);
+    for (std::size_t i = 0; i < count; ++i) {
+      *at++ = ' ';
+      put(order[i]->name);
+      *at++ = '=';
+      *at++ = '"';
+      put(order[i]->value);
+      *at++ = '"';
+    }
+  } else {
+    if (breakLine)
+      out_ += '\n';
+    out_.append(blanks, ' ');
+    out_ += '<';
+    out_ += name;
+    for (std::size_t i = 0; i < count; ++i) {
+      out_ += ' ';
+      out_ += order[i]->name;
+      out_ += "=\"";
+      appendEscaped<attributeEscape, '&', '<', '"', '\n', '\r', '\t'>(out_, order[i]->value);
+      out_ += '"';
+    }
   }
   open_.push_back(OpenElement{name, line_, false});
 }
@@ -198,22 +236,34 @@ void VexXmlStreamWriter::endElement() {
 }
 
 void VexXmlStreamWriter::closeElement() {
-  OpenElement element = std::move(open_.back());
+  const OpenElement element = open_.back();
   open_.pop_back();
   if (!element.hasContent) {
-    out_ += "/>";
+    out_.append("/>", 2);
     return;
   }
+  // The end tag, with its line break and indentation when the content went
+  // onto lines of its own, copied into its room in one go.
+  bool breakLine = false;
+  std::size_t blanks = 0;
   if (element.line != line_) {
-    if (!textEndedLine_)
-      newLine();
-    else
-      textEndedLine_ = false;
-    indent(open_.size());
+    breakLine = !textEndedLine_;
+    if (breakLine)
+      ++line_;
+    textEndedLine_ = false;
+    blanks = indentation(open_.size());
   }
-  out_ += "</";
-  out_ += element.name;
-  out_ += '>';
+  const std::size_t start = out_.size();
+  out_.resize(start + (breakLine ? 1 : 0) + blanks + element.name.size() + 3);
+  char *at = out_.data() + start;
+  if (breakLine)
+    *at++ = '\n';
+  std::memset(at, ' ', blanks);
+  at += blanks;
+  *at++ = '<';
+  *at++ = '/';
+  std::memcpy(at, element.name.data(), element.name.size());
+  at[element.name.size()] = '>';
 }
 
 void VexXmlStreamWriter::endDocument() { newLine(); }

@@ -66,7 +66,9 @@ private:
     bool hasContent;
   };
   void newLine();
-  void indent(std::size_t level);
+  // The blanks that indent a tag at `level`, fewer by the trailing blanks
+  // of a text that ended a line (which it then forgets).
+  std::size_t indentation(std::size_t level);
   void closeStartTag();
   void closeElement();
 

@@ -22,11 +22,14 @@ struct IdentEntry {
 };
 
 // Until the first new name the table holds just the empty name and the
-// reserved number, with one bucket; then 1024 entries and as many buckets
-// (always a power of two, so a hash picks its bucket by its low bits),
-// both doubling together, so that a chain holds about one identifier and a
-// lookup seldom leaves its bucket. Numbers are given in order of entry,
-// whatever the chains.
+// reserved number, with one bucket; then room for 1024 entries and as many
+// buckets (always a power of two, so a hash picks its bucket by its low
+// bits), both doubling together, so that a chain holds about one identifier
+// and a lookup seldom leaves its bucket. Numbers are given in order of
+// entry, whatever the chains. The table holds exactly the identifiers made
+// (its room beyond them is reserved, never written): a table doubled for
+// the last few names of a big copybook left tens of megabytes of zeroed
+// entries, each page cleared by the kernel for nothing.
 struct IdentState {
   std::vector<IdentEntry> Table = std::vector<IdentEntry>(ReservedIdent + 1);
   std::vector<tIdent> Buckets{NoIdent};
@@ -61,7 +64,7 @@ void Chain(IdentState &s, tIdent ident) {
 // stays out of the chains so that the empty text keeps finding NoIdent.
 void Grow(IdentState &s) {
   bool first = s.Buckets.size() == 1;
-  s.Table.resize(first ? InitialTableSize : s.Table.size() * 2);
+  s.Table.reserve(first ? InitialTableSize : s.Buckets.size() * 2);
   s.Buckets.assign(first ? InitialBucketCount : s.Buckets.size() * 2, 0);
   for (tIdent ident = NoIdent; ident <= s.Highest; ++ident) {
     if (ident != ReservedIdent)
@@ -93,9 +96,9 @@ tIdent MakeIdent(const char *characters, unsigned long length) {
   }
 
   tIdent ident = s.Highest + 1;
-  if (ident >= s.Table.size() || s.Buckets.size() == 1)
+  if (ident >= s.Buckets.size() || s.Buckets.size() == 1)
     Grow(s);
-  IdentEntry &entry = s.Table[ident];
+  IdentEntry &entry = s.Table.emplace_back();
   entry.String = PutString(characters, length);
   entry.Length = static_cast<std::uint32_t>(length);
   entry.Hash = hash;

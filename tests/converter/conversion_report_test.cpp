@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "support/identifier_table.h"
@@ -89,6 +90,42 @@ TEST_F(ReportTest, ErrorReportsAndEndsTheItem) {
   EXPECT_THROW(report.error("\n\tError: Picture is not specified."), VexCvtError);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             " (ITEM) \n\tError: Picture is not specified.\n");
+}
+
+// Messages held back and written in pieces read as those printed one by one:
+// the context before each, the line end after it, a text that holds a NUL
+// cut there (its line end with it, as printing a C string cuts it), nothing
+// from a silent report.
+TEST_F(ReportTest, HeldMessagesReadAsPrintedOnes) {
+  for (const bool hold : {false, true}) {
+    SCOPED_TRACE(hold ? "held" : "printed");
+    std::FILE *file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    {
+      VexCvtReport held;
+      held.out = file;
+      if (hold)
+        held.holdMessages();
+      held.message("first");
+      {
+        const VexCblReportContext context(held, "ITEM", nullptr);
+        held.message(std::string("cut\0here", 8));
+        held.message("\n\tWarning: second.");
+      }
+      held.silent = true;
+      held.message("never");
+      held.silent = false;
+      held.message(std::string(70000, 'L'));
+      held.message("last");
+    }
+    std::rewind(file);
+    std::string written;
+    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file))
+      written += static_cast<char>(c);
+    std::fclose(file);
+    EXPECT_EQ(written, "first\n (ITEM) cut (ITEM) \n\tWarning: second.\n" + std::string(70000, 'L') +
+                           "\nlast\n");
+  }
 }
 
 } // namespace

@@ -85,3 +85,72 @@ TEST_F(ParserCases, LenientReadsACopybookWithoutDialectFormsAsTheDefaultDoes) {
 }
 
 } // namespace
+
+namespace {
+
+// The names of a section's entry list as it hangs in the tree, in list order:
+// an entry's name, "(COPY)" for a COPY statement between entries, with the
+// entries a COPY inside an entry brought in bracketed after it.
+std::string EntryNames(tTree list) {
+  std::string names;
+  for (tTree node = list; auto *entry = as_if<tree::data_description_entry>(node);
+       node = entry->next) {
+    if (!names.empty())
+      names += ' ';
+    if (auto *copy = as_if<tree::format_copy>(node))
+      names += GetCStr(copy->name) + ("[" + EntryNames(copy->data_description_entry_l) + "]");
+    else if (auto *format = as_if<tree::format>(node))
+      names += GetCStr(format->name);
+    else
+      names += "(COPY)";
+  }
+  return names;
+}
+
+// Each section's entries are listed in the order they are written, whatever
+// else the section holds: words that begin no entry (which leave no node)
+// first, in the middle and last, broken entries, a COPY statement between
+// entries (its entries follow it), a COPY inside an entry (its entries below
+// it); in a program, a section of one entry and an empty one, whose lists do
+// not mix.
+TEST_F(ParserCases, EntryListsKeepTheirSourceOrder) {
+  const ParseResult copybook =
+      ParseCopybook(Fixed("XX.\n"
+                          "01 W0 XX.\n"
+                          "01 W1 PIC X.\n"
+                          "01 W2.\n"
+                          "   05 W3 PIC X XX.\n"
+                          "   XX.\n"
+                          "   05 W4 PIC 9.\n"
+                          "COPY INNER.\n"
+                          "01 W5 COPY INNER.\n"
+                          "77 W6 PIC X.\n"
+                          "01 W7 PIC X XX.\n"
+                          "XX.\n"),
+                    {{"INNER.cpy", Fixed("   05 I1 PIC X.\n   05 I2 PIC X.\n")}});
+  ASSERT_NE(copybook.root, nullptr);
+  EXPECT_EQ(EntryNames(copybook.root->working_storage_section),
+            "W0 W1 W2 W3 W4 (COPY) I1 I2 W5[I1 I2] W6 W7");
+
+  FrontEndOptions options;
+  options.program = true;
+  const ParseResult program = ParseWith(Fixed("IDENTIFICATION DIVISION.\n"
+                                              "PROGRAM-ID. P.\n"
+                                              "DATA DIVISION.\n"
+                                              "WORKING-STORAGE SECTION.\n"
+                                              "01 W1 PIC X.\n"
+                                              "01 W2 PIC X.\n"
+                                              "LOCAL-STORAGE SECTION.\n"
+                                              "LINKAGE SECTION.\n"
+                                              "01 L1 PIC X.\n"
+                                              "PROCEDURE DIVISION.\n"
+                                              "    STOP RUN.\n"),
+                                        options);
+  ASSERT_NE(program.root, nullptr);
+  EXPECT_EQ(program.syntaxErrors, 0);
+  EXPECT_EQ(EntryNames(program.root->working_storage_section), "W1 W2");
+  EXPECT_EQ(EntryNames(program.root->local_storage_section), "");
+  EXPECT_EQ(EntryNames(program.root->linkage_section), "L1");
+}
+
+} // namespace

@@ -219,6 +219,14 @@ TEST(ModelText, EveryByteSurvivesTheRoundTripAndUtf8IsDecoded) {
   EXPECT_EQ(vexToMbcs(vexToUnicode(packed, false)), packed)
       << "a NUL inside needs the explicit length";
   EXPECT_EQ(vexToUnicode("\x12\x5C", -1, false).size(), 2u);
+  // With a last unit after the bytes: every byte still its own unit, NUL
+  // and bytes above 127 included, then that unit.
+  const VexString withPeriod = vexToUnicode(std::string_view(bytes), u'.');
+  ASSERT_EQ(withPeriod.size(), 257u);
+  for (int byte = 0; byte < 256; ++byte)
+    EXPECT_EQ(withPeriod[byte], char16_t(byte)) << byte;
+  EXPECT_EQ(withPeriod[256], u'.');
+  EXPECT_EQ(vexToUnicode(std::string_view(), u'\u20AC'), u"\u20AC");
   EXPECT_TRUE(vexToUnicode(static_cast<const char *>(nullptr), false).empty());
 
   EXPECT_EQ(vexToUnicode("caf\xC3\xA9", true), u"caf\u00E9");

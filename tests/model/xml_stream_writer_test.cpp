@@ -133,6 +133,29 @@ TEST(XmlStreamWriter, EscapesAreFoundAtEveryPlaceOfALongValue) {
     }
 }
 
+// A tag is either copied whole or written piece by piece with its escapes:
+// an escape in any one attribute, first or last in name order, or none, and
+// the same tag at depth (its indentation) must come out alike.
+TEST(XmlStreamWriter, OneEscapedAttributeAmongPlainOnesIsEscapedAlone) {
+  std::string out;
+  VexXmlStreamWriter writer(out);
+  writer.startElement("R", {});
+  writer.startElement("A", {{"z", "a<b"}, {"m", "plain"}, {"a", "x"}});
+  writer.startElement("B", {{"z", "plain"}, {"a", "q\"r"}});
+  writer.startElement("C", {{"z", "1"}, {"a", "2"}});
+  writer.endElement();
+  writer.endElement();
+  writer.endElement();
+  writer.endElement();
+  EXPECT_EQ(out, "\n<R>\n"
+                 "  <A a=\"x\" m=\"plain\" z=\"a&lt;b\">\n"
+                 "    <B a=\"q&quot;r\" z=\"plain\">\n"
+                 "      <C a=\"2\" z=\"1\"/>\n"
+                 "    </B>\n"
+                 "  </A>\n"
+                 "</R>");
+}
+
 // A text of white space only that ends with a line break takes the place of
 // the next line break, and its trailing blanks count as indentation.
 TEST(XmlStreamWriter, WhiteSpaceTextsWithLineBreaksShiftTheFollowingTags) {
