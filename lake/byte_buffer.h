@@ -6,9 +6,22 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 class ByteBuffer {
 public:
+  ByteBuffer() = default;
+  // A buffer moved from is empty and without room, as a string moved from is: its size and
+  // capacity go with its bytes.
+  ByteBuffer(ByteBuffer &&other) noexcept
+      : bytes_(std::move(other.bytes_)), size_(std::exchange(other.size_, 0)),
+        capacity_(std::exchange(other.capacity_, 0)) {}
+  ByteBuffer &operator=(ByteBuffer &&other) noexcept {
+    bytes_ = std::move(other.bytes_);
+    size_ = std::exchange(other.size_, 0);
+    capacity_ = std::exchange(other.capacity_, 0);
+    return *this;
+  }
   void clear() { size_ = 0; }
   const char *data() const { return bytes_.get(); }
   std::size_t size() const { return size_; }
