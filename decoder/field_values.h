@@ -91,15 +91,12 @@ WholeRead binaryWhole(std::string_view bytes, bool isSigned, bool littleEndian, 
   return x;
 }
 
-// Packed decimal of 1 to 8 bytes; false for bad bytes (packedWhole's
-// invalid) and for 9 bytes or more.
-[[gnu::always_inline]] inline bool packedWord(const char *bytes, std::size_t n, bool isSigned,
-                                              bool readAhead, std::int64_t &out) {
-  if (n == 0 || n > 8)
-    return false;
+// Packed decimal of 1 to 8 bytes given as `top`: its bytes, the first lowest, moved up to end
+// at the word's top byte, zeros below them (the direct steps read them so from the 8 bytes
+// around the field). False for bad bytes.
+[[gnu::always_inline]] inline bool packedTop(std::uint64_t top, bool isSigned, std::int64_t &out) {
   // Big-endian, the last byte lowest: the digits' nibbles in their order, then the sign.
-  const std::uint64_t ordered =
-      __builtin_bswap64(loadLowBytes(bytes, n, readAhead) << (64 - 8 * n));
+  const std::uint64_t ordered = __builtin_bswap64(top);
   const auto sign = static_cast<unsigned>(ordered) & 0xF;
   const std::uint64_t nibbles = ordered >> 4;
   // A digit nibble above 9 carries into the next when 6 is added to each.
@@ -117,22 +114,24 @@ WholeRead binaryWhole(std::string_view bytes, bool isSigned, bool littleEndian, 
   return true;
 }
 
-// Zoned decimal of 1 to 8 bytes, unsigned or with a trailing embedded sign,
-// in a code page whose digits are F0 to F9 (`page`.ebcdicDigits()): the
-// zones F, the last C, D or F when signed; false otherwise.
-[[gnu::always_inline]] inline bool zonedWord(const char *bytes, std::size_t n, bool trailingSign,
-                                             bool readAhead, std::int64_t &out) {
+// Packed decimal of 1 to 8 bytes; false for bad bytes (packedWhole's
+// invalid) and for 9 bytes or more.
+[[gnu::always_inline]] inline bool packedWord(const char *bytes, std::size_t n, bool isSigned,
+                                              bool readAhead, std::int64_t &out) {
   if (n == 0 || n > 8)
     return false;
-  // Moved up to end at the top byte, the first byte lowest: the low nibbles
-  // are the digits (leading zeros below them), the high ones the zones.
-  const std::uint64_t zoned = loadLowBytes(bytes, n, readAhead) << (64 - 8 * n);
-  const std::uint64_t present = ~std::uint64_t{0} << (64 - 8 * n);
-  const std::uint64_t digits = zoned & 0x0F0F0F0F0F0F0F0FULL;
-  const auto zone = static_cast<unsigned>(zoned >> 60);
-  const std::uint64_t zones =
-      0xF0F0F0F0F0F0F0F0ULL & present & (trailingSign ? ~(std::uint64_t{0xF0} << 56) : ~0ULL);
-  if ((zoned & zones) != zones || ((digits + 0x0606060606060606ULL) & 0xF0F0F0F0F0F0F0F0ULL) != 0 ||
+  return packedTop(loadLowBytes(bytes, n, readAhead) << (64 - 8 * n), isSigned, out);
+}
+
+// Zoned decimal of 1 to 8 bytes given as packedTop's `top` (the low nibbles the digits,
+// leading zeros below them, the high ones the zones), in a code page whose digits are F0 to F9
+// (`page`.ebcdicDigits()): `zones` the zone bits each byte must have (all of each present
+// byte's but the last's when `trailingSign`), which then is C, D or F; false otherwise.
+[[gnu::always_inline]] inline bool zonedTop(std::uint64_t top, std::uint64_t zones,
+                                            bool trailingSign, std::int64_t &out) {
+  const std::uint64_t digits = top & 0x0F0F0F0F0F0F0F0FULL;
+  const auto zone = static_cast<unsigned>(top >> 60);
+  if ((top & zones) != zones || ((digits + 0x0606060606060606ULL) & 0xF0F0F0F0F0F0F0F0ULL) != 0 ||
       (trailingSign && zone != 0xC && zone != 0xD && zone != 0xF))
     return false;
   // Digit pairs, then fours, then all eight, the first the most significant.
@@ -142,6 +141,17 @@ WholeRead binaryWhole(std::string_view bytes, bool isSigned, bool littleEndian, 
   const auto value = static_cast<std::int64_t>(x & 0xFFFFFFFFULL);
   out = trailingSign && zone == 0xD ? -value : value;
   return true;
+}
+
+// Zoned decimal of 1 to 8 bytes, unsigned or with a trailing embedded sign (zonedTop).
+[[gnu::always_inline]] inline bool zonedWord(const char *bytes, std::size_t n, bool trailingSign,
+                                             bool readAhead, std::int64_t &out) {
+  if (n == 0 || n > 8)
+    return false;
+  const std::uint64_t present = ~std::uint64_t{0} << (64 - 8 * n);
+  const std::uint64_t zones =
+      0xF0F0F0F0F0F0F0F0ULL & present & (trailingSign ? ~(std::uint64_t{0xF0} << 56) : ~0ULL);
+  return zonedTop(loadLowBytes(bytes, n, readAhead) << (64 - 8 * n), zones, trailingSign, out);
 }
 
 // Big-endian binary of 2, 4 or 8 bytes (8: signed only, whose every value

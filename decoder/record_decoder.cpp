@@ -100,6 +100,48 @@ char *trimmed(char *first, char *end) {
   return end;
 }
 
+// `length` bytes at `from` as the code page's text at `out`, when each is one ASCII
+// character (CodePage::ascii, 0 for the others): eight lookups that do not wait on one another
+// and one 8-byte store a word, the last bytes as the word that ends where they end (the same
+// bytes again over the word before); nullptr when a byte is not one, for writeText. `out`
+// has room for 8 bytes past the text.
+[[gnu::always_inline]] inline char *asciiText(const CodePage &page, const char *from,
+                                              std::size_t length, char *out) {
+  constexpr std::uint64_t ones = 0x0101010101010101ULL;
+  const auto at = [&](const char *p, std::size_t i) __attribute__((always_inline)) {
+    return static_cast<std::uint64_t>(static_cast<unsigned char>(
+               page.ascii(static_cast<unsigned char>(p[i]))))
+           << (8 * i);
+  };
+  const auto word = [&](const char *p) __attribute__((always_inline)) {
+    return at(p, 0) | at(p, 1) | at(p, 2) | at(p, 3) | at(p, 4) | at(p, 5) | at(p, 6) | at(p, 7);
+  };
+  const auto plain = [](std::uint64_t w) { return ((w - ones) & ~w & (ones << 7)) == 0; };
+  if (length >= 8) {
+    std::size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+      const std::uint64_t w = word(from + i);
+      if (!plain(w))
+        return nullptr;
+      std::memcpy(out + i, &w, 8);
+    }
+    if (i < length) {
+      const std::uint64_t w = word(from + length - 8);
+      if (!plain(w))
+        return nullptr;
+      std::memcpy(out + length - 8, &w, 8);
+    }
+    return out + length;
+  }
+  std::uint64_t w = 0;
+  for (std::size_t i = 0; i < length; ++i)
+    w |= at(from, i);
+  if (!plain(w | ~std::uint64_t{0} << (8 * length)))
+    return nullptr;
+  std::memcpy(out, &w, 8);
+  return out + length;
+}
+
 } // namespace
 
 // The whole number of a decimal field (zoned, packed, binary); `wide` for
@@ -405,8 +447,11 @@ void RecordDecoder::compileDirect(const DirectEncoder &encoder) {
   directFor_ = &encoder;
   directSteps_.clear();
   directRoom_ = 0;
-  // Lengths and words are written as the machine holds them, which the formats want little-endian.
+  // Lengths and words are written as the machine holds them, which the formats want
+  // little-endian; numbers are read as the 8 bytes around them, which a record of fewer has not.
   if constexpr (std::endian::native != std::endian::little)
+    return;
+  if (lineLength_ < 8)
     return;
   std::vector<const ValueStep *> stepOf(valueTokens_.size(), nullptr);
   RecordValues sample;
@@ -430,43 +475,123 @@ void RecordDecoder::compileDirect(const DirectEncoder &encoder) {
   std::vector<DirectStep> steps;
   std::size_t bytes = 0;
   std::size_t values = 0;
+  // The constant bytes not yet given to a step: the next value's step writes them before it,
+  // in one 16-byte copy; more than that go to steps of their own.
+  std::string pending;
+  const auto literalFor = [&](DirectStep &step) {
+    while (pending.size() > sizeof step.literal) {
+      DirectStep alone;
+      std::memcpy(alone.literal, pending.data(), sizeof alone.literal);
+      alone.literalSize = sizeof alone.literal;
+      steps.push_back(alone);
+      bytes += sizeof alone.literal;
+      pending.erase(0, sizeof alone.literal);
+    }
+    std::memcpy(step.literal, pending.data(), pending.size());
+    step.literalSize = static_cast<std::uint8_t>(pending.size());
+    pending.clear();
+    bytes += sizeof step.literal;
+  };
   for (const DirectOp &op : ops) {
-    DirectStep direct;
-    direct.form = op.form;
-    direct.nullable = op.nullable;
     if (op.form == DirectForm::bytes) {
-      std::memcpy(direct.bytes, op.bytes, sizeof direct.bytes);
-      direct.size = op.size;
-      steps.push_back(direct);
-      bytes += sizeof direct.bytes;
+      pending.append(op.bytes, op.size);
       continue;
     }
     const ValueStep *step = op.token < stepOf.size() ? stepOf[op.token] : nullptr;
     if (step == nullptr)
       return;
-    const int scale = plan_.fields[static_cast<std::size_t>(step->field)].scale;
+    const PlanField &field = plan_.fields[static_cast<std::size_t>(step->field)];
+    const int scale = field.scale;
     const bool text = step->kind == StepKind::text;
     const bool textForm = op.form == DirectForm::text || op.form == DirectForm::plainText;
     const bool integer = op.form == DirectForm::int32 || op.form == DirectForm::int64;
     if (text != textForm || (integer && scale != 0) || (!text && !integer && op.scale != scale))
       return;
-    direct.kind = step->kind;
-    direct.sign = step->sign;
-    direct.isSigned = step->isSigned;
-    direct.readAhead = step->readAhead;
+    DirectStep direct;
     direct.offset = step->offset;
     direct.length = step->length;
+    const std::uint32_t n = step->length;
+    // The union's branch 1 (zigzag) before a nullable value; Parquet's words have none.
+    const bool word = op.form == DirectForm::word32 || op.form == DirectForm::word64;
+    if (op.nullable && !word)
+      pending += '\x02';
+    literalFor(direct);
     if (text) {
       // writeText's longest: 4 bytes a byte.
+      const std::size_t longest = 4 * std::size_t{n};
       char scratch[10];
-      const std::size_t longest = 4 * std::size_t{step->length};
-      direct.prefix = op.form == DirectForm::plainText
-                          ? 4
-                          : static_cast<std::uint8_t>(
-                                putZigzag(scratch, static_cast<std::int64_t>(longest)) - scratch);
-      bytes += 1 + direct.prefix + longest;
-    } else {
-      bytes += 1 + 10;
+      const auto prefix = static_cast<std::size_t>(
+          putZigzag(scratch, static_cast<std::int64_t>(longest)) - scratch);
+      if (op.form == DirectForm::plainText) {
+        direct.kind = DirectKind::plainText;
+        bytes += 4 + longest;
+      } else if (n < 64) {
+        direct.kind = DirectKind::text;
+        bytes += prefix + longest;
+      } else {
+        direct.kind = DirectKind::textLong;
+        direct.shift = static_cast<std::uint8_t>(prefix);
+        bytes += prefix + longest;
+      }
+      steps.push_back(direct);
+      ++values;
+      continue;
+    }
+    // Each value's room: a zigzag varint's 10 bytes, a decimal's 9, a word's 8.
+    bytes += 10;
+    // The form, with a check of 32 bits only where the field's values may pass them.
+    int form = 0;
+    switch (op.form) {
+    case DirectForm::int32:
+    case DirectForm::word32: {
+      const bool fits = (step->kind == StepKind::packed && n <= 5) ||
+                        step->kind == StepKind::zoned ||
+                        (step->kind == StepKind::binary && (n == 2 || (n == 4 && step->isSigned)));
+      form = op.form == DirectForm::int32 ? (fits ? 0 : 1) : (fits ? 3 : 4);
+      break;
+    }
+    case DirectForm::int64:
+      form = 0;
+      break;
+    case DirectForm::decimal:
+      form = 2;
+      break;
+    case DirectForm::word64:
+      form = 3;
+      break;
+    default:
+      return;
+    }
+    int source = 0;
+    switch (step->kind) {
+    case StepKind::packed:
+      source = 0;
+      break;
+    case StepKind::zoned:
+      source = 1;
+      break;
+    case StepKind::binary:
+      source = n == 2 ? 2 : n == 4 ? 3 : 4;
+      break;
+    default:
+      return;
+    }
+    direct.kind = static_cast<DirectKind>(static_cast<int>(DirectKind::packedZigzag) + 5 * source +
+                                          form);
+    direct.isSigned = step->kind == StepKind::zoned ? step->sign == ZonedSign::trailing
+                                                    : step->isSigned;
+    if (step->kind != StepKind::binary) {
+      // The 8 bytes from the field's start when the record has them, else the 8 that end
+      // where it ends, or the record's first 8: within the record either way.
+      const std::uint32_t end = step->offset + n;
+      const std::uint32_t at = step->offset + 8 <= lineLength_ ? step->offset
+                               : end >= 8                      ? end - 8
+                                                               : 0;
+      direct.offset = at;
+      direct.shift = static_cast<std::uint8_t>(8 * (at + 8 - end));
+      direct.keep = ~std::uint64_t{0} << (64 - 8 * n);
+      direct.zones = 0xF0F0F0F0F0F0F0F0ULL & direct.keep &
+                     (direct.isSigned ? ~(std::uint64_t{0xF0} << 56) : ~std::uint64_t{0});
     }
     steps.push_back(direct);
     ++values;
@@ -474,8 +599,13 @@ void RecordDecoder::compileDirect(const DirectEncoder &encoder) {
   // Each value written once: a writer that left one out, or wrote one twice, keeps the tape.
   if (values != valueSteps_.size())
     return;
+  if (!pending.empty()) {
+    DirectStep last;
+    literalFor(last);
+    steps.push_back(last);
+  }
   directSteps_ = std::move(steps);
-  directRoom_ = bytes + 8; // writeText's 8 bytes past the end of a text
+  directRoom_ = bytes + 8; // the texts' 8-byte stores past their ends
 }
 
 // The record written straight in the encoding of out.encoder(); false (nothing added) for a
@@ -487,64 +617,144 @@ bool RecordDecoder::encodeValues(std::string_view data, std::int64_t declared, R
   if (directSteps_.empty() || static_cast<std::int64_t>(data.size()) < lineLength_)
     return false;
   char *at = out.encodedRoom(directRoom_);
+  // Held in locals: the stores through `at` may alias the members. The readers and writers
+  // below are inlined into each kind's case, which knows them all.
+#define VEX_INLINE __attribute__((always_inline))
   const bool trim = options_.trim;
-  for (const DirectStep &step : directSteps_) {
-    if (step.form == DirectForm::bytes) {
-      std::memcpy(at, step.bytes, sizeof step.bytes);
-      at += step.size;
+  const CodePage &page = page_;
+  const char *const record = data.data();
+  // The field's bytes at the top of a word, the others cleared (field_values.h's readers' word).
+  const auto top = [record](const DirectStep &step) VEX_INLINE {
+    std::uint64_t word = 0;
+    std::memcpy(&word, record + step.offset, sizeof word);
+    return (word << step.shift) & step.keep;
+  };
+  const auto packed = [&](const DirectStep &step, std::int64_t &whole) VEX_INLINE {
+    return packedTop(top(step), step.isSigned, whole);
+  };
+  const auto zoned = [&](const DirectStep &step, std::int64_t &whole) VEX_INLINE {
+    return zonedTop(top(step), step.zones, step.isSigned, whole);
+  };
+  const auto half = [record](const DirectStep &step, std::int64_t &whole) VEX_INLINE {
+    std::uint16_t bits = 0;
+    std::memcpy(&bits, record + step.offset, sizeof bits);
+    bits = __builtin_bswap16(bits);
+    whole = step.isSigned ? std::int64_t{static_cast<std::int16_t>(bits)} : std::int64_t{bits};
+    return true;
+  };
+  const auto full = [record](const DirectStep &step, std::int64_t &whole) VEX_INLINE {
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, record + step.offset, sizeof bits);
+    bits = __builtin_bswap32(bits);
+    whole = step.isSigned ? std::int64_t{static_cast<std::int32_t>(bits)} : std::int64_t{bits};
+    return true;
+  };
+  const auto doubleword = [record](const DirectStep &step, std::int64_t &whole) VEX_INLINE {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, record + step.offset, sizeof bits);
+    whole = static_cast<std::int64_t>(__builtin_bswap64(bits));
+    return true;
+  };
+  const auto within32 = [](std::int64_t whole) VEX_INLINE { return whole >= INT32_MIN && whole <= INT32_MAX; };
+  const auto putWord = [](char *to, std::int64_t whole) VEX_INLINE {
+    std::memcpy(to, &whole, sizeof whole);
+    return to + sizeof whole;
+  };
+  // A text's end, trimmed when asked.
+  const auto textAt = [&](const DirectStep &step, char *first) VEX_INLINE {
+    const char *const bytes = record + step.offset;
+    char *written = asciiText(page, bytes, step.length, first);
+    if (written == nullptr)
+      written = page.writeText(std::string_view(bytes, step.length), first);
+    return trim ? trimmed(first, written) : written;
+  };
+  std::int64_t whole = 0;
+  const DirectStep *const last = directSteps_.data() + directSteps_.size();
+  for (const DirectStep *it = directSteps_.data(); it != last; ++it) {
+    const DirectStep &step = *it;
+    std::memcpy(at, step.literal, sizeof step.literal);
+    at += step.literalSize;
+    switch (step.kind) {
+    case DirectKind::literal:
       continue;
-    }
-    const char *const bytes = data.data() + step.offset;
-    if (step.kind == StepKind::text) {
-      if (step.nullable)
-        *at++ = 2; // the union's branch 1, zigzag
-      // The text after room for its longest length, moved up to the length it has.
-      char *const first = at + step.prefix;
-      char *const written = page_.writeText(std::string_view(bytes, step.length), first);
-      char *const end = trim ? trimmed(first, written) : written;
+    case DirectKind::text: {
+      // Written after one byte of length, which holds any size under 64.
+      char *const first = at + 1;
+      char *const end = textAt(step, first);
       const auto size = static_cast<std::size_t>(end - first);
-      if (step.form == DirectForm::plainText) {
-        const auto length = static_cast<std::uint32_t>(size);
-        std::memcpy(at, &length, sizeof length);
+      if (size < 64) [[likely]] {
+        *at = static_cast<char>(2 * size);
         at = end;
         continue;
       }
+      char length[10];
+      const auto prefix = static_cast<std::size_t>(
+          putZigzag(length, static_cast<std::int64_t>(size)) - length);
+      std::memmove(at + prefix, first, size);
+      std::memcpy(at, length, prefix);
+      at += prefix + size;
+      continue;
+    }
+    case DirectKind::textLong: {
+      // After room for its longest length, moved up to the length it has.
+      char *const first = at + step.shift;
+      char *const end = textAt(step, first);
+      const auto size = static_cast<std::size_t>(end - first);
       char *const after = putZigzag(at, static_cast<std::int64_t>(size));
       if (after != first)
         std::memmove(after, first, size);
       at = after + size;
       continue;
     }
-    std::int64_t whole = 0;
-    switch (step.kind) {
-    case StepKind::packed:
-      if (!packedWord(bytes, step.length, step.isSigned, step.readAhead, whole))
-        return false;
-      break;
-    case StepKind::zoned:
-      if (!zonedWord(bytes, step.length, step.sign == ZonedSign::trailing, step.readAhead, whole))
-        return false;
-      break;
-    case StepKind::binary:
-      whole = binaryWord(bytes, step.length, step.isSigned);
-      break;
-    default:
-      return false;
-    }
-    if ((step.form == DirectForm::int32 || step.form == DirectForm::word32) &&
-        (whole < INT32_MIN || whole > INT32_MAX))
-      return false;
-    if (step.form == DirectForm::word32 || step.form == DirectForm::word64) {
-      std::memcpy(at, &whole, sizeof whole);
-      at += sizeof whole;
+    case DirectKind::plainText: {
+      char *const end = textAt(step, at + 4);
+      const auto length = static_cast<std::uint32_t>(end - (at + 4));
+      std::memcpy(at, &length, sizeof length);
+      at = end;
       continue;
     }
-    if (step.nullable)
-      *at++ = 2;
-    at = step.form == DirectForm::decimal ? putDecimalBytes(at, whole) : putZigzag(at, whole);
+#define VEX_DIRECT_NUMBER(source, read)                                                            \
+  case DirectKind::source##Zigzag:                                                               \
+    if (!read(step, whole))                                                                      \
+      return false;                                                                              \
+    at = putZigzag(at, whole);                                                                   \
+    continue;                                                                                    \
+  case DirectKind::source##Zigzag32:                                                             \
+    if (!read(step, whole) || !within32(whole))                                                  \
+      return false;                                                                              \
+    at = putZigzag(at, whole);                                                                   \
+    continue;                                                                                    \
+  case DirectKind::source##Decimal:                                                              \
+    if (!read(step, whole))                                                                      \
+      return false;                                                                              \
+    at = putDecimalBytes(at, whole);                                                             \
+    continue;                                                                                    \
+  case DirectKind::source##Word:                                                                 \
+    if (!read(step, whole))                                                                      \
+      return false;                                                                              \
+    at = putWord(at, whole);                                                                     \
+    continue;                                                                                    \
+  case DirectKind::source##Word32:                                                               \
+    if (!read(step, whole) || !within32(whole))                                                  \
+      return false;                                                                              \
+    at = putWord(at, whole);                                                                     \
+    continue;
+      VEX_DIRECT_NUMBER(packed, packed)
+      VEX_DIRECT_NUMBER(zoned, zoned)
+      VEX_DIRECT_NUMBER(half, half)
+      VEX_DIRECT_NUMBER(full, full)
+      VEX_DIRECT_NUMBER(double, doubleword)
+#undef VEX_DIRECT_NUMBER
+    default:
+      // Every kind has its case: no check of the table's bounds per value.
+      __builtin_unreachable();
+    }
   }
+#undef VEX_INLINE
   out.endEncoded(at);
-  lengthProblem(declared, lineLength_);
+  // F records declare no length: no call for them.
+  if (declared >= 0)
+    lengthProblem(declared, lineLength_);
   return true;
 }
 

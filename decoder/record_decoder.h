@@ -157,19 +157,55 @@ private:
   void lengthProblem(std::int64_t declared, std::int64_t used);
 
   // The same records written straight in a writer's encoding (decoder/direct_values.h): the
-  // writer's ops for the tokens of valueTokens_, each value's with its step.
+  // writer's ops for the tokens of valueTokens_, compiled into steps whose kind names both the
+  // field's reader and the writer's form, so that the loop switches once per value and asks
+  // nothing of the field's length, sign or form at each record.
+  enum class DirectKind : std::uint8_t {
+    literal,   // the step's constant bytes alone
+    text,      // a string after its length, written where a one-byte length leaves it
+    textLong,  // the same, written after room for its longest length (`shift` bytes)
+    plainText, // a string after its length as 4 bytes
+    // A number's reader (packed, zoned, big-endian binary of 2, 4, 8 bytes) and its form: a
+    // zigzag varint, the same only within 32 bits, a decimal's bytes, 8 bytes little-endian,
+    // the same only within 32 bits.
+    packedZigzag,
+    packedZigzag32,
+    packedDecimal,
+    packedWord,
+    packedWord32,
+    zonedZigzag,
+    zonedZigzag32,
+    zonedDecimal,
+    zonedWord,
+    zonedWord32,
+    halfZigzag,
+    halfZigzag32,
+    halfDecimal,
+    halfWord,
+    halfWord32,
+    fullZigzag,
+    fullZigzag32,
+    fullDecimal,
+    fullWord,
+    fullWord32,
+    doubleZigzag,
+    doubleZigzag32,
+    doubleDecimal,
+    doubleWord,
+    doubleWord32,
+  };
   struct DirectStep {
-    char bytes[16] = {}; // DirectForm::bytes: written as they are
-    std::uint8_t size = 0;
-    DirectForm form = DirectForm::bytes;
-    bool nullable = false;
-    StepKind kind = StepKind::end;
-    ZonedSign sign = ZonedSign::none;
-    bool isSigned = false;
-    bool readAhead = false;
-    std::uint8_t prefix = 0; // a text's: the size of the longest text's length
+    char literal[16] = {}; // written before the value: union branches, array counts
+    std::uint8_t literalSize = 0;
+    DirectKind kind = DirectKind::literal;
+    // Packed and zoned: the field's bytes moved to the top of the 8 bytes read at `offset`
+    // (shifted left by `shift`, the rest cleared by `keep`); textLong: its length's room.
+    std::uint8_t shift = 0;
+    bool isSigned = false; // packed, binary: may be negative; zoned: a trailing sign
     std::uint32_t offset = 0;
     std::uint32_t length = 0;
+    std::uint64_t keep = 0;
+    std::uint64_t zones = 0; // zoned: the zone bits every byte must have
   };
   void compileDirect(const DirectEncoder &encoder);
   bool encodeValues(std::string_view data, std::int64_t declared, RecordValues &out);

@@ -117,8 +117,8 @@ public:
   // Room for `count` bytes after the batch's encoded records (written there, then closed by
   // endEncoded with their end, or left: nothing added).
   char *encodedRoom(std::size_t count) {
-    if (encoded_.size() < encodedSize_ + count)
-      encoded_.resize(std::max(2 * encoded_.size(), encodedSize_ + count));
+    if (encoded_.size() < encodedSize_ + count) [[unlikely]]
+      widenEncoded(count);
     return encoded_.data() + encodedSize_;
   }
   void endEncoded(const char *end) {
@@ -307,6 +307,16 @@ public:
   }
 
 private:
+  // The encoded bytes so far copied into wider room at once: the vector's own growth moved
+  // them a byte at a time through the allocator (a Parquet run's 20 M instructions in 20 MB).
+  [[gnu::noinline]] void widenEncoded(std::size_t count) {
+    std::vector<char, Unwritten<char>> wider;
+    wider.resize(std::max(2 * encoded_.size(), encodedSize_ + count));
+    if (encodedSize_ > 0)
+      std::memcpy(wider.data(), encoded_.data(), encodedSize_);
+    encoded_.swap(wider);
+  }
+
   std::vector<ValueToken, Unwritten<ValueToken>> tokens_;
   std::string text_;
   std::vector<std::uint32_t> records_;

@@ -4,19 +4,15 @@
 
 #include <avro.h>
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
-#include <mutex>
-#include <thread>
 
 #include "lake/byte_buffer.h"
 #include "lake/decimal_text.h"
 #include "lake/record_plan.h"
 #include "lake/schema_writers.h"
 #include "lake/value_walk.h"
+#include "lake/writing_thread.h"
 
 namespace {
 
@@ -405,7 +401,6 @@ private:
 
 // Datums of a write() call, end to end, on their way to the writing thread.
 struct DatumRun {
-  long long call = 0;
   RecordValues::Encoded datums;
   void add(std::string_view datum) {
     if (datums.bytes.size() < datums.size + datum.size())
@@ -453,12 +448,11 @@ public:
                                               codec.c_str(), blockSize) != 0)
       throw SinkError{"vexfcbl-decode: -codec " + codec + ": " + std::string(avro_strerror()) +
                       "\n"};
-    thread_ = std::thread([this] { work(); });
   }
   ~AvroSink() override {
     // What was handed over is written first, as it was when written at once
     // (a run stopped by a refusal or -strict keeps the records before it).
-    stopThread();
+    thread_.stop();
     if (filter_.failed() && cookie_ != nullptr) {
       filter_.discard();
       std::clearerr(cookie_);
@@ -500,22 +494,9 @@ public:
     return true;
   }
 
-  long long callsWritten() const override { return callsWritten_.load(); }
-
-  bool awaitWrites() override {
-    std::unique_lock lock(mutex_);
-    idle_.wait(lock, [&] { return queue_.empty() && !busy_; });
-    if (failedCall_ < 0)
-      return true;
-    if (!failure_.empty())
-      throw SinkError{failure_};
-    return false;
-  }
-
-  long long failedCall() const override {
-    const std::lock_guard lock(mutex_);
-    return failedCall_;
-  }
+  long long callsWritten() const override { return thread_.callsWritten(); }
+  bool awaitWrites() override { return thread_.awaitWrites(); }
+  long long failedCall() const override { return thread_.failedCall(); }
 
   // The datums of a batch, into the run filling_ holds (handed over on the way when it grows
   // past what may be in flight: rows of trees can be large).
@@ -581,8 +562,8 @@ public:
   }
 
   bool finish() override {
-    stopThread();
-    if (failedCall_ >= 0)
+    thread_.stop();
+    if (thread_.failed())
       return false; // the run settles first: not reached
     const bool closed = avro_file_writer_close(writer_) == 0;
     writer_ = nullptr;
@@ -597,50 +578,8 @@ private:
   void hand(long long call) {
     if (filling_.datums.ends.empty())
       return;
-    filling_.call = call;
-    std::unique_lock lock(mutex_);
-    idle_.wait(lock, [&] { return inFlight_ < inFlightBytes; });
-    inFlight_ += filling_.datums.size;
-    queue_.push_back(std::move(filling_));
-    filling_ = DatumRun{};
-    if (!spare_.empty()) {
-      filling_ = std::move(spare_.back());
-      spare_.pop_back();
-    }
-    work_.notify_one();
-  }
-
-  // The writing thread: the runs in the order handed over, until stopThread; after a
-  // failure the rest are dropped, as the run stopped there.
-  void work() {
-    std::unique_lock lock(mutex_);
-    while (true) {
-      work_.wait(lock, [&] { return stop_ || !queue_.empty(); });
-      if (queue_.empty())
-        return;
-      DatumRun run = std::move(queue_.front());
-      queue_.pop_front();
-      busy_ = true;
-      const bool skip = failedCall_ >= 0;
-      lock.unlock();
-      std::string failure;
-      const bool written = skip || appendAll(run, failure);
-      lock.lock();
-      if (!written) {
-        failedCall_ = run.call;
-        failure_ = std::move(failure);
-      }
-      inFlight_ -= run.datums.size;
-      // The calls before this one are written (a call may come in several runs); the run's
-      // account of a failed call is kept until it settles.
-      if (failedCall_ < 0)
-        callsWritten_.store(run.call);
-      run.datums.size = 0;
-      run.datums.ends.clear();
-      spare_.push_back(std::move(run));
-      busy_ = false;
-      idle_.notify_all();
-    }
+    const std::size_t size = filling_.datums.size;
+    filling_ = thread_.hand(std::move(filling_), call, size);
   }
 
   // A run's datums to the library's block; false at the first that fails, `failure` then
@@ -667,17 +606,6 @@ private:
     return true;
   }
 
-  void stopThread() {
-    if (!thread_.joinable())
-      return;
-    {
-      const std::lock_guard lock(mutex_);
-      stop_ = true;
-    }
-    work_.notify_one();
-    thread_.join();
-  }
-
   LakeSchema schema_;
   std::string text_;
   HeaderFilter filter_;
@@ -688,23 +616,19 @@ private:
   AvroWalk walk_{schema_};
   RecordPlans<AvroOp> plans_;
 
-  // The hand-over to the writing thread, guarded by mutex_ (filling_ and calls_ are the
-  // decoding thread's own).
+  // The runs for the writing thread: the one being filled, and the calls made (the decoding
+  // thread's own). At most inFlightBytes of runs not yet written: a call's datums may span
+  // several runs, so a run written says the calls before its own are.
   static constexpr std::size_t inFlightBytes = 4 << 20;
   DatumRun filling_;
   long long calls_ = 0;
-  mutable std::mutex mutex_;
-  std::condition_variable work_; // a run was handed over, or stop_
-  std::condition_variable idle_; // a run was written
-  std::deque<DatumRun> queue_;
-  std::vector<DatumRun> spare_; // written runs, their room kept for the next
-  std::size_t inFlight_ = 0;
-  bool busy_ = false;
-  bool stop_ = false;
-  long long failedCall_ = -1;
-  std::string failure_;
-  std::atomic<long long> callsWritten_{0};
-  std::thread thread_; // last: it ends before what it uses goes
+  WritingThread<DatumRun> thread_{
+      Admit::bytes, inFlightBytes, Written::before,
+      [this](DatumRun &run, std::string &failure) { return appendAll(run, failure); },
+      [](DatumRun &run) {
+        run.datums.size = 0;
+        run.datums.ends.clear();
+      }}; // last: it ends before what it uses goes
 };
 
 } // namespace
