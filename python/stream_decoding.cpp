@@ -8,13 +8,19 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -439,6 +445,36 @@ public:
 
   const StreamDecoder &decoder() const { return *decoder_; }
 
+  // The records the data holds when every one is as long as the layout's
+  // record (F records of bytes or a file, all kept; a short last one
+  // counted); 0 when not known.
+  // A whole decode's columns are made this large at once instead of grown
+  // by doubling, each step a copy into fresh memory.
+  std::size_t recordsExpected() const {
+    const DecodeOptions &o = decoder_->options();
+    if (o.recordFormat != RecordFormat::fixed || !o.lengthField.empty() || o.variableOccurs ||
+        !o.where.empty())
+      return 0;
+    std::int64_t size = 0;
+    if (const auto *buffer = std::get_if<BufferSource>(&source_)) {
+      size = static_cast<std::int64_t>(buffer->bytes.size());
+    } else if (const auto *path = std::get_if<PathSource>(&source_)) {
+      std::error_code failed;
+      const std::uintmax_t bytes = std::filesystem::file_size(path->path, failed);
+      if (failed || bytes > static_cast<std::uintmax_t>(INT64_MAX))
+        return 0;
+      size = static_cast<std::int64_t>(bytes);
+    } else {
+      return 0;
+    }
+    if (o.range)
+      size = std::max<std::int64_t>(0, std::min(size, o.range->end) - o.range->start);
+    else
+      size -= o.skipBytes + o.skipTrailerBytes;
+    const std::int64_t length = decoder_->recordLength();
+    return size > 0 && length > 0 ? static_cast<std::size_t>((size + length - 1) / length) : 0;
+  }
+
 private:
   static constexpr std::size_t queued = 4;
 
@@ -520,12 +556,126 @@ public:
       spare_.push_back(std::move(records));
   }
 
+  // Fresh memory of the reader's batch: `bytes` at `base`, a row every `rowBytes`.
+  struct AheadRange {
+    char *base;
+    std::size_t rowBytes;
+    std::size_t bytes;
+  };
+
+  // The reader's batch is in `ranges`, its row 0 the decode's record
+  // `first`, its rows before `written` written: their pages are populated a chunk of rows at a time, ahead of
+  // the rows the reader wrote, while this thread waits for room in the
+  // queue. Only rows of records already decoded: a batch's room may be far
+  // larger than the records to come, and its pages untouched cost nothing.
+  void populateAhead(std::vector<AheadRange> ranges, std::size_t first, std::size_t written) {
+    stopAhead();
+    if (!populateWorks().load(std::memory_order_relaxed))
+      return;
+    std::size_t rows = 0;
+    std::size_t rowBytes = 0;
+    for (const AheadRange &range : ranges) {
+      rows = std::max(rows, range.bytes / range.rowBytes);
+      rowBytes += range.rowBytes;
+    }
+    const std::lock_guard lock(mutex_);
+    stopped_.store(false, std::memory_order_relaxed);
+    if (ranges.empty())
+      return;
+    ahead_ = std::move(ranges);
+    aheadFirst_ = first;
+    aheadRows_ = rows;
+    aheadDone_ = 0;
+    aheadStep_ = std::max<std::size_t>(1, aheadChunkBytes / rowBytes);
+    written_.store(written, std::memory_order_relaxed);
+    changed_.notify_all();
+  }
+
+  // The reader has written the batch's rows before `rows`.
+  void wrote(std::size_t rows) { written_.store(rows, std::memory_order_relaxed); }
+
+  // No more populating, once a chunk under way is done: before a block of
+  // the ranges goes back to the pool (or the batch's arrays to Python).
+  void stopAhead() {
+    std::unique_lock lock(mutex_);
+    if (ahead_.empty())
+      return;
+    aheadRows_ = 0; // no chunk taken from now on
+    changed_.wait(lock, [this] { return !busy_; });
+    ahead_.clear();
+    stopped_.store(true, std::memory_order_relaxed);
+  }
+
+  // Whether populating stopped during the batch (a block grew): the
+  // reader gives its ranges again. Clears the flag.
+  bool aheadStopped() { return stopped_.exchange(false, std::memory_order_relaxed); }
+
 private:
+  static constexpr std::size_t aheadChunkBytes = std::size_t{1} << 20;
+
+  // False once the kernel refused MADV_POPULATE_WRITE (before Linux 5.14).
+  static std::atomic<bool> &populateWorks() {
+    static std::atomic<bool> works{true};
+    return works;
+  }
+
+  // The next rows to populate, [first, second); none when caught up with
+  // the decoded records. Under the mutex.
+  std::optional<std::pair<std::size_t, std::size_t>> aheadChunk() {
+    if (aheadRows_ == 0)
+      return std::nullopt;
+    const std::size_t decoded = handed_ > aheadFirst_ ? handed_ - aheadFirst_ : 0;
+    const std::size_t limit = std::min(aheadRows_, decoded);
+    const std::size_t from = std::max(aheadDone_, written_.load(std::memory_order_relaxed));
+    if (from >= limit)
+      return std::nullopt;
+    aheadDone_ = std::min(limit, from + aheadStep_);
+    return std::pair{from, aheadDone_};
+  }
+
+  // Rows [from, to) of every range made present and writable, whole
+  // pages, with nothing written: the kernel clears a run of pages in one
+  // call instead of one fault per page. Without the mutex, busy_ set.
+  void populate(std::size_t from, std::size_t to) {
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    for (const AheadRange &range : ahead_) {
+      const std::size_t begin = from * range.rowBytes;
+      const std::size_t end = std::min(to * range.rowBytes, range.bytes);
+      if (begin >= end)
+        continue;
+      // Pages that hold bytes of the block are its mapping's: whole ones.
+      const std::uintptr_t low = reinterpret_cast<std::uintptr_t>(range.base + begin) & ~(page - 1);
+      const std::uintptr_t high =
+          (reinterpret_cast<std::uintptr_t>(range.base + end) + page - 1) & ~(page - 1);
+      if (::madvise(reinterpret_cast<void *>(low), high - low, MADV_POPULATE_WRITE) != 0 &&
+          errno == EINVAL) {
+        populateWorks().store(false, std::memory_order_relaxed);
+        return;
+      }
+    }
+  }
+
   bool push(Piece piece) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return queue_.size() < queued || cancelled_; });
+    // While the queue is full the reader is behind: this thread would
+    // idle, so it takes the kernel's page clearing of the reader's fresh
+    // arrays off the reader's path.
+    while (queue_.size() >= queued && !cancelled_) {
+      const std::optional<std::pair<std::size_t, std::size_t>> rows = aheadChunk();
+      if (!rows) {
+        changed_.wait(lock);
+        continue;
+      }
+      busy_ = true;
+      lock.unlock();
+      populate(rows->first, rows->second);
+      lock.lock();
+      busy_ = false;
+      changed_.notify_all();
+    }
     if (cancelled_)
       return false;
+    handed_ += piece.records.records();
     piece.warnings = std::move(warnings_);
     queue_.push_back(std::move(piece));
     warnings_.clear();
@@ -544,6 +694,15 @@ private:
   std::vector<RecordValues> spare_; // batches read, their room kept for the run
   bool done_ = false;
   bool cancelled_ = false;
+  std::size_t handed_ = 0; // records queued so far
+  std::vector<AheadRange> ahead_;
+  std::size_t aheadFirst_ = 0; // the decode's record of the batch's row 0
+  std::size_t aheadRows_ = 0;  // rows of the ranges; 0: nothing to populate
+  std::size_t aheadDone_ = 0;  // rows populated
+  std::size_t aheadStep_ = 1;  // rows a chunk
+  bool busy_ = false;          // a chunk being populated, ahead_ read without the mutex
+  std::atomic<std::size_t> written_{0};
+  std::atomic<bool> stopped_{false};
   StreamResult result_;
   std::optional<py::error_already_set> readerError_;
   std::optional<std::string> setupError_;
@@ -690,6 +849,10 @@ std::vector<RecordShape> shapesOf(const DecodePlan &plan) {
   return shapes;
 }
 
+// The decode whose thread populates the pages of the batch that this
+// thread is filling, if any.
+thread_local DecodeTask *populating = nullptr;
+
 // The memory of the columns' arrays, kept when an array is freed for the
 // next batch's arrays of about its size: memory fresh from the system
 // costs a page fault (and a page cleared) per page written, more than
@@ -704,6 +867,7 @@ public:
   struct Block {
     std::unique_ptr<char[]> bytes;
     std::size_t size = 0;
+    bool fresh = false; // new from the system: its pages not written yet
   };
 
   // A block of at least `size` bytes: a freed one of at most a quarter more, else a new one.
@@ -722,11 +886,16 @@ public:
         return block;
       }
     }
-    return Block{std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1)), size};
+    return Block{std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1)), size,
+                 true};
   }
 
   // A block back, the oldest dropped past what is kept.
   void give(Block block) {
+    // The decoding thread may be populating it for this thread's batch.
+    if (populating != nullptr)
+      populating->stopAhead();
+    block.fresh = false;
     const std::lock_guard lock(mutex_);
     freeBytes_ += block.size;
     free_.push_back(std::move(block));
@@ -805,6 +974,11 @@ public:
     block_ = std::move(bigger);
   }
   std::size_t bytes() const { return block_.size; }
+  // The block's pages when they are fresh, a value a row.
+  void ahead(std::vector<DecodeTask::AheadRange> &ranges) const {
+    if (block_.fresh)
+      ranges.push_back({block_.bytes.get(), sizeof(T), block_.size});
+  }
   // The values as an array of `type` (of T's size); the column is empty after.
   py::array release(const py::dtype &type) {
     const std::size_t count = std::exchange(count_, 0);
@@ -891,6 +1065,11 @@ public:
   }
 
   std::size_t bytes() const { return block_.size; }
+  // The block's pages when they are fresh, a row of the width each.
+  void ahead(std::vector<DecodeTask::AheadRange> &ranges) const {
+    if (block_.fresh)
+      ranges.push_back({block_.bytes.get(), width_ * sizeof(char32_t), block_.size});
+  }
   // The rows closed up to the longest value (at least one character),
   // without the GIL; no more values until clear().
   void close() {
@@ -1111,6 +1290,19 @@ public:
 
   std::size_t rows() const { return rows_; }
   std::vector<RecordBatch> &batches() { return batches_; }
+
+  // The columns' fresh blocks, for their pages to be populated ahead.
+  std::vector<DecodeTask::AheadRange> aheadRanges() const {
+    std::vector<DecodeTask::AheadRange> ranges;
+    for (const RecordBatch &batch : batches_)
+      for (const ColumnValues &column : batch.columns) {
+        column.numbers.ahead(ranges);
+        column.floats.ahead(ranges);
+        column.texts.ahead(ranges);
+        column.nulls.ahead(ranges);
+      }
+    return ranges;
+  }
 
   // Reads record `r` of `values`. False when it is no record of the
   // decoder's: `why` says so.
@@ -1654,9 +1846,31 @@ public:
     bool any = false;
     {
       py::gil_scoped_release unlocked;
-      reader_.reset(rows);
+      // The columns of a whole decode are made as large as the data's
+      // records at once, when these are known.
+      const std::size_t expected = task_->recordsExpected();
+      reader_.reset(rows != 0 ? rows : expected > before_ + at_ ? expected - before_ - at_ : 0);
+      // The decoding thread populates the batch's fresh pages while it
+      // would wait; it stops before a block goes back or the batch ends.
+      struct Populating {
+        DecodeTask &task;
+        explicit Populating(DecodeTask &t) : task(t) { populating = &task; }
+        ~Populating() {
+          populating = nullptr;
+          task.stopAhead();
+        }
+        Populating(const Populating &) = delete;
+        Populating &operator=(const Populating &) = delete;
+      } populatingGuard(*task_);
+      task_->populateAhead(reader_.aheadRanges(), before_ + at_, 0);
       while (rows == 0 || reader_.rows() < rows) {
         if (at_ >= piece_.records.records()) {
+          task_->wrote(reader_.rows());
+          // A block grew (and went back): its successor's pages are fresh.
+          if (task_->aheadStopped())
+            task_->populateAhead(reader_.aheadRanges(), before_ + at_ - reader_.rows(),
+                                 reader_.rows());
+          before_ += piece_.records.records();
           // The piece read goes back before the wait: the run, which may be
           // waiting for room in the queue, then fills it again, not fresh memory.
           task_->recycle(std::move(piece_.records));
@@ -1675,6 +1889,7 @@ public:
           break;
         ++at_;
       }
+      task_->stopAhead();
       reader_.complete();
     }
     if (!bad.empty())
@@ -1706,6 +1921,7 @@ private:
   std::optional<DecodeTask> task_;
   Piece piece_;
   std::size_t at_ = 0;
+  std::size_t before_ = 0; // the decode's records in the pieces before piece_
 };
 
 } // namespace
