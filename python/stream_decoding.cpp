@@ -963,6 +963,12 @@ public:
       reserve(std::max<std::size_t>({count_ + 1, 2 * count_, 4096 / sizeof(T)}));
     data()[count_++] = value;
   }
+  // `count` more values, unset, written by the caller.
+  T *extend(std::size_t count) {
+    if (count_ + count > capacity())
+      reserve(std::max(count_ + count, 2 * count_));
+    return data() + std::exchange(count_, count_ + count);
+  }
   [[gnu::noinline]] void reserve(std::size_t count) {
     if (count <= capacity())
       return;
@@ -1409,10 +1415,63 @@ private:
       compactSlots_.push_back(CompactSlot{column, place[token], type == ValueType::string,
                                           RecordValues::scale(shape[token])});
     }
+    // A column twice among the slots keeps its first value: read one by one.
+    std::vector<bool> seen(shapes_[last_].columns.size(), false);
+    compactRunnable_ = true;
+    for (const CompactSlot &slot : compactSlots_) {
+      compactRunnable_ = compactRunnable_ && !seen[slot.column];
+      seen[slot.column] = true;
+    }
     compactMade_ = true;
     return true;
   }
 
+public:
+  // Compact records [r, r + count) of `values` read a column at a time: one
+  // column's values in a row, written to one array after another, with
+  // the checks of each value made once for the run. 0 when the columns are
+  // not all level with their rows or not of the kind their values are
+  // (then the records are read one by one).
+  std::size_t compactRun(const RecordValues &values, std::size_t r, std::size_t count) {
+    if (!compactMade_ || !compactRunnable_)
+      return 0;
+    RecordBatch &batch = batches_[compactShape_];
+    for (const CompactSlot &slot : compactSlots_) {
+      const ColumnValues &column = batch.columns[slot.column];
+      if (column.rows != batch.rows ||
+          (slot.text ? column.kind != ColumnKind::text
+                     : (column.kind != ColumnKind::integer && column.kind != ColumnKind::decimal) ||
+                           column.scale != slot.scale))
+        return 0;
+    }
+    const char *const text = values.textData();
+    for (const CompactSlot &slot : compactSlots_) {
+      ColumnValues &column = batch.columns[slot.column];
+      if (slot.text) {
+        for (std::size_t k = 0; k < count; ++k) {
+          const RecordValues::CompactRecord &record = values.compactRecord(r + k);
+          const std::uint32_t begin = slot.index == 0
+                                          ? record.textStart
+                                          : values.textEnd(record.firstEnd + slot.index - 1);
+          column.texts.push_back(std::string_view(
+              text + begin, values.textEnd(record.firstEnd + slot.index) - begin));
+        }
+      } else {
+        std::int64_t *to = column.numbers.extend(count);
+        for (std::size_t k = 0; k < count; ++k)
+          to[k] = values.whole(values.compactRecord(r + k).firstWhole + slot.index);
+      }
+      if (column.anyNull)
+        std::fill_n(column.nulls.extend(count), count, std::uint8_t{0});
+      column.rows += count;
+    }
+    last_ = compactShape_;
+    batch.rows += count;
+    rows_ += count;
+    return count;
+  }
+
+private:
   bool compactRecord(const RecordValues &values, std::size_t r, std::string &why) {
     if (!compactMade_ && !makeCompactSlots(values.compactShape(), why))
       return false;
@@ -1700,6 +1759,7 @@ private:
   std::vector<CompactSlot> compactSlots_;
   std::size_t compactShape_ = 0; // the shape of compact records
   bool compactMade_ = false;
+  bool compactRunnable_ = false; // no column twice among compactSlots_
   const RecordValues *tape_ = nullptr;
   std::string numberText_; // a scaled number's text, for a column of text
   std::size_t last_ = 0;
@@ -1885,6 +1945,19 @@ public:
           continue;
         }
         any = true;
+        if (piece_.records.compact(at_)) {
+          // The compact records that follow, up to the batch's rows.
+          std::size_t end = at_ + 1;
+          const std::size_t last =
+              rows == 0 ? piece_.records.records()
+                        : std::min(piece_.records.records(), at_ + (rows - reader_.rows()));
+          while (end < last && piece_.records.compact(end))
+            ++end;
+          if (const std::size_t read = reader_.compactRun(piece_.records, at_, end - at_)) {
+            at_ += read;
+            continue;
+          }
+        }
         if (!reader_.record(piece_.records, at_, bad))
           break;
         ++at_;
