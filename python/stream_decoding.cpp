@@ -1100,6 +1100,7 @@ public:
 
 private:
   // `size` bytes widened to characters at `to`; false when one is not ASCII.
+  // Writes no more than `size` characters.
   static bool widenAscii(const unsigned char *bytes, std::size_t size, char32_t *to) {
     std::size_t i = 0;
     unsigned char any = 0;
@@ -1117,6 +1118,26 @@ private:
       _mm_storeu_si128(out + 1, _mm_unpackhi_epi16(low8, zero));
       _mm_storeu_si128(out + 2, _mm_unpacklo_epi16(high8, zero));
       _mm_storeu_si128(out + 3, _mm_unpackhi_epi16(high8, zero));
+    }
+    // The field's last bytes (most fields are not a multiple of 16 long):
+    // 8 and then 4 at a time.
+    if (i + 8 <= size) {
+      const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(bytes + i));
+      high = _mm_or_si128(high, v);
+      const __m128i low8 = _mm_unpacklo_epi8(v, zero);
+      auto *out = reinterpret_cast<__m128i *>(to + i);
+      _mm_storeu_si128(out, _mm_unpacklo_epi16(low8, zero));
+      _mm_storeu_si128(out + 1, _mm_unpackhi_epi16(low8, zero));
+      i += 8;
+    }
+    if (i + 4 <= size) {
+      std::int32_t four;
+      std::memcpy(&four, bytes + i, 4);
+      const __m128i v = _mm_cvtsi32_si128(four);
+      high = _mm_or_si128(high, v);
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(to + i),
+                       _mm_unpacklo_epi16(_mm_unpacklo_epi8(v, zero), zero));
+      i += 4;
     }
     if (_mm_movemask_epi8(high) != 0)
       return false;
