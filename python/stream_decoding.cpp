@@ -591,6 +591,22 @@ public:
     changed_.notify_all();
   }
 
+  // Rows [from, to) of the ranges that the run has not populated yet,
+  // populated by the reader, which is about to write them: one call for a
+  // run of pages costs less than a fault for each. The reader owns the
+  // ranges: no busy_.
+  void populateOwn(std::size_t from, std::size_t to) {
+    {
+      const std::lock_guard lock(mutex_);
+      to = std::min(to, aheadRows_);
+      from = std::max(from, aheadDone_);
+      if (from >= to)
+        return;
+      aheadDone_ = to;
+    }
+    populate(from, to);
+  }
+
   // The reader has written the batch's rows before `rows`.
   void wrote(std::size_t rows) { written_.store(rows, std::memory_order_relaxed); }
 
@@ -1960,6 +1976,7 @@ public:
             break;
           piece_ = std::move(*next);
           at_ = 0;
+          task_->populateOwn(reader_.rows(), reader_.rows() + piece_.records.records());
           any = true;
           for (DecodeWarning &w : piece_.warnings)
             warnings.push_back(std::move(w));
