@@ -1079,6 +1079,25 @@ public:
     widest_ = std::max(widest_, count);
     ++rows_;
   }
+  // `count` values, the kth get(k): those of ASCII that fit the rows
+  // widened here, with no call and no check of room for each.
+  template <typename Get> void pushRun(std::size_t count, Get get) {
+    if (rows_ + count > capacity())
+      regrow(std::max(rows_ + count, 2 * rows_), width_);
+    for (std::size_t k = 0; k < count; ++k) {
+      const std::string_view text = get(k);
+      char32_t *to = reinterpret_cast<char32_t *>(block_.bytes.get()) + rows_ * width_;
+      if (text.size() <= width_ &&
+          widenAscii(reinterpret_cast<const unsigned char *>(text.data()), text.size(), to)) {
+        std::fill(to + text.size(), to + width_, U'\0');
+        widest_ = std::max(widest_, text.size());
+        ++rows_;
+      } else {
+        push_back(text); // decoded, or wider than the rows
+      }
+    }
+  }
+
   // A null value: the empty text.
   void push_empty() {
     char32_t *to = next();
@@ -1485,14 +1504,14 @@ public:
     for (const CompactSlot &slot : compactSlots_) {
       ColumnValues &column = batch.columns[slot.column];
       if (slot.text) {
-        for (std::size_t k = 0; k < count; ++k) {
+        column.texts.pushRun(count, [&](std::size_t k) {
           const RecordValues::CompactRecord &record = values.compactRecord(r + k);
           const std::uint32_t begin = slot.index == 0
                                           ? record.textStart
                                           : values.textEnd(record.firstEnd + slot.index - 1);
-          column.texts.push_back(std::string_view(
-              text + begin, values.textEnd(record.firstEnd + slot.index) - begin));
-        }
+          return std::string_view(text + begin,
+                                  values.textEnd(record.firstEnd + slot.index) - begin);
+        });
       } else {
         std::int64_t *to = column.numbers.extend(count);
         for (std::size_t k = 0; k < count; ++k)
