@@ -1306,8 +1306,9 @@ public:
 
   // Empties the columns for the next batch, keeping their room: a batch's
   // vectors grown afresh each time cost a page fault per page touched.
-  // `expected`: the rows asked for (0: all that are left).
-  void reset(std::size_t expected) {
+  // `expected`: the rows asked for (0: all that are left); `exact`: the
+  // rows the data holds, counted from its length.
+  void reset(std::size_t expected, bool exact = false) {
     batches_.resize(shapes_.size());
     rooms_.resize(shapes_.size());
     for (std::size_t r = 0; r < shapes_.size(); ++r) {
@@ -1322,7 +1323,11 @@ public:
       std::size_t rowBytes = 1;
       for (const ColumnShape &column : shapes_[r].columns)
         rowBytes += 1 + (column.kind == ColumnKind::text ? column.chars * sizeof(char32_t) : 8);
-      if (room > (std::size_t{1} << 30) / rowBytes)
+      // Rows counted from the data come: up to the machine's memory, which
+      // the arrays would take however they grow.
+      static const std::size_t memory = static_cast<std::size_t>(::sysconf(_SC_PHYS_PAGES)) *
+                                        static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+      if (room > (exact && expected > 0 ? memory : std::size_t{1} << 30) / rowBytes)
         room = 0;
       batch.rows = 0;
       batch.columns.resize(shapes_[r].columns.size());
@@ -1965,7 +1970,10 @@ public:
       // The columns of a whole decode are made as large as the data's
       // records at once, when these are known.
       const std::size_t expected = task_->recordsExpected();
-      reader_.reset(rows != 0 ? rows : expected > before_ + at_ ? expected - before_ - at_ : 0);
+      if (rows != 0)
+        reader_.reset(rows);
+      else
+        reader_.reset(expected > before_ + at_ ? expected - before_ - at_ : 0, true);
       // The decoding thread populates the batch's fresh pages while it
       // would wait; it stops before a block goes back or the batch ends.
       struct Populating {
