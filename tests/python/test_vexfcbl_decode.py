@@ -899,7 +899,12 @@ def note_records(count):
     return records, expected
 
 
-@pytest.mark.parametrize("route", ["batches", "bytes", "path", "skipped", "range"])
+def remark_rows(table):
+    return [{column: column_value(table, column, row, "int") for column in table}
+            for row in range(table.length)]
+
+
+@pytest.mark.parametrize("route", ["batches", "reused", "bytes", "path", "skipped", "range"])
 def test_columns_on_fresh_memory_hold_the_encoded_records(route, tmp_path):
     count = 60000
     records, expected = note_records(count)
@@ -915,13 +920,22 @@ def test_columns_on_fresh_memory_hold_the_encoded_records(route, tmp_path):
     if route == "batches":  # every batch held: each one's arrays fresh memory
         tables = [batch["REMARK"] for batch in decoder.iter_columns(data, batch_size=1 << 15)]
         assert [t.length for t in tables] == [1 << 15, count - (1 << 15)]
+    elif route == "reused":  # each batch let go: later ones take its blocks
+        at = 0
+        for batch in decoder.iter_columns(data, batch_size=5000):
+            rows = remark_rows(batch["REMARK"])
+            assert rows == expected[at:at + len(rows)], at
+            longest = max(len(row["N-TEXT"]) for row in rows)
+            assert batch["REMARK"]["N-TEXT"].dtype == numpy.dtype(f"<U{longest}")
+            at += len(rows)
+        assert at == count
+        return
     elif route == "path":
         (tmp_path / "notes.dat").write_bytes(data)
         tables = [decoder.decode_columns(tmp_path / "notes.dat")["REMARK"]]
     else:
         tables = [decoder.decode_columns(data)["REMARK"]]
-    got = [{column: column_value(table, column, row, "int") for column in table}
-           for table in tables for row in range(table.length)]
+    got = [row for table in tables for row in remark_rows(table)]
     assert len(got) == len(expected)
     for n, (row, want) in enumerate(zip(got, expected)):
         assert row == want, n
