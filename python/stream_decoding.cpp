@@ -556,142 +556,12 @@ public:
       spare_.push_back(std::move(records));
   }
 
-  // Fresh memory of the reader's batch: `bytes` at `base`, a row every `rowBytes`.
-  struct AheadRange {
-    char *base;
-    std::size_t rowBytes;
-    std::size_t bytes;
-  };
-
-  // The reader's batch is in `ranges`, its row 0 the decode's record
-  // `first`, its rows before `written` written: their pages are populated a chunk of rows at a time, ahead of
-  // the rows the reader wrote, while this thread waits for room in the
-  // queue. Only rows of records already decoded: a batch's room may be far
-  // larger than the records to come, and its pages untouched cost nothing.
-  void populateAhead(std::vector<AheadRange> ranges, std::size_t first, std::size_t written) {
-    stopAhead();
-    if (!populateWorks().load(std::memory_order_relaxed))
-      return;
-    std::size_t rows = 0;
-    std::size_t rowBytes = 0;
-    for (const AheadRange &range : ranges) {
-      rows = std::max(rows, range.bytes / range.rowBytes);
-      rowBytes += range.rowBytes;
-    }
-    const std::lock_guard lock(mutex_);
-    stopped_.store(false, std::memory_order_relaxed);
-    if (ranges.empty())
-      return;
-    ahead_ = std::move(ranges);
-    aheadFirst_ = first;
-    aheadRows_ = rows;
-    aheadDone_ = 0;
-    aheadStep_ = std::max<std::size_t>(1, aheadChunkBytes / rowBytes);
-    written_.store(written, std::memory_order_relaxed);
-    changed_.notify_all();
-  }
-
-  // Rows [from, to) of the ranges that the run has not populated yet,
-  // populated by the reader, which is about to write them: one call for a
-  // run of pages costs less than a fault for each. The reader owns the
-  // ranges: no busy_.
-  void populateOwn(std::size_t from, std::size_t to) {
-    {
-      const std::lock_guard lock(mutex_);
-      to = std::min(to, aheadRows_);
-      from = std::max(from, aheadDone_);
-      if (from >= to)
-        return;
-      aheadDone_ = to;
-    }
-    populate(from, to);
-  }
-
-  // The reader has written the batch's rows before `rows`.
-  void wrote(std::size_t rows) { written_.store(rows, std::memory_order_relaxed); }
-
-  // No more populating, once a chunk under way is done: before a block of
-  // the ranges goes back to the pool (or the batch's arrays to Python).
-  void stopAhead() {
-    std::unique_lock lock(mutex_);
-    if (ahead_.empty())
-      return;
-    aheadRows_ = 0; // no chunk taken from now on
-    changed_.wait(lock, [this] { return !busy_; });
-    ahead_.clear();
-    stopped_.store(true, std::memory_order_relaxed);
-  }
-
-  // Whether populating stopped during the batch (a block grew): the
-  // reader gives its ranges again. Clears the flag.
-  bool aheadStopped() { return stopped_.exchange(false, std::memory_order_relaxed); }
-
 private:
-  static constexpr std::size_t aheadChunkBytes = std::size_t{1} << 20;
-
-  // False once the kernel refused MADV_POPULATE_WRITE (before Linux 5.14).
-  static std::atomic<bool> &populateWorks() {
-    static std::atomic<bool> works{true};
-    return works;
-  }
-
-  // The next rows to populate, [first, second); none when caught up with
-  // the decoded records. Under the mutex.
-  std::optional<std::pair<std::size_t, std::size_t>> aheadChunk() {
-    if (aheadRows_ == 0)
-      return std::nullopt;
-    const std::size_t decoded = handed_ > aheadFirst_ ? handed_ - aheadFirst_ : 0;
-    const std::size_t limit = std::min(aheadRows_, decoded);
-    const std::size_t from = std::max(aheadDone_, written_.load(std::memory_order_relaxed));
-    if (from >= limit)
-      return std::nullopt;
-    aheadDone_ = std::min(limit, from + aheadStep_);
-    return std::pair{from, aheadDone_};
-  }
-
-  // Rows [from, to) of every range made present and writable, whole
-  // pages, with nothing written: the kernel clears a run of pages in one
-  // call instead of one fault per page. Without the mutex, busy_ set.
-  void populate(std::size_t from, std::size_t to) {
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    for (const AheadRange &range : ahead_) {
-      const std::size_t begin = from * range.rowBytes;
-      const std::size_t end = std::min(to * range.rowBytes, range.bytes);
-      if (begin >= end)
-        continue;
-      // Pages that hold bytes of the block are its mapping's: whole ones.
-      const std::uintptr_t low = reinterpret_cast<std::uintptr_t>(range.base + begin) & ~(page - 1);
-      const std::uintptr_t high =
-          (reinterpret_cast<std::uintptr_t>(range.base + end) + page - 1) & ~(page - 1);
-      if (::madvise(reinterpret_cast<void *>(low), high - low, MADV_POPULATE_WRITE) != 0 &&
-          errno == EINVAL) {
-        populateWorks().store(false, std::memory_order_relaxed);
-        return;
-      }
-    }
-  }
-
   bool push(Piece piece) {
     std::unique_lock lock(mutex_);
-    // While the queue is full the reader is behind: this thread would
-    // idle, so it takes the kernel's page clearing of the reader's fresh
-    // arrays off the reader's path.
-    while (queue_.size() >= queued && !cancelled_) {
-      const std::optional<std::pair<std::size_t, std::size_t>> rows = aheadChunk();
-      if (!rows) {
-        changed_.wait(lock);
-        continue;
-      }
-      busy_ = true;
-      lock.unlock();
-      populate(rows->first, rows->second);
-      lock.lock();
-      busy_ = false;
-      changed_.notify_all();
-    }
+    changed_.wait(lock, [this] { return queue_.size() < queued || cancelled_; });
     if (cancelled_)
       return false;
-    handed_ += piece.records.records();
     piece.warnings = std::move(warnings_);
     queue_.push_back(std::move(piece));
     warnings_.clear();
@@ -710,15 +580,6 @@ private:
   std::vector<RecordValues> spare_; // batches read, their room kept for the run
   bool done_ = false;
   bool cancelled_ = false;
-  std::size_t handed_ = 0; // records queued so far
-  std::vector<AheadRange> ahead_;
-  std::size_t aheadFirst_ = 0; // the decode's record of the batch's row 0
-  std::size_t aheadRows_ = 0;  // rows of the ranges; 0: nothing to populate
-  std::size_t aheadDone_ = 0;  // rows populated
-  std::size_t aheadStep_ = 1;  // rows a chunk
-  bool busy_ = false;          // a chunk being populated, ahead_ read without the mutex
-  std::atomic<std::size_t> written_{0};
-  std::atomic<bool> stopped_{false};
   StreamResult result_;
   std::optional<py::error_already_set> readerError_;
   std::optional<std::string> setupError_;
@@ -865,9 +726,24 @@ std::vector<RecordShape> shapesOf(const DecodePlan &plan) {
   return shapes;
 }
 
-// The decode whose thread populates the pages of the batch that this
-// thread is filling, if any.
-thread_local DecodeTask *populating = nullptr;
+// False once the kernel refused MADV_POPULATE_WRITE (before Linux 5.14).
+std::atomic<bool> populateWorks{true};
+
+// Bytes [begin, end) of the block at `base` made present and writable,
+// whole pages, with nothing written: the kernel clears a run of pages in
+// one call instead of one fault for each when they are first written.
+void populatePages(char *base, std::size_t begin, std::size_t end) {
+  if (begin >= end || !populateWorks.load(std::memory_order_relaxed))
+    return;
+  static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  // Pages that hold bytes of the block are its mapping's: whole ones.
+  const std::uintptr_t low = reinterpret_cast<std::uintptr_t>(base + begin) & ~(page - 1);
+  const std::uintptr_t high =
+      (reinterpret_cast<std::uintptr_t>(base + end) + page - 1) & ~(page - 1);
+  if (::madvise(reinterpret_cast<void *>(low), high - low, MADV_POPULATE_WRITE) != 0 &&
+      errno == EINVAL)
+    populateWorks.store(false, std::memory_order_relaxed);
+}
 
 // The memory of the columns' arrays, kept when an array is freed for the
 // next batch's arrays of about its size: memory fresh from the system
@@ -908,9 +784,6 @@ public:
 
   // A block back, the oldest dropped past what is kept.
   void give(Block block) {
-    // The decoding thread may be populating it for this thread's batch.
-    if (populating != nullptr)
-      populating->stopAhead();
     block.fresh = false;
     const std::lock_guard lock(mutex_);
     freeBytes_ += block.size;
@@ -996,10 +869,10 @@ public:
     block_ = std::move(bigger);
   }
   std::size_t bytes() const { return block_.size; }
-  // The block's pages when they are fresh, a value a row.
-  void ahead(std::vector<DecodeTask::AheadRange> &ranges) const {
+  // The pages of rows [from, to) when the block is fresh.
+  void populate(std::size_t from, std::size_t to) const {
     if (block_.fresh)
-      ranges.push_back({block_.bytes.get(), sizeof(T), block_.size});
+      populatePages(block_.bytes.get(), from * sizeof(T), std::min(to * sizeof(T), block_.size));
   }
   // The values as an array of `type` (of T's size); the column is empty after.
   py::array release(const py::dtype &type) {
@@ -1106,10 +979,11 @@ public:
   }
 
   std::size_t bytes() const { return block_.size; }
-  // The block's pages when they are fresh, a row of the width each.
-  void ahead(std::vector<DecodeTask::AheadRange> &ranges) const {
+  // The pages of rows [from, to) when the block is fresh.
+  void populate(std::size_t from, std::size_t to) const {
+    const std::size_t row = width_ * sizeof(char32_t);
     if (block_.fresh)
-      ranges.push_back({block_.bytes.get(), width_ * sizeof(char32_t), block_.size});
+      populatePages(block_.bytes.get(), from * row, std::min(to * row, block_.size));
   }
   // The rows closed up to the longest value (at least one character),
   // without the GIL; no more values until clear().
@@ -1358,17 +1232,20 @@ public:
   std::size_t rows() const { return rows_; }
   std::vector<RecordBatch> &batches() { return batches_; }
 
-  // The columns' fresh blocks, for their pages to be populated ahead.
-  std::vector<DecodeTask::AheadRange> aheadRanges() const {
-    std::vector<DecodeTask::AheadRange> ranges;
+  // The pages of the next `rows` rows of the columns' fresh blocks, in one
+  // call a column: rows about to be written (of records decoded), whose
+  // pages would otherwise be taken one fault each.
+  void populate(std::size_t rows) const {
     for (const RecordBatch &batch : batches_)
       for (const ColumnValues &column : batch.columns) {
-        column.numbers.ahead(ranges);
-        column.floats.ahead(ranges);
-        column.texts.ahead(ranges);
-        column.nulls.ahead(ranges);
+        // Of several record types, a type's rows are fewer than the
+        // records: at most its block's room is populated.
+        const std::size_t from = column.rows;
+        column.numbers.populate(from, from + rows);
+        column.floats.populate(from, from + rows);
+        column.texts.populate(from, from + rows);
+        column.nulls.populate(from, from + rows);
       }
-    return ranges;
   }
 
   // Reads record `r` of `values`. False when it is no record of the
@@ -1974,26 +1851,12 @@ public:
         reader_.reset(rows);
       else
         reader_.reset(expected > before_ + at_ ? expected - before_ - at_ : 0, true);
-      // The decoding thread populates the batch's fresh pages while it
-      // would wait; it stops before a block goes back or the batch ends.
-      struct Populating {
-        DecodeTask &task;
-        explicit Populating(DecodeTask &t) : task(t) { populating = &task; }
-        ~Populating() {
-          populating = nullptr;
-          task.stopAhead();
-        }
-        Populating(const Populating &) = delete;
-        Populating &operator=(const Populating &) = delete;
-      } populatingGuard(*task_);
-      task_->populateAhead(reader_.aheadRanges(), before_ + at_, 0);
+      // The rows of the piece read so far are decoded: their pages are
+      // made before they are written, as each piece's are when it comes.
+      reader_.populate(rows == 0 ? piece_.records.records() - at_
+                                 : std::min(rows, piece_.records.records() - at_));
       while (rows == 0 || reader_.rows() < rows) {
         if (at_ >= piece_.records.records()) {
-          task_->wrote(reader_.rows());
-          // A block grew (and went back): its successor's pages are fresh.
-          if (task_->aheadStopped())
-            task_->populateAhead(reader_.aheadRanges(), before_ + at_ - reader_.rows(),
-                                 reader_.rows());
           before_ += piece_.records.records();
           // The piece read goes back before the wait: the run, which may be
           // waiting for room in the queue, then fills it again, not fresh memory.
@@ -2003,7 +1866,8 @@ public:
             break;
           piece_ = std::move(*next);
           at_ = 0;
-          task_->populateOwn(reader_.rows(), reader_.rows() + piece_.records.records());
+          reader_.populate(rows == 0 ? piece_.records.records()
+                                     : std::min(rows - reader_.rows(), piece_.records.records()));
           any = true;
           for (DecodeWarning &w : piece_.warnings)
             warnings.push_back(std::move(w));
@@ -2027,7 +1891,6 @@ public:
           break;
         ++at_;
       }
-      task_->stopAhead();
       reader_.complete();
     }
     if (!bad.empty())

@@ -872,11 +872,11 @@ def test_trimmed_text_of_a_wide_field_in_memory_of_its_values(tmp_path):
     assert peak < 150 << 20, f"peak memory {peak >> 20} MB for a {path.stat().st_size >> 20} MB file"
 
 
-# Columns on fresh memory: the decoding thread populates the pages of the
-# batch being filled, and a whole decode of F records makes its columns as
-# large as the data's records at once. Trimmed text of a field wider than
-# the rows begin with widens mid-batch (a block given back while pages are
-# populated), a 100-character value fills the field.
+# Columns on fresh memory: the reader populates the pages of each piece's
+# rows before it writes them, and a whole decode of F records makes its
+# columns as large as the data's records at once. Trimmed text of a field
+# wider than the rows begin with widens mid-batch (the rest of the batch
+# in a fresh block), a 100-character value fills the field.
 NOTES = """       01  REMARK.
            05  N-ID    PIC 9(7).
            05  N-TEXT  PIC X(100).
