@@ -1853,8 +1853,10 @@ public:
         reader_.reset(expected > before_ + at_ ? expected - before_ - at_ : 0, true);
       // The rows of the piece read so far are decoded: their pages are
       // made before they are written, as each piece's are when it comes.
-      reader_.populate(rows == 0 ? piece_.records.records() - at_
-                                 : std::min(rows, piece_.records.records() - at_));
+      // (A piece handed back at the end of the decode holds no records.)
+      const std::size_t left =
+          piece_.records.records() > at_ ? piece_.records.records() - at_ : 0;
+      reader_.populate(rows == 0 ? left : std::min(rows, left));
       while (rows == 0 || reader_.rows() < rows) {
         if (at_ >= piece_.records.records()) {
           before_ += piece_.records.records();
