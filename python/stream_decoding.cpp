@@ -8,13 +8,19 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -439,6 +445,36 @@ public:
 
   const StreamDecoder &decoder() const { return *decoder_; }
 
+  // The records the data holds when every one is as long as the layout's
+  // record (F records of bytes or a file, all kept; a short last one
+  // counted); 0 when not known.
+  // A whole decode's columns are made this large at once instead of grown
+  // by doubling, each step a copy into fresh memory.
+  std::size_t recordsExpected() const {
+    const DecodeOptions &o = decoder_->options();
+    if (o.recordFormat != RecordFormat::fixed || !o.lengthField.empty() || o.variableOccurs ||
+        !o.where.empty())
+      return 0;
+    std::int64_t size = 0;
+    if (const auto *buffer = std::get_if<BufferSource>(&source_)) {
+      size = static_cast<std::int64_t>(buffer->bytes.size());
+    } else if (const auto *path = std::get_if<PathSource>(&source_)) {
+      std::error_code failed;
+      const std::uintmax_t bytes = std::filesystem::file_size(path->path, failed);
+      if (failed || bytes > static_cast<std::uintmax_t>(INT64_MAX))
+        return 0;
+      size = static_cast<std::int64_t>(bytes);
+    } else {
+      return 0;
+    }
+    if (o.range)
+      size = std::max<std::int64_t>(0, std::min(size, o.range->end) - o.range->start);
+    else
+      size -= o.skipBytes + o.skipTrailerBytes;
+    const std::int64_t length = decoder_->recordLength();
+    return size > 0 && length > 0 ? static_cast<std::size_t>((size + length - 1) / length) : 0;
+  }
+
 private:
   static constexpr std::size_t queued = 4;
 
@@ -690,6 +726,25 @@ std::vector<RecordShape> shapesOf(const DecodePlan &plan) {
   return shapes;
 }
 
+// False once the kernel refused MADV_POPULATE_WRITE (before Linux 5.14).
+std::atomic<bool> populateWorks{true};
+
+// Bytes [begin, end) of the block at `base` made present and writable,
+// whole pages, with nothing written: the kernel clears a run of pages in
+// one call instead of one fault for each when they are first written.
+void populatePages(char *base, std::size_t begin, std::size_t end) {
+  if (begin >= end || !populateWorks.load(std::memory_order_relaxed))
+    return;
+  static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  // Pages that hold bytes of the block are its mapping's: whole ones.
+  const std::uintptr_t low = reinterpret_cast<std::uintptr_t>(base + begin) & ~(page - 1);
+  const std::uintptr_t high =
+      (reinterpret_cast<std::uintptr_t>(base + end) + page - 1) & ~(page - 1);
+  if (::madvise(reinterpret_cast<void *>(low), high - low, MADV_POPULATE_WRITE) != 0 &&
+      errno == EINVAL)
+    populateWorks.store(false, std::memory_order_relaxed);
+}
+
 // The memory of the columns' arrays, kept when an array is freed for the
 // next batch's arrays of about its size: memory fresh from the system
 // costs a page fault (and a page cleared) per page written, more than
@@ -704,6 +759,7 @@ public:
   struct Block {
     std::unique_ptr<char[]> bytes;
     std::size_t size = 0;
+    bool fresh = false; // new from the system: its pages not written yet
   };
 
   // A block of at least `size` bytes: a freed one of at most a quarter more, else a new one.
@@ -722,11 +778,13 @@ public:
         return block;
       }
     }
-    return Block{std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1)), size};
+    return Block{std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(size, 1)), size,
+                 true};
   }
 
   // A block back, the oldest dropped past what is kept.
   void give(Block block) {
+    block.fresh = false;
     const std::lock_guard lock(mutex_);
     freeBytes_ += block.size;
     free_.push_back(std::move(block));
@@ -794,6 +852,12 @@ public:
       reserve(std::max<std::size_t>({count_ + 1, 2 * count_, 4096 / sizeof(T)}));
     data()[count_++] = value;
   }
+  // `count` more values, unset, written by the caller.
+  T *extend(std::size_t count) {
+    if (count_ + count > capacity())
+      reserve(std::max(count_ + count, 2 * count_));
+    return data() + std::exchange(count_, count_ + count);
+  }
   [[gnu::noinline]] void reserve(std::size_t count) {
     if (count <= capacity())
       return;
@@ -805,6 +869,11 @@ public:
     block_ = std::move(bigger);
   }
   std::size_t bytes() const { return block_.size; }
+  // The pages of rows [from, to) when the block is fresh.
+  void populate(std::size_t from, std::size_t to) const {
+    if (block_.fresh)
+      populatePages(block_.bytes.get(), from * sizeof(T), std::min(to * sizeof(T), block_.size));
+  }
   // The values as an array of `type` (of T's size); the column is empty after.
   py::array release(const py::dtype &type) {
     const std::size_t count = std::exchange(count_, 0);
@@ -883,6 +952,25 @@ public:
     widest_ = std::max(widest_, count);
     ++rows_;
   }
+  // `count` values, the kth get(k): those of ASCII that fit the rows
+  // widened here, with no call and no check of room for each.
+  template <typename Get> void pushRun(std::size_t count, Get get) {
+    if (rows_ + count > capacity())
+      regrow(std::max(rows_ + count, 2 * rows_), width_);
+    for (std::size_t k = 0; k < count; ++k) {
+      const std::string_view text = get(k);
+      char32_t *to = reinterpret_cast<char32_t *>(block_.bytes.get()) + rows_ * width_;
+      if (text.size() <= width_ &&
+          widenAscii(reinterpret_cast<const unsigned char *>(text.data()), text.size(), to)) {
+        std::fill(to + text.size(), to + width_, U'\0');
+        widest_ = std::max(widest_, text.size());
+        ++rows_;
+      } else {
+        push_back(text); // decoded, or wider than the rows
+      }
+    }
+  }
+
   // A null value: the empty text.
   void push_empty() {
     char32_t *to = next();
@@ -891,6 +979,12 @@ public:
   }
 
   std::size_t bytes() const { return block_.size; }
+  // The pages of rows [from, to) when the block is fresh.
+  void populate(std::size_t from, std::size_t to) const {
+    const std::size_t row = width_ * sizeof(char32_t);
+    if (block_.fresh)
+      populatePages(block_.bytes.get(), from * row, std::min(to * row, block_.size));
+  }
   // The rows closed up to the longest value (at least one character),
   // without the GIL; no more values until clear().
   void close() {
@@ -915,6 +1009,7 @@ public:
 
 private:
   // `size` bytes widened to characters at `to`; false when one is not ASCII.
+  // Writes no more than `size` characters.
   static bool widenAscii(const unsigned char *bytes, std::size_t size, char32_t *to) {
     std::size_t i = 0;
     unsigned char any = 0;
@@ -932,6 +1027,26 @@ private:
       _mm_storeu_si128(out + 1, _mm_unpackhi_epi16(low8, zero));
       _mm_storeu_si128(out + 2, _mm_unpacklo_epi16(high8, zero));
       _mm_storeu_si128(out + 3, _mm_unpackhi_epi16(high8, zero));
+    }
+    // The field's last bytes (most fields are not a multiple of 16 long):
+    // 8 and then 4 at a time.
+    if (i + 8 <= size) {
+      const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(bytes + i));
+      high = _mm_or_si128(high, v);
+      const __m128i low8 = _mm_unpacklo_epi8(v, zero);
+      auto *out = reinterpret_cast<__m128i *>(to + i);
+      _mm_storeu_si128(out, _mm_unpacklo_epi16(low8, zero));
+      _mm_storeu_si128(out + 1, _mm_unpackhi_epi16(low8, zero));
+      i += 8;
+    }
+    if (i + 4 <= size) {
+      std::int32_t four;
+      std::memcpy(&four, bytes + i, 4);
+      const __m128i v = _mm_cvtsi32_si128(four);
+      high = _mm_or_si128(high, v);
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(to + i),
+                       _mm_unpacklo_epi16(_mm_unpacklo_epi8(v, zero), zero));
+      i += 4;
     }
     if (_mm_movemask_epi8(high) != 0)
       return false;
@@ -1065,8 +1180,9 @@ public:
 
   // Empties the columns for the next batch, keeping their room: a batch's
   // vectors grown afresh each time cost a page fault per page touched.
-  // `expected`: the rows asked for (0: all that are left).
-  void reset(std::size_t expected) {
+  // `expected`: the rows asked for (0: all that are left); `exact`: the
+  // rows the data holds, counted from its length.
+  void reset(std::size_t expected, bool exact = false) {
     batches_.resize(shapes_.size());
     rooms_.resize(shapes_.size());
     for (std::size_t r = 0; r < shapes_.size(); ++r) {
@@ -1081,7 +1197,11 @@ public:
       std::size_t rowBytes = 1;
       for (const ColumnShape &column : shapes_[r].columns)
         rowBytes += 1 + (column.kind == ColumnKind::text ? column.chars * sizeof(char32_t) : 8);
-      if (room > (std::size_t{1} << 30) / rowBytes)
+      // Rows counted from the data come: up to the machine's memory, which
+      // the arrays would take however they grow.
+      static const std::size_t memory = static_cast<std::size_t>(::sysconf(_SC_PHYS_PAGES)) *
+                                        static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+      if (room > (exact && expected > 0 ? memory : std::size_t{1} << 30) / rowBytes)
         room = 0;
       batch.rows = 0;
       batch.columns.resize(shapes_[r].columns.size());
@@ -1111,6 +1231,22 @@ public:
 
   std::size_t rows() const { return rows_; }
   std::vector<RecordBatch> &batches() { return batches_; }
+
+  // The pages of the next `rows` rows of the columns' fresh blocks, in one
+  // call a column: rows about to be written (of records decoded), whose
+  // pages would otherwise be taken one fault each.
+  void populate(std::size_t rows) const {
+    for (const RecordBatch &batch : batches_)
+      for (const ColumnValues &column : batch.columns) {
+        // Of several record types, a type's rows are fewer than the
+        // records: at most its block's room is populated.
+        const std::size_t from = column.rows;
+        column.numbers.populate(from, from + rows);
+        column.floats.populate(from, from + rows);
+        column.texts.populate(from, from + rows);
+        column.nulls.populate(from, from + rows);
+      }
+  }
 
   // Reads record `r` of `values`. False when it is no record of the
   // decoder's: `why` says so.
@@ -1217,10 +1353,63 @@ private:
       compactSlots_.push_back(CompactSlot{column, place[token], type == ValueType::string,
                                           RecordValues::scale(shape[token])});
     }
+    // A column twice among the slots keeps its first value: read one by one.
+    std::vector<bool> seen(shapes_[last_].columns.size(), false);
+    compactRunnable_ = true;
+    for (const CompactSlot &slot : compactSlots_) {
+      compactRunnable_ = compactRunnable_ && !seen[slot.column];
+      seen[slot.column] = true;
+    }
     compactMade_ = true;
     return true;
   }
 
+public:
+  // Compact records [r, r + count) of `values` read a column at a time: one
+  // column's values in a row, written to one array after another, with
+  // the checks of each value made once for the run. 0 when the columns are
+  // not all level with their rows or not of the kind their values are
+  // (then the records are read one by one).
+  std::size_t compactRun(const RecordValues &values, std::size_t r, std::size_t count) {
+    if (!compactMade_ || !compactRunnable_)
+      return 0;
+    RecordBatch &batch = batches_[compactShape_];
+    for (const CompactSlot &slot : compactSlots_) {
+      const ColumnValues &column = batch.columns[slot.column];
+      if (column.rows != batch.rows ||
+          (slot.text ? column.kind != ColumnKind::text
+                     : (column.kind != ColumnKind::integer && column.kind != ColumnKind::decimal) ||
+                           column.scale != slot.scale))
+        return 0;
+    }
+    const char *const text = values.textData();
+    for (const CompactSlot &slot : compactSlots_) {
+      ColumnValues &column = batch.columns[slot.column];
+      if (slot.text) {
+        column.texts.pushRun(count, [&](std::size_t k) {
+          const RecordValues::CompactRecord &record = values.compactRecord(r + k);
+          const std::uint32_t begin = slot.index == 0
+                                          ? record.textStart
+                                          : values.textEnd(record.firstEnd + slot.index - 1);
+          return std::string_view(text + begin,
+                                  values.textEnd(record.firstEnd + slot.index) - begin);
+        });
+      } else {
+        std::int64_t *to = column.numbers.extend(count);
+        for (std::size_t k = 0; k < count; ++k)
+          to[k] = values.whole(values.compactRecord(r + k).firstWhole + slot.index);
+      }
+      if (column.anyNull)
+        std::fill_n(column.nulls.extend(count), count, std::uint8_t{0});
+      column.rows += count;
+    }
+    last_ = compactShape_;
+    batch.rows += count;
+    rows_ += count;
+    return count;
+  }
+
+private:
   bool compactRecord(const RecordValues &values, std::size_t r, std::string &why) {
     if (!compactMade_ && !makeCompactSlots(values.compactShape(), why))
       return false;
@@ -1508,6 +1697,7 @@ private:
   std::vector<CompactSlot> compactSlots_;
   std::size_t compactShape_ = 0; // the shape of compact records
   bool compactMade_ = false;
+  bool compactRunnable_ = false; // no column twice among compactSlots_
   const RecordValues *tape_ = nullptr;
   std::string numberText_; // a scaled number's text, for a column of text
   std::size_t last_ = 0;
@@ -1654,9 +1844,22 @@ public:
     bool any = false;
     {
       py::gil_scoped_release unlocked;
-      reader_.reset(rows);
+      // The columns of a whole decode are made as large as the data's
+      // records at once, when these are known.
+      const std::size_t expected = task_->recordsExpected();
+      if (rows != 0)
+        reader_.reset(rows);
+      else
+        reader_.reset(expected > before_ + at_ ? expected - before_ - at_ : 0, true);
+      // The rows of the piece read so far are decoded: their pages are
+      // made before they are written, as each piece's are when it comes.
+      // (A piece handed back at the end of the decode holds no records.)
+      const std::size_t left =
+          piece_.records.records() > at_ ? piece_.records.records() - at_ : 0;
+      reader_.populate(rows == 0 ? left : std::min(rows, left));
       while (rows == 0 || reader_.rows() < rows) {
         if (at_ >= piece_.records.records()) {
+          before_ += piece_.records.records();
           // The piece read goes back before the wait: the run, which may be
           // waiting for room in the queue, then fills it again, not fresh memory.
           task_->recycle(std::move(piece_.records));
@@ -1665,12 +1868,27 @@ public:
             break;
           piece_ = std::move(*next);
           at_ = 0;
+          reader_.populate(rows == 0 ? piece_.records.records()
+                                     : std::min(rows - reader_.rows(), piece_.records.records()));
           any = true;
           for (DecodeWarning &w : piece_.warnings)
             warnings.push_back(std::move(w));
           continue;
         }
         any = true;
+        if (piece_.records.compact(at_)) {
+          // The compact records that follow, up to the batch's rows.
+          std::size_t end = at_ + 1;
+          const std::size_t last =
+              rows == 0 ? piece_.records.records()
+                        : std::min(piece_.records.records(), at_ + (rows - reader_.rows()));
+          while (end < last && piece_.records.compact(end))
+            ++end;
+          if (const std::size_t read = reader_.compactRun(piece_.records, at_, end - at_)) {
+            at_ += read;
+            continue;
+          }
+        }
         if (!reader_.record(piece_.records, at_, bad))
           break;
         ++at_;
@@ -1706,6 +1924,7 @@ private:
   std::optional<DecodeTask> task_;
   Piece piece_;
   std::size_t at_ = 0;
+  std::size_t before_ = 0; // the decode's records in the pieces before piece_
 };
 
 } // namespace

@@ -870,3 +870,131 @@ def test_trimmed_text_of_a_wide_field_in_memory_of_its_values(tmp_path):
     assert (rows, distinct, longest) == (100000, 1000, len("note 999"))
     # The file is 200 MB; rows of 2000 characters would take 500 MB a batch.
     assert peak < 150 << 20, f"peak memory {peak >> 20} MB for a {path.stat().st_size >> 20} MB file"
+
+
+# Columns on fresh memory: the reader populates the pages of each piece's
+# rows before it writes them, and a whole decode of F records makes its
+# columns as large as the data's records at once. Trimmed text of a field
+# wider than the rows begin with widens mid-batch (the rest of the batch
+# in a fresh block), a 100-character value fills the field.
+NOTES = """       01  REMARK.
+           05  N-ID    PIC 9(7).
+           05  N-TEXT  PIC X(100).
+           05  N-AMT   PIC S9(7)V99 COMP-3.
+           05  N-QTY   PIC S9(4) COMP.
+"""
+NOTE_LENGTH = 7 + 100 + 5 + 2
+
+
+def note_records(count):
+    """REMARK records by cobdata, and the columns expected of them (trimmed)."""
+    long_texts = {20000: "é" * 30 + "x" * 60, 33333: "Z" * 100, 47000: ("ü long " * 12).rstrip()}
+    records, expected = [], []
+    for i in range(count):
+        text = long_texts.get(i, f"n{i % 977}")
+        amount, qty = Decimal(i * 37 % 10**9 - 4 * 10**8).scaleb(-2), i % 19999 - 9999
+        records.append(cobdata.zoned(i, 7, signed=False) + cobdata.text(text, 100)
+                       + cobdata.packed(amount, 9, 2) + cobdata.binary(qty, 4))
+        expected.append({"N-ID": i, "N-TEXT": text, "N-AMT": amount, "N-QTY": qty})
+    return records, expected
+
+
+def remark_rows(table):
+    return [{column: column_value(table, column, row, "int") for column in table}
+            for row in range(table.length)]
+
+
+@pytest.mark.parametrize("route", ["batches", "reused", "bytes", "path", "skipped", "range"])
+def test_columns_on_fresh_memory_hold_the_encoded_records(route, tmp_path):
+    count = 60000
+    records, expected = note_records(count)
+    options = dict(trim=True)
+    data = b"".join(records)
+    if route == "skipped":
+        data = b"\x00" * 33 + data + b"\xff" * 9
+        options.update(skip_bytes=33, skip_trailer_bytes=9)
+    if route == "range":  # records 1000 to 58999
+        options["range"] = (1000 * NOTE_LENGTH, 59000 * NOTE_LENGTH - 50)
+        expected = expected[1000:59000]
+    decoder = vexfcbl.parse(NOTES).decoder(**options)
+    if route == "batches":  # every batch held: each one's arrays fresh memory
+        tables = [batch["REMARK"] for batch in decoder.iter_columns(data, batch_size=1 << 15)]
+        assert [t.length for t in tables] == [1 << 15, count - (1 << 15)]
+    elif route == "reused":  # each batch let go: later ones take its blocks
+        at = 0
+        for batch in decoder.iter_columns(data, batch_size=5000):
+            rows = remark_rows(batch["REMARK"])
+            assert rows == expected[at:at + len(rows)], at
+            longest = max(len(row["N-TEXT"]) for row in rows)
+            assert batch["REMARK"]["N-TEXT"].dtype == numpy.dtype(f"<U{longest}")
+            at += len(rows)
+        assert at == count
+        return
+    elif route == "path":
+        (tmp_path / "notes.dat").write_bytes(data)
+        tables = [decoder.decode_columns(tmp_path / "notes.dat")["REMARK"]]
+    else:
+        tables = [decoder.decode_columns(data)["REMARK"]]
+    got = [row for table in tables for row in remark_rows(table)]
+    assert len(got) == len(expected)
+    for n, (row, want) in enumerate(zip(got, expected)):
+        assert row == want, n
+    assert decoder.warnings == []
+    for table in tables:  # as wide as the batch's longest value
+        longest = max(len(v) for v in table["N-TEXT"].tolist())
+        assert table["N-TEXT"].dtype == numpy.dtype(f"<U{longest}")
+
+
+def test_columns_of_two_record_types_in_large_held_batches():
+    # Of two record types, a batch's columns are as large as the rows of
+    # that type last time: the first batch's grow while they are read.
+    data, expected = multi_record_file(50000)
+    items = [fields for name, fields in expected if name == "ITEM"]
+    decoder = vexfcbl.parse(MULTI).decoder(lrecl=18, when=["H-TYPE=H:HDR", "H-TYPE=I:ITEM"])
+    tables = [batch["ITEM"] for batch in decoder.iter_columns(data, batch_size=1 << 14)]
+    assert sum(t.length for t in tables) == len(items)
+    assert [q for t in tables for q in t["I-QTY"].tolist()] == [f["I-QTY"] for f in items]
+    assert [Decimal(int(p)).scaleb(-2) for t in tables for p in t["I-PRICE"]] == \
+        [f["I-PRICE"] for f in items]
+    assert [r for t in tables for r in t["I-RATE"].tolist()] == [f["I-RATE"] for f in items]
+
+
+FRESH_MEMORY_SCRIPT = PEAK + """
+import sys, vexfcbl
+decoder = vexfcbl.parse(open(sys.argv[1]).read()).decoder()
+data = sys.argv[2] if sys.argv[3] == "whole" else open(sys.argv[2], "rb").read()[:20000 * 114]
+base = peak()
+if sys.argv[3] == "whole":
+    tables = [decoder.decode_columns(data)["REMARK"]]
+else:
+    tables = [batch["REMARK"] for batch in decoder.iter_columns(data, batch_size=1 << 20)]
+print(sum(t.length for t in tables), peak() - base,
+      sum(array.nbytes for t in tables for array in t.values()))
+"""
+
+
+def test_columns_on_fresh_memory_take_what_their_rows_need(tmp_path):
+    # A whole decode takes its arrays' memory once (grown by doubling, each
+    # step copied into a block twice as large, it took more than twice as
+    # much); a batch far larger than the data takes pages of the rows that
+    # come only (a batch of 2^20 rows of these, untrimmed, is about 440 MB).
+    records, _ = note_records(2000)
+    (tmp_path / "notes.cpy").write_text(NOTES)
+    path = tmp_path / "notes.dat"
+    with open(path, "wb") as out:
+        for _ in range(100):
+            out.write(b"".join(records))
+
+    def run(how):
+        run = subprocess.run([sys.executable, "-c", FRESH_MEMORY_SCRIPT,
+                              str(tmp_path / "notes.cpy"), str(path), how],
+                             capture_output=True, text=True, check=True, timeout=300)
+        return map(int, run.stdout.split())
+
+    # The decode's own pieces and buffers take about 22 MB beside the arrays.
+    rows, took, arrays = run("whole")
+    assert rows == 200000 and arrays > 80 << 20
+    assert took < arrays * 1.1 + (32 << 20), f"{took >> 20} MB for {arrays >> 20} MB of arrays"
+    rows, took, arrays = run("batch")
+    assert rows == 20000
+    assert took < arrays + (40 << 20), f"{took >> 20} MB for {arrays >> 20} MB of arrays"
