@@ -169,19 +169,18 @@ public:
   Room appendRecord(const std::vector<ValueToken> &tokens, std::size_t wholes) {
     const std::uint32_t base = size();
     records_.push_back(base);
-    // Each token written once, moved to its place as it is copied: one
-    // 16-byte add ({0, base, 0, 0} to its four words), `next` its second.
-    static_assert(sizeof(ValueToken) == 16 && offsetof(ValueToken, next) == 4);
-    using Words = std::uint32_t __attribute__((vector_size(16)));
-    const Words move = {0, base, 0, 0};
+    // Each token written once, moved to its place as it is copied: its 16
+    // bytes copied whole, then `next` moved. (An add over all four words
+    // made the padding after `type` spill into it for memory checkers:
+    // every later test of a type read as undefined.)
+    static_assert(sizeof(ValueToken) == 16);
     tokens_.resize(base + tokens.size());
     ValueToken *const first = tokens_.data() + base;
     ValueToken *to = first;
     for (const ValueToken &token : tokens) {
-      Words words;
-      std::memcpy(&words, &token, sizeof words);
-      words += move;
-      std::memcpy(static_cast<void *>(to++), &words, sizeof words);
+      std::memcpy(static_cast<void *>(to), &token, sizeof token);
+      to->next += base;
+      ++to;
     }
     const auto firstWhole = static_cast<std::uint32_t>(wholes_.size());
     wholes_.resize(firstWhole + wholes);
