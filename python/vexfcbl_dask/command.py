@@ -288,9 +288,37 @@ def _end_now(status):
 
     for child in multiprocessing.active_children():
         child.kill()
+    # A worker being spawned as the signal came is not yet among them, nor is
+    # multiprocessing's resource tracker; left, each lives on until it finds
+    # its parent gone, which on a busy machine may take its whole start.
+    for pid in _children():
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except OSError:
+            pass
     sys.stdout.flush()
     sys.stderr.flush()
     os._exit(status)
+
+
+def _children():
+    """The processes whose parent is this one (none where /proc is not there)."""
+    me = str(os.getpid())
+    found = []
+    try:
+        names = os.listdir("/proc")
+    except OSError:
+        return found
+    for name in names:
+        if not name.isdigit():
+            continue
+        try:
+            with open(f"/proc/{name}/stat") as f:
+                if f.read().rsplit(")", 1)[1].split()[1] == me:
+                    found.append(int(name))
+        except (OSError, IndexError):
+            continue
+    return found
 
 
 def _client(settings):
