@@ -24,6 +24,7 @@
 #include "decoder/run_files.h"
 #include "layout/record_map_html.h"
 #include "record/model_builder.h"
+#include "record/storage.h"
 
 namespace {
 
@@ -91,49 +92,42 @@ constexpr std::int64_t occurrencesChecked = 64;
 // Checks per record at most: the time stays bounded for huge layouts.
 constexpr std::size_t checksPerRecord = 6000;
 
+// The check of an item's bytes follows the form the decoder reads them in,
+// so that what -diagnose calls valid is what decodes.
 std::optional<CheckKind> kindOf(const ModelItem &item) {
-  switch (item.category) {
-  case Category::alphabetic:
-  case Category::alphanumeric:
-  case Category::alphanumericEdited:
+  const std::optional<DataForm> form = dataFormOf(item);
+  if (!form)
+    return std::nullopt;
+  switch (*form) {
+  case DataForm::text:
     return CheckKind::text;
-  case Category::national:
+  case DataForm::national:
     return CheckKind::national;
-  case Category::numericEdited:
-  case Category::externalFloatingPoint:
+  case DataForm::edited:
+  case DataForm::externalFloat:
     return CheckKind::edited;
-  case Category::numeric:
-    break;
-  default:
-    return std::nullopt;
-  }
-  switch (item.usage) {
-  case Usage::none:
-  case Usage::display:
+  case DataForm::zoned:
     return CheckKind::zoned;
-  case Usage::comp3:
-  case Usage::packedDecimal:
+  case DataForm::packed:
     return CheckKind::packed;
-  case Usage::comp6:
+  case DataForm::unsignedPacked:
     return CheckKind::unsignedPacked;
-  case Usage::binary:
-  case Usage::comp:
-  case Usage::comp4:
-  case Usage::comp5:
-  case Usage::compX:
-  case Usage::compN:
-  case Usage::binaryChar:
-  case Usage::binaryCharUnsigned:
-  case Usage::binaryShort:
-  case Usage::binaryShortUnsigned:
-  case Usage::binaryLong:
-  case Usage::binaryLongUnsigned:
-  case Usage::binaryDouble:
-  case Usage::binaryDoubleUnsigned:
+  case DataForm::binary:
     return item.length <= 8 ? std::optional(CheckKind::binary) : std::nullopt;
-  default:
-    return std::nullopt;
+  case DataForm::group:
+  case DataForm::dbcs:
+  case DataForm::floating:
+  case DataForm::decimalFloat:
+    break;
   }
+  return std::nullopt;
+}
+
+// Native binary holds any value its bytes can (COMP-5, and the dialects'
+// COMP-X and COMP-N): its picture bounds nothing, so a value past it says
+// nothing about where the field starts.
+bool pictureBoundsBinary(Usage usage) {
+  return usage != Usage::comp5 && usage != Usage::compX && usage != Usage::compN;
 }
 
 class LayoutBuilder {
@@ -195,7 +189,9 @@ private:
       check.offset = item.offset + at;
       check.length = item.length;
       check.kind = *kind;
-      check.digits = item.picture ? static_cast<int>(item.picture->digits) : 0;
+      check.digits = item.picture && (check.kind != CheckKind::binary || pictureBoundsBinary(item.usage))
+                         ? static_cast<int>(item.picture->digits)
+                         : 0;
       check.isSigned = item.isSigned.value_or(false);
       check.sign = item.sign;
       check.table = occurrenceTable;

@@ -18,6 +18,7 @@ import json
 import os
 import random
 import shlex
+import struct
 import subprocess
 import sys
 import tempfile
@@ -388,6 +389,30 @@ class DiagnoseStatusTest(unittest.TestCase):
                                  capture_output=True, text=True)
             self.assertEqual(run.returncode, 2, run.stdout + run.stderr)
             self.assertTrue(run.stdout.startswith("No reading fits well"), run.stdout)
+
+    def test_native_binary_past_its_picture_is_valid_and_binary_is_not(self):
+        # COMP-5 holds any value of its bytes whatever its picture; COMP and
+        # BINARY values past the picture are what a shifted reading shows.
+        rng = random.Random(11)
+        rows = []
+        for _ in range(600):
+            a = rng.choice([rng.randint(-32768, 32767), rng.randint(10000, 32767), rng.randint(-32768, -10000)])
+            b = rng.randint(10000, 65535)
+            rows.append(struct.pack(">hH", a, b) + "ABCD".encode("cp037"))
+        with tempfile.TemporaryDirectory() as tmp:
+            folder = Path(tmp)
+            (folder / "data.bin").write_bytes(b"".join(rows))
+            for usage, fits in (("COMP-5", True), ("COMP", False), ("BINARY", False)):
+                with self.subTest(usage=usage):
+                    (folder / "rec.cpy").write_text(
+                        f"       01  R.\n           05  A PIC S9(4) {usage}.\n"
+                        f"           05  B PIC 9(4) {usage}.\n           05  C PIC X(4).\n")
+                    run = subprocess.run([DECODE, "-diagnose", "-i", "rec.cpy", "data.bin",
+                                          "-diagnose-json", "r.json"], cwd=folder, capture_output=True, text=True)
+                    report = json.loads((folder / "r.json").read_text())
+                    self.assertEqual(report["fits"], fits, run.stdout)
+                    self.assertEqual(run.returncode, 0 if fits else 2, run.stdout + run.stderr)
+                    self.assertEqual("R.A (" in run.stdout, not fits, run.stdout)
 
     def test_errors_give_status_one_and_name_the_file(self):
         with tempfile.TemporaryDirectory() as tmp:
