@@ -153,6 +153,10 @@ DecodePlan makeDecodePlan(const RecordModel &model, const DecodeOptions &options
           if (field.counter < 0)
             throw PlanError{"vexfcbl-decode: " + item.path + ": DEPENDING ON " +
                             item.occurs->dependingOnName + " not found\n"};
+          if (const auto why = notACount(model.items[static_cast<std::size_t>(counter)]))
+            throw PlanError{"vexfcbl-decode: " + item.path + ": DEPENDING ON " +
+                            item.occurs->dependingOnName + " is " + *why +
+                            ", not a number: the count cannot be read\n"};
           plan.fields[static_cast<std::size_t>(field.counter)].isCounter = true;
         }
       }

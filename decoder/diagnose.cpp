@@ -1974,6 +1974,14 @@ Diagnosis diagnose(const RecordModel &model, const DataSample &sample,
                    const DiagnoseSettings &settings) {
   if (model.records.empty())
     throw DiagnoseError{"vexfcbl-decode: the copybook has no record\n"};
+  // A count the decoder cannot read fails every reading alike: say so, as
+  // decoding would, instead of recommending a command that fails.
+  for (const ModelItem &item : model.items)
+    if (item.occurs && item.occurs->dependingOn >= 0)
+      if (const auto why = notACount(model.items[static_cast<std::size_t>(item.occurs->dependingOn)]))
+        throw DiagnoseError{"vexfcbl-decode: " + item.path + ": DEPENDING ON " +
+                            item.occurs->dependingOnName + " is " + *why +
+                            ", not a number: the count cannot be read\n"};
   Search search(model, sample, settings);
   return search.run();
 }

@@ -111,10 +111,13 @@ EncodePlan makeEncodePlan(const RecordModel &model, const EncodeOptions &options
           // The count is written before the table that depends on it.
           const int counter = item.occurs->dependingOn;
           field.counter = counter >= 0 ? fieldOf[static_cast<std::size_t>(counter)] : -1;
-          if (field.counter < 0 ||
-              plan.fields[static_cast<std::size_t>(field.counter)].kind == EncodeKind::group)
+          if (field.counter < 0)
             throw EncodePlanError{prefix + item.path + ": DEPENDING ON " +
                                   item.occurs->dependingOnName + " not found\n"};
+          if (const auto why = notACount(model.items[static_cast<std::size_t>(counter)]))
+            throw EncodePlanError{prefix + item.path + ": DEPENDING ON " +
+                                  item.occurs->dependingOnName + " is " + *why +
+                                  ", not a number: the count cannot be written\n"};
           plan.fields[static_cast<std::size_t>(field.counter)].isCounter = true;
         }
       }

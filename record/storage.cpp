@@ -194,3 +194,26 @@ std::optional<DataForm> dataFormOf(const ModelItem &item) {
     return std::nullopt;
   }
 }
+
+std::optional<std::string> notACount(const ModelItem &counter) {
+  switch (dataFormOf(counter).value_or(DataForm::group)) {
+  case DataForm::zoned:
+  case DataForm::packed:
+  case DataForm::unsignedPacked:
+  case DataForm::binary:
+    return std::nullopt;
+  case DataForm::group:
+    return counter.isGroup() ? "a group" : "an item of unknown usage";
+  case DataForm::text:
+  case DataForm::national:
+  case DataForm::dbcs:
+    return "a text item";
+  case DataForm::edited:
+  case DataForm::externalFloat:
+    return "an edited item";
+  case DataForm::floating:
+  case DataForm::decimalFloat:
+    return "a floating-point item";
+  }
+  return std::nullopt;
+}

@@ -2,6 +2,7 @@
 // Storage of an elementary item: its bytes and the boundary SYNCHRONIZED aligns it on.
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "record/record_model.h"
 
@@ -50,3 +51,8 @@ enum class DataForm {
 // The form of `item`'s value by its usage and category; nothing for a usage
 // whose bytes have no form the data programs know.
 std::optional<DataForm> dataFormOf(const ModelItem &item);
+
+// Why `counter` cannot hold the count of an OCCURS DEPENDING ON ("a group",
+// "a text item", ...), or nothing when it can: a count is read as a whole
+// number, so only decimal and binary items give one.
+std::optional<std::string> notACount(const ModelItem &counter);
