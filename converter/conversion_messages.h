@@ -148,7 +148,10 @@ inline std::string redefinesLarger(long long bytes, const std::string &original,
          std::to_string(originalBytes) + " bytes of " + original + ", which it redefines.";
 }
 inline constexpr const char *unsignedSeparateSign =
-    "\n\tWarning: SIGN SEPARATE of an item without S in its picture. \n\tNo sign byte was laid "
+    "\n\tWarning: SIGN SEPARATE of an item without S in its picture. \n\tIt was laid out as "
+    "signed, with its sign byte.";
+inline constexpr const char *separateSignOfText =
+    "\n\tWarning: SIGN SEPARATE of an item that is not a number. \n\tNo sign byte was laid "
     "out.";
 
 // --- Packed and zoned decimal status, indexed by code (decimal_status.h);

@@ -828,13 +828,38 @@ bool readNumericEdited(const char *text, std::size_t size, const ParsedPicture &
     digits[count++] = c;
     return true;
   };
+  // An S in an edited picture signs it as a zoned number is signed: the
+  // last digit carries the sign in its zone ("305.0L" is -305.03).
+  std::int64_t overpunched = -1;
+  if (picture.sign == PictureSign::s) {
+    std::int64_t position = 0;
+    eachPosition(picture, [&](const EditPosition &each) {
+      if (each.kind == EditKind::digit)
+        overpunched = position;
+      ++position;
+      return true;
+    });
+  }
+  const auto signedDigit = [&](char c) {
+    char value = c;
+    if (c == '{' || c == '}') {
+      value = '0';
+      negative = c == '}';
+    } else if (c >= 'A' && c <= 'I') {
+      value = static_cast<char>('1' + (c - 'A'));
+    } else if (c >= 'J' && c <= 'R') {
+      value = static_cast<char>('1' + (c - 'J'));
+      negative = true;
+    }
+    return isDigit(value) && begin() && digit(value);
+  };
   const bool fits = eachPosition(picture, [&](const EditPosition &position) {
     const char c = text[at];
     const bool inFloat = floatFirst >= 0 && at >= floatFirst && at <= floatLast;
     bool ok = false;
     switch (position.kind) {
     case EditKind::digit:
-      ok = isDigit(c) && begin() && digit(c);
+      ok = at == overpunched ? signedDigit(c) : isDigit(c) && begin() && digit(c);
       break;
     case EditKind::zeroSuppression:
       if (isDigit(c))

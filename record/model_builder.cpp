@@ -488,12 +488,20 @@ private:
     if (binary && picture != nullptr && picture->size > 18)
       report_.error(vexCblMsg::binaryTooLong(picture->size));
     // SIGN ... SEPARATE, the item's own or its group's, gives a byte to a
-    // signed number only.
-    const bool signedNumber = picture != nullptr && picture->category == Category::numeric &&
-                              picture->sign == PictureSign::s;
+    // signed number. A number whose own clause says SEPARATE though its
+    // picture lacks the S is laid out with that byte too: the clause says
+    // the byte is there (the document describes the item as a number with a
+    // separate sign), and the files written by its copybook have it. A
+    // group's clause still leaves its unsigned members alone.
+    const bool numeric = picture != nullptr && picture->category == Category::numeric;
+    const bool unsignedSeparate = numeric && picture->sign != PictureSign::s &&
+                                  isSeparate(entry.sign) && usage == Usage::display;
+    const bool signedNumber = (numeric && picture->sign == PictureSign::s) || unsignedSeparate;
     const ItemStorage storage = storageOf(usage, picture, signedNumber && isSeparate(sign));
-    if (!signedNumber && isSeparate(entry.sign) && usage == Usage::display)
+    if (unsignedSeparate)
       report_.message(vexCblMsg::unsignedSeparateSign);
+    else if (!signedNumber && isSeparate(entry.sign) && usage == Usage::display)
+      report_.message(vexCblMsg::separateSignOfText);
 
     if (isDialectBinary(usage)) {
       out.category = Category::numeric;
@@ -504,7 +512,7 @@ private:
     out.category = categoryOf(usage, picture);
     if (picture == nullptr || picture->category != Category::numeric)
       return storage;
-    out.isSigned = picture->sign == PictureSign::s;
+    out.isSigned = signedNumber;
     if (*out.isSigned && usage == Usage::display)
       out.sign = signForm(sign);
     return storage;
