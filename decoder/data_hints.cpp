@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+#include "decoder/framing.h"
+
 namespace {
 
 // How descriptor words hold their lengths: -rdw and -rdw-adjust.
@@ -16,11 +18,12 @@ struct WordForm {
 // the byte order and with the adjustment of `form`, then two zero bytes.
 bool descriptor(std::string_view head, std::size_t at, std::size_t least, std::size_t &length,
                 WordForm form = {}) {
-  if (at + 4 > head.size() || head[at + 2] != 0 || head[at + 3] != 0)
+  if (at + 4 > head.size())
     return false;
-  const auto high = static_cast<unsigned char>(head[at + (form.little ? 1 : 0)]);
-  const auto low = static_cast<unsigned char>(head[at + (form.little ? 0 : 1)]);
-  const std::int64_t value = (high << 8 | low) + form.adjust;
+  const ShortWord word = readShortWord(head.substr(at, 4), form.little);
+  if (word.reservedSet)
+    return false;
+  const std::int64_t value = word.length + form.adjust;
   if (value < static_cast<std::int64_t>(least))
     return false;
   length = static_cast<std::size_t>(value);

@@ -20,6 +20,7 @@
 #include "decoder/code_page.h"
 #include "decoder/decode_plan.h"
 #include "decoder/field_values.h"
+#include "decoder/framing.h"
 #include "decoder/record_decoder.h"
 #include "decoder/run_files.h"
 #include "layout/record_map_html.h"
@@ -601,18 +602,14 @@ struct Framed {
   std::vector<std::string> lines;
 };
 
-unsigned wordLength(std::string_view word, bool little) {
-  const auto b0 = static_cast<unsigned char>(word[0]);
-  const auto b1 = static_cast<unsigned char>(word[1]);
-  return little ? (b1 << 8 | b0) : (b0 << 8 | b1);
-}
-
-// A descriptor word: its length (with the adjustment) and its zero second half.
+// A descriptor word: its length (with the adjustment) and its zero reserved half.
 bool descriptor(std::string_view bytes, std::size_t at, const Framing &f, std::size_t &length) {
-  if (at + 4 > bytes.size() || bytes[at + 2] != 0 || bytes[at + 3] != 0)
+  if (at + 4 > bytes.size())
     return false;
-  const long long n = static_cast<long long>(wordLength(bytes.substr(at, 2), f.littleEndianWords)) +
-                      f.descriptorAdjust;
+  const ShortWord word = readShortWord(bytes.substr(at, 4), f.littleEndianWords);
+  if (word.reservedSet)
+    return false;
+  const long long n = static_cast<long long>(word.length) + f.descriptorAdjust;
   if (n < 5)
     return false;
   length = static_cast<std::size_t>(n);

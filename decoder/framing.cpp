@@ -13,10 +13,26 @@ unsigned byteAt(std::string_view bytes, std::size_t at) {
   return static_cast<unsigned char>(bytes[at]);
 }
 
-// The 2-byte length of a word in the byte order -rdw gives.
-std::int64_t shortLength(std::string_view word, bool little) {
-  return little ? byteAt(word, 1) << 8 | byteAt(word, 0) : byteAt(word, 0) << 8 | byteAt(word, 1);
+
+} // namespace
+
+ShortWord readShortWord(std::string_view word, bool little) {
+  ShortWord read;
+  if (word.size() < 4)
+    return read;
+  if (!little) {
+    read.length = byteAt(word, 0) << 8 | byteAt(word, 1);
+    read.reservedSet = byteAt(word, 2) != 0 || byteAt(word, 3) != 0;
+  } else if (byteAt(word, 0) == 0 && byteAt(word, 1) == 0) {
+    read.length = byteAt(word, 3) << 8 | byteAt(word, 2);
+  } else {
+    read.length = byteAt(word, 1) << 8 | byteAt(word, 0);
+    read.reservedSet = byteAt(word, 2) != 0 || byteAt(word, 3) != 0;
+  }
+  return read;
 }
+
+namespace {
 
 DescriptorWord readWord(std::string_view word, const DecodeOptions &options, bool block) {
   DescriptorWord read;
@@ -32,11 +48,12 @@ DescriptorWord readWord(std::string_view word, const DecodeOptions &options, boo
       length = length << 8 | byteAt(word, static_cast<std::size_t>(little ? 3 - i : i));
     length &= 0x7FFFFFFF;
   } else {
-    length = shortLength(word, little);
+    const ShortWord shortWord = readShortWord(word, little);
+    length = shortWord.length;
     // A short block word's top bit is not part of its length.
     if (block)
       length &= 0x7FFF;
-    read.reservedSet = byteAt(word, 2) != 0 || byteAt(word, 3) != 0;
+    read.reservedSet = shortWord.reservedSet;
   }
   length += options.descriptorAdjust;
   read.length = length < (block ? 8 : 4) ? -1 : length;

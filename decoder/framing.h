@@ -30,6 +30,18 @@ struct DescriptorWord {
   bool reservedSet = false;
 };
 
+// The 2-byte length of a short descriptor word and whether its other two
+// bytes are set. Big-endian: the length first. Little-endian, two forms the
+// same word tells apart (a length is never zero): the length's two bytes
+// swapped in place, then the reserved bytes (as GnuCOBOL writes on x86), or
+// the whole 4-byte word reversed, the reserved bytes first (as programs write
+// that stored the word as a little-endian 32-bit number).
+struct ShortWord {
+  std::int64_t length = 0;
+  bool reservedSet = false;
+};
+ShortWord readShortWord(std::string_view word, bool little);
+
 // Reads the 4 bytes of `word` (fewer at the file's end give length -1).
 // Record words: a 2-byte length, big-endian unless -rdw little, then two
 // reserved bytes. Block words: the same, or, with the top bit of the

@@ -1366,6 +1366,8 @@ std::int64_t RecordDecoder::occurrence(const PlanField &field, int index, std::i
                                        bool present, bool first) {
   if (field.kind != FieldKind::group) {
     elementary(field, index, at, present, first);
+    if (present)
+      decodedEnd_ = std::max(decodedEnd_, at + field.length);
     return field.length;
   }
   const std::uint32_t object = values_ != nullptr ? values_->open(ValueType::object) : noValue;
@@ -1559,6 +1561,8 @@ void RecordDecoder::record(std::string_view data, std::int64_t declared,
   std::fill(counterValid_.begin(), counterValid_.end(), 0);
   std::fill(groupPicked_.begin(), groupPicked_.end(), 0);
   std::fill(pickedAlternative_.begin(), pickedAlternative_.end(), 0);
+  anyPicked_ = false;
+  decodedEnd_ = 0;
   int pickedRecord = -1;
   for (std::size_t r = 0; r < plan_.rules.size(); ++r) {
     const DecodePlan::Rule &rule = plan_.rules[r];
@@ -1571,6 +1575,7 @@ void RecordDecoder::record(std::string_view data, std::int64_t declared,
       const auto alternative = static_cast<std::size_t>(rule.alternative);
       pickedAlternative_[alternative] = 1;
       groupPicked_[static_cast<std::size_t>(plan_.fields[alternative].alternatives)] = 1;
+      anyPicked_ = true;
     }
   }
   if (values_ != nullptr)
@@ -1606,7 +1611,10 @@ void RecordDecoder::record(std::string_view data, std::int64_t declared,
     values_->close(values_->record(values_->records() - 1));
   else
     *out_ += csv_ ? "\r\n" : "}\n";
-  if (declared >= 0 && used >= 0 && !truncated_ && declared != used) {
+  // A segment chosen by -when may be shorter than the area's largest
+  // alternative: a record that ends where its chosen fields end fits.
+  if (declared >= 0 && used >= 0 && !truncated_ && declared != used &&
+      !(anyPicked_ && declared == decodedEnd_)) {
     problems.push_back(DecodeProblem{plan_.records.front().name,
                                      "record length " + std::to_string(declared) +
                                          " disagrees with the layout's " + std::to_string(used),

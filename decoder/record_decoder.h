@@ -242,6 +242,8 @@ private:
   std::vector<char> counterValid_;
   std::vector<char> ruleMatched_;
   std::vector<char> pickedAlternative_; // per field: a matching rule picks it
+  bool anyPicked_ = false;              // a rule picked a REDEFINES alternative
+  std::int64_t decodedEnd_ = 0;         // the end of the furthest elementary field read
   std::vector<char> groupPicked_;       // per field: some alternative of its group is picked
   std::string scratch_;
   std::string headerPath_;

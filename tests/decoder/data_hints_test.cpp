@@ -208,4 +208,15 @@ TEST(DataHints, DescriptorWordsOfAnotherFormNameTheirOptions) {
   EXPECT_EQ(dataHint(given, {file(big)}, -1, -1),
             "hint: d.dat's descriptor words read as big-endian lengths: try -rdw big "
             "-rdw-adjust 0");
+  // The whole word reversed (a big-endian word stored as a little-endian
+  // 32-bit number): the reserved bytes first, then the length's low byte.
+  const auto reversedRdw = [](const std::string &data) {
+    const std::size_t n = data.size();
+    return std::string{'\0', '\0', static_cast<char>(n & 0xFF), static_cast<char>(n >> 8)} + data;
+  };
+  const std::string reversed = records(30, [&](int i) { return reversedRdw(ebcdicRecord(i)); });
+  EXPECT_EQ(dataHint(settings(RecordFormat::variable), {file(reversed)}, -1, -1),
+            "hint: d.dat's descriptor words read as little-endian lengths that leave out the "
+            "word's 4 bytes: try -rdw little -rdw-adjust 4");
+  EXPECT_EQ(dataHint(given, {file(reversed)}, -1, -1), "");
 }

@@ -204,6 +204,8 @@ NOT_JUDGED = {
                          "records to tell the header from a record",
     "decode-float-comp1-range": "one record of five COMP-1 items: no text or decimal field to "
                                 "judge a reading by",
+    "decode-when-segment-lengths": "four records of two segments: too few to find the -when "
+                                   "rules by (its framing, word-reversed RDWs, is found)",
 }
 
 
