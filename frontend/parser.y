@@ -479,9 +479,26 @@ tTree lengthOfUsage(const tSpan &span, std::uint16_t usage) {
 // level. When that entry has the name written, the reference is resolved to
 // it, with a warning where the search by name would have found another entry
 // or several.
+// The entry `entry` redefines, or nothing.
+tree::decl *redefinedBy(const tree::decl *entry) {
+  const auto *format = as_if<tree::format_1>(entry->object);
+  if (format == nullptr)
+    return nullptr;
+  for (auto *clause = as_if<tree::data_clause>(format->data_clause_l); clause != nullptr;
+       clause = as_if<tree::data_clause>(clause->next))
+    if (const auto *redefines = as_if<tree::redefines>(clause))
+      if (const auto *object = as_if<tree::name>(redefines->name))
+        return as_if<tree::decl>(object->decl);
+  return nullptr;
+}
+
 void redefinesByPosition(tTree object) {
   auto *name = as<tree::name>(object);
   tree::decl *preceding = PrecedingEntryOfLevel(state().entryLevel);
+  // Several redefinitions of one item follow it in a row, each naming it:
+  // the preceding entry may be another of them.
+  for (int hops = 0; preceding != nullptr && preceding->name != name->name && hops < 64; ++hops)
+    preceding = redefinedBy(preceding);
   if (preceding == nullptr || preceding->name != name->name)
     return;
   if (Identify(name->name) != preceding || search_count() != 1)
