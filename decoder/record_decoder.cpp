@@ -775,6 +775,10 @@ bool RecordDecoder::compileLine() {
     return false;
   const PlanRecord &record = plan_.records.front();
   const PlanField &root = plan_.fields[static_cast<std::size_t>(record.root)];
+  // A record that is one elementary item (01 LINE PIC X(80)) is its value:
+  // the general walk writes it.
+  if (root.kind != FieldKind::group)
+    return false;
   linePending_ = csv_ ? "" : "{" + root.name;
   bool column = true;
   if (!compileGroup(root, 0, column))
@@ -1075,8 +1079,11 @@ std::string RecordDecoder::header() {
   out_ = &line;
   columnFirst_ = true;
   for (const PlanRecord &record : plan_.records) {
-    headerPath_ = multipleRecords_ ? record.name : "";
-    for (const int child : plan_.fields[static_cast<std::size_t>(record.root)].children)
+    const PlanField &root = plan_.fields[static_cast<std::size_t>(record.root)];
+    headerPath_ = multipleRecords_ && root.kind == FieldKind::group ? record.name : "";
+    if (root.kind != FieldKind::group)
+      headerColumns(record.root);
+    for (const int child : root.children)
       headerColumns(child);
   }
   line += "\r\n";
@@ -1590,19 +1597,23 @@ void RecordDecoder::record(std::string_view data, std::int64_t declared,
     if (!picked && !csv_)
       continue;
     const PlanField &root = plan_.fields[static_cast<std::size_t>(record.root)];
+    // An elementary record writes its own key, as any item does.
+    const bool group = root.kind == FieldKind::group;
     if (values_ != nullptr) {
       const std::uint32_t key =
-          values_->open(ValueType::key, static_cast<std::uint32_t>(record.root));
+          group ? values_->open(ValueType::key, static_cast<std::uint32_t>(record.root)) : noValue;
       used = occurrence(root, record.root, 0, true, true);
-      values_->close(key);
+      if (group)
+        values_->close(key);
       continue;
     }
     if (!csv_) {
-      if (!first)
+      if (!first && group)
         *out_ += ',';
-      *out_ += root.name;
+      if (group)
+        *out_ += root.name;
+      used = occurrence(root, record.root, 0, true, first);
       first = false;
-      used = occurrence(root, record.root, 0, true, true);
       continue;
     }
     occurrence(root, record.root, 0, picked, true);

@@ -173,11 +173,10 @@ public:
   // The datum of the record at `object`, by the walk, its steps to `learning` (from the
   // record's first token) when not nullptr.
   void walk(const RecordValues &records, std::uint32_t object, std::vector<AvroOp> *learning) {
-    const LakeNode &line = schema_.nodes.front();
     learning_ = learning;
     learningBase_ = object;
-    if (line.children.size() == 1)
-      encode(line.children.front(), records, object + 2, false);
+    if (rowNodeOf(schema_) != 0)
+      encode(rowNodeOf(schema_), records, object + 2, false);
     else
       encode(0, records, object, false);
     learning_ = nullptr;

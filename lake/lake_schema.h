@@ -86,3 +86,14 @@ void addRecords(LakeSchema &schema, const LakeSchema &other);
 // The leaf nodes (no record type) below `node`, depth first, skipping the
 // contents of arrays when `intoArrays` is false (the arrays themselves are listed).
 std::vector<int> lakeLeaves(const LakeSchema &schema, int node, bool intoArrays);
+
+// The node each line's row is: the line's one record, or the line itself
+// when it holds several records or one that is a single elementary item
+// (01 LINE PIC X(80): the row then has that item as its one column).
+inline int rowNodeOf(const LakeSchema &schema) {
+  const LakeNode &line = schema.nodes.front();
+  if (line.children.size() != 1)
+    return 0;
+  const int only = line.children.front();
+  return schema.nodes[static_cast<std::size_t>(only)].type == LakeType::record ? only : 0;
+}

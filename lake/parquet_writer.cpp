@@ -623,9 +623,8 @@ public:
     parquet::SchemaElement root;
     root.__set_name("schema");
     elements_.push_back(root);
-    const LakeNode &line = schema_.nodes.front();
     // One record alone is the row; several are each a group of it.
-    top_ = line.children.size() == 1 ? line.children.front() : 0;
+    top_ = rowNodeOf(schema_);
     const LakeNode &row = schema_.nodes[static_cast<std::size_t>(top_)];
     elements_.front().__set_num_children(static_cast<std::int32_t>(row.children.size()));
     for (const int child : row.children)

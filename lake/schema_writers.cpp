@@ -314,8 +314,8 @@ std::string jsonSchemaText(const LakeSchema &schema) {
 
 std::string avroSchemaText(const LakeSchema &schema) {
   const LakeNode &line = schema.nodes.front();
-  if (line.children.size() == 1)
-    return avroType(schema, line.children.front(), false, avroName(schema.name)) + "\n";
+  if (rowNodeOf(schema) != 0)
+    return avroType(schema, rowNodeOf(schema), false, avroName(schema.name)) + "\n";
   LakeNode top = line;
   return avroRecord(schema, top, avroName(schema.name) + "_LINE") + "\n";
 }

@@ -715,8 +715,11 @@ std::vector<RecordShape> shapesOf(const DecodePlan &plan) {
     RecordShape shape;
     shape.name = record.name;
     ShapeBuilder builder(plan, shape);
-    // The record's own group is the line's one key; its columns are named below it.
-    Node root = builder.one(record.root, record.name, "");
+    // The record's own group is the line's one key; its columns are named
+    // below it. A record that is one elementary item is its one column.
+    const PlanField &top = plan.fields[static_cast<std::size_t>(record.root)];
+    Node root = builder.one(record.root, record.name,
+                            top.kind == FieldKind::group ? "" : keyOf(top));
     shape.root = std::move(root);
     shapes.push_back(std::move(shape));
   }

@@ -336,6 +336,10 @@ private:
       }
       if (entry->level == levelCondition || (options_.lenient && entry->level == levelConstant))
         continue;
+      if (looseLevel(entry->level)) {
+        entry = looseRecord(entry, topLevel);
+        continue;
+      }
       ModelRecord record;
       record.root = recordRoot_ = nextIndex();
       variableSeen_ = false;
@@ -346,6 +350,48 @@ private:
       record.end = nextIndex();
       model_.records.push_back(std::move(record));
     }
+  }
+
+  // A copybook written to be copied under a record (05 CUST-ID ... 05
+  // CUST-NAME ..., no 01) has its entries at the top: they lie one after
+  // another in the record that copies them, not each at offset 0.
+  static bool looseLevel(int level) { return level >= 2 && level <= 49; }
+
+  // The run of loose entries from `first` (conditions, RENAMES and
+  // constants among them) as one record named RECORD (RECORD-2 ... for
+  // later runs); returns the run's last entry.
+  tree::decl *looseRecord(tree::decl *first, const GroupContext &topLevel) {
+    tree::decl *last = first;
+    for (auto *next = as_if<tree::decl>(last->next);
+         next != nullptr && (looseLevel(next->level) || next->level == levelCondition ||
+                             next->level == levelRenames || next->level == levelConstant);
+         next = as_if<tree::decl>(next->next))
+      last = next;
+    ++looseRecords_;
+    const std::string name =
+        looseRecords_ == 1 ? "RECORD" : "RECORD-" + std::to_string(looseRecords_);
+    ModelRecord record;
+    record.root = recordRoot_ = nextIndex();
+    variableSeen_ = false;
+    {
+      ModelItem &out = model_.items.emplace_back();
+      out.name = name;
+      out.key = name;
+      out.path = name;
+      out.level = 1;
+    }
+    GroupContext members;
+    members.numberRepeatedNames = topLevel.numberRepeatedNames;
+    const Extent inside =
+        this->members(first, members, record.root, name, 1, 0, as_if<tree::decl>(last->next));
+    ModelItem &root = item(record.root);
+    root.length = inside.length;
+    record.name = name;
+    record.length = inside.length;
+    record.minLength = inside.totalMin;
+    record.end = nextIndex();
+    model_.records.push_back(std::move(record));
+    return last;
   }
 
   // As the converter decides it: an entry is a group when it has
@@ -563,7 +609,7 @@ private:
   // that sibling's storage area starts; the area takes the room of its
   // largest alternative.
   Extent members(Tree_Node *first, GroupContext &grp, int owner, const std::string &path, int depth,
-                 std::int64_t start) {
+                 std::int64_t start, const tree::decl *stop = nullptr) {
     struct Area {
       std::int64_t original = 0; // its first item, every count at its maximum
       std::int64_t max = 0;      // the largest alternative, every count at its maximum
@@ -573,7 +619,8 @@ private:
     Extent result;
     std::int64_t cursor = start;
     std::int64_t end = start;
-    for (auto *sub = as_if<tree::decl>(first); sub != nullptr; sub = as_if<tree::decl>(sub->next)) {
+    for (auto *sub = as_if<tree::decl>(first); sub != nullptr && sub != stop;
+         sub = as_if<tree::decl>(sub->next)) {
       if (sub->level == levelCondition) {
         conditions(sub, owner, true);
         continue;
@@ -702,6 +749,7 @@ private:
   std::vector<std::pair<int, const tree::decl *>> counters_;
   int recordRoot_ = 0; // first item of the record being built
   bool variableSeen_ = false;
+  int looseRecords_ = 0; // records made of loose entries so far
 };
 
 } // namespace

@@ -1,0 +1,1 @@
+       01  PRINT-LINE PIC X(12).
