@@ -361,17 +361,23 @@ struct Probe {
 // "C OF B OF A (1 1)": every name of the path from the item up, and the
 // first occurrence of every table on the way. Empty for an item that cannot
 // be named.
-std::string reference(const RecordModel &model, const ModelRecord &record, const ModelItem &item) {
+// `wrap`: the name of the 01 the program copies the copybook under, for the
+// record the layout makes of a copybook without an 01 of its own.
+std::string reference(const RecordModel &model, const ModelRecord &record, const ModelItem &item,
+                      const std::string &wrap = "") {
   std::map<std::string, const ModelItem *> byPath;
   for (int i = record.root; i < record.end; ++i)
     byPath[model.items[static_cast<std::size_t>(i)].path] =
         &model.items[static_cast<std::size_t>(i)];
-  const std::vector<std::string> names = split(item.path);
+  std::vector<std::string> names = split(item.path);
+  const std::vector<std::string> paths = names;
+  if (!wrap.empty() && record.name == "RECORD")
+    names.front() = wrap;
   std::string text;
   int subscripts = 0;
   std::string prefix;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    prefix += (i ? "." : "") + names[i];
+    prefix += (i ? "." : "") + paths[i];
     const ModelItem *on = byPath[prefix];
     if (on != nullptr && on->occurs)
       ++subscripts;
@@ -413,14 +419,15 @@ std::string program(const std::string &copybook, bool wrap, const RecordModel &m
       cob << "           MOVE " << item.occurs->max << " TO " << item.occurs->dependingOnName
           << "\n";
   for (const ModelRecord &record : model.records) {
+    const std::string wrapName = wrap ? "LAY-WRAP" : "";
     const std::string base =
-        reference(model, record, model.items[static_cast<std::size_t>(record.root)]);
+        reference(model, record, model.items[static_cast<std::size_t>(record.root)], wrapName);
     if (excluded(model, record) || base.empty())
       continue;
     cob << "           SET LAY-BASE TO ADDRESS OF " << base << "\n";
     for (int i = record.root; i < record.end; ++i) {
       const ModelItem &item = model.items[static_cast<std::size_t>(i)];
-      const std::string ref = item.level == 66 ? "" : reference(model, record, item);
+      const std::string ref = item.level == 66 ? "" : reference(model, record, item, wrapName);
       if (ref.empty())
         continue;
       probes.push_back({&item, record.name});

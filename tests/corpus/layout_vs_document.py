@@ -169,6 +169,22 @@ def compare_record(record, doc, record_names, problems):
             problems.append(f"{record['name']}: the document's {name} is no item of the layout")
 
 
+def loose_parts(record, doc):
+    """A copybook's entries without an 01 are one layout record (RECORD,
+    RECORD-2 ...) where the document defines each entry on its own: its
+    top-level members as the records the document compares with."""
+    if doc.named(record["name"]) is not None or not re.fullmatch(r"RECORD(-\d+)?", record["name"]):
+        return [record]
+    prefix = record["name"] + "."
+    parts = []
+    for item in record["items"][1:]:
+        path = item["path"][len(prefix):]
+        if "." not in path:
+            parts.append({"name": path, "items": []})
+        parts[-1]["items"].append(dict(item, path=path))
+    return parts
+
+
 def main():
     binary = os.path.realpath(sys.argv[1])
     here = os.path.dirname(os.path.abspath(__file__))
@@ -211,6 +227,7 @@ def main():
                     continue
                 doc = Document(doc_path)
                 records = json.load(open(layout_path))["records"]
+                records = [part for record in records for part in loose_parts(record, doc)]
                 names = {r["name"] for r in records}
                 for record in records:
                     problems = []

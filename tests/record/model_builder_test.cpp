@@ -226,12 +226,17 @@ TEST(RecordModel, AGroupsSeparateSignIsForItsSignedNumbersOnly) {
   EXPECT_EQ(Item(model, "G-REC.L1").length, 3);
   EXPECT_EQ(model.records[0].length, 12);
   EXPECT_EQ(built.messages, "");
-  // An item's own SIGN SEPARATE without S is IBM's error: no byte, and a warning.
+  // An item's own SIGN SEPARATE without S: compilers refuse it, so no COBOL
+  // program writes such records; the programs that do follow the clause and
+  // write the byte. Laid out with it, signed, and a warning.
   const BuiltModel own = BuildModel("01  R.\n"
-                                    "    05  A  PIC 99V99 SIGN LEADING SEPARATE.\n");
-  EXPECT_EQ(Item(own.model, "R.A").length, 4);
+                                    "    05  A  PIC 99V99 SIGN LEADING SEPARATE.\n"
+                                    "    05  B  PIC X.\n");
+  EXPECT_EQ(Item(own.model, "R.A").length, 5);
+  EXPECT_EQ(Item(own.model, "R.A").sign, SignForm::leadingSeparate);
+  EXPECT_EQ(Item(own.model, "R.B").offset, 5);
   EXPECT_EQ(own.messages, "\"T.cpy\":   2, 16 (A) \n\tWarning: SIGN SEPARATE of an item without "
-                          "S in its picture. \n\tNo sign byte was laid out.\n");
+                          "S in its picture. \n\tIt was laid out as signed, with its sign byte.\n");
 }
 
 // Regression: a binary of more than 18 digits was silently 8 bytes.
