@@ -198,7 +198,15 @@ class _Terminated(BaseException):
     """SIGTERM, raised where the program stands so that it ends as after Ctrl-C."""
 
 
+# Set by SIGTERM: the exception the handler raises may land in code of
+# Dask's that takes any exception for a failed try and goes on; the run's
+# end then still ends as the signal asked.
+_terminated = False
+
+
 def _terminate(signum, frame):
+    global _terminated
+    _terminated = True
     _quiet_cluster()
     raise _Terminated()
 
@@ -386,6 +394,8 @@ def _close(client, cluster, stopping):
     except BaseException:  # asyncio's CancelledError too, or the signal again
         if not stopping:
             raise
+    if _terminated and not stopping:
+        raise _Terminated()
 
 
 def _encode(settings):
