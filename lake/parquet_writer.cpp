@@ -129,6 +129,9 @@ public:
   void add(const Pattern &pattern, std::size_t count) {
     if (count == 0)
       return;
+    // One level throughout (a list's entries all defined): one run, however many records.
+    if (pattern.runs.size() == 1)
+      return add(pattern.runs.front().first, pattern.runs.front().second * count);
     add(pattern);
     if (--count == 0)
       return;
@@ -137,11 +140,16 @@ public:
         add(pattern);
       return;
     }
+    // The steady bytes once, then what is written so far copied after itself.
     const std::size_t size = pattern.steady.size();
-    char *at = runs_.room(size * count);
-    for (std::size_t r = 0; r < count; ++r, at += size)
-      std::memcpy(at, pattern.steady.data(), size);
-    runs_.grow(at);
+    char *const first = runs_.room(size * count);
+    std::memcpy(first, pattern.steady.data(), size);
+    for (std::size_t done = size; done < size * count;) {
+      const std::size_t more = std::min(done, size * count - done);
+      std::memcpy(first + done, first, more);
+      done += more;
+    }
+    runs_.grow(first + size * count);
   }
   // The page's levels, with their 4-byte length first; empties them.
   void moveTo(std::string &out) {
