@@ -541,12 +541,16 @@ inline bool after(std::string_view a, std::string_view b) {
   return a.size() > b.size();
 }
 
-// Min and max of a page's plain values of fixed width `T`.
-template <class T> void wholeStatistics(PageJob &job) {
-  const std::size_t count = job.values.size() / sizeof(T);
-  if (count == 0)
-    return;
-  const char *at = job.values.data();
+// The least and greatest of `count` (at least 1) plain values of `T` at `at`. A loop of
+// compares the compiler makes vector instructions of (GCC's -O2 leaves it scalar), in AVX2's
+// where the processor has them: a tenth of the packing thread's instructions were here.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+#define VEX_VECTOR_LOOP [[gnu::target_clones("avx2", "default"), gnu::optimize("tree-vectorize")]]
+#else
+#define VEX_VECTOR_LOOP
+#endif
+template <class T>
+VEX_VECTOR_LOOP void leastAndGreatest(const char *at, std::size_t count, T &least, T &greatest) {
   T min = 0;
   std::memcpy(&min, at, sizeof(T));
   T max = min;
@@ -556,6 +560,18 @@ template <class T> void wholeStatistics(PageJob &job) {
     min = value < min ? value : min;
     max = max < value ? value : max;
   }
+  least = min;
+  greatest = max;
+}
+#undef VEX_VECTOR_LOOP
+
+// Min and max of a page's plain values of fixed width `T`.
+template <class T> void wholeStatistics(PageJob &job) {
+  const std::size_t count = job.values.size() / sizeof(T);
+  if (count == 0)
+    return;
+  T min = 0, max = 0;
+  leastAndGreatest(job.values.data(), count, min, max);
   job.haveStats = true;
   job.minWhole = min;
   job.maxWhole = max;
