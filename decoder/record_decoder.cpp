@@ -768,30 +768,30 @@ bool RecordDecoder::encodeSteps(std::string_view data, std::int64_t declared, Re
       break;
     }
 #define VEX_DIRECT_NUMBER(source, read)                                                            \
-  case DirectKind::source##Zigzag:                                                               \
-    if (!read(step, whole))                                                                      \
-      return failed();                                                                              \
-    at = putZigzag(at, whole);                                                                   \
-    break;                                                                                    \
-  case DirectKind::source##Zigzag32:                                                             \
-    if (!read(step, whole) || !within32(whole))                                                  \
-      return failed();                                                                              \
-    at = putZigzag(at, whole);                                                                   \
-    break;                                                                                    \
-  case DirectKind::source##Decimal:                                                              \
-    if (!read(step, whole))                                                                      \
-      return failed();                                                                              \
-    at = putDecimalBytes(at, whole);                                                             \
-    break;                                                                                    \
-  case DirectKind::source##Word:                                                                 \
-    if (!read(step, whole))                                                                      \
-      return failed();                                                                              \
-    at = putWord(step, at, whole);                                                                     \
-    break;                                                                                    \
-  case DirectKind::source##Word32:                                                               \
-    if (!read(step, whole) || !within32(whole))                                                  \
-      return failed();                                                                              \
-    at = putWord(step, at, whole);                                                                     \
+  case DirectKind::source##Zigzag:                                                                 \
+    if (!read(step, whole))                                                                        \
+      return failed();                                                                             \
+    at = putZigzag(at, whole);                                                                     \
+    break;                                                                                         \
+  case DirectKind::source##Zigzag32:                                                               \
+    if (!read(step, whole) || !within32(whole))                                                    \
+      return failed();                                                                             \
+    at = putZigzag(at, whole);                                                                     \
+    break;                                                                                         \
+  case DirectKind::source##Decimal:                                                                \
+    if (!read(step, whole))                                                                        \
+      return failed();                                                                             \
+    at = putDecimalBytes(at, whole);                                                               \
+    break;                                                                                         \
+  case DirectKind::source##Word:                                                                   \
+    if (!read(step, whole))                                                                        \
+      return failed();                                                                             \
+    at = putWord(step, at, whole);                                                                 \
+    break;                                                                                         \
+  case DirectKind::source##Word32:                                                                 \
+    if (!read(step, whole) || !within32(whole))                                                    \
+      return failed();                                                                             \
+    at = putWord(step, at, whole);                                                                 \
     break;
       VEX_DIRECT_NUMBER(packed, packed)
       VEX_DIRECT_NUMBER(zoned, zoned)

@@ -137,7 +137,8 @@ public:
   // room for the record: `room[l]` bytes in lane l, `lanes` of them), then ended with the
   // bytes of its texts (their lengths' 4 not counted) or abandoned (the ends as they were).
   char **beginLanes(const std::size_t *room, std::size_t lanes) {
-    if (laneRecordsLeft_ == 0) [[unlikely]]
+    // A batch moved from keeps its count but not its lanes.
+    if (laneRecordsLeft_ == 0 || laneEnds_.size() < lanes) [[unlikely]]
       widenLanes(room, lanes);
     --laneRecordsLeft_;
     std::memcpy(before_.data(), laneEnds_.data(), before_.size() * sizeof(char *));
@@ -156,7 +157,8 @@ public:
   std::string_view lane(std::size_t l) const {
     if (l >= lanes_.size())
       return {};
-    return std::string_view(lanes_[l].get(), static_cast<std::size_t>(laneEnds_[l] - lanes_[l].get()));
+    return std::string_view(lanes_[l].get(),
+                            static_cast<std::size_t>(laneEnds_[l] - lanes_[l].get()));
   }
   std::uint32_t laneTextBytes(std::size_t r) const {
     const std::uint32_t span = records_[r] & ~encodedBit;
@@ -359,7 +361,8 @@ private:
     }
     before_.resize(lanes_.size());
     for (std::size_t l = 0; l < lanes; ++l) {
-      const std::size_t used = lanes_[l] ? static_cast<std::size_t>(laneEnds_[l] - lanes_[l].get()) : 0;
+      const std::size_t used =
+          lanes_[l] ? static_cast<std::size_t>(laneEnds_[l] - lanes_[l].get()) : 0;
       const std::size_t need = used + room[l] * lanesAhead;
       if (laneCapacity_[l] >= need)
         continue;

@@ -1115,11 +1115,11 @@ private:
           ++values[static_cast<std::size_t>(op.column - columns_.data())];
       for (std::size_t at = 0; at < columns_.size(); ++at)
         if (values[at] > 0)
-          laneColumns_.push_back(LaneColumn{
-              at, values[at],
-              columns_[at].physical == parquet::Type::INT32   ? std::size_t{4}
-              : columns_[at].physical == parquet::Type::INT64 ? std::size_t{8}
-                                                              : std::size_t{0}});
+          laneColumns_.push_back(
+              LaneColumn{at, values[at],
+                         columns_[at].physical == parquet::Type::INT32   ? std::size_t{4}
+                         : columns_[at].physical == parquet::Type::INT64 ? std::size_t{8}
+                                                                         : std::size_t{0}});
     }
     // The other columns' levels are the same in every record: added whole by direct().
     for (std::size_t at = 0; at < columns_.size(); ++at) {
