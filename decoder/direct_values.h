@@ -51,6 +51,12 @@ struct DirectOp {
   std::uint8_t size = 0; // of `bytes`
   int scale = 0;         // a decimal's or a word's
   char bytes[16] = {};
+  // A writer of columns (Parquet's) names the column a value goes to: the decoder then writes
+  // each value at the end of that lane of the batch (RecordValues::beginLanes), so that the
+  // writer takes a column's values of many records as one piece. A word of word32 takes
+  // 4 bytes there, not 8. noLane: the record's values one after another, as the ops come.
+  static constexpr std::uint16_t noLane = UINT16_MAX;
+  std::uint16_t lane = noLane;
 };
 
 // A writer that takes records of a fixed layout as their encoded bytes (RecordValues::encoded).

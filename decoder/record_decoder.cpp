@@ -447,6 +447,7 @@ void RecordDecoder::compileDirect(const DirectEncoder &encoder) {
   directFor_ = &encoder;
   directSteps_.clear();
   directRoom_ = 0;
+  directLaneRoom_.clear();
   // Lengths and words are written as the machine holds them, which the formats want
   // little-endian; numbers are read as the 8 bytes around them, which a record of fewer has not.
   if constexpr (std::endian::native != std::endian::little)
@@ -478,6 +479,9 @@ void RecordDecoder::compileDirect(const DirectEncoder &encoder) {
   // The constant bytes not yet given to a step: the next value's step writes them before it,
   // in one 16-byte copy; more than that go to steps of their own.
   std::string pending;
+  // Values by lanes: every one named a lane, no constant bytes (they have no column).
+  std::vector<std::size_t> laneRoom;
+  bool byLanes = false, byRecord = false;
   const auto literalFor = [&](DirectStep &step) {
     while (pending.size() > sizeof step.literal) {
       DirectStep alone;
@@ -495,8 +499,10 @@ void RecordDecoder::compileDirect(const DirectEncoder &encoder) {
   for (const DirectOp &op : ops) {
     if (op.form == DirectForm::bytes) {
       pending.append(op.bytes, op.size);
+      byRecord = true;
       continue;
     }
+    (op.lane == DirectOp::noLane ? byRecord : byLanes) = true;
     const ValueStep *step = op.token < stepOf.size() ? stepOf[op.token] : nullptr;
     if (step == nullptr)
       return;
@@ -511,6 +517,17 @@ void RecordDecoder::compileDirect(const DirectEncoder &encoder) {
     direct.offset = step->offset;
     direct.length = step->length;
     const std::uint32_t n = step->length;
+    if (op.lane != DirectOp::noLane) {
+      if (op.form != DirectForm::plainText && op.form != DirectForm::word32 &&
+          op.form != DirectForm::word64)
+        return;
+      direct.lane = op.lane;
+      if (laneRoom.size() <= op.lane)
+        laneRoom.resize(op.lane + std::size_t{1}, 0);
+      // A text's longest (4 bytes a byte) after its length; a word's 8 bytes are all stored.
+      laneRoom[op.lane] += text ? 4 + 4 * std::size_t{n} : 8;
+      direct.width = op.form == DirectForm::word32 ? 4 : 8;
+    }
     // The union's branch 1 (zigzag) before a nullable value; Parquet's words have none.
     const bool word = op.form == DirectForm::word32 || op.form == DirectForm::word64;
     if (op.nullable && !word)
@@ -599,6 +616,14 @@ void RecordDecoder::compileDirect(const DirectEncoder &encoder) {
   // Each value written once: a writer that left one out, or wrote one twice, keeps the tape.
   if (values != valueSteps_.size())
     return;
+  if (byLanes && byRecord)
+    return;
+  if (byLanes) {
+    // Each lane's room for the texts' 8-byte stores past their ends.
+    for (std::size_t &room : laneRoom)
+      room += 8;
+    directLaneRoom_ = std::move(laneRoom);
+  }
   if (!pending.empty()) {
     DirectStep last;
     literalFor(last);
@@ -616,7 +641,26 @@ bool RecordDecoder::encodeValues(std::string_view data, std::int64_t declared, R
     compileDirect(*out.encoder());
   if (directSteps_.empty() || static_cast<std::int64_t>(data.size()) < lineLength_)
     return false;
-  char *at = out.encodedRoom(directRoom_);
+  return directLaneRoom_.empty() ? encodeSteps<false>(data, declared, out)
+                                 : encodeSteps<true>(data, declared, out);
+}
+
+// encodeValues' loop: the record's values one after another, or each at the end of its lane.
+template <bool byLanes>
+bool RecordDecoder::encodeSteps(std::string_view data, std::int64_t declared, RecordValues &out) {
+  char *at = nullptr;
+  char **lanes = nullptr;
+  if constexpr (byLanes)
+    lanes = out.beginLanes(directLaneRoom_.data(), directLaneRoom_.size());
+  else
+    at = out.encodedRoom(directRoom_);
+  // The record's texts' bytes, for a writer that bounds its pages by them.
+  std::uint32_t textBytes = 0;
+  const auto failed = [&out]() {
+    if constexpr (byLanes)
+      out.abandonLanes();
+    return false;
+  };
   // Held in locals: the stores through `at` may alias the members. The readers and writers
   // below are inlined into each kind's case, which knows them all.
 #define VEX_INLINE __attribute__((always_inline))
@@ -656,9 +700,13 @@ bool RecordDecoder::encodeValues(std::string_view data, std::int64_t declared, R
     return true;
   };
   const auto within32 = [](std::int64_t whole) VEX_INLINE { return whole >= INT32_MIN && whole <= INT32_MAX; };
-  const auto putWord = [](char *to, std::int64_t whole) VEX_INLINE {
+  // All 8 bytes stored; in a lane of 4-byte words, the low 4 (little-endian) kept.
+  const auto putWord = [](const DirectStep &step, char *to, std::int64_t whole) VEX_INLINE {
     std::memcpy(to, &whole, sizeof whole);
-    return to + sizeof whole;
+    if constexpr (byLanes)
+      return to + step.width;
+    else
+      return to + sizeof whole;
   };
   // A text's end, trimmed when asked.
   const auto textAt = [&](const DirectStep &step, char *first) VEX_INLINE {
@@ -672,11 +720,15 @@ bool RecordDecoder::encodeValues(std::string_view data, std::int64_t declared, R
   const DirectStep *const last = directSteps_.data() + directSteps_.size();
   for (const DirectStep *it = directSteps_.data(); it != last; ++it) {
     const DirectStep &step = *it;
-    std::memcpy(at, step.literal, sizeof step.literal);
-    at += step.literalSize;
+    if constexpr (byLanes) {
+      at = lanes[step.lane];
+    } else {
+      std::memcpy(at, step.literal, sizeof step.literal);
+      at += step.literalSize;
+    }
     switch (step.kind) {
     case DirectKind::literal:
-      continue;
+      break;
     case DirectKind::text: {
       // Written after one byte of length, which holds any size under 64.
       char *const first = at + 1;
@@ -685,7 +737,7 @@ bool RecordDecoder::encodeValues(std::string_view data, std::int64_t declared, R
       if (size < 64) [[likely]] {
         *at = static_cast<char>(2 * size);
         at = end;
-        continue;
+        break;
       }
       char length[10];
       const auto prefix = static_cast<std::size_t>(
@@ -693,7 +745,7 @@ bool RecordDecoder::encodeValues(std::string_view data, std::int64_t declared, R
       std::memmove(at + prefix, first, size);
       std::memcpy(at, length, prefix);
       at += prefix + size;
-      continue;
+      break;
     }
     case DirectKind::textLong: {
       // After room for its longest length, moved up to the length it has.
@@ -704,41 +756,43 @@ bool RecordDecoder::encodeValues(std::string_view data, std::int64_t declared, R
       if (after != first)
         std::memmove(after, first, size);
       at = after + size;
-      continue;
+      break;
     }
     case DirectKind::plainText: {
       char *const end = textAt(step, at + 4);
       const auto length = static_cast<std::uint32_t>(end - (at + 4));
       std::memcpy(at, &length, sizeof length);
       at = end;
-      continue;
+      if constexpr (byLanes)
+        textBytes += length;
+      break;
     }
 #define VEX_DIRECT_NUMBER(source, read)                                                            \
-  case DirectKind::source##Zigzag:                                                               \
-    if (!read(step, whole))                                                                      \
-      return false;                                                                              \
-    at = putZigzag(at, whole);                                                                   \
-    continue;                                                                                    \
-  case DirectKind::source##Zigzag32:                                                             \
-    if (!read(step, whole) || !within32(whole))                                                  \
-      return false;                                                                              \
-    at = putZigzag(at, whole);                                                                   \
-    continue;                                                                                    \
-  case DirectKind::source##Decimal:                                                              \
-    if (!read(step, whole))                                                                      \
-      return false;                                                                              \
-    at = putDecimalBytes(at, whole);                                                             \
-    continue;                                                                                    \
-  case DirectKind::source##Word:                                                                 \
-    if (!read(step, whole))                                                                      \
-      return false;                                                                              \
-    at = putWord(at, whole);                                                                     \
-    continue;                                                                                    \
-  case DirectKind::source##Word32:                                                               \
-    if (!read(step, whole) || !within32(whole))                                                  \
-      return false;                                                                              \
-    at = putWord(at, whole);                                                                     \
-    continue;
+  case DirectKind::source##Zigzag:                                                                 \
+    if (!read(step, whole))                                                                        \
+      return failed();                                                                             \
+    at = putZigzag(at, whole);                                                                     \
+    break;                                                                                         \
+  case DirectKind::source##Zigzag32:                                                               \
+    if (!read(step, whole) || !within32(whole))                                                    \
+      return failed();                                                                             \
+    at = putZigzag(at, whole);                                                                     \
+    break;                                                                                         \
+  case DirectKind::source##Decimal:                                                                \
+    if (!read(step, whole))                                                                        \
+      return failed();                                                                             \
+    at = putDecimalBytes(at, whole);                                                               \
+    break;                                                                                         \
+  case DirectKind::source##Word:                                                                   \
+    if (!read(step, whole))                                                                        \
+      return failed();                                                                             \
+    at = putWord(step, at, whole);                                                                 \
+    break;                                                                                         \
+  case DirectKind::source##Word32:                                                                 \
+    if (!read(step, whole) || !within32(whole))                                                    \
+      return failed();                                                                             \
+    at = putWord(step, at, whole);                                                                 \
+    break;
       VEX_DIRECT_NUMBER(packed, packed)
       VEX_DIRECT_NUMBER(zoned, zoned)
       VEX_DIRECT_NUMBER(half, half)
@@ -749,9 +803,14 @@ bool RecordDecoder::encodeValues(std::string_view data, std::int64_t declared, R
       // Every kind has its case: no check of the table's bounds per value.
       __builtin_unreachable();
     }
+    if constexpr (byLanes)
+      lanes[step.lane] = at;
   }
 #undef VEX_INLINE
-  out.endEncoded(at);
+  if constexpr (byLanes)
+    out.endLanes(textBytes);
+  else
+    out.endEncoded(at);
   // F records declare no length: no call for them.
   if (declared >= 0)
     lengthProblem(declared, lineLength_);

@@ -206,12 +206,18 @@ private:
     std::uint32_t length = 0;
     std::uint64_t keep = 0;
     std::uint64_t zones = 0; // zoned: the zone bits every byte must have
+    std::uint16_t lane = 0;  // by lanes: the value's lane
+    std::uint8_t width = 8;  // by lanes: a word's bytes there
   };
   void compileDirect(const DirectEncoder &encoder);
   bool encodeValues(std::string_view data, std::int64_t declared, RecordValues &out);
+  template <bool byLanes>
+  bool encodeSteps(std::string_view data, std::int64_t declared, RecordValues &out);
   const DirectEncoder *directFor_ = nullptr; // whose encoding directSteps_ write
   std::vector<DirectStep> directSteps_;      // empty: tokens for that writer
   std::size_t directRoom_ = 0;               // the most bytes they write
+  // By lanes (DirectOp::lane): the most bytes a record writes in each lane.
+  std::vector<std::size_t> directLaneRoom_;
 
   std::vector<ValueStep> valueSteps_;
   std::vector<ValueToken> valueTokens_;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -110,6 +111,9 @@ public:
     // Compared again by the batch's first compact record: the decoder whose
     // template was copied may be gone.
     shapeFrom_ = nullptr;
+    for (std::size_t l = 0; l < lanes_.size(); ++l)
+      laneEnds_[l] = lanes_[l].get();
+    laneRecordsLeft_ = 0;
   }
 
   // ---- an encoded record, filled by the decoder ----
@@ -125,6 +129,40 @@ public:
     encodedSize_ = static_cast<std::size_t>(end - encoded_.data());
     records_.push_back(encodedBit | static_cast<std::uint32_t>(encodedEnds_.size()));
     encodedEnds_.push_back(static_cast<std::uint32_t>(encodedSize_));
+  }
+
+  // ---- an encoded record written by columns (DirectOp::lane) ----
+  // Each lane holds its column's values of the batch's encoded records one after another; a
+  // record is begun (the lanes' ends, where each value is written and the end moved on, with
+  // room for the record: `room[l]` bytes in lane l, `lanes` of them), then ended with the
+  // bytes of its texts (their lengths' 4 not counted) or abandoned (the ends as they were).
+  char **beginLanes(const std::size_t *room, std::size_t lanes) {
+    // A batch moved from keeps its count but not its lanes.
+    if (laneRecordsLeft_ == 0 || laneEnds_.size() < lanes) [[unlikely]]
+      widenLanes(room, lanes);
+    --laneRecordsLeft_;
+    std::memcpy(before_.data(), laneEnds_.data(), before_.size() * sizeof(char *));
+    return laneEnds_.data();
+  }
+  void endLanes(std::uint32_t textBytes) {
+    records_.push_back(encodedBit | static_cast<std::uint32_t>(encodedEnds_.size()));
+    const std::uint32_t last = encodedEnds_.empty() ? 0 : encodedEnds_.back();
+    encodedEnds_.push_back(last + textBytes);
+  }
+  void abandonLanes() {
+    std::memcpy(laneEnds_.data(), before_.data(), before_.size() * sizeof(char *));
+  }
+  // Lane `l`'s bytes (valid until the batch changes); the bytes of the texts of encoded record
+  // `r` (RecordValues::encoded) of a batch written by lanes.
+  std::string_view lane(std::size_t l) const {
+    if (l >= lanes_.size())
+      return {};
+    return std::string_view(lanes_[l].get(),
+                            static_cast<std::size_t>(laneEnds_[l] - lanes_[l].get()));
+  }
+  std::uint32_t laneTextBytes(std::size_t r) const {
+    const std::uint32_t span = records_[r] & ~encodedBit;
+    return encodedEnds_[span] - (span == 0 ? 0 : encodedEnds_[span - 1]);
   }
 
   // ---- filled by the decoder, one record at a time ----
@@ -268,6 +306,13 @@ public:
     records_.resize(mark.records);
     wholes_.resize(mark.wholes);
     encodedSize_ = mark.encoded;
+    // A record written by lanes can be taken back only as the last one (the run marks the batch
+    // before each record): its lanes' ends are those it began at.
+    if (!lanes_.empty() && encodedEnds_.size() > mark.encodedRecords) {
+      if (encodedEnds_.size() - mark.encodedRecords != 1)
+        throw std::logic_error("RecordValues::truncate: more than the last record by lanes");
+      abandonLanes();
+    }
     encodedEnds_.resize(mark.encodedRecords);
     compacts_.resize(mark.compacts);
     ends_.resize(mark.ends);
@@ -306,6 +351,32 @@ public:
   }
 
 private:
+  // Lanes for `lanes` columns with room for lanesAhead records of `room` bytes each, the
+  // bytes so far copied over: once every lanesAhead records, not a check per lane per record.
+  [[gnu::noinline]] void widenLanes(const std::size_t *room, std::size_t lanes) {
+    if (lanes_.size() < lanes) {
+      laneCapacity_.resize(lanes, 0);
+      laneEnds_.resize(lanes, nullptr);
+      lanes_.resize(lanes);
+    }
+    before_.resize(lanes_.size());
+    for (std::size_t l = 0; l < lanes; ++l) {
+      const std::size_t used =
+          lanes_[l] ? static_cast<std::size_t>(laneEnds_[l] - lanes_[l].get()) : 0;
+      const std::size_t need = used + room[l] * lanesAhead;
+      if (laneCapacity_[l] >= need)
+        continue;
+      const std::size_t capacity = std::max(2 * laneCapacity_[l], need);
+      auto bytes = std::make_unique_for_overwrite<char[]>(capacity);
+      if (used > 0)
+        std::memcpy(bytes.get(), lanes_[l].get(), used);
+      lanes_[l] = std::move(bytes);
+      laneCapacity_[l] = capacity;
+      laneEnds_[l] = lanes_[l].get() + used;
+    }
+    laneRecordsLeft_ = lanesAhead;
+  }
+
   // The encoded bytes so far copied into wider room at once: the vector's own growth moved
   // them a byte at a time through the allocator (a Parquet run's 20 M instructions in 20 MB).
   [[gnu::noinline]] void widenEncoded(std::size_t count) {
@@ -327,6 +398,14 @@ private:
   std::size_t encodedSize_ = 0;
   std::vector<std::uint32_t> encodedEnds_;
   const DirectEncoder *encoder_ = nullptr;
+  // Records by lanes: each lane's bytes, room and end (kept when the batch is cleared), the
+  // ends before the record begun last, and the records the lanes have room for yet. With
+  // lanes, encodedEnds_ holds the records' texts' bytes, summed.
+  static constexpr std::size_t lanesAhead = 64;
+  std::vector<std::unique_ptr<char[]>> lanes_;
+  std::vector<std::size_t> laneCapacity_;
+  std::vector<char *> laneEnds_, before_;
+  std::size_t laneRecordsLeft_ = 0;
   // A compact record's entry in records_: its place in compacts_, this bit set.
   static constexpr std::uint32_t compactBit = std::uint32_t{1} << 30; // not encodedBit
   std::vector<CompactRecord> compacts_;
