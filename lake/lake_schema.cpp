@@ -84,7 +84,11 @@ void typeLeaf(LakeNode &node, const PlanField &field, const ModelItem &item,
   }
   case FieldKind::packed:
   case FieldKind::unsignedPacked: {
-    const int digits = static_cast<int>(field.length) * 2 - (field.kind == FieldKind::packed);
+    // Every digit the bytes hold (an even picture's first nibble too), but
+    // no more than 38: decimal(39) is past what Avro's and Parquet's readers
+    // take (DuckDB reads it as a double), and PIC S9(38) holds 38 digits.
+    const int digits =
+        std::min(38, static_cast<int>(field.length) * 2 - (field.kind == FieldKind::packed));
     const std::string nines(static_cast<std::size_t>(digits), '9');
     number(node, nines, field.kind == FieldKind::packed && field.isSigned, nines, digits, scale);
     return;
