@@ -169,6 +169,7 @@ struct ParserState {
   bool entryStart = false;
   // Off for the tests that compare the two paths.
   bool fastEntries = true;
+  int fastEntriesRead = 0;
   std::vector<tFastToken> fastTokens;
 };
 constexpr RunSlot<ParserState> state{RunSlotId::parser};
@@ -1068,6 +1069,7 @@ bool readFastEntry(tTree &entry, tSpan &location) {
     return false;
   ConsumeEntryLine(length, tokens.back().attribute);
   fastEntry(tokens, true, entry);
+  ++state().fastEntriesRead;
   location.first = tokens.front().attribute.Position;
   location.last = tokens.back().attribute.Position;
   return true;
@@ -2743,6 +2745,8 @@ const char *yyGetTokenName(int code) {
     return "_unknown_";
   return names[static_cast<std::size_t>(code)].c_str();
 }
+
+int FastEntriesRead() { return state().fastEntriesRead; }
 
 int Parser2(int start) {
   state() = ParserState{};
