@@ -104,6 +104,13 @@ void appendPicture(std::string &buffer, const char *text) {
   buffer.append(text, std::min(room, std::strlen(text)));
 }
 
+// A repetition's three parts, appended as their concatenation would be.
+void appendWritten(std::string &buffer, const char *open, const char *text, const char *close) {
+  appendPicture(buffer, open);
+  appendPicture(buffer, text);
+  appendPicture(buffer, close);
+}
+
 // The sections of a DATA DIVISION, as the root node takes them.
 struct Sections {
   tTree file = NoTree;
@@ -543,17 +550,30 @@ void pictureRepeat(const tScanAttribute &open, const tScanAttribute &count,
   pictureNote(open);
   pictureNote(count);
   pictureNote(close);
-  std::string normal = "(";
-  std::string written = "(";
+  // Formatted in place: the strings this built were a tenth of an entry's
+  // instructions in the parse.
   if (count.Text != nullptr) {
-    normal += std::to_string(count.Value);
-    written += StGetCStr(count.Text);
+    char normal[24];
+    char *end = normal + sizeof normal;
+    char *digit = end;
+    *--digit = '\0';
+    *--digit = ')';
+    unsigned long value = count.Value < 0 ? 0UL - static_cast<unsigned long>(count.Value)
+                                          : static_cast<unsigned long>(count.Value);
+    do {
+      *--digit = static_cast<char>('0' + value % 10);
+      value /= 10;
+    } while (value != 0);
+    if (count.Value < 0)
+      *--digit = '-';
+    *--digit = '(';
+    appendPicture(state().pictureValue, digit);
+    appendWritten(state().pictureString, "(", StGetCStr(count.Text), ")");
   } else {
-    normal += GetCStr(count.Word);
-    written += GetCStr(count.Spelling != NoIdent ? count.Spelling : count.Word);
+    appendWritten(state().pictureValue, "(", GetCStr(count.Word), ")");
+    appendWritten(state().pictureString, "(",
+                  GetCStr(count.Spelling != NoIdent ? count.Spelling : count.Word), ")");
   }
-  appendPicture(state().pictureValue, (normal + ")").c_str());
-  appendPicture(state().pictureString, (written + ")").c_str());
 }
 
 // A copybook repeats a few pictures many times (and writes most of them as
