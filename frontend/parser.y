@@ -944,6 +944,19 @@ bool singleWordUsage(int code, std::uint16_t &usage) {
   }
 }
 
+// The picture symbols that stand for themselves (the rule picture_element).
+const char *pictureSymbolOf(int code) {
+  switch (code) {
+  case tok::PlusSign: return "+";
+  case tok::MinusSign: return "-";
+  case tok::Star: return "*";
+  case tok::Slash: return "/";
+  case tok::Comma: return ",";
+  case tok::picture_dot: return ".";
+  default: return nullptr;
+  }
+}
+
 bool isInteger(int code) { return code == tok::level_number || code == tok::unsigned_integer; }
 
 // The grammar's reading of an entry of the terminals `t` (the period last)
@@ -1012,10 +1025,14 @@ bool fastEntry(const std::vector<tFastToken> &t, bool build, tTree &entry) {
       if (build)
         pictureBegin();
       while (code(k) != tok::end_of_picture) {
-        if (code(k) == tok::name) {
+        const char *symbol = pictureSymbolOf(code(k));
+        if (code(k) == tok::name || code(k) == tok::DB) {
           if (build) pictureWord(t[k].attribute);
-        } else if (isInteger(code(k))) {
+        } else if (isInteger(code(k)) || code(k) == tok::plus_integer ||
+                   code(k) == tok::minus_integer || code(k) == tok::real) {
           if (build) pictureText(t[k].attribute);
+        } else if (symbol != nullptr) {
+          if (build) pictureSymbol(t[k].attribute, symbol);
         } else if (code(k) == tok::LParen && isInteger(code(k + 1)) && code(k + 2) == tok::RParen) {
           if (build) pictureRepeat(t[k].attribute, t[k + 1].attribute, t[k + 2].attribute);
           k += 2;

@@ -78,6 +78,11 @@ const Case cases[] = {
      "        88  A-NUM VALUE IS 7.",
      4},
     {"FILLER", "    05  FILLER PIC X(2).", 1},
+    {"pictures with editing symbols",
+     "    05  A PIC ZZ9.99.\n    05  B PIC 9(3)-.\n    05  C PIC +ZZ,ZZ9.99.\n"
+     "    05  D PIC $$,$$9.99DB.\n    05  E PIC -9(3).\n    05  F PIC 99/99/99.\n"
+     "    05  G PIC **9.9.",
+     7},
     {"clauses in any order, twice", "    05  A COMP-3 PIC S9(5) OCCURS 2 PIC 9.", 1},
     {"lower case and underscores", "    05  low_name pic x(2) comp.", 1},
     {"several entries on one line", "    05  A PIC X.  05  B PIC X.", 2},
@@ -85,7 +90,7 @@ const Case cases[] = {
     {"a comment after the period", "    05  A PIC X. *> note", 1},
     // Entries the path leaves to the grammar.
     {"clause the path does not know", "    05  A PIC X(4) SYNC.\n    05  B PIC X JUST.", 0},
-    {"picture with editing symbols", "    05  A PIC ZZ9.99.\n    05  B PIC 9(3)-.", 0},
+    {"a semicolon after the picture", "    05  A PIC 9(3); COMP.", 0},
     {"PICTURE IS", "    05  A PIC IS X.", 0},
     {"picture repetition by a name", "    05  A PIC X(N).", 0},
     {"literal with a doubled delimiter", "    05  A PIC X(3) VALUE 'A''B'.", 0},
