@@ -7,7 +7,9 @@ The copybooks are the corpus's and a generated mixed one, each changed at
 random in the ways that decide whether an entry is read whole: case, tabs,
 comments, continuations, missing periods, odd levels, clauses in other
 orders, literals and pictures of every form, COPY and REPLACE, several
-entries on a line, names in area A, sequence numbers, CRLF ends.
+entries on a line, names in area A, sequence numbers, CRLF ends; in fixed
+and free format, with -c, -lenient and as the DATA DIVISION of a program
+(-program).
 
 Usage: fast_entries_diff.py VEXFCBL [CORPUS_DIR] [VARIANTS] [SEED]
 CORPUS_DIR "" or absent: VEX_CORPUS_DIR, else VEX_SOURCE_DIR/../shared/corpus;
@@ -142,6 +144,19 @@ def free_form(text):
     return ''.join(lines)
 
 
+def program(text, rng, name='FASTDIFF'):
+    """The copybook as the WORKING-STORAGE or LINKAGE SECTION of a program,
+    now and then followed by a second program with the same entries."""
+    section = rng.choice(['WORKING-STORAGE', 'LINKAGE', 'LOCAL-STORAGE'])
+    whole = (fixed('IDENTIFICATION DIVISION.') + '\n' + fixed('PROGRAM-ID. ' + name + '.') + '\n' +
+             fixed('DATA DIVISION.') + '\n' + fixed(section + ' SECTION.') + '\n' + text +
+             ('' if text.endswith('\n') or not text else '\n') +
+             fixed('PROCEDURE DIVISION.') + '\n' + fixed('    GOBACK.') + '\n')
+    if name == 'FASTDIFF' and rng.randrange(2) == 0:
+        whole += fixed('END PROGRAM FASTDIFF.') + '\n' + program(text, rng, 'FASTDIFF2')
+    return whole
+
+
 def mixed_copybook(rng, records):
     lines = []
     for r in range(1, records + 1):
@@ -207,7 +222,7 @@ def main():
     failed = 0
     try:
         for style, options in (('fixed', []), ('free', ['-f']), ('comma', ['-c']),
-                               ('lenient', ['-lenient'])):
+                               ('lenient', ['-lenient']), ('program', ['-program'])):
             folder = os.path.join(work, style)
             share = count if style == 'fixed' else count // 3
             for i in range(share):
@@ -215,6 +230,8 @@ def main():
                 text = variant(rng, book)
                 if style == 'free':
                     text = free_form(text)
+                elif style == 'program':
+                    text = program(text, rng)
                 os.makedirs(os.path.join(folder, str(i // 100)), exist_ok=True)
                 with open(os.path.join(folder, str(i // 100), 'v{}.cpy'.format(i)), 'w',
                           encoding='latin-1') as f:

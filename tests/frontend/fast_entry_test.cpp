@@ -139,7 +139,7 @@ TEST_F(FastEntries, StandAsideWhereTheTextIsNotTheFilesOwn) {
             1);
 }
 
-TEST_F(FastEntries, ReadFreeFormatAndCopiedTextAsTheGrammar) {
+TEST_F(FastEntries, ReadFreeFormatProgramsAndCopiedTextAsTheGrammar) {
   FrontEndOptions options;
   options.freeFormat = true;
   // C's name is in area A (columns 1 to 4): the grammar's.
@@ -162,6 +162,21 @@ TEST_F(FastEntries, ReadFreeFormatAndCopiedTextAsTheGrammar) {
   const ParseResult fastCopy = ParseCopybook(copying, books);
   EXPECT_EQ(DumpTree(fastCopy.root) + DumpDeclarations() + fastCopy.messages, slowCopyTree);
   EXPECT_GE(FastEntriesRead(), 1);
+
+  // The DATA DIVISION of a program: its sections' entries too.
+  FrontEndOptions whole;
+  whole.program = true;
+  const std::string programText =
+      Fixed("IDENTIFICATION DIVISION.\nPROGRAM-ID. P.\nDATA DIVISION.\nWORKING-STORAGE SECTION.\n"
+            "01  W.\n    05  A PIC X.\n    05  B PIC 9(3) COMP-3.\nLINKAGE SECTION.\n"
+            "01  L.\n    05  C PIC X(4).\nPROCEDURE DIVISION.\n    GOBACK.\n");
+  setenv("VEXFCBL_NO_FAST_ENTRIES", "1", 1);
+  const ParseResult slowProgram = ParseWith(programText, whole);
+  const std::string slowProgramText = DumpTree(slowProgram.root) + DumpDeclarations();
+  unsetenv("VEXFCBL_NO_FAST_ENTRIES");
+  const ParseResult fastProgram = ParseWith(programText, whole);
+  EXPECT_EQ(DumpTree(fastProgram.root) + DumpDeclarations(), slowProgramText);
+  EXPECT_EQ(FastEntriesRead(), 3);
 }
 
 // Lengths of items read whole, against GnuCOBOL's in IBM's dialect.
