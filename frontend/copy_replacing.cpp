@@ -1136,6 +1136,11 @@ int ReplacingGetToken() {
   return code;
 }
 
+bool ReplacingIdle() {
+  const ReplaceState &s = state();
+  return !s.pending && !s.replacing && !s.serving && !s.scanning;
+}
+
 void SuspendReplacing() {
   state().suspendedMatch = replacing_match();
   replacing_match() = false;

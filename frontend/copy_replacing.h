@@ -30,6 +30,10 @@ void stop_replacing();
 // The stage: installed as GetToken_Hook by init_copy_pars. Without an active
 // replacement it is Get_Token.
 int ReplacingGetToken();
+// True when the stage has nothing to do: no affected text being read, no
+// replaced text being served or scanned, no terminal held back. Its
+// terminals are then the scanner's.
+bool ReplacingIdle();
 
 // Installed as ScanMessage_Hook by init_copy_pars. Messages about the affected
 // text are noted while it is read; when the stage scans text again from

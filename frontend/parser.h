@@ -23,6 +23,12 @@
 // with a warning that it was skipped.
 int Parser2(int start = 2);
 
+// How many entries the last Parser2 read whole from the scanner's bytes
+// (the fast path for plain one-line entries) instead of terminal by
+// terminal. The environment variable VEXFCBL_NO_FAST_ENTRIES turns that
+// path off, for the tests that compare the two readings.
+int FastEntriesRead();
+
 // The printable name of terminal `code` ("_EOF_", "name", ".", "PICTURE",
 // "name in area A" ...), as the grammar declares it; "_unknown_" for a code
 // above MaxTerminal or without a name. The text lives as long as the active run.

@@ -56,6 +56,7 @@ int yylex(YYSTYPE *value, YYLTYPE *location);
 %code {
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -101,6 +102,13 @@ constexpr std::size_t expectedLimit = 5000;
 void appendPicture(std::string &buffer, const char *text) {
   const std::size_t room = pictureLimit - std::min(pictureLimit, buffer.size());
   buffer.append(text, std::min(room, std::strlen(text)));
+}
+
+// A repetition's three parts, appended as their concatenation would be.
+void appendWritten(std::string &buffer, const char *open, const char *text, const char *close) {
+  appendPicture(buffer, open);
+  appendPicture(buffer, text);
+  appendPicture(buffer, close);
 }
 
 // The sections of a DATA DIVISION, as the root node takes them.
@@ -162,6 +170,14 @@ struct ParserState {
   // Entries with a COPY statement after their clauses (format_copy) made so
   // far: only they give finishEntries something to restructure.
   int entryCopies = 0;
+  // The parser has just finished an entry (or a COPY among the entries)
+  // without reading ahead: the next terminal may begin an entry, which
+  // the fast path may then read whole (FAST_ENTRY).
+  bool entryStart = false;
+  // Off for the tests that compare the two paths.
+  bool fastEntries = true;
+  int fastEntriesRead = 0;
+  std::vector<tFastToken> fastTokens;
 };
 constexpr RunSlot<ParserState> state{RunSlotId::parser};
 
@@ -551,17 +567,30 @@ void pictureRepeat(const tScanAttribute &open, const tScanAttribute &count,
   pictureNote(open);
   pictureNote(count);
   pictureNote(close);
-  std::string normal = "(";
-  std::string written = "(";
+  // Formatted in place: the strings this built were a tenth of an entry's
+  // instructions in the parse.
   if (count.Text != nullptr) {
-    normal += std::to_string(count.Value);
-    written += StGetCStr(count.Text);
+    char normal[24];
+    char *end = normal + sizeof normal;
+    char *digit = end;
+    *--digit = '\0';
+    *--digit = ')';
+    unsigned long value = count.Value < 0 ? 0UL - static_cast<unsigned long>(count.Value)
+                                          : static_cast<unsigned long>(count.Value);
+    do {
+      *--digit = static_cast<char>('0' + value % 10);
+      value /= 10;
+    } while (value != 0);
+    if (count.Value < 0)
+      *--digit = '-';
+    *--digit = '(';
+    appendPicture(state().pictureValue, digit);
+    appendWritten(state().pictureString, "(", StGetCStr(count.Text), ")");
   } else {
-    normal += GetCStr(count.Word);
-    written += GetCStr(count.Spelling != NoIdent ? count.Spelling : count.Word);
+    appendWritten(state().pictureValue, "(", GetCStr(count.Word), ")");
+    appendWritten(state().pictureString, "(",
+                  GetCStr(count.Spelling != NoIdent ? count.Spelling : count.Word), ")");
   }
-  appendPicture(state().pictureValue, (normal + ")").c_str());
-  appendPicture(state().pictureString, (written + ")").c_str());
 }
 
 // A copybook repeats a few pictures many times (and writes most of them as
@@ -911,6 +940,195 @@ tTree pagePhrase(std::uint16_t keyword, const tScanAttribute &integer) {
 
 void yyerror(YYLTYPE *, const char *);
 
+// --- entries read whole ------------------------------------------------------
+
+// Usages written as one word (the rules usage_word and BINARY without
+// NATIVE): their keyword in the tree.
+bool singleWordUsage(int code, std::uint16_t &usage) {
+  switch (code) {
+  case tok::COMPUTATIONAL: usage = cwComputational; return true;
+  case tok::DISPLAY: usage = cwDisplay; return true;
+  case tok::INDEX: usage = cwIndex; return true;
+  case tok::PACKED_DECIMAL: usage = cwPackedDecimal; return true;
+  case tok::COMPUTATIONAL_0: usage = cwComp0; return true;
+  case tok::COMPUTATIONAL_1: usage = cwComp0 + 1; return true;
+  case tok::COMPUTATIONAL_2: usage = cwComp0 + 2; return true;
+  case tok::COMPUTATIONAL_3: usage = cwComp0 + 3; return true;
+  case tok::COMPUTATIONAL_4: usage = cwComp0 + 4; return true;
+  case tok::COMPUTATIONAL_5: usage = cwComp0 + 5; return true;
+  case tok::BINARY: usage = cwBinary; return true;
+  default: return false;
+  }
+}
+
+// The picture symbols that stand for themselves (the rule picture_element).
+const char *pictureSymbolOf(int code) {
+  switch (code) {
+  case tok::PlusSign: return "+";
+  case tok::MinusSign: return "-";
+  case tok::Star: return "*";
+  case tok::Slash: return "/";
+  case tok::Comma: return ",";
+  case tok::picture_dot: return ".";
+  default: return nullptr;
+  }
+}
+
+bool isInteger(int code) { return code == tok::level_number || code == tok::unsigned_integer; }
+
+// The grammar's reading of an entry of the terminals `t` (the period last)
+// for the entries the fast path takes: level 1 to 49, a name or FILLER,
+// then REDEFINES name, PICTURE of words, integers and repetitions, a usage
+// of one word (after USAGE [IS] or alone), OCCURS n [TIMES], VALUE [IS]
+// literal; or level 88, a name, VALUE/VALUES [IS/ARE] and one literal.
+// With `build` false it only tells whether the entry is one of those; with
+// `build` true it makes the entry as the grammar's actions make it, through
+// the same functions and in the same order.
+bool fastEntry(const std::vector<tFastToken> &t, bool build, tTree &entry) {
+  const std::size_t last = t.size() - 1;
+  const auto code = [&](std::size_t k) { return k < last ? t[k].code : tok::Period; };
+  const auto literal = [&](std::size_t k) {
+    return t[k].code == tok::string ? stringNode(t[k].attribute) : integerNode(t[k].attribute);
+  };
+  const auto isLiteral = [&](std::size_t k) { return code(k) == tok::string || isInteger(code(k)); };
+  if (t[0].code == tok::Level88) {
+    std::size_t k = 3;
+    if (code(1) != tok::name || (code(2) != tok::VALUE && code(2) != tok::VALUES))
+      return false;
+    if (code(k) == tok::IS || code(k) == tok::ARE)
+      ++k;
+    if (!isLiteral(k) || k + 1 != last)
+      return false;
+    if (build) {
+      const tTree values = prepend(mexpression(NoTree, literal(k)), mnoexpression_l());
+      const tTree otherwise = noExpression();
+      const tScanAttribute &level = t[0].attribute;
+      const tScanAttribute &name = t[1].attribute;
+      entry = declareEntry(mformat_3(NoTree, 88, level.Text, name.Word, name.Position, name.Spelling,
+                                     name.EndPosition, name.Prefixed, level.Position,
+                                     t[last].attribute.Position, ReverseTree(values), otherwise),
+                           88);
+    }
+    return true;
+  }
+  if (t[0].code != tok::level_number || (code(1) != tok::name && code(1) != tok::FILLER))
+    return false;
+  tEntryHead head{};
+  tTree clauses = NoTree;
+  if (build) {
+    const tScanAttribute &level = t[0].attribute;
+    head = makeHead(level, static_cast<int>(level.Value) + level.Increment, &t[1].attribute);
+    state().entryLevel = head.level;
+    state().entryName = head.name;
+    clauses = mnodata_clause();
+  }
+  std::size_t i = 2;
+  while (i < last) {
+    const tScanAttribute &first = t[i].attribute;
+    tTree clause = NoTree;
+    std::uint16_t usage = 0;
+    std::size_t k = i + 1;
+    switch (t[i].code) {
+    case tok::REDEFINES:
+      if (code(k) != tok::name)
+        return false;
+      if (build) {
+        tTree object = nameNode(t[k].attribute);
+        Eval(object);
+        clause = mredefines(NoTree, first.Position, t[k].attribute.Position, cwRedefines, object);
+      }
+      break;
+    case tok::PICTURE:
+      if (build)
+        pictureBegin();
+      while (code(k) != tok::end_of_picture) {
+        const char *symbol = pictureSymbolOf(code(k));
+        if (code(k) == tok::name || code(k) == tok::DB) {
+          if (build) pictureWord(t[k].attribute);
+        } else if (isInteger(code(k)) || code(k) == tok::plus_integer ||
+                   code(k) == tok::minus_integer || code(k) == tok::real) {
+          if (build) pictureText(t[k].attribute);
+        } else if (symbol != nullptr) {
+          if (build) pictureSymbol(t[k].attribute, symbol);
+        } else if (code(k) == tok::LParen && isInteger(code(k + 1)) && code(k + 2) == tok::RParen) {
+          if (build) pictureRepeat(t[k].attribute, t[k + 1].attribute, t[k + 2].attribute);
+          k += 2;
+        } else {
+          return false;
+        }
+        ++k;
+      }
+      if (k == i + 1)
+        return false;
+      if (build)
+        clause = pictureClause(tSpan{first.Position, t[k].attribute.Position}, noExpression());
+      break;
+    case tok::USAGE:
+      if (code(k) == tok::IS)
+        ++k;
+      if (!singleWordUsage(code(k), usage))
+        return false;
+      if (build)
+        clause = usageClause(tSpan{first.Position, t[k].attribute.Position}, usage, false);
+      break;
+    case tok::OCCURS:
+      if (!isInteger(code(k)))
+        return false;
+      if (code(k + 1) == tok::TIMES)
+        ++k;
+      if (build) {
+        const tTree depending = noExpression();
+        const tTree keys = mnoa_de_scending();
+        const tTree indexed = mnoidentifier();
+        clause = occursClause(tSpan{first.Position, t[k].attribute.Position}, t[i + 1].attribute, nullptr);
+        auto *o = as<tree::occurs>(clause);
+        o->depending = depending;
+        o->a_de_scending_l = ReverseTree(keys);
+        o->indexed = indexed;
+      }
+      break;
+    case tok::VALUE:
+      if (code(k) == tok::IS)
+        ++k;
+      if (!isLiteral(k))
+        return false;
+      if (build)
+        clause = mvalue_is(NoTree, first.Position, t[k].attribute.Position, cwValue, literal(k));
+      break;
+    default:
+      if (!singleWordUsage(t[i].code, usage))
+        return false;
+      k = i;
+      if (build)
+        clause = usageClause(tSpan{first.Position, first.Position}, usage, false);
+      break;
+    }
+    if (k >= last)
+      return false;
+    if (build)
+      clauses = prepend(clause, clauses);
+    i = k + 1;
+  }
+  if (build)
+    entry = makeFormat1(head, clauses, t[last].attribute.Position);
+  return true;
+}
+
+// At the start of an entry: reads the entry whole when the scanner's bytes
+// hold one the fast path takes, and moves the scanner past its period.
+bool readFastEntry(tTree &entry, tSpan &location) {
+  std::vector<tFastToken> &tokens = state().fastTokens;
+  std::size_t length = 0;
+  if (!PeekEntryLine(tokens, length) || tokens.size() < 3 || !fastEntry(tokens, false, entry))
+    return false;
+  ConsumeEntryLine(length, tokens.back().attribute);
+  fastEntry(tokens, true, entry);
+  ++state().fastEntriesRead;
+  location.first = tokens.front().attribute.Position;
+  location.last = tokens.back().attribute.Position;
+  return true;
+}
+
 } // namespace
 }
 
@@ -937,6 +1155,8 @@ void yyerror(YYLTYPE *, const char *);
 %token START_COPYBOOK 402
 %token START_DATA_DIVISION 403
 %token START_COPYBOOK_WITH_FILES 404
+/* Never scanned either: an entry the fast path read whole (readFastEntry). */
+%token <tree> FAST_ENTRY 405
 /* Terminals: their codes and printable names are those of
    frontend/keywords.def, written in here by the build. */
 %terminals_from_keywords_def
@@ -1179,17 +1399,21 @@ descriptions_ne
   ;
 
 lead_items_ne
-  : lead_item              { $$ = appendEntry(mnodata_description_entry(), $1); }
-  | lead_items_ne lead_item { $$ = appendEntry($1, $2); }
+  : lead_item
+      { $$ = appendEntry(mnodata_description_entry(), $1); state().entryStart = yychar == T_YYEMPTY; }
+  | lead_items_ne lead_item
+      { $$ = appendEntry($1, $2); state().entryStart = yychar == T_YYEMPTY; }
   ;
 
 lead_items
   : %empty                 { $$ = mnodata_description_entry(); }
-  | lead_items lead_item   { $$ = appendEntry($1, $2); }
+  | lead_items lead_item
+      { $$ = appendEntry($1, $2); state().entryStart = yychar == T_YYEMPTY; }
   ;
 
 lead_item
   : data_entry
+  | FAST_ENTRY
   | copy_statement         { $$ = mdata_desc_copy(NoTree, $1); }
   | replace_statement      { $$ = mdata_desc_copy(NoTree, $1); }
   | inclure_statement      { $$ = mdata_desc_copy(NoTree, $1); }
@@ -2511,6 +2735,8 @@ static int yyreport_syntax_error(const yypcontext_t *context) {
   std::vector<int> codes;
   for (int i = 0; i < count; ++i) {
     const int code = terminalCodes()[static_cast<std::size_t>(kinds[static_cast<std::size_t>(i)])];
+    // FAST_ENTRY is no terminal of the source.
+    if (code < 0) continue;
     // The default reading never delivers the dialect terminals, so it never
     // expects them either.
     if (code <= MaxDefaultTerminal || Lenient())
@@ -2538,6 +2764,14 @@ int yylex(YYSTYPE *value, YYLTYPE *location) {
     return start;
   }
   ParserState &parser = state();
+  if (parser.entryStart) {
+    parser.entryStart = false;
+    if (parser.fastEntries && !Lenient() && !parser.replacingMode && ReplacingIdle() &&
+        readFastEntry(value->tree, *location)) {
+      parser.currentCode = tok::Period;
+      return T_FAST_ENTRY;
+    }
+  }
   if (Lenient() && !parser.replacingMode) {
     const tToken token = parser.lenientTokens.next([] {
       const int code = GetToken();
@@ -2566,12 +2800,15 @@ const char *yyGetTokenName(int code) {
   return names[static_cast<std::size_t>(code)].c_str();
 }
 
+int FastEntriesRead() { return state().fastEntriesRead; }
+
 int Parser2(int start) {
   state() = ParserState{};
   state().startToken = start == 1   ? T_START_DATA_DIVISION
                        : start == 3 ? T_START_COPYBOOK_WITH_FILES
                                     : T_START_COPYBOOK;
   state().noteFileDescriptions = start == 3;
+  state().fastEntries = std::getenv("VEXFCBL_NO_FAST_ENTRIES") == nullptr;
   TreeRoot() = NoTree;
   yyparse();
   // A parse that could not recover still leaves a root for the driver.

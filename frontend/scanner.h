@@ -211,3 +211,22 @@ tPosition TextScanPosition();
 // their state back.
 void EndTextScan();
 bool TextScanActive();
+
+// ---- entries read straight from the bytes ----------------------------------
+// Most entries of a copybook sit on one line with nothing unusual in them.
+// PeekEntryLine reads such a line from where the scanner stands, as the
+// scanner's rules would, without moving it: the terminals the scanner would
+// deliver, each with the attribute it would carry, up to and including the
+// entry's period. It gives up (false, nothing consumed) on anything its
+// rules do not cover: other start states, a prefix or increment in force, a
+// comment, a tab, a literal continued or a line the buffer does not hold in
+// full, any character the rules below would read differently. Words are
+// interned as the scanner interns them, in the same order. With true,
+// ConsumeEntryLine(length) then moves the scanner over the `length` bytes
+// as if it had delivered the terminals, the period last.
+struct tFastToken {
+  int code;
+  tScanAttribute attribute;
+};
+bool PeekEntryLine(std::vector<tFastToken> &tokens, std::size_t &length);
+void ConsumeEntryLine(std::size_t length, const tScanAttribute &period);
