@@ -201,19 +201,17 @@ public:
   std::size_t bytes() const { return source_.bytes(); }
   void settle() { populator_.settle(); }
 
+  // One test on the way of most requests: the end of the block, or the
+  // allocation point at which to look ahead, whichever comes first.
   void *take(std::size_t size, std::size_t alignment) {
-    if (size == 0) [[unlikely]]
-      size = 1; // never the same address twice
-    void *at = current_;
-    if (std::align(alignment, size, at, avail_) == nullptr) [[unlikely]] {
-      newBlock(size, alignment);
-      at = current_;
+    const std::uintptr_t at =
+        (reinterpret_cast<std::uintptr_t>(current_) + alignment - 1) & ~(alignment - 1);
+    const auto bound = reinterpret_cast<std::uintptr_t>(stopAt_);
+    if (size != 0 && at <= bound && size <= bound - at) [[likely]] {
+      current_ = reinterpret_cast<char *>(at + size);
+      return reinterpret_cast<void *>(at);
     }
-    current_ = static_cast<char *>(at) + size;
-    avail_ -= size;
-    if (current_ >= signalAt_) [[unlikely]]
-      lookAhead();
-    return at;
+    return takeAtBound(size, alignment);
   }
 
 private:
@@ -223,6 +221,25 @@ private:
   void do_deallocate(void *, std::size_t, std::size_t) override {}
   bool do_is_equal(const std::pmr::memory_resource &other) const noexcept override {
     return this == &other;
+  }
+
+  [[gnu::noinline]] void *takeAtBound(std::size_t size, std::size_t alignment) {
+    if (size == 0)
+      size = 1; // never the same address twice
+    // Where std::align would put it, in the block as the standard arena has it.
+    const std::uintptr_t at =
+        (reinterpret_cast<std::uintptr_t>(current_) + alignment - 1) & ~(alignment - 1);
+    const auto end = reinterpret_cast<std::uintptr_t>(end_);
+    char *taken = reinterpret_cast<char *>(at);
+    if (current_ == nullptr || at > end || size > end - at) {
+      newBlock(size, alignment);
+      taken = current_;
+    }
+    current_ = taken + size;
+    if (current_ >= signalAt_)
+      lookAhead();
+    stopAt_ = std::min(end_, signalAt_);
+    return taken;
   }
 
   // The size of the block the arena will ask for next, bookkeeping included.
@@ -247,8 +264,7 @@ private:
     char *start = static_cast<char *>(source_.take(wanted, blockAlignment, mapped));
     blocks_.push_back({start, wanted, blockAlignment});
     current_ = start;
-    avail_ = wanted - BookkeepingBytes;
-    end_ = start + avail_;
+    end_ = start + (wanted - BookkeepingBytes);
     next_ = static_cast<std::size_t>(static_cast<float>(next_) * GrowthFactor);
     large_ = isLarge(wanted, blockAlignment);
     mapEnd_ = start + roundedToHugePages(wanted);
@@ -258,7 +274,7 @@ private:
       signalAt_ = start;
     } else if (nextIsLarge()) {
       // A small block's only signal: its end is near and the next is large.
-      signalAt_ = avail_ > Ahead ? end_ - Ahead : start;
+      signalAt_ = end_ - current_ > static_cast<std::ptrdiff_t>(Ahead) ? end_ - Ahead : start;
     } else {
       signalAt_ = NoSignal;
     }
@@ -313,8 +329,9 @@ private:
   };
 
   char *current_ = nullptr;
-  std::size_t avail_ = 0;
   char *end_ = nullptr;
+  // min(end_, signalAt_): past it a request takes the slow way.
+  char *stopAt_ = nullptr;
   // The end of the current block's mapping (a large block's whole pages).
   char *mapEnd_ = nullptr;
   std::size_t next_ = FirstBlockSize;
