@@ -163,9 +163,9 @@ TEST_F(DocumentFile, FileSizeLimitMetWhereTheDocumentReachesIt) {
       const struct rlimit limit {5 << 20, 5 << 20};
       ::setrlimit(RLIMIT_FSIZE, &limit);
       std::signal(SIGXFSZ, signalIgnored ? SIG_IGN : SIG_DFL);
-      VexDocumentFile document(path("limited.gnv"));
-      const std::string piece(64 << 10, 'x');
       try {
+        VexDocumentFile document(path("limited.gnv"));
+        const std::string piece(64 << 10, 'x');
         for (int i = 0; i < 200; ++i) {
           document.write(piece);
           (void)!::write(counted[1], "+", 1);
