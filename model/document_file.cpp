@@ -49,7 +49,11 @@ constexpr std::size_t prefillFrom = std::size_t{4} << 20;
 // How far past the document's end the spool's pages are made ready, and in
 // what pieces.
 constexpr off_t prefillAhead = off_t{8} << 20;
-constexpr off_t prefillPiece = off_t{1} << 20;
+constexpr off_t prefillPiece = off_t{256} << 10;
+// A prefill that has fallen behind the document starts again this far past
+// its end, so the document's next writes do not wait for zeros they would
+// overwrite (the file's lock is held for each piece).
+constexpr off_t prefillLead = off_t{1} << 20;
 
 const char zeros[prefillPiece] = {};
 
@@ -103,8 +107,8 @@ private:
   void run() {
     std::unique_lock lock(mutex_);
     for (;;) {
-      changed_.wait(lock, [this] { return stopping_ || std::max(filled_, claimed_) < claimed_ + prefillAhead; });
-      const off_t from = std::max(filled_, claimed_);
+      changed_.wait(lock, [this] { return stopping_ || next() < claimed_ + prefillAhead; });
+      const off_t from = next();
       const off_t to = std::min(from + prefillPiece, limit_);
       if (stopping_ || from >= to)
         return;
@@ -121,6 +125,8 @@ private:
       highest_ = std::max(highest_, filled_);
     }
   }
+
+  off_t next() const { return filled_ >= claimed_ ? filled_ : claimed_ + prefillLead; }
 
   int fd_;
   std::mutex mutex_;
