@@ -44,8 +44,10 @@ void writeAll(int fd, const char *bytes, std::size_t size) {
   }
 }
 
-// A document this large starts the prefill; a smaller one never has it.
-constexpr std::size_t prefillFrom = std::size_t{4} << 20;
+// A document this large starts the prefill; a smaller one never has it (the
+// mixed 100 000 entries' 21 MB ran some 5% slower with it: the zeros cost
+// more than the pages they find ahead save at that size).
+constexpr std::size_t prefillFrom = std::size_t{32} << 20;
 // How far past the document's end the spool's pages are made ready, and in
 // what pieces.
 constexpr off_t prefillAhead = off_t{8} << 20;

@@ -11,7 +11,7 @@
 // to an unnamed file in the output's folder (failing that, a temporary file,
 // failing that, memory), so a large document costs no memory and a run that
 // fails never touches the output: the spool vanishes with this object, on
-// every way out, and nothing of it is ever seen in the folder. Past a few
+// every way out, and nothing of it is ever seen in the folder. Past 32
 // megabytes a helper thread gives the spool its pages a little ahead of the
 // document (zeros the document then overwrites), so the kernel's work of
 // finding fresh pages for it leaves the converting thread; the document's

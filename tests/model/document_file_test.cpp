@@ -131,7 +131,7 @@ TEST_F(DocumentFile, LargeDocumentsKeepExactlyTheirBytes) {
   VexDocumentFile fresh(path("new.gnv"));
   put("old.gnv", "old");
   VexDocumentFile replacing(path("old.gnv"));
-  while (expected.size() < (30u << 20)) {
+  while (expected.size() < (48u << 20)) {
     seed = seed * 1103515245u + 12345u;
     std::string piece((seed >> 8) % 200000 + 1, static_cast<char>('a' + seed % 26));
     fresh.write(piece);
@@ -150,7 +150,7 @@ TEST_F(DocumentFile, LargeDocumentsKeepExactlyTheirBytes) {
 }
 
 // A file size limit below the document: the document's own write meets it
-// where the limit is (5 MB: 80 pieces of 64 KB), and nothing written ahead
+// where the limit is (40 MB: 640 pieces of 64 KB), and nothing written ahead
 // of the document reaches it first, which would end the process early.
 TEST_F(DocumentFile, FileSizeLimitMetWhereTheDocumentReachesIt) {
   for (const bool signalIgnored : {false, true}) {
@@ -160,13 +160,13 @@ TEST_F(DocumentFile, FileSizeLimitMetWhereTheDocumentReachesIt) {
     ASSERT_GE(child, 0);
     if (child == 0) {
       ::close(counted[0]);
-      const struct rlimit limit {5 << 20, 5 << 20};
+      const struct rlimit limit {40 << 20, 40 << 20};
       ::setrlimit(RLIMIT_FSIZE, &limit);
       std::signal(SIGXFSZ, signalIgnored ? SIG_IGN : SIG_DFL);
       try {
         VexDocumentFile document(path("limited.gnv"));
         const std::string piece(64 << 10, 'x');
-        for (int i = 0; i < 200; ++i) {
+        for (int i = 0; i < 1000; ++i) {
           document.write(piece);
           (void)!::write(counted[1], "+", 1);
         }
@@ -185,13 +185,13 @@ TEST_F(DocumentFile, FileSizeLimitMetWhereTheDocumentReachesIt) {
     ::close(counted[0]);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_EQ(std::count(report.begin(), report.end(), '+'), 80) << report;
+    EXPECT_EQ(std::count(report.begin(), report.end(), '+'), 640) << report.size();
     if (signalIgnored) {
       EXPECT_TRUE(WIFEXITED(status));
-      EXPECT_EQ(report.substr(80), "|XML write: cannot write the document: File too large");
+      EXPECT_EQ(report.substr(640), "|XML write: cannot write the document: File too large");
     } else {
       EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
-      EXPECT_EQ(report.size(), 80u) << report;
+      EXPECT_EQ(report.size(), 640u);
     }
   }
   EXPECT_TRUE(names().empty());
