@@ -1,14 +1,22 @@
 // The document spool: unnamed file beside the output, linked or copied into place on commit.
 #include "model/document_file.h"
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <iostream>
+#include <limits>
+#include <mutex>
 #include <optional>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 #include "support/library_error.h"
@@ -36,7 +44,104 @@ void writeAll(int fd, const char *bytes, std::size_t size) {
   }
 }
 
+// A document this large starts the prefill; a smaller one never has it (the
+// mixed 100 000 entries' 21 MB ran some 5% slower with it: the zeros cost
+// more than the pages they find ahead save at that size).
+constexpr std::size_t prefillFrom = std::size_t{32} << 20;
+// How far past the document's end the spool's pages are made ready, and in
+// what pieces.
+constexpr off_t prefillAhead = off_t{8} << 20;
+constexpr off_t prefillPiece = off_t{256} << 10;
+// A prefill that has fallen behind the document starts again this far past
+// its end, so the document's next writes do not wait for zeros they would
+// overwrite (the file's lock is held for each piece).
+constexpr off_t prefillLead = off_t{1} << 20;
+
+const char zeros[prefillPiece] = {};
+
+// The file size limit, which the prefill must not reach: past it the kernel
+// would stop the whole process where the document itself still fits.
+off_t fileSizeLimit() {
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+    return std::numeric_limits<off_t>::max();
+  return static_cast<off_t>(limit.rlim_cur);
+}
+
 } // namespace
+
+// Writes zeros into the spool ahead of the document, never where the
+// document has been or is being written: a write of the document waits only
+// for a piece of zeros in its way. Any error (a full disk, a quota) ends the
+// prefill quietly; the document's own write meets it as it did before.
+class VexSpoolPrefill {
+public:
+  VexSpoolPrefill(int fd, off_t documentEnd)
+      : fd_(fd), claimed_(documentEnd), filled_(documentEnd), limit_(fileSizeLimit()),
+        thread_([this] { run(); }) {}
+  ~VexSpoolPrefill() { stop(); }
+  VexSpoolPrefill(const VexSpoolPrefill &) = delete;
+  VexSpoolPrefill &operator=(const VexSpoolPrefill &) = delete;
+
+  // Before the document's bytes go up to `end`.
+  void claim(off_t end) {
+    std::unique_lock lock(mutex_);
+    claimed_ = std::max(claimed_, end);
+    changed_.wait(lock, [&] { return !busy_ || busyFrom_ >= end; });
+    lock.unlock();
+    changed_.notify_all();
+  }
+
+  // Ends the thread; returns the end of the zeros written.
+  off_t stop() {
+    if (thread_.joinable()) {
+      {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+      }
+      changed_.notify_all();
+      thread_.join();
+    }
+    return highest_;
+  }
+
+private:
+  void run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return stopping_ || next() < claimed_ + prefillAhead; });
+      const off_t from = next();
+      const off_t to = std::min(from + prefillPiece, limit_);
+      if (stopping_ || from >= to)
+        return;
+      busy_ = true;
+      busyFrom_ = from;
+      lock.unlock();
+      const ssize_t done = ::pwrite(fd_, zeros, static_cast<std::size_t>(to - from), from);
+      lock.lock();
+      busy_ = false;
+      changed_.notify_all();
+      if (done <= 0)
+        return;
+      filled_ = from + done;
+      highest_ = std::max(highest_, filled_);
+    }
+  }
+
+  off_t next() const { return filled_ >= claimed_ ? filled_ : claimed_ + prefillLead; }
+
+  int fd_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  off_t claimed_;
+  off_t filled_;
+  off_t highest_ = 0;
+  const off_t limit_;
+  bool busy_ = false;
+  off_t busyFrom_ = 0;
+  bool stopping_ = false;
+  std::thread thread_;
+};
 
 VexDocumentFile::VexDocumentFile(std::string outputFile) : outputFile_(std::move(outputFile)) {
   if (outputFile_.empty()) {
@@ -68,6 +173,7 @@ VexDocumentFile::VexDocumentFile(std::string outputFile) : outputFile_(std::move
 VexDocumentFile::VexDocumentFile(std::string *target) : target_(target) {}
 
 VexDocumentFile::~VexDocumentFile() {
+  prefill_.reset();
   if (spool_ >= 0)
     ::close(spool_);
 }
@@ -79,7 +185,27 @@ void VexDocumentFile::write(std::string_view bytes) {
     memory_ += bytes;
     return;
   }
+  if (prefill_ == nullptr && written_ + bytes.size() >= prefillFrom) {
+    try {
+      prefill_ = std::make_unique<VexSpoolPrefill>(spool_, static_cast<off_t>(written_));
+    } catch (const std::system_error &) {
+      // No thread to be had: the pages come as the document needs them.
+    }
+  }
+  if (prefill_ != nullptr)
+    prefill_->claim(static_cast<off_t>(written_ + bytes.size()));
   writeAll(spool_, bytes.data(), bytes.size());
+  written_ += bytes.size();
+}
+
+void VexDocumentFile::endPrefill() {
+  if (prefill_ == nullptr)
+    return;
+  const off_t zerosEnd = prefill_->stop();
+  prefill_.reset();
+  if (zerosEnd > static_cast<off_t>(written_) &&
+      ::ftruncate(spool_, static_cast<off_t>(written_)) != 0)
+    fail("cannot write the document");
 }
 
 bool VexDocumentFile::openOutput(int &fd) const {
@@ -183,6 +309,7 @@ bool VexDocumentFile::commit() {
     *target_ = std::move(memory_);
     return true;
   }
+  endPrefill();
   if (outputFile_.empty()) {
     copyTo([](const char *bytes, std::size_t size) {
       std::cout.write(bytes, static_cast<std::streamsize>(size));

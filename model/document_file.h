@@ -3,6 +3,7 @@
 // complete.
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -10,7 +11,12 @@
 // to an unnamed file in the output's folder (failing that, a temporary file,
 // failing that, memory), so a large document costs no memory and a run that
 // fails never touches the output: the spool vanishes with this object, on
-// every way out, and nothing of it is ever seen in the folder.
+// every way out, and nothing of it is ever seen in the folder. Past 32
+// megabytes a helper thread gives the spool its pages a little ahead of the
+// document (zeros the document then overwrites), so the kernel's work of
+// finding fresh pages for it leaves the converting thread; the document's
+// own bytes, and so every write error, stay on the writing thread.
+class VexSpoolPrefill;
 class VexDocumentFile {
 public:
   // A spool for the document that `commit` writes to `outputFile` (empty:
@@ -36,6 +42,8 @@ private:
   // Opens the existing output for writing, without changing it.
   bool openOutput(int &fd) const;
   void copyTo(const std::function<void(const char *, std::size_t)> &sink);
+  // Stops the prefill and cuts what it wrote past the document.
+  void endPrefill();
 
   std::string outputFile_;
   int spool_ = -1;
@@ -45,4 +53,7 @@ private:
   bool noFolder_ = false;
   std::string memory_;
   std::string *target_ = nullptr;
+  // Bytes in the spool.
+  std::size_t written_ = 0;
+  std::unique_ptr<VexSpoolPrefill> prefill_;
 };

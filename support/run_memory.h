@@ -1,7 +1,9 @@
 #pragma once
 // The run's arena: storage for objects that live as long as the run (syntax
 // tree nodes, string records, collected text lines). Nothing is given back
-// before the run ends; then everything goes at once.
+// before the run ends; then everything goes at once. A large run's fresh
+// pages are made resident by a thread of its own, a few megabytes ahead of
+// use, so the kernel's clearing of them leaves the converting thread.
 #include <cstddef>
 #include <memory_resource>
 
@@ -11,3 +13,7 @@ std::pmr::memory_resource &RunArena();
 void *RunAllocate(std::size_t size, std::size_t alignment);
 // Bytes the active run's arena has obtained from the system so far.
 std::size_t RunArenaBytes();
+// Returns once the pages the active run's arena asked to have ready ahead of
+// its allocation point are resident (or refused): for tests that look at
+// what it made resident.
+void RunArenaSettle();

@@ -3,9 +3,13 @@
 #include "model/document_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdint>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +17,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "support/library_error.h"
 
 namespace {
 
@@ -114,6 +120,81 @@ TEST_F(DocumentFile, AbandonedDocumentLeavesNothing) {
   }
   EXPECT_EQ(read("out.gnv"), "old");
   EXPECT_EQ(names(), std::vector<std::string>{"out.gnv"});
+}
+
+// Documents past the size at which the spool's pages are made ready ahead
+// of them: every byte as written, nothing after the last one, whichever way
+// the document is put in place, and nothing left when it is abandoned.
+TEST_F(DocumentFile, LargeDocumentsKeepExactlyTheirBytes) {
+  std::string expected;
+  std::uint32_t seed = 7;
+  VexDocumentFile fresh(path("new.gnv"));
+  put("old.gnv", "old");
+  VexDocumentFile replacing(path("old.gnv"));
+  while (expected.size() < (48u << 20)) {
+    seed = seed * 1103515245u + 12345u;
+    std::string piece((seed >> 8) % 200000 + 1, static_cast<char>('a' + seed % 26));
+    fresh.write(piece);
+    replacing.write(piece);
+    expected += piece;
+  }
+  {
+    VexDocumentFile abandoned(path("gone.gnv"));
+    abandoned.write(expected);
+  }
+  ASSERT_TRUE(fresh.commit());
+  ASSERT_TRUE(replacing.commit());
+  EXPECT_TRUE(read("new.gnv") == expected) << read("new.gnv").size() << " bytes";
+  EXPECT_TRUE(read("old.gnv") == expected) << read("old.gnv").size() << " bytes";
+  EXPECT_EQ(names(), (std::vector<std::string>{"new.gnv", "old.gnv"}));
+}
+
+// A file size limit below the document: the document's own write meets it
+// where the limit is (40 MB: 640 pieces of 64 KB), and nothing written ahead
+// of the document reaches it first, which would end the process early.
+TEST_F(DocumentFile, FileSizeLimitMetWhereTheDocumentReachesIt) {
+  for (const bool signalIgnored : {false, true}) {
+    int counted[2];
+    ASSERT_EQ(::pipe(counted), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::close(counted[0]);
+      const struct rlimit limit {40 << 20, 40 << 20};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+      std::signal(SIGXFSZ, signalIgnored ? SIG_IGN : SIG_DFL);
+      try {
+        VexDocumentFile document(path("limited.gnv"));
+        const std::string piece(64 << 10, 'x');
+        for (int i = 0; i < 1000; ++i) {
+          document.write(piece);
+          (void)!::write(counted[1], "+", 1);
+        }
+      } catch (const VexError &error) {
+        const std::string message = "|" + error.getErrorMessage();
+        (void)!::write(counted[1], message.data(), message.size());
+      } catch (...) {
+      }
+      ::_exit(0);
+    }
+    ::close(counted[1]);
+    std::string report;
+    char buffer[256];
+    for (ssize_t got; (got = ::read(counted[0], buffer, sizeof buffer)) > 0;)
+      report.append(buffer, static_cast<std::size_t>(got));
+    ::close(counted[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(std::count(report.begin(), report.end(), '+'), 640) << report.size();
+    if (signalIgnored) {
+      EXPECT_TRUE(WIFEXITED(status));
+      EXPECT_EQ(report.substr(640), "|XML write: cannot write the document: File too large");
+    } else {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+      EXPECT_EQ(report.size(), 640u);
+    }
+  }
+  EXPECT_TRUE(names().empty());
 }
 
 } // namespace
