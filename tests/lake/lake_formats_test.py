@@ -60,10 +60,28 @@ def read_avro(path):
         return schema, list(reader)
 
 
+def node_script(name, text):
+    """The Node script `name` holding `text`, in .deps/node (ESM resolves packages from the
+    script's own folder). Put in place whole, by rename: other tests, in this run or in
+    another checkout sharing the folder, may be running the same script meanwhile, and a
+    script rewritten in place is empty to them for a moment."""
+    script = os.path.join(NODE_DIR, name)
+    try:
+        with open(script) as f:
+            if f.read() == text:
+                return script
+    except OSError:
+        pass
+    fd, temporary = tempfile.mkstemp(dir=NODE_DIR, prefix="." + name)
+    with os.fdopen(fd, "w") as f:
+        f.write(text)
+    os.replace(temporary, script)
+    return script
+
+
 def read_parquet(reader, path):
-    # ESM resolves packages from the script's own folder: the script runs from .deps/node.
-    script = os.path.join(NODE_DIR, "read_parquet.mjs")
-    shutil.copyfile(os.path.join(SOURCE, "tests", "lake", "read_parquet.mjs"), script)
+    with open(os.path.join(SOURCE, "tests", "lake", "read_parquet.mjs")) as f:
+        script = node_script("read_parquet.mjs", f.read())
     done = subprocess.run(["node", script, reader, path], capture_output=True)
     if done.returncode != 0:
         raise AssertionError(f"{reader} cannot read {path}: {done.stderr.decode()}")
@@ -72,9 +90,7 @@ def read_parquet(reader, path):
 
 def parquet_statistics(path):
     """Each column chunk's statistics as DuckDB reads them from the file's footer."""
-    script = os.path.join(NODE_DIR, "parquet_stats.mjs")
-    with open(script, "w") as f:
-        f.write("""import { DuckDBInstance } from '@duckdb/node-api';
+    script = node_script("parquet_stats.mjs", """import { DuckDBInstance } from '@duckdb/node-api';
 const c = await (await DuckDBInstance.create(':memory:')).connect();
 const r = await c.runAndReadAll(`SELECT row_group_id, path_in_schema, stats_min_value,
   stats_max_value, stats_null_count, row_group_num_rows FROM parquet_metadata('${process.argv[2]}')`);

@@ -30,7 +30,7 @@ import tempfile
 import unittest
 
 from direct_records_test import container, encode
-from lake_formats_test import DECODER, HAVE_NODE, NODE_DIR, NO_NODE, cobdata, read_avro
+from lake_formats_test import DECODER, HAVE_NODE, NO_NODE, cobdata, node_script, read_avro
 from cobdata import Field
 
 FIELDS = [
@@ -49,9 +49,7 @@ BAD_AMOUNT = b"\x12\x34\x5A\x78\x9C\x0C"  # a digit nibble of A: a null and a wa
 STREAM = 1 << 20  # the output stream's buffer
 def row_groups(path):
     """Each row group's rows and the end of its bytes in the file, as DuckDB reads them."""
-    script = os.path.join(NODE_DIR, "row_groups.mjs")
-    with open(script, "w") as f:
-        f.write("""import { DuckDBInstance } from '@duckdb/node-api';
+    script = node_script("row_groups.mjs", """import { DuckDBInstance } from '@duckdb/node-api';
 const c = await (await DuckDBInstance.create(':memory:')).connect();
 const r = await c.runAndReadAll(`SELECT row_group_id, any_value(row_group_num_rows) AS n_rows,
   max(data_page_offset + total_compressed_size) AS end_at FROM parquet_metadata('${process.argv[2]}')
