@@ -506,14 +506,18 @@ NumberFit writeEdited(const NumberText &number, const ParsedPicture &picture, bo
   if (picture.sign == PictureSign::s) {
     // S in an edited picture: the last 9 carries the sign in its zone, as
     // a zoned number's last digit does ("305.0L" for -305.03).
-    int last = -1;
+    char *signedDigit = nullptr;
     for (int i = 0; i < count; ++i)
       if (positions[i].kind == EditKind::digit)
-        last = i;
-    if (last < 0 && negative)
-      return NumberFit::negative;
-    if (last >= 0 && text[last] >= '0' && text[last] <= '9')
-      text[last] = (negative ? "}JKLMNOPQR" : "{ABCDEFGHI")[text[last] - '0'];
+        signedDigit = &text[i];
+    if (signedDigit == nullptr) {
+      if (negative)
+        return NumberFit::negative;
+    } else if (const char digit = *signedDigit; digit >= '0' && digit <= '9') {
+      static constexpr char positiveZones[] = "{ABCDEFGHI";
+      static constexpr char negativeZones[] = "}JKLMNOPQR";
+      *signedDigit = (negative ? negativeZones : positiveZones)[digit - '0'];
+    }
   }
   for (int i = 0; i < count; ++i)
     out[i] = page.byte(text[i]);
