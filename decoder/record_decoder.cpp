@@ -656,7 +656,7 @@ bool RecordDecoder::encodeSteps(std::string_view data, std::int64_t declared, Re
     at = out.encodedRoom(directRoom_);
   // The record's texts' bytes, for a writer that bounds its pages by them.
   std::uint32_t textBytes = 0;
-  const auto failed = [&out]() {
+  const auto failed = [&]() {
     if constexpr (byLanes)
       out.abandonLanes();
     return false;
