@@ -297,8 +297,9 @@ def _end_now(status):
     for child in multiprocessing.active_children():
         child.kill()
     # A worker being spawned as the signal came is not yet among them, nor is
-    # multiprocessing's resource tracker; left, each lives on until it finds
-    # its parent gone, which on a busy machine may take its whole start.
+    # multiprocessing's resource tracker, nor what they started; left, each
+    # lives on until it finds its parent gone, which on a busy machine may
+    # take its whole start.
     for pid in _children():
         try:
             os.kill(pid, signal.SIGKILL)
@@ -310,22 +311,28 @@ def _end_now(status):
 
 
 def _children():
-    """The processes whose parent is this one (none where /proc is not there)."""
-    me = str(os.getpid())
-    found = []
+    """The processes descended from this one, children and theirs (none where
+    /proc is not there), found all before any is killed: a child killed first
+    would leave its own children to init, out of reach."""
+    parents = {}
     try:
         names = os.listdir("/proc")
     except OSError:
-        return found
+        return []
     for name in names:
         if not name.isdigit():
             continue
         try:
             with open(f"/proc/{name}/stat") as f:
-                if f.read().rsplit(")", 1)[1].split()[1] == me:
-                    found.append(int(name))
-        except (OSError, IndexError):
+                parents.setdefault(int(f.read().rsplit(")", 1)[1].split()[1]), []).append(int(name))
+        except (OSError, IndexError, ValueError):
             continue
+    found = []
+    waiting = [os.getpid()]
+    while waiting:
+        for child in parents.get(waiting.pop(), []):
+            found.append(child)
+            waiting.append(child)
     return found
 
 
