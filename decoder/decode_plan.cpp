@@ -112,6 +112,11 @@ void markSelection(const RecordModel &model, const std::vector<int> &fieldOf, De
 
 } // namespace
 
+std::string countRefusal(const ModelItem &table, const std::string &why) {
+  return "vexfcbl-decode: " + table.path + ": DEPENDING ON " + table.occurs->dependingOnName +
+         " is " + why + ", not a number: the count cannot be read\n";
+}
+
 DecodePlan makeDecodePlan(const RecordModel &model, const DecodeOptions &options) {
   DecodePlan plan;
   std::vector<std::int64_t> absolute;
@@ -154,9 +159,7 @@ DecodePlan makeDecodePlan(const RecordModel &model, const DecodeOptions &options
             throw PlanError{"vexfcbl-decode: " + item.path + ": DEPENDING ON " +
                             item.occurs->dependingOnName + " not found\n"};
           if (const auto why = notACount(model.items[static_cast<std::size_t>(counter)]))
-            throw PlanError{"vexfcbl-decode: " + item.path + ": DEPENDING ON " +
-                            item.occurs->dependingOnName + " is " + *why +
-                            ", not a number: the count cannot be read\n"};
+            throw PlanError{countRefusal(item, *why)};
           plan.fields[static_cast<std::size_t>(field.counter)].isCounter = true;
         }
       }

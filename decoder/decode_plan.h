@@ -93,4 +93,8 @@ struct PlanError {
 // The plan of every record of `model` (one record with -record), with the
 // -when rules (and -segment), -select and -where resolved; PlanError when an option names no field
 // or record, or a field cannot be decoded.
+// The refusal of a table whose DEPENDING ON names `why` (record/storage
+// notACount), as the decoder and -diagnose give it.
+std::string countRefusal(const ModelItem &table, const std::string &why);
+
 DecodePlan makeDecodePlan(const RecordModel &model, const DecodeOptions &options);

@@ -1976,9 +1976,7 @@ Diagnosis diagnose(const RecordModel &model, const DataSample &sample,
   for (const ModelItem &item : model.items)
     if (item.occurs && item.occurs->dependingOn >= 0)
       if (const auto why = notACount(model.items[static_cast<std::size_t>(item.occurs->dependingOn)]))
-        throw DiagnoseError{"vexfcbl-decode: " + item.path + ": DEPENDING ON " +
-                            item.occurs->dependingOnName + " is " + *why +
-                            ", not a number: the count cannot be read\n"};
+        throw DiagnoseError{countRefusal(item, *why)};
   Search search(model, sample, settings);
   return search.run();
 }
