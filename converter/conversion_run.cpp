@@ -4,12 +4,14 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
 #include "converter/conversion_messages.h"
+#include "converter/record_pipeline.h"
 #include "diagnostics/message_store.h"
 #include "support/run_state.h"
 
@@ -88,7 +90,18 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
     say(vexCblMsg::outputIsInput(output), options.messages);
     return VexCvtStatus::failed;
   }
-  ParsedInput input = parseInput(fileName, nullptr, frontEnd, options.commaDecimalPoint);
+  // A big copybook converts on a second thread while it is parsed; whatever
+  // that conversion did is dropped unless the parse ends without errors.
+  std::unique_ptr<VexRecordPipeline> pipeline;
+  FrontEndOptions parseOptions = frontEnd;
+  if (VexRecordPipeline::suits(fileName, frontEnd, options)) {
+    pipeline = std::make_unique<VexRecordPipeline>(options);
+    if (pipeline->ready())
+      parseOptions.recordFeed = pipeline.get();
+    else
+      pipeline.reset();
+  }
+  ParsedInput input = parseInput(fileName, nullptr, parseOptions, options.commaDecimalPoint);
   RunState::Scope scope(input.parts.front().run());
   if (input.errorCount() != 0) {
     say(vexCblMsg::sourceErrors, options.messages);
@@ -107,7 +120,8 @@ VexCvtStatus process(const std::string &fileName, const FrontEndOptions &frontEn
   const std::vector<VexProgramPart> parts = input.programParts();
   VexCvtStatus status = VexCvtStatus::failed;
   ReportingOutOfMemory([&] {
-    status = convertParts(frontEnd.program, parts, options, outcome);
+    if (pipeline == nullptr || !pipeline->finish(parts.front().entries, outcome, status))
+      status = convertParts(frontEnd.program, parts, options, outcome);
     if (status == VexCvtStatus::completed && after)
       status = after(parts);
   });

@@ -6,6 +6,7 @@
 #include "converter/conversion.h"
 #include "converter/conversion_messages.h"
 #include "converter/declaration_traversal.h"
+#include "converter/record_pipeline.h"
 #include "support/library_error.h"
 #include "support/run_state.h"
 
@@ -30,15 +31,12 @@ void traceOptions(VexCblConversion &conv) {
 
 namespace {
 
-// One conversion: `convert` fills the repository, which is then exported.
+// The rest of the conversion `conv`: `convert` fills (or ends filling) its
+// repository, which is then exported.
 template <typename Convert>
-VexCvtStatus runConversion(const VexCblConfig &options, VexDocumentOutcome *outcome,
+VexCvtStatus endConversion(VexCblConversion &conv, VexDocumentOutcome *outcome,
                            const Convert &convert) {
-  if (options.messages != nullptr)
-    std::fputs(vexCblMsg::startingConversion, options.messages);
-  VexCblConversion conv(options, VexTrace::fromEnvironment());
-  conv.report.holdMessages();
-  traceOptions(conv);
+  const VexCblConfig &options = conv.options;
   try {
     convert(conv);
     conv.repository.doExport(conv.report, conv.trace);
@@ -63,7 +61,26 @@ VexCvtStatus runConversion(const VexCblConfig &options, VexDocumentOutcome *outc
   return VexCvtStatus::completed;
 }
 
+// One conversion: `convert` fills the repository, which is then exported.
+template <typename Convert>
+VexCvtStatus runConversion(const VexCblConfig &options, VexDocumentOutcome *outcome,
+                           const Convert &convert) {
+  if (options.messages != nullptr)
+    std::fputs(vexCblMsg::startingConversion, options.messages);
+  VexCblConversion conv(options, VexTrace::fromEnvironment());
+  conv.report.holdMessages();
+  traceOptions(conv);
+  return endConversion(conv, outcome, convert);
+}
+
 } // namespace
+
+VexCvtStatus vexCblEndConversion(VexCblConversion &conv, VexDocumentOutcome *outcome,
+                                 const std::function<void(VexCblConversion &)> &convert) {
+  if (conv.options.messages != nullptr)
+    std::fputs(vexCblMsg::startingConversion, conv.options.messages);
+  return endConversion(conv, outcome, convert);
+}
 
 VexCvtStatus vexCblConvert(Tree_Node *declList, const VexCblConfig &options,
                            VexDocumentOutcome *outcome) {

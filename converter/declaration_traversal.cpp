@@ -278,16 +278,24 @@ void vexCblTraverseDecl(VexCblConversion &conv, Tree_Node *decl, VexCblGrpContex
 
 } // namespace
 
-void vexCbConvertRecords(VexCblConversion &conv, Tree_Node *declList) {
+void vexCbConvertTopLevel(VexCblConversion &conv, VexCblGrpContext &topLevel, tree::decl &entry) {
+  if (is<tree::file_description>(entry.object))
+    vexCblTraverseDecl(conv, entry.fields, topLevel, nullptr);
+  else
+    vexCblConvertEntry(conv, entry, topLevel, nullptr);
+}
+
+VexCblGrpContext vexCbTopLevelContext(const VexCblConversion &conv) {
   VexCblGrpContext topLevel;
   topLevel.numberRepeatedNames = conv.options.lenient;
+  return topLevel;
+}
+
+void vexCbConvertRecords(VexCblConversion &conv, Tree_Node *declList) {
+  VexCblGrpContext topLevel = vexCbTopLevelContext(conv);
   for (auto *entry = as_if<tree::decl>(declList); entry != nullptr;
-       entry = as_if<tree::decl>(entry->next)) {
-    if (is<tree::file_description>(entry->object))
-      vexCblTraverseDecl(conv, entry->fields, topLevel, nullptr);
-    else
-      vexCblConvertEntry(conv, *entry, topLevel, nullptr);
-  }
+       entry = as_if<tree::decl>(entry->next))
+    vexCbConvertTopLevel(conv, topLevel, *entry);
 }
 
 void vexCbDeftabDrv(VexCblConversion &conv, Tree_Node *declList) {

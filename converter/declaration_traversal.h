@@ -25,3 +25,13 @@ void vexCbDeftabDrv(VexCblConversion &conv, Tree_Node *declList);
 // sort-file description convert as top-level records. For the programs of a
 // program file, one list after the other.
 void vexCbConvertRecords(VexCblConversion &conv, Tree_Node *declList);
+
+// The top-level entry `entry` of a copybook into the conversion's repository,
+// as vexCbConvertRecords converts each of its list: `topLevel` is the
+// context of the whole list, kept from one entry to the next (it numbers
+// repeated record names). Reads `entry`, its members and the entry after it
+// (is it redefined?), nothing else of the tree.
+void vexCbConvertTopLevel(VexCblConversion &conv, VexCblGrpContext &topLevel, tree::decl &entry);
+
+// The context vexCbConvertRecords starts a list's walk with.
+VexCblGrpContext vexCbTopLevelContext(const VexCblConversion &conv);

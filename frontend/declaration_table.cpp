@@ -160,6 +160,10 @@ struct DeftabState {
   tIdent rms_stv = NoIdent;
   tIdent rms_filename = NoIdent;
   tree::decl *decls = nullptr;
+  // The root declaration BeginDeftab made: top-level entries follow it or
+  // hang right below it.
+  tree::decl *root = nullptr;
+  RecordFeed *feed = nullptr;
   bool nameCheck = false;
   bool nameCheckMsg = true;
   bool lenient = false;
@@ -334,6 +338,9 @@ void Link(tree::decl *d, int depth) {
     ForgetSiblingsOf(previous);
   state().stack[depth].last = d;
   state().depth = depth;
+  if (RecordFeed *feed = state().feed;
+      feed != nullptr && (d->lower == nullptr || d->lower == state().root))
+    feed->opened(d);
 }
 
 // -lenient: a constant takes no storage and ends nothing. It stands where it
@@ -386,6 +393,7 @@ tree::decl *&deftab_decls() { return state().decls; }
 bool &NameCheck() { return state().nameCheck; }
 bool &NameCheckMsg() { return state().nameCheckMsg; }
 bool &Lenient() { return state().lenient; }
+RecordFeed *&DeftabRecordFeed() { return state().feed; }
 std::int16_t &Section() { return state().section; }
 std::array<tree::decl *, MaxSearch + 1> &search_result() { return state().searchResult; }
 int &search_count() { return state().searchCount; }
@@ -396,7 +404,9 @@ void BeginDeftab() {
   // is begun; everything else starts afresh.
   const bool nameCheck = state().nameCheck, nameCheckMsg = state().nameCheckMsg;
   const bool lenient = state().lenient;
+  RecordFeed *const feed = state().feed;
   state() = DeftabState{};
+  state().feed = feed;
   state().nameCheck = nameCheck;
   state().nameCheckMsg = nameCheckMsg;
   state().lenient = lenient;
@@ -411,6 +421,7 @@ void BeginDeftab() {
   if (root != nullptr)
     Enter(root);
   deftab_decls() = root;
+  state().root = root;
   state().stack[0] = {1, root, root};
 }
 

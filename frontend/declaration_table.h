@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "frontend/record_feed.h"
 #include "frontend/syntax_tree.h"
 
 // Declaration kinds: the kind of description a name was declared in (`kind`
@@ -67,6 +68,9 @@ std::array<tDeclName, MaxCdNames> &cd_names();
 // kind 0, no positions), points deftab_decls at it, resets the level stack
 // and Section, and enters the identifiers RMS-STS, RMS-STV, RMS-FILENAME and
 // FILLER. Call once per conversion after InitIdents and before parsing.
+// Who is told of each top-level entry as it is declared (the run's
+// FrontEndOptions::recordFeed); BeginDeftab keeps it. Null: nobody.
+RecordFeed *&DeftabRecordFeed();
 void BeginDeftab();
 
 // Declares `name` at `level` with `object` as the declaring node and `end` as

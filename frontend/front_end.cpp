@@ -104,6 +104,17 @@ void FrontEndResult::parse(const std::string &path, const std::string_view *text
   NameCheckMsg() = options.nameCheck;
   NameCheck() = options.nameCheck;
   Lenient() = options.lenient;
+  DeftabRecordFeed() = options.recordFeed;
+  // The feed's reader stops before anything after the parse changes the
+  // tree, whichever way the parse ends (a fatal message throws).
+  struct FeedEnd {
+    RecordFeed *feed;
+    void operator()() const noexcept {
+      if (feed != nullptr)
+        feed->ended();
+    }
+    ~FeedEnd() { (*this)(); }
+  } feedEnd{options.recordFeed};
 
   InitIdents();
   BeginErrors();
@@ -140,6 +151,8 @@ void FrontEndResult::parse(const std::string &path, const std::string_view *text
     syntaxErrors_ = Parser2(options.program ? 1 : fileDescriptions ? 3 : 2);
   }
   filesRead_ = SourcesOpened();
+  feedEnd();
+  DeftabRecordFeed() = nullptr;
 
   as<tree::data_division>(TreeRoot())->deftab = deftab_decls();
   Eval(TreeRoot());

@@ -10,6 +10,7 @@
 
 #include "diagnostics/source_message.h"
 #include "frontend/program_text.h"
+#include "frontend/record_feed.h"
 #include "frontend/syntax_tree.h"
 #include "support/copybook_search.h"
 #include "support/run_state.h"
@@ -58,6 +59,10 @@ struct FrontEndOptions {
   // program whose SPECIAL-NAMES say so, and with -c under -program or
   // -lenient; the default reading of a copybook never does.
   bool decimalPointComma = false;
+  // Told of each top-level entry as the parse closes the one before it, and
+  // of the parse's end before references are resolved (a conversion that
+  // runs while the parse reads on); null: nobody.
+  RecordFeed *recordFeed = nullptr;
 };
 
 // A copybook or program the caller holds in memory: the name positions and

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include <sys/stat.h>
+
 // The bytes of one output document on their way to the output file. They go
 // to an unnamed file in the output's folder (failing that, a temporary file,
 // failing that, memory), so a large document costs no memory and a run that
@@ -44,6 +46,10 @@ private:
   void copyTo(const std::function<void(const char *, std::size_t)> &sink);
   // Stops the prefill and cuts what it wrote past the document.
   void endPrefill();
+  // Renames the unnamed spool over the regular file `target` (whose status
+  // was `old`), with its mode and owner; false, nothing changed, when the
+  // spool cannot be linked into the target's folder.
+  bool placeSpool(const std::string &target, const struct stat &old);
 
   std::string outputFile_;
   int spool_ = -1;

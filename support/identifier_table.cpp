@@ -1,14 +1,17 @@
 // Identifier hash table: dense numbers for texts, growing tables, writing identifiers.
 #include "support/identifier_table.h"
 
+#include <array>
+#include <atomic>
+#include <bit>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "support/run_state.h"
 
 namespace {
 
-constexpr std::size_t InitialTableSize = 1024;
 constexpr std::size_t InitialBucketCount = 1024;
 constexpr tIdent ReservedIdent = 2;
 
@@ -30,10 +33,67 @@ struct IdentEntry {
 // (its room beyond them is reserved, never written): a table doubled for
 // the last few names of a big copybook left tens of megabytes of zeroed
 // entries, each page cleared by the kernel for nothing.
+//
+// The entries stand in segments of 1024, 1024, 2048, 4096, ... that never
+// move once made: a conversion reading the records already parsed (on
+// another thread, while the parse goes on) reads their identifiers' texts
+// while new identifiers are entered, and a table that moved its entries on
+// growing would pull them from under it.
+class IdentEntries {
+public:
+  IdentEntries() { emplace(); }
+  IdentEntry &operator[](tIdent ident) { return at(ident); }
+  const IdentEntry &operator[](tIdent ident) const {
+    return const_cast<IdentEntries *>(this)->at(ident);
+  }
+  std::size_t size() const { return size_; }
+  IdentEntry &emplace() {
+    const auto [segment, offset] = place(static_cast<tIdent>(size_));
+    std::vector<IdentEntry> &entries = segments_[segment];
+    if (offset == 0)
+      entries.reserve(segmentSize(segment));
+    ++size_;
+    return entries.emplace_back();
+  }
+
+private:
+  static constexpr unsigned firstBits = 10;
+  static constexpr std::size_t segmentCount = 32 - firstBits + 1;
+  static std::size_t segmentSize(unsigned segment) {
+    return std::size_t{1} << (firstBits + (segment == 0 ? 0 : segment - 1));
+  }
+  // Segment 0 holds 0..1023, segment s >= 1 holds [1024 << (s-1), 1024 << s).
+  static std::pair<unsigned, std::size_t> place(tIdent ident) {
+    const std::uint32_t high = ident >> firstBits;
+    if (high == 0)
+      return {0, ident};
+    const unsigned segment = static_cast<unsigned>(std::bit_width(high));
+    return {segment, ident - (std::size_t{1} << (firstBits + segment - 1))};
+  }
+  IdentEntry &at(tIdent ident) {
+    const auto [segment, offset] = place(ident);
+    return segments_[segment].data()[offset];
+  }
+  std::array<std::vector<IdentEntry>, segmentCount> segments_;
+  std::size_t size_ = 0;
+};
+
 struct IdentState {
-  std::vector<IdentEntry> Table = std::vector<IdentEntry>(ReservedIdent + 1);
+  IdentState() {
+    for (tIdent ident = NoIdent; ident <= ReservedIdent; ++ident)
+      Table.emplace();
+  }
+  IdentEntries Table;
   std::vector<tIdent> Buckets{NoIdent};
-  tIdent Highest = ReservedIdent;
+  // Read by a conversion on another thread to tell a known identifier; only
+  // the parsing thread writes it.
+  std::atomic<tIdent> Highest = ReservedIdent;
+  IdentState &operator=(IdentState &&other) noexcept {
+    Table = std::move(other.Table);
+    Buckets = std::move(other.Buckets);
+    Highest.store(other.Highest.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    return *this;
+  }
 };
 
 constexpr RunSlot<IdentState> state{RunSlotId::identifiers};
@@ -51,7 +111,9 @@ std::uint32_t HashText(const char *characters, unsigned long length) {
   return h;
 }
 
-bool IsValid(const IdentState &s, tIdent ident) { return ident >= NoIdent && ident <= s.Highest; }
+bool IsValid(const IdentState &s, tIdent ident) {
+  return ident >= NoIdent && ident <= s.Highest.load(std::memory_order_relaxed);
+}
 
 void Chain(IdentState &s, tIdent ident) {
   IdentEntry &entry = s.Table[ident];
@@ -64,9 +126,9 @@ void Chain(IdentState &s, tIdent ident) {
 // stays out of the chains so that the empty text keeps finding NoIdent.
 void Grow(IdentState &s) {
   bool first = s.Buckets.size() == 1;
-  s.Table.reserve(first ? InitialTableSize : s.Buckets.size() * 2);
   s.Buckets.assign(first ? InitialBucketCount : s.Buckets.size() * 2, 0);
-  for (tIdent ident = NoIdent; ident <= s.Highest; ++ident) {
+  for (tIdent ident = NoIdent, highest = s.Highest.load(std::memory_order_relaxed);
+       ident <= highest; ++ident) {
     if (ident != ReservedIdent)
       Chain(s, ident);
   }
@@ -95,14 +157,14 @@ tIdent MakeIdent(const char *characters, unsigned long length) {
       return ident;
   }
 
-  tIdent ident = s.Highest + 1;
+  tIdent ident = s.Highest.load(std::memory_order_relaxed) + 1;
   if (ident >= s.Buckets.size() || s.Buckets.size() == 1)
     Grow(s);
-  IdentEntry &entry = s.Table.emplace_back();
+  IdentEntry &entry = s.Table.emplace();
   entry.String = PutString(characters, length);
   entry.Length = static_cast<std::uint32_t>(length);
   entry.Hash = hash;
-  s.Highest = ident;
+  s.Highest.store(ident, std::memory_order_relaxed);
   Chain(s, ident);
   return ident;
 }
@@ -119,4 +181,4 @@ unsigned long LengthIdent(tIdent ident) {
   return IsValid(s, ident) ? s.Table[ident].Length : 0;
 }
 
-tIdent MaxIdent() { return state().Highest; }
+tIdent MaxIdent() { return state().Highest.load(std::memory_order_relaxed); }

@@ -74,6 +74,38 @@ TEST_F(DocumentFile, ExistingOutputIsReplacedWholeKeepingItsModeAndLinksToIt) {
   EXPECT_EQ(names(), (std::vector<std::string>{"hard.gnv", "link.gnv", "out.gnv"}));
 }
 
+// A link to an output on another file system: the spool, made beside the
+// link, cannot be renamed there, so the document is copied beside the target
+// and renamed over it; the target keeps its mode, nothing is left in either
+// folder.
+TEST_F(DocumentFile, OutputOnAnotherFileSystemIsReplacedThroughACopy) {
+  const fs::path other = "/dev/shm";
+  struct stat here {}, there {};
+  if (::stat(dir_.c_str(), &here) != 0 || ::stat(other.c_str(), &there) != 0 ||
+      here.st_dev == there.st_dev)
+    GTEST_SKIP() << "no second file system at " << other;
+  std::string pattern = (other / "vexdoc-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const fs::path far = pattern;
+  std::ofstream(far / "out.gnv", std::ios::binary) << "old";
+  ::chmod((far / "out.gnv").c_str(), 0604);
+  fs::create_symlink(far / "out.gnv", dir_ / "link.gnv");
+  const std::string document(300000, 'n');
+  const bool placed = written(path("link.gnv"), document);
+  std::ifstream in(far / "out.gnv", std::ios::binary);
+  const std::string result((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto mode = fs::status(far / "out.gnv").permissions() & fs::perms::mask;
+  std::vector<std::string> farNames;
+  for (const auto &entry : fs::directory_iterator(far))
+    farNames.push_back(entry.path().filename().string());
+  fs::remove_all(far);
+  ASSERT_TRUE(placed);
+  EXPECT_TRUE(result == document) << result.size() << " bytes";
+  EXPECT_EQ(mode, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+  EXPECT_EQ(farNames, std::vector<std::string>{"out.gnv"});
+  EXPECT_EQ(names(), std::vector<std::string>{"link.gnv"});
+}
+
 // Two runs writing one output at once: whichever puts its document in place
 // last wins, and the output is never a mixture of both.
 TEST_F(DocumentFile, InterleavedDocumentsNeverMix) {

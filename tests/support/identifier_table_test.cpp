@@ -1,7 +1,9 @@
 // Tests identifier numbering, table growth, hashing, undefined writes and string records.
+#include <atomic>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/identifier_table.h"
@@ -58,6 +60,49 @@ TEST_F(IdentsTest, NumberOf1024GrowsTheTablesWithoutRenumbering) {
   }
   EXPECT_EQ(MakeIdent(""), NoIdent) << "the reserved number must not capture the empty text";
   EXPECT_EQ(MakeIdent("NAME-5001"), 5001u);
+}
+
+// A conversion reads the texts of identifiers already made on another
+// thread while the parse makes new ones: the table's growth (past 1024,
+// 2048, ... entries) must never move an entry from under the reader. The
+// reader checks every published identifier's text and length against the
+// name it was made from; a table that moves its entries on growing makes
+// it read freed memory (caught by the address sanitizer, and by the thread
+// sanitizer as a race).
+TEST_F(IdentsTest, TextsOfMadeIdentifiersStayReadableWhileTheTableGrows) {
+  constexpr tIdent count = 150000;
+  std::vector<std::string> names(count + 3);
+  for (tIdent ident = 3; ident < count + 3; ++ident)
+    names[ident] = "ITEM-" + std::to_string(ident * 7919 % 1000003);
+  std::atomic<tIdent> published{2};
+  std::atomic<bool> done{false};
+  std::size_t mismatches = 0, reads = 0;
+  RunState &parsing = run;
+  std::thread reader([&] {
+    RunState::Scope readerScope(parsing);
+    tIdent next = 3;
+    for (bool last = false; !last;) {
+      last = done.load();
+      for (tIdent upTo = published.load(); next <= upTo; ++next, ++reads)
+        if (names[next] != GetCStr(next) || LengthIdent(next) != names[next].size())
+          ++mismatches;
+      // Reread the oldest ones as the table grows past them.
+      for (tIdent old = 3; old < 3 + 64 && old < next; ++old, ++reads)
+        if (names[old] != GetCStr(old))
+          ++mismatches;
+    }
+  });
+  for (tIdent ident = 3; ident < count + 3; ++ident) {
+    if (MakeIdent(names[ident].c_str()) != ident) {
+      ADD_FAILURE() << names[ident] << " was not given " << ident;
+      break;
+    }
+    published.store(ident);
+  }
+  done.store(true);
+  reader.join();
+  EXPECT_EQ(mismatches, 0u);
+  EXPECT_GE(reads, static_cast<std::size_t>(count));
 }
 
 TEST_F(IdentsTest, StringRecordsKeepLengthAndCutAt65535) {
