@@ -16,107 +16,6 @@
 #include "support/utf8.h"
 
 // ---------------------------------------------------------------------------
-// Texts
-
-namespace {
-
-// Each of `size` bytes at `from` as the code unit of its value. Names and
-// descriptions pass here once or twice each; a unit at a time, the loops
-// took 2.5% of a conversion.
-void widen(const unsigned char *from, std::size_t size, char16_t *to) {
-  std::size_t at = 0;
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  for (; at + 16 <= size; at += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + at));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(to + at), _mm_unpacklo_epi8(bytes, zero));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(to + at + 8), _mm_unpackhi_epi8(bytes, zero));
-  }
-#endif
-  for (; at < size; ++at)
-    to[at] = from[at];
-}
-
-// The opposite for code units up to 0x7F (a plain text's): each the byte of
-// its value.
-void narrowAscii(std::u16string_view text, std::string &out) {
-  out.resize(text.size());
-  char *to = out.data();
-  std::size_t at = 0;
-#if defined(__SSE2__)
-  for (; at + 16 <= text.size(); at += 16) {
-    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + at));
-    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + at + 8));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(to + at), _mm_packus_epi16(low, high));
-  }
-#endif
-  for (; at < text.size(); ++at)
-    to[at] = static_cast<char>(text[at]);
-}
-
-} // namespace
-
-VexString vexToUnicode(const char *bytes, long length, bool utf8) {
-  if (!bytes)
-    return VexString();
-  std::size_t size = length < 0 ? std::strlen(bytes) : static_cast<std::size_t>(length);
-  const auto *data = reinterpret_cast<const unsigned char *>(bytes);
-  if (!utf8) {
-    // Every byte one code unit: sized once, exactly (the model keeps these
-    // texts by the hundred thousand, moved in), and widened in one pass (the
-    // converter's names, pictures and values all come this way).
-    VexString result(size, char16_t{});
-    widen(data, size, result.data());
-    return result;
-  }
-  VexString result;
-  result.reserve(size);
-  for (std::size_t pos = 0; pos < size;) {
-    char32_t code = 0;
-    std::size_t used = vexDecodeUtf8(data, size, pos, code);
-    if (used == 0) {
-      result += static_cast<char16_t>(data[pos++]);
-      continue;
-    }
-    pos += used;
-    vexAppendUtf16(result, code);
-  }
-  return result;
-}
-
-VexString vexToUnicode(const char *text, bool utf8) { return vexToUnicode(text, -1, utf8); }
-
-VexString vexToUnicode(std::string_view bytes, char16_t last) {
-  VexString result(bytes.size() + 1, last);
-  widen(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size(), result.data());
-  return result;
-}
-
-VexString vexToUnicode(const std::string &text, bool utf8) {
-  return vexToUnicode(text.data(), static_cast<long>(text.size()), utf8);
-}
-
-std::string vexToMbcs(const VexString &text) {
-  std::string result;
-  result.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char16_t unit = text[i];
-    if (unit <= 0xFF) {
-      result += static_cast<char>(unit);
-    } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-               text[i + 1] <= 0xDFFF) {
-      vexAppendUtf8(result, 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-      ++i;
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      vexAppendUtf8(result, 0xFFFD);
-    } else {
-      vexAppendUtf8(result, unit);
-    }
-  }
-  return result;
-}
-
-// ---------------------------------------------------------------------------
 // Objects, registries and kinds
 
 void VexObjectImpl::delRef() {
@@ -247,8 +146,8 @@ namespace {
 constexpr std::uint64_t itemTagBits = ~std::uint64_t(0) << 32;
 
 // The upper half of an item's slot: 32 bits of its name's hash.
-std::uint64_t itemTag(std::u16string_view name) {
-  const std::uint64_t hash = std::hash<std::u16string_view>()(name);
+std::uint64_t itemTag(std::string_view name) {
+  const std::uint64_t hash = std::hash<std::string_view>()(name);
   return (hash ^ (hash << 32)) & itemTagBits;
 }
 
@@ -256,7 +155,7 @@ std::uint64_t itemTag(std::u16string_view name) {
 
 // The slot of the first item named `name` (whose tag is `tag`), or the empty
 // slot where it would go.
-std::size_t VexGroupDefImpl::slotOf(std::u16string_view name, std::uint64_t tag) const {
+std::size_t VexGroupDefImpl::slotOf(std::string_view name, std::uint64_t tag) const {
   const std::size_t mask = firstIndex_.size() - 1;
   std::size_t at = static_cast<std::size_t>(tag >> 32) & mask;
   while (firstIndex_[at] != 0 &&
@@ -291,7 +190,7 @@ void VexGroupDefImpl::addItem(const VexGroupItem &item) {
   }
 }
 
-int VexGroupDefImpl::findItemIndex(const VexString &name) const {
+int VexGroupDefImpl::findItemIndex(std::string_view name) const {
   if (firstIndex_.empty())
     return -1;
   const std::uint64_t slot = firstIndex_[slotOf(name, itemTag(name))];
@@ -349,14 +248,18 @@ void appendHexByte(std::string &out, unsigned char byte) {
 // A default or restriction value: printable ASCII as it is, every other byte
 // in the "\hXX" notation the value images use for HIGH-VALUE, so that the
 // document stays plain ASCII and no byte is lost.
-std::string valueText(const VexString &value) {
-  std::string result;
-  for (unsigned char byte : vexToMbcs(value)) {
+void appendValueText(std::string &out, std::string_view value) {
+  for (unsigned char byte : value) {
     if (byte >= 0x20 && byte <= 0x7E)
-      result += static_cast<char>(byte);
+      out += static_cast<char>(byte);
     else
-      appendHexByte(result, byte);
+      appendHexByte(out, byte);
   }
+}
+
+std::string valueText(std::string_view value) {
+  std::string result;
+  appendValueText(result, value);
   return result;
 }
 
@@ -364,7 +267,7 @@ std::string valueText(const VexString &value) {
 // compatibility level) has every byte written in hex.
 std::string byteImageText(const VexString &value) {
   std::string result;
-  for (unsigned char byte : vexToMbcs(value))
+  for (unsigned char byte : value)
     appendHexByte(result, byte);
   return result;
 }
@@ -373,18 +276,13 @@ std::string byteImageText(const VexString &value) {
 
 std::string vexDocumentText(const VexString &text) {
   // Names and descriptions are nearly always plain ASCII, which comes out
-  // as it is, narrowed in one pass; only the others need decoding and
-  // escaping.
-  const bool plain = std::all_of(text.begin(), text.end(), [](char16_t unit) {
+  // as it is; only the others need decoding and escaping.
+  const bool plain = std::all_of(text.begin(), text.end(), [](char unit) {
     return (unit >= 0x20 && unit <= 0x7E) || unit == '\t' || unit == '\n' || unit == '\r';
   });
-  if (plain) {
-    std::string narrow(text.size(), '\0');
-    std::transform(text.begin(), text.end(), narrow.begin(),
-                   [](char16_t unit) { return static_cast<char>(unit); });
-    return narrow;
-  }
-  std::string bytes = vexToMbcs(text);
+  if (plain)
+    return text;
+  const std::string &bytes = text;
   std::string result;
   for (std::size_t pos = 0; pos < bytes.size();) {
     char32_t code = vexNextChar(bytes, pos);
@@ -438,9 +336,9 @@ void addNumberProperties(Element &element, const VexNumberDefImpl &def) {
   if (def.textPattern().isSet())
     element.attr("textPattern", valueText(def.textPattern().get()));
   if (def.decimalPoint().isSet())
-    element.attr("decimalPoint", valueText(VexString(1, def.decimalPoint().get())));
+    element.attr("decimalPoint", valueText(std::string_view(&def.decimalPoint().get(), 1)));
   if (def.groupSeparator().isSet())
-    element.attr("groupSeparator", valueText(VexString(1, def.groupSeparator().get())));
+    element.attr("groupSeparator", valueText(std::string_view(&def.groupSeparator().get(), 1)));
   if (def.blankWhenZero().isSet())
     element.attr("blankWhenZero", def.blankWhenZero().get() ? "true" : "false");
 }
@@ -596,26 +494,26 @@ void writeTo(VexXmlStreamWriter &writer, Element &&element) {
 
 // Whether vexDocumentText keeps `unit` as it is: such a text is its own UTF-8
 // and holds no character XML cannot carry.
-inline bool isPlainUnit(char16_t unit) {
+inline bool isPlainUnit(unsigned char unit) {
   return (unit >= 0x20 && unit <= 0x7E) || unit == '\t' || unit == '\n' || unit == '\r';
 }
 
-bool isPlain(std::u16string_view text) {
+bool isPlain(std::string_view text) {
   std::size_t at = 0;
 #if defined(__SSE2__)
-  // Eight units at a time while all are printable ASCII (unit - 0x20 below
-  // 0x5F, unsigned); a group with anything else, a tab or a line end among
-  // them, is looked at unit by unit below.
-  const __m128i space = _mm_set1_epi16(0x20), span = _mm_set1_epi16(0x5E);
-  for (; at + 8 <= text.size(); at += 8) {
-    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + at));
-    const __m128i beyond = _mm_subs_epu16(_mm_sub_epi16(units, space), span);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi16(beyond, _mm_setzero_si128())) != 0xFFFF)
+  // Sixteen bytes at a time while all are printable ASCII (byte - 0x20
+  // below 0x5F, unsigned); a group with anything else, a tab or a line end
+  // among them, is looked at byte by byte below.
+  const __m128i space = _mm_set1_epi8(0x20), span = _mm_set1_epi8(0x5E);
+  for (; at + 16 <= text.size(); at += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + at));
+    const __m128i beyond = _mm_subs_epu8(_mm_sub_epi8(bytes, space), span);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(beyond, _mm_setzero_si128())) != 0xFFFF)
       break;
   }
 #endif
   for (; at < text.size(); ++at)
-    if (!isPlainUnit(text[at]))
+    if (!isPlainUnit(static_cast<unsigned char>(text[at])))
       return false;
   return true;
 }
@@ -664,8 +562,9 @@ public:
 
   void definition(const VexDataDefImpl &def, bool standAlone) {
     count_ = 0;
+    direct_ = 0;
     if (standAlone || !def.name().empty())
-      narrow(vexAttrName(), def.name());
+      plain(vexAttrName(), def.name());
     const auto *group = rttiCast<VexGroupDefImpl>(&def);
     if (group != nullptr && group->type().isSet())
       number("groupType", group->type().get());
@@ -691,9 +590,7 @@ public:
     }
     if (!def.description().empty()) {
       writer_.startElement(vexElementDescription(), nullptr, 0);
-      std::string &text = values_[0];
-      narrowAscii(def.description(), text);
-      writer_.text(text);
+      writer_.text(def.description());
       writer_.endElement();
     }
     writer_.endElement();
@@ -702,15 +599,16 @@ public:
 private:
   void item(const VexGroupItemImpl &item) {
     count_ = 0;
-    narrow("name", item.name());
+    direct_ = 0;
+    plain("name", item.name());
     if (item.cardinality().isSet()) {
       number("minOccurs", item.cardinality().get().lbound());
       bound("maxOccurs", item.cardinality().get().ubound());
     }
     if (!item.countItem().empty())
-      narrow("countItem", item.countItem());
+      plain("countItem", item.countItem());
     if (item.definitionRef().isValid())
-      narrow("ref", definitions_.nameOf(item.definitionRef()));
+      plain("ref", definitions_.nameOf(item.definitionRef()));
     start("Item");
     if (!item.definitionRef().isValid() && item.definition())
       definition(*item.definition(), false);
@@ -730,7 +628,7 @@ private:
     if (def.defaultValue().isSet()) {
       std::string &text = next("default");
       if (def.defaultIsImage())
-        for (unsigned char byte : vexToMbcs(def.defaultValue().get()))
+        for (unsigned char byte : def.defaultValue().get())
           appendHex(text, byte);
       else
         appendValue(text, def.defaultValue().get());
@@ -760,9 +658,9 @@ private:
     if (def.textPattern().isSet())
       appendValue(next("textPattern"), def.textPattern().get());
     if (def.decimalPoint().isSet())
-      appendValue(next("decimalPoint"), std::u16string_view(&def.decimalPoint().get(), 1));
+      appendValue(next("decimalPoint"), std::string_view(&def.decimalPoint().get(), 1));
     if (def.groupSeparator().isSet())
-      appendValue(next("groupSeparator"), std::u16string_view(&def.groupSeparator().get(), 1));
+      appendValue(next("groupSeparator"), std::string_view(&def.groupSeparator().get(), 1));
     if (def.blankWhenZero().isSet())
       literal("blankWhenZero", def.blankWhenZero().get() ? "true" : "false");
   }
@@ -771,7 +669,8 @@ private:
   // reset; their buffers are free again once it returns.
   void start(const char *name) {
     for (std::size_t at = 0; at < count_; ++at)
-      attributes_[at].value = values_[at];
+      if ((direct_ >> at & 1) == 0)
+        attributes_[at].value = values_[at];
     writer_.startElement(name, attributes_.data(), count_);
   }
   // The next attribute `key`: its value is an empty buffer of its own, kept
@@ -783,7 +682,12 @@ private:
     return value;
   }
   void literal(const char *key, const char *value) { next(key) = value; }
-  void narrow(const char *key, std::u16string_view text) { narrowAscii(text, next(key)); }
+  // A plain text is its own attribute value: written from where the model
+  // keeps it, without a copy.
+  void plain(const char *key, std::string_view text) {
+    direct_ |= 1u << count_;
+    attributes_[count_++] = {key, text};
+  }
   void number(const char *key, std::int64_t value) {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
@@ -795,17 +699,13 @@ private:
     else
       number(key, value);
   }
-  // valueText, appended to `out`; ASCII without a detour through bytes.
-  static void appendValue(std::string &out, std::u16string_view value) {
-    if (!std::all_of(value.begin(), value.end(), [](char16_t unit) { return unit < 0x80; })) {
-      out += valueText(VexString(value));
-      return;
-    }
-    for (char16_t unit : value)
-      if (unit >= 0x20 && unit <= 0x7E)
-        out += static_cast<char>(unit);
+  // valueText, appended to `out`.
+  static void appendValue(std::string &out, std::string_view value) {
+    for (unsigned char byte : value)
+      if (byte >= 0x20 && byte <= 0x7E)
+        out += static_cast<char>(byte);
       else
-        appendHex(out, static_cast<unsigned char>(unit));
+        appendHex(out, byte);
   }
 
   // Room for the most attributes a definition has (a number: 14).
@@ -815,6 +715,8 @@ private:
   std::array<VexXmlStreamWriter::Attribute, maxAttributes> attributes_;
   Values &values_;
   std::size_t count_ = 0;
+  // The attributes (by bit) whose values are set already.
+  std::uint32_t direct_ = 0;
 };
 
 } // namespace
@@ -852,7 +754,7 @@ VexStanza VexMfRdfWriter::fillStanza(const VexDataDefImpl &def,
   std::string markup;
   writeElement(markup, renderDefinition(def, definitions, false));
   VexStanza stanza;
-  stanza.setAttrValue("definition", vexToUnicode(markup, false));
+  stanza.setAttrValue("definition", markup);
   stanza.setAttrValue("description", def.description());
   return stanza;
 }
