@@ -7,10 +7,6 @@
 #include <cstdio>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "model/xml_stream_writer.h"
 #include "support/library_error.h"
 #include "support/utf8.h"
@@ -498,21 +494,36 @@ inline bool isPlainUnit(unsigned char unit) {
   return (unit >= 0x20 && unit <= 0x7E) || unit == '\t' || unit == '\n' || unit == '\r';
 }
 
+// Whether each of the eight bytes of `word` is printable ASCII (0x20 to
+// 0x7E). With no byte's top bit set, adding 0x60 to a byte sets it exactly
+// for 0x20 and above, adding 0x01 exactly for 0x7F, and neither carries into
+// the next byte; a byte with its top bit set fails the first test whatever
+// the sums carry.
+inline bool isPrintableWord(std::uint64_t word) {
+  constexpr std::uint64_t ones = 0x0101010101010101, tops = 0x8080808080808080;
+  return ((word | (word + ones)) & tops) == 0 && ((word + 0x60 * ones) & tops) == tops;
+}
+
+inline std::uint64_t wordAt(const char *at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
 bool isPlain(std::string_view text) {
-  std::size_t at = 0;
-#if defined(__SSE2__)
-  // Sixteen bytes at a time while all are printable ASCII (byte - 0x20
-  // below 0x5F, unsigned); a group with anything else, a tab or a line end
-  // among them, is looked at byte by byte below.
-  const __m128i space = _mm_set1_epi8(0x20), span = _mm_set1_epi8(0x5E);
-  for (; at + 16 <= text.size(); at += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + at));
-    const __m128i beyond = _mm_subs_epu8(_mm_sub_epi8(bytes, space), span);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(beyond, _mm_setzero_si128())) != 0xFFFF)
-      break;
+  // Eight bytes at a time, the last eight overlapping the ones before
+  // (most names are 8 to 20 bytes long); a text with a byte that is not
+  // printable ASCII, a tab or a line end among them, or shorter than eight
+  // bytes is looked at byte by byte.
+  if (text.size() >= 8) {
+    std::size_t at = 0;
+    bool printable = true;
+    for (; printable && at + 8 <= text.size(); at += 8)
+      printable = isPrintableWord(wordAt(text.data() + at));
+    if (printable && isPrintableWord(wordAt(text.data() + text.size() - 8)))
+      return true;
   }
-#endif
-  for (; at < text.size(); ++at)
+  for (std::size_t at = 0; at < text.size(); ++at)
     if (!isPlainUnit(static_cast<unsigned char>(text[at])))
       return false;
   return true;

@@ -498,6 +498,32 @@ TEST(ModelWriting, NestedMembersComeOutIndentedWithSortedAttributes) {
   }
 }
 
+// Member names and descriptions of every length up to 40 bytes with one byte
+// that the document cannot take as it is, at every place: the name is written
+// with the byte in its document form ("\h01", or the Latin-1 byte as UTF-8),
+// the description likewise; the texts of printable ASCII as they are.
+TEST(ModelWriting, EveryByteOfATextDecidesHowItIsWritten) {
+  const std::pair<char, std::string> odd[] = {
+      {'\x01', "\\h01"}, {'\x1F', "\\h1F"}, {'\xE9', "\xC3\xA9"}, {'\x80', "\xC2\x80"}};
+  for (std::size_t length = 1; length <= 40; ++length)
+    for (std::size_t place = 0; place < length; ++place)
+      for (const auto &[byte, form] : odd) {
+        std::string name(length, 'N');
+        name[place] = byte;
+        std::string expected(length - 1, 'N');
+        expected.insert(place, form);
+        auto member = VexDefAccessor<VexBinaryDefImpl>::create();
+        member->setDescription(name);
+        auto group = VexDefAccessor<VexGroupDefImpl>::create();
+        group->addItem(itemOf(name.c_str(), member));
+        ASSERT_EQ(written(*group),
+                  "\n<GroupDefinition name=\"\">\n  <Item name=\"" + expected +
+                      "\">\n    <BinaryDefinition>\n      <Description>" + expected +
+                      "</Description>\n    </BinaryDefinition>\n  </Item>\n</GroupDefinition>")
+            << "length " << length << ", place " << place << ", byte " << int(byte);
+      }
+}
+
 // U+FFFF and U+FFFE cannot be in an XML document at all. In a name or a
 // member's text the conversion has always failed where its markup held the
 // character; in the definition's own description only at writing.
