@@ -558,6 +558,47 @@ void appendHex(std::string &out, unsigned char byte) {
   out += hexDigits[byte & 0xF];
 }
 
+// The attribute names of the direct markup, in the order of their names:
+// an attribute is kept in the slot of its name, and the slots in order are
+// the order the document writes them in, without sorting them per element.
+enum class Key : unsigned {
+  binaryPresentation,
+  blankWhenZero,
+  countItem,
+  decimalPoint,
+  defaultValue,
+  digits,
+  groupSeparator,
+  groupType,
+  justification,
+  maxOccurs,
+  maxWidth,
+  minOccurs,
+  minWidth,
+  name,
+  padCharacter,
+  pointLocation,
+  ref,
+  signPosition,
+  textPattern,
+  textPresentation,
+  width,
+  count
+};
+constexpr std::array<std::string_view, static_cast<std::size_t>(Key::count)> keyNames{
+    "binaryPresentation", "blankWhenZero", "countItem",     "decimalPoint",     "default",
+    "digits",             "groupSeparator", "groupType",    "justification",    "maxOccurs",
+    "maxWidth",           "minOccurs",      "minWidth",     "name",             "padCharacter",
+    "pointLocation",      "ref",            "signPosition", "textPattern",      "textPresentation",
+    "width"};
+static_assert(std::is_sorted(keyNames.begin(), keyNames.end()) &&
+                  std::adjacent_find(keyNames.begin(), keyNames.end()) == keyNames.end(),
+              "slots in the order of the names");
+static_assert(keyNames[static_cast<std::size_t>(Key::name)] == "name" &&
+                  keyNames[static_cast<std::size_t>(Key::defaultValue)] == "default" &&
+                  keyNames[static_cast<std::size_t>(Key::width)] == "width",
+              "each key at its name");
+
 // Writes the markup of a definition straight into the document's writer:
 // the same elements, attributes and texts as renderDefinition and writeTo,
 // without a tree of strings made and taken apart for every definition (a
@@ -566,19 +607,17 @@ void appendHex(std::string &out, unsigned char byte) {
 class DirectMarkup {
 public:
   // The attribute values are written into `values` (one buffer per
-  // attribute), which the caller keeps from one definition to the next.
-  using Values = std::array<std::string, 16>;
+  // attribute name), which the caller keeps from one definition to the next.
+  using Values = std::array<std::string, static_cast<std::size_t>(Key::count)>;
   DirectMarkup(VexXmlStreamWriter &writer, const VexDataDefDomain &definitions, Values &values)
       : writer_(writer), definitions_(definitions), values_(values) {}
 
   void definition(const VexDataDefImpl &def, bool standAlone) {
-    count_ = 0;
-    direct_ = 0;
     if (standAlone || !def.name().empty())
-      plain(vexAttrName(), def.name());
+      plain(Key::name, def.name());
     const auto *group = rttiCast<VexGroupDefImpl>(&def);
     if (group != nullptr && group->type().isSet())
-      number("groupType", group->type().get());
+      number(Key::groupType, group->type().get());
     const auto *primitive = rttiCast<VexPrimitiveDefImpl>(&def);
     if (primitive != nullptr)
       primitiveAttributes(*primitive);
@@ -609,17 +648,15 @@ public:
 
 private:
   void item(const VexGroupItemImpl &item) {
-    count_ = 0;
-    direct_ = 0;
-    plain("name", item.name());
+    plain(Key::name, item.name());
     if (item.cardinality().isSet()) {
-      number("minOccurs", item.cardinality().get().lbound());
-      bound("maxOccurs", item.cardinality().get().ubound());
+      number(Key::minOccurs, item.cardinality().get().lbound());
+      bound(Key::maxOccurs, item.cardinality().get().ubound());
     }
     if (!item.countItem().empty())
-      plain("countItem", item.countItem());
+      plain(Key::countItem, item.countItem());
     if (item.definitionRef().isValid())
-      plain("ref", definitions_.nameOf(item.definitionRef()));
+      plain(Key::ref, definitions_.nameOf(item.definitionRef()));
     start("Item");
     if (!item.definitionRef().isValid() && item.definition())
       definition(*item.definition(), false);
@@ -630,14 +667,14 @@ private:
     if (def.width().isSet()) {
       const VexRange &width = def.width().get();
       if (width.isExact()) {
-        number("width", width.lbound());
+        number(Key::width, width.lbound());
       } else {
-        number("minWidth", width.lbound());
-        bound("maxWidth", width.ubound());
+        number(Key::minWidth, width.lbound());
+        bound(Key::maxWidth, width.ubound());
       }
     }
     if (def.defaultValue().isSet()) {
-      std::string &text = next("default");
+      std::string &text = next(Key::defaultValue);
       if (def.defaultIsImage())
         for (unsigned char byte : def.defaultValue().get())
           appendHex(text, byte);
@@ -646,9 +683,9 @@ private:
     }
     if (const auto *text = rttiCast<VexTextDefImpl>(&def)) {
       if (text->justification().isSet())
-        literal("justification", enumName(justificationNames, text->justification().get()));
+        literal(Key::justification, enumName(justificationNames, text->justification().get()));
       if (text->padCharacter().isSet())
-        appendValue(next("padCharacter"), text->padCharacter().get());
+        appendValue(next(Key::padCharacter), text->padCharacter().get());
     }
     if (const auto *number = rttiCast<VexNumberDefImpl>(&def))
       numberAttributes(*number);
@@ -656,55 +693,61 @@ private:
 
   void numberAttributes(const VexNumberDefImpl &def) {
     if (def.numberOfDigits().isSet())
-      number("digits", def.numberOfDigits().get());
+      number(Key::digits, def.numberOfDigits().get());
     if (def.pointLocation().isSet())
-      number("pointLocation", def.pointLocation().get());
+      number(Key::pointLocation, def.pointLocation().get());
     if (def.signPosition().isSet())
-      literal("signPosition", enumName(signPositionNames, def.signPosition().get()));
+      literal(Key::signPosition, enumName(signPositionNames, def.signPosition().get()));
     if (def.textPresentation().isSet())
-      literal("textPresentation", enumName(textPresentationNames, def.textPresentation().get()));
+      literal(Key::textPresentation, enumName(textPresentationNames, def.textPresentation().get()));
     if (def.binaryPresentation().isSet())
-      literal("binaryPresentation",
+      literal(Key::binaryPresentation,
               enumName(binaryPresentationNames, static_cast<int>(def.binaryPresentation().get())));
     if (def.textPattern().isSet())
-      appendValue(next("textPattern"), def.textPattern().get());
+      appendValue(next(Key::textPattern), def.textPattern().get());
     if (def.decimalPoint().isSet())
-      appendValue(next("decimalPoint"), std::string_view(&def.decimalPoint().get(), 1));
+      appendValue(next(Key::decimalPoint), std::string_view(&def.decimalPoint().get(), 1));
     if (def.groupSeparator().isSet())
-      appendValue(next("groupSeparator"), std::string_view(&def.groupSeparator().get(), 1));
+      appendValue(next(Key::groupSeparator), std::string_view(&def.groupSeparator().get(), 1));
     if (def.blankWhenZero().isSet())
-      literal("blankWhenZero", def.blankWhenZero().get() ? "true" : "false");
+      literal(Key::blankWhenZero, def.blankWhenZero().get() ? "true" : "false");
   }
 
-  // Starts element `name` with the attributes gathered since count_ was
-  // reset; their buffers are free again once it returns.
+  // Starts element `name` with the attributes gathered since the last
+  // start; their buffers are free again once it returns.
   void start(const char *name) {
-    for (std::size_t at = 0; at < count_; ++at)
-      if ((direct_ >> at & 1) == 0)
-        attributes_[at].value = values_[at];
-    writer_.startElement(name, attributes_.data(), count_);
+    std::size_t count = 0;
+    for (std::uint32_t rest = set_; rest != 0; rest &= rest - 1) {
+      const auto key = static_cast<std::size_t>(__builtin_ctz(rest));
+      attributes_[count++] = {keyNames[key],
+                              (direct_ >> key & 1) != 0 ? views_[key] : values_[key]};
+    }
+    set_ = direct_ = 0;
+    writer_.startElementInOrder(name, attributes_.data(), count);
   }
-  // The next attribute `key`: its value is an empty buffer of its own, kept
+  static std::uint32_t bit(Key key) { return std::uint32_t(1) << static_cast<unsigned>(key); }
+  // The attribute `key`: its value is an empty buffer of its own, kept
   // (with its capacity) from one element to the next.
-  std::string &next(const char *key) {
-    std::string &value = values_[count_];
+  std::string &next(Key key) {
+    set_ |= bit(key);
+    std::string &value = values_[static_cast<std::size_t>(key)];
     value.clear();
-    attributes_[count_++].name = key;
     return value;
   }
-  void literal(const char *key, const char *value) { next(key) = value; }
+  void literal(Key key, const char *value) { next(key) = value; }
   // A plain text is its own attribute value: written from where the model
   // keeps it, without a copy.
-  void plain(const char *key, std::string_view text) {
-    direct_ |= 1u << count_;
-    attributes_[count_++] = {key, text};
+  void plain(Key key, std::string_view text) {
+    set_ |= bit(key);
+    direct_ |= bit(key);
+    views_[static_cast<std::size_t>(key)] = text;
   }
-  void number(const char *key, std::int64_t value) {
+  void number(Key key, std::int64_t value) {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
     next(key).assign(digits, end);
   }
-  void bound(const char *key, std::int64_t value) {
+  void bound(Key key, std::int64_t value) {
     if (value == VexRange::unbounded)
       literal(key, "unbounded");
     else
@@ -719,14 +762,14 @@ private:
         appendHex(out, byte);
   }
 
-  // Room for the most attributes a definition has (a number: 14).
-  static constexpr std::size_t maxAttributes = std::tuple_size_v<Values>;
   VexXmlStreamWriter &writer_;
   const VexDataDefDomain &definitions_;
-  std::array<VexXmlStreamWriter::Attribute, maxAttributes> attributes_;
+  std::array<VexXmlStreamWriter::Attribute, static_cast<std::size_t>(Key::count)> attributes_;
+  std::array<std::string_view, static_cast<std::size_t>(Key::count)> views_;
   Values &values_;
-  std::size_t count_ = 0;
-  // The attributes (by bit) whose values are set already.
+  // The attributes (by bit of their key) given since the last start, and
+  // those of them whose values are views_ rather than values_.
+  std::uint32_t set_ = 0;
   std::uint32_t direct_ = 0;
 };
 

@@ -142,12 +142,6 @@ void VexXmlStreamWriter::startElement(std::string_view name, Attributes attribut
 
 void VexXmlStreamWriter::startElement(std::string_view name, const Attribute *attributes,
                                       std::size_t count) {
-  closeStartTag();
-  const bool breakLine = !textEndedLine_;
-  if (breakLine)
-    ++line_;
-  textEndedLine_ = false;
-  const std::size_t blanks = indentation(open_.size());
   // A stable insertion sort of pointers to the attributes: an element has a
   // handful of them, and std::stable_sort would ask the heap for a buffer on
   // every element.
@@ -159,14 +153,41 @@ void VexXmlStreamWriter::startElement(std::string_view name, const Attribute *at
     order = onHeap.data();
   }
   const auto byName = [](const Attribute *a, const Attribute *b) { return a->name < b->name; };
-  std::size_t size = (breakLine ? 1 : 0) + blanks + 1 + name.size();
-  bool plain = true;
   for (std::size_t next = 0; next < count; ++next) {
     order[next] = &attributes[next];
     std::rotate(std::upper_bound(order, order + next, order[next], byName), order + next,
                 order + next + 1);
-    const std::string_view value = attributes[next].value;
-    size += attributes[next].name.size() + value.size() + 4;
+  }
+  startTag(name, order, count);
+}
+
+void VexXmlStreamWriter::startElementInOrder(std::string_view name, const Attribute *attributes,
+                                             std::size_t count) {
+  std::array<const Attribute *, sortedInPlace> onStack;
+  std::vector<const Attribute *> onHeap;
+  const Attribute **order = onStack.data();
+  if (count > sortedInPlace) {
+    onHeap.resize(count);
+    order = onHeap.data();
+  }
+  for (std::size_t at = 0; at < count; ++at)
+    order[at] = &attributes[at];
+  startTag(name, order, count);
+}
+
+void VexXmlStreamWriter::startTag(std::string_view name, const Attribute *const *order,
+                                  std::size_t count) {
+  closeStartTag();
+  const bool breakLine = !textEndedLine_;
+  if (breakLine)
+    ++line_;
+  textEndedLine_ = false;
+  const std::size_t blanks = indentation(open_.size());
+  std::size_t size = (breakLine ? 1 : 0) + blanks + 1 + name.size();
+  bool plain = true;
+  for (std::size_t at = 0; at < count; ++at) {
+    const std::string_view value = order[at]->value;
+    size += order[at]->name.size() + value.size() + 4;
     plain = plain && plainPrefix<attributeEscape, '&', '<', '"', '\n', '\r', '\t'>(value) ==
                          value.size();
   }
