@@ -217,7 +217,7 @@ void vexCblTraceEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGrpC
 // Converts one entry with its members and places its definition.
 void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGrpContext &parentGrp,
                         VexGroupDefImpl *parentGroup) {
-  VexCblObjContext item;
+  VexCblObjContext item(std::move(conv.spareDescription));
   item.isGroup = vexCblStartsGroup(decl, conv.options.lenient) ? 1 : 0;
   vexCblAheadObjExtr(decl.object, item);
   // Messages name the entry as written, also when its record is renamed.
@@ -256,6 +256,7 @@ void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGr
   VexDataDef def = vexCblCreateDef(conv, parentGrp, item);
   if (!conv.options.noDescription)
     def->setDescription(withPeriod(item.description));
+  conv.spareDescription = std::move(item.description);
 
   if (VexGroupDefImpl *group =
           def->isNonGroupDef() ? nullptr : rttiCast<VexGroupDefImpl>(def.getPeer())) {

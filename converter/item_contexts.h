@@ -74,6 +74,8 @@ public:
   // not set, no BLANK WHEN ZERO or JUSTIFIED; 80 characters reserved for the
   // description.
   VexCblObjContext();
+  // The same, the description written into `room` (emptied; its room kept).
+  explicit VexCblObjContext(std::string &&room);
   ~VexCblObjContext() override;
   VexCblObjContext(const VexCblObjContext &) = delete;
   VexCblObjContext &operator=(const VexCblObjContext &) = delete;
