@@ -43,7 +43,7 @@ TpzCblDecimal::Sign decimalSign(int sign) {
 // The VALUE of a numeric item in the packed or zoned bytes of its storage.
 VexString encodedDefault(VexCblConversion &conv, VexCblGrpContext &grp, VexCblObjContext &item) {
   const int usage =
-      vexCblPackedOrUsage(vexCblGetUsage(grp, item), item.picture.get(), conv.options.lenient);
+      vexCblPackedOrUsage(vexCblGetUsage(grp, item), item.picture ? &*item.picture : nullptr, conv.options.lenient);
   const bool packed = usage == cwPackedDecimal || usage == cwComp3;
   TpzCblDecimal decimal(packed ? TpzCblDecimal::TypePacked : TpzCblDecimal::TypeZoned,
                         decimalSign(vexCblGetSign(grp, item)), 0, 0, 0);

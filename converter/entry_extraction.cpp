@@ -174,7 +174,7 @@ void extractRedefines(VexCblConversion &conv, tree::redefines &clause, VexCblObj
 
 void extractPicture(VexCblConversion &conv, tree::picture &clause, VexCblObjContext &item) {
   const std::string text = StoredText(clause.replaced ? clause.value : clause.string);
-  item.picture = std::make_unique<VexCblPicture>(text.c_str(), conv.options);
+  item.picture.emplace(text.c_str(), conv.options);
   describe(item, clause.keyword);
   describe(item, text);
   vexCblExtractObj(conv, clause.next, item);

@@ -497,7 +497,7 @@ void vexCblCheckPointLoc(VexCblPicProps *props, VexDefAccessor<VexNumberDefImpl>
 VexDataDef vexCblCreateBinNum(VexCblConversion &conv, VexCblGrpContext &grp,
                               VexCblObjContext &item) {
   const bool compat300 = conv.options.compat300Output();
-  VexCblPicture *picture = item.picture.get();
+  VexCblPicture *picture = item.picture ? &*item.picture : nullptr;
   const int usage = vexCblPackedOrUsage(vexCblGetUsage(grp, item), picture, conv.options.lenient);
   // A packed number keeps its decimal point, except where it becomes bytes.
   if (picture && property(*picture, VexCblPicProps::DigitsAfterV) != 0 &&
@@ -706,7 +706,7 @@ long vexCblStorageByPicture(int usage, VexCblPicture &picture) {
 VexDataDef vexCblCreateNumber(VexCblConversion &conv, VexCblGrpContext &grp,
                               VexCblObjContext &item) {
   const VexCblConfig &config = conv.options;
-  VexCblPicture *picture = item.picture.get();
+  VexCblPicture *picture = item.picture ? &*item.picture : nullptr;
   if (picture && config.compat300Output() && property(*picture, VexCblPicProps::P) != 0)
     conv.report.message(vexCblMsg::pSymbols);
 
