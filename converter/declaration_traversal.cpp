@@ -36,7 +36,16 @@ struct VexCblEntryNames {
   std::string uniqName;
   // The enclosing groups' path; null at the top level.
   const std::string *path = nullptr;
-  std::string defName() const { return path == nullptr ? uniqName : *path + "_" + uniqName; }
+  std::string defName() const {
+    if (path == nullptr)
+      return uniqName;
+    std::string name;
+    name.reserve(path->size() + 1 + uniqName.size());
+    name += *path;
+    name += '_';
+    name += uniqName;
+    return name;
+  }
 };
 
 // An entry is a group when it has subordinate entries, unless the first of
