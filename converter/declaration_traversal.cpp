@@ -183,6 +183,11 @@ void vexCblConvertMembers(VexCblConversion &conv, const tree::decl &decl,
   if (!item.getRedefinesName().empty())
     item.name += "_REDEFINES_" + item.getRedefinesName();
   child.populate(parentGrp, item);
+  std::size_t members = 0;
+  for (auto *entry = as_if<tree::decl>(decl.fields); entry != nullptr;
+       entry = as_if<tree::decl>(entry->next))
+    ++members;
+  group.reserveItems(members);
   vexCblTraverseDecl(conv, decl.fields, child, &group);
 }
 

@@ -165,25 +165,36 @@ void VexGroupDefImpl::addItem(const VexGroupItem &item) {
   if (!item)
     throw VexError("Empty group item added to a group definition.");
   items_.push_back(item);
-  if (2 * (named_ + 1) > firstIndex_.size()) {
-    // Twice the size (at least 16 slots), each slot moved where its tag
-    // places it now.
-    std::vector<std::uint64_t> previous(std::max<std::size_t>(16, 2 * firstIndex_.size()), 0);
-    previous.swap(firstIndex_);
-    const std::size_t mask = firstIndex_.size() - 1;
-    for (std::uint64_t slot : previous)
-      if (slot != 0) {
-        std::size_t at = static_cast<std::size_t>(slot >> 32) & mask;
-        while (firstIndex_[at] != 0)
-          at = (at + 1) & mask;
-        firstIndex_[at] = slot;
-      }
-  }
+  if (2 * (named_ + 1) > firstIndex_.size())
+    resizeIndex(std::max<std::size_t>(16, 2 * firstIndex_.size()));
   const std::uint64_t tag = itemTag(item->name());
   if (std::uint64_t &slot = firstIndex_[slotOf(item->name(), tag)]; slot == 0) {
     slot = tag | items_.size();
     ++named_;
   }
+}
+
+void VexGroupDefImpl::reserveItems(std::size_t count) {
+  items_.reserve(count);
+  std::size_t slots = std::max<std::size_t>(16, firstIndex_.size());
+  while (slots < 2 * count)
+    slots *= 2;
+  if (slots != firstIndex_.size())
+    resizeIndex(slots);
+}
+
+// Each slot moved where its tag places it in a table of `slots` slots.
+void VexGroupDefImpl::resizeIndex(std::size_t slots) {
+  std::vector<std::uint64_t> previous(slots, 0);
+  previous.swap(firstIndex_);
+  const std::size_t mask = firstIndex_.size() - 1;
+  for (std::uint64_t slot : previous)
+    if (slot != 0) {
+      std::size_t at = static_cast<std::size_t>(slot >> 32) & mask;
+      while (firstIndex_[at] != 0)
+        at = (at + 1) & mask;
+      firstIndex_[at] = slot;
+    }
 }
 
 int VexGroupDefImpl::findItemIndex(std::string_view name) const {

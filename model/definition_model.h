@@ -513,6 +513,10 @@ public:
   void setType(int type) { type_ = type; }
   // Appends `item`, which has its name already; VexError for a null handle.
   void addItem(const VexGroupItem &item);
+  // Makes room for `count` items in all, so that adding up to so many
+  // grows nothing (a group of a handful of members grew its list and its
+  // index four times).
+  void reserveItems(std::size_t count);
   // Index of the first item named `name`, or -1; the same cost in a group of
   // any size.
   int findItemIndex(std::string_view name) const;
@@ -532,6 +536,7 @@ private:
   std::vector<std::uint64_t> firstIndex_;
   std::size_t named_ = 0;
   std::size_t slotOf(std::string_view name, std::uint64_t tag) const;
+  void resizeIndex(std::size_t slots);
 };
 
 // A rendered definition: named text attributes.
