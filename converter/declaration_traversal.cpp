@@ -105,7 +105,7 @@ bool vexCblWantsRestrictions(const VexCblConfig &options) {
 // Names `def` `defName` in the conversion's definition registry and hands it
 // to the repository as a stand-alone definition.
 void vexCblAddStandalone(VexCblConversion &conv, VexDataDefImpl &def, const std::string &defName) {
-  conv.definitions.registerDef(conv.definitions.getId(defName), def);
+  conv.definitions.registerDef(conv.definitions.add(defName), def);
   conv.repository.addDef(def);
 }
 

@@ -175,30 +175,24 @@ public:
   }
 };
 
-// Interns names as identifiers, 1, 2, ... in order of first request.
-// A big copybook's conversion names hundreds of thousands of definitions:
-// the texts lie end to end in blocks, each found through an open-addressed
-// table of identifiers: about 30 bytes beside each name's characters, where a
-// string object and a hash-map node took some 100.
+// Gives names identifiers, 1, 2, ... in order of request, and each
+// identifier its name back. A name given twice gets two identifiers: the
+// converter names each stand-alone definition once and uses an identifier
+// only to write the name again, so looking for an earlier request of the
+// same name served nothing, and took a hash of every name and, in a copybook
+// of a million entries, a cache miss each in a table of megabytes.
+// The texts lie end to end in blocks: 16 bytes beside each name's bytes,
+// where a string object and a hash-map node took some 100.
 template <typename Domain> class VexNameDomain {
 public:
   VexNameDomain() = default;
-  // The table points into the blocks, which must not be copied from under it.
+  // The identifiers' texts point into the blocks, which must not be copied
+  // from under them.
   VexNameDomain(const VexNameDomain &) = delete;
   VexNameDomain &operator=(const VexNameDomain &) = delete;
-  // The identifier of `name`, made on first request.
-  VexDomainId<Domain> getId(std::string_view name) {
-    if (2 * (texts_.size() + 1) > slots_.size())
-      grow();
-    const std::uint64_t tag = tagOf(name);
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t at = static_cast<std::size_t>(tag >> 32) & mask;
-    for (; slots_[at] != 0; at = (at + 1) & mask)
-      if ((slots_[at] & tagBits) == tag &&
-          texts_[static_cast<std::uint32_t>(slots_[at]) - 1] == name)
-        return VexDomainId<Domain>(static_cast<std::uint32_t>(slots_[at]));
+  // A new identifier for `name`.
+  VexDomainId<Domain> add(std::string_view name) {
     texts_.push_back(keep(name));
-    slots_[at] = tag | texts_.size();
     return VexDomainId<Domain>(static_cast<std::uint32_t>(texts_.size()));
   }
   // The name of `id`; empty for an identifier this registry did not make.
@@ -223,33 +217,9 @@ private:
     blockUsed_ += name.size();
     return {at, name.size()};
   }
-  // The upper half of a slot: 32 bits of the name's hash, which place the
-  // name in the table and tell most other names from it without reading
-  // their texts; a table that doubles moves its slots without hashing a
-  // name again (with the texts read once per doubling, the registry of the
-  // mixed million took 4% of the conversion, mostly waiting for memory).
-  static constexpr std::uint64_t tagBits = ~std::uint64_t(0) << 32;
-  static std::uint64_t tagOf(std::string_view name) {
-    const std::uint64_t hash = std::hash<std::string_view>()(name);
-    return (hash ^ (hash << 32)) & tagBits;
-  }
-  // Doubles the table (at least 64 slots), keeping it at most half full.
-  void grow() {
-    std::vector<std::uint64_t> previous(std::max<std::size_t>(64, 2 * slots_.size()), 0);
-    previous.swap(slots_);
-    const std::size_t mask = slots_.size() - 1;
-    for (std::uint64_t slot : previous)
-      if (slot != 0) {
-        std::size_t at = static_cast<std::size_t>(slot >> 32) & mask;
-        while (slots_[at] != 0)
-          at = (at + 1) & mask;
-        slots_[at] = slot;
-      }
-  }
   std::vector<std::unique_ptr<char[]>> blocks_;
   std::size_t blockUsed_ = 0;
   std::vector<std::string_view> texts_; // by identifier - 1
-  std::vector<std::uint64_t> slots_;       // tag | identifier; 0 is an empty slot
 };
 
 class VexDataDefImpl;

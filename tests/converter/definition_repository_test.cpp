@@ -27,7 +27,7 @@ VexDefAccessor<VexStringDefImpl> stringDef(VexDataDefDomain &definitions, const 
                                            int width) {
   auto def = VexDefAccessor<VexStringDefImpl>::create();
   def->setWidth(VexRange(width));
-  definitions.registerDef(definitions.getId(name), *def);
+  definitions.registerDef(definitions.add(name), *def);
   return def;
 }
 
@@ -145,14 +145,14 @@ TEST(Repository, DefinitionsAreLetGoOnceWritten) {
 TEST(Repository, ReferencesAreNamedByTheGivenRegistry) {
   VexDataDefDomain definitions;
   VexDataDefDomain other;
-  other.getId("ELSEWHERE");
+  other.add("ELSEWHERE");
   const auto target = stringDef(definitions, "REC_A", 1);
   auto group = VexDefAccessor<VexGroupDefImpl>::create();
   VexGroupItem member = VexGroupItem::create();
   member->setName("A");
   member->setDefinition(VexRef(target->id()));
   group->addItem(member);
-  definitions.registerDef(definitions.getId("REC"), *group);
+  definitions.registerDef(definitions.add("REC"), *group);
   for (const auto &[registry, name] : {std::pair{&definitions, "REC_A"}, {&other, "ELSEWHERE"}}) {
     VexCvtRepository repository(nullptr, nullptr, *registry);
     repository.addDef(*group);

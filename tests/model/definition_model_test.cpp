@@ -90,7 +90,7 @@ TEST(ModelRefCount, GroupItemsKeepTheirDefinitionsAliveUntilReplacedOrReleased) 
       group->addItem(itemOf(name, VexDefAccessor<TrackedString>::create(destroyed)));
     EXPECT_EQ(destroyed, 0);
     VexDataDefDomain domain;
-    group->items()[0]->setDefinition(VexRef(domain.getId(VexString("GONE"))));
+    group->items()[0]->setDefinition(VexRef(domain.add(VexString("GONE"))));
     EXPECT_EQ(destroyed, 1) << "a reference replacing the definition drops the held one";
   }
   EXPECT_EQ(destroyed, 3);
@@ -162,57 +162,55 @@ TEST(ModelGroup, CardinalityAndCountItem) {
 
 TEST(ModelRegistry, DefinitionsAreRegisteredByIdentifier) {
   VexDataDefDomain domain;
-  VexDataDefId rec = domain.getId(VexString("REG_REC"));
-  EXPECT_TRUE(rec.isValid());
-  EXPECT_NE(rec, domain.getId(VexString("REG_OTHER")));
-  EXPECT_EQ(domain.getId(VexString("REG_REC")), rec);
-  EXPECT_EQ(domain.getName(domain.getId(VexString("REG_OTHER"))), VexString("REG_OTHER"));
-  EXPECT_TRUE(domain.getName(VexDataDefId(999999)).empty());
+  VexDataDefId rec = domain.add(VexString("REG_REC"));
+  EXPECT_EQ(rec, VexDataDefId(1));
+  const VexDataDefId other = domain.add(VexString("REG_OTHER"));
+  EXPECT_EQ(other, VexDataDefId(2));
+  EXPECT_EQ(domain.add(VexString("REG_REC")), VexDataDefId(3)) << "each request its own";
+  EXPECT_EQ(domain.getName(rec), VexString("REG_REC"));
+  EXPECT_EQ(domain.getName(other), VexString("REG_OTHER"));
+  EXPECT_EQ(domain.getName(VexDataDefId(3)), VexString("REG_REC"));
+  EXPECT_TRUE(domain.getName(VexDataDefId(4)).empty());
+  EXPECT_TRUE(domain.getName(VexDataDefId()).empty());
   VexBinaryDefImpl def;
   EXPECT_FALSE(def.id().isValid());
   domain.registerDef(rec, def);
   EXPECT_EQ(def.name(), VexString("REG_REC"));
+  EXPECT_EQ(def.id(), rec);
   EXPECT_THROW(domain.registerDef(VexDataDefId(999999), def), VexError);
   EXPECT_THROW(domain.registerDef(VexDataDefId(), def), VexError);
   // Each conversion has its own registry: identifiers start afresh and the
   // names of another registry are unknown.
-  VexDataDefDomain other;
-  EXPECT_TRUE(other.getName(rec).empty());
-  EXPECT_EQ(other.getId(VexString("REG_OTHER")), VexDataDefId(1));
+  VexDataDefDomain another;
+  EXPECT_TRUE(another.getName(rec).empty());
+  EXPECT_EQ(another.add(VexString("REG_OTHER")), VexDataDefId(1));
 }
 
-TEST(ModelRegistry, ManyNamesKeepTheirIdentifiersInOrderOfFirstRequest) {
-  // Enough names to fill several blocks of text and to double the table
-  // many times; every name is asked again after all the growth.
+TEST(ModelRegistry, ManyNamesKeepTheirIdentifiersInOrderOfRequest) {
+  // Enough names to fill several blocks of text; every name is read again
+  // after all of them are in.
   VexDataDefDomain domain;
   const auto nameOf = [](int i) {
-    return VexString(("REC-" + std::to_string(i) + "_G1-" + std::to_string(i) + "_NAMR-1").c_str());
+    return "REC-" + std::to_string(i) + "_G1-" + std::to_string(i) + "_NAMR-1";
   };
   constexpr int count = 50000;
   for (int i = 0; i < count; ++i)
-    ASSERT_EQ(domain.getId(nameOf(i)), VexDataDefId(static_cast<std::uint32_t>(i + 1)));
-  for (int i = count - 1; i >= 0; --i) {
-    const VexDataDefId id(static_cast<std::uint32_t>(i + 1));
-    ASSERT_EQ(domain.getId(nameOf(i)), id);
-    ASSERT_EQ(domain.getName(id), nameOf(i));
-  }
+    ASSERT_EQ(domain.add(nameOf(i)), VexDataDefId(static_cast<std::uint32_t>(i + 1)));
+  for (int i = count - 1; i >= 0; --i)
+    ASSERT_EQ(domain.getName(VexDataDefId(static_cast<std::uint32_t>(i + 1))), nameOf(i));
   EXPECT_TRUE(domain.getName(VexDataDefId(count + 1)).empty());
   // Names that are prefixes of each other, hold a NUL or bytes above 127,
-  // or are longer than a block of text are names like any other.
+  // are empty or are longer than a block of text are names like any other.
   const VexString prefix = VexString("REC-1");
   const VexString withNul("REC\0X", 5);
   const VexString wide = "REC-\xE2\x82\xAC";
   const VexString huge(70000, 'L');
-  const VexDataDefId ids[] = {domain.getId(prefix), domain.getId(withNul), domain.getId(wide),
-                              domain.getId(huge), domain.getId(huge + "M")};
-  for (std::uint32_t i = 0; i < 5; ++i)
-    EXPECT_EQ(ids[i], VexDataDefId(count + 1 + i));
-  EXPECT_EQ(domain.getId("REC"), VexDataDefId(count + 6)) << "a NUL does not end a name";
-  EXPECT_EQ(domain.getName(ids[1]), withNul);
-  EXPECT_EQ(domain.getName(ids[2]), wide);
-  EXPECT_EQ(domain.getName(ids[3]), huge);
-  EXPECT_EQ(domain.getName(ids[4]).size(), 70001u);
-  EXPECT_EQ(domain.getId(nameOf(7)), VexDataDefId(8));
+  const VexString names[] = {prefix, withNul, wide, huge, huge + "M", "", "REC", nameOf(7)};
+  for (std::uint32_t i = 0; i < std::size(names); ++i)
+    EXPECT_EQ(domain.add(names[i]), VexDataDefId(count + 1 + i));
+  for (std::uint32_t i = 0; i < std::size(names); ++i)
+    EXPECT_EQ(domain.getName(VexDataDefId(count + 1 + i)), names[i]) << i;
+  EXPECT_EQ(domain.getName(VexDataDefId(8)), nameOf(7));
 }
 
 // The document's form of a name: ASCII with tab and line ends as it is,
@@ -301,11 +299,11 @@ TEST(ModelRendering, EveryDefinitionRendersAsRecordedAndValidates) {
 
   VexDataDefDomain domain;
   auto redefined = VexDefAccessor<VexStringDefImpl>::create();
-  domain.registerDef(domain.getId(VexString("REC_A")), *redefined);
+  domain.registerDef(domain.add(VexString("REC_A")), *redefined);
   auto group = VexDefAccessor<VexGroupDefImpl>::create();
   group->setType(1);
   group->setDescription(VexString("01 REC."));
-  domain.registerDef(domain.getId(VexString("REC")), *group);
+  domain.registerDef(domain.add(VexString("REC")), *group);
   group->addItem(itemOf("A", VexRef(redefined->id())));
   auto count = VexDefAccessor<VexNumberDefImpl>::create();
   count->setNumberOfDigits(1);
@@ -430,11 +428,11 @@ TEST(ModelWriting, NestedMembersComeOutIndentedWithSortedAttributes) {
     SCOPED_TRACE(memberName);
     VexDataDefDomain domain;
     auto earlier = VexDefAccessor<VexStringDefImpl>::create();
-    domain.registerDef(domain.getId(VexString("REC_A")), *earlier);
+    domain.registerDef(domain.add(VexString("REC_A")), *earlier);
     auto group = VexDefAccessor<VexGroupDefImpl>::create();
     group->setType(1);
     group->setDescription(VexString("01 REC."));
-    domain.registerDef(domain.getId(VexString("REC")), *group);
+    domain.registerDef(domain.add(VexString("REC")), *group);
     group->addItem(itemOf("A", VexRef(earlier->id())));
     auto count = VexDefAccessor<VexNumberDefImpl>::create();
     count->setNumberOfDigits(1);
