@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -204,19 +205,34 @@ void extractSign(VexCblConversion &conv, tree::sign &clause, VexCblObjContext &i
   vexCblExtractObj(conv, clause.next, item);
 }
 
+// The bounds of an OCCURS clause in words: `first`, then " TO " and `second`
+// unless it is null, then `last` unless it is null. By hand: snprintf took
+// some 700 instructions an OCCURS clause.
+std::string occursBounds(int first, const int *second, const char *last) {
+  char digits[16];
+  std::string text(digits, std::to_chars(digits, digits + sizeof digits, first).ptr);
+  if (second != nullptr) {
+    text += " TO ";
+    text.append(digits, std::to_chars(digits, digits + sizeof digits, *second).ptr);
+  }
+  if (last != nullptr) {
+    text += ' ';
+    text += last;
+  }
+  return text;
+}
+
 void extractOccurs(VexCblConversion &conv, tree::occurs &clause, VexCblObjContext &item) {
   describe(item, wordOccurs);
   // The front end caps bounds past 32 bits at INT32_MAX, which is past the limit too.
   if (clause.to > vexCblLargestSize || clause.from > vexCblLargestSize)
     conv.report.error(vexCblMsg::occursTooLarge(vexCblLargestSize));
-  char bounds[64];
   if (clause.to == OccursUnbounded) {
     // -lenient: a table without a largest count (its minimum, or 1 when
     // none is written).
     const int lower = clause.from == occursNoMinimum ? 1 : clause.from;
     item.cardinality.set(VexRange(lower, VexRange::unbounded));
-    std::snprintf(bounds, sizeof bounds, "%d TO", lower);
-    describe(item, bounds);
+    describe(item, occursBounds(lower, nullptr, "TO"));
     describe(item, cwUnbounded);
     describe(item, "TIMES");
     if (clause.depending != nullptr && !is<tree::noexpression>(clause.depending)) {
@@ -226,16 +242,15 @@ void extractOccurs(VexCblConversion &conv, tree::occurs &clause, VexCblObjContex
     }
   } else if (clause.depending == nullptr || is<tree::noexpression>(clause.depending)) {
     item.cardinality.set(VexRange(clause.to));
-    std::snprintf(bounds, sizeof bounds, "%d TIMES", static_cast<int>(clause.to));
-    describe(item, bounds);
+    describe(item, occursBounds(static_cast<int>(clause.to), nullptr, "TIMES"));
   } else {
     // A table that depends on an item can shrink to one occurrence when its
     // minimum is not written.
     const int lower = clause.from == occursNoMinimum ? 1 : clause.from;
     item.cardinality.set(VexRange(lower, clause.to));
     item.dependingOn = ReferenceName(clause.depending);
-    std::snprintf(bounds, sizeof bounds, "%d TO %d TIMES", lower, static_cast<int>(clause.to));
-    describe(item, bounds);
+    const int upper = static_cast<int>(clause.to);
+    describe(item, occursBounds(lower, &upper, "TIMES"));
     describe(item, "DEPENDING ON");
     describe(item, item.dependingOn);
   }
