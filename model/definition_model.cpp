@@ -731,9 +731,10 @@ private:
     for (std::uint32_t rest = set_; rest != 0; rest &= rest - 1) {
       const auto key = static_cast<std::size_t>(__builtin_ctz(rest));
       attributes_[count++] = {keyNames[key],
-                              (direct_ >> key & 1) != 0 ? views_[key] : values_[key]};
+                              (direct_ >> key & 1) != 0 ? views_[key] : values_[key],
+                              (verbatim_ >> key & 1) != 0};
     }
-    set_ = direct_ = 0;
+    set_ = direct_ = verbatim_ = 0;
     writer_.startElementInOrder(name, attributes_.data(), count);
   }
   static std::uint32_t bit(Key key) { return std::uint32_t(1) << static_cast<unsigned>(key); }
@@ -745,7 +746,11 @@ private:
     value.clear();
     return value;
   }
-  void literal(Key key, const char *value) { next(key) = value; }
+  // A word of the document's own, which needs no escape.
+  void literal(Key key, const char *value) {
+    next(key) = value;
+    verbatim_ |= bit(key);
+  }
   // A plain text is its own attribute value: written from where the model
   // keeps it, without a copy.
   void plain(Key key, std::string_view text) {
@@ -757,6 +762,7 @@ private:
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
     next(key).assign(digits, end);
+    verbatim_ |= bit(key);
   }
   void bound(Key key, std::int64_t value) {
     if (value == VexRange::unbounded)
@@ -782,6 +788,8 @@ private:
   // those of them whose values are views_ rather than values_.
   std::uint32_t set_ = 0;
   std::uint32_t direct_ = 0;
+  // Those of them that need no escape.
+  std::uint32_t verbatim_ = 0;
 };
 
 } // namespace

@@ -188,8 +188,9 @@ void VexXmlStreamWriter::startTag(std::string_view name, const Attribute *const 
   for (std::size_t at = 0; at < count; ++at) {
     const std::string_view value = order[at]->value;
     size += order[at]->name.size() + value.size() + 4;
-    plain = plain && plainPrefix<attributeEscape, '&', '<', '"', '\n', '\r', '\t'>(value) ==
-                         value.size();
+    plain = plain && (order[at]->verbatim ||
+                      plainPrefix<attributeEscape, '&', '<', '"', '\n', '\r', '\t'>(value) ==
+                          value.size());
   }
   // Most tags hold nothing to escape: their size is known, and the line
   // break, indentation, name and attributes are copied into it in place (a

@@ -22,6 +22,9 @@ public:
   struct Attribute {
     std::string_view name;
     std::string_view value;
+    // The caller knows the value holds nothing to escape (a number, a word
+    // of its own): it is not looked at again.
+    bool verbatim = false;
   };
 
   // A writer appending to `out`, which must outlive it.

@@ -507,6 +507,29 @@ TEST(ModelWriting, NestedMembersComeOutIndentedWithSortedAttributes) {
   }
 }
 
+// Attribute values written straight from the model are escaped as any
+// other: a name, a count item, a default, a pad character and a pattern
+// holding & < " and a tab; the numbers and words beside them need nothing.
+TEST(ModelWriting, AttributeValuesFromTheModelAreEscaped) {
+  auto number = VexDefAccessor<VexNumberDefImpl>::create();
+  number->setWidth(VexRange(12));
+  number->setDefaultValue("1&2");
+  number->setTextPattern("<9\"9>;-\t9");
+  number->setPadCharacter(VexSyntax("&"));
+  number->setJustification(2);
+  auto group = VexDefAccessor<VexGroupDefImpl>::create();
+  VexGroupItem item = itemOf("A&<\"B", number);
+  item->setCardinality(VexRange(1, 3), VexGroupItemRef("N&\"<"));
+  group->addItem(item);
+  EXPECT_EQ(written(*group),
+            "\n<GroupDefinition name=\"\">\n"
+            "  <Item countItem=\"N&amp;&quot;&lt;\" maxOccurs=\"3\" minOccurs=\"1\" "
+            "name=\"A&amp;&lt;&quot;B\">\n"
+            "    <NumberDefinition default=\"1&amp;2\" justification=\"right\" "
+            "padCharacter=\"&amp;\" textPattern=\"&lt;9&quot;9>;-\\h099\" width=\"12\"/>\n"
+            "  </Item>\n</GroupDefinition>");
+}
+
 // Member names and descriptions of every length up to 40 bytes with one byte
 // that the document cannot take as it is, at every place: the name is written
 // with the byte in its document form ("\h01", or the Latin-1 byte as UTF-8),
