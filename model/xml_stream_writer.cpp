@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -94,6 +95,39 @@ void appendEscaped(std::string &out, std::string_view text) {
     out += escape(text[run]);
     text.remove_prefix(run + 1);
   }
+}
+
+// Copies `size` bytes to `to` with a few loads and stores when they are at
+// most 16, as tag names, attribute names and most values are: a call of
+// memcpy for each (some 180 000 for 20 000 entries) cost more than the copy.
+inline void copyShort(char *to, const char *from, std::size_t size) {
+  if (size > 16) {
+    std::memcpy(to, from, size);
+  } else if (size >= 8) {
+    std::uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + size - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + size - 8, &tail, 8);
+  } else if (size >= 4) {
+    std::uint32_t head, tail;
+    std::memcpy(&head, from, 4);
+    std::memcpy(&tail, from + size - 4, 4);
+    std::memcpy(to, &head, 4);
+    std::memcpy(to + size - 4, &tail, 4);
+  } else {
+    for (std::size_t at = 0; at < size; ++at)
+      to[at] = from[at];
+  }
+}
+
+// Writes `count` blanks at `to`, the indentation of a tag: a few levels deep
+// at most, mostly.
+inline void putBlanks(char *to, std::size_t count) {
+  constexpr char blanks[] = "                ";
+  for (; count > 16; count -= 16, to += 16)
+    std::memcpy(to, blanks, 16);
+  copyShort(to, blanks, count);
 }
 
 // Attributes an element can have for their order to be sorted on the stack;
@@ -201,12 +235,12 @@ void VexXmlStreamWriter::startTag(std::string_view name, const Attribute *const 
     out_.resize(start + size);
     char *at = out_.data() + start;
     const auto put = [&at](std::string_view text) {
-      std::memcpy(at, text.data(), text.size());
+      copyShort(at, text.data(), text.size());
       at += text.size();
     };
     if (breakLine)
       *at++ = '\n';
-    std::memset(at, ' ', blanks);
+    putBlanks(at, blanks);
     at += blanks;
     *at++ = '<';
     put(name);
@@ -280,11 +314,11 @@ void VexXmlStreamWriter::closeElement() {
   char *at = out_.data() + start;
   if (breakLine)
     *at++ = '\n';
-  std::memset(at, ' ', blanks);
+  putBlanks(at, blanks);
   at += blanks;
   *at++ = '<';
   *at++ = '/';
-  std::memcpy(at, element.name.data(), element.name.size());
+  copyShort(at, element.name.data(), element.name.size());
   at[element.name.size()] = '>';
 }
 
