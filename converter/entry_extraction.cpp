@@ -126,17 +126,21 @@ std::string normalisedName(Tree_Node *reference) {
   return "";
 }
 
-// The description text of a word code ("COMPUTATIONAL-3" for 73), or null
-// for a code without one.
-const char *vexCblTextForCblKeyword(short code) {
+// The description texts of the word codes, by code ("COMPUTATIONAL-3" at
+// 73), empty for a code without one: made once from the table above, the
+// first entry of a code winning, instead of searching the table and
+// measuring the text for each word of each entry.
+constexpr std::array<std::string_view, CobolWordCount> keywordTextsByCode = [] {
+  std::array<std::string_view, CobolWordCount> byCode{};
   for (const KeywordText &entry : keywordTexts)
-    if (entry.code == code)
-      return entry.text;
-  return nullptr;
-}
+    if (entry.code >= 0 && entry.code < CobolWordCount && byCode[entry.code].empty())
+      byCode[entry.code] = entry.text;
+  return byCode;
+}();
 
 void describe(VexCblObjContext &item, int code) {
-  item.addToDescription(vexCblTextForCblKeyword(static_cast<short>(code)));
+  if (code >= 0 && code < CobolWordCount)
+    item.addToDescription(keywordTextsByCode[static_cast<std::size_t>(code)]);
 }
 
 void describe(VexCblObjContext &item, const std::string &text) {
