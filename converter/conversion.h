@@ -33,4 +33,8 @@ public:
   VexCvtReport report;
   VexDataDefDomain definitions;
   VexCvtRepository repository;
+  // The room of an entry's description, handed on to the next entry once
+  // the model has its copy: made afresh for each, it took an allocation an
+  // entry.
+  std::string spareDescription;
 };

@@ -73,14 +73,15 @@ public:
   }
 
 protected:
-  // Fills userText_ and place_; called at most once, when a message needs them.
+  // Fills userText_; called at most once, when a message needs it.
   virtual void compose() const {}
+  // The file, line, column and item the context names, for a message kept
+  // as a value; made only for such a message (most runs keep none).
+  virtual SourceMessage place() const { return {}; }
 
   // Composed lazily: most items draw no message, and a big copybook would
   // spend its time formatting positions nobody reads.
   mutable std::string userText_;
-  // The item the context names, for messages kept as values.
-  mutable SourceMessage place_;
 
 private:
   void composeOnce() const {
@@ -102,6 +103,7 @@ public:
 
 private:
   void compose() const override;
+  SourceMessage place() const override;
   const char *itemName_;
   const tPosition *pos_;
 };

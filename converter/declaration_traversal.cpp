@@ -36,7 +36,16 @@ struct VexCblEntryNames {
   std::string uniqName;
   // The enclosing groups' path; null at the top level.
   const std::string *path = nullptr;
-  std::string defName() const { return path == nullptr ? uniqName : *path + "_" + uniqName; }
+  std::string defName() const {
+    if (path == nullptr)
+      return uniqName;
+    std::string name;
+    name.reserve(path->size() + 1 + uniqName.size());
+    name += *path;
+    name += '_';
+    name += uniqName;
+    return name;
+  }
 };
 
 // An entry is a group when it has subordinate entries, unless the first of
@@ -69,11 +78,22 @@ VexRestriction vexCblConditionValues(VexCblConversion &conv, Tree_Node *fields) 
       VexCblObjContext literal;
       vexCblExtractObj(conv, expression->expression, literal);
       if (literal.value && literal.value->getType() != VexCblValue::NoValue)
-        restriction.addValue(vexToUnicode(literal.value->getValue(), false));
+        restriction.addValue(literal.value->getValue());
       element = expression->next;
     }
   }
   return restriction;
+}
+
+// The entry's clauses and the period that ends them, in a text sized once:
+// the model keeps the descriptions of a record's members until the record is
+// written (200 000 of them in one flat record).
+VexString withPeriod(const std::string &clauses) {
+  VexString text;
+  text.reserve(clauses.size() + 1);
+  text += clauses;
+  text += '.';
+  return text;
 }
 
 // Restriction lists are an option (-r) and were unknown to the level-300
@@ -85,7 +105,7 @@ bool vexCblWantsRestrictions(const VexCblConfig &options) {
 // Names `def` `defName` in the conversion's definition registry and hands it
 // to the repository as a stand-alone definition.
 void vexCblAddStandalone(VexCblConversion &conv, VexDataDefImpl &def, const std::string &defName) {
-  conv.definitions.registerDef(conv.definitions.getId(vexToUnicode(defName, false)), def);
+  conv.definitions.registerDef(conv.definitions.add(defName), def);
   conv.repository.addDef(def);
 }
 
@@ -96,7 +116,7 @@ VexGroupItem vexCblMakeMember(VexCblConversion &conv, const VexDataDef &def,
                               const VexCblObjContext &item, const std::string &uniqName,
                               const VexGroupDefImpl &group) {
   VexGroupItem member = VexGroupItem::create();
-  member->setName(vexToUnicode(uniqName, false));
+  member->setName(uniqName);
   member->setDefinition(def);
   if (item.cardinality.hasDefault())
     return member;
@@ -104,10 +124,9 @@ VexGroupItem vexCblMakeMember(VexCblConversion &conv, const VexDataDef &def,
     member->setCardinality(item.cardinality.get());
     return member;
   }
-  const VexString counter = vexToUnicode(item.dependingOn, false);
-  if (group.findItemIndex(counter) < 0)
+  if (group.findItemIndex(item.dependingOn) < 0)
     conv.report.message(vexCblMsg::countItemNotBefore(item.dependingOn, uniqName));
-  member->setCardinality(item.cardinality.get(), VexGroupItemRef(counter));
+  member->setCardinality(item.cardinality.get(), VexGroupItemRef(item.dependingOn));
   return member;
 }
 
@@ -116,7 +135,7 @@ VexGroupItem vexCblMakeMember(VexCblConversion &conv, const VexDataDef &def,
 // beside it.
 VexGroupItem vexCblMakeReferenceMember(const VexDataDefImpl &def, const std::string &uniqName) {
   VexGroupItem member = VexGroupItem::create();
-  member->setName(vexToUnicode(uniqName, false));
+  member->setName(uniqName);
   member->setDefinition(VexRef(def.id()));
   return member;
 }
@@ -164,6 +183,11 @@ void vexCblConvertMembers(VexCblConversion &conv, const tree::decl &decl,
   if (!item.getRedefinesName().empty())
     item.name += "_REDEFINES_" + item.getRedefinesName();
   child.populate(parentGrp, item);
+  std::size_t members = 0;
+  for (auto *entry = as_if<tree::decl>(decl.fields); entry != nullptr;
+       entry = as_if<tree::decl>(entry->next))
+    ++members;
+  group.reserveItems(members);
   vexCblTraverseDecl(conv, decl.fields, child, &group);
 }
 
@@ -207,7 +231,7 @@ void vexCblTraceEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGrpC
 // Converts one entry with its members and places its definition.
 void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGrpContext &parentGrp,
                         VexGroupDefImpl *parentGroup) {
-  VexCblObjContext item;
+  VexCblObjContext item(std::move(conv.spareDescription));
   item.isGroup = vexCblStartsGroup(decl, conv.options.lenient) ? 1 : 0;
   vexCblAheadObjExtr(decl.object, item);
   // Messages name the entry as written, also when its record is renamed.
@@ -245,7 +269,8 @@ void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGr
     vexCblTraceEntry(conv, decl, parentGrp, item);
   VexDataDef def = vexCblCreateDef(conv, parentGrp, item);
   if (!conv.options.noDescription)
-    def->setDescription(vexToUnicode(std::string_view(item.description), u'.'));
+    def->setDescription(withPeriod(item.description));
+  conv.spareDescription = std::move(item.description);
 
   if (VexGroupDefImpl *group =
           def->isNonGroupDef() ? nullptr : rttiCast<VexGroupDefImpl>(def.getPeer())) {
@@ -257,7 +282,7 @@ void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGr
           ->setRestriction(vexCblConditionValues(conv, decl.fields));
     VEX_TRACE(conv.trace)
         << "  definition: "
-        << vexToMbcs(VexMfRdfWriter::fillStanza(*def, conv.definitions).getAttrValue("definition"));
+        << VexMfRdfWriter::fillStanza(*def, conv.definitions).getAttrValue("definition");
   }
 
   VexCblEntryNames names;

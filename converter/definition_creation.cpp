@@ -43,7 +43,7 @@ TpzCblDecimal::Sign decimalSign(int sign) {
 // The VALUE of a numeric item in the packed or zoned bytes of its storage.
 VexString encodedDefault(VexCblConversion &conv, VexCblGrpContext &grp, VexCblObjContext &item) {
   const int usage =
-      vexCblPackedOrUsage(vexCblGetUsage(grp, item), item.picture.get(), conv.options.lenient);
+      vexCblPackedOrUsage(vexCblGetUsage(grp, item), item.picture ? &*item.picture : nullptr, conv.options.lenient);
   const bool packed = usage == cwPackedDecimal || usage == cwComp3;
   TpzCblDecimal decimal(packed ? TpzCblDecimal::TypePacked : TpzCblDecimal::TypeZoned,
                         decimalSign(vexCblGetSign(grp, item)), 0, 0, 0);
@@ -58,7 +58,7 @@ VexString encodedDefault(VexCblConversion &conv, VexCblGrpContext &grp, VexCblOb
     result = decimal.convertToCobol(numberText(*item.value), bytes);
   if (!result.isSuccess())
     conv.report.error(vexCblMsg::defaultFailed + result.getString());
-  return vexToUnicode(bytes.data(), static_cast<long>(bytes.size()), false);
+  return bytes;
 }
 
 // The default value of `def` for the item's VALUE, and whether it is a byte
@@ -82,11 +82,11 @@ bool defaultValue(VexCblConversion &conv, VexCblGrpContext &grp, VexCblObjContex
       value = encodedDefault(conv, grp, item);
       byteImage = true;
     } else
-      value = vexToUnicode(numberText(*item.value), false);
+      value = numberText(*item.value);
     return true;
   }
   const int length = item.picture ? item.picture->size() : -1;
-  value = vexToUnicode(item.value->getValueImage(length), false);
+  value = item.value->getValueImage(length);
   return true;
 }
 
@@ -116,7 +116,7 @@ VexDataDef vexCblCreateStr(VexCvtReport &report, VexCblGrpContext &grp, VexCblOb
     report.error(vexCblMsg::unknownUsage);
   auto string = VexDefAccessor<VexStringDefImpl>::create();
   string->setWidth(VexRange(size));
-  string->setPadCharacter(VexSyntax(vexToUnicode(" ", 1L, false)));
+  string->setPadCharacter(VexSyntax(" "));
   string->setJustification(item.justified ? 2 : 0);
   return string;
 }
@@ -155,7 +155,7 @@ VexDataDef vexCblCreateBoolean(VexCblConversion &conv, VexCblObjContext &item) {
     conv.report.message(vexCblMsg::booleanValue);
   auto string = VexDefAccessor<VexStringDefImpl>::create();
   string->setWidth(VexRange(size));
-  string->setPadCharacter(VexSyntax(vexToUnicode(" ", 1L, false)));
+  string->setPadCharacter(VexSyntax(" "));
   string->setJustification(0);
   return string;
 }

@@ -101,7 +101,7 @@ void VexCvtRepositoryImpl::open() {
   writer.startElement(vexRootElementName(), {{"xmlns:rdf", vexRdfNamespace()}});
   if (namespaceName)
     for (const std::string &component : splitNamespace(*namespaceName)) {
-      std::string name = vexDocumentText(vexToUnicode(component, false));
+      std::string name = vexDocumentText(component);
       unwritable = unwritable || !VexXmlStreamWriter::isXmlText(name);
       writer.startElement(vexDomainNamespace(), {{vexAttrName(), std::move(name)}});
     }
@@ -128,7 +128,7 @@ void VexCvtRepository::addDef(VexDataDefImpl &def) {
     impl.unreadable = error;
     return;
   }
-  impl.names += vexToMbcs(def.name());
+  impl.names += def.name();
   impl.nameEnds.push_back(static_cast<std::uint32_t>(impl.names.size()));
   if (impl.spoolError)
     throw VexError(*impl.spoolError);

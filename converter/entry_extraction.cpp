@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -125,17 +126,21 @@ std::string normalisedName(Tree_Node *reference) {
   return "";
 }
 
-// The description text of a word code ("COMPUTATIONAL-3" for 73), or null
-// for a code without one.
-const char *vexCblTextForCblKeyword(short code) {
+// The description texts of the word codes, by code ("COMPUTATIONAL-3" at
+// 73), empty for a code without one: made once from the table above, the
+// first entry of a code winning, instead of searching the table and
+// measuring the text for each word of each entry.
+constexpr std::array<std::string_view, CobolWordCount> keywordTextsByCode = [] {
+  std::array<std::string_view, CobolWordCount> byCode{};
   for (const KeywordText &entry : keywordTexts)
-    if (entry.code == code)
-      return entry.text;
-  return nullptr;
-}
+    if (entry.code >= 0 && entry.code < CobolWordCount && byCode[entry.code].empty())
+      byCode[entry.code] = entry.text;
+  return byCode;
+}();
 
 void describe(VexCblObjContext &item, int code) {
-  item.addToDescription(vexCblTextForCblKeyword(static_cast<short>(code)));
+  if (code >= 0 && code < CobolWordCount)
+    item.addToDescription(keywordTextsByCode[static_cast<std::size_t>(code)]);
 }
 
 void describe(VexCblObjContext &item, const std::string &text) {
@@ -174,7 +179,7 @@ void extractRedefines(VexCblConversion &conv, tree::redefines &clause, VexCblObj
 
 void extractPicture(VexCblConversion &conv, tree::picture &clause, VexCblObjContext &item) {
   const std::string text = StoredText(clause.replaced ? clause.value : clause.string);
-  item.picture = std::make_unique<VexCblPicture>(text.c_str(), conv.options);
+  item.picture.emplace(text.c_str(), conv.options);
   describe(item, clause.keyword);
   describe(item, text);
   vexCblExtractObj(conv, clause.next, item);
@@ -204,19 +209,34 @@ void extractSign(VexCblConversion &conv, tree::sign &clause, VexCblObjContext &i
   vexCblExtractObj(conv, clause.next, item);
 }
 
+// The bounds of an OCCURS clause in words: `first`, then " TO " and `second`
+// unless it is null, then `last` unless it is null. By hand: snprintf took
+// some 700 instructions an OCCURS clause.
+std::string occursBounds(int first, const int *second, const char *last) {
+  char digits[16];
+  std::string text(digits, std::to_chars(digits, digits + sizeof digits, first).ptr);
+  if (second != nullptr) {
+    text += " TO ";
+    text.append(digits, std::to_chars(digits, digits + sizeof digits, *second).ptr);
+  }
+  if (last != nullptr) {
+    text += ' ';
+    text += last;
+  }
+  return text;
+}
+
 void extractOccurs(VexCblConversion &conv, tree::occurs &clause, VexCblObjContext &item) {
   describe(item, wordOccurs);
   // The front end caps bounds past 32 bits at INT32_MAX, which is past the limit too.
   if (clause.to > vexCblLargestSize || clause.from > vexCblLargestSize)
     conv.report.error(vexCblMsg::occursTooLarge(vexCblLargestSize));
-  char bounds[64];
   if (clause.to == OccursUnbounded) {
     // -lenient: a table without a largest count (its minimum, or 1 when
     // none is written).
     const int lower = clause.from == occursNoMinimum ? 1 : clause.from;
     item.cardinality.set(VexRange(lower, VexRange::unbounded));
-    std::snprintf(bounds, sizeof bounds, "%d TO", lower);
-    describe(item, bounds);
+    describe(item, occursBounds(lower, nullptr, "TO"));
     describe(item, cwUnbounded);
     describe(item, "TIMES");
     if (clause.depending != nullptr && !is<tree::noexpression>(clause.depending)) {
@@ -226,16 +246,15 @@ void extractOccurs(VexCblConversion &conv, tree::occurs &clause, VexCblObjContex
     }
   } else if (clause.depending == nullptr || is<tree::noexpression>(clause.depending)) {
     item.cardinality.set(VexRange(clause.to));
-    std::snprintf(bounds, sizeof bounds, "%d TIMES", static_cast<int>(clause.to));
-    describe(item, bounds);
+    describe(item, occursBounds(static_cast<int>(clause.to), nullptr, "TIMES"));
   } else {
     // A table that depends on an item can shrink to one occurrence when its
     // minimum is not written.
     const int lower = clause.from == occursNoMinimum ? 1 : clause.from;
     item.cardinality.set(VexRange(lower, clause.to));
     item.dependingOn = ReferenceName(clause.depending);
-    std::snprintf(bounds, sizeof bounds, "%d TO %d TIMES", lower, static_cast<int>(clause.to));
-    describe(item, bounds);
+    const int upper = static_cast<int>(clause.to);
+    describe(item, occursBounds(lower, &upper, "TIMES"));
     describe(item, "DEPENDING ON");
     describe(item, item.dependingOn);
   }

@@ -26,6 +26,11 @@ std::string VexCblGrpContext::getFillerNext() {
 
 VexCblObjContext::VexCblObjContext() { description.reserve(descriptionReserve); }
 
+VexCblObjContext::VexCblObjContext(std::string &&room) : description(std::move(room)) {
+  description.clear();
+  description.reserve(descriptionReserve);
+}
+
 VexCblObjContext::~VexCblObjContext() = default;
 
 void VexCblObjContext::addToDescription(const char *text) {

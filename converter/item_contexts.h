@@ -2,6 +2,7 @@
 // Item contexts: what a group passes to its members and what is read from one entry.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -74,6 +75,8 @@ public:
   // not set, no BLANK WHEN ZERO or JUSTIFIED; 80 characters reserved for the
   // description.
   VexCblObjContext();
+  // The same, the description written into `room` (emptied; its room kept).
+  explicit VexCblObjContext(std::string &&room);
   ~VexCblObjContext() override;
   VexCblObjContext(const VexCblObjContext &) = delete;
   VexCblObjContext &operator=(const VexCblObjContext &) = delete;
@@ -88,8 +91,9 @@ public:
   // The name after REDEFINES, empty when the entry redefines nothing.
   const std::string &getRedefinesName() const { return redefinesName; }
 
-  // The PICTURE string; null when the entry has none.
-  std::unique_ptr<VexCblPicture> picture;
+  // The PICTURE string; none when the entry has none. In place: most
+  // entries have one, and a heap block each was an allocation an entry.
+  std::optional<VexCblPicture> picture;
   // The VALUE literal; null when the entry has none.
   std::unique_ptr<VexCblValue> value;
   // The data name as written (or with the include prefix applied); empty for

@@ -30,7 +30,7 @@ int itemLength(VexCblGrpContext &grp, VexCblObjContext &item) {
 }
 
 VexSyntax padSyntax(const char *pad) {
-  return VexSyntax(vexToUnicode(pad, static_cast<long>(std::strlen(pad)), false));
+  return VexSyntax(pad);
 }
 
 VexDataDef makeBinary(long width) {
@@ -448,22 +448,22 @@ bool EditedScan::separator(char symbol, int n, EditedLayout &layout) {
 
 // The group separator as the user wrote it: B stands for a blank, and under
 // a comma decimal point the stored "," was a "." in the source.
-char16_t userGroupSeparator(char stored, bool commaDecimalPoint) {
+char userGroupSeparator(char stored, bool commaDecimalPoint) {
   if (stored == 'B')
-    return u' ';
+    return ' ';
   if (stored == ',' && commaDecimalPoint)
-    return u'.';
-  return static_cast<unsigned char>(stored);
+    return '.';
+  return stored;
 }
 
 VexDataDef makeEditedNumber(const EditedLayout &layout, int size, bool commaDecimalPoint) {
   auto number = VexDefAccessor<VexNumberDefImpl>::create();
   number->setJustification(2);
-  number->setTextPattern(vexToUnicode(layout.pattern.getPattern(), false));
+  number->setTextPattern(layout.pattern.getPattern());
   number->setWidth(VexRange(size));
   if (layout.decimalPoint != 0) {
     number->setTextPresentation(2);
-    number->setDecimalPoint(commaDecimalPoint ? u',' : u'.');
+    number->setDecimalPoint(commaDecimalPoint ? ',' : '.');
   } else if (layout.pointLocation > 0) {
     number->setTextPresentation(1);
     number->setPointLocation(layout.pointLocation);
@@ -497,7 +497,7 @@ void vexCblCheckPointLoc(VexCblPicProps *props, VexDefAccessor<VexNumberDefImpl>
 VexDataDef vexCblCreateBinNum(VexCblConversion &conv, VexCblGrpContext &grp,
                               VexCblObjContext &item) {
   const bool compat300 = conv.options.compat300Output();
-  VexCblPicture *picture = item.picture.get();
+  VexCblPicture *picture = item.picture ? &*item.picture : nullptr;
   const int usage = vexCblPackedOrUsage(vexCblGetUsage(grp, item), picture, conv.options.lenient);
   // A packed number keeps its decimal point, except where it becomes bytes.
   if (picture && property(*picture, VexCblPicProps::DigitsAfterV) != 0 &&
@@ -585,7 +585,7 @@ VexDataDef vexCblCreateTextNum(VexCblConversion &conv, VexCblGrpContext &grp,
     }
     auto number = VexDefAccessor<VexNumberDefImpl>::create();
     number->setJustification(2);
-    number->setTextPattern(vexToUnicode(signPattern(sign), false));
+    number->setTextPattern(signPattern(sign));
     // The separate sign position is not counted: the pattern carries it.
     number->setWidth(VexRange(size));
     if (afterV != 0) {
@@ -706,7 +706,7 @@ long vexCblStorageByPicture(int usage, VexCblPicture &picture) {
 VexDataDef vexCblCreateNumber(VexCblConversion &conv, VexCblGrpContext &grp,
                               VexCblObjContext &item) {
   const VexCblConfig &config = conv.options;
-  VexCblPicture *picture = item.picture.get();
+  VexCblPicture *picture = item.picture ? &*item.picture : nullptr;
   if (picture && config.compat300Output() && property(*picture, VexCblPicProps::P) != 0)
     conv.report.message(vexCblMsg::pSymbols);
 

@@ -262,6 +262,9 @@ VexCblPicProps::Excess VexCblPicture::excess() {
 void VexCblPicture::reset() { m_props.reset(); }
 
 bool vexCblIsBooleanPicture(const std::string &picture) {
+  // Most pictures hold no 1 at all, not even in a repetition factor.
+  if (picture.find('1') == std::string::npos)
+    return false;
   std::size_t pos = 0;
   while (pos < picture.size()) {
     if (picture[pos] == '1')

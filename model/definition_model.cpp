@@ -7,114 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "model/xml_stream_writer.h"
 #include "support/library_error.h"
 #include "support/utf8.h"
-
-// ---------------------------------------------------------------------------
-// Texts
-
-namespace {
-
-// Each of `size` bytes at `from` as the code unit of its value. Names and
-// descriptions pass here once or twice each; a unit at a time, the loops
-// took 2.5% of a conversion.
-void widen(const unsigned char *from, std::size_t size, char16_t *to) {
-  std::size_t at = 0;
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  for (; at + 16 <= size; at += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + at));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(to + at), _mm_unpacklo_epi8(bytes, zero));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(to + at + 8), _mm_unpackhi_epi8(bytes, zero));
-  }
-#endif
-  for (; at < size; ++at)
-    to[at] = from[at];
-}
-
-// The opposite for code units up to 0x7F (a plain text's): each the byte of
-// its value.
-void narrowAscii(std::u16string_view text, std::string &out) {
-  out.resize(text.size());
-  char *to = out.data();
-  std::size_t at = 0;
-#if defined(__SSE2__)
-  for (; at + 16 <= text.size(); at += 16) {
-    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + at));
-    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + at + 8));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(to + at), _mm_packus_epi16(low, high));
-  }
-#endif
-  for (; at < text.size(); ++at)
-    to[at] = static_cast<char>(text[at]);
-}
-
-} // namespace
-
-VexString vexToUnicode(const char *bytes, long length, bool utf8) {
-  if (!bytes)
-    return VexString();
-  std::size_t size = length < 0 ? std::strlen(bytes) : static_cast<std::size_t>(length);
-  const auto *data = reinterpret_cast<const unsigned char *>(bytes);
-  if (!utf8) {
-    // Every byte one code unit: sized once, exactly (the model keeps these
-    // texts by the hundred thousand, moved in), and widened in one pass (the
-    // converter's names, pictures and values all come this way).
-    VexString result(size, char16_t{});
-    widen(data, size, result.data());
-    return result;
-  }
-  VexString result;
-  result.reserve(size);
-  for (std::size_t pos = 0; pos < size;) {
-    char32_t code = 0;
-    std::size_t used = vexDecodeUtf8(data, size, pos, code);
-    if (used == 0) {
-      result += static_cast<char16_t>(data[pos++]);
-      continue;
-    }
-    pos += used;
-    vexAppendUtf16(result, code);
-  }
-  return result;
-}
-
-VexString vexToUnicode(const char *text, bool utf8) { return vexToUnicode(text, -1, utf8); }
-
-VexString vexToUnicode(std::string_view bytes, char16_t last) {
-  VexString result(bytes.size() + 1, last);
-  widen(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size(), result.data());
-  return result;
-}
-
-VexString vexToUnicode(const std::string &text, bool utf8) {
-  return vexToUnicode(text.data(), static_cast<long>(text.size()), utf8);
-}
-
-std::string vexToMbcs(const VexString &text) {
-  std::string result;
-  result.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char16_t unit = text[i];
-    if (unit <= 0xFF) {
-      result += static_cast<char>(unit);
-    } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-               text[i + 1] <= 0xDFFF) {
-      vexAppendUtf8(result, 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-      ++i;
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      vexAppendUtf8(result, 0xFFFD);
-    } else {
-      vexAppendUtf8(result, unit);
-    }
-  }
-  return result;
-}
 
 // ---------------------------------------------------------------------------
 // Objects, registries and kinds
@@ -247,8 +142,8 @@ namespace {
 constexpr std::uint64_t itemTagBits = ~std::uint64_t(0) << 32;
 
 // The upper half of an item's slot: 32 bits of its name's hash.
-std::uint64_t itemTag(std::u16string_view name) {
-  const std::uint64_t hash = std::hash<std::u16string_view>()(name);
+std::uint64_t itemTag(std::string_view name) {
+  const std::uint64_t hash = std::hash<std::string_view>()(name);
   return (hash ^ (hash << 32)) & itemTagBits;
 }
 
@@ -256,7 +151,7 @@ std::uint64_t itemTag(std::u16string_view name) {
 
 // The slot of the first item named `name` (whose tag is `tag`), or the empty
 // slot where it would go.
-std::size_t VexGroupDefImpl::slotOf(std::u16string_view name, std::uint64_t tag) const {
+std::size_t VexGroupDefImpl::slotOf(std::string_view name, std::uint64_t tag) const {
   const std::size_t mask = firstIndex_.size() - 1;
   std::size_t at = static_cast<std::size_t>(tag >> 32) & mask;
   while (firstIndex_[at] != 0 &&
@@ -270,20 +165,8 @@ void VexGroupDefImpl::addItem(const VexGroupItem &item) {
   if (!item)
     throw VexError("Empty group item added to a group definition.");
   items_.push_back(item);
-  if (2 * (named_ + 1) > firstIndex_.size()) {
-    // Twice the size (at least 16 slots), each slot moved where its tag
-    // places it now.
-    std::vector<std::uint64_t> previous(std::max<std::size_t>(16, 2 * firstIndex_.size()), 0);
-    previous.swap(firstIndex_);
-    const std::size_t mask = firstIndex_.size() - 1;
-    for (std::uint64_t slot : previous)
-      if (slot != 0) {
-        std::size_t at = static_cast<std::size_t>(slot >> 32) & mask;
-        while (firstIndex_[at] != 0)
-          at = (at + 1) & mask;
-        firstIndex_[at] = slot;
-      }
-  }
+  if (2 * (named_ + 1) > firstIndex_.size())
+    resizeIndex(std::max<std::size_t>(16, 2 * firstIndex_.size()));
   const std::uint64_t tag = itemTag(item->name());
   if (std::uint64_t &slot = firstIndex_[slotOf(item->name(), tag)]; slot == 0) {
     slot = tag | items_.size();
@@ -291,7 +174,30 @@ void VexGroupDefImpl::addItem(const VexGroupItem &item) {
   }
 }
 
-int VexGroupDefImpl::findItemIndex(const VexString &name) const {
+void VexGroupDefImpl::reserveItems(std::size_t count) {
+  items_.reserve(count);
+  std::size_t slots = std::max<std::size_t>(16, firstIndex_.size());
+  while (slots < 2 * count)
+    slots *= 2;
+  if (slots != firstIndex_.size())
+    resizeIndex(slots);
+}
+
+// Each slot moved where its tag places it in a table of `slots` slots.
+void VexGroupDefImpl::resizeIndex(std::size_t slots) {
+  std::vector<std::uint64_t> previous(slots, 0);
+  previous.swap(firstIndex_);
+  const std::size_t mask = firstIndex_.size() - 1;
+  for (std::uint64_t slot : previous)
+    if (slot != 0) {
+      std::size_t at = static_cast<std::size_t>(slot >> 32) & mask;
+      while (firstIndex_[at] != 0)
+        at = (at + 1) & mask;
+      firstIndex_[at] = slot;
+    }
+}
+
+int VexGroupDefImpl::findItemIndex(std::string_view name) const {
   if (firstIndex_.empty())
     return -1;
   const std::uint64_t slot = firstIndex_[slotOf(name, itemTag(name))];
@@ -349,14 +255,18 @@ void appendHexByte(std::string &out, unsigned char byte) {
 // A default or restriction value: printable ASCII as it is, every other byte
 // in the "\hXX" notation the value images use for HIGH-VALUE, so that the
 // document stays plain ASCII and no byte is lost.
-std::string valueText(const VexString &value) {
-  std::string result;
-  for (unsigned char byte : vexToMbcs(value)) {
+void appendValueText(std::string &out, std::string_view value) {
+  for (unsigned char byte : value) {
     if (byte >= 0x20 && byte <= 0x7E)
-      result += static_cast<char>(byte);
+      out += static_cast<char>(byte);
     else
-      appendHexByte(result, byte);
+      appendHexByte(out, byte);
   }
+}
+
+std::string valueText(std::string_view value) {
+  std::string result;
+  appendValueText(result, value);
   return result;
 }
 
@@ -364,7 +274,7 @@ std::string valueText(const VexString &value) {
 // compatibility level) has every byte written in hex.
 std::string byteImageText(const VexString &value) {
   std::string result;
-  for (unsigned char byte : vexToMbcs(value))
+  for (unsigned char byte : value)
     appendHexByte(result, byte);
   return result;
 }
@@ -373,18 +283,13 @@ std::string byteImageText(const VexString &value) {
 
 std::string vexDocumentText(const VexString &text) {
   // Names and descriptions are nearly always plain ASCII, which comes out
-  // as it is, narrowed in one pass; only the others need decoding and
-  // escaping.
-  const bool plain = std::all_of(text.begin(), text.end(), [](char16_t unit) {
+  // as it is; only the others need decoding and escaping.
+  const bool plain = std::all_of(text.begin(), text.end(), [](char unit) {
     return (unit >= 0x20 && unit <= 0x7E) || unit == '\t' || unit == '\n' || unit == '\r';
   });
-  if (plain) {
-    std::string narrow(text.size(), '\0');
-    std::transform(text.begin(), text.end(), narrow.begin(),
-                   [](char16_t unit) { return static_cast<char>(unit); });
-    return narrow;
-  }
-  std::string bytes = vexToMbcs(text);
+  if (plain)
+    return text;
+  const std::string &bytes = text;
   std::string result;
   for (std::size_t pos = 0; pos < bytes.size();) {
     char32_t code = vexNextChar(bytes, pos);
@@ -438,9 +343,9 @@ void addNumberProperties(Element &element, const VexNumberDefImpl &def) {
   if (def.textPattern().isSet())
     element.attr("textPattern", valueText(def.textPattern().get()));
   if (def.decimalPoint().isSet())
-    element.attr("decimalPoint", valueText(VexString(1, def.decimalPoint().get())));
+    element.attr("decimalPoint", valueText(std::string_view(&def.decimalPoint().get(), 1)));
   if (def.groupSeparator().isSet())
-    element.attr("groupSeparator", valueText(VexString(1, def.groupSeparator().get())));
+    element.attr("groupSeparator", valueText(std::string_view(&def.groupSeparator().get(), 1)));
   if (def.blankWhenZero().isSet())
     element.attr("blankWhenZero", def.blankWhenZero().get() ? "true" : "false");
 }
@@ -596,26 +501,41 @@ void writeTo(VexXmlStreamWriter &writer, Element &&element) {
 
 // Whether vexDocumentText keeps `unit` as it is: such a text is its own UTF-8
 // and holds no character XML cannot carry.
-inline bool isPlainUnit(char16_t unit) {
+inline bool isPlainUnit(unsigned char unit) {
   return (unit >= 0x20 && unit <= 0x7E) || unit == '\t' || unit == '\n' || unit == '\r';
 }
 
-bool isPlain(std::u16string_view text) {
-  std::size_t at = 0;
-#if defined(__SSE2__)
-  // Eight units at a time while all are printable ASCII (unit - 0x20 below
-  // 0x5F, unsigned); a group with anything else, a tab or a line end among
-  // them, is looked at unit by unit below.
-  const __m128i space = _mm_set1_epi16(0x20), span = _mm_set1_epi16(0x5E);
-  for (; at + 8 <= text.size(); at += 8) {
-    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text.data() + at));
-    const __m128i beyond = _mm_subs_epu16(_mm_sub_epi16(units, space), span);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi16(beyond, _mm_setzero_si128())) != 0xFFFF)
-      break;
+// Whether each of the eight bytes of `word` is printable ASCII (0x20 to
+// 0x7E). With no byte's top bit set, adding 0x60 to a byte sets it exactly
+// for 0x20 and above, adding 0x01 exactly for 0x7F, and neither carries into
+// the next byte; a byte with its top bit set fails the first test whatever
+// the sums carry.
+inline bool isPrintableWord(std::uint64_t word) {
+  constexpr std::uint64_t ones = 0x0101010101010101, tops = 0x8080808080808080;
+  return ((word | (word + ones)) & tops) == 0 && ((word + 0x60 * ones) & tops) == tops;
+}
+
+inline std::uint64_t wordAt(const char *at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+bool isPlain(std::string_view text) {
+  // Eight bytes at a time, the last eight overlapping the ones before
+  // (most names are 8 to 20 bytes long); a text with a byte that is not
+  // printable ASCII, a tab or a line end among them, or shorter than eight
+  // bytes is looked at byte by byte.
+  if (text.size() >= 8) {
+    std::size_t at = 0;
+    bool printable = true;
+    for (; printable && at + 8 <= text.size(); at += 8)
+      printable = isPrintableWord(wordAt(text.data() + at));
+    if (printable && isPrintableWord(wordAt(text.data() + text.size() - 8)))
+      return true;
   }
-#endif
-  for (; at < text.size(); ++at)
-    if (!isPlainUnit(text[at]))
+  for (std::size_t at = 0; at < text.size(); ++at)
+    if (!isPlainUnit(static_cast<unsigned char>(text[at])))
       return false;
   return true;
 }
@@ -649,6 +569,47 @@ void appendHex(std::string &out, unsigned char byte) {
   out += hexDigits[byte & 0xF];
 }
 
+// The attribute names of the direct markup, in the order of their names:
+// an attribute is kept in the slot of its name, and the slots in order are
+// the order the document writes them in, without sorting them per element.
+enum class Key : unsigned {
+  binaryPresentation,
+  blankWhenZero,
+  countItem,
+  decimalPoint,
+  defaultValue,
+  digits,
+  groupSeparator,
+  groupType,
+  justification,
+  maxOccurs,
+  maxWidth,
+  minOccurs,
+  minWidth,
+  name,
+  padCharacter,
+  pointLocation,
+  ref,
+  signPosition,
+  textPattern,
+  textPresentation,
+  width,
+  count
+};
+constexpr std::array<std::string_view, static_cast<std::size_t>(Key::count)> keyNames{
+    "binaryPresentation", "blankWhenZero", "countItem",     "decimalPoint",     "default",
+    "digits",             "groupSeparator", "groupType",    "justification",    "maxOccurs",
+    "maxWidth",           "minOccurs",      "minWidth",     "name",             "padCharacter",
+    "pointLocation",      "ref",            "signPosition", "textPattern",      "textPresentation",
+    "width"};
+static_assert(std::is_sorted(keyNames.begin(), keyNames.end()) &&
+                  std::adjacent_find(keyNames.begin(), keyNames.end()) == keyNames.end(),
+              "slots in the order of the names");
+static_assert(keyNames[static_cast<std::size_t>(Key::name)] == "name" &&
+                  keyNames[static_cast<std::size_t>(Key::defaultValue)] == "default" &&
+                  keyNames[static_cast<std::size_t>(Key::width)] == "width",
+              "each key at its name");
+
 // Writes the markup of a definition straight into the document's writer:
 // the same elements, attributes and texts as renderDefinition and writeTo,
 // without a tree of strings made and taken apart for every definition (a
@@ -657,18 +618,17 @@ void appendHex(std::string &out, unsigned char byte) {
 class DirectMarkup {
 public:
   // The attribute values are written into `values` (one buffer per
-  // attribute), which the caller keeps from one definition to the next.
-  using Values = std::array<std::string, 16>;
+  // attribute name), which the caller keeps from one definition to the next.
+  using Values = std::array<std::string, static_cast<std::size_t>(Key::count)>;
   DirectMarkup(VexXmlStreamWriter &writer, const VexDataDefDomain &definitions, Values &values)
       : writer_(writer), definitions_(definitions), values_(values) {}
 
   void definition(const VexDataDefImpl &def, bool standAlone) {
-    count_ = 0;
     if (standAlone || !def.name().empty())
-      narrow(vexAttrName(), def.name());
+      plain(Key::name, def.name());
     const auto *group = rttiCast<VexGroupDefImpl>(&def);
     if (group != nullptr && group->type().isSet())
-      number("groupType", group->type().get());
+      number(Key::groupType, group->type().get());
     const auto *primitive = rttiCast<VexPrimitiveDefImpl>(&def);
     if (primitive != nullptr)
       primitiveAttributes(*primitive);
@@ -691,9 +651,7 @@ public:
     }
     if (!def.description().empty()) {
       writer_.startElement(vexElementDescription(), nullptr, 0);
-      std::string &text = values_[0];
-      narrowAscii(def.description(), text);
-      writer_.text(text);
+      writer_.text(def.description());
       writer_.endElement();
     }
     writer_.endElement();
@@ -701,16 +659,15 @@ public:
 
 private:
   void item(const VexGroupItemImpl &item) {
-    count_ = 0;
-    narrow("name", item.name());
+    plain(Key::name, item.name());
     if (item.cardinality().isSet()) {
-      number("minOccurs", item.cardinality().get().lbound());
-      bound("maxOccurs", item.cardinality().get().ubound());
+      number(Key::minOccurs, item.cardinality().get().lbound());
+      bound(Key::maxOccurs, item.cardinality().get().ubound());
     }
     if (!item.countItem().empty())
-      narrow("countItem", item.countItem());
+      plain(Key::countItem, item.countItem());
     if (item.definitionRef().isValid())
-      narrow("ref", definitions_.nameOf(item.definitionRef()));
+      plain(Key::ref, definitions_.nameOf(item.definitionRef()));
     start("Item");
     if (!item.definitionRef().isValid() && item.definition())
       definition(*item.definition(), false);
@@ -721,25 +678,25 @@ private:
     if (def.width().isSet()) {
       const VexRange &width = def.width().get();
       if (width.isExact()) {
-        number("width", width.lbound());
+        number(Key::width, width.lbound());
       } else {
-        number("minWidth", width.lbound());
-        bound("maxWidth", width.ubound());
+        number(Key::minWidth, width.lbound());
+        bound(Key::maxWidth, width.ubound());
       }
     }
     if (def.defaultValue().isSet()) {
-      std::string &text = next("default");
+      std::string &text = next(Key::defaultValue);
       if (def.defaultIsImage())
-        for (unsigned char byte : vexToMbcs(def.defaultValue().get()))
+        for (unsigned char byte : def.defaultValue().get())
           appendHex(text, byte);
       else
         appendValue(text, def.defaultValue().get());
     }
     if (const auto *text = rttiCast<VexTextDefImpl>(&def)) {
       if (text->justification().isSet())
-        literal("justification", enumName(justificationNames, text->justification().get()));
+        literal(Key::justification, enumName(justificationNames, text->justification().get()));
       if (text->padCharacter().isSet())
-        appendValue(next("padCharacter"), text->padCharacter().get());
+        appendValue(next(Key::padCharacter), text->padCharacter().get());
     }
     if (const auto *number = rttiCast<VexNumberDefImpl>(&def))
       numberAttributes(*number);
@@ -747,74 +704,95 @@ private:
 
   void numberAttributes(const VexNumberDefImpl &def) {
     if (def.numberOfDigits().isSet())
-      number("digits", def.numberOfDigits().get());
+      number(Key::digits, def.numberOfDigits().get());
     if (def.pointLocation().isSet())
-      number("pointLocation", def.pointLocation().get());
+      number(Key::pointLocation, def.pointLocation().get());
     if (def.signPosition().isSet())
-      literal("signPosition", enumName(signPositionNames, def.signPosition().get()));
+      literal(Key::signPosition, enumName(signPositionNames, def.signPosition().get()));
     if (def.textPresentation().isSet())
-      literal("textPresentation", enumName(textPresentationNames, def.textPresentation().get()));
+      literal(Key::textPresentation, enumName(textPresentationNames, def.textPresentation().get()));
     if (def.binaryPresentation().isSet())
-      literal("binaryPresentation",
+      literal(Key::binaryPresentation,
               enumName(binaryPresentationNames, static_cast<int>(def.binaryPresentation().get())));
     if (def.textPattern().isSet())
-      appendValue(next("textPattern"), def.textPattern().get());
+      appendValue(next(Key::textPattern), def.textPattern().get());
     if (def.decimalPoint().isSet())
-      appendValue(next("decimalPoint"), std::u16string_view(&def.decimalPoint().get(), 1));
+      appendValue(next(Key::decimalPoint), std::string_view(&def.decimalPoint().get(), 1));
     if (def.groupSeparator().isSet())
-      appendValue(next("groupSeparator"), std::u16string_view(&def.groupSeparator().get(), 1));
+      appendValue(next(Key::groupSeparator), std::string_view(&def.groupSeparator().get(), 1));
     if (def.blankWhenZero().isSet())
-      literal("blankWhenZero", def.blankWhenZero().get() ? "true" : "false");
+      literal(Key::blankWhenZero, def.blankWhenZero().get() ? "true" : "false");
   }
 
-  // Starts element `name` with the attributes gathered since count_ was
-  // reset; their buffers are free again once it returns.
+  // Starts element `name` with the attributes gathered since the last
+  // start; their buffers are free again once it returns.
   void start(const char *name) {
-    for (std::size_t at = 0; at < count_; ++at)
-      attributes_[at].value = values_[at];
-    writer_.startElement(name, attributes_.data(), count_);
+    std::size_t count = 0;
+    for (std::uint32_t rest = set_; rest != 0; rest &= rest - 1) {
+      const auto key = static_cast<std::size_t>(__builtin_ctz(rest));
+      attributes_[count++] = {keyNames[key],
+                              (direct_ >> key & 1) != 0 ? views_[key] : values_[key],
+                              (verbatim_ >> key & 1) != 0};
+    }
+    set_ = direct_ = verbatim_ = 0;
+    writer_.startElementInOrder(name, attributes_.data(), count);
   }
-  // The next attribute `key`: its value is an empty buffer of its own, kept
+  static std::uint32_t bit(Key key) { return std::uint32_t(1) << static_cast<unsigned>(key); }
+  // The attribute `key`: its value is an empty buffer of its own, kept
   // (with its capacity) from one element to the next.
-  std::string &next(const char *key) {
-    std::string &value = values_[count_];
+  std::string &next(Key key) {
+    set_ |= bit(key);
+    std::string &value = values_[static_cast<std::size_t>(key)];
     value.clear();
-    attributes_[count_++].name = key;
     return value;
   }
-  void literal(const char *key, const char *value) { next(key) = value; }
-  void narrow(const char *key, std::u16string_view text) { narrowAscii(text, next(key)); }
-  void number(const char *key, std::int64_t value) {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    next(key).assign(digits, end);
+  // A word of the document's own, or a number, which needs no escape:
+  // written from where it is, as a plain text is.
+  void literal(Key key, std::string_view value) {
+    plain(key, value);
+    verbatim_ |= bit(key);
   }
-  void bound(const char *key, std::int64_t value) {
+  // A plain text is its own attribute value: written from where the model
+  // keeps it, without a copy.
+  void plain(Key key, std::string_view text) {
+    set_ |= bit(key);
+    direct_ |= bit(key);
+    views_[static_cast<std::size_t>(key)] = text;
+  }
+  // A number, its digits in the key's own room: through a string each, the
+  // numbers (four or five an element) took a tenth of the markup's making.
+  void number(Key key, std::int64_t value) {
+    std::array<char, 24> &digits = digits_[static_cast<std::size_t>(key)];
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+    literal(key, std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data())));
+  }
+  void bound(Key key, std::int64_t value) {
     if (value == VexRange::unbounded)
       literal(key, "unbounded");
     else
       number(key, value);
   }
-  // valueText, appended to `out`; ASCII without a detour through bytes.
-  static void appendValue(std::string &out, std::u16string_view value) {
-    if (!std::all_of(value.begin(), value.end(), [](char16_t unit) { return unit < 0x80; })) {
-      out += valueText(VexString(value));
-      return;
-    }
-    for (char16_t unit : value)
-      if (unit >= 0x20 && unit <= 0x7E)
-        out += static_cast<char>(unit);
+  // valueText, appended to `out`.
+  static void appendValue(std::string &out, std::string_view value) {
+    for (unsigned char byte : value)
+      if (byte >= 0x20 && byte <= 0x7E)
+        out += static_cast<char>(byte);
       else
-        appendHex(out, static_cast<unsigned char>(unit));
+        appendHex(out, byte);
   }
 
-  // Room for the most attributes a definition has (a number: 14).
-  static constexpr std::size_t maxAttributes = std::tuple_size_v<Values>;
   VexXmlStreamWriter &writer_;
   const VexDataDefDomain &definitions_;
-  std::array<VexXmlStreamWriter::Attribute, maxAttributes> attributes_;
+  std::array<VexXmlStreamWriter::Attribute, static_cast<std::size_t>(Key::count)> attributes_;
+  std::array<std::string_view, static_cast<std::size_t>(Key::count)> views_;
+  std::array<std::array<char, 24>, static_cast<std::size_t>(Key::count)> digits_;
   Values &values_;
-  std::size_t count_ = 0;
+  // The attributes (by bit of their key) given since the last start, and
+  // those of them whose values are views_ rather than values_.
+  std::uint32_t set_ = 0;
+  std::uint32_t direct_ = 0;
+  // Those of them that need no escape.
+  std::uint32_t verbatim_ = 0;
 };
 
 } // namespace
@@ -852,7 +830,7 @@ VexStanza VexMfRdfWriter::fillStanza(const VexDataDefImpl &def,
   std::string markup;
   writeElement(markup, renderDefinition(def, definitions, false));
   VexStanza stanza;
-  stanza.setAttrValue("definition", vexToUnicode(markup, false));
+  stanza.setAttrValue("definition", markup);
   stanza.setAttrValue("description", def.description());
   return stanza;
 }

@@ -14,29 +14,17 @@
 // The definition model: typed data definitions (groups of member items,
 // strings, binary fields, numbers), reference-counted and held through counted
 // handles, with the registries that name them and the writer that renders each
-// one as an element of the output document. Model texts are 16-bit strings.
+// one as an element of the output document. Model texts are bytes.
 
-// A model text.
-using VexString = std::u16string;
-
-// Converts bytes to a model text. With `utf8` false every byte becomes one code
-// unit of the same value, so any byte string (including packed decimal images
-// and bytes above 127) survives vexToMbcs unchanged; with `utf8` true the bytes
-// are decoded as UTF-8 and every byte of an invalid sequence is taken as above.
-// A null text gives an empty model text.
-VexString vexToUnicode(const char *text, bool utf8);
-VexString vexToUnicode(const std::string &text, bool utf8);
-// The same for `length` bytes at `bytes`, NUL bytes included; a negative length
-// means up to the terminating NUL.
-VexString vexToUnicode(const char *bytes, long length, bool utf8);
-// The bytes of `bytes` as the code units of their values, then `last`, in a
-// text sized once for both (a text made first and then appended to keeps
-// about twice its size).
-VexString vexToUnicode(std::string_view bytes, char16_t last);
-
-// Converts a model text to bytes: a code unit up to 0xFF becomes the byte of
-// that value, any other is encoded as UTF-8 (a lone surrogate as U+FFFD).
-std::string vexToMbcs(const VexString &text);
+// A model text: the bytes of a name, picture or value as the copybook writes
+// them, any byte allowed (NUL and bytes above 127 included, as packed decimal
+// images hold them). The document reads a name's or description's bytes as
+// UTF-8 where they form it and as Latin-1 where they do not (vexDocumentText).
+// Kept as bytes rather than as 16-bit units: every name and description was
+// widened for the model and narrowed back for the document, and a 16-bit
+// name of eight or more characters took an allocation that a byte string of
+// up to 15 does not.
+using VexString = std::string;
 
 // An optional value: a default value and a state (not set / set).
 template <typename T> class VexHolder {
@@ -187,81 +175,51 @@ public:
   }
 };
 
-// Interns names as identifiers, 1, 2, ... in order of first request.
-// A big copybook's conversion names hundreds of thousands of definitions:
-// the texts lie end to end in blocks, each found through an open-addressed
-// table of identifiers: about 30 bytes beside each name's characters, where a
-// string object and a hash-map node took some 100.
+// Gives names identifiers, 1, 2, ... in order of request, and each
+// identifier its name back. A name given twice gets two identifiers: the
+// converter names each stand-alone definition once and uses an identifier
+// only to write the name again, so looking for an earlier request of the
+// same name served nothing, and took a hash of every name and, in a copybook
+// of a million entries, a cache miss each in a table of megabytes.
+// The texts lie end to end in blocks: 16 bytes beside each name's bytes,
+// where a string object and a hash-map node took some 100.
 template <typename Domain> class VexNameDomain {
 public:
   VexNameDomain() = default;
-  // The table points into the blocks, which must not be copied from under it.
+  // The identifiers' texts point into the blocks, which must not be copied
+  // from under them.
   VexNameDomain(const VexNameDomain &) = delete;
   VexNameDomain &operator=(const VexNameDomain &) = delete;
-  // The identifier of `name`, made on first request.
-  VexDomainId<Domain> getId(const VexString &name) {
-    if (2 * (texts_.size() + 1) > slots_.size())
-      grow();
-    const std::uint64_t tag = tagOf(name);
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t at = static_cast<std::size_t>(tag >> 32) & mask;
-    for (; slots_[at] != 0; at = (at + 1) & mask)
-      if ((slots_[at] & tagBits) == tag &&
-          texts_[static_cast<std::uint32_t>(slots_[at]) - 1] == std::u16string_view(name))
-        return VexDomainId<Domain>(static_cast<std::uint32_t>(slots_[at]));
+  // A new identifier for `name`.
+  VexDomainId<Domain> add(std::string_view name) {
     texts_.push_back(keep(name));
-    slots_[at] = tag | texts_.size();
     return VexDomainId<Domain>(static_cast<std::uint32_t>(texts_.size()));
   }
   // The name of `id`; empty for an identifier this registry did not make.
   VexString getName(VexDomainId<Domain> id) const { return VexString(nameOf(id)); }
   // The same without a copy; valid as long as the registry.
-  std::u16string_view nameOf(VexDomainId<Domain> id) const {
+  std::string_view nameOf(VexDomainId<Domain> id) const {
     return id.isValid() && id.value() <= texts_.size() ? texts_[id.value() - 1]
-                                                       : std::u16string_view();
+                                                       : std::string_view();
   }
 
 private:
-  static constexpr std::size_t blockSize = 32768; // characters
+  static constexpr std::size_t blockSize = 65536; // bytes
   // A copy of `name` in the blocks: in the newest block when it fits, else
   // in a new one (a name longer than a block gets a block of its own size).
-  std::u16string_view keep(std::u16string_view name) {
+  std::string_view keep(std::string_view name) {
     if (blocks_.empty() || blockUsed_ + name.size() > blockSize) {
-      blocks_.push_back(std::make_unique<char16_t[]>(std::max(blockSize, name.size())));
+      blocks_.push_back(std::make_unique_for_overwrite<char[]>(std::max(blockSize, name.size())));
       blockUsed_ = 0;
     }
-    char16_t *at = blocks_.back().get() + blockUsed_;
+    char *at = blocks_.back().get() + blockUsed_;
     std::copy(name.begin(), name.end(), at);
     blockUsed_ += name.size();
     return {at, name.size()};
   }
-  // The upper half of a slot: 32 bits of the name's hash, which place the
-  // name in the table and tell most other names from it without reading
-  // their texts; a table that doubles moves its slots without hashing a
-  // name again (with the texts read once per doubling, the registry of the
-  // mixed million took 4% of the conversion, mostly waiting for memory).
-  static constexpr std::uint64_t tagBits = ~std::uint64_t(0) << 32;
-  static std::uint64_t tagOf(std::u16string_view name) {
-    const std::uint64_t hash = std::hash<std::u16string_view>()(name);
-    return (hash ^ (hash << 32)) & tagBits;
-  }
-  // Doubles the table (at least 64 slots), keeping it at most half full.
-  void grow() {
-    std::vector<std::uint64_t> previous(std::max<std::size_t>(64, 2 * slots_.size()), 0);
-    previous.swap(slots_);
-    const std::size_t mask = slots_.size() - 1;
-    for (std::uint64_t slot : previous)
-      if (slot != 0) {
-        std::size_t at = static_cast<std::size_t>(slot >> 32) & mask;
-        while (slots_[at] != 0)
-          at = (at + 1) & mask;
-        slots_[at] = slot;
-      }
-  }
-  std::vector<std::unique_ptr<char16_t[]>> blocks_;
+  std::vector<std::unique_ptr<char[]>> blocks_;
   std::size_t blockUsed_ = 0;
-  std::vector<std::u16string_view> texts_; // by identifier - 1
-  std::vector<std::uint64_t> slots_;       // tag | identifier; 0 is an empty slot
+  std::vector<std::string_view> texts_; // by identifier - 1
 };
 
 class VexDataDefImpl;
@@ -444,8 +402,8 @@ public:
   void setBinaryPresentation(VexNumberDefScope::BinaryPresentation presentation);
   // The display pattern, positive and negative part separated by ";".
   void setTextPattern(const VexString &pattern) { pattern_ = pattern; }
-  void setDecimalPoint(char16_t point) { decimalPoint_ = point; }
-  void setGroupSeparator(char16_t separator) { groupSeparator_ = separator; }
+  void setDecimalPoint(char point) { decimalPoint_ = point; }
+  void setGroupSeparator(char separator) { groupSeparator_ = separator; }
   // 1 blank when zero, 0 not; VexError otherwise.
   void setBlankWhenZero(int blank);
 
@@ -457,8 +415,8 @@ public:
     return binaryPresentation_;
   }
   const VexHolder<VexString> &textPattern() const { return pattern_; }
-  const VexHolder<char16_t> &decimalPoint() const { return decimalPoint_; }
-  const VexHolder<char16_t> &groupSeparator() const { return groupSeparator_; }
+  const VexHolder<char> &decimalPoint() const { return decimalPoint_; }
+  const VexHolder<char> &groupSeparator() const { return groupSeparator_; }
   const VexHolder<int> &blankWhenZero() const { return blankWhenZero_; }
 
 private:
@@ -468,8 +426,8 @@ private:
   VexTypeHolder<int> textPresentation_;
   VexTypeHolder<VexNumberDefScope::BinaryPresentation> binaryPresentation_;
   VexHolder<VexString> pattern_;
-  VexHolder<char16_t> decimalPoint_;
-  VexHolder<char16_t> groupSeparator_;
+  VexHolder<char> decimalPoint_;
+  VexHolder<char> groupSeparator_;
   VexHolder<int> blankWhenZero_;
 };
 
@@ -525,9 +483,13 @@ public:
   void setType(int type) { type_ = type; }
   // Appends `item`, which has its name already; VexError for a null handle.
   void addItem(const VexGroupItem &item);
+  // Makes room for `count` items in all, so that adding up to so many
+  // grows nothing (a group of a handful of members grew its list and its
+  // index four times).
+  void reserveItems(std::size_t count);
   // Index of the first item named `name`, or -1; the same cost in a group of
   // any size.
-  int findItemIndex(const VexString &name) const;
+  int findItemIndex(std::string_view name) const;
   const VexTypeHolder<int> &type() const { return type_; }
   const std::vector<VexGroupItem> &items() const { return items_; }
 
@@ -543,7 +505,8 @@ private:
   // any name (reading them took a tenth of that record's conversion).
   std::vector<std::uint64_t> firstIndex_;
   std::size_t named_ = 0;
-  std::size_t slotOf(std::u16string_view name, std::uint64_t tag) const;
+  std::size_t slotOf(std::string_view name, std::uint64_t tag) const;
+  void resizeIndex(std::size_t slots);
 };
 
 // A rendered definition: named text attributes.

@@ -131,7 +131,7 @@ VexItemResult vexConvertItem(const std::string &entries, const VexCblConfig &opt
   try {
     const VexDataDef def = vexCblCreateDef(conv, contexts.back(), obj);
     result.markup =
-        vexToMbcs(VexMfRdfWriter::fillStanza(*def, conv.definitions).getAttrValue("definition"));
+        VexMfRdfWriter::fillStanza(*def, conv.definitions).getAttrValue("definition");
   } catch (const VexCvtError &) {
     result.markup = "throws";
   }

@@ -27,7 +27,7 @@ VexDefAccessor<VexStringDefImpl> stringDef(VexDataDefDomain &definitions, const 
                                            int width) {
   auto def = VexDefAccessor<VexStringDefImpl>::create();
   def->setWidth(VexRange(width));
-  definitions.registerDef(definitions.getId(vexToUnicode(name, false)), *def);
+  definitions.registerDef(definitions.add(name), *def);
   return def;
 }
 
@@ -145,14 +145,14 @@ TEST(Repository, DefinitionsAreLetGoOnceWritten) {
 TEST(Repository, ReferencesAreNamedByTheGivenRegistry) {
   VexDataDefDomain definitions;
   VexDataDefDomain other;
-  other.getId(vexToUnicode("ELSEWHERE", false));
+  other.add("ELSEWHERE");
   const auto target = stringDef(definitions, "REC_A", 1);
   auto group = VexDefAccessor<VexGroupDefImpl>::create();
   VexGroupItem member = VexGroupItem::create();
-  member->setName(vexToUnicode("A", false));
+  member->setName("A");
   member->setDefinition(VexRef(target->id()));
   group->addItem(member);
-  definitions.registerDef(definitions.getId(vexToUnicode("REC", false)), *group);
+  definitions.registerDef(definitions.add("REC"), *group);
   for (const auto &[registry, name] : {std::pair{&definitions, "REC_A"}, {&other, "ELSEWHERE"}}) {
     VexCvtRepository repository(nullptr, nullptr, *registry);
     repository.addDef(*group);
@@ -197,7 +197,7 @@ TEST(Repository, CharacterXmlCannotCarryFailsTheExportAndKeepsTheOldOutput) {
                                                "Info: Definition exported 'LAST'.\n"
                                                "XML write: invalid or illegal XML character");
   auto described = stringDef(definitions, "DESCRIBED", 1);
-  described->setDescription(vexToUnicode("\xEF\xBF\xBF", false));
+  described->setDescription("\xEF\xBF\xBF");
   EXPECT_EQ(failure(nullptr, described), "Info: Definition exported 'FIRST'.\n"
                                          "Info: Definition exported 'DESCRIBED'.\n"
                                          "Info: Definition exported 'LAST'.\n"

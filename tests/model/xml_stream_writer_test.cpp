@@ -37,6 +37,33 @@ TEST(XmlStreamWriter, IndentedLayoutWithSortedAttributes) {
                  "</rdf:RDF>\n");
 }
 
+// Twenty levels deep: each start and end tag indented by two blanks a
+// level (40 at the deepest), element names of every length from 1 to 20,
+// attributes from the caller in order.
+TEST(XmlStreamWriter, DeepElementsIndentTwoBlanksALevel) {
+  std::string out;
+  VexXmlStreamWriter writer(out);
+  std::string expected;
+  const auto nameAt = [](std::size_t level) { return std::string(level + 1, 'a' + level % 26); };
+  std::vector<std::string> names;
+  for (std::size_t level = 0; level < 20; ++level)
+    names.push_back(nameAt(level));
+  for (std::size_t level = 0; level < 20; ++level) {
+    const std::string value(level, 'v');
+    const VexXmlStreamWriter::Attribute attributes[] = {{"k", value}, {"a", "1", true}};
+    writer.startElementInOrder(names[level], attributes, 2);
+    expected += "\n" + std::string(2 * level, ' ') + "<" + names[level] + " k=\"" + value +
+                "\" a=\"1\"";
+    expected += level == 19 ? "/>" : ">";
+  }
+  for (std::size_t level = 20; level-- > 0;) {
+    writer.endElement();
+    if (level < 19)
+      expected += "\n" + std::string(2 * level, ' ') + "</" + names[level] + ">";
+  }
+  EXPECT_EQ(out, expected);
+}
+
 // Attributes of the same name keep their given order; an element with more
 // attributes than are sorted on the stack (16) is sorted the same way.
 TEST(XmlStreamWriter, AttributesSortStablyAtAnyCount) {
