@@ -500,8 +500,8 @@ tree::decl *redefinedBy(const tree::decl *entry) {
   const auto *format = as_if<tree::format_1>(entry->object);
   if (format == nullptr)
     return nullptr;
-  for (auto *clause = as_if<tree::data_clause>(format->data_clause_l); clause != nullptr;
-       clause = as_if<tree::data_clause>(clause->next))
+  for (tTree clause = format->data_clause_l; is<tree::data_clause_c>(clause);
+       clause = *Tree_Next(clause))
     if (const auto *redefines = as_if<tree::redefines>(clause))
       if (const auto *object = as_if<tree::name>(redefines->name))
         return as_if<tree::decl>(object->decl);
