@@ -342,7 +342,7 @@ void vexCblAheadObjExtr(Tree_Node *entry, VexCblObjContext &item) {
 void vexCblExtractObj(VexCblConversion &conv, Tree_Node *node, VexCblObjContext &item) {
   if (node == nullptr)
     return;
-  // Exact kinds: each clause kind derived from data_clause has its own
+  // Exact kinds: each clause kind derived from data_clause_c has its own
   // handler, and the plain data_clause is the keyword-only clause.
   switch (node->Kind) {
   case tree::format_1::KindNumber:

@@ -35,30 +35,29 @@ tIdent EntryFile(tTree entry) {
 tTree trafo_data_desc(tTree list) {
   tTree node = list;
   while (!is<tree::nodata_description_entry>(node)) {
-    auto *entry = as_if<tree::data_description_entry>(node);
-    if (entry == nullptr) {
+    if (!is<tree::data_description_entry>(node)) {
       yyAbort("trafo_data_desc");
       return list;
     }
     auto *copy = as_if<tree::format_copy>(node);
     if (copy == nullptr || !is<tree::format_1>(copy->next)) {
-      node = entry->next;
+      node = *Tree_Next(node);
       continue;
     }
     // The copied entries: from the format_1 on, as long as they come from its file.
     tTree first = copy->next;
     const tIdent file = EntryFile(first);
-    auto *last = as<tree::data_description_entry>(first);
-    tTree after = last->next;
+    tTree last = first;
+    tTree after = *Tree_Next(last);
     while (is<tree::data_description_entry>(after) && EntryFile(after) == file) {
-      last = as<tree::data_description_entry>(after);
-      after = last->next;
+      last = after;
+      after = *Tree_Next(last);
     }
     if (!is<tree::data_description_entry>(after) && !is<tree::nodata_description_entry>(after)) {
       yyAbort("get_end_of_copy");
       return list;
     }
-    last->next = mnodata_description_entry();
+    *Tree_Next(last) = mnodata_description_entry();
     copy->data_description_entry_l = first;
     copy->next = after;
     node = after;

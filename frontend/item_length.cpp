@@ -27,7 +27,7 @@ struct Clauses {
 Clauses clausesOf(Tree_Node *list) {
   Clauses clauses;
   for (Tree_Node *node = list; node != nullptr && !is<tree::nodata_clause>(node);) {
-    const auto *clause = as_if<tree::data_clause>(node);
+    const auto *clause = as_if<tree::data_clause_c>(node);
     if (clause == nullptr)
       break;
     if (const auto *picture = as_if<tree::picture>(node)) {
@@ -45,7 +45,7 @@ Clauses clausesOf(Tree_Node *list) {
                clause->keyword == cwSynchronizedRight) {
       clauses.synchronized = true;
     }
-    node = clause->next;
+    node = *Tree_Next(node);
   }
   return clauses;
 }

@@ -55,6 +55,7 @@ int yylex(YYSTYPE *value, YYLTYPE *location);
 
 %code {
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -130,6 +131,27 @@ struct Sections {
   tSpan reportSpan{NoPosition, NoPosition};
 };
 
+// A terminal of a picture string the fast path read, as far as the picture's
+// two texts depend on it.
+struct PictureTerminal {
+  int code;
+  tIdent word;
+  tIdent spelling;
+  tStringRef text;
+  long value;
+  bool prefixed;
+  bool operator==(const PictureTerminal &) const = default;
+};
+
+// A picture string the fast path read, by its terminals, and the texts and
+// flag its picture clause took.
+struct PictureMemo {
+  std::vector<PictureTerminal> terminals;
+  tStringRef value = nullptr;
+  tStringRef written = nullptr;
+  bool replaced = false;
+};
+
 // The parser's semantic state: made afresh by Parser2, read by the actions.
 struct ParserState {
   int syntaxErrors = 0;
@@ -178,6 +200,12 @@ struct ParserState {
   bool fastEntries = true;
   int fastEntriesRead = 0;
   std::vector<tFastToken> fastTokens;
+  // The pictures the fast path read last, in one of two slots chosen by the
+  // hash of their terminals: a copybook spells a few pictures many times,
+  // and assembling both texts and looking each up among the shared strings
+  // took some 1 300 instructions a picture.
+  std::array<PictureMemo, 64> pictureMemos;
+  std::vector<PictureTerminal> pictureTerminals;
 };
 constexpr RunSlot<ParserState> state{RunSlotId::parser};
 
@@ -500,8 +528,8 @@ tree::decl *redefinedBy(const tree::decl *entry) {
   const auto *format = as_if<tree::format_1>(entry->object);
   if (format == nullptr)
     return nullptr;
-  for (auto *clause = as_if<tree::data_clause>(format->data_clause_l); clause != nullptr;
-       clause = as_if<tree::data_clause>(clause->next))
+  for (tTree clause = format->data_clause_l; is<tree::data_clause_c>(clause);
+       clause = *Tree_Next(clause))
     if (const auto *redefines = as_if<tree::redefines>(clause))
       if (const auto *object = as_if<tree::name>(redefines->name))
         return as_if<tree::decl>(object->decl);
@@ -976,6 +1004,57 @@ const char *pictureSymbolOf(int code) {
 
 bool isInteger(int code) { return code == tok::level_number || code == tok::unsigned_integer; }
 
+// The picture clause of the terminals t[from] to t[to - 1], which the fast
+// path has found to be a picture string of the forms it takes: made as the
+// grammar's actions make it, or, when the same terminals made the last
+// picture of their slot, with that picture's texts (the texts are made of
+// the terminals' codes, words, spellings, texts and values alone).
+tTree fastPictureClause(const std::vector<tFastToken> &t, std::size_t from, std::size_t to,
+                        const tSpan &span) {
+  std::vector<PictureTerminal> &terminals = state().pictureTerminals;
+  terminals.clear();
+  std::uint64_t hash = to - from;
+  for (std::size_t k = from; k < to; ++k) {
+    const tScanAttribute &a = t[k].attribute;
+    terminals.push_back({t[k].code, a.Word, a.Spelling, a.Text, a.Value, a.Prefixed});
+    hash = (hash ^ static_cast<std::uint64_t>(t[k].code)) * 0x100000001b3ULL;
+    hash = (hash ^ a.Word) * 0x100000001b3ULL;
+    hash = (hash ^ reinterpret_cast<std::uintptr_t>(a.Text)) * 0x100000001b3ULL;
+  }
+  hash *= 0x9e3779b97f4a7c15ULL;
+  auto &memos = state().pictureMemos;
+  PictureMemo *slots[2] = {&memos[hash >> 58], &memos[(hash >> 52) & 63]};
+  for (PictureMemo *slot : slots)
+    if (slot->value != nullptr && slot->terminals == terminals)
+      return mpicture(NoTree, span.first, span.last, cwPicture, t[from].attribute.Position,
+                      t[to - 1].attribute.Position, slot->value, slot->written, slot->replaced,
+                      noExpression());
+  PictureMemo &memo = slots[0]->value == nullptr || slots[1]->value != nullptr ? *slots[0] : *slots[1];
+  pictureBegin();
+  for (std::size_t k = from; k < to; ++k) {
+    const int code = t[k].code;
+    const char *symbol = pictureSymbolOf(code);
+    if (code == tok::name || code == tok::DB) {
+      pictureWord(t[k].attribute);
+    } else if (symbol != nullptr) {
+      pictureSymbol(t[k].attribute, symbol);
+    } else if (code == tok::LParen) {
+      pictureRepeat(t[k].attribute, t[k + 1].attribute, t[k + 2].attribute);
+      k += 2;
+    } else {
+      pictureText(t[k].attribute);
+    }
+  }
+  tTree clause = pictureClause(span, noExpression());
+  if (const auto *picture = as_if<tree::picture>(clause)) {
+    memo.terminals.swap(terminals);
+    memo.value = picture->value;
+    memo.written = picture->string;
+    memo.replaced = picture->replaced;
+  }
+  return clause;
+}
+
 // The grammar's reading of an entry of the terminals `t` (the period last)
 // for the entries the fast path takes: level 1 to 49, a name or FILLER,
 // then REDEFINES name, PICTURE of words, integers and repetitions, a usage
@@ -1039,19 +1118,11 @@ bool fastEntry(const std::vector<tFastToken> &t, bool build, tTree &entry) {
       }
       break;
     case tok::PICTURE:
-      if (build)
-        pictureBegin();
       while (code(k) != tok::end_of_picture) {
-        const char *symbol = pictureSymbolOf(code(k));
-        if (code(k) == tok::name || code(k) == tok::DB) {
-          if (build) pictureWord(t[k].attribute);
-        } else if (isInteger(code(k)) || code(k) == tok::plus_integer ||
-                   code(k) == tok::minus_integer || code(k) == tok::real) {
-          if (build) pictureText(t[k].attribute);
-        } else if (symbol != nullptr) {
-          if (build) pictureSymbol(t[k].attribute, symbol);
+        if (code(k) == tok::name || code(k) == tok::DB || isInteger(code(k)) ||
+            code(k) == tok::plus_integer || code(k) == tok::minus_integer ||
+            code(k) == tok::real || pictureSymbolOf(code(k)) != nullptr) {
         } else if (code(k) == tok::LParen && isInteger(code(k + 1)) && code(k + 2) == tok::RParen) {
-          if (build) pictureRepeat(t[k].attribute, t[k + 1].attribute, t[k + 2].attribute);
           k += 2;
         } else {
           return false;
@@ -1061,7 +1132,7 @@ bool fastEntry(const std::vector<tFastToken> &t, bool build, tTree &entry) {
       if (k == i + 1)
         return false;
       if (build)
-        clause = pictureClause(tSpan{first.Position, t[k].attribute.Position}, noExpression());
+        clause = fastPictureClause(t, i + 1, k, tSpan{first.Position, t[k].attribute.Position});
       break;
     case tok::USAGE:
       if (code(k) == tok::IS)

@@ -79,6 +79,8 @@ template <class T> T *TreeMake() {
 #define NEXT_SKIP(type, field)
 #define NEXT_FIELD(type, field) NEXT_FIELD_##type(field)
 #define NEXT_FIELD_link(field) return &node->field;
+#define NEXT_FIELD_own_link(field) return &node->field;
+#define NEXT_FIELD_base_link(field)
 #define NEXT_FIELD_child(field)
 #define NEXT_FIELD_ref(field)
 #define NEXT_FIELD_later(field)
@@ -97,6 +99,8 @@ template <class T> T *TreeMake() {
 
 #define CHILD_FIELD(type, field) CHILD_FIELD_##type(field)
 #define CHILD_FIELD_link(field)
+#define CHILD_FIELD_own_link(field)
+#define CHILD_FIELD_base_link(field)
 #define CHILD_FIELD_child(field) visit(node->field, context);
 #define CHILD_FIELD_ref(field)
 #define CHILD_FIELD_later(field)
@@ -165,6 +169,8 @@ void Tree_BadCast(const Tree_Node *node, int expected) {
 
 #define TREE_SET(type, field) TREE_SET_##type(field)
 #define TREE_SET_link(field) node->field = field;
+#define TREE_SET_own_link(field) node->field = field;
+#define TREE_SET_base_link(field)
 #define TREE_SET_child(field) node->field = field;
 #define TREE_SET_ref(field) node->field = field;
 #define TREE_SET_later(field)

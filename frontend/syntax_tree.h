@@ -14,7 +14,7 @@
 #include "support/identifier_table.h"
 #include "support/string_memory.h"
 
-// The head that every node shares: its kind number, 1 to 178.
+// The head that every node shares: its kind number, 1 to 179.
 struct Tree_Node {
   std::uint8_t Kind;
 };
@@ -29,6 +29,7 @@ inline Tree_Node *const TreeNoReference = reinterpret_cast<Tree_Node *>(std::uin
 
 // C++ types of the field types of frontend/syntax_tree.def.
 using TreeField_link = tTree;
+using TreeField_own_link = tTree;
 using TreeField_child = tTree;
 using TreeField_ref = tTree;
 using TreeField_later = tTree;
@@ -49,7 +50,7 @@ inline constexpr std::uint8_t kTree_Node = 0;
 #include "frontend/syntax_tree.def"
 
 // The number of node kinds; kind numbers run from 1 to TreeKindCount.
-inline constexpr int TreeKindCount = 178;
+inline constexpr int TreeKindCount = 179;
 
 // The base kind of every kind (0 for kinds without a base).
 inline constexpr std::array<std::uint8_t, TreeKindCount + 1> TreeBase = {
@@ -104,6 +105,7 @@ namespace tree {
 #define TREE_CLASS_pos 4
 #define TREE_CLASS_int32 4
 #define TREE_CLASS_link 8
+#define TREE_CLASS_own_link 8
 #define TREE_CLASS_child 8
 #define TREE_CLASS_ref 8
 #define TREE_CLASS_later 8
@@ -111,6 +113,7 @@ namespace tree {
 // Fields the node does not keep are in no size class: no member at all.
 #define TREE_CLASS_unkept_pos 0
 #define TREE_CLASS_unkept_str 0
+#define TREE_CLASS_base_link 0
 #define TREE_MEMBER_IN(wanted, actual, member) TREE_MEMBER_IN_(wanted, actual, member)
 #define TREE_MEMBER_IN_(wanted, actual, member) TREE_MEMBER_IF_##wanted##_##actual(member)
 #define TREE_MEMBER_IF_1_1(member) member
@@ -159,6 +162,7 @@ TREE_CLASS_CHECK(dkind)
 TREE_CLASS_CHECK(ident)
 TREE_CLASS_CHECK(int32)
 TREE_CLASS_CHECK(link)
+TREE_CLASS_CHECK(own_link)
 TREE_CLASS_CHECK(child)
 TREE_CLASS_CHECK(ref)
 TREE_CLASS_CHECK(later)
@@ -223,6 +227,8 @@ template <class T> const T *as_if(const Tree_Node *node) {
 #define TREE_DROP_FIRST_(first, ...) __VA_ARGS__
 #define TREE_DROP_FIRST(...) TREE_DROP_FIRST_(__VA_ARGS__)
 #define TREE_PARAM_link(field) , tTree field
+#define TREE_PARAM_base_link(field) , [[maybe_unused]] tTree field
+#define TREE_PARAM_own_link(field)
 #define TREE_PARAM_child(field) , tTree field
 #define TREE_PARAM_ref(field) , tTree field
 #define TREE_PARAM_later(field)

@@ -194,8 +194,8 @@ EntryClauses readEntry(const tree::decl &decl) {
     entry.name = WrittenOrReplaced(format->name, format->spelling, format->replaced);
   }
   if (const auto *format = as_if<tree::format_1>(object))
-    for (Tree_Node *clause = format->data_clause_l; is<tree::data_clause>(clause);
-         clause = as<tree::data_clause>(clause)->next)
+    for (Tree_Node *clause = format->data_clause_l; is<tree::data_clause_c>(clause);
+         clause = *Tree_Next(clause))
       readClause(clause, entry);
   return entry;
 }

@@ -78,6 +78,11 @@ const Case cases[] = {
      "        88  A-NUM VALUE IS 7.",
      4},
     {"FILLER", "    05  FILLER PIC X(2).", 1},
+    {"a picture spelt again, in other letters' case or with other digits",
+     "    05  A PIC X(10).\n    05  B PIC x(10).\n    05  C PIC X(010).\n    05  D PIC X(10).\n"
+     "    05  E PIC s9(4)v99.\n    05  F PIC S9(4)V99.\n    05  G PIC x(10).\n"
+     "    05  H PIC S9(4)V99.\n    05  I PIC -9.99.\n    05  J PIC -9.99.",
+     10},
     {"pictures with editing symbols",
      "    05  A PIC ZZ9.99.\n    05  B PIC 9(3)-.\n    05  C PIC +ZZ,ZZ9.99.\n"
      "    05  D PIC $$,$$9.99DB.\n    05  E PIC -9(3).\n    05  F PIC 99/99/99.\n"

@@ -66,8 +66,8 @@ tree::format *EntryOf(const char *name) {
 
 std::string ClauseKinds(const tree::format_1 *entry) {
   std::string kinds;
-  for (tTree clause = entry->data_clause_l; is<tree::data_clause>(clause);
-       clause = as<tree::data_clause>(clause)->next)
+  for (tTree clause = entry->data_clause_l; is<tree::data_clause_c>(clause);
+       clause = *Tree_Next(clause))
     kinds += std::string(kinds.empty() ? "" : " ") + Tree_KindName(clause->Kind);
   return kinds;
 }
@@ -123,6 +123,8 @@ struct Dumper {
 };
 
 #define DUMP_link(name)
+#define DUMP_own_link(name)
+#define DUMP_base_link(name)
 #define DUMP_child(name)                                                                           \
   if (n->name != NoTree && !isEndNode(n->name))                                                    \
     d.children.emplace_back(n->name, 0);

@@ -93,8 +93,7 @@ namespace {
 // entries a COPY inside an entry brought in bracketed after it.
 std::string EntryNames(tTree list) {
   std::string names;
-  for (tTree node = list; auto *entry = as_if<tree::data_description_entry>(node);
-       node = entry->next) {
+  for (tTree node = list; is<tree::data_description_entry>(node); node = *Tree_Next(node)) {
     if (!names.empty())
       names += ' ';
     if (auto *copy = as_if<tree::format_copy>(node))

@@ -26,7 +26,7 @@ tTree List(std::initializer_list<tree::data_description_entry *> entries) {
   tTree list = mnodata_description_entry();
   for (auto it = entries.end(); it != entries.begin();) {
     --it;
-    (*it)->next = list;
+    *Tree_Next(*it) = list;
     list = *it;
   }
   return list;

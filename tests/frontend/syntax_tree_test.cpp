@@ -75,6 +75,67 @@ TEST_F(TreeTest, ReverseTreePutsListsIntoSourceOrder) {
   EXPECT_EQ(second->next, NoTree);
 }
 
+// A clause list mixes kinds whose `next` sits at different offsets (each kind
+// keeps it among its own fields): the constructors set it from their first
+// argument, Tree_Next finds it in every kind, and ReverseTree restores source
+// order across the kinds; the fields beside it keep their values.
+TEST_F(TreeTest, ClauseListsOfMixedKindsLinkThroughEachKindsNext) {
+  const tPosition p = At(2, 12);
+  const tStringRef text = PutString("S9(4)", 5);
+  tTree list = mnodata_clause();
+  std::vector<tTree> made;
+  list = mredefines(list, p, p, cwRedefines, Ref("OTHER", p));
+  made.push_back(list);
+  list = mpicture(list, p, p, cwPicture, p, p, text, text, true, mnoexpression(p, p));
+  made.push_back(list);
+  list = musage(list, p, p, cwUsage, cwComp3, true);
+  made.push_back(list);
+  list = msign(list, p, p, cwSign, cwLeading);
+  made.push_back(list);
+  list = moccurs(list, p, p, cwOccurs, 2, p, p, 7, p, p, mnoexpression(p, p), mnoa_de_scending(),
+                 mnoidentifier());
+  made.push_back(list);
+  list = mdata_clause(list, p, p, cwJustified);
+  made.push_back(list);
+  list = mvalue_is(list, p, p, cwValue, mnoexpression(p, p));
+  made.push_back(list);
+  for (std::size_t i = 1; i < made.size(); ++i)
+    ASSERT_EQ(*Tree_Next(made[i]), made[i - 1]) << Tree_KindName(made[i]->Kind);
+
+  tTree ordered = ReverseTree(list);
+  std::vector<std::uint16_t> keywords;
+  for (tTree clause = ordered; is<tree::data_clause_c>(clause); clause = *Tree_Next(clause))
+    keywords.push_back(as<tree::data_clause_c>(clause)->keyword);
+  EXPECT_EQ(keywords, (std::vector<std::uint16_t>{cwRedefines, cwPicture, cwUsage, cwSign,
+                                                  cwOccurs, cwJustified, cwValue}));
+  EXPECT_TRUE(is<tree::nodata_clause>(*Tree_Next(made.back())));
+  const auto *picture = as<tree::picture>(made[1]);
+  EXPECT_EQ(picture->next, made[2]);
+  EXPECT_TRUE(picture->replaced);
+  EXPECT_EQ(picture->value, text);
+  const auto *usage = as<tree::usage>(made[2]);
+  EXPECT_EQ(usage->value, cwComp3);
+  EXPECT_TRUE(usage->native);
+  const auto *occurs = as<tree::occurs>(made[4]);
+  EXPECT_EQ(occurs->from, 2);
+  EXPECT_EQ(occurs->to, 7);
+}
+
+// The kinds a big copybook makes by the million hold no padding beyond the
+// node's 8-byte rounding. Sizes counted by hand from the fields: the kind
+// number 1, flags 1, levels and words 2, identifiers 4, positions 12, links,
+// children and texts 8.
+TEST_F(TreeTest, EntryAndClauseNodesHoldTheirFieldsWithoutPadding) {
+  // kind, replaced, level, name, pos, spelling, next, decl, clauses
+  EXPECT_EQ(sizeof(tree::format_1), 1u + 1 + 2 + 4 + 12 + 4 + 8 + 8 + 8);
+  // the same with conditions and FALSE instead of clauses
+  EXPECT_EQ(sizeof(tree::format_3), 1u + 1 + 2 + 4 + 12 + 4 + 8 + 8 + 8 + 8);
+  // kind, keyword, replaced, next, value, string, depending: 36 rounded up
+  EXPECT_EQ(sizeof(tree::picture), 40u);
+  // kind, keyword, value, native, next: 14 rounded up
+  EXPECT_EQ(sizeof(tree::usage), 16u);
+}
+
 TEST_F(TreeTest, ChildVisitSkipsNextAndReferences) {
   const tPosition p = At(1, 1);
   tTree q1 = Ref("A", p);
