@@ -129,6 +129,11 @@ void VexRecordPipeline::ended() noexcept {
     thread_.join();
 }
 
+void VexRecordPipeline::abandon() noexcept {
+  ended();
+  dropped_ = true;
+}
+
 tree::decl *VexRecordPipeline::awaitAfter(const tree::decl *current) {
   for (;;) {
     if (tree::decl *newest = newest_.load(std::memory_order_seq_cst); newest != current)
@@ -178,7 +183,7 @@ void VexRecordPipeline::convertRecords() {
 bool VexRecordPipeline::finish(Tree_Node *entries, VexDocumentOutcome *outcome,
                                VexCvtStatus &status) {
   ended();
-  if (!started_ || abandoned_ || entries != first_)
+  if (!started_ || dropped_ || abandoned_ || entries != first_)
     return false;
   std::FILE *out = conv_->options.messages;
   status = vexCblEndConversion(*conv_, outcome, [&](VexCblConversion &conv) {

@@ -50,6 +50,7 @@ public:
 
   void opened(tree::decl *entry) override;
   void ended() noexcept override;
+  void abandon() noexcept override;
 
   // After a parse without errors whose entries to convert are `entries`
   // (FrontEndResult::entries): when the thread converted exactly that list,
@@ -84,6 +85,8 @@ private:
   std::mutex mutex_;
   std::condition_variable wake_;
 
+  // Set on the parsing thread once the thread is joined: its work is void.
+  bool dropped_ = false;
   // Written by the converting thread, read after it is joined.
   bool abandoned_ = false;
   std::exception_ptr caught_;

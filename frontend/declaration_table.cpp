@@ -480,6 +480,10 @@ void Declare_CD(int count, tTree object, const tPosition &end) {
 }
 
 tree::decl *DeclareSubordinate(const tDeclName &name, tTree object, tree::decl *parent) {
+  // An entry the parse had left gets a member: whoever reads the entries
+  // already left must stop, and what it made of them no longer holds.
+  if (RecordFeed *feed = state().feed)
+    feed->abandon();
   tree::decl *d = mdecl(parent->fields, name.Ident, name.Pos, name.EndPos, name.EndPos, 0, NoTree,
                         parent, object, NoTree, parent->kind);
   if (d == nullptr)

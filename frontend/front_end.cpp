@@ -151,13 +151,17 @@ void FrontEndResult::parse(const std::string &path, const std::string_view *text
     syntaxErrors_ = Parser2(options.program ? 1 : fileDescriptions ? 3 : 2);
   }
   filesRead_ = SourcesOpened();
-  feedEnd();
-  DeftabRecordFeed() = nullptr;
 
+  // Resolution runs while the feed's reader converts the last records: it
+  // sets only the references' declarations, which a conversion does not
+  // read; a field it must declare under an entry ends the reader first
+  // (DeclareSubordinate).
   as<tree::data_division>(TreeRoot())->deftab = deftab_decls();
   Eval(TreeRoot());
   WriteMessages(options.messages);
   messages_ = MessagesWritten();
+  feedEnd();
+  DeftabRecordFeed() = nullptr;
 
   root_ = TreeRoot();
   // Normally the root declaration (level 0) heads the list, followed by the

@@ -9,7 +9,9 @@ struct decl;
 // Told of every top-level declaration as the parse makes it, on the parsing
 // thread. When `opened(entry)` is called, every top-level entry before
 // `entry` is final, members, clauses, `next` and all: the parse never
-// changes an entry it has left. The consumer may read those entries on
+// changes an entry it has left, except by `abandon` first. Reference
+// resolution, after the last entry, sets only the `decl` of reference
+// nodes. The consumer may read those entries on
 // another thread, with the parse's run active there too, reading only (no
 // identifier made, no run state first used, no node changed).
 class RecordFeed {
@@ -18,8 +20,12 @@ public:
   // A top-level declaration was made: `entry` follows the last one opened
   // (the first call names the first top-level entry).
   virtual void opened(tree::decl *entry) = 0;
-  // The parse has read its last entry, or stopped: nothing more is opened.
-  // Returns when the consumer has stopped reading the tree, before anything
-  // after the parse (reference resolution) changes it.
+  // The parse has read its last entry and resolved its references, or
+  // stopped: nothing more is opened or changed. Returns when the consumer
+  // has stopped reading the tree.
   virtual void ended() noexcept = 0;
+  // The parse is about to change an entry it had left (a field declared
+  // below its qualifier where a reference names a missing one): returns
+  // when the consumer has stopped, and what it made counts for nothing.
+  virtual void abandon() noexcept = 0;
 };

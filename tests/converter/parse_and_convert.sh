@@ -98,6 +98,13 @@ case_ late-syntax-error 'mixed 80 >in.cpy; echo "       01  BAD PIC X(3) VALUE."
 case_ late-duplicate 'mixed 30 >in.cpy; mixed 1 >>in.cpy' -i in.cpy -o out.gnv
 case_ late-undeclared 'mixed 30 >in.cpy; echo "       01  T PIC X OCCURS 1 TO 5 DEPENDING ON NOWHERE." >>in.cpy' \
   -i in.cpy -o out.gnv
+# A qualified name whose field is missing is declared below its qualifier,
+# an entry converted long before: at the end (DEPENDING ON) and while the
+# parse reads on (RENAMES operands, resolved at once).
+case_ late-missing-field 'mixed 30 >in.cpy; echo "       01  T PIC X OCCURS 1 TO 5 DEPENDING ON NOPE OF REC-000002." >>in.cpy' \
+  -i in.cpy -o out.gnv
+case_ missing-field-mid-parse 'mixed 30 >in.cpy; printf "       01  T PIC X.\n       66  TR RENAMES NOPE OF REC-000002.\n" >>in.cpy; mixed 20 | sed s/-0000/-9000/g >>in.cpy' \
+  -i in.cpy -o out.gnv
 case_ late-missing-copybook 'mixed 30 >in.cpy; echo "       COPY NOSUCHBOOK." >>in.cpy' \
   -i in.cpy -o out.gnv
 # A record the converter refuses stops the conversion there.
