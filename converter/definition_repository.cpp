@@ -63,6 +63,7 @@ public:
   bool unwritable = false;
   VexDocumentOutcome outcome;
   std::unique_ptr<VexDocumentFile> file;
+  bool spoolAhead = true;
   std::string pending;
   VexXmlStreamWriter writer{pending};
   // The spool refused a piece of a definition's markup: the error ends the
@@ -84,7 +85,7 @@ VexCvtRepository::~VexCvtRepository() = default;
 
 void VexCvtRepositoryImpl::open() {
   file = document != nullptr ? std::make_unique<VexDocumentFile>(document)
-                             : std::make_unique<VexDocumentFile>(outputFile.value_or(""));
+                             : std::make_unique<VexDocumentFile>(outputFile.value_or(""), spoolAhead);
   // A definition's markup goes to the spool in pieces as it is written; a
   // definition that turns out unreadable or unwritable halfway leaves part of
   // itself in the spool, but such a document is never put in place.
@@ -135,6 +136,8 @@ void VexCvtRepository::addDef(VexDataDefImpl &def) {
   if (impl.pending.size() >= flushSize)
     impl.flush();
 }
+
+void VexCvtRepository::spoolAhead(bool ahead) { impl_->spoolAhead = ahead; }
 
 void VexCvtRepository::doExport(VexCvtReport &report, VexTrace &trace) {
   VexCvtRepositoryImpl &impl = *impl_;

@@ -38,6 +38,9 @@ public:
   // to. Keeps no handle to `def`. The first definition opens the document:
   // root, one element per namespace component, the definitions element.
   void addDef(VexDataDefImpl &def);
+  // Whether the document's spool may have a helper thread make its pages
+  // ready ahead (model/document_file.h); set before the first definition.
+  void spoolAhead(bool ahead);
 
   // With nothing added: reports "Warning: Nothing to export. No converted
   // definitions exist." and touches no file. Otherwise reports an "Info: "

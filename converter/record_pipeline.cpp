@@ -77,6 +77,9 @@ bool VexRecordPipeline::suits(const std::string &input, const FrontEndOptions &f
 VexRecordPipeline::VexRecordPipeline(const VexCblConfig &options)
     : conv_(std::make_unique<VexCblConversion>(options, VexTrace())) {
   conv_->report.holdMessages();
+  // The parse keeps the other core busy: a thread writing the spool's zeros
+  // ahead of the document would only add its work to theirs.
+  conv_->repository.spoolAhead(false);
   if (options.messages != nullptr) {
     held_.reset(std::tmpfile());
     if (!held_)

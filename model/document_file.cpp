@@ -143,7 +143,8 @@ private:
   std::thread thread_;
 };
 
-VexDocumentFile::VexDocumentFile(std::string outputFile) : outputFile_(std::move(outputFile)) {
+VexDocumentFile::VexDocumentFile(std::string outputFile, bool prefill)
+    : outputFile_(std::move(outputFile)), prefillWanted_(prefill) {
   if (outputFile_.empty()) {
     if (std::FILE *file = std::tmpfile()) {
       spool_ = ::dup(fileno(file));
@@ -185,7 +186,7 @@ void VexDocumentFile::write(std::string_view bytes) {
     memory_ += bytes;
     return;
   }
-  if (prefill_ == nullptr && written_ + bytes.size() >= prefillFrom) {
+  if (prefill_ == nullptr && prefillWanted_ && written_ + bytes.size() >= prefillFrom) {
     try {
       prefill_ = std::make_unique<VexSpoolPrefill>(spool_, static_cast<off_t>(written_));
     } catch (const std::system_error &) {

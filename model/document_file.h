@@ -23,7 +23,9 @@ class VexDocumentFile {
 public:
   // A spool for the document that `commit` writes to `outputFile` (empty:
   // the standard output).
-  explicit VexDocumentFile(std::string outputFile);
+  // `prefill` false: no helper thread makes the spool's pages ready ahead
+  // (where every core is busy anyway, its zeros are only extra work).
+  explicit VexDocumentFile(std::string outputFile, bool prefill = true);
   // A document kept in memory: `commit` puts it in `target`, whole.
   explicit VexDocumentFile(std::string *target);
   ~VexDocumentFile();
@@ -62,4 +64,5 @@ private:
   // Bytes in the spool.
   std::size_t written_ = 0;
   std::unique_ptr<VexSpoolPrefill> prefill_;
+  bool prefillWanted_ = true;
 };
