@@ -63,7 +63,7 @@ public:
   bool unwritable = false;
   VexDocumentOutcome outcome;
   std::unique_ptr<VexDocumentFile> file;
-  bool spoolAhead = true;
+  VexDocumentFile::Pace spoolPace = VexDocumentFile::Pace::prefill;
   std::string pending;
   VexXmlStreamWriter writer{pending};
   // The spool refused a piece of a definition's markup: the error ends the
@@ -85,7 +85,7 @@ VexCvtRepository::~VexCvtRepository() = default;
 
 void VexCvtRepositoryImpl::open() {
   file = document != nullptr ? std::make_unique<VexDocumentFile>(document)
-                             : std::make_unique<VexDocumentFile>(outputFile.value_or(""), spoolAhead);
+                             : std::make_unique<VexDocumentFile>(outputFile.value_or(""), spoolPace);
   // A definition's markup goes to the spool in pieces as it is written; a
   // definition that turns out unreadable or unwritable halfway leaves part of
   // itself in the spool, but such a document is never put in place.
@@ -137,7 +137,7 @@ void VexCvtRepository::addDef(VexDataDefImpl &def) {
     impl.flush();
 }
 
-void VexCvtRepository::spoolAhead(bool ahead) { impl_->spoolAhead = ahead; }
+void VexCvtRepository::spoolPace(VexDocumentFile::Pace pace) { impl_->spoolPace = pace; }
 
 void VexCvtRepository::doExport(VexCvtReport &report, VexTrace &trace) {
   VexCvtRepositoryImpl &impl = *impl_;

@@ -5,6 +5,7 @@
 
 #include "converter/convert.h"
 #include "model/definition_model.h"
+#include "model/document_file.h"
 
 // The definition repository: takes the stand-alone definitions of one
 // conversion in the order they are produced, writes each into the document
@@ -38,9 +39,9 @@ public:
   // to. Keeps no handle to `def`. The first definition opens the document:
   // root, one element per namespace component, the definitions element.
   void addDef(VexDataDefImpl &def);
-  // Whether the document's spool may have a helper thread make its pages
-  // ready ahead (model/document_file.h); set before the first definition.
-  void spoolAhead(bool ahead);
+  // How the document's spool is helped along (model/document_file.h); set
+  // before the first definition.
+  void spoolPace(VexDocumentFile::Pace pace);
 
   // With nothing added: reports "Warning: Nothing to export. No converted
   // definitions exist." and touches no file. Otherwise reports an "Info: "

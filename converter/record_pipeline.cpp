@@ -2,6 +2,7 @@
 // parses the ones after them; the messages wait in a temporary file.
 #include "converter/record_pipeline.h"
 
+#include <sys/resource.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 
@@ -62,6 +63,11 @@ bool VexRecordPipeline::suits(const std::string &input, const FrontEndOptions &f
     return false;
   if (const char *trace = std::getenv(VexTrace::environmentName); trace != nullptr && *trace)
     return false;
+  // Under a file size limit the held messages could meet it where the
+  // messages themselves, written to a terminal or a pipe, would not.
+  struct rlimit fileSize {};
+  if (::getrlimit(RLIMIT_FSIZE, &fileSize) != 0 || fileSize.rlim_cur != RLIM_INFINITY)
+    return false;
   // A device or a pipe gets the document as it is written, not at the end:
   // the parse's messages must come first there.
   struct stat output {};
@@ -78,8 +84,9 @@ VexRecordPipeline::VexRecordPipeline(const VexCblConfig &options)
     : conv_(std::make_unique<VexCblConversion>(options, VexTrace())) {
   conv_->report.holdMessages();
   // The parse keeps the other core busy: a thread writing the spool's zeros
-  // ahead of the document would only add its work to theirs.
-  conv_->repository.spoolAhead(false);
+  // ahead of the document would only add its work to theirs, while the
+  // kernel's writeback of the spool is best begun as it goes.
+  conv_->repository.spoolPace(VexDocumentFile::Pace::writeBehind);
   if (options.messages != nullptr) {
     held_.reset(std::tmpfile());
     if (!held_)
@@ -188,6 +195,13 @@ bool VexRecordPipeline::finish(Tree_Node *entries, VexDocumentOutcome *outcome,
   ended();
   if (!started_ || dropped_ || abandoned_ || entries != first_)
     return false;
+  // Messages the temporary file did not take (a full file system): the
+  // conversion runs again after the parse, writing them where they go.
+  if (held_) {
+    conv_->report.flush();
+    if (std::fflush(held_.get()) != 0 || std::ferror(held_.get()))
+      return false;
+  }
   std::FILE *out = conv_->options.messages;
   status = vexCblEndConversion(*conv_, outcome, [&](VexCblConversion &conv) {
     if (held_) {

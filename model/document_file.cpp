@@ -48,6 +48,8 @@ void writeAll(int fd, const char *bytes, std::size_t size) {
 // mixed 100 000 entries' 21 MB ran some 5% slower with it: the zeros cost
 // more than the pages they find ahead save at that size).
 constexpr std::size_t prefillFrom = std::size_t{32} << 20;
+// Writing behind: the size of the pieces handed to the kernel's writeback.
+constexpr std::size_t writeBehindPiece = std::size_t{8} << 20;
 // How far past the document's end the spool's pages are made ready, and in
 // what pieces.
 constexpr off_t prefillAhead = off_t{8} << 20;
@@ -143,8 +145,8 @@ private:
   std::thread thread_;
 };
 
-VexDocumentFile::VexDocumentFile(std::string outputFile, bool prefill)
-    : outputFile_(std::move(outputFile)), prefillWanted_(prefill) {
+VexDocumentFile::VexDocumentFile(std::string outputFile, Pace pace)
+    : outputFile_(std::move(outputFile)), pace_(pace) {
   if (outputFile_.empty()) {
     if (std::FILE *file = std::tmpfile()) {
       spool_ = ::dup(fileno(file));
@@ -186,7 +188,7 @@ void VexDocumentFile::write(std::string_view bytes) {
     memory_ += bytes;
     return;
   }
-  if (prefill_ == nullptr && prefillWanted_ && written_ + bytes.size() >= prefillFrom) {
+  if (prefill_ == nullptr && pace_ == Pace::prefill && written_ + bytes.size() >= prefillFrom) {
     try {
       prefill_ = std::make_unique<VexSpoolPrefill>(spool_, static_cast<off_t>(written_));
     } catch (const std::system_error &) {
@@ -197,6 +199,14 @@ void VexDocumentFile::write(std::string_view bytes) {
     prefill_->claim(static_cast<off_t>(written_ + bytes.size()));
   writeAll(spool_, bytes.data(), bytes.size());
   written_ += bytes.size();
+  if (pace_ == Pace::writeBehind && written_ - writtenBehind_ >= writeBehindPiece) {
+    // Only a start: the pages stay in the cache, and a file system that
+    // cannot do it (or a failure, which a later read would meet anyway)
+    // leaves the document as it is.
+    ::sync_file_range(spool_, static_cast<off_t>(writtenBehind_),
+                      static_cast<off_t>(written_ - writtenBehind_), SYNC_FILE_RANGE_WRITE);
+    writtenBehind_ = written_;
+  }
 }
 
 void VexDocumentFile::endPrefill() {

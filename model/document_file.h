@@ -23,9 +23,19 @@ class VexDocumentFile {
 public:
   // A spool for the document that `commit` writes to `outputFile` (empty:
   // the standard output).
-  // `prefill` false: no helper thread makes the spool's pages ready ahead
-  // (where every core is busy anyway, its zeros are only extra work).
-  explicit VexDocumentFile(std::string outputFile, bool prefill = true);
+  // How the spool is helped along when the document is big.
+  enum class Pace {
+    // A helper thread makes the spool's pages ready ahead of the document.
+    prefill,
+    // No helper (every core is busy with the parse and the conversion, so
+    // the zeros would only add to their work); instead the kernel starts
+    // writing each 8 MB piece to disk as soon as it is spooled, which the
+    // rename over an existing output would otherwise do for the whole
+    // document at once (the file system's safety for replacement by
+    // rename), after everything else.
+    writeBehind,
+  };
+  explicit VexDocumentFile(std::string outputFile, Pace pace = Pace::prefill);
   // A document kept in memory: `commit` puts it in `target`, whole.
   explicit VexDocumentFile(std::string *target);
   ~VexDocumentFile();
@@ -64,5 +74,7 @@ private:
   // Bytes in the spool.
   std::size_t written_ = 0;
   std::unique_ptr<VexSpoolPrefill> prefill_;
-  bool prefillWanted_ = true;
+  Pace pace_ = Pace::prefill;
+  // Writing behind: the spool's bytes before this were handed to the kernel's writeback.
+  std::size_t writtenBehind_ = 0;
 };

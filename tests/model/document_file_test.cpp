@@ -163,11 +163,17 @@ TEST_F(DocumentFile, LargeDocumentsKeepExactlyTheirBytes) {
   VexDocumentFile fresh(path("new.gnv"));
   put("old.gnv", "old");
   VexDocumentFile replacing(path("old.gnv"));
+  // Written behind instead of prefilled: the same bytes, new or replacing.
+  VexDocumentFile behind(path("behind.gnv"), VexDocumentFile::Pace::writeBehind);
+  put("old-behind.gnv", "old");
+  VexDocumentFile replacingBehind(path("old-behind.gnv"), VexDocumentFile::Pace::writeBehind);
   while (expected.size() < (48u << 20)) {
     seed = seed * 1103515245u + 12345u;
     std::string piece((seed >> 8) % 200000 + 1, static_cast<char>('a' + seed % 26));
     fresh.write(piece);
     replacing.write(piece);
+    behind.write(piece);
+    replacingBehind.write(piece);
     expected += piece;
   }
   {
@@ -176,9 +182,12 @@ TEST_F(DocumentFile, LargeDocumentsKeepExactlyTheirBytes) {
   }
   ASSERT_TRUE(fresh.commit());
   ASSERT_TRUE(replacing.commit());
-  EXPECT_TRUE(read("new.gnv") == expected) << read("new.gnv").size() << " bytes";
-  EXPECT_TRUE(read("old.gnv") == expected) << read("old.gnv").size() << " bytes";
-  EXPECT_EQ(names(), (std::vector<std::string>{"new.gnv", "old.gnv"}));
+  ASSERT_TRUE(behind.commit());
+  ASSERT_TRUE(replacingBehind.commit());
+  for (const char *name : {"new.gnv", "old.gnv", "behind.gnv", "old-behind.gnv"})
+    EXPECT_TRUE(read(name) == expected) << name << ": " << read(name).size() << " bytes";
+  EXPECT_EQ(names(),
+            (std::vector<std::string>{"behind.gnv", "new.gnv", "old-behind.gnv", "old.gnv"}));
 }
 
 // A file size limit below the document: the document's own write meets it
