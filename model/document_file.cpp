@@ -246,6 +246,25 @@ void VexDocumentFile::copyTo(const std::function<void(const char *, std::size_t)
 
 namespace {
 
+// Gives the unnamed file `fd` a private name in `folder` (".vexfcbl-PID-N",
+// the first N free), for the rename that puts it in place; false, with
+// errno telling why, when the folder does not take it.
+bool linkPrivately(int fd, const std::string &folder, std::string &name) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  for (unsigned attempt = 0;; ++attempt) {
+    std::string candidate =
+        (std::filesystem::path(folder) /
+         (".vexfcbl-" + std::to_string(::getpid()) + "-" + std::to_string(attempt)))
+            .string();
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      name = std::move(candidate);
+      return true;
+    }
+    if (errno != EEXIST)
+      return false;
+  }
+}
+
 // The mode a new file gets: what an output stream would create.
 mode_t newFileMode() {
   const mode_t mask = ::umask(0);
@@ -289,19 +308,8 @@ public:
     if (replaced != nullptr && ::fchown(fd_, replaced->st_uid, replaced->st_gid) != 0) {
       // Only the owner's own files can be given away; the mode is kept.
     }
-    if (name_.empty()) {
-      const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-      for (unsigned attempt = 0; name_.empty(); ++attempt) {
-        std::string name =
-            (std::filesystem::path(folder_) /
-             (".vexfcbl-" + std::to_string(::getpid()) + "-" + std::to_string(attempt)))
-                .string();
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
-          name_ = std::move(name);
-        else if (errno != EEXIST)
-          fail("cannot write the document");
-      }
-    }
+    if (name_.empty() && !linkPrivately(fd_, folder_, name_))
+      fail("cannot write the document");
     if (::rename(name_.c_str(), target.c_str()) != 0)
       fail("cannot write the document");
     name_.clear();
@@ -397,19 +405,9 @@ bool VexDocumentFile::placeSpool(const std::string &target, const struct stat &o
   if (::fchown(spool_, old.st_uid, old.st_gid) != 0) {
     // Only the owner's own files can be given away; the mode is kept.
   }
-  const std::string self = "/proc/self/fd/" + std::to_string(spool_);
-  const std::string folder = folderOf(target);
   std::string name;
-  for (unsigned attempt = 0; name.empty(); ++attempt) {
-    std::string candidate =
-        (std::filesystem::path(folder) /
-         (".vexfcbl-" + std::to_string(::getpid()) + "-" + std::to_string(attempt)))
-            .string();
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0)
-      name = std::move(candidate);
-    else if (errno != EEXIST)
-      return false; // another file system: the document is copied there
-  }
+  if (!linkPrivately(spool_, folderOf(target), name))
+    return false; // another file system: the document is copied there
   if (::rename(name.c_str(), target.c_str()) != 0) {
     ::unlink(name.c_str());
     fail("cannot write the document");

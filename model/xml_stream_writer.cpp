@@ -174,18 +174,32 @@ void VexXmlStreamWriter::startElement(std::string_view name, Attributes attribut
   startElement(name, views, attributes.size());
 }
 
+namespace {
+
+// Room for pointers to an element's attributes in the order they are
+// written: on the stack for the handful most elements have.
+struct AttributeOrder {
+  using Attribute = VexXmlStreamWriter::Attribute;
+  explicit AttributeOrder(std::size_t count) {
+    if (count > onStack.size()) {
+      onHeap.resize(count);
+      order = onHeap.data();
+    }
+  }
+  std::array<const Attribute *, sortedInPlace> onStack;
+  std::vector<const Attribute *> onHeap;
+  const Attribute **order = onStack.data();
+};
+
+} // namespace
+
 void VexXmlStreamWriter::startElement(std::string_view name, const Attribute *attributes,
                                       std::size_t count) {
   // A stable insertion sort of pointers to the attributes: an element has a
   // handful of them, and std::stable_sort would ask the heap for a buffer on
   // every element.
-  std::array<const Attribute *, sortedInPlace> onStack;
-  std::vector<const Attribute *> onHeap;
-  const Attribute **order = onStack.data();
-  if (count > sortedInPlace) {
-    onHeap.resize(count);
-    order = onHeap.data();
-  }
+  AttributeOrder room(count);
+  const Attribute **order = room.order;
   const auto byName = [](const Attribute *a, const Attribute *b) { return a->name < b->name; };
   for (std::size_t next = 0; next < count; ++next) {
     order[next] = &attributes[next];
@@ -197,13 +211,8 @@ void VexXmlStreamWriter::startElement(std::string_view name, const Attribute *at
 
 void VexXmlStreamWriter::startElementInOrder(std::string_view name, const Attribute *attributes,
                                              std::size_t count) {
-  std::array<const Attribute *, sortedInPlace> onStack;
-  std::vector<const Attribute *> onHeap;
-  const Attribute **order = onStack.data();
-  if (count > sortedInPlace) {
-    onHeap.resize(count);
-    order = onHeap.data();
-  }
+  AttributeOrder room(count);
+  const Attribute **order = room.order;
   for (std::size_t at = 0; at < count; ++at)
     order[at] = &attributes[at];
   startTag(name, order, count);
