@@ -205,11 +205,9 @@ bool VexRecordPipeline::finish(Tree_Node *entries, VexDocumentOutcome *outcome,
   std::FILE *out = conv_->options.messages;
   status = vexCblEndConversion(*conv_, outcome, [&](VexCblConversion &conv) {
     if (held_) {
-      conv.report.flush();
-      std::FILE *held = held_.get();
-      std::fflush(held);
-      std::rewind(held);
-      replay(held, out);
+      // Everything held was flushed into the file above.
+      std::rewind(held_.get());
+      replay(held_.get(), out);
       conv.report.out = out;
     }
     if (caught_)
