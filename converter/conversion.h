@@ -37,4 +37,7 @@ public:
   // the model has its copy: made afresh for each, it took an allocation an
   // entry.
   std::string spareDescription;
+  // How far the tree's memory has been asked for ahead of the walk
+  // (declaration_traversal.cpp); an address, never read through.
+  const char *prefetchedTo = nullptr;
 };
