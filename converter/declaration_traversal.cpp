@@ -237,7 +237,7 @@ void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGr
   // Messages name the entry as written, also when its record is renamed.
   const std::string writtenName = item.name;
   const VexCblReportContext report(conv.report, writtenName.c_str(), &decl.position);
-  const bool isRedefined = vexCblIsRedefining(decl.next, GetCStr(decl.name));
+  const bool isRedefined = vexCblIsRedefining(decl.next, decl.name);
 
   // -lenient: a constant has no storage (the front end said so), and a
   // condition name met here has no elementary item to restrict: it heads a

@@ -12,6 +12,7 @@
 #include "converter/conversion.h"
 #include "converter/conversion_messages.h"
 #include "frontend/tree_text.h"
+#include "support/identifier_table.h"
 
 namespace {
 
@@ -378,13 +379,43 @@ void vexCblExtractObj(VexCblConversion &conv, Tree_Node *node, VexCblObjContext 
   }
 }
 
-bool vexCblIsRedefining(Tree_Node *node, const char *name) {
+namespace {
+
+// The REDEFINES clause an entry starts with; null without one.
+const tree::redefines *leadingRedefines(Tree_Node *node) {
   if (auto *declaration = as_if<tree::decl>(node))
-    return vexCblIsRedefining(declaration->object, name);
+    node = declaration->object;
   if (auto *entry = as_if<tree::format_1>(node))
-    return vexCblIsRedefining(entry->data_clause_l, name);
-  auto *clause = as_if<tree::redefines>(node);
+    node = entry->data_clause_l;
+  return as_if<tree::redefines>(node);
+}
+
+// The identifier ReferenceName spells; 0 when it spells none.
+tIdent referenceIdent(const Tree_Node *reference) {
+  if (const auto *plain = as_if<tree::name>(reference))
+    return plain->replaced ? plain->name : plain->spelling;
+  if (const auto *qualified = as_if<tree::qualification>(reference))
+    return qualified->replaced ? qualified->name : qualified->spelling;
+  return 0;
+}
+
+} // namespace
+
+bool vexCblIsRedefining(Tree_Node *node, const char *name) {
+  const tree::redefines *clause = leadingRedefines(node);
   if (clause == nullptr || name == nullptr)
     return false;
   return ReferenceName(clause->name) == name;
+}
+
+bool vexCblIsRedefining(Tree_Node *node, tIdent name) {
+  const tree::redefines *clause = leadingRedefines(node);
+  if (clause == nullptr)
+    return false;
+  // Equal identifiers are equal texts: most entries are redefined by the
+  // one after them or by none, and need no text at all.
+  const tIdent operand = referenceIdent(clause->name);
+  if (operand != 0 && operand == name)
+    return true;
+  return ReferenceName(clause->name) == GetCStr(name);
 }

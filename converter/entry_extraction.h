@@ -2,6 +2,7 @@
 // Extraction: entry name, clauses and VALUE from the syntax tree into VexCblObjContext.
 #include "converter/item_contexts.h"
 #include "frontend/syntax_tree.h"
+#include "support/identifier_table.h"
 
 class VexCblConversion;
 
@@ -26,3 +27,8 @@ void vexCblExtractObj(VexCblConversion &conv, Tree_Node *node, VexCblObjContext 
 // entry is examined), a format_1 node or a redefines node; anything else, and
 // none, gives false.
 bool vexCblIsRedefining(Tree_Node *node, const char *name);
+// The same for the text of the identifier `name`, looked up only when the
+// entry's REDEFINES operand is spelled by another identifier: the walk asks
+// this of every entry's successor, and the identifier table's entry of a name
+// just parsed on the other core is a cache miss.
+bool vexCblIsRedefining(Tree_Node *node, tIdent name);

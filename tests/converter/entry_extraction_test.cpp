@@ -81,6 +81,16 @@ TEST(Extraction, IsRedefiningLooksAtTheFirstClauseOnly) {
   // The comparison is exact, with the operand as written.
   EXPECT_TRUE(vexCblIsRedefining(fe.decl("ALT2"), "low-name"));
   EXPECT_FALSE(vexCblIsRedefining(fe.decl("ALT2"), "LOW-NAME"));
+  // The same by identifier, as the walk asks it with a declaration's name.
+  EXPECT_TRUE(vexCblIsRedefining(fe.decl("ALT"), fe.decl("BASE")->name));
+  EXPECT_TRUE(vexCblIsRedefining(fe.decl("ALT")->object, MakeIdent("BASE")));
+  EXPECT_FALSE(vexCblIsRedefining(fe.decl("ALT"), MakeIdent("OTHER")));
+  EXPECT_FALSE(vexCblIsRedefining(fe.decl("ALT"), NoIdent));
+  EXPECT_FALSE(vexCblIsRedefining(fe.decl("LATE"), fe.decl("BASE")->name));
+  EXPECT_FALSE(vexCblIsRedefining(fe.decl("BASE"), fe.decl("BASE")->name));
+  EXPECT_FALSE(vexCblIsRedefining(nullptr, MakeIdent("BASE")));
+  EXPECT_TRUE(vexCblIsRedefining(fe.decl("ALT2"), MakeIdent("low-name")));
+  EXPECT_FALSE(vexCblIsRedefining(fe.decl("ALT2"), MakeIdent("LOW-NAME")));
 }
 
 // The include prefix, which plain source gives only through a prefixed
@@ -102,6 +112,8 @@ TEST(Extraction, PrefixedWordsAreTakenNormalised) {
   EXPECT_EQ(item.description, "01 P-ALT REDEFINES P-BASE PICTURE IS X(5)");
   EXPECT_TRUE(vexCblIsRedefining(entry, "P-BASE"));
   EXPECT_FALSE(vexCblIsRedefining(entry, "base"));
+  EXPECT_TRUE(vexCblIsRedefining(entry, MakeIdent("P-BASE")));
+  EXPECT_FALSE(vexCblIsRedefining(entry, MakeIdent("base")));
   // Reading from a clause takes that clause and those behind it.
   EXPECT_EQ(extracted(conv, redefines->next).description, "PICTURE IS X(5)");
 }
