@@ -178,11 +178,34 @@ void extractRedefines(VexCblConversion &conv, tree::redefines &clause, VexCblObj
   vexCblExtractObj(conv, clause.next, item);
 }
 
+// The memo of the picture stored at `stored`, made (and analysed, as the
+// definition's making would) when it is not among the last ones read.
+const VexCblPictureMemo &pictureMemo(VexCblConversion &conv, tStringRef stored) {
+  const bool comma = conv.options.commaDecimalPoint;
+  for (const VexCblPictureMemo &memo : conv.pictures)
+    if (memo.stored == stored && memo.picture && memo.commaDecimalPoint == comma)
+      return memo;
+  VexCblPictureMemo &memo = conv.pictures[conv.nextPicture];
+  conv.nextPicture = (conv.nextPicture + 1) % conv.pictures.size();
+  memo.stored = stored;
+  memo.commaDecimalPoint = comma;
+  memo.written = StoredText(stored);
+  memo.picture.emplace(memo.written.c_str(), conv.options);
+  memo.picture->analyze();
+  return memo;
+}
+
 void extractPicture(VexCblConversion &conv, tree::picture &clause, VexCblObjContext &item) {
-  const std::string text = StoredText(clause.replaced ? clause.value : clause.string);
-  item.picture.emplace(text.c_str(), conv.options);
-  describe(item, clause.keyword);
-  describe(item, text);
+  const tStringRef stored = clause.replaced ? clause.value : clause.string;
+  if (stored == nullptr) {
+    item.picture.emplace("", conv.options);
+    describe(item, clause.keyword);
+  } else {
+    const VexCblPictureMemo &memo = pictureMemo(conv, stored);
+    item.picture = memo.picture;
+    describe(item, clause.keyword);
+    describe(item, memo.written);
+  }
   vexCblExtractObj(conv, clause.next, item);
 }
 
