@@ -144,9 +144,10 @@ void describe(VexCblObjContext &item, int code) {
     item.addToDescription(keywordTextsByCode[static_cast<std::size_t>(code)]);
 }
 
-void describe(VexCblObjContext &item, const std::string &text) {
-  item.addToDescription(std::string_view(text));
-}
+// Texts of any kind, the level's digits and the words of the clauses among
+// them, appended where they are: through a std::string each was a copy and
+// a strlen of every entry's level.
+void describe(VexCblObjContext &item, std::string_view text) { item.addToDescription(text); }
 
 VexCblValue &valueOf(VexCblObjContext &item) {
   if (!item.value)
@@ -159,14 +160,15 @@ void extractFormat1(VexCblConversion &conv, tree::format_1 &entry, VexCblObjCont
   // extraction.
   const int number = entry.level_number;
   char level[16];
+  std::size_t digits = 2;
   if (number >= 0 && number <= 99) {
     level[0] = static_cast<char>('0' + number / 10);
     level[1] = static_cast<char>('0' + number % 10);
-    level[2] = '\0';
   } else {
-    std::snprintf(level, sizeof level, "%.2d", number);
+    const int written = std::snprintf(level, sizeof level, "%.2d", number);
+    digits = std::min<std::size_t>(static_cast<std::size_t>(std::max(written, 0)), sizeof level - 1);
   }
-  describe(item, level);
+  describe(item, std::string_view(level, digits));
   describe(item, item.name);
   vexCblExtractObj(conv, entry.data_clause_l, item);
 }
