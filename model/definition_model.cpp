@@ -165,26 +165,39 @@ void VexGroupDefImpl::addItem(const VexGroupItem &item) {
   if (!item)
     throw VexError("Empty group item added to a group definition.");
   items_.push_back(item);
+  if (indexed_)
+    indexItem(items_.size());
+}
+
+void VexGroupDefImpl::indexItem(std::size_t position) const {
   if (2 * (named_ + 1) > firstIndex_.size())
     resizeIndex(std::max<std::size_t>(16, 2 * firstIndex_.size()));
-  const std::uint64_t tag = itemTag(item->name());
-  if (std::uint64_t &slot = firstIndex_[slotOf(item->name(), tag)]; slot == 0) {
-    slot = tag | items_.size();
+  const VexString &name = items_[position - 1]->name();
+  const std::uint64_t tag = itemTag(name);
+  if (std::uint64_t &slot = firstIndex_[slotOf(name, tag)]; slot == 0) {
+    slot = tag | position;
     ++named_;
   }
 }
 
-void VexGroupDefImpl::reserveItems(std::size_t count) {
-  items_.reserve(count);
-  std::size_t slots = std::max<std::size_t>(16, firstIndex_.size());
+// Room for `count` items in a table at most half full.
+static std::size_t indexSlots(std::size_t now, std::size_t count) {
+  std::size_t slots = std::max<std::size_t>(16, now);
   while (slots < 2 * count)
     slots *= 2;
-  if (slots != firstIndex_.size())
+  return slots;
+}
+
+void VexGroupDefImpl::reserveItems(std::size_t count) {
+  items_.reserve(count);
+  if (!indexed_)
+    return;
+  if (const std::size_t slots = indexSlots(firstIndex_.size(), count); slots != firstIndex_.size())
     resizeIndex(slots);
 }
 
 // Each slot moved where its tag places it in a table of `slots` slots.
-void VexGroupDefImpl::resizeIndex(std::size_t slots) {
+void VexGroupDefImpl::resizeIndex(std::size_t slots) const {
   std::vector<std::uint64_t> previous(slots, 0);
   previous.swap(firstIndex_);
   const std::size_t mask = firstIndex_.size() - 1;
@@ -198,8 +211,16 @@ void VexGroupDefImpl::resizeIndex(std::size_t slots) {
 }
 
 int VexGroupDefImpl::findItemIndex(std::string_view name) const {
-  if (firstIndex_.empty())
+  if (items_.empty())
     return -1;
+  if (!indexed_) {
+    // In order, so that the first item of a name takes its slot; room for
+    // the items the group has reserved.
+    indexed_ = true;
+    resizeIndex(indexSlots(0, items_.capacity()));
+    for (std::size_t position = 1; position <= items_.size(); ++position)
+      indexItem(position);
+  }
   const std::uint64_t slot = firstIndex_[slotOf(name, itemTag(name))];
   return slot == 0 ? -1 : static_cast<int>(static_cast<std::uint32_t>(slot) - 1);
 }
