@@ -50,6 +50,9 @@ public:
   // the model has its copy: made afresh for each, it took an allocation an
   // entry.
   std::string spareDescription;
+  // A message's text, made in the room the last one left (REDEFINES gives
+  // one per item).
+  std::string messageText;
   // How far the tree's memory has been asked for ahead of the walk
   // (declaration_traversal.cpp); an address, never read through.
   const char *prefetchedTo = nullptr;

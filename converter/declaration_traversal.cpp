@@ -103,9 +103,11 @@ bool vexCblWantsRestrictions(const VexCblConfig &options) {
 }
 
 // Names `def` `defName` in the conversion's definition registry and hands it
-// to the repository as a stand-alone definition.
-void vexCblAddStandalone(VexCblConversion &conv, VexDataDefImpl &def, const std::string &defName) {
-  conv.definitions.registerDef(conv.definitions.add(defName), def);
+// to the repository as a stand-alone definition; the definition keeps
+// `defName` itself as its name.
+void vexCblAddStandalone(VexCblConversion &conv, VexDataDefImpl &def, std::string defName) {
+  const VexDataDefId id = conv.definitions.add(defName);
+  conv.definitions.registerDef(id, def, std::move(defName));
   conv.repository.addDef(def);
 }
 
@@ -145,23 +147,25 @@ VexGroupItem vexCblMakeReferenceMember(const VexDataDefImpl &def, const std::str
 void vexCblPlaceDef(VexCblConversion &conv, const VexDataDef &def, const VexCblObjContext &item,
                     const VexCblEntryNames &names, bool isRedefined, VexGroupDefImpl *parentGroup) {
   if (!item.getRedefinesName().empty()) {
-    const std::string defName = names.defName();
-    vexCblAddStandalone(conv, *def, defName);
+    vexCblAddStandalone(conv, *def, names.defName());
+    const std::string &defName = def->name();
     VEX_TRACE(conv.trace) << "  placed: stand-alone definition '" << defName << "', redefining '"
                           << item.getRedefinesName() << "'";
-    conv.report.message(vexCblMsg::redefiningStandalone(defName));
+    vexCblMsg::redefiningStandalone(conv.messageText, defName);
+    conv.report.message(conv.messageText);
     return;
   }
   if (isRedefined) {
-    const std::string defName = names.defName();
-    vexCblAddStandalone(conv, *def, defName);
+    vexCblAddStandalone(conv, *def, names.defName());
+    const std::string &defName = def->name();
     VEX_TRACE(conv.trace) << "  placed: stand-alone definition '" << defName << "', redefined"
                           << (parentGroup != nullptr ? ", referred to by member '" : "")
                           << (parentGroup != nullptr ? names.uniqName + "'" : "");
     if (parentGroup == nullptr)
       return;
     parentGroup->addItem(vexCblMakeReferenceMember(*def, names.uniqName));
-    conv.report.message(vexCblMsg::redefinedStandalone(defName));
+    vexCblMsg::redefinedStandalone(conv.messageText, defName);
+    conv.report.message(conv.messageText);
     return;
   }
   if (parentGroup == nullptr) {

@@ -22,8 +22,12 @@ void VexObjectImpl::delRef() {
 }
 
 void VexDataDefDomain::registerDef(VexDomainId<VexDataDefDomain> id, VexDataDefImpl &def) {
-  VexString name = getName(id);
-  if (name.empty())
+  registerDef(id, def, getName(id));
+}
+
+void VexDataDefDomain::registerDef(VexDomainId<VexDataDefDomain> id, VexDataDefImpl &def,
+                                   VexString name) {
+  if (nameOf(id).empty())
     throw VexError("Unknown data definition identifier " + std::to_string(id.value()) + ".");
   def.id_ = id;
   def.setName(std::move(name));

@@ -236,6 +236,10 @@ public:
   // Gives `def` the identifier `id` and the name it stands for. Throws
   // VexError for an identifier this registry did not make.
   void registerDef(VexDomainId<VexDataDefDomain> id, VexDataDefImpl &def);
+  // The same with the name `id` stands for handed over, `name` (equal to
+  // it), instead of a copy made of the registry's: a stand-alone
+  // definition's name is made for it and then needed nowhere else.
+  void registerDef(VexDomainId<VexDataDefDomain> id, VexDataDefImpl &def, VexString name);
 };
 
 using VexDataDefId = VexDomainId<VexDataDefDomain>;

@@ -225,6 +225,14 @@ TEST(ModelRegistry, DefinitionsAreRegisteredByIdentifier) {
   EXPECT_EQ(def.id(), rec);
   EXPECT_THROW(domain.registerDef(VexDataDefId(999999), def), VexError);
   EXPECT_THROW(domain.registerDef(VexDataDefId(), def), VexError);
+  // With the name handed over: the same, the identifier still checked.
+  VexStringDefImpl handed;
+  domain.registerDef(other, handed, VexString("REG_OTHER"));
+  EXPECT_EQ(handed.name(), VexString("REG_OTHER"));
+  EXPECT_EQ(handed.id(), other);
+  EXPECT_THROW(domain.registerDef(VexDataDefId(4), handed, VexString("REG_NONE")), VexError);
+  EXPECT_EQ(handed.id(), other);
+  EXPECT_EQ(handed.name(), VexString("REG_OTHER"));
   // Each conversion has its own registry: identifiers start afresh and the
   // names of another registry are unknown.
   VexDataDefDomain another;
