@@ -157,7 +157,7 @@ inline void copyShort(char *to, const char *from, std::size_t size) {
 // Writes `count` blanks at `to`, the indentation of a tag: a few levels deep
 // at most, mostly.
 inline void putBlanks(char *to, std::size_t count) {
-  constexpr char blanks[] = "                ";
+  static constexpr char blanks[] = "                ";
   for (; count > 16; count -= 16, to += 16)
     std::memcpy(to, blanks, 16);
   copyShort(to, blanks, count);
