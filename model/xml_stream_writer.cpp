@@ -334,7 +334,11 @@ void VexXmlStreamWriter::endElement() {
 }
 
 void VexXmlStreamWriter::closeElement() {
-  const OpenElement element = open_.back();
+  // Field by field: copied whole, the element was read 16 bytes at a time
+  // across the flag that closeStartTag had just stored as a byte, a load
+  // the processor cannot forward from that store.
+  const OpenElement &top = open_.back();
+  const OpenElement element{top.name, top.line, top.hasContent};
   open_.pop_back();
   if (!element.hasContent) {
     out_.append("/>", 2);
