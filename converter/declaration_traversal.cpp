@@ -85,17 +85,6 @@ VexRestriction vexCblConditionValues(VexCblConversion &conv, Tree_Node *fields) 
   return restriction;
 }
 
-// The entry's clauses and the period that ends them, in a text sized once:
-// the model keeps the descriptions of a record's members until the record is
-// written (200 000 of them in one flat record).
-VexString withPeriod(const std::string &clauses) {
-  VexString text;
-  text.reserve(clauses.size() + 1);
-  text += clauses;
-  text += '.';
-  return text;
-}
-
 // Restriction lists are an option (-r) and were unknown to the level-300
 // output, which must stay as it was.
 bool vexCblWantsRestrictions(const VexCblConfig &options) {
@@ -273,7 +262,10 @@ void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGr
     vexCblTraceEntry(conv, decl, parentGrp, item);
   VexDataDef def = vexCblCreateDef(conv, parentGrp, item);
   if (!conv.options.noDescription)
-    def->setDescription(withPeriod(item.description));
+    // The entry's clauses and the period that ends them, in a text sized
+    // once: the model keeps the descriptions of a record's members until the
+    // record is written (200 000 of them in one flat record).
+    def->setDescription(item.description, ".");
   conv.spareDescription = std::move(item.description);
 
   if (VexGroupDefImpl *group =

@@ -95,6 +95,16 @@ public:
   const VexString &description() const { return description_; }
   // Texts are taken by value: the converter makes a fresh one for each.
   void setDescription(VexString text) { description_ = std::move(text); }
+  // The same made of `text` and `ending` in room of their exact size, made
+  // in place: a member's description is kept until its record is written,
+  // and a text made beside it and moved in was read back, just written, 16
+  // bytes at a time, which the processor cannot forward from the stores.
+  void setDescription(std::string_view text, std::string_view ending) {
+    description_.clear();
+    description_.reserve(text.size() + ending.size());
+    description_.append(text);
+    description_.append(ending);
+  }
 
 protected:
   virtual ~VexObjectImpl() = default;
