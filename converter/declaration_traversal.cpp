@@ -104,10 +104,10 @@ void vexCblAddStandalone(VexCblConversion &conv, VexDataDefImpl &def, std::strin
 // A DEPENDING ON item is referred to by name even when it is not an earlier
 // member of the group: the reference is what the user wrote.
 VexGroupItem vexCblMakeMember(VexCblConversion &conv, const VexDataDef &def,
-                              const VexCblObjContext &item, const std::string &uniqName,
+                              const VexCblObjContext &item, std::string uniqName,
                               const VexGroupDefImpl &group) {
   VexGroupItem member = VexGroupItem::create();
-  member->setName(uniqName);
+  member->setName(std::move(uniqName));
   member->setDefinition(def);
   if (item.cardinality.hasDefault())
     return member;
@@ -116,7 +116,7 @@ VexGroupItem vexCblMakeMember(VexCblConversion &conv, const VexDataDef &def,
     return member;
   }
   if (group.findItemIndex(item.dependingOn) < 0)
-    conv.report.message(vexCblMsg::countItemNotBefore(item.dependingOn, uniqName));
+    conv.report.message(vexCblMsg::countItemNotBefore(item.dependingOn, member->name()));
   member->setCardinality(item.cardinality.get(), VexGroupItemRef(item.dependingOn));
   return member;
 }
@@ -124,17 +124,18 @@ VexGroupItem vexCblMakeMember(VexCblConversion &conv, const VexDataDef &def,
 // A member item that stands for the stand-alone definition `def` (already
 // registered), so the group keeps its layout while the redefinitions live
 // beside it.
-VexGroupItem vexCblMakeReferenceMember(const VexDataDefImpl &def, const std::string &uniqName) {
+VexGroupItem vexCblMakeReferenceMember(const VexDataDefImpl &def, std::string uniqName) {
   VexGroupItem member = VexGroupItem::create();
-  member->setName(uniqName);
+  member->setName(std::move(uniqName));
   member->setDefinition(VexRef(def.id()));
   return member;
 }
 
 // Places the finished definition of one entry: stand-alone when it redefines
 // or is redefined, in the repository at the top level, else as a member.
+// The member's name is moved into what takes it last.
 void vexCblPlaceDef(VexCblConversion &conv, const VexDataDef &def, const VexCblObjContext &item,
-                    const VexCblEntryNames &names, bool isRedefined, VexGroupDefImpl *parentGroup) {
+                    VexCblEntryNames &names, bool isRedefined, VexGroupDefImpl *parentGroup) {
   if (!item.getRedefinesName().empty()) {
     vexCblAddStandalone(conv, *def, names.defName());
     const std::string &defName = def->name();
@@ -152,18 +153,18 @@ void vexCblPlaceDef(VexCblConversion &conv, const VexDataDef &def, const VexCblO
                           << (parentGroup != nullptr ? names.uniqName + "'" : "");
     if (parentGroup == nullptr)
       return;
-    parentGroup->addItem(vexCblMakeReferenceMember(*def, names.uniqName));
+    parentGroup->addItem(vexCblMakeReferenceMember(*def, std::move(names.uniqName)));
     vexCblMsg::redefinedStandalone(conv.messageText, defName);
     conv.report.message(conv.messageText);
     return;
   }
   if (parentGroup == nullptr) {
-    vexCblAddStandalone(conv, *def, names.uniqName);
-    VEX_TRACE(conv.trace) << "  placed: stand-alone definition '" << names.uniqName << "'";
+    vexCblAddStandalone(conv, *def, std::move(names.uniqName));
+    VEX_TRACE(conv.trace) << "  placed: stand-alone definition '" << def->name() << "'";
     return;
   }
   VEX_TRACE(conv.trace) << "  placed: member '" << names.uniqName << "'";
-  parentGroup->addItem(vexCblMakeMember(conv, def, item, names.uniqName, *parentGroup));
+  parentGroup->addItem(vexCblMakeMember(conv, def, item, std::move(names.uniqName), *parentGroup));
 }
 
 // Converts the members of the group entry `decl` into `group`. A redefining
@@ -226,10 +227,14 @@ void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGr
                         VexGroupDefImpl *parentGroup) {
   VexCblObjContext item(std::move(conv.spareDescription));
   item.isGroup = vexCblStartsGroup(decl, conv.options.lenient) ? 1 : 0;
-  vexCblAheadObjExtr(decl.object, item);
-  // Messages name the entry as written, also when its record is renamed.
-  const std::string writtenName = item.name;
-  const VexCblReportContext report(conv.report, writtenName.c_str(), &decl.position);
+  // Messages name the entry as written, also when its record is renamed:
+  // the identifier table's text, which lasts the run, without a copy.
+  const char *writtenName = vexCblEntryName(decl.object);
+  if (writtenName != nullptr)
+    item.name = writtenName;
+  else
+    writtenName = "";
+  const VexCblReportContext report(conv.report, writtenName, &decl.position);
   const bool isRedefined = vexCblIsRedefining(decl.next, decl.name);
 
   // -lenient: a constant has no storage (the front end said so), and a

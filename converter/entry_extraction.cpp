@@ -355,14 +355,19 @@ void extractFigurative(VexCblConversion &conv, tree::figurative_literal &literal
 
 } // namespace
 
-void vexCblAheadObjExtr(Tree_Node *entry, VexCblObjContext &item) {
+const char *vexCblEntryName(Tree_Node *entry) {
   // Only the entry formats that the walk converts give a name; a COPY entry,
-  // a comment or a clause leaves the context as it is.
+  // a comment or a clause has none.
   if (!is<tree::format_1>(entry) && !is<tree::format_2>(entry) && !is<tree::format_3>(entry) &&
       !is<tree::format_4>(entry))
-    return;
+    return nullptr;
   const auto *format = as<tree::format>(entry);
-  item.name = WrittenOrReplaced(format->name, format->spelling, format->replaced);
+  return GetCStr(format->replaced ? format->name : format->spelling);
+}
+
+void vexCblAheadObjExtr(Tree_Node *entry, VexCblObjContext &item) {
+  if (const char *name = vexCblEntryName(entry))
+    item.name = name;
 }
 
 void vexCblExtractObj(VexCblConversion &conv, Tree_Node *node, VexCblObjContext &item) {

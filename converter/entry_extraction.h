@@ -11,6 +11,9 @@ class VexCblConversion;
 // `entry` is a format_1 to format_4 node; does nothing for any other node or
 // none.
 void vexCblAheadObjExtr(Tree_Node *entry, VexCblObjContext &item);
+// The name vexCblAheadObjExtr gives, null for a node that gives none: the
+// identifier table's text, NUL-terminated and kept until the run ends.
+const char *vexCblEntryName(Tree_Node *entry);
 
 // Reads `node` into `item`: a format_1 entry with its whole clause list, a
 // clause with the clauses behind it, or a VALUE literal. Sets the picture,
