@@ -310,7 +310,7 @@ namespace {
 // core and just before, so the walk's first touch of each one is a miss; and
 // the walk touches them one pointer at a time (a group's members counted, an
 // entry's successor looked at for REDEFINES), so the misses came one after
-// the other: a third of the converting thread's samples on the mixed million
+// the other: a tenth of the converting thread's samples on the mixed million
 // sat on such loads. The run's arena gives out the nodes and the new names'
 // texts in the order they are parsed, so a record's lie between its first
 // entry's nodes (just before its declaration) and the next record's
