@@ -166,7 +166,8 @@ void extractFormat1(VexCblConversion &conv, tree::format_1 &entry, VexCblObjCont
     level[1] = static_cast<char>('0' + number % 10);
   } else {
     const int written = std::snprintf(level, sizeof level, "%.2d", number);
-    digits = std::min<std::size_t>(static_cast<std::size_t>(std::max(written, 0)), sizeof level - 1);
+    digits =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max(written, 0)), sizeof level - 1);
   }
   describe(item, std::string_view(level, digits));
   describe(item, item.name);

@@ -767,8 +767,8 @@ private:
     if (def.groupSeparator().isSet())
       appendValue(next(Key::groupSeparator), std::string_view(&def.groupSeparator().get(), 1));
     if (def.blankWhenZero().isSet())
-      literal(Key::blankWhenZero, def.blankWhenZero().get() ? std::string_view("true")
-                                                            : std::string_view("false"));
+      literal(Key::blankWhenZero,
+              def.blankWhenZero().get() ? std::string_view("true") : std::string_view("false"));
   }
 
   // Starts element `name` with the attributes gathered since the last

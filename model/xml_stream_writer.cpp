@@ -93,8 +93,7 @@ std::size_t plainPrefix(std::string_view text) {
   // a short one is copied into a chunk of NULs, which no escape names.
   if (const std::size_t rest = size - at; rest >= 4) {
     if (size >= 16) {
-      const __m128i chunk =
-          _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + size - 16));
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + size - 16));
       const unsigned mask = specialBits<special...>(chunk) & (~0U << (16 - rest));
       return mask != 0 ? size - 16 + static_cast<std::size_t>(__builtin_ctz(mask)) : size;
     }

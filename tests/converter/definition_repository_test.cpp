@@ -140,11 +140,11 @@ TEST(Repository, InfoLinesNameEachDefinitionInOrder) {
   repository.addDef(*VexDefAccessor<VexBinaryDefImpl>::create());
   repository.addDef(*stringDef(definitions, "C_333", 4));
   EXPECT_EQ(exported(repository).err, "Info: Definition exported 'A1'.\n"
-                                       "Info: Definition exported ''.\n"
-                                       "Info: Definition exported 'B-22'.\n"
-                                       "Info: Definition exported 'A1'.\n"
-                                       "Info: Definition exported ''.\n"
-                                       "Info: Definition exported 'C_333'.\n");
+                                      "Info: Definition exported ''.\n"
+                                      "Info: Definition exported 'B-22'.\n"
+                                      "Info: Definition exported 'A1'.\n"
+                                      "Info: Definition exported ''.\n"
+                                      "Info: Definition exported 'C_333'.\n");
 }
 
 TEST(Repository, DefinitionsAreLetGoOnceWritten) {

@@ -104,7 +104,8 @@ TEST(Extraction, RepeatedPicturesKeepTheirOwnReading) {
                             "x(6)", "x(7)", "x(8)", "x(9)", "z,zz9.99"};
   for (int round = 0; round < 2; ++round)
     for (int i = 0; i < 10; ++i)
-      source += "    05 F" + std::to_string(round) + std::to_string(i) + " PIC " + pictures[i] + ".\n";
+      source +=
+          "    05 F" + std::to_string(round) + std::to_string(i) + " PIC " + pictures[i] + ".\n";
   const VexFrontEnd fe(vexFixed(source));
   ASSERT_EQ(fe.errors, 0) << fe.messages;
   VexCblConversion conv{VexCblConfig{}};

@@ -181,12 +181,12 @@ TEST(ModelGroup, LookupsBetweenAdditionsFindTheFirstItemOfAName) {
   VexGroupDefImpl reserved;
   reserved.reserveItems(50);
   for (int i = 0; i < 30; ++i)
-    reserved.addItem(itemOf(("E" + std::to_string(i % 10)).c_str(),
-                            VexDefAccessor<VexStringDefImpl>::create()));
+    reserved.addItem(
+        itemOf(("E" + std::to_string(i % 10)).c_str(), VexDefAccessor<VexStringDefImpl>::create()));
   EXPECT_EQ(reserved.findItemIndex("E9"), 9);
   for (int i = 30; i < 50; ++i)
-    reserved.addItem(itemOf(("E" + std::to_string(i)).c_str(),
-                            VexDefAccessor<VexStringDefImpl>::create()));
+    reserved.addItem(
+        itemOf(("E" + std::to_string(i)).c_str(), VexDefAccessor<VexStringDefImpl>::create()));
   EXPECT_EQ(reserved.findItemIndex("E0"), 0);
   EXPECT_EQ(reserved.findItemIndex("E49"), 49);
 }
