@@ -99,13 +99,17 @@ inline constexpr const char *groupConditionIgnored =
 inline constexpr const char *conditionWithoutItem =
     "\n\tWarning: Level-88 entry without an item before it. \n\tThe condition was ignored.";
 inline constexpr const char *renamesIgnored = "\n\tWarning: RENAMES keyword was ignored.";
-inline std::string redefiningStandalone(const std::string &defName) {
-  return "\n\tWarning: REDEFINES keyword. \n\tStandalone definition '" + defName +
-         "' was generated \n\tfor redefining item.";
+// The REDEFINES messages written into `out` (replacing it), which the walk
+// keeps from one to the next: one of them comes with every REDEFINES.
+inline void redefiningStandalone(std::string &out, std::string_view defName) {
+  out.assign("\n\tWarning: REDEFINES keyword. \n\tStandalone definition '");
+  out.append(defName);
+  out.append("' was generated \n\tfor redefining item.");
 }
-inline std::string redefinedStandalone(const std::string &defName) {
-  return "\n\tWarning: REDEFINES keyword. \n\tStandalone definition '" + defName +
-         "' was generated \n\tfor redefined item.";
+inline void redefinedStandalone(std::string &out, std::string_view defName) {
+  out.assign("\n\tWarning: REDEFINES keyword. \n\tStandalone definition '");
+  out.append(defName);
+  out.append("' was generated \n\tfor redefined item.");
 }
 inline std::string countItemNotBefore(const std::string &countItem, const std::string &item) {
   return "\n\tWarning: cardinality item '" + countItem + "' specified \n\tfor item '" + item +

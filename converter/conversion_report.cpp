@@ -25,7 +25,7 @@ void VexCvtReport::msg(const char *text, bool withContext) {
     return;
   }
   if (withContext && !contexts_.empty())
-    held_ += contexts_.back()->getUserText();
+    contexts_.back()->appendUserText(held_);
   held_ += text;
   if (held_.size() >= HeldLimit)
     flush();
@@ -44,7 +44,7 @@ void VexCvtReport::message(const std::string &text) {
     // (each REDEFINES of a big copybook gives a message). As the text was
     // printed, it ends at its first NUL, which drops the line end too.
     if (!contexts_.empty())
-      held_ += contexts_.back()->getUserText();
+      contexts_.back()->appendUserText(held_);
     const std::size_t printed = std::strlen(text.c_str());
     held_.append(text, 0, printed);
     if (printed == text.size())
@@ -118,23 +118,38 @@ const char *fileOf(const tPosition *pos) {
 
 } // namespace
 
+std::string_view VexCvtReport::fileBase(tIdent file) {
+  if (!fileKnown_ || file != fileIdent_) {
+    fileKnown_ = true;
+    const char *text = GetCStr(file);
+    const char *slash = text != nullptr ? std::strrchr(text, '/') : nullptr;
+    fileIdent_ = file;
+    fileBase_ = text == nullptr || *text == '\0' ? std::string_view()
+                : slash != nullptr               ? std::string_view(slash + 1)
+                                                 : std::string_view(text);
+  }
+  return fileBase_;
+}
+
+void VexCblReportContext::compose() const {
+  userText_.clear();
+  appendUserText(userText_);
+}
+
 // Made in its room at once: piece by piece, with its numbers through
 // strings, the prefix took some 1 000 instructions for each REDEFINES
 // message.
-void VexCblReportContext::compose() const {
-  const char *file = fileOf(pos_);
-  const char *base = nullptr;
-  std::size_t baseSize = 0;
-  if (file != nullptr) {
-    const char *slash = std::strrchr(file, '/');
-    base = slash != nullptr ? slash + 1 : file;
-    baseSize = std::strlen(base);
-  }
+void VexCblReportContext::appendUserText(std::string &to) const {
+  const std::string_view fileBase =
+      pos_ != nullptr ? report().fileBase(pos_->File) : std::string_view();
+  const char *base = fileBase.data();
+  const std::size_t baseSize = fileBase.size();
   const std::size_t nameSize = itemName_ != nullptr ? std::strlen(itemName_) : 0;
   // The numbers' room at its most: 20 digits each.
-  userText_.resize((base != nullptr ? baseSize + 4 + 20 + 1 + 20 : 0) +
-                   (itemName_ != nullptr ? nameSize + 4 : 0));
-  char *at = userText_.data();
+  const std::size_t start = to.size();
+  to.resize(start + (base != nullptr ? baseSize + 4 + 20 + 1 + 20 : 0) +
+            (itemName_ != nullptr ? nameSize + 4 : 0));
+  char *at = to.data() + start;
   if (base != nullptr) {
     *at++ = '"';
     std::memcpy(at, base, baseSize);
@@ -151,7 +166,7 @@ void VexCblReportContext::compose() const {
     std::memcpy(at + 2 + nameSize, ") ", 2);
     at += nameSize + 4;
   }
-  userText_.resize(static_cast<std::size_t>(at - userText_.data()));
+  to.resize(static_cast<std::size_t>(at - to.data()));
 }
 
 SourceMessage VexCblReportContext::place() const {

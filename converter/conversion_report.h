@@ -2,6 +2,7 @@
 // Conversion report: scoped item contexts, message and error reporting, VexCvtError.
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "diagnostics/position.h"
@@ -47,8 +48,18 @@ public:
   // null: not kept. A silent report keeps none either.
   std::vector<SourceMessage> *values = nullptr;
 
+  // The last path component of the source file `file` (an identifier of the
+  // run); its data() is null when the file's name is empty (no file), and a
+  // path ending in "/" has an empty one. Kept from one message to the next:
+  // a conversion's messages name one file or a few, and the identifier
+  // table's entry was a cache miss each time on the converting thread.
+  std::string_view fileBase(tIdent file);
+
 private:
   friend class VexCvtRepContext;
+  bool fileKnown_ = false;
+  tIdent fileIdent_ = 0;
+  std::string_view fileBase_;
   // Keeps `text` (a message as composed for printing) as a value.
   void keep(const std::string &text, bool withContext);
   std::vector<const VexCvtRepContext *> contexts_;
@@ -75,6 +86,13 @@ public:
 protected:
   // Fills userText_; called at most once, when a message needs it.
   virtual void compose() const {}
+  // Appends the text that prefixes messages to `to`, for a message held
+  // back: by default the composed text.
+  virtual void appendUserText(std::string &to) const {
+    composeOnce();
+    to += userText_;
+  }
+  VexCvtReport &report() const { return report_; }
   // The file, line, column and item the context names, for a message kept
   // as a value; made only for such a message (most runs keep none).
   virtual SourceMessage place() const { return {}; }
@@ -103,6 +121,9 @@ public:
 
 private:
   void compose() const override;
+  // Written straight into the held messages, without a text of its own to
+  // allocate (most entries with a message have one, a REDEFINES).
+  void appendUserText(std::string &to) const override;
   SourceMessage place() const override;
   const char *itemName_;
   const tPosition *pos_;

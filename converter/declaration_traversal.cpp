@@ -85,17 +85,6 @@ VexRestriction vexCblConditionValues(VexCblConversion &conv, Tree_Node *fields) 
   return restriction;
 }
 
-// The entry's clauses and the period that ends them, in a text sized once:
-// the model keeps the descriptions of a record's members until the record is
-// written (200 000 of them in one flat record).
-VexString withPeriod(const std::string &clauses) {
-  VexString text;
-  text.reserve(clauses.size() + 1);
-  text += clauses;
-  text += '.';
-  return text;
-}
-
 // Restriction lists are an option (-r) and were unknown to the level-300
 // output, which must stay as it was.
 bool vexCblWantsRestrictions(const VexCblConfig &options) {
@@ -103,9 +92,11 @@ bool vexCblWantsRestrictions(const VexCblConfig &options) {
 }
 
 // Names `def` `defName` in the conversion's definition registry and hands it
-// to the repository as a stand-alone definition.
-void vexCblAddStandalone(VexCblConversion &conv, VexDataDefImpl &def, const std::string &defName) {
-  conv.definitions.registerDef(conv.definitions.add(defName), def);
+// to the repository as a stand-alone definition; the definition keeps
+// `defName` itself as its name.
+void vexCblAddStandalone(VexCblConversion &conv, VexDataDefImpl &def, std::string defName) {
+  const VexDataDefId id = conv.definitions.add(defName);
+  conv.definitions.registerDef(id, def, std::move(defName));
   conv.repository.addDef(def);
 }
 
@@ -113,10 +104,10 @@ void vexCblAddStandalone(VexCblConversion &conv, VexDataDefImpl &def, const std:
 // A DEPENDING ON item is referred to by name even when it is not an earlier
 // member of the group: the reference is what the user wrote.
 VexGroupItem vexCblMakeMember(VexCblConversion &conv, const VexDataDef &def,
-                              const VexCblObjContext &item, const std::string &uniqName,
+                              const VexCblObjContext &item, std::string uniqName,
                               const VexGroupDefImpl &group) {
   VexGroupItem member = VexGroupItem::create();
-  member->setName(uniqName);
+  member->setName(std::move(uniqName));
   member->setDefinition(def);
   if (item.cardinality.hasDefault())
     return member;
@@ -125,7 +116,7 @@ VexGroupItem vexCblMakeMember(VexCblConversion &conv, const VexDataDef &def,
     return member;
   }
   if (group.findItemIndex(item.dependingOn) < 0)
-    conv.report.message(vexCblMsg::countItemNotBefore(item.dependingOn, uniqName));
+    conv.report.message(vexCblMsg::countItemNotBefore(item.dependingOn, member->name()));
   member->setCardinality(item.cardinality.get(), VexGroupItemRef(item.dependingOn));
   return member;
 }
@@ -133,44 +124,47 @@ VexGroupItem vexCblMakeMember(VexCblConversion &conv, const VexDataDef &def,
 // A member item that stands for the stand-alone definition `def` (already
 // registered), so the group keeps its layout while the redefinitions live
 // beside it.
-VexGroupItem vexCblMakeReferenceMember(const VexDataDefImpl &def, const std::string &uniqName) {
+VexGroupItem vexCblMakeReferenceMember(const VexDataDefImpl &def, std::string uniqName) {
   VexGroupItem member = VexGroupItem::create();
-  member->setName(uniqName);
+  member->setName(std::move(uniqName));
   member->setDefinition(VexRef(def.id()));
   return member;
 }
 
 // Places the finished definition of one entry: stand-alone when it redefines
 // or is redefined, in the repository at the top level, else as a member.
+// The member's name is moved into what takes it last.
 void vexCblPlaceDef(VexCblConversion &conv, const VexDataDef &def, const VexCblObjContext &item,
-                    const VexCblEntryNames &names, bool isRedefined, VexGroupDefImpl *parentGroup) {
+                    VexCblEntryNames &names, bool isRedefined, VexGroupDefImpl *parentGroup) {
   if (!item.getRedefinesName().empty()) {
-    const std::string defName = names.defName();
-    vexCblAddStandalone(conv, *def, defName);
+    vexCblAddStandalone(conv, *def, names.defName());
+    const std::string &defName = def->name();
     VEX_TRACE(conv.trace) << "  placed: stand-alone definition '" << defName << "', redefining '"
                           << item.getRedefinesName() << "'";
-    conv.report.message(vexCblMsg::redefiningStandalone(defName));
+    vexCblMsg::redefiningStandalone(conv.messageText, defName);
+    conv.report.message(conv.messageText);
     return;
   }
   if (isRedefined) {
-    const std::string defName = names.defName();
-    vexCblAddStandalone(conv, *def, defName);
+    vexCblAddStandalone(conv, *def, names.defName());
+    const std::string &defName = def->name();
     VEX_TRACE(conv.trace) << "  placed: stand-alone definition '" << defName << "', redefined"
                           << (parentGroup != nullptr ? ", referred to by member '" : "")
                           << (parentGroup != nullptr ? names.uniqName + "'" : "");
     if (parentGroup == nullptr)
       return;
-    parentGroup->addItem(vexCblMakeReferenceMember(*def, names.uniqName));
-    conv.report.message(vexCblMsg::redefinedStandalone(defName));
+    parentGroup->addItem(vexCblMakeReferenceMember(*def, std::move(names.uniqName)));
+    vexCblMsg::redefinedStandalone(conv.messageText, defName);
+    conv.report.message(conv.messageText);
     return;
   }
   if (parentGroup == nullptr) {
-    vexCblAddStandalone(conv, *def, names.uniqName);
-    VEX_TRACE(conv.trace) << "  placed: stand-alone definition '" << names.uniqName << "'";
+    vexCblAddStandalone(conv, *def, std::move(names.uniqName));
+    VEX_TRACE(conv.trace) << "  placed: stand-alone definition '" << def->name() << "'";
     return;
   }
   VEX_TRACE(conv.trace) << "  placed: member '" << names.uniqName << "'";
-  parentGroup->addItem(vexCblMakeMember(conv, def, item, names.uniqName, *parentGroup));
+  parentGroup->addItem(vexCblMakeMember(conv, def, item, std::move(names.uniqName), *parentGroup));
 }
 
 // Converts the members of the group entry `decl` into `group`. A redefining
@@ -233,11 +227,15 @@ void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGr
                         VexGroupDefImpl *parentGroup) {
   VexCblObjContext item(std::move(conv.spareDescription));
   item.isGroup = vexCblStartsGroup(decl, conv.options.lenient) ? 1 : 0;
-  vexCblAheadObjExtr(decl.object, item);
-  // Messages name the entry as written, also when its record is renamed.
-  const std::string writtenName = item.name;
-  const VexCblReportContext report(conv.report, writtenName.c_str(), &decl.position);
-  const bool isRedefined = vexCblIsRedefining(decl.next, GetCStr(decl.name));
+  // Messages name the entry as written, also when its record is renamed:
+  // the identifier table's text, which lasts the run, without a copy.
+  const char *writtenName = vexCblEntryName(decl.object);
+  if (writtenName != nullptr)
+    item.name = writtenName;
+  else
+    writtenName = "";
+  const VexCblReportContext report(conv.report, writtenName, &decl.position);
+  const bool isRedefined = vexCblIsRedefining(decl.next, decl.name);
 
   // -lenient: a constant has no storage (the front end said so), and a
   // condition name met here has no elementary item to restrict: it heads a
@@ -269,7 +267,10 @@ void vexCblConvertEntry(VexCblConversion &conv, const tree::decl &decl, VexCblGr
     vexCblTraceEntry(conv, decl, parentGrp, item);
   VexDataDef def = vexCblCreateDef(conv, parentGrp, item);
   if (!conv.options.noDescription)
-    def->setDescription(withPeriod(item.description));
+    // The entry's clauses and the period that ends them, in a text sized
+    // once: the model keeps the descriptions of a record's members until the
+    // record is written (200 000 of them in one flat record).
+    def->setDescription(item.description, ".");
   conv.spareDescription = std::move(item.description);
 
   if (VexGroupDefImpl *group =
@@ -303,7 +304,40 @@ void vexCblTraverseDecl(VexCblConversion &conv, Tree_Node *decl, VexCblGrpContex
 
 } // namespace
 
+namespace {
+
+// A record's nodes were written by the parsing thread, mostly on the other
+// core and just before, so the walk's first touch of each one is a miss; and
+// the walk touches them one pointer at a time (a group's members counted, an
+// entry's successor looked at for REDEFINES), so the misses came one after
+// the other: a tenth of the converting thread's samples on the mixed million
+// sat on such loads. The run's arena gives out the nodes and the new names'
+// texts in the order they are parsed, so a record's lie between its first
+// entry's nodes (just before its declaration) and the next record's
+// declaration; asking for all those lines at once lets the misses overlap.
+// Only a hint: a node elsewhere is read as it always was.
+constexpr std::ptrdiff_t recordHead = 512;
+constexpr std::ptrdiff_t recordReach = 1 << 16;
+constexpr std::ptrdiff_t cacheLine = 64;
+
+void prefetchRecord(VexCblConversion &conv, const tree::decl &entry) {
+  const auto *record = reinterpret_cast<const char *>(&entry);
+  const auto *next = reinterpret_cast<const char *>(as_if<tree::decl>(entry.next));
+  const char *from = record - recordHead;
+  if (conv.prefetchedTo > from && conv.prefetchedTo <= record)
+    from = conv.prefetchedTo;
+  const char *to = next != nullptr ? next + sizeof(tree::decl) : record + recordReach;
+  if (to <= from || to - from > recordReach)
+    to = from + recordReach;
+  for (const char *line = from; line < to; line += cacheLine)
+    __builtin_prefetch(line);
+  conv.prefetchedTo = to;
+}
+
+} // namespace
+
 void vexCbConvertTopLevel(VexCblConversion &conv, VexCblGrpContext &topLevel, tree::decl &entry) {
+  prefetchRecord(conv, entry);
   if (is<tree::file_description>(entry.object))
     vexCblTraverseDecl(conv, entry.fields, topLevel, nullptr);
   else

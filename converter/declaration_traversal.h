@@ -30,7 +30,8 @@ void vexCbConvertRecords(VexCblConversion &conv, Tree_Node *declList);
 // as vexCbConvertRecords converts each of its list: `topLevel` is the
 // context of the whole list, kept from one entry to the next (it numbers
 // repeated record names). Reads `entry`, its members and the entry after it
-// (is it redefined?), nothing else of the tree.
+// (is it redefined?), nothing else of the tree; asks the processor for the
+// memory up to the entry after it ahead of the walk (a hint, not a read).
 void vexCbConvertTopLevel(VexCblConversion &conv, VexCblGrpContext &topLevel, tree::decl &entry);
 
 // The context vexCbConvertRecords starts a list's walk with.

@@ -12,6 +12,7 @@
 #include "converter/conversion.h"
 #include "converter/conversion_messages.h"
 #include "frontend/tree_text.h"
+#include "support/identifier_table.h"
 
 namespace {
 
@@ -143,9 +144,10 @@ void describe(VexCblObjContext &item, int code) {
     item.addToDescription(keywordTextsByCode[static_cast<std::size_t>(code)]);
 }
 
-void describe(VexCblObjContext &item, const std::string &text) {
-  item.addToDescription(std::string_view(text));
-}
+// Texts of any kind, the level's digits and the words of the clauses among
+// them, appended where they are: through a std::string each was a copy and
+// a strlen of every entry's level.
+void describe(VexCblObjContext &item, std::string_view text) { item.addToDescription(text); }
 
 VexCblValue &valueOf(VexCblObjContext &item) {
   if (!item.value)
@@ -158,14 +160,16 @@ void extractFormat1(VexCblConversion &conv, tree::format_1 &entry, VexCblObjCont
   // extraction.
   const int number = entry.level_number;
   char level[16];
+  std::size_t digits = 2;
   if (number >= 0 && number <= 99) {
     level[0] = static_cast<char>('0' + number / 10);
     level[1] = static_cast<char>('0' + number % 10);
-    level[2] = '\0';
   } else {
-    std::snprintf(level, sizeof level, "%.2d", number);
+    const int written = std::snprintf(level, sizeof level, "%.2d", number);
+    digits =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max(written, 0)), sizeof level - 1);
   }
-  describe(item, level);
+  describe(item, std::string_view(level, digits));
   describe(item, item.name);
   vexCblExtractObj(conv, entry.data_clause_l, item);
 }
@@ -177,11 +181,34 @@ void extractRedefines(VexCblConversion &conv, tree::redefines &clause, VexCblObj
   vexCblExtractObj(conv, clause.next, item);
 }
 
+// The memo of the picture stored at `stored`, made (and analysed, as the
+// definition's making would) when it is not among the last ones read.
+const VexCblPictureMemo &pictureMemo(VexCblConversion &conv, tStringRef stored) {
+  const bool comma = conv.options.commaDecimalPoint;
+  for (const VexCblPictureMemo &memo : conv.pictures)
+    if (memo.stored == stored && memo.picture && memo.commaDecimalPoint == comma)
+      return memo;
+  VexCblPictureMemo &memo = conv.pictures[conv.nextPicture];
+  conv.nextPicture = (conv.nextPicture + 1) % conv.pictures.size();
+  memo.stored = stored;
+  memo.commaDecimalPoint = comma;
+  memo.written = StoredText(stored);
+  memo.picture.emplace(memo.written.c_str(), conv.options);
+  memo.picture->analyze();
+  return memo;
+}
+
 void extractPicture(VexCblConversion &conv, tree::picture &clause, VexCblObjContext &item) {
-  const std::string text = StoredText(clause.replaced ? clause.value : clause.string);
-  item.picture.emplace(text.c_str(), conv.options);
-  describe(item, clause.keyword);
-  describe(item, text);
+  const tStringRef stored = clause.replaced ? clause.value : clause.string;
+  if (stored == nullptr) {
+    item.picture.emplace("", conv.options);
+    describe(item, clause.keyword);
+  } else {
+    const VexCblPictureMemo &memo = pictureMemo(conv, stored);
+    item.picture = memo.picture;
+    describe(item, clause.keyword);
+    describe(item, memo.written);
+  }
   vexCblExtractObj(conv, clause.next, item);
 }
 
@@ -329,14 +356,19 @@ void extractFigurative(VexCblConversion &conv, tree::figurative_literal &literal
 
 } // namespace
 
-void vexCblAheadObjExtr(Tree_Node *entry, VexCblObjContext &item) {
+const char *vexCblEntryName(Tree_Node *entry) {
   // Only the entry formats that the walk converts give a name; a COPY entry,
-  // a comment or a clause leaves the context as it is.
+  // a comment or a clause has none.
   if (!is<tree::format_1>(entry) && !is<tree::format_2>(entry) && !is<tree::format_3>(entry) &&
       !is<tree::format_4>(entry))
-    return;
+    return nullptr;
   const auto *format = as<tree::format>(entry);
-  item.name = WrittenOrReplaced(format->name, format->spelling, format->replaced);
+  return GetCStr(format->replaced ? format->name : format->spelling);
+}
+
+void vexCblAheadObjExtr(Tree_Node *entry, VexCblObjContext &item) {
+  if (const char *name = vexCblEntryName(entry))
+    item.name = name;
 }
 
 void vexCblExtractObj(VexCblConversion &conv, Tree_Node *node, VexCblObjContext &item) {
@@ -378,13 +410,43 @@ void vexCblExtractObj(VexCblConversion &conv, Tree_Node *node, VexCblObjContext 
   }
 }
 
-bool vexCblIsRedefining(Tree_Node *node, const char *name) {
+namespace {
+
+// The REDEFINES clause an entry starts with; null without one.
+const tree::redefines *leadingRedefines(Tree_Node *node) {
   if (auto *declaration = as_if<tree::decl>(node))
-    return vexCblIsRedefining(declaration->object, name);
+    node = declaration->object;
   if (auto *entry = as_if<tree::format_1>(node))
-    return vexCblIsRedefining(entry->data_clause_l, name);
-  auto *clause = as_if<tree::redefines>(node);
+    node = entry->data_clause_l;
+  return as_if<tree::redefines>(node);
+}
+
+// The identifier ReferenceName spells; 0 when it spells none.
+tIdent referenceIdent(const Tree_Node *reference) {
+  if (const auto *plain = as_if<tree::name>(reference))
+    return plain->replaced ? plain->name : plain->spelling;
+  if (const auto *qualified = as_if<tree::qualification>(reference))
+    return qualified->replaced ? qualified->name : qualified->spelling;
+  return 0;
+}
+
+} // namespace
+
+bool vexCblIsRedefining(Tree_Node *node, const char *name) {
+  const tree::redefines *clause = leadingRedefines(node);
   if (clause == nullptr || name == nullptr)
     return false;
   return ReferenceName(clause->name) == name;
+}
+
+bool vexCblIsRedefining(Tree_Node *node, tIdent name) {
+  const tree::redefines *clause = leadingRedefines(node);
+  if (clause == nullptr)
+    return false;
+  // Equal identifiers are equal texts: most entries are redefined by the
+  // one after them or by none, and need no text at all.
+  const tIdent operand = referenceIdent(clause->name);
+  if (operand != 0 && operand == name)
+    return true;
+  return ReferenceName(clause->name) == GetCStr(name);
 }

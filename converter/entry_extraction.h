@@ -2,6 +2,7 @@
 // Extraction: entry name, clauses and VALUE from the syntax tree into VexCblObjContext.
 #include "converter/item_contexts.h"
 #include "frontend/syntax_tree.h"
+#include "support/identifier_table.h"
 
 class VexCblConversion;
 
@@ -10,6 +11,9 @@ class VexCblConversion;
 // `entry` is a format_1 to format_4 node; does nothing for any other node or
 // none.
 void vexCblAheadObjExtr(Tree_Node *entry, VexCblObjContext &item);
+// The name vexCblAheadObjExtr gives, null for a node that gives none: the
+// identifier table's text, NUL-terminated and kept until the run ends.
+const char *vexCblEntryName(Tree_Node *entry);
 
 // Reads `node` into `item`: a format_1 entry with its whole clause list, a
 // clause with the clauses behind it, or a VALUE literal. Sets the picture,
@@ -26,3 +30,8 @@ void vexCblExtractObj(VexCblConversion &conv, Tree_Node *node, VexCblObjContext 
 // entry is examined), a format_1 node or a redefines node; anything else, and
 // none, gives false.
 bool vexCblIsRedefining(Tree_Node *node, const char *name);
+// The same for the text of the identifier `name`, looked up only when the
+// entry's REDEFINES operand is spelled by another identifier: the walk asks
+// this of every entry's successor, and the identifier table's entry of a name
+// just parsed on the other core is a cache miss.
+bool vexCblIsRedefining(Tree_Node *node, tIdent name);

@@ -224,11 +224,9 @@ thread_local std::unordered_map<std::string, VexCblPicProps> analyses[2];
 
 } // namespace
 
-bool VexCblPicture::analyze() {
+bool VexCblPicture::analyzeAnew() {
   if (m_picture.empty())
     return false;
-  if (m_props)
-    return true;
   auto &known = analyses[m_compat300 ? 1 : 0];
   if (const auto found = known.find(m_picture); found != known.end()) {
     m_props = found->second;

@@ -108,7 +108,7 @@ public:
 
   // Analyses the picture unless that has been done. False only when the
   // picture is empty (no table is created then).
-  bool analyze();
+  bool analyze() { return m_props ? true : analyzeAnew(); }
   // The SIZE property after analysing; 0 for an empty picture.
   int size();
   // The TYPE property after analysing; None for an empty picture.
@@ -122,6 +122,9 @@ public:
   void reset();
 
 private:
+  // analyze() without a table: an entry asks for its picture's size, type
+  // and limits several times, and a call each to learn it is done added up.
+  bool analyzeAnew();
   std::string m_picture;
   std::optional<VexCblPicProps> m_props;
   bool m_commaDecimalPoint;

@@ -22,8 +22,12 @@ void VexObjectImpl::delRef() {
 }
 
 void VexDataDefDomain::registerDef(VexDomainId<VexDataDefDomain> id, VexDataDefImpl &def) {
-  VexString name = getName(id);
-  if (name.empty())
+  registerDef(id, def, getName(id));
+}
+
+void VexDataDefDomain::registerDef(VexDomainId<VexDataDefDomain> id, VexDataDefImpl &def,
+                                   VexString name) {
+  if (nameOf(id).empty())
     throw VexError("Unknown data definition identifier " + std::to_string(id.value()) + ".");
   def.id_ = id;
   def.setName(std::move(name));
@@ -165,26 +169,39 @@ void VexGroupDefImpl::addItem(const VexGroupItem &item) {
   if (!item)
     throw VexError("Empty group item added to a group definition.");
   items_.push_back(item);
+  if (indexed_)
+    indexItem(items_.size());
+}
+
+void VexGroupDefImpl::indexItem(std::size_t position) const {
   if (2 * (named_ + 1) > firstIndex_.size())
     resizeIndex(std::max<std::size_t>(16, 2 * firstIndex_.size()));
-  const std::uint64_t tag = itemTag(item->name());
-  if (std::uint64_t &slot = firstIndex_[slotOf(item->name(), tag)]; slot == 0) {
-    slot = tag | items_.size();
+  const VexString &name = items_[position - 1]->name();
+  const std::uint64_t tag = itemTag(name);
+  if (std::uint64_t &slot = firstIndex_[slotOf(name, tag)]; slot == 0) {
+    slot = tag | position;
     ++named_;
   }
 }
 
-void VexGroupDefImpl::reserveItems(std::size_t count) {
-  items_.reserve(count);
-  std::size_t slots = std::max<std::size_t>(16, firstIndex_.size());
+// Room for `count` items in a table at most half full.
+static std::size_t indexSlots(std::size_t now, std::size_t count) {
+  std::size_t slots = std::max<std::size_t>(16, now);
   while (slots < 2 * count)
     slots *= 2;
-  if (slots != firstIndex_.size())
+  return slots;
+}
+
+void VexGroupDefImpl::reserveItems(std::size_t count) {
+  items_.reserve(count);
+  if (!indexed_)
+    return;
+  if (const std::size_t slots = indexSlots(firstIndex_.size(), count); slots != firstIndex_.size())
     resizeIndex(slots);
 }
 
 // Each slot moved where its tag places it in a table of `slots` slots.
-void VexGroupDefImpl::resizeIndex(std::size_t slots) {
+void VexGroupDefImpl::resizeIndex(std::size_t slots) const {
   std::vector<std::uint64_t> previous(slots, 0);
   previous.swap(firstIndex_);
   const std::size_t mask = firstIndex_.size() - 1;
@@ -198,8 +215,16 @@ void VexGroupDefImpl::resizeIndex(std::size_t slots) {
 }
 
 int VexGroupDefImpl::findItemIndex(std::string_view name) const {
-  if (firstIndex_.empty())
+  if (items_.empty())
     return -1;
+  if (!indexed_) {
+    // In order, so that the first item of a name takes its slot; room for
+    // the items the group has reserved.
+    indexed_ = true;
+    resizeIndex(indexSlots(0, items_.capacity()));
+    for (std::size_t position = 1; position <= items_.size(); ++position)
+      indexItem(position);
+  }
   const std::uint64_t slot = firstIndex_[slotOf(name, itemTag(name))];
   return slot == 0 ? -1 : static_cast<int>(static_cast<std::uint32_t>(slot) - 1);
 }
@@ -234,6 +259,9 @@ constexpr std::array<const char *, 11> binaryPresentationNames{
 // Element names by VexDefKind.
 constexpr std::array<const char *, 4> definitionElementNames{
     "GroupDefinition", "StringDefinition", "BinaryDefinition", "NumberDefinition"};
+constexpr std::array<std::string_view, 4> definitionElementViews{
+    definitionElementNames[0], definitionElementNames[1], definitionElementNames[2],
+    definitionElementNames[3]};
 
 // One element of the markup being built. Attribute values and text are UTF-8
 // and unescaped; writing escapes them.
@@ -320,6 +348,24 @@ void addRange(Element &element, const VexRange &range, const char *exact, const 
 template <std::size_t N> const char *enumName(const std::array<const char *, N> &names, int value) {
   return value >= 0 && static_cast<std::size_t>(value) < N && names[value] ? names[value] : "";
 }
+
+// The same names with their lengths, for the direct markup: measured once
+// here instead of at every element.
+template <std::size_t N>
+constexpr std::array<std::string_view, N> enumViews(const std::array<const char *, N> &names) {
+  std::array<std::string_view, N> views{};
+  for (std::size_t at = 0; at < N; ++at)
+    views[at] = names[at] != nullptr ? std::string_view(names[at]) : std::string_view("");
+  return views;
+}
+template <std::size_t N>
+std::string_view enumView(const std::array<std::string_view, N> &views, int value) {
+  return value >= 0 && static_cast<std::size_t>(value) < N ? views[value] : std::string_view("");
+}
+constexpr auto justificationViews = enumViews(justificationNames);
+constexpr auto signPositionViews = enumViews(signPositionNames);
+constexpr auto textPresentationViews = enumViews(textPresentationNames);
+constexpr auto binaryPresentationViews = enumViews(binaryPresentationNames);
 
 void addTextLayout(Element &element, const VexTextDefImpl &def) {
   if (def.justification().isSet())
@@ -632,7 +678,7 @@ public:
     const auto *primitive = rttiCast<VexPrimitiveDefImpl>(&def);
     if (primitive != nullptr)
       primitiveAttributes(*primitive);
-    start(definitionElementNames[static_cast<int>(def.kind())]);
+    start(definitionElementViews[static_cast<int>(def.kind())]);
     if (group != nullptr)
       for (const VexGroupItem &item : group->items())
         this->item(*item);
@@ -650,7 +696,7 @@ public:
       writer_.endElement();
     }
     if (!def.description().empty()) {
-      writer_.startElement(vexElementDescription(), nullptr, 0);
+      writer_.startElement(descriptionName, nullptr, 0);
       writer_.text(def.description());
       writer_.endElement();
     }
@@ -694,7 +740,7 @@ private:
     }
     if (const auto *text = rttiCast<VexTextDefImpl>(&def)) {
       if (text->justification().isSet())
-        literal(Key::justification, enumName(justificationNames, text->justification().get()));
+        literal(Key::justification, enumView(justificationViews, text->justification().get()));
       if (text->padCharacter().isSet())
         appendValue(next(Key::padCharacter), text->padCharacter().get());
     }
@@ -708,12 +754,12 @@ private:
     if (def.pointLocation().isSet())
       number(Key::pointLocation, def.pointLocation().get());
     if (def.signPosition().isSet())
-      literal(Key::signPosition, enumName(signPositionNames, def.signPosition().get()));
+      literal(Key::signPosition, enumView(signPositionViews, def.signPosition().get()));
     if (def.textPresentation().isSet())
-      literal(Key::textPresentation, enumName(textPresentationNames, def.textPresentation().get()));
+      literal(Key::textPresentation, enumView(textPresentationViews, def.textPresentation().get()));
     if (def.binaryPresentation().isSet())
       literal(Key::binaryPresentation,
-              enumName(binaryPresentationNames, static_cast<int>(def.binaryPresentation().get())));
+              enumView(binaryPresentationViews, static_cast<int>(def.binaryPresentation().get())));
     if (def.textPattern().isSet())
       appendValue(next(Key::textPattern), def.textPattern().get());
     if (def.decimalPoint().isSet())
@@ -721,22 +767,34 @@ private:
     if (def.groupSeparator().isSet())
       appendValue(next(Key::groupSeparator), std::string_view(&def.groupSeparator().get(), 1));
     if (def.blankWhenZero().isSet())
-      literal(Key::blankWhenZero, def.blankWhenZero().get() ? "true" : "false");
+      literal(Key::blankWhenZero,
+              def.blankWhenZero().get() ? std::string_view("true") : std::string_view("false"));
   }
 
   // Starts element `name` with the attributes gathered since the last
   // start; their buffers are free again once it returns.
-  void start(const char *name) {
+  void start(std::string_view name) {
     std::size_t count = 0;
+    // Field by field: made whole, the attribute was put together on the
+    // stack from 8-byte halves and read back 16 bytes at a time, which the
+    // processor cannot forward from the stores (a fifth of the markup's
+    // samples sat on those reads).
     for (std::uint32_t rest = set_; rest != 0; rest &= rest - 1) {
       const auto key = static_cast<std::size_t>(__builtin_ctz(rest));
-      attributes_[count++] = {keyNames[key],
-                              (direct_ >> key & 1) != 0 ? views_[key] : values_[key],
-                              (verbatim_ >> key & 1) != 0};
+      VexXmlStreamWriter::Attribute &attribute = attributes_[count++];
+      attribute.name = keyNames[key];
+      if ((direct_ >> key & 1) != 0)
+        attribute.value = std::string_view(viewData_[key], viewSize_[key]);
+      else
+        attribute.value = values_[key];
+      attribute.verbatim = (verbatim_ >> key & 1) != 0;
     }
     set_ = direct_ = verbatim_ = 0;
     writer_.startElementInOrder(name, attributes_.data(), count);
   }
+  // The names' lengths known where they are spelled: through a C string
+  // each start tag measured its name.
+  static constexpr std::string_view descriptionName = "Description";
   static std::uint32_t bit(Key key) { return std::uint32_t(1) << static_cast<unsigned>(key); }
   // The attribute `key`: its value is an empty buffer of its own, kept
   // (with its capacity) from one element to the next.
@@ -757,7 +815,8 @@ private:
   void plain(Key key, std::string_view text) {
     set_ |= bit(key);
     direct_ |= bit(key);
-    views_[static_cast<std::size_t>(key)] = text;
+    viewData_[static_cast<std::size_t>(key)] = text.data();
+    viewSize_[static_cast<std::size_t>(key)] = text.size();
   }
   // A number, its digits in the key's own room: through a string each, the
   // numbers (four or five an element) took a tenth of the markup's making.
@@ -784,11 +843,15 @@ private:
   VexXmlStreamWriter &writer_;
   const VexDataDefDomain &definitions_;
   std::array<VexXmlStreamWriter::Attribute, static_cast<std::size_t>(Key::count)> attributes_;
-  std::array<std::string_view, static_cast<std::size_t>(Key::count)> views_;
+  // The plain texts' views, their two halves apart: written a moment
+  // before start() reads them, a view read whole from its two 8-byte
+  // stores could not be forwarded either.
+  std::array<const char *, static_cast<std::size_t>(Key::count)> viewData_;
+  std::array<std::size_t, static_cast<std::size_t>(Key::count)> viewSize_;
   std::array<std::array<char, 24>, static_cast<std::size_t>(Key::count)> digits_;
   Values &values_;
   // The attributes (by bit of their key) given since the last start, and
-  // those of them whose values are views_ rather than values_.
+  // those of them whose values are views (viewData_, viewSize_) rather than values_.
   std::uint32_t set_ = 0;
   std::uint32_t direct_ = 0;
   // Those of them that need no escape.

@@ -112,6 +112,15 @@ TEST_F(ReportTest, HeldMessagesReadAsPrintedOnes) {
         held.message(std::string("cut\0here", 8));
         held.message("\n\tWarning: second.");
       }
+      // Files in turn, a file met again, a path ending in "/" (a file of
+      // no name) and a position in no file.
+      const tPosition places[] = {at("/src/a.cpy", 1, 8), at("b.cpy", 22, 12),
+                                  at("/src/a.cpy", 333, 8), at("dir/", 4, 8),
+                                  tPosition{5, 8, NoIdent}};
+      for (const tPosition &place : places) {
+        const VexCblReportContext context(held, "F", &place);
+        held.message("m");
+      }
       held.silent = true;
       held.message("never");
       held.silent = false;
@@ -123,8 +132,10 @@ TEST_F(ReportTest, HeldMessagesReadAsPrintedOnes) {
     for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file))
       written += static_cast<char>(c);
     std::fclose(file);
-    EXPECT_EQ(written, "first\n (ITEM) cut (ITEM) \n\tWarning: second.\n" + std::string(70000, 'L') +
-                           "\nlast\n");
+    EXPECT_EQ(written, "first\n (ITEM) cut (ITEM) \n\tWarning: second.\n"
+                       "\"a.cpy\":   1,  8 (F) m\n\"b.cpy\":  22, 12 (F) m\n"
+                       "\"a.cpy\": 333,  8 (F) m\n\"\":   4,  8 (F) m\n (F) m\n" +
+                           std::string(70000, 'L') + "\nlast\n");
   }
 }
 

@@ -127,6 +127,26 @@ TEST(Repository, UnregisteredDefinitionGetsAnEmptyName) {
   EXPECT_NE(streams.out.find("<BinaryDefinition name=\"\"/>"), std::string::npos) << streams.out;
 }
 
+// The Info lines name the definitions in the order they were added, a
+// registered one by its registry's name (the same name twice for two
+// definitions of one name), an unregistered one by its own empty name.
+TEST(Repository, InfoLinesNameEachDefinitionInOrder) {
+  VexDataDefDomain definitions;
+  VexCvtRepository repository(nullptr, nullptr, definitions);
+  repository.addDef(*stringDef(definitions, "A1", 1));
+  repository.addDef(*VexDefAccessor<VexBinaryDefImpl>::create());
+  repository.addDef(*stringDef(definitions, "B-22", 2));
+  repository.addDef(*stringDef(definitions, "A1", 3));
+  repository.addDef(*VexDefAccessor<VexBinaryDefImpl>::create());
+  repository.addDef(*stringDef(definitions, "C_333", 4));
+  EXPECT_EQ(exported(repository).err, "Info: Definition exported 'A1'.\n"
+                                      "Info: Definition exported ''.\n"
+                                      "Info: Definition exported 'B-22'.\n"
+                                      "Info: Definition exported 'A1'.\n"
+                                      "Info: Definition exported ''.\n"
+                                      "Info: Definition exported 'C_333'.\n");
+}
+
 TEST(Repository, DefinitionsAreLetGoOnceWritten) {
   int destroyed = 0;
   struct Tracked : VexStringDefImpl {

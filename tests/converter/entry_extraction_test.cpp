@@ -81,6 +81,53 @@ TEST(Extraction, IsRedefiningLooksAtTheFirstClauseOnly) {
   // The comparison is exact, with the operand as written.
   EXPECT_TRUE(vexCblIsRedefining(fe.decl("ALT2"), "low-name"));
   EXPECT_FALSE(vexCblIsRedefining(fe.decl("ALT2"), "LOW-NAME"));
+  // The same by identifier, as the walk asks it with a declaration's name.
+  EXPECT_TRUE(vexCblIsRedefining(fe.decl("ALT"), fe.decl("BASE")->name));
+  EXPECT_TRUE(vexCblIsRedefining(fe.decl("ALT")->object, MakeIdent("BASE")));
+  EXPECT_FALSE(vexCblIsRedefining(fe.decl("ALT"), MakeIdent("OTHER")));
+  EXPECT_FALSE(vexCblIsRedefining(fe.decl("ALT"), NoIdent));
+  EXPECT_FALSE(vexCblIsRedefining(fe.decl("LATE"), fe.decl("BASE")->name));
+  EXPECT_FALSE(vexCblIsRedefining(fe.decl("BASE"), fe.decl("BASE")->name));
+  EXPECT_FALSE(vexCblIsRedefining(nullptr, MakeIdent("BASE")));
+  EXPECT_TRUE(vexCblIsRedefining(fe.decl("ALT2"), MakeIdent("low-name")));
+  EXPECT_FALSE(vexCblIsRedefining(fe.decl("ALT2"), MakeIdent("LOW-NAME")));
+}
+
+// Pictures are remembered by their stored text for the next entries that
+// spell them: each entry must still get its own picture, read under the
+// decimal point in force when it is read, and the picture as written in
+// its description.
+TEST(Extraction, RepeatedPicturesKeepTheirOwnReading) {
+  std::string source = "01 REC.\n";
+  // Ten pictures, more than are remembered, each spelled twice in turn.
+  const char *pictures[] = {"x(1)", "x(2)", "x(3)", "x(4)", "x(5)",
+                            "x(6)", "x(7)", "x(8)", "x(9)", "z,zz9.99"};
+  for (int round = 0; round < 2; ++round)
+    for (int i = 0; i < 10; ++i)
+      source +=
+          "    05 F" + std::to_string(round) + std::to_string(i) + " PIC " + pictures[i] + ".\n";
+  const VexFrontEnd fe(vexFixed(source));
+  ASSERT_EQ(fe.errors, 0) << fe.messages;
+  VexCblConversion conv{VexCblConfig{}};
+  const char *normalised[] = {"X(1)", "X(2)", "X(3)", "X(4)", "X(5)",
+                              "X(6)", "X(7)", "X(8)", "X(9)", "Z,ZZ9.99"};
+  for (int round = 0; round < 2; ++round)
+    for (int i = 0; i < 10; ++i) {
+      const std::string name = "F" + std::to_string(round) + std::to_string(i);
+      VexCblObjContext item = extracted(conv, fe.decl(name.c_str())->object);
+      ASSERT_TRUE(item.picture) << name;
+      EXPECT_EQ(item.picture->getPictureVal(), normalised[i]) << name;
+      EXPECT_EQ(item.description, "05 " + name + " PICTURE IS " + pictures[i]) << name;
+      EXPECT_EQ(item.picture->size(), i < 9 ? i + 1 : 8) << name;
+    }
+  // DECIMAL-POINT IS COMMA, set for a later program of the same conversion:
+  // the same stored text now reads with the point and the comma exchanged.
+  conv.options.commaDecimalPoint = true;
+  const VexCblObjContext comma = extracted(conv, fe.decl("F19")->object);
+  EXPECT_EQ(comma.picture->getPictureVal(), "Z.ZZ9,99");
+  EXPECT_EQ(comma.description, "05 F19 PICTURE IS z,zz9.99");
+  conv.options.commaDecimalPoint = false;
+  EXPECT_EQ(extracted(conv, fe.decl("F09")->object).picture->getPictureVal(), "Z,ZZ9.99");
 }
 
 // The include prefix, which plain source gives only through a prefixed
@@ -102,6 +149,8 @@ TEST(Extraction, PrefixedWordsAreTakenNormalised) {
   EXPECT_EQ(item.description, "01 P-ALT REDEFINES P-BASE PICTURE IS X(5)");
   EXPECT_TRUE(vexCblIsRedefining(entry, "P-BASE"));
   EXPECT_FALSE(vexCblIsRedefining(entry, "base"));
+  EXPECT_TRUE(vexCblIsRedefining(entry, MakeIdent("P-BASE")));
+  EXPECT_FALSE(vexCblIsRedefining(entry, MakeIdent("base")));
   // Reading from a clause takes that clause and those behind it.
   EXPECT_EQ(extracted(conv, redefines->next).description, "PICTURE IS X(5)");
 }

@@ -152,6 +152,45 @@ TEST(ModelGroup, TheFirstItemOfANameStaysFoundWhileTheGroupGrows) {
   }
 }
 
+// The index is made on the first lookup: items added before it, between
+// lookups and after room was reserved are all found, the first of a name
+// winning wherever the index was made.
+TEST(ModelGroup, LookupsBetweenAdditionsFindTheFirstItemOfAName) {
+  VexGroupDefImpl group;
+  const auto add = [&group](const char *name) {
+    group.addItem(itemOf(name, VexDefAccessor<VexStringDefImpl>::create()));
+  };
+  EXPECT_EQ(group.findItemIndex("A"), -1);
+  add("A");
+  add("B");
+  add("A");
+  EXPECT_EQ(group.findItemIndex("A"), 0);
+  EXPECT_EQ(group.findItemIndex("B"), 1);
+  EXPECT_EQ(group.findItemIndex("C"), -1);
+  add("C");
+  add("B");
+  EXPECT_EQ(group.findItemIndex("C"), 3);
+  EXPECT_EQ(group.findItemIndex("B"), 1);
+  group.reserveItems(100);
+  for (int i = 0; i < 40; ++i)
+    add(i % 2 == 0 ? "A" : ("D" + std::to_string(i)).c_str());
+  EXPECT_EQ(group.findItemIndex("A"), 0);
+  EXPECT_EQ(group.findItemIndex("D1"), 6);
+  EXPECT_EQ(group.findItemIndex("D39"), 44);
+  // Made only after the reservation, with room for what was reserved.
+  VexGroupDefImpl reserved;
+  reserved.reserveItems(50);
+  for (int i = 0; i < 30; ++i)
+    reserved.addItem(
+        itemOf(("E" + std::to_string(i % 10)).c_str(), VexDefAccessor<VexStringDefImpl>::create()));
+  EXPECT_EQ(reserved.findItemIndex("E9"), 9);
+  for (int i = 30; i < 50; ++i)
+    reserved.addItem(
+        itemOf(("E" + std::to_string(i)).c_str(), VexDefAccessor<VexStringDefImpl>::create()));
+  EXPECT_EQ(reserved.findItemIndex("E0"), 0);
+  EXPECT_EQ(reserved.findItemIndex("E49"), 49);
+}
+
 TEST(ModelGroup, CardinalityAndCountItem) {
   VexGroupItemImpl item;
   EXPECT_TRUE(item.cardinality().hasDefault());
@@ -186,6 +225,14 @@ TEST(ModelRegistry, DefinitionsAreRegisteredByIdentifier) {
   EXPECT_EQ(def.id(), rec);
   EXPECT_THROW(domain.registerDef(VexDataDefId(999999), def), VexError);
   EXPECT_THROW(domain.registerDef(VexDataDefId(), def), VexError);
+  // With the name handed over: the same, the identifier still checked.
+  VexStringDefImpl handed;
+  domain.registerDef(other, handed, VexString("REG_OTHER"));
+  EXPECT_EQ(handed.name(), VexString("REG_OTHER"));
+  EXPECT_EQ(handed.id(), other);
+  EXPECT_THROW(domain.registerDef(VexDataDefId(4), handed, VexString("REG_NONE")), VexError);
+  EXPECT_EQ(handed.id(), other);
+  EXPECT_EQ(handed.name(), VexString("REG_OTHER"));
   // Each conversion has its own registry: identifiers start afresh and the
   // names of another registry are unknown.
   VexDataDefDomain another;
