@@ -21,7 +21,18 @@ struct IdentEntry {
   // Of all `Length` characters: a record keeps at most 65535 of them, and
   // growing must chain an entry where a lookup of its text will search.
   std::uint32_t Hash = 0;
-  tIdent Collision = 0; // next identifier of the same hash chain, 0 ends it
+};
+
+// What a lookup reads of each identifier on its chain, apart from the
+// entries: the bucket's hash keeps only a name's last seven characters, so
+// the generated names of a big copybook (ID-1-000001, ID-2-000001, ...)
+// share a hash by the handful, and comparing their texts cost a cache miss
+// for the entry and another for the string on every step of a chain. The
+// tag, a hash of all the compared characters and the length, tells nearly
+// every other text apart from these 8 bytes alone.
+struct IdentLink {
+  tIdent Collision = 0; // next identifier of the same bucket, 0 ends it
+  std::uint32_t Tag = 0;
 };
 
 // Until the first new name the table holds just the empty name and the
@@ -78,18 +89,47 @@ private:
   std::size_t size_ = 0;
 };
 
+// The compared characters (at most 65535, as a record keeps them) eight at a
+// time, each word mixed in by a multiplication; the high half of the
+// product is folded in so that every input bit reaches the tag's 32 bits.
+std::uint32_t TagText(const char *characters, unsigned long length) {
+  const unsigned long compared = length < 65535 ? length : 65535;
+  std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ length;
+  unsigned long i = 0;
+  for (; i + 8 <= compared; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, characters + i, 8);
+    h = (h ^ word) * 0xBF58476D1CE4E5B9ULL;
+    h ^= h >> 29;
+  }
+  if (i < compared) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, characters + i, compared - i);
+    h = (h ^ word) * 0xBF58476D1CE4E5B9ULL;
+    h ^= h >> 29;
+  }
+  h *= 0x94D049BB133111EBULL;
+  return static_cast<std::uint32_t>(h >> 32);
+}
+
 struct IdentState {
   IdentState() {
     for (tIdent ident = NoIdent; ident <= ReservedIdent; ++ident)
       Table.emplace();
+    Links.resize(ReservedIdent + 1);
+    Links[NoIdent].Tag = TagText("", 0);
   }
   IdentEntries Table;
+  // Indexed by identifier like Table; only the parsing thread reads it, so
+  // it may move when it grows.
+  std::vector<IdentLink> Links;
   std::vector<tIdent> Buckets{NoIdent};
   // Read by a conversion on another thread to tell a known identifier; only
   // the parsing thread writes it.
   std::atomic<tIdent> Highest = ReservedIdent;
   IdentState &operator=(IdentState &&other) noexcept {
     Table = std::move(other.Table);
+    Links = std::move(other.Links);
     Buckets = std::move(other.Buckets);
     Highest.store(other.Highest.load(std::memory_order_relaxed), std::memory_order_relaxed);
     return *this;
@@ -115,10 +155,9 @@ bool IsValid(const IdentState &s, tIdent ident) {
   return ident >= NoIdent && ident <= s.Highest.load(std::memory_order_relaxed);
 }
 
-void Chain(IdentState &s, tIdent ident) {
-  IdentEntry &entry = s.Table[ident];
-  std::uint32_t bucket = entry.Hash & (s.Buckets.size() - 1);
-  entry.Collision = s.Buckets[bucket];
+void Chain(IdentState &s, tIdent ident, std::uint32_t hash) {
+  std::uint32_t bucket = hash & (s.Buckets.size() - 1);
+  s.Links[ident].Collision = s.Buckets[bucket];
   s.Buckets[bucket] = ident;
 }
 
@@ -130,12 +169,13 @@ void Grow(IdentState &s) {
   for (tIdent ident = NoIdent, highest = s.Highest.load(std::memory_order_relaxed);
        ident <= highest; ++ident) {
     if (ident != ReservedIdent)
-      Chain(s, ident);
+      Chain(s, ident, s.Table[ident].Hash);
   }
 }
 
 // The record holds at most 65535 characters; only those are compared, as
-// they always were.
+// they always were. Equal texts have equal tags, so a tag that differs
+// decides without touching the entry.
 bool IsEqual(const IdentEntry &entry, std::uint32_t hash, const char *characters,
              unsigned long length) {
   return entry.Hash == hash && entry.Length == length &&
@@ -151,10 +191,13 @@ void CloseIdents() { state() = IdentState(); }
 tIdent MakeIdent(const char *characters, unsigned long length) {
   IdentState &s = state();
   const std::uint32_t hash = HashText(characters, length);
+  const std::uint32_t tag = TagText(characters, length);
   std::uint32_t bucket = hash & (s.Buckets.size() - 1);
-  for (tIdent ident = s.Buckets[bucket]; ident != 0; ident = s.Table[ident].Collision) {
-    if (IsEqual(s.Table[ident], hash, characters, length))
+  for (tIdent ident = s.Buckets[bucket]; ident != 0;) {
+    const IdentLink link = s.Links[ident];
+    if (link.Tag == tag && IsEqual(s.Table[ident], hash, characters, length))
       return ident;
+    ident = link.Collision;
   }
 
   tIdent ident = s.Highest.load(std::memory_order_relaxed) + 1;
@@ -164,8 +207,9 @@ tIdent MakeIdent(const char *characters, unsigned long length) {
   entry.String = PutString(characters, length);
   entry.Length = static_cast<std::uint32_t>(length);
   entry.Hash = hash;
+  s.Links.push_back(IdentLink{0, tag});
   s.Highest.store(ident, std::memory_order_relaxed);
-  Chain(s, ident);
+  Chain(s, ident, hash);
   return ident;
 }
 
