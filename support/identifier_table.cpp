@@ -92,21 +92,32 @@ private:
 // The compared characters (at most 65535, as a record keeps them) eight at a
 // time, each word mixed in by a multiplication; the high half of the
 // product is folded in so that every input bit reaches the tag's 32 bits.
-std::uint32_t TagText(const char *characters, unsigned long length) {
+// The last word is read as the eight characters that end the text (they
+// overlap the word before) rather than copied by a call of variable length,
+// which took a third of the tag's instructions; the length mixed in first
+// keeps texts that differ only by that overlap apart.
+inline std::uint32_t TagText(const char *characters, unsigned long length) {
   const unsigned long compared = length < 65535 ? length : 65535;
   std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ length;
-  unsigned long i = 0;
-  for (; i + 8 <= compared; i += 8) {
+  auto mix = [&h](std::uint64_t word) {
+    h = (h ^ word) * 0xBF58476D1CE4E5B9ULL;
+    h ^= h >> 29;
+  };
+  if (compared >= 8) {
+    unsigned long i = 0;
+    for (; i + 8 < compared; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, characters + i, 8);
+      mix(word);
+    }
     std::uint64_t word;
-    std::memcpy(&word, characters + i, 8);
-    h = (h ^ word) * 0xBF58476D1CE4E5B9ULL;
-    h ^= h >> 29;
-  }
-  if (i < compared) {
+    std::memcpy(&word, characters + compared - 8, 8);
+    mix(word);
+  } else {
     std::uint64_t word = 0;
-    std::memcpy(&word, characters + i, compared - i);
-    h = (h ^ word) * 0xBF58476D1CE4E5B9ULL;
-    h ^= h >> 29;
+    for (unsigned long i = 0; i < compared; ++i)
+      word |= std::uint64_t{static_cast<unsigned char>(characters[i])} << (8 * i);
+    mix(word);
   }
   h *= 0x94D049BB133111EBULL;
   return static_cast<std::uint32_t>(h >> 32);
