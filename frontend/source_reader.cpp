@@ -13,6 +13,7 @@
 
 #include <sys/stat.h>
 
+#include "support/identifier_table.h"
 #include "support/run_state.h"
 
 namespace {
@@ -303,11 +304,16 @@ int BeginSource(const char *path) {
     return -1;
   // A directory opens for reading but reads as nothing, which would pass for
   // an empty source: it cannot be opened as one.
-  struct stat status;
+  struct stat status {};
   if (fstat(fileno(stream), &status) == 0 && S_ISDIR(status.st_mode)) {
     std::fclose(stream);
     return -1;
   }
+  // The run's first source gives the identifier table its size: a big
+  // copybook's names otherwise rechain the table at every doubling. Some 40
+  // bytes a name, as generated and hand-written copybooks have them.
+  if (state().opened.empty() && !state().program && S_ISREG(status.st_mode))
+    ReserveIdents(static_cast<unsigned long>(status.st_size) / 40);
   int handle = fileno(stream);
   state().streams[handle] = stream;
   enterSource(handle, path);

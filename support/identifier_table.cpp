@@ -1,6 +1,7 @@
 // Identifier hash table: dense numbers for texts, growing tables, writing identifiers.
 #include "support/identifier_table.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <bit>
@@ -174,14 +175,17 @@ void Chain(IdentState &s, tIdent ident, std::uint32_t hash) {
 
 // Every identifier is rechained in ascending order. The reserved identifier
 // stays out of the chains so that the empty text keeps finding NoIdent.
-void Grow(IdentState &s) {
-  bool first = s.Buckets.size() == 1;
-  s.Buckets.assign(first ? InitialBucketCount : s.Buckets.size() * 2, 0);
+void Rechain(IdentState &s, std::size_t bucketCount) {
+  s.Buckets.assign(bucketCount, 0);
   for (tIdent ident = NoIdent, highest = s.Highest.load(std::memory_order_relaxed);
        ident <= highest; ++ident) {
     if (ident != ReservedIdent)
       Chain(s, ident, s.Table[ident].Hash);
   }
+}
+
+void Grow(IdentState &s) {
+  Rechain(s, s.Buckets.size() == 1 ? InitialBucketCount : s.Buckets.size() * 2);
 }
 
 // The record holds at most 65535 characters; only those are compared, as
@@ -222,6 +226,14 @@ tIdent MakeIdent(const char *characters, unsigned long length) {
   s.Highest.store(ident, std::memory_order_relaxed);
   Chain(s, ident, hash);
   return ident;
+}
+
+void ReserveIdents(unsigned long count) {
+  IdentState &s = state();
+  const std::size_t buckets = std::bit_ceil(std::max<std::size_t>(count, InitialBucketCount));
+  if (buckets > s.Buckets.size())
+    Rechain(s, buckets);
+  s.Links.reserve(count);
 }
 
 tIdent MakeIdent(const char *text) { return MakeIdent(text, std::strlen(text)); }

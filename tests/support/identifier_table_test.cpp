@@ -62,6 +62,25 @@ TEST_F(IdentsTest, NumberOf1024GrowsTheTablesWithoutRenumbering) {
   EXPECT_EQ(MakeIdent("NAME-5001"), 5001u);
 }
 
+// Room reserved after some texts were entered (a copybook's size known
+// when its file opens) and again smaller than the table: the same numbers
+// as without it, every earlier text found again.
+TEST_F(IdentsTest, RoomReservedKeepsNumbersAndEarlierTexts) {
+  std::vector<std::string> names;
+  for (tIdent expected = 3; expected <= 3000; ++expected) {
+    names.push_back("FIELD-" + std::to_string(expected));
+    if (expected == 700)
+      ReserveIdents(70000);
+    if (expected == 2000)
+      ReserveIdents(10);
+    ASSERT_EQ(MakeIdent(names.back().c_str()), expected);
+  }
+  for (std::size_t i = 0; i < names.size(); ++i)
+    ASSERT_EQ(MakeIdent(names[i].c_str()), i + 3) << names[i];
+  EXPECT_EQ(MakeIdent(""), NoIdent);
+  EXPECT_EQ(MaxIdent(), 3000u);
+}
+
 // The bucket's hash of a text of up to six characters below 128 is
 // sum(c[i] * 16^(n-1-i)) (nothing reaches the top nibble to be folded), so
 // these texts share one value by hand: 'A'*16+'Q' = 'B'*16+'A' = 'C'*16+'1'
