@@ -48,19 +48,6 @@ struct SiblingKey {
 // declaration, and a copybook of a million entries makes them by the million.
 class SiblingTable {
 public:
-  // The entry of `key`, or null.
-  SiblingsNamed *find(const SiblingKey &key) {
-    if (count_ == 0)
-      return nullptr;
-    for (std::size_t i = home(key);; i = (i + 1) & mask()) {
-      Slot &slot = slots_[i];
-      if (!slot.used)
-        return nullptr;
-      if (slot.key == key)
-        return &slot.named;
-    }
-  }
-
   // The entry of `key`, made empty when there is none.
   SiblingsNamed &operator[](const SiblingKey &key) {
     if ((count_ + 1) * 2 > slots_.size())
@@ -177,14 +164,18 @@ constexpr RunSlot<DeftabState> state{RunSlotId::declarationTable};
 tree::decl *NextDecl(const tree::decl *d) { return static_cast<tree::decl *>(d->next); }
 tree::decl *FirstField(const tree::decl *d) { return static_cast<tree::decl *>(d->fields); }
 
-// Records `d` among the siblings of its parent (`lower`, which must be final).
-void EnterSibling(tree::decl *d) {
-  const SiblingKey key = siblingKey(d);
-  SiblingsNamed &named = state().siblingsOf(key)[key];
+// Records `d` in `named`, the entry of its name among its parent's siblings.
+void NoteSibling(SiblingsNamed &named, tree::decl *d) {
   if (d->level == 0)
     named.newestPrepended = d;
   else if (named.oldestAppended == nullptr)
     named.oldestAppended = d;
+}
+
+// Records `d` among the siblings of its parent (`lower`, which must be final).
+void EnterSibling(tree::decl *d) {
+  const SiblingKey key = siblingKey(d);
+  NoteSibling(state().siblingsOf(key)[key], d);
 }
 
 // The newest declaration named `name`; the slot is made on first use.
@@ -289,21 +280,17 @@ int ChooseDepth(int level) {
   return depth;
 }
 
-// The first earlier sibling of `d` with the same name, or null: the one a
-// walk of the list from its head would meet first. Entries put in front of
-// the list (level 0: implicit declarations) come first, newest first;
-// appended entries follow, oldest first.
-tree::decl *FirstSiblingNamed(const tree::decl *d) {
-  const SiblingKey key = siblingKey(d);
-  const SiblingsNamed *found = state().siblingsOf(key).find(key);
-  if (found == nullptr)
-    return nullptr;
-  const SiblingsNamed &named = *found;
+// The first earlier sibling of `d` with the same name, or null, from the
+// entry of that name (`named`, before `d` is noted in it): the one a walk of
+// the list from its head would meet first. Entries put in front of the list
+// (level 0: implicit declarations) come first, newest first; appended
+// entries follow, oldest first.
+tree::decl *FirstSiblingNamed(const SiblingsNamed &named) {
   return named.newestPrepended != nullptr ? named.newestPrepended : named.oldestAppended;
 }
 
-void ReportDuplicate(tree::decl *d) {
-  if (tree::decl *s = FirstSiblingNamed(d)) {
+void ReportDuplicate(tree::decl *d, const SiblingsNamed &named) {
+  if (tree::decl *s = FirstSiblingNamed(named)) {
     if (state().lenient) {
       ErrorMessageI(xxRepeatedName, xxWarning, d->position, xxIdent, &d->name);
       return;
@@ -315,18 +302,23 @@ void ReportDuplicate(tree::decl *d) {
 
 // Appends `d` to the sibling list on `depth`, below the entry that is open
 // one depth up.
+// The entry of `d`'s name among the siblings is looked up once, for the
+// duplicate check and for noting `d` (two lookups of the same key before).
 void Append(tree::decl *d, int depth) {
-  tree::decl *parent = depth > 0 ? state().stack[depth - 1].last : nullptr;
+  DeftabState &s = state();
+  tree::decl *parent = depth > 0 ? s.stack[depth - 1].last : nullptr;
   d->lower = parent;
-  if (tree::decl *tail = state().stack[depth].tail) {
-    if (NameCheck() && d->name != NoIdent && d->name != state().filler)
-      ReportDuplicate(d);
+  const SiblingKey key = siblingKey(d);
+  SiblingsNamed &named = s.siblingsOf(key)[key];
+  if (tree::decl *tail = s.stack[depth].tail) {
+    if (s.nameCheck && d->name != NoIdent && d->name != s.filler)
+      ReportDuplicate(d, named);
     tail->next = d;
   } else if (parent != nullptr) {
     parent->fields = d;
   }
-  EnterSibling(d);
-  state().stack[depth].tail = d;
+  NoteSibling(named, d);
+  s.stack[depth].tail = d;
 }
 
 void Link(tree::decl *d, int depth) {
