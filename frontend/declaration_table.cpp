@@ -188,10 +188,11 @@ tree::decl *&NewestNamed(tIdent name) {
 
 // `parent` will take no more members: its list leaves the duplicate check.
 void ForgetSiblingsOf(const tree::decl *parent) {
+  DeftabState &s = state();
   for (const auto *d = as_if<tree::decl>(parent->fields); d != nullptr;
        d = as_if<tree::decl>(d->next)) {
     const SiblingKey key = siblingKey(d);
-    state().siblingsOf(key).erase(key);
+    s.siblingsOf(key).erase(key);
   }
 }
 
@@ -220,25 +221,27 @@ int Deeper(int depth) { return depth + 1 < StackSize ? depth + 1 : depth; }
 // members leave the duplicate check: else each record would leave the lists
 // of its deepest groups there, and a big copybook's check would grow with it.
 void BeginDepth(int depth, int level) {
-  if (const tree::decl *previous = state().stack[depth].last)
+  DeftabState &s = state();
+  if (const tree::decl *previous = s.stack[depth].last)
     ForgetSiblingsOf(previous);
-  state().stack[depth] = {static_cast<std::int8_t>(level), nullptr, nullptr};
+  s.stack[depth] = {static_cast<std::int8_t>(level), nullptr, nullptr};
 }
 
 // The depth at which a declaration of `level` goes; updates the level stack.
 int ChooseDepth(int level) {
-  int depth = state().depth;
+  DeftabState &s = state();
+  int depth = s.depth;
   if (level == 1) {
-    if (Section() == dkFile || Section() == dkCommunication) {
+    if (s.section == dkFile || s.section == dkCommunication) {
       if (depth == 0)
         BeginDepth(1, 1);
       depth = 1;
     } else {
       depth = 0;
     }
-    state().current_level = 1;
+    s.current_level = 1;
   } else if (level == 66) {
-    if (Section() == dkFile && depth >= 1) {
+    if (s.section == dkFile && depth >= 1) {
       if (depth == 1)
         BeginDepth(2, 66);
       depth = 2;
@@ -250,32 +253,32 @@ int ChooseDepth(int level) {
   } else if (level == 77 || level == 78) {
     // In a FILE section they stand among the records of the file being
     // described, so that the records after them stay the file's.
-    if (Section() == dkFile) {
+    if (s.section == dkFile) {
       if (depth == 0)
         BeginDepth(1, 1);
       depth = 1;
     } else {
       depth = 0;
     }
-    state().current_level = 1;
+    s.current_level = 1;
   } else if (level >= 90 && level <= 99) {
     depth = 0;
   } else {
-    if (level < state().current_level) {
+    if (level < s.current_level) {
       if (depth > 0)
         --depth;
-      while (depth > 0 && level < state().stack[depth].level)
+      while (depth > 0 && level < s.stack[depth].level)
         --depth;
       // A level between two open levels: sibling of the later of them.
-      if (level > state().stack[depth].level) {
+      if (level > s.stack[depth].level) {
         depth = Deeper(depth);
-        state().stack[depth].level = static_cast<std::int8_t>(level);
+        s.stack[depth].level = static_cast<std::int8_t>(level);
       }
-    } else if (level > state().current_level) {
+    } else if (level > s.current_level) {
       depth = Deeper(depth);
       BeginDepth(depth, level);
     }
-    state().current_level = level;
+    s.current_level = level;
   }
   return depth;
 }
@@ -322,16 +325,17 @@ void Append(tree::decl *d, int depth) {
 }
 
 void Link(tree::decl *d, int depth) {
+  DeftabState &s = state();
   Append(d, depth);
   // The entry `d` follows at this depth can be nobody's parent again: only
   // the last entry of a depth takes members, and a depth the levels return
   // to is begun afresh.
-  if (tree::decl *previous = state().stack[depth].last; previous != nullptr && previous != d)
+  if (tree::decl *previous = s.stack[depth].last; previous != nullptr && previous != d)
     ForgetSiblingsOf(previous);
-  state().stack[depth].last = d;
-  state().depth = depth;
-  if (RecordFeed *feed = state().feed;
-      feed != nullptr && (d->lower == nullptr || d->lower == state().root))
+  s.stack[depth].last = d;
+  s.depth = depth;
+  if (RecordFeed *feed = s.feed;
+      feed != nullptr && (d->lower == nullptr || d->lower == s.root))
     feed->opened(d);
 }
 
