@@ -150,16 +150,10 @@ struct IdentState {
 
 constexpr RunSlot<IdentState> state{RunSlotId::identifiers};
 
-// The characters count as signed, as the tables were always built.
 std::uint32_t HashText(const char *characters, unsigned long length) {
   std::uint32_t h = 0;
-  for (unsigned long i = 0; i < length; ++i) {
-    h = (h << 4) + static_cast<std::uint32_t>(
-                       static_cast<std::int32_t>(static_cast<signed char>(characters[i])));
-    std::uint32_t g = h & 0xF0000000U;
-    if (g != 0)
-      h = (h ^ (g >> 24)) & 0x0FFFFFFFU;
-  }
+  for (unsigned long i = 0; i < length; ++i)
+    h = IdentHashStep(h, characters[i]);
   return h;
 }
 
@@ -204,8 +198,11 @@ void InitIdents() { state() = IdentState(); }
 void CloseIdents() { state() = IdentState(); }
 
 tIdent MakeIdent(const char *characters, unsigned long length) {
+  return MakeIdentHashed(characters, length, HashText(characters, length));
+}
+
+tIdent MakeIdentHashed(const char *characters, unsigned long length, std::uint32_t hash) {
   IdentState &s = state();
-  const std::uint32_t hash = HashText(characters, length);
   const std::uint32_t tag = TagText(characters, length);
   std::uint32_t bucket = hash & (s.Buckets.size() - 1);
   for (tIdent ident = s.Buckets[bucket]; ident != 0;) {
