@@ -48,19 +48,6 @@ struct SiblingKey {
 // declaration, and a copybook of a million entries makes them by the million.
 class SiblingTable {
 public:
-  // The entry of `key`, or null.
-  SiblingsNamed *find(const SiblingKey &key) {
-    if (count_ == 0)
-      return nullptr;
-    for (std::size_t i = home(key);; i = (i + 1) & mask()) {
-      Slot &slot = slots_[i];
-      if (!slot.used)
-        return nullptr;
-      if (slot.key == key)
-        return &slot.named;
-    }
-  }
-
   // The entry of `key`, made empty when there is none.
   SiblingsNamed &operator[](const SiblingKey &key) {
     if ((count_ + 1) * 2 > slots_.size())
@@ -177,14 +164,18 @@ constexpr RunSlot<DeftabState> state{RunSlotId::declarationTable};
 tree::decl *NextDecl(const tree::decl *d) { return static_cast<tree::decl *>(d->next); }
 tree::decl *FirstField(const tree::decl *d) { return static_cast<tree::decl *>(d->fields); }
 
-// Records `d` among the siblings of its parent (`lower`, which must be final).
-void EnterSibling(tree::decl *d) {
-  const SiblingKey key = siblingKey(d);
-  SiblingsNamed &named = state().siblingsOf(key)[key];
+// Records `d` in `named`, the entry of its name among its parent's siblings.
+void NoteSibling(SiblingsNamed &named, tree::decl *d) {
   if (d->level == 0)
     named.newestPrepended = d;
   else if (named.oldestAppended == nullptr)
     named.oldestAppended = d;
+}
+
+// Records `d` among the siblings of its parent (`lower`, which must be final).
+void EnterSibling(tree::decl *d) {
+  const SiblingKey key = siblingKey(d);
+  NoteSibling(state().siblingsOf(key)[key], d);
 }
 
 // The newest declaration named `name`; the slot is made on first use.
@@ -197,10 +188,11 @@ tree::decl *&NewestNamed(tIdent name) {
 
 // `parent` will take no more members: its list leaves the duplicate check.
 void ForgetSiblingsOf(const tree::decl *parent) {
+  DeftabState &s = state();
   for (const auto *d = as_if<tree::decl>(parent->fields); d != nullptr;
        d = as_if<tree::decl>(d->next)) {
     const SiblingKey key = siblingKey(d);
-    state().siblingsOf(key).erase(key);
+    s.siblingsOf(key).erase(key);
   }
 }
 
@@ -229,25 +221,27 @@ int Deeper(int depth) { return depth + 1 < StackSize ? depth + 1 : depth; }
 // members leave the duplicate check: else each record would leave the lists
 // of its deepest groups there, and a big copybook's check would grow with it.
 void BeginDepth(int depth, int level) {
-  if (const tree::decl *previous = state().stack[depth].last)
+  DeftabState &s = state();
+  if (const tree::decl *previous = s.stack[depth].last)
     ForgetSiblingsOf(previous);
-  state().stack[depth] = {static_cast<std::int8_t>(level), nullptr, nullptr};
+  s.stack[depth] = {static_cast<std::int8_t>(level), nullptr, nullptr};
 }
 
 // The depth at which a declaration of `level` goes; updates the level stack.
 int ChooseDepth(int level) {
-  int depth = state().depth;
+  DeftabState &s = state();
+  int depth = s.depth;
   if (level == 1) {
-    if (Section() == dkFile || Section() == dkCommunication) {
+    if (s.section == dkFile || s.section == dkCommunication) {
       if (depth == 0)
         BeginDepth(1, 1);
       depth = 1;
     } else {
       depth = 0;
     }
-    state().current_level = 1;
+    s.current_level = 1;
   } else if (level == 66) {
-    if (Section() == dkFile && depth >= 1) {
+    if (s.section == dkFile && depth >= 1) {
       if (depth == 1)
         BeginDepth(2, 66);
       depth = 2;
@@ -259,51 +253,47 @@ int ChooseDepth(int level) {
   } else if (level == 77 || level == 78) {
     // In a FILE section they stand among the records of the file being
     // described, so that the records after them stay the file's.
-    if (Section() == dkFile) {
+    if (s.section == dkFile) {
       if (depth == 0)
         BeginDepth(1, 1);
       depth = 1;
     } else {
       depth = 0;
     }
-    state().current_level = 1;
+    s.current_level = 1;
   } else if (level >= 90 && level <= 99) {
     depth = 0;
   } else {
-    if (level < state().current_level) {
+    if (level < s.current_level) {
       if (depth > 0)
         --depth;
-      while (depth > 0 && level < state().stack[depth].level)
+      while (depth > 0 && level < s.stack[depth].level)
         --depth;
       // A level between two open levels: sibling of the later of them.
-      if (level > state().stack[depth].level) {
+      if (level > s.stack[depth].level) {
         depth = Deeper(depth);
-        state().stack[depth].level = static_cast<std::int8_t>(level);
+        s.stack[depth].level = static_cast<std::int8_t>(level);
       }
-    } else if (level > state().current_level) {
+    } else if (level > s.current_level) {
       depth = Deeper(depth);
       BeginDepth(depth, level);
     }
-    state().current_level = level;
+    s.current_level = level;
   }
   return depth;
 }
 
-// The first earlier sibling of `d` with the same name, or null: the one a
-// walk of the list from its head would meet first. Entries put in front of
-// the list (level 0: implicit declarations) come first, newest first;
-// appended entries follow, oldest first.
-tree::decl *FirstSiblingNamed(const tree::decl *d) {
-  const SiblingKey key = siblingKey(d);
-  const SiblingsNamed *found = state().siblingsOf(key).find(key);
-  if (found == nullptr)
-    return nullptr;
-  const SiblingsNamed &named = *found;
+// The first earlier sibling of `d` with the same name, or null, from the
+// entry of that name (`named`, before `d` is noted in it): the one a walk of
+// the list from its head would meet first. Entries put in front of the list
+// (level 0: implicit declarations) come first, newest first; appended
+// entries follow, oldest first.
+tree::decl *FirstSiblingNamed(const SiblingsNamed &named) {
   return named.newestPrepended != nullptr ? named.newestPrepended : named.oldestAppended;
 }
 
-void ReportDuplicate(tree::decl *d) {
-  if (tree::decl *s = FirstSiblingNamed(d)) {
+void ReportDuplicate(tree::decl *d, const SiblingsNamed &named) {
+  if (tree::decl *s = FirstSiblingNamed(named)) {
     if (state().lenient) {
       ErrorMessageI(xxRepeatedName, xxWarning, d->position, xxIdent, &d->name);
       return;
@@ -315,31 +305,37 @@ void ReportDuplicate(tree::decl *d) {
 
 // Appends `d` to the sibling list on `depth`, below the entry that is open
 // one depth up.
+// The entry of `d`'s name among the siblings is looked up once, for the
+// duplicate check and for noting `d` (two lookups of the same key before).
 void Append(tree::decl *d, int depth) {
-  tree::decl *parent = depth > 0 ? state().stack[depth - 1].last : nullptr;
+  DeftabState &s = state();
+  tree::decl *parent = depth > 0 ? s.stack[depth - 1].last : nullptr;
   d->lower = parent;
-  if (tree::decl *tail = state().stack[depth].tail) {
-    if (NameCheck() && d->name != NoIdent && d->name != state().filler)
-      ReportDuplicate(d);
+  const SiblingKey key = siblingKey(d);
+  SiblingsNamed &named = s.siblingsOf(key)[key];
+  if (tree::decl *tail = s.stack[depth].tail) {
+    if (s.nameCheck && d->name != NoIdent && d->name != s.filler)
+      ReportDuplicate(d, named);
     tail->next = d;
   } else if (parent != nullptr) {
     parent->fields = d;
   }
-  EnterSibling(d);
-  state().stack[depth].tail = d;
+  NoteSibling(named, d);
+  s.stack[depth].tail = d;
 }
 
 void Link(tree::decl *d, int depth) {
+  DeftabState &s = state();
   Append(d, depth);
   // The entry `d` follows at this depth can be nobody's parent again: only
   // the last entry of a depth takes members, and a depth the levels return
   // to is begun afresh.
-  if (tree::decl *previous = state().stack[depth].last; previous != nullptr && previous != d)
+  if (tree::decl *previous = s.stack[depth].last; previous != nullptr && previous != d)
     ForgetSiblingsOf(previous);
-  state().stack[depth].last = d;
-  state().depth = depth;
-  if (RecordFeed *feed = state().feed;
-      feed != nullptr && (d->lower == nullptr || d->lower == state().root))
+  s.stack[depth].last = d;
+  s.depth = depth;
+  if (RecordFeed *feed = s.feed;
+      feed != nullptr && (d->lower == nullptr || d->lower == s.root))
     feed->opened(d);
 }
 

@@ -13,6 +13,7 @@
 
 #include <sys/stat.h>
 
+#include "support/identifier_table.h"
 #include "support/run_state.h"
 
 namespace {
@@ -50,6 +51,16 @@ struct SourceState {
   // Physical lines read so far, by handle, for the positions of notes.
   std::map<int, unsigned> lineNumbers;
   std::vector<SourceNote> notes;
+  // The source GetLine read from last, as the maps above hold it: a source
+  // is read line after line, and finding it in three maps for each took a
+  // fifth of a line's way to the scanner. The maps' nodes stay in place
+  // until CloseSource erases them, which forgets this.
+  struct Current {
+    int handle = -1;
+    std::FILE *stream = nullptr;
+    TextSource *text = nullptr;
+    unsigned *lineNumber = nullptr;
+  } current;
   ~SourceState() {
     // Streams a run left open (a fatal end in a nested copybook) close with it.
     for (auto &[handle, stream] : streams)
@@ -123,8 +134,9 @@ std::size_t ordinaryRun(std::string_view text) {
 // With `firstLine`, a UTF-8 byte-order mark at its start is dropped before
 // any column is counted: kept, it would shift the sequence area and the
 // indicator by three columns.
-template <typename Chars> int readPhysicalLine(Chars &stream, char *buffer, bool firstLine) {
-  const unsigned limit = MaxColumn() < SourceBufferSize - 2 ? MaxColumn() : SourceBufferSize - 2;
+template <typename Chars>
+int readPhysicalLine(Chars &stream, char *buffer, bool firstLine, unsigned maxColumn) {
+  const unsigned limit = maxColumn < SourceBufferSize - 2 ? maxColumn : SourceBufferSize - 2;
   unsigned count = 0;
   for (;;) {
     // Ordinary characters already in memory are copied in one piece: a
@@ -238,7 +250,7 @@ int repairLine(char *buffer) {
 }
 
 // `buffer` holds `length` characters and a NUL after them.
-int normaliseLine(char *buffer, int length) {
+int normaliseLine(char *buffer, int length, bool freeFormat) {
   // Most lines begin with eight blanks: no sequence number, indicator, process
   // or include line, or free-format debug line, so nothing to change (the
   // steps below took some 230 instructions a line to find that).
@@ -250,7 +262,7 @@ int normaliseLine(char *buffer, int length) {
     buffer[0] = '+';
     return length;
   }
-  return free_format() ? normaliseFree(buffer, length) : normaliseFixed(buffer, length);
+  return freeFormat ? normaliseFree(buffer, length) : normaliseFixed(buffer, length);
 }
 
 } // namespace
@@ -292,11 +304,16 @@ int BeginSource(const char *path) {
     return -1;
   // A directory opens for reading but reads as nothing, which would pass for
   // an empty source: it cannot be opened as one.
-  struct stat status;
+  struct stat status {};
   if (fstat(fileno(stream), &status) == 0 && S_ISDIR(status.st_mode)) {
     std::fclose(stream);
     return -1;
   }
+  // The run's first source gives the identifier table its size: a big
+  // copybook's names otherwise rechain the table at every doubling. Some 40
+  // bytes a name, as generated and hand-written copybooks have them.
+  if (state().opened.empty() && !state().program && S_ISREG(status.st_mode))
+    ReserveIdents(static_cast<unsigned long>(status.st_size) / 40);
   int handle = fileno(stream);
   state().streams[handle] = stream;
   enterSource(handle, path);
@@ -307,48 +324,66 @@ namespace {
 
 // True for the first line read from `handle`, once. The set is empty once
 // every source opened has been read from, which is most lines.
-bool firstLine(int handle) {
-  return !state().unread.empty() && state().unread.erase(handle) != 0;
+bool firstLine(SourceState &s, int handle) {
+  return !s.unread.empty() && s.unread.erase(handle) != 0;
+}
+
+// The source of `handle` as `current` holds it, found in the maps when
+// another source was read last; false for a handle not open.
+bool findSource(SourceState &s, int handle) {
+  if (s.current.handle == handle)
+    return true;
+  SourceState::Current found;
+  const auto text = s.texts.find(handle);
+  if (text != s.texts.end()) {
+    found.text = &text->second;
+  } else {
+    found.stream = streamOf(handle);
+    if (found.stream == nullptr)
+      return false;
+  }
+  found.handle = handle;
+  found.lineNumber = &s.lineNumbers[handle];
+  s.current = found;
+  return true;
 }
 
 } // namespace
 
 int GetLine(int handle, char *buffer) {
-  if (file_input() == 0)
+  SourceState &s = state();
+  if (s.fileInput == 0)
     return repairLine(buffer);
+  if (!findSource(s, handle))
+    return 0;
   int length = 0;
-  const auto text = state().texts.find(handle);
-  if (text != state().texts.end()) {
-    TextChars chars{text->second};
-    length = readPhysicalLine(chars, buffer, firstLine(handle));
+  if (s.current.text != nullptr) {
+    TextChars chars{*s.current.text};
+    length = readPhysicalLine(chars, buffer, firstLine(s, handle), s.maxColumn);
   } else {
-    std::FILE *stream = streamOf(handle);
-    if (stream == nullptr)
-      return 0;
-    FileChars chars{stream};
-    length = readPhysicalLine(chars, buffer, firstLine(handle));
+    FileChars chars{s.current.stream};
+    length = readPhysicalLine(chars, buffer, firstLine(s, handle), s.maxColumn);
   }
   if (length == 0)
     return 0;
   buffer[length] = '\0';
-  const unsigned lineNumber = ++state().lineNumbers[handle];
-  if (state().directives) {
-    bool freeFormat = free_format();
-    if (state().directiveReader.take(buffer, static_cast<unsigned>(length), lineNumber, freeFormat,
-                                     state().notes)) {
+  const unsigned lineNumber = ++*s.current.lineNumber;
+  if (s.directives) {
+    bool freeFormat = s.freeFormat;
+    if (s.directiveReader.take(buffer, static_cast<unsigned>(length), lineNumber, freeFormat,
+                               s.notes)) {
       // The switch takes effect from the next physical line on, which is
       // read with the new format's line length.
-      if (freeFormat != free_format()) {
-        free_format() = freeFormat;
-        MaxColumn() = freeFormat ? 256 : 72;
+      if (freeFormat != s.freeFormat) {
+        s.freeFormat = freeFormat;
+        s.maxColumn = freeFormat ? 256 : 72;
       }
       return dropLine(buffer);
     }
   }
-  length = normaliseLine(buffer, length);
-  if (state().program && handle == state().programHandle &&
-      !state().program->keep(buffer, static_cast<unsigned>(length), lineNumber, free_format(),
-                             state().notes))
+  length = normaliseLine(buffer, length, s.freeFormat);
+  if (s.program && handle == s.programHandle &&
+      !s.program->keep(buffer, static_cast<unsigned>(length), lineNumber, s.freeFormat, s.notes))
     return dropLine(buffer);
   return length;
 }
@@ -375,6 +410,8 @@ std::vector<ProgramUnit> ProgramUnits() {
   return state().program ? state().program->units() : std::vector<ProgramUnit>();
 }
 
+bool SourceNotesPending() { return !state().notes.empty(); }
+
 std::vector<SourceNote> TakeSourceNotes() {
   std::vector<SourceNote> notes;
   notes.swap(state().notes);
@@ -382,13 +419,15 @@ std::vector<SourceNote> TakeSourceNotes() {
 }
 
 void NormaliseLine(std::string &line) {
-  int length = normaliseLine(line.data(), static_cast<int>(line.size()));
+  int length = normaliseLine(line.data(), static_cast<int>(line.size()), free_format());
   line.resize(static_cast<std::size_t>(length));
 }
 
 const std::vector<std::string> &SourcesOpened() { return state().opened; }
 
 void CloseSource(int handle) {
+  if (state().current.handle == handle)
+    state().current = SourceState::Current{};
   if (file_input() == 0) {
     file_input() = 1;
   } else if (handle >= FirstTextHandle) {

@@ -80,6 +80,8 @@ std::vector<ProgramUnit> ProgramUnits();
 // Warnings about the lines GetLine delivered since the last call, with the
 // line numbers of their files; the caller reports them.
 std::vector<SourceNote> TakeSourceNotes();
+// Whether TakeSourceNotes has any to give (seldom: asked after every line).
+bool SourceNotesPending();
 
 // Closes the stream of `handle`, or, while file_input is 0, sets it back to 1.
 // Either way it then calls CloseSource_Hook.

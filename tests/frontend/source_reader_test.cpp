@@ -113,3 +113,45 @@ TEST(SourceLong, LinesAcrossBufferEndsComeOutWhole) {
     EXPECT_EQ(lines, expected);
   }
 }
+
+// A COPY reads a second source between two lines of the first, and the next
+// copybook opened after one closed often gets the closed one's handle (the
+// lowest free descriptor). Each line must come from the source asked for,
+// whichever was read last, and a closed source must never be read again
+// under its handle. Free format, so that lines come back as written.
+TEST(SourceHandles, InterleavedSourcesEachGiveTheirOwnLines) {
+  free_format() = true;
+  MaxColumn() = 256;
+  file_input() = 1;
+  const std::string outerPath = WriteTempFile("A1\nA2\nA3\n");
+  const std::string firstPath = WriteTempFile("B1\nB2\n");
+  const std::string secondPath = WriteTempFile("C1\nC2\nC3\n");
+  char buffer[SourceBufferSize];
+  auto next = [&buffer](int handle) {
+    const int length = GetLine(handle, buffer);
+    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string("EOF");
+  };
+  const int outer = BeginSource(outerPath.c_str());
+  EXPECT_EQ(next(outer), "A1\n");
+  const int first = BeginSource(firstPath.c_str());
+  const int text = BeginSourceText("held.cpy", "T1\nT2\n");
+  EXPECT_EQ(next(first), "B1\n");
+  EXPECT_EQ(next(text), "T1\n");
+  EXPECT_EQ(next(outer), "A2\n");
+  EXPECT_EQ(next(first), "B2\n");
+  CloseSource(first);
+  const int second = BeginSource(secondPath.c_str());
+  EXPECT_EQ(second, first) << "the descriptor is used again (what this test is about)";
+  EXPECT_EQ(next(second), "C1\n");
+  EXPECT_EQ(next(text), "T2\n");
+  EXPECT_EQ(next(second), "C2\n");
+  EXPECT_EQ(next(second), "C3\n");
+  EXPECT_EQ(next(second), "EOF");
+  CloseSource(second);
+  CloseSource(text);
+  EXPECT_EQ(next(outer), "A3\n");
+  EXPECT_EQ(next(outer), "EOF");
+  CloseSource(outer);
+  free_format() = false;
+  MaxColumn() = 72;
+}

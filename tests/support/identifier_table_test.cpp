@@ -62,6 +62,51 @@ TEST_F(IdentsTest, NumberOf1024GrowsTheTablesWithoutRenumbering) {
   EXPECT_EQ(MakeIdent("NAME-5001"), 5001u);
 }
 
+// Room reserved after some texts were entered (a copybook's size known
+// when its file opens) and again smaller than the table: the same numbers
+// as without it, every earlier text found again.
+TEST_F(IdentsTest, RoomReservedKeepsNumbersAndEarlierTexts) {
+  std::vector<std::string> names;
+  for (tIdent expected = 3; expected <= 3000; ++expected) {
+    names.push_back("FIELD-" + std::to_string(expected));
+    if (expected == 700)
+      ReserveIdents(70000);
+    if (expected == 2000)
+      ReserveIdents(10);
+    ASSERT_EQ(MakeIdent(names.back().c_str()), expected);
+  }
+  for (std::size_t i = 0; i < names.size(); ++i)
+    ASSERT_EQ(MakeIdent(names[i].c_str()), i + 3) << names[i];
+  EXPECT_EQ(MakeIdent(""), NoIdent);
+  EXPECT_EQ(MaxIdent(), 3000u);
+}
+
+// The bucket's hash of a text of up to six characters below 128 is
+// sum(c[i] * 16^(n-1-i)) (nothing reaches the top nibble to be folded), so
+// these texts share one value by hand: 'A'*16+'Q' = 'B'*16+'A' = 'C'*16+'1'
+// = 'D'*16+'!' = 1121, and the prefix "X-" adds the same to each. They
+// share a chain; each must still be told apart and found again, whichever
+// end of the chain it stands at. A leading NUL adds nothing either, so
+// "\x0a\x01" and "\x00\x0a\x01" (10*16+1 = 161) differ only in length.
+TEST_F(IdentsTest, TextsOfEqualBucketHashAreToldApartAlongTheirChain) {
+  const std::vector<std::string> sameHash = {"AQ", "BA", "C1", "D!", "X-AQ", "X-BA", "X-C1"};
+  std::vector<tIdent> made;
+  for (const std::string &text : sameHash)
+    made.push_back(MakeIdent(text.c_str()));
+  for (std::size_t i = 0; i < made.size(); ++i)
+    EXPECT_EQ(made[i], 3 + i) << sameHash[i] << " must be new";
+  for (std::size_t i = sameHash.size(); i-- > 0;) {
+    EXPECT_EQ(MakeIdent(sameHash[i].c_str()), made[i]) << sameHash[i];
+    EXPECT_STREQ(GetCStr(made[i]), sameHash[i].c_str());
+  }
+  tIdent two = MakeIdent("\x0a\x01", 2);
+  tIdent three = MakeIdent("\x00\x0a\x01", 3);
+  EXPECT_NE(two, three);
+  EXPECT_EQ(MakeIdent("\x00\x0a\x01", 3), three);
+  EXPECT_EQ(MakeIdent("\x0a\x01", 2), two);
+  EXPECT_EQ(MaxIdent(), 3 + sameHash.size() + 1) << "no text entered twice";
+}
+
 // A conversion reads the texts of identifiers already made on another
 // thread while the parse makes new ones: the table's growth (past 1024,
 // 2048, ... entries) must never move an entry from under the reader. The
