@@ -225,8 +225,15 @@ tIdent MakeIdentHashed(const char *characters, unsigned long length, std::uint32
   return ident;
 }
 
+// The most a size hint reserves: a source of gigabytes (a data file given
+// by mistake, a huge program) would otherwise have its buckets, zeroed, and
+// the links' room made before a line is read; beyond this the table grows
+// by doubling as it always did.
+constexpr unsigned long ReserveLimit = 1UL << 22;
+
 void ReserveIdents(unsigned long count) {
   IdentState &s = state();
+  count = std::min(count, ReserveLimit);
   const std::size_t buckets = std::bit_ceil(std::max<std::size_t>(count, InitialBucketCount));
   if (buckets > s.Buckets.size())
     Rechain(s, buckets);

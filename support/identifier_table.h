@@ -34,9 +34,9 @@ tIdent MakeIdentHashed(const char *characters, unsigned long length, std::uint32
 const char *GetCStr(tIdent ident);
 // Length of the text; 0 for an unknown identifier.
 unsigned long LengthIdent(tIdent ident);
-// Room for about `count` identifiers in all, made now: a big copybook's
-// table then never rechains its identifiers as it grows. Numbers and texts
-// are as without it.
+// Room for about `count` identifiers in all (at most some four million),
+// made now: a big copybook's table then never rechains its identifiers as
+// it grows. Numbers and texts are as without it.
 void ReserveIdents(unsigned long count);
 // The highest identifier handed out so far (2 in a fresh run).
 tIdent MaxIdent();

@@ -81,6 +81,16 @@ TEST_F(IdentsTest, RoomReservedKeepsNumbersAndEarlierTexts) {
   EXPECT_EQ(MaxIdent(), 3000u);
 }
 
+// A hint from a source of a terabyte (a data file given by mistake) makes
+// only a bounded room: unbounded, the links' room alone asked for 8 TB and
+// the run ended before its first line.
+TEST_F(IdentsTest, RoomForAHugeSourceIsBounded) {
+  EXPECT_NO_THROW(ReserveIdents(1UL << 40));
+  EXPECT_EQ(MakeIdent("FIELD-1"), 3u);
+  EXPECT_EQ(MakeIdent("FIELD-1"), 3u);
+  EXPECT_STREQ(GetCStr(3), "FIELD-1");
+}
+
 // The bucket's hash of a text of up to six characters below 128 is
 // sum(c[i] * 16^(n-1-i)) (nothing reaches the top nibble to be folded), so
 // these texts share one value by hand: 'A'*16+'Q' = 'B'*16+'A' = 'C'*16+'1'
