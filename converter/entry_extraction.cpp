@@ -432,13 +432,6 @@ tIdent referenceIdent(const Tree_Node *reference) {
 
 } // namespace
 
-bool vexCblIsRedefining(Tree_Node *node, const char *name) {
-  const tree::redefines *clause = leadingRedefines(node);
-  if (clause == nullptr || name == nullptr)
-    return false;
-  return ReferenceName(clause->name) == name;
-}
-
 bool vexCblIsRedefining(Tree_Node *node, tIdent name) {
   const tree::redefines *clause = leadingRedefines(node);
   if (clause == nullptr)

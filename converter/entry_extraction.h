@@ -26,12 +26,10 @@ const char *vexCblEntryName(Tree_Node *entry);
 void vexCblExtractObj(VexCblConversion &conv, Tree_Node *node, VexCblObjContext &item);
 
 // True when the first clause of the entry is REDEFINES and the written-or-
-// replaced name of its operand equals `name` exactly. Takes a decl node (its
-// entry is examined), a format_1 node or a redefines node; anything else, and
-// none, gives false.
-bool vexCblIsRedefining(Tree_Node *node, const char *name);
-// The same for the text of the identifier `name`, looked up only when the
-// entry's REDEFINES operand is spelled by another identifier: the walk asks
-// this of every entry's successor, and the identifier table's entry of a name
-// just parsed on the other core is a cache miss.
+// replaced name of its operand is the text of the identifier `name` exactly.
+// Takes a decl node (its entry is examined), a format_1 node or a redefines
+// node; anything else, and none, gives false. The text is looked up only
+// when the operand is spelled by another identifier: the walk asks this of
+// every entry's successor, and the identifier table's entry of a name just
+// parsed on the other core is a cache miss.
 bool vexCblIsRedefining(Tree_Node *node, tIdent name);
